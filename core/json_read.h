@@ -1,0 +1,50 @@
+#pragma once
+
+#include <nlohmann/json.hpp>
+
+#include <cstdint>
+#include <optional>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+// Strict, typed reading of decoded JSON. A key holding null counts as absent, unknown keys
+// are ignored, and a value of the wrong type fails: an integer field given 1.5, 1e30 or
+// true fails, a boolean field given a number fails.
+namespace JsonRead {
+
+using Json = nlohmann::json;
+
+// A failed read; the message names the key and what was wrong.
+class Error : public std::runtime_error {
+public:
+    using std::runtime_error::runtime_error;
+};
+
+const Json &requireObject(const Json &value, const std::string &what);
+// The value at `key`, or nullptr when the key is missing or null.
+const Json *find(const Json &object, const std::string &key);
+
+std::string string(const Json &object, const std::string &key);
+double number(const Json &object, const std::string &key);
+int64_t integer(const Json &object, const std::string &key);
+bool boolean(const Json &object, const std::string &key);
+const Json &array(const Json &object, const std::string &key);
+const Json &object(const Json &object, const std::string &key);
+std::vector<std::string> strings(const Json &object, const std::string &key);
+
+std::optional<std::string> optionalString(const Json &object, const std::string &key);
+std::optional<double> optionalNumber(const Json &object, const std::string &key);
+std::optional<int64_t> optionalInteger(const Json &object, const std::string &key);
+std::optional<bool> optionalBoolean(const Json &object, const std::string &key);
+
+// Conversions of one value, for array elements; `what` names it in the error.
+std::string asString(const Json &value, const std::string &what);
+double asNumber(const Json &value, const std::string &what);
+int64_t asInteger(const Json &value, const std::string &what);
+bool asBoolean(const Json &value, const std::string &what);
+
+// Parses text; malformed JSON throws Error with the parser's position.
+Json parse(std::string_view text);
+
+} // namespace JsonRead
