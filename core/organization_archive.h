@@ -11,6 +11,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 // One saved version inside the document.
@@ -41,6 +42,14 @@ struct OrganizationArchive {
     std::optional<std::vector<PositionGroup>> groups;
     std::vector<OrganizationRevision> revisions; // oldest first
     std::optional<OrganizationPlanning> planning;
+
+    // Reads a document file's bytes: a bare organization ({"positions": [...]}) or a full
+    // archive, then validates it. Throws OrganizationError with the message the user reads.
+    static OrganizationArchive decode(std::string_view bytes);
+    // The file's bytes: validates the organization and the planning state, then writes
+    // pretty-printed JSON with sorted keys. Throws OrganizationError; the same archive
+    // always gives the same bytes.
+    std::string encodeDocument() const;
 
     bool operator==(const OrganizationArchive &) const = default;
 };
