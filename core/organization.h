@@ -82,5 +82,9 @@ struct Organization {
     // One more than the largest all-digit employee number, zero-padded to the longest.
     std::string nextEmployeeNumber() const;
 
+    // A small school district that shows what the model holds: six positions with two
+    // departments under the top, a vacancy, dotted managers and a split FTE. Built once.
+    static const Organization &example();
+
     bool operator==(const Organization &) const = default;
 };
