@@ -7,6 +7,7 @@
 
 #include <memory>
 #include <mutex>
+#include <string_view>
 
 namespace Text {
 
@@ -38,7 +39,12 @@ icu::Collator &standardCollator()
 {
     thread_local std::unique_ptr<icu::Collator> collator = [] {
         UErrorCode status = U_ZERO_ERROR;
-        std::unique_ptr<icu::Collator> c(icu::Collator::createInstance(icu::Locale::getDefault(), status));
+        // The C and POSIX locales give ICU's en_US_POSIX, whose collation puts every upper-case
+        // letter before every lower-case one; the root collation is the neutral order there.
+        icu::Locale locale = icu::Locale::getDefault();
+        if (std::string_view(locale.getVariant()) == "POSIX")
+            locale = icu::Locale::getRoot();
+        std::unique_ptr<icu::Collator> c(icu::Collator::createInstance(locale, status));
         if (U_FAILURE(status) || !c) {
             status = U_ZERO_ERROR;
             c.reset(icu::Collator::createInstance(icu::Locale::getRoot(), status));

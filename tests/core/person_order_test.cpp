@@ -1,0 +1,115 @@
+#include "core/employee_directory.h"
+#include "core/text.h"
+
+#include <gtest/gtest.h>
+
+#include <random>
+
+namespace {
+
+Position person(std::string id, std::string name)
+{
+    return Position{.id = std::move(id), .title = "Teacher", .employee = Employee{"1", std::move(name)}};
+}
+
+Position vacancy(std::string id, std::string jobTitle)
+{
+    return Position{.id = std::move(id), .title = std::move(jobTitle)};
+}
+
+std::vector<std::string> ids(const std::vector<Position> &positions)
+{
+    std::vector<std::string> result;
+    for (const Position &p : positions)
+        result.push_back(p.id);
+    return result;
+}
+
+// The ordering test compared pair by pair, without precomputed keys.
+bool before(const Position &a, const Position &b)
+{
+    if (a.isVacant() != b.isVacant())
+        return !a.isVacant();
+    const std::string &ka = a.employee ? a.employee->name : a.jobTitle();
+    const std::string &kb = b.employee ? b.employee->name : b.jobTitle();
+    if (int c = Text::localizedStandardCompare(EmployeeDirectory::lastName(ka), EmployeeDirectory::lastName(kb)))
+        return c < 0;
+    if (int c = Text::localizedStandardCompare(ka, kb))
+        return c < 0;
+    return a.id < b.id;
+}
+
+} // namespace
+
+TEST(PersonOrder, LastName)
+{
+    const struct {
+        const char *name;
+        const char *last;
+    } cases[] = {
+        {"John Smith Jr.", "Smith"},
+        {"Smith, John Jr.", "Smith"},
+        {"  Lee ,Ann", "Lee"},
+        {"Henry VIII", "VIII"},
+        {"Ann Lee II", "Lee"},
+        {"Kim Park jr iv", "Park"},
+        {"Max Power (Sr.)", "Power"},
+        {"Pat O'Neil", "O'Neil"},
+        {"Jr", "Jr"},
+        {"Jr Sr", "Jr"},
+        {"Mary\u00A0Ann  Jones\n", "Jones"},
+        {"", ""},
+        {" \t ", ""},
+    };
+    for (const auto &c : cases)
+        EXPECT_EQ(EmployeeDirectory::lastName(c.name), c.last) << c.name;
+}
+
+TEST(PersonOrder, PeopleBeforeVacanciesThenNamesThenId)
+{
+    const std::vector<Position> input{
+        vacancy("v1", "Accountant"),
+        person("p1", "Zed Adams"),
+        vacancy("v2", "Assistant Principal"), // files under Principal
+        vacancy("v3", "Counselor"),
+        person("p3", "Bo Smith"),
+        person("p2", "anna smith"), // letter case does not count
+        person("p5", "Cy Jones"),
+        person("p4", "Cy Jones"),
+        vacancy("v5", "Teacher 10"),
+        vacancy("v4", "Teacher 9"), // last words "9" and "10": digit runs by value, before letters
+    };
+    EXPECT_EQ(ids(EmployeeDirectory::sorted(input)),
+              (std::vector<std::string>{"p1", "p4", "p5", "p2", "p3", "v4", "v5", "v1", "v3", "v2"}));
+}
+
+TEST(PersonOrder, StableForEqualEntries)
+{
+    Position first = person("p", "Ann Lee");
+    first.location = "first";
+    Position second = first;
+    second.location = "second";
+    const std::vector<Position> sorted = EmployeeDirectory::sorted({first, person("a", "Zoe Lee"), second});
+    ASSERT_EQ(sorted.size(), 3u);
+    EXPECT_EQ(sorted[0].location, "first");
+    EXPECT_EQ(sorted[1].location, "second");
+    EXPECT_EQ(sorted[2].id, "a");
+}
+
+TEST(PersonOrder, AgreesWithPairwiseComparison)
+{
+    // Collation keys must order exactly as the collator compares.
+    const char *words[] = {"Lee", "lee", "Lée", "Zoë", "zoe", "Ö", "O", "10", "9", "a9", "A10", "Ç", "", "Jr.", "II"};
+    std::mt19937 random(7);
+    std::uniform_int_distribution<size_t> pick(0, std::size(words) - 1);
+    std::vector<Position> input;
+    for (int i = 0; i < 400; ++i) {
+        const std::string name = std::string(words[pick(random)]) + " " + words[pick(random)];
+        const std::string id = "id" + std::to_string(i % 37);
+        input.push_back(i % 3 ? person(id, name) : vacancy(id, name.empty() ? "x" : name));
+    }
+    const std::vector<Position> sorted = EmployeeDirectory::sorted(input);
+    ASSERT_EQ(sorted.size(), input.size());
+    for (size_t i = 1; i < sorted.size(); ++i)
+        EXPECT_FALSE(before(sorted[i], sorted[i - 1])) << sorted[i - 1].id << " / " << sorted[i].id;
+}
