@@ -70,8 +70,8 @@ struct Position {
 struct Organization {
     std::vector<Position> positions;
 
-    // Throws OrganizationError for the first broken rule. Linear plus the length of each
-    // position's manager chain; no recursion.
+    // Throws OrganizationError for the first broken rule. Linear: each link of the primary
+    // chains is walked once over the whole call, without recursion.
     void validate() const;
 
     // The positions reachable downwards from `ids` along primary managers, in document

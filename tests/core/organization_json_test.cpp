@@ -65,3 +65,46 @@ TEST(PositionJson, RoundTripKeepsCustomTitleEqualToPayLevelAndDropsDisplayFields
     EXPECT_FALSE(back.reportingCallout.has_value());
     EXPECT_FALSE(OrganizationJson::encode(p).contains("employee"));
 }
+
+TEST(PositionJson, FollowFlagDecidesTheCustomTitle)
+{
+    const struct {
+        const char *extra;
+        std::optional<std::string> custom;
+    } cases[] = {
+        {R"("jobTitleFollowsPayLevel":false)", std::nullopt},
+        {R"("jobTitleFollowsPayLevel":false,"jobTitle":"Teacher")", "Teacher"},
+        {R"("jobTitleFollowsPayLevel":null,"jobTitle":"Teacher")", std::nullopt},
+        {R"("jobTitleFollowsPayLevel":true,"jobTitle":"Coach")", std::nullopt},
+        {R"("jobTitle":"Coach")", "Coach"},
+    };
+    for (const auto &c : cases) {
+        const std::string text = std::string(R"({"id":"A","payLevel":"Teacher","department":"","dottedManagerIDs":[],
+            "location":"","fte":1,"schoolAssignments":[],)") + c.extra + "}";
+        EXPECT_EQ(decode(text.c_str()).customJobTitle, c.custom) << c.extra;
+    }
+}
+
+TEST(PositionJson, WrittenKeys)
+{
+    Position p{.id = "A", .title = "Teacher", .department = "Math", .location = "North", .fte = 0.5};
+    p.setJobTitle("Coach");
+    const nlohmann::json json = OrganizationJson::encode(p);
+    EXPECT_EQ(json["title"], "Teacher");
+    EXPECT_EQ(json["payLevel"], "Teacher");
+    EXPECT_EQ(json["jobTitle"], "Coach");
+    EXPECT_EQ(json["jobTitleFollowsPayLevel"], false);
+    EXPECT_EQ(json["dottedManagerIDs"], nlohmann::json::array());
+    EXPECT_EQ(json["schoolAssignments"], nlohmann::json::array());
+    for (const char *absent : {"employee", "managerID", "isAssistant", "siblingOrder", "groupMemberCount"})
+        EXPECT_FALSE(json.contains(absent)) << absent;
+}
+
+TEST(OrganizationJson, PositionsAndEmployeeFieldsAreRequired)
+{
+    EXPECT_THROW(OrganizationJson::decodeOrganization(nlohmann::json::object()), JsonRead::Error);
+    EXPECT_THROW(OrganizationJson::decodeOrganization(nlohmann::json{{"positions", nullptr}}), JsonRead::Error);
+    EXPECT_EQ(OrganizationJson::decodeOrganization(nlohmann::json{{"positions", nlohmann::json::array()}}),
+              Organization{});
+    EXPECT_THROW(OrganizationJson::decodeEmployee(nlohmann::json{{"id", "7"}}), JsonRead::Error);
+}
