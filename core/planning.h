@@ -22,6 +22,12 @@ struct PlanningSnapshot {
     std::optional<std::string> pageTitle;
     std::optional<std::string> pageSubtitle;
 
+    // The seven content fields of `archive`; its versions and planning state are left out.
+    static PlanningSnapshot make(const OrganizationArchive &archive);
+    // An archive with this content, no versions and no planning state, so that every
+    // planning-lock test passes on it.
+    OrganizationArchive archive() const;
+
     bool operator==(const PlanningSnapshot &) const = default;
 };
 
@@ -41,6 +47,11 @@ struct OrganizationPlanning {
     PlanningSnapshot baseline;
     bool isLocked = false;
     std::vector<OrganizationProposal> proposals;
+
+    // Checks a state read from or about to be written to a document: the baseline's
+    // organization, unique proposal ids, then per proposal a unique nonempty name and a
+    // valid organization. Throws OrganizationError for the first failure. Linear.
+    void validate() const;
 
     bool operator==(const OrganizationPlanning &) const = default;
 };

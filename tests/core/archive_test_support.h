@@ -1,0 +1,77 @@
+#pragma once
+
+#include "core/organization_archive.h"
+
+#include <gtest/gtest.h>
+
+#include <initializer_list>
+#include <optional>
+#include <string>
+
+// Small builders for documents in tests.
+namespace TestDocs {
+
+// An occupied position whose employee number is the id without its "P" and whose job title
+// follows the pay level.
+inline Position person(std::string id, std::optional<std::string> manager = std::nullopt, std::string name = "",
+                       std::string title = "Teacher")
+{
+    Position p;
+    p.id = id;
+    p.title = std::move(title);
+    p.department = "Dept";
+    p.location = "Site";
+    p.managerID = std::move(manager);
+    p.employee = Employee{"E-" + id, name.empty() ? "Person " + id : std::move(name)};
+    return p;
+}
+
+inline Position vacancy(std::string id, std::optional<std::string> manager = std::nullopt,
+                        std::string title = "Teacher")
+{
+    Position p = person(std::move(id), std::move(manager), "", std::move(title));
+    p.employee.reset();
+    return p;
+}
+
+inline Position withDotted(Position p, std::initializer_list<std::string> dotted)
+{
+    p.dottedManagerIDs = dotted;
+    return p;
+}
+
+inline Organization organization(std::initializer_list<Position> positions)
+{
+    return Organization{std::vector<Position>(positions)};
+}
+
+inline OrganizationArchive archive(std::initializer_list<Position> positions)
+{
+    return OrganizationArchive::make("District", organization(positions));
+}
+
+inline OrganizationSheet sheet(std::string id, std::string name, std::vector<std::string> ids)
+{
+    OrganizationSheet s = OrganizationSheet::make(std::move(name), std::move(ids));
+    s.id = std::move(id);
+    return s;
+}
+
+// The message of the OrganizationError that `action` throws, or "" when it throws none.
+template <typename Action>
+std::string errorOf(Action &&action)
+{
+    try {
+        action();
+    } catch (const OrganizationError &error) {
+        return error.message();
+    }
+    return "";
+}
+
+inline const char *lockedMessage()
+{
+    return "Current organization is locked. Open Planning & Proposals to edit a named proposal instead.";
+}
+
+} // namespace TestDocs
