@@ -136,6 +136,9 @@ Json parse(std::string_view text)
         return Json::parse(text.begin(), text.end());
     } catch (const nlohmann::json::parse_error &error) {
         throw Error("The data is not valid JSON (at byte " + std::to_string(error.byte) + ").");
+    } catch (const nlohmann::json::exception &) {
+        // A number too large for a double ("1e400") arrives as out_of_range, not parse_error.
+        throw Error("The data holds a number that is out of range.");
     }
 }
 
