@@ -1,0 +1,54 @@
+#pragma once
+
+#include <QMainWindow>
+#include <QPointer>
+
+#include <functional>
+
+class DocumentController;
+class OrganizationDocument;
+class OrganizationFileCommands;
+class QLabel;
+
+// The window of one document: its menus, a title with the file name and the modified
+// marker, and the chart content in the middle. Until the chart canvas is set with
+// setContent, a placeholder names the organization and counts its positions.
+class ChartWindow : public QMainWindow {
+    Q_OBJECT
+public:
+    static constexpr int defaultWidth = 1200;
+    static constexpr int defaultHeight = 800;
+
+    // Takes ownership of `document`.
+    ChartWindow(DocumentController &controller, OrganizationDocument *document);
+
+    OrganizationDocument *document() const { return m_document; }
+    OrganizationFileCommands &commands() const { return *m_commands; }
+
+    // Replaces the central widget; the window takes ownership of `content`.
+    void setContent(QWidget *content);
+    // What "Export PDF / Print…" runs for this window; the item is disabled while unset.
+    void setPrintAction(std::function<void()> action);
+    bool canPrint() const { return bool(m_printAction); }
+    void print();
+
+    // Closes at once: the caller has already settled the unsaved changes.
+    void closeWithoutAsking();
+
+signals:
+    void printActionChanged();
+
+protected:
+    void closeEvent(QCloseEvent *event) override;
+
+private:
+    void refreshTitle();
+    void refreshPlaceholder();
+
+    DocumentController &m_controller;
+    OrganizationDocument *m_document;
+    OrganizationFileCommands *m_commands;
+    QPointer<QLabel> m_placeholder;
+    std::function<void()> m_printAction;
+    bool m_closeApproved = false;
+};

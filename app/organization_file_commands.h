@@ -1,0 +1,45 @@
+#pragma once
+
+#include <QObject>
+
+class ChartWindow;
+class DocumentController;
+class QAction;
+class QMenu;
+
+// The menu commands of a document window: File (new, open, recent, close, save, print,
+// quit) and Help (update check, About). Each window has its own menu bar, so the commands
+// act on the window that shows them.
+class OrganizationFileCommands : public QObject {
+    Q_OBJECT
+public:
+    OrganizationFileCommands(ChartWindow &window, DocumentController &controller);
+
+    QAction *newOrganization() const { return m_newOrganization; }
+    QAction *openOrganization() const { return m_openOrganization; }
+    QMenu *openRecent() const { return m_openRecent; }
+    QAction *close() const { return m_close; }
+    QAction *save() const { return m_save; }
+    QAction *saveAs() const { return m_saveAs; }
+    QAction *exportPrint() const { return m_exportPrint; }
+    QAction *quit() const { return m_quit; }
+    QAction *checkForUpdates() const { return m_checkForUpdates; }
+    QAction *about() const { return m_about; }
+
+private:
+    void fillOpenRecent();
+    void showAbout();
+
+    ChartWindow &m_window;
+    DocumentController &m_controller;
+    QAction *m_newOrganization;
+    QAction *m_openOrganization;
+    QMenu *m_openRecent;
+    QAction *m_close;
+    QAction *m_save;
+    QAction *m_saveAs;
+    QAction *m_exportPrint;
+    QAction *m_quit;
+    QAction *m_checkForUpdates;
+    QAction *m_about;
+};

@@ -1,0 +1,214 @@
+#include "app/organization_document.h"
+
+#include "app_test_support.h"
+#include "core/organization_json.h"
+
+#include <gtest/gtest.h>
+
+#include <QDir>
+#include <QTemporaryDir>
+
+#include <csignal>
+#include <sys/resource.h>
+#include <sys/stat.h>
+
+using namespace AppTest;
+
+namespace {
+
+// A file holding only {"positions": [...]}.
+QByteArray bareOrganization(const Organization &organization)
+{
+    return QByteArray::fromStdString(OrganizationJson::encode(organization).dump(2));
+}
+
+std::string readError(const QString &path)
+{
+    try {
+        OrganizationDocument::readFile(path);
+    } catch (const OrganizationError &error) {
+        return error.message();
+    }
+    return "no error";
+}
+
+// Makes writes past `bytes` fail with EFBIG, as a full disk would, even for root.
+class FileSizeLimit {
+public:
+    explicit FileSizeLimit(rlim_t bytes)
+    {
+        getrlimit(RLIMIT_FSIZE, &m_saved);
+        m_handler = std::signal(SIGXFSZ, SIG_IGN);
+        rlimit limit = m_saved;
+        limit.rlim_cur = bytes;
+        setrlimit(RLIMIT_FSIZE, &limit);
+    }
+    ~FileSizeLimit()
+    {
+        setrlimit(RLIMIT_FSIZE, &m_saved);
+        std::signal(SIGXFSZ, m_handler);
+    }
+
+private:
+    rlimit m_saved{};
+    void (*m_handler)(int) = nullptr;
+};
+
+} // namespace
+
+TEST(DocumentFile, RefusesWhatIsNotAnOrganizationFile)
+{
+    QTemporaryDir dir;
+    const QString missing = dir.filePath("missing.json");
+    const QString folder = dir.filePath("folder.json");
+    QDir().mkpath(folder);
+    const QString pipe = dir.filePath("pipe.json");
+    ASSERT_EQ(mkfifo(pipe.toLocal8Bit().constData(), 0600), 0);
+    // Sparse: one byte over the limit without writing 200 MB.
+    const QString huge = dir.filePath("huge.json");
+    {
+        QFile file(huge);
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+        ASSERT_TRUE(file.resize(OrganizationDocument::maximumFileBytes + 1));
+    }
+
+    const struct {
+        QString path;
+        std::string message;
+    } cases[] = {
+        {missing, "The file “missing.json” does not exist."},
+        {folder, "This file does not contain an organization."},
+        {pipe, "This file does not contain an organization."},
+        {huge, "The file “huge.json” is too large to be an organization (more than 200 MB)."},
+    };
+    for (const auto &c : cases)
+        EXPECT_EQ(readError(c.path), c.message) << c.path.toStdString();
+}
+
+TEST(DocumentFile, PassesOnTheReadersErrorForBadContent)
+{
+    QTemporaryDir dir;
+    const QString empty = dir.filePath("empty.json");
+    writeBytes(empty, "");
+    const QString invalid = dir.filePath("invalid.json");
+    Organization duplicated = district().organization;
+    duplicated.positions[2].id = "P2";
+    writeBytes(invalid, bareOrganization(duplicated));
+
+    // A zero-byte file is a file: the reader reports it, not the missing-contents message.
+    EXPECT_NE(readError(empty), "This file does not contain an organization.");
+    EXPECT_NE(readError(empty), "no error");
+    EXPECT_EQ(readError(invalid), "Position IDs must be unique.");
+}
+
+TEST(DocumentFile, BareOrganizationLoadsAsUntitledAndSavesAsFullDocument)
+{
+    QTemporaryDir dir;
+    const QString path = dir.filePath("bare.json");
+    writeBytes(path, bareOrganization(district(0).organization));
+    OrganizationDocument document;
+    document.load(path);
+    EXPECT_EQ(document.archive().name, "Untitled Organization");
+    EXPECT_EQ(document.archive().organization.positions.size(), 1u);
+    EXPECT_EQ(document.savedArchive(), document.archive());
+
+    document.saveTo(path);
+    const QByteArray written = readBytes(path);
+    EXPECT_TRUE(written.contains("\"revisions\"")) << written.toStdString();
+    EXPECT_EQ(OrganizationDocument::readFile(path), document.archive());
+}
+
+TEST(DocumentFile, SaveAndLoadRoundTrip)
+{
+    QTemporaryDir dir;
+    OrganizationDocument document;
+    document.setArchive(district(3));
+    ASSERT_TRUE(document.isModified());
+
+    const QString path = dir.filePath("district.json");
+    document.saveTo(path);
+    EXPECT_FALSE(document.isModified());
+    EXPECT_EQ(document.filePath(), OrganizationDocument::canonicalPath(path));
+    EXPECT_EQ(document.displayName(), "district.json");
+    EXPECT_EQ(document.savedArchive(), district(3));
+
+    OrganizationDocument reopened;
+    reopened.load(path);
+    EXPECT_EQ(reopened.archive(), district(3));
+    EXPECT_FALSE(reopened.isModified());
+    EXPECT_EQ(reopened.filePath(), document.filePath());
+}
+
+TEST(DocumentFile, FailedSaveLeavesTheOldFileAndTheDocumentAsTheyWere)
+{
+    QTemporaryDir dir;
+    const QString path = dir.filePath("district.json");
+    OrganizationDocument document;
+    document.setArchive(district(1));
+    document.saveTo(path);
+    const QByteArray before = readBytes(path);
+
+    // An organization that does not validate is never written.
+    OrganizationArchive broken = district(3);
+    broken.organization.positions[2].id = "P2";
+    document.setArchive(broken);
+    try {
+        document.saveTo(path);
+        ADD_FAILURE() << "saved an invalid organization";
+    } catch (const OrganizationError &error) {
+        EXPECT_EQ(error.message(), "Position IDs must be unique.");
+    }
+    EXPECT_EQ(readBytes(path), before);
+    EXPECT_TRUE(document.isModified());
+
+    // A write that fails halfway, as on a full disk.
+    document.setArchive(district(40));
+    {
+        FileSizeLimit limit(64);
+        EXPECT_THROW(document.saveTo(path), OrganizationError);
+    }
+    EXPECT_EQ(readBytes(path), before);
+    EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files), QStringList{"district.json"}) << "temporary file left behind";
+    EXPECT_TRUE(document.isModified());
+    EXPECT_EQ(document.savedArchive(), district(1));
+
+    // Save As into a folder that does not exist keeps the file the document stands for.
+    EXPECT_THROW(document.saveTo(dir.filePath("gone/district.json")), OrganizationError);
+    EXPECT_EQ(document.filePath(), OrganizationDocument::canonicalPath(path));
+}
+
+TEST(DocumentFile, OnlyARealChangeMarksTheDocumentModified)
+{
+    OrganizationDocument document;
+    int changes = 0;
+    QObject::connect(&document, &OrganizationDocument::archiveChanged, [&changes] { ++changes; });
+
+    document.setArchive(OrganizationDocument::untitledArchive());
+    EXPECT_FALSE(document.isModified());
+
+    EXPECT_THROW(document.edit([](OrganizationArchive &archive) {
+        archive.name = "Half done";
+        throw OrganizationError::invalid("Enter a sheet name.");
+    }),
+                 OrganizationError);
+    EXPECT_FALSE(document.isModified());
+    EXPECT_EQ(document.archive(), OrganizationDocument::untitledArchive());
+    EXPECT_EQ(changes, 0);
+
+    document.edit([](OrganizationArchive &archive) { archive.name = "Springfield"; });
+    EXPECT_TRUE(document.isModified());
+    EXPECT_EQ(changes, 1);
+}
+
+TEST(DocumentFile, FailedLoadLeavesTheDocumentAsItWas)
+{
+    QTemporaryDir dir;
+    const QString path = dir.filePath("broken.json");
+    writeBytes(path, "{ not json");
+    OrganizationDocument document;
+    document.setArchive(district());
+    EXPECT_THROW(document.load(path), OrganizationError);
+    EXPECT_EQ(document.archive(), district());
+    EXPECT_TRUE(document.isModified());
+    EXPECT_FALSE(document.hasFile());
+}
