@@ -125,6 +125,7 @@ void OrganizationDocument::load(const QString &path)
     adoptFile(canonicalPath(path), m_archive);
     if (changed)
         emit archiveChanged();
+    emit fileLoaded();
 }
 
 void OrganizationDocument::saveTo(const QString &path)

@@ -74,6 +74,8 @@ signals:
     void modifiedChanged(bool modified);
     // The file the document stands for, or its name, changed.
     void filePathChanged();
+    // load() replaced the content with a file's: views drop their selection and focus.
+    void fileLoaded();
 
 private:
     void adoptFile(const QString &path, const OrganizationArchive &saved);

@@ -87,6 +87,7 @@ TEST_F(DocumentWindows, OpeningAFileTwiceBringsItsWindowForward)
     EXPECT_EQ(controller.openFile(dir.filePath("sub/../district.json")), window);
     QFile::link(path, dir.filePath("link.json"));
     EXPECT_EQ(controller.openFile(dir.filePath("link.json")), window);
+    controller.openIfNone();
     EXPECT_EQ(controller.windows().size(), 1);
     EXPECT_EQ(controller.recentFiles(), QStringList{window->document()->filePath()});
 }
@@ -186,8 +187,11 @@ TEST_F(DocumentWindows, OpenInTheWindowOnlyReplacesAnUntouchedDocument)
         if (c.content)
             window->document()->setArchive(*c.content);
         const OrganizationArchive before = window->document()->archive();
+        int loads = 0;
+        QObject::connect(window->document(), &OrganizationDocument::fileLoaded, [&loads] { ++loads; });
         dialogs.filesToOpen.push_back(file);
         windows.openOrganization(window);
+        EXPECT_EQ(loads, c.inPlace ? 1 : 0);
 
         if (c.inPlace) {
             ASSERT_EQ(windows.windows().size(), 1);
