@@ -28,9 +28,7 @@ QString OrganizationDocument::fileFilter()
 
 OrganizationArchive OrganizationDocument::untitledArchive()
 {
-    OrganizationArchive archive;
-    archive.name = "Untitled Organization";
-    return archive;
+    return OrganizationArchive::make("Untitled Organization", Organization{});
 }
 
 OrganizationArchive OrganizationDocument::readFile(const QString &path)
