@@ -116,12 +116,15 @@ ChartLayout assemble(const Organization &organization, const Tree &tree, const M
 {
     const auto &positions = organization.positions;
     ChartLayout layout;
-    for (size_t i = 0; i < positions.size(); ++i) {
+    std::vector<uint32_t> placed;
+    for (uint32_t i = 0; i < positions.size(); ++i) {
         if (placement.frames[i])
-            layout.nodes.push_back({positions[i].id, *placement.frames[i]});
+            placed.push_back(i);
     }
-    std::sort(layout.nodes.begin(), layout.nodes.end(),
-              [](const ChartNode &a, const ChartNode &b) { return a.id < b.id; });
+    std::sort(placed.begin(), placed.end(), [&](uint32_t a, uint32_t b) { return positions[a].id < positions[b].id; });
+    layout.nodes.reserve(placed.size());
+    for (uint32_t i : placed)
+        layout.nodes.push_back({positions[i].id, *placement.frames[i]});
 
     for (const Position &p : positions) {
         if (p.managerID)

@@ -14,6 +14,13 @@ struct PlanArena::Cursor {
     bool valid() const { return run != noIndex; }
 };
 
+void PlanArena::reserve(size_t positions)
+{
+    m_nodes.reserve(3 * positions);
+    m_children.reserve(3 * positions);
+    m_runs.reserve(4 * positions);
+}
+
 void PlanArena::rollback(const Mark &mark)
 {
     m_nodes.resize(mark.nodes);
@@ -205,9 +212,26 @@ Plan PlanArena::shifted(Plan plan, double dx, double dy)
     return plan;
 }
 
-Plan PlanArena::group(const std::vector<Plan> &parts)
+Plan PlanArena::group(std::span<const Plan> parts)
 {
     assert(!parts.empty() && "a group needs parts");
+    Profile left = parts.back().left, right = parts.back().right;
+    for (size_t i = parts.size() - 1; i-- > 0;) {
+        left = merge(parts[i].left, left, false);
+        right = merge(parts[i].right, right, true);
+    }
+    return group(parts, left, right);
+}
+
+Plan PlanArena::group(std::span<const Plan> parts, const Profile &left, const Profile &right)
+{
+    if (parts.size() == 1) {
+        Plan plan = parts.front();
+        plan.card = Rect{};
+        plan.left = left;
+        plan.right = right;
+        return plan;
+    }
     PlanNode node;
     node.first = static_cast<uint32_t>(m_children.size());
     node.count = static_cast<uint32_t>(parts.size());
@@ -218,13 +242,8 @@ Plan PlanArena::group(const std::vector<Plan> &parts)
     Plan plan;
     plan.bounds = node.bounds;
     plan.node = addNode(node);
-    // Folding from the last part: parts listed top to bottom cost only the upper ones.
-    plan.left = parts.back().left;
-    plan.right = parts.back().right;
-    for (size_t i = parts.size() - 1; i-- > 0;) {
-        plan.left = merge(parts[i].left, plan.left, false);
-        plan.right = merge(parts[i].right, plan.right, true);
-    }
+    plan.left = left;
+    plan.right = right;
     return plan;
 }
 
@@ -263,9 +282,9 @@ Plan PlanArena::reserved(const Plan &plan, const Rect &reservation, uint32_t man
     return result;
 }
 
-double PlanArena::packShift(const Plan &placed, const Plan &next, double spacing, double lane) const
+double PlanArena::packShift(const Profile &placedRight, const Profile &nextLeft, double spacing, double lane) const
 {
-    Cursor a = cursor(placed.right), b = cursor(next.left);
+    Cursor a = cursor(placedRight), b = cursor(nextLeft);
     bool found = false;
     double shift = 0;
     while (a.valid() && b.valid()) {

@@ -15,6 +15,7 @@
 #include <algorithm>
 #include <cstdint>
 #include <limits>
+#include <span>
 #include <utility>
 #include <vector>
 
@@ -93,6 +94,9 @@ class PlanArena {
 public:
     explicit PlanArena(double halfSpacing) : m_halfSpacing(halfSpacing) {}
 
+    // Room for about `positions` cards with their arrangements, to avoid regrowing.
+    void reserve(size_t positions);
+
     struct Mark {
         size_t nodes, children, segments, runs;
     };
@@ -104,16 +108,21 @@ public:
     // Cards standing one below the other, each `spacing` below the previous one.
     Plan column(const std::vector<std::pair<uint32_t, Rect>> &cards, bool sideEntry);
     static Plan shifted(Plan plan, double dx, double dy);
-    // The union of the parts; `card` stays unset.
-    Plan group(const std::vector<Plan> &parts);
+    // The union of the parts; `card` stays unset. Profiles are merged from the last part
+    // up, so parts listed top to bottom cost only the upper ones.
+    Plan group(std::span<const Plan> parts);
+    Plan group(std::initializer_list<Plan> parts) { return group(std::span<const Plan>(parts.begin(), parts.size())); }
+    // The union of plans already moved into place, whose profiles the caller merged.
+    Plan group(std::span<const Plan> parts, const Profile &left, const Profile &right);
+    Profile merge(const Profile &a, const Profile &b, bool takeMax);
     // A plan covered by `reservation`, with a manager's fixed routes.
     Plan reserved(const Plan &plan, const Rect &reservation, uint32_t manager, const std::vector<ChartSegment> &routes);
 
-    // The shift that puts every rectangle of `next` at least spacing + lane right of every
-    // rectangle of `placed` that is vertically closer than the spacing (it may be
-    // negative); 0 when no pair is that close. Costs the runs of both profiles down to
+    // The shift that puts every rectangle of the next plan at least spacing + lane right of
+    // every rectangle of the placed ones that is vertically closer than the spacing (it
+    // may be negative); 0 when no pair is that close. Costs the runs of both profiles down to
     // where one of them ends.
-    double packShift(const Plan &placed, const Plan &next, double spacing, double lane) const;
+    double packShift(const Profile &placedRight, const Profile &nextLeft, double spacing, double lane) const;
     // The smallest top of a rectangle q of `plan` with q.minX < maxXLimit and
     // minX < q.maxX + spacing; infinity when there is none.
     double minTop(const Plan &plan, double minX, double maxXLimit, double spacing) const;
@@ -139,7 +148,6 @@ private:
     void emit(Emitter &e, double y0, double y1, double x);
     Profile finish(Emitter &e, Cursor rest);
     Profile single(double y0, double y1, double x);
-    Profile merge(const Profile &a, const Profile &b, bool takeMax);
     uint32_t addNode(const PlanNode &node);
 
     double m_halfSpacing;

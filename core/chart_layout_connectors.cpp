@@ -4,7 +4,6 @@
 
 #include <algorithm>
 #include <cmath>
-#include <map>
 #include <utility>
 
 namespace ChartLayoutEngine {
@@ -73,6 +72,10 @@ void managerConnectors(std::vector<ChartSegment> &out, uint32_t manager, const T
     const double busY = top - m.levelGap / 2;
     const std::vector<bool> column = routes ? std::vector<bool>() : inColumn(regular, placement);
 
+    // The drop out of the manager is the same for every regular report: add it once.
+    if (!routes && anyRegularFrame)
+        appendPolyline(out, {{M.midX(), M.maxY()}, {M.midX(), busY}});
+
     size_t regularIndex = 0;
     for (uint32_t k : tree.children[manager]) {
         const bool assistant = tree.isAssistant[k];
@@ -85,10 +88,9 @@ void managerConnectors(std::vector<ChartSegment> &out, uint32_t manager, const T
                 continue;
             if (column[index]) {
                 const double lane = F.minX() - 24;
-                appendPolyline(out, {{M.midX(), M.maxY()}, {M.midX(), busY}, {lane, busY}, {lane, F.midY()},
-                                     {F.minX(), F.midY()}});
+                appendPolyline(out, {{M.midX(), busY}, {lane, busY}, {lane, F.midY()}, {F.minX(), F.midY()}});
             } else {
-                appendPolyline(out, {{M.midX(), M.maxY()}, {M.midX(), busY}, {F.midX(), busY}, {F.midX(), F.minY()}});
+                appendPolyline(out, {{M.midX(), busY}, {F.midX(), busY}, {F.midX(), F.minY()}});
             }
             continue;
         }
@@ -113,7 +115,8 @@ std::vector<ChartSegment> connectors(const Organization &organization, const Tre
 {
     std::vector<ChartSegment> pieces;
     for (uint32_t i = 0; i < organization.positions.size(); ++i) {
-        if (placement.frames[i])
+        const bool connects = !tree.children[i].empty() || placement.regularRoutes[i];
+        if (placement.frames[i] && connects)
             managerConnectors(pieces, i, tree, metrics, placement);
     }
     return merged(pieces);
@@ -121,38 +124,52 @@ std::vector<ChartSegment> connectors(const Organization &organization, const Tre
 
 std::vector<ChartSegment> merged(const std::vector<ChartSegment> &segments)
 {
-    // Key: (vertical?, coordinate) so that the map order is deterministic.
-    std::map<std::pair<bool, double>, std::vector<std::pair<double, double>>> byAxis;
+    struct Piece {
+        bool vertical;
+        double coordinate, lo, hi;
+    };
+    std::vector<Piece> pieces;
+    pieces.reserve(segments.size());
     for (const ChartSegment &s : segments) {
         const bool horizontal = s.start.y == s.end.y;
-        const double coordinate = horizontal ? s.start.y : s.start.x;
         const double a = horizontal ? s.start.x : s.start.y;
         const double b = horizontal ? s.end.x : s.end.y;
-        byAxis[{!horizontal, coordinate}].push_back({std::min(a, b), std::max(a, b)});
+        pieces.push_back({!horizontal, horizontal ? s.start.y : s.start.x, std::min(a, b), std::max(a, b)});
     }
+    // Sorting by line and then by start gathers each line's pieces in merge order.
+    std::sort(pieces.begin(), pieces.end(), [](const Piece &x, const Piece &y) {
+        if (x.vertical != y.vertical)
+            return y.vertical;
+        if (x.coordinate != y.coordinate)
+            return x.coordinate < y.coordinate;
+        if (x.lo != y.lo)
+            return x.lo < y.lo;
+        return x.hi < y.hi;
+    });
     std::vector<ChartSegment> result;
-    for (auto &[axis, intervals] : byAxis) {
-        std::stable_sort(intervals.begin(), intervals.end(),
-                         [](const auto &x, const auto &y) { return x.first < y.first; });
-        const bool horizontal = !axis.first;
-        const double c = axis.second;
-        auto emit = [&](double lo, double hi) {
-            if (horizontal)
-                result.push_back({{lo, c}, {hi, c}});
-            else
-                result.push_back({{c, lo}, {c, hi}});
-        };
-        double lo = intervals.front().first, hi = intervals.front().second;
-        for (size_t i = 1; i < intervals.size(); ++i) {
-            if (intervals[i].first <= hi) {
-                hi = std::max(hi, intervals[i].second);
+    auto emit = [&](const Piece &line, double lo, double hi) {
+        const double c = line.coordinate;
+        if (line.vertical)
+            result.push_back({{c, lo}, {c, hi}});
+        else
+            result.push_back({{lo, c}, {hi, c}});
+    };
+    for (size_t i = 0; i < pieces.size();) {
+        const Piece &line = pieces[i];
+        double lo = line.lo, hi = line.hi;
+        size_t j = i + 1;
+        for (; j < pieces.size() && pieces[j].vertical == line.vertical && pieces[j].coordinate == line.coordinate;
+             ++j) {
+            if (pieces[j].lo <= hi) {
+                hi = std::max(hi, pieces[j].hi);
                 continue;
             }
-            emit(lo, hi);
-            lo = intervals[i].first;
-            hi = intervals[i].second;
+            emit(line, lo, hi);
+            lo = pieces[j].lo;
+            hi = pieces[j].hi;
         }
-        emit(lo, hi);
+        emit(line, lo, hi);
+        i = j;
     }
     std::sort(result.begin(), result.end(), [](const ChartSegment &a, const ChartSegment &b) {
         if (a.start.y != b.start.y)

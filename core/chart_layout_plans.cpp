@@ -46,6 +46,7 @@ public:
         : m_positions(organization.positions), m_tree(tree), m_m(metrics), m_arena(metrics.spacing / 2),
           m_candidates(organization.positions.size())
     {
+        m_arena.reserve(organization.positions.size());
     }
 
     Placement run();
@@ -115,24 +116,28 @@ Plan Planner::packStep(const std::optional<Plan> &placed, const Plan &next)
 {
     if (!placed)
         return next;
-    const double shift = m_arena.packShift(*placed, next, m_m.spacing, m_m.lane);
+    const double shift = m_arena.packShift(placed->right, next.left, m_m.spacing, m_m.lane);
     return m_arena.group({*placed, PlanArena::shifted(next, shift, 0)});
 }
 
 Plan Planner::pack(const std::vector<Plan> &plans, std::vector<double> *shifts, double *normalization)
 {
-    std::optional<Plan> placed;
+    std::vector<Plan> placed;
+    placed.reserve(plans.size());
+    Profile left, right;
     for (const Plan &next : plans) {
-        const double shift = placed ? m_arena.packShift(*placed, next, m_m.spacing, m_m.lane) : 0;
+        const double shift = placed.empty() ? 0 : m_arena.packShift(right, next.left, m_m.spacing, m_m.lane);
         if (shifts)
             shifts->push_back(shift);
-        const Plan moved = PlanArena::shifted(next, shift, 0);
-        placed = placed ? m_arena.group({*placed, moved}) : moved;
+        placed.push_back(PlanArena::shifted(next, shift, 0));
+        left = m_arena.merge(left, placed.back().left, false);
+        right = m_arena.merge(right, placed.back().right, true);
     }
-    const double move = placed->bounds.x0 < 0 ? -placed->bounds.x0 : 0;
+    Plan packed = m_arena.group(placed, left, right);
+    const double move = packed.bounds.x0 < 0 ? -packed.bounds.x0 : 0;
     if (normalization)
         *normalization = move;
-    return move != 0 ? PlanArena::shifted(*placed, move, 0) : *placed;
+    return move != 0 ? PlanArena::shifted(packed, move, 0) : packed;
 }
 
 // Page-balanced: the best few choices of one candidate per sibling, each judged by the
@@ -194,9 +199,10 @@ std::vector<Plan> Planner::bases(uint32_t position, double h, const std::vector<
             result.push_back(root);
             continue;
         }
-        auto withRoot = [&](std::vector<Plan> parts) {
-            parts.insert(parts.begin(), root);
-            Plan base = m_arena.group(parts);
+        auto withRoot = [&](std::initializer_list<Plan> parts) {
+            std::vector<Plan> all{root};
+            all.insert(all.end(), parts);
+            Plan base = m_arena.group(all);
             base.card = root.card;
             return base;
         };
@@ -462,6 +468,10 @@ Plan Planner::hang(const Plan &base, const Block &block, uint32_t manager)
 
 std::vector<Plan> Planner::buildPlans(uint32_t position)
 {
+    if (m_tree.children[position].empty()) {
+        const Rect card = Rect::make(0, 0, m_m.cardWidth, m_m.effectiveHeight(m_positions[position]));
+        return {m_arena.card(position, card, false)};
+    }
     std::vector<uint32_t> assistants, regular;
     for (uint32_t child : m_tree.children[position])
         (m_tree.isAssistant[child] ? assistants : regular).push_back(child);
