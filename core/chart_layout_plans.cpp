@@ -1,0 +1,602 @@
+#include "core/chart_layout_arena.h"
+#include "core/chart_layout_engine.h"
+#include "core/organization.h"
+
+#include <algorithm>
+#include <cmath>
+#include <optional>
+#include <utility>
+
+namespace ChartLayoutEngine {
+
+namespace {
+
+// Width and height of a plan's bounds: what scores it and what makes two plans duplicates.
+using Extent = std::pair<double, double>;
+
+Extent extentOf(const Plan &plan)
+{
+    return {plan.bounds.width(), plan.bounds.height()};
+}
+
+// One way to place a manager's regular children under its base arrangement.
+struct Arrangement {
+    enum class Kind : uint8_t { sideColumns, rowWrap, stacks };
+    Kind kind = Kind::stacks;
+    uint32_t combination = 0;
+    // Row wrap: the number of children in each row. Stacks: per group, 0 for a child's
+    // own plan, else the number of cards in the stack.
+    std::vector<uint32_t> shape;
+};
+
+// The children's part of an arrangement, before it hangs under a base.
+struct Block {
+    Plan plan;
+    double centre = 0;
+    struct Row {
+        double top = 0;
+        std::vector<Rect> cards; // each child's own card, in the block's coordinates
+    };
+    std::vector<Row> rows; // row wrap only
+};
+
+class Planner {
+public:
+    Planner(const Organization &organization, const Tree &tree, const Metrics &metrics)
+        : m_positions(organization.positions), m_tree(tree), m_m(metrics), m_arena(metrics.spacing / 2),
+          m_candidates(organization.positions.size())
+    {
+        m_arena.reserve(organization.positions.size());
+    }
+
+    Placement run();
+
+private:
+    std::vector<Plan> buildPlans(uint32_t position);
+    std::vector<Plan> bases(uint32_t position, double height, const std::vector<uint32_t> &assistants);
+    std::vector<std::vector<uint32_t>> combinations(const std::vector<uint32_t> &siblings);
+    std::vector<Plan> chosen(const std::vector<uint32_t> &siblings, const std::vector<uint32_t> &choice) const;
+    Plan packStep(const std::optional<Plan> &placed, const Plan &next);
+    Plan pack(const std::vector<Plan> &plans, std::vector<double> *shifts = nullptr, double *normalization = nullptr);
+    std::vector<size_t> alternatives(const std::vector<Extent> &extents) const;
+
+    void listArrangements(uint32_t combination, const std::vector<Plan> &plans, const std::vector<uint32_t> &regular,
+                          std::vector<Arrangement> &out) const;
+    std::vector<uint32_t> stackShape(const std::vector<uint32_t> &regular, size_t perStack) const;
+    Block block(const Arrangement &arrangement, const std::vector<Plan> &plans, const std::vector<uint32_t> &regular);
+    Block sideColumns(const std::vector<Plan> &plans, const std::vector<uint32_t> &regular);
+    Block rowWrap(const std::vector<uint32_t> &rowLengths, const std::vector<Plan> &plans);
+    Block stacks(const std::vector<uint32_t> &shape, const std::vector<Plan> &plans,
+                 const std::vector<uint32_t> &regular);
+    Plan hang(const Plan &base, const Block &block, uint32_t manager);
+
+    size_t withReports(const std::vector<uint32_t> &children) const
+    {
+        return std::count_if(children.begin(), children.end(), [&](uint32_t c) { return m_tree.hasReports(c); });
+    }
+
+    const std::vector<Position> &m_positions;
+    const Tree &m_tree;
+    const Metrics &m_m;
+    PlanArena m_arena;
+    std::vector<std::vector<Plan>> m_candidates; // by position; freed once the parent is done
+};
+
+std::vector<size_t> Planner::alternatives(const std::vector<Extent> &extents) const
+{
+    std::vector<double> scores;
+    scores.reserve(extents.size());
+    for (const Extent &e : extents)
+        scores.push_back(score(m_m, e.first, e.second));
+    const std::vector<size_t> order = ranked(scores);
+    if (!m_m.pageBalanced)
+        return order.empty() ? order : std::vector<size_t>{order.front()};
+    std::vector<size_t> kept;
+    for (size_t i : order) {
+        const bool seen = std::any_of(kept.begin(), kept.end(), [&](size_t k) { return extents[k] == extents[i]; });
+        if (seen)
+            continue;
+        kept.push_back(i);
+        if (kept.size() == 8)
+            break;
+    }
+    return kept;
+}
+
+std::vector<Plan> Planner::chosen(const std::vector<uint32_t> &siblings, const std::vector<uint32_t> &choice) const
+{
+    std::vector<Plan> plans;
+    plans.reserve(siblings.size());
+    for (size_t i = 0; i < siblings.size(); ++i)
+        plans.push_back(m_candidates[siblings[i]][choice[i]]);
+    return plans;
+}
+
+Plan Planner::packStep(const std::optional<Plan> &placed, const Plan &next)
+{
+    if (!placed)
+        return next;
+    const double shift = m_arena.packShift(placed->right, next.left, m_m.spacing, m_m.lane);
+    return m_arena.group({*placed, PlanArena::shifted(next, shift, 0)});
+}
+
+Plan Planner::pack(const std::vector<Plan> &plans, std::vector<double> *shifts, double *normalization)
+{
+    std::vector<Plan> placed;
+    placed.reserve(plans.size());
+    Profile left, right;
+    for (const Plan &next : plans) {
+        const double shift = placed.empty() ? 0 : m_arena.packShift(right, next.left, m_m.spacing, m_m.lane);
+        if (shifts)
+            shifts->push_back(shift);
+        placed.push_back(PlanArena::shifted(next, shift, 0));
+        left = m_arena.merge(left, placed.back().left, false);
+        right = m_arena.merge(right, placed.back().right, true);
+    }
+    Plan packed = m_arena.group(placed, left, right);
+    const double move = packed.bounds.x0 < 0 ? -packed.bounds.x0 : 0;
+    if (normalization)
+        *normalization = move;
+    return move != 0 ? PlanArena::shifted(packed, move, 0) : packed;
+}
+
+// Page-balanced: the best few choices of one candidate per sibling, each judged by the
+// siblings packed side by side. Prefixes are packed once and extended by one sibling at a
+// time instead of being packed again from the start.
+std::vector<std::vector<uint32_t>> Planner::combinations(const std::vector<uint32_t> &siblings)
+{
+    if (!m_m.pageBalanced)
+        return {std::vector<uint32_t>(siblings.size(), 0)};
+
+    struct Link {
+        int32_t parent;
+        uint32_t choice;
+    };
+    struct State {
+        int32_t link = noIndex;
+        std::optional<Plan> packed;
+    };
+    std::vector<Link> links;
+    std::vector<State> states(1);
+    const PlanArena::Mark mark = m_arena.mark();
+    for (uint32_t sibling : siblings) {
+        const std::vector<Plan> &options = m_candidates[sibling];
+        std::vector<State> next;
+        std::vector<Extent> extents;
+        for (const State &state : states) {
+            for (uint32_t o = 0; o < options.size(); ++o) {
+                links.push_back({state.link, o});
+                const Plan packed = packStep(state.packed, options[o]);
+                next.push_back({static_cast<int32_t>(links.size() - 1), packed});
+                extents.push_back(extentOf(packed));
+            }
+        }
+        states.clear();
+        for (size_t i : alternatives(extents))
+            states.push_back(next[i]);
+    }
+    m_arena.rollback(mark);
+
+    std::vector<std::vector<uint32_t>> result;
+    for (const State &state : states) {
+        std::vector<uint32_t> choice(siblings.size());
+        size_t i = siblings.size();
+        for (int32_t link = state.link; link != noIndex; link = links[link].parent)
+            choice[--i] = links[link].choice;
+        result.push_back(std::move(choice));
+    }
+    return result;
+}
+
+std::vector<Plan> Planner::bases(uint32_t position, double h, const std::vector<uint32_t> &assistants)
+{
+    const double W = m_m.cardWidth, s = m_m.spacing;
+    std::vector<Plan> result;
+    for (const std::vector<uint32_t> &choice : combinations(assistants)) {
+        const std::vector<Plan> plans = chosen(assistants, choice);
+        const Plan root = m_arena.card(position, Rect::make(0, 0, W, h), false);
+        if (plans.empty()) {
+            result.push_back(root);
+            continue;
+        }
+        auto withRoot = [&](std::initializer_list<Plan> parts) {
+            std::vector<Plan> all{root};
+            all.insert(all.end(), parts);
+            Plan base = m_arena.group(all);
+            base.card = root.card;
+            return base;
+        };
+        if (m_m.pageBalanced && plans.size() >= 2) {
+            std::vector<Plan> evens, odds;
+            for (size_t i = 0; i < plans.size(); ++i)
+                (i % 2 == 0 ? evens : odds).push_back(plans[i]);
+            const Plan even = pack(evens), odd = pack(odds);
+            result.push_back(withRoot({PlanArena::shifted(even, -s - even.bounds.x1, h / 2),
+                                       PlanArena::shifted(odd, W + s - odd.bounds.x0, h / 2)}));
+        } else if (m_m.pageBalanced) {
+            result.push_back(withRoot({PlanArena::shifted(plans[0], -s - plans[0].bounds.x1, h / 2)}));
+        }
+        const Plan all = pack(plans);
+        result.push_back(withRoot({PlanArena::shifted(all, W + s - all.bounds.x0, h / 2)}));
+    }
+    return result;
+}
+
+std::vector<uint32_t> Planner::stackShape(const std::vector<uint32_t> &regular, size_t c) const
+{
+    const size_t n = regular.size();
+    const bool balanced = m_m.pageBalanced && withReports(regular) == 0;
+    const size_t stackCount = (n + c - 1) / c;
+    const size_t base = n / stackCount;
+    const size_t larger = n - base * stackCount;
+    std::vector<uint32_t> shape;
+    size_t stacksMade = 0;
+    for (size_t i = 0; i < n;) {
+        if (c == 1 || m_tree.hasReports(regular[i])) {
+            shape.push_back(0);
+            ++i;
+            continue;
+        }
+        const size_t quota = balanced ? (stacksMade < larger ? base + 1 : base) : c;
+        uint32_t cards = 0;
+        do {
+            ++cards;
+            ++i;
+        } while (cards < quota && i < n && !m_tree.hasReports(regular[i]));
+        shape.push_back(cards);
+        ++stacksMade;
+    }
+    return shape;
+}
+
+void Planner::listArrangements(uint32_t combination, const std::vector<Plan> &plans,
+                               const std::vector<uint32_t> &regular, std::vector<Arrangement> &out) const
+{
+    const size_t n = regular.size();
+    const size_t reporting = withReports(regular);
+    if (m_m.pageBalanced && n >= 2 && reporting == 1)
+        out.push_back({Arrangement::Kind::sideColumns, combination, {}});
+
+    if (m_m.pageBalanced && reporting >= 2 && n >= 3) {
+        const double s = m_m.spacing, L = m_m.lane;
+        double widest = 0, sum = 0;
+        for (const Plan &plan : plans) {
+            widest = std::max(widest, plan.bounds.width());
+            sum += plan.bounds.width() + s + L;
+        }
+        const double range = sum - s - L - widest;
+        std::vector<std::vector<uint32_t>> used;
+        for (int k = 0; k <= 16; ++k) {
+            const double limit = widest + range * k * 0.0625;
+            std::vector<uint32_t> lengths;
+            double rowWidth = 0;
+            for (const Plan &plan : plans) {
+                const double w = plan.bounds.width();
+                if (!lengths.empty() && limit + 0.001 < rowWidth + s + L + w) {
+                    lengths.push_back(1);
+                    rowWidth = w;
+                    continue;
+                }
+                if (lengths.empty()) {
+                    lengths.push_back(1);
+                    rowWidth = w;
+                } else {
+                    ++lengths.back();
+                    rowWidth += w + s + L;
+                }
+            }
+            if (lengths.size() == 1 || std::find(used.begin(), used.end(), lengths) != used.end())
+                continue;
+            used.push_back(lengths);
+            out.push_back({Arrangement::Kind::rowWrap, combination, std::move(lengths)});
+        }
+    }
+
+    const size_t maxPerStack = std::min(n, size_t(m_m.pageBalanced ? 8 : 4));
+    for (size_t c = 1; c <= maxPerStack; ++c)
+        out.push_back({Arrangement::Kind::stacks, combination, stackShape(regular, c)});
+}
+
+Block Planner::block(const Arrangement &arrangement, const std::vector<Plan> &plans,
+                     const std::vector<uint32_t> &regular)
+{
+    switch (arrangement.kind) {
+    case Arrangement::Kind::sideColumns: return sideColumns(plans, regular);
+    case Arrangement::Kind::rowWrap: return rowWrap(arrangement.shape, plans);
+    case Arrangement::Kind::stacks: break;
+    }
+    return stacks(arrangement.shape, plans, regular);
+}
+
+// The leaf children in two columns beside the card of the one child with reports, whose
+// subtree drops below the columns where they would come too close.
+Block Planner::sideColumns(const std::vector<Plan> &plans, const std::vector<uint32_t> &regular)
+{
+    const double W = m_m.cardWidth, s = m_m.spacing, L = m_m.lane;
+    size_t x = 0;
+    while (!m_tree.hasReports(regular[x]))
+        ++x;
+    const Rect R = plans[x].card;
+    std::vector<std::pair<uint32_t, Rect>> left, right;
+    double leftY = 0, rightY = 0;
+    for (size_t i = 0; i < regular.size(); ++i) {
+        if (i == x)
+            continue;
+        const double h = plans[i].card.height();
+        if (right.size() < left.size()) {
+            right.push_back({regular[i], Rect::make(R.maxX() + s + L, rightY, W, h)});
+            rightY = right.back().second.maxY() + s;
+        } else {
+            left.push_back({regular[i], Rect::make(R.minX() - s - W, leftY, W, h)});
+            leftY = left.back().second.maxY() + s;
+        }
+    }
+    double drop = 0;
+    for (const auto *column : {&left, &right}) {
+        if (column->empty())
+            continue;
+        const Rect &f = column->back().second; // the lowest card decides
+        const double top = m_arena.minTop(plans[x], f.minX(), f.maxX() + s, s);
+        if (std::isfinite(top))
+            drop = std::max(drop, f.maxY() + s - top);
+    }
+    std::vector<Plan> parts;
+    if (!left.empty())
+        parts.push_back(m_arena.column(left, true));
+    if (!right.empty())
+        parts.push_back(m_arena.column(right, true));
+    parts.push_back(PlanArena::shifted(plans[x], 0, drop));
+    return {m_arena.group(parts), R.midX(), {}};
+}
+
+Block Planner::rowWrap(const std::vector<uint32_t> &rowLengths, const std::vector<Plan> &plans)
+{
+    const double s = m_m.spacing, L = m_m.lane;
+    Block result;
+    std::vector<Plan> parts;
+    double top = 0;
+    size_t i = 0;
+    for (uint32_t length : rowLengths) {
+        Block::Row row{top, {}};
+        double x = s + L, tallest = 0;
+        for (uint32_t j = 0; j < length; ++j, ++i) {
+            const Plan &plan = plans[i];
+            const Plan moved = PlanArena::shifted(plan, x - plan.bounds.x0, top - plan.bounds.y0);
+            parts.push_back(moved);
+            row.cards.push_back(moved.card);
+            x = moved.bounds.x1 + s + L;
+            tallest = std::max(tallest, plan.bounds.height());
+        }
+        result.rows.push_back(std::move(row));
+        top = top + m_m.levelGap + tallest;
+    }
+    result.plan = m_arena.group(parts);
+    result.centre = result.plan.bounds.x0 + result.plan.bounds.width() / 2;
+    return result;
+}
+
+Block Planner::stacks(const std::vector<uint32_t> &shape, const std::vector<Plan> &plans,
+                      const std::vector<uint32_t> &regular)
+{
+    const double L = m_m.lane, s = m_m.spacing, W = m_m.cardWidth;
+    std::vector<Plan> groups;
+    // Where each child's card stands inside its group, and which group that is.
+    std::vector<std::pair<size_t, Rect>> cardInGroup(regular.size());
+    size_t i = 0;
+    for (uint32_t cards : shape) {
+        if (cards == 0) {
+            cardInGroup[i] = {groups.size(), plans[i].card};
+            groups.push_back(plans[i]);
+            ++i;
+            continue;
+        }
+        std::vector<std::pair<uint32_t, Rect>> column;
+        double y = 0;
+        for (uint32_t j = 0; j < cards; ++j, ++i) {
+            const Rect frame = Rect::make(L, y, W, plans[i].card.height());
+            column.push_back({regular[i], frame});
+            cardInGroup[i] = {groups.size(), frame};
+            y = frame.maxY() + s;
+        }
+        groups.push_back(m_arena.column(column, true));
+    }
+    std::vector<double> shifts;
+    double normalization = 0;
+    const Plan packed = pack(groups, &shifts, &normalization);
+    auto cardMidX = [&](size_t child) {
+        const auto &[group, frame] = cardInGroup[child];
+        return frame.offsetBy(shifts[group], 0).offsetBy(normalization, 0).midX();
+    };
+
+    double centre;
+    if (m_m.pageBalanced && withReports(regular) == 1) {
+        size_t only = 0;
+        while (!m_tree.hasReports(regular[only]))
+            ++only;
+        centre = cardMidX(only);
+    } else {
+        centre = (cardMidX(0) + cardMidX(regular.size() - 1)) / 2;
+    }
+    return {packed, centre, {}};
+}
+
+// Centres the base's card over the block, hangs the block a level gap below the base and
+// moves the whole to start at x = 0. A row-wrap block also gets its manager's fixed routes
+// and a reservation that keeps the trunk lane free.
+Plan Planner::hang(const Plan &base, const Block &block, uint32_t manager)
+{
+    const double G = m_m.levelGap;
+    const Plan A = PlanArena::shifted(base, block.centre - m_m.cardWidth / 2, 0);
+    const double d = G + A.bounds.y1;
+    Plan hung = m_arena.group({A, PlanArena::shifted(block.plan, 0, d)});
+    hung.card = A.card;
+
+    if (!block.rows.empty()) {
+        const double c = block.centre, h = base.card.height();
+        const double first = d + block.rows.front().top - G / 2;
+        const double last = d + block.rows.back().top - G / 2;
+        std::vector<ChartSegment> routes;
+        auto add = [&](Point a, Point b) {
+            if (!(a == b))
+                routes.push_back({a, b});
+        };
+        add({c, h}, {c, first});
+        if (c != 0)
+            routes.push_back({{0, first}, {c, first}});
+        add({0, first}, {0, last});
+        for (const Block::Row &row : block.rows) {
+            const double bus = d + row.top - G / 2;
+            double xMax = 0;
+            bool any = false;
+            for (const Rect &card : row.cards) {
+                xMax = any ? std::max(xMax, card.midX()) : card.midX();
+                any = true;
+            }
+            if (xMax != 0)
+                routes.push_back({{0, bus}, {xMax, bus}});
+            for (const Rect &card : row.cards) {
+                const Rect moved = card.offsetBy(0, d);
+                add({moved.midX(), bus}, {moved.midX(), moved.minY()});
+            }
+        }
+        const Box &rows = block.plan.bounds;
+        const Rect lane = Rect::make(0, first, rows.x1, std::max(d + rows.y1 - first, 1.0));
+        hung = m_arena.reserved(hung, hung.bounds.rect().unionWith(lane), manager, routes);
+    }
+    return PlanArena::shifted(hung, -hung.bounds.x0, 0);
+}
+
+std::vector<Plan> Planner::buildPlans(uint32_t position)
+{
+    if (m_tree.children[position].empty()) {
+        const Rect card = Rect::make(0, 0, m_m.cardWidth, m_m.effectiveHeight(m_positions[position]));
+        return {m_arena.card(position, card, false)};
+    }
+    std::vector<uint32_t> assistants, regular;
+    for (uint32_t child : m_tree.children[position])
+        (m_tree.isAssistant[child] ? assistants : regular).push_back(child);
+
+    const std::vector<Plan> baseList = bases(position, m_m.effectiveHeight(m_positions[position]), assistants);
+    if (regular.empty()) {
+        std::vector<Extent> extents;
+        for (const Plan &base : baseList)
+            extents.push_back(extentOf(base));
+        std::vector<Plan> result;
+        for (size_t i : alternatives(extents))
+            result.push_back(baseList[i]);
+        return result;
+    }
+
+    const std::vector<std::vector<uint32_t>> choices = combinations(regular);
+    std::vector<Arrangement> arrangements;
+    struct Entry {
+        size_t arrangement;
+        size_t base;
+    };
+    std::vector<Entry> entries;
+    std::vector<Extent> extents;
+    // Each arrangement is measured under every base and then dropped from the arena; only
+    // the winners are built again to be kept.
+    for (uint32_t combination = 0; combination < choices.size(); ++combination) {
+        const std::vector<Plan> plans = chosen(regular, choices[combination]);
+        const size_t firstOfCombination = arrangements.size();
+        listArrangements(combination, plans, regular, arrangements);
+        for (size_t a = firstOfCombination; a < arrangements.size(); ++a) {
+            // Stack sizes that group the children alike build the same plan again.
+            size_t same = firstOfCombination;
+            while (same < a && !(arrangements[same].kind == arrangements[a].kind &&
+                                 arrangements[same].shape == arrangements[a].shape))
+                ++same;
+            if (same < a) {
+                const size_t firstEntry = entries.size() - (a - same) * baseList.size();
+                for (size_t b = 0; b < baseList.size(); ++b) {
+                    entries.push_back({a, b});
+                    extents.push_back(extents[firstEntry + b]);
+                }
+                continue;
+            }
+            const PlanArena::Mark mark = m_arena.mark();
+            const Block children = block(arrangements[a], plans, regular);
+            for (size_t b = 0; b < baseList.size(); ++b) {
+                entries.push_back({a, b});
+                extents.push_back(extentOf(hang(baseList[b], children, position)));
+            }
+            m_arena.rollback(mark);
+        }
+    }
+
+    std::vector<Plan> result;
+    for (size_t i : alternatives(extents)) {
+        const Arrangement &arrangement = arrangements[entries[i].arrangement];
+        const std::vector<Plan> plans = chosen(regular, choices[arrangement.combination]);
+        result.push_back(hang(baseList[entries[i].base], block(arrangement, plans, regular), position));
+    }
+    return result;
+}
+
+class PlacementCollector : public PlanArena::Visitor {
+public:
+    explicit PlacementCollector(size_t count)
+    {
+        placement.frames.resize(count);
+        placement.sideEntries.resize(count);
+        placement.regularRoutes.resize(count);
+    }
+    void card(uint32_t position, const Rect &frame, bool sideEntry) override
+    {
+        placement.frames[position] = frame;
+        placement.sideEntries[position] = sideEntry;
+        placement.bounds = placement.bounds.unionWith(frame);
+    }
+    void reservation(const Rect &frame) override { placement.bounds = placement.bounds.unionWith(frame); }
+    void routes(uint32_t manager, const ChartSegment *segments, size_t count, double dx, double dy) override
+    {
+        std::vector<ChartSegment> moved;
+        moved.reserve(count);
+        for (size_t i = 0; i < count; ++i) {
+            moved.push_back({{segments[i].start.x + dx, segments[i].start.y + dy},
+                             {segments[i].end.x + dx, segments[i].end.y + dy}});
+        }
+        placement.regularRoutes[manager] = std::move(moved);
+    }
+
+    Placement placement;
+};
+
+Placement Planner::run()
+{
+    // Children before their managers, without recursion: reverse breadth-first order.
+    std::vector<uint32_t> order(m_tree.roots.begin(), m_tree.roots.end());
+    for (size_t i = 0; i < order.size(); ++i) {
+        for (uint32_t child : m_tree.children[order[i]])
+            order.push_back(child);
+    }
+    for (size_t i = order.size(); i-- > 0;) {
+        const uint32_t position = order[i];
+        m_candidates[position] = buildPlans(position);
+        for (uint32_t child : m_tree.children[position])
+            std::vector<Plan>().swap(m_candidates[child]);
+    }
+
+    PlacementCollector collector(m_positions.size());
+    if (m_tree.roots.empty())
+        return collector.placement;
+    std::vector<Plan> packed;
+    std::vector<Extent> extents;
+    for (const std::vector<uint32_t> &choice : combinations(m_tree.roots)) {
+        packed.push_back(pack(chosen(m_tree.roots, choice)));
+        extents.push_back(extentOf(packed.back()));
+    }
+    const Plan &best = packed[alternatives(extents).front()];
+    m_arena.visit(best, m_m.margin, m_m.margin, collector);
+    return collector.placement;
+}
+
+} // namespace
+
+Placement place(const Organization &organization, const Tree &tree, const Metrics &metrics)
+{
+    return Planner(organization, tree, metrics).run();
+}
+
+} // namespace ChartLayoutEngine

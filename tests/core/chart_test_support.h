@@ -1,0 +1,61 @@
+#pragma once
+
+#include "core/chart_layout.h"
+#include "core/organization.h"
+
+#include <optional>
+#include <ostream>
+#include <string>
+#include <vector>
+
+// Small builders for chart tests.
+namespace ChartTest {
+
+inline Position position(std::string id, std::optional<std::string> manager = std::nullopt)
+{
+    Position p;
+    p.id = std::move(id);
+    p.title = "Teacher";
+    p.department = "Instruction";
+    p.managerID = std::move(manager);
+    return p;
+}
+
+inline Position assistant(std::string id, std::string manager)
+{
+    Position p = position(std::move(id), std::move(manager));
+    p.isAssistant = true;
+    return p;
+}
+
+inline Position filled(Position p, std::string employeeNumber, std::string name)
+{
+    p.employee = Employee{std::move(employeeNumber), std::move(name)};
+    return p;
+}
+
+inline Rect frameOf(const ChartLayout &layout, const std::string &id)
+{
+    for (const ChartNode &node : layout.nodes) {
+        if (node.id == id)
+            return node.frame;
+    }
+    return Rect::null();
+}
+
+} // namespace ChartTest
+
+inline std::ostream &operator<<(std::ostream &out, const Rect &r)
+{
+    return out << "(" << r.origin.x << ", " << r.origin.y << ", " << r.size.width << ", " << r.size.height << ")";
+}
+
+inline std::ostream &operator<<(std::ostream &out, const Size &s)
+{
+    return out << s.width << " x " << s.height;
+}
+
+inline std::ostream &operator<<(std::ostream &out, const ChartSegment &s)
+{
+    return out << "(" << s.start.x << ", " << s.start.y << ")-(" << s.end.x << ", " << s.end.y << ")";
+}
