@@ -38,7 +38,13 @@ icu::Collator &standardCollator()
 {
     thread_local std::unique_ptr<icu::Collator> collator = [] {
         UErrorCode status = U_ZERO_ERROR;
-        std::unique_ptr<icu::Collator> c(icu::Collator::createInstance(icu::Locale::getDefault(), status));
+        // The C and POSIX locales map to en_US_POSIX, whose tailoring orders every upper-case
+        // letter before every lower-case one at the primary level: not a case-insensitive
+        // order. Those fall back to the root order.
+        icu::Locale locale = icu::Locale::getDefault();
+        if (std::string_view(locale.getVariant()) == "POSIX")
+            locale = icu::Locale::getRoot();
+        std::unique_ptr<icu::Collator> c(icu::Collator::createInstance(locale, status));
         if (U_FAILURE(status) || !c) {
             status = U_ZERO_ERROR;
             c.reset(icu::Collator::createInstance(icu::Locale::getRoot(), status));
