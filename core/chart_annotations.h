@@ -4,6 +4,8 @@
 #include <string>
 #include <vector>
 
+struct Position;
+
 // Annotations a card of a projected chart can carry; never written to the document.
 
 // Another chart (sheet) that lists a manager.
@@ -18,6 +20,12 @@ struct PrimaryManagerReference {
     std::optional<std::string> employeeName; // absent when the manager's position is vacant
     std::string jobTitle;
     std::vector<ManagerChartReference> charts; // empty in callout entries
+
+    // The employee's name, or the job title when names are hidden or the position is vacant.
+    std::string label(bool hideNames) const;
+    // "Primary: " and the label, then " · " and the other charts' names when there are any.
+    std::string printedLabel(bool hideNames) const;
+
     bool operator==(const PrimaryManagerReference &) const = default;
 };
 
@@ -28,6 +36,13 @@ struct ReportingCallout {
 
     // Height in points of the band the layout adds under a card that carries a callout.
     static constexpr double height = 24;
+
+    // A callout listing the primary manager first, the others by position id.
+    static ReportingCallout make(std::vector<PrimaryManagerReference> managers,
+                                 std::optional<std::string> primaryManagerID);
+    // One callout for positions drawn as one card: their managers, each once, or nothing
+    // when fewer than two remain. The primary is the first position's.
+    static std::optional<ReportingCallout> merged(const std::vector<Position> &positions);
 
     bool operator==(const ReportingCallout &) const = default;
 };

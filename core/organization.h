@@ -86,5 +86,18 @@ struct Organization {
     // departments under the top, a vacancy, dotted managers and a split FTE. Built once.
     static const Organization &example();
 
+    // Throws OrganizationError when no position has this id, or when any position still
+    // reports to it (primary or dotted), listing up to six of them. Linear.
+    void requirePositionDeletion(const std::string &id) const;
+
+    // Appends `position`, or for a quantity above one that many numbered copies (vacant
+    // positions only), validates the result and returns the positions added. Throws
+    // OrganizationError and adds nothing when any check fails. Linear.
+    std::vector<Position> addPositions(const Position &position, int quantity);
+
+    // A copy in which every position with two or more distinct managers carries its
+    // reporting callout; positions that carry one already keep it. n log n.
+    Organization withReportingCallouts() const;
+
     bool operator==(const Organization &) const = default;
 };

@@ -12,6 +12,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <optional>
+#include <set>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -83,6 +84,56 @@ struct OrganizationArchive {
     void restore(const std::string &id);
     // Empties the history after validating the organization; returns how many versions went.
     std::size_t setBaseline();
+
+    // Editing Current. Each tests the lock first, then its arguments; the destructive ones
+    // then save a recovery version noted "Before ...". Each is linear in the positions
+    // (plus the sheets' lists where it touches sheets).
+    //
+    // The confirmation text for deleting a position; throws the deletion refusal.
+    std::string positionDeletionWarning(const std::string &id, const std::string &currentSheetID) const;
+    void makePositionVacant(const std::string &id);
+    // Replaces the first position with `position`'s id, then as replaceOrganization.
+    void updatePosition(const Position &position);
+    // Validates and stores `organization`, then moves reports between charts as their
+    // managers moved (reconcileSheetTransfers).
+    void replaceOrganization(Organization organization);
+    // Removes the position from the organization, every group and every chart.
+    void deletePosition(const std::string &id);
+    // Takes the position off one chart; the organization is not changed.
+    void removePosition(const std::string &id, const std::string &sheetID);
+    // After the organization was replaced: a position whose primary manager changed leaves
+    // the charts that list its old manager (with the part of its subtree they list) for the
+    // charts that list its new one. Never throws. n log n in the positions and sheet lists.
+    void reconcileSheetTransfers(const Organization &old);
+
+    // Adds a position, or `quantity` numbered vacant copies, and lists the new ids on the
+    // sheet `sheetID` when one is given. Returns the positions added.
+    std::vector<Position> addPositions(const Position &position, int quantity,
+                                       const std::optional<std::string> &sheetID);
+    // Creates a presentation group of two or more peers. No recovery version.
+    void addGroup(const std::string &name, const std::vector<std::string> &memberIDs);
+
+    // Sheets (charts). What the chart with this id shows, with reporting callouts; the
+    // whole organization when no sheet has the id. Never fails.
+    Organization organizationIn(const std::string &sheetID) const;
+    // A focused-department chart: the sheet's own positions, with those that report into
+    // it only by dotted line drawn apart as shared reports. Never fails.
+    Organization focusedDepartmentOrganization(const OrganizationSheet &sheet) const;
+    // The sheets by name in the file-browser order, ties by id; empty when there are none.
+    std::vector<OrganizationSheet> sortedSheets() const;
+    // The first sheet with this id, or null.
+    const OrganizationSheet *sheet(const std::string &sheetID) const;
+    OrganizationSheet *sheet(const std::string &sheetID);
+    void renameSheet(const std::string &sheetID, const std::string &name);
+    // Appends the ids the sheet does not list yet, in ascending id order.
+    void includePositions(const std::set<std::string> &ids, const std::string &sheetID);
+    // The positions the sheet lists, as stored, in organization order; all positions when
+    // no sheet has the id.
+    std::vector<Position> memberPositions(const std::string &sheetID) const;
+    // Adds one occupied position with the next employee number and lists it on the sheet.
+    Position quickAdd(const std::string &name, const std::string &title, const std::string &department,
+                      const std::optional<std::string> &managerID, const std::string &location,
+                      const std::string &sheetID);
 
     bool operator==(const OrganizationArchive &) const = default;
 };

@@ -1,0 +1,15 @@
+#pragma once
+
+struct OrganizationArchive;
+
+// Whether closing a document must ask the user to save it.
+namespace DocumentClosePolicy {
+
+// `savedArchive` is the content last read from or written to the document's file, or null
+// when the document was never saved. Only a never-saved document without positions,
+// planning or versions closes silently; every other document prompts exactly when it
+// differs from what was saved. Compares in memory: shared versions compare by identity
+// first, so the check stays cheap for a long history.
+bool needsSavePrompt(const OrganizationArchive &archive, const OrganizationArchive *savedArchive);
+
+} // namespace DocumentClosePolicy
