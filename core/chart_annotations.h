@@ -44,5 +44,10 @@ struct ReportingCallout {
     // when fewer than two remain. The primary is the first position's.
     static std::optional<ReportingCallout> merged(const std::vector<Position> &positions);
 
+    // "Also reports to N other manager(s)".
+    std::string summary() const;
+    // One line per manager: "Primary: " or "Additional: ", then the name and job title.
+    std::string details(bool hideNames) const;
+
     bool operator==(const ReportingCallout &) const = default;
 };

@@ -7,6 +7,7 @@
 #include <optional>
 #include <set>
 #include <string>
+#include <string_view>
 #include <vector>
 
 // The person in a position. `id` is the employee number.
@@ -98,6 +99,17 @@ struct Organization {
     // A copy in which every position with two or more distinct managers carries its
     // reporting callout; positions that carry one already keep it. n log n.
     Organization withReportingCallouts() const;
+
+    // Chart exploration. Without the positions strictly below the collapsed ones (along
+    // primary managers); dotted lines into hidden positions are dropped. Linear.
+    Organization hidingDescendants(const std::set<std::string> &collapsed) const;
+    // The positions whose text (id, employee number, name or "Vacant", pay level, job
+    // title, department, location) contains every whitespace-separated term of `query`,
+    // ignoring case, in person order. Linear plus the sort.
+    std::vector<Position> search(std::string_view query) const;
+    // The ids of the managers above `id`, up to the top or a cycle; an id naming no
+    // position is included and ends the walk. Linear in the chain.
+    std::set<std::string> ancestors(const std::string &id) const;
 
     bool operator==(const Organization &) const = default;
 };

@@ -37,6 +37,28 @@ std::optional<ReportingCallout> ReportingCallout::merged(const std::vector<Posit
     return make(std::move(managers), std::move(primary));
 }
 
+std::string ReportingCallout::summary() const
+{
+    const auto others = static_cast<long long>(managers.size()) - 1;
+    return "Also reports to " + std::to_string(others) + " other " + (others == 1 ? "manager" : "managers");
+}
+
+std::string ReportingCallout::details(bool hideNames) const
+{
+    std::string text;
+    for (const PrimaryManagerReference &m : managers) {
+        if (!text.empty())
+            text += "\n";
+        const bool primary = primaryManagerID && *primaryManagerID == m.positionID;
+        text += primary ? "Primary: " : "Additional: ";
+        if (!hideNames && m.employeeName)
+            text += *m.employeeName + " \u2014 " + m.jobTitle;
+        else
+            text += m.jobTitle;
+    }
+    return text;
+}
+
 Organization Organization::withReportingCallouts() const
 {
     std::unordered_map<std::string_view, const Position *> byID;
