@@ -43,10 +43,13 @@ struct Block {
 class Planner {
 public:
     Planner(const Organization &organization, const Tree &tree, const Metrics &metrics)
-        : m_positions(organization.positions), m_tree(tree), m_m(metrics), m_arena(metrics.spacing / 2),
+        : m_tree(tree), m_m(metrics), m_arena(metrics.spacing / 2),
           m_candidates(organization.positions.size())
     {
         m_arena.reserve(organization.positions.size());
+        m_heights.reserve(organization.positions.size());
+        for (const Position &p : organization.positions)
+            m_heights.push_back(metrics.effectiveHeight(p));
     }
 
     Placement run();
@@ -75,10 +78,10 @@ private:
         return std::count_if(children.begin(), children.end(), [&](uint32_t c) { return m_tree.hasReports(c); });
     }
 
-    const std::vector<Position> &m_positions;
     const Tree &m_tree;
     const Metrics &m_m;
     PlanArena m_arena;
+    std::vector<double> m_heights;               // effective card height by position
     std::vector<std::vector<Plan>> m_candidates; // by position; freed once the parent is done
 };
 
@@ -469,14 +472,14 @@ Plan Planner::hang(const Plan &base, const Block &block, uint32_t manager)
 std::vector<Plan> Planner::buildPlans(uint32_t position)
 {
     if (m_tree.children[position].empty()) {
-        const Rect card = Rect::make(0, 0, m_m.cardWidth, m_m.effectiveHeight(m_positions[position]));
+        const Rect card = Rect::make(0, 0, m_m.cardWidth, m_heights[position]);
         return {m_arena.card(position, card, false)};
     }
     std::vector<uint32_t> assistants, regular;
     for (uint32_t child : m_tree.children[position])
         (m_tree.isAssistant[child] ? assistants : regular).push_back(child);
 
-    const std::vector<Plan> baseList = bases(position, m_m.effectiveHeight(m_positions[position]), assistants);
+    const std::vector<Plan> baseList = bases(position, m_heights[position], assistants);
     if (regular.empty()) {
         std::vector<Extent> extents;
         for (const Plan &base : baseList)
@@ -578,7 +581,7 @@ Placement Planner::run()
             std::vector<Plan>().swap(m_candidates[child]);
     }
 
-    PlacementCollector collector(m_positions.size());
+    PlacementCollector collector(m_heights.size());
     if (m_tree.roots.empty())
         return collector.placement;
     std::vector<Plan> packed;
