@@ -423,6 +423,36 @@ Block Planner::stacks(const std::vector<uint32_t> &shape, const std::vector<Plan
     return {packed, centre, {}};
 }
 
+// The fixed routes of a row-wrap arrangement: down from the manager to a trunk at x = 0
+// that feeds one bus per row. `d` is how far the rows were moved down.
+std::vector<ChartSegment> rowRoutes(const Block &block, double c, double h, double d, double levelGap)
+{
+    const double first = d + block.rows.front().top - levelGap / 2;
+    const double last = d + block.rows.back().top - levelGap / 2;
+    std::vector<ChartSegment> routes;
+    auto add = [&](Point a, Point b) {
+        if (!(a == b))
+            routes.push_back({a, b});
+    };
+    add({c, h}, {c, first});
+    if (c != 0)
+        routes.push_back({{0, first}, {c, first}});
+    add({0, first}, {0, last});
+    for (const Block::Row &row : block.rows) {
+        const double bus = d + row.top - levelGap / 2;
+        double xMax = row.cards.front().midX();
+        for (const Rect &card : row.cards)
+            xMax = std::max(xMax, card.midX());
+        if (xMax != 0)
+            routes.push_back({{0, bus}, {xMax, bus}});
+        for (const Rect &card : row.cards) {
+            const Rect moved = card.offsetBy(0, d);
+            add({moved.midX(), bus}, {moved.midX(), moved.minY()});
+        }
+    }
+    return routes;
+}
+
 // Centres the base's card over the block, hangs the block a level gap below the base and
 // moves the whole to start at x = 0. A row-wrap block also gets its manager's fixed routes
 // and a reservation that keeps the trunk lane free.
@@ -435,33 +465,8 @@ Plan Planner::hang(const Plan &base, const Block &block, uint32_t manager)
     hung.card = A.card;
 
     if (!block.rows.empty()) {
-        const double c = block.centre, h = base.card.height();
+        const std::vector<ChartSegment> routes = rowRoutes(block, block.centre, base.card.height(), d, G);
         const double first = d + block.rows.front().top - G / 2;
-        const double last = d + block.rows.back().top - G / 2;
-        std::vector<ChartSegment> routes;
-        auto add = [&](Point a, Point b) {
-            if (!(a == b))
-                routes.push_back({a, b});
-        };
-        add({c, h}, {c, first});
-        if (c != 0)
-            routes.push_back({{0, first}, {c, first}});
-        add({0, first}, {0, last});
-        for (const Block::Row &row : block.rows) {
-            const double bus = d + row.top - G / 2;
-            double xMax = 0;
-            bool any = false;
-            for (const Rect &card : row.cards) {
-                xMax = any ? std::max(xMax, card.midX()) : card.midX();
-                any = true;
-            }
-            if (xMax != 0)
-                routes.push_back({{0, bus}, {xMax, bus}});
-            for (const Rect &card : row.cards) {
-                const Rect moved = card.offsetBy(0, d);
-                add({moved.midX(), bus}, {moved.midX(), moved.minY()});
-            }
-        }
         const Box &rows = block.plan.bounds;
         const Rect lane = Rect::make(0, first, rows.x1, std::max(d + rows.y1 - first, 1.0));
         hung = m_arena.reserved(hung, hung.bounds.rect().unionWith(lane), manager, routes);
