@@ -188,6 +188,16 @@ TEST(ChartLayoutBuild, PageBalancedLoneAssistantGoesLeft)
     EXPECT_EQ(frameOf(layout, "R"), Rect::make(304, 40, 240, 112));
 }
 
+TEST(ChartLayoutBuild, PageBalancedSplitsTwoAssistants)
+{
+    Organization org;
+    org.positions = {position("R"), assistant("X", "R"), assistant("Y", "R")};
+    const ChartLayout layout = ChartLayout::build(org, 1.0, 112);
+    EXPECT_EQ(frameOf(layout, "X"), Rect::make(40, 96, 240, 112));
+    EXPECT_EQ(frameOf(layout, "R"), Rect::make(304, 40, 240, 112));
+    EXPECT_EQ(frameOf(layout, "Y"), Rect::make(568, 96, 240, 112));
+}
+
 TEST(ChartLayoutBuild, SiblingOrderThenID)
 {
     Organization org;
