@@ -1,6 +1,7 @@
 #include "core/chart_layout.h"
 #include "core/print_settings.h"
 
+#include "archive_test_support.h"
 #include "chart_test_support.h"
 
 #include <gtest/gtest.h>
@@ -148,4 +149,22 @@ TEST(ChartPrintSettingsLayout, CardHeightRatioAndCallouts)
     }
     settings.pageBalancedLayout = false; // the paper only matters for page balancing
     EXPECT_NO_THROW(settings.layout(org));
+}
+
+// A focused-department chart from the document lays its shared reports out in the region.
+TEST(ChartLayoutFocused, DocumentChartInFocusedView)
+{
+    using namespace TestDocs;
+    OrganizationArchive doc = archive({person("T"), person("H", "T"), person("H1", "H"), person("O", "T"),
+                                       withDotted(person("S", "O"), {"H"}), person("S1", "S")});
+    OrganizationSheet chart = sheet("dept", "Department", {"H", "H1", "S", "S1"});
+    chart.focusedDepartmentView = true;
+    doc.sheets = std::vector<OrganizationSheet>{chart};
+
+    const ChartLayout layout = ChartPrintSettings{}.layout(doc.organizationIn("dept"));
+    const ChartRegion &region = onlyRegion(layout);
+    EXPECT_TRUE(region.frame.contains(frameOf(layout, "S").origin));
+    EXPECT_TRUE(region.frame.contains(frameOf(layout, "S1").origin));
+    EXPECT_FALSE(region.frame.contains(frameOf(layout, "H").origin));
+    EXPECT_NE(std::find(layout.edges.begin(), layout.edges.end(), ChartEdge{"H", "S", true}), layout.edges.end());
 }
