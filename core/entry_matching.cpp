@@ -47,9 +47,40 @@ bool isWordCharacter(UChar32 c)
     return (U_GET_GC_MASK(c) & mask) != 0;
 }
 
+bool isASCII(std::string_view text)
+{
+    return std::all_of(text.begin(), text.end(), [](char c) { return static_cast<unsigned char>(c) < 0x80; });
+}
+
+// Most names are plain ASCII, where folding is lower-casing and the word characters are
+// letters and digits: the same result as below without the cost of ICU on every redraw.
+std::vector<std::string> asciiWords(std::string_view text)
+{
+    std::vector<std::string> result;
+    std::string word;
+    for (char c : text) {
+        if (c >= 'A' && c <= 'Z') {
+            word.push_back(static_cast<char>(c - 'A' + 'a'));
+            continue;
+        }
+        if ((c >= 'a' && c <= 'z') || (c >= '0' && c <= '9')) {
+            word.push_back(c);
+            continue;
+        }
+        if (!word.empty())
+            result.push_back(std::move(word));
+        word.clear();
+    }
+    if (!word.empty())
+        result.push_back(std::move(word));
+    return result;
+}
+
 // The folded words of a text: letters, marks and digits; everything else separates.
 std::vector<std::string> words(std::string_view text)
 {
+    if (isASCII(text))
+        return asciiWords(text);
     const icu::UnicodeString f = folded(text);
     std::vector<std::string> result;
     icu::UnicodeString word;
