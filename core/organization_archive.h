@@ -36,6 +36,9 @@ struct OrganizationRevision {
     bool operator==(const OrganizationRevision &) const = default;
 };
 
+struct PositionEntryRequest;
+struct QuickEntryRow;
+
 // The document: what one window edits and saves.
 //
 // Every operation below that changes the archive leaves it exactly as it was when it
@@ -134,6 +137,24 @@ struct OrganizationArchive {
     Position quickAdd(const std::string &name, const std::string &title, const std::string &department,
                       const std::optional<std::string> &managerID, const std::string &location,
                       const std::string &sheetID);
+
+    // Entry paths. Each tests the lock first and leaves the archive as it was when it throws.
+    //
+    // Commits the quick-entry grid on the sheet `sheetID`: existing rows update their
+    // positions, new rows add people or vacancies, and every manager text is resolved. All
+    // rows or none: every problem is reported at once, one line each ("Row <n>: ..."). Saves
+    // no recovery version; the caller does. Returns the positions created or updated, in
+    // organization order. Linear in rows and positions, plus one validation.
+    std::vector<Position> quickAdd(const std::vector<QuickEntryRow> &rows, const std::string &sheetID);
+    // Applies one save of the position editor: a new entry (saving "Before adding positions")
+    // or an edit of the position exactly as the editor loaded it (saving "Before editing
+    // <job title>" unless nothing changes), placed on the sheet when asked. Returns the
+    // positions saved. Linear.
+    std::vector<Position> savePositionEntry(const PositionEntryRequest &request,
+                                            const std::optional<std::string> &sheetID);
+    // Lists an existing position on a sheet, saving "Before including existing position on
+    // chart" unless the sheet lists it already. Linear.
+    void includeExistingPositionFromEntry(const std::string &positionID, const std::string &sheetID);
 
     bool operator==(const OrganizationArchive &) const = default;
 };
