@@ -86,20 +86,26 @@ Json encode(const FrozenOrganization &organization)
     return Json{{"positions", std::move(positions)}};
 }
 
-Json encode(const OrganizationRevision &revision)
+Json encodeWithoutOrganization(const OrganizationRevision &revision)
 {
     Json json{{"id", revision.id},
               {"number", revision.number},
               {"date", encodeDate(revision.date)},
               {"note", revision.note},
-              {"name", revision.name},
-              {"organization", encode(revision.organization)}};
+              {"name", revision.name}};
     putOptional(json, "pageTitle", revision.pageTitle);
     putOptional(json, "pageSubtitle", revision.pageSubtitle);
     putOptionalList(json, "sheets", revision.sheets);
     if (revision.printSettings)
         json["printSettings"] = PrintSettingsJson::encode(*revision.printSettings);
     putOptionalList(json, "groups", revision.groups);
+    return json;
+}
+
+Json encode(const OrganizationRevision &revision)
+{
+    Json json = encodeWithoutOrganization(revision);
+    json["organization"] = encode(revision.organization);
     return json;
 }
 

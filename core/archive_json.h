@@ -23,6 +23,8 @@ Json encode(const OrganizationSheet &sheet);
 Json encode(const PositionGroup &group);
 Json encode(const FrozenOrganization &organization);
 Json encode(const OrganizationRevision &revision);
+// Every key of a version but "organization", for writers that write the positions themselves.
+Json encodeWithoutOrganization(const OrganizationRevision &revision);
 Json encode(const PlanningSnapshot &snapshot);
 Json encode(const OrganizationProposal &proposal);
 Json encode(const OrganizationPlanning &planning);

@@ -1,6 +1,7 @@
 #include "core/organization_archive.h"
 
 #include <algorithm>
+#include <cstdint>
 #include <limits>
 
 namespace {

@@ -1,10 +1,8 @@
 #include "core/document_close_policy.h"
 
-#include "core/organization_archive.h"
-
 namespace DocumentClosePolicy {
 
-bool needsSavePrompt(const OrganizationArchive &archive, const OrganizationArchive *savedArchive)
+bool needsSavePrompt(const OrganizationArchive &archive, const std::optional<OrganizationArchive> &savedArchive)
 {
     // An untouched new document has nothing to lose. A saved one emptied of its positions,
     // or one holding versions, may well have: it is compared like any other.

@@ -1,5 +1,6 @@
 #include "core/organization_archive.h"
 
+#include <algorithm>
 #include <string_view>
 #include <unordered_map>
 #include <unordered_set>

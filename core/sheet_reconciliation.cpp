@@ -1,6 +1,8 @@
 #include "core/organization_archive.h"
 
 #include <algorithm>
+#include <cstdint>
+#include <iterator>
 #include <map>
 #include <string_view>
 #include <unordered_map>

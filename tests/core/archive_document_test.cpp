@@ -252,3 +252,9 @@ TEST(PlanningJson, OptionalSnapshotKeysAndRequiredPlanningKeys)
     planning.erase("isLocked");
     EXPECT_THROW(ArchiveJson::decodePlanning(planning), JsonRead::Error);
 }
+
+TEST(JsonReadParse, NumberOutOfRangeIsAReadError)
+{
+    EXPECT_THROW(JsonRead::parse("[1e400]"), JsonRead::Error);
+    EXPECT_THROW(JsonRead::parse("{"), JsonRead::Error);
+}

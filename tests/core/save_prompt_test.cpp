@@ -30,20 +30,20 @@ TEST(SavePrompt, Cases)
     struct Case {
         const char *what;
         const OrganizationArchive &archive;
-        const OrganizationArchive *saved;
+        std::optional<OrganizationArchive> saved;
         bool prompt;
     };
     const std::vector<Case> cases = {
-        {"untouched new document", fresh, nullptr, false},
-        {"new document with a name and a chart but no positions", renamedFresh, nullptr, false},
-        {"new document with a saved version", freshWithVersion, nullptr, true},
-        {"new document with planning", freshWithPlanning, nullptr, true},
-        {"never saved with a position", saved, nullptr, true},
-        {"equal to the file", saved, &saved, false},
-        {"only print settings changed", newSettings, &saved, true},
-        {"saved document emptied of its positions", emptied, &saved, true},
-        {"saved empty document unchanged", savedEmpty, &fresh, false},
-        {"saved empty document renamed", savedEmptyRenamed, &fresh, true},
+        {"untouched new document", fresh, std::nullopt, false},
+        {"new document with a name and a chart but no positions", renamedFresh, std::nullopt, false},
+        {"new document with a saved version", freshWithVersion, std::nullopt, true},
+        {"new document with planning", freshWithPlanning, std::nullopt, true},
+        {"never saved with a position", saved, std::nullopt, true},
+        {"equal to the file", saved, saved, false},
+        {"only print settings changed", newSettings, saved, true},
+        {"saved document emptied of its positions", emptied, saved, true},
+        {"saved empty document unchanged", savedEmpty, fresh, false},
+        {"saved empty document renamed", savedEmptyRenamed, fresh, true},
     };
     for (const Case &c : cases)
         EXPECT_EQ(DocumentClosePolicy::needsSavePrompt(c.archive, c.saved), c.prompt) << c.what;
