@@ -1,6 +1,7 @@
 #include "app/document_close_coordinator.h"
 
 #include "app/organization_document.h"
+#include "core/document_close_policy.h"
 
 #include <algorithm>
 
@@ -35,14 +36,6 @@ void DocumentCloseCoordinator::clearUnnecessaryChanges(OrganizationDocument *doc
 {
     if (!document->isModified())
         return;
-    if (!needsSavePrompt(document->archive(), document->savedArchive()))
+    if (!DocumentClosePolicy::needsSavePrompt(document->archive(), document->savedArchive()))
         document->setModified(false);
-}
-
-bool DocumentCloseCoordinator::needsSavePrompt(const OrganizationArchive &archive,
-                                               const std::optional<OrganizationArchive> &saved)
-{
-    if (!saved)
-        return !(archive.organization.positions.empty() && !archive.planning && archive.revisions.empty());
-    return archive != *saved;
 }

@@ -27,11 +27,6 @@ public:
 
     int registeredCount() const { return int(m_documents.size()); }
 
-    // Whether closing a document with this live content must ask to save. A document with
-    // no positions, no planning and no saved versions that was never saved holds nothing
-    // worth keeping; otherwise any difference from the saved content counts.
-    static bool needsSavePrompt(const OrganizationArchive &archive, const std::optional<OrganizationArchive> &saved);
-
 private:
     std::vector<OrganizationDocument *> m_documents;
 };

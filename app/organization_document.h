@@ -17,8 +17,9 @@
 class OrganizationDocument : public QObject {
     Q_OBJECT
 public:
-    // Organization files are read whole; anything larger than this is not one of ours.
-    static constexpr int64_t maximumFileBytes = 200 * 1024 * 1024;
+    // Organization files are read whole. Every saved version is a full copy, so a large
+    // district with a long history reaches hundreds of megabytes; past this it is not ours.
+    static constexpr int64_t maximumFileBytes = int64_t(4) * 1024 * 1024 * 1024;
     // The open and save panels' filter: organization files are JSON.
     static QString fileFilter();
 

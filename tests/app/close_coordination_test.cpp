@@ -1,3 +1,4 @@
+#include "core/document_close_policy.h"
 #include "app/document_close_coordinator.h"
 #include "app/organization_document.h"
 
@@ -46,7 +47,7 @@ TEST(CloseCoordination, SavePromptPolicy)
         {"saved, every position deleted", emptied, district(), true},
     };
     for (const auto &c : cases)
-        EXPECT_EQ(DocumentCloseCoordinator::needsSavePrompt(c.live, c.saved), c.prompts) << c.name;
+        EXPECT_EQ(DocumentClosePolicy::needsSavePrompt(c.live, c.saved), c.prompts) << c.name;
 }
 
 TEST(CloseCoordination, ClearsTheFlagWhenAnEditIsUndoneByHand)

@@ -64,7 +64,7 @@ TEST(DocumentFile, RefusesWhatIsNotAnOrganizationFile)
     QDir().mkpath(folder);
     const QString pipe = dir.filePath("pipe.json");
     ASSERT_EQ(mkfifo(pipe.toLocal8Bit().constData(), 0600), 0);
-    // Sparse: one byte over the limit without writing 200 MB.
+    // Sparse: one byte over the limit without writing gigabytes.
     const QString huge = dir.filePath("huge.json");
     {
         QFile file(huge);
@@ -79,7 +79,7 @@ TEST(DocumentFile, RefusesWhatIsNotAnOrganizationFile)
         {missing, "The file “missing.json” does not exist."},
         {folder, "This file does not contain an organization."},
         {pipe, "This file does not contain an organization."},
-        {huge, "The file “huge.json” is too large to be an organization (more than 200 MB)."},
+        {huge, "The file “huge.json” is too large to be an organization (more than 4096 MB)."},
     };
     for (const auto &c : cases)
         EXPECT_EQ(readError(c.path), c.message) << c.path.toStdString();
