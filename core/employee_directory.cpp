@@ -64,18 +64,18 @@ std::string lastName(std::string_view name)
     return parts.empty() ? std::string() : parts.back();
 }
 
-std::vector<Position> sorted(std::vector<Position> positions)
-{
-    if (positions.size() < 2)
-        return positions;
+namespace {
 
+// The person order of `positions` as indices. Stable.
+std::vector<size_t> personOrder(const std::vector<const Position *> &positions)
+{
     // Collation keys compare bytewise exactly as the collator compares the texts, so the
     // costly collation runs once per position instead of once per comparison.
     std::vector<SortKey> keys;
     keys.reserve(positions.size());
-    for (const Position &p : positions) {
-        const std::string &text = p.employee ? p.employee->name : p.jobTitle();
-        keys.push_back(SortKey{!p.employee.has_value(), Text::localizedStandardKey(lastName(text)),
+    for (const Position *p : positions) {
+        const std::string &text = p->employee ? p->employee->name : p->jobTitle();
+        keys.push_back(SortKey{!p->employee.has_value(), Text::localizedStandardKey(lastName(text)),
                                Text::localizedStandardKey(text)});
     }
 
@@ -90,13 +90,36 @@ std::vector<Position> sorted(std::vector<Position> positions)
             return ka.lastName < kb.lastName;
         if (ka.whole != kb.whole)
             return ka.whole < kb.whole;
-        return Text::codePointLess(positions[a].id, positions[b].id);
+        return Text::codePointLess(positions[a]->id, positions[b]->id);
     });
+    return order;
+}
 
+} // namespace
+
+std::vector<Position> sorted(std::vector<Position> positions)
+{
+    if (positions.size() < 2)
+        return positions;
+    std::vector<const Position *> pointers;
+    pointers.reserve(positions.size());
+    for (const Position &p : positions)
+        pointers.push_back(&p);
     std::vector<Position> result;
     result.reserve(positions.size());
-    for (size_t index : order)
+    for (size_t index : personOrder(pointers))
         result.push_back(std::move(positions[index]));
+    return result;
+}
+
+std::vector<const Position *> sorted(std::vector<const Position *> positions)
+{
+    if (positions.size() < 2)
+        return positions;
+    std::vector<const Position *> result;
+    result.reserve(positions.size());
+    for (size_t index : personOrder(positions))
+        result.push_back(positions[index]);
     return result;
 }
 

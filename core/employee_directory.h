@@ -19,5 +19,7 @@ std::string lastName(std::string_view name);
 // for a vacancy), both in the localized standard order; then id in plain order. Stable.
 // Sort keys are computed once per position: n log n on a 20,000-position district.
 std::vector<Position> sorted(std::vector<Position> positions);
+// The same order for positions held elsewhere, without copying them.
+std::vector<const Position *> sorted(std::vector<const Position *> positions);
 
 } // namespace EmployeeDirectory

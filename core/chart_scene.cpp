@@ -1,0 +1,185 @@
+#include "core/chart_scene.h"
+
+#include "core/employee_directory.h"
+#include "core/organization_archive.h"
+
+#include <algorithm>
+#include <string_view>
+
+namespace {
+
+Organization focusedOn(const Organization &organization, const std::string &personID, const std::string &department)
+{
+    if (!personID.empty())
+        return organization.focused({personID});
+    if (department.empty())
+        return organization;
+    // Exact match on purpose: a department no position carries focuses on nothing.
+    std::set<std::string> ids;
+    for (const Position &p : organization.positions) {
+        if (p.department == department)
+            ids.insert(p.id);
+    }
+    return organization.focused(ids);
+}
+
+const std::vector<PositionGroup> &groupsOf(const OrganizationArchive &archive)
+{
+    static const std::vector<PositionGroup> none;
+    return archive.groups ? *archive.groups : none;
+}
+
+} // namespace
+
+ChartScene::ChartScene(const OrganizationArchive &archive, const std::string &sheetID, const std::string &personID,
+                       const std::string &department, const std::set<std::string> &collapsed,
+                       const std::set<std::string> &expandedGroups, const ChartPrintSettings &settings)
+    : m_scopedOrganization(focusedOn(archive.organizationIn(sheetID), personID, department))
+{
+    m_visibleOrganization =
+        PositionGroup::project(m_scopedOrganization.hidingDescendants(collapsed), groupsOf(archive), expandedGroups);
+    m_presentation = ChartPrintPresentation(m_visibleOrganization, settings);
+    m_positions.reserve(m_presentation.organization.positions.size());
+    for (const Position &card : m_presentation.organization.positions)
+        m_positions.emplace(card.id, &card);
+    m_layout = settings.layout(m_presentation.organization);
+    m_routes = DottedRouting::routes(m_layout.routingNodes(), m_layout.edges);
+    collectMembers(archive);
+    collectManagersWithReports();
+    collectLinkedSheets(archive, sheetID);
+}
+
+void ChartScene::collectMembers(const OrganizationArchive &archive)
+{
+    m_members.reserve(m_positions.size());
+    for (const auto &[id, card] : m_positions)
+        m_members[id];
+    for (const Position &p : m_visibleOrganization.positions) {
+        const auto card = m_presentation.positionIDs.find(p.id);
+        m_members[card == m_presentation.positionIDs.end() ? p.id : card->second].push_back(&p);
+    }
+
+    // A collapsed group's card stands for the group's people, not for the card the
+    // projection made of them.
+    for (const PositionGroup &group : groupsOf(archive)) {
+        if (!m_positions.contains(group.id))
+            continue;
+        const std::set<std::string_view> memberIDs(group.memberIDs.begin(), group.memberIDs.end());
+        std::vector<const Position *> &members = m_members[group.id];
+        members.clear();
+        for (const Position &p : m_scopedOrganization.positions) {
+            if (memberIDs.contains(p.id))
+                members.push_back(&p);
+        }
+    }
+
+    for (auto &[id, members] : m_members)
+        members = EmployeeDirectory::sorted(std::move(members));
+}
+
+void ChartScene::collectManagersWithReports()
+{
+    // Taken from the scoped organization, so a collapsed card still shows it has reports.
+    std::unordered_set<std::string_view> managers;
+    for (const Position &p : m_scopedOrganization.positions) {
+        if (p.managerID)
+            managers.insert(*p.managerID);
+    }
+    for (const auto &[id, members] : m_members) {
+        const bool manages =
+            std::any_of(members.begin(), members.end(), [&](const Position *p) { return managers.contains(p->id); });
+        if (manages)
+            m_managersWithReports.insert(id);
+    }
+}
+
+void ChartScene::collectLinkedSheets(const OrganizationArchive &archive, const std::string &sheetID)
+{
+    m_otherSheets = archive.sortedSheets();
+    std::erase_if(m_otherSheets, [&](const OrganizationSheet &s) { return s.id == sheetID; });
+
+    // Position id -> the other sheets listing it, by index in name order.
+    std::unordered_map<std::string_view, std::vector<size_t>> sheetsListing;
+    for (size_t i = 0; i < m_otherSheets.size(); ++i) {
+        for (const std::string &id : m_otherSheets[i].positionIDs) {
+            std::vector<size_t> &listing = sheetsListing[id];
+            if (listing.empty() || listing.back() != i)
+                listing.push_back(i);
+        }
+    }
+
+    m_linkedSheets.reserve(m_presentation.organization.positions.size());
+    std::vector<size_t> found;
+    for (const Position &card : m_presentation.organization.positions) {
+        found.clear();
+        const auto collect = [&](const std::string &id) {
+            const auto listing = sheetsListing.find(id);
+            if (listing != sheetsListing.end())
+                found.insert(found.end(), listing->second.begin(), listing->second.end());
+        };
+        collect(card.id);
+        for (const Position *member : membersOf(card.id))
+            collect(member->id);
+        std::sort(found.begin(), found.end());
+        found.erase(std::unique(found.begin(), found.end()), found.end());
+        std::vector<const OrganizationSheet *> &linked = m_linkedSheets[card.id];
+        for (size_t i : found)
+            linked.push_back(&m_otherSheets[i]);
+    }
+}
+
+const Position *ChartScene::position(const std::string &cardID) const
+{
+    const auto found = m_positions.find(cardID);
+    return found == m_positions.end() ? nullptr : found->second;
+}
+
+const std::vector<const Position *> &ChartScene::membersOf(const std::string &cardID) const
+{
+    static const std::vector<const Position *> none;
+    const auto found = m_members.find(cardID);
+    return found == m_members.end() ? none : found->second;
+}
+
+const std::vector<const OrganizationSheet *> &ChartScene::linkedSheetsOf(const std::string &cardID) const
+{
+    static const std::vector<const OrganizationSheet *> none;
+    const auto found = m_linkedSheets.find(cardID);
+    return found == m_linkedSheets.end() ? none : found->second;
+}
+
+std::shared_ptr<const DottedInk> ChartScene::ink(const std::optional<std::string> &selectedID) const
+{
+    if (m_selectedInk && m_selectedInk->first == selectedID)
+        return m_selectedInk->second;
+    auto made = std::make_shared<const DottedInk>(m_routes, selectedID);
+    m_selectedInk.emplace(selectedID, made);
+    return made;
+}
+
+std::shared_ptr<const ChartScene> ChartSceneCache::snapshot(const OrganizationArchive &archive,
+                                                            const std::string &sheetID, const std::string &personID,
+                                                            const std::string &department,
+                                                            const std::set<std::string> &collapsed,
+                                                            const std::set<std::string> &expandedGroups,
+                                                            const ChartPrintSettings &settings)
+{
+    // The print scale changes neither the layout nor the routes.
+    ChartPrintSettings unscaled = settings;
+    unscaled.scalePercent = 1;
+
+    if (m_scene && m_input && m_input->organization == archive.organization && m_input->sheets == archive.sheets &&
+        m_input->groups == archive.groups && m_input->sheetID == sheetID && m_input->personID == personID &&
+        m_input->department == department && m_input->collapsed == collapsed &&
+        m_input->expandedGroups == expandedGroups && m_input->settings == unscaled)
+        return m_scene;
+
+    // Built before anything is stored, so a failing build leaves the cache as it was.
+    std::shared_ptr<const ChartScene> scene(
+        new ChartScene(archive, sheetID, personID, department, collapsed, expandedGroups, unscaled));
+    m_input = Input{archive.organization, archive.sheets, archive.groups, sheetID,   personID,
+                    department,           collapsed,      expandedGroups, unscaled};
+    m_scene = std::move(scene);
+    ++m_buildCount;
+    return m_scene;
+}

@@ -1,0 +1,558 @@
+#include "core/dotted_routing.h"
+
+#include "core/dotted_routing_grid.h"
+
+#include <algorithm>
+#include <array>
+#include <cmath>
+#include <limits>
+#include <string_view>
+#include <tuple>
+#include <unordered_map>
+
+namespace DottedRouting {
+
+namespace {
+
+constexpr size_t denseBelow = 151; // nodes; larger charts get the sparse grid
+constexpr double turnPenalty = 18;
+constexpr double overlapPerLength = 4;
+constexpr double overlapPenalty = 40;
+constexpr double crossingPenalty = 80;
+constexpr double portPenalty = 100;
+
+constexpr double infinity = std::numeric_limits<double>::infinity();
+constexpr int cellsPerTile = TileStore<int>::cellsPerTile;
+
+// Directions of arrival, and the axes recorded per cell: 1 horizontal, 2 vertical.
+constexpr uint8_t noDirection = 0;
+constexpr uint8_t horizontal = 1;
+constexpr uint8_t vertical = 2;
+constexpr uint8_t usedPort = 4; // cell flag: an earlier route started or ended here
+constexpr uint8_t noParent = 0xFF;
+
+// Reachability tags of cells: unknown, in an area too large to flood, else the number of a
+// closed area (whole connected parts of the grid, found by a flood or a failed search).
+constexpr uint32_t unknownArea = 0;
+constexpr uint32_t openArea = 1;
+
+struct Port {
+    Point boundary; // on the card's outline
+    int64_t cell;   // where the grid search starts or ends
+};
+
+// Best costs and parents of one route's search; reset as a whole between routes.
+struct SearchTile {
+    int64_t index = 0;
+    std::array<double, 3 * cellsPerTile> best;
+    std::array<uint8_t, 3 * cellsPerTile> parent; // neighbour * 3 + parent direction
+    void reset(int64_t tile)
+    {
+        index = tile;
+        best.fill(infinity);
+    }
+};
+
+// What earlier routes of the call left behind, and reachability; kept for the whole call.
+struct CellTile {
+    std::array<uint32_t, cellsPerTile> rightUses; // routes along the grid edge to the right
+    std::array<uint32_t, cellsPerTile> downUses;  // routes along the grid edge below
+    std::array<uint32_t, cellsPerTile> area;
+    std::array<uint8_t, cellsPerTile> flags; // axes used, usedPort
+    void reset(int64_t)
+    {
+        rightUses.fill(0);
+        downUses.fill(0);
+        area.fill(unknownArea);
+        flags.fill(0);
+    }
+};
+
+struct HeapItem {
+    int64_t state;
+    double cost;
+    double priority;
+};
+
+// A binary min-heap by priority, then state; outdated entries stay and are skipped by the
+// caller. Items with equal priority and state have equal cost, so the order is total.
+class RouteHeap {
+public:
+    bool isEmpty() const { return m_items.empty(); }
+    void clear() { m_items.clear(); }
+    void push(const HeapItem &item)
+    {
+        m_items.push_back(item);
+        size_t i = m_items.size() - 1;
+        while (i > 0) {
+            const size_t parent = (i - 1) / 2;
+            if (!before(m_items[i], m_items[parent]))
+                break;
+            std::swap(m_items[i], m_items[parent]);
+            i = parent;
+        }
+    }
+    HeapItem pop()
+    {
+        const HeapItem top = m_items.front();
+        m_items.front() = m_items.back();
+        m_items.pop_back();
+        const size_t n = m_items.size();
+        for (size_t i = 0;;) {
+            const size_t left = 2 * i + 1;
+            if (left >= n)
+                break;
+            size_t child = left;
+            if (left + 1 < n && before(m_items[left + 1], m_items[left]))
+                child = left + 1;
+            if (!before(m_items[child], m_items[i]))
+                break;
+            std::swap(m_items[child], m_items[i]);
+            i = child;
+        }
+        return top;
+    }
+
+private:
+    static bool before(const HeapItem &a, const HeapItem &b)
+    {
+        return a.priority < b.priority || (a.priority == b.priority && a.state < b.state);
+    }
+    std::vector<HeapItem> m_items;
+};
+
+// One routing call: the grid, the cards' ports, and the memory that routes share.
+class Router {
+public:
+    Router(const std::vector<ChartNode> &nodes, const Limits &limits);
+    std::optional<DottedRoute> route(const ChartEdge &edge);
+
+private:
+    struct Step {
+        int64_t row;
+        int64_t column;
+        int64_t cell;
+        uint8_t kind; // 0 right, 1 left, 2 down, 3 up
+        uint8_t axis;
+        uint32_t uses; // earlier routes along this grid edge
+    };
+
+    const std::vector<Port> &portsOf(size_t node);
+    int stepsFrom(int64_t row, int64_t column, int64_t cell, std::array<Step, 4> &steps) const;
+    const CellTile *cellTile(int64_t row, int64_t column) const;
+    uint8_t flagsAt(int64_t row, int64_t column) const;
+    uint32_t areaAt(int64_t row, int64_t column) const;
+    bool isGoal(int64_t cell) const;
+    double estimate(int64_t row, int64_t column) const;
+    double bestCost(int64_t state) const;
+    void settle(int64_t state, double cost, uint8_t parent);
+    void flood(int64_t cell);
+    bool mayConnect(const std::vector<Port> &starts);
+    std::optional<int64_t> search(const std::vector<Port> &starts);
+    void closeExploredArea();
+    std::vector<int64_t> pathTo(int64_t goalState) const;
+    void remember(const std::vector<int64_t> &cells);
+
+    Limits m_limits;
+    std::vector<Rect> m_frames;
+    std::unordered_map<std::string_view, size_t> m_nodeIndex;
+    bool m_dense;
+    RoutingGrid m_grid;
+    std::vector<std::optional<std::vector<Port>>> m_ports;
+    TileStore<CellTile> m_cells;
+    TileStore<SearchTile> m_search;
+    RouteHeap m_heap;
+    uint32_t m_nextArea = openArea + 1;
+    // The current route's goal.
+    std::vector<int64_t> m_goalCells;
+    std::vector<Point> m_goalPoints;
+};
+
+std::vector<Rect> obstaclesOf(const std::vector<ChartNode> &nodes)
+{
+    std::vector<Rect> result;
+    result.reserve(nodes.size());
+    for (const ChartNode &node : nodes)
+        result.push_back(obstacleOf(node.frame));
+    return result;
+}
+
+Router::Router(const std::vector<ChartNode> &nodes, const Limits &limits)
+    : m_limits(limits),
+      m_dense(nodes.size() < denseBelow),
+      m_grid(obstaclesOf(nodes), m_dense, limits),
+      m_ports(nodes.size()),
+      m_cells(m_grid.width(), m_grid.height(), limits),
+      m_search(m_grid.width(), m_grid.height(), limits)
+{
+    m_frames.reserve(nodes.size());
+    m_nodeIndex.reserve(nodes.size());
+    for (size_t i = 0; i < nodes.size(); ++i) {
+        m_frames.push_back(nodes[i].frame);
+        m_nodeIndex[nodes[i].id] = i;
+    }
+}
+
+const std::vector<Port> &Router::portsOf(size_t node)
+{
+    if (m_ports[node])
+        return *m_ports[node];
+    const Rect frame = m_frames[node];
+    const Rect ring = obstacleOf(frame);
+    std::vector<Port> ports;
+    const auto offer = [&](Point boundary, Point at) {
+        const std::optional<int64_t> column = m_grid.column(at.x);
+        const std::optional<int64_t> row = m_grid.row(at.y);
+        if (!column || !row || m_grid.isInside(*row, *column))
+            return;
+        ports.push_back({boundary, *row * m_grid.width() + *column});
+    };
+    const std::vector<double> offsets = m_dense ? std::vector<double>{0, -12, 12} : std::vector<double>{0};
+    for (double d : offsets) {
+        offer({frame.midX() + d, frame.minY()}, {ring.midX() + d, ring.minY()});
+        offer({frame.maxX(), frame.midY() + d}, {ring.maxX(), ring.midY() + d});
+        offer({frame.midX() + d, frame.maxY()}, {ring.midX() + d, ring.maxY()});
+        offer({frame.minX(), frame.midY() + d}, {ring.minX(), ring.midY() + d});
+    }
+    return *(m_ports[node] = std::move(ports));
+}
+
+const CellTile *Router::cellTile(int64_t row, int64_t column) const
+{
+    return m_cells.find(m_cells.tileOf(row, column));
+}
+
+uint8_t Router::flagsAt(int64_t row, int64_t column) const
+{
+    const CellTile *tile = cellTile(row, column);
+    return tile ? tile->flags[TileStore<CellTile>::offsetOf(row, column)] : 0;
+}
+
+uint32_t Router::areaAt(int64_t row, int64_t column) const
+{
+    const CellTile *tile = cellTile(row, column);
+    return tile ? tile->area[TileStore<CellTile>::offsetOf(row, column)] : unknownArea;
+}
+
+// The open grid edges from a cell, in the order the search must try them: right, left,
+// down, up.
+int Router::stepsFrom(int64_t row, int64_t column, int64_t cell, std::array<Step, 4> &steps) const
+{
+    const int64_t width = m_grid.width();
+    const CellTile *here = cellTile(row, column);
+    const int offset = TileStore<CellTile>::offsetOf(row, column);
+    const auto usesOf = [&](const CellTile *tile, int64_t r, int64_t c, bool right) -> uint32_t {
+        if (!tile)
+            return 0;
+        const int o = TileStore<CellTile>::offsetOf(r, c);
+        return right ? tile->rightUses[o] : tile->downUses[o];
+    };
+    int count = 0;
+    if (column + 1 < width && !m_grid.blocksRight(row, column))
+        steps[count++] = {row, column + 1, cell + 1, 0, horizontal, here ? here->rightUses[offset] : 0};
+    if (column >= 1 && !m_grid.blocksRight(row, column - 1))
+        steps[count++] = {row, column - 1, cell - 1, 1, horizontal,
+                          usesOf(cellTile(row, column - 1), row, column - 1, true)};
+    if (row + 1 < m_grid.height() && !m_grid.blocksDown(row, column))
+        steps[count++] = {row + 1, column, cell + width, 2, vertical, here ? here->downUses[offset] : 0};
+    if (row >= 1 && !m_grid.blocksDown(row - 1, column))
+        steps[count++] = {row - 1, column, cell - width, 3, vertical,
+                          usesOf(cellTile(row - 1, column), row - 1, column, false)};
+    return count;
+}
+
+bool Router::isGoal(int64_t cell) const
+{
+    return std::find(m_goalCells.begin(), m_goalCells.end(), cell) != m_goalCells.end();
+}
+
+double Router::estimate(int64_t row, int64_t column) const
+{
+    const double x = m_grid.x(column);
+    const double y = m_grid.y(row);
+    double best = infinity;
+    for (const Point &goal : m_goalPoints)
+        best = std::min(best, std::abs(x - goal.x) + std::abs(y - goal.y));
+    return best;
+}
+
+double Router::bestCost(int64_t state) const
+{
+    const int64_t cell = state / 3;
+    const int64_t row = cell / m_grid.width();
+    const int64_t column = cell % m_grid.width();
+    const SearchTile *tile = m_search.find(m_search.tileOf(row, column));
+    if (!tile)
+        return infinity;
+    return tile->best[static_cast<size_t>(TileStore<SearchTile>::offsetOf(row, column) * 3 + state % 3)];
+}
+
+void Router::settle(int64_t state, double cost, uint8_t parent)
+{
+    const int64_t cell = state / 3;
+    const int64_t row = cell / m_grid.width();
+    const int64_t column = cell % m_grid.width();
+    SearchTile &tile = m_search.get(m_search.tileOf(row, column));
+    const size_t i = static_cast<size_t>(TileStore<SearchTile>::offsetOf(row, column) * 3 + state % 3);
+    tile.best[i] = cost;
+    tile.parent[i] = parent;
+}
+
+
+// Tags the area around a manager's port cell: a closed area when a flood exhausts it within
+// the budget, else open. A manager walled in by other cards then costs one small flood
+// instead of a search over the whole grid.
+void Router::flood(int64_t cell)
+{
+    const int64_t width = m_grid.width();
+    if (areaAt(cell / width, cell % width) != unknownArea)
+        return;
+    const uint32_t area = m_nextArea++;
+    const auto tag = [&](int64_t row, int64_t column, uint32_t value) {
+        m_cells.get(m_cells.tileOf(row, column)).area[TileStore<CellTile>::offsetOf(row, column)] = value;
+    };
+    std::vector<int64_t> visited{cell};
+    tag(cell / width, cell % width, area);
+    bool open = false;
+    std::array<Step, 4> steps;
+    for (size_t next = 0; next < visited.size() && !open; ++next) {
+        const int64_t here = visited[next];
+        const int count = stepsFrom(here / width, here % width, here, steps);
+        for (int i = 0; i < count && !open; ++i) {
+            const uint32_t seen = areaAt(steps[i].row, steps[i].column);
+            if (seen == area)
+                continue;
+            if (seen != unknownArea || static_cast<int64_t>(visited.size()) >= m_limits.floodBudget) {
+                open = true;
+                break;
+            }
+            tag(steps[i].row, steps[i].column, area);
+            visited.push_back(steps[i].cell);
+        }
+    }
+    if (open) {
+        for (int64_t v : visited)
+            tag(v / width, v % width, openArea);
+    }
+}
+
+// False only when no path can exist: a closed area holds whole connected parts of the grid,
+// so a start outside a goal's closed area (or inside one that holds no goal) cannot reach it.
+bool Router::mayConnect(const std::vector<Port> &starts)
+{
+    const int64_t width = m_grid.width();
+    for (int64_t goal : m_goalCells)
+        flood(goal);
+    for (const Port &start : starts) {
+        const uint32_t from = areaAt(start.cell / width, start.cell % width);
+        for (int64_t goal : m_goalCells) {
+            const uint32_t to = areaAt(goal / width, goal % width);
+            if (to > openArea ? from == to : from <= openArea)
+                return true;
+        }
+    }
+    return false;
+}
+
+std::optional<int64_t> Router::search(const std::vector<Port> &starts)
+{
+    const int64_t width = m_grid.width();
+    m_search.startOver();
+    m_heap.clear();
+    for (const Port &start : starts) {
+        const int64_t row = start.cell / width;
+        const int64_t column = start.cell % width;
+        const double cost = (flagsAt(row, column) & usedPort) ? portPenalty : 0;
+        const int64_t state = start.cell * 3;
+        settle(state, cost, noParent);
+        m_heap.push({state, cost, cost + estimate(row, column)});
+    }
+
+    std::array<Step, 4> steps;
+    while (!m_heap.isEmpty()) {
+        const HeapItem item = m_heap.pop();
+        if (bestCost(item.state) != item.cost)
+            continue; // outdated: the state was reached more cheaply since
+        const int64_t cell = item.state / 3;
+        const uint8_t direction = static_cast<uint8_t>(item.state % 3);
+        if (isGoal(cell))
+            return item.state;
+        const int64_t row = cell / width;
+        const int64_t column = cell % width;
+        const uint8_t axesHere = flagsAt(row, column) & (horizontal | vertical);
+        const int count = stepsFrom(row, column, cell, steps);
+        for (int i = 0; i < count; ++i) {
+            const Step &step = steps[i];
+            const double length = std::abs(m_grid.x(step.column) - m_grid.x(column)) +
+                                  std::abs(m_grid.y(step.row) - m_grid.y(row));
+            const uint8_t otherAxis = step.axis == horizontal ? vertical : horizontal;
+            const double crossing = (axesHere & otherAxis) ? crossingPenalty : 0;
+            const double port = isGoal(step.cell) && (flagsAt(step.row, step.column) & usedPort) ? portPenalty : 0;
+            const double turn = direction != noDirection && direction != step.axis ? turnPenalty : 0;
+            // Summed in this order on every platform, so equal costs stay equal.
+            const double cost = item.cost + length + turn +
+                                (overlapPerLength * length + overlapPenalty) * static_cast<double>(step.uses) +
+                                crossing + port;
+            const int64_t next = step.cell * 3 + step.axis;
+            if (cost < bestCost(next)) {
+                settle(next, cost, static_cast<uint8_t>(step.kind * 3 + direction));
+                m_heap.push({next, cost, cost + estimate(step.row, step.column)});
+            }
+        }
+    }
+    return std::nullopt;
+}
+
+// After a failed search every cell reachable from its starts was reached: they form whole
+// connected parts of the grid, which later routes can test in constant time.
+void Router::closeExploredArea()
+{
+    const uint32_t area = m_nextArea++;
+    m_search.forEachTile([&](const SearchTile &tile) {
+        for (int offset = 0; offset < cellsPerTile; ++offset) {
+            const size_t i = static_cast<size_t>(offset) * 3;
+            if (tile.best[i] == infinity && tile.best[i + 1] == infinity && tile.best[i + 2] == infinity)
+                continue;
+            const auto [row, column] = m_search.cellOf(tile.index, offset);
+            m_cells.get(m_cells.tileOf(row, column)).area[TileStore<CellTile>::offsetOf(row, column)] = area;
+        }
+    });
+}
+
+std::vector<int64_t> Router::pathTo(int64_t goalState) const
+{
+    const int64_t width = m_grid.width();
+    const int64_t parentOffset[4] = {-1, 1, -width, width};
+    std::vector<int64_t> cells;
+    for (int64_t state = goalState;;) {
+        const int64_t cell = state / 3;
+        cells.push_back(cell);
+        const SearchTile *tile = m_search.find(m_search.tileOf(cell / width, cell % width));
+        const uint8_t parent =
+            tile->parent[static_cast<size_t>(TileStore<SearchTile>::offsetOf(cell / width, cell % width) * 3 + state % 3)];
+        if (parent == noParent)
+            break;
+        state = (cell + parentOffset[parent / 3]) * 3 + parent % 3;
+    }
+    std::reverse(cells.begin(), cells.end());
+    return cells;
+}
+
+void Router::remember(const std::vector<int64_t> &cells)
+{
+    const int64_t width = m_grid.width();
+    const auto at = [&](int64_t cell) -> std::pair<CellTile &, int> {
+        const int64_t row = cell / width;
+        const int64_t column = cell % width;
+        return {m_cells.get(m_cells.tileOf(row, column)), TileStore<CellTile>::offsetOf(row, column)};
+    };
+    for (int64_t end : {cells.front(), cells.back()}) {
+        auto [tile, offset] = at(end);
+        tile.flags[offset] |= usedPort;
+    }
+    for (size_t i = 0; i + 1 < cells.size(); ++i) {
+        const int64_t a = cells[i];
+        const int64_t b = cells[i + 1];
+        const uint8_t axis = a / width == b / width ? horizontal : vertical;
+        auto [lower, lowerOffset] = at(std::min(a, b));
+        if (axis == horizontal)
+            ++lower.rightUses[lowerOffset];
+        else
+            ++lower.downUses[lowerOffset];
+        for (int64_t end : {a, b}) {
+            auto [tile, offset] = at(end);
+            tile.flags[offset] |= axis;
+        }
+    }
+}
+
+// Appends a point, dropping repeats and the middle of three points on one line.
+void appendSimplified(std::vector<Point> &points, Point p)
+{
+    if (!points.empty() && points.back() == p)
+        return;
+    while (points.size() >= 2) {
+        const Point a = points[points.size() - 2];
+        const Point b = points.back();
+        if (!((a.x == b.x && b.x == p.x) || (a.y == b.y && b.y == p.y)))
+            break;
+        points.pop_back();
+    }
+    points.push_back(p);
+}
+
+Point boundaryAt(const std::vector<Port> &ports, int64_t cell)
+{
+    return std::find_if(ports.begin(), ports.end(), [&](const Port &port) { return port.cell == cell; })->boundary;
+}
+
+std::optional<DottedRoute> Router::route(const ChartEdge &edge)
+{
+    const auto report = m_nodeIndex.find(edge.reportID);
+    const auto manager = m_nodeIndex.find(edge.managerID);
+    if (report == m_nodeIndex.end() || manager == m_nodeIndex.end())
+        return std::nullopt;
+    const std::vector<Port> &starts = portsOf(report->second);
+    const std::vector<Port> &goals = portsOf(manager->second);
+    if (starts.empty() || goals.empty())
+        return std::nullopt;
+
+    const int64_t width = m_grid.width();
+    m_goalCells.clear();
+    m_goalPoints.clear();
+    for (const Port &goal : goals) {
+        if (isGoal(goal.cell))
+            continue;
+        m_goalCells.push_back(goal.cell);
+        m_goalPoints.push_back({m_grid.x(goal.cell % width), m_grid.y(goal.cell / width)});
+    }
+    if (!mayConnect(starts))
+        return std::nullopt;
+    const std::optional<int64_t> goalState = search(starts);
+    if (!goalState) {
+        closeExploredArea();
+        return std::nullopt;
+    }
+    const std::vector<int64_t> cells = pathTo(*goalState);
+    remember(cells);
+
+    DottedRoute route{edge.managerID, edge.reportID, {}};
+    appendSimplified(route.points, boundaryAt(starts, cells.front()));
+    for (int64_t cell : cells)
+        appendSimplified(route.points, {m_grid.x(cell % width), m_grid.y(cell / width)});
+    appendSimplified(route.points, boundaryAt(goals, cells.back()));
+    return route;
+}
+
+} // namespace
+
+std::vector<DottedRoute> routes(const std::vector<ChartNode> &nodes, const std::vector<ChartEdge> &edges,
+                                const Limits &limits)
+{
+    std::vector<const ChartEdge *> dotted;
+    for (const ChartEdge &edge : edges) {
+        if (edge.dotted)
+            dotted.push_back(&edge);
+    }
+    if (dotted.empty())
+        return {};
+    // Earlier routes take the better lanes and ports, so the order is part of the result.
+    std::stable_sort(dotted.begin(), dotted.end(), [](const ChartEdge *a, const ChartEdge *b) {
+        return std::tie(a->reportID, a->managerID) < std::tie(b->reportID, b->managerID);
+    });
+
+    Router router(nodes, limits);
+    std::vector<DottedRoute> result;
+    for (const ChartEdge *edge : dotted) {
+        if (std::optional<DottedRoute> route = router.route(*edge))
+            result.push_back(std::move(*route));
+    }
+    return result;
+}
+
+std::vector<DottedRoute> routes(const std::vector<ChartNode> &nodes, const std::vector<ChartEdge> &edges)
+{
+    return routes(nodes, edges, Limits{});
+}
+
+} // namespace DottedRouting

@@ -1,0 +1,47 @@
+#pragma once
+
+#include "core/chart_layout.h"
+#include "core/geometry.h"
+
+#include <optional>
+#include <string>
+#include <vector>
+
+// One routed dotted reporting line: an orthogonal polyline from the report's card to the
+// dotted-line manager's card, where the arrow points in.
+struct DottedRoute {
+    std::string managerID; // the end with the arrow
+    std::string reportID;  // the start
+    // From a point on the report card's outline to a point on the manager card's outline.
+    // Every piece is horizontal or vertical; no three consecutive points share an x or a y.
+    std::vector<Point> points;
+
+    // The polyline with corners rounded to 8 points (less between short pieces). Built on
+    // every call.
+    Path path() const;
+    // A closed triangle, 8 long and 8 wide, whose tip is the last point; empty with fewer
+    // than two points or when the last two coincide.
+    Path arrowhead() const;
+    // True when `id` names either end; a missing id relates to nothing.
+    bool isRelated(const std::optional<std::string> &id) const
+    {
+        return id && (*id == managerID || *id == reportID);
+    }
+
+    bool operator==(const DottedRoute &) const = default;
+};
+
+namespace DottedRouting {
+
+// Routes every dotted edge around the cards, in ascending (reportID, managerID) order, on a
+// grid made from the card outlines. Routes of one call remember the ports, grid edges and
+// crossings used before them, so later lines avoid them. Solid edges are ignored; an edge
+// whose cards are missing, whose cards offer no port, or that has no path gets no route.
+// Node ids must be unique. Deterministic to the point.
+//
+// Cost: the grid is built once per call. Each route is a best-first search over the grid;
+// on a 20,000-position district (sparse grid, three lanes per card and axis) a typical
+// route explores a small part of it.
+std::vector<DottedRoute> routes(const std::vector<ChartNode> &nodes, const std::vector<ChartEdge> &edges);
+
+} // namespace DottedRouting

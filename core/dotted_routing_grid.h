@@ -1,0 +1,162 @@
+#pragma once
+
+// Internals of the dotted-line router, shared with its tests: the routing grid and the
+// per-cell storage of one routing call.
+
+#include "core/dotted_routing.h"
+#include "core/geometry.h"
+
+#include <array>
+#include <cstdint>
+#include <limits>
+#include <memory>
+#include <optional>
+#include <unordered_map>
+#include <utility>
+#include <vector>
+
+namespace DottedRouting {
+
+// Where the router trades memory for speed. The defaults suit any chart; tests lower them
+// to run the fallbacks on small charts.
+struct Limits {
+    // Up to this many cells, blocked grid edges are bitsets; above, sorted runs per row.
+    int64_t bitsetCells = int64_t(1) << 27;
+    // Up to this many 16 x 16 tiles, tiles are found in a flat table; above, by hashing.
+    int64_t flatTiles = int64_t(1) << 24;
+    // Cells a flood from a manager's ports visits before it takes the area as open.
+    int64_t floodBudget = 1024;
+};
+
+// As routes(nodes, edges), with the given limits. The result never depends on them.
+std::vector<DottedRoute> routes(const std::vector<ChartNode> &nodes, const std::vector<ChartEdge> &edges,
+                                const Limits &limits);
+
+// A card's frame grown by the clearance: the obstacle the routes go around, and the ring on
+// which its ports lie.
+inline Rect obstacleOf(const Rect &frame)
+{
+    return frame.insetBy(-14, -14);
+}
+
+// The lanes (x of every column, y of every row) and which grid edges cross an obstacle. A
+// cell is row * width + column.
+class RoutingGrid {
+public:
+    RoutingGrid(const std::vector<Rect> &obstacles, bool dense, const Limits &limits);
+
+    int64_t width() const { return static_cast<int64_t>(m_xs.size()); }
+    int64_t height() const { return static_cast<int64_t>(m_ys.size()); }
+    double x(int64_t column) const { return m_xs[static_cast<size_t>(column)]; }
+    double y(int64_t row) const { return m_ys[static_cast<size_t>(row)]; }
+    // The column or row whose coordinate is exactly this value.
+    std::optional<int64_t> column(double x) const;
+    std::optional<int64_t> row(double y) const;
+
+    // The grid edge from (column, row) to (column + 1, row).
+    bool blocksRight(int64_t row, int64_t column) const { return test(right, row, column); }
+    // The grid edge from (column, row) to (column, row + 1).
+    bool blocksDown(int64_t row, int64_t column) const { return test(down, row, column); }
+    // The grid point lies strictly inside an obstacle.
+    bool isInside(int64_t row, int64_t column) const { return test(inside, row, column); }
+
+private:
+    enum Kind { right, down, inside };
+    using Runs = std::vector<std::pair<int64_t, int64_t>>; // [begin, end) columns, sorted, disjoint
+
+    void mark(Kind kind, int64_t rowBegin, int64_t rowEnd, int64_t columnBegin, int64_t columnEnd);
+    bool test(Kind kind, int64_t row, int64_t column) const;
+
+    std::vector<double> m_xs;
+    std::vector<double> m_ys;
+    bool m_useBits = true;
+    std::array<std::vector<uint64_t>, 3> m_bits;
+    std::array<std::vector<Runs>, 3> m_runs; // per row, when the grid is too large for bits
+};
+
+// Per-cell values in 16 x 16 tiles that are allocated on first use, so memory follows the
+// cells a call touches, not the size of the grid. startOver() forgets every tile at once
+// and keeps their memory for reuse. `Tile` provides cells() and reset().
+template <typename Tile>
+class TileStore {
+public:
+    static constexpr int side = 16;
+    static constexpr int cellsPerTile = side * side;
+
+    TileStore(int64_t width, int64_t height, const Limits &limits)
+        : m_tilesAcross((width + side - 1) / side)
+    {
+        const int64_t tiles = m_tilesAcross * ((height + side - 1) / side);
+        m_hashed = tiles > limits.flatTiles;
+        if (!m_hashed)
+            m_table.resize(static_cast<size_t>(tiles));
+    }
+
+    int64_t tileOf(int64_t row, int64_t column) const { return (row / side) * m_tilesAcross + column / side; }
+    static int offsetOf(int64_t row, int64_t column)
+    {
+        return static_cast<int>((row % side) * side + column % side);
+    }
+    // The row and column of a cell given by its tile and offset.
+    std::pair<int64_t, int64_t> cellOf(int64_t tile, int offset) const
+    {
+        return {(tile / m_tilesAcross) * side + offset / side, (tile % m_tilesAcross) * side + offset % side};
+    }
+
+    // The tile when it was used since the last startOver, else null.
+    const Tile *find(int64_t tile) const
+    {
+        if (m_hashed) {
+            auto found = m_hashedTable.find(tile);
+            return found == m_hashedTable.end() ? nullptr : m_pool[found->second].get();
+        }
+        const Entry &entry = m_table[static_cast<size_t>(tile)];
+        return entry.generation == m_generation ? m_pool[entry.slot].get() : nullptr;
+    }
+    Tile &get(int64_t tile)
+    {
+        if (const Tile *found = find(tile))
+            return const_cast<Tile &>(*found);
+        const uint32_t slot = m_used++;
+        if (slot == m_pool.size())
+            m_pool.push_back(std::make_unique<Tile>());
+        Tile &fresh = *m_pool[slot];
+        fresh.reset(tile);
+        if (m_hashed)
+            m_hashedTable.emplace(tile, slot);
+        else
+            m_table[static_cast<size_t>(tile)] = {m_generation, slot};
+        return fresh;
+    }
+    void startOver()
+    {
+        m_used = 0;
+        m_hashedTable.clear();
+        if (++m_generation == 0) {
+            std::fill(m_table.begin(), m_table.end(), Entry{});
+            m_generation = 1;
+        }
+    }
+    // Every tile used since the last startOver, in the order of first use.
+    template <typename Visit>
+    void forEachTile(Visit visit) const
+    {
+        for (uint32_t slot = 0; slot < m_used; ++slot)
+            visit(*m_pool[slot]);
+    }
+
+private:
+    struct Entry {
+        uint32_t generation = 0;
+        uint32_t slot = 0;
+    };
+    int64_t m_tilesAcross;
+    bool m_hashed = false;
+    uint32_t m_generation = 1;
+    uint32_t m_used = 0;
+    std::vector<Entry> m_table;
+    std::unordered_map<int64_t, uint32_t> m_hashedTable;
+    std::vector<std::unique_ptr<Tile>> m_pool;
+};
+
+} // namespace DottedRouting
