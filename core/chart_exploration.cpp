@@ -59,24 +59,6 @@ Organization Organization::hidingDescendants(const std::set<std::string> &collap
 
 namespace {
 
-std::vector<std::string> searchTerms(std::string_view query)
-{
-    std::vector<std::string> terms;
-    std::u32string term;
-    for (char32_t c : Text::toUtf32(query)) {
-        if (!Text::isWhitespace(c)) {
-            term += c;
-            continue;
-        }
-        if (!term.empty())
-            terms.push_back(Text::toUtf8(term));
-        term.clear();
-    }
-    if (!term.empty())
-        terms.push_back(Text::toUtf8(term));
-    return terms;
-}
-
 std::string searchText(const Position &p)
 {
     std::string text = p.id;
@@ -99,7 +81,7 @@ std::string searchText(const Position &p)
 
 std::vector<Position> Organization::search(std::string_view query) const
 {
-    const std::vector<std::string> terms = searchTerms(query);
+    const std::vector<std::string> terms = Text::words(query);
     if (terms.empty())
         return {};
     std::vector<Position> matches;

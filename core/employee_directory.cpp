@@ -27,25 +27,6 @@ bool isGenerationalSuffix(std::string_view word)
     return std::find(suffixes.begin(), suffixes.end(), core) != suffixes.end();
 }
 
-std::vector<std::string> words(std::string_view text)
-{
-    std::vector<std::string> result;
-    const std::u32string characters = Text::toUtf32(text);
-    std::u32string word;
-    for (char32_t c : characters) {
-        if (!Text::isWhitespace(c)) {
-            word.push_back(c);
-            continue;
-        }
-        if (!word.empty())
-            result.push_back(Text::toUtf8(word));
-        word.clear();
-    }
-    if (!word.empty())
-        result.push_back(Text::toUtf8(word));
-    return result;
-}
-
 struct SortKey {
     bool vacant = false;
     std::string lastName; // collation key
@@ -58,7 +39,7 @@ std::string lastName(std::string_view name)
 {
     if (const size_t comma = name.find(','); comma != std::string_view::npos)
         return Text::trimmed(name.substr(0, comma));
-    std::vector<std::string> parts = words(name);
+    std::vector<std::string> parts = Text::words(name);
     while (parts.size() >= 2 && isGenerationalSuffix(parts.back()))
         parts.pop_back();
     return parts.empty() ? std::string() : parts.back();

@@ -84,6 +84,26 @@ std::string trimmed(std::string_view text)
     return std::string(text.substr(begin, end - begin));
 }
 
+std::vector<std::string> words(std::string_view text)
+{
+    std::vector<std::string> result;
+    size_t i = 0;
+    size_t wordBegin = std::string_view::npos;
+    while (i < text.size()) {
+        const size_t at = i;
+        if (isWhitespace(decodeAt(text, i))) {
+            if (wordBegin != std::string_view::npos)
+                result.emplace_back(text.substr(wordBegin, at - wordBegin));
+            wordBegin = std::string_view::npos;
+        } else if (wordBegin == std::string_view::npos) {
+            wordBegin = at;
+        }
+    }
+    if (wordBegin != std::string_view::npos)
+        result.emplace_back(text.substr(wordBegin));
+    return result;
+}
+
 bool isBlank(std::string_view text)
 {
     size_t i = 0;

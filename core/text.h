@@ -2,9 +2,13 @@
 
 #include <string>
 #include <string_view>
+#include <vector>
 
 // Text helpers shared by the whole core. All strings are UTF-8.
 namespace Text {
+
+// The words of a text split at white space, empty words dropped.
+std::vector<std::string> words(std::string_view text);
 
 // Removes leading and trailing white space and newlines (the Unicode White_Space set:
 // includes NBSP, U+0085, U+2028 and U+2029).

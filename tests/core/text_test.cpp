@@ -18,3 +18,9 @@ TEST(Text, TrimsUnicodeWhiteSpaceAndNewlines)
     EXPECT_TRUE(Text::isBlank("\u3000 \r\n"));
     EXPECT_FALSE(Text::isBlank("\u200B")); // zero width space is not white space
 }
+
+TEST(Text, WordsSplitAtAnyUnicodeWhiteSpace)
+{
+    EXPECT_EQ(Text::words("  Ann\u00A0Lee\u2028Jr.\t"), (std::vector<std::string>{"Ann", "Lee", "Jr."}));
+    EXPECT_TRUE(Text::words(" \u3000 ").empty());
+}
