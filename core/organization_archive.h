@@ -156,5 +156,19 @@ struct OrganizationArchive {
     // chart" unless the sheet lists it already. Linear.
     void includeExistingPositionFromEntry(const std::string &positionID, const std::string &sheetID);
 
+    // Proposals. These edit a proposal's own state, never Current or the baseline; they need
+    // a planning state, locked or not, and save no version. Each throws OrganizationError and
+    // then leaves the archive as it was.
+    //
+    // Appends a proposal named `name` (trimmed, unique ignoring case) that starts as a copy of
+    // the baseline; returns its id.
+    std::string createProposal(const std::string &name);
+    // Deletes a position with no reports from the proposal, its charts and its groups.
+    void deleteProposalPosition(const std::string &id, const std::string &proposalID);
+    void makeProposalPositionVacant(const std::string &id, const std::string &proposalID);
+    // Brings a baseline position that the proposal lacks back as it was locked, keeping only the
+    // managers the proposal still has, and on the proposal charts whose baseline copy listed it.
+    void restoreProposalPosition(const std::string &id, const std::string &proposalID);
+
     bool operator==(const OrganizationArchive &) const = default;
 };

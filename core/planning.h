@@ -5,6 +5,7 @@
 #include "core/organization_sheet.h"
 #include "core/position_group.h"
 #include "core/print_settings.h"
+#include "core/proposal_changes.h"
 
 #include <optional>
 #include <string>
@@ -52,6 +53,22 @@ struct OrganizationPlanning {
     // organization, unique proposal ids, then per proposal a unique nonempty name and a
     // valid organization. Throws OrganizationError for the first failure. Linear.
     void validate() const;
+
+    // The proposal with this id. Throws "Select an existing proposal.". Linear in proposals.
+    const OrganizationProposal &proposal(const std::string &id) const;
+
+    // The differences of a proposal from the baseline, one per added, deleted, moved or
+    // edited position, in ascending plain id order. A nonempty `sheetID` restricts them to
+    // the positions listed on that chart in the baseline or in the proposal. Throws for an
+    // unknown proposal or a chart the baseline lacks. O(n log n) in positions.
+    std::vector<ProposalChange> changes(const std::string &proposalID, const std::string &sheetID = {}) const;
+    // The plain-text change report of a proposal, optionally for one chart. Throws as
+    // changes(). O(n log n) in positions.
+    std::string report(const std::string &proposalID, const std::string &sheetID = {}) const;
+    // The proposal's content for drawing: every changed position marked with its kind and the
+    // deleted baseline positions put back, marked deleted. Throws for an unknown proposal and
+    // when the combined organization fails validation. O(n log n) in positions.
+    OrganizationArchive comparisonArchive(const std::string &proposalID) const;
 
     bool operator==(const OrganizationPlanning &) const = default;
 };
