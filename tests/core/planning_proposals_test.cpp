@@ -1,0 +1,119 @@
+#include "planning_test_support.h"
+
+#include <gtest/gtest.h>
+
+using namespace TestDocs;
+
+namespace {
+
+const char *const unknownProposal = "00000000-0000-4000-8000-000000000000";
+
+// A over B and C; C has a dotted line to B; B and C form a group; both are on chart S.
+OrganizationArchive district()
+{
+    OrganizationArchive a = archive({person("A"), person("B", "A"), withDotted(person("C", "A"), {"B"})});
+    a.sheets = std::vector{sheet("S", "Team", {"A", "B", "C"}), sheet("T", "Top", {"A"})};
+    a.groups = std::vector{PositionGroup{"group-1", "Teachers", {"B", "C"}}};
+    return a;
+}
+
+} // namespace
+
+TEST(Proposals, CreatedFromTheBaselineWithTrimmedUniqueNames)
+{
+    OrganizationArchive a = district();
+    EXPECT_EQ(errorOf([&] { a.createProposal("Plan"); }), "Lock the current organization before creating a proposal.");
+    a.lockForPlanning();
+    const std::string first = a.createProposal("  Plan A \n");
+    a.planning->proposals[0].state.organization.positions.pop_back();
+
+    const OrganizationArchive before = a;
+    for (const char *name : {"", " \t", "plan a", " PLAN A "})
+        EXPECT_EQ(errorOf([&] { a.createProposal(name); }), "Enter a unique, nonempty proposal name.") << name;
+    EXPECT_EQ(a, before);
+
+    // Proposals stay open to new ones after Current is unlocked.
+    a.unlockPlanningCurrent();
+    const std::string second = a.createProposal("Plan B");
+    ASSERT_EQ(a.planning->proposals.size(), 2u);
+    const OrganizationProposal &created = a.planning->proposals[1];
+    EXPECT_EQ(created.id, second);
+    EXPECT_NE(first, second);
+    EXPECT_EQ(canonicalUUID(second), second);
+    EXPECT_EQ(a.planning->proposals[0].name, "Plan A");
+    EXPECT_EQ(created.state, a.planning->baseline) << "never a copy of another proposal";
+    EXPECT_EQ(&a.planning->proposal(second), &created);
+    EXPECT_EQ(errorOf([&] { a.planning->proposal(unknownProposal); }), "Select an existing proposal.");
+    EXPECT_TRUE(a.revisions.empty());
+}
+
+TEST(Proposals, RestoreBringsBackTheLockedPosition)
+{
+    PlannedDocument d(district());
+    // The proposal drops B, then C, with C's dotted line to B.
+    d.proposed("C").dottedManagerIDs.clear();
+    std::erase_if(d.proposed(), [](const Position &p) { return p.id == "B" || p.id == "C"; });
+    for (OrganizationSheet &s : *d.state().sheets)
+        std::erase(s.positionIDs, "B"), std::erase(s.positionIDs, "C");
+    d.state().groups = std::vector<PositionGroup>{};
+    d.archive.unlockPlanningCurrent();
+
+    d.archive.restoreProposalPosition("C", d.proposalID);
+    // B is not back yet: C keeps its manager A but loses the dotted line.
+    Position expectedC = withDotted(person("C", "A"), {});
+    EXPECT_EQ(d.proposed().back(), expectedC);
+    EXPECT_EQ((*d.state().sheets)[0].positionIDs, (std::vector<std::string>{"A", "C"}));
+    EXPECT_EQ((*d.state().sheets)[1].positionIDs, (std::vector<std::string>{"A"}));
+    EXPECT_EQ(d.state().groups, std::vector<PositionGroup>{}) << "groups are left alone";
+
+    d.archive.restoreProposalPosition("B", d.proposalID);
+    EXPECT_EQ(d.proposed().back(), person("B", "A"));
+    EXPECT_EQ(errorOf([&] { d.archive.restoreProposalPosition("B", d.proposalID); }),
+              "This position is already active in the proposal.");
+    EXPECT_TRUE(d.archive.revisions.empty());
+    EXPECT_EQ(d.archive.organization, d.planning().baseline.organization) << "Current is untouched";
+}
+
+TEST(Proposals, RestoreUnderADeletedManagerComesBackAtTheTop)
+{
+    PlannedDocument d(district());
+    d.proposed("C").dottedManagerIDs.clear();
+    d.proposed().clear();
+    d.state().sheets.reset();
+
+    d.archive.restoreProposalPosition("B", d.proposalID);
+    EXPECT_EQ(d.proposed().back().managerID, std::nullopt);
+    d.archive.restoreProposalPosition("A", d.proposalID);
+    EXPECT_EQ(d.proposed().front().managerID, std::nullopt) << "restoring the manager later does not re-attach";
+    EXPECT_FALSE(d.state().sheets.has_value());
+}
+
+TEST(Proposals, RestoreRefusals)
+{
+    PlannedDocument d(district());
+    std::erase_if(d.proposed(), [](const Position &p) { return p.id == "C"; });
+    // Another position now holds C's employee number, so C cannot come back.
+    d.proposed("B").employee->id = "E-C";
+
+    const OrganizationArchive before = d.archive;
+    struct Case {
+        std::string id;
+        std::string proposalID;
+        std::string message;
+    };
+    const std::vector<Case> cases = {
+        {"X", unknownProposal, "This position is not in the locked baseline."},
+        {"A", unknownProposal, "Select an existing proposal."},
+        {"A", d.proposalID, "This position is already active in the proposal."},
+        {"C", d.proposalID,
+         "Employee number E-C is already assigned to another position. Enter a unique employee number."},
+    };
+    for (const Case &c : cases) {
+        EXPECT_EQ(errorOf([&] { d.archive.restoreProposalPosition(c.id, c.proposalID); }), c.message) << c.id;
+        EXPECT_EQ(d.archive, before) << c.id;
+    }
+
+    OrganizationArchive unplanned = district();
+    EXPECT_EQ(errorOf([&] { unplanned.restoreProposalPosition("A", unknownProposal); }),
+              "This position is not in the locked baseline.");
+}
