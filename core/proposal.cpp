@@ -38,6 +38,12 @@ std::string appendProposal(OrganizationPlanning &planning, const std::string &na
     return planning.proposals.back().id;
 }
 
+void requirePlanning(const OrganizationArchive &archive)
+{
+    if (!archive.planning)
+        throw OrganizationError::invalid("Lock the current organization first.");
+}
+
 // The frame of every proposal edit: the change works on a copy of the proposal's state, which
 // replaces the state in place only once its organization validates.
 template <typename Change>
@@ -50,6 +56,16 @@ void updateProposal(OrganizationPlanning &planning, const std::string &proposalI
     change(next);
     next.organization.validate();
     proposal->state = std::move(next);
+}
+
+// Runs one of the archive's own editing operations on a proposal's content. The recovery
+// version it may save lands in the throwaway archive and goes with it.
+template <typename Edit>
+void editAsArchive(PlanningSnapshot &state, Edit &&edit)
+{
+    OrganizationArchive working = state.archive();
+    edit(working);
+    state = PlanningSnapshot::make(working);
 }
 
 void restoreInto(PlanningSnapshot &state, const PlanningSnapshot &baseline, const Position &restored)
@@ -95,6 +111,22 @@ std::string OrganizationArchive::createProposal(const std::string &name)
     if (!planning)
         throw OrganizationError::invalid("Lock the current organization before creating a proposal.");
     return appendProposal(*planning, name);
+}
+
+void OrganizationArchive::deleteProposalPosition(const std::string &id, const std::string &proposalID)
+{
+    requirePlanning(*this);
+    updateProposal(*planning, proposalID, [&](PlanningSnapshot &state) {
+        editAsArchive(state, [&](OrganizationArchive &working) { working.deletePosition(id); });
+    });
+}
+
+void OrganizationArchive::makeProposalPositionVacant(const std::string &id, const std::string &proposalID)
+{
+    requirePlanning(*this);
+    updateProposal(*planning, proposalID, [&](PlanningSnapshot &state) {
+        editAsArchive(state, [&](OrganizationArchive &working) { working.makePositionVacant(id); });
+    });
 }
 
 void OrganizationArchive::restoreProposalPosition(const std::string &id, const std::string &proposalID)

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <functional>
+
 using namespace TestDocs;
 
 namespace {
@@ -116,4 +118,81 @@ TEST(Proposals, RestoreRefusals)
     OrganizationArchive unplanned = district();
     EXPECT_EQ(errorOf([&] { unplanned.restoreProposalPosition("A", unknownProposal); }),
               "This position is not in the locked baseline.");
+}
+
+TEST(Proposals, DeleteRemovesFromChartsAndBreaksTwoMemberGroups)
+{
+    OrganizationArchive current = district();
+    current.organization.positions.push_back(person("D", "A"));
+    current.groups = std::vector{PositionGroup{"group-1", "Pair", {"B", "D"}},
+                                 PositionGroup{"group-2", "Trio", {"A", "C", "D"}}};
+    PlannedDocument d(current);
+    d.proposed("C").dottedManagerIDs.clear();
+    d.archive.unlockPlanningCurrent();
+
+    d.archive.deleteProposalPosition("D", d.proposalID);
+    EXPECT_EQ(d.state().groups, (std::vector<PositionGroup>{PositionGroup{"group-2", "Trio", {"A", "C"}}}));
+    d.archive.deleteProposalPosition("B", d.proposalID);
+    EXPECT_EQ((*d.state().sheets)[0].positionIDs, (std::vector<std::string>{"A", "C"}));
+    EXPECT_EQ(d.proposed().size(), 2u);
+    EXPECT_TRUE(d.archive.revisions.empty());
+    EXPECT_EQ(d.archive.organization, current.organization) << "Current is untouched";
+    EXPECT_EQ(d.planning().baseline.organization, current.organization);
+
+    // A position the proposal added and then deleted leaves no trace in the changes.
+    d.proposed().push_back(vacancy("N", "A"));
+    d.archive.deleteProposalPosition("N", d.proposalID);
+    const std::vector<ProposalChange> changes = d.planning().changes(d.proposalID);
+    ASSERT_EQ(changes.size(), 3u);
+    EXPECT_EQ(changes[2].positionID, "D");
+}
+
+TEST(Proposals, MakeVacantKeepsEverythingElse)
+{
+    PlannedDocument d(district());
+    const PlanningSnapshot before = d.state();
+    d.archive.makeProposalPositionVacant("B", d.proposalID);
+    PlanningSnapshot expected = before;
+    expected.organization.positions[1].employee.reset();
+    EXPECT_EQ(d.state(), expected);
+    EXPECT_TRUE(d.archive.revisions.empty()) << "the recovery version stays in the throwaway archive";
+    EXPECT_EQ(d.archive.organization, district().organization);
+}
+
+TEST(Proposals, DeleteAndVacancyRefusals)
+{
+    PlannedDocument d(district());
+    d.archive.createProposal("Other");
+    const OrganizationArchive before = d.archive;
+    struct Case {
+        const char *what;
+        std::function<void(OrganizationArchive &)> edit;
+        std::string message;
+    };
+    const std::string id = d.proposalID;
+    const std::vector<Case> cases = {
+        {"delete, unknown proposal", [](auto &a) { a.deleteProposalPosition("C", unknownProposal); },
+         "Select an existing proposal."},
+        {"delete, unknown position", [&](auto &a) { a.deleteProposalPosition("X", id); },
+         "This position no longer exists."},
+        {"delete, position with reports", [&](auto &a) { a.deleteProposalPosition("B", id); },
+         "Cannot delete: 1 position(s) still report here. Move all primary and additional/dotted reports first, "
+         "including reports on other charts.\n\nPerson C \u2014 Teacher [C]"},
+        {"vacancy, unknown proposal", [](auto &a) { a.makeProposalPositionVacant("C", unknownProposal); },
+         "Select an existing proposal."},
+        {"vacancy, unknown position", [&](auto &a) { a.makeProposalPositionVacant("X", id); },
+         "This position no longer exists."},
+    };
+    for (const Case &c : cases) {
+        EXPECT_EQ(errorOf([&] { c.edit(d.archive); }), c.message) << c.what;
+        EXPECT_EQ(d.archive, before) << c.what;
+    }
+    d.archive.makeProposalPositionVacant("C", id);
+    EXPECT_EQ(errorOf([&] { d.archive.makeProposalPositionVacant("C", id); }), "This position is already vacant.");
+
+    OrganizationArchive unplanned = district();
+    EXPECT_EQ(errorOf([&] { unplanned.deleteProposalPosition("C", unknownProposal); }),
+              "Lock the current organization first.");
+    EXPECT_EQ(errorOf([&] { unplanned.makeProposalPositionVacant("C", unknownProposal); }),
+              "Lock the current organization first.");
 }
