@@ -169,6 +169,13 @@ struct OrganizationArchive {
     // Brings a baseline position that the proposal lacks back as it was locked, keeping only the
     // managers the proposal still has, and on the proposal charts whose baseline copy listed it.
     void restoreProposalPosition(const std::string &id, const std::string &proposalID);
+    // The position editor's save and include, run on a throwaway archive of the proposal's
+    // content and stored back into the proposal once valid. A new entry may not take an id of
+    // the baseline, even one the proposal deleted. Linear.
+    std::vector<Position> saveProposalEntry(const PositionEntryRequest &request, const std::string &proposalID,
+                                            const std::optional<std::string> &sheetID);
+    void includeProposalPositionFromEntry(const std::string &positionID, const std::string &proposalID,
+                                          const std::string &sheetID);
 
     bool operator==(const OrganizationArchive &) const = default;
 };

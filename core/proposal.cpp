@@ -2,6 +2,7 @@
 
 #include "core/organization_error.h"
 #include "core/planning.h"
+#include "core/position_entry.h"
 #include "core/text.h"
 
 #include <algorithm>
@@ -136,4 +137,41 @@ void OrganizationArchive::restoreProposalPosition(const std::string &id, const s
         throw OrganizationError::invalid("This position is not in the locked baseline.");
     updateProposal(*planning, proposalID,
                    [&](PlanningSnapshot &state) { restoreInto(state, planning->baseline, *restored); });
+}
+
+std::vector<Position> OrganizationArchive::saveProposalEntry(const PositionEntryRequest &request,
+                                                             const std::string &proposalID,
+                                                             const std::optional<std::string> &sheetID)
+{
+    requirePlanning(*this);
+    std::unordered_set<std::string_view> baselineIDs;
+    baselineIDs.reserve(planning->baseline.organization.positions.size());
+    for (const Position &position : planning->baseline.organization.positions)
+        baselineIDs.insert(position.id);
+
+    std::vector<Position> saved;
+    updateProposal(*planning, proposalID, [&](PlanningSnapshot &state) {
+        editAsArchive(state, [&](OrganizationArchive &working) {
+            saved = working.savePositionEntry(request, sheetID);
+            // A baseline id in a proposal would read as that position edited, not as a new one.
+            const bool takesBaselineID = std::any_of(saved.begin(), saved.end(), [&](const Position &p) {
+                return baselineIDs.contains(p.id);
+            });
+            if (request.isNew() && takesBaselineID)
+                throw OrganizationError::invalid(
+                    "That Position ID belongs to the locked baseline. Use a new Position ID.");
+        });
+    });
+    return saved;
+}
+
+void OrganizationArchive::includeProposalPositionFromEntry(const std::string &positionID,
+                                                           const std::string &proposalID, const std::string &sheetID)
+{
+    requirePlanning(*this);
+    updateProposal(*planning, proposalID, [&](PlanningSnapshot &state) {
+        editAsArchive(state, [&](OrganizationArchive &working) {
+            working.includeExistingPositionFromEntry(positionID, sheetID);
+        });
+    });
 }
