@@ -21,8 +21,12 @@ std::string ChangeReport::lockTimeText(Date date, const std::string &localeID, c
     std::unique_ptr<icu::DateTimePatternGenerator> generator(
         icu::DateTimePatternGenerator::createInstance(locale, status));
     // Full year, numeric month and day, and hours and minutes in the locale's own clock.
-    const icu::UnicodeString pattern = U_SUCCESS(status) ? generator->getBestPattern("yMdjmm", status) : "";
-    icu::SimpleDateFormat format(U_SUCCESS(status) ? pattern : icu::UnicodeString("y-MM-dd HH:mm"), locale, status);
+    icu::UnicodeString pattern = U_SUCCESS(status) ? generator->getBestPattern("yMdjmm", status) : "";
+    if (U_FAILURE(status)) {
+        status = U_ZERO_ERROR;
+        pattern = "y-MM-dd HH:mm";
+    }
+    icu::SimpleDateFormat format(pattern, locale, status);
     if (!timeZoneID.empty())
         format.adoptTimeZone(icu::TimeZone::createTimeZone(icu::UnicodeString::fromUTF8(timeZoneID)));
     icu::UnicodeString text;
