@@ -1,0 +1,292 @@
+#include "printing/chart_painter.h"
+
+#include "core/organization.h"
+#include "core/print_settings.h"
+#include "printing/chart_text.h"
+
+#include <QLinearGradient>
+#include <QPainter>
+#include <QPainterPath>
+#include <QPen>
+
+namespace {
+
+using ChartText::Weight;
+
+QRectF toQt(const Rect &r)
+{
+    return QRectF(r.origin.x, r.origin.y, r.size.width, r.size.height).normalized();
+}
+
+QString toQt(const std::string &text)
+{
+    return QString::fromStdString(text);
+}
+
+// Qt measures dashes in pen widths, and square or round caps would lengthen each dash.
+QPen dashedPen(const QColor &colour, double width, const std::vector<double> &pattern, double phase)
+{
+    QPen pen(colour, width, Qt::SolidLine, Qt::FlatCap, Qt::MiterJoin);
+    pen.setMiterLimit(10);
+    if (pattern.empty() || !(width > 0))
+        return pen;
+    QList<qreal> dashes;
+    for (double length : pattern)
+        dashes.append(length / width);
+    pen.setDashPattern(dashes);
+    pen.setDashOffset(phase / width);
+    return pen;
+}
+
+QPen solidPen(const QColor &colour, double width)
+{
+    return dashedPen(colour, width, {}, 0);
+}
+
+QPainterPath roundedRect(const QRectF &frame, double radius)
+{
+    QPainterPath path;
+    path.addRoundedRect(frame, radius, radius);
+    return path;
+}
+
+bool isVisible(const QRectF &bounds, const PaintOptions &options, double slack)
+{
+    if (options.visibleRect.isNull())
+        return true;
+    return bounds.adjusted(-slack, -slack, slack, slack).intersects(toQt(options.visibleRect));
+}
+
+const char *changeLabel(ProposalChangeKind kind)
+{
+    switch (kind) {
+    case ProposalChangeKind::added: return "Added";
+    case ProposalChangeKind::deleted: return "Deleted";
+    case ProposalChangeKind::moved: return "Moved";
+    case ProposalChangeKind::modified: return "Edited";
+    }
+    return "";
+}
+
+// "Primary: " and who the manager is, then the other charts that list the manager.
+std::string printedLabel(const PrimaryManagerReference &reference, bool hideNames)
+{
+    std::string label = "Primary: ";
+    label += hideNames || !reference.employeeName ? reference.jobTitle : *reference.employeeName;
+    std::string charts;
+    for (const ManagerChartReference &chart : reference.charts)
+        charts += (charts.empty() ? "" : ", ") + chart.name;
+    if (!charts.empty())
+        label += " \u00b7 " + charts;
+    return label;
+}
+
+std::string calloutSummary(const ReportingCallout &callout)
+{
+    const size_t others = callout.managers.empty() ? 0 : callout.managers.size() - 1;
+    return "Also reports to " + std::to_string(others) + " other " + (others == 1 ? "manager" : "managers");
+}
+
+QColor changeColour(ProposalChangeKind kind)
+{
+    switch (kind) {
+    case ProposalChangeKind::added: return QColor(52, 199, 89);
+    case ProposalChangeKind::deleted: return QColor(255, 59, 48);
+    case ProposalChangeKind::moved:
+    case ProposalChangeKind::modified: return QColor(255, 204, 0);
+    }
+    return Qt::white;
+}
+
+QColor whiteToward(const QColor &base, double amount)
+{
+    const auto mix = [amount](double channel) { return 1 - amount + amount * channel; };
+    return QColor::fromRgbF(float(mix(base.redF())), float(mix(base.greenF())), float(mix(base.blueF())));
+}
+
+void paintRegions(QPainter &painter, const ChartLayout &layout, const PaintOptions &options)
+{
+    const ChartPaintStyle &style = options.style;
+    for (const ChartRegion &region : layout.regions) {
+        const QRectF frame = toQt(region.frame);
+        if (!isVisible(frame, options, style.regionLineWidth))
+            continue;
+        painter.setPen(dashedPen(style.regionOutline, style.regionLineWidth, {5, 4}, 0));
+        painter.setBrush(style.regionFill);
+        painter.drawPath(roundedRect(frame, 12));
+        ChartText::drawBox(painter, QRectF(frame.left() + 12, frame.top() + 10, frame.width() - 24, 18),
+                           toQt(region.title), ChartText::font(13, Weight::bold));
+        ChartText::drawBox(painter, QRectF(frame.left() + 12, frame.top() + 30, frame.width() - 24, 24),
+                           toQt(region.subtitle), ChartText::font(9));
+    }
+}
+
+void paintConnectors(QPainter &painter, const ChartLayout &layout, const PaintOptions &options)
+{
+    const ChartPaintStyle &style = options.style;
+    QPainterPath path;
+    for (const ChartSegment &segment : layout.primarySegments) {
+        const QPointF start(segment.start.x, segment.start.y);
+        const QPointF end(segment.end.x, segment.end.y);
+        if (!isVisible(QRectF(start, end).normalized(), options, style.connectorWidth))
+            continue;
+        path.moveTo(start);
+        path.lineTo(end);
+    }
+    if (path.isEmpty())
+        return;
+    painter.setPen(solidPen(style.connector, style.connectorWidth));
+    painter.setBrush(Qt::NoBrush);
+    painter.drawPath(path);
+}
+
+void paintInk(QPainter &painter, const ChartInk &ink, const PaintOptions &options)
+{
+    const ChartPaintStyle &style = options.style;
+    painter.setBrush(Qt::NoBrush);
+    for (const ChartInkStroke &stroke : ink.strokes) {
+        const QPainterPath path = ChartPainter::painterPath(stroke.path);
+        const double width = stroke.highlighted ? style.highlightedInkWidth : style.inkWidth;
+        if (!isVisible(path.boundingRect(), options, width))
+            continue;
+        // Each stroke keeps its own phase so that collinear runs dash in step.
+        painter.setPen(dashedPen(style.ink, width, ink.dashPattern, stroke.dashPhase));
+        painter.drawPath(path);
+    }
+    painter.setPen(Qt::NoPen);
+    painter.setBrush(style.ink);
+    for (const ChartInkStroke &arrow : ink.arrows) {
+        QPainterPath path = ChartPainter::painterPath(arrow.path);
+        path.setFillRule(Qt::WindingFill);
+        if (isVisible(path.boundingRect(), options, 0))
+            painter.drawPath(path);
+    }
+}
+
+// The texts of a card, each in a fixed box measured from the card's edges.
+void paintCardTexts(QPainter &painter, const QRectF &f, const Position &position, int64_t count,
+                    const PaintOptions &options)
+{
+    const double x0 = f.left() + 10;
+    const auto box = [&painter](double x, double y, double w, double h, const QString &text, const QFont &font) {
+        ChartText::drawBox(painter, QRectF(x, y, w, h), text, font);
+    };
+    const bool isGroup = position.groupMemberCount.has_value();
+    const bool showsCount = count > 1 && (isGroup || options.hideNames);
+    const double m = position.primaryManagerReference ? 36 : 0;
+    const double c = position.reportingCallout ? 24 : 0;
+
+    if (options.showJobTitle)
+        box(x0, f.top() + 9, 162, 32, toQt(position.jobTitle()), ChartText::font(12, Weight::bold));
+    box(f.right() - 64, f.top() + 9, 54, 13, ChartText::decimal(position.fte, 3) + QStringLiteral(" FTE"),
+        ChartText::font(8));
+    if (isGroup)
+        box(x0, f.top() + 43, 220, 16, QStringLiteral("POSITION GROUP"), ChartText::font(9));
+    else if (!options.hideNames)
+        box(x0, f.top() + 43, 220, 16, position.employee ? toQt(position.employee->name) : QStringLiteral("Vacant"),
+            ChartText::font(10));
+    const QString department = toQt(position.department);
+    box(x0, f.top() + 63, 220, 14,
+        position.isAssistantPosition() ? QStringLiteral("ASSISTANT \u00b7 ") + department : department,
+        ChartText::font(9));
+    if (options.showPayLevel)
+        box(x0, f.top() + 81, 220, 14, QStringLiteral("Pay Level: ") + toQt(position.title), ChartText::font(9));
+    box(x0, f.bottom() - 23 - m - c, showsCount ? 175 : 220, 14, toQt(position.location), ChartText::font(9));
+    if (position.proposalChange)
+        box(f.right() - 64, f.top() + 25, 58, 14, QString::fromLatin1(changeLabel(*position.proposalChange)).toUpper(),
+            ChartText::font(8, Weight::bold));
+    if (showsCount)
+        box(f.right() - 48, f.bottom() - 26 - m - c, 40, 18, QStringLiteral("(x%1)").arg(count),
+            ChartText::font(12, Weight::bold));
+    if (position.primaryManagerReference)
+        box(x0, f.bottom() - 40 - c, 220, 30, toQt(printedLabel(*position.primaryManagerReference, options.hideNames)),
+            ChartText::font(9));
+    if (position.reportingCallout) {
+        painter.fillRect(QRectF(x0, f.bottom() - 27, 220, 17), QColor::fromRgbF(1.0f, 0.94f, 0.84f));
+        box(x0 + 4, f.bottom() - 25, 212, 13, toQt(calloutSummary(*position.reportingCallout)),
+            ChartText::font(8, Weight::bold));
+    }
+}
+
+void paintCard(QPainter &painter, const QRectF &frame, const Position &position, int64_t count,
+               const PaintOptions &options)
+{
+    const ChartPaintStyle &style = options.style;
+    const QPainterPath outline = roundedRect(frame, style.cardRadius);
+    if (position.isAssistantPosition()) {
+        painter.setPen(dashedPen(QColor::fromRgbF(0.45f, 0.30f, 0.60f), 1.4, {6, 3}, 0));
+        painter.setBrush(QColor::fromRgbF(0.96f, 0.94f, 1.0f));
+    } else {
+        painter.setPen(solidPen(style.cardOutline, style.cardOutlineWidth));
+        painter.setBrush(style.cardFill);
+    }
+    painter.drawPath(outline);
+
+    if (position.proposalChange) {
+        const QColor base = changeColour(*position.proposalChange);
+        QLinearGradient tint(frame.topLeft(), frame.bottomRight());
+        tint.setColorAt(0, whiteToward(base, 0.12));
+        tint.setColorAt(1, whiteToward(base, 0.42));
+        painter.save();
+        painter.setClipPath(outline, Qt::IntersectClip);
+        painter.fillRect(frame, tint);
+        painter.restore();
+    }
+    paintCardTexts(painter, frame, position, count, options);
+}
+
+void paintCards(QPainter &painter, const ChartPicture &picture, const PaintOptions &options)
+{
+    for (const ChartNode &node : picture.layout.nodes) {
+        const auto found = picture.positions.find(node.id);
+        if (found == picture.positions.end())
+            continue;
+        const QRectF frame = toQt(node.frame);
+        if (!isVisible(frame, options, 2))
+            continue;
+        const auto counted = picture.counts.find(node.id);
+        paintCard(painter, frame, found->second, counted == picture.counts.end() ? 1 : counted->second, options);
+    }
+}
+
+} // namespace
+
+PaintOptions PaintOptions::forSettings(const ChartPrintSettings &settings)
+{
+    PaintOptions options;
+    options.hideNames = settings.hideNames;
+    options.showPayLevel = settings.showPayLevel;
+    options.showJobTitle = settings.showJobTitle;
+    return options;
+}
+
+namespace ChartPainter {
+
+QPainterPath painterPath(const Path &path)
+{
+    QPainterPath result;
+    for (const PathElement &element : path.elements) {
+        switch (element.kind) {
+        case PathElement::Kind::moveTo: result.moveTo(element.point.x, element.point.y); break;
+        case PathElement::Kind::lineTo: result.lineTo(element.point.x, element.point.y); break;
+        case PathElement::Kind::quadCurveTo:
+            result.quadTo(element.control.x, element.control.y, element.point.x, element.point.y);
+            break;
+        case PathElement::Kind::closeSubpath: result.closeSubpath(); break;
+        }
+    }
+    return result;
+}
+
+void paint(QPainter &painter, const ChartPicture &picture, const PaintOptions &options)
+{
+    painter.save();
+    painter.setRenderHint(QPainter::Antialiasing);
+    paintRegions(painter, picture.layout, options);
+    paintConnectors(painter, picture.layout, options);
+    paintInk(painter, picture.ink, options);
+    paintCards(painter, picture, options);
+    painter.restore();
+}
+
+} // namespace ChartPainter

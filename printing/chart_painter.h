@@ -1,0 +1,79 @@
+#pragma once
+
+#include "core/chart_layout.h"
+#include "core/geometry.h"
+
+#include <QColor>
+
+#include <cstdint>
+#include <string>
+#include <unordered_map>
+#include <vector>
+
+class QPainter;
+class QPainterPath;
+struct ChartPrintSettings;
+struct Position;
+
+// One drawable piece of dotted-line ink: a straight run, a corner or an arrowhead.
+struct ChartInkStroke {
+    Path path;
+    bool highlighted = false;
+    double dashPhase = 0; // chart points into the dash pattern
+};
+
+// The dotted lines of a chart as drawn: strokes are dashed, arrows filled.
+struct ChartInk {
+    std::vector<ChartInkStroke> strokes;
+    std::vector<ChartInkStroke> arrows;
+    std::vector<double> dashPattern{6, 4}; // chart points on, off
+};
+
+// Everything one drawing of a chart reads, in chart points. Borrowed, not owned: the
+// chart scene (or the PDF renderer) keeps the values alive while the painter runs.
+struct ChartPicture {
+    const ChartLayout &layout;
+    const std::unordered_map<std::string, Position> &positions; // card id -> the card's position
+    const std::unordered_map<std::string, int64_t> &counts;     // card id -> positions it stands for
+    const ChartInk &ink;
+};
+
+// Colours and line widths; the defaults are the printed chart's.
+struct ChartPaintStyle {
+    QColor regionFill = QColor::fromRgbF(0.97f, 0.97f, 0.97f);
+    QColor regionOutline = QColor::fromRgbF(0.65f, 0.65f, 0.65f);
+    double regionLineWidth = 0.8;
+    QColor connector = QColor::fromRgbF(1 / 3.f, 1 / 3.f, 1 / 3.f);
+    double connectorWidth = 1.2;
+    QColor ink = QColor(255, 149, 0);
+    double inkWidth = 2.5;
+    double highlightedInkWidth = 2.5;
+    QColor cardFill = Qt::white;
+    QColor cardOutline = QColor::fromRgbF(0.65f, 0.65f, 0.65f);
+    double cardOutlineWidth = 1.0;
+    double cardRadius = 9;
+};
+
+struct PaintOptions {
+    bool hideNames = false;
+    bool showPayLevel = false;
+    bool showJobTitle = true;
+    // Chart points that will be seen (a page, the exposed part of a window); what lies
+    // wholly outside is not drawn. Null draws everything.
+    Rect visibleRect = Rect::null();
+    ChartPaintStyle style;
+
+    static PaintOptions forSettings(const ChartPrintSettings &settings);
+};
+
+// The one chart painter of screen and paper: regions, solid connectors, dotted lines and
+// their arrowheads, then the cards, in chart points on any painter. Leaves the painter's
+// state as it found it. Linear in the cards and lines drawn.
+namespace ChartPainter {
+
+void paint(QPainter &painter, const ChartPicture &picture, const PaintOptions &options);
+
+// A core path as a Qt path, with its quadratic pieces kept.
+QPainterPath painterPath(const Path &path);
+
+} // namespace ChartPainter

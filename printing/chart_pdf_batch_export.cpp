@@ -1,0 +1,226 @@
+#include "printing/chart_pdf_batch_export.h"
+
+#include "core/identifiers.h"
+#include "core/organization_error.h"
+
+#include <QFile>
+#include <QStringView>
+#include <QTextBoundaryFinder>
+
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <dirent.h>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace {
+
+bool isReplacedInFilename(char32_t c)
+{
+    switch (c) {
+    case U'<': case U'>': case U':': case U'"': case U'/': case U'\\': case U'|': case U'?': case U'*':
+        return true;
+    default: break;
+    }
+    const QChar::Category category = QChar::category(c);
+    return category == QChar::Other_Control || category == QChar::Other_Format;
+}
+
+bool isTrimmedFromFilename(char32_t c)
+{
+    return c == U'.' || QChar::isSpace(c);
+}
+
+// The longest prefix of whole user-perceived characters that fits in `maxBytes` of UTF-8.
+QString cutToBytes(const QString &text, qsizetype maxBytes)
+{
+    if (text.toUtf8().size() <= maxBytes)
+        return text;
+    QTextBoundaryFinder finder(QTextBoundaryFinder::Grapheme, text);
+    qsizetype bytes = 0;
+    qsizetype kept = 0;
+    for (qsizetype start = 0, end = finder.toNextBoundary(); end > 0; start = end, end = finder.toNextBoundary()) {
+        bytes += QStringView(text).mid(start, end - start).toUtf8().size();
+        if (bytes > maxBytes)
+            break;
+        kept = end;
+    }
+    return text.left(kept);
+}
+
+QString systemReason(int error)
+{
+    return QString::fromLocal8Bit(std::strerror(error));
+}
+
+[[noreturn]] void fail(const QString &message)
+{
+    throw OrganizationError::invalid(message.toStdString());
+}
+
+[[noreturn]] void failOnFolder(const QString &folder, int error)
+{
+    fail(QStringLiteral("The folder \u201c%1\u201d could not be used: %2.").arg(folder, systemReason(error)));
+}
+
+[[noreturn]] void failOnFile(const QString &name, int error)
+{
+    fail(QStringLiteral("The file \u201c%1\u201d could not be saved: %2.").arg(name, systemReason(error)));
+}
+
+// Closes the descriptor it holds when it goes out of scope.
+class Descriptor {
+public:
+    explicit Descriptor(int fd) : m_fd(fd) {}
+    ~Descriptor()
+    {
+        if (m_fd >= 0)
+            ::close(m_fd);
+    }
+    Descriptor(const Descriptor &) = delete;
+    Descriptor &operator=(const Descriptor &) = delete;
+    int get() const { return m_fd; }
+    // Closes now, so that a failure to flush is reported.
+    int close()
+    {
+        const int result = ::close(m_fd);
+        m_fd = -1;
+        return result;
+    }
+
+private:
+    int m_fd;
+};
+
+QSet<QString> folderKeys(int folderFD, const QString &folder)
+{
+    const int listFD = ::openat(folderFD, ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (listFD < 0)
+        failOnFolder(folder, errno);
+    DIR *directory = ::fdopendir(listFD);
+    if (!directory) {
+        const int error = errno;
+        ::close(listFD);
+        failOnFolder(folder, error);
+    }
+    QSet<QString> keys;
+    errno = 0;
+    while (const dirent *entry = ::readdir(directory)) {
+        const QByteArray name(entry->d_name);
+        if (name != "." && name != "..")
+            keys.insert(ChartPDFBatchExport::clashKey(QFile::decodeName(name)));
+        errno = 0;
+    }
+    const int error = errno;
+    ::closedir(directory);
+    if (error != 0)
+        failOnFolder(folder, error);
+    return keys;
+}
+
+// Writes every byte and flushes it to the disk; returns 0 or the system's error.
+int writeAll(int fd, const QByteArray &bytes)
+{
+    const char *data = bytes.constData();
+    qsizetype left = bytes.size();
+    while (left > 0) {
+        const ssize_t written = ::write(fd, data, static_cast<size_t>(left));
+        if (written < 0 && errno == EINTR)
+            continue;
+        if (written < 0)
+            return errno;
+        if (written == 0)
+            return EIO;
+        data += written;
+        left -= written;
+    }
+    return ::fsync(fd) == 0 ? 0 : errno;
+}
+
+// Moves `from` to `to` within the folder only if `to` does not exist, atomically.
+int moveWithoutReplacing(int folderFD, const QByteArray &from, const QByteArray &to)
+{
+    if (::renameat2(folderFD, from.constData(), folderFD, to.constData(), RENAME_NOREPLACE) == 0)
+        return 0;
+    if (errno != EINVAL && errno != ENOSYS && errno != EOPNOTSUPP)
+        return errno;
+    // File systems without the flag: a hard link also refuses to replace an existing name.
+    if (::linkat(folderFD, from.constData(), folderFD, to.constData(), 0) != 0)
+        return errno;
+    ::unlinkat(folderFD, from.constData(), 0);
+    return 0;
+}
+
+} // namespace
+
+namespace ChartPDFBatchExport {
+
+QString safeBasename(const QString &sheetName)
+{
+    std::u32string characters;
+    for (char32_t c : sheetName.toUcs4())
+        characters.push_back(isReplacedInFilename(c) ? U'-' : c);
+    size_t begin = 0;
+    size_t end = characters.size();
+    while (begin < end && isTrimmedFromFilename(characters[begin]))
+        ++begin;
+    while (end > begin && isTrimmedFromFilename(characters[end - 1]))
+        --end;
+    const QString trimmed = QString::fromUcs4(characters.data() + begin, static_cast<qsizetype>(end - begin));
+    // Cut after trimming and not trimmed again: a kept trailing space stays in the name.
+    const QString cut = cutToBytes(trimmed, 200);
+    return cut.isEmpty() ? QStringLiteral("Sheet") : cut;
+}
+
+QString clashKey(const QString &filename)
+{
+    return filename.normalized(QString::NormalizationForm_C).toLower();
+}
+
+QString availableFilename(const QString &base, const QSet<QString> &usedKeys)
+{
+    QString candidate = base + QStringLiteral(".pdf");
+    for (int number = 2; usedKeys.contains(clashKey(candidate)); ++number)
+        candidate = QStringLiteral("%1 (%2).pdf").arg(base).arg(number);
+    return candidate;
+}
+
+QString storeWithoutOverwriting(const QString &folder, const QString &filename, const QByteArray &bytes)
+{
+    const QByteArray folderPath = QFile::encodeName(folder);
+    struct stat status {};
+    if (::stat(folderPath.constData(), &status) != 0)
+        failOnFolder(folder, errno);
+    if (!S_ISDIR(status.st_mode))
+        fail(QStringLiteral("Choose a folder for the PDF files."));
+    Descriptor folderFD(::open(folderPath.constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    if (folderFD.get() < 0)
+        failOnFolder(folder, errno);
+
+    const QString base = filename.endsWith(QStringLiteral(".pdf")) ? filename.chopped(4) : filename;
+    if (base.isEmpty() || base.contains(QLatin1Char('/')) || base.contains(QChar(0)))
+        failOnFile(filename, EINVAL);
+    const QString name = availableFilename(base, folderKeys(folderFD.get(), folder));
+    const QByteArray encodedName = QFile::encodeName(name);
+
+    // A hidden name of its own: never one the listing could have offered for a PDF.
+    const QByteArray temporary = QByteArray(".vantrel-") + QByteArray::fromStdString(makeUUID()) + ".part";
+    Descriptor file(::openat(folderFD.get(), temporary.constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666));
+    if (file.get() < 0)
+        failOnFile(name, errno);
+    int error = writeAll(file.get(), bytes);
+    if (file.close() != 0 && error == 0)
+        error = errno;
+    if (error == 0)
+        error = moveWithoutReplacing(folderFD.get(), temporary, encodedName);
+    if (error != 0) {
+        ::unlinkat(folderFD.get(), temporary.constData(), 0);
+        failOnFile(name, error);
+    }
+    ::fsync(folderFD.get());
+    return folder.endsWith(QLatin1Char('/')) ? folder + name : folder + QLatin1Char('/') + name;
+}
+
+} // namespace ChartPDFBatchExport

@@ -1,0 +1,176 @@
+#include "printing/chart_pdf_renderer.h"
+
+#include "core/organization_error.h"
+#include "core/print_settings.h"
+#include "core/text.h"
+#include "printing/chart_painter.h"
+#include "printing/chart_text.h"
+
+#include <QBuffer>
+#include <QPageLayout>
+#include <QPageSize>
+#include <QPainter>
+#include <QPainterPath>
+#include <QPdfWriter>
+
+#include <algorithm>
+
+namespace {
+
+using ChartText::Weight;
+
+QRectF toQt(const Rect &r)
+{
+    return QRectF(r.origin.x, r.origin.y, r.size.width, r.size.height).normalized();
+}
+
+QString secondHeadingLine(const ChartPrintSettings &settings, const std::string &scope,
+                          const std::optional<std::string> &subtitle)
+{
+    if (subtitle && !Text::isBlank(*subtitle))
+        return QString::fromStdString(Text::trimmed(*subtitle));
+    if (settings.hideNames)
+        return QStringLiteral("Positions only");
+    return QString::fromStdString(scope);
+}
+
+QString footerText(const ChartPagination &pagination, const ChartPrintTile &tile)
+{
+    const int page = (tile.row - 1) * pagination.columns + tile.column;
+    return QStringLiteral("Row %1 of %2 | Column %3 of %4 | %5% | Page %6 of %7")
+        .arg(tile.row)
+        .arg(pagination.rows)
+        .arg(tile.column)
+        .arg(pagination.columns)
+        .arg(ChartText::decimal(pagination.settings.scalePercent, 2))
+        .arg(page)
+        .arg(pagination.tiles.size());
+}
+
+// Qt measures dashes in pen widths; flat caps keep each dash at its own length.
+QPen guidePen(bool dashed)
+{
+    const double width = 0.4;
+    QPen pen(QColor::fromRgbF(0.65f, 0.65f, 0.65f), width, Qt::SolidLine, Qt::FlatCap, Qt::MiterJoin);
+    pen.setMiterLimit(10);
+    if (dashed)
+        pen.setDashPattern({2 / width, 3 / width});
+    return pen;
+}
+
+// The dashed content border, the overlap lines shared with the previous row and column,
+// and solid crosses at the content corners: what the user trims and tapes along.
+void drawGuides(QPainter &painter, const ChartPagination &pagination, const ChartPrintTile &tile)
+{
+    const QRectF content = toQt(pagination.contentRect);
+    painter.save();
+    painter.setBrush(Qt::NoBrush);
+    painter.setPen(guidePen(true));
+    QPainterPath border;
+    border.addRect(content);
+    painter.drawPath(border);
+
+    const double overlap = pagination.settings.overlapInches * 72;
+    if (overlap > 0) {
+        QPainterPath lines;
+        if (tile.column >= 2) {
+            lines.moveTo(content.left() + overlap, content.top());
+            lines.lineTo(content.left() + overlap, content.bottom());
+        }
+        if (tile.row >= 2) {
+            lines.moveTo(content.left(), content.top() + overlap);
+            lines.lineTo(content.right(), content.top() + overlap);
+        }
+        painter.drawPath(lines);
+    }
+
+    painter.setPen(guidePen(false));
+    QPainterPath crosses;
+    for (const QPointF corner : {content.topLeft(), content.topRight(), content.bottomLeft(), content.bottomRight()}) {
+        crosses.moveTo(corner.x() - 4, corner.y());
+        crosses.lineTo(corner.x() + 4, corner.y());
+        crosses.moveTo(corner.x(), corner.y() - 4);
+        crosses.lineTo(corner.x(), corner.y() + 4);
+    }
+    painter.drawPath(crosses);
+    painter.restore();
+}
+
+void drawPage(QPainter &painter, const ChartPicture &picture, const ChartPagination &pagination,
+              const ChartPrintTile &tile, const QString &title, const QString &secondLine)
+{
+    const ChartPrintSettings &settings = pagination.settings;
+    const Size paper = settings.paperSize();
+    const QRectF content = toQt(pagination.contentRect);
+
+    painter.fillRect(QRectF(0, 0, paper.width, paper.height), Qt::white);
+    ChartText::drawBox(painter, QRectF(content.left(), 12, content.width(), 22), title,
+                       ChartText::font(16, Weight::bold));
+    ChartText::drawBox(painter, QRectF(content.left(), 36, content.width(), 14), secondLine, ChartText::font(9));
+    ChartText::drawBox(painter, QRectF(content.left(), paper.height - 28, content.width(), 14),
+                       footerText(pagination, tile), ChartText::font(8));
+
+    const double k = settings.scalePercent / 100;
+    PaintOptions options = PaintOptions::forSettings(settings);
+    options.visibleRect =
+        Rect::make(tile.chartOrigin.x, tile.chartOrigin.y, content.width() / k, content.height() / k);
+    painter.save();
+    painter.setClipRect(content);
+    painter.translate(content.topLeft());
+    painter.scale(k, k);
+    painter.translate(-tile.chartOrigin.x, -tile.chartOrigin.y);
+    ChartPainter::paint(painter, picture, options);
+    painter.restore();
+
+    drawGuides(painter, pagination, tile);
+}
+
+[[noreturn]] void cannotCreate()
+{
+    throw OrganizationError::invalid("Could not create the PDF.");
+}
+
+} // namespace
+
+namespace ChartPDFRenderer {
+
+QByteArray renderPages(const ChartPicture &picture, const ChartPagination &pagination, const std::string &title,
+                       const std::string &scope, const std::optional<std::string> &subtitle)
+{
+    const ChartPrintSettings &settings = pagination.settings;
+    QByteArray bytes;
+    QBuffer buffer(&bytes);
+    if (!buffer.open(QIODevice::WriteOnly))
+        cannotCreate();
+    {
+        QPdfWriter writer(&buffer);
+        // One device unit per point, so page geometry is written as given.
+        writer.setResolution(72);
+        // Paper is given by its edges, not snapped to the nearest named size.
+        const QPageSize paper(QSizeF(std::min(settings.widthInches, settings.heightInches),
+                                     std::max(settings.widthInches, settings.heightInches)),
+                              QPageSize::Inch, QString(), QPageSize::ExactMatch);
+        const QPageLayout layout(paper, settings.landscape ? QPageLayout::Landscape : QPageLayout::Portrait,
+                                 QMarginsF(), QPageLayout::Point);
+        if (!paper.isValid() || !writer.setPageLayout(layout))
+            cannotCreate();
+
+        const QString titleText = QString::fromStdString(title);
+        const QString secondLine = secondHeadingLine(settings, scope, subtitle);
+        QPainter painter;
+        if (!painter.begin(&writer))
+            cannotCreate();
+        bool first = true;
+        for (const ChartPrintTile &tile : pagination.tiles) {
+            if (!first && !writer.newPage())
+                cannotCreate();
+            first = false;
+            drawPage(painter, picture, pagination, tile, titleText, secondLine);
+        }
+        if (!painter.end())
+            cannotCreate();
+    }
+    return bytes;
+}
+
+} // namespace ChartPDFRenderer

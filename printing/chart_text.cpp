@@ -1,0 +1,92 @@
+#include "printing/chart_text.h"
+
+#include <QFontMetricsF>
+#include <QPainter>
+#include <QRectF>
+#include <QTextLayout>
+
+#include <cmath>
+#include <vector>
+
+namespace ChartText {
+
+QFont font(int size, Weight weight)
+{
+    // A family named outright: a fallback chosen per machine would move every line break.
+    QFont f(QStringLiteral("DejaVu Sans"));
+    f.setStyleHint(QFont::SansSerif, QFont::PreferOutline);
+    f.setHintingPreference(QFont::PreferNoHinting);
+    f.setPixelSize(size);
+    f.setWeight(weight == Weight::bold ? QFont::Bold : QFont::Normal);
+    return f;
+}
+
+void drawBox(QPainter &painter, const QRectF &box, const QString &text, const QFont &font)
+{
+    if (text.isEmpty() || !(box.width() > 0) || !(box.height() > 0))
+        return;
+    QString laidOut = text;
+    laidOut.replace(QLatin1Char('\n'), QChar::LineSeparator);
+    laidOut.replace(QLatin1Char('\r'), QChar::LineSeparator);
+
+    QTextOption option;
+    option.setWrapMode(QTextOption::WrapAtWordBoundaryOrAnywhere);
+    option.setUseDesignMetrics(true);
+    QTextLayout layout(laidOut, font);
+    layout.setTextOption(option);
+    layout.setCacheEnabled(true);
+
+    std::vector<QTextLine> shown;
+    bool cut = false;
+    double y = 0;
+    layout.beginLayout();
+    for (QTextLine line = layout.createLine(); line.isValid(); line = layout.createLine()) {
+        line.setLineWidth(box.width());
+        if (!shown.empty() && y + line.height() > box.height()) {
+            cut = true;
+            break;
+        }
+        line.setPosition(QPointF(0, y));
+        y += line.height();
+        shown.push_back(line);
+    }
+    layout.endLayout();
+
+    painter.save();
+    painter.setPen(Qt::black);
+    painter.setFont(font);
+    const size_t whole = cut ? shown.size() - 1 : shown.size();
+    for (size_t i = 0; i < whole; ++i)
+        shown[i].draw(&painter, box.topLeft());
+    if (cut) {
+        const QTextLine &last = shown.back();
+        QString rest = laidOut.mid(last.textStart());
+        rest.replace(QChar::LineSeparator, QLatin1Char(' '));
+        const QFontMetricsF metrics(font);
+        QString elided = metrics.elidedText(rest, Qt::ElideRight, box.width());
+        // A forced line break can leave a rest that fits; it was still cut.
+        if (elided == rest)
+            elided = metrics.elidedText(rest.trimmed() + QChar(0x2026), Qt::ElideRight, box.width());
+        painter.drawText(box.topLeft() + QPointF(0, last.y() + last.ascent()), elided);
+    }
+    painter.restore();
+}
+
+QString decimal(double value, int maxFractionDigits, const QLocale &locale)
+{
+    if (!std::isfinite(value))
+        return locale.toString(value);
+    QString text = locale.toString(value, 'f', maxFractionDigits);
+    const QString point = locale.decimalPoint();
+    const int at = text.lastIndexOf(point);
+    if (at < 0)
+        return text;
+    const QString zero = locale.zeroDigit();
+    while (text.endsWith(zero) && text.size() > at + point.size())
+        text.chop(zero.size());
+    if (text.size() == at + point.size())
+        text.chop(point.size());
+    return text;
+}
+
+} // namespace ChartText

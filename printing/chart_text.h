@@ -1,0 +1,28 @@
+#pragma once
+
+#include <QFont>
+#include <QLocale>
+#include <QString>
+
+class QPainter;
+class QRectF;
+
+// Text on charts and printed pages: one font family resolved by name, sizes in drawing
+// units (chart or page points), so that screen, PDF and preview lay text out alike.
+namespace ChartText {
+
+enum class Weight { regular, bold };
+
+// DejaVu Sans at `size` units, unhinted, so line breaks do not depend on the device.
+QFont font(int size, Weight weight = Weight::regular);
+
+// Draws `text` in black into `box`: wrapped at word boundaries (a word wider than the box
+// is broken), lines that do not fit below are dropped, and the last line shown ends with
+// an ellipsis when anything was dropped. The first line is always drawn.
+void drawBox(QPainter &painter, const QRectF &box, const QString &text, const QFont &font);
+
+// `value` in `locale`'s own style with at most `maxFractionDigits` fraction digits,
+// trailing zeros dropped: 62.5, 100, 33.33.
+QString decimal(double value, int maxFractionDigits, const QLocale &locale = QLocale());
+
+} // namespace ChartText

@@ -1,0 +1,67 @@
+#include "printing_test_support.h"
+
+#include "printing/chart_pdf_renderer.h"
+
+#include <QBuffer>
+#include <QPdfDocument>
+#include <QPdfSelection>
+
+void TestChart::addCard(const Position &position, double x, double y, double height)
+{
+    layout.nodes.push_back(ChartNode{position.id, Rect::make(x, y, 240, height)});
+    positions[position.id] = position;
+    layout.size.width = std::max(layout.size.width, x + 240 + 40);
+    layout.size.height = std::max(layout.size.height, y + height + 40);
+}
+
+Position testPosition(const std::string &id, const std::string &title, const std::string &name)
+{
+    Position position;
+    position.id = id;
+    position.title = title;
+    position.department = "Finance";
+    position.location = "District Office";
+    if (!name.empty())
+        position.employee = Employee{"E" + id, name};
+    return position;
+}
+
+QByteArray renderTestChart(const TestChart &chart, const ChartPrintSettings &settings, const std::string &title,
+                           const std::string &scope, const std::optional<std::string> &subtitle)
+{
+    const ChartPagination pagination(chart.layout.size, settings);
+    return ChartPDFRenderer::renderPages(chart.picture(), pagination, title, scope, subtitle);
+}
+
+QStringList pageTexts(const QByteArray &pdf)
+{
+    QBuffer buffer;
+    buffer.setData(pdf);
+    buffer.open(QIODevice::ReadOnly);
+    QPdfDocument document;
+    document.load(&buffer);
+    QStringList texts;
+    for (int page = 0; page < document.pageCount(); ++page) {
+        QString text = document.getAllText(page).text();
+        text.replace(QLatin1String("\r\n"), QLatin1String(" "));
+        text.replace(QLatin1Char('\n'), QLatin1Char(' '));
+        text.replace(QLatin1Char('\r'), QLatin1Char(' '));
+        texts.append(text);
+    }
+    return texts;
+}
+
+QSizeF pageSize(const QByteArray &pdf, int page)
+{
+    QBuffer buffer;
+    buffer.setData(pdf);
+    buffer.open(QIODevice::ReadOnly);
+    QPdfDocument document;
+    document.load(&buffer);
+    return document.pagePointSize(page);
+}
+
+bool isWhite(QRgb pixel)
+{
+    return qRed(pixel) == 255 && qGreen(pixel) == 255 && qBlue(pixel) == 255 && qAlpha(pixel) == 255;
+}
