@@ -81,12 +81,6 @@ std::string printedLabel(const PrimaryManagerReference &reference, bool hideName
     return label;
 }
 
-std::string calloutSummary(const ReportingCallout &callout)
-{
-    const size_t others = callout.managers.empty() ? 0 : callout.managers.size() - 1;
-    return "Also reports to " + std::to_string(others) + " other " + (others == 1 ? "manager" : "managers");
-}
-
 QColor changeColour(ProposalChangeKind kind)
 {
     switch (kind) {
@@ -203,7 +197,7 @@ void paintCardTexts(QPainter &painter, const QRectF &f, const Position &position
             ChartText::font(9));
     if (position.reportingCallout) {
         painter.fillRect(QRectF(x0, f.bottom() - 27, 220, 17), QColor::fromRgbF(1.0f, 0.94f, 0.84f));
-        box(x0 + 4, f.bottom() - 25, 212, 13, toQt(calloutSummary(*position.reportingCallout)),
+        box(x0 + 4, f.bottom() - 25, 212, 13, toQt(position.reportingCallout->summary()),
             ChartText::font(8, Weight::bold));
     }
 }

@@ -1,5 +1,7 @@
 #include "printing/chart_pdf_renderer.h"
 
+#include "core/chart_layout.h"
+#include "core/chart_print_presentation.h"
 #include "core/organization_error.h"
 #include "core/print_settings.h"
 #include "core/text.h"
@@ -133,6 +135,20 @@ void drawPage(QPainter &painter, const ChartPicture &picture, const ChartPaginat
 } // namespace
 
 namespace ChartPDFRenderer {
+
+QByteArray render(const Organization &organization, const std::string &title, const std::string &scope,
+                  const ChartPrintSettings &settings, const std::optional<std::string> &subtitle)
+{
+    const ChartPrintPresentation presentation(organization, settings);
+    const ChartLayout layout = settings.layout(presentation.organization);
+    const ChartPagination pagination(layout.size, settings);
+    const ChartInk ink;
+    std::unordered_map<std::string, Position> positions;
+    positions.reserve(presentation.organization.positions.size());
+    for (const Position &position : presentation.organization.positions)
+        positions.emplace(position.id, position);
+    return renderPages(ChartPicture{layout, positions, presentation.counts, ink}, pagination, title, scope, subtitle);
+}
 
 QByteArray renderPages(const ChartPicture &picture, const ChartPagination &pagination, const std::string &title,
                        const std::string &scope, const std::optional<std::string> &subtitle)

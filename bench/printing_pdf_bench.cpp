@@ -1,0 +1,71 @@
+#include "bench/district_generator.h"
+#include "core/chart_layout.h"
+#include "core/print_settings.h"
+#include "printing/chart_pdf_rasterizer.h"
+#include "printing/chart_pdf_renderer.h"
+
+#include <QGuiApplication>
+
+#include <benchmark/benchmark.h>
+
+namespace {
+
+// The district as a document holds it: callouts are the presentation's to add.
+const Organization &plainDistrict(int size)
+{
+    static std::map<int, Organization> made;
+    auto found = made.find(size);
+    if (found == made.end()) {
+        Organization organization = BenchDistrict::district(size);
+        for (Position &position : organization.positions)
+            position.reportingCallout.reset();
+        found = made.emplace(size, std::move(organization)).first;
+    }
+    return found->second;
+}
+
+// Letter portrait at range(1) percent; 0 fits the whole chart on one page. A 5,000-position
+// district at 100 % would need thousands of pages, past the tiling's limit of 500.
+void pdfOnLetter(benchmark::State &state)
+{
+    const Organization &organization = plainDistrict(static_cast<int>(state.range(0)));
+    ChartPrintSettings settings;
+    settings.scalePercent = static_cast<double>(state.range(1));
+    if (state.range(1) == 0)
+        settings.scalePercent = settings.fittedPercentage(settings.layout(organization).size);
+    QByteArray pdf;
+    for (auto _ : state) {
+        pdf = ChartPDFRenderer::render(organization, "District", "Entire organization", settings, {});
+        benchmark::DoNotOptimize(pdf.data());
+    }
+    state.counters["positions"] = static_cast<double>(organization.positions.size());
+    state.counters["pages"] = ChartPDFRasterizer::pageCount(pdf);
+    state.counters["MB"] = static_cast<double>(pdf.size()) / 1e6;
+}
+
+void previewPage(benchmark::State &state)
+{
+    const QByteArray pdf = ChartPDFRenderer::render(plainDistrict(1000), "District", "Entire organization",
+                                                    ChartPrintSettings{}, {});
+    for (auto _ : state)
+        benchmark::DoNotOptimize(ChartPDFRasterizer::bitmap(pdf, 0, 1400));
+}
+
+} // namespace
+
+BENCHMARK(pdfOnLetter)->Args({1000, 100})->Args({5000, 25})->Args({5000, 0})->Unit(benchmark::kMillisecond);
+BENCHMARK(previewPage)->Unit(benchmark::kMillisecond);
+
+int main(int argc, char **argv)
+{
+    // Fonts need an application object; nothing is shown.
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    QGuiApplication app(argc, argv);
+    benchmark::Initialize(&argc, argv);
+    if (benchmark::ReportUnrecognizedArguments(argc, argv))
+        return 1;
+    benchmark::RunSpecifiedBenchmarks();
+    benchmark::Shutdown();
+    return 0;
+}
