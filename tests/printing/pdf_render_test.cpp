@@ -1,0 +1,103 @@
+#include "printing_test_support.h"
+
+#include "core/chart_layout.h"
+#include "core/chart_print_presentation.h"
+#include "core/organization_error.h"
+#include "printing/chart_pdf_rasterizer.h"
+#include "printing/chart_pdf_renderer.h"
+
+#include <gtest/gtest.h>
+
+namespace {
+
+std::string errorOf(const Organization &organization, const ChartPrintSettings &settings)
+{
+    try {
+        ChartPDFRenderer::render(organization, "Title", "Scope", settings, {});
+    } catch (const OrganizationError &error) {
+        return error.message();
+    }
+    return "no error";
+}
+
+QString allText(const QByteArray &pdf)
+{
+    return pageTexts(pdf).join(' ');
+}
+
+// Three vacant teachers under one principal: one card "(x3)" when names are hidden and
+// matching titles combined.
+Organization schoolWithVacancies()
+{
+    Organization organization;
+    organization.positions.push_back(testPosition("A", "Principal", "Quinn Okoro"));
+    for (const char *id : {"T1", "T2", "T3"}) {
+        Position teacher = testPosition(id, "Teacher", "");
+        teacher.managerID = "A";
+        organization.positions.push_back(teacher);
+    }
+    return organization;
+}
+
+} // namespace
+
+TEST(PdfRender, OnePagePerTileOfTheLaidOutChart)
+{
+    const Organization &sample = Organization::example();
+    ChartPrintSettings settings;
+    const ChartPrintPresentation presentation(sample, settings);
+    const ChartPagination pagination(settings.layout(presentation.organization).size, settings);
+
+    const QByteArray pdf = ChartPDFRenderer::render(sample, "Sample District", "Entire organization", settings, {});
+    EXPECT_EQ(ChartPDFRasterizer::pageCount(pdf), static_cast<int>(pagination.tiles.size()));
+    const QString text = allText(pdf);
+    for (const char *expected : {"Robin Ashcroft", "Noel Brandt", "Quinn Okoro", "Lee Fairbanks", "Emery Nakamura",
+                                 "Vacant", "Sample District", "Entire organization"})
+        EXPECT_TRUE(text.contains(expected)) << expected;
+}
+
+TEST(PdfRender, PrintsThePresentationNotTheRawOrganization)
+{
+    ChartPrintSettings settings;
+    settings.hideNames = true;
+    settings.combineMatchingTitles = true;
+    QString text = allText(ChartPDFRenderer::render(schoolWithVacancies(), "School", "Scope", settings, {}));
+    EXPECT_TRUE(text.contains("(x3)")) << text.toStdString();
+    EXPECT_TRUE(text.contains("3 FTE"));
+    EXPECT_TRUE(text.contains("Positions only"));
+    EXPECT_FALSE(text.contains("Quinn Okoro"));
+
+    settings.hideNames = false;
+    text = allText(ChartPDFRenderer::render(schoolWithVacancies(), "School", "Scope", settings, {}));
+    EXPECT_FALSE(text.contains("(x3)"));
+    EXPECT_EQ(text.count("Vacant"), 3);
+}
+
+TEST(PdfRender, PassesTheModelsErrorsOnUnchanged)
+{
+    Organization duplicated = schoolWithVacancies();
+    duplicated.positions[2].id = "T1";
+    EXPECT_EQ(errorOf(duplicated, ChartPrintSettings{}), "Position IDs must be unique.");
+
+    ChartPrintSettings tiny;
+    tiny.widthInches = 1;
+    EXPECT_EQ(errorOf(schoolWithVacancies(), tiny),
+              "Use paper dimensions from 2\u2013200 inches, a positive scale up to 400%, and a margin of at least "
+              "0.25 inches.");
+
+    ChartPrintSettings huge;
+    huge.scalePercent = 400;
+    huge.widthInches = 2;
+    huge.heightInches = 2;
+    EXPECT_EQ(errorOf(Organization::example(), huge), "Margins and overlap leave too little room on the page.");
+
+    Organization wide = schoolWithVacancies();
+    for (int i = 0; i < 600; ++i) {
+        Position teacher = testPosition("W" + std::to_string(i), "Teacher", "");
+        teacher.managerID = "A";
+        wide.positions.push_back(teacher);
+    }
+    ChartPrintSettings large;
+    large.scalePercent = 400;
+    EXPECT_EQ(errorOf(wide, large), "This would create more than 500 pages. Reduce scale or increase paper size.");
+}
