@@ -68,19 +68,6 @@ const char *changeLabel(ProposalChangeKind kind)
     return "";
 }
 
-// "Primary: " and who the manager is, then the other charts that list the manager.
-std::string printedLabel(const PrimaryManagerReference &reference, bool hideNames)
-{
-    std::string label = "Primary: ";
-    label += hideNames || !reference.employeeName ? reference.jobTitle : *reference.employeeName;
-    std::string charts;
-    for (const ManagerChartReference &chart : reference.charts)
-        charts += (charts.empty() ? "" : ", ") + chart.name;
-    if (!charts.empty())
-        label += " \u00b7 " + charts;
-    return label;
-}
-
 QColor changeColour(ProposalChangeKind kind)
 {
     switch (kind) {
@@ -193,7 +180,7 @@ void paintCardTexts(QPainter &painter, const QRectF &f, const Position &position
         box(f.right() - 48, f.bottom() - 26 - m - c, 40, 18, QStringLiteral("(x%1)").arg(count),
             ChartText::font(12, Weight::bold));
     if (position.primaryManagerReference)
-        box(x0, f.bottom() - 40 - c, 220, 30, toQt(printedLabel(*position.primaryManagerReference, options.hideNames)),
+        box(x0, f.bottom() - 40 - c, 220, 30, toQt(position.primaryManagerReference->printedLabel(options.hideNames)),
             ChartText::font(9));
     if (position.reportingCallout) {
         painter.fillRect(QRectF(x0, f.bottom() - 27, 220, 17), QColor::fromRgbF(1.0f, 0.94f, 0.84f));

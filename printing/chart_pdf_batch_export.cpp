@@ -1,7 +1,12 @@
 #include "printing/chart_pdf_batch_export.h"
 
+#include "core/chart_layout.h"
+#include "core/chart_print_presentation.h"
 #include "core/identifiers.h"
+#include "core/organization_archive.h"
 #include "core/organization_error.h"
+#include "core/text.h"
+#include "printing/chart_pdf_renderer.h"
 
 #include <QFile>
 #include <QStringView>
@@ -153,9 +158,64 @@ int moveWithoutReplacing(int folderFD, const QByteArray &from, const QByteArray 
     return 0;
 }
 
+void requireFolder(const QString &folder)
+{
+    struct stat status {};
+    if (::stat(QFile::encodeName(folder).constData(), &status) != 0)
+        failOnFolder(folder, errno);
+    if (!S_ISDIR(status.st_mode))
+        fail(QStringLiteral("Choose a folder for the PDF files."));
+}
+
 } // namespace
 
 namespace ChartPDFBatchExport {
+
+std::vector<SheetPDFExportJob> jobs(const OrganizationArchive &archive, const ChartPrintSettings &settings,
+                                    ExportScale scale)
+{
+    const std::vector<OrganizationSheet> sheets = archive.sortedSheets();
+    if (sheets.empty())
+        throw OrganizationError::invalid("Create at least one sheet before exporting all sheets.");
+    const std::vector<PositionGroup> groups = archive.groups.value_or(std::vector<PositionGroup>{});
+
+    std::vector<SheetPDFExportJob> result;
+    QSet<QString> usedKeys;
+    for (const OrganizationSheet &sheet : sheets) {
+        // Every group collapsed into its card, as on paper.
+        Organization organization = PositionGroup::project(archive.organizationIn(sheet.id), groups, {});
+        const ChartPrintPresentation presentation(organization, settings);
+        const Size chart = settings.layout(presentation.organization).size;
+        ChartPrintSettings sheetSettings = settings;
+        if (scale == ExportScale::fitEachChartToPage)
+            sheetSettings.scalePercent = settings.fittedPercentage(chart);
+        // Only checked here; each write tiles its chart again.
+        (void)ChartPagination(chart, sheetSettings);
+
+        const QString filename =
+            availableFilename(safeBasename(QString::fromStdString(sheet.name)), usedKeys);
+        usedKeys.insert(clashKey(filename));
+        const bool ownTitle = sheet.pageTitle && !Text::isBlank(*sheet.pageTitle);
+        result.push_back(SheetPDFExportJob{
+            .sheetName = sheet.name,
+            .filename = filename.toStdString(),
+            .title = ownTitle ? Text::trimmed(*sheet.pageTitle) : sheet.name,
+            .subtitle = sheet.pageSubtitle,
+            .organization = std::move(organization),
+            .settings = sheetSettings,
+        });
+    }
+    return result;
+}
+
+QString write(const SheetPDFExportJob &job, const QString &folder)
+{
+    // The folder is checked before the render, which is the slow part.
+    requireFolder(folder);
+    const QByteArray pdf =
+        ChartPDFRenderer::render(job.organization, job.title, job.sheetName, job.settings, job.subtitle);
+    return storeWithoutOverwriting(folder, QString::fromStdString(job.filename), pdf);
+}
 
 QString safeBasename(const QString &sheetName)
 {
@@ -189,13 +249,8 @@ QString availableFilename(const QString &base, const QSet<QString> &usedKeys)
 
 QString storeWithoutOverwriting(const QString &folder, const QString &filename, const QByteArray &bytes)
 {
-    const QByteArray folderPath = QFile::encodeName(folder);
-    struct stat status {};
-    if (::stat(folderPath.constData(), &status) != 0)
-        failOnFolder(folder, errno);
-    if (!S_ISDIR(status.st_mode))
-        fail(QStringLiteral("Choose a folder for the PDF files."));
-    Descriptor folderFD(::open(folderPath.constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    requireFolder(folder);
+    Descriptor folderFD(::open(QFile::encodeName(folder).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
     if (folderFD.get() < 0)
         failOnFolder(folder, errno);
 

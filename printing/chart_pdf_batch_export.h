@@ -1,11 +1,49 @@
 #pragma once
 
+#include "core/organization.h"
+#include "core/print_settings.h"
+
 #include <QByteArray>
 #include <QSet>
 #include <QString>
 
+#include <optional>
+#include <string>
+#include <vector>
+
+struct OrganizationArchive;
+
+// One chart's PDF still to be written by an export of every chart. Made only by
+// ChartPDFBatchExport::jobs.
+struct SheetPDFExportJob {
+    std::string sheetName; // as stored; also the scope line of the heading
+    std::string filename;  // unique within the export, ending in ".pdf"
+    std::string title;     // the first heading line
+    std::optional<std::string> subtitle; // the sheet's own, untrimmed
+    Organization organization;           // what the chart shows, every group collapsed
+    ChartPrintSettings settings;         // the shared settings, with this chart's scale
+};
+
+// Whether each chart keeps the shared scale or is fitted to one page on its own.
+enum class ExportScale { shared, fitEachChartToPage };
+
 // Writing one PDF per chart into a folder the user chose, never replacing a file.
 namespace ChartPDFBatchExport {
+
+// One job per sheet, in sheet order, all printed with `settings`. Every chart is laid out
+// and tiled here, so a chart that cannot be printed stops the export before any file is
+// written. Throws OrganizationError: "Create at least one sheet before exporting all
+// sheets." or the error of a chart's groups, presentation, layout, scale or tiling.
+// Lays out every chart once: about the cost of their layouts.
+std::vector<SheetPDFExportJob> jobs(const OrganizationArchive &archive, const ChartPrintSettings &settings,
+                                    ExportScale scale);
+
+// Renders the job and stores it in `folder` under its file name, or the next numbered name
+// when the folder has an entry of that name by now; returns the path written. Throws
+// OrganizationError: "Choose a folder for the PDF files.", the renderer's errors, or the
+// system's reason when the folder cannot be read or the file cannot be written. A failure
+// writes nothing and never touches an existing file.
+QString write(const SheetPDFExportJob &job, const QString &folder);
 
 // A file base name made from a sheet name: control and format characters and < > : " / \ | ? *
 // each become "-", white space and full stops are trimmed from both ends, the result is cut

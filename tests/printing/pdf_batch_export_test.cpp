@@ -1,3 +1,6 @@
+#include "printing_test_support.h"
+
+#include "core/organization_archive.h"
 #include "core/organization_error.h"
 #include "printing/chart_pdf_batch_export.h"
 
@@ -146,4 +149,153 @@ TEST(PdfBatchExport, RefusesWhatIsNotAFolder)
 
     EXPECT_NE(errorOf([&] { storeWithoutOverwriting(folder.path(), "../escape.pdf", "x"); }), "no error");
     EXPECT_EQ(entries(folder.path()), QStringList{"chart.pdf"});
+}
+
+namespace {
+
+OrganizationSheet sheet(const std::string &id, const std::string &name, std::vector<std::string> positionIDs)
+{
+    OrganizationSheet made;
+    made.id = id;
+    made.name = name;
+    made.positionIDs = std::move(positionIDs);
+    return made;
+}
+
+// The sample district with charts over its positions.
+OrganizationArchive archiveWith(std::vector<OrganizationSheet> sheets)
+{
+    OrganizationArchive archive = OrganizationArchive::make("District", Organization::example());
+    archive.sheets = std::move(sheets);
+    return archive;
+}
+
+std::vector<std::string> filenames(const std::vector<SheetPDFExportJob> &jobs)
+{
+    std::vector<std::string> names;
+    for (const SheetPDFExportJob &job : jobs)
+        names.push_back(job.filename);
+    return names;
+}
+
+const std::vector<std::string> everyone{"P001", "P002", "P003", "P004", "P005", "P006"};
+
+} // namespace
+
+TEST(PdfBatchExport, JobsNameEveryChartUniquelyInSheetOrder)
+{
+    using ChartPDFBatchExport::jobs;
+    const std::string composed = "Caf\u00e9";
+    const std::string decomposed = "Cafe\u0301";
+    const OrganizationArchive archive = archiveWith({
+        sheet("b", "hr", {"P001"}),
+        sheet("a", "HR", {"P001"}),
+        sheet("c", "A/B: C?", {"P002"}),
+        sheet("e", decomposed, {"P003"}),
+        sheet("d", composed, {"P003"}),
+        sheet("f", "...", {"P006"}),
+    });
+    const auto made = jobs(archive, ChartPrintSettings{}, ExportScale::shared);
+    // Equal names keep the order of their ids: the plain name goes to the first.
+    EXPECT_EQ(filenames(made), (std::vector<std::string>{"Sheet.pdf", "A-B- C-.pdf", composed + ".pdf",
+                                                         decomposed + " (2).pdf", "HR.pdf", "hr (2).pdf"}));
+    EXPECT_EQ(made[1].sheetName, "A/B: C?");
+}
+
+TEST(PdfBatchExport, JobsCarryTitlesSubtitlesAndCollapsedGroups)
+{
+    OrganizationSheet titled = sheet("a", "Leadership", everyone);
+    titled.pageTitle = "  Budget  ";
+    titled.pageSubtitle = "  Draft  ";
+    OrganizationSheet blank = sheet("b", "Schools", {"P003", "P004", "P006"});
+    blank.pageTitle = " \n ";
+    OrganizationArchive archive = archiveWith({titled, blank});
+    archive.groups = std::vector<PositionGroup>{{"group-1", "Principals", {"P003", "P004"}}};
+
+    const auto made = ChartPDFBatchExport::jobs(archive, ChartPrintSettings{}, ExportScale::shared);
+    ASSERT_EQ(made.size(), 2u);
+    EXPECT_EQ(made[0].title, "Budget");
+    EXPECT_EQ(made[0].subtitle, std::optional<std::string>("  Draft  "));
+    EXPECT_EQ(made[1].title, "Schools");
+    EXPECT_EQ(made[1].subtitle, std::nullopt);
+    // The two principals are one card on paper.
+    const auto isGroupCard = [](const Position &p) { return p.id == "group-1"; };
+    EXPECT_EQ(std::count_if(made[0].organization.positions.begin(), made[0].organization.positions.end(), isGroupCard),
+              1);
+    EXPECT_EQ(made[0].organization.positions.size(), 5u);
+}
+
+TEST(PdfBatchExport, JobsFitEachChartOrShareTheScale)
+{
+    const OrganizationArchive archive = archiveWith({sheet("a", "Everyone", everyone), sheet("b", "Top", {"P001"})});
+    ChartPrintSettings settings;
+    settings.scalePercent = 80;
+
+    auto made = ChartPDFBatchExport::jobs(archive, settings, ExportScale::shared);
+    ASSERT_EQ(made.size(), 2u);
+    EXPECT_EQ(made[0].settings, settings);
+    EXPECT_EQ(made[1].settings, settings);
+
+    made = ChartPDFBatchExport::jobs(archive, settings, ExportScale::fitEachChartToPage);
+    EXPECT_LT(made[0].settings.scalePercent, made[1].settings.scalePercent);
+    EXPECT_LE(made[1].settings.scalePercent, 400);
+    for (const SheetPDFExportJob &job : made) {
+        ChartPrintSettings rest = job.settings;
+        rest.scalePercent = settings.scalePercent;
+        EXPECT_EQ(rest, settings);
+    }
+}
+
+TEST(PdfBatchExport, JobsStopAtTheFirstChartThatCannotPrint)
+{
+    EXPECT_EQ(errorOf([] { ChartPDFBatchExport::jobs(archiveWith({}), ChartPrintSettings{}, ExportScale::shared); }),
+              "Create at least one sheet before exporting all sheets.");
+    OrganizationArchive noSheets = archiveWith({});
+    noSheets.sheets.reset();
+    EXPECT_EQ(errorOf([&] { ChartPDFBatchExport::jobs(noSheets, ChartPrintSettings{}, ExportScale::shared); }),
+              "Create at least one sheet before exporting all sheets.");
+
+    ChartPrintSettings tooLarge;
+    tooLarge.scalePercent = 400;
+    tooLarge.widthInches = 2;
+    tooLarge.heightInches = 3;
+    tooLarge.marginInches = 0.25;
+    tooLarge.overlapInches = 0;
+    EXPECT_EQ(errorOf([&] {
+                  ChartPDFBatchExport::jobs(archiveWith({sheet("a", "Everyone", everyone)}), tooLarge,
+                                            ExportScale::shared);
+              }),
+              "This would create more than 500 pages. Reduce scale or increase paper size.");
+}
+
+TEST(PdfBatchExport, WriteRendersEachJobBesideWhatTheFolderHolds)
+{
+    QTemporaryDir folder;
+    ASSERT_TRUE(folder.isValid());
+    writeFile(folder.filePath("leadership.pdf"), "keep");
+    const auto made = ChartPDFBatchExport::jobs(
+        archiveWith({sheet("a", "Leadership", everyone), sheet("b", "Schools", {"P003", "P006"})}),
+        ChartPrintSettings{}, ExportScale::fitEachChartToPage);
+    ASSERT_EQ(made.size(), 2u);
+
+    const QString first = ChartPDFBatchExport::write(made[0], folder.path());
+    const QString second = ChartPDFBatchExport::write(made[1], folder.path());
+    EXPECT_EQ(first, folder.filePath("Leadership (2).pdf"));
+    EXPECT_EQ(second, folder.filePath("Schools.pdf"));
+    EXPECT_EQ(readFile(folder.filePath("leadership.pdf")), "keep");
+    const QStringList texts = pageTexts(readFile(first));
+    ASSERT_EQ(texts.size(), 1);
+    EXPECT_TRUE(texts[0].contains("Leadership"));
+    EXPECT_TRUE(texts[0].contains("Robin Ashcroft"));
+
+    // A job written again lands beside its first copy.
+    EXPECT_EQ(ChartPDFBatchExport::write(made[1], folder.path()), folder.filePath("Schools (2).pdf"));
+
+    EXPECT_EQ(errorOf([&] { ChartPDFBatchExport::write(made[0], folder.filePath("leadership.pdf")); }),
+              "Choose a folder for the PDF files.");
+    SheetPDFExportJob broken = made[0];
+    broken.settings.widthInches = 1;
+    EXPECT_NE(errorOf([&] { ChartPDFBatchExport::write(broken, folder.path()); }), "no error");
+    EXPECT_EQ(entries(folder.path()),
+              (QStringList{"Leadership (2).pdf", "Schools (2).pdf", "Schools.pdf", "leadership.pdf"}));
 }
