@@ -49,14 +49,20 @@ QString footerText(const ChartPagination &pagination, const ChartPrintTile &tile
         .arg(pagination.tiles.size());
 }
 
-// Qt measures dashes in pen widths; flat caps keep each dash at its own length.
-QPen guidePen(bool dashed)
+const double guideWidth = 0.4;
+
+QPen solidGuidePen()
 {
-    const double width = 0.4;
-    QPen pen(QColor::fromRgbF(0.65f, 0.65f, 0.65f), width, Qt::SolidLine, Qt::FlatCap, Qt::MiterJoin);
+    QPen pen(QColor::fromRgbF(0.65f, 0.65f, 0.65f), guideWidth, Qt::SolidLine, Qt::FlatCap, Qt::MiterJoin);
     pen.setMiterLimit(10);
-    if (dashed)
-        pen.setDashPattern({2 / width, 3 / width});
+    return pen;
+}
+
+// Qt measures dashes in pen widths; flat caps keep each dash at its own length.
+QPen dashedGuidePen()
+{
+    QPen pen = solidGuidePen();
+    pen.setDashPattern({2 / guideWidth, 3 / guideWidth});
     return pen;
 }
 
@@ -67,7 +73,7 @@ void drawGuides(QPainter &painter, const ChartPagination &pagination, const Char
     const QRectF content = toQt(pagination.contentRect);
     painter.save();
     painter.setBrush(Qt::NoBrush);
-    painter.setPen(guidePen(true));
+    painter.setPen(dashedGuidePen());
     QPainterPath border;
     border.addRect(content);
     painter.drawPath(border);
@@ -86,7 +92,7 @@ void drawGuides(QPainter &painter, const ChartPagination &pagination, const Char
         painter.drawPath(lines);
     }
 
-    painter.setPen(guidePen(false));
+    painter.setPen(solidGuidePen());
     QPainterPath crosses;
     for (const QPointF corner : {content.topLeft(), content.topRight(), content.bottomLeft(), content.bottomRight()}) {
         crosses.moveTo(corner.x() - 4, corner.y());
