@@ -148,6 +148,7 @@ QByteArray render(const Organization &organization, const std::string &title, co
     const ChartPrintPresentation presentation(organization, settings);
     const ChartLayout layout = settings.layout(presentation.organization);
     const ChartPagination pagination(layout.size, settings);
+    // No dotted-line router yet: until there is one, pages carry the solid lines only.
     const ChartInk ink;
     std::unordered_map<std::string, Position> positions;
     positions.reserve(presentation.organization.positions.size());
