@@ -220,13 +220,13 @@ void paintCards(QPainter &painter, const ChartPicture &picture, const PaintOptio
 {
     for (const ChartNode &node : picture.layout.nodes) {
         const auto found = picture.positions.find(node.id);
-        if (found == picture.positions.end())
+        if (found == picture.positions.end() || !found->second)
             continue;
         const QRectF frame = toQt(node.frame);
         if (!isVisible(frame, options, 2))
             continue;
         const auto counted = picture.counts.find(node.id);
-        paintCard(painter, frame, found->second, counted == picture.counts.end() ? 1 : counted->second, options);
+        paintCard(painter, frame, *found->second, counted == picture.counts.end() ? 1 : counted->second, options);
     }
 }
 

@@ -33,8 +33,8 @@ struct ChartInk {
 // chart scene (or the PDF renderer) keeps the values alive while the painter runs.
 struct ChartPicture {
     const ChartLayout &layout;
-    const std::unordered_map<std::string, Position> &positions; // card id -> the card's position
-    const std::unordered_map<std::string, int64_t> &counts;     // card id -> positions it stands for
+    const std::unordered_map<std::string, const Position *> &positions; // card id -> the card's position
+    const std::unordered_map<std::string, int64_t> &counts;           // card id -> positions it stands for
     const ChartInk &ink;
 };
 

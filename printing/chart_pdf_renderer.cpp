@@ -150,10 +150,10 @@ QByteArray render(const Organization &organization, const std::string &title, co
     const ChartPagination pagination(layout.size, settings);
     // No dotted-line router yet: until there is one, pages carry the solid lines only.
     const ChartInk ink;
-    std::unordered_map<std::string, Position> positions;
+    std::unordered_map<std::string, const Position *> positions;
     positions.reserve(presentation.organization.positions.size());
     for (const Position &position : presentation.organization.positions)
-        positions.emplace(position.id, position);
+        positions.emplace(position.id, &position);
     return renderPages(ChartPicture{layout, positions, presentation.counts, ink}, pagination, title, scope, subtitle);
 }
 

@@ -14,6 +14,14 @@ void TestChart::addCard(const Position &position, double x, double y, double hei
     layout.size.height = std::max(layout.size.height, y + height + 40);
 }
 
+ChartPicture TestChart::picture() const
+{
+    m_cards.clear();
+    for (const auto &[id, position] : positions)
+        m_cards.emplace(id, &position);
+    return ChartPicture{layout, m_cards, counts, ink};
+}
+
 Position testPosition(const std::string &id, const std::string &title, const std::string &name)
 {
     Position position;

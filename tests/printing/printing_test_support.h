@@ -24,7 +24,11 @@ struct TestChart {
 
     // A 240 x 112 card for `position` with its top-left corner at (x, y).
     void addCard(const Position &position, double x, double y, double height = 112);
-    ChartPicture picture() const { return ChartPicture{layout, positions, counts, ink}; }
+    // Valid until the chart changes.
+    ChartPicture picture() const;
+
+private:
+    mutable std::unordered_map<std::string, const Position *> m_cards;
 };
 
 Position testPosition(const std::string &id, const std::string &title, const std::string &name);
