@@ -1,5 +1,6 @@
 #include "printing/chart_painter.h"
 
+#include "core/chart_scene.h"
 #include "core/organization.h"
 #include "core/print_settings.h"
 #include "printing/chart_text.h"
@@ -8,6 +9,9 @@
 #include <QPainter>
 #include <QPainterPath>
 #include <QPen>
+
+#include <array>
+#include <span>
 
 namespace {
 
@@ -24,7 +28,7 @@ QString toQt(const std::string &text)
 }
 
 // Qt measures dashes in pen widths, and square or round caps would lengthen each dash.
-QPen dashedPen(const QColor &colour, double width, const std::vector<double> &pattern, double phase)
+QPen dashedPen(const QColor &colour, double width, std::span<const double> pattern, double phase)
 {
     QPen pen(colour, width, Qt::SolidLine, Qt::FlatCap, Qt::MiterJoin);
     pen.setMiterLimit(10);
@@ -40,8 +44,11 @@ QPen dashedPen(const QColor &colour, double width, const std::vector<double> &pa
 
 QPen solidPen(const QColor &colour, double width)
 {
-    return dashedPen(colour, width, {}, 0);
+    return dashedPen(colour, width, std::span<const double>(), 0);
 }
+
+constexpr std::array<double, 2> regionDashes{5, 4};
+constexpr std::array<double, 2> assistantDashes{6, 3};
 
 QPainterPath roundedRect(const QRectF &frame, double radius)
 {
@@ -92,7 +99,7 @@ void paintRegions(QPainter &painter, const ChartLayout &layout, const PaintOptio
         const QRectF frame = toQt(region.frame);
         if (!isVisible(frame, options, style.regionLineWidth))
             continue;
-        painter.setPen(dashedPen(style.regionOutline, style.regionLineWidth, {5, 4}, 0));
+        painter.setPen(dashedPen(style.regionOutline, style.regionLineWidth, regionDashes, 0));
         painter.setBrush(style.regionFill);
         painter.drawPath(roundedRect(frame, 12));
         ChartText::drawBox(painter, QRectF(frame.left() + 12, frame.top() + 10, frame.width() - 24, 18),
@@ -121,22 +128,22 @@ void paintConnectors(QPainter &painter, const ChartLayout &layout, const PaintOp
     painter.drawPath(path);
 }
 
-void paintInk(QPainter &painter, const ChartInk &ink, const PaintOptions &options)
+void paintInk(QPainter &painter, const DottedInk &ink, const PaintOptions &options)
 {
     const ChartPaintStyle &style = options.style;
     painter.setBrush(Qt::NoBrush);
-    for (const ChartInkStroke &stroke : ink.strokes) {
+    for (const DottedStroke &stroke : ink.strokes) {
         const QPainterPath path = ChartPainter::painterPath(stroke.path);
         const double width = stroke.highlighted ? style.highlightedInkWidth : style.inkWidth;
         if (!isVisible(path.boundingRect(), options, width))
             continue;
         // Each stroke keeps its own phase so that collinear runs dash in step.
-        painter.setPen(dashedPen(style.ink, width, ink.dashPattern, stroke.dashPhase));
+        painter.setPen(dashedPen(style.ink, width, DottedInk::dashPattern, stroke.dashPhase));
         painter.drawPath(path);
     }
     painter.setPen(Qt::NoPen);
     painter.setBrush(style.ink);
-    for (const ChartInkStroke &arrow : ink.arrows) {
+    for (const DottedStroke &arrow : ink.arrows) {
         QPainterPath path = ChartPainter::painterPath(arrow.path);
         path.setFillRule(Qt::WindingFill);
         if (isVisible(path.boundingRect(), options, 0))
@@ -195,7 +202,7 @@ void paintCard(QPainter &painter, const QRectF &frame, const Position &position,
     const ChartPaintStyle &style = options.style;
     const QPainterPath outline = roundedRect(frame, style.cardRadius);
     if (position.isAssistantPosition()) {
-        painter.setPen(dashedPen(QColor::fromRgbF(0.45f, 0.30f, 0.60f), 1.4, {6, 3}, 0));
+        painter.setPen(dashedPen(QColor::fromRgbF(0.45f, 0.30f, 0.60f), 1.4, assistantDashes, 0));
         painter.setBrush(QColor::fromRgbF(0.96f, 0.94f, 1.0f));
     } else {
         painter.setPen(solidPen(style.cardOutline, style.cardOutlineWidth));
@@ -268,6 +275,12 @@ void paint(QPainter &painter, const ChartPicture &picture, const PaintOptions &o
     paintInk(painter, picture.ink, options);
     paintCards(painter, picture, options);
     painter.restore();
+}
+
+void paint(QPainter &painter, const ChartScene &scene, const PaintOptions &options)
+{
+    const std::shared_ptr<const DottedInk> ink = scene.ink(options.selectedID);
+    paint(painter, ChartPicture{scene.layout(), scene.positions(), scene.presentation().counts, *ink}, options);
 }
 
 } // namespace ChartPainter

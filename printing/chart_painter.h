@@ -1,33 +1,21 @@
 #pragma once
 
 #include "core/chart_layout.h"
+#include "core/dotted_ink.h"
 #include "core/geometry.h"
 
 #include <QColor>
 
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <unordered_map>
-#include <vector>
 
+class ChartScene;
 class QPainter;
 class QPainterPath;
 struct ChartPrintSettings;
 struct Position;
-
-// One drawable piece of dotted-line ink: a straight run, a corner or an arrowhead.
-struct ChartInkStroke {
-    Path path;
-    bool highlighted = false;
-    double dashPhase = 0; // chart points into the dash pattern
-};
-
-// The dotted lines of a chart as drawn: strokes are dashed, arrows filled.
-struct ChartInk {
-    std::vector<ChartInkStroke> strokes;
-    std::vector<ChartInkStroke> arrows;
-    std::vector<double> dashPattern{6, 4}; // chart points on, off
-};
 
 // Everything one drawing of a chart reads, in chart points. Borrowed, not owned: the
 // chart scene (or the PDF renderer) keeps the values alive while the painter runs.
@@ -35,7 +23,7 @@ struct ChartPicture {
     const ChartLayout &layout;
     const std::unordered_map<std::string, const Position *> &positions; // card id -> the card's position
     const std::unordered_map<std::string, int64_t> &counts;           // card id -> positions it stands for
-    const ChartInk &ink;
+    const DottedInk &ink;
 };
 
 // Colours and line widths; the defaults are the printed chart's.
@@ -46,8 +34,8 @@ struct ChartPaintStyle {
     QColor connector = QColor::fromRgbF(1 / 3.f, 1 / 3.f, 1 / 3.f);
     double connectorWidth = 1.2;
     QColor ink = QColor(255, 149, 0);
-    double inkWidth = 2.5;
-    double highlightedInkWidth = 2.5;
+    double inkWidth = DottedInk::lineWidth;
+    double highlightedInkWidth = DottedInk::lineWidth; // paper shows no selection
     QColor cardFill = Qt::white;
     QColor cardOutline = QColor::fromRgbF(0.65f, 0.65f, 0.65f);
     double cardOutlineWidth = 1.0;
@@ -61,6 +49,8 @@ struct PaintOptions {
     // Chart points that will be seen (a page, the exposed part of a window); what lies
     // wholly outside is not drawn. Null draws everything.
     Rect visibleRect = Rect::null();
+    // The card whose dotted lines are highlighted, when drawing a scene.
+    std::optional<std::string> selectedID;
     ChartPaintStyle style;
 
     static PaintOptions forSettings(const ChartPrintSettings &settings);
@@ -72,6 +62,8 @@ struct PaintOptions {
 namespace ChartPainter {
 
 void paint(QPainter &painter, const ChartPicture &picture, const PaintOptions &options);
+// The scene's cards and lines, its dotted ink highlighted for `options.selectedID`.
+void paint(QPainter &painter, const ChartScene &scene, const PaintOptions &options);
 
 // A core path as a Qt path, with its quadratic pieces kept.
 QPainterPath painterPath(const Path &path);

@@ -2,6 +2,8 @@
 
 #include "core/chart_layout.h"
 #include "core/chart_print_presentation.h"
+#include "core/dotted_ink.h"
+#include "core/dotted_routing.h"
 #include "core/organization_error.h"
 #include "core/print_settings.h"
 #include "core/text.h"
@@ -148,8 +150,7 @@ QByteArray render(const Organization &organization, const std::string &title, co
     const ChartPrintPresentation presentation(organization, settings);
     const ChartLayout layout = settings.layout(presentation.organization);
     const ChartPagination pagination(layout.size, settings);
-    // No dotted-line router yet: until there is one, pages carry the solid lines only.
-    const ChartInk ink;
+    const DottedInk ink(DottedRouting::routes(layout.routingNodes(), layout.edges), std::nullopt);
     std::unordered_map<std::string, const Position *> positions;
     positions.reserve(presentation.organization.positions.size());
     for (const Position &position : presentation.organization.positions)

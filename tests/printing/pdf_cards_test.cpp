@@ -196,7 +196,7 @@ TEST(PdfCards, DottedStrokesKeepTheirOwnDashPhase)
         Path path;
         path.moveTo({100, 200});
         path.lineTo({200, 200});
-        card.chart.ink.strokes.push_back(ChartInkStroke{path, false, c.phase});
+        card.chart.ink.strokes.push_back(DottedStroke{path, false, c.phase});
         const QRgb pixel = card.pixel(100 + c.offset, 200, 4000);
         EXPECT_EQ(!isWhite(pixel), c.inked) << "phase " << c.phase << " at " << c.offset;
         if (c.inked) {
@@ -214,7 +214,7 @@ TEST(PdfCards, ArrowheadsAreFilled)
     arrow.lineTo({140, 200});
     arrow.lineTo({160, 200});
     arrow.closeSubpath();
-    card.chart.ink.arrows.push_back(ChartInkStroke{arrow, false, 0});
+    card.chart.ink.arrows.push_back(DottedStroke{arrow, false, 0});
     EXPECT_TRUE(near(card.pixel(150, 205), QColor(255, 149, 0), 10));
 }
 

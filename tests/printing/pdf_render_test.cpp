@@ -2,11 +2,16 @@
 
 #include "core/chart_layout.h"
 #include "core/chart_print_presentation.h"
+#include "core/chart_scene.h"
+#include "core/organization_archive.h"
 #include "core/organization_error.h"
+#include "printing/chart_painter.h"
 #include "printing/chart_pdf_rasterizer.h"
 #include "printing/chart_pdf_renderer.h"
 
 #include <gtest/gtest.h>
+
+#include <QPainter>
 
 namespace {
 
@@ -100,4 +105,63 @@ TEST(PdfRender, PassesTheModelsErrorsOnUnchanged)
     ChartPrintSettings large;
     large.scalePercent = 400;
     EXPECT_EQ(errorOf(wide, large), "This would create more than 500 pages. Reduce scale or increase paper size.");
+}
+
+namespace {
+
+bool isInk(QRgb pixel)
+{
+    return qRed(pixel) > 200 && qGreen(pixel) > 110 && qGreen(pixel) < 190 && qBlue(pixel) < 80;
+}
+
+int inkPixels(const QImage &image)
+{
+    int count = 0;
+    for (int y = 0; y < image.height(); ++y)
+        for (int x = 0; x < image.width(); ++x)
+            count += isInk(image.pixel(x, y));
+    return count;
+}
+
+} // namespace
+
+TEST(PdfRender, DrawsTheRoutedDottedLines)
+{
+    // The psychologist reports by dotted line to both principals.
+    ChartPrintSettings settings;
+    settings.scalePercent = 40;
+    const QByteArray pdf = ChartPDFRenderer::render(Organization::example(), "Sample", "Scope", settings, {});
+    int ink = 0;
+    for (int page = 0; page < ChartPDFRasterizer::pageCount(pdf); ++page)
+        ink += inkPixels(ChartPDFRasterizer::bitmap(pdf, page, 1400));
+    EXPECT_GT(ink, 50);
+
+    Organization solidOnly = Organization::example();
+    for (Position &position : solidOnly.positions)
+        position.dottedManagerIDs.clear();
+    const QByteArray plain = ChartPDFRenderer::render(solidOnly, "Sample", "Scope", settings, {});
+    EXPECT_EQ(inkPixels(ChartPDFRasterizer::bitmap(plain, 0, 1400)), 0);
+}
+
+TEST(ChartPainter, DrawsAChartSceneOnAnyPainter)
+{
+    const OrganizationArchive archive = OrganizationArchive::make("Sample", Organization::example());
+    ChartSceneCache cache;
+    const auto scene = cache.snapshot(archive, "", "", "", {}, {}, ChartPrintSettings{});
+    const ChartLayout &layout = scene->layout();
+    QImage image(int(layout.size.width), int(layout.size.height), QImage::Format_ARGB32_Premultiplied);
+    image.fill(Qt::white);
+    QPainter painter(&image);
+    PaintOptions options = PaintOptions::forSettings(ChartPrintSettings{});
+    options.selectedID = "P005";
+    options.style.highlightedInkWidth = 3.5;
+    ChartPainter::paint(painter, *scene, options);
+    painter.end();
+
+    EXPECT_GT(inkPixels(image), 50);
+    // Every card's outline is drawn where the layout put it.
+    for (const ChartNode &node : layout.nodes) {
+        const QRgb edge = image.pixel(int(node.frame.midX()), int(node.frame.minY()));
+        EXPECT_FALSE(isWhite(edge)) << node.id;
+    }
 }

@@ -20,7 +20,7 @@ struct TestChart {
     ChartLayout layout;
     std::unordered_map<std::string, Position> positions;
     std::unordered_map<std::string, int64_t> counts;
-    ChartInk ink;
+    DottedInk ink;
 
     // A 240 x 112 card for `position` with its top-left corner at (x, y).
     void addCard(const Position &position, double x, double y, double height = 112);
