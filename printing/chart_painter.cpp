@@ -10,6 +10,7 @@
 #include <QPainterPath>
 #include <QPen>
 
+#include <algorithm>
 #include <array>
 #include <span>
 
@@ -62,6 +63,27 @@ bool isVisible(const QRectF &bounds, const PaintOptions &options, double slack)
     if (options.visibleRect.isNull())
         return true;
     return bounds.adjusted(-slack, -slack, slack, slack).intersects(toQt(options.visibleRect));
+}
+
+// Bounds of a path's points and control points: enough to cull it without building it.
+QRectF pathBounds(const Path &path)
+{
+    if (path.elements.empty())
+        return QRectF();
+    Point low = path.elements.front().point;
+    Point high = low;
+    const auto include = [&](const Point &p) {
+        low = Point{std::min(low.x, p.x), std::min(low.y, p.y)};
+        high = Point{std::max(high.x, p.x), std::max(high.y, p.y)};
+    };
+    for (const PathElement &element : path.elements) {
+        if (element.kind == PathElement::Kind::closeSubpath)
+            continue;
+        include(element.point);
+        if (element.kind == PathElement::Kind::quadCurveTo)
+            include(element.control);
+    }
+    return QRectF(QPointF(low.x, low.y), QPointF(high.x, high.y));
 }
 
 const char *changeLabel(ProposalChangeKind kind)
@@ -133,21 +155,21 @@ void paintInk(QPainter &painter, const DottedInk &ink, const PaintOptions &optio
     const ChartPaintStyle &style = options.style;
     painter.setBrush(Qt::NoBrush);
     for (const DottedStroke &stroke : ink.strokes) {
-        const QPainterPath path = ChartPainter::painterPath(stroke.path);
         const double width = stroke.highlighted ? style.highlightedInkWidth : style.inkWidth;
-        if (!isVisible(path.boundingRect(), options, width))
+        if (!isVisible(pathBounds(stroke.path), options, width))
             continue;
         // Each stroke keeps its own phase so that collinear runs dash in step.
         painter.setPen(dashedPen(style.ink, width, DottedInk::dashPattern, stroke.dashPhase));
-        painter.drawPath(path);
+        painter.drawPath(ChartPainter::painterPath(stroke.path));
     }
     painter.setPen(Qt::NoPen);
     painter.setBrush(style.ink);
     for (const DottedStroke &arrow : ink.arrows) {
+        if (!isVisible(pathBounds(arrow.path), options, 0))
+            continue;
         QPainterPath path = ChartPainter::painterPath(arrow.path);
         path.setFillRule(Qt::WindingFill);
-        if (isVisible(path.boundingRect(), options, 0))
-            painter.drawPath(path);
+        painter.drawPath(path);
     }
 }
 
