@@ -2,6 +2,7 @@
 
 #include "core/chart_scene.h"
 #include "core/organization.h"
+#include "core/proposal_changes.h"
 #include "core/print_settings.h"
 #include "printing/chart_text.h"
 
@@ -84,17 +85,6 @@ QRectF pathBounds(const Path &path)
             include(element.control);
     }
     return QRectF(QPointF(low.x, low.y), QPointF(high.x, high.y));
-}
-
-const char *changeLabel(ProposalChangeKind kind)
-{
-    switch (kind) {
-    case ProposalChangeKind::added: return "Added";
-    case ProposalChangeKind::deleted: return "Deleted";
-    case ProposalChangeKind::moved: return "Moved";
-    case ProposalChangeKind::modified: return "Edited";
-    }
-    return "";
 }
 
 QColor changeColour(ProposalChangeKind kind)
@@ -203,7 +193,7 @@ void paintCardTexts(QPainter &painter, const QRectF &f, const Position &position
         box(x0, f.top() + 81, 220, 14, QStringLiteral("Pay Level: ") + toQt(position.title), ChartText::font(9));
     box(x0, f.bottom() - 23 - m - c, showsCount ? 175 : 220, 14, toQt(position.location), ChartText::font(9));
     if (position.proposalChange)
-        box(f.right() - 64, f.top() + 25, 58, 14, QString::fromLatin1(changeLabel(*position.proposalChange)).toUpper(),
+        box(f.right() - 64, f.top() + 25, 58, 14, QString::fromUtf8(proposalChangeKindLabel(*position.proposalChange)).toUpper(),
             ChartText::font(8, Weight::bold));
     if (showsCount)
         box(f.right() - 48, f.bottom() - 26 - m - c, 40, 18, QStringLiteral("(x%1)").arg(count),
