@@ -155,7 +155,10 @@ std::vector<DottedRoute> routes(const std::vector<ChartNode> &nodes, const std::
     const int64_t height = static_cast<int64_t>(ys.size());
     const auto gridPoint = [&](int64_t cell) { return Point{xs[cell % width], ys[cell / width]}; };
 
-    std::set<std::pair<int64_t, int64_t>> blocked;
+    // Grid edges as (smaller cell, larger cell) pairs, packed into one number.
+    std::unordered_set<int64_t> blocked;
+    const int64_t cells = width * height;
+    const auto edgeKey = [&](int64_t a, int64_t b) { return a * cells + b; };
     for (const Rect &o : obstacles) {
         const int64_t i0 = *indexOf(xs, o.minX());
         const int64_t i1 = *indexOf(xs, o.maxX());
@@ -163,11 +166,11 @@ std::vector<DottedRoute> routes(const std::vector<ChartNode> &nodes, const std::
         const int64_t j1 = *indexOf(ys, o.maxY());
         for (int64_t r = j0 + 1; r < j1; ++r) {
             for (int64_t c = i0; c < i1; ++c)
-                blocked.insert({r * width + c, r * width + c + 1});
+                blocked.insert(edgeKey(r * width + c, r * width + c + 1));
         }
         for (int64_t c = i0 + 1; c < i1; ++c) {
             for (int64_t r = j0; r < j1; ++r)
-                blocked.insert({r * width + c, (r + 1) * width + c});
+                blocked.insert(edgeKey(r * width + c, (r + 1) * width + c));
         }
     }
 
@@ -245,13 +248,13 @@ std::vector<DottedRoute> routes(const std::vector<ChartNode> &nodes, const std::
             const int64_t column = cell % width;
             const int64_t row = cell / width;
             std::vector<std::pair<int64_t, int>> neighbours;
-            if (column + 1 < width && !blocked.contains({cell, cell + 1}))
+            if (column + 1 < width && !blocked.contains(edgeKey(cell, cell + 1)))
                 neighbours.push_back({cell + 1, 1});
-            if (column >= 1 && !blocked.contains({cell - 1, cell}))
+            if (column >= 1 && !blocked.contains(edgeKey(cell - 1, cell)))
                 neighbours.push_back({cell - 1, 1});
-            if (row + 1 < height && !blocked.contains({cell, cell + width}))
+            if (row + 1 < height && !blocked.contains(edgeKey(cell, cell + width)))
                 neighbours.push_back({cell + width, 2});
-            if (row >= 1 && !blocked.contains({cell - width, cell}))
+            if (row >= 1 && !blocked.contains(edgeKey(cell - width, cell)))
                 neighbours.push_back({cell - width, 2});
             for (const auto &[next, axis] : neighbours) {
                 const Point a = gridPoint(cell);

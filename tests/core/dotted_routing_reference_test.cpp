@@ -83,7 +83,7 @@ void expectSameRoutes(const Chart &chart, const std::string &context)
 TEST(DottedRoutingReference, SameRoutesOnRandomCards)
 {
     std::mt19937 random(7321);
-    for (int round = 0; round < 120; ++round) {
+    for (int round = 0; round < 70; ++round) {
         const int count = round % 10 == 9 ? 151 + round % 40 : 2 + round % 40;
         expectSameRoutes(randomCards(random, count), "cards round " + std::to_string(round));
         if (testing::Test::HasFatalFailure())
