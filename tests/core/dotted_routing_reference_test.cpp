@@ -17,16 +17,16 @@ struct Chart {
 // Cards dropped at random, on whole and half points, often closer than the clearance or
 // overlapping, so that ports get dropped and cards get walled in; edges include solid
 // ones, missing cards and repeated pairs.
-Chart randomCards(std::mt19937 &random, int count)
+Chart randomCards(std::mt19937 &random, int count, double unit = 0.5)
 {
     const auto between = [&](int lo, int hi) { return std::uniform_int_distribution<int>(lo, hi)(random); };
     Chart chart;
     const int span = 180 * static_cast<int>(std::sqrt(count)) + 200;
     for (int i = 0; i < count; ++i) {
-        const double x = between(0, span * 2) / 2.0;
-        const double y = between(0, span * 2) / 2.0;
+        const double x = between(0, static_cast<int>(span / unit)) * unit;
+        const double y = between(0, static_cast<int>(span / unit)) * unit;
         chart.nodes.push_back({"N" + std::to_string(between(0, 9)) + "-" + std::to_string(i),
-                               Rect::make(x, y, between(20, 240), between(20, 140))});
+                               Rect::make(x, y, between(20, 240) + unit, between(20, 140) - unit)});
     }
     const int edges = between(1, 12);
     for (int e = 0; e < edges; ++e) {
@@ -97,6 +97,18 @@ TEST(DottedRoutingReference, SameRoutesOnRandomLayouts)
     for (int round = 0; round < 40; ++round) {
         const int count = round % 4 == 3 ? 160 + round : 3 + round * 3;
         expectSameRoutes(randomLayout(random, count, round % 2 == 0), "layout round " + std::to_string(round));
+        if (testing::Test::HasFatalFailure())
+            return;
+    }
+}
+
+// Coordinates that are not sums of halves: costs round, and the result must still agree.
+TEST(DottedRoutingReference, SameRoutesWithUnevenCoordinates)
+{
+    std::mt19937 random(5150);
+    for (int round = 0; round < 30; ++round) {
+        const double unit = round % 2 ? 1.0 / 3 : 0.1;
+        expectSameRoutes(randomCards(random, 2 + round % 30, unit), "uneven round " + std::to_string(round));
         if (testing::Test::HasFatalFailure())
             return;
     }
