@@ -1,6 +1,7 @@
 #include "core/dotted_routing.h"
 
 #include "core/dotted_routing_grid.h"
+#include "core/dotted_routing_queue.h"
 
 #include <algorithm>
 #include <array>
@@ -42,15 +43,47 @@ struct Port {
 };
 
 // Best costs and parents of one route's search; reset as a whole between routes.
+struct SearchCell {
+    std::array<double, 3> best; // by direction of arrival
+    std::array<uint8_t, 3> parent; // neighbour * 3 + the parent's direction
+};
+
 struct SearchTile {
     int64_t index = 0;
-    std::array<double, 3 * cellsPerTile> best;
-    std::array<uint8_t, 3 * cellsPerTile> parent; // neighbour * 3 + parent direction
+    std::array<SearchCell, cellsPerTile> cells;
     void reset(int64_t tile)
     {
         index = tile;
-        best.fill(infinity);
+        for (SearchCell &cell : cells)
+            cell.best = {infinity, infinity, infinity};
     }
+};
+
+// Division by the grid width without a divide instruction while cells fit in 32 bits.
+class CellDivider {
+public:
+    explicit CellDivider(int64_t width, int64_t cells)
+        : m_width(static_cast<uint64_t>(width)),
+          m_magic(width > 1 ? UINT64_MAX / static_cast<uint64_t>(width) + 1 : 0),
+          m_fast(width > 1 && cells * 3 < (int64_t(1) << 32))
+    {
+    }
+    // Row and column of a cell.
+    std::pair<int64_t, int64_t> split(int64_t cell) const
+    {
+        const uint64_t n = static_cast<uint64_t>(cell);
+        uint64_t row;
+        if (m_fast)
+            row = static_cast<uint64_t>((static_cast<unsigned __int128>(m_magic) * n) >> 64);
+        else
+            row = n / m_width;
+        return {static_cast<int64_t>(row), static_cast<int64_t>(n - row * m_width)};
+    }
+
+private:
+    uint64_t m_width;
+    uint64_t m_magic;
+    bool m_fast;
 };
 
 // What earlier routes of the call left behind, and reachability; kept for the whole call.
@@ -66,59 +99,6 @@ struct CellTile {
         area.fill(unknownArea);
         flags.fill(0);
     }
-};
-
-struct HeapItem {
-    int64_t state;
-    double cost;
-    double priority;
-};
-
-// A binary min-heap by priority, then state; outdated entries stay and are skipped by the
-// caller. Items with equal priority and state have equal cost, so the order is total.
-class RouteHeap {
-public:
-    bool isEmpty() const { return m_items.empty(); }
-    void clear() { m_items.clear(); }
-    void push(const HeapItem &item)
-    {
-        m_items.push_back(item);
-        size_t i = m_items.size() - 1;
-        while (i > 0) {
-            const size_t parent = (i - 1) / 2;
-            if (!before(m_items[i], m_items[parent]))
-                break;
-            std::swap(m_items[i], m_items[parent]);
-            i = parent;
-        }
-    }
-    HeapItem pop()
-    {
-        const HeapItem top = m_items.front();
-        m_items.front() = m_items.back();
-        m_items.pop_back();
-        const size_t n = m_items.size();
-        for (size_t i = 0;;) {
-            const size_t left = 2 * i + 1;
-            if (left >= n)
-                break;
-            size_t child = left;
-            if (left + 1 < n && before(m_items[left + 1], m_items[left]))
-                child = left + 1;
-            if (!before(m_items[child], m_items[i]))
-                break;
-            std::swap(m_items[child], m_items[i]);
-            i = child;
-        }
-        return top;
-    }
-
-private:
-    static bool before(const HeapItem &a, const HeapItem &b)
-    {
-        return a.priority < b.priority || (a.priority == b.priority && a.state < b.state);
-    }
-    std::vector<HeapItem> m_items;
 };
 
 // One routing call: the grid, the cards' ports, and the memory that routes share.
@@ -144,8 +124,8 @@ private:
     uint32_t areaAt(int64_t row, int64_t column) const;
     bool isGoal(int64_t cell) const;
     double estimate(int64_t row, int64_t column) const;
-    double bestCost(int64_t state) const;
-    void settle(int64_t state, double cost, uint8_t parent);
+    SearchCell &searchCell(int64_t row, int64_t column);
+    const SearchCell *reachedCell(int64_t row, int64_t column) const;
     void flood(int64_t cell);
     bool mayConnect(const std::vector<Port> &starts);
     std::optional<int64_t> search(const std::vector<Port> &starts);
@@ -161,7 +141,8 @@ private:
     std::vector<std::optional<std::vector<Port>>> m_ports;
     TileStore<CellTile> m_cells;
     TileStore<SearchTile> m_search;
-    RouteHeap m_heap;
+    CellDivider m_divider;
+    RouteQueue m_queue;
     uint32_t m_nextArea = openArea + 1;
     // The current route's goal.
     std::vector<int64_t> m_goalCells;
@@ -183,7 +164,8 @@ Router::Router(const std::vector<ChartNode> &nodes, const Limits &limits)
       m_grid(obstaclesOf(nodes), m_dense, limits),
       m_ports(nodes.size()),
       m_cells(m_grid.width(), m_grid.height(), limits),
-      m_search(m_grid.width(), m_grid.height(), limits)
+      m_search(m_grid.width(), m_grid.height(), limits),
+      m_divider(m_grid.width(), m_grid.width() * m_grid.height())
 {
     m_frames.reserve(nodes.size());
     m_nodeIndex.reserve(nodes.size());
@@ -276,28 +258,16 @@ double Router::estimate(int64_t row, int64_t column) const
     return best;
 }
 
-double Router::bestCost(int64_t state) const
+SearchCell &Router::searchCell(int64_t row, int64_t column)
 {
-    const int64_t cell = state / 3;
-    const int64_t row = cell / m_grid.width();
-    const int64_t column = cell % m_grid.width();
+    return m_search.get(m_search.tileOf(row, column)).cells[TileStore<SearchTile>::offsetOf(row, column)];
+}
+
+const SearchCell *Router::reachedCell(int64_t row, int64_t column) const
+{
     const SearchTile *tile = m_search.find(m_search.tileOf(row, column));
-    if (!tile)
-        return infinity;
-    return tile->best[static_cast<size_t>(TileStore<SearchTile>::offsetOf(row, column) * 3 + state % 3)];
+    return tile ? &tile->cells[TileStore<SearchTile>::offsetOf(row, column)] : nullptr;
 }
-
-void Router::settle(int64_t state, double cost, uint8_t parent)
-{
-    const int64_t cell = state / 3;
-    const int64_t row = cell / m_grid.width();
-    const int64_t column = cell % m_grid.width();
-    SearchTile &tile = m_search.get(m_search.tileOf(row, column));
-    const size_t i = static_cast<size_t>(TileStore<SearchTile>::offsetOf(row, column) * 3 + state % 3);
-    tile.best[i] = cost;
-    tile.parent[i] = parent;
-}
-
 
 // Tags the area around a manager's port cell: a closed area when a flood exhausts it within
 // the budget, else open. A manager walled in by other cards then costs one small flood
@@ -356,29 +326,28 @@ bool Router::mayConnect(const std::vector<Port> &starts)
 
 std::optional<int64_t> Router::search(const std::vector<Port> &starts)
 {
-    const int64_t width = m_grid.width();
     m_search.startOver();
-    m_heap.clear();
+    m_queue.clear();
     for (const Port &start : starts) {
-        const int64_t row = start.cell / width;
-        const int64_t column = start.cell % width;
+        const auto [row, column] = m_divider.split(start.cell);
         const double cost = (flagsAt(row, column) & usedPort) ? portPenalty : 0;
-        const int64_t state = start.cell * 3;
-        settle(state, cost, noParent);
-        m_heap.push({state, cost, cost + estimate(row, column)});
+        SearchCell &cell = searchCell(row, column);
+        // A later port on the same cell sets the same cost again.
+        cell.best[noDirection] = cost;
+        cell.parent[noDirection] = noParent;
+        m_queue.push({cost + estimate(row, column), start.cell * 3, cost});
     }
 
     std::array<Step, 4> steps;
-    while (!m_heap.isEmpty()) {
-        const HeapItem item = m_heap.pop();
-        if (bestCost(item.state) != item.cost)
+    while (!m_queue.isEmpty()) {
+        const RouteQueue::Entry entry = m_queue.pop();
+        const int64_t cell = entry.state / 3;
+        const uint8_t direction = static_cast<uint8_t>(entry.state % 3);
+        const auto [row, column] = m_divider.split(cell);
+        if (reachedCell(row, column)->best[direction] != entry.cost)
             continue; // outdated: the state was reached more cheaply since
-        const int64_t cell = item.state / 3;
-        const uint8_t direction = static_cast<uint8_t>(item.state % 3);
         if (isGoal(cell))
-            return item.state;
-        const int64_t row = cell / width;
-        const int64_t column = cell % width;
+            return entry.state;
         const uint8_t axesHere = flagsAt(row, column) & (horizontal | vertical);
         const int count = stepsFrom(row, column, cell, steps);
         for (int i = 0; i < count; ++i) {
@@ -390,13 +359,14 @@ std::optional<int64_t> Router::search(const std::vector<Port> &starts)
             const double port = isGoal(step.cell) && (flagsAt(step.row, step.column) & usedPort) ? portPenalty : 0;
             const double turn = direction != noDirection && direction != step.axis ? turnPenalty : 0;
             // Summed in this order on every platform, so equal costs stay equal.
-            const double cost = item.cost + length + turn +
+            const double cost = entry.cost + length + turn +
                                 (overlapPerLength * length + overlapPenalty) * static_cast<double>(step.uses) +
                                 crossing + port;
-            const int64_t next = step.cell * 3 + step.axis;
-            if (cost < bestCost(next)) {
-                settle(next, cost, static_cast<uint8_t>(step.kind * 3 + direction));
-                m_heap.push({next, cost, cost + estimate(step.row, step.column)});
+            SearchCell &next = searchCell(step.row, step.column);
+            if (cost < next.best[step.axis]) {
+                next.best[step.axis] = cost;
+                next.parent[step.axis] = static_cast<uint8_t>(step.kind * 3 + direction);
+                m_queue.push({cost + estimate(step.row, step.column), step.cell * 3 + step.axis, cost});
             }
         }
     }
@@ -410,8 +380,8 @@ void Router::closeExploredArea()
     const uint32_t area = m_nextArea++;
     m_search.forEachTile([&](const SearchTile &tile) {
         for (int offset = 0; offset < cellsPerTile; ++offset) {
-            const size_t i = static_cast<size_t>(offset) * 3;
-            if (tile.best[i] == infinity && tile.best[i + 1] == infinity && tile.best[i + 2] == infinity)
+            const std::array<double, 3> &best = tile.cells[static_cast<size_t>(offset)].best;
+            if (best[0] == infinity && best[1] == infinity && best[2] == infinity)
                 continue;
             const auto [row, column] = m_search.cellOf(tile.index, offset);
             m_cells.get(m_cells.tileOf(row, column)).area[TileStore<CellTile>::offsetOf(row, column)] = area;
@@ -427,9 +397,8 @@ std::vector<int64_t> Router::pathTo(int64_t goalState) const
     for (int64_t state = goalState;;) {
         const int64_t cell = state / 3;
         cells.push_back(cell);
-        const SearchTile *tile = m_search.find(m_search.tileOf(cell / width, cell % width));
-        const uint8_t parent =
-            tile->parent[static_cast<size_t>(TileStore<SearchTile>::offsetOf(cell / width, cell % width) * 3 + state % 3)];
+        const auto [row, column] = m_divider.split(cell);
+        const uint8_t parent = reachedCell(row, column)->parent[static_cast<size_t>(state % 3)];
         if (parent == noParent)
             break;
         state = (cell + parentOffset[parent / 3]) * 3 + parent % 3;

@@ -108,24 +108,23 @@ public:
     {
         if (m_hashed) {
             auto found = m_hashedTable.find(tile);
-            return found == m_hashedTable.end() ? nullptr : m_pool[found->second].get();
+            return found == m_hashedTable.end() ? nullptr : found->second;
         }
         const Entry &entry = m_table[static_cast<size_t>(tile)];
-        return entry.generation == m_generation ? m_pool[entry.slot].get() : nullptr;
+        return entry.generation == m_generation ? entry.tile : nullptr;
     }
     Tile &get(int64_t tile)
     {
         if (const Tile *found = find(tile))
             return const_cast<Tile &>(*found);
-        const uint32_t slot = m_used++;
-        if (slot == m_pool.size())
+        if (m_used == m_pool.size())
             m_pool.push_back(std::make_unique<Tile>());
-        Tile &fresh = *m_pool[slot];
+        Tile &fresh = *m_pool[m_used++];
         fresh.reset(tile);
         if (m_hashed)
-            m_hashedTable.emplace(tile, slot);
+            m_hashedTable.emplace(tile, &fresh);
         else
-            m_table[static_cast<size_t>(tile)] = {m_generation, slot};
+            m_table[static_cast<size_t>(tile)] = {&fresh, m_generation};
         return fresh;
     }
     void startOver()
@@ -141,21 +140,21 @@ public:
     template <typename Visit>
     void forEachTile(Visit visit) const
     {
-        for (uint32_t slot = 0; slot < m_used; ++slot)
+        for (size_t slot = 0; slot < m_used; ++slot)
             visit(*m_pool[slot]);
     }
 
 private:
     struct Entry {
+        Tile *tile = nullptr;
         uint32_t generation = 0;
-        uint32_t slot = 0;
     };
     int64_t m_tilesAcross;
     bool m_hashed = false;
     uint32_t m_generation = 1;
-    uint32_t m_used = 0;
+    size_t m_used = 0;
     std::vector<Entry> m_table;
-    std::unordered_map<int64_t, uint32_t> m_hashedTable;
+    std::unordered_map<int64_t, Tile *> m_hashedTable;
     std::vector<std::unique_ptr<Tile>> m_pool;
 };
 

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "core/chart_layout.h"
+#include "core/dotted_routing.h"
 #include "core/organization.h"
 
 #include <optional>
@@ -58,4 +59,17 @@ inline std::ostream &operator<<(std::ostream &out, const Size &s)
 inline std::ostream &operator<<(std::ostream &out, const ChartSegment &s)
 {
     return out << "(" << s.start.x << ", " << s.start.y << ")-(" << s.end.x << ", " << s.end.y << ")";
+}
+
+inline std::ostream &operator<<(std::ostream &out, const Point &p)
+{
+    return out << "(" << p.x << ", " << p.y << ")";
+}
+
+inline std::ostream &operator<<(std::ostream &out, const DottedRoute &route)
+{
+    out << route.reportID << " -> " << route.managerID << ":";
+    for (const Point &p : route.points)
+        out << " " << p;
+    return out;
 }

@@ -1,0 +1,257 @@
+#include "core/chart_scene.h"
+#include "core/organization_archive.h"
+
+#include "archive_test_support.h"
+
+#include <gtest/gtest.h>
+
+#include <functional>
+
+using namespace TestDocs;
+
+namespace {
+
+// A superintendent over two principals with teachers; T2 also reports to P2 by dotted line.
+OrganizationArchive district()
+{
+    OrganizationArchive archive = TestDocs::archive({
+        person("S", std::nullopt, "Ann Top", "Superintendent"),
+        person("P1", "S", "Bea North", "Principal"),
+        person("P2", "S", "Cy South", "Principal"),
+        person("T1", "P1", "Dee Young", "Teacher"),
+        withDotted(person("T2", "P1", "Al Zed", "Teacher"), {"P2"}),
+        vacancy("T3", "P2", "Teacher"),
+    });
+    archive.organization.positions[1].department = "North";
+    archive.organization.positions[3].department = "North";
+    archive.sheets = std::vector<OrganizationSheet>{sheet("north", "North", {"P1", "T1", "T2"}),
+                                                   sheet("south", "South", {"P2", "T3", "T2"}),
+                                                   sheet("all", "Everyone", {"S", "P1", "P2", "T1", "T2", "T3"})};
+    return archive;
+}
+
+struct Request {
+    std::string sheetID = "all";
+    std::string personID;
+    std::string department;
+    std::set<std::string> collapsed;
+    std::set<std::string> expandedGroups;
+    ChartPrintSettings settings;
+};
+
+std::shared_ptr<const ChartScene> snapshot(ChartSceneCache &cache, const OrganizationArchive &archive,
+                                           const Request &r = {})
+{
+    return cache.snapshot(archive, r.sheetID, r.personID, r.department, r.collapsed, r.expandedGroups, r.settings);
+}
+
+std::vector<std::string> idsOf(const std::vector<const Position *> &positions)
+{
+    std::vector<std::string> ids;
+    for (const Position *p : positions)
+        ids.push_back(p->id);
+    return ids;
+}
+
+std::vector<std::string> idsOf(const Organization &organization)
+{
+    std::vector<std::string> ids;
+    for (const Position &p : organization.positions)
+        ids.push_back(p.id);
+    return ids;
+}
+
+std::vector<std::string> sheetIDsOf(const std::vector<const OrganizationSheet *> &sheets)
+{
+    std::vector<std::string> ids;
+    for (const OrganizationSheet *s : sheets)
+        ids.push_back(s->id);
+    return ids;
+}
+
+} // namespace
+
+TEST(ChartSceneCache, SameInputsGiveTheSameScene)
+{
+    ChartSceneCache cache;
+    EXPECT_EQ(cache.buildCount(), 0);
+    const OrganizationArchive archive = district();
+    const auto first = snapshot(cache, archive);
+    EXPECT_EQ(snapshot(cache, archive), first);
+    EXPECT_EQ(cache.buildCount(), 1);
+}
+
+// What may change without a rebuild, and what must rebuild.
+TEST(ChartSceneCache, RebuildsOnlyWhenAnInputChanges)
+{
+    struct Case {
+        const char *name;
+        bool rebuilds;
+        std::function<void(OrganizationArchive &, Request &)> change;
+    };
+    const std::vector<Case> cases{
+        {"scale", false, [](auto &, auto &r) { r.settings.scalePercent = 55; }},
+        {"document name", false, [](auto &a, auto &) { a.name = "Other"; }},
+        {"page title", false, [](auto &a, auto &) { a.pageTitle = "Title"; }},
+        {"page subtitle", false, [](auto &a, auto &) { a.pageSubtitle = "Subtitle"; }},
+        {"document settings", false, [](auto &a, auto &) { a.printSettings = ChartPrintSettings{}; }},
+        {"saved version", false, [](auto &a, auto &) { a.checkpoint("Saved"); }},
+        {"planning", false, [](auto &a, auto &) { a.lockForPlanning(); }},
+        {"landscape", true, [](auto &, auto &r) { r.settings.landscape = true; }},
+        {"hide names", true, [](auto &, auto &r) { r.settings.hideNames = true; }},
+        {"margin", true, [](auto &, auto &r) { r.settings.marginInches = 1; }},
+        {"position", true, [](auto &a, auto &) { a.organization.positions[3].location = "Elsewhere"; }},
+        {"display-only field", true,
+         [](auto &a, auto &) { a.organization.positions[3].proposalChange = ProposalChangeKind::added; }},
+        {"sheet", true, [](auto &a, auto &) { (*a.sheets)[0].name = "Northern"; }},
+        {"no sheets", true, [](auto &a, auto &) { a.sheets.reset(); }},
+        {"groups", true, [](auto &a, auto &) { a.groups = std::vector<PositionGroup>{}; }},
+        {"sheet id", true, [](auto &, auto &r) { r.sheetID = "north"; }},
+        {"person", true, [](auto &, auto &r) { r.personID = "P1"; }},
+        {"department", true, [](auto &, auto &r) { r.department = "North"; }},
+        {"collapsed", true, [](auto &, auto &r) { r.collapsed = {"P1"}; }},
+        {"expanded group", true, [](auto &, auto &r) { r.expandedGroups = {"group-1"}; }},
+    };
+    for (const Case &c : cases) {
+        ChartSceneCache cache;
+        OrganizationArchive archive = district();
+        Request request;
+        const auto before = snapshot(cache, archive, request);
+        c.change(archive, request);
+        const auto after = snapshot(cache, archive, request);
+        EXPECT_EQ(after != before, c.rebuilds) << c.name;
+        EXPECT_EQ(cache.buildCount(), c.rebuilds ? 2 : 1) << c.name;
+    }
+}
+
+TEST(ChartSceneCache, FailedBuildKeepsThePreviousScene)
+{
+    ChartSceneCache cache;
+    const OrganizationArchive good = district();
+    const auto scene = snapshot(cache, good);
+    OrganizationArchive broken = good;
+    broken.organization.positions[0].managerID = "T1"; // a cycle
+    const std::string message = errorOf([&] { snapshot(cache, broken); });
+    EXPECT_FALSE(message.empty());
+    EXPECT_EQ(message, errorOf([&] { broken.organization.validate(); }));
+    EXPECT_EQ(cache.buildCount(), 1);
+    EXPECT_EQ(snapshot(cache, good), scene);
+    EXPECT_EQ(cache.buildCount(), 1);
+}
+
+TEST(ChartScene, CardsLayoutAndDottedRoutes)
+{
+    ChartSceneCache cache;
+    const auto scene = snapshot(cache, district());
+    EXPECT_EQ(idsOf(scene->presentation().organization), (std::vector<std::string>{"S", "P1", "P2", "T1", "T2", "T3"}));
+    EXPECT_EQ(scene->layout().nodes.size(), 6u);
+    ASSERT_EQ(scene->routes().size(), 1u);
+    EXPECT_EQ(scene->routes()[0].managerID, "P2");
+    EXPECT_EQ(scene->routes()[0].reportID, "T2");
+    ASSERT_NE(scene->position("T2"), nullptr);
+    EXPECT_EQ(scene->position("T2")->employee->name, "Al Zed");
+    EXPECT_EQ(scene->position("nobody"), nullptr);
+    for (const Position &card : scene->presentation().organization.positions) {
+        EXPECT_EQ(idsOf(scene->membersOf(card.id)), std::vector<std::string>{card.id});
+        EXPECT_TRUE(scene->linkedSheets().contains(card.id));
+    }
+    EXPECT_EQ(scene->managersWithReports(), (std::unordered_set<std::string>{"S", "P1", "P2"}));
+}
+
+TEST(ChartScene, PersonFocusWinsOverDepartment)
+{
+    ChartSceneCache cache;
+    const OrganizationArchive archive = district();
+    EXPECT_EQ(idsOf(snapshot(cache, archive, {.personID = "P2", .department = "North"})->scopedOrganization()),
+              (std::vector<std::string>{"P2", "T3"}));
+    EXPECT_EQ(idsOf(snapshot(cache, archive, {.department = "North"})->scopedOrganization()),
+              (std::vector<std::string>{"P1", "T1", "T2"}));
+    // Matched exactly: another case or surrounding blanks focus on nothing.
+    for (const char *department : {"north", " North"}) {
+        const auto scene = snapshot(cache, archive, {.department = department});
+        EXPECT_TRUE(scene->scopedOrganization().positions.empty()) << department;
+        EXPECT_TRUE(scene->presentation().organization.positions.empty()) << department;
+        EXPECT_TRUE(scene->routes().empty()) << department;
+    }
+}
+
+// A collapsed card keeps its card and still counts as having reports.
+TEST(ChartScene, CollapsedSubtreeKeepsItsManager)
+{
+    ChartSceneCache cache;
+    const auto scene = snapshot(cache, district(), {.collapsed = {"P1"}});
+    EXPECT_EQ(idsOf(scene->visibleOrganization()), (std::vector<std::string>{"S", "P1", "P2", "T3"}));
+    EXPECT_EQ(scene->scopedOrganization().positions.size(), 6u);
+    EXPECT_TRUE(scene->hasReports("P1"));
+    EXPECT_FALSE(scene->hasReports("T3"));
+    EXPECT_TRUE(scene->routes().empty()); // T2 is hidden
+}
+
+// A collapsed group's card stands for the group's people, in person order.
+TEST(ChartScene, CollapsedGroupStandsForItsMembers)
+{
+    OrganizationArchive archive = district();
+    archive.addGroup("Teachers", {"T2", "T1"});
+    const std::string groupID = archive.groups->front().id;
+    ChartSceneCache cache;
+    const auto scene = snapshot(cache, archive);
+    ASSERT_NE(scene->position(groupID), nullptr);
+    EXPECT_EQ(scene->position("T1"), nullptr);
+    EXPECT_EQ(idsOf(scene->membersOf(groupID)), (std::vector<std::string>{"T1", "T2"})); // Young before Zed
+    EXPECT_EQ(sheetIDsOf(scene->linkedSheetsOf(groupID)), (std::vector<std::string>{"north", "south"}));
+
+    const auto expanded = snapshot(cache, archive, {.expandedGroups = {groupID}});
+    EXPECT_EQ(expanded->position(groupID), nullptr);
+    EXPECT_EQ(idsOf(expanded->membersOf("T2")), std::vector<std::string>{"T2"});
+}
+
+// With names hidden, matching peers become one card that stands for all of them.
+TEST(ChartScene, CollapsedTitlesStandForTheirPositions)
+{
+    OrganizationArchive archive = district();
+    archive.organization.positions[4].dottedManagerIDs.clear();
+    archive.organization.positions[4].department = "North";
+    Request request;
+    request.settings.hideNames = true;
+    ChartSceneCache cache;
+    const auto scene = snapshot(cache, archive, request);
+    EXPECT_EQ(scene->presentation().organization.positions.size(), 5u);
+    EXPECT_EQ(scene->position("T2"), nullptr);
+    EXPECT_EQ(idsOf(scene->membersOf("T1")), (std::vector<std::string>{"T1", "T2"}));
+    EXPECT_EQ(idsOf(scene->membersOf("T3")), std::vector<std::string>{"T3"});
+}
+
+// Other charts that show a card's people, by name; never the chart shown.
+TEST(ChartScene, LinkedSheets)
+{
+    ChartSceneCache cache;
+    const OrganizationArchive archive = district();
+    const auto all = snapshot(cache, archive);
+    EXPECT_EQ(sheetIDsOf(all->linkedSheetsOf("T2")), (std::vector<std::string>{"north", "south"}));
+    EXPECT_TRUE(all->linkedSheetsOf("S").empty());
+
+    const auto north = snapshot(cache, archive, {.sheetID = "north"});
+    EXPECT_EQ(sheetIDsOf(north->linkedSheetsOf("T2")), (std::vector<std::string>{"all", "south"}));
+    EXPECT_EQ(sheetIDsOf(north->linkedSheetsOf("T1")), std::vector<std::string>{"all"});
+
+    OrganizationArchive bare = archive;
+    bare.sheets.reset();
+    const auto whole = snapshot(cache, bare, {.sheetID = ""});
+    for (const Position &card : whole->presentation().organization.positions)
+        EXPECT_TRUE(whole->linkedSheetsOf(card.id).empty()) << card.id;
+    EXPECT_EQ(whole->linkedSheets().size(), 6u);
+}
+
+TEST(ChartScene, InkIsKeptForTheLastSelection)
+{
+    ChartSceneCache cache;
+    const auto scene = snapshot(cache, district());
+    const auto none = scene->ink(std::nullopt);
+    EXPECT_EQ(scene->ink(std::nullopt), none);
+    EXPECT_FALSE(none->strokes.empty());
+    const auto selected = scene->ink(std::string("T2"));
+    EXPECT_NE(selected, none);
+    EXPECT_EQ(scene->ink(std::string("T2")), selected);
+    EXPECT_TRUE(selected->strokes.front().highlighted);
+    EXPECT_EQ(*scene->ink(std::nullopt), *none); // recomputed, equal
+}
