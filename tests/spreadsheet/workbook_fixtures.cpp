@@ -141,4 +141,13 @@ QByteArray withoutFormulaResults(QByteArray xls)
     return xls;
 }
 
+QByteArray withEmptyRanges(QByteArray xls)
+{
+    // Dimensions record: type 0x0200, length 14, first row, last row + 1 (4 bytes each),
+    // first column, last column + 1 (2 bytes each), reserved.
+    const QByteArray a1("\x00\x02\x0E\x00\x00\x00\x00\x00\x01\x00\x00\x00\x00\x00\x01\x00", 16);
+    const QByteArray empty("\x00\x02\x0E\x00\x00\x00\x00\x00\x00\x00\x00\x00\x00\x00\x00\x00", 16);
+    return xls.replace(a1, empty);
+}
+
 } // namespace Fixtures

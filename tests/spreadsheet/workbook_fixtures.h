@@ -40,6 +40,10 @@ QByteArray writtenByLibrary(const QString &build, const QString &bookType = QStr
 // result type, which the library reads as a formula without a saved value.
 QByteArray withoutFormulaResults(QByteArray xls);
 
+// Turns every worksheet whose used range is just A1 into an empty one, as Excel writes it
+// (a dimensions record of zeros), which the library reads as a worksheet without a range.
+QByteArray withEmptyRanges(QByteArray xls);
+
 // Writes `data` to `name` inside a fresh temporary folder that lives as long as the test run.
 QString temporaryFile(const QString &name, const QByteArray &data);
 
