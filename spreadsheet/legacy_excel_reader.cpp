@@ -4,6 +4,7 @@
 #include "core/organization_error.h"
 #include "spreadsheet/workbook_library.h"
 
+#include <QCoreApplication>
 #include <QJSEngine>
 #include <QJSValue>
 
@@ -198,7 +199,8 @@ std::vector<ImportSheet> LegacyExcelReader::read(const QByteArray &data, std::ch
 {
     checkSignature(data);
     const std::optional<QString> library = WorkbookLibrary::script();
-    if (!library)
+    // The engine cannot exist without an application object.
+    if (!library || !QCoreApplication::instance())
         fail("The legacy Excel import component is unavailable.");
 
     QJSEngine engine;

@@ -17,12 +17,12 @@ namespace {
 constexpr size_t elementLimit = 500'000;
 constexpr size_t worksheetLimit = 100;
 
-// Transitional and strict spellings of the relationships namespace; the prefix bound to it
-// does not matter.
-constexpr std::string_view relationshipIDs[] = {
-    "http://schemas.openxmlformats.org/officeDocument/2006/relationships\nid",
-    "http://purl.oclc.org/ooxml/officeDocument/relationships\nid",
-};
+// Transitional and strict spellings of the relationships namespace.
+bool isRelationshipsNamespace(std::string_view uri)
+{
+    return uri == "http://schemas.openxmlformats.org/officeDocument/2006/relationships" ||
+           uri == "http://purl.oclc.org/ooxml/officeDocument/relationships";
+}
 
 [[noreturn]] void fail(std::string message)
 {
@@ -42,26 +42,61 @@ struct SheetEntry {
     std::string relationshipID;
 };
 
+// Each sheet's relationship id is its "id" attribute in the relationships namespace,
+// whatever prefix the file binds to it ("r" by custom).
 class WorkbookHandler : public XmlHandler {
 public:
     std::vector<SheetEntry> sheets;
 
     void startElement(std::string_view name, const XmlAttributes &attributes) override
     {
+        size_t bound = 0;
+        attributes.forEach([&](std::string_view attribute, std::string_view value) {
+            if (attribute.starts_with("xmlns:")) {
+                m_bindings.push_back({std::string(attribute.substr(6)), isRelationshipsNamespace(value)});
+                ++bound;
+            }
+        });
+        m_boundPerElement.push_back(bound);
         if (name != "sheet")
             return;
         SheetEntry &entry = sheets.emplace_back();
         if (auto sheetName = attributes.value("name"))
             entry.name = std::string(*sheetName);
-        for (std::string_view key : relationshipIDs) {
-            if (auto id = attributes.value(key)) {
-                entry.relationshipID = *id;
-                break;
+        bool found = false;
+        attributes.forEach([&](std::string_view attribute, std::string_view value) {
+            const size_t colon = attribute.find(':');
+            if (found || colon == std::string_view::npos || attribute.substr(colon + 1) != "id")
+                return;
+            if (isRelationshipsPrefix(attribute.substr(0, colon))) {
+                entry.relationshipID = value;
+                found = true;
             }
-        }
+        });
     }
-    void endElement() override {}
+    void endElement() override
+    {
+        m_bindings.resize(m_bindings.size() - m_boundPerElement.back());
+        m_boundPerElement.pop_back();
+    }
     void characters(std::string_view) override {}
+
+private:
+    bool isRelationshipsPrefix(std::string_view prefix) const
+    {
+        for (auto binding = m_bindings.rbegin(); binding != m_bindings.rend(); ++binding) {
+            if (binding->prefix == prefix)
+                return binding->relationships;
+        }
+        return false;
+    }
+
+    struct Binding {
+        std::string prefix;
+        bool relationships = false;
+    };
+    std::vector<Binding> m_bindings;       // the prefixes in scope, innermost last
+    std::vector<size_t> m_boundPerElement; // how many each open element declared
 };
 
 class RelationshipsHandler : public XmlHandler {

@@ -20,8 +20,6 @@ std::optional<std::string_view> XmlAttributes::value(std::string_view name) cons
 
 namespace {
 
-constexpr char namespaceSeparator = '\n';
-
 struct ParseState {
     XML_Parser parser = nullptr;
     XmlHandler *handler = nullptr;
@@ -50,8 +48,8 @@ bool isStopped(const ParseState &state)
 
 std::string_view localName(const char *name)
 {
-    const char *separator = std::strrchr(name, namespaceSeparator);
-    return separator ? std::string_view(separator + 1) : std::string_view(name);
+    const char *colon = std::strrchr(name, ':');
+    return colon ? std::string_view(colon + 1) : std::string_view(name);
 }
 
 void XMLCALL onStart(void *userData, const XML_Char *name, const XML_Char **attributes)
@@ -120,7 +118,7 @@ void XmlStream::parse(std::string_view data, XmlHandler &handler, std::optional<
 {
     if (data.size() > size_t(INT_MAX))
         failInvalid();
-    std::unique_ptr<XML_ParserStruct, void (*)(XML_Parser)> parser(XML_ParserCreateNS(nullptr, namespaceSeparator),
+    std::unique_ptr<XML_ParserStruct, void (*)(XML_Parser)> parser(XML_ParserCreate(nullptr),
                                                                    XML_ParserFree);
     if (!parser)
         throw std::bad_alloc();

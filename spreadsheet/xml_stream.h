@@ -4,13 +4,19 @@
 #include <optional>
 #include <string_view>
 
-// The attributes of one element as expat reports them. An attribute without a prefix keeps
-// its plain name; one in a namespace is named by the namespace URI, '\n' and its local name,
-// so a prefix bound to any name still finds it.
+// The attributes of one element as written, names with their prefixes ("r:id").
 class XmlAttributes {
 public:
     explicit XmlAttributes(const char **pairs) : m_pairs(pairs) {}
     std::optional<std::string_view> value(std::string_view name) const;
+
+    // Calls `visit(name, value)` for every attribute in document order.
+    template <typename Visit>
+    void forEach(Visit visit) const
+    {
+        for (const char **pair = m_pairs; *pair; pair += 2)
+            visit(std::string_view(pair[0]), std::string_view(pair[1]));
+    }
 
 private:
     const char **m_pairs; // name, value, name, value, ..., null
@@ -20,7 +26,8 @@ private:
 class XmlHandler {
 public:
     virtual ~XmlHandler() = default;
-    // `name` is the element's local name, without namespace or prefix.
+    // `name` is the element's local name: its prefix, if any, is dropped. Namespaces are not
+    // resolved, which keeps the reading of large worksheets cheap.
     virtual void startElement(std::string_view name, const XmlAttributes &attributes) = 0;
     virtual void endElement() = 0;
     virtual void characters(std::string_view text) = 0;

@@ -232,12 +232,14 @@ TEST(XlsxReader, RelationshipsAndWorksheetPaths)
     EXPECT_EQ(readFailure(withTarget("/docProps/app.xml")), "The workbook has an invalid worksheet path.");
     EXPECT_EQ(readFailure(withTarget("worksheets/sheet1.xml", " TargetMode=\"External\"")), "No worksheets were found.");
 
-    // The relationships namespace may be bound to any prefix; the first of a repeated id wins.
+    // The relationships namespace may be bound to any prefix, and "r" to something else; the
+    // first of a repeated id wins.
     auto parts = Fixtures::workbookParts({numbers, worksheet(R"(<row><c><v>8</v></c></row>)")});
     parts["xl/workbook.xml"] = R"(<workbook xmlns="http://schemas.openxmlformats.org/spreadsheetml/2006/main" xmlns:rel=")" +
                                Fixtures::relationshipsNamespace +
                                R"("><sheets><sheet rel:id="rId1"/><sheet name="Unlinked" rel:id="rId9"/>)"
-                               R"(<sheet rel:id="rId2"/></sheets></workbook>)";
+                               R"(<sheet name="Other" xmlns:r="urn:other" r:id="rId1"/>)"
+                               R"(<sheet xmlns:x=")" + Fixtures::relationshipsNamespace + R"(" x:id="rId2"/></sheets></workbook>)";
     parts["xl/_rels/workbook.xml.rels"] =
         R"(<Relationships xmlns="http://schemas.openxmlformats.org/package/2006/relationships">)"
         R"(<Relationship Id="rId1" Target="worksheets/sheet1.xml"/>)"
