@@ -65,6 +65,9 @@ TEST(SpreadsheetReader, DispatchesOnTheExtension)
     EXPECT_EQ(readFailure(Fixtures::temporaryFile("empty.csv", "")), "The file is empty.");
     EXPECT_EQ(readFailure(QDir::temp().filePath("no-such-folder-for-vantrel/staff.csv")),
               "Could not open staff.csv: No such file or directory.");
+    QTemporaryDir folder;
+    ASSERT_TRUE(QDir(folder.path()).mkdir("folder.csv"));
+    EXPECT_EQ(readFailure(folder.filePath("folder.csv")), "Could not open folder.csv: file to open is a directory.");
 }
 
 TEST(SpreadsheetReader, TextEncodings)
