@@ -1,0 +1,232 @@
+#include "spreadsheet/legacy_excel_reader.h"
+
+#include "core/import_json.h"
+#include "core/organization_error.h"
+#include "spreadsheet/workbook_library.h"
+
+#include <QCoreApplication>
+#include <QJSEngine>
+#include <QJSValue>
+
+#include <atomic>
+#include <condition_variable>
+#include <mutex>
+#include <thread>
+
+namespace {
+
+constexpr qsizetype resultLimit = 32'000'000;
+// Library exceptions can quote the whole input; a message needs only its start.
+constexpr qsizetype exceptionTextLimit = 300;
+
+// Reads the workbook passed in `vantrelWorkbook` (an ArrayBuffer) and returns {json} with
+// the sheets, or {error} with the exception's text. The bytes go in as a plain array and the
+// library reads densely: several times faster in this engine than Base64 and sparse sheets,
+// with the same rows once blank rows are padded to the sheet's width.
+const char *const readingScript = R"JS((function () {
+    function fail(message) { throw new Error(message); }
+
+    // Error cells and formulas without a saved value become issues, and their cells plain
+    // text markers so that the rows show them.
+    function takeIssues(data) {
+        var issues = [];
+        for (var r = 0; r < data.length; ++r) {
+            var row = data[r];
+            if (!row) continue;
+            for (var c = 0; c < row.length; ++c) {
+                var cell = row[c];
+                if (!cell) continue;
+                var marker, message;
+                if (cell.t === "e") {
+                    marker = cell.w || "#EXCEL_ERROR";
+                    message = "Excel error " + marker + ". Enter a corrected value.";
+                } else if (cell.f !== undefined && cell.v === undefined) {
+                    marker = "#NO_SAVED_RESULT";
+                    message = "Formula has no saved result. Enter a value here or recalculate and save the workbook in Excel.";
+                } else {
+                    continue;
+                }
+                issues.push({row: r, column: c, value: marker, message: message});
+                row[c] = {t: "s", v: marker};
+            }
+        }
+        return issues;
+    }
+
+    function readWorkbook() {
+        var bytes = Array.prototype.slice.call(new Uint8Array(vantrelWorkbook));
+        var workbook = XLSX.read(bytes, {type: "array", dense: true, cellText: true, cellFormula: true,
+                                         bookVBA: false, sheetRows: 20001});
+        var names = workbook.SheetNames || [];
+        if (names.length === 0) fail("No worksheets were found.");
+        if (names.length > 100) fail("Imports support up to 100 worksheets.");
+        var cellCount = 0;
+        var sheets = [];
+        for (var i = 0; i < names.length; ++i) {
+            var sheet = workbook.Sheets[names[i]];
+            if (!sheet || !sheet["!ref"]) {
+                sheets.push({name: names[i], rows: []});
+                continue;
+            }
+            var range = XLSX.utils.decode_range(sheet["!fullref"] || sheet["!ref"]);
+            if (range.e.r >= 20000) fail("Imports support up to 20,000 worksheet rows.");
+            if (range.e.c >= 500) fail("Imports support up to 500 worksheet columns.");
+            cellCount += (range.e.r + 1) * (range.e.c + 1);
+            if (cellCount > 1000000) fail("The workbook exceeds the one-million-cell legacy import limit.");
+            var issues = takeIssues(sheet["!data"] || []);
+            var rows = XLSX.utils.sheet_to_json(sheet, {header: 1, raw: false, defval: "", blankrows: true,
+                                                        range: {s: {r: 0, c: 0}, e: range.e}});
+            var width = range.e.c + 1;
+            for (var r = 0; r < rows.length; ++r) {
+                var row = rows[r];
+                for (var c = 0; c < row.length; ++c) row[c] = String(row[c]);
+                while (row.length < width) row.push("");
+            }
+            sheets.push({name: names[i], rows: rows, sourceIssues: issues});
+        }
+        return JSON.stringify(sheets);
+    }
+
+    try {
+        return {json: readWorkbook()};
+    } catch (e) {
+        var text;
+        try { text = String(e); } catch (ignored) { text = "Invalid workbook"; }
+        return {error: text};
+    }
+})())JS";
+
+[[noreturn]] void fail(std::string message)
+{
+    throw OrganizationError::invalid(std::move(message));
+}
+
+bool hasOle2Signature(const QByteArray &data)
+{
+    static const char signature[] = "\xD0\xCF\x11\xE0\xA1\xB1\x1A\xE1";
+    return data.startsWith(QByteArrayView(signature, 8));
+}
+
+// A bare BIFF stream starts with a beginning-of-file record.
+bool hasBiffSignature(const QByteArray &data)
+{
+    if (data.size() < 4 || data[0] != '\x09')
+        return false;
+    const char version = data[1];
+    return version == '\x00' || version == '\x02' || version == '\x04' || version == '\x08';
+}
+
+void checkSignature(const QByteArray &data)
+{
+    if (hasOle2Signature(data)) {
+        if (data.size() <= 511)
+            fail("The .xls workbook is truncated.");
+        return;
+    }
+    if (!hasBiffSignature(data))
+        fail("This is not a valid binary .xls workbook. Use the original Excel file, not a renamed CSV or .xlsx file.");
+}
+
+QString shortened(const QString &text)
+{
+    if (text.size() <= exceptionTextLimit)
+        return text;
+    qsizetype end = exceptionTextLimit;
+    if (text[end - 1].isHighSurrogate())
+        --end;
+    return text.left(end) + QStringLiteral("…");
+}
+
+// Interrupts the engine when the time limit passes before the evaluation ends.
+class EngineWatchdog {
+public:
+    EngineWatchdog(QJSEngine &engine, std::chrono::milliseconds limit)
+        : m_thread([this, &engine, limit] {
+              std::unique_lock lock(m_mutex);
+              if (!m_finished.wait_for(lock, limit, [this] { return m_done; })) {
+                  m_fired = true;
+                  engine.setInterrupted(true);
+              }
+          })
+    {
+    }
+    ~EngineWatchdog() { stop(); }
+
+    void stop()
+    {
+        {
+            std::lock_guard lock(m_mutex);
+            m_done = true;
+        }
+        m_finished.notify_one();
+        if (m_thread.joinable())
+            m_thread.join();
+    }
+    bool fired() const { return m_fired; }
+
+private:
+    std::mutex m_mutex;
+    std::condition_variable m_finished;
+    bool m_done = false;
+    std::atomic<bool> m_fired = false;
+    std::thread m_thread; // last: starts once the members it uses exist
+};
+
+[[noreturn]] void failTimeLimit()
+{
+    fail("Reading the .xls workbook took too long. Save it as .xlsx in Excel and import that file.");
+}
+
+std::vector<ImportSheet> decodedSheets(const QByteArray &json)
+{
+    try {
+        const JsonRead::Json list = JsonRead::parse(std::string_view(json.constData(), size_t(json.size())));
+        if (!list.is_array())
+            throw JsonRead::Error("The workbook's sheets are not a list.");
+        std::vector<ImportSheet> sheets;
+        sheets.reserve(list.size());
+        for (const JsonRead::Json &sheet : list)
+            sheets.push_back(ImportJson::decodeSheet(sheet));
+        return sheets;
+    } catch (const JsonRead::Error &error) {
+        fail(std::string("Could not read the .xls workbook: ") + error.what());
+    }
+}
+
+} // namespace
+
+std::vector<ImportSheet> LegacyExcelReader::read(const QByteArray &data, std::chrono::milliseconds timeLimit)
+{
+    checkSignature(data);
+    const std::optional<QString> library = WorkbookLibrary::script();
+    // The engine cannot exist without an application object.
+    if (!library || !QCoreApplication::instance())
+        fail("The legacy Excel import component is unavailable.");
+
+    QJSEngine engine;
+    EngineWatchdog watchdog(engine, timeLimit);
+    const QJSValue loaded = engine.evaluate(*library, QStringLiteral("xlsx.full.min.js"));
+    if (watchdog.fired())
+        failTimeLimit();
+    if (loaded.isError())
+        fail("Could not initialize the legacy Excel reader.");
+
+    engine.globalObject().setProperty(QStringLiteral("vantrelWorkbook"), engine.toScriptValue(data));
+    const QJSValue result = engine.evaluate(QString::fromUtf8(readingScript));
+    watchdog.stop();
+    if (watchdog.fired())
+        failTimeLimit();
+
+    if (result.isError() || result.hasProperty(QStringLiteral("error"))) {
+        const QJSValue error = result.isError() ? result : result.property(QStringLiteral("error"));
+        fail("Could not read the .xls workbook: " + shortened(error.toString()).toStdString() +
+             ". Password-protected workbooks are not supported.");
+    }
+    const QJSValue json = result.property(QStringLiteral("json"));
+    if (!json.isString())
+        fail("The legacy Excel workbook is too large to import.");
+    const QByteArray text = json.toString().toUtf8();
+    if (text.size() > resultLimit)
+        fail("The legacy Excel workbook is too large to import.");
+    return decodedSheets(text);
+}
