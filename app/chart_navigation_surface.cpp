@@ -29,7 +29,7 @@ ChartNavigationSurface::ChartNavigationSurface(QWidget *parent) : QWidget(parent
     m_commitTimer.setSingleShot(true);
     m_commitTimer.setInterval(commitDelayMs);
     connect(&m_commitTimer, &QTimer::timeout, this, &ChartNavigationSurface::commit);
-    setToolTip(QStringLiteral("Two fingers on the trackpad pan. Pinch to zoom at the pointer. Mouse wheel or "
+    setToolTip(QStringLiteral("Two fingers on the trackpad pan. Pinch to zoom at the pointer. Mouse wheel, "
                               "Ctrl-scroll or Alt-scroll zooms; click-drag also pans."));
 }
 
