@@ -8,6 +8,7 @@
 #include <QNativeGestureEvent>
 #include <QPaintEvent>
 #include <QPainter>
+#include <QPixmap>
 #include <QToolTip>
 #include <QWheelEvent>
 
@@ -108,6 +109,9 @@ void ChartNavigationSurface::pan(Size translation)
 
 void ChartNavigationSurface::zoomAt(double logarithmicDelta, const QPointF &at)
 {
+    // A large chart takes longer to draw than a zoom step lasts: until the zoom settles,
+    // frames scale the last sharp picture.
+    m_liveZoom = true;
     updateCamera(m_camera.zoomed(logarithmicDelta, Point{at.x(), at.y()}));
     scheduleCommit();
 }
@@ -133,6 +137,10 @@ void ChartNavigationSurface::cancelCommit()
 void ChartNavigationSurface::commit()
 {
     cancelCommit();
+    if (m_liveZoom) {
+        m_liveZoom = false;
+        update();
+    }
     if (m_zoom != m_camera.scale) {
         m_zoom = m_camera.scale;
         emit zoomCommitted(m_zoom);
@@ -262,13 +270,6 @@ void ChartNavigationSurface::leaveEvent(QEvent *event)
     QWidget::leaveEvent(event);
 }
 
-void ChartNavigationSurface::hideEvent(QHideEvent *event)
-{
-    // A step not committed yet is dropped with the surface that showed it.
-    cancelCommit();
-    QWidget::hideEvent(event);
-}
-
 void ChartNavigationSurface::scheduleCursorRefresh()
 {
     if (m_cursorRefreshPending)
@@ -292,19 +293,60 @@ void ChartNavigationSurface::refreshCursor()
                                             m_dragging || m_trackpadPanning));
 }
 
-void ChartNavigationSurface::paintEvent(QPaintEvent *event)
+void ChartNavigationSurface::contentChanged()
 {
-    QPainter painter(this);
-    const QColor underPage = palette().color(QPalette::Window).darker(108);
-    painter.fillRect(event->rect(), underPage);
+    m_snapshot = QPixmap();
+    update();
+}
 
-    const ChartViewport camera = displayedCamera();
-    const QRectF exposed = event->rect();
-    const Rect visible = camera
-                             .visibleChartRect(Size{exposed.width(), exposed.height()})
+void ChartNavigationSurface::paintView(QPainter &painter, const QRect &area, const ChartViewport &camera)
+{
+    const QColor underPage = palette().color(QPalette::Window).darker(108);
+    painter.fillRect(area, underPage);
+    const Rect visible = camera.visibleChartRect(Size{double(area.width()), double(area.height())})
                              .value_or(Rect::null())
-                             .offsetBy(exposed.left() / camera.scale, exposed.top() / camera.scale);
+                             .offsetBy(area.left() / camera.scale, area.top() / camera.scale);
+    painter.save();
     painter.translate(camera.offset.width, camera.offset.height);
     painter.scale(camera.scale, camera.scale);
     paintContent(painter, visible);
+    painter.restore();
+}
+
+void ChartNavigationSurface::hideEvent(QHideEvent *event)
+{
+    // A step not committed yet is dropped with the surface that showed it.
+    cancelCommit();
+    m_liveZoom = false;
+    QWidget::hideEvent(event);
+}
+
+void ChartNavigationSurface::paintEvent(QPaintEvent *event)
+{
+    const ChartViewport camera = displayedCamera();
+    QPainter painter(this);
+    if (m_liveZoom && !m_snapshot.isNull()) {
+        // A chart point drawn at v in the snapshot belongs at (v - o0) * s1 / s0 + o1 now.
+        painter.fillRect(rect(), palette().color(QPalette::Window).darker(108));
+        const double ratio = camera.scale / m_snapshotCamera.scale;
+        painter.setRenderHint(QPainter::SmoothPixmapTransform);
+        painter.translate(camera.offset.width, camera.offset.height);
+        painter.scale(ratio, ratio);
+        painter.translate(-m_snapshotCamera.offset.width, -m_snapshotCamera.offset.height);
+        painter.drawPixmap(0, 0, m_snapshot);
+        return;
+    }
+    if (!event->rect().contains(rect())) {
+        // A strip uncovered by a pan: what was drawn before has moved into place.
+        paintView(painter, event->rect(), camera);
+        return;
+    }
+    m_snapshot = QPixmap(size() * devicePixelRatioF());
+    m_snapshot.setDevicePixelRatio(devicePixelRatioF());
+    m_snapshotCamera = camera;
+    {
+        QPainter sharp(&m_snapshot);
+        paintView(sharp, rect(), camera);
+    }
+    painter.drawPixmap(0, 0, m_snapshot);
 }

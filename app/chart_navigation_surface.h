@@ -3,6 +3,7 @@
 #include "core/chart_viewport.h"
 #include "core/geometry.h"
 
+#include <QPixmap>
 #include <QPointF>
 #include <QTimer>
 #include <QWidget>
@@ -56,6 +57,8 @@ protected:
     virtual void chartContextMenu(Point, const QPoint &) {}
     // The camera moved or zoomed; the base class has already scheduled the repaint.
     virtual void cameraChanged() {}
+    // What paintContent draws has changed: draw it again.
+    void contentChanged();
 
     bool event(QEvent *event) override;
     void paintEvent(QPaintEvent *event) override;
@@ -70,6 +73,7 @@ protected:
 
 private:
     void nativeGesture(QNativeGestureEvent *event);
+    void paintView(QPainter &painter, const QRect &area, const ChartViewport &camera);
     void pan(Size translation);
     void zoomAt(double logarithmicDelta, const QPointF &at);
     void interactionEnded();
@@ -95,5 +99,8 @@ private:
     bool m_doubleClicked = false;
     QPointF m_drag;          // translation of the click-drag in progress
     bool m_trackpadPanning = false;
+    bool m_liveZoom = false; // a wheel or pinch zoom has not settled yet
+    QPixmap m_snapshot;      // the last sharp frame of the whole surface
+    ChartViewport m_snapshotCamera;
     bool m_cursorRefreshPending = false;
 };

@@ -21,6 +21,7 @@ public:
     std::vector<Point> doubleClicks;
     std::vector<double> zooms;
     std::vector<Size> pans;
+    int contentPaints = 0;
 
     TestSurface()
     {
@@ -51,7 +52,7 @@ public:
     }
 
 protected:
-    void paintContent(QPainter &, const Rect &) override {}
+    void paintContent(QPainter &, const Rect &) override { ++contentPaints; }
     void chartClicked(Point at, const QPointF &) override { clicks.push_back(at); }
     void chartDoubleClicked(Point at, const QPointF &) override { doubleClicks.push_back(at); }
 };
@@ -183,6 +184,21 @@ TEST(NavigationSurface, PinchZoomsAtThePointerAndCommitsAtTheEnd)
     surface.send(end);
     EXPECT_EQ(surface.zooms, std::vector<double>{2});
     EXPECT_FALSE(surface.hasPendingCommit());
+}
+
+TEST(NavigationSurface, ALiveZoomScalesTheLastPictureUntilItSettles)
+{
+    TestSurface surface;
+    surface.show();
+    QApplication::processEvents();
+    const int sharp = surface.contentPaints;
+    ASSERT_GT(sharp, 0);
+    surface.wheel({}, {0, 120});
+    surface.repaint();
+    EXPECT_EQ(surface.contentPaints, sharp);
+    surface.settle();
+    surface.repaint();
+    EXPECT_GT(surface.contentPaints, sharp);
 }
 
 } // namespace
