@@ -55,6 +55,19 @@ const OrganizationSheet *ChartView::selectedSheet() const
     return found == sheets->end() ? nullptr : &*found;
 }
 
+void ChartView::editShownSheet(const std::function<void(OrganizationSheet &)> &change)
+{
+    m_document.edit([&](OrganizationArchive &archive) {
+        if (!archive.sheets)
+            return;
+        // The first sheet with the id, as selectedSheet() finds it.
+        const auto shown = std::find_if(archive.sheets->begin(), archive.sheets->end(),
+                                        [&](const OrganizationSheet &sheet) { return sheet.id == m_selectedSheetID; });
+        if (shown != archive.sheets->end())
+            change(*shown);
+    });
+}
+
 void ChartView::setSelectedSheetID(const std::string &id)
 {
     if (id == m_selectedSheetID)
@@ -129,15 +142,7 @@ void ChartView::writeBackPrintSettings()
     if (const OrganizationSheet *shown = selectedSheet()) {
         if (shown->printSettings == settings)
             return;
-        const std::string id = shown->id;
-        m_document.edit([&](OrganizationArchive &archive) {
-            for (OrganizationSheet &sheet : *archive.sheets) {
-                if (sheet.id == id) {
-                    sheet.printSettings = settings;
-                    return;
-                }
-            }
-        });
+        editShownSheet([&](OrganizationSheet &sheet) { sheet.printSettings = settings; });
         return;
     }
     if (archive().printSettings == settings)
@@ -192,20 +197,11 @@ void ChartView::setPageText(bool title, const QString &text)
                                                      : (title ? archive().pageTitle : archive().pageSubtitle);
     if (stored == value || !canEditCurrent())
         return;
-    const std::string id = shown ? shown->id : std::string();
-    const bool onSheet = shown != nullptr;
-    m_document.edit([&](OrganizationArchive &archive) {
-        if (!onSheet) {
-            (title ? archive.pageTitle : archive.pageSubtitle) = value;
-            return;
-        }
-        for (OrganizationSheet &sheet : *archive.sheets) {
-            if (sheet.id == id) {
-                (title ? sheet.pageTitle : sheet.pageSubtitle) = value;
-                return;
-            }
-        }
-    });
+    if (shown) {
+        editShownSheet([&](OrganizationSheet &sheet) { (title ? sheet.pageTitle : sheet.pageSubtitle) = value; });
+        return;
+    }
+    m_document.edit([&](OrganizationArchive &archive) { (title ? archive.pageTitle : archive.pageSubtitle) = value; });
 }
 
 QString ChartView::pageTitle() const
@@ -238,15 +234,7 @@ void ChartView::setFocusedDepartmentView(bool on)
 {
     if (!canEditCurrent() || !selectedSheet())
         return;
-    const std::string id = m_selectedSheetID;
-    m_document.edit([&](OrganizationArchive &archive) {
-        for (OrganizationSheet &sheet : *archive.sheets) {
-            if (sheet.id == id) {
-                sheet.focusedDepartmentView = on;
-                return;
-            }
-        }
-    });
+    editShownSheet([&](OrganizationSheet &sheet) { sheet.focusedDepartmentView = on; });
     setSelectedGroupID(std::nullopt);
     resetFocusedView();
 }
@@ -309,9 +297,11 @@ std::set<std::string> ChartView::branchMembers(const std::string &cardID) const
 void ChartView::selectPerson(const std::string &id)
 {
     std::set<std::string> expanded = m_expandedGroups;
-    for (const PositionGroup &group : archive().groups.value_or(std::vector<PositionGroup>{})) {
-        if (std::find(group.memberIDs.begin(), group.memberIDs.end(), id) != group.memberIDs.end())
-            expanded.insert(group.id);
+    if (const auto &groups = archive().groups) {
+        for (const PositionGroup &group : *groups) {
+            if (std::find(group.memberIDs.begin(), group.memberIDs.end(), id) != group.memberIDs.end())
+                expanded.insert(group.id);
+        }
     }
     setExpandedGroups(std::move(expanded));
     std::set<std::string> collapsed = m_collapsedPositionIDs;

@@ -11,6 +11,7 @@
 #include <QObject>
 #include <QString>
 
+#include <functional>
 #include <memory>
 #include <optional>
 #include <set>
@@ -167,6 +168,7 @@ private:
     void dropHiddenSelection();
     void setFitRequested(bool requested);
     const OrganizationSheet *selectedSheet() const;
+    void editShownSheet(const std::function<void(OrganizationSheet &)> &change);
     QString pageText(bool title) const;
     void setPageText(bool title, const QString &text);
 
