@@ -2,25 +2,11 @@
 
 #include "core/organization.h"
 #include "core/print_settings.h"
+#include "printing/chart_text.h"
 
-#include <QLocale>
 #include <QStringList>
 
 namespace ChartCardAccessibility {
-
-QString fteNumber(double fte)
-{
-    const QLocale locale;
-    QString text = locale.toString(fte, 'f', 3);
-    // Drop the zeros the fixed precision added, and the separator when nothing is left.
-    if (!text.contains(locale.decimalPoint()))
-        return text;
-    while (text.endsWith(locale.zeroDigit()))
-        text.chop(locale.zeroDigit().size());
-    if (text.endsWith(locale.decimalPoint()))
-        text.chop(locale.decimalPoint().size());
-    return text;
-}
 
 QString label(const Position &position, const ChartPrintSettings &settings, int64_t count)
 {
@@ -39,7 +25,8 @@ QString label(const Position &position, const ChartPrintSettings &settings, int6
         add("Assistant");
     add(position.department);
     add(position.location);
-    parts.append(fteNumber(position.fte) + QStringLiteral(" FTE"));
+    // As the card writes it: the user's locale, at most three fraction digits.
+    parts.append(ChartText::decimal(position.fte, 3) + QStringLiteral(" FTE"));
     if (settings.showPayLevel)
         add("Pay Level: " + position.title);
     if (count >= 2)

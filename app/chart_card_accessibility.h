@@ -15,8 +15,4 @@ namespace ChartCardAccessibility {
 // Parts are joined with ", "; empty parts are left out. Never fails.
 QString label(const Position &position, const ChartPrintSettings &settings, int64_t count);
 
-// An FTE as the user's locale writes a number: no trailing zero digits, at most three
-// fraction digits, grouped thousands ("1,234.5", "0.75", "2").
-QString fteNumber(double fte);
-
 } // namespace ChartCardAccessibility

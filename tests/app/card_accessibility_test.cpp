@@ -91,13 +91,20 @@ TEST_F(CardAccessibility, SpacesAreKeptAsTyped)
 
 TEST_F(CardAccessibility, FteInTheUsersNumberFormat)
 {
-    EXPECT_EQ(ChartCardAccessibility::fteNumber(0.75), "0.75");
-    EXPECT_EQ(ChartCardAccessibility::fteNumber(2), "2");
-    EXPECT_EQ(ChartCardAccessibility::fteNumber(1234.5), "1,234.5");
-    EXPECT_EQ(ChartCardAccessibility::fteNumber(1.0 / 3), "0.333");
+    const auto fte = [](double value) {
+        Position position = teacher();
+        position.fte = value;
+        ChartPrintSettings bare = namesOnly();
+        bare.hideNames = true;
+        position.department.clear();
+        position.location.clear();
+        return ChartCardAccessibility::label(position, bare, 1);
+    };
+    EXPECT_EQ(fte(0.75), "0.75 FTE");
+    EXPECT_EQ(fte(2), "2 FTE");
+    EXPECT_EQ(fte(1234.5), "1,234.5 FTE");
     QLocale::setDefault(QLocale(QLocale::German, QLocale::Germany));
-    EXPECT_EQ(ChartCardAccessibility::fteNumber(1234.5), "1.234,5");
-    EXPECT_EQ(ChartCardAccessibility::fteNumber(10), "10");
+    EXPECT_EQ(fte(1234.5), "1.234,5 FTE");
 }
 
 TEST_F(CardAccessibility, ManagerReferenceAndCalloutComeLast)
