@@ -5,14 +5,15 @@
 
 #include <functional>
 
+class ChartCanvas;
+class ChartView;
 class DocumentController;
 class OrganizationDocument;
 class OrganizationFileCommands;
-class QLabel;
 
 // The window of one document: its menus, a title with the file name and the modified
-// marker, and the chart content in the middle. Until the chart canvas is set with
-// setContent, a placeholder names the organization and counts its positions.
+// marker, and the chart content in the middle: the chart canvas over the window's
+// ChartView, which holds what the window shows and how.
 class ChartWindow : public QMainWindow {
     Q_OBJECT
 public:
@@ -24,6 +25,9 @@ public:
 
     OrganizationDocument *document() const { return m_document; }
     OrganizationFileCommands &commands() const { return *m_commands; }
+    ChartView &view() const { return *m_view; }
+    // The chart canvas, while it is the window's content.
+    ChartCanvas *canvas() const;
 
     // Replaces the central widget; the window takes ownership of `content`.
     void setContent(QWidget *content);
@@ -43,12 +47,12 @@ protected:
 
 private:
     void refreshTitle();
-    void refreshPlaceholder();
 
     DocumentController &m_controller;
     OrganizationDocument *m_document;
     OrganizationFileCommands *m_commands;
-    QPointer<QLabel> m_placeholder;
+    ChartView *m_view;
+    QPointer<ChartCanvas> m_canvas;
     std::function<void()> m_printAction;
     bool m_closeApproved = false;
 };

@@ -83,9 +83,12 @@ void OrganizationDocument::setArchive(OrganizationArchive archive)
 {
     if (archive == m_archive)
         return;
+    const bool organizationDiffers = archive.organization != m_archive.organization;
     m_archive = std::move(archive);
     setModified(true);
     emit archiveChanged();
+    if (organizationDiffers)
+        emit organizationChanged();
 }
 
 QString OrganizationDocument::displayName() const
@@ -119,10 +122,13 @@ void OrganizationDocument::load(const QString &path)
 {
     OrganizationArchive archive = readFile(path);
     const bool changed = archive != m_archive;
+    const bool organizationDiffers = archive.organization != m_archive.organization;
     m_archive = std::move(archive);
     adoptFile(canonicalPath(path), m_archive);
     if (changed)
         emit archiveChanged();
+    if (organizationDiffers)
+        emit organizationChanged();
     emit fileLoaded();
 }
 

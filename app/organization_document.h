@@ -72,6 +72,8 @@ public:
 
 signals:
     void archiveChanged();
+    // Emitted after archiveChanged when the organization itself differs.
+    void organizationChanged();
     void modifiedChanged(bool modified);
     // The file the document stands for, or its name, changed.
     void filePathChanged();

@@ -1,3 +1,4 @@
+#include "app/chart_canvas.h"
 #include "app/chart_window.h"
 #include "app/document_controller.h"
 #include "app/organization_document.h"
@@ -11,7 +12,6 @@
 #include <QAction>
 #include <QDir>
 #include <QFile>
-#include <QLabel>
 #include <QMenu>
 #include <QSettings>
 #include <QTemporaryDir>
@@ -57,21 +57,20 @@ TEST_F(DocumentWindows, NewDocumentIsAnUntitledEmptyOrganization)
     EXPECT_EQ(controller.newDocument()->windowTitle(), "Untitled 2[*]");
 }
 
-TEST_F(DocumentWindows, TitleAndPlaceholderFollowTheDocument)
+TEST_F(DocumentWindows, TitleFollowsTheDocumentAndTheChartFillsTheWindow)
 {
     ChartWindow *window = controller.newDocument();
     window->document()->setArchive(district(2));
     EXPECT_TRUE(window->isWindowModified());
-    auto *placeholder = qobject_cast<QLabel *>(window->centralWidget());
-    ASSERT_NE(placeholder, nullptr);
-    EXPECT_TRUE(placeholder->text().contains("Springfield District"));
-    EXPECT_TRUE(placeholder->text().contains("3 positions"));
+    ASSERT_NE(window->canvas(), nullptr);
+    EXPECT_EQ(window->centralWidget(), window->canvas());
+    EXPECT_EQ(&window->canvas()->view(), &window->view());
 
-    // The chart canvas takes the placeholder's place.
-    auto *canvas = new QWidget;
-    window->setContent(canvas);
-    EXPECT_EQ(window->centralWidget(), canvas);
-    window->document()->setArchive(district(4));
+    auto *other = new QWidget;
+    window->setContent(other);
+    EXPECT_EQ(window->centralWidget(), other);
+    deleteClosedWindows();
+    EXPECT_EQ(window->canvas(), nullptr);
 }
 
 TEST_F(DocumentWindows, OpeningAFileTwiceBringsItsWindowForward)
