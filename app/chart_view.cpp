@@ -4,8 +4,11 @@
 #include "app/organization_document.h"
 
 #include "core/chart_viewport.h"
+#include "spreadsheet/organization_workbook.h"
 
+#include <QFileInfo>
 #include <QMetaObject>
+#include <QSaveFile>
 
 #include <algorithm>
 
@@ -525,4 +528,26 @@ void ChartView::organizationChanged()
     });
     if (!departmentExists)
         setFocusDepartment({});
+}
+
+void ChartView::exportWorkbook(WorkbookScope scope)
+{
+    // Named after the organization, whatever the document's file is called; a slash would
+    // name a folder.
+    const QString proposed = toQt(archive().name).replace('/', '-') + QStringLiteral(".xlsx");
+    const std::optional<QString> path = m_dialogs.fileToSave(QStringLiteral("Excel Workbook (*.xlsx)"), proposed);
+    if (!path || path->isEmpty())
+        return;
+    const QString name = QFileInfo(*path).fileName();
+    try {
+        const std::optional<std::string> sheetID =
+            scope == WorkbookScope::shownChart ? std::optional(m_selectedSheetID) : std::nullopt;
+        const QByteArray bytes = OrganizationWorkbook::write(archive(), sheetID);
+        // Written beside the target and moved over it only when complete.
+        QSaveFile file(*path);
+        if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size() || !file.commit())
+            showError(QString("The file “%1” could not be saved: %2.").arg(name, file.errorString()));
+    } catch (const OrganizationError &error) {
+        showError(toQt(error.message()));
+    }
 }

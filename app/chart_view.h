@@ -149,6 +149,11 @@ public:
     // shows it, then fits the chart.
     void resetFocusedView();
 
+    // Saves the organization as an .xlsx workbook where the user chooses: the shown chart
+    // only, or every chart. Changes nothing in the document; failures are alerted.
+    enum class WorkbookScope { shownChart, allCharts };
+    void exportWorkbook(WorkbookScope scope);
+
 signals:
     void chartChanged(); // sheet, focus, collapsed, expanded or print settings
     void printSettingsChanged();

@@ -4,6 +4,7 @@
 #include <QFileDialog>
 #include <QInputDialog>
 #include <QMessageBox>
+#include <QRegularExpression>
 
 static QWidget *dialogParent()
 {
@@ -46,8 +47,10 @@ std::optional<QString> WidgetDialogs::fileToSave(const QString &filter, const QS
     QFileDialog dialog(dialogParent(), QString(), proposedPath, filter);
     dialog.setAcceptMode(QFileDialog::AcceptSave);
     dialog.setFileMode(QFileDialog::AnyFile);
-    // A name typed without an extension still becomes a JSON file the open panel lists.
-    dialog.setDefaultSuffix("json");
+    // A name typed without an extension still gets the filter's first one (an organization
+    // becomes a JSON file the open panel lists, a workbook an .xlsx file).
+    const QRegularExpressionMatch extension = QRegularExpression(R"(\*\.(\w+))").match(filter);
+    dialog.setDefaultSuffix(extension.hasMatch() ? extension.captured(1) : QString());
     dialog.selectFile(proposedPath);
     if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
         return std::nullopt;

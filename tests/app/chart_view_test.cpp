@@ -2,6 +2,7 @@
 #include "app/organization_document.h"
 
 #include "core/chart_viewport.h"
+#include "spreadsheet/xlsx_reader.h"
 
 #include "app_test_support.h"
 #include "scripted_dialogs.h"
@@ -9,6 +10,8 @@
 #include <gtest/gtest.h>
 
 #include <QCoreApplication>
+#include <QFile>
+#include <QTemporaryDir>
 
 using namespace AppTest;
 
@@ -402,6 +405,44 @@ TEST_F(ChartViewState, EditingGoesThroughTheGuard)
     EXPECT_EQ(requested.size(), 1u);
     ASSERT_EQ(dialogs.alerts.size(), 1u);
     EXPECT_EQ(dialogs.alerts[0].message, lockMessage);
+}
+
+TEST_F(ChartViewState, WorkbookIsNamedAfterTheOrganizationAndWrittenWhole)
+{
+    QTemporaryDir dir;
+    OrganizationArchive archive = chartedDistrict();
+    archive.name = "North/South District";
+    open(archive);
+    view.setSelectedSheetID("S-SCI");
+    const OrganizationArchive before = document.archive();
+
+    dialogs.filesToSave.push_back(std::nullopt);
+    view.exportWorkbook(ChartView::WorkbookScope::shownChart);
+    EXPECT_EQ(dialogs.proposedSavePaths, QStringList{"North-South District.xlsx"});
+
+    const QString path = dir.filePath("chart.xlsx");
+    dialogs.filesToSave.push_back(path);
+    view.exportWorkbook(ChartView::WorkbookScope::shownChart);
+    // Only the shown chart's tab follows the instructions.
+    std::vector<std::string> tabs;
+    for (const ImportSheet &sheet : XlsxReader::read(readBytes(path)))
+        tabs.push_back(sheet.name);
+    EXPECT_EQ(tabs, (std::vector<std::string>{"Instructions", "Science"}));
+    EXPECT_EQ(document.archive(), before);
+    EXPECT_FALSE(document.isModified());
+    EXPECT_TRUE(dialogs.alerts.empty());
+}
+
+TEST_F(ChartViewState, WorkbookThatCannotBeWrittenIsAlerted)
+{
+    QTemporaryDir dir;
+    open(chartedDistrict());
+    dialogs.filesToSave.push_back(dir.filePath("missing folder/all.xlsx"));
+    view.exportWorkbook(ChartView::WorkbookScope::allCharts);
+    ASSERT_EQ(dialogs.alerts.size(), 1u);
+    EXPECT_EQ(dialogs.alerts[0].title, "Organization Error");
+    EXPECT_TRUE(dialogs.alerts[0].message.startsWith("The file “all.xlsx” could not be saved"));
+    EXPECT_FALSE(QFile::exists(dir.filePath("missing folder/all.xlsx")));
 }
 
 } // namespace
