@@ -1,5 +1,6 @@
 #pragma once
 
+#include "error_of.h"
 #include "core/organization_archive.h"
 
 #include <gtest/gtest.h>
@@ -57,17 +58,6 @@ inline OrganizationSheet sheet(std::string id, std::string name, std::vector<std
     return s;
 }
 
-// The message of the OrganizationError that `action` throws, or "" when it throws none.
-template <typename Action>
-std::string errorOf(Action &&action)
-{
-    try {
-        action();
-    } catch (const OrganizationError &error) {
-        return error.message();
-    }
-    return "";
-}
 
 inline const char *lockedMessage()
 {

@@ -1,3 +1,4 @@
+#include "error_of.h"
 #include "core/update_feed.h"
 
 #include "core/json_read.h"
@@ -67,16 +68,6 @@ UpdateManifest release()
     };
 }
 
-std::string failureMessage(const std::function<void()> &call)
-{
-    try {
-        call();
-    } catch (const UpdateFailure &failure) {
-        return failure.message();
-    }
-    return "(no failure)";
-}
-
 class UpdateFeed : public ::testing::Test {
 protected:
     KeyPair keys = makeKeyPair();
@@ -84,7 +75,7 @@ protected:
     UpdateManifest verify(const std::string &data) const { return UpdateManifest::verified(data, keys.publicKey); }
     std::string refusal(const std::string &data) const
     {
-        return failureMessage([&] { verify(data); });
+        return errorOf<UpdateFailure>([&] { verify(data); });
     }
 };
 
@@ -228,7 +219,7 @@ TEST_F(UpdateFeed, KeyOfWrongLengthIsRefused)
     const std::string feed = signedFeed(release().encode().dump(), keys);
     std::vector<uint8_t> key = keys.publicKey;
     key.pop_back();
-    EXPECT_EQ(failureMessage([&] { UpdateManifest::verified(feed, key); }), keyMessage);
+    EXPECT_EQ(errorOf<UpdateFailure>([&] { UpdateManifest::verified(feed, key); }), keyMessage);
 }
 
 TEST(UpdateConfiguration, LoadsKeyTextAndRefusesBadOnes)
@@ -240,13 +231,13 @@ TEST(UpdateConfiguration, LoadsKeyTextAndRefusesBadOnes)
     const std::string key32(32, '\x07');
     UpdateConfiguration configuration{.updates = standard.updates, .publicKeyText = "\n " + base64(key32, sodium_base64_VARIANT_ORIGINAL) + "\n"};
     EXPECT_EQ(configuration.publicKey("update-public-key"), std::vector<uint8_t>(32, 7));
-    EXPECT_EQ(failureMessage([&] { configuration.publicKey("other-key"); }), keyMessage);
+    EXPECT_EQ(errorOf<UpdateFailure>([&] { configuration.publicKey("other-key"); }), keyMessage);
 
     for (const std::string &text : {base64(std::string(31, 'k'), sodium_base64_VARIANT_ORIGINAL),
              base64(std::string(33, 'k'), sodium_base64_VARIANT_ORIGINAL),
              base64(key32, sodium_base64_VARIANT_URLSAFE_NO_PADDING), std::string("not a key"), std::string()}) {
         configuration.publicKeyText = text;
-        EXPECT_EQ(failureMessage([&] { configuration.publicKey("update-public-key"); }), keyMessage) << text;
+        EXPECT_EQ(errorOf<UpdateFailure>([&] { configuration.publicKey("update-public-key"); }), keyMessage) << text;
     }
 }
 

@@ -1,0 +1,17 @@
+#pragma once
+
+#include "core/organization_error.h"
+
+#include <string>
+
+// The message of the `Error` that `action` throws, or "" when it throws none.
+template <typename Error = OrganizationError, typename Action>
+std::string errorOf(Action &&action)
+{
+    try {
+        action();
+    } catch (const Error &error) {
+        return error.message();
+    }
+    return "";
+}
