@@ -1,6 +1,6 @@
 #pragma once
 
-// The generated districts the benchmarks share.
+// Districts for the benchmarks, built from a fixed seed so every run measures the same charts.
 
 #include "core/organization.h"
 
@@ -9,6 +9,7 @@
 #include <optional>
 #include <random>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace BenchDistrict {
@@ -16,10 +17,11 @@ namespace BenchDistrict {
 // A district of about `target` positions: a superintendent with an assistant, central
 // departments with coordinators and staff, area superintendents over schools whose
 // principals have assistant principals, a secretary and 20 to 140 teachers; about one
-// position in ten vacant and one in fifty with a dotted line (and so a callout).
+// position in ten vacant and one in `dottedEvery` with a dotted line (and so a callout) to
+// someone in the first tenth of the district.
 class DistrictGenerator {
 public:
-    explicit DistrictGenerator(unsigned seed) : m_random(seed) {}
+    explicit DistrictGenerator(unsigned seed, int dottedEvery = 50) : m_random(seed), m_dottedEvery(dottedEvery) {}
 
     Organization make(int target)
     {
@@ -77,7 +79,7 @@ private:
     void addDottedLines()
     {
         const int n = size();
-        for (int i = 1; i < n; i += 50) {
+        for (int i = 1; i < n; i += m_dottedEvery) {
             Position &p = m_org.positions[i];
             const std::string &other = m_org.positions[between(0, n / 10)].id;
             if (other == p.id || (p.managerID && *p.managerID == other))
@@ -88,15 +90,19 @@ private:
     }
 
     std::mt19937 m_random;
+    int m_dottedEvery;
     Organization m_org;
 };
 
-inline const Organization &district(int size)
+
+// The district of `size` positions with a dotted line on one position in `dottedEvery`,
+// made once per program.
+inline const Organization &district(int size, int dottedEvery = 50)
 {
-    static std::map<int, Organization> made;
-    auto found = made.find(size);
+    static std::map<std::pair<int, int>, Organization> made;
+    auto found = made.find({size, dottedEvery});
     if (found == made.end())
-        found = made.emplace(size, DistrictGenerator(42).make(size)).first;
+        found = made.emplace(std::make_pair(size, dottedEvery), DistrictGenerator(42, dottedEvery).make(size)).first;
     return found->second;
 }
 

@@ -30,7 +30,6 @@ constexpr uint8_t noDirection = 0;
 constexpr uint8_t horizontal = 1;
 constexpr uint8_t vertical = 2;
 constexpr uint8_t usedPort = 4; // cell flag: an earlier route started or ended here
-constexpr uint8_t noParent = 0xFF;
 
 // Reachability tags of cells: unknown, in an area too large to flood, else the number of a
 // closed area (whole connected parts of the grid, found by a flood or a failed search).
@@ -42,21 +41,23 @@ struct Port {
     int64_t cell;   // where the grid search starts or ends
 };
 
-// Best costs and parents of one route's search; reset as a whole between routes.
-struct SearchCell {
-    std::array<double, 3> best; // by direction of arrival
-    std::array<uint8_t, 3> parent; // neighbour * 3 + the parent's direction
-};
-
+// Best costs and parents of one route's search, for the states that arrived horizontally
+// (index 0) or vertically (index 1); reset as a whole between routes. States without a
+// direction are only the seeds, kept apart.
 struct SearchTile {
     int64_t index = 0;
-    std::array<SearchCell, cellsPerTile> cells;
+    std::array<std::array<double, 2>, cellsPerTile> best;
+    std::array<std::array<uint8_t, 2>, cellsPerTile> parent; // neighbour * 3 + the parent's direction
     void reset(int64_t tile)
     {
         index = tile;
-        for (SearchCell &cell : cells)
-            cell.best = {infinity, infinity, infinity};
+        best.fill({infinity, infinity});
     }
+};
+
+struct Seed {
+    int64_t cell;
+    double cost;
 };
 
 // Division by the grid width without a divide instruction while cells fit in 32 bits.
@@ -124,8 +125,7 @@ private:
     uint32_t areaAt(int64_t row, int64_t column) const;
     bool isGoal(int64_t cell) const;
     double estimate(int64_t row, int64_t column) const;
-    SearchCell &searchCell(int64_t row, int64_t column);
-    const SearchCell *reachedCell(int64_t row, int64_t column) const;
+    double seedCost(int64_t cell) const;
     void flood(int64_t cell);
     bool mayConnect(const std::vector<Port> &starts);
     std::optional<int64_t> search(const std::vector<Port> &starts);
@@ -143,6 +143,7 @@ private:
     TileStore<SearchTile> m_search;
     CellDivider m_divider;
     RouteQueue m_queue;
+    std::vector<Seed> m_seeds;
     uint32_t m_nextArea = openArea + 1;
     // The current route's goal.
     std::vector<int64_t> m_goalCells;
@@ -258,15 +259,13 @@ double Router::estimate(int64_t row, int64_t column) const
     return best;
 }
 
-SearchCell &Router::searchCell(int64_t row, int64_t column)
+double Router::seedCost(int64_t cell) const
 {
-    return m_search.get(m_search.tileOf(row, column)).cells[TileStore<SearchTile>::offsetOf(row, column)];
-}
-
-const SearchCell *Router::reachedCell(int64_t row, int64_t column) const
-{
-    const SearchTile *tile = m_search.find(m_search.tileOf(row, column));
-    return tile ? &tile->cells[TileStore<SearchTile>::offsetOf(row, column)] : nullptr;
+    for (const Seed &seed : m_seeds) {
+        if (seed.cell == cell)
+            return seed.cost;
+    }
+    return infinity;
 }
 
 // Tags the area around a manager's port cell: a closed area when a flood exhausts it within
@@ -328,13 +327,13 @@ std::optional<int64_t> Router::search(const std::vector<Port> &starts)
 {
     m_search.startOver();
     m_queue.clear();
+    m_seeds.clear();
     for (const Port &start : starts) {
         const auto [row, column] = m_divider.split(start.cell);
         const double cost = (flagsAt(row, column) & usedPort) ? portPenalty : 0;
-        SearchCell &cell = searchCell(row, column);
         // A later port on the same cell sets the same cost again.
-        cell.best[noDirection] = cost;
-        cell.parent[noDirection] = noParent;
+        if (seedCost(start.cell) == infinity)
+            m_seeds.push_back({start.cell, cost});
         m_queue.push({cost + estimate(row, column), start.cell * 3, cost});
     }
 
@@ -344,7 +343,11 @@ std::optional<int64_t> Router::search(const std::vector<Port> &starts)
         const int64_t cell = entry.state / 3;
         const uint8_t direction = static_cast<uint8_t>(entry.state % 3);
         const auto [row, column] = m_divider.split(cell);
-        if (reachedCell(row, column)->best[direction] != entry.cost)
+        const double best = direction == noDirection
+                                ? seedCost(cell)
+                                : m_search.find(m_search.tileOf(row, column))
+                                      ->best[TileStore<SearchTile>::offsetOf(row, column)][direction - 1];
+        if (best != entry.cost)
             continue; // outdated: the state was reached more cheaply since
         if (isGoal(cell))
             return entry.state;
@@ -362,10 +365,12 @@ std::optional<int64_t> Router::search(const std::vector<Port> &starts)
             const double cost = entry.cost + length + turn +
                                 (overlapPerLength * length + overlapPenalty) * static_cast<double>(step.uses) +
                                 crossing + port;
-            SearchCell &next = searchCell(step.row, step.column);
-            if (cost < next.best[step.axis]) {
-                next.best[step.axis] = cost;
-                next.parent[step.axis] = static_cast<uint8_t>(step.kind * 3 + direction);
+            SearchTile &tile = m_search.get(m_search.tileOf(step.row, step.column));
+            const int offset = TileStore<SearchTile>::offsetOf(step.row, step.column);
+            double &nextBest = tile.best[offset][step.axis - 1];
+            if (cost < nextBest) {
+                nextBest = cost;
+                tile.parent[offset][step.axis - 1] = static_cast<uint8_t>(step.kind * 3 + direction);
                 m_queue.push({cost + estimate(step.row, step.column), step.cell * 3 + step.axis, cost});
             }
         }
@@ -380,13 +385,17 @@ void Router::closeExploredArea()
     const uint32_t area = m_nextArea++;
     m_search.forEachTile([&](const SearchTile &tile) {
         for (int offset = 0; offset < cellsPerTile; ++offset) {
-            const std::array<double, 3> &best = tile.cells[static_cast<size_t>(offset)].best;
-            if (best[0] == infinity && best[1] == infinity && best[2] == infinity)
+            const std::array<double, 2> &best = tile.best[static_cast<size_t>(offset)];
+            if (best[0] == infinity && best[1] == infinity)
                 continue;
             const auto [row, column] = m_search.cellOf(tile.index, offset);
             m_cells.get(m_cells.tileOf(row, column)).area[TileStore<CellTile>::offsetOf(row, column)] = area;
         }
     });
+    for (const Seed &seed : m_seeds) {
+        const auto [row, column] = m_divider.split(seed.cell);
+        m_cells.get(m_cells.tileOf(row, column)).area[TileStore<CellTile>::offsetOf(row, column)] = area;
+    }
 }
 
 std::vector<int64_t> Router::pathTo(int64_t goalState) const
@@ -397,10 +406,11 @@ std::vector<int64_t> Router::pathTo(int64_t goalState) const
     for (int64_t state = goalState;;) {
         const int64_t cell = state / 3;
         cells.push_back(cell);
+        if (state % 3 == noDirection)
+            break; // a seed
         const auto [row, column] = m_divider.split(cell);
-        const uint8_t parent = reachedCell(row, column)->parent[static_cast<size_t>(state % 3)];
-        if (parent == noParent)
-            break;
+        const uint8_t parent = m_search.find(m_search.tileOf(row, column))
+                                   ->parent[TileStore<SearchTile>::offsetOf(row, column)][state % 3 - 1];
         state = (cell + parentOffset[parent / 3]) * 3 + parent % 3;
     }
     std::reverse(cells.begin(), cells.end());

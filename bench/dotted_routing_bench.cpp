@@ -1,0 +1,97 @@
+#include "core/chart_layout.h"
+#include "core/chart_scene.h"
+#include "core/dotted_routing.h"
+#include "core/organization_archive.h"
+#include "core/print_settings.h"
+
+#include "district_generator.h"
+
+#include <benchmark/benchmark.h>
+
+namespace {
+
+// A dotted line on one position in twenty.
+constexpr int dottedEvery = 20;
+
+const Organization &district(int size)
+{
+    return BenchDistrict::district(size, dottedEvery);
+}
+
+ChartPrintSettings settingsFor(bool pageBalanced)
+{
+    return pageBalanced ? ChartPrintSettings::departmentDesign() : ChartPrintSettings{};
+}
+
+void countDottedLines(benchmark::State &state, const ChartLayout &layout, size_t routed)
+{
+    size_t dotted = 0;
+    for (const ChartEdge &edge : layout.edges)
+        dotted += edge.dotted ? 1 : 0;
+    state.counters["cards"] = static_cast<double>(layout.nodes.size());
+    state.counters["dotted"] = static_cast<double>(dotted);
+    state.counters["routed"] = static_cast<double>(routed);
+}
+
+// Routing alone, on a layout made once: range(0) positions, range(1) page-balanced.
+void routing(benchmark::State &state)
+{
+    const ChartLayout layout = settingsFor(state.range(1) != 0).layout(district(static_cast<int>(state.range(0))));
+    const std::vector<ChartNode> nodes = layout.routingNodes();
+    size_t routed = 0;
+    for (auto _ : state) {
+        const std::vector<DottedRoute> routes = DottedRouting::routes(nodes, layout.edges);
+        routed = routes.size();
+        benchmark::DoNotOptimize(routes.data());
+    }
+    countDottedLines(state, layout, routed);
+}
+
+// A whole scene from the document, as an edit makes the window rebuild it.
+void sceneBuild(benchmark::State &state)
+{
+    const OrganizationArchive archive =
+        OrganizationArchive::make("District", district(static_cast<int>(state.range(0))));
+    const ChartPrintSettings settings = settingsFor(state.range(1) != 0);
+    std::shared_ptr<const ChartScene> scene;
+    for (auto _ : state) {
+        ChartSceneCache cache;
+        scene = cache.snapshot(archive, "", "", "", {}, {}, settings);
+        benchmark::DoNotOptimize(scene.get());
+    }
+    countDottedLines(state, scene->layout(), scene->routes().size());
+}
+
+// Redrawing with unchanged inputs: one comparison of the document with the last one.
+void sceneUnchanged(benchmark::State &state)
+{
+    const OrganizationArchive archive =
+        OrganizationArchive::make("District", district(static_cast<int>(state.range(0))));
+    ChartSceneCache cache;
+    const ChartPrintSettings settings;
+    cache.snapshot(archive, "", "", "", {}, {}, settings);
+    for (auto _ : state)
+        benchmark::DoNotOptimize(cache.snapshot(archive, "", "", "", {}, {}, settings).get());
+}
+
+// The ink of the scene's routes for a new selection.
+void ink(benchmark::State &state)
+{
+    const ChartLayout layout = ChartPrintSettings{}.layout(district(static_cast<int>(state.range(0))));
+    const std::vector<DottedRoute> routes = DottedRouting::routes(layout.routingNodes(), layout.edges);
+    for (auto _ : state)
+        benchmark::DoNotOptimize(DottedInk(routes, std::string("P-1")).strokes.data());
+}
+
+} // namespace
+
+BENCHMARK(routing)
+    ->ArgsProduct({{1000, 5000, 20000}, {0, 1}})
+    ->ArgNames({"positions", "pageBalanced"})
+    ->Unit(benchmark::kMillisecond);
+BENCHMARK(sceneBuild)
+    ->ArgsProduct({{1000, 5000, 20000}, {0, 1}})
+    ->ArgNames({"positions", "pageBalanced"})
+    ->Unit(benchmark::kMillisecond);
+BENCHMARK(sceneUnchanged)->Arg(1000)->Arg(5000)->Arg(20000)->Unit(benchmark::kMillisecond);
+BENCHMARK(ink)->Arg(1000)->Arg(5000)->Unit(benchmark::kMillisecond);
