@@ -1,3 +1,4 @@
+#include "error_of.h"
 #include "spreadsheet/legacy_excel_reader.h"
 
 #include "core/organization_error.h"
@@ -16,12 +17,7 @@ namespace {
 
 std::string readFailure(const QByteArray &data, std::chrono::milliseconds timeLimit = LegacyExcelReader::defaultTimeLimit)
 {
-    try {
-        LegacyExcelReader::read(data, timeLimit);
-    } catch (const OrganizationError &error) {
-        return error.message();
-    }
-    return "(no failure)";
+    return errorOf([&] { LegacyExcelReader::read(data, timeLimit); });
 }
 
 // JavaScript for a workbook of the given worksheets, each a JavaScript object literal.

@@ -1,3 +1,4 @@
+#include "error_of.h"
 #include "spreadsheet/organization_workbook.h"
 
 #include "core/organization_error.h"
@@ -214,14 +215,6 @@ TEST(OrganizationWorkbook, WritesTheWorkbook)
 TEST(OrganizationWorkbook, RefusesTextTheFileCannotHold)
 {
     Position p = position("P-1", Employee{"1", std::string(32'768, 'a')});
-    EXPECT_THROW(
-        {
-            try {
-                OrganizationWorkbook::write(archiveOf({p}, std::nullopt));
-            } catch (const OrganizationError &error) {
-                EXPECT_EQ(error.message(), "Could not create the Excel workbook.");
-                throw;
-            }
-        },
-        OrganizationError);
+    EXPECT_EQ(errorOf([&] { OrganizationWorkbook::write(archiveOf({p}, std::nullopt)); }),
+              "Could not create the Excel workbook.");
 }

@@ -1,3 +1,4 @@
+#include "error_of.h"
 #include "spreadsheet/spreadsheet_reader.h"
 
 #include "core/organization_error.h"
@@ -18,12 +19,7 @@ namespace {
 
 std::string readFailure(const QString &path)
 {
-    try {
-        SpreadsheetReader::read(path);
-    } catch (const OrganizationError &error) {
-        return error.message();
-    }
-    return "(no failure)";
+    return errorOf([&] { SpreadsheetReader::read(path); });
 }
 
 Rows rowsOf(const QString &name, const QByteArray &data)
