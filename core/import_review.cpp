@@ -198,6 +198,13 @@ private:
 
     void prepare()
     {
+        const size_t expected = m_sheet.rows.size() + (m_existing ? m_existing->positions.size() : 0);
+        m_seenIDs.reserve(expected);
+        m_reservedIDs.reserve(expected);
+        m_directory.reserve(expected);
+        m_seenNumbers.reserve(expected);
+        m_imported.reserve(m_sheet.rows.size());
+        m_pending.reserve(m_sheet.rows.size());
         std::unordered_set<std::string> suppliedIDs;
         EmployeeNumberPool numbers;
         for (size_t r = firstDataRow(m_headerRow); r < m_sheet.rows.size(); ++r) {

@@ -119,6 +119,8 @@ TEST(ImportDraft, RefusesMalformedDrafts)
         }
     }
     EXPECT_FALSE(refusal("{").empty());
+    // Well-formed JSON whose number no double can hold is refused like any malformed draft.
+    EXPECT_EQ(refusal(R"({"headerRow":1e999})"), "The data holds a number that is out of range.");
 }
 
 TEST(ImportDraft, BoundsOfAUsableDraft)
