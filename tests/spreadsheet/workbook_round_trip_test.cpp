@@ -1,6 +1,3 @@
-// Needs the import review, which the import core brings; without it this file holds no tests.
-#if __has_include("core/column_mapping.h")
-
 #include "core/column_mapping.h"
 #include "core/import_review.h"
 #include "spreadsheet/organization_workbook.h"
@@ -81,5 +78,3 @@ TEST(WorkbookRoundTrip, EachChartTabComesBackUnchanged)
         EXPECT_EQ(byID(review.organization->positions), byID(archive.organization.positions)) << sheets[i].name;
     }
 }
-
-#endif
