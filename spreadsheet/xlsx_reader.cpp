@@ -1,5 +1,6 @@
 #include "spreadsheet/xlsx_reader.h"
 
+#include "core/number_text.h"
 #include "core/organization_error.h"
 #include "spreadsheet/xlsx_worksheet.h"
 #include "spreadsheet/xml_stream.h"
@@ -170,13 +171,13 @@ public:
         if (m_cellFormatsDepth && m_depth == m_cellFormatsDepth + 1) {
             std::optional<long long> id;
             if (auto text = attributes.value("numFmtId"))
-                id = XlsxText::wholeNumber(*text);
+                id = NumberText::wholeNumber(*text);
             cellFormats.push_back(id.value_or(0));
         }
         if (name == "numFmt") {
             auto id = attributes.value("numFmtId");
             auto code = attributes.value("formatCode");
-            std::optional<long long> number = id ? XlsxText::wholeNumber(*id) : std::nullopt;
+            std::optional<long long> number = id ? NumberText::wholeNumber(*id) : std::nullopt;
             if (number && code)
                 numberFormats[*number] = *code;
         } else if (name == "cellXfs" && !m_seenCellFormats) {

@@ -1,5 +1,6 @@
 #include "spreadsheet/xlsx_worksheet.h"
 
+#include "core/number_text.h"
 #include "core/organization_error.h"
 #include "spreadsheet/xml_stream.h"
 
@@ -141,7 +142,7 @@ private:
     {
         std::optional<long long> number;
         if (auto attribute = attributes.value("r"))
-            number = XlsxText::wholeNumber(*attribute);
+            number = NumberText::wholeNumber(*attribute);
         if (number && *number < 1)
             fail("Imports support up to 20,000 worksheet rows.");
         const long long rowNumber = number ? *number : static_cast<long long>(m_rows.size()) + 1;
@@ -161,7 +162,7 @@ private:
         if (auto type = attributes.value("t"))
             cell.type = *type;
         if (auto style = attributes.value("s"))
-            cell.style = XlsxText::wholeNumber(*style);
+            cell.style = NumberText::wholeNumber(*style);
     }
 
     void finishCell(Cell &cell)
@@ -206,7 +207,7 @@ private:
 
     const std::string &sharedString(const Cell &cell) const
     {
-        const std::optional<long long> index = XlsxText::wholeNumber(cell.value);
+        const std::optional<long long> index = NumberText::wholeNumber(cell.value);
         if (!index || *index < 0 || size_t(*index) >= m_context.sharedStrings.size())
             fail("Invalid shared string in row " + std::to_string(cell.rowIndex + 1) + ".");
         return m_context.sharedStrings[size_t(*index)];
@@ -236,20 +237,6 @@ private:
 };
 
 } // namespace
-
-std::optional<long long> XlsxText::wholeNumber(std::string_view text)
-{
-    if (!text.empty() && text.front() == '+') {
-        text.remove_prefix(1);
-        if (text.empty() || text.front() == '-')
-            return std::nullopt;
-    }
-    long long value = 0;
-    const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
-    if (error != std::errc() || end != text.data() + text.size())
-        return std::nullopt;
-    return value;
-}
 
 XlsxWorksheet XlsxWorksheet::read(std::string_view xml, XlsxWorkbookContext &context)
 {

@@ -33,10 +33,3 @@ struct XlsxWorksheet {
     static XlsxWorksheet read(std::string_view xml, XlsxWorkbookContext &context);
 };
 
-// Parsing helpers shared by the workbook's parts.
-namespace XlsxText {
-
-// A whole decimal number with an optional sign, as the workbook's attributes spell them.
-std::optional<long long> wholeNumber(std::string_view text);
-
-} // namespace XlsxText
