@@ -4,7 +4,7 @@
 
 #include <algorithm>
 #include <cmath>
-#include <map>
+#include <array>
 #include <utility>
 
 namespace {
@@ -22,16 +22,34 @@ struct Interval {
     bool highlighted = false;
 };
 
+struct Run {
+    Axis axis;
+    Interval interval;
+};
+
 using CornerKey = std::array<double, 6>;
 using ArrowKey = std::array<double, 4>;
 
-struct Collected {
-    std::map<Axis, std::vector<Interval>> runs;
-    std::map<CornerKey, bool> corners; // key -> highlighted
-    std::map<ArrowKey, std::pair<Path, bool>> arrows;
+struct Corner {
+    CornerKey key;
+    bool highlighted;
 };
 
-void collectRoute(const DottedRoute &route, bool related, Collected &into)
+struct Arrow {
+    ArrowKey key;
+    bool highlighted;
+    size_t route;
+};
+
+// Everything the routes draw, sorted and merged afterwards: one sort is much cheaper than a
+// tree insertion per piece when long routes bring tens of thousands of pieces.
+struct Collected {
+    std::vector<Run> runs;
+    std::vector<Corner> corners;
+    std::vector<Arrow> arrows;
+};
+
+void collectRoute(const DottedRoute &route, size_t index, bool related, Collected &into)
 {
     Point current;
     for (const PathElement &element : route.path().elements) {
@@ -46,7 +64,7 @@ void collectRoute(const DottedRoute &route, bool related, Collected &into)
             const double from = horizontal ? current.x : current.y;
             const double to = horizontal ? p.x : p.y;
             if (from != to)
-                into.runs[axis].push_back({std::min(from, to), std::max(from, to), related});
+                into.runs.push_back({axis, {std::min(from, to), std::max(from, to), related}});
             current = p;
             break;
         }
@@ -56,8 +74,7 @@ void collectRoute(const DottedRoute &route, bool related, Collected &into)
             const CornerKey forward{current.x, current.y, c.x, c.y, e.x, e.y};
             const CornerKey backward{e.x, e.y, c.x, c.y, current.x, current.y};
             // The same corner drawn in either direction is one corner.
-            bool &highlighted = into.corners[std::min(forward, backward)];
-            highlighted = highlighted || related;
+            into.corners.push_back({std::min(forward, backward), related});
             current = e;
             break;
         }
@@ -75,11 +92,22 @@ void collectRoute(const DottedRoute &route, bool related, Collected &into)
     const double length = std::hypot(dx, dy);
     if (!(length > 0))
         return;
-    auto [found, inserted] = into.arrows.try_emplace(ArrowKey{tip.x, tip.y, dx / length, dy / length});
-    if (inserted)
-        found->second = {route.arrowhead(), related};
-    else
-        found->second.second = found->second.second || related;
+    into.arrows.push_back({ArrowKey{tip.x, tip.y, dx / length, dy / length}, related, index});
+}
+
+// Sorts by key and keeps one item per key, highlighted when any of its copies is.
+template <typename Item>
+void mergeByKey(std::vector<Item> &items)
+{
+    std::stable_sort(items.begin(), items.end(), [](const Item &a, const Item &b) { return a.key < b.key; });
+    size_t kept = 0;
+    for (size_t i = 0; i < items.size(); ++i) {
+        if (kept > 0 && items[kept - 1].key == items[i].key)
+            items[kept - 1].highlighted = items[kept - 1].highlighted || items[i].highlighted;
+        else
+            items[kept++] = items[i];
+    }
+    items.resize(kept);
 }
 
 DottedStroke straightStroke(const Axis &axis, const Interval &piece)
@@ -101,7 +129,8 @@ DottedStroke straightStroke(const Axis &axis, const Interval &piece)
 // Merges the runs on one line into pieces: overlapping or touching runs with the same
 // highlight become one piece, a gap or a change of highlight starts a new one. A sweep over
 // the sorted ends, counting the runs open between two consecutive ends.
-void appendPieces(const Axis &axis, const std::vector<Interval> &runs, std::vector<DottedStroke> &strokes)
+void appendPieces(const Axis &axis, std::vector<Run>::const_iterator first, std::vector<Run>::const_iterator last,
+                  std::vector<DottedStroke> &strokes)
 {
     struct End {
         double at;
@@ -109,10 +138,11 @@ void appendPieces(const Axis &axis, const std::vector<Interval> &runs, std::vect
         int highlighted; // the same for related runs only
     };
     std::vector<End> ends;
-    ends.reserve(runs.size() * 2);
-    for (const Interval &run : runs) {
-        ends.push_back({run.lower, 1, run.highlighted ? 1 : 0});
-        ends.push_back({run.upper, -1, run.highlighted ? -1 : 0});
+    ends.reserve(static_cast<size_t>(last - first) * 2);
+    for (auto run = first; run != last; ++run) {
+        const Interval &i = run->interval;
+        ends.push_back({i.lower, 1, i.highlighted ? 1 : 0});
+        ends.push_back({i.upper, -1, i.highlighted ? -1 : 0});
     }
     std::sort(ends.begin(), ends.end(), [](const End &a, const End &b) { return a.at < b.at; });
 
@@ -143,18 +173,28 @@ void appendPieces(const Axis &axis, const std::vector<Interval> &runs, std::vect
 DottedInk::DottedInk(const std::vector<DottedRoute> &routes, const std::optional<std::string> &selectedID)
 {
     Collected collected;
-    for (const DottedRoute &route : routes)
-        collectRoute(route, route.isRelated(selectedID), collected);
+    for (size_t i = 0; i < routes.size(); ++i)
+        collectRoute(routes[i], i, routes[i].isRelated(selectedID), collected);
 
-    for (const auto &[axis, runs] : collected.runs)
-        appendPieces(axis, runs, strokes);
-    for (const auto &[key, highlighted] : collected.corners) {
+    std::sort(collected.runs.begin(), collected.runs.end(),
+              [](const Run &a, const Run &b) { return a.axis < b.axis; });
+    for (auto first = collected.runs.begin(); first != collected.runs.end();) {
+        auto last = std::find_if(first, collected.runs.end(), [&](const Run &r) { return r.axis != first->axis; });
+        appendPieces(first->axis, first, last, strokes);
+        first = last;
+    }
+
+    mergeByKey(collected.corners);
+    for (const Corner &c : collected.corners) {
         DottedStroke corner;
-        corner.path.moveTo({key[0], key[1]});
-        corner.path.quadCurveTo({key[4], key[5]}, {key[2], key[3]});
-        corner.highlighted = highlighted;
+        corner.path.moveTo({c.key[0], c.key[1]});
+        corner.path.quadCurveTo({c.key[4], c.key[5]}, {c.key[2], c.key[3]});
+        corner.highlighted = c.highlighted;
         strokes.push_back(std::move(corner));
     }
-    for (auto &[key, arrow] : collected.arrows)
-        arrows.push_back({std::move(arrow.first), arrow.second, 0});
+
+    // Equal keys mean the same tip and direction, hence the same triangle.
+    mergeByKey(collected.arrows);
+    for (const Arrow &a : collected.arrows)
+        arrows.push_back({routes[a.route].arrowhead(), a.highlighted, 0});
 }

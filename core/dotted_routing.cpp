@@ -60,33 +60,6 @@ struct Seed {
     double cost;
 };
 
-// Division by the grid width without a divide instruction while cells fit in 32 bits.
-class CellDivider {
-public:
-    explicit CellDivider(int64_t width, int64_t cells)
-        : m_width(static_cast<uint64_t>(width)),
-          m_magic(width > 1 ? UINT64_MAX / static_cast<uint64_t>(width) + 1 : 0),
-          m_fast(width > 1 && cells * 3 < (int64_t(1) << 32))
-    {
-    }
-    // Row and column of a cell.
-    std::pair<int64_t, int64_t> split(int64_t cell) const
-    {
-        const uint64_t n = static_cast<uint64_t>(cell);
-        uint64_t row;
-        if (m_fast)
-            row = static_cast<uint64_t>((static_cast<unsigned __int128>(m_magic) * n) >> 64);
-        else
-            row = n / m_width;
-        return {static_cast<int64_t>(row), static_cast<int64_t>(n - row * m_width)};
-    }
-
-private:
-    uint64_t m_width;
-    uint64_t m_magic;
-    bool m_fast;
-};
-
 // What earlier routes of the call left behind, and reachability; kept for the whole call.
 struct CellTile {
     std::array<uint32_t, cellsPerTile> rightUses; // routes along the grid edge to the right

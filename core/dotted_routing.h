@@ -39,9 +39,12 @@ namespace DottedRouting {
 // whose cards are missing, whose cards offer no port, or that has no path gets no route.
 // Node ids must be unique. Deterministic to the point.
 //
-// Cost: the grid is built once per call. Each route is a best-first search over the grid;
-// on a 20,000-position district (sparse grid, three lanes per card and axis) a typical
-// route explores a small part of it.
+// Cost: the grid is built once per call; each route is then a best-first search whose work
+// grows with the grid area between its two cards, as every cheaper-looking detour must be
+// ruled out. A line across a 5,000-position chart takes some 100 ms, across a 20,000-position
+// chart about half a second; a line between neighbours takes microseconds. Memory follows
+// the area one search explores. A line with no path costs a small flood when the manager is
+// walled in, and a search of the reachable area once per walled-off part otherwise.
 std::vector<DottedRoute> routes(const std::vector<ChartNode> &nodes, const std::vector<ChartEdge> &edges);
 
 } // namespace DottedRouting

@@ -74,6 +74,33 @@ private:
     std::array<std::vector<Runs>, 3> m_runs; // per row, when the grid is too large for bits
 };
 
+// Division by the grid width without a divide instruction while cells fit in 32 bits.
+class CellDivider {
+public:
+    explicit CellDivider(int64_t width, int64_t cells)
+        : m_width(static_cast<uint64_t>(width)),
+          m_magic(width > 1 ? UINT64_MAX / static_cast<uint64_t>(width) + 1 : 0),
+          m_fast(width > 1 && cells * 3 < (int64_t(1) << 32))
+    {
+    }
+    // Row and column of a cell.
+    std::pair<int64_t, int64_t> split(int64_t cell) const
+    {
+        const uint64_t n = static_cast<uint64_t>(cell);
+        uint64_t row;
+        if (m_fast)
+            row = static_cast<uint64_t>((static_cast<unsigned __int128>(m_magic) * n) >> 64);
+        else
+            row = n / m_width;
+        return {static_cast<int64_t>(row), static_cast<int64_t>(n - row * m_width)};
+    }
+
+private:
+    uint64_t m_width;
+    uint64_t m_magic;
+    bool m_fast;
+};
+
 // Per-cell values in 16 x 16 tiles that are allocated on first use, so memory follows the
 // cells a call touches, not the size of the grid. startOver() forgets every tile at once
 // and keeps their memory for reuse. `Tile` provides cells() and reset().
