@@ -11,12 +11,11 @@
 
 namespace {
 
-// One card: a button that reads its label and selects the card when pressed.
-class CardAccessible final : public QAccessibleInterface, public QAccessibleActionInterface {
+// A childless element drawn on the canvas; its parent is the canvas's own interface.
+class CanvasLeafAccessible : public QAccessibleInterface {
 public:
-    CardAccessible(ChartCanvas *canvas, int index) : m_canvas(canvas), m_index(index) {}
+    explicit CanvasLeafAccessible(ChartCanvas *canvas) : m_canvas(canvas) {}
 
-    bool isValid() const override { return m_canvas && m_index < m_canvas->cardCount(); }
     QObject *object() const override { return nullptr; }
     QWindow *window() const override { return m_canvas ? m_canvas->window()->windowHandle() : nullptr; }
     QAccessibleInterface *parent() const override { return QAccessible::queryAccessibleInterface(m_canvas.data()); }
@@ -24,8 +23,19 @@ public:
     int childCount() const override { return 0; }
     int indexOfChild(const QAccessibleInterface *) const override { return -1; }
     QAccessibleInterface *childAt(int, int) const override { return nullptr; }
-    QAccessible::Role role() const override { return QAccessible::Button; }
     void setText(QAccessible::Text, const QString &) override {}
+
+protected:
+    QPointer<ChartCanvas> m_canvas;
+};
+
+// One card: a button that reads its label and selects the card when pressed.
+class CardAccessible final : public CanvasLeafAccessible, public QAccessibleActionInterface {
+public:
+    CardAccessible(ChartCanvas *canvas, int index) : CanvasLeafAccessible(canvas), m_index(index) {}
+
+    bool isValid() const override { return m_canvas && m_index < m_canvas->cardCount(); }
+    QAccessible::Role role() const override { return QAccessible::Button; }
 
     QString text(QAccessible::Text t) const override
     {
@@ -66,25 +76,16 @@ public:
     }
 
 private:
-    QPointer<ChartCanvas> m_canvas;
     int m_index;
 };
 
 // The page-break overlay: a picture with a name and nothing to press.
-class PageBreaksAccessible final : public QAccessibleInterface {
+class PageBreaksAccessible final : public CanvasLeafAccessible {
 public:
-    explicit PageBreaksAccessible(ChartCanvas *canvas) : m_canvas(canvas) {}
+    explicit PageBreaksAccessible(ChartCanvas *canvas) : CanvasLeafAccessible(canvas) {}
 
     bool isValid() const override { return m_canvas; }
-    QObject *object() const override { return nullptr; }
-    QWindow *window() const override { return m_canvas ? m_canvas->window()->windowHandle() : nullptr; }
-    QAccessibleInterface *parent() const override { return QAccessible::queryAccessibleInterface(m_canvas.data()); }
-    QAccessibleInterface *child(int) const override { return nullptr; }
-    int childCount() const override { return 0; }
-    int indexOfChild(const QAccessibleInterface *) const override { return -1; }
-    QAccessibleInterface *childAt(int, int) const override { return nullptr; }
     QAccessible::Role role() const override { return QAccessible::Graphic; }
-    void setText(QAccessible::Text, const QString &) override {}
     QString text(QAccessible::Text t) const override
     {
         return t == QAccessible::Name ? QString::fromLatin1(PageBreakOverlay::accessibleName) : QString();
@@ -94,9 +95,6 @@ public:
         return m_canvas ? QRect(m_canvas->mapToGlobal(QPoint()), m_canvas->size()) : QRect();
     }
     QAccessible::State state() const override { return {}; }
-
-private:
-    QPointer<ChartCanvas> m_canvas;
 };
 
 QAccessibleInterface *canvasFactory(const QString &className, QObject *object)
