@@ -78,8 +78,9 @@ struct CellTile {
 // One routing call: the grid, the cards' ports, and the memory that routes share.
 class Router {
 public:
-    Router(const std::vector<ChartNode> &nodes, const Limits &limits);
+    Router(const std::vector<ChartNode> &nodes, const Limits &limits, std::stop_token stop);
     std::optional<DottedRoute> route(const ChartEdge &edge);
+    bool stopped() const { return m_stopped; }
 
 private:
     struct Step {
@@ -118,6 +119,8 @@ private:
     RouteQueue m_queue;
     std::vector<Seed> m_seeds;
     uint32_t m_nextArea = openArea + 1;
+    std::stop_token m_stop;
+    bool m_stopped = false;
     // The current route's goal.
     std::vector<int64_t> m_goalCells;
     std::vector<Point> m_goalPoints;
@@ -132,14 +135,15 @@ std::vector<Rect> obstaclesOf(const std::vector<ChartNode> &nodes)
     return result;
 }
 
-Router::Router(const std::vector<ChartNode> &nodes, const Limits &limits)
+Router::Router(const std::vector<ChartNode> &nodes, const Limits &limits, std::stop_token stop)
     : m_limits(limits),
       m_dense(nodes.size() < denseBelow),
       m_grid(obstaclesOf(nodes), m_dense, limits),
       m_ports(nodes.size()),
       m_cells(m_grid.width(), m_grid.height(), limits),
       m_search(m_grid.width(), m_grid.height(), limits),
-      m_divider(m_grid.width(), m_grid.width() * m_grid.height())
+      m_divider(m_grid.width(), m_grid.width() * m_grid.height()),
+      m_stop(std::move(stop))
 {
     m_frames.reserve(nodes.size());
     m_nodeIndex.reserve(nodes.size());
@@ -311,7 +315,12 @@ std::optional<int64_t> Router::search(const std::vector<Port> &starts)
     }
 
     std::array<Step, 4> steps;
-    while (!m_queue.isEmpty()) {
+    for (uint32_t pops = 0; !m_queue.isEmpty(); ++pops) {
+        // A long search looks now and then whether its result is still wanted.
+        if (pops % 4096 == 4095 && m_stop.stop_requested()) {
+            m_stopped = true;
+            return std::nullopt;
+        }
         const RouteQueue::Entry entry = m_queue.pop();
         const int64_t cell = entry.state / 3;
         const uint8_t direction = static_cast<uint8_t>(entry.state % 3);
@@ -461,6 +470,8 @@ std::optional<DottedRoute> Router::route(const ChartEdge &edge)
     if (!mayConnect(starts))
         return std::nullopt;
     const std::optional<int64_t> goalState = search(starts);
+    if (m_stopped)
+        return std::nullopt;
     if (!goalState) {
         closeExploredArea();
         return std::nullopt;
@@ -478,8 +489,9 @@ std::optional<DottedRoute> Router::route(const ChartEdge &edge)
 
 } // namespace
 
-std::vector<DottedRoute> routes(const std::vector<ChartNode> &nodes, const std::vector<ChartEdge> &edges,
-                                const Limits &limits)
+std::optional<std::vector<DottedRoute>> routes(const std::vector<ChartNode> &nodes,
+                                               const std::vector<ChartEdge> &edges, const Limits &limits,
+                                               std::stop_token stop)
 {
     std::vector<const ChartEdge *> dotted;
     for (const ChartEdge &edge : edges) {
@@ -487,24 +499,39 @@ std::vector<DottedRoute> routes(const std::vector<ChartNode> &nodes, const std::
             dotted.push_back(&edge);
     }
     if (dotted.empty())
-        return {};
+        return std::vector<DottedRoute>{};
     // Earlier routes take the better lanes and ports, so the order is part of the result.
     std::stable_sort(dotted.begin(), dotted.end(), [](const ChartEdge *a, const ChartEdge *b) {
         return std::tie(a->reportID, a->managerID) < std::tie(b->reportID, b->managerID);
     });
 
-    Router router(nodes, limits);
+    Router router(nodes, limits, std::move(stop));
     std::vector<DottedRoute> result;
     for (const ChartEdge *edge : dotted) {
-        if (std::optional<DottedRoute> route = router.route(*edge))
+        std::optional<DottedRoute> route = router.route(*edge);
+        if (router.stopped())
+            return std::nullopt;
+        if (route)
             result.push_back(std::move(*route));
     }
     return result;
 }
 
+std::vector<DottedRoute> routes(const std::vector<ChartNode> &nodes, const std::vector<ChartEdge> &edges,
+                                const Limits &limits)
+{
+    return *routes(nodes, edges, limits, {});
+}
+
 std::vector<DottedRoute> routes(const std::vector<ChartNode> &nodes, const std::vector<ChartEdge> &edges)
 {
     return routes(nodes, edges, Limits{});
+}
+
+std::optional<std::vector<DottedRoute>> routes(const std::vector<ChartNode> &nodes,
+                                               const std::vector<ChartEdge> &edges, std::stop_token stop)
+{
+    return routes(nodes, edges, Limits{}, std::move(stop));
 }
 
 } // namespace DottedRouting

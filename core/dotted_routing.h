@@ -4,6 +4,7 @@
 #include "core/geometry.h"
 
 #include <optional>
+#include <stop_token>
 #include <string>
 #include <vector>
 
@@ -46,5 +47,10 @@ namespace DottedRouting {
 // the area one search explores. A line with no path costs a small flood when the manager is
 // walled in, and a search of the reachable area once per walled-off part otherwise.
 std::vector<DottedRoute> routes(const std::vector<ChartNode> &nodes, const std::vector<ChartEdge> &edges);
+
+// As above, for a caller that may lose interest: returns nothing soon after `stop` is
+// requested, so a search on another thread can be abandoned when the chart changes.
+std::optional<std::vector<DottedRoute>> routes(const std::vector<ChartNode> &nodes,
+                                               const std::vector<ChartEdge> &edges, std::stop_token stop);
 
 } // namespace DottedRouting

@@ -11,6 +11,7 @@
 #include <limits>
 #include <memory>
 #include <optional>
+#include <stop_token>
 #include <unordered_map>
 #include <utility>
 #include <vector>
@@ -31,6 +32,9 @@ struct Limits {
 // As routes(nodes, edges), with the given limits. The result never depends on them.
 std::vector<DottedRoute> routes(const std::vector<ChartNode> &nodes, const std::vector<ChartEdge> &edges,
                                 const Limits &limits);
+std::optional<std::vector<DottedRoute>> routes(const std::vector<ChartNode> &nodes,
+                                               const std::vector<ChartEdge> &edges, const Limits &limits,
+                                               std::stop_token stop);
 
 // A card's frame grown by the clearance: the obstacle the routes go around, and the ring on
 // which its ports lie.
