@@ -59,7 +59,7 @@ ChartCanvas::ChartCanvas(ChartView &view, QWidget *parent) : ChartNavigationSurf
     connect(this, &ChartNavigationSurface::zoomCommitted, &view, &ChartView::setZoom);
     connect(this, &ChartNavigationSurface::panCommitted, &view, &ChartView::setPan);
     for (auto changed : {&ChartView::chartChanged, &ChartView::selectionChanged, &ChartView::pageBreaksChanged,
-                         &ChartView::printSettingsChanged})
+                         &ChartView::printSettingsChanged, &ChartView::dottedLinesRouted})
         connect(&view, changed, this, &ChartCanvas::scheduleRefresh);
     connect(&view.document(), &OrganizationDocument::archiveChanged, this, &ChartCanvas::scheduleRefresh);
     refresh();

@@ -23,6 +23,11 @@ ChartView::ChartView(OrganizationDocument &document, Dialogs &dialogs, QObject *
     connect(&m_document, &OrganizationDocument::archiveChanged, this, &ChartView::documentChanged);
     connect(&m_document, &OrganizationDocument::organizationChanged, this, &ChartView::organizationChanged);
     connect(&m_document, &OrganizationDocument::fileLoaded, this, &ChartView::resetFocusedView);
+    // Routing a large chart's dotted lines can take seconds: the cards show at once and the
+    // lines follow. Queued to this object, so the signal comes on the window's thread.
+    m_sceneCache.routeInBackground([this] {
+        QMetaObject::invokeMethod(this, [this] { emit dottedLinesRouted(); }, Qt::QueuedConnection);
+    });
     // The window opens on the settings the document stores for the chart it shows.
     documentChanged();
 }

@@ -156,6 +156,7 @@ public:
 
 signals:
     void chartChanged(); // sheet, focus, collapsed, expanded or print settings
+    void dottedLinesRouted(); // chartScene() now gives the scene with its dotted lines
     void printSettingsChanged();
     void selectionChanged();
     void pageBreaksChanged();

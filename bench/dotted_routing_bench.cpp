@@ -8,6 +8,9 @@
 
 #include <benchmark/benchmark.h>
 
+#include <memory>
+#include <string>
+
 namespace {
 
 // A dotted line on one position in twenty.
@@ -82,6 +85,37 @@ void sceneBuild(benchmark::State &state)
     countDottedLines(state, scene->layout(), scene->routes().size());
 }
 
+// What an edit costs before the window can draw the cards, with the dotted lines routed on
+// a worker thread as the window does.
+void sceneShown(benchmark::State &state)
+{
+    const OrganizationArchive archive =
+        OrganizationArchive::make("District", district(static_cast<int>(state.range(0))));
+    const ChartPrintSettings settings = settingsFor(state.range(1) != 0);
+    for (auto _ : state) {
+        auto cache = std::make_unique<ChartSceneCache>();
+        cache->routeInBackground([] {});
+        benchmark::DoNotOptimize(cache->snapshot(archive, "", "", "", {}, {}, settings).get());
+        state.PauseTiming();
+        cache.reset(); // stops the worker
+        state.ResumeTiming();
+    }
+}
+
+// An edit that moves no card (a person's name): the scene is rebuilt, the routes are kept.
+void sceneAfterRename(benchmark::State &state)
+{
+    OrganizationArchive archive = OrganizationArchive::make("District", district(static_cast<int>(state.range(0))));
+    const ChartPrintSettings settings;
+    ChartSceneCache cache;
+    cache.snapshot(archive, "", "", "", {}, {}, settings);
+    int round = 0;
+    for (auto _ : state) {
+        archive.organization.positions[2].title = "Director " + std::to_string(++round % 2);
+        benchmark::DoNotOptimize(cache.snapshot(archive, "", "", "", {}, {}, settings).get());
+    }
+}
+
 // Redrawing with unchanged inputs: one comparison of the document with the last one.
 void sceneUnchanged(benchmark::State &state)
 {
@@ -119,5 +153,10 @@ BENCHMARK(sceneBuild)
     ->ArgsProduct({{1000, 5000}, {0, 1}})
     ->ArgNames({"positions", "pageBalanced"})
     ->Unit(benchmark::kMillisecond);
+BENCHMARK(sceneShown)
+    ->ArgsProduct({{1000, 5000, 20000}, {0, 1}})
+    ->ArgNames({"positions", "pageBalanced"})
+    ->Unit(benchmark::kMillisecond);
+BENCHMARK(sceneAfterRename)->Arg(1000)->Arg(5000)->Unit(benchmark::kMillisecond);
 BENCHMARK(sceneUnchanged)->Arg(1000)->Arg(5000)->Unit(benchmark::kMillisecond);
 BENCHMARK(ink)->Arg(1000)->Arg(5000)->Unit(benchmark::kMillisecond);

@@ -33,7 +33,8 @@ const std::vector<PositionGroup> &groupsOf(const OrganizationArchive &archive)
 
 ChartScene::ChartScene(const OrganizationArchive &archive, const std::string &sheetID, const std::string &personID,
                        const std::string &department, const std::set<std::string> &collapsed,
-                       const std::set<std::string> &expandedGroups, const ChartPrintSettings &settings)
+                       const std::set<std::string> &expandedGroups, const ChartPrintSettings &settings,
+                       const RouteSource &routeSource)
     : m_scopedOrganization(focusedOn(archive.organizationIn(sheetID), personID, department))
 {
     m_visibleOrganization =
@@ -43,7 +44,10 @@ ChartScene::ChartScene(const OrganizationArchive &archive, const std::string &sh
     for (const Position &card : m_presentation.organization.positions)
         m_positions.emplace(card.id, &card);
     m_layout = settings.layout(m_presentation.organization);
-    m_routes = DottedRouting::routes(m_layout.routingNodes(), m_layout.edges);
+    if (std::optional<std::vector<DottedRoute>> routes = routeSource(m_layout))
+        m_routes = std::move(*routes);
+    else
+        m_routesPending = true;
     collectMembers(archive);
     collectManagersWithReports();
     collectLinkedSheets(archive, sheetID);
@@ -171,15 +175,85 @@ std::shared_ptr<const ChartScene> ChartSceneCache::snapshot(const OrganizationAr
     if (m_scene && m_input && m_input->organization == archive.organization && m_input->sheets == archive.sheets &&
         m_input->groups == archive.groups && m_input->sheetID == sheetID && m_input->personID == personID &&
         m_input->department == department && m_input->collapsed == collapsed &&
-        m_input->expandedGroups == expandedGroups && m_input->settings == unscaled)
+        m_input->expandedGroups == expandedGroups && m_input->settings == unscaled &&
+        !(m_scene->routesPending() && pendingRoutesFinished()))
         return m_scene;
 
     // Built before anything is stored, so a failing build leaves the cache as it was.
-    std::shared_ptr<const ChartScene> scene(
-        new ChartScene(archive, sheetID, personID, department, collapsed, expandedGroups, unscaled));
+    std::shared_ptr<const ChartScene> scene(new ChartScene(archive, sheetID, personID, department, collapsed,
+                                                           expandedGroups, unscaled,
+                                                           [this](const ChartLayout &layout) { return routesFor(layout); }));
     m_input = Input{archive.organization, archive.sheets, archive.groups, sheetID,   personID,
                     department,           collapsed,      expandedGroups, unscaled};
     m_scene = std::move(scene);
     ++m_buildCount;
     return m_scene;
+}
+
+ChartSceneCache::~ChartSceneCache() = default; // stops and joins the worker first
+
+void ChartSceneCache::routeInBackground(std::function<void()> routed)
+{
+    m_background = std::make_shared<Background>();
+    m_background->routed = std::move(routed);
+}
+
+ChartSceneCache::RoutingInput ChartSceneCache::routingInputOf(const ChartLayout &layout)
+{
+    RoutingInput input{layout.routingNodes(), {}};
+    for (const ChartEdge &edge : layout.edges) {
+        if (edge.dotted)
+            input.dotted.push_back(edge);
+    }
+    return input;
+}
+
+std::optional<std::vector<DottedRoute>> ChartSceneCache::routesFor(const ChartLayout &layout)
+{
+    RoutingInput input = routingInputOf(layout);
+    // Most edits leave every card where it was: the last routes still hold.
+    if (m_lastRouted && m_lastRouted->input == input)
+        return m_lastRouted->routes;
+    if (!m_background) {
+        std::vector<DottedRoute> routes = DottedRouting::routes(input.nodes, input.dotted);
+        m_lastRouted = Routed{std::move(input), routes};
+        return routes;
+    }
+
+    const bool sameAsWorker = m_routing && *m_routing == input;
+    if (sameAsWorker) {
+        std::lock_guard lock(m_background->mutex);
+        if (m_background->finished && m_background->finishedJob == m_job) {
+            m_lastRouted = std::move(m_background->finished);
+            m_background->finished.reset();
+            return m_lastRouted->routes;
+        }
+        return std::nullopt; // still at work
+    }
+
+    m_routing = input;
+    const uint64_t job = ++m_job;
+    // Replacing the worker stops the one before and waits for it, which takes no longer
+    // than one short stretch of its search.
+    m_worker = std::jthread([background = m_background, input = std::move(input), job](std::stop_token stop) mutable {
+        std::optional<std::vector<DottedRoute>> routes =
+            DottedRouting::routes(input.nodes, input.dotted, std::move(stop));
+        if (!routes)
+            return;
+        {
+            std::lock_guard lock(background->mutex);
+            background->finished = Routed{std::move(input), std::move(*routes)};
+            background->finishedJob = job;
+        }
+        background->routed();
+    });
+    return std::nullopt;
+}
+
+bool ChartSceneCache::pendingRoutesFinished()
+{
+    if (!m_background)
+        return false;
+    std::lock_guard lock(m_background->mutex);
+    return m_background->finished && m_background->finishedJob == m_job;
 }

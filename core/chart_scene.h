@@ -9,9 +9,13 @@
 #include "core/position_group.h"
 #include "core/print_settings.h"
 
+#include <functional>
 #include <memory>
+#include <mutex>
 #include <optional>
 #include <set>
+#include <stop_token>
+#include <thread>
 #include <string>
 #include <unordered_map>
 #include <unordered_set>
@@ -37,6 +41,9 @@ public:
     const ChartPrintPresentation &presentation() const { return m_presentation; }
     const ChartLayout &layout() const { return m_layout; }
     const std::vector<DottedRoute> &routes() const { return m_routes; }
+    // True while the dotted lines are still being routed on another thread; routes() is
+    // empty then. See ChartSceneCache::routeInBackground.
+    bool routesPending() const { return m_routesPending; }
     // Card id -> the card's position in presentation().organization.
     const std::unordered_map<std::string, const Position *> &positions() const { return m_positions; }
     // The chart's organization narrowed to the person or department focus.
@@ -69,10 +76,14 @@ public:
 private:
     friend class ChartSceneCache;
 
+    // The dotted routes of a layout, or none while they are still being made.
+    using RouteSource = std::function<std::optional<std::vector<DottedRoute>>(const ChartLayout &)>;
+
     // Throws the OrganizationError of the group projection, the presentation or the layout.
     ChartScene(const OrganizationArchive &archive, const std::string &sheetID, const std::string &personID,
                const std::string &department, const std::set<std::string> &collapsed,
-               const std::set<std::string> &expandedGroups, const ChartPrintSettings &settings);
+               const std::set<std::string> &expandedGroups, const ChartPrintSettings &settings,
+               const RouteSource &routeSource);
 
     void collectMembers(const OrganizationArchive &archive);
     void collectManagersWithReports();
@@ -81,6 +92,7 @@ private:
     ChartPrintPresentation m_presentation;
     ChartLayout m_layout;
     std::vector<DottedRoute> m_routes;
+    bool m_routesPending = false;
     std::unordered_map<std::string, const Position *> m_positions;
     Organization m_scopedOrganization;
     Organization m_visibleOrganization;
@@ -98,6 +110,14 @@ public:
     ChartSceneCache() = default;
     ChartSceneCache(const ChartSceneCache &) = delete;
     ChartSceneCache &operator=(const ChartSceneCache &) = delete;
+    ~ChartSceneCache();
+
+    // From now on dotted lines are routed on a worker thread, as routing a large chart can
+    // take seconds: a scene whose lines are not routed yet comes back at once with
+    // routesPending(), and `routed` is called on the worker thread when they are done;
+    // snapshot() then gives a new scene with them. A change of the chart abandons routing
+    // that is no longer wanted. Without this call, snapshot() routes before it returns.
+    void routeInBackground(std::function<void()> routed);
 
     // The scene of chart `sheetID` (the whole organization when no sheet has that id),
     // focused on `personID`, else on the positions of `department` (empty strings for no
@@ -108,7 +128,8 @@ public:
     //
     // Throws the OrganizationError of the build and then keeps the previous scene. Cost when
     // nothing changed: one comparison of the organization, sheets and groups with the last
-    // ones (a few milliseconds on a 20,000-position district); otherwise a full build.
+    // ones (a few milliseconds on a 20,000-position district); otherwise a full build, whose
+    // routing is skipped when the cards and dotted lines are where they were last routed.
     std::shared_ptr<const ChartScene> snapshot(const OrganizationArchive &archive, const std::string &sheetID,
                                                const std::string &personID, const std::string &department,
                                                const std::set<std::string> &collapsed,
@@ -119,6 +140,28 @@ public:
     int buildCount() const { return m_buildCount; }
 
 private:
+    // What dotted routing depends on: the cards and the dotted edges of a layout.
+    struct RoutingInput {
+        std::vector<ChartNode> nodes;
+        std::vector<ChartEdge> dotted;
+        bool operator==(const RoutingInput &) const = default;
+    };
+    struct Routed {
+        RoutingInput input;
+        std::vector<DottedRoute> routes;
+    };
+    // Shared with the worker thread.
+    struct Background {
+        std::function<void()> routed;
+        std::mutex mutex;
+        std::optional<Routed> finished;
+        uint64_t finishedJob = 0;
+    };
+
+    static RoutingInput routingInputOf(const ChartLayout &layout);
+    std::optional<std::vector<DottedRoute>> routesFor(const ChartLayout &layout);
+    bool pendingRoutesFinished();
+
     struct Input {
         Organization organization;
         std::optional<std::vector<OrganizationSheet>> sheets;
@@ -135,4 +178,9 @@ private:
     std::optional<Input> m_input;
     std::shared_ptr<const ChartScene> m_scene;
     int m_buildCount = 0;
+    std::optional<Routed> m_lastRouted;
+    std::shared_ptr<Background> m_background;
+    std::optional<RoutingInput> m_routing; // what the last worker was given
+    uint64_t m_job = 0;                    // the last worker's number
+    std::jthread m_worker;
 };

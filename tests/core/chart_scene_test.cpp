@@ -5,7 +5,10 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
+#include <condition_variable>
 #include <functional>
+#include <mutex>
 
 using namespace TestDocs;
 
@@ -137,6 +140,87 @@ TEST(ChartSceneCache, FailedBuildKeepsThePreviousScene)
     EXPECT_EQ(cache.buildCount(), 1);
     EXPECT_EQ(snapshot(cache, good), scene);
     EXPECT_EQ(cache.buildCount(), 1);
+}
+
+// Counts the calls a background router makes and lets a test wait for them.
+class RoutedSignal {
+public:
+    std::function<void()> callback()
+    {
+        return [this] {
+            std::lock_guard lock(m_mutex);
+            ++m_count;
+            m_changed.notify_all();
+        };
+    }
+    bool waitFor(int count)
+    {
+        std::unique_lock lock(m_mutex);
+        return m_changed.wait_for(lock, std::chrono::seconds(60), [&] { return m_count >= count; });
+    }
+
+private:
+    std::mutex m_mutex;
+    std::condition_variable m_changed;
+    int m_count = 0;
+};
+
+TEST(ChartSceneCache, BackgroundRoutingShowsCardsFirstThenTheLines)
+{
+    const OrganizationArchive archive = district();
+    ChartSceneCache reference;
+    const std::vector<DottedRoute> expected = snapshot(reference, archive)->routes();
+    ASSERT_EQ(expected.size(), 1u);
+
+    RoutedSignal routed;
+    ChartSceneCache cache;
+    cache.routeInBackground(routed.callback());
+    const auto first = snapshot(cache, archive);
+    EXPECT_TRUE(first->routesPending());
+    EXPECT_TRUE(first->routes().empty());
+    EXPECT_EQ(first->layout().nodes.size(), 6u);
+    ASSERT_TRUE(routed.waitFor(1));
+    const auto second = snapshot(cache, archive);
+    EXPECT_NE(second, first);
+    EXPECT_FALSE(second->routesPending());
+    EXPECT_EQ(second->routes(), expected);
+    EXPECT_EQ(snapshot(cache, archive), second);
+    EXPECT_EQ(cache.buildCount(), 2);
+
+    // An edit that moves no card keeps the lines without routing again.
+    OrganizationArchive renamed = archive;
+    renamed.organization.positions[3].employee->name = "Dee Elder";
+    const auto third = snapshot(cache, renamed);
+    EXPECT_NE(third, second);
+    EXPECT_FALSE(third->routesPending());
+    EXPECT_EQ(third->routes(), expected);
+}
+
+TEST(ChartSceneCache, ChangeWhileRoutingGetsTheLinesOfTheNewChart)
+{
+    const OrganizationArchive archive = district();
+    OrganizationArchive moved = archive;
+    moved.organization.positions[4].managerID = "P2"; // T2 under its dotted-line manager's peer
+    moved.organization.positions[4].dottedManagerIDs = {"P1"};
+    ChartSceneCache reference;
+    const std::vector<DottedRoute> expected = snapshot(reference, moved)->routes();
+    ASSERT_EQ(expected.size(), 1u);
+    EXPECT_EQ(expected[0].managerID, "P1");
+
+    RoutedSignal routed;
+    ChartSceneCache cache;
+    cache.routeInBackground(routed.callback());
+    EXPECT_TRUE(snapshot(cache, archive)->routesPending());
+    EXPECT_TRUE(snapshot(cache, moved)->routesPending());
+    ASSERT_TRUE(routed.waitFor(1));
+    // Whichever worker finished, the scene shown ends with the lines of the chart shown.
+    std::shared_ptr<const ChartScene> scene = snapshot(cache, moved);
+    if (scene->routesPending()) {
+        ASSERT_TRUE(routed.waitFor(2));
+        scene = snapshot(cache, moved);
+    }
+    EXPECT_FALSE(scene->routesPending());
+    EXPECT_EQ(scene->routes(), expected);
 }
 
 TEST(ChartScene, CardsLayoutAndDottedRoutes)
