@@ -231,10 +231,13 @@ std::optional<std::vector<DottedRoute>> ChartSceneCache::routesFor(const ChartLa
         return std::nullopt; // still at work
     }
 
+    // The worker before is stopped and waited for first, so it cannot hand in its routes
+    // after the new one; that takes no longer than one short stretch of its search.
+    m_worker.request_stop();
+    if (m_worker.joinable())
+        m_worker.join();
     m_routing = input;
     const uint64_t job = ++m_job;
-    // Replacing the worker stops the one before and waits for it, which takes no longer
-    // than one short stretch of its search.
     m_worker = std::jthread([background = m_background, input = std::move(input), job](std::stop_token stop) mutable {
         std::optional<std::vector<DottedRoute>> routes =
             DottedRouting::routes(input.nodes, input.dotted, std::move(stop));
