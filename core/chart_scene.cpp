@@ -172,21 +172,42 @@ std::shared_ptr<const ChartScene> ChartSceneCache::snapshot(const OrganizationAr
     ChartPrintSettings unscaled = settings;
     unscaled.scalePercent = 1;
 
-    if (m_scene && m_input && m_input->organization == archive.organization && m_input->sheets == archive.sheets &&
-        m_input->groups == archive.groups && m_input->sheetID == sheetID && m_input->personID == personID &&
-        m_input->department == department && m_input->collapsed == collapsed &&
-        m_input->expandedGroups == expandedGroups && m_input->settings == unscaled &&
-        !(m_scene->routesPending() && pendingRoutesFinished()))
+    const bool unchanged = m_scene && m_input && m_input->organization == archive.organization &&
+                           m_input->sheets == archive.sheets && m_input->groups == archive.groups &&
+                           m_input->sheetID == sheetID && m_input->personID == personID &&
+                           m_input->department == department && m_input->collapsed == collapsed &&
+                           m_input->expandedGroups == expandedGroups && m_input->settings == unscaled;
+    if (unchanged && !m_scene->routesPending())
         return m_scene;
+    std::optional<Finished> finished = takeFinished();
+    if (unchanged && !finished)
+        return m_scene;
+    if (finished) {
+        m_lastRouted = std::move(finished->routed);
+        if (unchanged && finished->inputNumber == m_inputNumber) {
+            m_scene = std::move(finished->scene);
+            ++m_buildCount;
+            return m_scene;
+        }
+        // Otherwise an edit that moved no card came in while the worker routed: its routes
+        // hold for the new scene, its scene does not.
+    }
 
     // Built before anything is stored, so a failing build leaves the cache as it was.
-    std::shared_ptr<const ChartScene> scene(new ChartScene(archive, sheetID, personID, department, collapsed,
-                                                           expandedGroups, unscaled,
-                                                           [this](const ChartLayout &layout) { return routesFor(layout); }));
-    m_input = Input{archive.organization, archive.sheets, archive.groups, sheetID,   personID,
-                    department,           collapsed,      expandedGroups, unscaled};
+    std::optional<RoutingInput> routing;
+    std::shared_ptr<const ChartScene> scene(new ChartScene(
+        archive, sheetID, personID, department, collapsed, expandedGroups, unscaled, [&](const ChartLayout &layout) {
+            routing = routingInputOf(layout);
+            return knownRoutes(*routing);
+        }));
+    m_input = std::make_shared<const Input>(Input{archive.organization, archive.sheets, archive.groups, sheetID,
+                                                  personID, department, collapsed, expandedGroups, unscaled});
+    ++m_inputNumber;
     m_scene = std::move(scene);
     ++m_buildCount;
+    // A worker already routing these cards goes on; its routes serve this scene too.
+    if (m_scene->routesPending() && m_workerRouting != routing)
+        startWorker(std::move(*routing));
     return m_scene;
 }
 
@@ -208,55 +229,68 @@ ChartSceneCache::RoutingInput ChartSceneCache::routingInputOf(const ChartLayout 
     return input;
 }
 
-std::optional<std::vector<DottedRoute>> ChartSceneCache::routesFor(const ChartLayout &layout)
+// Routes already made for these cards, else (routing here unless a worker does it) none.
+std::optional<std::vector<DottedRoute>> ChartSceneCache::knownRoutes(const RoutingInput &input)
 {
-    RoutingInput input = routingInputOf(layout);
     // Most edits leave every card where it was: the last routes still hold.
     if (m_lastRouted && m_lastRouted->input == input)
         return m_lastRouted->routes;
-    if (!m_background) {
-        std::vector<DottedRoute> routes = DottedRouting::routes(input.nodes, input.dotted);
-        m_lastRouted = Routed{std::move(input), routes};
-        return routes;
-    }
+    if (m_background)
+        return std::nullopt;
+    std::vector<DottedRoute> routes = DottedRouting::routes(input.nodes, input.dotted);
+    m_lastRouted = Routed{input, routes};
+    return routes;
+}
 
-    const bool sameAsWorker = m_routing && *m_routing == input;
-    if (sameAsWorker) {
-        std::lock_guard lock(m_background->mutex);
-        if (m_background->finished && m_background->finishedJob == m_job) {
-            m_lastRouted = std::move(m_background->finished);
-            m_background->finished.reset();
-            return m_lastRouted->routes;
-        }
-        return std::nullopt; // still at work
+std::optional<ChartSceneCache::Finished> ChartSceneCache::takeFinished()
+{
+    if (!m_background)
+        return std::nullopt;
+    std::lock_guard lock(m_background->mutex);
+    std::optional<Finished> finished;
+    if (m_background->finished && m_background->finished->job == m_job) {
+        finished = std::move(m_background->finished);
+        m_workerRouting.reset();
     }
+    m_background->finished.reset();
+    return finished;
+}
 
-    // The worker before is stopped and waited for first, so it cannot hand in its routes
+// Routes on a worker thread and builds the scene with the routes there too, from copies of
+// the inputs, so the window only swaps scenes when the lines are done.
+void ChartSceneCache::startWorker(RoutingInput routing)
+{
+    // The worker before is stopped and waited for first, so it cannot hand in its work
     // after the new one; that takes no longer than one short stretch of its search.
     m_worker.request_stop();
     if (m_worker.joinable())
         m_worker.join();
-    m_routing = input;
+    m_workerRouting = routing;
     const uint64_t job = ++m_job;
-    m_worker = std::jthread([background = m_background, input = std::move(input), job](std::stop_token stop) mutable {
-        std::optional<std::vector<DottedRoute>> routes =
-            DottedRouting::routes(input.nodes, input.dotted, std::move(stop));
-        if (!routes)
-            return;
+    m_worker = std::jthread([background = m_background, job, inputNumber = m_inputNumber, input = m_input,
+                             routing = std::move(routing)](std::stop_token stop) mutable {
+        std::optional<std::vector<DottedRoute>> routes;
+        std::shared_ptr<const ChartScene> scene;
+        try {
+            routes = DottedRouting::routes(routing.nodes, routing.dotted, std::move(stop));
+            if (!routes)
+                return;
+            // Only what a scene reads of the document.
+            OrganizationArchive archive;
+            archive.organization = input->organization;
+            archive.sheets = input->sheets;
+            archive.groups = input->groups;
+            // The same inputs lay the cards out the same way, so these routes fit.
+            scene.reset(new ChartScene(archive, input->sheetID, input->personID, input->department,
+                                       input->collapsed, input->expandedGroups, input->settings,
+                                       [&](const ChartLayout &) { return routes; }));
+        } catch (...) {
+            return; // out of memory: the window keeps the scene without lines
+        }
         {
             std::lock_guard lock(background->mutex);
-            background->finished = Routed{std::move(input), std::move(*routes)};
-            background->finishedJob = job;
+            background->finished = Finished{job, inputNumber, Routed{std::move(routing), std::move(*routes)}, scene};
         }
         background->routed();
     });
-    return std::nullopt;
-}
-
-bool ChartSceneCache::pendingRoutesFinished()
-{
-    if (!m_background)
-        return false;
-    std::lock_guard lock(m_background->mutex);
-    return m_background->finished && m_background->finishedJob == m_job;
 }

@@ -150,18 +150,20 @@ private:
         RoutingInput input;
         std::vector<DottedRoute> routes;
     };
+    // What a worker hands in: its routes, and the scene with them for the inputs it was
+    // started with.
+    struct Finished {
+        uint64_t job;
+        uint64_t inputNumber;
+        Routed routed;
+        std::shared_ptr<const ChartScene> scene;
+    };
     // Shared with the worker thread.
     struct Background {
         std::function<void()> routed;
         std::mutex mutex;
-        std::optional<Routed> finished;
-        uint64_t finishedJob = 0;
+        std::optional<Finished> finished;
     };
-
-    static RoutingInput routingInputOf(const ChartLayout &layout);
-    std::optional<std::vector<DottedRoute>> routesFor(const ChartLayout &layout);
-    bool pendingRoutesFinished();
-
     struct Input {
         Organization organization;
         std::optional<std::vector<OrganizationSheet>> sheets;
@@ -175,12 +177,18 @@ private:
         bool operator==(const Input &) const = default;
     };
 
-    std::optional<Input> m_input;
+    static RoutingInput routingInputOf(const ChartLayout &layout);
+    std::optional<std::vector<DottedRoute>> knownRoutes(const RoutingInput &input);
+    std::optional<Finished> takeFinished();
+    void startWorker(RoutingInput routing);
+
+    std::shared_ptr<const Input> m_input; // shared with the worker
+    uint64_t m_inputNumber = 0; // counts the inputs m_input has held
     std::shared_ptr<const ChartScene> m_scene;
     int m_buildCount = 0;
     std::optional<Routed> m_lastRouted;
     std::shared_ptr<Background> m_background;
-    std::optional<RoutingInput> m_routing; // what the last worker was given
-    uint64_t m_job = 0;                    // the last worker's number
+    std::optional<RoutingInput> m_workerRouting; // what the last worker was given
+    uint64_t m_job = 0;                          // the last worker's number
     std::jthread m_worker;
 };

@@ -196,6 +196,27 @@ TEST(ChartSceneCache, BackgroundRoutingShowsCardsFirstThenTheLines)
     EXPECT_EQ(third->routes(), expected);
 }
 
+TEST(ChartSceneCache, EditThatMovesNoCardWhileRoutingKeepsTheWorker)
+{
+    const OrganizationArchive archive = district();
+    ChartSceneCache reference;
+    const std::vector<DottedRoute> expected = snapshot(reference, archive)->routes();
+
+    RoutedSignal routed;
+    ChartSceneCache cache;
+    cache.routeInBackground(routed.callback());
+    EXPECT_TRUE(snapshot(cache, archive)->routesPending());
+    OrganizationArchive renamed = archive;
+    renamed.organization.positions[3].employee->name = "Dee Elder";
+    // Whether or not the worker is done by now, one call of `routed` is all the window gets.
+    snapshot(cache, renamed);
+    ASSERT_TRUE(routed.waitFor(1));
+    const auto scene = snapshot(cache, renamed);
+    EXPECT_FALSE(scene->routesPending());
+    EXPECT_EQ(scene->routes(), expected);
+    EXPECT_EQ(scene->position("T1")->employee->name, "Dee Elder");
+}
+
 TEST(ChartSceneCache, ChangeWhileRoutingGetsTheLinesOfTheNewChart)
 {
     const OrganizationArchive archive = district();
