@@ -16,6 +16,8 @@
 #include <QImage>
 #include <QMenu>
 #include <QMouseEvent>
+#include <QEventLoop>
+#include <QTimer>
 #include <QWheelEvent>
 
 using namespace AppTest;
@@ -94,6 +96,41 @@ TEST_F(ChartCanvasTest, SampleDistrictIsFittedAndDrawnWhereTheLayoutPutIt)
         const QPoint outside = viewPoint(Point{card.frame.minX() - 12, card.frame.midY()}).toPoint();
         EXPECT_EQ(image.pixelColor(outside), background) << card.id;
     }
+}
+
+TEST_F(ChartCanvasTest, DottedLinesFollowTheCards)
+{
+    OrganizationArchive archive = document.archive();
+    Organization &organization = archive.organization;
+    ASSERT_GE(organization.positions.size(), 6u);
+    const std::string manager = organization.positions[1].id;
+    Position &report = organization.positions.back();
+    ASSERT_NE(report.managerID, manager);
+    report.dottedManagerIDs = {manager};
+    const std::string reportID = report.id;
+    int routed = 0;
+    QEventLoop loop;
+    QObject::connect(&view, &ChartView::dottedLinesRouted, &loop, [&] {
+        ++routed;
+        loop.quit();
+    });
+    document.setArchive(archive);
+    settle();
+    ASSERT_NE(canvas.scene(), nullptr);
+    if (canvas.scene()->routesPending()) {
+        EXPECT_TRUE(canvas.scene()->routes().empty());
+        if (routed == 0) {
+            QTimer::singleShot(60000, &loop, &QEventLoop::quit);
+            loop.exec();
+        }
+        ASSERT_GT(routed, 0);
+        settle();
+    }
+    EXPECT_FALSE(canvas.scene()->routesPending());
+    const std::vector<DottedRoute> &routes = canvas.scene()->routes();
+    EXPECT_TRUE(std::any_of(routes.begin(), routes.end(), [&](const DottedRoute &route) {
+        return route.managerID == manager && route.reportID == reportID;
+    }));
 }
 
 TEST_F(ChartCanvasTest, ClickSelectsAndTheSelectionIsDrawn)
