@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <array>
 #include <cmath>
+#include <cstdlib>
 #include <limits>
 #include <string_view>
 #include <tuple>
@@ -41,18 +42,29 @@ struct Port {
     int64_t cell;   // where the grid search starts or ends
 };
 
-// Best costs and parents of one route's search, for the states that arrived horizontally
-// (index 0) or vertically (index 1); reset as a whole between routes. States without a
-// direction are only the seeds, kept apart.
+// One cell's best costs and parents in one route's search, for the states that arrived
+// horizontally (index 0) or vertically (index 1). States without a direction are only the
+// seeds, kept apart.
+struct SearchNode {
+    std::array<double, 2> best;
+    std::array<uint8_t, 2> parent; // step kind * 3 + the parent's direction
+    uint32_t generation;           // the search that set best, in flat storage
+};
+
+// Search nodes in 16 x 16 tiles, for grids too large for flat storage.
 struct SearchTile {
     int64_t index = 0;
-    std::array<std::array<double, 2>, cellsPerTile> best;
-    std::array<std::array<uint8_t, 2>, cellsPerTile> parent; // neighbour * 3 + the parent's direction
+    std::array<SearchNode, cellsPerTile> nodes;
     void reset(int64_t tile)
     {
         index = tile;
-        best.fill({infinity, infinity});
+        for (SearchNode &node : nodes)
+            node.best = {infinity, infinity};
     }
+};
+
+struct FreeMemory {
+    void operator()(void *memory) const { std::free(memory); }
 };
 
 struct Seed {
@@ -74,6 +86,16 @@ struct CellTile {
         flags.fill(0);
     }
 };
+
+// What the search needs to know about a cell, in one word. Steps are numbered in the order
+// they are tried: 0 right, 1 left, 2 down, 3 up.
+namespace Info {
+constexpr uint16_t open = 1;          // << step: the grid edge that way is open
+constexpr uint16_t axes = 1 << 4;     // * horizontal or vertical: an axis used here
+constexpr uint16_t goal = 1 << 6;     // a goal cell of the current route
+constexpr uint16_t used = 1 << 8;     // << step: earlier routes ran along that grid edge
+constexpr uint16_t portFee = 1 << 12; // << step: that neighbour is a goal and a used port
+} // namespace Info
 
 // One routing call: the grid, the cards' ports, and the memory that routes share.
 class Router {
@@ -97,14 +119,23 @@ private:
     const CellTile *cellTile(int64_t row, int64_t column) const;
     uint8_t flagsAt(int64_t row, int64_t column) const;
     uint32_t areaAt(int64_t row, int64_t column) const;
+    uint32_t usesFrom(int64_t cell, int step) const;
     bool isGoal(int64_t cell) const;
-    double estimate(int64_t row, int64_t column) const;
+    double estimate(double x, double y) const;
     double seedCost(int64_t cell) const;
     void flood(int64_t cell);
     bool mayConnect(const std::vector<Port> &starts);
+    void setGoals(const std::vector<Port> &goals);
+    template <bool flat>
+    uint16_t infoAt(int64_t cell, int64_t row, int64_t column) const;
+    template <bool flat>
+    SearchNode *foundNode(int64_t cell, int64_t row, int64_t column);
+    template <bool flat>
+    SearchNode &node(int64_t cell, int64_t row, int64_t column);
+    template <bool flat>
     std::optional<int64_t> search(const std::vector<Port> &starts);
     void closeExploredArea();
-    std::vector<int64_t> pathTo(int64_t goalState) const;
+    std::vector<int64_t> pathTo(int64_t goalState);
     void remember(const std::vector<int64_t> &cells);
 
     Limits m_limits;
@@ -112,18 +143,28 @@ private:
     std::unordered_map<std::string_view, size_t> m_nodeIndex;
     bool m_dense;
     RoutingGrid m_grid;
+    std::vector<double> m_dx; // xs[c + 1] - xs[c]
+    std::vector<double> m_dy; // ys[r + 1] - ys[r]
     std::vector<std::optional<std::vector<Port>>> m_ports;
     TileStore<CellTile> m_cells;
-    TileStore<SearchTile> m_search;
     CellDivider m_divider;
     RouteQueue m_queue;
     std::vector<Seed> m_seeds;
     uint32_t m_nextArea = openArea + 1;
     std::stop_token m_stop;
     bool m_stopped = false;
+    // Flat storage over the whole grid when it fits: calloc leaves untouched pages unmapped,
+    // so memory still follows the area the searches explore.
+    std::unique_ptr<SearchNode[], FreeMemory> m_nodes;
+    std::vector<uint16_t> m_info;
+    std::vector<int64_t> m_touched; // cells with a node of the current search
+    std::vector<int64_t> m_marked;  // cells with goal bits of the current route
+    uint32_t m_generation = 0;
+    // Tiled storage otherwise.
+    TileStore<SearchTile> m_search;
     // The current route's goal.
     std::vector<int64_t> m_goalCells;
-    std::vector<Point> m_goalPoints;
+    std::vector<Point> m_goalPoints; // without repeats
 };
 
 std::vector<Rect> obstaclesOf(const std::vector<ChartNode> &nodes)
@@ -135,21 +176,54 @@ std::vector<Rect> obstaclesOf(const std::vector<ChartNode> &nodes)
     return result;
 }
 
+std::vector<double> gapsBetween(const std::vector<double> &values)
+{
+    std::vector<double> gaps;
+    for (size_t i = 0; i + 1 < values.size(); ++i)
+        gaps.push_back(values[i + 1] - values[i]);
+    return gaps;
+}
+
 Router::Router(const std::vector<ChartNode> &nodes, const Limits &limits, std::stop_token stop)
     : m_limits(limits),
       m_dense(nodes.size() < denseBelow),
       m_grid(obstaclesOf(nodes), m_dense, limits),
+      m_dx(gapsBetween(m_grid.xs())),
+      m_dy(gapsBetween(m_grid.ys())),
       m_ports(nodes.size()),
       m_cells(m_grid.width(), m_grid.height(), limits),
-      m_search(m_grid.width(), m_grid.height(), limits),
       m_divider(m_grid.width(), m_grid.width() * m_grid.height()),
-      m_stop(std::move(stop))
+      m_stop(std::move(stop)),
+      m_search(m_grid.width(), m_grid.height(), limits)
 {
     m_frames.reserve(nodes.size());
     m_nodeIndex.reserve(nodes.size());
     for (size_t i = 0; i < nodes.size(); ++i) {
         m_frames.push_back(nodes[i].frame);
         m_nodeIndex[nodes[i].id] = i;
+    }
+    const int64_t width = m_grid.width();
+    const int64_t height = m_grid.height();
+    const int64_t cells = width * height;
+    if (cells > m_limits.flatCells)
+        return;
+    m_nodes.reset(static_cast<SearchNode *>(std::calloc(static_cast<size_t>(cells), sizeof(SearchNode))));
+    if (!m_nodes)
+        return; // the tiles will do
+    m_info.resize(static_cast<size_t>(cells));
+    for (int64_t row = 0, cell = 0; row < height; ++row) {
+        for (int64_t column = 0; column < width; ++column, ++cell) {
+            uint16_t info = 0;
+            if (column + 1 < width && !m_grid.blocksRight(row, column))
+                info |= Info::open << 0;
+            if (column >= 1 && !m_grid.blocksRight(row, column - 1))
+                info |= Info::open << 1;
+            if (row + 1 < height && !m_grid.blocksDown(row, column))
+                info |= Info::open << 2;
+            if (row >= 1 && !m_grid.blocksDown(row - 1, column))
+                info |= Info::open << 3;
+            m_info[static_cast<size_t>(cell)] = info;
+        }
     }
 }
 
@@ -194,30 +268,32 @@ uint32_t Router::areaAt(int64_t row, int64_t column) const
     return tile ? tile->area[TileStore<CellTile>::offsetOf(row, column)] : unknownArea;
 }
 
+// Earlier routes along the grid edge from a cell in the direction of a step.
+uint32_t Router::usesFrom(int64_t cell, int step) const
+{
+    const int64_t lower = step == 0 || step == 2 ? cell : cell - (step == 1 ? 1 : m_grid.width());
+    const auto [row, column] = m_divider.split(lower);
+    const CellTile *tile = cellTile(row, column);
+    if (!tile)
+        return 0;
+    const int offset = TileStore<CellTile>::offsetOf(row, column);
+    return step < 2 ? tile->rightUses[offset] : tile->downUses[offset];
+}
+
 // The open grid edges from a cell, in the order the search must try them: right, left,
 // down, up.
 int Router::stepsFrom(int64_t row, int64_t column, int64_t cell, std::array<Step, 4> &steps) const
 {
     const int64_t width = m_grid.width();
-    const CellTile *here = cellTile(row, column);
-    const int offset = TileStore<CellTile>::offsetOf(row, column);
-    const auto usesOf = [&](const CellTile *tile, int64_t r, int64_t c, bool right) -> uint32_t {
-        if (!tile)
-            return 0;
-        const int o = TileStore<CellTile>::offsetOf(r, c);
-        return right ? tile->rightUses[o] : tile->downUses[o];
-    };
     int count = 0;
     if (column + 1 < width && !m_grid.blocksRight(row, column))
-        steps[count++] = {row, column + 1, cell + 1, 0, horizontal, here ? here->rightUses[offset] : 0};
+        steps[count++] = {row, column + 1, cell + 1, 0, horizontal, usesFrom(cell, 0)};
     if (column >= 1 && !m_grid.blocksRight(row, column - 1))
-        steps[count++] = {row, column - 1, cell - 1, 1, horizontal,
-                          usesOf(cellTile(row, column - 1), row, column - 1, true)};
+        steps[count++] = {row, column - 1, cell - 1, 1, horizontal, usesFrom(cell, 1)};
     if (row + 1 < m_grid.height() && !m_grid.blocksDown(row, column))
-        steps[count++] = {row + 1, column, cell + width, 2, vertical, here ? here->downUses[offset] : 0};
+        steps[count++] = {row + 1, column, cell + width, 2, vertical, usesFrom(cell, 2)};
     if (row >= 1 && !m_grid.blocksDown(row - 1, column))
-        steps[count++] = {row - 1, column, cell - width, 3, vertical,
-                          usesOf(cellTile(row - 1, column), row - 1, column, false)};
+        steps[count++] = {row - 1, column, cell - width, 3, vertical, usesFrom(cell, 3)};
     return count;
 }
 
@@ -226,10 +302,8 @@ bool Router::isGoal(int64_t cell) const
     return std::find(m_goalCells.begin(), m_goalCells.end(), cell) != m_goalCells.end();
 }
 
-double Router::estimate(int64_t row, int64_t column) const
+double Router::estimate(double x, double y) const
 {
-    const double x = m_grid.x(column);
-    const double y = m_grid.y(row);
     double best = infinity;
     for (const Point &goal : m_goalPoints)
         best = std::min(best, std::abs(x - goal.x) + std::abs(y - goal.y));
@@ -300,9 +374,106 @@ bool Router::mayConnect(const std::vector<Port> &starts)
     return false;
 }
 
+void Router::setGoals(const std::vector<Port> &goals)
+{
+    const int64_t width = m_grid.width();
+    const int64_t height = m_grid.height();
+    for (int64_t cell : m_marked)
+        m_info[static_cast<size_t>(cell)] &= static_cast<uint16_t>(~(Info::goal | Info::portFee * 15));
+    m_marked.clear();
+    m_goalCells.clear();
+    m_goalPoints.clear();
+    for (const Port &goal : goals) {
+        if (isGoal(goal.cell))
+            continue;
+        m_goalCells.push_back(goal.cell);
+        const auto [row, column] = m_divider.split(goal.cell);
+        const Point at{m_grid.x(column), m_grid.y(row)};
+        if (std::find(m_goalPoints.begin(), m_goalPoints.end(), at) == m_goalPoints.end())
+            m_goalPoints.push_back(at);
+        if (m_info.empty())
+            continue;
+        const auto mark = [&](int64_t cell, uint16_t bits) {
+            m_info[static_cast<size_t>(cell)] |= bits;
+            m_marked.push_back(cell);
+        };
+        mark(goal.cell, Info::goal);
+        if (!(flagsAt(row, column) & usedPort))
+            continue;
+        // Each neighbour learns that the step from it into the goal pays the port fee.
+        if (column >= 1)
+            mark(goal.cell - 1, Info::portFee << 0);
+        if (column + 1 < width)
+            mark(goal.cell + 1, Info::portFee << 1);
+        if (row >= 1)
+            mark(goal.cell - width, Info::portFee << 2);
+        if (row + 1 < height)
+            mark(goal.cell + width, Info::portFee << 3);
+    }
+}
+
+// The search's view of a cell: from the flat word, or gathered from the grid and the tiles.
+template <bool flat>
+uint16_t Router::infoAt(int64_t cell, int64_t row, int64_t column) const
+{
+    if constexpr (flat)
+        return m_info[static_cast<size_t>(cell)];
+    std::array<Step, 4> steps;
+    const int count = stepsFrom(row, column, cell, steps);
+    uint16_t info = static_cast<uint16_t>((flagsAt(row, column) & (horizontal | vertical)) * Info::axes);
+    if (isGoal(cell))
+        info |= Info::goal;
+    for (int i = 0; i < count; ++i) {
+        const Step &step = steps[static_cast<size_t>(i)];
+        info |= static_cast<uint16_t>(Info::open << step.kind);
+        if (step.uses)
+            info |= static_cast<uint16_t>(Info::used << step.kind);
+        if (isGoal(step.cell) && (flagsAt(step.row, step.column) & usedPort))
+            info |= static_cast<uint16_t>(Info::portFee << step.kind);
+    }
+    return info;
+}
+
+// The node of a cell reached by the current search, else null.
+template <bool flat>
+SearchNode *Router::foundNode(int64_t cell, int64_t row, int64_t column)
+{
+    if constexpr (flat) {
+        SearchNode &node = m_nodes[static_cast<size_t>(cell)];
+        return node.generation == m_generation ? &node : nullptr;
+    }
+    SearchTile *tile = const_cast<SearchTile *>(m_search.find(m_search.tileOf(row, column)));
+    return tile ? &tile->nodes[static_cast<size_t>(TileStore<SearchTile>::offsetOf(row, column))] : nullptr;
+}
+
+// The node of a cell, made unreached when the current search has not reached it yet.
+template <bool flat>
+SearchNode &Router::node(int64_t cell, int64_t row, int64_t column)
+{
+    if constexpr (flat) {
+        SearchNode &node = m_nodes[static_cast<size_t>(cell)];
+        if (node.generation != m_generation) {
+            node.generation = m_generation;
+            node.best = {infinity, infinity};
+            m_touched.push_back(cell);
+        }
+        return node;
+    }
+    return m_search.get(m_search.tileOf(row, column)).nodes[static_cast<size_t>(TileStore<SearchTile>::offsetOf(row, column))];
+}
+
+template <bool flat>
 std::optional<int64_t> Router::search(const std::vector<Port> &starts)
 {
-    m_search.startOver();
+    if constexpr (flat) {
+        m_touched.clear();
+        if (++m_generation == 0) {
+            std::fill_n(m_nodes.get(), m_info.size(), SearchNode{});
+            m_generation = 1;
+        }
+    } else {
+        m_search.startOver();
+    }
     m_queue.clear();
     m_seeds.clear();
     for (const Port &start : starts) {
@@ -311,10 +482,12 @@ std::optional<int64_t> Router::search(const std::vector<Port> &starts)
         // A later port on the same cell sets the same cost again.
         if (seedCost(start.cell) == infinity)
             m_seeds.push_back({start.cell, cost});
-        m_queue.push({cost + estimate(row, column), start.cell * 3, cost});
+        m_queue.push({cost + estimate(m_grid.x(column), m_grid.y(row)), start.cell * 3, cost});
     }
 
-    std::array<Step, 4> steps;
+    const int64_t width = m_grid.width();
+    const double *xs = m_grid.xs().data();
+    const double *ys = m_grid.ys().data();
     for (uint32_t pops = 0; !m_queue.isEmpty(); ++pops) {
         // A long search looks now and then whether its result is still wanted.
         if (pops % 4096 == 4095 && m_stop.stop_requested()) {
@@ -323,39 +496,50 @@ std::optional<int64_t> Router::search(const std::vector<Port> &starts)
         }
         const RouteQueue::Entry entry = m_queue.pop();
         const int64_t cell = entry.state / 3;
-        const uint8_t direction = static_cast<uint8_t>(entry.state % 3);
+        const uint8_t direction = static_cast<uint8_t>(entry.state - cell * 3);
         const auto [row, column] = m_divider.split(cell);
-        const double best = direction == noDirection
-                                ? seedCost(cell)
-                                : m_search.find(m_search.tileOf(row, column))
-                                      ->best[TileStore<SearchTile>::offsetOf(row, column)][direction - 1];
+        double best = infinity;
+        if (direction == noDirection) {
+            best = seedCost(cell);
+        } else if (const SearchNode *found = foundNode<flat>(cell, row, column)) {
+            best = found->best[direction - 1u];
+        }
         if (best != entry.cost)
             continue; // outdated: the state was reached more cheaply since
-        if (isGoal(cell))
+        const uint16_t info = infoAt<flat>(cell, row, column);
+        if (info & Info::goal)
             return entry.state;
-        const uint8_t axesHere = flagsAt(row, column) & (horizontal | vertical);
-        const int count = stepsFrom(row, column, cell, steps);
-        for (int i = 0; i < count; ++i) {
-            const Step &step = steps[i];
-            const double length = std::abs(m_grid.x(step.column) - m_grid.x(column)) +
-                                  std::abs(m_grid.y(step.row) - m_grid.y(row));
-            const uint8_t otherAxis = step.axis == horizontal ? vertical : horizontal;
-            const double crossing = (axesHere & otherAxis) ? crossingPenalty : 0;
-            const double port = isGoal(step.cell) && (flagsAt(step.row, step.column) & usedPort) ? portPenalty : 0;
-            const double turn = direction != noDirection && direction != step.axis ? turnPenalty : 0;
-            // Summed in this order on every platform, so equal costs stay equal.
-            const double cost = entry.cost + length + turn +
-                                (overlapPerLength * length + overlapPenalty) * static_cast<double>(step.uses) +
-                                crossing + port;
-            SearchTile &tile = m_search.get(m_search.tileOf(step.row, step.column));
-            const int offset = TileStore<SearchTile>::offsetOf(step.row, step.column);
-            double &nextBest = tile.best[offset][step.axis - 1];
+        const double x = xs[column];
+        const double y = ys[row];
+        // Cost terms that are zero are left out: adding zero to a cost changes no bit.
+        const auto tryStep = [&](int kind, int64_t next, int64_t nextRow, int64_t nextColumn, double length,
+                                 double nextX, double nextY) {
+            const uint8_t axis = kind < 2 ? horizontal : vertical;
+            double cost = entry.cost + length;
+            if (direction != noDirection && direction != axis)
+                cost += turnPenalty;
+            if (info & (Info::used << kind))
+                cost += (overlapPerLength * length + overlapPenalty) * static_cast<double>(usesFrom(cell, kind));
+            if (info & (Info::axes * (axis == horizontal ? vertical : horizontal)))
+                cost += crossingPenalty;
+            if (info & (Info::portFee << kind))
+                cost += portPenalty;
+            SearchNode &reached = node<flat>(next, nextRow, nextColumn);
+            double &nextBest = reached.best[axis - 1u];
             if (cost < nextBest) {
                 nextBest = cost;
-                tile.parent[offset][step.axis - 1] = static_cast<uint8_t>(step.kind * 3 + direction);
-                m_queue.push({cost + estimate(step.row, step.column), step.cell * 3 + step.axis, cost});
+                reached.parent[axis - 1u] = static_cast<uint8_t>(kind * 3 + direction);
+                m_queue.push({cost + estimate(nextX, nextY), next * 3 + axis, cost});
             }
-        }
+        };
+        if (info & (Info::open << 0))
+            tryStep(0, cell + 1, row, column + 1, m_dx[static_cast<size_t>(column)], xs[column + 1], y);
+        if (info & (Info::open << 1))
+            tryStep(1, cell - 1, row, column - 1, m_dx[static_cast<size_t>(column - 1)], xs[column - 1], y);
+        if (info & (Info::open << 2))
+            tryStep(2, cell + width, row + 1, column, m_dy[static_cast<size_t>(row)], x, ys[row + 1]);
+        if (info & (Info::open << 3))
+            tryStep(3, cell - width, row - 1, column, m_dy[static_cast<size_t>(row - 1)], x, ys[row - 1]);
     }
     return std::nullopt;
 }
@@ -365,22 +549,32 @@ std::optional<int64_t> Router::search(const std::vector<Port> &starts)
 void Router::closeExploredArea()
 {
     const uint32_t area = m_nextArea++;
-    m_search.forEachTile([&](const SearchTile &tile) {
-        for (int offset = 0; offset < cellsPerTile; ++offset) {
-            const std::array<double, 2> &best = tile.best[static_cast<size_t>(offset)];
-            if (best[0] == infinity && best[1] == infinity)
-                continue;
-            const auto [row, column] = m_search.cellOf(tile.index, offset);
-            m_cells.get(m_cells.tileOf(row, column)).area[TileStore<CellTile>::offsetOf(row, column)] = area;
+    const auto tag = [&](int64_t row, int64_t column) {
+        m_cells.get(m_cells.tileOf(row, column)).area[TileStore<CellTile>::offsetOf(row, column)] = area;
+    };
+    if (m_nodes) {
+        for (int64_t cell : m_touched) {
+            const auto [row, column] = m_divider.split(cell);
+            tag(row, column);
         }
-    });
+    } else {
+        m_search.forEachTile([&](const SearchTile &tile) {
+            for (int offset = 0; offset < cellsPerTile; ++offset) {
+                const std::array<double, 2> &best = tile.nodes[static_cast<size_t>(offset)].best;
+                if (best[0] == infinity && best[1] == infinity)
+                    continue;
+                const auto [row, column] = m_search.cellOf(tile.index, offset);
+                tag(row, column);
+            }
+        });
+    }
     for (const Seed &seed : m_seeds) {
         const auto [row, column] = m_divider.split(seed.cell);
-        m_cells.get(m_cells.tileOf(row, column)).area[TileStore<CellTile>::offsetOf(row, column)] = area;
+        tag(row, column);
     }
 }
 
-std::vector<int64_t> Router::pathTo(int64_t goalState) const
+std::vector<int64_t> Router::pathTo(int64_t goalState)
 {
     const int64_t width = m_grid.width();
     const int64_t parentOffset[4] = {-1, 1, -width, width};
@@ -391,8 +585,8 @@ std::vector<int64_t> Router::pathTo(int64_t goalState) const
         if (state % 3 == noDirection)
             break; // a seed
         const auto [row, column] = m_divider.split(cell);
-        const uint8_t parent = m_search.find(m_search.tileOf(row, column))
-                                   ->parent[TileStore<SearchTile>::offsetOf(row, column)][state % 3 - 1];
+        const SearchNode *found = m_nodes ? foundNode<true>(cell, row, column) : foundNode<false>(cell, row, column);
+        const uint8_t parent = found->parent[static_cast<size_t>(state % 3 - 1)];
         state = (cell + parentOffset[parent / 3]) * 3 + parent % 3;
     }
     std::reverse(cells.begin(), cells.end());
@@ -407,6 +601,10 @@ void Router::remember(const std::vector<int64_t> &cells)
         const int64_t column = cell % width;
         return {m_cells.get(m_cells.tileOf(row, column)), TileStore<CellTile>::offsetOf(row, column)};
     };
+    const auto addInfo = [&](int64_t cell, uint16_t bits) {
+        if (!m_info.empty())
+            m_info[static_cast<size_t>(cell)] |= bits;
+    };
     for (int64_t end : {cells.front(), cells.back()}) {
         auto [tile, offset] = at(end);
         tile.flags[offset] |= usedPort;
@@ -415,14 +613,21 @@ void Router::remember(const std::vector<int64_t> &cells)
         const int64_t a = cells[i];
         const int64_t b = cells[i + 1];
         const uint8_t axis = a / width == b / width ? horizontal : vertical;
-        auto [lower, lowerOffset] = at(std::min(a, b));
-        if (axis == horizontal)
-            ++lower.rightUses[lowerOffset];
-        else
-            ++lower.downUses[lowerOffset];
+        const int64_t lower = std::min(a, b);
+        auto [tile, lowerOffset] = at(lower);
+        if (axis == horizontal) {
+            ++tile.rightUses[lowerOffset];
+            addInfo(lower, Info::used << 0);
+            addInfo(lower + 1, Info::used << 1);
+        } else {
+            ++tile.downUses[lowerOffset];
+            addInfo(lower, Info::used << 2);
+            addInfo(lower + width, Info::used << 3);
+        }
         for (int64_t end : {a, b}) {
-            auto [tile, offset] = at(end);
-            tile.flags[offset] |= axis;
+            auto [endTile, offset] = at(end);
+            endTile.flags[offset] |= axis;
+            addInfo(end, static_cast<uint16_t>(Info::axes * axis));
         }
     }
 }
@@ -459,17 +664,10 @@ std::optional<DottedRoute> Router::route(const ChartEdge &edge)
         return std::nullopt;
 
     const int64_t width = m_grid.width();
-    m_goalCells.clear();
-    m_goalPoints.clear();
-    for (const Port &goal : goals) {
-        if (isGoal(goal.cell))
-            continue;
-        m_goalCells.push_back(goal.cell);
-        m_goalPoints.push_back({m_grid.x(goal.cell % width), m_grid.y(goal.cell / width)});
-    }
+    setGoals(goals);
     if (!mayConnect(starts))
         return std::nullopt;
-    const std::optional<int64_t> goalState = search(starts);
+    const std::optional<int64_t> goalState = m_nodes ? search<true>(starts) : search<false>(starts);
     if (m_stopped)
         return std::nullopt;
     if (!goalState) {

@@ -23,6 +23,9 @@ namespace DottedRouting {
 struct Limits {
     // Up to this many cells, blocked grid edges are bitsets; above, sorted runs per row.
     int64_t bitsetCells = int64_t(1) << 27;
+    // Up to this many cells, a search keeps its per-cell state in arrays over the whole grid
+    // (about 26 bytes a cell, paged in as the searches touch them); above, in 16 x 16 tiles.
+    int64_t flatCells = int64_t(1) << 24;
     // Up to this many 16 x 16 tiles, tiles are found in a flat table; above, by hashing.
     int64_t flatTiles = int64_t(1) << 24;
     // Cells a flood from a manager's ports visits before it takes the area as open.
@@ -53,6 +56,8 @@ public:
     int64_t height() const { return static_cast<int64_t>(m_ys.size()); }
     double x(int64_t column) const { return m_xs[static_cast<size_t>(column)]; }
     double y(int64_t row) const { return m_ys[static_cast<size_t>(row)]; }
+    const std::vector<double> &xs() const { return m_xs; }
+    const std::vector<double> &ys() const { return m_ys; }
     // The column or row whose coordinate is exactly this value.
     std::optional<int64_t> column(double x) const;
     std::optional<int64_t> row(double y) const;

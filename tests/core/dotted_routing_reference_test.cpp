@@ -66,8 +66,9 @@ Chart randomLayout(std::mt19937 &random, int count, bool pageBalanced)
 void expectSameRoutes(const Chart &chart, const std::string &context)
 {
     const std::vector<DottedRoute> expected = ReferenceRouting::routes(chart.nodes, chart.edges);
-    const DottedRouting::Limits fallbacks{.bitsetCells = 0, .flatTiles = 0, .floodBudget = 3};
-    for (const DottedRouting::Limits &limits : {DottedRouting::Limits{}, fallbacks}) {
+    const DottedRouting::Limits fallbacks{.bitsetCells = 0, .flatCells = 0, .flatTiles = 0, .floodBudget = 3};
+    const DottedRouting::Limits flatOnRuns{.bitsetCells = 0, .floodBudget = 3};
+    for (const DottedRouting::Limits &limits : {DottedRouting::Limits{}, fallbacks, flatOnRuns}) {
         const std::vector<DottedRoute> actual = DottedRouting::routes(chart.nodes, chart.edges, limits);
         ASSERT_EQ(actual.size(), expected.size()) << context;
         for (size_t i = 0; i < actual.size(); ++i)

@@ -149,7 +149,7 @@ TEST(DottedRouting, WalledInManagerGetsNoRoute)
     nodes.push_back(card("R", 1000, 1000));
     nodes.push_back(card("S", 1400, 1000));
     const std::vector<ChartEdge> edges{dotted("M", "R"), dotted("M", "S"), dotted("R", "S")};
-    const DottedRouting::Limits tight{.bitsetCells = 0, .flatTiles = 0, .floodBudget = 2};
+    const DottedRouting::Limits tight{.bitsetCells = 0, .flatCells = 0, .flatTiles = 0, .floodBudget = 2};
     for (const DottedRouting::Limits &limits : {DottedRouting::Limits{}, tight}) {
         const auto routes = DottedRouting::routes(nodes, edges, limits);
         ASSERT_EQ(routes.size(), 1u);
