@@ -474,7 +474,8 @@ std::optional<int64_t> Router::search(const std::vector<Port> &starts)
     } else {
         m_search.startOver();
     }
-    m_queue.clear();
+    // States fit the queue's bitmap when the nodes fit flat storage.
+    m_queue.reset(flat ? m_grid.width() * m_grid.height() * 3 : std::numeric_limits<int64_t>::max());
     m_seeds.clear();
     for (const Port &start : starts) {
         const auto [row, column] = m_divider.split(start.cell);
@@ -482,7 +483,7 @@ std::optional<int64_t> Router::search(const std::vector<Port> &starts)
         // A later port on the same cell sets the same cost again.
         if (seedCost(start.cell) == infinity)
             m_seeds.push_back({start.cell, cost});
-        m_queue.push({cost + estimate(m_grid.x(column), m_grid.y(row)), start.cell * 3, cost});
+        m_queue.push({cost + estimate(m_grid.x(column), m_grid.y(row)), start.cell * 3});
     }
 
     const int64_t width = m_grid.width();
@@ -504,18 +505,21 @@ std::optional<int64_t> Router::search(const std::vector<Port> &starts)
         } else if (const SearchNode *found = foundNode<flat>(cell, row, column)) {
             best = found->best[direction - 1u];
         }
-        if (best != entry.cost)
+        // The entry is current when it was pushed for the best cost, which gives the same
+        // priority bit for bit. A stale entry of equal priority and state stands in for the
+        // current one, which sits at the same place in the order.
+        const double x = xs[column];
+        const double y = ys[row];
+        if (best == infinity || best + estimate(x, y) != entry.priority)
             continue; // outdated: the state was reached more cheaply since
         const uint16_t info = infoAt<flat>(cell, row, column);
         if (info & Info::goal)
             return entry.state;
-        const double x = xs[column];
-        const double y = ys[row];
         // Cost terms that are zero are left out: adding zero to a cost changes no bit.
         const auto tryStep = [&](int kind, int64_t next, int64_t nextRow, int64_t nextColumn, double length,
                                  double nextX, double nextY) {
             const uint8_t axis = kind < 2 ? horizontal : vertical;
-            double cost = entry.cost + length;
+            double cost = best + length;
             if (direction != noDirection && direction != axis)
                 cost += turnPenalty;
             if (info & (Info::used << kind))
@@ -529,7 +533,7 @@ std::optional<int64_t> Router::search(const std::vector<Port> &starts)
             if (cost < nextBest) {
                 nextBest = cost;
                 reached.parent[axis - 1u] = static_cast<uint8_t>(kind * 3 + direction);
-                m_queue.push({cost + estimate(nextX, nextY), next * 3 + axis, cost});
+                m_queue.push({cost + estimate(nextX, nextY), next * 3 + axis});
             }
         };
         if (info & (Info::open << 0))

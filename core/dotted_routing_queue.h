@@ -12,42 +12,61 @@
 namespace DottedRouting {
 
 // Hands out entries in ascending (priority, state) order, the order a binary min-heap with
-// that comparison pops them. The order is total: two entries with equal priority and state
-// have equal cost, since the priority is the cost plus an estimate fixed per state. So any
-// correct priority queue pops the same sequence, and this one can be a radix heap: the
-// search's estimate is consistent, so no entry is pushed below the last one popped, and
-// entries sit in buckets by the highest bit in which their key differs from that last key.
-// An entry that does come in below it (possible only through rounding) waits in a small
-// binary heap that is always emptied first.
+// that comparison pops them, except that equal entries may come out once. It is a radix
+// heap on the priority: the search's estimate is consistent, so no entry is pushed below
+// the last priority taken out, and entries sit in buckets by the highest bit in which their
+// priority differs from it. The states of exactly that priority (many, as moving towards
+// the goal keeps the priority) wait in a bitmap with summary levels when the states are
+// few enough, else in a heap. An entry that comes in below it (possible only through
+// rounding) waits in a heap that is always emptied first.
 class RouteQueue {
 public:
     struct Entry {
         double priority;
         int64_t state; // not negative
-        double cost;
+        bool operator==(const Entry &) const = default;
     };
 
-    bool isEmpty() const { return m_size == 0; }
-    void clear()
+    // Empties the queue for states below `stateBound`.
+    void reset(int64_t stateBound)
     {
         for (auto &bucket : m_buckets)
             bucket.clear();
         m_early.clear();
+        m_heap.clear();
+        while (!m_levels.empty() && m_levels.back()[0] != 0)
+            takeFromBitmap();
+        m_useBitmap = stateBound <= maxBitmapStates;
+        if (m_useBitmap && stateBound != m_bitmapBound) {
+            m_levels.clear();
+            for (uint64_t count = static_cast<uint64_t>(std::max<int64_t>(stateBound, 1));;) {
+                count = (count + 63) / 64;
+                m_levels.emplace_back(count, 0);
+                if (count == 1)
+                    break;
+            }
+            m_bitmapBound = stateBound;
+        }
+        m_current = 0;
         m_last = 0;
         m_size = 0;
     }
+    bool isEmpty() const { return m_size == 0; }
 
-    // Priorities must not be negative.
+    // Priorities must not be negative, states below the bound.
     void push(const Entry &entry)
     {
-        const Item item{std::bit_cast<uint64_t>(entry.priority), static_cast<uint64_t>(entry.state), entry.cost};
-        ++m_size;
-        if (item.key() < m_last) {
+        const Item item{std::bit_cast<uint64_t>(entry.priority), static_cast<uint64_t>(entry.state)};
+        if (item.priority == m_last) {
+            addCurrent(item.state);
+        } else if (item.priority > m_last) {
+            ++m_size;
+            m_buckets[bucketOf(item.priority)].push_back(item);
+        } else {
+            ++m_size;
             m_early.push_back(item);
             std::push_heap(m_early.begin(), m_early.end(), std::greater<>());
-            return;
         }
-        m_buckets[bucketOf(item.key())].push_back(item);
     }
 
     // The least entry; the queue must not be empty.
@@ -58,60 +77,109 @@ public:
             std::pop_heap(m_early.begin(), m_early.end(), std::greater<>());
             const Item item = m_early.back();
             m_early.pop_back();
-            return entryOf(item);
+            return {std::bit_cast<double>(item.priority), static_cast<int64_t>(item.state)};
         }
-        if (m_buckets[0].empty())
+        if (m_current == 0)
             refill();
-        const Item item = m_buckets[0].back();
-        m_buckets[0].pop_back();
-        return entryOf(item);
+        --m_current;
+        const uint64_t state = m_useBitmap ? takeFromBitmap() : takeFromHeap();
+        return {std::bit_cast<double>(m_last), static_cast<int64_t>(state)};
     }
 
 private:
-    using Key = unsigned __int128;
-    // Non-negative doubles order like their bit patterns, so the key is the priority's bits
-    // followed by the state.
+    static constexpr int64_t maxBitmapStates = int64_t(1) << 28;
+
+    // Non-negative doubles order like their bit patterns.
     struct Item {
         uint64_t priority;
         uint64_t state;
-        double cost;
-        Key key() const { return (Key(priority) << 64) | Key(state); }
-        bool operator>(const Item &other) const { return key() > other.key(); }
+        auto operator<=>(const Item &) const = default;
     };
 
-    static Entry entryOf(const Item &item)
+    size_t bucketOf(uint64_t priority) const
     {
-        return {std::bit_cast<double>(item.priority), static_cast<int64_t>(item.state), item.cost};
+        return static_cast<size_t>(64 - std::countl_zero(priority ^ m_last));
     }
-    size_t bucketOf(Key key) const
+    void addCurrent(uint64_t state)
     {
-        const Key difference = key ^ m_last;
-        if (difference == 0)
-            return 0;
-        const uint64_t high = static_cast<uint64_t>(difference >> 64);
-        if (high != 0)
-            return static_cast<size_t>(128 - std::countl_zero(high));
-        return static_cast<size_t>(64 - std::countl_zero(static_cast<uint64_t>(difference)));
+        if (!m_useBitmap) {
+            m_heap.push_back(state);
+            std::push_heap(m_heap.begin(), m_heap.end(), std::greater<>());
+            ++m_current;
+            ++m_size;
+            return;
+        }
+        uint64_t index = state;
+        for (std::vector<uint64_t> &level : m_levels) {
+            uint64_t &word = level[index / 64];
+            const uint64_t bit = uint64_t(1) << (index % 64);
+            const bool wasEmpty = word == 0;
+            if (&level == &m_levels.front()) {
+                if (word & bit)
+                    return; // already waiting
+                ++m_current;
+                ++m_size;
+            }
+            word |= bit;
+            if (!wasEmpty)
+                return;
+            index /= 64;
+        }
     }
-    // Moves the least entries into bucket 0: the first non-empty bucket's smallest key
-    // becomes the last key, and every entry of that bucket lands in a lower one.
+    uint64_t takeFromHeap()
+    {
+        std::pop_heap(m_heap.begin(), m_heap.end(), std::greater<>());
+        const uint64_t state = m_heap.back();
+        m_heap.pop_back();
+        return state;
+    }
+    // The least state in the bitmap, removed.
+    uint64_t takeFromBitmap()
+    {
+        uint64_t index = 0;
+        for (size_t level = m_levels.size(); level-- > 0;)
+            index = index * 64 + static_cast<uint64_t>(std::countr_zero(m_levels[level][index]));
+        uint64_t clear = index;
+        for (std::vector<uint64_t> &level : m_levels) {
+            uint64_t &word = level[clear / 64];
+            word &= ~(uint64_t(1) << (clear % 64));
+            if (word != 0)
+                break;
+            clear /= 64;
+        }
+        return index;
+    }
+    // Makes the least priority the last one: its states become the current ones, every
+    // other entry of its bucket lands in a lower bucket.
     void refill()
     {
         size_t i = 1;
         while (m_buckets[i].empty())
             ++i;
         std::vector<Item> &bucket = m_buckets[i];
-        m_last = std::min_element(bucket.begin(), bucket.end(),
-                                  [](const Item &a, const Item &b) { return a.key() < b.key(); })
-                     ->key();
-        for (const Item &item : bucket)
-            m_buckets[bucketOf(item.key())].push_back(item);
+        m_last = std::min_element(bucket.begin(), bucket.end())->priority;
+        m_size -= bucket.size();
+        for (const Item &item : bucket) {
+            if (item.priority == m_last) {
+                addCurrent(item.state);
+            } else {
+                ++m_size;
+                m_buckets[bucketOf(item.priority)].push_back(item);
+            }
+        }
         bucket.clear();
     }
 
-    std::array<std::vector<Item>, 129> m_buckets;
-    std::vector<Item> m_early; // min-heap
-    Key m_last = 0;
+    std::array<std::vector<Item>, 65> m_buckets; // 0 unused
+    std::vector<Item> m_early;                   // min-heap
+    // The states of priority m_last: a bitmap whose level k + 1 has a bit per word of
+    // level k, or a min-heap.
+    bool m_useBitmap = false;
+    int64_t m_bitmapBound = -1;
+    std::vector<std::vector<uint64_t>> m_levels;
+    std::vector<uint64_t> m_heap;
+    size_t m_current = 0; // states of priority m_last
+    uint64_t m_last = 0;
     size_t m_size = 0;
 };
 
