@@ -34,6 +34,7 @@ public:
             bucket.clear();
         m_early.clear();
         m_heap.clear();
+        m_cursor = 0;
         while (!m_levels.empty() && m_levels.back()[0] != 0)
             takeFromBitmap();
         m_useBitmap = stateBound <= maxBitmapStates;
@@ -109,6 +110,7 @@ private:
             ++m_size;
             return;
         }
+        m_cursor = std::min(m_cursor, state);
         uint64_t index = state;
         for (std::vector<uint64_t> &level : m_levels) {
             uint64_t &word = level[index / 64];
@@ -133,15 +135,29 @@ private:
         m_heap.pop_back();
         return state;
     }
-    // The least state in the bitmap, removed.
+    // The least state in the bitmap, removed. The search starts at the cursor, at or below
+    // every state in the bitmap, and mostly finds it in the word of the last one taken.
     uint64_t takeFromBitmap()
     {
-        uint64_t index = 0;
-        for (size_t level = m_levels.size(); level-- > 0;)
+        uint64_t index = m_cursor;
+        size_t level = 0;
+        for (;;) {
+            const std::vector<uint64_t> &words = m_levels[level];
+            const uint64_t word = index / 64;
+            const uint64_t bits = word < words.size() ? words[word] & (~uint64_t(0) << (index % 64)) : 0;
+            if (bits != 0) {
+                index = word * 64 + static_cast<uint64_t>(std::countr_zero(bits));
+                break;
+            }
+            index = word + 1;
+            ++level;
+        }
+        while (level-- > 0)
             index = index * 64 + static_cast<uint64_t>(std::countr_zero(m_levels[level][index]));
+        m_cursor = index;
         uint64_t clear = index;
-        for (std::vector<uint64_t> &level : m_levels) {
-            uint64_t &word = level[clear / 64];
+        for (std::vector<uint64_t> &words : m_levels) {
+            uint64_t &word = words[clear / 64];
             word &= ~(uint64_t(1) << (clear % 64));
             if (word != 0)
                 break;
@@ -178,6 +194,7 @@ private:
     int64_t m_bitmapBound = -1;
     std::vector<std::vector<uint64_t>> m_levels;
     std::vector<uint64_t> m_heap;
+    uint64_t m_cursor = 0;
     size_t m_current = 0; // states of priority m_last
     uint64_t m_last = 0;
     size_t m_size = 0;
