@@ -707,9 +707,12 @@ std::optional<std::vector<DottedRoute>> routes(const std::vector<ChartNode> &nod
         return std::tie(a->reportID, a->managerID) < std::tie(b->reportID, b->managerID);
     });
 
-    Router router(nodes, limits, std::move(stop));
+    Router router(nodes, limits, stop);
     std::vector<DottedRoute> result;
     for (const ChartEdge *edge : dotted) {
+        // Short routes never reach the search's own check.
+        if (stop.stop_requested())
+            return std::nullopt;
         std::optional<DottedRoute> route = router.route(*edge);
         if (router.stopped())
             return std::nullopt;

@@ -57,6 +57,18 @@ TEST(DottedRouting, OnlyDottedEdgesAreRouted)
     EXPECT_EQ(DottedRouting::routes(nodes, {{"M", "R", false}, dotted("M", "R")}).size(), 1u);
 }
 
+// A caller that lost interest before the call gets nothing, unless there was nothing to
+// route anyway.
+TEST(DottedRouting, StopRequestedBeforeTheCallGivesNoResult)
+{
+    std::stop_source source;
+    source.request_stop();
+    const std::vector<ChartNode> nodes{card("M", 100, 100), card("R", 500, 100)};
+    EXPECT_EQ(DottedRouting::routes(nodes, {dotted("M", "R")}, source.get_token()), std::nullopt);
+    EXPECT_EQ(DottedRouting::routes(nodes, {{"M", "R", false}}, source.get_token()), std::vector<DottedRoute>{});
+    EXPECT_EQ(DottedRouting::routes(nodes, {dotted("M", "R")}, std::stop_token{})->size(), 1u);
+}
+
 // Three ports per side on a small chart; the three straight lines cost the same and the
 // upper one wins, its states being numbered first.
 TEST(DottedRouting, NeighboursInOneRowJoinStraightOnTheUpperLane)
