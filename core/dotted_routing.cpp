@@ -474,8 +474,7 @@ std::optional<int64_t> Router::search(const std::vector<Port> &starts)
     } else {
         m_search.startOver();
     }
-    // States fit the queue's bitmap when the nodes fit flat storage.
-    m_queue.reset(flat ? m_grid.width() * m_grid.height() * 3 : std::numeric_limits<int64_t>::max());
+    m_queue.reset(m_grid.width() * m_grid.height() * 3);
     m_seeds.clear();
     for (const Port &start : starts) {
         const auto [row, column] = m_divider.split(start.cell);
