@@ -42,9 +42,11 @@ namespace DottedRouting {
 //
 // Cost: the grid is built once per call; each route is then a best-first search whose work
 // grows with the grid area between its two cards, as every cheaper-looking detour must be
-// ruled out. A line across a 5,000-position chart takes some 100 ms, across a 20,000-position
-// chart about half a second; a line between neighbours takes microseconds. Memory follows
-// the area one search explores. A line with no path costs a small flood when the manager is
+// ruled out, at some 50-100 ns a state. A line across a 5,000-position chart takes some
+// 80 ms; on a 20,000-position chart 50 ms to half a second (a grid above 16M cells keeps
+// its search state in tiles, at a few times the cost a state); a line between neighbours
+// takes microseconds. Memory: 2 bytes a grid cell, plus about 24 bytes a cell the searches
+// touch. A line with no path costs a small flood when the manager is
 // walled in, and a search of the reachable area once per walled-off part otherwise.
 std::vector<DottedRoute> routes(const std::vector<ChartNode> &nodes, const std::vector<ChartEdge> &edges);
 
