@@ -46,8 +46,8 @@ namespace DottedRouting {
 // 80 ms; on a 20,000-position chart 50 ms to half a second (a grid above 16M cells keeps
 // its search state in tiles, at a few times the cost a state); a line between neighbours
 // takes microseconds. Memory: 2 bytes a grid cell, plus about 24 bytes a cell the searches
-// touch. A line with no path costs a small flood when the manager is
-// walled in, and a search of the reachable area once per walled-off part otherwise.
+// touch. A line with no path costs a small flood when the manager is walled in, and a
+// search of the reachable area once per walled-off part otherwise.
 std::vector<DottedRoute> routes(const std::vector<ChartNode> &nodes, const std::vector<ChartEdge> &edges);
 
 // As above, for a caller that may lose interest: returns nothing soon after `stop` is
