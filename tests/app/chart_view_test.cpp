@@ -276,14 +276,6 @@ TEST_F(ChartViewState, ZoomCommands)
     EXPECT_TRUE(view.isFitRequested());
 }
 
-TEST_F(ChartViewState, ErrorsShowInTheOrganizationErrorAlert)
-{
-    view.showError("Enter a sheet name.");
-    ASSERT_EQ(dialogs.alerts.size(), 1u);
-    EXPECT_EQ(dialogs.alerts[0].title, "Organization Error");
-    EXPECT_EQ(dialogs.alerts[0].message, "Enter a sheet name.");
-}
-
 // Lets the fit and the selection check that follow a change run.
 void settle()
 {

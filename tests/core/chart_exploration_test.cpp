@@ -1,6 +1,7 @@
 #include "core/organization.h"
 
 #include "chart_test_support.h"
+#include "position_ids.h"
 
 #include <gtest/gtest.h>
 
@@ -25,14 +26,6 @@ Organization sample()
     return org;
 }
 
-std::vector<std::string> ids(const std::vector<Position> &positions)
-{
-    std::vector<std::string> result;
-    for (const Position &p : positions)
-        result.push_back(p.id);
-    return result;
-}
-
 } // namespace
 
 TEST(ChartExploration, HidingDescendants)
@@ -43,7 +36,7 @@ TEST(ChartExploration, HidingDescendants)
     EXPECT_EQ(org.hidingDescendants({}), org);
 
     const Organization collapsedA = org.hidingDescendants({"A"});
-    EXPECT_EQ(ids(collapsedA.positions), (std::vector<std::string>{"T", "A", "B", "B1"}));
+    EXPECT_EQ(idsOf(collapsedA.positions), (std::vector<std::string>{"T", "A", "B", "B1"}));
     // The dotted line into the hidden subtree goes; the other stays, in order.
     EXPECT_EQ(collapsedA.positions.back().dottedManagerIDs, std::vector<std::string>{"T"});
     EXPECT_EQ(org.hidingDescendants({"A", "A1"}), collapsedA);
@@ -64,11 +57,11 @@ TEST(ChartExploration, Search)
     const Organization org = sample();
     EXPECT_TRUE(org.search("").empty());
     EXPECT_TRUE(org.search(" \t\n").empty());
-    EXPECT_EQ(ids(org.search("VAC")), std::vector<std::string>{"A1"});
-    EXPECT_EQ(ids(org.search("103")), std::vector<std::string>{"A11"});
+    EXPECT_EQ(idsOf(org.search("VAC")), std::vector<std::string>{"A1"});
+    EXPECT_EQ(idsOf(org.search("103")), std::vector<std::string>{"A11"});
     // Both words anywhere, in person order (last name, then the whole name).
-    EXPECT_EQ(ids(org.search("young teacher")), (std::vector<std::string>{"A11", "B1"}));
-    EXPECT_EQ(ids(org.search("teacher")), (std::vector<std::string>{"B", "T", "A11", "B1", "A", "A1"}));
+    EXPECT_EQ(idsOf(org.search("young teacher")), (std::vector<std::string>{"A11", "B1"}));
+    EXPECT_EQ(idsOf(org.search("teacher")), (std::vector<std::string>{"B", "T", "A11", "B1", "A", "A1"}));
     EXPECT_TRUE(org.search("young principal").empty());
 }
 

@@ -2,6 +2,7 @@
 #include "core/delimited_text.h"
 #include "core/import_review.h"
 #include "core/import_sheet.h"
+#include "position_ids.h"
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
@@ -36,23 +37,6 @@ Position filled(std::string id, std::string number, std::optional<std::string> m
 {
     return Position{.id = std::move(id), .title = "T", .employee = Employee{number, "Person " + number},
                     .managerID = std::move(manager), .location = "North", .isAssistant = false};
-}
-
-std::vector<std::string> ids(const Organization &organization)
-{
-    std::vector<std::string> result;
-    for (const Position &p : organization.positions)
-        result.push_back(p.id);
-    return result;
-}
-
-const Position &byID(const Organization &organization, std::string_view id)
-{
-    for (const Position &p : organization.positions) {
-        if (p.id == id)
-            return p;
-    }
-    throw std::runtime_error("no position " + std::string(id));
 }
 
 } // namespace
@@ -112,8 +96,8 @@ TEST(ImportReview, AddGeneratesEmployeeNumbersAndIDs)
     EXPECT_THAT(review.errors, IsEmpty());
     EXPECT_THAT(review.warnings, ElementsAre("Row 3: generated employee number 0101.", "Row 4: generated employee number 0102."));
     ASSERT_TRUE(review.organization);
-    EXPECT_THAT(ids(*review.organization), ElementsAre("P-0101", "P-0100", "P-0101-2", "P-0102"));
-    EXPECT_EQ(byID(*review.organization, "P-0101-2").employee, (Employee{"0101", "Ana"}));
+    EXPECT_THAT(idsOf(*review.organization), ElementsAre("P-0101", "P-0100", "P-0101-2", "P-0102"));
+    EXPECT_EQ(positionIn(*review.organization, "P-0101-2").employee, (Employee{"0101", "Ana"}));
 }
 
 TEST(ImportReview, GeneratedIDsSkipEveryIDInPlay)
@@ -124,7 +108,7 @@ TEST(ImportReview, GeneratedIDsSkipEveryIDInPlay)
                   ",5,Ana,T,N,\nP-5,6,Ben,T,N,\nP-5-2,7,Cy,T,N,\n,,,T,N,yes\n,,,T,N,\n,,,T,N,");
     const ImportReview review = import.run();
     ASSERT_TRUE(review.organization) << testing::PrintToString(review.errors);
-    EXPECT_THAT(ids(*review.organization), ElementsAre("P-5-3", "P-5", "P-5-2", "VACANT-ROW-5", "VACANT-ROW-6", "VACANT-ROW-7"));
+    EXPECT_THAT(idsOf(*review.organization), ElementsAre("P-5-3", "P-5", "P-5-2", "VACANT-ROW-5", "VACANT-ROW-6", "VACANT-ROW-7"));
 }
 
 TEST(ImportReview, ModesMergeWithTheOpenOrganization)
@@ -145,8 +129,8 @@ TEST(ImportReview, ModesMergeWithTheOpenOrganization)
     const ImportReview updated = update.run();
     ASSERT_TRUE(updated.organization) << testing::PrintToString(updated.errors);
     // The replaced position moves behind the untouched ones and keeps its custom job title.
-    EXPECT_THAT(ids(*updated.organization), ElementsAre("A", "C", "B", "D"));
-    const Position &b = byID(*updated.organization, "B");
+    EXPECT_THAT(idsOf(*updated.organization), ElementsAre("A", "C", "B", "D"));
+    const Position &b = positionIn(*updated.organization, "B");
     EXPECT_EQ(b.title, "T2");
     EXPECT_EQ(b.jobTitle(), "Lead Teacher");
     EXPECT_EQ(b.employee, (Employee{"2", "Bea"}));

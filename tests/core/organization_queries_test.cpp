@@ -1,4 +1,5 @@
 #include "core/organization.h"
+#include "position_ids.h"
 
 #include <gtest/gtest.h>
 
@@ -9,14 +10,6 @@ Position position(std::string id, std::optional<std::string> manager = std::null
 {
     return Position{.id = std::move(id), .title = "Teacher", .managerID = std::move(manager),
                     .dottedManagerIDs = std::move(dotted)};
-}
-
-std::vector<std::string> ids(const Organization &organization)
-{
-    std::vector<std::string> result;
-    for (const Position &p : organization.positions)
-        result.push_back(p.id);
-    return result;
 }
 
 Organization withNumbers(std::vector<std::optional<std::string>> numbers)
@@ -38,7 +31,7 @@ TEST(Focused, KeepsSubtreeAndDropsManagersOutsideIt)
     const Organization organization{{position("A"), position("B", "A"), position("C", "B", {"A", "B"}),
                                      position("D", "A")}};
     const Organization result = organization.focused({"B"});
-    ASSERT_EQ(ids(result), (std::vector<std::string>{"B", "C"}));
+    ASSERT_EQ(idsOf(result), (std::vector<std::string>{"B", "C"}));
     EXPECT_FALSE(result.positions[0].managerID.has_value());
     EXPECT_EQ(result.positions[1].managerID, std::optional<std::string>("B"));
     EXPECT_EQ(result.positions[1].dottedManagerIDs, (std::vector<std::string>{"B"}));
@@ -48,10 +41,10 @@ TEST(Focused, KeepsDocumentOrderAndHandlesUnknownAndEmptyIds)
 {
     // D is listed before its manager A; the result follows the document, not the walk.
     const Organization organization{{position("D", "A"), position("X"), position("A"), position("Y", "X")}};
-    EXPECT_EQ(ids(organization.focused({"A"})), (std::vector<std::string>{"D", "A"}));
+    EXPECT_EQ(idsOf(organization.focused({"A"})), (std::vector<std::string>{"D", "A"}));
     EXPECT_TRUE(organization.focused({"nobody"}).positions.empty());
-    EXPECT_EQ(ids(organization.focused({""})), ids(organization));
-    EXPECT_EQ(ids(organization.focused({"Y", "A"})), (std::vector<std::string>{"D", "A", "Y"}));
+    EXPECT_EQ(idsOf(organization.focused({""})), idsOf(organization));
+    EXPECT_EQ(idsOf(organization.focused({"Y", "A"})), (std::vector<std::string>{"D", "A", "Y"}));
 }
 
 TEST(Focused, DeepChainDoesNotRecurse)

@@ -1,5 +1,6 @@
 #include "core/employee_directory.h"
 #include "core/text.h"
+#include "position_ids.h"
 
 #include <gtest/gtest.h>
 
@@ -15,14 +16,6 @@ Position person(std::string id, std::string name)
 Position vacancy(std::string id, std::string jobTitle)
 {
     return Position{.id = std::move(id), .title = std::move(jobTitle)};
-}
-
-std::vector<std::string> ids(const std::vector<Position> &positions)
-{
-    std::vector<std::string> result;
-    for (const Position &p : positions)
-        result.push_back(p.id);
-    return result;
 }
 
 // The ordering test compared pair by pair, without precomputed keys.
@@ -79,7 +72,7 @@ TEST(PersonOrder, PeopleBeforeVacanciesThenNamesThenId)
         vacancy("v5", "Teacher 10"),
         vacancy("v4", "Teacher 9"), // last words "9" and "10": digit runs by value, before letters
     };
-    EXPECT_EQ(ids(EmployeeDirectory::sorted(input)),
+    EXPECT_EQ(idsOf(EmployeeDirectory::sorted(input)),
               (std::vector<std::string>{"p1", "p4", "p5", "p2", "p3", "v4", "v5", "v1", "v3", "v2"}));
 }
 

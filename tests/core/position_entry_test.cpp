@@ -1,5 +1,6 @@
 #include "core/organization_archive.h"
 #include "core/position_entry.h"
+#include "position_ids.h"
 
 #include <gtest/gtest.h>
 
@@ -47,14 +48,6 @@ std::vector<std::string> notes(const OrganizationArchive &archive)
     return out;
 }
 
-std::vector<std::string> ids(const std::vector<Position> &positions)
-{
-    std::vector<std::string> out;
-    for (const Position &p : positions)
-        out.push_back(p.id);
-    return out;
-}
-
 } // namespace
 
 TEST(PositionEntrySave, NewVacanciesInQuantity)
@@ -62,7 +55,7 @@ TEST(PositionEntrySave, NewVacanciesInQuantity)
     OrganizationArchive archive = district();
     const Position aide{.id = " P-7 ", .title = "Aide"};
     const auto saved = archive.savePositionEntry({.position = aide, .quantity = 3, .includeOnSheet = true}, "S");
-    EXPECT_EQ(ids(saved), (std::vector<std::string>{"P-7", "P-7-3", "P-7-4"})) << "new ids are trimmed";
+    EXPECT_EQ(idsOf(saved), (std::vector<std::string>{"P-7", "P-7-3", "P-7-4"})) << "new ids are trimmed";
     EXPECT_EQ(archive.sheets->front().positionIDs,
               (std::vector<std::string>{"P-1", "P-7-2", "P-7", "P-7-3", "P-7-4"}));
     EXPECT_EQ(notes(archive), (std::vector<std::string>{"Before adding positions"}));

@@ -1,4 +1,5 @@
 #include "archive_test_support.h"
+#include "position_ids.h"
 
 #include <gtest/gtest.h>
 
@@ -12,14 +13,6 @@ using IDs = std::vector<std::string>;
 
 const char *const chooseTwo = "Name the group and choose at least two people.";
 const char *const peersOnly = "Group members must be non-assistant peers reporting to the same manager.";
-
-IDs idsOf(const Organization &organization)
-{
-    IDs ids;
-    for (const Position &p : organization.positions)
-        ids.push_back(p.id);
-    return ids;
-}
 
 Position assistant(Position p)
 {

@@ -1,4 +1,5 @@
 #include "archive_test_support.h"
+#include "position_ids.h"
 
 #include <gtest/gtest.h>
 
@@ -7,14 +8,6 @@ using namespace TestDocs;
 namespace {
 
 using IDs = std::vector<std::string>;
-
-IDs idsOf(const std::vector<Position> &positions)
-{
-    IDs ids;
-    for (const Position &p : positions)
-        ids.push_back(p.id);
-    return ids;
-}
 
 } // namespace
 

@@ -1,4 +1,5 @@
 #include "archive_test_support.h"
+#include "position_ids.h"
 
 #include <gtest/gtest.h>
 
@@ -8,23 +9,6 @@ namespace {
 
 using IDs = std::vector<std::string>;
 
-IDs idsOf(const Organization &organization)
-{
-    IDs ids;
-    for (const Position &p : organization.positions)
-        ids.push_back(p.id);
-    return ids;
-}
-
-const Position &find(const Organization &organization, const std::string &id)
-{
-    for (const Position &p : organization.positions) {
-        if (p.id == id)
-            return p;
-    }
-    throw std::runtime_error("no position " + id);
-}
-
 } // namespace
 
 TEST(ChartOrganization, UnknownSheetShowsEverythingWithCallouts)
@@ -33,8 +17,8 @@ TEST(ChartOrganization, UnknownSheetShowsEverythingWithCallouts)
     a.sheets = std::vector{sheet("S", "Chart", {"R"})};
     const Organization all = a.organizationIn("nope");
     EXPECT_EQ(idsOf(all), (IDs{"M", "D", "R"}));
-    ASSERT_TRUE(find(all, "R").reportingCallout.has_value());
-    EXPECT_EQ(find(all, "R").reportingCallout->managers.front().positionID, "M");
+    ASSERT_TRUE(positionIn(all, "R").reportingCallout.has_value());
+    EXPECT_EQ(positionIn(all, "R").reportingCallout->managers.front().positionID, "M");
 }
 
 TEST(ChartOrganization, DottedReportBringsItsManagers)
@@ -44,10 +28,10 @@ TEST(ChartOrganization, DottedReportBringsItsManagers)
     a.sheets = std::vector{sheet("S", "Chart", {"R"}), sheet("T", "Lone", {"ALONE"}), sheet("G", "Gone", {"x", "y"})};
     const Organization shown = a.organizationIn("S");
     EXPECT_EQ(idsOf(shown), (IDs{"M", "D", "R"}));
-    EXPECT_FALSE(find(shown, "M").managerID.has_value());
-    EXPECT_EQ(find(shown, "R").managerID, "M");
-    EXPECT_EQ(find(shown, "R").dottedManagerIDs, (IDs{"D"}));
-    EXPECT_TRUE(find(shown, "R").reportingCallout.has_value());
+    EXPECT_FALSE(positionIn(shown, "M").managerID.has_value());
+    EXPECT_EQ(positionIn(shown, "R").managerID, "M");
+    EXPECT_EQ(positionIn(shown, "R").dottedManagerIDs, (IDs{"D"}));
+    EXPECT_TRUE(positionIn(shown, "R").reportingCallout.has_value());
 
     const Organization lone = a.organizationIn("T");
     EXPECT_EQ(idsOf(lone), (IDs{"ALONE"}));
@@ -72,7 +56,7 @@ TEST(FocusedDepartment, SharedRootsGoToTheirOwnArea)
 
     const Organization shown = a.organizationIn("X");
     EXPECT_EQ(idsOf(shown), (IDs{"H", "A", "S", "T", "U"})); // organization order
-    const Position &s = find(shown, "S");
+    const Position &s = positionIn(shown, "S");
     EXPECT_EQ(s.sharedReportRootID, "S");
     EXPECT_FALSE(s.managerID.has_value());
     EXPECT_EQ(s.dottedManagerIDs, (IDs{"H"}));
@@ -81,17 +65,17 @@ TEST(FocusedDepartment, SharedRootsGoToTheirOwnArea)
     EXPECT_EQ(s.primaryManagerReference->printedLabel(true), "Primary: Dean \u00B7 Other 2, Other 10");
     EXPECT_TRUE(s.reportingCallout.has_value()) << "callouts come from the whole organization";
 
-    const Position &t = find(shown, "T");
+    const Position &t = positionIn(shown, "T");
     EXPECT_EQ(t.sharedReportRootID, "S");
     EXPECT_EQ(t.managerID, "S");
     EXPECT_EQ(t.dottedManagerIDs, (IDs{"A"})) << "a dotted line into the main area stays";
 
-    EXPECT_EQ(find(shown, "A").dottedManagerIDs, IDs{}) << "a dotted line into the shared area goes";
-    const Position &u = find(shown, "U");
+    EXPECT_EQ(positionIn(shown, "A").dottedManagerIDs, IDs{}) << "a dotted line into the shared area goes";
+    const Position &u = positionIn(shown, "U");
     EXPECT_FALSE(u.sharedReportRootID.has_value());
     EXPECT_FALSE(u.managerID.has_value());
     EXPECT_FALSE(u.primaryManagerReference.has_value());
-    EXPECT_FALSE(find(shown, "H").sharedReportRootID.has_value());
+    EXPECT_FALSE(positionIn(shown, "H").sharedReportRootID.has_value());
 }
 
 TEST(FocusedDepartment, AllSharedShowsAPlainChart)
