@@ -2,6 +2,7 @@
 #include "core/print_settings.h"
 
 #include "chart_test_support.h"
+#include "position_ids.h"
 
 #include <gtest/gtest.h>
 
@@ -43,14 +44,6 @@ Organization threePeers()
     return org;
 }
 
-std::vector<std::string> cardIDs(const ChartPrintPresentation &p)
-{
-    std::vector<std::string> ids;
-    for (const Position &card : p.organization.positions)
-        ids.push_back(card.id);
-    return ids;
-}
-
 } // namespace
 
 TEST(ChartPrintPresentation, NamesShownKeepsEveryPosition)
@@ -70,7 +63,7 @@ TEST(ChartPrintPresentation, NamesHiddenWithoutCombining)
     Organization org = threePeers();
     org.positions[1].schoolAssignments = {{"North", 0.5}};
     const ChartPrintPresentation p(org, namesHidden());
-    EXPECT_EQ(cardIDs(p), (std::vector<std::string>{"M", "P1", "P2", "P3"}));
+    EXPECT_EQ(idsOf(p.organization), (std::vector<std::string>{"M", "P1", "P2", "P3"}));
     for (const Position &card : p.organization.positions) {
         EXPECT_FALSE(card.employee);
         EXPECT_TRUE(card.schoolAssignments.empty());
@@ -81,7 +74,7 @@ TEST(ChartPrintPresentation, NamesHiddenWithoutCombining)
 TEST(ChartPrintPresentation, MatchingPeersCollapseIntoOneCard)
 {
     const ChartPrintPresentation p(threePeers(), collapsed());
-    EXPECT_EQ(cardIDs(p), (std::vector<std::string>{"M", "P1"}));
+    EXPECT_EQ(idsOf(p.organization), (std::vector<std::string>{"M", "P1"}));
     const Position &card = p.organization.positions[1];
     EXPECT_EQ(card.jobTitle(), "Counselor");
     EXPECT_DOUBLE_EQ(card.fte, 1.75);
@@ -109,7 +102,7 @@ TEST(ChartPrintPresentation, PeersThatDifferStaySeparate)
         Organization org = threePeers();
         c.change(org.positions[3]); // P2
         const ChartPrintPresentation p(org, collapsed());
-        EXPECT_EQ(cardIDs(p), (std::vector<std::string>{"M", "P1", "P2"})) << c.what;
+        EXPECT_EQ(idsOf(p.organization), (std::vector<std::string>{"M", "P1", "P2"})) << c.what;
         EXPECT_EQ(p.counts.at("P1"), 2) << c.what;
     }
 }
@@ -118,10 +111,10 @@ TEST(ChartPrintPresentation, PayLevelMattersOnlyWhenShown)
 {
     Organization org = threePeers();
     org.positions[3].setPayLevel("Grade 9");
-    EXPECT_EQ(cardIDs(ChartPrintPresentation(org, collapsed())), (std::vector<std::string>{"M", "P1"}));
+    EXPECT_EQ(idsOf(ChartPrintPresentation(org, collapsed()).organization), (std::vector<std::string>{"M", "P1"}));
     ChartPrintSettings withPay = collapsed();
     withPay.showPayLevel = true;
-    EXPECT_EQ(cardIDs(ChartPrintPresentation(org, withPay)), (std::vector<std::string>{"M", "P1", "P2"}));
+    EXPECT_EQ(idsOf(ChartPrintPresentation(org, withPay).organization), (std::vector<std::string>{"M", "P1", "P2"}));
 }
 
 // Reports of merged peers gather under the merged card; they merge only with reports of
@@ -137,7 +130,7 @@ TEST(ChartPrintPresentation, ChildrenOfMergedPeers)
     c.setJobTitle("Aide");
     org.positions.insert(org.positions.end(), {a, b, c});
     const ChartPrintPresentation p(org, collapsed());
-    EXPECT_EQ(cardIDs(p), (std::vector<std::string>{"M", "P1", "C-a", "C-b"}));
+    EXPECT_EQ(idsOf(p.organization), (std::vector<std::string>{"M", "P1", "C-a", "C-b"}));
     EXPECT_EQ(p.organization.positions[2].managerID, "P1");
     EXPECT_EQ(p.organization.positions[3].managerID, "P1");
     EXPECT_EQ(p.counts.at("C-b"), 2);
@@ -176,7 +169,7 @@ TEST(ChartPrintPresentation, DottedLinesOfMergedMembersAreUnited)
     for (size_t i = 1; i <= 3; ++i)
         org.positions[i].dottedManagerIDs = {"D"};
     const ChartPrintPresentation p(org, collapsed());
-    EXPECT_EQ(cardIDs(p), (std::vector<std::string>{"D", "M", "P1"}));
+    EXPECT_EQ(idsOf(p.organization), (std::vector<std::string>{"D", "M", "P1"}));
     EXPECT_EQ(p.organization.positions[2].dottedManagerIDs, std::vector<std::string>{"D"});
 }
 
@@ -187,7 +180,7 @@ TEST(ChartPrintPresentation, RootsNeverMerge)
     org.positions.push_back(peer("R2", "Board"));
     org.positions[0].managerID.reset();
     org.positions[1].managerID.reset();
-    EXPECT_EQ(cardIDs(ChartPrintPresentation(org, collapsed())), (std::vector<std::string>{"R1", "R2"}));
+    EXPECT_EQ(idsOf(ChartPrintPresentation(org, collapsed()).organization), (std::vector<std::string>{"R1", "R2"}));
 }
 
 TEST(ChartPrintPresentation, EmptyAndInvalid)

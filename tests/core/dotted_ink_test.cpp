@@ -94,7 +94,6 @@ TEST(DottedInk, DashPhaseFromAbsoluteCoordinates)
         {{7, 30}, {7, 47}, false, 0},
     };
     EXPECT_EQ(runsOf(ink), expected);
-    EXPECT_EQ(DottedInk::dashPeriod, 10);
 }
 
 // Horizontal lines by y, then vertical lines by x, then corners; a corner drawn in either

@@ -1,6 +1,8 @@
 #include "core/organization_archive.h"
 #include "core/quick_entry.h"
 
+#include "position_ids.h"
+
 #include <gtest/gtest.h>
 
 namespace {
@@ -28,15 +30,6 @@ OrganizationArchive district()
     OrganizationSheet sheet{.id = "S", .name = "Main", .positionIDs = {"B", "V", "E1", "E2"}};
     archive.sheets = std::vector{sheet};
     return archive;
-}
-
-const Position &find(const OrganizationArchive &archive, std::string_view id)
-{
-    for (const Position &p : archive.organization.positions) {
-        if (p.id == id)
-            return p;
-    }
-    throw std::runtime_error("no position " + std::string(id));
 }
 
 std::string commitFailure(OrganizationArchive &archive, const std::vector<QuickEntryRow> &rows,
@@ -91,13 +84,13 @@ TEST(QuickEntryCommit, BlankNewRowsCommitNothing)
 
 TEST(QuickEntryCommit, RowRefusals)
 {
-    QuickEntryRow existingTriple(find(district(), "E2"));
+    QuickEntryRow existingTriple(positionIn(district().organization, "E2"));
     existingTriple.quantity = 3;
-    QuickEntryRow noPay(find(district(), "E2"));
+    QuickEntryRow noPay(positionIn(district().organization, "E2"));
     noPay.title = " ";
-    QuickEntryRow blankJob(find(district(), "E2"));
+    QuickEntryRow blankJob(positionIn(district().organization, "E2"));
     blankJob.setJobTitle("\t");
-    QuickEntryRow noName(find(district(), "E2"));
+    QuickEntryRow noName(positionIn(district().organization, "E2"));
     noName.name = " ";
     QuickEntryRow namedVacancy = newVacancy("Aide", 1);
     namedVacancy.name = "Ann";
@@ -138,7 +131,7 @@ TEST(QuickEntryCommit, StaleRowsAndMissingCharts)
 {
     const std::string changed =
         "Row 1: This position changed or left the sheet. Close and reopen the grid before editing it.";
-    const QuickEntryRow eli(find(district(), "E2"));
+    const QuickEntryRow eli(positionIn(district().organization, "E2"));
 
     OrganizationArchive edited = district();
     edited.organization.positions[3].fte = 0.5;
@@ -169,10 +162,10 @@ TEST(QuickEntryCommit, EveryProblemIsReportedAndNothingIsSaved)
 TEST(QuickEntryCommit, MixedBatch)
 {
     OrganizationArchive archive = district();
-    QuickEntryRow eli(find(archive, "E2"));
+    QuickEntryRow eli(positionIn(archive.organization, "E2"));
     eli.name = "  Eli Parker ";
     eli.location = " North ";
-    QuickEntryRow filled(find(archive, "V"));
+    QuickEntryRow filled(positionIn(archive.organization, "V"));
     filled.vacant = false;
     filled.name = "Val";
     QuickEntryRow moe = newPerson("Moe", "T2", "bea stone", "Science");
@@ -189,11 +182,11 @@ TEST(QuickEntryCommit, MixedBatch)
     EXPECT_EQ(std::vector(positions.begin() + 1, positions.begin() + 2), std::vector(saved.begin(), saved.begin() + 1));
     EXPECT_EQ(std::vector(positions.begin() + 3, positions.end()), std::vector(saved.begin() + 1, saved.end()));
 
-    EXPECT_EQ(find(archive, "E2").employee, (Employee{"0003", "Eli Parker"}));
-    EXPECT_EQ(find(archive, "E2").location, "North");
-    EXPECT_EQ(find(archive, "E2").managerID, "B");
-    EXPECT_EQ(find(archive, "V").employee, (Employee{"0010", "Val"}));
-    EXPECT_EQ(find(archive, "E1").managerID, "V") << "untouched rows stay as they were";
+    EXPECT_EQ(positionIn(archive.organization, "E2").employee, (Employee{"0003", "Eli Parker"}));
+    EXPECT_EQ(positionIn(archive.organization, "E2").location, "North");
+    EXPECT_EQ(positionIn(archive.organization, "E2").managerID, "B");
+    EXPECT_EQ(positionIn(archive.organization, "V").employee, (Employee{"0010", "Val"}));
+    EXPECT_EQ(positionIn(archive.organization, "E1").managerID, "V") << "untouched rows stay as they were";
 
     Position expectedNed{.id = "P-0011", .title = "T1", .customJobTitle = "Lead", .department = "Science",
                          .employee = Employee{"0011", "Ned"}, .managerID = "P-0012", .isAssistant = false};
@@ -223,8 +216,8 @@ TEST(QuickEntryCommit, ManagerResolution)
     EXPECT_EQ(commitFailure(archive, {newPerson("Ann", "T1", "PAT KIM")}),
               "Row 1: manager 'PAT KIM' is ambiguous. Choose a manager or enter a Position ID.");
 
-    const QuickEntryRow eve(find(archive, "E1")); // reports to the vacancy V, cell untouched
-    QuickEntryRow eli(find(archive, "E2"));
+    const QuickEntryRow eve(positionIn(archive.organization, "E1")); // reports to the vacancy V, cell untouched
+    QuickEntryRow eli(positionIn(archive.organization, "E2"));
     eli.manager = " ";
     QuickEntryRow pick = newPerson("Ann", "T1", "pat kim — Pay [K2]", "");
     const auto saved = archive.quickAdd({eve, eli, pick}, "S");
@@ -238,7 +231,7 @@ TEST(QuickEntryCommit, ManagerResolution)
 TEST(QuickEntryCommit, EmployeeNumbersFollowTheWorkingOrganization)
 {
     OrganizationArchive archive = district();
-    QuickEntryRow eve(find(archive, "E1"));
+    QuickEntryRow eve(positionIn(archive.organization, "E1"));
     eve.vacant = true;
     eve.name = "";
     const auto saved = archive.quickAdd({eve, newPerson("Ann", "T1", "B"), newPerson("Bo", "T1", "B")}, "S");
@@ -255,7 +248,7 @@ TEST(QuickEntryCommit, EmployeeNumbersFollowTheWorkingOrganization)
 TEST(QuickEntryCommit, ValidationFailureHasNoRowPrefix)
 {
     OrganizationArchive archive = district();
-    QuickEntryRow eli(find(archive, "E2"));
+    QuickEntryRow eli(positionIn(archive.organization, "E2"));
     eli.manager = "E2";
     EXPECT_EQ(commitFailure(archive, {eli}), "E2 references an invalid manager: E2.");
 }
@@ -265,7 +258,7 @@ TEST(QuickEntryCommit, ChangedManagersMoveBetweenCharts)
     OrganizationArchive archive = district();
     archive.organization.positions.push_back(person("X", "Xi", "30", "Ops"));
     archive.sheets->push_back(OrganizationSheet{.id = "T", .name = "Ops", .positionIDs = {"X"}});
-    QuickEntryRow eli(find(archive, "E2"));
+    QuickEntryRow eli(positionIn(archive.organization, "E2"));
     eli.manager = "X";
     archive.quickAdd({eli}, "S");
     EXPECT_EQ(archive.sheets->at(0).positionIDs, (std::vector<std::string>{"B", "V", "E1"}));
