@@ -211,7 +211,7 @@ std::shared_ptr<const ChartScene> ChartSceneCache::snapshot(const OrganizationAr
     return m_scene;
 }
 
-ChartSceneCache::~ChartSceneCache() = default; // stops and joins the worker first
+ChartSceneCache::~ChartSceneCache() = default; // stops and joins the workers first
 
 void ChartSceneCache::routeInBackground(std::function<void()> routed)
 {
@@ -260,15 +260,25 @@ std::optional<ChartSceneCache::Finished> ChartSceneCache::takeFinished()
 // the inputs, so the window only swaps scenes when the lines are done.
 void ChartSceneCache::startWorker(RoutingInput routing)
 {
-    // The worker before is stopped and waited for first, so it cannot hand in its work
-    // after the new one; that takes no longer than one short stretch of its search.
-    m_worker.request_stop();
-    if (m_worker.joinable())
-        m_worker.join();
+    // Earlier workers are told to stop but not waited for: one may be building its scene,
+    // which cannot be cut short. Only finished ones are joined here.
+    std::erase_if(m_workers, [](Worker &worker) {
+        worker.thread.request_stop();
+        if (!*worker.done)
+            return false;
+        worker.thread.join();
+        return true;
+    });
     m_workerRouting = routing;
     const uint64_t job = ++m_job;
-    m_worker = std::jthread([background = m_background, job, inputNumber = m_inputNumber, input = m_input,
-                             routing = std::move(routing)](std::stop_token stop) mutable {
+    auto done = std::make_shared<std::atomic<bool>>(false);
+    // Joined by the cache's destructor at the latest.
+    std::jthread thread([background = m_background, job, inputNumber = m_inputNumber, input = m_input,
+                         routing = std::move(routing), done](std::stop_token stop) mutable {
+        struct MarkDone {
+            std::atomic<bool> &done;
+            ~MarkDone() { done = true; }
+        } markDone{*done};
         std::optional<std::vector<DottedRoute>> routes;
         std::shared_ptr<const ChartScene> scene;
         try {
@@ -289,8 +299,12 @@ void ChartSceneCache::startWorker(RoutingInput routing)
         }
         {
             std::lock_guard lock(background->mutex);
+            // A worker told to stop may still finish after a newer one.
+            if (background->finished && background->finished->job > job)
+                return;
             background->finished = Finished{job, inputNumber, Routed{std::move(routing), std::move(*routes)}, scene};
         }
         background->routed();
     });
+    m_workers.push_back({std::move(done), std::move(thread)});
 }

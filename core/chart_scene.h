@@ -9,6 +9,7 @@
 #include "core/position_group.h"
 #include "core/print_settings.h"
 
+#include <atomic>
 #include <functional>
 #include <memory>
 #include <mutex>
@@ -190,5 +191,11 @@ private:
     std::shared_ptr<Background> m_background;
     std::optional<RoutingInput> m_workerRouting; // what the last worker was given
     uint64_t m_job = 0;                          // the last worker's number
-    std::jthread m_worker;
+    // The worker of the last job, and earlier ones told to stop that may still be winding
+    // up; all are joined before the cache goes away.
+    struct Worker {
+        std::shared_ptr<std::atomic<bool>> done;
+        std::jthread thread;
+    };
+    std::vector<Worker> m_workers;
 };
