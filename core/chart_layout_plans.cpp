@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cmath>
 #include <optional>
+#include <span>
 #include <utility>
 
 namespace ChartLayoutEngine {
@@ -17,6 +18,20 @@ using Extent = std::pair<double, double>;
 Extent extentOf(const Plan &plan)
 {
     return {plan.bounds.width(), plan.bounds.height()};
+}
+
+// Measuring an arrangement needs only its bounds and, while packing, the right profile of
+// what is placed so far; building it also makes its nodes and both profiles. Both passes
+// compute every coordinate with the same operations in the same order.
+enum class Pass : uint8_t { measure, build };
+
+// The bounds group() gives the union of `parts`.
+Box unionOf(std::span<const Plan> parts)
+{
+    Box bounds;
+    for (const Plan &part : parts)
+        bounds.add(part.bounds);
+    return bounds;
 }
 
 // One way to place a manager's regular children under its base arrangement.
@@ -60,18 +75,21 @@ private:
     std::vector<std::vector<uint32_t>> combinations(const std::vector<uint32_t> &siblings);
     std::vector<Plan> chosen(const std::vector<uint32_t> &siblings, const std::vector<uint32_t> &choice) const;
     Plan packStep(const std::optional<Plan> &placed, const Plan &next);
-    Plan pack(const std::vector<Plan> &plans, std::vector<double> *shifts = nullptr, double *normalization = nullptr);
+    Plan pack(const std::vector<Plan> &plans, Pass pass = Pass::build, std::vector<double> *shifts = nullptr,
+              double *normalization = nullptr);
     std::vector<size_t> alternatives(const std::vector<Extent> &extents) const;
 
     void listArrangements(uint32_t combination, const std::vector<Plan> &plans, const std::vector<uint32_t> &regular,
                           std::vector<Arrangement> &out) const;
     std::vector<uint32_t> stackShape(const std::vector<uint32_t> &regular, size_t perStack) const;
-    Block block(const Arrangement &arrangement, const std::vector<Plan> &plans, const std::vector<uint32_t> &regular);
-    Block sideColumns(const std::vector<Plan> &plans, const std::vector<uint32_t> &regular);
-    Block rowWrap(const std::vector<uint32_t> &rowLengths, const std::vector<Plan> &plans);
+    Block block(const Arrangement &arrangement, const std::vector<Plan> &plans, const std::vector<uint32_t> &regular,
+                Pass pass);
+    Block sideColumns(const std::vector<Plan> &plans, const std::vector<uint32_t> &regular, Pass pass);
+    Block rowWrap(const std::vector<uint32_t> &rowLengths, const std::vector<Plan> &plans, Pass pass);
     Block stacks(const std::vector<uint32_t> &shape, const std::vector<Plan> &plans,
-                 const std::vector<uint32_t> &regular);
+                 const std::vector<uint32_t> &regular, Pass pass);
     Plan hang(const Plan &base, const Block &block, uint32_t manager);
+    Extent hungExtent(const Plan &base, const Block &block) const;
 
     size_t withReports(const std::vector<uint32_t> &children) const
     {
@@ -115,15 +133,22 @@ std::vector<Plan> Planner::chosen(const std::vector<uint32_t> &siblings, const s
     return plans;
 }
 
+// A measured pack of one more sibling: the bounds for the ranking and the right profile
+// for the next step.
 Plan Planner::packStep(const std::optional<Plan> &placed, const Plan &next)
 {
     if (!placed)
         return next;
     const double shift = m_arena.packShift(placed->right, next.left, m_m.spacing, m_m.lane);
-    return m_arena.group({*placed, PlanArena::shifted(next, shift, 0)});
+    const Plan moved = PlanArena::shifted(next, shift, 0);
+    const Plan parts[] = {*placed, moved};
+    Plan packed;
+    packed.bounds = unionOf(parts);
+    packed.right = m_arena.merge(placed->right, moved.right, true);
+    return packed;
 }
 
-Plan Planner::pack(const std::vector<Plan> &plans, std::vector<double> *shifts, double *normalization)
+Plan Planner::pack(const std::vector<Plan> &plans, Pass pass, std::vector<double> *shifts, double *normalization)
 {
     std::vector<Plan> placed;
     placed.reserve(plans.size());
@@ -133,10 +158,17 @@ Plan Planner::pack(const std::vector<Plan> &plans, std::vector<double> *shifts, 
         if (shifts)
             shifts->push_back(shift);
         placed.push_back(PlanArena::shifted(next, shift, 0));
-        left = m_arena.merge(left, placed.back().left, false);
+        if (pass == Pass::build)
+            left = m_arena.merge(left, placed.back().left, false);
         right = m_arena.merge(right, placed.back().right, true);
     }
-    Plan packed = m_arena.group(placed, left, right);
+    Plan packed;
+    if (pass == Pass::build) {
+        packed = m_arena.group(placed, left, right);
+    } else {
+        packed.bounds = unionOf(placed);
+        packed.right = right;
+    }
     const double move = packed.bounds.x0 < 0 ? -packed.bounds.x0 : 0;
     if (normalization)
         *normalization = move;
@@ -301,19 +333,19 @@ void Planner::listArrangements(uint32_t combination, const std::vector<Plan> &pl
 }
 
 Block Planner::block(const Arrangement &arrangement, const std::vector<Plan> &plans,
-                     const std::vector<uint32_t> &regular)
+                     const std::vector<uint32_t> &regular, Pass pass)
 {
     switch (arrangement.kind) {
-    case Arrangement::Kind::sideColumns: return sideColumns(plans, regular);
-    case Arrangement::Kind::rowWrap: return rowWrap(arrangement.shape, plans);
+    case Arrangement::Kind::sideColumns: return sideColumns(plans, regular, pass);
+    case Arrangement::Kind::rowWrap: return rowWrap(arrangement.shape, plans, pass);
     case Arrangement::Kind::stacks: break;
     }
-    return stacks(arrangement.shape, plans, regular);
+    return stacks(arrangement.shape, plans, regular, pass);
 }
 
 // The leaf children in two columns beside the card of the one child with reports, whose
 // subtree drops below the columns where they would come too close.
-Block Planner::sideColumns(const std::vector<Plan> &plans, const std::vector<uint32_t> &regular)
+Block Planner::sideColumns(const std::vector<Plan> &plans, const std::vector<uint32_t> &regular, Pass pass)
 {
     const double W = m_m.cardWidth, s = m_m.spacing, L = m_m.lane;
     size_t x = 0;
@@ -343,16 +375,26 @@ Block Planner::sideColumns(const std::vector<Plan> &plans, const std::vector<uin
         if (std::isfinite(top))
             drop = std::max(drop, f.maxY() + s - top);
     }
+    const Plan moved = PlanArena::shifted(plans[x], 0, drop);
+    if (pass == Pass::measure) {
+        Block measured{{}, R.midX(), {}};
+        for (const auto *column : {&left, &right}) {
+            for (const auto &[position, frame] : *column)
+                measured.plan.bounds.add(Box::of(frame));
+        }
+        measured.plan.bounds.add(moved.bounds);
+        return measured;
+    }
     std::vector<Plan> parts;
     if (!left.empty())
         parts.push_back(m_arena.column(left, true));
     if (!right.empty())
         parts.push_back(m_arena.column(right, true));
-    parts.push_back(PlanArena::shifted(plans[x], 0, drop));
+    parts.push_back(moved);
     return {m_arena.group(parts), R.midX(), {}};
 }
 
-Block Planner::rowWrap(const std::vector<uint32_t> &rowLengths, const std::vector<Plan> &plans)
+Block Planner::rowWrap(const std::vector<uint32_t> &rowLengths, const std::vector<Plan> &plans, Pass pass)
 {
     const double s = m_m.spacing, L = m_m.lane;
     Block result;
@@ -373,13 +415,16 @@ Block Planner::rowWrap(const std::vector<uint32_t> &rowLengths, const std::vecto
         result.rows.push_back(std::move(row));
         top = top + m_m.levelGap + tallest;
     }
-    result.plan = m_arena.group(parts);
+    if (pass == Pass::build)
+        result.plan = m_arena.group(parts);
+    else
+        result.plan.bounds = unionOf(parts);
     result.centre = result.plan.bounds.x0 + result.plan.bounds.width() / 2;
     return result;
 }
 
 Block Planner::stacks(const std::vector<uint32_t> &shape, const std::vector<Plan> &plans,
-                      const std::vector<uint32_t> &regular)
+                      const std::vector<uint32_t> &regular, Pass pass)
 {
     const double L = m_m.lane, s = m_m.spacing, W = m_m.cardWidth;
     std::vector<Plan> groups;
@@ -405,7 +450,7 @@ Block Planner::stacks(const std::vector<uint32_t> &shape, const std::vector<Plan
     }
     std::vector<double> shifts;
     double normalization = 0;
-    const Plan packed = pack(groups, &shifts, &normalization);
+    const Plan packed = pack(groups, pass, &shifts, &normalization);
     auto cardMidX = [&](size_t child) {
         const auto &[group, frame] = cardInGroup[child];
         return frame.offsetBy(shifts[group], 0).offsetBy(normalization, 0).midX();
@@ -474,6 +519,24 @@ Plan Planner::hang(const Plan &base, const Block &block, uint32_t manager)
     return PlanArena::shifted(hung, -hung.bounds.x0, 0);
 }
 
+// The extent hang() gives, from the bounds alone.
+Extent Planner::hungExtent(const Plan &base, const Block &block) const
+{
+    const double G = m_m.levelGap;
+    const Plan A = PlanArena::shifted(base, block.centre - m_m.cardWidth / 2, 0);
+    const double d = G + A.bounds.y1;
+    Box hung = A.bounds;
+    hung.add(block.plan.bounds.shifted(0, d));
+    if (!block.rows.empty()) {
+        const double first = d + block.rows.front().top - G / 2;
+        const Box &rows = block.plan.bounds;
+        const Rect lane = Rect::make(0, first, rows.x1, std::max(d + rows.y1 - first, 1.0));
+        hung.add(Box::of(hung.rect().unionWith(lane)));
+    }
+    const Box moved = hung.shifted(-hung.x0, 0);
+    return {moved.width(), moved.height()};
+}
+
 std::vector<Plan> Planner::buildPlans(uint32_t position)
 {
     if (m_tree.children[position].empty()) {
@@ -524,10 +587,10 @@ std::vector<Plan> Planner::buildPlans(uint32_t position)
                 continue;
             }
             const PlanArena::Mark mark = m_arena.mark();
-            const Block children = block(arrangements[a], plans, regular);
+            const Block children = block(arrangements[a], plans, regular, Pass::measure);
             for (size_t b = 0; b < baseList.size(); ++b) {
                 entries.push_back({a, b});
-                extents.push_back(extentOf(hang(baseList[b], children, position)));
+                extents.push_back(hungExtent(baseList[b], children));
             }
             m_arena.rollback(mark);
         }
@@ -537,7 +600,8 @@ std::vector<Plan> Planner::buildPlans(uint32_t position)
     for (size_t i : alternatives(extents)) {
         const Arrangement &arrangement = arrangements[entries[i].arrangement];
         const std::vector<Plan> plans = chosen(regular, choices[arrangement.combination]);
-        result.push_back(hang(baseList[entries[i].base], block(arrangement, plans, regular), position));
+        result.push_back(
+            hang(baseList[entries[i].base], block(arrangement, plans, regular, Pass::build), position));
     }
     return result;
 }
