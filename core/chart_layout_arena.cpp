@@ -199,19 +199,6 @@ Plan PlanArena::column(const std::vector<std::pair<uint32_t, Rect>> &cards, bool
     return plan;
 }
 
-Plan PlanArena::shifted(Plan plan, double dx, double dy)
-{
-    plan.dx += dx;
-    plan.dy += dy;
-    plan.bounds = plan.bounds.shifted(dx, dy);
-    plan.left.dx += dx;
-    plan.left.dy += dy;
-    plan.right.dx += dx;
-    plan.right.dy += dy;
-    plan.card = plan.card.offsetBy(dx, dy);
-    return plan;
-}
-
 Plan PlanArena::group(std::span<const Plan> parts)
 {
     assert(!parts.empty() && "a group needs parts");

@@ -107,7 +107,18 @@ public:
     Plan card(uint32_t position, const Rect &frame, bool sideEntry);
     // Cards standing one below the other, each `spacing` below the previous one.
     Plan column(const std::vector<std::pair<uint32_t, Rect>> &cards, bool sideEntry);
-    static Plan shifted(Plan plan, double dx, double dy);
+    static Plan shifted(Plan plan, double dx, double dy)
+    {
+        plan.dx += dx;
+        plan.dy += dy;
+        plan.bounds = plan.bounds.shifted(dx, dy);
+        plan.left.dx += dx;
+        plan.left.dy += dy;
+        plan.right.dx += dx;
+        plan.right.dy += dy;
+        plan.card = plan.card.offsetBy(dx, dy);
+        return plan;
+    }
     // The union of the parts; `card` stays unset. Profiles are merged from the last part
     // up, so parts listed top to bottom cost only the upper ones.
     Plan group(std::span<const Plan> parts);

@@ -39,9 +39,19 @@ struct Arrangement {
     enum class Kind : uint8_t { sideColumns, rowWrap, stacks };
     Kind kind = Kind::stacks;
     uint32_t combination = 0;
-    // Row wrap: the number of children in each row. Stacks: per group, 0 for a child's
-    // own plan, else the number of cards in the stack.
-    std::vector<uint32_t> shape;
+    uint32_t stacks = 0;          // stacks: the index of the stack size among the manager's
+    std::vector<uint32_t> shape;  // row wrap: the number of children in each row
+};
+
+// The stacks of one stack size under one manager. Stacks hold only children without
+// reports, whose single candidate is the same in every combination, so their columns are
+// made once per manager and shared by every arrangement that uses them.
+struct Stacks {
+    std::vector<uint32_t> shape; // per group: 0 for a child's own plan, else its cards
+    std::vector<Plan> columns;   // per group: the stack's column; unused for a child's own plan
+    std::vector<uint32_t> group; // per child: the group it stands in
+    std::vector<Rect> card;      // per child in a stack: its card in the column
+    uint32_t sameAs = 0;         // the first stack size that groups the children alike
 };
 
 // The children's part of an arrangement, before it hangs under a base.
@@ -82,12 +92,13 @@ private:
     void listArrangements(uint32_t combination, const std::vector<Plan> &plans, const std::vector<uint32_t> &regular,
                           std::vector<Arrangement> &out) const;
     std::vector<uint32_t> stackShape(const std::vector<uint32_t> &regular, size_t perStack) const;
+    void makeStacks(const std::vector<uint32_t> &regular);
     Block block(const Arrangement &arrangement, const std::vector<Plan> &plans, const std::vector<uint32_t> &regular,
                 Pass pass);
     Block sideColumns(const std::vector<Plan> &plans, const std::vector<uint32_t> &regular, Pass pass);
     Block rowWrap(const std::vector<uint32_t> &rowLengths, const std::vector<Plan> &plans, Pass pass);
-    Block stacks(const std::vector<uint32_t> &shape, const std::vector<Plan> &plans,
-                 const std::vector<uint32_t> &regular, Pass pass);
+    Block stacks(const Stacks &layout, const std::vector<Plan> &plans, const std::vector<uint32_t> &regular,
+                 Pass pass);
     Plan hang(const Plan &base, const Block &block, uint32_t manager);
     Extent hungExtent(const Plan &base, const Block &block) const;
 
@@ -101,6 +112,7 @@ private:
     PlanArena m_arena;
     std::vector<double> m_heights;               // effective card height by position
     std::vector<std::vector<Plan>> m_candidates; // by position; freed once the parent is done
+    std::vector<Stacks> m_stacks;                // of the manager being planned, by stack size - 1
 };
 
 std::vector<size_t> Planner::alternatives(const std::vector<Extent> &extents) const
@@ -290,7 +302,7 @@ void Planner::listArrangements(uint32_t combination, const std::vector<Plan> &pl
     const size_t n = regular.size();
     const size_t reporting = withReports(regular);
     if (m_m.pageBalanced && n >= 2 && reporting == 1)
-        out.push_back({Arrangement::Kind::sideColumns, combination, {}});
+        out.push_back({Arrangement::Kind::sideColumns, combination, 0, {}});
 
     if (m_m.pageBalanced && reporting >= 2 && n >= 3) {
         const double s = m_m.spacing, L = m_m.lane;
@@ -323,13 +335,60 @@ void Planner::listArrangements(uint32_t combination, const std::vector<Plan> &pl
             if (lengths.size() == 1 || std::find(used.begin(), used.end(), lengths) != used.end())
                 continue;
             used.push_back(lengths);
-            out.push_back({Arrangement::Kind::rowWrap, combination, std::move(lengths)});
+            out.push_back({Arrangement::Kind::rowWrap, combination, 0, std::move(lengths)});
         }
     }
 
-    const size_t maxPerStack = std::min(n, size_t(m_m.pageBalanced ? 8 : 4));
-    for (size_t c = 1; c <= maxPerStack; ++c)
-        out.push_back({Arrangement::Kind::stacks, combination, stackShape(regular, c)});
+    for (uint32_t c = 0; c < m_stacks.size(); ++c)
+        out.push_back({Arrangement::Kind::stacks, combination, c, {}});
+}
+
+void Planner::makeStacks(const std::vector<uint32_t> &regular)
+{
+    const double L = m_m.lane, s = m_m.spacing, W = m_m.cardWidth;
+    const size_t maxPerStack = std::min(regular.size(), size_t(m_m.pageBalanced ? 8 : 4));
+    m_stacks.resize(maxPerStack);
+    std::vector<std::pair<uint32_t, Rect>> column;
+    for (size_t c = 1; c <= maxPerStack; ++c) {
+        Stacks &layout = m_stacks[c - 1];
+        layout.shape = stackShape(regular, c);
+        layout.columns.clear();
+        layout.group.assign(regular.size(), 0);
+        layout.card.assign(regular.size(), Rect{});
+        layout.sameAs = static_cast<uint32_t>(c - 1);
+        for (uint32_t earlier = 0; earlier < c - 1; ++earlier) {
+            if (m_stacks[earlier].shape == layout.shape) {
+                layout.sameAs = earlier;
+                break;
+            }
+        }
+        if (layout.sameAs != c - 1) {
+            layout.columns = m_stacks[layout.sameAs].columns;
+            layout.group = m_stacks[layout.sameAs].group;
+            layout.card = m_stacks[layout.sameAs].card;
+            continue;
+        }
+        size_t i = 0;
+        for (uint32_t cards : layout.shape) {
+            const auto group = static_cast<uint32_t>(layout.columns.size());
+            if (cards == 0) {
+                layout.group[i++] = group;
+                layout.columns.emplace_back();
+                continue;
+            }
+            column.clear();
+            double y = 0;
+            for (uint32_t j = 0; j < cards; ++j, ++i) {
+                // A stacked child has no reports, so its one candidate is its card alone.
+                const Rect frame = Rect::make(L, y, W, m_candidates[regular[i]].front().card.height());
+                column.push_back({regular[i], frame});
+                layout.group[i] = group;
+                layout.card[i] = frame;
+                y = frame.maxY() + s;
+            }
+            layout.columns.push_back(m_arena.column(column, true));
+        }
+    }
 }
 
 Block Planner::block(const Arrangement &arrangement, const std::vector<Plan> &plans,
@@ -340,7 +399,7 @@ Block Planner::block(const Arrangement &arrangement, const std::vector<Plan> &pl
     case Arrangement::Kind::rowWrap: return rowWrap(arrangement.shape, plans, pass);
     case Arrangement::Kind::stacks: break;
     }
-    return stacks(arrangement.shape, plans, regular, pass);
+    return stacks(m_stacks[arrangement.stacks], plans, regular, pass);
 }
 
 // The leaf children in two columns beside the card of the one child with reports, whose
@@ -423,36 +482,24 @@ Block Planner::rowWrap(const std::vector<uint32_t> &rowLengths, const std::vecto
     return result;
 }
 
-Block Planner::stacks(const std::vector<uint32_t> &shape, const std::vector<Plan> &plans,
-                      const std::vector<uint32_t> &regular, Pass pass)
+Block Planner::stacks(const Stacks &layout, const std::vector<Plan> &plans, const std::vector<uint32_t> &regular,
+                      Pass pass)
 {
-    const double L = m_m.lane, s = m_m.spacing, W = m_m.cardWidth;
     std::vector<Plan> groups;
-    // Where each child's card stands inside its group, and which group that is.
-    std::vector<std::pair<size_t, Rect>> cardInGroup(regular.size());
+    groups.reserve(layout.shape.size());
     size_t i = 0;
-    for (uint32_t cards : shape) {
-        if (cards == 0) {
-            cardInGroup[i] = {groups.size(), plans[i].card};
-            groups.push_back(plans[i]);
-            ++i;
-            continue;
-        }
-        std::vector<std::pair<uint32_t, Rect>> column;
-        double y = 0;
-        for (uint32_t j = 0; j < cards; ++j, ++i) {
-            const Rect frame = Rect::make(L, y, W, plans[i].card.height());
-            column.push_back({regular[i], frame});
-            cardInGroup[i] = {groups.size(), frame};
-            y = frame.maxY() + s;
-        }
-        groups.push_back(m_arena.column(column, true));
+    for (size_t g = 0; g < layout.shape.size(); ++g) {
+        const uint32_t cards = layout.shape[g];
+        groups.push_back(cards == 0 ? plans[i] : layout.columns[g]);
+        i += cards == 0 ? 1 : cards;
     }
     std::vector<double> shifts;
     double normalization = 0;
     const Plan packed = pack(groups, pass, &shifts, &normalization);
+    // A child's card within its group, moved as the pack moved the group.
     auto cardMidX = [&](size_t child) {
-        const auto &[group, frame] = cardInGroup[child];
+        const uint32_t group = layout.group[child];
+        const Rect &frame = layout.shape[group] == 0 ? plans[child].card : layout.card[child];
         return frame.offsetBy(shifts[group], 0).offsetBy(normalization, 0).midX();
     };
 
@@ -559,6 +606,7 @@ std::vector<Plan> Planner::buildPlans(uint32_t position)
     }
 
     const std::vector<std::vector<uint32_t>> choices = combinations(regular);
+    makeStacks(regular);
     std::vector<Arrangement> arrangements;
     struct Entry {
         size_t arrangement;
@@ -574,12 +622,11 @@ std::vector<Plan> Planner::buildPlans(uint32_t position)
         listArrangements(combination, plans, regular, arrangements);
         for (size_t a = firstOfCombination; a < arrangements.size(); ++a) {
             // Stack sizes that group the children alike build the same plan again.
-            size_t same = firstOfCombination;
-            while (same < a && !(arrangements[same].kind == arrangements[a].kind &&
-                                 arrangements[same].shape == arrangements[a].shape))
-                ++same;
-            if (same < a) {
-                const size_t firstEntry = entries.size() - (a - same) * baseList.size();
+            const Arrangement &arrangement = arrangements[a];
+            if (arrangement.kind == Arrangement::Kind::stacks &&
+                m_stacks[arrangement.stacks].sameAs != arrangement.stacks) {
+                const size_t back = arrangement.stacks - m_stacks[arrangement.stacks].sameAs;
+                const size_t firstEntry = entries.size() - back * baseList.size();
                 for (size_t b = 0; b < baseList.size(); ++b) {
                     entries.push_back({a, b});
                     extents.push_back(extents[firstEntry + b]);
