@@ -162,6 +162,23 @@ Plan Planner::packStep(const std::optional<Plan> &placed, const Plan &next)
 
 Plan Planner::pack(const std::vector<Plan> &plans, Pass pass, std::vector<double> *shifts, double *normalization)
 {
+    Plan packed;
+    if (pass == Pass::measure) {
+        for (size_t i = 0; i < plans.size(); ++i) {
+            const double shift = i == 0 ? 0 : m_arena.packShift(packed.right, plans[i].left, m_m.spacing, m_m.lane);
+            if (shifts)
+                shifts->push_back(shift);
+            const Plan moved = PlanArena::shifted(plans[i], shift, 0);
+            packed.bounds.add(moved.bounds);
+            if (i + 1 < plans.size())
+                packed.right = m_arena.merge(packed.right, moved.right, true);
+        }
+        const double move = packed.bounds.x0 < 0 ? -packed.bounds.x0 : 0;
+        if (normalization)
+            *normalization = move;
+        packed.bounds = move != 0 ? packed.bounds.shifted(move, 0) : packed.bounds;
+        return packed;
+    }
     std::vector<Plan> placed;
     placed.reserve(plans.size());
     Profile left, right;
@@ -170,17 +187,10 @@ Plan Planner::pack(const std::vector<Plan> &plans, Pass pass, std::vector<double
         if (shifts)
             shifts->push_back(shift);
         placed.push_back(PlanArena::shifted(next, shift, 0));
-        if (pass == Pass::build)
-            left = m_arena.merge(left, placed.back().left, false);
+        left = m_arena.merge(left, placed.back().left, false);
         right = m_arena.merge(right, placed.back().right, true);
     }
-    Plan packed;
-    if (pass == Pass::build) {
-        packed = m_arena.group(placed, left, right);
-    } else {
-        packed.bounds = unionOf(placed);
-        packed.right = right;
-    }
+    packed = m_arena.group(placed, left, right);
     const double move = packed.bounds.x0 < 0 ? -packed.bounds.x0 : 0;
     if (normalization)
         *normalization = move;
@@ -465,10 +475,16 @@ Block Planner::rowWrap(const std::vector<uint32_t> &rowLengths, const std::vecto
         double x = s + L, tallest = 0;
         for (uint32_t j = 0; j < length; ++j, ++i) {
             const Plan &plan = plans[i];
-            const Plan moved = PlanArena::shifted(plan, x - plan.bounds.x0, top - plan.bounds.y0);
-            parts.push_back(moved);
-            row.cards.push_back(moved.card);
-            x = moved.bounds.x1 + s + L;
+            if (pass == Pass::measure) {
+                const Box moved = plan.bounds.shifted(x - plan.bounds.x0, top - plan.bounds.y0);
+                result.plan.bounds.add(moved);
+                x = moved.x1 + s + L;
+            } else {
+                const Plan moved = PlanArena::shifted(plan, x - plan.bounds.x0, top - plan.bounds.y0);
+                parts.push_back(moved);
+                row.cards.push_back(moved.card);
+                x = moved.bounds.x1 + s + L;
+            }
             tallest = std::max(tallest, plan.bounds.height());
         }
         result.rows.push_back(std::move(row));
@@ -476,8 +492,6 @@ Block Planner::rowWrap(const std::vector<uint32_t> &rowLengths, const std::vecto
     }
     if (pass == Pass::build)
         result.plan = m_arena.group(parts);
-    else
-        result.plan.bounds = unionOf(parts);
     result.centre = result.plan.bounds.x0 + result.plan.bounds.width() / 2;
     return result;
 }
