@@ -16,9 +16,12 @@ struct PlanArena::Cursor {
 
 void PlanArena::reserve(size_t positions)
 {
-    m_nodes.reserve(3 * positions);
-    m_children.reserve(3 * positions);
-    m_runs.reserve(4 * positions);
+    // Districts peak at about 9 nodes, 10 children, 17 runs and 3 segments per position;
+    // reserving touches no memory, while regrowing copies everything made so far.
+    m_nodes.reserve(10 * positions);
+    m_children.reserve(11 * positions);
+    m_runs.reserve(18 * positions);
+    m_segments.reserve(3 * positions);
 }
 
 void PlanArena::rollback(const Mark &mark)
