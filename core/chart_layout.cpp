@@ -83,7 +83,14 @@ double score(const Metrics &m, double width, double height)
 
 std::vector<size_t> ranked(const std::vector<double> &scores)
 {
-    std::vector<size_t> order(scores.size());
+    std::vector<size_t> order, buffer;
+    ranked(scores, order, buffer);
+    return order;
+}
+
+void ranked(const std::vector<double> &scores, std::vector<size_t> &order, std::vector<size_t> &buffer)
+{
+    order.resize(scores.size());
     for (size_t i = 0; i < order.size(); ++i)
         order[i] = i;
     auto before = [&](size_t a, size_t b) {
@@ -93,7 +100,7 @@ std::vector<size_t> ranked(const std::vector<double> &scores)
         return scores[a] < scores[b];
     };
     // Bottom-up merge sort: stable, and safe with a comparison that is not transitive.
-    std::vector<size_t> buffer(order.size());
+    buffer.resize(order.size());
     for (size_t width = 1; width < order.size(); width *= 2) {
         for (size_t lo = 0; lo < order.size(); lo += 2 * width) {
             const size_t mid = std::min(lo + width, order.size());
@@ -108,7 +115,6 @@ std::vector<size_t> ranked(const std::vector<double> &scores)
         }
         order.swap(buffer);
     }
-    return order;
 }
 
 ChartLayout assemble(const Organization &organization, const Tree &tree, const Metrics &metrics,

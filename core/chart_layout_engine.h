@@ -51,6 +51,8 @@ double score(const Metrics &metrics, double width, double height);
 // 1e-6 keep their input order. A merge sort, so the result is defined even though that
 // comparison is not transitive.
 std::vector<size_t> ranked(const std::vector<double> &scores);
+// As above, into `order`, with `buffer` as scratch; neither needs to be empty.
+void ranked(const std::vector<double> &scores, std::vector<size_t> &order, std::vector<size_t> &buffer);
 
 // The chosen arrangement, moved by the margin: what the connectors and the size need.
 struct Placement {

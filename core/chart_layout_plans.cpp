@@ -5,7 +5,6 @@
 #include <algorithm>
 #include <cmath>
 #include <optional>
-#include <span>
 #include <utility>
 
 namespace ChartLayoutEngine {
@@ -24,15 +23,6 @@ Extent extentOf(const Plan &plan)
 // what is placed so far; building it also makes its nodes and both profiles. Both passes
 // compute every coordinate with the same operations in the same order.
 enum class Pass : uint8_t { measure, build };
-
-// The bounds group() gives the union of `parts`.
-Box unionOf(std::span<const Plan> parts)
-{
-    Box bounds;
-    for (const Plan &part : parts)
-        bounds.add(part.bounds);
-    return bounds;
-}
 
 // One way to place a manager's regular children under its base arrangement.
 struct Arrangement {
@@ -84,10 +74,10 @@ private:
     std::vector<Plan> bases(uint32_t position, double height, const std::vector<uint32_t> &assistants);
     std::vector<std::vector<uint32_t>> combinations(const std::vector<uint32_t> &siblings);
     std::vector<Plan> chosen(const std::vector<uint32_t> &siblings, const std::vector<uint32_t> &choice) const;
-    Plan packStep(const std::optional<Plan> &placed, const Plan &next);
     Plan pack(const std::vector<Plan> &plans, Pass pass = Pass::build, std::vector<double> *shifts = nullptr,
               double *normalization = nullptr);
-    std::vector<size_t> alternatives(const std::vector<Extent> &extents) const;
+    std::vector<size_t> alternatives(const std::vector<Extent> &extents);
+    void alternatives(const std::vector<Extent> &extents, std::vector<size_t> &kept);
 
     void listArrangements(uint32_t combination, const std::vector<Plan> &plans, const std::vector<uint32_t> &regular,
                           std::vector<Arrangement> &out) const;
@@ -113,19 +103,30 @@ private:
     std::vector<double> m_heights;               // effective card height by position
     std::vector<std::vector<Plan>> m_candidates; // by position; freed once the parent is done
     std::vector<Stacks> m_stacks;                // of the manager being planned, by stack size - 1
+    std::vector<double> m_scores;                // scratch of alternatives()
+    std::vector<size_t> m_order, m_rankBuffer;   // scratch of alternatives()
 };
 
-std::vector<size_t> Planner::alternatives(const std::vector<Extent> &extents) const
+std::vector<size_t> Planner::alternatives(const std::vector<Extent> &extents)
 {
-    std::vector<double> scores;
-    scores.reserve(extents.size());
-    for (const Extent &e : extents)
-        scores.push_back(score(m_m, e.first, e.second));
-    const std::vector<size_t> order = ranked(scores);
-    if (!m_m.pageBalanced)
-        return order.empty() ? order : std::vector<size_t>{order.front()};
     std::vector<size_t> kept;
-    for (size_t i : order) {
+    alternatives(extents, kept);
+    return kept;
+}
+
+void Planner::alternatives(const std::vector<Extent> &extents, std::vector<size_t> &kept)
+{
+    m_scores.clear();
+    for (const Extent &e : extents)
+        m_scores.push_back(score(m_m, e.first, e.second));
+    ranked(m_scores, m_order, m_rankBuffer);
+    kept.clear();
+    if (!m_m.pageBalanced) {
+        if (!m_order.empty())
+            kept.push_back(m_order.front());
+        return;
+    }
+    for (size_t i : m_order) {
         const bool seen = std::any_of(kept.begin(), kept.end(), [&](size_t k) { return extents[k] == extents[i]; });
         if (seen)
             continue;
@@ -133,7 +134,6 @@ std::vector<size_t> Planner::alternatives(const std::vector<Extent> &extents) co
         if (kept.size() == 8)
             break;
     }
-    return kept;
 }
 
 std::vector<Plan> Planner::chosen(const std::vector<uint32_t> &siblings, const std::vector<uint32_t> &choice) const
@@ -143,21 +143,6 @@ std::vector<Plan> Planner::chosen(const std::vector<uint32_t> &siblings, const s
     for (size_t i = 0; i < siblings.size(); ++i)
         plans.push_back(m_candidates[siblings[i]][choice[i]]);
     return plans;
-}
-
-// A measured pack of one more sibling: the bounds for the ranking and the right profile
-// for the next step.
-Plan Planner::packStep(const std::optional<Plan> &placed, const Plan &next)
-{
-    if (!placed)
-        return next;
-    const double shift = m_arena.packShift(placed->right, next.left, m_m.spacing, m_m.lane);
-    const Plan moved = PlanArena::shifted(next, shift, 0);
-    const Plan parts[] = {*placed, moved};
-    Plan packed;
-    packed.bounds = unionOf(parts);
-    packed.right = m_arena.merge(placed->right, moved.right, true);
-    return packed;
 }
 
 Plan Planner::pack(const std::vector<Plan> &plans, Pass pass, std::vector<double> *shifts, double *normalization)
@@ -209,27 +194,39 @@ std::vector<std::vector<uint32_t>> Planner::combinations(const std::vector<uint3
         int32_t parent;
         uint32_t choice;
     };
+    // A packed prefix: only what ranking it and packing the next sibling need.
     struct State {
         int32_t link = noIndex;
-        std::optional<Plan> packed;
+        Box bounds; // empty before the first sibling
+        Profile right;
     };
     std::vector<Link> links;
-    std::vector<State> states(1);
+    std::vector<State> states(1), next;
+    std::vector<Extent> extents;
+    std::vector<size_t> kept;
     const PlanArena::Mark mark = m_arena.mark();
     for (uint32_t sibling : siblings) {
         const std::vector<Plan> &options = m_candidates[sibling];
-        std::vector<State> next;
-        std::vector<Extent> extents;
+        next.clear();
+        extents.clear();
         for (const State &state : states) {
             for (uint32_t o = 0; o < options.size(); ++o) {
                 links.push_back({state.link, o});
-                const Plan packed = packStep(state.packed, options[o]);
-                next.push_back({static_cast<int32_t>(links.size() - 1), packed});
-                extents.push_back(extentOf(packed));
+                State packed{static_cast<int32_t>(links.size() - 1), options[o].bounds, options[o].right};
+                if (!state.bounds.isEmpty()) {
+                    const double shift = m_arena.packShift(state.right, options[o].left, m_m.spacing, m_m.lane);
+                    const Plan moved = PlanArena::shifted(options[o], shift, 0);
+                    packed.bounds = state.bounds;
+                    packed.bounds.add(moved.bounds);
+                    packed.right = m_arena.merge(state.right, moved.right, true);
+                }
+                next.push_back(packed);
+                extents.push_back({packed.bounds.width(), packed.bounds.height()});
             }
         }
+        alternatives(extents, kept);
         states.clear();
-        for (size_t i : alternatives(extents))
+        for (size_t i : kept)
             states.push_back(next[i]);
     }
     m_arena.rollback(mark);
