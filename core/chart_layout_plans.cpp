@@ -4,7 +4,6 @@
 
 #include <algorithm>
 #include <cmath>
-#include <optional>
 #include <utility>
 
 namespace ChartLayoutEngine {
@@ -74,8 +73,8 @@ private:
     std::vector<Plan> bases(uint32_t position, double height, const std::vector<uint32_t> &assistants);
     std::vector<std::vector<uint32_t>> combinations(const std::vector<uint32_t> &siblings);
     std::vector<Plan> chosen(const std::vector<uint32_t> &siblings, const std::vector<uint32_t> &choice) const;
-    Plan pack(const std::vector<Plan> &plans, Pass pass = Pass::build, std::vector<double> *shifts = nullptr,
-              double *normalization = nullptr);
+    Plan pack(const std::vector<Plan> &plans, std::vector<double> *shifts = nullptr, double *normalization = nullptr);
+    Box measuredPack(const std::vector<const Plan *> &plans, std::vector<double> &shifts, double &normalization);
     std::vector<size_t> alternatives(const std::vector<Extent> &extents);
     void alternatives(const std::vector<Extent> &extents, std::vector<size_t> &kept);
 
@@ -105,6 +104,8 @@ private:
     std::vector<Stacks> m_stacks;                // of the manager being planned, by stack size - 1
     std::vector<double> m_scores;                // scratch of alternatives()
     std::vector<size_t> m_order, m_rankBuffer;   // scratch of alternatives()
+    std::vector<const Plan *> m_groups;          // scratch of stacks()
+    std::vector<double> m_shifts;                // scratch of stacks()
 };
 
 std::vector<size_t> Planner::alternatives(const std::vector<Extent> &extents)
@@ -145,25 +146,30 @@ std::vector<Plan> Planner::chosen(const std::vector<uint32_t> &siblings, const s
     return plans;
 }
 
-Plan Planner::pack(const std::vector<Plan> &plans, Pass pass, std::vector<double> *shifts, double *normalization)
+// The bounds pack() gives, with the same shifts and normalization, made without nodes or
+// a left profile.
+Box Planner::measuredPack(const std::vector<const Plan *> &plans, std::vector<double> &shifts, double &normalization)
 {
-    Plan packed;
-    if (pass == Pass::measure) {
-        for (size_t i = 0; i < plans.size(); ++i) {
-            const double shift = i == 0 ? 0 : m_arena.packShift(packed.right, plans[i].left, m_m.spacing, m_m.lane);
-            if (shifts)
-                shifts->push_back(shift);
-            const Plan moved = PlanArena::shifted(plans[i], shift, 0);
-            packed.bounds.add(moved.bounds);
-            if (i + 1 < plans.size())
-                packed.right = m_arena.merge(packed.right, moved.right, true);
+    Box bounds;
+    Profile right;
+    for (size_t i = 0; i < plans.size(); ++i) {
+        const Plan &plan = *plans[i];
+        const double shift = i == 0 ? 0 : m_arena.packShift(right, plan.left, m_m.spacing, m_m.lane);
+        shifts.push_back(shift);
+        bounds.add(plan.bounds.shifted(shift, 0));
+        if (i + 1 < plans.size()) {
+            Profile moved = plan.right;
+            moved.dx += shift;
+            moved.dy += 0;
+            right = m_arena.merge(right, moved, true);
         }
-        const double move = packed.bounds.x0 < 0 ? -packed.bounds.x0 : 0;
-        if (normalization)
-            *normalization = move;
-        packed.bounds = move != 0 ? packed.bounds.shifted(move, 0) : packed.bounds;
-        return packed;
     }
+    normalization = bounds.x0 < 0 ? -bounds.x0 : 0;
+    return normalization != 0 ? bounds.shifted(normalization, 0) : bounds;
+}
+
+Plan Planner::pack(const std::vector<Plan> &plans, std::vector<double> *shifts, double *normalization)
+{
     std::vector<Plan> placed;
     placed.reserve(plans.size());
     Profile left, right;
@@ -175,7 +181,7 @@ Plan Planner::pack(const std::vector<Plan> &plans, Pass pass, std::vector<double
         left = m_arena.merge(left, placed.back().left, false);
         right = m_arena.merge(right, placed.back().right, true);
     }
-    packed = m_arena.group(placed, left, right);
+    const Plan packed = m_arena.group(placed, left, right);
     const double move = packed.bounds.x0 < 0 ? -packed.bounds.x0 : 0;
     if (normalization)
         *normalization = move;
@@ -496,17 +502,27 @@ Block Planner::rowWrap(const std::vector<uint32_t> &rowLengths, const std::vecto
 Block Planner::stacks(const Stacks &layout, const std::vector<Plan> &plans, const std::vector<uint32_t> &regular,
                       Pass pass)
 {
-    std::vector<Plan> groups;
-    groups.reserve(layout.shape.size());
+    std::vector<const Plan *> &groups = m_groups;
+    groups.clear();
     size_t i = 0;
     for (size_t g = 0; g < layout.shape.size(); ++g) {
         const uint32_t cards = layout.shape[g];
-        groups.push_back(cards == 0 ? plans[i] : layout.columns[g]);
+        groups.push_back(cards == 0 ? &plans[i] : &layout.columns[g]);
         i += cards == 0 ? 1 : cards;
     }
-    std::vector<double> shifts;
+    std::vector<double> &shifts = m_shifts;
+    shifts.clear();
     double normalization = 0;
-    const Plan packed = pack(groups, pass, &shifts, &normalization);
+    Plan packed;
+    if (pass == Pass::measure) {
+        packed.bounds = measuredPack(groups, shifts, normalization);
+    } else {
+        std::vector<Plan> parts;
+        parts.reserve(groups.size());
+        for (const Plan *group : groups)
+            parts.push_back(*group);
+        packed = pack(parts, &shifts, &normalization);
+    }
     // A child's card within its group, moved as the pack moved the group.
     auto cardMidX = [&](size_t child) {
         const uint32_t group = layout.group[child];
