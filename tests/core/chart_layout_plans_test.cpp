@@ -118,6 +118,48 @@ TEST(ChartLayoutPlans, MatchesReferenceOnSideColumnsAndRowWraps)
     }
 }
 
+// Managers with many leaf reports around a few reporting ones, as in schools: several
+// combinations share the same stacks, stack sizes repeat shapes, and callouts make stacks
+// of uneven height.
+TEST(ChartLayoutPlans, MatchesReferenceOnManyLeavesBesideReportingChildren)
+{
+    std::mt19937 random(5150);
+    auto between = [&](int lo, int hi) { return std::uniform_int_distribution<int>(lo, hi)(random); };
+    for (int round = 0; round < 40; ++round) {
+        Organization org;
+        org.positions.push_back(ChartTest::position("R"));
+        if (round % 3 == 0)
+            org.positions.push_back(ChartTest::assistant("RA", "R"));
+        for (int school = between(1, 2); school > 0; --school) {
+            const std::string head = "S" + std::to_string(school);
+            org.positions.push_back(ChartTest::position(head, "R"));
+            if (between(0, 1) == 1)
+                org.positions.push_back(ChartTest::assistant(head + "A", head));
+            std::vector<std::string> deputies;
+            for (int d = between(1, 3); d > 0; --d) {
+                deputies.push_back(head + "D" + std::to_string(d));
+                org.positions.push_back(ChartTest::position(deputies.back(), head));
+            }
+            for (int t = between(3, 14); t > 0; --t) {
+                const bool underDeputy = t % 4 == 0;
+                Position p = ChartTest::position(head + "T" + std::to_string(between(10, 99)) + std::to_string(t),
+                                                 underDeputy ? deputies[t % deputies.size()] : head);
+                if (between(0, 5) == 0)
+                    p.reportingCallout = ReportingCallout{};
+                org.positions.push_back(std::move(p));
+            }
+        }
+        const Tree t = tree(org);
+        for (double ratio : {0.7, 1.4, 2.2}) {
+            const Metrics m = metrics(ratio, round % 2 == 0 ? 112 : 148);
+            expectSamePlacement(place(org, t, m), ReferenceLayout::place(org, t, m),
+                                "round " + std::to_string(round) + " ratio " + std::to_string(ratio));
+            if (testing::Test::HasFatalFailure())
+                return;
+        }
+    }
+}
+
 TEST(ChartLayoutPlans, RankingKeepsInputOrderForNearTies)
 {
     EXPECT_EQ(ranked({3, 1, 2}), (std::vector<size_t>{1, 2, 0}));
