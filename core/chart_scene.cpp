@@ -4,6 +4,7 @@
 #include "core/organization_archive.h"
 
 #include <algorithm>
+#include <condition_variable>
 #include <string_view>
 
 namespace {
@@ -213,10 +214,11 @@ std::shared_ptr<const ChartScene> ChartSceneCache::snapshot(const OrganizationAr
 
 ChartSceneCache::~ChartSceneCache() = default; // stops and joins the workers first
 
-void ChartSceneCache::routeInBackground(std::function<void()> routed)
+void ChartSceneCache::routeInBackground(std::function<void()> routed, std::chrono::milliseconds wait)
 {
     m_background = std::make_shared<Background>();
     m_background->routed = std::move(routed);
+    m_background->wait = wait;
 }
 
 ChartSceneCache::RoutingInput ChartSceneCache::routingInputOf(const ChartLayout &layout)
@@ -229,16 +231,45 @@ ChartSceneCache::RoutingInput ChartSceneCache::routingInputOf(const ChartLayout 
     return input;
 }
 
+namespace {
+
+// Cards up to which routing is first tried before the scene is handed out. Beyond, building
+// the routing grid alone takes a good part of the wait, and routing nearly always outlasts it.
+constexpr size_t smallChart = 400;
+
+// The routes, unless routing takes longer than `wait`.
+std::optional<std::vector<DottedRoute>> routedWithin(const std::vector<ChartNode> &nodes,
+                                                     const std::vector<ChartEdge> &dotted,
+                                                     std::chrono::milliseconds wait)
+{
+    std::stop_source late;
+    // Woken early, and then harmless, when routing ends first.
+    std::jthread timer([&late, wait](std::stop_token routed) {
+        std::mutex mutex;
+        std::condition_variable_any woken;
+        std::unique_lock lock(mutex);
+        woken.wait_for(lock, routed, wait, [] { return false; });
+        late.request_stop();
+    });
+    return DottedRouting::routes(nodes, dotted, late.get_token());
+}
+
+} // namespace
+
 // Routes already made for these cards, else (routing here unless a worker does it) none.
 std::optional<std::vector<DottedRoute>> ChartSceneCache::knownRoutes(const RoutingInput &input)
 {
     // Most edits leave every card where it was: the last routes still hold.
     if (m_lastRouted && m_lastRouted->input == input)
         return m_lastRouted->routes;
-    if (m_background)
+    std::optional<std::vector<DottedRoute>> routes;
+    if (!m_background)
+        routes = DottedRouting::routes(input.nodes, input.dotted);
+    else if (m_background->wait.count() > 0 && input.nodes.size() <= smallChart)
+        routes = routedWithin(input.nodes, input.dotted, m_background->wait);
+    if (!routes)
         return std::nullopt;
-    std::vector<DottedRoute> routes = DottedRouting::routes(input.nodes, input.dotted);
-    m_lastRouted = Routed{input, routes};
+    m_lastRouted = Routed{input, *routes};
     return routes;
 }
 

@@ -10,6 +10,7 @@
 #include "core/print_settings.h"
 
 #include <atomic>
+#include <chrono>
 #include <functional>
 #include <memory>
 #include <mutex>
@@ -114,11 +115,13 @@ public:
     ~ChartSceneCache();
 
     // From now on dotted lines are routed on a worker thread, as routing a large chart can
-    // take seconds: a scene whose lines are not routed yet comes back at once with
-    // routesPending(), and `routed` is called on the worker thread when they are done;
-    // snapshot() then gives a new scene with them. A change of the chart abandons routing
-    // that is no longer wanted. Without this call, snapshot() routes before it returns.
-    void routeInBackground(std::function<void()> routed);
+    // take seconds: such a scene comes back with routesPending(), and `routed` is called on
+    // the worker thread when the lines are done; snapshot() then gives a new scene with them.
+    // A small chart (a few hundred cards) whose lines route within `wait` gets them with the
+    // scene, so it never shows without them. A change of the chart abandons routing that is
+    // no longer wanted. Without this call, snapshot() routes before it returns.
+    void routeInBackground(std::function<void()> routed,
+                           std::chrono::milliseconds wait = std::chrono::milliseconds(15));
 
     // The scene of chart `sheetID` (the whole organization when no sheet has that id),
     // focused on `personID`, else on the positions of `department` (empty strings for no
@@ -162,6 +165,7 @@ private:
     // Shared with the worker thread.
     struct Background {
         std::function<void()> routed;
+        std::chrono::milliseconds wait;
         std::mutex mutex;
         std::optional<Finished> finished;
     };

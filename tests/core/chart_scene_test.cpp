@@ -179,7 +179,7 @@ TEST(ChartSceneCache, BackgroundRoutingShowsCardsFirstThenTheLines)
 
     RoutedSignal routed;
     ChartSceneCache cache;
-    cache.routeInBackground(routed.callback());
+    cache.routeInBackground(routed.callback(), std::chrono::milliseconds(0));
     const auto first = snapshot(cache, archive);
     EXPECT_TRUE(first->routesPending());
     EXPECT_TRUE(first->routes().empty());
@@ -201,6 +201,23 @@ TEST(ChartSceneCache, BackgroundRoutingShowsCardsFirstThenTheLines)
     EXPECT_EQ(third->routes(), expected);
 }
 
+TEST(ChartSceneCache, LinesRoutedWithinTheWaitComeWithTheScene)
+{
+    const OrganizationArchive archive = district();
+    ChartSceneCache reference;
+    const std::vector<DottedRoute> expected = snapshot(reference, archive)->routes();
+
+    RoutedSignal routed;
+    ChartSceneCache cache;
+    cache.routeInBackground(routed.callback(), std::chrono::minutes(1));
+    const auto scene = snapshot(cache, archive);
+    EXPECT_FALSE(scene->routesPending());
+    EXPECT_EQ(scene->routes(), expected);
+    EXPECT_EQ(snapshot(cache, archive), scene);
+    EXPECT_EQ(cache.buildCount(), 1);
+    EXPECT_EQ(routed.count(), 0); // no worker was needed
+}
+
 TEST(ChartSceneCache, EditThatMovesNoCardWhileRoutingKeepsTheWorker)
 {
     const OrganizationArchive archive = district();
@@ -209,7 +226,7 @@ TEST(ChartSceneCache, EditThatMovesNoCardWhileRoutingKeepsTheWorker)
 
     RoutedSignal routed;
     ChartSceneCache cache;
-    cache.routeInBackground(routed.callback());
+    cache.routeInBackground(routed.callback(), std::chrono::milliseconds(0));
     EXPECT_TRUE(snapshot(cache, archive)->routesPending());
     OrganizationArchive renamed = archive;
     renamed.organization.positions[3].employee->name = "Dee Elder";
@@ -235,7 +252,7 @@ TEST(ChartSceneCache, ChangeWhileRoutingGetsTheLinesOfTheNewChart)
 
     RoutedSignal routed;
     ChartSceneCache cache;
-    cache.routeInBackground(routed.callback());
+    cache.routeInBackground(routed.callback(), std::chrono::milliseconds(0));
     // Back and forth faster than the workers finish; a late one must not win.
     for (int i = 0; i < 10; ++i) {
         snapshot(cache, archive);
