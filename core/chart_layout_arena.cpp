@@ -156,7 +156,9 @@ Profile PlanArena::merge(const Profile &pa, const Profile &pb, bool takeMax)
     return finish(e, a.valid() ? a : b);
 }
 
-Plan PlanArena::card(uint32_t position, const Rect &frame, bool sideEntry)
+namespace {
+
+PlanNode cardNode(uint32_t position, const Rect &frame, bool sideEntry)
 {
     PlanNode node;
     node.kind = PlanNode::Kind::card;
@@ -164,6 +166,14 @@ Plan PlanArena::card(uint32_t position, const Rect &frame, bool sideEntry)
     node.position = position;
     node.rect = frame;
     node.bounds = Box::of(frame);
+    return node;
+}
+
+} // namespace
+
+Plan PlanArena::card(uint32_t position, const Rect &frame, bool sideEntry)
+{
+    const PlanNode node = cardNode(position, frame, sideEntry);
     Plan plan;
     plan.node = addNode(node);
     plan.bounds = node.bounds;
@@ -179,12 +189,7 @@ Plan PlanArena::column(const std::vector<std::pair<uint32_t, Rect>> &cards, bool
     node.first = static_cast<uint32_t>(m_children.size());
     node.count = static_cast<uint32_t>(cards.size());
     for (const auto &[position, frame] : cards) {
-        PlanNode leaf;
-        leaf.kind = PlanNode::Kind::card;
-        leaf.sideEntry = sideEntry;
-        leaf.position = position;
-        leaf.rect = frame;
-        leaf.bounds = Box::of(frame);
+        const PlanNode leaf = cardNode(position, frame, sideEntry);
         node.bounds.add(leaf.bounds);
         m_children.push_back({addNode(leaf), 0, 0});
     }
