@@ -5,6 +5,7 @@
 #include <QBuffer>
 #include <QPdfDocument>
 #include <QPdfSelection>
+#include <QRegularExpression>
 
 void TestChart::addCard(const Position &position, double x, double y, double height)
 {
@@ -41,32 +42,33 @@ QByteArray renderTestChart(const TestChart &chart, const ChartPrintSettings &set
     return ChartPDFRenderer::renderPages(chart.picture(), pagination, title, scope, subtitle);
 }
 
+namespace {
+
+struct LoadedPdf {
+    QBuffer buffer;
+    QPdfDocument document;
+    explicit LoadedPdf(const QByteArray &pdf)
+    {
+        buffer.setData(pdf);
+        buffer.open(QIODevice::ReadOnly);
+        document.load(&buffer);
+    }
+};
+
+} // namespace
+
 QStringList pageTexts(const QByteArray &pdf)
 {
-    QBuffer buffer;
-    buffer.setData(pdf);
-    buffer.open(QIODevice::ReadOnly);
-    QPdfDocument document;
-    document.load(&buffer);
+    LoadedPdf loaded(pdf);
     QStringList texts;
-    for (int page = 0; page < document.pageCount(); ++page) {
-        QString text = document.getAllText(page).text();
-        text.replace(QLatin1String("\r\n"), QLatin1String(" "));
-        text.replace(QLatin1Char('\n'), QLatin1Char(' '));
-        text.replace(QLatin1Char('\r'), QLatin1Char(' '));
-        texts.append(text);
-    }
+    for (int page = 0; page < loaded.document.pageCount(); ++page)
+        texts.append(loaded.document.getAllText(page).text().replace(QRegularExpression("\\r\\n|\\n|\\r"), " "));
     return texts;
 }
 
 QSizeF pageSize(const QByteArray &pdf, int page)
 {
-    QBuffer buffer;
-    buffer.setData(pdf);
-    buffer.open(QIODevice::ReadOnly);
-    QPdfDocument document;
-    document.load(&buffer);
-    return document.pagePointSize(page);
+    return LoadedPdf(pdf).document.pagePointSize(page);
 }
 
 bool isWhite(QRgb pixel)
