@@ -29,7 +29,6 @@ inline OrganizationArchive district(int reports = 2, const std::string &name = "
     OrganizationArchive archive;
     archive.name = name;
     archive.organization.positions.push_back(person("P1", "Ada Lovelace"));
-    archive.organization.positions.front().title = "Superintendent";
     for (int i = 0; i < reports; ++i)
         archive.organization.positions.push_back(person("P" + std::to_string(i + 2), "Person " + std::to_string(i + 2), "P1"));
     return archive;
@@ -45,9 +44,7 @@ inline void writeBytes(const QString &path, const QByteArray &bytes)
 inline QByteArray readBytes(const QString &path)
 {
     QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
-        return {};
-    return file.readAll();
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
 }
 
 inline void writeArchive(const OrganizationArchive &archive, const QString &path)

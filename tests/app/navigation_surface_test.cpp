@@ -1,13 +1,11 @@
+#include "app/chart_canvas_input.h"
 #include "app/chart_navigation_surface.h"
 
 #include <gtest/gtest.h>
 
 #include <QApplication>
 #include <QElapsedTimer>
-#include <QMouseEvent>
-#include <QNativeGestureEvent>
 #include <QPainter>
-#include <QPointingDevice>
 #include <QWheelEvent>
 
 #include <cmath>
@@ -17,11 +15,8 @@ namespace {
 
 class TestSurface final : public ChartNavigationSurface {
 public:
-    std::vector<Point> clicks;
-    std::vector<Point> doubleClicks;
     std::vector<double> zooms;
     std::vector<Size> pans;
-    int contentPaints = 0;
 
     TestSurface()
     {
@@ -39,22 +34,14 @@ public:
             QApplication::processEvents(QEventLoop::WaitForMoreEvents, 50);
     }
 
-    void send(QEvent &event) { QApplication::sendEvent(this, &event); }
-    void mouse(QEvent::Type type, QPointF at, Qt::MouseButtons buttons)
-    {
-        QMouseEvent event(type, at, mapToGlobal(at), Qt::LeftButton, buttons, Qt::NoModifier);
-        send(event);
-    }
     void wheel(QPoint pixels, QPoint angle, Qt::ScrollPhase phase = Qt::NoScrollPhase, QPointF at = {100, 100})
     {
         QWheelEvent event(at, mapToGlobal(at), pixels, angle, Qt::NoButton, Qt::NoModifier, phase, false);
-        send(event);
+        QApplication::sendEvent(this, &event);
     }
 
 protected:
-    void paintContent(QPainter &, const Rect &) override { ++contentPaints; }
-    void chartClicked(Point at, const QPointF &) override { clicks.push_back(at); }
-    void chartDoubleClicked(Point at, const QPointF &) override { doubleClicks.push_back(at); }
+    void paintContent(QPainter &, const Rect &) override {}
 };
 
 TEST(NavigationSurface, WheelStepsCommitOnceAfterTheLastStep)
@@ -74,62 +61,6 @@ TEST(NavigationSurface, WheelStepsCommitOnceAfterTheLastStep)
     EXPECT_NEAR(surface.camera().chartPoint(Point{100, 100}).x, 100, 1e-9);
 }
 
-TEST(NavigationSurface, TrackpadPanCommitsWhenTheGestureEnds)
-{
-    TestSurface surface;
-    surface.wheel({5, -3}, {40, -24}, Qt::ScrollUpdate);
-    EXPECT_TRUE(surface.isTrackpadPanning());
-    EXPECT_EQ(surface.camera().offset, (Size{5, -3}));
-    surface.wheel({0, 0}, {0, 0}, Qt::ScrollEnd);
-    EXPECT_FALSE(surface.isTrackpadPanning());
-    EXPECT_FALSE(surface.hasPendingCommit());
-    EXPECT_EQ(surface.pans, (std::vector<Size>{{5, -3}}));
-    EXPECT_TRUE(surface.zooms.empty()); // only what changed is written
-}
-
-TEST(NavigationSurface, ShortDragIsAClick)
-{
-    TestSurface surface;
-    surface.setZoom(2);
-    surface.mouse(QEvent::MouseButtonPress, {100, 100}, Qt::LeftButton);
-    surface.mouse(QEvent::MouseMove, {104, 103}, Qt::LeftButton);
-    EXPECT_FALSE(surface.isPanning());
-    surface.mouse(QEvent::MouseButtonRelease, {104, 103}, Qt::NoButton);
-    EXPECT_EQ(surface.clicks, (std::vector<Point>{{52, 51.5}}));
-    EXPECT_EQ(surface.camera(), (ChartViewport{2, {}}));
-    EXPECT_TRUE(surface.pans.empty());
-}
-
-TEST(NavigationSurface, DragPansAndCommitsOnRelease)
-{
-    TestSurface surface;
-    surface.mouse(QEvent::MouseButtonPress, {100, 100}, Qt::LeftButton);
-    surface.mouse(QEvent::MouseMove, {110, 100}, Qt::LeftButton);
-    surface.mouse(QEvent::MouseMove, {130, 90}, Qt::LeftButton);
-    EXPECT_TRUE(surface.isPanning());
-    // While dragging only the shown camera moves.
-    EXPECT_EQ(surface.camera(), ChartViewport{});
-    EXPECT_EQ(surface.displayedCamera().offset, (Size{30, -10}));
-    EXPECT_TRUE(surface.pans.empty());
-    surface.mouse(QEvent::MouseButtonRelease, {130, 90}, Qt::NoButton);
-    EXPECT_FALSE(surface.isPanning());
-    EXPECT_EQ(surface.camera().offset, (Size{30, -10}));
-    EXPECT_EQ(surface.pans, (std::vector<Size>{{30, -10}}));
-    EXPECT_FALSE(surface.hasPendingCommit());
-    EXPECT_TRUE(surface.clicks.empty());
-}
-
-TEST(NavigationSurface, DoubleClickReportsOneClickAndOneDoubleClick)
-{
-    TestSurface surface;
-    surface.mouse(QEvent::MouseButtonPress, {10, 10}, Qt::LeftButton);
-    surface.mouse(QEvent::MouseButtonRelease, {10, 10}, Qt::NoButton);
-    surface.mouse(QEvent::MouseButtonDblClick, {10, 10}, Qt::LeftButton);
-    surface.mouse(QEvent::MouseButtonRelease, {10, 10}, Qt::NoButton);
-    EXPECT_EQ(surface.clicks.size(), 1u);
-    EXPECT_EQ(surface.doubleClicks.size(), 1u);
-}
-
 TEST(NavigationSurface, OwnerZoomCancelsAPendingCommit)
 {
     TestSurface surface;
@@ -146,59 +77,19 @@ TEST(NavigationSurface, OwnerZoomCancelsAPendingCommit)
     EXPECT_TRUE(surface.zooms.empty());
 }
 
-TEST(NavigationSurface, OwnerValuesEqualToTheCameraChangeNothing)
+TEST(NavigationSurface, ModifiersAndTiltsOfTheWheel)
 {
-    TestSurface surface;
-    surface.wheel({}, {0, 120});
-    surface.settle();
-    const ChartViewport settled = surface.camera();
-    surface.setZoom(surface.zooms.back());
-    surface.setPan(surface.pans.back());
-    EXPECT_EQ(surface.camera(), settled);
-    EXPECT_EQ(surface.zooms.size(), 1u);
-}
-
-TEST(NavigationSurface, HidingDropsAnUncommittedStep)
-{
-    TestSurface surface;
-    surface.show();
-    surface.wheel({}, {0, 120});
-    surface.hide();
-    EXPECT_FALSE(surface.hasPendingCommit());
-    EXPECT_TRUE(surface.zooms.empty());
-}
-
-TEST(NavigationSurface, PinchZoomsAtThePointerAndCommitsAtTheEnd)
-{
-    TestSurface surface;
-    const QPointF at(200, 150);
-    const auto *device = QPointingDevice::primaryPointingDevice();
-    QNativeGestureEvent pinch(Qt::ZoomNativeGesture, device, 2, at, at, surface.mapToGlobal(at), 1.0, {}, 0);
-    surface.send(pinch);
-    EXPECT_DOUBLE_EQ(surface.camera().scale, 2);
-    EXPECT_EQ(surface.camera().offset, (Size{-200, -150}));
-    QNativeGestureEvent nothing(Qt::ZoomNativeGesture, device, 2, at, at, surface.mapToGlobal(at), 0.0, {}, 0);
-    surface.send(nothing);
-    EXPECT_DOUBLE_EQ(surface.camera().scale, 2);
-    QNativeGestureEvent end(Qt::EndNativeGesture, device, 2, at, at, surface.mapToGlobal(at), 0.0, {}, 0);
-    surface.send(end);
-    EXPECT_EQ(surface.zooms, std::vector<double>{2});
-    EXPECT_FALSE(surface.hasPendingCommit());
-}
-
-TEST(NavigationSurface, ALiveZoomScalesTheLastPictureUntilItSettles)
-{
-    TestSurface surface;
-    surface.show();
-    QApplication::processEvents();
-    const int sharp = surface.contentPaints;
-    ASSERT_GT(sharp, 0);
-    surface.wheel({}, {0, 120});
-    surface.repaint();
-    EXPECT_EQ(surface.contentPaints, sharp);
-    surface.settle();
-    surface.repaint();
-    EXPECT_GT(surface.contentPaints, sharp);
+    const auto zoom = [](QPoint pixels, QPoint angle, Qt::KeyboardModifiers modifiers, Qt::ScrollPhase phase) {
+        const QWheelEvent event(QPointF(), QPointF(), pixels, angle, Qt::NoButton, modifiers, phase, false);
+        return ChartCanvasInput::wheelStep(event).action.logarithmicDelta;
+    };
+    // Trackpad pixels zoom by a hundredth, wheel notches by 0.08; Alt may turn either sideways.
+    EXPECT_DOUBLE_EQ(zoom({0, 10}, {0, 80}, Qt::ControlModifier, Qt::ScrollUpdate), 0.1);
+    EXPECT_DOUBLE_EQ(zoom({10, 0}, {80, 0}, Qt::AltModifier, Qt::NoScrollPhase), 0.1);
+    EXPECT_DOUBLE_EQ(zoom({}, {-240, 0}, Qt::AltModifier, Qt::NoScrollPhase), -0.16);
+    // A tilt of the wheel without a modifier does nothing.
+    EXPECT_EQ(zoom({}, {120, 0}, Qt::NoModifier, Qt::NoScrollPhase), 0);
+    EXPECT_DOUBLE_EQ(ChartCanvasInput::pinchDelta(-3), std::log(0.01)) << "a pinch never zooms to nothing";
 }
 
 } // namespace

@@ -26,31 +26,23 @@ public:
     std::deque<SaveAnswer> saveAnswers;
 
     std::vector<Alert> alerts;
-    QStringList savePromptTitles;
     QStringList savePromptDocuments;
     QStringList proposedSavePaths;
 
-    bool confirm(const QString &question) override
-    {
-        return next(confirmations, false, "confirm: " + question);
-    }
+    bool confirm(const QString &question) override { return next(confirmations, false, "confirm: " + question); }
     void alert(const QString &title, const QString &message) override { alerts.push_back({title, message}); }
     std::optional<QString> askText(const QString &title, const QString &, const QString &) override
     {
-        return next(texts, std::optional<QString>(), "askText: " + title);
+        return next(texts, {}, "askText: " + title);
     }
-    std::optional<QString> fileToOpen(const QString &) override
-    {
-        return next(filesToOpen, std::optional<QString>(), "fileToOpen");
-    }
+    std::optional<QString> fileToOpen(const QString &) override { return next(filesToOpen, {}, "fileToOpen"); }
     std::optional<QString> fileToSave(const QString &, const QString &proposedPath) override
     {
         proposedSavePaths.append(proposedPath);
-        return next(filesToSave, std::optional<QString>(), "fileToSave");
+        return next(filesToSave, {}, "fileToSave");
     }
-    SaveAnswer askToSave(const QString &title, const QString &documentName) override
+    SaveAnswer askToSave(const QString &, const QString &documentName) override
     {
-        savePromptTitles.append(title);
         savePromptDocuments.append(documentName);
         return next(saveAnswers, SaveAnswer::cancel, "askToSave: " + documentName);
     }
