@@ -31,8 +31,8 @@ TEST(CardAccessibility, LabelFollowsWhatTheCardShows)
     blank.location = "  ";
     blank.fte = 1234.5;
     Position referenced = teacher;
-    referenced.primaryManagerReference = PrimaryManagerReference{"P1", "Ada Lovelace", "Principal", {{"S1", "Science"}}};
-    referenced.reportingCallout = ReportingCallout{{{"P1", "Ada Lovelace", "Principal", {}}, {"P2", {}, "Dean", {}}}, "P1"};
+    referenced.primaryManagerReference = PrimaryManagerReference{"P1", "Ada", "Principal", {{"S1", "Science"}}};
+    referenced.reportingCallout = ReportingCallout{{{"P1", "Ada", "Principal", {}}, {"P2", {}, "Dean", {}}}, "P1"};
 
     const struct {
         Position position;

@@ -17,8 +17,10 @@ TEST(ChartCanvasCard, EachControlTakesItsOwnClicksAndHelp)
     Position group;
     group.groupMemberCount = 3;
     group.primaryManagerReference = PrimaryManagerReference{"P1", "Ada", "Principal", {}};
-    group.reportingCallout = ReportingCallout{
-        {{"P1", "Ada Lovelace", "Principal", {}}, {"P2", {}, "Dean", {}}, {"P3", "Alan Turing", "Coordinator", {}}}, "P1"};
+    group.reportingCallout = ReportingCallout{{{"P1", "Ada Lovelace", "Principal", {}},
+                                               {"P2", {}, "Dean", {}},
+                                               {"P3", "Alan Turing", "Coordinator", {}}},
+                                              "P1"};
     ChartCanvasCard::State state;
     state.hasReports = true;
     state.linkedSheetNames = {"Oak", "Maple"};

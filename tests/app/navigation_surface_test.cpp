@@ -1,4 +1,3 @@
-#include "app/chart_canvas_input.h"
 #include "app/chart_navigation_surface.h"
 
 #include <gtest/gtest.h>
@@ -75,21 +74,6 @@ TEST(NavigationSurface, OwnerZoomCancelsAPendingCommit)
     surface.wheel({1, 0}, {8, 0}, Qt::ScrollEnd);
     EXPECT_EQ(surface.pans, (std::vector<Size>{{8, 0}}));
     EXPECT_TRUE(surface.zooms.empty());
-}
-
-TEST(NavigationSurface, ModifiersAndTiltsOfTheWheel)
-{
-    const auto zoom = [](QPoint pixels, QPoint angle, Qt::KeyboardModifiers modifiers, Qt::ScrollPhase phase) {
-        const QWheelEvent event(QPointF(), QPointF(), pixels, angle, Qt::NoButton, modifiers, phase, false);
-        return ChartCanvasInput::wheelStep(event).action.logarithmicDelta;
-    };
-    // Trackpad pixels zoom by a hundredth, wheel notches by 0.08; Alt may turn either sideways.
-    EXPECT_DOUBLE_EQ(zoom({0, 10}, {0, 80}, Qt::ControlModifier, Qt::ScrollUpdate), 0.1);
-    EXPECT_DOUBLE_EQ(zoom({10, 0}, {80, 0}, Qt::AltModifier, Qt::NoScrollPhase), 0.1);
-    EXPECT_DOUBLE_EQ(zoom({}, {-240, 0}, Qt::AltModifier, Qt::NoScrollPhase), -0.16);
-    // A tilt of the wheel without a modifier does nothing.
-    EXPECT_EQ(zoom({}, {120, 0}, Qt::NoModifier, Qt::NoScrollPhase), 0);
-    EXPECT_DOUBLE_EQ(ChartCanvasInput::pinchDelta(-3), std::log(0.01)) << "a pinch never zooms to nothing";
 }
 
 } // namespace
