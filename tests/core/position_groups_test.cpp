@@ -19,7 +19,6 @@ TEST(AddGroup, RulesAndMessages)
         std::string message;
     } cases[] = {
         {"Pair", {"A", "gone", "B"}, "Name the group and choose at least two people."},
-        {"  ", {"A", "B"}, "Name the group and choose at least two people."},
         {"Pair", {"A", "O"}, peersOnly},
         {"Pair", {"A", "S"}, peersOnly},
     };

@@ -40,7 +40,6 @@ TEST(SavedVersions, RestoreKeepsVersionsOnBothSides)
     OrganizationArchive a = archive({person("A")});
     a.checkpoint("v1");
     a.organization.positions.push_back(person("B", "A"));
-    a.name = "Renamed";
     a.checkpoint("v2");
     const OrganizationRevision v2 = *a.revisions[1];
     a.organization.positions.push_back(person("C", "A"));
