@@ -3,99 +3,58 @@
 #include <gtest/gtest.h>
 
 #include <random>
+#include <set>
 #include <unordered_set>
 
 using namespace TestDocs;
 
-namespace {
-
-using Operation = std::function<void(OrganizationArchive &)>;
-
-// Every operation that changes a document, given an argument it must refuse.
-TEST(ArchiveOperations, ARefusedOperationChangesNothing)
+// The lock is checked before anything else; a refusal changes nothing.
+TEST(ArchiveOperations, RefusalsComeInOrderAndChangeNothing)
 {
-    OrganizationArchive base = archive({person("M", std::nullopt, "Ann", "Principal"), person("A", "M"),
-                                        person("B", "M"), vacancy("V", "M"), vacancy("W", "M")});
-    base.sheets = std::vector{sheet("S", "Chart", {"M", "A"}), sheet("T", "Other", {})};
-    base.groups = std::vector{PositionGroup{"g", "Pair", {"A", "B"}}};
-    base.checkpoint("v1");
+    OrganizationArchive base = archive({person("M"), vacancy("V", "M")});
+    base.sheets = std::vector{sheet("S", "Chart", {"M"})};
     OrganizationArchive locked = base;
     locked.lockForPlanning();
-    const std::string version = base.revisions[0]->id;
-    Position edited = base.organization.positions[1];
-    edited.department = "New";
-    auto breakCurrent = [](OrganizationArchive &x) { x.organization.positions[0].fte = 0; };
-    auto changeAfterLock = [](OrganizationArchive &x) {
-        x.lockForPlanning();
-        x.unlockPlanningCurrent();
-        x.name = "Changed";
-    };
-
     struct Case {
-        const char *operation;
-        Operation prepare;    // puts the document in the state the refusal needs, if any
-        Operation refused;
-        Operation whenLocked; // a call that succeeds while Current is not locked
+        const char *what;
+        const OrganizationArchive &archive;
+        Operation action;
+        std::string message;
     };
     const std::vector<Case> cases = {
-        {"restore", nullptr, [](auto &x) { x.restore(makeUUID()); }, [&](auto &x) { x.restore(version); }},
-        {"makePositionVacant", nullptr, [](auto &x) { x.makePositionVacant("V"); },
-         [](auto &x) { x.makePositionVacant("A"); }},
-        {"updatePosition", nullptr,
-         [](auto &x) {
-             Position p = x.organization.positions[1];
-             p.fte = 0;
-             x.updatePosition(p);
-         },
-         [&](auto &x) { x.updatePosition(edited); }},
-        {"replaceOrganization", nullptr, [](auto &x) { x.replaceOrganization(organization({person("X", "Y")})); },
-         [](auto &x) { x.replaceOrganization({}); }},
-        {"deletePosition", nullptr, [](auto &x) { x.deletePosition("M"); }, [](auto &x) { x.deletePosition("V"); }},
-        {"removePosition", nullptr, [](auto &x) { x.removePosition("B", "S"); },
-         [](auto &x) { x.removePosition("A", "S"); }},
-        {"addPositions", nullptr, [](auto &x) { x.addPositions(vacancy("N", "gone"), 2, std::string("S")); },
-         [](auto &x) { x.addPositions(vacancy("N"), 2, std::string("S")); }},
-        {"addGroup", nullptr, [](auto &x) { x.addGroup("Again", {"A", "V"}); },
-         [](auto &x) { x.addGroup("New", {"V", "W"}); }},
-        {"renameSheet", nullptr, [](auto &x) { x.renameSheet("T", "chart"); }, [](auto &x) { x.renameSheet("T", "Fine"); }},
-        {"includePositions", nullptr, [](auto &x) { x.includePositions({"B", "gone"}, "T"); },
-         [](auto &x) { x.includePositions({"B"}, "T"); }},
-        {"quickAdd", nullptr, [](auto &x) { x.quickAdd("Bo", "Aide", "", std::string("gone"), "", "S"); },
-         [](auto &x) { x.quickAdd("Bo", "Aide", "", std::nullopt, "", "S"); }},
-        {"checkpoint", breakCurrent, [](auto &x) { x.checkpoint("n"); }, nullptr},
-        {"setBaseline", breakCurrent, [](auto &x) { x.setBaseline(); }, nullptr},
-        {"lockForPlanning", changeAfterLock, [](auto &x) { x.lockForPlanning(); }, nullptr},
+        {"delete locked, unknown id", locked, [](auto &x) { x.deletePosition("gone"); }, lockedMessage()},
+        {"delete unknown", base, [](auto &x) { x.deletePosition("gone"); }, "This position no longer exists."},
+        {"vacant locked, already vacant", locked, [](auto &x) { x.makePositionVacant("V"); }, lockedMessage()},
+        {"vacant twice", base, [](auto &x) { x.makePositionVacant("V"); }, "This position is already vacant."},
+        {"restore unknown", base, [](auto &x) { x.restore(makeUUID()); }, "That version is no longer available."},
+        {"add locked, bad quantity", locked, [](auto &x) { x.addPositions(vacancy("X"), 0, std::string("gone")); },
+         lockedMessage()},
+        {"add to a missing chart", base, [](auto &x) { x.addPositions(vacancy("X"), 1, std::string("gone")); },
+         "The selected chart no longer exists."},
     };
     for (const Case &c : cases) {
-        OrganizationArchive x = base;
-        if (c.prepare)
-            c.prepare(x);
-        const OrganizationArchive before = x;
-        EXPECT_NE(errorOf([&] { c.refused(x); }), "") << c.operation << " was not refused";
-        EXPECT_EQ(x, before) << c.operation;
-        if (!c.whenLocked)
-            continue;
-        OrganizationArchive y = locked;
-        EXPECT_EQ(errorOf([&] { c.whenLocked(y); }), lockedMessage()) << c.operation;
-        EXPECT_EQ(y, locked) << c.operation;
-        OrganizationArchive z = base;
-        EXPECT_EQ(errorOf([&] { c.whenLocked(z); }), "") << c.operation << " succeeds when unlocked";
+        OrganizationArchive x = c.archive;
+        EXPECT_EQ(errorOf([&] { c.action(x); }), c.message) << c.what;
+        EXPECT_EQ(x, c.archive) << c.what;
     }
 }
 
-// Random documents and operations.
+namespace {
+
+// Random documents and operations, many of them given arguments they must refuse.
 class Fuzzer {
 public:
     explicit Fuzzer(unsigned seed) : m_random(seed) {}
 
     int pick(int below) { return static_cast<int>(m_random() % static_cast<unsigned>(std::max(below, 1))); }
     bool chance(int percent) { return pick(100) < percent; }
+    template <typename T> const T &any(const std::vector<T> &items) { return items[size_t(pick(int(items.size())))]; }
+    static std::string id(int i) { return "P" + std::to_string(i); }
 
     OrganizationArchive document()
     {
         OrganizationArchive a = archive({});
-        const int n = 1 + pick(20);
-        for (int i = 0; i < n; ++i) {
+        for (int i = 0, n = 1 + pick(20); i < n; ++i) {
             Position p = chance(80) ? person(id(i)) : vacancy(id(i));
             if (i > 0 && chance(80))
                 p.managerID = id(pick(i));
@@ -109,22 +68,17 @@ public:
         return a;
     }
 
-    std::string id(int i) { return "P" + std::to_string(i); }
     std::string anyID(const OrganizationArchive &a)
     {
-        if (a.organization.positions.empty() || chance(10))
-            return "gone";
-        return a.organization.positions[static_cast<size_t>(pick(static_cast<int>(a.organization.positions.size())))].id;
+        return a.organization.positions.empty() || chance(10) ? "gone" : any(a.organization.positions).id;
     }
     std::string anySheet(const OrganizationArchive &a)
     {
-        if (!a.sheets || a.sheets->empty() || chance(10))
-            return "no sheet";
-        return (*a.sheets)[static_cast<size_t>(pick(static_cast<int>(a.sheets->size())))].id;
+        return !a.sheets || a.sheets->empty() || chance(10) ? "no sheet" : any(*a.sheets).id;
     }
-    std::vector<std::string> someIDs(const OrganizationArchive &a)
+    IDs someIDs(const OrganizationArchive &a)
     {
-        std::vector<std::string> ids;
+        IDs ids;
         for (int k = 0; k < pick(5); ++k)
             ids.push_back(anyID(a));
         return ids;
@@ -134,30 +88,24 @@ public:
     {
         switch (pick(17)) {
         case 0: return [](auto &x) { x.checkpoint("Saved version"); };
-        case 1: {
-            std::string version = a.revisions.empty() || chance(10) ? makeUUID() : a.revisions[static_cast<size_t>(pick(static_cast<int>(a.revisions.size())))]->id;
-            return [version](auto &x) { x.restore(version); };
-        }
+        case 1: return [v = a.revisions.empty() || chance(10) ? makeUUID() : any(a.revisions)->id](auto &x) { x.restore(v); };
         case 2: return [](auto &x) { x.setBaseline(); };
         case 3: return [id = anyID(a)](auto &x) { x.makePositionVacant(id); };
         case 4: {
-            if (a.organization.positions.empty())
-                return [](auto &x) { x.updatePosition(person("gone")); };
-            Position p = a.organization.positions[static_cast<size_t>(pick(static_cast<int>(a.organization.positions.size())))];
-            switch (pick(4)) {
-            case 0: p.managerID = anyID(a); break;
-            case 1: p.fte = chance(50) ? 0 : 0.5; break;
-            case 2: p.dottedManagerIDs = {anyID(a)}; break;
-            default: p.department = "Changed"; break;
-            }
+            Position p = a.organization.positions.empty() ? person("gone") : any(a.organization.positions);
+            const int change = pick(4);
+            if (change == 0)
+                p.managerID = anyID(a);
+            else if (change == 1)
+                p.fte = chance(50) ? 0 : 0.5;
+            else
+                p.dottedManagerIDs = {anyID(a)};
             return [p](auto &x) { x.updatePosition(p); };
         }
         case 5: {
             Organization moved = a.organization;
-            for (Position &p : moved.positions) {
-                if (chance(20))
-                    p.managerID = anyID(a);
-            }
+            for (Position &p : moved.positions)
+                p.managerID = chance(20) ? std::optional(anyID(a)) : p.managerID;
             return [moved](auto &x) { x.replaceOrganization(moved); };
         }
         case 6:
@@ -165,15 +113,14 @@ public:
         case 8: return [id = anyID(a), sheet = anySheet(a)](auto &x) { x.removePosition(id, sheet); };
         case 9: {
             Position p = chance(50) ? vacancy("N" + std::to_string(pick(5))) : person("N" + std::to_string(pick(5)));
-            if (chance(60))
-                p.managerID = anyID(a);
+            p.managerID = chance(60) ? std::optional(anyID(a)) : std::nullopt;
             std::optional<std::string> sheet = chance(50) ? std::optional(anySheet(a)) : std::nullopt;
             return [p, quantity = pick(5) - 1, sheet](auto &x) { x.addPositions(p, quantity, sheet); };
         }
         case 10: return [ids = someIDs(a)](auto &x) { x.addGroup(ids.size() % 2 ? "Group" : " ", ids); };
         case 11: return [sheet = anySheet(a), name = "Chart " + std::to_string(pick(4))](auto &x) { x.renameSheet(sheet, name); };
         case 12: {
-            auto ids = someIDs(a);
+            const IDs ids = someIDs(a);
             return [set = std::set<std::string>(ids.begin(), ids.end()), sheet = anySheet(a)](auto &x) { x.includePositions(set, sheet); };
         }
         case 13: {
@@ -205,15 +152,14 @@ void expectValidDocument(const OrganizationArchive &a)
 
 } // namespace
 
-// Random operations on random documents never leave an invalid document and never change
-// the document when they throw; a document written and read back is equal.
+// Random operations never leave an invalid document and never change the document when they
+// throw; a document written and read back is equal.
 TEST(ArchiveOperations, RandomSequencesKeepTheDocumentValid)
 {
     Fuzzer fuzzer(1234);
     int refused = 0, applied = 0;
-    for (int document = 0; document < 150; ++document) {
+    for (int document = 0; document < 100; ++document) {
         OrganizationArchive a = fuzzer.document();
-        ASSERT_NO_THROW(a.organization.validate());
         for (int step = 0; step < 40; ++step) {
             const Operation operation = fuzzer.operation(a);
             const OrganizationArchive before = a;

@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <initializer_list>
 #include <optional>
 #include <string>
@@ -12,8 +13,10 @@
 // Small builders for documents in tests.
 namespace TestDocs {
 
-// An occupied position whose employee number is the id without its "P" and whose job title
-// follows the pay level.
+using IDs = std::vector<std::string>;
+using Operation = std::function<void(OrganizationArchive &)>;
+
+// An occupied position with employee "E-<id>".
 inline Position person(std::string id, std::optional<std::string> manager = std::nullopt, std::string name = "",
                        std::string title = "Teacher")
 {
@@ -57,7 +60,6 @@ inline OrganizationSheet sheet(std::string id, std::string name, std::vector<std
     s.id = std::move(id);
     return s;
 }
-
 
 inline const char *lockedMessage()
 {
