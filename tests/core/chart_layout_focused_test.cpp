@@ -39,7 +39,8 @@ Organization department(int groups, int extraReportsInFirstGroup = 0)
 TEST(ChartLayoutFocused, WithoutSharedPositionsItIsTheOrdinaryLayout)
 {
     for (std::optional<double> ratio : {std::optional<double>(), std::optional<double>(1.4)})
-        EXPECT_EQ(ChartLayout::focusedDepartment(department(0), ratio, 112), ChartLayout::build(department(0), ratio, 112));
+        EXPECT_EQ(ChartLayout::focusedDepartment(department(0), ratio, 112),
+                  ChartLayout::build(department(0), ratio, 112));
 }
 
 // The shared charts sit in a region below the main chart, with cards 36 taller; the main
@@ -52,7 +53,8 @@ TEST(ChartLayoutFocused, SharedGroupsSitInARegionBelow)
         ASSERT_EQ(layout.regions.size(), 1u);
         const ChartRegion &region = layout.regions.front();
         EXPECT_EQ(region.title, "Shared reporting \u2014 additional oversight");
-        EXPECT_EQ(region.subtitle, "Dashed lines show additional reports. Primary managers are referenced on the cards.");
+        EXPECT_EQ(region.subtitle,
+                  "Dashed lines show additional reports. Primary managers are referenced on the cards.");
         EXPECT_EQ(region.frame.minY(), main.size.height + 24);
         EXPECT_EQ(region.frame.minX(), 20);
         EXPECT_EQ(region.frame.width(), layout.size.width - 40);

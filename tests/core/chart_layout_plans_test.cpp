@@ -108,7 +108,7 @@ TEST(ChartLayoutPlans, RankingAndMerging)
 {
     EXPECT_EQ(ranked({3, 1, 2}), (std::vector<size_t>{1, 2, 0}));
     EXPECT_EQ(ranked({1 + 5e-7, 1, 0.5}), (std::vector<size_t>{2, 0, 1})); // near ties keep input order
-    const std::vector<ChartSegment> pieces = {
-        {{0, 10}, {5, 10}}, {{5, 10}, {9, 10}}, {{9, 10}, {2, 10}}, {{3, 0}, {3, 4}}, {{3, 6}, {3, 4}}, {{3, 7}, {3, 8}}};
+    const std::vector<ChartSegment> pieces = {{{0, 10}, {5, 10}}, {{5, 10}, {9, 10}}, {{9, 10}, {2, 10}},
+                                              {{3, 0}, {3, 4}},   {{3, 6}, {3, 4}},   {{3, 7}, {3, 8}}};
     EXPECT_EQ(merged(pieces), (std::vector<ChartSegment>{{{3, 0}, {3, 6}}, {{3, 7}, {3, 8}}, {{0, 10}, {9, 10}}}));
 }

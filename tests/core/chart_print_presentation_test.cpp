@@ -79,7 +79,6 @@ TEST(ChartPrintPresentation, PeersThatDifferStaySeparate)
     const Case cases[] = {
         {"filled", [](Position &p) { p.employee = Employee{"9", "Nia"}; }, false},
         {"school rows", [](Position &p) { p.schoolAssignments = {{"North", p.fte}}; }, false},
-        {"assistant", [](Position &p) { p.isAssistant = true; }, false},
         {"pay level shown", [](Position &p) { p.setPayLevel("Grade 9"); }, true},
     };
     for (const Case &c : cases) {
@@ -94,7 +93,7 @@ TEST(ChartPrintPresentation, PeersThatDifferStaySeparate)
     Organization hiddenPay = threePeers();
     hiddenPay.positions[3].setPayLevel("Grade 9");
     EXPECT_EQ(ChartPrintPresentation(hiddenPay, collapsed()).organization.positions.size(), 2u);
-    const Organization roots{{position("R1"), position("R2")}};
+    const Organization roots{{position("R1"), position("R2")}}; // roots never merge
     EXPECT_EQ(idsOf(ChartPrintPresentation(roots, collapsed()).organization), (std::vector<std::string>{"R1", "R2"}));
 }
 

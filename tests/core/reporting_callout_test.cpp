@@ -23,15 +23,16 @@ TEST(ReportingCallouts, TwoOrMoreDistinctManagersPrimaryFirst)
     Position kept = person("K", "Z");
     kept.reportingCallout = ReportingCallout{{}, std::nullopt};
     const Organization shown =
-        organization({person("Z", std::nullopt, "Ann Lee", "Principal"), vacancy("B", std::nullopt, "Dean"), person("C"),
-                      withDotted(person("P", "Z"), {"C", "B", "Z"}), withDotted(person("Q", "Z"), {"Z"}),
+        organization({person("Z", std::nullopt, "Ann Lee", "Principal"), vacancy("B", std::nullopt, "Dean"),
+                      person("C"), withDotted(person("P", "Z"), {"C", "B", "Z"}), withDotted(person("Q", "Z"), {"Z"}),
                       withDotted(person("R"), {"R", "gone", "C"}), withDotted(person("S"), {"B", "C"}), kept})
             .withReportingCallouts();
     const ReportingCallout &p = *shown.positions[3].reportingCallout;
     EXPECT_EQ(managersOf(shown.positions[3]), (std::vector<std::string>{"Z", "B", "C"}));
     EXPECT_EQ(p.primaryManagerID, "Z");
     EXPECT_EQ(p.summary(), "Also reports to 2 other managers");
-    EXPECT_EQ(p.details(false), "Primary: Ann Lee \u2014 Principal\nAdditional: Dean\nAdditional: Person C \u2014 Teacher");
+    EXPECT_EQ(p.details(false),
+              "Primary: Ann Lee \u2014 Principal\nAdditional: Dean\nAdditional: Person C \u2014 Teacher");
     EXPECT_EQ(p.details(true), "Primary: Principal\nAdditional: Dean\nAdditional: Teacher");
     EXPECT_FALSE(shown.positions[4].reportingCallout.has_value()) << "the same manager twice counts once";
     EXPECT_FALSE(shown.positions[5].reportingCallout.has_value());
