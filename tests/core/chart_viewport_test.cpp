@@ -57,3 +57,11 @@ TEST(ChartViewport, VisibleRectCentreAndFit)
     EXPECT_EQ(ChartViewport::fit(Size{10, 10}, Size{800, 600}, 0)->scale, 3);
     EXPECT_FALSE(ChartViewport::fit(Size{1000, 500}, Size{600, 900}, 300).has_value()); // padding leaves no room
 }
+
+TEST(ChartScrollAction, WheelZoomsTrackpadPans)
+{
+    EXPECT_EQ(ChartScrollAction::resolve(3, -2, true, false), ChartScrollAction::pan(Size{3, -2}));
+    EXPECT_EQ(ChartScrollAction::resolve(3, -2, false, false), ChartScrollAction::zoom(-2 * 0.08));
+    EXPECT_EQ(ChartScrollAction::resolve(3, -2, true, true), ChartScrollAction::zoom(-2 * 0.01));
+    EXPECT_EQ(ChartScrollAction::resolve(3, -2, false, true), ChartScrollAction::zoom(-2 * 0.08));
+ }
