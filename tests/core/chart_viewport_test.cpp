@@ -64,4 +64,4 @@ TEST(ChartScrollAction, WheelZoomsTrackpadPans)
     EXPECT_EQ(ChartScrollAction::resolve(3, -2, false, false), ChartScrollAction::zoom(-2 * 0.08));
     EXPECT_EQ(ChartScrollAction::resolve(3, -2, true, true), ChartScrollAction::zoom(-2 * 0.01));
     EXPECT_EQ(ChartScrollAction::resolve(3, -2, false, true), ChartScrollAction::zoom(-2 * 0.08));
- }
+}
