@@ -78,15 +78,12 @@ TEST(EntryMatchingVacancies, ScoresAndBonuses)
     const Position target = placed(vacancy("NEW", "Teacher II", std::string("Math Teacher")), "Science", "North");
     // Same job title ignoring case, same manager, department and location.
     const Position best = placed(vacancy("V1", "X", std::string("math teacher")), "science", "NORTH");
-    Position payOnly = vacancy("V2", "Teacher  II");
-    Position similar = vacancy("V3", "Senior Math Teacher Lead");
-    Position unrelated = vacancy("V4", "Custodian");
     Position occupied = person("P1", "Ann");
     occupied.title = "Teacher II";
-    Position self = vacancy("NEW", "Teacher II");
-
-    const auto matches =
-        PositionEntryMatching::vacancies({similar, unrelated, payOnly, best, occupied, self}, target);
+    const auto matches = PositionEntryMatching::vacancies(
+        {vacancy("V3", "Senior Math Teacher Lead"), vacancy("V4", "Custodian"), vacancy("V2", "Teacher  II"), best,
+         occupied, vacancy("NEW", "Teacher II")},
+        target);
     EXPECT_EQ(summary(matches), (std::vector<Found>{{"V1", "Matching vacant role", 570, false},
                                                     {"V2", "Matching vacant role", 300, false},
                                                     {"V3", "Similar vacant role", 100, false}}));

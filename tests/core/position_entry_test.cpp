@@ -35,16 +35,21 @@ std::vector<std::string> notes(const OrganizationArchive &archive)
 
 } // namespace
 
-TEST(PositionEntrySave, NewVacanciesInQuantity)
+TEST(PositionEntrySave, NewVacanciesInQuantityAndIncludedPositions)
 {
     OrganizationArchive archive = district();
     const Position aide{.id = " P-7 ", .title = "Aide"};
     const auto saved = archive.savePositionEntry({.position = aide, .quantity = 3, .includeOnSheet = true}, "S");
     EXPECT_EQ(idsOf(saved), (std::vector<std::string>{"P-7", "P-7-3", "P-7-4"})) << "new ids are trimmed";
-    EXPECT_EQ(archive.sheets->front().positionIDs,
-              (std::vector<std::string>{"P-1", "P-7-2", "P-7", "P-7-3", "P-7-4"}));
-    EXPECT_EQ(notes(archive), (std::vector<std::string>{"Before adding positions"}));
     EXPECT_EQ(archive.revisions.front()->organization.size(), 3u) << "the version holds the old state";
+
+    archive.includeExistingPositionFromEntry("P-1", "S");
+    archive.includeExistingPositionFromEntry("P-2", "S");
+    EXPECT_EQ(archive.sheets->front().positionIDs,
+              (std::vector<std::string>{"P-1", "P-7-2", "P-7", "P-7-3", "P-7-4", "P-2"}));
+    EXPECT_EQ(notes(archive),
+              (std::vector<std::string>{"Before adding positions", "Before including existing position on chart"}))
+        << "no version for a position already on the chart";
 }
 
 TEST(PositionEntrySave, EditsSaveAVersionOnlyWhenSomethingChangesAndKeepAStoredIdWithSpaces)
@@ -97,14 +102,4 @@ TEST(PositionEntrySave, RefusalsChangeNothing)
         EXPECT_EQ(errorOf([&] { archive.savePositionEntry(c.request, c.sheetID); }), c.message) << c.what;
         EXPECT_EQ(archive, c.archive) << c.what;
     }
-}
-
-TEST(PositionEntryInclude, SavesAVersionOnlyForANewPlacement)
-{
-    OrganizationArchive archive = district();
-    archive.includeExistingPositionFromEntry("P-1", "S");
-    EXPECT_EQ(archive, district());
-    archive.includeExistingPositionFromEntry("P-2", "S");
-    EXPECT_EQ(notes(archive), (std::vector<std::string>{"Before including existing position on chart"}));
-    EXPECT_EQ(archive.sheets->front().positionIDs, (std::vector<std::string>{"P-1", "P-7-2", "P-2"}));
 }

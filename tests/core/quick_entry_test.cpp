@@ -49,50 +49,39 @@ TEST(QuickEntryRow, ManagerOptionsArePeopleWithReportsFirst)
                                                  "Abe \u2014 Pay [draft:" + draft.id + "]", "Amy \u2014 Pay [P2]"}));
 }
 
-TEST(QuickEntrySelectManager, SameNamesResolveOnlyByKeyAndGridEditsCount)
+TEST(QuickEntrySelectManager, SameNamesResolveOnlyByKeyAndTheDepartmentFollowsUnlessOwn)
 {
     const std::vector<Position> positions = {person("P1", "Pat Kim", "Art"), person("P2", "pat kim", "Music"),
-                                             person("P3", "Old Name", "Law"), vacancy("V", "Art")};
+                                             person("P3", "Old Name", "Law"), vacancy("V", "Art"),
+                                             person("E", "Eli", "Dance", "P1")};
     QuickEntryRow renamed(positions[2]);
     renamed.name = "New Name";
     renamed.department = "Drama";
-    const std::vector<QuickEntryRow> rows = {renamed};
+    const QuickEntryRow fresh("", "", "");
+    QuickEntryRow ownDepartment = fresh;
+    ownDepartment.setDepartment("Own");
+    QuickEntryRow followedBefore(positions[4]);
+    followedBefore.suggestedDepartment = "Dance";
     struct Case {
+        QuickEntryRow row;
         const char *text;
         std::string department;
     };
     const Case cases[] = {
-        {"PAT KIM", ""}, {"pat kim \u2014 Pay [P2] ", "Music"}, {"P1", "Art"},
-        {"new name", "Drama"}, {"Old Name", ""}, {"V", ""},
+        {fresh, "PAT KIM", ""},
+        {fresh, "pat kim \u2014 Pay [P2] ", "Music"},
+        {fresh, "P1", "Art"},
+        {fresh, "new name", "Drama"},
+        {fresh, "Old Name", ""},
+        {fresh, "V", ""},
+        {ownDepartment, "P2", "Own"},
+        {QuickEntryRow(positions[4]), "P2", "Dance"}, // differs from its manager's
+        {followedBefore, "P2", "Music"},
     };
     for (const Case &c : cases) {
-        QuickEntryRow row("", "", "");
-        row.selectManager(c.text, positions, rows);
+        QuickEntryRow row = c.row;
+        row.selectManager(c.text, positions, {renamed});
         EXPECT_EQ(row.manager, c.text);
-        EXPECT_EQ(row.department, c.department) << c.text;
-    }
-}
-
-TEST(QuickEntrySelectManager, WhenTheDepartmentFollows)
-{
-    const std::vector<Position> positions = {
-        person("M1", "Mia", "Art"), person("M2", "Max", "Music"), person("E2", "Eli", "Dance", "M1")};
-    QuickEntryRow editedNew("", "", "");
-    editedNew.setDepartment("Own");
-    QuickEntryRow followedBefore(positions[2]);
-    followedBefore.suggestedDepartment = "Dance";
-    struct Case {
-        const char *what;
-        QuickEntryRow row;
-        std::string expectedDepartment;
-    };
-    Case cases[] = {
-        {"new, edited", editedNew, "Own"},
-        {"existing, differs from its manager's", QuickEntryRow(positions[2]), "Dance"},
-        {"existing, follows its last suggestion", followedBefore, "Music"},
-    };
-    for (Case &c : cases) {
-        c.row.selectManager("M2", positions, {});
-        EXPECT_EQ(c.row.department, c.expectedDepartment) << c.what;
+        EXPECT_EQ(row.department, c.department) << c.text << " / " << c.row.department;
     }
 }
