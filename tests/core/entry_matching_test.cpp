@@ -18,25 +18,13 @@ Position vacancy(std::string id, std::string title, std::optional<std::string> j
     return p;
 }
 
-struct Found {
-    std::string id;
-    std::string reason;
-    int score;
-    bool exactName;
-    bool operator==(const Found &) const = default;
-};
-
-std::vector<Found> summary(const std::vector<PositionEntryMatch> &matches)
+// Each match as "<id>: <reason> <score>", with " exact" when the name matched exactly.
+std::vector<std::string> summary(const std::vector<PositionEntryMatch> &matches)
 {
-    std::vector<Found> out;
+    std::vector<std::string> out;
     for (const PositionEntryMatch &m : matches)
-        out.push_back({m.id(), m.reason, m.score, m.exactName});
+        out.push_back(m.id() + ": " + m.reason + " " + std::to_string(m.score) + (m.exactName ? " exact" : ""));
     return out;
-}
-
-void PrintTo(const Found &f, std::ostream *os)
-{
-    *os << "{" << f.id << ", " << f.reason << ", " << f.score << ", " << f.exactName << "}";
 }
 
 } // namespace
@@ -47,20 +35,19 @@ TEST(EntryMatchingPeople, NameAndNumberRules)
         person("P1", "Mary-Ann Smith"), person("P2", "Joanne Lee"), person("P3", "Smith, John"),
         person("P4", "Jos\u00e9 N\u00fa\u00f1ez", "0042"), person("P5", "Maryann Cole"), vacancy("V1", "Ann Lee"),
     };
-    const std::string same = "Same name \u2014 verify identity";
     struct Case {
         const char *name;
         const char *number;
-        std::vector<Found> expected;
+        std::vector<std::string> expected;
     };
     const Case cases[] = {
         {"a", "", {}}, // too short to match on the name
-        {"ann", "", {{"P2", "Similar name", 500, false}, {"P1", "Similar name", 500, false}, {"P5", "Similar name", 500, false}}},
-        {"John Smith", "", {{"P3", same, 800, true}}},
-        {"Mary Ann Cole", "", {{"P5", same, 800, true}}}, // joined words equal
-        {"x", " 0042\n", {{"P4", "Same employee number", 1000, false}}},
+        {"ann", "", {"P2: Similar name 500", "P1: Similar name 500", "P5: Similar name 500"}},
+        {"John Smith", "", {"P3: Same name \u2014 verify identity 800 exact"}},
+        {"Mary Ann Cole", "", {"P5: Same name \u2014 verify identity 800 exact"}}, // joined words equal
+        {"x", " 0042\n", {"P4: Same employee number 1000"}},
         // A number match keeps the name verdict in exactName.
-        {"  Jose NUNEZ ", "0042", {{"P4", "Same employee number", 1000, true}}},
+        {"  Jose NUNEZ ", "0042", {"P4: Same employee number 1000 exact"}},
     };
     for (const Case &c : cases)
         EXPECT_EQ(summary(PositionEntryMatching::people(positions, c.name, c.number)), c.expected) << c.name;
@@ -84,18 +71,15 @@ TEST(EntryMatchingVacancies, ScoresAndBonuses)
         {vacancy("V3", "Senior Math Teacher Lead"), vacancy("V4", "Custodian"), vacancy("V2", "Teacher  II"), best,
          occupied, vacancy("NEW", "Teacher II")},
         target);
-    EXPECT_EQ(summary(matches), (std::vector<Found>{{"V1", "Matching vacant role", 570, false},
-                                                    {"V2", "Matching vacant role", 300, false},
-                                                    {"V3", "Similar vacant role", 100, false}}));
+    EXPECT_EQ(summary(matches), (std::vector<std::string>{"V1: Matching vacant role 570", "V2: Matching vacant role 300",
+                                                          "V3: Similar vacant role 100"}));
 }
 
 TEST(EntryMatchingVacancies, EqualScoresByJobTitleThenIDAndShortKeysNeverMatch)
 {
     const auto matches = PositionEntryMatching::vacancies(
         {vacancy("V9", "Clerk 10"), vacancy("V2", "Clerk 2"), vacancy("V1", "Clerk 2")}, vacancy("NEW", "Clerk"));
-    std::vector<std::string> ids;
-    for (const auto &m : matches)
-        ids.push_back(m.id());
-    EXPECT_EQ(ids, (std::vector<std::string>{"V1", "V2", "V9"}));
+    EXPECT_EQ(summary(matches), (std::vector<std::string>{"V1: Similar vacant role 100", "V2: Similar vacant role 100",
+                                                          "V9: Similar vacant role 100"}));
     EXPECT_TRUE(PositionEntryMatching::vacancies({vacancy("V", "A")}, vacancy("NEW", "A")).empty());
 }

@@ -87,8 +87,6 @@ TEST(PositionEntrySave, RefusalsChangeNothing)
     const Case cases[] = {
         {"locked before anything else", locked, {.position = Position{.id = "P-2", .title = "Aide"}, .quantity = 0},
          "gone", "Current organization is locked. Open Planning & Proposals to edit a named proposal instead."},
-        {"occupied in quantity", district(), {.position = person("P-5", "Cy", "5"), .quantity = 2}, "S",
-         "Quantity greater than 1 is only allowed for vacant positions."},
         {"taken id", district(), {.position = Position{.id = "P-2", .title = "Aide"}}, "S",
          "Position ID P-2 already exists. Enter a unique Position ID."},
         {"edited elsewhere", [&] { auto a = district(); a.organization.positions[0].fte = 0.5; return a; }(),

@@ -50,9 +50,8 @@ QuickEntryRow newPerson(std::string name, std::string title, std::string manager
 
 QuickEntryRow newVacancy(std::string title, int quantity, std::string manager = "B")
 {
-    QuickEntryRow row("Art", std::move(manager), "");
+    QuickEntryRow row = newPerson("", std::move(title), std::move(manager));
     row.vacant = true;
-    row.title = std::move(title);
     row.quantity = quantity;
     return row;
 }
