@@ -21,13 +21,10 @@ Position person(std::string id, std::string name, std::string number, std::strin
 OrganizationArchive district()
 {
     OrganizationArchive archive;
-    Position coordinator{.id = "V", .title = "Coordinator", .department = "Art", .managerID = "B"};
-    archive.organization.positions = {
-        person("B", "Bea Stone", "0008", "Admin"),
-        coordinator,
-        person("E1", "Eve Hart", "0009", "Art", "V"),
-        person("E2", "Eli Park", "0003", "Music", "B"),
-    };
+    archive.organization.positions = {person("B", "Bea Stone", "0008", "Admin"),
+                                      Position{.id = "V", .title = "Coordinator", .department = "Art", .managerID = "B"},
+                                      person("E1", "Eve Hart", "0009", "Art", "V"),
+                                      person("E2", "Eli Park", "0003", "Music", "B")};
     archive.sheets = std::vector{OrganizationSheet{.id = "S", .name = "Main", .positionIDs = {"B", "V", "E1", "E2"}}};
     return archive;
 }
