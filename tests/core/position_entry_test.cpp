@@ -74,30 +74,25 @@ TEST(PositionEntrySave, EditsSaveAVersionOnlyWhenSomethingChangesAndKeepAStoredI
 
 TEST(PositionEntrySave, RefusalsChangeNothing)
 {
+    const auto refused = [](OrganizationArchive archive, const PositionEntryRequest &request,
+                            const std::optional<std::string> &sheetID) {
+        const OrganizationArchive before = archive;
+        const std::string message = errorOf([&] { archive.savePositionEntry(request, sheetID); });
+        EXPECT_EQ(archive, before) << message;
+        return message;
+    };
     const Position ann = district().organization.positions[0];
     OrganizationArchive locked = district();
     locked.planning = OrganizationPlanning{.isLocked = true};
-    struct Case {
-        const char *what;
-        OrganizationArchive archive;
-        PositionEntryRequest request;
-        std::optional<std::string> sheetID;
-        std::string message;
-    };
-    const Case cases[] = {
-        {"locked before anything else", locked, {.position = Position{.id = "P-2", .title = "Aide"}, .quantity = 0},
-         "gone", "Current organization is locked. Open Planning & Proposals to edit a named proposal instead."},
-        {"taken id", district(), {.position = Position{.id = "P-2", .title = "Aide"}}, "S",
-         "Position ID P-2 already exists. Enter a unique Position ID."},
-        {"edited elsewhere", [&] { auto a = district(); a.organization.positions[0].fte = 0.5; return a; }(),
-         {.position = ann, .original = ann}, "S",
-         "This position changed or no longer exists. Reopen the editor before saving."},
-        {"invalid result", district(), {.position = [&] { auto p = ann; p.fte = 0; return p; }(), .original = ann}, "S",
-         "P-1 needs a positive FTE."},
-    };
-    for (const Case &c : cases) {
-        OrganizationArchive archive = c.archive;
-        EXPECT_EQ(errorOf([&] { archive.savePositionEntry(c.request, c.sheetID); }), c.message) << c.what;
-        EXPECT_EQ(archive, c.archive) << c.what;
-    }
+    EXPECT_EQ(refused(locked, {.position = Position{.id = "P-2", .title = "Aide"}, .quantity = 0}, "gone"),
+              "Current organization is locked. Open Planning & Proposals to edit a named proposal instead.");
+    EXPECT_EQ(refused(district(), {.position = Position{.id = "P-2", .title = "Aide"}}, "S"),
+              "Position ID P-2 already exists. Enter a unique Position ID.");
+    OrganizationArchive edited = district();
+    edited.organization.positions[0].fte = 0.5;
+    EXPECT_EQ(refused(edited, {.position = ann, .original = ann}, "S"),
+              "This position changed or no longer exists. Reopen the editor before saving.");
+    Position invalid = ann;
+    invalid.fte = 0;
+    EXPECT_EQ(refused(district(), {.position = invalid, .original = ann}, "S"), "P-1 needs a positive FTE.");
 }
