@@ -1,7 +1,5 @@
 #include "planning_test_support.h"
 
-#include "core/fte_text.h"
-
 #include <gtest/gtest.h>
 
 #include <functional>
@@ -19,136 +17,50 @@ OrganizationArchive district()
     return archive({person("A", std::nullopt, "Ann Park", "Superintendent"), person("B", "A", "Bo Smith"), c});
 }
 
-struct Expected {
-    std::string id;
-    ProposalChangeKind kind;
-    std::vector<std::string> details;
-};
-
-void expectChanges(const std::vector<ProposalChange> &actual, const std::vector<Expected> &expected,
-                   const std::string &what)
+// Each change as "<id> <kind>: <detail> | <detail>".
+std::vector<std::string> summary(const std::vector<ProposalChange> &changes)
 {
-    ASSERT_EQ(actual.size(), expected.size()) << what;
-    for (size_t i = 0; i < expected.size(); ++i) {
-        EXPECT_EQ(actual[i].positionID, expected[i].id) << what;
-        EXPECT_EQ(actual[i].kind, expected[i].kind) << what;
-        EXPECT_EQ(actual[i].details, expected[i].details) << what;
+    std::vector<std::string> out;
+    for (const ProposalChange &change : changes) {
+        std::string line = change.positionID + " " + proposalChangeKindLabel(change.kind) + ":";
+        for (size_t i = 0; i < change.details.size(); ++i)
+            line += (i == 0 ? " " : " | ") + change.details[i];
+        out.push_back(line);
     }
+    return out;
 }
 
 } // namespace
 
 TEST(ProposalChanges, KindsAndDetails)
 {
-    using K = ProposalChangeKind;
     struct Case {
-        const char *what;
         std::function<void(PlannedDocument &)> edit;
-        std::vector<Expected> expected;
+        std::vector<std::string> expected;
     };
     const std::vector<Case> cases = {
-        {"identical", [](PlannedDocument &) {}, {}},
-        {"fte only", [](PlannedDocument &d) { d.proposed("B").fte = 0.5; },
-         {{"B", K::modified, {"FTE: 1.0 \u2192 0.5"}}}},
-        {"manager and job title",
-         [](PlannedDocument &d) {
+        {[](PlannedDocument &d) {
              d.proposed("B").managerID = "C";
              d.proposed("B").setJobTitle("Coach");
          },
-         {{"B", K::moved,
-           {"Primary manager: Ann Park \u2014 Superintendent [A] \u2192 Cy Lee \u2014 Coach [C]",
-            "Job Title: Teacher \u2192 Coach", "Job Title follow-Pay-Level setting changed."}}}},
-        {"custom title back to the pay level", [](PlannedDocument &d) { d.proposed("C").usePayLevelForJobTitle(); },
-         {{"C", K::modified, {"Job Title: Coach \u2192 Teacher", "Job Title follow-Pay-Level setting changed."}}}},
-        {"custom title equal to the pay level", [](PlannedDocument &d) { d.proposed("B").setJobTitle("Teacher"); },
-         {{"B", K::modified, {"Job Title follow-Pay-Level setting changed."}}}},
-        {"pay level followed by the job title", [](PlannedDocument &d) { d.proposed("B").title = "Principal"; },
-         {{"B", K::modified, {"Job Title: Teacher \u2192 Principal", "Pay Level: Teacher \u2192 Principal"}}}},
-        {"added vacancy without manager",
-         [](PlannedDocument &d) { d.proposed().push_back(vacancy("N")); },
-         {{"N", K::added, {"Reports to: No primary manager", "Dept \u00B7 Site \u00B7 1.0 FTE"}}}},
-        {"added under a vacancy",
-         [](PlannedDocument &d) {
-             d.proposed("B").employee.reset();
-             Position n = person("N", "B");
-             n.fte = 0.25;
-             d.proposed().push_back(n);
-         },
-         {{"B", K::modified, {"Employee: Bo Smith [E-B] \u2192 Vacant"}},
-          {"N", K::added, {"Reports to: Vacant \u2014 Teacher [B]", "Dept \u00B7 Site \u00B7 0.25 FTE"}}}},
-        {"deleted",
-         [](PlannedDocument &d) {
+         {"B Moved: Primary manager: Ann Park \u2014 Superintendent [A] \u2192 Cy Lee \u2014 Coach [C] | "
+          "Job Title: Teacher \u2192 Coach | Job Title follow-Pay-Level setting changed."}},
+        {[](PlannedDocument &d) {
              d.proposed("C").dottedManagerIDs.clear();
-             std::erase_if(d.proposed(), [](const Position &p) { return p.id == "B"; });
+             d.drop({"B"});
          },
-         {{"B", K::deleted, {"Former primary manager: Ann Park \u2014 Superintendent [A]", "Dept \u00B7 Site \u00B7 1.0 FTE removed"}},
-          {"C", K::modified, {"Additional reports to: Bo Smith \u2014 Teacher [B] \u2192 None"}}}},
-        {"dotted managers sorted",
-         [](PlannedDocument &d) {
-             d.proposed().push_back(person("Z", "A", "Zed"));
-             d.proposed("C").dottedManagerIDs = {"Z", "A", "B"};
-         },
-         {{"C", K::modified,
-           {"Additional reports to: Bo Smith \u2014 Teacher [B] \u2192 Ann Park \u2014 Superintendent [A]; "
-            "Bo Smith \u2014 Teacher [B]; Zed \u2014 Teacher [Z]"}},
-          {"Z", K::added, {"Reports to: Ann Park \u2014 Superintendent [A]", "Dept \u00B7 Site \u00B7 1.0 FTE"}}}},
+         {"B Deleted: Former primary manager: Ann Park \u2014 Superintendent [A] | Dept \u00B7 Site \u00B7 1.0 FTE removed",
+          "C Edited: Additional reports to: Bo Smith \u2014 Teacher [B] \u2192 None"}},
         // Order and repetition of dotted managers are no change of their own, yet the stored
         // value differs: an edit with no lines.
-        {"dotted order only", [](PlannedDocument &d) { d.proposed("C").dottedManagerIDs = {"B", "B"}; },
-         {{"C", K::modified, {}}}},
-        {"assistant absent to false", [](PlannedDocument &d) { d.proposed("B").isAssistant = false; },
-         {{"B", K::modified, {}}}},
-        {"every field",
-         [](PlannedDocument &d) {
-             Position &b = d.proposed("B");
-             b.department = "Ops";
-             b.location = "North";
-             b.employee = Employee{"E-9", "Di Ng"};
-             b.fte = 2;
-             b.isAssistant = true;
-             b.siblingOrder = -3;
-             b.schoolAssignments = {{"North", 2}};
-         },
-         {{"B", K::modified,
-           {"Department: Dept \u2192 Ops", "Location: Site \u2192 North", "Employee: Bo Smith [E-B] \u2192 Di Ng [E-9]",
-            "FTE: 1.0 \u2192 2.0", "Assistant: false \u2192 true", "Sibling order: 0 \u2192 -3",
-            "School allocations changed."}}}},
-        {"manager removed", [](PlannedDocument &d) { d.proposed("B").managerID.reset(); },
-         {{"B", K::moved, {"Primary manager: Ann Park \u2014 Superintendent [A] \u2192 No primary manager"}}}},
-        // Ids sort as plain text: P-10 before P-9, upper case before lower case.
-        {"plain id order",
-         [](PlannedDocument &d) {
-             d.proposed().push_back(vacancy("P-9"));
-             d.proposed().push_back(vacancy("P-10"));
-             d.proposed().push_back(vacancy("a"));
-         },
-         {{"P-10", K::added, {"Reports to: No primary manager", "Dept \u00B7 Site \u00B7 1.0 FTE"}},
-          {"P-9", K::added, {"Reports to: No primary manager", "Dept \u00B7 Site \u00B7 1.0 FTE"}},
-          {"a", K::added, {"Reports to: No primary manager", "Dept \u00B7 Site \u00B7 1.0 FTE"}}}},
+        {[](PlannedDocument &d) { d.proposed("C").dottedManagerIDs = {"B", "B"}; }, {"C Edited:"}},
     };
     for (const Case &c : cases) {
         PlannedDocument d(district());
         c.edit(d);
         d.state().organization.validate();
-        expectChanges(d.planning().changes(d.proposalID), c.expected, c.what);
+        EXPECT_EQ(summary(d.planning().changes(d.proposalID)), c.expected);
     }
-}
-
-TEST(ProposalChanges, BeforeAndAfterAreTheStoredPositions)
-{
-    PlannedDocument d(district());
-    d.proposed("B").fte = 0.5;
-    std::erase_if(d.proposed(), [](const Position &p) { return p.id == "C"; });
-    d.proposed().push_back(vacancy("N"));
-
-    const std::vector<ProposalChange> changes = d.planning().changes(d.proposalID);
-    ASSERT_EQ(changes.size(), 3u);
-    EXPECT_EQ(changes[0].before, d.planning().baseline.organization.positions[1]);
-    EXPECT_EQ(changes[0].after, d.proposed("B"));
-    EXPECT_EQ(changes[1].before, d.planning().baseline.organization.positions[2]);
-    EXPECT_EQ(changes[1].after, std::nullopt);
-    EXPECT_EQ(changes[2].before, std::nullopt);
-    EXPECT_EQ(changes[2].after, vacancy("N"));
 }
 
 TEST(ProposalChanges, ChartScope)
@@ -156,7 +68,7 @@ TEST(ProposalChanges, ChartScope)
     OrganizationArchive current = district();
     current.sheets = std::vector{sheet("S", "Chart", {"A", "B", "gone"}), sheet("T", "Other", {"C"})};
     PlannedDocument d(current);
-    // Edits to every position; the proposal's own copy of S also lists N.
+    // Edits to every position; the proposal's own copy of S also lists N, and T is gone from it.
     for (Position &p : d.proposed())
         p.fte = 0.5;
     d.proposed().push_back(vacancy("N"));
@@ -171,35 +83,7 @@ TEST(ProposalChanges, ChartScope)
         return result;
     };
     EXPECT_EQ(ids("S"), (std::vector<std::string>{"A", "B", "N"}));
-    // T is gone from the proposal, so only the baseline's listing counts.
     EXPECT_EQ(ids("T"), (std::vector<std::string>{"C"}));
     EXPECT_EQ(ids(""), (std::vector<std::string>{"A", "B", "C", "M", "N"}));
     EXPECT_EQ(errorOf([&] { d.planning().changes(d.proposalID, "U"); }), "The locked chart no longer exists.");
-    EXPECT_EQ(errorOf([&] { d.planning().changes(d.proposalID, "X"); }), "The locked chart no longer exists.");
-}
-
-TEST(ProposalChanges, UnknownProposalAndChartlessBaseline)
-{
-    PlannedDocument d(district());
-    EXPECT_EQ(errorOf([&] { d.planning().changes("00000000-0000-4000-8000-000000000000"); }),
-              "Select an existing proposal.");
-    EXPECT_EQ(errorOf([&] { d.planning().changes(d.proposalID, "S"); }), "The locked chart no longer exists.");
-}
-
-TEST(ProposalChanges, KindLabels)
-{
-    EXPECT_STREQ(proposalChangeKindLabel(ProposalChangeKind::added), "Added");
-    EXPECT_STREQ(proposalChangeKindLabel(ProposalChangeKind::deleted), "Deleted");
-    EXPECT_STREQ(proposalChangeKindLabel(ProposalChangeKind::moved), "Moved");
-    EXPECT_STREQ(proposalChangeKindLabel(ProposalChangeKind::modified), "Edited");
-}
-
-TEST(FTEText, ShortestDecimalWithOneZeroForWholeNumbers)
-{
-    const std::vector<std::pair<double, std::string>> cases = {
-        {1, "1.0"},      {0.5, "0.5"},         {0.25, "0.25"}, {12, "12.0"},
-        {0.1 + 0.2, "0.30000000000000004"}, {1e-7, "0.0000001"}, {1e21, "1000000000000000000000.0"},
-    };
-    for (const auto &[value, text] : cases)
-        EXPECT_EQ(fteText(value), text) << value;
 }

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "archive_test_support.h"
+#include "position_ids.h"
 
 #include <string>
 
@@ -27,6 +28,17 @@ struct PlannedDocument {
                 return p;
         }
         throw std::out_of_range("no position " + id);
+    }
+    // Removes the positions from the proposal and from its charts.
+    void drop(std::initializer_list<std::string> ids)
+    {
+        for (const std::string &id : ids) {
+            std::erase_if(proposed(), [&](const Position &p) { return p.id == id; });
+            if (state().sheets) {
+                for (OrganizationSheet &s : *state().sheets)
+                    std::erase(s.positionIDs, id);
+            }
+        }
     }
 };
 
