@@ -21,9 +21,7 @@ TEST(ColumnMapping, OurOwnExportedHeadersMapEveryFieldToItsColumn)
 TEST(ColumnMapping, CommonSpellingsAndLeftmostMatch)
 {
     const std::pair<const char *, ImportField> cases[] = {
-        {"Position", ImportField::title},   {"Emp. No.", ImportField::employeeID}, {"Supervisor ID", ImportField::manager},
-        {"Is Vacant?", ImportField::vacant}, {"Dotted Report-Tos", ImportField::dotted},
-    };
+        {"Position", ImportField::title}, {"Emp. No.", ImportField::employeeID}, {"Dotted Report-Tos", ImportField::dotted}};
     for (const auto &[header, field] : cases)
         EXPECT_EQ(TabularImport::suggestedMapping({"Unrelated", header}), (ImportMapping{{field, 1}})) << header;
     EXPECT_EQ(TabularImport::suggestedMapping({"Name", "Full Name", "Pay Level"}),

@@ -38,15 +38,6 @@ std::string tree(const std::vector<Position> &positions)
 
 } // namespace
 
-TEST(DepartmentTree, SampleDistrictNestsUnderLeadership)
-{
-    const Organization &sample = Organization::example();
-    const std::vector<DepartmentGroup> groups = DepartmentDirectory::groups(sample.positions, sample.positions);
-    EXPECT_EQ(shape(groups),
-              "Leadership(P001)[School Leadership(P003,P004)[Instruction(P006)] Student Services(P002,P005)]");
-    EXPECT_EQ(groups[0].count(), 6u);
-}
-
 TEST(DepartmentTree, NamesAndOrder)
 {
     // Blank files under Unassigned; names are trimmed but keep their case; people sort by person order.

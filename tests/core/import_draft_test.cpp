@@ -13,13 +13,10 @@ namespace {
 
 ImportDraft sample()
 {
-    return ImportDraft{
-        .sheet = {.name = "Staff", .rows = {{"Position ID", "Pay Level"}, {"P-\xFF", "T", "extra"}, {}}},
-        .headerRow = 0,
-        .mapping = {{ImportField::positionID, 0}, {ImportField::title, 1}, {ImportField::jobTitle, 1}},
-        .employeeReferences = false,
-        .mode = ImportMode::update,
-    };
+    return ImportDraft{.sheet = {.name = "Staff", .rows = {{"Position ID", "Pay Level"}, {"P-\xFF", "T", "extra"}, {}}},
+                       .headerRow = 0,
+                       .mapping = {{ImportField::positionID, 0}, {ImportField::title, 1}, {ImportField::jobTitle, 1}},
+                       .employeeReferences = false, .mode = ImportMode::update};
 }
 
 std::string refusal(std::string_view bytes)
