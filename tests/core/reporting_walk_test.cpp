@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <random>
 #include <unordered_set>
 
@@ -11,25 +12,27 @@ namespace {
 // The walk as written: follow managers one by one, remembering every id met.
 std::optional<std::string> naiveFirstRepeat(const std::vector<Position> &positions, size_t start)
 {
-    auto find = [&](const std::string &id) -> const Position * {
-        for (const Position &p : positions) {
-            if (p.id == id)
-                return &p;
-        }
-        return nullptr;
-    };
     std::unordered_set<std::string> met{positions[start].id};
     const Position *current = &positions[start];
     while (current->managerID) {
         const std::string &next = *current->managerID;
         if (met.contains(next))
             return next;
-        current = find(next);
-        if (!current)
+        auto found = std::find_if(positions.begin(), positions.end(), [&](const Position &p) { return p.id == next; });
+        if (found == positions.end())
             return std::nullopt;
+        current = &*found;
         met.insert(next);
     }
     return std::nullopt;
+}
+
+std::vector<const Position *> pointersTo(const std::vector<Position> &positions)
+{
+    std::vector<const Position *> pointers;
+    for (const Position &p : positions)
+        pointers.push_back(&p);
+    return pointers;
 }
 
 } // namespace
@@ -47,33 +50,24 @@ TEST(ReportingWalk, MatchesTheStepByStepWalk)
             if (random() % 5 != 0)
                 p.managerID = "P" + std::to_string(random() % (idRange + 1));
         }
-        std::vector<const Position *> pointers;
-        for (const Position &p : positions)
-            pointers.push_back(&p);
         const size_t from = random() % positions.size();
-        const auto repeats = ReportingWalk::firstRepeatedIDs(pointers, from);
+        const auto repeats = ReportingWalk::firstRepeatedIDs(pointersTo(positions), from);
         ASSERT_EQ(repeats.size(), positions.size() - from);
         for (size_t i = from; i < positions.size(); ++i) {
-            const auto expected = naiveFirstRepeat(positions, i);
             const auto actual = repeats[i - from] ? std::optional<std::string>(*repeats[i - from]) : std::nullopt;
-            ASSERT_EQ(actual, expected) << "round " << round << " position " << i;
+            ASSERT_EQ(actual, naiveFirstRepeat(positions, i)) << "round " << round << " position " << i;
         }
     }
 }
 
-TEST(ReportingWalk, LongChainIsWalkedWithoutRecursion)
+TEST(ReportingWalk, LongCycleIsWalkedWithoutRecursion)
 {
     std::vector<Position> positions(200'000);
     for (size_t i = 0; i < positions.size(); ++i) {
         positions[i].id = std::to_string(i);
-        if (i > 0)
-            positions[i].managerID = std::to_string(i - 1);
+        positions[i].managerID = std::to_string(i == 0 ? positions.size() - 1 : i - 1);
     }
-    positions[0].managerID = std::to_string(positions.size() - 1);
-    std::vector<const Position *> pointers;
-    for (const Position &p : positions)
-        pointers.push_back(&p);
-    const auto repeats = ReportingWalk::firstRepeatedIDs(pointers, 0);
+    const auto repeats = ReportingWalk::firstRepeatedIDs(pointersTo(positions), 0);
     EXPECT_EQ(repeats.front(), "0");
     EXPECT_EQ(repeats.back(), std::to_string(positions.size() - 1));
 }
