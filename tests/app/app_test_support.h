@@ -47,11 +47,6 @@ inline QByteArray readBytes(const QString &path)
     return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
 }
 
-inline void writeArchive(const OrganizationArchive &archive, const QString &path)
-{
-    writeBytes(path, QByteArray::fromStdString(archive.encodeDocument()));
-}
-
 // Closed windows delete themselves later; let them go before the next test.
 inline void deleteClosedWindows()
 {

@@ -2,7 +2,6 @@
 #include "app/chart_view.h"
 #include "app/organization_document.h"
 
-#include "app_test_support.h"
 #include "scripted_dialogs.h"
 
 #include <gtest/gtest.h>
@@ -12,8 +11,6 @@
 #include <QImage>
 #include <QMouseEvent>
 #include <QTimer>
-
-using namespace AppTest;
 
 namespace {
 
@@ -26,7 +23,6 @@ protected:
         canvas.show();
         settle();
     }
-    void TearDown() override { EXPECT_TRUE(dialogs.exhausted()); }
 
     // Lets the queued refresh and the queued fit run.
     static void settle()
@@ -67,24 +63,6 @@ protected:
     ChartView view{document, dialogs};
     ChartCanvas canvas{view};
 };
-
-TEST_F(ChartCanvasTest, SampleDistrictIsFittedAndDrawnWhereTheLayoutPutIt)
-{
-    ASSERT_NE(canvas.scene(), nullptr);
-    const Size size = canvas.scene()->layout().size;
-    EXPECT_EQ(canvas.camera(), ChartViewport::fit(size, Size{1200, 800}, ChartView::fitPadding));
-    const QImage image = canvas.grab().toImage();
-    const QColor cardFill = canvas.palette().color(QPalette::Base);
-    const QColor background = image.pixelColor(2, 2);
-    EXPECT_NE(background, cardFill);
-    ASSERT_EQ(canvas.scene()->layout().nodes.size(), 6u);
-    for (const ChartNode &card : canvas.scene()->layout().nodes) {
-        const QPoint inside = viewPoint(Point{card.frame.maxX() - 5, card.frame.midY()}).toPoint();
-        EXPECT_EQ(image.pixelColor(inside), cardFill) << card.id;
-        const QPoint outside = viewPoint(Point{card.frame.minX() - 12, card.frame.midY()}).toPoint();
-        EXPECT_EQ(image.pixelColor(outside), background) << card.id;
-    }
-}
 
 TEST_F(ChartCanvasTest, DottedLinesFollowTheCards)
 {
@@ -139,17 +117,6 @@ TEST_F(ChartCanvasTest, ClicksSelectAndOpenTheEditor)
     EXPECT_EQ(view.selectedID(), "P003");
     click(centre, QEvent::MouseButtonDblClick);
     EXPECT_EQ(edited, std::vector<std::string>{"P003"});
-}
-
-TEST_F(ChartCanvasTest, AChartThatCannotBeBuiltSaysWhy)
-{
-    OrganizationArchive broken = document.archive();
-    broken.organization.positions[0].managerID = "P006"; // a reporting cycle
-    document.setArchive(broken);
-    settle();
-    EXPECT_EQ(canvas.scene(), nullptr);
-    EXPECT_FALSE(view.sceneError().isEmpty());
-    EXPECT_EQ(canvas.cardCount(), 0);
 }
 
 } // namespace

@@ -1,22 +1,17 @@
 #include "app/chart_view.h"
 #include "app/organization_document.h"
 
-#include "core/chart_viewport.h"
-
 #include "app_test_support.h"
 #include "scripted_dialogs.h"
 
 #include <gtest/gtest.h>
 
-#include <QCoreApplication>
 #include <QFile>
 #include <QTemporaryDir>
 
 using namespace AppTest;
 
 namespace {
-
-const char *const lockMessage = "Current organization is locked. Open Planning & Proposals to edit a named proposal instead.";
 
 // A district with two charts: "Science" lists P2 and a deleted position, "Arts" lists P3.
 OrganizationArchive chartedDistrict()
@@ -26,12 +21,6 @@ OrganizationArchive chartedDistrict()
     archive.sheets = std::vector<OrganizationSheet>{{"S-SCI", "Science", {"P2", "GONE"}}, {"S-ART", "Arts", {"P3"}}};
     archive.pageTitle = "District title";
     return archive;
-}
-
-// Lets the fit and the selection check that follow a change run.
-void settle()
-{
-    QCoreApplication::processEvents();
 }
 
 class ChartViewState : public ::testing::Test {
@@ -59,20 +48,17 @@ TEST_F(ChartViewState, ALockedDocumentRefusesEveryEdit)
     const OrganizationArchive before = document.archive();
     EXPECT_FALSE(view.canEditCurrent());
 
-    // Typed texts and settings are dropped silently; the editor is refused aloud.
+    // Typed texts are dropped silently; the editor is refused aloud.
     view.setPageTitle("Typed while locked");
     view.setFocusedDepartmentView(true);
-    ChartPrintSettings changed = view.printSettings();
-    changed.hideNames = true;
-    view.setPrintSettings(changed);
-    EXPECT_EQ(view.printSettings(), changed) << "shown, though not stored";
     view.editPosition(document.archive().organization.positions[1]);
     EXPECT_EQ(document.archive(), before);
     ASSERT_EQ(dialogs.alerts.size(), 1u);
-    EXPECT_EQ(dialogs.alerts[0].message, lockMessage);
+    EXPECT_EQ(dialogs.alerts[0].message,
+              "Current organization is locked. Open Planning & Proposals to edit a named proposal instead.");
 }
 
-TEST_F(ChartViewState, ChartNamesAndPrintScope)
+TEST_F(ChartViewState, ChartNamesPrintScopeSettingsAndFocus)
 {
     OrganizationArchive archive = chartedDistrict();
     Position vacancy = person("V1", "", "P1");
@@ -86,62 +72,20 @@ TEST_F(ChartViewState, ChartNamesAndPrintScope)
                                                                 {"S-SCI", "Science", "1 positions"}}));
     view.setSelectedSheetID("S-SCI");
     EXPECT_EQ(view.printScope(), "Science");
-    view.setFocusDepartment("Instruction");
-    EXPECT_EQ(view.printScope(), "Instruction and subordinates");
-    view.setFocusPersonID("V1");
-    EXPECT_EQ(view.printScope(), "Counselor and subordinates");
-}
-
-TEST_F(ChartViewState, PrintSettingsAreWrittenToTheChartShown)
-{
-    OrganizationArchive archive = chartedDistrict();
-    ChartPrintSettings documentSettings;
-    documentSettings.scalePercent = 50;
-    archive.printSettings = documentSettings;
-    open(archive);
-    view.setSelectedSheetID("S-SCI");
+    // Settings go to the chart shown, not to the district.
     ChartPrintSettings changed = view.printSettings();
     changed.showPayLevel = true;
     view.setPrintSettings(changed);
     EXPECT_EQ(document.archive().sheets->at(0).printSettings, changed);
-    EXPECT_EQ(document.archive().printSettings, documentSettings);
-
-    // A chart without settings of its own stores them once they differ from what was shown.
-    view.setSelectedSheetID("");
-    view.setSelectedSheetID("S-ART");
-    EXPECT_EQ(document.archive().sheets->at(1).printSettings, std::nullopt);
-    view.setSelectedSheetID("S-SCI");
-    view.setSelectedSheetID("S-ART");
-    EXPECT_EQ(view.printSettings(), documentSettings);
-    EXPECT_EQ(document.archive().sheets->at(1).printSettings, documentSettings);
-}
-
-TEST_F(ChartViewState, FocusThatNoLongerExistsIsDropped)
-{
-    open(chartedDistrict());
-    view.setFocusPersonID("P3");
-    OrganizationArchive archive = document.archive();
-    archive.organization.positions.erase(archive.organization.positions.begin() + 2);
+    EXPECT_EQ(document.archive().printSettings, archive.printSettings);
+    view.setFocusDepartment("Instruction");
+    EXPECT_EQ(view.printScope(), "Instruction and subordinates");
+    view.setFocusPersonID("V1");
+    EXPECT_EQ(view.printScope(), "Counselor and subordinates");
+    // A focus whose position is gone is dropped.
+    archive.organization.positions.pop_back();
     document.setArchive(archive);
     EXPECT_EQ(view.focusPersonID(), "");
-}
-
-TEST_F(ChartViewState, FitWaitsForAUsableCanvas)
-{
-    open(district(3));
-    view.setViewportSize(Size{40, 600}); // no wider than the padding on both sides
-    EXPECT_TRUE(view.isFitRequested());
-    view.setViewportSize(Size{1000, 700});
-    EXPECT_FALSE(view.isFitRequested());
-    const auto fit = ChartViewport::fit(view.chartScene()->layout().size, Size{1000, 700}, 20);
-    EXPECT_EQ(view.zoom(), fit->scale);
-    EXPECT_EQ(view.pan(), fit->offset);
-    // Later resizes keep what the user sees; a change of chart fits again on the next turn.
-    view.setViewportSize(Size{500, 300});
-    EXPECT_EQ(view.zoom(), fit->scale);
-    view.setFocusPersonID("P2");
-    settle();
-    EXPECT_EQ(view.zoom(), ChartViewport::fit(view.chartScene()->layout().size, Size{500, 300}, 20)->scale);
 }
 
 TEST_F(ChartViewState, WorkbookIsNamedAfterTheOrganizationAndAFailedWriteIsAlerted)

@@ -19,8 +19,6 @@ public:
         QString message;
     };
 
-    std::deque<bool> confirmations;
-    std::deque<std::optional<QString>> texts;
     std::deque<std::optional<QString>> filesToOpen;
     std::deque<std::optional<QString>> filesToSave;
     std::deque<SaveAnswer> saveAnswers;
@@ -29,11 +27,11 @@ public:
     QStringList savePromptDocuments;
     QStringList proposedSavePaths;
 
-    bool confirm(const QString &question) override { return next(confirmations, false, "confirm: " + question); }
+    bool confirm(const QString &question) override { return unexpected(false, "confirm: " + question); }
     void alert(const QString &title, const QString &message) override { alerts.push_back({title, message}); }
     std::optional<QString> askText(const QString &title, const QString &, const QString &) override
     {
-        return next(texts, {}, "askText: " + title);
+        return unexpected(std::optional<QString>(), "askText: " + title);
     }
     std::optional<QString> fileToOpen(const QString &) override { return next(filesToOpen, {}, "fileToOpen"); }
     std::optional<QString> fileToSave(const QString &, const QString &proposedPath) override
@@ -47,14 +45,15 @@ public:
         return next(saveAnswers, SaveAnswer::cancel, "askToSave: " + documentName);
     }
 
-    // Every scripted answer was used.
-    bool exhausted() const
-    {
-        return confirmations.empty() && texts.empty() && filesToOpen.empty() && filesToSave.empty()
-            && saveAnswers.empty();
-    }
+    bool exhausted() const { return filesToOpen.empty() && filesToSave.empty() && saveAnswers.empty(); }
 
 private:
+    template <typename T>
+    static T unexpected(T fallback, const QString &question)
+    {
+        ADD_FAILURE() << "Unexpected dialog: " << question.toStdString();
+        return fallback;
+    }
     template <typename T>
     static T next(std::deque<T> &answers, T fallback, const QString &question)
     {
