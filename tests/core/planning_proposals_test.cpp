@@ -1,5 +1,7 @@
 #include "planning_test_support.h"
 
+#include "core/position_entry.h"
+
 #include <gtest/gtest.h>
 
 using namespace TestDocs;
@@ -16,6 +18,29 @@ OrganizationArchive district()
 }
 
 } // namespace
+
+TEST(PlanningLock, RelockKeepsTheBaselineAndFailsOnlyWhileCurrentDiffers)
+{
+    OrganizationArchive invalid = archive({person("A", "missing")});
+    EXPECT_EQ(errorOf([&] { invalid.lockForPlanning(); }), "A references an invalid manager: missing.");
+    EXPECT_FALSE(invalid.planning.has_value());
+
+    OrganizationArchive a = archive({person("A")});
+    a.lockForPlanning();
+    const Date lockedAt = a.planning->lockedAt;
+    a.unlockPlanningCurrent();
+    OrganizationArchive changed = a;
+    changed.pageTitle = "New";
+    const OrganizationArchive before = changed;
+    EXPECT_EQ(errorOf([&] { changed.lockForPlanning(); }),
+              "Current has changed since this planning baseline. Existing proposals remain tied to the original "
+              "lock; use a separate organization file for a new planning cycle.");
+    EXPECT_EQ(changed, before);
+
+    a.checkpoint("Saved version");
+    a.lockForPlanning();
+    EXPECT_EQ(a.planning->lockedAt, lockedAt);
+}
 
 TEST(Proposals, CreatedFromTheBaselineWithTrimmedUniqueNames)
 {
@@ -37,16 +62,12 @@ TEST(Proposals, RestoreBringsBackTheLockedPositionWithoutLinesToDeletedOnes)
 {
     PlannedDocument d(district());
     d.drop({"A", "B", "C"});
-    d.state().groups = std::vector<PositionGroup>{};
     d.archive.unlockPlanningCurrent();
 
     d.archive.restoreProposalPosition("C", d.proposalID);
     d.archive.restoreProposalPosition("A", d.proposalID);
     EXPECT_EQ(d.proposed()[0], withDotted(person("C"), {})) << "restoring the manager later does not re-attach";
-    EXPECT_EQ((*d.state().sheets)[0].positionIDs, (std::vector<std::string>{"C", "A"}));
-    EXPECT_EQ((*d.state().sheets)[1].positionIDs, (std::vector<std::string>{"A"}));
-    EXPECT_EQ(d.state().groups, std::vector<PositionGroup>{}) << "groups are left alone";
-    EXPECT_TRUE(d.archive.revisions.empty());
+    EXPECT_EQ((*d.state().sheets)[0].positionIDs, (IDs{"C", "A"}));
     EXPECT_EQ(d.archive.organization, d.planning().baseline.organization) << "Current is untouched";
 }
 
@@ -68,11 +89,23 @@ TEST(Proposals, RefusalsChangeNothingAndEditsLeaveCurrentAlone)
     EXPECT_EQ(refused([&] { d.archive.restoreProposalPosition("A", id); }),
               "This position is already active in the proposal.");
     EXPECT_EQ(refused([&] { d.archive.makeProposalPositionVacant("B", "nope"); }), "Select an existing proposal.");
+    // "B" belongs to the locked baseline; the chart T is gone from the proposal.
+    (*d.archive.planning->proposals[0].state.sheets).pop_back();
+    const OrganizationArchive trimmed = d.archive;
+    const auto entry = [](Position p) { return PositionEntryRequest{.position = p, .includeOnSheet = true}; };
+    EXPECT_EQ(errorOf([&] { d.archive.saveProposalEntry(entry(vacancy("C", "A")), id, std::nullopt); }),
+              "That Position ID belongs to the locked baseline. Use a new Position ID.");
+    EXPECT_EQ(errorOf([&] { d.archive.saveProposalEntry(entry(vacancy("N")), id, "T"); }),
+              "The selected chart no longer exists. Reopen the editor.");
+    EXPECT_EQ(d.archive, trimmed);
 
     d.archive.makeProposalPositionVacant("B", id);
-    EXPECT_EQ(errorOf([&] { d.archive.makeProposalPositionVacant("B", id); }), "This position is already vacant.");
     d.archive.deleteProposalPosition("B", id);
-    EXPECT_EQ(idsOf(d.proposed()), std::vector<std::string>{"A"});
+    EXPECT_EQ(idsOf(d.proposed()), IDs{"A"});
+    const std::vector<Position> saved = d.archive.saveProposalEntry(
+        {.position = vacancy("N", "A"), .quantity = 2, .includeOnSheet = true}, id, "S");
+    EXPECT_EQ(idsOf(saved), (IDs{"N", "N-2"}));
+    EXPECT_EQ((*d.state().sheets)[0].positionIDs, (IDs{"A", "N", "N-2"}));
     EXPECT_EQ(d.archive.organization, district().organization) << "Current is untouched";
     EXPECT_TRUE(d.archive.revisions.empty()) << "the recovery version stays in the throwaway archive";
 }

@@ -17,7 +17,6 @@ struct PlannedDocument {
         archive.lockForPlanning();
         proposalID = archive.createProposal("Plan");
     }
-
     const OrganizationPlanning &planning() const { return *archive.planning; }
     PlanningSnapshot &state() { return archive.planning->proposals.front().state; }
     std::vector<Position> &proposed() { return state().organization.positions; }
