@@ -46,7 +46,6 @@ const std::vector<std::string> everyone{"P001", "P002", "P003", "P004", "P005", 
 TEST(PdfBatchExport, SafeBasenames)
 {
     EXPECT_EQ(ChartPDFBatchExport::safeBasename("<>:\"/\\|?*"), "---------");
-    EXPECT_EQ(ChartPDFBatchExport::safeBasename("..."), "Sheet");
     // 200 UTF-8 bytes at most, never splitting a letter from its combining accent.
     EXPECT_EQ(ChartPDFBatchExport::safeBasename(QString(199, 'a') + QStringLiteral("e\u0301")), QString(199, 'a'));
 }
@@ -87,18 +86,6 @@ TEST(PdfBatchExport, JobsNameEveryChartUniquelyInSheetOrder)
         names.push_back(job.filename);
     // Equal names keep the order of their ids: the plain name goes to the first.
     EXPECT_EQ(names, (std::vector<std::string>{"A-B.pdf", "HR.pdf", "hr (2).pdf"}));
-}
-
-TEST(PdfBatchExport, JobsStopAtTheFirstChartThatCannotPrint)
-{
-    ChartPrintSettings tooLarge;
-    tooLarge.scalePercent = 400;
-    tooLarge.widthInches = 2;
-    tooLarge.heightInches = 3;
-    const OrganizationArchive archive =
-        archiveWith({{.id = "a", .name = "Top", .positionIDs = {"P001"}}, {.id = "b", .name = "All", .positionIDs = everyone}});
-    EXPECT_EQ(errorOf([&] { ChartPDFBatchExport::jobs(archive, tooLarge, ExportScale::shared); }),
-              "This would create more than 500 pages. Reduce scale or increase paper size.");
 }
 
 TEST(PdfBatchExport, WriteRendersEachJobBesideWhatTheFolderHolds)

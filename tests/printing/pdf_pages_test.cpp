@@ -6,15 +6,42 @@
 
 namespace {
 
-// An empty chart of the given size: only the page frame is drawn.
-TestChart emptyChart(double width, double height)
+// The text of one card alone on a Letter portrait page.
+QString cardText(const Position &position, int64_t count = 1)
 {
     TestChart chart;
-    chart.layout.size = Size{width, height};
-    return chart;
+    chart.addCard(position, 40, 40, 132);
+    chart.counts[position.id] = count;
+    return pageTexts(renderTestChart(chart, ChartPrintSettings{})).value(0);
 }
 
 } // namespace
+
+// A group card shows its count instead of a name; a manager elsewhere is named on the card.
+TEST(PdfCards, GroupAndPrimaryManagerLines)
+{
+    Position group = testPosition("P1", "Business Manager", "Ada Lovelace");
+    group.groupMemberCount = 3;
+    const QString text = cardText(group, 3);
+    EXPECT_TRUE(text.contains("POSITION GROUP") && text.contains("(x3)")) << text.toStdString();
+    EXPECT_FALSE(text.contains("Ada Lovelace"));
+
+    Position managed = testPosition("P1", "Business Manager", "Ada Lovelace");
+    managed.primaryManagerReference =
+        PrimaryManagerReference{"M", std::string("Grace Hopper"), "Chief", {{"s1", "Operations"}, {"s2", "Payroll"}}};
+    EXPECT_TRUE(cardText(managed).contains(QStringLiteral("Primary: Grace Hopper \u00b7 Operations, Payroll")));
+}
+
+TEST(PdfCards, PagesCarryOnlyTheCardsTheyShow)
+{
+    TestChart chart;
+    chart.addCard(testPosition("P1", "Clerk", "Ada Lovelace"), 40, 40);
+    chart.addCard(testPosition("P2", "Clerk", "Grace Hopper"), 600, 40);
+    const QStringList texts = pageTexts(renderTestChart(chart, ChartPrintSettings{}));
+    ASSERT_EQ(texts.size(), 2);
+    EXPECT_TRUE(texts[0].contains("Ada Lovelace") && !texts[0].contains("Grace Hopper"));
+    EXPECT_TRUE(texts[1].contains("Grace Hopper") && !texts[1].contains("Ada Lovelace"));
+}
 
 TEST(PdfPages, EveryTileGetsItsFooterRowByRow)
 {
@@ -23,7 +50,9 @@ TEST(PdfPages, EveryTileGetsItsFooterRowByRow)
     ChartPrintSettings settings;
     settings.scalePercent = 62.5;
     // Content area 540 x 666 points, overlap 18: three columns and two rows at 62.5 %.
-    const QStringList texts = pageTexts(renderTestChart(emptyChart(2200, 1600), settings));
+    TestChart empty;
+    empty.layout.size = Size{2200, 1600};
+    const QStringList texts = pageTexts(renderTestChart(empty, settings));
     QLocale::setDefault(saved);
     ASSERT_EQ(texts.size(), 6);
     for (int page = 1; page <= 6; ++page) {
@@ -33,21 +62,4 @@ TEST(PdfPages, EveryTileGetsItsFooterRowByRow)
                                    .arg(page);
         EXPECT_TRUE(texts[page - 1].contains(footer)) << texts[page - 1].toStdString();
     }
-}
-
-// A blank subtitle falls back to what the chart shows; a long title ends in an ellipsis.
-TEST(PdfPages, HeadingLines)
-{
-    ChartPrintSettings settings;
-    settings.hideNames = true;
-    EXPECT_TRUE(pageTexts(renderTestChart(emptyChart(400, 300), settings, "Title", "Whole district", " \n\t "))
-                    .value(0)
-                    .contains("Title Positions only"));
-
-    const std::string longTitle = "District Organization Chart for the Consolidated Unified School District of the "
-                                  "Northern Valley and Its Associated Programs Finale";
-    const QString text = pageTexts(renderTestChart(emptyChart(400, 300), ChartPrintSettings{}, longTitle)).value(0);
-    EXPECT_TRUE(text.contains(QStringLiteral("District Organization Chart")));
-    EXPECT_TRUE(text.contains(QChar(0x2026))) << text.toStdString();
-    EXPECT_FALSE(text.contains(QStringLiteral("Finale")));
 }

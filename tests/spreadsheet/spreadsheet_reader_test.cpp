@@ -36,11 +36,8 @@ TEST(SpreadsheetReader, ExtensionsAndEncodings)
 
 TEST(SpreadsheetReader, FileSizeLimit)
 {
-    QByteArray atLimit(SpreadsheetReader::fileSizeLimit, 'x');
-    atLimit[1] = '\n';
-    EXPECT_EQ(SpreadsheetReader::read(Fixtures::temporaryFile("limit.csv", atLimit)).at(0).rows.size(), 2u);
     // The size comes first, whatever the extension.
-    EXPECT_EQ(readFailure("over.ods", atLimit + "x"), sizeMessage);
+    EXPECT_EQ(readFailure("over.ods", QByteArray(SpreadsheetReader::fileSizeLimit + 1, 'x')), sizeMessage);
 }
 
 // A pipe has no size beforehand; the limit still holds while it is read.

@@ -1,7 +1,6 @@
 #include "error_of.h"
 #include "spreadsheet/xlsx_reader.h"
 
-#include "core/organization_error.h"
 #include "spreadsheet/zip_parts.h"
 #include "workbook_fixtures.h"
 
@@ -34,7 +33,6 @@ std::string repeated(const std::string &text, size_t count)
 }
 
 const std::string invalidXml = "The workbook contains invalid or excessively large XML.";
-const std::string componentLimit = "A workbook component exceeds the 32 MB import limit.";
 
 } // namespace
 
@@ -107,10 +105,6 @@ TEST(XlsxReader, XmlLimits)
                                 R"(<!ENTITY b "&a;&a;&a;&a;&a;&a;&a;&a;&a;&a;">]>)"
                                 R"(<worksheet><sheetData><row><c t="inlineStr"><is><t>&b;</t></is></c></row></sheetData></worksheet>)";
     EXPECT_EQ(readFailure(Fixtures::workbook({doctype})), invalidXml);
-
-    auto parts = Fixtures::workbookParts({worksheet("")});
-    parts["xl/styles.xml"] = "<styleSheet>" + repeated("<x/>", 499'999) + "</styleSheet>";
-    EXPECT_EQ(readFailure(Fixtures::zip(parts)), invalidXml);
 }
 
 TEST(XlsxReader, WorkbookWideBounds)
@@ -129,27 +123,12 @@ TEST(XlsxReader, WorkbookWideBounds)
               "The workbook exceeds the 32 MB import limit for cell text.");
 }
 
-// Inflating stops at the limit, whatever size the zip declares for the member.
 TEST(ZipParts, StopsInflatingAtTheLimit)
 {
     const std::string atLimit(ZipParts::partLimit, ' ');
-    QByteArray container = Fixtures::zip({{"fits", atLimit}, {"over", atLimit + " "}});
+    const QByteArray container = Fixtures::zip({{"fits", atLimit}, {"over", atLimit + " "}});
     ASSERT_LT(container.size(), 1'000'000); // a zip bomb in miniature
     EXPECT_EQ(ZipParts(container).part("fits")->size(), ZipParts::partLimit);
-    EXPECT_EQ(errorOf([&] { ZipParts(container).part("over"); }), componentLimit);
+    EXPECT_EQ(errorOf([&] { ZipParts(container).part("over"); }), "A workbook component exceeds the 32 MB import limit.");
     EXPECT_EQ(ZipParts("not a zip").part("fits"), std::nullopt);
-
-    // Claim 100 bytes in the local header (offset 22) and the central directory entry (offset 24).
-    container = Fixtures::zip({{"big", atLimit + " "}});
-    const qsizetype central = container.lastIndexOf(QByteArray("PK\x01\x02", 4));
-    ASSERT_GT(central, 0);
-    for (qsizetype offset : {qsizetype(22), central + 24}) {
-        container[offset] = 100;
-        container[offset + 1] = container[offset + 2] = container[offset + 3] = 0;
-    }
-    try {
-        EXPECT_LE(ZipParts(container).part("big").value_or("").size(), ZipParts::partLimit);
-    } catch (const OrganizationError &error) {
-        EXPECT_EQ(error.message(), componentLimit);
-    }
 }
