@@ -42,33 +42,17 @@ QByteArray renderTestChart(const TestChart &chart, const ChartPrintSettings &set
     return ChartPDFRenderer::renderPages(chart.picture(), pagination, title, scope, subtitle);
 }
 
-namespace {
-
-struct LoadedPdf {
-    QBuffer buffer;
-    QPdfDocument document;
-    explicit LoadedPdf(const QByteArray &pdf)
-    {
-        buffer.setData(pdf);
-        buffer.open(QIODevice::ReadOnly);
-        document.load(&buffer);
-    }
-};
-
-} // namespace
-
 QStringList pageTexts(const QByteArray &pdf)
 {
-    LoadedPdf loaded(pdf);
+    QBuffer buffer;
+    buffer.setData(pdf);
+    buffer.open(QIODevice::ReadOnly);
+    QPdfDocument document;
+    document.load(&buffer);
     QStringList texts;
-    for (int page = 0; page < loaded.document.pageCount(); ++page)
-        texts.append(loaded.document.getAllText(page).text().replace(QRegularExpression("\\r\\n|\\n|\\r"), " "));
+    for (int page = 0; page < document.pageCount(); ++page)
+        texts.append(document.getAllText(page).text().replace(QRegularExpression("\\r\\n|\\n|\\r"), " "));
     return texts;
-}
-
-QSizeF pageSize(const QByteArray &pdf, int page)
-{
-    return LoadedPdf(pdf).document.pagePointSize(page);
 }
 
 bool isWhite(QRgb pixel)

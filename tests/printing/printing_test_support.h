@@ -37,6 +37,4 @@ QByteArray renderTestChart(const TestChart &chart, const ChartPrintSettings &set
 
 // Text of every page as Qt PDF reads it back, with line breaks made spaces.
 QStringList pageTexts(const QByteArray &pdf);
-// The page's size in points.
-QSizeF pageSize(const QByteArray &pdf, int page);
 bool isWhite(QRgb pixel);

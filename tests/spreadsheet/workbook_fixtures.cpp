@@ -13,16 +13,11 @@
 
 namespace Fixtures {
 
-static QTemporaryDir &temporaryFolder()
-{
-    static QTemporaryDir folder;
-    return folder;
-}
-
 QString temporaryFile(const QString &name, const QByteArray &data)
 {
+    static QTemporaryDir root;
     static int counter = 0;
-    const QString folder = temporaryFolder().path() + "/" + QString::number(++counter);
+    const QString folder = root.path() + "/" + QString::number(++counter);
     QDir().mkpath(folder);
     const QString path = folder + "/" + name;
     QFile file(path);
@@ -52,15 +47,13 @@ QByteArray zip(const std::map<std::string, std::string> &members)
 
 std::string worksheet(const std::string &rows)
 {
-    return R"(<?xml version="1.0" encoding="UTF-8" standalone="yes"?>)"
-           R"(<worksheet xmlns="http://schemas.openxmlformats.org/spreadsheetml/2006/main"><sheetData>)" +
+    return R"(<worksheet xmlns="http://schemas.openxmlformats.org/spreadsheetml/2006/main"><sheetData>)" +
            rows + "</sheetData></worksheet>";
 }
 
 std::string sharedStrings(const std::vector<std::string> &items)
 {
-    std::string xml = R"(<?xml version="1.0" encoding="UTF-8"?>)"
-                      R"(<sst xmlns="http://schemas.openxmlformats.org/spreadsheetml/2006/main">)";
+    std::string xml = R"(<sst xmlns="http://schemas.openxmlformats.org/spreadsheetml/2006/main">)";
     for (const std::string &item : items)
         xml += "<si>" + item + "</si>";
     return xml + "</sst>";
@@ -78,11 +71,9 @@ std::map<std::string, std::string> workbookParts(const std::vector<std::string> 
                          " Target=\"worksheets/sheet" + n + ".xml\"/>";
     }
     std::map<std::string, std::string> parts;
-    parts["xl/workbook.xml"] = R"(<?xml version="1.0" encoding="UTF-8"?>)"
-                               R"(<workbook xmlns="http://schemas.openxmlformats.org/spreadsheetml/2006/main" xmlns:r=")"
+    parts["xl/workbook.xml"] = R"(<workbook xmlns="http://schemas.openxmlformats.org/spreadsheetml/2006/main" xmlns:r=")"
                                R"(http://schemas.openxmlformats.org/officeDocument/2006/relationships"><sheets>)" + sheets + "</sheets></workbook>";
     parts["xl/_rels/workbook.xml.rels"] =
-        R"(<?xml version="1.0" encoding="UTF-8"?>)"
         R"(<Relationships xmlns="http://schemas.openxmlformats.org/package/2006/relationships">)" +
         relationships + "</Relationships>";
     for (size_t i = 1; i <= worksheets.size(); ++i)

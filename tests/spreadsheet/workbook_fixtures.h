@@ -7,8 +7,6 @@
 #include <string>
 #include <vector>
 
-// Workbooks made by the tests themselves: zip containers of hand-written parts, and .xls
-// files written by the workbook library.
 namespace Fixtures {
 
 QByteArray zip(const std::map<std::string, std::string> &members);
