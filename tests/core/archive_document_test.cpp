@@ -20,19 +20,9 @@ Json positions(std::initializer_list<Position> list)
     return Json{{"positions", result}};
 }
 
-Json archiveJson(Json revisions = Json::array())
+std::string decodeError(const std::string &text)
 {
-    return Json{{"name", "District"}, {"organization", positions({person("A")})}, {"revisions", std::move(revisions)}};
-}
-
-Json revisionJson(const std::string &id, Json organization)
-{
-    return Json{{"id", id}, {"number", 1}, {"date", 10.5}, {"note", "n"}, {"name", "N"}, {"organization", organization}};
-}
-
-std::string decodeError(const Json &json)
-{
-    return errorOf([&] { OrganizationArchive::decode(json.dump()); });
+    return errorOf([&] { OrganizationArchive::decode(text); });
 }
 
 } // namespace
@@ -43,21 +33,19 @@ TEST(DocumentReading, BareOrganizationOpensUntitledAndIsValidated)
     json["name"] = "Lost";
     json["revisions"] = 5;
     EXPECT_EQ(OrganizationArchive::decode(json.dump()), OrganizationArchive::make("Untitled Organization", organization({person("A")})));
-    EXPECT_EQ(decodeError(positions({person("A"), person("A")})), "Position IDs must be unique.");
+    EXPECT_EQ(decodeError(positions({person("A"), person("A")}).dump()), "Position IDs must be unique.");
     // Positions that do not read as an organization make it an archive, which then lacks its name.
-    EXPECT_EQ(decodeError(Json{{"positions", {1}}}), readFailure + "No value for the key \"name\".");
+    EXPECT_EQ(decodeError(R"({"positions": [1]})"), readFailure + "No value for the key \"name\".");
 }
 
 TEST(DocumentReading, MalformedInputGivesAReadableMessage)
 {
-    for (const char *text : {"", "{", "[1e400]", "[]", "42", R"({"name": 1})"}) {
-        const std::string message = errorOf([&] { OrganizationArchive::decode(text); });
-        EXPECT_EQ(message.rfind(readFailure, 0), 0u) << text << ": " << message;
-    }
-    Json noRevisions = archiveJson();
-    noRevisions.erase("revisions");
-    EXPECT_EQ(decodeError(noRevisions), readFailure + "No value for the key \"revisions\".");
-    EXPECT_EQ(decodeError(archiveJson({revisionJson("not-a-uuid", positions({}))})),
+    for (const char *text : {"", "{", "[1e400]", "[]", "42", R"({"name": 1})"})
+        EXPECT_EQ(decodeError(text).rfind(readFailure, 0), 0u) << text << ": " << decodeError(text);
+    const std::string head = R"({"name": "D", "organization": {"positions": []})";
+    EXPECT_EQ(decodeError(head + "}"), readFailure + "No value for the key \"revisions\".");
+    EXPECT_EQ(decodeError(head + R"(, "revisions": [{"id": "not-a-uuid", "number": 1, "date": 1, "note": "", "name": "",
+                                 "organization": {"positions": []}}]})"),
               readFailure + "The value of \"id\" is not a valid UUID.");
 }
 

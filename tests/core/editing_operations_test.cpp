@@ -51,24 +51,20 @@ TEST(DeletePosition, RemovesThePositionEverywhereAfterARecoveryVersion)
     EXPECT_EQ((*a.sheets)[0].positionIDs, (IDs{"M"}));
 }
 
-TEST(AddPositions, QuantityRules)
-{
-    Organization o = organization({person("M")});
-    EXPECT_EQ(errorOf([&] { o.addPositions(vacancy("V"), 0); }), "Quantity must be a whole number from 1 to 1,000.");
-    EXPECT_EQ(errorOf([&] { o.addPositions(person("P"), 2); }),
-              "Quantity greater than 1 is only allowed for vacant positions.");
-    EXPECT_EQ(errorOf([&] { o.addPositions(vacancy("M"), 1); }), "Position ID M already exists. Enter a unique Position ID.");
-    EXPECT_EQ(o, organization({person("M")}));
-    o.addPositions(vacancy("V"), 1000);
-    EXPECT_EQ(o.positions.size(), 1001u);
-}
-
-TEST(AddPositions, NumbersCopiesPastTakenIdsAndListsThemOnTheChart)
+TEST(AddPositions, QuantityRulesAndNumbering)
 {
     OrganizationArchive a = archive({person("M"), vacancy("V-2")});
     a.sheets = std::vector{sheet("S", "Chart", {"M"})};
-    const std::vector<Position> added = a.addPositions(vacancy("V", "M"), 3, std::string("S"));
+    const OrganizationArchive before = a;
+    EXPECT_EQ(errorOf([&] { a.addPositions(vacancy("V"), 0, std::nullopt); }), "Quantity must be a whole number from 1 to 1,000.");
+    EXPECT_EQ(errorOf([&] { a.addPositions(person("P"), 2, std::nullopt); }),
+              "Quantity greater than 1 is only allowed for vacant positions.");
+    EXPECT_EQ(errorOf([&] { a.addPositions(vacancy("M"), 1, std::nullopt); }),
+              "Position ID M already exists. Enter a unique Position ID.");
+    EXPECT_EQ(a, before);
+    a.addPositions(vacancy("V", "M"), 3, std::string("S"));
     EXPECT_EQ(idsOf(a.organization), (IDs{"M", "V-2", "V", "V-3", "V-4"}));
-    EXPECT_EQ(added[2].managerID, "M");
     EXPECT_EQ(a.sheet("S")->positionIDs, (IDs{"M", "V", "V-3", "V-4"}));
+    a.addPositions(vacancy("X"), 1000, std::nullopt);
+    EXPECT_EQ(a.organization.positions.size(), 1005u);
 }
