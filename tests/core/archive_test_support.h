@@ -20,18 +20,12 @@ using Operation = std::function<void(OrganizationArchive &)>;
 inline Position person(std::string id, std::optional<std::string> manager = std::nullopt, std::string name = "",
                        std::string title = "Teacher")
 {
-    Position p;
-    p.id = id;
-    p.title = std::move(title);
-    p.department = "Dept";
-    p.location = "Site";
-    p.managerID = std::move(manager);
-    p.employee = Employee{"E-" + id, name.empty() ? "Person " + id : std::move(name)};
-    return p;
+    Employee employee{"E-" + id, name.empty() ? "Person " + id : std::move(name)};
+    return Position{.id = std::move(id), .title = std::move(title), .department = "Dept", .employee = std::move(employee),
+                    .managerID = std::move(manager), .location = "Site"};
 }
 
-inline Position vacancy(std::string id, std::optional<std::string> manager = std::nullopt,
-                        std::string title = "Teacher")
+inline Position vacancy(std::string id, std::optional<std::string> manager = std::nullopt, std::string title = "Teacher")
 {
     Position p = person(std::move(id), std::move(manager), "", std::move(title));
     p.employee.reset();
@@ -44,10 +38,7 @@ inline Position withDotted(Position p, std::initializer_list<std::string> dotted
     return p;
 }
 
-inline Organization organization(std::initializer_list<Position> positions)
-{
-    return Organization{std::vector<Position>(positions)};
-}
+inline Organization organization(std::initializer_list<Position> positions) { return Organization{positions}; }
 
 inline OrganizationArchive archive(std::initializer_list<Position> positions)
 {

@@ -16,12 +16,7 @@ TEST(SavePrompt, Cases)
     withVersion.checkpoint("Saved version");
     const OrganizationArchive saved = archive({person("A")});
     OrganizationArchive emptied = archive({});
-    const struct {
-        const char *what;
-        const OrganizationArchive &archive;
-        std::optional<OrganizationArchive> saved;
-        bool prompt;
-    } cases[] = {
+    const struct { const char *what; const OrganizationArchive &archive; std::optional<OrganizationArchive> saved; bool prompt; } cases[] = {
         {"new document with a name and a chart but no positions", renamed, std::nullopt, false},
         {"new document with a saved version", withVersion, std::nullopt, true},
         {"never saved with a position", saved, std::nullopt, true},

@@ -7,8 +7,7 @@ using namespace TestDocs;
 
 TEST(FocusedDepartment, SharedRootsGoToTheirOwnArea)
 {
-    // Department X: head H with report A. S reports to O (outside) and by dotted line to H;
-    // S's report T goes with it. U reports outside without a dotted line into X.
+    // S reports outside to O and by dotted line to H: S and its report T form a shared area.
     OrganizationArchive a = archive({person("O", std::nullopt, "Olga", "Dean"), person("H"), withDotted(person("A", "H"), {"T"}),
                                      withDotted(person("S", "O"), {"H", "O"}), withDotted(person("T", "S"), {"A"}),
                                      person("U", "O")});
@@ -20,29 +19,20 @@ TEST(FocusedDepartment, SharedRootsGoToTheirOwnArea)
     EXPECT_EQ(idsOf(shown), (IDs{"H", "A", "S", "T", "U"}));
     const Position &s = positionIn(shown, "S");
     EXPECT_EQ(s.sharedReportRootID, "S");
-    EXPECT_FALSE(s.managerID.has_value());
+    EXPECT_EQ(s.managerID, std::nullopt);
     EXPECT_EQ(s.dottedManagerIDs, (IDs{"H"}));
-    ASSERT_TRUE(s.primaryManagerReference.has_value());
-    EXPECT_EQ(s.primaryManagerReference->printedLabel(false), "Primary: Olga \u00B7 Other 2, Other 10");
-    EXPECT_EQ(s.primaryManagerReference->printedLabel(true), "Primary: Dean \u00B7 Other 2, Other 10");
+    EXPECT_EQ(s.primaryManagerReference.value().printedLabel(false), "Primary: Olga \u00B7 Other 2, Other 10");
     const Position &t = positionIn(shown, "T");
     EXPECT_EQ(t.sharedReportRootID, "S");
     EXPECT_EQ(t.dottedManagerIDs, (IDs{"A"})) << "a dotted line into the main area stays";
     EXPECT_EQ(positionIn(shown, "A").dottedManagerIDs, IDs{}) << "a dotted line into the shared area goes";
-    const Position &u = positionIn(shown, "U");
-    EXPECT_FALSE(u.sharedReportRootID.has_value());
-    EXPECT_FALSE(u.managerID.has_value());
+    EXPECT_FALSE(positionIn(shown, "U").sharedReportRootID.has_value()) << "no dotted line into the department";
 }
 
-TEST(SortedSheets, NaturalNameOrderThenId)
+TEST(RenameSheet, NamesCompareTrimmedAndCaseFolded)
 {
     OrganizationArchive a = archive({});
-    a.sheets = std::vector{sheet("b", "Chart 10", {}), sheet("z", "chart 2", {}), sheet("d", "Same", {}),
-                           sheet("c", "Same", {})};
-    IDs order;
-    for (const OrganizationSheet &s : a.sortedSheets())
-        order.push_back(s.id);
-    EXPECT_EQ(order, (IDs{"z", "b", "c", "d"}));
+    a.sheets = std::vector{sheet("b", "Chart", {}), sheet("c", "Same", {})};
     EXPECT_EQ(errorOf([&] { a.renameSheet("b", " SAME \n"); }), "Another chart already has that name.");
 }
 
@@ -55,8 +45,6 @@ TEST(QuickAdd, AddsAnOccupiedPositionWithTheNextNumbers)
     const Position added = a.quickAdd(" Ann Lee ", " Teacher ", " Math ", std::string("P-12"), " North ", "S");
     EXPECT_EQ(added.id, "P-13-3");
     EXPECT_EQ(added.employee, (Employee{"13", "Ann Lee"}));
-    EXPECT_EQ(added.jobTitle(), "Teacher");
     EXPECT_EQ(added.location, "North");
-    EXPECT_EQ(a.organization.positions.back(), added);
     EXPECT_EQ(a.sheet("S")->positionIDs, (IDs{"P-13-3"}));
 }
