@@ -17,89 +17,33 @@ ChartPrintSettings collapsed()
     return settings;
 }
 
-Position peer(std::string id, std::string jobTitle, double fte = 1)
-{
-    Position p = position(std::move(id), "M");
-    p.setJobTitle(std::move(jobTitle));
-    p.fte = fte;
-    return p;
-}
-
 // A manager with three vacant peers whose job titles differ only in case and blanks.
 Organization threePeers()
 {
-    return Organization{{filled(position("M"), "1", "Mo Manager"), peer("P3", "counselor ", 0.5),
-                         peer("P1", "Counselor", 1), peer("P2", " COUNSELOR", 0.25)}};
+    Organization org{{filled(position("M"), "1", "Mo Manager"), position("P3", "M"), position("P1", "M"),
+                      position("P2", "M")}};
+    for (auto [i, title, fte] : {std::tuple{1, "counselor ", 0.5}, {2, "Counselor", 1.0}, {3, " COUNSELOR", 0.25}}) {
+        org.positions[i].setJobTitle(title);
+        org.positions[i].fte = fte;
+    }
+    return org;
 }
 
 } // namespace
 
-TEST(ChartPrintPresentation, WithoutCollapsingEveryPositionIsACard)
+TEST(ChartPrintPresentation, HiddenNamesDropPeopleAndSchoolRows)
 {
     Organization org = threePeers();
-    org.positions[1].groupMemberCount = 4;
-    const ChartPrintPresentation shown(org, ChartPrintSettings{});
-    EXPECT_EQ(shown.organization, org.withReportingCallouts());
-    EXPECT_EQ(shown.counts, (std::unordered_map<std::string, int64_t>{{"P3", 4}}));
-    EXPECT_EQ(shown.positionIDs.at("P2"), "P2");
-    EXPECT_EQ(shown.vacantCounts.at("M"), 0);
-
-    ChartPrintSettings namesHidden;
-    namesHidden.hideNames = true;
-    namesHidden.combineMatchingTitles = false;
     org.positions[1].schoolAssignments = {{"North", 0.5}};
-    const ChartPrintPresentation hidden(org, namesHidden);
-    EXPECT_EQ(idsOf(hidden.organization), (std::vector<std::string>{"M", "P1", "P2", "P3"}));
-    for (const Position &card : hidden.organization.positions) {
-        EXPECT_FALSE(card.employee);
-        EXPECT_TRUE(card.schoolAssignments.empty());
-    }
+    ChartPrintSettings settings;
+    settings.hideNames = true;
+    for (const Position &card : ChartPrintPresentation(org, settings).organization.positions)
+        EXPECT_TRUE(!card.employee && card.schoolAssignments.empty()) << card.id;
 }
 
-TEST(ChartPrintPresentation, MatchingPeersCollapseIntoOneCard)
-{
-    const ChartPrintPresentation p(threePeers(), collapsed());
-    EXPECT_EQ(idsOf(p.organization), (std::vector<std::string>{"M", "P1"}));
-    const Position &card = p.organization.positions[1];
-    EXPECT_EQ(card.jobTitle(), "Counselor");
-    EXPECT_DOUBLE_EQ(card.fte, 1.75);
-    EXPECT_EQ(p.counts.at("P1"), 3);
-    EXPECT_EQ(p.vacantCounts.at("P1"), 3);
-    for (const char *id : {"P1", "P2", "P3"})
-        EXPECT_EQ(p.positionIDs.at(id), "P1");
-}
-
-TEST(ChartPrintPresentation, PeersThatDifferStaySeparate)
-{
-    struct Case {
-        const char *what;
-        void (*change)(Position &);
-        bool showPayLevel;
-    };
-    const Case cases[] = {
-        {"filled", [](Position &p) { p.employee = Employee{"9", "Nia"}; }, false},
-        {"school rows", [](Position &p) { p.schoolAssignments = {{"North", p.fte}}; }, false},
-        {"pay level shown", [](Position &p) { p.setPayLevel("Grade 9"); }, true},
-    };
-    for (const Case &c : cases) {
-        Organization org = threePeers();
-        c.change(org.positions[3]); // P2
-        ChartPrintSettings settings = collapsed();
-        settings.showPayLevel = c.showPayLevel;
-        const ChartPrintPresentation p(org, settings);
-        EXPECT_EQ(idsOf(p.organization), (std::vector<std::string>{"M", "P1", "P2"})) << c.what;
-        EXPECT_EQ(p.counts.at("P1"), 2) << c.what;
-    }
-    Organization hiddenPay = threePeers();
-    hiddenPay.positions[3].setPayLevel("Grade 9");
-    EXPECT_EQ(ChartPrintPresentation(hiddenPay, collapsed()).organization.positions.size(), 2u);
-    const Organization roots{{position("R1"), position("R2")}}; // roots never merge
-    EXPECT_EQ(idsOf(ChartPrintPresentation(roots, collapsed()).organization), (std::vector<std::string>{"R1", "R2"}));
-}
-
-// Reports of merged peers gather under the merged card; they merge only with reports of
-// the same original manager.
-TEST(ChartPrintPresentation, ChildrenOfMergedPeers)
+// Matching peers become one card; their reports gather under it and merge only with
+// reports of the same original manager.
+TEST(ChartPrintPresentation, MatchingPeersCollapseWithTheirReports)
 {
     Organization org = threePeers();
     for (const auto &[id, manager] : {std::pair{"C-a", "P1"}, {"C-b", "P2"}, {"C-c", "P2"}}) {
@@ -108,15 +52,36 @@ TEST(ChartPrintPresentation, ChildrenOfMergedPeers)
     }
     const ChartPrintPresentation p(org, collapsed());
     EXPECT_EQ(idsOf(p.organization), (std::vector<std::string>{"M", "P1", "C-a", "C-b"}));
+    const Position &card = p.organization.positions[1];
+    EXPECT_EQ(card.jobTitle(), "Counselor");
+    EXPECT_DOUBLE_EQ(card.fte, 1.75);
+    EXPECT_EQ(p.counts.at("P1"), 3);
+    EXPECT_EQ(p.vacantCounts.at("P1"), 3);
+    for (const char *id : {"P1", "P2", "P3"})
+        EXPECT_EQ(p.positionIDs.at(id), "P1");
     EXPECT_EQ(p.organization.positions[2].managerID, "P1");
     EXPECT_EQ(p.organization.positions[3].managerID, "P1");
     EXPECT_EQ(p.counts.at("C-b"), 2);
 }
 
-// Dotted lines point at cards, sorted, never at the card itself or its manager; different
-// dotted managers keep peers apart, equal ones merge.
-TEST(ChartPrintPresentation, DottedLinesPointAtCards)
+// A filled peer, a shown pay level or other dotted managers keep peers apart; a hidden pay
+// level doesn't; roots never merge.
+TEST(ChartPrintPresentation, PeersThatDifferStaySeparate)
 {
+    for (bool showPayLevel : {false, true}) {
+        Organization org = threePeers();
+        org.positions[3].setPayLevel("Grade 9"); // P2
+        org.positions[1].employee = Employee{"9", "Nia"}; // P3
+        ChartPrintSettings settings = collapsed();
+        settings.showPayLevel = showPayLevel;
+        const std::vector<std::string> expected =
+            showPayLevel ? std::vector<std::string>{"M", "P1", "P2", "P3"} : std::vector<std::string>{"M", "P1", "P3"};
+        EXPECT_EQ(idsOf(ChartPrintPresentation(org, settings).organization), expected);
+    }
+    const Organization roots{{position("R1"), position("R2")}};
+    EXPECT_EQ(idsOf(ChartPrintPresentation(roots, collapsed()).organization), (std::vector<std::string>{"R1", "R2"}));
+
+    // Dotted lines point at cards, sorted, never at the card itself or its manager.
     Organization org = threePeers();
     org.positions.insert(org.positions.end(), {position("D"), position("E")});
     org.positions[1].dottedManagerIDs = {"D", "M"}; // P3
@@ -126,12 +91,6 @@ TEST(ChartPrintPresentation, DottedLinesPointAtCards)
     EXPECT_EQ(positionIn(p.organization, "P1").dottedManagerIDs, (std::vector<std::string>{"D", "P2"}));
     EXPECT_EQ(positionIn(p.organization, "P2").dottedManagerIDs, (std::vector<std::string>{"D", "E"}));
     EXPECT_EQ(positionIn(p.organization, "P3").dottedManagerIDs, std::vector<std::string>{"D"});
-
-    for (size_t i = 1; i <= 3; ++i)
-        org.positions[i].dottedManagerIDs = {"D"};
-    const ChartPrintPresentation united(org, collapsed());
-    EXPECT_EQ(idsOf(united.organization), (std::vector<std::string>{"D", "E", "M", "P1"}));
-    EXPECT_EQ(positionIn(united.organization, "P1").dottedManagerIDs, std::vector<std::string>{"D"});
 }
 
 TEST(ChartPrintPresentation, InvalidAndVeryDeep)

