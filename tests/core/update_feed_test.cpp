@@ -65,10 +65,7 @@ protected:
     KeyPair keys;
 
     UpdateManifest verify(const std::string &data) const { return UpdateManifest::verified(data, keys.publicKey); }
-    std::string refusal(const std::string &data) const
-    {
-        return errorOf<UpdateFailure>([&] { verify(data); });
-    }
+    std::string refusal(const std::string &data) const { return errorOf<UpdateFailure>([&] { verify(data); }); }
 };
 
 } // namespace

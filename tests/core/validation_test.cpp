@@ -46,10 +46,8 @@ TEST(Validation, ReportsTheFirstBrokenRuleInOrder)
          "B references an invalid manager: X."},
         {"employee numbers compared trimmed", {{occupied("A", " 12"), occupied("B", "12")}},
          "Employee number 12 is already assigned to another position. Enter a unique employee number."},
-        {"employee number before school split", {{position("A", std::nullopt, [](Position &p) {
-             p.employee = Employee{"\u00A0\t\u2028", "Sam Lee"};
-             p.schoolAssignments = {{"", 1}};
-         })}},
+        {"employee number blank after trimming",
+         {{position("A", std::nullopt, [](Position &p) { p.employee = Employee{"\u00A0\t\u2028", "Sam Lee"}; })}},
          "Employee numbers cannot be blank."},
         {"school rows short of the FTE",
          {{position("A", std::nullopt, [](Position &p) { p.schoolAssignments = {{"N", 0.5}, {"S", 0.499}}; })}},
