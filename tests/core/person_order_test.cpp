@@ -34,29 +34,19 @@ bool before(const Position &a, const Position &b)
 
 } // namespace
 
-TEST(PersonOrder, LastNameSkipsSuffixesAndReadsCommaForms)
+TEST(PersonOrder, PeopleBeforeVacanciesThenLastNamesThenIdStably)
 {
-    const std::pair<const char *, const char *> cases[] = {
-        {"  Lee ,Ann", "Lee"}, {"Henry VIII", "VIII"}, {"Kim Park jr iv", "Park"}, {"Max Power (Sr.)", "Power"}, {"Jr Sr", "Jr"},
-        {"Mary\u00A0Ann\u2028Jones\u3000", "Jones"},
-    };
-    for (const auto &[name, last] : cases)
-        EXPECT_EQ(EmployeeDirectory::lastName(name), last) << name;
-}
-
-TEST(PersonOrder, PeopleBeforeVacanciesThenNamesThenIdStably)
-{
-    const Position first = person("p6", "Ann Lee");
-    Position second = first;
+    EXPECT_EQ(EmployeeDirectory::lastName("  Lee ,Ann"), "Lee");
+    EXPECT_EQ(EmployeeDirectory::lastName("Kim Park jr iv"), "Park");
+    EXPECT_EQ(EmployeeDirectory::lastName("Mary\u00A0Ann\u2028Jones\u3000"), "Jones");
+    Position second = person("p1", "Ann Lee");
     second.location = "second";
     const std::vector<Position> sorted = EmployeeDirectory::sorted({
-        vacancy("v1", "Accountant"), person("p1", "Zed Adams"), first,
-        vacancy("v2", "Assistant Principal"), // files under Principal
-        person("p3", "Bo Smith"), person("p2", "anna smith"), person("p5", "Cy Jones"), person("p4", "Cy Jones"), second,
-        vacancy("v5", "Teacher 10"), vacancy("v4", "Teacher 9"), // digit runs by value
+        vacancy("v2", "Assistant Principal"), vacancy("v1", "Teacher"), person("p3", "Zed Adams"), person("p1", "Ann Lee"),
+        person("p2", "Cy Jones"), second, // the vacancy files under Principal
     });
-    EXPECT_EQ(idsOf(sorted), (std::vector<std::string>{"p1", "p4", "p5", "p6", "p6", "p2", "p3", "v4", "v5", "v1", "v2"}));
-    EXPECT_EQ(sorted[4].location, "second"); // equal entries keep their order
+    EXPECT_EQ(idsOf(sorted), (std::vector<std::string>{"p3", "p2", "p1", "p1", "v2", "v1"}));
+    EXPECT_EQ(sorted[3].location, "second"); // equal entries keep their order
 }
 
 TEST(PersonOrder, AgreesWithPairwiseComparison)

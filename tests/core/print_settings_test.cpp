@@ -39,36 +39,19 @@ TEST(Pagination, TilesOverlapAndCentreTheChart)
 
 TEST(Pagination, RangeOfSettingsAndAtMost500Pages)
 {
-    const struct {
-        const char *name;
-        std::function<void(ChartPrintSettings &)> change;
-        std::string message;
-    } cases[] = {
-        {"smallest paper, largest scale",
-         [](auto &s) { s.widthInches = 2; s.marginInches = 0.25; s.overlapInches = 0; s.scalePercent = 400; }, ""},
-        {"width NaN", [](auto &s) { s.widthInches = NAN; }, badSettings},
-        {"margin 0.24", [](auto &s) { s.marginInches = 0.24; }, badSettings},
-        {"infinite overlap", [](auto &s) { s.overlapInches = INFINITY; }, badSettings},
-        {"overlap just leaves room", [](auto &s) { s.overlapInches = 6.99; }, ""},
-        {"overlap reaches the content width", [](auto &s) { s.overlapInches = 7; }, noRoom},
+    auto problem = [](std::function<void(ChartPrintSettings &)> change) {
+        return paginationProblem(Size{100, 100}, changed(change));
     };
-    for (const auto &c : cases)
-        EXPECT_EQ(paginationProblem(Size{100, 100}, changed(c.change)), c.message) << c.name;
+    EXPECT_EQ(problem([](auto &s) { s.widthInches = 2; s.marginInches = 0.25; s.overlapInches = 0; s.scalePercent = 400; }), "");
+    EXPECT_EQ(problem([](auto &s) { s.widthInches = NAN; }), badSettings);
+    EXPECT_EQ(problem([](auto &s) { s.overlapInches = 6.99; }), "");
+    EXPECT_EQ(problem([](auto &s) { s.overlapInches = 7; }), noRoom);
     EXPECT_EQ(paginationProblem(Size{10, INFINITY}), badSettings);
 
     const ChartPrintSettings noOverlap = changed([](auto &s) { s.overlapInches = 0; });
     EXPECT_EQ(ChartPagination(Size{20 * 540, 25 * 666}, noOverlap).tiles.size(), 500u);
     EXPECT_EQ(paginationProblem(Size{501 * 540, 1}, noOverlap), tooManyPages);
     EXPECT_EQ(paginationProblem(Size{1e300, 1e300}, noOverlap), tooManyPages);
-}
-
-TEST(FittedPercentage, FitsOnePageAndReportsBadPaperBeforeBadChart)
-{
-    // The stored scale plays no part.
-    EXPECT_EQ(changed([](auto &s) { s.scalePercent = 0; }).fittedPercentage(Size{1080, 666}), 50 * 0.9999999999);
-    EXPECT_EQ(ChartPrintSettings{}.fittedPercentage(Size{1, 1}), 400);
-    EXPECT_EQ(errorOf([] { ChartPrintSettings{}.fittedPercentage(Size{10, NAN}); }), "The chart has an invalid size.");
-    EXPECT_EQ(errorOf([] { changed([](auto &s) { s.widthInches = 1; }).fittedPercentage(Size{0, 10}); }), badSettings);
 }
 
 TEST(PrintSettings, JsonRoundTripsAndMissingKeysTakeDefaults)

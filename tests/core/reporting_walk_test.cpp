@@ -27,47 +27,29 @@ std::optional<std::string> naiveFirstRepeat(const std::vector<Position> &positio
     return std::nullopt;
 }
 
-std::vector<const Position *> pointersTo(const std::vector<Position> &positions)
-{
-    std::vector<const Position *> pointers;
-    for (const Position &p : positions)
-        pointers.push_back(&p);
-    return pointers;
-}
-
 } // namespace
 
 // Random small charts with shared ids, missing managers, cycles and trees hanging off them.
 TEST(ReportingWalk, MatchesTheStepByStepWalk)
 {
     std::mt19937 random(20240611);
-    for (int round = 0; round < 2000; ++round) {
+    for (int round = 0; round < 1000; ++round) {
         const int count = 1 + static_cast<int>(random() % 12);
         const int idRange = 1 + static_cast<int>(random() % (count + 2));
         std::vector<Position> positions(static_cast<size_t>(count));
+        std::vector<const Position *> pointers;
         for (Position &p : positions) {
             p.id = "P" + std::to_string(random() % idRange);
             if (random() % 5 != 0)
                 p.managerID = "P" + std::to_string(random() % (idRange + 1));
+            pointers.push_back(&p);
         }
         const size_t from = random() % positions.size();
-        const auto repeats = ReportingWalk::firstRepeatedIDs(pointersTo(positions), from);
+        const auto repeats = ReportingWalk::firstRepeatedIDs(pointers, from);
         ASSERT_EQ(repeats.size(), positions.size() - from);
         for (size_t i = from; i < positions.size(); ++i) {
             const auto actual = repeats[i - from] ? std::optional<std::string>(*repeats[i - from]) : std::nullopt;
             ASSERT_EQ(actual, naiveFirstRepeat(positions, i)) << "round " << round << " position " << i;
         }
     }
-}
-
-TEST(ReportingWalk, LongCycleIsWalkedWithoutRecursion)
-{
-    std::vector<Position> positions(200'000);
-    for (size_t i = 0; i < positions.size(); ++i) {
-        positions[i].id = std::to_string(i);
-        positions[i].managerID = std::to_string(i == 0 ? positions.size() - 1 : i - 1);
-    }
-    const auto repeats = ReportingWalk::firstRepeatedIDs(pointersTo(positions), 0);
-    EXPECT_EQ(repeats.front(), "0");
-    EXPECT_EQ(repeats.back(), std::to_string(positions.size() - 1));
 }

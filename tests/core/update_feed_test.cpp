@@ -6,8 +6,7 @@
 #include <gtest/gtest.h>
 #include <sodium.h>
 
-#include <functional>
-#include <tuple>
+#include <optional>
 
 namespace {
 
@@ -66,10 +65,7 @@ protected:
     KeyPair keys;
 
     UpdateManifest verify(const std::string &data) const { return UpdateManifest::verified(data, keys.publicKey); }
-    std::string refusal(const std::string &data) const
-    {
-        return errorOf<UpdateFailure>([&] { verify(data); });
-    }
+    std::string refusal(const std::string &data) const { return errorOf<UpdateFailure>([&] { verify(data); }); }
 };
 
 } // namespace
@@ -88,28 +84,6 @@ TEST_F(UpdateFeed, ValidFeedVerifiesToTheSignedManifestInAnyBase64Variant)
     ASSERT_TRUE(padded.find('+') != std::string::npos && padded.find('/') != std::string::npos && padded.back() == '=');
     EXPECT_EQ(verify(signedFeed(payload, keys)), manifest);
     EXPECT_EQ(verify(envelope(padded, base64(signature(payload, keys), sodium_base64_VARIANT_ORIGINAL))), manifest);
-
-    nlohmann::json json = nlohmann::json::parse(release().encode().dump());
-    json["displayBuild"] = nullptr;
-    json["unknownKey"] = {1, 2};
-    EXPECT_EQ(verify(signedFeed(json.dump(), keys)), release());
-}
-
-TEST_F(UpdateFeed, BrokenContentRulesAreRefused)
-{
-    const std::vector<std::function<void(UpdateManifest &)>> cases = {
-        [](UpdateManifest &m) { m.product = "Vantrel"; },
-        [](UpdateManifest &m) { m.version = "1.99999999999999999999"; },
-        [](UpdateManifest &m) { m.sha256 = std::string(64, 'a') + "\n"; },
-        [](UpdateManifest &m) { m.downloadURL = "https://updates.vantrel.org.example.org/vantrel/updates/v.deb"; },
-        [](UpdateManifest &m) { m.downloadURL = "https://updates.vantrel.org:8443/vantrel/updates/v.deb"; },
-        [](UpdateManifest &m) { m.downloadURL = "https://updates.vantrel.org/vantrel/updates/%2E%2E/v.deb"; },
-    };
-    for (size_t i = 0; i < cases.size(); ++i) {
-        UpdateManifest manifest = release();
-        cases[i](manifest);
-        EXPECT_EQ(refusal(signedFeed(manifest.encode().dump(), keys)), downloadMessage) << "case " << i;
-    }
 }
 
 TEST_F(UpdateFeed, TamperedUnsignedOversizedAndMalformedFeedsAreRefused)
@@ -118,65 +92,40 @@ TEST_F(UpdateFeed, TamperedUnsignedOversizedAndMalformedFeedsAreRefused)
     const std::string goodSignature = signature(payload, keys);
     std::string otherPayload = payload;
     otherPayload[otherPayload.find("48213377")] = '9';
-    const std::pair<const char *, std::string> tampered[] = {
-        {"payload changed", envelope(base64(otherPayload), base64(goodSignature))},
-        {"signed by another key", signedFeed(payload, KeyPair())},
-        {"signed over the base64 text", envelope(base64(payload), base64(signature(base64(payload), keys)))},
-        {"signature not base64", envelope(base64(payload), base64(goodSignature) + " ")},
-        {"payload one character too long", envelope(base64(payload) + "AAAAA", base64(goodSignature))},
-    };
-    for (const auto &[name, feed] : tampered)
-        EXPECT_EQ(refusal(feed), signatureMessage) << name;
-    for (const char *unsignedFeed : {R"({"payload":"e30"})", R"({"payload":1,"signature":"AA"})"})
-        EXPECT_THROW(verify(unsignedFeed), JsonRead::Error) << unsignedFeed;
+    for (const std::string &feed : {envelope(base64(otherPayload), base64(goodSignature)), signedFeed(payload, KeyPair()),
+                                    envelope(base64(payload) + "AAAAA", base64(goodSignature))})
+        EXPECT_EQ(refusal(feed), signatureMessage) << feed;
+    for (const char *url : {"https://updates.vantrel.org.example.org/vantrel/updates/v.deb",
+                            "https://updates.vantrel.org/vantrel/updates/%2E%2E/v.deb"}) {
+        UpdateManifest manifest = release();
+        manifest.downloadURL = url;
+        EXPECT_EQ(refusal(signedFeed(manifest.encode().dump(), keys)), downloadMessage) << url;
+    }
+    EXPECT_THROW(verify(R"({"payload":"e30"})"), JsonRead::Error);
     EXPECT_THROW(verify(signedFeed("{\"build\":1e400}", keys)), JsonRead::Error);
 
     std::string feed = signedFeed(payload, keys);
     feed.append(131072 - feed.size(), ' ');
     EXPECT_NO_THROW(verify(feed));
-    EXPECT_EQ(refusal(feed + " "), "The update feed is too large.");
     // The size is checked before any parsing.
     EXPECT_EQ(refusal(std::string(131073, '{')), "The update feed is too large.");
 
     std::vector<uint8_t> shortKey = keys.publicKey;
     shortKey.pop_back();
-    EXPECT_EQ(errorOf<UpdateFailure>([&] { UpdateManifest::verified(signedFeed(payload, keys), shortKey); }), keyMessage);
-}
-
-TEST(UpdateConfiguration, LoadsTheStandardKeyAndRefusesOneOfTheWrongLength)
-{
+    EXPECT_EQ(errorOf<UpdateFailure>([&] { UpdateManifest::verified(feed, shortKey); }), keyMessage);
     EXPECT_EQ(UpdateConfiguration::standard().publicKey("update-public-key").size(), 32u);
-    const UpdateConfiguration configuration{.publicKeyText = base64(std::string(31, 'k'), sodium_base64_VARIANT_ORIGINAL)};
-    EXPECT_EQ(errorOf<UpdateFailure>([&] { configuration.publicKey("update-public-key"); }), keyMessage);
 }
 
 TEST(UpdateVersion, NewerComparesGroupsAsNumbersThenReleaseBuild)
 {
-    // Offered version and display build, running version (its build is 119), newer.
-    const std::tuple<const char *, std::optional<int64_t>, const char *, bool> cases[] = {
-        {"1.2", std::nullopt, "1.2.0", true},
-        {"1.2.0", 118, "1.2", false},         // display build decides, not build
-        {"1.10", std::nullopt, "1.9", true},
-        {"1.2-beta", std::nullopt, "1.0", false},
-    };
-    for (const auto &[offered, displayBuild, running, newer] : cases) {
+    // The running version's build is 119.
+    auto newer = [](const char *offered, std::optional<int64_t> displayBuild, const char *running) {
         UpdateManifest manifest = release();
         manifest.version = offered;
         manifest.displayBuild = displayBuild;
-        EXPECT_EQ(manifest.isNewer(running, 119), newer) << offered << " vs " << running;
-    }
-}
-
-TEST(UpdateReleaseNotes, SectionOfTheOfferedVersion)
-{
-    const std::pair<const char *, const char *> cases[] = {
-        {"# Vantrel 1.4.1\nOld.\n\n# Vantrel 1.4.2 \t\n\n  New.\n  # Vantrel 1.4.0\n\n# Vantrel 1.4.0\nOlder.",
-         "New.\n  # Vantrel 1.4.0"},
-        {"# Vantrel 1.4.20\nOther.", "# Vantrel 1.4.20\nOther."}, // no section of its own: all notes
+        return manifest.isNewer(running, 119);
     };
-    for (const auto &[notes, expected] : cases) {
-        UpdateManifest manifest = release();
-        manifest.notes = notes;
-        EXPECT_EQ(manifest.releaseNotes(), expected) << notes;
-    }
+    EXPECT_FALSE(newer("1.2.0", 118, "1.2")); // display build decides, not build
+    EXPECT_TRUE(newer("1.10", std::nullopt, "1.9"));
+    EXPECT_FALSE(newer("1.2-beta", std::nullopt, "1.0"));
 }
