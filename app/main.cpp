@@ -1,4 +1,4 @@
-#include "app/vantrel_app.h"
+#include "app/shell/vantrel_app.h"
 
 int main(int argc, char **argv)
 {

@@ -1,6 +1,6 @@
 #include "bench/district_generator.h"
-#include "core/chart_layout.h"
-#include "core/organization.h"
+#include "core/chart/chart_layout.h"
+#include "core/model/organization.h"
 
 #include <benchmark/benchmark.h>
 

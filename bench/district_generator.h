@@ -2,7 +2,7 @@
 
 // Districts for the benchmarks, built from a fixed seed so every run measures the same charts.
 
-#include "core/organization.h"
+#include "core/model/organization.h"
 
 #include <algorithm>
 #include <map>

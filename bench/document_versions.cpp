@@ -1,6 +1,6 @@
 // The document with a long history on a large district: copying it for an edit, saving a
 // version, restoring, writing and reading the file, and moving many reports between charts.
-#include "core/organization_archive.h"
+#include "core/document/organization_archive.h"
 
 #include <benchmark/benchmark.h>
 

@@ -1,8 +1,8 @@
-#include "core/chart_layout.h"
-#include "core/chart_scene.h"
-#include "core/dotted_routing.h"
-#include "core/organization_archive.h"
-#include "core/print_settings.h"
+#include "core/chart/chart_layout.h"
+#include "core/chart/chart_scene.h"
+#include "core/chart/dotted_routing.h"
+#include "core/document/organization_archive.h"
+#include "core/model/print_settings.h"
 
 #include "district_generator.h"
 

@@ -1,9 +1,9 @@
 // The review runs on every keystroke of the correction grid: a district-sized sheet must
 // review well under a second.
-#include "core/column_mapping.h"
-#include "core/delimited_text.h"
-#include "core/import_review.h"
-#include "core/import_sheet.h"
+#include "core/import/column_mapping.h"
+#include "core/support/delimited_text.h"
+#include "core/import/import_review.h"
+#include "core/support/import_sheet.h"
 
 #include <benchmark/benchmark.h>
 

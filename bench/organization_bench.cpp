@@ -1,6 +1,6 @@
-#include "core/department_directory.h"
-#include "core/employee_directory.h"
-#include "core/organization.h"
+#include "core/model/department_directory.h"
+#include "core/model/employee_directory.h"
+#include "core/model/organization.h"
 
 #include <benchmark/benchmark.h>
 

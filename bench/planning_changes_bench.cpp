@@ -1,4 +1,5 @@
-#include "core/organization_archive.h"
+#include "core/document/organization_archive.h"
+#include "core/planning/proposal_changes.h"
 
 #include <benchmark/benchmark.h>
 

@@ -1,6 +1,6 @@
 #include "bench/district_generator.h"
-#include "core/chart_layout.h"
-#include "core/print_settings.h"
+#include "core/chart/chart_layout.h"
+#include "core/model/print_settings.h"
 #include "printing/chart_pdf_rasterizer.h"
 #include "printing/chart_pdf_renderer.h"
 

@@ -1,8 +1,8 @@
 // Quick entry and entry matching on a district of 20,000 positions.
 
-#include "core/entry_matching.h"
-#include "core/organization_archive.h"
-#include "core/quick_entry.h"
+#include "core/entry/entry_matching.h"
+#include "core/document/organization_archive.h"
+#include "core/entry/quick_entry.h"
 
 #include <benchmark/benchmark.h>
 

@@ -1,6 +1,6 @@
 // Reading a staff list of 20,000 rows (the header and 19,999 people) by 14 columns, every
 // cell filled: as .xlsx, as .csv, and as a legacy .xls through the JavaScript engine.
-#include "core/delimited_text.h"
+#include "core/support/delimited_text.h"
 #include "spreadsheet/legacy_excel_reader.h"
 #include "spreadsheet/spreadsheet_reader.h"
 #include "spreadsheet/workbook_library.h"

@@ -1,6 +1,6 @@
 // Organization documents come from anywhere: reading one must either give a valid archive
 // or fail with an OrganizationError, and a document that was read writes back the same.
-#include "core/organization_archive.h"
+#include "core/document/organization_archive.h"
 
 #include <cstddef>
 #include <cstdint>

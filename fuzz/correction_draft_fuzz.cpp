@@ -1,8 +1,8 @@
 // Draft files come from disk: any bytes must decode or be refused cleanly, and a decoded
 // draft must survive saving and reading again unchanged.
-#include "core/import_draft.h"
-#include "core/import_review.h"
-#include "core/organization_error.h"
+#include "core/import/import_draft.h"
+#include "core/import/import_review.h"
+#include "core/support/organization_error.h"
 
 #include <cstddef>
 #include <cstdint>

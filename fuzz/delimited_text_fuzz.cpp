@@ -1,7 +1,7 @@
 // Delimited text from a file or the clipboard: any bytes must give rows or a clean refusal.
-#include "core/delimited_text.h"
-#include "core/organization_error.h"
-#include "core/text_characters.h"
+#include "core/support/delimited_text.h"
+#include "core/support/organization_error.h"
+#include "core/support/text_characters.h"
 
 #include <cstddef>
 #include <cstdint>

@@ -1,9 +1,9 @@
 // Any sheet, mapping and options must review without a crash, and a review without errors
 // must hand over a valid organization.
-#include "core/column_mapping.h"
-#include "core/delimited_text.h"
-#include "core/import_review.h"
-#include "core/organization_error.h"
+#include "core/import/column_mapping.h"
+#include "core/support/delimited_text.h"
+#include "core/import/import_review.h"
+#include "core/support/organization_error.h"
 
 #include <cstddef>
 #include <cstdint>

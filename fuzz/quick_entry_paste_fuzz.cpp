@@ -1,7 +1,7 @@
 // Rows pasted into the quick-entry grid and saved: any text must give rows or a clean
 // refusal, and a commit of those rows must leave a valid organization or change nothing.
-#include "core/organization_archive.h"
-#include "core/quick_entry.h"
+#include "core/document/organization_archive.h"
+#include "core/entry/quick_entry.h"
 
 #include <cstddef>
 #include <cstdint>

@@ -1,6 +1,6 @@
 // A legacy .xls workbook from a user: any bytes give sheets within the import's limits or a
 // clean refusal, within the time limit.
-#include "core/organization_error.h"
+#include "core/support/organization_error.h"
 #include "spreadsheet/legacy_excel_reader.h"
 
 #include <QCoreApplication>

@@ -2,7 +2,7 @@
 // refusal. The first byte chooses which part of a small valid workbook the other bytes
 // replace, so the XML readers are reached past the zip container's checksums; from 5 on
 // the bytes are the whole file.
-#include "core/organization_error.h"
+#include "core/support/organization_error.h"
 #include "spreadsheet/xlsx_reader.h"
 
 #include <zip.h>

@@ -1,7 +1,7 @@
 // Feeds arbitrary bytes to the update feed check twice: once as the downloaded feed, and
 // once as a manifest that the harness signs itself, so that the manifest reader and the
 // content rules are reached as well, not only the envelope and the signature check.
-#include "core/update_feed.h"
+#include "core/update/update_feed.h"
 
 #include <sodium.h>
 

@@ -1,9 +1,9 @@
 #include "printing/chart_painter.h"
 
-#include "core/chart_scene.h"
-#include "core/organization.h"
-#include "core/proposal_changes.h"
-#include "core/print_settings.h"
+#include "core/chart/chart_scene.h"
+#include "core/model/organization.h"
+#include "core/planning/proposal_changes.h"
+#include "core/model/print_settings.h"
 #include "printing/chart_text.h"
 
 #include <QLinearGradient>

@@ -1,8 +1,8 @@
 #pragma once
 
-#include "core/chart_layout.h"
-#include "core/dotted_ink.h"
-#include "core/geometry.h"
+#include "core/chart/chart_layout.h"
+#include "core/chart/dotted_ink.h"
+#include "core/support/geometry.h"
 
 #include <QColor>
 

@@ -1,11 +1,11 @@
 #include "printing/chart_pdf_batch_export.h"
 
-#include "core/chart_layout.h"
-#include "core/chart_print_presentation.h"
-#include "core/identifiers.h"
-#include "core/organization_archive.h"
-#include "core/organization_error.h"
-#include "core/text.h"
+#include "core/chart/chart_layout.h"
+#include "core/chart/chart_print_presentation.h"
+#include "core/support/identifiers.h"
+#include "core/document/organization_archive.h"
+#include "core/support/organization_error.h"
+#include "core/support/text.h"
 #include "printing/chart_pdf_renderer.h"
 
 #include <QFile>

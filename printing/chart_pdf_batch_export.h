@@ -1,7 +1,7 @@
 #pragma once
 
-#include "core/organization.h"
-#include "core/print_settings.h"
+#include "core/model/organization.h"
+#include "core/model/print_settings.h"
 
 #include <QByteArray>
 #include <QSet>

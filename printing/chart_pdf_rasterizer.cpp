@@ -1,6 +1,6 @@
 #include "printing/chart_pdf_rasterizer.h"
 
-#include "core/organization_error.h"
+#include "core/support/organization_error.h"
 
 #include <QBuffer>
 #include <QPainter>

@@ -1,7 +1,7 @@
 #include "spreadsheet/legacy_excel_reader.h"
 
-#include "core/import_json.h"
-#include "core/organization_error.h"
+#include "core/import/import_json.h"
+#include "core/support/organization_error.h"
 #include "spreadsheet/workbook_library.h"
 
 #include <QCoreApplication>

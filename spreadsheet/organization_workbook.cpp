@@ -1,7 +1,7 @@
 #include "spreadsheet/organization_workbook.h"
 
-#include "core/organization_error.h"
-#include "core/text.h"
+#include "core/support/organization_error.h"
+#include "core/support/text.h"
 
 #include <QFile>
 #include <QTemporaryDir>

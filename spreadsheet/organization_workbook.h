@@ -1,7 +1,7 @@
 #pragma once
 
-#include "core/import_sheet.h"
-#include "core/organization_archive.h"
+#include "core/support/import_sheet.h"
+#include "core/document/organization_archive.h"
 
 #include <QByteArray>
 

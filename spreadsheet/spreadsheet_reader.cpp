@@ -1,9 +1,9 @@
 #include "spreadsheet/spreadsheet_reader.h"
 
-#include "core/delimited_text.h"
-#include "core/organization_error.h"
-#include "core/text.h"
-#include "core/text_characters.h"
+#include "core/support/delimited_text.h"
+#include "core/support/organization_error.h"
+#include "core/support/text.h"
+#include "core/support/text_characters.h"
 #include "spreadsheet/legacy_excel_reader.h"
 #include "spreadsheet/xlsx_reader.h"
 

@@ -1,7 +1,7 @@
 #include "spreadsheet/xlsx_reader.h"
 
-#include "core/number_text.h"
-#include "core/organization_error.h"
+#include "core/support/number_text.h"
+#include "core/support/organization_error.h"
 #include "spreadsheet/xlsx_worksheet.h"
 #include "spreadsheet/xml_stream.h"
 #include "spreadsheet/zip_parts.h"

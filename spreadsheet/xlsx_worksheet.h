@@ -1,6 +1,6 @@
 #pragma once
 
-#include "core/import_sheet.h"
+#include "core/support/import_sheet.h"
 
 #include <cstddef>
 #include <optional>

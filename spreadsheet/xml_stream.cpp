@@ -1,6 +1,6 @@
 #include "spreadsheet/xml_stream.h"
 
-#include "core/organization_error.h"
+#include "core/support/organization_error.h"
 
 #include <expat.h>
 

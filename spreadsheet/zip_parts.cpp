@@ -1,6 +1,6 @@
 #include "spreadsheet/zip_parts.h"
 
-#include "core/organization_error.h"
+#include "core/support/organization_error.h"
 
 #include <zip.h>
 

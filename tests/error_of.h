@@ -1,6 +1,6 @@
 #pragma once
 
-#include "core/organization_error.h"
+#include "core/support/organization_error.h"
 
 #include <string>
 

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "core/organization.h"
+#include "core/model/organization.h"
 
 #include <stdexcept>
 #include <string>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "core/organization_archive.h"
+#include "core/document/organization_archive.h"
 
 #include <QByteArray>
 #include <QCoreApplication>

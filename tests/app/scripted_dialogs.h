@@ -1,6 +1,6 @@
 #pragma once
 
-#include "app/dialogs.h"
+#include "app/shell/dialogs.h"
 
 #include <gtest/gtest.h>
 

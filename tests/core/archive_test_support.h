@@ -1,7 +1,7 @@
 #pragma once
 
 #include "error_of.h"
-#include "core/organization_archive.h"
+#include "core/document/organization_archive.h"
 
 #include <gtest/gtest.h>
 

@@ -1,8 +1,8 @@
 #pragma once
 
-#include "core/chart_layout.h"
-#include "core/dotted_routing.h"
-#include "core/organization.h"
+#include "core/chart/chart_layout.h"
+#include "core/chart/dotted_routing.h"
+#include "core/model/organization.h"
 
 #include <optional>
 #include <ostream>

@@ -1,7 +1,7 @@
 #include "error_of.h"
 #include "printing_test_support.h"
 
-#include "core/organization_archive.h"
+#include "core/document/organization_archive.h"
 #include "printing/chart_pdf_batch_export.h"
 
 #include <gtest/gtest.h>

@@ -1,8 +1,8 @@
 #pragma once
 
-#include "core/chart_layout.h"
-#include "core/organization.h"
-#include "core/print_settings.h"
+#include "core/chart/chart_layout.h"
+#include "core/model/organization.h"
+#include "core/model/print_settings.h"
 #include "printing/chart_painter.h"
 
 #include <QByteArray>

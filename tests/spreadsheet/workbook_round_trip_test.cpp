@@ -1,5 +1,5 @@
-#include "core/column_mapping.h"
-#include "core/import_review.h"
+#include "core/import/column_mapping.h"
+#include "core/import/import_review.h"
 #include "spreadsheet/organization_workbook.h"
 #include "spreadsheet/spreadsheet_reader.h"
 

@@ -1,0 +1,372 @@
+#include "app/chart/chart_canvas.h"
+
+#include "app/chart/chart_canvas_accessible.h"
+#include "app/chart/chart_canvas_card.h"
+#include "app/chart/chart_card_accessibility.h"
+#include "app/chart/chart_view.h"
+#include "app/shell/organization_document.h"
+#include "app/chart/page_break_overlay.h"
+#include "app/chart/reporting_callout_view.h"
+
+#include "printing/chart_painter.h"
+
+#include <QAccessible>
+#include <QHelpEvent>
+#include <QMenu>
+#include <QPaintEvent>
+#include <QPainter>
+#include <QResizeEvent>
+#include <QToolTip>
+
+#include <algorithm>
+
+static QString toQt(const std::string &text)
+{
+    return QString::fromStdString(text);
+}
+
+// The screen's look for the shared painter: the window's colours, the wider lines of a
+// display, and a highlighted dotted line that stands out from the others.
+static ChartPaintStyle screenStyle(const QPalette &palette)
+{
+    const QColor secondary(128, 128, 128);
+    ChartPaintStyle style;
+    style.regionFill = QColor(128, 128, 128, 10);
+    style.regionOutline = QColor(128, 128, 128, 102);
+    style.regionLineWidth = 1;
+    style.connector = secondary;
+    style.connectorWidth = 1.5;
+    style.inkWidth = DottedInk::lineWidth;
+    style.highlightedInkWidth = DottedInk::selectedLineWidth;
+    style.cardFill = palette.color(QPalette::Base);
+    style.cardOutline = QColor(128, 128, 128, 64);
+    style.cardOutlineWidth = 1;
+    style.cardRadius = 12;
+    return style;
+}
+
+ChartCanvas::ChartCanvas(ChartView &view, QWidget *parent) : ChartNavigationSurface(parent), m_view(view)
+{
+    ChartCanvasAccessible::install();
+    setAccessibleName(QStringLiteral("Chart"));
+    setZoom(view.zoom());
+    setPan(view.pan());
+    connect(&view, &ChartView::zoomChanged, this, [this] {
+        setZoom(m_view.zoom());
+        scheduleRefresh(); // while page breaks show, the revision carries the zoom
+    });
+    connect(&view, &ChartView::panChanged, this, [this] { setPan(m_view.pan()); });
+    connect(this, &ChartNavigationSurface::zoomCommitted, &view, &ChartView::setZoom);
+    connect(this, &ChartNavigationSurface::panCommitted, &view, &ChartView::setPan);
+    for (auto changed : {&ChartView::chartChanged, &ChartView::selectionChanged, &ChartView::pageBreaksChanged,
+                         &ChartView::printSettingsChanged, &ChartView::dottedLinesRouted})
+        connect(&view, changed, this, &ChartCanvas::scheduleRefresh);
+    connect(&view.document(), &OrganizationDocument::archiveChanged, this, &ChartCanvas::scheduleRefresh);
+    refresh();
+}
+
+const std::shared_ptr<const ChartScene> &ChartCanvas::scene() const
+{
+    return m_scene;
+}
+
+const ChartCanvasRevision &ChartCanvas::revision() const
+{
+    return m_revision;
+}
+
+ChartCanvasRevision ChartCanvas::currentRevision() const
+{
+    ChartCanvasRevision revision;
+    revision.scene = m_scene.get();
+    // The card that shows the selected position, read from the scene already at hand.
+    if (m_scene && m_view.selectedID()) {
+        const auto &cards = m_scene->presentation().positionIDs;
+        if (const auto card = cards.find(*m_view.selectedID()); card != cards.end())
+            revision.selection = card->second;
+    }
+    revision.settings = m_view.printSettings();
+    revision.guides = m_view.isShowingPageBreaks();
+    if (revision.guides)
+        revision.guideScale = m_view.zoom();
+    revision.canEdit = m_view.canEditCurrent();
+    return revision;
+}
+
+void ChartCanvas::scheduleRefresh()
+{
+    // One change of the window often moves several fields: read the chart once they settle.
+    if (m_refreshPending)
+        return;
+    m_refreshPending = true;
+    QMetaObject::invokeMethod(this, &ChartCanvas::refresh, Qt::QueuedConnection);
+}
+
+void ChartCanvas::refresh()
+{
+    m_refreshPending = false;
+    std::shared_ptr<const ChartScene> scene = m_view.chartScene();
+    const bool newScene = scene != m_scene;
+    m_scene = std::move(scene);
+    const ChartCanvasRevision revision = currentRevision();
+    if (newScene) {
+        std::vector<Rect> frames;
+        if (m_scene) {
+            frames.reserve(m_scene->layout().nodes.size());
+            for (const ChartNode &node : m_scene->layout().nodes)
+                frames.push_back(node.frame);
+        }
+        setClickableRects(std::move(frames));
+        ChartCanvasAccessible::cardsChanged(this);
+    }
+    if (revision == m_revision)
+        return;
+    m_revision = revision;
+    contentChanged();
+}
+
+int ChartCanvas::cardCount() const
+{
+    return m_scene ? int(m_scene->layout().nodes.size()) : 0;
+}
+
+std::string ChartCanvas::cardID(int index) const
+{
+    return m_scene->layout().nodes[size_t(index)].id;
+}
+
+Rect ChartCanvas::cardFrame(int index) const
+{
+    return m_scene->layout().nodes[size_t(index)].frame;
+}
+
+QString ChartCanvas::cardLabel(int index) const
+{
+    const std::string &id = cardID(index);
+    const Position *position = m_scene->position(id);
+    if (!position)
+        return QString();
+    return ChartCardAccessibility::label(*position, m_view.printSettings(), positionsBehind(id));
+}
+
+int ChartCanvas::cardAt(Point point) const
+{
+    if (!m_scene)
+        return -1;
+    const auto &nodes = m_scene->layout().nodes;
+    const auto found = std::find_if(nodes.begin(), nodes.end(), [&](const ChartNode &node) {
+        return node.frame.contains(point) && m_scene->position(node.id);
+    });
+    return found == nodes.end() ? -1 : int(found - nodes.begin());
+}
+
+QRect ChartCanvas::cardViewRect(int index) const
+{
+    return viewRect(cardFrame(index));
+}
+
+QRect ChartCanvas::viewRect(const Rect &chart) const
+{
+    const ChartViewport camera = displayedCamera();
+    return QRectF(chart.minX() * camera.scale + camera.offset.width, chart.minY() * camera.scale + camera.offset.height,
+                  chart.width() * camera.scale, chart.height() * camera.scale)
+        .toAlignedRect();
+}
+
+int64_t ChartCanvas::positionsBehind(const std::string &cardID) const
+{
+    const auto &counts = m_scene->presentation().counts;
+    const auto count = counts.find(cardID);
+    return count == counts.end() ? 1 : count->second;
+}
+
+ChartCanvasCard::State ChartCanvas::cardState(const std::string &id, const Position &position) const
+{
+    ChartCanvasCard::State state;
+    state.hasReports = m_scene->hasReports(id);
+    const std::set<std::string> &collapsed = m_view.collapsedPositionIDs();
+    const std::vector<const Position *> &members = m_scene->membersOf(id);
+    state.branchExpanded = std::none_of(members.begin(), members.end(),
+                                        [&](const Position *member) { return collapsed.contains(member->id); });
+    for (const OrganizationSheet *sheet : m_scene->linkedSheetsOf(id))
+        state.linkedSheetNames.push_back(sheet->name);
+    state.countShown = positionsBehind(id) > 1 && (position.groupMemberCount || m_view.printSettings().hideNames);
+    return state;
+}
+
+void ChartCanvas::paintContent(QPainter &painter, const Rect &visible)
+{
+    if (m_refreshPending)
+        refresh();
+    if (!m_scene)
+        return;
+    const ChartScene &scene = *m_scene;
+    const ChartPrintSettings &settings = m_view.printSettings();
+    PaintOptions options = PaintOptions::forSettings(settings);
+    options.visibleRect = visible;
+    options.selectedID = m_revision.selection;
+    options.style = screenStyle(palette());
+    ChartPainter::paint(painter, scene, options);
+
+    const QColor accent = palette().color(QPalette::Highlight);
+    for (const ChartNode &node : scene.layout().nodes) {
+        if (!visible.isNull() && !node.frame.insetBy(-2, -2).intersects(visible))
+            continue;
+        const Position *position = scene.position(node.id);
+        if (!position)
+            continue;
+        const ChartCanvasCard::State state = cardState(node.id, *position);
+        const ChartCanvasCard::Controls controls = ChartCanvasCard::controls(node.frame, *position, state);
+        ChartCanvasCard::paint(painter, node.frame, *position, state, controls, m_revision.selection == node.id,
+                               accent, options.style.cardRadius);
+    }
+    if (m_view.isShowingPageBreaks())
+        PageBreakOverlay::paint(painter, scene.layout().size, settings, camera().scale);
+}
+
+void ChartCanvas::paintEvent(QPaintEvent *event)
+{
+    if (m_refreshPending)
+        refresh();
+    if (m_scene || m_view.sceneError().isEmpty()) {
+        ChartNavigationSurface::paintEvent(event);
+        return;
+    }
+    // Never a silent empty window: say why there is no chart.
+    QPainter painter(this);
+    painter.fillRect(rect(), palette().color(QPalette::Window));
+    painter.setPen(palette().color(QPalette::WindowText));
+    painter.drawText(rect().adjusted(40, 40, -40, -40), Qt::AlignCenter | Qt::TextWordWrap, m_view.sceneError());
+}
+
+void ChartCanvas::chartClicked(Point point, const QPointF &viewPoint)
+{
+    const int index = cardAt(point);
+    if (index < 0)
+        return;
+    const std::string id = cardID(index);
+    const Position &position = *m_scene->position(id);
+    const ChartCanvasCard::State state = cardState(id, position);
+    const ChartCanvasCard::Controls controls = ChartCanvasCard::controls(cardFrame(index), position, state);
+    switch (ChartCanvasCard::hit(controls, point)) {
+    case ChartCanvasCard::Part::expandGroup: m_view.toggleGroup(id); return;
+    case ChartCanvasCard::Part::branchToggle: m_view.toggleBranch(id); return;
+    case ChartCanvasCard::Part::linkedSheets: showLinkedSheets(id, viewPoint); return;
+    case ChartCanvasCard::Part::managerReference: showManagerReference(position, viewPoint); return;
+    case ChartCanvasCard::Part::callout: showCallout(position, *controls.callout); return;
+    case ChartCanvasCard::Part::card: m_view.selectChartPerson(id); return;
+    }
+}
+
+void ChartCanvas::chartDoubleClicked(Point point, const QPointF &)
+{
+    const int index = cardAt(point);
+    if (index < 0)
+        return;
+    const std::string id = cardID(index);
+    const Position position = *m_scene->position(id);
+    const ChartCanvasCard::Controls controls =
+        ChartCanvasCard::controls(cardFrame(index), position, cardState(id, position));
+    if (ChartCanvasCard::hit(controls, point) != ChartCanvasCard::Part::card)
+        return;
+    if (position.groupMemberCount) {
+        m_view.toggleGroup(id);
+        return;
+    }
+    const int64_t n = positionsBehind(id);
+    m_view.selectChartPerson(id);
+    // A merged title card stands for several positions: there is no one position to edit.
+    if (n <= 1)
+        m_view.editPosition(position);
+}
+
+void ChartCanvas::chartContextMenu(Point point, const QPoint &globalPosition)
+{
+    const int index = cardAt(point);
+    if (index >= 0)
+        emit cardContextMenuRequested(cardID(index), globalPosition);
+}
+
+void ChartCanvas::popUp(QMenu *menu, const QPointF &viewPoint)
+{
+    menu->setAttribute(Qt::WA_DeleteOnClose);
+    menu->popup(mapToGlobal(viewPoint.toPoint()));
+}
+
+void ChartCanvas::showLinkedSheets(const std::string &cardID, const QPointF &viewPoint)
+{
+    auto *menu = new QMenu(this);
+    for (const OrganizationSheet *sheet : m_scene->linkedSheetsOf(cardID)) {
+        const std::string sheetID = sheet->id;
+        menu->addAction(toQt(sheet->name), this, [this, sheetID] { m_view.openLinkedSheet(sheetID); });
+    }
+    popUp(menu, viewPoint);
+}
+
+void ChartCanvas::showManagerReference(const Position &position, const QPointF &viewPoint)
+{
+    const PrimaryManagerReference reference = *position.primaryManagerReference;
+    auto *menu = new QMenu(this);
+    const auto open = [this, managerID = reference.positionID](const std::string &sheetID) {
+        m_view.openLinkedSheet(sheetID);
+        m_view.setSelectedID(managerID);
+    };
+    if (reference.charts.empty()) {
+        menu->addAction(QStringLiteral("View primary manager in entire organization"), this,
+                        [open] { open(std::string()); });
+    }
+    const bool hideNames = m_view.printSettings().hideNames;
+    const std::string who = hideNames || !reference.employeeName ? reference.jobTitle : *reference.employeeName;
+    for (const ManagerChartReference &chart : reference.charts) {
+        menu->addAction(toQt(who + " \u00b7 " + chart.name), this, [open, id = chart.id] { open(id); });
+    }
+    popUp(menu, viewPoint);
+}
+
+void ChartCanvas::showCallout(const Position &position, const Rect &badge)
+{
+    const QRect shown = viewRect(badge);
+    const QRect anchor(mapToGlobal(shown.topLeft()), shown.size());
+    ReportingCalloutView::showDetails(*position.reportingCallout, m_view.printSettings().hideNames, anchor, this);
+}
+
+bool ChartCanvas::event(QEvent *event)
+{
+    if (event->type() != QEvent::ToolTip)
+        return ChartNavigationSurface::event(event);
+    auto *help = static_cast<QHelpEvent *>(event);
+    const Point point = displayedCamera().chartPoint(Point{double(help->pos().x()), double(help->pos().y())});
+    const int index = cardAt(point);
+    if (index < 0) {
+        QToolTip::showText(help->globalPos(), toolTip(), this);
+        return true;
+    }
+    const std::string id = cardID(index);
+    const Position &position = *m_scene->position(id);
+    const ChartCanvasCard::State state = cardState(id, position);
+    const ChartCanvasCard::Controls controls = ChartCanvasCard::controls(cardFrame(index), position, state);
+    const QString text =
+        ChartCanvasCard::toolTip(controls, point, position, state, m_view.printSettings().hideNames);
+    if (text.isEmpty())
+        QToolTip::hideText();
+    else
+        QToolTip::showText(help->globalPos(), text, this);
+    return true;
+}
+
+void ChartCanvas::reportViewport()
+{
+    m_view.setViewportSize(Size{double(width()), double(height())});
+}
+
+void ChartCanvas::resizeEvent(QResizeEvent *event)
+{
+    ChartNavigationSurface::resizeEvent(event);
+    reportViewport();
+}
+
+void ChartCanvas::showEvent(QShowEvent *event)
+{
+    ChartNavigationSurface::showEvent(event);
+    reportViewport();
+}

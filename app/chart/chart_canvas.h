@@ -1,0 +1,89 @@
+#pragma once
+
+#include "app/chart/chart_navigation_surface.h"
+
+// moc cannot parse the standard library's C++20 headers that the JSON library pulls in.
+#ifndef Q_MOC_RUN
+#include "core/chart/chart_scene.h"
+#include "core/model/print_settings.h"
+#endif
+
+#include <memory>
+#include <optional>
+#include <string>
+
+class ChartView;
+class QMenu;
+namespace ChartCanvasCard {
+struct State;
+}
+
+// What the drawing of a chart depends on besides the camera: the same revision draws the
+// same picture, so pans and zooms never rebuild anything.
+struct ChartCanvasRevision {
+    const ChartScene *scene = nullptr; // by identity: the cache hands out one object per chart
+    std::optional<std::string> selection;
+    ChartPrintSettings settings;
+    bool guides = false;
+    std::optional<double> guideScale;
+    bool canEdit = true;
+    bool operator==(const ChartCanvasRevision &) const = default;
+};
+
+// The chart of one window on its zoom-and-pan surface: regions, connectors, dotted lines
+// and cards drawn by the shared chart painter, with what only the screen has on top (the
+// selection, the cards' controls, the reporting badge, the page breaks). Clicks select,
+// double clicks edit or expand, the cards' controls and links act on the window's
+// ChartView. A chart that cannot be built shows why instead.
+class ChartCanvas : public ChartNavigationSurface {
+    Q_OBJECT
+public:
+    explicit ChartCanvas(ChartView &view, QWidget *parent = nullptr);
+
+    ChartView &view() const { return m_view; }
+    const std::shared_ptr<const ChartScene> &scene() const;
+    const ChartCanvasRevision &revision() const;
+
+    // The cards in drawing order, for hit tests and assistive technologies.
+    int cardCount() const;
+    std::string cardID(int index) const;
+    Rect cardFrame(int index) const;
+    QString cardLabel(int index) const;
+    // Index of the card under a chart point, or -1.
+    int cardAt(Point point) const;
+    // The card's rectangle on the canvas, in widget coordinates.
+    QRect cardViewRect(int index) const;
+
+signals:
+    // A secondary click on a card; the card's menu is the window's.
+    void cardContextMenuRequested(const std::string &cardID, const QPoint &globalPosition);
+
+protected:
+    void paintContent(QPainter &painter, const Rect &visible) override;
+    void chartClicked(Point point, const QPointF &viewPoint) override;
+    void chartDoubleClicked(Point point, const QPointF &viewPoint) override;
+    void chartContextMenu(Point point, const QPoint &globalPosition) override;
+    bool event(QEvent *event) override;
+    void paintEvent(QPaintEvent *event) override;
+    void resizeEvent(QResizeEvent *event) override;
+    void showEvent(QShowEvent *event) override;
+
+private:
+    void scheduleRefresh();
+    void refresh();
+    ChartCanvasRevision currentRevision() const;
+    // How many positions a card stands for: 1 unless matching titles were merged into it.
+    int64_t positionsBehind(const std::string &cardID) const;
+    ChartCanvasCard::State cardState(const std::string &id, const Position &position) const;
+    void showLinkedSheets(const std::string &cardID, const QPointF &viewPoint);
+    void showManagerReference(const Position &position, const QPointF &viewPoint);
+    void showCallout(const Position &position, const Rect &badge);
+    QRect viewRect(const Rect &chart) const;
+    void popUp(QMenu *menu, const QPointF &viewPoint);
+    void reportViewport();
+
+    ChartView &m_view;
+    std::shared_ptr<const ChartScene> m_scene;
+    ChartCanvasRevision m_revision;
+    bool m_refreshPending = false;
+};

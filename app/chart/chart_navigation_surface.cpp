@@ -1,0 +1,352 @@
+#include "app/chart/chart_navigation_surface.h"
+
+#include "app/chart/chart_canvas_input.h"
+
+#include <QContextMenuEvent>
+#include <QCursor>
+#include <QMouseEvent>
+#include <QNativeGestureEvent>
+#include <QPaintEvent>
+#include <QPainter>
+#include <QPixmap>
+#include <QToolTip>
+#include <QWheelEvent>
+
+#include <cmath>
+#include <utility>
+
+static Size toSize(const QPointF &point)
+{
+    return Size{point.x(), point.y()};
+}
+
+ChartNavigationSurface::ChartNavigationSurface(QWidget *parent) : QWidget(parent)
+{
+    // Every pixel is painted, which lets a pan scroll what is drawn and repaint only the
+    // strip it uncovers.
+    setAttribute(Qt::WA_OpaquePaintEvent);
+    setMouseTracking(true);
+    setFocusPolicy(Qt::StrongFocus);
+    m_commitTimer.setSingleShot(true);
+    m_commitTimer.setInterval(commitDelayMs);
+    connect(&m_commitTimer, &QTimer::timeout, this, &ChartNavigationSurface::commit);
+    setToolTip(QStringLiteral("Two fingers on the trackpad pan. Pinch to zoom at the pointer. Mouse wheel, "
+                              "Ctrl-scroll or Alt-scroll zooms; click-drag also pans."));
+}
+
+ChartViewport ChartNavigationSurface::displayedCamera() const
+{
+    return m_camera.panned(toSize(m_drag));
+}
+
+void ChartNavigationSurface::setZoom(double zoom)
+{
+    if (zoom == m_zoom)
+        return;
+    m_zoom = zoom;
+    if (zoom == m_camera.scale)
+        return;
+    cancelCommit();
+    ChartViewport next = m_camera;
+    next.scale = zoom;
+    updateCamera(next);
+}
+
+void ChartNavigationSurface::setPan(Size pan)
+{
+    if (pan == m_pan)
+        return;
+    m_pan = pan;
+    if (pan == m_camera.offset)
+        return;
+    cancelCommit();
+    ChartViewport next = m_camera;
+    next.offset = pan;
+    updateCamera(next);
+}
+
+void ChartNavigationSurface::setClickableRects(std::vector<Rect> rects)
+{
+    if (rects == m_clickableRects)
+        return;
+    m_clickableRects = std::move(rects);
+    scheduleCursorRefresh();
+}
+
+Rect ChartNavigationSurface::visibleChartRect() const
+{
+    return displayedCamera().visibleChartRect(Size{double(width()), double(height())}).value_or(Rect::null());
+}
+
+void ChartNavigationSurface::updateCamera(const ChartViewport &next)
+{
+    // Exact comparison: a step that changes nothing repaints nothing.
+    if (next == m_camera)
+        return;
+    const ChartViewport previous = displayedCamera();
+    m_camera = next;
+    present(previous, displayedCamera());
+}
+
+void ChartNavigationSurface::present(const ChartViewport &previous, const ChartViewport &next)
+{
+    const double dx = next.offset.width - previous.offset.width;
+    const double dy = next.offset.height - previous.offset.height;
+    const bool wholePixels = dx == std::round(dx) && dy == std::round(dy);
+    if (next.scale == previous.scale && wholePixels && std::abs(dx) < width() && std::abs(dy) < height())
+        scroll(int(dx), int(dy));
+    else
+        update();
+    cameraChanged();
+    scheduleCursorRefresh();
+}
+
+void ChartNavigationSurface::pan(Size translation)
+{
+    updateCamera(m_camera.panned(translation));
+    scheduleCommit();
+}
+
+void ChartNavigationSurface::zoomAt(double logarithmicDelta, const QPointF &at)
+{
+    // A large chart takes longer to draw than a zoom step lasts: until the zoom settles,
+    // frames scale the last sharp picture.
+    m_liveZoom = true;
+    updateCamera(m_camera.zoomed(logarithmicDelta, Point{at.x(), at.y()}));
+    scheduleCommit();
+}
+
+void ChartNavigationSurface::interactionEnded()
+{
+    m_trackpadPanning = false;
+    commit();
+    scheduleCursorRefresh();
+}
+
+void ChartNavigationSurface::scheduleCommit()
+{
+    // Every step pushes the commit back: the owner hears once per settled interaction.
+    m_commitTimer.start();
+}
+
+void ChartNavigationSurface::cancelCommit()
+{
+    m_commitTimer.stop();
+}
+
+void ChartNavigationSurface::commit()
+{
+    cancelCommit();
+    if (m_liveZoom) {
+        m_liveZoom = false;
+        update();
+    }
+    if (m_zoom != m_camera.scale) {
+        m_zoom = m_camera.scale;
+        emit zoomCommitted(m_zoom);
+    }
+    if (m_pan != m_camera.offset) {
+        m_pan = m_camera.offset;
+        emit panCommitted(m_pan);
+    }
+}
+
+bool ChartNavigationSurface::event(QEvent *event)
+{
+    if (event->type() == QEvent::NativeGesture) {
+        nativeGesture(static_cast<QNativeGestureEvent *>(event));
+        return true;
+    }
+    return QWidget::event(event);
+}
+
+void ChartNavigationSurface::nativeGesture(QNativeGestureEvent *event)
+{
+    switch (event->gestureType()) {
+    case Qt::ZoomNativeGesture:
+        if (const double delta = ChartCanvasInput::pinchDelta(event->value()); delta != 0)
+            zoomAt(delta, event->position());
+        break;
+    case Qt::EndNativeGesture: interactionEnded(); break;
+    default: break;
+    }
+    event->accept();
+}
+
+void ChartNavigationSurface::wheelEvent(QWheelEvent *event)
+{
+    const ChartCanvasInput::WheelStep step = ChartCanvasInput::wheelStep(*event);
+    if (step.action.kind == ChartScrollAction::Kind::pan) {
+        if (step.action.translation != Size{}) {
+            m_trackpadPanning = step.inGesture;
+            pan(step.action.translation);
+        }
+    } else if (step.action.logarithmicDelta != 0) {
+        zoomAt(step.action.logarithmicDelta, event->position());
+    }
+    if (step.ended)
+        interactionEnded();
+    scheduleCursorRefresh();
+    // Every scroll over the chart is the chart's, even one that moved nothing.
+    event->accept();
+}
+
+void ChartNavigationSurface::mousePressEvent(QMouseEvent *event)
+{
+    if (event->button() != Qt::LeftButton) {
+        QWidget::mousePressEvent(event);
+        return;
+    }
+    m_pressed = true;
+    m_dragging = false;
+    m_pressPoint = event->position();
+    event->accept();
+}
+
+void ChartNavigationSurface::mouseMoveEvent(QMouseEvent *event)
+{
+    scheduleCursorRefresh();
+    if (!m_pressed || !(event->buttons() & Qt::LeftButton))
+        return;
+    const QPointF translation = event->position() - m_pressPoint;
+    if (!m_dragging && std::hypot(translation.x(), translation.y()) < dragThreshold)
+        return;
+    m_dragging = true;
+    const ChartViewport previous = displayedCamera();
+    m_drag = translation;
+    // An interrupted commit would write a camera that no longer shows.
+    cancelCommit();
+    present(previous, displayedCamera());
+}
+
+void ChartNavigationSurface::mouseReleaseEvent(QMouseEvent *event)
+{
+    if (event->button() != Qt::LeftButton || !m_pressed) {
+        QWidget::mouseReleaseEvent(event);
+        return;
+    }
+    m_pressed = false;
+    const bool secondClick = std::exchange(m_doubleClicked, false);
+    if (m_dragging) {
+        const ChartViewport shown = displayedCamera();
+        m_dragging = false;
+        m_drag = QPointF();
+        m_camera = m_camera.panned(toSize(event->position() - m_pressPoint));
+        if (!(m_camera == shown))
+            present(shown, m_camera);
+        commit();
+        scheduleCursorRefresh();
+        return;
+    }
+    // The first click of a double click has already been reported.
+    if (!secondClick)
+        chartClicked(displayedCamera().chartPoint(Point{event->position().x(), event->position().y()}), event->position());
+}
+
+void ChartNavigationSurface::mouseDoubleClickEvent(QMouseEvent *event)
+{
+    if (event->button() != Qt::LeftButton) {
+        QWidget::mouseDoubleClickEvent(event);
+        return;
+    }
+    // The second press of a double click can also start a drag.
+    m_pressed = true;
+    m_dragging = false;
+    m_pressPoint = event->position();
+    m_doubleClicked = true;
+    chartDoubleClicked(displayedCamera().chartPoint(Point{event->position().x(), event->position().y()}),
+                       event->position());
+}
+
+void ChartNavigationSurface::contextMenuEvent(QContextMenuEvent *event)
+{
+    const QPointF at = event->pos();
+    chartContextMenu(displayedCamera().chartPoint(Point{at.x(), at.y()}), event->globalPos());
+}
+
+void ChartNavigationSurface::leaveEvent(QEvent *event)
+{
+    unsetCursor();
+    QWidget::leaveEvent(event);
+}
+
+void ChartNavigationSurface::scheduleCursorRefresh()
+{
+    if (m_cursorRefreshPending)
+        return;
+    m_cursorRefreshPending = true;
+    QMetaObject::invokeMethod(
+        this,
+        [this] {
+            m_cursorRefreshPending = false;
+            refreshCursor();
+        },
+        Qt::QueuedConnection);
+}
+
+void ChartNavigationSurface::refreshCursor()
+{
+    const QPointF at = mapFromGlobal(QCursor::pos());
+    if (!rect().contains(at.toPoint()))
+        return;
+    setCursor(ChartCanvasInput::cursorShape(at, displayedCamera(), m_clickableRects,
+                                            m_dragging || m_trackpadPanning));
+}
+
+void ChartNavigationSurface::contentChanged()
+{
+    m_snapshot = QPixmap();
+    update();
+}
+
+void ChartNavigationSurface::paintView(QPainter &painter, const QRect &area, const ChartViewport &camera)
+{
+    const QColor underPage = palette().color(QPalette::Window).darker(108);
+    painter.fillRect(area, underPage);
+    const Rect visible = camera.visibleChartRect(Size{double(area.width()), double(area.height())})
+                             .value_or(Rect::null())
+                             .offsetBy(area.left() / camera.scale, area.top() / camera.scale);
+    painter.save();
+    painter.translate(camera.offset.width, camera.offset.height);
+    painter.scale(camera.scale, camera.scale);
+    paintContent(painter, visible);
+    painter.restore();
+}
+
+void ChartNavigationSurface::hideEvent(QHideEvent *event)
+{
+    // A step not committed yet is dropped with the surface that showed it.
+    cancelCommit();
+    m_liveZoom = false;
+    QWidget::hideEvent(event);
+}
+
+void ChartNavigationSurface::paintEvent(QPaintEvent *event)
+{
+    const ChartViewport camera = displayedCamera();
+    QPainter painter(this);
+    if (m_liveZoom && !m_snapshot.isNull()) {
+        // A chart point drawn at v in the snapshot belongs at (v - o0) * s1 / s0 + o1 now.
+        painter.fillRect(rect(), palette().color(QPalette::Window).darker(108));
+        const double ratio = camera.scale / m_snapshotCamera.scale;
+        painter.setRenderHint(QPainter::SmoothPixmapTransform);
+        painter.translate(camera.offset.width, camera.offset.height);
+        painter.scale(ratio, ratio);
+        painter.translate(-m_snapshotCamera.offset.width, -m_snapshotCamera.offset.height);
+        painter.drawPixmap(0, 0, m_snapshot);
+        return;
+    }
+    if (!event->rect().contains(rect())) {
+        // A strip uncovered by a pan: what was drawn before has moved into place.
+        paintView(painter, event->rect(), camera);
+        return;
+    }
+    m_snapshot = QPixmap(size() * devicePixelRatioF());
+    m_snapshot.setDevicePixelRatio(devicePixelRatioF());
+    m_snapshotCamera = camera;
+    {
+        QPainter sharp(&m_snapshot);
+        paintView(sharp, rect(), camera);
+    }
+    painter.drawPixmap(0, 0, m_snapshot);
+}

@@ -1,0 +1,106 @@
+#pragma once
+
+#include "core/model/chart_viewport.h"
+#include "core/support/geometry.h"
+
+#include <QPixmap>
+#include <QPointF>
+#include <QTimer>
+#include <QWidget>
+
+#include <vector>
+
+class QNativeGestureEvent;
+
+// The zoom-and-pan surface around a drawn chart. It keeps a live camera that follows the
+// trackpad, the wheel, pinches and click-drags frame by frame, and hands the settled
+// zoom and pan back to its owner once the interaction has settled: when a gesture or a
+// drag ends, or 0.15 s after the last step. A zoom or pan the owner sets takes over the
+// camera. Subclasses draw the chart in chart points and handle clicks on it.
+class ChartNavigationSurface : public QWidget {
+    Q_OBJECT
+public:
+    static constexpr int commitDelayMs = 150;
+    // A press must travel this far (view points) before it pans rather than clicks.
+    static constexpr double dragThreshold = 6;
+
+    explicit ChartNavigationSurface(QWidget *parent = nullptr);
+
+    // The owner's committed values. One that differs from the camera cancels a pending
+    // commit and moves the camera; the surface's own commits never come back as changes.
+    void setZoom(double zoom);
+    void setPan(Size pan);
+
+    // The live camera, and what is shown now: the camera moved by a click-drag in progress.
+    const ChartViewport &camera() const { return m_camera; }
+    ChartViewport displayedCamera() const;
+    bool isPanning() const { return m_dragging; }
+    bool isTrackpadPanning() const { return m_trackpadPanning; }
+    bool hasPendingCommit() const { return m_commitTimer.isActive(); }
+
+    // Rectangles in chart points over which the cursor is an arrow (the cards).
+    void setClickableRects(std::vector<Rect> rects);
+
+    // The part of the chart shown, in chart points.
+    Rect visibleChartRect() const;
+
+signals:
+    void zoomCommitted(double zoom);
+    void panCommitted(Size pan);
+
+protected:
+    // Draws the chart in chart points; what lies wholly outside `visible` need not be drawn.
+    virtual void paintContent(QPainter &painter, const Rect &visible) = 0;
+    // A click (a press and release that did not pan) or a double click at a chart point.
+    virtual void chartClicked(Point, const QPointF &) {}
+    virtual void chartDoubleClicked(Point, const QPointF &) {}
+    virtual void chartContextMenu(Point, const QPoint &) {}
+    // The camera moved or zoomed; the base class has already scheduled the repaint.
+    virtual void cameraChanged() {}
+    // What paintContent draws has changed: draw it again.
+    void contentChanged();
+
+    bool event(QEvent *event) override;
+    void paintEvent(QPaintEvent *event) override;
+    void wheelEvent(QWheelEvent *event) override;
+    void mousePressEvent(QMouseEvent *event) override;
+    void mouseMoveEvent(QMouseEvent *event) override;
+    void mouseReleaseEvent(QMouseEvent *event) override;
+    void mouseDoubleClickEvent(QMouseEvent *event) override;
+    void contextMenuEvent(QContextMenuEvent *event) override;
+    void leaveEvent(QEvent *event) override;
+    void hideEvent(QHideEvent *event) override;
+
+private:
+    void nativeGesture(QNativeGestureEvent *event);
+    void paintView(QPainter &painter, const QRect &area, const ChartViewport &camera);
+    void pan(Size translation);
+    void zoomAt(double logarithmicDelta, const QPointF &at);
+    void interactionEnded();
+    // Shows `next` as the displayed camera: a whole-pixel move scrolls what is drawn and
+    // repaints only the uncovered strip; anything else repaints everything.
+    void present(const ChartViewport &previous, const ChartViewport &next);
+    void updateCamera(const ChartViewport &next);
+    void scheduleCommit();
+    void cancelCommit();
+    void commit();
+    void scheduleCursorRefresh();
+    void refreshCursor();
+
+    ChartViewport m_camera;
+    double m_zoom = 1; // the owner's committed values
+    Size m_pan;
+    QTimer m_commitTimer;
+    std::vector<Rect> m_clickableRects;
+
+    QPointF m_pressPoint;
+    bool m_pressed = false;
+    bool m_dragging = false; // the press has travelled far enough to pan
+    bool m_doubleClicked = false;
+    QPointF m_drag;          // translation of the click-drag in progress
+    bool m_trackpadPanning = false;
+    bool m_liveZoom = false; // a wheel or pinch zoom has not settled yet
+    QPixmap m_snapshot;      // the last sharp frame of the whole surface
+    ChartViewport m_snapshotCamera;
+    bool m_cursorRefreshPending = false;
+};

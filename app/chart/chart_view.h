@@ -1,0 +1,201 @@
+#pragma once
+
+// moc cannot parse the standard library's C++20 headers that the JSON library pulls in.
+#ifndef Q_MOC_RUN
+#include "core/chart/chart_scene.h"
+#include "core/support/geometry.h"
+#include "core/document/organization_archive.h"
+#include "core/model/print_settings.h"
+#endif
+
+#include <QObject>
+#include <QString>
+
+#include <functional>
+#include <memory>
+#include <optional>
+#include <set>
+#include <string>
+#include <vector>
+
+class Dialogs;
+class OrganizationDocument;
+
+// One entry of a chooser: what is stored, what is shown, and a line of detail.
+struct DropdownOption {
+    QString id;
+    QString title;
+    QString detail;
+    bool operator==(const DropdownOption &) const = default;
+};
+
+// The state and shared operations of one chart window, without widgets: which chart is
+// shown and how (sheet, focus, collapsed branches, expanded groups, print settings), the
+// selection, the committed zoom and pan, and the edit guard every editing action runs
+// first. Setters ignore equal values; those that change what the chart shows keep the rest
+// of the state consistent and write changed print settings back into the document.
+// Widgets read it, call it and repaint on its signals.
+class ChartView : public QObject {
+    Q_OBJECT
+public:
+    // View points kept free around a chart fitted into the canvas.
+    static constexpr double fitPadding = 20;
+    static constexpr double zoomStep = 1.2;
+
+    ChartView(OrganizationDocument &document, Dialogs &dialogs, QObject *parent = nullptr);
+
+    OrganizationDocument &document() const { return m_document; }
+    const OrganizationArchive &archive() const;
+
+    // The edit guard: false, and requireCurrentEditing throws the lock message, while
+    // planning has locked Current. Editing controls are disabled while it is false.
+    bool canEditCurrent() const;
+    void requireCurrentEditing() const;
+    // The "Organization Error" alert.
+    void showError(const QString &message);
+
+    // The chart shown: a sheet id, or empty for the entire organization. Another chart
+    // brings its saved print settings and drops focus and collapsed branches.
+    const std::string &selectedSheetID() const { return m_selectedSheetID; }
+    void setSelectedSheetID(const std::string &id);
+    // Focus on one position's subtree or on one department; each clears the other.
+    const std::string &focusPersonID() const { return m_focusPersonID; }
+    void setFocusPersonID(const std::string &id);
+    const std::string &focusDepartment() const { return m_focusDepartment; }
+    void setFocusDepartment(const std::string &department);
+    const std::set<std::string> &collapsedPositionIDs() const { return m_collapsedPositionIDs; }
+    void setCollapsedPositionIDs(std::set<std::string> ids);
+    const std::set<std::string> &expandedGroups() const { return m_expandedGroups; }
+    void setExpandedGroups(std::set<std::string> ids);
+
+    // The working print and display settings of the chart shown. A change is written into
+    // the document (the shown sheet's own settings, else the document's) while Current is
+    // editable; while it is locked the change shows but is not stored.
+    const ChartPrintSettings &printSettings() const { return m_printSettings; }
+    void setPrintSettings(const ChartPrintSettings &settings);
+    // What the document stores for the chart shown: the sheet's own settings, else the
+    // document's, else the preset.
+    ChartPrintSettings savedPrintSettings() const;
+
+    const std::optional<std::string> &selectedID() const { return m_selectedID; }
+    void setSelectedID(const std::optional<std::string> &id);
+    const std::optional<std::string> &selectedGroupID() const { return m_selectedGroupID; }
+    void setSelectedGroupID(const std::optional<std::string> &id);
+
+    bool isShowingPageBreaks() const { return m_showingPageBreaks; }
+    void setShowingPageBreaks(bool showing);
+
+    // Page title and subtitle of the chart shown: the sheet's own when a sheet is shown
+    // (never the document's), else the document's. Empty text stores none. A write while
+    // Current is locked is dropped without a message.
+    QString pageTitle() const;
+    void setPageTitle(const QString &text);
+    QString pageSubtitle() const;
+    void setPageSubtitle(const QString &text);
+
+    // Whether the shown sheet draws its focused-department view; false without a sheet.
+    bool focusedDepartmentView() const;
+    void setFocusedDepartmentView(bool on);
+
+    // The chart as drawn for the current state, built again only when something that shapes
+    // it changed; null when it cannot be built, with the reason in sceneError().
+    std::shared_ptr<const ChartScene> chartScene() const;
+    QString sceneError() const;
+    // The card that shows the selected position: itself, or the merged title card.
+    std::optional<std::string> selectedDisplayID() const;
+    // The positions a card stands for; empty without a scene.
+    std::vector<Position> groupMembers(const std::string &cardID) const;
+    std::set<std::string> branchMembers(const std::string &cardID) const;
+
+    // Selects a position and makes it visible: opens the groups that hold it and unfolds
+    // the branches above it.
+    void selectPerson(const std::string &id);
+    // A click on a card: selects it, and a merged title card as a group too.
+    void selectChartPerson(const std::string &cardID);
+    // Expands a position group's card, or folds an expanded group back into one card.
+    void toggleGroup(const std::string &id);
+    // Folds the reports of every position a card stands for, or unfolds them all when any
+    // is folded.
+    void toggleBranch(const std::string &cardID);
+    // Shows another chart (empty: the entire organization) with nothing selected or focused.
+    void openLinkedSheet(const std::string &sheetID);
+    // Opens the position editor for a position after the edit guard.
+    void editPosition(const Position &position);
+
+    // "Entire organization", then the sheets by name with their counts of positions.
+    std::vector<DropdownOption> sheetOptions() const;
+    // What a print of the chart shown covers, in words.
+    QString printScope() const;
+
+    // Committed zoom and pan of the canvas: a chart point p shows at p * zoom + pan.
+    double zoom() const { return m_zoom; }
+    void setZoom(double zoom);
+    Size pan() const { return m_pan; }
+    void setPan(Size pan);
+    // The visible canvas in view points, kept current by the canvas; a pending fit runs as
+    // soon as the size allows it.
+    Size viewportSize() const { return m_viewportSize; }
+    void setViewportSize(Size size);
+    bool isFitRequested() const { return m_fitRequested; }
+
+    // Fits the whole chart into the visible canvas; stays pending while there is no chart
+    // or the canvas is too small to hold it.
+    void fitToWindow();
+    void zoomIn();
+    void zoomOut();
+    void resetView();
+
+    // On the next turn of the event loop: keeps the selection only while the chart still
+    // shows it, then fits the chart.
+    void resetFocusedView();
+
+    // Saves the organization as an .xlsx workbook where the user chooses: the shown chart
+    // only, or every chart. Changes nothing in the document; failures are alerted.
+    enum class WorkbookScope { shownChart, allCharts };
+    void exportWorkbook(WorkbookScope scope);
+
+signals:
+    void chartChanged(); // sheet, focus, collapsed, expanded or print settings
+    void dottedLinesRouted(); // chartScene() now gives the scene with its dotted lines
+    void printSettingsChanged();
+    void selectionChanged();
+    void pageBreaksChanged();
+    void zoomChanged();
+    void panChanged();
+    void viewportSizeChanged();
+    // The editor should open on this position (the stored one when it still exists).
+    void positionEditRequested(const Position &position);
+
+private:
+    void documentChanged();
+    void organizationChanged();
+    void writeBackPrintSettings();
+    void scheduleFit();
+    void dropHiddenSelection();
+    void setFitRequested(bool requested);
+    const OrganizationSheet *selectedSheet() const;
+    void editShownSheet(const std::function<void(OrganizationSheet &)> &change);
+    QString pageText(bool title) const;
+    void setPageText(bool title, const QString &text);
+
+    OrganizationDocument &m_document;
+    Dialogs &m_dialogs;
+    mutable ChartSceneCache m_sceneCache;
+    mutable QString m_sceneError;
+
+    std::string m_selectedSheetID;
+    std::string m_focusPersonID;
+    std::string m_focusDepartment;
+    std::set<std::string> m_collapsedPositionIDs;
+    std::set<std::string> m_expandedGroups;
+    ChartPrintSettings m_printSettings = ChartPrintSettings::departmentDesign();
+    std::optional<std::string> m_selectedID;
+    std::optional<std::string> m_selectedGroupID;
+    bool m_showingPageBreaks = false;
+
+    double m_zoom = 1;
+    Size m_pan;
+    Size m_viewportSize;
+    bool m_fitRequested = true;
+    bool m_fitScheduled = false;
+};

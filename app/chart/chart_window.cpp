@@ -1,0 +1,68 @@
+#include "app/chart/chart_window.h"
+
+#include "app/chart/chart_canvas.h"
+#include "app/chart/chart_view.h"
+#include "app/shell/organization_document.h"
+
+#include <QCloseEvent>
+
+ChartWindow::ChartWindow(OrganizationDocument *document, Dialogs &dialogs)
+    : m_document(document)
+{
+    setAttribute(Qt::WA_DeleteOnClose);
+    m_document->setParent(this);
+    resize(defaultWidth, defaultHeight);
+    m_view = new ChartView(*m_document, dialogs, this);
+    m_canvas = new ChartCanvas(*m_view);
+    setCentralWidget(m_canvas);
+
+    connect(m_document, &OrganizationDocument::filePathChanged, this, &ChartWindow::refreshTitle);
+    // Read the flag, not the signal's argument: a slot that ran earlier may have cleared it.
+    connect(m_document, &OrganizationDocument::modifiedChanged, this, [this] { setWindowModified(m_document->isModified()); });
+    refreshTitle();
+}
+
+ChartCanvas *ChartWindow::canvas() const
+{
+    return m_canvas;
+}
+
+void ChartWindow::setContent(QWidget *content)
+{
+    // setCentralWidget deletes the canvas it replaces, and the QPointer forgets it.
+    setCentralWidget(content);
+}
+
+void ChartWindow::setPrintAction(std::function<void()> action)
+{
+    m_printAction = std::move(action);
+    emit printActionChanged();
+}
+
+void ChartWindow::print()
+{
+    if (m_printAction)
+        m_printAction();
+}
+
+void ChartWindow::closeWithoutAsking()
+{
+    m_closeApproved = true;
+    close();
+}
+
+void ChartWindow::closeEvent(QCloseEvent *event)
+{
+    if (!m_closeApproved && m_mayClose && !m_mayClose()) {
+        event->ignore();
+        return;
+    }
+    event->accept();
+    emit closed();
+}
+
+void ChartWindow::refreshTitle()
+{
+    setWindowTitle(m_document->displayName() + QStringLiteral("[*]"));
+    setWindowModified(m_document->isModified());
+}

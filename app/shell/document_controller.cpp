@@ -1,0 +1,294 @@
+#include "app/shell/document_controller.h"
+
+#include "app/chart/chart_window.h"
+#include "app/shell/dialogs.h"
+#include "app/shell/organization_document.h"
+#include "app/shell/organization_file_commands.h"
+
+#include <QCoreApplication>
+#include <QFileInfo>
+#include <QSettings>
+
+#include <memory>
+
+static const QString errorTitle = QStringLiteral("Organization Error");
+static const QString reviewTitle = QStringLiteral("Save Changes Before Closing");
+static const QString recentFilesKey = QStringLiteral("recentFiles");
+
+DocumentController::DocumentController(Dialogs &dialogs, QObject *parent) : QObject(parent), m_dialogs(dialogs) {}
+
+DocumentController::~DocumentController()
+{
+    // Windows are top-level widgets, not children; whatever is still open goes with us.
+    for (const QPointer<ChartWindow> &window : std::as_const(m_windows))
+        delete window.data();
+}
+
+QList<ChartWindow *> DocumentController::windows() const
+{
+    QList<ChartWindow *> result;
+    for (const QPointer<ChartWindow> &window : m_windows) {
+        if (window)
+            result.append(window);
+    }
+    return result;
+}
+
+ChartWindow *DocumentController::windowForFile(const QString &path) const
+{
+    const QString canonical = OrganizationDocument::canonicalPath(path);
+    for (ChartWindow *window : windows()) {
+        if (window->document()->filePath() == canonical)
+            return window;
+    }
+    return nullptr;
+}
+
+ChartWindow *DocumentController::newDocument()
+{
+    auto *document = new OrganizationDocument;
+    document->setUntitledName(nextUntitledName());
+    return addWindow(document);
+}
+
+ChartWindow *DocumentController::openFile(const QString &path)
+{
+    if (ChartWindow *open = windowForFile(path)) {
+        bringForward(open);
+        return open;
+    }
+    auto document = std::make_unique<OrganizationDocument>();
+    try {
+        document->load(path);
+    } catch (const OrganizationError &error) {
+        showError(QString::fromStdString(error.message()));
+        return nullptr;
+    }
+    noteRecentFile(document->filePath());
+    return addWindow(document.release());
+}
+
+void DocumentController::openDocument()
+{
+    if (std::optional<QString> path = m_dialogs.fileToOpen(OrganizationDocument::fileFilter()))
+        openFile(*path);
+}
+
+void DocumentController::openOrganization(ChartWindow *window)
+{
+    QPointer<ChartWindow> target(window);
+    std::optional<QString> path = m_dialogs.fileToOpen(OrganizationDocument::fileFilter());
+    if (!path)
+        return;
+    // Only a document nobody has touched is replaced: anything typed into it, a file it
+    // stands for or a file already open elsewhere sends the choice to a window of its own.
+    if (!target || windowForFile(*path) || !target->document()->isUntouched()) {
+        openFile(*path);
+        return;
+    }
+    try {
+        target->document()->load(*path);
+    } catch (const OrganizationError &error) {
+        showError(QString::fromStdString(error.message()));
+        return;
+    }
+    noteRecentFile(target->document()->filePath());
+}
+
+void DocumentController::openIfNone()
+{
+    if (windows().isEmpty())
+        newDocument();
+}
+
+bool DocumentController::save(ChartWindow *window)
+{
+    OrganizationDocument *document = window->document();
+    if (!document->hasFile())
+        return saveAs(window);
+    try {
+        document->saveTo(document->filePath());
+    } catch (const OrganizationError &error) {
+        showError(QString::fromStdString(error.message()));
+        return false;
+    }
+    return true;
+}
+
+bool DocumentController::saveAs(ChartWindow *window)
+{
+    QPointer<ChartWindow> target(window);
+    OrganizationDocument *document = window->document();
+    QString proposed = document->filePath();
+    if (proposed.isEmpty()) {
+        // The organization's name makes the file name; a slash would make it a folder.
+        QString name = QString::fromStdString(document->archive().name).replace('/', '-').trimmed();
+        proposed = (name.isEmpty() ? document->displayName() : name) + ".json";
+    }
+    std::optional<QString> path = m_dialogs.fileToSave(OrganizationDocument::fileFilter(), proposed);
+    if (!path || !target)
+        return false;
+    return saveDocumentAs(target, *path);
+}
+
+bool DocumentController::saveDocumentAs(ChartWindow *window, const QString &path)
+{
+    ChartWindow *holder = windowForFile(path);
+    if (holder && holder != window) {
+        showError(QString("The file “%1” is open in another window. Close that window first, or choose another name.")
+                      .arg(QFileInfo(path).fileName()));
+        return false;
+    }
+    try {
+        window->document()->saveTo(path);
+    } catch (const OrganizationError &error) {
+        showError(QString::fromStdString(error.message()));
+        return false;
+    }
+    noteRecentFile(window->document()->filePath());
+    return true;
+}
+
+bool DocumentController::mayClose(ChartWindow *window)
+{
+    OrganizationDocument *document = window->document();
+    m_closeCoordinator.clearUnnecessaryChanges(document);
+    if (!document->isModified())
+        return true;
+    bringForward(window);
+    switch (m_dialogs.askToSave(reviewTitle, document->displayName())) {
+    case SaveAnswer::save: return save(window);
+    case SaveAnswer::discard: return true;
+    case SaveAnswer::cancel: return false;
+    }
+    return false;
+}
+
+void DocumentController::windowClosed(ChartWindow *window)
+{
+    m_windows.removeAll(window);
+}
+
+bool DocumentController::closeWindow(ChartWindow *window)
+{
+    return window->close();
+}
+
+bool DocumentController::reviewBeforeQuit()
+{
+    m_closeCoordinator.prepareToQuit();
+    QList<QPointer<ChartWindow>> open;
+    for (ChartWindow *window : windows())
+        open.append(window);
+
+    // Every answer is collected before anything closes, so that Cancel leaves every
+    // window as it was (documents already saved stay saved).
+    for (const QPointer<ChartWindow> &window : std::as_const(open)) {
+        if (!window || !window->document()->isModified())
+            continue;
+        bringForward(window);
+        switch (m_dialogs.askToSave(reviewTitle, window->document()->displayName())) {
+        case SaveAnswer::save:
+            if (!save(window))
+                return false;
+            break;
+        case SaveAnswer::discard: break;
+        case SaveAnswer::cancel: return false;
+        }
+    }
+    for (const QPointer<ChartWindow> &window : std::as_const(open)) {
+        if (window)
+            window->closeWithoutAsking();
+    }
+    return true;
+}
+
+void DocumentController::quit()
+{
+    if (reviewBeforeQuit())
+        QCoreApplication::quit();
+}
+
+void DocumentController::clearRecentFiles()
+{
+    if (m_recentFiles.isEmpty())
+        return;
+    m_recentFiles.clear();
+    storeRecentFiles();
+    emit recentFilesChanged();
+}
+
+void DocumentController::setRecentFilesStore(QSettings *settings)
+{
+    m_recentStore = settings;
+    m_recentFiles = settings ? settings->value(recentFilesKey).toStringList().mid(0, maximumRecentFiles) : QStringList();
+    emit recentFilesChanged();
+}
+
+void DocumentController::setUpdateCheck(std::function<void()> check)
+{
+    m_updateCheck = std::move(check);
+    emit updateCheckChanged();
+}
+
+void DocumentController::checkForUpdates()
+{
+    if (m_updateCheck)
+        m_updateCheck();
+}
+
+ChartWindow *DocumentController::addWindow(OrganizationDocument *document)
+{
+    auto *window = new ChartWindow(document, dialogs());
+    window->setCommands(new OrganizationFileCommands(*window, *this));
+    window->setCloseGuard([this, window] { return mayClose(window); });
+    connect(window, &ChartWindow::closed, this, [this, window] { windowClosed(window); });
+    m_windows.append(window);
+    m_closeCoordinator.registerDocument(document);
+    window->show();
+    return window;
+}
+
+void DocumentController::bringForward(ChartWindow *window)
+{
+    window->setWindowState(window->windowState() & ~Qt::WindowMinimized);
+    window->show();
+    window->raise();
+    window->activateWindow();
+}
+
+void DocumentController::noteRecentFile(const QString &path)
+{
+    m_recentFiles.removeAll(path);
+    m_recentFiles.prepend(path);
+    while (m_recentFiles.size() > maximumRecentFiles)
+        m_recentFiles.removeLast();
+    storeRecentFiles();
+    emit recentFilesChanged();
+}
+
+void DocumentController::storeRecentFiles()
+{
+    if (m_recentStore)
+        m_recentStore->setValue(recentFilesKey, m_recentFiles);
+}
+
+QString DocumentController::nextUntitledName() const
+{
+    QStringList used;
+    for (ChartWindow *window : windows()) {
+        if (!window->document()->hasFile())
+            used.append(window->document()->displayName());
+    }
+    // The lowest free number, as a file manager names copies: "Untitled", "Untitled 2", ...
+    for (int number = 1;; ++number) {
+        QString name = number == 1 ? QStringLiteral("Untitled") : QString("Untitled %1").arg(number);
+        if (!used.contains(name))
+            return name;
+    }
+}
+
+void DocumentController::showError(const QString &message)
+{
+    m_dialogs.alert(errorTitle, message);
+}

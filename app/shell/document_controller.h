@@ -1,0 +1,95 @@
+#pragma once
+
+#include "app/shell/document_close_coordinator.h"
+
+#include <QObject>
+#include <QPointer>
+#include <QStringList>
+
+#include <functional>
+
+class ChartWindow;
+class Dialogs;
+class OrganizationDocument;
+class QSettings;
+
+// Owns the open documents, one window each, and everything that spans them: new, open
+// (a file already open brings its window forward), save, recent files, closing a window
+// and the review of unsaved documents before quitting. Every question goes through Dialogs.
+class DocumentController : public QObject {
+    Q_OBJECT
+public:
+    static constexpr int maximumRecentFiles = 10;
+
+    explicit DocumentController(Dialogs &dialogs, QObject *parent = nullptr);
+    ~DocumentController() override;
+
+    Dialogs &dialogs() const { return m_dialogs; }
+    DocumentCloseCoordinator &closeCoordinator() { return m_closeCoordinator; }
+
+    // Open windows, oldest first.
+    QList<ChartWindow *> windows() const;
+    // The window of the document that stands for `path`, or null.
+    ChartWindow *windowForFile(const QString &path) const;
+
+    // A new window with an untitled, empty organization.
+    ChartWindow *newDocument();
+    // Opens `path` in a window of its own, or brings forward the window that already has it.
+    // Null, after an alert, when the file cannot be opened.
+    ChartWindow *openFile(const QString &path);
+    // The open panel; the chosen file opens in a window of its own.
+    void openDocument();
+    // The open panel of a window: the chosen file replaces the window's document only while
+    // that document is untouched; otherwise it opens like openFile.
+    void openOrganization(ChartWindow *window);
+    // At launch: one untitled document when none is open.
+    void openIfNone();
+
+    // Save asks for a name when the document has none. False when cancelled or failed
+    // (after an alert); the file on disk is then as it was.
+    bool save(ChartWindow *window);
+    bool saveAs(ChartWindow *window);
+
+    // Asks to save a document with unsaved changes; true when the window may close.
+    bool mayClose(ChartWindow *window);
+    // Called by a window that is closing: forget it.
+    void windowClosed(ChartWindow *window);
+    // Closes the window, asking first; false when the user kept it.
+    bool closeWindow(ChartWindow *window);
+    // The review before quitting: every window is closed, each edited document saved or
+    // discarded as the user chooses. False, with the remaining windows kept, on Cancel.
+    bool reviewBeforeQuit();
+    // The Quit command: the review, then the end of the event loop.
+    void quit();
+
+    QStringList recentFiles() const { return m_recentFiles; }
+    void clearRecentFiles();
+    // Keeps the recent files in `settings` (production); without it they live in memory.
+    void setRecentFilesStore(QSettings *settings);
+
+    // The manual update check, provided by the update store; the menu item is disabled
+    // while there is none.
+    void setUpdateCheck(std::function<void()> check);
+    bool canCheckForUpdates() const { return bool(m_updateCheck); }
+    void checkForUpdates();
+
+signals:
+    void recentFilesChanged();
+    void updateCheckChanged();
+
+private:
+    ChartWindow *addWindow(OrganizationDocument *document);
+    void bringForward(ChartWindow *window);
+    void noteRecentFile(const QString &path);
+    void storeRecentFiles();
+    QString nextUntitledName() const;
+    bool saveDocumentAs(ChartWindow *window, const QString &path);
+    void showError(const QString &message);
+
+    Dialogs &m_dialogs;
+    DocumentCloseCoordinator m_closeCoordinator;
+    QList<QPointer<ChartWindow>> m_windows;
+    QStringList m_recentFiles;
+    QPointer<QSettings> m_recentStore;
+    std::function<void()> m_updateCheck;
+};

@@ -1,0 +1,149 @@
+#include "app/shell/organization_document.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QSaveFile>
+
+#include <algorithm>
+
+[[noreturn]] static void fail(const QString &message)
+{
+    throw OrganizationError::invalid(message.toStdString());
+}
+
+static QString tooLargeMessage(const QString &fileName)
+{
+    return QString("The file “%1” is too large to be an organization (more than %2 MB).")
+        .arg(fileName)
+        .arg(OrganizationDocument::maximumFileBytes / (1024 * 1024));
+}
+
+OrganizationDocument::OrganizationDocument(QObject *parent) : QObject(parent), m_archive(untitledArchive()) {}
+
+QString OrganizationDocument::fileFilter()
+{
+    return QStringLiteral("Organization (*.json *.JSON)");
+}
+
+OrganizationArchive OrganizationDocument::untitledArchive()
+{
+    return OrganizationArchive::make("Untitled Organization", Organization{});
+}
+
+OrganizationArchive OrganizationDocument::readFile(const QString &path)
+{
+    const QFileInfo info(path);
+    const QString name = info.fileName();
+    if (!info.exists())
+        fail(QString("The file “%1” does not exist.").arg(name));
+    // Directories, devices and pipes hold no organization; a pipe would also block the read.
+    if (!info.isFile())
+        fail("This file does not contain an organization.");
+    if (info.size() > maximumFileBytes)
+        fail(tooLargeMessage(name));
+
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        fail(QString("The file “%1” could not be read: %2.").arg(name, file.errorString()));
+    // The file may have grown since it was measured: read one byte past the limit to notice.
+    const QByteArray bytes = file.read(std::min<qint64>(file.size(), maximumFileBytes) + 1);
+    if (file.error() != QFileDevice::NoError)
+        fail(QString("The file “%1” could not be read: %2.").arg(name, file.errorString()));
+    if (bytes.size() > maximumFileBytes)
+        fail(tooLargeMessage(name));
+    return OrganizationArchive::decode(std::string_view(bytes.constData(), size_t(bytes.size())));
+}
+
+void OrganizationDocument::writeFile(const OrganizationArchive &archive, const QString &path)
+{
+    const std::string bytes = archive.encodeDocument();
+    const QString name = QFileInfo(path).fileName();
+    // QSaveFile writes a temporary file beside the target and renames it over the target
+    // only after every byte is on disk, so a failed save leaves the old file whole.
+    QSaveFile file(path);
+    if (!file.open(QIODevice::WriteOnly))
+        fail(QString("The file “%1” could not be saved: %2.").arg(name, file.errorString()));
+    if (file.write(bytes.data(), qint64(bytes.size())) != qint64(bytes.size()) || !file.commit())
+        fail(QString("The file “%1” could not be saved: %2.").arg(name, file.errorString()));
+}
+
+QString OrganizationDocument::canonicalPath(const QString &path)
+{
+    const QFileInfo info(path);
+    if (info.exists())
+        return info.canonicalFilePath();
+    const QString folder = info.absoluteDir().canonicalPath();
+    if (folder.isEmpty())
+        return info.absoluteFilePath();
+    return QDir(folder).filePath(info.fileName());
+}
+
+void OrganizationDocument::setArchive(OrganizationArchive archive)
+{
+    if (archive == m_archive)
+        return;
+    const bool organizationDiffers = archive.organization != m_archive.organization;
+    m_archive = std::move(archive);
+    setModified(true);
+    emit archiveChanged();
+    if (organizationDiffers)
+        emit organizationChanged();
+}
+
+QString OrganizationDocument::displayName() const
+{
+    return hasFile() ? QFileInfo(m_filePath).fileName() : m_untitledName;
+}
+
+void OrganizationDocument::setUntitledName(const QString &name)
+{
+    if (name == m_untitledName)
+        return;
+    m_untitledName = name;
+    if (!hasFile())
+        emit filePathChanged();
+}
+
+void OrganizationDocument::setModified(bool modified)
+{
+    if (modified == m_modified)
+        return;
+    m_modified = modified;
+    emit modifiedChanged(modified);
+}
+
+bool OrganizationDocument::isUntouched() const
+{
+    return !hasFile() && m_archive == untitledArchive();
+}
+
+void OrganizationDocument::load(const QString &path)
+{
+    OrganizationArchive archive = readFile(path);
+    const bool changed = archive != m_archive;
+    const bool organizationDiffers = archive.organization != m_archive.organization;
+    m_archive = std::move(archive);
+    adoptFile(canonicalPath(path), m_archive);
+    if (changed)
+        emit archiveChanged();
+    if (organizationDiffers)
+        emit organizationChanged();
+    emit fileLoaded();
+}
+
+void OrganizationDocument::saveTo(const QString &path)
+{
+    writeFile(m_archive, path);
+    adoptFile(canonicalPath(path), m_archive);
+}
+
+void OrganizationDocument::adoptFile(const QString &path, const OrganizationArchive &saved)
+{
+    m_savedArchive = saved;
+    if (path != m_filePath) {
+        m_filePath = path;
+        emit filePathChanged();
+    }
+    setModified(false);
+}

@@ -1,0 +1,91 @@
+#pragma once
+
+// moc cannot parse the standard library's C++20 headers that the JSON library pulls in.
+#ifndef Q_MOC_RUN
+#include "core/document/organization_archive.h"
+#endif
+
+#include <QObject>
+#include <QString>
+
+#include <cstdint>
+#include <optional>
+#include <utility>
+
+// One open organization file, or an untitled one: the archive a window edits, the file it
+// stands for, the content last read from or written to that file, and the modified flag.
+class OrganizationDocument : public QObject {
+    Q_OBJECT
+public:
+    // Organization files are read whole. Every saved version is a full copy, so a large
+    // district with a long history reaches hundreds of megabytes; past this it is not ours.
+    static constexpr int64_t maximumFileBytes = int64_t(4) * 1024 * 1024 * 1024;
+    // The open and save panels' filter: organization files are JSON.
+    static QString fileFilter();
+
+    // A new document: an empty organization named "Untitled Organization", no file.
+    explicit OrganizationDocument(QObject *parent = nullptr);
+
+    static OrganizationArchive untitledArchive();
+    // Reads and decodes an organization file. Throws OrganizationError when the path is not
+    // a readable regular file under maximumFileBytes or its content is not an organization.
+    static OrganizationArchive readFile(const QString &path);
+    // Validates and encodes the archive, then replaces the file atomically: on any failure
+    // the previous file is left as it was. Throws OrganizationError.
+    static void writeFile(const OrganizationArchive &archive, const QString &path);
+    // The absolute path with symbolic links resolved, also for a file not written yet.
+    static QString canonicalPath(const QString &path);
+
+    const OrganizationArchive &archive() const { return m_archive; }
+    // Replaces the content and marks the document modified; an equal archive changes nothing.
+    void setArchive(OrganizationArchive archive);
+    // Applies `change` to a copy and keeps it only when it returns: a throwing edit leaves
+    // the document, and its modified flag, as they were.
+    template <typename Change>
+    void edit(Change &&change)
+    {
+        OrganizationArchive next = m_archive;
+        std::forward<Change>(change)(next);
+        setArchive(std::move(next));
+    }
+
+    // Empty for a document that was never saved.
+    QString filePath() const { return m_filePath; }
+    bool hasFile() const { return !m_filePath.isEmpty(); }
+    // The file name, or the untitled name given by the controller.
+    QString displayName() const;
+    void setUntitledName(const QString &name);
+
+    bool isModified() const { return m_modified; }
+    void setModified(bool modified);
+    // What the file held when it was last read or written; nothing without a file.
+    const std::optional<OrganizationArchive> &savedArchive() const { return m_savedArchive; }
+    // True for a document as it was made: no file and nothing in it but the untitled archive.
+    bool isUntouched() const;
+
+    // Reads `path` into this document, which then stands for that file, unmodified.
+    // Throws OrganizationError and leaves the document unchanged on failure.
+    void load(const QString &path);
+    // Writes the content to `path`, which the document then stands for, unmodified.
+    // Throws OrganizationError and leaves the document and the file unchanged on failure.
+    void saveTo(const QString &path);
+
+signals:
+    void archiveChanged();
+    // Emitted after archiveChanged when the organization itself differs.
+    void organizationChanged();
+    void modifiedChanged(bool modified);
+    // The file the document stands for, or its name, changed.
+    void filePathChanged();
+    // load() replaced the content with a file's: views drop their selection and focus.
+    void fileLoaded();
+
+private:
+    void adoptFile(const QString &path, const OrganizationArchive &saved);
+
+    OrganizationArchive m_archive;
+    std::optional<OrganizationArchive> m_savedArchive;
+    QString m_filePath;
+    QString m_untitledName = QStringLiteral("Untitled");
+    bool m_modified = false;
+};

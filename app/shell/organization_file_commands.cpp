@@ -1,0 +1,72 @@
+#include "app/shell/organization_file_commands.h"
+
+#include "app/chart/chart_window.h"
+#include "app/shell/document_controller.h"
+
+#include <QAction>
+#include <QDir>
+#include <QFileInfo>
+#include <QMenu>
+#include <QMenuBar>
+#include <QMessageBox>
+
+OrganizationFileCommands::OrganizationFileCommands(ChartWindow &window, DocumentController &controller)
+    : QObject(&window), m_window(window), m_controller(controller)
+{
+    QMenu *file = window.menuBar()->addMenu("&File");
+    m_newOrganization = file->addAction("New Organization", &controller, &DocumentController::newDocument);
+    m_newOrganization->setShortcut(QKeySequence("Ctrl+N"));
+    m_openOrganization = file->addAction("Open Organization…", this, [this] { m_controller.openOrganization(&m_window); });
+    m_openOrganization->setShortcut(QKeySequence("Ctrl+O"));
+    m_openRecent = file->addMenu("Open Recent");
+    connect(m_openRecent, &QMenu::aboutToShow, this, &OrganizationFileCommands::fillOpenRecent);
+    auto refreshRecent = [this] { m_openRecent->setEnabled(!m_controller.recentFiles().isEmpty()); };
+    connect(&controller, &DocumentController::recentFilesChanged, this, refreshRecent);
+    refreshRecent();
+
+    file->addSeparator();
+    m_close = file->addAction("Close", &window, &QWidget::close);
+    m_close->setShortcut(QKeySequence("Ctrl+W"));
+    m_save = file->addAction("Save", this, [this] { m_controller.save(&m_window); });
+    m_save->setShortcut(QKeySequence("Ctrl+S"));
+    m_saveAs = file->addAction("Save As…", this, [this] { m_controller.saveAs(&m_window); });
+    m_saveAs->setShortcut(QKeySequence("Ctrl+Shift+S"));
+
+    file->addSeparator();
+    // Enabled only while the window offers a print action (the print sheet's).
+    m_exportPrint = file->addAction("Export PDF / Print…", &window, &ChartWindow::print);
+    m_exportPrint->setShortcut(QKeySequence("Ctrl+P"));
+    auto refreshPrint = [this] { m_exportPrint->setEnabled(m_window.canPrint()); };
+    connect(&window, &ChartWindow::printActionChanged, this, refreshPrint);
+    refreshPrint();
+
+    file->addSeparator();
+    m_quit = file->addAction("Quit", &controller, &DocumentController::quit);
+    m_quit->setShortcut(QKeySequence("Ctrl+Q"));
+    m_quit->setMenuRole(QAction::QuitRole);
+
+    QMenu *help = window.menuBar()->addMenu("&Help");
+    m_checkForUpdates = help->addAction("Check for Updates…", &controller, &DocumentController::checkForUpdates);
+    auto refreshUpdates = [this] { m_checkForUpdates->setEnabled(m_controller.canCheckForUpdates()); };
+    connect(&controller, &DocumentController::updateCheckChanged, this, refreshUpdates);
+    refreshUpdates();
+    m_about = help->addAction("About Vantrel", this, &OrganizationFileCommands::showAbout);
+    m_about->setMenuRole(QAction::AboutRole);
+}
+
+void OrganizationFileCommands::fillOpenRecent()
+{
+    m_openRecent->clear();
+    for (const QString &path : m_controller.recentFiles()) {
+        QAction *item = m_openRecent->addAction(QFileInfo(path).fileName(), this, [this, path] { m_controller.openFile(path); });
+        item->setToolTip(QDir::toNativeSeparators(path));
+    }
+    m_openRecent->addSeparator();
+    m_openRecent->addAction("Clear Menu", &m_controller, &DocumentController::clearRecentFiles);
+}
+
+void OrganizationFileCommands::showAbout()
+{
+    QMessageBox::about(&m_window, "About Vantrel",
+                       QString("<h3>Vantrel</h3><p>Version %1 (%2)</p>").arg(VANTREL_VERSION).arg(VANTREL_BUILD));
+}

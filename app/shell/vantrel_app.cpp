@@ -1,0 +1,32 @@
+#include "app/shell/vantrel_app.h"
+
+#include "app/shell/document_controller.h"
+#include "app/shell/widget_dialogs.h"
+
+#include <QApplication>
+#include <QCommandLineParser>
+#include <QSettings>
+
+int VantrelApp::run(int argc, char **argv)
+{
+    QApplication application(argc, argv);
+    QApplication::setApplicationName("Vantrel");
+    QApplication::setOrganizationName("Vantrel");
+    QApplication::setApplicationVersion(VANTREL_VERSION);
+    QApplication::setDesktopFileName("vantrel");
+
+    QCommandLineParser parser;
+    parser.addHelpOption();
+    parser.addVersionOption();
+    parser.addPositionalArgument("files", "Organization files to open.", "[files...]");
+    parser.process(application);
+
+    WidgetDialogs dialogs;
+    QSettings settings;
+    DocumentController controller(dialogs);
+    controller.setRecentFilesStore(&settings);
+    for (const QString &path : parser.positionalArguments())
+        controller.openFile(path);
+    controller.openIfNone();
+    return application.exec();
+}

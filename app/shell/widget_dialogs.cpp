@@ -1,0 +1,72 @@
+#include "app/shell/widget_dialogs.h"
+
+#include <QApplication>
+#include <QFileDialog>
+#include <QInputDialog>
+#include <QMessageBox>
+#include <QRegularExpression>
+
+static QWidget *dialogParent()
+{
+    return QApplication::activeWindow();
+}
+
+bool WidgetDialogs::confirm(const QString &question)
+{
+    return QMessageBox::question(dialogParent(), QApplication::applicationDisplayName(), question,
+                                 QMessageBox::Ok | QMessageBox::Cancel, QMessageBox::Cancel)
+        == QMessageBox::Ok;
+}
+
+void WidgetDialogs::alert(const QString &title, const QString &message)
+{
+    QMessageBox box(QMessageBox::Warning, title, title, QMessageBox::Ok, dialogParent());
+    box.setInformativeText(message);
+    box.exec();
+}
+
+std::optional<QString> WidgetDialogs::askText(const QString &title, const QString &label, const QString &text)
+{
+    bool accepted = false;
+    QString answer = QInputDialog::getText(dialogParent(), title, label, QLineEdit::Normal, text, &accepted);
+    if (!accepted)
+        return std::nullopt;
+    return answer;
+}
+
+std::optional<QString> WidgetDialogs::fileToOpen(const QString &filter)
+{
+    QString path = QFileDialog::getOpenFileName(dialogParent(), QString(), QString(), filter);
+    if (path.isEmpty())
+        return std::nullopt;
+    return path;
+}
+
+std::optional<QString> WidgetDialogs::fileToSave(const QString &filter, const QString &proposedPath)
+{
+    QFileDialog dialog(dialogParent(), QString(), proposedPath, filter);
+    dialog.setAcceptMode(QFileDialog::AcceptSave);
+    dialog.setFileMode(QFileDialog::AnyFile);
+    // A name typed without an extension still gets the filter's first one (an organization
+    // becomes a JSON file the open panel lists, a workbook an .xlsx file).
+    const QRegularExpressionMatch extension = QRegularExpression(R"(\*\.(\w+))").match(filter);
+    dialog.setDefaultSuffix(extension.hasMatch() ? extension.captured(1) : QString());
+    dialog.selectFile(proposedPath);
+    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
+        return std::nullopt;
+    return dialog.selectedFiles().constFirst();
+}
+
+SaveAnswer WidgetDialogs::askToSave(const QString &title, const QString &documentName)
+{
+    QMessageBox box(QMessageBox::Warning, title,
+                    QString("Do you want to save the changes made to the document “%1”?").arg(documentName),
+                    QMessageBox::Save | QMessageBox::Discard | QMessageBox::Cancel, dialogParent());
+    box.setInformativeText("Your changes will be lost if you don't save them.");
+    box.setDefaultButton(QMessageBox::Save);
+    switch (box.exec()) {
+    case QMessageBox::Save: return SaveAnswer::save;
+    case QMessageBox::Discard: return SaveAnswer::discard;
+    default: return SaveAnswer::cancel;
+    }
+}

@@ -1,0 +1,14 @@
+#pragma once
+
+#include "app/shell/dialogs.h"
+
+// Dialogs shown with QMessageBox, QInputDialog and QFileDialog over the active window.
+class WidgetDialogs final : public Dialogs {
+public:
+    bool confirm(const QString &question) override;
+    void alert(const QString &title, const QString &message) override;
+    std::optional<QString> askText(const QString &title, const QString &label, const QString &text) override;
+    std::optional<QString> fileToOpen(const QString &filter) override;
+    std::optional<QString> fileToSave(const QString &filter, const QString &proposedPath) override;
+    SaveAnswer askToSave(const QString &title, const QString &documentName) override;
+};

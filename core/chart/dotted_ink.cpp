@@ -1,0 +1,200 @@
+#include "core/chart/dotted_ink.h"
+
+#include "core/chart/dotted_routing.h"
+
+#include <algorithm>
+#include <cmath>
+#include <array>
+#include <utility>
+
+namespace {
+
+// A horizontal line (by its y) or a vertical one (by its x). Horizontal lines order first.
+struct Axis {
+    bool vertical = false;
+    double coordinate = 0;
+    auto operator<=>(const Axis &) const = default;
+};
+
+struct Interval {
+    double lower = 0;
+    double upper = 0;
+    bool highlighted = false;
+};
+
+struct Run {
+    Axis axis;
+    Interval interval;
+};
+
+using CornerKey = std::array<double, 6>;
+using ArrowKey = std::array<double, 4>;
+
+struct Corner {
+    CornerKey key;
+    bool highlighted;
+};
+
+struct Arrow {
+    ArrowKey key;
+    bool highlighted;
+    size_t route;
+};
+
+// Everything the routes draw, sorted and merged afterwards: one sort is much cheaper than a
+// tree insertion per piece when long routes bring tens of thousands of pieces.
+struct Collected {
+    std::vector<Run> runs;
+    std::vector<Corner> corners;
+    std::vector<Arrow> arrows;
+};
+
+void collectRoute(const DottedRoute &route, size_t index, bool related, Collected &into)
+{
+    Point current;
+    for (const PathElement &element : route.path().elements) {
+        switch (element.kind) {
+        case PathElement::Kind::moveTo:
+            current = element.point;
+            break;
+        case PathElement::Kind::lineTo: {
+            const Point p = element.point;
+            const bool horizontal = current.y == p.y;
+            const Axis axis = horizontal ? Axis{false, p.y} : Axis{true, current.x};
+            const double from = horizontal ? current.x : current.y;
+            const double to = horizontal ? p.x : p.y;
+            if (from != to)
+                into.runs.push_back({axis, {std::min(from, to), std::max(from, to), related}});
+            current = p;
+            break;
+        }
+        case PathElement::Kind::quadCurveTo: {
+            const Point c = element.control;
+            const Point e = element.point;
+            const CornerKey forward{current.x, current.y, c.x, c.y, e.x, e.y};
+            const CornerKey backward{e.x, e.y, c.x, c.y, current.x, current.y};
+            // The same corner drawn in either direction is one corner.
+            into.corners.push_back({std::min(forward, backward), related});
+            current = e;
+            break;
+        }
+        case PathElement::Kind::closeSubpath:
+            break;
+        }
+    }
+
+    if (route.points.size() < 2)
+        return;
+    const Point tip = route.points.back();
+    const Point before = route.points[route.points.size() - 2];
+    const double dx = tip.x - before.x;
+    const double dy = tip.y - before.y;
+    const double length = std::hypot(dx, dy);
+    if (!(length > 0))
+        return;
+    into.arrows.push_back({ArrowKey{tip.x, tip.y, dx / length, dy / length}, related, index});
+}
+
+// Sorts by key and keeps one item per key, highlighted when any of its copies is.
+template <typename Item>
+void mergeByKey(std::vector<Item> &items)
+{
+    std::stable_sort(items.begin(), items.end(), [](const Item &a, const Item &b) { return a.key < b.key; });
+    size_t kept = 0;
+    for (size_t i = 0; i < items.size(); ++i) {
+        if (kept > 0 && items[kept - 1].key == items[i].key)
+            items[kept - 1].highlighted = items[kept - 1].highlighted || items[i].highlighted;
+        else
+            items[kept++] = items[i];
+    }
+    items.resize(kept);
+}
+
+DottedStroke straightStroke(const Axis &axis, const Interval &piece)
+{
+    DottedStroke stroke;
+    if (axis.vertical) {
+        stroke.path.moveTo({axis.coordinate, piece.lower});
+        stroke.path.lineTo({axis.coordinate, piece.upper});
+    } else {
+        stroke.path.moveTo({piece.lower, axis.coordinate});
+        stroke.path.lineTo({piece.upper, axis.coordinate});
+    }
+    stroke.highlighted = piece.highlighted;
+    // Phase from the absolute coordinate, so collinear runs dash in step.
+    stroke.dashPhase = std::fmod(piece.lower, DottedInk::dashPeriod);
+    return stroke;
+}
+
+// Merges the runs on one line into pieces: overlapping or touching runs with the same
+// highlight become one piece, a gap or a change of highlight starts a new one. A sweep over
+// the sorted ends, counting the runs open between two consecutive ends.
+void appendPieces(const Axis &axis, std::vector<Run>::const_iterator first, std::vector<Run>::const_iterator last,
+                  std::vector<DottedStroke> &strokes)
+{
+    struct End {
+        double at;
+        int open;        // +1 where a run starts, -1 where it ends
+        int highlighted; // the same for related runs only
+    };
+    std::vector<End> ends;
+    ends.reserve(static_cast<size_t>(last - first) * 2);
+    for (auto run = first; run != last; ++run) {
+        const Interval &i = run->interval;
+        ends.push_back({i.lower, 1, i.highlighted ? 1 : 0});
+        ends.push_back({i.upper, -1, i.highlighted ? -1 : 0});
+    }
+    std::sort(ends.begin(), ends.end(), [](const End &a, const End &b) { return a.at < b.at; });
+
+    std::vector<Interval> pieces;
+    int open = 0;
+    int highlighted = 0;
+    for (size_t i = 0; i < ends.size();) {
+        const double a = ends[i].at;
+        for (; i < ends.size() && ends[i].at == a; ++i) {
+            open += ends[i].open;
+            highlighted += ends[i].highlighted;
+        }
+        if (i == ends.size() || open == 0)
+            continue;
+        const double b = ends[i].at;
+        const bool lit = highlighted > 0;
+        if (!pieces.empty() && pieces.back().upper == a && pieces.back().highlighted == lit)
+            pieces.back().upper = b;
+        else
+            pieces.push_back({a, b, lit});
+    }
+    for (const Interval &piece : pieces)
+        strokes.push_back(straightStroke(axis, piece));
+}
+
+} // namespace
+
+DottedInk::DottedInk(const std::vector<DottedRoute> &routes, const std::optional<std::string> &selectedID)
+{
+    Collected collected;
+    for (size_t i = 0; i < routes.size(); ++i)
+        collectRoute(routes[i], i, routes[i].isRelated(selectedID), collected);
+
+    std::sort(collected.runs.begin(), collected.runs.end(),
+              [](const Run &a, const Run &b) { return a.axis < b.axis; });
+    for (auto first = collected.runs.begin(); first != collected.runs.end();) {
+        auto last = std::find_if(first, collected.runs.end(), [&](const Run &r) { return r.axis != first->axis; });
+        appendPieces(first->axis, first, last, strokes);
+        first = last;
+    }
+
+    mergeByKey(collected.corners);
+    for (const Corner &c : collected.corners) {
+        DottedStroke corner;
+        corner.path.moveTo({c.key[0], c.key[1]});
+        corner.path.quadCurveTo({c.key[4], c.key[5]}, {c.key[2], c.key[3]});
+        corner.highlighted = c.highlighted;
+        strokes.push_back(std::move(corner));
+    }
+
+    // Equal keys mean the same tip and direction, hence the same triangle.
+    mergeByKey(collected.arrows);
+    for (const Arrow &a : collected.arrows)
+        arrows.push_back({routes[a.route].arrowhead(), a.highlighted, 0});
+}

@@ -1,0 +1,45 @@
+#pragma once
+
+#include "core/support/geometry.h"
+
+#include <array>
+#include <optional>
+#include <string>
+#include <vector>
+
+struct DottedRoute;
+
+// One drawable piece of dotted ink: a straight run, a rounded corner or an arrowhead.
+struct DottedStroke {
+    Path path;
+    bool highlighted = false; // belongs to a route related to the selection
+    // Phase into DottedInk::dashPattern, in chart points; 0 for corners and arrows.
+    double dashPhase = 0;
+
+    bool operator==(const DottedStroke &) const = default;
+};
+
+// The dotted lines of a chart as strokes in which every shared straight run and shared
+// corner appears once, with dashes aligned to absolute chart coordinates so that collinear
+// runs dash in step.
+//
+// Drawers stroke every path with dashPattern and the stroke's dashPhase, at
+// selectedLineWidth when highlighted, else at lineWidth; arrows are filled. Pattern and
+// phase are in chart points (a painter whose dashes are in line widths divides by the
+// width).
+struct DottedInk {
+    std::vector<DottedStroke> strokes; // straight runs (horizontal lines by y, then vertical by x), then corners
+    std::vector<DottedStroke> arrows;  // one per distinct tip and direction
+
+    static constexpr std::array<double, 2> dashPattern{6, 4}; // drawn, blank
+    static constexpr double dashPeriod = dashPattern[0] + dashPattern[1];
+    static constexpr double lineWidth = 2.5;
+    static constexpr double selectedLineWidth = 3.5;
+
+    DottedInk() = default;
+    // Highlights the pieces of routes whose manager or report is `selectedID`; none when
+    // absent. Linear in the routes' points plus a sort per line.
+    DottedInk(const std::vector<DottedRoute> &routes, const std::optional<std::string> &selectedID);
+
+    bool operator==(const DottedInk &) const = default;
+};

@@ -1,0 +1,93 @@
+#include "core/model/organization.h"
+
+#include <algorithm>
+#include <string_view>
+#include <unordered_map>
+#include <unordered_set>
+
+ReportingCallout ReportingCallout::make(std::vector<PrimaryManagerReference> managers,
+                                        std::optional<std::string> primaryManagerID)
+{
+    auto isPrimary = [&](const PrimaryManagerReference &m) { return primaryManagerID && m.positionID == *primaryManagerID; };
+    std::stable_sort(managers.begin(), managers.end(), [&](const auto &a, const auto &b) {
+        if (isPrimary(a) != isPrimary(b))
+            return isPrimary(a);
+        return a.positionID < b.positionID;
+    });
+    return ReportingCallout{std::move(managers), std::move(primaryManagerID)};
+}
+
+std::optional<ReportingCallout> ReportingCallout::merged(const std::vector<Position> &positions)
+{
+    std::vector<PrimaryManagerReference> managers;
+    std::unordered_set<std::string> seen;
+    for (const Position &p : positions) {
+        if (!p.reportingCallout)
+            continue;
+        for (const PrimaryManagerReference &m : p.reportingCallout->managers) {
+            if (seen.insert(m.positionID).second)
+                managers.push_back(m);
+        }
+    }
+    if (managers.size() < 2)
+        return std::nullopt;
+    std::optional<std::string> primary;
+    if (!positions.empty() && positions.front().reportingCallout)
+        primary = positions.front().reportingCallout->primaryManagerID;
+    return make(std::move(managers), std::move(primary));
+}
+
+std::string ReportingCallout::summary() const
+{
+    const auto others = static_cast<long long>(managers.size()) - 1;
+    return "Also reports to " + std::to_string(others) + " other " + (others == 1 ? "manager" : "managers");
+}
+
+std::string ReportingCallout::details(bool hideNames) const
+{
+    std::string text;
+    for (const PrimaryManagerReference &m : managers) {
+        if (!text.empty())
+            text += "\n";
+        const bool primary = primaryManagerID && *primaryManagerID == m.positionID;
+        text += primary ? "Primary: " : "Additional: ";
+        if (!hideNames && m.employeeName)
+            text += *m.employeeName + " \u2014 " + m.jobTitle;
+        else
+            text += m.jobTitle;
+    }
+    return text;
+}
+
+Organization Organization::withReportingCallouts() const
+{
+    std::unordered_map<std::string_view, const Position *> byID;
+    byID.reserve(positions.size());
+    for (const Position &p : positions)
+        byID.emplace(p.id, &p); // the first of equal ids wins
+
+    Organization result = *this;
+    std::vector<std::string_view> ids;
+    for (Position &p : result.positions) {
+        if (p.reportingCallout)
+            continue;
+        ids.clear();
+        if (p.managerID)
+            ids.push_back(*p.managerID);
+        ids.insert(ids.end(), p.dottedManagerIDs.begin(), p.dottedManagerIDs.end());
+        std::sort(ids.begin(), ids.end());
+        ids.erase(std::unique(ids.begin(), ids.end()), ids.end());
+        std::vector<PrimaryManagerReference> managers;
+        for (std::string_view id : ids) {
+            auto found = byID.find(id);
+            if (id == p.id || found == byID.end())
+                continue;
+            const Position &m = *found->second;
+            managers.push_back(PrimaryManagerReference{
+                std::string(id), m.employee ? std::optional(m.employee->name) : std::nullopt, m.jobTitle(), {}});
+        }
+        if (managers.size() >= 2)
+            p.reportingCallout = ReportingCallout::make(std::move(managers), p.managerID);
+    }
+    return result;
+}

@@ -1,0 +1,369 @@
+// Reading and writing the document file. A long history makes a large file (every version
+// is a full copy of the organization), so versions are read and written one at a time and
+// a position shared by many versions is turned into text once.
+#include "core/document/organization_archive.h"
+
+#include "core/document/archive_json.h"
+#include "core/model/organization_json.h"
+
+#include <unordered_map>
+#include <unordered_set>
+
+using Json = nlohmann::json;
+
+namespace {
+
+// Versions are decoded and frozen as the parser finishes each one. Failures are kept until
+// the reader reaches the place where they count, because a bare organization ignores every
+// other key.
+struct RevisionCollector {
+    std::vector<Shared<OrganizationRevision>> revisions;
+    std::optional<std::string> readError;
+    std::optional<std::string> invalidOrganization; // the oldest version's validation failure
+
+    void reset()
+    {
+        revisions.clear();
+        readError.reset();
+        invalidOrganization.reset();
+    }
+
+    void add(const Json &element)
+    {
+        if (readError)
+            return;
+        auto inspect = [this](const Organization &organization) {
+            if (invalidOrganization)
+                return;
+            try {
+                organization.validate();
+            } catch (const OrganizationError &error) {
+                invalidOrganization = error.message();
+            }
+        };
+        try {
+            const FrozenOrganization *previous = revisions.empty() ? nullptr : &revisions.back()->organization;
+            revisions.emplace_back(ArchiveJson::decodeRevision(element, previous, inspect));
+        } catch (const JsonRead::Error &error) {
+            readError = error.what();
+            revisions.clear();
+        }
+    }
+};
+
+// Builds the JSON value of the document, except that each element of the top-level
+// "revisions" array goes to the collector as soon as it is complete and is then dropped.
+class DocumentParser final : public nlohmann::json_sax<Json> {
+public:
+    explicit DocumentParser(RevisionCollector &collector) : m_collector(collector) {}
+
+    Json root;
+    std::optional<std::string> failure;
+
+    bool null() override { return put(nullptr); }
+    bool boolean(bool value) override { return put(value); }
+    bool number_integer(number_integer_t value) override { return put(value); }
+    bool number_unsigned(number_unsigned_t value) override { return put(value); }
+    bool number_float(number_float_t value, const string_t &) override { return put(value); }
+    bool string(string_t &value) override { return put(std::move(value)); }
+    bool binary(binary_t &) override { return put(nullptr); }
+
+    bool start_object(std::size_t) override { return open(Json::object()); }
+    bool start_array(std::size_t) override { return open(Json::array()); }
+    bool end_object() override { return close(); }
+    bool end_array() override { return close(); }
+
+    bool key(string_t &value) override
+    {
+        if (m_stack.size() == 1) {
+            m_topKey = value;
+            if (m_topKey == "revisions")
+                m_collector.reset(); // a repeated key replaces the earlier value
+        }
+        m_slot = &(*m_stack.back())[value];
+        return true;
+    }
+
+    bool parse_error(std::size_t position, const std::string &, const nlohmann::detail::exception &) override
+    {
+        failure = "The data is not valid JSON (at byte " + std::to_string(position) + ").";
+        return false;
+    }
+
+private:
+    bool inRevisions() const { return m_stack.size() == 2 && m_topKey == "revisions" && m_stack.back()->is_array(); }
+
+    Json *place(Json value)
+    {
+        if (m_stack.empty()) {
+            root = std::move(value);
+            return &root;
+        }
+        Json &parent = *m_stack.back();
+        if (parent.is_array()) {
+            parent.push_back(std::move(value));
+            return &parent.back();
+        }
+        *m_slot = std::move(value);
+        return m_slot;
+    }
+
+    bool put(Json value)
+    {
+        place(std::move(value));
+        elementDone();
+        return true;
+    }
+
+    bool open(Json container)
+    {
+        m_stack.push_back(place(std::move(container)));
+        return true;
+    }
+
+    bool close()
+    {
+        m_stack.pop_back();
+        elementDone();
+        return true;
+    }
+
+    void elementDone()
+    {
+        if (!inRevisions())
+            return;
+        Json &revisions = *m_stack.back();
+        m_collector.add(revisions.back());
+        revisions.get_ref<Json::array_t &>().pop_back(); // the version is kept decoded
+    }
+
+    RevisionCollector &m_collector;
+    std::vector<Json *> m_stack;
+    Json *m_slot = nullptr;
+    std::string m_topKey;
+};
+
+Json parseDocument(std::string_view bytes, RevisionCollector &collector)
+{
+    DocumentParser parser(collector);
+    Json::sax_parse(bytes.begin(), bytes.end(), &parser);
+    if (parser.failure)
+        throw JsonRead::Error(*parser.failure);
+    return std::move(parser.root);
+}
+
+std::optional<Organization> bareOrganization(const Json &root)
+{
+    try {
+        return OrganizationJson::decodeOrganization(root);
+    } catch (const JsonRead::Error &) {
+        return std::nullopt;
+    }
+}
+
+// Reads the archive's keys in declaration order, so the first bad key is the one reported.
+OrganizationArchive readArchive(const Json &root, RevisionCollector &collector)
+{
+    if (!root.is_object())
+        throw JsonRead::Error("The data is not a JSON object.");
+    OrganizationArchive archive;
+    archive.name = JsonRead::string(root, "name");
+    archive.organization = OrganizationJson::decodeOrganization(JsonRead::object(root, "organization"));
+    archive.pageTitle = JsonRead::optionalString(root, "pageTitle");
+    archive.pageSubtitle = JsonRead::optionalString(root, "pageSubtitle");
+    if (JsonRead::find(root, "sheets")) {
+        archive.sheets.emplace();
+        for (const Json &sheet : JsonRead::array(root, "sheets"))
+            archive.sheets->push_back(ArchiveJson::decodeSheet(sheet));
+    }
+    if (const Json *settings = JsonRead::find(root, "printSettings"))
+        archive.printSettings = PrintSettingsJson::decode(*settings);
+    if (JsonRead::find(root, "groups")) {
+        archive.groups.emplace();
+        for (const Json &group : JsonRead::array(root, "groups"))
+            archive.groups->push_back(ArchiveJson::decodeGroup(group));
+    }
+    JsonRead::array(root, "revisions"); // required even when empty
+    if (collector.readError)
+        throw JsonRead::Error(*collector.readError);
+    archive.revisions = std::move(collector.revisions);
+    if (const Json *planning = JsonRead::find(root, "planning"))
+        archive.planning = ArchiveJson::decodePlanning(*planning);
+    return archive;
+}
+
+OrganizationArchive decodeDocument(std::string_view bytes)
+{
+    RevisionCollector collector;
+    const Json root = parseDocument(bytes, collector);
+    if (std::optional<Organization> organization = bareOrganization(root)) {
+        organization->validate();
+        return OrganizationArchive::make("Untitled Organization", std::move(*organization));
+    }
+    OrganizationArchive archive = readArchive(root, collector);
+    archive.organization.validate();
+    if (archive.planning)
+        archive.planning->validate();
+    if (collector.invalidOrganization)
+        throw OrganizationError::invalid(*collector.invalidOrganization);
+    std::unordered_set<std::string_view> ids;
+    for (const Shared<OrganizationRevision> &revision : archive.revisions) {
+        if (!ids.insert(revision->id).second)
+            throw OrganizationError::invalid("Version identifiers must be unique.");
+    }
+    return archive;
+}
+
+// Writes JSON exactly as the pretty printer lays out a whole value (two spaces a level,
+// keys sorted), but member by member, so that parts can be written without building them.
+class PrettyWriter {
+public:
+    std::string out;
+
+    // `value` dumped alone, placed at nesting column `column`.
+    void value(const Json &value, size_t column) { indented(value.dump(2), column); }
+
+    void indented(const std::string &text, size_t column)
+    {
+        for (char c : text) {
+            out.push_back(c);
+            if (c == '\n')
+                out.append(column, ' ');
+        }
+    }
+
+    // An object at `column` whose members are `members`, in their sorted order; `write`
+    // may write a member's value itself and return true.
+    template <typename Write>
+    void object(const Json &members, size_t column, Write write)
+    {
+        if (members.empty()) {
+            out += "{}";
+            return;
+        }
+        out += "{";
+        bool first = true;
+        for (const auto &[key, member] : members.items()) {
+            out += first ? "\n" : ",\n";
+            first = false;
+            out.append(column + 2, ' ');
+            out += Json(key).dump();
+            out += ": ";
+            if (!write(key, member, column + 2))
+                value(member, column + 2);
+        }
+        out += "\n";
+        out.append(column, ' ');
+        out += "}";
+    }
+
+    // An array at `column` of `count` elements written by `element(i, elementColumn)`.
+    template <typename Element>
+    void array(size_t count, size_t column, Element element)
+    {
+        if (count == 0) {
+            out += "[]";
+            return;
+        }
+        out += "[";
+        for (size_t i = 0; i < count; ++i) {
+            out += i == 0 ? "\n" : ",\n";
+            out.append(column + 2, ' ');
+            element(i, column + 2);
+        }
+        out += "\n";
+        out.append(column, ' ');
+        out += "]";
+    }
+};
+
+// Versions share their positions, so each distinct position is turned into text once.
+class RevisionWriter {
+public:
+    explicit RevisionWriter(PrettyWriter &writer) : m_writer(writer) {}
+
+    void write(const OrganizationRevision &revision, size_t column)
+    {
+        Json members = ArchiveJson::encodeWithoutOrganization(revision);
+        members["organization"] = nullptr; // written below from the frozen positions
+        m_writer.object(members, column, [&](const std::string &key, const Json &, size_t at) {
+            if (key != "organization")
+                return false;
+            m_writer.object(Json{{"positions", nullptr}}, at, [&](const std::string &, const Json &, size_t inner) {
+                m_writer.array(revision.organization.size(), inner,
+                               [&](size_t i, size_t elementColumn) { position(revision.organization[i], elementColumn); });
+                return true;
+            });
+            return true;
+        });
+    }
+
+private:
+    void position(const Position &p, size_t column)
+    {
+        auto [cached, fresh] = m_texts.try_emplace(&p);
+        if (fresh) {
+            PrettyWriter text;
+            text.value(OrganizationJson::encode(p), column);
+            cached->second = std::move(text.out);
+        }
+        m_writer.out += cached->second; // every position of a version sits at the same column
+    }
+
+    PrettyWriter &m_writer;
+    std::unordered_map<const Position *, std::string> m_texts;
+};
+
+} // namespace
+
+OrganizationArchive OrganizationArchive::decode(std::string_view bytes)
+{
+    try {
+        return decodeDocument(bytes);
+    } catch (const JsonRead::Error &error) {
+        throw OrganizationError::invalid(std::string("This file could not be read as an organization. ") +
+                                         error.what());
+    }
+}
+
+std::string OrganizationArchive::encodeDocument() const
+{
+    organization.validate();
+    if (planning)
+        planning->validate();
+
+    Json top{{"name", name}, {"organization", OrganizationJson::encode(organization)}, {"revisions", nullptr}};
+    if (pageTitle)
+        top["pageTitle"] = *pageTitle;
+    if (pageSubtitle)
+        top["pageSubtitle"] = *pageSubtitle;
+    if (sheets) {
+        top["sheets"] = Json::array();
+        for (const OrganizationSheet &sheet : *sheets)
+            top["sheets"].push_back(ArchiveJson::encode(sheet));
+    }
+    if (printSettings)
+        top["printSettings"] = PrintSettingsJson::encode(*printSettings);
+    if (groups) {
+        top["groups"] = Json::array();
+        for (const PositionGroup &group : *groups)
+            top["groups"].push_back(ArchiveJson::encode(group));
+    }
+    if (planning)
+        top["planning"] = ArchiveJson::encode(*planning);
+
+    try {
+        PrettyWriter writer;
+        RevisionWriter revisionWriter(writer);
+        writer.object(top, 0, [&](const std::string &key, const Json &, size_t column) {
+            if (key != "revisions")
+                return false;
+            writer.array(revisions.size(), column,
+                          [&](size_t i, size_t at) { revisionWriter.write(*revisions[i], at); });
+            return true;
+        });
+        return std::move(writer.out);
+    } catch (const Json::type_error &) {
+        throw OrganizationError::invalid("The document contains text that is not valid UTF-8, so it cannot be saved.");
+    }
+}

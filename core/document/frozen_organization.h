@@ -1,0 +1,32 @@
+#pragma once
+
+#include "core/model/organization.h"
+
+#include <cstddef>
+#include <memory>
+#include <vector>
+
+// An organization kept inside a saved version. It never changes once made, and each
+// position equal to one of an earlier frozen organization is shared with it, so a long
+// history of a large district holds little more than the positions that changed.
+class FrozenOrganization {
+public:
+    FrozenOrganization() = default;
+    // Freezes `organization`; positions equal to the position with the same id in
+    // `shareWith` are shared with it. Linear in the number of positions.
+    explicit FrozenOrganization(const Organization &organization, const FrozenOrganization *shareWith = nullptr);
+
+    std::size_t size() const { return m_positions ? m_positions->size() : 0; }
+    bool isEmpty() const { return size() == 0; }
+    const Position &operator[](std::size_t index) const { return *(*m_positions)[index]; }
+
+    // A working copy of the organization. Linear.
+    Organization toOrganization() const;
+
+    // Same positions in the same order.
+    bool operator==(const FrozenOrganization &other) const;
+
+private:
+    using Positions = std::vector<std::shared_ptr<const Position>>;
+    std::shared_ptr<const Positions> m_positions;
+};

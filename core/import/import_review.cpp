@@ -1,0 +1,535 @@
+#include "core/import/import_review.h"
+
+#include "core/support/import_sheet.h"
+#include "core/support/number_text.h"
+#include "core/import/reporting_walk.h"
+#include "core/support/text.h"
+
+#include <algorithm>
+#include <cmath>
+#include <unordered_map>
+
+std::vector<std::string> ImportReview::messages(int row, ImportMessageKind kind) const
+{
+    const std::string prefix = "Row " + std::to_string(row) + ":";
+    std::vector<std::string> result;
+    for (const std::string &message : kind == ImportMessageKind::error ? errors : warnings) {
+        if (message.starts_with(prefix))
+            result.push_back(message);
+    }
+    return result;
+}
+
+namespace TabularImport {
+
+namespace {
+
+using Row = std::vector<std::string>;
+
+// What a row names as managers, resolved once every row is known.
+struct PendingReferences {
+    std::string primary;
+    std::vector<std::string> dotted;
+    int row = 0;
+};
+
+std::vector<std::string> splitNonEmpty(std::string_view text, char separator)
+{
+    std::vector<std::string> pieces;
+    size_t start = 0;
+    while (start <= text.size()) {
+        size_t end = text.find(separator, start);
+        if (end == std::string_view::npos)
+            end = text.size();
+        if (end > start)
+            pieces.emplace_back(text.substr(start, end - start));
+        start = end + 1;
+    }
+    return pieces;
+}
+
+// The index of the first row below the header; every row for a header above the sheet.
+size_t firstDataRow(int headerRow)
+{
+    return headerRow < 0 ? 0 : static_cast<size_t>(headerRow) + 1;
+}
+
+bool isBlankRow(const Row &row)
+{
+    return std::all_of(row.begin(), row.end(), [](const std::string &cell) { return Text::isBlank(cell); });
+}
+
+std::optional<double> positiveNumber(std::string_view text)
+{
+    const std::optional<double> value = NumberText::decimal(text);
+    if (!value || !std::isfinite(*value) || *value <= 0)
+        return std::nullopt;
+    return value;
+}
+
+// Whole-number digits compared by value: longer after leading zeros, or greater.
+bool greaterDigits(std::string_view a, std::string_view b)
+{
+    a.remove_prefix(std::min(a.find_first_not_of('0'), a.size()));
+    b.remove_prefix(std::min(b.find_first_not_of('0'), b.size()));
+    return a.size() != b.size() ? a.size() > b.size() : a > b;
+}
+
+bool isAllDigits(std::string_view text)
+{
+    return !text.empty() && std::all_of(text.begin(), text.end(), [](char c) { return c >= '0' && c <= '9'; });
+}
+
+// Organization::nextEmployeeNumber over many numbers: it depends only on the widest and the
+// greatest all-digit number, so only those two are handed to it.
+class EmployeeNumberPool {
+public:
+    void add(std::string_view number)
+    {
+        std::string trimmed = Text::trimmed(number);
+        if (!isAllDigits(trimmed))
+            return;
+        if (trimmed.size() > m_widest.size())
+            m_widest = trimmed;
+        if (m_greatest.empty() || greaterDigits(trimmed, m_greatest))
+            m_greatest = std::move(trimmed);
+    }
+
+    std::string next() const
+    {
+        Organization sample;
+        for (const std::string *number : {&m_widest, &m_greatest}) {
+            if (!number->empty())
+                sample.positions.push_back(Position{.employee = Employee{.id = *number, .name = ""}});
+        }
+        return sample.nextEmployeeNumber();
+    }
+
+private:
+    std::string m_widest;
+    std::string m_greatest;
+};
+
+class Review {
+public:
+    Review(const ImportSheet &sheet, int headerRow, const ImportMapping &mapping, ManagerReferences references,
+           ImportMode mode, const Organization &existing)
+        : m_sheet(sheet), m_headerRow(headerRow), m_mapping(mapping), m_references(references),
+          m_existing(mode == ImportMode::replace ? nullptr : &existing), m_updateMatchingIDs(mode == ImportMode::update)
+    {
+    }
+
+    ImportReview run()
+    {
+        if (m_headerRow < 0 || static_cast<size_t>(m_headerRow) >= m_sheet.rows.size())
+            return ImportReview{.errors = {"Choose a valid header row."}};
+        addReaderIssues();
+        checkMapping();
+        prepare();
+        for (size_t r = firstDataRow(m_headerRow); r < m_sheet.rows.size(); ++r) {
+            if (!isBlankRow(m_sheet.rows[r]))
+                readRow(m_sheet.rows[r], static_cast<int>(r) + 1);
+        }
+        if (m_imported.empty())
+            m_result.errors.push_back("No position rows were found after the header.");
+        resolveManagers();
+        checkStructure();
+        if (m_result.errors.empty())
+            merge();
+        return std::move(m_result);
+    }
+
+private:
+    bool isMapped(ImportField field) const { return m_mapping.contains(field); }
+
+    // The trimmed cell of the field's column; empty when unmapped or beyond the row.
+    std::string value(const Row &row, ImportField field) const
+    {
+        const auto it = m_mapping.find(field);
+        if (it == m_mapping.end() || it->second < 0 || static_cast<size_t>(it->second) >= row.size())
+            return {};
+        return Text::trimmed(row[static_cast<size_t>(it->second)]);
+    }
+
+    std::optional<bool> flag(const Row &row, ImportField field, int n)
+    {
+        const std::string text = Text::lowercased(value(row, field));
+        if (text.empty())
+            return std::nullopt;
+        for (const char *word : {"yes", "y", "true", "1", "vacant"}) {
+            if (text == word)
+                return true;
+        }
+        for (const char *word : {"no", "n", "false", "0", "filled"}) {
+            if (text == word)
+                return false;
+        }
+        error(n, std::string(importFieldHeader(field)) + " must be Yes/No or True/False.");
+        return std::nullopt;
+    }
+
+    void error(int n, const std::string &text) { m_result.errors.push_back("Row " + std::to_string(n) + ": " + text); }
+    void warning(int n, const std::string &text) { m_result.warnings.push_back("Row " + std::to_string(n) + ": " + text); }
+
+    void addReaderIssues()
+    {
+        if (!m_sheet.sourceIssues)
+            return;
+        for (const ImportCellIssue &issue : *m_sheet.sourceIssues) {
+            if (issue.row < m_headerRow || static_cast<size_t>(issue.row) >= m_sheet.rows.size())
+                continue;
+            const Row &row = m_sheet.rows[static_cast<size_t>(issue.row)];
+            if (issue.column < 0 || static_cast<size_t>(issue.column) >= row.size())
+                continue;
+            // A cell edited since reading no longer carries the reader's problem.
+            if (row[static_cast<size_t>(issue.column)] != issue.value)
+                continue;
+            error(issue.row + 1, "column " + std::to_string(issue.column + 1) + ": " + issue.message);
+        }
+    }
+
+    void checkMapping()
+    {
+        if (!isMapped(ImportField::title))
+            m_result.errors.push_back("Map Pay Level (or a legacy Position / Title column).");
+        if (!m_existing && !isMapped(ImportField::employeeID) && !isMapped(ImportField::positionID))
+            m_result.errors.push_back("Map either Employee Number or Position ID.");
+    }
+
+    void prepare()
+    {
+        const size_t expected = m_sheet.rows.size() + (m_existing ? m_existing->positions.size() : 0);
+        m_seenIDs.reserve(expected);
+        m_reservedIDs.reserve(expected);
+        m_directory.reserve(expected);
+        m_seenNumbers.reserve(expected);
+        m_imported.reserve(m_sheet.rows.size());
+        m_pending.reserve(m_sheet.rows.size());
+        std::unordered_set<std::string> suppliedIDs;
+        EmployeeNumberPool numbers;
+        for (size_t r = firstDataRow(m_headerRow); r < m_sheet.rows.size(); ++r) {
+            const Row &row = m_sheet.rows[r];
+            if (std::string id = value(row, ImportField::positionID); !id.empty())
+                suppliedIDs.insert(std::move(id));
+            if (std::string number = value(row, ImportField::employeeID); !number.empty())
+                numbers.add(number);
+        }
+
+        if (m_existing) {
+            m_existingByID.reserve(m_existing->positions.size());
+            for (const Position &p : m_existing->positions) {
+                m_existingByID.emplace(p.id, &p);
+                m_reservedIDs.insert(p.id);
+                if (p.employee)
+                    numbers.add(p.employee->id);
+                if (!m_updateMatchingIDs || !suppliedIDs.contains(p.id))
+                    m_base.push_back(&p);
+            }
+        }
+        m_reservedIDs.insert(suppliedIDs.begin(), suppliedIDs.end());
+        m_nextEmployeeNumber = numbers.next();
+
+        for (const Position *p : m_base) {
+            m_seenIDs.insert(p->id);
+            if (p->employee)
+                m_directory.insert_or_assign(Text::trimmed(p->employee->id), p->id);
+        }
+        for (const auto &entry : m_directory)
+            m_seenNumbers.insert(entry.first);
+    }
+
+    // "P-" and the employee number, or "VACANT-ROW-" and the row, made unique against
+    // every id in play with "-2", "-3", ...
+    std::string generatedID(const std::string &employeeNumber, int n)
+    {
+        const std::string base = employeeNumber.empty() ? "VACANT-ROW-" + std::to_string(n) : "P-" + employeeNumber;
+        std::string id = base;
+        if (m_reservedIDs.contains(id)) {
+            // Suffixes below the last one chosen for this base are all taken already.
+            int &suffix = m_nextSuffix.try_emplace(base, 2).first->second;
+            do {
+                id = base + "-" + std::to_string(suffix++);
+            } while (m_reservedIDs.contains(id));
+        }
+        m_reservedIDs.insert(id);
+        return id;
+    }
+
+    void readRow(const Row &row, int n)
+    {
+        std::string employeeNumber = value(row, ImportField::employeeID);
+        const std::string name = value(row, ImportField::name);
+        const bool vacant = flag(row, ImportField::vacant, n).value_or(employeeNumber.empty() && name.empty());
+        const std::string payLevel = value(row, ImportField::title);
+        std::string jobTitle = isMapped(ImportField::jobTitle) ? value(row, ImportField::jobTitle) : payLevel;
+
+        if (m_existing && !vacant && employeeNumber.empty() && !name.empty()) {
+            employeeNumber = m_nextEmployeeNumber;
+            EmployeeNumberPool following;
+            following.add(employeeNumber);
+            m_nextEmployeeNumber = following.next();
+            warning(n, "generated employee number " + employeeNumber + ".");
+        }
+
+        std::string id = value(row, ImportField::positionID);
+        if (id.empty())
+            id = generatedID(employeeNumber, n);
+        if (!m_seenIDs.insert(id).second)
+            error(n, "duplicate position ID " + id + ".");
+
+        if (m_updateMatchingIDs && !isMapped(ImportField::jobTitle)) {
+            const auto existing = m_existingByID.find(id);
+            if (existing != m_existingByID.end() && existing->second->customJobTitle)
+                jobTitle = *existing->second->customJobTitle;
+        }
+        if (payLevel.empty())
+            error(n, "Pay Level is required.");
+        if (jobTitle.empty())
+            error(n, "Job Title is required.");
+
+        if (!vacant) {
+            if (employeeNumber.empty() || name.empty())
+                error(n, "filled positions need employee number and name.");
+            // A missing number is reported above; it is no duplicate of another missing one.
+            if (!employeeNumber.empty()) {
+                if (!m_seenNumbers.insert(employeeNumber).second)
+                    error(n, "duplicate employee number " + employeeNumber + ".");
+                m_directory.try_emplace(employeeNumber, id);
+            }
+        } else if (!employeeNumber.empty() || !name.empty()) {
+            error(n, "vacant positions cannot contain an employee. Clear the employee fields or mark it filled.");
+        }
+
+        double fte = 1;
+        if (const std::string text = value(row, ImportField::fte); !text.empty()) {
+            const std::optional<double> read = NumberText::decimal(text);
+            if (!read || !std::isfinite(*read) || *read <= 0)
+                error(n, "FTE must be a positive number.");
+            fte = read.value_or(1);
+        }
+
+        std::string location = value(row, ImportField::location);
+        std::vector<SchoolAssignment> allocations = readAllocations(value(row, ImportField::schoolAllocations), n);
+        if (location.empty() && allocations.empty())
+            warning(n, "location is blank; District Office will be used.");
+
+        std::optional<int64_t> siblingOrder;
+        if (const std::string text = value(row, ImportField::siblingOrder); !text.empty()) {
+            siblingOrder = NumberText::wholeNumber(text);
+            if (!siblingOrder)
+                error(n, "sibling order must be a whole number.");
+        }
+
+        if (location.empty())
+            location = allocations.empty() ? "District Office" : "Itinerant";
+        const bool assistant = flag(row, ImportField::assistant, n).value_or(false);
+
+        Position position{
+            .id = id,
+            .title = payLevel,
+            .department = value(row, ImportField::department),
+            .location = std::move(location),
+            .fte = fte,
+            .schoolAssignments = std::move(allocations),
+            .isAssistant = assistant,
+            .siblingOrder = siblingOrder,
+        };
+        if (jobTitle != payLevel)
+            position.customJobTitle = std::move(jobTitle);
+        if (!vacant)
+            position.employee = Employee{.id = employeeNumber, .name = name};
+        m_imported.push_back(std::move(position));
+
+        PendingReferences pending{.primary = value(row, ImportField::manager), .row = n};
+        for (const std::string &piece : splitNonEmpty(value(row, ImportField::dotted), ':')) {
+            if (std::string reference = Text::trimmed(piece); !reference.empty())
+                pending.dotted.push_back(std::move(reference));
+        }
+        m_pending.push_back(std::move(pending));
+    }
+
+    // "School=FTE; School=FTE"; each malformed piece is reported and left out.
+    std::vector<SchoolAssignment> readAllocations(const std::string &text, int n)
+    {
+        std::vector<SchoolAssignment> allocations;
+        for (const std::string &piece : splitNonEmpty(text, ';')) {
+            const size_t equals = piece.find('=');
+            std::vector<std::string> parts;
+            if (equals == std::string::npos) {
+                parts.push_back(piece);
+            } else {
+                for (std::string_view part : {std::string_view(piece).substr(0, equals), std::string_view(piece).substr(equals + 1)}) {
+                    if (!part.empty())
+                        parts.push_back(Text::trimmed(part));
+                }
+            }
+            std::optional<double> share;
+            if (parts.size() == 2 && !parts[0].empty())
+                share = positiveNumber(parts[1]);
+            if (!share) {
+                error(n, "school allocations must use School=FTE; School=FTE.");
+                continue;
+            }
+            allocations.push_back(SchoolAssignment{.school = parts[0], .fte = *share});
+        }
+        return allocations;
+    }
+
+    std::optional<std::string> resolve(const std::string &reference, int n)
+    {
+        if (m_references == ManagerReferences::employeeNumbers) {
+            const auto found = m_directory.find(reference);
+            if (found != m_directory.end())
+                return found->second;
+        } else if (m_seenIDs.contains(reference)) {
+            return reference;
+        }
+        error(n, "manager ID " + reference + " was not found. Check the reference type and mapped columns.");
+        return std::nullopt;
+    }
+
+    void resolveManagers()
+    {
+        for (size_t i = 0; i < m_imported.size(); ++i) {
+            Position &position = m_imported[i];
+            const PendingReferences &pending = m_pending[i];
+            if (!pending.primary.empty())
+                position.managerID = resolve(pending.primary, pending.row);
+            std::vector<std::string> dotted;
+            for (const std::string &reference : pending.dotted) {
+                if (std::optional<std::string> id = resolve(reference, pending.row))
+                    dotted.push_back(std::move(*id));
+            }
+            std::sort(dotted.begin(), dotted.end());
+            dotted.erase(std::unique(dotted.begin(), dotted.end()), dotted.end());
+            position.dottedManagerIDs = std::move(dotted);
+        }
+    }
+
+    void checkStructure()
+    {
+        if (m_imported.empty())
+            return;
+        std::vector<const Position *> merged(m_base.begin(), m_base.end());
+        for (const Position &p : m_imported)
+            merged.push_back(&p);
+        const auto repeats = ReportingWalk::firstRepeatedIDs(merged, m_base.size());
+
+        for (size_t i = 0; i < m_imported.size(); ++i) {
+            const Position &p = m_imported[i];
+            const int n = m_pending[i].row;
+            const bool reportsToItself = p.managerID == p.id || std::find(p.dottedManagerIDs.begin(), p.dottedManagerIDs.end(),
+                                                                          p.id) != p.dottedManagerIDs.end();
+            if (reportsToItself)
+                error(n, "a position cannot report to itself.");
+            if (!p.schoolAssignments.empty()) {
+                double sum = 0;
+                for (const SchoolAssignment &a : p.schoolAssignments)
+                    sum += a.fte;
+                if (std::abs(sum - p.fte) >= 0.000001)
+                    error(n, "school assignment FTE must total the position FTE (" + NumberText::shortestDecimal(p.fte) + ").");
+            }
+            if (repeats[i])
+                error(n, "primary reporting relationships contain a cycle at " + std::string(*repeats[i]) + ".");
+        }
+    }
+
+    void merge()
+    {
+        Organization organization;
+        organization.positions.reserve(m_base.size() + m_imported.size());
+        for (const Position *p : m_base)
+            organization.positions.push_back(*p);
+        for (Position &p : m_imported)
+            organization.positions.push_back(std::move(p));
+        try {
+            organization.validate();
+        } catch (const OrganizationError &failure) {
+            m_result.errors.push_back(failure.message());
+            return;
+        }
+        m_result.organization = std::move(organization);
+    }
+
+    const ImportSheet &m_sheet;
+    const int m_headerRow;
+    const ImportMapping &m_mapping;
+    const ManagerReferences m_references;
+    const Organization *const m_existing; // absent when replacing
+    const bool m_updateMatchingIDs;
+
+    std::vector<const Position *> m_base; // existing positions that stay
+    std::unordered_map<std::string_view, const Position *> m_existingByID;
+    std::unordered_set<std::string> m_seenIDs;
+    std::unordered_set<std::string> m_reservedIDs;
+    std::unordered_map<std::string, int> m_nextSuffix;
+    std::unordered_map<std::string, std::string> m_directory; // employee number -> position id
+    std::unordered_set<std::string> m_seenNumbers;
+    std::string m_nextEmployeeNumber;
+    std::vector<Position> m_imported;
+    std::vector<PendingReferences> m_pending;
+    ImportReview m_result;
+};
+
+bool isBlankCell(const Row &row, std::optional<int> column)
+{
+    return !column || *column < 0 || static_cast<size_t>(*column) >= row.size() ||
+           Text::isBlank(row[static_cast<size_t>(*column)]);
+}
+
+} // namespace
+
+ImportReview review(const ImportSheet &sheet, int headerRow, const ImportMapping &mapping,
+                    ManagerReferences references, ImportMode mode, const Organization &existing)
+{
+    return Review(sheet, headerRow, mapping, references, mode, existing).run();
+}
+
+std::unordered_set<int> issueRows(const std::vector<std::string> &messages)
+{
+    std::unordered_set<int> rows;
+    for (const std::string &message : messages) {
+        if (!message.starts_with("Row "))
+            continue;
+        const size_t colon = message.find(':');
+        if (colon == std::string::npos)
+            continue;
+        const std::optional<int64_t> row = NumberText::wholeNumber(std::string_view(message).substr(4, colon - 4));
+        if (row && *row >= INT32_MIN && *row <= INT32_MAX)
+            rows.insert(static_cast<int>(*row));
+    }
+    return rows;
+}
+
+std::vector<int> filteredRows(const ImportSheet &sheet, int headerRow, const ImportMapping &mapping,
+                              const ImportReview &review, ImportRowFilter filter)
+{
+    std::unordered_set<int> named;
+    if (filter == ImportRowFilter::errors)
+        named = issueRows(review.errors);
+    else if (filter == ImportRowFilter::warnings)
+        named = issueRows(review.warnings);
+    std::optional<int> managerColumn;
+    if (const auto it = mapping.find(ImportField::manager); it != mapping.end())
+        managerColumn = it->second;
+
+    std::vector<int> rows;
+    for (size_t r = firstDataRow(headerRow); r < sheet.rows.size(); ++r) {
+        const Row &row = sheet.rows[r];
+        if (isBlankRow(row))
+            continue;
+        const int index = static_cast<int>(r);
+        bool kept = true;
+        switch (filter) {
+        case ImportRowFilter::all: break;
+        case ImportRowFilter::errors:
+        case ImportRowFilter::warnings: kept = named.contains(index + 1); break;
+        case ImportRowFilter::nullManagers: kept = isBlankCell(row, managerColumn); break;
+        }
+        if (kept)
+            rows.push_back(index);
+    }
+    return rows;
+}
+
+} // namespace TabularImport

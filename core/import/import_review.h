@@ -1,0 +1,46 @@
+#pragma once
+
+#include "core/import/import_field.h"
+#include "core/model/organization.h"
+
+#include <optional>
+#include <string>
+#include <unordered_set>
+#include <vector>
+
+enum class ImportMessageKind { error, warning };
+
+// The outcome of reviewing a sheet. Messages about a row begin "Row <n>: ", n being the
+// 1-based row of the sheet (the header row and rows above it counted).
+struct ImportReview {
+    std::optional<Organization> organization; // present exactly when there is no error
+    std::vector<std::string> errors;          // block the import
+    std::vector<std::string> warnings;        // do not
+
+    // The errors or warnings about row `row` (1-based), in review order. Row 1 never
+    // collects the messages of row 10.
+    std::vector<std::string> messages(int row, ImportMessageKind kind) const;
+};
+
+struct ImportSheet;
+
+namespace TabularImport {
+
+// Reads every non-blank row below `headerRow` (0-based) through `mapping` into positions,
+// merges them with `existing` as `mode` says (replace ignores it), resolves managers by
+// `references`, and checks what the model requires. Never throws: every problem becomes
+// a message. Pure. Linear in the sheet's cells and the positions, using hash indexes by
+// id and employee number; one primary chain link is followed once.
+ImportReview review(const ImportSheet &sheet, int headerRow, const ImportMapping &mapping,
+                    ManagerReferences references, ImportMode mode, const Organization &existing);
+
+// The 1-based rows named by messages that begin "Row <n>:".
+std::unordered_set<int> issueRows(const std::vector<std::string> &messages);
+
+// The 0-based indexes of the non-blank rows below the header that `filter` keeps, ascending:
+// all of them, those named by an error or by a warning, or those whose Primary Manager ID
+// cell is blank, missing or unmapped.
+std::vector<int> filteredRows(const ImportSheet &sheet, int headerRow, const ImportMapping &mapping,
+                              const ImportReview &review, ImportRowFilter filter);
+
+} // namespace TabularImport

@@ -1,0 +1,44 @@
+#pragma once
+
+#include "core/model/organization.h"
+
+#include <cstddef>
+#include <string>
+#include <string_view>
+#include <vector>
+
+// One department of the sidebar's tree, with the departments that report into it.
+// Copying, comparing and destroying work without recursion, so a department nesting as deep
+// as a reporting chain is safe.
+struct DepartmentGroup {
+    std::string id;                        // the department name as shown
+    std::vector<Position> positions;       // person order
+    std::vector<DepartmentGroup> children; // ascending plain name order
+
+    DepartmentGroup() = default;
+    DepartmentGroup(std::string id, std::vector<Position> positions);
+    DepartmentGroup(const DepartmentGroup &other);
+    DepartmentGroup(DepartmentGroup &&other) noexcept = default;
+    DepartmentGroup &operator=(const DepartmentGroup &other);
+    DepartmentGroup &operator=(DepartmentGroup &&other) noexcept = default;
+    ~DepartmentGroup();
+
+    // Positions in this department and in every department nested below it.
+    size_t count() const;
+
+    bool operator==(const DepartmentGroup &other) const;
+};
+
+namespace DepartmentDirectory {
+
+// A position's department as listed: trimmed, "Unassigned" when blank.
+std::string departmentName(std::string_view department);
+
+// The department tree of `positions`: a department nests under another when every position
+// of it in `allPositions` reaches that listed department first when walking up its primary
+// managers (through unlisted departments and its own). Roots and children are in plain name
+// order. `allPositions` is the whole organization with unique ids (the first of a repeated id
+// is used). Never fails; linear in the positions plus the sorting of each department.
+std::vector<DepartmentGroup> groups(const std::vector<Position> &positions, const std::vector<Position> &allPositions);
+
+} // namespace DepartmentDirectory

@@ -1,0 +1,208 @@
+#include "core/model/organization.h"
+
+#include "core/support/text.h"
+
+#include <cmath>
+#include <string_view>
+#include <unordered_map>
+#include <unordered_set>
+
+const char *proposalChangeKindName(ProposalChangeKind kind)
+{
+    switch (kind) {
+    case ProposalChangeKind::added: return "added";
+    case ProposalChangeKind::deleted: return "deleted";
+    case ProposalChangeKind::moved: return "moved";
+    case ProposalChangeKind::modified: return "modified";
+    }
+    return "";
+}
+
+namespace {
+
+[[noreturn]] void fail(std::string message)
+{
+    throw OrganizationError::invalid(std::move(message));
+}
+
+bool isValidSchoolRow(const SchoolAssignment &row)
+{
+    return !Text::isBlank(row.school) && std::isfinite(row.fte) && row.fte > 0;
+}
+
+} // namespace
+
+void Organization::validate() const
+{
+    std::unordered_map<std::string_view, size_t> indexByID;
+    indexByID.reserve(positions.size());
+    for (size_t i = 0; i < positions.size(); ++i)
+        indexByID.emplace(positions[i].id, i);
+    if (indexByID.size() < positions.size())
+        fail("Position IDs must be unique.");
+
+    std::unordered_set<std::string> employeeNumbers;
+    // Walk state for the cycle check: a position whose whole primary chain is known to end
+    // without a cycle is marked safe, so each chain link is walked once over the whole pass.
+    enum class Walk : unsigned char { unvisited, onPath, safe };
+    std::vector<Walk> walk(positions.size(), Walk::unvisited);
+    std::vector<size_t> path;
+
+    for (size_t index = 0; index < positions.size(); ++index) {
+        const Position &p = positions[index];
+        if (Text::isBlank(p.title) || Text::isBlank(p.jobTitle()))
+            fail(p.id + " needs a Pay Level and Job Title.");
+        if (Text::isBlank(p.id))
+            fail("Position IDs cannot be blank.");
+        if (!std::isfinite(p.fte) || p.fte <= 0)
+            fail(p.id + " needs a positive FTE.");
+
+        auto checkManager = [&](const std::string &m) {
+            if (m == p.id || !indexByID.contains(m))
+                fail(p.id + " references an invalid manager: " + m + ".");
+        };
+        if (p.managerID)
+            checkManager(*p.managerID);
+        for (const std::string &m : p.dottedManagerIDs)
+            checkManager(m);
+
+        if (p.employee) {
+            std::string number = Text::trimmed(p.employee->id);
+            if (number.empty())
+                fail("Employee numbers cannot be blank.");
+            if (!employeeNumbers.insert(number).second)
+                fail("Employee number " + number +
+                     " is already assigned to another position. Enter a unique employee number.");
+        }
+
+        if (!p.schoolAssignments.empty()) {
+            for (const SchoolAssignment &row : p.schoolAssignments) {
+                if (!isValidSchoolRow(row))
+                    fail(p.id + " has an invalid school assignment.");
+            }
+            double sum = 0.0;
+            for (const SchoolAssignment &row : p.schoolAssignments)
+                sum += row.fte;
+            if (!(std::abs(sum - p.fte) < 1e-6))
+                fail("School assignment FTE must total " + p.id + "'s position FTE.");
+        }
+
+        if (walk[index] == Walk::safe)
+            continue;
+        path.clear();
+        path.push_back(index);
+        walk[index] = Walk::onPath;
+        size_t current = index;
+        while (true) {
+            const auto &managerID = positions[current].managerID;
+            if (!managerID)
+                break;
+            auto found = indexByID.find(*managerID);
+            if (found == indexByID.end())
+                break;
+            const size_t next = found->second;
+            if (walk[next] == Walk::safe)
+                break;
+            if (walk[next] == Walk::onPath)
+                fail("Primary reporting relationships contain a cycle at " + *managerID + ".");
+            walk[next] = Walk::onPath;
+            path.push_back(next);
+            current = next;
+        }
+        for (size_t i : path)
+            walk[i] = Walk::safe;
+    }
+}
+
+Organization Organization::focused(const std::set<std::string> &ids) const
+{
+    std::unordered_map<std::string_view, std::vector<size_t>> reportsByManager;
+    reportsByManager.reserve(positions.size());
+    for (size_t i = 0; i < positions.size(); ++i) {
+        const std::string_view manager = positions[i].managerID ? std::string_view(*positions[i].managerID) : "";
+        reportsByManager[manager].push_back(i);
+    }
+
+    std::unordered_set<std::string_view> kept;
+    std::vector<std::string_view> work(ids.begin(), ids.end());
+    while (!work.empty()) {
+        const std::string_view id = work.back();
+        work.pop_back();
+        if (!kept.insert(id).second)
+            continue;
+        auto reports = reportsByManager.find(id);
+        if (reports == reportsByManager.end())
+            continue;
+        for (size_t i : reports->second)
+            work.push_back(positions[i].id);
+    }
+
+    Organization result;
+    for (const Position &p : positions) {
+        if (!kept.contains(p.id))
+            continue;
+        Position copy = p;
+        if (copy.managerID && !kept.contains(*copy.managerID))
+            copy.managerID.reset();
+        std::erase_if(copy.dottedManagerIDs, [&](const std::string &m) { return !kept.contains(m); });
+        result.positions.push_back(std::move(copy));
+    }
+    return result;
+}
+
+namespace {
+
+bool isAllASCIIDigits(std::string_view text)
+{
+    if (text.empty())
+        return false;
+    for (char c : text) {
+        if (c < '0' || c > '9')
+            return false;
+    }
+    return true;
+}
+
+} // namespace
+
+std::string Organization::nextEmployeeNumber() const
+{
+    size_t width = 0;
+    std::string greatest;
+    bool any = false;
+    for (const Position &p : positions) {
+        if (!p.employee)
+            continue;
+        const std::string number = Text::trimmed(p.employee->id);
+        if (!isAllASCIIDigits(number))
+            continue;
+        width = std::max(width, number.size());
+        std::string stripped = number.substr(std::min(number.find_first_not_of('0'), number.size() - 1));
+        const bool greater = !any || stripped.size() > greatest.size() ||
+                             (stripped.size() == greatest.size() && stripped > greatest);
+        if (greater)
+            greatest = std::move(stripped);
+        any = true;
+    }
+    if (!any)
+        return "1";
+
+    std::string next = greatest;
+    size_t i = next.size();
+    while (true) {
+        if (i == 0) {
+            next.insert(next.begin(), '1');
+            break;
+        }
+        --i;
+        if (next[i] == '9') {
+            next[i] = '0';
+            continue;
+        }
+        ++next[i];
+        break;
+    }
+    if (next.size() < width)
+        next.insert(0, width - next.size(), '0');
+    return next;
+}

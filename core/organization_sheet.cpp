@@ -1,8 +1,0 @@
-#include "core/organization_sheet.h"
-
-#include "core/identifiers.h"
-
-OrganizationSheet OrganizationSheet::make(std::string name, std::vector<std::string> positionIDs)
-{
-    return OrganizationSheet{makeUUID(), std::move(name), std::move(positionIDs), {}, {}, {}, {}};
-}

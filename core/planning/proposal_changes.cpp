@@ -1,0 +1,207 @@
+#include "core/planning/proposal_changes.h"
+
+#include "core/model/fte_text.h"
+#include "core/support/organization_error.h"
+#include "core/document/planning.h"
+
+#include <algorithm>
+#include <string_view>
+#include <unordered_map>
+#include <unordered_set>
+
+const char *proposalChangeKindLabel(ProposalChangeKind kind)
+{
+    switch (kind) {
+    case ProposalChangeKind::added: return "Added";
+    case ProposalChangeKind::deleted: return "Deleted";
+    case ProposalChangeKind::moved: return "Moved";
+    case ProposalChangeKind::modified: return "Edited";
+    }
+    return "";
+}
+
+namespace {
+
+constexpr std::string_view arrow = " \u2192 ";
+constexpr std::string_view dash = " \u2014 ";
+constexpr std::string_view dot = " \u00B7 ";
+
+using PositionIndex = std::unordered_map<std::string_view, const Position *>;
+
+// Ids are unique in a valid organization, so every id names one position.
+PositionIndex indexByID(const Organization &organization)
+{
+    PositionIndex index;
+    index.reserve(organization.positions.size());
+    for (const Position &position : organization.positions)
+        index.emplace(position.id, &position);
+    return index;
+}
+
+const Position *find(const PositionIndex &index, std::string_view id)
+{
+    const auto it = index.find(id);
+    return it == index.end() ? nullptr : it->second;
+}
+
+std::string managerLabel(const std::optional<std::string> &id, const PositionIndex &organization)
+{
+    if (!id)
+        return "No primary manager";
+    const Position *manager = find(organization, *id);
+    if (!manager)
+        return *id;
+    return (manager->employee ? manager->employee->name : "Vacant") + std::string(dash) + manager->jobTitle() + " [" +
+           *id + "]";
+}
+
+std::string managerLabels(std::vector<std::string> ids, const PositionIndex &organization)
+{
+    if (ids.empty())
+        return "None";
+    std::sort(ids.begin(), ids.end());
+    std::string text;
+    for (const std::string &id : ids) {
+        if (!text.empty())
+            text += "; ";
+        text += managerLabel(id, organization);
+    }
+    return text;
+}
+
+bool sameDottedManagers(const Position &a, const Position &b)
+{
+    std::vector<std::string> left = a.dottedManagerIDs;
+    std::vector<std::string> right = b.dottedManagerIDs;
+    std::sort(left.begin(), left.end());
+    left.erase(std::unique(left.begin(), left.end()), left.end());
+    std::sort(right.begin(), right.end());
+    right.erase(std::unique(right.begin(), right.end()), right.end());
+    return left == right;
+}
+
+std::string employeeText(const Position &position)
+{
+    if (!position.employee)
+        return "Vacant";
+    return position.employee->name + " [" + position.employee->id + "]";
+}
+
+std::string locationLine(const Position &position)
+{
+    return position.department + std::string(dot) + position.location + std::string(dot) + fteText(position.fte) +
+           " FTE";
+}
+
+// The field lines of a position present on both sides, in the report's order.
+void appendFieldLines(const Position &before, const Position &after, std::vector<std::string> &details)
+{
+    struct Field {
+        const char *label;
+        std::string (*text)(const Position &);
+    };
+    static const Field fields[] = {
+        {"Job Title", [](const Position &p) { return p.jobTitle(); }},
+        {"Pay Level", [](const Position &p) { return p.title; }},
+        {"Department", [](const Position &p) { return p.department; }},
+        {"Location", [](const Position &p) { return p.location; }},
+        {"Employee", employeeText},
+        {"FTE", [](const Position &p) { return fteText(p.fte); }},
+        {"Assistant", [](const Position &p) { return std::string(p.isAssistantPosition() ? "true" : "false"); }},
+        {"Sibling order", [](const Position &p) { return std::to_string(p.siblingOrder.value_or(0)); }},
+    };
+    for (const Field &field : fields) {
+        const std::string old = field.text(before);
+        const std::string now = field.text(after);
+        if (old != now)
+            details.push_back(field.label + std::string(": ") + old + std::string(arrow) + now);
+    }
+}
+
+std::optional<ProposalChange> changeOf(std::string_view id, const PositionIndex &baseline, const PositionIndex &proposal)
+{
+    const Position *before = find(baseline, id);
+    const Position *after = find(proposal, id);
+    if (before && after && *before == *after)
+        return std::nullopt;
+
+    ProposalChange change{.positionID = std::string(id)};
+    if (before)
+        change.before = *before;
+    if (after)
+        change.after = *after;
+    std::vector<std::string> &details = change.details;
+
+    if (!before) {
+        change.kind = ProposalChangeKind::added;
+        details.push_back("Reports to: " + managerLabel(after->managerID, proposal));
+        details.push_back(locationLine(*after));
+        return change;
+    }
+    if (!after) {
+        change.kind = ProposalChangeKind::deleted;
+        details.push_back("Former primary manager: " + managerLabel(before->managerID, baseline));
+        details.push_back(locationLine(*before) + " removed");
+        return change;
+    }
+
+    const bool managerChanged = before->managerID != after->managerID;
+    change.kind = managerChanged ? ProposalChangeKind::moved : ProposalChangeKind::modified;
+    if (managerChanged)
+        details.push_back("Primary manager: " + managerLabel(before->managerID, baseline) + std::string(arrow) +
+                          managerLabel(after->managerID, proposal));
+    if (!sameDottedManagers(*before, *after))
+        details.push_back("Additional reports to: " + managerLabels(before->dottedManagerIDs, baseline) +
+                          std::string(arrow) + managerLabels(after->dottedManagerIDs, proposal));
+    appendFieldLines(*before, *after, details);
+    if (before->schoolAssignments != after->schoolAssignments)
+        details.push_back("School allocations changed.");
+    if (before->jobTitleFollowsPayLevel() != after->jobTitleFollowsPayLevel())
+        details.push_back("Job Title follow-Pay-Level setting changed.");
+    return change;
+}
+
+const OrganizationSheet *findSheet(const std::optional<std::vector<OrganizationSheet>> &sheets, std::string_view id)
+{
+    if (!sheets)
+        return nullptr;
+    const auto it = std::find_if(sheets->begin(), sheets->end(), [&](const OrganizationSheet &s) { return s.id == id; });
+    return it == sheets->end() ? nullptr : &*it;
+}
+
+} // namespace
+
+std::vector<ProposalChange> OrganizationPlanning::changes(const std::string &proposalID,
+                                                          const std::string &sheetID) const
+{
+    const OrganizationProposal &found = proposal(proposalID);
+    const PositionIndex baselineIndex = indexByID(baseline.organization);
+    const PositionIndex proposalIndex = indexByID(found.state.organization);
+
+    std::unordered_set<std::string_view> candidates;
+    candidates.reserve(baselineIndex.size() + proposalIndex.size());
+    for (const auto &entry : baselineIndex)
+        candidates.insert(entry.first);
+    for (const auto &entry : proposalIndex)
+        candidates.insert(entry.first);
+
+    if (!sheetID.empty()) {
+        const OrganizationSheet *baselineSheet = findSheet(baseline.sheets, sheetID);
+        if (!baselineSheet)
+            throw OrganizationError::invalid("The locked chart no longer exists.");
+        std::unordered_set<std::string_view> scope(baselineSheet->positionIDs.begin(), baselineSheet->positionIDs.end());
+        if (const OrganizationSheet *proposalSheet = findSheet(found.state.sheets, sheetID))
+            scope.insert(proposalSheet->positionIDs.begin(), proposalSheet->positionIDs.end());
+        std::erase_if(candidates, [&](std::string_view id) { return !scope.contains(id); });
+    }
+
+    std::vector<std::string_view> ids(candidates.begin(), candidates.end());
+    std::sort(ids.begin(), ids.end());
+
+    std::vector<ProposalChange> result;
+    for (std::string_view id : ids) {
+        if (std::optional<ProposalChange> change = changeOf(id, baselineIndex, proposalIndex))
+            result.push_back(std::move(*change));
+    }
+    return result;
+}

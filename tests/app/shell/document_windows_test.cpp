@@ -1,0 +1,141 @@
+#include "app/chart/chart_window.h"
+#include "app/shell/document_controller.h"
+#include "app/shell/organization_document.h"
+
+#include "app_test_support.h"
+#include "scripted_dialogs.h"
+
+#include <gtest/gtest.h>
+
+#include <QFile>
+#include <QTemporaryDir>
+
+using namespace AppTest;
+
+namespace {
+
+class DocumentWindows : public ::testing::Test {
+protected:
+    void TearDown() override
+    {
+        EXPECT_TRUE(dialogs.exhausted()) << "scripted answers left unused";
+        deleteClosedWindows();
+    }
+
+    QString saved(const QString &name, const OrganizationArchive &archive)
+    {
+        const QString path = dir.filePath(name);
+        writeBytes(path, QByteArray::fromStdString(archive.encodeDocument()));
+        return path;
+    }
+
+    QTemporaryDir dir;
+    ScriptedDialogs dialogs;
+    DocumentController controller{dialogs};
+};
+
+} // namespace
+
+TEST_F(DocumentWindows, OpeningAFileTwiceBringsItsWindowForward)
+{
+    const QString path = saved("district.json", district());
+    ChartWindow *window = controller.openFile(path);
+    ASSERT_NE(window, nullptr);
+    EXPECT_EQ(window->windowTitle(), "district.json[*]");
+
+    QFile::link(path, dir.filePath("link.json"));
+    EXPECT_EQ(controller.openFile(dir.filePath("link.json")), window);
+    EXPECT_EQ(controller.windows().size(), 1);
+    EXPECT_EQ(controller.recentFiles(), QStringList{window->document()->filePath()});
+}
+
+TEST_F(DocumentWindows, AFileThatCannotBeOpenedIsReportedAndChangesNothing)
+{
+    EXPECT_EQ(controller.openFile(dir.filePath("missing.json")), nullptr);
+    ASSERT_EQ(dialogs.alerts.size(), 1u);
+    EXPECT_EQ(dialogs.alerts[0].title, "Organization Error");
+    EXPECT_TRUE(controller.windows().isEmpty());
+
+    // Into a window: cancelled, then a broken file.
+    ChartWindow *window = controller.newDocument();
+    dialogs.filesToOpen.push_back(std::nullopt);
+    controller.openOrganization(window);
+    const QString broken = dir.filePath("broken.json");
+    writeBytes(broken, "{\"positions\": 12}");
+    dialogs.filesToOpen.push_back(broken);
+    controller.openOrganization(window);
+    EXPECT_EQ(dialogs.alerts.size(), 2u);
+    EXPECT_EQ(controller.windows().size(), 1);
+    EXPECT_TRUE(window->document()->isUntouched());
+    EXPECT_TRUE(controller.recentFiles().isEmpty());
+}
+
+TEST_F(DocumentWindows, AFailedSaveShowsTheErrorAndKeepsFileAndChanges)
+{
+    const QString path = saved("district.json", district());
+    ChartWindow *open = controller.openFile(path);
+    open->document()->edit([](OrganizationArchive &archive) { archive.organization.positions[2].id = "P2"; });
+    EXPECT_FALSE(controller.save(open));
+    EXPECT_TRUE(open->isWindowModified());
+
+    // Save As never takes the file of another window.
+    ChartWindow *other = controller.newDocument();
+    other->document()->setArchive(district(5, "Shelbyville"));
+    dialogs.filesToSave.push_back(path);
+    EXPECT_FALSE(controller.saveAs(other));
+    ASSERT_EQ(dialogs.alerts.size(), 2u);
+    EXPECT_EQ(dialogs.alerts[0].message, "Position IDs must be unique.");
+    EXPECT_EQ(dialogs.alerts[1].message,
+              "The file “district.json” is open in another window. Close that window first, or choose another name.");
+    EXPECT_EQ(OrganizationDocument::readFile(path), district());
+    EXPECT_TRUE(other->document()->isModified());
+    EXPECT_EQ(controller.windowForFile(path), open);
+}
+
+TEST_F(DocumentWindows, OpenInTheWindowOnlyReplacesAnUntouchedDocument)
+{
+    const QString file = saved("district.json", district());
+    ChartWindow *untouched = controller.newDocument();
+    dialogs.filesToOpen.push_back(file);
+    controller.openOrganization(untouched);
+    EXPECT_EQ(untouched->document()->archive(), district());
+
+    // A saved file, even when empty, is kept: the other file gets its own window.
+    ChartWindow *emptySaved = controller.newDocument();
+    dialogs.filesToSave.push_back(dir.filePath("empty.json"));
+    ASSERT_TRUE(controller.saveAs(emptySaved));
+    dialogs.filesToOpen.push_back(saved("other.json", district(1, "Other")));
+    controller.openOrganization(emptySaved);
+    EXPECT_EQ(emptySaved->document()->archive(), OrganizationDocument::untitledArchive());
+    EXPECT_EQ(controller.windows().size(), 3);
+}
+
+TEST_F(DocumentWindows, ClosingCanBeCancelledAtEachQuestion)
+{
+    ChartWindow *edited = controller.newDocument();
+    edited->document()->setArchive(district());
+    dialogs.saveAnswers = {SaveAnswer::cancel, SaveAnswer::save, SaveAnswer::discard};
+    EXPECT_FALSE(controller.closeWindow(edited));
+    dialogs.filesToSave.push_back(std::nullopt); // Save, then cancel the name panel
+    EXPECT_FALSE(controller.closeWindow(edited));
+    EXPECT_EQ(controller.windows(), QList<ChartWindow *>{edited});
+    EXPECT_TRUE(controller.closeWindow(edited));
+    EXPECT_TRUE(controller.windows().isEmpty());
+    EXPECT_EQ(dialogs.savePromptDocuments, QStringList(3, "Untitled"));
+}
+
+TEST_F(DocumentWindows, QuitReviewCanBeCancelledWithEveryWindowKept)
+{
+    ChartWindow *clean = controller.newDocument();
+    ChartWindow *first = controller.newDocument();
+    ChartWindow *second = controller.newDocument();
+    first->document()->setArchive(district(1));
+    second->document()->setArchive(district(2));
+
+    dialogs.saveAnswers = {SaveAnswer::discard, SaveAnswer::cancel};
+    EXPECT_FALSE(controller.reviewBeforeQuit());
+    EXPECT_EQ(controller.windows(), (QList<ChartWindow *>{clean, first, second}));
+    EXPECT_TRUE(first->document()->isModified()) << "a discarded document stays as it was until the quit goes on";
+    EXPECT_EQ(dialogs.savePromptDocuments, (QStringList{"Untitled 2", "Untitled 3"}));
+}
+

@@ -1,0 +1,303 @@
+#include "core/chart/chart_scene.h"
+#include "core/document/organization_archive.h"
+
+#include "archive_test_support.h"
+#include "position_ids.h"
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <condition_variable>
+#include <functional>
+#include <mutex>
+
+using namespace TestDocs;
+
+namespace {
+
+// A superintendent over two principals with teachers; T2 also reports to P2 by dotted line.
+OrganizationArchive district()
+{
+    OrganizationArchive archive = TestDocs::archive({
+        person("S", std::nullopt, "Ann Top", "Superintendent"),
+        person("P1", "S", "Bea North", "Principal"),
+        person("P2", "S", "Cy South", "Principal"),
+        person("T1", "P1", "Dee Young", "Teacher"),
+        withDotted(person("T2", "P1", "Al Zed", "Teacher"), {"P2"}),
+        vacancy("T3", "P2", "Teacher"),
+    });
+    archive.organization.positions[1].department = "North";
+    archive.organization.positions[3].department = "North";
+    archive.sheets = std::vector<OrganizationSheet>{sheet("north", "North", {"P1", "T1", "T2"}),
+                                                   sheet("south", "South", {"P2", "T3", "T2"}),
+                                                   sheet("all", "Everyone", {"S", "P1", "P2", "T1", "T2", "T3"})};
+    return archive;
+}
+
+struct Request {
+    std::string sheetID = "all";
+    std::string personID;
+    std::string department;
+    std::set<std::string> collapsed;
+    std::set<std::string> expandedGroups;
+    ChartPrintSettings settings;
+};
+
+std::shared_ptr<const ChartScene> snapshot(ChartSceneCache &cache, const OrganizationArchive &archive,
+                                           const Request &r = {})
+{
+    return cache.snapshot(archive, r.sheetID, r.personID, r.department, r.collapsed, r.expandedGroups, r.settings);
+}
+
+std::vector<std::string> idsOf(const std::vector<const Position *> &positions)
+{
+    std::vector<std::string> ids;
+    for (const Position *p : positions)
+        ids.push_back(p->id);
+    return ids;
+}
+
+std::vector<std::string> sheetIDsOf(const std::vector<const OrganizationSheet *> &sheets)
+{
+    std::vector<std::string> ids;
+    for (const OrganizationSheet *s : sheets)
+        ids.push_back(s->id);
+    return ids;
+}
+
+std::vector<DottedRoute> routedInPlace(const OrganizationArchive &archive)
+{
+    ChartSceneCache cache;
+    return snapshot(cache, archive)->routes();
+}
+
+// Counts the calls a background router makes and lets a test wait for them.
+class RoutedSignal {
+public:
+    std::function<void()> callback()
+    {
+        return [this] {
+            std::lock_guard lock(m_mutex);
+            ++m_count;
+            m_changed.notify_all();
+        };
+    }
+    bool waitFor(int count)
+    {
+        std::unique_lock lock(m_mutex);
+        return m_changed.wait_for(lock, std::chrono::seconds(60), [&] { return m_count >= count; });
+    }
+    int count()
+    {
+        std::lock_guard lock(m_mutex);
+        return m_count;
+    }
+
+private:
+    std::mutex m_mutex;
+    std::condition_variable m_changed;
+    int m_count = 0;
+};
+
+// The scene once its lines are in, however many workers report first.
+std::shared_ptr<const ChartScene> routedScene(ChartSceneCache &cache, RoutedSignal &routed,
+                                              const OrganizationArchive &archive)
+{
+    for (int calls = routed.count();; ++calls) {
+        std::shared_ptr<const ChartScene> scene = snapshot(cache, archive);
+        if (!scene->routesPending() || !routed.waitFor(calls + 1))
+            return scene;
+    }
+}
+
+} // namespace
+
+TEST(ChartSceneCache, RebuildsOnlyWhenAnInputChanges)
+{
+    struct Case {
+        const char *name;
+        bool rebuilds;
+        std::function<void(OrganizationArchive &, Request &)> change;
+    };
+    const std::vector<Case> cases{
+        {"scale", false, [](auto &, auto &r) { r.settings.scalePercent = 55; }},
+        {"document name", false, [](auto &a, auto &) { a.name = "Other"; }},
+        {"saved version", false, [](auto &a, auto &) { a.checkpoint("Saved"); }},
+        {"planning", false, [](auto &a, auto &) { a.lockForPlanning(); }},
+        {"hide names", true, [](auto &, auto &r) { r.settings.hideNames = true; }},
+        {"position", true, [](auto &a, auto &) { a.organization.positions[3].location = "Elsewhere"; }},
+        {"sheet", true, [](auto &a, auto &) { (*a.sheets)[0].name = "Northern"; }},
+        {"groups", true, [](auto &a, auto &) { a.groups = std::vector<PositionGroup>{}; }},
+        {"person", true, [](auto &, auto &r) { r.personID = "P1"; }},
+        {"collapsed", true, [](auto &, auto &r) { r.collapsed = {"P1"}; }},
+    };
+    for (const Case &c : cases) {
+        ChartSceneCache cache;
+        OrganizationArchive archive = district();
+        Request request;
+        const auto before = snapshot(cache, archive, request);
+        c.change(archive, request);
+        EXPECT_EQ(snapshot(cache, archive, request) != before, c.rebuilds) << c.name;
+        EXPECT_EQ(cache.buildCount(), c.rebuilds ? 2 : 1) << c.name;
+    }
+}
+
+TEST(ChartSceneCache, FailedBuildKeepsThePreviousScene)
+{
+    ChartSceneCache cache;
+    const OrganizationArchive good = district();
+    const auto scene = snapshot(cache, good);
+    OrganizationArchive broken = good;
+    broken.organization.positions[0].managerID = "T1"; // a cycle
+    const std::string message = errorOf([&] { snapshot(cache, broken); });
+    EXPECT_FALSE(message.empty());
+    EXPECT_EQ(message, errorOf([&] { broken.organization.validate(); }));
+    EXPECT_EQ(snapshot(cache, good), scene);
+    EXPECT_EQ(cache.buildCount(), 1);
+}
+
+// Cards first, lines when routed; an edit that moves no card keeps the lines at once, and
+// one made while the worker routes keeps the worker.
+TEST(ChartSceneCache, BackgroundRoutingShowsCardsFirstThenTheLines)
+{
+    const OrganizationArchive archive = district();
+    const std::vector<DottedRoute> expected = routedInPlace(archive);
+    ASSERT_EQ(expected.size(), 1u);
+    OrganizationArchive renamed = archive;
+    renamed.organization.positions[3].employee->name = "Dee Elder";
+
+    for (const bool editWhileRouting : {false, true}) {
+        RoutedSignal routed;
+        ChartSceneCache cache;
+        cache.routeInBackground(routed.callback(), std::chrono::milliseconds(0));
+        const auto first = snapshot(cache, archive);
+        EXPECT_TRUE(first->routesPending());
+        EXPECT_TRUE(first->routes().empty());
+        if (editWhileRouting) {
+            snapshot(cache, renamed);
+            ASSERT_TRUE(routed.waitFor(1)); // one call is all the window gets
+            const auto scene = snapshot(cache, renamed);
+            EXPECT_FALSE(scene->routesPending());
+            EXPECT_EQ(scene->routes(), expected);
+            EXPECT_EQ(scene->position("T1")->employee->name, "Dee Elder");
+            continue;
+        }
+        ASSERT_TRUE(routed.waitFor(1));
+        const auto second = snapshot(cache, archive);
+        EXPECT_NE(second, first);
+        EXPECT_EQ(second->routes(), expected);
+        EXPECT_EQ(snapshot(cache, archive), second);
+        const auto third = snapshot(cache, renamed);
+        EXPECT_FALSE(third->routesPending());
+        EXPECT_EQ(third->routes(), expected);
+    }
+}
+
+TEST(ChartSceneCache, SmallChartRoutedWithinTheWaitNeedsNoWorker)
+{
+    const OrganizationArchive archive = district();
+    RoutedSignal routed;
+    ChartSceneCache cache;
+    cache.routeInBackground(routed.callback(), std::chrono::minutes(1));
+    const auto scene = snapshot(cache, archive);
+    EXPECT_EQ(scene->routes(), routedInPlace(archive));
+    EXPECT_EQ(cache.buildCount(), 1);
+    EXPECT_EQ(routed.count(), 0);
+}
+
+TEST(ChartSceneCache, ChangeWhileRoutingGetsTheLinesOfTheNewChart)
+{
+    const OrganizationArchive archive = district();
+    OrganizationArchive moved = archive;
+    moved.organization.positions[4].managerID = "P2";
+    moved.organization.positions[4].dottedManagerIDs = {"P1"};
+    const std::vector<DottedRoute> expected = routedInPlace(moved);
+    ASSERT_EQ(expected.size(), 1u);
+
+    RoutedSignal routed;
+    ChartSceneCache cache;
+    cache.routeInBackground(routed.callback(), std::chrono::milliseconds(0));
+    // Back and forth faster than the workers finish; a late one must not win.
+    for (int i = 0; i < 10; ++i) {
+        snapshot(cache, archive);
+        snapshot(cache, moved);
+    }
+    const auto scene = routedScene(cache, routed, moved);
+    EXPECT_FALSE(scene->routesPending());
+    EXPECT_EQ(scene->routes(), expected);
+}
+
+TEST(ChartScene, CardsRoutesFocusAndCollapse)
+{
+    ChartSceneCache cache;
+    const OrganizationArchive archive = district();
+    const auto scene = snapshot(cache, archive);
+    EXPECT_EQ(idsOf(scene->presentation().organization), (std::vector<std::string>{"S", "P1", "P2", "T1", "T2", "T3"}));
+    ASSERT_EQ(scene->routes().size(), 1u);
+    EXPECT_EQ(scene->routes()[0].managerID, "P2");
+    EXPECT_EQ(scene->position("T2")->employee->name, "Al Zed");
+    EXPECT_EQ(scene->position("nobody"), nullptr);
+    EXPECT_EQ(scene->managersWithReports(), (std::unordered_set<std::string>{"S", "P1", "P2"}));
+
+    // A person's focus wins over a department's; departments match exactly.
+    EXPECT_EQ(idsOf(snapshot(cache, archive, {.personID = "P2", .department = "North"})->scopedOrganization()),
+              (std::vector<std::string>{"P2", "T3"}));
+    EXPECT_EQ(idsOf(snapshot(cache, archive, {.department = "North"})->scopedOrganization()),
+              (std::vector<std::string>{"P1", "T1", "T2"}));
+    EXPECT_TRUE(snapshot(cache, archive, {.department = "north"})->presentation().organization.positions.empty());
+
+    // A collapsed card stays and still has reports; the hidden report's line goes.
+    const auto collapsed = snapshot(cache, archive, {.collapsed = {"P1"}});
+    EXPECT_EQ(idsOf(collapsed->visibleOrganization()), (std::vector<std::string>{"S", "P1", "P2", "T3"}));
+    EXPECT_TRUE(collapsed->hasReports("P1"));
+    EXPECT_TRUE(collapsed->routes().empty());
+}
+
+// A collapsed group's card, and a card of matching titles with names hidden, stand for
+// their people in person order.
+TEST(ChartScene, CardsThatStandForSeveralPositions)
+{
+    OrganizationArchive archive = district();
+    archive.addGroup("Teachers", {"T2", "T1"});
+    const std::string groupID = archive.groups->front().id;
+    ChartSceneCache cache;
+    const auto grouped = snapshot(cache, archive);
+    EXPECT_EQ(grouped->position("T1"), nullptr);
+    EXPECT_EQ(idsOf(grouped->membersOf(groupID)), (std::vector<std::string>{"T1", "T2"})); // Young before Zed
+    EXPECT_EQ(sheetIDsOf(grouped->linkedSheetsOf(groupID)), (std::vector<std::string>{"north", "south"}));
+    EXPECT_EQ(snapshot(cache, archive, {.expandedGroups = {groupID}})->position(groupID), nullptr);
+
+    OrganizationArchive peers = district();
+    peers.organization.positions[4].dottedManagerIDs.clear();
+    peers.organization.positions[4].department = "North";
+    Request hidden;
+    hidden.settings.hideNames = true;
+    const auto titles = snapshot(cache, peers, hidden);
+    EXPECT_EQ(titles->position("T2"), nullptr);
+    EXPECT_EQ(idsOf(titles->membersOf("T1")), (std::vector<std::string>{"T1", "T2"}));
+}
+
+// Other charts that show a card's people; never the chart shown.
+TEST(ChartScene, LinkedSheets)
+{
+    ChartSceneCache cache;
+    const OrganizationArchive archive = district();
+    EXPECT_EQ(sheetIDsOf(snapshot(cache, archive)->linkedSheetsOf("T2")), (std::vector<std::string>{"north", "south"}));
+    const auto north = snapshot(cache, archive, {.sheetID = "north"});
+    EXPECT_EQ(sheetIDsOf(north->linkedSheetsOf("T2")), (std::vector<std::string>{"all", "south"}));
+    OrganizationArchive bare = archive;
+    bare.sheets.reset();
+    EXPECT_TRUE(snapshot(cache, bare, {.sheetID = ""})->linkedSheetsOf("T2").empty());
+}
+
+TEST(ChartScene, InkIsKeptForTheLastSelection)
+{
+    ChartSceneCache cache;
+    const auto scene = snapshot(cache, district());
+    const auto none = scene->ink(std::nullopt);
+    EXPECT_EQ(scene->ink(std::nullopt), none);
+    const auto selected = scene->ink(std::string("T2"));
+    EXPECT_EQ(scene->ink(std::string("T2")), selected);
+    EXPECT_TRUE(selected->strokes.front().highlighted);
+    EXPECT_EQ(*scene->ink(std::nullopt), *none);
+}

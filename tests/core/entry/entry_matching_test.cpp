@@ -1,0 +1,79 @@
+#include "core/entry/entry_matching.h"
+
+#include <gtest/gtest.h>
+
+namespace {
+
+Position person(std::string id, std::string name, std::string number = "")
+{
+    Position p{.id = std::move(id), .title = "T"};
+    p.employee = Employee{.id = number.empty() ? p.id : std::move(number), .name = std::move(name)};
+    return p;
+}
+
+Position vacancy(std::string id, std::string title, std::optional<std::string> jobTitle = std::nullopt)
+{
+    Position p{.id = std::move(id), .title = std::move(title)};
+    p.customJobTitle = std::move(jobTitle);
+    return p;
+}
+
+// Each match as "<id>: <reason> <score>", with " exact" when the name matched exactly.
+std::vector<std::string> summary(const std::vector<PositionEntryMatch> &matches)
+{
+    std::vector<std::string> out;
+    for (const PositionEntryMatch &m : matches)
+        out.push_back(m.id() + ": " + m.reason + " " + std::to_string(m.score) + (m.exactName ? " exact" : ""));
+    return out;
+}
+
+} // namespace
+
+TEST(EntryMatching, PeopleAndVacancies)
+{
+    const std::vector<Position> positions = {
+        person("P1", "Mary-Ann Smith"), person("P2", "Joanne Lee"), person("P3", "Smith, John"),
+        person("P4", "Jos\u00e9 N\u00fa\u00f1ez", "0042"), person("P5", "Maryann Cole"), vacancy("V1", "Ann Lee"),
+    };
+    struct Case {
+        const char *name;
+        const char *number;
+        std::vector<std::string> expected;
+    };
+    const Case cases[] = {
+        {"a", "", {}}, // too short to match on the name
+        {"ann", "", {"P2: Similar name 500", "P1: Similar name 500", "P5: Similar name 500"}},
+        {"John Smith", "", {"P3: Same name \u2014 verify identity 800 exact"}},
+        {"Mary Ann Cole", "", {"P5: Same name \u2014 verify identity 800 exact"}}, // joined words equal
+        // A number match keeps the name verdict in exactName.
+        {"  Jose NUNEZ ", " 0042\n", {"P4: Same employee number 1000 exact"}},
+    };
+    for (const Case &c : cases)
+        EXPECT_EQ(summary(PositionEntryMatching::people(positions, c.name, c.number)), c.expected) << c.name;
+    EXPECT_TRUE(PositionEntryMatching::people(positions, "Joanne Lee", "", std::string("P2")).empty());
+
+    // Vacancies: same job title ignoring case, same manager, department and location score highest.
+    const auto placed = [](Position p, std::string department, std::string location) {
+        p.managerID = "M";
+        p.department = std::move(department);
+        p.location = std::move(location);
+        return p;
+    };
+    const Position target = placed(vacancy("NEW", "Teacher II", std::string("Math Teacher")), "Science", "North");
+    const Position best = placed(vacancy("V1", "X", std::string("math teacher")), "science", "NORTH");
+    Position occupied = person("P1", "Ann");
+    occupied.title = "Teacher II";
+    const auto matches = PositionEntryMatching::vacancies(
+        {vacancy("V3", "Senior Math Teacher Lead"), vacancy("V4", "Custodian"), vacancy("V2", "Teacher  II"), best,
+         occupied, vacancy("NEW", "Teacher II")},
+        target);
+    EXPECT_EQ(summary(matches), (std::vector<std::string>{"V1: Matching vacant role 570", "V2: Matching vacant role 300",
+                                                          "V3: Similar vacant role 100"}));
+    // Equal scores by job title, then id.
+    const Position clerk = vacancy("NEW", "Clerk");
+    EXPECT_EQ(summary(PositionEntryMatching::vacancies(
+                  {vacancy("V9", "Clerk 10"), vacancy("V2", "Clerk 2"), vacancy("V1", "Clerk 2")}, clerk)),
+              (std::vector<std::string>{"V1: Similar vacant role 100", "V2: Similar vacant role 100",
+                                        "V9: Similar vacant role 100"}));
+    EXPECT_TRUE(PositionEntryMatching::vacancies({vacancy("V", "A")}, vacancy("NEW", "A")).empty());
+}

@@ -1,0 +1,55 @@
+#include "core/model/organization.h"
+#include "core/import/reporting_walk.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <random>
+#include <unordered_set>
+
+namespace {
+
+// The walk as written: follow managers one by one, remembering every id met.
+std::optional<std::string> naiveFirstRepeat(const std::vector<Position> &positions, size_t start)
+{
+    std::unordered_set<std::string> met{positions[start].id};
+    const Position *current = &positions[start];
+    while (current->managerID) {
+        const std::string &next = *current->managerID;
+        if (met.contains(next))
+            return next;
+        auto found = std::find_if(positions.begin(), positions.end(), [&](const Position &p) { return p.id == next; });
+        if (found == positions.end())
+            return std::nullopt;
+        current = &*found;
+        met.insert(next);
+    }
+    return std::nullopt;
+}
+
+} // namespace
+
+// Random small charts with shared ids, missing managers, cycles and trees hanging off them.
+TEST(ReportingWalk, MatchesTheStepByStepWalk)
+{
+    std::mt19937 random(20240611);
+    for (int round = 0; round < 1000; ++round) {
+        const int count = 1 + static_cast<int>(random() % 12);
+        const int idRange = 1 + static_cast<int>(random() % (count + 2));
+        std::vector<Position> positions(static_cast<size_t>(count));
+        std::vector<const Position *> pointers;
+        for (Position &p : positions) {
+            p.id = "P" + std::to_string(random() % idRange);
+            if (random() % 5 != 0)
+                p.managerID = "P" + std::to_string(random() % (idRange + 1));
+            pointers.push_back(&p);
+        }
+        const size_t from = random() % positions.size();
+        const auto repeats = ReportingWalk::firstRepeatedIDs(pointers, from);
+        ASSERT_EQ(repeats.size(), positions.size() - from);
+        for (size_t i = from; i < positions.size(); ++i) {
+            const auto actual = repeats[i - from] ? std::optional<std::string>(*repeats[i - from]) : std::nullopt;
+            ASSERT_EQ(actual, naiveFirstRepeat(positions, i)) << "round " << round << " position " << i;
+        }
+    }
+}

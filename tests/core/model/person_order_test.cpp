@@ -1,0 +1,68 @@
+#include "core/model/employee_directory.h"
+#include "core/support/text.h"
+#include "position_ids.h"
+
+#include <gtest/gtest.h>
+
+#include <random>
+
+namespace {
+
+Position person(std::string id, std::string name)
+{
+    return Position{.id = std::move(id), .title = "Teacher", .employee = Employee{"1", std::move(name)}};
+}
+
+Position vacancy(std::string id, std::string jobTitle)
+{
+    return Position{.id = std::move(id), .title = std::move(jobTitle)};
+}
+
+// The ordering compared pair by pair, without precomputed keys.
+bool before(const Position &a, const Position &b)
+{
+    if (a.isVacant() != b.isVacant())
+        return !a.isVacant();
+    const std::string &ka = a.employee ? a.employee->name : a.jobTitle();
+    const std::string &kb = b.employee ? b.employee->name : b.jobTitle();
+    if (int c = Text::localizedStandardCompare(EmployeeDirectory::lastName(ka), EmployeeDirectory::lastName(kb)))
+        return c < 0;
+    if (int c = Text::localizedStandardCompare(ka, kb))
+        return c < 0;
+    return a.id < b.id;
+}
+
+} // namespace
+
+TEST(PersonOrder, PeopleBeforeVacanciesThenLastNamesThenIdStably)
+{
+    EXPECT_EQ(EmployeeDirectory::lastName("  Lee ,Ann"), "Lee");
+    EXPECT_EQ(EmployeeDirectory::lastName("Kim Park jr iv"), "Park");
+    EXPECT_EQ(EmployeeDirectory::lastName("Mary\u00A0Ann\u2028Jones\u3000"), "Jones");
+    Position second = person("p1", "Ann Lee");
+    second.location = "second";
+    const std::vector<Position> sorted = EmployeeDirectory::sorted({
+        vacancy("v2", "Assistant Principal"), vacancy("v1", "Teacher"), person("p3", "Zed Adams"), person("p1", "Ann Lee"),
+        person("p2", "Cy Jones"), second, // the vacancy files under Principal
+    });
+    EXPECT_EQ(idsOf(sorted), (std::vector<std::string>{"p3", "p2", "p1", "p1", "v2", "v1"}));
+    EXPECT_EQ(sorted[3].location, "second"); // equal entries keep their order
+}
+
+TEST(PersonOrder, AgreesWithPairwiseComparison)
+{
+    // Collation keys must order exactly as the collator compares.
+    const char *words[] = {"Lee", "lee", "Lée", "Zoë", "zoe", "Ö", "O", "10", "9", "a9", "A10", "Ç", "", "Jr.", "II"};
+    std::mt19937 random(7);
+    std::uniform_int_distribution<size_t> pick(0, std::size(words) - 1);
+    std::vector<Position> input;
+    for (int i = 0; i < 400; ++i) {
+        const std::string name = std::string(words[pick(random)]) + " " + words[pick(random)];
+        const std::string id = "id" + std::to_string(i % 37);
+        input.push_back(i % 3 ? person(id, name) : vacancy(id, name.empty() ? "x" : name));
+    }
+    const std::vector<Position> sorted = EmployeeDirectory::sorted(input);
+    ASSERT_EQ(sorted.size(), input.size());
+    for (size_t i = 1; i < sorted.size(); ++i)
+        EXPECT_FALSE(before(sorted[i], sorted[i - 1])) << sorted[i - 1].id << " / " << sorted[i].id;
+}
