@@ -1,11 +1,20 @@
 #pragma once
 
+#include <QList>
 #include <QString>
 
 #include <optional>
 
 // The answer to "save the changes before closing?".
 enum class SaveAnswer { save, discard, cancel };
+
+// One button of a general question. A destructive action is drawn as such; the cancel
+// button is what Escape and closing the box choose.
+struct DialogButton {
+    enum class Role { action, destructive, cancel };
+    QString title;
+    Role role = Role::action;
+};
 
 // Every question the application asks the user goes through here, so that controllers
 // can be driven headless with scripted answers.
@@ -22,4 +31,14 @@ public:
     virtual std::optional<QString> fileToSave(const QString &filter, const QString &proposedPath) = 0;
     // Save, Don't Save or Cancel for one document with unsaved changes.
     virtual SaveAnswer askToSave(const QString &title, const QString &documentName) = 0;
+
+    // A question with its own buttons; the index of the one chosen. Escape chooses the
+    // cancel button (the last button when none has that role).
+    virtual int ask(const QString &title, const QString &message, const QList<DialogButton> &buttons) = 0;
+    // A line of text asked with an explanation above the field. Nothing when cancelled.
+    virtual std::optional<QString> askTextWithMessage(const QString &title, const QString &message,
+                                                      const QString &label, const QString &text) = 0;
+    // A folder to write into; `prompt` is the panel's explanation and `button` its action.
+    virtual std::optional<QString> folderToChoose(const QString &title, const QString &prompt,
+                                                  const QString &button) = 0;
 };

@@ -2,7 +2,12 @@
 
 #include <QApplication>
 #include <QFileDialog>
+#include <QDialogButtonBox>
 #include <QInputDialog>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QVBoxLayout>
 #include <QMessageBox>
 #include <QRegularExpression>
 
@@ -69,4 +74,62 @@ SaveAnswer WidgetDialogs::askToSave(const QString &title, const QString &documen
     case QMessageBox::Discard: return SaveAnswer::discard;
     default: return SaveAnswer::cancel;
     }
+}
+
+int WidgetDialogs::ask(const QString &title, const QString &message, const QList<DialogButton> &buttons)
+{
+    QMessageBox box(QMessageBox::Warning, title, title, QMessageBox::NoButton, dialogParent());
+    box.setInformativeText(message);
+    QList<QAbstractButton *> made;
+    int cancelIndex = buttons.size() - 1;
+    for (int i = 0; i < buttons.size(); ++i) {
+        const DialogButton &button = buttons[i];
+        QMessageBox::ButtonRole role = QMessageBox::AcceptRole;
+        if (button.role == DialogButton::Role::destructive)
+            role = QMessageBox::DestructiveRole;
+        else if (button.role == DialogButton::Role::cancel) {
+            role = QMessageBox::RejectRole;
+            cancelIndex = i;
+        }
+        made.append(box.addButton(button.title, role));
+    }
+    if (cancelIndex >= 0)
+        box.setEscapeButton(made[cancelIndex]);
+    box.exec();
+    const int chosen = int(made.indexOf(box.clickedButton()));
+    return chosen >= 0 ? chosen : cancelIndex;
+}
+
+std::optional<QString> WidgetDialogs::askTextWithMessage(const QString &title, const QString &message,
+                                                         const QString &label, const QString &text)
+{
+    QDialog dialog(dialogParent());
+    dialog.setWindowTitle(title);
+    auto *layout = new QVBoxLayout(&dialog);
+    auto *messageLabel = new QLabel(message);
+    messageLabel->setWordWrap(true);
+    layout->addWidget(messageLabel);
+    if (!label.isEmpty())
+        layout->addWidget(new QLabel(label));
+    auto *field = new QLineEdit(text);
+    layout->addWidget(field);
+    auto *buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel);
+    layout->addWidget(buttons);
+    QObject::connect(buttons, &QDialogButtonBox::accepted, &dialog, &QDialog::accept);
+    QObject::connect(buttons, &QDialogButtonBox::rejected, &dialog, &QDialog::reject);
+    if (dialog.exec() != QDialog::Accepted)
+        return std::nullopt;
+    return field->text();
+}
+
+std::optional<QString> WidgetDialogs::folderToChoose(const QString &title, const QString &prompt, const QString &button)
+{
+    QFileDialog dialog(dialogParent(), title);
+    dialog.setFileMode(QFileDialog::Directory);
+    dialog.setOption(QFileDialog::ShowDirsOnly);
+    dialog.setLabelText(QFileDialog::Accept, button);
+    dialog.setToolTip(prompt);
+    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
+        return std::nullopt;
+    return dialog.selectedFiles().constFirst();
 }

@@ -18,20 +18,57 @@ public:
         QString title;
         QString message;
     };
+    struct Question {
+        QString title;
+        QString message;
+        QStringList buttons;
+    };
 
     std::deque<std::optional<QString>> filesToOpen;
     std::deque<std::optional<QString>> filesToSave;
     std::deque<SaveAnswer> saveAnswers;
+    std::deque<bool> confirmations;
+    // For ask(): the title of the button to press.
+    std::deque<QString> choices;
+    std::deque<std::optional<QString>> texts;
+    std::deque<std::optional<QString>> folders;
 
     std::vector<Alert> alerts;
     QStringList savePromptDocuments;
     QStringList proposedSavePaths;
+    std::vector<Question> questions;
 
-    bool confirm(const QString &question) override { return unexpected(false, "confirm: " + question); }
+    bool confirm(const QString &question) override { return next(confirmations, false, "confirm: " + question); }
     void alert(const QString &title, const QString &message) override { alerts.push_back({title, message}); }
     std::optional<QString> askText(const QString &title, const QString &, const QString &) override
     {
-        return unexpected(std::optional<QString>(), "askText: " + title);
+        return next(texts, {}, "askText: " + title);
+    }
+    std::optional<QString> askTextWithMessage(const QString &title, const QString &message, const QString &,
+                                              const QString &) override
+    {
+        questions.push_back({title, message, {}});
+        return next(texts, {}, "askTextWithMessage: " + title);
+    }
+    std::optional<QString> folderToChoose(const QString &title, const QString &, const QString &) override
+    {
+        return next(folders, {}, "folderToChoose: " + title);
+    }
+    int ask(const QString &title, const QString &message, const QList<DialogButton> &buttons) override
+    {
+        Question question{title, message, {}};
+        int cancel = int(buttons.size()) - 1;
+        for (int i = 0; i < buttons.size(); ++i) {
+            question.buttons.append(buttons[i].title);
+            if (buttons[i].role == DialogButton::Role::cancel)
+                cancel = i;
+        }
+        questions.push_back(question);
+        const QString choice = next(choices, QString(), "ask: " + title);
+        const int index = int(question.buttons.indexOf(choice));
+        if (index < 0 && !choice.isEmpty())
+            ADD_FAILURE() << "No button " << choice.toStdString() << " in " << title.toStdString();
+        return index >= 0 ? index : cancel;
     }
     std::optional<QString> fileToOpen(const QString &) override { return next(filesToOpen, {}, "fileToOpen"); }
     std::optional<QString> fileToSave(const QString &, const QString &proposedPath) override
@@ -45,15 +82,13 @@ public:
         return next(saveAnswers, SaveAnswer::cancel, "askToSave: " + documentName);
     }
 
-    bool exhausted() const { return filesToOpen.empty() && filesToSave.empty() && saveAnswers.empty(); }
+    bool exhausted() const
+    {
+        return filesToOpen.empty() && filesToSave.empty() && saveAnswers.empty() && confirmations.empty()
+            && choices.empty() && texts.empty() && folders.empty();
+    }
 
 private:
-    template <typename T>
-    static T unexpected(T fallback, const QString &question)
-    {
-        ADD_FAILURE() << "Unexpected dialog: " << question.toStdString();
-        return fallback;
-    }
     template <typename T>
     static T next(std::deque<T> &answers, T fallback, const QString &question)
     {
