@@ -8,6 +8,8 @@
 #include "core/model/print_settings.h"
 #endif
 
+#include "app/sidebar/dropdown_option.h"
+
 #include <QObject>
 #include <QString>
 
@@ -20,14 +22,6 @@
 
 class Dialogs;
 class OrganizationDocument;
-
-// One entry of a chooser: what is stored, what is shown, and a line of detail.
-struct DropdownOption {
-    QString id;
-    QString title;
-    QString detail;
-    bool operator==(const DropdownOption &) const = default;
-};
 
 // The state and shared operations of one chart window, without widgets: which chart is
 // shown and how (sheet, focus, collapsed branches, expanded groups, print settings), the
