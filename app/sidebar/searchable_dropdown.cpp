@@ -1,5 +1,8 @@
 #include "app/sidebar/searchable_dropdown.h"
 
+#include "app/sidebar/popup_placement.h"
+#include "app/sidebar/sidebar_style.h"
+
 #include <QAbstractListModel>
 #include <QApplication>
 #include <QHBoxLayout>
@@ -9,7 +12,6 @@
 #include <QListView>
 #include <QPainter>
 #include <QPainterPath>
-#include <QScreen>
 #include <QStyleOptionButton>
 #include <QStyledItemDelegate>
 #include <QStylePainter>
@@ -23,12 +25,6 @@ constexpr int rowPadding = 10;
 constexpr int lineSpacing = 3;
 constexpr int markSize = 14;
 constexpr int chevronWidth = 8;
-
-QFont captionFont(QFont font)
-{
-    font.setPointSizeF(font.pointSizeF() * 0.85);
-    return font;
-}
 
 // A check mark in the accent colour for the chosen option, a circle for the others.
 void paintMark(QPainter &painter, const QRectF &box, bool chosen, const QPalette &palette)
@@ -230,15 +226,7 @@ void DropdownPopup::setOptions(const DropdownOptionIndex *index, const QString &
 
 void DropdownPopup::openBelow(QWidget *anchor)
 {
-    QPoint place = anchor->mapToGlobal(QPoint(0, anchor->height()));
-    if (const QScreen *screen = anchor->screen()) {
-        const QRect room = screen->availableGeometry();
-        place.setX(std::clamp(place.x(), room.left(), std::max(room.left(), room.right() - popupWidth)));
-        if (place.y() + popupHeight > room.bottom())
-            place.setY(anchor->mapToGlobal(QPoint(0, 0)).y() - popupHeight);
-    }
-    move(place);
-    show();
+    showPopupBelow(this, anchor);
     m_list->scrollToTop();
     m_query->setFocus(Qt::PopupFocusReason);
 }
