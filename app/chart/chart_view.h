@@ -8,6 +8,8 @@
 #include "core/model/print_settings.h"
 #endif
 
+#include "app/sidebar/dropdown_option.h"
+
 #include <QObject>
 #include <QString>
 
@@ -28,14 +30,6 @@ struct ChartCounts {
     int64_t shown = 0; // the chart's positions left after collapsed branches
     int64_t total = 0; // every position of the organization
     bool operator==(const ChartCounts &) const = default;
-};
-
-// One entry of a chooser: what is stored, what is shown, and a line of detail.
-struct DropdownOption {
-    QString id;
-    QString title;
-    QString detail;
-    bool operator==(const DropdownOption &) const = default;
 };
 
 // The state and shared operations of one chart window, without widgets: which chart is
