@@ -126,7 +126,8 @@ QWidget *ChartWindowBody::createDetailColumn()
     QPalette plain = m_name->palette();
     plain.setColor(QPalette::Base, Qt::transparent);
     m_name->setPalette(plain);
-    connect(m_name, &QLineEdit::textEdited, &m_view, &ChartView::setOrganizationName);
+    // textChanged, not textEdited: the field's own undo (Ctrl+Z while it has focus) must reach the document too.
+    connect(m_name, &QLineEdit::textChanged, &m_view, &ChartView::setOrganizationName);
     // Leaving the field closes its undo step: the next typing is a step of its own.
     connect(m_name, &QLineEdit::editingFinished, &m_view.document(), &OrganizationDocument::endMerge);
     m_counts = new QLabel(column);
