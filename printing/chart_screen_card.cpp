@@ -56,7 +56,8 @@ double lineHeight(const QFont &font)
 double wrappedHeight(const QString &text, const QFont &font, double width, int lines)
 {
     const QFontMetricsF metrics(font);
-    return metrics.horizontalAdvance(text) <= width ? metrics.height() : metrics.height() * lines;
+    // A point of slack per line: laid-out lines run a little taller than the font's height.
+    return metrics.horizontalAdvance(text) <= width ? metrics.height() + 1 : (metrics.height() + 1) * lines;
 }
 
 QString fteText(const Position &position)

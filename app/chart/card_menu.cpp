@@ -113,7 +113,8 @@ QMenu *build(ChartView &view, const std::string &cardID, QWidget *parent)
             menu->addSeparator();
             continue;
         }
-        QAction *action = menu->addAction(entry.title);
+        // "&" would mark a shortcut letter: "Edit Person & Position" must show as written.
+        QAction *action = menu->addAction(QString(entry.title).replace('&', QStringLiteral("&&")));
         action->setEnabled(entry.enabled && (!entry.opensEditor || view.isPositionEditorAvailable()));
         // Queued: a confirmation must not open while the menu is still closing.
         QObject::connect(action, &QAction::triggered, &view, [&view, cardID, entry] {

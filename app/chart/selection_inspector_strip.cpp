@@ -48,6 +48,12 @@ void later(ChartView &view, Function function)
     QMetaObject::invokeMethod(&view, std::move(function), Qt::QueuedConnection);
 }
 
+// Menu texts come from the document: "&" is a character there, not a shortcut mark.
+QString menuText(const QString &text)
+{
+    return QString(text).replace('&', QStringLiteral("&&"));
+}
+
 } // namespace
 
 SelectionInspectorStrip::SelectionInspectorStrip(ChartView &view, QWidget *parent) : QWidget(parent), m_view(view)
@@ -101,7 +107,7 @@ void SelectionInspectorStrip::refresh()
         auto *people = makeButton(QStringLiteral("People in Group"), QString(), m_content);
         auto *menu = new QMenu(people);
         for (const GroupMember &member : group->members) {
-            menu->addAction(member.label, &view, [&view, position = member.position] {
+            menu->addAction(menuText(member.label), &view, [&view, position = member.position] {
                 view.selectPerson(position.id);
                 view.editPosition(position);
             });
@@ -159,7 +165,7 @@ void SelectionInspectorStrip::refresh()
         auto *more = makeButton(QStringLiteral("More"), QString(), m_content);
         auto *moreMenu = new QMenu(more);
         for (const QString &line : person.moreLines)
-            moreMenu->addAction(line)->setEnabled(false);
+            moreMenu->addAction(menuText(line))->setEnabled(false);
         moreMenu->addSeparator();
         if (person.offersRemoveFromChart) {
             QAction *remove = moreMenu->addAction(QStringLiteral("Remove from This Chart…"), &view,

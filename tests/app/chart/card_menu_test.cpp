@@ -7,6 +7,9 @@
 
 #include <gtest/gtest.h>
 
+#include <QAction>
+#include <QMenu>
+
 using namespace AppTest;
 
 namespace {
@@ -99,6 +102,10 @@ TEST(CardMenu, DeleteSelectsTheCardAndAsksAboutIt)
     document.setArchive(district(2));
     view.setPositionEditorAvailable(true);
     const std::vector<CardMenuItem> items = CardMenu::cardMenuItems(view, "P3");
+    // The menu shows the titles as written: "&" is no shortcut mark.
+    QMenu *menu = CardMenu::build(view, "P3", nullptr);
+    EXPECT_EQ(menu->actions().first()->iconText(), "Edit Person & Position");
+    delete menu;
     dialogs.choices = {"Cancel"};
     CardMenu::run(view, "P3", items.back());
     EXPECT_EQ(view.selectedID(), "P3");
