@@ -266,7 +266,7 @@ void lineAddedLate(benchmark::State &state)
                                  return a.id < b.id;
                              })->id;
     const uint64_t before = DottedRouting::edgesRouted();
-    size_t round = 0;
+    static size_t round = 0; // on across the runs, so no round finds an earlier one's key
     for (auto _ : state) {
         auto key = std::make_shared<DottedRoutingKey>(shown);
         key->edges.push_back({cards[++round * 7 % cards.size()].id, last, true});
