@@ -53,7 +53,7 @@ public:
     QSize sizeHint(const QStyleOptionViewItem &option, const QModelIndex &index) const override
     {
         const bool hasDetail = !index.data(detailRole).toString().isEmpty();
-        return {DropdownPopup::popupWidth, twoLineHeight(option, hasDetail) + 2 * rowPadding};
+        return {1, twoLineHeight(option, hasDetail) + 2 * rowPadding}; // the list's width
     }
 
     void paint(QPainter *painter, const QStyleOptionViewItem &option, const QModelIndex &index) const override
@@ -177,6 +177,7 @@ DropdownPopup::DropdownPopup(QWidget *parent)
     m_list->setSelectionMode(QAbstractItemView::NoSelection);
     m_list->setFocusPolicy(Qt::NoFocus);
     m_list->setVerticalScrollMode(QAbstractItemView::ScrollPerPixel);
+    m_list->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
 
     auto *field = new QVBoxLayout;
     field->setContentsMargins(12, 12, 12, 12);
