@@ -304,7 +304,7 @@ void OrganizationSidebar::personClicked(const QModelIndex &index, bool edit)
     const Position &position = m_positions[size_t(row->position)];
     if (m_onSelect)
         m_onSelect(position.id);
-    if (edit && m_onEdit)
+    if (edit && m_onEdit && m_editingEnabled)
         m_onEdit(position);
 }
 
@@ -317,7 +317,7 @@ void OrganizationSidebar::showContextMenu(const QPoint &point)
     const Position position = m_positions[size_t(row->position)];
     QMenu menu(this);
     QAction *edit = menu.addAction(tr("Edit Person & Position"));
-    edit->setEnabled(bool(m_onEdit));
-    if (menu.exec(m_tree->viewport()->mapToGlobal(point)) == edit && m_onEdit)
+    edit->setEnabled(m_onEdit && m_editingEnabled);
+    if (menu.exec(m_tree->viewport()->mapToGlobal(point)) == edit && m_onEdit && m_editingEnabled)
         m_onEdit(position);
 }

@@ -48,8 +48,11 @@ public:
     explicit OrganizationSidebar(std::vector<std::string> modes = SidebarMode::all(), QWidget *parent = nullptr);
 
     // A click on a person selects; a double click selects then edits; the context menu's
-    // "Edit Person & Position" edits. Without an edit action editing is offered disabled.
+    // "Edit Person & Position" edits without selecting.
     void setActions(std::function<void(const std::string &)> onSelect, std::function<void(const Position &)> onEdit);
+    // While editing is off (nothing opens the editor yet) a double click only selects and
+    // the menu item is disabled.
+    void setEditingEnabled(bool enabled) { m_editingEnabled = enabled; }
 
     // Rebuilds the rows only when the positions differ from those listed.
     void setPositions(std::vector<Position> positions);
@@ -83,6 +86,7 @@ private:
     std::function<void(const std::string &)> m_onSelect;
     std::function<void(const Position &)> m_onEdit;
     std::unordered_map<std::string, int> m_nodeOfPosition;
+    bool m_editingEnabled = true;
     bool m_restoring = false;
 
     SearchableDropdown *m_picker;

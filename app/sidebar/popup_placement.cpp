@@ -15,6 +15,9 @@ void showPopupBelow(QWidget *popup, QWidget *anchor)
         if (place.y() + size.height() > room.bottom())
             place.setY(std::max(room.top(), anchor->mapToGlobal(QPoint(0, 0)).y() - size.height()));
     }
+    // The click that closes the popup goes nowhere else: a second press of the anchor
+    // closes the popup instead of opening it again.
+    popup->setAttribute(Qt::WA_NoMouseReplay);
     popup->move(place);
     popup->show();
 }

@@ -3,5 +3,6 @@
 class QWidget;
 
 // Shows a popup window right below `anchor`, kept on the anchor's screen: shifted left at
-// the right edge, and above the anchor when there is no room below.
+// the right edge, and above the anchor when there is no room below. A click outside closes
+// it and does nothing else.
 void showPopupBelow(QWidget *popup, QWidget *anchor);

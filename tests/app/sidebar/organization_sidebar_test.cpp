@@ -81,6 +81,11 @@ TEST_F(SidebarWidget, ClicksAskTheWindowAndTheWindowsSelectionIsShown)
     EXPECT_EQ(calls.back(), "edit P2");
     EXPECT_EQ(calls[calls.size() - 2], "select P2"); // selected before the editor opens
 
+    sidebar.setEditingEnabled(false);
+    calls.clear();
+    QTest::mouseDClick(tree->viewport(), Qt::LeftButton, {}, centreOf("P2"));
+    EXPECT_TRUE(std::find(calls.begin(), calls.end(), "edit P2") == calls.end());
+
     sidebar.setSelection("P5");
     EXPECT_EQ(tree->selectionModel()->selectedIndexes(), QModelIndexList{sidebar.indexOfPosition("P5")});
     sidebar.setSelection(std::nullopt);
