@@ -185,12 +185,10 @@ OrganizationSidebar::OrganizationSidebar(std::vector<std::string> modes, QWidget
     connect(expandAllButton, &QPushButton::clicked, this, &OrganizationSidebar::expandAll);
     connect(collapseAllButton, &QPushButton::clicked, this, &OrganizationSidebar::collapseAll);
     connect(m_tree, &QTreeView::expanded, this, [this](const QModelIndex &index) {
-        if (!m_restoring)
-            m_expansion.setExpanded(m_model->node(index)->key, true);
+        m_expansion.setExpanded(m_model->node(index)->key, true);
     });
     connect(m_tree, &QTreeView::collapsed, this, [this](const QModelIndex &index) {
-        if (!m_restoring)
-            m_expansion.setExpanded(m_model->node(index)->key, false);
+        m_expansion.setExpanded(m_model->node(index)->key, false);
     });
     connect(m_tree, &QTreeView::clicked, this, [this](const QModelIndex &index) { personClicked(index, false); });
     connect(m_tree, &QTreeView::doubleClicked, this, [this](const QModelIndex &index) { personClicked(index, true); });
@@ -261,7 +259,9 @@ void OrganizationSidebar::rebuild()
 
 void OrganizationSidebar::restoreExpansion()
 {
-    m_restoring = true;
+    // Blocked: restoring is not the user opening or closing groups, and the view would
+    // report each of thousands of groups.
+    const QSignalBlocker blocker(m_tree);
     const SidebarTree &tree = m_model->tree();
     // Open or close everything at once, then visit only the exceptions: setting each of
     // thousands of groups one by one would lay the list out again each time.
@@ -279,7 +279,6 @@ void OrganizationSidebar::restoreExpansion()
         if (found != groupOfKey.end())
             m_tree->setExpanded(m_model->indexOf(found->second), !m_expansion.expandByDefault());
     }
-    m_restoring = false;
 }
 
 void OrganizationSidebar::showSelection()

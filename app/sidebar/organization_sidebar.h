@@ -87,7 +87,6 @@ private:
     std::function<void(const Position &)> m_onEdit;
     std::unordered_map<std::string, int> m_nodeOfPosition;
     bool m_editingEnabled = true;
-    bool m_restoring = false;
 
     SearchableDropdown *m_picker;
     QTreeView *m_tree;
