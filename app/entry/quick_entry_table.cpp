@@ -434,7 +434,17 @@ void QuickEntryTableView::focusName()
     if (currentIndex() != cell)
         setCurrentIndex(cell);
     if (state() != EditingState && (cell.flags() & Qt::ItemIsEditable))
-        edit(cell);
+        QTableView::edit(cell);
+}
+
+bool QuickEntryTableView::edit(const QModelIndex &index, EditTrigger trigger, QEvent *event)
+{
+    if (!QTableView::edit(index, trigger, event))
+        return false;
+    // As in the plain fields: the whole text is selected, so typing replaces it.
+    if (auto *box = qobject_cast<EntryAutocomplete *>(indexWidget(index)))
+        box->lineEdit()->selectAll();
+    return true;
 }
 
 void QuickEntryTableView::keyPressEvent(QKeyEvent *event)

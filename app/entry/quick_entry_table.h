@@ -89,6 +89,8 @@ public:
     void focusName();
 
 protected:
+    using QTableView::edit;
+    bool edit(const QModelIndex &index, EditTrigger trigger, QEvent *event) override;
     void keyPressEvent(QKeyEvent *event) override;
 
 private:
