@@ -304,6 +304,7 @@ QWidget *PositionGroupEditor::existingGroups(const std::vector<PositionGroup> &g
         row->addWidget(ungroup);
         rowsLayout->addLayout(row);
     }
+    rowsLayout->addStretch(1);
     auto *scroll = new QScrollArea(section);
     scroll->setWidget(rows);
     scroll->setWidgetResizable(true);

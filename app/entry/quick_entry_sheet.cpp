@@ -3,6 +3,8 @@
 #include "app/entry/quick_entry_table.h"
 #include "app/shell/dialogs.h"
 
+#include <algorithm>
+
 #include <QApplication>
 #include <QClipboard>
 #include <QHBoxLayout>
@@ -168,4 +170,7 @@ void QuickEntrySheet::refresh()
     const QString message = QString::fromStdString(m_grid.message());
     m_message->setText(message);
     m_messageArea->setVisible(!message.isEmpty());
+    // As high as the text, up to the area's limit: the grid keeps the rest.
+    const int textHeight = m_message->heightForWidth(m_messageArea->viewport()->width());
+    m_messageArea->setFixedHeight(std::clamp(textHeight, 1, 100));
 }
