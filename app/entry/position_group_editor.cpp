@@ -1,16 +1,16 @@
 #include "app/entry/position_group_editor.h"
 
+#include "app/entry/entry_sheet_parts.h"
+
 #include "core/support/organization_error.h"
 #include "core/support/text.h"
 
 #include <QAbstractListModel>
 #include <QApplication>
 #include <QHBoxLayout>
-#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListView>
-#include <QMouseEvent>
 #include <QPainter>
 #include <QPushButton>
 #include <QScrollArea>
@@ -174,34 +174,12 @@ public:
     bool editorEvent(QEvent *event, QAbstractItemModel *model, const QStyleOptionViewItem &option,
                      const QModelIndex &index) override
     {
-        bool toggle = false;
-        if (event->type() == QEvent::MouseButtonRelease) {
-            const auto *mouse = static_cast<QMouseEvent *>(event);
-            toggle = mouse->button() == Qt::LeftButton && option.rect.contains(mouse->position().toPoint());
-        } else if (event->type() == QEvent::KeyPress) {
-            const int key = static_cast<QKeyEvent *>(event)->key();
-            toggle = key == Qt::Key_Space || key == Qt::Key_Select;
-        }
-        if (!toggle)
+        if (!EntrySheetParts::activatesCell(event, option.rect))
             return false;
         const bool ticked = index.data(Qt::CheckStateRole).toInt() == Qt::Checked;
         return model->setData(index, ticked ? Qt::Unchecked : Qt::Checked, Qt::CheckStateRole);
     }
 };
-
-QPushButton *button(const QString &title, QWidget *parent)
-{
-    auto *b = new QPushButton(title, parent);
-    b->setAutoDefault(false);
-    return b;
-}
-
-QLabel *secondary(const QString &text, QWidget *parent)
-{
-    auto *label = new QLabel(text, parent);
-    label->setForegroundRole(QPalette::PlaceholderText);
-    return label;
-}
 
 } // namespace
 
@@ -219,13 +197,8 @@ PositionGroupEditor::PositionGroupEditor(std::vector<Position> positions, std::v
     layout->setContentsMargins(20, 20, 20, 20);
     layout->setSpacing(12);
 
-    auto *title = new QLabel("Group Positions", this);
-    QFont titleFont = title->font();
-    titleFont.setPointSizeF(titleFont.pointSizeF() * 1.4);
-    titleFont.setBold(true);
-    title->setFont(titleFont);
-    layout->addWidget(title);
-    QLabel *explanation = secondary("Create a presentation group such as Elementary Principals. Choose peers with "
+    layout->addWidget(EntrySheetParts::title("Group Positions", this));
+    QLabel *explanation = EntrySheetParts::secondaryLabel("Create a presentation group such as Elementary Principals. Choose peers with "
                                     "the same manager. Original employees and reporting relationships are retained.",
                                     this);
     explanation->setWordWrap(true);
@@ -257,12 +230,9 @@ PositionGroupEditor::PositionGroupEditor(std::vector<Position> positions, std::v
     layout->addWidget(m_message);
 
     auto *bottom = new QHBoxLayout;
-    m_count = secondary(QString(), this);
-    QPushButton *done = button("Done", this);
-    m_create = button("Create Group", this);
-    QFont prominent = m_create->font();
-    prominent.setBold(true);
-    m_create->setFont(prominent);
+    m_count = EntrySheetParts::secondaryLabel(QString(), this);
+    QPushButton *done = EntrySheetParts::button("Done", this);
+    m_create = EntrySheetParts::button("Create Group", this, EntrySheetParts::ButtonStyle::prominent);
     bottom->addWidget(m_count);
     bottom->addStretch(1);
     bottom->addWidget(done);
@@ -299,7 +269,7 @@ QWidget *PositionGroupEditor::existingGroups(const std::vector<PositionGroup> &g
         auto *row = new QHBoxLayout;
         row->addWidget(new QLabel(QString("%1 (×%2)").arg(qt(group.name)).arg(group.memberIDs.size()), rows));
         row->addStretch(1);
-        QPushButton *ungroup = button("Ungroup", rows);
+        QPushButton *ungroup = EntrySheetParts::button("Ungroup", rows);
         connect(ungroup, &QPushButton::clicked, this, [this, id = group.id] { removeGroup(id); });
         row->addWidget(ungroup);
         rowsLayout->addLayout(row);

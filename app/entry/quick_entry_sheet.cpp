@@ -1,5 +1,6 @@
 #include "app/entry/quick_entry_sheet.h"
 
+#include "app/entry/entry_sheet_parts.h"
 #include "app/entry/quick_entry_table.h"
 #include "app/shell/dialogs.h"
 
@@ -31,15 +32,6 @@ QIcon plusSymbol(const QColor &color)
     return QIcon(pixmap);
 }
 
-QPushButton *button(const QString &title, QWidget *parent)
-{
-    auto *b = new QPushButton(title, parent);
-    // Return belongs to the grid: it adds a row and never presses a button.
-    b->setAutoDefault(false);
-    b->setDefault(false);
-    return b;
-}
-
 } // namespace
 
 QuickEntrySheet::QuickEntrySheet(const std::string &sheetName, std::vector<Position> positions,
@@ -60,19 +52,13 @@ QuickEntrySheet::QuickEntrySheet(const std::string &sheetName, std::vector<Posit
     layout->setContentsMargins(20, 20, 20, 20);
     layout->setSpacing(12);
 
-    auto *heading = new QLabel(title, this);
-    QFont headingFont = heading->font();
-    headingFont.setPointSizeF(headingFont.pointSizeF() * 1.4);
-    headingFont.setBold(true);
-    heading->setFont(headingFont);
-    layout->addWidget(heading);
+    layout->addWidget(EntrySheetParts::title(title, this));
 
-    auto *instructions = new QLabel(
+    QLabel *instructions = EntrySheetParts::secondaryLabel(
         "Edit existing positions or add rows. Mark a new row Vacant and enter QTY to create separate positions "
         "with unique IDs. Existing rows always have QTY 1. Tab moves between cells; Enter adds a row.",
         this);
     instructions->setWordWrap(true);
-    instructions->setForegroundRole(QPalette::PlaceholderText);
     layout->addWidget(instructions);
 
     m_table = new QuickEntryTableView(*m_model, this);
@@ -94,16 +80,14 @@ QuickEntrySheet::QuickEntrySheet(const std::string &sheetName, std::vector<Posit
     layout->addWidget(m_messageArea);
 
     auto *buttons = new QHBoxLayout;
-    QPushButton *add = button("Add Row", this);
+    // Return belongs to the grid: it adds a row and never presses a button.
+    QPushButton *add = EntrySheetParts::button("Add Row", this);
     add->setIcon(plusSymbol(palette().color(QPalette::ButtonText)));
-    QPushButton *paste = button("Paste Rows from Excel", this);
+    QPushButton *paste = EntrySheetParts::button("Paste Rows from Excel", this);
     paste->setToolTip("Paste six columns: Name, Pay Level, Job Title, Department, Manager, Location. Legacy "
                       "five-column rows are also accepted. Do not include a header.");
-    QPushButton *done = button("Done", this);
-    m_save = button("Save Changes", this);
-    QFont prominent = m_save->font();
-    prominent.setBold(true);
-    m_save->setFont(prominent);
+    QPushButton *done = EntrySheetParts::button("Done", this);
+    m_save = EntrySheetParts::button("Save Changes", this, EntrySheetParts::ButtonStyle::prominent);
     buttons->addWidget(add);
     buttons->addWidget(paste);
     buttons->addStretch(1);

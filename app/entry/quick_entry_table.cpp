@@ -1,13 +1,13 @@
 #include "app/entry/quick_entry_table.h"
 
 #include "app/entry/entry_autocomplete.h"
+#include "app/entry/entry_sheet_parts.h"
 
 #include <QApplication>
 #include <QHeaderView>
 #include <QKeyEvent>
 #include <QLineEdit>
 #include <QMenu>
-#include <QMouseEvent>
 #include <QPainter>
 
 namespace {
@@ -359,17 +359,10 @@ bool QuickEntryDelegate::editorEvent(QEvent *event, QAbstractItemModel *model, c
         return QStyledItemDelegate::editorEvent(event, model, option, index);
     if (!(index.flags() & Qt::ItemIsEnabled))
         return false;
-    bool act = false;
-    if (event->type() == QEvent::MouseButtonRelease) {
-        const auto *mouse = static_cast<QMouseEvent *>(event);
-        act = mouse->button() == Qt::LeftButton && option.rect.contains(mouse->position().toPoint());
-    } else if (event->type() == QEvent::KeyPress) {
-        const int key = static_cast<QKeyEvent *>(event)->key();
-        act = key == Qt::Key_Space || key == Qt::Key_Select;
-    } else if (event->type() == QEvent::MouseButtonPress || event->type() == QEvent::MouseButtonDblClick) {
+    // The press is taken too, so that it does not start editing or selecting.
+    if (event->type() == QEvent::MouseButtonPress || event->type() == QEvent::MouseButtonDblClick)
         return true;
-    }
-    if (!act)
+    if (!EntrySheetParts::activatesCell(event, option.rect))
         return false;
     const QPersistentModelIndex cell(index);
     if (column == QuickEntryTableModel::vacant) {
