@@ -82,6 +82,7 @@ QStringList completionList(const std::vector<Position> &positions, PositionEdito
 void PositionEditorModel::entryPositionsChanged()
 {
     ++m_entryVersion;
+    m_peopleIndex.reset();
     const std::vector<Position> &positions = m_entry.positions;
     m_entryIndex.clear();
     m_entryIndex.reserve(positions.size());
@@ -175,12 +176,16 @@ QString PositionEditorModel::additionalManagerLabel(const std::string &id) const
 const std::vector<PositionEntryMatch> &PositionEditorModel::peopleMatches() const
 {
     PeopleKey key{m_employeeName, m_employeeNumber, m_position.id, m_vacant, m_entryVersion};
-    if (m_peopleKey != key) {
-        m_peopleMatches = m_vacant ? std::vector<PositionEntryMatch>()
-                                   : PositionEntryMatching::people(m_entry.positions, m_employeeName,
-                                                                   m_employeeNumber, m_position.id);
-        m_peopleKey = std::move(key);
-    }
+    if (m_peopleKey == key)
+        return m_peopleMatches;
+    m_peopleKey = std::move(key);
+    m_peopleMatches.clear();
+    if (m_vacant)
+        return m_peopleMatches;
+    if (!m_peopleIndex)
+        m_peopleIndex.emplace(m_entry.positions);
+    m_peopleMatches = PositionEntryMatching::people(m_entry.positions, *m_peopleIndex, m_employeeName,
+                                                    m_employeeNumber, m_position.id);
     return m_peopleMatches;
 }
 

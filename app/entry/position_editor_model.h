@@ -237,6 +237,7 @@ private:
         bool operator==(const VacancyKey &) const = default;
     };
     uint64_t m_entryVersion = 0;
+    mutable std::optional<PositionEntryMatching::PeopleIndex> m_peopleIndex; // made on first use
     mutable std::optional<PeopleKey> m_peopleKey;
     mutable std::vector<PositionEntryMatch> m_peopleMatches;
     mutable std::optional<VacancyKey> m_vacancyKey;
