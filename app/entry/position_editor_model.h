@@ -2,7 +2,7 @@
 
 // moc cannot parse the standard library's C++20 headers that the JSON library pulls in.
 #ifndef Q_MOC_RUN
-#include "app/chart/chart_view.h"
+#include "app/sidebar/dropdown_option.h"
 #include "core/document/organization_sheet.h"
 #include "core/document/position_entry.h"
 #include "core/entry/entry_matching.h"
