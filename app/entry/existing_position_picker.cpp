@@ -1,5 +1,6 @@
 #include "app/entry/existing_position_picker.h"
 
+#include "app/sidebar/sidebar_style.h"
 #include "core/model/employee_directory.h"
 #include "core/support/text.h"
 
@@ -51,26 +52,19 @@ public:
         painter->setFont(opt.font);
         painter->drawText(text.adjusted(0, 0, 0, -half), Qt::AlignLeft | Qt::AlignBottom | Qt::TextSingleLine,
                           opt.fontMetrics.elidedText(title, Qt::ElideRight, text.width()));
-        painter->setFont(caption(opt.font));
+        painter->setFont(captionFont(opt.font));
         painter->setPen(opt.palette.color(QPalette::PlaceholderText));
         const QString detail = index.data(ExistingPositionListModel::detailRole).toString();
         painter->drawText(text.adjusted(0, half, 0, 0), Qt::AlignLeft | Qt::AlignTop | Qt::TextSingleLine,
-                          QFontMetrics(caption(opt.font)).elidedText(detail, Qt::ElideRight, text.width()));
+                          QFontMetrics(captionFont(opt.font)).elidedText(detail, Qt::ElideRight, text.width()));
         painter->restore();
     }
 
     QSize sizeHint(const QStyleOptionViewItem &option, const QModelIndex &index) const override
     {
         QSize size = QStyledItemDelegate::sizeHint(option, index);
-        size.setHeight(option.fontMetrics.height() + QFontMetrics(caption(option.font)).height() + 8);
+        size.setHeight(option.fontMetrics.height() + QFontMetrics(captionFont(option.font)).height() + 8);
         return size;
-    }
-
-private:
-    static QFont caption(QFont font)
-    {
-        font.setPointSizeF(font.pointSizeF() * 0.85);
-        return font;
     }
 };
 
@@ -281,15 +275,10 @@ ExistingPositionPicker::ExistingPositionPicker(std::vector<Position> positions, 
     });
     layout->addWidget(list, 1);
 
-    auto *note = new QLabel(QStringLiteral("Only selected positions are included. A person appears at the top when "
-                                           "their manager isn't on this sheet; their organization-wide reporting "
-                                           "relationship is preserved."));
-    note->setWordWrap(true);
-    QFont captionFont = note->font();
-    captionFont.setPointSizeF(captionFont.pointSizeF() * 0.85);
-    note->setFont(captionFont);
-    note->setForegroundRole(QPalette::PlaceholderText);
-    layout->addWidget(note);
+    layout->addWidget(makeCaption(QStringLiteral("Only selected positions are included. A person appears at the top "
+                                                 "when their manager isn't on this sheet; their organization-wide "
+                                                 "reporting relationship is preserved."),
+                                  this));
 
     m_error = new QLabel;
     m_error->setWordWrap(true);

@@ -92,6 +92,8 @@ public:
     // The presenter's positions changed (for example after a save): only the working list follows.
     void setPositions(std::vector<Position> positions);
     const std::vector<Position> &entryPositions() const { return m_entry.positions; }
+    // Changes with every change of the working positions (and so of the lists made from them).
+    uint64_t entryVersion() const { return m_entryVersion; }
 
     // Resets the form to `position`; `original` absent makes a new entry.
     void load(const Position &position, const std::optional<Position> &original, bool vacant);
