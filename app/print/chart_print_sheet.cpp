@@ -3,6 +3,8 @@
 #include "app/print/chart_printer.h"
 #include "app/print/preview_pane.h"
 #include "app/print/print_sheet_model.h"
+#include "app/sidebar/chart_appearance_controls.h"
+#include "app/sidebar/chart_design_controls.h"
 #include "printing/chart_text.h"
 
 #include <QApplication>
@@ -19,7 +21,6 @@
 #include <QSignalBlocker>
 #include <QVBoxLayout>
 
-#include <array>
 #include <cmath>
 
 // A number line edit over one Double of the working settings, read with the user's locale
@@ -55,27 +56,6 @@ QLabel *secondaryLabel(const QString &text = QString())
     label->setForegroundRole(QPalette::PlaceholderText);
     return label;
 }
-
-// The display switches: Names, Positions (Job Titles), Pay Level, Collapse to Position,
-// with the coupling rules of ChartPrintSettings.
-struct Toggle {
-    const char *label;
-    const char *tooltip;
-    bool (*read)(const ChartPrintSettings &);
-    void (*write)(ChartPrintSettings &, bool);
-};
-
-const std::array<Toggle, 4> toggles{{
-    {"Names", "Show employee names or Vacant. Turning Names on turns Collapse to Position off.",
-     [](const ChartPrintSettings &s) { return s.showNames(); }, [](ChartPrintSettings &s, bool on) { s.setShowNames(on); }},
-    {"Positions (Job Titles)", "Show the Job Title on each card. Pay Level is a separate label.",
-     [](const ChartPrintSettings &s) { return s.showPositions(); },
-     [](ChartPrintSettings &s, bool on) { s.setShowPositions(on); }},
-    {"Pay Level", "Show the position’s Pay Level in addition to its Job Title.",
-     [](const ChartPrintSettings &s) { return s.showPayLevel; }, [](ChartPrintSettings &s, bool on) { s.showPayLevel = on; }},
-    {"Collapse to Position", nullptr, [](const ChartPrintSettings &s) { return s.collapseToPosition(); },
-     [](ChartPrintSettings &s, bool on) { s.setCollapseToPosition(on); }},
-}};
 
 } // namespace
 
@@ -198,7 +178,7 @@ QWidget *ChartPrintSheet::buildForm()
     form->addRow(QStringLiteral("Subtitle"), m_pageSubtitle);
 
     m_paper = new QComboBox;
-    for (const PaperPreset &preset : PaperPresets::all())
+    for (const PaperPreset &preset : standardPapers())
         m_paper->addItem(preset.name);
     m_paper->addItem(PaperPresets::custom);
     connect(m_paper, &QComboBox::activated, this,
@@ -230,21 +210,11 @@ QWidget *ChartPrintSheet::buildForm()
     });
     form->addRow(m_balanced);
 
-    for (int i = 0; i < int(toggles.size()); ++i) {
-        auto *box = new QCheckBox(QString::fromUtf8(toggles[i].label));
-        if (toggles[i].tooltip)
-            box->setToolTip(QString::fromUtf8(toggles[i].tooltip));
-        connect(box, &QCheckBox::toggled, this, [this, i](bool on) {
-            ChartPrintSettings next = m_model->settings();
-            toggles[i].write(next, on);
-            busy([&] { m_model->setSettings(next); });
-        });
-        form->addRow(box);
-        m_toggles.emplace_back(box, i);
-    }
-    form->addRow(captionLabel(QStringLiteral(
-        "Hide names and combine compatible Job Titles under the same manager into one card with a count and total "
-        "FTE. Records are not merged. Checking this turns Names off and Positions on.")));
+    // No focused-view binding: the sheet prints the chart as its window shows it.
+    m_appearance = new ChartAppearanceControls(Binding<ChartPrintSettings>{
+        [this] { return m_model->settings(); },
+        [this](const ChartPrintSettings &next) { busy([&] { m_model->setSettings(next); }); }});
+    form->addRow(m_appearance);
 
     addNumberField(QStringLiteral("Margin (inches)"), &ChartPrintSettings::marginInches, 3);
     addNumberField(QStringLiteral("Overlap (inches)"), &ChartPrintSettings::overlapInches, 3);
@@ -348,10 +318,7 @@ void ChartPrintSheet::refresh()
         const QSignalBlocker balanced(m_balanced);
         m_balanced->setChecked(settings.pageBalancedLayout);
     }
-    for (auto &[box, index] : m_toggles) {
-        const QSignalBlocker blocker(box);
-        box->setChecked(toggles[index].read(settings));
-    }
+    m_appearance->refresh();
 
     const std::optional<QString> pages = model.pagesLine();
     m_pagesLine->setText(pages.value_or(QString()));

@@ -5,6 +5,7 @@
 #include <memory>
 #include <vector>
 
+class ChartAppearanceControls;
 class ChartPDFPreview;
 class ChartPrinter;
 class PrintSheetModel;
@@ -63,7 +64,7 @@ private:
     QComboBox *m_orientation = nullptr;
     QCheckBox *m_fit = nullptr;
     QCheckBox *m_balanced = nullptr;
-    std::vector<std::pair<QCheckBox *, int>> m_toggles;
+    ChartAppearanceControls *m_appearance = nullptr;
     std::vector<NumberField> m_numbers;
     QLineEdit *m_scale = nullptr;
     QLabel *m_pagesLine = nullptr;

@@ -2,6 +2,7 @@
 
 #include "app/print/chart_printer.h"
 #include "app/shell/dialogs.h"
+#include "app/sidebar/chart_design_controls.h"
 #include "core/chart/chart_layout.h"
 #include "core/chart/chart_print_presentation.h"
 #include "core/document/organization_archive.h"
@@ -67,22 +68,10 @@ QString messageOf(const std::exception &error)
 
 namespace PaperPresets {
 
-const std::vector<PaperPreset> &all()
-{
-    static const std::vector<PaperPreset> presets{
-        {QStringLiteral("Letter"), 8.5, 11},
-        {QStringLiteral("Legal"), 8.5, 14},
-        {QStringLiteral("Tabloid"), 11, 17},
-        {QStringLiteral("A4"), 210 / 25.4, 297 / 25.4},
-        {QStringLiteral("A3"), 297 / 25.4, 420 / 25.4},
-    };
-    return presets;
-}
-
 QString matching(double widthInches, double heightInches)
 {
-    for (const PaperPreset &preset : all()) {
-        if (std::abs(preset.widthInches - widthInches) < 0.0001 && std::abs(preset.heightInches - heightInches) < 0.0001)
+    for (const PaperPreset &preset : standardPapers()) {
+        if (std::abs(preset.width - widthInches) < 0.0001 && std::abs(preset.height - heightInches) < 0.0001)
             return preset.name;
     }
     return custom;
@@ -160,12 +149,12 @@ void PrintSheetModel::setPreset(const QString &name)
     if (m_exporting)
         return;
     m_preset = name;
-    for (const PaperPreset &preset : PaperPresets::all()) {
+    for (const PaperPreset &preset : standardPapers()) {
         if (preset.name != name)
             continue;
         ChartPrintSettings next = m_settings;
-        next.widthInches = preset.widthInches;
-        next.heightInches = preset.heightInches;
+        next.widthInches = preset.width;
+        next.heightInches = preset.height;
         setSettings(next);
     }
     emit changed();

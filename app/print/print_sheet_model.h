@@ -36,18 +36,11 @@ public:
     virtual void setPageSubtitle(const QString &text) = 0;
 };
 
-// One paper choice of the sheet; "Custom" has no size.
-struct PaperPreset {
-    QString name;
-    double widthInches = 0;
-    double heightInches = 0;
-};
-
+// The sheet's paper choices: the standard papers, then "Custom", which has no size.
 namespace PaperPresets {
-const std::vector<PaperPreset> &all(); // Letter, Legal, Tabloid, A4, A3
 inline const QString custom = QStringLiteral("Custom");
-// The first preset within 0.0001 inch of the stored width and height, in stored order;
-// "Custom" when none is.
+// The first standard paper within 0.0001 inch of the stored width and height, in stored
+// order (the sheet's own rule, stricter than the panel's); "Custom" when none is.
 QString matching(double widthInches, double heightInches);
 } // namespace PaperPresets
 
