@@ -112,6 +112,7 @@ ChartPrintSheet::ChartPrintSheet(std::unique_ptr<PrintSheetModel> model, std::un
     m_progressRow = new QWidget;
     m_progressLabel = new QLabel;
     m_progress = new QProgressBar;
+    m_progress->setFormat(QStringLiteral("%v of %m"));
     auto *cancel = new QPushButton(QStringLiteral("Cancel"));
     auto *progressLayout = new QGridLayout(m_progressRow);
     progressLayout->setContentsMargins(0, 0, 0, 0);

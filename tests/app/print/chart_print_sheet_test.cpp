@@ -8,6 +8,7 @@
 #include <gtest/gtest.h>
 
 #include <QCheckBox>
+#include <QCoreApplication>
 #include <QFormLayout>
 #include <QLabel>
 #include <QLineEdit>
@@ -124,6 +125,22 @@ TEST(ChartPrintSheet, OpensPreviewsFitsAndCloses)
     margin->setText("wide");
     emit margin->editingFinished();
     EXPECT_EQ(margin->text(), "0.75");
+
+    // Export All: progress with the chart's name, the form and Close disabled meanwhile.
+    bool checked = false;
+    sheet.model().setSheetWriter([&](const SheetPDFExportJob &, const QString &) {
+        EXPECT_TRUE(child<QLabel>(sheet, "Exporting Alpha…")->isVisible());
+        EXPECT_FALSE(child<QPushButton>(sheet, "Close")->isEnabled());
+        EXPECT_FALSE(margin->isEnabled());
+        checked = true;
+        return QString();
+    });
+    dialogs.folders.push_back("/tmp/out");
+    child<QPushButton>(sheet, "Export All Sheets…")->click();
+    while (sheet.model().isExporting())
+        QCoreApplication::processEvents();
+    EXPECT_TRUE(checked);
+    EXPECT_TRUE(child<QLabel>(sheet, "Exported 1 of 1 sheet PDFs to out. Existing files were not replaced."));
 
     const size_t commits = host.commits.size();
     child<QPushButton>(sheet, "Close")->click();
