@@ -13,18 +13,7 @@
 
 namespace {
 
-const Organization &plainDistrict(int size)
-{
-    static std::map<int, Organization> made;
-    auto found = made.find(size);
-    if (found == made.end()) {
-        Organization organization = BenchDistrict::district(size);
-        for (Position &position : organization.positions)
-            position.reportingCallout.reset();
-        found = made.emplace(size, std::move(organization)).first;
-    }
-    return found->second;
-}
+using BenchDistrict::plainDistrict;
 
 struct BenchHost final : PrintSheetHost {
     std::optional<OrganizationArchive> document;

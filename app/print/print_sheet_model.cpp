@@ -183,11 +183,7 @@ QString PrintSheetModel::pageTitle() const
 
 void PrintSheetModel::setPageTitle(const QString &text)
 {
-    if (text == m_host.pageTitle())
-        return;
-    m_host.setPageTitle(text);
-    m_previewStale = true;
-    emit changed();
+    setHeading(text, &PrintSheetHost::pageTitle, &PrintSheetHost::setPageTitle);
 }
 
 QString PrintSheetModel::pageSubtitle() const
@@ -197,9 +193,16 @@ QString PrintSheetModel::pageSubtitle() const
 
 void PrintSheetModel::setPageSubtitle(const QString &text)
 {
-    if (text == m_host.pageSubtitle())
+    setHeading(text, &PrintSheetHost::pageSubtitle, &PrintSheetHost::setPageSubtitle);
+}
+
+// Headings reach the window as typed; the preview only goes stale.
+void PrintSheetModel::setHeading(const QString &text, QString (PrintSheetHost::*read)() const,
+                                 void (PrintSheetHost::*write)(const QString &))
+{
+    if (text == (m_host.*read)())
         return;
-    m_host.setPageSubtitle(text);
+    (m_host.*write)(text);
     m_previewStale = true;
     emit changed();
 }

@@ -139,6 +139,8 @@ signals:
 
 private:
     void assignSettings(const ChartPrintSettings &settings);
+    void setHeading(const QString &text, QString (PrintSheetHost::*read)() const,
+                    void (PrintSheetHost::*write)(const QString &));
     void retile();
     void fail(const std::exception &error);
     void exportNextSheet();
