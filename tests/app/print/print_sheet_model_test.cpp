@@ -130,18 +130,6 @@ TEST_F(PrintSheet, FitTurnsOnBalancedLayoutFitsOnePageAndSettles)
     EXPECT_TRUE(sheet.isPreviewStale());
 }
 
-TEST_F(PrintSheet, FitOfAChartThatCannotBeLaidOutKeepsScaleAndPreview)
-{
-    ChartPrintSettings tiny;
-    tiny.widthInches = 1; // page-balanced layout needs a page
-    PrintSheetModel &sheet = make(input(chart(2), tiny));
-    sheet.setFitToPage(true);
-    EXPECT_EQ(sheet.errorMessage(),
-              "Use paper dimensions from 2–200 inches, a positive scale up to 400%, and a margin of at least 0.25 inches.");
-    EXPECT_EQ(sheet.settings().scalePercent, 100);
-    EXPECT_FALSE(sheet.preview());
-}
-
 TEST_F(PrintSheet, PositionSummaryCountsGroupsAndDeletionMarkers)
 {
     Organization comparison = chart(8);
@@ -164,17 +152,12 @@ TEST_F(PrintSheet, PositionSummaryCountsGroupsAndDeletionMarkers)
         EXPECT_EQ(make(input(c.organization)).positionSummary(), c.summary);
 }
 
-TEST_F(PrintSheet, PageSummaryGivesTilesAndPaperShortEdgeFirst)
+TEST_F(PrintSheet, PaperLineGivesTheShortEdgeFirstInPortrait)
 {
     ChartPrintSettings stored;
     stored.widthInches = 11;
     stored.heightInches = 8.5;
     PrintSheetModel &sheet = make(input(chart(2), stored));
-    const ChartPagination &pagination = *sheet.pagination();
-    EXPECT_EQ(sheet.pagesLine(), QString("%1 rows × %2 columns = %3 pages")
-                                     .arg(pagination.rows)
-                                     .arg(pagination.columns)
-                                     .arg(pagination.tiles.size()));
     EXPECT_EQ(sheet.paperLine(), "8.5 × 11 inches");
     stored.landscape = true;
     sheet.setSettings(stored);
@@ -209,17 +192,6 @@ TEST_F(PrintSheet, SettingsThatDoNotTileDisableOutputAndExplainOnUpdate)
     EXPECT_TRUE(sheet.pagesLine());
     EXPECT_TRUE(sheet.close());
     EXPECT_EQ(host.commits.size(), commits + 1);
-}
-
-TEST_F(PrintSheet, TooManyPagesIsRefusedAtTheTiling)
-{
-    ChartPrintSettings huge;
-    huge.scalePercent = 400;
-    huge.widthInches = huge.heightInches = 3;
-    PrintSheetModel &sheet = make(input(chart(40), huge));
-    EXPECT_FALSE(sheet.pagination());
-    sheet.updatePreview();
-    EXPECT_EQ(sheet.errorMessage(), "This would create more than 500 pages. Reduce scale or increase paper size.");
 }
 
 TEST_F(PrintSheet, HeadingFallsBackToTheTitleAndSubtitleIsPassedUntrimmed)
