@@ -21,7 +21,7 @@
 #include <QSignalBlocker>
 #include <QVBoxLayout>
 
-#include <cmath>
+#include <algorithm>
 
 // A number line edit over one Double of the working settings, read with the user's locale
 // when editing finishes. No range: what the tiling refuses, its summary reports.
@@ -37,6 +37,8 @@ struct ChartPrintSheet::NumberField {
 };
 
 namespace {
+
+const int maximumErrorHeight = 80;
 
 QLabel *captionLabel(const QString &text)
 {
@@ -78,6 +80,8 @@ ChartPrintSheet::ChartPrintSheet(std::unique_ptr<PrintSheetModel> model, std::un
 
     auto *formScroll = new QScrollArea;
     formScroll->setWidget(buildForm());
+    // A fixed width lets the wrapped captions take the height they need.
+    m_form->setFixedWidth(formWidth);
     formScroll->setWidgetResizable(true);
     formScroll->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     formScroll->setFixedWidth(formWidth + formScroll->verticalScrollBar()->sizeHint().width() + 2);
@@ -105,8 +109,7 @@ ChartPrintSheet::ChartPrintSheet(std::unique_ptr<PrintSheetModel> model, std::un
     m_errorArea->setWidget(m_error);
     m_errorArea->setWidgetResizable(true);
     m_errorArea->setFrameShape(QFrame::NoFrame);
-    m_errorArea->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
-    m_errorArea->setMaximumHeight(80);
+    m_errorArea->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     m_result = secondaryLabel();
 
     m_progressRow = new QWidget;
@@ -331,6 +334,9 @@ void ChartPrintSheet::refresh()
     m_previewCaption->setText(model.previewCaption());
     m_error->setText(model.errorMessage().value_or(QString()));
     m_errorArea->setVisible(model.errorMessage().has_value());
+    // As tall as the message, at most 80 points; longer ones scroll.
+    const int textHeight = m_error->heightForWidth(std::max(1, m_errorArea->viewport()->width()));
+    m_errorArea->setFixedHeight(std::clamp(textHeight, m_error->fontMetrics().height(), maximumErrorHeight) + 2);
     m_result->setText(model.resultMessage().value_or(QString()));
     m_result->setVisible(model.resultMessage().has_value());
 
