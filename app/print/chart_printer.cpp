@@ -59,8 +59,15 @@ bool printPage(QPdfDocument &document, int page, QPainter &painter, const QRect 
 
 bool SystemChartPrinter::askWithPrintDialog(QPrinter &printer)
 {
+    // The dialog is the user's turn: no busy cursor over it, and back to busy for the printing.
+    const bool busy = QApplication::overrideCursor() != nullptr;
+    if (busy)
+        QApplication::restoreOverrideCursor();
     QPrintDialog dialog(&printer, QApplication::activeWindow());
-    return dialog.exec() == QDialog::Accepted;
+    const bool accepted = dialog.exec() == QDialog::Accepted;
+    if (busy)
+        QApplication::setOverrideCursor(Qt::WaitCursor);
+    return accepted;
 }
 
 ChartPrinter::Outcome SystemChartPrinter::print(const QByteArray &pdf, const ChartPrintSettings &settings,
