@@ -1,4 +1,6 @@
+#include "app/chart/chart_window.h"
 #include "app/print/chart_print_sheet.h"
+#include "app/shell/organization_document.h"
 #include "app/print/preview_pane.h"
 #include "printing/chart_pdf_renderer.h"
 
@@ -12,6 +14,7 @@
 #include <QFormLayout>
 #include <QLabel>
 #include <QLineEdit>
+#include <QPointer>
 #include <QPushButton>
 
 using namespace PrintTest;
@@ -150,3 +153,28 @@ TEST(ChartPrintSheet, OpensPreviewsFitsAndCloses)
 }
 
 } // namespace
+
+// The window's print action opens the sheet over the shown chart, window-modal; closing
+// the sheet deletes it and leaves an unchanged document unmodified.
+TEST(ChartPrintSheet, TheWindowsPrintActionOpensIt)
+{
+    ScriptedDialogs dialogs;
+    auto *document = new OrganizationDocument;
+    document->setArchive(AppTest::district(3));
+    document->setModified(false);
+    auto *window = new ChartWindow(document, dialogs);
+    ASSERT_TRUE(window->canPrint());
+    window->print();
+    QPointer<ChartPrintSheet> sheet = window->findChild<ChartPrintSheet *>();
+    ASSERT_TRUE(sheet);
+    EXPECT_EQ(sheet->windowModality(), Qt::WindowModal);
+    EXPECT_EQ(sheet->model().positionSummary(), "Entire organization · 4 positions");
+    EXPECT_EQ(sheet->preview().state().pageCount(), 1);
+    EXPECT_FALSE(document->isModified());
+
+    sheet->reject();
+    AppTest::deleteClosedWindows();
+    EXPECT_FALSE(sheet);
+    window->closeWithoutAsking();
+    AppTest::deleteClosedWindows();
+}
