@@ -16,6 +16,7 @@
 #include <algorithm>
 #include <charconv>
 #include <filesystem>
+#include <utility>
 
 namespace {
 
@@ -494,12 +495,8 @@ void ImportFlow::fail(const QString &message)
 
 void ImportFlow::changed()
 {
-    emit stateChanged();
-    const int width = minimumWidth();
-    if (width != m_reportedWidth) {
-        m_reportedWidth = width;
-        emit widthChanged(width);
-    }
+    m_statePending = true;
+    scheduleSignals();
 }
 
 void ImportFlow::invalidateReview()
@@ -513,12 +510,26 @@ void ImportFlow::invalidateReview()
 void ImportFlow::invalidateRows()
 {
     m_rowsValid = false;
-    if (m_reviewSignalPending)
+    m_reviewPending = true;
+    scheduleSignals();
+}
+
+void ImportFlow::scheduleSignals()
+{
+    if (m_signalsScheduled)
         return;
-    // Several changes in one turn (a keystroke, a pasted row) give one review and one redraw.
-    m_reviewSignalPending = true;
+    // Several changes in one turn (a keystroke, a sheet load) give one review and one redraw.
+    m_signalsScheduled = true;
     QTimer::singleShot(0, this, [this] {
-        m_reviewSignalPending = false;
-        emit reviewChanged();
+        m_signalsScheduled = false;
+        if (std::exchange(m_statePending, false))
+            emit stateChanged();
+        if (std::exchange(m_reviewPending, false))
+            emit reviewChanged();
+        const int width = minimumWidth();
+        if (width != m_reportedWidth) {
+            m_reportedWidth = width;
+            emit widthChanged(width);
+        }
     });
 }

@@ -121,9 +121,11 @@ public:
     void close();
 
 signals:
+    // Signals come once per event-loop turn, after every change of that turn, so that
+    // readers run the review once however many cells a turn changed.
     // Anything but the review's results changed.
     void stateChanged();
-    // The review or the rows shown may have changed; once per event-loop turn.
+    // The review or the rows shown may have changed.
     void reviewChanged();
     void widthChanged(int width);
     void closeRequested();
@@ -141,6 +143,7 @@ private:
     void changed();
     void invalidateReview();
     void invalidateRows();
+    void scheduleSignals();
     ImportSheet *editableSheet();
 
     Organization m_existing;
@@ -161,7 +164,9 @@ private:
     ImportRowFilter m_rowFilter = ImportRowFilter::all;
     bool m_validationExpanded = true;
     int m_reportedWidth = 0;
-    bool m_reviewSignalPending = false;
+    bool m_signalsScheduled = false;
+    bool m_statePending = false;
+    bool m_reviewPending = false;
 
     mutable std::optional<ImportReview> m_review;
     mutable bool m_reviewValid = false;

@@ -240,7 +240,10 @@ TEST(ImportFlow, StepThreeWidensWithItsColumns)
     EXPECT_EQ(f.flow->minimumWidth(), 960); // four columns
     f.flow->setCell(1, 4, "fifth");
     EXPECT_EQ(f.flow->minimumWidth(), 1000);
+    settle(*f.flow);
     f.flow->showStep(Step::columns);
     EXPECT_EQ(f.flow->minimumWidth(), 960);
+    settle(*f.flow);
     EXPECT_EQ(widths.count(), 2);
+    EXPECT_EQ(widths.last().at(0).toInt(), 960);
 }
