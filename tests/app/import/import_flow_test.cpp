@@ -1,9 +1,12 @@
 #include "import_flow_fixture.h"
 
+#include "app/import/import_help.h"
 #include "core/import/import_draft.h"
+#include "error_of.h"
 
 #include <gtest/gtest.h>
 
+#include <QDir>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 
@@ -246,4 +249,25 @@ TEST(ImportFlow, StepThreeWidensWithItsColumns)
     settle(*f.flow);
     EXPECT_EQ(widths.count(), 2);
     EXPECT_EQ(widths.last().at(0).toInt(), 960);
+}
+
+TEST(ImportFlow, SavesTheTemplateOverTheChosenFileAndACancelWritesNothing)
+{
+    QTemporaryDir dir;
+    const QString destination = dir.filePath("mine.xlsx");
+    AppTest::writeBytes(destination, "old");
+    FlowFixture f;
+    f.dialogs.filesToSave = {std::nullopt, destination};
+    f.flow->saveTemplate();
+    EXPECT_EQ(AppTest::readBytes(destination), "old");
+    f.flow->saveTemplate();
+    EXPECT_EQ(AppTest::readBytes(destination),
+              AppTest::readBytes(QDir(ImportHelp::resourceDirectory()).filePath(ImportHelp::templateFileName)));
+    EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files), QStringList{"mine.xlsx"}); // no temporary file left
+    EXPECT_EQ(f.dialogs.proposedSavePaths, QStringList(2, "Vantrel Import Workbook.xlsx"));
+    EXPECT_FALSE(f.flow->errorMessage());
+
+    // A missing template is said before any panel opens.
+    EXPECT_EQ(errorOf([&] { ImportHelp::saveTemplate(f.dialogs, dir.filePath("nowhere")); }),
+              "The import template is not available.");
 }
