@@ -1,0 +1,20 @@
+#include "app/sidebar/popup_placement.h"
+
+#include <QScreen>
+#include <QWidget>
+
+#include <algorithm>
+
+void showPopupBelow(QWidget *popup, QWidget *anchor)
+{
+    const QSize size = popup->size().expandedTo(popup->minimumSize());
+    QPoint place = anchor->mapToGlobal(QPoint(0, anchor->height()));
+    if (const QScreen *screen = anchor->screen()) {
+        const QRect room = screen->availableGeometry();
+        place.setX(std::clamp(place.x(), room.left(), std::max(room.left(), room.right() - size.width())));
+        if (place.y() + size.height() > room.bottom())
+            place.setY(std::max(room.top(), anchor->mapToGlobal(QPoint(0, 0)).y() - size.height()));
+    }
+    popup->move(place);
+    popup->show();
+}
