@@ -119,11 +119,11 @@ CorrectionGrid::CorrectionGrid(ImportFlow &flow, QWidget *parent)
     body->addWidget(m_messagesToggle);
     body->addWidget(m_messages);
 
-    auto *delegate = new KeystrokeDelegate(this);
     auto *headerModel = new HeaderLineModel(this);
     headerModel->setSourceModel(m_model);
     for (QTableView *view : {m_headerLine, m_table}) {
-        view->setItemDelegate(delegate);
+        // One delegate per view: a delegate's commit reaches every view it serves.
+        view->setItemDelegate(new KeystrokeDelegate(view));
         view->horizontalHeader()->hide();
         view->verticalHeader()->setFixedWidth(rowNumberWidth);
         view->verticalHeader()->setDefaultAlignment(Qt::AlignCenter);
