@@ -131,6 +131,7 @@ CorrectionGrid::CorrectionGrid(ImportFlow &flow, QWidget *parent)
         view->setHorizontalScrollMode(QAbstractItemView::ScrollPerPixel);
         view->setEditTriggers(QAbstractItemView::AllEditTriggers);
         view->setSelectionMode(QAbstractItemView::SingleSelection);
+        view->setWordWrap(false); // one line per row; the full messages are in the tooltip
     }
     m_headerLine->setModel(headerModel);
     m_table->setModel(m_model);
@@ -142,10 +143,15 @@ CorrectionGrid::CorrectionGrid(ImportFlow &flow, QWidget *parent)
     connect(m_table->horizontalHeader(), &QHeaderView::sectionResized, this,
             [this](int section, int, int size) { m_headerLine->horizontalHeader()->resizeSection(section, size); });
     connect(m_model, &QAbstractItemModel::modelReset, this, &CorrectionGrid::layOutColumns);
-    body->addWidget(m_headerLine);
-    body->addWidget(m_empty);
-    body->addWidget(m_table, 1);
+    auto *grid = new QVBoxLayout;
+    grid->setSpacing(0); // the pinned header row sits right on the rows it heads
+    grid->addWidget(m_headerLine);
+    grid->addWidget(m_empty);
+    grid->addWidget(m_table, 1);
+    body->addLayout(grid, 1);
     m_empty->setForegroundRole(QPalette::PlaceholderText);
+    m_empty->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+    m_empty->setContentsMargins(rowNumberWidth, 8, 0, 0);
 
     connect(&m_flow, &ImportFlow::stateChanged, this, &CorrectionGrid::refreshState);
     connect(&m_flow, &ImportFlow::reviewChanged, this, &CorrectionGrid::refreshReview);

@@ -80,6 +80,7 @@ ImportFileStep::ImportFileStep(ImportFlow &flow, QWidget *parent)
     m_headerRow->setPrefix(QStringLiteral("Header row: "));
     m_headerRow->setKeyboardTracking(false);
     m_headerRow->setMinimum(1);
+    m_headerRow->setMaximumWidth(200);
     sheetForm->addRow(m_headerRow);
     m_references->addItem(QStringLiteral("Employee numbers"));
     m_references->addItem(QStringLiteral("Position IDs"));

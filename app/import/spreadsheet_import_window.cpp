@@ -167,7 +167,7 @@ QWidget *SpreadsheetImportWindow::buildTitleRow()
     font.setPointSizeF(font.pointSizeF() * 1.5);
     title->setFont(font);
     auto *help = new QToolButton;
-    help->setText(QStringLiteral("Help & Template"));
+    help->setText(QStringLiteral("Help && Template"));
     help->setPopupMode(QToolButton::InstantPopup);
     auto *menu = new QMenu(help);
     menu->addAction(QStringLiteral("Import Instructions"), m_flow, &ImportFlow::openInstructions);
@@ -185,8 +185,8 @@ QWidget *SpreadsheetImportWindow::buildStepBar()
     auto *layout = new QHBoxLayout(bar);
     layout->setContentsMargins(0, 0, 0, 0);
     layout->setSpacing(16);
-    const std::array<QString, 3> titles = {QStringLiteral("1  File & Worksheet"), QStringLiteral("2  Match Columns"),
-                                           QStringLiteral("3  Review & Correct")};
+    const std::array<QString, 3> titles = {QStringLiteral("1  File && Worksheet"), QStringLiteral("2  Match Columns"),
+                                           QStringLiteral("3  Review && Correct")};
     for (size_t i = 0; i < titles.size(); ++i) {
         if (i > 0)
             layout->addWidget(secondaryLabel(QStringLiteral("›")));
