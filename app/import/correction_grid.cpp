@@ -3,7 +3,10 @@
 #include "app/import/correction_grid_model.h"
 #include "app/import/import_flow.h"
 
+#include <QAction>
+#include <QClipboard>
 #include <QComboBox>
+#include <QGuiApplication>
 #include <QHBoxLayout>
 #include <QHeaderView>
 #include <QIdentityProxyModel>
@@ -116,6 +119,18 @@ CorrectionGrid::CorrectionGrid(ImportFlow &flow, QWidget *parent)
     m_messages->setMaximumHeight(messageListHeight);
     m_messages->setSelectionMode(QAbstractItemView::ExtendedSelection);
     m_messages->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    auto *copy = new QAction(QStringLiteral("Copy"), m_messages);
+    copy->setShortcut(QKeySequence::Copy);
+    copy->setShortcutContext(Qt::WidgetShortcut);
+    connect(copy, &QAction::triggered, this, [this] {
+        QModelIndexList rows = m_messages->selectionModel()->selectedRows();
+        std::sort(rows.begin(), rows.end());
+        QStringList lines;
+        for (const QModelIndex &row : rows)
+            lines.append(row.data().toString());
+        QGuiApplication::clipboard()->setText(lines.join('\n'));
+    });
+    m_messages->addAction(copy);
     body->addWidget(m_messagesToggle);
     body->addWidget(m_messages);
 

@@ -6,6 +6,7 @@
 #include "app/import/import_file_step.h"
 
 #include <QCloseEvent>
+#include <QKeyEvent>
 #include <QFrame>
 #include <QHBoxLayout>
 #include <QLabel>
@@ -14,7 +15,6 @@
 #include <QPushButton>
 #include <QScreen>
 #include <QSettings>
-#include <QShortcut>
 #include <QStackedWidget>
 #include <QToolButton>
 #include <QVBoxLayout>
@@ -212,7 +212,6 @@ QWidget *SpreadsheetImportWindow::buildActionRow()
     layout->setContentsMargins(0, 0, 0, 0);
     auto *close = new QPushButton(QStringLiteral("Close"));
     connect(close, &QPushButton::clicked, m_flow, &ImportFlow::close);
-    connect(new QShortcut(QKeySequence(Qt::Key_Escape), this), &QShortcut::activated, m_flow, &ImportFlow::close);
     m_backToColumns = new QPushButton(QStringLiteral("Back to Columns"));
     connect(m_backToColumns, &QPushButton::clicked, this, [this] { m_flow->showStep(ImportFlow::Step::columns); });
     m_saveDraft = new QPushButton(QStringLiteral("Save Correction Draft…"));
@@ -258,6 +257,17 @@ void SpreadsheetImportWindow::followWidth(int width)
     const Frame frame = frameFor(width, height(), available);
     setMinimumSize(frame.minimum);
     resize(frame.size);
+}
+
+void SpreadsheetImportWindow::keyPressEvent(QKeyEvent *event)
+{
+    // Escape arrives here only when no cell editor or popup took it, so cancelling an
+    // edit never closes the window.
+    if (event->key() == Qt::Key_Escape && event->modifiers() == Qt::NoModifier) {
+        m_flow->close();
+        return;
+    }
+    QWidget::keyPressEvent(event);
 }
 
 void SpreadsheetImportWindow::closeEvent(QCloseEvent *event)

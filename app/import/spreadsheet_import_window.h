@@ -51,6 +51,7 @@ public:
     QWidget *busyLine() const { return m_busy; }
 
 protected:
+    void keyPressEvent(QKeyEvent *event) override;
     void closeEvent(QCloseEvent *event) override;
 
 private:

@@ -2,7 +2,9 @@
 
 #include "app/import/correction_grid.h"
 #include "app/import/correction_grid_model.h"
+#include "app/import/column_matching_step.h"
 #include "app/import/import_file_step.h"
+#include "app/sidebar/searchable_dropdown.h"
 
 #include "import_flow_fixture.h"
 
@@ -15,6 +17,7 @@
 #include <QTableView>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QThread>
 
 using namespace ImportTest;
 using Window = SpreadsheetImportWindow;
@@ -151,4 +154,68 @@ TEST(SpreadsheetImportWindow, LoadsACSVFixesACellAndApplies)
     EXPECT_EQ(applied, 1);
     AppTest::deleteClosedWindows();
     EXPECT_FALSE(window);
+}
+
+TEST(SpreadsheetImportWindow, ClosingWhileReadingDropsTheResult)
+{
+    QWidget owner;
+    ScriptedDialogs dialogs;
+    QPointer<Window> window = Window::present(&owner, Organization(), [](const Organization &, ImportMode) {}, dialogs,
+                                              [](const QString &) {
+                                                  QThread::msleep(100);
+                                                  return std::vector<ImportSheet>{staffSheet()};
+                                              });
+    window->flow().load("slow.xlsx");
+    QCoreApplication::processEvents();
+    EXPECT_FALSE(window->busyLine()->isHidden());
+    EXPECT_TRUE(window->stepButton(ImportFlow::Step::file)->isEnabled());
+    window->close();
+    AppTest::deleteClosedWindows();
+    EXPECT_FALSE(window);
+    QThread::msleep(200);
+    QCoreApplication::processEvents(); // the finished read finds no one to tell
+    EXPECT_EQ(Window::windowFor(&owner), nullptr);
+}
+
+TEST(SpreadsheetImportWindow, EscapeCancelsACellEditBeforeItClosesTheWindow)
+{
+    Owners owners;
+    QPointer<Window> window = owners.present(owners.first);
+    window->flow().load("staff.xlsx");
+    settle(window->flow());
+    window->flow().showStep(ImportFlow::Step::corrections);
+    settle(window->flow());
+    ASSERT_TRUE(QTest::qWaitForWindowActive(window)); // window shortcuts need an active window
+    QTableView *table = window->correctionGrid()->table();
+    table->setCurrentIndex(window->correctionGrid()->model().index(1, 2));
+    auto *editor = qobject_cast<QLineEdit *>(QApplication::focusWidget());
+    ASSERT_NE(editor, nullptr);
+    QTest::keyClick(editor, Qt::Key_Escape);
+    AppTest::deleteClosedWindows();
+    ASSERT_TRUE(window);
+    QTest::keyClick(window, Qt::Key_Escape);
+    AppTest::deleteClosedWindows();
+    EXPECT_FALSE(window);
+}
+
+TEST(SpreadsheetImportWindow, AColumnDropdownMapsItsFieldAlone)
+{
+    Owners owners;
+    Window *window = owners.present(owners.first);
+    window->flow().load("staff.xlsx");
+    settle(window->flow());
+    window->flow().showStep(ImportFlow::Step::columns);
+    settle(window->flow());
+    SearchableDropdown *payLevel = window->columnStep()->dropdown(ImportField::title);
+    EXPECT_EQ(payLevel->button()->text(), "3: Pay Level");
+    ASSERT_EQ(payLevel->options().size(), 5u);
+    EXPECT_EQ(payLevel->options()[2].detail, "Ada"); // the sample below the header
+
+    const ImportMapping before = window->flow().mapping();
+    QTest::mouseClick(payLevel->button(), Qt::LeftButton);
+    QTest::keyClicks(payLevel->popup()->queryField(), "Not mapped");
+    QTest::keyClick(payLevel->popup()->queryField(), Qt::Key_Return);
+    ImportMapping expected = before;
+    expected.erase(ImportField::title);
+    EXPECT_EQ(window->flow().mapping(), expected);
 }
