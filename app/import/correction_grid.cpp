@@ -201,7 +201,7 @@ void CorrectionGrid::refreshState()
 void CorrectionGrid::refreshReview()
 {
     m_body->setVisible(m_flow.sheet() != nullptr);
-    if (!m_flow.sheet())
+    if (!m_flow.sheet() || m_flow.step() != ImportFlow::Step::corrections)
         return;
     m_counts->setText(m_flow.countsText());
     const bool none = m_flow.shownRows().empty();

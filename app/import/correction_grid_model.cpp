@@ -29,6 +29,8 @@ CorrectionGridModel::CorrectionGridModel(ImportFlow &flow, QObject *parent) : QA
 
 void CorrectionGridModel::refresh()
 {
+    if (m_flow.step() != ImportFlow::Step::corrections)
+        return; // no review runs for a grid nobody sees
     const bool hasSheet = m_flow.sheet() != nullptr;
     const std::vector<int> &rows = m_flow.shownRows();
     if (hasSheet != m_hasSheet || rows != m_rows || m_flow.headerRow() != m_headerRow || m_flow.columnCount() != m_columns) {
@@ -165,7 +167,8 @@ CorrectionMessagesModel::CorrectionMessagesModel(ImportFlow &flow, QObject *pare
 {
     const auto reset = [this] {
         beginResetModel();
-        const ImportReview *review = m_flow.review();
+        // Empty while step 3 is not shown, so that no review runs for it.
+        const ImportReview *review = m_flow.step() == ImportFlow::Step::corrections ? m_flow.review() : nullptr;
         m_errors = review ? review->errors.size() : 0;
         m_warnings = review ? review->warnings.size() : 0;
         endResetModel();

@@ -90,6 +90,10 @@ void ImportFlow::showStep(Step step)
     if (!canShow(step) || step == m_step)
         return;
     m_step = step;
+    if (step == Step::corrections) {
+        // The grid reads the review only while it shows: entering step 3 brings it up to date.
+        m_reviewPending = true;
+    }
     changed();
 }
 

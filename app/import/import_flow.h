@@ -125,7 +125,7 @@ signals:
     // readers run the review once however many cells a turn changed.
     // Anything but the review's results changed.
     void stateChanged();
-    // The review or the rows shown may have changed.
+    // The review or the rows shown may have changed, or step 3 was entered.
     void reviewChanged();
     void widthChanged(int width);
     void closeRequested();

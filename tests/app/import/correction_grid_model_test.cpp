@@ -26,6 +26,7 @@ TEST(CorrectionGridModel, ShowsSpreadsheetRowNumbersBelowAPinnedHeaderRow)
                                  {"", ""}, {"E1", "Ada", "Teacher", "", "extra"}})};
     f.load();
     f.flow->setHeaderRow(3);
+    f.flow->showStep(ImportFlow::Step::corrections);
     CorrectionGridModel model(*f.flow);
     settle(*f.flow);
 
@@ -81,6 +82,7 @@ TEST(CorrectionMessagesModel, ListsErrorsThenWarningsAndFollowsTheReview)
                                 {"E1", "Teacher", "", "perhaps"},
                                 {"E2", "Teacher", "E9", ""}})};
     f.load();
+    f.flow->showStep(ImportFlow::Step::corrections);
     CorrectionMessagesModel messages(*f.flow);
     const ImportReview &review = *f.flow->review();
     ASSERT_FALSE(review.errors.empty());
