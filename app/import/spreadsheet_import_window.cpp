@@ -81,14 +81,16 @@ SpreadsheetImportWindow *SpreadsheetImportWindow::windowFor(const QWidget *owner
     return nullptr;
 }
 
-SpreadsheetImportWindow::Frame SpreadsheetImportWindow::frameFor(int requestedWidth, int currentHeight, QSize available)
+SpreadsheetImportWindow::Frame SpreadsheetImportWindow::frameFor(int requestedWidth, const QRect &current,
+                                                                  const QRect &available)
 {
     const int minimumHeight = std::min(ImportFlow::minimumHeight, available.height());
-    return Frame{
-        .minimum = QSize(std::min(requestedWidth, available.width()), minimumHeight),
-        .size = QSize(std::min(std::max(requestedWidth, defaultWidth), available.width()),
-                      std::clamp(currentHeight, minimumHeight, available.height())),
-    };
+    const QSize size(std::min(std::max(requestedWidth, defaultWidth), available.width()),
+                     std::clamp(current.height(), minimumHeight, available.height()));
+    const QPoint origin(std::clamp(current.x(), available.left(), available.left() + available.width() - size.width()),
+                        std::clamp(current.y(), available.top(), available.top() + available.height() - size.height()));
+    return Frame{.minimum = QSize(std::min(requestedWidth, available.width()), minimumHeight),
+                 .geometry = QRect(origin, size)};
 }
 
 SpreadsheetImportWindow::SpreadsheetImportWindow(QWidget *owner, Organization existing, ImportFlow::ApplyAction apply,
@@ -253,10 +255,10 @@ void SpreadsheetImportWindow::refresh()
 void SpreadsheetImportWindow::followWidth(int width)
 {
     const QScreen *screen = this->screen();
-    const QSize available = screen ? screen->availableGeometry().size() : QSize(width, height());
-    const Frame frame = frameFor(width, height(), available);
+    const QRect available = screen ? screen->availableGeometry() : QRect(pos(), QSize(width, height()));
+    const Frame frame = frameFor(width, geometry(), available);
     setMinimumSize(frame.minimum);
-    resize(frame.size);
+    setGeometry(frame.geometry);
 }
 
 void SpreadsheetImportWindow::keyPressEvent(QKeyEvent *event)

@@ -32,13 +32,14 @@ public:
     // The open import window of `owner`, or null.
     static SpreadsheetImportWindow *windowFor(const QWidget *owner);
 
-    // The window's minimum and preferred size for a width the view needs: never narrower
-    // than 1,100 unless asked, never wider than the screen's available area.
+    // The window's minimum size and frame for a width the view needs: never narrower than
+    // 1,100 unless asked, kept inside the screen's available area (moved back onto it when
+    // widening would push it off).
     struct Frame {
         QSize minimum;
-        QSize size;
+        QRect geometry;
     };
-    static Frame frameFor(int requestedWidth, int currentHeight, QSize available);
+    static Frame frameFor(int requestedWidth, const QRect &current, const QRect &available);
 
     ImportFlow &flow() const { return *m_flow; }
     ImportFileStep *fileStep() const { return m_fileStep; }

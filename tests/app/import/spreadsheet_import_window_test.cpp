@@ -94,20 +94,21 @@ TEST(SpreadsheetImportWindow, FrameFollowsTheViewButNeverLeavesTheScreen)
 {
     struct Case {
         int requested;
-        int height;
-        QSize screen;
+        QRect current;
+        QRect screen;
         QSize minimum;
-        QSize size;
+        QRect frame;
     };
     for (const Case &c : std::vector<Case>{
-             {960, 800, {1600, 1000}, {960, 640}, {1100, 800}},
-             {1800, 800, {2560, 1400}, {1800, 640}, {1800, 800}},
-             {500 * 168 + 160, 300, {1600, 1000}, {1600, 640}, {1600, 640}},
-             {960, 900, {1280, 600}, {960, 600}, {1100, 600}},
+             {960, {100, 50, 1100, 800}, {0, 0, 1600, 1000}, {960, 640}, {100, 50, 1100, 800}},
+             {1800, {10, 0, 1100, 800}, {0, 0, 2560, 1400}, {1800, 640}, {10, 0, 1800, 800}},
+             // 500 columns: as wide as the screen, moved back onto it; the grid scrolls.
+             {500 * 168 + 160, {250, 100, 1100, 300}, {0, 0, 1600, 1000}, {1600, 640}, {0, 100, 1600, 640}},
+             {960, {0, 0, 1100, 900}, {1280, 24, 1280, 600}, {960, 600}, {1280, 24, 1100, 600}},
          }) {
-        const Window::Frame frame = Window::frameFor(c.requested, c.height, c.screen);
+        const Window::Frame frame = Window::frameFor(c.requested, c.current, c.screen);
         EXPECT_EQ(frame.minimum, c.minimum) << c.requested;
-        EXPECT_EQ(frame.size, c.size) << c.requested;
+        EXPECT_EQ(frame.geometry, c.frame) << c.requested;
     }
 }
 
