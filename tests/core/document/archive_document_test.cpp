@@ -47,6 +47,9 @@ TEST(DocumentReading, MalformedInputGivesAReadableMessage)
     EXPECT_EQ(decodeError(head + R"(, "revisions": [{"id": "not-a-uuid", "number": 1, "date": 1, "note": "", "name": "",
                                  "organization": {"positions": []}}]})"),
               readFailure + "The value of \"id\" is not a valid UUID.");
+    // A NUL byte would end the text early, and the bytes after it would go unread.
+    EXPECT_EQ(decodeError(head + R"(, "revisions": []})" + std::string("\0junk", 5)),
+              readFailure + "The data is not valid JSON (at byte 66).");
 }
 
 // A document with every kind of content: versions, groups, sheets, print settings and planning.
