@@ -39,7 +39,8 @@ inline bool codePointLess(std::string_view a, std::string_view b) { return a < b
 // Decodes UTF-8 into code points; invalid bytes become U+FFFD.
 std::u32string toUtf32(std::string_view text);
 std::string toUtf8(std::u32string_view text);
-// Number of code points (what a user counts as characters for most scripts).
+// Number of user-perceived characters (extended grapheme clusters): a letter with its
+// combining marks counts once, and so does CR LF.
 size_t characterCount(std::string_view text);
 
 } // namespace Text
