@@ -161,6 +161,7 @@ private:
     {
         QuickEntryRow row = m_rows[rowIndex];
         try {
+            row.manager = Text::canonicalForm(row.manager);
             if (Text::isBlank(row.department))
                 row.selectManager(row.manager, pool());
             const bool blankNewRow = !row.originalPosition && !row.vacant && row.quantity == 1 &&

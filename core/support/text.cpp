@@ -2,6 +2,7 @@
 
 #include <unicode/brkiter.h>
 #include <unicode/coll.h>
+#include <unicode/normalizer2.h>
 #include <unicode/uchar.h>
 #include <unicode/unistr.h>
 #include <unicode/utf8.h>
@@ -197,6 +198,22 @@ std::string toUtf8(std::u32string_view text)
         out.append(reinterpret_cast<const char *>(buffer), static_cast<size_t>(length));
     }
     return out;
+}
+
+std::string canonicalForm(std::string_view text)
+{
+    if (std::all_of(text.begin(), text.end(), [](char c) { return static_cast<unsigned char>(c) < 0x80; }))
+        return std::string(text);
+    UErrorCode status = U_ZERO_ERROR;
+    const icu::Normalizer2 *nfc = icu::Normalizer2::getNFCInstance(status);
+    if (U_FAILURE(status))
+        return std::string(text);
+    const icu::UnicodeString source = fromUtf8(text);
+    if (nfc->isNormalized(source, status) && U_SUCCESS(status))
+        return std::string(text);
+    status = U_ZERO_ERROR;
+    const icu::UnicodeString normalized = nfc->normalize(source, status);
+    return U_FAILURE(status) ? std::string(text) : utf8(normalized);
 }
 
 size_t characterCount(std::string_view text)

@@ -1,5 +1,6 @@
 #include "archive_test_support.h"
 
+#include "core/document/archive_json.h"
 #include "core/model/organization_json.h"
 
 #include <gtest/gtest.h>
@@ -36,6 +37,20 @@ TEST(DocumentReading, BareOrganizationOpensUntitledAndIsValidated)
     EXPECT_EQ(decodeError(positions({person("A"), person("A")}).dump()), "Position IDs must be unique.");
     // Positions that do not read as an organization make it an archive, which then lacks its name.
     EXPECT_EQ(decodeError(R"({"positions": [1]})"), readFailure + "No value for the key \"name\".");
+}
+
+// "Café" with a precomposed letter and with a combining accent is one id.
+TEST(DocumentReading, CanonicallyEquivalentIdsAreOneId)
+{
+    const std::string composed = "Caf\u00e9", decomposed = "Cafe\u0301";
+    EXPECT_EQ(decodeError(positions({person(composed), person(decomposed)}).dump()), "Position IDs must be unique.");
+    Json json{{"name", "D"}, {"revisions", Json::array()},
+              {"organization", positions({person(composed), withDotted(person("B", decomposed), {decomposed})})},
+              {"sheets", Json::array({ArchiveJson::encode(sheet("S", "Main", {decomposed}))})}};
+    const OrganizationArchive read = OrganizationArchive::decode(json.dump());
+    EXPECT_EQ(read.organization.positions[1].managerID, composed);
+    EXPECT_EQ(read.organization.positions[1].dottedManagerIDs, IDs{composed});
+    EXPECT_EQ(read.sheets->front().positionIDs, IDs{composed});
 }
 
 TEST(DocumentReading, MalformedInputGivesAReadableMessage)
