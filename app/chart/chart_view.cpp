@@ -17,6 +17,8 @@ static QString toQt(const std::string &text)
     return QString::fromStdString(text);
 }
 
+static const QString paperStep = QStringLiteral("Paper & Appearance");
+
 ChartView::ChartView(OrganizationDocument &document, Dialogs &dialogs, QObject *parent)
     : QObject(parent), m_document(document), m_dialogs(dialogs)
 {
@@ -63,9 +65,10 @@ const OrganizationSheet *ChartView::selectedSheet() const
     return found == sheets->end() ? nullptr : &*found;
 }
 
-void ChartView::editShownSheet(const std::function<void(OrganizationSheet &)> &change)
+void ChartView::editShownSheet(const QString &stepName, const std::function<void(OrganizationSheet &)> &change,
+                               const QString &mergeKey)
 {
-    m_document.edit([&](OrganizationArchive &archive) {
+    m_document.edit(stepName, [&](OrganizationArchive &archive) {
         if (!archive.sheets)
             return;
         // The first sheet with the id, as selectedSheet() finds it.
@@ -73,7 +76,7 @@ void ChartView::editShownSheet(const std::function<void(OrganizationSheet &)> &c
                                         [&](const OrganizationSheet &sheet) { return sheet.id == m_selectedSheetID; });
         if (shown != archive.sheets->end())
             change(*shown);
-    });
+    }, mergeKey);
 }
 
 void ChartView::setSelectedSheetID(const std::string &id)
@@ -150,12 +153,12 @@ void ChartView::writeBackPrintSettings()
     if (const OrganizationSheet *shown = selectedSheet()) {
         if (shown->printSettings == settings)
             return;
-        editShownSheet([&](OrganizationSheet &sheet) { sheet.printSettings = settings; });
+        editShownSheet(paperStep, [&](OrganizationSheet &sheet) { sheet.printSettings = settings; });
         return;
     }
     if (archive().printSettings == settings)
         return;
-    m_document.edit([&](OrganizationArchive &archive) { archive.printSettings = settings; });
+    m_document.edit(paperStep, [&](OrganizationArchive &archive) { archive.printSettings = settings; });
 }
 
 ChartPrintSettings ChartView::savedPrintSettings() const
@@ -205,11 +208,16 @@ void ChartView::setPageText(bool title, const QString &text)
                                                      : (title ? archive().pageTitle : archive().pageSubtitle);
     if (stored == value || !canEditCurrent())
         return;
+    // Typing in the field is one step.
+    const QString step = title ? QStringLiteral("Page Title") : QStringLiteral("Page Subtitle");
     if (shown) {
-        editShownSheet([&](OrganizationSheet &sheet) { (title ? sheet.pageTitle : sheet.pageSubtitle) = value; });
+        editShownSheet(
+            step, [&](OrganizationSheet &sheet) { (title ? sheet.pageTitle : sheet.pageSubtitle) = value; },
+            step + QStringLiteral(":") + toQt(m_selectedSheetID));
         return;
     }
-    m_document.edit([&](OrganizationArchive &archive) { (title ? archive.pageTitle : archive.pageSubtitle) = value; });
+    m_document.edit(
+        step, [&](OrganizationArchive &archive) { (title ? archive.pageTitle : archive.pageSubtitle) = value; }, step);
 }
 
 QString ChartView::pageTitle() const
@@ -242,7 +250,8 @@ void ChartView::setFocusedDepartmentView(bool on)
 {
     if (!canEditCurrent() || !selectedSheet())
         return;
-    editShownSheet([&](OrganizationSheet &sheet) { sheet.focusedDepartmentView = on; });
+    editShownSheet(QStringLiteral("Focused Department View"),
+                   [&](OrganizationSheet &sheet) { sheet.focusedDepartmentView = on; });
     setSelectedGroupID(std::nullopt);
     resetFocusedView();
 }

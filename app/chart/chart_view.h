@@ -13,6 +13,7 @@
 #include <QObject>
 #include <QString>
 
+#include <cstdint>
 #include <functional>
 #include <memory>
 #include <optional>
@@ -22,6 +23,14 @@
 
 class Dialogs;
 class OrganizationDocument;
+
+// The header's counts of the chart shown.
+struct ChartCounts {
+    int64_t cards = 0; // cards drawn
+    int64_t shown = 0; // the chart's positions left after collapsed branches
+    int64_t total = 0; // every position of the organization
+    bool operator==(const ChartCounts &) const = default;
+};
 
 // The state and shared operations of one chart window, without widgets: which chart is
 // shown and how (sheet, focus, collapsed branches, expanded groups, print settings), the
@@ -115,6 +124,50 @@ public:
     void openLinkedSheet(const std::string &sheetID);
     // Opens the position editor for a position after the edit guard.
     void editPosition(const Position &position);
+    // Opens the editor on a new, unsaved position under `managerID` after the edit guard;
+    // nothing is stored until the editor saves.
+    void addPosition(const std::optional<std::string> &managerID, bool assistant);
+    // Whether anything opens the position editor; the commands that would are disabled
+    // until it does.
+    bool isPositionEditorAvailable() const { return m_positionEditorAvailable; }
+    void setPositionEditorAvailable(bool available) { m_positionEditorAvailable = available; }
+
+    // The destructive person actions: each asks first ("Make this position vacant?",
+    // "Delete this person and position?", "Remove this position from this chart only?") and
+    // runs its confirmed half on acceptance. Every failure, the planning lock's included,
+    // goes to the "Organization Error" alert and changes nothing.
+    void requestVacancy(const Position &position);
+    void makeVacantConfirmed(const std::string &id);
+    // A deletion the archive refuses (reports left) is alerted without a question.
+    void requestDeletion(const Position &position);
+    void deleteConfirmed(const std::string &id);
+    void requestRemoveFromChart();
+    void removeSelectedFromChart();
+    // Whether the chart shown lists the position itself, not only as reporting context.
+    bool listsOnShownChart(const std::string &id) const;
+
+    // File ▸ Import JSON…: replaces the organization with a file's, keeps everything else
+    // but the groups, after the recovery version "Before importing organization". One step.
+    void importOrganization();
+    void importOrganizationFile(const QString &path);
+    // The empty state's "Load Sample District": the sample as the organization, with no
+    // recovery version; ignored while Current is locked.
+    void loadSampleDistrict();
+    // The header's name field; a refused or unchanged name is dropped silently, and typing
+    // in the field makes one undo step.
+    void setOrganizationName(const QString &name);
+
+    // The sidebar's "Null Managers" filter.
+    bool onlyNullManagers() const { return m_onlyNullManagers; }
+    void setOnlyNullManagers(bool on);
+    // The people listed beside the chart: the chart's positions in chart order, only those
+    // without a primary manager under the filter. While the chart cannot be built, the
+    // chart's organization as stored.
+    std::vector<Position> sidebarPositions() const;
+    // Counted once per scene; zero cards and shown without one.
+    ChartCounts chartCounts() const;
+    // "<cards> tiles · <shown> of <total> positions".
+    static QString countsText(const ChartCounts &counts);
 
     // "Entire organization", then the sheets by name with their counts of positions.
     std::vector<DropdownOption> sheetOptions() const;
@@ -159,6 +212,9 @@ signals:
     void viewportSizeChanged();
     // The editor should open on this position (the stored one when it still exists).
     void positionEditRequested(const Position &position);
+    // The editor should open on this new position.
+    void positionAddRequested(const Position &position);
+    void sidebarFilterChanged();
 
 private:
     void documentChanged();
@@ -168,7 +224,8 @@ private:
     void dropHiddenSelection();
     void setFitRequested(bool requested);
     const OrganizationSheet *selectedSheet() const;
-    void editShownSheet(const std::function<void(OrganizationSheet &)> &change);
+    void editShownSheet(const QString &stepName, const std::function<void(OrganizationSheet &)> &change,
+                        const QString &mergeKey = {});
     QString pageText(bool title) const;
     void setPageText(bool title, const QString &text);
 
@@ -192,4 +249,10 @@ private:
     Size m_viewportSize;
     bool m_fitRequested = true;
     bool m_fitScheduled = false;
+
+    bool m_positionEditorAvailable = false;
+    bool m_onlyNullManagers = false;
+    mutable const ChartScene *m_countedScene = nullptr;
+    mutable std::shared_ptr<const ChartScene> m_countedSceneHold;
+    mutable ChartCounts m_counts;
 };

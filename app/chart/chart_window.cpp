@@ -2,9 +2,12 @@
 
 #include "app/chart/chart_canvas.h"
 #include "app/chart/chart_view.h"
+#include "app/chart/chart_window_body.h"
+#include "app/chart/update_notice.h"
 #include "app/shell/organization_document.h"
 
 #include <QCloseEvent>
+#include <QStatusBar>
 
 ChartWindow::ChartWindow(OrganizationDocument *document, Dialogs &dialogs)
     : m_document(document)
@@ -13,8 +16,12 @@ ChartWindow::ChartWindow(OrganizationDocument *document, Dialogs &dialogs)
     m_document->setParent(this);
     resize(defaultWidth, defaultHeight);
     m_view = new ChartView(*m_document, dialogs, this);
-    m_canvas = new ChartCanvas(*m_view);
-    setCentralWidget(m_canvas);
+    m_body = new ChartWindowBody(*m_view, this);
+    setCentralWidget(m_body);
+    m_updateNotice = new UpdateNotice(this);
+    statusBar()->setSizeGripEnabled(false);
+    statusBar()->setContentsMargins(10, 0, 10, 0);
+    statusBar()->addPermanentWidget(m_updateNotice);
 
     connect(m_document, &OrganizationDocument::filePathChanged, this, &ChartWindow::refreshTitle);
     // Read the flag, not the signal's argument: a slot that ran earlier may have cleared it.
@@ -24,13 +31,12 @@ ChartWindow::ChartWindow(OrganizationDocument *document, Dialogs &dialogs)
 
 ChartCanvas *ChartWindow::canvas() const
 {
-    return m_canvas;
+    return m_body->canvas();
 }
 
-void ChartWindow::setContent(QWidget *content)
+void ChartWindow::setUpdateOffer(UpdateOffer *offer)
 {
-    // setCentralWidget deletes the canvas it replaces, and the QPointer forgets it.
-    setCentralWidget(content);
+    m_updateNotice->setOffer(offer);
 }
 
 void ChartWindow::setPrintAction(std::function<void()> action)

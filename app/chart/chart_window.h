@@ -7,13 +7,16 @@
 
 class ChartCanvas;
 class ChartView;
+class ChartWindowBody;
+class UpdateNotice;
+class UpdateOffer;
 class Dialogs;
 class OrganizationDocument;
 class OrganizationFileCommands;
 
 // The window of one document: its menus, a title with the file name and the modified
-// marker, and the chart content in the middle: the chart canvas over the window's
-// ChartView, which holds what the window shows and how.
+// marker, the body (sidebar, header, chart canvas, inspector) over the window's ChartView,
+// which holds what the window shows and how, and a status bar with the update notice.
 class ChartWindow : public QMainWindow {
     Q_OBJECT
 public:
@@ -30,11 +33,10 @@ public:
     OrganizationDocument *document() const { return m_document; }
     OrganizationFileCommands &commands() const { return *m_commands; }
     ChartView &view() const { return *m_view; }
-    // The chart canvas, while it is the window's content.
+    ChartWindowBody &body() const { return *m_body; }
     ChartCanvas *canvas() const;
-
-    // Replaces the central widget; the window takes ownership of `content`.
-    void setContent(QWidget *content);
+    // The update offer shown in the status bar; none until the update store gives one.
+    void setUpdateOffer(UpdateOffer *offer);
     // What "Export PDF / Print…" runs for this window; the item is disabled while unset.
     void setPrintAction(std::function<void()> action);
     bool canPrint() const { return bool(m_printAction); }
@@ -58,7 +60,8 @@ private:
     OrganizationFileCommands *m_commands = nullptr;
     std::function<bool()> m_mayClose;
     ChartView *m_view;
-    QPointer<ChartCanvas> m_canvas;
+    ChartWindowBody *m_body;
+    UpdateNotice *m_updateNotice;
     std::function<void()> m_printAction;
     bool m_closeApproved = false;
 };

@@ -1,11 +1,14 @@
 #include "app/shell/organization_document.h"
 
+#include "core/document/document_close_policy.h"
+
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QSaveFile>
 
 #include <algorithm>
+#include <utility>
 
 [[noreturn]] static void fail(const QString &message)
 {
@@ -79,16 +82,44 @@ QString OrganizationDocument::canonicalPath(const QString &path)
     return QDir(folder).filePath(info.fileName());
 }
 
-void OrganizationDocument::setArchive(OrganizationArchive archive)
+void OrganizationDocument::setArchive(OrganizationArchive archive, const QString &stepName, const QString &mergeKey)
 {
     if (archive == m_archive)
         return;
     const bool organizationDiffers = archive.organization != m_archive.organization;
+    // Pushed before anyone hears of the change: a listener that edits in turn makes a
+    // step of its own after this one.
+    m_history.push(stepName, std::exchange(m_archive, std::move(archive)), mergeKey);
+    announce(organizationDiffers);
+}
+
+void OrganizationDocument::restore(OrganizationArchive archive)
+{
+    const bool organizationDiffers = archive.organization != m_archive.organization;
     m_archive = std::move(archive);
-    setModified(true);
+    announce(organizationDiffers);
+}
+
+void OrganizationDocument::announce(bool organizationDiffers)
+{
+    // Undoing back to the saved content leaves nothing to save; leaving it again does.
+    setModified(DocumentClosePolicy::needsSavePrompt(m_archive, m_savedArchive));
     emit archiveChanged();
     if (organizationDiffers)
         emit organizationChanged();
+    emit historyChanged();
+}
+
+void OrganizationDocument::undo()
+{
+    if (m_history.canUndo())
+        restore(m_history.undo(m_archive));
+}
+
+void OrganizationDocument::redo()
+{
+    if (m_history.canRedo())
+        restore(m_history.redo(m_archive));
 }
 
 QString OrganizationDocument::displayName() const
@@ -125,6 +156,8 @@ void OrganizationDocument::load(const QString &path)
     const bool organizationDiffers = archive.organization != m_archive.organization;
     m_archive = std::move(archive);
     adoptFile(canonicalPath(path), m_archive);
+    m_history.clear();
+    emit historyChanged();
     if (changed)
         emit archiveChanged();
     if (organizationDiffers)

@@ -2,6 +2,7 @@
 
 // moc cannot parse the standard library's C++20 headers that the JSON library pulls in.
 #ifndef Q_MOC_RUN
+#include "app/shell/document_history.h"
 #include "core/document/organization_archive.h"
 #endif
 
@@ -37,17 +38,37 @@ public:
     static QString canonicalPath(const QString &path);
 
     const OrganizationArchive &archive() const { return m_archive; }
-    // Replaces the content and marks the document modified; an equal archive changes nothing.
-    void setArchive(OrganizationArchive archive);
-    // Applies `change` to a copy and keeps it only when it returns: a throwing edit leaves
-    // the document, and its modified flag, as they were.
+    // Replaces the content as one undo step named `stepName`; an equal archive changes
+    // nothing and adds no step. Steps of one non-empty `mergeKey` in a row (typing in one
+    // field) undo together. The modified flag then says whether the content differs from
+    // the saved file (untitled: whether it holds anything worth saving).
+    void setArchive(OrganizationArchive archive, const QString &stepName = QStringLiteral("Change"),
+                    const QString &mergeKey = {});
+    // Applies `change` to a copy and keeps it only when it returns, as one undo step: a
+    // throwing edit leaves the document, its modified flag and its history as they were.
     template <typename Change>
-    void edit(Change &&change)
+    void edit(const QString &stepName, Change &&change, const QString &mergeKey = {})
     {
         OrganizationArchive next = m_archive;
         std::forward<Change>(change)(next);
-        setArchive(std::move(next));
+        setArchive(std::move(next), stepName, mergeKey);
     }
+    template <typename Change>
+    void edit(Change &&change)
+    {
+        edit(QStringLiteral("Change"), std::forward<Change>(change));
+    }
+
+    // Undo and redo return to states the user made, so they pass the planning lock.
+    bool canUndo() const { return m_history.canUndo(); }
+    bool canRedo() const { return m_history.canRedo(); }
+    QString undoName() const { return m_history.undoName(); }
+    QString redoName() const { return m_history.redoName(); }
+    void undo();
+    void redo();
+    // The next edit starts a step of its own, even with the merge key of the last one.
+    void endMerge() { m_history.endMerge(); }
+    const DocumentHistory &history() const { return m_history; }
 
     // Empty for a document that was never saved.
     QString filePath() const { return m_filePath; }
@@ -63,8 +84,8 @@ public:
     // True for a document as it was made: no file and nothing in it but the untitled archive.
     bool isUntouched() const;
 
-    // Reads `path` into this document, which then stands for that file, unmodified.
-    // Throws OrganizationError and leaves the document unchanged on failure.
+    // Reads `path` into this document, which then stands for that file, unmodified, with
+    // a history of its own. Throws OrganizationError and leaves the document unchanged on failure.
     void load(const QString &path);
     // Writes the content to `path`, which the document then stands for, unmodified.
     // Throws OrganizationError and leaves the document and the file unchanged on failure.
@@ -79,13 +100,19 @@ signals:
     void filePathChanged();
     // load() replaced the content with a file's: views drop their selection and focus.
     void fileLoaded();
+    // What undo and redo would do changed.
+    void historyChanged();
 
 private:
     void adoptFile(const QString &path, const OrganizationArchive &saved);
+    // Puts a content of the history in place.
+    void restore(OrganizationArchive archive);
+    void announce(bool organizationDiffers);
 
     OrganizationArchive m_archive;
     std::optional<OrganizationArchive> m_savedArchive;
     QString m_filePath;
     QString m_untitledName = QStringLiteral("Untitled");
     bool m_modified = false;
+    DocumentHistory m_history;
 };

@@ -1,7 +1,9 @@
 #include "app/shell/organization_file_commands.h"
 
+#include "app/chart/chart_view.h"
 #include "app/chart/chart_window.h"
 #include "app/shell/document_controller.h"
+#include "app/shell/organization_document.h"
 
 #include <QAction>
 #include <QDir>
@@ -24,6 +26,8 @@ OrganizationFileCommands::OrganizationFileCommands(ChartWindow &window, Document
     connect(&controller, &DocumentController::recentFilesChanged, this, refreshRecent);
     refreshRecent();
 
+    m_importJSON = file->addAction("Import JSON…", this, [this] { m_window.view().importOrganization(); });
+
     file->addSeparator();
     m_close = file->addAction("Close", &window, &QWidget::close);
     m_close->setShortcut(QKeySequence("Ctrl+W"));
@@ -45,6 +49,15 @@ OrganizationFileCommands::OrganizationFileCommands(ChartWindow &window, Document
     m_quit->setShortcut(QKeySequence("Ctrl+Q"));
     m_quit->setMenuRole(QAction::QuitRole);
 
+    QMenu *edit = window.menuBar()->addMenu("&Edit");
+    OrganizationDocument *document = window.document();
+    m_undo = edit->addAction("Undo", document, &OrganizationDocument::undo);
+    m_undo->setShortcut(QKeySequence("Ctrl+Z"));
+    m_redo = edit->addAction("Redo", document, &OrganizationDocument::redo);
+    m_redo->setShortcut(QKeySequence("Ctrl+Shift+Z"));
+    connect(document, &OrganizationDocument::historyChanged, this, &OrganizationFileCommands::refreshHistory);
+    refreshHistory();
+
     QMenu *help = window.menuBar()->addMenu("&Help");
     m_checkForUpdates = help->addAction("Check for Updates…", &controller, &DocumentController::checkForUpdates);
     auto refreshUpdates = [this] { m_checkForUpdates->setEnabled(m_controller.canCheckForUpdates()); };
@@ -63,6 +76,15 @@ void OrganizationFileCommands::fillOpenRecent()
     }
     m_openRecent->addSeparator();
     m_openRecent->addAction("Clear Menu", &m_controller, &DocumentController::clearRecentFiles);
+}
+
+void OrganizationFileCommands::refreshHistory()
+{
+    const OrganizationDocument *document = m_window.document();
+    m_undo->setEnabled(document->canUndo());
+    m_undo->setText(document->canUndo() ? "Undo " + document->undoName() : QStringLiteral("Undo"));
+    m_redo->setEnabled(document->canRedo());
+    m_redo->setText(document->canRedo() ? "Redo " + document->redoName() : QStringLiteral("Redo"));
 }
 
 void OrganizationFileCommands::showAbout()

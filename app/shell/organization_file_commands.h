@@ -7,8 +7,8 @@ class DocumentController;
 class QAction;
 class QMenu;
 
-// The menu commands of a document window: File (new, open, recent, close, save, print,
-// quit) and Help (update check, About). Each window has its own menu bar, so the commands
+// The menu commands of a document window: File (new, open, recent, import, close, save,
+// print, quit), Edit (undo, redo) and Help (update check, About). Each window has its own menu bar, so the commands
 // act on the window that shows them.
 class OrganizationFileCommands : public QObject {
     Q_OBJECT
@@ -21,14 +21,18 @@ public:
     QAction *close() const { return m_close; }
     QAction *save() const { return m_save; }
     QAction *saveAs() const { return m_saveAs; }
+    QAction *importJSON() const { return m_importJSON; }
     QAction *exportPrint() const { return m_exportPrint; }
     QAction *quit() const { return m_quit; }
+    QAction *undo() const { return m_undo; }
+    QAction *redo() const { return m_redo; }
     QAction *checkForUpdates() const { return m_checkForUpdates; }
     QAction *about() const { return m_about; }
 
 private:
     void fillOpenRecent();
     void showAbout();
+    void refreshHistory();
 
     ChartWindow &m_window;
     DocumentController &m_controller;
@@ -38,8 +42,11 @@ private:
     QAction *m_close;
     QAction *m_save;
     QAction *m_saveAs;
+    QAction *m_importJSON;
     QAction *m_exportPrint;
     QAction *m_quit;
+    QAction *m_undo;
+    QAction *m_redo;
     QAction *m_checkForUpdates;
     QAction *m_about;
 };

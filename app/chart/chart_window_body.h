@@ -1,0 +1,64 @@
+#pragma once
+
+#include <QWidget>
+
+#include <memory>
+
+#include <string>
+#include <unordered_map>
+
+class ChartCanvas;
+class ChartScene;
+class ChartView;
+class QCheckBox;
+class QLabel;
+class QLineEdit;
+class QListWidget;
+class QPushButton;
+class QSplitter;
+
+// The content of a chart window: beside the chart a sidebar column ("Null Managers" over
+// the people), and the detail column with the header (the organization's name and the
+// counts), the "Build Your Organization" state of an empty document, the chart canvas and
+// the selection inspector. Thin: everything it shows comes from the window's ChartView,
+// read again once per change, never per paint.
+class ChartWindowBody : public QWidget {
+    Q_OBJECT
+public:
+    explicit ChartWindowBody(ChartView &view, QWidget *parent = nullptr);
+
+    ChartCanvas *canvas() const { return m_canvas; }
+    QLineEdit *nameField() const { return m_name; }
+    QLabel *countsLabel() const { return m_counts; }
+    QWidget *emptyState() const { return m_emptyState; }
+    QPushButton *loadSampleButton() const { return m_loadSample; }
+    QWidget *sidebar() const;
+
+private:
+    QWidget *createSidebarColumn();
+    QWidget *createDetailColumn();
+    QWidget *createEmptyState();
+    // The people sidebar: created, fed and synchronised here only, so that a richer
+    // sidebar replaces this plain list in these three places.
+    QWidget *createSidebar();
+    void feedSidebar();
+    void showSidebarSelection();
+
+    void scheduleRefresh();
+    void refresh();
+
+    ChartView &m_view;
+    QSplitter *m_splitter;
+    QCheckBox *m_nullManagers = nullptr;
+    QListWidget *m_people = nullptr;
+    std::unordered_map<std::string, int> m_peopleRows;
+    std::shared_ptr<const ChartScene> m_fedScene;
+    bool m_fedFilter = false;
+    QLineEdit *m_name = nullptr;
+    QLabel *m_counts = nullptr;
+    QWidget *m_emptyState = nullptr;
+    QPushButton *m_addPosition = nullptr;
+    QPushButton *m_loadSample = nullptr;
+    ChartCanvas *m_canvas = nullptr;
+    bool m_refreshPending = false;
+};

@@ -1,0 +1,63 @@
+#pragma once
+
+// moc cannot parse the standard library's C++20 headers that the JSON library pulls in.
+#ifndef Q_MOC_RUN
+#include "core/document/frozen_organization.h"
+#include "core/document/organization_archive.h"
+#endif
+
+#include <QString>
+
+#include <cstddef>
+#include <deque>
+#include <vector>
+
+// Undo and redo of one document as whole archives: each step keeps the archive as it was
+// on one side of an edit. Saved versions are shared between copies of an archive, and a
+// step's organization is frozen sharing its unchanged positions with the step next to it,
+// so a hundred one-position steps of a large district cost little more than the positions
+// that changed.
+class DocumentHistory {
+public:
+    static constexpr std::size_t maximumSteps = 100;
+
+    // Records `previous`, the content before the step `name`, and drops what could be
+    // redone. Steps of one merge key in a row (typing in one field) stay one step, until
+    // endMerge() or any other step, undo or redo.
+    void push(const QString &name, OrganizationArchive previous, const QString &mergeKey = {});
+    void endMerge() { m_mergeOpen = false; }
+
+    bool canUndo() const { return !m_undo.empty(); }
+    bool canRedo() const { return !m_redo.empty(); }
+    // The name of the step that undo (redo) would take back (bring back); empty when none.
+    QString undoName() const;
+    QString redoName() const;
+    std::size_t undoCount() const { return m_undo.size(); }
+
+    // The content before the last step; `current` is kept for redo. Linear in the positions.
+    // Precondition: canUndo().
+    OrganizationArchive undo(OrganizationArchive current);
+    // The content after the last undone step; `current` is kept for undo. Precondition: canRedo().
+    OrganizationArchive redo(OrganizationArchive current);
+
+    void clear();
+
+private:
+    // An archive with its organization frozen and the working copy emptied.
+    struct Snapshot {
+        OrganizationArchive rest;
+        FrozenOrganization organization;
+    };
+    struct Step {
+        QString name;
+        QString mergeKey;
+        Snapshot content;
+    };
+
+    static Snapshot freeze(OrganizationArchive archive, const FrozenOrganization *neighbour);
+    static OrganizationArchive thaw(const Snapshot &snapshot);
+
+    std::deque<Step> m_undo; // oldest first
+    std::vector<Step> m_redo; // the next step to redo last
+    bool m_mergeOpen = false;
+};

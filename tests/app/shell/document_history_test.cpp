@@ -1,0 +1,149 @@
+#include "app/chart/chart_window.h"
+#include "app/shell/document_controller.h"
+#include "app/shell/organization_document.h"
+#include "app/shell/organization_file_commands.h"
+
+#include "app_test_support.h"
+#include "scripted_dialogs.h"
+
+#include <gtest/gtest.h>
+
+#include <QAction>
+#include <QTemporaryDir>
+
+using namespace AppTest;
+
+namespace {
+
+void rename(OrganizationDocument &document, const std::string &name)
+{
+    document.edit("Rename", [&](OrganizationArchive &archive) { archive.name = name; });
+}
+
+} // namespace
+
+TEST(DocumentHistory, UndoAndRedoBringBackTheWholeArchiveExactly)
+{
+    OrganizationDocument document;
+    document.setArchive(district(3));
+    const OrganizationArchive before = document.archive();
+    // A composite edit: a recovery version and a changed organization in one step.
+    document.edit("Make Vacant", [](OrganizationArchive &archive) { archive.makePositionVacant("P2"); });
+    const OrganizationArchive after = document.archive();
+    ASSERT_EQ(after.revisions.size(), 1u);
+    EXPECT_EQ(document.undoName(), "Make Vacant");
+
+    document.undo();
+    EXPECT_EQ(document.archive(), before);
+    EXPECT_TRUE(document.archive().revisions.empty());
+    EXPECT_EQ(document.redoName(), "Make Vacant");
+    document.redo();
+    EXPECT_EQ(document.archive(), after);
+    // The version comes back as the very one saved, not a copy.
+    EXPECT_TRUE(document.archive().revisions[0].isSameInstance(after.revisions[0]));
+
+    // A new edit after an undo drops what could have been redone.
+    document.undo();
+    rename(document, "Other");
+    EXPECT_FALSE(document.canRedo());
+    document.undo();
+    document.undo();
+    EXPECT_EQ(document.archive(), OrganizationDocument::untitledArchive());
+    EXPECT_FALSE(document.canUndo());
+}
+
+TEST(DocumentHistory, RefusedEditsAndUnchangedContentAddNoStep)
+{
+    OrganizationDocument document;
+    OrganizationArchive locked = district(2);
+    locked.lockForPlanning();
+    document.setArchive(locked);
+    const size_t steps = document.history().undoCount();
+    EXPECT_THROW(document.edit("Delete", [](OrganizationArchive &archive) { archive.deletePosition("P3"); }),
+                 OrganizationError);
+    document.edit("Nothing", [](OrganizationArchive &) {});
+    EXPECT_EQ(document.history().undoCount(), steps);
+    // Undo only returns to a state the user made, so the lock does not stop it.
+    document.undo();
+    EXPECT_EQ(document.archive(), OrganizationDocument::untitledArchive());
+}
+
+TEST(DocumentHistory, TypingInOneFieldIsOneStepUntilTheFieldIsLeft)
+{
+    OrganizationDocument document;
+    for (const char *typed : {"S", "Sp", "Spr"})
+        document.edit("Rename", [&](OrganizationArchive &archive) { archive.name = typed; }, "name");
+    document.endMerge();
+    document.edit("Rename", [&](OrganizationArchive &archive) { archive.name = "Spring"; }, "name");
+    EXPECT_EQ(document.history().undoCount(), 2u);
+    document.undo();
+    EXPECT_EQ(document.archive().name, "Spr");
+    document.undo();
+    EXPECT_EQ(document.archive().name, "Untitled Organization");
+}
+
+TEST(DocumentHistory, KeepsTheLastHundredSteps)
+{
+    OrganizationDocument document;
+    for (int i = 0; i < 105; ++i)
+        rename(document, "Name " + std::to_string(i));
+    EXPECT_EQ(document.history().undoCount(), DocumentHistory::maximumSteps);
+    while (document.canUndo())
+        document.undo();
+    EXPECT_EQ(document.archive().name, "Name 4");
+}
+
+TEST(DocumentHistory, BackToTheSavedContentNeedsNoSaveAndLoadingStartsAfresh)
+{
+    QTemporaryDir dir;
+    const QString path = dir.filePath("district.json");
+    writeBytes(path, QByteArray::fromStdString(district().encodeDocument()));
+    OrganizationDocument document;
+    rename(document, "Typed before opening");
+    document.load(path);
+    EXPECT_FALSE(document.canUndo());
+
+    rename(document, "Renamed");
+    EXPECT_TRUE(document.isModified());
+    document.undo();
+    EXPECT_FALSE(document.isModified());
+    document.redo();
+    EXPECT_TRUE(document.isModified());
+    // Saving keeps the history; undoing past the save leaves the saved content again.
+    document.saveTo(path);
+    EXPECT_TRUE(document.canUndo());
+    document.undo();
+    EXPECT_TRUE(document.isModified());
+
+    // An untitled document undone to nothing has nothing to save.
+    OrganizationDocument untitled;
+    untitled.setArchive(district());
+    EXPECT_TRUE(untitled.isModified());
+    untitled.undo();
+    EXPECT_FALSE(untitled.isModified());
+}
+
+TEST(DocumentHistory, EditMenuNamesTheStepAndQuitAfterUndoingAllAsksNothing)
+{
+    QTemporaryDir dir;
+    const QString path = dir.filePath("district.json");
+    writeBytes(path, QByteArray::fromStdString(district().encodeDocument()));
+    ScriptedDialogs dialogs;
+    DocumentController controller(dialogs);
+    ChartWindow *window = controller.openFile(path);
+    ASSERT_TRUE(window);
+    QAction *undo = window->commands().undo();
+    EXPECT_FALSE(undo->isEnabled());
+    EXPECT_EQ(undo->shortcut(), QKeySequence("Ctrl+Z"));
+    EXPECT_EQ(window->commands().redo()->shortcut(), QKeySequence("Ctrl+Shift+Z"));
+
+    rename(*window->document(), "Renamed");
+    EXPECT_TRUE(undo->isEnabled());
+    EXPECT_EQ(undo->text(), "Undo Rename");
+    undo->trigger();
+    EXPECT_EQ(window->commands().redo()->text(), "Redo Rename");
+    // No save question: ScriptedDialogs fails the test on an unexpected one.
+    EXPECT_TRUE(controller.reviewBeforeQuit());
+    EXPECT_TRUE(dialogs.savePromptDocuments.isEmpty());
+    deleteClosedWindows();
+}
