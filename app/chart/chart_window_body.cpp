@@ -92,7 +92,8 @@ QLayout *ChartWindowBody::createWorkspaceControls(QWidget *column)
     m_chartPicker->setMaximumWidth(320);
     connect(m_chartPicker, &SearchableDropdown::chosen, this,
             [this](const QString &id) { m_view.setSelectedSheetID(id.toStdString()); });
-    m_paperButton = new QPushButton(QStringLiteral("Paper & Appearance"), column);
+    // "&&" shows one ampersand rather than marking a mnemonic.
+    m_paperButton = new QPushButton(QStringLiteral("Paper && Appearance"), column);
     connect(m_paperButton, &QPushButton::clicked, this, &ChartWindowBody::togglePaperPanel);
     row->addWidget(m_chartPicker, 1);
     row->addStretch(1);

@@ -315,7 +315,8 @@ void OrganizationSidebar::showContextMenu(const QPoint &point)
     // A copy: the list may be rebuilt while the menu is open.
     const Position position = m_positions[size_t(row->position)];
     QMenu menu(this);
-    QAction *edit = menu.addAction(tr("Edit Person & Position"));
+    // "&&" shows one ampersand rather than marking a mnemonic.
+    QAction *edit = menu.addAction(tr("Edit Person && Position"));
     edit->setEnabled(m_onEdit && m_editingEnabled);
     if (menu.exec(m_tree->viewport()->mapToGlobal(point)) == edit && m_onEdit && m_editingEnabled)
         m_onEdit(position);

@@ -8,7 +8,7 @@
 void showPopupBelow(QWidget *popup, QWidget *anchor)
 {
     const QSize size = popup->size().expandedTo(popup->minimumSize());
-    QPoint place = anchor->mapToGlobal(QPoint(0, anchor->height()));
+    QPoint place = anchor->mapToGlobal(QPoint((anchor->width() - size.width()) / 2, anchor->height()));
     if (const QScreen *screen = anchor->screen()) {
         const QRect room = screen->availableGeometry();
         place.setX(std::clamp(place.x(), room.left(), std::max(room.left(), room.right() - size.width())));
