@@ -225,16 +225,4 @@ TEST_F(DesignPanel, LeavingAnUntouchedFieldKeepsTheStoredPrecision)
     EXPECT_EQ(writes, 0);
 }
 
-TEST_F(DesignPanel, HeadingsAndSwitchesWriteAsTheyChange)
-{
-    EXPECT_EQ(panel().titleField()->text(), "District");
-    QTest::keyClicks(panel().subtitleField(), "Fall");
-    EXPECT_EQ(subtitle, "Fall");
-    click(panel().balanceBox());
-    EXPECT_TRUE(settings.pageBalancedLayout);
-    click(panel().appearance()->checkBox(DisplayToggle::names));
-    EXPECT_TRUE(settings.hideNames);
-    EXPECT_EQ(panel().appearance()->focusedViewBox(), nullptr);
-}
-
 } // namespace

@@ -112,20 +112,4 @@ TEST(SidebarTree, EveryGroupHasItsOwnKeyPerMode)
     EXPECT_TRUE(keys.contains(expansionKey({"Department → Location", "Science", "Coordination", "location", "East"})));
 }
 
-TEST(SidebarTree, ExpandAndCollapseAllReachGroupsNotYetSeen)
-{
-    SidebarExpansion expansion;
-    expansion.setExpanded("a", false);
-    EXPECT_FALSE(expansion.isExpanded("a"));
-    EXPECT_TRUE(expansion.isExpanded("later"));
-    expansion.collapseAll();
-    EXPECT_FALSE(expansion.isExpanded("later"));
-    expansion.setExpanded("a", true);
-    EXPECT_TRUE(expansion.isExpanded("a"));
-    EXPECT_FALSE(expansion.isExpanded("b"));
-    expansion.expandAll();
-    EXPECT_TRUE(expansion.isExpanded("b"));
-    EXPECT_TRUE(expansion.exceptions().empty());
-}
-
 } // namespace
