@@ -131,6 +131,9 @@ void ChartWindowBody::togglePaperPanel()
     layout->setContentsMargins(0, 0, 0, 0);
     layout->addWidget(m_paperPanel);
     connect(&view, &ChartView::printSettingsChanged, m_paperPanel, &ChartDesignControls::refresh);
+    // Leaving a heading field closes its undo step, as for the organization's name.
+    for (QLineEdit *field : {m_paperPanel->titleField(), m_paperPanel->subtitleField()})
+        connect(field, &QLineEdit::editingFinished, &view.document(), &OrganizationDocument::endMerge);
     refreshWorkspaceControls();
     popup->adjustSize();
     showPopupBelow(popup, m_paperButton);

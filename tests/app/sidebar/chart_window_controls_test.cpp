@@ -114,6 +114,13 @@ TEST_F(ChartWindowControls, PaperPanelWritesThePresetOnceAndFocusedViewNeedsAShe
     view.setSelectedSheetID("S-SCI");
     settle();
     EXPECT_TRUE(panel->appearance()->focusedViewBox()->isEnabled());
+
+    // Typing a heading is one step; typing again after leaving the field is another.
+    QTest::keyClicks(panel->titleField(), "Fall");
+    emit panel->titleField()->editingFinished();
+    QTest::keyClicks(panel->titleField(), " 2026");
+    EXPECT_EQ(view.pageTitle(), "Fall 2026");
+    EXPECT_EQ(document.history().undoCount(), steps + 3);
 }
 
 } // namespace
