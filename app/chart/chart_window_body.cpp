@@ -5,13 +5,16 @@
 #include "app/chart/chart_view.h"
 #include "app/chart/selection_inspector_strip.h"
 #include "app/shell/organization_document.h"
+#include "app/sidebar/chart_design_controls.h"
+#include "app/sidebar/organization_sidebar.h"
+#include "app/sidebar/popup_placement.h"
+#include "app/sidebar/searchable_dropdown.h"
 
 #include <QCheckBox>
 #include <QFrame>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
-#include <QListWidget>
 #include <QMenu>
 #include <QMetaObject>
 #include <QPushButton>
@@ -66,44 +69,87 @@ QWidget *ChartWindowBody::createSidebarColumn()
 
 QWidget *ChartWindowBody::createSidebar()
 {
-    m_people = new QListWidget(this);
-    m_people->setUniformItemSizes(true);
+    m_people = new OrganizationSidebar(SidebarMode::all(), this);
     m_people->setAccessibleName(QStringLiteral("People"));
-    connect(m_people, &QListWidget::itemClicked, this, [this](QListWidgetItem *item) {
-        m_view.selectPerson(item->data(Qt::UserRole).toString().toStdString());
-    });
-    return m_people;
-}
-
-QWidget *ChartWindowBody::sidebar() const
-{
+    m_people->setActions([this](const std::string &id) { m_view.selectPerson(id); },
+                         [this](const Position &position) { m_view.editPosition(position); });
     return m_people;
 }
 
 void ChartWindowBody::feedSidebar()
 {
-    const std::vector<Position> positions = m_view.sidebarPositions();
-    m_people->clear();
-    m_peopleRows.clear();
-    for (const Position &position : positions) {
-        const QString who = position.employee ? toQt(position.employee->name) : QStringLiteral("Vacant position");
-        auto *item = new QListWidgetItem(who + QStringLiteral(" \u2014 ") + toQt(position.jobTitle()));
-        item->setData(Qt::UserRole, toQt(position.id));
-        m_peopleRows.emplace(position.id, m_people->count());
-        m_people->addItem(item);
-    }
+    m_people->setPositions(m_view.sidebarPositions());
     showSidebarSelection();
 }
 
 void ChartWindowBody::showSidebarSelection()
 {
-    const std::optional<std::string> &selected = m_view.selectedID();
-    const auto row = selected ? m_peopleRows.find(*selected) : m_peopleRows.end();
-    if (row == m_peopleRows.end()) {
-        m_people->clearSelection();
+    m_people->setSelection(m_view.selectedID());
+}
+
+QLayout *ChartWindowBody::createWorkspaceControls(QWidget *column)
+{
+    auto *row = new QHBoxLayout;
+    row->setContentsMargins(12, 0, 12, 10);
+    m_chartPicker = new SearchableDropdown(QStringLiteral("Chart"), column);
+    m_chartPicker->setMaximumWidth(320);
+    connect(m_chartPicker, &SearchableDropdown::chosen, this,
+            [this](const QString &id) { m_view.setSelectedSheetID(id.toStdString()); });
+    // "&&" shows one ampersand rather than marking a mnemonic.
+    m_paperButton = new QPushButton(QStringLiteral("Paper && Appearance"), column);
+    connect(m_paperButton, &QPushButton::clicked, this, &ChartWindowBody::togglePaperPanel);
+    row->addWidget(m_chartPicker, 1);
+    row->addStretch(1);
+    row->addWidget(m_paperButton);
+    connect(&m_view.document(), &OrganizationDocument::archiveChanged, this, [this] { m_chartPickerStale = true; });
+    return row;
+}
+
+ChartDesignControls *ChartWindowBody::paperPanel() const
+{
+    return m_paperPanel;
+}
+
+void ChartWindowBody::togglePaperPanel()
+{
+    if (m_paperPanel) {
+        m_paperPanel->window()->close();
         return;
     }
-    m_people->setCurrentRow(row->second);
+    auto *popup = new QFrame(this, Qt::Popup);
+    popup->setAttribute(Qt::WA_DeleteOnClose);
+    popup->setFrameShape(QFrame::StyledPanel);
+    ChartView &view = m_view;
+    ChartDesignBindings bindings{
+        {[&view] { return view.printSettings(); }, [&view](const ChartPrintSettings &settings) { view.setPrintSettings(settings); }},
+        {[&view] { return view.pageTitle(); }, [&view](const QString &text) { view.setPageTitle(text); }},
+        {[&view] { return view.pageSubtitle(); }, [&view](const QString &text) { view.setPageSubtitle(text); }},
+        Binding<bool>{[&view] { return view.focusedDepartmentView(); }, [&view](const bool &on) { view.setFocusedDepartmentView(on); }},
+    };
+    m_paperPanel = new ChartDesignControls(std::move(bindings), standardPapers(), popup);
+    auto *layout = new QVBoxLayout(popup);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->addWidget(m_paperPanel);
+    connect(&view, &ChartView::printSettingsChanged, m_paperPanel, &ChartDesignControls::refresh);
+    // Leaving a heading field closes its undo step, as for the organization's name.
+    for (QLineEdit *field : {m_paperPanel->titleField(), m_paperPanel->subtitleField()})
+        connect(field, &QLineEdit::editingFinished, &view.document(), &OrganizationDocument::endMerge);
+    refreshWorkspaceControls();
+    popup->adjustSize();
+    showPopupBelow(popup, m_paperButton);
+}
+
+void ChartWindowBody::refreshWorkspaceControls()
+{
+    if (m_chartPickerStale) {
+        m_chartPicker->setOptions(m_view.sheetOptions());
+        m_chartPickerStale = false;
+    }
+    m_chartPicker->setSelection(toQt(m_view.selectedSheetID()));
+    m_paperButton->setToolTip(paperHelpText(m_view.printSettings()));
+    m_people->setEditingEnabled(m_view.isPositionEditorAvailable());
+    if (m_paperPanel)
+        m_paperPanel->setCanChangeFocusedView(!m_view.selectedSheetID().empty() && m_view.canEditCurrent());
 }
 
 QWidget *ChartWindowBody::createDetailColumn()
@@ -135,6 +181,7 @@ QWidget *ChartWindowBody::createDetailColumn()
     header->addWidget(m_name, 1);
     header->addWidget(m_counts);
     layout->addLayout(header);
+    layout->addLayout(createWorkspaceControls(column));
 
     auto *divider = new QFrame(column);
     divider->setFrameShape(QFrame::HLine);
@@ -205,6 +252,7 @@ void ChartWindowBody::refresh()
         m_name->setText(toQt(archive.name));
     m_name->setEnabled(canEdit);
     m_counts->setText(ChartView::countsText(m_view.chartCounts()));
+    refreshWorkspaceControls();
     m_emptyState->setVisible(archive.organization.positions.empty());
     m_addPosition->setEnabled(canEdit && m_view.isPositionEditorAvailable());
     m_loadSample->setEnabled(canEdit);

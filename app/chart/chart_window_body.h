@@ -1,21 +1,24 @@
 #pragma once
 
+#include <QPointer>
 #include <QWidget>
 
 #include <memory>
 
 #include <string>
-#include <unordered_map>
 
 class ChartCanvas;
+class ChartDesignControls;
 class ChartScene;
 class ChartView;
+class OrganizationSidebar;
 class QCheckBox;
 class QLabel;
 class QLineEdit;
-class QListWidget;
+class QLayout;
 class QPushButton;
 class QSplitter;
+class SearchableDropdown;
 class SelectionInspectorStrip;
 
 // The content of a chart window: beside the chart a sidebar column ("Null Managers" over
@@ -33,8 +36,13 @@ public:
     QLabel *countsLabel() const { return m_counts; }
     QWidget *emptyState() const { return m_emptyState; }
     QPushButton *loadSampleButton() const { return m_loadSample; }
-    QWidget *sidebar() const;
     SelectionInspectorStrip *inspector() const { return m_inspector; }
+    OrganizationSidebar *sidebar() const { return m_people; }
+    SearchableDropdown *chartPicker() const { return m_chartPicker; }
+    QPushButton *paperButton() const { return m_paperButton; }
+    // The "Paper & Appearance" panel while its popup is open.
+    ChartDesignControls *paperPanel() const;
+    void togglePaperPanel();
 
 private:
     QWidget *createSidebarColumn();
@@ -45,6 +53,9 @@ private:
     QWidget *createSidebar();
     void feedSidebar();
     void showSidebarSelection();
+    // The chart picker and "Paper & Appearance", until the workspace header holds them.
+    QLayout *createWorkspaceControls(QWidget *column);
+    void refreshWorkspaceControls();
 
     void scheduleRefresh();
     void refresh();
@@ -53,8 +64,11 @@ private:
     ChartView &m_view;
     QSplitter *m_splitter;
     QCheckBox *m_nullManagers = nullptr;
-    QListWidget *m_people = nullptr;
-    std::unordered_map<std::string, int> m_peopleRows;
+    OrganizationSidebar *m_people = nullptr;
+    SearchableDropdown *m_chartPicker = nullptr;
+    bool m_chartPickerStale = true;
+    QPushButton *m_paperButton = nullptr;
+    QPointer<ChartDesignControls> m_paperPanel;
     std::shared_ptr<const ChartScene> m_fedScene;
     bool m_fedFilter = false;
     QLineEdit *m_name = nullptr;

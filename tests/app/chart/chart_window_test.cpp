@@ -5,6 +5,7 @@
 #include "app/chart/selection_inspector_strip.h"
 #include "app/shell/document_controller.h"
 #include "app/shell/organization_document.h"
+#include "app/sidebar/organization_sidebar.h"
 
 #include "app_test_support.h"
 #include "scripted_dialogs.h"
@@ -14,7 +15,6 @@
 #include <QApplication>
 #include <QLabel>
 #include <QLineEdit>
-#include <QListWidget>
 #include <QPushButton>
 #include <QTest>
 
@@ -31,9 +31,11 @@ void settle()
 QStringList listed(const ChartWindowBody &body)
 {
     QStringList rows;
-    const auto *list = static_cast<QListWidget *>(body.sidebar());
-    for (int i = 0; i < list->count(); ++i)
-        rows.append(list->item(i)->text());
+    const SidebarModel *model = body.sidebar()->model();
+    for (int i = 0; i < model->rowCount(); ++i) {
+        const QModelIndex row = model->index(i, 0);
+        rows.append(row.data().toString() + QStringLiteral(" \u2014 ") + row.data(SidebarModel::detailRole).toString());
+    }
     return rows;
 }
 

@@ -1,0 +1,126 @@
+#include "app/chart/chart_view.h"
+#include "app/chart/chart_window_body.h"
+#include "app/shell/organization_document.h"
+#include "app/sidebar/chart_appearance_controls.h"
+#include "app/sidebar/chart_design_controls.h"
+#include "app/sidebar/organization_sidebar.h"
+#include "app/sidebar/searchable_dropdown.h"
+
+#include "app_test_support.h"
+#include "scripted_dialogs.h"
+
+#include <gtest/gtest.h>
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QTest>
+#include <QTreeView>
+
+using namespace AppTest;
+
+namespace {
+
+// A district with two charts: "Science" lists P2, "Arts" lists P3.
+OrganizationArchive chartedDistrict()
+{
+    OrganizationArchive archive = district(3);
+    archive.sheets = std::vector<OrganizationSheet>{{"S-SCI", "Science", {"P2"}}, {"S-ART", "Arts", {"P3"}}};
+    return archive;
+}
+
+class ChartWindowControls : public ::testing::Test {
+protected:
+    void open(OrganizationArchive archive)
+    {
+        document.setArchive(std::move(archive));
+        settle();
+    }
+    // The body reads the view once changes settle, on a later turn.
+    static void settle() { QCoreApplication::sendPostedEvents(); }
+    std::vector<std::string> listed() const
+    {
+        std::vector<std::string> ids;
+        for (const Position &position : body.sidebar()->positions())
+            ids.push_back(position.id);
+        return ids;
+    }
+    void click(QCheckBox *box) { QTest::mouseClick(box, Qt::LeftButton, {}, QPoint(6, box->height() / 2)); }
+
+    ScriptedDialogs dialogs;
+    OrganizationDocument document;
+    ChartView view{document, dialogs};
+    ChartWindowBody body{view};
+};
+
+TEST_F(ChartWindowControls, ChartPickerFindsAChartByPartOfItsName)
+{
+    open(chartedDistrict());
+    body.show();
+    EXPECT_EQ(body.chartPicker()->button()->text(), "Entire organization");
+    body.chartPicker()->open();
+    QTest::keyClicks(body.chartPicker()->popup()->queryField(), "art");
+    QTest::keyClick(body.chartPicker()->popup()->queryField(), Qt::Key_Return);
+    EXPECT_EQ(view.selectedSheetID(), "S-ART");
+    settle();
+    EXPECT_EQ(listed(), std::vector<std::string>{"P3"});
+}
+
+TEST_F(ChartWindowControls, SidebarSelectsThroughTheViewAndMirrorsIt)
+{
+    open(district(3));
+    body.show();
+    view.selectPerson("P3");
+    settle();
+    EXPECT_EQ(body.sidebar()->treeView()->currentIndex(), body.sidebar()->indexOfPosition("P3"));
+
+    QTreeView *tree = body.sidebar()->treeView();
+    QTest::mouseClick(tree->viewport(), Qt::LeftButton, {}, tree->visualRect(body.sidebar()->indexOfPosition("P2")).center());
+    EXPECT_EQ(view.selectedID(), std::optional<std::string>("P2"));
+}
+
+TEST_F(ChartWindowControls, PaperPanelDrawsButStoresNothingWhileCurrentIsLocked)
+{
+    OrganizationArchive archive = chartedDistrict();
+    archive.lockForPlanning();
+    open(archive);
+    body.togglePaperPanel();
+    ChartDesignControls *panel = body.paperPanel();
+    ASSERT_NE(panel, nullptr);
+    EXPECT_FALSE(panel->appearance()->focusedViewBox()->isEnabled());
+
+    click(panel->appearance()->checkBox(DisplayToggle::names));
+    EXPECT_TRUE(view.printSettings().hideNames);
+    EXPECT_EQ(document.archive(), archive);
+    EXPECT_TRUE(body.paperButton()->toolTip().startsWith("Design paper: "));
+}
+
+TEST_F(ChartWindowControls, PaperPanelWritesThePresetOnceAndFocusedViewNeedsASheet)
+{
+    open(chartedDistrict());
+    body.togglePaperPanel();
+    ChartDesignControls *panel = body.paperPanel();
+    ASSERT_NE(panel, nullptr);
+    EXPECT_FALSE(panel->appearance()->focusedViewBox()->isEnabled()); // the entire organization
+
+    const size_t steps = document.history().undoCount();
+    emit panel->paperPicker()->activated(panel->paperPicker()->findText("Tabloid"));
+    EXPECT_EQ(document.archive().printSettings.value().heightInches, 17);
+    EXPECT_EQ(document.history().undoCount(), steps + 1);
+    settle();
+    EXPECT_TRUE(body.paperButton()->toolTip().startsWith("Design paper: 17 × 11 inches."));
+
+    view.setSelectedSheetID("S-SCI");
+    settle();
+    EXPECT_TRUE(panel->appearance()->focusedViewBox()->isEnabled());
+
+    // Typing a heading is one step; typing again after leaving the field is another.
+    QTest::keyClicks(panel->titleField(), "Fall");
+    emit panel->titleField()->editingFinished();
+    QTest::keyClicks(panel->titleField(), " 2026");
+    EXPECT_EQ(view.pageTitle(), "Fall 2026");
+    EXPECT_EQ(document.history().undoCount(), steps + 3);
+}
+
+} // namespace
