@@ -55,6 +55,12 @@ void PositionEditorModel::setPositions(std::vector<Position> positions)
     emit changed();
 }
 
+void PositionEditorModel::setSheets(std::vector<OrganizationSheet> sheets)
+{
+    m_sheets = std::move(sheets);
+    emit changed();
+}
+
 void PositionEditorModel::load(const Position &position, const std::optional<Position> &original, bool vacant)
 {
     m_position = position;
