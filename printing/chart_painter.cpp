@@ -245,7 +245,11 @@ void paintCards(QPainter &painter, const ChartPicture &picture, const PaintOptio
         if (!isVisible(frame, options, 2))
             continue;
         const auto counted = picture.counts.find(node.id);
-        paintCard(painter, frame, *found->second, counted == picture.counts.end() ? 1 : counted->second, options);
+        const int64_t count = counted == picture.counts.end() ? 1 : counted->second;
+        if (options.cardPainter)
+            options.cardPainter(painter, node, *found->second, count);
+        else
+            paintCard(painter, frame, *found->second, count, options);
     }
 }
 

@@ -7,6 +7,7 @@
 #include <QColor>
 
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <string>
 #include <unordered_map>
@@ -52,6 +53,8 @@ struct PaintOptions {
     // The card whose dotted lines are highlighted, when drawing a scene.
     std::optional<std::string> selectedID;
     ChartPaintStyle style;
+    // Draws one card in place of the printed card (the screen's card); unset on paper.
+    std::function<void(QPainter &, const ChartNode &, const Position &, int64_t count)> cardPainter;
 
     static PaintOptions forSettings(const ChartPrintSettings &settings);
 };

@@ -21,7 +21,7 @@ QFont font(int size, Weight weight)
     return f;
 }
 
-void drawBox(QPainter &painter, const QRectF &box, const QString &text, const QFont &font)
+void drawBox(QPainter &painter, const QRectF &box, const QString &text, const QFont &font, const QColor &colour)
 {
     if (text.isEmpty() || !(box.width() > 0) || !(box.height() > 0))
         return;
@@ -53,7 +53,7 @@ void drawBox(QPainter &painter, const QRectF &box, const QString &text, const QF
     layout.endLayout();
 
     painter.save();
-    painter.setPen(Qt::black);
+    painter.setPen(colour);
     painter.setFont(font);
     const size_t whole = cut ? shown.size() - 1 : shown.size();
     for (size_t i = 0; i < whole; ++i)

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QColor>
 #include <QFont>
 #include <QLocale>
 #include <QString>
@@ -16,10 +17,11 @@ enum class Weight { regular, bold };
 // DejaVu Sans at `size` units, unhinted, so line breaks do not depend on the device.
 QFont font(int size, Weight weight = Weight::regular);
 
-// Draws `text` in black into `box`: wrapped at word boundaries (a word wider than the box
+// Draws `text` in `colour` (black unless given) into `box`: wrapped at word boundaries (a word wider than the box
 // is broken), lines that do not fit below are dropped, and the last line shown ends with
 // an ellipsis when anything was dropped. The first line is always drawn.
-void drawBox(QPainter &painter, const QRectF &box, const QString &text, const QFont &font);
+void drawBox(QPainter &painter, const QRectF &box, const QString &text, const QFont &font,
+             const QColor &colour = Qt::black);
 
 // `value` in `locale`'s own style with at most `maxFractionDigits` fraction digits,
 // trailing zeros dropped: 62.5, 100, 33.33.

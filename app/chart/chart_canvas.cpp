@@ -180,7 +180,7 @@ int64_t ChartCanvas::positionsBehind(const std::string &cardID) const
     return count == counts.end() ? 1 : count->second;
 }
 
-ChartCanvasCard::State ChartCanvas::cardState(const std::string &id, const Position &position) const
+ChartCanvasCard::State ChartCanvas::cardState(const std::string &id, const Position &) const
 {
     ChartCanvasCard::State state;
     state.hasReports = m_scene->hasReports(id);
@@ -190,8 +190,21 @@ ChartCanvasCard::State ChartCanvas::cardState(const std::string &id, const Posit
                                         [&](const Position *member) { return collapsed.contains(member->id); });
     for (const OrganizationSheet *sheet : m_scene->linkedSheetsOf(id))
         state.linkedSheetNames.push_back(sheet->name);
-    state.countShown = positionsBehind(id) > 1 && (position.groupMemberCount || m_view.printSettings().hideNames);
+    state.count = positionsBehind(id);
+    state.selected = m_revision.selection == id;
     return state;
+}
+
+ChartCanvasCard::Look ChartCanvas::cardLook() const
+{
+    const ChartPrintSettings &settings = m_view.printSettings();
+    ChartCanvasCard::Look look;
+    look.hideNames = settings.hideNames;
+    look.showPayLevel = settings.showPayLevel;
+    look.showJobTitle = settings.showJobTitle;
+    look.background = palette().color(QPalette::Base);
+    look.accent = palette().color(QPalette::Highlight);
+    return look;
 }
 
 void ChartCanvas::paintContent(QPainter &painter, const Rect &visible)
@@ -206,20 +219,16 @@ void ChartCanvas::paintContent(QPainter &painter, const Rect &visible)
     options.visibleRect = visible;
     options.selectedID = m_revision.selection;
     options.style = screenStyle(palette());
+    const ChartCanvasCard::Look look = cardLook();
+    // The screen's own card, with its buttons; the reporting badge goes on top of it.
+    options.cardPainter = [&](QPainter &cardPainter, const ChartNode &node, const Position &position, int64_t) {
+        const ChartCanvasCard::State state = cardState(node.id, position);
+        ChartScreenCard::paint(cardPainter, node.frame, position, state, look);
+        if (position.reportingCallout)
+            ChartCanvasCard::paintBadge(cardPainter, position,
+                                        ChartCanvasCard::controls(node.frame, position, state, look));
+    };
     ChartPainter::paint(painter, scene, options);
-
-    const QColor accent = palette().color(QPalette::Highlight);
-    for (const ChartNode &node : scene.layout().nodes) {
-        if (!visible.isNull() && !node.frame.insetBy(-2, -2).intersects(visible))
-            continue;
-        const Position *position = scene.position(node.id);
-        if (!position)
-            continue;
-        const ChartCanvasCard::State state = cardState(node.id, *position);
-        const ChartCanvasCard::Controls controls = ChartCanvasCard::controls(node.frame, *position, state);
-        ChartCanvasCard::paint(painter, node.frame, *position, state, controls, m_revision.selection == node.id,
-                               accent, options.style.cardRadius);
-    }
     if (m_view.isShowingPageBreaks())
         PageBreakOverlay::paint(painter, scene.layout().size, settings, camera().scale);
 }
@@ -247,7 +256,7 @@ void ChartCanvas::chartClicked(Point point, const QPointF &viewPoint)
     const std::string id = cardID(index);
     const Position &position = *m_scene->position(id);
     const ChartCanvasCard::State state = cardState(id, position);
-    const ChartCanvasCard::Controls controls = ChartCanvasCard::controls(cardFrame(index), position, state);
+    const ChartCanvasCard::Controls controls = ChartCanvasCard::controls(cardFrame(index), position, state, cardLook());
     switch (ChartCanvasCard::hit(controls, point)) {
     case ChartCanvasCard::Part::expandGroup: m_view.toggleGroup(id); return;
     case ChartCanvasCard::Part::branchToggle: m_view.toggleBranch(id); return;
@@ -266,7 +275,7 @@ void ChartCanvas::chartDoubleClicked(Point point, const QPointF &)
     const std::string id = cardID(index);
     const Position position = *m_scene->position(id);
     const ChartCanvasCard::Controls controls =
-        ChartCanvasCard::controls(cardFrame(index), position, cardState(id, position));
+        ChartCanvasCard::controls(cardFrame(index), position, cardState(id, position), cardLook());
     if (ChartCanvasCard::hit(controls, point) != ChartCanvasCard::Part::card)
         return;
     if (position.groupMemberCount) {
@@ -344,7 +353,7 @@ bool ChartCanvas::event(QEvent *event)
     const std::string id = cardID(index);
     const Position &position = *m_scene->position(id);
     const ChartCanvasCard::State state = cardState(id, position);
-    const ChartCanvasCard::Controls controls = ChartCanvasCard::controls(cardFrame(index), position, state);
+    const ChartCanvasCard::Controls controls = ChartCanvasCard::controls(cardFrame(index), position, state, cardLook());
     const QString text =
         ChartCanvasCard::toolTip(controls, point, position, state, m_view.printSettings().hideNames);
     if (text.isEmpty())

@@ -14,7 +14,8 @@
 
 class ChartView;
 class QMenu;
-namespace ChartCanvasCard {
+namespace ChartScreenCard {
+struct Look;
 struct State;
 }
 
@@ -74,7 +75,8 @@ private:
     ChartCanvasRevision currentRevision() const;
     // How many positions a card stands for: 1 unless matching titles were merged into it.
     int64_t positionsBehind(const std::string &cardID) const;
-    ChartCanvasCard::State cardState(const std::string &id, const Position &position) const;
+    ChartScreenCard::State cardState(const std::string &id, const Position &position) const;
+    ChartScreenCard::Look cardLook() const;
     void showLinkedSheets(const std::string &cardID, const QPointF &viewPoint);
     void showManagerReference(const Position &position, const QPointF &viewPoint);
     void showCallout(const Position &position, const Rect &badge);

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "core/support/geometry.h"
+#include "printing/chart_screen_card.h"
 
 #include <QColor>
 #include <QString>
@@ -13,10 +14,10 @@ class QPainter;
 struct OrganizationSheet;
 struct Position;
 
-// What the screen adds to a card that the shared chart painter draws: the selection
-// border, the controls on the card's location row (expand a group, fold a branch, open
-// another chart that lists the same people), and the places that answer a click (the
-// primary-manager reference and the reporting badge). Chart points throughout.
+// What answers a click on a screen card (ChartScreenCard draws it): the controls on its
+// location row (expand a group, fold a branch, open another chart that lists the same
+// people), the primary-manager reference and the reporting badge, which is drawn here.
+// Chart points throughout.
 namespace ChartCanvasCard {
 
 // Where a click on a card lands.
@@ -32,15 +33,11 @@ struct Controls {
 };
 
 // What decides the controls of one card besides its position.
-struct State {
-    bool hasReports = false;
-    bool branchExpanded = true;
-    std::vector<std::string> linkedSheetNames;
-    bool countShown = false; // the painter writes "(xN)" at the right of the location row
-};
+using State = ChartScreenCard::State;
+using Look = ChartScreenCard::Look;
 
-// Controls sit right-aligned on the location row, at most 110 points for the chart names.
-Controls controls(const Rect &frame, const Position &position, const State &state);
+// Where the screen card puts its controls.
+Controls controls(const Rect &frame, const Position &position, const State &state, const Look &look);
 
 // The control under `point`, or the card itself.
 Part hit(const Controls &controls, Point point);
@@ -49,8 +46,7 @@ Part hit(const Controls &controls, Point point);
 // other charts, or the controls' help; empty elsewhere.
 QString toolTip(const Controls &controls, Point point, const Position &position, const State &state, bool hideNames);
 
-// Draws the controls and, on a selected card, the accent border.
-void paint(QPainter &painter, const Rect &frame, const Position &position, const State &state,
-           const Controls &controls, bool selected, const QColor &accent, double cornerRadius);
+// Draws the reporting badge over the room the card keeps for it.
+void paintBadge(QPainter &painter, const Position &position, const Controls &controls);
 
 } // namespace ChartCanvasCard

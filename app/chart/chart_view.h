@@ -104,6 +104,8 @@ public:
     // it changed; null when it cannot be built, with the reason in sceneError().
     std::shared_ptr<const ChartScene> chartScene() const;
     QString sceneError() const;
+    // The dotted routes this window has made, for printing and previews of its charts.
+    const std::shared_ptr<DottedRouteStore> &dottedRouteStore() const { return m_sceneCache.routeStore(); }
     // The card that shows the selected position: itself, or the merged title card.
     std::optional<std::string> selectedDisplayID() const;
     // The positions a card stands for; empty without a scene.
@@ -203,7 +205,7 @@ public:
 
 signals:
     void chartChanged(); // sheet, focus, collapsed, expanded or print settings
-    void dottedLinesRouted(); // chartScene() now gives the scene with its dotted lines
+    void dottedLinesRouted(); // chartScene() now gives more of its dotted lines, or all
     void printSettingsChanged();
     void selectionChanged();
     void pageBreaksChanged();

@@ -1,7 +1,9 @@
 #include "app/chart/chart_window_body.h"
 
+#include "app/chart/card_menu.h"
 #include "app/chart/chart_canvas.h"
 #include "app/chart/chart_view.h"
+#include "app/chart/selection_inspector_strip.h"
 #include "app/shell/organization_document.h"
 
 #include <QCheckBox>
@@ -10,6 +12,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
+#include <QMenu>
 #include <QMetaObject>
 #include <QPushButton>
 #include <QSplitter>
@@ -119,7 +122,12 @@ QWidget *ChartWindowBody::createDetailColumn()
     title.setPointSizeF(title.pointSizeF() * 1.55);
     title.setBold(true);
     m_name->setFont(title);
-    connect(m_name, &QLineEdit::textEdited, &m_view, &ChartView::setOrganizationName);
+    // A plain field: the name reads as the window's heading until it is edited.
+    QPalette plain = m_name->palette();
+    plain.setColor(QPalette::Base, Qt::transparent);
+    m_name->setPalette(plain);
+    // textChanged, not textEdited: the field's own undo (Ctrl+Z while it has focus) must reach the document too.
+    connect(m_name, &QLineEdit::textChanged, &m_view, &ChartView::setOrganizationName);
     // Leaving the field closes its undo step: the next typing is a step of its own.
     connect(m_name, &QLineEdit::editingFinished, &m_view.document(), &OrganizationDocument::endMerge);
     m_counts = new QLabel(column);
@@ -137,6 +145,9 @@ QWidget *ChartWindowBody::createDetailColumn()
     layout->addWidget(m_emptyState, 1);
     m_canvas = new ChartCanvas(m_view, column);
     layout->addWidget(m_canvas, 3);
+    connect(m_canvas, &ChartCanvas::cardContextMenuRequested, this, &ChartWindowBody::showCardMenu);
+    m_inspector = new SelectionInspectorStrip(m_view, column);
+    layout->addWidget(m_inspector);
     return column;
 }
 
@@ -171,6 +182,11 @@ QWidget *ChartWindowBody::createEmptyState()
     return state;
 }
 
+void ChartWindowBody::showCardMenu(const std::string &cardID, const QPoint &globalPosition)
+{
+    CardMenu::build(m_view, cardID, this)->popup(globalPosition);
+}
+
 void ChartWindowBody::scheduleRefresh()
 {
     // One change of the window often moves several fields: read them once they settle.
@@ -193,6 +209,7 @@ void ChartWindowBody::refresh()
     m_addPosition->setEnabled(canEdit && m_view.isPositionEditorAvailable());
     m_loadSample->setEnabled(canEdit);
     m_nullManagers->setChecked(m_view.onlyNullManagers());
+    m_inspector->refresh();
     // The list is long on a large district: fed again only when the chart or the filter
     // changed, not for a new selection.
     std::shared_ptr<const ChartScene> scene = m_view.chartScene();

@@ -16,6 +16,7 @@ class QLineEdit;
 class QListWidget;
 class QPushButton;
 class QSplitter;
+class SelectionInspectorStrip;
 
 // The content of a chart window: beside the chart a sidebar column ("Null Managers" over
 // the people), and the detail column with the header (the organization's name and the
@@ -33,6 +34,7 @@ public:
     QWidget *emptyState() const { return m_emptyState; }
     QPushButton *loadSampleButton() const { return m_loadSample; }
     QWidget *sidebar() const;
+    SelectionInspectorStrip *inspector() const { return m_inspector; }
 
 private:
     QWidget *createSidebarColumn();
@@ -46,6 +48,7 @@ private:
 
     void scheduleRefresh();
     void refresh();
+    void showCardMenu(const std::string &cardID, const QPoint &globalPosition);
 
     ChartView &m_view;
     QSplitter *m_splitter;
@@ -60,5 +63,6 @@ private:
     QPushButton *m_addPosition = nullptr;
     QPushButton *m_loadSample = nullptr;
     ChartCanvas *m_canvas = nullptr;
+    SelectionInspectorStrip *m_inspector = nullptr;
     bool m_refreshPending = false;
 };

@@ -1,6 +1,7 @@
 #include "app/entry/entry_autocomplete.h"
 
 #include <QCompleter>
+#include <QKeyEvent>
 #include <QLineEdit>
 #include <QSignalBlocker>
 #include <QStringListModel>
@@ -62,4 +63,14 @@ void EntryAutocomplete::setOptions(const QStringList &options)
 QStringList EntryAutocomplete::options() const
 {
     return m_items->stringList();
+}
+
+void EntryAutocomplete::keyPressEvent(QKeyEvent *event)
+{
+    // An editable combo box keeps Escape to itself; an open drop-down gets it before this.
+    if (event->matches(QKeySequence::Cancel)) {
+        event->ignore();
+        return;
+    }
+    QComboBox::keyPressEvent(event);
 }

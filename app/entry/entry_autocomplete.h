@@ -8,7 +8,8 @@ class QStringListModel;
 // An editable text field that completes typed text from its suggestions and offers them in
 // a drop-down of at most ten items. The caller owns the text: it pushes its value with
 // setText() and learns of the user's edits through textEdited(); its own pushes are never
-// echoed back. Typed text is never added to the suggestions.
+// echoed back. Typed text is never added to the suggestions. Escape is left to the window
+// (its cancel action), as in a plain text field.
 class EntryAutocomplete : public QComboBox {
     Q_OBJECT
 
@@ -30,6 +31,9 @@ signals:
     // Return ended the editing; emitted once, on the next turn of the event loop, after the
     // text was written. Tab and clicks elsewhere only write the text.
     void submitted();
+
+protected:
+    void keyPressEvent(QKeyEvent *event) override;
 
 private:
     QStringListModel *m_items;

@@ -1,6 +1,5 @@
 #include "app/entry/quick_entry_grid_model.h"
 
-#include "core/entry/quick_entry_live_rows.h"
 #include "core/model/employee_directory.h"
 #include "core/support/identifiers.h"
 #include "core/support/organization_error.h"
@@ -86,6 +85,7 @@ void QuickEntryGridModel::setVacant(size_t row, bool vacant)
 {
     if (m_rows.at(row).vacant == vacant || !canEditVacant(row))
         return;
+    peopleChanged();
     QuickEntryRow &r = edit(row);
     r.vacant = vacant;
     if (vacant)
@@ -102,8 +102,10 @@ void QuickEntryGridModel::setQuantity(size_t row, int quantity)
 
 void QuickEntryGridModel::setName(size_t row, std::string name)
 {
-    if (m_rows.at(row).name != name)
-        edit(row).name = std::move(name);
+    if (m_rows.at(row).name == name)
+        return;
+    peopleChanged();
+    edit(row).name = std::move(name);
 }
 
 void QuickEntryGridModel::setPayLevel(size_t row, std::string title)
@@ -133,7 +135,14 @@ void QuickEntryGridModel::setDepartment(size_t row, std::string department)
 void QuickEntryGridModel::setManager(size_t row, std::string manager)
 {
     if (m_rows.at(row).manager != manager)
-        edit(row).selectManager(std::move(manager), m_allPositions, m_rows);
+        edit(row).selectManager(std::move(manager), pool());
+}
+
+const QuickEntryLiveRows &QuickEntryGridModel::pool()
+{
+    if (!m_pool)
+        m_pool = std::make_unique<QuickEntryLiveRows>(m_allPositions, m_rows);
+    return *m_pool;
 }
 
 void QuickEntryGridModel::setLocation(size_t row, std::string location)
@@ -159,6 +168,7 @@ void QuickEntryGridModel::appendRow()
     QuickEntryRow row = newRow();
     m_focusedName = row.id;
     ++m_revision;
+    peopleChanged();
     m_rows.push_back(std::move(row));
 }
 
@@ -168,6 +178,7 @@ void QuickEntryGridModel::removeRow(size_t row)
         return;
     const std::string id = m_rows[row].id;
     ++m_revision;
+    peopleChanged();
     std::erase_if(m_rows, [&](const QuickEntryRow &r) { return r.id == id; });
 }
 
@@ -221,6 +232,7 @@ bool QuickEntryGridModel::paste(const std::optional<std::string> &clipboardText)
         return false;
     }
     ++m_revision;
+    peopleChanged();
     std::erase_if(m_rows, [](const QuickEntryRow &row) {
         return !row.isExisting() && row.name.empty() && row.title.empty();
     });
@@ -237,6 +249,7 @@ bool QuickEntryGridModel::save(const QuickEntryCommit &commit)
         m_message = error.message();
         return false;
     }
+    peopleChanged();
     mergeSaved(saved.positions);
     m_message = "Saved " + std::to_string(saved.positions.size())
         + " positions. Existing IDs and other position details are preserved.";

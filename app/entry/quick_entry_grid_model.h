@@ -1,9 +1,11 @@
 #pragma once
 
 #include "core/entry/quick_entry.h"
+#include "core/entry/quick_entry_live_rows.h"
 
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -31,6 +33,9 @@ public:
     // (at least one).
     QuickEntryGridModel(std::string sheetName, std::vector<Position> positions,
                         const std::vector<Position> &sheetPositions, std::string initialManager);
+    // The manager pool points into the rows and positions: the model stays where it is made.
+    QuickEntryGridModel(const QuickEntryGridModel &) = delete;
+    QuickEntryGridModel &operator=(const QuickEntryGridModel &) = delete;
 
     const std::string &sheetName() const { return m_sheetName; }
     const std::vector<QuickEntryRow> &rows() const { return m_rows; }
@@ -90,6 +95,9 @@ public:
 
 private:
     QuickEntryRow &edit(size_t row);
+    // A change of who can be a manager: rows added, removed or moved, a name or Vacant.
+    void peopleChanged() { m_pool.reset(); }
+    const QuickEntryLiveRows &pool();
     QuickEntryRow newRow() const;
     bool namesVacancy(std::string_view managerText) const;
     void mergeSaved(const std::vector<Position> &saved);
@@ -113,4 +121,7 @@ private:
     };
     FieldCache m_fieldCaches[4];
     FieldCache m_managerCache;
+    // The people a manager text is resolved among; built again after peopleChanged(), so
+    // that a keystroke in a manager cell does not index 20,000 names.
+    std::unique_ptr<QuickEntryLiveRows> m_pool;
 };

@@ -24,14 +24,6 @@ QString customName()
     return QCoreApplication::translate("ChartDesignControls", "Custom");
 }
 
-// Up to three decimals, like a decimal number field; the stored value keeps its precision.
-QString dimensionText(double inches)
-{
-    QLocale locale;
-    locale.setNumberOptions(QLocale::OmitGroupSeparator);
-    return locale.toString(std::round(inches * 1000) / 1000, 'f', QLocale::FloatingPointShortest);
-}
-
 // Replaces a field's text unless the user is typing in it.
 void showText(QLineEdit *field, const QString &text)
 {
@@ -76,6 +68,22 @@ QString paperName(const ChartPrintSettings &settings, const std::vector<PaperPre
             return paper.name;
     }
     return customName();
+}
+
+QString inchesText(double inches)
+{
+    // Like a decimal number field; the stored value keeps its precision.
+    QLocale locale;
+    locale.setNumberOptions(QLocale::OmitGroupSeparator);
+    return locale.toString(std::round(inches * 1000) / 1000, 'f', QLocale::FloatingPointShortest);
+}
+
+QString paperHelpText(const ChartPrintSettings &settings)
+{
+    const Size page = settings.paperSize();
+    return QCoreApplication::translate("ChartDesignControls",
+                                       "Design paper: %1 × %2 inches. Change paper size, orientation, headings, and card appearance.")
+        .arg(inchesText(page.width / 72), inchesText(page.height / 72));
 }
 
 bool acceptDimension(double inches)
@@ -214,8 +222,8 @@ void ChartDesignControls::refresh()
         const QSignalBlocker balanceBlocker(m_balance);
         m_balance->setChecked(settings.pageBalancedLayout);
     }
-    showText(m_width, dimensionText(settings.widthInches));
-    showText(m_height, dimensionText(settings.heightInches));
+    showText(m_width, inchesText(settings.widthInches));
+    showText(m_height, inchesText(settings.heightInches));
     showText(m_title, m_bindings.pageTitle.get());
     showText(m_subtitle, m_bindings.pageSubtitle.get());
     m_appearance->refresh();

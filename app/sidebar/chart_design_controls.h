@@ -34,6 +34,11 @@ std::vector<PaperPreset> standardPapers();
 QString paperName(const ChartPrintSettings &settings, const std::vector<PaperPreset> &papers, bool customPaper = false);
 // Whether a typed paper dimension is kept: finite and from 2 to 200 inches.
 bool acceptDimension(double inches);
+// Inches as the panel and its help show them: up to three decimals, no trailing zeros.
+QString inchesText(double inches);
+// The help of the "Paper & Appearance" button: the paper's sides as laid out on the page,
+// "Design paper: <W> × <H> inches. …".
+QString paperHelpText(const ChartPrintSettings &settings);
 // A dimension as typed in `locale`, when it reads as a number that acceptDimension keeps.
 std::optional<double> readDimension(const QString &text, const QLocale &locale);
 

@@ -2,6 +2,7 @@
 
 class QWidget;
 
-// Shows a popup window right below `anchor`, kept on the anchor's screen: shifted left at
-// the right edge, and above the anchor when there is no room below.
+// Shows a popup window right below `anchor` and centred on it, kept on the anchor's screen:
+// shifted at the screen's edges, and above the anchor when there is no room below. A click
+// outside closes it and does nothing else.
 void showPopupBelow(QWidget *popup, QWidget *anchor);

@@ -22,7 +22,6 @@ namespace {
 enum DropdownRole { detailRole = Qt::UserRole, chosenRole };
 
 constexpr int rowPadding = 10;
-constexpr int lineSpacing = 3;
 constexpr int markSize = 14;
 constexpr int chevronWidth = 8;
 
@@ -45,47 +44,28 @@ void paintMark(QPainter &painter, const QRectF &box, bool chosen, const QPalette
     painter.restore();
 }
 
-// Rows are one or two lines tall; the height depends only on whether a detail is present,
-// so a long list sizes its rows without measuring text.
 class DropdownRowDelegate : public QStyledItemDelegate {
 public:
     using QStyledItemDelegate::QStyledItemDelegate;
 
+    // The height depends only on whether a detail is present, so a long list sizes its rows
+    // without measuring text.
     QSize sizeHint(const QStyleOptionViewItem &option, const QModelIndex &index) const override
     {
-        int height = option.fontMetrics.height();
-        if (!index.data(detailRole).toString().isEmpty())
-            height += lineSpacing + QFontMetrics(captionFont(option.font)).height();
-        return {DropdownPopup::popupWidth, height + 2 * rowPadding};
+        const bool hasDetail = !index.data(detailRole).toString().isEmpty();
+        return {1, twoLineHeight(option, hasDetail) + 2 * rowPadding}; // the list's width
     }
 
     void paint(QPainter *painter, const QStyleOptionViewItem &option, const QModelIndex &index) const override
     {
-        const QPalette &palette = option.palette;
         if (option.state & QStyle::State_MouseOver)
-            painter->fillRect(option.rect, palette.color(QPalette::Midlight));
+            painter->fillRect(option.rect, option.palette.color(QPalette::Midlight));
         const QRect content = option.rect.adjusted(rowPadding, rowPadding, -rowPadding, -rowPadding);
         const int lineHeight = option.fontMetrics.height();
         const QRectF mark(content.left(), content.top() + (lineHeight - markSize) / 2.0, markSize, markSize);
-        paintMark(*painter, mark, index.data(chosenRole).toBool(), palette);
-
-        const int textLeft = content.left() + markSize + 8;
-        QRect line(textLeft, content.top(), content.right() - textLeft, lineHeight);
-        painter->save();
-        painter->setFont(option.font);
-        painter->setPen(palette.color(QPalette::Text));
-        const QString title = index.data(Qt::DisplayRole).toString();
-        painter->drawText(line, Qt::AlignLeft | Qt::AlignVCenter, option.fontMetrics.elidedText(title, Qt::ElideRight, line.width()));
-        const QString detail = index.data(detailRole).toString();
-        if (!detail.isEmpty()) {
-            const QFont caption = captionFont(option.font);
-            const QFontMetrics metrics(caption);
-            line = QRect(textLeft, line.bottom() + 1 + lineSpacing, line.width(), metrics.height());
-            painter->setFont(caption);
-            painter->setPen(palette.color(QPalette::PlaceholderText));
-            painter->drawText(line, Qt::AlignLeft | Qt::AlignVCenter, metrics.elidedText(detail, Qt::ElideRight, line.width()));
-        }
-        painter->restore();
+        paintMark(*painter, mark, index.data(chosenRole).toBool(), option.palette);
+        const QRect text = content.adjusted(markSize + 8, 0, 0, 0);
+        paintTwoLines(*painter, text, index.data(Qt::DisplayRole).toString(), index.data(detailRole).toString(), option);
     }
 };
 
@@ -197,6 +177,7 @@ DropdownPopup::DropdownPopup(QWidget *parent)
     m_list->setSelectionMode(QAbstractItemView::NoSelection);
     m_list->setFocusPolicy(Qt::NoFocus);
     m_list->setVerticalScrollMode(QAbstractItemView::ScrollPerPixel);
+    m_list->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
 
     auto *field = new QVBoxLayout;
     field->setContentsMargins(12, 12, 12, 12);

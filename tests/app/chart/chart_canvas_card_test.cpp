@@ -11,7 +11,7 @@ using Part = ChartCanvasCard::Part;
 TEST(ChartCanvasCard, EachControlTakesItsOwnClicksAndHelp)
 {
     const Rect frame = Rect::make(100, 200, 240, 160);
-    EXPECT_EQ(ChartCanvasCard::hit(ChartCanvasCard::controls(frame, Position{}, {}), Point{200, 250}), Part::card);
+    EXPECT_EQ(ChartCanvasCard::hit(ChartCanvasCard::controls(frame, Position{}, {}, {}), Point{200, 250}), Part::card);
 
     Position group;
     group.groupMemberCount = 3;
@@ -23,7 +23,7 @@ TEST(ChartCanvasCard, EachControlTakesItsOwnClicksAndHelp)
     ChartCanvasCard::State state;
     state.hasReports = true;
     state.linkedSheetNames = {"Oak", "Maple"};
-    const ChartCanvasCard::Controls all = ChartCanvasCard::controls(frame, group, state);
+    const ChartCanvasCard::Controls all = ChartCanvasCard::controls(frame, group, state, {});
     const struct {
         std::optional<Rect> rect;
         Part part;

@@ -86,6 +86,19 @@ TEST(QuickEntryGridModel, NewRowsCopyTheRowAboveAndTakeTheManagersDepartment)
     EXPECT_FALSE(model.hasChanges()) << "defaults alone are no change";
 }
 
+TEST(QuickEntryGridModel, ManagerLookupSeesPeopleTypedMeanwhile)
+{
+    QuickEntryGridModel model = grid({});
+    model.setManager(1, "Nobody Yet");
+    model.setName(0, "Zoe Park");
+    model.setDepartment(0, "Athletics");
+    model.setManager(1, "zoe park");
+    EXPECT_EQ(model.row(1).department, "Athletics");
+    model.setVacant(0, true);
+    model.setManager(2, "zoe park");
+    EXPECT_EQ(model.row(2).department, "Student Services") << "a vacancy is nobody's manager";
+}
+
 TEST(QuickEntryGridModel, NewRowsNeverStartWithAVacancyAsManager)
 {
     EXPECT_EQ(grid({}, "V1").rows().back().manager, "");

@@ -71,6 +71,14 @@ TEST(PaperName, KeepsOnlyReadableDimensionsFromTwoToTwoHundredInches)
     EXPECT_FALSE(acceptDimension(std::nan("")));
 }
 
+TEST(PaperName, HelpGivesThePaperAsLaidOut)
+{
+    EXPECT_EQ(paperHelpText(ChartPrintSettings::departmentDesign()),
+              "Design paper: 11 × 8.5 inches. Change paper size, orientation, headings, and card appearance.");
+    EXPECT_TRUE(paperHelpText(sized(11, 8.5)).startsWith("Design paper: 8.5 × 11 inches."));
+    EXPECT_TRUE(paperHelpText(sized(210 / 25.4, 297 / 25.4)).startsWith("Design paper: 8.268 × 11.693 inches."));
+}
+
 // Each row: a starting state of the four switches, one switch set, the fields afterwards.
 TEST(DisplayToggles, CouplingKeepsNamesAndCollapsedTitlesApart)
 {
@@ -215,18 +223,6 @@ TEST_F(DesignPanel, LeavingAnUntouchedFieldKeepsTheStoredPrecision)
     panel().widthField()->setFocus();
     emit panel().widthField()->editingFinished();
     EXPECT_EQ(writes, 0);
-}
-
-TEST_F(DesignPanel, HeadingsAndSwitchesWriteAsTheyChange)
-{
-    EXPECT_EQ(panel().titleField()->text(), "District");
-    QTest::keyClicks(panel().subtitleField(), "Fall");
-    EXPECT_EQ(subtitle, "Fall");
-    click(panel().balanceBox());
-    EXPECT_TRUE(settings.pageBalancedLayout);
-    click(panel().appearance()->checkBox(DisplayToggle::names));
-    EXPECT_TRUE(settings.hideNames);
-    EXPECT_EQ(panel().appearance()->focusedViewBox(), nullptr);
 }
 
 } // namespace

@@ -1,0 +1,184 @@
+#include "app/chart/selection_inspector_strip.h"
+
+#include "app/chart/chart_view.h"
+#include "app/chart/selection_inspector.h"
+
+#include <QFrame>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QMenu>
+#include <QPushButton>
+#include <QVBoxLayout>
+
+using namespace SelectionInspector;
+
+namespace {
+
+QWidget *summary(const QString &title, const QString &subtitle, QWidget *parent)
+{
+    auto *box = new QWidget(parent);
+    auto *layout = new QVBoxLayout(box);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->setSpacing(3);
+    auto *head = new QLabel(title, box);
+    QFont bold = head->font();
+    bold.setBold(true);
+    bold.setPointSizeF(bold.pointSizeF() * 1.1);
+    head->setFont(bold);
+    auto *caption = new QLabel(subtitle, box);
+    caption->setForegroundRole(QPalette::PlaceholderText);
+    layout->addWidget(head);
+    layout->addWidget(caption);
+    box->setMinimumWidth(160);
+    return box;
+}
+
+QPushButton *makeButton(const QString &text, const QString &tip, QWidget *parent)
+{
+    auto *made = new QPushButton(text, parent);
+    made->setToolTip(tip);
+    made->setAutoDefault(false);
+    return made;
+}
+
+// Runs after the click has finished: a confirmation may open and the strip be rebuilt.
+template <typename Function>
+void later(ChartView &view, Function function)
+{
+    QMetaObject::invokeMethod(&view, std::move(function), Qt::QueuedConnection);
+}
+
+// Menu texts come from the document: "&" is a character there, not a shortcut mark.
+QString menuText(const QString &text)
+{
+    return QString(text).replace('&', QStringLiteral("&&"));
+}
+
+} // namespace
+
+SelectionInspectorStrip::SelectionInspectorStrip(ChartView &view, QWidget *parent) : QWidget(parent), m_view(view)
+{
+    setAutoFillBackground(true);
+    setBackgroundRole(QPalette::Window);
+    setMinimumHeight(82);
+    auto *layout = new QVBoxLayout(this);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->setSpacing(8);
+    auto *divider = new QFrame(this);
+    divider->setFrameShape(QFrame::HLine);
+    divider->setFrameShadow(QFrame::Sunken);
+    layout->addWidget(divider);
+    refresh();
+}
+
+QPushButton *SelectionInspectorStrip::button(const QString &text) const
+{
+    if (!m_content)
+        return nullptr;
+    for (QPushButton *found : m_content->findChildren<QPushButton *>()) {
+        if (found->text() == text)
+            return found;
+    }
+    return nullptr;
+}
+
+void SelectionInspectorStrip::clear()
+{
+    delete m_content;
+    m_content = nullptr;
+}
+
+void SelectionInspectorStrip::refresh()
+{
+    clear();
+    const Strip shown = strip(m_view);
+    if (std::holds_alternative<std::monostate>(shown)) {
+        hide();
+        return;
+    }
+    m_content = new QWidget(this);
+    auto *row = new QHBoxLayout(m_content);
+    row->setContentsMargins(12, 0, 12, 12);
+    ChartView &view = m_view;
+    const bool editorAvailable = view.isPositionEditorAvailable();
+
+    if (const auto *group = std::get_if<GroupStrip>(&shown)) {
+        row->addWidget(summary(group->title, group->subtitle, m_content), 1);
+        auto *people = makeButton(QStringLiteral("People in Group"), QString(), m_content);
+        auto *menu = new QMenu(people);
+        for (const GroupMember &member : group->members) {
+            menu->addAction(menuText(member.label), &view, [&view, position = member.position] {
+                view.selectPerson(position.id);
+                view.editPosition(position);
+            });
+        }
+        people->setMenu(menu);
+        people->setEnabled(group->membersEnabled && editorAvailable);
+        row->addWidget(people);
+        if (group->offersExpand) {
+            auto *expand = makeButton(QStringLiteral("Expand Group"), QString(), m_content);
+            connect(expand, &QPushButton::clicked, &view,
+                    [&view, id = group->cardID] { later(view, [&view, id] { view.toggleGroup(id); }); });
+            row->addWidget(expand);
+        }
+        auto *dismiss = makeButton(QStringLiteral("\u2715"), QStringLiteral("Dismiss selection"), m_content);
+        connect(dismiss, &QPushButton::clicked, &view, [&view] {
+            view.setSelectedID(std::nullopt);
+            view.setSelectedGroupID(std::nullopt);
+        });
+        row->addWidget(dismiss);
+    } else {
+        const PersonStrip &person = std::get<PersonStrip>(shown);
+        const Position position = person.position;
+        row->addWidget(summary(person.title, person.subtitle, m_content), 1);
+
+        auto *edit = makeButton(QStringLiteral("Edit"), QString(), m_content);
+        edit->setShortcut(QKeySequence(QStringLiteral("Ctrl+E")));
+        edit->setEnabled(person.canEdit && editorAvailable);
+        connect(edit, &QPushButton::clicked, &view, [&view, position] { view.editPosition(position); });
+        row->addWidget(edit);
+
+        auto *add = makeButton(QStringLiteral("Add"), QString(), m_content);
+        auto *addMenu = new QMenu(add);
+        addMenu->addAction(QStringLiteral("Sibling"), &view, [&view, position] { view.addPosition(position.managerID, false); });
+        addMenu->addAction(QStringLiteral("Subordinate"), &view, [&view, position] { view.addPosition(position.id, false); });
+        addMenu->addAction(QStringLiteral("Assistant"), &view, [&view, position] { view.addPosition(position.id, true); });
+        add->setMenu(addMenu);
+        add->setEnabled(person.canEdit && editorAvailable);
+        row->addWidget(add);
+
+        auto *vacancy = makeButton(QStringLiteral("Make Vacant…"),
+                               QStringLiteral("Remove the employee but keep the position, reports, and charts"), m_content);
+        vacancy->setEnabled(person.canMakeVacant);
+        connect(vacancy, &QPushButton::clicked, &view,
+                [&view, position] { later(view, [&view, position] { view.requestVacancy(position); }); });
+        row->addWidget(vacancy);
+
+        auto *deletion = makeButton(QStringLiteral("Delete…"),
+                                QStringLiteral("Delete this position and its employee from the entire organization"),
+                                m_content);
+        deletion->setEnabled(person.canDelete);
+        connect(deletion, &QPushButton::clicked, &view,
+                [&view, position] { later(view, [&view, position] { view.requestDeletion(position); }); });
+        row->addWidget(deletion);
+
+        auto *more = makeButton(QStringLiteral("More"), QString(), m_content);
+        auto *moreMenu = new QMenu(more);
+        for (const QString &line : person.moreLines)
+            moreMenu->addAction(menuText(line))->setEnabled(false);
+        moreMenu->addSeparator();
+        if (person.offersRemoveFromChart) {
+            QAction *remove = moreMenu->addAction(QStringLiteral("Remove from This Chart…"), &view,
+                                                  [&view] { later(view, [&view] { view.requestRemoveFromChart(); }); });
+            remove->setEnabled(person.canDelete);
+        }
+        more->setMenu(moreMenu);
+        row->addWidget(more);
+
+        auto *dismiss = makeButton(QStringLiteral("\u2715"), QStringLiteral("Dismiss selection"), m_content);
+        connect(dismiss, &QPushButton::clicked, &view, [&view] { view.setSelectedID(std::nullopt); });
+        row->addWidget(dismiss);
+    }
+    static_cast<QVBoxLayout *>(layout())->addWidget(m_content);
+    show();
+}

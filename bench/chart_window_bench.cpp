@@ -1,0 +1,196 @@
+// The chart window's edits on a 20,000-position district: an action with its undo, each
+// followed by the one scene rebuild the window makes; the counts, inspector and sidebar
+// read from a built scene; the JSON import; the memory of a hundred undo steps.
+#include "app/chart/chart_view.h"
+#include "app/chart/selection_inspector.h"
+#include "app/shell/dialogs.h"
+#include "app/shell/organization_document.h"
+#include "bench/district_generator.h"
+
+#include <QApplication>
+#include <QTemporaryDir>
+
+#include <benchmark/benchmark.h>
+
+#include <malloc.h>
+
+#include <set>
+
+namespace {
+
+constexpr int districtSize = 20000;
+
+// No question is asked in these runs; any that is gets the cautious answer.
+class SilentDialogs final : public Dialogs {
+public:
+    bool confirm(const QString &) override { return false; }
+    void alert(const QString &, const QString &message) override { qFatal("alert: %s", qPrintable(message)); }
+    std::optional<QString> askText(const QString &, const QString &, const QString &) override { return {}; }
+    std::optional<QString> fileToOpen(const QString &) override { return {}; }
+    std::optional<QString> fileToSave(const QString &, const QString &) override { return {}; }
+    SaveAnswer askToSave(const QString &, const QString &) override { return SaveAnswer::cancel; }
+    int ask(const QString &, const QString &, const QList<DialogButton> &buttons) override
+    {
+        return int(buttons.size()) - 1;
+    }
+    std::optional<QString> askTextWithMessage(const QString &, const QString &, const QString &,
+                                              const QString &) override
+    {
+        return {};
+    }
+    std::optional<QString> folderToChoose(const QString &, const QString &, const QString &) override { return {}; }
+};
+
+OrganizationArchive districtArchive()
+{
+    Organization organization = BenchDistrict::district(districtSize);
+    for (Position &position : organization.positions)
+        position.reportingCallout.reset();
+    return OrganizationArchive::make("District", std::move(organization));
+}
+
+// An occupied position nobody reports to: it can be made vacant and deleted.
+std::string occupiedLeaf(const Organization &organization)
+{
+    std::set<std::string> managers;
+    for (const Position &position : organization.positions) {
+        if (position.managerID)
+            managers.insert(*position.managerID);
+        for (const std::string &dotted : position.dottedManagerIDs)
+            managers.insert(dotted);
+    }
+    for (auto position = organization.positions.rbegin(); position != organization.positions.rend(); ++position) {
+        if (position->employee && !managers.contains(position->id))
+            return position->id;
+    }
+    return {};
+}
+
+struct Window {
+    SilentDialogs dialogs;
+    OrganizationDocument document;
+    ChartView view{document, dialogs};
+
+    Window() { document.setArchive(districtArchive()); }
+};
+
+// The reference: the smallest edit there is (one name) and the scene rebuild it causes.
+void renameAndRebuild(benchmark::State &state)
+{
+    Window window;
+    const std::string id = occupiedLeaf(window.document.archive().organization);
+    window.view.chartScene();
+    int round = 0;
+    for (auto _ : state) {
+        window.document.edit("Rename", [&](OrganizationArchive &archive) {
+            for (Position &position : archive.organization.positions) {
+                if (position.id == id)
+                    position.employee->name = "Name " + std::to_string(++round);
+            }
+        });
+        benchmark::DoNotOptimize(window.view.chartScene());
+    }
+}
+
+void makeVacantAndUndo(benchmark::State &state)
+{
+    Window window;
+    const std::string id = occupiedLeaf(window.document.archive().organization);
+    window.view.chartScene();
+    for (auto _ : state) {
+        window.view.makeVacantConfirmed(id);
+        benchmark::DoNotOptimize(window.view.chartScene());
+        window.document.undo();
+        benchmark::DoNotOptimize(window.view.chartScene());
+    }
+}
+
+void deleteAndUndo(benchmark::State &state)
+{
+    Window window;
+    const std::string id = occupiedLeaf(window.document.archive().organization);
+    window.view.chartScene();
+    for (auto _ : state) {
+        window.view.deleteConfirmed(id);
+        benchmark::DoNotOptimize(window.view.chartScene());
+        window.document.undo();
+        benchmark::DoNotOptimize(window.view.chartScene());
+    }
+}
+
+// What the body reads once per scene: the counts, the inspector and the sidebar's list.
+void countsInspectorSidebar(benchmark::State &state)
+{
+    Window window;
+    window.view.setSelectedID(occupiedLeaf(window.document.archive().organization));
+    window.view.chartScene();
+    for (auto _ : state) {
+        benchmark::DoNotOptimize(window.view.chartCounts());
+        benchmark::DoNotOptimize(SelectionInspector::strip(window.view));
+        benchmark::DoNotOptimize(window.view.sidebarPositions());
+    }
+}
+
+void importJSON(benchmark::State &state)
+{
+    QTemporaryDir dir;
+    const QString path = dir.filePath("district.json");
+    OrganizationDocument::writeFile(districtArchive(), path);
+    SilentDialogs dialogs;
+    OrganizationDocument document;
+    ChartView view(document, dialogs);
+    for (auto _ : state) {
+        view.importOrganizationFile(path);
+        state.PauseTiming();
+        document.undo(); // back to the empty organization, without the recovery version
+        state.ResumeTiming();
+    }
+}
+
+// Heap growth of a hundred steps, each making one position vacant and back again.
+void hundredUndoSteps(benchmark::State &state)
+{
+    for (auto _ : state) {
+        Window window;
+        std::vector<std::string> ids;
+        for (const Position &position : window.document.archive().organization.positions) {
+            if (position.employee && ids.size() < 100)
+                ids.push_back(position.id);
+        }
+        const size_t before = mallinfo2().uordblks;
+        for (const std::string &id : ids) {
+            window.document.edit("Rename", [&](OrganizationArchive &archive) {
+                for (Position &position : archive.organization.positions) {
+                    if (position.id == id) {
+                        position.employee->name += " Jr.";
+                        return;
+                    }
+                }
+            });
+        }
+        state.counters["heapMB"] = double(mallinfo2().uordblks - before) / (1024 * 1024);
+        state.counters["steps"] = double(window.document.history().undoCount());
+    }
+}
+
+} // namespace
+
+BENCHMARK(renameAndRebuild)->Unit(benchmark::kMillisecond)->Iterations(5);
+BENCHMARK(makeVacantAndUndo)->Unit(benchmark::kMillisecond)->Iterations(5);
+BENCHMARK(deleteAndUndo)->Unit(benchmark::kMillisecond)->Iterations(5);
+BENCHMARK(countsInspectorSidebar)->Unit(benchmark::kMillisecond)->Iterations(5);
+BENCHMARK(importJSON)->Unit(benchmark::kMillisecond)->Iterations(3);
+BENCHMARK(hundredUndoSteps)->Unit(benchmark::kMillisecond)->Iterations(1);
+
+int main(int argc, char **argv)
+{
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication app(argc, argv);
+    benchmark::Initialize(&argc, argv);
+    if (benchmark::ReportUnrecognizedArguments(argc, argv))
+        return 1;
+    benchmark::RunSpecifiedBenchmarks();
+    benchmark::Shutdown();
+    return 0;
+}

@@ -1,0 +1,288 @@
+#include "printing/chart_screen_card.h"
+
+#include "core/model/organization.h"
+#include "printing/chart_text.h"
+
+#include <QFontMetricsF>
+#include <QPainter>
+#include <QPainterPath>
+#include <QPen>
+#include <QStringList>
+
+#include <algorithm>
+
+namespace ChartScreenCard {
+
+using ChartText::Weight;
+
+namespace {
+
+constexpr double padding = 10;
+constexpr double spacing = 4;
+constexpr double buttonSize = 14;
+constexpr double chipMaximumWidth = 110;
+constexpr double calloutHeight = 17;
+constexpr double radius = 12;
+
+QFont titleFont() { return ChartText::font(14, Weight::bold); }
+QFont captionFont() { return ChartText::font(11); }
+QFont captionBoldFont() { return ChartText::font(11, Weight::bold); }
+QFont nameFont() { return ChartText::font(13); }
+QFont countFont() { return ChartText::font(13, Weight::bold); }
+QFont referenceFont() { return ChartText::font(10); }
+
+QString toQt(const std::string &text)
+{
+    return QString::fromStdString(text);
+}
+
+Rect toRect(const QRectF &r)
+{
+    return Rect::make(r.x(), r.y(), r.width(), r.height());
+}
+
+QRectF toQt(const Rect &r)
+{
+    return QRectF(r.origin.x, r.origin.y, r.size.width, r.size.height);
+}
+
+double lineHeight(const QFont &font)
+{
+    return QFontMetricsF(font).height();
+}
+
+// Height of `text` in `width`: one line when it fits on one, else room for `lines` lines
+// (ChartText wraps and elides within that room).
+double wrappedHeight(const QString &text, const QFont &font, double width, int lines)
+{
+    const QFontMetricsF metrics(font);
+    // A point of slack per line: laid-out lines run a little taller than the font's height.
+    return metrics.horizontalAdvance(text) <= width ? metrics.height() + 1 : (metrics.height() + 1) * lines;
+}
+
+QString fteText(const Position &position)
+{
+    return ChartText::decimal(position.fte, 3) + QStringLiteral(" FTE");
+}
+
+QString countText(int64_t count)
+{
+    return QStringLiteral("(x%1)").arg(count);
+}
+
+QString joinedNames(const State &state)
+{
+    QStringList names;
+    for (const std::string &name : state.linkedSheetNames)
+        names.append(toQt(name));
+    return names.join(QStringLiteral(", "));
+}
+
+bool hasNameRow(const Position &position, const Look &look)
+{
+    return position.groupMemberCount.has_value() || !look.hideNames;
+}
+
+} // namespace
+
+Layout layout(const Rect &frame, const Position &position, const State &state, const Look &look)
+{
+    const QRectF f = toQt(frame);
+    const double x0 = f.left() + padding;
+    const double inner = f.width() - 2 * padding;
+    const double caption = lineHeight(captionFont());
+    const double fteWidth = QFontMetricsF(captionFont()).horizontalAdvance(fteText(position));
+    const double titleWidth = inner - fteWidth - 8;
+    const double titleHeight =
+        look.showJobTitle ? wrappedHeight(toQt(position.jobTitle()), titleFont(), titleWidth, 2) : 0;
+    const double topHeight = std::max(titleHeight, caption);
+    const double nameHeight = position.groupMemberCount ? caption : lineHeight(nameFont());
+    const double bottomHeight = std::max({buttonSize, caption, state.count >= 2 ? lineHeight(countFont()) : 0.0});
+    std::optional<double> referenceHeight;
+    if (position.primaryManagerReference) {
+        referenceHeight = wrappedHeight(toQt(position.primaryManagerReference->printedLabel(look.hideNames)),
+                                        referenceFont(), inner - 14, 2);
+    }
+
+    std::vector<double> rows{topHeight};
+    if (hasNameRow(position, look))
+        rows.push_back(nameHeight);
+    rows.push_back(caption); // department
+    if (look.showPayLevel)
+        rows.push_back(caption);
+    rows.push_back(bottomHeight);
+    if (referenceHeight)
+        rows.push_back(*referenceHeight);
+    if (position.reportingCallout)
+        rows.push_back(calloutHeight);
+    double total = spacing * double(rows.size() - 1);
+    for (double row : rows)
+        total += row;
+
+    Layout made;
+    double y = f.top() + std::max(padding, (f.height() - total) / 2);
+    const auto take = [&](double height) {
+        const QRectF row(x0, y, inner, height);
+        y += height + spacing;
+        return row;
+    };
+    const QRectF top = take(topHeight);
+    if (look.showJobTitle)
+        made.jobTitle = QRectF(x0, top.top(), titleWidth, titleHeight);
+    made.fte = QRectF(top.right() - fteWidth, top.top() + (topHeight - caption) / 2, fteWidth, caption);
+    if (hasNameRow(position, look))
+        made.nameRow = take(nameHeight);
+    made.department = take(caption);
+    if (look.showPayLevel)
+        made.payLevel = take(caption);
+    made.bottomRow = take(bottomHeight);
+    if (referenceHeight)
+        made.managerReference = toRect(take(*referenceHeight));
+    if (position.reportingCallout)
+        made.callout = toRect(take(calloutHeight));
+
+    // The bottom row, left to right: buttons, location, other charts, count.
+    const QRectF row = made.bottomRow;
+    const double buttonTop = row.top() + (row.height() - buttonSize) / 2;
+    double x = row.left();
+    if (position.groupMemberCount) {
+        made.expandGroup = Rect::make(x, buttonTop, buttonSize, buttonSize);
+        x += buttonSize + 4;
+    }
+    if (state.hasReports) {
+        made.branchToggle = Rect::make(x, buttonTop, buttonSize, buttonSize);
+        x += buttonSize + 4;
+    }
+    double right = row.right();
+    if (state.count >= 2) {
+        const double width = QFontMetricsF(countFont()).horizontalAdvance(countText(state.count));
+        made.count = QRectF(right - width, row.top(), width, row.height());
+        right -= width + 6;
+    }
+    if (!state.linkedSheetNames.empty()) {
+        const QFontMetricsF metrics(captionFont());
+        const QString names = joinedNames(state);
+        const double icon = metrics.horizontalAdvance(QStringLiteral("\u2197 "));
+        const double width = std::min(chipMaximumWidth, icon + metrics.horizontalAdvance(names) + 8);
+        made.linkedSheetsText = metrics.elidedText(names, Qt::ElideRight, width - icon - 8);
+        made.linkedSheets = Rect::make(right - width, row.top() + (row.height() - caption) / 2, width, caption);
+        right -= width + 6;
+    }
+    made.location = QRectF(x, row.top(), std::max(0.0, right - x), row.height());
+    return made;
+}
+
+namespace {
+
+void paintCircleButton(QPainter &painter, const Rect &rect, bool plus, const QColor &colour)
+{
+    const QRectF box = toQt(rect).adjusted(1, 1, -1, -1);
+    painter.setPen(QPen(colour, 1.2));
+    painter.setBrush(Qt::NoBrush);
+    painter.drawEllipse(box);
+    const QPointF centre = box.center();
+    const double arm = box.width() / 4;
+    painter.drawLine(centre - QPointF(arm, 0), centre + QPointF(arm, 0));
+    if (plus)
+        painter.drawLine(centre - QPointF(0, arm), centre + QPointF(0, arm));
+}
+
+// "building.2": two blocks; "arrow.triangle.branch": a stem that forks.
+void paintLocationSymbol(QPainter &painter, const QRectF &box, bool split)
+{
+    painter.setPen(QPen(secondary, 1.1));
+    painter.setBrush(Qt::NoBrush);
+    const QPointF o = box.topLeft();
+    if (split) {
+        painter.drawLine(o + QPointF(5, 10), o + QPointF(5, 5));
+        painter.drawLine(o + QPointF(5, 5), o + QPointF(2, 1.5));
+        painter.drawLine(o + QPointF(5, 5), o + QPointF(8, 1.5));
+        return;
+    }
+    painter.drawRect(QRectF(o + QPointF(1, 2), QSizeF(4.5, 8)));
+    painter.drawRect(QRectF(o + QPointF(5.5, 5), QSizeF(4, 5)));
+}
+
+void paintTexts(QPainter &painter, const Layout &layout, const Position &position, const State &state, const Look &look)
+{
+    using ChartText::drawBox;
+    if (!layout.jobTitle.isNull())
+        drawBox(painter, layout.jobTitle, toQt(position.jobTitle()), titleFont());
+    drawBox(painter, layout.fte, fteText(position), captionFont());
+    if (position.groupMemberCount)
+        drawBox(painter, layout.nameRow, QStringLiteral("POSITION GROUP"), captionBoldFont(), blue);
+    else if (!layout.nameRow.isNull())
+        drawBox(painter, layout.nameRow, position.employee ? toQt(position.employee->name) : QStringLiteral("Vacant"),
+                nameFont(), position.employee ? QColor(Qt::black) : orange);
+    const QString department = toQt(position.department);
+    if (position.isAssistantPosition())
+        drawBox(painter, layout.department, QStringLiteral("ASSISTANT \u00b7 ") + department, captionFont(), purple);
+    else
+        drawBox(painter, layout.department, department, captionFont(), secondary);
+    if (!layout.payLevel.isNull())
+        drawBox(painter, layout.payLevel, QStringLiteral("Pay Level: ") + toQt(position.title), captionFont(), secondary);
+
+    const double caption = lineHeight(captionFont());
+    const QRectF textRow(layout.location.left(), layout.location.top() + (layout.location.height() - caption) / 2,
+                         layout.location.width(), caption);
+    if (textRow.width() > 12) {
+        paintLocationSymbol(painter, QRectF(textRow.left(), textRow.top() + (caption - 11) / 2, 11, 11),
+                            !position.schoolAssignments.empty());
+        drawBox(painter, textRow.adjusted(14, 0, 0, 0), toQt(position.location), captionFont(), secondary);
+    }
+    if (!layout.count.isNull())
+        drawBox(painter, layout.count, countText(state.count), countFont());
+    if (layout.managerReference) {
+        const QRectF box = toQt(*layout.managerReference);
+        drawBox(painter, QRectF(box.left(), box.top(), 12, box.height()), QStringLiteral("\u2197"), referenceFont(),
+                look.accent);
+        drawBox(painter, box.adjusted(14, 0, 0, 0),
+                toQt(position.primaryManagerReference->printedLabel(look.hideNames)), referenceFont(), look.accent);
+    }
+}
+
+} // namespace
+
+void paint(QPainter &painter, const Rect &frame, const Position &position, const State &state, const Look &look)
+{
+    painter.save();
+    painter.setRenderHint(QPainter::Antialiasing);
+    const QRectF f = toQt(frame);
+    QPainterPath outline;
+    outline.addRoundedRect(f, radius, radius);
+    painter.fillPath(outline, look.background);
+    const bool assistant = position.isAssistantPosition();
+    if (assistant) {
+        QColor tint = purple;
+        tint.setAlphaF(0.1f);
+        painter.fillPath(outline, tint);
+    }
+    QColor border = state.selected ? look.accent : assistant ? purple : secondary;
+    if (!state.selected && !assistant)
+        border.setAlphaF(0.25f);
+    const double width = state.selected ? 2 : 1;
+    QPen pen(border, width, Qt::SolidLine, Qt::FlatCap, Qt::MiterJoin);
+    pen.setMiterLimit(10);
+    if (assistant)
+        pen.setDashPattern({6 / width, 3 / width}); // Qt measures dashes in pen widths
+    painter.setPen(pen);
+    painter.setBrush(Qt::NoBrush);
+    painter.drawPath(outline);
+
+    const Layout placed = layout(frame, position, state, look);
+    paintTexts(painter, placed, position, state, look);
+    if (placed.expandGroup)
+        paintCircleButton(painter, *placed.expandGroup, true, look.accent);
+    if (placed.branchToggle)
+        paintCircleButton(painter, *placed.branchToggle, !state.branchExpanded, look.accent);
+    if (placed.linkedSheets) {
+        const QRectF chip = toQt(*placed.linkedSheets);
+        painter.setFont(captionFont());
+        painter.setPen(secondary);
+        painter.drawText(chip.adjusted(4, 0, -4, 0), Qt::AlignLeft | Qt::AlignVCenter | Qt::TextSingleLine,
+                         QStringLiteral("\u2197 ") + placed.linkedSheetsText);
+    }
+    painter.restore();
+}
+
+} // namespace ChartScreenCard

@@ -1,0 +1,70 @@
+#pragma once
+
+#include "core/support/geometry.h"
+
+#include <QColor>
+#include <QRectF>
+#include <QString>
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <vector>
+
+class QPainter;
+struct Position;
+
+// A chart card as the window shows it (paper keeps the printed card): the job title and
+// FTE, the name or an orange "Vacant" (a blue "POSITION GROUP" on a group card), the
+// department (purple with "ASSISTANT · " on an assistant), the pay level, then a row of
+// the group and branch buttons, the location with its symbol, the other charts and the
+// count, and below it the primary-manager reference and room for the reporting badge.
+// The rows stand in a column padded by 10 points and centred in the card. Chart points.
+namespace ChartScreenCard {
+
+inline const QColor orange{255, 149, 0};
+inline const QColor purple{175, 82, 222};
+inline const QColor blue{0, 122, 255};
+inline const QColor secondary{128, 128, 128};
+
+struct Look {
+    bool hideNames = false;
+    bool showPayLevel = false;
+    bool showJobTitle = true;
+    QColor background = Qt::white;
+    QColor accent = blue;
+};
+
+// What the window knows of a card besides its position.
+struct State {
+    int64_t count = 1; // positions the card stands for
+    bool hasReports = false;
+    bool branchExpanded = true;
+    std::vector<std::string> linkedSheetNames; // the other charts that show the card's people
+    bool selected = false;
+};
+
+// Where each row and control of a card lies; absent rows are null rectangles.
+struct Layout {
+    QRectF jobTitle;
+    QRectF fte;
+    QRectF nameRow; // the name, "Vacant" or "POSITION GROUP"
+    QRectF department;
+    QRectF payLevel;
+    QRectF bottomRow;
+    std::optional<Rect> expandGroup;
+    std::optional<Rect> branchToggle;
+    QRectF location; // symbol and text
+    std::optional<Rect> linkedSheets;
+    QString linkedSheetsText; // the names joined by ", ", elided to fit
+    QRectF count;
+    std::optional<Rect> managerReference;
+    std::optional<Rect> callout; // the reporting badge, drawn by the window
+};
+
+Layout layout(const Rect &frame, const Position &position, const State &state, const Look &look);
+
+// Draws the whole card but the reporting badge's content.
+void paint(QPainter &painter, const Rect &frame, const Position &position, const State &state, const Look &look);
+
+} // namespace ChartScreenCard

@@ -1,0 +1,229 @@
+#include "app/chart/chart_canvas.h"
+#include "app/chart/chart_view.h"
+#include "app/chart/chart_window.h"
+#include "app/chart/chart_window_body.h"
+#include "app/chart/selection_inspector_strip.h"
+#include "app/shell/document_controller.h"
+#include "app/shell/organization_document.h"
+
+#include "app_test_support.h"
+#include "scripted_dialogs.h"
+
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QPushButton>
+#include <QTest>
+
+using namespace AppTest;
+
+namespace {
+
+void settle()
+{
+    for (int i = 0; i < 4; ++i)
+        QApplication::processEvents();
+}
+
+QStringList listed(const ChartWindowBody &body)
+{
+    QStringList rows;
+    const auto *list = static_cast<QListWidget *>(body.sidebar());
+    for (int i = 0; i < list->count(); ++i)
+        rows.append(list->item(i)->text());
+    return rows;
+}
+
+class ChartWindowTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        window = controller.newDocument();
+        window->activateWindow();
+        QApplication::setActiveWindow(window);
+        settle();
+    }
+    void TearDown() override
+    {
+        EXPECT_TRUE(dialogs.exhausted());
+        window->document()->setModified(false);
+        window->closeWithoutAsking();
+        deleteClosedWindows();
+    }
+
+    ScriptedDialogs dialogs;
+    DocumentController controller{dialogs};
+    ChartWindow *window = nullptr;
+};
+
+TEST_F(ChartWindowTest, SampleDistrictInspectorAndUndoFromTheKeyboard)
+{
+    ChartWindowBody &body = window->body();
+    OrganizationDocument &document = *window->document();
+    EXPECT_TRUE(body.emptyState()->isVisible());
+    QTest::mouseClick(body.loadSampleButton(), Qt::LeftButton);
+    settle();
+    const size_t total = Organization::example().positions.size();
+    EXPECT_EQ(document.archive().organization.positions.size(), total);
+    EXPECT_TRUE(document.isModified());
+    EXPECT_TRUE(document.archive().revisions.empty());
+    EXPECT_FALSE(body.emptyState()->isVisible());
+    EXPECT_EQ(body.countsLabel()->text(), QString("%1 tiles \u00b7 %1 of %1 positions").arg(total));
+    EXPECT_EQ(listed(body).size(), qsizetype(total));
+
+    // Select a report with a person: the inspector shows under the chart.
+    const Position &chosen = *std::find_if(document.archive().organization.positions.begin(),
+                                           document.archive().organization.positions.end(),
+                                           [](const Position &p) { return p.managerID && p.employee; });
+    const Position person = chosen;
+    window->view().selectPerson(person.id);
+    settle();
+    SelectionInspectorStrip *inspector = body.inspector();
+    ASSERT_TRUE(inspector->isVisible());
+    ASSERT_TRUE(inspector->button("Make Vacant…"));
+    EXPECT_TRUE(inspector->button("Make Vacant…")->isEnabled());
+    EXPECT_FALSE(inspector->button("Edit")->isEnabled()); // no position editor yet
+    // Pixels: the strip shows dark text on the window colour, and the chart a selected card.
+    const QImage strip = inspector->grab().toImage();
+    int dark = 0;
+    for (int y = 0; y < strip.height(); ++y)
+        for (int x = 0; x < strip.width() / 3; ++x)
+            dark += qGray(strip.pixel(x, y)) < 80;
+    EXPECT_GT(dark, 50);
+    const QImage chart = body.canvas()->grab().toImage();
+    const QRect card = body.canvas()->cardViewRect([&] {
+        for (int i = 0; i < body.canvas()->cardCount(); ++i)
+            if (body.canvas()->cardID(i) == person.id)
+                return i;
+        return -1;
+    }());
+    const QColor accent = body.canvas()->palette().color(QPalette::Highlight);
+    int accentPixels = 0;
+    for (int x = card.left(); x <= card.right(); ++x) {
+        const QColor seen = chart.pixelColor(x, card.top() + 1);
+        accentPixels += std::abs(seen.hue() - accent.hue()) < 12 && seen.saturation() > 60;
+    }
+    EXPECT_GT(accentPixels, card.width() / 3);
+
+    // Make vacant, then Ctrl+Z brings the person back and Ctrl+Shift+Z takes them away again.
+    dialogs.choices = {"Make Vacant"};
+    window->view().requestVacancy(person);
+    window->setFocus();
+    QTest::keyClick(window, Qt::Key_Z, Qt::ControlModifier);
+    settle();
+    const auto current = [&] {
+        for (const Position &p : document.archive().organization.positions)
+            if (p.id == person.id)
+                return p;
+        return Position();
+    };
+    EXPECT_EQ(current().employee, person.employee);
+    QTest::keyClick(window, Qt::Key_Z, Qt::ControlModifier | Qt::ShiftModifier);
+    settle();
+    EXPECT_FALSE(current().employee);
+}
+
+TEST_F(ChartWindowTest, TheFocusedNameFieldKeepsCtrlZForItsText)
+{
+    QLineEdit *name = window->body().nameField();
+    OrganizationDocument &document = *window->document();
+    name->setFocus();
+    QTest::keyClicks(name, " North");
+    settle();
+    EXPECT_EQ(document.archive().name, "Untitled Organization North");
+    EXPECT_EQ(document.history().undoCount(), 1u); // the typing is one step
+    QTest::keyClick(name, Qt::Key_Z, Qt::ControlModifier);
+    settle();
+    EXPECT_EQ(name->text(), "Untitled Organization");
+    EXPECT_EQ(document.archive().name, "Untitled Organization");
+    // The field undid its own text: the document's history was not undone.
+    EXPECT_FALSE(document.canRedo());
+}
+
+TEST_F(ChartWindowTest, AChartThatCannotBeBuiltStillListsItsPeople)
+{
+    OrganizationArchive archive = district(3);
+    // A group whose id is a position's: the chart cannot be drawn.
+    archive.groups = std::vector<PositionGroup>{{"P2", "Clash", {"P3", "P4"}}};
+    window->document()->setArchive(archive);
+    settle();
+    ChartView &view = window->view();
+    EXPECT_FALSE(view.chartScene());
+    EXPECT_FALSE(view.sceneError().isEmpty());
+    EXPECT_EQ(window->body().countsLabel()->text(), "0 tiles \u00b7 0 of 4 positions");
+    EXPECT_EQ(listed(window->body()).size(), 4);
+    view.setOnlyNullManagers(true);
+    settle();
+    EXPECT_EQ(listed(window->body()), QStringList{"Ada Lovelace \u2014 Teacher"});
+}
+
+TEST_F(ChartWindowTest, CountsFollowCollapsedBranchesAndTheWholeOrganization)
+{
+    OrganizationArchive archive = district(2);
+    archive.organization.positions.push_back(person("P4", "Grace", "P2"));
+    archive.sheets = std::vector<OrganizationSheet>{{"S1", "Team", {"P2", "P4"}}};
+    window->document()->setArchive(archive);
+    ChartView &view = window->view();
+    view.setSelectedSheetID("S1");
+    view.toggleBranch("P2");
+    settle();
+    const ChartCounts counts = view.chartCounts();
+    EXPECT_EQ(counts.shown, 1);
+    EXPECT_EQ(counts.total, 4);
+    EXPECT_EQ(counts.cards, 1);
+}
+
+// The window's settings follow the chart shown and go back into the document only when
+// they differ and Current is editable.
+TEST(ChartWindowSettings, ShownChartSettingsAreStoredAsTheChartsOwn)
+{
+    ScriptedDialogs dialogs;
+    OrganizationDocument document;
+    OrganizationArchive archive = district(2);
+    ChartPrintSettings district = ChartPrintSettings::departmentDesign();
+    district.showPayLevel = true;
+    archive.printSettings = district;
+    archive.sheets = std::vector<OrganizationSheet>{{"S1", "Team", {"P2"}}, {"S2", "Other", {"P3"}}};
+    ChartPrintSettings other = district;
+    other.hideNames = true;
+    archive.sheets->at(1).printSettings = other;
+    document.setArchive(archive);
+    document.setModified(false);
+    ChartView view(document, dialogs);
+    EXPECT_EQ(view.printSettings(), district);
+    EXPECT_FALSE(document.isModified());
+
+    // A chart without settings of its own, shown after one with other settings, takes the
+    // document's and stores them as its own.
+    view.setSelectedSheetID("S2");
+    EXPECT_EQ(view.printSettings(), other);
+    EXPECT_FALSE(document.isModified());
+    view.setFocusDepartment("Instruction");
+    view.setSelectedSheetID("S1");
+    EXPECT_EQ(view.focusDepartment(), "");
+    EXPECT_EQ(document.archive().sheets->at(0).printSettings, district);
+    EXPECT_TRUE(document.isModified());
+
+    // A change goes to that chart only; the same settings again write nothing.
+    ChartPrintSettings changed = district;
+    changed.showJobTitle = false;
+    view.setPrintSettings(changed);
+    const size_t steps = document.history().undoCount();
+    view.setPrintSettings(changed);
+    EXPECT_EQ(document.history().undoCount(), steps);
+    EXPECT_EQ(document.archive().sheets->at(0).printSettings, changed);
+    EXPECT_EQ(document.archive().printSettings, district);
+    EXPECT_EQ(document.archive().sheets->at(1).printSettings, other);
+
+    // Locked: the drawing changes, the document does not.
+    document.edit("Lock", [](OrganizationArchive &a) { a.lockForPlanning(); });
+    const OrganizationArchive locked = document.archive();
+    view.setPrintSettings(district);
+    EXPECT_EQ(view.printSettings(), district);
+    EXPECT_EQ(document.archive(), locked);
+}
+
+} // namespace

@@ -1,0 +1,116 @@
+#include "printing/chart_screen_card.h"
+
+#include "core/model/organization.h"
+
+#include <gtest/gtest.h>
+
+#include <QImage>
+#include <QPainter>
+
+namespace {
+
+using ChartScreenCard::Layout;
+
+const Rect frame = Rect::make(0, 0, 240, 150);
+
+// Draws one card at twice its size and counts the pixels of `colour` inside `area`.
+int pixelsNear(const Position &position, const ChartScreenCard::State &state, const ChartScreenCard::Look &look,
+               const QRectF &area, const QColor &colour)
+{
+    QImage image(480, 300, QImage::Format_ARGB32);
+    image.fill(Qt::white);
+    {
+        QPainter painter(&image);
+        painter.scale(2, 2);
+        ChartScreenCard::paint(painter, frame, position, state, look);
+    }
+    int count = 0;
+    const QRect pixels = QRectF(area.x() * 2, area.y() * 2, area.width() * 2, area.height() * 2).toAlignedRect();
+    for (int y = pixels.top(); y <= pixels.bottom(); ++y) {
+        for (int x = pixels.left(); x <= pixels.right(); ++x) {
+            const QColor seen = image.pixelColor(x, y);
+            // Antialiased glyphs: close in hue and clearly coloured.
+            if (std::abs(seen.hue() - colour.hue()) < 15 && seen.saturation() > 80)
+                ++count;
+        }
+    }
+    return count;
+}
+
+Position occupied()
+{
+    Position position;
+    position.id = "P1";
+    position.title = "Teacher";
+    position.department = "Instruction";
+    position.location = "Oak Elementary";
+    position.employee = Employee{"E1", "Ada Lovelace"};
+    return position;
+}
+
+TEST(ScreenCard, RowsTakeTheirColours)
+{
+    const ChartScreenCard::State state;
+    const ChartScreenCard::Look look;
+    Position vacant = occupied();
+    vacant.employee.reset();
+    Position assistant = occupied();
+    assistant.isAssistant = true;
+    Position group = occupied();
+    group.groupMemberCount = 3;
+
+    const Layout plain = ChartScreenCard::layout(frame, occupied(), state, look);
+    // A name is black; "Vacant" is orange.
+    EXPECT_EQ(pixelsNear(occupied(), state, look, plain.nameRow, ChartScreenCard::orange), 0);
+    EXPECT_GT(pixelsNear(vacant, state, look, ChartScreenCard::layout(frame, vacant, state, look).nameRow,
+                         ChartScreenCard::orange),
+              20);
+    // "ASSISTANT · " and its department are purple; a plain department is grey.
+    EXPECT_EQ(pixelsNear(occupied(), state, look, plain.department, ChartScreenCard::purple), 0);
+    EXPECT_GT(pixelsNear(assistant, state, look, ChartScreenCard::layout(frame, assistant, state, look).department,
+                         ChartScreenCard::purple),
+              20);
+    // "POSITION GROUP" is blue, also with names hidden, and the group's button sits in the
+    // bottom row.
+    ChartScreenCard::Look hidden = look;
+    hidden.hideNames = true;
+    const Layout grouped = ChartScreenCard::layout(frame, group, state, hidden);
+    EXPECT_FALSE(grouped.nameRow.isNull());
+    EXPECT_GT(pixelsNear(group, state, hidden, grouped.nameRow, ChartScreenCard::blue), 20);
+    ASSERT_TRUE(grouped.expandGroup);
+    EXPECT_GE(grouped.expandGroup->minY(), grouped.bottomRow.top());
+    EXPECT_LT(grouped.expandGroup->maxX(), grouped.location.left() + 1);
+}
+
+TEST(ScreenCard, BottomRowHoldsToggleLocationChartsAndCount)
+{
+    ChartScreenCard::State state;
+    state.hasReports = true;
+    state.linkedSheetNames = {"Science", "Arts"};
+    state.count = 3;
+    const ChartScreenCard::Look look;
+    const Layout placed = ChartScreenCard::layout(frame, occupied(), state, look);
+    ASSERT_TRUE(placed.branchToggle && placed.linkedSheets);
+    // Left to right, all on one row: toggle, location, other charts, count.
+    EXPECT_LE(placed.branchToggle->maxX(), placed.location.left());
+    EXPECT_LE(placed.location.right(), placed.linkedSheets->minX());
+    EXPECT_LE(placed.linkedSheets->maxX(), placed.count.left());
+    EXPECT_LE(placed.linkedSheets->size.width, 110);
+    for (double top : {placed.branchToggle->midY(), placed.linkedSheets->midY(), placed.count.center().y()})
+        EXPECT_TRUE(placed.bottomRow.top() <= top && top <= placed.bottomRow.bottom());
+
+    // A split position draws the branch symbol instead of the building.
+    Position split = occupied();
+    split.schoolAssignments = {{"Oak", 0.5}, {"Elm", 0.5}};
+    const auto symbol = [&](const Position &position) {
+        QImage image(240, 150, QImage::Format_ARGB32);
+        image.fill(Qt::white);
+        QPainter painter(&image);
+        ChartScreenCard::paint(painter, frame, position, {}, look);
+        const Layout at = ChartScreenCard::layout(frame, position, {}, look);
+        return image.copy(QRectF(at.location.left(), at.location.top(), 12, at.location.height()).toAlignedRect());
+    };
+    EXPECT_NE(symbol(split), symbol(occupied()));
+}
+
+} // namespace
