@@ -305,9 +305,9 @@ void PositionEditor::refresh()
 
     // The long lists are handed over again only when the working positions changed.
     const QString options = QString::number(model.entryVersion()) + QLatin1Char('/') + toQt(position.id);
-    if (m_manager->property("shownFor").toString() != options) {
+    if (m_optionsShown != options) {
+        m_optionsShown = options;
         m_manager->setOptions(model.managerOptions());
-        m_manager->setProperty("shownFor", options);
         using Field = PositionEditorModel::CompletionField;
         m_payLevel->setOptions(model.completions(Field::payLevel));
         m_jobTitle->setOptions(model.completions(Field::jobTitle));
@@ -318,9 +318,9 @@ void PositionEditor::refresh()
     QString additional = options + QLatin1Char('/') + toQt(model.managerSelection());
     for (const std::string &id : position.dottedManagerIDs)
         additional += QLatin1Char('/') + toQt(id);
-    if (m_additionalManager->property("shownFor").toString() != additional) {
+    if (m_additionalOptionsShown != additional) {
+        m_additionalOptionsShown = additional;
         m_additionalManager->setOptions(model.additionalManagerOptions());
-        m_additionalManager->setProperty("shownFor", additional);
     }
     m_additionalManager->setSelection(toQt(model.additionalManagerID()));
 
