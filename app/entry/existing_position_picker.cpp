@@ -60,6 +60,20 @@ public:
         painter->restore();
     }
 
+    // The view ticks a row wherever it is clicked; the check box must not tick it a second time.
+    bool editorEvent(QEvent *event, QAbstractItemModel *model, const QStyleOptionViewItem &option,
+                     const QModelIndex &index) override
+    {
+        switch (event->type()) {
+        case QEvent::MouseButtonPress:
+        case QEvent::MouseButtonRelease:
+        case QEvent::MouseButtonDblClick:
+            return false;
+        default:
+            return QStyledItemDelegate::editorEvent(event, model, option, index);
+        }
+    }
+
     QSize sizeHint(const QStyleOptionViewItem &option, const QModelIndex &index) const override
     {
         QSize size = QStyledItemDelegate::sizeHint(option, index);

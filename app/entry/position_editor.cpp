@@ -150,6 +150,7 @@ QWidget *PositionEditor::buildBasic()
     auto *quantityLayout = new QVBoxLayout(m_quantityRow);
     quantityLayout->setContentsMargins(0, 0, 0, 0);
     m_quantity = new QLineEdit;
+    m_quantity->setObjectName(QStringLiteral("quantity"));
     m_quantity->setFixedWidth(80);
     connect(m_quantity, &QLineEdit::textEdited, this, [this](const QString &text) {
         bool ok = false;
@@ -186,7 +187,7 @@ QWidget *PositionEditor::buildBasic()
                                    [this](const std::string &text) { m_model->setDepartment(text); });
     m_location = addAutocomplete(layout, QStringLiteral("Location"), Field::location,
                                  [this](const std::string &text) { m_model->setLocation(text); });
-    m_useManager = plainButton(QStringLiteral("Use Manager’s Department & Location"));
+    m_useManager = plainButton(QStringLiteral("Use Manager’s Department && Location"));
     connect(m_useManager, &QPushButton::clicked, m_model, &PositionEditorModel::useManagersDepartmentAndLocation);
     auto *useRow = new QHBoxLayout;
     useRow->addWidget(m_useManager);
@@ -222,7 +223,7 @@ QWidget *PositionEditor::buildFooter()
     connect(cancel, &QPushButton::clicked, this, &QDialog::reject);
     layout->addWidget(cancel);
     layout->addStretch();
-    auto *addAnother = plainButton(QStringLiteral("Save & Add Another"));
+    auto *addAnother = plainButton(QStringLiteral("Save && Add Another"));
     addAnother->setToolTip(QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_S).toString(QKeySequence::NativeText));
     connect(addAnother, &QPushButton::clicked, this, [this] { save(PositionEditorModel::SaveMode::addAnother); });
     layout->addWidget(addAnother);
@@ -268,7 +269,12 @@ void PositionEditor::refresh()
     m_startNew->setVisible(shown.startNewEntry);
     m_success->setText(model.successMessage());
     m_success->setVisible(!model.successMessage().isEmpty());
-    m_error->setText(model.errorMessage());
+    if (m_error->text() != model.errorMessage()) {
+        m_error->setText(model.errorMessage());
+        // As tall as the message, at most 80 points; a longer one scrolls.
+        const int height = m_error->heightForWidth(m_errorArea->width() > 100 ? m_errorArea->width() : editorWidth - 40);
+        m_errorArea->setFixedHeight(std::min(80, height + 2));
+    }
     m_errorArea->setVisible(!model.errorMessage().isEmpty());
 
     m_vacant->setChecked(model.isVacant());
@@ -299,9 +305,9 @@ void PositionEditor::refresh()
 
     // The long lists are handed over again only when the working positions changed.
     const QString options = QString::number(model.entryVersion()) + QLatin1Char('/') + toQt(position.id);
-    if (m_manager->property("shownFor").toString() != options) {
+    if (m_optionsShown != options) {
+        m_optionsShown = options;
         m_manager->setOptions(model.managerOptions());
-        m_manager->setProperty("shownFor", options);
         using Field = PositionEditorModel::CompletionField;
         m_payLevel->setOptions(model.completions(Field::payLevel));
         m_jobTitle->setOptions(model.completions(Field::jobTitle));
@@ -312,9 +318,9 @@ void PositionEditor::refresh()
     QString additional = options + QLatin1Char('/') + toQt(model.managerSelection());
     for (const std::string &id : position.dottedManagerIDs)
         additional += QLatin1Char('/') + toQt(id);
-    if (m_additionalManager->property("shownFor").toString() != additional) {
+    if (m_additionalOptionsShown != additional) {
+        m_additionalOptionsShown = additional;
         m_additionalManager->setOptions(model.additionalManagerOptions());
-        m_additionalManager->setProperty("shownFor", additional);
     }
     m_additionalManager->setSelection(toQt(model.additionalManagerID()));
 

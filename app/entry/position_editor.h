@@ -88,6 +88,8 @@ private:
 
     // What the rebuilt parts show, so that a refresh rebuilds them only when it changed
     // (a rebuilt school row would take the focus from the field being typed in).
+    QString m_optionsShown;
+    QString m_additionalOptionsShown;
     QString m_panelsShown;
     std::vector<std::string> m_dottedShown;
     std::vector<QUuid> m_schoolRowsShown;

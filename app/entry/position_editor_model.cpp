@@ -55,6 +55,12 @@ void PositionEditorModel::setPositions(std::vector<Position> positions)
     emit changed();
 }
 
+void PositionEditorModel::setSheets(std::vector<OrganizationSheet> sheets)
+{
+    m_sheets = std::move(sheets);
+    emit changed();
+}
+
 void PositionEditorModel::load(const Position &position, const std::optional<Position> &original, bool vacant)
 {
     m_position = position;
@@ -237,9 +243,12 @@ void PositionEditorModel::setAdditionalManagerID(const std::string &id)
 
 bool PositionEditorModel::canAddAdditionalManager() const
 {
-    const QString chosen = toQt(m_additionalManagerID);
-    const std::vector<DropdownOption> options = additionalManagerOptions();
-    return std::any_of(options.begin(), options.end(), [&](const DropdownOption &option) { return option.id == chosen; });
+    // The same test as looking the choice up in additionalManagerOptions(), without
+    // building that list of every position on each refresh.
+    const std::string &chosen = m_additionalManagerID;
+    const std::vector<std::string> &dotted = m_position.dottedManagerIDs;
+    return !chosen.empty() && chosen != m_position.id && m_position.managerID != chosen
+        && std::find(dotted.begin(), dotted.end(), chosen) == dotted.end() && m_entryIndex.contains(chosen);
 }
 
 void PositionEditorModel::addAdditionalManager()

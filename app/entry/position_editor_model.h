@@ -89,8 +89,10 @@ public:
                         IncludeAction onInclude, Dialogs &dialogs, QObject *parent = nullptr);
     ~PositionEditorModel() override;
 
-    // The presenter's positions changed (for example after a save): only the working list follows.
+    // The presenter's positions or charts changed (for example after a save): only these
+    // lists follow; the entry being typed stays.
     void setPositions(std::vector<Position> positions);
+    void setSheets(std::vector<OrganizationSheet> sheets);
     const std::vector<Position> &entryPositions() const { return m_entry.positions; }
     // Changes with every change of the working positions (and so of the lists made from them).
     uint64_t entryVersion() const { return m_entryVersion; }
@@ -198,7 +200,7 @@ private:
     SaveOutcome commit(const PositionEntryRequest &request, SaveMode mode);
     void setError(const std::string &message);
 
-    const std::vector<OrganizationSheet> m_sheets;
+    std::vector<OrganizationSheet> m_sheets;
     const std::string m_selectedSheetID;
     const SaveAction m_onSave;
     const IncludeAction m_onInclude;

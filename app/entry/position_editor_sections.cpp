@@ -141,7 +141,7 @@ QWidget *PositionEditor::buildAdvanced()
     outer->setContentsMargins(0, 0, 0, 0);
     m_advancedToggle = new QToolButton;
     m_advancedToggle->setText(
-        QStringLiteral("Advanced — IDs, FTE, assistants, additional reports & school allocations"));
+        QStringLiteral("Advanced — IDs, FTE, assistants, additional reports && school allocations"));
     m_advancedToggle->setCheckable(true);
     m_advancedToggle->setToolButtonStyle(Qt::ToolButtonTextBesideIcon);
     m_advancedToggle->setArrowType(Qt::RightArrow);
@@ -158,13 +158,13 @@ QWidget *PositionEditor::buildAdvanced()
     outer->addWidget(m_advanced);
 
     m_employeeNumber = new QLineEdit;
-    m_employeeNumber->setMinimumWidth(240);
+    m_employeeNumber->setMinimumWidth(380);
     connect(m_employeeNumber, &QLineEdit::textEdited, this,
             [this](const QString &text) { m_model->setEmployeeNumber(text.toStdString()); });
     m_employeeNumberRow = labelled(QStringLiteral("Employee Number"), m_employeeNumber);
     layout->addWidget(m_employeeNumberRow);
     m_positionID = new QLineEdit;
-    m_positionID->setMinimumWidth(240);
+    m_positionID->setMinimumWidth(380);
     connect(m_positionID, &QLineEdit::textEdited, this,
             [this](const QString &text) { m_model->setPositionID(text.toStdString()); });
     layout->addWidget(labelled(QStringLiteral("Position ID"), m_positionID));
@@ -172,6 +172,7 @@ QWidget *PositionEditor::buildAdvanced()
                                                  "personnel system when available."),
                                   section));
     m_fte = new QLineEdit;
+    m_fte->setObjectName(QStringLiteral("fte"));
     m_fte->setFixedWidth(80);
     connect(m_fte, &QLineEdit::textEdited, this, [this](const QString &text) {
         if (const std::optional<double> fte = readDecimal(text))
@@ -199,7 +200,7 @@ QWidget *PositionEditor::buildAdvanced()
     connect(m_additionalManager, &SearchableDropdown::chosen, this,
             [this](const QString &id) { m_model->setAdditionalManagerID(id.toStdString()); });
     layout->addWidget(m_additionalManager);
-    m_addReportTo = plainButton(QStringLiteral("＋ Add Report To"));
+    m_addReportTo = plainButton(QStringLiteral("+ Add Report To"));
     m_addReportTo->setAccessibleName(QStringLiteral("Add Report To"));
     connect(m_addReportTo, &QPushButton::clicked, m_model, &PositionEditorModel::addAdditionalManager);
     auto *addRow = new QHBoxLayout;

@@ -5,6 +5,10 @@
 
 #include <gtest/gtest.h>
 
+#include <QApplication>
+#include <QLineEdit>
+#include <QTest>
+
 using namespace EditorTest;
 
 namespace {
@@ -89,6 +93,27 @@ TEST(ExistingPositionPicker, SelectionSurvivesFilteringAndFailuresKeepThePickerO
     EXPECT_EQ(calls.back(), (std::set<std::string>{"P-2", "P-3"}));
     // The message stays until a later failure replaces it.
     EXPECT_FALSE(model.errorMessage().isEmpty());
+}
+
+} // namespace
+
+namespace {
+
+// The picker has no default button: Return in its search field adds nothing.
+TEST(ExistingPositionPickerKeys, ReturnInTheSearchDoesNotAdd)
+{
+    int includes = 0;
+    ExistingPositionPicker picker(positions(), sheets(), "S-SCI", [&](const std::set<std::string> &) { ++includes; });
+    picker.show();
+    QApplication::setActiveWindow(&picker);
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&picker));
+    picker.model().setData(picker.model().index(0), Qt::Checked, Qt::CheckStateRole);
+    auto *search = picker.findChild<QLineEdit *>();
+    QTest::keyClicks(search, "Lee");
+    QTest::keyClick(search, Qt::Key_Return);
+    EXPECT_EQ(includes, 0);
+    EXPECT_TRUE(picker.isVisible());
+    EXPECT_EQ(picker.model().rowCount(), 1);
 }
 
 } // namespace

@@ -201,7 +201,10 @@ TEST_F(Editor, AdditionalManagersOfferOnlyNewChoicesAndRemoveEveryOccurrence)
     std::vector<DropdownOption> options = editor.additionalManagerOptions();
     ASSERT_EQ(options.size(), 1u);
     EXPECT_EQ(options[0].id, "P-3");
-    EXPECT_FALSE(editor.canAddAdditionalManager());
+    for (const char *choice : {"", "P-8", "P-1", "P-2", "NOPE"}) {
+        editor.setAdditionalManagerID(choice);
+        EXPECT_FALSE(editor.canAddAdditionalManager()) << choice;
+    }
     EXPECT_EQ(editor.additionalManagerLabel("P-2"), "Director — Bo Chen");
     EXPECT_EQ(editor.additionalManagerLabel("GONE"), "GONE");
 
