@@ -106,4 +106,19 @@ inline const Organization &district(int size, int dottedEvery = 50)
     return found->second;
 }
 
+// The same district as a document holds it, made once per program: callouts are the
+// presentation's to add.
+inline const Organization &plainDistrict(int size)
+{
+    static std::map<int, Organization> made;
+    auto found = made.find(size);
+    if (found == made.end()) {
+        Organization organization = district(size);
+        for (Position &position : organization.positions)
+            position.reportingCallout.reset();
+        found = made.emplace(size, std::move(organization)).first;
+    }
+    return found->second;
+}
+
 } // namespace BenchDistrict

@@ -1,5 +1,6 @@
 #include "core/chart/chart_layout.h"
 #include "core/chart/chart_scene.h"
+#include "core/chart/dotted_route_store.h"
 #include "core/chart/dotted_routing.h"
 #include "core/document/organization_archive.h"
 #include "core/model/print_settings.h"
@@ -8,7 +9,13 @@
 
 #include <benchmark/benchmark.h>
 
+#include <algorithm>
+#include <chrono>
+#include <condition_variable>
+#include <functional>
+#include <map>
 #include <memory>
+#include <mutex>
 #include <string>
 
 namespace {
@@ -137,6 +144,139 @@ void ink(benchmark::State &state)
         benchmark::DoNotOptimize(DottedInk(routes, std::string("P-1")).strokes.data());
 }
 
+// Lets a benchmark wait for a background router's news.
+class News {
+public:
+    std::function<void()> callback()
+    {
+        return [this] {
+            std::lock_guard lock(m_mutex);
+            ++m_count;
+            m_woken.notify_all();
+        };
+    }
+    void waitPast(int count)
+    {
+        std::unique_lock lock(m_mutex);
+        m_woken.wait(lock, [&] { return m_count > count; });
+    }
+    int count()
+    {
+        std::lock_guard lock(m_mutex);
+        return m_count;
+    }
+
+private:
+    std::mutex m_mutex;
+    std::condition_variable m_woken;
+    int m_count = 0;
+};
+
+// The window's scene once at least one dotted line shows, asking again at each news.
+std::shared_ptr<const ChartScene> sceneWithALine(ChartSceneCache &cache, News &news, const OrganizationArchive &archive,
+                                                 const ChartPrintSettings &settings)
+{
+    for (;;) {
+        const int seen = news.count();
+        std::shared_ptr<const ChartScene> scene = cache.snapshot(archive, "", "", "", {}, {}, settings);
+        if (!scene->routes().empty() || !scene->routesPending())
+            return scene;
+        news.waitPast(seen);
+    }
+}
+
+// From an edit that moves cards to the first dotted line on screen, in a window routing on
+// a worker thread: the cards' scene, the routing grid, the first route, the scene with it.
+void firstLineShown(benchmark::State &state)
+{
+    const OrganizationArchive archive =
+        OrganizationArchive::make("District", district(static_cast<int>(state.range(0))));
+    const ChartPrintSettings settings = settingsFor(state.range(1) != 0);
+    for (auto _ : state) {
+        News news;
+        auto cache = std::make_unique<ChartSceneCache>();
+        cache->routeInBackground(news.callback());
+        benchmark::DoNotOptimize(sceneWithALine(*cache, news, archive, settings).get());
+        state.PauseTiming();
+        cache.reset();
+        state.ResumeTiming();
+    }
+}
+
+// Closing the window (or editing again) while its lines are being routed: the worker is
+// stopped and waited for.
+void stopWhileRouting(benchmark::State &state)
+{
+    const OrganizationArchive archive =
+        OrganizationArchive::make("District", district(static_cast<int>(state.range(0))));
+    const ChartPrintSettings settings = settingsFor(state.range(1) != 0);
+    for (auto _ : state) {
+        state.PauseTiming();
+        News news;
+        auto cache = std::make_unique<ChartSceneCache>();
+        cache->routeInBackground(news.callback());
+        sceneWithALine(*cache, news, archive, settings);
+        state.ResumeTiming();
+        cache.reset();
+    }
+}
+
+// The routes of a window whose lines are all routed (made once, outside the timing).
+struct RoutedWindow {
+    OrganizationArchive archive;
+    ChartSceneCache cache;
+    std::shared_ptr<const ChartScene> scene;
+
+    explicit RoutedWindow(int positions)
+        : archive(OrganizationArchive::make("District", district(positions))),
+          scene(cache.snapshot(archive, "", "", "", {}, {}, ChartPrintSettings{}))
+    {
+    }
+    static RoutedWindow &of(int positions)
+    {
+        static std::map<int, std::unique_ptr<RoutedWindow>> made;
+        std::unique_ptr<RoutedWindow> &window = made[positions];
+        if (!window)
+            window = std::make_unique<RoutedWindow>(positions);
+        return *window;
+    }
+};
+
+// What exporting the chart a window shows spends on its dotted lines: its key, found in the
+// window's store. The routing counter stays at zero.
+void exportLinesFromWindow(benchmark::State &state)
+{
+    RoutedWindow &window = RoutedWindow::of(static_cast<int>(state.range(0)));
+    const uint64_t before = DottedRouting::edgesRouted();
+    for (auto _ : state) {
+        const DottedRoutingKey key = DottedRoutingKey::of(window.scene->layout());
+        benchmark::DoNotOptimize(window.cache.routeStore()->find(key)->data());
+    }
+    state.counters["routedEdges"] = static_cast<double>(DottedRouting::edgesRouted() - before);
+}
+
+// One dotted line added last in routing order, the cards unmoved: routing starts from that
+// line (each round adds a line to another manager).
+void lineAddedLate(benchmark::State &state)
+{
+    RoutedWindow &window = RoutedWindow::of(static_cast<int>(state.range(0)));
+    const DottedRoutingKey shown = DottedRoutingKey::of(window.scene->layout());
+    const std::vector<ChartNode> &cards = window.scene->layout().nodes;
+    const std::string last = std::max_element(cards.begin(), cards.end(), [](const ChartNode &a, const ChartNode &b) {
+                                 return a.id < b.id;
+                             })->id;
+    const uint64_t before = DottedRouting::edgesRouted();
+    static size_t round = 0; // on across the runs, so no round finds an earlier one's key
+    for (auto _ : state) {
+        auto key = std::make_shared<DottedRoutingKey>(shown);
+        key->edges.push_back({cards[++round * 7 % cards.size()].id, last, true});
+        key->edges = DottedRouting::routingOrder(key->edges);
+        benchmark::DoNotOptimize(window.cache.routeStore()->route(key)->data());
+    }
+    state.counters["routedEdges"] = benchmark::Counter(static_cast<double>(DottedRouting::edgesRouted() - before),
+                                                       benchmark::Counter::kAvgIterations);
+}
+
 } // namespace
 
 // Routing every dotted line of a 20,000-position chart takes minutes; its first lines give
@@ -160,3 +300,13 @@ BENCHMARK(sceneShown)
 BENCHMARK(sceneAfterRename)->Arg(1000)->Arg(5000)->Unit(benchmark::kMillisecond);
 BENCHMARK(sceneUnchanged)->Arg(1000)->Arg(5000)->Unit(benchmark::kMillisecond);
 BENCHMARK(ink)->Arg(1000)->Arg(5000)->Unit(benchmark::kMillisecond);
+BENCHMARK(firstLineShown)
+    ->ArgsProduct({{5000, 20000}, {0, 1}})
+    ->ArgNames({"positions", "pageBalanced"})
+    ->Unit(benchmark::kMillisecond);
+BENCHMARK(stopWhileRouting)
+    ->ArgsProduct({{5000, 20000}, {0}})
+    ->ArgNames({"positions", "pageBalanced"})
+    ->Unit(benchmark::kMillisecond);
+BENCHMARK(exportLinesFromWindow)->Arg(5000)->Unit(benchmark::kMillisecond);
+BENCHMARK(lineAddedLate)->Arg(5000)->Unit(benchmark::kMillisecond);

@@ -10,19 +10,7 @@
 
 namespace {
 
-// The district as a document holds it: callouts are the presentation's to add.
-const Organization &plainDistrict(int size)
-{
-    static std::map<int, Organization> made;
-    auto found = made.find(size);
-    if (found == made.end()) {
-        Organization organization = BenchDistrict::district(size);
-        for (Position &position : organization.positions)
-            position.reportingCallout.reset();
-        found = made.emplace(size, std::move(organization)).first;
-    }
-    return found->second;
-}
+using BenchDistrict::plainDistrict;
 
 // Letter portrait at range(1) percent; 0 fits the whole chart on one page. A 5,000-position
 // district at 100 % would need thousands of pages, past the tiling's limit of 500.

@@ -10,12 +10,12 @@ namespace {
 
 constexpr int districtSize = 20'000;
 
-// A district of 20,000 people, ten reports per manager, all on one chart.
-OrganizationArchive district()
+// A district of `size` people, ten reports per manager, all on one chart.
+OrganizationArchive district(int size = districtSize)
 {
     OrganizationArchive archive;
     OrganizationSheet chart{.id = "S", .name = "All"};
-    for (int i = 0; i < districtSize; ++i) {
+    for (int i = 0; i < size; ++i) {
         Position p{.id = "P-" + std::to_string(i), .title = "Level " + std::to_string(i % 40),
                    .department = "Department " + std::to_string(i % 200)};
         p.employee = Employee{.id = std::to_string(100000 + i), .name = "Person Number" + std::to_string(i)};
@@ -52,6 +52,21 @@ void commitPastedRows(benchmark::State &state)
     }
 }
 BENCHMARK(commitPastedRows)->Arg(10)->Arg(1000)->Unit(benchmark::kMillisecond);
+
+// The grid opened on a whole chart and saved: every position comes back as an existing row.
+// The time should grow about linearly: twice the rows, about twice the time.
+void commitExistingRows(benchmark::State &state)
+{
+    const OrganizationArchive archive = district(static_cast<int>(state.range(0)));
+    std::vector<QuickEntryRow> rows;
+    for (const Position &p : archive.organization.positions)
+        rows.emplace_back(p);
+    for (auto _ : state) {
+        OrganizationArchive working = archive;
+        benchmark::DoNotOptimize(working.quickAdd(rows, "S"));
+    }
+}
+BENCHMARK(commitExistingRows)->Arg(20'000)->Arg(40'000)->Unit(benchmark::kMillisecond);
 
 void managerOptions(benchmark::State &state)
 {

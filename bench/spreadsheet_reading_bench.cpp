@@ -87,6 +87,25 @@ const QByteArray &csvFile()
     return bytes;
 }
 
+// The staff list grown to just under the 50 MB file limit by a long notes column.
+const QByteArray &largeCsvFile()
+{
+    static const QByteArray bytes = [] {
+        QByteArray text = csvFile();
+        const qint64 rowBudget = (SpreadsheetReader::fileSizeLimit - text.size()) / rowCount - 2;
+        QByteArray result;
+        result.reserve(SpreadsheetReader::fileSizeLimit);
+        const QByteArray note = QByteArray("Certified; mentor; bus duty. ").repeated(int(rowBudget / 29 + 1)).left(rowBudget);
+        for (const QByteArray &line : text.split('\n')) {
+            if (line.isEmpty())
+                continue;
+            result += line + ',' + note + '\n';
+        }
+        return result;
+    }();
+    return bytes;
+}
+
 QCoreApplication &application()
 {
     static int argc = 1;
@@ -141,6 +160,30 @@ void readCsv(benchmark::State &state)
     state.SetBytesProcessed(int64_t(state.iterations()) * file.size());
 }
 BENCHMARK(readCsv)->Unit(benchmark::kMillisecond);
+
+void readLargeCsv(benchmark::State &state)
+{
+    const QByteArray &file = largeCsvFile();
+    for (auto _ : state)
+        benchmark::DoNotOptimize(SpreadsheetReader::read(file, QStringLiteral("staff.csv")));
+    state.SetBytesProcessed(int64_t(state.iterations()) * file.size());
+}
+BENCHMARK(readLargeCsv)->Unit(benchmark::kMillisecond);
+
+// A 50 MB text file of line feeds (0) or of commas (1) alone: refused by the row or column
+// limit after a few kilobytes.
+void refuseDegenerateText(benchmark::State &state)
+{
+    const QByteArray file(SpreadsheetReader::fileSizeLimit, state.range(0) ? ',' : '\n');
+    for (auto _ : state) {
+        try {
+            SpreadsheetReader::read(file, QStringLiteral("degenerate.csv"));
+            state.SkipWithError("the file was read");
+        } catch (const std::exception &) {
+        }
+    }
+}
+BENCHMARK(refuseDegenerateText)->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond);
 
 // Slow by nature (an interpreted library in a JavaScript engine); one run is enough.
 void readXls(benchmark::State &state)

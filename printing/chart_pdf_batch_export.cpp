@@ -210,11 +210,18 @@ std::vector<SheetPDFExportJob> jobs(const OrganizationArchive &archive, const Ch
 
 QString write(const SheetPDFExportJob &job, const QString &folder)
 {
+    return *write(job, folder, ChartPDFRouting{});
+}
+
+std::optional<QString> write(const SheetPDFExportJob &job, const QString &folder, const ChartPDFRouting &routing)
+{
     // The folder is checked before the render, which is the slow part.
     requireFolder(folder);
-    const QByteArray pdf =
-        ChartPDFRenderer::render(job.organization, job.title, job.sheetName, job.settings, job.subtitle);
-    return storeWithoutOverwriting(folder, QString::fromStdString(job.filename), pdf);
+    const std::optional<QByteArray> pdf =
+        ChartPDFRenderer::render(job.organization, job.title, job.sheetName, job.settings, job.subtitle, routing);
+    if (!pdf)
+        return std::nullopt;
+    return storeWithoutOverwriting(folder, QString::fromStdString(job.filename), *pdf);
 }
 
 QString safeBasename(const QString &sheetName)

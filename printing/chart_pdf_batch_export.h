@@ -2,6 +2,7 @@
 
 #include "core/model/organization.h"
 #include "core/model/print_settings.h"
+#include "printing/chart_pdf_renderer.h"
 
 #include <QByteArray>
 #include <QSet>
@@ -44,6 +45,10 @@ std::vector<SheetPDFExportJob> jobs(const OrganizationArchive &archive, const Ch
 // system's reason when the folder cannot be read or the file cannot be written. A failure
 // writes nothing and never touches an existing file.
 QString write(const SheetPDFExportJob &job, const QString &folder);
+// As above, with the chart's dotted lines as `routing` says (the window's routes when it
+// shows this chart, progress, a stop); nothing is written, and null returned, once the
+// stop is requested.
+std::optional<QString> write(const SheetPDFExportJob &job, const QString &folder, const ChartPDFRouting &routing);
 
 // A file base name made from a sheet name: control and format characters and < > : " / \ | ? *
 // each become "-", white space and full stops are trimmed from both ends, the result is cut

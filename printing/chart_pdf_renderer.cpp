@@ -142,20 +142,50 @@ void drawPage(QPainter &painter, const ChartPicture &picture, const ChartPaginat
 
 } // namespace
 
+PrintedChart::PrintedChart(const Organization &organization, const ChartPrintSettings &settings)
+    : m_presentation(organization, settings),
+      m_layout(settings.layout(m_presentation.organization)),
+      m_pagination(m_layout.size, settings),
+      m_routingKey(std::make_shared<const DottedRoutingKey>(DottedRoutingKey::of(m_layout)))
+{
+    m_positions.reserve(m_presentation.organization.positions.size());
+    for (const Position &position : m_presentation.organization.positions)
+        m_positions.emplace(position.id, &position);
+}
+
+ChartPicture PrintedChart::picture(const DottedInk &ink) const
+{
+    return ChartPicture{m_layout, m_positions, m_presentation.counts, ink};
+}
+
 namespace ChartPDFRenderer {
 
 QByteArray render(const Organization &organization, const std::string &title, const std::string &scope,
                   const ChartPrintSettings &settings, const std::optional<std::string> &subtitle)
 {
-    const ChartPrintPresentation presentation(organization, settings);
-    const ChartLayout layout = settings.layout(presentation.organization);
-    const ChartPagination pagination(layout.size, settings);
-    const DottedInk ink(DottedRouting::routes(layout.routingNodes(), layout.edges), std::nullopt);
-    std::unordered_map<std::string, const Position *> positions;
-    positions.reserve(presentation.organization.positions.size());
-    for (const Position &position : presentation.organization.positions)
-        positions.emplace(position.id, &position);
-    return renderPages(ChartPicture{layout, positions, presentation.counts, ink}, pagination, title, scope, subtitle);
+    return *render(organization, title, scope, settings, subtitle, ChartPDFRouting{});
+}
+
+std::optional<QByteArray> render(const Organization &organization, const std::string &title,
+                                 const std::string &scope, const ChartPrintSettings &settings,
+                                 const std::optional<std::string> &subtitle, const ChartPDFRouting &routing)
+{
+    const PrintedChart chart(organization, settings);
+    std::optional<std::vector<DottedRoute>> routes;
+    if (routing.store)
+        routes = routing.store->find(*chart.routingKey());
+    if (!routes) {
+        const std::shared_ptr<DottedRouteStore> store =
+            routing.store ? routing.store : std::make_shared<DottedRouteStore>(1);
+        std::function<void(const DottedRoutingProgress &)> progress;
+        if (routing.progress)
+            progress = [&](const DottedRoutingProgress &p) { routing.progress(p.done, p.total); };
+        routes = store->route(chart.routingKey(), routing.stop, progress);
+        if (!routes)
+            return std::nullopt;
+    }
+    const DottedInk ink(*routes, std::nullopt);
+    return renderPages(chart.picture(ink), chart.pagination(), title, scope, subtitle);
 }
 
 QByteArray renderPages(const ChartPicture &picture, const ChartPagination &pagination, const std::string &title,

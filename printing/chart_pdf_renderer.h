@@ -1,14 +1,60 @@
 #pragma once
 
+#include "core/chart/chart_layout.h"
+#include "core/chart/chart_print_presentation.h"
+#include "core/chart/dotted_route_store.h"
+#include "core/model/print_settings.h"
+
 #include <QByteArray>
 
+#include <cstddef>
+#include <functional>
+#include <memory>
 #include <optional>
+#include <stop_token>
 #include <string>
+#include <unordered_map>
 
-struct ChartPagination;
+struct DottedInk;
 struct ChartPicture;
-struct ChartPrintSettings;
 struct Organization;
+
+// One chart made ready for paper, all but its dotted lines: the printed presentation, its
+// layout and tiling, and the key its dotted routes are stored under. A preview draws the
+// cards from it at once (an empty ink) and the lines when a DottedRoutingJob on
+// routingKey() has them; an export takes them from the store or routes them on its thread.
+class PrintedChart {
+public:
+    // Throws the OrganizationError of the presentation, the layout or the tiling unchanged.
+    PrintedChart(const Organization &organization, const ChartPrintSettings &settings);
+    PrintedChart(const PrintedChart &) = delete;
+    PrintedChart &operator=(const PrintedChart &) = delete;
+
+    const ChartLayout &layout() const { return m_layout; }
+    const ChartPagination &pagination() const { return m_pagination; }
+    const std::shared_ptr<const DottedRoutingKey> &routingKey() const { return m_routingKey; }
+    // What the painter draws, with `ink` for the dotted lines; borrows from this chart.
+    ChartPicture picture(const DottedInk &ink) const;
+
+private:
+    ChartPrintPresentation m_presentation;
+    ChartLayout m_layout;
+    ChartPagination m_pagination;
+    std::unordered_map<std::string, const Position *> m_positions;
+    std::shared_ptr<const DottedRoutingKey> m_routingKey;
+};
+
+// Where a PDF's dotted lines come from, and how its caller follows and stops their routing.
+struct ChartPDFRouting {
+    // Routes taken from here when it has them for the chart's key (the window's store holds
+    // the lines it shows), and kept here when they had to be made. Null: routed alone.
+    std::shared_ptr<DottedRouteStore> store;
+    // Once requested, routing stops and no PDF is made.
+    std::stop_token stop;
+    // Lines routed of all, after each line, on the rendering thread; not called when the
+    // lines were already there.
+    std::function<void(size_t done, size_t total)> progress;
+};
 
 // The one producer of chart PDFs: export, printing, the preview and the export of every
 // chart all print through it. Each tile of the page tiling becomes one page with two
@@ -23,6 +69,12 @@ namespace ChartPDFRenderer {
 // falls on it; 1,000 positions on 423 Letter pages take about half a second.
 QByteArray render(const Organization &organization, const std::string &title, const std::string &scope,
                   const ChartPrintSettings &settings, const std::optional<std::string> &subtitle);
+// As above, with the dotted lines as `routing` says; nothing once routing.stop is requested.
+// Run it off the main thread when the store may lack the chart's routes: routing a large
+// chart takes seconds to minutes, and the pages are written only after it.
+std::optional<QByteArray> render(const Organization &organization, const std::string &title,
+                                 const std::string &scope, const ChartPrintSettings &settings,
+                                 const std::optional<std::string> &subtitle, const ChartPDFRouting &routing);
 
 // The pages of a chart already laid out, in the tiling's order. `title` is the first
 // heading line; the second is the trimmed `subtitle` when it is not blank, else "Positions

@@ -41,13 +41,33 @@ FileKind kindOf(const QString &fileName)
     fail("Choose .xls, .xlsx, .csv, or .tsv.");
 }
 
-// UTF-16 in either byte order, strict about surrogates.
+void appendUtf8(std::string &out, char32_t c)
+{
+    if (c < 0x80) {
+        out += char(c);
+    } else if (c < 0x800) {
+        out += char(0xC0 | (c >> 6));
+        out += char(0x80 | (c & 0x3F));
+    } else if (c < 0x10000) {
+        out += char(0xE0 | (c >> 12));
+        out += char(0x80 | ((c >> 6) & 0x3F));
+        out += char(0x80 | (c & 0x3F));
+    } else {
+        out += char(0xF0 | (c >> 18));
+        out += char(0x80 | ((c >> 12) & 0x3F));
+        out += char(0x80 | ((c >> 6) & 0x3F));
+        out += char(0x80 | (c & 0x3F));
+    }
+}
+
+// UTF-16 in either byte order, strict about surrogates. Written straight to UTF-8: a
+// 50 MB file must not pass through a buffer of four bytes per character.
 std::optional<std::string> utf8FromUtf16(std::string_view bytes, bool bigEndian)
 {
     if (bytes.size() % 2 != 0)
         return std::nullopt;
-    std::u32string codePoints;
-    codePoints.reserve(bytes.size() / 2);
+    std::string text;
+    text.reserve(bytes.size() / 2);
     auto unitAt = [&](size_t i) {
         const auto high = static_cast<unsigned char>(bytes[bigEndian ? i : i + 1]);
         const auto low = static_cast<unsigned char>(bytes[bigEndian ? i + 1 : i]);
@@ -58,7 +78,7 @@ std::optional<std::string> utf8FromUtf16(std::string_view bytes, bool bigEndian)
         if (unit >= 0xDC00 && unit <= 0xDFFF)
             return std::nullopt;
         if (unit < 0xD800 || unit > 0xDBFF) {
-            codePoints.push_back(unit);
+            appendUtf8(text, unit);
             continue;
         }
         if (i + 2 >= bytes.size())
@@ -66,19 +86,20 @@ std::optional<std::string> utf8FromUtf16(std::string_view bytes, bool bigEndian)
         const char32_t next = unitAt(i + 2);
         if (next < 0xDC00 || next > 0xDFFF)
             return std::nullopt;
-        codePoints.push_back(0x10000 + ((unit - 0xD800) << 10) + (next - 0xDC00));
+        appendUtf8(text, 0x10000 + ((unit - 0xD800) << 10) + (next - 0xDC00));
         i += 2;
     }
-    return Text::toUtf8(codePoints);
+    return text;
 }
 
-// UTF-8 as it is; UTF-16 only behind its byte-order mark, since without one almost any
-// bytes of even length would pass as UTF-16.
-std::string decodedText(const QByteArray &data)
+// UTF-8 as it is (read in place, not copied); UTF-16 only behind its byte-order mark, since
+// without one almost any bytes of even length would pass as UTF-16. Rows and columns are
+// bounded as in a workbook.
+ImportSheet delimitedSheet(const QByteArray &data, std::optional<char32_t> delimiter)
 {
     const std::string_view bytes(data.constData(), size_t(data.size()));
     if (Text::isWellFormedUtf8(bytes))
-        return std::string(bytes);
+        return TabularImport::csv(bytes, delimiter, worksheetLimits);
     std::optional<std::string> text;
     if (bytes.starts_with("\xFF\xFE"))
         text = utf8FromUtf16(bytes.substr(2), false);
@@ -86,7 +107,7 @@ std::string decodedText(const QByteArray &data)
         text = utf8FromUtf16(bytes.substr(2), true);
     if (!text)
         fail("Use UTF-8 or UTF-16 text encoding for CSV files.");
-    return std::move(*text);
+    return TabularImport::csv(*text, delimiter, worksheetLimits);
 }
 
 // The whole file, refused as soon as it passes the limit: the size known beforehand can be
@@ -129,15 +150,13 @@ std::vector<ImportSheet> SpreadsheetReader::read(const QByteArray &data, const Q
 {
     if (data.size() > fileSizeLimit)
         failSize();
-    switch (kindOf(fileName)) {
-    case FileKind::xlsx:
+    const FileKind kind = kindOf(fileName);
+    if (kind == FileKind::xlsx)
         return XlsxReader::read(data);
-    case FileKind::xls:
+    if (kind == FileKind::xls)
         return LegacyExcelReader::read(data);
-    case FileKind::delimited:
-        return {TabularImport::csv(decodedText(data))};
-    case FileKind::tabSeparated:
-        return {TabularImport::csv(decodedText(data), U'\t')};
-    }
-    return {};
+    // Moved in, not copied from an initializer list: the grid can be as large as the file.
+    std::vector<ImportSheet> sheets;
+    sheets.push_back(delimitedSheet(data, kind == FileKind::tabSeparated ? std::optional(U'\t') : std::nullopt));
+    return sheets;
 }

@@ -9,8 +9,11 @@
 #include <QFileInfo>
 #include <QMetaObject>
 #include <QSaveFile>
+#include <QTimer>
 
 #include <algorithm>
+#include <memory>
+#include <utility>
 
 static QString toQt(const std::string &text)
 {
@@ -26,9 +29,30 @@ ChartView::ChartView(OrganizationDocument &document, Dialogs &dialogs, QObject *
     connect(&m_document, &OrganizationDocument::organizationChanged, this, &ChartView::organizationChanged);
     connect(&m_document, &OrganizationDocument::fileLoaded, this, &ChartView::resetFocusedView);
     // Routing a large chart's dotted lines can take seconds: the cards show at once and the
-    // lines follow. Queued to this object, so the signal comes on the window's thread.
-    m_sceneCache.routeInBackground([this] {
-        QMetaObject::invokeMethod(this, [this] { emit dottedLinesRouted(); }, Qt::QueuedConnection);
+    // lines follow one by one, redrawn at most about ten times a second. Queued to this
+    // object, so the signal comes on the window's thread.
+    auto *linesPace = new QTimer(this);
+    linesPace->setSingleShot(true);
+    linesPace->setInterval(100);
+    auto linesWaiting = std::make_shared<bool>(false);
+    connect(linesPace, &QTimer::timeout, this, [this, linesPace, linesWaiting] {
+        if (!std::exchange(*linesWaiting, false))
+            return;
+        linesPace->start();
+        emit dottedLinesRouted();
+    });
+    m_sceneCache.routeInBackground([this, linesPace, linesWaiting] {
+        QMetaObject::invokeMethod(
+            this,
+            [this, linesPace, linesWaiting] {
+                if (linesPace->isActive()) {
+                    *linesWaiting = true;
+                    return;
+                }
+                linesPace->start();
+                emit dottedLinesRouted();
+            },
+            Qt::QueuedConnection);
     });
     // The window opens on the settings the document stores for the chart it shows.
     documentChanged();

@@ -8,6 +8,8 @@
 #include "core/model/print_settings.h"
 #endif
 
+#include "app/sidebar/dropdown_option.h"
+
 #include <QObject>
 #include <QString>
 
@@ -28,14 +30,6 @@ struct ChartCounts {
     int64_t shown = 0; // the chart's positions left after collapsed branches
     int64_t total = 0; // every position of the organization
     bool operator==(const ChartCounts &) const = default;
-};
-
-// One entry of a chooser: what is stored, what is shown, and a line of detail.
-struct DropdownOption {
-    QString id;
-    QString title;
-    QString detail;
-    bool operator==(const DropdownOption &) const = default;
 };
 
 // The state and shared operations of one chart window, without widgets: which chart is
@@ -110,6 +104,8 @@ public:
     // it changed; null when it cannot be built, with the reason in sceneError().
     std::shared_ptr<const ChartScene> chartScene() const;
     QString sceneError() const;
+    // The dotted routes this window has made, for printing and previews of its charts.
+    const std::shared_ptr<DottedRouteStore> &dottedRouteStore() const { return m_sceneCache.routeStore(); }
     // The card that shows the selected position: itself, or the merged title card.
     std::optional<std::string> selectedDisplayID() const;
     // The positions a card stands for; empty without a scene.
@@ -209,7 +205,7 @@ public:
 
 signals:
     void chartChanged(); // sheet, focus, collapsed, expanded or print settings
-    void dottedLinesRouted(); // chartScene() now gives the scene with its dotted lines
+    void dottedLinesRouted(); // chartScene() now gives more of its dotted lines, or all
     void printSettingsChanged();
     void selectionChanged();
     void pageBreaksChanged();

@@ -36,86 +36,92 @@ ChartScene::ChartScene(const OrganizationArchive &archive, const std::string &sh
                        const std::string &department, const std::set<std::string> &collapsed,
                        const std::set<std::string> &expandedGroups, const ChartPrintSettings &settings,
                        const RouteSource &routeSource)
-    : m_scopedOrganization(focusedOn(archive.organizationIn(sheetID), personID, department))
 {
-    m_visibleOrganization =
-        PositionGroup::project(m_scopedOrganization.hidingDescendants(collapsed), groupsOf(archive), expandedGroups);
-    m_presentation = ChartPrintPresentation(m_visibleOrganization, settings);
-    m_positions.reserve(m_presentation.organization.positions.size());
-    for (const Position &card : m_presentation.organization.positions)
-        m_positions.emplace(card.id, &card);
-    m_layout = settings.layout(m_presentation.organization);
-    if (std::optional<std::vector<DottedRoute>> routes = routeSource(m_layout))
-        m_routes = std::move(*routes);
-    else
-        m_routesPending = true;
-    collectMembers(archive);
-    collectManagersWithReports();
-    collectLinkedSheets(archive, sheetID);
+    auto content = std::make_shared<Content>();
+    content->scopedOrganization = focusedOn(archive.organizationIn(sheetID), personID, department);
+    content->visibleOrganization = PositionGroup::project(content->scopedOrganization.hidingDescendants(collapsed),
+                                                          groupsOf(archive), expandedGroups);
+    content->presentation = ChartPrintPresentation(content->visibleOrganization, settings);
+    content->positions.reserve(content->presentation.organization.positions.size());
+    for (const Position &card : content->presentation.organization.positions)
+        content->positions.emplace(card.id, &card);
+    content->layout = settings.layout(content->presentation.organization);
+    RouteState routes = routeSource(content->layout);
+    m_routes = std::move(routes.routes);
+    m_routesPending = routes.pending;
+    content->collectMembers(archive);
+    content->collectManagersWithReports();
+    content->collectLinkedSheets(archive, sheetID);
+    m_content = std::move(content);
 }
 
-void ChartScene::collectMembers(const OrganizationArchive &archive)
+ChartScene::ChartScene(std::shared_ptr<const Content> content, RouteState routes)
+    : m_content(std::move(content)), m_routes(std::move(routes.routes)), m_routesPending(routes.pending)
 {
-    m_members.reserve(m_positions.size());
-    for (const auto &[id, card] : m_positions)
-        m_members[id];
-    for (const Position &p : m_visibleOrganization.positions) {
-        const auto card = m_presentation.positionIDs.find(p.id);
-        m_members[card == m_presentation.positionIDs.end() ? p.id : card->second].push_back(&p);
+}
+
+void ChartScene::Content::collectMembers(const OrganizationArchive &archive)
+{
+    members.reserve(positions.size());
+    for (const auto &[id, card] : positions)
+        members[id];
+    for (const Position &p : visibleOrganization.positions) {
+        const auto card = presentation.positionIDs.find(p.id);
+        members[card == presentation.positionIDs.end() ? p.id : card->second].push_back(&p);
     }
 
     // A collapsed group's card stands for the group's people, not for the card the
     // projection made of them.
     for (const PositionGroup &group : groupsOf(archive)) {
-        if (!m_positions.contains(group.id))
+        if (!positions.contains(group.id))
             continue;
         const std::set<std::string_view> memberIDs(group.memberIDs.begin(), group.memberIDs.end());
-        std::vector<const Position *> &members = m_members[group.id];
-        members.clear();
-        for (const Position &p : m_scopedOrganization.positions) {
+        std::vector<const Position *> &groupMembers = members[group.id];
+        groupMembers.clear();
+        for (const Position &p : scopedOrganization.positions) {
             if (memberIDs.contains(p.id))
-                members.push_back(&p);
+                groupMembers.push_back(&p);
         }
     }
 
-    for (auto &[id, members] : m_members)
-        members = EmployeeDirectory::sorted(std::move(members));
+    for (auto &[id, cardMembers] : members)
+        cardMembers = EmployeeDirectory::sorted(std::move(cardMembers));
 }
 
-void ChartScene::collectManagersWithReports()
+void ChartScene::Content::collectManagersWithReports()
 {
     // Taken from the scoped organization, so a collapsed card still shows it has reports.
     std::unordered_set<std::string_view> managers;
-    for (const Position &p : m_scopedOrganization.positions) {
+    for (const Position &p : scopedOrganization.positions) {
         if (p.managerID)
             managers.insert(*p.managerID);
     }
-    for (const auto &[id, members] : m_members) {
-        const bool manages =
-            std::any_of(members.begin(), members.end(), [&](const Position *p) { return managers.contains(p->id); });
+    for (const auto &[id, cardMembers] : members) {
+        const bool manages = std::any_of(cardMembers.begin(), cardMembers.end(),
+                                         [&](const Position *p) { return managers.contains(p->id); });
         if (manages)
-            m_managersWithReports.insert(id);
+            managersWithReports.insert(id);
     }
 }
 
-void ChartScene::collectLinkedSheets(const OrganizationArchive &archive, const std::string &sheetID)
+void ChartScene::Content::collectLinkedSheets(const OrganizationArchive &archive, const std::string &sheetID)
 {
-    m_otherSheets = archive.sortedSheets();
-    std::erase_if(m_otherSheets, [&](const OrganizationSheet &s) { return s.id == sheetID; });
+    otherSheets = archive.sortedSheets();
+    std::erase_if(otherSheets, [&](const OrganizationSheet &s) { return s.id == sheetID; });
 
     // Position id -> the other sheets listing it, by index in name order.
     std::unordered_map<std::string_view, std::vector<size_t>> sheetsListing;
-    for (size_t i = 0; i < m_otherSheets.size(); ++i) {
-        for (const std::string &id : m_otherSheets[i].positionIDs) {
+    for (size_t i = 0; i < otherSheets.size(); ++i) {
+        for (const std::string &id : otherSheets[i].positionIDs) {
             std::vector<size_t> &listing = sheetsListing[id];
             if (listing.empty() || listing.back() != i)
                 listing.push_back(i);
         }
     }
 
-    m_linkedSheets.reserve(m_presentation.organization.positions.size());
+    linkedSheets.reserve(presentation.organization.positions.size());
     std::vector<size_t> found;
-    for (const Position &card : m_presentation.organization.positions) {
+    for (const Position &card : presentation.organization.positions) {
         found.clear();
         const auto collect = [&](const std::string &id) {
             const auto listing = sheetsListing.find(id);
@@ -123,34 +129,34 @@ void ChartScene::collectLinkedSheets(const OrganizationArchive &archive, const s
                 found.insert(found.end(), listing->second.begin(), listing->second.end());
         };
         collect(card.id);
-        for (const Position *member : membersOf(card.id))
+        for (const Position *member : members[card.id])
             collect(member->id);
         std::sort(found.begin(), found.end());
         found.erase(std::unique(found.begin(), found.end()), found.end());
-        std::vector<const OrganizationSheet *> &linked = m_linkedSheets[card.id];
+        std::vector<const OrganizationSheet *> &linked = linkedSheets[card.id];
         for (size_t i : found)
-            linked.push_back(&m_otherSheets[i]);
+            linked.push_back(&otherSheets[i]);
     }
 }
 
 const Position *ChartScene::position(const std::string &cardID) const
 {
-    const auto found = m_positions.find(cardID);
-    return found == m_positions.end() ? nullptr : found->second;
+    const auto found = m_content->positions.find(cardID);
+    return found == m_content->positions.end() ? nullptr : found->second;
 }
 
 const std::vector<const Position *> &ChartScene::membersOf(const std::string &cardID) const
 {
     static const std::vector<const Position *> none;
-    const auto found = m_members.find(cardID);
-    return found == m_members.end() ? none : found->second;
+    const auto found = m_content->members.find(cardID);
+    return found == m_content->members.end() ? none : found->second;
 }
 
 const std::vector<const OrganizationSheet *> &ChartScene::linkedSheetsOf(const std::string &cardID) const
 {
     static const std::vector<const OrganizationSheet *> none;
-    const auto found = m_linkedSheets.find(cardID);
-    return found == m_linkedSheets.end() ? none : found->second;
+    const auto found = m_content->linkedSheets.find(cardID);
+    return found == m_content->linkedSheets.end() ? none : found->second;
 }
 
 std::shared_ptr<const DottedInk> ChartScene::ink(const std::optional<std::string> &selectedID) const
@@ -160,6 +166,18 @@ std::shared_ptr<const DottedInk> ChartScene::ink(const std::optional<std::string
     auto made = std::make_shared<const DottedInk>(m_routes, selectedID);
     m_selectedInk.emplace(selectedID, made);
     return made;
+}
+
+ChartSceneCache::ChartSceneCache(std::shared_ptr<DottedRouteStore> routeStore) : m_routeStore(std::move(routeStore))
+{
+}
+
+// Jobs are destroyed first: each is told to stop, then joined.
+ChartSceneCache::~ChartSceneCache() = default;
+
+void ChartSceneCache::routeInBackground(std::function<void()> routed, std::chrono::milliseconds wait)
+{
+    m_background = Background{std::move(routed), wait};
 }
 
 std::shared_ptr<const ChartScene> ChartSceneCache::snapshot(const OrganizationArchive &archive,
@@ -180,55 +198,32 @@ std::shared_ptr<const ChartScene> ChartSceneCache::snapshot(const OrganizationAr
                            m_input->expandedGroups == expandedGroups && m_input->settings == unscaled;
     if (unchanged && !m_scene->routesPending())
         return m_scene;
-    std::optional<Finished> finished = takeFinished();
-    if (unchanged && !finished)
-        return m_scene;
-    if (finished) {
-        m_lastRouted = std::move(finished->routed);
-        if (unchanged && finished->inputNumber == m_inputNumber) {
-            m_scene = std::move(finished->scene);
-            ++m_buildCount;
+    if (unchanged) {
+        // The job routes this scene's lines: show the ones it has added.
+        DottedRoutingProgress progress = m_job->progress();
+        if (progress.routes.size() == m_scene->routes().size() && !progress.isComplete())
             return m_scene;
-        }
-        // Otherwise an edit that moved no card came in while the worker routed: its routes
-        // hold for the new scene, its scene does not.
+        m_scene.reset(new ChartScene(m_scene->m_content,
+                                     {std::move(progress.routes), !progress.isComplete()}));
+        ++m_buildCount;
+        return m_scene;
     }
 
     // Built before anything is stored, so a failing build leaves the cache as it was.
-    std::optional<RoutingInput> routing;
+    std::shared_ptr<const DottedRoutingKey> key;
     std::shared_ptr<const ChartScene> scene(new ChartScene(
         archive, sheetID, personID, department, collapsed, expandedGroups, unscaled, [&](const ChartLayout &layout) {
-            routing = routingInputOf(layout);
-            return knownRoutes(*routing);
+            key = std::make_shared<const DottedRoutingKey>(DottedRoutingKey::of(layout));
+            return routesFor(key);
         }));
-    m_input = std::make_shared<const Input>(Input{archive.organization, archive.sheets, archive.groups, sheetID,
-                                                  personID, department, collapsed, expandedGroups, unscaled});
-    ++m_inputNumber;
+    m_input = Input{archive.organization, archive.sheets, archive.groups, sheetID, personID, department,
+                    collapsed, expandedGroups, unscaled};
     m_scene = std::move(scene);
     ++m_buildCount;
-    // A worker already routing these cards goes on; its routes serve this scene too.
-    if (m_scene->routesPending() && m_workerRouting != routing)
-        startWorker(std::move(*routing));
+    // A job already routing these cards and lines goes on: its lines serve this scene too.
+    if (m_scene->routesPending() && !jobRoutes(*key))
+        startJob(std::move(key));
     return m_scene;
-}
-
-ChartSceneCache::~ChartSceneCache() = default; // stops and joins the workers first
-
-void ChartSceneCache::routeInBackground(std::function<void()> routed, std::chrono::milliseconds wait)
-{
-    m_background = std::make_shared<Background>();
-    m_background->routed = std::move(routed);
-    m_background->wait = wait;
-}
-
-ChartSceneCache::RoutingInput ChartSceneCache::routingInputOf(const ChartLayout &layout)
-{
-    RoutingInput input{layout.routingNodes(), {}};
-    for (const ChartEdge &edge : layout.edges) {
-        if (edge.dotted)
-            input.dotted.push_back(edge);
-    }
-    return input;
 }
 
 namespace {
@@ -237,105 +232,56 @@ namespace {
 // the routing grid alone takes a good part of the wait, and routing nearly always outlasts it.
 constexpr size_t smallChart = 400;
 
-// The routes, unless routing takes longer than `wait`.
-std::optional<std::vector<DottedRoute>> routedWithin(const std::vector<ChartNode> &nodes,
-                                                     const std::vector<ChartEdge> &dotted,
-                                                     std::chrono::milliseconds wait)
+// A stop token that is requested once `wait` has passed, or when the returned timer goes.
+std::pair<std::stop_source, std::jthread> deadline(std::chrono::milliseconds wait)
 {
     std::stop_source late;
     // Woken early, and then harmless, when routing ends first.
-    std::jthread timer([&late, wait](std::stop_token routed) {
+    std::jthread timer([late, wait](std::stop_token routed) mutable {
         std::mutex mutex;
         std::condition_variable_any woken;
         std::unique_lock lock(mutex);
         woken.wait_for(lock, routed, wait, [] { return false; });
         late.request_stop();
     });
-    return DottedRouting::routes(nodes, dotted, late.get_token());
+    return {late, std::move(timer)};
 }
 
 } // namespace
 
-// Routes already made for these cards, else (routing here unless a worker does it) none.
-std::optional<std::vector<DottedRoute>> ChartSceneCache::knownRoutes(const RoutingInput &input)
+bool ChartSceneCache::jobRoutes(const DottedRoutingKey &key) const
 {
-    // Most edits leave every card where it was: the last routes still hold.
-    if (m_lastRouted && m_lastRouted->input == input)
-        return m_lastRouted->routes;
-    std::optional<std::vector<DottedRoute>> routes;
-    if (!m_background)
-        routes = DottedRouting::routes(input.nodes, input.dotted);
-    else if (m_background->wait.count() > 0 && input.nodes.size() <= smallChart)
-        routes = routedWithin(input.nodes, input.dotted, m_background->wait);
-    if (!routes)
-        return std::nullopt;
-    m_lastRouted = Routed{input, *routes};
-    return routes;
+    return m_job && *m_job->key() == key;
 }
 
-std::optional<ChartSceneCache::Finished> ChartSceneCache::takeFinished()
+// The routes of `key` when the store has them or they can be made now; else the lines a
+// job already routing this key has made so far, and pending.
+ChartScene::RouteState ChartSceneCache::routesFor(const std::shared_ptr<const DottedRoutingKey> &key)
 {
+    if (std::optional<std::vector<DottedRoute>> known = m_routeStore->find(*key))
+        return {std::move(*known), false};
     if (!m_background)
-        return std::nullopt;
-    std::lock_guard lock(m_background->mutex);
-    std::optional<Finished> finished;
-    if (m_background->finished && m_background->finished->job == m_job) {
-        finished = std::move(m_background->finished);
-        m_workerRouting.reset();
+        return {*m_routeStore->route(key), false};
+    if (m_background->wait.count() > 0 && key->nodes.size() <= smallChart) {
+        auto [late, timer] = deadline(m_background->wait);
+        // What it routes in time is kept in the store, and the job starts after it.
+        if (std::optional<std::vector<DottedRoute>> routes = m_routeStore->route(key, late.get_token()))
+            return {std::move(*routes), false};
     }
-    m_background->finished.reset();
-    return finished;
+    if (jobRoutes(*key)) {
+        DottedRoutingProgress progress = m_job->progress();
+        return {std::move(progress.routes), !progress.isComplete()};
+    }
+    return {{}, true};
 }
 
-// Routes on a worker thread and builds the scene with the routes there too, from copies of
-// the inputs, so the window only swaps scenes when the lines are done.
-void ChartSceneCache::startWorker(RoutingInput routing)
+void ChartSceneCache::startJob(std::shared_ptr<const DottedRoutingKey> key)
 {
-    // Earlier workers are told to stop but not waited for: one may be building its scene,
-    // which cannot be cut short. Only finished ones are joined here.
-    std::erase_if(m_workers, [](Worker &worker) {
-        worker.thread.request_stop();
-        if (!*worker.done)
-            return false;
-        worker.thread.join();
-        return true;
-    });
-    m_workerRouting = routing;
-    const uint64_t job = ++m_job;
-    auto done = std::make_shared<std::atomic<bool>>(false);
-    // Joined by the cache's destructor at the latest.
-    std::jthread thread([background = m_background, job, inputNumber = m_inputNumber, input = m_input,
-                         routing = std::move(routing), done](std::stop_token stop) mutable {
-        struct MarkDone {
-            std::atomic<bool> &done;
-            ~MarkDone() { done = true; }
-        } markDone{*done};
-        std::optional<std::vector<DottedRoute>> routes;
-        std::shared_ptr<const ChartScene> scene;
-        try {
-            routes = DottedRouting::routes(routing.nodes, routing.dotted, std::move(stop));
-            if (!routes)
-                return;
-            // Only what a scene reads of the document.
-            OrganizationArchive archive;
-            archive.organization = input->organization;
-            archive.sheets = input->sheets;
-            archive.groups = input->groups;
-            // The same inputs lay the cards out the same way, so these routes fit.
-            scene.reset(new ChartScene(archive, input->sheetID, input->personID, input->department,
-                                       input->collapsed, input->expandedGroups, input->settings,
-                                       [&](const ChartLayout &) { return routes; }));
-        } catch (...) {
-            return; // out of memory: the window keeps the scene without lines
-        }
-        {
-            std::lock_guard lock(background->mutex);
-            // A worker told to stop may still finish after a newer one.
-            if (background->finished && background->finished->job > job)
-                return;
-            background->finished = Finished{job, inputNumber, Routed{std::move(routing), std::move(*routes)}, scene};
-        }
-        background->routed();
-    });
-    m_workers.push_back({std::move(done), std::move(thread)});
+    // A job told to stop is not waited for here: it may still be building a large grid.
+    if (m_job) {
+        m_job->cancel();
+        m_stoppedJobs.push_back(std::move(m_job));
+    }
+    std::erase_if(m_stoppedJobs, [](const std::unique_ptr<DottedRoutingJob> &job) { return job->isFinished(); });
+    m_job = std::make_unique<DottedRoutingJob>(m_routeStore, std::move(key), m_background->routed);
 }

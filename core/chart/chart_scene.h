@@ -3,21 +3,18 @@
 #include "core/chart/chart_layout.h"
 #include "core/chart/chart_print_presentation.h"
 #include "core/chart/dotted_ink.h"
+#include "core/chart/dotted_route_store.h"
 #include "core/chart/dotted_routing.h"
 #include "core/model/organization.h"
 #include "core/document/organization_sheet.h"
 #include "core/document/position_group.h"
 #include "core/model/print_settings.h"
 
-#include <atomic>
 #include <chrono>
 #include <functional>
 #include <memory>
-#include <mutex>
 #include <optional>
 #include <set>
-#include <stop_token>
-#include <thread>
 #include <string>
 #include <unordered_map>
 #include <unordered_set>
@@ -40,35 +37,39 @@ public:
     ChartScene &operator=(const ChartScene &) = delete;
 
     // The cards as shown: its organization holds one position per card.
-    const ChartPrintPresentation &presentation() const { return m_presentation; }
-    const ChartLayout &layout() const { return m_layout; }
+    const ChartPrintPresentation &presentation() const { return m_content->presentation; }
+    const ChartLayout &layout() const { return m_content->layout; }
+    // The routed dotted lines; while routesPending(), the first of them, each as it will stay.
     const std::vector<DottedRoute> &routes() const { return m_routes; }
-    // True while the dotted lines are still being routed on another thread; routes() is
-    // empty then. See ChartSceneCache::routeInBackground.
+    // True while more dotted lines are being routed on another thread. See
+    // ChartSceneCache::routeInBackground.
     bool routesPending() const { return m_routesPending; }
     // Card id -> the card's position in presentation().organization.
-    const std::unordered_map<std::string, const Position *> &positions() const { return m_positions; }
+    const std::unordered_map<std::string, const Position *> &positions() const { return m_content->positions; }
     // The chart's organization narrowed to the person or department focus.
-    const Organization &scopedOrganization() const { return m_scopedOrganization; }
+    const Organization &scopedOrganization() const { return m_content->scopedOrganization; }
     // scopedOrganization() less collapsed subtrees, with position groups projected.
-    const Organization &visibleOrganization() const { return m_visibleOrganization; }
+    const Organization &visibleOrganization() const { return m_content->visibleOrganization; }
     // Card id -> the positions the card stands for, in person order; every card has one.
-    const std::unordered_map<std::string, std::vector<const Position *>> &members() const { return m_members; }
+    const std::unordered_map<std::string, std::vector<const Position *>> &members() const
+    {
+        return m_content->members;
+    }
     // Card id -> the other charts, by name, that list the card or one of its members;
     // every card has one, possibly empty. The shown chart is never listed.
     const std::unordered_map<std::string, std::vector<const OrganizationSheet *>> &linkedSheets() const
     {
-        return m_linkedSheets;
+        return m_content->linkedSheets;
     }
     // Cards at least one of whose positions manages someone in scopedOrganization(), even
     // when the card's subtree is collapsed.
-    const std::unordered_set<std::string> &managersWithReports() const { return m_managersWithReports; }
+    const std::unordered_set<std::string> &managersWithReports() const { return m_content->managersWithReports; }
 
     // Lookups by card id; null or empty for an id that is not a card.
     const Position *position(const std::string &cardID) const;
     const std::vector<const Position *> &membersOf(const std::string &cardID) const;
     const std::vector<const OrganizationSheet *> &linkedSheetsOf(const std::string &cardID) const;
-    bool hasReports(const std::string &cardID) const { return m_managersWithReports.contains(cardID); }
+    bool hasReports(const std::string &cardID) const { return m_content->managersWithReports.contains(cardID); }
 
     // The dotted ink of routes() with the pieces of `selectedID` highlighted. The ink of the
     // last selection asked for is kept, so redraws with an unchanged selection cost nothing.
@@ -78,30 +79,42 @@ public:
 private:
     friend class ChartSceneCache;
 
-    // The dotted routes of a layout, or none while they are still being made.
-    using RouteSource = std::function<std::optional<std::vector<DottedRoute>>(const ChartLayout &)>;
+    // The dotted routes of a layout: all of them, or the first ones while more are coming.
+    struct RouteState {
+        std::vector<DottedRoute> routes;
+        bool pending = false;
+    };
+    using RouteSource = std::function<RouteState(const ChartLayout &)>;
+
+    // Everything but the routes, shared by the scenes of one chart that differ only in how
+    // many of its lines are routed. Positions and sheets pointed to live here.
+    struct Content {
+        ChartPrintPresentation presentation;
+        ChartLayout layout;
+        std::unordered_map<std::string, const Position *> positions;
+        Organization scopedOrganization;
+        Organization visibleOrganization;
+        std::unordered_map<std::string, std::vector<const Position *>> members;
+        std::vector<OrganizationSheet> otherSheets; // what linkedSheets points into
+        std::unordered_map<std::string, std::vector<const OrganizationSheet *>> linkedSheets;
+        std::unordered_set<std::string> managersWithReports;
+
+        void collectMembers(const OrganizationArchive &archive);
+        void collectManagersWithReports();
+        void collectLinkedSheets(const OrganizationArchive &archive, const std::string &sheetID);
+    };
 
     // Throws the OrganizationError of the group projection, the presentation or the layout.
     ChartScene(const OrganizationArchive &archive, const std::string &sheetID, const std::string &personID,
                const std::string &department, const std::set<std::string> &collapsed,
                const std::set<std::string> &expandedGroups, const ChartPrintSettings &settings,
                const RouteSource &routeSource);
+    // The same chart with other routes.
+    ChartScene(std::shared_ptr<const Content> content, RouteState routes);
 
-    void collectMembers(const OrganizationArchive &archive);
-    void collectManagersWithReports();
-    void collectLinkedSheets(const OrganizationArchive &archive, const std::string &sheetID);
-
-    ChartPrintPresentation m_presentation;
-    ChartLayout m_layout;
+    std::shared_ptr<const Content> m_content;
     std::vector<DottedRoute> m_routes;
     bool m_routesPending = false;
-    std::unordered_map<std::string, const Position *> m_positions;
-    Organization m_scopedOrganization;
-    Organization m_visibleOrganization;
-    std::unordered_map<std::string, std::vector<const Position *>> m_members;
-    std::vector<OrganizationSheet> m_otherSheets; // what linkedSheets points into
-    std::unordered_map<std::string, std::vector<const OrganizationSheet *>> m_linkedSheets;
-    std::unordered_set<std::string> m_managersWithReports;
     mutable std::optional<std::pair<std::optional<std::string>, std::shared_ptr<const DottedInk>>> m_selectedInk;
 };
 
@@ -109,17 +122,24 @@ private:
 // equal to the last ones returns the very same scene.
 class ChartSceneCache {
 public:
-    ChartSceneCache() = default;
+    // Routes are taken from, and kept in, `routeStore`: share one store between the caches
+    // and printers of one window so that each chart's lines are routed once.
+    explicit ChartSceneCache(std::shared_ptr<DottedRouteStore> routeStore = std::make_shared<DottedRouteStore>());
     ChartSceneCache(const ChartSceneCache &) = delete;
     ChartSceneCache &operator=(const ChartSceneCache &) = delete;
-    ~ChartSceneCache();
+    ~ChartSceneCache(); // stops the routing and waits for it
+
+    // The routes this cache has made or found, for whatever else draws the same charts.
+    const std::shared_ptr<DottedRouteStore> &routeStore() const { return m_routeStore; }
 
     // From now on dotted lines are routed on a worker thread, as routing a large chart can
-    // take seconds: such a scene comes back with routesPending(), and `routed` is called on
-    // the worker thread when the lines are done; snapshot() then gives a new scene with them.
-    // A small chart (a few hundred cards) whose lines route within `wait` gets them with the
-    // scene, so it never shows without them. A change of the chart abandons routing that is
-    // no longer wanted. Without this call, snapshot() routes before it returns.
+    // take seconds: such a scene comes back with routesPending() and the lines routed so
+    // far, and `routed` is called on the worker thread when more lines are done (once until
+    // snapshot() is called again, so the caller sets the pace); snapshot() then gives a new
+    // scene with them, the same cards and the earlier lines unchanged. A small chart (a few
+    // hundred cards) whose lines route within `wait` gets them with the scene, so it never
+    // shows without them. A change of the chart abandons routing that is no longer wanted.
+    // Without this call, snapshot() routes before it returns.
     void routeInBackground(std::function<void()> routed,
                            std::chrono::milliseconds wait = std::chrono::milliseconds(15));
 
@@ -133,7 +153,8 @@ public:
     // Throws the OrganizationError of the build and then keeps the previous scene. Cost when
     // nothing changed: one comparison of the organization, sheets and groups with the last
     // ones (a few milliseconds on a 20,000-position district); otherwise a full build, whose
-    // routing is skipped when the cards and dotted lines are where they were last routed.
+    // routing is skipped when the store has the routes of these cards and dotted lines, and
+    // starts after the first lines that are unchanged when only dotted lines changed.
     std::shared_ptr<const ChartScene> snapshot(const OrganizationArchive &archive, const std::string &sheetID,
                                                const std::string &personID, const std::string &department,
                                                const std::set<std::string> &collapsed,
@@ -144,31 +165,6 @@ public:
     int buildCount() const { return m_buildCount; }
 
 private:
-    // What dotted routing depends on: the cards and the dotted edges of a layout.
-    struct RoutingInput {
-        std::vector<ChartNode> nodes;
-        std::vector<ChartEdge> dotted;
-        bool operator==(const RoutingInput &) const = default;
-    };
-    struct Routed {
-        RoutingInput input;
-        std::vector<DottedRoute> routes;
-    };
-    // What a worker hands in: its routes, and the scene with them for the inputs it was
-    // started with.
-    struct Finished {
-        uint64_t job;
-        uint64_t inputNumber;
-        Routed routed;
-        std::shared_ptr<const ChartScene> scene;
-    };
-    // Shared with the worker thread.
-    struct Background {
-        std::function<void()> routed;
-        std::chrono::milliseconds wait;
-        std::mutex mutex;
-        std::optional<Finished> finished;
-    };
     struct Input {
         Organization organization;
         std::optional<std::vector<OrganizationSheet>> sheets;
@@ -181,25 +177,23 @@ private:
         ChartPrintSettings settings;
         bool operator==(const Input &) const = default;
     };
+    struct Background {
+        std::function<void()> routed;
+        std::chrono::milliseconds wait;
+    };
 
-    static RoutingInput routingInputOf(const ChartLayout &layout);
-    std::optional<std::vector<DottedRoute>> knownRoutes(const RoutingInput &input);
-    std::optional<Finished> takeFinished();
-    void startWorker(RoutingInput routing);
+    ChartScene::RouteState routesFor(const std::shared_ptr<const DottedRoutingKey> &key);
+    bool jobRoutes(const DottedRoutingKey &key) const;
+    void startJob(std::shared_ptr<const DottedRoutingKey> key);
 
-    std::shared_ptr<const Input> m_input; // shared with the worker
-    uint64_t m_inputNumber = 0; // counts the inputs m_input has held
+    std::shared_ptr<DottedRouteStore> m_routeStore;
+    std::optional<Input> m_input;
     std::shared_ptr<const ChartScene> m_scene;
     int m_buildCount = 0;
-    std::optional<Routed> m_lastRouted;
-    std::shared_ptr<Background> m_background;
-    std::optional<RoutingInput> m_workerRouting; // what the last worker was given
-    uint64_t m_job = 0;                          // the last worker's number
-    // The worker of the last job, and earlier ones told to stop that may still be winding
-    // up; all are joined before the cache goes away.
-    struct Worker {
-        std::shared_ptr<std::atomic<bool>> done;
-        std::jthread thread;
-    };
-    std::vector<Worker> m_workers;
+    std::optional<Background> m_background;
+    // The job routing the shown scene's lines, if any; jobs told to stop may still be
+    // winding up (a very large grid is built before the first stop check) and are joined
+    // once finished, or when the cache goes.
+    std::unique_ptr<DottedRoutingJob> m_job;
+    std::vector<std::unique_ptr<DottedRoutingJob>> m_stoppedJobs;
 };

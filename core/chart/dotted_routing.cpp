@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <array>
+#include <atomic>
 #include <cmath>
 #include <cstdlib>
 #include <limits>
@@ -101,7 +102,14 @@ constexpr uint16_t portFee = 1 << 12; // << step: that neighbour is a goal and a
 class Router {
 public:
     Router(const std::vector<ChartNode> &nodes, const Limits &limits, std::stop_token stop);
-    std::optional<DottedRoute> route(const ChartEdge &edge);
+    // The edge's route, with the path's grid cells put in `cells` (empty without a route).
+    std::optional<DottedRoute> route(const ChartEdge &edge, std::vector<int64_t> &cells);
+    // What an earlier route of these nodes left in the memory, as if it had been routed here.
+    void replay(const std::vector<int64_t> &cells)
+    {
+        if (!cells.empty())
+            remember(cells);
+    }
     bool stopped() const { return m_stopped; }
 
 private:
@@ -655,8 +663,9 @@ Point boundaryAt(const std::vector<Port> &ports, int64_t cell)
     return std::find_if(ports.begin(), ports.end(), [&](const Port &port) { return port.cell == cell; })->boundary;
 }
 
-std::optional<DottedRoute> Router::route(const ChartEdge &edge)
+std::optional<DottedRoute> Router::route(const ChartEdge &edge, std::vector<int64_t> &cells)
 {
+    cells.clear();
     const auto report = m_nodeIndex.find(edge.reportID);
     const auto manager = m_nodeIndex.find(edge.managerID);
     if (report == m_nodeIndex.end() || manager == m_nodeIndex.end())
@@ -677,7 +686,7 @@ std::optional<DottedRoute> Router::route(const ChartEdge &edge)
         closeExploredArea();
         return std::nullopt;
     }
-    const std::vector<int64_t> cells = pathTo(*goalState);
+    cells = pathTo(*goalState);
     remember(cells);
 
     DottedRoute route{edge.managerID, edge.reportID, {}};
@@ -688,37 +697,75 @@ std::optional<DottedRoute> Router::route(const ChartEdge &edge)
     return route;
 }
 
+std::atomic<uint64_t> edgesRoutedSoFar{0};
+
 } // namespace
+
+std::vector<ChartEdge> routingOrder(const std::vector<ChartEdge> &edges)
+{
+    std::vector<ChartEdge> dotted;
+    for (const ChartEdge &edge : edges) {
+        if (edge.dotted)
+            dotted.push_back(edge);
+    }
+    // Earlier routes take the better lanes and ports, so the order is part of the result.
+    std::stable_sort(dotted.begin(), dotted.end(), [](const ChartEdge &a, const ChartEdge &b) {
+        return std::tie(a.reportID, a.managerID) < std::tie(b.reportID, b.managerID);
+    });
+    return dotted;
+}
+
+bool routeOn(const std::vector<ChartNode> &nodes, const std::vector<ChartEdge> &ordered, std::vector<Step> &steps,
+             std::stop_token stop, const std::function<void(const std::vector<Step> &)> &routed,
+             const Limits &limits)
+{
+    if (steps.size() >= ordered.size())
+        return true;
+    if (stop.stop_requested())
+        return false;
+    Router router(nodes, limits, stop);
+    for (const Step &step : steps)
+        router.replay(step.cells);
+    while (steps.size() < ordered.size()) {
+        // Short routes never reach the search's own check.
+        if (stop.stop_requested())
+            return false;
+        Step step;
+        step.route = router.route(ordered[steps.size()], step.cells);
+        if (router.stopped())
+            return false;
+        edgesRoutedSoFar.fetch_add(1, std::memory_order_relaxed);
+        steps.push_back(std::move(step));
+        if (routed)
+            routed(steps);
+    }
+    return true;
+}
+
+std::vector<DottedRoute> routesOf(const std::vector<Step> &steps)
+{
+    std::vector<DottedRoute> result;
+    result.reserve(steps.size());
+    for (const Step &step : steps) {
+        if (step.route)
+            result.push_back(*step.route);
+    }
+    return result;
+}
+
+uint64_t edgesRouted()
+{
+    return edgesRoutedSoFar.load(std::memory_order_relaxed);
+}
 
 std::optional<std::vector<DottedRoute>> routes(const std::vector<ChartNode> &nodes,
                                                const std::vector<ChartEdge> &edges, const Limits &limits,
                                                std::stop_token stop)
 {
-    std::vector<const ChartEdge *> dotted;
-    for (const ChartEdge &edge : edges) {
-        if (edge.dotted)
-            dotted.push_back(&edge);
-    }
-    if (dotted.empty())
-        return std::vector<DottedRoute>{};
-    // Earlier routes take the better lanes and ports, so the order is part of the result.
-    std::stable_sort(dotted.begin(), dotted.end(), [](const ChartEdge *a, const ChartEdge *b) {
-        return std::tie(a->reportID, a->managerID) < std::tie(b->reportID, b->managerID);
-    });
-
-    Router router(nodes, limits, stop);
-    std::vector<DottedRoute> result;
-    for (const ChartEdge *edge : dotted) {
-        // Short routes never reach the search's own check.
-        if (stop.stop_requested())
-            return std::nullopt;
-        std::optional<DottedRoute> route = router.route(*edge);
-        if (router.stopped())
-            return std::nullopt;
-        if (route)
-            result.push_back(std::move(*route));
-    }
-    return result;
+    std::vector<Step> steps;
+    if (!routeOn(nodes, routingOrder(edges), steps, std::move(stop), {}, limits))
+        return std::nullopt;
+    return routesOf(steps);
 }
 
 std::vector<DottedRoute> routes(const std::vector<ChartNode> &nodes, const std::vector<ChartEdge> &edges,
@@ -736,6 +783,12 @@ std::optional<std::vector<DottedRoute>> routes(const std::vector<ChartNode> &nod
                                                const std::vector<ChartEdge> &edges, std::stop_token stop)
 {
     return routes(nodes, edges, Limits{}, std::move(stop));
+}
+
+bool routeOn(const std::vector<ChartNode> &nodes, const std::vector<ChartEdge> &ordered, std::vector<Step> &steps,
+             std::stop_token stop, const std::function<void(const std::vector<Step> &)> &routed)
+{
+    return routeOn(nodes, ordered, steps, std::move(stop), routed, Limits{});
 }
 
 } // namespace DottedRouting

@@ -3,6 +3,8 @@
 #include "core/chart/chart_layout.h"
 #include "core/support/geometry.h"
 
+#include <cstdint>
+#include <functional>
 #include <optional>
 #include <stop_token>
 #include <string>
@@ -54,5 +56,33 @@ std::vector<DottedRoute> routes(const std::vector<ChartNode> &nodes, const std::
 // requested, so a search on another thread can be abandoned when the chart changes.
 std::optional<std::vector<DottedRoute>> routes(const std::vector<ChartNode> &nodes,
                                                const std::vector<ChartEdge> &edges, std::stop_token stop);
+
+// Routing one line at a time, for callers that show lines as they come or keep the lines
+// of an earlier call. A route depends only on the nodes and on the lines routed before it,
+// so the first k steps of two calls with equal nodes and equal first k edges are equal.
+
+// The dotted edges of `edges`, in the order they are routed.
+std::vector<ChartEdge> routingOrder(const std::vector<ChartEdge> &edges);
+
+// One edge routed: its route, if it got one, and the grid cells the route ran through,
+// which is what it leaves in the memory that later routes pay for.
+struct Step {
+    std::optional<DottedRoute> route;
+    std::vector<int64_t> cells;
+    bool operator==(const Step &) const = default;
+};
+
+// Routes ordered[steps.size()] onwards (edges in routingOrder), appending one step per edge
+// and calling `routed` after each. `steps` must be the steps of these nodes and of the
+// first steps.size() edges: they are replayed into the memory first (cheap next to any
+// search). Returns false, leaving the steps done so far, once `stop` is requested.
+bool routeOn(const std::vector<ChartNode> &nodes, const std::vector<ChartEdge> &ordered, std::vector<Step> &steps,
+             std::stop_token stop = {}, const std::function<void(const std::vector<Step> &)> &routed = {});
+
+// The routes of the steps, in order.
+std::vector<DottedRoute> routesOf(const std::vector<Step> &steps);
+
+// Edges routed in this process so far, by any caller; for diagnostics and tests.
+uint64_t edgesRouted();
 
 } // namespace DottedRouting

@@ -8,6 +8,7 @@
 
 #include <array>
 #include <cstdint>
+#include <functional>
 #include <limits>
 #include <memory>
 #include <optional>
@@ -38,6 +39,9 @@ std::vector<DottedRoute> routes(const std::vector<ChartNode> &nodes, const std::
 std::optional<std::vector<DottedRoute>> routes(const std::vector<ChartNode> &nodes,
                                                const std::vector<ChartEdge> &edges, const Limits &limits,
                                                std::stop_token stop);
+bool routeOn(const std::vector<ChartNode> &nodes, const std::vector<ChartEdge> &ordered, std::vector<Step> &steps,
+             std::stop_token stop, const std::function<void(const std::vector<Step> &)> &routed,
+             const Limits &limits);
 
 // A card's frame grown by the clearance: the obstacle the routes go around, and the ring on
 // which its ports lie.

@@ -145,6 +145,7 @@ private:
 
 Json parseDocument(std::string_view bytes, RevisionCollector &collector)
 {
+    JsonRead::refuseNul(bytes);
     DocumentParser parser(collector);
     Json::sax_parse(bytes.begin(), bytes.end(), &parser);
     if (parser.failure)

@@ -1,10 +1,18 @@
 #include "core/document/archive_json.h"
 
 #include "core/model/organization_json.h"
+#include "core/support/text.h"
 
 namespace ArchiveJson {
 
 namespace {
+
+std::vector<std::string> canonicalIDs(std::vector<std::string> ids)
+{
+    for (std::string &id : ids)
+        id = Text::canonicalForm(id);
+    return ids;
+}
 
 template <typename T>
 void putOptional(Json &json, const char *key, const std::optional<T> &value)
@@ -146,7 +154,7 @@ OrganizationSheet decodeSheet(const Json &json)
     OrganizationSheet sheet;
     sheet.id = JsonRead::string(json, "id");
     sheet.name = JsonRead::string(json, "name");
-    sheet.positionIDs = JsonRead::strings(json, "positionIDs");
+    sheet.positionIDs = canonicalIDs(JsonRead::strings(json, "positionIDs"));
     sheet.pageTitle = JsonRead::optionalString(json, "pageTitle");
     sheet.pageSubtitle = JsonRead::optionalString(json, "pageSubtitle");
     sheet.printSettings = optionalPrintSettings(json);
@@ -158,7 +166,7 @@ PositionGroup decodeGroup(const Json &json)
 {
     JsonRead::requireObject(json, "groups");
     return PositionGroup{JsonRead::string(json, "id"), JsonRead::string(json, "name"),
-                         JsonRead::strings(json, "memberIDs")};
+                         canonicalIDs(JsonRead::strings(json, "memberIDs"))};
 }
 
 OrganizationRevision decodeRevision(const Json &json, const FrozenOrganization *shareWith,

@@ -160,7 +160,8 @@ Position OrganizationArchive::quickAdd(const std::string &name, const std::strin
     position.title = trimmedTitle;
     position.department = Text::trimmed(department);
     position.employee = Employee{number, trimmedName};
-    position.managerID = managerID;
+    if (managerID)
+        position.managerID = Text::canonicalForm(*managerID);
     position.location = Text::trimmed(location);
     position.fte = 1.0;
     position.isAssistant = false;

@@ -34,6 +34,7 @@ std::vector<Position> OrganizationArchive::savePositionEntry(const PositionEntry
         // one whose id has surrounding spaces.
         Position position = request.position;
         position.id = Text::trimmed(position.id);
+        canonicalizeIdentifiers(position);
         working.checkpoint("Before adding positions");
         std::vector<Position> added = working.addPositions(position, request.quantity, sheetID);
         *this = std::move(working);
@@ -41,20 +42,22 @@ std::vector<Position> OrganizationArchive::savePositionEntry(const PositionEntry
     }
 
     const Position &original = *request.original;
-    if (request.quantity != 1 || request.position.id != original.id || !storedUnchanged(organization, original))
+    Position edited = request.position;
+    canonicalizeIdentifiers(edited);
+    if (request.quantity != 1 || edited.id != original.id || !storedUnchanged(organization, original))
         throw OrganizationError::invalid("This position changed or no longer exists. Reopen the editor before saving.");
 
     const bool placing = sheetID && request.includeOnSheet;
     const bool alreadyPlaced = !placing || lists(*sheet(*sheetID), original.id);
-    if (request.position == original && alreadyPlaced)
-        return {request.position};
+    if (edited == original && alreadyPlaced)
+        return {edited};
 
     working.checkpoint("Before editing " + original.jobTitle());
-    working.updatePosition(request.position);
+    working.updatePosition(edited);
     if (placing)
-        working.includePositions({request.position.id}, *sheetID);
+        working.includePositions({edited.id}, *sheetID);
     *this = std::move(working);
-    return {request.position};
+    return {edited};
 }
 
 void OrganizationArchive::includeExistingPositionFromEntry(const std::string &positionID, const std::string &sheetID)

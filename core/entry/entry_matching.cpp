@@ -205,23 +205,41 @@ RoleKeys roleKeys(const Position &p)
 
 namespace PositionEntryMatching {
 
+PeopleIndex::PeopleIndex(const std::vector<Position> &positions)
+{
+    for (size_t i = 0; i < positions.size(); ++i) {
+        const Position &p = positions[i];
+        if (!p.employee)
+            continue;
+        std::vector<std::string> nameWords = words(p.employee->name);
+        std::string joined = concatenated(nameWords);
+        people.push_back({i, std::move(nameWords), std::move(joined), Text::trimmed(p.employee->id)});
+    }
+}
+
 std::vector<PositionEntryMatch> people(const std::vector<Position> &positions, std::string_view name,
                                        std::string_view employeeNumber, const std::optional<std::string> &excluding)
+{
+    return people(positions, PeopleIndex(positions), name, employeeNumber, excluding);
+}
+
+std::vector<PositionEntryMatch> people(const std::vector<Position> &positions, const PeopleIndex &index,
+                                       std::string_view name, std::string_view employeeNumber,
+                                       const std::optional<std::string> &excluding)
 {
     const NameQuery query = nameQuery(name);
     const std::string number = Text::trimmed(employeeNumber);
 
     std::vector<PositionEntryMatch> matches;
-    for (const Position &p : positions) {
-        if ((excluding && *excluding == p.id) || !p.employee)
+    for (const PeopleIndex::Person &person : index.people) {
+        const Position &p = positions[person.position];
+        if (excluding && *excluding == p.id)
             continue;
-        const bool sameNumber = !number.empty() && Text::trimmed(p.employee->id) == number;
+        const bool sameNumber = !number.empty() && person.number == number;
         if (!sameNumber && !query.longEnough)
             continue;
-        const std::vector<std::string> candidate = words(p.employee->name);
-        const std::string candidateJoined = concatenated(candidate);
-        const bool exact = isExactName(query, candidate, candidateJoined);
-        const bool similar = query.longEnough && isSimilarName(query, candidate, candidateJoined);
+        const bool exact = isExactName(query, person.words, person.joined);
+        const bool similar = query.longEnough && isSimilarName(query, person.words, person.joined);
         if (!sameNumber && !similar)
             continue;
         PositionEntryMatch match{.position = p, .exactName = exact};

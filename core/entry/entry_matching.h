@@ -25,11 +25,29 @@ struct PositionEntryMatch {
 // equals "Jose Nunez" and "Smith, John" equals "John Smith".
 namespace PositionEntryMatching {
 
+// The folded name words of every occupied position, made once for the many calls of
+// people() that typing a name makes over the same positions. Linear to build.
+struct PeopleIndex {
+    struct Person {
+        size_t position; // index into the positions the index was made from
+        std::vector<std::string> words;
+        std::string joined;
+        std::string number; // trimmed employee number
+    };
+    std::vector<Person> people;
+
+    explicit PeopleIndex(const std::vector<Position> &positions);
+};
+
 // Occupied positions whose employee number equals `employeeNumber` (trimmed, exact) or
 // whose name is like `name`, strongest first. `excluding` is the position being edited.
 // One pass over the positions plus a sort of the matches.
 std::vector<PositionEntryMatch> people(const std::vector<Position> &positions, std::string_view name,
                                        std::string_view employeeNumber,
+                                       const std::optional<std::string> &excluding = std::nullopt);
+// The same over an index made from `positions`: no name is folded again.
+std::vector<PositionEntryMatch> people(const std::vector<Position> &positions, const PeopleIndex &index,
+                                       std::string_view name, std::string_view employeeNumber,
                                        const std::optional<std::string> &excluding = std::nullopt);
 
 // Vacant positions whose job title or pay level is like those of `matching`, strongest

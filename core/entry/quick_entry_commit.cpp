@@ -90,6 +90,8 @@ public:
     {
         for (size_t i = 0; i < positions().size(); ++i)
             m_indexByID.emplace(positions()[i].id, i);
+        if (const OrganizationSheet *chart = sheet())
+            m_onSheet.insert(chart->positionIDs.begin(), chart->positionIDs.end());
     }
 
     // Throws the problems of every row at once; the archive is left as it was.
@@ -159,6 +161,7 @@ private:
     {
         QuickEntryRow row = m_rows[rowIndex];
         try {
+            row.manager = Text::canonicalForm(row.manager);
             if (Text::isBlank(row.department))
                 row.selectManager(row.manager, pool());
             const bool blankNewRow = !row.originalPosition && !row.vacant && row.quantity == 1 &&
@@ -188,7 +191,7 @@ private:
         auto found = m_indexByID.find(original.id);
         const OrganizationSheet *chart = sheet();
         const bool unchanged = found != m_indexByID.end() && positions()[found->second] == original;
-        if (!unchanged || !chart || std::find(chart->positionIDs.begin(), chart->positionIDs.end(), original.id) == chart->positionIDs.end())
+        if (!unchanged || !chart || !m_onSheet.contains(original.id))
             fail("This position changed or left the sheet. Close and reopen the grid before editing it.");
 
         Position position = positions()[found->second];
@@ -257,6 +260,10 @@ private:
         position.location = Text::trimmed(row.location);
         if (m_indexByID.contains(position.id))
             fail("Position ID " + position.id + " already exists. Enter a unique Position ID.");
+        // The one rule of the final validation a new vacancy can break; checked here so that
+        // the row gets its own line and no manager line.
+        if (Text::isBlank(position.title) || Text::isBlank(position.jobTitle()))
+            fail(position.id + " needs a Pay Level and Job Title.");
 
         const std::string base = position.id;
         int suffix = 2;
@@ -274,6 +281,7 @@ private:
     void append(Position position)
     {
         sheet()->positionIDs.push_back(position.id);
+        m_onSheet.insert(position.id);
         m_indexByID.emplace(position.id, positions().size());
         positions().push_back(std::move(position));
         if (m_pool)
@@ -355,6 +363,7 @@ private:
     std::optional<QuickEntryLiveRows> m_pool; // refers to m_working's positions
     EmployeeNumbers m_numbers;
     std::unordered_map<std::string, size_t> m_indexByID;
+    std::unordered_set<std::string> m_onSheet; // ids listed on the chart being edited
     std::vector<std::string> m_problems;
     std::vector<Done> m_done;
 };

@@ -142,13 +142,17 @@ public:
 private:
     bool isMapped(ImportField field) const { return m_mapping.contains(field); }
 
-    // The trimmed cell of the field's column; empty when unmapped or beyond the row.
+    // The trimmed cell of the field's column; empty when unmapped or beyond the row. Ids
+    // and id references come in canonical form, as stored positions hold them.
     std::string value(const Row &row, ImportField field) const
     {
         const auto it = m_mapping.find(field);
         if (it == m_mapping.end() || it->second < 0 || static_cast<size_t>(it->second) >= row.size())
             return {};
-        return Text::trimmed(row[static_cast<size_t>(it->second)]);
+        std::string text = Text::trimmed(row[static_cast<size_t>(it->second)]);
+        const bool identifier = field == ImportField::positionID || field == ImportField::employeeID ||
+                                field == ImportField::manager || field == ImportField::dotted;
+        return identifier ? Text::canonicalForm(text) : text;
     }
 
     std::optional<bool> flag(const Row &row, ImportField field, int n)

@@ -32,6 +32,17 @@ bool isValidSchoolRow(const SchoolAssignment &row)
 
 } // namespace
 
+void canonicalizeIdentifiers(Position &position)
+{
+    position.id = Text::canonicalForm(position.id);
+    if (position.managerID)
+        position.managerID = Text::canonicalForm(*position.managerID);
+    for (std::string &id : position.dottedManagerIDs)
+        id = Text::canonicalForm(id);
+    if (position.employee)
+        position.employee->id = Text::canonicalForm(position.employee->id);
+}
+
 void Organization::validate() const
 {
     std::unordered_map<std::string_view, size_t> indexByID;

@@ -67,6 +67,10 @@ struct Position {
     bool operator==(const Position &) const = default;
 };
 
+// Brings the position's id, manager ids and employee number to Text::canonicalForm; for
+// positions entering from outside (files, the position editor).
+void canonicalizeIdentifiers(Position &position);
+
 // The whole staff tree: positions in document order.
 struct Organization {
     std::vector<Position> positions;

@@ -94,6 +94,7 @@ Position decodePosition(const Json &json)
     p.isAssistant = JsonRead::optionalBoolean(json, "isAssistant");
     p.siblingOrder = JsonRead::optionalInteger(json, "siblingOrder");
     p.groupMemberCount = JsonRead::optionalInteger(json, "groupMemberCount");
+    canonicalizeIdentifiers(p);
     return p;
 }
 

@@ -14,9 +14,18 @@ namespace {
 
 constexpr std::string_view byteOrderMark = "\xEF\xBB\xBF";
 
-[[noreturn]] void fail(const char *message)
+[[noreturn]] void fail(std::string message)
 {
-    throw OrganizationError::invalid(message);
+    throw OrganizationError::invalid(std::move(message));
+}
+
+// 20000 as "20,000".
+std::string grouped(size_t number)
+{
+    std::string digits = std::to_string(number);
+    for (size_t at = digits.size(); at > 3; at -= 3)
+        digits.insert(at - 3, ",");
+    return digits;
 }
 
 bool isRecordEnd(const Text::TextCharacter &c)
@@ -39,9 +48,15 @@ bool isLineBreak(const Text::TextCharacter &c)
     }
 }
 
+constexpr SheetLimits unlimited{.rows = SIZE_MAX, .columns = SIZE_MAX};
+
 class Parser {
 public:
-    Parser(std::string_view text, char32_t delimiter) : m_text(text), m_delimiter(delimiter) {}
+    Parser(std::string_view text, char32_t delimiter, SheetLimits limits)
+        : m_text(text), m_delimiter(delimiter), m_limits(limits)
+    {
+        m_cells.reserve(text.size());
+    }
 
     std::vector<std::vector<std::string>> parse()
     {
@@ -52,11 +67,11 @@ public:
         }
         if (m_quoteOpen)
             fail("CSV contains an unclosed quoted field.");
-        if (!m_field.empty() || !m_row.empty() || m_afterQuote)
+        if (fieldLength() > 0 || cellsInRow() > 0 || m_afterQuote)
             endRecord();
-        if (m_rows.empty())
+        if (m_rowEnds.empty())
             fail("The file is empty.");
-        return std::move(m_rows);
+        return rows();
     }
 
 private:
@@ -71,7 +86,7 @@ private:
             if (c.end < m_text.size()) {
                 const Text::TextCharacter next = Text::characterAt(m_text, c.end);
                 if (next.is(U'"')) {
-                    m_field += '"';
+                    m_cells += '"';
                     return next.end;
                 }
             }
@@ -80,8 +95,9 @@ private:
             return c.end;
         }
         if (c.is(m_delimiter)) {
-            m_row.push_back(std::move(m_field));
-            m_field.clear();
+            if (cellsInRow() + 1 >= m_limits.columns)
+                fail("Imports support up to " + grouped(m_limits.columns) + " worksheet columns.");
+            endField();
             m_afterQuote = m_fieldWasQuoted = false;
             return c.end;
         }
@@ -91,11 +107,11 @@ private:
             return c.end;
         }
         if (c.is(U'"')) {
-            if (m_field.empty() && !m_fieldWasQuoted) {
+            if (fieldLength() == 0 && !m_fieldWasQuoted) {
                 m_inQuotes = m_quoteOpen = true;
                 return c.end;
             }
-            if (!m_field.empty() && !m_afterQuote)
+            if (fieldLength() > 0 && !m_afterQuote)
                 fail("CSV quotes must surround the entire field.");
             fail("Unexpected text after a quoted CSV value.");
         }
@@ -109,21 +125,45 @@ private:
         return c.end;
     }
 
-    void append(const Text::TextCharacter &c) { m_field.append(m_text, c.begin, c.end - c.begin); }
+    void append(const Text::TextCharacter &c) { m_cells.append(m_text, c.begin, c.end - c.begin); }
+
+    size_t fieldStart() const { return m_cellEnds.empty() ? 0 : m_cellEnds.back(); }
+    size_t fieldLength() const { return m_cells.size() - fieldStart(); }
+    size_t cellsInRow() const { return m_cellEnds.size() - (m_rowEnds.empty() ? 0 : m_rowEnds.back()); }
+    void endField() { m_cellEnds.push_back(m_cells.size()); }
 
     void endRecord()
     {
-        m_row.push_back(std::move(m_field));
-        m_field.clear();
-        m_rows.push_back(std::move(m_row));
-        m_row.clear();
+        if (m_rowEnds.size() >= m_limits.rows)
+            fail("Imports support up to " + grouped(m_limits.rows) + " worksheet rows.");
+        endField();
+        m_rowEnds.push_back(m_cellEnds.size());
+    }
+
+    // The grid, each cell allocated once at its final size.
+    std::vector<std::vector<std::string>> rows() const
+    {
+        std::vector<std::vector<std::string>> result(m_rowEnds.size());
+        size_t cell = 0;
+        size_t start = 0;
+        for (size_t r = 0; r < m_rowEnds.size(); ++r) {
+            result[r].reserve(m_rowEnds[r] - cell);
+            for (; cell < m_rowEnds[r]; ++cell) {
+                result[r].emplace_back(m_cells, start, m_cellEnds[cell] - start);
+                start = m_cellEnds[cell];
+            }
+        }
+        return result;
     }
 
     std::string_view m_text;
     char32_t m_delimiter;
-    std::string m_field;
-    std::vector<std::string> m_row;
-    std::vector<std::vector<std::string>> m_rows;
+    SheetLimits m_limits;
+    // Cells are held compactly while parsing: every cell's bytes in one buffer (never longer
+    // than the text), the end of each cell in it, and the end of each row in cells.
+    std::string m_cells;
+    std::vector<size_t> m_cellEnds;
+    std::vector<size_t> m_rowEnds;
     bool m_inQuotes = false;
     bool m_quoteOpen = false;      // a quoted field was opened and not yet closed
     bool m_afterQuote = false;     // a closing quote ended the current field
@@ -181,6 +221,11 @@ char32_t detectedDelimiter(std::string_view text)
 
 ImportSheet csv(std::string_view text, std::optional<char32_t> delimiter)
 {
+    return csv(text, delimiter, unlimited);
+}
+
+ImportSheet csv(std::string_view text, std::optional<char32_t> delimiter, SheetLimits limits)
+{
     // Cells must be valid UTF-8 for everything downstream (ICU, JSON drafts).
     std::string repaired;
     std::string_view body = text;
@@ -191,7 +236,7 @@ ImportSheet csv(std::string_view text, std::optional<char32_t> delimiter)
     if (body.starts_with(byteOrderMark))
         body.remove_prefix(byteOrderMark.size());
     const char32_t chosen = delimiter ? *delimiter : detectedDelimiter(body);
-    return ImportSheet{.name = "CSV", .rows = Parser(body, chosen).parse(), .sourceIssues = std::vector<ImportCellIssue>{}};
+    return ImportSheet{.name = "CSV", .rows = Parser(body, chosen, limits).parse(), .sourceIssues = std::vector<ImportCellIssue>{}};
 }
 
 } // namespace TabularImport

@@ -16,6 +16,10 @@ namespace TabularImport {
 // "CSV quotes must surround the entire field." or "Unexpected text after a quoted CSV value.".
 // One pass over the text.
 ImportSheet csv(std::string_view text, std::optional<char32_t> delimiter = std::nullopt);
+// The same for a file: also throws "Imports support up to 20,000 worksheet rows." or "Imports
+// support up to 500 worksheet columns." as soon as the text passes `limits`, so that a text of
+// line breaks or delimiters alone never grows a grid much larger than itself.
+ImportSheet csv(std::string_view text, std::optional<char32_t> delimiter, SheetLimits limits);
 
 // Comma, tab or semicolon: the one seen most often on a single line among the first ten
 // lines (at most 32,000 characters), ignoring quoted text; ties go in that order, and

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstddef>
 #include <optional>
 #include <string>
 #include <vector>
@@ -13,6 +14,13 @@ struct ImportCellIssue {
 
     bool operator==(const ImportCellIssue &) const = default;
 };
+
+// The most rows and columns a worksheet read for import may have. The header row counts.
+struct SheetLimits {
+    size_t rows = 0;
+    size_t columns = 0;
+};
+inline constexpr SheetLimits worksheetLimits{.rows = 20'000, .columns = 500};
 
 // One worksheet read as text. Rows keep their own lengths; nothing is trimmed.
 struct ImportSheet {

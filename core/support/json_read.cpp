@@ -130,8 +130,15 @@ std::optional<bool> optionalBoolean(const Json &object, const std::string &key)
     return value ? std::optional(asBoolean(*value, key)) : std::nullopt;
 }
 
+void refuseNul(std::string_view text)
+{
+    if (const size_t at = text.find('\0'); at != std::string_view::npos)
+        throw Error("The data is not valid JSON (at byte " + std::to_string(at + 1) + ").");
+}
+
 Json parse(std::string_view text)
 {
+    refuseNul(text);
     try {
         return Json::parse(text.begin(), text.end());
     } catch (const nlohmann::json::parse_error &error) {

@@ -47,4 +47,9 @@ bool asBoolean(const Json &value, const std::string &what);
 // Parses text; malformed JSON throws Error with the parser's position.
 Json parse(std::string_view text);
 
+// Throws the parser's error for a raw NUL byte, which valid JSON never holds: the parser
+// would take it for the end of the text and accept whatever follows. Callers that run
+// their own parser over the text call this first; parse() does.
+void refuseNul(std::string_view text);
+
 } // namespace JsonRead

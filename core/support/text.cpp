@@ -1,10 +1,13 @@
 #include "core/support/text.h"
 
+#include <unicode/brkiter.h>
 #include <unicode/coll.h>
+#include <unicode/normalizer2.h>
 #include <unicode/uchar.h>
 #include <unicode/unistr.h>
 #include <unicode/utf8.h>
 
+#include <algorithm>
 #include <memory>
 #include <mutex>
 #include <string_view>
@@ -197,14 +200,37 @@ std::string toUtf8(std::u32string_view text)
     return out;
 }
 
+std::string canonicalForm(std::string_view text)
+{
+    if (std::all_of(text.begin(), text.end(), [](char c) { return static_cast<unsigned char>(c) < 0x80; }))
+        return std::string(text);
+    UErrorCode status = U_ZERO_ERROR;
+    const icu::Normalizer2 *nfc = icu::Normalizer2::getNFCInstance(status);
+    if (U_FAILURE(status))
+        return std::string(text);
+    const icu::UnicodeString source = fromUtf8(text);
+    if (nfc->isNormalized(source, status) && U_SUCCESS(status))
+        return std::string(text);
+    status = U_ZERO_ERROR;
+    const icu::UnicodeString normalized = nfc->normalize(source, status);
+    return U_FAILURE(status) ? std::string(text) : utf8(normalized);
+}
+
 size_t characterCount(std::string_view text)
 {
+    const bool plainASCII = std::all_of(text.begin(), text.end(), [](char c) { return c > 0 && c < 0x7F && c != '\r'; });
+    if (plainASCII)
+        return text.size();
+    UErrorCode status = U_ZERO_ERROR;
+    std::unique_ptr<icu::BreakIterator> characters(icu::BreakIterator::createCharacterInstance(icu::Locale::getRoot(), status));
+    if (U_FAILURE(status))
+        return toUtf32(text).size();
+    const icu::UnicodeString source = fromUtf8(text);
+    characters->setText(source);
     size_t count = 0;
-    size_t i = 0;
-    while (i < text.size()) {
-        decodeAt(text, i);
+    characters->first();
+    while (characters->next() != icu::BreakIterator::DONE)
         ++count;
-    }
     return count;
 }
 

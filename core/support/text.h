@@ -33,13 +33,20 @@ std::string lowercased(std::string_view text);
 // Full Unicode case folding, for case-insensitive keys.
 std::string caseFolded(std::string_view text);
 
+// The text in Unicode normalization form C. Ids and id references are brought to this form
+// wherever they enter (files, imports, the entry paths), so canonically equivalent spellings
+// ("Caf\u00e9" precomposed or with a combining accent) are one id and maps keyed by id can
+// compare bytes. ASCII text is returned as it is without ICU.
+std::string canonicalForm(std::string_view text);
+
 // Plain code-point order, used for ids. UTF-8 byte order is code-point order.
 inline bool codePointLess(std::string_view a, std::string_view b) { return a < b; }
 
 // Decodes UTF-8 into code points; invalid bytes become U+FFFD.
 std::u32string toUtf32(std::string_view text);
 std::string toUtf8(std::u32string_view text);
-// Number of code points (what a user counts as characters for most scripts).
+// Number of user-perceived characters (extended grapheme clusters): a letter with its
+// combining marks counts once, and so does CR LF.
 size_t characterCount(std::string_view text);
 
 } // namespace Text

@@ -50,8 +50,9 @@ public:
         questions.push_back({title, message, {}});
         return next(texts, {}, "askTextWithMessage: " + title);
     }
-    std::optional<QString> folderToChoose(const QString &title, const QString &, const QString &) override
+    std::optional<QString> folderToChoose(const QString &title, const QString &prompt, const QString &button) override
     {
+        questions.push_back({title, prompt, {button}});
         return next(folders, {}, "folderToChoose: " + title);
     }
     int ask(const QString &title, const QString &message, const QList<DialogButton> &buttons) override

@@ -3,6 +3,9 @@
 #include "printing/chart_pdf_rasterizer.h"
 #include "printing/chart_pdf_renderer.h"
 
+#include "core/chart/chart_scene.h"
+#include "core/document/organization_archive.h"
+
 #include <gtest/gtest.h>
 
 namespace {
@@ -55,4 +58,43 @@ TEST(PdfRender, DrawsTheRoutedDottedLines)
         position.dottedManagerIDs.clear();
     const QByteArray plain = ChartPDFRenderer::render(solidOnly, "Sample", "Scope", settings, {});
     EXPECT_EQ(inkPixels(ChartPDFRasterizer::bitmap(plain, 0, 1400)), 0);
+}
+
+// The export of the chart a window shows takes the window's routes and routes nothing; a
+// layout for other paper routes once, with progress, and keeps its lines for the next
+// export; a stopped export makes no PDF.
+TEST(PdfRender, TakesTheWindowsRoutes)
+{
+    const OrganizationArchive archive = OrganizationArchive::make("Sample", Organization::example());
+    ChartPrintSettings settings;
+    settings.scalePercent = 40;
+    ChartSceneCache window;
+    const auto scene = window.snapshot(archive, "", "", "", {}, {}, settings);
+    ASSERT_FALSE(scene->routes().empty());
+    const auto render = [&](const ChartPrintSettings &paper, const ChartPDFRouting &routing) {
+        return ChartPDFRenderer::render(scene->visibleOrganization(), "Sample", "Scope", paper, {}, routing);
+    };
+
+    uint64_t before = DottedRouting::edgesRouted();
+    EXPECT_TRUE(render(settings, {window.routeStore()}));
+    EXPECT_EQ(DottedRouting::edgesRouted() - before, 0u);
+
+    const ChartPrintSettings balanced = ChartPrintSettings::departmentDesign();
+    std::vector<std::pair<size_t, size_t>> reports;
+    ChartPDFRouting followed{window.routeStore(), {}, [&](size_t done, size_t total) {
+                                 reports.emplace_back(done, total);
+                             }};
+    before = DottedRouting::edgesRouted();
+    EXPECT_TRUE(render(balanced, followed));
+    ASSERT_FALSE(reports.empty());
+    EXPECT_EQ(DottedRouting::edgesRouted() - before, reports.back().second);
+    EXPECT_EQ(reports.back().first, reports.back().second);
+    EXPECT_EQ(reports.size(), reports.back().second);
+    before = DottedRouting::edgesRouted();
+    EXPECT_TRUE(render(balanced, {window.routeStore()}));
+    EXPECT_EQ(DottedRouting::edgesRouted() - before, 0u);
+
+    std::stop_source stop;
+    stop.request_stop();
+    EXPECT_FALSE(render(settings, {nullptr, stop.get_token()}));
 }

@@ -34,6 +34,19 @@ TEST(SpreadsheetReader, ExtensionsAndEncodings)
     EXPECT_EQ(readFailure("empty.csv", ""), "The file is empty.");
 }
 
+// Text files have a workbook's rows and columns, the header row counted, so that a file of
+// line feeds or commas alone is refused instead of growing a grid many times its size.
+TEST(SpreadsheetReader, TextFilesHaveTheWorksheetLimits)
+{
+    const std::string rowsMessage = "Imports support up to 20,000 worksheet rows.";
+    const std::string columnsMessage = "Imports support up to 500 worksheet columns.";
+    EXPECT_EQ(SpreadsheetReader::read(QByteArray(20'000, '\n'), "rows.csv").at(0).rows.size(), 20'000u);
+    EXPECT_EQ(errorOf([] { SpreadsheetReader::read(QByteArray(20'001, '\n'), "rows.csv"); }), rowsMessage);
+    EXPECT_EQ(SpreadsheetReader::read(QByteArray(499, '\t'), "wide.tsv").at(0).rows.at(0).size(), 500u);
+    EXPECT_EQ(errorOf([] { SpreadsheetReader::read("a\n" + QByteArray(500, ','), "wide.txt"); }), columnsMessage);
+    EXPECT_EQ(readFailure("lines.csv", QByteArray(SpreadsheetReader::fileSizeLimit, '\n')), rowsMessage);
+}
+
 TEST(SpreadsheetReader, FileSizeLimit)
 {
     // The size comes first, whatever the extension.

@@ -9,6 +9,7 @@
 #include <chrono>
 #include <condition_variable>
 #include <functional>
+#include <limits>
 #include <mutex>
 
 using namespace TestDocs;
@@ -99,15 +100,38 @@ private:
     int m_count = 0;
 };
 
-// The scene once its lines are in, however many workers report first.
+// The scene once its lines are in, however many workers report first; `seen` gets every
+// scene on the way.
 std::shared_ptr<const ChartScene> routedScene(ChartSceneCache &cache, RoutedSignal &routed,
-                                              const OrganizationArchive &archive)
+                                              const OrganizationArchive &archive,
+                                              std::vector<std::shared_ptr<const ChartScene>> *seen = nullptr)
 {
     for (int calls = routed.count();; ++calls) {
         std::shared_ptr<const ChartScene> scene = snapshot(cache, archive);
+        if (seen)
+            seen->push_back(scene);
         if (!scene->routesPending() || !routed.waitFor(calls + 1))
             return scene;
     }
+}
+
+// `count` positions four to a manager; `lines` of them also report to a position far away.
+OrganizationArchive manyLines(int count, int lines)
+{
+    Organization organization;
+    for (int i = 0; i < count; ++i) {
+        Position p = vacancy("P" + std::to_string(1000 + i),
+                             i == 0 ? std::nullopt : std::optional<std::string>("P" + std::to_string(1000 + (i - 1) / 4)));
+        if (i > 0 && i % (count / lines) == 0)
+            p.dottedManagerIDs = {"P" + std::to_string(1000 + (i * 7) % (i / 2 + 1))};
+        organization.positions.push_back(std::move(p));
+    }
+    return OrganizationArchive::make("District", organization);
+}
+
+bool isPrefix(const std::vector<DottedRoute> &part, const std::vector<DottedRoute> &whole)
+{
+    return part.size() <= whole.size() && std::equal(part.begin(), part.end(), whole.begin());
 }
 
 } // namespace
@@ -222,9 +246,78 @@ TEST(ChartSceneCache, ChangeWhileRoutingGetsTheLinesOfTheNewChart)
         snapshot(cache, archive);
         snapshot(cache, moved);
     }
-    const auto scene = routedScene(cache, routed, moved);
+    std::vector<std::shared_ptr<const ChartScene>> seen;
+    const auto scene = routedScene(cache, routed, moved, &seen);
     EXPECT_FALSE(scene->routesPending());
     EXPECT_EQ(scene->routes(), expected);
+    for (const auto &shown : seen)
+        EXPECT_TRUE(isPrefix(shown->routes(), expected)); // never a line of the older chart
+}
+
+// Lines come in as they are routed: each scene on the way shows the same cards (the very
+// same layout object) and lines that stay as they are in the final scene.
+TEST(ChartSceneCache, LinesArriveOneByOneAndStayAsTheyWere)
+{
+    const OrganizationArchive archive = manyLines(160, 16);
+    const std::vector<DottedRoute> expected = routedInPlace(archive);
+    ASSERT_GE(expected.size(), 12u);
+    RoutedSignal routed;
+    ChartSceneCache cache;
+    cache.routeInBackground(routed.callback(), std::chrono::milliseconds(0));
+    std::vector<std::shared_ptr<const ChartScene>> seen;
+    const auto scene = routedScene(cache, routed, archive, &seen);
+    EXPECT_EQ(scene->routes(), expected);
+    for (const auto &shown : seen) {
+        EXPECT_EQ(&shown->layout(), &seen.front()->layout());
+        EXPECT_TRUE(isPrefix(shown->routes(), expected));
+        EXPECT_EQ(shown->ink(std::nullopt)->arrows.size() > 0, !shown->routes().empty());
+    }
+}
+
+// Whatever routed a chart's lines, every consumer of the store takes them while the key is
+// equal; a moved card or another layout routes again, and a dotted line added last in
+// routing order routes that line only.
+TEST(ChartSceneCache, RoutesSharedThroughTheStore)
+{
+    OrganizationArchive archive = manyLines(60, 6);
+    // Two dotted managers give the card its callout band already, so a third moves nothing.
+    archive.organization.positions[50].dottedManagerIDs.push_back("P1020");
+    ChartSceneCache window;
+    const auto shown = snapshot(window, archive);
+    ASSERT_FALSE(shown->routes().empty());
+
+    OrganizationArchive moved = archive;
+    moved.organization.positions[5].managerID = "P1002";
+    OrganizationArchive lastLine = archive;
+    lastLine.organization.positions[50].dottedManagerIDs.push_back("P1030");
+    Request otherLayout;
+    otherLayout.settings = ChartPrintSettings::departmentDesign();
+    struct Case {
+        const char *name;
+        const OrganizationArchive &archive;
+        Request request;
+        uint64_t routedEdges; // 0: reused; max: all of its dotted edges
+    };
+    const uint64_t all = std::numeric_limits<uint64_t>::max();
+    const std::vector<Case> cases{
+        {"same chart", archive, {}, 0},
+        {"renamed only", archive, {.sheetID = "", .collapsed = {}}, 0},
+        {"moved card", moved, {}, all},
+        {"other layout", archive, otherLayout, all},
+        {"line added last", lastLine, {}, 1},
+    };
+    for (const Case &c : cases) {
+        ChartSceneCache other(window.routeStore());
+        const uint64_t before = DottedRouting::edgesRouted();
+        const auto scene = snapshot(other, c.archive, c.request);
+        const uint64_t routedEdges = DottedRouting::edgesRouted() - before;
+        size_t dotted = 0;
+        for (const ChartEdge &edge : scene->layout().edges)
+            dotted += edge.dotted;
+        EXPECT_EQ(routedEdges, c.routedEdges == all ? dotted : c.routedEdges) << c.name;
+        ChartSceneCache alone;
+        EXPECT_EQ(scene->routes(), snapshot(alone, c.archive, c.request)->routes()) << c.name;
+    }
 }
 
 TEST(ChartScene, CardsRoutesFocusAndCollapse)

@@ -1,3 +1,4 @@
+#include "core/chart/dotted_route_store.h"
 #include "core/chart/dotted_routing_grid.h"
 
 #include "chart_test_support.h"
@@ -5,6 +6,8 @@
 
 #include <gtest/gtest.h>
 
+#include <condition_variable>
+#include <mutex>
 #include <random>
 
 namespace {
@@ -40,8 +43,9 @@ Chart randomCards(std::mt19937 &random, int count, double unit = 0.5)
     return chart;
 }
 
-// A laid-out organization with dotted lines between random positions.
-Chart randomLayout(std::mt19937 &random, int count, bool pageBalanced)
+// A laid-out organization with dotted lines between random positions: `dotted` tries, or
+// one to eight.
+Chart randomLayout(std::mt19937 &random, int count, bool pageBalanced, int dotted = 0)
 {
     const auto between = [&](int lo, int hi) { return std::uniform_int_distribution<int>(lo, hi)(random); };
     Organization org;
@@ -51,7 +55,7 @@ Chart randomLayout(std::mt19937 &random, int count, bool pageBalanced)
             p.managerID = org.positions[static_cast<size_t>(between(std::max(0, i - 6), i - 1))].id;
         org.positions.push_back(std::move(p));
     }
-    for (int d = between(1, 8); d > 0; --d) {
+    for (int d = dotted ? dotted : between(1, 8); d > 0; --d) {
         Position &p = org.positions[static_cast<size_t>(between(1, count - 1))];
         const std::string &other = org.positions[static_cast<size_t>(between(0, count - 1))].id;
         if (other != p.id && p.managerID != other &&
@@ -160,5 +164,136 @@ TEST(DottedRoutingReference, SameRoutesWithUnevenCoordinates)
         expectSameRoutes(randomCards(random, 2 + round % 30, unit), "uneven round " + std::to_string(round));
         if (testing::Test::HasFatalFailure())
             return;
+    }
+}
+
+namespace {
+
+std::shared_ptr<const DottedRoutingKey> keyOf(const std::vector<ChartNode> &nodes, const std::vector<ChartEdge> &edges)
+{
+    return std::make_shared<const DottedRoutingKey>(DottedRoutingKey{nodes, DottedRouting::routingOrder(edges)});
+}
+
+// Routes `key` through the store and returns how many edges it routed to get there.
+uint64_t routedThrough(DottedRouteStore &store, const std::shared_ptr<const DottedRoutingKey> &key,
+                       std::optional<std::vector<DottedRoute>> *routes = nullptr, std::stop_token stop = {},
+                       const std::function<void(const DottedRoutingProgress &)> &routed = {})
+{
+    const uint64_t before = DottedRouting::edgesRouted();
+    std::optional<std::vector<DottedRoute>> made = store.route(key, std::move(stop), routed);
+    if (routes)
+        *routes = std::move(made);
+    return DottedRouting::edgesRouted() - before;
+}
+
+bool isPrefix(const std::vector<DottedRoute> &part, const std::vector<DottedRoute> &whole)
+{
+    return part.size() <= whole.size() && std::equal(part.begin(), part.end(), whole.begin());
+}
+
+} // namespace
+
+// Every report of a job is a prefix of the reference's routes, reports only grow, and the
+// last is all of them.
+TEST(DottedRoutingReference, PublishedLinesAreFinalLines)
+{
+    std::mt19937 random(4411);
+    for (int round = 0; round < 8; ++round) {
+        const Chart chart = randomLayout(random, 30 + round * 10, round % 2 == 0, 12);
+        const std::vector<DottedRoute> expected = ReferenceRouting::routes(chart.nodes, chart.edges);
+        std::mutex mutex;
+        std::condition_variable woken;
+        bool news = false;
+        DottedRoutingJob job(std::make_shared<DottedRouteStore>(), keyOf(chart.nodes, chart.edges), [&] {
+            std::lock_guard lock(mutex);
+            news = true;
+            woken.notify_all();
+        });
+        std::vector<DottedRoutingProgress> seen;
+        while (seen.empty() || !seen.back().isComplete()) {
+            std::unique_lock lock(mutex);
+            ASSERT_TRUE(woken.wait_for(lock, std::chrono::seconds(60), [&] { return news; }));
+            news = false;
+            lock.unlock();
+            seen.push_back(job.progress());
+        }
+        for (size_t i = 0; i < seen.size(); ++i) {
+            EXPECT_TRUE(isPrefix(seen[i].routes, expected)) << "round " << round << " report " << i;
+            if (i > 0) {
+                EXPECT_GE(seen[i].done, seen[i - 1].done);
+            }
+        }
+        EXPECT_EQ(seen.back().routes, expected) << "round " << round;
+    }
+}
+
+// An equal key reuses the stored routes without routing; when only the dotted edges
+// changed, routing starts at the first changed edge in routing order, also after a stop
+// part-way; a moved card routes everything again. Every result is the reference's.
+TEST(DottedRoutingReference, StoreReusesAndRestartsExactly)
+{
+    std::mt19937 random(2718);
+    const auto between = [&](int lo, int hi) { return std::uniform_int_distribution<int>(lo, hi)(random); };
+    for (int round = 0; round < 16; ++round) {
+        const std::string context = "round " + std::to_string(round);
+        Chart chart = randomLayout(random, 20 + round * 6, round % 2 == 1, 10);
+        DottedRouteStore store;
+        const auto key = keyOf(chart.nodes, chart.edges);
+        const size_t total = key->edges.size();
+        std::optional<std::vector<DottedRoute>> routes;
+        EXPECT_EQ(routedThrough(store, key, &routes), total) << context;
+        ASSERT_EQ(routes, ReferenceRouting::routes(chart.nodes, chart.edges)) << context;
+        EXPECT_EQ(routedThrough(store, keyOf(chart.nodes, chart.edges), &routes), 0u) << context;
+        EXPECT_EQ(store.find(*key), routes) << context;
+
+        // Edit the dotted edges: drop one, add one, or turn one around.
+        Chart edited = chart;
+        std::vector<ChartEdge> dotted = key->edges;
+        const size_t at = static_cast<size_t>(between(0, static_cast<int>(total) - 1));
+        switch (round % 3) {
+        case 0:
+            dotted.erase(dotted.begin() + static_cast<ptrdiff_t>(at));
+            break;
+        case 1:
+            dotted.push_back({chart.nodes[static_cast<size_t>(between(0, static_cast<int>(chart.nodes.size()) - 1))].id,
+                              chart.nodes[static_cast<size_t>(between(0, static_cast<int>(chart.nodes.size()) - 1))].id,
+                              true});
+            break;
+        default:
+            std::swap(dotted[at].managerID, dotted[at].reportID);
+        }
+        edited.edges = dotted;
+        const auto editedKey = keyOf(edited.nodes, edited.edges);
+        const size_t same = static_cast<size_t>(
+            std::mismatch(key->edges.begin(), key->edges.end(), editedKey->edges.begin(), editedKey->edges.end())
+                .first -
+            key->edges.begin());
+        const std::vector<DottedRoute> expected = ReferenceRouting::routes(edited.nodes, edited.edges);
+        if (store.find(*editedKey)) // an edit that changed nothing
+            continue;
+
+        // Stopped after some lines, then asked again: it goes on from where it stopped.
+        const size_t stopAfter = same + (editedKey->edges.size() - same) / 2;
+        std::stop_source stop;
+        std::vector<DottedRoute> shown;
+        routedThrough(store, editedKey, &routes, stop.get_token(), [&](const DottedRoutingProgress &progress) {
+            shown = progress.routes;
+            if (progress.done >= stopAfter)
+                stop.request_stop();
+        });
+        const bool stopped = !routes;
+        EXPECT_TRUE(isPrefix(shown, expected)) << context;
+        const uint64_t rest = routedThrough(store, editedKey, &routes);
+        ASSERT_EQ(routes, expected) << context;
+        EXPECT_EQ(rest, editedKey->edges.size() - (stopped ? std::max(stopAfter, same) : editedKey->edges.size()))
+            << context;
+
+        // A moved card shares no memory with the stored routes.
+        Chart moved = edited;
+        moved.nodes.front().frame = moved.nodes.front().frame.offsetBy(7, 0);
+        EXPECT_FALSE(store.find(*keyOf(moved.nodes, moved.edges))) << context;
+        EXPECT_EQ(routedThrough(store, keyOf(moved.nodes, moved.edges), &routes), editedKey->edges.size())
+            << context;
+        EXPECT_EQ(routes, ReferenceRouting::routes(moved.nodes, moved.edges)) << context;
     }
 }

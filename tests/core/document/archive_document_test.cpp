@@ -1,5 +1,6 @@
 #include "archive_test_support.h"
 
+#include "core/document/archive_json.h"
 #include "core/model/organization_json.h"
 
 #include <gtest/gtest.h>
@@ -38,6 +39,20 @@ TEST(DocumentReading, BareOrganizationOpensUntitledAndIsValidated)
     EXPECT_EQ(decodeError(R"({"positions": [1]})"), readFailure + "No value for the key \"name\".");
 }
 
+// "Café" with a precomposed letter and with a combining accent is one id.
+TEST(DocumentReading, CanonicallyEquivalentIdsAreOneId)
+{
+    const std::string composed = "Caf\u00e9", decomposed = "Cafe\u0301";
+    EXPECT_EQ(decodeError(positions({person(composed), person(decomposed)}).dump()), "Position IDs must be unique.");
+    Json json{{"name", "D"}, {"revisions", Json::array()},
+              {"organization", positions({person(composed), withDotted(person("B", decomposed), {decomposed})})},
+              {"sheets", Json::array({ArchiveJson::encode(sheet("S", "Main", {decomposed}))})}};
+    const OrganizationArchive read = OrganizationArchive::decode(json.dump());
+    EXPECT_EQ(read.organization.positions[1].managerID, composed);
+    EXPECT_EQ(read.organization.positions[1].dottedManagerIDs, IDs{composed});
+    EXPECT_EQ(read.sheets->front().positionIDs, IDs{composed});
+}
+
 TEST(DocumentReading, MalformedInputGivesAReadableMessage)
 {
     for (const char *text : {"", "{", "[1e400]", "[]", "42", R"({"name": 1})"})
@@ -47,6 +62,9 @@ TEST(DocumentReading, MalformedInputGivesAReadableMessage)
     EXPECT_EQ(decodeError(head + R"(, "revisions": [{"id": "not-a-uuid", "number": 1, "date": 1, "note": "", "name": "",
                                  "organization": {"positions": []}}]})"),
               readFailure + "The value of \"id\" is not a valid UUID.");
+    // A NUL byte would end the text early, and the bytes after it would go unread.
+    EXPECT_EQ(decodeError(head + R"(, "revisions": []})" + std::string("\0junk", 5)),
+              readFailure + "The data is not valid JSON (at byte 66).");
 }
 
 // A document with every kind of content: versions, groups, sheets, print settings and planning.

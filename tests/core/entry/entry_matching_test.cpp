@@ -34,6 +34,7 @@ TEST(EntryMatching, PeopleAndVacancies)
     const std::vector<Position> positions = {
         person("P1", "Mary-Ann Smith"), person("P2", "Joanne Lee"), person("P3", "Smith, John"),
         person("P4", "Jos\u00e9 N\u00fa\u00f1ez", "0042"), person("P5", "Maryann Cole"), vacancy("V1", "Ann Lee"),
+        person("P6", "\u0915\u093F\u0930\u0923 Rao"),
     };
     struct Case {
         const char *name;
@@ -42,6 +43,7 @@ TEST(EntryMatching, PeopleAndVacancies)
     };
     const Case cases[] = {
         {"a", "", {}}, // too short to match on the name
+        {"\u0915\u093F", "", {}}, // one character written as a letter and a vowel sign
         {"ann", "", {"P2: Similar name 500", "P1: Similar name 500", "P5: Similar name 500"}},
         {"John Smith", "", {"P3: Same name \u2014 verify identity 800 exact"}},
         {"Mary Ann Cole", "", {"P5: Same name \u2014 verify identity 800 exact"}}, // joined words equal
@@ -76,4 +78,5 @@ TEST(EntryMatching, PeopleAndVacancies)
               (std::vector<std::string>{"V1: Similar vacant role 100", "V2: Similar vacant role 100",
                                         "V9: Similar vacant role 100"}));
     EXPECT_TRUE(PositionEntryMatching::vacancies({vacancy("V", "A")}, vacancy("NEW", "A")).empty());
+    EXPECT_TRUE(PositionEntryMatching::vacancies({vacancy("V", "\u0915\u093F A")}, vacancy("NEW", "\u0915\u093F")).empty());
 }

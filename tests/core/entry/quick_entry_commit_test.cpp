@@ -6,6 +6,8 @@
 
 #include <gtest/gtest.h>
 
+#include <regex>
+
 namespace {
 
 Position person(std::string id, std::string name, std::string number, std::string department,
@@ -85,6 +87,21 @@ TEST(QuickEntryCommit, EveryProblemIsReportedByRowAndNothingIsSaved)
     edited.organization.positions[3].fte = 0.5;
     EXPECT_EQ(commitFailure(edited, {row(district(), "E2")}),
               "Row 1: This position changed or left the sheet. Close and reopen the grid before editing it.");
+}
+
+// A vacancy without a pay level used to surface only in the final validation: without its
+// row number, hidden by other rows' problems, and with a manager line of its own.
+TEST(QuickEntryCommit, VacancyWithoutPayLevelIsReportedWithTheOtherRows)
+{
+    QuickEntryRow untitled = newVacancy("  ", 1, "Nobody");
+    const std::string message = commitFailure(district(), {untitled, newPerson("Ann", "T1", "Nobody"), newPerson("", "T1")});
+    EXPECT_TRUE(std::regex_match(message, std::regex("Row 1: P-V-[0-9A-F-]{36} needs a Pay Level and Job Title\\.\n"
+                                                     "Row 3: Enter an employee name and title\\.\n"
+                                                     "Row 2: manager 'Nobody' is unknown\\. Choose a manager or enter a Position ID\\.")))
+        << message;
+    untitled = newVacancy("Aide", 2);
+    untitled.setJobTitle(" ");
+    EXPECT_TRUE(commitFailure(district(), {untitled}).ends_with(" needs a Pay Level and Job Title."));
 }
 
 TEST(QuickEntryCommit, MixedBatch)

@@ -51,7 +51,7 @@ TEST(ImportDraft, ReadsTheLegacyHeaderAndRefusesMalformedDrafts)
     EXPECT_EQ(refusal(with("mapping", nlohmann::json::parse(R"(["pay level",1])"))), "Unknown import field: pay level");
     EXPECT_EQ(refusal(R"({"headerRow":1e999})"), "The data holds a number that is out of range.");
     for (const std::string &bad : {with("mapping", nlohmann::json::parse(R"(["Pay Level",1.5])")), with("mode", "Add"),
-                                   with("employeeReferences", "true"), std::string("{")})
+                                   with("employeeReferences", "true"), std::string("{"), sample().encode() + '\0' + "}"})
         EXPECT_NE(refusal(bad), "") << bad;
     // A column far beyond int fails the bounds rather than wrapping into them.
     EXPECT_FALSE(ImportDraft::decode(with("mapping", nlohmann::json::parse(R"(["FTE",4294967296])"))).hasUsableBounds());

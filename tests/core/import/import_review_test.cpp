@@ -109,6 +109,25 @@ TEST(ImportReview, ModesMergeWithTheOpenOrganization)
     EXPECT_EQ(positionIn(*updated.organization, "B").jobTitle(), "Lead Teacher");
 }
 
+// "Café" with a precomposed letter and with a combining accent is one id.
+TEST(ImportReview, CanonicallyEquivalentIdsAreOneId)
+{
+    Import import("Position ID,Employee Number,Employee Name,Pay Level,Primary Manager ID\n"
+                  "Cafe\u0301,1,Ana,T,\nB,2,Bo,T,Caf\u00e9\nCaf\u00e9,3,Cy,T,");
+    EXPECT_THAT(import.run().errors, ElementsAre("Row 4: duplicate position ID Caf\u00e9."));
+    import.sheet.rows.pop_back();
+    const ImportReview review = import.run();
+    ASSERT_TRUE(review.organization) << testing::PrintToString(review.errors);
+    EXPECT_EQ(review.organization->positions[1].managerID, "Caf\u00e9");
+
+    Import update("Position ID,Employee Number,Employee Name,Pay Level\nCafe\u0301,1,Ana,T2");
+    update.mode = ImportMode::update;
+    update.existing.positions = {filled("Caf\u00e9", "1")};
+    const ImportReview updated = update.run();
+    ASSERT_TRUE(updated.organization) << testing::PrintToString(updated.errors);
+    EXPECT_THAT(idsOf(*updated.organization), ElementsAre("Caf\u00e9"));
+}
+
 TEST(ImportReview, ReportingLoopsAndSelfReports)
 {
     Import import("Position ID,Pay Level,Location,Reports To,Dotted Manager IDs\n"

@@ -103,6 +103,10 @@ TEST_F(UpdateFeed, TamperedUnsignedOversizedAndMalformedFeedsAreRefused)
     }
     EXPECT_THROW(verify(R"({"payload":"e30"})"), JsonRead::Error);
     EXPECT_THROW(verify(signedFeed("{\"build\":1e400}", keys)), JsonRead::Error);
+    // The parser would stop at a NUL byte and take what stands before it for the whole text.
+    const std::string nul("\0{}", 3);
+    EXPECT_THROW(verify(signedFeed(payload, keys) + nul), JsonRead::Error);
+    EXPECT_THROW(verify(signedFeed(payload + nul, keys)), JsonRead::Error);
 
     std::string feed = signedFeed(payload, keys);
     feed.append(131072 - feed.size(), ' ');

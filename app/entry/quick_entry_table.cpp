@@ -1,0 +1,469 @@
+#include "app/entry/quick_entry_table.h"
+
+#include "app/entry/entry_autocomplete.h"
+#include "app/entry/entry_sheet_parts.h"
+
+#include <QApplication>
+#include <QHeaderView>
+#include <QKeyEvent>
+#include <QLineEdit>
+#include <QMenu>
+#include <QPainter>
+
+namespace {
+
+QString qt(const std::string &text)
+{
+    return QString::fromStdString(text);
+}
+
+bool isReturn(const QKeyEvent *event)
+{
+    return event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter;
+}
+
+bool isAutocomplete(int column)
+{
+    using C = QuickEntryTableModel;
+    return column == C::payLevel || column == C::jobTitle || column == C::department || column == C::manager
+        || column == C::location;
+}
+
+QStringList toQt(const std::vector<std::string> &texts)
+{
+    QStringList list;
+    list.reserve(qsizetype(texts.size()));
+    for (const std::string &text : texts)
+        list.append(qt(text));
+    return list;
+}
+
+// The "minus.circle" symbol: a circle with a bar across.
+void paintMinusCircle(QPainter &painter, const QRect &cell, const QColor &color)
+{
+    const int side = std::min(14, std::min(cell.width(), cell.height()) - 4);
+    QRectF circle(0, 0, side, side);
+    circle.moveCenter(QRectF(cell).center());
+    painter.save();
+    painter.setRenderHint(QPainter::Antialiasing);
+    painter.setPen(QPen(color, 1.4));
+    painter.drawEllipse(circle);
+    const qreal inset = side * 0.28;
+    painter.drawLine(QPointF(circle.left() + inset, circle.center().y()),
+                     QPointF(circle.right() - inset, circle.center().y()));
+    painter.restore();
+}
+
+} // namespace
+
+QuickEntryTableModel::QuickEntryTableModel(QuickEntryGridModel &grid, QObject *parent)
+    : QAbstractTableModel(parent)
+    , m_grid(grid)
+{
+}
+
+int QuickEntryTableModel::columnWidth(int column)
+{
+    static constexpr int widths[columns] = {28, 55, 55, 160, 140, 160, 150, 210, 140, 24};
+    // The space between columns goes to the cells so that editors keep the widths.
+    return widths[column] + 8;
+}
+
+int QuickEntryTableModel::rowCount(const QModelIndex &parent) const
+{
+    return parent.isValid() ? 0 : int(m_grid.rows().size());
+}
+
+int QuickEntryTableModel::columnCount(const QModelIndex &parent) const
+{
+    return parent.isValid() ? 0 : int(columns);
+}
+
+QVariant QuickEntryTableModel::data(const QModelIndex &index, int role) const
+{
+    if (!index.isValid())
+        return {};
+    const size_t r = size_t(index.row());
+    const QuickEntryRow &row = m_grid.row(r);
+    if (role == Qt::ToolTipRole) {
+        switch (index.column()) {
+        case number: return qt(m_grid.rowCaption(r));
+        case vacant: return QStringLiteral("Use Edit Person to mark an existing employee position vacant.");
+        case quantity: return QStringLiteral("1–1,000 new vacant positions. Each copy gets its own Position ID.");
+        case remove:
+            return QStringLiteral("Remove this new draft row. Existing positions are deleted from the chart editor.");
+        default: return {};
+        }
+    }
+    if (role == Qt::TextAlignmentRole)
+        return index.column() <= quantity ? QVariant(Qt::AlignCenter) : QVariant(Qt::AlignLeft | Qt::AlignVCenter);
+    if (role == Qt::CheckStateRole && index.column() == vacant)
+        return row.vacant ? Qt::Checked : Qt::Unchecked;
+    if (role != Qt::DisplayRole && role != Qt::EditRole)
+        return {};
+    switch (index.column()) {
+    case number: return index.row() + 1;
+    case quantity: return row.quantity;
+    case name: return qt(row.name);
+    case payLevel: return qt(row.title);
+    case jobTitle: return qt(row.jobTitle());
+    case department: return qt(row.department);
+    case manager: return qt(row.manager);
+    case location: return qt(row.location);
+    default: return {};
+    }
+}
+
+QVariant QuickEntryTableModel::headerData(int section, Qt::Orientation orientation, int role) const
+{
+    if (orientation != Qt::Horizontal)
+        return {};
+    if (role == Qt::TextAlignmentRole)
+        return section <= quantity ? QVariant(Qt::AlignCenter) : QVariant(Qt::AlignLeft | Qt::AlignVCenter);
+    if (role != Qt::DisplayRole)
+        return {};
+    static const char *titles[columns] = {"#", "Vacant", "QTY", "Employee name", "Pay Level", "Job Title",
+                                              "Department", "Manager (name or ID)", "Location", ""};
+    return section >= 0 && section < columns ? QString(titles[section]) : QString();
+}
+
+// A cell that is not enabled is drawn dimmed and skipped by Tab.
+Qt::ItemFlags QuickEntryTableModel::flags(const QModelIndex &index) const
+{
+    if (!index.isValid())
+        return Qt::NoItemFlags;
+    const size_t r = size_t(index.row());
+    const Qt::ItemFlags editable = Qt::ItemIsEnabled | Qt::ItemIsSelectable | Qt::ItemIsEditable;
+    switch (index.column()) {
+    case number: return Qt::NoItemFlags;
+    case vacant: return m_grid.canEditVacant(r) ? Qt::ItemIsEnabled | Qt::ItemIsSelectable : Qt::NoItemFlags;
+    case quantity: return m_grid.canEditQuantity(r) ? editable : Qt::NoItemFlags;
+    case name: return m_grid.canEditName(r) ? editable : Qt::NoItemFlags;
+    case remove: return m_grid.canRemove(r) ? Qt::ItemIsEnabled | Qt::ItemIsSelectable : Qt::NoItemFlags;
+    default: return editable;
+    }
+}
+
+bool QuickEntryTableModel::setData(const QModelIndex &index, const QVariant &value, int role)
+{
+    if (!index.isValid() || !(flags(index) & Qt::ItemIsEnabled))
+        return false;
+    const size_t r = size_t(index.row());
+    std::string text = value.toString().toStdString();
+    if (role == Qt::CheckStateRole && index.column() == vacant) {
+        m_grid.setVacant(r, value.toInt() == Qt::Checked);
+    } else if (role != Qt::EditRole) {
+        return false;
+    } else {
+        switch (index.column()) {
+        case vacant: m_grid.setVacant(r, value.toBool()); break;
+        case quantity:
+            if (const std::optional<int> q = QuickEntryGridModel::quantityFromText(text))
+                m_grid.setQuantity(r, *q);
+            break;
+        case name: m_grid.setName(r, std::move(text)); break;
+        case payLevel: m_grid.setPayLevel(r, std::move(text)); break;
+        case jobTitle: m_grid.setJobTitle(r, std::move(text)); break;
+        case department: m_grid.setDepartment(r, std::move(text)); break;
+        case manager: m_grid.setManager(r, std::move(text)); break;
+        case location: m_grid.setLocation(r, std::move(text)); break;
+        default: return false;
+        }
+    }
+    rowChanged(index.row());
+    return true;
+}
+
+QStringList QuickEntryTableModel::options(const QModelIndex &index)
+{
+    using Field = QuickEntryGridModel::Field;
+    switch (index.column()) {
+    case payLevel: return toQt(m_grid.fieldOptions(Field::payLevel));
+    case jobTitle: return toQt(m_grid.fieldOptions(Field::jobTitle));
+    case department: return toQt(m_grid.fieldOptions(Field::department));
+    case location: return toQt(m_grid.fieldOptions(Field::location));
+    case manager: return toQt(m_grid.managerOptions(size_t(index.row())));
+    default: return {};
+    }
+}
+
+// The whole row: a manager can bring a department, Vacant empties the name. A change of
+// several cells leaves open editors alone, so typing is never disturbed.
+void QuickEntryTableModel::rowChanged(int row)
+{
+    emit dataChanged(index(row, 0), index(row, columns - 1));
+    emit changed();
+}
+
+void QuickEntryTableModel::appendRow()
+{
+    const int row = rowCount();
+    beginInsertRows({}, row, row);
+    m_grid.appendRow();
+    endInsertRows();
+    emit changed();
+}
+
+void QuickEntryTableModel::removeGridRow(int row)
+{
+    if (row < 0 || row >= rowCount() || !m_grid.canRemove(size_t(row)))
+        return;
+    beginRemoveRows({}, row, row);
+    m_grid.removeRow(size_t(row));
+    endRemoveRows();
+    // The numbers of the rows below moved up.
+    if (row < rowCount())
+        emit dataChanged(index(row, number), index(rowCount() - 1, number));
+    emit changed();
+}
+
+void QuickEntryTableModel::toggleVacant(int row)
+{
+    setData(index(row, vacant), !m_grid.row(size_t(row)).vacant, Qt::EditRole);
+}
+
+void QuickEntryTableModel::matchPayLevel(int row)
+{
+    m_grid.matchPayLevel(size_t(row));
+    // The job title cell alone, so that an open editor shows the pay level again.
+    emit dataChanged(index(row, jobTitle), index(row, jobTitle));
+    emit changed();
+}
+
+bool QuickEntryTableModel::paste(const std::optional<std::string> &clipboardText)
+{
+    beginResetModel();
+    const bool pasted = m_grid.paste(clipboardText);
+    endResetModel();
+    emit changed();
+    return pasted;
+}
+
+bool QuickEntryTableModel::save(const QuickEntryCommit &commit)
+{
+    beginResetModel();
+    const bool saved = m_grid.save(commit);
+    endResetModel();
+    emit changed();
+    return saved;
+}
+
+QuickEntryDelegate::QuickEntryDelegate(QuickEntryTableModel &model, QObject *parent)
+    : QStyledItemDelegate(parent)
+    , m_model(model)
+{
+}
+
+QWidget *QuickEntryDelegate::createEditor(QWidget *parent, const QStyleOptionViewItem &option,
+                                          const QModelIndex &index) const
+{
+    auto *self = const_cast<QuickEntryDelegate *>(this);
+    const int column = index.column();
+    if (column == QuickEntryTableModel::name || column == QuickEntryTableModel::quantity) {
+        auto *field = new QLineEdit(parent);
+        field->setPlaceholderText(column == QuickEntryTableModel::name ? "Name" : "QTY");
+        connect(field, &QLineEdit::textEdited, self, [self, field] { emit self->commitData(field); });
+        connect(field, &QLineEdit::returnPressed, self, &QuickEntryDelegate::returnPressed);
+        return field;
+    }
+    if (!isAutocomplete(column))
+        return QStyledItemDelegate::createEditor(parent, option, index);
+
+    auto *box = new EntryAutocomplete(parent);
+    box->setOptions(m_model.options(index));
+    connect(box, &EntryAutocomplete::textEdited, self, [self, box] { emit self->commitData(box); });
+    connect(box, &EntryAutocomplete::submitted, self, &QuickEntryDelegate::returnPressed);
+    if (column == QuickEntryTableModel::jobTitle) {
+        const QPersistentModelIndex cell(index);
+        box->lineEdit()->setContextMenuPolicy(Qt::CustomContextMenu);
+        connect(box->lineEdit(), &QWidget::customContextMenuRequested, self, [self, box, cell](const QPoint &at) {
+            QMenu menu;
+            menu.addAction("Match Pay Level", self, [self, cell] {
+                if (cell.isValid())
+                    emit self->matchPayLevelRequested(cell.row());
+            });
+            menu.exec(box->lineEdit()->mapToGlobal(at));
+        });
+    }
+    return box;
+}
+
+void QuickEntryDelegate::setEditorData(QWidget *editor, const QModelIndex &index) const
+{
+    const QString text = index.data(Qt::EditRole).toString();
+    if (auto *box = qobject_cast<EntryAutocomplete *>(editor)) {
+        box->setText(text);
+    } else if (auto *field = qobject_cast<QLineEdit *>(editor)) {
+        // Only a real change: setting the same text would move the cursor to the end.
+        if (field->text() != text)
+            field->setText(text);
+    } else {
+        QStyledItemDelegate::setEditorData(editor, index);
+    }
+}
+
+void QuickEntryDelegate::setModelData(QWidget *editor, QAbstractItemModel *model, const QModelIndex &index) const
+{
+    if (auto *box = qobject_cast<EntryAutocomplete *>(editor))
+        model->setData(index, box->text());
+    else if (auto *field = qobject_cast<QLineEdit *>(editor))
+        model->setData(index, field->text());
+    else
+        QStyledItemDelegate::setModelData(editor, model, index);
+}
+
+void QuickEntryDelegate::paint(QPainter *painter, const QStyleOptionViewItem &option, const QModelIndex &index) const
+{
+    const int column = index.column();
+    if (column != QuickEntryTableModel::vacant && column != QuickEntryTableModel::remove) {
+        QStyledItemDelegate::paint(painter, option, index);
+        return;
+    }
+    QStyleOptionViewItem opt = option;
+    initStyleOption(&opt, index);
+    const QWidget *widget = option.widget;
+    QStyle *style = widget ? widget->style() : QApplication::style();
+    style->drawPrimitive(QStyle::PE_PanelItemViewItem, &opt, painter, widget);
+    const bool enabled = index.flags() & Qt::ItemIsEnabled;
+    if (column == QuickEntryTableModel::remove) {
+        const QPalette::ColorGroup group = enabled ? QPalette::Active : QPalette::Disabled;
+        paintMinusCircle(*painter, option.rect, option.palette.color(group, QPalette::Text));
+        return;
+    }
+    QStyleOptionViewItem box = opt;
+    const QSize indicator(style->pixelMetric(QStyle::PM_IndicatorWidth, &opt, widget),
+                          style->pixelMetric(QStyle::PM_IndicatorHeight, &opt, widget));
+    box.rect = QStyle::alignedRect(opt.direction, Qt::AlignCenter, indicator, option.rect);
+    box.state = (box.state & ~(QStyle::State_On | QStyle::State_Off))
+        | (opt.checkState == Qt::Checked ? QStyle::State_On : QStyle::State_Off);
+    if (!enabled)
+        box.state &= ~QStyle::State_Enabled;
+    style->drawPrimitive(QStyle::PE_IndicatorItemViewItemCheck, &box, painter, widget);
+}
+
+bool QuickEntryDelegate::eventFilter(QObject *editor, QEvent *event)
+{
+    // Escape is the sheet's "Done": the cell keeps what was typed (it is written as typed)
+    // and the key goes on to the sheet instead of closing the editor.
+    if (event->type() == QEvent::KeyPress && static_cast<QKeyEvent *>(event)->matches(QKeySequence::Cancel))
+        return false;
+    return QStyledItemDelegate::eventFilter(editor, event);
+}
+
+// The Vacant box and the remove button act on a click anywhere in their cell, or on Space.
+bool QuickEntryDelegate::editorEvent(QEvent *event, QAbstractItemModel *model, const QStyleOptionViewItem &option,
+                                     const QModelIndex &index)
+{
+    const int column = index.column();
+    if (column != QuickEntryTableModel::vacant && column != QuickEntryTableModel::remove)
+        return QStyledItemDelegate::editorEvent(event, model, option, index);
+    if (!(index.flags() & Qt::ItemIsEnabled))
+        return false;
+    // The press is taken too, so that it does not start editing or selecting.
+    if (event->type() == QEvent::MouseButtonPress || event->type() == QEvent::MouseButtonDblClick)
+        return true;
+    if (!EntrySheetParts::activatesCell(event, option.rect))
+        return false;
+    const QPersistentModelIndex cell(index);
+    if (column == QuickEntryTableModel::vacant) {
+        m_model.toggleVacant(cell.row());
+    } else {
+        // After the view is done with this event: the row goes away under it.
+        QMetaObject::invokeMethod(&m_model, [this, cell] {
+            if (cell.isValid())
+                m_model.removeGridRow(cell.row());
+        }, Qt::QueuedConnection);
+    }
+    return true;
+}
+
+QuickEntryTableView::QuickEntryTableView(QuickEntryTableModel &model, QWidget *parent)
+    : QTableView(parent)
+    , m_model(model)
+{
+    setModel(&model);
+    auto *delegate = new QuickEntryDelegate(model, this);
+    setItemDelegate(delegate);
+    // Queued: the key that asked for a row is handled to its end before focus moves.
+    connect(delegate, &QuickEntryDelegate::returnPressed, this, &QuickEntryTableView::appendRow, Qt::QueuedConnection);
+    connect(delegate, &QuickEntryDelegate::matchPayLevelRequested, &model, &QuickEntryTableModel::matchPayLevel);
+
+    verticalHeader()->hide();
+    verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
+    verticalHeader()->setDefaultSectionSize(30);
+    QHeaderView *header = horizontalHeader();
+    header->setSectionResizeMode(QHeaderView::Fixed);
+    header->setHighlightSections(false);
+    QFont caption = header->font();
+    caption.setBold(true);
+    header->setFont(caption);
+    for (int column = 0; column < QuickEntryTableModel::columns; ++column)
+        setColumnWidth(column, QuickEntryTableModel::columnWidth(column));
+    setEditTriggers(QAbstractItemView::AllEditTriggers);
+    setSelectionMode(QAbstractItemView::SingleSelection);
+    setTabKeyNavigation(true);
+    setWordWrap(false);
+    setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+    setContextMenuPolicy(Qt::CustomContextMenu);
+    connect(this, &QWidget::customContextMenuRequested, this, &QuickEntryTableView::showCellMenu);
+}
+
+void QuickEntryTableView::appendRow()
+{
+    m_model.appendRow();
+    focusName();
+}
+
+void QuickEntryTableView::focusName()
+{
+    const std::optional<std::string> &focused = m_model.grid().focusedName();
+    const std::vector<QuickEntryRow> &rows = m_model.grid().rows();
+    const auto found = std::find_if(rows.begin(), rows.end(), [&](const QuickEntryRow &r) { return r.id == focused; });
+    if (found == rows.end())
+        return;
+    const QModelIndex cell = m_model.index(int(found - rows.begin()), QuickEntryTableModel::name);
+    setFocus();
+    scrollTo(cell);
+    if (currentIndex() != cell)
+        setCurrentIndex(cell);
+    if (state() != EditingState && (cell.flags() & Qt::ItemIsEditable))
+        QTableView::edit(cell);
+}
+
+bool QuickEntryTableView::edit(const QModelIndex &index, EditTrigger trigger, QEvent *event)
+{
+    if (!QTableView::edit(index, trigger, event))
+        return false;
+    // As in the plain fields: the whole text is selected, so typing replaces it.
+    if (auto *box = qobject_cast<EntryAutocomplete *>(indexWidget(index)))
+        box->lineEdit()->selectAll();
+    return true;
+}
+
+void QuickEntryTableView::keyPressEvent(QKeyEvent *event)
+{
+    // Escape is the sheet's "Done", whether or not a cell is being edited.
+    if (event->matches(QKeySequence::Cancel)) {
+        event->ignore();
+        return;
+    }
+    if (isReturn(event)) {
+        // A Return that an editor let through was handled by that editor.
+        if (state() != EditingState)
+            appendRow();
+        event->accept();
+        return;
+    }
+    QTableView::keyPressEvent(event);
+}
+
+void QuickEntryTableView::showCellMenu(const QPoint &position)
+{
+    const QModelIndex cell = indexAt(position);
+    if (!cell.isValid() || cell.column() != QuickEntryTableModel::jobTitle)
+        return;
+    QMenu menu;
+    const int row = cell.row();
+    menu.addAction("Match Pay Level", this, [this, row] { m_model.matchPayLevel(row); });
+    menu.exec(viewport()->mapToGlobal(position));
+}

@@ -1,0 +1,100 @@
+#pragma once
+
+#include "app/entry/quick_entry_grid_model.h"
+
+#include <QAbstractTableModel>
+#include <QStyledItemDelegate>
+#include <QTableView>
+
+// The quick-entry grid as an item model: one row per grid row, the columns of the sheet.
+// Every change goes through the grid model's rules; changed() follows each one.
+class QuickEntryTableModel : public QAbstractTableModel {
+    Q_OBJECT
+
+public:
+    enum Column { number, vacant, quantity, name, payLevel, jobTitle, department, manager, location, remove, columns };
+
+    explicit QuickEntryTableModel(QuickEntryGridModel &grid, QObject *parent = nullptr);
+
+    QuickEntryGridModel &grid() { return m_grid; }
+    // The fixed width of a column, in pixels.
+    static int columnWidth(int column);
+
+    int rowCount(const QModelIndex &parent = {}) const override;
+    int columnCount(const QModelIndex &parent = {}) const override;
+    QVariant data(const QModelIndex &index, int role) const override;
+    QVariant headerData(int section, Qt::Orientation orientation, int role) const override;
+    Qt::ItemFlags flags(const QModelIndex &index) const override;
+    bool setData(const QModelIndex &index, const QVariant &value, int role = Qt::EditRole) override;
+
+    // The suggestions of an autocomplete column for one row.
+    QStringList options(const QModelIndex &index);
+
+    void appendRow();
+    void removeGridRow(int row);
+    void toggleVacant(int row);
+    void matchPayLevel(int row);
+    // See QuickEntryGridModel::paste and save.
+    bool paste(const std::optional<std::string> &clipboardText);
+    bool save(const QuickEntryCommit &commit);
+
+signals:
+    void changed();
+
+private:
+    void rowChanged(int row);
+
+    QuickEntryGridModel &m_grid;
+};
+
+// Editors of the grid's cells: plain fields for name and QTY, autocomplete fields for the
+// others; it draws the Vacant box and the remove button and handles their clicks. Every
+// keystroke is written to the model at once, so the Save button follows the typing.
+class QuickEntryDelegate : public QStyledItemDelegate {
+    Q_OBJECT
+
+public:
+    explicit QuickEntryDelegate(QuickEntryTableModel &model, QObject *parent = nullptr);
+
+    QWidget *createEditor(QWidget *parent, const QStyleOptionViewItem &option, const QModelIndex &index) const override;
+    void setEditorData(QWidget *editor, const QModelIndex &index) const override;
+    void setModelData(QWidget *editor, QAbstractItemModel *model, const QModelIndex &index) const override;
+    void paint(QPainter *painter, const QStyleOptionViewItem &option, const QModelIndex &index) const override;
+    bool editorEvent(QEvent *event, QAbstractItemModel *model, const QStyleOptionViewItem &option,
+                     const QModelIndex &index) override;
+
+protected:
+    bool eventFilter(QObject *editor, QEvent *event) override;
+
+signals:
+    // Return in a cell: the grid adds a row.
+    void returnPressed();
+    void matchPayLevelRequested(int row);
+
+private:
+    QuickEntryTableModel &m_model;
+};
+
+// The grid's table: Return in any cell adds a row (never saves), Tab walks the cells in
+// reading order, and a new row's name field takes the focus.
+class QuickEntryTableView : public QTableView {
+    Q_OBJECT
+
+public:
+    explicit QuickEntryTableView(QuickEntryTableModel &model, QWidget *parent = nullptr);
+
+    // Adds a row and starts editing its name.
+    void appendRow();
+    // Puts the keyboard focus in the name field of the grid's focused row.
+    void focusName();
+
+protected:
+    using QTableView::edit;
+    bool edit(const QModelIndex &index, EditTrigger trigger, QEvent *event) override;
+    void keyPressEvent(QKeyEvent *event) override;
+
+private:
+    void showCellMenu(const QPoint &position);
+
+    QuickEntryTableModel &m_model;
+};

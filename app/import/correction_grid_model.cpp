@@ -1,0 +1,202 @@
+#include "app/import/correction_grid_model.h"
+
+#include "app/import/import_flow.h"
+
+#include <QColor>
+#include <QFont>
+#include <QStringList>
+
+QColor importErrorColor()
+{
+    return QColor(0xc0, 0x1c, 0x28);
+}
+
+QColor importWarningColor()
+{
+    return QColor(0xc6, 0x61, 0x00);
+}
+
+CorrectionGridModel::CorrectionGridModel(ImportFlow &flow, QObject *parent) : QAbstractTableModel(parent), m_flow(flow)
+{
+    connect(&m_flow, &ImportFlow::reviewChanged, this, &CorrectionGridModel::refresh);
+    beginResetModel();
+    m_hasSheet = m_flow.sheet() != nullptr;
+    m_rows = m_flow.shownRows();
+    m_headerRow = m_flow.headerRow();
+    m_columns = m_flow.columnCount();
+    endResetModel();
+}
+
+void CorrectionGridModel::refresh()
+{
+    if (m_flow.step() != ImportFlow::Step::corrections)
+        return; // no review runs for a grid nobody sees
+    const bool hasSheet = m_flow.sheet() != nullptr;
+    const std::vector<int> &rows = m_flow.shownRows();
+    if (hasSheet != m_hasSheet || rows != m_rows || m_flow.headerRow() != m_headerRow || m_flow.columnCount() != m_columns) {
+        beginResetModel();
+        m_hasSheet = hasSheet;
+        m_rows = rows;
+        m_headerRow = m_flow.headerRow();
+        m_columns = m_flow.columnCount();
+        endResetModel();
+        return;
+    }
+    if (rowCount() > 0)
+        emit dataChanged(index(0, 0), index(rowCount() - 1, columnCount() - 1));
+}
+
+int CorrectionGridModel::rowCount(const QModelIndex &parent) const
+{
+    return parent.isValid() || !m_hasSheet ? 0 : 1 + int(m_rows.size());
+}
+
+int CorrectionGridModel::columnCount(const QModelIndex &parent) const
+{
+    return parent.isValid() || !m_hasSheet ? 0 : 1 + m_columns;
+}
+
+int CorrectionGridModel::sheetRow(int modelRow) const
+{
+    if (modelRow == 0)
+        return m_headerRow - 1;
+    return modelRow > 0 && modelRow <= int(m_rows.size()) ? m_rows[modelRow - 1] : -1;
+}
+
+int CorrectionGridModel::modelRow(int sheetRow) const
+{
+    if (sheetRow == m_headerRow - 1)
+        return 0;
+    const auto found = std::lower_bound(m_rows.begin(), m_rows.end(), sheetRow);
+    return found != m_rows.end() && *found == sheetRow ? int(found - m_rows.begin()) + 1 : -1;
+}
+
+QString CorrectionGridModel::columnName(int column) const
+{
+    const ImportSheet *sheet = m_flow.sheet();
+    const int header = m_headerRow - 1;
+    if (sheet && header >= 0 && header < int(sheet->rows.size()) && column < int(sheet->rows[header].size()))
+        return QString::fromStdString(sheet->rows[header][column]);
+    return QStringLiteral("Column %1").arg(column + 1);
+}
+
+QVariant CorrectionGridModel::data(const QModelIndex &index, int role) const
+{
+    if (!index.isValid() || index.row() >= rowCount() || index.column() >= columnCount())
+        return {};
+    const int row = sheetRow(index.row());
+    const bool isHeader = index.row() == 0;
+    if (index.column() == messagesColumn) {
+        if (isHeader)
+            return role == Qt::DisplayRole ? QVariant(QStringLiteral("Messages")) : QVariant();
+        const auto &errors = m_flow.rowMessages(row, ImportMessageKind::error);
+        const auto &warnings = m_flow.rowMessages(row, ImportMessageKind::warning);
+        if (errors.empty() && warnings.empty())
+            return {};
+        QStringList messages;
+        for (const auto *list : {&errors, &warnings}) {
+            for (const std::string &message : *list)
+                messages.append(QString::fromStdString(message));
+        }
+        switch (role) {
+        case Qt::DisplayRole:
+            return messages.join(QStringLiteral("  "));
+        case Qt::ToolTipRole:
+            return messages.join('\n');
+        case Qt::ForegroundRole:
+            return errors.empty() ? importWarningColor() : importErrorColor();
+        default:
+            return {};
+        }
+    }
+    const int column = sheetColumn(index.column());
+    switch (role) {
+    case Qt::DisplayRole: {
+        const QString text = m_flow.cell(row, column);
+        return isHeader && text.isEmpty() ? QStringLiteral("Column %1").arg(column + 1) : text; // the placeholder
+    }
+    case Qt::EditRole:
+        return m_flow.cell(row, column);
+    case Qt::ForegroundRole:
+        if (isHeader && m_flow.cell(row, column).isEmpty())
+            return QColor(Qt::gray);
+        return {};
+    case Qt::FontRole:
+        if (isHeader) {
+            QFont bold;
+            bold.setBold(true);
+            return bold;
+        }
+        return {};
+    case Qt::AccessibleTextRole:
+        if (isHeader)
+            return QStringLiteral("Header column %1").arg(column + 1);
+        return QStringLiteral("Row %1, %2").arg(row + 1).arg(columnName(column));
+    default:
+        return {};
+    }
+}
+
+bool CorrectionGridModel::setData(const QModelIndex &index, const QVariant &value, int role)
+{
+    if (role != Qt::EditRole || !index.isValid() || index.column() == messagesColumn || index.row() >= rowCount())
+        return false;
+    m_flow.setCell(sheetRow(index.row()), sheetColumn(index.column()), value.toString());
+    emit dataChanged(index, index);
+    return true;
+}
+
+Qt::ItemFlags CorrectionGridModel::flags(const QModelIndex &index) const
+{
+    if (!index.isValid())
+        return Qt::NoItemFlags;
+    const Qt::ItemFlags base = Qt::ItemIsEnabled | Qt::ItemIsSelectable;
+    return index.column() == messagesColumn ? base : base | Qt::ItemIsEditable;
+}
+
+QVariant CorrectionGridModel::headerData(int section, Qt::Orientation orientation, int role) const
+{
+    if (role != Qt::DisplayRole)
+        return {};
+    if (orientation == Qt::Horizontal)
+        return section == messagesColumn ? QStringLiteral("Messages") : QStringLiteral("Column %1").arg(section);
+    return section == 0 ? QStringLiteral("Source Row") : QString::number(sheetRow(section) + 1);
+}
+
+CorrectionMessagesModel::CorrectionMessagesModel(ImportFlow &flow, QObject *parent) : QAbstractListModel(parent), m_flow(flow)
+{
+    const auto reset = [this] {
+        beginResetModel();
+        // Empty while step 3 is not shown, so that no review runs for it.
+        const ImportReview *review = m_flow.step() == ImportFlow::Step::corrections ? m_flow.review() : nullptr;
+        m_errors = review ? review->errors.size() : 0;
+        m_warnings = review ? review->warnings.size() : 0;
+        endResetModel();
+    };
+    connect(&m_flow, &ImportFlow::reviewChanged, this, reset);
+    reset();
+}
+
+int CorrectionMessagesModel::rowCount(const QModelIndex &parent) const
+{
+    return parent.isValid() ? 0 : int(m_errors + m_warnings);
+}
+
+QVariant CorrectionMessagesModel::data(const QModelIndex &index, int role) const
+{
+    const ImportReview *review = m_flow.review();
+    if (!review || !index.isValid())
+        return {};
+    const size_t row = size_t(index.row());
+    const bool isError = row < m_errors;
+    const auto &list = isError ? review->errors : review->warnings;
+    const size_t at = isError ? row : row - m_errors;
+    // Between a change and the coalesced reset the review may hold fewer messages.
+    if (at >= list.size())
+        return {};
+    if (role == Qt::DisplayRole || role == Qt::ToolTipRole)
+        return QString::fromStdString(list[at]);
+    if (role == Qt::ForegroundRole)
+        return isError ? importErrorColor() : importWarningColor();
+    return {};
+}

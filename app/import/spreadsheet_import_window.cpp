@@ -1,0 +1,280 @@
+#include "app/import/spreadsheet_import_window.h"
+
+#include "app/import/column_matching_step.h"
+#include "app/import/correction_grid.h"
+#include "app/import/correction_grid_model.h"
+#include "app/import/import_file_step.h"
+
+#include <QCloseEvent>
+#include <QKeyEvent>
+#include <QFrame>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QMenu>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QScreen>
+#include <QSettings>
+#include <QStackedWidget>
+#include <QToolButton>
+#include <QVBoxLayout>
+
+#include <algorithm>
+#include <vector>
+
+namespace {
+
+struct Entry {
+    QPointer<QWidget> owner; // a deleted owner's address may be reused: it then matches nothing
+    SpreadsheetImportWindow *window;
+};
+
+std::vector<Entry> &registry()
+{
+    static std::vector<Entry> entries;
+    return entries;
+}
+
+void forget(const SpreadsheetImportWindow *window)
+{
+    std::erase_if(registry(), [window](const Entry &entry) { return entry.window == window; });
+}
+
+QFrame *divider()
+{
+    auto *line = new QFrame;
+    line->setFrameShape(QFrame::HLine);
+    line->setFrameShadow(QFrame::Sunken);
+    return line;
+}
+
+QLabel *secondaryLabel(const QString &text)
+{
+    auto *label = new QLabel(text);
+    label->setForegroundRole(QPalette::PlaceholderText);
+    return label;
+}
+
+} // namespace
+
+SpreadsheetImportWindow *SpreadsheetImportWindow::present(QWidget *owner, Organization existing, ImportFlow::ApplyAction apply,
+                                                          Dialogs &dialogs, ImportFlow::Reader reader)
+{
+    SpreadsheetImportWindow *window = windowFor(owner);
+    if (!window) {
+        window = new SpreadsheetImportWindow(owner, std::move(existing), std::move(apply), dialogs, std::move(reader));
+        registry().push_back({owner, window});
+        connect(window, &QObject::destroyed, [window] { forget(window); });
+    }
+    window->show();
+    window->raise();
+    window->activateWindow();
+    return window;
+}
+
+SpreadsheetImportWindow *SpreadsheetImportWindow::windowFor(const QWidget *owner)
+{
+    for (const Entry &entry : registry()) {
+        if (entry.owner && entry.owner == owner)
+            return entry.window;
+    }
+    return nullptr;
+}
+
+SpreadsheetImportWindow::Frame SpreadsheetImportWindow::frameFor(int requestedWidth, const QRect &current,
+                                                                  const QRect &available)
+{
+    const int minimumHeight = std::min(ImportFlow::minimumHeight, available.height());
+    const QSize size(std::min(std::max(requestedWidth, defaultWidth), available.width()),
+                     std::clamp(current.height(), minimumHeight, available.height()));
+    const QPoint origin(std::clamp(current.x(), available.left(), available.left() + available.width() - size.width()),
+                        std::clamp(current.y(), available.top(), available.top() + available.height() - size.height()));
+    return Frame{.minimum = QSize(std::min(requestedWidth, available.width()), minimumHeight),
+                 .geometry = QRect(origin, size)};
+}
+
+SpreadsheetImportWindow::SpreadsheetImportWindow(QWidget *owner, Organization existing, ImportFlow::ApplyAction apply,
+                                                 Dialogs &dialogs, ImportFlow::Reader reader)
+    : QWidget(nullptr, Qt::Window),
+      m_flow(new ImportFlow(std::move(existing), std::move(apply), dialogs, std::move(reader), this)), m_owner(owner)
+{
+    setAttribute(Qt::WA_DeleteOnClose);
+    QString ownerTitle = owner ? owner->windowTitle() : QString();
+    ownerTitle.remove(QStringLiteral("[*]"));
+    setWindowTitle(QStringLiteral("Import & Correct — ") + ownerTitle);
+
+    auto *layout = new QVBoxLayout(this);
+    layout->setSpacing(16);
+    layout->addWidget(buildTitleRow());
+    layout->addWidget(buildStepBar());
+    layout->addWidget(divider());
+
+    m_busy = new QWidget;
+    auto *busyRow = new QHBoxLayout(m_busy);
+    busyRow->setContentsMargins(0, 0, 0, 0);
+    auto *progress = new QProgressBar;
+    progress->setRange(0, 0);
+    progress->setMaximumWidth(200);
+    busyRow->addWidget(progress);
+    busyRow->addWidget(new QLabel(QStringLiteral("Reading workbook…")));
+    busyRow->addStretch();
+    layout->addWidget(m_busy);
+
+    m_steps = new QStackedWidget;
+    m_fileStep = new ImportFileStep(*m_flow);
+    m_columnStep = new ColumnMatchingStep(*m_flow);
+    auto *corrections = new QWidget;
+    auto *correctionLayout = new QVBoxLayout(corrections);
+    correctionLayout->setContentsMargins(0, 0, 0, 0);
+    m_caption = secondaryLabel(QString());
+    m_grid = new CorrectionGrid(*m_flow);
+    correctionLayout->addWidget(m_caption);
+    correctionLayout->addWidget(m_grid, 1);
+    m_steps->addWidget(m_fileStep);
+    m_steps->addWidget(m_columnStep);
+    m_steps->addWidget(corrections);
+    layout->addWidget(m_steps, 1);
+
+    m_error = new QLabel;
+    m_error->setWordWrap(true);
+    m_error->setTextInteractionFlags(Qt::TextSelectableByMouse | Qt::TextSelectableByKeyboard);
+    QPalette red = m_error->palette();
+    red.setColor(QPalette::WindowText, importErrorColor());
+    m_error->setPalette(red);
+    layout->addWidget(m_error);
+    layout->addWidget(divider());
+    layout->addWidget(buildActionRow());
+
+    connect(m_flow, &ImportFlow::stateChanged, this, &SpreadsheetImportWindow::refresh);
+    connect(m_flow, &ImportFlow::reviewChanged, this, &SpreadsheetImportWindow::refresh);
+    connect(m_flow, &ImportFlow::widthChanged, this, &SpreadsheetImportWindow::followWidth);
+    connect(m_flow, &ImportFlow::closeRequested, this, &QWidget::close);
+
+    resize(defaultWidth, defaultHeight);
+    if (const QScreen *screen = this->screen())
+        move(screen->availableGeometry().center() - rect().center());
+    restoreGeometry(QSettings().value(frameKey).toByteArray());
+    followWidth(m_flow->minimumWidth());
+    refresh();
+}
+
+QWidget *SpreadsheetImportWindow::buildTitleRow()
+{
+    auto *row = new QWidget;
+    auto *layout = new QHBoxLayout(row);
+    layout->setContentsMargins(0, 0, 0, 0);
+    auto *title = new QLabel(QStringLiteral("Import People"));
+    QFont font = title->font();
+    font.setBold(true);
+    font.setPointSizeF(font.pointSizeF() * 1.5);
+    title->setFont(font);
+    auto *help = new QToolButton;
+    help->setText(QStringLiteral("Help && Template"));
+    help->setPopupMode(QToolButton::InstantPopup);
+    auto *menu = new QMenu(help);
+    menu->addAction(QStringLiteral("Import Instructions"), m_flow, &ImportFlow::openInstructions);
+    menu->addAction(QStringLiteral("Save Excel Template…"), m_flow, &ImportFlow::saveTemplate);
+    help->setMenu(menu);
+    layout->addWidget(title);
+    layout->addStretch();
+    layout->addWidget(help);
+    return row;
+}
+
+QWidget *SpreadsheetImportWindow::buildStepBar()
+{
+    auto *bar = new QWidget;
+    auto *layout = new QHBoxLayout(bar);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->setSpacing(16);
+    const std::array<QString, 3> titles = {QStringLiteral("1  File && Worksheet"), QStringLiteral("2  Match Columns"),
+                                           QStringLiteral("3  Review && Correct")};
+    for (size_t i = 0; i < titles.size(); ++i) {
+        if (i > 0)
+            layout->addWidget(secondaryLabel(QStringLiteral("›")));
+        auto *button = new QPushButton(titles[i]);
+        button->setCheckable(true);
+        const auto step = static_cast<ImportFlow::Step>(i);
+        // The flow decides which step shows; a click only asks for it.
+        connect(button, &QPushButton::clicked, this, [this, step] {
+            m_flow->showStep(step);
+            refresh();
+        });
+        m_stepButtons[i] = button;
+        layout->addWidget(button);
+    }
+    layout->addStretch();
+    return bar;
+}
+
+QWidget *SpreadsheetImportWindow::buildActionRow()
+{
+    auto *row = new QWidget;
+    auto *layout = new QHBoxLayout(row);
+    layout->setContentsMargins(0, 0, 0, 0);
+    auto *close = new QPushButton(QStringLiteral("Close"));
+    connect(close, &QPushButton::clicked, m_flow, &ImportFlow::close);
+    m_backToColumns = new QPushButton(QStringLiteral("Back to Columns"));
+    connect(m_backToColumns, &QPushButton::clicked, this, [this] { m_flow->showStep(ImportFlow::Step::columns); });
+    m_saveDraft = new QPushButton(QStringLiteral("Save Correction Draft…"));
+    connect(m_saveDraft, &QPushButton::clicked, m_flow, &ImportFlow::saveDraft);
+    m_backToFile = new QPushButton(QStringLiteral("Back to File"));
+    connect(m_backToFile, &QPushButton::clicked, this, [this] { m_flow->showStep(ImportFlow::Step::file); });
+    m_primary = new QPushButton;
+    m_primary->setDefault(true);
+    connect(m_primary, &QPushButton::clicked, m_flow, &ImportFlow::pressPrimary);
+    for (QWidget *widget : {static_cast<QWidget *>(close), static_cast<QWidget *>(m_backToColumns),
+                            static_cast<QWidget *>(m_saveDraft), static_cast<QWidget *>(m_backToFile)})
+        layout->addWidget(widget);
+    layout->addStretch();
+    layout->addWidget(secondaryLabel(QStringLiteral("Your chart changes only when you apply the import.")));
+    layout->addWidget(m_primary);
+    return row;
+}
+
+void SpreadsheetImportWindow::refresh()
+{
+    const ImportFlow::Step step = m_flow->step();
+    for (size_t i = 0; i < m_stepButtons.size(); ++i) {
+        const auto buttonStep = static_cast<ImportFlow::Step>(i);
+        m_stepButtons[i]->setEnabled(m_flow->canShow(buttonStep));
+        m_stepButtons[i]->setChecked(buttonStep == step);
+    }
+    m_busy->setVisible(m_flow->isLoading());
+    m_steps->setCurrentIndex(int(step));
+    m_caption->setText(m_flow->caption());
+    m_error->setText(m_flow->errorMessage().value_or(QString()));
+    m_error->setVisible(m_flow->errorMessage().has_value());
+    m_backToColumns->setVisible(step == ImportFlow::Step::corrections);
+    m_saveDraft->setVisible(step == ImportFlow::Step::corrections);
+    m_backToFile->setVisible(step == ImportFlow::Step::columns);
+    m_primary->setText(m_flow->primaryTitle());
+    m_primary->setEnabled(m_flow->canPressPrimary());
+}
+
+void SpreadsheetImportWindow::followWidth(int width)
+{
+    const QScreen *screen = this->screen();
+    const QRect available = screen ? screen->availableGeometry() : QRect(pos(), QSize(width, height()));
+    const Frame frame = frameFor(width, geometry(), available);
+    setMinimumSize(frame.minimum);
+    setGeometry(frame.geometry);
+}
+
+void SpreadsheetImportWindow::keyPressEvent(QKeyEvent *event)
+{
+    // Escape arrives here only when no cell editor or popup took it, so cancelling an
+    // edit never closes the window.
+    if (event->key() == Qt::Key_Escape && event->modifiers() == Qt::NoModifier) {
+        m_flow->close();
+        return;
+    }
+    QWidget::keyPressEvent(event);
+}
+
+void SpreadsheetImportWindow::closeEvent(QCloseEvent *event)
+{
+    QSettings().setValue(frameKey, saveGeometry());
+    forget(this); // a closed window is never brought back, even before it is deleted
+    QWidget::closeEvent(event);
+}

@@ -1,0 +1,81 @@
+#pragma once
+
+#include "app/import/import_flow.h"
+
+#include <QPointer>
+#include <QWidget>
+
+#include <array>
+
+class ColumnMatchingStep;
+class CorrectionGrid;
+class ImportFileStep;
+class QLabel;
+class QPushButton;
+class QStackedWidget;
+class QToolButton;
+
+// The import window beside a chart window: at most one per owner window, titled after it,
+// with its frame remembered under "VantrelImportWorkspace". It may outlive its owner; the
+// apply action then refuses. Closing it drops the import, corrections included.
+class SpreadsheetImportWindow : public QWidget {
+    Q_OBJECT
+public:
+    static constexpr int defaultWidth = 1100;
+    static constexpr int defaultHeight = 800;
+    static inline const QString frameKey = QStringLiteral("VantrelImportWorkspace");
+
+    // Shows the owner's import window in front, building it when there is none; the
+    // organization and action of a later call for an open window are not used.
+    static SpreadsheetImportWindow *present(QWidget *owner, Organization existing, ImportFlow::ApplyAction apply,
+                                               Dialogs &dialogs, ImportFlow::Reader reader = {});
+    // The open import window of `owner`, or null.
+    static SpreadsheetImportWindow *windowFor(const QWidget *owner);
+
+    // The window's minimum size and frame for a width the view needs: never narrower than
+    // 1,100 unless asked, kept inside the screen's available area (moved back onto it when
+    // widening would push it off).
+    struct Frame {
+        QSize minimum;
+        QRect geometry;
+    };
+    static Frame frameFor(int requestedWidth, const QRect &current, const QRect &available);
+
+    ImportFlow &flow() const { return *m_flow; }
+    ImportFileStep *fileStep() const { return m_fileStep; }
+    ColumnMatchingStep *columnStep() const { return m_columnStep; }
+    CorrectionGrid *correctionGrid() const { return m_grid; }
+    QPushButton *stepButton(ImportFlow::Step step) const { return m_stepButtons[size_t(step)]; }
+    QPushButton *primaryButton() const { return m_primary; }
+    QPushButton *saveDraftButton() const { return m_saveDraft; }
+    QLabel *errorLine() const { return m_error; }
+    QWidget *busyLine() const { return m_busy; }
+
+protected:
+    void keyPressEvent(QKeyEvent *event) override;
+    void closeEvent(QCloseEvent *event) override;
+
+private:
+    SpreadsheetImportWindow(QWidget *owner, Organization existing, ImportFlow::ApplyAction apply, Dialogs &dialogs,
+                               ImportFlow::Reader reader);
+    QWidget *buildTitleRow();
+    QWidget *buildStepBar();
+    QWidget *buildActionRow();
+    void refresh();
+    void followWidth(int width);
+
+    ImportFlow *m_flow;
+    QPointer<QWidget> m_owner;
+    std::array<QPushButton *, 3> m_stepButtons{};
+    QWidget *m_busy = nullptr;
+    QStackedWidget *m_steps = nullptr;
+    ImportFileStep *m_fileStep = nullptr;
+    ColumnMatchingStep *m_columnStep = nullptr;
+    QLabel *m_caption = nullptr;
+    CorrectionGrid *m_grid = nullptr;
+    QLabel *m_error = nullptr;
+    QPushButton *m_backToColumns = nullptr;
+    QPushButton *m_saveDraft = nullptr;
+    QPushButton *m_backToFile = nullptr;
+    QPushButton *m_primary = nullptr;
+};

@@ -1,0 +1,370 @@
+#include "app/print/chart_print_sheet.h"
+
+#include "app/print/chart_printer.h"
+#include "app/print/preview_pane.h"
+#include "app/print/print_sheet_model.h"
+#include "app/sidebar/chart_appearance_controls.h"
+#include "app/sidebar/chart_design_controls.h"
+#include "printing/chart_text.h"
+
+#include <QApplication>
+#include <QCheckBox>
+#include <QScrollBar>
+#include <QComboBox>
+#include <QFormLayout>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QScrollArea>
+#include <QSignalBlocker>
+#include <QVBoxLayout>
+
+#include <algorithm>
+
+// A number line edit over one Double of the working settings, read with the user's locale
+// when editing finishes. No range: what the tiling refuses, its summary reports.
+struct ChartPrintSheet::NumberField {
+    QLineEdit *edit;
+    double ChartPrintSettings::*field;
+    int maxFractionDigits;
+
+    QString text(const ChartPrintSettings &settings) const
+    {
+        return ChartText::decimal(settings.*field, maxFractionDigits, QLocale());
+    }
+};
+
+namespace {
+
+const int maximumErrorHeight = 80;
+
+QLabel *captionLabel(const QString &text)
+{
+    auto *label = new QLabel(text);
+    label->setWordWrap(true);
+    QFont font = label->font();
+    font.setPointSizeF(font.pointSizeF() * 0.85);
+    label->setFont(font);
+    label->setForegroundRole(QPalette::PlaceholderText);
+    return label;
+}
+
+QLabel *secondaryLabel(const QString &text = QString())
+{
+    auto *label = new QLabel(text);
+    label->setWordWrap(true);
+    label->setForegroundRole(QPalette::PlaceholderText);
+    return label;
+}
+
+} // namespace
+
+ChartPrintSheet::ChartPrintSheet(std::unique_ptr<PrintSheetModel> model, std::unique_ptr<ChartPrinter> printer,
+                                 QWidget *parent)
+    : QDialog(parent)
+    , m_printer(std::move(printer))
+    , m_model(std::move(model))
+{
+    setWindowTitle(QStringLiteral("Export PDF & Print"));
+    setWindowModality(Qt::WindowModal);
+    setFixedSize(sheetWidth, sheetHeight);
+
+    auto *heading = new QLabel(QStringLiteral("Export PDF & Print"));
+    QFont headingFont = heading->font();
+    headingFont.setBold(true);
+    headingFont.setPointSizeF(headingFont.pointSizeF() * 1.6);
+    heading->setFont(headingFont);
+    m_summary = secondaryLabel(m_model->positionSummary());
+
+    auto *formScroll = new QScrollArea;
+    formScroll->setWidget(buildForm());
+    // A fixed width lets the wrapped captions take the height they need.
+    m_form->setFixedWidth(formWidth);
+    formScroll->setWidgetResizable(true);
+    formScroll->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    formScroll->setFixedWidth(formWidth + formScroll->verticalScrollBar()->sizeHint().width() + 2);
+
+    m_previewCaption = captionLabel(QString());
+    m_preview = new ChartPDFPreview;
+    auto *previewColumn = new QVBoxLayout;
+    previewColumn->setSpacing(8);
+    previewColumn->addWidget(m_previewCaption);
+    previewColumn->addWidget(m_preview, 1);
+
+    auto *columns = new QHBoxLayout;
+    columns->setSpacing(20);
+    columns->addWidget(formScroll);
+    columns->addLayout(previewColumn, 1);
+
+    m_error = new QLabel;
+    m_error->setWordWrap(true);
+    m_error->setTextInteractionFlags(Qt::TextSelectableByMouse | Qt::TextSelectableByKeyboard);
+    m_error->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+    QPalette red = m_error->palette();
+    red.setColor(QPalette::WindowText, Qt::red);
+    m_error->setPalette(red);
+    m_errorArea = new QScrollArea;
+    m_errorArea->setWidget(m_error);
+    m_errorArea->setWidgetResizable(true);
+    m_errorArea->setFrameShape(QFrame::NoFrame);
+    m_errorArea->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    m_result = secondaryLabel();
+
+    m_progressRow = new QWidget;
+    m_progressLabel = new QLabel;
+    m_progress = new QProgressBar;
+    m_progress->setFormat(QStringLiteral("%v of %m"));
+    auto *cancel = new QPushButton(QStringLiteral("Cancel"));
+    auto *progressLayout = new QGridLayout(m_progressRow);
+    progressLayout->setContentsMargins(0, 0, 0, 0);
+    progressLayout->addWidget(m_progressLabel, 0, 0, 1, 2);
+    progressLayout->addWidget(m_progress, 1, 0);
+    progressLayout->addWidget(cancel, 1, 1);
+    m_note = captionLabel(QStringLiteral(
+        "Export All Sheets uses these print settings for every sheet—not each sheet’s saved settings. Fit to Page "
+        "fits each chart separately; otherwise the percentage is identical. Sheet headings and Focused Department "
+        "View are retained."));
+
+    m_close = new QPushButton(QStringLiteral("Close"));
+    m_close->setAutoDefault(false);
+    m_exportAll = new QPushButton(QStringLiteral("Export All Sheets…"));
+    m_exportAll->setToolTip(QStringLiteral("Choose a folder and export one PDF per sheet using the settings selected here."));
+    m_print = new QPushButton(QStringLiteral("Print…"));
+    m_exportPDF = new QPushButton(QStringLiteral("Export PDF…"));
+    for (QPushButton *button : {m_exportAll, m_print, m_exportPDF})
+        button->setAutoDefault(false);
+    auto *buttons = new QHBoxLayout;
+    buttons->addWidget(m_close);
+    buttons->addStretch();
+    buttons->addWidget(m_exportAll);
+    buttons->addWidget(m_print);
+    buttons->addWidget(m_exportPDF);
+
+    auto *layout = new QVBoxLayout(this);
+    layout->setSpacing(12);
+    layout->addWidget(heading);
+    layout->addWidget(m_summary);
+    layout->addLayout(columns, 1);
+    layout->addWidget(m_errorArea);
+    layout->addWidget(m_result);
+    layout->addWidget(m_progressRow);
+    layout->addWidget(m_note);
+    layout->addLayout(buttons);
+
+    connect(m_close, &QPushButton::clicked, this, &ChartPrintSheet::reject);
+    connect(m_exportAll, &QPushButton::clicked, this, [this] { m_model->exportAllSheets(); });
+    connect(m_print, &QPushButton::clicked, this, [this] { busy([this] { m_model->printChart(); }); });
+    connect(m_exportPDF, &QPushButton::clicked, this, [this] { m_model->exportPDF(); });
+    connect(cancel, &QPushButton::clicked, this, [this] { m_model->cancelExport(); });
+    connect(m_model.get(), &PrintSheetModel::changed, this, &ChartPrintSheet::refresh);
+    connect(m_model.get(), &PrintSheetModel::previewChanged, this, [this] { m_preview->setDocument(m_model->preview()); });
+    refresh();
+}
+
+ChartPrintSheet::~ChartPrintSheet() = default;
+
+QWidget *ChartPrintSheet::buildForm()
+{
+    m_form = new QWidget;
+    auto *form = new QFormLayout(m_form);
+    form->setFieldGrowthPolicy(QFormLayout::AllNonFixedFieldsGrow);
+    form->setRowWrapPolicy(QFormLayout::DontWrapRows);
+
+    m_pageTitle = new QLineEdit(m_model->pageTitle());
+    m_pageTitle->setPlaceholderText(QString::fromStdString(m_model->title()));
+    connect(m_pageTitle, &QLineEdit::textEdited, this, [this](const QString &text) { m_model->setPageTitle(text); });
+    form->addRow(QStringLiteral("Page title"), m_pageTitle);
+    m_pageSubtitle = new QLineEdit(m_model->pageSubtitle());
+    m_pageSubtitle->setPlaceholderText(QString::fromStdString(m_model->scope()));
+    connect(m_pageSubtitle, &QLineEdit::textEdited, this, [this](const QString &text) { m_model->setPageSubtitle(text); });
+    form->addRow(QStringLiteral("Subtitle"), m_pageSubtitle);
+
+    m_paper = new QComboBox;
+    for (const PaperPreset &preset : standardPapers())
+        m_paper->addItem(preset.name);
+    m_paper->addItem(PaperPresets::custom);
+    connect(m_paper, &QComboBox::activated, this,
+            [this](int index) { busy([&] { m_model->setPreset(m_paper->itemText(index)); }); });
+    form->addRow(QStringLiteral("Paper"), m_paper);
+    addNumberField(QStringLiteral("Short edge (inches)"), &ChartPrintSettings::widthInches, 3);
+    addNumberField(QStringLiteral("Long edge (inches)"), &ChartPrintSettings::heightInches, 3);
+
+    m_orientation = new QComboBox;
+    m_orientation->addItems({QStringLiteral("Portrait"), QStringLiteral("Landscape")});
+    connect(m_orientation, &QComboBox::activated, this, [this](int index) {
+        ChartPrintSettings next = m_model->settings();
+        next.landscape = index == 1;
+        busy([&] { m_model->setSettings(next); });
+    });
+    form->addRow(QStringLiteral("Orientation"), m_orientation);
+    m_scale = addNumberField(QStringLiteral("Print scale (%)"), &ChartPrintSettings::scalePercent, 2);
+
+    m_fit = new QCheckBox(QStringLiteral("Fit to Page"));
+    connect(m_fit, &QCheckBox::toggled, this, [this](bool on) { busy([&] { m_model->setFitToPage(on); }); });
+    form->addRow(m_fit);
+    m_balanced = new QCheckBox(QStringLiteral("Page-balanced layout"));
+    m_balanced->setToolTip(QStringLiteral("Arrange whole branches in rows and compact columns based on the selected "
+                                          "paper. Batch exports use the same layout calculation."));
+    connect(m_balanced, &QCheckBox::toggled, this, [this](bool on) {
+        ChartPrintSettings next = m_model->settings();
+        next.pageBalancedLayout = on;
+        busy([&] { m_model->setSettings(next); });
+    });
+    form->addRow(m_balanced);
+
+    // No focused-view binding: the sheet prints the chart as its window shows it.
+    m_appearance = new ChartAppearanceControls(Binding<ChartPrintSettings>{
+        [this] { return m_model->settings(); },
+        [this](const ChartPrintSettings &next) { busy([&] { m_model->setSettings(next); }); }});
+    form->addRow(m_appearance);
+
+    addNumberField(QStringLiteral("Margin (inches)"), &ChartPrintSettings::marginInches, 3);
+    addNumberField(QStringLiteral("Overlap (inches)"), &ChartPrintSettings::overlapInches, 3);
+
+    m_pagesLine = new QLabel;
+    QFont headline = m_pagesLine->font();
+    headline.setBold(true);
+    m_pagesLine->setFont(headline);
+    m_paperLine = captionLabel(QString());
+    m_checkLine = new QLabel(PrintSheetModel::checkLine());
+    m_checkLine->setWordWrap(true);
+    QPalette red = m_checkLine->palette();
+    red.setColor(QPalette::WindowText, Qt::red);
+    m_checkLine->setPalette(red);
+    form->addRow(m_pagesLine);
+    form->addRow(m_paperLine);
+    form->addRow(m_checkLine);
+
+    m_update = new QPushButton(QStringLiteral("Update Preview"));
+    m_update->setAutoDefault(false);
+    connect(m_update, &QPushButton::clicked, this, [this] { busy([this] { m_model->updatePreview(); }); });
+    form->addRow(m_update);
+    form->addRow(captionLabel(QStringLiteral(
+        "Arrange pages by row and column. Trim outer margins at the dotted border, then align the repeated chart "
+        "content in the overlap. Interior dotted guides mark the overlap boundary.")));
+    form->addRow(captionLabel(QStringLiteral(
+        "For assembly, print at Actual Size / 100% in the printer dialog. Your chart percentage is already applied "
+        "to the PDF. The printer must support the chosen paper size.")));
+    return m_form;
+}
+
+QLineEdit *ChartPrintSheet::addNumberField(const QString &label, double ChartPrintSettings::*field,
+                                           int maxFractionDigits)
+{
+    auto *edit = new QLineEdit;
+    m_numbers.push_back({edit, field, maxFractionDigits});
+    qobject_cast<QFormLayout *>(m_form->layout())->addRow(label, edit);
+    connect(edit, &QLineEdit::editingFinished, this, [this, edit, field, maxFractionDigits] {
+        const NumberField number{edit, field, maxFractionDigits};
+        // Leaving a field unchanged must not round a stored A4 edge to what is shown.
+        if (edit->text() == number.text(m_model->settings()))
+            return;
+        bool ok = false;
+        const double value = QLocale().toDouble(edit->text().trimmed(), &ok);
+        if (!ok) {
+            refresh();
+            return;
+        }
+        ChartPrintSettings next = m_model->settings();
+        next.*field = value;
+        busy([&] { m_model->setSettings(next); });
+        refresh();
+    });
+    return edit;
+}
+
+template <typename Action>
+void ChartPrintSheet::busy(Action &&action)
+{
+    QApplication::setOverrideCursor(Qt::WaitCursor);
+    action();
+    QApplication::restoreOverrideCursor();
+}
+
+void ChartPrintSheet::refresh()
+{
+    const PrintSheetModel &model = *m_model;
+    const ChartPrintSettings &settings = model.settings();
+    const bool exporting = model.isExporting();
+
+    m_form->setEnabled(!exporting);
+    auto setText = [](QLineEdit *edit, const QString &text) {
+        if (edit->text() != text && !edit->hasFocus()) {
+            const QSignalBlocker blocker(edit);
+            edit->setText(text);
+        }
+    };
+    setText(m_pageTitle, model.pageTitle());
+    setText(m_pageSubtitle, model.pageSubtitle());
+    {
+        const QSignalBlocker blocker(m_paper);
+        m_paper->setCurrentText(model.preset());
+    }
+    const bool custom = model.preset() == PaperPresets::custom;
+    auto *form = qobject_cast<QFormLayout *>(m_form->layout());
+    for (const NumberField &number : m_numbers) {
+        QString text = number.text(settings);
+        if (number.edit->text() != text) {
+            const QSignalBlocker blocker(number.edit);
+            number.edit->setText(text);
+        }
+        if (number.field == &ChartPrintSettings::widthInches || number.field == &ChartPrintSettings::heightInches)
+            form->setRowVisible(number.edit, custom);
+    }
+    m_scale->setEnabled(!model.fitToPage());
+    {
+        const QSignalBlocker orientation(m_orientation);
+        m_orientation->setCurrentIndex(settings.landscape ? 1 : 0);
+        const QSignalBlocker fit(m_fit);
+        m_fit->setChecked(model.fitToPage());
+        const QSignalBlocker balanced(m_balanced);
+        m_balanced->setChecked(settings.pageBalancedLayout);
+    }
+    m_appearance->refresh();
+
+    const std::optional<QString> pages = model.pagesLine();
+    m_pagesLine->setText(pages.value_or(QString()));
+    m_paperLine->setText(model.paperLine().value_or(QString()));
+    m_pagesLine->setVisible(pages.has_value());
+    m_paperLine->setVisible(pages.has_value());
+    m_checkLine->setVisible(!pages.has_value());
+
+    m_previewCaption->setText(model.previewCaption());
+    m_error->setText(model.errorMessage().value_or(QString()));
+    m_errorArea->setVisible(model.errorMessage().has_value());
+    // As tall as the message, at most 80 points; longer ones scroll.
+    const int textHeight = m_error->heightForWidth(std::max(1, m_errorArea->viewport()->width()));
+    m_errorArea->setFixedHeight(std::clamp(textHeight, m_error->fontMetrics().height(), maximumErrorHeight) + 2);
+    m_result->setText(model.resultMessage().value_or(QString()));
+    m_result->setVisible(model.resultMessage().has_value());
+
+    const bool offersAll = model.offersExportAll();
+    m_progressRow->setVisible(exporting);
+    m_progressLabel->setText(QStringLiteral("Exporting ") + model.exportingSheetName() + QStringLiteral("…"));
+    m_progress->setRange(0, model.exportTotal());
+    m_progress->setValue(model.exportedSheetCount());
+    m_note->setVisible(!exporting && offersAll);
+
+    m_close->setEnabled(!exporting);
+    m_exportAll->setVisible(offersAll);
+    for (QPushButton *button : {m_exportAll, m_print, m_exportPDF})
+        button->setEnabled(model.canOutput());
+}
+
+void ChartPrintSheet::showEvent(QShowEvent *event)
+{
+    QDialog::showEvent(event);
+    if (m_appeared)
+        return;
+    m_appeared = true;
+    busy([this] { m_model->appear(); });
+    refresh();
+}
+
+void ChartPrintSheet::reject()
+{
+    if (m_model->close())
+        QDialog::reject();
+}

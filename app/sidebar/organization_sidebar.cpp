@@ -1,0 +1,323 @@
+#include "app/sidebar/organization_sidebar.h"
+
+#include "app/sidebar/searchable_dropdown.h"
+#include "app/sidebar/sidebar_style.h"
+
+#include <QHBoxLayout>
+#include <QHeaderView>
+#include <QItemSelectionModel>
+#include <QMenu>
+#include <QPainter>
+#include <QPushButton>
+#include <QSignalBlocker>
+#include <QStyledItemDelegate>
+#include <QTreeView>
+#include <QVBoxLayout>
+
+namespace {
+
+constexpr int rowPadding = 4;
+
+QString text(const std::string &value)
+{
+    return QString::fromStdString(value);
+}
+
+// People take two lines (name, then job title); groups one.
+class SidebarRowDelegate : public QStyledItemDelegate {
+public:
+    using QStyledItemDelegate::QStyledItemDelegate;
+
+    QSize sizeHint(const QStyleOptionViewItem &option, const QModelIndex &index) const override
+    {
+        QStyleOptionViewItem styled = option;
+        initStyleOption(&styled, index);
+        const bool person = !index.data(SidebarModel::isGroupRole).toBool();
+        return {option.rect.width(), twoLineHeight(styled, person) + 2 * rowPadding};
+    }
+
+    void paint(QPainter *painter, const QStyleOptionViewItem &option, const QModelIndex &index) const override
+    {
+        if (index.data(SidebarModel::isGroupRole).toBool()) {
+            QStyledItemDelegate::paint(painter, option, index);
+            return;
+        }
+        QStyleOptionViewItem styled = option;
+        initStyleOption(&styled, index);
+        const QString title = styled.text;
+        styled.text.clear();
+        styled.widget->style()->drawControl(QStyle::CE_ItemViewItem, &styled, painter, styled.widget);
+        const QRect rect = option.rect.adjusted(rowPadding, rowPadding, -rowPadding, -rowPadding);
+        paintTwoLines(*painter, rect, title, index.data(SidebarModel::detailRole).toString(), styled);
+    }
+};
+
+} // namespace
+
+void SidebarModel::setTree(SidebarTree tree)
+{
+    beginResetModel();
+    m_tree = std::move(tree);
+    endResetModel();
+}
+
+const SidebarNode *SidebarModel::node(const QModelIndex &index) const
+{
+    if (!index.isValid() || index.model() != this)
+        return nullptr;
+    return &m_tree.nodes[size_t(index.internalId())];
+}
+
+QModelIndex SidebarModel::indexOf(int node) const
+{
+    if (node < 0 || size_t(node) >= m_tree.nodes.size())
+        return {};
+    return createIndex(m_tree.nodes[size_t(node)].row, 0, quintptr(node));
+}
+
+QModelIndex SidebarModel::index(int row, int column, const QModelIndex &parent) const
+{
+    const std::vector<int> &rows = parent.isValid() ? node(parent)->children : m_tree.roots;
+    if (column != 0 || row < 0 || size_t(row) >= rows.size())
+        return {};
+    return createIndex(row, 0, quintptr(rows[size_t(row)]));
+}
+
+QModelIndex SidebarModel::parent(const QModelIndex &index) const
+{
+    const SidebarNode *child = node(index);
+    return child ? indexOf(child->parent) : QModelIndex();
+}
+
+int SidebarModel::rowCount(const QModelIndex &parent) const
+{
+    if (!parent.isValid())
+        return int(m_tree.roots.size());
+    return parent.column() == 0 ? int(node(parent)->children.size()) : 0;
+}
+
+int SidebarModel::columnCount(const QModelIndex &) const
+{
+    return 1;
+}
+
+QVariant SidebarModel::data(const QModelIndex &index, int role) const
+{
+    const SidebarNode *row = node(index);
+    if (!row)
+        return {};
+    switch (role) {
+    case Qt::DisplayRole:
+    case Qt::AccessibleTextRole:
+        return row->isGroup() ? QStringLiteral("%1 (%2)").arg(text(row->name)).arg(row->count) : text(row->name);
+    case Qt::FontRole:
+        if (row->kind == SidebarNode::Kind::group) {
+            QFont headline;
+            headline.setBold(true);
+            return headline;
+        }
+        return {};
+    case Qt::AccessibleDescriptionRole:
+    case detailRole:
+        return text(row->detail);
+    case keyRole:
+        return text(row->key);
+    case isGroupRole:
+        return row->isGroup();
+    default:
+        return {};
+    }
+}
+
+Qt::ItemFlags SidebarModel::flags(const QModelIndex &index) const
+{
+    const SidebarNode *row = node(index);
+    if (!row)
+        return Qt::NoItemFlags;
+    // Groups only open and close; only people take the selection.
+    return row->isGroup() ? Qt::ItemIsEnabled : Qt::ItemIsEnabled | Qt::ItemIsSelectable;
+}
+
+OrganizationSidebar::OrganizationSidebar(std::vector<std::string> modes, QWidget *parent)
+    : QWidget(parent)
+    , m_grouping(SidebarMode::none)
+    , m_picker(new SearchableDropdown(tr("Group by"), this))
+    , m_tree(new QTreeView(this))
+    , m_model(new SidebarModel(this))
+    , m_expandRow(new QWidget(this))
+{
+    setWindowTitle(tr("People"));
+    setMinimumWidth(240);
+    std::vector<DropdownOption> options;
+    for (const std::string &mode : modes)
+        options.push_back({text(mode), text(mode), QString()});
+    m_picker->setOptions(std::move(options));
+    m_picker->setSelection(text(m_grouping));
+
+    m_tree->setModel(m_model);
+    m_tree->setItemDelegate(new SidebarRowDelegate(m_tree));
+    m_tree->setHeaderHidden(true);
+    m_tree->setSelectionMode(QAbstractItemView::SingleSelection);
+    m_tree->setContextMenuPolicy(Qt::CustomContextMenu);
+    m_tree->setEditTriggers(QAbstractItemView::NoEditTriggers);
+
+    auto *expandAllButton = new QPushButton(tr("Expand All"), m_expandRow);
+    auto *collapseAllButton = new QPushButton(tr("Collapse All"), m_expandRow);
+    auto *buttons = new QHBoxLayout(m_expandRow);
+    buttons->setContentsMargins(8, 8, 8, 8);
+    for (QPushButton *button : {expandAllButton, collapseAllButton}) {
+        button->setFont(captionFont(button->font()));
+        buttons->addWidget(button);
+    }
+
+    auto *layout = new QVBoxLayout(this);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->setSpacing(0);
+    auto *pickerRow = new QVBoxLayout;
+    pickerRow->setContentsMargins(10, 10, 10, 10);
+    pickerRow->addWidget(m_picker);
+    layout->addLayout(pickerRow);
+    layout->addWidget(m_tree, 1);
+    layout->addWidget(m_expandRow);
+    m_expandRow->setVisible(false);
+
+    connect(m_picker, &SearchableDropdown::chosen, this, [this](const QString &mode) { setGrouping(mode.toStdString()); });
+    connect(expandAllButton, &QPushButton::clicked, this, &OrganizationSidebar::expandAll);
+    connect(collapseAllButton, &QPushButton::clicked, this, &OrganizationSidebar::collapseAll);
+    connect(m_tree, &QTreeView::expanded, this, [this](const QModelIndex &index) {
+        m_expansion.setExpanded(m_model->node(index)->key, true);
+    });
+    connect(m_tree, &QTreeView::collapsed, this, [this](const QModelIndex &index) {
+        m_expansion.setExpanded(m_model->node(index)->key, false);
+    });
+    connect(m_tree, &QTreeView::clicked, this, [this](const QModelIndex &index) { personClicked(index, false); });
+    connect(m_tree, &QTreeView::doubleClicked, this, [this](const QModelIndex &index) { personClicked(index, true); });
+    connect(m_tree, &QTreeView::customContextMenuRequested, this, &OrganizationSidebar::showContextMenu);
+}
+
+void OrganizationSidebar::setActions(std::function<void(const std::string &)> onSelect,
+                                     std::function<void(const Position &)> onEdit)
+{
+    m_onSelect = std::move(onSelect);
+    m_onEdit = std::move(onEdit);
+}
+
+void OrganizationSidebar::setPositions(std::vector<Position> positions)
+{
+    if (positions == m_positions)
+        return;
+    m_positions = std::move(positions);
+    rebuild();
+}
+
+void OrganizationSidebar::setSelection(const std::optional<std::string> &id)
+{
+    m_selection = id;
+    showSelection();
+}
+
+void OrganizationSidebar::setGrouping(const std::string &mode)
+{
+    m_picker->setSelection(text(mode));
+    if (mode == m_grouping)
+        return;
+    m_grouping = mode;
+    m_expandRow->setVisible(mode != SidebarMode::none);
+    rebuild();
+}
+
+void OrganizationSidebar::expandAll()
+{
+    m_expansion.expandAll();
+    restoreExpansion();
+}
+
+void OrganizationSidebar::collapseAll()
+{
+    m_expansion.collapseAll();
+    restoreExpansion();
+}
+
+QModelIndex OrganizationSidebar::indexOfPosition(const std::string &id) const
+{
+    const auto found = m_nodeOfPosition.find(id);
+    return found == m_nodeOfPosition.end() ? QModelIndex() : m_model->indexOf(found->second);
+}
+
+void OrganizationSidebar::rebuild()
+{
+    SidebarTree tree = buildSidebarTree(m_positions, m_grouping);
+    m_nodeOfPosition.clear();
+    for (size_t i = 0; i < tree.nodes.size(); ++i) {
+        if (tree.nodes[i].position >= 0)
+            m_nodeOfPosition.emplace(m_positions[size_t(tree.nodes[i].position)].id, int(i));
+    }
+    m_model->setTree(std::move(tree));
+    restoreExpansion();
+    showSelection();
+}
+
+void OrganizationSidebar::restoreExpansion()
+{
+    // Blocked: restoring is not the user opening or closing groups, and the view would
+    // report each of thousands of groups.
+    const QSignalBlocker blocker(m_tree);
+    const SidebarTree &tree = m_model->tree();
+    // Open or close everything at once, then visit only the exceptions: setting each of
+    // thousands of groups one by one would lay the list out again each time.
+    if (m_expansion.expandByDefault())
+        m_tree->expandAll();
+    else
+        m_tree->collapseAll();
+    std::unordered_map<std::string_view, int> groupOfKey;
+    for (size_t i = 0; i < tree.nodes.size(); ++i) {
+        if (tree.nodes[i].isGroup())
+            groupOfKey.emplace(tree.nodes[i].key, int(i));
+    }
+    for (const std::string &key : m_expansion.exceptions()) {
+        const auto found = groupOfKey.find(key);
+        if (found != groupOfKey.end())
+            m_tree->setExpanded(m_model->indexOf(found->second), !m_expansion.expandByDefault());
+    }
+}
+
+void OrganizationSidebar::showSelection()
+{
+    QItemSelectionModel *selection = m_tree->selectionModel();
+    const QModelIndex row = m_selection ? indexOfPosition(*m_selection) : QModelIndex();
+    {
+        const QSignalBlocker blocker(selection);
+        if (row.isValid())
+            selection->setCurrentIndex(row, QItemSelectionModel::ClearAndSelect);
+        else
+            selection->clearSelection();
+    }
+    m_tree->viewport()->update();
+}
+
+void OrganizationSidebar::personClicked(const QModelIndex &index, bool edit)
+{
+    const SidebarNode *row = m_model->node(index);
+    if (!row || row->isGroup())
+        return;
+    const Position &position = m_positions[size_t(row->position)];
+    if (m_onSelect)
+        m_onSelect(position.id);
+    if (edit && m_onEdit && m_editingEnabled)
+        m_onEdit(position);
+}
+
+void OrganizationSidebar::showContextMenu(const QPoint &point)
+{
+    const SidebarNode *row = m_model->node(m_tree->indexAt(point));
+    if (!row || row->isGroup())
+        return;
+    // A copy: the list may be rebuilt while the menu is open.
+    const Position position = m_positions[size_t(row->position)];
+    QMenu menu(this);
+    // "&&" shows one ampersand rather than marking a mnemonic.
+    QAction *edit = menu.addAction(tr("Edit Person && Position"));
+    edit->setEnabled(m_onEdit && m_editingEnabled);
+    if (menu.exec(m_tree->viewport()->mapToGlobal(point)) == edit && m_onEdit && m_editingEnabled)
+        m_onEdit(position);
+}

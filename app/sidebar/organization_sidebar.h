@@ -1,0 +1,95 @@
+#pragma once
+
+#include "app/sidebar/sidebar_tree.h"
+
+#include <QAbstractItemModel>
+#include <QWidget>
+
+#include <functional>
+#include <optional>
+#include <string>
+#include <unordered_map>
+#include <vector>
+
+class QPushButton;
+class QTreeView;
+class SearchableDropdown;
+
+// The sidebar's rows for a view: groups read "<name> (<count>)", people show their job
+// title on a second line. Rows are created by the view only as they scroll into sight.
+class SidebarModel : public QAbstractItemModel {
+    Q_OBJECT
+public:
+    enum Role { detailRole = Qt::UserRole, keyRole, isGroupRole };
+
+    using QAbstractItemModel::QAbstractItemModel;
+    void setTree(SidebarTree tree);
+    const SidebarTree &tree() const { return m_tree; }
+    const SidebarNode *node(const QModelIndex &index) const;
+    QModelIndex indexOf(int node) const;
+
+    QModelIndex index(int row, int column, const QModelIndex &parent = {}) const override;
+    QModelIndex parent(const QModelIndex &index) const override;
+    int rowCount(const QModelIndex &parent = {}) const override;
+    int columnCount(const QModelIndex &parent = {}) const override;
+    QVariant data(const QModelIndex &index, int role) const override;
+    Qt::ItemFlags flags(const QModelIndex &index) const override;
+
+private:
+    SidebarTree m_tree;
+};
+
+// The people of the chart shown, flat or grouped by location, department or both, in
+// groups that open and close per mode. It never changes the window's selection itself: a
+// click asks `onSelect`, and the window's selection comes back through setSelection.
+class OrganizationSidebar : public QWidget {
+    Q_OBJECT
+public:
+    explicit OrganizationSidebar(std::vector<std::string> modes = SidebarMode::all(), QWidget *parent = nullptr);
+
+    // A click on a person selects; a double click selects then edits; the context menu's
+    // "Edit Person & Position" edits without selecting.
+    void setActions(std::function<void(const std::string &)> onSelect, std::function<void(const Position &)> onEdit);
+    // While editing is off (nothing opens the editor yet) a double click only selects and
+    // the menu item is disabled.
+    void setEditingEnabled(bool enabled) { m_editingEnabled = enabled; }
+
+    // Rebuilds the rows only when the positions differ from those listed.
+    void setPositions(std::vector<Position> positions);
+    const std::vector<Position> &positions() const { return m_positions; }
+    // Shows the window's selection; reports nothing back.
+    void setSelection(const std::optional<std::string> &id);
+
+    const std::string &grouping() const { return m_grouping; }
+    void setGrouping(const std::string &mode);
+    void expandAll();
+    void collapseAll();
+    const SidebarExpansion &expansion() const { return m_expansion; }
+
+    QTreeView *treeView() const { return m_tree; }
+    SidebarModel *model() const { return m_model; }
+    SearchableDropdown *groupPicker() const { return m_picker; }
+    // The row holding a position, or an invalid index.
+    QModelIndex indexOfPosition(const std::string &id) const;
+
+private:
+    void rebuild();
+    void restoreExpansion();
+    void showSelection();
+    void personClicked(const QModelIndex &index, bool edit);
+    void showContextMenu(const QPoint &point);
+
+    std::vector<Position> m_positions;
+    std::string m_grouping;
+    SidebarExpansion m_expansion;
+    std::optional<std::string> m_selection;
+    std::function<void(const std::string &)> m_onSelect;
+    std::function<void(const Position &)> m_onEdit;
+    std::unordered_map<std::string, int> m_nodeOfPosition;
+    bool m_editingEnabled = true;
+
+    SearchableDropdown *m_picker;
+    QTreeView *m_tree;
+    SidebarModel *m_model;
+    QWidget *m_expandRow;
+};

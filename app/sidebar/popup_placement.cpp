@@ -1,0 +1,23 @@
+#include "app/sidebar/popup_placement.h"
+
+#include <QScreen>
+#include <QWidget>
+
+#include <algorithm>
+
+void showPopupBelow(QWidget *popup, QWidget *anchor)
+{
+    const QSize size = popup->size().expandedTo(popup->minimumSize());
+    QPoint place = anchor->mapToGlobal(QPoint((anchor->width() - size.width()) / 2, anchor->height()));
+    if (const QScreen *screen = anchor->screen()) {
+        const QRect room = screen->availableGeometry();
+        place.setX(std::clamp(place.x(), room.left(), std::max(room.left(), room.right() - size.width())));
+        if (place.y() + size.height() > room.bottom())
+            place.setY(std::max(room.top(), anchor->mapToGlobal(QPoint(0, 0)).y() - size.height()));
+    }
+    // The click that closes the popup goes nowhere else: a second press of the anchor
+    // closes the popup instead of opening it again.
+    popup->setAttribute(Qt::WA_NoMouseReplay);
+    popup->move(place);
+    popup->show();
+}

@@ -1,0 +1,8 @@
+#pragma once
+
+class QWidget;
+
+// Shows a popup window right below `anchor` and centred on it, kept on the anchor's screen:
+// shifted at the screen's edges, and above the anchor when there is no room below. A click
+// outside closes it and does nothing else.
+void showPopupBelow(QWidget *popup, QWidget *anchor);

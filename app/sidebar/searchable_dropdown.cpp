@@ -1,0 +1,305 @@
+#include "app/sidebar/searchable_dropdown.h"
+
+#include "app/sidebar/popup_placement.h"
+#include "app/sidebar/sidebar_style.h"
+
+#include <QAbstractListModel>
+#include <QApplication>
+#include <QHBoxLayout>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListView>
+#include <QPainter>
+#include <QPainterPath>
+#include <QStyleOptionButton>
+#include <QStyledItemDelegate>
+#include <QStylePainter>
+#include <QVBoxLayout>
+
+namespace {
+
+enum DropdownRole { detailRole = Qt::UserRole, chosenRole };
+
+constexpr int rowPadding = 10;
+constexpr int markSize = 14;
+constexpr int chevronWidth = 8;
+
+// A check mark in the accent colour for the chosen option, a circle for the others.
+void paintMark(QPainter &painter, const QRectF &box, bool chosen, const QPalette &palette)
+{
+    painter.save();
+    painter.setRenderHint(QPainter::Antialiasing);
+    if (chosen) {
+        QPainterPath path;
+        path.moveTo(box.left() + box.width() * 0.15, box.top() + box.height() * 0.55);
+        path.lineTo(box.left() + box.width() * 0.42, box.top() + box.height() * 0.8);
+        path.lineTo(box.left() + box.width() * 0.88, box.top() + box.height() * 0.2);
+        painter.setPen(QPen(palette.color(QPalette::Highlight), 2, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin));
+        painter.drawPath(path);
+    } else {
+        painter.setPen(QPen(palette.color(QPalette::PlaceholderText), 1.2));
+        painter.drawEllipse(box.adjusted(1.5, 1.5, -1.5, -1.5));
+    }
+    painter.restore();
+}
+
+class DropdownRowDelegate : public QStyledItemDelegate {
+public:
+    using QStyledItemDelegate::QStyledItemDelegate;
+
+    // The height depends only on whether a detail is present, so a long list sizes its rows
+    // without measuring text.
+    QSize sizeHint(const QStyleOptionViewItem &option, const QModelIndex &index) const override
+    {
+        const bool hasDetail = !index.data(detailRole).toString().isEmpty();
+        return {1, twoLineHeight(option, hasDetail) + 2 * rowPadding}; // the list's width
+    }
+
+    void paint(QPainter *painter, const QStyleOptionViewItem &option, const QModelIndex &index) const override
+    {
+        if (option.state & QStyle::State_MouseOver)
+            painter->fillRect(option.rect, option.palette.color(QPalette::Midlight));
+        const QRect content = option.rect.adjusted(rowPadding, rowPadding, -rowPadding, -rowPadding);
+        const int lineHeight = option.fontMetrics.height();
+        const QRectF mark(content.left(), content.top() + (lineHeight - markSize) / 2.0, markSize, markSize);
+        paintMark(*painter, mark, index.data(chosenRole).toBool(), option.palette);
+        const QRect text = content.adjusted(markSize + 8, 0, 0, 0);
+        paintTwoLines(*painter, text, index.data(Qt::DisplayRole).toString(), index.data(detailRole).toString(), option);
+    }
+};
+
+} // namespace
+
+// The options a query keeps; rows are created by the view only as they scroll into sight.
+class DropdownListModel : public QAbstractListModel {
+public:
+    using QAbstractListModel::QAbstractListModel;
+
+    void setRows(const DropdownOptionIndex *index, std::vector<int> rows)
+    {
+        beginResetModel();
+        m_index = index;
+        m_rows = std::move(rows);
+        endResetModel();
+    }
+    void setSelection(const QString &selection) { m_selection = selection; }
+    int rowCount(const QModelIndex &parent = {}) const override { return parent.isValid() ? 0 : int(m_rows.size()); }
+    const DropdownOption &option(int row) const { return m_index->options()[size_t(m_rows[size_t(row)])]; }
+
+    QVariant data(const QModelIndex &index, int role) const override
+    {
+        if (!index.isValid() || index.row() >= rowCount())
+            return {};
+        const DropdownOption &entry = option(index.row());
+        switch (role) {
+        case Qt::DisplayRole:
+        case Qt::AccessibleTextRole:
+            return entry.title;
+        case Qt::AccessibleDescriptionRole:
+        case detailRole:
+            return entry.detail;
+        case chosenRole:
+            return entry.id == m_selection;
+        default:
+            return {};
+        }
+    }
+
+private:
+    const DropdownOptionIndex *m_index = nullptr;
+    std::vector<int> m_rows;
+    QString m_selection;
+};
+
+DropdownButton::DropdownButton(QWidget *parent)
+    : QPushButton(parent)
+{
+    setSizePolicy(QSizePolicy::Preferred, QSizePolicy::Fixed);
+}
+
+QSize DropdownButton::sizeHint() const
+{
+    const QSize hint = QPushButton::sizeHint();
+    return {hint.width() + chevronWidth + 10, hint.height()};
+}
+
+QSize DropdownButton::minimumSizeHint() const
+{
+    // Long titles elide rather than widen the column that holds the button.
+    return {fontMetrics().horizontalAdvance(QStringLiteral("Wi…")) + chevronWidth + 30, sizeHint().height()};
+}
+
+void DropdownButton::paintEvent(QPaintEvent *)
+{
+    QStylePainter painter(this);
+    QStyleOptionButton option;
+    initStyleOption(&option);
+    const QString text = option.text;
+    option.text.clear();
+    painter.drawControl(QStyle::CE_PushButton, option);
+
+    const QRect content = style()->subElementRect(QStyle::SE_PushButtonContents, &option, this).adjusted(4, 0, -4, 0);
+    const QRect textRect = content.adjusted(0, 0, -(chevronWidth + 8), 0);
+    painter.setPen(palette().color(QPalette::ButtonText));
+    painter.drawText(textRect, Qt::AlignLeft | Qt::AlignVCenter, fontMetrics().elidedText(text, Qt::ElideRight, textRect.width()));
+
+    // Up and down chevrons, like a pop-up button's indicator.
+    painter.setRenderHint(QPainter::Antialiasing);
+    painter.setPen(QPen(palette().color(QPalette::ButtonText), 1.3, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin));
+    const double x = content.right() - chevronWidth;
+    const double middle = content.center().y() + 0.5;
+    const double half = chevronWidth / 2.0;
+    painter.drawPolyline(QPolygonF{{x, middle - 2}, {x + half, middle - 2 - half}, {x + chevronWidth, middle - 2}});
+    painter.drawPolyline(QPolygonF{{x, middle + 2}, {x + half, middle + 2 + half}, {x + chevronWidth, middle + 2}});
+}
+
+DropdownPopup::DropdownPopup(QWidget *parent)
+    : QFrame(parent, Qt::Popup)
+    , m_query(new QLineEdit(this))
+    , m_empty(new QLabel(tr("No matching options."), this))
+    , m_list(new QListView(this))
+    , m_model(new DropdownListModel(this))
+{
+    setFrameShape(QFrame::StyledPanel);
+    setFixedSize(popupWidth, popupHeight);
+    m_query->setPlaceholderText(tr("Type to filter…"));
+    m_query->setClearButtonEnabled(true);
+    auto *divider = new QFrame(this);
+    divider->setFrameShape(QFrame::HLine);
+    divider->setFrameShadow(QFrame::Sunken);
+    m_empty->setForegroundRole(QPalette::PlaceholderText);
+    m_empty->setContentsMargins(8, 8, 8, 8);
+    m_list->setModel(m_model);
+    m_list->setItemDelegate(new DropdownRowDelegate(m_list));
+    m_list->setFrameShape(QFrame::NoFrame);
+    m_list->setMouseTracking(true);
+    m_list->setSelectionMode(QAbstractItemView::NoSelection);
+    m_list->setFocusPolicy(Qt::NoFocus);
+    m_list->setVerticalScrollMode(QAbstractItemView::ScrollPerPixel);
+    m_list->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+
+    auto *field = new QVBoxLayout;
+    field->setContentsMargins(12, 12, 12, 12);
+    field->addWidget(m_query);
+    auto *layout = new QVBoxLayout(this);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->setSpacing(0);
+    layout->addLayout(field);
+    layout->addWidget(divider);
+    layout->addWidget(m_empty);
+    layout->addWidget(m_list, 1);
+
+    connect(m_query, &QLineEdit::textChanged, this, &DropdownPopup::refilter);
+    connect(m_query, &QLineEdit::returnPressed, this, [this] {
+        if (m_model->rowCount() > 0)
+            chooseRow(0);
+    });
+    connect(m_list, &QListView::clicked, this, [this](const QModelIndex &index) { chooseRow(index.row()); });
+}
+
+void DropdownPopup::setOptions(const DropdownOptionIndex *index, const QString &selection)
+{
+    m_index = index;
+    m_model->setSelection(selection);
+    refilter();
+}
+
+void DropdownPopup::openBelow(QWidget *anchor)
+{
+    showPopupBelow(this, anchor);
+    m_list->scrollToTop();
+    m_query->setFocus(Qt::PopupFocusReason);
+}
+
+void DropdownPopup::refilter()
+{
+    if (!m_index)
+        return;
+    m_model->setRows(m_index, m_index->matches(m_query->text()));
+    m_empty->setVisible(m_model->rowCount() == 0);
+}
+
+void DropdownPopup::chooseRow(int row)
+{
+    const QString id = m_model->option(row).id;
+    close();
+    emit chosen(id);
+}
+
+void DropdownPopup::keyPressEvent(QKeyEvent *event)
+{
+    if (event->key() == Qt::Key_Escape) {
+        close();
+        return;
+    }
+    QFrame::keyPressEvent(event);
+}
+
+void DropdownPopup::hideEvent(QHideEvent *event)
+{
+    QFrame::hideEvent(event);
+    emit closed();
+}
+
+SearchableDropdown::SearchableDropdown(const QString &title, QWidget *parent)
+    : QWidget(parent)
+    , m_button(new DropdownButton(this))
+    , m_popup(new DropdownPopup(this))
+{
+    auto *layout = new QHBoxLayout(this);
+    layout->setContentsMargins(0, 0, 0, 0);
+    auto *label = new QLabel(title, this);
+    label->setBuddy(m_button);
+    layout->addWidget(label);
+    layout->addWidget(m_button, 1);
+    m_button->setAccessibleDescription(title);
+    refreshFace();
+
+    connect(m_button, &QPushButton::clicked, this, &SearchableDropdown::open);
+    connect(m_popup, &DropdownPopup::chosen, this, [this](const QString &id) {
+        m_selection = id;
+        refreshFace();
+        emit chosen(id);
+    });
+}
+
+void SearchableDropdown::setOptions(std::vector<DropdownOption> options)
+{
+    if (options == m_index.options())
+        return;
+    m_index = DropdownOptionIndex(std::move(options));
+    if (isOpen())
+        m_popup->setOptions(&m_index, m_selection);
+    refreshFace();
+}
+
+void SearchableDropdown::setSelection(const QString &id)
+{
+    if (id == m_selection)
+        return;
+    m_selection = id;
+    if (isOpen())
+        m_popup->setOptions(&m_index, m_selection);
+    refreshFace();
+}
+
+void SearchableDropdown::open()
+{
+    m_popup->queryField()->clear();
+    m_popup->setOptions(&m_index, m_selection);
+    m_popup->openBelow(m_button);
+}
+
+bool SearchableDropdown::isOpen() const
+{
+    return m_popup->isVisible();
+}
+
+void SearchableDropdown::refreshFace()
+{
+    const QString face = faceTitle(m_index.options(), m_selection);
+    m_button->setText(face);
+    m_button->setToolTip(face);
+    m_button->updateGeometry();
+}

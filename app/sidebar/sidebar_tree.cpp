@@ -1,0 +1,320 @@
+#include "app/sidebar/sidebar_tree.h"
+
+#include "core/model/department_directory.h"
+#include "core/model/employee_directory.h"
+#include "core/support/text.h"
+#include "core/support/text_characters.h"
+
+#include <QString>
+
+#include <algorithm>
+#include <map>
+#include <set>
+#include <unordered_map>
+
+namespace {
+
+using People = std::vector<const Position *>;
+
+struct NamedPeople {
+    std::string name;
+    People people;
+};
+
+// People split by their trimmed location or department, in code-point order of the NFC
+// names; names that differ in any way (letter case included) stay apart. Each group keeps
+// the order of `people`.
+std::vector<NamedPeople> splitByName(const People &people, bool byLocation)
+{
+    std::map<std::string, People> groups;
+    for (const Position *position : people)
+        groups[sidebarGroupName(byLocation ? position->location : position->department)].push_back(position);
+    std::vector<std::pair<std::string, NamedPeople>> ordered;
+    for (auto &[name, members] : groups) {
+        const std::string normal = QString::fromStdString(name).normalized(QString::NormalizationForm_C).toStdString();
+        ordered.push_back({normal, {name, std::move(members)}});
+    }
+    // Tie-break on the raw name: canonically equal spellings are still two groups.
+    std::sort(ordered.begin(), ordered.end(), [](const auto &a, const auto &b) {
+        return std::tie(a.first, a.second.name) < std::tie(b.first, b.second.name);
+    });
+    std::vector<NamedPeople> result;
+    result.reserve(ordered.size());
+    for (auto &entry : ordered)
+        result.push_back(std::move(entry.second));
+    return result;
+}
+
+bool contains(std::string_view text, std::string_view part)
+{
+    return text.find(part) != std::string_view::npos;
+}
+
+class TreeBuilder {
+public:
+    explicit TreeBuilder(const std::vector<Position> &positions)
+        : m_positions(positions)
+    {
+        m_indexOfID.reserve(positions.size());
+        for (size_t i = 0; i < positions.size(); ++i)
+            m_indexOfID.emplace(positions[i].id, int(i));
+    }
+
+    People all() const
+    {
+        People people;
+        people.reserve(m_positions.size());
+        for (const Position &position : m_positions)
+            people.push_back(&position);
+        return people;
+    }
+
+    int addGroup(SidebarNode::Kind kind, std::string name, size_t count, std::string key, int parent, bool isDepartment = false)
+    {
+        SidebarNode node;
+        node.kind = kind;
+        node.name = std::move(name);
+        node.count = count;
+        node.key = std::move(key);
+        m_isDepartment.push_back(isDepartment);
+        return add(std::move(node), parent);
+    }
+
+    void addPeople(const People &people, int parent)
+    {
+        for (const Position *position : people) {
+            SidebarNode node;
+            node.name = position->employee ? position->employee->name : std::string("Vacant position");
+            node.detail = position->jobTitle();
+            node.position = int(position - m_positions.data());
+            m_isDepartment.push_back(false);
+            add(std::move(node), parent);
+        }
+    }
+
+    // The department tree under `parent`, walked with a stack: departments nest as deep as
+    // the reporting chain.
+    void addDepartments(const std::vector<DepartmentGroup> &roots, int parent, const std::string &keyPrefix, bool groupLocations)
+    {
+        struct Pending {
+            const DepartmentGroup *group;
+            int parent;
+            const std::string *keyPrefix;
+        };
+        std::vector<std::unique_ptr<std::string>> keys; // prefixes outlive the frames that use them
+        std::vector<Pending> work;
+        for (auto it = roots.rbegin(); it != roots.rend(); ++it)
+            work.push_back({&*it, parent, &keyPrefix});
+        while (!work.empty()) {
+            const Pending next = work.back();
+            work.pop_back();
+            const DepartmentGroup &group = *next.group;
+            std::string key = expansionKey(*next.keyPrefix, group.id);
+            const People people = listed(group.positions);
+            const int node = addGroup(SidebarNode::Kind::group, group.id, people.size(), key, next.parent, true);
+            if (groupLocations) {
+                const std::string locationPrefix = expansionKey(key, "location");
+                for (const NamedPeople &site : splitByName(people, true)) {
+                    const int siteNode = addGroup(SidebarNode::Kind::locationGroup, site.name, site.people.size(),
+                                                  expansionKey(locationPrefix, site.name), node);
+                    addPeople(site.people, siteNode);
+                }
+            } else {
+                addPeople(people, node);
+            }
+            keys.push_back(std::make_unique<std::string>(std::move(key)));
+            for (auto it = group.children.rbegin(); it != group.children.rend(); ++it)
+                work.push_back({&*it, node, keys.back().get()});
+        }
+    }
+
+    // The listed positions behind a department's copies, in the department's order.
+    People listed(const std::vector<Position> &copies) const
+    {
+        People people;
+        people.reserve(copies.size());
+        for (const Position &copy : copies) {
+            const auto found = m_indexOfID.find(copy.id);
+            if (found != m_indexOfID.end())
+                people.push_back(&m_positions[size_t(found->second)]);
+        }
+        return people;
+    }
+
+    static std::vector<Position> copies(const People &people)
+    {
+        std::vector<Position> result;
+        result.reserve(people.size());
+        for (const Position *position : people)
+            result.push_back(*position);
+        return result;
+    }
+
+    // What decides how the departments of `group` nest: every listed position of those
+    // departments, wherever it sits, and everyone above them, in list order so that ids
+    // resolve as in the whole list. Far fewer than all positions when departments keep to
+    // a few sites, which keeps one department tree per site from costing the whole list.
+    std::vector<Position> deciders(const People &group)
+    {
+        prepareDeciders();
+        ++m_stamp;
+        std::vector<int> work;
+        std::set<std::string> departments;
+        for (const Position *position : group) {
+            const auto [name, isNew] = departments.insert(DepartmentDirectory::departmentName(position->department));
+            if (isNew) {
+                const std::vector<int> &members = m_byDepartment[*name];
+                work.insert(work.end(), members.begin(), members.end());
+            }
+        }
+        std::vector<int> included;
+        while (!work.empty()) {
+            const int i = work.back();
+            work.pop_back();
+            if (m_seen[size_t(i)] == m_stamp)
+                continue;
+            m_seen[size_t(i)] = m_stamp;
+            included.push_back(i);
+            work.push_back(m_indexOfID.at(m_positions[size_t(i)].id));
+            if (m_manager[size_t(i)] >= 0)
+                work.push_back(m_manager[size_t(i)]);
+        }
+        std::sort(included.begin(), included.end());
+        std::vector<Position> result;
+        result.reserve(included.size());
+        for (int i : included)
+            result.push_back(m_positions[size_t(i)]);
+        return result;
+    }
+
+    SidebarTree take()
+    {
+        // A department's count includes its child departments; children come after parents.
+        for (size_t i = m_tree.nodes.size(); i-- > 0;) {
+            const int parent = m_tree.nodes[i].parent;
+            if (m_isDepartment[i] && parent >= 0 && m_isDepartment[size_t(parent)])
+                m_tree.nodes[size_t(parent)].count += m_tree.nodes[i].count;
+        }
+        return std::move(m_tree);
+    }
+
+private:
+    int add(SidebarNode node, int parent)
+    {
+        const int index = int(m_tree.nodes.size());
+        std::vector<int> &siblings = parent < 0 ? m_tree.roots : m_tree.nodes[size_t(parent)].children;
+        node.parent = parent;
+        node.row = int(siblings.size());
+        siblings.push_back(index);
+        m_tree.nodes.push_back(std::move(node));
+        return index;
+    }
+
+    void prepareDeciders()
+    {
+        if (!m_manager.empty() || m_positions.empty())
+            return;
+        m_manager.assign(m_positions.size(), -1);
+        m_seen.assign(m_positions.size(), 0);
+        for (size_t i = 0; i < m_positions.size(); ++i) {
+            const Position &position = m_positions[i];
+            m_byDepartment[DepartmentDirectory::departmentName(position.department)].push_back(int(i));
+            if (position.managerID) {
+                if (const auto found = m_indexOfID.find(*position.managerID); found != m_indexOfID.end())
+                    m_manager[i] = found->second;
+            }
+        }
+    }
+
+    const std::vector<Position> &m_positions;
+    std::unordered_map<std::string_view, int> m_indexOfID;
+    std::unordered_map<std::string, std::vector<int>> m_byDepartment;
+    std::vector<int> m_manager;
+    std::vector<unsigned> m_seen;
+    unsigned m_stamp = 0;
+    std::vector<bool> m_isDepartment;
+    SidebarTree m_tree;
+};
+
+} // namespace
+
+std::vector<std::string> SidebarMode::all()
+{
+    return {std::string(none), std::string(location), std::string(department), std::string(locationDepartment),
+            std::string(departmentLocation)};
+}
+
+std::string sidebarGroupName(std::string_view name)
+{
+    std::string trimmed = Text::trimmed(name);
+    return trimmed.empty() ? std::string("Unassigned") : trimmed;
+}
+
+SidebarTree buildSidebarTree(const std::vector<Position> &positions, std::string_view mode)
+{
+    TreeBuilder builder(positions);
+    const std::string modeKey = expansionKey(std::string(), mode);
+    const bool nested = contains(mode, "→");
+    if (mode == SidebarMode::none) {
+        builder.addPeople(EmployeeDirectory::sorted(builder.all()), -1);
+    } else if (mode.starts_with("Department")) {
+        builder.addDepartments(DepartmentDirectory::groups(positions, positions), -1, modeKey, nested);
+    } else {
+        const bool byLocation = mode.starts_with("Location");
+        for (const NamedPeople &group : splitByName(builder.all(), byLocation)) {
+            const std::string key = expansionKey(modeKey, group.name);
+            const int node = builder.addGroup(SidebarNode::Kind::group, group.name, group.people.size(), key, -1);
+            if (nested)
+                builder.addDepartments(DepartmentDirectory::groups(TreeBuilder::copies(group.people), builder.deciders(group.people)),
+                                       node, key, false);
+            else
+                builder.addPeople(EmployeeDirectory::sorted(group.people), node);
+        }
+    }
+    return builder.take();
+}
+
+std::string expansionKey(const std::string &prefix, std::string_view component)
+{
+    size_t characters = 0;
+    for (size_t offset = 0; offset < component.size(); offset = Text::characterAt(component, offset).end)
+        ++characters;
+    std::string key = prefix;
+    key += std::to_string(characters);
+    key += ':';
+    key += component;
+    return key;
+}
+
+std::string expansionKey(const std::vector<std::string> &path)
+{
+    std::string key;
+    for (const std::string &component : path)
+        key = expansionKey(key, component);
+    return key;
+}
+
+bool SidebarExpansion::isExpanded(const std::string &key) const
+{
+    return m_expandByDefault != m_exceptions.contains(key);
+}
+
+void SidebarExpansion::setExpanded(const std::string &key, bool open)
+{
+    if (open == m_expandByDefault)
+        m_exceptions.erase(key);
+    else
+        m_exceptions.insert(key);
+}
+
+void SidebarExpansion::expandAll()
+{
+    m_exceptions.clear();
+    m_expandByDefault = true;
+}
+
+void SidebarExpansion::collapseAll()
+{
+    m_exceptions.clear();
+    m_expandByDefault = false;
+}

@@ -1,0 +1,165 @@
+#include "app/print/chart_printer.h"
+#include "app/print/preview_pane.h"
+#include "app/print/print_sheet_model.h"
+#include "app/shell/dialogs.h"
+#include "bench/district_generator.h"
+#include "core/document/organization_archive.h"
+
+#include <QApplication>
+#include <QElapsedTimer>
+#include <QTemporaryDir>
+
+#include <benchmark/benchmark.h>
+
+namespace {
+
+using BenchDistrict::plainDistrict;
+
+struct BenchHost final : PrintSheetHost {
+    std::optional<OrganizationArchive> document;
+    const OrganizationArchive *archive() const override { return document ? &*document : nullptr; }
+    void commitSettings(const ChartPrintSettings &) override {}
+    QString pageTitle() const override { return {}; }
+    void setPageTitle(const QString &) override {}
+    QString pageSubtitle() const override { return {}; }
+    void setPageSubtitle(const QString &) override {}
+};
+
+// Answers only the folder chooser, with the folder it was given.
+struct FolderDialogs final : Dialogs {
+    QString folder;
+    bool confirm(const QString &) override { return false; }
+    void alert(const QString &, const QString &) override {}
+    std::optional<QString> askText(const QString &, const QString &, const QString &) override { return {}; }
+    std::optional<QString> fileToOpen(const QString &) override { return {}; }
+    std::optional<QString> fileToSave(const QString &, const QString &) override { return {}; }
+    SaveAnswer askToSave(const QString &, const QString &) override { return SaveAnswer::cancel; }
+    int ask(const QString &, const QString &, const QList<DialogButton> &) override { return 0; }
+    std::optional<QString> askTextWithMessage(const QString &, const QString &, const QString &,
+                                              const QString &) override
+    {
+        return {};
+    }
+    std::optional<QString> folderToChoose(const QString &, const QString &, const QString &) override { return folder; }
+};
+
+PrintSheetModel::Input inputOf(const Organization &organization, ChartPrintSettings settings = {})
+{
+    return {organization, "District", "Entire organization", settings};
+}
+
+// "Update Preview" on 1,000 positions, Letter at 100 % (423 pages), until page 1 shows.
+void updatePreview(benchmark::State &state)
+{
+    BenchHost host;
+    FolderDialogs dialogs;
+    SystemChartPrinter printer;
+    PrintSheetModel model(inputOf(plainDistrict(1000)), host, dialogs, printer);
+    PreviewPaneState pane;
+    for (auto _ : state) {
+        model.updatePreview();
+        pane.setDocument(model.preview());
+        pane.setDocument(std::nullopt);
+    }
+    state.counters["pages"] = pane.pageCount();
+}
+
+// Next, then Previous, through the same 423-page preview: one page picture per step.
+void pageFlip(benchmark::State &state)
+{
+    BenchHost host;
+    FolderDialogs dialogs;
+    SystemChartPrinter printer;
+    PrintSheetModel model(inputOf(plainDistrict(1000)), host, dialogs, printer);
+    model.updatePreview();
+    PreviewPaneState pane;
+    pane.setDocument(model.preview());
+    bool forward = true;
+    for (auto _ : state) {
+        forward ? pane.next() : pane.previous();
+        forward = !forward;
+    }
+    state.counters["MB"] = double(model.preview()->size()) / 1e6;
+}
+
+// A committed field change on a 20,000-position district: the summary and the buttons read
+// the tiling made here. range(0): 0 changes the margin (new layout), 1 the scale (layout
+// kept), 2 the margin of a page-balanced landscape chart (the window's default).
+void summaryAt20000(benchmark::State &state)
+{
+    BenchHost host;
+    FolderDialogs dialogs;
+    SystemChartPrinter printer;
+    ChartPrintSettings settings = state.range(0) == 2 ? ChartPrintSettings::departmentDesign() : ChartPrintSettings{};
+    settings.scalePercent = 5;
+    PrintSheetModel model(inputOf(plainDistrict(20000), settings), host, dialogs, printer);
+    bool flip = false;
+    for (auto _ : state) {
+        ChartPrintSettings next = model.settings();
+        if (state.range(0) != 1)
+            next.marginInches = flip ? 0.5 : 0.75;
+        else
+            next.scalePercent = flip ? 5 : 6;
+        flip = !flip;
+        model.setSettings(next);
+        benchmark::DoNotOptimize(model.pagesLine());
+    }
+    state.counters["pages"] = model.pagination() ? double(model.pagination()->tiles.size()) : 0;
+}
+
+// Export All of 20 charts of 50 positions from a 1,000-position district, through the event
+// loop as the sheet runs it; "longestTurn" is the longest time the window waits for events.
+void exportTwentyCharts(benchmark::State &state)
+{
+    const Organization &organization = plainDistrict(1000);
+    BenchHost host;
+    host.document = OrganizationArchive::make("District", organization);
+    host.document->sheets.emplace();
+    for (int chart = 0; chart < 20; ++chart) {
+        OrganizationSheet sheet;
+        sheet.id = "S" + std::to_string(chart);
+        sheet.name = "Chart " + std::to_string(chart);
+        for (int i = chart * 50; i < chart * 50 + 50; ++i)
+            sheet.positionIDs.push_back(organization.positions[i].id);
+        host.document->sheets->push_back(sheet);
+    }
+    FolderDialogs dialogs;
+    SystemChartPrinter printer;
+    // The chart shown does not matter here: every chart comes from the document.
+    PrintSheetModel model(inputOf(Organization{}), host, dialogs, printer);
+    double longest = 0;
+    for (auto _ : state) {
+        state.PauseTiming();
+        QTemporaryDir folder;
+        dialogs.folder = folder.path();
+        state.ResumeTiming();
+        model.exportAllSheets();
+        QElapsedTimer turn;
+        while (model.isExporting()) {
+            turn.start();
+            QCoreApplication::processEvents();
+            longest = std::max(longest, turn.nsecsElapsed() / 1e6);
+        }
+    }
+    state.counters["longestTurn_ms"] = longest;
+}
+
+} // namespace
+
+BENCHMARK(updatePreview)->Unit(benchmark::kMillisecond)->Iterations(5);
+BENCHMARK(pageFlip)->Unit(benchmark::kMillisecond);
+BENCHMARK(summaryAt20000)->Arg(0)->Arg(1)->Arg(2)->Unit(benchmark::kMillisecond)->Iterations(6);
+BENCHMARK(exportTwentyCharts)->Unit(benchmark::kMillisecond)->Iterations(3);
+
+int main(int argc, char **argv)
+{
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication app(argc, argv);
+    benchmark::Initialize(&argc, argv);
+    if (benchmark::ReportUnrecognizedArguments(argc, argv))
+        return 1;
+    benchmark::RunSpecifiedBenchmarks();
+    benchmark::Shutdown();
+    return 0;
+}

@@ -1,0 +1,148 @@
+#include "core/chart/dotted_route_store.h"
+
+#include <algorithm>
+
+DottedRoutingKey DottedRoutingKey::of(const ChartLayout &layout)
+{
+    return {layout.routingNodes(), DottedRouting::routingOrder(layout.edges)};
+}
+
+DottedRouteStore::DottedRouteStore(size_t capacity) : m_capacity(std::max<size_t>(capacity, 1))
+{
+}
+
+std::optional<std::vector<DottedRoute>> DottedRouteStore::find(const DottedRoutingKey &key) const
+{
+    std::lock_guard lock(m_mutex);
+    for (const Entry &entry : m_entries) {
+        if (entry.steps.size() == key.edges.size() && *entry.key == key)
+            return DottedRouting::routesOf(entry.steps);
+    }
+    return std::nullopt;
+}
+
+// The longest run of first steps stored for the key's nodes whose edges equal the key's.
+std::vector<DottedRouting::Step> DottedRouteStore::startFor(const DottedRoutingKey &key) const
+{
+    std::lock_guard lock(m_mutex);
+    const Entry *best = nullptr;
+    size_t bestLength = 0;
+    for (const Entry &entry : m_entries) {
+        const size_t most = std::min(entry.steps.size(), key.edges.size());
+        if (most <= bestLength || entry.key->nodes != key.nodes)
+            continue;
+        const auto differ = std::mismatch(key.edges.begin(), key.edges.begin() + static_cast<ptrdiff_t>(most),
+                                          entry.key->edges.begin());
+        const size_t length = static_cast<size_t>(differ.first - key.edges.begin());
+        if (length > bestLength) {
+            best = &entry;
+            bestLength = length;
+        }
+    }
+    if (!best)
+        return {};
+    return {best->steps.begin(), best->steps.begin() + static_cast<ptrdiff_t>(bestLength)};
+}
+
+void DottedRouteStore::keep(const std::shared_ptr<const DottedRoutingKey> &key,
+                            std::vector<DottedRouting::Step> steps)
+{
+    std::lock_guard lock(m_mutex);
+    const auto same = std::find_if(m_entries.begin(), m_entries.end(),
+                                   [&](const Entry &entry) { return *entry.key == *key; });
+    if (same != m_entries.end()) {
+        // Another consumer may have got further with the same key meanwhile.
+        if (same->steps.size() > steps.size())
+            steps = std::move(same->steps);
+        m_entries.erase(same);
+    }
+    m_entries.insert(m_entries.begin(), Entry{key, std::move(steps)});
+    if (m_entries.size() > m_capacity)
+        m_entries.pop_back();
+}
+
+std::optional<std::vector<DottedRoute>> DottedRouteStore::route(
+    const std::shared_ptr<const DottedRoutingKey> &key, std::stop_token stop,
+    const std::function<void(const DottedRoutingProgress &)> &routed)
+{
+    const size_t total = key->edges.size();
+    if (std::optional<std::vector<DottedRoute>> known = find(*key)) {
+        if (routed)
+            routed({*known, total, total});
+        return known;
+    }
+    std::vector<DottedRouting::Step> steps = startFor(*key);
+    const size_t kept = steps.size();
+    DottedRoutingProgress progress{{}, 0, total};
+    // Follows the steps as they grow; each route is copied once.
+    const auto follow = [&](const std::vector<DottedRouting::Step> &now) {
+        for (; progress.done < now.size(); ++progress.done) {
+            if (now[progress.done].route)
+                progress.routes.push_back(*now[progress.done].route);
+        }
+    };
+    const bool finished = DottedRouting::routeOn(key->nodes, key->edges, steps, stop,
+                                                 [&](const std::vector<DottedRouting::Step> &now) {
+                                                     follow(now);
+                                                     if (routed)
+                                                         routed(progress);
+                                                 });
+    if (!finished) {
+        if (steps.size() > kept)
+            keep(key, std::move(steps));
+        return std::nullopt;
+    }
+    if (steps.size() == kept) {
+        follow(steps);
+        if (routed)
+            routed(progress);
+    }
+    std::vector<DottedRoute> routes = DottedRouting::routesOf(steps);
+    keep(key, std::move(steps));
+    return routes;
+}
+
+DottedRoutingJob::DottedRoutingJob(std::shared_ptr<DottedRouteStore> store,
+                                   std::shared_ptr<const DottedRoutingKey> key, std::function<void()> news)
+    : m_key(std::move(key)), m_shared(std::make_shared<Shared>())
+{
+    m_shared->progress.total = m_key->edges.size();
+    m_thread = std::jthread([store = std::move(store), key = m_key, shared = m_shared,
+                             news = std::move(news)](std::stop_token stop) {
+        const auto report = [&](const DottedRoutingProgress &progress) {
+            bool tell = false;
+            {
+                std::lock_guard lock(shared->mutex);
+                DottedRoutingProgress &mine = shared->progress;
+                mine.routes.insert(mine.routes.end(),
+                                   progress.routes.begin() + static_cast<ptrdiff_t>(mine.routes.size()),
+                                   progress.routes.end());
+                mine.done = progress.done;
+                tell = !shared->told || progress.isComplete();
+                shared->told = true;
+            }
+            if (tell && !stop.stop_requested())
+                news();
+        };
+        try {
+            store->route(key, stop, report);
+        } catch (...) {
+            // Out of memory: the consumer keeps the lines it has.
+        }
+        std::lock_guard lock(shared->mutex);
+        shared->finished = true;
+    });
+}
+
+DottedRoutingProgress DottedRoutingJob::progress() const
+{
+    std::lock_guard lock(m_shared->mutex);
+    m_shared->told = false;
+    return m_shared->progress;
+}
+
+bool DottedRoutingJob::isFinished() const
+{
+    std::lock_guard lock(m_shared->mutex);
+    return m_shared->finished;
+}

@@ -1,0 +1,114 @@
+#pragma once
+
+#include "core/chart/chart_layout.h"
+#include "core/chart/dotted_routing.h"
+
+#include <atomic>
+#include <chrono>
+#include <cstddef>
+#include <functional>
+#include <memory>
+#include <mutex>
+#include <optional>
+#include <stop_token>
+#include <thread>
+#include <vector>
+
+// Dotted routes made once and taken by every consumer: the chart window, the print preview,
+// the PDF export of one or all charts, the planning canvas.
+//
+// - A window's ChartSceneCache owns a DottedRouteStore (routeStore()); hand that pointer to
+//   whatever else draws charts of the window, or give a planning canvas's cache the same store.
+// - Make the DottedRoutingKey of your layout. store.find(key) gives the routes when anyone
+//   finished them for an equal key. Otherwise route off the main thread: store.route(...)
+//   on a thread of your own, with a stop token and progress, or a DottedRoutingJob, which
+//   runs its own thread and publishes the lines as they come. Either keeps the result in the
+//   store, and starts after the longest run of equal first lines it already holds.
+
+// What dotted routes depend on, and all they depend on: the routing nodes of a layout and
+// its dotted edges in routing order. Equal keys give equal routes, point for point; a moved
+// card, a changed dotted edge or a layout for other paper gives another key.
+struct DottedRoutingKey {
+    std::vector<ChartNode> nodes;
+    std::vector<ChartEdge> edges; // dotted, in DottedRouting::routingOrder
+    bool operator==(const DottedRoutingKey &) const = default;
+
+    static DottedRoutingKey of(const ChartLayout &layout);
+};
+
+// Lines of one key routed so far. The route of an edge never changes once made (later
+// routes only add to the memory), so an earlier report is a prefix of every later one.
+struct DottedRoutingProgress {
+    std::vector<DottedRoute> routes; // of the first `done` edges that got one, in order
+    size_t done = 0;                 // edges routed
+    size_t total = 0;                // edges of the key
+    bool isComplete() const { return done == total; }
+};
+
+// Routes of the last few keys routed, complete or as far as routing got before it was
+// stopped. Safe to use from several threads at once.
+class DottedRouteStore {
+public:
+    explicit DottedRouteStore(size_t capacity = 4);
+    DottedRouteStore(const DottedRouteStore &) = delete;
+    DottedRouteStore &operator=(const DottedRouteStore &) = delete;
+
+    // The routes of `key` when they are complete here. Cost: comparing the key with the
+    // stored ones (some milliseconds on a 20,000-position chart).
+    std::optional<std::vector<DottedRoute>> find(const DottedRoutingKey &key) const;
+
+    // The routes of `key`, routed on the calling thread unless find has them; null once
+    // `stop` is requested. Routing starts after the longest run of first edges equal to a
+    // stored run of the same nodes; what it makes, the unfinished part too, is kept.
+    // `routed` is called with the lines done so far: after every line and, when nothing was
+    // left to route, once at the end.
+    std::optional<std::vector<DottedRoute>> route(const std::shared_ptr<const DottedRoutingKey> &key,
+                                                  std::stop_token stop = {},
+                                                  const std::function<void(const DottedRoutingProgress &)> &routed = {});
+
+private:
+    struct Entry {
+        std::shared_ptr<const DottedRoutingKey> key;
+        std::vector<DottedRouting::Step> steps;
+    };
+
+    std::vector<DottedRouting::Step> startFor(const DottedRoutingKey &key) const;
+    void keep(const std::shared_ptr<const DottedRoutingKey> &key, std::vector<DottedRouting::Step> steps);
+
+    size_t m_capacity;
+    mutable std::mutex m_mutex;
+    std::vector<Entry> m_entries; // the most recently kept first
+};
+
+// Routes one key through a store on a thread of its own, for a consumer that shows lines
+// as they come. `news` is called on that thread when lines have come since progress() was
+// last called (once until it is called again; the consumer decides how often to look) and
+// when routing is complete; never after cancel(). Stopped and waited for when destroyed.
+class DottedRoutingJob {
+public:
+    DottedRoutingJob(std::shared_ptr<DottedRouteStore> store, std::shared_ptr<const DottedRoutingKey> key,
+                     std::function<void()> news);
+    DottedRoutingJob(const DottedRoutingJob &) = delete;
+    DottedRoutingJob &operator=(const DottedRoutingJob &) = delete;
+    ~DottedRoutingJob() = default; // the thread is told to stop, then joined
+
+    const std::shared_ptr<const DottedRoutingKey> &key() const { return m_key; }
+    // The lines so far (a copy); complete once routing is done.
+    DottedRoutingProgress progress() const;
+    // Asks the thread to stop and returns at once; it stops within milliseconds, or once the
+    // routing grid of a very large chart is built.
+    void cancel() { m_thread.request_stop(); }
+    bool isFinished() const;
+
+private:
+    struct Shared {
+        std::mutex mutex;
+        DottedRoutingProgress progress;
+        bool told = false; // news given that progress() has not taken yet
+        bool finished = false;
+    };
+
+    std::shared_ptr<const DottedRoutingKey> m_key;
+    std::shared_ptr<Shared> m_shared;
+    std::jthread m_thread;
+};

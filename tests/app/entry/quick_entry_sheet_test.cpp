@@ -1,0 +1,156 @@
+#include "app/entry/quick_entry_sheet.h"
+
+#include "app/entry/entry_autocomplete.h"
+#include "app/entry/quick_entry_table.h"
+#include "app_test_support.h"
+#include "scripted_dialogs.h"
+
+#include "core/support/organization_error.h"
+
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QClipboard>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QTest>
+
+using AppTest::person;
+
+namespace {
+
+struct Sheet {
+    ScriptedDialogs dialogs;
+    int commits = 0;
+    std::function<QuickEntrySaveResult(const std::vector<QuickEntryRow> &)> onCommit =
+        [](const std::vector<QuickEntryRow> &) { return QuickEntrySaveResult{{person("P-9", "Saved")}, {"P-9"}}; };
+    QuickEntrySheet sheet{"Student Services",
+                          {person("P1", "Ada Lovelace")},
+                          {person("P1", "Ada Lovelace")},
+                          "",
+                          [this](const std::vector<QuickEntryRow> &rows) {
+                              ++commits;
+                              return onCommit(rows);
+                          },
+                          dialogs};
+
+    Sheet()
+    {
+        sheet.show();
+        sheet.activateWindow();
+        QApplication::processEvents(); // the name field of the first row opens
+    }
+    ~Sheet() { EXPECT_TRUE(dialogs.exhausted()); }
+
+    QWidget *focused() const { return QApplication::focusWidget(); }
+    size_t rows() const { return sheet.grid().rows().size(); }
+    void press(int key)
+    {
+        ASSERT_NE(focused(), nullptr);
+        QTest::keyClick(focused(), Qt::Key(key));
+        QApplication::processEvents();
+        QApplication::processEvents();
+    }
+    void editCell(int row, int column)
+    {
+        const QModelIndex cell = sheet.table()->model()->index(row, column);
+        sheet.table()->setCurrentIndex(cell);
+        QApplication::processEvents();
+    }
+};
+
+} // namespace
+
+TEST(QuickEntrySheet, ReturnInAnyCellAddsARowAndFocusesItsName)
+{
+    Sheet s;
+    ASSERT_EQ(s.rows(), 8u);
+    ASSERT_NE(qobject_cast<QLineEdit *>(s.focused()), nullptr) << "the first row's name field has the focus";
+    s.press(Qt::Key_Return);
+    EXPECT_EQ(s.rows(), 9u);
+    EXPECT_EQ(s.sheet.table()->currentIndex(), s.sheet.table()->model()->index(8, QuickEntryTableModel::name));
+
+    s.editCell(3, QuickEntryTableModel::manager);
+    ASSERT_NE(qobject_cast<EntryAutocomplete *>(s.focused()), nullptr);
+    s.press(Qt::Key_Return);
+    EXPECT_EQ(s.rows(), 10u) << "one row per Return in an autocomplete cell";
+    EXPECT_EQ(s.commits, 0) << "Return never saves";
+}
+
+TEST(QuickEntrySheet, TypingEnablesSaveAndSavingShowsTheMessage)
+{
+    Sheet s;
+    EXPECT_FALSE(s.sheet.saveButton()->isEnabled());
+    s.editCell(2, QuickEntryTableModel::name);
+    QTest::keyClicks(s.focused(), "Cy");
+    EXPECT_EQ(s.sheet.grid().row(2).name, "Cy");
+    EXPECT_TRUE(s.sheet.saveButton()->isEnabled());
+
+    s.onCommit = [](const std::vector<QuickEntryRow> &) -> QuickEntrySaveResult {
+        throw OrganizationError::invalid("Row 3: manager 'Zed' is unknown. Choose a manager or enter a Position ID.");
+    };
+    QTest::mouseClick(s.sheet.saveButton(), Qt::LeftButton);
+    EXPECT_EQ(s.sheet.message(), "Row 3: manager 'Zed' is unknown. Choose a manager or enter a Position ID.");
+    EXPECT_TRUE(s.sheet.saveButton()->isEnabled());
+
+    s.onCommit = [](const std::vector<QuickEntryRow> &) { return QuickEntrySaveResult{{person("P-9", "Cy")}, {"P-9"}}; };
+    QTest::mouseClick(s.sheet.saveButton(), Qt::LeftButton);
+    EXPECT_EQ(s.commits, 2);
+    EXPECT_EQ(s.sheet.message(), "Saved 1 positions. Existing IDs and other position details are preserved.");
+    EXPECT_FALSE(s.sheet.saveButton()->isEnabled());
+    EXPECT_EQ(s.rows(), 2u);
+}
+
+TEST(QuickEntrySheet, LeavingWithChangesAsksFirst)
+{
+    Sheet s;
+    s.editCell(2, QuickEntryTableModel::name);
+    QTest::keyClicks(s.focused(), "Cy");
+    s.dialogs.choices = {"Keep Editing", "Keep Editing", "Discard Unsaved Changes"};
+    s.press(Qt::Key_Escape);
+    EXPECT_TRUE(s.sheet.isVisible());
+    ASSERT_EQ(s.dialogs.questions.size(), 1u);
+    EXPECT_EQ(s.dialogs.questions[0].title, "Discard unsaved grid changes?");
+    s.sheet.close();
+    EXPECT_TRUE(s.sheet.isVisible());
+    s.sheet.reject();
+    EXPECT_FALSE(s.sheet.isVisible());
+}
+
+TEST(QuickEntrySheet, DoneWithoutChangesClosesAtOnce)
+{
+    Sheet s;
+    s.editCell(2, QuickEntryTableModel::department);
+    QTest::keyClicks(s.focused(), "Nursing"); // a default of new rows, not a change
+    s.press(Qt::Key_Escape);
+    EXPECT_FALSE(s.sheet.isVisible());
+    EXPECT_TRUE(s.dialogs.questions.empty());
+}
+
+TEST(QuickEntrySheet, PasteReadsTheClipboardText)
+{
+    Sheet s;
+    QApplication::clipboard()->setText("Ann\tTeacher\nBen\tAide\n");
+    s.sheet.pasteRows();
+    ASSERT_EQ(s.rows(), 3u);
+    EXPECT_EQ(s.sheet.grid().row(2).name, "Ben");
+    QApplication::clipboard()->setText("a\tb\tc\td\te\tf\tg");
+    s.sheet.pasteRows();
+    EXPECT_EQ(s.rows(), 3u);
+    EXPECT_TRUE(s.sheet.message().startsWith("Paste six columns:"));
+}
+
+TEST(QuickEntrySheet, TabWalksTheEnabledCellsInReadingOrder)
+{
+    Sheet s;
+    s.editCell(2, QuickEntryTableModel::location);
+    QTest::keyClicks(s.focused(), "North");
+    const int expected[] = {QuickEntryTableModel::remove, QuickEntryTableModel::vacant, QuickEntryTableModel::name,
+                            QuickEntryTableModel::payLevel};
+    for (int column : expected) {
+        s.press(Qt::Key_Tab);
+        EXPECT_EQ(s.sheet.table()->currentIndex().column(), column);
+    }
+    EXPECT_EQ(s.sheet.table()->currentIndex().row(), 3);
+    EXPECT_EQ(s.sheet.grid().row(2).location, "North");
+}

@@ -1,0 +1,100 @@
+#include "app/import/correction_grid_model.h"
+
+#include "import_flow_fixture.h"
+
+#include <gtest/gtest.h>
+
+#include <QColor>
+#include <QSignalSpy>
+
+using namespace ImportTest;
+
+namespace {
+
+QString text(const QAbstractItemModel &model, int row, int column, int role = Qt::DisplayRole)
+{
+    return model.data(model.index(row, column), role).toString();
+}
+
+} // namespace
+
+TEST(CorrectionGridModel, ShowsSpreadsheetRowNumbersBelowAPinnedHeaderRow)
+{
+    FlowFixture f;
+    // A title row, blank rows 2 and 4 around the header in row 3, and a ragged first data row.
+    f.sheets = {sheet("Staff", {{"Staff list"}, {}, {"Employee Number", "Employee Name", "Pay Level", ""}, {" ", ""},
+                                 {"", ""}, {"E1", "Ada", "Teacher", "", "extra"}})};
+    f.load();
+    f.flow->setHeaderRow(3);
+    f.flow->showStep(ImportFlow::Step::corrections);
+    CorrectionGridModel model(*f.flow);
+    settle(*f.flow);
+
+    ASSERT_EQ(model.rowCount(), 2);
+    ASSERT_EQ(model.columnCount(), 6); // messages, then the five columns of the longest row
+    EXPECT_EQ(model.headerData(0, Qt::Vertical).toString(), "Source Row");
+    EXPECT_EQ(model.headerData(1, Qt::Vertical).toString(), "6");
+    EXPECT_EQ(text(model, 0, 1), "Employee Number");
+    EXPECT_EQ(text(model, 0, 4), "Column 4"); // a blank header shows its placeholder, edits as blank
+    EXPECT_EQ(text(model, 0, 4, Qt::EditRole), "");
+    EXPECT_EQ(text(model, 1, 5), "extra");
+    EXPECT_EQ(text(model, 0, 2, Qt::AccessibleTextRole), "Header column 2");
+    EXPECT_EQ(text(model, 1, 2, Qt::AccessibleTextRole), "Row 6, Employee Name");
+    EXPECT_EQ(text(model, 1, 4, Qt::AccessibleTextRole), "Row 6, "); // a blank header cell is still the name
+    EXPECT_EQ(text(model, 1, 5, Qt::AccessibleTextRole), "Row 6, Column 5");
+
+    // Editing a header cell renames the column's data cells at once and keeps the mapping.
+    const ImportMapping mapping = f.flow->mapping();
+    ASSERT_TRUE(model.setData(model.index(0, 2), "Full Name"));
+    EXPECT_EQ(text(model, 1, 2, Qt::AccessibleTextRole), "Row 6, Full Name");
+    EXPECT_EQ(f.flow->mapping(), mapping);
+}
+
+TEST(CorrectionGridModel, TypingKeepsItsRowUntilTheFilterDropsIt)
+{
+    FlowFixture f;
+    f.load();
+    f.flow->showStep(ImportFlow::Step::corrections);
+    CorrectionGridModel model(*f.flow);
+    QSignalSpy resets(&model, &QAbstractItemModel::modelReset);
+
+    ASSERT_EQ(model.rowCount(), 4);
+    EXPECT_EQ(model.data(model.index(3, 0), Qt::ForegroundRole).value<QColor>(), importErrorColor());
+    EXPECT_TRUE(text(model, 3, 0).startsWith("Row 4: "));
+    model.setData(model.index(3, 4), "E1");
+    settle(*f.flow);
+    EXPECT_EQ(resets.count(), 0); // an open editor survives a keystroke under "All Rows"
+
+    f.flow->setRowFilter(ImportRowFilter::errors);
+    settle(*f.flow);
+    ASSERT_EQ(model.rowCount(), 2);
+    EXPECT_EQ(model.sheetRow(1), 3);
+    model.setData(model.index(1, 4), "E11");
+    settle(*f.flow);
+    EXPECT_EQ(model.rowCount(), 1); // only the header row is left
+    EXPECT_TRUE(text(model, 1, 0).isEmpty());
+}
+
+TEST(CorrectionMessagesModel, ListsErrorsThenWarningsAndFollowsTheReview)
+{
+    FlowFixture f;
+    f.sheets = {sheet("Staff", {{"Employee Number", "Pay Level", "Supervisor ID", "Vacant"},
+                                {"E1", "Teacher", "", "perhaps"},
+                                {"E2", "Teacher", "E9", ""}})};
+    f.load();
+    f.flow->showStep(ImportFlow::Step::corrections);
+    CorrectionMessagesModel messages(*f.flow);
+    const ImportReview &review = *f.flow->review();
+    ASSERT_FALSE(review.errors.empty());
+    ASSERT_FALSE(review.warnings.empty());
+    ASSERT_EQ(messages.rowCount(), int(review.errors.size() + review.warnings.size()));
+    const int firstWarning = int(review.errors.size());
+    EXPECT_EQ(text(messages, 0, 0).toStdString(), review.errors.front());
+    EXPECT_EQ(text(messages, firstWarning, 0).toStdString(), review.warnings.front());
+    EXPECT_EQ(messages.data(messages.index(firstWarning, 0), Qt::ForegroundRole).value<QColor>(), importWarningColor());
+
+    f.flow->setCell(1, 3, "no"); // fixes the Vacant error
+    settle(*f.flow);
+    EXPECT_EQ(messages.rowCount(), int(f.flow->review()->errors.size() + f.flow->review()->warnings.size()));
+    EXPECT_LT(f.flow->review()->errors.size(), size_t(firstWarning));
+}

@@ -1,0 +1,84 @@
+#pragma once
+
+#include "app/print/chart_printer.h"
+#include "app/print/print_sheet_model.h"
+#include "core/document/organization_archive.h"
+#include "core/support/organization_error.h"
+
+#include "app_test_support.h"
+
+#include <QBuffer>
+#include <QPdfDocument>
+#include <QRegularExpression>
+#include <QStringList>
+
+#include <vector>
+
+namespace PrintTest {
+
+// The opener's side of the bindings, recorded.
+struct FakeHost final : PrintSheetHost {
+    std::optional<OrganizationArchive> document;
+    std::vector<ChartPrintSettings> commits;
+    QString title;
+    QString subtitle;
+
+    const OrganizationArchive *archive() const override { return document ? &*document : nullptr; }
+    void commitSettings(const ChartPrintSettings &settings) override { commits.push_back(settings); }
+    QString pageTitle() const override { return title; }
+    void setPageTitle(const QString &text) override { title = text; }
+    QString pageSubtitle() const override { return subtitle; }
+    void setPageSubtitle(const QString &text) override { subtitle = text; }
+};
+
+// Records what it was asked to print; fails or cancels on request.
+struct FakePrinter final : ChartPrinter {
+    std::optional<std::string> failure;
+    bool cancel = false;
+    std::vector<QByteArray> printed;
+
+    Outcome print(const QByteArray &pdf, const ChartPrintSettings &, const std::function<void()> &prepared) override
+    {
+        prepared();
+        if (failure)
+            throw OrganizationError::invalid(*failure);
+        if (cancel)
+            return Outcome::cancelled;
+        printed.push_back(pdf);
+        return Outcome::printed;
+    }
+};
+
+// A manager with `reports` people in one department.
+inline Organization chart(int reports)
+{
+    return AppTest::district(reports).organization;
+}
+
+inline PrintSheetModel::Input input(Organization organization, ChartPrintSettings settings = {})
+{
+    return {std::move(organization), "Chart Name", "Entire organization", settings};
+}
+
+// Page texts and sizes of a PDF as Qt PDF reads it.
+struct ReadPDF {
+    QStringList texts;
+    std::vector<QSizeF> sizes;
+};
+
+inline ReadPDF readPDF(const QByteArray &pdf)
+{
+    QBuffer buffer;
+    buffer.setData(pdf);
+    buffer.open(QIODevice::ReadOnly);
+    QPdfDocument document;
+    document.load(&buffer);
+    ReadPDF read;
+    for (int page = 0; page < document.pageCount(); ++page) {
+        read.texts.append(document.getAllText(page).text().replace(QRegularExpression("\\s+"), " "));
+        read.sizes.push_back(document.pagePointSize(page));
+    }
+    return read;
+}
+
+} // namespace PrintTest

@@ -1,0 +1,125 @@
+#include "app/sidebar/organization_sidebar.h"
+#include "app/sidebar/searchable_dropdown.h"
+
+#include "sidebar_positions.h"
+
+#include <gtest/gtest.h>
+
+#include <QItemSelectionModel>
+#include <QPushButton>
+#include <QSignalSpy>
+#include <QTest>
+#include <QTreeView>
+
+using namespace SidebarTest;
+
+namespace {
+
+class SidebarWidget : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        sidebar.setActions([this](const std::string &id) { calls.push_back("select " + id); },
+                           [this](const Position &position) { calls.push_back("edit " + position.id); });
+        sidebar.setPositions(school());
+        sidebar.resize(300, 900);
+        sidebar.show();
+    }
+    // The top-level group of that name in the current mode.
+    QModelIndex group(const std::string &name) const
+    {
+        SidebarModel *model = sidebar.model();
+        for (int row = 0; row < model->rowCount(); ++row) {
+            const QModelIndex index = model->index(row, 0);
+            if (model->node(index)->name == name)
+                return index;
+        }
+        ADD_FAILURE() << "no group " << name;
+        return {};
+    }
+    bool isOpen(const std::string &name) const { return sidebar.treeView()->isExpanded(group(name)); }
+    QPoint centreOf(const std::string &id) const
+    {
+        return sidebar.treeView()->visualRect(sidebar.indexOfPosition(id)).center();
+    }
+
+    OrganizationSidebar sidebar;
+    std::vector<std::string> calls;
+};
+
+TEST_F(SidebarWidget, ClosedGroupsStayClosedAcrossModesAndCollapseAllReachesEveryMode)
+{
+    sidebar.setGrouping(std::string(SidebarMode::location));
+    sidebar.treeView()->collapse(group("North")); // as the user's click on the arrow does
+    sidebar.setGrouping(std::string(SidebarMode::department));
+    EXPECT_TRUE(isOpen("Science"));
+    sidebar.setGrouping(std::string(SidebarMode::location));
+    EXPECT_FALSE(isOpen("North"));
+    EXPECT_TRUE(isOpen("South"));
+
+    sidebar.collapseAll();
+    EXPECT_FALSE(isOpen("South"));
+    sidebar.setGrouping(std::string(SidebarMode::departmentLocation));
+    EXPECT_FALSE(isOpen("Math"));
+    sidebar.treeView()->expand(group("Math"));
+    sidebar.setPositions({staff("P9", "New Person", "Art", "West")}); // a group that comes later
+    EXPECT_FALSE(isOpen("Art"));
+    sidebar.expandAll();
+    EXPECT_TRUE(isOpen("Art"));
+}
+
+TEST_F(SidebarWidget, ClicksAskTheWindowAndTheWindowsSelectionIsShown)
+{
+    QTreeView *tree = sidebar.treeView();
+    QTest::mouseClick(tree->viewport(), Qt::LeftButton, {}, centreOf("P3"));
+    EXPECT_EQ(calls, (std::vector<std::string>{"select P3"}));
+
+    calls.clear();
+    QTest::mouseClick(tree->viewport(), Qt::LeftButton, {}, centreOf("P2")); // the first half of a double click
+    QTest::mouseDClick(tree->viewport(), Qt::LeftButton, {}, centreOf("P2"));
+    ASSERT_GE(calls.size(), 2u);
+    EXPECT_EQ(calls.back(), "edit P2");
+    EXPECT_EQ(calls[calls.size() - 2], "select P2"); // selected before the editor opens
+
+    sidebar.setEditingEnabled(false);
+    calls.clear();
+    QTest::mouseDClick(tree->viewport(), Qt::LeftButton, {}, centreOf("P2"));
+    EXPECT_TRUE(std::find(calls.begin(), calls.end(), "edit P2") == calls.end());
+
+    sidebar.setSelection("P5");
+    EXPECT_EQ(tree->selectionModel()->selectedIndexes(), QModelIndexList{sidebar.indexOfPosition("P5")});
+    sidebar.setSelection(std::nullopt);
+    EXPECT_TRUE(tree->selectionModel()->selectedIndexes().isEmpty());
+}
+
+TEST_F(SidebarWidget, PickerChangesTheModeAndTheExpandRowShowsOutsideNone)
+{
+    QWidget *expandRow = nullptr;
+    for (QPushButton *button : sidebar.findChildren<QPushButton *>()) {
+        if (button->text() == "Expand All")
+            expandRow = button->parentWidget();
+    }
+    ASSERT_NE(expandRow, nullptr);
+    EXPECT_FALSE(expandRow->isVisible());
+    EXPECT_EQ(sidebar.model()->rowCount(), 6); // people only
+
+    sidebar.groupPicker()->open();
+    emit sidebar.groupPicker()->popup()->chosen("Location");
+    EXPECT_EQ(sidebar.grouping(), "Location");
+    EXPECT_TRUE(expandRow->isVisible());
+
+    sidebar.setPositions({});
+    EXPECT_EQ(sidebar.model()->rowCount(), 0);
+    EXPECT_TRUE(expandRow->isVisible());
+}
+
+TEST_F(SidebarWidget, SamePositionsDoNotRebuild)
+{
+    QSignalSpy resets(sidebar.model(), &QAbstractItemModel::modelReset);
+    sidebar.setPositions(school());
+    sidebar.setSelection("P1");
+    sidebar.treeView()->collapseAll();
+    EXPECT_EQ(resets.count(), 0);
+}
+
+} // namespace

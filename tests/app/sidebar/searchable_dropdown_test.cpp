@@ -1,0 +1,139 @@
+#include "app/sidebar/searchable_dropdown.h"
+
+#include <gtest/gtest.h>
+
+#include <QLabel>
+#include <QLineEdit>
+#include <QListView>
+#include <QSignalSpy>
+#include <QTest>
+
+namespace {
+
+const std::vector<DropdownOption> staff{
+    {"P1", "Ada Lovelace", "Superintendent"},
+    {"P2", "Grace Hopper", "Principal"},
+    {"P3", "Hans Straße", ""},
+    {"P4", "Élodie Martin", "Principal"},
+};
+
+std::vector<QString> ids(const std::vector<DropdownOption> &options)
+{
+    std::vector<QString> result;
+    for (const DropdownOption &option : options)
+        result.push_back(option.id);
+    return result;
+}
+
+TEST(DropdownFilter, KeepsMatchesInListOrder)
+{
+    const struct {
+        const char *query;
+        std::vector<QString> expected;
+    } cases[] = {
+        {"", {"P1", "P2", "P3", "P4"}},
+        {" \t\n ", {"P1", "P2", "P3", "P4"}},     // blanks list everything
+        {"GRACE", {"P2"}},                         // case-insensitive
+        {"  principal ", {"P2", "P4"}},            // trimmed, order kept, nothing ranked
+        {"STRASSE", {"P3"}},                       // full case folding
+        {"élodie", {"P4"}},                        // non-ASCII capitals fold too
+        {"p3", {"P3"}},                            // only through the id
+        {"Hopper Prin", {"P2"}},                   // across the title and the detail
+        {"Straße  P3", {"P3"}},                    // an empty detail still has both spaces
+        {"Turing", {}},
+    };
+    for (const auto &c : cases)
+        EXPECT_EQ(ids(filterOptions(staff, QString::fromUtf8(c.query))), c.expected) << c.query;
+}
+
+TEST(DropdownFilter, FaceShowsTheChosenTitleOrChoose)
+{
+    EXPECT_EQ(faceTitle(staff, "P2"), "Grace Hopper");
+    EXPECT_EQ(faceTitle(staff, "p2"), "Choose…"); // ids compare exactly
+    EXPECT_EQ(faceTitle(staff, ""), "Choose…");
+    EXPECT_EQ(faceTitle({}, "P2"), "Choose…");
+}
+
+class DropdownWidget : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        dropdown.setOptions(staff);
+        dropdown.setSelection("P1");
+        dropdown.show();
+    }
+    void openAndType(const QString &text)
+    {
+        QTest::mouseClick(dropdown.button(), Qt::LeftButton);
+        ASSERT_TRUE(dropdown.isOpen());
+        QTest::keyClicks(query(), text);
+    }
+    QLineEdit *query() const { return dropdown.popup()->queryField(); }
+    int listed() const { return dropdown.popup()->listView()->model()->rowCount(); }
+
+    SearchableDropdown dropdown{"Chart"};
+    QSignalSpy chosen{&dropdown, &SearchableDropdown::chosen};
+};
+
+TEST_F(DropdownWidget, ReturnPicksTheFirstMatchAndTypingNeverChooses)
+{
+    EXPECT_EQ(dropdown.button()->text(), "Ada Lovelace");
+    openAndType("principal");
+    EXPECT_EQ(listed(), 2);
+    EXPECT_EQ(dropdown.selection(), "P1");
+    EXPECT_EQ(chosen.count(), 0);
+
+    QTest::keyClick(query(), Qt::Key_Return);
+    EXPECT_FALSE(dropdown.isOpen());
+    EXPECT_EQ(dropdown.selection(), "P2");
+    EXPECT_EQ(dropdown.button()->text(), "Grace Hopper");
+    ASSERT_EQ(chosen.count(), 1);
+    EXPECT_EQ(chosen.at(0).at(0).toString(), "P2");
+}
+
+TEST_F(DropdownWidget, EscapeKeepsTheSelectionAndReopeningClearsTheQuery)
+{
+    openAndType("Grace");
+    QTest::keyClick(query(), Qt::Key_Escape);
+    EXPECT_FALSE(dropdown.isOpen());
+    EXPECT_EQ(dropdown.selection(), "P1");
+    EXPECT_EQ(chosen.count(), 0);
+
+    QTest::mouseClick(dropdown.button(), Qt::LeftButton);
+    EXPECT_TRUE(query()->text().isEmpty());
+    EXPECT_EQ(listed(), 4);
+    EXPECT_TRUE(query()->hasFocus());
+}
+
+TEST_F(DropdownWidget, NoMatchShowsTheMessageAndReturnDoesNothing)
+{
+    openAndType("Turing");
+    EXPECT_TRUE(dropdown.popup()->emptyLabel()->isVisibleTo(dropdown.popup()));
+    QTest::keyClick(query(), Qt::Key_Return);
+    EXPECT_TRUE(dropdown.isOpen());
+    EXPECT_EQ(chosen.count(), 0);
+    dropdown.popup()->close();
+}
+
+TEST_F(DropdownWidget, ClickingARowChoosesIt)
+{
+    openAndType("e");
+    QListView *list = dropdown.popup()->listView();
+    const QModelIndex third = list->model()->index(2, 0);
+    QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, list->visualRect(third).center());
+    EXPECT_FALSE(dropdown.isOpen());
+    EXPECT_EQ(dropdown.selection(), "P3");
+}
+
+TEST_F(DropdownWidget, FaceFollowsTheCallersSelectionAndOptions)
+{
+    dropdown.setSelection("GONE");
+    EXPECT_EQ(dropdown.button()->text(), "Choose…");
+    dropdown.setSelection("P4");
+    EXPECT_EQ(dropdown.button()->text(), "Élodie Martin");
+    dropdown.setOptions({});
+    EXPECT_EQ(dropdown.button()->text(), "Choose…");
+    EXPECT_EQ(chosen.count(), 0);
+}
+
+} // namespace
