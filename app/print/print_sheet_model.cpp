@@ -86,7 +86,7 @@ PrintSheetModel::PrintSheetModel(Input input, PrintSheetHost &host, Dialogs &dia
     , m_host(host)
     , m_dialogs(dialogs)
     , m_printer(printer)
-    , m_writeSheet(ChartPDFBatchExport::write)
+    , m_writeSheet([](const SheetPDFExportJob &job, const QString &folder) { return ChartPDFBatchExport::write(job, folder); })
     , m_settings(m_input.settings)
     , m_positionSummary(summaryOf(m_input.organization, m_input.scope))
 {
