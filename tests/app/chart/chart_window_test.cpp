@@ -3,6 +3,7 @@
 #include "app/chart/chart_window.h"
 #include "app/chart/chart_window_body.h"
 #include "app/chart/selection_inspector_strip.h"
+#include "app/chart/update_notice.h"
 #include "app/shell/document_controller.h"
 #include "app/shell/organization_document.h"
 #include "app/sidebar/organization_sidebar.h"
@@ -176,6 +177,27 @@ TEST_F(ChartWindowTest, CountsFollowCollapsedBranchesAndTheWholeOrganization)
     EXPECT_EQ(counts.shown, 1);
     EXPECT_EQ(counts.total, 4);
     EXPECT_EQ(counts.cards, 1);
+}
+
+class FakeOffer final : public UpdateOffer {
+public:
+    bool installing = false;
+    std::optional<QString> version;
+    bool isInstalling() const override { return installing; }
+    std::optional<QString> offeredVersion() const override { return version; }
+    void install() override {}
+};
+
+TEST(UpdateNoticeContent, InstallingOutranksAnOffer)
+{
+    FakeOffer offer;
+    EXPECT_EQ(UpdateNotice::content(nullptr).kind, UpdateNotice::Kind::none);
+    EXPECT_EQ(UpdateNotice::content(&offer).kind, UpdateNotice::Kind::none);
+    offer.version = "2.4.1";
+    EXPECT_EQ(UpdateNotice::content(&offer), (UpdateNotice::Content{UpdateNotice::Kind::offer, "Update to 2.4.1…"}));
+    offer.installing = true;
+    EXPECT_EQ(UpdateNotice::content(&offer),
+              (UpdateNotice::Content{UpdateNotice::Kind::installing, "Updating Vantrel…"}));
 }
 
 // The window's settings follow the chart shown and go back into the document only when
