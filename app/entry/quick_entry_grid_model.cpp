@@ -255,6 +255,12 @@ bool QuickEntryGridModel::save(const QuickEntryCommit &commit)
         + " positions. Existing IDs and other position details are preserved.";
     // Defaults from the rows as they were before the save, managers from the saved positions.
     QuickEntryRow next = newRow();
+    // A manager picked from a new row names it by its draft key, which the rebuilt grid no
+    // longer has: the text would make this row fail at the next save.
+    const std::string managerText = Text::trimmed(next.manager);
+    const std::vector<std::string_view> keys = QuickEntryLiveRows::bracketedKeys(managerText);
+    if (std::any_of(keys.begin(), keys.end(), [](std::string_view key) { return key.starts_with("draft:"); }))
+        next.manager.clear();
     std::vector<QuickEntryRow> rows;
     rows.reserve(saved.positions.size() + 1);
     // A position whose new manager sits on another chart left this one: a row for it would

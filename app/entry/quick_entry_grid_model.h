@@ -37,7 +37,6 @@ public:
     QuickEntryGridModel(const QuickEntryGridModel &) = delete;
     QuickEntryGridModel &operator=(const QuickEntryGridModel &) = delete;
 
-    const std::string &sheetName() const { return m_sheetName; }
     const std::vector<QuickEntryRow> &rows() const { return m_rows; }
     const QuickEntryRow &row(size_t index) const { return m_rows.at(index); }
     // The save result or the last failure; empty at first.
@@ -46,8 +45,6 @@ public:
     const std::optional<std::string> &focusedName() const { return m_focusedName; }
     // Whether saving would change something. Linear in the rows.
     bool hasChanges() const;
-    // Counts every change of the rows; option lists are recomputed when it moved.
-    uint64_t revision() const { return m_revision; }
 
     // Cells. Each follows the cell's rule and leaves a value equal to the current one alone.
     void setVacant(size_t row, bool vacant);
@@ -113,6 +110,7 @@ private:
     std::unordered_map<std::string, size_t> m_baselineIndex;
     std::string m_message;
     std::optional<std::string> m_focusedName;
+    // Counts every change of the rows; option lists are recomputed when it moved.
     uint64_t m_revision = 0;
 
     struct FieldCache {

@@ -200,6 +200,9 @@ TEST(QuickEntryGridModel, SaveRebuildsFromPositionsStillOnTheChart)
 {
     QuickEntryGridModel model = grid(organization());
     model.setName(firstNewRow(model), "Cy Diaz");
+    model.appendRow();
+    model.setManager(model.rows().size() - 1, model.managerOptions(0).back());
+    ASSERT_TRUE(model.rows().back().manager.ends_with("[draft:" + model.row(firstNewRow(model)).id + "]"));
     std::vector<QuickEntryRow> handed;
     Position moved = person("P2", "Bo Chen", "X1");
     moved.title = "Driver";
@@ -209,12 +212,13 @@ TEST(QuickEntryGridModel, SaveRebuildsFromPositionsStillOnTheChart)
                                     {"P1", "V1", "P-7"}};
     });
     ASSERT_TRUE(saved);
-    EXPECT_EQ(handed.size(), 8u) << "untouched rows are handed over too";
+    EXPECT_EQ(handed.size(), 9u) << "untouched rows are handed over too";
     EXPECT_EQ(model.message(), "Saved 4 positions. Existing IDs and other position details are preserved.");
     ASSERT_EQ(model.rows().size(), 4u);
     EXPECT_EQ(model.row(2).originalPosition->id, "P-7");
     EXPECT_FALSE(model.row(3).isExisting());
     EXPECT_FALSE(model.hasChanges());
+    EXPECT_EQ(model.row(3).manager, "") << "the row above named a new row that is gone";
     // The saved copy replaced the opening one: Bo, off the grid now, is offered as saved.
     const std::vector<std::string> options = model.managerOptions(0);
     EXPECT_NE(std::find(options.begin(), options.end(), "Bo Chen — Driver [P2]"), options.end());

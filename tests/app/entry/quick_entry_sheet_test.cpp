@@ -154,3 +154,23 @@ TEST(QuickEntrySheet, TabWalksTheEnabledCellsInReadingOrder)
     EXPECT_EQ(s.sheet.table()->currentIndex().row(), 3);
     EXPECT_EQ(s.sheet.grid().row(2).location, "North");
 }
+
+TEST(QuickEntrySheet, ClicksTickVacantAndRemoveOnlyNewRows)
+{
+    Sheet s;
+    QTableView *table = s.sheet.table();
+    auto click = [&](int row, int column) {
+        const QRect cell = table->visualRect(table->model()->index(row, column));
+        QTest::mouseClick(table->viewport(), Qt::LeftButton, {}, cell.center());
+        QApplication::processEvents();
+    };
+    click(0, QuickEntryTableModel::remove);
+    click(0, QuickEntryTableModel::vacant);
+    EXPECT_EQ(s.rows(), 8u) << "an existing person stays";
+    EXPECT_FALSE(s.sheet.grid().row(0).vacant);
+    click(3, QuickEntryTableModel::vacant);
+    EXPECT_TRUE(s.sheet.grid().row(3).vacant);
+    click(3, QuickEntryTableModel::remove);
+    EXPECT_EQ(s.rows(), 7u);
+    EXPECT_FALSE(s.sheet.grid().row(3).vacant) << "the row below moved up";
+}
