@@ -159,7 +159,8 @@ ChartPrintSheet::ChartPrintSheet(std::unique_ptr<PrintSheetModel> model, std::un
     connect(m_exportPDF, &QPushButton::clicked, this, [this] { m_model->exportPDF(); });
     connect(cancel, &QPushButton::clicked, this, [this] { m_model->cancelExport(); });
     connect(m_model.get(), &PrintSheetModel::changed, this, &ChartPrintSheet::refresh);
-    connect(m_model.get(), &PrintSheetModel::previewChanged, this, [this] { m_preview->setDocument(m_model->preview()); });
+    connect(m_model.get(), &PrintSheetModel::previewChanged, this,
+            [this](bool sameLayout) { m_preview->setDocument(m_model->preview(), sameLayout); });
     refresh();
 }
 
@@ -342,7 +343,10 @@ void ChartPrintSheet::refresh()
 
     const bool offersAll = model.offersExportAll();
     m_progressRow->setVisible(exporting);
-    m_progressLabel->setText(QStringLiteral("Exporting ") + model.exportingSheetName() + QStringLiteral("…"));
+    QString progress = QStringLiteral("Exporting ") + model.exportingSheetName() + QStringLiteral("…");
+    if (!model.exportingLines().isEmpty())
+        progress += QStringLiteral("  ") + model.exportingLines();
+    m_progressLabel->setText(progress);
     m_progress->setRange(0, model.exportTotal());
     m_progress->setValue(model.exportedSheetCount());
     m_note->setVisible(!exporting && offersAll);

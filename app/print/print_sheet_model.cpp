@@ -5,10 +5,12 @@
 #include "app/sidebar/chart_design_controls.h"
 #include "core/chart/chart_layout.h"
 #include "core/chart/chart_print_presentation.h"
+#include "core/chart/dotted_ink.h"
+#include "core/chart/dotted_route_store.h"
 #include "core/document/organization_archive.h"
 #include "core/support/organization_error.h"
 #include "core/support/text.h"
-#include "printing/chart_pdf_renderer.h"
+#include "printing/chart_painter.h"
 #include "printing/chart_text.h"
 
 #include <QDir>
@@ -86,12 +88,17 @@ PrintSheetModel::PrintSheetModel(Input input, PrintSheetHost &host, Dialogs &dia
     , m_host(host)
     , m_dialogs(dialogs)
     , m_printer(printer)
-    , m_writeSheet(ChartPDFBatchExport::write)
+    , m_writeSheet([](const SheetPDFExportJob &job, const QString &folder, const ChartPDFRouting &routing) {
+        return ChartPDFBatchExport::write(job, folder, routing);
+    })
     , m_settings(m_input.settings)
     , m_positionSummary(summaryOf(m_input.organization, m_input.scope))
+    , m_routeStore(host.routeStore() ? host.routeStore() : std::make_shared<DottedRouteStore>())
 {
     retile();
 }
+
+PrintSheetModel::~PrintSheetModel() = default;
 
 void PrintSheetModel::appear()
 {
@@ -248,23 +255,66 @@ QByteArray PrintSheetModel::makePDF() const
 {
     const std::string typed = Text::trimmed(m_host.pageTitle().toStdString());
     const std::string heading = typed.empty() ? m_input.title : typed;
-    return ChartPDFRenderer::render(m_input.organization, heading, m_input.scope, m_settings,
-                                    m_host.pageSubtitle().toStdString());
+    return *ChartPDFRenderer::render(m_input.organization, heading, m_input.scope, m_settings,
+                                     m_host.pageSubtitle().toStdString(), ChartPDFRouting{m_routeStore, {}, {}});
 }
 
+// The cards at once; the dotted lines too when the store has them, else when a routing job
+// has made them (previewLinesArrived).
 void PrintSheetModel::updatePreview()
 {
     try {
-        QByteArray bytes = makePDF();
+        auto chart = std::make_unique<PrintedChart>(m_input.organization, m_settings);
+        const std::string typed = Text::trimmed(m_host.pageTitle().toStdString());
+        const std::string heading = typed.empty() ? m_input.title : typed;
+        const std::optional<std::string> subtitle = m_host.pageSubtitle().toStdString();
+        std::optional<std::vector<DottedRoute>> routes;
+        if (chart->routingKey()->edges.empty())
+            routes.emplace();
+        else
+            routes = m_routeStore->find(*chart->routingKey());
+        const DottedInk ink(routes.value_or(std::vector<DottedRoute>{}), std::nullopt);
+        QByteArray bytes = ChartPDFRenderer::renderPages(chart->picture(ink), chart->pagination(), heading,
+                                                         m_input.scope, subtitle);
+        m_routingJob.reset();
+        m_previewChart.reset();
+        if (!routes) {
+            m_previewChart = std::move(chart);
+            m_previewHeading = heading;
+            m_previewSubtitle = subtitle;
+            m_routingJob = std::make_unique<DottedRoutingJob>(m_routeStore, m_previewChart->routingKey(), [this] {
+                QMetaObject::invokeMethod(this, &PrintSheetModel::previewLinesArrived, Qt::QueuedConnection);
+            });
+        }
         m_preview = std::move(bytes);
         m_host.commitSettings(m_settings);
         m_previewStale = false;
         m_errorMessage.reset();
-        emit previewChanged();
+        emit previewChanged(false);
         emit changed();
     } catch (const std::exception &error) {
         fail(error);
     }
+}
+
+void PrintSheetModel::previewLinesArrived()
+{
+    if (!m_routingJob)
+        return;
+    const DottedRoutingProgress progress = m_routingJob->progress();
+    if (!progress.isComplete())
+        return;
+    m_routingJob.reset();
+    const std::unique_ptr<PrintedChart> chart = std::move(m_previewChart);
+    try {
+        const DottedInk ink(progress.routes, std::nullopt);
+        m_preview = ChartPDFRenderer::renderPages(chart->picture(ink), chart->pagination(), m_previewHeading,
+                                                  m_input.scope, m_previewSubtitle);
+        emit previewChanged(true);
+    } catch (const std::exception &error) {
+        m_errorMessage = messageOf(error);
+    }
+    emit changed();
 }
 
 void PrintSheetModel::refreshFit()
@@ -370,12 +420,15 @@ void PrintSheetModel::exportAllSheets()
 
 void PrintSheetModel::cancelExport()
 {
-    if (m_export)
-        m_export->cancelled = true;
+    if (!m_export)
+        return;
+    m_export->cancelled = true;
+    m_exportWorker.request_stop();
 }
 
-// Each chart takes two turns of the event loop: one shows its name in the progress line,
-// the next writes it. The sheet may be gone by then; the guard makes that a no-op.
+// Each chart shows its name first, then is written on the worker thread; its result comes
+// back as an event, so the window stays responsive and the sheet may be gone by then (the
+// worker is joined when the model goes, and events for it are dropped).
 void PrintSheetModel::exportNextSheet()
 {
     if (m_export->cancelled || m_export->next >= m_export->jobs.size()) {
@@ -383,6 +436,7 @@ void PrintSheetModel::exportNextSheet()
         return;
     }
     m_exportingSheetName = toQt(m_export->jobs[m_export->next].sheetName);
+    m_exportingLines.clear();
     emit changed();
     QTimer::singleShot(0, this, [self = QPointer(this)] {
         if (self && self->m_export)
@@ -392,20 +446,39 @@ void PrintSheetModel::exportNextSheet()
 
 void PrintSheetModel::writeCurrentSheet()
 {
-    const SheetPDFExportJob &job = m_export->jobs[m_export->next];
-    try {
-        m_writeSheet(job, m_export->folder);
+    m_exportWorker = std::jthread([this, job = m_export->jobs[m_export->next], folder = m_export->folder,
+                                   writer = m_writeSheet, store = m_routeStore](std::stop_token stop) {
+        const ChartPDFRouting routing{store, stop, [this](size_t done, size_t total) {
+                                          QMetaObject::invokeMethod(this, [this, done, total] {
+                                              if (m_export)
+                                                  m_exportingLines = QStringLiteral("Dotted lines: %1 of %2").arg(done).arg(total);
+                                              emit changed();
+                                          }, Qt::QueuedConnection);
+                                      }};
+        bool written = false;
+        std::optional<QString> failure;
+        try {
+            written = writer(job, folder, routing).has_value();
+        } catch (const std::exception &error) {
+            failure = toQt(job.sheetName) + QStringLiteral(": ") + messageOf(error);
+        }
+        QMetaObject::invokeMethod(this, [this, written, failure] { sheetWritten(written, failure); },
+                                  Qt::QueuedConnection);
+    });
+}
+
+// A chart stopped by Cancel is neither written nor failed.
+void PrintSheetModel::sheetWritten(bool written, const std::optional<QString> &failure)
+{
+    if (!m_export)
+        return;
+    if (written)
         ++m_export->written;
-    } catch (const std::exception &error) {
-        m_export->failures.append(toQt(job.sheetName) + QStringLiteral(": ") + messageOf(error));
-    }
+    if (failure)
+        m_export->failures.append(*failure);
     ++m_export->next;
     ++m_exportedSheetCount;
-    emit changed();
-    QTimer::singleShot(0, this, [self = QPointer(this)] {
-        if (self && self->m_export)
-            self->exportNextSheet();
-    });
+    exportNextSheet();
 }
 
 void PrintSheetModel::finishExport()
@@ -422,6 +495,7 @@ void PrintSheetModel::finishExport()
         m_errorMessage = run.failures.join(QLatin1Char('\n'));
     m_exporting = false;
     m_exportingSheetName.clear();
+    m_exportingLines.clear();
     emit changed();
 }
 

@@ -5,6 +5,7 @@
 #include "core/model/organization.h"
 #include "core/model/print_settings.h"
 #include "printing/chart_pdf_batch_export.h"
+#include "printing/chart_pdf_renderer.h"
 #endif
 
 #include <QByteArray>
@@ -13,12 +14,16 @@
 #include <QStringList>
 
 #include <functional>
+#include <memory>
 #include <optional>
 #include <string>
+#include <thread>
 #include <vector>
 
 class ChartPrinter;
 class Dialogs;
+class DottedRouteStore;
+class DottedRoutingJob;
 struct OrganizationArchive;
 
 // What the print sheet reads from and writes to the window that opened it: the document
@@ -34,6 +39,9 @@ public:
     virtual void setPageTitle(const QString &text) = 0;
     virtual QString pageSubtitle() const = 0;
     virtual void setPageSubtitle(const QString &text) = 0;
+    // Where the window keeps the dotted routes it shows, so that a chart printed as shown is
+    // not routed again; null when there is none.
+    virtual std::shared_ptr<DottedRouteStore> routeStore() const { return nullptr; }
 };
 
 // The sheet's paper choices: the standard papers, then "Custom", which has no size.
@@ -47,7 +55,11 @@ QString matching(double widthInches, double heightInches);
 // The state and actions of the "Export PDF & Print" sheet, without widgets: the working
 // settings and how each change reacts (nothing, mark the preview stale, render, refit),
 // the page summary, the preview bytes, printing, saving the PDF and the export of every
-// chart, which runs one chart per turn of the event loop.
+// chart, which writes one chart at a time on a worker thread.
+//
+// Dotted lines come from the window's route store when it has them. Otherwise the preview
+// shows the cards at once and the lines when a routing job has them, and the export routes
+// each chart on its worker, reporting the lines done and stopping on Cancel.
 //
 // The tiling is computed once per settings change and kept, so the summary and the
 // buttons read it for free; the layout behind it is reused while only the scale or the
@@ -61,11 +73,14 @@ public:
         std::string scope;         // what the chart covers
         ChartPrintSettings settings; // the committed settings the sheet starts from
     };
-    // Writes one chart of an export into a folder; ChartPDFBatchExport::write by default.
-    using SheetWriter = std::function<QString(const SheetPDFExportJob &, const QString &folder)>;
+    // Writes one chart of an export into a folder, on the export's worker thread; nothing
+    // when stopped through the routing. ChartPDFBatchExport::write by default.
+    using SheetWriter = std::function<std::optional<QString>(const SheetPDFExportJob &, const QString &folder,
+                                                             const ChartPDFRouting &routing)>;
 
     PrintSheetModel(Input input, PrintSheetHost &host, Dialogs &dialogs, ChartPrinter &printer,
                     QObject *parent = nullptr);
+    ~PrintSheetModel() override;
     void setSheetWriter(SheetWriter writer) { m_writeSheet = std::move(writer); }
 
     const Organization &organization() const { return m_input.organization; }
@@ -99,6 +114,8 @@ public:
     const QString &positionSummary() const { return m_positionSummary; }
 
     const std::optional<QByteArray> &preview() const { return m_preview; }
+    // The preview shows the cards; its dotted lines are still being routed.
+    bool arePreviewLinesPending() const { return m_routingJob != nullptr; }
     bool isPreviewStale() const { return m_previewStale; }
     QString previewCaption() const;
     const std::optional<QString> &errorMessage() const { return m_errorMessage; }
@@ -126,6 +143,8 @@ public:
     int exportedSheetCount() const { return m_exportedSheetCount; }
     int exportTotal() const;
     const QString &exportingSheetName() const { return m_exportingSheetName; }
+    // "Dotted lines: 12 of 250" while the chart being exported routes its lines, else empty.
+    const QString &exportingLines() const { return m_exportingLines; }
 
     // Stores `bytes` at `path` atomically, replacing what is there; throws OrganizationError
     // with the system's reason, leaving an existing file whole.
@@ -134,8 +153,9 @@ public:
 signals:
     // Anything the sheet shows changed.
     void changed();
-    // New preview bytes.
-    void previewChanged();
+    // New preview bytes; `sameLayout` when only the dotted lines were added, so the pane
+    // may stay on its page.
+    void previewChanged(bool sameLayout);
 
 private:
     void assignSettings(const ChartPrintSettings &settings);
@@ -143,8 +163,10 @@ private:
                     void (PrintSheetHost::*write)(const QString &));
     void retile();
     void fail(const std::exception &error);
+    void previewLinesArrived();
     void exportNextSheet();
     void writeCurrentSheet();
+    void sheetWritten(bool written, const std::optional<QString> &failure);
     void finishExport();
 
     Input m_input;
@@ -180,5 +202,15 @@ private:
     bool m_exporting = false;
     int m_exportedSheetCount = 0;
     QString m_exportingSheetName;
+    QString m_exportingLines;
     std::optional<Export> m_export;
+
+    std::shared_ptr<DottedRouteStore> m_routeStore;
+    // While the preview's lines are routed: the chart and headings it was drawn with.
+    std::unique_ptr<PrintedChart> m_previewChart;
+    std::string m_previewHeading;
+    std::optional<std::string> m_previewSubtitle;
+    // Last: stopped and joined before anything they use goes away.
+    std::unique_ptr<DottedRoutingJob> m_routingJob;
+    std::jthread m_exportWorker;
 };
