@@ -138,7 +138,7 @@ void PrintSheetModel::retile()
 
 void PrintSheetModel::setSettings(const ChartPrintSettings &settings)
 {
-    if (settings == m_settings || m_exporting)
+    if (settings == m_settings || isBusy())
         return;
     const ChartPrintSettings old = std::exchange(m_settings, settings);
     retile();
@@ -153,7 +153,7 @@ void PrintSheetModel::setSettings(const ChartPrintSettings &settings)
 
 void PrintSheetModel::setPreset(const QString &name)
 {
-    if (m_exporting)
+    if (isBusy())
         return;
     m_preset = name;
     for (const PaperPreset &preset : standardPapers()) {
@@ -169,7 +169,7 @@ void PrintSheetModel::setPreset(const QString &name)
 
 void PrintSheetModel::setFitToPage(bool on)
 {
-    if (on == m_fitToPage || m_exporting)
+    if (on == m_fitToPage || isBusy())
         return;
     m_fitToPage = on;
     if (on) {
@@ -251,12 +251,77 @@ void PrintSheetModel::fail(const std::exception &error)
     emit changed();
 }
 
-QByteArray PrintSheetModel::makePDF() const
+std::string PrintSheetModel::heading() const
 {
     const std::string typed = Text::trimmed(m_host.pageTitle().toStdString());
-    const std::string heading = typed.empty() ? m_input.title : typed;
-    return *ChartPDFRenderer::render(m_input.organization, heading, m_input.scope, m_settings,
+    return typed.empty() ? m_input.title : typed;
+}
+
+QByteArray PrintSheetModel::makePDF() const
+{
+    return *ChartPDFRenderer::render(m_input.organization, heading(), m_input.scope, m_settings,
                                      m_host.pageSubtitle().toStdString(), ChartPDFRouting{m_routeStore, {}, {}});
+}
+
+// The routes of `chart` when nothing is left to route; nothing while they must be made.
+std::optional<std::vector<DottedRoute>> PrintSheetModel::storedRoutes(const PrintedChart &chart) const
+{
+    if (chart.routingKey()->edges.empty())
+        return std::vector<DottedRoute>{};
+    return m_routeStore->find(*chart.routingKey());
+}
+
+ChartPDFRouting PrintSheetModel::routing(std::stop_token stop)
+{
+    return {m_routeStore, std::move(stop), [this](size_t done, size_t total) {
+                QMetaObject::invokeMethod(this, [this, done, total] {
+                    if (!isBusy())
+                        return;
+                    m_linesDone = done;
+                    m_linesTotal = total;
+                    emit changed();
+                }, Qt::QueuedConnection);
+            }};
+}
+
+void PrintSheetModel::withPDF(const std::function<void(const QByteArray &)> &then)
+{
+    const std::string title = heading();
+    const std::optional<std::string> subtitle = m_host.pageSubtitle().toStdString();
+    try {
+        const PrintedChart chart(m_input.organization, m_settings);
+        if (const std::optional<std::vector<DottedRoute>> routes = storedRoutes(chart)) {
+            const DottedInk ink(*routes, std::nullopt);
+            then(ChartPDFRenderer::renderPages(chart.picture(ink), chart.pagination(), title, m_input.scope, subtitle));
+            return;
+        }
+    } catch (const std::exception &error) {
+        fail(error);
+        return;
+    }
+    m_preparing = true;
+    m_linesDone = m_linesTotal = 0;
+    m_errorMessage.reset();
+    emit changed();
+    m_exportWorker = std::jthread([this, organization = m_input.organization, title, scope = m_input.scope,
+                                   settings = m_settings, subtitle, then](std::stop_token stop) {
+        std::optional<QByteArray> bytes;
+        std::optional<QString> failure;
+        try {
+            bytes = ChartPDFRenderer::render(organization, title, scope, settings, subtitle, routing(stop));
+        } catch (const std::exception &error) {
+            failure = messageOf(error);
+        }
+        QMetaObject::invokeMethod(this, [this, bytes, failure, then] {
+            m_preparing = false;
+            m_linesDone = m_linesTotal = 0;
+            if (failure)
+                m_errorMessage = failure;
+            else if (bytes)
+                then(*bytes);
+            emit changed();
+        }, Qt::QueuedConnection);
+    });
 }
 
 // The cards at once; the dotted lines too when the store has them, else when a routing job
@@ -265,22 +330,17 @@ void PrintSheetModel::updatePreview()
 {
     try {
         auto chart = std::make_unique<PrintedChart>(m_input.organization, m_settings);
-        const std::string typed = Text::trimmed(m_host.pageTitle().toStdString());
-        const std::string heading = typed.empty() ? m_input.title : typed;
+        const std::string title = heading();
         const std::optional<std::string> subtitle = m_host.pageSubtitle().toStdString();
-        std::optional<std::vector<DottedRoute>> routes;
-        if (chart->routingKey()->edges.empty())
-            routes.emplace();
-        else
-            routes = m_routeStore->find(*chart->routingKey());
+        const std::optional<std::vector<DottedRoute>> routes = storedRoutes(*chart);
         const DottedInk ink(routes.value_or(std::vector<DottedRoute>{}), std::nullopt);
-        QByteArray bytes = ChartPDFRenderer::renderPages(chart->picture(ink), chart->pagination(), heading,
+        QByteArray bytes = ChartPDFRenderer::renderPages(chart->picture(ink), chart->pagination(), title,
                                                          m_input.scope, subtitle);
         m_routingJob.reset();
         m_previewChart.reset();
         if (!routes) {
             m_previewChart = std::move(chart);
-            m_previewHeading = heading;
+            m_previewHeading = title;
             m_previewSubtitle = subtitle;
             m_routingJob = std::make_unique<DottedRoutingJob>(m_routeStore, m_previewChart->routingKey(), [this] {
                 QMetaObject::invokeMethod(this, &PrintSheetModel::previewLinesArrived, Qt::QueuedConnection);
@@ -340,14 +400,15 @@ void PrintSheetModel::printChart()
 {
     if (!canOutput())
         return;
-    try {
-        const QByteArray pdf = makePDF();
-        m_printer.print(pdf, m_settings, [this] { m_host.commitSettings(m_settings); });
-        m_errorMessage.reset();
-        emit changed();
-    } catch (const std::exception &error) {
-        fail(error);
-    }
+    withPDF([this](const QByteArray &pdf) {
+        try {
+            m_printer.print(pdf, m_settings, [this] { m_host.commitSettings(m_settings); });
+            m_errorMessage.reset();
+            emit changed();
+        } catch (const std::exception &error) {
+            fail(error);
+        }
+    });
 }
 
 void PrintSheetModel::exportPDF()
@@ -360,14 +421,16 @@ void PrintSheetModel::exportPDF()
         m_dialogs.fileToSave(QStringLiteral("PDF (*.pdf)"), QStringLiteral("Organization Chart.pdf"));
     if (!path || path->isEmpty())
         return;
-    try {
-        writeFile(*path, makePDF());
-        m_resultMessage = QStringLiteral("PDF exported.");
-        m_errorMessage.reset();
-        emit changed();
-    } catch (const std::exception &error) {
-        fail(error);
-    }
+    withPDF([this, path = *path](const QByteArray &pdf) {
+        try {
+            writeFile(path, pdf);
+            m_resultMessage = QStringLiteral("PDF exported.");
+            m_errorMessage.reset();
+            emit changed();
+        } catch (const std::exception &error) {
+            fail(error);
+        }
+    });
 }
 
 void PrintSheetModel::writeFile(const QString &path, const QByteArray &bytes)
@@ -420,10 +483,19 @@ void PrintSheetModel::exportAllSheets()
 
 void PrintSheetModel::cancelExport()
 {
-    if (!m_export)
-        return;
-    m_export->cancelled = true;
-    m_exportWorker.request_stop();
+    if (m_export)
+        m_export->cancelled = true;
+    if (isBusy())
+        m_exportWorker.request_stop();
+}
+
+QString PrintSheetModel::progressLabel() const
+{
+    QString label = m_exporting ? QStringLiteral("Exporting ") + m_exportingSheetName + QStringLiteral("…")
+                                : QStringLiteral("Routing the dotted lines of the PDF…");
+    if (m_linesTotal > 0)
+        label += QStringLiteral("  Dotted lines: %1 of %2").arg(m_linesDone).arg(m_linesTotal);
+    return label;
 }
 
 // Each chart shows its name first, then is written on the worker thread; its result comes
@@ -436,7 +508,7 @@ void PrintSheetModel::exportNextSheet()
         return;
     }
     m_exportingSheetName = toQt(m_export->jobs[m_export->next].sheetName);
-    m_exportingLines.clear();
+    m_linesDone = m_linesTotal = 0;
     emit changed();
     QTimer::singleShot(0, this, [self = QPointer(this)] {
         if (self && self->m_export)
@@ -447,18 +519,11 @@ void PrintSheetModel::exportNextSheet()
 void PrintSheetModel::writeCurrentSheet()
 {
     m_exportWorker = std::jthread([this, job = m_export->jobs[m_export->next], folder = m_export->folder,
-                                   writer = m_writeSheet, store = m_routeStore](std::stop_token stop) {
-        const ChartPDFRouting routing{store, stop, [this](size_t done, size_t total) {
-                                          QMetaObject::invokeMethod(this, [this, done, total] {
-                                              if (m_export)
-                                                  m_exportingLines = QStringLiteral("Dotted lines: %1 of %2").arg(done).arg(total);
-                                              emit changed();
-                                          }, Qt::QueuedConnection);
-                                      }};
+                                   writer = m_writeSheet](std::stop_token stop) {
         bool written = false;
         std::optional<QString> failure;
         try {
-            written = writer(job, folder, routing).has_value();
+            written = writer(job, folder, routing(stop)).has_value();
         } catch (const std::exception &error) {
             failure = toQt(job.sheetName) + QStringLiteral(": ") + messageOf(error);
         }
@@ -495,13 +560,13 @@ void PrintSheetModel::finishExport()
         m_errorMessage = run.failures.join(QLatin1Char('\n'));
     m_exporting = false;
     m_exportingSheetName.clear();
-    m_exportingLines.clear();
+    m_linesDone = m_linesTotal = 0;
     emit changed();
 }
 
 bool PrintSheetModel::close()
 {
-    if (m_exporting)
+    if (isBusy())
         return false;
     if (m_pagination)
         m_host.commitSettings(m_settings);

@@ -124,7 +124,7 @@ public:
     // Whether the all-sheets export is offered: the document has at least one sheet.
     bool offersExportAll() const;
     // Print, Export PDF and Export All: a tiling and no export running.
-    bool canOutput() const { return m_pagination && !m_exporting; }
+    bool canOutput() const { return m_pagination && !isBusy(); }
 
     void updatePreview();
     void refreshFit();
@@ -134,17 +134,23 @@ public:
     void printChart();
     void exportPDF();
     void exportAllSheets();
-    // Stops a running export after the chart being written.
+    // Stops a running export, or the routing of a PDF to print or save, at the chart being
+    // routed; a chart already drawing is still written.
     void cancelExport();
     // Close: false while an export runs; otherwise commits the settings when they tile.
     bool close();
 
     bool isExporting() const { return m_exporting; }
+    // Exporting, or routing the lines of a PDF to print or save: the form and the output
+    // buttons wait, the progress row shows progressLabel() with Cancel.
+    bool isBusy() const { return m_exporting || m_preparing; }
+    QString progressLabel() const;
+    // The progress bar: charts done of all while exporting, else lines routed of all.
+    int progressValue() const { return m_exporting ? m_exportedSheetCount : int(m_linesDone); }
+    int progressMaximum() const { return m_exporting ? exportTotal() : std::max(1, int(m_linesTotal)); }
     int exportedSheetCount() const { return m_exportedSheetCount; }
     int exportTotal() const;
     const QString &exportingSheetName() const { return m_exportingSheetName; }
-    // "Dotted lines: 12 of 250" while the chart being exported routes its lines, else empty.
-    const QString &exportingLines() const { return m_exportingLines; }
 
     // Stores `bytes` at `path` atomically, replacing what is there; throws OrganizationError
     // with the system's reason, leaving an existing file whole.
@@ -164,6 +170,13 @@ private:
     void retile();
     void fail(const std::exception &error);
     void previewLinesArrived();
+    std::string heading() const;
+    std::optional<std::vector<DottedRoute>> storedRoutes(const PrintedChart &chart) const;
+    // Where a worker takes and keeps its routes; its progress shows in the progress row.
+    ChartPDFRouting routing(std::stop_token stop);
+    // Runs `then` with the chart's PDF: at once when its lines are stored, else once a
+    // worker has routed them (nothing when cancelled).
+    void withPDF(const std::function<void(const QByteArray &)> &then);
     void exportNextSheet();
     void writeCurrentSheet();
     void sheetWritten(bool written, const std::optional<QString> &failure);
@@ -202,7 +215,9 @@ private:
     bool m_exporting = false;
     int m_exportedSheetCount = 0;
     QString m_exportingSheetName;
-    QString m_exportingLines;
+    bool m_preparing = false;
+    size_t m_linesDone = 0;
+    size_t m_linesTotal = 0;
     std::optional<Export> m_export;
 
     std::shared_ptr<DottedRouteStore> m_routeStore;

@@ -230,3 +230,23 @@ TEST_F(PrintExport, ExportPDFWritesTheChartAndReportsAFailedWrite)
 }
 
 } // namespace
+
+// Lines the store lacks are routed on a worker before the file is written.
+TEST_F(PrintExport, ExportPDFRoutesMissingLinesOffTheMainThread)
+{
+    QTemporaryDir dir;
+    Organization dotted = chart(6);
+    dotted.positions[5].dottedManagerIDs = {"P2"};
+    model = std::make_unique<PrintSheetModel>(input(dotted), host, dialogs, printer);
+    dialogs.filesToSave.push_back(dir.filePath("chart.pdf"));
+    model->exportPDF();
+    EXPECT_TRUE(model->isBusy());
+    EXPECT_FALSE(model->canOutput());
+    EXPECT_TRUE(model->progressLabel().startsWith("Routing the dotted lines of the PDF…"));
+    QElapsedTimer waited;
+    waited.start();
+    while (model->isBusy() && waited.elapsed() < 10000)
+        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 50);
+    EXPECT_EQ(model->resultMessage(), "PDF exported.");
+    EXPECT_EQ(AppTest::readBytes(dir.filePath("chart.pdf")), model->makePDF());
+}
