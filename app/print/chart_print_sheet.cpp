@@ -159,7 +159,8 @@ ChartPrintSheet::ChartPrintSheet(std::unique_ptr<PrintSheetModel> model, std::un
     connect(m_exportPDF, &QPushButton::clicked, this, [this] { m_model->exportPDF(); });
     connect(cancel, &QPushButton::clicked, this, [this] { m_model->cancelExport(); });
     connect(m_model.get(), &PrintSheetModel::changed, this, &ChartPrintSheet::refresh);
-    connect(m_model.get(), &PrintSheetModel::previewChanged, this, [this] { m_preview->setDocument(m_model->preview()); });
+    connect(m_model.get(), &PrintSheetModel::previewChanged, this,
+            [this](bool sameLayout) { m_preview->setDocument(m_model->preview(), sameLayout); });
     refresh();
 }
 
@@ -287,9 +288,9 @@ void ChartPrintSheet::refresh()
 {
     const PrintSheetModel &model = *m_model;
     const ChartPrintSettings &settings = model.settings();
-    const bool exporting = model.isExporting();
+    const bool working = model.isBusy();
 
-    m_form->setEnabled(!exporting);
+    m_form->setEnabled(!working);
     auto setText = [](QLineEdit *edit, const QString &text) {
         if (edit->text() != text && !edit->hasFocus()) {
             const QSignalBlocker blocker(edit);
@@ -341,13 +342,13 @@ void ChartPrintSheet::refresh()
     m_result->setVisible(model.resultMessage().has_value());
 
     const bool offersAll = model.offersExportAll();
-    m_progressRow->setVisible(exporting);
-    m_progressLabel->setText(QStringLiteral("Exporting ") + model.exportingSheetName() + QStringLiteral("…"));
-    m_progress->setRange(0, model.exportTotal());
-    m_progress->setValue(model.exportedSheetCount());
-    m_note->setVisible(!exporting && offersAll);
+    m_progressRow->setVisible(working);
+    m_progressLabel->setText(model.progressLabel());
+    m_progress->setRange(0, model.progressMaximum());
+    m_progress->setValue(model.progressValue());
+    m_note->setVisible(!working && offersAll);
 
-    m_close->setEnabled(!exporting);
+    m_close->setEnabled(!working);
     m_exportAll->setVisible(offersAll);
     for (QPushButton *button : {m_exportAll, m_print, m_exportPDF})
         button->setEnabled(model.canOutput());

@@ -12,12 +12,13 @@
 
 #include <algorithm>
 
-void PreviewPaneState::setDocument(const std::optional<QByteArray> &document)
+void PreviewPaneState::setDocument(const std::optional<QByteArray> &document, bool samePages)
 {
     if (document == m_document)
         return;
     m_document = document;
-    m_page = 0;
+    if (!samePages)
+        m_page = 0;
     renderPage();
 }
 
@@ -142,9 +143,9 @@ ChartPDFPreview::ChartPDFPreview(QWidget *parent)
     refresh();
 }
 
-void ChartPDFPreview::setDocument(const std::optional<QByteArray> &document)
+void ChartPDFPreview::setDocument(const std::optional<QByteArray> &document, bool samePages)
 {
-    m_state.setDocument(document);
+    m_state.setDocument(document, samePages);
     refresh();
 }
 

@@ -18,8 +18,9 @@ public:
     static constexpr int pixels = 1400;
 
     // New bytes (or none) from the sheet. Bytes different from those shown return to the
-    // first page and render it; equal bytes change nothing; none only returns to page 0.
-    void setDocument(const std::optional<QByteArray> &document);
+    // first page and render it, unless they are the same pages with their dotted lines
+    // added (`samePages`); equal bytes change nothing; none only returns to page 0.
+    void setDocument(const std::optional<QByteArray> &document, bool samePages = false);
     void next() { showPage(m_page + 1); }
     void previous() { showPage(m_page - 1); }
 
@@ -53,7 +54,7 @@ class ChartPDFPreview : public QWidget {
 public:
     explicit ChartPDFPreview(QWidget *parent = nullptr);
 
-    void setDocument(const std::optional<QByteArray> &document);
+    void setDocument(const std::optional<QByteArray> &document, bool samePages = false);
     const PreviewPaneState &state() const { return m_state; }
 
 private:

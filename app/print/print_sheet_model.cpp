@@ -5,10 +5,12 @@
 #include "app/sidebar/chart_design_controls.h"
 #include "core/chart/chart_layout.h"
 #include "core/chart/chart_print_presentation.h"
+#include "core/chart/dotted_ink.h"
+#include "core/chart/dotted_route_store.h"
 #include "core/document/organization_archive.h"
 #include "core/support/organization_error.h"
 #include "core/support/text.h"
-#include "printing/chart_pdf_renderer.h"
+#include "printing/chart_painter.h"
 #include "printing/chart_text.h"
 
 #include <QDir>
@@ -86,12 +88,17 @@ PrintSheetModel::PrintSheetModel(Input input, PrintSheetHost &host, Dialogs &dia
     , m_host(host)
     , m_dialogs(dialogs)
     , m_printer(printer)
-    , m_writeSheet([](const SheetPDFExportJob &job, const QString &folder) { return ChartPDFBatchExport::write(job, folder); })
+    , m_writeSheet([](const SheetPDFExportJob &job, const QString &folder, const ChartPDFRouting &routing) {
+        return ChartPDFBatchExport::write(job, folder, routing);
+    })
     , m_settings(m_input.settings)
     , m_positionSummary(summaryOf(m_input.organization, m_input.scope))
+    , m_routeStore(host.routeStore() ? host.routeStore() : std::make_shared<DottedRouteStore>())
 {
     retile();
 }
+
+PrintSheetModel::~PrintSheetModel() = default;
 
 void PrintSheetModel::appear()
 {
@@ -131,7 +138,7 @@ void PrintSheetModel::retile()
 
 void PrintSheetModel::setSettings(const ChartPrintSettings &settings)
 {
-    if (settings == m_settings || m_exporting)
+    if (settings == m_settings || isBusy())
         return;
     const ChartPrintSettings old = std::exchange(m_settings, settings);
     retile();
@@ -146,7 +153,7 @@ void PrintSheetModel::setSettings(const ChartPrintSettings &settings)
 
 void PrintSheetModel::setPreset(const QString &name)
 {
-    if (m_exporting)
+    if (isBusy())
         return;
     m_preset = name;
     for (const PaperPreset &preset : standardPapers()) {
@@ -162,7 +169,7 @@ void PrintSheetModel::setPreset(const QString &name)
 
 void PrintSheetModel::setFitToPage(bool on)
 {
-    if (on == m_fitToPage || m_exporting)
+    if (on == m_fitToPage || isBusy())
         return;
     m_fitToPage = on;
     if (on) {
@@ -244,27 +251,130 @@ void PrintSheetModel::fail(const std::exception &error)
     emit changed();
 }
 
-QByteArray PrintSheetModel::makePDF() const
+std::string PrintSheetModel::heading() const
 {
     const std::string typed = Text::trimmed(m_host.pageTitle().toStdString());
-    const std::string heading = typed.empty() ? m_input.title : typed;
-    return ChartPDFRenderer::render(m_input.organization, heading, m_input.scope, m_settings,
-                                    m_host.pageSubtitle().toStdString());
+    return typed.empty() ? m_input.title : typed;
 }
 
+QByteArray PrintSheetModel::makePDF() const
+{
+    return *ChartPDFRenderer::render(m_input.organization, heading(), m_input.scope, m_settings,
+                                     m_host.pageSubtitle().toStdString(), ChartPDFRouting{m_routeStore, {}, {}});
+}
+
+// The routes of `chart` when nothing is left to route; nothing while they must be made.
+std::optional<std::vector<DottedRoute>> PrintSheetModel::storedRoutes(const PrintedChart &chart) const
+{
+    if (chart.routingKey()->edges.empty())
+        return std::vector<DottedRoute>{};
+    return m_routeStore->find(*chart.routingKey());
+}
+
+ChartPDFRouting PrintSheetModel::routing(std::stop_token stop)
+{
+    return {m_routeStore, std::move(stop), [this](size_t done, size_t total) {
+                QMetaObject::invokeMethod(this, [this, done, total] {
+                    if (!isBusy())
+                        return;
+                    m_linesDone = done;
+                    m_linesTotal = total;
+                    emit changed();
+                }, Qt::QueuedConnection);
+            }};
+}
+
+void PrintSheetModel::withPDF(const std::function<void(const QByteArray &)> &then)
+{
+    const std::string title = heading();
+    const std::optional<std::string> subtitle = m_host.pageSubtitle().toStdString();
+    try {
+        const PrintedChart chart(m_input.organization, m_settings);
+        if (const std::optional<std::vector<DottedRoute>> routes = storedRoutes(chart)) {
+            const DottedInk ink(*routes, std::nullopt);
+            then(ChartPDFRenderer::renderPages(chart.picture(ink), chart.pagination(), title, m_input.scope, subtitle));
+            return;
+        }
+    } catch (const std::exception &error) {
+        fail(error);
+        return;
+    }
+    m_preparing = true;
+    m_linesDone = m_linesTotal = 0;
+    m_errorMessage.reset();
+    emit changed();
+    m_exportWorker = std::jthread([this, organization = m_input.organization, title, scope = m_input.scope,
+                                   settings = m_settings, subtitle, then](std::stop_token stop) {
+        std::optional<QByteArray> bytes;
+        std::optional<QString> failure;
+        try {
+            bytes = ChartPDFRenderer::render(organization, title, scope, settings, subtitle, routing(stop));
+        } catch (const std::exception &error) {
+            failure = messageOf(error);
+        }
+        QMetaObject::invokeMethod(this, [this, bytes, failure, then] {
+            m_preparing = false;
+            m_linesDone = m_linesTotal = 0;
+            if (failure)
+                m_errorMessage = failure;
+            else if (bytes)
+                then(*bytes);
+            emit changed();
+        }, Qt::QueuedConnection);
+    });
+}
+
+// The cards at once; the dotted lines too when the store has them, else when a routing job
+// has made them (previewLinesArrived).
 void PrintSheetModel::updatePreview()
 {
     try {
-        QByteArray bytes = makePDF();
+        auto chart = std::make_unique<PrintedChart>(m_input.organization, m_settings);
+        const std::string title = heading();
+        const std::optional<std::string> subtitle = m_host.pageSubtitle().toStdString();
+        const std::optional<std::vector<DottedRoute>> routes = storedRoutes(*chart);
+        const DottedInk ink(routes.value_or(std::vector<DottedRoute>{}), std::nullopt);
+        QByteArray bytes = ChartPDFRenderer::renderPages(chart->picture(ink), chart->pagination(), title,
+                                                         m_input.scope, subtitle);
+        m_routingJob.reset();
+        m_previewChart.reset();
+        if (!routes) {
+            m_previewChart = std::move(chart);
+            m_previewHeading = title;
+            m_previewSubtitle = subtitle;
+            m_routingJob = std::make_unique<DottedRoutingJob>(m_routeStore, m_previewChart->routingKey(), [this] {
+                QMetaObject::invokeMethod(this, &PrintSheetModel::previewLinesArrived, Qt::QueuedConnection);
+            });
+        }
         m_preview = std::move(bytes);
         m_host.commitSettings(m_settings);
         m_previewStale = false;
         m_errorMessage.reset();
-        emit previewChanged();
+        emit previewChanged(false);
         emit changed();
     } catch (const std::exception &error) {
         fail(error);
     }
+}
+
+void PrintSheetModel::previewLinesArrived()
+{
+    if (!m_routingJob)
+        return;
+    const DottedRoutingProgress progress = m_routingJob->progress();
+    if (!progress.isComplete())
+        return;
+    m_routingJob.reset();
+    const std::unique_ptr<PrintedChart> chart = std::move(m_previewChart);
+    try {
+        const DottedInk ink(progress.routes, std::nullopt);
+        m_preview = ChartPDFRenderer::renderPages(chart->picture(ink), chart->pagination(), m_previewHeading,
+                                                  m_input.scope, m_previewSubtitle);
+        emit previewChanged(true);
+    } catch (const std::exception &error) {
+        m_errorMessage = messageOf(error);
+    }
+    emit changed();
 }
 
 void PrintSheetModel::refreshFit()
@@ -290,14 +400,15 @@ void PrintSheetModel::printChart()
 {
     if (!canOutput())
         return;
-    try {
-        const QByteArray pdf = makePDF();
-        m_printer.print(pdf, m_settings, [this] { m_host.commitSettings(m_settings); });
-        m_errorMessage.reset();
-        emit changed();
-    } catch (const std::exception &error) {
-        fail(error);
-    }
+    withPDF([this](const QByteArray &pdf) {
+        try {
+            m_printer.print(pdf, m_settings, [this] { m_host.commitSettings(m_settings); });
+            m_errorMessage.reset();
+            emit changed();
+        } catch (const std::exception &error) {
+            fail(error);
+        }
+    });
 }
 
 void PrintSheetModel::exportPDF()
@@ -310,14 +421,16 @@ void PrintSheetModel::exportPDF()
         m_dialogs.fileToSave(QStringLiteral("PDF (*.pdf)"), QStringLiteral("Organization Chart.pdf"));
     if (!path || path->isEmpty())
         return;
-    try {
-        writeFile(*path, makePDF());
-        m_resultMessage = QStringLiteral("PDF exported.");
-        m_errorMessage.reset();
-        emit changed();
-    } catch (const std::exception &error) {
-        fail(error);
-    }
+    withPDF([this, path = *path](const QByteArray &pdf) {
+        try {
+            writeFile(path, pdf);
+            m_resultMessage = QStringLiteral("PDF exported.");
+            m_errorMessage.reset();
+            emit changed();
+        } catch (const std::exception &error) {
+            fail(error);
+        }
+    });
 }
 
 void PrintSheetModel::writeFile(const QString &path, const QByteArray &bytes)
@@ -372,10 +485,22 @@ void PrintSheetModel::cancelExport()
 {
     if (m_export)
         m_export->cancelled = true;
+    if (isBusy())
+        m_exportWorker.request_stop();
 }
 
-// Each chart takes two turns of the event loop: one shows its name in the progress line,
-// the next writes it. The sheet may be gone by then; the guard makes that a no-op.
+QString PrintSheetModel::progressLabel() const
+{
+    QString label = m_exporting ? QStringLiteral("Exporting ") + m_exportingSheetName + QStringLiteral("…")
+                                : QStringLiteral("Routing the dotted lines of the PDF…");
+    if (m_linesTotal > 0)
+        label += QStringLiteral("  Dotted lines: %1 of %2").arg(m_linesDone).arg(m_linesTotal);
+    return label;
+}
+
+// Each chart shows its name first, then is written on the worker thread; its result comes
+// back as an event, so the window stays responsive and the sheet may be gone by then (the
+// worker is joined when the model goes, and events for it are dropped).
 void PrintSheetModel::exportNextSheet()
 {
     if (m_export->cancelled || m_export->next >= m_export->jobs.size()) {
@@ -383,6 +508,7 @@ void PrintSheetModel::exportNextSheet()
         return;
     }
     m_exportingSheetName = toQt(m_export->jobs[m_export->next].sheetName);
+    m_linesDone = m_linesTotal = 0;
     emit changed();
     QTimer::singleShot(0, this, [self = QPointer(this)] {
         if (self && self->m_export)
@@ -392,20 +518,32 @@ void PrintSheetModel::exportNextSheet()
 
 void PrintSheetModel::writeCurrentSheet()
 {
-    const SheetPDFExportJob &job = m_export->jobs[m_export->next];
-    try {
-        m_writeSheet(job, m_export->folder);
+    m_exportWorker = std::jthread([this, job = m_export->jobs[m_export->next], folder = m_export->folder,
+                                   writer = m_writeSheet](std::stop_token stop) {
+        bool written = false;
+        std::optional<QString> failure;
+        try {
+            written = writer(job, folder, routing(stop)).has_value();
+        } catch (const std::exception &error) {
+            failure = toQt(job.sheetName) + QStringLiteral(": ") + messageOf(error);
+        }
+        QMetaObject::invokeMethod(this, [this, written, failure] { sheetWritten(written, failure); },
+                                  Qt::QueuedConnection);
+    });
+}
+
+// A chart stopped by Cancel is neither written nor failed.
+void PrintSheetModel::sheetWritten(bool written, const std::optional<QString> &failure)
+{
+    if (!m_export)
+        return;
+    if (written)
         ++m_export->written;
-    } catch (const std::exception &error) {
-        m_export->failures.append(toQt(job.sheetName) + QStringLiteral(": ") + messageOf(error));
-    }
+    if (failure)
+        m_export->failures.append(*failure);
     ++m_export->next;
     ++m_exportedSheetCount;
-    emit changed();
-    QTimer::singleShot(0, this, [self = QPointer(this)] {
-        if (self && self->m_export)
-            self->exportNextSheet();
-    });
+    exportNextSheet();
 }
 
 void PrintSheetModel::finishExport()
@@ -422,12 +560,13 @@ void PrintSheetModel::finishExport()
         m_errorMessage = run.failures.join(QLatin1Char('\n'));
     m_exporting = false;
     m_exportingSheetName.clear();
+    m_linesDone = m_linesTotal = 0;
     emit changed();
 }
 
 bool PrintSheetModel::close()
 {
-    if (m_exporting)
+    if (isBusy())
         return false;
     if (m_pagination)
         m_host.commitSettings(m_settings);

@@ -5,6 +5,7 @@
 #include "core/model/organization.h"
 #include "core/model/print_settings.h"
 #include "printing/chart_pdf_batch_export.h"
+#include "printing/chart_pdf_renderer.h"
 #endif
 
 #include <QByteArray>
@@ -13,12 +14,16 @@
 #include <QStringList>
 
 #include <functional>
+#include <memory>
 #include <optional>
 #include <string>
+#include <thread>
 #include <vector>
 
 class ChartPrinter;
 class Dialogs;
+class DottedRouteStore;
+class DottedRoutingJob;
 struct OrganizationArchive;
 
 // What the print sheet reads from and writes to the window that opened it: the document
@@ -34,6 +39,9 @@ public:
     virtual void setPageTitle(const QString &text) = 0;
     virtual QString pageSubtitle() const = 0;
     virtual void setPageSubtitle(const QString &text) = 0;
+    // Where the window keeps the dotted routes it shows, so that a chart printed as shown is
+    // not routed again; null when there is none.
+    virtual std::shared_ptr<DottedRouteStore> routeStore() const { return nullptr; }
 };
 
 // The sheet's paper choices: the standard papers, then "Custom", which has no size.
@@ -47,7 +55,11 @@ QString matching(double widthInches, double heightInches);
 // The state and actions of the "Export PDF & Print" sheet, without widgets: the working
 // settings and how each change reacts (nothing, mark the preview stale, render, refit),
 // the page summary, the preview bytes, printing, saving the PDF and the export of every
-// chart, which runs one chart per turn of the event loop.
+// chart, which writes one chart at a time on a worker thread.
+//
+// Dotted lines come from the window's route store when it has them. Otherwise the preview
+// shows the cards at once and the lines when a routing job has them, and the export routes
+// each chart on its worker, reporting the lines done and stopping on Cancel.
 //
 // The tiling is computed once per settings change and kept, so the summary and the
 // buttons read it for free; the layout behind it is reused while only the scale or the
@@ -61,11 +73,14 @@ public:
         std::string scope;         // what the chart covers
         ChartPrintSettings settings; // the committed settings the sheet starts from
     };
-    // Writes one chart of an export into a folder; ChartPDFBatchExport::write by default.
-    using SheetWriter = std::function<QString(const SheetPDFExportJob &, const QString &folder)>;
+    // Writes one chart of an export into a folder, on the export's worker thread; nothing
+    // when stopped through the routing. ChartPDFBatchExport::write by default.
+    using SheetWriter = std::function<std::optional<QString>(const SheetPDFExportJob &, const QString &folder,
+                                                             const ChartPDFRouting &routing)>;
 
     PrintSheetModel(Input input, PrintSheetHost &host, Dialogs &dialogs, ChartPrinter &printer,
                     QObject *parent = nullptr);
+    ~PrintSheetModel() override;
     void setSheetWriter(SheetWriter writer) { m_writeSheet = std::move(writer); }
 
     const Organization &organization() const { return m_input.organization; }
@@ -99,6 +114,8 @@ public:
     const QString &positionSummary() const { return m_positionSummary; }
 
     const std::optional<QByteArray> &preview() const { return m_preview; }
+    // The preview shows the cards; its dotted lines are still being routed.
+    bool arePreviewLinesPending() const { return m_routingJob != nullptr; }
     bool isPreviewStale() const { return m_previewStale; }
     QString previewCaption() const;
     const std::optional<QString> &errorMessage() const { return m_errorMessage; }
@@ -107,7 +124,7 @@ public:
     // Whether the all-sheets export is offered: the document has at least one sheet.
     bool offersExportAll() const;
     // Print, Export PDF and Export All: a tiling and no export running.
-    bool canOutput() const { return m_pagination && !m_exporting; }
+    bool canOutput() const { return m_pagination && !isBusy(); }
 
     void updatePreview();
     void refreshFit();
@@ -117,12 +134,20 @@ public:
     void printChart();
     void exportPDF();
     void exportAllSheets();
-    // Stops a running export after the chart being written.
+    // Stops a running export, or the routing of a PDF to print or save, at the chart being
+    // routed; a chart already drawing is still written.
     void cancelExport();
     // Close: false while an export runs; otherwise commits the settings when they tile.
     bool close();
 
     bool isExporting() const { return m_exporting; }
+    // Exporting, or routing the lines of a PDF to print or save: the form and the output
+    // buttons wait, the progress row shows progressLabel() with Cancel.
+    bool isBusy() const { return m_exporting || m_preparing; }
+    QString progressLabel() const;
+    // The progress bar: charts done of all while exporting, else lines routed of all.
+    int progressValue() const { return m_exporting ? m_exportedSheetCount : int(m_linesDone); }
+    int progressMaximum() const { return m_exporting ? exportTotal() : std::max(1, int(m_linesTotal)); }
     int exportedSheetCount() const { return m_exportedSheetCount; }
     int exportTotal() const;
     const QString &exportingSheetName() const { return m_exportingSheetName; }
@@ -134,8 +159,9 @@ public:
 signals:
     // Anything the sheet shows changed.
     void changed();
-    // New preview bytes.
-    void previewChanged();
+    // New preview bytes; `sameLayout` when only the dotted lines were added, so the pane
+    // may stay on its page.
+    void previewChanged(bool sameLayout);
 
 private:
     void assignSettings(const ChartPrintSettings &settings);
@@ -143,8 +169,17 @@ private:
                     void (PrintSheetHost::*write)(const QString &));
     void retile();
     void fail(const std::exception &error);
+    void previewLinesArrived();
+    std::string heading() const;
+    std::optional<std::vector<DottedRoute>> storedRoutes(const PrintedChart &chart) const;
+    // Where a worker takes and keeps its routes; its progress shows in the progress row.
+    ChartPDFRouting routing(std::stop_token stop);
+    // Runs `then` with the chart's PDF: at once when its lines are stored, else once a
+    // worker has routed them (nothing when cancelled).
+    void withPDF(const std::function<void(const QByteArray &)> &then);
     void exportNextSheet();
     void writeCurrentSheet();
+    void sheetWritten(bool written, const std::optional<QString> &failure);
     void finishExport();
 
     Input m_input;
@@ -180,5 +215,17 @@ private:
     bool m_exporting = false;
     int m_exportedSheetCount = 0;
     QString m_exportingSheetName;
+    bool m_preparing = false;
+    size_t m_linesDone = 0;
+    size_t m_linesTotal = 0;
     std::optional<Export> m_export;
+
+    std::shared_ptr<DottedRouteStore> m_routeStore;
+    // While the preview's lines are routed: the chart and headings it was drawn with.
+    std::unique_ptr<PrintedChart> m_previewChart;
+    std::string m_previewHeading;
+    std::optional<std::string> m_previewSubtitle;
+    // Last: stopped and joined before anything they use goes away.
+    std::unique_ptr<DottedRoutingJob> m_routingJob;
+    std::jthread m_exportWorker;
 };

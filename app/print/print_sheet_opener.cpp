@@ -38,6 +38,11 @@ void ChartViewPrintHost::setPageSubtitle(const QString &text)
     m_view.setPageSubtitle(text);
 }
 
+std::shared_ptr<DottedRouteStore> ChartViewPrintHost::routeStore() const
+{
+    return m_view.dottedRouteStore();
+}
+
 namespace PrintSheetOpener {
 
 PrintSheetModel::Input inputFor(const ChartView &view)

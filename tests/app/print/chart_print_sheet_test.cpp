@@ -15,6 +15,8 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPointer>
+
+#include <atomic>
 #include <QPushButton>
 
 using namespace PrintTest;
@@ -130,19 +132,19 @@ TEST(ChartPrintSheet, OpensPreviewsFitsAndCloses)
     EXPECT_EQ(margin->text(), "0.75");
 
     // Export All: progress with the chart's name, the form and Close disabled meanwhile.
-    bool checked = false;
-    sheet.model().setSheetWriter([&](const SheetPDFExportJob &, const QString &) {
-        EXPECT_TRUE(child<QLabel>(sheet, "Exporting Alpha…")->isVisible());
-        EXPECT_FALSE(child<QPushButton>(sheet, "Close")->isEnabled());
-        EXPECT_FALSE(margin->isEnabled());
-        checked = true;
-        return QString();
+    std::atomic<bool> wrote = false;
+    sheet.model().setSheetWriter([&](const SheetPDFExportJob &, const QString &, const ChartPDFRouting &) {
+        wrote = true;
+        return std::optional<QString>("written");
     });
     dialogs.folders.push_back("/tmp/out");
     child<QPushButton>(sheet, "Export All Sheets…")->click();
+    EXPECT_TRUE(child<QLabel>(sheet, "Exporting Alpha…")->isVisible());
+    EXPECT_FALSE(child<QPushButton>(sheet, "Close")->isEnabled());
+    EXPECT_FALSE(margin->isEnabled());
     while (sheet.model().isExporting())
-        QCoreApplication::processEvents();
-    EXPECT_TRUE(checked);
+        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 50);
+    EXPECT_TRUE(wrote);
     EXPECT_TRUE(child<QLabel>(sheet, "Exported 1 of 1 sheet PDFs to out. Existing files were not replaced."));
 
     const size_t commits = host.commits.size();

@@ -8,7 +8,11 @@
 #include <QCoreApplication>
 #include <QDir>
 #include <QFile>
+#include <QElapsedTimer>
 #include <QTemporaryDir>
+
+#include <atomic>
+#include <thread>
 
 using namespace PrintTest;
 
@@ -31,28 +35,33 @@ protected:
     }
     void TearDown() override { EXPECT_TRUE(dialogs.exhausted()); }
 
-    // A sheet whose writer records each job, checks the progress shown while it writes,
-    // and runs `during` for the job it is given.
-    PrintSheetModel &make(const std::function<void(const SheetPDFExportJob &)> &during = {},
+    // A sheet whose writer (on the export's worker thread) records each job, checks the
+    // progress set before it started, and runs `during` for the job it is given.
+    PrintSheetModel &make(const std::function<void(const SheetPDFExportJob &, const ChartPDFRouting &)> &during = {},
                           ChartPrintSettings settings = {})
     {
         model = std::make_unique<PrintSheetModel>(input(chart(1), settings), host, dialogs, printer);
-        model->setSheetWriter([this, during](const SheetPDFExportJob &job, const QString &folder) {
+        model->setSheetWriter([this, during](const SheetPDFExportJob &job, const QString &folder,
+                                             const ChartPDFRouting &routing) -> std::optional<QString> {
             EXPECT_EQ(model->exportingSheetName().toStdString(), job.sheetName);
             EXPECT_EQ(model->exportedSheetCount(), int(written.size()));
             written.push_back({job.sheetName, job.title, folder});
             if (during)
-                during(job);
+                during(job, routing);
+            if (routing.stop.stop_requested())
+                return std::nullopt;
             return folder + "/" + QString::fromStdString(job.filename);
         });
         return *model;
     }
 
-    // Turns of the event loop until the export ends; false when it never does.
+    // Runs the event loop until the export ends; false when it does not within seconds.
     bool finish()
     {
-        for (int turn = 0; turn < 100 && model && model->isExporting(); ++turn)
-            QCoreApplication::processEvents();
+        QElapsedTimer waited;
+        waited.start();
+        while (model && model->isExporting() && waited.elapsed() < 10000)
+            QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 50);
         return !model || !model->isExporting();
     }
 
@@ -65,15 +74,7 @@ protected:
 
 TEST_F(PrintExport, WritesEveryChartOnePerTurnFromTheDocumentAsItIsNow)
 {
-    PrintSheetModel &sheet = make([this](const SheetPDFExportJob &) {
-        // While it runs: no settings change, no second export, no closing.
-        ChartPrintSettings other = model->settings();
-        other.scalePercent = 50;
-        model->setSettings(other);
-        EXPECT_EQ(model->settings().scalePercent, 100);
-        EXPECT_FALSE(model->canOutput());
-        EXPECT_FALSE(model->close());
-    });
+    PrintSheetModel &sheet = make();
     // A heading typed after the sheet opened is exported.
     host.document->sheets->at(0).pageTitle = "Typed Title";
     dialogs.folders.push_back("/tmp/out");
@@ -81,7 +82,14 @@ TEST_F(PrintExport, WritesEveryChartOnePerTurnFromTheDocumentAsItIsNow)
     ASSERT_EQ(dialogs.questions.size(), 1u);
     EXPECT_EQ(dialogs.questions[0].message, "Choose a folder for 3 PDFs using the shared print settings. Existing "
                                             "files will be kept; duplicate filenames receive a numbered suffix.");
+    // While it runs: no settings change, no second export, no closing.
     EXPECT_TRUE(sheet.isExporting());
+    ChartPrintSettings other = sheet.settings();
+    other.scalePercent = 50;
+    sheet.setSettings(other);
+    EXPECT_EQ(sheet.settings().scalePercent, 100);
+    EXPECT_FALSE(sheet.canOutput());
+    EXPECT_FALSE(sheet.close());
     EXPECT_TRUE(written.empty()); // nothing before the event loop had a turn
 
     ASSERT_TRUE(finish());
@@ -96,7 +104,7 @@ TEST_F(PrintExport, WritesEveryChartOnePerTurnFromTheDocumentAsItIsNow)
 
 TEST_F(PrintExport, AFailingChartIsReportedWhileTheOthersContinue)
 {
-    PrintSheetModel &sheet = make([](const SheetPDFExportJob &job) {
+    PrintSheetModel &sheet = make([](const SheetPDFExportJob &job, const ChartPDFRouting &) {
         if (job.sheetName == "Beta")
             throw OrganizationError::invalid("The disk is full.");
     });
@@ -108,26 +116,46 @@ TEST_F(PrintExport, AFailingChartIsReportedWhileTheOthersContinue)
     EXPECT_EQ(sheet.errorMessage(), "Beta: The disk is full.");
 }
 
-TEST_F(PrintExport, CancelStopsAfterTheChartBeingWritten)
+// Cancel stops the chart being routed (it is not written) and every chart after it.
+TEST_F(PrintExport, CancelStopsTheChartBeingRoutedAndTheRest)
 {
-    PrintSheetModel &sheet = make([this](const SheetPDFExportJob &) { model->cancelExport(); });
+    std::atomic<bool> routing = false;
+    PrintSheetModel &sheet = make([&](const SheetPDFExportJob &, const ChartPDFRouting &r) {
+        routing = true;
+        QElapsedTimer waited;
+        waited.start();
+        while (!r.stop.stop_requested() && waited.elapsed() < 10000)
+            std::this_thread::yield();
+    });
     dialogs.folders.push_back("/tmp/out");
     sheet.exportAllSheets();
+    while (!routing)
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
+    sheet.cancelExport();
     ASSERT_TRUE(finish());
     EXPECT_EQ(written.size(), 1u);
-    EXPECT_EQ(sheet.resultMessage(), "Exported 1 of 3 sheet PDFs to out. Existing files were not replaced.");
+    EXPECT_EQ(sheet.resultMessage(), "Exported 0 of 3 sheet PDFs to out. Existing files were not replaced.");
+    EXPECT_FALSE(sheet.errorMessage());
 }
 
 TEST_F(PrintExport, ASheetGoneMidExportWritesNothingMore)
 {
-    PrintSheetModel &sheet = make();
+    std::atomic<int> writes = 0;
+    model = std::make_unique<PrintSheetModel>(input(chart(1)), host, dialogs, printer);
+    model->setSheetWriter([&](const SheetPDFExportJob &, const QString &, const ChartPDFRouting &routing) {
+        ++writes;
+        while (!routing.stop.stop_requested())
+            std::this_thread::yield();
+        return std::optional<QString>();
+    });
     dialogs.folders.push_back("/tmp/out");
-    sheet.exportAllSheets();
-    QCoreApplication::processEvents();
+    model->exportAllSheets();
+    while (writes == 0)
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
+    // Going away stops the chart being written and waits for it.
     model.reset();
-    for (int turn = 0; turn < 10; ++turn)
-        QCoreApplication::processEvents();
-    EXPECT_LE(written.size(), 1u);
+    QCoreApplication::processEvents();
+    EXPECT_EQ(writes, 1);
 }
 
 // Refusals before any folder is asked for: no sheets, or one chart that cannot be tiled
@@ -202,3 +230,23 @@ TEST_F(PrintExport, ExportPDFWritesTheChartAndReportsAFailedWrite)
 }
 
 } // namespace
+
+// Lines the store lacks are routed on a worker before the file is written.
+TEST_F(PrintExport, ExportPDFRoutesMissingLinesOffTheMainThread)
+{
+    QTemporaryDir dir;
+    Organization dotted = chart(6);
+    dotted.positions[5].dottedManagerIDs = {"P2"};
+    model = std::make_unique<PrintSheetModel>(input(dotted), host, dialogs, printer);
+    dialogs.filesToSave.push_back(dir.filePath("chart.pdf"));
+    model->exportPDF();
+    EXPECT_TRUE(model->isBusy());
+    EXPECT_FALSE(model->canOutput());
+    EXPECT_TRUE(model->progressLabel().startsWith("Routing the dotted lines of the PDF…"));
+    QElapsedTimer waited;
+    waited.start();
+    while (model->isBusy() && waited.elapsed() < 10000)
+        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 50);
+    EXPECT_EQ(model->resultMessage(), "PDF exported.");
+    EXPECT_EQ(AppTest::readBytes(dir.filePath("chart.pdf")), model->makePDF());
+}

@@ -10,6 +10,8 @@
 
 #include <gtest/gtest.h>
 
+#include <QCoreApplication>
+#include <QElapsedTimer>
 #include <QLocale>
 
 using namespace PrintTest;
@@ -128,6 +130,34 @@ TEST_F(PrintSheet, FitTurnsOnBalancedLayoutFitsOnePageAndSettles)
     sheet.setSettings(wider);
     EXPECT_EQ(sheet.settings().scalePercent, fitted);
     EXPECT_TRUE(sheet.isPreviewStale());
+}
+
+// Lines the window has already routed are reused; otherwise the cards show first and the
+// lines follow in a second preview of the same pages.
+TEST_F(PrintSheet, PreviewShowsCardsFirstAndLinesWhenRouted)
+{
+    Organization dotted = chart(6);
+    dotted.positions[5].dottedManagerIDs = {"P2"};
+    host.store = std::make_shared<DottedRouteStore>();
+    std::vector<bool> samePages;
+    PrintSheetModel &sheet = make(input(dotted));
+    QObject::connect(&sheet, &PrintSheetModel::previewChanged, [&](bool same) { samePages.push_back(same); });
+    sheet.appear();
+    ASSERT_TRUE(sheet.arePreviewLinesPending());
+    const QByteArray cards = *sheet.preview();
+    QElapsedTimer waited;
+    waited.start();
+    while (sheet.arePreviewLinesPending() && waited.elapsed() < 10000)
+        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 50);
+    EXPECT_EQ(samePages, (std::vector<bool>{false, true}));
+    EXPECT_NE(*sheet.preview(), cards);
+    EXPECT_EQ(*sheet.preview(), sheet.makePDF());
+
+    // A second sheet over the same window finds the lines at once.
+    PrintSheetModel again(input(dotted), host, dialogs, printer);
+    again.appear();
+    EXPECT_FALSE(again.arePreviewLinesPending());
+    EXPECT_EQ(again.preview(), sheet.preview());
 }
 
 TEST_F(PrintSheet, PositionSummaryCountsGroupsAndDeletionMarkers)

@@ -2,6 +2,7 @@
 
 #include "app/print/chart_printer.h"
 #include "app/print/print_sheet_model.h"
+#include "core/chart/dotted_route_store.h"
 #include "core/document/organization_archive.h"
 #include "core/support/organization_error.h"
 
@@ -29,6 +30,8 @@ struct FakeHost final : PrintSheetHost {
     void setPageTitle(const QString &text) override { title = text; }
     QString pageSubtitle() const override { return subtitle; }
     void setPageSubtitle(const QString &text) override { subtitle = text; }
+    std::shared_ptr<DottedRouteStore> store;
+    std::shared_ptr<DottedRouteStore> routeStore() const override { return store; }
 };
 
 // Records what it was asked to print; fails or cancels on request.
