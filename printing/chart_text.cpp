@@ -12,8 +12,12 @@ namespace ChartText {
 
 QFont font(int size, Weight weight)
 {
-    // A family named outright: a fallback chosen per machine would move every line break.
+    // Families named outright: a fallback chosen per machine would move every line break.
+    // Symbola only draws what DejaVu Sans lacks (emoji in names); it is monochrome and
+    // outlined, so it goes into PDFs as a small embedded font, where a colour bitmap emoji
+    // font leaves a blank. Screen and paper share it, so text wraps alike on both.
     QFont f(QStringLiteral("DejaVu Sans"));
+    f.setFamilies({QStringLiteral("DejaVu Sans"), QStringLiteral("Symbola")});
     f.setStyleHint(QFont::SansSerif, QFont::PreferOutline);
     f.setHintingPreference(QFont::PreferNoHinting);
     f.setPixelSize(size);

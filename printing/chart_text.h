@@ -8,13 +8,14 @@
 class QPainter;
 class QRectF;
 
-// Text on charts and printed pages: one font family resolved by name, sizes in drawing
-// units (chart or page points), so that screen, PDF and preview lay text out alike.
+// Text on charts and printed pages: font families resolved by name, sizes in drawing units
+// (chart or page points), so that screen, PDF and preview lay text out alike.
 namespace ChartText {
 
 enum class Weight { regular, bold };
 
-// DejaVu Sans at `size` units, unhinted, so line breaks do not depend on the device.
+// DejaVu Sans at `size` units, unhinted, so line breaks do not depend on the device; the
+// emoji and symbols it lacks come from Symbola.
 QFont font(int size, Weight weight = Weight::regular);
 
 // Draws `text` in `colour` (black unless given) into `box`: wrapped at word boundaries (a word wider than the box

@@ -2,6 +2,7 @@
 
 #include "app/chart/chart_window.h"
 #include "app/shell/dialogs.h"
+#include "app/shell/document_loader.h"
 #include "app/shell/organization_document.h"
 #include "app/shell/organization_file_commands.h"
 
@@ -9,6 +10,7 @@
 #include <QFileInfo>
 #include <QSettings>
 
+#include <algorithm>
 #include <memory>
 
 static const QString errorTitle = QStringLiteral("Organization Error");
@@ -41,7 +43,36 @@ ChartWindow *DocumentController::windowForFile(const QString &path) const
         if (window->document()->filePath() == canonical)
             return window;
     }
+    for (const QPointer<DocumentLoader> &loader : m_loaders) {
+        if (loader && !loader->isFinished() && loader->path() == canonical)
+            return qobject_cast<ChartWindow *>(loader->window());
+    }
     return nullptr;
+}
+
+bool DocumentController::isOpening() const
+{
+    return std::any_of(m_loaders.begin(), m_loaders.end(),
+                       [](const QPointer<DocumentLoader> &loader) { return loader && !loader->isFinished(); });
+}
+
+void DocumentController::startLoading(ChartWindow *window, const QString &path, bool madeForFile)
+{
+    m_loaders.removeAll(nullptr);
+    QPointer<ChartWindow> target(window);
+    auto done = [this, target, path, madeForFile](OrganizationArchive *archive, const QString &error) {
+        if (archive) {
+            target->document()->adoptLoaded(path, std::move(*archive));
+            noteRecentFile(target->document()->filePath());
+            return;
+        }
+        if (madeForFile && windows().size() > 1)
+            closeWindow(target);
+        else if (madeForFile)
+            target->document()->setUntitledName(nextUntitledName());
+        showError(error);
+    };
+    m_loaders.append(new DocumentLoader(path, window, done, this));
 }
 
 ChartWindow *DocumentController::newDocument()
@@ -57,15 +88,11 @@ ChartWindow *DocumentController::openFile(const QString &path)
         bringForward(open);
         return open;
     }
-    auto document = std::make_unique<OrganizationDocument>();
-    try {
-        document->load(path);
-    } catch (const OrganizationError &error) {
-        showError(QString::fromStdString(error.message()));
-        return nullptr;
-    }
-    noteRecentFile(document->filePath());
-    return addWindow(document.release());
+    auto *document = new OrganizationDocument;
+    document->setUntitledName(QFileInfo(path).fileName());
+    ChartWindow *window = addWindow(document);
+    startLoading(window, path, true);
+    return window;
 }
 
 void DocumentController::openDocument()
@@ -86,13 +113,7 @@ void DocumentController::openOrganization(ChartWindow *window)
         openFile(*path);
         return;
     }
-    try {
-        target->document()->load(*path);
-    } catch (const OrganizationError &error) {
-        showError(QString::fromStdString(error.message()));
-        return;
-    }
-    noteRecentFile(target->document()->filePath());
+    startLoading(target, *path, false);
 }
 
 void DocumentController::openIfNone()

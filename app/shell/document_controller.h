@@ -10,6 +10,7 @@
 
 class ChartWindow;
 class Dialogs;
+class DocumentLoader;
 class OrganizationDocument;
 class QSettings;
 
@@ -35,12 +36,16 @@ public:
     // A new window with an untitled, empty organization.
     ChartWindow *newDocument();
     // Opens `path` in a window of its own, or brings forward the window that already has it.
-    // Null, after an alert, when the file cannot be opened.
+    // The file is read off the main thread while its new window is busy; when it cannot be
+    // opened, an alert tells why and the window closes (the last window stays, untitled).
     ChartWindow *openFile(const QString &path);
+    // True while a file is still being read.
+    bool isOpening() const;
     // The open panel; the chosen file opens in a window of its own.
     void openDocument();
     // The open panel of a window: the chosen file replaces the window's document only while
-    // that document is untouched; otherwise it opens like openFile.
+    // that document is untouched (reading it while the window is busy); otherwise it opens
+    // like openFile.
     void openOrganization(ChartWindow *window);
     // At launch: one untitled document when none is open.
     void openIfNone();
@@ -79,6 +84,8 @@ signals:
 
 private:
     ChartWindow *addWindow(OrganizationDocument *document);
+    // Reads `path` into `window`'s document; a failure closes a window made for the file.
+    void startLoading(ChartWindow *window, const QString &path, bool madeForFile);
     void bringForward(ChartWindow *window);
     void noteRecentFile(const QString &path);
     void storeRecentFiles();
@@ -89,6 +96,7 @@ private:
     Dialogs &m_dialogs;
     DocumentCloseCoordinator m_closeCoordinator;
     QList<QPointer<ChartWindow>> m_windows;
+    QList<QPointer<DocumentLoader>> m_loaders;
     QStringList m_recentFiles;
     QPointer<QSettings> m_recentStore;
     std::function<void()> m_updateCheck;

@@ -151,7 +151,11 @@ bool OrganizationDocument::isUntouched() const
 
 void OrganizationDocument::load(const QString &path)
 {
-    OrganizationArchive archive = readFile(path);
+    adoptLoaded(path, readFile(path));
+}
+
+void OrganizationDocument::adoptLoaded(const QString &path, OrganizationArchive archive)
+{
     const bool changed = archive != m_archive;
     const bool organizationDiffers = archive.organization != m_archive.organization;
     m_archive = std::move(archive);

@@ -87,6 +87,8 @@ public:
     // Reads `path` into this document, which then stands for that file, unmodified, with
     // a history of its own. Throws OrganizationError and leaves the document unchanged on failure.
     void load(const QString &path);
+    // The same with the file already read by readFile (on another thread).
+    void adoptLoaded(const QString &path, OrganizationArchive archive);
     // Writes the content to `path`, which the document then stands for, unmodified.
     // Throws OrganizationError and leaves the document and the file unchanged on failure.
     void saveTo(const QString &path);

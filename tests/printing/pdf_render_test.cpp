@@ -98,3 +98,27 @@ TEST(PdfRender, TakesTheWindowsRoutes)
     stop.request_stop();
     EXPECT_FALSE(render(settings, {nullptr, stop.get_token()}));
 }
+
+// An emoji in a name prints from a small embedded outline font: not a blank, as a colour
+// bitmap font leaves, nor a large picture.
+TEST(PdfRender, EmojiInANamePrintsFromAnOutlineFont)
+{
+    const auto pdfFor = [](const std::string &name) {
+        Organization school;
+        school.positions.push_back(testPosition("A", "Principal", name));
+        return ChartPDFRenderer::render(school, "District", "Scope", ChartPrintSettings{}, {});
+    };
+    const auto darkPixels = [](const QByteArray &pdf) {
+        const QImage page = ChartPDFRasterizer::bitmap(pdf, 0, 2000);
+        int count = 0;
+        for (int y = 0; y < page.height(); ++y)
+            for (int x = 0; x < page.width(); ++x)
+                count += qGray(page.pixel(x, y)) < 128;
+        return count;
+    };
+    const QByteArray plain = pdfFor("Ana Lee");
+    const QByteArray withEmoji = pdfFor("Ana Lee \U0001F3EB");
+    EXPECT_TRUE(withEmoji.contains("Symbola"));
+    EXPECT_LT(withEmoji.size() - plain.size(), 20'000);
+    EXPECT_GT(darkPixels(withEmoji), darkPixels(plain) + 30);
+}

@@ -61,6 +61,28 @@ TEST(LegacyExcelReader, ReadsCellsAsTheWorkbookShowsThem)
               }));
 }
 
+// Node, when installed, runs the same library and reading script as the engine, several
+// times faster; the engine is the fallback. Both must give the same sheets and refusals.
+TEST(LegacyExcelReader, NodeAndTheEngineReadAlike)
+{
+    ASSERT_FALSE(LegacyExcelReader::nodeProgram().isEmpty()) << "the build installs node";
+    using LegacyExcelReader::Runtime;
+    const QByteArray xls = Fixtures::withoutFormulaResults(Fixtures::writtenByLibrary(book({staffSheet})));
+    const std::vector<ImportSheet> inEngine = LegacyExcelReader::read(xls, 1min, Runtime::engineOnly);
+    EXPECT_EQ(LegacyExcelReader::read(xls, 1min, Runtime::preferNode), inEngine);
+    EXPECT_EQ(inEngine.at(0).rows.at(1).at(0), "00042");
+    const QByteArray tooLong = Fixtures::writtenByLibrary(book({R"({"!ref": "A1:A20001", A20001: {t: "s", v: "x"}})"}));
+    EXPECT_EQ(errorOf([&] { LegacyExcelReader::read(tooLong, 1min, Runtime::preferNode); }),
+              errorOf([&] { LegacyExcelReader::read(tooLong, 1min, Runtime::engineOnly); }));
+
+    // Without node on the PATH the engine reads the file.
+    const QByteArray path = qgetenv("PATH");
+    qputenv("PATH", "/nonexistent");
+    EXPECT_TRUE(LegacyExcelReader::nodeProgram().isEmpty());
+    EXPECT_EQ(LegacyExcelReader::read(xls), inEngine);
+    qputenv("PATH", path);
+}
+
 TEST(LegacyExcelReader, RefusesWhatItCannotRead)
 {
     EXPECT_EQ(readFailure("Employee Number,Name\n1,Ada\n"),

@@ -29,6 +29,20 @@ protected:
         return path;
     }
 
+    // Files are read on a worker thread; the result comes back through the event loop.
+    void waitForOpening()
+    {
+        while (controller.isOpening())
+            QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
+    }
+
+    ChartWindow *opened(const QString &path)
+    {
+        ChartWindow *window = controller.openFile(path);
+        waitForOpening();
+        return window;
+    }
+
     QTemporaryDir dir;
     ScriptedDialogs dialogs;
     DocumentController controller{dialogs};
@@ -41,31 +55,54 @@ TEST_F(DocumentWindows, OpeningAFileTwiceBringsItsWindowForward)
     const QString path = saved("district.json", district());
     ChartWindow *window = controller.openFile(path);
     ASSERT_NE(window, nullptr);
-    EXPECT_EQ(window->windowTitle(), "district.json[*]");
-
     QFile::link(path, dir.filePath("link.json"));
+    EXPECT_EQ(controller.openFile(dir.filePath("link.json")), window) << "while the file is read";
+    waitForOpening();
+    EXPECT_EQ(window->windowTitle(), "district.json[*]");
     EXPECT_EQ(controller.openFile(dir.filePath("link.json")), window);
     EXPECT_EQ(controller.windows().size(), 1);
     EXPECT_EQ(controller.recentFiles(), QStringList{window->document()->filePath()});
 }
 
+// The window made for the file shows that it is busy while the file is read, and other
+// windows stay usable.
+TEST_F(DocumentWindows, FilesAreReadWhileTheirWindowIsBusy)
+{
+    ChartWindow *other = controller.newDocument();
+    ChartWindow *window = controller.openFile(saved("district.json", district()));
+    EXPECT_FALSE(window->isEnabled());
+    EXPECT_TRUE(other->isEnabled());
+    EXPECT_EQ(window->document()->archive(), OrganizationDocument::untitledArchive());
+    waitForOpening();
+    EXPECT_TRUE(window->isEnabled());
+    EXPECT_EQ(window->document()->archive(), district());
+    EXPECT_FALSE(window->document()->isModified());
+}
+
 TEST_F(DocumentWindows, AFileThatCannotBeOpenedIsReportedAndChangesNothing)
 {
-    EXPECT_EQ(controller.openFile(dir.filePath("missing.json")), nullptr);
+    // The only window stays, as an untitled document, as if the file had not been given.
+    ChartWindow *only = opened(dir.filePath("missing.json"));
     ASSERT_EQ(dialogs.alerts.size(), 1u);
     EXPECT_EQ(dialogs.alerts[0].title, "Organization Error");
-    EXPECT_TRUE(controller.windows().isEmpty());
+    EXPECT_EQ(controller.windows(), QList<ChartWindow *>{only});
+    EXPECT_TRUE(only->document()->isUntouched());
+    EXPECT_EQ(only->document()->displayName(), "Untitled");
+    const QString broken = dir.filePath("broken.json");
+    writeBytes(broken, "{\"positions\": 12}");
+    opened(broken);
+    EXPECT_EQ(dialogs.alerts.size(), 2u);
+    EXPECT_EQ(controller.windows(), QList<ChartWindow *>{only}) << "the window made for the file closed";
 
     // Into a window: cancelled, then a broken file.
     ChartWindow *window = controller.newDocument();
     dialogs.filesToOpen.push_back(std::nullopt);
     controller.openOrganization(window);
-    const QString broken = dir.filePath("broken.json");
-    writeBytes(broken, "{\"positions\": 12}");
     dialogs.filesToOpen.push_back(broken);
     controller.openOrganization(window);
-    EXPECT_EQ(dialogs.alerts.size(), 2u);
-    EXPECT_EQ(controller.windows().size(), 1);
+    waitForOpening();
+    EXPECT_EQ(dialogs.alerts.size(), 3u);
+    EXPECT_EQ(controller.windows().size(), 2);
     EXPECT_TRUE(window->document()->isUntouched());
     EXPECT_TRUE(controller.recentFiles().isEmpty());
 }
@@ -73,7 +110,7 @@ TEST_F(DocumentWindows, AFileThatCannotBeOpenedIsReportedAndChangesNothing)
 TEST_F(DocumentWindows, AFailedSaveShowsTheErrorAndKeepsFileAndChanges)
 {
     const QString path = saved("district.json", district());
-    ChartWindow *open = controller.openFile(path);
+    ChartWindow *open = opened(path);
     open->document()->edit([](OrganizationArchive &archive) { archive.organization.positions[2].id = "P2"; });
     EXPECT_FALSE(controller.save(open));
     EXPECT_TRUE(open->isWindowModified());
@@ -98,6 +135,7 @@ TEST_F(DocumentWindows, OpenInTheWindowOnlyReplacesAnUntouchedDocument)
     ChartWindow *untouched = controller.newDocument();
     dialogs.filesToOpen.push_back(file);
     controller.openOrganization(untouched);
+    waitForOpening();
     EXPECT_EQ(untouched->document()->archive(), district());
 
     // A saved file, even when empty, is kept: the other file gets its own window.
@@ -106,6 +144,7 @@ TEST_F(DocumentWindows, OpenInTheWindowOnlyReplacesAnUntouchedDocument)
     ASSERT_TRUE(controller.saveAs(emptySaved));
     dialogs.filesToOpen.push_back(saved("other.json", district(1, "Other")));
     controller.openOrganization(emptySaved);
+    waitForOpening();
     EXPECT_EQ(emptySaved->document()->archive(), OrganizationDocument::untitledArchive());
     EXPECT_EQ(controller.windows().size(), 3);
 }

@@ -1,0 +1,62 @@
+#include "app/shell/document_loader.h"
+
+#include "app/shell/organization_document.h"
+
+#include <QThread>
+#include <QWidget>
+
+#include <new>
+#include <optional>
+
+// Written by the worker, read on the loader's thread only after the worker has finished.
+struct DocumentLoader::Result {
+    std::optional<OrganizationArchive> archive;
+    QString error;
+};
+
+DocumentLoader::DocumentLoader(const QString &path, QWidget *window, Done done, QObject *parent)
+    : QObject(parent)
+    , m_path(OrganizationDocument::canonicalPath(path))
+    , m_window(window)
+    , m_done(std::move(done))
+    , m_result(std::make_shared<Result>())
+{
+    if (window) {
+        window->setEnabled(false);
+        window->setCursor(Qt::BusyCursor);
+    }
+    m_thread = QThread::create([result = m_result, path] {
+        try {
+            result->archive = OrganizationDocument::readFile(path);
+        } catch (const OrganizationError &error) {
+            result->error = QString::fromStdString(error.message());
+        } catch (const std::bad_alloc &) {
+            result->error = QStringLiteral("There is not enough memory to open this file.");
+        }
+    });
+    connect(m_thread, &QThread::finished, this, &DocumentLoader::finish);
+    m_thread->start();
+}
+
+DocumentLoader::~DocumentLoader()
+{
+    if (!m_thread)
+        return;
+    m_thread->wait();
+    delete m_thread;
+}
+
+void DocumentLoader::finish()
+{
+    m_thread->wait();
+    delete m_thread;
+    m_thread = nullptr;
+    m_finished = true;
+    if (m_window) {
+        m_window->unsetCursor();
+        m_window->setEnabled(true);
+        m_done(m_result->archive ? &*m_result->archive : nullptr, m_result->error);
+    }
+    m_result.reset();
+    deleteLater();
+}

@@ -1,0 +1,45 @@
+#pragma once
+
+#include <QObject>
+#include <QPointer>
+#include <QString>
+
+#include <functional>
+#include <memory>
+
+struct OrganizationArchive;
+class QThread;
+class QWidget;
+
+// Reads and decodes one organization file on a worker thread, so that a large document
+// (hundreds of megabytes with its versions) freezes no window. The window that will show
+// it is disabled with a busy cursor meanwhile; other windows stay usable.
+class DocumentLoader : public QObject {
+    Q_OBJECT
+public:
+    // `archive` is the file's content (to be moved from), or null with the error's message.
+    using Done = std::function<void(OrganizationArchive *archive, const QString &error)>;
+
+    // Starts reading `path`. When the read ends, `window` gets its state back and `done`
+    // runs on this object's thread, unless the window has gone by then; then the loader
+    // deletes itself.
+    DocumentLoader(const QString &path, QWidget *window, Done done, QObject *parent = nullptr);
+    // Waits for a read still running: the worker must not outlive what it reports to.
+    ~DocumentLoader() override;
+
+    // Canonical, as OrganizationDocument::filePath() will be.
+    QString path() const { return m_path; }
+    QWidget *window() const { return m_window; }
+    bool isFinished() const { return m_finished; }
+
+private:
+    struct Result;
+    void finish();
+
+    QString m_path;
+    QPointer<QWidget> m_window;
+    Done m_done;
+    std::shared_ptr<Result> m_result;
+    QThread *m_thread = nullptr;
+    bool m_finished = false;
+};
