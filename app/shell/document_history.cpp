@@ -32,6 +32,14 @@ void DocumentHistory::push(const QString &name, OrganizationArchive previous, co
     m_mergeOpen = !mergeKey.isEmpty();
 }
 
+void DocumentHistory::dropEmptyMerge(const OrganizationArchive &current)
+{
+    if (!m_mergeOpen || m_undo.empty() || !(thaw(m_undo.back().content) == current))
+        return;
+    m_undo.pop_back();
+    m_mergeOpen = false;
+}
+
 QString DocumentHistory::undoName() const
 {
     return m_undo.empty() ? QString() : m_undo.back().name;

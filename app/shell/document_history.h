@@ -26,6 +26,10 @@ public:
     // endMerge() or any other step, undo or redo.
     void push(const QString &name, OrganizationArchive previous, const QString &mergeKey = {});
     void endMerge() { m_mergeOpen = false; }
+    // After a merged step: when typing has come back to the content before the step (the
+    // field's own undo), the step is dropped, so that no undo does nothing. Linear, and
+    // only while a merge is open.
+    void dropEmptyMerge(const OrganizationArchive &current);
 
     bool canUndo() const { return !m_undo.empty(); }
     bool canRedo() const { return !m_redo.empty(); }

@@ -90,6 +90,8 @@ void OrganizationDocument::setArchive(OrganizationArchive archive, const QString
     // Pushed before anyone hears of the change: a listener that edits in turn makes a
     // step of its own after this one.
     m_history.push(stepName, std::exchange(m_archive, std::move(archive)), mergeKey);
+    if (!mergeKey.isEmpty())
+        m_history.dropEmptyMerge(m_archive);
     announce(organizationDiffers);
 }
 

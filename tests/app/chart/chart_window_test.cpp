@@ -142,8 +142,10 @@ TEST_F(ChartWindowTest, TheFocusedNameFieldKeepsCtrlZForItsText)
     settle();
     EXPECT_EQ(name->text(), "Untitled Organization");
     EXPECT_EQ(document.archive().name, "Untitled Organization");
-    // The field undid its own text: the document's history was not undone.
+    // The field undid its own text: the document's history was not undone, and the typing
+    // left no step that would undo nothing.
     EXPECT_FALSE(document.canRedo());
+    EXPECT_FALSE(document.canUndo());
 }
 
 TEST_F(ChartWindowTest, AChartThatCannotBeBuiltStillListsItsPeople)
