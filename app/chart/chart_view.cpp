@@ -1,5 +1,6 @@
 #include "app/chart/chart_view.h"
 
+#include "app/chart/sheet_commands.h"
 #include "app/shell/dialogs.h"
 #include "app/shell/organization_document.h"
 
@@ -54,6 +55,7 @@ ChartView::ChartView(OrganizationDocument &document, Dialogs &dialogs, QObject *
             },
             Qt::QueuedConnection);
     });
+    connectCommands();
     // The window opens on the settings the document stores for the chart it shows.
     documentChanged();
 }
@@ -570,9 +572,8 @@ void ChartView::organizationChanged()
 
 void ChartView::exportWorkbook(WorkbookScope scope)
 {
-    // Named after the organization, whatever the document's file is called; a slash would
-    // name a folder.
-    const QString proposed = toQt(archive().name).replace('/', '-') + QStringLiteral(".xlsx");
+    // Named after the organization, whatever the document's file is called.
+    const QString proposed = SheetCommands::safeFileName(toQt(archive().name)) + QStringLiteral(".xlsx");
     const std::optional<QString> path = m_dialogs.fileToSave(QStringLiteral("Excel Workbook (*.xlsx)"), proposed);
     if (!path || path->isEmpty())
         return;

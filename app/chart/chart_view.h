@@ -8,6 +8,7 @@
 #include "core/model/print_settings.h"
 #endif
 
+#include "app/chart/chart_search.h"
 #include "app/sidebar/dropdown_option.h"
 
 #include <QObject>
@@ -203,6 +204,48 @@ public:
     enum class WorkbookScope { shownChart, allCharts };
     void exportWorkbook(WorkbookScope scope);
 
+    // ---- Window commands: search, centring, chart creation and rename, and the commands
+    // of the header and toolbar whose dialogs the window wires (chart_view_commands.cpp) ----
+    Dialogs &dialogs() const { return m_dialogs; }
+
+    const QString &searchText() const { return m_searchText; }
+    void setSearchText(const QString &text);
+    // The Find popup's content for the current text, searched again only after the text,
+    // the document or the chart shown changed, never per redraw.
+    const SearchResults &searchResults() const;
+    bool isShowingSearch() const { return m_showingSearch; }
+    void setShowingSearch(bool showing);
+    // A chosen result: shows the entire organization when the chart shown lacks it, drops a
+    // focus that hides it, closes the results and selects it on the next event-loop turn.
+    void chooseSearchResult(const std::string &id);
+
+    // Pans so that the position's card is centred, zoom unchanged; does nothing without a
+    // canvas size, a scene or the card.
+    void centerPerson(const std::string &id);
+    // Drops a pending fit at once and centres on the next event-loop turn.
+    void requestCenterPerson(const std::string &id);
+
+    // "New Sheet…": asks for the name, then createSheet; failures are alerted.
+    void requestNewSheet();
+    // Adds a chart named `name` (trimmed) with the positions of the department of that name
+    // (any letter case) that are on no chart yet, in organization order, and shows it. One
+    // undo step, no recovery version. Throws OrganizationError and then changes nothing.
+    void createSheet(const QString &name);
+    // The rename button: asks for the shown chart's new name, then renameShownChart.
+    void requestRenameChart();
+    void renameShownChart(const QString &name);
+
+    // Commands whose dialogs the window wires: each emits its signal after the edit guard.
+    // A command is unavailable, and its controls disabled, while nothing is connected to
+    // its signal. "Spreadsheet" asks for a new chart first while no chart is shown.
+    enum class WindowCommand { addExisting, quickEntry, groupEditor, spreadsheetImport, planning };
+    bool isCommandAvailable(WindowCommand command) const;
+    void requestAddExisting();
+    void requestQuickEntry();
+    void requestGroupEditor();
+    void requestSpreadsheetImport();
+    void requestPlanning();
+
 signals:
     void chartChanged(); // sheet, focus, collapsed, expanded or print settings
     void dottedLinesRouted(); // chartScene() now gives more of its dotted lines, or all
@@ -217,8 +260,17 @@ signals:
     // The editor should open on this new position.
     void positionAddRequested(const Position &position);
     void sidebarFilterChanged();
+    // Window commands (see above).
+    void searchChanged(); // the text, the results or whether they show
+    void addExistingRequested();
+    void quickEntryRequested();
+    void groupEditorRequested();
+    void spreadsheetImportRequested();
+    void planningRequested();
 
 private:
+    void connectCommands();
+    bool passesEditGuard();
     void documentChanged();
     void organizationChanged();
     void writeBackPrintSettings();
@@ -257,4 +309,8 @@ private:
     mutable const ChartScene *m_countedScene = nullptr;
     mutable std::shared_ptr<const ChartScene> m_countedSceneHold;
     mutable ChartCounts m_counts;
+
+    QString m_searchText;
+    bool m_showingSearch = false;
+    mutable std::optional<SearchResults> m_searchResults; // none: to be searched again
 };

@@ -1,6 +1,7 @@
 #include "app/chart/chart_window.h"
 
 #include "app/chart/chart_canvas.h"
+#include "app/chart/chart_toolbar.h"
 #include "app/chart/chart_view.h"
 #include "app/chart/chart_window_body.h"
 #include "app/chart/update_notice.h"
@@ -19,6 +20,8 @@ ChartWindow::ChartWindow(OrganizationDocument *document, Dialogs &dialogs)
     m_view = new ChartView(*m_document, dialogs, this);
     m_body = new ChartWindowBody(*m_view, this);
     setCentralWidget(m_body);
+    m_toolbar = new ChartToolbar(*this);
+    addToolBar(Qt::TopToolBarArea, m_toolbar);
     m_updateNotice = new UpdateNotice(this);
     statusBar()->setSizeGripEnabled(false);
     statusBar()->setContentsMargins(10, 0, 10, 0);
