@@ -13,6 +13,7 @@
 #include <QIcon>
 #include <QLabel>
 #include <QLineEdit>
+#include <QListWidget>
 #include <QLocale>
 #include <QMenu>
 #include <QMetaObject>
@@ -90,12 +91,13 @@ static bool windowCanPrint(QWidget *inside)
 ChartHeaderControls::ChartHeaderControls(ChartView &view, QWidget *parent)
     : QObject(parent), m_view(view), m_parent(parent)
 {
-    m_rename = new QPushButton(QIcon::fromTheme(QStringLiteral("edit-rename")), QString(), parent);
-    if (m_rename->icon().isNull())
-        m_rename->setText(QStringLiteral("\u270e"));
+    m_rename = new QToolButton(parent);
+    m_rename->setIcon(QIcon::fromTheme(QStringLiteral("edit-rename")));
+    m_rename->setText(QStringLiteral("\u270e"));
+    m_rename->setToolButtonStyle(m_rename->icon().isNull() ? Qt::ToolButtonTextOnly : Qt::ToolButtonIconOnly);
     m_rename->setAccessibleName(QStringLiteral("Rename Chart"));
     m_rename->setToolTip(QStringLiteral("Rename Chart"));
-    connect(m_rename, &QPushButton::clicked, &view, &ChartView::requestRenameChart);
+    connect(m_rename, &QToolButton::clicked, &view, &ChartView::requestRenameChart);
 
     m_sheets = new QPushButton(QStringLiteral("Sheets"), parent);
     m_sheetsMenu = new QMenu(m_sheets);
@@ -238,6 +240,8 @@ void ChartHeaderControls::refresh()
         connect(m_popup, &QObject::destroyed, &m_view, [view = &m_view] { view->setShowingSearch(false); });
         m_popup->setResults(m_view.searchResults());
         showPopupBelow(m_popup, m_find);
+        // Arrows and Return act on the results at once.
+        m_popup->list()->setFocus();
         return;
     }
     m_popup->setResults(m_view.searchResults());

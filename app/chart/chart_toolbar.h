@@ -79,7 +79,7 @@ public:
     ChartHeaderControls(ChartView &view, QWidget *parent);
     // The rows, holding `chartPicker` and `paperButton`.
     QLayout *layout(QWidget *chartPicker, QWidget *paperButton);
-    QPushButton *renameButton() const { return m_rename; }
+    QToolButton *renameButton() const { return m_rename; }
     QPushButton *sheetsButton() const { return m_sheets; }
     QMenu *sheetsMenu() const { return m_sheetsMenu; }
     QPushButton *addExistingButton() const { return m_addExisting; }
@@ -98,7 +98,7 @@ private:
 
     ChartView &m_view;
     QWidget *m_parent;
-    QPushButton *m_rename = nullptr;
+    QToolButton *m_rename = nullptr;
     QPushButton *m_sheets = nullptr;
     QMenu *m_sheetsMenu = nullptr;
     QPushButton *m_addExisting = nullptr;
