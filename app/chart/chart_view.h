@@ -270,6 +270,8 @@ signals:
 
 private:
     void connectCommands();
+    // Runs `action`; an OrganizationError goes to the "Organization Error" alert (false).
+    bool alertFailure(const std::function<void()> &action);
     bool passesEditGuard();
     void documentChanged();
     void organizationChanged();

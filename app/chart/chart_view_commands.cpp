@@ -31,15 +31,20 @@ void ChartView::connectCommands()
     connect(this, &ChartView::chartChanged, this, stale);
 }
 
-bool ChartView::passesEditGuard()
+bool ChartView::alertFailure(const std::function<void()> &action)
 {
     try {
-        requireCurrentEditing();
+        action();
         return true;
     } catch (const OrganizationError &error) {
         showError(toQt(error.message()));
         return false;
     }
+}
+
+bool ChartView::passesEditGuard()
+{
+    return alertFailure([this] { requireCurrentEditing(); });
 }
 
 void ChartView::setSearchText(const QString &text)
@@ -114,16 +119,10 @@ void ChartView::requestNewSheet()
 {
     if (!passesEditGuard())
         return;
-    const std::optional<QString> name = m_dialogs.askTextWithMessage(
-        SheetCommands::newSheetTitle(), SheetCommands::newSheetMessage(), QStringLiteral("Department / sheet name"),
-        QString());
-    if (!name)
-        return;
-    try {
-        createSheet(*name);
-    } catch (const OrganizationError &error) {
-        showError(toQt(error.message()));
-    }
+    if (const std::optional<QString> name =
+            m_dialogs.askTextWithMessage(SheetCommands::newSheetTitle(), SheetCommands::newSheetMessage(),
+                                         QStringLiteral("Department / sheet name"), QString()))
+        alertFailure([&] { createSheet(*name); });
 }
 
 void ChartView::createSheet(const QString &name)
@@ -145,16 +144,10 @@ void ChartView::requestRenameChart()
     if (!passesEditGuard())
         return;
     const OrganizationSheet *shown = selectedSheet();
-    const std::optional<QString> name =
-        m_dialogs.askTextWithMessage(SheetCommands::renameTitle(), SheetCommands::renameMessage(),
-                                     QStringLiteral("Chart name"), shown ? toQt(shown->name) : QString());
-    if (!name)
-        return;
-    try {
-        renameShownChart(*name);
-    } catch (const OrganizationError &error) {
-        showError(toQt(error.message()));
-    }
+    if (const std::optional<QString> name =
+            m_dialogs.askTextWithMessage(SheetCommands::renameTitle(), SheetCommands::renameMessage(),
+                                         QStringLiteral("Chart name"), shown ? toQt(shown->name) : QString()))
+        alertFailure([&] { renameShownChart(*name); });
 }
 
 void ChartView::renameShownChart(const QString &name)
