@@ -1,19 +1,24 @@
 #include "app/print/print_sheet_model.h"
 
+#include "core/chart/dotted_ink.h"
+
 #include "app/print/chart_printer.h"
 #include "app/shell/dialogs.h"
 #include "app/sidebar/chart_design_controls.h"
 #include "core/chart/chart_layout.h"
 #include "core/chart/chart_print_presentation.h"
+#include "core/chart/dotted_ink.h"
 #include "core/document/organization_archive.h"
 #include "core/support/organization_error.h"
 #include "core/support/text.h"
+#include "printing/chart_painter.h"
 #include "printing/chart_pdf_renderer.h"
 #include "printing/chart_text.h"
 
 #include <QDir>
 #include <QFileInfo>
 #include <QPointer>
+#include <QMetaObject>
 #include <QSaveFile>
 #include <QTimer>
 
@@ -86,7 +91,9 @@ PrintSheetModel::PrintSheetModel(Input input, PrintSheetHost &host, Dialogs &dia
     , m_host(host)
     , m_dialogs(dialogs)
     , m_printer(printer)
-    , m_writeSheet(ChartPDFBatchExport::write)
+    , m_writeSheet([this](const SheetPDFExportJob &job, const QString &folder) {
+        return *ChartPDFBatchExport::write(job, folder, {m_routeStore});
+    })
     , m_settings(m_input.settings)
     , m_positionSummary(summaryOf(m_input.organization, m_input.scope))
 {
@@ -244,27 +251,50 @@ void PrintSheetModel::fail(const std::exception &error)
     emit changed();
 }
 
-QByteArray PrintSheetModel::makePDF() const
+std::string PrintSheetModel::heading() const
 {
     const std::string typed = Text::trimmed(m_host.pageTitle().toStdString());
-    const std::string heading = typed.empty() ? m_input.title : typed;
-    return ChartPDFRenderer::render(m_input.organization, heading, m_input.scope, m_settings,
-                                    m_host.pageSubtitle().toStdString());
+    return typed.empty() ? m_input.title : typed;
+}
+
+QByteArray PrintSheetModel::makePDF() const
+{
+    return *ChartPDFRenderer::render(m_input.organization, heading(), m_input.scope, m_settings,
+                                     m_host.pageSubtitle().toStdString(), {m_routeStore});
 }
 
 void PrintSheetModel::updatePreview()
 {
     try {
-        QByteArray bytes = makePDF();
-        m_preview = std::move(bytes);
+        m_previewLines.reset();
+        const PrintedChart chart(m_input.organization, m_settings);
+        std::optional<std::vector<DottedRoute>> routes = m_routeStore->find(*chart.routingKey());
+        const DottedInk ink(routes ? *routes : std::vector<DottedRoute>{}, std::nullopt);
+        m_preview = ChartPDFRenderer::renderPages(chart.picture(ink), chart.pagination(), heading(), m_input.scope,
+                                                  m_host.pageSubtitle().toStdString());
         m_host.commitSettings(m_settings);
         m_previewStale = false;
         m_errorMessage.reset();
+        if (!routes) {
+            // Queued to this object, so the lines are added on the sheet's thread.
+            m_previewLines = std::make_unique<DottedRoutingJob>(m_routeStore, chart.routingKey(), [this] {
+                QMetaObject::invokeMethod(this, &PrintSheetModel::showRoutedLines, Qt::QueuedConnection);
+            });
+        }
         emit previewChanged();
         emit changed();
     } catch (const std::exception &error) {
         fail(error);
     }
+}
+
+// The preview again, now that its lines are in the store, unless it has been replaced or
+// its settings changed meanwhile.
+void PrintSheetModel::showRoutedLines()
+{
+    if (!m_previewLines || !m_previewLines->progress().isComplete() || m_previewStale)
+        return;
+    updatePreview();
 }
 
 void PrintSheetModel::refreshFit()

@@ -4,6 +4,7 @@
 #ifndef Q_MOC_RUN
 #include "core/model/organization.h"
 #include "core/model/print_settings.h"
+#include "core/chart/dotted_route_store.h"
 #include "printing/chart_pdf_batch_export.h"
 #endif
 
@@ -13,6 +14,7 @@
 #include <QStringList>
 
 #include <functional>
+#include <memory>
 #include <optional>
 #include <string>
 #include <vector>
@@ -61,12 +63,17 @@ public:
         std::string scope;         // what the chart covers
         ChartPrintSettings settings; // the committed settings the sheet starts from
     };
-    // Writes one chart of an export into a folder; ChartPDFBatchExport::write by default.
+    // Writes one chart of an export into a folder; ChartPDFBatchExport::write with the
+    // sheet's route store by default.
     using SheetWriter = std::function<QString(const SheetPDFExportJob &, const QString &folder)>;
 
     PrintSheetModel(Input input, PrintSheetHost &host, Dialogs &dialogs, ChartPrinter &printer,
                     QObject *parent = nullptr);
     void setSheetWriter(SheetWriter writer) { m_writeSheet = std::move(writer); }
+    // Where the dotted lines come from: the window's store, so a chart printed as the window
+    // shows it is not routed again. A preview whose lines the store lacks shows the cards
+    // at once and is drawn again with its lines when they are routed on another thread.
+    void setRouteStore(std::shared_ptr<DottedRouteStore> store) { m_routeStore = std::move(store); }
 
     const Organization &organization() const { return m_input.organization; }
     const std::string &title() const { return m_input.title; }
@@ -146,6 +153,8 @@ private:
     void exportNextSheet();
     void writeCurrentSheet();
     void finishExport();
+    std::string heading() const;
+    void showRoutedLines();
 
     Input m_input;
     PrintSheetHost &m_host;
@@ -181,4 +190,8 @@ private:
     int m_exportedSheetCount = 0;
     QString m_exportingSheetName;
     std::optional<Export> m_export;
+
+    std::shared_ptr<DottedRouteStore> m_routeStore = std::make_shared<DottedRouteStore>();
+    // Routes the lines the shown preview lacks; last, so it stops before anything it reads goes.
+    std::unique_ptr<DottedRoutingJob> m_previewLines;
 };

@@ -65,6 +65,7 @@ ChartPrintSheet *open(ChartWindow &window, Dialogs &dialogs)
     auto *host = new ChartViewPrintHost(view);
     auto printer = std::make_unique<SystemChartPrinter>();
     auto model = std::make_unique<PrintSheetModel>(inputFor(view), *host, dialogs, *printer);
+    model->setRouteStore(view.dottedRouteStore());
     auto *sheet = new ChartPrintSheet(std::move(model), std::move(printer), &window);
     // A child of the sheet outlives the model that the sheet's members hold.
     host->setParent(sheet);

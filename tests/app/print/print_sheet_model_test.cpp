@@ -4,13 +4,16 @@
 #include "app/shell/organization_document.h"
 #include "core/chart/chart_layout.h"
 #include "core/chart/chart_print_presentation.h"
+#include "core/chart/chart_scene.h"
 
 #include "print_sheet_test_support.h"
 #include "scripted_dialogs.h"
 
 #include <gtest/gtest.h>
 
+#include <QEventLoop>
 #include <QLocale>
+#include <QTimer>
 
 using namespace PrintTest;
 
@@ -222,6 +225,36 @@ TEST_F(PrintSheet, PrintCommitsOnceThePDFIsReadAndReportsAFailingPrinter)
     sheet.printChart();
     EXPECT_FALSE(sheet.errorMessage());
     EXPECT_FALSE(sheet.resultMessage());
+}
+
+// The window's lines serve the preview without routing; lines of a layout the store lacks
+// are routed on another thread: the cards show at once, the lines in a second preview.
+TEST_F(PrintSheet, PreviewTakesTheWindowsLinesOrAddsThemWhenRouted)
+{
+    Organization organization = chart(6);
+    organization.positions[3].dottedManagerIDs = {organization.positions[1].id};
+    ChartSceneCache window;
+    window.snapshot(OrganizationArchive::make("District", organization), "", "", "", {}, {}, {});
+    PrintSheetModel &sheet = make(input(organization));
+    sheet.setRouteStore(window.routeStore());
+    uint64_t before = DottedRouting::edgesRouted();
+    sheet.appear();
+    EXPECT_EQ(renders, 1);
+    EXPECT_EQ(DottedRouting::edgesRouted(), before);
+
+    sheet.setSettings(ChartPrintSettings::departmentDesign());
+    renders = 0;
+    before = DottedRouting::edgesRouted();
+    sheet.updatePreview();
+    EXPECT_EQ(renders, 1); // the cards
+    QEventLoop loop;
+    QObject::connect(&sheet, &PrintSheetModel::previewChanged, &loop, &QEventLoop::quit);
+    QTimer::singleShot(60000, &loop, &QEventLoop::quit);
+    loop.exec();
+    EXPECT_EQ(renders, 2); // with the lines
+    EXPECT_EQ(DottedRouting::edgesRouted() - before, 1u);
+    const PrintedChart balanced(organization, sheet.settings());
+    EXPECT_TRUE(window.routeStore()->find(*balanced.routingKey()));
 }
 
 // The window's side: the first preview writes back settings equal to the stored ones,
