@@ -400,8 +400,14 @@ void PrintSheetModel::exportAllSheets()
 
 void PrintSheetModel::cancelExport()
 {
-    if (m_export)
-        m_export->cancelled = true;
+    if (!m_export)
+        return;
+    m_export->cancelled = true;
+    // Nothing is being written while lines are routed: stop at once.
+    if (m_export->lines) {
+        m_export->lines.reset();
+        finishExport();
+    }
 }
 
 // Each chart takes two turns of the event loop: one shows its name in the progress line,
@@ -420,9 +426,39 @@ void PrintSheetModel::exportNextSheet()
     });
 }
 
+// Starts routing the chart's dotted lines on another thread when the store lacks them, and
+// then writes the chart when they are in; true while they are routed.
+bool PrintSheetModel::routeLinesFirst(const SheetPDFExportJob &job)
+{
+    if (m_export->lines) {
+        m_export->lines.reset(); // done: the store has them now
+        return false;
+    }
+    try {
+        const PrintedChart chart(job.organization, job.settings);
+        const std::shared_ptr<const DottedRoutingKey> &key = chart.routingKey();
+        if (key->edges.empty() || m_routeStore->find(*key))
+            return false;
+        m_export->lines = std::make_unique<DottedRoutingJob>(m_routeStore, key, [this] {
+            QMetaObject::invokeMethod(
+                this,
+                [this] {
+                    if (m_export && m_export->lines && m_export->lines->progress().isComplete())
+                        writeCurrentSheet();
+                },
+                Qt::QueuedConnection);
+        });
+        return true;
+    } catch (const std::exception &) {
+        return false; // the writer reports why the chart cannot be printed
+    }
+}
+
 void PrintSheetModel::writeCurrentSheet()
 {
     const SheetPDFExportJob &job = m_export->jobs[m_export->next];
+    if (routeLinesFirst(job))
+        return;
     try {
         m_writeSheet(job, m_export->folder);
         ++m_export->written;

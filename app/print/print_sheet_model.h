@@ -155,6 +155,7 @@ private:
     void finishExport();
     std::string heading() const;
     void showRoutedLines();
+    bool routeLinesFirst(const SheetPDFExportJob &job);
 
     Input m_input;
     PrintSheetHost &m_host;
@@ -185,6 +186,8 @@ private:
         int written = 0;
         QStringList failures;
         bool cancelled = false;
+        // Routes the lines of the chart to write next when the store lacks them.
+        std::unique_ptr<DottedRoutingJob> lines;
     };
     bool m_exporting = false;
     int m_exportedSheetCount = 0;

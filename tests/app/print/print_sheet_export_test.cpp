@@ -5,7 +5,11 @@
 
 #include <gtest/gtest.h>
 
+#include <future>
+#include <thread>
+
 #include <QCoreApplication>
+#include <QThread>
 #include <QDir>
 #include <QFile>
 #include <QTemporaryDir>
@@ -128,6 +132,54 @@ TEST_F(PrintExport, ASheetGoneMidExportWritesNothingMore)
     for (int turn = 0; turn < 10; ++turn)
         QCoreApplication::processEvents();
     EXPECT_LE(written.size(), 1u);
+}
+
+// A chart whose dotted lines the store lacks is written once they are routed on another
+// thread (here held back by another consumer routing the same lines), so the sheet keeps
+// turning meanwhile; a cancel then ends the export at once.
+TEST_F(PrintExport, ChartsWaitForTheirLinesOffTheSheetsThread)
+{
+    host.document->organization.positions[2].dottedManagerIDs = {"P2"};
+    host.document->sheets->at(0).positionIDs = {"P1", "P2", "P3"};
+    for (const bool cancel : {false, true}) {
+        written.clear();
+        PrintSheetModel &sheet = make();
+        auto store = std::make_shared<DottedRouteStore>();
+        sheet.setRouteStore(store);
+        const SheetPDFExportJob alpha =
+            ChartPDFBatchExport::jobs(*host.document, sheet.settings(), ExportScale::shared).at(0);
+        const PrintedChart chart(alpha.organization, alpha.settings);
+        ASSERT_EQ(chart.routingKey()->edges.size(), 1u);
+        std::promise<void> release;
+        std::shared_future<void> released = release.get_future().share();
+        std::promise<void> holding;
+        std::thread other([&] {
+            store->route(chart.routingKey(), {}, [&](const DottedRoutingProgress &) {
+                holding.set_value();
+                released.wait();
+            });
+        });
+        holding.get_future().wait();
+
+        dialogs.folders.push_back("/tmp/out");
+        sheet.exportAllSheets();
+        for (int turn = 0; turn < 10; ++turn)
+            QCoreApplication::processEvents();
+        EXPECT_TRUE(written.empty());
+        EXPECT_TRUE(sheet.isExporting());
+        if (cancel) {
+            sheet.cancelExport();
+            EXPECT_FALSE(sheet.isExporting()); // not waiting for the lines
+        }
+        release.set_value();
+        other.join();
+        for (int turn = 0; turn < 3000 && sheet.isExporting(); ++turn) {
+            QCoreApplication::processEvents();
+            QThread::msleep(1);
+        }
+        EXPECT_FALSE(sheet.isExporting());
+        EXPECT_EQ(written.size(), cancel ? 0u : 3u);
+    }
 }
 
 // Refusals before any folder is asked for: no sheets, or one chart that cannot be tiled
