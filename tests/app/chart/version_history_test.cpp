@@ -10,6 +10,8 @@
 #include <QFile>
 #include <QTemporaryDir>
 
+#include <unistd.h>
+
 using namespace AppTest;
 
 namespace {
@@ -122,8 +124,10 @@ TEST_F(VersionHistoryTest, BaselineWithABackupWritesTheWholeHistory)
 TEST_F(VersionHistoryTest, TheBackupMayNotBeTheDocumentUnderAnyName)
 {
     ASSERT_TRUE(QFile::link(path, dir.filePath("link.json")));
+    ASSERT_EQ(::link(QFile::encodeName(path).constData(), QFile::encodeName(dir.filePath("hard.json")).constData()), 0);
     const QByteArray original = readBytes(path);
-    for (const QString &target : {path, dir.filePath("link.json"), dir.filePath("./district.json")}) {
+    for (const QString &target :
+         {path, dir.filePath("link.json"), dir.filePath("./district.json"), dir.filePath("hard.json")}) {
         dialogs.filesToSave.push_back(target);
         history.setBaseline(true);
         ASSERT_FALSE(dialogs.alerts.empty());
