@@ -1,11 +1,17 @@
 #include "app/chart/chart_search.h"
+#include "app/chart/chart_view.h"
 #include "app/chart/sheet_commands.h"
+#include "app/chart/version_history.h"
+#include "app/shell/dialogs.h"
+#include "app/shell/organization_document.h"
 
 #include "core/document/organization_archive.h"
 
 #include "district_generator.h"
 
 #include <benchmark/benchmark.h>
+
+#include <QCoreApplication>
 
 namespace {
 
@@ -70,5 +76,58 @@ void BM_CreateSheet(benchmark::State &state)
     state.counters["members"] = double(members);
 }
 BENCHMARK(BM_CreateSheet)->Unit(benchmark::kMillisecond);
+
+// The window's objects need an application object; no window is shown.
+void needApplication()
+{
+    static int argc = 1;
+    static char name[] = "chart_commands_bench";
+    static char *argv[] = {name, nullptr};
+    static QCoreApplication app(argc, argv);
+}
+
+// No question is asked on these paths.
+class SilentDialogs final : public Dialogs {
+public:
+    bool confirm(const QString &) override { return false; }
+    void alert(const QString &, const QString &) override {}
+    std::optional<QString> askText(const QString &, const QString &, const QString &) override { return {}; }
+    std::optional<QString> fileToOpen(const QString &) override { return {}; }
+    std::optional<QString> fileToSave(const QString &, const QString &) override { return {}; }
+    SaveAnswer askToSave(const QString &, const QString &) override { return SaveAnswer::cancel; }
+    int ask(const QString &, const QString &, const QList<DialogButton> &) override { return -1; }
+    std::optional<QString> askTextWithMessage(const QString &, const QString &, const QString &,
+                                              const QString &) override
+    {
+        return {};
+    }
+    std::optional<QString> folderToChoose(const QString &, const QString &, const QString &) override { return {}; }
+};
+
+// "Save Version" and "Restore" through the window on a district with 50 versions, each as
+// one undo step (undone again so every round starts from the same document).
+void BM_HistoryThroughTheWindow(benchmark::State &state)
+{
+    needApplication();
+    OrganizationArchive archive = chartedDistrict(20000);
+    for (int v = 0; v < 50; ++v)
+        archive.checkpoint("Version " + std::to_string(v));
+    SilentDialogs dialogs;
+    OrganizationDocument document;
+    document.setArchive(archive);
+    ChartView view(document, dialogs);
+    VersionHistory &history = VersionHistory::of(view);
+    const std::string first = archive.revisions.front()->id;
+    for (auto _ : state) {
+        if (state.range(0))
+            history.restore(first);
+        else
+            history.saveVersion();
+        state.PauseTiming();
+        document.undo();
+        state.ResumeTiming();
+    }
+}
+BENCHMARK(BM_HistoryThroughTheWindow)->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond);
 
 } // namespace
