@@ -4,6 +4,7 @@
 #include "app/chart/chart_view.h"
 #include "app/chart/chart_window_body.h"
 #include "app/chart/update_notice.h"
+#include "app/chart/window_sheets.h"
 #include "app/print/print_sheet_opener.h"
 #include "app/shell/organization_document.h"
 
@@ -28,6 +29,7 @@ ChartWindow::ChartWindow(OrganizationDocument *document, Dialogs &dialogs)
     // Read the flag, not the signal's argument: a slot that ran earlier may have cleared it.
     connect(m_document, &OrganizationDocument::modifiedChanged, this, [this] { setWindowModified(m_document->isModified()); });
     setPrintAction([this, &dialogs] { PrintSheetOpener::open(*this, dialogs); });
+    WindowSheets::connectPositionEditor(*this);
     refreshTitle();
 }
 
