@@ -18,6 +18,8 @@ ChartWindow::ChartWindow(OrganizationDocument *document, Dialogs &dialogs)
     m_document->setParent(this);
     resize(defaultWidth, defaultHeight);
     m_view = new ChartView(*m_document, dialogs, this);
+    // Before the body, which enables the commands that open the editor as it is built.
+    WindowSheets::connectPositionEditor(*this);
     m_body = new ChartWindowBody(*m_view, this);
     setCentralWidget(m_body);
     m_updateNotice = new UpdateNotice(this);
@@ -29,7 +31,6 @@ ChartWindow::ChartWindow(OrganizationDocument *document, Dialogs &dialogs)
     // Read the flag, not the signal's argument: a slot that ran earlier may have cleared it.
     connect(m_document, &OrganizationDocument::modifiedChanged, this, [this] { setWindowModified(m_document->isModified()); });
     setPrintAction([this, &dialogs] { PrintSheetOpener::open(*this, dialogs); });
-    WindowSheets::connectPositionEditor(*this);
     refreshTitle();
 }
 

@@ -1,5 +1,6 @@
 #include "app/chart/chart_view.h"
 #include "app/chart/chart_window.h"
+#include "app/chart/chart_window_body.h"
 #include "app/chart/window_sheets.h"
 #include "app/entry/existing_position_picker.h"
 #include "app/entry/position_editor.h"
@@ -17,6 +18,7 @@
 #include <QAction>
 #include <QApplication>
 #include <QPointer>
+#include <QPushButton>
 
 using namespace AppTest;
 
@@ -87,6 +89,24 @@ TEST_F(WindowSheetsTest, EditingFromTheWindowOpensTheEditorOnTheStoredPositionAn
     EXPECT_EQ(archive().organization.positions[1].employee->name, "Grace Hopper");
     EXPECT_EQ(view().selectedID(), "P2");
     EXPECT_EQ(window->document()->undoName(), "Edit Position");
+}
+
+TEST_F(WindowSheetsTest, TheEmptyStateAddsTheFirstPosition)
+{
+    ChartWindow *empty = controller.newDocument();
+    settle();
+    QPushButton *add = nullptr;
+    for (QPushButton *button : empty->body().emptyState()->findChildren<QPushButton *>())
+        if (button->text() == "Add Position")
+            add = button;
+    ASSERT_TRUE(add);
+    ASSERT_TRUE(add->isEnabled());
+    add->click();
+    PositionEditor *editor = empty->findChild<PositionEditor *>(QString(), Qt::FindDirectChildrenOnly);
+    ASSERT_TRUE(editor);
+    EXPECT_TRUE(editor->model().isCreating());
+    editor->reject();
+    empty->closeWithoutAsking();
 }
 
 TEST_F(WindowSheetsTest, PickerAndQuickEntryWorkOnTheChartShown)
