@@ -38,14 +38,6 @@ QuickEntryRow newRow(const std::string &name, const std::string &payLevel, const
     return row;
 }
 
-std::vector<std::string> revisionNotes(const OrganizationArchive &archive)
-{
-    std::vector<std::string> notes;
-    for (const auto &revision : archive.revisions)
-        notes.push_back(revision->note);
-    return notes;
-}
-
 class ChartViewSheets : public ::testing::Test {
 protected:
     void TearDown() override { EXPECT_TRUE(dialogs.exhausted()); }

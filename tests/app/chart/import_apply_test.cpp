@@ -34,14 +34,6 @@ OrganizationArchive chartedDistrict()
     return archive;
 }
 
-std::vector<std::string> notes(const OrganizationArchive &archive)
-{
-    std::vector<std::string> result;
-    for (const auto &revision : archive.revisions)
-        result.push_back(revision->note);
-    return result;
-}
-
 std::string refusal(const std::function<void()> &run)
 {
     try {
@@ -84,7 +76,7 @@ TEST(ApplyImport, ChartsFollowTheMode)
     for (const Case &c : cases) {
         const OrganizationArchive after = applyImport(before, snapshot, imported, c.mode, c.sheetID);
         EXPECT_EQ(after.organization, imported) << c.name;
-        EXPECT_EQ(notes(after), std::vector<std::string>{c.note}) << c.name;
+        EXPECT_EQ(revisionNotes(after), std::vector<std::string>{c.note}) << c.name;
         if (!c.science) {
             EXPECT_FALSE(after.sheets) << c.name;
             EXPECT_FALSE(after.groups) << c.name;
@@ -227,7 +219,7 @@ TEST_F(ImportIntoWindow, OneImportWindowPerChartWindowKeepsItsFirstSnapshot)
     deleteClosedWindows();
     EXPECT_TRUE(fresh.isNull());
     EXPECT_EQ(archive().organization.positions.size(), 3u);
-    EXPECT_EQ(notes(archive()), std::vector<std::string>{"Before Excel / CSV replacement"});
+    EXPECT_EQ(revisionNotes(archive()), std::vector<std::string>{"Before Excel / CSV replacement"});
 }
 
 } // namespace
