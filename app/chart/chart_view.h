@@ -289,6 +289,9 @@ private:
     bool m_positionEditorAvailable = false;
     // Quick entry's last manager per chart id; kept for the window's life.
     std::map<std::string, std::string> m_previousManagers;
+    // While set, the settings the view stores as it follows a sheet's change join that
+    // change's undo step (this merge key).
+    QString m_followingStep;
     bool m_onlyNullManagers = false;
     mutable const ChartScene *m_countedScene = nullptr;
     mutable std::shared_ptr<const ChartScene> m_countedSceneHold;

@@ -139,6 +139,12 @@ protected:
 
 TEST_F(ImportIntoWindow, AppliesAsOneStepAndStartsTheViewAfresh)
 {
+    // The chart shown has paper settings of its own, which go with it.
+    window->document()->edit([](OrganizationArchive &a) {
+        ChartPrintSettings own = ChartPrintSettings::departmentDesign();
+        own.showPayLevel = !own.showPayLevel;
+        a.sheets->at(0).printSettings = own;
+    });
     view().setSelectedSheetID("S-SCI");
     view().setExpandedGroups({"G1"});
     view().setSelectedID("P2");
@@ -160,6 +166,7 @@ TEST_F(ImportIntoWindow, AppliesAsOneStepAndStartsTheViewAfresh)
     EXPECT_EQ(view().focusPersonID(), "");
     EXPECT_EQ(view().selectedID(), std::nullopt);
     EXPECT_EQ(window->document()->history().undoCount(), steps + 1);
+    EXPECT_EQ(view().printSettings(), ChartPrintSettings::departmentDesign());
     window->document()->undo();
     EXPECT_EQ(archive(), before);
 
