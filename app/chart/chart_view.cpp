@@ -179,12 +179,12 @@ void ChartView::writeBackPrintSettings()
     if (const OrganizationSheet *shown = selectedSheet()) {
         if (shown->printSettings == settings)
             return;
-        editShownSheet(paperStep, [&](OrganizationSheet &sheet) { sheet.printSettings = settings; });
+        editShownSheet(paperStep, [&](OrganizationSheet &sheet) { sheet.printSettings = settings; }, m_followingStep);
         return;
     }
     if (archive().printSettings == settings)
         return;
-    m_document.edit(paperStep, [&](OrganizationArchive &archive) { archive.printSettings = settings; });
+    m_document.edit(paperStep, [&](OrganizationArchive &archive) { archive.printSettings = settings; }, m_followingStep);
 }
 
 ChartPrintSettings ChartView::savedPrintSettings() const

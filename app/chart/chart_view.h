@@ -5,6 +5,7 @@
 #include "core/chart/chart_scene.h"
 #include "core/support/geometry.h"
 #include "core/document/organization_archive.h"
+#include "core/import/import_field.h"
 #include "core/model/print_settings.h"
 #endif
 
@@ -16,6 +17,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <map>
 #include <memory>
 #include <optional>
 #include <set>
@@ -24,6 +26,9 @@
 
 class Dialogs;
 class OrganizationDocument;
+struct PositionEntryRequest;
+struct QuickEntryRow;
+struct QuickEntrySaveResult;
 
 // The header's counts of the chart shown.
 struct ChartCounts {
@@ -245,6 +250,33 @@ public:
     void requestGroupEditor();
     void requestSpreadsheetImport();
     void requestPlanning();
+    // ---- The sheets' save paths (chart_view_sheets.cpp) ----
+    // What the window's sheets call to change the document. Each runs the edit guard first,
+    // is one undo step, reads the document and the chart shown as they are when it runs,
+    // and throws OrganizationError (the lock message included) back to the sheet, which
+    // shows it; the document is then as it was, saved versions included.
+    // The position editor: lists an existing position on the chart shown and selects it.
+    void includeFromEditor(const std::string &positionID);
+    // The position editor's save on the chart shown (none for the entire organization);
+    // selects the first saved position while the chart shows it, else nothing.
+    std::vector<Position> savePositionEntry(const PositionEntryRequest &request);
+    // The existing-position picker: lists the positions on the chart shown.
+    void includeExistingPositions(const std::set<std::string> &ids);
+    // The group editor: a new presentation group, or a group taken away (no saved version,
+    // nothing validated; its expanded state is forgotten).
+    void createGroup(const std::string &name, const std::vector<std::string> &memberIDs);
+    void removeGroup(const std::string &groupID);
+    // Quick entry on the chart shown: the version "Before spreadsheet edits" and the commit
+    // in one write. Remembers the manager of the last saved position for the chart.
+    QuickEntrySaveResult commitQuickEntry(const std::vector<QuickEntryRow> &rows);
+    // What quick entry opens with: the chart's name ("Sheet" without one) and the manager
+    // id new rows start with (the one last saved there, else the chart's last position's).
+    QString quickEntrySheetName() const;
+    std::string quickEntryInitialManager() const;
+    // A reviewed spreadsheet import, checked against the organization the import window was
+    // opened with (see import_apply.h); the charts follow the mode, the view starts afresh.
+    void applyImport(const Organization &snapshot, const Organization &imported, ImportMode mode);
+    // ---- end of the sheets' save paths ----
 
 signals:
     void chartChanged(); // sheet, focus, collapsed, expanded or print settings
@@ -307,6 +339,11 @@ private:
     bool m_fitScheduled = false;
 
     bool m_positionEditorAvailable = false;
+    // Quick entry's last manager per chart id; kept for the window's life.
+    std::map<std::string, std::string> m_previousManagers;
+    // While set, the settings the view stores as it follows a sheet's change join that
+    // change's undo step (this merge key).
+    QString m_followingStep;
     bool m_onlyNullManagers = false;
     mutable const ChartScene *m_countedScene = nullptr;
     mutable std::shared_ptr<const ChartScene> m_countedSceneHold;

@@ -5,6 +5,7 @@
 #include "app/chart/chart_view.h"
 #include "app/chart/chart_window_body.h"
 #include "app/chart/update_notice.h"
+#include "app/chart/window_sheets.h"
 #include "app/print/print_sheet_opener.h"
 #include "app/shell/organization_document.h"
 
@@ -18,6 +19,8 @@ ChartWindow::ChartWindow(OrganizationDocument *document, Dialogs &dialogs)
     m_document->setParent(this);
     resize(defaultWidth, defaultHeight);
     m_view = new ChartView(*m_document, dialogs, this);
+    // Before the body, which enables the commands that open the editor as it is built.
+    WindowSheets::connectPositionEditor(*this);
     m_body = new ChartWindowBody(*m_view, this);
     setCentralWidget(m_body);
     m_toolbar = new ChartToolbar(*this);

@@ -2,6 +2,7 @@
 
 #include "app/chart/chart_view.h"
 #include "app/chart/chart_window.h"
+#include "app/chart/window_sheets.h"
 #include "app/shell/document_controller.h"
 #include "app/shell/organization_document.h"
 
@@ -26,7 +27,16 @@ OrganizationFileCommands::OrganizationFileCommands(ChartWindow &window, Document
     connect(&controller, &DocumentController::recentFilesChanged, this, refreshRecent);
     refreshRecent();
 
+    m_importSpreadsheet = file->addAction("Import Excel / CSV…", this, [this] { WindowSheets::openSpreadsheetImport(m_window); });
     m_importJSON = file->addAction("Import JSON…", this, [this] { m_window.view().importOrganization(); });
+    // Both replace the organization: not while planning has locked Current.
+    auto refreshImports = [this] {
+        const bool canEdit = m_window.view().canEditCurrent();
+        m_importSpreadsheet->setEnabled(canEdit);
+        m_importJSON->setEnabled(canEdit);
+    };
+    connect(window.document(), &OrganizationDocument::archiveChanged, this, refreshImports);
+    refreshImports();
 
     file->addSeparator();
     m_close = file->addAction("Close", &window, &QWidget::close);

@@ -21,6 +21,7 @@ public:
     QAction *close() const { return m_close; }
     QAction *save() const { return m_save; }
     QAction *saveAs() const { return m_saveAs; }
+    QAction *importSpreadsheet() const { return m_importSpreadsheet; }
     QAction *importJSON() const { return m_importJSON; }
     QAction *exportPrint() const { return m_exportPrint; }
     QAction *quit() const { return m_quit; }
@@ -42,6 +43,7 @@ private:
     QAction *m_close;
     QAction *m_save;
     QAction *m_saveAs;
+    QAction *m_importSpreadsheet;
     QAction *m_importJSON;
     QAction *m_exportPrint;
     QAction *m_quit;
