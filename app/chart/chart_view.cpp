@@ -551,6 +551,18 @@ void ChartView::dropHiddenSelection()
 
 void ChartView::documentChanged()
 {
+    // An undo or a restored version may take away the chart shown: show the entire
+    // organization then, so that the picker and the drawing agree.
+    if (!m_selectedSheetID.empty()) {
+        const auto &sheets = archive().sheets;
+        const bool sheetExists = sheets && std::any_of(sheets->begin(), sheets->end(), [&](const OrganizationSheet &sheet) {
+            return sheet.id == m_selectedSheetID;
+        });
+        if (!sheetExists) {
+            setSelectedSheetID({});
+            return;
+        }
+    }
     // Settings changed in the document (or left unstored while Current was locked) give
     // way to what the document now stores for the chart shown.
     setPrintSettings(savedPrintSettings());

@@ -140,6 +140,10 @@ TEST_F(SheetCommandsTest, NewSheetTakesTheDepartmentsUnlistedPositionsInOrder)
     EXPECT_EQ(view.selectedSheetID(), created.id);
     EXPECT_TRUE(document.archive().revisions.empty());
     EXPECT_EQ(document.history().undoCount(), steps + 1);
+    // Undoing the new chart takes the window back to the entire organization.
+    document.undo();
+    EXPECT_EQ(view.selectedSheetID(), "");
+    document.redo();
     // A document without charts gets its first.
     document.edit([](OrganizationArchive &a) { a.sheets.reset(); });
     view.createSheet("Instruction");
