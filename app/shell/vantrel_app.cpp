@@ -2,6 +2,7 @@
 
 #include "app/shell/document_controller.h"
 #include "app/shell/widget_dialogs.h"
+#include "app/updates/application_updates.h"
 
 #include <QApplication>
 #include <QCommandLineParser>
@@ -25,8 +26,11 @@ int VantrelApp::run(int argc, char **argv)
     QSettings settings;
     DocumentController controller(dialogs);
     controller.setRecentFilesStore(&settings);
+    ApplicationUpdates updates(controller, settings);
     for (const QString &path : parser.positionalArguments())
         controller.openFile(path);
     controller.openIfNone();
-    return application.exec();
+    const int status = application.exec();
+    updates.restartIfRequested();
+    return status;
 }
