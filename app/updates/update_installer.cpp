@@ -78,11 +78,11 @@ private:
 
     std::optional<QString> failureOfFinishedReply()
     {
+        const QVariant status = m_reply->attribute(QNetworkRequest::HttpStatusCodeAttribute);
+        if (status.isValid() && status.toInt() != 200)
+            return QStringLiteral("Update download failed (HTTP %1).").arg(status.toInt());
         if (m_reply->error() != QNetworkReply::NoError)
             return m_reply->errorString();
-        const int status = m_reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt();
-        if (status != 200)
-            return QStringLiteral("Update download failed (HTTP %1).").arg(status);
         unsigned char digest[crypto_hash_sha256_BYTES];
         crypto_hash_sha256_final(&m_hash, digest);
         const QByteArray hex = QByteArray(reinterpret_cast<const char *>(digest), sizeof digest).toHex();
