@@ -6,6 +6,7 @@
 
 #include <QApplication>
 #include <QCommandLineParser>
+#include <QIcon>
 #include <QSettings>
 
 int VantrelApp::run(int argc, char **argv)
@@ -15,6 +16,7 @@ int VantrelApp::run(int argc, char **argv)
     QApplication::setOrganizationName("Vantrel");
     QApplication::setApplicationVersion(VANTREL_VERSION);
     QApplication::setDesktopFileName("vantrel");
+    QApplication::setWindowIcon(QIcon::fromTheme("vantrel", QIcon(":/vantrel.png")));
 
     QCommandLineParser parser;
     parser.addHelpOption();
