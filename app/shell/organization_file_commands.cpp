@@ -59,7 +59,7 @@ OrganizationFileCommands::OrganizationFileCommands(ChartWindow &window, Document
     refreshHistory();
     edit->addSeparator();
     m_settings = edit->addAction("Settings…", &controller, &DocumentController::showSettings);
-    m_settings->setShortcut(QKeySequence::Preferences);
+    m_settings->setShortcut(QKeySequence("Ctrl+,"));
     m_settings->setMenuRole(QAction::PreferencesRole);
 
     QMenu *help = window.menuBar()->addMenu("&Help");
