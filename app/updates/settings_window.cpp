@@ -11,7 +11,7 @@ SettingsWindow::SettingsWindow(UpdateStore &store, QWidget *parent) : QWidget(pa
     layout->setContentsMargins(20, 20, 20, 20);
     m_panel = new UpdateSettingsPanel(store, this);
     layout->addWidget(m_panel);
-    resize(480, 420);
+    resize(600, 440);
 }
 
 void SettingsWindow::present()

@@ -77,6 +77,7 @@ UpdateSettingsPanel::UpdateSettingsPanel(UpdateStore &store, QWidget *parent) : 
     m_digest = plainLabel(m_release);
     QFont mono = caption(QFontDatabase::systemFont(QFontDatabase::FixedFont));
     m_digest->setFont(mono);
+    m_digest->setWordWrap(false);
     m_digest->setTextInteractionFlags(Qt::TextSelectableByMouse);
     release->addWidget(m_releaseTitle);
     release->addWidget(m_notes);
@@ -123,8 +124,9 @@ void UpdateSettingsPanel::refresh()
     m_releaseTitle->setText(
         QStringLiteral("Version %1 (%2)").arg(QString::fromStdString(release->version)).arg(release->releaseBuild()));
     m_notes->setText(QString::fromStdString(release->releaseNotes()));
+    // "&&": a single ampersand would be taken as a mnemonic.
     m_install->setText(m_store.isInstalling() ? QStringLiteral("Update in Progress…")
-                                              : QStringLiteral("Download & Install Update…"));
+                                              : QStringLiteral("Download && Install Update…"));
     m_install->setEnabled(!m_store.isInstalling());
     m_skip->setEnabled(!m_store.isInstalling());
     m_digest->setText(QStringLiteral("SHA-256: ") + QString::fromStdString(release->sha256));

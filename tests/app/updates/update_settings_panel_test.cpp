@@ -65,7 +65,7 @@ TEST(UpdateSettingsPanel, ShowsTheStoreAndWritesThePreference)
     EXPECT_TRUE(texts.contains("Version 2.1 (57)"));
     EXPECT_TRUE(texts.contains("Faster charts."));
     EXPECT_TRUE(texts.contains("SHA-256: " + QString(64, 'a')));
-    EXPECT_EQ(panel.installButton()->text(), "Download & Install Update…");
+    EXPECT_EQ(QString(panel.installButton()->text()).replace("&&", "&"), "Download & Install Update…");
 
     QTest::mouseClick(panel.skipButton(), Qt::LeftButton);
     EXPECT_EQ(settings.value(UpdateStore::skippedKey).toString(), "2.1-57");
