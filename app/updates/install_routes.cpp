@@ -6,6 +6,7 @@
 #include <QDBusPendingCallWatcher>
 #include <QDBusPendingReply>
 #include <QDBusReply>
+#include <QDBusServiceWatcher>
 #include <QProcess>
 #include <QStandardPaths>
 
@@ -22,6 +23,11 @@ public:
     void install(const QString &packagePath, std::function<void(std::optional<QString>)> done) override
     {
         m_done = std::move(done);
+        // A daemon that goes away mid-transaction sends no Finished; the cycle must still end.
+        auto *watcher = new QDBusServiceWatcher(packageKitService, QDBusConnection::systemBus(),
+                                                QDBusServiceWatcher::WatchForUnregistration, this);
+        connect(watcher, &QDBusServiceWatcher::serviceUnregistered, this,
+                [this] { finish(QStringLiteral("PackageKit stopped before the update was installed.")); });
         QDBusInterface packageKit(packageKitService, QStringLiteral("/org/freedesktop/PackageKit"), packageKitService,
                                   QDBusConnection::systemBus());
         const QDBusReply<QDBusObjectPath> transaction = packageKit.call(QStringLiteral("CreateTransaction"));
@@ -39,8 +45,8 @@ public:
         // No flags: PackageKit asks polkit before installing a file from outside a repository.
         const QDBusPendingCall pending =
             calls.asyncCall(QStringLiteral("InstallFiles"), QVariant::fromValue(quint64(0)), QStringList{packagePath});
-        auto *watcher = new QDBusPendingCallWatcher(pending, this);
-        connect(watcher, &QDBusPendingCallWatcher::finished, this, [this](QDBusPendingCallWatcher *call) {
+        auto *call = new QDBusPendingCallWatcher(pending, this);
+        connect(call, &QDBusPendingCallWatcher::finished, this, [this](QDBusPendingCallWatcher *call) {
             call->deleteLater();
             if (call->isError())
                 finish(call->error().message());
