@@ -2,7 +2,9 @@
 
 #include "app/updates/feed_fetcher.h"
 
+#include <QCoreApplication>
 #include <QFile>
+#include <QTimer>
 #include <QNetworkAccessManager>
 #include <QNetworkReply>
 #include <QNetworkRequest>
@@ -71,7 +73,8 @@ private:
         }
         InstallRoute *running = route.release();
         running->install(m_file.fileName(), [this, running](std::optional<QString> failure) {
-            delete running;
+            // The route may be reporting from inside one of its own signals: delete it later.
+            QTimer::singleShot(0, QCoreApplication::instance(), [running] { delete running; });
             finish(std::move(failure));
         });
     }
