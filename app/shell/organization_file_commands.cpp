@@ -67,10 +67,17 @@ OrganizationFileCommands::OrganizationFileCommands(ChartWindow &window, Document
     m_redo->setShortcut(QKeySequence("Ctrl+Shift+Z"));
     connect(document, &OrganizationDocument::historyChanged, this, &OrganizationFileCommands::refreshHistory);
     refreshHistory();
+    edit->addSeparator();
+    m_settings = edit->addAction("Settings…", &controller, &DocumentController::showSettings);
+    m_settings->setShortcut(QKeySequence("Ctrl+,"));
+    m_settings->setMenuRole(QAction::PreferencesRole);
 
     QMenu *help = window.menuBar()->addMenu("&Help");
     m_checkForUpdates = help->addAction("Check for Updates…", &controller, &DocumentController::checkForUpdates);
-    auto refreshUpdates = [this] { m_checkForUpdates->setEnabled(m_controller.canCheckForUpdates()); };
+    auto refreshUpdates = [this] {
+        m_checkForUpdates->setEnabled(m_controller.canCheckForUpdates());
+        m_settings->setEnabled(m_controller.canShowSettings());
+    };
     connect(&controller, &DocumentController::updateCheckChanged, this, refreshUpdates);
     refreshUpdates();
     m_about = help->addAction("About Vantrel", this, &OrganizationFileCommands::showAbout);

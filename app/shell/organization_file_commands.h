@@ -27,6 +27,7 @@ public:
     QAction *quit() const { return m_quit; }
     QAction *undo() const { return m_undo; }
     QAction *redo() const { return m_redo; }
+    QAction *settings() const { return m_settings; }
     QAction *checkForUpdates() const { return m_checkForUpdates; }
     QAction *about() const { return m_about; }
 
@@ -49,6 +50,7 @@ private:
     QAction *m_quit;
     QAction *m_undo;
     QAction *m_redo;
+    QAction *m_settings;
     QAction *m_checkForUpdates;
     QAction *m_about;
 };
