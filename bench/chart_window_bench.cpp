@@ -6,6 +6,7 @@
 #include "app/shell/dialogs.h"
 #include "app/shell/organization_document.h"
 #include "bench/district_generator.h"
+#include "bench/silent_dialogs.h"
 
 #include <QApplication>
 #include <QTemporaryDir>
@@ -20,23 +21,6 @@ namespace {
 
 constexpr int districtSize = 20000;
 
-// No question is asked in these runs; any that is gets the cautious answer.
-class SilentDialogs final : public Dialogs {
-public:
-    bool confirm(const QString &) override { return false; }
-    void alert(const QString &, const QString &message) override { qFatal("alert: %s", qPrintable(message)); }
-    std::optional<QString> askText(const QString &, const QString &, const QString &) override { return {}; }
-    std::optional<QString> fileToOpen(const QString &) override { return {}; }
-    std::optional<QString> fileToSave(const QString &, const QString &) override { return {}; }
-    SaveAnswer askToSave(const QString &, const QString &) override { return SaveAnswer::cancel; }
-    int ask(const QString &, const QString &, const QList<DialogButton> &buttons) override
-    {
-        return int(buttons.size()) - 1;
-    }
-    std::optional<QString> askTextWithMessage(const QString &, const QString &, const QString &,
-                                              const QString &) override
-    {
-        return {};
     }
     std::optional<QString> folderToChoose(const QString &, const QString &, const QString &) override { return {}; }
 };
