@@ -21,10 +21,6 @@ namespace {
 
 constexpr int districtSize = 20000;
 
-    }
-    std::optional<QString> folderToChoose(const QString &, const QString &, const QString &) override { return {}; }
-};
-
 OrganizationArchive districtArchive()
 {
     Organization organization = BenchDistrict::district(districtSize);

@@ -86,7 +86,7 @@ PlanningWorkspace *PlanningWorkspace::open(ChartWindow &window, Dialogs &dialogs
 QPushButton *PlanningWorkspace::button(const QString &text) const
 {
     for (QPushButton *found : findChildren<QPushButton *>()) {
-        if (found->text() == text)
+        if (QString(found->text()).replace(QStringLiteral("&&"), QStringLiteral("&")) == text)
             return found;
     }
     return nullptr;
@@ -179,8 +179,13 @@ QWidget *PlanningWorkspace::buildToolbar()
     auto *add = ::button(QStringLiteral("Add Position"), m_toolbar);
     m_edit = ::button(QStringLiteral("Edit / Change Manager"), m_toolbar);
     m_vacant = ::button(QStringLiteral("Make Vacant\u2026"), m_toolbar);
-    m_delete = ::button(QStringLiteral("Delete Person & Position\u2026"), m_toolbar);
-    m_delete->setStyleSheet(QStringLiteral("color: #d70015;"));
+    // "&&": a single ampersand would mark a keyboard mnemonic.
+    m_delete = ::button(QStringLiteral("Delete Person && Position\u2026"), m_toolbar);
+    // Destructive, in red while it can be pressed.
+    QPalette destructive = m_delete->palette();
+    for (QPalette::ColorGroup group : {QPalette::Active, QPalette::Inactive})
+        destructive.setColor(group, QPalette::ButtonText, QColor(215, 0, 21));
+    m_delete->setPalette(destructive);
     m_restore = ::button(QStringLiteral("Restore Deleted Position"), m_toolbar);
     auto *report = ::button(QStringLiteral("Change Report\u2026"), m_toolbar);
     auto *print = ::button(QStringLiteral("Export PDF / Print\u2026"), m_toolbar);

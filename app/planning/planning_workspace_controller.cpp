@@ -152,7 +152,7 @@ void PlanningWorkspaceController::setSheetID(const std::string &sheetID)
 {
     m_sheetID = sheetID;
     m_selectedID.reset();
-    deriveShown();
+    deriveChart();
     deriveSelected();
     refreshSettings();
     emit changed();
@@ -209,9 +209,14 @@ void PlanningWorkspaceController::deriveShown()
             // Drawn without change markers; the report says it is unavailable.
         }
     }
+    m_printArchive.reset();
+    deriveChart();
+}
+
+void PlanningWorkspaceController::deriveChart()
+{
     m_shown = std::make_shared<const Organization>(m_comparison.organizationIn(m_sheetID));
     m_report.reset();
-    m_printArchive.reset();
 }
 
 void PlanningWorkspaceController::deriveSelected()

@@ -142,7 +142,9 @@ signals:
 
 private:
     void documentChanged();
+    // The proposal's archive and comparison, then the chart drawn from them.
     void deriveShown();
+    void deriveChart();
     void deriveSelected();
     std::string proposalLabel() const;
     void showError(const std::string &message);

@@ -199,6 +199,7 @@ ProposalCanvas::ProposalCanvas(std::shared_ptr<DottedRouteStore> routeStore, QWi
     header->addStretch();
     for (QPushButton *button : {m_zoomOut, m_fit, m_zoomIn}) {
         button->setAutoDefault(false);
+        button->setMaximumWidth(56);
         header->addWidget(button);
     }
     auto *layout = new QVBoxLayout(this);
