@@ -104,10 +104,12 @@ void ChartCanvas::refresh()
 {
     m_refreshPending = false;
     std::shared_ptr<const ChartScene> scene = m_view.chartScene();
-    const bool newScene = scene != m_scene;
+    // A scene that only adds dotted lines to the shown one keeps its cards.
+    const bool newCards =
+        scene != m_scene && (!scene || !m_scene || &scene->layout() != &m_scene->layout());
     m_scene = std::move(scene);
     const ChartCanvasRevision revision = currentRevision();
-    if (newScene) {
+    if (newCards) {
         std::vector<Rect> frames;
         if (m_scene) {
             frames.reserve(m_scene->layout().nodes.size());

@@ -2,6 +2,7 @@
 
 #include <QApplication>
 #include <QFileDialog>
+#include <QGridLayout>
 #include <QDialogButtonBox>
 #include <QInputDialog>
 #include <QLabel>
@@ -127,8 +128,14 @@ std::optional<QString> WidgetDialogs::folderToChoose(const QString &title, const
     QFileDialog dialog(dialogParent(), title);
     dialog.setFileMode(QFileDialog::Directory);
     dialog.setOption(QFileDialog::ShowDirsOnly);
+    // Qt's own panel, so that the explanation can stand under the folder list.
+    dialog.setOption(QFileDialog::DontUseNativeDialog);
     dialog.setLabelText(QFileDialog::Accept, button);
-    dialog.setToolTip(prompt);
+    if (auto *grid = qobject_cast<QGridLayout *>(dialog.layout())) {
+        auto *explanation = new QLabel(prompt);
+        explanation->setWordWrap(true);
+        grid->addWidget(explanation, grid->rowCount(), 0, 1, -1);
+    }
     if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
         return std::nullopt;
     return dialog.selectedFiles().constFirst();

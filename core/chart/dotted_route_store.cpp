@@ -71,6 +71,35 @@ std::optional<std::vector<DottedRoute>> DottedRouteStore::route(
             routed({*known, total, total});
         return known;
     }
+    {
+        // Another thread routing the same lines: wait for its result, or take over where it
+        // stopped.
+        std::unique_lock lock(m_mutex);
+        const auto busy = [&] {
+            return std::any_of(m_routing.begin(), m_routing.end(),
+                               [&](const DottedRoutingKey *other) { return *other == *key; });
+        };
+        if (!m_routed.wait(lock, stop, [&] { return !busy(); }))
+            return std::nullopt;
+        m_routing.push_back(key.get());
+    }
+    struct Done {
+        DottedRouteStore &store;
+        const DottedRoutingKey *key;
+        ~Done()
+        {
+            {
+                std::lock_guard lock(store.m_mutex);
+                std::erase(store.m_routing, key);
+            }
+            store.m_routed.notify_all();
+        }
+    } done{*this, key.get()};
+    if (std::optional<std::vector<DottedRoute>> known = find(*key)) {
+        if (routed)
+            routed({*known, total, total});
+        return known;
+    }
     std::vector<DottedRouting::Step> steps = startFor(*key);
     const size_t kept = steps.size();
     DottedRoutingProgress progress{{}, 0, total};

@@ -5,6 +5,7 @@
 
 #include <atomic>
 #include <chrono>
+#include <condition_variable>
 #include <cstddef>
 #include <functional>
 #include <memory>
@@ -59,9 +60,10 @@ public:
 
     // The routes of `key`, routed on the calling thread unless find has them; null once
     // `stop` is requested. Routing starts after the longest run of first edges equal to a
-    // stored run of the same nodes; what it makes, the unfinished part too, is kept.
-    // `routed` is called with the lines done so far: after every line and, when nothing was
-    // left to route, once at the end.
+    // stored run of the same nodes; what it makes, the unfinished part too, is kept. While
+    // another thread routes an equal key, this waits for it instead of routing the same
+    // lines twice. `routed` is called with the lines done so far: after every line routed
+    // here and, when nothing was left to route here, once at the end.
     std::optional<std::vector<DottedRoute>> route(const std::shared_ptr<const DottedRoutingKey> &key,
                                                   std::stop_token stop = {},
                                                   const std::function<void(const DottedRoutingProgress &)> &routed = {});
@@ -78,6 +80,8 @@ private:
     size_t m_capacity;
     mutable std::mutex m_mutex;
     std::vector<Entry> m_entries; // the most recently kept first
+    std::vector<const DottedRoutingKey *> m_routing; // keys being routed now
+    std::condition_variable_any m_routed;            // one of them is done
 };
 
 // Routes one key through a store on a thread of its own, for a consumer that shows lines

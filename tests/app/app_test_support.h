@@ -1,10 +1,12 @@
 #pragma once
 
+#include "app/shell/document_controller.h"
 #include "core/document/organization_archive.h"
 
 #include <QByteArray>
 #include <QCoreApplication>
 #include <QEvent>
+#include <QEventLoop>
 #include <QFile>
 #include <QString>
 
@@ -45,6 +47,13 @@ inline QByteArray readBytes(const QString &path)
 {
     QFile file(path);
     return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+// Files are read on a worker thread; their content comes back through the event loop.
+inline void waitForOpening(const DocumentController &controller)
+{
+    while (controller.isOpening())
+        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
 }
 
 // Closed windows delete themselves later; let them go before the next test.

@@ -1,3 +1,4 @@
+#include "app/chart/chart_view.h"
 #include "app/chart/chart_window.h"
 #include "app/print/chart_print_sheet.h"
 #include "app/shell/organization_document.h"
@@ -156,23 +157,30 @@ TEST(ChartPrintSheet, OpensPreviewsFitsAndCloses)
 
 } // namespace
 
-// The window's print action opens the sheet over the shown chart, window-modal; closing
-// the sheet deletes it and leaves an unchanged document unmodified.
+// The window's print action opens the sheet over the shown chart, window-modal. The first
+// preview writes back settings equal to the stored ones, which leaves the document
+// unmodified; headings reach the shown chart as typed; closing deletes the sheet.
 TEST(ChartPrintSheet, TheWindowsPrintActionOpensIt)
 {
     ScriptedDialogs dialogs;
     auto *document = new OrganizationDocument;
-    document->setArchive(AppTest::district(3));
-    document->setModified(false);
+    OrganizationArchive archive = AppTest::district(3);
+    archive.sheets = std::vector<OrganizationSheet>{{"S1", "Science", {"P1", "P2"}}};
+    document->setArchive(archive);
     auto *window = new ChartWindow(document, dialogs);
+    window->view().setSelectedSheetID("S1");
+    document->setModified(false);
     ASSERT_TRUE(window->canPrint());
     window->print();
     QPointer<ChartPrintSheet> sheet = window->findChild<ChartPrintSheet *>();
     ASSERT_TRUE(sheet);
     EXPECT_EQ(sheet->windowModality(), Qt::WindowModal);
-    EXPECT_EQ(sheet->model().positionSummary(), "Entire organization · 4 positions");
+    EXPECT_EQ(sheet->model().title(), "Science");
+    EXPECT_EQ(sheet->model().positionSummary(), "Science · 2 positions");
     EXPECT_EQ(sheet->preview().state().pageCount(), 1);
     EXPECT_FALSE(document->isModified());
+    sheet->model().setPageTitle("Science Staff");
+    EXPECT_EQ(document->archive().sheets->at(0).pageTitle, "Science Staff");
 
     sheet->reject();
     AppTest::deleteClosedWindows();

@@ -1,7 +1,4 @@
 #include "app/print/print_sheet_model.h"
-#include "app/print/print_sheet_opener.h"
-#include "app/chart/chart_view.h"
-#include "app/shell/organization_document.h"
 #include "core/chart/chart_layout.h"
 #include "core/chart/chart_print_presentation.h"
 
@@ -252,34 +249,6 @@ TEST_F(PrintSheet, PrintCommitsOnceThePDFIsReadAndReportsAFailingPrinter)
     sheet.printChart();
     EXPECT_FALSE(sheet.errorMessage());
     EXPECT_FALSE(sheet.resultMessage());
-}
-
-// The window's side: the first preview writes back settings equal to the stored ones,
-// which must leave the document unmodified; headings reach the document as typed.
-TEST(PrintSheetOpener, FirstPreviewLeavesTheDocumentUnmodified)
-{
-    ScriptedDialogs dialogs;
-    OrganizationDocument document;
-    OrganizationArchive archive = AppTest::district(2);
-    archive.sheets = std::vector<OrganizationSheet>{{"S1", "Science", {"P1", "P2"}}};
-    document.setArchive(archive);
-    document.setModified(false);
-    ChartView view(document, dialogs);
-    view.setSelectedSheetID("S1");
-    document.setModified(false);
-
-    ChartViewPrintHost host(view);
-    FakePrinter printer;
-    const PrintSheetModel::Input in = PrintSheetOpener::inputFor(view);
-    EXPECT_EQ(in.title, "Science");
-    EXPECT_EQ(in.organization.positions.size(), 2u);
-    PrintSheetModel sheet(in, host, dialogs, printer);
-    sheet.appear();
-    ASSERT_TRUE(sheet.preview());
-    EXPECT_FALSE(document.isModified());
-
-    sheet.setPageTitle("Science Staff");
-    EXPECT_EQ(document.archive().sheets->at(0).pageTitle, "Science Staff");
 }
 
 } // namespace

@@ -132,6 +132,8 @@ TEST(DocumentHistory, EditMenuNamesTheStepAndQuitAfterUndoingAllAsksNothing)
     DocumentController controller(dialogs);
     ChartWindow *window = controller.openFile(path);
     ASSERT_TRUE(window);
+    waitForOpening(controller);
+    ASSERT_EQ(window->document()->archive(), district());
     QAction *undo = window->commands().undo();
     EXPECT_FALSE(undo->isEnabled());
     EXPECT_EQ(undo->shortcut(), QKeySequence("Ctrl+Z"));

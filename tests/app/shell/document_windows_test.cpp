@@ -29,17 +29,10 @@ protected:
         return path;
     }
 
-    // Files are read on a worker thread; the result comes back through the event loop.
-    void waitForOpening()
-    {
-        while (controller.isOpening())
-            QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
-    }
-
     ChartWindow *opened(const QString &path)
     {
         ChartWindow *window = controller.openFile(path);
-        waitForOpening();
+        waitForOpening(controller);
         return window;
     }
 
@@ -57,7 +50,7 @@ TEST_F(DocumentWindows, OpeningAFileTwiceBringsItsWindowForward)
     ASSERT_NE(window, nullptr);
     QFile::link(path, dir.filePath("link.json"));
     EXPECT_EQ(controller.openFile(dir.filePath("link.json")), window) << "while the file is read";
-    waitForOpening();
+    waitForOpening(controller);
     EXPECT_EQ(window->windowTitle(), "district.json[*]");
     EXPECT_EQ(controller.openFile(dir.filePath("link.json")), window);
     EXPECT_EQ(controller.windows().size(), 1);
@@ -73,7 +66,7 @@ TEST_F(DocumentWindows, FilesAreReadWhileTheirWindowIsBusy)
     EXPECT_FALSE(window->isEnabled());
     EXPECT_TRUE(other->isEnabled());
     EXPECT_EQ(window->document()->archive(), OrganizationDocument::untitledArchive());
-    waitForOpening();
+    waitForOpening(controller);
     EXPECT_TRUE(window->isEnabled());
     EXPECT_EQ(window->document()->archive(), district());
     EXPECT_FALSE(window->document()->isModified());
@@ -100,7 +93,7 @@ TEST_F(DocumentWindows, AFileThatCannotBeOpenedIsReportedAndChangesNothing)
     controller.openOrganization(window);
     dialogs.filesToOpen.push_back(broken);
     controller.openOrganization(window);
-    waitForOpening();
+    waitForOpening(controller);
     EXPECT_EQ(dialogs.alerts.size(), 3u);
     EXPECT_EQ(controller.windows().size(), 2);
     EXPECT_TRUE(window->document()->isUntouched());
@@ -135,7 +128,7 @@ TEST_F(DocumentWindows, OpenInTheWindowOnlyReplacesAnUntouchedDocument)
     ChartWindow *untouched = controller.newDocument();
     dialogs.filesToOpen.push_back(file);
     controller.openOrganization(untouched);
-    waitForOpening();
+    waitForOpening(controller);
     EXPECT_EQ(untouched->document()->archive(), district());
 
     // A saved file, even when empty, is kept: the other file gets its own window.
@@ -144,7 +137,7 @@ TEST_F(DocumentWindows, OpenInTheWindowOnlyReplacesAnUntouchedDocument)
     ASSERT_TRUE(controller.saveAs(emptySaved));
     dialogs.filesToOpen.push_back(saved("other.json", district(1, "Other")));
     controller.openOrganization(emptySaved);
-    waitForOpening();
+    waitForOpening(controller);
     EXPECT_EQ(emptySaved->document()->archive(), OrganizationDocument::untitledArchive());
     EXPECT_EQ(controller.windows().size(), 3);
 }

@@ -297,3 +297,25 @@ TEST(DottedRoutingReference, StoreReusesAndRestartsExactly)
         EXPECT_EQ(routes, ReferenceRouting::routes(moved.nodes, moved.edges)) << context;
     }
 }
+
+// Two consumers asking for the same lines at once route them once; the one that waited gets
+// the same routes, and a waiter that is stopped gives up at once.
+TEST(DottedRoutingReference, ConcurrentConsumersRouteOnce)
+{
+    std::mt19937 random(3301);
+    const Chart chart = randomLayout(random, 120, false, 14);
+    const auto key = keyOf(chart.nodes, chart.edges);
+    const std::vector<DottedRoute> expected = ReferenceRouting::routes(chart.nodes, chart.edges);
+    auto store = std::make_shared<DottedRouteStore>();
+    const uint64_t before = DottedRouting::edgesRouted();
+    std::optional<std::vector<DottedRoute>> here;
+    {
+        DottedRoutingJob job(store, key, [] {});
+        here = store->route(keyOf(chart.nodes, chart.edges));
+        while (!job.isFinished())
+            std::this_thread::yield();
+        EXPECT_EQ(job.progress().routes, expected);
+    }
+    EXPECT_EQ(here, expected);
+    EXPECT_EQ(DottedRouting::edgesRouted() - before, key->edges.size());
+}
