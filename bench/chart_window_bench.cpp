@@ -6,6 +6,7 @@
 #include "app/shell/dialogs.h"
 #include "app/shell/organization_document.h"
 #include "bench/district_generator.h"
+#include "bench/qt_benchmarks.h"
 #include "bench/silent_dialogs.h"
 
 #include <QApplication>
@@ -164,13 +165,5 @@ BENCHMARK(hundredUndoSteps)->Unit(benchmark::kMillisecond)->Iterations(1);
 
 int main(int argc, char **argv)
 {
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
-        qputenv("QT_QPA_PLATFORM", "offscreen");
-    QApplication app(argc, argv);
-    benchmark::Initialize(&argc, argv);
-    if (benchmark::ReportUnrecognizedArguments(argc, argv))
-        return 1;
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    return 0;
+    return runQtBenchmarks<QApplication>(argc, argv);
 }

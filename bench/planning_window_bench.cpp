@@ -5,6 +5,7 @@
 
 #include "bench/district_generator.h"
 #include "bench/silent_dialogs.h"
+#include "bench/qt_benchmarks.h"
 
 #include <benchmark/benchmark.h>
 
@@ -144,13 +145,5 @@ BENCHMARK(proposalCards)->Unit(benchmark::kMillisecond)->Iterations(3);
 
 int main(int argc, char **argv)
 {
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
-        qputenv("QT_QPA_PLATFORM", "offscreen");
-    QApplication app(argc, argv);
-    benchmark::Initialize(&argc, argv);
-    if (benchmark::ReportUnrecognizedArguments(argc, argv))
-        return 1;
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    return 0;
+    return runQtBenchmarks<QApplication>(argc, argv);
 }
