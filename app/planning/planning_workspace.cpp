@@ -300,9 +300,13 @@ void PlanningWorkspace::openEditor(const Position &position, bool isNew)
     auto *editor = new PositionEditor(m_controller->editorModel(position, isNew).release(), this);
     editor->setAttribute(Qt::WA_DeleteOnClose);
     // Saving with "add another" keeps the editor open on the proposal's new positions.
-    connect(m_controller, &PlanningWorkspaceController::changed, editor, [this, editor] {
-        editor->model().setPositions(m_controller->active().organization.positions);
-    });
+    connect(m_controller, &PlanningWorkspaceController::changed, editor,
+            [this, editor, shown = m_controller->activeRevision()]() mutable {
+                if (m_controller->activeRevision() == shown)
+                    return;
+                shown = m_controller->activeRevision();
+                editor->model().setPositions(m_controller->active().organization.positions);
+            });
     editor->open();
 }
 

@@ -201,6 +201,7 @@ void PlanningWorkspaceController::deriveShown()
         m_active = archive.planning->baseline.archive();
     else
         m_active = archive;
+    ++m_activeRevision;
     m_comparison = m_active;
     if (m_proposalID && archive.planning) {
         try {

@@ -11,6 +11,7 @@
 #include <QObject>
 #include <QString>
 
+#include <cstdint>
 #include <memory>
 #include <optional>
 #include <string>
@@ -76,8 +77,10 @@ public:
     void refreshSettings();
     const ChartPrintSettings &settings() const { return m_settings; }
 
-    // The proposal's archive, else the baseline's, else the document itself.
+    // The proposal's archive, else the baseline's, else the document itself; the revision
+    // counts its changes.
     const OrganizationArchive &active() const { return m_active; }
+    uint64_t activeRevision() const { return m_activeRevision; }
     // The proposal with change markers and red deletion markers; `active` when it cannot be built.
     const OrganizationArchive &comparison() const { return m_comparison; }
     // What the canvas draws and the print sheet prints: the comparison's chart `sheetID`.
@@ -169,6 +172,7 @@ private:
     std::shared_ptr<DottedRouteStore> m_routeStore;
 
     OrganizationArchive m_active;
+    uint64_t m_activeRevision = 0;
     OrganizationArchive m_comparison;
     std::shared_ptr<const Organization> m_shown;
     std::optional<Position> m_selected;

@@ -162,6 +162,13 @@ TEST(PlanningWorkspaceController, SettingsFollowTheChartNotTheProposalAndSwitche
     EXPECT_EQ(c.scopeName(), "Entire organization");
     // The window's settings never reach the document.
     EXPECT_FALSE(w->document.archive().printSettings);
+
+    // A window opens on the settings the shown archive stores.
+    OrganizationArchive stored = sampleArchive();
+    stored.printSettings = ChartPrintSettings();
+    stored.printSettings->scalePercent = 80;
+    Workspace opened(stored);
+    EXPECT_EQ(opened.controller->settings().scalePercent, 80);
 }
 
 TEST(PlanningWorkspaceController, ActionsChangeOnlyTheSelectedProposal)
