@@ -1,5 +1,8 @@
 #include "app/planning/planning_workspace.h"
 
+#include "app/chart/chart_view.h"
+#include "app/chart/chart_window.h"
+
 #include "app/planning/change_report_sheet.h"
 #include "app/planning/planning_workspace_controller.h"
 #include "app/planning/proposal_canvas.h"
@@ -126,6 +129,29 @@ TEST(PlanningWorkspace, ProposalPDFCarriesTheTitleSubtitleAndDeletionBadge)
     EXPECT_TRUE(text.contains("Proposal: Option A")) << text.toStdString();
     EXPECT_TRUE(text.contains("Green: added \u00b7 Red: deleted \u00b7 Yellow: moved / edited")) << text.toStdString();
     EXPECT_TRUE(text.contains("DELETED")) << text.toStdString();
+}
+
+TEST(PlanningWorkspace, OpensOverTheChartWindowOnTheChartItShows)
+{
+    ScriptedDialogs dialogs;
+    auto *document = new OrganizationDocument;
+    OrganizationArchive archive = AppTest::district(2);
+    archive.sheets = std::vector{OrganizationSheet::make("Finance", {"P1", "P2"})};
+    const std::string financeID = archive.sheets->front().id;
+    document->setArchive(archive);
+    auto *window = new ChartWindow(document, dialogs);
+    window->view().setSelectedSheetID(financeID);
+
+    PlanningWorkspace *workspace = PlanningWorkspace::open(*window, dialogs);
+    EXPECT_EQ(workspace->windowModality(), Qt::WindowModal);
+    EXPECT_EQ(workspace->parentWidget(), window);
+    EXPECT_EQ(workspace->controller().sheetID(), financeID);
+    workspace->controller().lockCurrent();
+    EXPECT_EQ(workspace->chartPicker()->currentText(), "Finance");
+    EXPECT_EQ(workspace->controller().scopeName(), "Finance");
+    workspace->close();
+    window->closeWithoutAsking();
+    AppTest::deleteClosedWindows();
 }
 
 } // namespace
