@@ -1,7 +1,7 @@
 #include "app/chart/chart_view.h"
 
 #include "app/chart/dotted_lines_pace.h"
-
+#include "app/chart/sheet_commands.h"
 #include "app/shell/dialogs.h"
 #include "app/shell/organization_document.h"
 
@@ -31,6 +31,7 @@ ChartView::ChartView(OrganizationDocument &document, Dialogs &dialogs, QObject *
     connect(&m_document, &OrganizationDocument::organizationChanged, this, &ChartView::organizationChanged);
     connect(&m_document, &OrganizationDocument::fileLoaded, this, &ChartView::resetFocusedView);
     routeDottedLinesPaced(m_sceneCache, this, [this] { emit dottedLinesRouted(); });
+    connectCommands();
     // The window opens on the settings the document stores for the chart it shows.
     documentChanged();
 }
@@ -154,12 +155,12 @@ void ChartView::writeBackPrintSettings()
     if (const OrganizationSheet *shown = selectedSheet()) {
         if (shown->printSettings == settings)
             return;
-        editShownSheet(paperStep, [&](OrganizationSheet &sheet) { sheet.printSettings = settings; });
+        editShownSheet(paperStep, [&](OrganizationSheet &sheet) { sheet.printSettings = settings; }, m_followingStep);
         return;
     }
     if (archive().printSettings == settings)
         return;
-    m_document.edit(paperStep, [&](OrganizationArchive &archive) { archive.printSettings = settings; });
+    m_document.edit(paperStep, [&](OrganizationArchive &archive) { archive.printSettings = settings; }, m_followingStep);
 }
 
 ChartPrintSettings ChartView::savedPrintSettings() const
@@ -526,6 +527,18 @@ void ChartView::dropHiddenSelection()
 
 void ChartView::documentChanged()
 {
+    // An undo or a restored version may take away the chart shown: show the entire
+    // organization then, so that the picker and the drawing agree.
+    if (!m_selectedSheetID.empty()) {
+        const auto &sheets = archive().sheets;
+        const bool sheetExists = sheets && std::any_of(sheets->begin(), sheets->end(), [&](const OrganizationSheet &sheet) {
+            return sheet.id == m_selectedSheetID;
+        });
+        if (!sheetExists) {
+            setSelectedSheetID({});
+            return;
+        }
+    }
     // Settings changed in the document (or left unstored while Current was locked) give
     // way to what the document now stores for the chart shown.
     setPrintSettings(savedPrintSettings());
@@ -547,9 +560,8 @@ void ChartView::organizationChanged()
 
 void ChartView::exportWorkbook(WorkbookScope scope)
 {
-    // Named after the organization, whatever the document's file is called; a slash would
-    // name a folder.
-    const QString proposed = toQt(archive().name).replace('/', '-') + QStringLiteral(".xlsx");
+    // Named after the organization, whatever the document's file is called.
+    const QString proposed = SheetCommands::safeFileName(toQt(archive().name)) + QStringLiteral(".xlsx");
     const std::optional<QString> path = m_dialogs.fileToSave(QStringLiteral("Excel Workbook (*.xlsx)"), proposed);
     if (!path || path->isEmpty())
         return;

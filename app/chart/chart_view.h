@@ -5,9 +5,11 @@
 #include "core/chart/chart_scene.h"
 #include "core/support/geometry.h"
 #include "core/document/organization_archive.h"
+#include "core/import/import_field.h"
 #include "core/model/print_settings.h"
 #endif
 
+#include "app/chart/chart_search.h"
 #include "app/sidebar/dropdown_option.h"
 
 #include <QObject>
@@ -15,6 +17,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <map>
 #include <memory>
 #include <optional>
 #include <set>
@@ -23,6 +26,9 @@
 
 class Dialogs;
 class OrganizationDocument;
+struct PositionEntryRequest;
+struct QuickEntryRow;
+struct QuickEntrySaveResult;
 
 // The header's counts of the chart shown.
 struct ChartCounts {
@@ -203,6 +209,75 @@ public:
     enum class WorkbookScope { shownChart, allCharts };
     void exportWorkbook(WorkbookScope scope);
 
+    // ---- Window commands: search, centring, chart creation and rename, and the commands
+    // of the header and toolbar whose dialogs the window wires (chart_view_commands.cpp) ----
+    Dialogs &dialogs() const { return m_dialogs; }
+
+    const QString &searchText() const { return m_searchText; }
+    void setSearchText(const QString &text);
+    // The Find popup's content for the current text, searched again only after the text,
+    // the document or the chart shown changed, never per redraw.
+    const SearchResults &searchResults() const;
+    bool isShowingSearch() const { return m_showingSearch; }
+    void setShowingSearch(bool showing);
+    // A chosen result: shows the entire organization when the chart shown lacks it, drops a
+    // focus that hides it, closes the results and selects it on the next event-loop turn.
+    void chooseSearchResult(const std::string &id);
+
+    // Pans so that the position's card is centred, zoom unchanged; does nothing without a
+    // canvas size, a scene or the card.
+    void centerPerson(const std::string &id);
+    // Drops a pending fit at once and centres on the next event-loop turn.
+    void requestCenterPerson(const std::string &id);
+
+    // "New Sheet…": asks for the name, then createSheet; failures are alerted.
+    void requestNewSheet();
+    // Adds a chart named `name` (trimmed) with the positions of the department of that name
+    // (any letter case) that are on no chart yet, in organization order, and shows it. One
+    // undo step, no recovery version. Throws OrganizationError and then changes nothing.
+    void createSheet(const QString &name);
+    // The rename button: asks for the shown chart's new name, then renameShownChart.
+    void requestRenameChart();
+    void renameShownChart(const QString &name);
+
+    // Commands whose dialogs the window wires: each emits its signal after the edit guard.
+    // A command is unavailable, and its controls disabled, while nothing is connected to
+    // its signal. "Spreadsheet" asks for a new chart first while no chart is shown.
+    enum class WindowCommand { addExisting, quickEntry, groupEditor, spreadsheetImport, planning };
+    bool isCommandAvailable(WindowCommand command) const;
+    void requestAddExisting();
+    void requestQuickEntry();
+    void requestGroupEditor();
+    void requestSpreadsheetImport();
+    void requestPlanning();
+    // ---- The sheets' save paths (chart_view_sheets.cpp) ----
+    // What the window's sheets call to change the document. Each runs the edit guard first,
+    // is one undo step, reads the document and the chart shown as they are when it runs,
+    // and throws OrganizationError (the lock message included) back to the sheet, which
+    // shows it; the document is then as it was, saved versions included.
+    // The position editor: lists an existing position on the chart shown and selects it.
+    void includeFromEditor(const std::string &positionID);
+    // The position editor's save on the chart shown (none for the entire organization);
+    // selects the first saved position while the chart shows it, else nothing.
+    std::vector<Position> savePositionEntry(const PositionEntryRequest &request);
+    // The existing-position picker: lists the positions on the chart shown.
+    void includeExistingPositions(const std::set<std::string> &ids);
+    // The group editor: a new presentation group, or a group taken away (no saved version,
+    // nothing validated; its expanded state is forgotten).
+    void createGroup(const std::string &name, const std::vector<std::string> &memberIDs);
+    void removeGroup(const std::string &groupID);
+    // Quick entry on the chart shown: the version "Before spreadsheet edits" and the commit
+    // in one write. Remembers the manager of the last saved position for the chart.
+    QuickEntrySaveResult commitQuickEntry(const std::vector<QuickEntryRow> &rows);
+    // What quick entry opens with: the chart's name ("Sheet" without one) and the manager
+    // id new rows start with (the one last saved there, else the chart's last position's).
+    QString quickEntrySheetName() const;
+    std::string quickEntryInitialManager() const;
+    // A reviewed spreadsheet import, checked against the organization the import window was
+    // opened with (see import_apply.h); the charts follow the mode, the view starts afresh.
+    void applyImport(const Organization &snapshot, const Organization &imported, ImportMode mode);
+    // ---- end of the sheets' save paths ----
+
 signals:
     void chartChanged(); // sheet, focus, collapsed, expanded or print settings
     void dottedLinesRouted(); // chartScene() now gives more of its dotted lines, or all
@@ -217,8 +292,19 @@ signals:
     // The editor should open on this new position.
     void positionAddRequested(const Position &position);
     void sidebarFilterChanged();
+    // Window commands (see above).
+    void searchChanged(); // the text, the results or whether they show
+    void addExistingRequested();
+    void quickEntryRequested();
+    void groupEditorRequested();
+    void spreadsheetImportRequested();
+    void planningRequested();
 
 private:
+    void connectCommands();
+    // Runs `action`; an OrganizationError goes to the "Organization Error" alert (false).
+    bool alertFailure(const std::function<void()> &action);
+    bool passesEditGuard();
     void documentChanged();
     void organizationChanged();
     void writeBackPrintSettings();
@@ -253,8 +339,17 @@ private:
     bool m_fitScheduled = false;
 
     bool m_positionEditorAvailable = false;
+    // Quick entry's last manager per chart id; kept for the window's life.
+    std::map<std::string, std::string> m_previousManagers;
+    // While set, the settings the view stores as it follows a sheet's change join that
+    // change's undo step (this merge key).
+    QString m_followingStep;
     bool m_onlyNullManagers = false;
     mutable const ChartScene *m_countedScene = nullptr;
     mutable std::shared_ptr<const ChartScene> m_countedSceneHold;
     mutable ChartCounts m_counts;
+
+    QString m_searchText;
+    bool m_showingSearch = false;
+    mutable std::optional<SearchResults> m_searchResults; // none: to be searched again
 };

@@ -1,9 +1,12 @@
 #include "app/chart/chart_window.h"
 
 #include "app/chart/chart_canvas.h"
+#include "app/chart/chart_toolbar.h"
 #include "app/chart/chart_view.h"
 #include "app/chart/chart_window_body.h"
 #include "app/chart/update_notice.h"
+#include "app/chart/window_sheets.h"
+#include "app/planning/planning_workspace.h"
 #include "app/print/print_sheet_opener.h"
 #include "app/shell/organization_document.h"
 
@@ -17,8 +20,13 @@ ChartWindow::ChartWindow(OrganizationDocument *document, Dialogs &dialogs)
     m_document->setParent(this);
     resize(defaultWidth, defaultHeight);
     m_view = new ChartView(*m_document, dialogs, this);
+    // Before the body, which enables the commands that open the editor as it is built.
+    WindowSheets::connectPositionEditor(*this);
+    connect(m_view, &ChartView::planningRequested, this, [this] { PlanningWorkspace::open(*this); });
     m_body = new ChartWindowBody(*m_view, this);
     setCentralWidget(m_body);
+    m_toolbar = new ChartToolbar(*this);
+    addToolBar(Qt::TopToolBarArea, m_toolbar);
     m_updateNotice = new UpdateNotice(this);
     statusBar()->setSizeGripEnabled(false);
     statusBar()->setContentsMargins(10, 0, 10, 0);

@@ -6,6 +6,7 @@
 #include <functional>
 
 class ChartCanvas;
+class ChartToolbar;
 class ChartView;
 class ChartWindowBody;
 class UpdateNotice;
@@ -32,6 +33,8 @@ public:
 
     OrganizationDocument *document() const { return m_document; }
     OrganizationFileCommands &commands() const { return *m_commands; }
+    bool hasCommands() const { return m_commands != nullptr; }
+    ChartToolbar &toolbar() const { return *m_toolbar; }
     ChartView &view() const { return *m_view; }
     ChartWindowBody &body() const { return *m_body; }
     ChartCanvas *canvas() const;
@@ -61,6 +64,7 @@ private:
     std::function<bool()> m_mayClose;
     ChartView *m_view;
     ChartWindowBody *m_body;
+    ChartToolbar *m_toolbar;
     UpdateNotice *m_updateNotice;
     std::function<void()> m_printAction;
     bool m_closeApproved = false;

@@ -2,6 +2,7 @@
 
 #include "app/chart/card_menu.h"
 #include "app/chart/chart_canvas.h"
+#include "app/chart/chart_toolbar.h"
 #include "app/chart/chart_view.h"
 #include "app/chart/selection_inspector_strip.h"
 #include "app/shell/organization_document.h"
@@ -89,8 +90,6 @@ void ChartWindowBody::showSidebarSelection()
 
 QLayout *ChartWindowBody::createWorkspaceControls(QWidget *column)
 {
-    auto *row = new QHBoxLayout;
-    row->setContentsMargins(12, 0, 12, 10);
     m_chartPicker = new SearchableDropdown(QStringLiteral("Chart"), column);
     m_chartPicker->setMaximumWidth(320);
     connect(m_chartPicker, &SearchableDropdown::chosen, this,
@@ -98,11 +97,11 @@ QLayout *ChartWindowBody::createWorkspaceControls(QWidget *column)
     // "&&" shows one ampersand rather than marking a mnemonic.
     m_paperButton = new QPushButton(QStringLiteral("Paper && Appearance"), column);
     connect(m_paperButton, &QPushButton::clicked, this, &ChartWindowBody::togglePaperPanel);
-    row->addWidget(m_chartPicker, 1);
-    row->addStretch(1);
-    row->addWidget(m_paperButton);
     connect(&m_view.document(), &OrganizationDocument::archiveChanged, this, [this] { m_chartPickerStale = true; });
-    return row;
+    m_header = new ChartHeaderControls(m_view, column);
+    QLayout *rows = m_header->layout(m_chartPicker, m_paperButton);
+    rows->setContentsMargins(12, 0, 12, 12);
+    return rows;
 }
 
 ChartDesignControls *ChartWindowBody::paperPanel() const

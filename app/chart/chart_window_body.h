@@ -9,6 +9,7 @@
 
 class ChartCanvas;
 class ChartDesignControls;
+class ChartHeaderControls;
 class ChartScene;
 class ChartView;
 class OrganizationSidebar;
@@ -40,6 +41,7 @@ public:
     OrganizationSidebar *sidebar() const { return m_people; }
     SearchableDropdown *chartPicker() const { return m_chartPicker; }
     QPushButton *paperButton() const { return m_paperButton; }
+    ChartHeaderControls *header() const { return m_header; }
     // The "Paper & Appearance" panel while its popup is open.
     ChartDesignControls *paperPanel() const;
     void togglePaperPanel();
@@ -53,7 +55,7 @@ private:
     QWidget *createSidebar();
     void feedSidebar();
     void showSidebarSelection();
-    // The chart picker and "Paper & Appearance", until the workspace header holds them.
+    // The workspace header's two rows: the chart picker and "Paper & Appearance" among the commands.
     QLayout *createWorkspaceControls(QWidget *column);
     void refreshWorkspaceControls();
 
@@ -68,6 +70,7 @@ private:
     SearchableDropdown *m_chartPicker = nullptr;
     bool m_chartPickerStale = true;
     QPushButton *m_paperButton = nullptr;
+    ChartHeaderControls *m_header = nullptr;
     QPointer<ChartDesignControls> m_paperPanel;
     std::shared_ptr<const ChartScene> m_fedScene;
     bool m_fedFilter = false;

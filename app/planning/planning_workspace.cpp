@@ -74,9 +74,10 @@ PlanningWorkspace::~PlanningWorkspace()
     qDeleteAll(findChildren<QDialog *>(Qt::FindDirectChildrenOnly));
 }
 
-PlanningWorkspace *PlanningWorkspace::open(ChartWindow &window, Dialogs &dialogs)
+PlanningWorkspace *PlanningWorkspace::open(ChartWindow &window)
 {
-    auto *workspace = new PlanningWorkspace(*window.document(), window.view().selectedSheetID(), dialogs, &window);
+    ChartView &view = window.view();
+    auto *workspace = new PlanningWorkspace(*window.document(), view.selectedSheetID(), view.dialogs(), &window);
     workspace->setAttribute(Qt::WA_DeleteOnClose);
     workspace->setWindowModality(Qt::WindowModal);
     workspace->show();

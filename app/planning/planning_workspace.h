@@ -33,9 +33,9 @@ public:
                       QWidget *parent = nullptr);
     ~PlanningWorkspace() override;
 
-    // Opens the sheet window-modal over `window` on the chart it shows; it deletes itself
-    // when closed.
-    static PlanningWorkspace *open(ChartWindow &window, Dialogs &dialogs);
+    // Opens the sheet window-modal over `window` on the chart it shows, asking through the
+    // window's dialogs; it deletes itself when closed.
+    static PlanningWorkspace *open(ChartWindow &window);
 
     PlanningWorkspaceController &controller() const { return *m_controller; }
     ProposalCanvas &canvas() const { return *m_canvas; }

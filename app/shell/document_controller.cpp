@@ -258,6 +258,18 @@ void DocumentController::checkForUpdates()
         m_updateCheck();
 }
 
+void DocumentController::setShowSettings(std::function<void()> show)
+{
+    m_showSettings = std::move(show);
+    emit updateCheckChanged();
+}
+
+void DocumentController::showSettings()
+{
+    if (m_showSettings)
+        m_showSettings();
+}
+
 ChartWindow *DocumentController::addWindow(OrganizationDocument *document)
 {
     auto *window = new ChartWindow(document, dialogs());
@@ -266,6 +278,8 @@ ChartWindow *DocumentController::addWindow(OrganizationDocument *document)
     connect(window, &ChartWindow::closed, this, [this, window] { windowClosed(window); });
     m_windows.append(window);
     m_closeCoordinator.registerDocument(document);
+    if (m_windowSetup)
+        m_windowSetup(window);
     window->show();
     return window;
 }

@@ -77,6 +77,12 @@ public:
     void setUpdateCheck(std::function<void()> check);
     bool canCheckForUpdates() const { return bool(m_updateCheck); }
     void checkForUpdates();
+    // Edit ▸ Settings…; disabled while there is none.
+    void setShowSettings(std::function<void()> show);
+    bool canShowSettings() const { return bool(m_showSettings); }
+    void showSettings();
+    // Runs for every new window (the update store attaches its offer there).
+    void setWindowSetup(std::function<void(ChartWindow *)> setup) { m_windowSetup = std::move(setup); }
 
 signals:
     void recentFilesChanged();
@@ -100,4 +106,6 @@ private:
     QStringList m_recentFiles;
     QPointer<QSettings> m_recentStore;
     std::function<void()> m_updateCheck;
+    std::function<void()> m_showSettings;
+    std::function<void(ChartWindow *)> m_windowSetup;
 };

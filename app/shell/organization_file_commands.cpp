@@ -2,6 +2,7 @@
 
 #include "app/chart/chart_view.h"
 #include "app/chart/chart_window.h"
+#include "app/chart/window_sheets.h"
 #include "app/shell/document_controller.h"
 #include "app/shell/organization_document.h"
 
@@ -26,7 +27,16 @@ OrganizationFileCommands::OrganizationFileCommands(ChartWindow &window, Document
     connect(&controller, &DocumentController::recentFilesChanged, this, refreshRecent);
     refreshRecent();
 
+    m_importSpreadsheet = file->addAction("Import Excel / CSV…", this, [this] { WindowSheets::openSpreadsheetImport(m_window); });
     m_importJSON = file->addAction("Import JSON…", this, [this] { m_window.view().importOrganization(); });
+    // Both replace the organization: not while planning has locked Current.
+    auto refreshImports = [this] {
+        const bool canEdit = m_window.view().canEditCurrent();
+        m_importSpreadsheet->setEnabled(canEdit);
+        m_importJSON->setEnabled(canEdit);
+    };
+    connect(window.document(), &OrganizationDocument::archiveChanged, this, refreshImports);
+    refreshImports();
 
     file->addSeparator();
     m_close = file->addAction("Close", &window, &QWidget::close);
@@ -57,10 +67,17 @@ OrganizationFileCommands::OrganizationFileCommands(ChartWindow &window, Document
     m_redo->setShortcut(QKeySequence("Ctrl+Shift+Z"));
     connect(document, &OrganizationDocument::historyChanged, this, &OrganizationFileCommands::refreshHistory);
     refreshHistory();
+    edit->addSeparator();
+    m_settings = edit->addAction("Settings…", &controller, &DocumentController::showSettings);
+    m_settings->setShortcut(QKeySequence("Ctrl+,"));
+    m_settings->setMenuRole(QAction::PreferencesRole);
 
     QMenu *help = window.menuBar()->addMenu("&Help");
     m_checkForUpdates = help->addAction("Check for Updates…", &controller, &DocumentController::checkForUpdates);
-    auto refreshUpdates = [this] { m_checkForUpdates->setEnabled(m_controller.canCheckForUpdates()); };
+    auto refreshUpdates = [this] {
+        m_checkForUpdates->setEnabled(m_controller.canCheckForUpdates());
+        m_settings->setEnabled(m_controller.canShowSettings());
+    };
     connect(&controller, &DocumentController::updateCheckChanged, this, refreshUpdates);
     refreshUpdates();
     m_about = help->addAction("About Vantrel", this, &OrganizationFileCommands::showAbout);

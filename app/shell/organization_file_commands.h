@@ -21,11 +21,13 @@ public:
     QAction *close() const { return m_close; }
     QAction *save() const { return m_save; }
     QAction *saveAs() const { return m_saveAs; }
+    QAction *importSpreadsheet() const { return m_importSpreadsheet; }
     QAction *importJSON() const { return m_importJSON; }
     QAction *exportPrint() const { return m_exportPrint; }
     QAction *quit() const { return m_quit; }
     QAction *undo() const { return m_undo; }
     QAction *redo() const { return m_redo; }
+    QAction *settings() const { return m_settings; }
     QAction *checkForUpdates() const { return m_checkForUpdates; }
     QAction *about() const { return m_about; }
 
@@ -42,11 +44,13 @@ private:
     QAction *m_close;
     QAction *m_save;
     QAction *m_saveAs;
+    QAction *m_importSpreadsheet;
     QAction *m_importJSON;
     QAction *m_exportPrint;
     QAction *m_quit;
     QAction *m_undo;
     QAction *m_redo;
+    QAction *m_settings;
     QAction *m_checkForUpdates;
     QAction *m_about;
 };

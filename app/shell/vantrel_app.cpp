@@ -2,9 +2,11 @@
 
 #include "app/shell/document_controller.h"
 #include "app/shell/widget_dialogs.h"
+#include "app/updates/application_updates.h"
 
 #include <QApplication>
 #include <QCommandLineParser>
+#include <QIcon>
 #include <QSettings>
 
 int VantrelApp::run(int argc, char **argv)
@@ -14,6 +16,7 @@ int VantrelApp::run(int argc, char **argv)
     QApplication::setOrganizationName("Vantrel");
     QApplication::setApplicationVersion(VANTREL_VERSION);
     QApplication::setDesktopFileName("vantrel");
+    QApplication::setWindowIcon(QIcon::fromTheme("vantrel", QIcon(":/vantrel.png")));
 
     QCommandLineParser parser;
     parser.addHelpOption();
@@ -25,8 +28,11 @@ int VantrelApp::run(int argc, char **argv)
     QSettings settings;
     DocumentController controller(dialogs);
     controller.setRecentFilesStore(&settings);
+    ApplicationUpdates updates(controller, settings);
     for (const QString &path : parser.positionalArguments())
         controller.openFile(path);
     controller.openIfNone();
-    return application.exec();
+    const int status = application.exec();
+    updates.restartIfRequested();
+    return status;
 }

@@ -92,7 +92,8 @@ int WidgetDialogs::ask(const QString &title, const QString &message, const QList
             role = QMessageBox::RejectRole;
             cancelIndex = i;
         }
-        made.append(box.addButton(button.title, role));
+        // Titles are plain text: "Download & Install…" must not turn "&" into a mnemonic.
+        made.append(box.addButton(QString(button.title).replace('&', QLatin1String("&&")), role));
     }
     if (cancelIndex >= 0)
         box.setEscapeButton(made[cancelIndex]);

@@ -11,6 +11,7 @@
 #include <QString>
 
 #include <string>
+#include <vector>
 
 namespace AppTest {
 
@@ -34,6 +35,15 @@ inline OrganizationArchive district(int reports = 2, const std::string &name = "
     for (int i = 0; i < reports; ++i)
         archive.organization.positions.push_back(person("P" + std::to_string(i + 2), "Person " + std::to_string(i + 2), "P1"));
     return archive;
+}
+
+// The notes of the document's saved versions, oldest first.
+inline std::vector<std::string> revisionNotes(const OrganizationArchive &archive)
+{
+    std::vector<std::string> notes;
+    for (const auto &revision : archive.revisions)
+        notes.push_back(revision->note);
+    return notes;
 }
 
 inline void writeBytes(const QString &path, const QByteArray &bytes)

@@ -52,13 +52,7 @@ protected:
         throw std::runtime_error("no position " + id);
     }
 
-    std::vector<std::string> versionNotes() const
-    {
-        std::vector<std::string> notes;
-        for (const auto &revision : document.archive().revisions)
-            notes.push_back(revision->note);
-        return notes;
-    }
+    std::vector<std::string> versionNotes() const { return revisionNotes(document.archive()); }
 
     QTemporaryDir dir;
     ScriptedDialogs dialogs;

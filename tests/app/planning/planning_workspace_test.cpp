@@ -142,7 +142,10 @@ TEST(PlanningWorkspace, OpensOverTheChartWindowOnTheChartItShows)
     auto *window = new ChartWindow(document, dialogs);
     window->view().setSelectedSheetID(financeID);
 
-    PlanningWorkspace *workspace = PlanningWorkspace::open(*window, dialogs);
+    // The toolbar's Planning button opens it.
+    window->view().requestPlanning();
+    auto *workspace = window->findChild<PlanningWorkspace *>();
+    ASSERT_TRUE(workspace);
     EXPECT_EQ(workspace->windowModality(), Qt::WindowModal);
     EXPECT_EQ(workspace->parentWidget(), window);
     EXPECT_EQ(workspace->controller().sheetID(), financeID);

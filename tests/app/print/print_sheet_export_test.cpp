@@ -248,5 +248,9 @@ TEST_F(PrintExport, ExportPDFRoutesMissingLinesOffTheMainThread)
     while (model->isBusy() && waited.elapsed() < 10000)
         QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 50);
     EXPECT_EQ(model->resultMessage(), "PDF exported.");
-    EXPECT_EQ(AppTest::readBytes(dir.filePath("chart.pdf")), model->makePDF());
+    // The same pages as the sheet's own PDF (bytes differ by the creation time).
+    const ReadPDF written = readPDF(AppTest::readBytes(dir.filePath("chart.pdf")));
+    const ReadPDF expected = readPDF(model->makePDF());
+    EXPECT_EQ(written.sizes, expected.sizes);
+    EXPECT_EQ(written.texts, expected.texts);
 }

@@ -1,0 +1,359 @@
+#include "app/chart/chart_toolbar.h"
+
+#include "app/chart/chart_search.h"
+#include "app/chart/chart_view.h"
+#include "app/chart/chart_window.h"
+#include "app/chart/version_history.h"
+#include "app/shell/organization_document.h"
+#include "app/shell/organization_file_commands.h"
+#include "app/sidebar/popup_placement.h"
+
+#include <QAction>
+#include <QHBoxLayout>
+#include <QIcon>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QLocale>
+#include <QMenu>
+#include <QMetaObject>
+#include <QPushButton>
+#include <QToolButton>
+#include <QVBoxLayout>
+
+#include <cmath>
+
+static QString toQt(const std::string &text)
+{
+    return QString::fromStdString(text);
+}
+
+ChartCommandStates ChartCommands::states(const ChartCommandInput &in)
+{
+    ChartCommandStates s;
+    s.rename = in.chartShown && in.canEdit;
+    s.addExisting = in.chartShown && in.canEdit && in.addExisting;
+    // On the entire organization it asks for a new chart, which needs no dialog of its own.
+    s.spreadsheet = in.canEdit && (!in.chartShown || in.quickEntry);
+    s.addPerson = in.canEdit && in.positionEditor;
+    s.newSheet = in.canEdit;
+    s.exportCurrentSheet = in.chartShown;
+    s.exportAllPDFs = in.hasSheets && in.canPrint;
+    s.groupEditor = in.canEdit && in.groupEditor;
+    s.find = !in.searchBlank;
+    s.planning = in.planning;
+    s.importSpreadsheet = in.canEdit && in.spreadsheetImport;
+    s.importJSON = in.canEdit;
+    s.print = in.canPrint;
+    s.centerOnSelection = in.hasSelection;
+    return s;
+}
+
+ChartCommandInput ChartCommands::input(const ChartView &view, bool canPrint)
+{
+    using Command = ChartView::WindowCommand;
+    const OrganizationArchive &archive = view.archive();
+    ChartCommandInput in;
+    in.canEdit = view.canEditCurrent();
+    in.chartShown = !view.selectedSheetID().empty();
+    in.hasSheets = archive.sheets && !archive.sheets->empty();
+    in.hasSelection = view.selectedID().has_value();
+    in.searchBlank = view.searchText().trimmed().isEmpty();
+    in.canPrint = canPrint;
+    in.positionEditor = view.isPositionEditorAvailable();
+    in.addExisting = view.isCommandAvailable(Command::addExisting);
+    in.quickEntry = view.isCommandAvailable(Command::quickEntry);
+    in.groupEditor = view.isCommandAvailable(Command::groupEditor);
+    in.spreadsheetImport = view.isCommandAvailable(Command::spreadsheetImport);
+    in.planning = view.isCommandAvailable(Command::planning);
+    return in;
+}
+
+QString ChartCommands::planningTitle(const OrganizationArchive &archive)
+{
+    return archive.planning && archive.planning->isLocked ? QStringLiteral("Planning \u00b7 Current Locked")
+                                                          : QStringLiteral("Planning & Proposals");
+}
+
+QString ChartCommands::zoomText(double zoom)
+{
+    return QLocale().toString(std::round(zoom * 100), 'f', 0) + QLocale().percent();
+}
+
+static bool windowCanPrint(QWidget *inside)
+{
+    const auto *window = qobject_cast<ChartWindow *>(inside->window());
+    return window && window->canPrint();
+}
+
+// ---- Header ----
+
+ChartHeaderControls::ChartHeaderControls(ChartView &view, QWidget *parent)
+    : QObject(parent), m_view(view), m_parent(parent)
+{
+    m_rename = new QToolButton(parent);
+    m_rename->setIcon(QIcon::fromTheme(QStringLiteral("edit-rename")));
+    m_rename->setText(QStringLiteral("\u270e"));
+    m_rename->setToolButtonStyle(m_rename->icon().isNull() ? Qt::ToolButtonTextOnly : Qt::ToolButtonIconOnly);
+    m_rename->setAccessibleName(QStringLiteral("Rename Chart"));
+    m_rename->setToolTip(QStringLiteral("Rename Chart"));
+    connect(m_rename, &QToolButton::clicked, &view, &ChartView::requestRenameChart);
+
+    m_sheets = new QPushButton(QStringLiteral("Sheets"), parent);
+    m_sheetsMenu = new QMenu(m_sheets);
+    m_sheets->setMenu(m_sheetsMenu);
+    // Filled when shown: the group items follow the document and the expanded groups.
+    connect(m_sheetsMenu, &QMenu::aboutToShow, this, &ChartHeaderControls::fillSheetsMenu);
+    fillSheetsMenu();
+
+    m_addExisting = new QPushButton(QIcon::fromTheme(QStringLiteral("list-add-user")), QStringLiteral("Add Existing"), parent);
+    m_addExisting->setToolTip(
+        QStringLiteral("Include a position from another chart on the selected sheet without creating a duplicate."));
+    connect(m_addExisting, &QPushButton::clicked, &view, &ChartView::requestAddExisting);
+    m_spreadsheet = new QPushButton(QIcon::fromTheme(QStringLiteral("x-office-spreadsheet")), QStringLiteral("Spreadsheet"), parent);
+    connect(m_spreadsheet, &QPushButton::clicked, &view, &ChartView::requestQuickEntry);
+    m_addPerson = new QPushButton(QIcon::fromTheme(QStringLiteral("contact-new")), QStringLiteral("Add Person"), parent);
+    m_addPerson->setDefault(true);
+    connect(m_addPerson, &QPushButton::clicked, this, [this] { m_view.addPosition(m_view.selectedID(), false); });
+
+    m_search = new QLineEdit(parent);
+    m_search->setPlaceholderText(QStringLiteral("Search people\u2026"));
+    m_search->setFixedWidth(160);
+    m_search->setClearButtonEnabled(true);
+    connect(m_search, &QLineEdit::textChanged, &view, &ChartView::setSearchText);
+    // Return opens the results even for blank text, which Find refuses.
+    connect(m_search, &QLineEdit::returnPressed, this, &ChartHeaderControls::showSearch);
+    m_find = new QToolButton(parent);
+    m_find->setIcon(QIcon::fromTheme(QStringLiteral("edit-find")));
+    m_find->setText(QStringLiteral("Find"));
+    m_find->setToolButtonStyle(m_find->icon().isNull() ? Qt::ToolButtonTextOnly : Qt::ToolButtonIconOnly);
+    m_find->setToolTip(QStringLiteral("Find people in the chart"));
+    connect(m_find, &QToolButton::clicked, this, &ChartHeaderControls::showSearch);
+
+    m_planning = new QPushButton(QIcon::fromTheme(QStringLiteral("object-locked")), QString(), parent);
+    m_planning->setToolTip(QStringLiteral(
+        "Lock Current and compare independent named staffing proposals without changing the current organization."));
+    connect(m_planning, &QPushButton::clicked, &view, &ChartView::requestPlanning);
+
+    auto schedule = [this] {
+        if (m_refreshPending)
+            return;
+        m_refreshPending = true;
+        QMetaObject::invokeMethod(this, &ChartHeaderControls::refresh, Qt::QueuedConnection);
+    };
+    for (auto changed : {&ChartView::chartChanged, &ChartView::selectionChanged, &ChartView::searchChanged})
+        connect(&view, changed, this, schedule);
+    connect(&view.document(), &OrganizationDocument::archiveChanged, this, schedule);
+    // The window wires its dialogs after building the body: read their availability then.
+    schedule();
+}
+
+QLayout *ChartHeaderControls::layout(QWidget *chartPicker, QWidget *paperButton)
+{
+    auto *rows = new QVBoxLayout;
+    rows->setSpacing(10);
+    auto *first = new QHBoxLayout;
+    first->addWidget(chartPicker, 1);
+    first->addWidget(m_rename);
+    first->addWidget(m_sheets);
+    first->addStretch(1);
+    first->addWidget(m_addExisting);
+    first->addWidget(m_spreadsheet);
+    first->addWidget(m_addPerson);
+    auto *second = new QHBoxLayout;
+    second->addWidget(m_search);
+    second->addWidget(m_find);
+    second->addSpacing(12);
+    second->addWidget(m_planning);
+    second->addWidget(paperButton);
+    second->addStretch(1);
+    rows->addLayout(first);
+    rows->addLayout(second);
+    return rows;
+}
+
+void ChartHeaderControls::fillSheetsMenu()
+{
+    const ChartCommandStates states = ChartCommands::states(ChartCommands::input(m_view, windowCanPrint(m_parent)));
+    m_sheetsMenu->clear();
+    ChartView &view = m_view;
+    m_sheetsMenu->addAction(QStringLiteral("New Sheet\u2026"), &view, &ChartView::requestNewSheet)->setEnabled(states.newSheet);
+    m_sheetsMenu->addAction(QStringLiteral("Add Existing Positions to Sheet\u2026"), &view, &ChartView::requestAddExisting)
+        ->setEnabled(states.addExisting);
+    m_sheetsMenu
+        ->addAction(QStringLiteral("Export Current Sheet\u2026"), &view,
+                    [&view] { view.exportWorkbook(ChartView::WorkbookScope::shownChart); })
+        ->setEnabled(states.exportCurrentSheet);
+    m_sheetsMenu->addAction(QStringLiteral("Export Entire Workbook\u2026"), &view,
+                            [&view] { view.exportWorkbook(ChartView::WorkbookScope::allCharts); });
+    QWidget *inside = m_parent;
+    m_sheetsMenu
+        ->addAction(QStringLiteral("Export All Sheets as PDFs\u2026"), this,
+                    [inside] {
+                        if (auto *window = qobject_cast<ChartWindow *>(inside->window()))
+                            window->print();
+                    })
+        ->setEnabled(states.exportAllPDFs);
+    m_sheetsMenu->addSeparator();
+    m_sheetsMenu->addAction(QStringLiteral("Create / Manage Groups\u2026"), &view, &ChartView::requestGroupEditor)
+        ->setEnabled(states.groupEditor);
+    if (const auto &groups = view.archive().groups) {
+        for (const PositionGroup &group : *groups) {
+            const bool expanded = view.expandedGroups().contains(group.id);
+            const QString label = (expanded ? QStringLiteral("Collapse ") : QStringLiteral("Expand ")) + toQt(group.name);
+            // "&&": a group name is shown as typed, never as a mnemonic.
+            QString shown = label;
+            shown.replace(QLatin1Char('&'), QStringLiteral("&&"));
+            m_sheetsMenu->addAction(shown, &view, [&view, id = group.id] { view.toggleGroup(id); });
+        }
+    }
+}
+
+void ChartHeaderControls::showSearch()
+{
+    m_view.setShowingSearch(true);
+}
+
+void ChartHeaderControls::refresh()
+{
+    m_refreshPending = false;
+    const ChartCommandStates states = ChartCommands::states(ChartCommands::input(m_view, windowCanPrint(m_parent)));
+    m_rename->setEnabled(states.rename);
+    m_addExisting->setEnabled(states.addExisting);
+    m_spreadsheet->setEnabled(states.spreadsheet);
+    m_addPerson->setEnabled(states.addPerson);
+    m_find->setEnabled(states.find);
+    m_planning->setEnabled(states.planning);
+    QString planning = ChartCommands::planningTitle(m_view.archive());
+    m_planning->setText(planning.replace(QLatin1Char('&'), QStringLiteral("&&")));
+    if (m_search->text() != m_view.searchText())
+        m_search->setText(m_view.searchText());
+
+    if (!m_view.isShowingSearch()) {
+        if (m_popup)
+            m_popup->close();
+        return;
+    }
+    if (!m_popup) {
+        m_popup = new ChartSearchPopup(m_parent);
+        connect(m_popup, &ChartSearchPopup::chosen, &m_view, [this](const QString &id) { m_view.chooseSearchResult(id.toStdString()); });
+        connect(m_popup, &QObject::destroyed, &m_view, [view = &m_view] { view->setShowingSearch(false); });
+        m_popup->setResults(m_view.searchResults());
+        showPopupBelow(m_popup, m_find);
+        // Arrows and Return act on the results at once.
+        m_popup->list()->setFocus();
+        return;
+    }
+    m_popup->setResults(m_view.searchResults());
+}
+
+// ---- Toolbar ----
+
+static QAction *addTool(QToolBar *bar, const QString &text, const QString &icon, const QString &help = {})
+{
+    QAction *action = bar->addAction(QIcon::fromTheme(icon), text);
+    action->setToolTip(help.isEmpty() ? text : help);
+    return action;
+}
+
+// A toolbar button that runs `main` when clicked and offers `menu` from its arrow.
+static void addMenuButton(QToolBar *bar, QAction *main, QMenu *menu)
+{
+    auto *button = new QToolButton(bar);
+    button->setDefaultAction(main);
+    button->setMenu(menu);
+    button->setPopupMode(QToolButton::MenuButtonPopup);
+    button->setToolButtonStyle(Qt::ToolButtonTextBesideIcon);
+    bar->addWidget(button);
+}
+
+ChartToolbar::ChartToolbar(ChartWindow &window) : QToolBar(QStringLiteral("Chart"), &window), m_window(window)
+{
+    setObjectName(QStringLiteral("chartToolbar"));
+    setMovable(false);
+    setToolButtonStyle(Qt::ToolButtonTextBesideIcon);
+    ChartView &view = window.view();
+    ChartWindow *owner = &window;
+
+    m_open = new QAction(QIcon::fromTheme(QStringLiteral("document-open")), QStringLiteral("Open"), this);
+    auto open = [owner] {
+        if (owner->hasCommands())
+            owner->commands().openOrganization()->trigger();
+    };
+    connect(m_open, &QAction::triggered, this, open);
+    auto *openMenu = new QMenu(this);
+    openMenu->addAction(QStringLiteral("Open Organization\u2026"), this, open);
+    m_importSpreadsheet = openMenu->addAction(QStringLiteral("Import Excel / CSV\u2026"), &view, &ChartView::requestSpreadsheetImport);
+    m_importJSON = openMenu->addAction(QStringLiteral("Import JSON\u2026"), &view, &ChartView::importOrganization);
+    addMenuButton(this, m_open, openMenu);
+
+    m_save = new QAction(QIcon::fromTheme(QStringLiteral("document-save")), QStringLiteral("Save"), this);
+    auto save = [owner] {
+        if (owner->hasCommands())
+            owner->commands().save()->trigger();
+    };
+    connect(m_save, &QAction::triggered, this, save);
+    auto *saveMenu = new QMenu(this);
+    saveMenu->addAction(QStringLiteral("Save Organization"), this, save);
+    m_history = saveMenu->addAction(QStringLiteral("Save Version / History\u2026"), this,
+                                    [owner] { VersionHistoryDialog::open(*owner); });
+    addMenuButton(this, m_save, saveMenu);
+    addSeparator();
+
+    m_printGuides = addTool(this, QStringLiteral("Print Guides"), QStringLiteral("view-grid"),
+                            QStringLiteral("Show or hide page boundaries"));
+    m_printGuides->setCheckable(true);
+    connect(m_printGuides, &QAction::toggled, &view, &ChartView::setShowingPageBreaks);
+    m_print = addTool(this, QStringLiteral("Print"), QStringLiteral("document-print"),
+                      QStringLiteral("Export PDF or print the current chart"));
+    connect(m_print, &QAction::triggered, &window, &ChartWindow::print);
+    addSeparator();
+
+    m_zoomOut = addTool(this, QStringLiteral("Zoom out"), QStringLiteral("zoom-out"));
+    connect(m_zoomOut, &QAction::triggered, &view, &ChartView::zoomOut);
+    m_zoomLabel = new QLabel(this);
+    m_zoomLabel->setMinimumWidth(m_zoomLabel->fontMetrics().horizontalAdvance(QStringLiteral("3000%")));
+    m_zoomLabel->setAlignment(Qt::AlignCenter);
+    addWidget(m_zoomLabel);
+    m_zoomIn = addTool(this, QStringLiteral("Zoom in"), QStringLiteral("zoom-in"));
+    connect(m_zoomIn, &QAction::triggered, &view, &ChartView::zoomIn);
+    m_resetView = addAction(QStringLiteral("Reset View"));
+    connect(m_resetView, &QAction::triggered, &view, &ChartView::resetView);
+    m_fit = addTool(this, QStringLiteral("Size to Visible Canvas"), QStringLiteral("zoom-fit-best"),
+                    QStringLiteral("Fit and center the current chart in the visible canvas, excluding the sidebar and "
+                                   "controls. Paper size and print scale are unchanged."));
+    connect(m_fit, &QAction::triggered, &view, &ChartView::fitToWindow);
+    m_center = addTool(this, QStringLiteral("Center on Selection"), QStringLiteral("zoom-original"),
+                       QStringLiteral("Center the selected position without changing zoom"));
+    connect(m_center, &QAction::triggered, &view, [&view] {
+        if (view.selectedID())
+            view.requestCenterPerson(*view.selectedID());
+    });
+
+    auto schedule = [this] {
+        if (m_refreshPending)
+            return;
+        m_refreshPending = true;
+        QMetaObject::invokeMethod(this, &ChartToolbar::refresh, Qt::QueuedConnection);
+    };
+    for (auto changed : {&ChartView::zoomChanged, &ChartView::selectionChanged, &ChartView::pageBreaksChanged,
+                         &ChartView::chartChanged})
+        connect(&view, changed, this, schedule);
+    connect(&view.document(), &OrganizationDocument::archiveChanged, this, schedule);
+    connect(&window, &ChartWindow::printActionChanged, this, schedule);
+    refresh();
+}
+
+void ChartToolbar::refresh()
+{
+    m_refreshPending = false;
+    const ChartView &view = m_window.view();
+    const ChartCommandStates states = ChartCommands::states(ChartCommands::input(view, m_window.canPrint()));
+    m_importSpreadsheet->setEnabled(states.importSpreadsheet);
+    m_importJSON->setEnabled(states.importJSON);
+    m_print->setEnabled(states.print);
+    m_center->setEnabled(states.centerOnSelection);
+    if (m_printGuides->isChecked() != view.isShowingPageBreaks())
+        m_printGuides->setChecked(view.isShowingPageBreaks());
+    m_zoomLabel->setText(ChartCommands::zoomText(view.zoom()));
+}

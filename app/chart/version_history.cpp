@@ -1,0 +1,323 @@
+#include "app/chart/version_history.h"
+
+#include "app/chart/chart_view.h"
+#include "app/chart/chart_window.h"
+#include "app/chart/sheet_commands.h"
+#include "app/shell/dialogs.h"
+#include "app/shell/organization_document.h"
+
+#include <QDateTime>
+#include <QFileInfo>
+#include <QGuiApplication>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QLocale>
+#include <QMetaObject>
+#include <QPushButton>
+#include <QSaveFile>
+#include <QVBoxLayout>
+
+#include <sys/stat.h>
+
+#include <algorithm>
+
+static QString toQt(const std::string &text)
+{
+    return QString::fromStdString(text);
+}
+
+static const QString baselineErrorTitle = QStringLiteral("Baseline Error");
+
+namespace {
+
+// The busy cursor while a large document is encoded and written.
+struct BusyCursor {
+    BusyCursor() { QGuiApplication::setOverrideCursor(Qt::WaitCursor); }
+    ~BusyCursor() { QGuiApplication::restoreOverrideCursor(); }
+    BusyCursor(const BusyCursor &) = delete;
+    BusyCursor &operator=(const BusyCursor &) = delete;
+};
+
+// The same file under two names: equal canonical paths (links resolved), or the same
+// device and inode when both exist (a hard link).
+bool sameFile(const QString &a, const QString &b)
+{
+    if (OrganizationDocument::canonicalPath(a) == OrganizationDocument::canonicalPath(b))
+        return true;
+    struct stat first {}, second {};
+    if (::stat(QFile::encodeName(a).constData(), &first) != 0 || ::stat(QFile::encodeName(b).constData(), &second) != 0)
+        return false;
+    return first.st_dev == second.st_dev && first.st_ino == second.st_ino;
+}
+
+} // namespace
+
+VersionHistory::VersionHistory(ChartView &view) : QObject(&view), m_view(view)
+{
+    setObjectName(QStringLiteral("versionHistory"));
+    connect(&view.document(), &OrganizationDocument::archiveChanged, this, &VersionHistory::changed);
+}
+
+VersionHistory &VersionHistory::of(ChartView &view)
+{
+    if (auto *history = view.findChild<VersionHistory *>(QStringLiteral("versionHistory"), Qt::FindDirectChildrenOnly))
+        return *history;
+    return *new VersionHistory(view);
+}
+
+void VersionHistory::setVersionNote(const QString &note)
+{
+    m_versionNote = note;
+}
+
+std::vector<VersionRow> VersionHistory::rows() const
+{
+    const auto &revisions = m_view.archive().revisions;
+    std::vector<VersionRow> rows;
+    rows.reserve(revisions.size());
+    const QLocale locale;
+    for (auto revision = revisions.rbegin(); revision != revisions.rend(); ++revision) {
+        const OrganizationRevision &version = **revision;
+        const QDateTime date =
+            QDateTime::fromMSecsSinceEpoch(qint64(version.date.secondsSince1970() * 1000));
+        rows.push_back({version.id, QStringLiteral("Version %1 \u2014 %2").arg(version.number).arg(toQt(version.note)),
+                        locale.toString(date, QLocale::ShortFormat)
+                            + QStringLiteral(" \u00b7 %1 positions").arg(version.organization.size())});
+    }
+    return rows;
+}
+
+QString VersionHistory::countText() const
+{
+    // Kept as the product words it, also for one version.
+    return QStringLiteral("%1 saved versions").arg(m_view.archive().revisions.size());
+}
+
+bool VersionHistory::canSetBaseline() const
+{
+    return !m_view.archive().revisions.empty() && m_view.canEditCurrent();
+}
+
+void VersionHistory::saveVersion()
+{
+    // Blanks are a note too: only an empty field stands for the default.
+    const std::string note = m_versionNote.isEmpty() ? std::string("Saved version") : m_versionNote.toStdString();
+    try {
+        m_view.requireCurrentEditing();
+        m_view.document().edit(QStringLiteral("Save Version"), [&](OrganizationArchive &next) { next.checkpoint(note); });
+    } catch (const OrganizationError &error) {
+        m_view.showError(toQt(error.message()));
+        return;
+    }
+    m_versionNote.clear();
+    emit changed();
+}
+
+bool VersionHistory::restore(const std::string &id)
+{
+    try {
+        m_view.requireCurrentEditing();
+        m_view.document().edit(QStringLiteral("Restore Version"), [&](OrganizationArchive &next) { next.restore(id); });
+    } catch (const OrganizationError &error) {
+        m_view.showError(toQt(error.message()));
+        return false;
+    }
+    m_view.setSelectedID(std::nullopt);
+    return true;
+}
+
+void VersionHistory::requestBaseline()
+{
+    const std::size_t count = m_view.archive().revisions.size();
+    const QString message =
+        QStringLiteral("Remove all %1 saved versions, keeping the current positions, employees, sheets, groups, and "
+                       "print settings unchanged. Removed versions cannot be restored from this document after "
+                       "saving. A backup keeps the old history in a separate file.")
+            .arg(count);
+    const int choice = m_view.dialogs().ask(
+        QStringLiteral("Set the current organization as the baseline?"), message,
+        {{QStringLiteral("Save Backup and Set Baseline\u2026"), DialogButton::Role::action},
+         {QStringLiteral("Set Baseline Without Backup"), DialogButton::Role::destructive},
+         {QStringLiteral("Cancel"), DialogButton::Role::cancel}});
+    if (choice == 0 || choice == 1)
+        setBaseline(choice == 0);
+}
+
+std::optional<QString> VersionHistory::chooseBackup()
+{
+    const QString proposed =
+        SheetCommands::safeFileName(toQt(m_view.archive().name)) + QStringLiteral(" \u2014 Before Baseline.json");
+    // Modal for the whole application: nothing can change the document while it is open.
+    const std::optional<QString> path =
+        m_view.dialogs().fileToSave(QStringLiteral("Organization Before Baseline (*.json)"), proposed);
+    if (!path || path->isEmpty())
+        return std::nullopt;
+    const OrganizationDocument &document = m_view.document();
+    if (document.hasFile() && sameFile(*path, document.filePath()))
+        throw OrganizationError::invalid(
+            "Choose a different filename for the backup so it stays separate from the baseline organization.");
+    return path;
+}
+
+void VersionHistory::setBaseline(bool saveBackup)
+{
+    QString backupName;
+    try {
+        m_view.requireCurrentEditing();
+        // Refuse before asking for a file when the baseline itself cannot be set.
+        {
+            OrganizationArchive trial = m_view.archive();
+            trial.setBaseline();
+        }
+        if (saveBackup) {
+            const std::optional<QString> path = chooseBackup();
+            if (!path)
+                return;
+            BusyCursor busy;
+            // The document as it is now, with every version, once the panel has closed.
+            const std::string bytes = m_view.archive().encodeDocument();
+            QSaveFile file(*path);
+            if (!file.open(QIODevice::WriteOnly) || file.write(bytes.data(), qint64(bytes.size())) != qint64(bytes.size())
+                || !file.commit())
+                throw OrganizationError::invalid(
+                    QStringLiteral("The backup “%1” could not be saved: %2.")
+                        .arg(QFileInfo(*path).fileName(), file.errorString())
+                        .toStdString());
+            backupName = QFileInfo(*path).fileName();
+        }
+        m_view.requireCurrentEditing();
+        std::size_t removed = 0;
+        m_view.document().edit(QStringLiteral("Set Baseline"),
+                               [&](OrganizationArchive &next) { removed = next.setBaseline(); });
+        m_versionNote.clear();
+        m_baselineMessage =
+            QStringLiteral("Baseline set; removed %1 saved versions. Save the organization (Ctrl+S) to store it on disk.")
+                .arg(removed);
+        if (!backupName.isEmpty())
+            m_baselineMessage += QStringLiteral(" Backup: %1.").arg(backupName);
+    } catch (const OrganizationError &error) {
+        m_view.dialogs().alert(baselineErrorTitle, toQt(error.message()));
+        return;
+    }
+    emit changed();
+}
+
+// ---- Dialog ----
+
+VersionHistoryDialog::VersionHistoryDialog(VersionHistory &history, QWidget *parent)
+    : QDialog(parent), m_history(history)
+{
+    setWindowTitle(QStringLiteral("Version History"));
+    setFixedSize(dialogWidth, dialogHeight);
+    auto *layout = new QVBoxLayout(this);
+    layout->setSpacing(16);
+
+    auto *title = new QLabel(QStringLiteral("Version History"), this);
+    QFont big = title->font();
+    big.setPointSizeF(big.pointSizeF() * 1.4);
+    big.setBold(true);
+    title->setFont(big);
+    auto *explanation = new QLabel(QStringLiteral("Versions are stored inside this organization file. Restoring keeps "
+                                                  "the current state as a recovery version."),
+                                   this);
+    explanation->setWordWrap(true);
+    explanation->setForegroundRole(QPalette::PlaceholderText);
+    layout->addWidget(title);
+    layout->addWidget(explanation);
+
+    auto *saveRow = new QHBoxLayout;
+    m_note = new QLineEdit(history.versionNote(), this);
+    m_note->setPlaceholderText(QStringLiteral("Version note (optional)"));
+    connect(m_note, &QLineEdit::textChanged, &history, &VersionHistory::setVersionNote);
+    auto *save = new QPushButton(QStringLiteral("Save Version"), this);
+    save->setAutoDefault(false);
+    connect(save, &QPushButton::clicked, &history, &VersionHistory::saveVersion);
+    connect(m_note, &QLineEdit::returnPressed, &history, &VersionHistory::saveVersion);
+    saveRow->addWidget(m_note, 1);
+    saveRow->addWidget(save);
+    layout->addLayout(saveRow);
+
+    m_list = new QListWidget(this);
+    layout->addWidget(m_list, 1);
+
+    auto *baselineRow = new QHBoxLayout;
+    m_count = new QLabel(this);
+    m_count->setForegroundRole(QPalette::PlaceholderText);
+    m_baseline = new QPushButton(QStringLiteral("Set Current as Baseline\u2026"), this);
+    m_baseline->setAutoDefault(false);
+    m_baseline->setToolTip(
+        QStringLiteral("Keep the current organization and remove saved rollback history to reduce the file size."));
+    connect(m_baseline, &QPushButton::clicked, &history, &VersionHistory::requestBaseline);
+    baselineRow->addWidget(m_count);
+    baselineRow->addStretch(1);
+    baselineRow->addWidget(m_baseline);
+    layout->addLayout(baselineRow);
+
+    m_result = new QLabel(this);
+    m_result->setWordWrap(true);
+    m_result->setForegroundRole(QPalette::PlaceholderText);
+    layout->addWidget(m_result);
+
+    auto *doneRow = new QHBoxLayout;
+    auto *hint = new QLabel(QStringLiteral("Use File \u2192 Save (Ctrl+S) to save the document to disk."), this);
+    auto *done = new QPushButton(QStringLiteral("Done"), this);
+    done->setAutoDefault(false);
+    connect(done, &QPushButton::clicked, this, &QDialog::reject);
+    doneRow->addWidget(hint);
+    doneRow->addStretch(1);
+    doneRow->addWidget(done);
+    layout->addLayout(doneRow);
+
+    connect(&history, &VersionHistory::changed, this, &VersionHistoryDialog::refresh);
+    refresh();
+}
+
+void VersionHistoryDialog::refresh()
+{
+    if (m_note->text() != m_history.versionNote())
+        m_note->setText(m_history.versionNote());
+    m_list->clear();
+    for (const VersionRow &row : m_history.rows()) {
+        auto *item = new QListWidgetItem(m_list);
+        auto *line = new QWidget(m_list);
+        auto *layout = new QHBoxLayout(line);
+        layout->setContentsMargins(6, 4, 6, 4);
+        auto *texts = new QVBoxLayout;
+        auto *heading = new QLabel(row.heading, line);
+        QFont bold = heading->font();
+        bold.setBold(true);
+        heading->setFont(bold);
+        auto *detail = new QLabel(row.detail, line);
+        detail->setForegroundRole(QPalette::PlaceholderText);
+        texts->addWidget(heading);
+        texts->addWidget(detail);
+        auto *restore = new QPushButton(QStringLiteral("Restore"), line);
+        restore->setAutoDefault(false);
+        connect(restore, &QPushButton::clicked, this, [this, id = row.id] {
+            // Deferred: restoring rebuilds this list, button included.
+            QMetaObject::invokeMethod(this, [this, id] {
+                if (m_history.restore(id))
+                    accept();
+            }, Qt::QueuedConnection);
+        });
+        layout->addLayout(texts, 1);
+        layout->addWidget(restore);
+        item->setSizeHint(line->sizeHint());
+        m_list->setItemWidget(item, line);
+    }
+    m_count->setText(m_history.countText());
+    m_baseline->setEnabled(m_history.canSetBaseline());
+    m_result->setText(m_history.baselineMessage());
+    m_result->setVisible(!m_history.baselineMessage().isEmpty());
+}
+
+VersionHistoryDialog *VersionHistoryDialog::open(ChartWindow &window)
+{
+    auto *dialog = new VersionHistoryDialog(VersionHistory::of(window.view()), &window);
+    dialog->setAttribute(Qt::WA_DeleteOnClose);
+    dialog->setWindowModality(Qt::WindowModal);
+    dialog->show();
+    return dialog;
+}

@@ -1,0 +1,147 @@
+#include "app/updates/update_installer.h"
+
+#include "app/updates/feed_fetcher.h"
+
+#include <QCoreApplication>
+#include <QFile>
+#include <QTimer>
+#include <QNetworkAccessManager>
+#include <QNetworkReply>
+#include <QNetworkRequest>
+
+#include <sodium.h>
+
+const QString PackageInstaller::mismatchMessage =
+    QStringLiteral("The downloaded update did not match its signed description. Nothing was installed.");
+const QString PackageInstaller::noRouteMessage = QStringLiteral("No way to install packages was found on this system.");
+
+namespace {
+
+// One download: the reply, the file it streams into and the running digest. Whatever
+// happens, finish() runs once, removes the file and reports.
+class Download : public QObject {
+public:
+    Download(QNetworkReply *reply, const QString &path, UpdateManifest release, PackageInstaller::RouteFactory routes,
+             std::function<void(std::optional<QString>)> done)
+        : QObject(reply), m_reply(reply), m_file(path), m_release(std::move(release)), m_routes(std::move(routes)),
+          m_done(std::move(done))
+    {
+        crypto_hash_sha256_init(&m_hash);
+        if (!m_file.open(QIODevice::WriteOnly | QIODevice::Truncate)) {
+            m_failure = m_file.errorString();
+            reply->abort();
+        }
+        connect(reply, &QNetworkReply::readyRead, this, &Download::take);
+        connect(reply, &QNetworkReply::finished, this, &Download::finished);
+    }
+
+private:
+    void take()
+    {
+        if (m_failure)
+            return;
+        const QByteArray chunk = m_reply->readAll();
+        m_received += chunk.size();
+        if (m_received > m_release.size) {
+            // Past the signed size: stop reading at once instead of filling the disk.
+            m_failure = PackageInstaller::mismatchMessage;
+            m_reply->abort();
+            return;
+        }
+        crypto_hash_sha256_update(&m_hash, reinterpret_cast<const unsigned char *>(chunk.constData()),
+                                  size_t(chunk.size()));
+        if (m_file.write(chunk) != chunk.size()) {
+            m_failure = m_file.errorString();
+            m_reply->abort();
+        }
+    }
+
+    void finished()
+    {
+        take();
+        m_file.close();
+        if (!m_failure)
+            m_failure = failureOfFinishedReply();
+        if (m_failure) {
+            finish(m_failure);
+            return;
+        }
+        std::unique_ptr<InstallRoute> route = m_routes();
+        if (!route) {
+            finish(PackageInstaller::noRouteMessage);
+            return;
+        }
+        InstallRoute *running = route.release();
+        running->install(m_file.fileName(), [this, running](std::optional<QString> failure) {
+            // The route may be reporting from inside one of its own signals: delete it later.
+            QTimer::singleShot(0, QCoreApplication::instance(), [running] { delete running; });
+            finish(std::move(failure));
+        });
+    }
+
+    std::optional<QString> failureOfFinishedReply()
+    {
+        const QVariant status = m_reply->attribute(QNetworkRequest::HttpStatusCodeAttribute);
+        if (status.isValid() && status.toInt() != 200)
+            return QStringLiteral("Update download failed (HTTP %1).").arg(status.toInt());
+        if (m_reply->error() != QNetworkReply::NoError)
+            return m_reply->errorString();
+        unsigned char digest[crypto_hash_sha256_BYTES];
+        crypto_hash_sha256_final(&m_hash, digest);
+        const QByteArray hex = QByteArray(reinterpret_cast<const char *>(digest), sizeof digest).toHex();
+        if (m_received != m_release.size || hex.toStdString() != m_release.sha256)
+            return PackageInstaller::mismatchMessage;
+        return std::nullopt;
+    }
+
+    void finish(std::optional<QString> failure)
+    {
+        m_file.remove();
+        auto done = std::move(m_done);
+        m_reply->deleteLater();
+        done(std::move(failure));
+    }
+
+    QNetworkReply *m_reply;
+    QFile m_file;
+    UpdateManifest m_release;
+    PackageInstaller::RouteFactory m_routes;
+    std::function<void(std::optional<QString>)> m_done;
+    crypto_hash_sha256_state m_hash;
+    qint64 m_received = 0;
+    std::optional<QString> m_failure;
+};
+
+} // namespace
+
+PackageInstaller::PackageInstaller(QNetworkAccessManager &network, QDir folder, RouteFactory routes, QUrl server,
+                                   QObject *parent)
+    : QObject(parent), m_network(network), m_folder(std::move(folder)), m_routes(std::move(routes)),
+      m_server(std::move(server))
+{
+}
+
+void PackageInstaller::install(const UpdateManifest &release, std::function<void(std::optional<QString>)> done)
+{
+    const QUrl address(QString::fromStdString(release.downloadURL));
+    // The verified feed already names only our server; a second look costs nothing.
+    if (address.scheme() != QLatin1String("https")
+        || address.host() != QLatin1String(UpdateConfiguration::host.data(), qsizetype(UpdateConfiguration::host.size()))
+        || release.size < 1 || sodium_init() < 0) {
+        done(mismatchMessage);
+        return;
+    }
+    if (!m_folder.mkpath(QStringLiteral("."))) {
+        done(QStringLiteral("The update could not be saved in %1.").arg(m_folder.path()));
+        return;
+    }
+    QNetworkRequest request(redirectedToServer(address, m_server));
+    request.setAttribute(QNetworkRequest::CacheLoadControlAttribute, QNetworkRequest::AlwaysNetwork);
+    request.setAttribute(QNetworkRequest::CacheSaveControlAttribute, false);
+    // A redirect could lead to another host: it is refused like any other non-200 answer.
+    request.setAttribute(QNetworkRequest::RedirectPolicyAttribute, QNetworkRequest::ManualRedirectPolicy);
+    request.setTransferTimeout(60'000);
+    QNetworkReply *reply = m_network.get(request);
+    const QString path = m_folder.filePath(QStringLiteral("vantrel-update-%1.deb").arg(release.releaseBuild()));
+    new Download(reply, path, release, m_routes, std::move(done));
+}

@@ -1,0 +1,155 @@
+#include "app/chart/chart_view.h"
+#include "app/chart/version_history.h"
+#include "app/shell/organization_document.h"
+
+#include "app_test_support.h"
+#include "scripted_dialogs.h"
+
+#include <gtest/gtest.h>
+
+#include <QFile>
+#include <QTemporaryDir>
+
+#include <unistd.h>
+
+using namespace AppTest;
+
+namespace {
+
+const QString lockMessage =
+    "Current organization is locked. Open Planning & Proposals to edit a named proposal instead.";
+const QString sameFileMessage =
+    "Choose a different filename for the backup so it stays separate from the baseline organization.";
+
+class VersionHistoryTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        OrganizationArchive archive = district(2, "North/South");
+        for (int i = 1; i <= 7; ++i)
+            archive.checkpoint("v" + std::to_string(i));
+        // A document saved to a file, as most are when their history is cut.
+        path = dir.filePath("district.json");
+        OrganizationDocument::writeFile(archive, path);
+        document.load(path);
+    }
+    void TearDown() override { EXPECT_TRUE(dialogs.exhausted()); }
+
+    size_t versions() const { return document.archive().revisions.size(); }
+
+    QTemporaryDir dir;
+    QString path;
+    ScriptedDialogs dialogs;
+    OrganizationDocument document;
+    ChartView view{document, dialogs};
+    VersionHistory &history = VersionHistory::of(view);
+};
+
+TEST_F(VersionHistoryTest, SaveVersionNotesAndRows)
+{
+    EXPECT_EQ(&VersionHistory::of(view), &history) << "one per window";
+    history.saveVersion();
+    EXPECT_EQ(history.rows().front().heading, "Version 8 — Saved version");
+    EXPECT_TRUE(history.rows().front().detail.endsWith(" · 3 positions"));
+    history.setVersionNote("  ");
+    history.saveVersion();
+    // Blanks are stored as typed; the field empties after a save.
+    EXPECT_EQ(document.archive().revisions.back()->note, "  ");
+    EXPECT_EQ(history.versionNote(), "");
+    EXPECT_EQ(history.countText(), "9 saved versions");
+    document.undo();
+    EXPECT_EQ(versions(), 8u) << "one undo step a version";
+}
+
+TEST_F(VersionHistoryTest, RestoreAddsTwoVersionsAndClearsTheSelection)
+{
+    const std::string first = document.archive().revisions.front()->id;
+    view.setSelectedID("P2");
+    EXPECT_TRUE(history.restore(first));
+    EXPECT_EQ(versions(), 9u);
+    EXPECT_EQ(view.selectedID(), std::nullopt);
+    EXPECT_EQ(history.rows()[0].heading, "Version 9 — Restored version 1");
+    EXPECT_EQ(history.rows()[1].heading, "Version 8 — Before restoring version 1");
+
+    EXPECT_FALSE(history.restore("GONE"));
+    EXPECT_EQ(dialogs.alerts.back().message, "That version is no longer available.");
+    EXPECT_EQ(versions(), 9u);
+}
+
+TEST_F(VersionHistoryTest, LockedCurrentRefusesEverything)
+{
+    document.edit([](OrganizationArchive &a) { a.lockForPlanning(); });
+    const OrganizationArchive locked = document.archive();
+    EXPECT_FALSE(history.canSetBaseline());
+    history.setVersionNote("kept");
+    history.saveVersion();
+    EXPECT_FALSE(history.restore(locked.revisions.front()->id));
+    history.setBaseline(false);
+    ASSERT_EQ(dialogs.alerts.size(), 3u);
+    EXPECT_EQ(dialogs.alerts[0].title, "Organization Error");
+    EXPECT_EQ(dialogs.alerts[0].message, lockMessage);
+    EXPECT_EQ(dialogs.alerts[1].message, lockMessage);
+    EXPECT_EQ(dialogs.alerts[2].title, "Baseline Error");
+    EXPECT_EQ(dialogs.alerts[2].message, lockMessage);
+    EXPECT_EQ(history.versionNote(), "kept");
+    EXPECT_EQ(document.archive(), locked);
+}
+
+TEST_F(VersionHistoryTest, BaselineWithoutBackupCanBeUndone)
+{
+    dialogs.choices.push_back("Set Baseline Without Backup");
+    history.requestBaseline();
+    EXPECT_TRUE(dialogs.questions.back().message.startsWith("Remove all 7 saved versions"));
+    EXPECT_EQ(versions(), 0u);
+    EXPECT_EQ(history.baselineMessage(),
+              "Baseline set; removed 7 saved versions. Save the organization (Ctrl+S) to store it on disk.");
+    EXPECT_FALSE(history.canSetBaseline());
+    // The file keeps its versions until saved, and undo brings them back.
+    EXPECT_EQ(OrganizationDocument::readFile(path).revisions.size(), 7u);
+    document.undo();
+    EXPECT_EQ(versions(), 7u);
+}
+
+TEST_F(VersionHistoryTest, BaselineWithABackupWritesTheWholeHistory)
+{
+    dialogs.choices.push_back("Save Backup and Set Baseline…");
+    dialogs.filesToSave.push_back(dir.filePath("before.json"));
+    history.requestBaseline();
+    EXPECT_EQ(dialogs.proposedSavePaths.back(), "North-South — Before Baseline.json");
+    EXPECT_EQ(versions(), 0u);
+    EXPECT_TRUE(history.baselineMessage().endsWith(" Backup: before.json."));
+    EXPECT_EQ(OrganizationDocument::readFile(dir.filePath("before.json")).revisions.size(), 7u);
+}
+
+TEST_F(VersionHistoryTest, TheBackupMayNotBeTheDocumentUnderAnyName)
+{
+    ASSERT_TRUE(QFile::link(path, dir.filePath("link.json")));
+    ASSERT_EQ(::link(QFile::encodeName(path).constData(), QFile::encodeName(dir.filePath("hard.json")).constData()), 0);
+    const QByteArray original = readBytes(path);
+    for (const QString &target :
+         {path, dir.filePath("link.json"), dir.filePath("./district.json"), dir.filePath("hard.json")}) {
+        dialogs.filesToSave.push_back(target);
+        history.setBaseline(true);
+        ASSERT_FALSE(dialogs.alerts.empty());
+        EXPECT_EQ(dialogs.alerts.back().title, "Baseline Error");
+        EXPECT_EQ(dialogs.alerts.back().message, sameFileMessage) << target.toStdString();
+    }
+    EXPECT_EQ(readBytes(path), original);
+    EXPECT_EQ(versions(), 7u);
+
+    // Cancelled: nothing changes, nothing is said.
+    const size_t alerts = dialogs.alerts.size();
+    dialogs.filesToSave.push_back(std::nullopt);
+    history.setBaseline(true);
+    EXPECT_EQ(dialogs.alerts.size(), alerts);
+    EXPECT_EQ(versions(), 7u);
+    EXPECT_EQ(history.baselineMessage(), "");
+
+    // An unwritable place: the system's reason, history kept.
+    dialogs.filesToSave.push_back(dir.filePath("missing/backup.json"));
+    history.setBaseline(true);
+    EXPECT_TRUE(dialogs.alerts.back().message.startsWith("The backup “backup.json” could not be saved"));
+    EXPECT_EQ(versions(), 7u);
+}
+
+} // namespace

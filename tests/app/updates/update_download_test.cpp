@@ -1,0 +1,159 @@
+#include "app/updates/feed_fetcher.h"
+#include "app/updates/update_installer.h"
+
+#include "update_test_support.h"
+
+#include <gtest/gtest.h>
+
+#include <QCryptographicHash>
+#include <QDir>
+#include <QNetworkAccessManager>
+#include <QSignalSpy>
+#include <QTemporaryDir>
+#include <QTest>
+
+using UpdateTest::LocalServer;
+
+namespace {
+
+class FakeRoute final : public InstallRoute {
+public:
+    explicit FakeRoute(QList<QByteArray> &installed) : m_installed(installed) {}
+    void install(const QString &path, std::function<void(std::optional<QString>)> done) override
+    {
+        QFile file(path);
+        file.open(QIODevice::ReadOnly);
+        m_installed.append(file.readAll());
+        done(std::nullopt);
+    }
+
+private:
+    QList<QByteArray> &m_installed;
+};
+
+class DownloadTest : public ::testing::Test {
+protected:
+    DownloadTest()
+    {
+        server.body = QByteArray(300'000, 'x');
+        server.body.replace(0, 12, "!<arch>\ndeb ");
+    }
+
+    UpdateManifest describedRelease() const
+    {
+        UpdateManifest manifest = UpdateTest::release();
+        manifest.size = server.body.size();
+        manifest.sha256 = QCryptographicHash::hash(server.body, QCryptographicHash::Sha256).toHex().toStdString();
+        return manifest;
+    }
+
+    // Runs one install and returns its outcome; the download folder must be empty after it.
+    std::optional<QString> install(const UpdateManifest &manifest, bool withRoute = true)
+    {
+        PackageInstaller installer(network, QDir(folder.path()), [this, withRoute]() -> std::unique_ptr<InstallRoute> {
+            if (!withRoute)
+                return nullptr;
+            return std::make_unique<FakeRoute>(installed);
+        }, QUrl(server.address()));
+        int calls = 0;
+        std::optional<QString> outcome;
+        installer.install(manifest, [&](std::optional<QString> failure) {
+            ++calls;
+            outcome = std::move(failure);
+        });
+        EXPECT_TRUE(QTest::qWaitFor([&] { return calls > 0; }, 10'000));
+        QTest::qWait(20);
+        EXPECT_EQ(calls, 1);
+        EXPECT_TRUE(QDir(folder.path()).isEmpty(QDir::Files)) << "the download is removed on every outcome";
+        return outcome;
+    }
+
+    QTemporaryDir folder;
+    QNetworkAccessManager network;
+    LocalServer server;
+    QList<QByteArray> installed;
+};
+
+TEST_F(DownloadTest, VerifiedFileGoesToTheRoute)
+{
+    EXPECT_EQ(install(describedRelease()), std::nullopt);
+    ASSERT_EQ(installed.size(), 1);
+    EXPECT_EQ(installed[0], server.body);
+    EXPECT_TRUE(server.requests[0].startsWith("GET /vantrel/updates/vantrel-2.1.deb "));
+}
+
+TEST_F(DownloadTest, AnythingThatDiffersFromTheManifestInstallsNothing)
+{
+    UpdateManifest wrongDigest = describedRelease();
+    wrongDigest.sha256 = std::string(64, '0');
+    UpdateManifest shorter = describedRelease();
+    shorter.size += 1;
+    UpdateManifest longer = describedRelease();
+    longer.size -= 1000;
+    for (const UpdateManifest &manifest : {wrongDigest, shorter, longer})
+        EXPECT_EQ(install(manifest), PackageInstaller::mismatchMessage) << manifest.size;
+
+    UpdateManifest otherHost = describedRelease();
+    otherHost.downloadURL = "https://mirror.example/vantrel/updates/vantrel-2.1.deb";
+    EXPECT_EQ(install(otherHost), PackageInstaller::mismatchMessage);
+    EXPECT_TRUE(installed.isEmpty());
+}
+
+// A server that keeps sending past the signed size is cut off, not read to its end.
+TEST_F(DownloadTest, OverlongStreamIsAbortedAtTheSignedSize)
+{
+    UpdateManifest manifest = describedRelease();
+    manifest.size = 1000;
+    server.body = QByteArray(8'000'000, 'y');
+    EXPECT_EQ(install(manifest), PackageInstaller::mismatchMessage);
+    EXPECT_TRUE(installed.isEmpty());
+}
+
+TEST_F(DownloadTest, ServerErrorsAndMissingRoutesAreReported)
+{
+    EXPECT_EQ(install(describedRelease(), false), PackageInstaller::noRouteMessage);
+    server.status = 404;
+    EXPECT_EQ(install(describedRelease()).value_or("").contains("404"), true);
+    EXPECT_TRUE(installed.isEmpty());
+}
+
+class FeedFetchTest : public ::testing::Test {
+protected:
+    FeedResponse fetch(const QUrl &server)
+    {
+        NetworkFeedFetcher fetcher(network, server);
+        std::optional<FeedResponse> response;
+        fetcher.fetch(QUrl("https://updates.vantrel.org/vantrel/updates/latest.json"),
+                      [&](FeedResponse answer) { response = std::move(answer); });
+        EXPECT_TRUE(QTest::qWaitFor([&] { return response.has_value(); }, 10'000));
+        return response.value_or(FeedResponse{});
+    }
+
+    QNetworkAccessManager network;
+    LocalServer server;
+};
+
+TEST_F(FeedFetchTest, AsksForJsonAndStopsOneBytePastTheLimit)
+{
+    server.body = QByteArray(1'000'000, '{');
+    const FeedResponse response = fetch(server.address());
+    EXPECT_EQ(response.status, 200);
+    EXPECT_EQ(response.body.size(), NetworkFeedFetcher::byteLimit + 1);
+    EXPECT_TRUE(server.requests[0].toLower().contains("accept: application/json"));
+}
+
+TEST_F(FeedFetchTest, StatusesAndConnectionFailuresComeBackApart)
+{
+    server.status = 204;
+    EXPECT_EQ(fetch(server.address()).status, 204);
+    server.status = 500;
+    EXPECT_EQ(fetch(server.address()).status, 500);
+
+    const QString closed = server.address();
+    server.close();
+    const FeedResponse refused = fetch(closed);
+    EXPECT_FALSE(refused.status);
+    EXPECT_TRUE(refused.networkError);
+}
+
+} // namespace
