@@ -6,6 +6,8 @@
 #include "app/shell/dialogs.h"
 #include "app/shell/organization_document.h"
 #include "bench/district_generator.h"
+#include "bench/qt_benchmarks.h"
+#include "bench/silent_dialogs.h"
 
 #include <QApplication>
 #include <QTemporaryDir>
@@ -19,27 +21,6 @@
 namespace {
 
 constexpr int districtSize = 20000;
-
-// No question is asked in these runs; any that is gets the cautious answer.
-class SilentDialogs final : public Dialogs {
-public:
-    bool confirm(const QString &) override { return false; }
-    void alert(const QString &, const QString &message) override { qFatal("alert: %s", qPrintable(message)); }
-    std::optional<QString> askText(const QString &, const QString &, const QString &) override { return {}; }
-    std::optional<QString> fileToOpen(const QString &) override { return {}; }
-    std::optional<QString> fileToSave(const QString &, const QString &) override { return {}; }
-    SaveAnswer askToSave(const QString &, const QString &) override { return SaveAnswer::cancel; }
-    int ask(const QString &, const QString &, const QList<DialogButton> &buttons) override
-    {
-        return int(buttons.size()) - 1;
-    }
-    std::optional<QString> askTextWithMessage(const QString &, const QString &, const QString &,
-                                              const QString &) override
-    {
-        return {};
-    }
-    std::optional<QString> folderToChoose(const QString &, const QString &, const QString &) override { return {}; }
-};
 
 OrganizationArchive districtArchive()
 {
@@ -184,13 +165,5 @@ BENCHMARK(hundredUndoSteps)->Unit(benchmark::kMillisecond)->Iterations(1);
 
 int main(int argc, char **argv)
 {
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
-        qputenv("QT_QPA_PLATFORM", "offscreen");
-    QApplication app(argc, argv);
-    benchmark::Initialize(&argc, argv);
-    if (benchmark::ReportUnrecognizedArguments(argc, argv))
-        return 1;
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    return 0;
+    return runQtBenchmarks<QApplication>(argc, argv);
 }

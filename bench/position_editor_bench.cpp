@@ -5,31 +5,11 @@
 #include "app/shell/dialogs.h"
 
 #include "district_generator.h"
+#include "silent_dialogs.h"
 
 #include <benchmark/benchmark.h>
 
 namespace {
-
-// The editor asks nothing in these runs.
-class SilentDialogs final : public Dialogs {
-public:
-    bool confirm(const QString &) override { return false; }
-    void alert(const QString &, const QString &) override {}
-    std::optional<QString> askText(const QString &, const QString &, const QString &) override { return {}; }
-    std::optional<QString> fileToOpen(const QString &) override { return {}; }
-    std::optional<QString> fileToSave(const QString &, const QString &) override { return {}; }
-    SaveAnswer askToSave(const QString &, const QString &) override { return SaveAnswer::cancel; }
-    int ask(const QString &, const QString &, const QList<DialogButton> &buttons) override
-    {
-        return int(buttons.size()) - 1;
-    }
-    std::optional<QString> askTextWithMessage(const QString &, const QString &, const QString &,
-                                              const QString &) override
-    {
-        return {};
-    }
-    std::optional<QString> folderToChoose(const QString &, const QString &, const QString &) override { return {}; }
-};
 
 const Organization &district()
 {

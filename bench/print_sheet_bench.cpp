@@ -3,6 +3,7 @@
 #include "app/print/print_sheet_model.h"
 #include "app/shell/dialogs.h"
 #include "bench/district_generator.h"
+#include "bench/qt_benchmarks.h"
 #include "core/document/organization_archive.h"
 
 #include <QApplication>
@@ -176,13 +177,5 @@ BENCHMARK(exportTwentyCharts)->Unit(benchmark::kMillisecond)->Iterations(3);
 
 int main(int argc, char **argv)
 {
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
-        qputenv("QT_QPA_PLATFORM", "offscreen");
-    QApplication app(argc, argv);
-    benchmark::Initialize(&argc, argv);
-    if (benchmark::ReportUnrecognizedArguments(argc, argv))
-        return 1;
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    return 0;
+    return runQtBenchmarks<QApplication>(argc, argv);
 }

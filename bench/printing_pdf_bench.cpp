@@ -1,4 +1,5 @@
 #include "bench/district_generator.h"
+#include "bench/qt_benchmarks.h"
 #include "core/chart/chart_layout.h"
 #include "core/model/print_settings.h"
 #include "printing/chart_pdf_rasterizer.h"
@@ -46,14 +47,5 @@ BENCHMARK(previewPage)->Unit(benchmark::kMillisecond);
 
 int main(int argc, char **argv)
 {
-    // Fonts need an application object; nothing is shown.
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
-        qputenv("QT_QPA_PLATFORM", "offscreen");
-    QGuiApplication app(argc, argv);
-    benchmark::Initialize(&argc, argv);
-    if (benchmark::ReportUnrecognizedArguments(argc, argv))
-        return 1;
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    return 0;
+    return runQtBenchmarks<QGuiApplication>(argc, argv);
 }

@@ -87,23 +87,6 @@ QRectF pathBounds(const Path &path)
     return QRectF(QPointF(low.x, low.y), QPointF(high.x, high.y));
 }
 
-QColor changeColour(ProposalChangeKind kind)
-{
-    switch (kind) {
-    case ProposalChangeKind::added: return QColor(52, 199, 89);
-    case ProposalChangeKind::deleted: return QColor(255, 59, 48);
-    case ProposalChangeKind::moved:
-    case ProposalChangeKind::modified: return QColor(255, 204, 0);
-    }
-    return Qt::white;
-}
-
-QColor whiteToward(const QColor &base, double amount)
-{
-    const auto mix = [amount](double channel) { return 1 - amount + amount * channel; };
-    return QColor::fromRgbF(float(mix(base.redF())), float(mix(base.greenF())), float(mix(base.blueF())));
-}
-
 void paintRegions(QPainter &painter, const ChartLayout &layout, const PaintOptions &options)
 {
     const ChartPaintStyle &style = options.style;
@@ -193,7 +176,7 @@ void paintCardTexts(QPainter &painter, const QRectF &f, const Position &position
         box(x0, f.top() + 81, 220, 14, QStringLiteral("Pay Level: ") + toQt(position.title), ChartText::font(9));
     box(x0, f.bottom() - 23 - m - c, showsCount ? 175 : 220, 14, toQt(position.location), ChartText::font(9));
     if (position.proposalChange)
-        box(f.right() - 64, f.top() + 25, 58, 14, QString::fromUtf8(proposalChangeKindLabel(*position.proposalChange)).toUpper(),
+        box(f.right() - 64, f.top() + 25, 58, 14, ChartPainter::changeBadge(*position.proposalChange),
             ChartText::font(8, Weight::bold));
     if (showsCount)
         box(f.right() - 48, f.bottom() - 26 - m - c, 40, 18, QStringLiteral("(x%1)").arg(count),
@@ -222,16 +205,8 @@ void paintCard(QPainter &painter, const QRectF &frame, const Position &position,
     }
     painter.drawPath(outline);
 
-    if (position.proposalChange) {
-        const QColor base = changeColour(*position.proposalChange);
-        QLinearGradient tint(frame.topLeft(), frame.bottomRight());
-        tint.setColorAt(0, whiteToward(base, 0.12));
-        tint.setColorAt(1, whiteToward(base, 0.42));
-        painter.save();
-        painter.setClipPath(outline, Qt::IntersectClip);
-        painter.fillRect(frame, tint);
-        painter.restore();
-    }
+    if (position.proposalChange)
+        ChartPainter::paintChangeTint(painter, outline, frame, *position.proposalChange);
     paintCardTexts(painter, frame, position, count, options);
 }
 
@@ -297,6 +272,43 @@ void paint(QPainter &painter, const ChartScene &scene, const PaintOptions &optio
 {
     const std::shared_ptr<const DottedInk> ink = scene.ink(options.selectedID);
     paint(painter, ChartPicture{scene.layout(), scene.positions(), scene.presentation().counts, *ink}, options);
+}
+
+} // namespace ChartPainter
+
+namespace ChartPainter {
+
+QColor changeColour(ProposalChangeKind kind)
+{
+    switch (kind) {
+    case ProposalChangeKind::added: return QColor(52, 199, 89);
+    case ProposalChangeKind::deleted: return QColor(255, 59, 48);
+    case ProposalChangeKind::moved:
+    case ProposalChangeKind::modified: return QColor(255, 204, 0);
+    }
+    return Qt::white;
+}
+
+void paintChangeTint(QPainter &painter, const QPainterPath &outline, const QRectF &frame, ProposalChangeKind kind)
+{
+    // The colour at 12 % to 42 % over white, opaque so that paper and screen show the same.
+    const QColor base = changeColour(kind);
+    const auto whiteToward = [&base](double amount) {
+        const auto mix = [amount](double channel) { return 1 - amount + amount * channel; };
+        return QColor::fromRgbF(float(mix(base.redF())), float(mix(base.greenF())), float(mix(base.blueF())));
+    };
+    QLinearGradient tint(frame.topLeft(), frame.bottomRight());
+    tint.setColorAt(0, whiteToward(0.12));
+    tint.setColorAt(1, whiteToward(0.42));
+    painter.save();
+    painter.setClipPath(outline, Qt::IntersectClip);
+    painter.fillRect(frame, tint);
+    painter.restore();
+}
+
+QString changeBadge(ProposalChangeKind kind)
+{
+    return QString::fromUtf8(proposalChangeKindLabel(kind)).toUpper();
 }
 
 } // namespace ChartPainter

@@ -15,6 +15,9 @@
 class ChartScene;
 class QPainter;
 class QPainterPath;
+class QRectF;
+class QString;
+enum class ProposalChangeKind;
 struct ChartPrintSettings;
 struct Position;
 
@@ -70,5 +73,11 @@ void paint(QPainter &painter, const ChartScene &scene, const PaintOptions &optio
 
 // A core path as a Qt path, with its quadratic pieces kept.
 QPainterPath painterPath(const Path &path);
+
+// How a proposal chart marks a changed card: green added, red deleted, yellow moved or
+// edited; a diagonal tint of that colour inside the card's outline, and an upper-case badge.
+QColor changeColour(ProposalChangeKind kind);
+void paintChangeTint(QPainter &painter, const QPainterPath &outline, const QRectF &frame, ProposalChangeKind kind);
+QString changeBadge(ProposalChangeKind kind);
 
 } // namespace ChartPainter

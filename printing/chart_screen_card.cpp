@@ -1,6 +1,7 @@
 #include "printing/chart_screen_card.h"
 
 #include "core/model/organization.h"
+#include "printing/chart_painter.h"
 #include "printing/chart_text.h"
 
 #include <QFontMetricsF>
@@ -159,6 +160,12 @@ Layout layout(const Rect &frame, const Position &position, const State &state, c
         made.count = QRectF(right - width, row.top(), width, row.height());
         right -= width + 6;
     }
+    if (position.proposalChange) {
+        const double width =
+            QFontMetricsF(captionBoldFont()).horizontalAdvance(ChartPainter::changeBadge(*position.proposalChange));
+        made.changeBadge = QRectF(right - width, row.top() + (row.height() - caption) / 2, width, caption);
+        right -= width + 6;
+    }
     if (!state.linkedSheetNames.empty()) {
         const QFontMetricsF metrics(captionFont());
         const QString names = joinedNames(state);
@@ -232,6 +239,8 @@ void paintTexts(QPainter &painter, const Layout &layout, const Position &positio
     }
     if (!layout.count.isNull())
         drawBox(painter, layout.count, countText(state.count), countFont());
+    if (!layout.changeBadge.isNull())
+        drawBox(painter, layout.changeBadge, ChartPainter::changeBadge(*position.proposalChange), captionBoldFont());
     if (layout.managerReference) {
         const QRectF box = toQt(*layout.managerReference);
         drawBox(painter, QRectF(box.left(), box.top(), 12, box.height()), QStringLiteral("\u2197"), referenceFont(),
@@ -257,6 +266,8 @@ void paint(QPainter &painter, const Rect &frame, const Position &position, const
         tint.setAlphaF(0.1f);
         painter.fillPath(outline, tint);
     }
+    if (position.proposalChange)
+        ChartPainter::paintChangeTint(painter, outline, f, *position.proposalChange);
     QColor border = state.selected ? look.accent : assistant ? purple : secondary;
     if (!state.selected && !assistant)
         border.setAlphaF(0.25f);

@@ -19,6 +19,7 @@ struct Position;
 // department (purple with "ASSISTANT · " on an assistant), the pay level, then a row of
 // the group and branch buttons, the location with its symbol, the other charts and the
 // count, and below it the primary-manager reference and room for the reporting badge.
+// A card of a proposal chart is tinted by its change and names it on the bottom row.
 // The rows stand in a column padded by 10 points and centred in the card. Chart points.
 namespace ChartScreenCard {
 
@@ -58,6 +59,7 @@ struct Layout {
     std::optional<Rect> linkedSheets;
     QString linkedSheetsText; // the names joined by ", ", elided to fit
     QRectF count;
+    QRectF changeBadge; // "ADDED", "DELETED", "MOVED" or "EDITED" on a proposal chart
     std::optional<Rect> managerReference;
     std::optional<Rect> callout; // the reporting badge, drawn by the window
 };

@@ -25,9 +25,7 @@ static QString toQt(const std::string &text)
     return QString::fromStdString(text);
 }
 
-// The screen's look for the shared painter: the window's colours, the wider lines of a
-// display, and a highlighted dotted line that stands out from the others.
-static ChartPaintStyle screenStyle(const QPalette &palette)
+ChartPaintStyle ChartCanvas::screenStyle(const QPalette &palette)
 {
     const QColor secondary(128, 128, 128);
     ChartPaintStyle style;
@@ -220,7 +218,7 @@ void ChartCanvas::paintContent(QPainter &painter, const Rect &visible)
     PaintOptions options = PaintOptions::forSettings(settings);
     options.visibleRect = visible;
     options.selectedID = m_revision.selection;
-    options.style = screenStyle(palette());
+    options.style = ChartCanvas::screenStyle(palette());
     const ChartCanvasCard::Look look = cardLook();
     // The screen's own card, with its buttons; the reporting badge goes on top of it.
     options.cardPainter = [&](QPainter &cardPainter, const ChartNode &node, const Position &position, int64_t) {

@@ -14,6 +14,8 @@
 
 class ChartView;
 class QMenu;
+class QPalette;
+struct ChartPaintStyle;
 namespace ChartScreenCard {
 struct Look;
 struct State;
@@ -40,6 +42,10 @@ class ChartCanvas : public ChartNavigationSurface {
     Q_OBJECT
 public:
     explicit ChartCanvas(ChartView &view, QWidget *parent = nullptr);
+
+    // The screen's look for the shared painter: the window's colours, the wider lines of a
+    // display, and a highlighted dotted line that stands out from the others.
+    static ChartPaintStyle screenStyle(const QPalette &palette);
 
     ChartView &view() const { return m_view; }
     const std::shared_ptr<const ChartScene> &scene() const;

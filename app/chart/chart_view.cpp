@@ -1,5 +1,6 @@
 #include "app/chart/chart_view.h"
 
+#include "app/chart/dotted_lines_pace.h"
 #include "app/chart/sheet_commands.h"
 #include "app/shell/dialogs.h"
 #include "app/shell/organization_document.h"
@@ -29,32 +30,7 @@ ChartView::ChartView(OrganizationDocument &document, Dialogs &dialogs, QObject *
     connect(&m_document, &OrganizationDocument::archiveChanged, this, &ChartView::documentChanged);
     connect(&m_document, &OrganizationDocument::organizationChanged, this, &ChartView::organizationChanged);
     connect(&m_document, &OrganizationDocument::fileLoaded, this, &ChartView::resetFocusedView);
-    // Routing a large chart's dotted lines can take seconds: the cards show at once and the
-    // lines follow one by one, redrawn at most about ten times a second. Queued to this
-    // object, so the signal comes on the window's thread.
-    auto *linesPace = new QTimer(this);
-    linesPace->setSingleShot(true);
-    linesPace->setInterval(100);
-    auto linesWaiting = std::make_shared<bool>(false);
-    connect(linesPace, &QTimer::timeout, this, [this, linesPace, linesWaiting] {
-        if (!std::exchange(*linesWaiting, false))
-            return;
-        linesPace->start();
-        emit dottedLinesRouted();
-    });
-    m_sceneCache.routeInBackground([this, linesPace, linesWaiting] {
-        QMetaObject::invokeMethod(
-            this,
-            [this, linesPace, linesWaiting] {
-                if (linesPace->isActive()) {
-                    *linesWaiting = true;
-                    return;
-                }
-                linesPace->start();
-                emit dottedLinesRouted();
-            },
-            Qt::QueuedConnection);
-    });
+    routeDottedLinesPaced(m_sceneCache, this, [this] { emit dottedLinesRouted(); });
     connectCommands();
     // The window opens on the settings the document stores for the chart it shows.
     documentChanged();

@@ -6,6 +6,7 @@
 #include "app/chart/chart_window_body.h"
 #include "app/chart/update_notice.h"
 #include "app/chart/window_sheets.h"
+#include "app/planning/planning_workspace.h"
 #include "app/print/print_sheet_opener.h"
 #include "app/shell/organization_document.h"
 
@@ -21,6 +22,7 @@ ChartWindow::ChartWindow(OrganizationDocument *document, Dialogs &dialogs)
     m_view = new ChartView(*m_document, dialogs, this);
     // Before the body, which enables the commands that open the editor as it is built.
     WindowSheets::connectPositionEditor(*this);
+    connect(m_view, &ChartView::planningRequested, this, [this] { PlanningWorkspace::open(*this); });
     m_body = new ChartWindowBody(*m_view, this);
     setCentralWidget(m_body);
     m_toolbar = new ChartToolbar(*this);

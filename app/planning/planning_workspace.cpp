@@ -1,0 +1,339 @@
+#include "app/planning/planning_workspace.h"
+
+#include "app/chart/chart_view.h"
+#include "app/chart/chart_window.h"
+#include "app/entry/position_editor.h"
+#include "app/planning/change_report_sheet.h"
+#include "app/planning/planning_workspace_controller.h"
+#include "app/planning/proposal_canvas.h"
+#include "app/print/chart_print_sheet.h"
+#include "app/print/chart_printer.h"
+#include "app/shell/organization_document.h"
+#include "printing/chart_painter.h"
+
+#include <QComboBox>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QStackedWidget>
+#include <QVBoxLayout>
+
+static QString toQt(const std::string &text)
+{
+    return QString::fromStdString(text);
+}
+
+static QLabel *caption(const QString &text, QWidget *parent)
+{
+    auto *label = new QLabel(text, parent);
+    label->setWordWrap(true);
+    QFont font = label->font();
+    font.setPointSizeF(font.pointSizeF() * 0.9);
+    label->setFont(font);
+    label->setForegroundRole(QPalette::PlaceholderText);
+    return label;
+}
+
+static QPushButton *button(const QString &text, QWidget *parent)
+{
+    auto *made = new QPushButton(text, parent);
+    made->setAutoDefault(false);
+    return made;
+}
+
+PlanningWorkspace::PlanningWorkspace(OrganizationDocument &document, const std::string &sheetID, Dialogs &dialogs,
+                                     QWidget *parent)
+    : QDialog(parent), m_dialogs(dialogs), m_controller(new PlanningWorkspaceController(document, sheetID, dialogs, this))
+{
+    setWindowTitle(QStringLiteral("Planning & Proposals"));
+    setMinimumSize(minimumWidth, minimumHeight);
+    resize(idealWidth, idealHeight);
+    auto *layout = new QVBoxLayout(this);
+    layout->setContentsMargins(20, 20, 20, 20);
+    layout->setSpacing(12);
+    layout->addWidget(buildHeader());
+    layout->addWidget(caption(QStringLiteral("Lock captures the entire organization and its sheets. Every named "
+                                             "proposal starts independently from that lock\u2014not from another "
+                                             "proposal. Current records are never changed by a proposal."),
+                              this));
+    layout->addWidget(buildPickers());
+    layout->addWidget(buildToolbar());
+    layout->addWidget(buildChartArea(), 1);
+    layout->addWidget(caption(QStringLiteral("Changes are saved with this organization file. Use File \u2192 Save "
+                                             "(Ctrl+S) to save your lock and proposals. Red cards are comparison "
+                                             "markers, not positions retained in the proposed staffing totals."),
+                              this));
+    connect(m_controller, &PlanningWorkspaceController::changed, this, &PlanningWorkspace::refresh);
+    refresh();
+}
+
+PlanningWorkspace::~PlanningWorkspace()
+{
+    // The sheets over this one read the controller until they go.
+    qDeleteAll(findChildren<QDialog *>(Qt::FindDirectChildrenOnly));
+}
+
+PlanningWorkspace *PlanningWorkspace::open(ChartWindow &window)
+{
+    ChartView &view = window.view();
+    auto *workspace = new PlanningWorkspace(*window.document(), view.selectedSheetID(), view.dialogs(), &window);
+    workspace->setAttribute(Qt::WA_DeleteOnClose);
+    workspace->setWindowModality(Qt::WindowModal);
+    workspace->show();
+    return workspace;
+}
+
+QPushButton *PlanningWorkspace::button(const QString &text) const
+{
+    for (QPushButton *found : findChildren<QPushButton *>()) {
+        if (QString(found->text()).replace(QStringLiteral("&&"), QStringLiteral("&")) == text)
+            return found;
+    }
+    return nullptr;
+}
+
+QWidget *PlanningWorkspace::buildHeader()
+{
+    auto *header = new QWidget(this);
+    auto *row = new QHBoxLayout(header);
+    row->setContentsMargins(0, 0, 0, 0);
+    auto *title = new QLabel(QStringLiteral("Planning & Proposals"), header);
+    QFont font = title->font();
+    font.setPointSizeF(font.pointSizeF() * 1.4);
+    font.setBold(true);
+    title->setFont(font);
+    row->addWidget(title);
+    row->addStretch();
+    m_lock = ::button(QStringLiteral("Lock Current\u2026"), header);
+    m_lockState = new QLabel(header);
+    m_unlock = ::button(QStringLiteral("Unlock Current\u2026"), header);
+    m_relock = ::button(QStringLiteral("Relock Current"), header);
+    auto *done = ::button(QStringLiteral("Done"), header);
+    for (QWidget *widget : std::initializer_list<QWidget *>{m_lock, m_lockState, m_unlock, m_relock, done})
+        row->addWidget(widget);
+    connect(m_lock, &QPushButton::clicked, m_controller, &PlanningWorkspaceController::requestLock);
+    connect(m_unlock, &QPushButton::clicked, m_controller, &PlanningWorkspaceController::requestUnlock);
+    connect(m_relock, &QPushButton::clicked, m_controller, &PlanningWorkspaceController::lockCurrent);
+    connect(done, &QPushButton::clicked, this, &QDialog::reject);
+    return header;
+}
+
+QWidget *PlanningWorkspace::buildPickers()
+{
+    auto *pickers = new QWidget(this);
+    auto *column = new QVBoxLayout(pickers);
+    column->setContentsMargins(0, 0, 0, 0);
+
+    auto *proposalRow = new QHBoxLayout;
+    proposalRow->addWidget(new QLabel(QStringLiteral("Proposal"), pickers));
+    m_proposals = new QComboBox(pickers);
+    m_proposals->setMaximumWidth(420);
+    m_proposals->setMinimumWidth(260);
+    proposalRow->addWidget(m_proposals);
+    m_proposalName = new QLineEdit(pickers);
+    m_proposalName->setPlaceholderText(QStringLiteral("New proposal name"));
+    proposalRow->addWidget(m_proposalName, 1);
+    m_create = ::button(QStringLiteral("Create Proposal"), pickers);
+    proposalRow->addWidget(m_create);
+    column->addLayout(proposalRow);
+
+    auto *chartRow = new QHBoxLayout;
+    chartRow->addWidget(new QLabel(QStringLiteral("Chart"), pickers));
+    m_charts = new QComboBox(pickers);
+    m_charts->setMaximumWidth(420);
+    m_charts->setMinimumWidth(260);
+    chartRow->addWidget(m_charts);
+    chartRow->addSpacing(16);
+    // The legend in the colours the cards are tinted with.
+    const std::pair<ProposalChangeKind, QString> legend[] = {
+        {ProposalChangeKind::added, QStringLiteral("Added")},
+        {ProposalChangeKind::deleted, QStringLiteral("Deleted")},
+        {ProposalChangeKind::modified, QStringLiteral("Moved / edited")},
+    };
+    for (const auto &[kind, text] : legend) {
+        auto *label = new QLabel(QStringLiteral("<span style=\"color:%1\">\u25cf</span> %2")
+                                     .arg(ChartPainter::changeColour(kind).name(), text),
+                                 pickers);
+        chartRow->addWidget(label);
+    }
+    chartRow->addStretch();
+    column->addLayout(chartRow);
+
+    connect(m_proposalName, &QLineEdit::textEdited, m_controller, &PlanningWorkspaceController::setProposalName);
+    connect(m_proposalName, &QLineEdit::returnPressed, m_controller, &PlanningWorkspaceController::createProposal);
+    connect(m_create, &QPushButton::clicked, m_controller, &PlanningWorkspaceController::createProposal);
+    connect(m_proposals, &QComboBox::activated, this, [this](int index) {
+        const QString id = m_proposals->itemData(index).toString();
+        m_controller->setProposalID(id.isEmpty() ? std::nullopt : std::optional<std::string>(id.toStdString()));
+    });
+    connect(m_charts, &QComboBox::activated, this,
+            [this](int index) { m_controller->setSheetID(m_charts->itemData(index).toString().toStdString()); });
+    return pickers;
+}
+
+QWidget *PlanningWorkspace::buildToolbar()
+{
+    m_toolbar = new QWidget(this);
+    auto *row = new QHBoxLayout(m_toolbar);
+    row->setContentsMargins(0, 0, 0, 0);
+    auto *add = ::button(QStringLiteral("Add Position"), m_toolbar);
+    m_edit = ::button(QStringLiteral("Edit / Change Manager"), m_toolbar);
+    m_vacant = ::button(QStringLiteral("Make Vacant\u2026"), m_toolbar);
+    // "&&": a single ampersand would mark a keyboard mnemonic.
+    m_delete = ::button(QStringLiteral("Delete Person && Position\u2026"), m_toolbar);
+    // Destructive, in red while it can be pressed.
+    QPalette destructive = m_delete->palette();
+    for (QPalette::ColorGroup group : {QPalette::Active, QPalette::Inactive})
+        destructive.setColor(group, QPalette::ButtonText, QColor(215, 0, 21));
+    m_delete->setPalette(destructive);
+    m_restore = ::button(QStringLiteral("Restore Deleted Position"), m_toolbar);
+    auto *report = ::button(QStringLiteral("Change Report\u2026"), m_toolbar);
+    auto *print = ::button(QStringLiteral("Export PDF / Print\u2026"), m_toolbar);
+    for (QPushButton *widget : {add, m_edit, m_vacant, m_delete, m_restore})
+        row->addWidget(widget);
+    row->addStretch();
+    row->addWidget(report);
+    row->addWidget(print);
+    connect(add, &QPushButton::clicked, this, &PlanningWorkspace::addPosition);
+    connect(m_edit, &QPushButton::clicked, this, &PlanningWorkspace::editSelected);
+    connect(m_vacant, &QPushButton::clicked, m_controller, &PlanningWorkspaceController::requestVacancy);
+    connect(m_delete, &QPushButton::clicked, m_controller, &PlanningWorkspaceController::requestDeletion);
+    connect(m_restore, &QPushButton::clicked, m_controller, &PlanningWorkspaceController::restoreSelected);
+    connect(report, &QPushButton::clicked, this, &PlanningWorkspace::showReport);
+    connect(print, &QPushButton::clicked, this, &PlanningWorkspace::openPrint);
+    return m_toolbar;
+}
+
+QWidget *PlanningWorkspace::buildChartArea()
+{
+    m_area = new QStackedWidget(this);
+
+    auto *empty = new QWidget(m_area);
+    auto *emptyColumn = new QVBoxLayout(empty);
+    emptyColumn->addStretch();
+    auto *emptyTitle = new QLabel(QStringLiteral("\U0001F512\nStart a Planning Cycle"), empty);
+    QFont font = emptyTitle->font();
+    font.setPointSizeF(font.pointSizeF() * 1.5);
+    font.setBold(true);
+    emptyTitle->setFont(font);
+    emptyTitle->setAlignment(Qt::AlignCenter);
+    emptyColumn->addWidget(emptyTitle);
+    auto *emptyText = caption(
+        QStringLiteral("Lock Current, then create a named proposal. The lock does not clear your version history."),
+        empty);
+    emptyText->setAlignment(Qt::AlignCenter);
+    emptyColumn->addWidget(emptyText);
+    emptyColumn->addStretch();
+    m_area->addWidget(empty);
+
+    auto *chart = new QWidget(m_area);
+    auto *chartColumn = new QVBoxLayout(chart);
+    chartColumn->setContentsMargins(0, 0, 0, 0);
+    m_canvas = new ProposalCanvas(m_controller->routeStore(), chart);
+    chartColumn->addWidget(m_canvas, 1);
+    auto *status = new QHBoxLayout;
+    m_selectionText = caption(QString(), chart);
+    m_selectionText->setWordWrap(false);
+    m_countText = caption(QString(), chart);
+    status->addWidget(m_selectionText, 1);
+    status->addWidget(m_countText);
+    chartColumn->addLayout(status);
+    m_area->addWidget(chart);
+
+    connect(&m_canvas->surface(), &ProposalChartSurface::cardClicked, m_controller,
+            [this](const std::string &id) { m_controller->select(id); });
+    return m_area;
+}
+
+void PlanningWorkspace::refresh()
+{
+    if (m_refreshing)
+        return;
+    m_refreshing = true;
+    PlanningWorkspaceController &c = *m_controller;
+    using State = PlanningWorkspaceController::PlanningState;
+    const State state = c.planningState();
+    m_lock->setVisible(state == State::none);
+    m_lockState->setVisible(state != State::none);
+    m_lockState->setText(state == State::locked ? QStringLiteral("\U0001F512 Current locked")
+                                                : QStringLiteral("\U0001F513 Current unlocked"));
+    m_unlock->setVisible(state == State::locked);
+    m_relock->setVisible(state == State::unlocked);
+
+    m_proposals->clear();
+    m_proposals->addItem(QStringLiteral("Locked baseline (read only)"), QString());
+    for (const PlanningWorkspaceController::ProposalEntry &entry : c.proposals()) {
+        m_proposals->addItem(toQt(entry.name), toQt(entry.id));
+        if (c.proposalID() == entry.id)
+            m_proposals->setCurrentIndex(m_proposals->count() - 1);
+    }
+    if (m_proposalName->text() != c.proposalName())
+        m_proposalName->setText(c.proposalName());
+    m_create->setEnabled(c.canCreateProposal());
+
+    m_charts->clear();
+    m_charts->addItem(QStringLiteral("Entire organization"), QString());
+    for (const OrganizationSheet &sheet : c.sheets()) {
+        m_charts->addItem(toQt(sheet.name), toQt(sheet.id));
+        if (sheet.id == c.sheetID())
+            m_charts->setCurrentIndex(m_charts->count() - 1);
+    }
+
+    m_toolbar->setEnabled(c.toolbarEnabled());
+    m_edit->setEnabled(c.canEditSelected());
+    m_vacant->setEnabled(c.canMakeVacant());
+    m_delete->setEnabled(c.canEditSelected());
+    m_restore->setVisible(c.deletedSelection());
+
+    m_area->setCurrentIndex(state == State::none ? 0 : 1);
+    ProposalChartSurface &surface = m_canvas->surface();
+    surface.setSettings(c.settings());
+    surface.setOrganization(c.shownOrganization());
+    surface.setSelection(c.selectedID());
+    m_selectionText->setText(c.selectionText());
+    m_countText->setText(c.countText());
+    m_refreshing = false;
+}
+
+void PlanningWorkspace::openEditor(const Position &position, bool isNew)
+{
+    auto *editor = new PositionEditor(m_controller->editorModel(position, isNew).release(), this);
+    editor->setAttribute(Qt::WA_DeleteOnClose);
+    // Saving with "add another" keeps the editor open on the proposal's new positions.
+    connect(m_controller, &PlanningWorkspaceController::changed, editor,
+            [this, editor, shown = m_controller->activeRevision()]() mutable {
+                if (m_controller->activeRevision() == shown)
+                    return;
+                shown = m_controller->activeRevision();
+                editor->model().setPositions(m_controller->active().organization.positions);
+            });
+    editor->open();
+}
+
+void PlanningWorkspace::addPosition()
+{
+    openEditor(m_controller->addPosition(), true);
+}
+
+void PlanningWorkspace::editSelected()
+{
+    if (const std::optional<Position> position = m_controller->editSelected())
+        openEditor(*position, false);
+}
+
+void PlanningWorkspace::showReport()
+{
+    auto *sheet = new ChangeReportSheet(*m_controller, this);
+    sheet->setAttribute(Qt::WA_DeleteOnClose);
+    sheet->open();
+}
+
+void PlanningWorkspace::openPrint()
+{
+    auto printer = std::make_unique<SystemChartPrinter>();
+    auto model = std::make_unique<PrintSheetModel>(m_controller->openPrint(), *m_controller, m_dialogs, *printer);
+    auto *sheet = new ChartPrintSheet(std::move(model), std::move(printer), this);
+    sheet->setAttribute(Qt::WA_DeleteOnClose);
+    sheet->open();
+}

@@ -1,0 +1,213 @@
+#include "app/planning/proposal_canvas.h"
+
+#include "app/chart/chart_canvas.h"
+#include "app/chart/chart_canvas_card.h"
+#include "app/chart/dotted_lines_pace.h"
+#include "printing/chart_painter.h"
+
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QPaintEvent>
+#include <QPainter>
+#include <QPushButton>
+#include <QResizeEvent>
+#include <QVBoxLayout>
+
+#include <algorithm>
+
+ProposalChartSurface::ProposalChartSurface(std::shared_ptr<DottedRouteStore> routeStore, QWidget *parent)
+    : ChartNavigationSurface(parent), m_cache(std::move(routeStore))
+{
+    setAccessibleName(QStringLiteral("Proposal chart"));
+    routeDottedLinesPaced(m_cache, this, [this] { rebuild(); });
+    connect(this, &ChartNavigationSurface::zoomCommitted, this, [this](double zoom) { m_zoom = zoom; });
+    connect(this, &ChartNavigationSurface::panCommitted, this, [this](Size pan) { m_pan = pan; });
+}
+
+double ProposalChartSurface::zoomedIn(double zoom)
+{
+    return std::min(zoom * 1.2, maximumZoom);
+}
+
+double ProposalChartSurface::zoomedOut(double zoom)
+{
+    // A zoom already below the floor is never raised to it.
+    return std::max(zoom / 1.2, std::min(zoom, minimumZoom));
+}
+
+void ProposalChartSurface::setCamera(double zoom, Size pan)
+{
+    m_zoom = zoom;
+    m_pan = pan;
+    setZoom(zoom);
+    setPan(pan);
+}
+
+void ProposalChartSurface::zoomIn()
+{
+    setCamera(zoomedIn(m_zoom), m_pan);
+}
+
+void ProposalChartSurface::zoomOut()
+{
+    setCamera(zoomedOut(m_zoom), m_pan);
+}
+
+void ProposalChartSurface::fit()
+{
+    if (!m_scene || !m_viewport)
+        return;
+    if (const std::optional<ChartViewport> fitted = ChartViewport::fit(m_scene->layout().size, *m_viewport, fitPadding))
+        setCamera(fitted->scale, fitted->offset);
+}
+
+void ProposalChartSurface::setOrganization(std::shared_ptr<const Organization> organization)
+{
+    if (organization == m_organization)
+        return;
+    m_organization = std::move(organization);
+    m_archive = OrganizationArchive::make("Untitled Organization", m_organization ? *m_organization : Organization());
+    rebuild();
+    fit();
+}
+
+void ProposalChartSurface::setSettings(const ChartPrintSettings &settings)
+{
+    if (settings == m_settings)
+        return;
+    m_settings = settings;
+    rebuild();
+    fit();
+}
+
+void ProposalChartSurface::setSelection(const std::optional<std::string> &id)
+{
+    if (id == m_selection)
+        return;
+    m_selection = id;
+    contentChanged();
+}
+
+void ProposalChartSurface::rebuild()
+{
+    std::shared_ptr<const ChartScene> scene;
+    try {
+        scene = m_cache.snapshot(m_archive, {}, {}, {}, {}, {}, m_settings);
+    } catch (const OrganizationError &) {
+        // The placeholder says the chart cannot be drawn; why is not shown.
+    }
+    if (scene == m_scene)
+        return;
+    const bool newCards = !scene || !m_scene || &scene->layout() != &m_scene->layout();
+    m_scene = std::move(scene);
+    if (newCards) {
+        std::vector<Rect> frames;
+        if (m_scene) {
+            for (const ChartNode &node : m_scene->layout().nodes)
+                frames.push_back(node.frame);
+        }
+        setClickableRects(std::move(frames));
+    }
+    contentChanged();
+}
+
+std::optional<std::string> ProposalChartSurface::cardAt(Point point) const
+{
+    if (!m_scene)
+        return std::nullopt;
+    for (const ChartNode &node : m_scene->layout().nodes) {
+        if (node.frame.contains(point) && m_scene->position(node.id))
+            return node.id;
+    }
+    return std::nullopt;
+}
+
+void ProposalChartSurface::chartClicked(Point point, const QPointF &)
+{
+    if (const std::optional<std::string> id = cardAt(point))
+        emit cardClicked(*id);
+}
+
+void ProposalChartSurface::paintContent(QPainter &painter, const Rect &visible)
+{
+    if (!m_scene)
+        return;
+    const ChartScene &scene = *m_scene;
+    PaintOptions options = PaintOptions::forSettings(m_settings);
+    options.visibleRect = visible;
+    // The card that shows the selected position, which may stand for several.
+    if (m_selection) {
+        const auto &cards = scene.presentation().positionIDs;
+        const auto card = cards.find(*m_selection);
+        options.selectedID = card == cards.end() ? *m_selection : card->second;
+    }
+    options.style = ChartCanvas::screenStyle(palette());
+    ChartScreenCard::Look look;
+    look.hideNames = m_settings.hideNames;
+    look.showPayLevel = m_settings.showPayLevel;
+    look.showJobTitle = m_settings.showJobTitle;
+    look.background = palette().color(QPalette::Base);
+    look.accent = palette().color(QPalette::Highlight);
+    options.cardPainter = [&](QPainter &cardPainter, const ChartNode &node, const Position &position, int64_t count) {
+        ChartScreenCard::State state;
+        state.count = count;
+        state.selected = options.selectedID == node.id;
+        ChartScreenCard::paint(cardPainter, node.frame, position, state, look);
+        if (position.reportingCallout)
+            ChartCanvasCard::paintBadge(cardPainter, position, ChartCanvasCard::controls(node.frame, position, state, look));
+    };
+    ChartPainter::paint(painter, scene, options);
+}
+
+void ProposalChartSurface::paintEvent(QPaintEvent *event)
+{
+    if (m_scene) {
+        ChartNavigationSurface::paintEvent(event);
+        return;
+    }
+    QPainter painter(this);
+    painter.fillRect(rect(), palette().color(QPalette::Window));
+    painter.setPen(palette().color(QPalette::PlaceholderText));
+    QFont font = painter.font();
+    font.setPointSizeF(font.pointSizeF() * 1.3);
+    font.setBold(true);
+    painter.setFont(font);
+    painter.drawText(rect(), Qt::AlignCenter, QStringLiteral("\u26a0\n") + unavailableText);
+}
+
+void ProposalChartSurface::resizeEvent(QResizeEvent *event)
+{
+    ChartNavigationSurface::resizeEvent(event);
+    // The first showing and every later change of the area fit the chart.
+    m_viewport = Size{double(event->size().width()), double(event->size().height())};
+    fit();
+}
+
+ProposalCanvas::ProposalCanvas(std::shared_ptr<DottedRouteStore> routeStore, QWidget *parent)
+    : QWidget(parent)
+    , m_surface(new ProposalChartSurface(std::move(routeStore), this))
+    , m_zoomOut(new QPushButton(QStringLiteral("\u2212"), this))
+    , m_fit(new QPushButton(QStringLiteral("Fit"), this))
+    , m_zoomIn(new QPushButton(QStringLiteral("+"), this))
+{
+    auto *header = new QHBoxLayout;
+    auto *title = new QLabel(QStringLiteral("Proposal chart"), this);
+    QFont bold = title->font();
+    bold.setBold(true);
+    title->setFont(bold);
+    header->addWidget(title);
+    header->addStretch();
+    for (QPushButton *button : {m_zoomOut, m_fit, m_zoomIn}) {
+        button->setAutoDefault(false);
+        button->setMaximumWidth(56);
+        header->addWidget(button);
+    }
+    auto *layout = new QVBoxLayout(this);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->setSpacing(8);
+    layout->addLayout(header);
+    layout->addWidget(m_surface, 1);
+    connect(m_zoomOut, &QPushButton::clicked, m_surface, &ProposalChartSurface::zoomOut);
+    connect(m_fit, &QPushButton::clicked, m_surface, &ProposalChartSurface::fit);
+    connect(m_zoomIn, &QPushButton::clicked, m_surface, &ProposalChartSurface::zoomIn);
+}

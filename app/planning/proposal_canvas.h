@@ -1,0 +1,96 @@
+#pragma once
+
+#include "app/chart/chart_navigation_surface.h"
+
+// moc cannot parse the standard library's C++20 headers that the JSON library pulls in.
+#ifndef Q_MOC_RUN
+#include "core/chart/chart_scene.h"
+#include "core/document/organization_archive.h"
+#include "core/model/print_settings.h"
+#endif
+
+#include <QWidget>
+
+#include <memory>
+#include <optional>
+#include <string>
+
+class QLabel;
+class QPushButton;
+
+// The proposal chart on its zoom-and-pan surface, drawn by the shared chart painter with the
+// screen's cards, which carry the change tints and badges. It lays out the whole organization
+// it is given, nothing focused, in a scene cache of its own whose dotted lines follow the
+// cards from a background router. It never changes the organization; a click on a card asks
+// for that card's selection.
+class ProposalChartSurface : public ChartNavigationSurface {
+    Q_OBJECT
+public:
+    static constexpr double fitPadding = 20;
+    static constexpr double maximumZoom = 3.0;
+    static constexpr double minimumZoom = 0.01;
+    static inline const QString unavailableText = QStringLiteral("Unable to lay out proposal");
+
+    ProposalChartSurface(std::shared_ptr<DottedRouteStore> routeStore, QWidget *parent = nullptr);
+
+    // A new object is a new chart; the same object is ignored. Fits after a change.
+    void setOrganization(std::shared_ptr<const Organization> organization);
+    // Compared by value; fits after a change.
+    void setSettings(const ChartPrintSettings &settings);
+    void setSelection(const std::optional<std::string> &id);
+
+    // Null while the chart cannot be laid out.
+    const std::shared_ptr<const ChartScene> &scene() const { return m_scene; }
+    double zoom() const { return m_zoom; }
+    Size pan() const { return m_pan; }
+    void zoomIn();
+    void zoomOut();
+    // Fits the whole chart with 20 points around it; nothing without a scene or room.
+    void fit();
+
+    // The card under a chart point, or nothing.
+    std::optional<std::string> cardAt(Point point) const;
+
+    static double zoomedIn(double zoom);
+    static double zoomedOut(double zoom);
+
+signals:
+    void cardClicked(const std::string &id);
+
+protected:
+    void paintContent(QPainter &painter, const Rect &visible) override;
+    void chartClicked(Point point, const QPointF &viewPoint) override;
+    void paintEvent(QPaintEvent *event) override;
+    void resizeEvent(QResizeEvent *event) override;
+
+private:
+    void rebuild();
+    void setCamera(double zoom, Size pan);
+
+    ChartSceneCache m_cache;
+    std::shared_ptr<const Organization> m_organization;
+    OrganizationArchive m_archive; // the organization alone, as the layout takes it
+    ChartPrintSettings m_settings;
+    std::optional<std::string> m_selection;
+    std::shared_ptr<const ChartScene> m_scene;
+    double m_zoom = 1;
+    Size m_pan;
+    std::optional<Size> m_viewport; // absent until first shown
+};
+
+// "Proposal chart" with the "−", "Fit" and "+" buttons above the surface.
+class ProposalCanvas : public QWidget {
+    Q_OBJECT
+public:
+    ProposalCanvas(std::shared_ptr<DottedRouteStore> routeStore, QWidget *parent = nullptr);
+    ProposalChartSurface &surface() const { return *m_surface; }
+    QPushButton *zoomOutButton() const { return m_zoomOut; }
+    QPushButton *fitButton() const { return m_fit; }
+    QPushButton *zoomInButton() const { return m_zoomIn; }
+
+private:
+    ProposalChartSurface *m_surface;
+    QPushButton *m_zoomOut;
+    QPushButton *m_fit;
+    QPushButton *m_zoomIn;
+};

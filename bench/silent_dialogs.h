@@ -1,0 +1,27 @@
+#pragma once
+
+#include "app/shell/dialogs.h"
+
+#include <QtGlobal>
+
+// No question is asked in these runs; any that is gets the cautious answer, and an alert
+// stops the run, since it means the measured action failed.
+class SilentDialogs final : public Dialogs {
+public:
+    bool confirm(const QString &) override { return false; }
+    void alert(const QString &, const QString &message) override { qFatal("alert: %s", qPrintable(message)); }
+    std::optional<QString> askText(const QString &, const QString &, const QString &) override { return {}; }
+    std::optional<QString> fileToOpen(const QString &) override { return {}; }
+    std::optional<QString> fileToSave(const QString &, const QString &) override { return {}; }
+    SaveAnswer askToSave(const QString &, const QString &) override { return SaveAnswer::cancel; }
+    int ask(const QString &, const QString &, const QList<DialogButton> &buttons) override
+    {
+        return int(buttons.size()) - 1;
+    }
+    std::optional<QString> askTextWithMessage(const QString &, const QString &, const QString &,
+                                              const QString &) override
+    {
+        return {};
+    }
+    std::optional<QString> folderToChoose(const QString &, const QString &, const QString &) override { return {}; }
+};
