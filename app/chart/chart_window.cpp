@@ -20,8 +20,8 @@ ChartWindow::ChartWindow(OrganizationDocument *document, Dialogs &dialogs)
     m_document->setParent(this);
     resize(defaultWidth, defaultHeight);
     m_view = new ChartView(*m_document, dialogs, this);
-    // Before the body, which enables the commands that open the editor as it is built.
-    WindowSheets::connectPositionEditor(*this);
+    // Before the body and the toolbar, which enable the commands that open sheets as they are built.
+    WindowSheets::connectSheets(*this);
     connect(m_view, &ChartView::planningRequested, this, [this] { PlanningWorkspace::open(*this); });
     m_body = new ChartWindowBody(*m_view, this);
     setCentralWidget(m_body);

@@ -25,7 +25,7 @@ Sheet *present(Sheet *sheet)
 
 namespace WindowSheets {
 
-void connectPositionEditor(ChartWindow &window)
+void connectSheets(ChartWindow &window)
 {
     ChartView &view = window.view();
     QObject::connect(&view, &ChartView::positionEditRequested, &window,
@@ -33,6 +33,11 @@ void connectPositionEditor(ChartWindow &window)
     QObject::connect(&view, &ChartView::positionAddRequested, &window,
                      [&window](const Position &position) { openPositionEditor(window, position, true); });
     view.setPositionEditorAvailable(true);
+    QObject::connect(&view, &ChartView::addExistingRequested, &window, [&window] { openExistingPicker(window); });
+    QObject::connect(&view, &ChartView::quickEntryRequested, &window, [&window] { openQuickEntry(window); });
+    QObject::connect(&view, &ChartView::groupEditorRequested, &window, [&window] { openGroupEditor(window); });
+    QObject::connect(&view, &ChartView::spreadsheetImportRequested, &window,
+                     [&window] { openSpreadsheetImport(window); });
 }
 
 PositionEditor *openPositionEditor(ChartWindow &window, const Position &position, bool isNew)

@@ -13,9 +13,10 @@ struct Position;
 // itself when closed. The toolbar, menus and card actions call these.
 namespace WindowSheets {
 
-// Opens the editor whenever the window's view asks for it (inspector, card menu, sidebar,
-// empty state) and makes the commands that ask available.
-void connectPositionEditor(ChartWindow &window);
+// Opens each sheet whenever the window's view asks for it (toolbar, menus, inspector, card
+// menu, sidebar, empty state), which makes the commands that ask available. Called before
+// the window's controls are built, so they start enabled.
+void connectSheets(ChartWindow &window);
 
 // `position` is the stored position to edit, or the prepared blank one when `isNew`.
 PositionEditor *openPositionEditor(ChartWindow &window, const Position &position, bool isNew);

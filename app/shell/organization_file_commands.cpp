@@ -2,7 +2,6 @@
 
 #include "app/chart/chart_view.h"
 #include "app/chart/chart_window.h"
-#include "app/chart/window_sheets.h"
 #include "app/shell/document_controller.h"
 #include "app/shell/organization_document.h"
 
@@ -27,7 +26,7 @@ OrganizationFileCommands::OrganizationFileCommands(ChartWindow &window, Document
     connect(&controller, &DocumentController::recentFilesChanged, this, refreshRecent);
     refreshRecent();
 
-    m_importSpreadsheet = file->addAction("Import Excel / CSV…", this, [this] { WindowSheets::openSpreadsheetImport(m_window); });
+    m_importSpreadsheet = file->addAction("Import Excel / CSV…", this, [this] { m_window.view().requestSpreadsheetImport(); });
     m_importJSON = file->addAction("Import JSON…", this, [this] { m_window.view().importOrganization(); });
     // Both replace the organization: not while planning has locked Current.
     auto refreshImports = [this] {

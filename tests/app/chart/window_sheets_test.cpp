@@ -1,6 +1,8 @@
 #include "app/chart/chart_view.h"
 #include "app/chart/chart_window.h"
+#include "app/chart/chart_toolbar.h"
 #include "app/chart/chart_window_body.h"
+#include "app/entry/position_group_editor.h"
 #include "app/chart/window_sheets.h"
 #include "app/entry/existing_position_picker.h"
 #include "app/entry/position_editor.h"
@@ -16,9 +18,11 @@
 #include <gtest/gtest.h>
 
 #include <QAction>
+#include <QMenu>
 #include <QApplication>
 #include <QPointer>
 #include <QPushButton>
+#include <QTest>
 
 using namespace AppTest;
 
@@ -144,6 +148,36 @@ TEST_F(WindowSheetsTest, TheFileMenuOpensTheSpreadsheetImportUnlessCurrentIsLock
     window->document()->edit([](OrganizationArchive &a) { a.lockForPlanning(); });
     EXPECT_FALSE(item->isEnabled());
     EXPECT_FALSE(window->commands().importJSON()->isEnabled());
+}
+
+TEST_F(WindowSheetsTest, TheHeaderButtonsOpenTheirSheets)
+{
+    ChartHeaderControls &header = *window->body().header();
+    view().setSelectedSheetID("S-SCI");
+    settle();
+    const std::vector<std::pair<QPushButton *, std::function<QDialog *()>>> buttons = {
+        {header.addExistingButton(), [this] { return openSheet<ExistingPositionPicker>(); }},
+        {header.spreadsheetButton(), [this] { return openSheet<QuickEntrySheet>(); }},
+        {header.addPersonButton(), [this] { return openSheet<PositionEditor>(); }},
+    };
+    for (const auto &[button, sheet] : buttons) {
+        ASSERT_TRUE(button->isEnabled()) << button->text().toStdString();
+        QTest::mouseClick(button, Qt::LeftButton);
+        QPointer<QDialog> opened = sheet();
+        ASSERT_TRUE(opened) << button->text().toStdString();
+        EXPECT_EQ(opened->windowModality(), Qt::WindowModal);
+        opened->done(QDialog::Rejected);
+        deleteClosedWindows();
+        EXPECT_TRUE(opened.isNull());
+    }
+    QAction *groups = nullptr;
+    for (QAction *item : header.sheetsMenu()->actions())
+        if (item->text() == "Create / Manage Groups\u2026")
+            groups = item;
+    ASSERT_TRUE(groups);
+    ASSERT_TRUE(groups->isEnabled());
+    groups->trigger();
+    EXPECT_TRUE(openSheet<PositionGroupEditor>());
 }
 
 } // namespace
