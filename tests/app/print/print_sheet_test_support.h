@@ -84,4 +84,18 @@ inline ReadPDF readPDF(const QByteArray &pdf)
     return read;
 }
 
+// The PDF with its creation and modification times blanked: two renderings of the same
+// chart differ only there, once a second has passed between them.
+inline QByteArray withoutTimes(QByteArray pdf)
+{
+    static const QRegularExpression times(R"((D:\d{14})|(\d{4}-\d\d-\d\dT\d\d:\d\d:\d\d))");
+    QString text = QString::fromLatin1(pdf);
+    QRegularExpressionMatchIterator matches = times.globalMatch(text);
+    while (matches.hasNext()) {
+        const QRegularExpressionMatch match = matches.next();
+        text.replace(match.capturedStart(), match.capturedLength(), QString(match.capturedLength(), u'0'));
+    }
+    return text.toLatin1();
+}
+
 } // namespace PrintTest
