@@ -3,8 +3,8 @@
 // read from a built scene; the JSON import; the memory of a hundred undo steps.
 #include "app/chart/chart_view.h"
 #include "app/chart/selection_inspector.h"
-#include "app/shell/dialogs.h"
 #include "app/shell/organization_document.h"
+#include "bench/app_bench_support.h"
 #include "bench/district_generator.h"
 
 #include <QApplication>
@@ -18,35 +18,13 @@
 
 namespace {
 
-constexpr int districtSize = 20000;
+using BenchApp::SilentDialogs;
 
-// No question is asked in these runs; any that is gets the cautious answer.
-class SilentDialogs final : public Dialogs {
-public:
-    bool confirm(const QString &) override { return false; }
-    void alert(const QString &, const QString &message) override { qFatal("alert: %s", qPrintable(message)); }
-    std::optional<QString> askText(const QString &, const QString &, const QString &) override { return {}; }
-    std::optional<QString> fileToOpen(const QString &) override { return {}; }
-    std::optional<QString> fileToSave(const QString &, const QString &) override { return {}; }
-    SaveAnswer askToSave(const QString &, const QString &) override { return SaveAnswer::cancel; }
-    int ask(const QString &, const QString &, const QList<DialogButton> &buttons) override
-    {
-        return int(buttons.size()) - 1;
-    }
-    std::optional<QString> askTextWithMessage(const QString &, const QString &, const QString &,
-                                              const QString &) override
-    {
-        return {};
-    }
-    std::optional<QString> folderToChoose(const QString &, const QString &, const QString &) override { return {}; }
-};
+constexpr int districtSize = 20000;
 
 OrganizationArchive districtArchive()
 {
-    Organization organization = BenchDistrict::district(districtSize);
-    for (Position &position : organization.positions)
-        position.reportingCallout.reset();
-    return OrganizationArchive::make("District", std::move(organization));
+    return OrganizationArchive::make("District", BenchDistrict::plainDistrict(districtSize));
 }
 
 // An occupied position nobody reports to: it can be made vacant and deleted.
@@ -182,15 +160,4 @@ BENCHMARK(countsInspectorSidebar)->Unit(benchmark::kMillisecond)->Iterations(5);
 BENCHMARK(importJSON)->Unit(benchmark::kMillisecond)->Iterations(3);
 BENCHMARK(hundredUndoSteps)->Unit(benchmark::kMillisecond)->Iterations(1);
 
-int main(int argc, char **argv)
-{
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
-        qputenv("QT_QPA_PLATFORM", "offscreen");
-    QApplication app(argc, argv);
-    benchmark::Initialize(&argc, argv);
-    if (benchmark::ReportUnrecognizedArguments(argc, argv))
-        return 1;
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    return 0;
-}
+int main(int argc, char **argv) { return BenchApp::runBenchmarks<QApplication>(argc, argv); }

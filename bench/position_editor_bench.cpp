@@ -2,34 +2,15 @@
 // and one filter pass of the existing-position picker.
 #include "app/entry/existing_position_picker.h"
 #include "app/entry/position_editor_model.h"
-#include "app/shell/dialogs.h"
 
-#include "district_generator.h"
+#include "bench/app_bench_support.h"
+#include "bench/district_generator.h"
 
 #include <benchmark/benchmark.h>
 
 namespace {
 
-// The editor asks nothing in these runs.
-class SilentDialogs final : public Dialogs {
-public:
-    bool confirm(const QString &) override { return false; }
-    void alert(const QString &, const QString &) override {}
-    std::optional<QString> askText(const QString &, const QString &, const QString &) override { return {}; }
-    std::optional<QString> fileToOpen(const QString &) override { return {}; }
-    std::optional<QString> fileToSave(const QString &, const QString &) override { return {}; }
-    SaveAnswer askToSave(const QString &, const QString &) override { return SaveAnswer::cancel; }
-    int ask(const QString &, const QString &, const QList<DialogButton> &buttons) override
-    {
-        return int(buttons.size()) - 1;
-    }
-    std::optional<QString> askTextWithMessage(const QString &, const QString &, const QString &,
-                                              const QString &) override
-    {
-        return {};
-    }
-    std::optional<QString> folderToChoose(const QString &, const QString &, const QString &) override { return {}; }
-};
+using BenchApp::SilentDialogs;
 
 const Organization &district()
 {

@@ -1,4 +1,5 @@
 #include "bench/district_generator.h"
+#include "bench/qt_bench_main.h"
 #include "core/chart/chart_layout.h"
 #include "core/model/print_settings.h"
 #include "printing/chart_pdf_rasterizer.h"
@@ -44,16 +45,5 @@ void previewPage(benchmark::State &state)
 BENCHMARK(pdfOnLetter)->Args({1000, 100})->Args({5000, 25})->Args({5000, 0})->Unit(benchmark::kMillisecond);
 BENCHMARK(previewPage)->Unit(benchmark::kMillisecond);
 
-int main(int argc, char **argv)
-{
-    // Fonts need an application object; nothing is shown.
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
-        qputenv("QT_QPA_PLATFORM", "offscreen");
-    QGuiApplication app(argc, argv);
-    benchmark::Initialize(&argc, argv);
-    if (benchmark::ReportUnrecognizedArguments(argc, argv))
-        return 1;
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    return 0;
-}
+// Fonts need an application object; nothing is shown.
+int main(int argc, char **argv) { return BenchApp::runBenchmarks<QGuiApplication>(argc, argv); }
