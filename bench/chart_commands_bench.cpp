@@ -2,14 +2,12 @@
 #include "app/chart/chart_view.h"
 #include "app/chart/sheet_commands.h"
 #include "app/chart/version_history.h"
-#include "app/shell/dialogs.h"
 #include "app/shell/organization_document.h"
 
 #include "core/document/organization_archive.h"
 
-#include "district_generator.h"
-
-#include <benchmark/benchmark.h>
+#include "bench/app_bench_support.h"
+#include "bench/district_generator.h"
 
 #include <QCoreApplication>
 
@@ -77,42 +75,14 @@ void BM_CreateSheet(benchmark::State &state)
 }
 BENCHMARK(BM_CreateSheet)->Unit(benchmark::kMillisecond);
 
-// The window's objects need an application object; no window is shown.
-void needApplication()
-{
-    static int argc = 1;
-    static char name[] = "chart_commands_bench";
-    static char *argv[] = {name, nullptr};
-    static QCoreApplication app(argc, argv);
-}
-
-// No question is asked on these paths.
-class SilentDialogs final : public Dialogs {
-public:
-    bool confirm(const QString &) override { return false; }
-    void alert(const QString &, const QString &) override {}
-    std::optional<QString> askText(const QString &, const QString &, const QString &) override { return {}; }
-    std::optional<QString> fileToOpen(const QString &) override { return {}; }
-    std::optional<QString> fileToSave(const QString &, const QString &) override { return {}; }
-    SaveAnswer askToSave(const QString &, const QString &) override { return SaveAnswer::cancel; }
-    int ask(const QString &, const QString &, const QList<DialogButton> &) override { return -1; }
-    std::optional<QString> askTextWithMessage(const QString &, const QString &, const QString &,
-                                              const QString &) override
-    {
-        return {};
-    }
-    std::optional<QString> folderToChoose(const QString &, const QString &, const QString &) override { return {}; }
-};
-
 // "Save Version" and "Restore" through the window on a district with 50 versions, each as
 // one undo step (undone again so every round starts from the same document).
 void BM_HistoryThroughTheWindow(benchmark::State &state)
 {
-    needApplication();
     OrganizationArchive archive = chartedDistrict(20000);
     for (int v = 0; v < 50; ++v)
         archive.checkpoint("Version " + std::to_string(v));
-    SilentDialogs dialogs;
+    BenchApp::SilentDialogs dialogs;
     OrganizationDocument document;
     document.setArchive(archive);
     ChartView view(document, dialogs);
@@ -131,3 +101,6 @@ void BM_HistoryThroughTheWindow(benchmark::State &state)
 BENCHMARK(BM_HistoryThroughTheWindow)->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond);
 
 } // namespace
+
+// The window's objects need an application object; no window is shown.
+int main(int argc, char **argv) { return BenchApp::runBenchmarks<QCoreApplication>(argc, argv); }

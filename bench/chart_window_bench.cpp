@@ -3,11 +3,9 @@
 // read from a built scene; the JSON import; the memory of a hundred undo steps.
 #include "app/chart/chart_view.h"
 #include "app/chart/selection_inspector.h"
-#include "app/shell/dialogs.h"
 #include "app/shell/organization_document.h"
+#include "bench/app_bench_support.h"
 #include "bench/district_generator.h"
-#include "bench/qt_benchmarks.h"
-#include "bench/silent_dialogs.h"
 
 #include <QApplication>
 #include <QTemporaryDir>
@@ -20,14 +18,13 @@
 
 namespace {
 
+using BenchApp::SilentDialogs;
+
 constexpr int districtSize = 20000;
 
 OrganizationArchive districtArchive()
 {
-    Organization organization = BenchDistrict::district(districtSize);
-    for (Position &position : organization.positions)
-        position.reportingCallout.reset();
-    return OrganizationArchive::make("District", std::move(organization));
+    return OrganizationArchive::make("District", BenchDistrict::plainDistrict(districtSize));
 }
 
 // An occupied position nobody reports to: it can be made vacant and deleted.
@@ -163,7 +160,4 @@ BENCHMARK(countsInspectorSidebar)->Unit(benchmark::kMillisecond)->Iterations(5);
 BENCHMARK(importJSON)->Unit(benchmark::kMillisecond)->Iterations(3);
 BENCHMARK(hundredUndoSteps)->Unit(benchmark::kMillisecond)->Iterations(1);
 
-int main(int argc, char **argv)
-{
-    return runQtBenchmarks<QApplication>(argc, argv);
-}
+int main(int argc, char **argv) { return BenchApp::runBenchmarks<QApplication>(argc, argv); }

@@ -108,15 +108,15 @@ inline const Organization &district(int size, int dottedEvery = 50)
 
 // The same district as a document holds it, made once per program: callouts are the
 // presentation's to add.
-inline const Organization &plainDistrict(int size)
+inline const Organization &plainDistrict(int size, int dottedEvery = 50)
 {
-    static std::map<int, Organization> made;
-    auto found = made.find(size);
+    static std::map<std::pair<int, int>, Organization> made;
+    auto found = made.find({size, dottedEvery});
     if (found == made.end()) {
-        Organization organization = district(size);
+        Organization organization = district(size, dottedEvery);
         for (Position &position : organization.positions)
             position.reportingCallout.reset();
-        found = made.emplace(size, std::move(organization)).first;
+        found = made.emplace(std::make_pair(size, dottedEvery), std::move(organization)).first;
     }
     return found->second;
 }

@@ -3,31 +3,14 @@
 // 200 ms, and step 3 must open at once.
 #include "app/import/correction_grid_model.h"
 #include "app/import/import_flow.h"
-#include "app/shell/dialogs.h"
 
-#include <benchmark/benchmark.h>
+#include "bench/app_bench_support.h"
 
 #include <QCoreApplication>
 
 namespace {
 
 constexpr int rowCount = 20'000;
-
-class NoDialogs final : public Dialogs {
-public:
-    bool confirm(const QString &) override { return false; }
-    void alert(const QString &, const QString &) override {}
-    std::optional<QString> askText(const QString &, const QString &, const QString &) override { return {}; }
-    std::optional<QString> fileToOpen(const QString &) override { return {}; }
-    std::optional<QString> fileToSave(const QString &, const QString &) override { return {}; }
-    SaveAnswer askToSave(const QString &, const QString &) override { return SaveAnswer::cancel; }
-    int ask(const QString &, const QString &, const QList<DialogButton> &) override { return 0; }
-    std::optional<QString> askTextWithMessage(const QString &, const QString &, const QString &, const QString &) override
-    {
-        return {};
-    }
-    std::optional<QString> folderToChoose(const QString &, const QString &, const QString &) override { return {}; }
-};
 
 // The fourteen import columns; managers form a binary tree, one row in 50 has a bad FTE.
 ImportSheet districtSheet()
@@ -48,7 +31,7 @@ ImportSheet districtSheet()
 }
 
 struct Setup {
-    NoDialogs dialogs;
+    BenchApp::SilentDialogs dialogs;
     ImportFlow flow{Organization(), [](const Organization &, ImportMode) {}, dialogs};
 
     Setup()
@@ -91,11 +74,4 @@ BENCHMARK(BM_BuildStepThreeModel)->Unit(benchmark::kMillisecond);
 
 } // namespace
 
-int main(int argc, char **argv)
-{
-    QCoreApplication app(argc, argv);
-    benchmark::Initialize(&argc, argv);
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    return 0;
-}
+int main(int argc, char **argv) { return BenchApp::runBenchmarks<QCoreApplication>(argc, argv); }

@@ -4,8 +4,8 @@
 #include "core/chart/dotted_route_store.h"
 
 #include "bench/district_generator.h"
-#include "bench/silent_dialogs.h"
-#include "bench/qt_benchmarks.h"
+#include "bench/app_bench_support.h"
+#include "bench/qt_bench_main.h"
 
 #include <benchmark/benchmark.h>
 
@@ -62,7 +62,7 @@ struct Window {
         sheetID = document.archive().sheets->front().id;
     }
     OrganizationDocument document;
-    SilentDialogs dialogs;
+    BenchApp::SilentDialogs dialogs;
     std::unique_ptr<PlanningWorkspaceController> controller;
     std::string proposalID;
     std::string sheetID;
@@ -145,5 +145,5 @@ BENCHMARK(proposalCards)->Unit(benchmark::kMillisecond)->Iterations(3);
 
 int main(int argc, char **argv)
 {
-    return runQtBenchmarks<QApplication>(argc, argv);
+    return BenchApp::runBenchmarks<QApplication>(argc, argv);
 }

@@ -2,14 +2,15 @@
 // and one filter pass of the existing-position picker.
 #include "app/entry/existing_position_picker.h"
 #include "app/entry/position_editor_model.h"
-#include "app/shell/dialogs.h"
 
-#include "district_generator.h"
-#include "silent_dialogs.h"
+#include "bench/app_bench_support.h"
+#include "bench/district_generator.h"
 
 #include <benchmark/benchmark.h>
 
 namespace {
+
+using BenchApp::SilentDialogs;
 
 const Organization &district()
 {

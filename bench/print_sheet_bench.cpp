@@ -1,9 +1,8 @@
 #include "app/print/chart_printer.h"
 #include "app/print/preview_pane.h"
 #include "app/print/print_sheet_model.h"
-#include "app/shell/dialogs.h"
+#include "bench/app_bench_support.h"
 #include "bench/district_generator.h"
-#include "bench/qt_benchmarks.h"
 #include "core/document/organization_archive.h"
 
 #include <QApplication>
@@ -14,6 +13,7 @@
 
 namespace {
 
+using BenchApp::SilentDialogs;
 using BenchDistrict::plainDistrict;
 
 struct BenchHost final : PrintSheetHost {
@@ -26,24 +26,6 @@ struct BenchHost final : PrintSheetHost {
     void setPageSubtitle(const QString &) override {}
 };
 
-// Answers only the folder chooser, with the folder it was given.
-struct FolderDialogs final : Dialogs {
-    QString folder;
-    bool confirm(const QString &) override { return false; }
-    void alert(const QString &, const QString &) override {}
-    std::optional<QString> askText(const QString &, const QString &, const QString &) override { return {}; }
-    std::optional<QString> fileToOpen(const QString &) override { return {}; }
-    std::optional<QString> fileToSave(const QString &, const QString &) override { return {}; }
-    SaveAnswer askToSave(const QString &, const QString &) override { return SaveAnswer::cancel; }
-    int ask(const QString &, const QString &, const QList<DialogButton> &) override { return 0; }
-    std::optional<QString> askTextWithMessage(const QString &, const QString &, const QString &,
-                                              const QString &) override
-    {
-        return {};
-    }
-    std::optional<QString> folderToChoose(const QString &, const QString &, const QString &) override { return folder; }
-};
-
 PrintSheetModel::Input inputOf(const Organization &organization, ChartPrintSettings settings = {})
 {
     return {organization, "District", "Entire organization", settings};
@@ -53,7 +35,7 @@ PrintSheetModel::Input inputOf(const Organization &organization, ChartPrintSetti
 void updatePreview(benchmark::State &state)
 {
     BenchHost host;
-    FolderDialogs dialogs;
+    SilentDialogs dialogs;
     SystemChartPrinter printer;
     PrintSheetModel model(inputOf(plainDistrict(1000)), host, dialogs, printer);
     PreviewPaneState pane;
@@ -69,7 +51,7 @@ void updatePreview(benchmark::State &state)
 void pageFlip(benchmark::State &state)
 {
     BenchHost host;
-    FolderDialogs dialogs;
+    SilentDialogs dialogs;
     SystemChartPrinter printer;
     PrintSheetModel model(inputOf(plainDistrict(1000)), host, dialogs, printer);
     model.updatePreview();
@@ -88,11 +70,9 @@ void pageFlip(benchmark::State &state)
 // paper changing the page-balanced layout).
 void paperChangeAt5000(benchmark::State &state)
 {
-    Organization organization = BenchDistrict::district(5000, 20);
-    for (Position &position : organization.positions)
-        position.reportingCallout.reset();
+    const Organization &organization = plainDistrict(5000, 20);
     BenchHost host;
-    FolderDialogs dialogs;
+    SilentDialogs dialogs;
     SystemChartPrinter printer;
     PrintSheetModel model(inputOf(organization), host, dialogs, printer);
     model.setFitToPage(true);
@@ -111,7 +91,7 @@ void paperChangeAt5000(benchmark::State &state)
 void summaryAt20000(benchmark::State &state)
 {
     BenchHost host;
-    FolderDialogs dialogs;
+    SilentDialogs dialogs;
     SystemChartPrinter printer;
     ChartPrintSettings settings = state.range(0) == 2 ? ChartPrintSettings::departmentDesign() : ChartPrintSettings{};
     settings.scalePercent = 5;
@@ -146,7 +126,7 @@ void exportTwentyCharts(benchmark::State &state)
             sheet.positionIDs.push_back(organization.positions[i].id);
         host.document->sheets->push_back(sheet);
     }
-    FolderDialogs dialogs;
+    SilentDialogs dialogs;
     SystemChartPrinter printer;
     // The chart shown does not matter here: every chart comes from the document.
     PrintSheetModel model(inputOf(Organization{}), host, dialogs, printer);
@@ -175,7 +155,4 @@ BENCHMARK(paperChangeAt5000)->Unit(benchmark::kMillisecond)->Iterations(4);
 BENCHMARK(summaryAt20000)->Arg(0)->Arg(1)->Arg(2)->Unit(benchmark::kMillisecond)->Iterations(6);
 BENCHMARK(exportTwentyCharts)->Unit(benchmark::kMillisecond)->Iterations(3);
 
-int main(int argc, char **argv)
-{
-    return runQtBenchmarks<QApplication>(argc, argv);
-}
+int main(int argc, char **argv) { return BenchApp::runBenchmarks<QApplication>(argc, argv); }

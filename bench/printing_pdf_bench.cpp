@@ -1,5 +1,5 @@
 #include "bench/district_generator.h"
-#include "bench/qt_benchmarks.h"
+#include "bench/qt_bench_main.h"
 #include "core/chart/chart_layout.h"
 #include "core/model/print_settings.h"
 #include "printing/chart_pdf_rasterizer.h"
@@ -45,7 +45,5 @@ void previewPage(benchmark::State &state)
 BENCHMARK(pdfOnLetter)->Args({1000, 100})->Args({5000, 25})->Args({5000, 0})->Unit(benchmark::kMillisecond);
 BENCHMARK(previewPage)->Unit(benchmark::kMillisecond);
 
-int main(int argc, char **argv)
-{
-    return runQtBenchmarks<QGuiApplication>(argc, argv);
-}
+// Fonts need an application object; nothing is shown.
+int main(int argc, char **argv) { return BenchApp::runBenchmarks<QGuiApplication>(argc, argv); }

@@ -1,6 +1,5 @@
 #include "app/updates/update_installer.h"
-
-#include <benchmark/benchmark.h>
+#include "bench/qt_bench_main.h"
 
 #include <QCoreApplication>
 #include <QCryptographicHash>
@@ -76,11 +75,4 @@ void streamingVerification(benchmark::State &state)
 
 BENCHMARK(streamingVerification)->Arg(200)->Unit(benchmark::kMillisecond)->Iterations(3);
 
-int main(int argc, char **argv)
-{
-    QCoreApplication application(argc, argv);
-    benchmark::Initialize(&argc, argv);
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    return 0;
-}
+int main(int argc, char **argv) { return BenchApp::runBenchmarks<QCoreApplication>(argc, argv); }

@@ -1,10 +1,8 @@
 #include "printing_test_support.h"
 
+#include "pdf_pages.h"
 #include "printing/chart_pdf_renderer.h"
 
-#include <QBuffer>
-#include <QPdfDocument>
-#include <QPdfSelection>
 #include <QRegularExpression>
 
 void TestChart::addCard(const Position &position, double x, double y, double height)
@@ -44,15 +42,7 @@ QByteArray renderTestChart(const TestChart &chart, const ChartPrintSettings &set
 
 QStringList pageTexts(const QByteArray &pdf)
 {
-    QBuffer buffer;
-    buffer.setData(pdf);
-    buffer.open(QIODevice::ReadOnly);
-    QPdfDocument document;
-    document.load(&buffer);
-    QStringList texts;
-    for (int page = 0; page < document.pageCount(); ++page)
-        texts.append(document.getAllText(page).text().replace(QRegularExpression("\\r\\n|\\n|\\r"), " "));
-    return texts;
+    return readPDFPages(pdf, QRegularExpression("\\r\\n|\\n|\\r")).texts;
 }
 
 bool isWhite(QRgb pixel)

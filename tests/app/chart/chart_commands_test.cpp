@@ -7,6 +7,7 @@
 #include "app/shell/organization_document.h"
 
 #include "app_test_support.h"
+#include "chart_fixtures.h"
 #include "scripted_dialogs.h"
 
 #include <gtest/gtest.h>
@@ -26,12 +27,6 @@ namespace {
 
 const QString lockMessage =
     "Current organization is locked. Open Planning & Proposals to edit a named proposal instead.";
-
-void settle()
-{
-    for (int i = 0; i < 4; ++i)
-        QApplication::processEvents();
-}
 
 // Every dialog wired, a chart shown, a selection and search text: everything enabled.
 ChartCommandInput allWired()
@@ -106,7 +101,7 @@ TEST(ChartCommandTexts, ZoomPlanningAndSafeFileNames)
     EXPECT_EQ(SheetCommands::safeFileName("Plain"), "Plain");
 }
 
-class SheetCommandsTest : public ::testing::Test {
+class SheetCommandsTest : public ChartViewFixture {
 protected:
     void SetUp() override
     {
@@ -120,11 +115,6 @@ protected:
         archive.sheets = std::vector<OrganizationSheet>{{"S1", "Budget", {"P4"}}};
         document.setArchive(archive);
     }
-    void TearDown() override { EXPECT_TRUE(dialogs.exhausted()); }
-
-    ScriptedDialogs dialogs;
-    OrganizationDocument document;
-    ChartView view{document, dialogs};
 };
 
 TEST_F(SheetCommandsTest, NewSheetTakesTheDepartmentsUnlistedPositionsInOrder)
@@ -208,7 +198,7 @@ TEST_F(SheetCommandsTest, RequestsNeedAHandlerAndTheGuard)
     EXPECT_EQ(dialogs.alerts.back().message, lockMessage);
 }
 
-class ChartToolbarWindow : public ::testing::Test {
+class ChartToolbarWindow : public ChartWindowFixture {
 protected:
     void SetUp() override
     {
@@ -217,17 +207,6 @@ protected:
         window->show();
         settle();
     }
-    void TearDown() override
-    {
-        EXPECT_TRUE(dialogs.exhausted());
-        window->document()->setModified(false);
-        window->closeWithoutAsking();
-        deleteClosedWindows();
-    }
-
-    ScriptedDialogs dialogs;
-    DocumentController controller{dialogs};
-    ChartWindow *window = nullptr;
 };
 
 TEST_F(ChartToolbarWindow, ReturnInTheSearchFieldOpensTheResultsEvenWhenBlank)

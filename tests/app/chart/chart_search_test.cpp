@@ -5,6 +5,7 @@
 #include "core/model/chart_viewport.h"
 
 #include "app_test_support.h"
+#include "chart_fixtures.h"
 #include "scripted_dialogs.h"
 
 #include <gtest/gtest.h>
@@ -89,7 +90,7 @@ TEST(ChartSearchRows, ListsAHundredButCountsAll)
     EXPECT_EQ(ChartSearch::headerText(results.count), "150 matches");
 }
 
-class ChartSearchView : public ::testing::Test {
+class ChartSearchView : public ChartViewFixture {
 protected:
     void SetUp() override
     {
@@ -97,11 +98,6 @@ protected:
         archive.sheets = std::vector<OrganizationSheet>{{"S1", "Leaders", {"P1", "P2"}}};
         document.setArchive(archive);
     }
-    void TearDown() override { EXPECT_TRUE(dialogs.exhausted()); }
-
-    ScriptedDialogs dialogs;
-    OrganizationDocument document;
-    ChartView view{document, dialogs};
 };
 
 TEST_F(ChartSearchView, ResultsFollowTheTextTheChartAndTheDocument)

@@ -2,6 +2,7 @@
 #include "app/shell/organization_document.h"
 
 #include "app_test_support.h"
+#include "chart_fixtures.h"
 #include "scripted_dialogs.h"
 
 #include <gtest/gtest.h>
@@ -23,20 +24,14 @@ OrganizationArchive chartedDistrict()
     return archive;
 }
 
-class ChartViewState : public ::testing::Test {
+class ChartViewState : public ChartViewFixture {
 protected:
-    void TearDown() override { EXPECT_TRUE(dialogs.exhausted()); }
-
     // A document whose content came from a file: not modified until the view writes.
     void open(const OrganizationArchive &archive)
     {
         document.setArchive(archive);
         document.setModified(false);
     }
-
-    ScriptedDialogs dialogs;
-    OrganizationDocument document;
-    ChartView view{document, dialogs};
 };
 
 TEST_F(ChartViewState, ALockedDocumentRefusesEveryEdit)

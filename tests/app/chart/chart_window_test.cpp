@@ -9,6 +9,7 @@
 #include "app/sidebar/organization_sidebar.h"
 
 #include "app_test_support.h"
+#include "chart_fixtures.h"
 #include "scripted_dialogs.h"
 
 #include <gtest/gtest.h>
@@ -23,12 +24,6 @@ using namespace AppTest;
 
 namespace {
 
-void settle()
-{
-    for (int i = 0; i < 4; ++i)
-        QApplication::processEvents();
-}
-
 QStringList listed(const ChartWindowBody &body)
 {
     QStringList rows;
@@ -40,7 +35,7 @@ QStringList listed(const ChartWindowBody &body)
     return rows;
 }
 
-class ChartWindowTest : public ::testing::Test {
+class ChartWindowTest : public ChartWindowFixture {
 protected:
     void SetUp() override
     {
@@ -49,17 +44,6 @@ protected:
         QApplication::setActiveWindow(window);
         settle();
     }
-    void TearDown() override
-    {
-        EXPECT_TRUE(dialogs.exhausted());
-        window->document()->setModified(false);
-        window->closeWithoutAsking();
-        deleteClosedWindows();
-    }
-
-    ScriptedDialogs dialogs;
-    DocumentController controller{dialogs};
-    ChartWindow *window = nullptr;
 };
 
 TEST_F(ChartWindowTest, SampleDistrictInspectorAndUndoFromTheKeyboard)

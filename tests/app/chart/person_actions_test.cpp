@@ -4,6 +4,7 @@
 #include "core/model/organization_json.h"
 
 #include "app_test_support.h"
+#include "chart_fixtures.h"
 #include "scripted_dialogs.h"
 
 #include <gtest/gtest.h>
@@ -31,10 +32,8 @@ OrganizationArchive chartedDistrict()
     return archive;
 }
 
-class PersonActions : public ::testing::Test {
+class PersonActions : public ChartViewFixture {
 protected:
-    void TearDown() override { EXPECT_TRUE(dialogs.exhausted()) << "scripted answers left unused"; }
-
     // A document as read from a file: unmodified and with nothing to undo.
     void open(const OrganizationArchive &archive)
     {
@@ -55,9 +54,6 @@ protected:
     std::vector<std::string> versionNotes() const { return revisionNotes(document.archive()); }
 
     QTemporaryDir dir;
-    ScriptedDialogs dialogs;
-    OrganizationDocument document;
-    ChartView view{document, dialogs};
 };
 
 TEST_F(PersonActions, UnderThePlanningLockEveryActionIsRefusedWithoutAStep)

@@ -7,11 +7,9 @@
 #include "core/support/organization_error.h"
 
 #include "app_test_support.h"
+#include "pdf_pages.h"
 
-#include <QBuffer>
-#include <QPdfDocument>
 #include <QRegularExpression>
-#include <QStringList>
 
 #include <vector>
 
@@ -63,25 +61,26 @@ inline PrintSheetModel::Input input(Organization organization, ChartPrintSetting
     return {std::move(organization), "Chart Name", "Entire organization", settings};
 }
 
-// Page texts and sizes of a PDF as Qt PDF reads it.
-struct ReadPDF {
-    QStringList texts;
-    std::vector<QSizeF> sizes;
-};
+// Page texts, with runs of white space made one space, and sizes of a PDF as Qt PDF reads it.
+using ReadPDF = PDFPages;
 
 inline ReadPDF readPDF(const QByteArray &pdf)
 {
-    QBuffer buffer;
-    buffer.setData(pdf);
-    buffer.open(QIODevice::ReadOnly);
-    QPdfDocument document;
-    document.load(&buffer);
-    ReadPDF read;
-    for (int page = 0; page < document.pageCount(); ++page) {
-        read.texts.append(document.getAllText(page).text().replace(QRegularExpression("\\s+"), " "));
-        read.sizes.push_back(document.pagePointSize(page));
+    return readPDFPages(pdf, QRegularExpression("\\s+"));
+}
+
+// The PDF with its creation and modification times blanked: two renderings of the same
+// chart differ only there, once a second has passed between them.
+inline QByteArray withoutTimes(QByteArray pdf)
+{
+    static const QRegularExpression times(R"((D:\d{14})|(\d{4}-\d\d-\d\dT\d\d:\d\d:\d\d))");
+    QString text = QString::fromLatin1(pdf);
+    QRegularExpressionMatchIterator matches = times.globalMatch(text);
+    while (matches.hasNext()) {
+        const QRegularExpressionMatch match = matches.next();
+        text.replace(match.capturedStart(), match.capturedLength(), QString(match.capturedLength(), u'0'));
     }
-    return read;
+    return text.toLatin1();
 }
 
 } // namespace PrintTest

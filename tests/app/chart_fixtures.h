@@ -1,0 +1,52 @@
+#pragma once
+
+// Fixtures the chart tests share: a chart view over a document, and a chart window of a
+// controller of its own. Every scripted answer must be used by the end of the test.
+
+#include "app/chart/chart_view.h"
+#include "app/chart/chart_window.h"
+#include "app/shell/document_controller.h"
+#include "app/shell/organization_document.h"
+
+#include "app_test_support.h"
+#include "scripted_dialogs.h"
+
+#include <gtest/gtest.h>
+
+#include <QCoreApplication>
+
+namespace AppTest {
+
+// Lets queued layouts, fits and repaints run.
+inline void settle()
+{
+    for (int i = 0; i < 4; ++i)
+        QCoreApplication::processEvents();
+}
+
+class ChartViewFixture : public ::testing::Test {
+protected:
+    void TearDown() override { EXPECT_TRUE(dialogs.exhausted()) << "scripted answers left unused"; }
+
+    ScriptedDialogs dialogs;
+    OrganizationDocument document;
+    ChartView view{document, dialogs};
+};
+
+// The window is closed without asking after the test; SetUp opens it.
+class ChartWindowFixture : public ::testing::Test {
+protected:
+    void TearDown() override
+    {
+        EXPECT_TRUE(dialogs.exhausted());
+        window->document()->setModified(false);
+        window->closeWithoutAsking();
+        deleteClosedWindows();
+    }
+
+    ScriptedDialogs dialogs;
+    DocumentController controller{dialogs};
+    ChartWindow *window = nullptr;
+};
+
+} // namespace AppTest
