@@ -183,6 +183,18 @@ TEST_F(ChartViewSheets, QuickEntryCommitSavesItsVersionAndRowsInOneStep)
     EXPECT_EQ(document.archive(), opened);
 }
 
+TEST_F(ChartViewSheets, QuickEntryReportsWhatTheChartListsAfterAManagerMovedAPositionAway)
+{
+    open(chartedDistrict());
+    view.setSelectedSheetID("S-SCI");
+    // P2's new manager is on "Arts": P2 follows it there, and the grid must drop its row.
+    QuickEntryRow moved(opened.organization.positions[1]);
+    moved.manager = "P3";
+    const QuickEntrySaveResult saved = view.commitQuickEntry({moved});
+    ASSERT_EQ(saved.positions.size(), 1u);
+    EXPECT_EQ(saved.chartPositionIDs, (std::unordered_set<std::string>{"P1"}));
+}
+
 TEST_F(ChartViewSheets, AFailingQuickEntryCommitLeavesNoVersion)
 {
     open(chartedDistrict());
