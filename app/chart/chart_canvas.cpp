@@ -195,16 +195,20 @@ ChartCanvasCard::State ChartCanvas::cardState(const std::string &id, const Posit
     return state;
 }
 
-ChartCanvasCard::Look ChartCanvas::cardLook() const
+ChartScreenCard::Look ChartCanvas::screenCardLook(const ChartPrintSettings &settings, const QPalette &palette)
 {
-    const ChartPrintSettings &settings = m_view.printSettings();
-    ChartCanvasCard::Look look;
+    ChartScreenCard::Look look;
     look.hideNames = settings.hideNames;
     look.showPayLevel = settings.showPayLevel;
     look.showJobTitle = settings.showJobTitle;
-    look.background = palette().color(QPalette::Base);
-    look.accent = palette().color(QPalette::Highlight);
+    look.background = palette.color(QPalette::Base);
+    look.accent = palette.color(QPalette::Highlight);
     return look;
+}
+
+ChartCanvasCard::Look ChartCanvas::cardLook() const
+{
+    return screenCardLook(m_view.printSettings(), palette());
 }
 
 void ChartCanvas::paintContent(QPainter &painter, const Rect &visible)

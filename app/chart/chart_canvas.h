@@ -6,6 +6,7 @@
 #ifndef Q_MOC_RUN
 #include "core/chart/chart_scene.h"
 #include "core/model/print_settings.h"
+#include "printing/chart_screen_card.h"
 #endif
 
 #include <memory>
@@ -46,6 +47,8 @@ public:
     // The screen's look for the shared painter: the window's colours, the wider lines of a
     // display, and a highlighted dotted line that stands out from the others.
     static ChartPaintStyle screenStyle(const QPalette &palette);
+    // How cards look on screen: the chart's display toggles in the palette's colours.
+    static ChartScreenCard::Look screenCardLook(const ChartPrintSettings &settings, const QPalette &palette);
 
     ChartView &view() const { return m_view; }
     const std::shared_ptr<const ChartScene> &scene() const;

@@ -142,12 +142,7 @@ void ProposalChartSurface::paintContent(QPainter &painter, const Rect &visible)
         options.selectedID = card == cards.end() ? *m_selection : card->second;
     }
     options.style = ChartCanvas::screenStyle(palette());
-    ChartScreenCard::Look look;
-    look.hideNames = m_settings.hideNames;
-    look.showPayLevel = m_settings.showPayLevel;
-    look.showJobTitle = m_settings.showJobTitle;
-    look.background = palette().color(QPalette::Base);
-    look.accent = palette().color(QPalette::Highlight);
+    const ChartScreenCard::Look look = ChartCanvas::screenCardLook(m_settings, palette());
     options.cardPainter = [&](QPainter &cardPainter, const ChartNode &node, const Position &position, int64_t count) {
         ChartScreenCard::State state;
         state.count = count;
