@@ -113,4 +113,38 @@ TEST(ScreenCard, BottomRowHoldsToggleLocationChartsAndCount)
     EXPECT_NE(symbol(split), symbol(occupied()));
 }
 
+// Zoomed far out the card keeps its face and outline but drops texts too small to read;
+// from a quarter size up the texts are drawn.
+TEST(ScreenCard, FarOutCardsDrawOnlyTheirFace)
+{
+    Position vacant = occupied();
+    vacant.employee.reset();
+    const auto drawn = [&](double scale) {
+        QImage image(240, 150, QImage::Format_ARGB32);
+        image.fill(Qt::gray);
+        QPainter painter(&image);
+        painter.scale(scale, scale);
+        ChartScreenCard::paint(painter, frame, vacant, {}, ChartScreenCard::Look{});
+        const QTransform after = painter.worldTransform();
+        painter.end();
+        EXPECT_EQ(after, QTransform::fromScale(scale, scale)); // the painter is left as it came
+        int white = 0;
+        int orange = 0;
+        for (int y = 0; y < int(150 * scale); ++y) {
+            for (int x = 0; x < int(240 * scale); ++x) {
+                const QColor seen = image.pixelColor(x, y);
+                white += seen == QColor(Qt::white);
+                orange += std::abs(seen.hue() - 30) < 15 && seen.saturation() > 80;
+            }
+        }
+        return std::pair{white, orange};
+    };
+    const auto [farFace, farText] = drawn(0.1);
+    EXPECT_GT(farFace, 200);
+    EXPECT_EQ(farText, 0);
+    const auto [nearFace, nearText] = drawn(0.5);
+    EXPECT_GT(nearFace, 5000);
+    EXPECT_GT(nearText, 0); // "Vacant"
+}
+
 } // namespace
