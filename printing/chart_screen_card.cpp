@@ -11,6 +11,7 @@
 #include <QStringList>
 
 #include <algorithm>
+#include <cmath>
 
 namespace ChartScreenCard {
 
@@ -24,6 +25,8 @@ constexpr double buttonSize = 14;
 constexpr double chipMaximumWidth = 110;
 constexpr double calloutHeight = 17;
 constexpr double radius = 12;
+// Below this drawing scale an 11-point caption is under two pixels high.
+constexpr double legibleScale = 0.18;
 
 QFont titleFont() { return ChartText::font(14, Weight::bold); }
 QFont captionFont() { return ChartText::font(11); }
@@ -279,6 +282,12 @@ void paint(QPainter &painter, const Rect &frame, const Position &position, const
     painter.setPen(pen);
     painter.setBrush(Qt::NoBrush);
     painter.drawPath(outline);
+    // Far out, text and buttons would be a pixel or two high: unreadable, and shaping them
+    // for thousands of cards keeps the window busy on every repaint.
+    if (std::sqrt(std::abs(painter.deviceTransform().determinant())) < legibleScale) {
+        painter.restore();
+        return;
+    }
 
     const Layout placed = layout(frame, position, state, look);
     paintTexts(painter, placed, position, state, look);

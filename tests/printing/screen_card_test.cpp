@@ -113,4 +113,35 @@ TEST(ScreenCard, BottomRowHoldsToggleLocationChartsAndCount)
     EXPECT_NE(symbol(split), symbol(occupied()));
 }
 
+// Zoomed far out the card keeps its face and outline but drops texts too small to read;
+// from half size the texts are drawn.
+TEST(ScreenCard, FarOutCardsDrawOnlyTheirFace)
+{
+    Position vacant = occupied();
+    vacant.employee.reset();
+    // Pixels inside the card's face (clear of its outline) that are not plain white, and
+    // how many of them are the orange of "Vacant".
+    const auto drawn = [&](double scale) {
+        QImage image(240, 150, QImage::Format_ARGB32);
+        image.fill(Qt::gray);
+        QPainter painter(&image);
+        painter.scale(scale, scale);
+        ChartScreenCard::paint(painter, frame, vacant, {}, ChartScreenCard::Look{});
+        EXPECT_EQ(painter.worldTransform(), QTransform::fromScale(scale, scale)); // left as it came
+        painter.end();
+        int marked = 0;
+        int orange = 0;
+        for (int y = 2; y < int(150 * scale) - 2; ++y) {
+            for (int x = 2; x < int(240 * scale) - 2; ++x) {
+                const QColor seen = image.pixelColor(x, y);
+                marked += seen != QColor(Qt::white);
+                orange += std::abs(seen.hue() - 30) < 15 && seen.saturation() > 80;
+            }
+        }
+        return std::pair{marked, orange};
+    };
+    EXPECT_EQ(drawn(0.1).first, 0);
+    EXPECT_GT(drawn(0.5).second, 0); // "Vacant"
+}
+
 } // namespace
