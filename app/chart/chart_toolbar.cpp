@@ -342,6 +342,8 @@ ChartToolbar::ChartToolbar(ChartWindow &window) : QToolBar(QStringLiteral("Chart
     connect(&view.document(), &OrganizationDocument::archiveChanged, this, schedule);
     connect(&window, &ChartWindow::printActionChanged, this, schedule);
     refresh();
+    // Again once the window has wired its dialogs.
+    schedule();
 }
 
 void ChartToolbar::refresh()
