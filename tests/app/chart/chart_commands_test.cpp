@@ -257,25 +257,6 @@ TEST_F(ChartToolbarWindow, ToolbarClicksZoomAndCenter)
     EXPECT_TRUE(view.isShowingPageBreaks());
 }
 
-TEST_F(ChartToolbarWindow, ADialogWiredLaterEnablesItsCommands)
-{
-    ChartToolbar &toolbar = window->toolbar();
-    ChartHeaderControls &header = *window->body().header();
-    EXPECT_FALSE(toolbar.importSpreadsheetAction()->isEnabled());
-    EXPECT_FALSE(header.planningButton()->isEnabled());
-    int imports = 0, plans = 0;
-    QObject::connect(&window->view(), &ChartView::spreadsheetImportRequested, [&] { ++imports; });
-    QObject::connect(&window->view(), &ChartView::planningRequested, [&] { ++plans; });
-    window->view().selectPerson("P2");
-    settle();
-    EXPECT_TRUE(toolbar.importSpreadsheetAction()->isEnabled());
-    toolbar.importSpreadsheetAction()->trigger();
-    QTest::mouseClick(header.planningButton(), Qt::LeftButton);
-    EXPECT_EQ(imports, 1);
-    EXPECT_EQ(plans, 1);
-    EXPECT_EQ(header.planningButton()->text(), "Planning && Proposals");
-}
-
 TEST_F(ChartToolbarWindow, GroupItemsOfTheSheetsMenuToggleAndClearTheSelection)
 {
     window->document()->edit([](OrganizationArchive &a) { a.addGroup("Team & Co", {"P2", "P3"}); });
