@@ -236,6 +236,8 @@ QWidget *PlanningWorkspace::buildChartArea()
     m_selectionText = caption(QString(), chart);
     m_selectionText->setWordWrap(false);
     m_countText = caption(QString(), chart);
+    // One line: "20000 proposed positions" must not break beside the selection text.
+    m_countText->setWordWrap(false);
     status->addWidget(m_selectionText, 1);
     status->addWidget(m_countText);
     chartColumn->addLayout(status);
