@@ -113,7 +113,7 @@ TEST_F(DownloadTest, ServerErrorsAndMissingRoutesAreReported)
 {
     EXPECT_EQ(install(describedRelease(), false), PackageInstaller::noRouteMessage);
     server.status = 404;
-    EXPECT_EQ(install(describedRelease()).value_or("").contains("404"), true);
+    EXPECT_TRUE(install(describedRelease()).value_or("").contains("404"));
     EXPECT_TRUE(installed.isEmpty());
 }
 
@@ -133,17 +133,15 @@ protected:
     LocalServer server;
 };
 
-TEST_F(FeedFetchTest, AsksForJsonAndStopsOneBytePastTheLimit)
+// Asks for JSON, stops one byte past the limit, and keeps statuses apart from connection failures.
+TEST_F(FeedFetchTest, ReadsTheFeedWithinItsLimitAndReportsFailures)
 {
     server.body = QByteArray(1'000'000, '{');
     const FeedResponse response = fetch(server.address());
     EXPECT_EQ(response.status, 200);
     EXPECT_EQ(response.body.size(), NetworkFeedFetcher::byteLimit + 1);
     EXPECT_TRUE(server.requests[0].toLower().contains("accept: application/json"));
-}
 
-TEST_F(FeedFetchTest, StatusesAndConnectionFailuresComeBackApart)
-{
     server.status = 204;
     EXPECT_EQ(fetch(server.address()).status, 204);
     server.status = 500;
