@@ -138,6 +138,7 @@ TEST_F(ChartSearchView, CenteringKeepsTheZoomAndNeedsACanvasAndACard)
     EXPECT_EQ(view.pan(), (Size{5, 5})) << "no canvas size yet";
     view.setViewportSize({800, 600});
     view.setZoom(2);
+    view.setPan({5, 5});
     view.centerPerson("GONE");
     EXPECT_EQ(view.pan(), (Size{5, 5}));
     view.centerPerson("P2");
