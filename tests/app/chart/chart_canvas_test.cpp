@@ -1,8 +1,6 @@
 #include "app/chart/chart_canvas.h"
-#include "app/chart/chart_view.h"
-#include "app/shell/organization_document.h"
 
-#include "scripted_dialogs.h"
+#include "chart_fixtures.h"
 
 #include <gtest/gtest.h>
 
@@ -12,9 +10,11 @@
 #include <QMouseEvent>
 #include <QTimer>
 
+using namespace AppTest;
+
 namespace {
 
-class ChartCanvasTest : public ::testing::Test {
+class ChartCanvasTest : public ChartViewFixture {
 protected:
     void SetUp() override
     {
@@ -22,13 +22,6 @@ protected:
         canvas.resize(1200, 800);
         canvas.show();
         settle();
-    }
-
-    // Lets the queued refresh and the queued fit run.
-    static void settle()
-    {
-        for (int i = 0; i < 3; ++i)
-            QApplication::processEvents();
     }
 
     QPointF viewPoint(Point chart) const
@@ -58,9 +51,6 @@ protected:
         throw std::runtime_error("no card " + id);
     }
 
-    ScriptedDialogs dialogs;
-    OrganizationDocument document;
-    ChartView view{document, dialogs};
     ChartCanvas canvas{view};
 };
 
@@ -74,10 +64,10 @@ TEST_F(ChartCanvasTest, DottedLinesFollowTheCards)
     ASSERT_NE(report.managerID, manager);
     report.dottedManagerIDs = {manager};
     const std::string reportID = report.id;
-    int routed = 0;
+    bool routed = false;
     QEventLoop loop;
     QObject::connect(&view, &ChartView::dottedLinesRouted, &loop, [&] {
-        ++routed;
+        routed = true;
         loop.quit();
     });
     document.setArchive(archive);
@@ -85,11 +75,11 @@ TEST_F(ChartCanvasTest, DottedLinesFollowTheCards)
     ASSERT_NE(canvas.scene(), nullptr);
     if (canvas.scene()->routesPending()) {
         EXPECT_TRUE(canvas.scene()->routes().empty());
-        if (routed == 0) {
+        if (!routed) {
             QTimer::singleShot(60000, &loop, &QEventLoop::quit);
             loop.exec();
         }
-        ASSERT_GT(routed, 0);
+        ASSERT_TRUE(routed);
         settle();
     }
     EXPECT_FALSE(canvas.scene()->routesPending());
