@@ -7,6 +7,7 @@
 
 #include <QApplication>
 #include <QLineEdit>
+#include <QSignalSpy>
 #include <QTest>
 
 using namespace EditorTest;
@@ -49,6 +50,7 @@ TEST_F(EditorKeys, ReturnInACompletionFieldDoesNotSave)
     name()->setFocus();
     QTest::keyClick(name(), Qt::Key_Return);
     ASSERT_EQ(requests.size(), 1u);
+    EXPECT_EQ(requests[0].position.employee->name, "Zoe Park");
     EXPECT_EQ(dialog.result(), QDialog::Accepted);
     EXPECT_FALSE(dialog.isVisible());
 }
@@ -60,6 +62,7 @@ TEST_F(EditorKeys, ControlShiftSSavesAndStaysOpenEscapeCancels)
     QTest::keyClick(name(), Qt::Key_S, Qt::ControlModifier | Qt::ShiftModifier);
     ASSERT_EQ(requests.size(), 1u);
     EXPECT_TRUE(dialog.isVisible());
+    EXPECT_EQ(dialog.model().successMessage(), "Saved 1 position(s). Ready for the next entry.");
     EXPECT_EQ(name()->text(), "");
 
     QTest::keyClicks(name(), "Bo Chen");
