@@ -26,29 +26,16 @@ struct Field {
 
 } // namespace
 
-TEST(EntryAutocomplete, CallerTextIsNotEchoedAndTypingWritesEveryKeystroke)
+TEST(EntryAutocomplete, TypingWritesEveryKeystrokeAndReturnSubmitsOnceOnTheNextTurn)
 {
     Field field;
-    field.box.setText("Counselor");
-    EXPECT_EQ(field.box.text(), "Counselor");
-    EXPECT_EQ(field.edits.count(), 0);
-
-    field.box.lineEdit()->clear();
-    field.edits.clear();
     QTest::keyClicks(&field.box, "Nurse");
     EXPECT_EQ(field.edits.count(), 5);
     EXPECT_EQ(field.edits.last().at(0).toString(), "Nurse");
-}
-
-TEST(EntryAutocomplete, ReturnSubmitsOnceOnTheNextTurnAndTabOnlyWrites)
-{
-    Field field;
-    QTest::keyClicks(&field.box, "Nurse");
     QTest::keyClick(&field.box, Qt::Key_Return);
     EXPECT_EQ(field.submits.count(), 0) << "submitted inside the key handler";
     QCoreApplication::processEvents();
     EXPECT_EQ(field.submits.count(), 1);
-    EXPECT_EQ(field.box.text(), "Nurse");
     // Typed text never becomes a suggestion.
     EXPECT_EQ(field.box.options(), QStringList({"Principal", "Teacher"}));
 
@@ -68,5 +55,5 @@ TEST(EntryAutocomplete, OptionsSkipEmptiesAndAreReplacedOnlyWhenChanged)
     EXPECT_EQ(resets.count(), 1);
     EXPECT_EQ(field.box.count(), 2);
     EXPECT_EQ(field.box.text(), "Teacher") << "replacing the items kept the caller's text";
-    EXPECT_EQ(field.edits.count(), 0);
+    EXPECT_EQ(field.edits.count(), 0) << "caller text is not echoed";
 }
