@@ -8,6 +8,8 @@
 #include <QLabel>
 #include <QMenu>
 #include <QPushButton>
+#include <QResizeEvent>
+#include <QStyle>
 #include <QVBoxLayout>
 
 using namespace SelectionInspector;
@@ -61,6 +63,8 @@ SelectionInspectorStrip::SelectionInspectorStrip(ChartView &view, QWidget *paren
     setAutoFillBackground(true);
     setBackgroundRole(QPalette::Window);
     setMinimumHeight(82);
+    // May be narrower than the one-row arrangement: it then stacks (see resizeEvent).
+    setMinimumWidth(1);
     auto *layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
     layout->setSpacing(8);
@@ -76,7 +80,7 @@ QPushButton *SelectionInspectorStrip::button(const QString &text) const
     if (!m_content)
         return nullptr;
     for (QPushButton *found : m_content->findChildren<QPushButton *>()) {
-        if (found->text() == text)
+        if (found->text() == text || found->accessibleName() == text)
             return found;
     }
     return nullptr;
@@ -130,7 +134,19 @@ void SelectionInspectorStrip::refresh()
     } else {
         const PersonStrip &person = std::get<PersonStrip>(shown);
         const Position position = person.position;
-        row->addWidget(summary(person.title, person.subtitle, m_content), 1);
+        QWidget *personSummary = summary(person.title, person.subtitle, m_content);
+        if (m_narrow) {
+            // Summary above the actions, which show as icons with their labels as tooltips.
+            delete row;
+            auto *stack = new QVBoxLayout(m_content);
+            stack->setContentsMargins(12, 0, 12, 12);
+            stack->setSpacing(8);
+            stack->addWidget(personSummary);
+            row = new QHBoxLayout;
+            stack->addLayout(row);
+        } else {
+            row->addWidget(personSummary, 1);
+        }
 
         auto *edit = makeButton(QStringLiteral("Edit"), QString(), m_content);
         edit->setShortcut(QKeySequence(QStringLiteral("Ctrl+E")));
@@ -178,7 +194,34 @@ void SelectionInspectorStrip::refresh()
         auto *dismiss = makeButton(QStringLiteral("\u2715"), QStringLiteral("Dismiss selection"), m_content);
         connect(dismiss, &QPushButton::clicked, &view, [&view] { view.setSelectedID(std::nullopt); });
         row->addWidget(dismiss);
+        if (m_narrow) {
+            const std::pair<QPushButton *, QStyle::StandardPixmap> icons[] = {
+                {edit, QStyle::SP_FileDialogContentsView}, {add, QStyle::SP_FileDialogNewFolder},
+                {vacancy, QStyle::SP_DialogResetButton}, {deletion, QStyle::SP_TrashIcon},
+                {more, QStyle::SP_ToolBarHorizontalExtensionButton}};
+            for (const auto &[action, icon] : icons) {
+                action->setAccessibleName(action->text());
+                if (action->toolTip().isEmpty())
+                    action->setToolTip(action->text());
+                action->setIcon(style()->standardIcon(icon));
+                action->setText(QString());
+            }
+            row->addStretch(1);
+        }
     }
     static_cast<QVBoxLayout *>(layout())->addWidget(m_content);
+    if (!m_narrow && std::holds_alternative<PersonStrip>(shown))
+        m_wideWidth = m_content->sizeHint().width();
     show();
+}
+
+void SelectionInspectorStrip::resizeEvent(QResizeEvent *event)
+{
+    QWidget::resizeEvent(event);
+    const bool narrow = m_wideWidth > 0 && width() < m_wideWidth;
+    if (narrow == m_narrow)
+        return;
+    m_narrow = narrow;
+    // Rebuilt after this event: the buttons being laid out must not go away under it.
+    QMetaObject::invokeMethod(this, &SelectionInspectorStrip::refresh, Qt::QueuedConnection);
 }

@@ -78,6 +78,16 @@ TEST_F(ChartWindowTest, SampleDistrictInspectorAndUndoFromTheKeyboard)
         for (int x = 0; x < strip.width() / 3; ++x)
             dark += qGray(strip.pixel(x, y)) < 80;
     EXPECT_GT(dark, 50);
+    // Too narrow for one row: the summary goes above icon-only actions, and back when wide.
+    const QSize size = window->size();
+    window->resize(200, size.height());
+    settle();
+    ASSERT_TRUE(inspector->isNarrow()) << inspector->width();
+    ASSERT_TRUE(inspector->button("Make Vacant…"));
+    EXPECT_TRUE(inspector->button("Make Vacant…")->text().isEmpty());
+    window->resize(size);
+    settle();
+    EXPECT_FALSE(inspector->isNarrow());
 
     // Make vacant, then Ctrl+Z brings the person back and Ctrl+Shift+Z takes them away again.
     dialogs.choices = {"Make Vacant"};
