@@ -1,13 +1,16 @@
 #include "spreadsheet/organization_workbook.h"
 
 #include "core/support/organization_error.h"
+#include "core/support/pending_file.h"
 #include "core/support/text.h"
 
 #include <QFile>
 #include <QTemporaryDir>
 
 #include <xlsxwriter.h>
+#include <zip.h>
 
+#include <cerrno>
 #include <charconv>
 #include <unordered_set>
 
@@ -215,31 +218,72 @@ std::vector<std::string> OrganizationWorkbook::tabNames(const std::vector<Import
     return names;
 }
 
-QByteArray OrganizationWorkbook::write(const OrganizationArchive &archive, const std::optional<std::string> &sheetID)
-{
-    const std::vector<ImportSheet> workbookTabs = tabs(archive, sheetID);
-    const std::vector<std::string> names = tabNames(workbookTabs);
+namespace {
 
-    QTemporaryDir folder;
-    if (!folder.isValid())
+// The workbook written by the library at `path`. Throws OrganizationError "Could not create the
+// Excel workbook." when the content cannot be stored as given, and FileWriteError (for
+// `fileName`) when the file itself cannot be written.
+void writeBook(const OrganizationArchive &archive, const std::optional<std::string> &sheetID, const std::string &path,
+               const std::string &fileName)
+{
+    const std::vector<ImportSheet> workbookTabs = OrganizationWorkbook::tabs(archive, sheetID);
+    const std::vector<std::string> names = OrganizationWorkbook::tabNames(workbookTabs);
+
+    // The library's scratch files stay out of the user's folder.
+    QTemporaryDir scratch;
+    if (!scratch.isValid())
         failWriting();
-    const QByteArray path = folder.filePath(QStringLiteral("workbook.xlsx")).toUtf8();
-    QByteArray temporaryFolder = folder.path().toUtf8();
-    lxw_workbook_options options{.constant_memory = LXW_FALSE, .tmpdir = temporaryFolder.data(), .use_zip64 = LXW_FALSE};
-    lxw_workbook *book = workbook_new_opt(path.constData(), &options);
+    QByteArray scratchFolder = scratch.path().toUtf8();
+    lxw_workbook_options options{.constant_memory = LXW_FALSE, .tmpdir = scratchFolder.data(), .use_zip64 = LXW_FALSE};
+    lxw_workbook *book = workbook_new_opt(path.c_str(), &options);
     if (!book)
         failWriting();
     try {
         for (size_t i = 0; i < workbookTabs.size(); ++i)
             writeTab(book, workbookTabs[i], names[i]);
     } catch (...) {
-        workbook_close(book); // frees the workbook; the half-written file goes with the folder
+        workbook_close(book); // frees the workbook; the caller drops the half-written file
         throw;
     }
-    check(workbook_close(book));
+    // Every cell was accepted above: what fails now is the disk.
+    errno = 0;
+    if (workbook_close(book) != LXW_NO_ERROR)
+        throw FileWriteError(fileName, errno != 0 ? errno : EIO);
+}
 
-    QFile file(QString::fromUtf8(path));
+} // namespace
+
+QByteArray OrganizationWorkbook::write(const OrganizationArchive &archive, const std::optional<std::string> &sheetID)
+{
+    QTemporaryDir folder;
+    if (!folder.isValid())
+        failWriting();
+    const QString path = folder.filePath(QStringLiteral("workbook.xlsx"));
+    try {
+        writeBook(archive, sheetID, QFile::encodeName(path).toStdString(), "workbook.xlsx");
+    } catch (const FileWriteError &) {
+        failWriting(); // the scratch file's name would mean nothing to the reader
+    }
+    QFile file(path);
     if (!file.open(QIODevice::ReadOnly))
         failWriting();
-    return file.readAll();
+    const QByteArray bytes = file.readAll();
+    if (file.error() != QFileDevice::NoError)
+        failWriting();
+    return bytes;
+}
+
+void OrganizationWorkbook::save(const OrganizationArchive &archive, const std::optional<std::string> &sheetID,
+                                const std::filesystem::path &target)
+{
+    PendingFile file(target);
+    const std::string path = file.temporaryPath().string();
+    writeBook(archive, sheetID, path, file.fileName());
+    // The library may not notice every failed write: only a whole zip is put in place.
+    int error = 0;
+    zip_t *written = zip_open(path.c_str(), ZIP_RDONLY | ZIP_CHECKCONS, &error);
+    if (!written)
+        throw FileWriteError(file.fileName(), EIO);
+    zip_discard(written);
+    file.commit();
 }
