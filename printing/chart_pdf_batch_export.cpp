@@ -7,10 +7,9 @@
 #include "core/support/pending_file.h"
 #include "core/support/text.h"
 #include "printing/chart_pdf_renderer.h"
+#include "printing/file_names.h"
 
 #include <QFile>
-#include <QStringView>
-#include <QTextBoundaryFinder>
 
 #include <cerrno>
 #include <dirent.h>
@@ -32,23 +31,6 @@ bool isReplacedInFilename(char32_t c)
 bool isTrimmedFromFilename(char32_t c)
 {
     return c == U'.' || QChar::isSpace(c);
-}
-
-// The longest prefix of whole user-perceived characters that fits in `maxBytes` of UTF-8.
-QString cutToBytes(const QString &text, qsizetype maxBytes)
-{
-    if (text.toUtf8().size() <= maxBytes)
-        return text;
-    QTextBoundaryFinder finder(QTextBoundaryFinder::Grapheme, text);
-    qsizetype bytes = 0;
-    qsizetype kept = 0;
-    for (qsizetype start = 0, end = finder.toNextBoundary(); end > 0; start = end, end = finder.toNextBoundary()) {
-        bytes += QStringView(text).mid(start, end - start).toUtf8().size();
-        if (bytes > maxBytes)
-            break;
-        kept = end;
-    }
-    return text.left(kept);
 }
 
 [[noreturn]] void fail(const QString &message)
@@ -161,7 +143,7 @@ QString safeBasename(const QString &sheetName)
         --end;
     const QString trimmed = QString::fromUcs4(characters.data() + begin, static_cast<qsizetype>(end - begin));
     // Cut after trimming and not trimmed again: a kept trailing space stays in the name.
-    const QString cut = cutToBytes(trimmed, 200);
+    const QString cut = FileNames::cutToBytes(trimmed, 200);
     return cut.isEmpty() ? QStringLiteral("Sheet") : cut;
 }
 

@@ -11,27 +11,10 @@
 
 namespace {
 
-// A PDF document read from bytes; the buffer must outlive the document that reads it.
-class OpenedPDF {
-public:
-    explicit OpenedPDF(const QByteArray &bytes)
-    {
-        m_buffer.setData(bytes);
-        if (bytes.isEmpty() || !m_buffer.open(QIODevice::ReadOnly))
-            unreadable();
-        m_document.load(&m_buffer);
-        if (m_document.status() != QPdfDocument::Status::Ready || m_document.error() != QPdfDocument::Error::None)
-            unreadable();
-    }
-
-    QPdfDocument &document() { return m_document; }
-
-private:
-    [[noreturn]] static void unreadable() { throw OrganizationError::invalid("Could not read the preview PDF."); }
-
-    QBuffer m_buffer;
-    QPdfDocument m_document;
-};
+[[noreturn]] void unreadable()
+{
+    throw OrganizationError::invalid("Could not read the preview PDF.");
+}
 
 // Pixels for a side of `length` points when the longer side `longest` gets `pixels`.
 int scaledSide(double length, double longest, int pixels)
@@ -46,19 +29,28 @@ int scaledSide(double length, double longest, int pixels)
 
 namespace ChartPDFRasterizer {
 
-int pageCount(const QByteArray &pdf)
+Document::Document(const QByteArray &pdf) : m_buffer(std::make_unique<QBuffer>()), m_document(std::make_unique<QPdfDocument>())
 {
-    OpenedPDF opened(pdf);
-    return opened.document().pageCount();
+    m_buffer->setData(pdf);
+    if (pdf.isEmpty() || !m_buffer->open(QIODevice::ReadOnly))
+        unreadable();
+    m_document->load(m_buffer.get());
+    if (m_document->status() != QPdfDocument::Status::Ready || m_document->error() != QPdfDocument::Error::None)
+        unreadable();
 }
 
-QImage bitmap(const QByteArray &pdf, int page, int maximumDimension)
+Document::~Document() = default;
+
+int Document::pageCount() const
 {
-    OpenedPDF opened(pdf);
-    QPdfDocument &document = opened.document();
-    if (page < 0 || page >= document.pageCount() || maximumDimension < 100 || maximumDimension > 4000)
+    return m_document->pageCount();
+}
+
+QImage Document::bitmap(int page, int maximumDimension)
+{
+    if (page < 0 || page >= m_document->pageCount() || maximumDimension < 100 || maximumDimension > 4000)
         throw OrganizationError::invalid("That preview page is not available.");
-    const QSizeF points = document.pagePointSize(page);
+    const QSizeF points = m_document->pagePointSize(page);
     if (!(points.width() > 0) || !(points.height() > 0))
         throw OrganizationError::invalid("The PDF page has an invalid size.");
 
@@ -71,13 +63,23 @@ QImage bitmap(const QByteArray &pdf, int page, int maximumDimension)
     // Opaque white under the page: the preview never shows a checkerboard or a dark backdrop.
     image.fill(Qt::white);
 
-    const QImage rendered = document.render(page, pixels);
+    const QImage rendered = m_document->render(page, pixels);
     if (rendered.isNull())
         throw OrganizationError::invalid("Could not render the page preview.");
     QPainter painter(&image);
     painter.drawImage(QPoint(0, 0), rendered);
     painter.end();
     return image;
+}
+
+int pageCount(const QByteArray &pdf)
+{
+    return Document(pdf).pageCount();
+}
+
+QImage bitmap(const QByteArray &pdf, int page, int maximumDimension)
+{
+    return Document(pdf).bitmap(page, maximumDimension);
 }
 
 } // namespace ChartPDFRasterizer

@@ -106,35 +106,6 @@ void drawGuides(QPainter &painter, const ChartPagination &pagination, const Char
     painter.restore();
 }
 
-void drawPage(QPainter &painter, const ChartPicture &picture, const ChartPagination &pagination,
-              const ChartPrintTile &tile, const QString &title, const QString &secondLine)
-{
-    const ChartPrintSettings &settings = pagination.settings;
-    const Size paper = settings.paperSize();
-    const QRectF content = toQt(pagination.contentRect);
-
-    painter.fillRect(QRectF(0, 0, paper.width, paper.height), Qt::white);
-    ChartText::drawBox(painter, QRectF(content.left(), 12, content.width(), 22), title,
-                       ChartText::font(16, Weight::bold));
-    ChartText::drawBox(painter, QRectF(content.left(), 36, content.width(), 14), secondLine, ChartText::font(9));
-    ChartText::drawBox(painter, QRectF(content.left(), paper.height - 28, content.width(), 14),
-                       footerText(pagination, tile), ChartText::font(8));
-
-    const double k = settings.scalePercent / 100;
-    PaintOptions options = PaintOptions::forSettings(settings);
-    options.visibleRect =
-        Rect::make(tile.chartOrigin.x, tile.chartOrigin.y, content.width() / k, content.height() / k);
-    painter.save();
-    painter.setClipRect(content);
-    painter.translate(content.topLeft());
-    painter.scale(k, k);
-    painter.translate(-tile.chartOrigin.x, -tile.chartOrigin.y);
-    ChartPainter::paint(painter, picture, options);
-    painter.restore();
-
-    drawGuides(painter, pagination, tile);
-}
-
 [[noreturn]] void cannotCreate()
 {
     throw OrganizationError::invalid("Could not create the PDF.");
@@ -156,6 +127,55 @@ PrintedChart::PrintedChart(const Organization &organization, const ChartPrintSet
 ChartPicture PrintedChart::picture(const DottedInk &ink) const
 {
     return ChartPicture{m_layout, m_positions, m_presentation.counts, ink};
+}
+
+ChartPages::ChartPages(const ChartPicture &picture, const ChartPagination &pagination, const std::string &title,
+                       const std::string &scope, const std::optional<std::string> &subtitle)
+    : m_picture(picture)
+    , m_pagination(pagination)
+    , m_title(QString::fromStdString(title))
+    , m_secondLine(secondHeadingLine(pagination.settings, scope, subtitle))
+{
+}
+
+QPageLayout ChartPages::pageLayout() const
+{
+    const ChartPrintSettings &settings = m_pagination.settings;
+    // Paper is given by its edges, not snapped to the nearest named size.
+    const QPageSize paper(QSizeF(std::min(settings.widthInches, settings.heightInches),
+                                 std::max(settings.widthInches, settings.heightInches)),
+                          QPageSize::Inch, QString(), QPageSize::ExactMatch);
+    return QPageLayout(paper, settings.landscape ? QPageLayout::Landscape : QPageLayout::Portrait, QMarginsF(),
+                       QPageLayout::Point);
+}
+
+void ChartPages::draw(QPainter &painter, size_t index) const
+{
+    const ChartPrintTile &tile = m_pagination.tiles.at(index);
+    const ChartPrintSettings &settings = m_pagination.settings;
+    const Size paper = settings.paperSize();
+    const QRectF content = toQt(m_pagination.contentRect);
+
+    painter.fillRect(QRectF(0, 0, paper.width, paper.height), Qt::white);
+    ChartText::drawBox(painter, QRectF(content.left(), 12, content.width(), 22), m_title,
+                       ChartText::font(16, Weight::bold));
+    ChartText::drawBox(painter, QRectF(content.left(), 36, content.width(), 14), m_secondLine, ChartText::font(9));
+    ChartText::drawBox(painter, QRectF(content.left(), paper.height - 28, content.width(), 14),
+                       footerText(m_pagination, tile), ChartText::font(8));
+
+    const double k = settings.scalePercent / 100;
+    PaintOptions options = PaintOptions::forSettings(settings);
+    options.visibleRect =
+        Rect::make(tile.chartOrigin.x, tile.chartOrigin.y, content.width() / k, content.height() / k);
+    painter.save();
+    painter.setClipRect(content);
+    painter.translate(content.topLeft());
+    painter.scale(k, k);
+    painter.translate(-tile.chartOrigin.x, -tile.chartOrigin.y);
+    ChartPainter::paint(painter, m_picture, options);
+    painter.restore();
+
+    drawGuides(painter, m_pagination, tile);
 }
 
 namespace ChartPDFRenderer {
@@ -185,45 +205,45 @@ std::optional<QByteArray> render(const Organization &organization, const std::st
             return std::nullopt;
     }
     const DottedInk ink(*routes, std::nullopt);
-    return renderPages(chart.picture(ink), chart.pagination(), title, scope, subtitle);
+    return renderPages(chart.picture(ink), chart.pagination(), title, scope, subtitle, routing.stop, routing.pageDone);
 }
 
 QByteArray renderPages(const ChartPicture &picture, const ChartPagination &pagination, const std::string &title,
                        const std::string &scope, const std::optional<std::string> &subtitle)
 {
-    const ChartPrintSettings &settings = pagination.settings;
+    return *renderPages(picture, pagination, title, scope, subtitle, {}, {});
+}
+
+std::optional<QByteArray> renderPages(const ChartPicture &picture, const ChartPagination &pagination,
+                                      const std::string &title, const std::string &scope,
+                                      const std::optional<std::string> &subtitle, std::stop_token stop,
+                                      const std::function<void(size_t done, size_t total)> &pageDone)
+{
+    const ChartPages pages(picture, pagination, title, scope, subtitle);
     QByteArray bytes;
     QBuffer buffer(&bytes);
     if (!buffer.open(QIODevice::WriteOnly))
         cannotCreate();
-    {
-        QPdfWriter writer(&buffer);
-        // One device unit per point, so page geometry is written as given.
-        writer.setResolution(72);
-        // Paper is given by its edges, not snapped to the nearest named size.
-        const QPageSize paper(QSizeF(std::min(settings.widthInches, settings.heightInches),
-                                     std::max(settings.widthInches, settings.heightInches)),
-                              QPageSize::Inch, QString(), QPageSize::ExactMatch);
-        const QPageLayout layout(paper, settings.landscape ? QPageLayout::Landscape : QPageLayout::Portrait,
-                                 QMarginsF(), QPageLayout::Point);
-        if (!paper.isValid() || !writer.setPageLayout(layout))
+    QPdfWriter writer(&buffer);
+    // One device unit per point, so page geometry is written as given.
+    writer.setResolution(72);
+    const QPageLayout layout = pages.pageLayout();
+    if (!layout.pageSize().isValid() || !writer.setPageLayout(layout))
+        cannotCreate();
+    QPainter painter;
+    if (!painter.begin(&writer))
+        cannotCreate();
+    for (size_t page = 0; page < pages.count(); ++page) {
+        if (stop.stop_requested())
+            return std::nullopt; // the painter ends into the buffer, which goes with it
+        if (page > 0 && !writer.newPage())
             cannotCreate();
-
-        const QString titleText = QString::fromStdString(title);
-        const QString secondLine = secondHeadingLine(settings, scope, subtitle);
-        QPainter painter;
-        if (!painter.begin(&writer))
-            cannotCreate();
-        bool first = true;
-        for (const ChartPrintTile &tile : pagination.tiles) {
-            if (!first && !writer.newPage())
-                cannotCreate();
-            first = false;
-            drawPage(painter, picture, pagination, tile, titleText, secondLine);
-        }
-        if (!painter.end())
-            cannotCreate();
+        pages.draw(painter, page);
+        if (pageDone)
+            pageDone(page + 1, pages.count());
     }
+    if (!painter.end())
+        cannotCreate();
     return bytes;
 }
 

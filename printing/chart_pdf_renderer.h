@@ -6,6 +6,8 @@
 #include "core/model/print_settings.h"
 
 #include <QByteArray>
+#include <QPageLayout>
+#include <QString>
 
 #include <cstddef>
 #include <functional>
@@ -15,6 +17,7 @@
 #include <string>
 #include <unordered_map>
 
+class QPainter;
 struct DottedInk;
 struct ChartPicture;
 struct Organization;
@@ -44,7 +47,8 @@ private:
     std::shared_ptr<const DottedRoutingKey> m_routingKey;
 };
 
-// Where a PDF's dotted lines come from, and how its caller follows and stops their routing.
+// Where a PDF's dotted lines come from, and how its caller follows and stops the routing and
+// the pages.
 struct ChartPDFRouting {
     // Routes taken from here when it has them for the chart's key (the window's store holds
     // the lines it shows), and kept here when they had to be made. Null: routed alone.
@@ -54,6 +58,32 @@ struct ChartPDFRouting {
     // Lines routed of all, after each line, on the rendering thread; not called when the
     // lines were already there.
     std::function<void(size_t done, size_t total)> progress;
+    // Pages written of all, after each page, on the rendering thread. The stop above also
+    // ends the pages: no PDF is made.
+    std::function<void(size_t done, size_t total)> pageDone;
+};
+
+// The pages of one chart, ready to be drawn one at a time onto any paged device: the PDF
+// writer, a printer. Borrows the picture and the tiling, which must outlive it.
+class ChartPages {
+public:
+    // `title` is the first heading line; the second is the trimmed `subtitle` when it is not
+    // blank, else "Positions only" when names are hidden, else `scope` as given.
+    ChartPages(const ChartPicture &picture, const ChartPagination &pagination, const std::string &title,
+               const std::string &scope, const std::optional<std::string> &subtitle);
+
+    size_t count() const { return m_pagination.tiles.size(); }
+    // The paper of every page: the settings' size and orientation, no margins.
+    QPageLayout pageLayout() const;
+    // Page `index` (from 0, in the tiling's order) in page points, the origin at the paper's
+    // top-left corner. Draws only what can show on the page.
+    void draw(QPainter &painter, size_t index) const;
+
+private:
+    const ChartPicture &m_picture;
+    const ChartPagination &m_pagination;
+    QString m_title;
+    QString m_secondLine;
 };
 
 // The one producer of chart PDFs: export, printing, the preview and the export of every
@@ -76,11 +106,15 @@ std::optional<QByteArray> render(const Organization &organization, const std::st
                                  const std::string &scope, const ChartPrintSettings &settings,
                                  const std::optional<std::string> &subtitle, const ChartPDFRouting &routing);
 
-// The pages of a chart already laid out, in the tiling's order. `title` is the first
-// heading line; the second is the trimmed `subtitle` when it is not blank, else "Positions
-// only" when names are hidden, else `scope` as given. Every page draws only what can show
-// on it. Throws OrganizationError("Could not create the PDF.") when no PDF can be started.
+// The pages of a chart already laid out (ChartPages), in the tiling's order. Throws
+// OrganizationError("Could not create the PDF.") when no PDF can be started.
 QByteArray renderPages(const ChartPicture &picture, const ChartPagination &pagination, const std::string &title,
                        const std::string &scope, const std::optional<std::string> &subtitle);
+// As above, reporting each page to `pageDone` and stopping, with no PDF, once `stop` is
+// requested between two pages.
+std::optional<QByteArray> renderPages(const ChartPicture &picture, const ChartPagination &pagination,
+                                      const std::string &title, const std::string &scope,
+                                      const std::optional<std::string> &subtitle, std::stop_token stop,
+                                      const std::function<void(size_t done, size_t total)> &pageDone);
 
 } // namespace ChartPDFRenderer

@@ -22,6 +22,10 @@ QFont font(int size, Weight weight)
     f.setHintingPreference(QFont::PreferNoHinting);
     f.setPixelSize(size);
     f.setWeight(weight == Weight::bold ? QFont::Bold : QFont::Normal);
+    // Any letter spacing, even the 100 % that changes no advance, makes Qt shape without
+    // ligatures. A ligature glyph goes into a PDF's text layer as one character ("ﬃ" for
+    // "ffi"), where a reader's search for "Office" cannot find it.
+    f.setLetterSpacing(QFont::PercentageSpacing, 100);
     return f;
 }
 

@@ -15,7 +15,8 @@ namespace ChartText {
 enum class Weight { regular, bold };
 
 // DejaVu Sans at `size` units, unhinted, so line breaks do not depend on the device; the
-// emoji and symbols it lacks come from Symbola.
+// emoji and symbols it lacks come from Symbola. No ligatures, so each letter stays a
+// letter in a PDF's text.
 QFont font(int size, Weight weight = Weight::regular);
 
 // Draws `text` in `colour` (black unless given) into `box`: wrapped at word boundaries (a word wider than the box
