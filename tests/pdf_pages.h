@@ -5,6 +5,8 @@
 #include <QBuffer>
 #include <QByteArray>
 #include <QPdfDocument>
+#include <QPdfSelection>
+#include <QRectF>
 #include <QRegularExpression>
 #include <QSet>
 #include <QSizeF>
@@ -32,6 +34,21 @@ inline PDFPages readPDFPages(const QByteArray &pdf, const QRegularExpression &jo
         pages.sizes.push_back(document.pagePointSize(page));
     }
     return pages;
+}
+
+// Where `text` first stands on `page`, in points from the page's top-left corner; null when
+// it is not there.
+inline QRectF textBounds(const QByteArray &pdf, int page, const QString &text)
+{
+    QBuffer buffer;
+    buffer.setData(pdf);
+    buffer.open(QIODevice::ReadOnly);
+    QPdfDocument document;
+    document.load(&buffer);
+    const qsizetype at = document.getAllText(page).text().indexOf(text);
+    if (at < 0)
+        return QRectF();
+    return document.getSelectionAtIndex(page, int(at), int(text.size())).boundingRectangle();
 }
 
 // Every character a PDF's text layer gives for its glyphs: the targets of the fonts'

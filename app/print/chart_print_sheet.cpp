@@ -87,10 +87,12 @@ ChartPrintSheet::ChartPrintSheet(std::unique_ptr<PrintSheetModel> model, std::un
     formScroll->setFixedWidth(formWidth + formScroll->verticalScrollBar()->sizeHint().width() + 2);
 
     m_previewCaption = captionLabel(QString());
+    m_linesNote = captionLabel(QString());
     m_preview = new ChartPDFPreview;
     auto *previewColumn = new QVBoxLayout;
     previewColumn->setSpacing(8);
     previewColumn->addWidget(m_previewCaption);
+    previewColumn->addWidget(m_linesNote);
     previewColumn->addWidget(m_preview, 1);
 
     auto *columns = new QHBoxLayout;
@@ -333,6 +335,9 @@ void ChartPrintSheet::refresh()
     m_checkLine->setVisible(!pages.has_value());
 
     m_previewCaption->setText(model.previewCaption());
+    const std::optional<QString> linesNote = model.previewLinesNote();
+    m_linesNote->setText(linesNote.value_or(QString()));
+    m_linesNote->setVisible(linesNote.has_value());
     m_error->setText(model.errorMessage().value_or(QString()));
     m_errorArea->setVisible(model.errorMessage().has_value());
     // As tall as the message, at most 80 points; longer ones scroll.

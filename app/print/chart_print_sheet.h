@@ -73,6 +73,7 @@ private:
     QPushButton *m_update = nullptr;
 
     QLabel *m_previewCaption = nullptr;
+    QLabel *m_linesNote = nullptr;
     ChartPDFPreview *m_preview = nullptr;
     QScrollArea *m_errorArea = nullptr;
     QLabel *m_error = nullptr;

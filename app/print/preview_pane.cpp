@@ -11,12 +11,110 @@
 #include <QVBoxLayout>
 
 #include <algorithm>
+#include <condition_variable>
+#include <cstdlib>
+#include <deque>
+#include <functional>
+#include <mutex>
+#include <stop_token>
+#include <thread>
+#include <vector>
+
+// Draws pages of the preview ahead of the one shown, on a thread of its own, with its own
+// reading of the PDF.
+class PreviewPrefetcher {
+public:
+    // Called on the prefetching thread with each picture made.
+    using Deliver = std::function<void(unsigned document, int page, const QImage &picture)>;
+
+    explicit PreviewPrefetcher(Deliver deliver)
+        : m_deliver(std::move(deliver)), m_thread([this](std::stop_token stop) { run(stop); })
+    {
+    }
+    ~PreviewPrefetcher()
+    {
+        m_thread.request_stop();
+        m_wake.notify_all();
+    }
+
+    // Replaces what waits to be drawn: these pages of `pdf`, in this order.
+    void request(unsigned document, const QByteArray &pdf, std::vector<int> pages)
+    {
+        {
+            const std::lock_guard lock(m_mutex);
+            m_document = document;
+            m_pdf = pdf;
+            m_pages.assign(pages.begin(), pages.end());
+        }
+        m_wake.notify_all();
+    }
+
+private:
+    void run(std::stop_token stop)
+    {
+        std::unique_ptr<ChartPDFRasterizer::Document> opened;
+        std::optional<unsigned> openedDocument;
+        std::unique_lock lock(m_mutex);
+        while (m_wake.wait(lock, stop, [&] { return !m_pages.empty(); })) {
+            const unsigned document = m_document;
+            const QByteArray pdf = m_pdf;
+            const int page = m_pages.front();
+            m_pages.pop_front();
+            lock.unlock();
+            QImage picture;
+            try {
+                if (openedDocument != document) {
+                    opened.reset();
+                    openedDocument = document;
+                    opened = std::make_unique<ChartPDFRasterizer::Document>(pdf);
+                }
+                if (opened)
+                    picture = opened->bitmap(page, PreviewPaneState::pixels);
+            } catch (const std::exception &) {
+                // The page shown reports its own failure when it is drawn there.
+            }
+            if (!picture.isNull())
+                m_deliver(document, page, picture);
+            lock.lock();
+        }
+    }
+
+    Deliver m_deliver;
+    std::mutex m_mutex;
+    std::condition_variable_any m_wake;
+    unsigned m_document = 0;
+    QByteArray m_pdf;
+    std::deque<int> m_pages;
+    std::jthread m_thread; // last: started once the rest exists
+};
+
+namespace {
+
+// Pages drawn ahead, nearest first, and the pages kept around the one shown.
+const int aheadForward = 2;
+const int aheadBack = 1;
+const int keptAround = 3;
+
+} // namespace
+
+PreviewPaneState::PreviewPaneState()
+    : m_ahead(std::make_unique<PreviewPrefetcher>([this](unsigned document, int page, const QImage &picture) {
+        QMetaObject::invokeMethod(this, [this, document, page, picture] { pictureArrived(document, page, picture); },
+                                  Qt::QueuedConnection);
+    }))
+{
+}
+
+PreviewPaneState::~PreviewPaneState() = default;
 
 void PreviewPaneState::setDocument(const std::optional<QByteArray> &document, bool samePages)
 {
     if (document == m_document)
         return;
     m_document = document;
+    ++m_generation;
+    m_opened.reset();
+    m_pictures.clear();
     if (!samePages)
         m_page = 0;
     renderPage();
@@ -35,13 +133,46 @@ void PreviewPaneState::renderPage()
     if (!m_document)
         return;
     try {
-        m_pageCount = ChartPDFRasterizer::pageCount(*m_document);
-        m_image = ChartPDFRasterizer::bitmap(*m_document, m_page, pixels);
+        if (!m_opened)
+            m_opened = std::make_unique<ChartPDFRasterizer::Document>(*m_document);
+        m_pageCount = m_opened->pageCount();
+        const auto made = m_pictures.find(m_page);
+        m_image = made != m_pictures.end() ? made->second : m_opened->bitmap(m_page, pixels);
+        m_pictures[m_page] = m_image;
         m_errorMessage.reset();
     } catch (const std::exception &error) {
         m_image = QImage();
         m_errorMessage = QString::fromUtf8(error.what());
+        return;
     }
+    drawAhead();
+}
+
+void PreviewPaneState::drawAhead()
+{
+    std::erase_if(m_pictures, [&](const auto &picture) { return std::abs(picture.first - m_page) > keptAround; });
+    std::vector<int> wanted;
+    for (int step = 1; step <= aheadForward; ++step) {
+        for (int page : {m_page + step, m_page - step}) {
+            if (page >= 0 && page < m_pageCount && (page > m_page || step <= aheadBack) && !m_pictures.contains(page))
+                wanted.push_back(page);
+        }
+    }
+    m_ahead->request(m_generation, *m_document, std::move(wanted));
+}
+
+void PreviewPaneState::pictureArrived(unsigned document, int page, const QImage &picture)
+{
+    if (document == m_generation && std::abs(page - m_page) <= keptAround)
+        m_pictures.emplace(page, picture);
+}
+
+std::vector<int> PreviewPaneState::picturedPages() const
+{
+    std::vector<int> pages;
+    for (const auto &[page, picture] : m_pictures)
+        pages.push_back(page);
+    return pages;
 }
 
 QString PreviewPaneState::pageLabel() const

@@ -2,20 +2,36 @@
 
 #include <QByteArray>
 #include <QImage>
+#include <QObject>
 #include <QString>
 #include <QWidget>
 
+#include <map>
+#include <memory>
 #include <optional>
+#include <vector>
 
 class QLabel;
 class QPushButton;
+class PreviewPrefetcher;
+namespace ChartPDFRasterizer {
+class Document;
+}
 
 // What the preview pane shows, without widgets: the page, the page count as last read, the
 // picture of the page at 1400 pixels on its longer side, or the message of the last failed
 // rendering.
-class PreviewPaneState {
+//
+// The PDF is read once per document, and the pages next to the one shown are drawn ahead on
+// a thread of their own (they arrive as events), so that turning a page only shows a
+// picture already made.
+class PreviewPaneState : public QObject {
+    Q_OBJECT
 public:
     static constexpr int pixels = 1400;
+
+    PreviewPaneState();
+    ~PreviewPaneState() override;
 
     // New bytes (or none) from the sheet. Bytes different from those shown return to the
     // first page and render it, unless they are the same pages with their dotted lines
@@ -36,15 +52,25 @@ public:
     // The placeholder's description while there is no picture.
     QString placeholderText() const;
 
+    // Pages drawn and kept: the one shown and those ahead of it either way.
+    std::vector<int> picturedPages() const;
+
 private:
     void showPage(int page);
     void renderPage();
+    void drawAhead();
+    void pictureArrived(unsigned document, int page, const QImage &picture);
 
     std::optional<QByteArray> m_document;
     int m_page = 0;
     int m_pageCount = 0;
     QImage m_image;
     std::optional<QString> m_errorMessage;
+
+    unsigned m_generation = 0; // counts documents given, so late pictures of another are dropped
+    std::unique_ptr<ChartPDFRasterizer::Document> m_opened;
+    std::map<int, QImage> m_pictures;
+    std::unique_ptr<PreviewPrefetcher> m_ahead; // last: stopped before the rest goes
 };
 
 // The preview pane of the print sheet: the page picture scaled to fit, or a placeholder,

@@ -10,12 +10,15 @@
 #include "core/chart/dotted_route_store.h"
 #include "core/document/organization_archive.h"
 #include "core/support/organization_error.h"
+#include "core/support/pending_file.h"
 #include "core/support/text.h"
 #include "printing/chart_painter.h"
 #include "printing/chart_text.h"
 
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFileInfo>
+#include <QPainter>
 #include <QPointer>
 #include <QTimer>
 
@@ -66,6 +69,18 @@ QString messageOf(const std::exception &error)
     return QString::fromUtf8(error.what());
 }
 
+// A file the system would not take is named with what it is and why.
+QString describe(const std::exception &error)
+{
+    if (const auto *file = dynamic_cast<const FileWriteError *>(&error))
+        return QStringLiteral("The PDF \u201c%1\u201d could not be saved: %2.")
+            .arg(QString::fromStdString(file->fileName()), QString::fromStdString(file->reason()));
+    return messageOf(error);
+}
+
+// Printing draws pages for about this long before the window handles its events again.
+const int printSliceMilliseconds = 25;
+
 } // namespace
 
 namespace PaperPresets {
@@ -94,7 +109,11 @@ PrintSheetModel::PrintSheetModel(Input input, PrintSheetHost &host, Dialogs &dia
     , m_settings(m_input.settings)
     , m_positionSummary(summaryOf(m_input.organization, m_input.scope))
     , m_routeStore(host.routeStore() ? host.routeStore() : std::make_shared<DottedRouteStore>())
+    , m_previewLinesTimer(new QTimer(this))
 {
+    m_previewLinesTimer->setSingleShot(true);
+    m_previewLinesTimer->setInterval(150);
+    connect(m_previewLinesTimer, &QTimer::timeout, this, &PrintSheetModel::readPreviewLines);
     retile();
 }
 
@@ -247,7 +266,7 @@ bool PrintSheetModel::offersExportAll() const
 
 void PrintSheetModel::fail(const std::exception &error)
 {
-    m_errorMessage = messageOf(error);
+    m_errorMessage = describe(error);
     emit changed();
 }
 
@@ -260,7 +279,7 @@ std::string PrintSheetModel::heading() const
 QByteArray PrintSheetModel::makePDF() const
 {
     return *ChartPDFRenderer::render(m_input.organization, heading(), m_input.scope, m_settings,
-                                     m_host.pageSubtitle().toStdString(), ChartPDFRouting{m_routeStore, {}, {}});
+                                     m_host.pageSubtitle().toStdString(), ChartPDFRouting{m_routeStore, {}, {}, {}});
 }
 
 // The routes of `chart` when nothing is left to route; nothing while they must be made.
@@ -271,61 +290,62 @@ std::optional<std::vector<DottedRoute>> PrintSheetModel::storedRoutes(const Prin
     return m_routeStore->find(*chart.routingKey());
 }
 
+// Counts reach this thread as events; those of a run already over are dropped.
 ChartPDFRouting PrintSheetModel::routing(std::stop_token stop)
 {
-    return {m_routeStore, std::move(stop), [this](size_t done, size_t total) {
-                QMetaObject::invokeMethod(this, [this, done, total] {
-                    if (!isBusy())
-                        return;
-                    m_linesDone = done;
-                    m_linesTotal = total;
-                    emit changed();
-                }, Qt::QueuedConnection);
-            }};
+    const auto report = [this, run = m_run](size_t PrintSheetModel::*done, size_t PrintSheetModel::*total) {
+        return [this, run, done, total](size_t count, size_t of) {
+            QMetaObject::invokeMethod(this, [this, run, done, total, count, of] {
+                if (run != m_run || !isBusy())
+                    return;
+                this->*done = count;
+                this->*total = of;
+                emit changed();
+            }, Qt::QueuedConnection);
+        };
+    };
+    return {m_routeStore, std::move(stop), report(&PrintSheetModel::m_linesDone, &PrintSheetModel::m_linesTotal),
+            report(&PrintSheetModel::m_pagesDone, &PrintSheetModel::m_pagesTotal)};
 }
 
-void PrintSheetModel::withPDF(const std::function<void(const QByteArray &)> &then)
+void PrintSheetModel::begin(Task task)
 {
-    const std::string title = heading();
-    const std::optional<std::string> subtitle = m_host.pageSubtitle().toStdString();
-    try {
-        const PrintedChart chart(m_input.organization, m_settings);
-        if (const std::optional<std::vector<DottedRoute>> routes = storedRoutes(chart)) {
-            const DottedInk ink(*routes, std::nullopt);
-            then(ChartPDFRenderer::renderPages(chart.picture(ink), chart.pagination(), title, m_input.scope, subtitle));
-            return;
-        }
-    } catch (const std::exception &error) {
-        fail(error);
+    ++m_run;
+    m_task = task;
+    m_linesDone = m_linesTotal = m_pagesDone = m_pagesTotal = 0;
+    // A new output clears the last one's report.
+    m_errorMessage.reset();
+    m_resultMessage.reset();
+    emit changed();
+}
+
+void PrintSheetModel::end()
+{
+    ++m_run;
+    m_task = Task::none;
+    m_linesDone = m_linesTotal = m_pagesDone = m_pagesTotal = 0;
+    emit changed();
+}
+
+void PrintSheetModel::withRoutes(const std::shared_ptr<const PrintedChart> &chart,
+                                 const std::function<void(const std::vector<DottedRoute> &)> &then)
+{
+    if (const std::optional<std::vector<DottedRoute>> routes = storedRoutes(*chart)) {
+        then(*routes);
         return;
     }
-    m_preparing = true;
-    m_linesDone = m_linesTotal = 0;
-    m_errorMessage.reset();
-    emit changed();
-    m_exportWorker = std::jthread([this, organization = m_input.organization, title, scope = m_input.scope,
-                                   settings = m_settings, subtitle, then](std::stop_token stop) {
-        std::optional<QByteArray> bytes;
-        std::optional<QString> failure;
-        try {
-            bytes = ChartPDFRenderer::render(organization, title, scope, settings, subtitle, routing(stop));
-        } catch (const std::exception &error) {
-            failure = messageOf(error);
-        }
-        QMetaObject::invokeMethod(this, [this, bytes, failure, then] {
-            m_preparing = false;
-            m_linesDone = m_linesTotal = 0;
-            if (failure)
-                m_errorMessage = failure;
-            else if (bytes)
-                then(*bytes);
-            emit changed();
+    m_exportWorker = std::jthread([this, run = m_run, chart, then, routing = routing({})](std::stop_token stop) {
+        std::optional<std::vector<DottedRoute>> routes = m_routeStore->route(
+            chart->routingKey(), stop, [&](const DottedRoutingProgress &p) { routing.progress(p.done, p.total); });
+        QMetaObject::invokeMethod(this, [this, run, routes = std::move(routes), then] {
+            if (run == m_run && routes)
+                then(*routes);
         }, Qt::QueuedConnection);
     });
 }
 
 // The cards at once; the dotted lines too when the store has them, else when a routing job
-// has made them (previewLinesArrived).
+// has made them all (readPreviewLines).
 void PrintSheetModel::updatePreview()
 {
     try {
@@ -338,10 +358,14 @@ void PrintSheetModel::updatePreview()
                                                          m_input.scope, subtitle);
         m_routingJob.reset();
         m_previewChart.reset();
+        m_previewLinesTimer->stop();
         if (!routes) {
             m_previewChart = std::move(chart);
+            m_previewSettings = m_settings;
             m_previewHeading = title;
             m_previewSubtitle = subtitle;
+            m_previewLinesDone = 0;
+            m_previewLinesTotal = m_previewChart->routingKey()->edges.size();
             m_routingJob = std::make_unique<DottedRoutingJob>(m_routeStore, m_previewChart->routingKey(), [this] {
                 QMetaObject::invokeMethod(this, &PrintSheetModel::previewLinesArrived, Qt::QueuedConnection);
             });
@@ -357,13 +381,24 @@ void PrintSheetModel::updatePreview()
     }
 }
 
+// Lines have come: read them a little later, so that a fast routing is not copied line by line.
 void PrintSheetModel::previewLinesArrived()
+{
+    if (m_routingJob && !m_previewLinesTimer->isActive())
+        m_previewLinesTimer->start();
+}
+
+void PrintSheetModel::readPreviewLines()
 {
     if (!m_routingJob)
         return;
     const DottedRoutingProgress progress = m_routingJob->progress();
-    if (!progress.isComplete())
+    m_previewLinesDone = progress.done;
+    m_previewLinesTotal = progress.total;
+    if (!progress.isComplete()) {
+        emit changed();
         return;
+    }
     m_routingJob.reset();
     const std::unique_ptr<PrintedChart> chart = std::move(m_previewChart);
     try {
@@ -375,6 +410,15 @@ void PrintSheetModel::previewLinesArrived()
         m_errorMessage = messageOf(error);
     }
     emit changed();
+}
+
+std::optional<QString> PrintSheetModel::previewLinesNote() const
+{
+    if (!m_routingJob)
+        return std::nullopt;
+    return QStringLiteral("Routing dotted lines: %1 of %2. The preview shows them once all are routed.")
+        .arg(m_previewLinesDone)
+        .arg(m_previewLinesTotal);
 }
 
 void PrintSheetModel::refreshFit()
@@ -396,19 +440,88 @@ void PrintSheetModel::refreshFit()
     updatePreview();
 }
 
+// Drawn on this thread, as the printer wants, a few pages between events.
+struct PrintSheetModel::PrintRun {
+    std::shared_ptr<const PrintedChart> chart;
+    DottedInk ink;
+    ChartPicture picture;
+    ChartPages pages;
+    std::unique_ptr<PrintJob> job;
+    size_t next = 0; // of job->pages()
+
+    PrintRun(std::shared_ptr<const PrintedChart> printed, const std::vector<DottedRoute> &routes,
+             const std::string &title, const std::string &scope, const std::optional<std::string> &subtitle)
+        : chart(std::move(printed))
+        , ink(routes, std::nullopt)
+        , picture(chart->picture(ink))
+        , pages(picture, chart->pagination(), title, scope, subtitle)
+    {
+    }
+};
+
 void PrintSheetModel::printChart()
 {
     if (!canOutput())
         return;
-    withPDF([this](const QByteArray &pdf) {
+    std::shared_ptr<const PrintedChart> chart;
+    try {
+        chart = std::make_shared<const PrintedChart>(m_input.organization, m_settings);
+    } catch (const std::exception &error) {
+        fail(error);
+        return;
+    }
+    const std::string title = heading();
+    const std::optional<std::string> subtitle = m_host.pageSubtitle().toStdString();
+    begin(Task::print);
+    withRoutes(chart, [this, chart, title, subtitle](const std::vector<DottedRoute> &routes) {
+        auto run = std::make_unique<PrintRun>(chart, routes, title, m_input.scope, subtitle);
+        m_host.commitSettings(m_settings);
         try {
-            m_printer.print(pdf, m_settings, [this] { m_host.commitSettings(m_settings); });
-            m_errorMessage.reset();
-            emit changed();
+            run->job = m_printer.start(run->pages.pageLayout(), int(run->pages.count()));
         } catch (const std::exception &error) {
+            end();
             fail(error);
+            return;
         }
+        // A cancelled dialog prints nothing and says nothing.
+        if (!run->job) {
+            end();
+            return;
+        }
+        m_pagesTotal = run->job->pages().size();
+        m_print = std::move(run);
+        printSomePages();
     });
+}
+
+// Pages for about a frame's time, then the events waiting, then more pages.
+void PrintSheetModel::printSomePages()
+{
+    if (!m_print)
+        return;
+    const std::vector<int> &pages = m_print->job->pages();
+    QElapsedTimer slice;
+    slice.start();
+    try {
+        while (m_print->next < pages.size() && slice.elapsed() < printSliceMilliseconds) {
+            const size_t page = size_t(pages[m_print->next]);
+            m_print->job->drawPage([&](QPainter &painter) { m_print->pages.draw(painter, page); });
+            m_pagesDone = ++m_print->next;
+        }
+        if (m_print->next == pages.size()) {
+            const std::unique_ptr<PrintRun> run = std::move(m_print);
+            run->job->finish();
+            end();
+            return;
+        }
+    } catch (const std::exception &error) {
+        m_print.reset();
+        end();
+        fail(error);
+        return;
+    }
+    emit changed();
+    QTimer::singleShot(0, this, &PrintSheetModel::printSomePages);
 }
 
 void PrintSheetModel::exportPDF()
@@ -421,15 +534,33 @@ void PrintSheetModel::exportPDF()
         m_dialogs.fileToSave(QStringLiteral("PDF (*.pdf)"), QStringLiteral("Organization Chart.pdf"));
     if (!path || path->isEmpty())
         return;
-    withPDF([this, path = *path](const QByteArray &pdf) {
+    begin(Task::savePDF);
+    m_exportWorker = std::jthread([this, run = m_run, path = *path, organization = m_input.organization,
+                                   title = heading(), scope = m_input.scope, settings = m_settings,
+                                   subtitle = std::optional<std::string>(m_host.pageSubtitle().toStdString()),
+                                   routing = routing({})](std::stop_token stop) mutable {
+        routing.stop = stop;
+        bool written = false;
+        std::optional<QString> failure;
         try {
-            FileSaving::write(path, pdf);
-            m_resultMessage = QStringLiteral("PDF exported.");
-            m_errorMessage.reset();
-            emit changed();
+            const std::optional<QByteArray> pdf =
+                ChartPDFRenderer::render(organization, title, scope, settings, subtitle, routing);
+            // Stopped: nothing is written. The write itself is whole or nothing.
+            if (pdf && !stop.stop_requested()) {
+                FileSaving::write(path, *pdf);
+                written = true;
+            }
         } catch (const std::exception &error) {
-            fail(error);
+            failure = describe(error);
         }
+        QMetaObject::invokeMethod(this, [this, run, written, failure] {
+            if (run != m_run)
+                return;
+            if (written)
+                m_resultMessage = QStringLiteral("PDF exported.");
+            m_errorMessage = failure;
+            end();
+        }, Qt::QueuedConnection);
     });
 }
 
@@ -468,27 +599,75 @@ void PrintSheetModel::exportAllSheets()
     m_export = std::move(run);
     m_exporting = true;
     m_exportedSheetCount = 0;
-    m_errorMessage.reset();
-    m_resultMessage.reset();
-    emit changed();
+    begin(Task::exportAll);
     exportNextSheet();
 }
 
 void PrintSheetModel::cancelExport()
 {
-    if (m_export)
+    switch (m_task) {
+    case Task::none:
+        return;
+    case Task::exportAll:
+        // The chart being written stops within a page and is not written; no chart after it begins.
         m_export->cancelled = true;
-    if (isBusy())
         m_exportWorker.request_stop();
+        return;
+    case Task::savePDF:
+    case Task::print:
+        // The worker stops on its own within a page; what it still reports is dropped.
+        m_exportWorker.request_stop();
+        m_print.reset();
+        end();
+        return;
+    }
+}
+
+// A PDF saved or printed with the settings the preview was made with waits for the preview's
+// own routing job (the store routes a chart once), so its count is the one to show.
+std::pair<size_t, size_t> PrintSheetModel::linesRouted() const
+{
+    if (m_linesTotal == 0 && m_task != Task::exportAll && m_routingJob && m_previewSettings == m_settings)
+        return {m_previewLinesDone, m_previewLinesTotal};
+    return {m_linesDone, m_linesTotal};
 }
 
 QString PrintSheetModel::progressLabel() const
 {
-    QString label = m_exporting ? QStringLiteral("Exporting ") + m_exportingSheetName + QStringLiteral("…")
-                                : QStringLiteral("Routing the dotted lines of the PDF…");
-    if (m_linesTotal > 0)
-        label += QStringLiteral("  Dotted lines: %1 of %2").arg(m_linesDone).arg(m_linesTotal);
+    QString label;
+    switch (m_task) {
+    case Task::exportAll:
+        label = QStringLiteral("Exporting ") + m_exportingSheetName + QStringLiteral("…");
+        break;
+    case Task::print:
+        label = m_pagesTotal > 0 ? QStringLiteral("Printing…") : QStringLiteral("Routing the dotted lines of the PDF…");
+        break;
+    case Task::savePDF:
+    case Task::none:
+        label = m_pagesTotal > 0 ? QStringLiteral("Writing the PDF…")
+                                 : QStringLiteral("Routing the dotted lines of the PDF…");
+        break;
+    }
+    const auto [linesDone, linesTotal] = linesRouted();
+    if (m_pagesTotal > 0)
+        label += QStringLiteral("  Page %1 of %2").arg(m_pagesDone).arg(m_pagesTotal);
+    else if (linesTotal > 0)
+        label += QStringLiteral("  Dotted lines: %1 of %2").arg(linesDone).arg(linesTotal);
     return label;
+}
+
+int PrintSheetModel::progressValue() const
+{
+    if (m_task == Task::exportAll)
+        return m_exportedSheetCount;
+    return int(m_pagesTotal > 0 ? m_pagesDone : linesRouted().first);
+}
+
+int PrintSheetModel::progressMaximum() const
+{
+    if (m_task == Task::exportAll)
+        return exportTotal();
+    return int(m_pagesTotal > 0 ? m_pagesTotal : linesRouted().second);
 }
 
 // Each chart shows its name first, then is written on the worker thread; its result comes
@@ -501,7 +680,7 @@ void PrintSheetModel::exportNextSheet()
         return;
     }
     m_exportingSheetName = toQt(m_export->jobs[m_export->next].sheetName);
-    m_linesDone = m_linesTotal = 0;
+    m_linesDone = m_linesTotal = m_pagesDone = m_pagesTotal = 0;
     emit changed();
     QTimer::singleShot(0, this, [self = QPointer(this)] {
         if (self && self->m_export)
@@ -512,13 +691,14 @@ void PrintSheetModel::exportNextSheet()
 void PrintSheetModel::writeCurrentSheet()
 {
     m_exportWorker = std::jthread([this, job = m_export->jobs[m_export->next], folder = m_export->folder,
-                                   writer = m_writeSheet](std::stop_token stop) {
+                                   writer = m_writeSheet, routing = routing({})](std::stop_token stop) mutable {
+        routing.stop = stop;
         bool written = false;
         std::optional<QString> failure;
         try {
-            written = writer(job, folder, routing(stop)).has_value();
+            written = writer(job, folder, routing).has_value();
         } catch (const std::exception &error) {
-            failure = toQt(job.sheetName) + QStringLiteral(": ") + messageOf(error);
+            failure = toQt(job.sheetName) + QStringLiteral(": ") + describe(error);
         }
         QMetaObject::invokeMethod(this, [this, written, failure] { sheetWritten(written, failure); },
                                   Qt::QueuedConnection);
@@ -543,6 +723,9 @@ void PrintSheetModel::finishExport()
 {
     const Export run = std::move(*m_export);
     m_export.reset();
+    m_exporting = false;
+    m_exportingSheetName.clear();
+    end();
     m_resultMessage = QStringLiteral("Exported %1 of %2 sheet PDFs to %3. Existing files were not replaced.")
                           .arg(run.written)
                           .arg(run.jobs.size())
@@ -551,9 +734,6 @@ void PrintSheetModel::finishExport()
         m_errorMessage.reset();
     else
         m_errorMessage = run.failures.join(QLatin1Char('\n'));
-    m_exporting = false;
-    m_exportingSheetName.clear();
-    m_linesDone = m_linesTotal = 0;
     emit changed();
 }
 

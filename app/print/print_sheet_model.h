@@ -18,12 +18,14 @@
 #include <optional>
 #include <string>
 #include <thread>
+#include <utility>
 #include <vector>
 
 class ChartPrinter;
 class Dialogs;
 class DottedRouteStore;
 class DottedRoutingJob;
+class QTimer;
 struct OrganizationArchive;
 
 // What the print sheet reads from and writes to the window that opened it: the document
@@ -55,11 +57,16 @@ QString matching(double widthInches, double heightInches);
 // The state and actions of the "Export PDF & Print" sheet, without widgets: the working
 // settings and how each change reacts (nothing, mark the preview stale, render, refit),
 // the page summary, the preview bytes, printing, saving the PDF and the export of every
-// chart, which writes one chart at a time on a worker thread.
+// chart.
+//
+// Long output never holds the window: a PDF to save, and each chart of an export of all,
+// is routed and written on a worker thread; printing draws its pages on this thread a few
+// at a time between events. Each shows its progress (the dotted lines routed, then the
+// pages) and stops on Cancel without leaving a partial file or job.
 //
 // Dotted lines come from the window's route store when it has them. Otherwise the preview
-// shows the cards at once and the lines when a routing job has them, and the export routes
-// each chart on its worker, reporting the lines done and stopping on Cancel.
+// shows the cards at once, says how far the routing is, and adds the lines when a routing
+// job has them all.
 //
 // The tiling is computed once per settings change and kept, so the summary and the
 // buttons read it for free; the layout behind it is reused while only the scale or the
@@ -116,6 +123,8 @@ public:
     const std::optional<QByteArray> &preview() const { return m_preview; }
     // The preview shows the cards; its dotted lines are still being routed.
     bool arePreviewLinesPending() const { return m_routingJob != nullptr; }
+    // While they are: how far, as the preview column says it.
+    std::optional<QString> previewLinesNote() const;
     bool isPreviewStale() const { return m_previewStale; }
     QString previewCaption() const;
     const std::optional<QString> &errorMessage() const { return m_errorMessage; }
@@ -134,20 +143,21 @@ public:
     void printChart();
     void exportPDF();
     void exportAllSheets();
-    // Stops a running export, or the routing of a PDF to print or save, at the chart being
-    // routed; a chart already drawing is still written.
+    // Stops the running output: printing, the PDF being saved or the export of all charts.
+    // Within a page: nothing of it is printed or written, and charts already exported stay.
     void cancelExport();
-    // Close: false while an export runs; otherwise commits the settings when they tile.
+    // Close: false while an output runs; otherwise commits the settings when they tile.
     bool close();
 
     bool isExporting() const { return m_exporting; }
-    // Exporting, or routing the lines of a PDF to print or save: the form and the output
+    // An output runs (printing, saving a PDF, exporting every chart): the form and the output
     // buttons wait, the progress row shows progressLabel() with Cancel.
-    bool isBusy() const { return m_exporting || m_preparing; }
+    bool isBusy() const { return m_task != Task::none; }
     QString progressLabel() const;
-    // The progress bar: charts done of all while exporting, else lines routed of all.
-    int progressValue() const { return m_exporting ? m_exportedSheetCount : int(m_linesDone); }
-    int progressMaximum() const { return m_exporting ? exportTotal() : std::max(1, int(m_linesTotal)); }
+    // The progress bar: charts done of all while exporting every chart, else the pages drawn
+    // or the lines routed; a maximum of 0 while the total is not known yet.
+    int progressValue() const;
+    int progressMaximum() const;
     int exportedSheetCount() const { return m_exportedSheetCount; }
     int exportTotal() const;
     const QString &exportingSheetName() const { return m_exportingSheetName; }
@@ -160,19 +170,31 @@ signals:
     void previewChanged(bool sameLayout);
 
 private:
+    struct PrintRun;
+    enum class Task { none, savePDF, print, exportAll };
+
     void assignSettings(const ChartPrintSettings &settings);
     void setHeading(const QString &text, QString (PrintSheetHost::*read)() const,
                     void (PrintSheetHost::*write)(const QString &));
     void retile();
     void fail(const std::exception &error);
     void previewLinesArrived();
+    void readPreviewLines();
     std::string heading() const;
     std::optional<std::vector<DottedRoute>> storedRoutes(const PrintedChart &chart) const;
-    // Where a worker takes and keeps its routes; its progress shows in the progress row.
+    // Where a worker takes and keeps its routes; its lines and pages show in the progress row.
     ChartPDFRouting routing(std::stop_token stop);
-    // Runs `then` with the chart's PDF: at once when its lines are stored, else once a
+    // An output starts (its report of the last one cleared) or ends; counts and late events
+    // of the one before are dropped.
+    void begin(Task task);
+    void end();
+    std::pair<size_t, size_t> linesRouted() const;
+    // The lines of `chart`, then `then` with them: at once when they are stored, else once a
     // worker has routed them (nothing when cancelled).
-    void withPDF(const std::function<void(const QByteArray &)> &then);
+    void withRoutes(const std::shared_ptr<const PrintedChart> &chart,
+                    const std::function<void(const std::vector<DottedRoute> &)> &then);
+    void printPages(std::unique_ptr<PrintRun> run);
+    void printSomePages();
     void exportNextSheet();
     void writeCurrentSheet();
     void sheetWritten(bool written, const std::optional<QString> &failure);
@@ -208,19 +230,28 @@ private:
         QStringList failures;
         bool cancelled = false;
     };
+    Task m_task = Task::none;
+    unsigned m_run = 0; // counts outputs begun and ended
     bool m_exporting = false;
     int m_exportedSheetCount = 0;
     QString m_exportingSheetName;
-    bool m_preparing = false;
     size_t m_linesDone = 0;
     size_t m_linesTotal = 0;
+    size_t m_pagesDone = 0;
+    size_t m_pagesTotal = 0;
     std::optional<Export> m_export;
+    std::unique_ptr<PrintRun> m_print;
 
     std::shared_ptr<DottedRouteStore> m_routeStore;
     // While the preview's lines are routed: the chart and headings it was drawn with.
     std::unique_ptr<PrintedChart> m_previewChart;
+    ChartPrintSettings m_previewSettings;
     std::string m_previewHeading;
     std::optional<std::string> m_previewSubtitle;
+    // The preview's lines as last read, and the timer that keeps reading them unhurried.
+    size_t m_previewLinesDone = 0;
+    size_t m_previewLinesTotal = 0;
+    QTimer *m_previewLinesTimer = nullptr;
     // Last: stopped and joined before anything they use goes away.
     std::unique_ptr<DottedRoutingJob> m_routingJob;
     std::jthread m_exportWorker;

@@ -1,14 +1,16 @@
 #include "app/print/chart_printer.h"
 #include "core/model/print_settings.h"
 #include "printing/chart_pdf_rasterizer.h"
-#include "printing/chart_pdf_renderer.h"
 
 #include "error_of.h"
 #include "print_sheet_test_support.h"
+#include "scripted_dialogs.h"
 
 #include <gtest/gtest.h>
 
+#include <QDir>
 #include <QFile>
+#include <QPageRanges>
 #include <QPrinter>
 #include <QTemporaryDir>
 
@@ -16,15 +18,20 @@ using namespace PrintTest;
 
 namespace {
 
-// A printer whose "dialog" sends the job into a PDF file.
-SystemChartPrinter printerInto(const QString &path)
+// A print dialog that sends the job into a PDF file, after `choose` has set what the user
+// picked. Like choosing a printer, it first puts the printer on its own default paper: A4
+// in portrait.
+SystemChartPrinter::Ask printInto(const QString &path, std::function<void(QPrinter &)> choose = {})
 {
-    return SystemChartPrinter([path](QPrinter &printer) {
+    return [path, choose](QPrinter &printer, int) {
+        printer.setPageLayout(QPageLayout(QPageSize(QPageSize::A4), QPageLayout::Portrait, QMarginsF(10, 10, 10, 10)));
         printer.setOutputFormat(QPrinter::PdfFormat);
         printer.setOutputFileName(path);
         printer.setResolution(300);
+        if (choose)
+            choose(printer);
         return true;
-    });
+    };
 }
 
 // Where the ink of an image lies: the box of its clearly grey or darker pixels.
@@ -33,31 +40,50 @@ QRect inkBox(const QImage &image)
     QRect box;
     for (int y = 0; y < image.height(); ++y) {
         for (int x = 0; x < image.width(); ++x) {
-            const QRgb pixel = image.pixel(x, y);
-            if (qGray(pixel) < 200)
+            if (qGray(image.pixel(x, y)) < 200)
                 box |= QRect(x, y, 1, 1);
         }
     }
     return box;
 }
 
-// The printed pages are the PDF's pages at their own size: same count, same paper, the
-// drawing in the same place (no printer margins, no scaling, no rotation).
-TEST(ChartPrinter, PrintsEveryPageFullSizeWithoutMargins)
+// The print sheet over a chart, printing through the system printer with a scripted dialog.
+struct Printing {
+    explicit Printing(SystemChartPrinter::Ask ask, Organization organization = chart(6), ChartPrintSettings settings = {})
+        : printer(std::move(ask)), model(input(std::move(organization), settings), host, dialogs, printer)
+    {
+    }
+    // Prints and waits until the job is done.
+    void print()
+    {
+        model.printChart();
+        ASSERT_TRUE(runUntil([&] { return !model.isBusy(); }));
+    }
+
+    FakeHost host;
+    ScriptedDialogs dialogs;
+    SystemChartPrinter printer;
+    PrintSheetModel model;
+};
+
+// The pages print as the PDF export draws them: the chart's paper and orientation whatever
+// paper the dialog's printer brought, each card where the export puts it (no printer
+// margins, no scaling, no stretching to the printer's paper).
+TEST(ChartPrinter, PrintsOnTheChartsPaperAsTheExportDrawsIt)
 {
     ChartPrintSettings settings;
     settings.landscape = true;
     settings.scalePercent = 150;
-    const QByteArray pdf = ChartPDFRenderer::render(chart(6), "Title", "Scope", settings, std::nullopt);
     QTemporaryDir dir;
     const QString path = dir.filePath("printed.pdf");
-    bool prepared = false;
-    SystemChartPrinter printer = printerInto(path);
-    EXPECT_EQ(printer.print(pdf, settings, [&] { prepared = true; }), ChartPrinter::Outcome::printed);
-    EXPECT_TRUE(prepared);
+    Printing printing(printInto(path), chart(6), settings);
+    printing.print();
+    EXPECT_FALSE(printing.model.errorMessage());
+    EXPECT_EQ(printing.host.commits.size(), 1u);
 
+    const QByteArray exported = printing.model.makePDF();
     const QByteArray printed = AppTest::readBytes(path);
-    const ReadPDF source = readPDF(pdf);
+    const ReadPDF source = readPDF(exported);
     const ReadPDF output = readPDF(printed);
     ASSERT_GT(source.sizes.size(), 1u);
     ASSERT_EQ(output.sizes.size(), source.sizes.size());
@@ -65,34 +91,94 @@ TEST(ChartPrinter, PrintsEveryPageFullSizeWithoutMargins)
         EXPECT_NEAR(output.sizes[page].width(), 792, 0.5);
         EXPECT_NEAR(output.sizes[page].height(), 612, 0.5);
     }
-    const QRect expected = inkBox(ChartPDFRasterizer::bitmap(pdf, 1, 1400));
+    EXPECT_EQ(output.texts, source.texts);
+    int cards = 0;
+    for (int page = 0; page < int(source.sizes.size()); ++page) {
+        for (int person = 2; person <= 7; ++person) {
+            const QString name = QString("Person %1").arg(person);
+            const QRectF want = textBounds(exported, page, name);
+            if (want.isNull())
+                continue;
+            ++cards;
+            const QRectF got = textBounds(printed, page, name);
+            EXPECT_NEAR(got.left(), want.left(), 0.5) << name.toStdString();
+            EXPECT_NEAR(got.top(), want.top(), 0.5) << name.toStdString();
+            EXPECT_NEAR(got.width(), want.width(), 0.5) << name.toStdString();
+        }
+    }
+    EXPECT_GE(cards, 6);
+    const QRect expected = inkBox(ChartPDFRasterizer::bitmap(exported, 1, 1400));
     const QRect got = inkBox(ChartPDFRasterizer::bitmap(printed, 1, 1400));
-    // Thin guides blur differently when printed: allow 1 % of the page; a printer margin
-    // or a page scaled to fit would move the ink by several times that.
-    EXPECT_LE((expected.topLeft() - got.topLeft()).manhattanLength(), 14);
-    EXPECT_LE((expected.bottomRight() - got.bottomRight()).manhattanLength(), 14);
+    EXPECT_LE((expected.topLeft() - got.topLeft()).manhattanLength(), 2);
+    EXPECT_LE((expected.bottomRight() - got.bottomRight()).manhattanLength(), 2);
 }
 
-TEST(ChartPrinter, FailuresAreReportedAndCancelPrintsNothing)
+// "Pages from 2 to 3" prints those two pages; copies the file cannot hold apart are printed
+// one set after the other when collated, else each page twice in a row.
+TEST(ChartPrinter, PrintsThePagesAndCopiesChosen)
 {
-    const ChartPrintSettings settings;
-    const QByteArray pdf = ChartPDFRenderer::render(chart(1), "Title", "Scope", settings, std::nullopt);
+    const struct {
+        bool collate;
+        std::vector<int> pages; // of the export, from 1
+    } cases[] = {{true, {2, 3, 2, 3}}, {false, {2, 2, 3, 3}}};
+    for (const auto &c : cases) {
+        QTemporaryDir dir;
+        const QString path = dir.filePath("range.pdf");
+        ChartPrintSettings large;
+        large.scalePercent = 250;
+        Printing printing(printInto(path, [&](QPrinter &printer) {
+            printer.setPrintRange(QPrinter::PageRange);
+            printer.setPageRanges(QPageRanges::fromString("2-3"));
+            printer.setCopyCount(2);
+            printer.setCollateCopies(c.collate);
+        }), chart(6), large);
+        printing.print();
+        const ReadPDF source = readPDF(printing.model.makePDF());
+        ASSERT_GE(source.texts.size(), 4);
+        QStringList expected;
+        for (int page : c.pages)
+            expected.append(source.texts[page - 1]);
+        EXPECT_EQ(readPDF(AppTest::readBytes(path)).texts, expected) << c.collate;
+    }
+}
+
+// Cancel between pages: the file printed to keeps its old content and no partial file is
+// left beside it.
+TEST(ChartPrinter, CancelLeavesNothingHalfPrinted)
+{
     QTemporaryDir dir;
+    const QString path = dir.filePath("chart.pdf");
+    AppTest::writeBytes(path, "old");
+    ChartPrintSettings large;
+    large.scalePercent = 400;
+    Printing printing(printInto(path), chart(40), large);
+    printing.model.printChart();
+    ASSERT_TRUE(printing.model.isBusy());
+    ASSERT_TRUE(runUntil([&] { return printing.model.progressValue() > 0; }));
+    ASSERT_LT(printing.model.progressValue(), printing.model.progressMaximum());
+    EXPECT_TRUE(printing.model.progressLabel().startsWith("Printing…  Page ")) << printing.model.progressLabel().toStdString();
+    printing.model.cancelExport();
+    EXPECT_FALSE(printing.model.isBusy());
+    EXPECT_TRUE(printing.model.canOutput());
+    EXPECT_EQ(AppTest::readBytes(path), "old");
+    EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden), QStringList{"chart.pdf"});
+}
 
-    bool prepared = false;
-    SystemChartPrinter any([](QPrinter &) { return true; });
-    EXPECT_EQ(errorOf([&] { any.print("not a pdf", settings, [&] { prepared = true; }); }),
-              "Could not prepare the PDF for printing.");
-    EXPECT_FALSE(prepared);
+TEST(ChartPrinter, FailuresAreReportedAndACancelledDialogPrintsNothing)
+{
+    QTemporaryDir dir;
+    Printing missing(printInto(dir.filePath("missing/printed.pdf")));
+    missing.print();
+    EXPECT_EQ(missing.model.errorMessage(), "The PDF “printed.pdf” could not be saved: the folder does not exist.");
+    EXPECT_FALSE(QFile::exists(dir.filePath("missing")));
 
-    SystemChartPrinter broken = printerInto(dir.filePath("missing/printed.pdf"));
-    EXPECT_EQ(errorOf([&] { broken.print(pdf, settings, [] {}); }), "Printing is not available.");
-
-    SystemChartPrinter cancelled([&](QPrinter &printer) {
+    Printing cancelled([&](QPrinter &printer, int) {
         printer.setOutputFileName(dir.filePath("cancelled.pdf"));
         return false;
     });
-    EXPECT_EQ(cancelled.print(pdf, settings, [] {}), ChartPrinter::Outcome::cancelled);
+    cancelled.model.setPageTitle("Stale");
+    cancelled.print();
+    EXPECT_FALSE(cancelled.model.errorMessage());
     EXPECT_FALSE(QFile::exists(dir.filePath("cancelled.pdf")));
 }
 

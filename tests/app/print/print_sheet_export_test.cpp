@@ -196,7 +196,9 @@ TEST_F(PrintExport, AFileChosenAsFolderFailsEveryChart)
     EXPECT_EQ(AppTest::readBytes(file), "keep");
 }
 
-// One real PDF through the save panel: replaced in place, read back through Qt PDF.
+// One real PDF through the save panel, written off this thread: replaced in place, read back
+// through Qt PDF. A failed write names the file and the reason, and the line of the export
+// before it is gone.
 TEST_F(PrintExport, ExportPDFWritesTheChartAndReportsAFailedWrite)
 {
     QTemporaryDir dir;
@@ -209,6 +211,8 @@ TEST_F(PrintExport, ExportPDFWritesTheChartAndReportsAFailedWrite)
     dialogs.filesToSave.push_back(path);
     sheet.exportPDF();
     EXPECT_EQ(dialogs.proposedSavePaths, QStringList{"Organization Chart.pdf"});
+    EXPECT_TRUE(sheet.isBusy());
+    ASSERT_TRUE(runUntil([&] { return !sheet.isBusy(); }));
     EXPECT_EQ(sheet.resultMessage(), "PDF exported.");
     const ReadPDF read = readPDF(AppTest::readBytes(path));
     ASSERT_EQ(read.sizes.size(), sheet.pagination()->tiles.size());
@@ -219,11 +223,14 @@ TEST_F(PrintExport, ExportPDFWritesTheChartAndReportsAFailedWrite)
     dialogs.filesToSave.push_back(std::nullopt);
     sheet.exportPDF();
     EXPECT_EQ(host.commits.size(), 2u);
+    EXPECT_EQ(sheet.resultMessage(), "PDF exported.");
 
     dialogs.filesToSave.push_back(dir.filePath("missing/Org.pdf"));
     sheet.exportPDF();
-    EXPECT_TRUE(sheet.errorMessage() && !sheet.errorMessage()->isEmpty());
-    EXPECT_EQ(sheet.resultMessage(), "PDF exported.");
+    EXPECT_FALSE(sheet.resultMessage()); // the last export's line goes as the new one starts
+    ASSERT_TRUE(runUntil([&] { return !sheet.isBusy(); }));
+    EXPECT_EQ(sheet.errorMessage(), "The PDF “Org.pdf” could not be saved: the folder does not exist.");
+    EXPECT_FALSE(sheet.resultMessage());
     EXPECT_FALSE(QFile::exists(dir.filePath("missing")));
 }
 

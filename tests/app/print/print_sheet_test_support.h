@@ -9,6 +9,12 @@
 #include "app_test_support.h"
 #include "pdf_pages.h"
 
+#include <QBuffer>
+#include <QCoreApplication>
+#include <QElapsedTimer>
+#include <QPageLayout>
+#include <QPainter>
+#include <QPdfWriter>
 #include <QRegularExpression>
 
 #include <vector>
@@ -32,23 +38,71 @@ struct FakeHost final : PrintSheetHost {
     std::shared_ptr<DottedRouteStore> routeStore() const override { return store; }
 };
 
-// Records what it was asked to print; fails or cancels on request.
+// Prints into a PDF in memory, the pages chosen as a dialog would; fails or cancels on request.
 struct FakePrinter final : ChartPrinter {
     std::optional<std::string> failure;
     bool cancel = false;
-    std::vector<QByteArray> printed;
+    std::vector<int> chosen;          // pages to print, from 0; empty: all
+    std::vector<QByteArray> printed;  // each finished job
+    int drawn = 0;                    // pages drawn, finished or not
+    std::optional<QPageLayout> paper; // of the last job
 
-    Outcome print(const QByteArray &pdf, const ChartPrintSettings &, const std::function<void()> &prepared) override
+    struct Job final : PrintJob {
+        FakePrinter &printer;
+        std::vector<int> pageList;
+        QByteArray bytes;
+        QBuffer buffer{&bytes};
+        QPdfWriter writer{&buffer};
+        QPainter painter;
+        bool first = true;
+
+        Job(FakePrinter &owner, const QPageLayout &paper, std::vector<int> pages)
+            : printer(owner), pageList(std::move(pages))
+        {
+            buffer.open(QIODevice::WriteOnly);
+            writer.setResolution(72);
+            writer.setPageLayout(paper);
+            painter.begin(&writer);
+        }
+        const std::vector<int> &pages() const override { return pageList; }
+        void drawPage(const std::function<void(QPainter &)> &draw) override
+        {
+            if (!std::exchange(first, false))
+                writer.newPage();
+            draw(painter);
+            ++printer.drawn;
+        }
+        void finish() override
+        {
+            painter.end();
+            printer.printed.push_back(bytes);
+        }
+    };
+
+    std::unique_ptr<PrintJob> start(const QPageLayout &layout, int pageCount) override
     {
-        prepared();
+        paper = layout;
         if (failure)
             throw OrganizationError::invalid(*failure);
         if (cancel)
-            return Outcome::cancelled;
-        printed.push_back(pdf);
-        return Outcome::printed;
+            return nullptr;
+        std::vector<int> pages = chosen;
+        for (int page = 0; pages.empty() && page < pageCount; ++page)
+            pages.push_back(page);
+        return std::make_unique<Job>(*this, layout, std::move(pages));
     }
 };
+
+// Runs the event loop until `done`; false when it is not within seconds.
+template <typename Done>
+bool runUntil(Done done)
+{
+    QElapsedTimer waited;
+    waited.start();
+    while (!done() && waited.elapsed() < 20000)
+        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 20);
+    return done();
+}
 
 // A manager with `reports` people in one department.
 inline Organization chart(int reports)
