@@ -7,6 +7,7 @@
 #include "app/shell/organization_document.h"
 
 #include "core/model/chart_viewport.h"
+#include "printing/file_names.h"
 #include "spreadsheet/organization_workbook.h"
 
 #include <QMetaObject>
@@ -560,7 +561,7 @@ void ChartView::organizationChanged()
 void ChartView::exportWorkbook(WorkbookScope scope)
 {
     // Named after the organization, whatever the document's file is called.
-    const QString proposed = SheetCommands::safeFileName(toQt(archive().name)) + QStringLiteral(".xlsx");
+    const QString proposed = FileNames::fitted(SheetCommands::safeFileName(toQt(archive().name)), QStringLiteral(".xlsx"));
     const std::optional<QString> path = m_dialogs.fileToSave(QStringLiteral("Excel Workbook (*.xlsx)"), proposed);
     if (!path || path->isEmpty())
         return;

@@ -6,6 +6,7 @@
 #include "app/shell/dialogs.h"
 #include "app/shell/file_saving.h"
 #include "app/shell/organization_document.h"
+#include "printing/file_names.h"
 
 #include <QDateTime>
 #include <QFileInfo>
@@ -147,8 +148,8 @@ void VersionHistory::requestBaseline()
 
 std::optional<QString> VersionHistory::chooseBackup()
 {
-    const QString proposed =
-        SheetCommands::safeFileName(toQt(m_view.archive().name)) + QStringLiteral(" \u2014 Before Baseline.json");
+    const QString proposed = FileNames::fitted(SheetCommands::safeFileName(toQt(m_view.archive().name)),
+                                               QStringLiteral(" \u2014 Before Baseline.json"));
     // Modal for the whole application: nothing can change the document while it is open.
     const std::optional<QString> path =
         m_view.dialogs().fileToSave(QStringLiteral("Organization Before Baseline (*.json)"), proposed);

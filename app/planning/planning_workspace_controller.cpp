@@ -7,6 +7,7 @@
 #include "core/chart/dotted_route_store.h"
 #include "core/support/organization_error.h"
 #include "core/support/text.h"
+#include "printing/file_names.h"
 
 #include <algorithm>
 
@@ -407,7 +408,7 @@ QString PlanningWorkspaceController::reportFileName() const
     name.replace(QLatin1Char('/'), QLatin1Char('-')).replace(QLatin1Char('\\'), QLatin1Char('-'));
     for (qsizetype i = 0; i < name.size() && name[i] == QLatin1Char('.'); ++i)
         name[i] = QLatin1Char('_');
-    return name + QStringLiteral(" \u2014 Change Report.txt");
+    return FileNames::fitted(name, QStringLiteral(" \u2014 Change Report.txt"));
 }
 
 void PlanningWorkspaceController::exportReport()

@@ -5,6 +5,7 @@
 #include "app/shell/document_loader.h"
 #include "app/shell/organization_document.h"
 #include "app/shell/organization_file_commands.h"
+#include "printing/file_names.h"
 
 #include <QCoreApplication>
 #include <QFileInfo>
@@ -144,7 +145,7 @@ bool DocumentController::saveAs(ChartWindow *window)
     if (proposed.isEmpty()) {
         // The organization's name makes the file name; a slash would make it a folder.
         QString name = QString::fromStdString(document->archive().name).replace('/', '-').trimmed();
-        proposed = (name.isEmpty() ? document->displayName() : name) + ".json";
+        proposed = FileNames::fitted(name.isEmpty() ? document->displayName() : name, QStringLiteral(".json"));
     }
     std::optional<QString> path = m_dialogs.fileToSave(OrganizationDocument::fileFilter(), proposed);
     if (!path || !target)

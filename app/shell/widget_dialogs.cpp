@@ -58,9 +58,31 @@ std::optional<QString> WidgetDialogs::fileToSave(const QString &filter, const QS
     const QRegularExpressionMatch extension = QRegularExpression(R"(\*\.(\w+))").match(filter);
     dialog.setDefaultSuffix(extension.hasMatch() ? extension.captured(1) : QString());
     dialog.selectFile(proposedPath);
+    explainLongFileNames(dialog);
     if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
         return std::nullopt;
     return dialog.selectedFiles().constFirst();
+}
+
+void WidgetDialogs::explainLongFileNames(QFileDialog &dialog)
+{
+    auto *name = dialog.findChild<QLineEdit *>(QStringLiteral("fileNameEdit"));
+    auto *grid = qobject_cast<QGridLayout *>(dialog.layout());
+    if (!name || !grid)
+        return;
+    // Linux takes 255 bytes of UTF-8; Qt counts the characters against the same 255.
+    const int longest = 255;
+    auto *note = new QLabel(QStringLiteral("This name is too long to save: a file name can have at most 255 bytes "
+                                           "(255 letters, fewer with accents or symbols)."));
+    note->setObjectName(QStringLiteral("longNameNote"));
+    note->setWordWrap(true);
+    grid->addWidget(note, grid->rowCount(), 0, 1, grid->columnCount());
+    const auto explain = [note, name] {
+        const QString typed = name->text().section(QLatin1Char('/'), -1);
+        note->setVisible(typed.size() > longest || typed.toUtf8().size() > longest);
+    };
+    QObject::connect(name, &QLineEdit::textChanged, note, explain);
+    explain();
 }
 
 SaveAnswer WidgetDialogs::askToSave(const QString &title, const QString &documentName)

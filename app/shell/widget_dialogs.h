@@ -2,6 +2,8 @@
 
 #include "app/shell/dialogs.h"
 
+class QFileDialog;
+
 // Dialogs shown with QMessageBox, QInputDialog and QFileDialog over the active window.
 class WidgetDialogs final : public Dialogs {
 public:
@@ -15,4 +17,8 @@ public:
     std::optional<QString> askTextWithMessage(const QString &title, const QString &message, const QString &label,
                                               const QString &text) override;
     std::optional<QString> folderToChoose(const QString &title, const QString &prompt, const QString &button) override;
+
+    // Qt's own save panel greys out Save, without a word, while the typed name is longer than
+    // a folder takes; this puts the reason under the name. A native panel has its own ways.
+    static void explainLongFileNames(QFileDialog &dialog);
 };

@@ -371,4 +371,17 @@ TEST(PlanningWorkspaceController, ReportFileNameCannotLeaveTheFolder)
     EXPECT_EQ(none.controller->reportFileName(), "Proposal \u2014 Change Report.txt");
 }
 
+// A proposal named at length still proposes a name the disk takes, its suffix whole.
+TEST(PlanningWorkspaceController, ReportFileNameFitsTheDisk)
+{
+    Workspace w;
+    w.controller->lockCurrent();
+    w.controller->setProposalName(QString(2000, QChar(0x00E9)));
+    w.controller->createProposal();
+    const QString name = w.controller->reportFileName();
+    EXPECT_LE(name.toUtf8().size(), 255);
+    EXPECT_TRUE(name.startsWith(QString(100, QChar(0x00E9))));
+    EXPECT_TRUE(name.endsWith(" \u2014 Change Report.txt"));
+}
+
 } // namespace

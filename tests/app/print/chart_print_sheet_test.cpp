@@ -11,6 +11,7 @@
 #include <gtest/gtest.h>
 
 #include <QCheckBox>
+#include <QComboBox>
 #include <QFormLayout>
 #include <QLabel>
 #include <QLineEdit>
@@ -161,4 +162,47 @@ TEST(ChartPrintSheet, TheWindowsPrintActionOpensIt)
     EXPECT_FALSE(sheet);
     window->closeWithoutAsking();
     AppTest::deleteClosedWindows();
+}
+
+// The page count follows the settings: it gives way to the check line while the paper is
+// wrong and comes back, with the new count, once it is right again.
+TEST(ChartPrintSheet, PageCountFollowsTheSettingsAfterAnError)
+{
+    FakeHost host;
+    ScriptedDialogs dialogs;
+    auto printer = std::make_unique<FakePrinter>();
+    auto model = std::make_unique<PrintSheetModel>(input(chart(12)), host, dialogs, *printer);
+    ChartPrintSheet sheet(std::move(model), std::move(printer));
+    sheet.show();
+    const auto shownLine = [&]() -> QString {
+        for (QLabel *label : sheet.findChildren<QLabel *>()) {
+            if (label->text().contains(" rows × ") && label->isVisibleTo(&sheet))
+                return label->text();
+        }
+        return {};
+    };
+    const QString letter = shownLine();
+    ASSERT_FALSE(letter.isEmpty());
+
+    auto *paper = sheet.findChild<QComboBox *>();
+    ASSERT_TRUE(paper);
+    paper->setCurrentText("Custom");
+    emit paper->activated(paper->currentIndex());
+    QLineEdit *shortEdge = field(sheet, "Short edge (inches)");
+    for (const char *typed : {"1", "abc", "8.5"}) {
+        shortEdge->setText(typed);
+        emit shortEdge->editingFinished();
+        if (QString(typed) == "1") {
+            EXPECT_TRUE(shownLine().isEmpty());
+            EXPECT_TRUE(child<QLabel>(sheet, PrintSheetModel::checkLine())->isVisibleTo(&sheet));
+        }
+    }
+    EXPECT_EQ(shownLine(), letter);
+    EXPECT_FALSE(child<QLabel>(sheet, PrintSheetModel::checkLine())->isVisibleTo(&sheet));
+
+    QLineEdit *longEdge = field(sheet, "Long edge (inches)");
+    longEdge->setText("22");
+    emit longEdge->editingFinished();
+    EXPECT_FALSE(shownLine().isEmpty());
+    EXPECT_NE(shownLine(), letter);
 }
