@@ -3,6 +3,7 @@
 #include "app/print/chart_print_sheet.h"
 #include "app/shell/organization_document.h"
 #include "app/print/preview_pane.h"
+#include "printing/chart_pdf_rasterizer.h"
 #include "printing/chart_pdf_renderer.h"
 
 #include "print_sheet_test_support.h"
@@ -205,4 +206,23 @@ TEST(ChartPrintSheet, PageCountFollowsTheSettingsAfterAnError)
     emit longEdge->editingFinished();
     EXPECT_FALSE(shownLine().isEmpty());
     EXPECT_NE(shownLine(), letter);
+}
+
+// The pages on either side of the one shown are drawn ahead, so turning a page finds its
+// picture made; pictures far from the page shown are let go.
+TEST(PreviewPane, DrawsTheNeighbouringPagesAhead)
+{
+    PreviewPaneState pane;
+    const QByteArray many = pdfOf(12, 250);
+    const int pages = readPDF(many).sizes.size();
+    ASSERT_GE(pages, 8);
+    pane.setDocument(many);
+    ASSERT_TRUE(runUntil([&] { return pane.picturedPages() == std::vector<int>{0, 1, 2}; }));
+    pane.next();
+    ASSERT_TRUE(runUntil([&] { return pane.picturedPages() == std::vector<int>{0, 1, 2, 3}; }));
+    EXPECT_EQ(pane.image(), ChartPDFRasterizer::bitmap(many, 1, PreviewPaneState::pixels));
+    for (int i = 0; i < 5; ++i)
+        pane.next();
+    ASSERT_TRUE(runUntil([&] { return pane.picturedPages().back() == 8; }));
+    EXPECT_EQ(pane.picturedPages().front(), 3);
 }

@@ -1,5 +1,8 @@
 #include "app/print/chart_printer.h"
+#include "core/chart/dotted_ink.h"
 #include "core/model/print_settings.h"
+#include "printing/chart_painter.h"
+#include "printing/chart_pdf_renderer.h"
 #include "printing/chart_pdf_rasterizer.h"
 
 #include "error_of.h"
@@ -142,24 +145,26 @@ TEST(ChartPrinter, PrintsThePagesAndCopiesChosen)
     }
 }
 
-// Cancel between pages: the file printed to keeps its old content and no partial file is
-// left beside it.
-TEST(ChartPrinter, CancelLeavesNothingHalfPrinted)
+// A job dropped between pages, as Cancel drops it: the file printed to keeps its old content
+// and no partial file is left beside it.
+TEST(ChartPrinter, ADroppedJobLeavesNothingHalfPrinted)
 {
     QTemporaryDir dir;
     const QString path = dir.filePath("chart.pdf");
     AppTest::writeBytes(path, "old");
     ChartPrintSettings large;
-    large.scalePercent = 400;
-    Printing printing(printInto(path), chart(40), large);
-    printing.model.printChart();
-    ASSERT_TRUE(printing.model.isBusy());
-    ASSERT_TRUE(runUntil([&] { return printing.model.progressValue() > 0; }));
-    ASSERT_LT(printing.model.progressValue(), printing.model.progressMaximum());
-    EXPECT_TRUE(printing.model.progressLabel().startsWith("Printing…  Page ")) << printing.model.progressLabel().toStdString();
-    printing.model.cancelExport();
-    EXPECT_FALSE(printing.model.isBusy());
-    EXPECT_TRUE(printing.model.canOutput());
+    large.scalePercent = 250;
+    const PrintedChart chart(PrintTest::chart(6), large);
+    const DottedInk ink;
+    const ChartPicture picture = chart.picture(ink);
+    const ChartPages pages(picture, chart.pagination(), "Title", "Scope", {});
+    ASSERT_GE(pages.count(), 3u);
+    SystemChartPrinter printer(printInto(path));
+    std::unique_ptr<PrintJob> job = printer.start(pages.pageLayout(), int(pages.count()));
+    ASSERT_TRUE(job);
+    for (int page : {0, 1})
+        job->drawPage([&](QPainter &painter) { pages.draw(painter, size_t(page)); });
+    job.reset();
     EXPECT_EQ(AppTest::readBytes(path), "old");
     EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden), QStringList{"chart.pdf"});
 }

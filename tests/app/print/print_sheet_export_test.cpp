@@ -258,3 +258,94 @@ TEST_F(PrintExport, ExportPDFRoutesMissingLinesOffTheMainThread)
     EXPECT_EQ(written.sizes, expected.sizes);
     EXPECT_EQ(written.texts, expected.texts);
 }
+
+// A long PDF reports its pages as they are written and stops on Cancel, writing nothing.
+TEST_F(PrintExport, ExportPDFCountsPagesAndCancelWritesNothing)
+{
+    QTemporaryDir dir;
+    ChartPrintSettings large;
+    large.scalePercent = 400;
+    model = std::make_unique<PrintSheetModel>(input(chart(40), large), host, dialogs, printer);
+    ASSERT_GT(model->pagination()->tiles.size(), 100u);
+    dialogs.filesToSave.push_back(dir.filePath("chart.pdf"));
+    model->exportPDF();
+    ASSERT_TRUE(runUntil([&] { return model->progressValue() > 0 || !model->isBusy(); }));
+    ASSERT_TRUE(model->isBusy());
+    EXPECT_TRUE(model->progressLabel().startsWith("Writing the PDF…  Page ")) << model->progressLabel().toStdString();
+    EXPECT_EQ(model->progressMaximum(), int(model->pagination()->tiles.size()));
+    model->cancelExport();
+    EXPECT_FALSE(model->isBusy());
+    EXPECT_TRUE(model->canOutput());
+    model.reset(); // waits for the worker
+    EXPECT_TRUE(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden).isEmpty());
+}
+
+// Saved with the settings of a preview whose lines are still routing, the PDF waits for that
+// routing and shows its count, not a bar stuck at nothing.
+TEST_F(PrintExport, ExportPDFShowsTheLinesThePreviewIsRouting)
+{
+    QTemporaryDir dir;
+    Organization dotted = chart(6);
+    dotted.positions[4].dottedManagerIDs = {"P2"};
+    dotted.positions[5].dottedManagerIDs = {"P2", "P3"};
+    model = std::make_unique<PrintSheetModel>(input(dotted), host, dialogs, printer);
+    model->appear();
+    ASSERT_TRUE(model->arePreviewLinesPending());
+    EXPECT_EQ(model->previewLinesNote(), "Routing dotted lines: 0 of 3. The preview shows them once all are routed.");
+    dialogs.filesToSave.push_back(dir.filePath("chart.pdf"));
+    model->exportPDF();
+    EXPECT_EQ(model->progressLabel(), "Routing the dotted lines of the PDF…  Dotted lines: 0 of 3");
+    EXPECT_EQ(model->progressMaximum(), 3);
+    ASSERT_TRUE(runUntil([&] { return !model->isBusy(); }));
+    EXPECT_EQ(model->resultMessage(), "PDF exported.");
+    ASSERT_TRUE(runUntil([&] { return !model->arePreviewLinesPending(); }));
+    EXPECT_FALSE(model->previewLinesNote());
+    EXPECT_EQ(readPDF(AppTest::readBytes(dir.filePath("chart.pdf"))).texts, readPDF(*model->preview()).texts);
+}
+
+// The printer gets the sheet's pages once every dotted line is routed, as the export draws them.
+TEST_F(PrintExport, PrintRoutesTheLinesThenDrawsEveryPage)
+{
+    Organization dotted = chart(12);
+    dotted.positions[11].dottedManagerIDs = {"P2"};
+    ChartPrintSettings settings;
+    settings.scalePercent = 200;
+    model = std::make_unique<PrintSheetModel>(input(dotted, settings), host, dialogs, printer);
+    model->printChart();
+    EXPECT_TRUE(model->isBusy());
+    EXPECT_TRUE(printer.printed.empty());
+    ASSERT_TRUE(runUntil([&] { return !model->isBusy(); }));
+    ASSERT_EQ(printer.printed.size(), 1u);
+    const QByteArray expected = model->makePDF();
+    EXPECT_EQ(readPDF(printer.printed[0]).texts, readPDF(expected).texts);
+    EXPECT_EQ(readPDF(printer.printed[0]).sizes, readPDF(expected).sizes);
+    EXPECT_EQ(printer.paper->fullRectPoints().size(), QSizeF(612, 792));
+    EXPECT_FALSE(model->errorMessage());
+}
+
+// Printing draws a few pages between events; Cancel stops it between two pages and nothing
+// reaches the printer.
+TEST_F(PrintExport, CancelStopsPrintingBetweenPages)
+{
+    ChartPrintSettings settings;
+    settings.scalePercent = 250;
+    model = std::make_unique<PrintSheetModel>(input(chart(12), settings), host, dialogs, printer);
+    printer.pause = std::chrono::milliseconds(10);
+    model->printChart();
+    ASSERT_TRUE(model->isBusy());
+    ASSERT_TRUE(runUntil([&] { return model->progressValue() > 0; }));
+    const int pages = model->progressMaximum();
+    EXPECT_EQ(pages, int(model->pagination()->tiles.size()));
+    EXPECT_LT(printer.drawn, pages);
+    EXPECT_TRUE(model->progressLabel().startsWith("Printing…  Page ")) << model->progressLabel().toStdString();
+    model->cancelExport();
+    EXPECT_FALSE(model->isBusy());
+    const int drawn = printer.drawn;
+    QElapsedTimer waited;
+    waited.start();
+    while (waited.elapsed() < 100)
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+    EXPECT_EQ(printer.drawn, drawn);
+    EXPECT_TRUE(printer.printed.empty());
+    EXPECT_FALSE(model->errorMessage());
+}

@@ -17,6 +17,8 @@
 #include <QPdfWriter>
 #include <QRegularExpression>
 
+#include <chrono>
+#include <thread>
 #include <vector>
 
 namespace PrintTest {
@@ -46,6 +48,7 @@ struct FakePrinter final : ChartPrinter {
     std::vector<QByteArray> printed;  // each finished job
     int drawn = 0;                    // pages drawn, finished or not
     std::optional<QPageLayout> paper; // of the last job
+    std::chrono::milliseconds pause{0}; // after each page, as a slow printer takes
 
     struct Job final : PrintJob {
         FakePrinter &printer;
@@ -71,6 +74,8 @@ struct FakePrinter final : ChartPrinter {
                 writer.newPage();
             draw(painter);
             ++printer.drawn;
+            if (printer.pause.count() > 0)
+                std::this_thread::sleep_for(printer.pause);
         }
         void finish() override
         {
@@ -87,8 +92,10 @@ struct FakePrinter final : ChartPrinter {
         if (cancel)
             return nullptr;
         std::vector<int> pages = chosen;
-        for (int page = 0; pages.empty() && page < pageCount; ++page)
-            pages.push_back(page);
+        if (pages.empty()) {
+            for (int page = 0; page < pageCount; ++page)
+                pages.push_back(page);
+        }
         return std::make_unique<Job>(*this, layout, std::move(pages));
     }
 };
