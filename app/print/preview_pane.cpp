@@ -18,6 +18,7 @@
 #include <mutex>
 #include <stop_token>
 #include <thread>
+#include <utility>
 #include <vector>
 
 // Draws pages of the preview ahead of the one shown, on a thread of its own, with its own
@@ -49,7 +50,29 @@ public:
         m_wake.notify_all();
     }
 
+    // The picture of `page` when it is made, or being made (then it waits for it): a page
+    // asked for just after it was drawn ahead is not drawn twice. Null otherwise, and the
+    // page no longer waits to be drawn here.
+    std::optional<QImage> take(unsigned document, int page)
+    {
+        std::unique_lock lock(m_mutex);
+        m_made.wait(lock, [&] { return m_drawing != std::pair(document, page); });
+        for (const auto &[made, picture] : m_recent) {
+            if (made == std::pair(document, page))
+                return picture;
+        }
+        std::erase(m_pages, page);
+        return std::nullopt;
+    }
+
 private:
+    // Made lately, so asked for again before its picture reached the pane.
+    bool isRecent(unsigned document, int page) const
+    {
+        return std::any_of(m_recent.begin(), m_recent.end(),
+                           [&](const auto &made) { return made.first == std::pair(document, page); });
+    }
+
     void run(std::stop_token stop)
     {
         std::unique_ptr<ChartPDFRasterizer::Document> opened;
@@ -60,6 +83,9 @@ private:
             const QByteArray pdf = m_pdf;
             const int page = m_pages.front();
             m_pages.pop_front();
+            if (isRecent(document, page))
+                continue;
+            m_drawing = {document, page};
             lock.unlock();
             QImage picture;
             try {
@@ -73,18 +99,29 @@ private:
             } catch (const std::exception &) {
                 // The page shown reports its own failure when it is drawn there.
             }
-            if (!picture.isNull())
-                m_deliver(document, page, picture);
             lock.lock();
+            m_drawing.reset();
+            if (!picture.isNull()) {
+                m_recent.emplace_back(std::pair(document, page), picture);
+                if (m_recent.size() > recentKept)
+                    m_recent.pop_front();
+                m_deliver(document, page, picture);
+            }
+            m_made.notify_all();
         }
     }
+
+    static constexpr size_t recentKept = 4;
 
     Deliver m_deliver;
     std::mutex m_mutex;
     std::condition_variable_any m_wake;
+    std::condition_variable m_made;
     unsigned m_document = 0;
     QByteArray m_pdf;
     std::deque<int> m_pages;
+    std::optional<std::pair<unsigned, int>> m_drawing;
+    std::deque<std::pair<std::pair<unsigned, int>, QImage>> m_recent;
     std::jthread m_thread; // last: started once the rest exists
 };
 
@@ -137,7 +174,10 @@ void PreviewPaneState::renderPage()
             m_opened = std::make_unique<ChartPDFRasterizer::Document>(*m_document);
         m_pageCount = m_opened->pageCount();
         const auto made = m_pictures.find(m_page);
-        m_image = made != m_pictures.end() ? made->second : m_opened->bitmap(m_page, pixels);
+        std::optional<QImage> ahead;
+        if (made == m_pictures.end())
+            ahead = m_ahead->take(m_generation, m_page);
+        m_image = made != m_pictures.end() ? made->second : ahead ? *ahead : m_opened->bitmap(m_page, pixels);
         m_pictures[m_page] = m_image;
         m_errorMessage.reset();
     } catch (const std::exception &error) {
