@@ -19,9 +19,11 @@
 #include <QPushButton>
 #include <QScrollArea>
 #include <QSignalBlocker>
+#include <QTimer>
 #include <QVBoxLayout>
 
 #include <algorithm>
+#include <utility>
 
 // A number line edit over one Double of the working settings, read with the user's locale
 // when editing finishes. No range: what the tiling refuses, its summary reports.
@@ -78,7 +80,7 @@ ChartPrintSheet::ChartPrintSheet(std::unique_ptr<PrintSheetModel> model, std::un
     heading->setFont(headingFont);
     m_summary = secondaryLabel(m_model->positionSummary());
 
-    auto *formScroll = new QScrollArea;
+    auto *formScroll = m_formScroll = new QScrollArea;
     formScroll->setWidget(buildForm());
     // A fixed width lets the wrapped captions take the height they need.
     m_form->setFixedWidth(formWidth);
@@ -333,6 +335,16 @@ void ChartPrintSheet::refresh()
     m_pagesLine->setVisible(pages.has_value());
     m_paperLine->setVisible(pages.has_value());
     m_checkLine->setVisible(!pages.has_value());
+    // The form scrolls; a new page count, or the check line, must not land out of sight (the
+    // message area below can take the room it had).
+    const QString summary = pages ? *pages + m_paperLine->text() : m_checkLine->text();
+    const QString before = std::exchange(m_summaryShown, summary);
+    if (!before.isEmpty() && before != summary) {
+        QTimer::singleShot(0, this, [this] {
+            QWidget *shown = m_checkLine->isVisibleTo(m_form) ? m_checkLine : m_paperLine;
+            m_formScroll->ensureWidgetVisible(shown, 0, 8);
+        });
+    }
 
     m_previewCaption->setText(model.previewCaption());
     const std::optional<QString> linesNote = model.previewLinesNote();

@@ -57,6 +57,8 @@ private:
     bool m_appeared = false;
 
     QWidget *m_form = nullptr;
+    QScrollArea *m_formScroll = nullptr;
+    QString m_summaryShown; // the page summary as last shown, to bring a new one into view
     QLabel *m_summary = nullptr;
     QLineEdit *m_pageTitle = nullptr;
     QLineEdit *m_pageSubtitle = nullptr;

@@ -181,7 +181,7 @@ bool SystemChartPrinter::askWithPrintDialog(QPrinter &printer, int pageCount)
     return accepted;
 }
 
-std::unique_ptr<PrintJob> SystemChartPrinter::start(const QPageLayout &paper, int pageCount)
+std::unique_ptr<PrintJob> SystemChartPrinter::start(const QPageLayout &paper, int pageCount, const QString &title)
 {
     QPageLayout fullPage = paper;
     fullPage.setMode(QPageLayout::FullPageMode);
@@ -189,6 +189,7 @@ std::unique_ptr<PrintJob> SystemChartPrinter::start(const QPageLayout &paper, in
     if (!paper.isValid() || !printer->setPageLayout(fullPage))
         unavailable();
     printer->setFullPage(true);
+    printer->setDocName(title);
     if (!m_ask(*printer, pageCount))
         return nullptr;
     // The printer chosen in the dialog brought its own default paper. A printer that refuses

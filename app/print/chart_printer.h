@@ -7,6 +7,7 @@
 class QPageLayout;
 class QPainter;
 class QPrinter;
+class QString;
 
 // One print job under way: the pages the user chose, drawn one at a time so that the window
 // keeps answering and the job can be dropped between two pages. A job destroyed before
@@ -31,9 +32,9 @@ class ChartPrinter {
 public:
     virtual ~ChartPrinter() = default;
     // Asks the user the printer, copies and pages for a document of `pageCount` pages on
-    // `paper`; null when the user cancels. Throws OrganizationError: "Printing is not
+    // `paper`, named `title` in the print queue; null when the user cancels. Throws OrganizationError: "Printing is not
     // available." when the printer cannot start, or the FileWriteError of a file printed to.
-    virtual std::unique_ptr<PrintJob> start(const QPageLayout &paper, int pageCount) = 0;
+    virtual std::unique_ptr<PrintJob> start(const QPageLayout &paper, int pageCount, const QString &title) = 0;
 };
 
 // Printing through QPrinter, as vectors. The dialog's choice of a printer sets its own
@@ -49,7 +50,7 @@ public:
     static bool askWithPrintDialog(QPrinter &printer, int pageCount);
 
     explicit SystemChartPrinter(Ask ask = askWithPrintDialog) : m_ask(std::move(ask)) {}
-    std::unique_ptr<PrintJob> start(const QPageLayout &paper, int pageCount) override;
+    std::unique_ptr<PrintJob> start(const QPageLayout &paper, int pageCount, const QString &title) override;
 
 private:
     Ask m_ask;

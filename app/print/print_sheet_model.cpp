@@ -323,6 +323,7 @@ void PrintSheetModel::end()
 {
     ++m_run;
     m_task = Task::none;
+    m_routing = false;
     m_linesDone = m_linesTotal = m_pagesDone = m_pagesTotal = 0;
     emit changed();
 }
@@ -334,12 +335,15 @@ void PrintSheetModel::withRoutes(const std::shared_ptr<const PrintedChart> &char
         then(*routes);
         return;
     }
+    m_routing = true;
     m_exportWorker = std::jthread([this, run = m_run, chart, then, routing = routing({})](std::stop_token stop) {
         std::optional<std::vector<DottedRoute>> routes = m_routeStore->route(
             chart->routingKey(), stop, [&](const DottedRoutingProgress &p) { routing.progress(p.done, p.total); });
         QMetaObject::invokeMethod(this, [this, run, routes = std::move(routes), then] {
-            if (run == m_run && routes)
-                then(*routes);
+            if (run != m_run || !routes)
+                return;
+            m_routing = false;
+            then(*routes);
         }, Qt::QueuedConnection);
     });
 }
@@ -477,7 +481,7 @@ void PrintSheetModel::printChart()
         auto run = std::make_unique<PrintRun>(chart, routes, title, m_input.scope, subtitle);
         m_host.commitSettings(m_settings);
         try {
-            run->job = m_printer.start(run->pages.pageLayout(), int(run->pages.count()));
+            run->job = m_printer.start(run->pages.pageLayout(), int(run->pages.count()), toQt(title));
         } catch (const std::exception &error) {
             end();
             fail(error);
@@ -640,7 +644,7 @@ QString PrintSheetModel::progressLabel() const
         label = QStringLiteral("Exporting ") + m_exportingSheetName + QStringLiteral("…");
         break;
     case Task::print:
-        label = m_pagesTotal > 0 ? QStringLiteral("Printing…") : QStringLiteral("Routing the dotted lines of the PDF…");
+        label = m_routing ? QStringLiteral("Routing the dotted lines of the PDF…") : QStringLiteral("Printing…");
         break;
     case Task::savePDF:
     case Task::none:

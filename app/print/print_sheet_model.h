@@ -231,6 +231,7 @@ private:
         bool cancelled = false;
     };
     Task m_task = Task::none;
+    bool m_routing = false; // a worker routes the lines of the chart to print
     unsigned m_run = 0; // counts outputs begun and ended
     bool m_exporting = false;
     int m_exportedSheetCount = 0;

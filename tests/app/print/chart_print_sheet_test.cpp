@@ -18,6 +18,8 @@
 #include <QLineEdit>
 #include <QPointer>
 #include <QPushButton>
+#include <QScrollArea>
+#include <QTemporaryDir>
 
 using namespace PrintTest;
 
@@ -166,24 +168,45 @@ TEST(ChartPrintSheet, TheWindowsPrintActionOpensIt)
 }
 
 // The page count follows the settings: it gives way to the check line while the paper is
-// wrong and comes back, with the new count, once it is right again.
+// wrong and comes back, with the new count and in sight, once it is right again, also when
+// the failures of an export have taken room from the form.
 TEST(ChartPrintSheet, PageCountFollowsTheSettingsAfterAnError)
 {
     FakeHost host;
+    OrganizationArchive archive = AppTest::district(12);
+    std::vector<OrganizationSheet> sheets;
+    for (const char *name : {"Alpha", "Beta", "Gamma", "Delta", "Epsilon"})
+        sheets.push_back({name, name, {"P1"}});
+    archive.sheets = sheets;
+    host.document = archive;
     ScriptedDialogs dialogs;
     auto printer = std::make_unique<FakePrinter>();
-    auto model = std::make_unique<PrintSheetModel>(input(chart(12)), host, dialogs, *printer);
+    auto model = std::make_unique<PrintSheetModel>(input(archive.organization), host, dialogs, *printer);
     ChartPrintSheet sheet(std::move(model), std::move(printer));
     sheet.show();
-    const auto shownLine = [&]() -> QString {
+    const auto shownLine = [&]() -> QLabel * {
         for (QLabel *label : sheet.findChildren<QLabel *>()) {
             if (label->text().contains(" rows × ") && label->isVisibleTo(&sheet))
-                return label->text();
+                return label;
         }
-        return {};
+        return nullptr;
     };
-    const QString letter = shownLine();
-    ASSERT_FALSE(letter.isEmpty());
+    const auto inSight = [&](QWidget *widget) {
+        QCoreApplication::processEvents();
+        auto *area = qobject_cast<QScrollArea *>(sheet.findChild<QScrollArea *>()); // the form's, made first
+        const QRect rect(widget->mapTo(area->viewport(), QPoint(0, 0)), widget->size());
+        return area->viewport()->rect().contains(rect);
+    };
+    ASSERT_TRUE(shownLine());
+    const QString letter = shownLine()->text();
+
+    // Every chart of the export fails: five lines of message under the form.
+    QTemporaryDir dir;
+    AppTest::writeBytes(dir.filePath("file"), "x");
+    dialogs.folders.push_back(dir.filePath("file"));
+    sheet.model().exportAllSheets();
+    ASSERT_TRUE(runUntil([&] { return !sheet.model().isBusy(); }));
+    ASSERT_EQ(sheet.model().errorMessage()->count('\n'), 4);
 
     auto *paper = sheet.findChild<QComboBox *>();
     ASSERT_TRUE(paper);
@@ -194,18 +217,21 @@ TEST(ChartPrintSheet, PageCountFollowsTheSettingsAfterAnError)
         shortEdge->setText(typed);
         emit shortEdge->editingFinished();
         if (QString(typed) == "1") {
-            EXPECT_TRUE(shownLine().isEmpty());
-            EXPECT_TRUE(child<QLabel>(sheet, PrintSheetModel::checkLine())->isVisibleTo(&sheet));
+            EXPECT_FALSE(shownLine());
+            EXPECT_TRUE(inSight(child<QLabel>(sheet, PrintSheetModel::checkLine())));
         }
     }
-    EXPECT_EQ(shownLine(), letter);
+    ASSERT_TRUE(shownLine());
+    EXPECT_EQ(shownLine()->text(), letter);
+    EXPECT_TRUE(inSight(shownLine()));
     EXPECT_FALSE(child<QLabel>(sheet, PrintSheetModel::checkLine())->isVisibleTo(&sheet));
 
     QLineEdit *longEdge = field(sheet, "Long edge (inches)");
     longEdge->setText("22");
     emit longEdge->editingFinished();
-    EXPECT_FALSE(shownLine().isEmpty());
-    EXPECT_NE(shownLine(), letter);
+    ASSERT_TRUE(shownLine());
+    EXPECT_NE(shownLine()->text(), letter);
+    EXPECT_TRUE(inSight(shownLine()));
 }
 
 // The pages on either side of the one shown are drawn ahead, so turning a page finds its

@@ -160,7 +160,7 @@ TEST(ChartPrinter, ADroppedJobLeavesNothingHalfPrinted)
     const ChartPages pages(picture, chart.pagination(), "Title", "Scope", {});
     ASSERT_GE(pages.count(), 3u);
     SystemChartPrinter printer(printInto(path));
-    std::unique_ptr<PrintJob> job = printer.start(pages.pageLayout(), int(pages.count()));
+    std::unique_ptr<PrintJob> job = printer.start(pages.pageLayout(), int(pages.count()), "Chart");
     ASSERT_TRUE(job);
     for (int page : {0, 1})
         job->drawPage([&](QPainter &painter) { pages.draw(painter, size_t(page)); });

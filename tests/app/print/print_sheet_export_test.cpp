@@ -320,6 +320,7 @@ TEST_F(PrintExport, PrintRoutesTheLinesThenDrawsEveryPage)
     EXPECT_EQ(readPDF(printer.printed[0]).texts, readPDF(expected).texts);
     EXPECT_EQ(readPDF(printer.printed[0]).sizes, readPDF(expected).sizes);
     EXPECT_EQ(printer.paper->fullRectPoints().size(), QSizeF(612, 792));
+    EXPECT_EQ(printer.title, "Chart Name"); // the job's name in the print queue
     EXPECT_FALSE(model->errorMessage());
 }
 

@@ -48,6 +48,7 @@ struct FakePrinter final : ChartPrinter {
     std::vector<QByteArray> printed;  // each finished job
     int drawn = 0;                    // pages drawn, finished or not
     std::optional<QPageLayout> paper; // of the last job
+    QString title;                    // of the last job
     std::chrono::milliseconds pause{0}; // after each page, as a slow printer takes
 
     struct Job final : PrintJob {
@@ -84,9 +85,10 @@ struct FakePrinter final : ChartPrinter {
         }
     };
 
-    std::unique_ptr<PrintJob> start(const QPageLayout &layout, int pageCount) override
+    std::unique_ptr<PrintJob> start(const QPageLayout &layout, int pageCount, const QString &name) override
     {
         paper = layout;
+        title = name;
         if (failure)
             throw OrganizationError::invalid(*failure);
         if (cancel)
