@@ -6,6 +6,10 @@
 #include "app/shell/dialogs.h"
 #include "bench/qt_bench_main.h"
 
+#include <QCoreApplication>
+#include <QElapsedTimer>
+
+#include <algorithm>
 #include <optional>
 
 namespace BenchApp {
@@ -33,5 +37,20 @@ public:
     }
     std::optional<QString> folderToChoose(const QString &, const QString &, const QString &) override { return folder; }
 };
+
+// Runs the event loop while `busy()`, as a window's does: the longest wait of the events in
+// milliseconds, so also how long a click such as Cancel waits at most.
+template <typename Busy>
+double longestTurnWhile(Busy busy)
+{
+    double longest = 0;
+    QElapsedTimer turn;
+    while (busy()) {
+        turn.start();
+        QCoreApplication::processEvents();
+        longest = std::max(longest, turn.nsecsElapsed() / 1e6);
+    }
+    return longest;
+}
 
 } // namespace BenchApp

@@ -68,12 +68,7 @@ void printToPDFPrinter(benchmark::State &state)
     double longest = 0;
     for (auto _ : state) {
         model.printChart();
-        QElapsedTimer turn;
-        while (model.isBusy()) {
-            turn.start();
-            QCoreApplication::processEvents();
-            longest = std::max(longest, turn.nsecsElapsed() / 1e6);
-        }
+        longest = std::max(longest, BenchApp::longestTurnWhile([&] { return model.isBusy(); }));
     }
     if (model.errorMessage())
         state.SkipWithError(qPrintable(*model.errorMessage()));

@@ -88,18 +88,29 @@ QLineEdit *field(QWidget &sheet, const QString &label)
     return nullptr;
 }
 
+// The sheet over a document's whole organization, shown, printing to a fake printer.
+struct ShownSheet {
+    explicit ShownSheet(const OrganizationArchive &archive)
+    {
+        host.document = archive;
+        auto printer = std::make_unique<FakePrinter>();
+        auto model = std::make_unique<PrintSheetModel>(input(archive.organization), host, dialogs, *printer);
+        sheet = std::make_unique<ChartPrintSheet>(std::move(model), std::move(printer));
+        sheet->show();
+    }
+
+    FakeHost host;
+    ScriptedDialogs dialogs;
+    std::unique_ptr<ChartPrintSheet> sheet;
+};
+
 // The sheet as a user meets it: the preview on opening, Next, a margin typed in the
 // locale's format, Update Preview, Fit to Page, Close.
 TEST(ChartPrintSheet, OpensPreviewsFitsAndCloses)
 {
-    FakeHost host;
-    OrganizationArchive archive = AppTest::district(40);
-    host.document = archive;
-    ScriptedDialogs dialogs;
-    auto printer = std::make_unique<FakePrinter>();
-    auto model = std::make_unique<PrintSheetModel>(input(archive.organization), host, dialogs, *printer);
-    ChartPrintSheet sheet(std::move(model), std::move(printer));
-    sheet.show();
+    ShownSheet shown(AppTest::district(40));
+    ChartPrintSheet &sheet = *shown.sheet;
+    FakeHost &host = shown.host;
     ASSERT_EQ(sheet.size(), QSize(960, 680));
     const PreviewPaneState &pane = sheet.preview().state();
     ASSERT_GT(pane.pageCount(), 1);
@@ -131,7 +142,7 @@ TEST(ChartPrintSheet, OpensPreviewsFitsAndCloses)
     child<QPushButton>(sheet, "Close")->click();
     EXPECT_FALSE(sheet.isVisible());
     EXPECT_EQ(host.commits.size(), commits + 1);
-    EXPECT_TRUE(dialogs.exhausted());
+    EXPECT_TRUE(shown.dialogs.exhausted());
 }
 
 } // namespace
@@ -172,18 +183,14 @@ TEST(ChartPrintSheet, TheWindowsPrintActionOpensIt)
 // the failures of an export have taken room from the form.
 TEST(ChartPrintSheet, PageCountFollowsTheSettingsAfterAnError)
 {
-    FakeHost host;
     OrganizationArchive archive = AppTest::district(12);
     std::vector<OrganizationSheet> sheets;
     for (const char *name : {"Alpha", "Beta", "Gamma", "Delta", "Epsilon"})
         sheets.push_back({name, name, {"P1"}});
     archive.sheets = sheets;
-    host.document = archive;
-    ScriptedDialogs dialogs;
-    auto printer = std::make_unique<FakePrinter>();
-    auto model = std::make_unique<PrintSheetModel>(input(archive.organization), host, dialogs, *printer);
-    ChartPrintSheet sheet(std::move(model), std::move(printer));
-    sheet.show();
+    ShownSheet shown(archive);
+    ChartPrintSheet &sheet = *shown.sheet;
+    ScriptedDialogs &dialogs = shown.dialogs;
     const auto shownLine = [&]() -> QLabel * {
         for (QLabel *label : sheet.findChildren<QLabel *>()) {
             if (label->text().contains(" rows × ") && label->isVisibleTo(&sheet))
