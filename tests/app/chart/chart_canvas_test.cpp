@@ -1,6 +1,8 @@
 #include "app/chart/chart_canvas.h"
+#include "app/chart/chart_view.h"
+#include "app/shell/organization_document.h"
 
-#include "chart_fixtures.h"
+#include "scripted_dialogs.h"
 
 #include <gtest/gtest.h>
 
@@ -10,11 +12,9 @@
 #include <QMouseEvent>
 #include <QTimer>
 
-using namespace AppTest;
-
 namespace {
 
-class ChartCanvasTest : public ChartViewFixture {
+class ChartCanvasTest : public ::testing::Test {
 protected:
     void SetUp() override
     {
@@ -22,6 +22,13 @@ protected:
         canvas.resize(1200, 800);
         canvas.show();
         settle();
+    }
+
+    // Lets the queued refresh and the queued fit run.
+    static void settle()
+    {
+        for (int i = 0; i < 3; ++i)
+            QApplication::processEvents();
     }
 
     QPointF viewPoint(Point chart) const
@@ -51,6 +58,9 @@ protected:
         throw std::runtime_error("no card " + id);
     }
 
+    ScriptedDialogs dialogs;
+    OrganizationDocument document;
+    ChartView view{document, dialogs};
     ChartCanvas canvas{view};
 };
 
@@ -64,10 +74,10 @@ TEST_F(ChartCanvasTest, DottedLinesFollowTheCards)
     ASSERT_NE(report.managerID, manager);
     report.dottedManagerIDs = {manager};
     const std::string reportID = report.id;
-    bool routed = false;
+    int routed = 0;
     QEventLoop loop;
     QObject::connect(&view, &ChartView::dottedLinesRouted, &loop, [&] {
-        routed = true;
+        ++routed;
         loop.quit();
     });
     document.setArchive(archive);
@@ -75,11 +85,11 @@ TEST_F(ChartCanvasTest, DottedLinesFollowTheCards)
     ASSERT_NE(canvas.scene(), nullptr);
     if (canvas.scene()->routesPending()) {
         EXPECT_TRUE(canvas.scene()->routes().empty());
-        if (!routed) {
+        if (routed == 0) {
             QTimer::singleShot(60000, &loop, &QEventLoop::quit);
             loop.exec();
         }
-        ASSERT_TRUE(routed);
+        ASSERT_GT(routed, 0);
         settle();
     }
     EXPECT_FALSE(canvas.scene()->routesPending());

@@ -1,8 +1,12 @@
 #include "app/chart/chart_search.h"
+#include "app/chart/chart_view.h"
+#include "app/shell/organization_document.h"
 
 #include "core/model/chart_viewport.h"
 
+#include "app_test_support.h"
 #include "chart_fixtures.h"
+#include "scripted_dialogs.h"
 
 #include <gtest/gtest.h>
 
@@ -45,8 +49,10 @@ TEST(ChartSearchRows, MatchesEveryWordInAnyOrderAndCase)
         {"lovelace ada", {"P1"}},
         {"  HOPPER\tgrace ", {"P2"}},
         {"vacant", {"V1"}},
+        {"counselor north", {"V1"}},
         // Person order: by last name, vacancies last.
         {"teacher", {"P2", "P1", "P3", "V1"}},
+        {"", {}},
         {"   ", {}},
         {"ada nobody", {}},
     };
@@ -103,7 +109,10 @@ TEST_F(ChartSearchView, ResultsFollowTheTextTheChartAndTheDocument)
     // Listed on the chart since: searched again.
     document.edit([](OrganizationArchive &a) { a.sheets->at(0).positionIDs.push_back("P3"); });
     EXPECT_FALSE(view.searchResults().rows[0].offChart);
-    document.edit([](OrganizationArchive &a) { a.organization.positions[3].employee->name = "Alan Brewster"; });
+    view.setSelectedSheetID("");
+    view.setSearchText("hopper");
+    EXPECT_EQ(ids(view.searchResults()), std::vector<std::string>{"P2"});
+    document.edit([](OrganizationArchive &a) { a.organization.positions[1].employee->name = "Grace Brewster"; });
     EXPECT_EQ(view.searchResults().count, 0);
 }
 

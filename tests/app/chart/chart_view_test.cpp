@@ -1,8 +1,14 @@
+#include "app/chart/chart_view.h"
+#include "app/shell/organization_document.h"
+
+#include "app_test_support.h"
 #include "chart_fixtures.h"
+#include "scripted_dialogs.h"
 
 #include <gtest/gtest.h>
 
 #include <QFile>
+#include <QTemporaryDir>
 
 using namespace AppTest;
 
@@ -18,7 +24,34 @@ OrganizationArchive chartedDistrict()
     return archive;
 }
 
-using ChartViewState = ChartViewFixture;
+class ChartViewState : public ChartViewFixture {
+protected:
+    // A document whose content came from a file: not modified until the view writes.
+    void open(const OrganizationArchive &archive)
+    {
+        document.setArchive(archive);
+        document.setModified(false);
+    }
+};
+
+TEST_F(ChartViewState, ALockedDocumentRefusesEveryEdit)
+{
+    OrganizationArchive archive = chartedDistrict();
+    archive.lockForPlanning();
+    open(archive);
+    view.setSelectedSheetID("S-SCI");
+    const OrganizationArchive before = document.archive();
+    EXPECT_FALSE(view.canEditCurrent());
+
+    // Typed texts are dropped silently; the editor is refused aloud.
+    view.setPageTitle("Typed while locked");
+    view.setFocusedDepartmentView(true);
+    view.editPosition(document.archive().organization.positions[1]);
+    EXPECT_EQ(document.archive(), before);
+    ASSERT_EQ(dialogs.alerts.size(), 1u);
+    EXPECT_EQ(dialogs.alerts[0].message,
+              "Current organization is locked. Open Planning & Proposals to edit a named proposal instead.");
+}
 
 TEST_F(ChartViewState, ChartNamesPrintScopeSettingsAndFocus)
 {
@@ -34,6 +67,12 @@ TEST_F(ChartViewState, ChartNamesPrintScopeSettingsAndFocus)
                                                                 {"S-SCI", "Science", "1 positions"}}));
     view.setSelectedSheetID("S-SCI");
     EXPECT_EQ(view.printScope(), "Science");
+    // Settings go to the chart shown, not to the district.
+    ChartPrintSettings changed = view.printSettings();
+    changed.showPayLevel = true;
+    view.setPrintSettings(changed);
+    EXPECT_EQ(document.archive().sheets->at(0).printSettings, changed);
+    EXPECT_EQ(document.archive().printSettings, archive.printSettings);
     view.setFocusDepartment("Instruction");
     EXPECT_EQ(view.printScope(), "Instruction and subordinates");
     view.setFocusPersonID("V1");
@@ -46,6 +85,7 @@ TEST_F(ChartViewState, ChartNamesPrintScopeSettingsAndFocus)
 
 TEST_F(ChartViewState, WorkbookIsNamedAfterTheOrganizationAndAFailedWriteIsAlerted)
 {
+    QTemporaryDir dir;
     OrganizationArchive archive = chartedDistrict();
     archive.name = "North/South District";
     open(archive);

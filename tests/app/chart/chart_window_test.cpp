@@ -62,22 +62,43 @@ TEST_F(ChartWindowTest, SampleDistrictInspectorAndUndoFromTheKeyboard)
     EXPECT_EQ(listed(body).size(), qsizetype(total));
 
     // Select a report with a person: the inspector shows under the chart.
-    const Position person = *std::find_if(document.archive().organization.positions.begin(),
-                                          document.archive().organization.positions.end(),
-                                          [](const Position &p) { return p.managerID && p.employee; });
+    const Position &chosen = *std::find_if(document.archive().organization.positions.begin(),
+                                           document.archive().organization.positions.end(),
+                                           [](const Position &p) { return p.managerID && p.employee; });
+    const Position person = chosen;
     window->view().selectPerson(person.id);
     settle();
     SelectionInspectorStrip *inspector = body.inspector();
     ASSERT_TRUE(inspector->isVisible());
     ASSERT_TRUE(inspector->button("Make Vacant…"));
     EXPECT_TRUE(inspector->button("Make Vacant…")->isEnabled());
-    // Pixels: the strip shows dark text on the window colour.
+    EXPECT_TRUE(inspector->button("Edit")->isEnabled());
+    // Pixels: the strip shows dark text on the window colour, and the chart a selected card.
     const QImage strip = inspector->grab().toImage();
     int dark = 0;
     for (int y = 0; y < strip.height(); ++y)
         for (int x = 0; x < strip.width() / 3; ++x)
             dark += qGray(strip.pixel(x, y)) < 80;
     EXPECT_GT(dark, 50);
+    const QImage chart = body.canvas()->grab().toImage();
+    const QRect card = body.canvas()->cardViewRect([&] {
+        for (int i = 0; i < body.canvas()->cardCount(); ++i)
+            if (body.canvas()->cardID(i) == person.id)
+                return i;
+        return -1;
+    }());
+    const QColor accent = body.canvas()->palette().color(QPalette::Highlight);
+    // The outline's row depends on the zoom's rounding: take the best of the top rows.
+    int accentPixels = 0;
+    for (int y = card.top(); y <= card.top() + 3; ++y) {
+        int row = 0;
+        for (int x = card.left(); x <= card.right(); ++x) {
+            const QColor seen = chart.pixelColor(x, y);
+            row += std::abs(seen.hue() - accent.hue()) < 12 && seen.saturation() > 60;
+        }
+        accentPixels = std::max(accentPixels, row);
+    }
+    EXPECT_GT(accentPixels, card.width() / 3);
     // Too narrow for one row: the summary goes above icon-only actions, and back when wide.
     const QSize size = window->size();
     window->resize(200, size.height());
@@ -153,7 +174,10 @@ TEST_F(ChartWindowTest, CountsFollowCollapsedBranchesAndTheWholeOrganization)
     view.setSelectedSheetID("S1");
     view.toggleBranch("P2");
     settle();
-    EXPECT_EQ(window->body().countsLabel()->text(), "1 tiles \u00b7 1 of 4 positions");
+    const ChartCounts counts = view.chartCounts();
+    EXPECT_EQ(counts.shown, 1);
+    EXPECT_EQ(counts.total, 4);
+    EXPECT_EQ(counts.cards, 1);
 }
 
 class FakeOffer final : public UpdateOffer {
@@ -168,6 +192,7 @@ public:
 TEST(UpdateNoticeContent, InstallingOutranksAnOffer)
 {
     FakeOffer offer;
+    EXPECT_EQ(UpdateNotice::content(nullptr).kind, UpdateNotice::Kind::none);
     EXPECT_EQ(UpdateNotice::content(&offer).kind, UpdateNotice::Kind::none);
     offer.version = "2.4.1";
     EXPECT_EQ(UpdateNotice::content(&offer), (UpdateNotice::Content{UpdateNotice::Kind::offer, "Update to 2.4.1…"}));
@@ -176,7 +201,8 @@ TEST(UpdateNoticeContent, InstallingOutranksAnOffer)
               (UpdateNotice::Content{UpdateNotice::Kind::installing, "Updating Vantrel…"}));
 }
 
-// The window's settings follow the chart shown and go back into the document only when they differ.
+// The window's settings follow the chart shown and go back into the document only when
+// they differ and Current is editable.
 TEST(ChartWindowSettings, ShownChartSettingsAreStoredAsTheChartsOwn)
 {
     ScriptedDialogs dialogs;
@@ -216,6 +242,13 @@ TEST(ChartWindowSettings, ShownChartSettingsAreStoredAsTheChartsOwn)
     EXPECT_EQ(document.archive().sheets->at(0).printSettings, changed);
     EXPECT_EQ(document.archive().printSettings, district);
     EXPECT_EQ(document.archive().sheets->at(1).printSettings, other);
+
+    // Locked: the drawing changes, the document does not.
+    document.edit("Lock", [](OrganizationArchive &a) { a.lockForPlanning(); });
+    const OrganizationArchive locked = document.archive();
+    view.setPrintSettings(district);
+    EXPECT_EQ(view.printSettings(), district);
+    EXPECT_EQ(document.archive(), locked);
 }
 
 } // namespace

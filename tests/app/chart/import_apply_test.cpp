@@ -160,8 +160,10 @@ TEST_F(ImportIntoWindow, AppliesAsOneStepAndStartsTheViewAfresh)
 
     EXPECT_EQ(archive().organization, imported);
     EXPECT_FALSE(archive().sheets);
-    EXPECT_TRUE(view().selectedSheetID().empty() && view().focusPersonID().empty());
-    EXPECT_TRUE(view().expandedGroups().empty() && view().collapsedPositionIDs().empty());
+    EXPECT_EQ(view().selectedSheetID(), "");
+    EXPECT_TRUE(view().expandedGroups().empty());
+    EXPECT_TRUE(view().collapsedPositionIDs().empty());
+    EXPECT_EQ(view().focusPersonID(), "");
     EXPECT_EQ(view().selectedID(), std::nullopt);
     EXPECT_EQ(window->document()->history().undoCount(), steps + 1);
     EXPECT_EQ(view().printSettings(), ChartPrintSettings::departmentDesign());

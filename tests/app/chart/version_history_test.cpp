@@ -47,6 +47,7 @@ protected:
 
 TEST_F(VersionHistoryTest, SaveVersionNotesAndRows)
 {
+    EXPECT_EQ(&VersionHistory::of(view), &history) << "one per window";
     history.saveVersion();
     EXPECT_EQ(history.rows().front().heading, "Version 8 — Saved version");
     EXPECT_TRUE(history.rows().front().detail.endsWith(" · 3 positions"));
@@ -87,6 +88,7 @@ TEST_F(VersionHistoryTest, LockedCurrentRefusesEverything)
     ASSERT_EQ(dialogs.alerts.size(), 3u);
     EXPECT_EQ(dialogs.alerts[0].title, "Organization Error");
     EXPECT_EQ(dialogs.alerts[0].message, lockMessage);
+    EXPECT_EQ(dialogs.alerts[1].message, lockMessage);
     EXPECT_EQ(dialogs.alerts[2].title, "Baseline Error");
     EXPECT_EQ(dialogs.alerts[2].message, lockMessage);
     EXPECT_EQ(history.versionNote(), "kept");

@@ -5,6 +5,8 @@
 #include "app_test_support.h"
 #include "scripted_dialogs.h"
 
+#include "core/support/organization_error.h"
+
 #include <gtest/gtest.h>
 
 #include <QApplication>
@@ -20,13 +22,15 @@ namespace {
 struct Sheet {
     ScriptedDialogs dialogs;
     int commits = 0;
+    std::function<QuickEntrySaveResult(const std::vector<QuickEntryRow> &)> onCommit =
+        [](const std::vector<QuickEntryRow> &) { return QuickEntrySaveResult{{person("P-9", "Saved")}, {"P-9"}}; };
     QuickEntrySheet sheet{"Student Services",
                           {person("P1", "Ada Lovelace")},
                           {person("P1", "Ada Lovelace")},
                           "",
-                          [this](const std::vector<QuickEntryRow> &) {
+                          [this](const std::vector<QuickEntryRow> &rows) {
                               ++commits;
-                              return QuickEntrySaveResult{{person("P-9", "Cy")}, {"P-9"}};
+                              return onCommit(rows);
                           },
                           dialogs};
 
@@ -73,17 +77,26 @@ TEST(QuickEntrySheet, ReturnInAnyCellAddsARowAndFocusesItsName)
     EXPECT_EQ(s.commits, 0) << "Return never saves";
 }
 
-TEST(QuickEntrySheet, TypingEnablesSaveAndSavingRebuilds)
+TEST(QuickEntrySheet, TypingEnablesSaveAndSavingShowsTheMessage)
 {
     Sheet s;
     EXPECT_FALSE(s.sheet.saveButton()->isEnabled());
     s.editCell(2, QuickEntryTableModel::name);
     QTest::keyClicks(s.focused(), "Cy");
+    EXPECT_EQ(s.sheet.grid().row(2).name, "Cy");
     EXPECT_TRUE(s.sheet.saveButton()->isEnabled());
 
+    s.onCommit = [](const std::vector<QuickEntryRow> &) -> QuickEntrySaveResult {
+        throw OrganizationError::invalid("Row 3: manager 'Zed' is unknown. Choose a manager or enter a Position ID.");
+    };
     QTest::mouseClick(s.sheet.saveButton(), Qt::LeftButton);
-    EXPECT_EQ(s.commits, 1);
-    EXPECT_TRUE(s.sheet.message().startsWith("Saved 1 positions."));
+    EXPECT_EQ(s.sheet.message(), "Row 3: manager 'Zed' is unknown. Choose a manager or enter a Position ID.");
+    EXPECT_TRUE(s.sheet.saveButton()->isEnabled());
+
+    s.onCommit = [](const std::vector<QuickEntryRow> &) { return QuickEntrySaveResult{{person("P-9", "Cy")}, {"P-9"}}; };
+    QTest::mouseClick(s.sheet.saveButton(), Qt::LeftButton);
+    EXPECT_EQ(s.commits, 2);
+    EXPECT_EQ(s.sheet.message(), "Saved 1 positions. Existing IDs and other position details are preserved.");
     EXPECT_FALSE(s.sheet.saveButton()->isEnabled());
     EXPECT_EQ(s.rows(), 2u);
 }
@@ -99,8 +112,19 @@ TEST(QuickEntrySheet, LeavingWithChangesAsksFirst)
     ASSERT_EQ(s.dialogs.questions.size(), 1u);
     EXPECT_EQ(s.dialogs.questions[0].title, "Discard unsaved grid changes?");
     s.sheet.close();
+    EXPECT_TRUE(s.sheet.isVisible());
     s.sheet.reject();
     EXPECT_FALSE(s.sheet.isVisible());
+}
+
+TEST(QuickEntrySheet, DoneWithoutChangesClosesAtOnce)
+{
+    Sheet s;
+    s.editCell(2, QuickEntryTableModel::department);
+    QTest::keyClicks(s.focused(), "Nursing"); // a default of new rows, not a change
+    s.press(Qt::Key_Escape);
+    EXPECT_FALSE(s.sheet.isVisible());
+    EXPECT_TRUE(s.dialogs.questions.empty());
 }
 
 TEST(QuickEntrySheet, PasteReadsTheClipboardText)
@@ -110,6 +134,10 @@ TEST(QuickEntrySheet, PasteReadsTheClipboardText)
     s.sheet.pasteRows();
     ASSERT_EQ(s.rows(), 3u);
     EXPECT_EQ(s.sheet.grid().row(2).name, "Ben");
+    QApplication::clipboard()->setText("a\tb\tc\td\te\tf\tg");
+    s.sheet.pasteRows();
+    EXPECT_EQ(s.rows(), 3u);
+    EXPECT_TRUE(s.sheet.message().startsWith("Paste six columns:"));
 }
 
 TEST(QuickEntrySheet, TabWalksTheEnabledCellsInReadingOrder)
@@ -145,4 +173,19 @@ TEST(QuickEntrySheet, ClicksTickVacantAndRemoveOnlyNewRows)
     click(3, QuickEntryTableModel::remove);
     EXPECT_EQ(s.rows(), 7u);
     EXPECT_FALSE(s.sheet.grid().row(3).vacant) << "the row below moved up";
+}
+
+TEST(QuickEntrySheet, TypingEnablesSaveAndSavingRebuilds)
+{
+    Sheet s;
+    EXPECT_FALSE(s.sheet.saveButton()->isEnabled());
+    s.editCell(2, QuickEntryTableModel::name);
+    QTest::keyClicks(s.focused(), "Cy");
+    EXPECT_TRUE(s.sheet.saveButton()->isEnabled());
+
+    QTest::mouseClick(s.sheet.saveButton(), Qt::LeftButton);
+    EXPECT_EQ(s.commits, 1);
+    EXPECT_TRUE(s.sheet.message().startsWith("Saved 1 positions."));
+    EXPECT_FALSE(s.sheet.saveButton()->isEnabled());
+    EXPECT_EQ(s.rows(), 2u);
 }

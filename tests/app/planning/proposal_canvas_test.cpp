@@ -18,10 +18,14 @@ std::shared_ptr<const Organization> chart(int reports = 3)
 
 TEST(ProposalCanvas, ZoomButtonsStopAtTheirLimitsWithoutRaisingASmallerZoom)
 {
-    EXPECT_NEAR(ProposalChartSurface::zoomedIn(1), 1.2, 1e-9);
-    EXPECT_EQ(ProposalChartSurface::zoomedIn(2.985984), 3.0);
+    double zoom = 1;
+    const std::vector<double> expected{1.2, 1.44, 1.728, 2.0736, 2.48832, 2.985984, 3.0, 3.0};
+    for (double step : expected) {
+        zoom = ProposalChartSurface::zoomedIn(zoom);
+        EXPECT_NEAR(zoom, step, 1e-9);
+    }
     EXPECT_EQ(ProposalChartSurface::zoomedIn(5.0), 3.0);
-    const std::vector<std::pair<double, double>> out{{0.011, 0.01}, {0.005, 0.005}, {1.2, 1.0}};
+    const std::vector<std::pair<double, double>> out{{0.011, 0.01}, {0.01, 0.01}, {0.005, 0.005}, {1.2, 1.0}};
     for (const auto &[from, to] : out)
         EXPECT_NEAR(ProposalChartSurface::zoomedOut(from), to, 1e-12) << from;
 }

@@ -82,6 +82,7 @@ TEST_F(DocumentWindows, AFileThatCannotBeOpenedIsReportedAndChangesNothing)
     EXPECT_EQ(dialogs.alerts[0].title, "Organization Error");
     EXPECT_EQ(controller.windows(), QList<ChartWindow *>{only});
     EXPECT_TRUE(only->document()->isUntouched());
+    EXPECT_EQ(only->document()->displayName(), "Untitled");
     const QString broken = dir.filePath("broken.json");
     writeBytes(broken, "{\"positions\": 12}");
     opened(broken);

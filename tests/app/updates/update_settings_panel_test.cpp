@@ -15,6 +15,18 @@
 
 namespace {
 
+class QueuedFetcher final : public FeedFetcher {
+public:
+    std::function<void(FeedResponse)> pending;
+    void fetch(const QUrl &, std::function<void(FeedResponse)> done) override { pending = std::move(done); }
+};
+
+class StoppedClock final : public UpdateClock {
+public:
+    QDateTime now() const override { return QDateTime::currentDateTime(); }
+    qint64 monotonicSeconds() const override { return 0; }
+};
+
 QStringList visibleTexts(const QWidget &panel)
 {
     QStringList texts;
@@ -31,8 +43,8 @@ TEST(UpdateSettingsPanel, ShowsTheStoreAndWritesThePreference)
     QSettings settings(folder.filePath("settings.ini"), QSettings::IniFormat);
     settings.setValue(UpdateStore::automaticKey, false);
     const UpdateTest::Signer signer;
-    UpdateTest::FakeFetcher fetcher;
-    UpdateTest::FakeClock clock;
+    QueuedFetcher fetcher;
+    StoppedClock clock;
     UpdateStore store({.fetcher = &fetcher, .clock = &clock, .settings = &settings,
                        .configuration = signer.configuration(), .version = "2.0", .build = 50});
     UpdateSettingsPanel panel(store);
@@ -45,13 +57,14 @@ TEST(UpdateSettingsPanel, ShowsTheStoreAndWritesThePreference)
 
     QTest::mouseClick(panel.checkButton(), Qt::LeftButton);
     EXPECT_FALSE(panel.checkButton()->isEnabled());
-    ASSERT_EQ(fetcher.pending.size(), 1u);
-    fetcher.answer({.status = 200, .body = signer.feed(UpdateTest::release())});
+    ASSERT_TRUE(fetcher.pending);
+    fetcher.pending({.status = 200, .body = signer.feed(UpdateTest::release())});
     EXPECT_TRUE(panel.checkButton()->isEnabled());
     const QStringList texts = visibleTexts(panel);
     EXPECT_TRUE(texts.contains("A new Vantrel version is available."));
     EXPECT_TRUE(texts.contains("Version 2.1 (57)"));
     EXPECT_TRUE(texts.contains("Faster charts."));
+    EXPECT_TRUE(texts.contains("SHA-256: " + QString(64, 'a')));
     EXPECT_EQ(QString(panel.installButton()->text()).replace("&&", "&"), "Download & Install Update…");
 
     QTest::mouseClick(panel.skipButton(), Qt::LeftButton);
