@@ -266,9 +266,9 @@ TEST(ChartLayoutBuild, RefusesBadInput)
     };
     const Organization one{{position("A")}};
     const double nan = std::nan(""), inf = std::numeric_limits<double>::infinity();
-    for (double height : {111.99, nan})
+    for (double height : {111.99, nan, inf})
         EXPECT_EQ(refusal(one, 0.0, height), "Chart cards must be at least 112 points tall.") << height;
-    for (double ratio : {0.0, inf})
+    for (double ratio : {0.0, -1.0, nan, inf})
         EXPECT_EQ(refusal(one, ratio, 112), "The page layout aspect ratio must be positive.") << ratio;
     EXPECT_EQ(refusal(Organization{{position("A", "missing")}}, std::nullopt, 112),
               "A references an invalid manager: missing.");
@@ -294,16 +294,21 @@ TEST(ChartLayoutBuild, ConnectorsAndMinimumSize)
 // order, each report's primary line before its dotted ones.
 TEST(ChartLayoutBuild, OrderOfChildrenNodesAndEdges)
 {
-    Organization org{{position("R"), position("c", "R"), position("b", "R"), position("a", "R"), position("M")}};
+    Organization org{{position("R"), position("d", "R"), position("c", "R"), position("b", "R"),
+                      position("a", "R"), position("M")}};
     org.positions[1].siblingOrder = 2;
-    org.positions[2].siblingOrder = -1;
-    org.positions[3].dottedManagerIDs = {"M", "b"};
+    org.positions[3].siblingOrder = -1;
+    org.positions[4].dottedManagerIDs = {"M", "b"};
     const ChartLayout layout = ChartLayout::build(org, std::nullopt, 112);
     EXPECT_LT(frameOf(layout, "b").minY(), frameOf(layout, "a").minY());
     EXPECT_LT(frameOf(layout, "a").minY(), frameOf(layout, "c").minY());
-    EXPECT_EQ(layout.nodes.front().id, "M");
-    EXPECT_EQ(layout.edges, (std::vector<ChartEdge>{{"R", "c", false}, {"R", "b", false}, {"R", "a", false},
-                                                    {"M", "a", true}, {"b", "a", true}}));
+    EXPECT_LT(frameOf(layout, "c").minY(), frameOf(layout, "d").minY());
+    std::vector<std::string> ids;
+    for (const ChartNode &node : layout.nodes)
+        ids.push_back(node.id);
+    EXPECT_EQ(ids, (std::vector<std::string>{"M", "R", "a", "b", "c", "d"}));
+    EXPECT_EQ(layout.edges, (std::vector<ChartEdge>{{"R", "d", false}, {"R", "c", false}, {"R", "b", false},
+                                                    {"R", "a", false}, {"M", "a", true}, {"b", "a", true}}));
 }
 
 TEST(ChartLayoutBuild, HundredThousandLevelChain)

@@ -48,20 +48,29 @@ TEST(ChartLayoutFocused, SharedGroupsSitInARegionBelow)
 {
     EXPECT_EQ(ChartLayout::focusedDepartment(department(0), 1.4, 112), ChartLayout::build(department(0), 1.4, 112));
     const ChartLayout main = ChartLayout::build(department(0), std::nullopt, 112);
-    const ChartLayout layout = ChartLayout::focusedDepartment(department(1), std::nullopt, 112);
-    ASSERT_EQ(layout.regions.size(), 1u);
-    const Rect region = layout.regions.front().frame;
-    EXPECT_EQ(layout.regions.front().title, "Shared reporting \u2014 additional oversight");
-    EXPECT_EQ(region, Rect::make(20, main.size.height + 24, layout.size.width - 40, region.height()));
-    EXPECT_EQ(layout.size.height, region.maxY() + 20);
-    const Rect root = frameOf(layout, "S00"), report = frameOf(layout, "S00-0");
-    EXPECT_EQ(root.height(), 148);
-    EXPECT_EQ(root.minY(), region.minY() + 64);
-    EXPECT_EQ(region.height(), report.maxY() - root.minY() + 88);
+    for (int extra : {0, 6}) {
+        const ChartLayout layout = ChartLayout::focusedDepartment(department(1, extra), std::nullopt, 112);
+        ASSERT_EQ(layout.regions.size(), 1u);
+        const ChartRegion &region = layout.regions.front();
+        EXPECT_EQ(region.title, "Shared reporting \u2014 additional oversight");
+        EXPECT_EQ(region.subtitle,
+                  "Dashed lines show additional reports. Primary managers are referenced on the cards.");
+        EXPECT_EQ(region.frame.minY(), main.size.height + 24);
+        EXPECT_EQ(region.frame.minX(), 20);
+        EXPECT_EQ(region.frame.width(), layout.size.width - 40);
+        EXPECT_EQ(layout.size.height, region.frame.maxY() + 20);
+        EXPECT_EQ(extra > 0, layout.size.width > main.size.width);
+        EXPECT_EQ(frameOf(layout, "H"), frameOf(main, "H").offsetBy((layout.size.width - main.size.width) / 2, 0));
 
-    const ChartLayout wide = ChartLayout::focusedDepartment(department(1, 6), std::nullopt, 112);
-    EXPECT_GT(wide.size.width, main.size.width);
-    EXPECT_EQ(frameOf(wide, "H"), frameOf(main, "H").offsetBy((wide.size.width - main.size.width) / 2, 0));
+        const Rect root = frameOf(layout, "S00"), report = frameOf(layout, "S00-0");
+        EXPECT_EQ(root.height(), 148);
+        EXPECT_EQ(report.height(), 148);
+        EXPECT_EQ(root.minY(), region.frame.minY() + 64);
+        if (extra == 0) {
+            EXPECT_EQ(region.frame.height(), report.maxY() - root.minY() + 88);
+        }
+        EXPECT_NE(std::find(layout.edges.begin(), layout.edges.end(), ChartEdge{"H", "S00", true}), layout.edges.end());
+    }
 }
 
 // Callouts make cards taller; a bad paper size only matters when balancing for the page.
