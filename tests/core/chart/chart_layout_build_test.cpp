@@ -31,6 +31,18 @@ std::vector<ChartSegment> segments(std::initializer_list<std::array<double, 4>> 
     return result;
 }
 
+// A root over three leaf reports on screen: a drop to the lane, the lane down the left, one
+// entry into each card.
+std::vector<ChartSegment> columnOfThreeConnectors()
+{
+    return segments({{160, 152, 160, 184},
+                     {16, 184, 160, 184},
+                     {16, 184, 16, 560},
+                     {16, 272, 40, 272},
+                     {16, 416, 40, 416},
+                     {16, 560, 40, 560}});
+}
+
 } // namespace
 
 TEST(ChartLayoutBuild, EmptyOrganizationHasMinimumSize)
@@ -101,12 +113,7 @@ TEST(ChartLayoutBuild, ScreenColumnOfThreeReports)
     EXPECT_EQ(frameOf(layout, "B"), Rect::make(40, 360, 240, 112));
     EXPECT_EQ(frameOf(layout, "C"), Rect::make(40, 504, 240, 112));
     EXPECT_EQ(layout.size, (Size{320, 656}));
-    EXPECT_EQ(layout.primarySegments, segments({{160, 152, 160, 184},
-                                                {16, 184, 160, 184},
-                                                {16, 184, 16, 560},
-                                                {16, 272, 40, 272},
-                                                {16, 416, 40, 416},
-                                                {16, 560, 40, 560}}));
+    EXPECT_EQ(layout.primarySegments, columnOfThreeConnectors());
 }
 
 TEST(ChartLayoutBuild, ScreenSingleReportIsOneDrop)
@@ -282,12 +289,7 @@ TEST(ChartLayoutBuild, ConnectorsAndMinimumSize)
     const Organization column{{position("R"), position("A", "R"), position("B", "R"), position("C", "R")}};
     const ChartLayout layout = ChartLayout::build(column, std::nullopt, 112);
     EXPECT_EQ(frameOf(layout, "C"), Rect::make(40, 504, 240, 112));
-    EXPECT_EQ(layout.primarySegments, segments({{160, 152, 160, 184},
-                                                {16, 184, 160, 184},
-                                                {16, 184, 16, 560},
-                                                {16, 272, 40, 272},
-                                                {16, 416, 40, 416},
-                                                {16, 560, 40, 560}}));
+    EXPECT_EQ(layout.primarySegments, columnOfThreeConnectors());
 }
 
 // Children by sibling order (none counts as 0), then id; nodes by id; edges in document
