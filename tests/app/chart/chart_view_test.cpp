@@ -23,6 +23,17 @@ OrganizationArchive chartedDistrict()
     return archive;
 }
 
+// The charted district with a vacant "Counselor" V1 under P1.
+OrganizationArchive withCounselorVacancy()
+{
+    OrganizationArchive archive = chartedDistrict();
+    Position vacancy = person("V1", "", "P1");
+    vacancy.employee.reset();
+    vacancy.customJobTitle = "Counselor";
+    archive.organization.positions.push_back(vacancy);
+    return archive;
+}
+
 using ChartViewState = ChartViewFixture;
 
 const char *const lockMessage = "Current organization is locked. Open Planning & Proposals to edit a named proposal instead.";
@@ -107,11 +118,7 @@ TEST_F(ChartViewState, FocusedDepartmentViewNeedsASheet)
 
 TEST_F(ChartViewState, PrintScope)
 {
-    OrganizationArchive archive = chartedDistrict();
-    Position vacancy = person("V1", "", "P1");
-    vacancy.employee.reset();
-    vacancy.customJobTitle = "Counselor";
-    archive.organization.positions.push_back(vacancy);
+    OrganizationArchive archive = withCounselorVacancy();
     open(archive);
     view.setSelectedSheetID("S-SCI");
     EXPECT_EQ(view.printScope(), "Science");
@@ -399,11 +406,7 @@ TEST_F(ChartViewState, WorkbookIsNamedAfterTheOrganizationAndWrittenWhole)
 
 TEST_F(ChartViewState, ChartNamesPrintScopeSettingsAndFocus)
 {
-    OrganizationArchive archive = chartedDistrict();
-    Position vacancy = person("V1", "", "P1");
-    vacancy.employee.reset();
-    vacancy.customJobTitle = "Counselor";
-    archive.organization.positions.push_back(vacancy);
+    OrganizationArchive archive = withCounselorVacancy();
     open(archive);
     // Sorted by name, counting only the positions that still exist.
     EXPECT_EQ(view.sheetOptions(), (std::vector<DropdownOption>{{"", "Entire organization", ""},
