@@ -14,6 +14,7 @@
 #include <gtest/gtest.h>
 
 #include <QCoreApplication>
+#include <QTemporaryDir>
 
 namespace AppTest {
 
@@ -28,6 +29,15 @@ class ChartViewFixture : public ::testing::Test {
 protected:
     void TearDown() override { EXPECT_TRUE(dialogs.exhausted()) << "scripted answers left unused"; }
 
+    // A document as read from a file: unmodified and with nothing to undo.
+    void open(const OrganizationArchive &archive)
+    {
+        const QString path = dir.filePath("open.json");
+        writeBytes(path, QByteArray::fromStdString(archive.encodeDocument()));
+        document.load(path);
+    }
+
+    QTemporaryDir dir;
     ScriptedDialogs dialogs;
     OrganizationDocument document;
     ChartView view{document, dialogs};

@@ -34,6 +34,7 @@ public:
     std::deque<std::optional<QString>> folders;
 
     std::vector<Alert> alerts;
+    QStringList savePromptTitles;
     QStringList savePromptDocuments;
     QStringList proposedSavePaths;
     std::vector<Question> questions;
@@ -77,8 +78,9 @@ public:
         proposedSavePaths.append(proposedPath);
         return next(filesToSave, {}, "fileToSave");
     }
-    SaveAnswer askToSave(const QString &, const QString &documentName) override
+    SaveAnswer askToSave(const QString &title, const QString &documentName) override
     {
+        savePromptTitles.append(title);
         savePromptDocuments.append(documentName);
         return next(saveAnswers, SaveAnswer::cancel, "askToSave: " + documentName);
     }
