@@ -23,7 +23,18 @@ PlannedDocument lockedDistrict()
     return d;
 }
 
-std::string lockLine() { return "Compared with lock: " + ChangeReport::lockTimeText(lockTime); }
+// The ADDED section of a proposal whose one new position is Eli Young under Cy Lee.
+const char *const addedEli = "ADDED (1)\n"
+                             "Teacher \u2014 Eli Young [E]\n"
+                             "  Reports to: Cy Lee \u2014 Teacher [C]\n"
+                             "  Dept \u00B7 Site \u00B7 1.0 FTE\n";
+
+// The lines every report of this district opens with, up to the counts.
+std::string heading(const std::string &chart)
+{
+    return "Proposal: Plan\nOrganization: Lakeside Schools\nChart: " + chart + "\nCompared with lock: " +
+           ChangeReport::lockTimeText(lockTime) + "\n";
+}
 
 } // namespace
 
@@ -38,18 +49,11 @@ TEST(ChangeReport, SmallProposal)
     d.proposed("D").managerID = "C";
     d.proposed().push_back(person("E", "C", "Eli Young"));
 
-    const std::string expected = "Proposal: Plan\n"
-                                 "Organization: Lakeside Schools\n"
-                                 "Chart: Entire organization\n" +
-                                 lockLine() +
-                                 "\n"
+    const std::string expected = heading("Entire organization") +
                                  "Positions: 4 \u2192 4\n"
                                  "FTE: 4.0 \u2192 3.0\n"
-                                 "\n"
-                                 "ADDED (1)\n"
-                                 "Teacher \u2014 Eli Young [E]\n"
-                                 "  Reports to: Cy Lee \u2014 Teacher [C]\n"
-                                 "  Dept \u00B7 Site \u00B7 1.0 FTE\n"
+                                 "\n" +
+                                 std::string(addedEli) +
                                  "\n"
                                  "DELETED (1)\n"
                                  "Superintendent \u2014 Ann Park [A]\n"
@@ -73,11 +77,7 @@ TEST(ChangeReport, SmallProposal)
 TEST(ChangeReport, NoChanges)
 {
     PlannedDocument d = lockedDistrict();
-    const std::string expected = "Proposal: Plan\n"
-                                 "Organization: Lakeside Schools\n"
-                                 "Chart: Teaching\n" +
-                                 lockLine() +
-                                 "\n"
+    const std::string expected = heading("Teaching") +
                                  "Positions: 2 \u2192 2\n"
                                  "FTE: 2.0 \u2192 2.0\n"
                                  "\n"
@@ -131,29 +131,17 @@ TEST(ChangeReport, LockTimeInTheUsersLocaleAndZone)
 
 TEST(ChangeReport, OneChangeOfEachKind)
 {
-    OrganizationArchive current = archive({person("A", std::nullopt, "Ann Park", "Superintendent"),
-                                           person("B", "A", "Bo Smith"), person("C", "A", "Cy Lee"),
-                                           vacancy("D", "A")});
-    current.name = "Lakeside Schools";
-    PlannedDocument d(current);
-    const Date lockTime{763650300}; // 14 March 2025, 13:05 UTC
-    d.archive.planning->lockedAt = lockTime;
+    PlannedDocument d = lockedDistrict();
     d.proposed("B").fte = 0.5;
     d.proposed("C").managerID = "B";
     d.drop({"D"});
     d.proposed().push_back(person("E", "C", "Eli Young"));
 
-    const std::string expected = "Proposal: Plan\n"
-                                 "Organization: Lakeside Schools\n"
-                                 "Chart: Entire organization\n"
-                                 "Compared with lock: " + ChangeReport::lockTimeText(lockTime) + "\n"
+    const std::string expected = heading("Entire organization") +
                                  "Positions: 4 \u2192 4\n"
                                  "FTE: 4.0 \u2192 3.5\n"
-                                 "\n"
-                                 "ADDED (1)\n"
-                                 "Teacher \u2014 Eli Young [E]\n"
-                                 "  Reports to: Cy Lee \u2014 Teacher [C]\n"
-                                 "  Dept \u00B7 Site \u00B7 1.0 FTE\n"
+                                 "\n" +
+                                 std::string(addedEli) +
                                  "\n"
                                  "DELETED (1)\n"
                                  "Teacher \u2014 Vacant [D]\n"
