@@ -95,3 +95,41 @@ TEST(LegacyExcelReader, RefusesWhatItCannotRead)
     EXPECT_EQ(readFailure(Fixtures::writtenByLibrary(book({staffSheet})), 1ms),
               "Reading the .xls workbook took too long. Save it as .xlsx in Excel and import that file.");
 }
+
+// The library's answer is checked again before the import sees it: its limits hold even when
+// the script's own checks are bypassed, and an issue outside its sheet never reaches the grid.
+TEST(LegacyExcelReader, AnswerIsHeldToTheImportLimits)
+{
+    using LegacyExcelReader::ScriptAnswer;
+    const auto failure = [](const QByteArray &json) {
+        return errorOf([&] { LegacyExcelReader::sheetsFromAnswer(ScriptAnswer{.json = json}); });
+    };
+    QByteArray many = "[";
+    for (int i = 0; i < 101; ++i)
+        many += QByteArray(i ? "," : "") + R"({"name":"S","rows":[]})";
+    EXPECT_EQ(failure(many + "]"), "Imports support up to 100 worksheets.");
+    EXPECT_EQ(failure(R"([{"name":"S","rows":[[)" + QByteArray("\"\",").repeated(500) + R"(""]]}])"),
+              "Imports support up to 500 worksheet columns.");
+    EXPECT_EQ(failure("[]"), "Could not read the .xls workbook: No worksheets were found.");
+    EXPECT_EQ(failure("{}"), "Could not read the .xls workbook: The workbook's sheets are not a list.");
+    EXPECT_EQ(errorOf([] { LegacyExcelReader::sheetsFromAnswer(ScriptAnswer{.tooLarge = true}); }),
+              "The legacy Excel workbook is too large to import.");
+
+    const std::vector<ImportSheet> sheets = LegacyExcelReader::sheetsFromAnswer(ScriptAnswer{
+        .json = R"([{"name":"S","rows":[["a","b"]],"sourceIssues":[)"
+                R"({"row":5,"column":0,"value":"#N/A","message":"m"},{"row":0,"column":2,"value":"#N/A","message":"m"},)"
+                R"({"row":0,"column":1,"value":"#N/A","message":"m"}]}])"});
+    ASSERT_EQ(sheets.size(), 1u);
+    ASSERT_TRUE(sheets[0].sourceIssues);
+    EXPECT_EQ(*sheets[0].sourceIssues, (std::vector<ImportCellIssue>{{0, 1, "#N/A", "m"}}));
+}
+
+// One engine reads workbook after workbook with the same result as a fresh engine per file.
+TEST(LegacyExcelReader, OneEngineReadsSeveralWorkbooks)
+{
+    const QByteArray xls = Fixtures::writtenByLibrary(book({staffSheet}));
+    const std::vector<ImportSheet> fresh = LegacyExcelReader::read(xls, 1min, LegacyExcelReader::Runtime::engineOnly);
+    LegacyExcelReader::EngineReader reader{QDeadlineTimer(60'000)};
+    for (int i = 0; i < 2; ++i)
+        EXPECT_EQ(LegacyExcelReader::sheetsFromAnswer(reader.answer(xls, QDeadlineTimer(60'000))), fresh);
+}
