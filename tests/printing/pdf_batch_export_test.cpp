@@ -255,6 +255,12 @@ TEST(PdfBatchExport, JobsStopAtTheFirstChartThatCannotPrint)
                                             ExportScale::shared);
               }),
               "This would create more than 500 pages. Reduce scale or increase paper size.");
+    // Charts that print before it do not let it through.
+    EXPECT_EQ(errorOf([&] {
+                  ChartPDFBatchExport::jobs(archiveWith({sheet("a", "Top", {"P001"}), sheet("b", "Everyone", everyone)}),
+                                            tooLarge, ExportScale::shared);
+              }),
+              "This would create more than 500 pages. Reduce scale or increase paper size.");
 }
 
 TEST(PdfBatchExport, WriteRendersEachJobBesideWhatTheFolderHolds)

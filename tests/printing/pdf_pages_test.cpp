@@ -128,10 +128,10 @@ TEST(PdfPages, SecondHeadingLinePrefersTheTrimmedSubtitle)
         QString absent;
     };
     const Case cases[] = {
-        {std::nullopt, false, "Whole district", "Positions only"},
-        {std::nullopt, true, "Positions only", "Whole district"},
-        {" \n\t ", false, "Whole district", "Positions only"},
-        {" \n\t ", true, "Positions only", "Whole district"},
+        {std::nullopt, false, "Title Whole district", "Positions only"},
+        {std::nullopt, true, "Title Positions only", "Whole district"},
+        {" \n\t ", false, "Title Whole district", "Positions only"},
+        {" \n\t ", true, "Title Positions only", "Whole district"},
         {"  Budget 2026  ", true, "Title Budget 2026", "Positions only"},
         {"Budget 2026", false, "Budget 2026", "Whole district"},
     };

@@ -59,6 +59,7 @@ TEST(SpreadsheetReader, DispatchesOnTheExtension)
     EXPECT_EQ(readFailure("staff.ods", "a,b\n"), "Choose .xls, .xlsx, .csv, or .tsv.");
     EXPECT_EQ(readFailure("staff", "a,b\n"), "Choose .xls, .xlsx, .csv, or .tsv.");
     EXPECT_EQ(readFailure("staff.xlsx", "a,b\n"), "Could not read xl/workbook.xml. Use a valid, unencrypted .xlsx workbook.");
+    EXPECT_EQ(readFailure("staff.XLSX", "a,b\n"), "Could not read xl/workbook.xml. Use a valid, unencrypted .xlsx workbook.");
     EXPECT_EQ(readFailure("staff.xls", "a,b\n"),
               "This is not a valid binary .xls workbook. Use the original Excel file, not a renamed CSV or .xlsx file.");
     EXPECT_EQ(readFailure("empty.csv", ""), "The file is empty.");
