@@ -5,25 +5,26 @@
 #include "app/sidebar/sidebar_style.h"
 
 #include <QAction>
+#include <QApplication>
 #include <QClipboard>
 #include <QComboBox>
-#include <QGuiApplication>
 #include <QHBoxLayout>
 #include <QHeaderView>
 #include <QIdentityProxyModel>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListView>
+#include <QPaintEvent>
+#include <QPainter>
 #include <QScrollBar>
 #include <QSignalBlocker>
+#include <QStyleOptionFrame>
 #include <QStyledItemDelegate>
 #include <QTableView>
 #include <QToolButton>
 #include <QVBoxLayout>
-#include <QApplication>
-#include <QPainter>
-#include <QPaintEvent>
-#include <QStyleOptionFrame>
+
+#include <algorithm>
 
 namespace {
 
@@ -267,7 +268,7 @@ CorrectionGrid::CorrectionGrid(ImportFlow &flow, QWidget *parent)
         QStringList lines;
         for (const QModelIndex &row : rows)
             lines.append(row.data().toString());
-        QGuiApplication::clipboard()->setText(lines.join('\n'));
+        QApplication::clipboard()->setText(lines.join('\n'));
     });
     m_messages->addAction(copy);
     body->addWidget(m_messagesToggle);
@@ -332,6 +333,8 @@ void CorrectionGrid::layOutColumns()
 
 void CorrectionGrid::fitRowsToMessages()
 {
+    if (m_flow.step() != ImportFlow::Step::corrections)
+        return; // no review runs for a grid nobody sees
     // Without repaints each resize is constant time; one repaint follows.
     QHeaderView *rows = m_table->verticalHeader();
     rows->setUpdatesEnabled(false);
