@@ -51,6 +51,7 @@ public:
     {
         QWidget *editor = QStyledItemDelegate::createEditor(parent, option, index);
         if (auto *line = qobject_cast<QLineEdit *>(editor)) {
+            line->setFrame(true); // the field being typed in keeps the look of the others
             line->setAccessibleName(index.data(Qt::AccessibleTextRole).toString());
             line->setAccessibleDescription(index.data(Qt::AccessibleDescriptionRole).toString());
             connect(line, &QLineEdit::textEdited, this, [this, line] {
