@@ -34,6 +34,14 @@ void settle()
         QApplication::processEvents();
 }
 
+QPushButton *emptyStateButton(ChartWindow &window, const QString &text)
+{
+    for (QPushButton *button : window.body().emptyState()->findChildren<QPushButton *>())
+        if (button->text() == text)
+            return button;
+    return nullptr;
+}
+
 // P1 manages P2 and P3; "Science" lists P1 and P2.
 OrganizationArchive chartedDistrict()
 {
@@ -124,10 +132,7 @@ TEST_F(WindowSheetsTest, TheEmptyStateAddsTheFirstPosition)
 {
     ChartWindow *empty = controller.newDocument();
     settle();
-    QPushButton *add = nullptr;
-    for (QPushButton *button : empty->body().emptyState()->findChildren<QPushButton *>())
-        if (button->text() == "Add Position")
-            add = button;
+    QPushButton *add = emptyStateButton(*empty, "Add Position");
     ASSERT_TRUE(add);
     ASSERT_TRUE(add->isEnabled());
     add->click();
@@ -143,10 +148,7 @@ TEST_F(WindowSheetsTest, WhileCurrentIsLockedTheEmptyStatesAddPositionSaysWhy)
     ChartWindow *empty = controller.newDocument();
     empty->document()->edit([](OrganizationArchive &a) { a.lockForPlanning(); });
     settle();
-    QPushButton *add = nullptr;
-    for (QPushButton *button : empty->body().emptyState()->findChildren<QPushButton *>())
-        if (button->text() == "Add Position")
-            add = button;
+    QPushButton *add = emptyStateButton(*empty, "Add Position");
     ASSERT_TRUE(add);
     ASSERT_TRUE(add->isEnabled());
     EXPECT_FALSE(empty->body().loadSampleButton()->isEnabled());
