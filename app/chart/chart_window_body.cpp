@@ -253,7 +253,8 @@ void ChartWindowBody::refresh()
     m_counts->setText(ChartView::countsText(m_view.chartCounts()));
     refreshWorkspaceControls();
     m_emptyState->setVisible(archive.organization.positions.empty());
-    m_addPosition->setEnabled(canEdit && m_view.isPositionEditorAvailable());
+    // Left enabled while Current is locked: pressing it says why nothing can be added.
+    m_addPosition->setEnabled(m_view.isPositionEditorAvailable());
     m_loadSample->setEnabled(canEdit);
     m_nullManagers->setChecked(m_view.onlyNullManagers());
     m_inspector->refresh();

@@ -86,28 +86,15 @@ QVariant CorrectionGridModel::data(const QModelIndex &index, int role) const
         return {};
     const int row = sheetRow(index.row());
     const bool isHeader = index.row() == 0;
-    if (index.column() == messagesColumn) {
-        if (isHeader)
-            return role == Qt::DisplayRole ? QVariant(QStringLiteral("Messages")) : QVariant();
-        const auto &errors = m_flow.rowMessages(row, ImportMessageKind::error);
-        const auto &warnings = m_flow.rowMessages(row, ImportMessageKind::warning);
-        if (errors.empty() && warnings.empty())
-            return {};
-        QStringList messages;
-        for (const auto *list : {&errors, &warnings}) {
-            for (const std::string &message : *list)
-                messages.append(QString::fromStdString(message));
+    if (index.column() == rowNumberColumn) {
+        if (role == Qt::DisplayRole)
+            return isHeader ? QStringLiteral("Source Row") : QString::number(row + 1);
+        if (role == Qt::FontRole && isHeader) {
+            QFont bold;
+            bold.setBold(true);
+            return bold;
         }
-        switch (role) {
-        case Qt::DisplayRole:
-            return messages.join(QStringLiteral("  "));
-        case Qt::ToolTipRole:
-            return messages.join('\n');
-        case Qt::ForegroundRole:
-            return errors.empty() ? importWarningColor() : importErrorColor();
-        default:
-            return {};
-        }
+        return {};
     }
     const int column = sheetColumn(index.column());
     switch (role) {
@@ -132,14 +119,43 @@ QVariant CorrectionGridModel::data(const QModelIndex &index, int role) const
         if (isHeader)
             return QStringLiteral("Header column %1").arg(column + 1);
         return QStringLiteral("Row %1, %2").arg(row + 1).arg(columnName(column));
+    case Qt::AccessibleDescriptionRole: {
+        // The messages are drawn under the row; a screen reader hears them with each cell.
+        QStringList texts;
+        for (const CorrectionMessage &message : messages(index.row()))
+            texts.append(message.text);
+        return texts.isEmpty() ? QVariant() : QVariant(texts.join('\n'));
+    }
     default:
         return {};
     }
 }
 
+std::vector<CorrectionMessage> CorrectionGridModel::messages(int modelRow) const
+{
+    std::vector<CorrectionMessage> result;
+    if (modelRow <= 0 || modelRow >= rowCount())
+        return result;
+    const int row = sheetRow(modelRow);
+    for (const ImportMessageKind kind : {ImportMessageKind::error, ImportMessageKind::warning}) {
+        for (const std::string &message : m_flow.rowMessages(row, kind))
+            result.push_back({QString::fromStdString(message), kind});
+    }
+    return result;
+}
+
+int CorrectionGridModel::messageCount(int modelRow) const
+{
+    if (modelRow <= 0 || modelRow >= rowCount())
+        return 0;
+    const int row = sheetRow(modelRow);
+    return int(m_flow.rowMessages(row, ImportMessageKind::error).size()
+               + m_flow.rowMessages(row, ImportMessageKind::warning).size());
+}
+
 bool CorrectionGridModel::setData(const QModelIndex &index, const QVariant &value, int role)
 {
-    if (role != Qt::EditRole || !index.isValid() || index.column() == messagesColumn || index.row() >= rowCount())
+    if (role != Qt::EditRole || !index.isValid() || index.column() == rowNumberColumn || index.row() >= rowCount())
         return false;
     m_flow.setCell(sheetRow(index.row()), sheetColumn(index.column()), value.toString());
     emit dataChanged(index, index);
@@ -151,7 +167,7 @@ Qt::ItemFlags CorrectionGridModel::flags(const QModelIndex &index) const
     if (!index.isValid())
         return Qt::NoItemFlags;
     const Qt::ItemFlags base = Qt::ItemIsEnabled | Qt::ItemIsSelectable;
-    return index.column() == messagesColumn ? base : base | Qt::ItemIsEditable;
+    return index.column() == rowNumberColumn ? base : base | Qt::ItemIsEditable;
 }
 
 QVariant CorrectionGridModel::headerData(int section, Qt::Orientation orientation, int role) const
@@ -159,7 +175,7 @@ QVariant CorrectionGridModel::headerData(int section, Qt::Orientation orientatio
     if (role != Qt::DisplayRole)
         return {};
     if (orientation == Qt::Horizontal)
-        return section == messagesColumn ? QStringLiteral("Messages") : QStringLiteral("Column %1").arg(section);
+        return section == rowNumberColumn ? QStringLiteral("Source Row") : QStringLiteral("Column %1").arg(section);
     return section == 0 ? QStringLiteral("Source Row") : QString::number(sheetRow(section) + 1);
 }
 

@@ -309,6 +309,7 @@ void PlanningWorkspace::openEditor(const Position &position, bool isNew)
                     return;
                 shown = m_controller->activeRevision();
                 editor->model().setPositions(m_controller->active().organization.positions);
+                editor->model().setSheets(m_controller->active().sortedSheets());
             });
     editor->open();
 }

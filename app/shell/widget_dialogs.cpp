@@ -17,6 +17,16 @@ static QWidget *dialogParent()
     return QApplication::activeWindow();
 }
 
+// Under the file list of Qt's own (not native) file panel.
+static void addExplanation(QFileDialog &dialog, const QString &text)
+{
+    if (auto *grid = qobject_cast<QGridLayout *>(dialog.layout())) {
+        auto *explanation = new QLabel(text);
+        explanation->setWordWrap(true);
+        grid->addWidget(explanation, grid->rowCount(), 0, 1, -1);
+    }
+}
+
 bool WidgetDialogs::confirm(const QString &question)
 {
     return QMessageBox::question(dialogParent(), QApplication::applicationDisplayName(), question,
@@ -48,19 +58,36 @@ std::optional<QString> WidgetDialogs::fileToOpen(const QString &filter)
     return path;
 }
 
-std::optional<QString> WidgetDialogs::fileToSave(const QString &filter, const QString &proposedPath)
+// Qt's own panel when there is an explanation: it can stand under the file list.
+static std::optional<QString> runSavePanel(const QString &title, const QString &message, const QString &filter,
+                                           const QString &proposedPath)
 {
-    QFileDialog dialog(dialogParent(), QString(), proposedPath, filter);
+    QFileDialog dialog(dialogParent(), title, proposedPath, filter);
     dialog.setAcceptMode(QFileDialog::AcceptSave);
     dialog.setFileMode(QFileDialog::AnyFile);
     // A name typed without an extension still gets the filter's first one (an organization
     // becomes a JSON file the open panel lists, a workbook an .xlsx file).
     const QRegularExpressionMatch extension = QRegularExpression(R"(\*\.(\w+))").match(filter);
     dialog.setDefaultSuffix(extension.hasMatch() ? extension.captured(1) : QString());
+    if (!message.isEmpty()) {
+        dialog.setOption(QFileDialog::DontUseNativeDialog);
+        addExplanation(dialog, message);
+    }
     dialog.selectFile(proposedPath);
     if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
         return std::nullopt;
     return dialog.selectedFiles().constFirst();
+}
+
+std::optional<QString> WidgetDialogs::fileToSave(const QString &filter, const QString &proposedPath)
+{
+    return runSavePanel(QString(), QString(), filter, proposedPath);
+}
+
+std::optional<QString> WidgetDialogs::fileToSaveWithMessage(const QString &title, const QString &message,
+                                                            const QString &filter, const QString &proposedPath)
+{
+    return runSavePanel(title, message, filter, proposedPath);
 }
 
 SaveAnswer WidgetDialogs::askToSave(const QString &title, const QString &documentName)
@@ -103,7 +130,8 @@ int WidgetDialogs::ask(const QString &title, const QString &message, const QList
 }
 
 std::optional<QString> WidgetDialogs::askTextWithMessage(const QString &title, const QString &message,
-                                                         const QString &label, const QString &text)
+                                                         const QString &label, const QString &text,
+                                                         const QString &button)
 {
     QDialog dialog(dialogParent());
     dialog.setWindowTitle(title);
@@ -116,6 +144,7 @@ std::optional<QString> WidgetDialogs::askTextWithMessage(const QString &title, c
     auto *field = new QLineEdit(text);
     layout->addWidget(field);
     auto *buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel);
+    buttons->button(QDialogButtonBox::Ok)->setText(button);
     layout->addWidget(buttons);
     QObject::connect(buttons, &QDialogButtonBox::accepted, &dialog, &QDialog::accept);
     QObject::connect(buttons, &QDialogButtonBox::rejected, &dialog, &QDialog::reject);
@@ -132,11 +161,7 @@ std::optional<QString> WidgetDialogs::folderToChoose(const QString &title, const
     // Qt's own panel, so that the explanation can stand under the folder list.
     dialog.setOption(QFileDialog::DontUseNativeDialog);
     dialog.setLabelText(QFileDialog::Accept, button);
-    if (auto *grid = qobject_cast<QGridLayout *>(dialog.layout())) {
-        auto *explanation = new QLabel(prompt);
-        explanation->setWordWrap(true);
-        grid->addWidget(explanation, grid->rowCount(), 0, 1, -1);
-    }
+    addExplanation(dialog, prompt);
     if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
         return std::nullopt;
     return dialog.selectedFiles().constFirst();

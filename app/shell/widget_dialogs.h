@@ -10,9 +10,11 @@ public:
     std::optional<QString> askText(const QString &title, const QString &label, const QString &text) override;
     std::optional<QString> fileToOpen(const QString &filter) override;
     std::optional<QString> fileToSave(const QString &filter, const QString &proposedPath) override;
+    std::optional<QString> fileToSaveWithMessage(const QString &title, const QString &message, const QString &filter,
+                                                 const QString &proposedPath) override;
     SaveAnswer askToSave(const QString &title, const QString &documentName) override;
     int ask(const QString &title, const QString &message, const QList<DialogButton> &buttons) override;
     std::optional<QString> askTextWithMessage(const QString &title, const QString &message, const QString &label,
-                                              const QString &text) override;
+                                              const QString &text, const QString &button) override;
     std::optional<QString> folderToChoose(const QString &title, const QString &prompt, const QString &button) override;
 };

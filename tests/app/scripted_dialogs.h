@@ -45,10 +45,11 @@ public:
     {
         return next(texts, {}, "askText: " + title);
     }
+    // Recorded with the action button as the question's one button.
     std::optional<QString> askTextWithMessage(const QString &title, const QString &message, const QString &,
-                                              const QString &) override
+                                              const QString &, const QString &button) override
     {
-        questions.push_back({title, message, {}});
+        questions.push_back({title, message, {button}});
         return next(texts, {}, "askTextWithMessage: " + title);
     }
     std::optional<QString> folderToChoose(const QString &title, const QString &prompt, const QString &button) override
@@ -77,6 +78,14 @@ public:
     {
         proposedSavePaths.append(proposedPath);
         return next(filesToSave, {}, "fileToSave");
+    }
+    // Recorded as a question (title and message) besides the proposed path.
+    std::optional<QString> fileToSaveWithMessage(const QString &title, const QString &message, const QString &,
+                                                 const QString &proposedPath) override
+    {
+        questions.push_back({title, message, {}});
+        proposedSavePaths.append(proposedPath);
+        return next(filesToSave, {}, "fileToSaveWithMessage: " + title);
     }
     SaveAnswer askToSave(const QString &title, const QString &documentName) override
     {

@@ -177,6 +177,26 @@ TEST_F(SheetCommandsTest, NewSheetAndRenameRefusalsChangeNothing)
     EXPECT_EQ(document.archive(), locked);
 }
 
+TEST_F(SheetCommandsTest, TheNameQuestionsButtonsSayWhatTheyDo)
+{
+    dialogs.texts.push_back(std::nullopt);
+    view.requestNewSheet();
+    ASSERT_EQ(dialogs.questions.size(), 1u);
+    EXPECT_EQ(dialogs.questions[0].title, "New Organization Sheet");
+    EXPECT_EQ(dialogs.questions[0].message, "Use a department name to include its existing unassigned people "
+                                            "automatically. Then choose Quick Entry to add people.");
+    EXPECT_EQ(dialogs.questions[0].buttons, QStringList{"Create"});
+
+    view.setSelectedSheetID("S1");
+    dialogs.texts.push_back(std::nullopt);
+    view.requestRenameChart();
+    ASSERT_EQ(dialogs.questions.size(), 2u);
+    EXPECT_EQ(dialogs.questions[1].title, "Rename Chart");
+    EXPECT_EQ(dialogs.questions[1].message, "Renaming keeps this chart’s positions, shared links, and paper settings.");
+    EXPECT_EQ(dialogs.questions[1].buttons, QStringList{"Rename"});
+    EXPECT_EQ(document.archive().sheets->size(), 1u);
+}
+
 TEST_F(SheetCommandsTest, RequestsNeedAHandlerAndTheGuard)
 {
     using Command = ChartView::WindowCommand;

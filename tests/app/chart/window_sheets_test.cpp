@@ -34,6 +34,14 @@ void settle()
         QApplication::processEvents();
 }
 
+QPushButton *emptyStateButton(ChartWindow &window, const QString &text)
+{
+    for (QPushButton *button : window.body().emptyState()->findChildren<QPushButton *>())
+        if (button->text() == text)
+            return button;
+    return nullptr;
+}
+
 // P1 manages P2 and P3; "Science" lists P1 and P2.
 OrganizationArchive chartedDistrict()
 {
@@ -95,14 +103,36 @@ TEST_F(WindowSheetsTest, EditingFromTheWindowOpensTheEditorOnTheStoredPositionAn
     EXPECT_EQ(window->document()->undoName(), "Edit Position");
 }
 
+// A person saved with "Save & Add Another" is on the chart by the time the next entry
+// types her name again: the match offers no second "Add to This Chart".
+TEST_F(WindowSheetsTest, SaveAndAddAnotherShowsTheChartsTheSaveChanged)
+{
+    view().setSelectedSheetID("S-SCI");
+    view().addPosition(std::string("P1"), false);
+    PositionEditor *editor = openSheet<PositionEditor>();
+    ASSERT_TRUE(editor);
+    PositionEditorModel &model = editor->model();
+    model.setPayLevel("Teacher");
+    model.setEmployeeName("Marie Curie");
+    ASSERT_EQ(model.save(PositionEditorModel::SaveMode::addAnother), PositionEditorModel::SaveOutcome::continued);
+    const std::string saved = archive().organization.positions.back().id;
+    ASSERT_EQ(archive().sheet("S-SCI")->positionIDs.back(), saved);
+
+    model.setEmployeeName("Marie Curie");
+    const PositionMatchPanel panel = model.peoplePanel();
+    ASSERT_EQ(panel.rows.size(), 1u);
+    EXPECT_EQ(panel.rows[0].positionID, saved);
+    EXPECT_EQ(panel.rows[0].includeTitle, "Already on This Chart");
+    EXPECT_FALSE(panel.rows[0].includeEnabled);
+    EXPECT_TRUE(panel.rows[0].lines[2].endsWith(" · Charts: Science")) << panel.rows[0].lines[2].toStdString();
+    editor->reject();
+}
+
 TEST_F(WindowSheetsTest, TheEmptyStateAddsTheFirstPosition)
 {
     ChartWindow *empty = controller.newDocument();
     settle();
-    QPushButton *add = nullptr;
-    for (QPushButton *button : empty->body().emptyState()->findChildren<QPushButton *>())
-        if (button->text() == "Add Position")
-            add = button;
+    QPushButton *add = emptyStateButton(*empty, "Add Position");
     ASSERT_TRUE(add);
     ASSERT_TRUE(add->isEnabled());
     add->click();
@@ -110,6 +140,25 @@ TEST_F(WindowSheetsTest, TheEmptyStateAddsTheFirstPosition)
     ASSERT_TRUE(editor);
     EXPECT_TRUE(editor->model().isCreating());
     editor->reject();
+    empty->closeWithoutAsking();
+}
+
+TEST_F(WindowSheetsTest, WhileCurrentIsLockedTheEmptyStatesAddPositionSaysWhy)
+{
+    ChartWindow *empty = controller.newDocument();
+    empty->document()->edit([](OrganizationArchive &a) { a.lockForPlanning(); });
+    settle();
+    QPushButton *add = emptyStateButton(*empty, "Add Position");
+    ASSERT_TRUE(add);
+    ASSERT_TRUE(add->isEnabled());
+    EXPECT_FALSE(empty->body().loadSampleButton()->isEnabled());
+    add->click();
+    EXPECT_EQ(empty->findChild<PositionEditor *>(QString(), Qt::FindDirectChildrenOnly), nullptr);
+    ASSERT_EQ(dialogs.alerts.size(), 1u);
+    EXPECT_EQ(dialogs.alerts[0].title, "Organization Error");
+    EXPECT_EQ(dialogs.alerts[0].message,
+              "Current organization is locked. Open Planning & Proposals to edit a named proposal instead.");
+    empty->document()->setModified(false);
     empty->closeWithoutAsking();
 }
 

@@ -31,7 +31,7 @@ TEST(CorrectionGridModel, ShowsSpreadsheetRowNumbersBelowAPinnedHeaderRow)
     settle(*f.flow);
 
     ASSERT_EQ(model.rowCount(), 2);
-    ASSERT_EQ(model.columnCount(), 6); // messages, then the five columns of the longest row
+    ASSERT_EQ(model.columnCount(), 6); // the row number, then the five columns of the longest row
     EXPECT_EQ(model.headerData(0, Qt::Vertical).toString(), "Source Row");
     EXPECT_EQ(model.headerData(1, Qt::Vertical).toString(), "6");
     EXPECT_EQ(text(model, 0, 1), "Employee Number");
@@ -59,8 +59,10 @@ TEST(CorrectionGridModel, TypingKeepsItsRowUntilTheFilterDropsIt)
     QSignalSpy resets(&model, &QAbstractItemModel::modelReset);
 
     ASSERT_EQ(model.rowCount(), 4);
-    EXPECT_EQ(model.data(model.index(3, 0), Qt::ForegroundRole).value<QColor>(), importErrorColor());
-    EXPECT_TRUE(text(model, 3, 0).startsWith("Row 4: "));
+    EXPECT_EQ(text(model, 3, 0), "4");
+    ASSERT_EQ(model.messageCount(3), 2);
+    EXPECT_EQ(model.messages(3)[0].kind, ImportMessageKind::error);
+    EXPECT_TRUE(model.messages(3)[0].text.startsWith("Row 4: "));
     model.setData(model.index(3, 4), "E1");
     settle(*f.flow);
     EXPECT_EQ(resets.count(), 0); // an open editor survives a keystroke under "All Rows"
@@ -73,6 +75,31 @@ TEST(CorrectionGridModel, TypingKeepsItsRowUntilTheFilterDropsIt)
     settle(*f.flow);
     EXPECT_EQ(model.rowCount(), 1); // only the header row is left
     EXPECT_TRUE(text(model, 1, 0).isEmpty());
+}
+
+// Errors first, then warnings, each of its own kind; a screen reader hears them with each
+// cell of the row.
+TEST(CorrectionGridModel, ARowsMessagesAreItsErrorsThenItsWarnings)
+{
+    FlowFixture f;
+    f.load();
+    f.flow->showStep(ImportFlow::Step::corrections);
+    CorrectionGridModel model(*f.flow);
+    const int row = model.modelRow(3);
+    ASSERT_GT(row, 0);
+    const std::vector<std::string> &errors = f.flow->rowMessages(3, ImportMessageKind::error);
+    const std::vector<std::string> &warnings = f.flow->rowMessages(3, ImportMessageKind::warning);
+    ASSERT_EQ(errors.size(), 1u);
+    ASSERT_EQ(warnings.size(), 1u);
+    const std::vector<CorrectionMessage> expected = {
+        {QString::fromStdString(errors[0]), ImportMessageKind::error},
+        {QString::fromStdString(warnings[0]), ImportMessageKind::warning},
+    };
+    EXPECT_EQ(model.messages(row), expected);
+    EXPECT_EQ(model.messageCount(row), 2);
+    EXPECT_EQ(text(model, row, 2, Qt::AccessibleDescriptionRole), expected[0].text + "\n" + expected[1].text);
+    EXPECT_TRUE(model.messages(0).empty()) << "the header row";
+    EXPECT_FALSE(model.data(model.index(row, 0), Qt::ToolTipRole).isValid());
 }
 
 TEST(CorrectionMessagesModel, ListsErrorsThenWarningsAndFollowsTheReview)

@@ -2,6 +2,7 @@
 
 #include "app/chart/chart_view.h"
 #include "app/chart/chart_window.h"
+#include "app/entry/position_editor.h"
 
 #include "app/planning/change_report_sheet.h"
 #include "app/planning/planning_workspace_controller.h"
@@ -129,6 +130,39 @@ TEST(PlanningWorkspace, ProposalPDFCarriesTheTitleSubtitleAndDeletionBadge)
     EXPECT_TRUE(text.contains("Proposal: Option A")) << text.toStdString();
     EXPECT_TRUE(text.contains("Green: added \u00b7 Red: deleted \u00b7 Yellow: moved / edited")) << text.toStdString();
     EXPECT_TRUE(text.contains("DELETED")) << text.toStdString();
+}
+
+// "Save & Add Another" in a proposal: the next entry's matches know the chart the save put
+// the person on.
+TEST(PlanningWorkspace, TheEditorFollowsTheProposalsChartsAfterSaveAndAddAnother)
+{
+    ScriptedDialogs dialogs;
+    OrganizationDocument document;
+    OrganizationArchive archive = AppTest::district(2);
+    archive.sheets = std::vector{OrganizationSheet::make("Science", {"P1", "P2"})};
+    const std::string scienceID = archive.sheets->front().id;
+    document.setArchive(archive);
+    PlanningWorkspace workspace(document, scienceID, dialogs);
+    workspace.controller().lockCurrent();
+    workspace.controller().setProposalName("Option A");
+    workspace.controller().createProposal();
+    workspace.controller().select("P1");
+    QTest::mouseClick(workspace.button("Add Position"), Qt::LeftButton);
+    auto *editor = workspace.findChild<PositionEditor *>();
+    ASSERT_TRUE(editor);
+    PositionEditorModel &model = editor->model();
+    model.setVacant(false);
+    model.setPayLevel("Teacher");
+    model.setEmployeeName("Marie Curie");
+    ASSERT_EQ(model.save(PositionEditorModel::SaveMode::addAnother), PositionEditorModel::SaveOutcome::continued);
+
+    model.setVacant(false);
+    model.setEmployeeName("Marie Curie");
+    const PositionMatchPanel panel = model.peoplePanel();
+    ASSERT_EQ(panel.rows.size(), 1u);
+    EXPECT_EQ(panel.rows[0].includeTitle, "Already on This Chart");
+    EXPECT_TRUE(panel.rows[0].lines[2].endsWith(" · Charts: Science")) << panel.rows[0].lines[2].toStdString();
+    editor->reject();
 }
 
 TEST(PlanningWorkspace, OpensOverTheChartWindowOnTheChartItShows)
