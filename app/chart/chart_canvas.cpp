@@ -165,12 +165,54 @@ QRect ChartCanvas::cardViewRect(int index) const
     return viewRect(cardFrame(index));
 }
 
-QRect ChartCanvas::viewRect(const Rect &chart) const
+bool ChartCanvas::isCardSelected(int index) const
 {
-    const ChartViewport camera = displayedCamera();
-    return QRectF(chart.minX() * camera.scale + camera.offset.width, chart.minY() * camera.scale + camera.offset.height,
-                  chart.width() * camera.scale, chart.height() * camera.scale)
-        .toAlignedRect();
+    return m_revision.selection == cardID(index);
+}
+
+void ChartCanvas::pressCard(int index)
+{
+    m_view.selectChartPerson(cardID(index));
+}
+
+std::vector<ChartCanvasCard::Toggle> ChartCanvas::cardToggles(int index) const
+{
+    const std::string id = cardID(index);
+    const Position *position = m_scene->position(id);
+    if (!position)
+        return {};
+    const ChartCanvasCard::State state = cardState(id, *position);
+    return ChartCanvasCard::toggles(ChartCanvasCard::controls(cardFrame(index), *position, state, cardLook()), state);
+}
+
+std::vector<AccessibleCardCanvas::CardButton> ChartCanvas::cardButtons(int index) const
+{
+    std::vector<CardButton> buttons;
+    for (const ChartCanvasCard::Toggle &toggle : cardToggles(index))
+        buttons.push_back({toggle.name, viewRect(toggle.rect)});
+    return buttons;
+}
+
+void ChartCanvas::pressCardButton(int index, int button)
+{
+    const std::vector<ChartCanvasCard::Toggle> toggles = cardToggles(index);
+    if (button < 0 || button >= int(toggles.size()))
+        return;
+    const std::string id = cardID(index);
+    if (toggles[size_t(button)].part == ChartCanvasCard::Part::expandGroup)
+        m_view.toggleGroup(id);
+    else
+        m_view.toggleBranch(id);
+}
+
+int ChartCanvas::cardIndexAt(const QPoint &viewPoint) const
+{
+    return cardAt(displayedCamera().chartPoint(Point{double(viewPoint.x()), double(viewPoint.y())}));
+}
+
+bool ChartCanvas::showsPageBreaks() const
+{
+    return m_view.isShowingPageBreaks();
 }
 
 int64_t ChartCanvas::positionsBehind(const std::string &cardID) const
