@@ -89,6 +89,21 @@ bool hasNameRow(const Position &position, const Look &look)
 
 } // namespace
 
+void paintBranchSymbol(QPainter &painter, const QRectF &box, const QColor &colour)
+{
+    // Drawn in an 11-unit box.
+    const double unit = std::min(box.width(), box.height()) / 11;
+    painter.save();
+    painter.translate(box.topLeft());
+    painter.scale(unit, unit);
+    painter.setPen(QPen(colour, 1.1));
+    painter.setBrush(Qt::NoBrush);
+    painter.drawLine(QPointF(5, 10), QPointF(5, 5));
+    painter.drawLine(QPointF(5, 5), QPointF(2, 1.5));
+    painter.drawLine(QPointF(5, 5), QPointF(8, 1.5));
+    painter.restore();
+}
+
 Layout layout(const Rect &frame, const Position &position, const State &state, const Look &look)
 {
     const QRectF f = toQt(frame);
@@ -200,15 +215,13 @@ void paintCircleButton(QPainter &painter, const Rect &rect, bool plus, const QCo
 // "building.2": two blocks; "arrow.triangle.branch": a stem that forks.
 void paintLocationSymbol(QPainter &painter, const QRectF &box, bool split)
 {
+    if (split) {
+        paintBranchSymbol(painter, box, secondary);
+        return;
+    }
     painter.setPen(QPen(secondary, 1.1));
     painter.setBrush(Qt::NoBrush);
     const QPointF o = box.topLeft();
-    if (split) {
-        painter.drawLine(o + QPointF(5, 10), o + QPointF(5, 5));
-        painter.drawLine(o + QPointF(5, 5), o + QPointF(2, 1.5));
-        painter.drawLine(o + QPointF(5, 5), o + QPointF(8, 1.5));
-        return;
-    }
     painter.drawRect(QRectF(o + QPointF(1, 2), QSizeF(4.5, 8)));
     painter.drawRect(QRectF(o + QPointF(5.5, 5), QSizeF(4, 5)));
 }

@@ -64,6 +64,9 @@ struct Layout {
     std::optional<Rect> callout; // the reporting badge, drawn by the window
 };
 
+// "arrow.triangle.branch": a stem that forks, scaled to `box`.
+void paintBranchSymbol(QPainter &painter, const QRectF &box, const QColor &colour);
+
 Layout layout(const Rect &frame, const Position &position, const State &state, const Look &look);
 
 // Draws the whole card but the reporting badge's content.

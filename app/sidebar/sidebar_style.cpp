@@ -25,10 +25,10 @@ QLabel *makeCaption(const QString &text, QWidget *parent)
     return caption;
 }
 
-int twoLineHeight(const QStyleOptionViewItem &option, bool hasDetail)
+int twoLineHeight(const QStyleOptionViewItem &option, int detailLines)
 {
     const int title = QFontMetrics(option.font).height();
-    return hasDetail ? title + lineSpacing + QFontMetrics(captionFont(option.font)).height() : title;
+    return title + detailLines * (lineSpacing + QFontMetrics(captionFont(option.font)).height());
 }
 
 void paintTwoLines(QPainter &painter, const QRect &rect, const QString &title, const QString &detail,
@@ -42,13 +42,17 @@ void paintTwoLines(QPainter &painter, const QRect &rect, const QString &title, c
     painter.setFont(option.font);
     painter.setPen(palette.color(selected ? QPalette::HighlightedText : QPalette::Text));
     painter.drawText(line, Qt::AlignLeft | Qt::AlignVCenter, titleMetrics.elidedText(title, Qt::ElideRight, line.width()));
-    if (!detail.isEmpty()) {
-        const QFont caption = captionFont(option.font);
-        const QFontMetrics metrics(caption);
+    if (detail.isEmpty()) {
+        painter.restore();
+        return;
+    }
+    const QFont caption = captionFont(option.font);
+    const QFontMetrics metrics(caption);
+    painter.setFont(caption);
+    painter.setPen(palette.color(selected ? QPalette::HighlightedText : QPalette::PlaceholderText));
+    for (const QString &text : detail.split(QLatin1Char('\n'))) {
         line = QRect(rect.left(), line.bottom() + 1 + lineSpacing, rect.width(), metrics.height());
-        painter.setFont(caption);
-        painter.setPen(palette.color(selected ? QPalette::HighlightedText : QPalette::PlaceholderText));
-        painter.drawText(line, Qt::AlignLeft | Qt::AlignVCenter, metrics.elidedText(detail, Qt::ElideRight, line.width()));
+        painter.drawText(line, Qt::AlignLeft | Qt::AlignVCenter, metrics.elidedText(text, Qt::ElideRight, line.width()));
     }
     painter.restore();
 }
