@@ -34,6 +34,8 @@ struct Look {
     bool showJobTitle = true;
     QColor background = Qt::white;
     QColor accent = blue;
+    QColor text = Qt::black;        // job title, name, FTE, count, change badge
+    QColor secondaryText = secondary; // department, pay level, location, other charts
 };
 
 // What the window knows of a card besides its position.

@@ -25,6 +25,16 @@ static QString toQt(const std::string &text)
     return QString::fromStdString(text);
 }
 
+// The secondary text of a card: the text colour halfway to the card's, so that it reads
+// as quieter than the primary text on a light palette and on a dark one.
+static QColor secondaryText(const QPalette &palette)
+{
+    const QColor text = palette.color(QPalette::Text);
+    const QColor base = palette.color(QPalette::Base);
+    return QColor::fromRgbF((text.redF() + base.redF()) / 2, (text.greenF() + base.greenF()) / 2,
+                            (text.blueF() + base.blueF()) / 2);
+}
+
 ChartPaintStyle ChartCanvas::screenStyle(const QPalette &palette)
 {
     const QColor secondary(128, 128, 128);
@@ -32,6 +42,9 @@ ChartPaintStyle ChartCanvas::screenStyle(const QPalette &palette)
     style.regionFill = QColor(128, 128, 128, 10);
     style.regionOutline = QColor(128, 128, 128, 102);
     style.regionLineWidth = 1;
+    // Region titles stand on the canvas, which follows the window's colour.
+    style.regionTitle = palette.color(QPalette::WindowText);
+    style.regionSubtitle = palette.color(QPalette::PlaceholderText);
     style.connector = secondary;
     style.connectorWidth = 1.5;
     style.inkWidth = DottedInk::lineWidth;
@@ -245,6 +258,8 @@ ChartScreenCard::Look ChartCanvas::screenCardLook(const ChartPrintSettings &sett
     look.showJobTitle = settings.showJobTitle;
     look.background = palette.color(QPalette::Base);
     look.accent = palette.color(QPalette::Highlight);
+    look.text = palette.color(QPalette::Text);
+    look.secondaryText = secondaryText(palette);
     return look;
 }
 
