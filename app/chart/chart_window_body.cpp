@@ -261,7 +261,11 @@ void ChartWindowBody::refresh()
     m_name->setEnabled(canEdit);
     m_counts->setText(ChartView::countsText(m_view.chartCounts()));
     refreshWorkspaceControls();
-    m_emptyState->setVisible(archive.organization.positions.empty());
+    // An empty document has nothing to draw: the empty state takes the room, and the chart
+    // waits to be fitted until it has cards, at the canvas's final size.
+    const bool empty = archive.organization.positions.empty();
+    m_emptyState->setVisible(empty);
+    m_canvas->setVisible(!empty);
     m_addPosition->setEnabled(canEdit && m_view.isPositionEditorAvailable());
     m_loadSample->setEnabled(canEdit);
     m_nullManagers->setChecked(m_view.onlyNullManagers());

@@ -18,6 +18,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QTemporaryDir>
 #include <QTest>
 
 using namespace AppTest;
@@ -128,6 +129,29 @@ TEST_F(ChartWindowTest, SampleDistrictInspectorAndUndoFromTheKeyboard)
     EXPECT_FALSE(current().employee);
 }
 
+// A new document has nothing to draw: no canvas under the empty state and no fit of an
+// empty chart; the first chart with cards is fitted to the canvas it gets.
+TEST_F(ChartWindowTest, AnEmptyDocumentShowsTheEmptyStateAloneAndFitsItsFirstChart)
+{
+    ChartWindowBody &body = window->body();
+    ChartView &view = window->view();
+    EXPECT_TRUE(body.emptyState()->isVisible());
+    EXPECT_FALSE(body.canvas()->isVisible());
+    EXPECT_EQ(view.zoom(), 1.0);
+    EXPECT_TRUE(view.isFitRequested());
+
+    QTest::mouseClick(body.loadSampleButton(), Qt::LeftButton);
+    settle();
+    EXPECT_FALSE(body.emptyState()->isVisible());
+    ASSERT_TRUE(body.canvas()->isVisible());
+    const Size canvas{double(body.canvas()->width()), double(body.canvas()->height())};
+    const std::optional<ChartViewport> fitted =
+        ChartViewport::fit(view.chartScene()->layout().size, canvas, ChartView::fitPadding);
+    ASSERT_TRUE(fitted);
+    EXPECT_DOUBLE_EQ(view.zoom(), fitted->scale);
+    EXPECT_EQ(view.pan(), fitted->offset);
+}
+
 TEST_F(ChartWindowTest, TheFocusedNameFieldKeepsCtrlZForItsText)
 {
     QLineEdit *name = window->body().nameField();
@@ -188,6 +212,31 @@ public:
     std::optional<QString> offeredVersion() const override { return version; }
     void install() override {}
 };
+
+// The window opens before the file is read; the chart is fitted to the canvas it has once
+// the document is shown, so "Size to Visible Canvas" right after changes nothing.
+TEST(ChartWindowOpening, AFileOpensFittedToTheCanvasItIsShownIn)
+{
+    QTemporaryDir dir;
+    const QString path = dir.filePath("district.json");
+    writeBytes(path, QByteArray::fromStdString(district(40).encodeDocument()));
+    ScriptedDialogs dialogs;
+    DocumentController controller(dialogs);
+    ChartWindow *window = controller.openFile(path);
+    ASSERT_TRUE(window);
+    waitForOpening(controller);
+    settle();
+    ChartView &view = window->view();
+    ASSERT_EQ(view.archive().organization.positions.size(), 41u);
+    ASSERT_FALSE(view.isFitRequested());
+    const double openedZoom = view.zoom();
+    const Size openedPan = view.pan();
+    view.fitToWindow();
+    EXPECT_DOUBLE_EQ(openedZoom, view.zoom());
+    EXPECT_EQ(openedPan, view.pan());
+    window->closeWithoutAsking();
+    deleteClosedWindows();
+}
 
 TEST(UpdateNoticeContent, InstallingOutranksAnOffer)
 {
