@@ -2,6 +2,7 @@
 
 #include <QLabel>
 #include <QPainter>
+#include <QStyle>
 #include <QStyleOptionViewItem>
 
 namespace {
@@ -55,4 +56,24 @@ void paintTwoLines(QPainter &painter, const QRect &rect, const QString &title, c
         painter.drawText(line, Qt::AlignLeft | Qt::AlignVCenter, metrics.elidedText(text, Qt::ElideRight, line.width()));
     }
     painter.restore();
+}
+
+QString ElidedLabel::shownText() const
+{
+    return fontMetrics().elidedText(text(), Qt::ElideRight, contentsRect().width());
+}
+
+QSize ElidedLabel::minimumSizeHint() const
+{
+    QSize least = QLabel::minimumSizeHint();
+    least.setWidth(fontMetrics().horizontalAdvance(QStringLiteral("\u2026")) + contentsMargins().left()
+                   + contentsMargins().right());
+    return least;
+}
+
+void ElidedLabel::paintEvent(QPaintEvent *)
+{
+    QPainter painter(this);
+    style()->drawItemText(&painter, contentsRect(), int(alignment()) | Qt::TextSingleLine, palette(), isEnabled(),
+                          shownText(), foregroundRole());
 }

@@ -1,8 +1,8 @@
 #pragma once
 
 #include <QFont>
+#include <QLabel>
 
-class QLabel;
 class QPainter;
 class QRect;
 class QString;
@@ -22,3 +22,18 @@ int twoLineHeight(const QStyleOptionViewItem &option, int detailLines);
 // the row is selected.
 void paintTwoLines(QPainter &painter, const QRect &rect, const QString &title, const QString &detail,
                    const QStyleOptionViewItem &option);
+
+// One line of plain text that ends in "…" when its width cuts it; it asks for no more width
+// than the ellipsis, so a long name never widens its row. Screen readers get the whole text.
+class ElidedLabel : public QLabel {
+    Q_OBJECT
+public:
+    using QLabel::QLabel;
+
+    // The text as drawn at the label's width.
+    QString shownText() const;
+    QSize minimumSizeHint() const override;
+
+protected:
+    void paintEvent(QPaintEvent *event) override;
+};

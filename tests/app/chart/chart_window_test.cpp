@@ -7,6 +7,7 @@
 #include "app/shell/document_controller.h"
 #include "app/shell/organization_document.h"
 #include "app/sidebar/organization_sidebar.h"
+#include "app/sidebar/sidebar_style.h"
 
 #include "app_test_support.h"
 #include "chart_fixtures.h"
@@ -107,6 +108,10 @@ TEST_F(ChartWindowTest, SampleDistrictInspectorAndUndoFromTheKeyboard)
     ASSERT_TRUE(inspector->isNarrow()) << inspector->width();
     ASSERT_TRUE(inspector->button("Make Vacant…"));
     EXPECT_TRUE(inspector->button("Make Vacant…")->text().isEmpty());
+    EXPECT_FALSE(inspector->button("Make Vacant…")->icon().isNull());
+    // The menus have no symbol of their own: they keep their short labels.
+    EXPECT_TRUE(inspector->button("Add"));
+    EXPECT_TRUE(inspector->button("More"));
     window->resize(size);
     settle();
     EXPECT_FALSE(inspector->isNarrow());
@@ -150,6 +155,25 @@ TEST_F(ChartWindowTest, AnEmptyDocumentShowsTheEmptyStateAloneAndFitsItsFirstCha
     ASSERT_TRUE(fitted);
     EXPECT_DOUBLE_EQ(view.zoom(), fitted->scale);
     EXPECT_EQ(view.pan(), fitted->offset);
+}
+
+TEST_F(ChartWindowTest, ALongNameEndsInAnEllipsisInTheInspector)
+{
+    OrganizationArchive archive = district(2);
+    const QString longName = QStringLiteral("Maximiliana Theodora Wilhelmina Bartholomew-Castellanos de la Fuente");
+    archive.organization.positions[1].employee->name = longName.toStdString();
+    window->document()->setArchive(archive);
+    window->view().selectPerson("P2");
+    window->resize(420, window->height());
+    settle();
+    SelectionInspectorStrip *inspector = window->body().inspector();
+    ASSERT_TRUE(inspector->isVisible());
+    const QList<ElidedLabel *> labels = inspector->findChildren<ElidedLabel *>();
+    ASSERT_EQ(labels.size(), 1);
+    const ElidedLabel *name = labels.front();
+    EXPECT_EQ(name->text(), longName) << "read whole by a screen reader";
+    EXPECT_TRUE(name->shownText().endsWith(QStringLiteral("\u2026"))) << name->shownText().toStdString();
+    EXPECT_LE(name->mapTo(inspector, QPoint(name->width(), 0)).x(), inspector->width());
 }
 
 TEST_F(ChartWindowTest, TheFocusedNameFieldKeepsCtrlZForItsText)
