@@ -269,7 +269,7 @@ void SelectionInspectorStrip::refresh()
     }
     static_cast<QVBoxLayout *>(layout())->addWidget(m_content);
     if (!m_narrow && std::holds_alternative<PersonStrip>(shown))
-        m_wideWidth = m_content->sizeHint().width();
+        m_wideWidth = m_content->minimumSizeHint().width(); // a long name elides rather than stacking
     show();
 }
 
