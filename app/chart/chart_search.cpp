@@ -38,11 +38,7 @@ public:
     {
         QStyleOptionViewItem styled = option;
         initStyleOption(&styled, index);
-        const QString title = styled.text;
-        styled.text.clear();
-        styled.widget->style()->drawControl(QStyle::CE_ItemViewItem, &styled, painter, styled.widget);
-        const QRect text = option.rect.adjusted(rowPadding, rowPadding, -rowPadding, -rowPadding);
-        paintTwoLines(*painter, text, title, index.data(detailRole).toString(), styled);
+        paintTwoLineRow(*painter, styled, index.data(detailRole).toString(), rowPadding);
     }
 };
 

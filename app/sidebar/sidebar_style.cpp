@@ -4,6 +4,7 @@
 #include <QPainter>
 #include <QStyle>
 #include <QStyleOptionViewItem>
+#include <QWidget>
 
 namespace {
 
@@ -56,6 +57,14 @@ void paintTwoLines(QPainter &painter, const QRect &rect, const QString &title, c
         painter.drawText(line, Qt::AlignLeft | Qt::AlignVCenter, metrics.elidedText(text, Qt::ElideRight, line.width()));
     }
     painter.restore();
+}
+
+void paintTwoLineRow(QPainter &painter, QStyleOptionViewItem styled, const QString &detail, int padding)
+{
+    const QString title = styled.text;
+    styled.text.clear();
+    styled.widget->style()->drawControl(QStyle::CE_ItemViewItem, &styled, &painter, styled.widget);
+    paintTwoLines(painter, styled.rect.adjusted(padding, padding, -padding, -padding), title, detail, styled);
 }
 
 QString ElidedLabel::shownText() const

@@ -22,6 +22,10 @@ int twoLineHeight(const QStyleOptionViewItem &option, int detailLines);
 // the row is selected.
 void paintTwoLines(QPainter &painter, const QRect &rect, const QString &title, const QString &detail,
                    const QStyleOptionViewItem &option);
+// A whole list row: its background and selection as the style draws them, then its text
+// (the title) and `detail` with paintTwoLines, `padding` inside the row. `styled` is the
+// option a delegate's initStyleOption filled in.
+void paintTwoLineRow(QPainter &painter, QStyleOptionViewItem styled, const QString &detail, int padding);
 
 // One line of plain text that ends in "…" when its width cuts it; it asks for no more width
 // than the ellipsis, so a long name never widens its row. Screen readers get the whole text.
