@@ -55,6 +55,15 @@ QWidget *ChartWindowBody::createSidebarColumn()
     auto *layout = new QVBoxLayout(column);
     layout->setContentsMargins(0, 0, 0, 0);
     layout->setSpacing(0);
+    QWidget *sidebar = createSidebar();
+    // The sidebar's title heads its column, as a navigation title does.
+    auto *heading = new QLabel(sidebar->windowTitle(), column);
+    QFont title = heading->font();
+    title.setBold(true);
+    title.setPointSizeF(title.pointSizeF() * 1.2);
+    heading->setFont(title);
+    heading->setContentsMargins(10, 10, 10, 0);
+    layout->addWidget(heading);
     m_nullManagers = new QCheckBox(QStringLiteral("Null Managers"), column);
     m_nullManagers->setToolTip(
         QStringLiteral("Show people without a primary manager in the sidebar, including top-level positions."));
@@ -63,7 +72,7 @@ QWidget *ChartWindowBody::createSidebarColumn()
     padded->setContentsMargins(10, 10, 10, 10);
     padded->addWidget(m_nullManagers);
     layout->addLayout(padded);
-    layout->addWidget(createSidebar(), 1);
+    layout->addWidget(sidebar, 1);
     column->setMinimumWidth(180);
     return column;
 }
@@ -252,7 +261,11 @@ void ChartWindowBody::refresh()
     m_name->setEnabled(canEdit);
     m_counts->setText(ChartView::countsText(m_view.chartCounts()));
     refreshWorkspaceControls();
-    m_emptyState->setVisible(archive.organization.positions.empty());
+    // An empty document has nothing to draw: the empty state takes the room, and the chart
+    // waits to be fitted until it has cards, at the canvas's final size.
+    const bool empty = archive.organization.positions.empty();
+    m_emptyState->setVisible(empty);
+    m_canvas->setVisible(!empty);
     // Left enabled while Current is locked: pressing it says why nothing can be added.
     m_addPosition->setEnabled(m_view.isPositionEditorAvailable());
     m_loadSample->setEnabled(canEdit);

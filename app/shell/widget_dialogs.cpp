@@ -104,26 +104,31 @@ SaveAnswer WidgetDialogs::askToSave(const QString &title, const QString &documen
     }
 }
 
-int WidgetDialogs::ask(const QString &title, const QString &message, const QList<DialogButton> &buttons)
+QList<QAbstractButton *> WidgetDialogs::addQuestionButtons(QMessageBox &box, const QList<DialogButton> &buttons)
 {
-    QMessageBox box(QMessageBox::Warning, title, title, QMessageBox::NoButton, dialogParent());
-    box.setInformativeText(message);
     QList<QAbstractButton *> made;
     int cancelIndex = buttons.size() - 1;
     for (int i = 0; i < buttons.size(); ++i) {
         const DialogButton &button = buttons[i];
-        QMessageBox::ButtonRole role = QMessageBox::AcceptRole;
-        if (button.role == DialogButton::Role::destructive)
-            role = QMessageBox::DestructiveRole;
-        else if (button.role == DialogButton::Role::cancel) {
-            role = QMessageBox::RejectRole;
+        if (button.role == DialogButton::Role::cancel)
             cancelIndex = i;
-        }
+        // One role for all: the platform's layout sorts buttons by role, which would move
+        // "Later" out from between "Download & Install…" and "Skip This Version". Escape
+        // and the answer are set here, not read from the roles.
         // Titles are plain text: "Download & Install…" must not turn "&" into a mnemonic.
-        made.append(box.addButton(QString(button.title).replace('&', QLatin1String("&&")), role));
+        made.append(box.addButton(QString(button.title).replace('&', QLatin1String("&&")), QMessageBox::ActionRole));
     }
     if (cancelIndex >= 0)
         box.setEscapeButton(made[cancelIndex]);
+    return made;
+}
+
+int WidgetDialogs::ask(const QString &title, const QString &message, const QList<DialogButton> &buttons)
+{
+    QMessageBox box(QMessageBox::Warning, title, title, QMessageBox::NoButton, dialogParent());
+    box.setInformativeText(message);
+    const QList<QAbstractButton *> made = addQuestionButtons(box, buttons);
+    const int cancelIndex = int(made.indexOf(box.escapeButton()));
     box.exec();
     const int chosen = int(made.indexOf(box.clickedButton()));
     return chosen >= 0 ? chosen : cancelIndex;

@@ -2,6 +2,9 @@
 
 #include "app/shell/dialogs.h"
 
+class QAbstractButton;
+class QMessageBox;
+
 // Dialogs shown with QMessageBox, QInputDialog and QFileDialog over the active window.
 class WidgetDialogs final : public Dialogs {
 public:
@@ -17,4 +20,9 @@ public:
     std::optional<QString> askTextWithMessage(const QString &title, const QString &message, const QString &label,
                                               const QString &text, const QString &button) override;
     std::optional<QString> folderToChoose(const QString &title, const QString &prompt, const QString &button) override;
+
+    // Adds a question's buttons to `box`, shown in the order given (mirrored where the
+    // platform reads buttons right to left), with Escape on the cancel button, or on the
+    // last one when none has that role. Returns them in that order.
+    static QList<QAbstractButton *> addQuestionButtons(QMessageBox &box, const QList<DialogButton> &buttons);
 };

@@ -231,6 +231,55 @@ TEST_F(ChartCanvasTest, CardsAreAccessibleButtons)
     EXPECT_EQ(chart->child(6)->text(QAccessible::Name), "Page boundaries using current print settings");
 }
 
+// The group's and the branch's toggles are buttons inside their card, named as the eye
+// reads them, and pressing them does what a click does.
+TEST_F(ChartCanvasTest, CardTogglesAreButtonsAScreenReaderCanPress)
+{
+    QAccessibleInterface *chart = QAccessible::queryAccessibleInterface(&canvas);
+    const auto card = [&](const std::string &id) -> QAccessibleInterface * {
+        for (int i = 0; i < canvas.cardCount(); ++i) {
+            if (canvas.cardID(i) == id)
+                return chart->child(i);
+        }
+        return nullptr;
+    };
+    const QString press = QAccessibleActionInterface::pressAction();
+    QAccessibleInterface *principal = card("P003");
+    ASSERT_NE(principal, nullptr);
+    ASSERT_EQ(principal->childCount(), 1);
+    QAccessibleInterface *toggle = principal->child(0);
+    EXPECT_EQ(toggle->role(), QAccessible::Button);
+    EXPECT_EQ(toggle->text(QAccessible::Name), "Collapse branch");
+    EXPECT_EQ(toggle->parent(), principal);
+    EXPECT_EQ(principal->indexOfChild(toggle), 0);
+    EXPECT_TRUE(principal->rect().contains(toggle->rect()));
+    ASSERT_NE(toggle->actionInterface(), nullptr);
+    EXPECT_EQ(toggle->actionInterface()->actionNames(), QStringList{press});
+    toggle->actionInterface()->doAction(press);
+    settle();
+    EXPECT_EQ(view.collapsedPositionIDs(), std::set<std::string>{"P003"});
+    EXPECT_EQ(card("P003")->child(0)->text(QAccessible::Name), "Expand branch");
+    card("P003")->child(0)->actionInterface()->doAction(press);
+    settle();
+    EXPECT_TRUE(view.collapsedPositionIDs().empty());
+    EXPECT_EQ(card("P006")->childCount(), 0) << "no reports, no group: nothing to press";
+
+    // Two principals in a group: the group's card offers "Expand group" before its branch.
+    document.edit([](OrganizationArchive &archive) { archive.addGroup("Principals", {"P003", "P004"}); });
+    settle();
+    const std::string groupID = view.archive().groups->front().id;
+    QAccessibleInterface *group = card(groupID);
+    ASSERT_NE(group, nullptr);
+    ASSERT_EQ(group->childCount(), 2);
+    EXPECT_EQ(group->child(0)->text(QAccessible::Name), "Expand group");
+    EXPECT_EQ(group->child(1)->text(QAccessible::Name), "Collapse branch");
+    group->child(0)->actionInterface()->doAction(press);
+    settle();
+    EXPECT_TRUE(view.expandedGroups().contains(groupID));
+    EXPECT_EQ(card(groupID), nullptr);
+    EXPECT_NE(card("P004"), nullptr);
+}
+
 TEST_F(ChartCanvasTest, AChartThatCannotBeBuiltSaysWhy)
 {
     OrganizationArchive broken = document.archive();

@@ -7,6 +7,7 @@
 #include "app/shell/document_controller.h"
 #include "app/shell/organization_document.h"
 #include "app/sidebar/organization_sidebar.h"
+#include "app/sidebar/sidebar_style.h"
 
 #include "app_test_support.h"
 #include "chart_fixtures.h"
@@ -18,6 +19,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QTemporaryDir>
 #include <QTest>
 
 using namespace AppTest;
@@ -106,6 +108,10 @@ TEST_F(ChartWindowTest, SampleDistrictInspectorAndUndoFromTheKeyboard)
     ASSERT_TRUE(inspector->isNarrow()) << inspector->width();
     ASSERT_TRUE(inspector->button("Make Vacant…"));
     EXPECT_TRUE(inspector->button("Make Vacant…")->text().isEmpty());
+    EXPECT_FALSE(inspector->button("Make Vacant…")->icon().isNull());
+    // The menus have no symbol of their own: they keep their short labels.
+    EXPECT_TRUE(inspector->button("Add"));
+    EXPECT_TRUE(inspector->button("More"));
     window->resize(size);
     settle();
     EXPECT_FALSE(inspector->isNarrow());
@@ -126,6 +132,48 @@ TEST_F(ChartWindowTest, SampleDistrictInspectorAndUndoFromTheKeyboard)
     QTest::keyClick(window, Qt::Key_Z, Qt::ControlModifier | Qt::ShiftModifier);
     settle();
     EXPECT_FALSE(current().employee);
+}
+
+// A new document has nothing to draw: no canvas under the empty state and no fit of an
+// empty chart; the first chart with cards is fitted to the canvas it gets.
+TEST_F(ChartWindowTest, AnEmptyDocumentShowsTheEmptyStateAloneAndFitsItsFirstChart)
+{
+    ChartWindowBody &body = window->body();
+    ChartView &view = window->view();
+    EXPECT_TRUE(body.emptyState()->isVisible());
+    EXPECT_FALSE(body.canvas()->isVisible());
+    EXPECT_EQ(view.zoom(), 1.0);
+    EXPECT_TRUE(view.isFitRequested());
+
+    QTest::mouseClick(body.loadSampleButton(), Qt::LeftButton);
+    settle();
+    EXPECT_FALSE(body.emptyState()->isVisible());
+    ASSERT_TRUE(body.canvas()->isVisible());
+    const Size canvas{double(body.canvas()->width()), double(body.canvas()->height())};
+    const std::optional<ChartViewport> fitted =
+        ChartViewport::fit(view.chartScene()->layout().size, canvas, ChartView::fitPadding);
+    ASSERT_TRUE(fitted);
+    EXPECT_DOUBLE_EQ(view.zoom(), fitted->scale);
+    EXPECT_EQ(view.pan(), fitted->offset);
+}
+
+TEST_F(ChartWindowTest, ALongNameEndsInAnEllipsisInTheInspector)
+{
+    OrganizationArchive archive = district(2);
+    const QString longName = QStringLiteral("Maximiliana Theodora Wilhelmina Bartholomew-Castellanos de la Fuente");
+    archive.organization.positions[1].employee->name = longName.toStdString();
+    window->document()->setArchive(archive);
+    window->view().selectPerson("P2");
+    window->resize(420, window->height());
+    settle();
+    SelectionInspectorStrip *inspector = window->body().inspector();
+    ASSERT_TRUE(inspector->isVisible());
+    const QList<ElidedLabel *> labels = inspector->findChildren<ElidedLabel *>();
+    ASSERT_EQ(labels.size(), 1);
+    const ElidedLabel *name = labels.front();
+    EXPECT_EQ(name->text(), longName) << "read whole by a screen reader";
+    EXPECT_TRUE(name->shownText().endsWith(QStringLiteral("\u2026"))) << name->shownText().toStdString();
+    EXPECT_LE(name->mapTo(inspector, QPoint(name->width(), 0)).x(), inspector->width());
 }
 
 TEST_F(ChartWindowTest, TheFocusedNameFieldKeepsCtrlZForItsText)
@@ -188,6 +236,31 @@ public:
     std::optional<QString> offeredVersion() const override { return version; }
     void install() override {}
 };
+
+// The window opens before the file is read; the chart is fitted to the canvas it has once
+// the document is shown, so "Size to Visible Canvas" right after changes nothing.
+TEST(ChartWindowOpening, AFileOpensFittedToTheCanvasItIsShownIn)
+{
+    QTemporaryDir dir;
+    const QString path = dir.filePath("district.json");
+    writeBytes(path, QByteArray::fromStdString(district(40).encodeDocument()));
+    ScriptedDialogs dialogs;
+    DocumentController controller(dialogs);
+    ChartWindow *window = controller.openFile(path);
+    ASSERT_TRUE(window);
+    waitForOpening(controller);
+    settle();
+    ChartView &view = window->view();
+    ASSERT_EQ(view.archive().organization.positions.size(), 41u);
+    ASSERT_FALSE(view.isFitRequested());
+    const double openedZoom = view.zoom();
+    const Size openedPan = view.pan();
+    view.fitToWindow();
+    EXPECT_DOUBLE_EQ(openedZoom, view.zoom());
+    EXPECT_EQ(openedPan, view.pan());
+    window->closeWithoutAsking();
+    deleteClosedWindows();
+}
 
 TEST(UpdateNoticeContent, InstallingOutranksAnOffer)
 {

@@ -7,6 +7,8 @@
 #include <QImage>
 #include <QPainter>
 
+#include <algorithm>
+
 namespace {
 
 ChartPrintSettings letterPortrait(double scalePercent = 100)
@@ -34,7 +36,27 @@ TEST(PageBreakOverlay, SizesAreDividedByTheZoom)
     EXPECT_EQ(drawn.dashOff, 2.5);
     EXPECT_EQ(drawn.fontSize, 5.5);
     const Rect page = drawn.pages[0].page;
-    EXPECT_EQ(drawn.pages[0].labelBox, Rect::make(page.minX() + 2, page.minY() + 2, 45, 9));
+    EXPECT_EQ(drawn.pages[0].labelBox,
+              Rect::make(std::max(page.minX(), 0.0) + 2, std::max(page.minY(), 0.0) + 2, 45, 9));
+}
+
+// The chart is centred in its pages, so the first row and column of pages begin before
+// it: every label still lies on the chart, in the corner of its page that is drawn.
+TEST(PageBreakOverlay, EveryLabelLiesOnTheChart)
+{
+    const Size chart{1500, 1400};
+    const PageBreakOverlay::Outlines drawn = PageBreakOverlay::outlines(chart, letterPortrait(), 1);
+    ASSERT_GE(drawn.pages.size(), 4u);
+    ASSERT_LT(drawn.pages[0].page.minX(), 0) << "the case that clipped the first labels";
+    for (const PageBreakOverlay::PageOutline &outline : drawn.pages) {
+        const Rect box = outline.labelBox;
+        EXPECT_GE(box.minX(), 0) << outline.label.toStdString();
+        EXPECT_GE(box.minY(), 0) << outline.label.toStdString();
+        EXPECT_LE(box.maxX(), chart.width) << outline.label.toStdString();
+        EXPECT_LE(box.maxY(), chart.height) << outline.label.toStdString();
+        EXPECT_GE(box.minX(), outline.page.minX());
+        EXPECT_GE(box.minY(), outline.page.minY());
+    }
 }
 
 TEST(PageBreakOverlay, HalfScalePagesCoverTwiceTheChart)

@@ -407,6 +407,11 @@ TEST_F(DocumentWindows, EditMenuNamesTheStepAndQuitAfterUndoingAllAsksNothing)
     EXPECT_EQ(undo->text(), "Undo Rename");
     undo->trigger();
     EXPECT_EQ(window->commands().redo()->text(), "Redo Rename");
+    // An "&" in a step's name is shown as typed, not taken as a mnemonic mark.
+    window->document()->edit("Paper & Appearance", [](OrganizationArchive &archive) { archive.name = "Papered"; });
+    EXPECT_EQ(undo->text(), "Undo Paper && Appearance");
+    undo->trigger();
+    EXPECT_EQ(window->commands().redo()->text(), "Redo Paper && Appearance");
     // No save question: ScriptedDialogs fails the test on an unexpected one.
     EXPECT_TRUE(controller.reviewBeforeQuit());
     EXPECT_TRUE(dialogs.savePromptDocuments.isEmpty());

@@ -1,5 +1,7 @@
 #include "app/updates/update_settings_panel.h"
 
+#include "app/updates/settings_window.h"
+
 #include "app/updates/update_store.h"
 
 #include "update_test_support.h"
@@ -9,6 +11,7 @@
 #include <QCheckBox>
 #include <QLabel>
 #include <QPushButton>
+#include <QScreen>
 #include <QSettings>
 #include <QTemporaryDir>
 #include <QTest>
@@ -27,6 +30,22 @@ public:
     qint64 monotonicSeconds() const override { return 0; }
 };
 
+// A store of version 2.0 (50) with automatic checks off, whose feed answers when told.
+class SettingsStore : public ::testing::Test {
+protected:
+    QTemporaryDir folder;
+    QSettings settings{folder.filePath("settings.ini"), QSettings::IniFormat};
+    const bool automaticOff = [this] { // before the store reads it
+        settings.setValue(UpdateStore::automaticKey, false);
+        return true;
+    }();
+    const UpdateTest::Signer signer;
+    QueuedFetcher fetcher;
+    StoppedClock clock;
+    UpdateStore store{{.fetcher = &fetcher, .clock = &clock, .settings = &settings,
+                       .configuration = signer.configuration(), .version = "2.0", .build = 50}};
+};
+
 QStringList visibleTexts(const QWidget &panel)
 {
     QStringList texts;
@@ -37,16 +56,8 @@ QStringList visibleTexts(const QWidget &panel)
     return texts;
 }
 
-TEST(UpdateSettingsPanel, ShowsTheStoreAndWritesThePreference)
+TEST_F(SettingsStore, PanelShowsTheStoreAndWritesThePreference)
 {
-    QTemporaryDir folder;
-    QSettings settings(folder.filePath("settings.ini"), QSettings::IniFormat);
-    settings.setValue(UpdateStore::automaticKey, false);
-    const UpdateTest::Signer signer;
-    QueuedFetcher fetcher;
-    StoppedClock clock;
-    UpdateStore store({.fetcher = &fetcher, .clock = &clock, .settings = &settings,
-                       .configuration = signer.configuration(), .version = "2.0", .build = 50});
     UpdateSettingsPanel panel(store);
     panel.show();
 
@@ -70,6 +81,25 @@ TEST(UpdateSettingsPanel, ShowsTheStoreAndWritesThePreference)
     QTest::mouseClick(panel.skipButton(), Qt::LeftButton);
     EXPECT_EQ(settings.value(UpdateStore::skippedKey).toString(), "2.1-57");
     EXPECT_FALSE(visibleTexts(panel).contains("Version 2.1 (57)"));
+}
+
+// Release notes longer than any screen is tall: the window still opens wholly on the
+// screen, and the notes scroll inside it.
+TEST_F(SettingsStore, WindowOpensWhollyOnTheScreenWhateverTheNotes)
+{
+    UpdateManifest release = UpdateTest::release();
+    for (int line = 1; line <= 120; ++line)
+        release.notes += "\n- Improvement number " + std::to_string(line) + " to the charts.";
+    store.check(true);
+    ASSERT_TRUE(fetcher.pending);
+    fetcher.pending({.status = 200, .body = signer.feed(release)});
+    ASSERT_TRUE(store.available());
+
+    SettingsWindow window(store);
+    window.present();
+    const QRect room = window.screen()->availableGeometry();
+    EXPECT_TRUE(room.contains(window.frameGeometry())) << room.height() << " " << window.frameGeometry().height();
+    EXPECT_TRUE(window.panel()->installButton()->isVisibleTo(&window));
 }
 
 } // namespace
