@@ -22,7 +22,7 @@ public:
     std::optional<QString> fileToOpen(const QString &) override { return {}; }
     std::optional<QString> fileToSave(const QString &, const QString &) override { return {}; }
     SaveAnswer askToSave(const QString &, const QString &) override { return SaveAnswer::cancel; }
-    int ask(const QString &, const QString &, const QList<DialogButton> &buttons) override
+    int ask(const QString &, const QString &, const QList<DialogButton> &buttons, DialogButton::Role) override
     {
         return int(buttons.size()) - 1;
     }

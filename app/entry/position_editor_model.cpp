@@ -404,7 +404,8 @@ PositionEditorModel::SaveOutcome PositionEditorModel::save(SaveMode mode)
             QStringLiteral("Use Edit Existing or Add to This Chart if this is the same person. Continue only for "
                            "a different person who shares this name. Employee numbers must still be unique."),
             {{QStringLiteral("Save as a Different Person"), DialogButton::Role::action},
-             {QStringLiteral("Review Existing Matches"), DialogButton::Role::cancel}});
+             {QStringLiteral("Review Existing Matches"), DialogButton::Role::cancel}},
+            DialogButton::Role::action);
         if (answer != 0)
             return SaveOutcome::reviewingMatches;
     }

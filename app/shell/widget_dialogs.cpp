@@ -12,6 +12,8 @@
 #include <QMessageBox>
 #include <QRegularExpression>
 
+#include <cassert>
+
 static QWidget *dialogParent()
 {
     return QApplication::activeWindow();
@@ -104,14 +106,19 @@ SaveAnswer WidgetDialogs::askToSave(const QString &title, const QString &documen
     }
 }
 
-int WidgetDialogs::ask(const QString &title, const QString &message, const QList<DialogButton> &buttons)
+int WidgetDialogs::ask(const QString &title, const QString &message, const QList<DialogButton> &buttons,
+                       DialogButton::Role defaultRole)
 {
+    assert(defaultRole != DialogButton::Role::destructive && "Return must not choose a destructive button");
     QMessageBox box(QMessageBox::Warning, title, title, QMessageBox::NoButton, dialogParent());
     box.setInformativeText(message);
     QList<QAbstractButton *> made;
     int cancelIndex = buttons.size() - 1;
+    int defaultIndex = -1;
     for (int i = 0; i < buttons.size(); ++i) {
         const DialogButton &button = buttons[i];
+        if (defaultIndex < 0 && button.role == defaultRole)
+            defaultIndex = i;
         QMessageBox::ButtonRole role = QMessageBox::AcceptRole;
         if (button.role == DialogButton::Role::destructive)
             role = QMessageBox::DestructiveRole;
@@ -124,6 +131,9 @@ int WidgetDialogs::ask(const QString &title, const QString &message, const QList
     }
     if (cancelIndex >= 0)
         box.setEscapeButton(made[cancelIndex]);
+    // Without one, the first button added would be the default, destructive or not.
+    if (defaultIndex >= 0)
+        box.setDefaultButton(qobject_cast<QPushButton *>(made[defaultIndex]));
     box.exec();
     const int chosen = int(made.indexOf(box.clickedButton()));
     return chosen >= 0 ? chosen : cancelIndex;

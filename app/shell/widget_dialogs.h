@@ -13,7 +13,8 @@ public:
     std::optional<QString> fileToSaveWithMessage(const QString &title, const QString &message, const QString &filter,
                                                  const QString &proposedPath) override;
     SaveAnswer askToSave(const QString &title, const QString &documentName) override;
-    int ask(const QString &title, const QString &message, const QList<DialogButton> &buttons) override;
+    int ask(const QString &title, const QString &message, const QList<DialogButton> &buttons,
+            DialogButton::Role defaultRole) override;
     std::optional<QString> askTextWithMessage(const QString &title, const QString &message, const QString &label,
                                               const QString &text, const QString &button) override;
     std::optional<QString> folderToChoose(const QString &title, const QString &prompt, const QString &button) override;
