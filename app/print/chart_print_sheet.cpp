@@ -3,6 +3,7 @@
 #include "app/print/chart_printer.h"
 #include "app/print/preview_pane.h"
 #include "app/print/print_sheet_model.h"
+#include "app/shell/field_step.h"
 #include "app/sidebar/chart_appearance_controls.h"
 #include "app/sidebar/chart_design_controls.h"
 #include "printing/chart_text.h"
@@ -181,6 +182,8 @@ QWidget *ChartPrintSheet::buildForm()
     m_pageSubtitle->setPlaceholderText(QString::fromStdString(m_model->scope()));
     connect(m_pageSubtitle, &QLineEdit::textEdited, this, [this](const QString &text) { m_model->setPageSubtitle(text); });
     form->addRow(QStringLiteral("Subtitle"), m_pageSubtitle);
+    for (QLineEdit *field : {m_pageTitle, m_pageSubtitle})
+        FieldStep::closeOnCommit(field, this, [this] { m_model->endHeadingEdit(); });
 
     m_paper = new QComboBox;
     for (const PaperPreset &preset : standardPapers())
