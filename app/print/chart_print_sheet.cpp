@@ -165,7 +165,13 @@ ChartPrintSheet::ChartPrintSheet(std::unique_ptr<PrintSheetModel> model, std::un
     refresh();
 }
 
-ChartPrintSheet::~ChartPrintSheet() = default;
+ChartPrintSheet::~ChartPrintSheet()
+{
+    // QDialog hides as it goes, and a field that loses the focus then commits into the
+    // model, which is gone by that time: nothing the fields do reaches the sheet any more.
+    for (QObject *child : findChildren<QObject *>())
+        child->disconnect(this);
+}
 
 QWidget *ChartPrintSheet::buildForm()
 {
