@@ -161,7 +161,7 @@ void paintCardTexts(QPainter &painter, const QRectF &f, const Position &position
 
     if (options.showJobTitle)
         box(x0, f.top() + 9, 162, 32, toQt(position.jobTitle()), ChartText::font(12, Weight::bold));
-    box(f.right() - 64, f.top() + 9, 54, 13, ChartText::decimal(position.fte, 3) + QStringLiteral(" FTE"),
+    box(f.right() - 64, f.top() + 9, 54, 13, ChartText::fte(position.fte) + QStringLiteral(" FTE"),
         ChartText::font(8));
     if (isGroup)
         box(x0, f.top() + 43, 220, 16, QStringLiteral("POSITION GROUP"), ChartText::font(9));

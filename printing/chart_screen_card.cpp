@@ -66,7 +66,7 @@ double wrappedHeight(const QString &text, const QFont &font, double width, int l
 
 QString fteText(const Position &position)
 {
-    return ChartText::decimal(position.fte, 3) + QStringLiteral(" FTE");
+    return ChartText::fte(position.fte) + QStringLiteral(" FTE");
 }
 
 QString countText(int64_t count)

@@ -5,6 +5,7 @@
 #include "app/chart/chart_toolbar.h"
 #include "app/chart/chart_view.h"
 #include "app/chart/selection_inspector_strip.h"
+#include "app/shell/field_step.h"
 #include "app/shell/organization_document.h"
 #include "app/sidebar/chart_design_controls.h"
 #include "app/sidebar/organization_sidebar.h"
@@ -140,8 +141,9 @@ void ChartWindowBody::togglePaperPanel()
     layout->addWidget(m_paperPanel);
     connect(&view, &ChartView::printSettingsChanged, m_paperPanel, &ChartDesignControls::refresh);
     // Leaving a heading field closes its undo step, as for the organization's name.
+    OrganizationDocument &document = view.document();
     for (QLineEdit *field : {m_paperPanel->titleField(), m_paperPanel->subtitleField()})
-        connect(field, &QLineEdit::editingFinished, &view.document(), &OrganizationDocument::endMerge);
+        FieldStep::closeOnCommit(field, &document, [&document] { document.endMerge(); });
     refreshWorkspaceControls();
     popup->adjustSize();
     showPopupBelow(popup, m_paperButton);
@@ -180,10 +182,12 @@ QWidget *ChartWindowBody::createDetailColumn()
     QPalette plain = m_name->palette();
     plain.setColor(QPalette::Base, Qt::transparent);
     m_name->setPalette(plain);
-    // textChanged, not textEdited: the field's own undo (Ctrl+Z while it has focus) must reach the document too.
+    // textChanged, not textEdited: the field's own undo (Ctrl+Z while it has focus) must
+    // reach the document too, within the step of the typing it takes back.
     connect(m_name, &QLineEdit::textChanged, &m_view, &ChartView::setOrganizationName);
     // Leaving the field closes its undo step: the next typing is a step of its own.
-    connect(m_name, &QLineEdit::editingFinished, &m_view.document(), &OrganizationDocument::endMerge);
+    OrganizationDocument &document = m_view.document();
+    FieldStep::closeOnCommit(m_name, &document, [&document] { document.endMerge(); });
     m_counts = new QLabel(column);
     m_counts->setForegroundRole(QPalette::PlaceholderText);
     header->addWidget(m_name, 1);

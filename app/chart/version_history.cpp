@@ -157,7 +157,8 @@ void VersionHistory::requestBaseline()
         QStringLiteral("Set the current organization as the baseline?"), message,
         {{QStringLiteral("Save Backup and Set Baseline\u2026"), DialogButton::Role::action},
          {QStringLiteral("Set Baseline Without Backup"), DialogButton::Role::destructive},
-         {QStringLiteral("Cancel"), DialogButton::Role::cancel}});
+         {QStringLiteral("Cancel"), DialogButton::Role::cancel}},
+        DialogButton::Role::action);
     if (choice == 0 || choice == 1)
         setBaseline(choice == 0);
 }

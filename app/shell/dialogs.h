@@ -36,9 +36,11 @@ public:
     // Save, Don't Save or Cancel for one document with unsaved changes.
     virtual SaveAnswer askToSave(const QString &title, const QString &documentName) = 0;
 
-    // A question with its own buttons; the index of the one chosen. Escape chooses the
-    // cancel button (the last button when none has that role).
-    virtual int ask(const QString &title, const QString &message, const QList<DialogButton> &buttons) = 0;
+    // A question with its own buttons; the index of the one chosen. Return chooses the first
+    // button of `defaultRole`, Escape the cancel button (the last button when none has that
+    // role). A destructive button is never the default: Return must not throw work away.
+    virtual int ask(const QString &title, const QString &message, const QList<DialogButton> &buttons,
+                    DialogButton::Role defaultRole) = 0;
     // A line of text asked with an explanation above the field; `button` names what the
     // answer does ("Create", "Rename"). Nothing when cancelled.
     virtual std::optional<QString> askTextWithMessage(const QString &title, const QString &message,

@@ -12,6 +12,8 @@
 #include <QMessageBox>
 #include <QRegularExpression>
 
+#include <cassert>
+
 static QWidget *dialogParent()
 {
     return QApplication::activeWindow();
@@ -104,30 +106,39 @@ SaveAnswer WidgetDialogs::askToSave(const QString &title, const QString &documen
     }
 }
 
-QList<QAbstractButton *> WidgetDialogs::addQuestionButtons(QMessageBox &box, const QList<DialogButton> &buttons)
+QList<QAbstractButton *> WidgetDialogs::addQuestionButtons(QMessageBox &box, const QList<DialogButton> &buttons,
+                                                          DialogButton::Role defaultRole)
 {
     QList<QAbstractButton *> made;
     int cancelIndex = buttons.size() - 1;
+    int defaultIndex = -1;
     for (int i = 0; i < buttons.size(); ++i) {
         const DialogButton &button = buttons[i];
         if (button.role == DialogButton::Role::cancel)
             cancelIndex = i;
+        if (defaultIndex < 0 && button.role == defaultRole)
+            defaultIndex = i;
         // One role for all: the platform's layout sorts buttons by role, which would move
-        // "Later" out from between "Download & Install…" and "Skip This Version". Escape
-        // and the answer are set here, not read from the roles.
+        // "Later" out from between "Download & Install…" and "Skip This Version". Escape,
+        // the default and the answer are set here, not read from the roles.
         // Titles are plain text: "Download & Install…" must not turn "&" into a mnemonic.
         made.append(box.addButton(QString(button.title).replace('&', QLatin1String("&&")), QMessageBox::ActionRole));
     }
     if (cancelIndex >= 0)
         box.setEscapeButton(made[cancelIndex]);
+    // Without one, the first button added would be the default, destructive or not.
+    if (defaultIndex >= 0)
+        box.setDefaultButton(qobject_cast<QPushButton *>(made[defaultIndex]));
     return made;
 }
 
-int WidgetDialogs::ask(const QString &title, const QString &message, const QList<DialogButton> &buttons)
+int WidgetDialogs::ask(const QString &title, const QString &message, const QList<DialogButton> &buttons,
+                       DialogButton::Role defaultRole)
 {
+    assert(defaultRole != DialogButton::Role::destructive && "Return must not choose a destructive button");
     QMessageBox box(QMessageBox::Warning, title, title, QMessageBox::NoButton, dialogParent());
     box.setInformativeText(message);
-    const QList<QAbstractButton *> made = addQuestionButtons(box, buttons);
+    const QList<QAbstractButton *> made = addQuestionButtons(box, buttons, defaultRole);
     const int cancelIndex = int(made.indexOf(box.escapeButton()));
     box.exec();
     const int chosen = int(made.indexOf(box.clickedButton()));

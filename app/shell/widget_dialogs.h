@@ -16,13 +16,16 @@ public:
     std::optional<QString> fileToSaveWithMessage(const QString &title, const QString &message, const QString &filter,
                                                  const QString &proposedPath) override;
     SaveAnswer askToSave(const QString &title, const QString &documentName) override;
-    int ask(const QString &title, const QString &message, const QList<DialogButton> &buttons) override;
+    int ask(const QString &title, const QString &message, const QList<DialogButton> &buttons,
+            DialogButton::Role defaultRole) override;
     std::optional<QString> askTextWithMessage(const QString &title, const QString &message, const QString &label,
                                               const QString &text, const QString &button) override;
     std::optional<QString> folderToChoose(const QString &title, const QString &prompt, const QString &button) override;
 
     // Adds a question's buttons to `box`, shown in the order given (mirrored where the
     // platform reads buttons right to left), with Escape on the cancel button, or on the
-    // last one when none has that role. Returns them in that order.
-    static QList<QAbstractButton *> addQuestionButtons(QMessageBox &box, const QList<DialogButton> &buttons);
+    // last one when none has that role, and Return on the first of `defaultRole`. Returns them
+    // in that order.
+    static QList<QAbstractButton *> addQuestionButtons(QMessageBox &box, const QList<DialogButton> &buttons,
+                                                       DialogButton::Role defaultRole);
 };

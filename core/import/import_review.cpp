@@ -1,5 +1,6 @@
 #include "core/import/import_review.h"
 
+#include "core/model/fte_text.h"
 #include "core/support/import_sheet.h"
 #include "core/support/number_text.h"
 #include "core/import/reporting_walk.h"
@@ -309,6 +310,8 @@ private:
             const std::optional<double> read = NumberText::decimal(text);
             if (!read || !std::isfinite(*read) || *read <= 0)
                 error(n, "FTE must be a positive number.");
+            else if (*read > maximumEnteredFte)
+                error(n, std::string("FTE must be at most ") + maximumEnteredFteText + ".");
             fte = read.value_or(1);
         }
 

@@ -161,7 +161,8 @@ TEST_F(ChartViewState, PrintSettingsAreWrittenToTheChartShown)
     EXPECT_EQ(document.archive().printSettings, changed);
 }
 
-TEST_F(ChartViewState, ChartWithoutOwnSettingsAdoptsTheShownOnesWhenTheyDiffer)
+// Settings taken from the document are shown, never stored again: showing a chart is no edit.
+TEST_F(ChartViewState, ChartWithoutOwnSettingsShowsTheDocumentsWithoutStoringThem)
 {
     OrganizationArchive archive = chartedDistrict();
     ChartPrintSettings documentSettings;
@@ -180,8 +181,9 @@ TEST_F(ChartViewState, ChartWithoutOwnSettingsAdoptsTheShownOnesWhenTheyDiffer)
     EXPECT_FALSE(document.isModified());
     view.setSelectedSheetID("S-ART");
     EXPECT_EQ(view.printSettings(), documentSettings);
-    EXPECT_EQ(document.archive().sheets->at(1).printSettings, documentSettings);
-    EXPECT_TRUE(document.isModified());
+    EXPECT_EQ(document.archive().sheets->at(1).printSettings, std::nullopt);
+    EXPECT_FALSE(document.isModified());
+    EXPECT_FALSE(document.canUndo());
 }
 
 TEST_F(ChartViewState, LockedSettingsShowButAreNotStored)

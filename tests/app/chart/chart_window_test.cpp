@@ -195,6 +195,40 @@ TEST_F(ChartWindowTest, TheFocusedNameFieldKeepsCtrlZForItsText)
     EXPECT_FALSE(document.canUndo());
 }
 
+// Ctrl+Z in the name field stays in the field, and each committed edit of the name is one
+// step: clearing the name and then renaming it leaves no state the user never committed.
+TEST_F(ChartWindowTest, CtrlZInTheNameFieldIsNoStep)
+{
+    QLineEdit *name = window->body().nameField();
+    OrganizationDocument &document = *window->document();
+    name->setFocus();
+    QTest::keyClick(name, Qt::Key_A, Qt::ControlModifier);
+    QTest::keyClick(name, Qt::Key_Backspace);
+    QTest::keyClick(name, Qt::Key_Return);
+    settle();
+    ASSERT_EQ(document.archive().name, "");
+    QTest::keyClick(name, Qt::Key_Z, Qt::ControlModifier);
+    settle();
+    EXPECT_EQ(document.archive().name, name->text().toStdString());
+    EXPECT_EQ(document.history().undoCount(), 1u);
+    EXPECT_FALSE(document.canRedo());
+
+    QTest::keyClick(name, Qt::Key_A, Qt::ControlModifier);
+    QTest::keyClicks(name, "North District");
+    window->setFocus(); // clicking away commits the name
+    settle();
+    EXPECT_EQ(document.archive().name, "North District");
+    EXPECT_EQ(document.history().undoCount(), 2u);
+    QTest::keyClick(window, Qt::Key_Z, Qt::ControlModifier);
+    settle();
+    EXPECT_EQ(document.archive().name, "");
+    QTest::keyClick(window, Qt::Key_Z, Qt::ControlModifier);
+    settle();
+    EXPECT_EQ(document.archive().name, "Untitled Organization");
+    EXPECT_EQ(name->text(), "Untitled Organization");
+    EXPECT_TRUE(document.canRedo());
+}
+
 TEST_F(ChartWindowTest, AChartThatCannotBeBuiltStillListsItsPeople)
 {
     OrganizationArchive archive = district(3);
@@ -293,22 +327,26 @@ TEST(ChartWindowSettings, ShownChartSettingsAreStoredAsTheChartsOwn)
     ChartView view(document, dialogs);
     EXPECT_EQ(view.printSettings(), district);
     EXPECT_FALSE(document.isModified());
+    const size_t opened = document.history().undoCount();
 
-    // A chart without settings of its own, shown after one with other settings, takes the
-    // document's and stores them as its own.
+    // A chart without settings of its own, shown after one with other settings, shows the
+    // document's; taken from the document, they are not stored again.
     view.setSelectedSheetID("S2");
     EXPECT_EQ(view.printSettings(), other);
     EXPECT_FALSE(document.isModified());
     view.setFocusDepartment("Instruction");
     view.setSelectedSheetID("S1");
     EXPECT_EQ(view.focusDepartment(), "");
-    EXPECT_EQ(document.archive().sheets->at(0).printSettings, district);
-    EXPECT_TRUE(document.isModified());
+    EXPECT_EQ(view.printSettings(), district);
+    EXPECT_EQ(document.archive().sheets->at(0).printSettings, std::nullopt);
+    EXPECT_FALSE(document.isModified());
+    EXPECT_EQ(document.history().undoCount(), opened);
 
     // A change goes to that chart only; the same settings again write nothing.
     ChartPrintSettings changed = district;
     changed.showJobTitle = false;
     view.setPrintSettings(changed);
+    EXPECT_TRUE(document.isModified());
     const size_t steps = document.history().undoCount();
     view.setPrintSettings(changed);
     EXPECT_EQ(document.history().undoCount(), steps);
@@ -322,6 +360,44 @@ TEST(ChartWindowSettings, ShownChartSettingsAreStoredAsTheChartsOwn)
     view.setPrintSettings(district);
     EXPECT_EQ(view.printSettings(), district);
     EXPECT_EQ(document.archive(), locked);
+}
+
+// Undoing a chart's first paper change is one step: the settings the window reloads from
+// the document are not stored again, so Redo stays and a saved document is unmodified again.
+TEST(ChartWindowSettings, UndoingTheFirstPaperChangeIsOneStep)
+{
+    for (const bool saved : {true, false}) {
+        SCOPED_TRACE(saved ? "saved document" : "new document");
+        ScriptedDialogs dialogs;
+        OrganizationDocument document;
+        ChartView view(document, dialogs);
+        view.loadSampleDistrict();
+        dialogs.texts = {QStringLiteral("Counseling")};
+        view.requestNewSheet();
+        ASSERT_FALSE(view.selectedSheetID().empty());
+        QTemporaryDir dir;
+        if (saved)
+            document.saveTo(dir.filePath("district.json"));
+        const OrganizationArchive before = document.archive();
+        const size_t steps = document.history().undoCount();
+        EXPECT_EQ(document.isModified(), !saved);
+
+        ChartPrintSettings ticked = view.printSettings();
+        ticked.showPayLevel = !ticked.showPayLevel;
+        view.setPrintSettings(ticked);
+        ASSERT_EQ(document.history().undoCount(), steps + 1);
+
+        document.undo();
+        EXPECT_EQ(view.printSettings().showPayLevel, !ticked.showPayLevel);
+        EXPECT_EQ(document.history().undoCount(), steps);
+        EXPECT_TRUE(document.canRedo());
+        EXPECT_EQ(document.archive(), before);
+        EXPECT_EQ(document.isModified(), !saved);
+
+        document.redo();
+        EXPECT_EQ(view.printSettings(), ticked);
+        EXPECT_EQ(document.history().undoCount(), steps + 1);
+    }
 }
 
 } // namespace

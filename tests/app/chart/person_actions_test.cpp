@@ -327,6 +327,22 @@ TEST_F(PersonActions, InspectorSummarisesAVacancyAndItsSchools)
     EXPECT_TRUE(std::holds_alternative<std::monostate>(SelectionInspector::strip(view)));
 }
 
+// A file may hold an FTE no one could type: it opens, and the inspector cuts it short.
+TEST_F(PersonActions, InspectorCutsAnAbsurdFteShort)
+{
+    OrganizationArchive archive = chartedDistrict();
+    Position &vacancy = archive.organization.positions[2];
+    vacancy.location = "North";
+    vacancy.fte = 1e308;
+    open(archive);
+    ASSERT_EQ(document.archive().organization.positions[2].fte, 1e308);
+    view.selectPerson("P3");
+    const auto strip = std::get<SelectionInspector::PersonStrip>(SelectionInspector::strip(view));
+    const QString line = strip.moreLines.at(1);
+    EXPECT_TRUE(line.endsWith(QStringLiteral("\u2026 FTE \u00b7 North"))) << line.toStdString();
+    EXPECT_LE(line.size(), 25);
+}
+
 } // namespace
 
 TEST_F(PersonActions, DeletingAManagerIsRefusedBeforeTheQuestionAndAfterIt)

@@ -3,6 +3,8 @@
 #include "app/chart/chart_toolbar.h"
 #include "app/chart/chart_window_body.h"
 #include "app/entry/position_group_editor.h"
+#include "app/print/chart_print_sheet.h"
+#include "app/sidebar/chart_design_controls.h"
 #include "app/chart/window_sheets.h"
 #include "app/entry/existing_position_picker.h"
 #include "app/entry/position_editor.h"
@@ -18,8 +20,9 @@
 #include <gtest/gtest.h>
 
 #include <QAction>
-#include <QMenu>
 #include <QApplication>
+#include <QLineEdit>
+#include <QMenu>
 #include <QPointer>
 #include <QPushButton>
 #include <QTest>
@@ -227,6 +230,70 @@ TEST_F(WindowSheetsTest, TheHeaderButtonsOpenTheirSheets)
     ASSERT_TRUE(groups->isEnabled());
     groups->trigger();
     EXPECT_TRUE(openSheet<PositionGroupEditor>());
+}
+
+// The first field of `widget` whose text reads as a number: one that commits when left.
+QLineEdit *numberField(QWidget &widget)
+{
+    for (QLineEdit *field : widget.findChildren<QLineEdit *>()) {
+        bool number = false;
+        field->text().toDouble(&number);
+        if (number && field->isVisible())
+            return field;
+    }
+    ADD_FAILURE() << "no number field";
+    return nullptr;
+}
+
+// A window that goes while one of its sheets or popups is open, with a field being typed
+// in: as the field loses the focus it may commit, and what it commits into must not be half
+// gone (Debug builds check the receivers of such calls).
+TEST(WindowSheetsTeardown, AWindowGoingUnderAnOpenSheetLeavesNothingHalfDestroyed)
+{
+    const std::vector<std::pair<const char *, std::function<QLineEdit *(ChartWindow &)>>> sheets = {
+        {"quick entry",
+         [](ChartWindow &window) {
+             WindowSheets::openQuickEntry(window);
+             settle();
+             return qobject_cast<QLineEdit *>(QApplication::focusWidget());
+         }},
+        {"print sheet",
+         [](ChartWindow &window) {
+             window.print();
+             return numberField(*window.findChild<ChartPrintSheet *>());
+         }},
+        {"paper panel",
+         [](ChartWindow &window) {
+             window.body().togglePaperPanel();
+             return numberField(*window.body().paperPanel());
+         }},
+        {"position editor",
+         [](ChartWindow &window) {
+             window.view().editPosition(window.view().archive().organization.positions[1]);
+             settle();
+             return qobject_cast<QLineEdit *>(QApplication::focusWidget());
+         }},
+    };
+    for (const auto &[what, open] : sheets) {
+        SCOPED_TRACE(what);
+        ScriptedDialogs dialogs;
+        auto *document = new OrganizationDocument;
+        document->setArchive(chartedDistrict());
+        auto *window = new ChartWindow(document, dialogs);
+        window->view().setSelectedSheetID("S-SCI");
+        window->show();
+        QApplication::setActiveWindow(window);
+        settle();
+        QLineEdit *field = open(*window);
+        ASSERT_NE(field, nullptr);
+        field->window()->activateWindow();
+        QApplication::setActiveWindow(field->window());
+        field->setFocus();
+        QTest::keyClicks(field, "7");
+        settle();
+        ASSERT_TRUE(field->hasFocus());
+        delete window;
+    }
 }
 
 } // namespace

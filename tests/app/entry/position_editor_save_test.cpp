@@ -45,6 +45,28 @@ TEST_F(EditorSave, RefusesMissingTitlesAndNamesBeforeCallingTheSave)
     EXPECT_TRUE(requests.empty());
 }
 
+// An FTE beyond what any position holds is refused where it is typed; one a stored file
+// already holds does not stand in the way of other edits of that position.
+TEST_F(EditorSave, AnFteBeyondTheLimitIsRefusedOnlyWhenTyped)
+{
+    PositionEditorModel &typed = open(pos("P-9", "Teacher", "Zoe Park"), district(), true);
+    typed.setFte(1000.5);
+    EXPECT_EQ(typed.save(Mode::close), Outcome::invalid);
+    EXPECT_EQ(typed.errorMessage(), "P-9 needs an FTE of at most 1,000.");
+    typed.setFte(1000);
+    EXPECT_EQ(typed.save(Mode::close), Outcome::closed);
+
+    std::vector<Position> stored = district();
+    stored[1].fte = 1e308;
+    PositionEditorModel &edit = open(stored[1], stored, false);
+    edit.setEmployeeName("Kim Lee-Park");
+    EXPECT_EQ(edit.save(Mode::close), Outcome::closed);
+    edit.setFte(5000);
+    EXPECT_EQ(edit.save(Mode::close), Outcome::invalid);
+    EXPECT_EQ(edit.errorMessage(), "P-2 needs an FTE of at most 1,000.");
+    EXPECT_EQ(requests.size(), 2u);
+}
+
 TEST_F(EditorSave, BuildsTheRequestFromTheForm)
 {
     PositionEditorModel &editor = open(pos(" P-9 ", "Teacher"), district(), true);

@@ -256,6 +256,60 @@ TEST(QuickEntryGridModel, OptionListsAreTrimmedDistinctAndInFileBrowserOrder)
     EXPECT_EQ(options[0], "Ada Lovelace — Teacher [P1]");
 }
 
+// Text that is no whole number stays in QTY as typed, and the commit refuses the row with its
+// quantity message; a number typed afterwards saves.
+TEST(QuickEntryGridModel, UnreadableQuantityIsRefusedAtSave)
+{
+    OrganizationArchive archive;
+    archive.organization.positions = organization();
+    archive.sheets = std::vector<OrganizationSheet>{{"S1", "Student Services", {}}};
+    const auto commit = [&](const std::vector<QuickEntryRow> &rows) {
+        OrganizationArchive next = archive;
+        return QuickEntrySaveResult{next.quickAdd(rows, "S1"), {}};
+    };
+    QuickEntryGridModel model = grid({});
+    model.setVacant(0, true);
+    model.setPayLevel(0, "Aide");
+    for (const char *typed : {"abc-5", "", "1,000", "2.5", "1e3"}) {
+        model.setQuantityText(0, typed);
+        EXPECT_EQ(model.quantityText(0), typed);
+        EXPECT_TRUE(model.hasChanges());
+        EXPECT_FALSE(model.save(commit)) << typed;
+        EXPECT_EQ(model.message(), "Row 1: Quantity must be a whole number from 1 to 1,000.") << typed;
+        EXPECT_EQ(model.quantityText(0), typed) << "a refused save keeps the text";
+    }
+    model.setQuantityText(0, " 3 ");
+    EXPECT_EQ(model.row(0).quantity, 3);
+    EXPECT_TRUE(model.save(commit));
+    // Unticking Vacant puts QTY back to 1, text and all.
+    model.setVacant(0, true);
+    model.setQuantityText(0, "x");
+    model.setVacant(0, false);
+    EXPECT_EQ(model.quantityText(0), "1");
+}
+
+// Escape in a cell puts its row back as the cell found it, with what the typing brought along.
+TEST(QuickEntryGridModel, CancelledCellEditRestoresTheRow)
+{
+    QuickEntryGridModel model = grid({});
+    model.setName(0, "Cy");
+    const QuickEntryRow before = model.row(0);
+    model.beginCellEdit(0);
+    model.setManager(0, "Bo Chen");
+    ASSERT_EQ(model.row(0).department, "Transport") << "the manager brought a department";
+    EXPECT_EQ(model.cancelCellEdit(), 0u);
+    EXPECT_EQ(model.row(0), before);
+    EXPECT_EQ(model.cancelCellEdit(), std::nullopt) << "one cancel per edit";
+
+    model.setVacant(0, true);
+    model.setQuantityText(0, "4");
+    model.beginCellEdit(0);
+    model.setQuantityText(0, "4x");
+    model.cancelCellEdit();
+    EXPECT_EQ(model.quantityText(0), "4");
+    EXPECT_EQ(model.row(0).quantity, 4);
+}
+
 TEST(QuickEntryGridModel, QuantityTextIsReadWithoutOverflow)
 {
     EXPECT_EQ(QuickEntryGridModel::quantityFromText(" 12 "), 12);

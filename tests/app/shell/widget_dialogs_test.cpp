@@ -4,6 +4,7 @@
 
 #include <QAbstractButton>
 #include <QMessageBox>
+#include <QPushButton>
 
 namespace {
 
@@ -16,11 +17,13 @@ TEST(WidgetDialogs, QuestionButtonsKeepTheirOrder)
     const QList<QAbstractButton *> made = WidgetDialogs::addQuestionButtons(
         box, {{QStringLiteral("Download & Install…")},
               {QStringLiteral("Later"), DialogButton::Role::cancel},
-              {QStringLiteral("Skip This Version")}});
+              {QStringLiteral("Skip This Version")}},
+        DialogButton::Role::action);
     box.show();
     ASSERT_EQ(made.size(), 3);
     EXPECT_EQ(made[0]->text(), "Download && Install…");
     EXPECT_EQ(box.escapeButton(), made[1]);
+    EXPECT_EQ(box.defaultButton(), qobject_cast<QPushButton *>(made[0]));
     const int first = made[0]->mapTo(&box, QPoint()).x();
     const int middle = made[1]->mapTo(&box, QPoint()).x();
     const int last = made[2]->mapTo(&box, QPoint()).x();

@@ -186,6 +186,9 @@ TEST(ImportReview, CellProblemsNameTheirRow)
         {",,,-1,,,", {"Row 2: FTE must be a positive number."}},
         {",,,inf,,,", {"Row 2: FTE must be a positive number."}},
         {",,,0x1p-1,,,", {"Row 2: FTE must be a positive number."}},
+        // No position holds more than a thousand full-time people: a larger FTE is a slip.
+        {",,,1e308,,,", {"Row 2: FTE must be at most 1,000."}},
+        {",,,1000,,,", {}},
         {",,,,1.5,,", {"Row 2: sibling order must be a whole number."}},
         {",,,,,,perhaps", {"Row 2: Assistant must be Yes/No or True/False."}},
         {",,,,,A=0.5;B=0.5,", {}},
