@@ -222,7 +222,8 @@ inline Outcome runInChild(Cause cause, const std::string &folder, const std::str
 // In a child process: a fresh folder holding `fileName` with `oldBytes`; then writes fail
 // past `room` bytes for `cause`; then `write` runs with the path of `fileName` and returns
 // what the writer reported ("" for success). The child ends without running destructors or
-// test hooks, so everything the case needs is made inside `write`.
+// test hooks. It has only the thread that forked it: work that a thread pool made before the
+// fork would run never runs in the child, so such work is done before the attempt.
 inline Outcome attempt(Cause cause, const std::string &fileName, const std::string &oldBytes, size_t room,
                        const std::function<std::string(const std::string &targetPath)> &write)
 {
@@ -280,7 +281,6 @@ inline void expectRefused(const Outcome &outcome, const std::string &fileName, c
 {
     EXPECT_EQ(outcome.childFailure, "");
     EXPECT_EQ(outcome.reported, message);
-    EXPECT_NE(outcome.reported.find("\u201c" + fileName + "\u201d"), std::string::npos) << "names the file";
     EXPECT_TRUE(outcome.targetKept) << "the old file changed";
     EXPECT_EQ(outcome.files, std::vector<std::string>{fileName}) << "something was left beside the file";
 }

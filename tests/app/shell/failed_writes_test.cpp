@@ -189,17 +189,19 @@ TEST(FailedWrites, ThePDFExport)
 
 TEST(FailedWrites, TheCorrectionDraft)
 {
-    const auto sheetOf = [](Payload payload) {
-        ImportSheet sheet = ImportTest::staffSheet();
+    // Loaded here: a child process has none of the worker threads the load runs on.
+    ImportTest::FlowFixture smallFlow, largeFlow;
+    for (const Payload payload : payloads) {
+        ImportTest::FlowFixture &f = payload.isLarge ? largeFlow : smallFlow;
+        f.sheets = {ImportTest::staffSheet()};
         for (int i = 0; i < (payload.isLarge ? 8000 : 40); ++i)
-            sheet.rows.push_back({"N" + std::to_string(i), makeUUID() + makeUUID(), "Teacher " + makeUUID(), "E10"});
-        return sheet;
-    };
-    expectEveryFailureRefused("draft.vantrelimport", [](Cause cause, Payload) { return savedMessage(cause, "draft.vantrelimport"); },
+            f.sheets[0].rows.push_back({"N" + std::to_string(i), makeUUID() + makeUUID(), "Teacher " + makeUUID(), "E10"});
+        f.load();
+    }
+    expectEveryFailureRefused("draft.vantrelimport",
+                              [](Cause cause, Payload) { return savedMessage(cause, "draft.vantrelimport"); },
                               [&](const std::string &target, Payload payload) {
-                                  ImportTest::FlowFixture f;
-                                  f.sheets = {sheetOf(payload)};
-                                  f.load();
+                                  ImportTest::FlowFixture &f = payload.isLarge ? largeFlow : smallFlow;
                                   f.dialogs.filesToSave.push_back(toQt(target));
                                   f.flow->saveDraft();
                                   return toStd(f.flow->errorMessage().value_or(""));
