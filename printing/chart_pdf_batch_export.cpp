@@ -2,9 +2,9 @@
 
 #include "core/chart/chart_layout.h"
 #include "core/chart/chart_print_presentation.h"
-#include "core/support/identifiers.h"
 #include "core/document/organization_archive.h"
 #include "core/support/organization_error.h"
+#include "core/support/pending_file.h"
 #include "core/support/text.h"
 #include "printing/chart_pdf_renderer.h"
 
@@ -13,12 +13,8 @@
 #include <QTextBoundaryFinder>
 
 #include <cerrno>
-#include <cstdio>
-#include <cstring>
 #include <dirent.h>
-#include <fcntl.h>
 #include <sys/stat.h>
-#include <unistd.h>
 
 namespace {
 
@@ -55,11 +51,6 @@ QString cutToBytes(const QString &text, qsizetype maxBytes)
     return text.left(kept);
 }
 
-QString systemReason(int error)
-{
-    return QString::fromLocal8Bit(std::strerror(error));
-}
-
 [[noreturn]] void fail(const QString &message)
 {
     throw OrganizationError::invalid(message.toStdString());
@@ -67,49 +58,15 @@ QString systemReason(int error)
 
 [[noreturn]] void failOnFolder(const QString &folder, int error)
 {
-    fail(QStringLiteral("The folder \u201c%1\u201d could not be used: %2.").arg(folder, systemReason(error)));
+    fail(QStringLiteral("The folder \u201c%1\u201d could not be used: %2.")
+             .arg(folder, QString::fromStdString(FileWriteError::reasonFor(error))));
 }
 
-[[noreturn]] void failOnFile(const QString &name, int error)
+QSet<QString> folderKeys(const QString &folder)
 {
-    fail(QStringLiteral("The file \u201c%1\u201d could not be saved: %2.").arg(name, systemReason(error)));
-}
-
-// Closes the descriptor it holds when it goes out of scope.
-class Descriptor {
-public:
-    explicit Descriptor(int fd) : m_fd(fd) {}
-    ~Descriptor()
-    {
-        if (m_fd >= 0)
-            ::close(m_fd);
-    }
-    Descriptor(const Descriptor &) = delete;
-    Descriptor &operator=(const Descriptor &) = delete;
-    int get() const { return m_fd; }
-    // Closes now, so that a failure to flush is reported.
-    int close()
-    {
-        const int result = ::close(m_fd);
-        m_fd = -1;
-        return result;
-    }
-
-private:
-    int m_fd;
-};
-
-QSet<QString> folderKeys(int folderFD, const QString &folder)
-{
-    const int listFD = ::openat(folderFD, ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (listFD < 0)
+    DIR *directory = ::opendir(QFile::encodeName(folder).constData());
+    if (!directory)
         failOnFolder(folder, errno);
-    DIR *directory = ::fdopendir(listFD);
-    if (!directory) {
-        const int error = errno;
-        ::close(listFD);
-        failOnFolder(folder, error);
-    }
     QSet<QString> keys;
     errno = 0;
     while (const dirent *entry = ::readdir(directory)) {
@@ -123,39 +80,6 @@ QSet<QString> folderKeys(int folderFD, const QString &folder)
     if (error != 0)
         failOnFolder(folder, error);
     return keys;
-}
-
-// Writes every byte and flushes it to the disk; returns 0 or the system's error.
-int writeAll(int fd, const QByteArray &bytes)
-{
-    const char *data = bytes.constData();
-    qsizetype left = bytes.size();
-    while (left > 0) {
-        const ssize_t written = ::write(fd, data, static_cast<size_t>(left));
-        if (written < 0 && errno == EINTR)
-            continue;
-        if (written < 0)
-            return errno;
-        if (written == 0)
-            return EIO;
-        data += written;
-        left -= written;
-    }
-    return ::fsync(fd) == 0 ? 0 : errno;
-}
-
-// Moves `from` to `to` within the folder only if `to` does not exist, atomically.
-int moveWithoutReplacing(int folderFD, const QByteArray &from, const QByteArray &to)
-{
-    if (::renameat2(folderFD, from.constData(), folderFD, to.constData(), RENAME_NOREPLACE) == 0)
-        return 0;
-    if (errno != EINVAL && errno != ENOSYS && errno != EOPNOTSUPP)
-        return errno;
-    // File systems without the flag: a hard link also refuses to replace an existing name.
-    if (::linkat(folderFD, from.constData(), folderFD, to.constData(), 0) != 0)
-        return errno;
-    ::unlinkat(folderFD, from.constData(), 0);
-    return 0;
 }
 
 void requireFolder(const QString &folder)
@@ -257,32 +181,15 @@ QString availableFilename(const QString &base, const QSet<QString> &usedKeys)
 QString storeWithoutOverwriting(const QString &folder, const QString &filename, const QByteArray &bytes)
 {
     requireFolder(folder);
-    Descriptor folderFD(::open(QFile::encodeName(folder).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
-    if (folderFD.get() < 0)
-        failOnFolder(folder, errno);
-
     const QString base = filename.endsWith(QStringLiteral(".pdf")) ? filename.chopped(4) : filename;
     if (base.isEmpty() || base.contains(QLatin1Char('/')) || base.contains(QChar(0)))
-        failOnFile(filename, EINVAL);
-    const QString name = availableFilename(base, folderKeys(folderFD.get(), folder));
-    const QByteArray encodedName = QFile::encodeName(name);
-
-    // A hidden name of its own: never one the listing could have offered for a PDF.
-    const QByteArray temporary = QByteArray(".vantrel-") + QByteArray::fromStdString(makeUUID()) + ".part";
-    Descriptor file(::openat(folderFD.get(), temporary.constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666));
-    if (file.get() < 0)
-        failOnFile(name, errno);
-    int error = writeAll(file.get(), bytes);
-    if (file.close() != 0 && error == 0)
-        error = errno;
-    if (error == 0)
-        error = moveWithoutReplacing(folderFD.get(), temporary, encodedName);
-    if (error != 0) {
-        ::unlinkat(folderFD.get(), temporary.constData(), 0);
-        failOnFile(name, error);
-    }
-    ::fsync(folderFD.get());
-    return folder.endsWith(QLatin1Char('/')) ? folder + name : folder + QLatin1Char('/') + name;
+        throw FileWriteError(filename.toStdString(), EINVAL);
+    const QString name = availableFilename(base, folderKeys(folder));
+    const QString path = folder.endsWith(QLatin1Char('/')) ? folder + name : folder + QLatin1Char('/') + name;
+    // Moved to its name only if the name is still free when the file is complete.
+    PendingFile::write(QFile::encodeName(path).toStdString(), std::string_view(bytes.constData(), size_t(bytes.size())),
+                       PendingFile::Placement::keepExisting);
+    return path;
 }
 
 } // namespace ChartPDFBatchExport

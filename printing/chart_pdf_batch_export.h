@@ -65,10 +65,10 @@ QString availableFilename(const QString &base, const QSet<QString> &usedKeys);
 
 // Stores `bytes` in `folder` under `filename`, or under the next numbered name when an entry
 // of the folder (file or folder, hidden ones too) clashes with it; returns the path written.
-// The bytes go to a temporary file in the folder that is then moved to its name only if the
-// name is still free, so an existing file is never replaced and a failure leaves no partial
-// file behind. Throws OrganizationError: "Choose a folder for the PDF files." when `folder`
-// is not a folder, otherwise the system's reason.
+// The bytes go through a PendingFile that is moved to its name only if the name is still
+// free, so an existing file is never replaced and a failure leaves no partial file behind.
+// Throws OrganizationError: "Choose a folder for the PDF files." when `folder` is not a
+// folder, the folder's reason when it cannot be read, else FileWriteError.
 QString storeWithoutOverwriting(const QString &folder, const QString &filename, const QByteArray &bytes);
 
 } // namespace ChartPDFBatchExport

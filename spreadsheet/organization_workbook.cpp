@@ -1,13 +1,18 @@
 #include "spreadsheet/organization_workbook.h"
 
 #include "core/support/organization_error.h"
+#include "core/support/pending_file.h"
 #include "core/support/text.h"
+#include "spreadsheet/zip_parts.h"
 
 #include <QFile>
 #include <QTemporaryDir>
 
 #include <xlsxwriter.h>
 
+#include <algorithm>
+#include <cctype>
+#include <cerrno>
 #include <charconv>
 #include <unordered_set>
 
@@ -215,31 +220,107 @@ std::vector<std::string> OrganizationWorkbook::tabNames(const std::vector<Import
     return names;
 }
 
-QByteArray OrganizationWorkbook::write(const OrganizationArchive &archive, const std::optional<std::string> &sheetID)
-{
-    const std::vector<ImportSheet> workbookTabs = tabs(archive, sheetID);
-    const std::vector<std::string> names = tabNames(workbookTabs);
+namespace {
 
-    QTemporaryDir folder;
-    if (!folder.isValid())
+const std::string incompleteReason = "the workbook could not be written whole; the disk may be full";
+
+// Whether `xml` ends with the end of the element it starts with: a part cut short does not.
+bool isWholeXml(std::string_view xml)
+{
+    size_t at = 0;
+    // Past the declaration and any comment before the root element.
+    while ((at = xml.find('<', at)) != std::string_view::npos && at + 1 < xml.size()
+           && (xml[at + 1] == '?' || xml[at + 1] == '!'))
+        ++at;
+    if (at == std::string_view::npos)
+        return false;
+    const size_t nameEnd = xml.find_first_of(" \t\r\n/>", at + 1);
+    if (nameEnd == std::string_view::npos)
+        return false;
+    const std::string_view root = xml.substr(at + 1, nameEnd - at - 1);
+    while (!xml.empty() && std::isspace(static_cast<unsigned char>(xml.back())))
+        xml.remove_suffix(1);
+    const std::string closing = "</" + std::string(root) + ">";
+    return xml.ends_with(closing) || (xml.ends_with("/>") && xml.find('<', at + 1) == std::string_view::npos);
+}
+
+bool isWholeWorkbook(const QString &path)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return false;
+    const ZipParts parts(file.readAll());
+    const std::vector<std::string> names = parts.names();
+    return !names.empty() && std::all_of(names.begin(), names.end(), [&](const std::string &name) {
+        if (!name.ends_with(".xml") && !name.ends_with(".rels"))
+            return true;
+        const std::optional<std::string> part = parts.part(name);
+        return part && isWholeXml(*part);
+    });
+}
+
+// The workbook written by the library at `path`. Throws OrganizationError "Could not create the
+// Excel workbook." when the content cannot be stored as given, and FileWriteError (for
+// `fileName`) when the file itself cannot be written.
+void writeBook(const OrganizationArchive &archive, const std::optional<std::string> &sheetID, const std::string &path,
+               const std::string &fileName)
+{
+    const std::vector<ImportSheet> workbookTabs = OrganizationWorkbook::tabs(archive, sheetID);
+    const std::vector<std::string> names = OrganizationWorkbook::tabNames(workbookTabs);
+
+    // The library's scratch files stay out of the user's folder.
+    QTemporaryDir scratch;
+    if (!scratch.isValid())
         failWriting();
-    const QByteArray path = folder.filePath(QStringLiteral("workbook.xlsx")).toUtf8();
-    QByteArray temporaryFolder = folder.path().toUtf8();
-    lxw_workbook_options options{.constant_memory = LXW_FALSE, .tmpdir = temporaryFolder.data(), .use_zip64 = LXW_FALSE};
-    lxw_workbook *book = workbook_new_opt(path.constData(), &options);
+    QByteArray scratchFolder = scratch.path().toUtf8();
+    lxw_workbook_options options{.constant_memory = LXW_FALSE, .tmpdir = scratchFolder.data(), .use_zip64 = LXW_FALSE};
+    lxw_workbook *book = workbook_new_opt(path.c_str(), &options);
     if (!book)
         failWriting();
     try {
         for (size_t i = 0; i < workbookTabs.size(); ++i)
             writeTab(book, workbookTabs[i], names[i]);
     } catch (...) {
-        workbook_close(book); // frees the workbook; the half-written file goes with the folder
+        workbook_close(book); // frees the workbook; the caller drops the half-written file
         throw;
     }
-    check(workbook_close(book));
+    // Every cell was accepted above: what fails now is the disk.
+    errno = 0;
+    if (workbook_close(book) != LXW_NO_ERROR)
+        throw FileWriteError(fileName, errno != 0 ? errno : EIO);
+}
 
-    QFile file(QString::fromUtf8(path));
+} // namespace
+
+QByteArray OrganizationWorkbook::write(const OrganizationArchive &archive, const std::optional<std::string> &sheetID)
+{
+    QTemporaryDir folder;
+    if (!folder.isValid())
+        failWriting();
+    const QString path = folder.filePath(QStringLiteral("workbook.xlsx"));
+    try {
+        writeBook(archive, sheetID, QFile::encodeName(path).toStdString(), "workbook.xlsx");
+    } catch (const FileWriteError &) {
+        failWriting(); // the scratch file's name would mean nothing to the reader
+    }
+    QFile file(path);
     if (!file.open(QIODevice::ReadOnly))
         failWriting();
-    return file.readAll();
+    const QByteArray bytes = file.readAll();
+    if (file.error() != QFileDevice::NoError)
+        failWriting();
+    return bytes;
+}
+
+void OrganizationWorkbook::save(const OrganizationArchive &archive, const std::optional<std::string> &sheetID,
+                                const std::filesystem::path &target)
+{
+    PendingFile file(target);
+    const std::string path = file.temporaryPath().string();
+    writeBook(archive, sheetID, path, file.fileName());
+    // The library does not notice every failed write of its scratch files, nor says why one
+    // failed: only a workbook whose every part is whole is put in place.
+    if (!isWholeWorkbook(QString::fromStdString(path)))
+        throw FileWriteError(file.fileName(), incompleteReason);
+    file.commit();
 }

@@ -5,6 +5,7 @@
 
 #include <QByteArray>
 
+#include <filesystem>
 #include <optional>
 #include <string>
 #include <vector>
@@ -26,9 +27,15 @@ std::vector<ImportSheet> tabs(const OrganizationArchive &archive, const std::opt
 // " (3)" and so on within the same 31 units.
 std::vector<std::string> tabNames(const std::vector<ImportSheet> &tabs);
 
-// The .xlsx file's bytes. Nothing is written to the user's files; the caller saves the
-// bytes. Throws OrganizationError "Could not create the Excel workbook." when any cell,
-// width, filter or the file itself cannot be written as given, so no text is ever dropped.
+// The .xlsx file's bytes. Nothing is written to the user's files. Throws OrganizationError
+// "Could not create the Excel workbook." when any cell, width, filter or the file itself
+// cannot be written as given, so no text is ever dropped.
 QByteArray write(const OrganizationArchive &archive, const std::optional<std::string> &sheetID = std::nullopt);
+
+// The same workbook saved at `target` through a PendingFile: written beside it, checked to be
+// a whole zip, then put in place; the old file stays whole on any failure. Throws as write(),
+// and FileWriteError when the file cannot be written.
+void save(const OrganizationArchive &archive, const std::optional<std::string> &sheetID,
+          const std::filesystem::path &target);
 
 } // namespace OrganizationWorkbook

@@ -3,14 +3,13 @@
 #include "app/chart/dotted_lines_pace.h"
 #include "app/chart/sheet_commands.h"
 #include "app/shell/dialogs.h"
+#include "app/shell/file_saving.h"
 #include "app/shell/organization_document.h"
 
 #include "core/model/chart_viewport.h"
 #include "spreadsheet/organization_workbook.h"
 
-#include <QFileInfo>
 #include <QMetaObject>
-#include <QSaveFile>
 #include <QTimer>
 
 #include <algorithm>
@@ -574,15 +573,10 @@ void ChartView::exportWorkbook(WorkbookScope scope)
     const std::optional<QString> path = m_dialogs.fileToSave(QStringLiteral("Excel Workbook (*.xlsx)"), proposed);
     if (!path || path->isEmpty())
         return;
-    const QString name = QFileInfo(*path).fileName();
     try {
         const std::optional<std::string> sheetID =
             scope == WorkbookScope::shownChart ? std::optional(m_selectedSheetID) : std::nullopt;
-        const QByteArray bytes = OrganizationWorkbook::write(archive(), sheetID);
-        // Written beside the target and moved over it only when complete.
-        QSaveFile file(*path);
-        if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size() || !file.commit())
-            showError(QString("The file “%1” could not be saved: %2.").arg(name, file.errorString()));
+        OrganizationWorkbook::save(archive(), sheetID, FileSaving::localPath(*path));
     } catch (const OrganizationError &error) {
         showError(toQt(error.message()));
     }

@@ -4,6 +4,7 @@
 #include "app/chart/chart_window.h"
 #include "app/chart/sheet_commands.h"
 #include "app/shell/dialogs.h"
+#include "app/shell/file_saving.h"
 #include "app/shell/organization_document.h"
 
 #include <QDateTime>
@@ -17,7 +18,6 @@
 #include <QLocale>
 #include <QMetaObject>
 #include <QPushButton>
-#include <QSaveFile>
 #include <QVBoxLayout>
 
 #include <sys/stat.h>
@@ -200,14 +200,14 @@ void VersionHistory::setBaseline(bool saveBackup)
                 return;
             BusyCursor busy;
             // The document as it is now, with every version, once the panel has closed.
-            const std::string bytes = m_view.archive().encodeDocument();
-            QSaveFile file(*path);
-            if (!file.open(QIODevice::WriteOnly) || file.write(bytes.data(), qint64(bytes.size())) != qint64(bytes.size())
-                || !file.flush() || !file.commit())
-                throw OrganizationError::invalid(
-                    QStringLiteral("The backup “%1” could not be saved: %2.")
-                        .arg(QFileInfo(*path).fileName(), file.errorString())
-                        .toStdString());
+            try {
+                FileSaving::write(*path, m_view.archive().encodeDocument());
+            } catch (const FileWriteError &error) {
+                throw OrganizationError::invalid(QStringLiteral("The backup “%1” could not be saved: %2.")
+                                                     .arg(QString::fromStdString(error.fileName()),
+                                                          QString::fromStdString(error.reason()))
+                                                     .toStdString());
+            }
             backupName = QFileInfo(*path).fileName();
         }
         m_view.requireCurrentEditing();

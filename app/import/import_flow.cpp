@@ -2,11 +2,11 @@
 
 #include "app/import/import_help.h"
 #include "app/shell/dialogs.h"
+#include "app/shell/file_saving.h"
 #include "core/import/import_draft.h"
 #include "core/support/organization_error.h"
 #include "spreadsheet/spreadsheet_reader.h"
 
-#include <QFile>
 #include <QFileInfo>
 #include <QFutureWatcher>
 #include <QStringList>
@@ -15,7 +15,6 @@
 
 #include <algorithm>
 #include <charconv>
-#include <filesystem>
 #include <utility>
 
 namespace {
@@ -373,7 +372,7 @@ void ImportFlow::load(const QString &path)
         ReadResult result;
         try {
             if (isDraft)
-                result.draft = ImportDraft::readFile(std::filesystem::path(QFile::encodeName(path).toStdString()));
+                result.draft = ImportDraft::readFile(FileSaving::localPath(path));
             else
                 result.sheets = reader(path);
         } catch (const std::exception &error) {
@@ -462,7 +461,7 @@ void ImportFlow::saveDraft()
                             .employeeReferences = m_references == ManagerReferences::employeeNumbers,
                             .mode = m_mode};
     try {
-        ImportHelp::writeFileAtomically(*path, QByteArray::fromStdString(draft.encode()));
+        FileSaving::write(*path, draft.encode());
     } catch (const OrganizationError &error) {
         fail(toQt(error.message()));
     }

@@ -1,6 +1,7 @@
 #include "app/import/import_help.h"
 
 #include "app/shell/dialogs.h"
+#include "app/shell/file_saving.h"
 #include "core/support/organization_error.h"
 
 #include <QCoreApplication>
@@ -8,7 +9,6 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QSaveFile>
 
 namespace ImportHelp {
 
@@ -37,16 +37,11 @@ void saveTemplate(Dialogs &dialogs, const QString &directory)
         return;
     if (!source.open(QIODevice::ReadOnly))
         throw OrganizationError::invalid(source.errorString().toStdString());
-    writeFileAtomically(*destination, source.readAll());
-}
-
-void writeFileAtomically(const QString &path, const QByteArray &bytes)
-{
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size() || !file.commit()) {
-        throw OrganizationError::invalid(
-            QString("The file “%1” could not be saved: %2.").arg(QFileInfo(path).fileName(), file.errorString()).toStdString());
-    }
+    const QByteArray bytes = source.readAll();
+    // A copy cut short by a failed read would be saved as if whole.
+    if (source.error() != QFileDevice::NoError)
+        throw OrganizationError::invalid(source.errorString().toStdString());
+    FileSaving::write(*destination, bytes);
 }
 
 } // namespace ImportHelp

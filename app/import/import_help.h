@@ -28,8 +28,4 @@ void openInstructions(const QString &directory = resourceDirectory(),
 // the file system's own message when reading or writing fails.
 void saveTemplate(Dialogs &dialogs, const QString &directory = resourceDirectory());
 
-// Writes beside `path` and renames over it only when every byte is on disk. Throws
-// OrganizationError "The file “<name>” could not be saved: <reason>.".
-void writeFileAtomically(const QString &path, const QByteArray &bytes);
-
 } // namespace ImportHelp

@@ -4,8 +4,6 @@
 #include "core/support/organization_error.h"
 #include "spreadsheet/organization_workbook.h"
 
-#include <QSaveFile>
-
 #include <cstdio>
 
 int main(int argc, char **argv)
@@ -18,12 +16,7 @@ int main(int argc, char **argv)
     OrganizationArchive archive = OrganizationArchive::make("Vantrel Import Workbook", Organization());
     archive.sheets = std::vector<OrganizationSheet>{OrganizationSheet::make("Template", {})};
     try {
-        const QByteArray bytes = OrganizationWorkbook::write(archive);
-        QSaveFile file(QString::fromLocal8Bit(argv[1]));
-        if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size() || !file.commit()) {
-            std::fprintf(stderr, "%s: %s\n", argv[1], qPrintable(file.errorString()));
-            return 1;
-        }
+        OrganizationWorkbook::save(archive, std::nullopt, argv[1]);
     } catch (const OrganizationError &error) {
         std::fprintf(stderr, "%s\n", error.what());
         return 1;

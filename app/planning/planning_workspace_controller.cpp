@@ -2,12 +2,11 @@
 
 #include "app/entry/position_editor_model.h"
 #include "app/shell/dialogs.h"
+#include "app/shell/file_saving.h"
 #include "app/shell/organization_document.h"
 #include "core/chart/dotted_route_store.h"
 #include "core/support/organization_error.h"
 #include "core/support/text.h"
-
-#include <QSaveFile>
 
 #include <algorithm>
 
@@ -421,13 +420,10 @@ void PlanningWorkspaceController::exportReport()
         m_dialogs.fileToSave(QStringLiteral("Plain Text (*.txt)"), reportFileName());
     if (!path || path->isEmpty())
         return;
-    const std::string &text = report();
-    QSaveFile file(*path);
-    if (!file.open(QIODevice::WriteOnly) || file.write(text.data(), qint64(text.size())) != qint64(text.size()) ||
-        !file.commit()) {
-        const QString reason = file.errorString();
-        file.cancelWriting();
-        m_dialogs.alert(errorTitle, reason);
+    try {
+        FileSaving::write(*path, report());
+    } catch (const OrganizationError &error) {
+        m_dialogs.alert(errorTitle, toQt(error.message()));
     }
 }
 

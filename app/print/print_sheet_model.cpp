@@ -2,6 +2,7 @@
 
 #include "app/print/chart_printer.h"
 #include "app/shell/dialogs.h"
+#include "app/shell/file_saving.h"
 #include "app/sidebar/chart_design_controls.h"
 #include "core/chart/chart_layout.h"
 #include "core/chart/chart_print_presentation.h"
@@ -16,7 +17,6 @@
 #include <QDir>
 #include <QFileInfo>
 #include <QPointer>
-#include <QSaveFile>
 #include <QTimer>
 
 #include <cmath>
@@ -423,7 +423,7 @@ void PrintSheetModel::exportPDF()
         return;
     withPDF([this, path = *path](const QByteArray &pdf) {
         try {
-            writeFile(path, pdf);
+            FileSaving::write(path, pdf);
             m_resultMessage = QStringLiteral("PDF exported.");
             m_errorMessage.reset();
             emit changed();
@@ -431,13 +431,6 @@ void PrintSheetModel::exportPDF()
             fail(error);
         }
     });
-}
-
-void PrintSheetModel::writeFile(const QString &path, const QByteArray &bytes)
-{
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size() || !file.commit())
-        throw OrganizationError::invalid(file.errorString().toStdString());
 }
 
 int PrintSheetModel::exportTotal() const

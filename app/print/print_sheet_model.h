@@ -156,10 +156,6 @@ public:
     int exportTotal() const;
     const QString &exportingSheetName() const { return m_exportingSheetName; }
 
-    // Stores `bytes` at `path` atomically, replacing what is there; throws OrganizationError
-    // with the system's reason, leaving an existing file whole.
-    static void writeFile(const QString &path, const QByteArray &bytes);
-
 signals:
     // Anything the sheet shows changed.
     void changed();

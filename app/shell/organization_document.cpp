@@ -1,11 +1,11 @@
 #include "app/shell/organization_document.h"
 
+#include "app/shell/file_saving.h"
 #include "core/document/document_close_policy.h"
 
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QSaveFile>
 
 #include <algorithm>
 #include <utility>
@@ -60,15 +60,7 @@ OrganizationArchive OrganizationDocument::readFile(const QString &path)
 
 void OrganizationDocument::writeFile(const OrganizationArchive &archive, const QString &path)
 {
-    const std::string bytes = archive.encodeDocument();
-    const QString name = QFileInfo(path).fileName();
-    // QSaveFile writes a temporary file beside the target and renames it over the target
-    // only after every byte is on disk, so a failed save leaves the old file whole.
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly))
-        fail(QString("The file “%1” could not be saved: %2.").arg(name, file.errorString()));
-    if (file.write(bytes.data(), qint64(bytes.size())) != qint64(bytes.size()) || !file.commit())
-        fail(QString("The file “%1” could not be saved: %2.").arg(name, file.errorString()));
+    FileSaving::write(path, archive.encodeDocument());
 }
 
 QString OrganizationDocument::canonicalPath(const QString &path)

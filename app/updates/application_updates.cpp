@@ -100,12 +100,7 @@ ApplicationUpdates::ApplicationUpdates(DocumentController &controller, QSettings
         return QApplication::applicationState() == Qt::ApplicationActive && QApplication::activeWindow()
             && !QApplication::activeModalWidget();
     };
-    services.restart = [this] {
-        if (!m_controller.reviewBeforeQuit())
-            return;
-        m_restart = true;
-        QCoreApplication::quit();
-    };
+    services.restart = [this] { restart(); };
     m_store = new UpdateStore(std::move(services), this);
 
     controller.setUpdateCheck([this] {
@@ -132,6 +127,15 @@ void ApplicationUpdates::showSettings()
         m_settingsWindow->setAttribute(Qt::WA_QuitOnClose, false);
     }
     m_settingsWindow->present();
+}
+
+bool ApplicationUpdates::restart()
+{
+    if (!m_controller.reviewBeforeQuit())
+        return false;
+    m_restart = true;
+    QCoreApplication::quit();
+    return true;
 }
 
 void ApplicationUpdates::restartIfRequested() const

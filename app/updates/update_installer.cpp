@@ -1,5 +1,6 @@
 #include "app/updates/update_installer.h"
 
+#include "app/shell/file_saving.h"
 #include "app/updates/feed_fetcher.h"
 
 #include <QCoreApplication>
@@ -17,18 +18,21 @@ const QString PackageInstaller::noRouteMessage = QStringLiteral("No way to insta
 
 namespace {
 
-// One download: the reply, the file it streams into and the running digest. Whatever
-// happens, finish() runs once, removes the file and reports.
+// One download: the reply, the file it streams into and the running digest. The bytes go to
+// a PendingFile, so what the route is given was flushed and checked. Whatever happens,
+// finish() runs once, removes the file and reports.
 class Download : public QObject {
 public:
     Download(QNetworkReply *reply, const QString &path, UpdateManifest release, PackageInstaller::RouteFactory routes,
              std::function<void(std::optional<QString>)> done)
-        : QObject(reply), m_reply(reply), m_file(path), m_release(std::move(release)), m_routes(std::move(routes)),
+        : QObject(reply), m_reply(reply), m_path(path), m_release(std::move(release)), m_routes(std::move(routes)),
           m_done(std::move(done))
     {
         crypto_hash_sha256_init(&m_hash);
-        if (!m_file.open(QIODevice::WriteOnly | QIODevice::Truncate)) {
-            m_failure = m_file.errorString();
+        try {
+            m_file = std::make_unique<PendingFile>(FileSaving::localPath(path));
+        } catch (const FileWriteError &error) {
+            m_failure = QString::fromStdString(error.message());
             reply->abort();
         }
         connect(reply, &QNetworkReply::readyRead, this, &Download::take);
@@ -50,8 +54,10 @@ private:
         }
         crypto_hash_sha256_update(&m_hash, reinterpret_cast<const unsigned char *>(chunk.constData()),
                                   size_t(chunk.size()));
-        if (m_file.write(chunk) != chunk.size()) {
-            m_failure = m_file.errorString();
+        try {
+            m_file->append(std::string_view(chunk.constData(), size_t(chunk.size())));
+        } catch (const FileWriteError &error) {
+            m_failure = QString::fromStdString(error.message());
             m_reply->abort();
         }
     }
@@ -59,9 +65,10 @@ private:
     void finished()
     {
         take();
-        m_file.close();
         if (!m_failure)
             m_failure = failureOfFinishedReply();
+        if (!m_failure)
+            m_failure = commitFile();
         if (m_failure) {
             finish(m_failure);
             return;
@@ -72,11 +79,21 @@ private:
             return;
         }
         InstallRoute *running = route.release();
-        running->install(m_file.fileName(), [this, running](std::optional<QString> failure) {
+        running->install(m_path, [this, running](std::optional<QString> failure) {
             // The route may be reporting from inside one of its own signals: delete it later.
             QTimer::singleShot(0, QCoreApplication::instance(), [running] { delete running; });
             finish(std::move(failure));
         });
+    }
+
+    std::optional<QString> commitFile()
+    {
+        try {
+            m_file->commit();
+        } catch (const FileWriteError &error) {
+            return QString::fromStdString(error.message());
+        }
+        return std::nullopt;
     }
 
     std::optional<QString> failureOfFinishedReply()
@@ -96,14 +113,17 @@ private:
 
     void finish(std::optional<QString> failure)
     {
-        m_file.remove();
+        if (m_file)
+            m_file->discard();
+        QFile::remove(m_path);
         auto done = std::move(m_done);
         m_reply->deleteLater();
         done(std::move(failure));
     }
 
     QNetworkReply *m_reply;
-    QFile m_file;
+    QString m_path;
+    std::unique_ptr<PendingFile> m_file;
     UpdateManifest m_release;
     PackageInstaller::RouteFactory m_routes;
     std::function<void(std::optional<QString>)> m_done;

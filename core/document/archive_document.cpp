@@ -7,6 +7,7 @@
 #include "core/model/organization_json.h"
 
 #include <unordered_map>
+#include <variant>
 #include <unordered_set>
 
 using Json = nlohmann::json;
@@ -153,12 +154,13 @@ Json parseDocument(std::string_view bytes, RevisionCollector &collector)
     return std::move(parser.root);
 }
 
-std::optional<Organization> bareOrganization(const Json &root)
+// The organization a file of only positions holds, or why its positions do not read.
+std::variant<Organization, JsonRead::Error> bareOrganization(const Json &root)
 {
     try {
         return OrganizationJson::decodeOrganization(root);
-    } catch (const JsonRead::Error &) {
-        return std::nullopt;
+    } catch (const JsonRead::Error &error) {
+        return error;
     }
 }
 
@@ -197,11 +199,21 @@ OrganizationArchive decodeDocument(std::string_view bytes)
 {
     RevisionCollector collector;
     const Json root = parseDocument(bytes, collector);
-    if (std::optional<Organization> organization = bareOrganization(root)) {
+    std::variant<Organization, JsonRead::Error> bare = bareOrganization(root);
+    if (Organization *organization = std::get_if<Organization>(&bare)) {
         organization->validate();
         return OrganizationArchive::make("Untitled Organization", std::move(*organization));
     }
-    OrganizationArchive archive = readArchive(root, collector);
+    OrganizationArchive archive;
+    try {
+        archive = readArchive(root, collector);
+    } catch (const JsonRead::Error &) {
+        // Positions without an organization make a bare organization file: the fault is in
+        // its positions, not in archive keys it never meant to have.
+        if (root.is_object() && JsonRead::find(root, "positions") && !JsonRead::find(root, "organization"))
+            throw std::get<JsonRead::Error>(bare);
+        throw;
+    }
     archive.organization.validate();
     if (archive.planning)
         archive.planning->validate();

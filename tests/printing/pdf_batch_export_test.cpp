@@ -1,5 +1,6 @@
 #include "error_of.h"
 #include "printing_test_support.h"
+#include "write_failure.h"
 
 #include "core/document/organization_archive.h"
 #include "printing/chart_pdf_batch_export.h"
@@ -8,6 +9,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QTemporaryDir>
 
 #include <functional>
@@ -293,4 +295,25 @@ TEST(PdfBatchExport, WriteRendersEachJobBesideWhatTheFolderHolds)
     EXPECT_NE(errorOf([&] { ChartPDFBatchExport::write(broken, folder.path()); }), "");
     EXPECT_EQ(entries(folder.path()),
               (QStringList{"Leadership (2).pdf", "Schools (2).pdf", "Schools.pdf", "leadership.pdf"}));
+}
+
+// A chart's PDF that cannot be written whole leaves nothing of itself in the folder, and the
+// chart already there under its name stays as it was.
+TEST(PdfBatchExport, AFailedWriteLeavesNothingAndNamesTheFile)
+{
+    using namespace WriteFailure;
+    for (const Cause cause : causes) {
+        for (const Payload payload : payloads) {
+            SCOPED_TRACE(std::string(nameOf(cause)) + ", " + payload.name + " payload");
+            const QByteArray pdf(payload.isLarge ? 1200 * 1024 : 9000, 'P');
+            const Outcome outcome = attempt(cause, "Finance.pdf", "first", payload.room, [&](const std::string &target) {
+                return errorOf([&] {
+                    ChartPDFBatchExport::storeWithoutOverwriting(QFileInfo(QString::fromStdString(target)).path(),
+                                                                 "Finance.pdf", pdf);
+                });
+            });
+            if (!outcome.skipped)
+                expectRefused(outcome, "Finance.pdf", savedMessage(cause, "Finance (2).pdf"));
+        }
+    }
 }

@@ -8,6 +8,10 @@
 
 #include <regex>
 
+#include <QDir>
+#include <QFile>
+#include <QTemporaryDir>
+
 using Rows = std::vector<std::vector<std::string>>;
 using Strings = std::vector<std::string>;
 
@@ -245,4 +249,30 @@ TEST(OrganizationWorkbook, RefusesTextTheFileCannotHold)
     Position p = position("P-1", Employee{"1", std::string(32'768, 'a')});
     EXPECT_EQ(errorOf([&] { OrganizationWorkbook::write(archiveOf({p}, std::nullopt)); }),
               "Could not create the Excel workbook.");
+}
+
+// Saved in place only when whole: a refused cell leaves the old file and nothing beside it.
+TEST(OrganizationWorkbook, SavesInPlaceOnlyWhatIsWhole)
+{
+    QTemporaryDir folder;
+    const std::filesystem::path target = QFile::encodeName(folder.filePath("all.xlsx")).toStdString();
+    {
+        QFile old(folder.filePath("all.xlsx"));
+        ASSERT_TRUE(old.open(QIODevice::WriteOnly) && old.write("old") == 3);
+    }
+    Position tooLong = position("P-1", Employee{"1", std::string(32'768, 'a')});
+    EXPECT_EQ(errorOf([&] { OrganizationWorkbook::save(archiveOf({tooLong}, std::nullopt), std::nullopt, target); }),
+              "Could not create the Excel workbook.");
+    EXPECT_EQ(QDir(folder.path()).entryList(QDir::Files | QDir::Hidden), QStringList{"all.xlsx"});
+    {
+        QFile old(folder.filePath("all.xlsx"));
+        ASSERT_TRUE(old.open(QIODevice::ReadOnly));
+        EXPECT_EQ(old.readAll(), "old");
+    }
+
+    OrganizationWorkbook::save(archiveOf({position("P-1")}, std::nullopt), std::nullopt, target);
+    QFile saved(folder.filePath("all.xlsx"));
+    ASSERT_TRUE(saved.open(QIODevice::ReadOnly));
+    EXPECT_EQ(XlsxReader::read(saved.readAll()).at(1).rows.size(), 2u);
+    EXPECT_EQ(QDir(folder.path()).entryList(QDir::Files | QDir::Hidden), QStringList{"all.xlsx"});
 }

@@ -3,6 +3,7 @@
 #include "app/shell/document_controller.h"
 #include "app/shell/organization_document.h"
 #include "app/shell/organization_file_commands.h"
+#include "app/updates/application_updates.h"
 
 #include "app_test_support.h"
 #include "scripted_dialogs.h"
@@ -396,6 +397,71 @@ TEST_F(DocumentWindows, RecentFilesNewestFirstAndRemembered)
     EXPECT_TRUE(settings.value("recentFiles").toStringList().isEmpty());
 }
 
+// Closing, quitting and the restart after an update all stop at a save that fails: the error
+// is shown, and the window stays open with its document and changes.
+class FailedSaveOnTheWayOut : public DocumentWindows {
+protected:
+    // A window whose edited document belongs to a folder that is gone by now.
+    ChartWindow *unsavable(const QString &name)
+    {
+        EXPECT_TRUE(QDir(dir.path()).mkpath(name));
+        ChartWindow *window = opened(saved(name + "/district.json", district()));
+        window->document()->edit([&](OrganizationArchive &archive) { archive.name = name.toStdString(); });
+        QDir(dir.filePath(name)).removeRecursively();
+        return window;
+    }
+
+    void expectKept(ChartWindow *window, const std::string &name)
+    {
+        EXPECT_TRUE(controller.windows().contains(window));
+        EXPECT_TRUE(window->document()->isModified());
+        EXPECT_EQ(window->document()->archive().name, name);
+    }
+
+    const QString failure = "The file “district.json” could not be saved: the folder does not exist.";
+};
+
+TEST_F(FailedSaveOnTheWayOut, ClosingStopsAndShowsWhy)
+{
+    ChartWindow *window = unsavable("first");
+    dialogs.saveAnswers = {SaveAnswer::save};
+    EXPECT_FALSE(controller.closeWindow(window));
+    expectKept(window, "first");
+    ASSERT_EQ(dialogs.alerts.size(), 1u);
+    EXPECT_EQ(dialogs.alerts[0].message, failure);
+}
+
+TEST_F(FailedSaveOnTheWayOut, QuittingStopsBeforeAnyWindowCloses)
+{
+    ChartWindow *first = unsavable("first");
+    ChartWindow *second = unsavable("second");
+    dialogs.saveAnswers = {SaveAnswer::save};
+    EXPECT_FALSE(controller.reviewBeforeQuit());
+    expectKept(first, "first");
+    expectKept(second, "second");
+    EXPECT_EQ(dialogs.savePromptDocuments, QStringList{"district.json"}) << "nothing more is asked";
+    ASSERT_EQ(dialogs.alerts.size(), 1u);
+    EXPECT_EQ(dialogs.alerts[0].message, failure);
+}
+
+TEST_F(FailedSaveOnTheWayOut, TheRestartAfterAnUpdateStops)
+{
+    ChartWindow *window = unsavable("first");
+    QSettings settings(dir.filePath("settings.ini"), QSettings::IniFormat);
+    ApplicationUpdates updates(controller, settings);
+    dialogs.saveAnswers = {SaveAnswer::save};
+    EXPECT_FALSE(updates.restart());
+    EXPECT_FALSE(updates.isRestartRequested());
+    expectKept(window, "first");
+    ASSERT_EQ(dialogs.alerts.size(), 1u);
+    EXPECT_EQ(dialogs.alerts[0].message, failure);
+
+    // Discarded instead, the restart goes on.
+    dialogs.saveAnswers = {SaveAnswer::discard};
+    EXPECT_TRUE(updates.restart());
+    EXPECT_TRUE(updates.isRestartRequested());
+    EXPECT_TRUE(controller.windows().isEmpty());
+}
 
 TEST_F(DocumentWindows, EditMenuNamesTheStepAndQuitAfterUndoingAllAsksNothing)
 {

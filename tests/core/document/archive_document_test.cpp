@@ -83,8 +83,19 @@ TEST(DocumentReading, BareOrganizationOpensUntitledAndIsValidated)
     json["revisions"] = 5;
     EXPECT_EQ(OrganizationArchive::decode(json.dump()), OrganizationArchive::make("Untitled Organization", organization({person("A")})));
     EXPECT_EQ(decodeError(positions({person("A"), person("A")}).dump()), "Position IDs must be unique.");
-    // Positions that do not read as an organization make it an archive, which then lacks its name.
-    EXPECT_EQ(decodeError(R"({"positions": [1]})"), readFailure + "No value for the key \"name\".");
+}
+
+// A file of positions that do not read is a broken bare organization: the error is that of
+// its positions, not that of an archive it never meant to be.
+TEST(DocumentReading, ABrokenBareOrganizationReportsItsPositions)
+{
+    Json wrongType = positions({person("A"), person("B", "A")});
+    wrongType["positions"][1]["fte"] = "one";
+    EXPECT_EQ(decodeError(wrongType.dump()), readFailure + "The value of \"fte\" is not a number.");
+    EXPECT_EQ(decodeError(R"({"positions": [1]})"), readFailure + "The value of \"positions\" is not an object.");
+    // With an organization beside them, the file is an archive, and its own error counts.
+    wrongType["organization"] = positions({person("A")});
+    EXPECT_EQ(decodeError(wrongType.dump()), readFailure + "No value for the key \"name\".");
 }
 
 TEST(DocumentReading, BareOrganizationOpensUntitledAndIgnoresOtherKeys)
@@ -115,7 +126,9 @@ TEST(DocumentReading, UnreadablePositionsFallBackToTheArchiveForm)
     json["positions"] = Json::array({1});
     EXPECT_NO_THROW(OrganizationArchive::decode(json.dump()));
 
-    EXPECT_EQ(jsonDecodeError(Json{{"positions", Json::array({1})}}), readFailure + "No value for the key \"name\".");
+    // A file that holds only positions is read as a bare organization and reports its own error.
+    EXPECT_EQ(jsonDecodeError(Json{{"positions", Json::array({1})}}),
+              readFailure + "The value of \"positions\" is not an object.");
 }
 
 TEST(DocumentReading, RequiredAndOptionalKeys)

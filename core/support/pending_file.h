@@ -1,0 +1,75 @@
+#pragma once
+
+#include "core/support/organization_error.h"
+
+#include <filesystem>
+#include <string>
+#include <string_view>
+
+// A file that could not be written. The message names the file and says why in plain words:
+// "The file “doc.json” could not be saved: the disk is full.".
+class FileWriteError : public OrganizationError {
+public:
+    // `error` is the system's error number.
+    FileWriteError(std::string fileName, int error);
+    // A reason of the caller's own, for failures the system did not name.
+    FileWriteError(std::string fileName, std::string reason);
+
+    const std::string &fileName() const { return m_fileName; }
+    // The reason alone, e.g. "the disk is full".
+    const std::string &reason() const { return m_reason; }
+    // Plain words for a system error number, starting in lower case.
+    static std::string reasonFor(int error);
+
+private:
+    std::string m_fileName;
+    std::string m_reason;
+};
+
+// The one way the program writes a file. The bytes go to a hidden temporary file in the
+// target's folder; commit() flushes it to the disk, checks that every byte arrived, and only
+// then renames it over the target. A failure at any step, or destruction before commit(),
+// removes the temporary file, so the target keeps its old content byte for byte. A target
+// that is a symbolic link is replaced where the link points, and keeps its permissions.
+class PendingFile {
+public:
+    enum class Placement {
+        replaceExisting,
+        // Never replaces: commit() fails with "a file of that name already exists".
+        keepExisting,
+    };
+
+    // Creates the temporary file. Throws FileWriteError.
+    explicit PendingFile(const std::filesystem::path &target);
+    ~PendingFile();
+    PendingFile(const PendingFile &) = delete;
+    PendingFile &operator=(const PendingFile &) = delete;
+
+    // Writes `bytes` after what was written before. Throws FileWriteError and discards the file.
+    void append(std::string_view bytes);
+    // For a library that writes by path: the temporary file, already created. Its content is
+    // then the caller's to check; commit() still flushes it before the rename.
+    std::filesystem::path temporaryPath();
+    // Puts the file in place. Throws FileWriteError and discards the file.
+    void commit(Placement placement = Placement::replaceExisting);
+    // Removes the temporary file now; nothing happens to the target.
+    void discard();
+
+    // The target's own name, as error messages give it.
+    std::string fileName() const;
+
+    // The whole file at once: a PendingFile given `bytes`, then committed.
+    static void write(const std::filesystem::path &target, std::string_view bytes,
+                      Placement placement = Placement::replaceExisting);
+
+private:
+    [[noreturn]] void fail(int error);
+
+    std::filesystem::path m_target;
+    std::filesystem::path m_temporary;
+    int m_folder = -1;
+    int m_file = -1;
+    long long m_written = 0;
+    // Bytes may have arrived by path, so the size written here says nothing.
+    bool m_writtenByPath = false;
+};

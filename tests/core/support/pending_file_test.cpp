@@ -1,0 +1,132 @@
+#include "core/support/pending_file.h"
+
+#include "error_of.h"
+#include "write_failure.h"
+
+#include <gtest/gtest.h>
+
+#include <cerrno>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <sys/stat.h>
+
+namespace fs = std::filesystem;
+using namespace WriteFailure;
+
+namespace {
+
+// A fresh folder, removed with everything in it.
+struct Folder {
+    Folder()
+    {
+        std::string pattern = (fs::temp_directory_path() / "vantrel-pending-XXXXXX").string();
+        path = ::mkdtemp(pattern.data());
+    }
+    ~Folder() { fs::remove_all(path); }
+    fs::path operator/(const std::string &name) const { return path / name; }
+    std::vector<std::string> entries() const
+    {
+        std::vector<std::string> names;
+        for (const auto &entry : fs::directory_iterator(path))
+            names.push_back(entry.path().filename().string());
+        std::sort(names.begin(), names.end());
+        return names;
+    }
+    fs::path path;
+};
+
+std::string contentOf(const fs::path &path)
+{
+    std::ifstream in(path, std::ios::binary);
+    std::ostringstream text;
+    text << in.rdbuf();
+    return text.str();
+}
+
+} // namespace
+
+TEST(PendingFile, AFailedWriteKeepsTheOldFileAndSaysWhyWithTheName)
+{
+    expectEveryFailureRefused(
+        "doc.json", [](Cause cause, Payload) { return savedMessage(cause, "doc.json"); },
+        [](const std::string &path, Payload payload) {
+            return errorOf([&] { PendingFile::write(path, std::string(payload.isLarge ? 1536 * 1024 : 10 * 1024, 'x')); });
+        });
+}
+
+TEST(PendingFile, ReplacesInPlaceThroughALinkAndKeepsPermissions)
+{
+    Folder folder;
+    const fs::path target = folder / "doc.json";
+    std::ofstream(target) << "old";
+    fs::permissions(target, fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read);
+    fs::create_symlink("doc.json", folder / "link.json");
+
+    PendingFile::write(folder / "link.json", "new through the link");
+    EXPECT_TRUE(fs::is_symlink(folder / "link.json"));
+    EXPECT_EQ(contentOf(target), "new through the link");
+    EXPECT_EQ(fs::status(target).permissions() & fs::perms::all,
+              fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read);
+    EXPECT_EQ(folder.entries(), (std::vector<std::string>{"doc.json", "link.json"}));
+
+    // An empty file is a file too.
+    PendingFile::write(target, "");
+    EXPECT_EQ(contentOf(target), "");
+}
+
+TEST(PendingFile, NothingIsLeftBehindWithoutACommit)
+{
+    Folder folder;
+    std::ofstream(folder / "doc.json") << "old";
+    {
+        PendingFile file(folder / "doc.json");
+        file.append("half of it");
+    }
+    EXPECT_EQ(folder.entries(), std::vector<std::string>{"doc.json"});
+    EXPECT_EQ(contentOf(folder / "doc.json"), "old");
+
+    // A library wrote by path; the commit still flushes and renames it.
+    PendingFile byPath(folder / "book.xlsx");
+    std::ofstream(byPath.temporaryPath(), std::ios::binary) << "zip";
+    byPath.commit();
+    EXPECT_EQ(contentOf(folder / "book.xlsx"), "zip");
+}
+
+TEST(PendingFile, RefusalsNameTheFileAndLeaveTheFolderAsItWas)
+{
+    Folder folder;
+    std::ofstream(folder / "Chart.pdf") << "mine";
+    fs::create_directory(folder / "Reports");
+
+    EXPECT_EQ(errorOf([&] { PendingFile::write(folder / "Chart.pdf", "new", PendingFile::Placement::keepExisting); }),
+              "The file “Chart.pdf” could not be saved: a file of that name already exists.");
+    EXPECT_EQ(errorOf([&] { PendingFile::write(folder / "Reports", "new"); }),
+              "The file “Reports” could not be saved: a folder has that name.");
+    EXPECT_EQ(errorOf([&] { PendingFile::write(folder / "gone" / "doc.json", "new"); }),
+              "The file “doc.json” could not be saved: the folder does not exist.");
+    EXPECT_EQ(contentOf(folder / "Chart.pdf"), "mine");
+    EXPECT_EQ(folder.entries(), (std::vector<std::string>{"Chart.pdf", "Reports"}));
+
+    try {
+        PendingFile::write(folder / "gone" / "doc.json", "new");
+    } catch (const FileWriteError &error) {
+        EXPECT_EQ(error.fileName(), "doc.json");
+        EXPECT_EQ(error.reason(), "the folder does not exist");
+    }
+}
+
+TEST(PendingFile, SystemErrorsReadAsPlainWords)
+{
+    const std::pair<int, const char *> reasons[] = {
+        {ENOSPC, "the disk is full"},
+        {EFBIG, "the file is larger than this disk or system allows"},
+        {EROFS, "the disk is read-only"},
+        {EACCES, "you do not have permission to save there"},
+        {EDQUOT, "the disk quota is used up"},
+        {EIO, "the disk reported an error"},
+        {ENOMEM, "cannot allocate memory"}, // any other: the system's words, in lower case
+    };
+    for (const auto &[error, reason] : reasons)
+        EXPECT_EQ(FileWriteError::reasonFor(error), reason) << error;
+}
