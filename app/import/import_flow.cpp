@@ -74,10 +74,18 @@ ImportFlow::~ImportFlow() = default;
 
 QString ImportFlow::fileFilter()
 {
-    QStringList patterns;
-    for (const char *extension : {"csv", "tsv", "txt", "xlsx", "xls", "vantrelimport"})
-        patterns.append(anyCasePattern(QString::fromLatin1(extension)));
-    return QStringLiteral("Spreadsheets and correction drafts (%1)").arg(patterns.join(' '));
+    const auto filter = [](const QString &name, std::initializer_list<const char *> extensions) {
+        QStringList patterns;
+        for (const char *extension : extensions)
+            patterns.append(anyCasePattern(QString::fromLatin1(extension)));
+        return QStringLiteral("%1 (%2)").arg(name, patterns.join(' '));
+    };
+    return QStringList{filter(QStringLiteral("Spreadsheets and correction drafts"),
+                              {"csv", "tsv", "txt", "xlsx", "xls", "vantrelimport"}),
+                       filter(QStringLiteral("Excel workbooks"), {"xlsx", "xls"}),
+                       filter(QStringLiteral("CSV and text files"), {"csv", "tsv", "txt"}),
+                       filter(QStringLiteral("Correction drafts"), {"vantrelimport"})}
+        .join(QStringLiteral(";;"));
 }
 
 bool ImportFlow::canShow(Step step) const

@@ -39,7 +39,8 @@ public:
                QObject *parent = nullptr);
     ~ImportFlow() override;
 
-    // The file chooser's filter: every extension the import reads, in any letter case.
+    // The file chooser's filters, every extension the import reads first, then each kind on
+    // its own; extensions match in any letter case. The chooser shows only their names.
     static QString fileFilter();
 
     Step step() const { return m_step; }
