@@ -277,6 +277,10 @@ void SpreadsheetImportWindow::keyPressEvent(QKeyEvent *event)
 
 void SpreadsheetImportWindow::closeEvent(QCloseEvent *event)
 {
+    // The frame remembered for the next import window is where this one rests, not the
+    // width a wide grid gave it.
+    if (m_flow->minimumWidth() > defaultWidth)
+        followWidth(ImportFlow::baseWidth);
     QSettings().setValue(frameKey, saveGeometry());
     forget(this); // a closed window is never brought back, even before it is deleted
     QWidget::closeEvent(event);
