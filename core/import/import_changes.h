@@ -4,8 +4,9 @@ struct Position;
 
 namespace TabularImport {
 
-// The position as a user reads it on a card or in a spreadsheet row, so that a row read back
-// from a workbook compares equal to the position it was written from:
+// True when importing `imported` over `stored` changes nothing the user can see or a row can
+// say, so that a row read back from an exported workbook is no change. The two are compared
+// as a user reads them:
 // - texts (pay level, job title, department, location, the person) trimmed, the employee
 //   number in canonical form;
 // - the job title as shown: a custom job title equal to the pay level is none;
@@ -13,11 +14,8 @@ namespace TabularImport {
 //   blank primary manager is none;
 // - dotted-line managers as a set (the chart draws them in no order);
 // - FTE and school shares to the 15 significant digits a spreadsheet keeps.
-// School shares keep their order, which the card shows. Display-only fields are dropped.
-Position comparableForm(const Position &position);
-
-// True when importing `imported` over `stored` changes nothing the user can see or the row
-// can say: their comparable forms are equal. Ids must match too.
+// Ids must match. School shares keep their order, which the card shows; display-only fields
+// are ignored. Allocates only for texts or lists that differ as stored.
 bool isUnchanged(const Position &stored, const Position &imported);
 
 } // namespace TabularImport
