@@ -10,7 +10,6 @@
 #include <QComboBox>
 #include <QHBoxLayout>
 #include <QHeaderView>
-#include <QIdentityProxyModel>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListView>
@@ -18,6 +17,7 @@
 #include <QPainter>
 #include <QScrollBar>
 #include <QSignalBlocker>
+#include <QSortFilterProxyModel>
 #include <QStyleOptionFrame>
 #include <QStyledItemDelegate>
 #include <QTableView>
@@ -39,11 +39,13 @@ constexpr int messageSpacing = 4;
 
 // Writes through on every keystroke, so the review sees what is typed without a commit step.
 // Draws each cell as a text field on the row's first line, leaving the rest of the row to
-// the messages; the row number stands centred beside the fields.
+// the messages; the row number stands centred beside the fields. With a flow, the row of an
+// open editor is held in the grid until the editor closes.
 class CorrectionCellDelegate : public QStyledItemDelegate {
 public:
-    CorrectionCellDelegate(const CorrectionRowGeometry &geometry, QObject *parent)
-        : QStyledItemDelegate(parent), m_geometry(geometry)
+    CorrectionCellDelegate(const CorrectionRowGeometry &geometry, QObject *parent, ImportFlow *flow = nullptr,
+                           const CorrectionGridModel *model = nullptr)
+        : QStyledItemDelegate(parent), m_geometry(geometry), m_flow(flow), m_model(model)
     {
     }
 
@@ -58,7 +60,20 @@ public:
                 emit const_cast<CorrectionCellDelegate *>(this)->commitData(line);
             });
         }
+        if (editor && m_flow) {
+            // The sheet row, not the model row: rows above may come and go while it is open.
+            const int row = m_model->sheetRow(index.row());
+            editor->setProperty(heldRowProperty, row);
+            m_flow->holdRow(row);
+        }
         return editor;
+    }
+
+    void destroyEditor(QWidget *editor, const QModelIndex &index) const override
+    {
+        if (const QVariant row = editor->property(heldRowProperty); m_flow && row.isValid())
+            m_flow->releaseRow(row.toInt());
+        QStyledItemDelegate::destroyEditor(editor, index);
     }
 
     void setEditorData(QWidget *editor, const QModelIndex &index) const override
@@ -112,7 +127,10 @@ public:
     }
 
 private:
+    static constexpr const char *heldRowProperty = "vantrelHeldRow";
     const CorrectionRowGeometry &m_geometry;
+    ImportFlow *m_flow;
+    const CorrectionGridModel *m_model;
 };
 
 // The grid's rows with their messages drawn under the cells, one line each, errors in red
@@ -167,15 +185,17 @@ private:
     const CorrectionRowGeometry &m_geometry;
 };
 
-// Only the header row of the grid model, for the pinned line above the scrolling rows.
-class HeaderLineModel : public QIdentityProxyModel {
+// Only the header row of the grid model, for the pinned line above the scrolling rows. A
+// filter, not a cut-off count, so that rows the grid inserts and removes below it pass by.
+class HeaderLineModel : public QSortFilterProxyModel {
 public:
-    using QIdentityProxyModel::QIdentityProxyModel;
-
-    int rowCount(const QModelIndex &parent = {}) const override
+    explicit HeaderLineModel(QObject *parent) : QSortFilterProxyModel(parent)
     {
-        return parent.isValid() ? 0 : std::min(1, QIdentityProxyModel::rowCount(parent));
+        setDynamicSortFilter(false); // the header stays row 0; no refiltering per keystroke
     }
+
+protected:
+    bool filterAcceptsRow(int sourceRow, const QModelIndex &) const override { return sourceRow == 0; }
 };
 
 } // namespace
@@ -277,9 +297,11 @@ CorrectionGrid::CorrectionGrid(ImportFlow &flow, QWidget *parent)
 
     auto *headerModel = new HeaderLineModel(this);
     headerModel->setSourceModel(m_model);
+    // One delegate per view: a delegate's commit reaches every view it serves. The header
+    // line's row never leaves, so only the rows' delegate holds its row.
+    m_headerLine->setItemDelegate(new CorrectionCellDelegate(m_geometry, m_headerLine));
+    m_table->setItemDelegate(new CorrectionCellDelegate(m_geometry, m_table, &m_flow, m_model));
     for (QTableView *view : {m_headerLine, m_table}) {
-        // One delegate per view: a delegate's commit reaches every view it serves.
-        view->setItemDelegate(new CorrectionCellDelegate(m_geometry, view));
         view->horizontalHeader()->hide();
         view->verticalHeader()->hide();
         view->verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);

@@ -33,7 +33,8 @@ void CorrectionGridModel::refresh()
         return; // no review runs for a grid nobody sees
     const bool hasSheet = m_flow.sheet() != nullptr;
     const std::vector<int> &rows = m_flow.shownRows();
-    if (hasSheet != m_hasSheet || rows != m_rows || m_flow.headerRow() != m_headerRow || m_flow.columnCount() != m_columns) {
+    const bool sameFrame = hasSheet == m_hasSheet && m_flow.headerRow() == m_headerRow && m_flow.columnCount() == m_columns;
+    if (!sameFrame || (rows != m_rows && !m_flow.heldRow())) {
         beginResetModel();
         m_hasSheet = hasSheet;
         m_rows = rows;
@@ -42,8 +43,41 @@ void CorrectionGridModel::refresh()
         endResetModel();
         return;
     }
+    if (rows != m_rows)
+        moveRowsTo(rows);
     if (rowCount() > 0)
         emit dataChanged(index(0, 0), index(rowCount() - 1, columnCount() - 1));
+}
+
+void CorrectionGridModel::moveRowsTo(const std::vector<int> &rows)
+{
+    // Both lists ascend. Rows that leave go first, the last range first so the earlier
+    // ones keep their model rows; what is left is then a subsequence of `rows`.
+    for (int i = int(m_rows.size()) - 1; i >= 0;) {
+        if (std::binary_search(rows.begin(), rows.end(), m_rows[size_t(i)])) {
+            --i;
+            continue;
+        }
+        const int last = i;
+        while (i >= 0 && !std::binary_search(rows.begin(), rows.end(), m_rows[size_t(i)]))
+            --i;
+        beginRemoveRows({}, i + 2, last + 1); // model row = index + 1, below the header row
+        m_rows.erase(m_rows.begin() + i + 1, m_rows.begin() + last + 1);
+        endRemoveRows();
+    }
+    for (size_t k = 0; k < rows.size();) {
+        if (k < m_rows.size() && m_rows[k] == rows[k]) {
+            ++k;
+            continue;
+        }
+        size_t end = k;
+        while (end < rows.size() && (k >= m_rows.size() || rows[end] != m_rows[k]))
+            ++end;
+        beginInsertRows({}, int(k) + 1, int(end));
+        m_rows.insert(m_rows.begin() + std::ptrdiff_t(k), rows.begin() + std::ptrdiff_t(k), rows.begin() + std::ptrdiff_t(end));
+        endInsertRows();
+        k = end;
+    }
 }
 
 int CorrectionGridModel::rowCount(const QModelIndex &parent) const

@@ -52,9 +52,12 @@ public:
     int modelRow(int sheetRow) const;
 
 private:
-    // Resets when the rows or columns shown change (an editor open on a row that leaves
-    // closes with it); otherwise only repaints, so typing keeps its editor.
+    // Resets when the columns shown change, and when the rows do while no row is held;
+    // otherwise only repaints. While a cell editor holds its row (ImportFlow::holdRow), the
+    // rows that come and go are inserted and removed one range at a time, so the editor and
+    // its typing stay.
     void refresh();
+    void moveRowsTo(const std::vector<int> &rows);
     QString columnName(int column) const;
 
     ImportFlow &m_flow;

@@ -52,12 +52,21 @@ std::optional<QString> WidgetDialogs::askText(const QString &title, const QStrin
     return answer;
 }
 
+std::unique_ptr<QFileDialog> WidgetDialogs::openPanel(const QString &filter, QWidget *parent)
+{
+    auto dialog = std::make_unique<QFileDialog>(parent, QString(), QString(), filter);
+    dialog->setAcceptMode(QFileDialog::AcceptOpen);
+    dialog->setFileMode(QFileDialog::ExistingFile);
+    dialog->setOption(QFileDialog::HideNameFilterDetails);
+    return dialog;
+}
+
 std::optional<QString> WidgetDialogs::fileToOpen(const QString &filter)
 {
-    QString path = QFileDialog::getOpenFileName(dialogParent(), QString(), QString(), filter);
-    if (path.isEmpty())
+    const std::unique_ptr<QFileDialog> dialog = openPanel(filter, dialogParent());
+    if (dialog->exec() != QDialog::Accepted || dialog->selectedFiles().isEmpty())
         return std::nullopt;
-    return path;
+    return dialog->selectedFiles().constFirst();
 }
 
 // Qt's own panel when there is an explanation: it can stand under the file list.

@@ -2,8 +2,12 @@
 
 #include "app/shell/dialogs.h"
 
+#include <memory>
+
 class QAbstractButton;
+class QFileDialog;
 class QMessageBox;
+class QWidget;
 
 // Dialogs shown with QMessageBox, QInputDialog and QFileDialog over the active window.
 class WidgetDialogs final : public Dialogs {
@@ -28,4 +32,7 @@ public:
     // in that order.
     static QList<QAbstractButton *> addQuestionButtons(QMessageBox &box, const QList<DialogButton> &buttons,
                                                        DialogButton::Role defaultRole);
+    // The open panel for `filter` (";;" between filters). It lists each filter by its name
+    // alone: patterns such as "*.[cC][sS][vV]" are for matching, not for reading.
+    static std::unique_ptr<QFileDialog> openPanel(const QString &filter, QWidget *parent = nullptr);
 };

@@ -115,8 +115,9 @@ private:
             ADD_FAILURE() << "Unexpected dialog: " << question.toStdString();
             return fallback;
         }
-        T answer = std::move(answers.front());
+        // Swapped out rather than moved: GCC 12 takes a moved-from optional<QString> for uninitialized.
+        std::swap(fallback, answers.front());
         answers.pop_front();
-        return answer;
+        return fallback;
     }
 };

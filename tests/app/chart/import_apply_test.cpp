@@ -89,6 +89,25 @@ TEST(ApplyImport, ChartsFollowTheMode)
     }
 }
 
+// A position the import only wrote in another form (an explicit "not an assistant", dotted
+// managers sorted) is no change and stays off the chart; a real change still goes on it.
+TEST(ApplyImport, OnlyRealChangesGoOnTheChart)
+{
+    OrganizationArchive before = chartedDistrict();
+    before.organization.positions[3].dottedManagerIDs = {"P3", "P2"};
+    const Organization &snapshot = before.organization;
+    Organization imported = snapshot;
+    imported.positions[3].isAssistant = false;
+    imported.positions[3].dottedManagerIDs = {"P2", "P3"};
+    for (ImportMode mode : {ImportMode::add, ImportMode::update}) {
+        const OrganizationArchive after = applyImport(before, snapshot, imported, mode, "S-MUS");
+        EXPECT_EQ(after.sheets->at(2).positionIDs, std::vector<std::string>{}) << importModeLabel(mode);
+    }
+    imported.positions[3].isAssistant = true;
+    EXPECT_EQ(applyImport(before, snapshot, imported, ImportMode::update, "S-MUS").sheets->at(2).positionIDs,
+              std::vector<std::string>{"P4"});
+}
+
 TEST(ApplyImport, RefusalsLeaveTheArchiveAsItWas)
 {
     const OrganizationArchive before = chartedDistrict();

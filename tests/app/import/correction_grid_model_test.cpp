@@ -102,6 +102,43 @@ TEST(CorrectionGridModel, ARowsMessagesAreItsErrorsThenItsWarnings)
     EXPECT_FALSE(model.data(model.index(row, 0), Qt::ToolTipRole).isValid());
 }
 
+// While a cell editor holds its row, a fix keeps that row and the others come and go as
+// ranges, never through a reset that would close the editor.
+TEST(CorrectionGridModel, AHeldRowStaysAndOtherRowsMoveWithoutAReset)
+{
+    FlowFixture f;
+    f.sheets = {sheet("Staff", {{"Employee Number", "Employee Name", "Pay Level", "Supervisor ID"},
+                                {"E10", "Ada", "Superintendent", ""},
+                                {"E11", "", "Principal", "E10"},
+                                {"E12", "Alan", "Teacher", "E99"}})};
+    f.load();
+    f.flow->showStep(ImportFlow::Step::corrections);
+    f.flow->setRowFilter(ImportRowFilter::errors);
+    CorrectionGridModel model(*f.flow);
+    settle(*f.flow);
+    ASSERT_EQ(model.rowCount(), 3);
+    QSignalSpy resets(&model, &QAbstractItemModel::modelReset);
+    QSignalSpy removals(&model, &QAbstractItemModel::rowsRemoved);
+
+    f.flow->holdRow(3);
+    f.flow->setCell(2, 1, "Grace"); // another row's fix
+    f.flow->setCell(3, 3, "E10");   // the held row's
+    settle(*f.flow);
+    EXPECT_EQ(resets.count(), 0);
+    ASSERT_EQ(removals.count(), 1);
+    EXPECT_EQ(model.rowCount(), 2);
+    EXPECT_EQ(model.sheetRow(1), 3);
+    EXPECT_EQ(f.flow->countsText().toStdString(), "1 rows · 0 errors · 3 warnings");
+
+    f.flow->releaseRow(2); // not the held one: nothing happens
+    settle(*f.flow);
+    EXPECT_EQ(model.rowCount(), 2);
+    f.flow->releaseRow(3);
+    settle(*f.flow);
+    EXPECT_EQ(model.rowCount(), 1);
+    EXPECT_EQ(f.flow->heldRow(), std::nullopt);
+}
+
 TEST(CorrectionMessagesModel, ListsErrorsThenWarningsAndFollowsTheReview)
 {
     FlowFixture f;

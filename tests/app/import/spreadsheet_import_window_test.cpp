@@ -98,6 +98,7 @@ TEST(SpreadsheetImportWindow, FrameFollowsTheViewButNeverLeavesTheScreen)
         QRect screen;
         QSize minimum;
         QRect frame;
+        std::optional<QPoint> resting = std::nullopt; // where it stood before widening; else where it is
     };
     for (const Case &c : std::vector<Case>{
              {960, {100, 50, 1100, 800}, {0, 0, 1600, 1000}, {960, 640}, {100, 50, 1100, 800}},
@@ -105,8 +106,12 @@ TEST(SpreadsheetImportWindow, FrameFollowsTheViewButNeverLeavesTheScreen)
              // 500 columns: as wide as the screen, moved back onto it; the grid scrolls.
              {500 * 168 + 160, {250, 100, 1100, 300}, {0, 0, 1600, 1000}, {1600, 640}, {0, 100, 1600, 640}},
              {960, {0, 0, 1100, 900}, {1280, 24, 1280, 600}, {960, 600}, {1280, 24, 1100, 600}},
+             // Back from that width, the window returns to where it stood, not to the left edge.
+             {960, {0, 100, 1600, 640}, {0, 0, 1600, 1000}, {960, 640}, {250, 100, 1100, 640}, QPoint(250, 100)},
+             // Widened part way, it moves only as far left as the screen needs.
+             {1400, {400, 100, 1100, 640}, {0, 0, 1600, 1000}, {1400, 640}, {200, 100, 1400, 640}, QPoint(400, 100)},
          }) {
-        const Window::Frame frame = Window::frameFor(c.requested, c.current, c.screen);
+        const Window::Frame frame = Window::frameFor(c.requested, c.current, c.resting.value_or(c.current.topLeft()), c.screen);
         EXPECT_EQ(frame.minimum, c.minimum) << c.requested;
         EXPECT_EQ(frame.geometry, c.frame) << c.requested;
     }
