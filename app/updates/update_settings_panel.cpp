@@ -62,9 +62,9 @@ UpdateSettingsPanel::UpdateSettingsPanel(UpdateStore &store, QWidget *parent) : 
     explanation->setFont(caption(font()));
     explanation->setForegroundRole(QPalette::PlaceholderText);
     explanation->setText(QStringLiteral(
-        "Download and install without leaving Vantrel. The updater verifies the signed download, replaces the "
-        "application, and relaunches it. Unsaved charts must be saved or explicitly discarded before restarting; you "
-        "can cancel."));
+        "Download and install without leaving Vantrel. Vantrel verifies the signed download and hands it to the "
+        "system's package manager, which asks for an administrator's password, then restarts after your "
+        "confirmation. Unsaved charts must be saved or explicitly discarded before restarting; you can cancel."));
     auto *buttons = new QHBoxLayout;
     m_install = new QPushButton(m_release);
     m_install->setDefault(true);
