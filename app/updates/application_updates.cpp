@@ -82,9 +82,16 @@ ApplicationUpdates::ApplicationUpdates(DocumentController &controller, QSettings
         .build = parseBuildText(QStringLiteral(VANTREL_BUILD_TEXT)),
     };
     services.packagedAppFailure = [configuration] {
+        const QString executable = canonical(QCoreApplication::applicationFilePath());
+        const QString installed = canonical(QStringLiteral(VANTREL_INSTALLED_EXECUTABLE));
+        // Only the package database tells the packaged program from a source install at the same place.
+        const PackageOwnership ownership = executable == installed
+            ? packageOwnership(executable, QStringLiteral(VANTREL_PACKAGE_NAME))
+            : PackageOwnership::notOwned;
         const PackagedAppFacts facts{
-            .executablePath = canonical(QCoreApplication::applicationFilePath()),
-            .installedExecutable = canonical(QStringLiteral(VANTREL_INSTALLED_EXECUTABLE)),
+            .executablePath = executable,
+            .installedExecutable = installed,
+            .ownership = ownership,
             .iniText = readText(QStringLiteral(VANTREL_UPDATE_INI)),
             .applicationId = QStringLiteral(VANTREL_APPLICATION_ID),
             .feedAddress = QString::fromStdString(configuration.updates),

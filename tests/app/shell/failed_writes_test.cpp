@@ -248,7 +248,7 @@ TEST(FailedWrites, TheUpdateDownload)
                     },
                     QUrl(server.address()));
                 std::optional<std::optional<QString>> outcome;
-                installer.install(release, [&](std::optional<QString> failure) { outcome = std::move(failure); });
+                installer.install(release, {}, [&](std::optional<QString> failure) { outcome = std::move(failure); });
                 (void)QTest::qWaitFor([&] { return outcome.has_value(); }, 60'000);
                 if (installs > 0 || !outcome || !*outcome)
                     return std::string("[handed to the installer]");

@@ -4,12 +4,14 @@
 
 #include "app/updates/update_store.h"
 
+#include "scripted_dialogs.h"
 #include "update_test_support.h"
 
 #include <gtest/gtest.h>
 
 #include <QCheckBox>
 #include <QLabel>
+#include <QProgressBar>
 #include <QPushButton>
 #include <QScreen>
 #include <QSettings>
@@ -100,6 +102,64 @@ TEST_F(SettingsStore, WindowOpensWhollyOnTheScreenWhateverTheNotes)
     const QRect room = window.screen()->availableGeometry();
     EXPECT_TRUE(room.contains(window.frameGeometry())) << room.height() << " " << window.frameGeometry().height();
     EXPECT_TRUE(window.panel()->installButton()->isVisibleTo(&window));
+}
+
+class HeldInstaller final : public UpdateInstaller {
+public:
+    std::function<void(InstallProgress)> progress;
+    std::function<void(std::optional<QString>)> done;
+    void install(const UpdateManifest &, std::function<void(InstallProgress)> reported,
+                 std::function<void(std::optional<QString>)> finished) override
+    {
+        progress = std::move(reported);
+        done = std::move(finished);
+    }
+    void cancel() override { std::exchange(done, nullptr)(cancelledMessage); }
+};
+
+// While installing: the share done and Cancel; once installed and restart put off, the
+// install button restarts.
+TEST(UpdateSettingsPanel, ShowsInstallProgressWithCancelThenTheRestart)
+{
+    QTemporaryDir folder;
+    QSettings settings(folder.filePath("settings.ini"), QSettings::IniFormat);
+    settings.setValue(UpdateStore::automaticKey, false);
+    const UpdateTest::Signer signer;
+    QueuedFetcher fetcher;
+    StoppedClock clock;
+    HeldInstaller installer;
+    ScriptedDialogs dialogs;
+    UpdateStoreServices services{.fetcher = &fetcher, .clock = &clock, .settings = &settings, .dialogs = &dialogs,
+                                 .installer = &installer, .configuration = signer.configuration(), .version = "2.0",
+                                 .build = 50};
+    services.packagedAppFailure = [] { return std::nullopt; };
+    services.hasUnsavedDocuments = [] { return false; };
+    int restarts = 0;
+    services.restart = [&] { ++restarts; };
+    UpdateStore store(std::move(services));
+    UpdateSettingsPanel panel(store);
+    panel.show();
+    store.check(true);
+    fetcher.pending({.status = 200, .body = signer.feed(UpdateTest::release())});
+
+    QTest::mouseClick(panel.installButton(), Qt::LeftButton);
+    installer.progress(InstallProgress{.done = 5, .total = 10});
+    EXPECT_TRUE(panel.installProgressBar()->isVisible());
+    EXPECT_EQ(panel.installProgressBar()->value(), 500);
+    EXPECT_TRUE(visibleTexts(panel).contains("Downloading 0.0 MB of 0.0 MB"));
+    ASSERT_TRUE(panel.cancelButton()->isVisible());
+    QTest::mouseClick(panel.cancelButton(), Qt::LeftButton);
+    QCoreApplication::processEvents();
+    EXPECT_FALSE(panel.cancelButton()->isVisible());
+    EXPECT_TRUE(visibleTexts(panel).contains(UpdateInstaller::cancelledMessage));
+
+    QTest::mouseClick(panel.installButton(), Qt::LeftButton);
+    dialogs.choices = {"Later"};
+    installer.done(std::nullopt);
+    QCoreApplication::processEvents();
+    EXPECT_EQ(panel.installButton()->text(), "Restart to Finish Updating");
+    QTest::mouseClick(panel.installButton(), Qt::LeftButton);
+    EXPECT_EQ(restarts, 1);
 }
 
 } // namespace

@@ -1,4 +1,5 @@
 #include "app/updates/update_store.h"
+#include "app/chart/update_notice.h"
 
 #include "scripted_dialogs.h"
 #include "update_test_support.h"
@@ -40,11 +41,21 @@ public:
 class FakeInstaller final : public UpdateInstaller {
 public:
     std::vector<UpdateManifest> installs;
+    std::function<void(InstallProgress)> progress;
     std::function<void(std::optional<QString>)> done;
-    void install(const UpdateManifest &manifest, std::function<void(std::optional<QString>)> finished) override
+    int cancels = 0;
+    void install(const UpdateManifest &manifest, std::function<void(InstallProgress)> reported,
+                 std::function<void(std::optional<QString>)> finished) override
     {
         installs.push_back(manifest);
+        progress = std::move(reported);
         done = std::move(finished);
+    }
+    void cancel() override
+    {
+        ++cancels;
+        if (done)
+            std::exchange(done, nullptr)(cancelledMessage);
     }
 };
 
@@ -422,20 +433,81 @@ TEST_F(UpdateStoreTest, InstallReportsAFailureOrOffersTheRestart)
     EXPECT_FALSE(store->isInstalling());
     EXPECT_EQ(store->message(), mismatch);
 
-    for (const QString choice : {"Later", "Restart"}) {
-        store->installUpdate();
-        ASSERT_TRUE(store->isInstalling());
-        store->installUpdate(); // a second install or a check while one runs does nothing
-        const QString during = store->message();
-        store->check(true);
-        EXPECT_EQ(store->message(), during);
-        dialogs.choices = {choice};
-        installer.done(std::nullopt);
-        QCoreApplication::processEvents();
-        EXPECT_FALSE(store->isInstalling());
-        EXPECT_EQ(dialogs.questions.back().title, "Restart Vantrel?");
-    }
-    EXPECT_EQ(installer.installs.size(), 3u);
+    store->installUpdate();
+    ASSERT_TRUE(store->isInstalling());
+    store->installUpdate(); // a second install or a check while one runs does nothing
+    const QString during = store->message();
+    store->check(true);
+    EXPECT_EQ(store->message(), during);
+    dialogs.choices = {"Restart"};
+    installer.done(std::nullopt);
+    QCoreApplication::processEvents();
+    EXPECT_FALSE(store->isInstalling());
+    EXPECT_EQ(dialogs.questions.back().title, "Restart Vantrel?");
+    EXPECT_EQ(installer.installs.size(), 2u);
     EXPECT_EQ(fetcher.requests, 1);
     EXPECT_EQ(restarts, 1);
 }
+
+// "Later" at the restart question: the offer becomes the restart, and neither the toolbar nor
+// a new check downloads the installed release again.
+TEST_F(UpdateStoreTest, LaterAfterAnInstallOffersTheRestartAndNeverDownloadsAgain)
+{
+    makeStore();
+    findRelease();
+    store->installUpdate();
+    dialogs.choices = {"Later"};
+    installer.done(std::nullopt);
+    QCoreApplication::processEvents();
+    EXPECT_EQ(restarts, 0);
+    EXPECT_TRUE(store->isRestartPending());
+    EXPECT_EQ(store->offeredVersion(), std::nullopt);
+    EXPECT_EQ(store->message(), "Vantrel 2.1 is installed. Restart Vantrel to finish updating.");
+    EXPECT_EQ(UpdateNotice::content(store.get()),
+              (UpdateNotice::Content{UpdateNotice::Kind::restart, "Restart to Finish Updating"}));
+
+    store->check(true);
+    fetcher.answer(found());
+    EXPECT_FALSE(store->shouldNotify());
+    store->installUpdate();
+    EXPECT_EQ(installer.installs.size(), 1u);
+    EXPECT_EQ(restarts, 1);
+
+    // A newer release than the one installed is offered and downloaded as usual.
+    store->check(true);
+    fetcher.answer(found(release("2.2", 60, std::nullopt)));
+    EXPECT_EQ(store->offeredVersion(), "2.2");
+    store->installUpdate();
+    EXPECT_EQ(installer.installs.size(), 2u);
+}
+
+// Progress comes from the installer; Cancel is offered until the package manager starts and
+// a cancelled install installs nothing and says so.
+TEST_F(UpdateStoreTest, InstallShowsProgressAndCancels)
+{
+    makeStore();
+    findRelease();
+    store->installUpdate();
+    EXPECT_EQ(store->progressText(), "Downloading 0.0 MB of 0.0 MB");
+    installer.progress(InstallProgress{.done = 2'500'000, .total = 10'000'000});
+    EXPECT_EQ(store->progressText(), "Downloading 2.5 MB of 10.0 MB");
+    EXPECT_EQ(store->installingText(), "Updating Vantrel… Downloading 2.5 MB of 10.0 MB");
+    EXPECT_TRUE(store->canCancelInstall());
+    store->cancelInstall();
+    QCoreApplication::processEvents();
+    EXPECT_EQ(installer.cancels, 1);
+    EXPECT_FALSE(store->isInstalling());
+    EXPECT_FALSE(store->isRestartPending());
+    EXPECT_EQ(store->message(), UpdateInstaller::cancelledMessage);
+    EXPECT_EQ(store->offeredVersion(), "2.1");
+
+    store->installUpdate();
+    installer.progress(InstallProgress{.phase = InstallProgress::Phase::installing, .done = 40, .total = 100,
+                                       .status = "Installing…", .cancellable = false});
+    EXPECT_EQ(store->progressText(), "Installing… 40%");
+    EXPECT_FALSE(store->canCancelInstall());
+    store->cancelInstall();
+    EXPECT_EQ(installer.cancels, 1);
+    EXPECT_TRUE(store->isInstalling());
+}
+

@@ -6,6 +6,7 @@
 #include <QHostAddress>
 #include <QTcpServer>
 #include <QTcpSocket>
+#include <QTimer>
 
 #include <sodium.h>
 
@@ -64,13 +65,18 @@ inline UpdateManifest release(const std::string &version = "2.1", int64_t build 
             .size = 10};
 }
 
-// One loopback HTTP server that answers every request with the same canned response.
+// One loopback HTTP server that answers every request with the same canned response, at once
+// or, with `chunkBytes`, a chunk every `chunkDelayMs`; with `stallAfter`, it sends no more
+// after that many bytes of the body and keeps the connection open.
 class LocalServer : public QTcpServer {
 public:
     int status = 200;
     QByteArray body;
     std::optional<qint64> declaredLength; // Content-Length when it differs from the body
     QList<QByteArray> requests;
+    qsizetype chunkBytes = 0;
+    int chunkDelayMs = 0;
+    qsizetype stallAfter = -1;
 
     LocalServer()
     {
@@ -96,10 +102,28 @@ private:
             if (status != 204)
                 head += "Content-Length: " + QByteArray::number(declaredLength.value_or(body.size())) + "\r\n";
             head += "Connection: close\r\n\r\n";
-            socket->write(head + (status == 204 ? QByteArray() : body));
-            socket->disconnectFromHost();
+            if (chunkBytes <= 0 && stallAfter < 0) {
+                socket->write(head + (status == 204 ? QByteArray() : body));
+                socket->disconnectFromHost();
+                return;
+            }
+            socket->write(head);
+            sendChunks(socket, 0);
         });
         connect(socket, &QTcpSocket::disconnected, socket, &QObject::deleteLater);
+    }
+
+    void sendChunks(QTcpSocket *socket, qsizetype sent)
+    {
+        const qsizetype limit = stallAfter >= 0 ? std::min(stallAfter, body.size()) : body.size();
+        if (sent >= limit) {
+            if (limit == body.size())
+                socket->disconnectFromHost();
+            return;
+        }
+        const qsizetype size = chunkBytes > 0 ? std::min(chunkBytes, limit - sent) : limit - sent;
+        socket->write(body.mid(sent, size));
+        QTimer::singleShot(chunkDelayMs, socket, [this, socket, sent, size] { sendChunks(socket, sent + size); });
     }
 };
 
