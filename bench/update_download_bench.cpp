@@ -38,7 +38,11 @@ private:
 
 class AcceptingRoute final : public InstallRoute {
 public:
-    void install(const QString &, std::function<void(std::optional<QString>)> done) override { done(std::nullopt); }
+    void install(const QString &, std::function<void(InstallProgress)>,
+                 std::function<void(std::optional<QString>)> done) override
+    {
+        done(std::nullopt);
+    }
 };
 
 // Download, hash and write 200 MB over loopback; the digest is taken as the bytes arrive.
@@ -60,7 +64,7 @@ void streamingVerification(benchmark::State &state)
     for (auto _ : state) {
         QEventLoop loop;
         std::optional<QString> outcome;
-        installer.install(release, [&](std::optional<QString> failure) {
+        installer.install(release, {}, [&](std::optional<QString> failure) {
             outcome = std::move(failure);
             loop.quit();
         });

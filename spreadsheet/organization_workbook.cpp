@@ -3,13 +3,15 @@
 #include "core/support/organization_error.h"
 #include "core/support/pending_file.h"
 #include "core/support/text.h"
+#include "spreadsheet/zip_parts.h"
 
 #include <QFile>
 #include <QTemporaryDir>
 
 #include <xlsxwriter.h>
-#include <zip.h>
 
+#include <algorithm>
+#include <cctype>
 #include <cerrno>
 #include <charconv>
 #include <unordered_set>
@@ -220,6 +222,43 @@ std::vector<std::string> OrganizationWorkbook::tabNames(const std::vector<Import
 
 namespace {
 
+const std::string incompleteReason = "the workbook could not be written whole; the disk may be full";
+
+// Whether `xml` ends with the end of the element it starts with: a part cut short does not.
+bool isWholeXml(std::string_view xml)
+{
+    size_t at = 0;
+    // Past the declaration and any comment before the root element.
+    while ((at = xml.find('<', at)) != std::string_view::npos && at + 1 < xml.size()
+           && (xml[at + 1] == '?' || xml[at + 1] == '!'))
+        ++at;
+    if (at == std::string_view::npos)
+        return false;
+    const size_t nameEnd = xml.find_first_of(" \t\r\n/>", at + 1);
+    if (nameEnd == std::string_view::npos)
+        return false;
+    const std::string_view root = xml.substr(at + 1, nameEnd - at - 1);
+    while (!xml.empty() && std::isspace(static_cast<unsigned char>(xml.back())))
+        xml.remove_suffix(1);
+    const std::string closing = "</" + std::string(root) + ">";
+    return xml.ends_with(closing) || (xml.ends_with("/>") && xml.find('<', at + 1) == std::string_view::npos);
+}
+
+bool isWholeWorkbook(const QString &path)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return false;
+    const ZipParts parts(file.readAll());
+    const std::vector<std::string> names = parts.names();
+    return !names.empty() && std::all_of(names.begin(), names.end(), [&](const std::string &name) {
+        if (!name.ends_with(".xml") && !name.ends_with(".rels"))
+            return true;
+        const std::optional<std::string> part = parts.part(name);
+        return part && isWholeXml(*part);
+    });
+}
+
 // The workbook written by the library at `path`. Throws OrganizationError "Could not create the
 // Excel workbook." when the content cannot be stored as given, and FileWriteError (for
 // `fileName`) when the file itself cannot be written.
@@ -279,11 +318,9 @@ void OrganizationWorkbook::save(const OrganizationArchive &archive, const std::o
     PendingFile file(target);
     const std::string path = file.temporaryPath().string();
     writeBook(archive, sheetID, path, file.fileName());
-    // The library may not notice every failed write: only a whole zip is put in place.
-    int error = 0;
-    zip_t *written = zip_open(path.c_str(), ZIP_RDONLY | ZIP_CHECKCONS, &error);
-    if (!written)
-        throw FileWriteError(file.fileName(), EIO);
-    zip_discard(written);
+    // The library does not notice every failed write of its scratch files, nor says why one
+    // failed: only a workbook whose every part is whole is put in place.
+    if (!isWholeWorkbook(QString::fromStdString(path)))
+        throw FileWriteError(file.fileName(), incompleteReason);
     file.commit();
 }

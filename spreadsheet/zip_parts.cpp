@@ -52,3 +52,16 @@ std::optional<std::string> ZipParts::part(const std::string &name) const
             return bytes;
     }
 }
+
+std::vector<std::string> ZipParts::names() const
+{
+    std::vector<std::string> result;
+    if (!m_archive)
+        return result;
+    const zip_int64_t count = zip_get_num_entries(m_archive, 0);
+    for (zip_int64_t i = 0; i < count; ++i) {
+        if (const char *name = zip_get_name(m_archive, zip_uint64_t(i), 0))
+            result.emplace_back(name);
+    }
+    return result;
+}

@@ -5,6 +5,7 @@
 #include <cstddef>
 #include <optional>
 #include <string>
+#include <vector>
 
 struct zip;
 
@@ -25,6 +26,8 @@ public:
     // extracted (missing, encrypted, unsupported method, corrupt data or checksum).
     // Throws OrganizationError when the member inflates to more than partLimit bytes.
     std::optional<std::string> part(const std::string &name) const;
+    // The members' names in directory order; none when the data is not a zip container.
+    std::vector<std::string> names() const;
 
 private:
     QByteArray m_data; // the zip source reads from these bytes; keep them alive

@@ -10,7 +10,6 @@
 #include "core/chart/dotted_route_store.h"
 #include "core/document/organization_archive.h"
 #include "core/support/organization_error.h"
-#include "core/support/pending_file.h"
 #include "core/support/text.h"
 #include "printing/chart_painter.h"
 #include "printing/chart_text.h"
@@ -67,15 +66,6 @@ bool sameLook(const ChartPrintSettings &a, const ChartPrintSettings &b)
 QString messageOf(const std::exception &error)
 {
     return QString::fromUtf8(error.what());
-}
-
-// A file the system would not take is named with what it is and why.
-QString describe(const std::exception &error)
-{
-    if (const auto *file = dynamic_cast<const FileWriteError *>(&error))
-        return QStringLiteral("The PDF \u201c%1\u201d could not be saved: %2.")
-            .arg(QString::fromStdString(file->fileName()), QString::fromStdString(file->reason()));
-    return messageOf(error);
 }
 
 // Printing draws pages for about this long before the window handles its events again.
@@ -266,7 +256,7 @@ bool PrintSheetModel::offersExportAll() const
 
 void PrintSheetModel::fail(const std::exception &error)
 {
-    m_errorMessage = describe(error);
+    m_errorMessage = messageOf(error);
     emit changed();
 }
 
@@ -555,7 +545,7 @@ void PrintSheetModel::exportPDF()
                 written = true;
             }
         } catch (const std::exception &error) {
-            failure = describe(error);
+            failure = messageOf(error);
         }
         QMetaObject::invokeMethod(this, [this, run, written, failure] {
             if (run != m_run)
@@ -702,7 +692,7 @@ void PrintSheetModel::writeCurrentSheet()
         try {
             written = writer(job, folder, routing).has_value();
         } catch (const std::exception &error) {
-            failure = toQt(job.sheetName) + QStringLiteral(": ") + describe(error);
+            failure = toQt(job.sheetName) + QStringLiteral(": ") + messageOf(error);
         }
         QMetaObject::invokeMethod(this, [this, written, failure] { sheetWritten(written, failure); },
                                   Qt::QueuedConnection);

@@ -82,9 +82,16 @@ ApplicationUpdates::ApplicationUpdates(DocumentController &controller, QSettings
         .build = parseBuildText(QStringLiteral(VANTREL_BUILD_TEXT)),
     };
     services.packagedAppFailure = [configuration] {
+        const QString executable = canonical(QCoreApplication::applicationFilePath());
+        const QString installed = canonical(QStringLiteral(VANTREL_INSTALLED_EXECUTABLE));
+        // Only the package database tells the packaged program from a source install at the same place.
+        const PackageOwnership ownership = executable == installed
+            ? packageOwnership(executable, QStringLiteral(VANTREL_PACKAGE_NAME))
+            : PackageOwnership::notOwned;
         const PackagedAppFacts facts{
-            .executablePath = canonical(QCoreApplication::applicationFilePath()),
-            .installedExecutable = canonical(QStringLiteral(VANTREL_INSTALLED_EXECUTABLE)),
+            .executablePath = executable,
+            .installedExecutable = installed,
+            .ownership = ownership,
             .iniText = readText(QStringLiteral(VANTREL_UPDATE_INI)),
             .applicationId = QStringLiteral(VANTREL_APPLICATION_ID),
             .feedAddress = QString::fromStdString(configuration.updates),
@@ -100,12 +107,7 @@ ApplicationUpdates::ApplicationUpdates(DocumentController &controller, QSettings
         return QApplication::applicationState() == Qt::ApplicationActive && QApplication::activeWindow()
             && !QApplication::activeModalWidget();
     };
-    services.restart = [this] {
-        if (!m_controller.reviewBeforeQuit())
-            return;
-        m_restart = true;
-        QCoreApplication::quit();
-    };
+    services.restart = [this] { restart(); };
     m_store = new UpdateStore(std::move(services), this);
 
     controller.setUpdateCheck([this] {
@@ -132,6 +134,15 @@ void ApplicationUpdates::showSettings()
         m_settingsWindow->setAttribute(Qt::WA_QuitOnClose, false);
     }
     m_settingsWindow->present();
+}
+
+bool ApplicationUpdates::restart()
+{
+    if (!m_controller.reviewBeforeQuit())
+        return false;
+    m_restart = true;
+    QCoreApplication::quit();
+    return true;
 }
 
 void ApplicationUpdates::restartIfRequested() const

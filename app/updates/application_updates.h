@@ -20,6 +20,11 @@ public:
 
     UpdateStore &store() const { return *m_store; }
     void showSettings();
+    // The restart after an installed update: the review before quitting, then the end of the
+    // event loop. False, with every window kept, when a document was neither saved nor
+    // discarded (cancelled, or its save failed).
+    bool restart();
+    bool isRestartRequested() const { return m_restart; }
     // After the event loop: starts the newly installed program when a restart was asked.
     void restartIfRequested() const;
 

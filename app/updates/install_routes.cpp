@@ -9,19 +9,39 @@
 #include <QDBusServiceWatcher>
 #include <QProcess>
 #include <QStandardPaths>
+#include <QVariantMap>
 
 namespace {
 
 const QString packageKitService = QStringLiteral("org.freedesktop.PackageKit");
 const QString transactionInterface = QStringLiteral("org.freedesktop.PackageKit.Transaction");
 constexpr uint packageKitSuccess = 1;
+constexpr uint unknownPercentage = 101;
+
+// The phases of a PackageKit transaction worth a word to the user; the rest read "Installing…".
+QString packageKitPhase(uint status)
+{
+    switch (status) {
+    case 1: // waiting in the queue
+    case 30: // waiting for the package manager's lock
+        return QStringLiteral("Waiting for the package manager…");
+    case 31:
+        return QStringLiteral("Waiting for authorization…");
+    case 13:
+        return QStringLiteral("Resolving dependencies…");
+    default:
+        return QStringLiteral("Installing…");
+    }
+}
 
 // One PackageKit transaction: InstallFiles, then its ErrorCode and Finished signals.
 class PackageKitRoute : public QObject, public InstallRoute {
     Q_OBJECT
 public:
-    void install(const QString &packagePath, std::function<void(std::optional<QString>)> done) override
+    void install(const QString &packagePath, std::function<void(InstallProgress)> progress,
+                 std::function<void(std::optional<QString>)> done) override
     {
+        m_progress = std::move(progress);
         m_done = std::move(done);
         // A daemon that goes away mid-transaction sends no Finished; the cycle must still end.
         auto *watcher = new QDBusServiceWatcher(packageKitService, QDBusConnection::systemBus(),
@@ -41,6 +61,8 @@ public:
                     SLOT(errorCode(uint, QString)));
         bus.connect(packageKitService, path, transactionInterface, QStringLiteral("Finished"), this,
                     SLOT(finished(uint, uint)));
+        bus.connect(packageKitService, path, QStringLiteral("org.freedesktop.DBus.Properties"),
+                    QStringLiteral("PropertiesChanged"), this, SLOT(propertiesChanged(QString, QVariantMap, QStringList)));
         QDBusInterface calls(packageKitService, path, transactionInterface, bus);
         // No flags: PackageKit asks polkit before installing a file from outside a repository.
         const QDBusPendingCall pending =
@@ -55,6 +77,21 @@ public:
 
 private slots:
     void errorCode(uint, const QString &details) { m_error = details; }
+    void propertiesChanged(const QString &, const QVariantMap &changed, const QStringList &)
+    {
+        if (changed.contains(QStringLiteral("Status")))
+            m_status = changed.value(QStringLiteral("Status")).toUInt();
+        if (changed.contains(QStringLiteral("Percentage")))
+            m_percentage = changed.value(QStringLiteral("Percentage")).toUInt();
+        if (!m_progress || !m_done)
+            return;
+        const bool known = m_percentage <= 100;
+        m_progress(InstallProgress{.phase = InstallProgress::Phase::installing,
+                                   .done = known ? m_percentage : 0,
+                                   .total = known ? 100 : 0,
+                                   .status = packageKitPhase(m_status),
+                                   .cancellable = false});
+    }
     void finished(uint exit, uint)
     {
         if (exit == packageKitSuccess)
@@ -73,8 +110,11 @@ private:
         done(std::move(failure));
     }
 
+    std::function<void(InstallProgress)> m_progress;
     std::function<void(std::optional<QString>)> m_done;
     QString m_error;
+    uint m_status = 0;
+    uint m_percentage = unknownPercentage;
 };
 
 // pkexec asks for the administrator's password through the desktop's polkit agent.
@@ -82,7 +122,8 @@ class PkexecRoute : public QObject, public InstallRoute {
 public:
     explicit PkexecRoute(QString pkexec) : m_pkexec(std::move(pkexec)) {}
 
-    void install(const QString &packagePath, std::function<void(std::optional<QString>)> done) override
+    void install(const QString &packagePath, std::function<void(InstallProgress)>,
+                 std::function<void(std::optional<QString>)> done) override
     {
         auto *process = new QProcess(this);
         connect(process, &QProcess::finished, this, [process, done](int code, QProcess::ExitStatus status) {

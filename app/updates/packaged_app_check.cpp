@@ -2,10 +2,42 @@
 
 #include <QByteArray>
 #include <QMap>
+#include <QProcess>
 #include <QStringList>
 
-static const QString notPackagedMessage =
-    QStringLiteral("Install the packaged Vantrel app in Applications before using in-app updates.");
+const QString notPackagedMessage =
+    QStringLiteral("Only Vantrel installed from its Debian package can install updates. Install the vantrel package "
+                   "with your software manager or apt, then start Vantrel from the applications menu.");
+
+PackageOwnership packageOwnership(const QString &executable, const QString &packageName, const QString &dpkgQuery)
+{
+    QProcess query;
+    query.setProcessChannelMode(QProcess::SeparateChannels);
+    query.start(dpkgQuery, {QStringLiteral("-S"), executable});
+    if (!query.waitForFinished(5'000)) {
+        query.kill();
+        query.waitForFinished();
+        return PackageOwnership::unknown;
+    }
+    if (query.exitStatus() != QProcess::NormalExit)
+        return PackageOwnership::unknown;
+    // dpkg-query exits 1 when no package holds the path.
+    if (query.exitCode() == 1)
+        return PackageOwnership::notOwned;
+    if (query.exitCode() != 0)
+        return PackageOwnership::unknown;
+    // "pkg1, pkg2:arch: /path" for each line; a diversion line starts "diversion by".
+    for (const QString &line : QString::fromLocal8Bit(query.readAllStandardOutput()).split('\n')) {
+        const qsizetype separator = line.indexOf(QStringLiteral(": "));
+        if (separator <= 0 || line.mid(separator + 2).trimmed() != executable)
+            continue;
+        for (const QString &package : line.left(separator).split(',')) {
+            if (package.trimmed().section(':', 0, 0) == packageName)
+                return PackageOwnership::owned;
+        }
+    }
+    return PackageOwnership::notOwned;
+}
 
 // "key=value" lines of the [Update] section; comments and other sections are ignored.
 static QMap<QString, QString> iniValues(const QString &text)
@@ -29,7 +61,8 @@ static QMap<QString, QString> iniValues(const QString &text)
 
 std::optional<QString> packagedAppFailure(const PackagedAppFacts &facts, const UpdateConfiguration &configuration)
 {
-    if (facts.executablePath.isEmpty() || facts.executablePath != facts.installedExecutable || !facts.iniText)
+    if (facts.executablePath.isEmpty() || facts.executablePath != facts.installedExecutable
+        || facts.ownership != PackageOwnership::owned || !facts.iniText)
         return notPackagedMessage;
     const QMap<QString, QString> values = iniValues(*facts.iniText);
     if (values.value(QStringLiteral("applicationId")) != facts.applicationId

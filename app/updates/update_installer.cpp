@@ -24,9 +24,10 @@ namespace {
 class Download : public QObject {
 public:
     Download(QNetworkReply *reply, const QString &path, UpdateManifest release, PackageInstaller::RouteFactory routes,
-             std::function<void(std::optional<QString>)> done)
+             std::function<void(InstallProgress)> progress, std::function<void(std::optional<QString>)> done,
+             QString stallMessage)
         : QObject(reply), m_reply(reply), m_path(path), m_release(std::move(release)), m_routes(std::move(routes)),
-          m_done(std::move(done))
+          m_progress(std::move(progress)), m_done(std::move(done)), m_stallMessage(std::move(stallMessage))
     {
         crypto_hash_sha256_init(&m_hash);
         try {
@@ -37,6 +38,16 @@ public:
         }
         connect(reply, &QNetworkReply::readyRead, this, &Download::take);
         connect(reply, &QNetworkReply::finished, this, &Download::finished);
+    }
+
+    // Stops the download while it runs; once the route has the file, the package manager
+    // decides and this does nothing.
+    void cancel()
+    {
+        if (m_handedOver || m_failure)
+            return;
+        m_failure = UpdateInstaller::cancelledMessage;
+        m_reply->abort();
     }
 
 private:
@@ -59,7 +70,10 @@ private:
         } catch (const FileWriteError &error) {
             m_failure = QString::fromStdString(error.message());
             m_reply->abort();
+            return;
         }
+        if (!chunk.isEmpty() && m_progress)
+            m_progress(InstallProgress{.done = m_received, .total = m_release.size});
     }
 
     void finished()
@@ -78,8 +92,11 @@ private:
             finish(PackageInstaller::noRouteMessage);
             return;
         }
+        m_handedOver = true;
+        if (m_progress)
+            m_progress(InstallProgress{.phase = InstallProgress::Phase::installing, .cancellable = false});
         InstallRoute *running = route.release();
-        running->install(m_path, [this, running](std::optional<QString> failure) {
+        running->install(m_path, m_progress, [this, running](std::optional<QString> failure) {
             // The route may be reporting from inside one of its own signals: delete it later.
             QTimer::singleShot(0, QCoreApplication::instance(), [running] { delete running; });
             finish(std::move(failure));
@@ -101,6 +118,9 @@ private:
         const QVariant status = m_reply->attribute(QNetworkRequest::HttpStatusCodeAttribute);
         if (status.isValid() && status.toInt() != 200)
             return QStringLiteral("Update download failed (HTTP %1).").arg(status.toInt());
+        // The transfer timeout aborts a reply that received nothing for the stall limit.
+        if (m_reply->error() == QNetworkReply::OperationCanceledError)
+            return m_stallMessage;
         if (m_reply->error() != QNetworkReply::NoError)
             return m_reply->errorString();
         unsigned char digest[crypto_hash_sha256_BYTES];
@@ -126,7 +146,10 @@ private:
     std::unique_ptr<PendingFile> m_file;
     UpdateManifest m_release;
     PackageInstaller::RouteFactory m_routes;
+    std::function<void(InstallProgress)> m_progress;
     std::function<void(std::optional<QString>)> m_done;
+    QString m_stallMessage;
+    bool m_handedOver = false;
     crypto_hash_sha256_state m_hash;
     qint64 m_received = 0;
     std::optional<QString> m_failure;
@@ -141,7 +164,21 @@ PackageInstaller::PackageInstaller(QNetworkAccessManager &network, QDir folder, 
 {
 }
 
-void PackageInstaller::install(const UpdateManifest &release, std::function<void(std::optional<QString>)> done)
+QString PackageInstaller::stallMessage() const
+{
+    const qint64 seconds = std::max<qint64>(1, std::chrono::round<std::chrono::seconds>(m_stallLimit).count());
+    return QStringLiteral("The update download stopped: nothing arrived for %1. Nothing was installed.")
+        .arg(seconds == 1 ? QStringLiteral("1 second") : QStringLiteral("%1 seconds").arg(seconds));
+}
+
+void PackageInstaller::cancel()
+{
+    if (auto *download = static_cast<Download *>(m_download.data()))
+        download->cancel();
+}
+
+void PackageInstaller::install(const UpdateManifest &release, std::function<void(InstallProgress)> progress,
+                               std::function<void(std::optional<QString>)> done)
 {
     const QUrl address(QString::fromStdString(release.downloadURL));
     // The verified feed already names only our server; a second look costs nothing.
@@ -160,8 +197,10 @@ void PackageInstaller::install(const UpdateManifest &release, std::function<void
     request.setAttribute(QNetworkRequest::CacheSaveControlAttribute, false);
     // A redirect could lead to another host: it is refused like any other non-200 answer.
     request.setAttribute(QNetworkRequest::RedirectPolicyAttribute, QNetworkRequest::ManualRedirectPolicy);
-    request.setTransferTimeout(60'000);
+    // Qt's transfer timeout restarts with every byte received: it measures a stall, not the
+    // whole download.
+    request.setTransferTimeout(int(m_stallLimit.count()));
     QNetworkReply *reply = m_network.get(request);
     const QString path = m_folder.filePath(QStringLiteral("vantrel-update-%1.deb").arg(release.releaseBuild()));
-    new Download(reply, path, release, m_routes, std::move(done));
+    m_download = new Download(reply, path, release, m_routes, std::move(progress), std::move(done), stallMessage());
 }

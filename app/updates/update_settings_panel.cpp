@@ -62,9 +62,9 @@ UpdateSettingsPanel::UpdateSettingsPanel(UpdateStore &store, QWidget *parent) : 
     explanation->setFont(caption(font()));
     explanation->setForegroundRole(QPalette::PlaceholderText);
     explanation->setText(QStringLiteral(
-        "Download and install without leaving Vantrel. The updater verifies the signed download, replaces the "
-        "application, and relaunches it. Unsaved charts must be saved or explicitly discarded before restarting; you "
-        "can cancel."));
+        "Download and install without leaving Vantrel. Vantrel verifies the signed download and hands it to the "
+        "system's package manager, which asks for an administrator's password, then restarts after your "
+        "confirmation. Unsaved charts must be saved or explicitly discarded before restarting; you can cancel."));
     auto *buttons = new QHBoxLayout;
     m_install = new QPushButton(m_release);
     m_install->setDefault(true);
@@ -74,6 +74,18 @@ UpdateSettingsPanel::UpdateSettingsPanel(UpdateStore &store, QWidget *parent) : 
     buttons->addWidget(m_install);
     buttons->addWidget(m_skip);
     buttons->addStretch();
+    // While installing: how far it has come, and Cancel until the package manager starts.
+    auto *installing = new QHBoxLayout;
+    m_installProgress = new QProgressBar(m_release);
+    m_installProgress->setMaximumHeight(8);
+    m_installProgress->setTextVisible(false);
+    m_installStatus = plainLabel(m_release);
+    m_installStatus->setWordWrap(false);
+    m_cancel = new QPushButton(QStringLiteral("Cancel"), m_release);
+    connect(m_cancel, &QPushButton::clicked, this, [this] { m_store.cancelInstall(); });
+    installing->addWidget(m_installProgress, 1);
+    installing->addWidget(m_installStatus);
+    installing->addWidget(m_cancel);
     m_digest = plainLabel(m_release);
     QFont mono = caption(QFontDatabase::systemFont(QFontDatabase::FixedFont));
     m_digest->setFont(mono);
@@ -83,6 +95,7 @@ UpdateSettingsPanel::UpdateSettingsPanel(UpdateStore &store, QWidget *parent) : 
     release->addWidget(m_notes);
     release->addWidget(explanation);
     release->addLayout(buttons);
+    release->addLayout(installing);
     release->addWidget(m_digest);
 
     for (QWidget *row : {static_cast<QWidget *>(m_running), static_cast<QWidget *>(m_automatic),
@@ -121,13 +134,25 @@ void UpdateSettingsPanel::refresh()
     m_release->setVisible(bool(release));
     if (!release)
         return;
+    const std::optional<InstallProgress> &progress = m_store.installProgress();
+    for (QWidget *part : {static_cast<QWidget *>(m_installProgress), static_cast<QWidget *>(m_installStatus)})
+        part->setVisible(m_store.isInstalling());
+    m_cancel->setVisible(m_store.isInstalling());
+    m_cancel->setEnabled(m_store.canCancelInstall());
+    m_installStatus->setText(m_store.progressText());
+    // Busy without a total, else the share done.
+    const bool known = progress && progress->total > 0;
+    m_installProgress->setRange(0, known ? 1000 : 0);
+    if (known)
+        m_installProgress->setValue(int(progress->done * 1000 / progress->total));
     m_releaseTitle->setText(
         QStringLiteral("Version %1 (%2)").arg(QString::fromStdString(release->version)).arg(release->releaseBuild()));
     m_notes->setText(QString::fromStdString(release->releaseNotes()));
     // "&&": a single ampersand would be taken as a mnemonic.
-    m_install->setText(m_store.isInstalling() ? QStringLiteral("Update in Progress…")
-                                              : QStringLiteral("Download && Install Update…"));
+    m_install->setText(m_store.isInstalling()       ? QStringLiteral("Update in Progress…")
+                       : m_store.isRestartPending() ? QStringLiteral("Restart to Finish Updating")
+                                                    : QStringLiteral("Download && Install Update…"));
     m_install->setEnabled(!m_store.isInstalling());
-    m_skip->setEnabled(!m_store.isInstalling());
+    m_skip->setEnabled(!m_store.isInstalling() && !m_store.isRestartPending());
     m_digest->setText(QStringLiteral("SHA-256: ") + QString::fromStdString(release->sha256));
 }

@@ -20,6 +20,9 @@ public:
     QPushButton *checkButton() const { return m_check; }
     QPushButton *installButton() const { return m_install; }
     QPushButton *skipButton() const { return m_skip; }
+    QPushButton *cancelButton() const { return m_cancel; }
+    QProgressBar *installProgressBar() const { return m_installProgress; }
+    QLabel *installStatus() const { return m_installStatus; }
 
 protected:
     void showEvent(QShowEvent *event) override;
@@ -39,5 +42,8 @@ private:
     QLabel *m_notes;
     QPushButton *m_install;
     QPushButton *m_skip;
+    QProgressBar *m_installProgress;
+    QLabel *m_installStatus;
+    QPushButton *m_cancel;
     QLabel *m_digest;
 };

@@ -10,6 +10,8 @@
 const QString UpdateStore::automaticKey = QStringLiteral("automaticUpdateChecks");
 const QString UpdateStore::skippedKey = QStringLiteral("skippedUpdate");
 
+const QString UpdateInstaller::cancelledMessage = QStringLiteral("The update was cancelled. Nothing was installed.");
+
 static const QString checkFailurePrefix = QStringLiteral("Could not check for updates. ");
 static const QString handOffMessage =
     QStringLiteral("The updater will download, verify, install, and restart Vantrel after your confirmation.");
@@ -59,9 +61,17 @@ void UpdateStore::setAutomatic(bool automatic)
     emit changed();
 }
 
+// A release no newer than the one installed in this run is not offered again: the restart
+// finishes that update.
+static bool isAlreadyInstalled(const UpdateManifest &release, const std::optional<UpdateManifest> &installed)
+{
+    return installed && !release.isNewer(installed->version, installed->releaseBuild());
+}
+
 bool UpdateStore::shouldNotify() const
 {
-    if (!m_available || !m_available->isNewer(m_services.version.toStdString(), m_services.build))
+    if (!m_available || !m_available->isNewer(m_services.version.toStdString(), m_services.build)
+        || isAlreadyInstalled(*m_available, m_installed))
         return false;
     const QVariant skipped = m_services.settings->value(skippedKey);
     return !skipped.isValid() || skipped.toString() != skipText(*m_available);
@@ -186,7 +196,8 @@ void UpdateStore::presentStartupUpdateIfReady()
     const int answer = m_services.dialogs->ask(QStringLiteral("Vantrel Update Available"), text,
                                                {{QStringLiteral("Download & Install…")},
                                                 {QStringLiteral("Later"), DialogButton::Role::cancel},
-                                                {QStringLiteral("Skip This Version")}});
+                                                {QStringLiteral("Skip This Version")}},
+                                               DialogButton::Role::action);
     if (answer == 0) {
         installUpdate();
     } else if (answer == 2) {
@@ -210,9 +221,47 @@ void UpdateStore::setMessage(const QString &message)
     emit changed();
 }
 
+static QString megabytes(qint64 bytes)
+{
+    return QString::number(double(bytes) / 1'000'000, 'f', 1);
+}
+
+QString UpdateStore::progressText() const
+{
+    if (!m_installing || !m_progress)
+        return {};
+    if (m_progress->phase == InstallProgress::Phase::downloading) {
+        if (m_progress->total <= 0)
+            return QStringLiteral("Downloading…");
+        return QStringLiteral("Downloading %1 MB of %2 MB").arg(megabytes(m_progress->done), megabytes(m_progress->total));
+    }
+    const QString phase = m_progress->status.isEmpty() ? QStringLiteral("Installing…") : m_progress->status;
+    if (m_progress->total <= 0)
+        return phase;
+    return QStringLiteral("%1 %2%").arg(phase).arg(m_progress->done * 100 / m_progress->total);
+}
+
+QString UpdateStore::installingText() const
+{
+    const QString progress = progressText();
+    return progress.isEmpty() ? QStringLiteral("Updating Vantrel…") : QStringLiteral("Updating Vantrel… ") + progress;
+}
+
+void UpdateStore::cancelInstall()
+{
+    if (canCancelInstall())
+        m_services.installer->cancel();
+}
+
 void UpdateStore::installUpdate()
 {
-    if (!m_available || m_installing)
+    if (m_installing)
+        return;
+    if (m_installed && (!m_available || isAlreadyInstalled(*m_available, m_installed))) {
+        m_services.restart();
+        return;
+    }
+    if (!m_available)
         return;
     if (const std::optional<QString> failure = m_services.packagedAppFailure()) {
         setMessage(*failure);
@@ -223,14 +272,22 @@ void UpdateStore::installUpdate()
             QStringLiteral("Download and install the update?"),
             QStringLiteral("You have unsaved charts. Before restarting, Vantrel will ask you to save them. Canceling "
                            "that prompt keeps the current app running."),
-            {{QStringLiteral("Continue")}, {QStringLiteral("Cancel"), DialogButton::Role::cancel}});
+            {{QStringLiteral("Continue")}, {QStringLiteral("Cancel"), DialogButton::Role::cancel}},
+            DialogButton::Role::action);
         if (answer != 0)
             return;
     }
     m_installing = true;
+    m_progress = InstallProgress{.total = m_available->size};
     setMessage(handOffMessage);
     const UpdateManifest release = *m_available;
-    m_services.installer->install(release, [this, release](const std::optional<QString> &failure) {
+    const auto progress = [this](InstallProgress progress) {
+        if (!m_installing || progress == m_progress)
+            return;
+        m_progress = std::move(progress);
+        emit changed();
+    };
+    m_services.installer->install(release, progress, [this, release](const std::optional<QString> &failure) {
         // Queued: an installer that fails at once must not re-enter this call.
         QMetaObject::invokeMethod(this, [this, release, failure] { finishInstall(release, failure); },
                                   Qt::QueuedConnection);
@@ -240,17 +297,21 @@ void UpdateStore::installUpdate()
 void UpdateStore::finishInstall(const UpdateManifest &release, const std::optional<QString> &failure)
 {
     m_installing = false;
+    m_progress.reset();
     if (failure) {
         setMessage(*failure);
         return;
     }
-    emit changed();
+    m_installed = release;
+    setMessage(QStringLiteral("Vantrel %1 is installed. Restart Vantrel to finish updating.")
+                   .arg(QString::fromStdString(release.version)));
     const int answer = m_services.dialogs->ask(
         QStringLiteral("Restart Vantrel?"),
         QStringLiteral("Vantrel %1 is installed. Restart now to use it; Vantrel will ask you to save unsaved charts "
                        "first.")
             .arg(QString::fromStdString(release.version)),
-        {{QStringLiteral("Restart")}, {QStringLiteral("Later"), DialogButton::Role::cancel}});
+        {{QStringLiteral("Restart")}, {QStringLiteral("Later"), DialogButton::Role::cancel}},
+        DialogButton::Role::action);
     if (answer == 0)
         m_services.restart();
 }

@@ -37,12 +37,31 @@ public:
     virtual qint64 monotonicSeconds() const = 0;
 };
 
+// How far an install has come: bytes of the signed size while downloading, then the package
+// manager's own phase and percentage where it reports them.
+struct InstallProgress {
+    enum class Phase { downloading, installing };
+    Phase phase = Phase::downloading;
+    qint64 done = 0;
+    qint64 total = 0;   // 0 while unknown
+    QString status;     // the package manager's phase, when it names one
+    bool cancellable = true; // false once the package manager has started installing
+
+    bool operator==(const InstallProgress &) const = default;
+};
+
 // Downloads, verifies and installs a release; `done` gets nothing on success, else the
-// message to show. It runs exactly once per call.
+// message to show. It runs exactly once per call; `progress` any number of times before it.
 class UpdateInstaller {
 public:
+    static const QString cancelledMessage;
+
     virtual ~UpdateInstaller() = default;
-    virtual void install(const UpdateManifest &release, std::function<void(std::optional<QString> failure)> done) = 0;
+    virtual void install(const UpdateManifest &release, std::function<void(InstallProgress)> progress,
+                         std::function<void(std::optional<QString> failure)> done) = 0;
+    // Ends a running install with cancelledMessage while it is still cancellable: the download
+    // is removed and nothing is installed. Otherwise does nothing.
+    virtual void cancel() = 0;
 };
 
 // Everything the store reaches outside itself, so that tests can replace all of it.
@@ -100,8 +119,17 @@ public:
     // runs when this call is over, at once when it was ignored.
     void check(bool manual, std::function<void()> finished = {});
 
+    // Downloads and installs the offered release; once one is installed, restarts instead.
     void installUpdate();
     void install() override { installUpdate(); }
+    const std::optional<InstallProgress> &installProgress() const { return m_progress; }
+    // "Downloading 3.1 MB of 10.0 MB", "Installing… 40%"; empty while nothing is installing.
+    QString progressText() const;
+    QString installingText() const override;
+    bool canCancelInstall() const override { return m_installing && m_progress && m_progress->cancellable; }
+    void cancelInstall() override;
+    // A release was installed in this run and the running program is still the old one.
+    bool isRestartPending() const override { return m_installed.has_value(); }
     // The panel's skip: remembers the release and forgets it until the next check.
     void skipAvailable();
 
@@ -118,6 +146,8 @@ private:
     std::optional<UpdateManifest> m_available;
     bool m_checking = false;
     bool m_installing = false;
+    std::optional<InstallProgress> m_progress;
+    std::optional<UpdateManifest> m_installed;
     QString m_message;
     std::optional<QDateTime> m_lastChecked;
     bool m_automatic = true;

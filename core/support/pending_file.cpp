@@ -12,9 +12,13 @@
 
 namespace fs = std::filesystem;
 
-FileWriteError::FileWriteError(std::string fileName, int error)
-    : OrganizationError("The file \u201c" + fileName + "\u201d could not be saved: " + reasonFor(error) + "."),
-      m_fileName(std::move(fileName)), m_reason(reasonFor(error))
+FileWriteError::FileWriteError(std::string fileName, int error) : FileWriteError(std::move(fileName), reasonFor(error))
+{
+}
+
+FileWriteError::FileWriteError(std::string fileName, std::string reason)
+    : OrganizationError("The file \u201c" + fileName + "\u201d could not be saved: " + reason + "."),
+      m_fileName(std::move(fileName)), m_reason(std::move(reason))
 {
 }
 

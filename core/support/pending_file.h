@@ -12,6 +12,8 @@ class FileWriteError : public OrganizationError {
 public:
     // `error` is the system's error number.
     FileWriteError(std::string fileName, int error);
+    // A reason of the caller's own, for failures the system did not name.
+    FileWriteError(std::string fileName, std::string reason);
 
     const std::string &fileName() const { return m_fileName; }
     // The reason alone, e.g. "the disk is full".

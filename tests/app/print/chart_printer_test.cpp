@@ -174,7 +174,7 @@ TEST(ChartPrinter, FailuresAreReportedAndACancelledDialogPrintsNothing)
     QTemporaryDir dir;
     Printing missing(printInto(dir.filePath("missing/printed.pdf")));
     missing.print();
-    EXPECT_EQ(missing.model.errorMessage(), "The PDF “printed.pdf” could not be saved: the folder does not exist.");
+    EXPECT_EQ(missing.model.errorMessage(), "The file “printed.pdf” could not be saved: the folder does not exist.");
     EXPECT_FALSE(QFile::exists(dir.filePath("missing")));
 
     Printing cancelled([&](QPrinter &printer, int) {

@@ -19,7 +19,8 @@ namespace {
 class FakeRoute final : public InstallRoute {
 public:
     explicit FakeRoute(QList<QByteArray> &installed) : m_installed(installed) {}
-    void install(const QString &path, std::function<void(std::optional<QString>)> done) override
+    void install(const QString &path, std::function<void(InstallProgress)>,
+                 std::function<void(std::optional<QString>)> done) override
     {
         QFile file(path);
         file.open(QIODevice::ReadOnly);
@@ -57,7 +58,7 @@ protected:
         }, QUrl(server.address()));
         int calls = 0;
         std::optional<QString> outcome;
-        installer.install(manifest, [&](std::optional<QString> failure) {
+        installer.install(manifest, {}, [&](std::optional<QString> failure) {
             ++calls;
             outcome = std::move(failure);
         });
@@ -113,7 +114,7 @@ TEST_F(DownloadTest, ServerErrorsAndMissingRoutesAreReported)
 {
     EXPECT_EQ(install(describedRelease(), false), PackageInstaller::noRouteMessage);
     server.status = 404;
-    EXPECT_TRUE(install(describedRelease()).value_or("").contains("404"));
+    EXPECT_EQ(install(describedRelease()).value_or("").contains("404"), true);
     EXPECT_TRUE(installed.isEmpty());
 }
 
@@ -132,6 +133,31 @@ protected:
     QNetworkAccessManager network;
     LocalServer server;
 };
+
+TEST_F(FeedFetchTest, AsksForJsonAndStopsOneBytePastTheLimit)
+{
+    server.body = QByteArray(1'000'000, '{');
+    const FeedResponse response = fetch(server.address());
+    EXPECT_EQ(response.status, 200);
+    EXPECT_EQ(response.body.size(), NetworkFeedFetcher::byteLimit + 1);
+    EXPECT_TRUE(server.requests[0].toLower().contains("accept: application/json"));
+}
+
+TEST_F(FeedFetchTest, StatusesAndConnectionFailuresComeBackApart)
+{
+    server.status = 204;
+    EXPECT_EQ(fetch(server.address()).status, 204);
+    server.status = 500;
+    EXPECT_EQ(fetch(server.address()).status, 500);
+
+    const QString closed = server.address();
+    server.close();
+    const FeedResponse refused = fetch(closed);
+    EXPECT_FALSE(refused.status);
+    EXPECT_TRUE(refused.networkError);
+}
+
+} // namespace
 
 // Asks for JSON, stops one byte past the limit, and keeps statuses apart from connection failures.
 TEST_F(FeedFetchTest, ReadsTheFeedWithinItsLimitAndReportsFailures)
@@ -152,6 +178,58 @@ TEST_F(FeedFetchTest, ReadsTheFeedWithinItsLimitAndReportsFailures)
     const FeedResponse refused = fetch(closed);
     EXPECT_FALSE(refused.status);
     EXPECT_TRUE(refused.networkError);
+}
+
+
+namespace {
+
+// A download that keeps receiving, however slowly, is not a stall; one that receives nothing
+// for the stall limit fails with a message and leaves no file; Cancel stops it mid-stream.
+TEST_F(DownloadTest, StallsAndCancelsLeaveNothingAndSlowStreamsFinish)
+{
+    const auto run = [this](std::function<void(PackageInstaller &, std::vector<InstallProgress> &)> during) {
+        PackageInstaller installer(network, QDir(folder.path()),
+                                   [this]() -> std::unique_ptr<InstallRoute> { return std::make_unique<FakeRoute>(installed); },
+                                   QUrl(server.address()));
+        installer.setStallLimit(std::chrono::milliseconds(400));
+        std::vector<InstallProgress> progress;
+        std::optional<std::optional<QString>> outcome;
+        installer.install(describedRelease(), [&](InstallProgress p) { progress.push_back(p); },
+                          [&](std::optional<QString> failure) { outcome = std::move(failure); });
+        if (during)
+            during(installer, progress);
+        EXPECT_TRUE(QTest::qWaitFor([&] { return outcome.has_value(); }, 10'000));
+        EXPECT_TRUE(QDir(folder.path()).isEmpty(QDir::Files)) << "the download is removed on every outcome";
+        return std::make_pair(outcome.value_or(QString("no outcome")), progress);
+    };
+
+    // Slow and steady: the whole download takes longer than the stall limit.
+    server.chunkBytes = 30'000;
+    server.chunkDelayMs = 100;
+    const auto [slow, steps] = run({});
+    EXPECT_EQ(slow, std::nullopt);
+    ASSERT_GE(steps.size(), 5u);
+    EXPECT_EQ(steps.front().phase, InstallProgress::Phase::downloading);
+    EXPECT_EQ(steps.front().total, server.body.size());
+    EXPECT_TRUE(steps.front().cancellable);
+    EXPECT_EQ(steps[steps.size() - 2].done, server.body.size());
+    EXPECT_EQ(steps.back().phase, InstallProgress::Phase::installing);
+    EXPECT_FALSE(steps.back().cancellable);
+    EXPECT_EQ(installed.size(), 1);
+
+    // Stalled half-way.
+    server.stallAfter = 150'000;
+    const auto stalled = run({}).first;
+    EXPECT_EQ(stalled, "The update download stopped: nothing arrived for 1 second. Nothing was installed.");
+
+    // Cancelled mid-stream.
+    server.stallAfter = -1;
+    const auto cancelled = run([](PackageInstaller &installer, std::vector<InstallProgress> &progress) {
+        EXPECT_TRUE(QTest::qWaitFor([&] { return progress.size() >= 2; }, 5'000));
+        installer.cancel();
+    }).first;
+    EXPECT_EQ(cancelled, UpdateInstaller::cancelledMessage);
+    EXPECT_EQ(installed.size(), 1);
 }
 
 } // namespace

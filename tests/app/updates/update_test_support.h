@@ -6,6 +6,7 @@
 #include <QHostAddress>
 #include <QTcpServer>
 #include <QTcpSocket>
+#include <QTimer>
 
 #include <sodium.h>
 
@@ -50,31 +51,6 @@ struct Signer {
     }
 };
 
-// Holds each fetch until the test answers it.
-class FakeFetcher final : public FeedFetcher {
-public:
-    std::deque<std::function<void(FeedResponse)>> pending;
-    int requests = 0;
-    void fetch(const QUrl &, std::function<void(FeedResponse)> done) override
-    {
-        ++requests;
-        pending.push_back(std::move(done));
-    }
-    void answer(FeedResponse response)
-    {
-        auto done = std::move(pending.front());
-        pending.pop_front();
-        done(std::move(response));
-    }
-};
-
-class FakeClock final : public UpdateClock {
-public:
-    qint64 seconds = 1000;
-    QDateTime now() const override { return QDateTime::fromSecsSinceEpoch(1'700'000'000 + seconds); }
-    qint64 monotonicSeconds() const override { return seconds; }
-};
-
 inline UpdateManifest release(const std::string &version = "2.1", int64_t build = 56,
                               std::optional<int64_t> displayBuild = 57)
 {
@@ -89,12 +65,18 @@ inline UpdateManifest release(const std::string &version = "2.1", int64_t build 
             .size = 10};
 }
 
-// One loopback HTTP server that answers every request with the same canned response.
+// One loopback HTTP server that answers every request with the same canned response, at once
+// or, with `chunkBytes`, a chunk every `chunkDelayMs`; with `stallAfter`, it sends no more
+// after that many bytes of the body and keeps the connection open.
 class LocalServer : public QTcpServer {
 public:
     int status = 200;
     QByteArray body;
+    std::optional<qint64> declaredLength; // Content-Length when it differs from the body
     QList<QByteArray> requests;
+    qsizetype chunkBytes = 0;
+    int chunkDelayMs = 0;
+    qsizetype stallAfter = -1;
 
     LocalServer()
     {
@@ -118,12 +100,30 @@ private:
             requests.append(*request);
             QByteArray head = "HTTP/1.1 " + QByteArray::number(status) + " Answer\r\n";
             if (status != 204)
-                head += "Content-Length: " + QByteArray::number(body.size()) + "\r\n";
+                head += "Content-Length: " + QByteArray::number(declaredLength.value_or(body.size())) + "\r\n";
             head += "Connection: close\r\n\r\n";
-            socket->write(head + (status == 204 ? QByteArray() : body));
-            socket->disconnectFromHost();
+            if (chunkBytes <= 0 && stallAfter < 0) {
+                socket->write(head + (status == 204 ? QByteArray() : body));
+                socket->disconnectFromHost();
+                return;
+            }
+            socket->write(head);
+            sendChunks(socket, 0);
         });
         connect(socket, &QTcpSocket::disconnected, socket, &QObject::deleteLater);
+    }
+
+    void sendChunks(QTcpSocket *socket, qsizetype sent)
+    {
+        const qsizetype limit = stallAfter >= 0 ? std::min(stallAfter, body.size()) : body.size();
+        if (sent >= limit) {
+            if (limit == body.size())
+                socket->disconnectFromHost();
+            return;
+        }
+        const qsizetype size = chunkBytes > 0 ? std::min(chunkBytes, limit - sent) : limit - sent;
+        socket->write(body.mid(sent, size));
+        QTimer::singleShot(chunkDelayMs, socket, [this, socket, sent, size] { sendChunks(socket, sent + size); });
     }
 };
 

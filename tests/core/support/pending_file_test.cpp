@@ -44,30 +44,15 @@ std::string contentOf(const fs::path &path)
     return text.str();
 }
 
-std::string payload(Size size)
-{
-    // Well inside Qt's 16 KB buffer, or far past it.
-    return std::string(size.room == small.room ? 10 * 1024 : 1536 * 1024, 'x');
-}
-
 } // namespace
 
 TEST(PendingFile, AFailedWriteKeepsTheOldFileAndSaysWhyWithTheName)
 {
-    for (const Cause cause : causes) {
-        for (const Size size : sizes) {
-            SCOPED_TRACE(std::string(nameOf(cause)) + ", " + size.name);
-            const std::string bytes = payload(size);
-            const Outcome outcome = attempt(cause, "doc.json", "{\"old\": true}\n", size.room, [&](const std::string &path) {
-                return errorOf([&] { PendingFile::write(path, bytes); });
-            });
-            if (outcome.skipped) {
-                std::cout << "[ skipped  ] " << nameOf(cause) << ": " << *outcome.skipped << "\n";
-                continue;
-            }
-            expectRefused(outcome, cause, "doc.json", savedMessage(cause, "doc.json"));
-        }
-    }
+    expectEveryFailureRefused(
+        "doc.json", [](Cause cause, Payload) { return savedMessage(cause, "doc.json"); },
+        [](const std::string &path, Payload payload) {
+            return errorOf([&] { PendingFile::write(path, std::string(payload.isLarge ? 1536 * 1024 : 10 * 1024, 'x')); });
+        });
 }
 
 TEST(PendingFile, ReplacesInPlaceThroughALinkAndKeepsPermissions)
