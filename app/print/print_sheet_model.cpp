@@ -313,27 +313,40 @@ void PrintSheetModel::end()
 {
     ++m_run;
     m_task = Task::none;
-    m_routing = false;
+    m_preparing = false;
     m_linesDone = m_linesTotal = m_pagesDone = m_pagesTotal = 0;
     emit changed();
 }
 
-void PrintSheetModel::withRoutes(const std::shared_ptr<const PrintedChart> &chart,
-                                 const std::function<void(const std::vector<DottedRoute> &)> &then)
+// Laid out for paper and routed on a worker (a large chart takes a while for either), then
+// `then` here with both; nothing when stopped, and `fail` with an error.
+void PrintSheetModel::preparePrint(const std::function<void(std::shared_ptr<const PrintedChart>,
+                                                            const std::vector<DottedRoute> &)> &then)
 {
-    if (const std::optional<std::vector<DottedRoute>> routes = storedRoutes(*chart)) {
-        then(*routes);
-        return;
-    }
-    m_routing = true;
-    m_exportWorker = std::jthread([this, run = m_run, chart, then, routing = routing({})](std::stop_token stop) {
-        std::optional<std::vector<DottedRoute>> routes = m_routeStore->route(
-            chart->routingKey(), stop, [&](const DottedRoutingProgress &p) { routing.progress(p.done, p.total); });
-        QMetaObject::invokeMethod(this, [this, run, routes = std::move(routes), then] {
-            if (run != m_run || !routes)
+    m_preparing = true;
+    m_exportWorker = std::jthread([this, run = m_run, organization = m_input.organization, settings = m_settings,
+                                   then, routing = routing({})](std::stop_token stop) {
+        std::shared_ptr<const PrintedChart> chart;
+        std::optional<std::vector<DottedRoute>> routes;
+        std::optional<QString> failure;
+        try {
+            chart = std::make_shared<const PrintedChart>(organization, settings);
+            routes = m_routeStore->route(chart->routingKey(), stop,
+                                         [&](const DottedRoutingProgress &p) { routing.progress(p.done, p.total); });
+        } catch (const std::exception &error) {
+            failure = messageOf(error);
+        }
+        QMetaObject::invokeMethod(this, [this, run, chart, routes = std::move(routes), failure, then] {
+            if (run != m_run)
                 return;
-            m_routing = false;
-            then(*routes);
+            m_preparing = false;
+            if (failure) {
+                end();
+                m_errorMessage = failure;
+                emit changed();
+            } else if (routes) {
+                then(chart, *routes);
+            }
         }, Qt::QueuedConnection);
     });
 }
@@ -457,18 +470,11 @@ void PrintSheetModel::printChart()
 {
     if (!canOutput())
         return;
-    std::shared_ptr<const PrintedChart> chart;
-    try {
-        chart = std::make_shared<const PrintedChart>(m_input.organization, m_settings);
-    } catch (const std::exception &error) {
-        fail(error);
-        return;
-    }
     const std::string title = heading();
     const std::optional<std::string> subtitle = m_host.pageSubtitle().toStdString();
     begin(Task::print);
-    withRoutes(chart, [this, chart, title, subtitle](const std::vector<DottedRoute> &routes) {
-        auto run = std::make_unique<PrintRun>(chart, routes, title, m_input.scope, subtitle);
+    preparePrint([this, title, subtitle](std::shared_ptr<const PrintedChart> chart, const std::vector<DottedRoute> &routes) {
+        auto run = std::make_unique<PrintRun>(std::move(chart), routes, title, m_input.scope, subtitle);
         m_host.commitSettings(m_settings);
         try {
             run->job = m_printer.start(run->pages.pageLayout(), int(run->pages.count()), toQt(title));
@@ -634,7 +640,8 @@ QString PrintSheetModel::progressLabel() const
         label = QStringLiteral("Exporting ") + m_exportingSheetName + QStringLiteral("…");
         break;
     case Task::print:
-        label = m_routing ? QStringLiteral("Routing the dotted lines of the PDF…") : QStringLiteral("Printing…");
+        label = m_preparing && linesRouted().second > 0 ? QStringLiteral("Routing the dotted lines of the PDF…")
+                                                         : QStringLiteral("Printing…");
         break;
     case Task::savePDF:
     case Task::none:

@@ -193,10 +193,7 @@ private:
     void begin(Task task);
     void end();
     std::pair<size_t, size_t> linesRouted() const;
-    // The lines of `chart`, then `then` with them: at once when they are stored, else once a
-    // worker has routed them (nothing when cancelled).
-    void withRoutes(const std::shared_ptr<const PrintedChart> &chart,
-                    const std::function<void(const std::vector<DottedRoute> &)> &then);
+    void preparePrint(const std::function<void(std::shared_ptr<const PrintedChart>, const std::vector<DottedRoute> &)> &then);
     void printPages(std::unique_ptr<PrintRun> run);
     void printSomePages();
     void exportNextSheet();
@@ -235,7 +232,7 @@ private:
         bool cancelled = false;
     };
     Task m_task = Task::none;
-    bool m_routing = false; // a worker routes the lines of the chart to print
+    bool m_preparing = false; // a worker lays out and routes the chart to print
     unsigned m_run = 0; // counts outputs begun and ended
     bool m_exporting = false;
     int m_exportedSheetCount = 0;

@@ -272,6 +272,7 @@ TEST_F(PrintSheet, PrintCommitsOnceThePDFIsReadAndReportsAFailingPrinter)
     sheet.setPreset("Legal"); // working settings differ from the committed ones
     printer.failure = "Printing is not available.";
     sheet.printChart();
+    ASSERT_TRUE(runUntil([&] { return !sheet.isBusy(); }));
     EXPECT_EQ(sheet.errorMessage(), "Printing is not available.");
     ASSERT_EQ(host.commits.size(), 1u);
     EXPECT_EQ(host.commits[0].heightInches, 14);
@@ -279,6 +280,7 @@ TEST_F(PrintSheet, PrintCommitsOnceThePDFIsReadAndReportsAFailingPrinter)
     printer.failure.reset();
     printer.cancel = true;
     sheet.printChart();
+    ASSERT_TRUE(runUntil([&] { return !sheet.isBusy(); }));
     EXPECT_FALSE(sheet.errorMessage());
     EXPECT_FALSE(sheet.resultMessage());
 }
