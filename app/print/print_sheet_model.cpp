@@ -318,39 +318,6 @@ void PrintSheetModel::end()
     emit changed();
 }
 
-// Laid out for paper and routed on a worker (a large chart takes a while for either), then
-// `then` here with both; nothing when stopped, and `fail` with an error.
-void PrintSheetModel::preparePrint(const std::function<void(std::shared_ptr<const PrintedChart>,
-                                                            const std::vector<DottedRoute> &)> &then)
-{
-    m_preparing = true;
-    m_exportWorker = std::jthread([this, run = m_run, organization = m_input.organization, settings = m_settings,
-                                   then, routing = routing({})](std::stop_token stop) {
-        std::shared_ptr<const PrintedChart> chart;
-        std::optional<std::vector<DottedRoute>> routes;
-        std::optional<QString> failure;
-        try {
-            chart = std::make_shared<const PrintedChart>(organization, settings);
-            routes = m_routeStore->route(chart->routingKey(), stop,
-                                         [&](const DottedRoutingProgress &p) { routing.progress(p.done, p.total); });
-        } catch (const std::exception &error) {
-            failure = messageOf(error);
-        }
-        QMetaObject::invokeMethod(this, [this, run, chart, routes = std::move(routes), failure, then] {
-            if (run != m_run)
-                return;
-            m_preparing = false;
-            if (failure) {
-                end();
-                m_errorMessage = failure;
-                emit changed();
-            } else if (routes) {
-                then(chart, *routes);
-            }
-        }, Qt::QueuedConnection);
-    });
-}
-
 // The cards at once; the dotted lines too when the store has them, else when a routing job
 // has made them all (readPreviewLines).
 void PrintSheetModel::updatePreview()
@@ -466,6 +433,41 @@ struct PrintSheetModel::PrintRun {
     }
 };
 
+// Laid out for paper, routed and inked on a worker (each takes a while on a large chart),
+// then `then` here with the pages; nothing when stopped, the error when one is thrown.
+void PrintSheetModel::preparePrint(const std::string &title, const std::optional<std::string> &subtitle,
+                                   const std::function<void(std::shared_ptr<PrintRun>)> &then)
+{
+    m_preparing = true;
+    m_exportWorker = std::jthread([this, run = m_run, organization = m_input.organization, settings = m_settings,
+                                   title, scope = m_input.scope, subtitle, then,
+                                   routing = routing({})](std::stop_token stop) {
+        std::shared_ptr<PrintRun> pages;
+        std::optional<QString> failure;
+        try {
+            auto chart = std::make_shared<const PrintedChart>(organization, settings);
+            const std::optional<std::vector<DottedRoute>> routes = m_routeStore->route(
+                chart->routingKey(), stop, [&](const DottedRoutingProgress &p) { routing.progress(p.done, p.total); });
+            if (routes)
+                pages = std::make_shared<PrintRun>(std::move(chart), *routes, title, scope, subtitle);
+        } catch (const std::exception &error) {
+            failure = messageOf(error);
+        }
+        QMetaObject::invokeMethod(this, [this, run, pages, failure, then] {
+            if (run != m_run)
+                return;
+            m_preparing = false;
+            if (failure) {
+                end();
+                m_errorMessage = failure;
+                emit changed();
+            } else if (pages) {
+                then(pages);
+            }
+        }, Qt::QueuedConnection);
+    });
+}
+
 void PrintSheetModel::printChart()
 {
     if (!canOutput())
@@ -473,8 +475,7 @@ void PrintSheetModel::printChart()
     const std::string title = heading();
     const std::optional<std::string> subtitle = m_host.pageSubtitle().toStdString();
     begin(Task::print);
-    preparePrint([this, title, subtitle](std::shared_ptr<const PrintedChart> chart, const std::vector<DottedRoute> &routes) {
-        auto run = std::make_unique<PrintRun>(std::move(chart), routes, title, m_input.scope, subtitle);
+    preparePrint(title, subtitle, [this, title](std::shared_ptr<PrintRun> run) {
         m_host.commitSettings(m_settings);
         try {
             run->job = m_printer.start(run->pages.pageLayout(), int(run->pages.count()), toQt(title));
@@ -509,7 +510,7 @@ void PrintSheetModel::printSomePages()
             m_pagesDone = ++m_print->next;
         }
         if (m_print->next == pages.size()) {
-            const std::unique_ptr<PrintRun> run = std::move(m_print);
+            const std::shared_ptr<PrintRun> run = std::move(m_print);
             run->job->finish();
             end();
             return;

@@ -193,8 +193,8 @@ private:
     void begin(Task task);
     void end();
     std::pair<size_t, size_t> linesRouted() const;
-    void preparePrint(const std::function<void(std::shared_ptr<const PrintedChart>, const std::vector<DottedRoute> &)> &then);
-    void printPages(std::unique_ptr<PrintRun> run);
+    void preparePrint(const std::string &title, const std::optional<std::string> &subtitle,
+                      const std::function<void(std::shared_ptr<PrintRun>)> &then);
     void printSomePages();
     void exportNextSheet();
     void writeCurrentSheet();
@@ -242,7 +242,7 @@ private:
     size_t m_pagesDone = 0;
     size_t m_pagesTotal = 0;
     std::optional<Export> m_export;
-    std::unique_ptr<PrintRun> m_print;
+    std::shared_ptr<PrintRun> m_print;
 
     std::shared_ptr<DottedRouteStore> m_routeStore;
     // While the preview's lines are routed: the chart and headings it was drawn with.
