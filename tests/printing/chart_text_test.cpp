@@ -1,14 +1,12 @@
 #include "printing/chart_text.h"
 
-#include "pdf_pages.h"
+#include "printing_test_support.h"
 
 #include <gtest/gtest.h>
 
-#include <QBuffer>
 #include <QFontInfo>
 #include <QFontMetricsF>
 #include <QPainter>
-#include <QPdfWriter>
 
 #include <cmath>
 #include <limits>
@@ -59,16 +57,7 @@ QString shownText(const QString &text, int lines, double width = 300)
 {
     const QFont font = ChartText::font(12);
     const QRectF box(10, 10, width, QFontMetricsF(font).height() * lines + 1);
-    QByteArray bytes;
-    QBuffer buffer(&bytes);
-    buffer.open(QIODevice::WriteOnly);
-    {
-        QPdfWriter writer(&buffer);
-        writer.setResolution(72);
-        QPainter painter(&writer);
-        ChartText::drawBox(painter, box, text, font);
-    }
-    return readPDFPages(bytes, QRegularExpression("\\s+")).texts.value(0).trimmed();
+    return paintedText([&](QPainter &painter) { ChartText::drawBox(painter, box, text, font); });
 }
 
 } // namespace

@@ -1,14 +1,12 @@
 #include "printing/chart_screen_card.h"
 
 #include "core/model/organization.h"
-#include "pdf_pages.h"
+#include "printing_test_support.h"
 
 #include <gtest/gtest.h>
 
-#include <QBuffer>
 #include <QImage>
 #include <QPainter>
-#include <QPdfWriter>
 
 namespace {
 
@@ -151,16 +149,8 @@ TEST(ScreenCard, FarOutCardsDrawOnlyTheirFace)
 // glyphs set with design metrics apart.
 QString cardText(const Position &position, const ChartScreenCard::State &state, const ChartScreenCard::Look &look)
 {
-    QByteArray bytes;
-    QBuffer buffer(&bytes);
-    buffer.open(QIODevice::WriteOnly);
-    {
-        QPdfWriter writer(&buffer);
-        writer.setResolution(72);
-        QPainter painter(&writer);
-        ChartScreenCard::paint(painter, frame, position, state, look);
-    }
-    return readPDFPages(bytes, QRegularExpression("\\s+")).texts.value(0).remove(QRegularExpression("\\s"));
+    return paintedText([&](QPainter &painter) { ChartScreenCard::paint(painter, frame, position, state, look); })
+        .remove(QLatin1Char(' '));
 }
 
 // Optional rows appear only when asked for, each in its place: pay level under the
