@@ -21,12 +21,17 @@ public:
     std::optional<QString> askText(const QString &, const QString &, const QString &) override { return {}; }
     std::optional<QString> fileToOpen(const QString &) override { return {}; }
     std::optional<QString> fileToSave(const QString &, const QString &) override { return {}; }
+    std::optional<QString> fileToSaveWithMessage(const QString &, const QString &, const QString &,
+                                                 const QString &) override
+    {
+        return {};
+    }
     SaveAnswer askToSave(const QString &, const QString &) override { return SaveAnswer::cancel; }
-    int ask(const QString &, const QString &, const QList<DialogButton> &buttons) override
+    int ask(const QString &, const QString &, const QList<DialogButton> &buttons, DialogButton::Role) override
     {
         return int(buttons.size()) - 1;
     }
-    std::optional<QString> askTextWithMessage(const QString &, const QString &, const QString &,
+    std::optional<QString> askTextWithMessage(const QString &, const QString &, const QString &, const QString &,
                                               const QString &) override
     {
         return {};

@@ -21,6 +21,9 @@ int main(int argc, char **argv)
     int count = 0;
     for (int i = 1; i < argc; ++i) {
         const std::filesystem::path path(argv[i]);
+        // A harness may have no seeds written by the program.
+        if (!std::filesystem::exists(path))
+            continue;
         if (std::filesystem::is_directory(path)) {
             for (const auto &entry : std::filesystem::recursive_directory_iterator(path)) {
                 if (entry.is_regular_file()) {

@@ -98,9 +98,9 @@ void paintRegions(QPainter &painter, const ChartLayout &layout, const PaintOptio
         painter.setBrush(style.regionFill);
         painter.drawPath(roundedRect(frame, 12));
         ChartText::drawBox(painter, QRectF(frame.left() + 12, frame.top() + 10, frame.width() - 24, 18),
-                           toQt(region.title), ChartText::font(13, Weight::bold));
+                           toQt(region.title), ChartText::font(13, Weight::bold), style.regionTitle);
         ChartText::drawBox(painter, QRectF(frame.left() + 12, frame.top() + 30, frame.width() - 24, 24),
-                           toQt(region.subtitle), ChartText::font(9));
+                           toQt(region.subtitle), ChartText::font(9), style.regionSubtitle);
     }
 }
 
@@ -161,7 +161,7 @@ void paintCardTexts(QPainter &painter, const QRectF &f, const Position &position
 
     if (options.showJobTitle)
         box(x0, f.top() + 9, 162, 32, toQt(position.jobTitle()), ChartText::font(12, Weight::bold));
-    box(f.right() - 64, f.top() + 9, 54, 13, ChartText::decimal(position.fte, 3) + QStringLiteral(" FTE"),
+    box(f.right() - 64, f.top() + 9, 54, 13, ChartText::fte(position.fte) + QStringLiteral(" FTE"),
         ChartText::font(8));
     if (isGroup)
         box(x0, f.top() + 43, 220, 16, QStringLiteral("POSITION GROUP"), ChartText::font(9));
@@ -289,17 +289,19 @@ QColor changeColour(ProposalChangeKind kind)
     return Qt::white;
 }
 
-void paintChangeTint(QPainter &painter, const QPainterPath &outline, const QRectF &frame, ProposalChangeKind kind)
+void paintChangeTint(QPainter &painter, const QPainterPath &outline, const QRectF &frame, ProposalChangeKind kind,
+                     const QColor &base)
 {
-    // The colour at 12 % to 42 % over white, opaque so that paper and screen show the same.
-    const QColor base = changeColour(kind);
-    const auto whiteToward = [&base](double amount) {
-        const auto mix = [amount](double channel) { return 1 - amount + amount * channel; };
-        return QColor::fromRgbF(float(mix(base.redF())), float(mix(base.greenF())), float(mix(base.blueF())));
+    // The colour at 12 % to 42 % over the card's, opaque so that paper and screen show the same.
+    const QColor colour = changeColour(kind);
+    const auto toward = [&](double amount) {
+        const auto mix = [amount](double under, double over) { return (1 - amount) * under + amount * over; };
+        return QColor::fromRgbF(float(mix(base.redF(), colour.redF())), float(mix(base.greenF(), colour.greenF())),
+                                float(mix(base.blueF(), colour.blueF())));
     };
     QLinearGradient tint(frame.topLeft(), frame.bottomRight());
-    tint.setColorAt(0, whiteToward(0.12));
-    tint.setColorAt(1, whiteToward(0.42));
+    tint.setColorAt(0, toward(0.12));
+    tint.setColorAt(1, toward(0.42));
     painter.save();
     painter.setClipPath(outline, Qt::IntersectClip);
     painter.fillRect(frame, tint);

@@ -35,6 +35,8 @@ struct ChartPaintStyle {
     QColor regionFill = QColor::fromRgbF(0.97f, 0.97f, 0.97f);
     QColor regionOutline = QColor::fromRgbF(0.65f, 0.65f, 0.65f);
     double regionLineWidth = 0.8;
+    QColor regionTitle = Qt::black;
+    QColor regionSubtitle = Qt::black;
     QColor connector = QColor::fromRgbF(1 / 3.f, 1 / 3.f, 1 / 3.f);
     double connectorWidth = 1.2;
     QColor ink = QColor(255, 149, 0);
@@ -77,7 +79,9 @@ QPainterPath painterPath(const Path &path);
 // How a proposal chart marks a changed card: green added, red deleted, yellow moved or
 // edited; a diagonal tint of that colour inside the card's outline, and an upper-case badge.
 QColor changeColour(ProposalChangeKind kind);
-void paintChangeTint(QPainter &painter, const QPainterPath &outline, const QRectF &frame, ProposalChangeKind kind);
+// The tint is laid over `base`, the card's own colour.
+void paintChangeTint(QPainter &painter, const QPainterPath &outline, const QRectF &frame, ProposalChangeKind kind,
+                     const QColor &base = Qt::white);
 QString changeBadge(ProposalChangeKind kind);
 
 } // namespace ChartPainter

@@ -66,7 +66,7 @@ double wrappedHeight(const QString &text, const QFont &font, double width, int l
 
 QString fteText(const Position &position)
 {
-    return ChartText::decimal(position.fte, 3) + QStringLiteral(" FTE");
+    return ChartText::fte(position.fte) + QStringLiteral(" FTE");
 }
 
 QString countText(int64_t count)
@@ -88,6 +88,21 @@ bool hasNameRow(const Position &position, const Look &look)
 }
 
 } // namespace
+
+void paintBranchSymbol(QPainter &painter, const QRectF &box, const QColor &colour)
+{
+    // Drawn in an 11-unit box.
+    const double unit = std::min(box.width(), box.height()) / 11;
+    painter.save();
+    painter.translate(box.topLeft());
+    painter.scale(unit, unit);
+    painter.setPen(QPen(colour, 1.1));
+    painter.setBrush(Qt::NoBrush);
+    painter.drawLine(QPointF(5, 10), QPointF(5, 5));
+    painter.drawLine(QPointF(5, 5), QPointF(2, 1.5));
+    painter.drawLine(QPointF(5, 5), QPointF(8, 1.5));
+    painter.restore();
+}
 
 Layout layout(const Rect &frame, const Position &position, const State &state, const Look &look)
 {
@@ -198,17 +213,15 @@ void paintCircleButton(QPainter &painter, const Rect &rect, bool plus, const QCo
 }
 
 // "building.2": two blocks; "arrow.triangle.branch": a stem that forks.
-void paintLocationSymbol(QPainter &painter, const QRectF &box, bool split)
+void paintLocationSymbol(QPainter &painter, const QRectF &box, bool split, const QColor &colour)
 {
-    painter.setPen(QPen(secondary, 1.1));
-    painter.setBrush(Qt::NoBrush);
-    const QPointF o = box.topLeft();
     if (split) {
-        painter.drawLine(o + QPointF(5, 10), o + QPointF(5, 5));
-        painter.drawLine(o + QPointF(5, 5), o + QPointF(2, 1.5));
-        painter.drawLine(o + QPointF(5, 5), o + QPointF(8, 1.5));
+        paintBranchSymbol(painter, box, colour);
         return;
     }
+    painter.setPen(QPen(colour, 1.1));
+    painter.setBrush(Qt::NoBrush);
+    const QPointF o = box.topLeft();
     painter.drawRect(QRectF(o + QPointF(1, 2), QSizeF(4.5, 8)));
     painter.drawRect(QRectF(o + QPointF(5.5, 5), QSizeF(4, 5)));
 }
@@ -217,33 +230,35 @@ void paintTexts(QPainter &painter, const Layout &layout, const Position &positio
 {
     using ChartText::drawBox;
     if (!layout.jobTitle.isNull())
-        drawBox(painter, layout.jobTitle, toQt(position.jobTitle()), titleFont());
-    drawBox(painter, layout.fte, fteText(position), captionFont());
+        drawBox(painter, layout.jobTitle, toQt(position.jobTitle()), titleFont(), look.text);
+    drawBox(painter, layout.fte, fteText(position), captionFont(), look.text);
     if (position.groupMemberCount)
         drawBox(painter, layout.nameRow, QStringLiteral("POSITION GROUP"), captionBoldFont(), blue);
     else if (!layout.nameRow.isNull())
         drawBox(painter, layout.nameRow, position.employee ? toQt(position.employee->name) : QStringLiteral("Vacant"),
-                nameFont(), position.employee ? QColor(Qt::black) : orange);
+                nameFont(), position.employee ? look.text : orange);
     const QString department = toQt(position.department);
     if (position.isAssistantPosition())
         drawBox(painter, layout.department, QStringLiteral("ASSISTANT \u00b7 ") + department, captionFont(), purple);
     else
-        drawBox(painter, layout.department, department, captionFont(), secondary);
+        drawBox(painter, layout.department, department, captionFont(), look.secondaryText);
     if (!layout.payLevel.isNull())
-        drawBox(painter, layout.payLevel, QStringLiteral("Pay Level: ") + toQt(position.title), captionFont(), secondary);
+        drawBox(painter, layout.payLevel, QStringLiteral("Pay Level: ") + toQt(position.title), captionFont(),
+                look.secondaryText);
 
     const double caption = lineHeight(captionFont());
     const QRectF textRow(layout.location.left(), layout.location.top() + (layout.location.height() - caption) / 2,
                          layout.location.width(), caption);
     if (textRow.width() > 12) {
         paintLocationSymbol(painter, QRectF(textRow.left(), textRow.top() + (caption - 11) / 2, 11, 11),
-                            !position.schoolAssignments.empty());
-        drawBox(painter, textRow.adjusted(14, 0, 0, 0), toQt(position.location), captionFont(), secondary);
+                            !position.schoolAssignments.empty(), look.secondaryText);
+        drawBox(painter, textRow.adjusted(14, 0, 0, 0), toQt(position.location), captionFont(), look.secondaryText);
     }
     if (!layout.count.isNull())
-        drawBox(painter, layout.count, countText(state.count), countFont());
+        drawBox(painter, layout.count, countText(state.count), countFont(), look.text);
     if (!layout.changeBadge.isNull())
-        drawBox(painter, layout.changeBadge, ChartPainter::changeBadge(*position.proposalChange), captionBoldFont());
+        drawBox(painter, layout.changeBadge, ChartPainter::changeBadge(*position.proposalChange), captionBoldFont(),
+                look.text);
     if (layout.managerReference) {
         const QRectF box = toQt(*layout.managerReference);
         drawBox(painter, QRectF(box.left(), box.top(), 12, box.height()), QStringLiteral("\u2197"), referenceFont(),
@@ -270,7 +285,7 @@ void paint(QPainter &painter, const Rect &frame, const Position &position, const
         painter.fillPath(outline, tint);
     }
     if (position.proposalChange)
-        ChartPainter::paintChangeTint(painter, outline, f, *position.proposalChange);
+        ChartPainter::paintChangeTint(painter, outline, f, *position.proposalChange, look.background);
     QColor border = state.selected ? look.accent : assistant ? purple : secondary;
     if (!state.selected && !assistant)
         border.setAlphaF(0.25f);
@@ -298,7 +313,7 @@ void paint(QPainter &painter, const Rect &frame, const Position &position, const
     if (placed.linkedSheets) {
         const QRectF chip = toQt(*placed.linkedSheets);
         painter.setFont(captionFont());
-        painter.setPen(secondary);
+        painter.setPen(look.secondaryText);
         painter.drawText(chip.adjusted(4, 0, -4, 0), Qt::AlignLeft | Qt::AlignVCenter | Qt::TextSingleLine,
                          QStringLiteral("\u2197 ") + placed.linkedSheetsText);
     }

@@ -34,6 +34,8 @@ struct Look {
     bool showJobTitle = true;
     QColor background = Qt::white;
     QColor accent = blue;
+    QColor text = Qt::black;        // job title, name, FTE, count, change badge
+    QColor secondaryText = secondary; // department, pay level, location, other charts
 };
 
 // What the window knows of a card besides its position.
@@ -63,6 +65,9 @@ struct Layout {
     std::optional<Rect> managerReference;
     std::optional<Rect> callout; // the reporting badge, drawn by the window
 };
+
+// "arrow.triangle.branch": a stem that forks, scaled to `box`.
+void paintBranchSymbol(QPainter &painter, const QRectF &box, const QColor &colour);
 
 Layout layout(const Rect &frame, const Position &position, const State &state, const Look &look);
 

@@ -93,4 +93,11 @@ QString decimal(double value, int maxFractionDigits, const QLocale &locale)
     return text;
 }
 
+QString fte(double value, const QLocale &locale)
+{
+    constexpr qsizetype longest = 10;
+    const QString text = decimal(value, 3, locale);
+    return text.size() <= longest ? text : text.left(longest - 1) + QChar(0x2026);
+}
+
 } // namespace ChartText

@@ -28,4 +28,8 @@ void drawBox(QPainter &painter, const QRectF &box, const QString &text, const QF
 // trailing zeros dropped: 62.5, 100, 33.33.
 QString decimal(double value, int maxFractionDigits, const QLocale &locale = QLocale());
 
+// An FTE as cards and the inspector show it: `decimal` with three fraction digits, cut with
+// "…" past ten characters, so that an absurd value read from a file keeps to its place.
+QString fte(double value, const QLocale &locale = QLocale());
+
 } // namespace ChartText

@@ -152,17 +152,6 @@ bool hasBiffSignature(const QByteArray &data)
     return version == '\x00' || version == '\x02' || version == '\x04' || version == '\x08';
 }
 
-void checkSignature(const QByteArray &data)
-{
-    if (hasOle2Signature(data)) {
-        if (data.size() <= 511)
-            fail("The .xls workbook is truncated.");
-        return;
-    }
-    if (!hasBiffSignature(data))
-        fail("This is not a valid binary .xls workbook. Use the original Excel file, not a renamed CSV or .xlsx file.");
-}
-
 QString shortened(const QString &text)
 {
     if (text.size() <= exceptionTextLimit)
@@ -213,34 +202,65 @@ private:
     fail("Reading the .xls workbook took too long. Save it as .xlsx in Excel and import that file.");
 }
 
+[[noreturn]] void failUnreadable(const std::string &reason)
+{
+    fail("Could not read the .xls workbook: " + reason);
+}
+
+// The script checks the same limits; an answer that breaks them still never reaches the import.
+void checkLimits(const std::vector<ImportSheet> &sheets)
+{
+    if (sheets.empty())
+        failUnreadable("No worksheets were found.");
+    if (sheets.size() > 100)
+        fail("Imports support up to 100 worksheets.");
+    size_t cells = 0;
+    for (const ImportSheet &sheet : sheets) {
+        if (sheet.rows.size() > worksheetLimits.rows)
+            fail("Imports support up to 20,000 worksheet rows.");
+        for (const std::vector<std::string> &row : sheet.rows) {
+            if (row.size() > worksheetLimits.columns)
+                fail("Imports support up to 500 worksheet columns.");
+            cells += row.size();
+        }
+        if (cells > 1'000'000)
+            fail("The workbook exceeds the one-million-cell legacy import limit.");
+    }
+}
+
+bool isInside(const ImportCellIssue &issue, const ImportSheet &sheet)
+{
+    return issue.row >= 0 && size_t(issue.row) < sheet.rows.size() && issue.column >= 0 &&
+           size_t(issue.column) < sheet.rows[size_t(issue.row)].size();
+}
+
 std::vector<ImportSheet> decodedSheets(const QByteArray &json)
 {
+    std::vector<ImportSheet> sheets;
     try {
         const JsonRead::Json list = JsonRead::parse(std::string_view(json.constData(), size_t(json.size())));
         if (!list.is_array())
             throw JsonRead::Error("The workbook's sheets are not a list.");
-        std::vector<ImportSheet> sheets;
-        sheets.reserve(list.size());
+        sheets.reserve(std::min<size_t>(list.size(), 101));
         for (const JsonRead::Json &sheet : list)
             sheets.push_back(ImportJson::decodeSheet(sheet));
-        return sheets;
     } catch (const JsonRead::Error &error) {
-        fail(std::string("Could not read the .xls workbook: ") + error.what());
+        failUnreadable(error.what());
     }
+    checkLimits(sheets);
+    for (ImportSheet &sheet : sheets) {
+        if (sheet.sourceIssues)
+            std::erase_if(*sheet.sourceIssues, [&](const ImportCellIssue &issue) { return !isInside(issue, sheet); });
+    }
+    return sheets;
 }
-
-// What the reading script answered: the sheets' JSON, or the exception's text, or neither
-// when the JSON was over the limit.
-struct ScriptAnswer {
-    QByteArray json;
-    std::optional<QString> error;
-    bool tooLarge = false;
-};
 
 std::chrono::milliseconds remaining(const QDeadlineTimer &deadline)
 {
     return std::chrono::milliseconds(std::max<qint64>(0, deadline.remainingTime()));
 }
+
+using LegacyExcelReader::ScriptAnswer;
 
 // The same library in node, several times faster than the embedded engine. Nothing when node
 // ended without an answer (a broken installation): the engine then takes over.
@@ -282,21 +302,65 @@ std::optional<ScriptAnswer> readWithNode(const QString &node, const QString &lib
     return std::nullopt;
 }
 
-ScriptAnswer readWithEngine(const QString &library, const QByteArray &data, const QDeadlineTimer &deadline)
+} // namespace
+
+QString LegacyExcelReader::nodeProgram()
+{
+    for (const char *name : {"node", "nodejs"}) {
+        if (QString path = QStandardPaths::findExecutable(QString::fromLatin1(name)); !path.isEmpty())
+            return path;
+    }
+    return {};
+}
+
+void LegacyExcelReader::checkSignature(const QByteArray &data)
+{
+    if (hasOle2Signature(data)) {
+        if (data.size() <= 511)
+            fail("The .xls workbook is truncated.");
+        return;
+    }
+    if (!hasBiffSignature(data))
+        fail("This is not a valid binary .xls workbook. Use the original Excel file, not a renamed CSV or .xlsx file.");
+}
+
+std::vector<ImportSheet> LegacyExcelReader::sheetsFromAnswer(const ScriptAnswer &answer)
+{
+    if (answer.error)
+        fail("Could not read the .xls workbook: " + shortened(*answer.error).toStdString() +
+             ". Password-protected workbooks are not supported.");
+    if (answer.tooLarge || answer.json.size() > resultLimit)
+        fail("The legacy Excel workbook is too large to import.");
+    return decodedSheets(answer.json);
+}
+
+LegacyExcelReader::EngineReader::EngineReader(const QDeadlineTimer &deadline)
 {
     // The engine cannot exist without an application object.
     if (!QCoreApplication::instance())
         fail("The legacy Excel import component is unavailable.");
-    QJSEngine engine;
-    EngineWatchdog watchdog(engine, remaining(deadline));
-    const QJSValue loaded = engine.evaluate(library, QStringLiteral("xlsx.full.min.js"));
+    const std::optional<QString> library = WorkbookLibrary::script();
+    if (!library)
+        fail("The legacy Excel import component is unavailable.");
+    m_engine = std::make_unique<QJSEngine>();
+    EngineWatchdog watchdog(*m_engine, remaining(deadline));
+    const QJSValue loaded = m_engine->evaluate(*library, QStringLiteral("xlsx.full.min.js"));
+    watchdog.stop();
     if (watchdog.fired())
         failTimeLimit();
     if (loaded.isError())
         fail("Could not initialize the legacy Excel reader.");
+}
 
-    engine.globalObject().setProperty(QStringLiteral("vantrelWorkbook"), engine.toScriptValue(data));
-    const QJSValue result = engine.evaluate(QString::fromUtf8(readingScript));
+LegacyExcelReader::EngineReader::~EngineReader() = default;
+
+LegacyExcelReader::ScriptAnswer LegacyExcelReader::EngineReader::answer(const QByteArray &data,
+                                                                       const QDeadlineTimer &deadline)
+{
+    m_engine->setInterrupted(false);
+    EngineWatchdog watchdog(*m_engine, remaining(deadline));
+    m_engine->globalObject().setProperty(QStringLiteral("vantrelWorkbook"), m_engine->toScriptValue(data));
+    const QJSValue result = m_engine->evaluate(QString::fromUtf8(readingScript));
     watchdog.stop();
     if (watchdog.fired())
         failTimeLimit();
@@ -308,17 +372,6 @@ ScriptAnswer readWithEngine(const QString &library, const QByteArray &data, cons
     if (!json.isString())
         return ScriptAnswer{.tooLarge = true};
     return ScriptAnswer{.json = json.toString().toUtf8()};
-}
-
-} // namespace
-
-QString LegacyExcelReader::nodeProgram()
-{
-    for (const char *name : {"node", "nodejs"}) {
-        if (QString path = QStandardPaths::findExecutable(QString::fromLatin1(name)); !path.isEmpty())
-            return path;
-    }
-    return {};
 }
 
 std::vector<ImportSheet> LegacyExcelReader::read(const QByteArray &data, std::chrono::milliseconds timeLimit,
@@ -334,12 +387,6 @@ std::vector<ImportSheet> LegacyExcelReader::read(const QByteArray &data, std::ch
     if (const QString node = nodeProgram(); runtime == Runtime::preferNode && !node.isEmpty())
         answer = readWithNode(node, *library, data, deadline);
     if (!answer)
-        answer = readWithEngine(*library, data, deadline);
-
-    if (answer->error)
-        fail("Could not read the .xls workbook: " + shortened(*answer->error).toStdString() +
-             ". Password-protected workbooks are not supported.");
-    if (answer->tooLarge || answer->json.size() > resultLimit)
-        fail("The legacy Excel workbook is too large to import.");
-    return decodedSheets(answer->json);
+        answer = EngineReader(deadline).answer(data, deadline);
+    return sheetsFromAnswer(*answer);
 }

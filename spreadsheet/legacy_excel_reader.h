@@ -3,10 +3,15 @@
 #include "core/support/import_sheet.h"
 
 #include <QByteArray>
+#include <QDeadlineTimer>
 #include <QString>
 
 #include <chrono>
+#include <memory>
+#include <optional>
 #include <vector>
+
+class QJSEngine;
 
 // Reads binary Excel workbooks (.xls) by running the workbook library in a `node` child
 // process when node is installed, else in a JavaScript engine that belongs to the call alone,
@@ -30,5 +35,38 @@ std::vector<ImportSheet> read(const QByteArray &data, std::chrono::milliseconds 
 
 // The node program found on the PATH, or empty.
 QString nodeProgram();
+
+// What the reading script answered: the sheets' JSON, the text of the library's exception, or
+// neither when the JSON was over the limit.
+struct ScriptAnswer {
+    QByteArray json;
+    std::optional<QString> error;
+    bool tooLarge = false;
+};
+
+// Refuses bytes that are no .xls workbook before any JavaScript runs. Throws OrganizationError.
+void checkSignature(const QByteArray &data);
+
+// The sheets of an answer, its limits checked again here rather than trusted to the script;
+// issues outside their sheet's rows are dropped. Throws OrganizationError with the message the
+// user reads.
+std::vector<ImportSheet> sheetsFromAnswer(const ScriptAnswer &answer);
+
+// The library loaded once into a JavaScript engine of its own, which then reads workbooks one
+// after another. Owned by one thread; `read` makes a fresh one per call.
+class EngineReader {
+public:
+    // Throws OrganizationError when the library is missing, fails to load or overruns `deadline`.
+    explicit EngineReader(const QDeadlineTimer &deadline);
+    ~EngineReader();
+    EngineReader(const EngineReader &) = delete;
+    EngineReader &operator=(const EngineReader &) = delete;
+
+    // Throws OrganizationError when `deadline` passes first.
+    ScriptAnswer answer(const QByteArray &data, const QDeadlineTimer &deadline);
+
+private:
+    std::unique_ptr<QJSEngine> m_engine;
+};
 
 } // namespace LegacyExcelReader

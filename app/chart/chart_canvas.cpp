@@ -25,6 +25,16 @@ static QString toQt(const std::string &text)
     return QString::fromStdString(text);
 }
 
+// The secondary text of a card: the text colour halfway to the card's, so that it reads
+// as quieter than the primary text on a light palette and on a dark one.
+static QColor secondaryText(const QPalette &palette)
+{
+    const QColor text = palette.color(QPalette::Text);
+    const QColor base = palette.color(QPalette::Base);
+    return QColor::fromRgbF((text.redF() + base.redF()) / 2, (text.greenF() + base.greenF()) / 2,
+                            (text.blueF() + base.blueF()) / 2);
+}
+
 ChartPaintStyle ChartCanvas::screenStyle(const QPalette &palette)
 {
     const QColor secondary(128, 128, 128);
@@ -32,6 +42,9 @@ ChartPaintStyle ChartCanvas::screenStyle(const QPalette &palette)
     style.regionFill = QColor(128, 128, 128, 10);
     style.regionOutline = QColor(128, 128, 128, 102);
     style.regionLineWidth = 1;
+    // Region titles stand on the canvas, which follows the window's colour.
+    style.regionTitle = palette.color(QPalette::WindowText);
+    style.regionSubtitle = palette.color(QPalette::PlaceholderText);
     style.connector = secondary;
     style.connectorWidth = 1.5;
     style.inkWidth = DottedInk::lineWidth;
@@ -165,12 +178,54 @@ QRect ChartCanvas::cardViewRect(int index) const
     return viewRect(cardFrame(index));
 }
 
-QRect ChartCanvas::viewRect(const Rect &chart) const
+bool ChartCanvas::isCardSelected(int index) const
 {
-    const ChartViewport camera = displayedCamera();
-    return QRectF(chart.minX() * camera.scale + camera.offset.width, chart.minY() * camera.scale + camera.offset.height,
-                  chart.width() * camera.scale, chart.height() * camera.scale)
-        .toAlignedRect();
+    return m_revision.selection == cardID(index);
+}
+
+void ChartCanvas::pressCard(int index)
+{
+    m_view.selectChartPerson(cardID(index));
+}
+
+std::vector<ChartCanvasCard::Toggle> ChartCanvas::cardToggles(int index) const
+{
+    const std::string id = cardID(index);
+    const Position *position = m_scene->position(id);
+    if (!position)
+        return {};
+    const ChartCanvasCard::State state = cardState(id, *position);
+    return ChartCanvasCard::toggles(ChartCanvasCard::controls(cardFrame(index), *position, state, cardLook()), state);
+}
+
+std::vector<AccessibleCardCanvas::CardButton> ChartCanvas::cardButtons(int index) const
+{
+    std::vector<CardButton> buttons;
+    for (const ChartCanvasCard::Toggle &toggle : cardToggles(index))
+        buttons.push_back({toggle.name, viewRect(toggle.rect)});
+    return buttons;
+}
+
+void ChartCanvas::pressCardButton(int index, int button)
+{
+    const std::vector<ChartCanvasCard::Toggle> toggles = cardToggles(index);
+    if (button < 0 || button >= int(toggles.size()))
+        return;
+    const std::string id = cardID(index);
+    if (toggles[size_t(button)].part == ChartCanvasCard::Part::expandGroup)
+        m_view.toggleGroup(id);
+    else
+        m_view.toggleBranch(id);
+}
+
+int ChartCanvas::cardIndexAt(const QPoint &viewPoint) const
+{
+    return cardAt(displayedCamera().chartPoint(Point{double(viewPoint.x()), double(viewPoint.y())}));
+}
+
+bool ChartCanvas::showsPageBreaks() const
+{
+    return m_view.isShowingPageBreaks();
 }
 
 int64_t ChartCanvas::positionsBehind(const std::string &cardID) const
@@ -203,6 +258,8 @@ ChartScreenCard::Look ChartCanvas::screenCardLook(const ChartPrintSettings &sett
     look.showJobTitle = settings.showJobTitle;
     look.background = palette.color(QPalette::Base);
     look.accent = palette.color(QPalette::Highlight);
+    look.text = palette.color(QPalette::Text);
+    look.secondaryText = secondaryText(palette);
     return look;
 }
 

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "app/chart/chart_canvas_accessible.h"
 #include "app/chart/chart_navigation_surface.h"
 
 // moc cannot parse the standard library's C++20 headers that the JSON library pulls in.
@@ -21,6 +22,9 @@ namespace ChartScreenCard {
 struct Look;
 struct State;
 }
+namespace ChartCanvasCard {
+struct Toggle;
+}
 
 // What the drawing of a chart depends on besides the camera: the same revision draws the
 // same picture, so pans and zooms never rebuild anything.
@@ -39,7 +43,7 @@ struct ChartCanvasRevision {
 // selection, the cards' controls, the reporting badge, the page breaks). Clicks select,
 // double clicks edit or expand, the cards' controls and links act on the window's
 // ChartView. A chart that cannot be built shows why instead.
-class ChartCanvas : public ChartNavigationSurface {
+class ChartCanvas : public ChartNavigationSurface, public AccessibleCardCanvas {
     Q_OBJECT
 public:
     explicit ChartCanvas(ChartView &view, QWidget *parent = nullptr);
@@ -55,14 +59,21 @@ public:
     const ChartCanvasRevision &revision() const;
 
     // The cards in drawing order, for hit tests and assistive technologies.
-    int cardCount() const;
+    int cardCount() const override;
     std::string cardID(int index) const;
     Rect cardFrame(int index) const;
-    QString cardLabel(int index) const;
+    QString cardLabel(int index) const override;
     // Index of the card under a chart point, or -1.
     int cardAt(Point point) const;
     // The card's rectangle on the canvas, in widget coordinates.
-    QRect cardViewRect(int index) const;
+    QRect cardViewRect(int index) const override;
+    bool isCardSelected(int index) const override;
+    void pressCard(int index) override;
+    // The group's and the branch's toggles.
+    std::vector<CardButton> cardButtons(int index) const override;
+    void pressCardButton(int index, int button) override;
+    int cardIndexAt(const QPoint &viewPoint) const override;
+    bool showsPageBreaks() const override;
 
 signals:
     // A secondary click on a card; the card's menu is the window's.
@@ -86,10 +97,10 @@ private:
     int64_t positionsBehind(const std::string &cardID) const;
     ChartScreenCard::State cardState(const std::string &id, const Position &position) const;
     ChartScreenCard::Look cardLook() const;
+    std::vector<ChartCanvasCard::Toggle> cardToggles(int index) const;
     void showLinkedSheets(const std::string &cardID, const QPointF &viewPoint);
     void showManagerReference(const Position &position, const QPointF &viewPoint);
     void showCallout(const Position &position, const Rect &badge);
-    QRect viewRect(const Rect &chart) const;
     void popUp(QMenu *menu, const QPointF &viewPoint);
     void reportViewport();
 

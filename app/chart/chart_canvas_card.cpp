@@ -52,6 +52,19 @@ Part hit(const Controls &controls, Point point)
     return Part::card;
 }
 
+std::vector<Toggle> toggles(const Controls &controls, const State &state)
+{
+    std::vector<Toggle> shown;
+    if (controls.expandGroup)
+        shown.push_back({Part::expandGroup, QStringLiteral("Expand group"), *controls.expandGroup});
+    if (controls.branchToggle) {
+        shown.push_back({Part::branchToggle,
+                         state.branchExpanded ? QStringLiteral("Collapse branch") : QStringLiteral("Expand branch"),
+                         *controls.branchToggle});
+    }
+    return shown;
+}
+
 QString toolTip(const Controls &controls, Point point, const Position &position, const State &state, bool hideNames)
 {
     switch (hit(controls, point)) {

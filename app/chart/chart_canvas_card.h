@@ -42,6 +42,17 @@ Controls controls(const Rect &frame, const Position &position, const State &stat
 // The control under `point`, or the card itself.
 Part hit(const Controls &controls, Point point);
 
+// A button on the card as a screen reader names it.
+struct Toggle {
+    Part part; // expandGroup or branchToggle
+    QString name;
+    Rect rect;
+};
+
+// The group's and the branch's buttons, in drawing order: "Expand group", then "Collapse
+// branch" or "Expand branch".
+std::vector<Toggle> toggles(const Controls &controls, const State &state);
+
 // The card's help text at a point: the reporting details, the manager-reference help, the
 // other charts, or the controls' help; empty elsewhere.
 QString toolTip(const Controls &controls, Point point, const Position &position, const State &state, bool hideNames);

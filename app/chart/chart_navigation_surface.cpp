@@ -39,6 +39,14 @@ ChartViewport ChartNavigationSurface::displayedCamera() const
     return m_camera.panned(toSize(m_drag));
 }
 
+QRect ChartNavigationSurface::viewRect(const Rect &chart) const
+{
+    const ChartViewport camera = displayedCamera();
+    return QRectF(chart.minX() * camera.scale + camera.offset.width, chart.minY() * camera.scale + camera.offset.height,
+                  chart.width() * camera.scale, chart.height() * camera.scale)
+        .toAlignedRect();
+}
+
 void ChartNavigationSurface::setZoom(double zoom)
 {
     if (zoom == m_zoom)

@@ -43,6 +43,8 @@ public:
 
     // The part of the chart shown, in chart points.
     Rect visibleChartRect() const;
+    // Where a rectangle of the chart shows now, in widget coordinates.
+    QRect viewRect(const Rect &chart) const;
 
 signals:
     void zoomCommitted(double zoom);

@@ -1,7 +1,11 @@
 #include "app/chart/chart_search.h"
 
+#include "app/sidebar/sidebar_style.h"
+
 #include <QLabel>
 #include <QListWidget>
+#include <QPainter>
+#include <QStyledItemDelegate>
 #include <QVBoxLayout>
 
 #include <algorithm>
@@ -12,6 +16,33 @@ static QString toQt(const std::string &text)
 {
     return QString::fromStdString(text);
 }
+
+namespace {
+
+constexpr int detailRole = Qt::UserRole + 1;
+constexpr int rowPadding = 4;
+
+// "<name> · <job title>" above the number, department and location (and, for a person off
+// the chart shown, where to find them) in the smaller secondary style.
+class SearchRowDelegate : public QStyledItemDelegate {
+public:
+    using QStyledItemDelegate::QStyledItemDelegate;
+
+    QSize sizeHint(const QStyleOptionViewItem &option, const QModelIndex &index) const override
+    {
+        const int lines = int(index.data(detailRole).toString().count(QLatin1Char('\n'))) + 1;
+        return {1, twoLineHeight(option, lines) + 2 * rowPadding};
+    }
+
+    void paint(QPainter *painter, const QStyleOptionViewItem &option, const QModelIndex &index) const override
+    {
+        QStyleOptionViewItem styled = option;
+        initStyleOption(&styled, index);
+        paintTwoLineRow(*painter, styled, index.data(detailRole).toString(), rowPadding);
+    }
+};
+
+} // namespace
 
 QString ChartSearch::offChartNote()
 {
@@ -63,7 +94,7 @@ ChartSearchPopup::ChartSearchPopup(QWidget *parent) : QFrame(parent, Qt::Popup)
     m_header->setFont(headline);
     m_list = new QListWidget(this);
     m_list->setFrameShape(QFrame::NoFrame);
-    m_list->setWordWrap(true);
+    m_list->setItemDelegate(new SearchRowDelegate(m_list));
     m_list->setAlternatingRowColors(true);
     layout->addWidget(m_header);
     layout->addWidget(m_list, 1);
@@ -83,11 +114,13 @@ void ChartSearchPopup::setResults(const SearchResults &results)
     m_header->setText(ChartSearch::headerText(results.count));
     m_list->clear();
     for (const SearchResultRow &row : results.rows) {
-        QString label = row.title + QLatin1Char('\n') + row.detail;
+        QString detail = row.detail;
         if (row.offChart)
-            label += QLatin1Char('\n') + ChartSearch::offChartNote();
-        auto *item = new QListWidgetItem(label, m_list);
+            detail += QLatin1Char('\n') + ChartSearch::offChartNote();
+        auto *item = new QListWidgetItem(row.title, m_list);
         item->setData(Qt::UserRole, toQt(row.id));
+        item->setData(detailRole, detail);
+        item->setData(Qt::AccessibleTextRole, row.title + QLatin1Char('\n') + detail);
     }
     if (m_list->count() > 0)
         m_list->setCurrentRow(0);

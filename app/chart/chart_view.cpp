@@ -86,7 +86,7 @@ void ChartView::setSelectedSheetID(const std::string &id)
         return;
     m_selectedSheetID = id;
     emit chartChanged();
-    setPrintSettings(savedPrintSettings());
+    showPrintSettings(savedPrintSettings());
     setFocusPersonID({});
     setFocusDepartment({});
     setCollapsedPositionIDs({});
@@ -133,8 +133,16 @@ void ChartView::setExpandedGroups(std::set<std::string> ids)
 
 void ChartView::setPrintSettings(const ChartPrintSettings &settings)
 {
-    if (settings == m_printSettings)
+    if (!showPrintSettings(settings))
         return;
+    writeBackPrintSettings();
+    resetFocusedView();
+}
+
+bool ChartView::showPrintSettings(const ChartPrintSettings &settings)
+{
+    if (settings == m_printSettings)
+        return false;
     const bool modeChanged = settings.displayMode() != m_printSettings.displayMode();
     m_printSettings = settings;
     emit printSettingsChanged();
@@ -142,8 +150,7 @@ void ChartView::setPrintSettings(const ChartPrintSettings &settings)
     // Another display mode draws other cards: a selected group card may be gone.
     if (modeChanged)
         setSelectedGroupID(std::nullopt);
-    writeBackPrintSettings();
-    resetFocusedView();
+    return true;
 }
 
 void ChartView::writeBackPrintSettings()
@@ -154,12 +161,12 @@ void ChartView::writeBackPrintSettings()
     if (const OrganizationSheet *shown = selectedSheet()) {
         if (shown->printSettings == settings)
             return;
-        editShownSheet(paperStep, [&](OrganizationSheet &sheet) { sheet.printSettings = settings; }, m_followingStep);
+        editShownSheet(paperStep, [&](OrganizationSheet &sheet) { sheet.printSettings = settings; });
         return;
     }
     if (archive().printSettings == settings)
         return;
-    m_document.edit(paperStep, [&](OrganizationArchive &archive) { archive.printSettings = settings; }, m_followingStep);
+    m_document.edit(paperStep, [&](OrganizationArchive &archive) { archive.printSettings = settings; });
 }
 
 ChartPrintSettings ChartView::savedPrintSettings() const
@@ -539,8 +546,10 @@ void ChartView::documentChanged()
         }
     }
     // Settings changed in the document (or left unstored while Current was locked) give
-    // way to what the document now stores for the chart shown.
-    setPrintSettings(savedPrintSettings());
+    // way to what the document now stores for the chart shown. They are only shown: stored
+    // again, an undo would become a change of its own and take away the redo.
+    if (showPrintSettings(savedPrintSettings()))
+        resetFocusedView();
 }
 
 void ChartView::organizationChanged()

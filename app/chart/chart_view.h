@@ -79,7 +79,8 @@ public:
 
     // The working print and display settings of the chart shown. A change is written into
     // the document (the shown sheet's own settings, else the document's) while Current is
-    // editable; while it is locked the change shows but is not stored.
+    // editable; while it is locked the change shows but is not stored. Settings the view
+    // takes from the document (another chart, an undo) are never written back.
     const ChartPrintSettings &printSettings() const { return m_printSettings; }
     void setPrintSettings(const ChartPrintSettings &settings);
     // What the document stores for the chart shown: the sheet's own settings, else the
@@ -307,6 +308,8 @@ private:
     bool passesEditGuard();
     void documentChanged();
     void organizationChanged();
+    // Draws the chart with `settings` without storing them; false when they are the same.
+    bool showPrintSettings(const ChartPrintSettings &settings);
     void writeBackPrintSettings();
     void scheduleFit();
     void dropHiddenSelection();
@@ -341,9 +344,6 @@ private:
     bool m_positionEditorAvailable = false;
     // Quick entry's last manager per chart id; kept for the window's life.
     std::map<std::string, std::string> m_previousManagers;
-    // While set, the settings the view stores as it follows a sheet's change join that
-    // change's undo step (this merge key).
-    QString m_followingStep;
     bool m_onlyNullManagers = false;
     mutable const ChartScene *m_countedScene = nullptr;
     mutable std::shared_ptr<const ChartScene> m_countedSceneHold;

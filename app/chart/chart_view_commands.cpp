@@ -121,7 +121,8 @@ void ChartView::requestNewSheet()
         return;
     if (const std::optional<QString> name =
             m_dialogs.askTextWithMessage(SheetCommands::newSheetTitle(), SheetCommands::newSheetMessage(),
-                                         QStringLiteral("Department / sheet name"), QString()))
+                                         QStringLiteral("Department / sheet name"), QString(),
+                                         QStringLiteral("Create")))
         alertFailure([&] { createSheet(*name); });
 }
 
@@ -146,7 +147,8 @@ void ChartView::requestRenameChart()
     const OrganizationSheet *shown = selectedSheet();
     if (const std::optional<QString> name =
             m_dialogs.askTextWithMessage(SheetCommands::renameTitle(), SheetCommands::renameMessage(),
-                                         QStringLiteral("Chart name"), shown ? toQt(shown->name) : QString()))
+                                         QStringLiteral("Chart name"), shown ? toQt(shown->name) : QString(),
+                                         QStringLiteral("Rename")))
         alertFailure([&] { renameShownChart(*name); });
 }
 

@@ -109,16 +109,11 @@ std::string ChartView::quickEntryInitialManager() const
 void ChartView::applyImport(const Organization &snapshot, const Organization &imported, ImportMode mode)
 {
     OrganizationArchive next = ::applyImport(archive(), snapshot, imported, mode, m_selectedSheetID);
-    // A replacement drops the chart shown: the settings the view then stores for the entire
-    // organization belong to the import's one undo step.
-    m_followingStep = QStringLiteral("Import Excel / CSV:") + QString::number(m_document.history().undoCount());
-    m_document.setArchive(std::move(next), QStringLiteral("Import Excel / CSV"), m_followingStep);
+    m_document.setArchive(std::move(next), QStringLiteral("Import Excel / CSV"));
     if (mode == ImportMode::replace) {
         setExpandedGroups({});
         setSelectedSheetID({});
     }
-    m_followingStep.clear();
-    m_document.endMerge();
     setCollapsedPositionIDs({});
     setFocusPersonID({});
     setFocusDepartment({});

@@ -39,6 +39,18 @@ ChartWindow::ChartWindow(OrganizationDocument *document, Dialogs &dialogs)
     refreshTitle();
 }
 
+ChartWindow::~ChartWindow()
+{
+    // Children go in the order they were made, the document and its view first, and a field
+    // that loses the focus commits into the view. The sheets and popups still open over this
+    // window, and the window itself, are hidden while all of it is still there.
+    for (QWidget *child : findChildren<QWidget *>()) {
+        if (child->isWindow())
+            child->hide();
+    }
+    hide();
+}
+
 ChartCanvas *ChartWindow::canvas() const
 {
     return m_body->canvas();

@@ -27,6 +27,7 @@ public:
     // Takes ownership of `document`. The document controller gives the window its file
     // commands and its close guard, so the window does not depend on the controller.
     ChartWindow(OrganizationDocument *document, Dialogs &dialogs);
+    ~ChartWindow() override;
     void setCommands(OrganizationFileCommands *commands) { m_commands = commands; }
     // Asked before the window closes, unless the close was already approved.
     void setCloseGuard(std::function<bool()> mayClose) { m_mayClose = std::move(mayClose); }

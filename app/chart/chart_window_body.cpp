@@ -5,6 +5,7 @@
 #include "app/chart/chart_toolbar.h"
 #include "app/chart/chart_view.h"
 #include "app/chart/selection_inspector_strip.h"
+#include "app/shell/field_step.h"
 #include "app/shell/organization_document.h"
 #include "app/sidebar/chart_design_controls.h"
 #include "app/sidebar/organization_sidebar.h"
@@ -55,6 +56,15 @@ QWidget *ChartWindowBody::createSidebarColumn()
     auto *layout = new QVBoxLayout(column);
     layout->setContentsMargins(0, 0, 0, 0);
     layout->setSpacing(0);
+    QWidget *sidebar = createSidebar();
+    // The sidebar's title heads its column, as a navigation title does.
+    auto *heading = new QLabel(sidebar->windowTitle(), column);
+    QFont title = heading->font();
+    title.setBold(true);
+    title.setPointSizeF(title.pointSizeF() * 1.2);
+    heading->setFont(title);
+    heading->setContentsMargins(10, 10, 10, 0);
+    layout->addWidget(heading);
     m_nullManagers = new QCheckBox(QStringLiteral("Null Managers"), column);
     m_nullManagers->setToolTip(
         QStringLiteral("Show people without a primary manager in the sidebar, including top-level positions."));
@@ -63,7 +73,7 @@ QWidget *ChartWindowBody::createSidebarColumn()
     padded->setContentsMargins(10, 10, 10, 10);
     padded->addWidget(m_nullManagers);
     layout->addLayout(padded);
-    layout->addWidget(createSidebar(), 1);
+    layout->addWidget(sidebar, 1);
     column->setMinimumWidth(180);
     return column;
 }
@@ -131,8 +141,9 @@ void ChartWindowBody::togglePaperPanel()
     layout->addWidget(m_paperPanel);
     connect(&view, &ChartView::printSettingsChanged, m_paperPanel, &ChartDesignControls::refresh);
     // Leaving a heading field closes its undo step, as for the organization's name.
+    OrganizationDocument &document = view.document();
     for (QLineEdit *field : {m_paperPanel->titleField(), m_paperPanel->subtitleField()})
-        connect(field, &QLineEdit::editingFinished, &view.document(), &OrganizationDocument::endMerge);
+        FieldStep::closeOnCommit(field, &document, [&document] { document.endMerge(); });
     refreshWorkspaceControls();
     popup->adjustSize();
     showPopupBelow(popup, m_paperButton);
@@ -171,10 +182,12 @@ QWidget *ChartWindowBody::createDetailColumn()
     QPalette plain = m_name->palette();
     plain.setColor(QPalette::Base, Qt::transparent);
     m_name->setPalette(plain);
-    // textChanged, not textEdited: the field's own undo (Ctrl+Z while it has focus) must reach the document too.
+    // textChanged, not textEdited: the field's own undo (Ctrl+Z while it has focus) must
+    // reach the document too, within the step of the typing it takes back.
     connect(m_name, &QLineEdit::textChanged, &m_view, &ChartView::setOrganizationName);
     // Leaving the field closes its undo step: the next typing is a step of its own.
-    connect(m_name, &QLineEdit::editingFinished, &m_view.document(), &OrganizationDocument::endMerge);
+    OrganizationDocument &document = m_view.document();
+    FieldStep::closeOnCommit(m_name, &document, [&document] { document.endMerge(); });
     m_counts = new QLabel(column);
     m_counts->setForegroundRole(QPalette::PlaceholderText);
     header->addWidget(m_name, 1);
@@ -252,8 +265,13 @@ void ChartWindowBody::refresh()
     m_name->setEnabled(canEdit);
     m_counts->setText(ChartView::countsText(m_view.chartCounts()));
     refreshWorkspaceControls();
-    m_emptyState->setVisible(archive.organization.positions.empty());
-    m_addPosition->setEnabled(canEdit && m_view.isPositionEditorAvailable());
+    // An empty document has nothing to draw: the empty state takes the room, and the chart
+    // waits to be fitted until it has cards, at the canvas's final size.
+    const bool empty = archive.organization.positions.empty();
+    m_emptyState->setVisible(empty);
+    m_canvas->setVisible(!empty);
+    // Left enabled while Current is locked: pressing it says why nothing can be added.
+    m_addPosition->setEnabled(m_view.isPositionEditorAvailable());
     m_loadSample->setEnabled(canEdit);
     m_nullManagers->setChecked(m_view.onlyNullManagers());
     m_inspector->refresh();

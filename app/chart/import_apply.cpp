@@ -3,6 +3,7 @@
 #include "app/chart/chart_view.h"
 #include "app/chart/chart_window.h"
 #include "app/shell/organization_document.h"
+#include "core/import/import_changes.h"
 
 #include <QPointer>
 
@@ -47,7 +48,8 @@ OrganizationArchive applyImport(OrganizationArchive archive, const Organization 
     std::unordered_set<std::string_view> assigned;
     for (const OrganizationSheet &sheet : *archive.sheets)
         assigned.insert(sheet.positionIDs.begin(), sheet.positionIDs.end());
-    // A position equal to one of the snapshot has its id: look only there.
+    // A position unchanged from one of the snapshot has its id: look only there. Unchanged
+    // is as a user sees it, so a row read back from an exported workbook is no change.
     std::unordered_multimap<std::string_view, const Position *> before;
     before.reserve(snapshot.positions.size());
     for (const Position &position : snapshot.positions)
@@ -57,7 +59,8 @@ OrganizationArchive applyImport(OrganizationArchive archive, const Organization 
         if (assigned.contains(position.id))
             continue;
         const auto [first, last] = before.equal_range(position.id);
-        const bool unchanged = std::any_of(first, last, [&](const auto &entry) { return *entry.second == position; });
+        const bool unchanged =
+            std::any_of(first, last, [&](const auto &entry) { return TabularImport::isUnchanged(*entry.second, position); });
         if (!unchanged)
             added.push_back(position.id);
     }

@@ -19,8 +19,9 @@ std::string importCheckpointNote(ImportMode mode);
 // organization is no longer exactly `snapshot` (what the import was reviewed against);
 // then saves the mode's recovery version, puts `imported` in place and fits the charts to
 // the mode: "replace" drops every chart and group, "add" and "update" append to the chart
-// `sheetID` (when there is one) the imported positions that are new or changed and on no
-// chart. Throws OrganizationError. Linear in the positions.
+// `sheetID` (when there is one) the imported positions that are new or changed (as a user
+// sees them, TabularImport::isUnchanged) and on no chart. Throws OrganizationError. Linear
+// in the positions.
 OrganizationArchive applyImport(OrganizationArchive archive, const Organization &snapshot,
                                 const Organization &imported, ImportMode mode, const std::string &sheetID);
 

@@ -9,6 +9,7 @@
 #include <QPainterPath>
 #include <QPen>
 
+#include <algorithm>
 #include <cmath>
 #include <optional>
 
@@ -44,7 +45,10 @@ Outlines outlines(Size chart, const ChartPrintSettings &settings, double zoom)
     result.pages.reserve(pagination->tiles.size());
     for (const ChartPrintTile &tile : pagination->tiles) {
         const Rect rect{tile.chartOrigin, page};
-        const Rect label = Rect::make(rect.minX() + 4 / zoom, rect.minY() + 4 / zoom, 90 / zoom, 18 / zoom);
+        // The first row and column of pages start before the chart, which centres in them:
+        // their labels sit in the corner of the part that is drawn, not outside the chart.
+        const Rect label = Rect::make(std::max(rect.minX(), 0.0) + 4 / zoom, std::max(rect.minY(), 0.0) + 4 / zoom,
+                                      90 / zoom, 18 / zoom);
         result.pages.push_back({rect, label, QString("R%1 \u00b7 C%2").arg(tile.row).arg(tile.column)});
     }
     return result;

@@ -70,7 +70,8 @@ void ChartView::requestVacancy(const Position &position)
                                            "chart are kept. A recovery version is saved first.");
     const int answer = m_dialogs.ask(QStringLiteral("Make this position vacant?"), message,
                                      {{QStringLiteral("Make Vacant"), DialogButton::Role::destructive},
-                                      {QStringLiteral("Cancel"), DialogButton::Role::cancel}});
+                                      {QStringLiteral("Cancel"), DialogButton::Role::cancel}},
+                                     DialogButton::Role::cancel);
     if (answer == 0)
         makeVacantConfirmed(position.id);
 }
@@ -98,7 +99,8 @@ void ChartView::requestDeletion(const Position &position)
     const int answer = m_dialogs.ask(QStringLiteral("Delete this person and position?"),
                                      toQt(warning) + QStringLiteral("\n\nA recovery version is saved first."),
                                      {{QStringLiteral("Delete Person & Position Everywhere"), DialogButton::Role::destructive},
-                                      {QStringLiteral("Cancel"), DialogButton::Role::cancel}});
+                                      {QStringLiteral("Cancel"), DialogButton::Role::cancel}},
+                                     DialogButton::Role::cancel);
     if (answer == 0)
         deleteConfirmed(position.id);
 }
@@ -126,7 +128,8 @@ void ChartView::requestRemoveFromChart()
                        "reporting context can still appear when another position on this chart references it. A "
                        "recovery version is saved first."),
         {{QStringLiteral("Remove from This Chart"), DialogButton::Role::action},
-         {QStringLiteral("Cancel"), DialogButton::Role::cancel}});
+         {QStringLiteral("Cancel"), DialogButton::Role::cancel}},
+        DialogButton::Role::action);
     if (answer == 0)
         removeSelectedFromChart();
 }

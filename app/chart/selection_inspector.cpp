@@ -15,7 +15,7 @@ static QString toQt(const std::string &text)
 
 QString number(double value)
 {
-    return ChartText::decimal(value, 3);
+    return ChartText::fte(value);
 }
 
 static GroupStrip groupStrip(const ChartView &view, const ChartScene &scene, const std::string &cardID)

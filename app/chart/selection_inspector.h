@@ -53,7 +53,8 @@ using Strip = std::variant<std::monostate, PersonStrip, GroupStrip>;
 // else the selected position while the organization holds it, else nothing.
 Strip strip(const ChartView &view);
 
-// An FTE or a share of one as the window writes numbers: up to three decimals, no zeros.
+// An FTE or a share of one as the window writes numbers: up to three decimals, no zeros,
+// and no longer than ChartText::fte allows.
 QString number(double value);
 
 } // namespace SelectionInspector

@@ -2,11 +2,15 @@
 
 #include "app/chart/chart_view.h"
 #include "app/chart/selection_inspector.h"
+#include "app/sidebar/sidebar_style.h"
 
 #include <QFrame>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QMenu>
+#include <QPainter>
+#include <QPixmap>
+#include <QPolygonF>
 #include <QPushButton>
 #include <QResizeEvent>
 #include <QStyle>
@@ -22,7 +26,7 @@ QWidget *summary(const QString &title, const QString &subtitle, QWidget *parent)
     auto *layout = new QVBoxLayout(box);
     layout->setContentsMargins(0, 0, 0, 0);
     layout->setSpacing(3);
-    auto *head = new QLabel(title, box);
+    auto *head = new ElidedLabel(title, box);
     QFont bold = head->font();
     bold.setBold(true);
     bold.setPointSizeF(bold.pointSizeF() * 1.1);
@@ -41,6 +45,61 @@ QPushButton *makeButton(const QString &text, const QString &tip, QWidget *parent
     made->setToolTip(tip);
     made->setAutoDefault(false);
     return made;
+}
+
+enum class ActionSymbol { pencil, personMinus, trash };
+
+// "pencil", "person.crop.circle.badge.minus" and "trash", drawn in a 16-unit box; the
+// badge's minus is cut out in `cutout`, the button's own colour.
+void paintActionSymbol(QPainter &painter, ActionSymbol symbol, const QColor &colour, const QColor &cutout)
+{
+    painter.setRenderHint(QPainter::Antialiasing);
+    painter.setPen(QPen(colour, 1.3, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin));
+    painter.setBrush(Qt::NoBrush);
+    switch (symbol) {
+    case ActionSymbol::pencil:
+        painter.drawPolygon(QPolygonF({{3, 13}, {3.6, 10.4}, {11, 3}, {13, 5}, {5.6, 12.4}}));
+        painter.drawLine(QPointF(9.6, 4.4), QPointF(11.6, 6.4));
+        return;
+    case ActionSymbol::personMinus:
+        painter.drawEllipse(QRectF(1.5, 1.5, 11.5, 11.5));
+        painter.drawEllipse(QRectF(5.3, 3.8, 4, 4));
+        painter.drawArc(QRectF(3.8, 8.6, 7, 5.5), 30 * 16, 120 * 16);
+        painter.setPen(Qt::NoPen);
+        painter.setBrush(colour);
+        painter.drawEllipse(QRectF(9, 9, 6.5, 6.5));
+        painter.setPen(QPen(cutout, 1.3, Qt::SolidLine, Qt::RoundCap));
+        painter.drawLine(QPointF(10.6, 12.25), QPointF(13.9, 12.25));
+        return;
+    case ActionSymbol::trash:
+        painter.drawLine(QPointF(2.5, 4), QPointF(13.5, 4));
+        painter.drawPolyline(QPolygonF({{6, 4}, {6.5, 2}, {9.5, 2}, {10, 4}}));
+        painter.drawPolygon(QPolygonF({{4, 4}, {4.8, 14}, {11.2, 14}, {12, 4}}));
+        painter.drawLine(QPointF(6.7, 6.5), QPointF(6.9, 11.5));
+        painter.drawLine(QPointF(9.3, 6.5), QPointF(9.1, 11.5));
+        return;
+    }
+}
+
+// The symbol in the button text's colour, greyed when the button is disabled.
+QIcon actionIcon(ActionSymbol symbol, const QPalette &palette)
+{
+    QIcon icon;
+    const std::pair<QIcon::Mode, QPalette::ColorGroup> looks[] = {{QIcon::Normal, QPalette::Active},
+                                                                   {QIcon::Disabled, QPalette::Disabled}};
+    for (const auto &[mode, group] : looks) {
+        for (const int scale : {1, 2}) {
+            QPixmap pixmap(16 * scale, 16 * scale);
+            pixmap.setDevicePixelRatio(scale);
+            pixmap.fill(Qt::transparent);
+            QPainter painter(&pixmap);
+            paintActionSymbol(painter, symbol, palette.color(group, QPalette::ButtonText),
+                              palette.color(group, QPalette::Button));
+            painter.end();
+            icon.addPixmap(pixmap, mode);
+        }
+    }
+    return icon;
 }
 
 // Runs after the click has finished: a confirmation may open and the strip be rebuilt.
@@ -195,15 +254,14 @@ void SelectionInspectorStrip::refresh()
         connect(dismiss, &QPushButton::clicked, &view, [&view] { view.setSelectedID(std::nullopt); });
         row->addWidget(dismiss);
         if (m_narrow) {
-            const std::pair<QPushButton *, QStyle::StandardPixmap> icons[] = {
-                {edit, QStyle::SP_FileDialogContentsView}, {add, QStyle::SP_FileDialogNewFolder},
-                {vacancy, QStyle::SP_DialogResetButton}, {deletion, QStyle::SP_TrashIcon},
-                {more, QStyle::SP_ToolBarHorizontalExtensionButton}};
-            for (const auto &[action, icon] : icons) {
+            // Icons for the actions that have one; the menus keep their short labels.
+            const std::pair<QPushButton *, ActionSymbol> icons[] = {
+                {edit, ActionSymbol::pencil}, {vacancy, ActionSymbol::personMinus}, {deletion, ActionSymbol::trash}};
+            for (const auto &[action, symbol] : icons) {
                 action->setAccessibleName(action->text());
                 if (action->toolTip().isEmpty())
                     action->setToolTip(action->text());
-                action->setIcon(style()->standardIcon(icon));
+                action->setIcon(actionIcon(symbol, palette()));
                 action->setText(QString());
             }
             row->addStretch(1);
@@ -211,7 +269,7 @@ void SelectionInspectorStrip::refresh()
     }
     static_cast<QVBoxLayout *>(layout())->addWidget(m_content);
     if (!m_narrow && std::holds_alternative<PersonStrip>(shown))
-        m_wideWidth = m_content->sizeHint().width();
+        m_wideWidth = m_content->minimumSizeHint().width(); // a long name elides rather than stacking
     show();
 }
 

@@ -8,6 +8,7 @@
 #include "app/shell/organization_document.h"
 
 #include <QDateTime>
+#include <QDir>
 #include <QFileInfo>
 #include <QGuiApplication>
 #include <QHBoxLayout>
@@ -57,7 +58,23 @@ bool sameFile(const QString &a, const QString &b)
 VersionHistory::VersionHistory(ChartView &view) : QObject(&view), m_view(view)
 {
     setObjectName(QStringLiteral("versionHistory"));
-    connect(&view.document(), &OrganizationDocument::archiveChanged, this, &VersionHistory::changed);
+    connect(&view.document(), &OrganizationDocument::archiveChanged, this, [this] {
+        forgetUndoneBaseline();
+        emit changed();
+    });
+}
+
+void VersionHistory::forgetUndoneBaseline()
+{
+    if (m_removedVersionID.empty())
+        return;
+    const auto &revisions = m_view.archive().revisions;
+    const bool back = std::any_of(revisions.begin(), revisions.end(),
+                                  [&](const auto &revision) { return revision->id == m_removedVersionID; });
+    if (!back)
+        return;
+    m_baselineMessage.clear();
+    m_removedVersionID.clear();
 }
 
 VersionHistory &VersionHistory::of(ChartView &view)
@@ -140,21 +157,27 @@ void VersionHistory::requestBaseline()
         QStringLiteral("Set the current organization as the baseline?"), message,
         {{QStringLiteral("Save Backup and Set Baseline\u2026"), DialogButton::Role::action},
          {QStringLiteral("Set Baseline Without Backup"), DialogButton::Role::destructive},
-         {QStringLiteral("Cancel"), DialogButton::Role::cancel}});
+         {QStringLiteral("Cancel"), DialogButton::Role::cancel}},
+        DialogButton::Role::action);
     if (choice == 0 || choice == 1)
         setBaseline(choice == 0);
 }
 
 std::optional<QString> VersionHistory::chooseBackup()
 {
-    const QString proposed =
+    const OrganizationDocument &document = m_view.document();
+    QString proposed =
         SheetCommands::safeFileName(toQt(m_view.archive().name)) + QStringLiteral(" \u2014 Before Baseline.json");
+    // Beside the document, where its user looks for it; an untitled one has no folder.
+    if (document.hasFile())
+        proposed = QFileInfo(document.filePath()).absoluteDir().filePath(proposed);
     // Modal for the whole application: nothing can change the document while it is open.
-    const std::optional<QString> path =
-        m_view.dialogs().fileToSave(QStringLiteral("Organization Before Baseline (*.json)"), proposed);
+    const std::optional<QString> path = m_view.dialogs().fileToSaveWithMessage(
+        QStringLiteral("Save Organization Before Baseline"),
+        QStringLiteral("This separate backup includes the current organization and all saved versions."),
+        QStringLiteral("Organization Before Baseline (*.json)"), proposed);
     if (!path || path->isEmpty())
         return std::nullopt;
-    const OrganizationDocument &document = m_view.document();
     if (document.hasFile() && sameFile(*path, document.filePath()))
         throw OrganizationError::invalid(
             "Choose a different filename for the backup so it stays separate from the baseline organization.");
@@ -188,9 +211,12 @@ void VersionHistory::setBaseline(bool saveBackup)
             backupName = QFileInfo(*path).fileName();
         }
         m_view.requireCurrentEditing();
+        const auto &before = m_view.archive().revisions;
+        const std::string removedID = before.empty() ? std::string() : before.back()->id;
         std::size_t removed = 0;
         m_view.document().edit(QStringLiteral("Set Baseline"),
                                [&](OrganizationArchive &next) { removed = next.setBaseline(); });
+        m_removedVersionID = removedID;
         m_versionNote.clear();
         m_baselineMessage =
             QStringLiteral("Baseline set; removed %1 saved versions. Save the organization (Ctrl+S) to store it on disk.")

@@ -35,7 +35,8 @@ public:
 
     const QString &versionNote() const { return m_versionNote; }
     void setVersionNote(const QString &note);
-    // The result line after a baseline; empty before.
+    // The result line after a baseline; empty before, and again once the removed versions
+    // are back (the baseline undone).
     const QString &baselineMessage() const { return m_baselineMessage; }
 
     // Newest first.
@@ -63,10 +64,13 @@ private:
     // The backup's path, or nothing when cancelled; throws OrganizationError for the
     // document's own file.
     std::optional<QString> chooseBackup();
+    void forgetUndoneBaseline();
 
     ChartView &m_view;
     QString m_versionNote;
     QString m_baselineMessage;
+    // One version the last baseline removed: while it is absent the result line holds.
+    std::string m_removedVersionID;
 };
 
 // The "Version History" dialog, 680 × 500, over its window's VersionHistory.

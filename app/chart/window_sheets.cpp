@@ -48,7 +48,12 @@ PositionEditor *openPositionEditor(ChartWindow &window, const Position &position
         position, archive.organization.positions, isNew, archive.sortedSheets(), view.selectedSheetID(),
         [&view](const PositionEntryRequest &request) { return view.savePositionEntry(request); },
         [&view](const std::string &id) { view.includeFromEditor(id); }, view.dialogs());
-    return present(new PositionEditor(model, &window));
+    auto *editor = new PositionEditor(model, &window);
+    // "Save & Add Another" keeps the editor open: its matches must see the charts the save
+    // put people on.
+    QObject::connect(&view.document(), &OrganizationDocument::archiveChanged, editor,
+                     [&view, model] { model->setSheets(view.archive().sortedSheets()); });
+    return present(editor);
 }
 
 ExistingPositionPicker *openExistingPicker(ChartWindow &window)

@@ -44,18 +44,17 @@ QLabel *headline(const QString &text)
 }
 
 // Number fields show the model's value unless their text already reads as that value, so a
-// half-typed number ("0,") is not rewritten under the cursor.
-void showNumber(QLineEdit *field, double value)
+// half-typed number ("0,") is not rewritten under the cursor, or holds text that did not
+// read at all, which stays as typed until it is corrected.
+void showNumber(QLineEdit *field, double value, bool unread)
 {
-    if (readDecimal(field->text()) != value)
+    if (!unread && PositionEditorModel::readDecimal(field->text()) != value)
         field->setText(decimalText(value));
 }
 
-void showWholeNumber(QLineEdit *field, int64_t value)
+void showWholeNumber(QLineEdit *field, int64_t value, bool unread)
 {
-    bool ok = false;
-    const qlonglong shown = wholeNumbers().toLongLong(field->text(), &ok);
-    if (!ok || shown != value)
+    if (!unread && PositionEditorModel::readWholeNumber(field->text()) != value)
         field->setText(wholeNumbers().toString(qlonglong(value)));
 }
 
@@ -153,10 +152,7 @@ QWidget *PositionEditor::buildBasic()
     m_quantity->setObjectName(QStringLiteral("quantity"));
     m_quantity->setFixedWidth(80);
     connect(m_quantity, &QLineEdit::textEdited, this, [this](const QString &text) {
-        bool ok = false;
-        const int quantity = wholeNumbers().toInt(text, &ok);
-        if (ok)
-            m_model->setQuantity(quantity);
+        m_model->setNumberText(PositionEditorModel::NumberField::quantity, text);
     });
     quantityLayout->addWidget(labelled(QStringLiteral("QTY"), m_quantity));
     quantityLayout->addWidget(makeCaption(QStringLiteral("Creates 1–1,000 independent vacant positions. Use an existing "
@@ -281,7 +277,8 @@ void PositionEditor::refresh()
     showText(m_name, toQt(model.employeeName()));
     m_nameRow->setVisible(shown.employeeName);
     m_quantityRow->setVisible(shown.quantity);
-    showWholeNumber(m_quantity, model.quantity());
+    using Number = PositionEditorModel::NumberField;
+    showWholeNumber(m_quantity, model.quantity(), model.isUnread(Number::quantity));
     m_payLevel->setText(toQt(position.title));
     m_jobTitle->setText(toQt(position.jobTitle()));
     m_jobTitleStatus->setText(model.jobTitleStatus());
@@ -297,9 +294,9 @@ void PositionEditor::refresh()
     showText(m_employeeNumber, toQt(model.employeeNumber()));
     showText(m_positionID, toQt(position.id));
     m_positionID->setEnabled(shown.positionIDEditable);
-    showNumber(m_fte, position.fte);
+    showNumber(m_fte, position.fte, model.isUnread(Number::fte));
     m_assistant->setChecked(position.isAssistantPosition());
-    showWholeNumber(m_siblingOrder, position.siblingOrder.value_or(0));
+    showWholeNumber(m_siblingOrder, position.siblingOrder.value_or(0), model.isUnread(Number::siblingOrder));
     m_addReportTo->setEnabled(model.canAddAdditionalManager());
     m_saveButton->setText(model.saveButtonTitle());
 

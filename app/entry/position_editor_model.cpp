@@ -1,9 +1,13 @@
 #include "app/entry/position_editor_model.h"
 
 #include "app/shell/dialogs.h"
+#include "core/model/fte_text.h"
 #include "core/support/text.h"
 
+#include <QLocale>
+
 #include <algorithm>
+#include <climits>
 
 namespace {
 
@@ -72,6 +76,8 @@ void PositionEditorModel::load(const Position &position, const std::optional<Pos
     for (const SchoolAssignment &assignment : position.schoolAssignments)
         m_schoolAllocations.push_back({QUuid::createUuid(), assignment});
     m_quantity = 1;
+    m_unread.clear();
+    m_unreadSchoolFtes.clear();
     m_additionalManagerID.clear();
     m_includeOnSheet = false;
     m_errorMessage.clear();
@@ -135,7 +141,70 @@ void PositionEditorModel::setEmployeeNumber(const std::string &number)
 void PositionEditorModel::setQuantity(int quantity)
 {
     m_quantity = quantity;
+    m_unread.erase(NumberField::quantity);
     emit changed();
+}
+
+std::optional<double> PositionEditorModel::readDecimal(const QString &text)
+{
+    bool ok = false;
+    const double value = QLocale().toDouble(text, &ok);
+    return ok ? std::optional<double>(value) : std::nullopt;
+}
+
+std::optional<int64_t> PositionEditorModel::readWholeNumber(const QString &text)
+{
+    QLocale locale;
+    locale.setNumberOptions(QLocale::OmitGroupSeparator);
+    bool ok = false;
+    const qlonglong value = locale.toLongLong(text, &ok);
+    return ok ? std::optional<int64_t>(value) : std::nullopt;
+}
+
+void PositionEditorModel::setNumberText(NumberField field, const QString &text)
+{
+    bool read = false;
+    switch (field) {
+    case NumberField::quantity:
+        // QTY is an int: a longer number does not read either.
+        if (const std::optional<int64_t> quantity = readWholeNumber(text);
+            quantity && *quantity >= INT_MIN && *quantity <= INT_MAX) {
+            m_quantity = int(*quantity);
+            read = true;
+        }
+        break;
+    case NumberField::fte:
+        if (const std::optional<double> fte = readDecimal(text)) {
+            m_position.fte = *fte;
+            read = true;
+        }
+        break;
+    case NumberField::siblingOrder:
+        if (const std::optional<int64_t> order = readWholeNumber(text)) {
+            m_position.siblingOrder = *order == 0 ? std::nullopt : order;
+            read = true;
+        }
+        break;
+    }
+    if (read)
+        m_unread.erase(field);
+    else
+        m_unread.insert(field);
+    emit changed();
+}
+
+void PositionEditorModel::setSchoolFteText(const QUuid &row, const SchoolAssignment &built, const QString &text)
+{
+    const std::optional<double> fte = readDecimal(text);
+    if (!fte) {
+        m_unreadSchoolFtes.insert(row);
+        emit changed();
+        return;
+    }
+    m_unreadSchoolFtes.erase(row);
+    SchoolAssignment next = schoolAssignment(row, built);
+    next.fte = *fte;
+    setSchoolAssignment(row, next);
 }
 
 void PositionEditorModel::setPayLevel(const std::string &payLevel)
@@ -220,6 +289,7 @@ void PositionEditorModel::setPositionID(const std::string &id)
 void PositionEditorModel::setFte(double fte)
 {
     m_position.fte = fte;
+    m_unread.erase(NumberField::fte);
     emit changed();
 }
 
@@ -232,6 +302,7 @@ void PositionEditorModel::setAssistant(bool assistant)
 void PositionEditorModel::setSiblingOrder(int64_t order)
 {
     m_position.siblingOrder = order == 0 ? std::nullopt : std::optional<int64_t>(order);
+    m_unread.erase(NumberField::siblingOrder);
     emit changed();
 }
 
@@ -286,6 +357,7 @@ void PositionEditorModel::setSchoolAssignment(const QUuid &row, const SchoolAssi
 
 void PositionEditorModel::removeSchoolAllocation(const QUuid &row)
 {
+    m_unreadSchoolFtes.erase(row);
     std::erase_if(m_schoolAllocations, [&](const SchoolAllocationDraft &draft) { return draft.id == row; });
     emit changed();
 }
@@ -360,6 +432,26 @@ void PositionEditorModel::setError(const std::string &message)
     emit changed();
 }
 
+std::optional<std::string> PositionEditorModel::refusedNumber(const Position &position) const
+{
+    if (isUnread(NumberField::quantity) && visibility().quantity)
+        return "Quantity must be a whole number from 1 to 1,000.";
+    if (isUnread(NumberField::fte))
+        return position.id + " needs a positive FTE.";
+    // Only a typed FTE: a stored one beyond the limit does not block other edits.
+    const bool fteTyped = !m_original || m_original->fte != position.fte;
+    if (fteTyped && position.fte > maximumEnteredFte)
+        return position.id + " needs an FTE of at most " + maximumEnteredFteText + ".";
+    if (isUnread(NumberField::siblingOrder))
+        return "Sibling order must be a whole number from " + std::to_string(INT64_MIN) + " to "
+            + std::to_string(INT64_MAX) + ".";
+    const bool schoolUnread = std::any_of(m_schoolAllocations.begin(), m_schoolAllocations.end(),
+                                          [this](const SchoolAllocationDraft &row) { return isSchoolFteUnread(row.id); });
+    if (schoolUnread)
+        return position.id + " has an invalid school assignment.";
+    return std::nullopt;
+}
+
 PositionEditorModel::SaveOutcome PositionEditorModel::save(SaveMode mode)
 {
     Position position = m_position;
@@ -376,6 +468,10 @@ PositionEditorModel::SaveOutcome PositionEditorModel::save(SaveMode mode)
     const std::string name = Text::trimmed(m_employeeName);
     if (!m_vacant && name.empty()) {
         setError("Enter an employee name or mark the position vacant.");
+        return SaveOutcome::invalid;
+    }
+    if (const std::optional<std::string> refused = refusedNumber(position)) {
+        setError(*refused);
         return SaveOutcome::invalid;
     }
     if (m_vacant)
@@ -404,7 +500,8 @@ PositionEditorModel::SaveOutcome PositionEditorModel::save(SaveMode mode)
             QStringLiteral("Use Edit Existing or Add to This Chart if this is the same person. Continue only for "
                            "a different person who shares this name. Employee numbers must still be unique."),
             {{QStringLiteral("Save as a Different Person"), DialogButton::Role::action},
-             {QStringLiteral("Review Existing Matches"), DialogButton::Role::cancel}});
+             {QStringLiteral("Review Existing Matches"), DialogButton::Role::cancel}},
+            DialogButton::Role::action);
         if (answer != 0)
             return SaveOutcome::reviewingMatches;
     }

@@ -18,6 +18,7 @@
 #include <cstdint>
 #include <functional>
 #include <optional>
+#include <set>
 #include <string>
 #include <unordered_map>
 #include <vector>
@@ -117,6 +118,20 @@ public:
     int quantity() const { return m_quantity; }
     void setQuantity(int quantity);
 
+    // The number fields as typed, in the user's locale. Text that reads is written at once;
+    // text that does not stays in its field, keeps the last value out of the entry's way and
+    // is refused at saving, so nothing typed is dropped or quietly replaced.
+    enum class NumberField { quantity, fte, siblingOrder };
+    void setNumberText(NumberField field, const QString &text);
+    // A school row's FTE; `built` is the row's assignment when its field was made.
+    void setSchoolFteText(const QUuid &row, const SchoolAssignment &built, const QString &text);
+    // Whether the field holds text that did not read: its value is not shown over it.
+    bool isUnread(NumberField field) const { return m_unread.contains(field); }
+    bool isSchoolFteUnread(const QUuid &row) const { return m_unreadSchoolFtes.contains(row); }
+    // Numbers as the fields read them: the user's locale, whole numbers without grouping.
+    static std::optional<double> readDecimal(const QString &text);
+    static std::optional<int64_t> readWholeNumber(const QString &text);
+
     // Pay level and job title. A job-title write equal to the current job title changes
     // nothing; any other text becomes the custom job title.
     void setPayLevel(const std::string &payLevel);
@@ -199,6 +214,8 @@ private:
     const OrganizationSheet *selectedSheet() const;
     SaveOutcome commit(const PositionEntryRequest &request, SaveMode mode);
     void setError(const std::string &message);
+    // The refusal of a number field that did not read or is out of range; nothing when all read.
+    std::optional<std::string> refusedNumber(const Position &position) const;
 
     std::vector<OrganizationSheet> m_sheets;
     const std::string m_selectedSheetID;
@@ -225,6 +242,8 @@ private:
     bool m_advanced = false;
     bool m_includeOnSheet = false;
     std::vector<SchoolAllocationDraft> m_schoolAllocations;
+    std::set<NumberField> m_unread;
+    std::set<QUuid> m_unreadSchoolFtes;
     bool m_nameFocused = false;
 
     // Matches follow every keystroke; they are computed again only when what they read changed.

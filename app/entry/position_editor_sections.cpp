@@ -174,21 +174,17 @@ QWidget *PositionEditor::buildAdvanced()
     m_fte = new QLineEdit;
     m_fte->setObjectName(QStringLiteral("fte"));
     m_fte->setFixedWidth(80);
-    connect(m_fte, &QLineEdit::textEdited, this, [this](const QString &text) {
-        if (const std::optional<double> fte = readDecimal(text))
-            m_model->setFte(*fte);
-    });
+    connect(m_fte, &QLineEdit::textEdited, this,
+            [this](const QString &text) { m_model->setNumberText(PositionEditorModel::NumberField::fte, text); });
     layout->addWidget(labelled(QStringLiteral("Position FTE"), m_fte));
     m_assistant = new QCheckBox(QStringLiteral("Assistant — beside manager, half lowered"));
     connect(m_assistant, &QCheckBox::clicked, m_model, &PositionEditorModel::setAssistant);
     layout->addWidget(m_assistant);
     m_siblingOrder = new QLineEdit;
+    m_siblingOrder->setObjectName(QStringLiteral("siblingOrder"));
     m_siblingOrder->setFixedWidth(80);
     connect(m_siblingOrder, &QLineEdit::textEdited, this, [this](const QString &text) {
-        bool ok = false;
-        const qlonglong order = wholeNumbers().toLongLong(text, &ok);
-        if (ok)
-            m_model->setSiblingOrder(order);
+        m_model->setNumberText(PositionEditorModel::NumberField::siblingOrder, text);
     });
     layout->addWidget(labelled(QStringLiteral("Sibling order (lower first)"), m_siblingOrder));
     layout->addWidget(makeCaption(QStringLiteral("Lower numbers come first among reports to the same manager. Zero "
@@ -273,14 +269,8 @@ void PositionEditor::refreshSchoolRows()
                 next.school = text.toStdString();
                 m_model->setSchoolAssignment(id, next);
             });
-            connect(fte, &QLineEdit::textEdited, m_model, [this, id, built](const QString &text) {
-                const std::optional<double> value = readDecimal(text);
-                if (!value)
-                    return;
-                SchoolAssignment next = m_model->schoolAssignment(id, built);
-                next.fte = *value;
-                m_model->setSchoolAssignment(id, next);
-            });
+            connect(fte, &QLineEdit::textEdited, m_model,
+                    [this, id, built](const QString &text) { m_model->setSchoolFteText(id, built, text); });
             QToolButton *remove = removeButton(QString());
             connect(remove, &QToolButton::clicked, m_model, [this, id] { m_model->removeSchoolAllocation(id); });
             layout->addWidget(school, 1);
@@ -294,8 +284,8 @@ void PositionEditor::refreshSchoolRows()
         const QString school = toQt(rows[i].assignment.school);
         if (m_schoolFields[i].school->text() != school)
             m_schoolFields[i].school->setText(school);
-        const std::optional<double> shown = readDecimal(m_schoolFields[i].fte->text());
-        if (shown != rows[i].assignment.fte)
+        const std::optional<double> shown = PositionEditorModel::readDecimal(m_schoolFields[i].fte->text());
+        if (!m_model->isSchoolFteUnread(rows[i].id) && shown != rows[i].assignment.fte)
             m_schoolFields[i].fte->setText(decimalText(rows[i].assignment.fte));
     }
 }

@@ -41,14 +41,7 @@ inline QWidget *labelled(const QString &label, QWidget *field)
     return row;
 }
 
-// Number fields read and show numbers in the user's locale, with no range.
-inline std::optional<double> readDecimal(const QString &text)
-{
-    bool ok = false;
-    const double value = QLocale().toDouble(text, &ok);
-    return ok ? std::optional<double>(value) : std::nullopt;
-}
-
+// Number fields show numbers in the user's locale (PositionEditorModel reads them).
 inline QString decimalText(double value)
 {
     return QLocale().toString(value, 'g', QLocale::FloatingPointShortest);

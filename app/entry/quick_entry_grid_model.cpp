@@ -88,16 +88,60 @@ void QuickEntryGridModel::setVacant(size_t row, bool vacant)
     peopleChanged();
     QuickEntryRow &r = edit(row);
     r.vacant = vacant;
-    if (vacant)
+    if (vacant) {
         r.name.clear();
-    else
+    } else {
         r.quantity = 1;
+        m_quantityTexts.erase(r.id);
+    }
 }
 
 void QuickEntryGridModel::setQuantity(size_t row, int quantity)
 {
+    m_quantityTexts.erase(m_rows.at(row).id);
     if (m_rows.at(row).quantity != quantity)
         edit(row).quantity = quantity;
+}
+
+void QuickEntryGridModel::setQuantityText(size_t row, std::string text)
+{
+    const int quantity = quantityFromText(text).value_or(0);
+    setQuantity(row, quantity);
+    m_quantityTexts.insert_or_assign(m_rows[row].id, std::move(text));
+}
+
+std::string QuickEntryGridModel::quantityText(size_t row) const
+{
+    const QuickEntryRow &r = m_rows.at(row);
+    const auto typed = m_quantityTexts.find(r.id);
+    return typed != m_quantityTexts.end() ? typed->second : std::to_string(r.quantity);
+}
+
+void QuickEntryGridModel::beginCellEdit(size_t row)
+{
+    const QuickEntryRow &r = m_rows.at(row);
+    const auto typed = m_quantityTexts.find(r.id);
+    m_cellEdit = CellEdit{r, typed != m_quantityTexts.end() ? std::optional(typed->second) : std::nullopt};
+}
+
+std::optional<size_t> QuickEntryGridModel::cancelCellEdit()
+{
+    if (!m_cellEdit)
+        return std::nullopt;
+    CellEdit began = std::move(*m_cellEdit);
+    m_cellEdit.reset();
+    const auto found = std::find_if(m_rows.begin(), m_rows.end(),
+                                    [&](const QuickEntryRow &r) { return r.id == began.row.id; });
+    if (found == m_rows.end())
+        return std::nullopt;
+    const size_t row = size_t(found - m_rows.begin());
+    peopleChanged();
+    if (began.quantityText)
+        m_quantityTexts.insert_or_assign(began.row.id, std::move(*began.quantityText));
+    else
+        m_quantityTexts.erase(began.row.id);
+    edit(row) = std::move(began.row);
+    return row;
 }
 
 void QuickEntryGridModel::setName(size_t row, std::string name)
@@ -233,6 +277,7 @@ bool QuickEntryGridModel::paste(const std::optional<std::string> &clipboardText)
     }
     ++m_revision;
     peopleChanged();
+    m_cellEdit.reset();
     std::erase_if(m_rows, [](const QuickEntryRow &row) {
         return !row.isExisting() && row.name.empty() && row.title.empty();
     });
@@ -271,6 +316,8 @@ bool QuickEntryGridModel::save(const QuickEntryCommit &commit)
     }
     rows.push_back(std::move(next));
     m_rows = std::move(rows);
+    m_quantityTexts.clear();
+    m_cellEdit.reset();
     ++m_revision;
     resetBaseline();
     return true;

@@ -49,6 +49,12 @@ public:
     // Cells. Each follows the cell's rule and leaves a value equal to the current one alone.
     void setVacant(size_t row, bool vacant);
     void setQuantity(size_t row, int quantity);
+    // QTY as typed. Text that is not a whole number stays in the cell as typed and makes the
+    // quantity 0, which the save refuses with the quantity message: nothing typed is dropped
+    // or replaced by the last number that read.
+    void setQuantityText(size_t row, std::string text);
+    // What the QTY cell shows: the text typed into it, else the quantity.
+    std::string quantityText(size_t row) const;
     void setName(size_t row, std::string name);
     void setPayLevel(size_t row, std::string title);
     void setJobTitle(size_t row, std::string jobTitle);
@@ -62,6 +68,12 @@ public:
     bool canEditQuantity(size_t row) const;
     bool canEditName(size_t row) const { return !m_rows.at(row).vacant; }
     bool canRemove(size_t row) const { return !m_rows.at(row).isExisting(); }
+
+    // The edit of one cell of `row` begins; cancelling it (Escape) puts the row back as it
+    // was then, with whatever the typing brought along (a manager's department). Returns the
+    // row put back, nothing when it is gone.
+    void beginCellEdit(size_t row);
+    std::optional<size_t> cancelCellEdit();
 
     // A new row with the defaults taken from the last row; it takes the focus.
     void appendRow();
@@ -110,6 +122,13 @@ private:
     std::unordered_map<std::string, size_t> m_baselineIndex;
     std::string m_message;
     std::optional<std::string> m_focusedName;
+    // QTY texts as typed, by row id.
+    std::unordered_map<std::string, std::string> m_quantityTexts;
+    struct CellEdit {
+        QuickEntryRow row;
+        std::optional<std::string> quantityText;
+    };
+    std::optional<CellEdit> m_cellEdit;
     // Counts every change of the rows; option lists are recomputed when it moved.
     uint64_t m_revision = 0;
 

@@ -103,6 +103,15 @@ QuickEntrySheet::QuickEntrySheet(const std::string &sheetName, std::vector<Posit
     refresh();
 }
 
+QuickEntrySheet::~QuickEntrySheet()
+{
+    // The grid is a member and goes before the child widgets. An open cell writes its text
+    // when it loses the focus, which closing the sheet causes: the table goes first, while
+    // the grid lives, and what it writes then no longer reaches this sheet.
+    disconnect(m_model, nullptr, this, nullptr);
+    delete m_table;
+}
+
 QString QuickEntrySheet::message() const
 {
     return m_message->text();
@@ -134,7 +143,8 @@ void QuickEntrySheet::reject()
     if (m_grid.hasChanges()) {
         const int choice = m_dialogs.ask("Discard unsaved grid changes?", QString(),
                                          {{"Discard Unsaved Changes", DialogButton::Role::destructive},
-                                          {"Keep Editing", DialogButton::Role::cancel}});
+                                          {"Keep Editing", DialogButton::Role::cancel}},
+                                         DialogButton::Role::cancel);
         if (choice != 0)
             return;
     }

@@ -28,6 +28,7 @@ public:
     QuickEntrySheet(const std::string &sheetName, std::vector<Position> positions,
                     const std::vector<Position> &sheetPositions, const std::string &initialManager,
                     QuickEntryCommit commit, Dialogs &dialogs, QWidget *parent = nullptr);
+    ~QuickEntrySheet() override;
 
     QuickEntryGridModel &grid() { return m_grid; }
     const QuickEntryGridModel &grid() const { return m_grid; }

@@ -103,7 +103,7 @@ QVariant QuickEntryTableModel::data(const QModelIndex &index, int role) const
         return {};
     switch (index.column()) {
     case number: return index.row() + 1;
-    case quantity: return row.quantity;
+    case quantity: return qt(m_grid.quantityText(r));
     case name: return qt(row.name);
     case payLevel: return qt(row.title);
     case jobTitle: return qt(row.jobTitle());
@@ -157,10 +157,7 @@ bool QuickEntryTableModel::setData(const QModelIndex &index, const QVariant &val
     } else {
         switch (index.column()) {
         case vacant: m_grid.setVacant(r, value.toBool()); break;
-        case quantity:
-            if (const std::optional<int> q = QuickEntryGridModel::quantityFromText(text))
-                m_grid.setQuantity(r, *q);
-            break;
+        case quantity: m_grid.setQuantityText(r, std::move(text)); break;
         case name: m_grid.setName(r, std::move(text)); break;
         case payLevel: m_grid.setPayLevel(r, std::move(text)); break;
         case jobTitle: m_grid.setJobTitle(r, std::move(text)); break;
@@ -217,6 +214,17 @@ void QuickEntryTableModel::removeGridRow(int row)
     emit changed();
 }
 
+void QuickEntryTableModel::beginCellEdit(int row)
+{
+    m_grid.beginCellEdit(size_t(row));
+}
+
+void QuickEntryTableModel::cancelCellEdit()
+{
+    if (const std::optional<size_t> row = m_grid.cancelCellEdit())
+        rowChanged(int(*row));
+}
+
 void QuickEntryTableModel::toggleVacant(int row)
 {
     setData(index(row, vacant), !m_grid.row(size_t(row)).vacant, Qt::EditRole);
@@ -259,6 +267,7 @@ QWidget *QuickEntryDelegate::createEditor(QWidget *parent, const QStyleOptionVie
 {
     auto *self = const_cast<QuickEntryDelegate *>(this);
     const int column = index.column();
+    m_model.beginCellEdit(index.row());
     if (column == QuickEntryTableModel::name || column == QuickEntryTableModel::quantity) {
         auto *field = new QLineEdit(parent);
         field->setPlaceholderText(column == QuickEntryTableModel::name ? "Name" : "QTY");
@@ -343,10 +352,16 @@ void QuickEntryDelegate::paint(QPainter *painter, const QStyleOptionViewItem &op
 
 bool QuickEntryDelegate::eventFilter(QObject *editor, QEvent *event)
 {
-    // Escape is the sheet's "Done": the cell keeps what was typed (it is written as typed)
-    // and the key goes on to the sheet instead of closing the editor.
-    if (event->type() == QEvent::KeyPress && static_cast<QKeyEvent *>(event)->matches(QKeySequence::Cancel))
-        return false;
+    // Escape in a cell takes back that cell's typing and nothing more; only an Escape with
+    // no cell open reaches the sheet as "Done". The typing was written as typed, so the row
+    // goes back as it was when the cell opened.
+    if (event->type() == QEvent::KeyPress && static_cast<QKeyEvent *>(event)->matches(QKeySequence::Cancel)) {
+        if (auto *widget = qobject_cast<QWidget *>(editor)) {
+            m_model.cancelCellEdit();
+            emit closeEditor(widget, QAbstractItemDelegate::NoHint);
+        }
+        return true;
+    }
     return QStyledItemDelegate::eventFilter(editor, event);
 }
 
@@ -442,7 +457,7 @@ bool QuickEntryTableView::edit(const QModelIndex &index, EditTrigger trigger, QE
 
 void QuickEntryTableView::keyPressEvent(QKeyEvent *event)
 {
-    // Escape is the sheet's "Done", whether or not a cell is being edited.
+    // With no cell open, Escape is the sheet's "Done".
     if (event->matches(QKeySequence::Cancel)) {
         event->ignore();
         return;

@@ -32,6 +32,9 @@ public:
 
     void appendRow();
     void removeGridRow(int row);
+    // See QuickEntryGridModel::beginCellEdit.
+    void beginCellEdit(int row);
+    void cancelCellEdit();
     void toggleVacant(int row);
     void matchPayLevel(int row);
     // See QuickEntryGridModel::paste and save.

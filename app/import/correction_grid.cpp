@@ -2,46 +2,78 @@
 
 #include "app/import/correction_grid_model.h"
 #include "app/import/import_flow.h"
+#include "app/sidebar/sidebar_style.h"
 
 #include <QAction>
+#include <QApplication>
 #include <QClipboard>
 #include <QComboBox>
-#include <QGuiApplication>
 #include <QHBoxLayout>
 #include <QHeaderView>
-#include <QIdentityProxyModel>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListView>
+#include <QPaintEvent>
+#include <QPainter>
 #include <QScrollBar>
 #include <QSignalBlocker>
+#include <QSortFilterProxyModel>
+#include <QStyleOptionFrame>
 #include <QStyledItemDelegate>
 #include <QTableView>
 #include <QToolButton>
 #include <QVBoxLayout>
 
+#include <algorithm>
+
 namespace {
 
 constexpr int rowNumberWidth = 85;
-constexpr int cellWidth = 160;
-constexpr int messagesWidth = 320;
+constexpr int fieldWidth = 160;
+constexpr int fieldSpacing = 8;
 constexpr int messageListHeight = 120;
+// Half the 12 points between one row's block and the next.
+constexpr int blockMargin = 6;
+// Between the cell line and each message under it.
+constexpr int messageSpacing = 4;
 
 // Writes through on every keystroke, so the review sees what is typed without a commit step.
-class KeystrokeDelegate : public QStyledItemDelegate {
+// Draws each cell as a text field on the row's first line, leaving the rest of the row to
+// the messages; the row number stands centred beside the fields. With a flow, the row of an
+// open editor is held in the grid until the editor closes.
+class CorrectionCellDelegate : public QStyledItemDelegate {
 public:
-    using QStyledItemDelegate::QStyledItemDelegate;
+    CorrectionCellDelegate(const CorrectionRowGeometry &geometry, QObject *parent, ImportFlow *flow = nullptr,
+                           const CorrectionGridModel *model = nullptr)
+        : QStyledItemDelegate(parent), m_geometry(geometry), m_flow(flow), m_model(model)
+    {
+    }
 
     QWidget *createEditor(QWidget *parent, const QStyleOptionViewItem &option, const QModelIndex &index) const override
     {
         QWidget *editor = QStyledItemDelegate::createEditor(parent, option, index);
         if (auto *line = qobject_cast<QLineEdit *>(editor)) {
+            line->setFrame(true); // the field being typed in keeps the look of the others
             line->setAccessibleName(index.data(Qt::AccessibleTextRole).toString());
+            line->setAccessibleDescription(index.data(Qt::AccessibleDescriptionRole).toString());
             connect(line, &QLineEdit::textEdited, this, [this, line] {
-                emit const_cast<KeystrokeDelegate *>(this)->commitData(line);
+                emit const_cast<CorrectionCellDelegate *>(this)->commitData(line);
             });
         }
+        if (editor && m_flow) {
+            // The sheet row, not the model row: rows above may come and go while it is open.
+            const int row = m_model->sheetRow(index.row());
+            editor->setProperty(heldRowProperty, row);
+            m_flow->holdRow(row);
+        }
         return editor;
+    }
+
+    void destroyEditor(QWidget *editor, const QModelIndex &index) const override
+    {
+        if (const QVariant row = editor->property(heldRowProperty); m_flow && row.isValid())
+            m_flow->releaseRow(row.toInt());
+        QStyledItemDelegate::destroyEditor(editor, index);
     }
 
     void setEditorData(QWidget *editor, const QModelIndex &index) const override
@@ -52,26 +84,154 @@ public:
             return;
         QStyledItemDelegate::setEditorData(editor, index);
     }
+
+    void updateEditorGeometry(QWidget *editor, const QStyleOptionViewItem &option, const QModelIndex &) const override
+    {
+        editor->setGeometry(m_geometry.fieldRect(option.rect));
+    }
+
+    void paint(QPainter *painter, const QStyleOptionViewItem &option, const QModelIndex &index) const override
+    {
+        QStyleOptionViewItem item = option;
+        initStyleOption(&item, index);
+        const bool header = index.row() == 0;
+        QFont font = item.font;
+        if (header)
+            font = captionFont(font); // bold already, from the model
+        painter->save();
+        painter->setFont(font);
+        if (index.column() == CorrectionGridModel::rowNumberColumn) {
+            painter->setPen(item.palette.color(QPalette::Text));
+            painter->drawText(m_geometry.lineRect(option.rect), Qt::AlignCenter, item.text);
+            painter->restore();
+            return;
+        }
+        const QRect field = m_geometry.fieldRect(option.rect);
+        QStyleOptionFrame frame;
+        frame.QStyleOption::operator=(option);
+        frame.rect = field;
+        frame.lineWidth = 1;
+        frame.midLineWidth = 0;
+        frame.state |= QStyle::State_Sunken;
+        frame.state &= ~QStyle::State_Selected;
+        const QWidget *widget = option.widget;
+        QStyle *style = widget ? widget->style() : QApplication::style();
+        style->drawPrimitive(QStyle::PE_PanelLineEdit, &frame, painter, widget);
+        const QRect text = style->subElementRect(QStyle::SE_LineEditContents, &frame, widget).adjusted(4, 0, -4, 0);
+        const QVariant foreground = index.data(Qt::ForegroundRole);
+        painter->setPen(foreground.canConvert<QColor>() ? foreground.value<QColor>()
+                                                        : item.palette.color(QPalette::Text));
+        painter->drawText(text, Qt::AlignLeft | Qt::AlignVCenter,
+                          QFontMetrics(font).elidedText(item.text, Qt::ElideRight, text.width()));
+        painter->restore();
+    }
+
+private:
+    static constexpr const char *heldRowProperty = "vantrelHeldRow";
+    const CorrectionRowGeometry &m_geometry;
+    ImportFlow *m_flow;
+    const CorrectionGridModel *m_model;
 };
 
-// Only the header row of the grid model, for the pinned line above the scrolling rows.
-class HeaderLineModel : public QIdentityProxyModel {
+// The grid's rows with their messages drawn under the cells, one line each, errors in red
+// and then warnings in orange. Only the rows on screen are drawn, so a 20,000-row sheet
+// keeps this layout at the cost of the rows in view.
+class CorrectionTable : public QTableView {
 public:
-    using QIdentityProxyModel::QIdentityProxyModel;
-
-    int rowCount(const QModelIndex &parent = {}) const override
+    CorrectionTable(const CorrectionRowGeometry &geometry, QWidget *parent = nullptr)
+        : QTableView(parent), m_geometry(geometry)
     {
-        return parent.isValid() ? 0 : std::min(1, QIdentityProxyModel::rowCount(parent));
     }
+
+protected:
+    void paintEvent(QPaintEvent *event) override
+    {
+        QTableView::paintEvent(event);
+        auto *grid = qobject_cast<CorrectionGridModel *>(model());
+        if (!grid)
+            return;
+        const int first = std::max(1, rowAt(event->rect().top()));
+        int last = rowAt(event->rect().bottom());
+        if (last < 0)
+            last = grid->rowCount() - 1;
+        QPainter painter(viewport());
+        painter.setFont(captionFont(font()));
+        const QFontMetrics metrics(painter.font());
+        for (int row = first; row <= last; ++row) {
+            if (isRowHidden(row) || grid->messageCount(row) == 0)
+                continue;
+            const QRect block = blockRect(row);
+            const std::vector<CorrectionMessage> messages = grid->messages(row);
+            for (size_t i = 0; i < messages.size(); ++i) {
+                const QRect line = m_geometry.messageRect(block, int(i));
+                painter.setPen(messages[i].kind == ImportMessageKind::error ? importErrorColor() : importWarningColor());
+                painter.drawText(line, Qt::AlignLeft | Qt::AlignVCenter,
+                                 metrics.elidedText(messages[i].text, Qt::ElideRight, line.width()));
+            }
+        }
+    }
+
+public:
+    // The row's whole block in viewport coordinates, at least as wide as the viewport.
+    QRect blockRect(int row) const
+    {
+        const int left = columnViewportPosition(0);
+        const int right = std::max(viewport()->width(), columnViewportPosition(model()->columnCount() - 1)
+                                                            + columnWidth(model()->columnCount() - 1));
+        return QRect(left, rowViewportPosition(row), right - left, rowHeight(row));
+    }
+
+private:
+    const CorrectionRowGeometry &m_geometry;
+};
+
+// Only the header row of the grid model, for the pinned line above the scrolling rows. A
+// filter, not a cut-off count, so that rows the grid inserts and removes below it pass by.
+class HeaderLineModel : public QSortFilterProxyModel {
+public:
+    explicit HeaderLineModel(QObject *parent) : QSortFilterProxyModel(parent)
+    {
+        setDynamicSortFilter(false); // the header stays row 0; no refiltering per keystroke
+    }
+
+protected:
+    bool filterAcceptsRow(int sourceRow, const QModelIndex &) const override { return sourceRow == 0; }
 };
 
 } // namespace
 
+CorrectionRowGeometry::CorrectionRowGeometry(const QFont &font)
+    : fieldHeight(QLineEdit().sizeHint().height()), messageHeight(QFontMetrics(captionFont(font)).height())
+{
+}
+
+int CorrectionRowGeometry::rowHeight(int messages) const
+{
+    return 2 * blockMargin + fieldHeight + messages * (messageSpacing + messageHeight);
+}
+
+QRect CorrectionRowGeometry::lineRect(const QRect &cell) const
+{
+    return QRect(cell.left(), cell.top() + blockMargin, cell.width(), fieldHeight);
+}
+
+QRect CorrectionRowGeometry::fieldRect(const QRect &cell) const
+{
+    return lineRect(cell).adjusted(fieldSpacing / 2, 0, -fieldSpacing / 2, 0);
+}
+
+QRect CorrectionRowGeometry::messageRect(const QRect &block, int index) const
+{
+    const int top = block.top() + blockMargin + fieldHeight + messageSpacing + index * (messageSpacing + messageHeight);
+    return QRect(block.left() + fieldSpacing / 2, top, block.width() - fieldSpacing, messageHeight);
+}
+
 CorrectionGrid::CorrectionGrid(ImportFlow &flow, QWidget *parent)
-    : QWidget(parent), m_flow(flow), m_model(new CorrectionGridModel(flow, this)),
+    : QWidget(parent), m_flow(flow), m_geometry(font()), m_model(new CorrectionGridModel(flow, this)),
       m_messageModel(new CorrectionMessagesModel(flow, this)), m_body(new QWidget(this)), m_filter(new QComboBox),
-      m_counts(new QLabel), m_messagesToggle(new QToolButton), m_messages(new QListView), m_headerLine(new QTableView),
-      m_table(new QTableView), m_empty(new QLabel(QStringLiteral("No rows match this filter.")))
+      m_counts(new QLabel), m_messagesToggle(new QToolButton), m_messages(new QListView),
+      m_headerLine(new CorrectionTable(m_geometry)), m_table(new CorrectionTable(m_geometry)),
+      m_empty(new QLabel(QStringLiteral("No rows match this filter.")))
 {
     auto *layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
@@ -115,6 +275,7 @@ CorrectionGrid::CorrectionGrid(ImportFlow &flow, QWidget *parent)
     m_messagesToggle->setToolButtonStyle(Qt::ToolButtonTextBesideIcon);
     connect(m_messagesToggle, &QToolButton::toggled, this, [this](bool open) { m_flow.setValidationExpanded(open); });
     m_messages->setModel(m_messageModel);
+    m_messages->setFont(captionFont(m_messages->font()));
     m_messages->setUniformItemSizes(true);
     m_messages->setMaximumHeight(messageListHeight);
     m_messages->setSelectionMode(QAbstractItemView::ExtendedSelection);
@@ -128,7 +289,7 @@ CorrectionGrid::CorrectionGrid(ImportFlow &flow, QWidget *parent)
         QStringList lines;
         for (const QModelIndex &row : rows)
             lines.append(row.data().toString());
-        QGuiApplication::clipboard()->setText(lines.join('\n'));
+        QApplication::clipboard()->setText(lines.join('\n'));
     });
     m_messages->addAction(copy);
     body->addWidget(m_messagesToggle);
@@ -136,23 +297,28 @@ CorrectionGrid::CorrectionGrid(ImportFlow &flow, QWidget *parent)
 
     auto *headerModel = new HeaderLineModel(this);
     headerModel->setSourceModel(m_model);
+    // One delegate per view: a delegate's commit reaches every view it serves. The header
+    // line's row never leaves, so only the rows' delegate holds its row.
+    m_headerLine->setItemDelegate(new CorrectionCellDelegate(m_geometry, m_headerLine));
+    m_table->setItemDelegate(new CorrectionCellDelegate(m_geometry, m_table, &m_flow, m_model));
     for (QTableView *view : {m_headerLine, m_table}) {
-        // One delegate per view: a delegate's commit reaches every view it serves.
-        view->setItemDelegate(new KeystrokeDelegate(view));
         view->horizontalHeader()->hide();
-        view->verticalHeader()->setFixedWidth(rowNumberWidth);
-        view->verticalHeader()->setDefaultAlignment(Qt::AlignCenter);
-        view->horizontalHeader()->setDefaultSectionSize(cellWidth);
+        view->verticalHeader()->hide();
+        view->verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
+        view->verticalHeader()->setDefaultSectionSize(m_geometry.rowHeight(0));
+        view->horizontalHeader()->setMinimumSectionSize(0);
+        view->horizontalHeader()->setDefaultSectionSize(fieldWidth + fieldSpacing);
+        view->setShowGrid(false);
         view->setHorizontalScrollMode(QAbstractItemView::ScrollPerPixel);
         view->setEditTriggers(QAbstractItemView::AllEditTriggers);
-        view->setSelectionMode(QAbstractItemView::SingleSelection);
-        view->setWordWrap(false); // one line per row; the full messages are in the tooltip
+        // The current cell is its open field; a highlight would cover the row's messages.
+        view->setSelectionMode(QAbstractItemView::NoSelection);
     }
     m_headerLine->setModel(headerModel);
     m_table->setModel(m_model);
     m_headerLine->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     m_headerLine->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
-    m_headerLine->setFixedHeight(m_headerLine->verticalHeader()->defaultSectionSize() + 2 * m_headerLine->frameWidth());
+    m_headerLine->setFixedHeight(m_geometry.rowHeight(0) + 2 * m_headerLine->frameWidth());
     m_table->setVerticalScrollMode(QAbstractItemView::ScrollPerPixel);
     connect(m_table->horizontalScrollBar(), &QScrollBar::valueChanged, m_headerLine->horizontalScrollBar(), &QScrollBar::setValue);
     connect(m_table->horizontalHeader(), &QHeaderView::sectionResized, this,
@@ -166,7 +332,7 @@ CorrectionGrid::CorrectionGrid(ImportFlow &flow, QWidget *parent)
     body->addLayout(grid, 1);
     m_empty->setForegroundRole(QPalette::PlaceholderText);
     m_empty->setAlignment(Qt::AlignLeft | Qt::AlignTop);
-    m_empty->setContentsMargins(rowNumberWidth, 8, 0, 0);
+    m_empty->setContentsMargins(rowNumberWidth + fieldSpacing / 2, 8, 0, 0);
 
     connect(&m_flow, &ImportFlow::stateChanged, this, &CorrectionGrid::refreshState);
     connect(&m_flow, &ImportFlow::reviewChanged, this, &CorrectionGrid::refreshReview);
@@ -182,9 +348,28 @@ void CorrectionGrid::layOutColumns()
         m_table->setRowHidden(0, true);
     for (QTableView *view : {m_headerLine, m_table}) {
         if (m_model->columnCount() > 0)
-            view->horizontalHeader()->resizeSection(CorrectionGridModel::messagesColumn, messagesWidth);
+            view->horizontalHeader()->resizeSection(CorrectionGridModel::rowNumberColumn, rowNumberWidth);
     }
     m_headerLine->horizontalScrollBar()->setValue(m_table->horizontalScrollBar()->value());
+    fitRowsToMessages();
+}
+
+void CorrectionGrid::fitRowsToMessages()
+{
+    if (m_flow.step() != ImportFlow::Step::corrections)
+        return; // no review runs for a grid nobody sees
+    // Without repaints each resize is constant time; one repaint follows.
+    QHeaderView *rows = m_table->verticalHeader();
+    rows->setUpdatesEnabled(false);
+    for (int row = 1; row < m_model->rowCount(); ++row)
+        rows->resizeSection(row, m_geometry.rowHeight(m_model->messageCount(row)));
+    rows->setUpdatesEnabled(true);
+    m_table->viewport()->update();
+}
+
+QRect CorrectionGrid::messageRect(int modelRow, int index) const
+{
+    return m_geometry.messageRect(static_cast<CorrectionTable *>(m_table)->blockRect(modelRow), index);
 }
 
 void CorrectionGrid::refreshState()
@@ -204,6 +389,7 @@ void CorrectionGrid::refreshReview()
     if (!m_flow.sheet() || m_flow.step() != ImportFlow::Step::corrections)
         return;
     m_counts->setText(m_flow.countsText());
+    fitRowsToMessages();
     const bool none = m_flow.shownRows().empty();
     m_empty->setVisible(none);
     m_table->setVisible(!none);

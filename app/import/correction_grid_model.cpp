@@ -33,7 +33,8 @@ void CorrectionGridModel::refresh()
         return; // no review runs for a grid nobody sees
     const bool hasSheet = m_flow.sheet() != nullptr;
     const std::vector<int> &rows = m_flow.shownRows();
-    if (hasSheet != m_hasSheet || rows != m_rows || m_flow.headerRow() != m_headerRow || m_flow.columnCount() != m_columns) {
+    const bool sameFrame = hasSheet == m_hasSheet && m_flow.headerRow() == m_headerRow && m_flow.columnCount() == m_columns;
+    if (!sameFrame || (rows != m_rows && !m_flow.heldRow())) {
         beginResetModel();
         m_hasSheet = hasSheet;
         m_rows = rows;
@@ -42,8 +43,41 @@ void CorrectionGridModel::refresh()
         endResetModel();
         return;
     }
+    if (rows != m_rows)
+        moveRowsTo(rows);
     if (rowCount() > 0)
         emit dataChanged(index(0, 0), index(rowCount() - 1, columnCount() - 1));
+}
+
+void CorrectionGridModel::moveRowsTo(const std::vector<int> &rows)
+{
+    // Both lists ascend. Rows that leave go first, the last range first so the earlier
+    // ones keep their model rows; what is left is then a subsequence of `rows`.
+    for (int i = int(m_rows.size()) - 1; i >= 0;) {
+        if (std::binary_search(rows.begin(), rows.end(), m_rows[size_t(i)])) {
+            --i;
+            continue;
+        }
+        const int last = i;
+        while (i >= 0 && !std::binary_search(rows.begin(), rows.end(), m_rows[size_t(i)]))
+            --i;
+        beginRemoveRows({}, i + 2, last + 1); // model row = index + 1, below the header row
+        m_rows.erase(m_rows.begin() + i + 1, m_rows.begin() + last + 1);
+        endRemoveRows();
+    }
+    for (size_t k = 0; k < rows.size();) {
+        if (k < m_rows.size() && m_rows[k] == rows[k]) {
+            ++k;
+            continue;
+        }
+        size_t end = k;
+        while (end < rows.size() && (k >= m_rows.size() || rows[end] != m_rows[k]))
+            ++end;
+        beginInsertRows({}, int(k) + 1, int(end));
+        m_rows.insert(m_rows.begin() + std::ptrdiff_t(k), rows.begin() + std::ptrdiff_t(k), rows.begin() + std::ptrdiff_t(end));
+        endInsertRows();
+        k = end;
+    }
 }
 
 int CorrectionGridModel::rowCount(const QModelIndex &parent) const
@@ -86,28 +120,15 @@ QVariant CorrectionGridModel::data(const QModelIndex &index, int role) const
         return {};
     const int row = sheetRow(index.row());
     const bool isHeader = index.row() == 0;
-    if (index.column() == messagesColumn) {
-        if (isHeader)
-            return role == Qt::DisplayRole ? QVariant(QStringLiteral("Messages")) : QVariant();
-        const auto &errors = m_flow.rowMessages(row, ImportMessageKind::error);
-        const auto &warnings = m_flow.rowMessages(row, ImportMessageKind::warning);
-        if (errors.empty() && warnings.empty())
-            return {};
-        QStringList messages;
-        for (const auto *list : {&errors, &warnings}) {
-            for (const std::string &message : *list)
-                messages.append(QString::fromStdString(message));
+    if (index.column() == rowNumberColumn) {
+        if (role == Qt::DisplayRole)
+            return isHeader ? QStringLiteral("Source Row") : QString::number(row + 1);
+        if (role == Qt::FontRole && isHeader) {
+            QFont bold;
+            bold.setBold(true);
+            return bold;
         }
-        switch (role) {
-        case Qt::DisplayRole:
-            return messages.join(QStringLiteral("  "));
-        case Qt::ToolTipRole:
-            return messages.join('\n');
-        case Qt::ForegroundRole:
-            return errors.empty() ? importWarningColor() : importErrorColor();
-        default:
-            return {};
-        }
+        return {};
     }
     const int column = sheetColumn(index.column());
     switch (role) {
@@ -132,14 +153,43 @@ QVariant CorrectionGridModel::data(const QModelIndex &index, int role) const
         if (isHeader)
             return QStringLiteral("Header column %1").arg(column + 1);
         return QStringLiteral("Row %1, %2").arg(row + 1).arg(columnName(column));
+    case Qt::AccessibleDescriptionRole: {
+        // The messages are drawn under the row; a screen reader hears them with each cell.
+        QStringList texts;
+        for (const CorrectionMessage &message : messages(index.row()))
+            texts.append(message.text);
+        return texts.isEmpty() ? QVariant() : QVariant(texts.join('\n'));
+    }
     default:
         return {};
     }
 }
 
+std::vector<CorrectionMessage> CorrectionGridModel::messages(int modelRow) const
+{
+    std::vector<CorrectionMessage> result;
+    if (modelRow <= 0 || modelRow >= rowCount())
+        return result;
+    const int row = sheetRow(modelRow);
+    for (const ImportMessageKind kind : {ImportMessageKind::error, ImportMessageKind::warning}) {
+        for (const std::string &message : m_flow.rowMessages(row, kind))
+            result.push_back({QString::fromStdString(message), kind});
+    }
+    return result;
+}
+
+int CorrectionGridModel::messageCount(int modelRow) const
+{
+    if (modelRow <= 0 || modelRow >= rowCount())
+        return 0;
+    const int row = sheetRow(modelRow);
+    return int(m_flow.rowMessages(row, ImportMessageKind::error).size()
+               + m_flow.rowMessages(row, ImportMessageKind::warning).size());
+}
+
 bool CorrectionGridModel::setData(const QModelIndex &index, const QVariant &value, int role)
 {
-    if (role != Qt::EditRole || !index.isValid() || index.column() == messagesColumn || index.row() >= rowCount())
+    if (role != Qt::EditRole || !index.isValid() || index.column() == rowNumberColumn || index.row() >= rowCount())
         return false;
     m_flow.setCell(sheetRow(index.row()), sheetColumn(index.column()), value.toString());
     emit dataChanged(index, index);
@@ -151,7 +201,7 @@ Qt::ItemFlags CorrectionGridModel::flags(const QModelIndex &index) const
     if (!index.isValid())
         return Qt::NoItemFlags;
     const Qt::ItemFlags base = Qt::ItemIsEnabled | Qt::ItemIsSelectable;
-    return index.column() == messagesColumn ? base : base | Qt::ItemIsEditable;
+    return index.column() == rowNumberColumn ? base : base | Qt::ItemIsEditable;
 }
 
 QVariant CorrectionGridModel::headerData(int section, Qt::Orientation orientation, int role) const
@@ -159,7 +209,7 @@ QVariant CorrectionGridModel::headerData(int section, Qt::Orientation orientatio
     if (role != Qt::DisplayRole)
         return {};
     if (orientation == Qt::Horizontal)
-        return section == messagesColumn ? QStringLiteral("Messages") : QStringLiteral("Column %1").arg(section);
+        return section == rowNumberColumn ? QStringLiteral("Source Row") : QStringLiteral("Column %1").arg(section);
     return section == 0 ? QStringLiteral("Source Row") : QString::number(sheetRow(section) + 1);
 }
 

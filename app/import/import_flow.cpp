@@ -73,10 +73,18 @@ ImportFlow::~ImportFlow() = default;
 
 QString ImportFlow::fileFilter()
 {
-    QStringList patterns;
-    for (const char *extension : {"csv", "tsv", "txt", "xlsx", "xls", "vantrelimport"})
-        patterns.append(anyCasePattern(QString::fromLatin1(extension)));
-    return QStringLiteral("Spreadsheets and correction drafts (%1)").arg(patterns.join(' '));
+    const auto filter = [](const QString &name, std::initializer_list<const char *> extensions) {
+        QStringList patterns;
+        for (const char *extension : extensions)
+            patterns.append(anyCasePattern(QString::fromLatin1(extension)));
+        return QStringLiteral("%1 (%2)").arg(name, patterns.join(' '));
+    };
+    return QStringList{filter(QStringLiteral("Spreadsheets and correction drafts"),
+                              {"csv", "tsv", "txt", "xlsx", "xls", "vantrelimport"}),
+                       filter(QStringLiteral("Excel workbooks"), {"xlsx", "xls"}),
+                       filter(QStringLiteral("CSV and text files"), {"csv", "tsv", "txt"}),
+                       filter(QStringLiteral("Correction drafts"), {"vantrelimport"})}
+        .join(QStringLiteral(";;"));
 }
 
 bool ImportFlow::canShow(Step step) const
@@ -117,6 +125,7 @@ void ImportFlow::setReferences(ManagerReferences references)
 void ImportFlow::setSheetName(const std::string &name)
 {
     m_sheetName = name;
+    m_heldRow.reset();
     m_headerRow = 1;
     suggestMapping();
     invalidateReview();
@@ -237,9 +246,30 @@ const std::vector<int> &ImportFlow::shownRows() const
         const ImportReview *current = review();
         m_shownRows = current ? TabularImport::filteredRows(*sheet(), m_headerRow - 1, m_mapping, *current, m_rowFilter)
                               : std::vector<int>();
+        if (current && m_heldRow && *m_heldRow >= m_headerRow && *m_heldRow < int(sheet()->rows.size())) {
+            const auto at = std::lower_bound(m_shownRows.begin(), m_shownRows.end(), *m_heldRow);
+            if (at == m_shownRows.end() || *at != *m_heldRow)
+                m_shownRows.insert(at, *m_heldRow);
+        }
         m_rowsValid = true;
     }
     return m_shownRows;
+}
+
+void ImportFlow::holdRow(int row)
+{
+    if (m_heldRow == row)
+        return;
+    m_heldRow = row;
+    invalidateRows();
+}
+
+void ImportFlow::releaseRow(int row)
+{
+    if (m_heldRow != row)
+        return;
+    m_heldRow.reset();
+    invalidateRows();
 }
 
 const std::vector<std::string> &ImportFlow::rowMessages(int row, ImportMessageKind kind) const
@@ -356,6 +386,7 @@ void ImportFlow::load(const QString &path)
     m_sheets.clear();
     m_mapping.clear();
     m_sheetName.clear();
+    m_heldRow.reset();
     m_fileName = QFileInfo(path).fileName();
     m_errorMessage.reset();
     invalidateReview();
@@ -410,6 +441,7 @@ void ImportFlow::loadSheets(std::vector<ImportSheet> sheets)
 {
     m_loading = false;
     m_sheets = std::move(sheets);
+    m_heldRow.reset();
     const auto chosen = std::find_if(m_sheets.begin(), m_sheets.end(),
                                      [](const ImportSheet &candidate) { return isTemplateName(candidate.name); });
     m_sheetName = chosen != m_sheets.end() ? chosen->name : m_sheets.empty() ? std::string() : m_sheets.front().name;

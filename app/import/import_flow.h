@@ -39,7 +39,8 @@ public:
                QObject *parent = nullptr);
     ~ImportFlow() override;
 
-    // The file chooser's filter: every extension the import reads, in any letter case.
+    // The file chooser's filters, every extension the import reads first, then each kind on
+    // its own; extensions match in any letter case. The chooser shows only their names.
     static QString fileFilter();
 
     Step step() const { return m_step; }
@@ -82,8 +83,14 @@ public:
     int columnCount() const;
     // The review of the current state, computed at most once per change; null without a sheet.
     const ImportReview *review() const;
-    // The 0-based rows the correction grid shows under the filter, ascending.
+    // The 0-based rows the correction grid shows under the filter, ascending, and the held row.
     const std::vector<int> &shownRows() const;
+    // A row whose cell editor is open stays shown, whatever the filter says, until released:
+    // a keystroke that fixes its last error must not take the editor and the rest of the
+    // typing with it. One row at a time; loading a file or choosing a sheet releases it.
+    void holdRow(int row);
+    void releaseRow(int row);
+    std::optional<int> heldRow() const { return m_heldRow; }
     // The review's errors or warnings about one 0-based sheet row, in review order.
     const std::vector<std::string> &rowMessages(int row, ImportMessageKind kind) const;
     // "<rows> rows · <errors> errors · <warnings> warnings"; only the row count follows the filter.
@@ -162,6 +169,7 @@ private:
     std::optional<QString> m_errorMessage;
     bool m_loading = false;
     ImportRowFilter m_rowFilter = ImportRowFilter::all;
+    std::optional<int> m_heldRow;
     bool m_validationExpanded = true;
     int m_reportedWidth = 0;
     bool m_signalsScheduled = false;

@@ -82,13 +82,13 @@ SpreadsheetImportWindow *SpreadsheetImportWindow::windowFor(const QWidget *owner
 }
 
 SpreadsheetImportWindow::Frame SpreadsheetImportWindow::frameFor(int requestedWidth, const QRect &current,
-                                                                  const QRect &available)
+                                                                  const QPoint &resting, const QRect &available)
 {
     const int minimumHeight = std::min(ImportFlow::minimumHeight, available.height());
     const QSize size(std::min(std::max(requestedWidth, defaultWidth), available.width()),
                      std::clamp(current.height(), minimumHeight, available.height()));
-    const QPoint origin(std::clamp(current.x(), available.left(), available.left() + available.width() - size.width()),
-                        std::clamp(current.y(), available.top(), available.top() + available.height() - size.height()));
+    const QPoint origin(std::clamp(resting.x(), available.left(), available.left() + available.width() - size.width()),
+                        std::clamp(resting.y(), available.top(), available.top() + available.height() - size.height()));
     return Frame{.minimum = QSize(std::min(requestedWidth, available.width()), minimumHeight),
                  .geometry = QRect(origin, size)};
 }
@@ -256,9 +256,12 @@ void SpreadsheetImportWindow::followWidth(int width)
 {
     const QScreen *screen = this->screen();
     const QRect available = screen ? screen->availableGeometry() : QRect(pos(), QSize(width, height()));
-    const Frame frame = frameFor(width, geometry(), available);
+    if (geometry().topLeft() != m_placed)
+        m_resting = geometry().topLeft();
+    const Frame frame = frameFor(width, geometry(), m_resting, available);
     setMinimumSize(frame.minimum);
     setGeometry(frame.geometry);
+    m_placed = geometry().topLeft();
 }
 
 void SpreadsheetImportWindow::keyPressEvent(QKeyEvent *event)
@@ -274,6 +277,10 @@ void SpreadsheetImportWindow::keyPressEvent(QKeyEvent *event)
 
 void SpreadsheetImportWindow::closeEvent(QCloseEvent *event)
 {
+    // The frame remembered for the next import window is where this one rests, not the
+    // width a wide grid gave it.
+    if (m_flow->minimumWidth() > defaultWidth)
+        followWidth(ImportFlow::baseWidth);
     QSettings().setValue(frameKey, saveGeometry());
     forget(this); // a closed window is never brought back, even before it is deleted
     QWidget::closeEvent(event);

@@ -6,6 +6,7 @@
 #include <QWidget>
 
 #include <array>
+#include <optional>
 
 class ColumnMatchingStep;
 class CorrectionGrid;
@@ -33,13 +34,14 @@ public:
     static SpreadsheetImportWindow *windowFor(const QWidget *owner);
 
     // The window's minimum size and frame for a width the view needs: never narrower than
-    // 1,100 unless asked, kept inside the screen's available area (moved back onto it when
-    // widening would push it off).
+    // 1,100 unless asked, its height kept from `current`, placed at `resting` (where it stood
+    // before the view widened it) as far as the screen's available area allows. So widening
+    // moves it back onto the screen, and shrinking back returns it to where it was.
     struct Frame {
         QSize minimum;
         QRect geometry;
     };
-    static Frame frameFor(int requestedWidth, const QRect &current, const QRect &available);
+    static Frame frameFor(int requestedWidth, const QRect &current, const QPoint &resting, const QRect &available);
 
     ImportFlow &flow() const { return *m_flow; }
     ImportFileStep *fileStep() const { return m_fileStep; }
@@ -66,6 +68,10 @@ private:
 
     ImportFlow *m_flow;
     QPointer<QWidget> m_owner;
+    // Where the window stands unless the view's width pushes it, and where followWidth()
+    // last put it: a window found elsewhere was moved by its user, and rests there now.
+    QPoint m_resting;
+    std::optional<QPoint> m_placed;
     std::array<QPushButton *, 3> m_stepButtons{};
     QWidget *m_busy = nullptr;
     QStackedWidget *m_steps = nullptr;

@@ -10,11 +10,14 @@
 #include "app/print/chart_printer.h"
 #include "app/shell/organization_document.h"
 #include "printing/chart_painter.h"
+#include "printing/chart_screen_card.h"
 
 #include <QComboBox>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
+#include <QPainter>
+#include <QPixmap>
 #include <QPushButton>
 #include <QStackedWidget>
 #include <QVBoxLayout>
@@ -33,6 +36,49 @@ static QLabel *caption(const QString &text, QWidget *parent)
     label->setFont(font);
     label->setForegroundRole(QPalette::PlaceholderText);
     return label;
+}
+
+enum class LegendSymbol { plus, minus, branch };
+
+// "plus.circle.fill", "minus.circle.fill" or "arrow.triangle.branch" and the text, both in
+// the colour given.
+static QWidget *legendEntry(LegendSymbol symbol, const QString &text, const QColor &colour, QWidget *parent)
+{
+    auto *entry = new QWidget(parent);
+    auto *row = new QHBoxLayout(entry);
+    row->setContentsMargins(6, 0, 6, 0);
+    row->setSpacing(4);
+    auto *label = new QLabel(text, entry);
+    QPalette coloured = label->palette();
+    coloured.setColor(QPalette::WindowText, colour);
+    label->setPalette(coloured);
+    const int side = label->fontMetrics().height();
+    const qreal ratio = entry->devicePixelRatioF();
+    QPixmap icon(QSize(side, side) * ratio);
+    icon.setDevicePixelRatio(ratio);
+    icon.fill(Qt::transparent);
+    QPainter painter(&icon);
+    painter.setRenderHint(QPainter::Antialiasing);
+    const QRectF box(0.5, 0.5, side - 1, side - 1);
+    if (symbol == LegendSymbol::branch) {
+        ChartScreenCard::paintBranchSymbol(painter, box, colour);
+    } else {
+        painter.setPen(Qt::NoPen);
+        painter.setBrush(colour);
+        painter.drawEllipse(box);
+        painter.setPen(QPen(Qt::white, side / 8.0, Qt::SolidLine, Qt::RoundCap));
+        const QPointF centre = box.center();
+        const double arm = side / 4.0;
+        painter.drawLine(centre - QPointF(arm, 0), centre + QPointF(arm, 0));
+        if (symbol == LegendSymbol::plus)
+            painter.drawLine(centre - QPointF(0, arm), centre + QPointF(0, arm));
+    }
+    painter.end();
+    auto *image = new QLabel(entry);
+    image->setPixmap(icon);
+    row->addWidget(image);
+    row->addWidget(label);
+    return entry;
 }
 
 static QPushButton *button(const QString &text, QWidget *parent)
@@ -145,18 +191,12 @@ QWidget *PlanningWorkspace::buildPickers()
     m_charts->setMinimumWidth(260);
     chartRow->addWidget(m_charts);
     chartRow->addSpacing(16);
-    // The legend in the colours the cards are tinted with.
-    const std::pair<ProposalChangeKind, QString> legend[] = {
-        {ProposalChangeKind::added, QStringLiteral("Added")},
-        {ProposalChangeKind::deleted, QStringLiteral("Deleted")},
-        {ProposalChangeKind::modified, QStringLiteral("Moved / edited")},
-    };
-    for (const auto &[kind, text] : legend) {
-        auto *label = new QLabel(QStringLiteral("<span style=\"color:%1\">\u25cf</span> %2")
-                                     .arg(ChartPainter::changeColour(kind).name(), text),
-                                 pickers);
-        chartRow->addWidget(label);
-    }
+    chartRow->addWidget(legendEntry(LegendSymbol::plus, QStringLiteral("Added"),
+                                    ChartPainter::changeColour(ProposalChangeKind::added), pickers));
+    chartRow->addWidget(legendEntry(LegendSymbol::minus, QStringLiteral("Deleted"),
+                                    ChartPainter::changeColour(ProposalChangeKind::deleted), pickers));
+    chartRow->addWidget(
+        legendEntry(LegendSymbol::branch, QStringLiteral("Moved / edited"), ChartScreenCard::orange, pickers));
     chartRow->addStretch();
     column->addLayout(chartRow);
 
@@ -309,6 +349,7 @@ void PlanningWorkspace::openEditor(const Position &position, bool isNew)
                     return;
                 shown = m_controller->activeRevision();
                 editor->model().setPositions(m_controller->active().organization.positions);
+                editor->model().setSheets(m_controller->active().sortedSheets());
             });
     editor->open();
 }

@@ -63,7 +63,8 @@ void PlanningWorkspaceController::requestLock()
         QStringLiteral("Current positions and sheets become read only. Proposals start from a separate frozen "
                        "snapshot; saved rollback history is not removed."),
         {{QStringLiteral("Lock Current"), DialogButton::Role::action},
-         {QStringLiteral("Cancel"), DialogButton::Role::cancel}});
+         {QStringLiteral("Cancel"), DialogButton::Role::cancel}},
+        DialogButton::Role::action);
     if (answer == 0)
         lockCurrent();
 }
@@ -76,7 +77,8 @@ void PlanningWorkspaceController::requestUnlock()
                        "are not included in those proposals. Relocking is only allowed if Current still matches "
                        "that original baseline."),
         {{QStringLiteral("Unlock Current"), DialogButton::Role::action},
-         {QStringLiteral("Cancel"), DialogButton::Role::cancel}});
+         {QStringLiteral("Cancel"), DialogButton::Role::cancel}},
+        DialogButton::Role::action);
     if (answer == 0)
         unlockCurrent();
 }
@@ -330,7 +332,8 @@ void PlanningWorkspaceController::requestVacancy()
                                            "are kept. Current and the locked baseline are unchanged.");
     const int answer = m_dialogs.ask(QStringLiteral("Make this proposed position vacant?"), message,
                                      {{QStringLiteral("Make Vacant in Proposal"), DialogButton::Role::destructive},
-                                      {QStringLiteral("Cancel"), DialogButton::Role::cancel}});
+                                      {QStringLiteral("Cancel"), DialogButton::Role::cancel}},
+                                     DialogButton::Role::cancel);
     if (answer == 0)
         confirmProposalChange(QStringLiteral("Make Vacant in Proposal"), &OrganizationArchive::makeProposalPositionVacant);
 }
@@ -354,7 +357,8 @@ void PlanningWorkspaceController::requestDeletion()
                        "remains visible in red; deleting a newly added position cancels that addition.");
     const int answer = m_dialogs.ask(QStringLiteral("Propose deleting this person and position?"), message,
                                      {{QStringLiteral("Delete in Proposal"), DialogButton::Role::destructive},
-                                      {QStringLiteral("Cancel"), DialogButton::Role::cancel}});
+                                      {QStringLiteral("Cancel"), DialogButton::Role::cancel}},
+                                     DialogButton::Role::cancel);
     if (answer == 0)
         confirmProposalChange(QStringLiteral("Delete in Proposal"), &OrganizationArchive::deleteProposalPosition);
 }

@@ -2,6 +2,7 @@
 
 #include "app/chart/chart_canvas.h"
 #include "app/chart/chart_canvas_card.h"
+#include "app/chart/chart_card_accessibility.h"
 #include "app/chart/dotted_lines_pace.h"
 #include "printing/chart_painter.h"
 
@@ -18,6 +19,7 @@
 ProposalChartSurface::ProposalChartSurface(std::shared_ptr<DottedRouteStore> routeStore, QWidget *parent)
     : ChartNavigationSurface(parent), m_cache(std::move(routeStore))
 {
+    ChartCanvasAccessible::install();
     setAccessibleName(QStringLiteral("Proposal chart"));
     routeDottedLinesPaced(m_cache, this, [this] { rebuild(); });
     connect(this, &ChartNavigationSurface::zoomCommitted, this, [this](double zoom) { m_zoom = zoom; });
@@ -107,19 +109,66 @@ void ProposalChartSurface::rebuild()
                 frames.push_back(node.frame);
         }
         setClickableRects(std::move(frames));
+        ChartCanvasAccessible::cardsChanged(this);
     }
     contentChanged();
 }
 
-std::optional<std::string> ProposalChartSurface::cardAt(Point point) const
+int ProposalChartSurface::cardIndex(Point point) const
 {
     if (!m_scene)
+        return -1;
+    const auto &nodes = m_scene->layout().nodes;
+    const auto found = std::find_if(nodes.begin(), nodes.end(), [&](const ChartNode &node) {
+        return node.frame.contains(point) && m_scene->position(node.id);
+    });
+    return found == nodes.end() ? -1 : int(found - nodes.begin());
+}
+
+std::optional<std::string> ProposalChartSurface::cardAt(Point point) const
+{
+    const int index = cardIndex(point);
+    return index < 0 ? std::nullopt : std::optional(m_scene->layout().nodes[size_t(index)].id);
+}
+
+int ProposalChartSurface::cardCount() const
+{
+    return m_scene ? int(m_scene->layout().nodes.size()) : 0;
+}
+
+QString ProposalChartSurface::cardLabel(int index) const
+{
+    const Position *position = m_scene->position(m_scene->layout().nodes[size_t(index)].id);
+    return position ? ChartCardAccessibility::label(*position, m_settings, 1) : QString();
+}
+
+QRect ProposalChartSurface::cardViewRect(int index) const
+{
+    return viewRect(m_scene->layout().nodes[size_t(index)].frame);
+}
+
+bool ProposalChartSurface::isCardSelected(int index) const
+{
+    return selectedCard() == m_scene->layout().nodes[size_t(index)].id;
+}
+
+void ProposalChartSurface::pressCard(int index)
+{
+    emit cardClicked(m_scene->layout().nodes[size_t(index)].id);
+}
+
+int ProposalChartSurface::cardIndexAt(const QPoint &viewPoint) const
+{
+    return cardIndex(displayedCamera().chartPoint(Point{double(viewPoint.x()), double(viewPoint.y())}));
+}
+
+std::optional<std::string> ProposalChartSurface::selectedCard() const
+{
+    if (!m_scene || !m_selection)
         return std::nullopt;
-    for (const ChartNode &node : m_scene->layout().nodes) {
-        if (node.frame.contains(point) && m_scene->position(node.id))
-            return node.id;
-    }
-    return std::nullopt;
+    const auto &cards = m_scene->presentation().positionIDs;
+    const auto card = cards.find(*m_selection);
+    return card == cards.end() ? *m_selection : card->second;
 }
 
 void ProposalChartSurface::chartClicked(Point point, const QPointF &)
@@ -135,13 +184,10 @@ void ProposalChartSurface::paintContent(QPainter &painter, const Rect &visible)
     const ChartScene &scene = *m_scene;
     PaintOptions options = PaintOptions::forSettings(m_settings);
     options.visibleRect = visible;
-    // The card that shows the selected position, which may stand for several.
-    if (m_selection) {
-        const auto &cards = scene.presentation().positionIDs;
-        const auto card = cards.find(*m_selection);
-        options.selectedID = card == cards.end() ? *m_selection : card->second;
-    }
+    options.selectedID = selectedCard();
     options.style = ChartCanvas::screenStyle(palette());
+    // Only the chart window marks the selected card's dotted lines; here they look like all others.
+    options.style.highlightedInkWidth = options.style.inkWidth;
     const ChartScreenCard::Look look = ChartCanvas::screenCardLook(m_settings, palette());
     options.cardPainter = [&](QPainter &cardPainter, const ChartNode &node, const Position &position, int64_t count) {
         ChartScreenCard::State state;

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "app/chart/chart_canvas_accessible.h"
 #include "app/chart/chart_navigation_surface.h"
 
 // moc cannot parse the standard library's C++20 headers that the JSON library pulls in.
@@ -22,8 +23,8 @@ class QPushButton;
 // screen's cards, which carry the change tints and badges. It lays out the whole organization
 // it is given, nothing focused, in a scene cache of its own whose dotted lines follow the
 // cards from a background router. It never changes the organization; a click on a card asks
-// for that card's selection.
-class ProposalChartSurface : public ChartNavigationSurface {
+// for that card's selection; so does pressing a card with a screen reader.
+class ProposalChartSurface : public ChartNavigationSurface, public AccessibleCardCanvas {
     Q_OBJECT
 public:
     static constexpr double fitPadding = 20;
@@ -51,6 +52,16 @@ public:
     // The card under a chart point, or nothing.
     std::optional<std::string> cardAt(Point point) const;
 
+    // The cards for assistive technologies, in drawing order. They carry no buttons.
+    int cardCount() const override;
+    QString cardLabel(int index) const override;
+    QRect cardViewRect(int index) const override;
+    bool isCardSelected(int index) const override;
+    void pressCard(int index) override;
+    std::vector<CardButton> cardButtons(int) const override { return {}; }
+    void pressCardButton(int, int) override {}
+    int cardIndexAt(const QPoint &viewPoint) const override;
+
     static double zoomedIn(double zoom);
     static double zoomedOut(double zoom);
 
@@ -66,6 +77,10 @@ protected:
 private:
     void rebuild();
     void setCamera(double zoom, Size pan);
+    // The card that shows the selected position, which may stand for several.
+    std::optional<std::string> selectedCard() const;
+    // Index of the card under a chart point, or -1.
+    int cardIndex(Point point) const;
 
     ChartSceneCache m_cache;
     std::shared_ptr<const Organization> m_organization;

@@ -3,6 +3,7 @@
 #include "app/print/chart_printer.h"
 #include "app/print/preview_pane.h"
 #include "app/print/print_sheet_model.h"
+#include "app/shell/field_step.h"
 #include "app/sidebar/chart_appearance_controls.h"
 #include "app/sidebar/chart_design_controls.h"
 #include "printing/chart_text.h"
@@ -164,7 +165,13 @@ ChartPrintSheet::ChartPrintSheet(std::unique_ptr<PrintSheetModel> model, std::un
     refresh();
 }
 
-ChartPrintSheet::~ChartPrintSheet() = default;
+ChartPrintSheet::~ChartPrintSheet()
+{
+    // QDialog hides as it goes, and a field that loses the focus then commits into the
+    // model, which is gone by that time: nothing the fields do reaches the sheet any more.
+    for (QObject *child : findChildren<QObject *>())
+        child->disconnect(this);
+}
 
 QWidget *ChartPrintSheet::buildForm()
 {
@@ -181,6 +188,8 @@ QWidget *ChartPrintSheet::buildForm()
     m_pageSubtitle->setPlaceholderText(QString::fromStdString(m_model->scope()));
     connect(m_pageSubtitle, &QLineEdit::textEdited, this, [this](const QString &text) { m_model->setPageSubtitle(text); });
     form->addRow(QStringLiteral("Subtitle"), m_pageSubtitle);
+    for (QLineEdit *field : {m_pageTitle, m_pageSubtitle})
+        FieldStep::closeOnCommit(field, this, [this] { m_model->endHeadingEdit(); });
 
     m_paper = new QComboBox;
     for (const PaperPreset &preset : standardPapers())

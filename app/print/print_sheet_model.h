@@ -39,6 +39,8 @@ public:
     virtual void setPageTitle(const QString &text) = 0;
     virtual QString pageSubtitle() const = 0;
     virtual void setPageSubtitle(const QString &text) = 0;
+    // A heading's typing was committed: the next typing is an undo step of its own.
+    virtual void endHeadingEdit() {}
     // Where the window keeps the dotted routes it shows, so that a chart printed as shown is
     // not routed again; null when there is none.
     virtual std::shared_ptr<DottedRouteStore> routeStore() const { return nullptr; }
@@ -102,6 +104,8 @@ public:
     void setPageTitle(const QString &text);
     QString pageSubtitle() const;
     void setPageSubtitle(const QString &text);
+    // Return in a heading, or the focus leaving it: its typing is one undo step.
+    void endHeadingEdit() { m_host.endHeadingEdit(); }
 
     // The tiling of the working settings; null when they cannot be tiled or the chart
     // cannot be laid out.

@@ -4,6 +4,7 @@
 #include "app/chart/chart_window.h"
 #include "app/print/chart_print_sheet.h"
 #include "app/print/chart_printer.h"
+#include "app/shell/organization_document.h"
 
 #include <algorithm>
 
@@ -36,6 +37,11 @@ QString ChartViewPrintHost::pageSubtitle() const
 void ChartViewPrintHost::setPageSubtitle(const QString &text)
 {
     m_view.setPageSubtitle(text);
+}
+
+void ChartViewPrintHost::endHeadingEdit()
+{
+    m_view.document().endMerge();
 }
 
 std::shared_ptr<DottedRouteStore> ChartViewPrintHost::routeStore() const

@@ -29,6 +29,7 @@ public:
     void setPageTitle(const QString &text) override;
     QString pageSubtitle() const override;
     void setPageSubtitle(const QString &text) override;
+    void endHeadingEdit() override;
     std::shared_ptr<DottedRouteStore> routeStore() const override;
 
 private:

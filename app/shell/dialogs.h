@@ -29,15 +29,23 @@ public:
     // `filter` in QFileDialog form, e.g. "Organization (*.json)". Nothing when cancelled.
     virtual std::optional<QString> fileToOpen(const QString &filter) = 0;
     virtual std::optional<QString> fileToSave(const QString &filter, const QString &proposedPath) = 0;
+    // A save panel with its own title and an explanation of what is saved. A folder in
+    // `proposedPath` is where the panel opens.
+    virtual std::optional<QString> fileToSaveWithMessage(const QString &title, const QString &message,
+                                                         const QString &filter, const QString &proposedPath) = 0;
     // Save, Don't Save or Cancel for one document with unsaved changes.
     virtual SaveAnswer askToSave(const QString &title, const QString &documentName) = 0;
 
-    // A question with its own buttons; the index of the one chosen. Escape chooses the
-    // cancel button (the last button when none has that role).
-    virtual int ask(const QString &title, const QString &message, const QList<DialogButton> &buttons) = 0;
-    // A line of text asked with an explanation above the field. Nothing when cancelled.
+    // A question with its own buttons; the index of the one chosen. Return chooses the first
+    // button of `defaultRole`, Escape the cancel button (the last button when none has that
+    // role). A destructive button is never the default: Return must not throw work away.
+    virtual int ask(const QString &title, const QString &message, const QList<DialogButton> &buttons,
+                    DialogButton::Role defaultRole) = 0;
+    // A line of text asked with an explanation above the field; `button` names what the
+    // answer does ("Create", "Rename"). Nothing when cancelled.
     virtual std::optional<QString> askTextWithMessage(const QString &title, const QString &message,
-                                                      const QString &label, const QString &text) = 0;
+                                                      const QString &label, const QString &text,
+                                                      const QString &button) = 0;
     // A folder to write into; `prompt` is the panel's explanation and `button` its action.
     virtual std::optional<QString> folderToChoose(const QString &title, const QString &prompt,
                                                   const QString &button) = 0;

@@ -98,9 +98,11 @@ void OrganizationFileCommands::refreshHistory()
 {
     const OrganizationDocument *document = m_window.document();
     m_undo->setEnabled(document->canUndo());
-    m_undo->setText(document->canUndo() ? "Undo " + document->undoName() : QStringLiteral("Undo"));
+    // Step names are plain text: "Paper & Appearance" must not lose its "&" to a mnemonic.
+    const auto plain = [](QString name) { return name.replace(QLatin1Char('&'), QStringLiteral("&&")); };
+    m_undo->setText(document->canUndo() ? "Undo " + plain(document->undoName()) : QStringLiteral("Undo"));
     m_redo->setEnabled(document->canRedo());
-    m_redo->setText(document->canRedo() ? "Redo " + document->redoName() : QStringLiteral("Redo"));
+    m_redo->setText(document->canRedo() ? "Redo " + plain(document->redoName()) : QStringLiteral("Redo"));
 }
 
 void OrganizationFileCommands::showAbout()

@@ -12,9 +12,21 @@
 #include <QMessageBox>
 #include <QRegularExpression>
 
+#include <cassert>
+
 static QWidget *dialogParent()
 {
     return QApplication::activeWindow();
+}
+
+// Under the file list of Qt's own (not native) file panel.
+static void addExplanation(QFileDialog &dialog, const QString &text)
+{
+    if (auto *grid = qobject_cast<QGridLayout *>(dialog.layout())) {
+        auto *explanation = new QLabel(text);
+        explanation->setWordWrap(true);
+        grid->addWidget(explanation, grid->rowCount(), 0, 1, -1);
+    }
 }
 
 bool WidgetDialogs::confirm(const QString &question)
@@ -40,27 +52,53 @@ std::optional<QString> WidgetDialogs::askText(const QString &title, const QStrin
     return answer;
 }
 
-std::optional<QString> WidgetDialogs::fileToOpen(const QString &filter)
+std::unique_ptr<QFileDialog> WidgetDialogs::openPanel(const QString &filter, QWidget *parent)
 {
-    QString path = QFileDialog::getOpenFileName(dialogParent(), QString(), QString(), filter);
-    if (path.isEmpty())
-        return std::nullopt;
-    return path;
+    auto dialog = std::make_unique<QFileDialog>(parent, QString(), QString(), filter);
+    dialog->setAcceptMode(QFileDialog::AcceptOpen);
+    dialog->setFileMode(QFileDialog::ExistingFile);
+    dialog->setOption(QFileDialog::HideNameFilterDetails);
+    return dialog;
 }
 
-std::optional<QString> WidgetDialogs::fileToSave(const QString &filter, const QString &proposedPath)
+std::optional<QString> WidgetDialogs::fileToOpen(const QString &filter)
 {
-    QFileDialog dialog(dialogParent(), QString(), proposedPath, filter);
+    const std::unique_ptr<QFileDialog> dialog = openPanel(filter, dialogParent());
+    if (dialog->exec() != QDialog::Accepted || dialog->selectedFiles().isEmpty())
+        return std::nullopt;
+    return dialog->selectedFiles().constFirst();
+}
+
+// Qt's own panel when there is an explanation: it can stand under the file list.
+static std::optional<QString> runSavePanel(const QString &title, const QString &message, const QString &filter,
+                                           const QString &proposedPath)
+{
+    QFileDialog dialog(dialogParent(), title, proposedPath, filter);
     dialog.setAcceptMode(QFileDialog::AcceptSave);
     dialog.setFileMode(QFileDialog::AnyFile);
     // A name typed without an extension still gets the filter's first one (an organization
     // becomes a JSON file the open panel lists, a workbook an .xlsx file).
     const QRegularExpressionMatch extension = QRegularExpression(R"(\*\.(\w+))").match(filter);
     dialog.setDefaultSuffix(extension.hasMatch() ? extension.captured(1) : QString());
+    if (!message.isEmpty()) {
+        dialog.setOption(QFileDialog::DontUseNativeDialog);
+        addExplanation(dialog, message);
+    }
     dialog.selectFile(proposedPath);
     if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
         return std::nullopt;
     return dialog.selectedFiles().constFirst();
+}
+
+std::optional<QString> WidgetDialogs::fileToSave(const QString &filter, const QString &proposedPath)
+{
+    return runSavePanel(QString(), QString(), filter, proposedPath);
+}
+
+std::optional<QString> WidgetDialogs::fileToSaveWithMessage(const QString &title, const QString &message,
+                                                            const QString &filter, const QString &proposedPath)
+{
+    return runSavePanel(title, message, filter, proposedPath);
 }
 
 SaveAnswer WidgetDialogs::askToSave(const QString &title, const QString &documentName)
@@ -77,33 +115,48 @@ SaveAnswer WidgetDialogs::askToSave(const QString &title, const QString &documen
     }
 }
 
-int WidgetDialogs::ask(const QString &title, const QString &message, const QList<DialogButton> &buttons)
+QList<QAbstractButton *> WidgetDialogs::addQuestionButtons(QMessageBox &box, const QList<DialogButton> &buttons,
+                                                          DialogButton::Role defaultRole)
 {
-    QMessageBox box(QMessageBox::Warning, title, title, QMessageBox::NoButton, dialogParent());
-    box.setInformativeText(message);
     QList<QAbstractButton *> made;
     int cancelIndex = buttons.size() - 1;
+    int defaultIndex = -1;
     for (int i = 0; i < buttons.size(); ++i) {
         const DialogButton &button = buttons[i];
-        QMessageBox::ButtonRole role = QMessageBox::AcceptRole;
-        if (button.role == DialogButton::Role::destructive)
-            role = QMessageBox::DestructiveRole;
-        else if (button.role == DialogButton::Role::cancel) {
-            role = QMessageBox::RejectRole;
+        if (button.role == DialogButton::Role::cancel)
             cancelIndex = i;
-        }
+        if (defaultIndex < 0 && button.role == defaultRole)
+            defaultIndex = i;
+        // One role for all: the platform's layout sorts buttons by role, which would move
+        // "Later" out from between "Download & Install…" and "Skip This Version". Escape,
+        // the default and the answer are set here, not read from the roles.
         // Titles are plain text: "Download & Install…" must not turn "&" into a mnemonic.
-        made.append(box.addButton(QString(button.title).replace('&', QLatin1String("&&")), role));
+        made.append(box.addButton(QString(button.title).replace('&', QLatin1String("&&")), QMessageBox::ActionRole));
     }
     if (cancelIndex >= 0)
         box.setEscapeButton(made[cancelIndex]);
+    // Without one, the first button added would be the default, destructive or not.
+    if (defaultIndex >= 0)
+        box.setDefaultButton(qobject_cast<QPushButton *>(made[defaultIndex]));
+    return made;
+}
+
+int WidgetDialogs::ask(const QString &title, const QString &message, const QList<DialogButton> &buttons,
+                       DialogButton::Role defaultRole)
+{
+    assert(defaultRole != DialogButton::Role::destructive && "Return must not choose a destructive button");
+    QMessageBox box(QMessageBox::Warning, title, title, QMessageBox::NoButton, dialogParent());
+    box.setInformativeText(message);
+    const QList<QAbstractButton *> made = addQuestionButtons(box, buttons, defaultRole);
+    const int cancelIndex = int(made.indexOf(box.escapeButton()));
     box.exec();
     const int chosen = int(made.indexOf(box.clickedButton()));
     return chosen >= 0 ? chosen : cancelIndex;
 }
 
 std::optional<QString> WidgetDialogs::askTextWithMessage(const QString &title, const QString &message,
-                                                         const QString &label, const QString &text)
+                                                         const QString &label, const QString &text,
+                                                         const QString &button)
 {
     QDialog dialog(dialogParent());
     dialog.setWindowTitle(title);
@@ -116,6 +169,7 @@ std::optional<QString> WidgetDialogs::askTextWithMessage(const QString &title, c
     auto *field = new QLineEdit(text);
     layout->addWidget(field);
     auto *buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel);
+    buttons->button(QDialogButtonBox::Ok)->setText(button);
     layout->addWidget(buttons);
     QObject::connect(buttons, &QDialogButtonBox::accepted, &dialog, &QDialog::accept);
     QObject::connect(buttons, &QDialogButtonBox::rejected, &dialog, &QDialog::reject);
@@ -132,11 +186,7 @@ std::optional<QString> WidgetDialogs::folderToChoose(const QString &title, const
     // Qt's own panel, so that the explanation can stand under the folder list.
     dialog.setOption(QFileDialog::DontUseNativeDialog);
     dialog.setLabelText(QFileDialog::Accept, button);
-    if (auto *grid = qobject_cast<QGridLayout *>(dialog.layout())) {
-        auto *explanation = new QLabel(prompt);
-        explanation->setWordWrap(true);
-        grid->addWidget(explanation, grid->rowCount(), 0, 1, -1);
-    }
+    addExplanation(dialog, prompt);
     if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
         return std::nullopt;
     return dialog.selectedFiles().constFirst();

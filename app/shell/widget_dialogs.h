@@ -2,6 +2,13 @@
 
 #include "app/shell/dialogs.h"
 
+#include <memory>
+
+class QAbstractButton;
+class QFileDialog;
+class QMessageBox;
+class QWidget;
+
 // Dialogs shown with QMessageBox, QInputDialog and QFileDialog over the active window.
 class WidgetDialogs final : public Dialogs {
 public:
@@ -10,9 +17,22 @@ public:
     std::optional<QString> askText(const QString &title, const QString &label, const QString &text) override;
     std::optional<QString> fileToOpen(const QString &filter) override;
     std::optional<QString> fileToSave(const QString &filter, const QString &proposedPath) override;
+    std::optional<QString> fileToSaveWithMessage(const QString &title, const QString &message, const QString &filter,
+                                                 const QString &proposedPath) override;
     SaveAnswer askToSave(const QString &title, const QString &documentName) override;
-    int ask(const QString &title, const QString &message, const QList<DialogButton> &buttons) override;
+    int ask(const QString &title, const QString &message, const QList<DialogButton> &buttons,
+            DialogButton::Role defaultRole) override;
     std::optional<QString> askTextWithMessage(const QString &title, const QString &message, const QString &label,
-                                              const QString &text) override;
+                                              const QString &text, const QString &button) override;
     std::optional<QString> folderToChoose(const QString &title, const QString &prompt, const QString &button) override;
+
+    // Adds a question's buttons to `box`, shown in the order given (mirrored where the
+    // platform reads buttons right to left), with Escape on the cancel button, or on the
+    // last one when none has that role, and Return on the first of `defaultRole`. Returns them
+    // in that order.
+    static QList<QAbstractButton *> addQuestionButtons(QMessageBox &box, const QList<DialogButton> &buttons,
+                                                       DialogButton::Role defaultRole);
+    // The open panel for `filter` (";;" between filters). It lists each filter by its name
+    // alone: patterns such as "*.[cC][sS][vV]" are for matching, not for reading.
+    static std::unique_ptr<QFileDialog> openPanel(const QString &filter, QWidget *parent = nullptr);
 };

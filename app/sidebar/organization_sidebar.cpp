@@ -44,11 +44,7 @@ public:
         }
         QStyleOptionViewItem styled = option;
         initStyleOption(&styled, index);
-        const QString title = styled.text;
-        styled.text.clear();
-        styled.widget->style()->drawControl(QStyle::CE_ItemViewItem, &styled, painter, styled.widget);
-        const QRect rect = option.rect.adjusted(rowPadding, rowPadding, -rowPadding, -rowPadding);
-        paintTwoLines(*painter, rect, title, index.data(SidebarModel::detailRole).toString(), styled);
+        paintTwoLineRow(*painter, styled, index.data(SidebarModel::detailRole).toString(), rowPadding);
     }
 };
 

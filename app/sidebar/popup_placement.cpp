@@ -11,7 +11,16 @@ void showPopupBelow(QWidget *popup, QWidget *anchor)
     QPoint place = anchor->mapToGlobal(QPoint((anchor->width() - size.width()) / 2, anchor->height()));
     if (const QScreen *screen = anchor->screen()) {
         const QRect room = screen->availableGeometry();
-        place.setX(std::clamp(place.x(), room.left(), std::max(room.left(), room.right() - size.width())));
+        // Within the anchor's window where it fits, as the window's own panels are; else on
+        // the screen.
+        int left = room.left();
+        int right = room.right() + 1;
+        const QRect window = anchor->window()->frameGeometry();
+        if (size.width() <= window.width()) {
+            left = std::max(left, window.left());
+            right = std::min(right, window.right() + 1);
+        }
+        place.setX(std::clamp(place.x(), left, std::max(left, right - size.width())));
         if (place.y() + size.height() > room.bottom())
             place.setY(std::max(room.top(), anchor->mapToGlobal(QPoint(0, 0)).y() - size.height()));
     }

@@ -2,7 +2,8 @@
 
 class QWidget;
 
-// Shows a popup window right below `anchor` and centred on it, kept on the anchor's screen:
-// shifted at the screen's edges, and above the anchor when there is no room below. A click
+// Shows a popup window right below `anchor` and centred on it, kept inside the anchor's
+// window when it is narrow enough and on the anchor's screen: shifted at their edges, and
+// above the anchor when there is no room below. A click
 // outside closes it and does nothing else.
 void showPopupBelow(QWidget *popup, QWidget *anchor);

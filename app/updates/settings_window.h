@@ -13,8 +13,11 @@ public:
 
     UpdateSettingsPanel *panel() const { return m_panel; }
     // Brings the window forward (showing the panel starts the store's schedule).
+    // On first showing it is placed wholly on the screen, at most as large as its free area.
     void present();
 
 private:
+    void placeOnScreen();
+
     UpdateSettingsPanel *m_panel;
 };

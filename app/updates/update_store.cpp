@@ -186,7 +186,8 @@ void UpdateStore::presentStartupUpdateIfReady()
     const int answer = m_services.dialogs->ask(QStringLiteral("Vantrel Update Available"), text,
                                                {{QStringLiteral("Download & Install…")},
                                                 {QStringLiteral("Later"), DialogButton::Role::cancel},
-                                                {QStringLiteral("Skip This Version")}});
+                                                {QStringLiteral("Skip This Version")}},
+                                               DialogButton::Role::action);
     if (answer == 0) {
         installUpdate();
     } else if (answer == 2) {
@@ -223,7 +224,8 @@ void UpdateStore::installUpdate()
             QStringLiteral("Download and install the update?"),
             QStringLiteral("You have unsaved charts. Before restarting, Vantrel will ask you to save them. Canceling "
                            "that prompt keeps the current app running."),
-            {{QStringLiteral("Continue")}, {QStringLiteral("Cancel"), DialogButton::Role::cancel}});
+            {{QStringLiteral("Continue")}, {QStringLiteral("Cancel"), DialogButton::Role::cancel}},
+            DialogButton::Role::action);
         if (answer != 0)
             return;
     }
@@ -250,7 +252,8 @@ void UpdateStore::finishInstall(const UpdateManifest &release, const std::option
         QStringLiteral("Vantrel %1 is installed. Restart now to use it; Vantrel will ask you to save unsaved charts "
                        "first.")
             .arg(QString::fromStdString(release.version)),
-        {{QStringLiteral("Restart")}, {QStringLiteral("Later"), DialogButton::Role::cancel}});
+        {{QStringLiteral("Restart")}, {QStringLiteral("Later"), DialogButton::Role::cancel}},
+        DialogButton::Role::action);
     if (answer == 0)
         m_services.restart();
 }

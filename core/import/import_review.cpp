@@ -1,7 +1,9 @@
 #include "core/import/import_review.h"
 
+#include "core/model/fte_text.h"
 #include "core/support/import_sheet.h"
 #include "core/support/number_text.h"
+#include "core/import/import_changes.h"
 #include "core/import/reporting_walk.h"
 #include "core/support/text.h"
 
@@ -309,6 +311,8 @@ private:
             const std::optional<double> read = NumberText::decimal(text);
             if (!read || !std::isfinite(*read) || *read <= 0)
                 error(n, "FTE must be a positive number.");
+            else if (*read > maximumEnteredFte)
+                error(n, std::string("FTE must be at most ") + maximumEnteredFteText + ".");
             fte = read.value_or(1);
         }
 
@@ -438,14 +442,41 @@ private:
         }
     }
 
+    // Updating: a row that shows its position as stored (see TabularImport::isUnchanged)
+    // leaves that position as it was and where it was, so re-importing an exported workbook
+    // writes nothing. Only a changed position is replaced and moves to the end.
+    std::vector<bool> unchangedRows()
+    {
+        std::vector<bool> unchanged(m_imported.size(), false);
+        if (!m_updateMatchingIDs)
+            return unchanged;
+        for (size_t i = 0; i < m_imported.size(); ++i) {
+            const auto stored = m_existingByID.find(m_imported[i].id);
+            unchanged[i] = stored != m_existingByID.end() && isUnchanged(*stored->second, m_imported[i]);
+        }
+        return unchanged;
+    }
+
     void merge()
     {
+        const std::vector<bool> unchanged = unchangedRows();
+        std::unordered_set<const Position *> kept(m_base.begin(), m_base.end());
+        for (size_t i = 0; i < m_imported.size(); ++i) {
+            if (unchanged[i])
+                kept.insert(m_existingByID.at(m_imported[i].id));
+        }
         Organization organization;
         organization.positions.reserve(m_base.size() + m_imported.size());
-        for (const Position *p : m_base)
-            organization.positions.push_back(*p);
-        for (Position &p : m_imported)
-            organization.positions.push_back(std::move(p));
+        if (m_existing) {
+            for (const Position &p : m_existing->positions) {
+                if (kept.contains(&p))
+                    organization.positions.push_back(p);
+            }
+        }
+        for (size_t i = 0; i < m_imported.size(); ++i) {
+            if (!unchanged[i])
+                organization.positions.push_back(std::move(m_imported[i]));
+        }
         try {
             organization.validate();
         } catch (const OrganizationError &failure) {

@@ -28,8 +28,9 @@ namespace TabularImport {
 
 // Reads every non-blank row below `headerRow` (0-based) through `mapping` into positions,
 // merges them with `existing` as `mode` says (replace ignores it), resolves managers by
-// `references`, and checks what the model requires. Never throws: every problem becomes
-// a message. Pure. Linear in the sheet's cells and the positions, using hash indexes by
+// `references`, and checks what the model requires. Updating keeps a position whose row
+// shows it unchanged (TabularImport::isUnchanged) as stored and in its place; a changed
+// one moves to the end. Never throws: every problem becomes a message. Pure. Linear in the sheet's cells and the positions, using hash indexes by
 // id and employee number; one primary chain link is followed once.
 ImportReview review(const ImportSheet &sheet, int headerRow, const ImportMapping &mapping,
                     ManagerReferences references, ImportMode mode, const Organization &existing);

@@ -22,6 +22,8 @@ public:
         QString title;
         QString message;
         QStringList buttons;
+        // The button Return would press; empty for questions without one.
+        QString defaultButton;
     };
 
     std::deque<std::optional<QString>> filesToOpen;
@@ -34,6 +36,7 @@ public:
     std::deque<std::optional<QString>> folders;
 
     std::vector<Alert> alerts;
+    QStringList savePromptTitles;
     QStringList savePromptDocuments;
     QStringList proposedSavePaths;
     std::vector<Question> questions;
@@ -44,26 +47,32 @@ public:
     {
         return next(texts, {}, "askText: " + title);
     }
+    // Recorded with the action button as the question's one button.
     std::optional<QString> askTextWithMessage(const QString &title, const QString &message, const QString &,
-                                              const QString &) override
+                                              const QString &, const QString &button) override
     {
-        questions.push_back({title, message, {}});
+        questions.push_back({title, message, {button}, {}});
         return next(texts, {}, "askTextWithMessage: " + title);
     }
     std::optional<QString> folderToChoose(const QString &title, const QString &prompt, const QString &button) override
     {
-        questions.push_back({title, prompt, {button}});
+        questions.push_back({title, prompt, {button}, {}});
         return next(folders, {}, "folderToChoose: " + title);
     }
-    int ask(const QString &title, const QString &message, const QList<DialogButton> &buttons) override
+    int ask(const QString &title, const QString &message, const QList<DialogButton> &buttons,
+            DialogButton::Role defaultRole) override
     {
-        Question question{title, message, {}};
+        Question question{title, message, {}, {}};
         int cancel = int(buttons.size()) - 1;
         for (int i = 0; i < buttons.size(); ++i) {
             question.buttons.append(buttons[i].title);
             if (buttons[i].role == DialogButton::Role::cancel)
                 cancel = i;
+            if (question.defaultButton.isEmpty() && buttons[i].role == defaultRole)
+                question.defaultButton = buttons[i].title;
         }
+        if (defaultRole == DialogButton::Role::destructive || question.defaultButton.isEmpty())
+            ADD_FAILURE() << "No safe default button in " << title.toStdString();
         questions.push_back(question);
         const QString choice = next(choices, QString(), "ask: " + title);
         const int index = int(question.buttons.indexOf(choice));
@@ -77,8 +86,17 @@ public:
         proposedSavePaths.append(proposedPath);
         return next(filesToSave, {}, "fileToSave");
     }
-    SaveAnswer askToSave(const QString &, const QString &documentName) override
+    // Recorded as a question (title and message) besides the proposed path.
+    std::optional<QString> fileToSaveWithMessage(const QString &title, const QString &message, const QString &,
+                                                 const QString &proposedPath) override
     {
+        questions.push_back({title, message, {}, {}});
+        proposedSavePaths.append(proposedPath);
+        return next(filesToSave, {}, "fileToSaveWithMessage: " + title);
+    }
+    SaveAnswer askToSave(const QString &title, const QString &documentName) override
+    {
+        savePromptTitles.append(title);
         savePromptDocuments.append(documentName);
         return next(saveAnswers, SaveAnswer::cancel, "askToSave: " + documentName);
     }
@@ -97,8 +115,9 @@ private:
             ADD_FAILURE() << "Unexpected dialog: " << question.toStdString();
             return fallback;
         }
-        T answer = std::move(answers.front());
+        // Swapped out rather than moved: GCC 12 takes a moved-from optional<QString> for uninitialized.
+        std::swap(fallback, answers.front());
         answers.pop_front();
-        return answer;
+        return fallback;
     }
 };

@@ -1,46 +1,128 @@
 #include "printing_test_support.h"
 
+#include "core/chart/chart_layout.h"
+#include "core/chart/chart_print_presentation.h"
+#include "core/chart/chart_scene.h"
+#include "core/document/organization_archive.h"
+#include "core/support/organization_error.h"
+#include "printing/chart_painter.h"
 #include "printing/chart_pdf_rasterizer.h"
 #include "printing/chart_pdf_renderer.h"
 
-#include "core/chart/chart_scene.h"
-#include "core/document/organization_archive.h"
-
 #include <gtest/gtest.h>
+
+#include <QPainter>
 
 namespace {
 
-// The orange of dotted lines.
-int inkPixels(const QImage &image)
+std::string errorOf(const Organization &organization, const ChartPrintSettings &settings)
 {
-    int count = 0;
-    for (int y = 0; y < image.height(); ++y)
-        for (int x = 0; x < image.width(); ++x) {
-            const QRgb p = image.pixel(x, y);
-            count += qRed(p) > 200 && qGreen(p) > 110 && qGreen(p) < 190 && qBlue(p) < 80;
-        }
-    return count;
+    try {
+        ChartPDFRenderer::render(organization, "Title", "Scope", settings, {});
+    } catch (const OrganizationError &error) {
+        return error.message();
+    }
+    return "no error";
+}
+
+QString allText(const QByteArray &pdf)
+{
+    return pageTexts(pdf).join(' ');
+}
+
+// Three vacant teachers under one principal: one card "(x3)" when names are hidden and
+// matching titles combined.
+Organization schoolWithVacancies()
+{
+    Organization organization;
+    organization.positions.push_back(testPosition("A", "Principal", "Quinn Okoro"));
+    for (const char *id : {"T1", "T2", "T3"}) {
+        Position teacher = testPosition(id, "Teacher", "");
+        teacher.managerID = "A";
+        organization.positions.push_back(teacher);
+    }
+    return organization;
 }
 
 } // namespace
 
-// Hidden names and combined titles merge three vacant teachers into one card.
+TEST(PdfRender, OnePagePerTileOfTheLaidOutChart)
+{
+    const Organization &sample = Organization::example();
+    ChartPrintSettings settings;
+    const ChartPrintPresentation presentation(sample, settings);
+    const ChartPagination pagination(settings.layout(presentation.organization).size, settings);
+
+    const QByteArray pdf = ChartPDFRenderer::render(sample, "Sample District", "Entire organization", settings, {});
+    EXPECT_EQ(ChartPDFRasterizer::pageCount(pdf), static_cast<int>(pagination.tiles.size()));
+    const QString text = allText(pdf);
+    for (const char *expected : {"Robin Ashcroft", "Noel Brandt", "Quinn Okoro", "Lee Fairbanks", "Emery Nakamura",
+                                 "Vacant", "Sample District", "Entire organization"})
+        EXPECT_TRUE(text.contains(expected)) << expected;
+}
+
 TEST(PdfRender, PrintsThePresentationNotTheRawOrganization)
 {
-    Organization school;
-    school.positions.push_back(testPosition("A", "Principal", "Quinn Okoro"));
-    for (int i = 0; i < 3; ++i) {
-        school.positions.push_back(testPosition("T" + std::to_string(i), "Teacher", ""));
-        school.positions.back().managerID = "A";
-    }
     ChartPrintSettings settings;
     settings.hideNames = true;
     settings.combineMatchingTitles = true;
-    const QString text = pageTexts(ChartPDFRenderer::render(school, "Sample District", "Scope", settings, {})).join(' ');
-    for (const char *expected : {"(x3)", "3 FTE", "Sample District"})
+    QString text = allText(ChartPDFRenderer::render(schoolWithVacancies(), "Sample District", "Scope", settings, {}));
+    for (const char *expected : {"(x3)", "3 FTE", "Sample District", "Positions only"})
         EXPECT_TRUE(text.contains(expected)) << expected << " in " << text.toStdString();
     EXPECT_FALSE(text.contains("Quinn Okoro"));
+
+    settings.hideNames = false;
+    text = allText(ChartPDFRenderer::render(schoolWithVacancies(), "School", "Scope", settings, {}));
+    EXPECT_FALSE(text.contains("(x3)"));
+    EXPECT_EQ(text.count("Vacant"), 3);
 }
+
+TEST(PdfRender, PassesTheModelsErrorsOnUnchanged)
+{
+    Organization duplicated = schoolWithVacancies();
+    duplicated.positions[2].id = "T1";
+    EXPECT_EQ(errorOf(duplicated, ChartPrintSettings{}), "Position IDs must be unique.");
+
+    ChartPrintSettings tiny;
+    tiny.widthInches = 1;
+    EXPECT_EQ(errorOf(schoolWithVacancies(), tiny),
+              "Use paper dimensions from 2\u2013200 inches, a positive scale up to 400%, and a margin of at least "
+              "0.25 inches.");
+
+    ChartPrintSettings huge;
+    huge.scalePercent = 400;
+    huge.widthInches = 2;
+    huge.heightInches = 2;
+    EXPECT_EQ(errorOf(Organization::example(), huge), "Margins and overlap leave too little room on the page.");
+
+    Organization wide = schoolWithVacancies();
+    for (int i = 0; i < 600; ++i) {
+        Position teacher = testPosition("W" + std::to_string(i), "Teacher", "");
+        teacher.managerID = "A";
+        wide.positions.push_back(teacher);
+    }
+    ChartPrintSettings large;
+    large.scalePercent = 400;
+    EXPECT_EQ(errorOf(wide, large), "This would create more than 500 pages. Reduce scale or increase paper size.");
+}
+
+namespace {
+
+bool isInk(QRgb pixel)
+{
+    return qRed(pixel) > 200 && qGreen(pixel) > 110 && qGreen(pixel) < 190 && qBlue(pixel) < 80;
+}
+
+int inkPixels(const QImage &image)
+{
+    int count = 0;
+    for (int y = 0; y < image.height(); ++y)
+        for (int x = 0; x < image.width(); ++x)
+            count += isInk(image.pixel(x, y));
+    return count;
+}
+
+} // namespace
 
 TEST(PdfRender, DrawsTheRoutedDottedLines)
 {
@@ -121,4 +203,27 @@ TEST(PdfRender, EmojiInANamePrintsFromAnOutlineFont)
     EXPECT_TRUE(withEmoji.contains("Symbola"));
     EXPECT_LT(withEmoji.size() - plain.size(), 20'000);
     EXPECT_GT(darkPixels(withEmoji), darkPixels(plain) + 30);
+}
+
+TEST(ChartPainter, DrawsAChartSceneOnAnyPainter)
+{
+    const OrganizationArchive archive = OrganizationArchive::make("Sample", Organization::example());
+    ChartSceneCache cache;
+    const auto scene = cache.snapshot(archive, "", "", "", {}, {}, ChartPrintSettings{});
+    const ChartLayout &layout = scene->layout();
+    QImage image(int(layout.size.width), int(layout.size.height), QImage::Format_ARGB32_Premultiplied);
+    image.fill(Qt::white);
+    QPainter painter(&image);
+    PaintOptions options = PaintOptions::forSettings(ChartPrintSettings{});
+    options.selectedID = "P005";
+    options.style.highlightedInkWidth = 3.5;
+    ChartPainter::paint(painter, *scene, options);
+    painter.end();
+
+    EXPECT_GT(inkPixels(image), 50);
+    // Every card's outline is drawn where the layout put it.
+    for (const ChartNode &node : layout.nodes) {
+        const QRgb edge = image.pixel(int(node.frame.midX()), int(node.frame.minY()));
+        EXPECT_FALSE(isWhite(edge)) << node.id;
+    }
 }

@@ -40,9 +40,19 @@ QByteArray renderTestChart(const TestChart &chart, const ChartPrintSettings &set
     return ChartPDFRenderer::renderPages(chart.picture(), pagination, title, scope, subtitle);
 }
 
+static PDFPages readPages(const QByteArray &pdf)
+{
+    return readPDFPages(pdf, QRegularExpression("\\r\\n|\\n|\\r"));
+}
+
 QStringList pageTexts(const QByteArray &pdf)
 {
-    return readPDFPages(pdf, QRegularExpression("\\r\\n|\\n|\\r")).texts;
+    return readPages(pdf).texts;
+}
+
+QSizeF pageSize(const QByteArray &pdf, int page)
+{
+    return readPages(pdf).sizes.at(size_t(page));
 }
 
 bool isWhite(QRgb pixel)

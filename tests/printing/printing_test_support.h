@@ -32,9 +32,15 @@ private:
 
 Position testPosition(const std::string &id, const std::string &title, const std::string &name);
 
+// The PDF of `chart` with the given settings, through the renderer.
 QByteArray renderTestChart(const TestChart &chart, const ChartPrintSettings &settings, const std::string &title = "Title",
                            const std::string &scope = "Scope", const std::optional<std::string> &subtitle = {});
 
 // Text of every page as Qt PDF reads it back, with line breaks made spaces.
 QStringList pageTexts(const QByteArray &pdf);
+
+// The page's size in points as Qt PDF reads it.
+QSizeF pageSize(const QByteArray &pdf, int page);
+
+// Whether a pixel is plain white, or clearly tinted toward a colour.
 bool isWhite(QRgb pixel);

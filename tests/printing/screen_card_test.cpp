@@ -1,6 +1,7 @@
 #include "printing/chart_screen_card.h"
 
 #include "core/model/organization.h"
+#include "printing/chart_text.h"
 
 #include <gtest/gtest.h>
 
@@ -111,6 +112,21 @@ TEST(ScreenCard, BottomRowHoldsToggleLocationChartsAndCount)
         return image.copy(QRectF(at.location.left(), at.location.top(), 12, at.location.height()).toAlignedRect());
     };
     EXPECT_NE(symbol(split), symbol(occupied()));
+}
+
+// An absurd FTE from a file is cut short with "…" and stays inside its card, beside a job
+// title that keeps its room; a real one is written whole.
+TEST(ScreenCard, AnAbsurdFteStaysInsideTheCard)
+{
+    Position absurd = occupied();
+    absurd.fte = 1e308;
+    const Layout placed = ChartScreenCard::layout(frame, absurd, {}, {});
+    EXPECT_GE(placed.fte.left(), frame.minX() + 10);
+    EXPECT_LE(placed.fte.right(), frame.maxX());
+    EXPECT_GT(placed.jobTitle.width(), 100);
+    EXPECT_EQ(ChartText::fte(1e308, QLocale::c()), QStringLiteral("100000000\u2026"));
+    EXPECT_EQ(ChartText::fte(999.875, QLocale::c()), "999.875");
+    EXPECT_EQ(ChartText::fte(1000, QLocale::c()), "1000");
 }
 
 // Zoomed far out the card keeps its face and outline but drops texts too small to read;

@@ -7,6 +7,8 @@
 
 #include <gtest/gtest.h>
 
+#include <thread>
+
 using Rows = std::vector<std::vector<std::string>>;
 using namespace std::chrono_literals;
 
@@ -26,39 +28,55 @@ QString book(const QStringList &sheets)
     return script + "return book;";
 }
 
+std::string scriptFailure(const std::string &limit)
+{
+    return "Could not read the .xls workbook: Error: " + limit + ". Password-protected workbooks are not supported.";
+}
+
 const QString staffSheet = R"({
-    "!ref": "A1:D3",
+    "!ref": "A1:D6",
     A1: {t: "s", v: "Employee Number"},
     A2: {t: "n", v: 42, z: "00000"},
     B2: {t: "n", v: 45000, z: "yyyy-mm-dd"},
     C2: {t: "e", v: 0x2A},
     D2: {t: "n", v: 7, bf: [3, 0, 0x1E, 7, 0]},
-    D3: {t: "n", bf: [3, 0, 0x1E, 7, 0]}
+    D3: {t: "n", bf: [3, 0, 0x1E, 7, 0]},
+    B4: {t: "e", v: 0x07},
+    C4: {t: "b", v: true},
+    D6: {t: "n", v: 1.5}
 })";
 
 } // namespace
 
 TEST(LegacyExcelReader, ReadsCellsAsTheWorkbookShowsThem)
 {
-    const QByteArray xls = Fixtures::withoutFormulaResults(
-        Fixtures::writtenByLibrary(book({R"({"!ref": "C2:C2", C2: {t: "s", v: "x"}})", staffSheet})));
+    const QByteArray xls = Fixtures::withEmptyRanges(Fixtures::withoutFormulaResults(
+        Fixtures::writtenByLibrary(book({staffSheet, R"({"!ref": "A1"})", R"({"!ref": "C3:D4", C3: {t: "s", v: "x"}})"}))));
 
     const std::vector<ImportSheet> sheets = LegacyExcelReader::read(xls);
 
-    ASSERT_EQ(sheets.size(), 2u);
-    // Rows and columns before the used range are kept.
-    EXPECT_EQ(sheets[0].rows, (Rows{{"", "", ""}, {"", "", "x"}}));
-    // Zero-padded number, formatted date, cached formula value; an error and a formula
-    // without a saved value as markers; short rows padded to the sheet's width.
-    EXPECT_EQ(sheets[1].name, "Sheet2");
-    EXPECT_EQ(sheets[1].rows,
-              (Rows{{"Employee Number", "", "", ""}, {"00042", "2023-03-15", "#N/A", "7"}, {"", "", "", "#NO_SAVED_RESULT"}}));
-    EXPECT_EQ(sheets[1].sourceIssues,
+    ASSERT_EQ(sheets.size(), 3u);
+    EXPECT_EQ(sheets[0].name, "Sheet1");
+    // Zero-padded number, formatted date, cached formula value; errors and a formula without
+    // a saved value as markers; blank rows padded to the sheet's width.
+    EXPECT_EQ(sheets[0].rows, (Rows{{"Employee Number", "", "", ""},
+                                    {"00042", "2023-03-15", "#N/A", "7"},
+                                    {"", "", "", "#NO_SAVED_RESULT"},
+                                    {"", "#DIV/0!", "TRUE", ""},
+                                    {"", "", "", ""},
+                                    {"", "", "", "1.5"}}));
+    EXPECT_EQ(sheets[0].sourceIssues,
               (std::vector<ImportCellIssue>{
                   {1, 2, "#N/A", "Excel error #N/A. Enter a corrected value."},
                   {2, 3, "#NO_SAVED_RESULT",
                    "Formula has no saved result. Enter a value here or recalculate and save the workbook in Excel."},
+                  {3, 1, "#DIV/0!", "Excel error #DIV/0!. Enter a corrected value."},
               }));
+    // An empty worksheet has no rows and no issue list.
+    EXPECT_EQ(sheets[1], (ImportSheet{.name = "Sheet2", .rows = {}, .sourceIssues = std::nullopt}));
+    // Rows and columns before the used range are kept.
+    EXPECT_EQ(sheets[2].rows, (Rows{{"", "", "", ""}, {"", "", "", ""}, {"", "", "x", ""}, {"", "", "", ""}}));
+    EXPECT_EQ(sheets[2].sourceIssues, std::vector<ImportCellIssue>{});
 }
 
 // Node, when installed, runs the same library and reading script as the engine, several
@@ -94,4 +112,111 @@ TEST(LegacyExcelReader, RefusesWhatItCannotRead)
               "Password-protected workbooks are not supported.");
     EXPECT_EQ(readFailure(Fixtures::writtenByLibrary(book({staffSheet})), 1ms),
               "Reading the .xls workbook took too long. Save it as .xlsx in Excel and import that file.");
+}
+
+// The library's answer is checked again before the import sees it: its limits hold even when
+// the script's own checks are bypassed, and an issue outside its sheet never reaches the grid.
+TEST(LegacyExcelReader, AnswerIsHeldToTheImportLimits)
+{
+    using LegacyExcelReader::ScriptAnswer;
+    const auto failure = [](const QByteArray &json) {
+        return errorOf([&] { LegacyExcelReader::sheetsFromAnswer(ScriptAnswer{.json = json}); });
+    };
+    QByteArray many = "[";
+    for (int i = 0; i < 101; ++i)
+        many += QByteArray(i ? "," : "") + R"({"name":"S","rows":[]})";
+    EXPECT_EQ(failure(many + "]"), "Imports support up to 100 worksheets.");
+    EXPECT_EQ(failure(R"([{"name":"S","rows":[[)" + QByteArray("\"\",").repeated(500) + R"(""]]}])"),
+              "Imports support up to 500 worksheet columns.");
+    EXPECT_EQ(failure("[]"), "Could not read the .xls workbook: No worksheets were found.");
+    EXPECT_EQ(failure("{}"), "Could not read the .xls workbook: The workbook's sheets are not a list.");
+    EXPECT_EQ(errorOf([] { LegacyExcelReader::sheetsFromAnswer(ScriptAnswer{.tooLarge = true}); }),
+              "The legacy Excel workbook is too large to import.");
+
+    const std::vector<ImportSheet> sheets = LegacyExcelReader::sheetsFromAnswer(ScriptAnswer{
+        .json = R"([{"name":"S","rows":[["a","b"]],"sourceIssues":[)"
+                R"({"row":5,"column":0,"value":"#N/A","message":"m"},{"row":0,"column":2,"value":"#N/A","message":"m"},)"
+                R"({"row":0,"column":1,"value":"#N/A","message":"m"}]}])"});
+    ASSERT_EQ(sheets.size(), 1u);
+    ASSERT_TRUE(sheets[0].sourceIssues);
+    EXPECT_EQ(*sheets[0].sourceIssues, (std::vector<ImportCellIssue>{{0, 1, "#N/A", "m"}}));
+}
+
+// One engine reads workbook after workbook with the same result as a fresh engine per file.
+TEST(LegacyExcelReader, OneEngineReadsSeveralWorkbooks)
+{
+    const QByteArray xls = Fixtures::writtenByLibrary(book({staffSheet}));
+    const std::vector<ImportSheet> fresh = LegacyExcelReader::read(xls, 1min, LegacyExcelReader::Runtime::engineOnly);
+    LegacyExcelReader::EngineReader reader{QDeadlineTimer(60'000)};
+    for (int i = 0; i < 2; ++i)
+        EXPECT_EQ(LegacyExcelReader::sheetsFromAnswer(reader.answer(xls, QDeadlineTimer(60'000))), fresh);
+}
+
+TEST(LegacyExcelReader, Signatures)
+{
+    EXPECT_EQ(readFailure("Employee Number,Name\n1,Ada\n"),
+              "This is not a valid binary .xls workbook. Use the original Excel file, not a renamed CSV or .xlsx file.");
+    EXPECT_EQ(readFailure(QByteArray("PK\x03\x04", 4) + QByteArray(600, '\0')),
+              "This is not a valid binary .xls workbook. Use the original Excel file, not a renamed CSV or .xlsx file.");
+    const QByteArray ole2("\xD0\xCF\x11\xE0\xA1\xB1\x1A\xE1", 8);
+    EXPECT_EQ(readFailure(ole2 + QByteArray(392, '\0')), "The .xls workbook is truncated.");
+    EXPECT_EQ(readFailure(ole2 + QByteArray(503, '\0')), "The .xls workbook is truncated.");
+
+    // Past the header the library decides, and its wording is kept but cut short.
+    const std::string damaged = readFailure(ole2 + QByteArray(20'000, '\x41'));
+    EXPECT_TRUE(damaged.starts_with("Could not read the .xls workbook: ")) << damaged;
+    EXPECT_TRUE(damaged.ends_with(". Password-protected workbooks are not supported.")) << damaged;
+    EXPECT_LT(damaged.size(), 500u);
+
+    // A bare BIFF stream, without the compound file around it.
+    const QByteArray biff2 =
+        Fixtures::writtenByLibrary(book({R"({"!ref": "A1:B1", A1: {t: "s", v: "a"}, B1: {t: "n", v: 2}})"}), "biff2");
+    ASSERT_EQ(biff2.left(2), QByteArray("\x09\x00", 2));
+    EXPECT_EQ(LegacyExcelReader::read(biff2).at(0).rows, (Rows{{"a", "2"}}));
+}
+
+TEST(LegacyExcelReader, Limits)
+{
+    QStringList many;
+    for (int i = 0; i < 101; ++i)
+        many << R"({"!ref": "A1", A1: {t: "s", v: "x"}})";
+    EXPECT_EQ(readFailure(Fixtures::writtenByLibrary(book(many))), scriptFailure("Imports support up to 100 worksheets."));
+
+    const QByteArray lastRow =
+        Fixtures::writtenByLibrary(book({R"({"!ref": "A1:A20000", A20000: {t: "s", v: "last"}})"}));
+    const std::vector<ImportSheet> sheets = LegacyExcelReader::read(lastRow);
+    ASSERT_EQ(sheets.at(0).rows.size(), 20'000u);
+    EXPECT_EQ(sheets.at(0).rows.back(), std::vector<std::string>{"last"});
+    EXPECT_EQ(readFailure(Fixtures::writtenByLibrary(book({R"({"!ref": "A1:A20001", A20001: {t: "s", v: "x"}})"}))),
+              scriptFailure("Imports support up to 20,000 worksheet rows."));
+
+    // Each rectangle from A1 fits; together they do not.
+    EXPECT_EQ(readFailure(Fixtures::writtenByLibrary(book({R"({"!ref": "IV1", IV1: {t: "s", v: "x"}})",
+                                                           R"({"!ref": "IV3906", IV3906: {t: "s", v: "x"}})"}))),
+              scriptFailure("The workbook exceeds the one-million-cell legacy import limit."));
+}
+
+TEST(LegacyExcelReader, TimeLimitStopsTheEngine)
+{
+    const QByteArray xls = Fixtures::writtenByLibrary(book({staffSheet}));
+    EXPECT_EQ(readFailure(xls, 1ms),
+              "Reading the .xls workbook took too long. Save it as .xlsx in Excel and import that file.");
+}
+
+// Every call has an engine or a node process of its own, so calls on other threads give the
+// same sheets.
+TEST(LegacyExcelReader, ReadsOffTheMainThread)
+{
+    using LegacyExcelReader::Runtime;
+    const QByteArray xls = Fixtures::writtenByLibrary(book({staffSheet}));
+    const std::vector<ImportSheet> expected = LegacyExcelReader::read(xls);
+    for (Runtime runtime : {Runtime::preferNode, Runtime::engineOnly}) {
+        std::vector<ImportSheet> first, second;
+        std::thread a([&] { first = LegacyExcelReader::read(xls, 1min, runtime); });
+        std::thread b([&] { second = LegacyExcelReader::read(xls, 1min, runtime); });
+        a.join();
+        b.join();
+        EXPECT_EQ(first, expected);
+        EXPECT_EQ(second, expected);
+    }
 }

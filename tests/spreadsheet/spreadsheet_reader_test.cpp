@@ -3,6 +3,7 @@
 
 #include "workbook_fixtures.h"
 
+#include <QDir>
 #include <QTemporaryDir>
 
 #include <gtest/gtest.h>
@@ -15,14 +16,79 @@ using Rows = std::vector<std::vector<std::string>>;
 
 namespace {
 
-std::string readFailure(const QString &name, const QByteArray &data)
+std::string readFailure(const QString &path)
 {
-    return errorOf([&] { SpreadsheetReader::read(Fixtures::temporaryFile(name, data)); });
+    return errorOf([&] { SpreadsheetReader::read(path); });
 }
 
+std::string readFailure(const QString &name, const QByteArray &data)
+{
+    return readFailure(Fixtures::temporaryFile(name, data));
+}
+
+Rows rowsOf(const QString &name, const QByteArray &data)
+{
+    const std::vector<ImportSheet> sheets = SpreadsheetReader::read(Fixtures::temporaryFile(name, data));
+    EXPECT_EQ(sheets.size(), 1u);
+    EXPECT_EQ(sheets.at(0).name, "CSV");
+    EXPECT_EQ(sheets.at(0).sourceIssues, std::vector<ImportCellIssue>{});
+    return sheets.at(0).rows;
+}
+
+QByteArray utf16(const std::u16string &text, bool bigEndian)
+{
+    QByteArray bytes = bigEndian ? QByteArray("\xFE\xFF", 2) : QByteArray("\xFF\xFE", 2);
+    for (char16_t unit : text) {
+        const char high = char(unit >> 8), low = char(unit & 0xFF);
+        bytes.append(bigEndian ? high : low);
+        bytes.append(bigEndian ? low : high);
+    }
+    return bytes;
+}
+
+const std::string encodingMessage = "Use UTF-8 or UTF-16 text encoding for CSV files.";
 const std::string sizeMessage = "Import files must be smaller than 50 MB.";
 
 } // namespace
+
+TEST(SpreadsheetReader, DispatchesOnTheExtension)
+{
+    EXPECT_EQ(rowsOf("staff.CSV", "a,b\n1,2\n"), (Rows{{"a", "b"}, {"1", "2"}}));
+    EXPECT_EQ(rowsOf("staff.tsv", "a,b\tc\n"), (Rows{{"a,b", "c"}}));
+    EXPECT_EQ(rowsOf("staff.txt", "a;b;c\n"), (Rows{{"a", "b", "c"}}));
+    EXPECT_EQ(readFailure("staff.ods", "a,b\n"), "Choose .xls, .xlsx, .csv, or .tsv.");
+    EXPECT_EQ(readFailure("staff", "a,b\n"), "Choose .xls, .xlsx, .csv, or .tsv.");
+    EXPECT_EQ(readFailure("staff.xlsx", "a,b\n"), "Could not read xl/workbook.xml. Use a valid, unencrypted .xlsx workbook.");
+    EXPECT_EQ(readFailure("staff.XLSX", "a,b\n"), "Could not read xl/workbook.xml. Use a valid, unencrypted .xlsx workbook.");
+    EXPECT_EQ(readFailure("staff.xls", "a,b\n"),
+              "This is not a valid binary .xls workbook. Use the original Excel file, not a renamed CSV or .xlsx file.");
+    EXPECT_EQ(readFailure("empty.csv", ""), "The file is empty.");
+    EXPECT_EQ(readFailure(QDir::temp().filePath("no-such-folder-for-vantrel/staff.csv")),
+              "Could not open staff.csv: No such file or directory.");
+    QTemporaryDir folder;
+    ASSERT_TRUE(QDir(folder.path()).mkdir("folder.csv"));
+    EXPECT_EQ(readFailure(folder.filePath("folder.csv")), "Could not open folder.csv: file to open is a directory.");
+}
+
+TEST(SpreadsheetReader, TextEncodings)
+{
+    EXPECT_EQ(rowsOf("bom.csv", "\xEF\xBB\xBFName\nJos\xC3\xA9\n"), (Rows{{"Name"}, {"José"}}));
+    EXPECT_EQ(rowsOf("le.csv", utf16(u"Name,Ort\nJos\u00E9,\U0001F3EB\n", false)), (Rows{{"Name", "Ort"}, {"José", "🏫"}}));
+    EXPECT_EQ(rowsOf("be.csv", utf16(u"Name\tOrt\n", true)), (Rows{{"Name", "Ort"}}));
+
+    const struct {
+        const char *why;
+        QByteArray data;
+    } refused[] = {
+        {"Latin-1", "Name\nJos\xE9\n"},
+        {"UTF-16 without a byte-order mark", QByteArray("N\0a\0m\0\xE9\0", 8)},
+        {"odd UTF-16 length", utf16(u"Name", false) + "x"},
+        {"lone surrogate", utf16(std::u16string(u"Name") + char16_t(0xD800) + u"x", false)},
+        {"overlong UTF-8", "Name\n\xC0\xAF\n"},
+    };
+    for (const auto &c : refused)
+        EXPECT_EQ(readFailure("bad.csv", c.data), encodingMessage) << c.why;
+}
 
 TEST(SpreadsheetReader, ExtensionsAndEncodings)
 {
@@ -49,8 +115,16 @@ TEST(SpreadsheetReader, TextFilesHaveTheWorksheetLimits)
 
 TEST(SpreadsheetReader, FileSizeLimit)
 {
+    QByteArray atLimit(SpreadsheetReader::fileSizeLimit, 'x');
+    atLimit[0] = 'a';
+    atLimit[1] = '\n';
+    const std::vector<ImportSheet> sheets = SpreadsheetReader::read(Fixtures::temporaryFile("limit.csv", atLimit));
+    EXPECT_EQ(sheets.at(0).rows.size(), 2u);
+
+    atLimit.append('x');
+    EXPECT_EQ(readFailure("over.csv", atLimit), sizeMessage);
     // The size comes first, whatever the extension.
-    EXPECT_EQ(readFailure("over.ods", QByteArray(SpreadsheetReader::fileSizeLimit + 1, 'x')), sizeMessage);
+    EXPECT_EQ(readFailure("over.ods", atLimit), sizeMessage);
 }
 
 // A pipe has no size beforehand; the limit still holds while it is read.
@@ -68,7 +142,7 @@ TEST(SpreadsheetReader, FileSizeLimitWhileReading)
             pipe.write(block.data(), std::streamsize(block.size()));
         pipe.put('x');
     });
-    const std::string message = errorOf([&] { SpreadsheetReader::read(path); });
+    const std::string message = readFailure(path);
     writer.join();
     EXPECT_EQ(message, sizeMessage);
 }

@@ -7,17 +7,24 @@
 #include <QJSEngine>
 #include <QTemporaryDir>
 
+#include <gtest/gtest.h>
 #include <zip.h>
 
+#include <memory>
 #include <stdexcept>
 
 namespace Fixtures {
 
+static QTemporaryDir &temporaryFolder()
+{
+    static QTemporaryDir folder;
+    return folder;
+}
+
 QString temporaryFile(const QString &name, const QByteArray &data)
 {
-    static QTemporaryDir root;
     static int counter = 0;
-    const QString folder = root.path() + "/" + QString::number(++counter);
+    const QString folder = temporaryFolder().path() + "/" + QString::number(++counter);
     QDir().mkpath(folder);
     const QString path = folder + "/" + name;
     QFile file(path);
@@ -34,6 +41,7 @@ QByteArray zip(const std::map<std::string, std::string> &members)
     if (!archive)
         throw std::runtime_error("cannot create a zip");
     for (const auto &[name, bytes] : members) {
+        // libzip copies the bytes when the archive is closed; keep them alive until then.
         zip_source_t *source = zip_source_buffer(archive, bytes.data(), bytes.size(), 0);
         if (!source || zip_file_add(archive, name.c_str(), source, ZIP_FL_ENC_UTF_8) < 0)
             throw std::runtime_error("cannot add a zip member");
@@ -47,16 +55,30 @@ QByteArray zip(const std::map<std::string, std::string> &members)
 
 std::string worksheet(const std::string &rows)
 {
-    return R"(<worksheet xmlns="http://schemas.openxmlformats.org/spreadsheetml/2006/main"><sheetData>)" +
+    return R"(<?xml version="1.0" encoding="UTF-8" standalone="yes"?>)"
+           R"(<worksheet xmlns="http://schemas.openxmlformats.org/spreadsheetml/2006/main"><sheetData>)" +
            rows + "</sheetData></worksheet>";
 }
 
 std::string sharedStrings(const std::vector<std::string> &items)
 {
-    std::string xml = R"(<sst xmlns="http://schemas.openxmlformats.org/spreadsheetml/2006/main">)";
+    std::string xml = R"(<?xml version="1.0" encoding="UTF-8"?>)"
+                      R"(<sst xmlns="http://schemas.openxmlformats.org/spreadsheetml/2006/main">)";
     for (const std::string &item : items)
         xml += "<si>" + item + "</si>";
     return xml + "</sst>";
+}
+
+std::string styles(const std::map<int, std::string> &numberFormats, const std::vector<int> &cellFormats)
+{
+    std::string xml = R"(<?xml version="1.0" encoding="UTF-8"?>)"
+                      R"(<styleSheet xmlns="http://schemas.openxmlformats.org/spreadsheetml/2006/main"><numFmts>)";
+    for (const auto &[id, code] : numberFormats)
+        xml += "<numFmt numFmtId=\"" + std::to_string(id) + "\" formatCode=\"" + code + "\"/>";
+    xml += "</numFmts><cellXfs>";
+    for (int id : cellFormats)
+        xml += "<xf numFmtId=\"" + std::to_string(id) + "\" fontId=\"0\"/>";
+    return xml + "</cellXfs></styleSheet>";
 }
 
 std::map<std::string, std::string> workbookParts(const std::vector<std::string> &worksheets)
@@ -71,9 +93,11 @@ std::map<std::string, std::string> workbookParts(const std::vector<std::string> 
                          " Target=\"worksheets/sheet" + n + ".xml\"/>";
     }
     std::map<std::string, std::string> parts;
-    parts["xl/workbook.xml"] = R"(<workbook xmlns="http://schemas.openxmlformats.org/spreadsheetml/2006/main" xmlns:r=")"
-                               R"(http://schemas.openxmlformats.org/officeDocument/2006/relationships"><sheets>)" + sheets + "</sheets></workbook>";
+    parts["xl/workbook.xml"] = R"(<?xml version="1.0" encoding="UTF-8"?>)"
+                               R"(<workbook xmlns="http://schemas.openxmlformats.org/spreadsheetml/2006/main" xmlns:r=")" +
+                               relationshipsNamespace + "\"><sheets>" + sheets + "</sheets></workbook>";
     parts["xl/_rels/workbook.xml.rels"] =
+        R"(<?xml version="1.0" encoding="UTF-8"?>)"
         R"(<Relationships xmlns="http://schemas.openxmlformats.org/package/2006/relationships">)" +
         relationships + "</Relationships>";
     for (size_t i = 1; i <= worksheets.size(); ++i)
@@ -92,14 +116,14 @@ QByteArray workbook(const std::vector<std::string> &worksheets, const std::strin
     return zip(parts);
 }
 
-QByteArray writtenByLibrary(const QString &build)
+QByteArray writtenByLibrary(const QString &build, const QString &bookType)
 {
     QJSEngine engine;
     const QJSValue loaded = engine.evaluate(*WorkbookLibrary::script());
     if (loaded.isError())
         throw std::runtime_error("the workbook library does not load");
-    const QJSValue written =
-        engine.evaluate("XLSX.write((function () {" + build + "})(), {bookType: \"xls\", type: \"base64\"})");
+    const QJSValue written = engine.evaluate("XLSX.write((function () {" + build + "})(), {bookType: \"" + bookType +
+                                             "\", type: \"base64\"})");
     if (written.isError())
         throw std::runtime_error(written.toString().toStdString());
     return QByteArray::fromBase64(written.toString().toLatin1());
@@ -115,6 +139,15 @@ QByteArray withoutFormulaResults(QByteArray xls)
             xls[i + 10] = 4;
     }
     return xls;
+}
+
+QByteArray withEmptyRanges(QByteArray xls)
+{
+    // Dimensions record: type 0x0200, length 14, first row, last row + 1 (4 bytes each),
+    // first column, last column + 1 (2 bytes each), reserved.
+    const QByteArray a1("\x00\x02\x0E\x00\x00\x00\x00\x00\x01\x00\x00\x00\x00\x00\x01\x00", 16);
+    const QByteArray empty("\x00\x02\x0E\x00\x00\x00\x00\x00\x00\x00\x00\x00\x00\x00\x00\x00", 16);
+    return xls.replace(a1, empty);
 }
 
 } // namespace Fixtures

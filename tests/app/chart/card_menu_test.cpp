@@ -46,6 +46,12 @@ TEST(CardMenu, ItemsFollowTheCardAndTheLock)
         {"occupied, entire organization", {}, "P2", standard(true, true, false)},
         {"vacant", [](OrganizationArchive &a, ChartView &) { a.organization.positions[2].employee.reset(); }, "P3",
          standard(true, false, false)},
+        {"listed on the chart shown",
+         [](OrganizationArchive &a, ChartView &v) {
+             a.sheets = std::vector<OrganizationSheet>{{"S1", "Science", {"P1", "P2"}}};
+             v.setSelectedSheetID("S1");
+         },
+         "P2", standard(true, true, true)},
         {"locked",
          [](OrganizationArchive &a, ChartView &v) {
              a.sheets = std::vector<OrganizationSheet>{{"S1", "Science", {"P1", "P2"}}};

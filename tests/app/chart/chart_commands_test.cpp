@@ -1,18 +1,25 @@
 #include "app/chart/chart_toolbar.h"
+#include "app/chart/chart_view.h"
+#include "app/chart/chart_window.h"
 #include "app/chart/chart_window_body.h"
 #include "app/chart/sheet_commands.h"
+#include "app/shell/document_controller.h"
+#include "app/shell/organization_document.h"
 
+#include "app_test_support.h"
 #include "chart_fixtures.h"
+#include "scripted_dialogs.h"
 
 #include <gtest/gtest.h>
 
 #include <QAction>
+#include <QApplication>
 #include <QLabel>
 #include <QLineEdit>
-#include <QPushButton>
-#include <QToolButton>
 #include <QMenu>
+#include <QPushButton>
 #include <QTest>
+#include <QToolButton>
 
 using namespace AppTest;
 
@@ -66,6 +73,15 @@ TEST(ChartCommandStates, FollowTheLockTheChartTheSelectionAndTheSearch)
     expected = all;
     expected.exportAllPDFs = expected.centerOnSelection = expected.find = false;
     EXPECT_EQ(ChartCommands::states(other), expected) << "no sheets, no selection, blank search";
+
+    // A dialog not wired yet leaves its commands disabled, never a stub.
+    ChartCommandInput unwired = allWired();
+    unwired.canPrint = unwired.positionEditor = unwired.addExisting = unwired.quickEntry = unwired.groupEditor =
+        unwired.spreadsheetImport = unwired.planning = false;
+    expected = all;
+    expected.print = expected.exportAllPDFs = expected.addPerson = expected.addExisting = expected.spreadsheet =
+        expected.groupEditor = expected.importSpreadsheet = expected.planning = false;
+    EXPECT_EQ(ChartCommands::states(unwired), expected);
 }
 
 TEST(ChartCommandTexts, ZoomPlanningAndSafeFileNames)
@@ -77,9 +93,12 @@ TEST(ChartCommandTexts, ZoomPlanningAndSafeFileNames)
     EXPECT_EQ(ChartCommands::planningTitle(archive), "Planning & Proposals");
     archive.lockForPlanning();
     EXPECT_EQ(ChartCommands::planningTitle(archive), "Planning · Current Locked");
+    archive.unlockPlanningCurrent();
+    EXPECT_EQ(ChartCommands::planningTitle(archive), "Planning & Proposals");
 
     EXPECT_EQ(SheetCommands::safeFileName("North/South\\East"), "North-South-East");
     EXPECT_EQ(SheetCommands::safeFileName("..hidden.v2"), "__hidden.v2");
+    EXPECT_EQ(SheetCommands::safeFileName("Plain"), "Plain");
 }
 
 class SheetCommandsTest : public ChartViewFixture {
@@ -106,6 +125,8 @@ TEST_F(SheetCommandsTest, NewSheetTakesTheDepartmentsUnlistedPositionsInOrder)
     EXPECT_EQ(created.name, "finance");
     // "finance " keeps its blank and so differs; P4 is on a chart already.
     EXPECT_EQ(created.positionIDs, (std::vector<std::string>{"P2", "P5"}));
+    EXPECT_EQ(created.id.size(), 36u);
+    EXPECT_FALSE(created.printSettings || created.pageTitle || created.focusedDepartmentView);
     EXPECT_EQ(view.selectedSheetID(), created.id);
     EXPECT_TRUE(document.archive().revisions.empty());
     EXPECT_EQ(document.history().undoCount(), steps + 1);
@@ -122,13 +143,16 @@ TEST_F(SheetCommandsTest, NewSheetTakesTheDepartmentsUnlistedPositionsInOrder)
 
 TEST_F(SheetCommandsTest, NewSheetAndRenameRefusalsChangeNothing)
 {
-    for (const auto &[name, message] : {std::pair{"   ", "Enter a sheet name."},
-                                        std::pair{"BUDGET", "A sheet with that name already exists."}}) {
-        dialogs.texts.push_back(QString(name));
+    const struct {
+        const char *name;
+        const char *message;
+    } refusals[] = {{"   ", "Enter a sheet name."}, {"BUDGET", "A sheet with that name already exists."}};
+    for (const auto &refusal : refusals) {
+        dialogs.texts.push_back(QString(refusal.name));
         view.requestNewSheet();
         ASSERT_FALSE(dialogs.alerts.empty());
         EXPECT_EQ(dialogs.alerts.back().title, "Organization Error");
-        EXPECT_EQ(dialogs.alerts.back().message, message);
+        EXPECT_EQ(dialogs.alerts.back().message, refusal.message);
     }
     view.setSelectedSheetID("S1");
     view.createSheet("Other");
@@ -151,6 +175,26 @@ TEST_F(SheetCommandsTest, NewSheetAndRenameRefusalsChangeNothing)
     view.requestNewSheet();
     EXPECT_EQ(dialogs.alerts.back().message, lockMessage);
     EXPECT_EQ(document.archive(), locked);
+}
+
+TEST_F(SheetCommandsTest, TheNameQuestionsButtonsSayWhatTheyDo)
+{
+    dialogs.texts.push_back(std::nullopt);
+    view.requestNewSheet();
+    ASSERT_EQ(dialogs.questions.size(), 1u);
+    EXPECT_EQ(dialogs.questions[0].title, "New Organization Sheet");
+    EXPECT_EQ(dialogs.questions[0].message, "Use a department name to include its existing unassigned people "
+                                            "automatically. Then choose Quick Entry to add people.");
+    EXPECT_EQ(dialogs.questions[0].buttons, QStringList{"Create"});
+
+    view.setSelectedSheetID("S1");
+    dialogs.texts.push_back(std::nullopt);
+    view.requestRenameChart();
+    ASSERT_EQ(dialogs.questions.size(), 2u);
+    EXPECT_EQ(dialogs.questions[1].title, "Rename Chart");
+    EXPECT_EQ(dialogs.questions[1].message, "Renaming keeps this chart’s positions, shared links, and paper settings.");
+    EXPECT_EQ(dialogs.questions[1].buttons, QStringList{"Rename"});
+    EXPECT_EQ(document.archive().sheets->size(), 1u);
 }
 
 TEST_F(SheetCommandsTest, RequestsNeedAHandlerAndTheGuard)
@@ -185,7 +229,7 @@ protected:
     }
 };
 
-TEST_F(ChartToolbarWindow, ReturnInABlankSearchFieldOpensTheResults)
+TEST_F(ChartToolbarWindow, ReturnInTheSearchFieldOpensTheResultsEvenWhenBlank)
 {
     ChartHeaderControls &header = *window->body().header();
     EXPECT_FALSE(header.findButton()->isEnabled());
@@ -196,6 +240,41 @@ TEST_F(ChartToolbarWindow, ReturnInABlankSearchFieldOpensTheResults)
     settle();
     ASSERT_TRUE(header.searchPopup());
     EXPECT_EQ(header.searchPopup()->header()->text(), "0 matches");
+    header.searchPopup()->close();
+    settle();
+    EXPECT_FALSE(window->view().isShowingSearch());
+
+    header.searchField()->clear();
+    QTest::keyClicks(header.searchField(), "lovelace");
+    settle();
+    EXPECT_TRUE(header.findButton()->isEnabled());
+    QTest::mouseClick(header.findButton(), Qt::LeftButton);
+    settle();
+    ASSERT_TRUE(header.searchPopup());
+    EXPECT_EQ(header.searchPopup()->header()->text(), "1 matches");
+}
+
+TEST_F(ChartToolbarWindow, ToolbarClicksZoomAndCenter)
+{
+    QLocale::setDefault(QLocale::c());
+    ChartToolbar &toolbar = window->toolbar();
+    ChartView &view = window->view();
+    view.resetView();
+    settle();
+    EXPECT_EQ(toolbar.zoomLabel()->text(), "100%");
+    QTest::mouseClick(toolbar.widgetForAction(toolbar.zoomOutAction()), Qt::LeftButton);
+    settle();
+    EXPECT_EQ(toolbar.zoomLabel()->text(), "83%");
+    EXPECT_FALSE(toolbar.centerAction()->isEnabled());
+    view.selectPerson("P2");
+    settle();
+    EXPECT_TRUE(toolbar.centerAction()->isEnabled());
+    const double zoom = view.zoom();
+    QTest::mouseClick(toolbar.widgetForAction(toolbar.centerAction()), Qt::LeftButton);
+    settle();
+    EXPECT_EQ(view.zoom(), zoom);
+    QTest::mouseClick(toolbar.widgetForAction(toolbar.printGuidesAction()), Qt::LeftButton);
+    EXPECT_TRUE(view.isShowingPageBreaks());
 }
 
 TEST_F(ChartToolbarWindow, GroupItemsOfTheSheetsMenuToggleAndClearTheSelection)
@@ -212,6 +291,29 @@ TEST_F(ChartToolbarWindow, GroupItemsOfTheSheetsMenuToggleAndClearTheSelection)
     EXPECT_EQ(view.selectedID(), std::nullopt);
     emit menu->aboutToShow();
     EXPECT_EQ(menu->actions().last()->text(), "Collapse Team && Co");
+    // Entire organization: the chart-only items are disabled.
+    const auto item = [&](const QString &text) {
+        for (QAction *action : menu->actions())
+            if (action->text() == text)
+                return action;
+        return static_cast<QAction *>(nullptr);
+    };
+    EXPECT_FALSE(item("Export Current Sheet…")->isEnabled());
+    EXPECT_TRUE(item("Export Entire Workbook…")->isEnabled());
+    EXPECT_FALSE(item("Export All Sheets as PDFs…")->isEnabled()) << "no sheets";
 }
 
 } // namespace
+
+TEST_F(ChartToolbarWindow, ReturnInABlankSearchFieldOpensTheResults)
+{
+    ChartHeaderControls &header = *window->body().header();
+    EXPECT_FALSE(header.findButton()->isEnabled());
+    QTest::keyClicks(header.searchField(), "   ");
+    settle();
+    EXPECT_FALSE(header.findButton()->isEnabled());
+    QTest::keyClick(header.searchField(), Qt::Key_Return);
+    settle();
+    ASSERT_TRUE(header.searchPopup());
+    EXPECT_EQ(header.searchPopup()->header()->text(), "0 matches");
+}

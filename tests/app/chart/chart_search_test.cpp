@@ -1,12 +1,18 @@
 #include "app/chart/chart_search.h"
+#include "app/chart/chart_view.h"
+#include "app/shell/organization_document.h"
 
 #include "core/model/chart_viewport.h"
 
+#include "app_test_support.h"
 #include "chart_fixtures.h"
+#include "scripted_dialogs.h"
 
 #include <gtest/gtest.h>
 
 #include <QCoreApplication>
+#include <QImage>
+#include <QListWidget>
 
 using namespace AppTest;
 
@@ -45,8 +51,10 @@ TEST(ChartSearchRows, MatchesEveryWordInAnyOrderAndCase)
         {"lovelace ada", {"P1"}},
         {"  HOPPER\tgrace ", {"P2"}},
         {"vacant", {"V1"}},
+        {"counselor north", {"V1"}},
         // Person order: by last name, vacancies last.
         {"teacher", {"P2", "P1", "P3", "V1"}},
+        {"", {}},
         {"   ", {}},
         {"ada nobody", {}},
     };
@@ -94,6 +102,42 @@ protected:
     }
 };
 
+// The first line in the list's text colour, the lines below it in the secondary colour.
+TEST(ChartSearchPopup, SecondLinesAreDrawnInTheSecondaryStyle)
+{
+    ChartSearchPopup popup;
+    QPalette palette = popup.palette();
+    palette.setColor(QPalette::Text, Qt::black);
+    palette.setColor(QPalette::PlaceholderText, QColor(0, 0, 255));
+    palette.setColor(QPalette::Base, Qt::white);
+    palette.setColor(QPalette::AlternateBase, Qt::white);
+    popup.setPalette(palette);
+    popup.setResults(searchResultRows(searchDistrict(), "grace", Organization()));
+    popup.show();
+    QListWidget *list = popup.list();
+    ASSERT_EQ(list->count(), 1);
+    list->clearSelection();
+    list->setCurrentItem(nullptr);
+    const QRect row = list->visualItemRect(list->item(0));
+    const QImage shot = list->viewport()->grab().toImage();
+    const int firstLineBottom = row.top() + list->fontMetrics().height() + 4;
+    const auto count = [&](int top, int bottom, auto &&test) {
+        int found = 0;
+        for (int y = top; y < bottom; ++y) {
+            for (int x = row.left(); x < row.right(); ++x)
+                found += test(shot.pixelColor(x, y));
+        }
+        return found;
+    };
+    const auto dark = [](const QColor &c) { return c.red() < 90 && c.green() < 90 && c.blue() < 90; };
+    const auto blue = [](const QColor &c) { return c.blue() > 200 && c.red() < 120 && c.green() < 120; };
+    EXPECT_GT(count(row.top(), firstLineBottom, dark), 20);
+    EXPECT_EQ(count(row.top(), firstLineBottom, blue), 0);
+    EXPECT_GT(count(firstLineBottom, row.bottom(), blue), 20) << "the detail and the off-chart note";
+    EXPECT_EQ(count(firstLineBottom, row.bottom(), dark), 0);
+    EXPECT_EQ(list->item(0)->data(Qt::AccessibleTextRole).toString().count('\n'), 2);
+}
+
 TEST_F(ChartSearchView, ResultsFollowTheTextTheChartAndTheDocument)
 {
     view.setSelectedSheetID("S1");
@@ -103,7 +147,10 @@ TEST_F(ChartSearchView, ResultsFollowTheTextTheChartAndTheDocument)
     // Listed on the chart since: searched again.
     document.edit([](OrganizationArchive &a) { a.sheets->at(0).positionIDs.push_back("P3"); });
     EXPECT_FALSE(view.searchResults().rows[0].offChart);
-    document.edit([](OrganizationArchive &a) { a.organization.positions[3].employee->name = "Alan Brewster"; });
+    view.setSelectedSheetID("");
+    view.setSearchText("hopper");
+    EXPECT_EQ(ids(view.searchResults()), std::vector<std::string>{"P2"});
+    document.edit([](OrganizationArchive &a) { a.organization.positions[1].employee->name = "Grace Brewster"; });
     EXPECT_EQ(view.searchResults().count, 0);
 }
 

@@ -1,12 +1,17 @@
+#include "app/chart/chart_view.h"
 #include "app/entry/quick_entry_grid_model.h"
+#include "app/shell/organization_document.h"
 
 #include "core/document/position_entry.h"
 #include "core/entry/quick_entry.h"
 
-#include "chart_fixtures.h"
+#include "app_test_support.h"
+#include "scripted_dialogs.h"
 
 #include <gtest/gtest.h>
 
+#include <QCoreApplication>
+#include <QTemporaryDir>
 
 #include <functional>
 
@@ -33,16 +38,27 @@ QuickEntryRow newRow(const std::string &name, const std::string &payLevel, const
     return row;
 }
 
-class ChartViewSheets : public ChartViewFixture {
+class ChartViewSheets : public ::testing::Test {
 protected:
+    void TearDown() override { EXPECT_TRUE(dialogs.exhausted()); }
+
+    // A document as read from a file: unmodified and with nothing to undo.
     void open(const OrganizationArchive &archive)
     {
-        ChartViewFixture::open(archive);
+        const QString path = dir.filePath("open.json");
+        writeBytes(path, QByteArray::fromStdString(archive.encodeDocument()));
+        document.load(path);
         opened = document.archive();
     }
+    // Lets the fit that resetFocusedView schedules run.
+    static void settle() { QCoreApplication::processEvents(); }
     int undoSteps() const { return int(document.history().undoCount()); }
 
+    QTemporaryDir dir;
+    ScriptedDialogs dialogs;
+    OrganizationDocument document;
     OrganizationArchive opened;
+    ChartView view{document, dialogs};
 };
 
 TEST_F(ChartViewSheets, EverySavePathRefusesWhileCurrentIsLocked)
@@ -99,6 +115,21 @@ TEST_F(ChartViewSheets, EditorSaveSelectsTheFirstSavedPositionOnlyWhileTheChartS
     EXPECT_EQ(view.selectedID(), std::nullopt);
     EXPECT_EQ(document.archive().organization.positions[2].employee->name, "Renamed Person");
     EXPECT_EQ(undoSteps(), 2);
+
+    // A refused save (the editor's copy is stale) changes nothing and keeps the selection.
+    view.setSelectedID("P2");
+    EXPECT_THROW(view.savePositionEntry({.position = renamed, .original = arts}), OrganizationError);
+    EXPECT_EQ(view.selectedID(), "P2");
+    EXPECT_EQ(undoSteps(), 2);
+}
+
+TEST_F(ChartViewSheets, EditorSaveOnTheEntireOrganizationPlacesOnNoChart)
+{
+    open(chartedDistrict());
+    Position added = person("P9", "New Hire", "P1");
+    view.savePositionEntry({.position = added});
+    EXPECT_EQ(view.selectedID(), "P9");
+    EXPECT_EQ(document.archive().sheets, opened.sheets);
 }
 
 TEST_F(ChartViewSheets, IncludesListOnTheChartShownAsOneUndoStepEach)
@@ -125,12 +156,14 @@ TEST_F(ChartViewSheets, GroupRemovalForgetsItsExpansionAndSavesNoVersion)
 {
     open(chartedDistrict());
     view.createGroup("Teachers", {"P2", "P3"});
-    ASSERT_EQ(document.archive().groups.value_or(std::vector<PositionGroup>{}).size(), 1u);
+    ASSERT_TRUE(document.archive().groups);
+    ASSERT_EQ(document.archive().groups->size(), 1u);
     const std::string groupID = document.archive().groups->front().id;
     view.toggleGroup(groupID);
     ASSERT_TRUE(view.expandedGroups().contains(groupID));
 
     view.removeGroup(groupID);
+    settle();
     EXPECT_TRUE(view.expandedGroups().empty());
     // The list stays, empty; no version was saved by either step.
     ASSERT_TRUE(document.archive().groups);
@@ -147,6 +180,74 @@ TEST_F(ChartViewSheets, GroupRemovalForgetsItsExpansionAndSavesNoVersion)
     }
     EXPECT_EQ(undoSteps(), 2);
 }
+
+TEST_F(ChartViewSheets, QuickEntryCommitSavesItsVersionAndRowsInOneStep)
+{
+    open(chartedDistrict());
+    view.setSelectedSheetID("S-SCI");
+    const QuickEntrySaveResult saved = view.commitQuickEntry({newRow("Grace Hopper", "Teacher", "P1")});
+
+    ASSERT_EQ(saved.positions.size(), 1u);
+    const std::string added = saved.positions[0].id;
+    EXPECT_EQ(revisionNotes(document.archive()), std::vector<std::string>{"Before spreadsheet edits"});
+    EXPECT_TRUE(saved.chartPositionIDs.contains(added));
+    EXPECT_TRUE(saved.chartPositionIDs.contains("P1"));
+    EXPECT_FALSE(saved.chartPositionIDs.contains("P3"));
+    EXPECT_EQ(undoSteps(), 1);
+    document.undo();
+    EXPECT_EQ(document.archive(), opened);
+}
+
+TEST_F(ChartViewSheets, QuickEntryReportsWhatTheChartListsAfterAManagerMovedAPositionAway)
+{
+    open(chartedDistrict());
+    view.setSelectedSheetID("S-SCI");
+    // P2's new manager is on "Arts": P2 follows it there, and the grid must drop its row.
+    QuickEntryRow moved(opened.organization.positions[1]);
+    moved.manager = "P3";
+    const QuickEntrySaveResult saved = view.commitQuickEntry({moved});
+    ASSERT_EQ(saved.positions.size(), 1u);
+    EXPECT_EQ(saved.chartPositionIDs, (std::unordered_set<std::string>{"P1"}));
+}
+
+TEST_F(ChartViewSheets, AFailingQuickEntryCommitLeavesNoVersion)
+{
+    open(chartedDistrict());
+    view.setSelectedSheetID("S-SCI");
+    // A person without a pay level.
+    EXPECT_THROW(view.commitQuickEntry({newRow("Grace Hopper", "", "P1")}), OrganizationError);
+    EXPECT_EQ(document.archive(), opened);
+    EXPECT_FALSE(document.canUndo());
+    EXPECT_FALSE(document.isModified());
+    // Nothing saved, nothing remembered: the chart's last position still decides.
+    EXPECT_EQ(view.quickEntryInitialManager(), "P1");
+}
+
+TEST_F(ChartViewSheets, QuickEntryOpensWithTheChartNameAndTheLastManagerUsedThere)
+{
+    OrganizationArchive archive = chartedDistrict();
+    // P5 reports to P2 and is the last position of "Science" in organization order.
+    archive.organization.positions.push_back(person("P5", "Deputy", "P2"));
+    archive.sheets->at(0).positionIDs = {"P5", "P1", "P2"};
+    open(archive);
+
+    EXPECT_EQ(view.quickEntrySheetName(), "Sheet");
+    view.setSelectedSheetID("S-SCI");
+    EXPECT_EQ(view.quickEntrySheetName(), "Science");
+    EXPECT_EQ(view.quickEntryInitialManager(), "P2");
+
+    view.commitQuickEntry({newRow("Grace Hopper", "Teacher", "P1")});
+    EXPECT_EQ(view.quickEntryInitialManager(), "P1");
+    // Remembered per chart: another chart still offers its own last position's manager.
+    view.setSelectedSheetID("S-ART");
+    EXPECT_EQ(view.quickEntryInitialManager(), "P1");
+    view.commitQuickEntry({newRow("Top Level", "Teacher", "")});
+    EXPECT_EQ(view.quickEntryInitialManager(), "");
+    view.setSelectedSheetID("S-SCI");
+    EXPECT_EQ(view.quickEntryInitialManager(), "P1");
+}
+
+} // namespace
 
 TEST_F(ChartViewSheets, QuickEntryCommitIsOneStepAndReportsWhatTheChartLists)
 {
@@ -170,25 +271,3 @@ TEST_F(ChartViewSheets, QuickEntryCommitIsOneStepAndReportsWhatTheChartLists)
     moved.manager = "P3";
     EXPECT_EQ(view.commitQuickEntry({moved}).chartPositionIDs, (std::unordered_set<std::string>{"P1"}));
 }
-
-TEST_F(ChartViewSheets, QuickEntryOpensWithTheChartNameAndTheLastManagerUsedThere)
-{
-    OrganizationArchive archive = chartedDistrict();
-    // P5 reports to P2 and is the last position of "Science" in organization order.
-    archive.organization.positions.push_back(person("P5", "Deputy", "P2"));
-    archive.sheets->at(0).positionIDs = {"P5", "P1", "P2"};
-    open(archive);
-
-    EXPECT_EQ(view.quickEntrySheetName(), "Sheet");
-    view.setSelectedSheetID("S-SCI");
-    EXPECT_EQ(view.quickEntrySheetName(), "Science");
-    EXPECT_EQ(view.quickEntryInitialManager(), "P2");
-
-    view.commitQuickEntry({newRow("Grace Hopper", "Teacher", "P1")});
-    EXPECT_EQ(view.quickEntryInitialManager(), "P1");
-    // Remembered per chart: another chart still offers its own last position's manager.
-    view.setSelectedSheetID("S-ART");
-    EXPECT_EQ(view.quickEntryInitialManager(), "P1");
-}
-
-} // namespace

@@ -7,6 +7,7 @@
 #include "app/shell/document_controller.h"
 #include "app/shell/organization_document.h"
 #include "app/sidebar/organization_sidebar.h"
+#include "app/sidebar/sidebar_style.h"
 
 #include "app_test_support.h"
 #include "chart_fixtures.h"
@@ -18,6 +19,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QTemporaryDir>
 #include <QTest>
 
 using namespace AppTest;
@@ -62,22 +64,43 @@ TEST_F(ChartWindowTest, SampleDistrictInspectorAndUndoFromTheKeyboard)
     EXPECT_EQ(listed(body).size(), qsizetype(total));
 
     // Select a report with a person: the inspector shows under the chart.
-    const Position person = *std::find_if(document.archive().organization.positions.begin(),
-                                          document.archive().organization.positions.end(),
-                                          [](const Position &p) { return p.managerID && p.employee; });
+    const Position &chosen = *std::find_if(document.archive().organization.positions.begin(),
+                                           document.archive().organization.positions.end(),
+                                           [](const Position &p) { return p.managerID && p.employee; });
+    const Position person = chosen;
     window->view().selectPerson(person.id);
     settle();
     SelectionInspectorStrip *inspector = body.inspector();
     ASSERT_TRUE(inspector->isVisible());
     ASSERT_TRUE(inspector->button("Make Vacant…"));
     EXPECT_TRUE(inspector->button("Make Vacant…")->isEnabled());
-    // Pixels: the strip shows dark text on the window colour.
+    EXPECT_TRUE(inspector->button("Edit")->isEnabled());
+    // Pixels: the strip shows dark text on the window colour, and the chart a selected card.
     const QImage strip = inspector->grab().toImage();
     int dark = 0;
     for (int y = 0; y < strip.height(); ++y)
         for (int x = 0; x < strip.width() / 3; ++x)
             dark += qGray(strip.pixel(x, y)) < 80;
     EXPECT_GT(dark, 50);
+    const QImage chart = body.canvas()->grab().toImage();
+    const QRect card = body.canvas()->cardViewRect([&] {
+        for (int i = 0; i < body.canvas()->cardCount(); ++i)
+            if (body.canvas()->cardID(i) == person.id)
+                return i;
+        return -1;
+    }());
+    const QColor accent = body.canvas()->palette().color(QPalette::Highlight);
+    // The outline's row depends on the zoom's rounding: take the best of the top rows.
+    int accentPixels = 0;
+    for (int y = card.top(); y <= card.top() + 3; ++y) {
+        int row = 0;
+        for (int x = card.left(); x <= card.right(); ++x) {
+            const QColor seen = chart.pixelColor(x, y);
+            row += std::abs(seen.hue() - accent.hue()) < 12 && seen.saturation() > 60;
+        }
+        accentPixels = std::max(accentPixels, row);
+    }
+    EXPECT_GT(accentPixels, card.width() / 3);
     // Too narrow for one row: the summary goes above icon-only actions, and back when wide.
     const QSize size = window->size();
     window->resize(200, size.height());
@@ -85,6 +108,10 @@ TEST_F(ChartWindowTest, SampleDistrictInspectorAndUndoFromTheKeyboard)
     ASSERT_TRUE(inspector->isNarrow()) << inspector->width();
     ASSERT_TRUE(inspector->button("Make Vacant…"));
     EXPECT_TRUE(inspector->button("Make Vacant…")->text().isEmpty());
+    EXPECT_FALSE(inspector->button("Make Vacant…")->icon().isNull());
+    // The menus have no symbol of their own: they keep their short labels.
+    EXPECT_TRUE(inspector->button("Add"));
+    EXPECT_TRUE(inspector->button("More"));
     window->resize(size);
     settle();
     EXPECT_FALSE(inspector->isNarrow());
@@ -107,6 +134,48 @@ TEST_F(ChartWindowTest, SampleDistrictInspectorAndUndoFromTheKeyboard)
     EXPECT_FALSE(current().employee);
 }
 
+// A new document has nothing to draw: no canvas under the empty state and no fit of an
+// empty chart; the first chart with cards is fitted to the canvas it gets.
+TEST_F(ChartWindowTest, AnEmptyDocumentShowsTheEmptyStateAloneAndFitsItsFirstChart)
+{
+    ChartWindowBody &body = window->body();
+    ChartView &view = window->view();
+    EXPECT_TRUE(body.emptyState()->isVisible());
+    EXPECT_FALSE(body.canvas()->isVisible());
+    EXPECT_EQ(view.zoom(), 1.0);
+    EXPECT_TRUE(view.isFitRequested());
+
+    QTest::mouseClick(body.loadSampleButton(), Qt::LeftButton);
+    settle();
+    EXPECT_FALSE(body.emptyState()->isVisible());
+    ASSERT_TRUE(body.canvas()->isVisible());
+    const Size canvas{double(body.canvas()->width()), double(body.canvas()->height())};
+    const std::optional<ChartViewport> fitted =
+        ChartViewport::fit(view.chartScene()->layout().size, canvas, ChartView::fitPadding);
+    ASSERT_TRUE(fitted);
+    EXPECT_DOUBLE_EQ(view.zoom(), fitted->scale);
+    EXPECT_EQ(view.pan(), fitted->offset);
+}
+
+TEST_F(ChartWindowTest, ALongNameEndsInAnEllipsisInTheInspector)
+{
+    OrganizationArchive archive = district(2);
+    const QString longName = QStringLiteral("Maximiliana Theodora Wilhelmina Bartholomew-Castellanos de la Fuente");
+    archive.organization.positions[1].employee->name = longName.toStdString();
+    window->document()->setArchive(archive);
+    window->view().selectPerson("P2");
+    window->resize(420, window->height());
+    settle();
+    SelectionInspectorStrip *inspector = window->body().inspector();
+    ASSERT_TRUE(inspector->isVisible());
+    const QList<ElidedLabel *> labels = inspector->findChildren<ElidedLabel *>();
+    ASSERT_EQ(labels.size(), 1);
+    const ElidedLabel *name = labels.front();
+    EXPECT_EQ(name->text(), longName) << "read whole by a screen reader";
+    EXPECT_TRUE(name->shownText().endsWith(QStringLiteral("\u2026"))) << name->shownText().toStdString();
+    EXPECT_LE(name->mapTo(inspector, QPoint(name->width(), 0)).x(), inspector->width());
+}
+
 TEST_F(ChartWindowTest, TheFocusedNameFieldKeepsCtrlZForItsText)
 {
     QLineEdit *name = window->body().nameField();
@@ -124,6 +193,40 @@ TEST_F(ChartWindowTest, TheFocusedNameFieldKeepsCtrlZForItsText)
     // left no step that would undo nothing.
     EXPECT_FALSE(document.canRedo());
     EXPECT_FALSE(document.canUndo());
+}
+
+// Ctrl+Z in the name field stays in the field, and each committed edit of the name is one
+// step: clearing the name and then renaming it leaves no state the user never committed.
+TEST_F(ChartWindowTest, CtrlZInTheNameFieldIsNoStep)
+{
+    QLineEdit *name = window->body().nameField();
+    OrganizationDocument &document = *window->document();
+    name->setFocus();
+    QTest::keyClick(name, Qt::Key_A, Qt::ControlModifier);
+    QTest::keyClick(name, Qt::Key_Backspace);
+    QTest::keyClick(name, Qt::Key_Return);
+    settle();
+    ASSERT_EQ(document.archive().name, "");
+    QTest::keyClick(name, Qt::Key_Z, Qt::ControlModifier);
+    settle();
+    EXPECT_EQ(document.archive().name, name->text().toStdString());
+    EXPECT_EQ(document.history().undoCount(), 1u);
+    EXPECT_FALSE(document.canRedo());
+
+    QTest::keyClick(name, Qt::Key_A, Qt::ControlModifier);
+    QTest::keyClicks(name, "North District");
+    window->setFocus(); // clicking away commits the name
+    settle();
+    EXPECT_EQ(document.archive().name, "North District");
+    EXPECT_EQ(document.history().undoCount(), 2u);
+    QTest::keyClick(window, Qt::Key_Z, Qt::ControlModifier);
+    settle();
+    EXPECT_EQ(document.archive().name, "");
+    QTest::keyClick(window, Qt::Key_Z, Qt::ControlModifier);
+    settle();
+    EXPECT_EQ(document.archive().name, "Untitled Organization");
+    EXPECT_EQ(name->text(), "Untitled Organization");
+    EXPECT_TRUE(document.canRedo());
 }
 
 TEST_F(ChartWindowTest, AChartThatCannotBeBuiltStillListsItsPeople)
@@ -153,7 +256,10 @@ TEST_F(ChartWindowTest, CountsFollowCollapsedBranchesAndTheWholeOrganization)
     view.setSelectedSheetID("S1");
     view.toggleBranch("P2");
     settle();
-    EXPECT_EQ(window->body().countsLabel()->text(), "1 tiles \u00b7 1 of 4 positions");
+    const ChartCounts counts = view.chartCounts();
+    EXPECT_EQ(counts.shown, 1);
+    EXPECT_EQ(counts.total, 4);
+    EXPECT_EQ(counts.cards, 1);
 }
 
 class FakeOffer final : public UpdateOffer {
@@ -165,9 +271,35 @@ public:
     void install() override {}
 };
 
+// The window opens before the file is read; the chart is fitted to the canvas it has once
+// the document is shown, so "Size to Visible Canvas" right after changes nothing.
+TEST(ChartWindowOpening, AFileOpensFittedToTheCanvasItIsShownIn)
+{
+    QTemporaryDir dir;
+    const QString path = dir.filePath("district.json");
+    writeBytes(path, QByteArray::fromStdString(district(40).encodeDocument()));
+    ScriptedDialogs dialogs;
+    DocumentController controller(dialogs);
+    ChartWindow *window = controller.openFile(path);
+    ASSERT_TRUE(window);
+    waitForOpening(controller);
+    settle();
+    ChartView &view = window->view();
+    ASSERT_EQ(view.archive().organization.positions.size(), 41u);
+    ASSERT_FALSE(view.isFitRequested());
+    const double openedZoom = view.zoom();
+    const Size openedPan = view.pan();
+    view.fitToWindow();
+    EXPECT_DOUBLE_EQ(openedZoom, view.zoom());
+    EXPECT_EQ(openedPan, view.pan());
+    window->closeWithoutAsking();
+    deleteClosedWindows();
+}
+
 TEST(UpdateNoticeContent, InstallingOutranksAnOffer)
 {
     FakeOffer offer;
+    EXPECT_EQ(UpdateNotice::content(nullptr).kind, UpdateNotice::Kind::none);
     EXPECT_EQ(UpdateNotice::content(&offer).kind, UpdateNotice::Kind::none);
     offer.version = "2.4.1";
     EXPECT_EQ(UpdateNotice::content(&offer), (UpdateNotice::Content{UpdateNotice::Kind::offer, "Update to 2.4.1…"}));
@@ -176,7 +308,8 @@ TEST(UpdateNoticeContent, InstallingOutranksAnOffer)
               (UpdateNotice::Content{UpdateNotice::Kind::installing, "Updating Vantrel…"}));
 }
 
-// The window's settings follow the chart shown and go back into the document only when they differ.
+// The window's settings follow the chart shown and go back into the document only when
+// they differ and Current is editable.
 TEST(ChartWindowSettings, ShownChartSettingsAreStoredAsTheChartsOwn)
 {
     ScriptedDialogs dialogs;
@@ -194,28 +327,77 @@ TEST(ChartWindowSettings, ShownChartSettingsAreStoredAsTheChartsOwn)
     ChartView view(document, dialogs);
     EXPECT_EQ(view.printSettings(), district);
     EXPECT_FALSE(document.isModified());
+    const size_t opened = document.history().undoCount();
 
-    // A chart without settings of its own, shown after one with other settings, takes the
-    // document's and stores them as its own.
+    // A chart without settings of its own, shown after one with other settings, shows the
+    // document's; taken from the document, they are not stored again.
     view.setSelectedSheetID("S2");
     EXPECT_EQ(view.printSettings(), other);
     EXPECT_FALSE(document.isModified());
     view.setFocusDepartment("Instruction");
     view.setSelectedSheetID("S1");
     EXPECT_EQ(view.focusDepartment(), "");
-    EXPECT_EQ(document.archive().sheets->at(0).printSettings, district);
-    EXPECT_TRUE(document.isModified());
+    EXPECT_EQ(view.printSettings(), district);
+    EXPECT_EQ(document.archive().sheets->at(0).printSettings, std::nullopt);
+    EXPECT_FALSE(document.isModified());
+    EXPECT_EQ(document.history().undoCount(), opened);
 
     // A change goes to that chart only; the same settings again write nothing.
     ChartPrintSettings changed = district;
     changed.showJobTitle = false;
     view.setPrintSettings(changed);
+    EXPECT_TRUE(document.isModified());
     const size_t steps = document.history().undoCount();
     view.setPrintSettings(changed);
     EXPECT_EQ(document.history().undoCount(), steps);
     EXPECT_EQ(document.archive().sheets->at(0).printSettings, changed);
     EXPECT_EQ(document.archive().printSettings, district);
     EXPECT_EQ(document.archive().sheets->at(1).printSettings, other);
+
+    // Locked: the drawing changes, the document does not.
+    document.edit("Lock", [](OrganizationArchive &a) { a.lockForPlanning(); });
+    const OrganizationArchive locked = document.archive();
+    view.setPrintSettings(district);
+    EXPECT_EQ(view.printSettings(), district);
+    EXPECT_EQ(document.archive(), locked);
+}
+
+// Undoing a chart's first paper change is one step: the settings the window reloads from
+// the document are not stored again, so Redo stays and a saved document is unmodified again.
+TEST(ChartWindowSettings, UndoingTheFirstPaperChangeIsOneStep)
+{
+    for (const bool saved : {true, false}) {
+        SCOPED_TRACE(saved ? "saved document" : "new document");
+        ScriptedDialogs dialogs;
+        OrganizationDocument document;
+        ChartView view(document, dialogs);
+        view.loadSampleDistrict();
+        dialogs.texts = {QStringLiteral("Counseling")};
+        view.requestNewSheet();
+        ASSERT_FALSE(view.selectedSheetID().empty());
+        QTemporaryDir dir;
+        if (saved)
+            document.saveTo(dir.filePath("district.json"));
+        const OrganizationArchive before = document.archive();
+        const size_t steps = document.history().undoCount();
+        EXPECT_EQ(document.isModified(), !saved);
+
+        ChartPrintSettings ticked = view.printSettings();
+        ticked.showPayLevel = !ticked.showPayLevel;
+        view.setPrintSettings(ticked);
+        ASSERT_EQ(document.history().undoCount(), steps + 1);
+
+        document.undo();
+        EXPECT_EQ(view.printSettings().showPayLevel, !ticked.showPayLevel);
+        EXPECT_EQ(document.history().undoCount(), steps);
+        EXPECT_TRUE(document.canRedo());
+        EXPECT_EQ(document.archive(), before);
+        EXPECT_EQ(document.isModified(), !saved);
+
+        document.redo();
+        EXPECT_EQ(view.printSettings(), ticked);
+        EXPECT_EQ(document.history().undoCount(), steps + 1);
+    }
 }
 
 } // namespace

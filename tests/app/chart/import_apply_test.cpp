@@ -89,6 +89,25 @@ TEST(ApplyImport, ChartsFollowTheMode)
     }
 }
 
+// A position the import only wrote in another form (an explicit "not an assistant", dotted
+// managers sorted) is no change and stays off the chart; a real change still goes on it.
+TEST(ApplyImport, OnlyRealChangesGoOnTheChart)
+{
+    OrganizationArchive before = chartedDistrict();
+    before.organization.positions[3].dottedManagerIDs = {"P3", "P2"};
+    const Organization &snapshot = before.organization;
+    Organization imported = snapshot;
+    imported.positions[3].isAssistant = false;
+    imported.positions[3].dottedManagerIDs = {"P2", "P3"};
+    for (ImportMode mode : {ImportMode::add, ImportMode::update}) {
+        const OrganizationArchive after = applyImport(before, snapshot, imported, mode, "S-MUS");
+        EXPECT_EQ(after.sheets->at(2).positionIDs, std::vector<std::string>{}) << importModeLabel(mode);
+    }
+    imported.positions[3].isAssistant = true;
+    EXPECT_EQ(applyImport(before, snapshot, imported, ImportMode::update, "S-MUS").sheets->at(2).positionIDs,
+              std::vector<std::string>{"P4"});
+}
+
 TEST(ApplyImport, RefusalsLeaveTheArchiveAsItWas)
 {
     const OrganizationArchive before = chartedDistrict();
@@ -160,8 +179,10 @@ TEST_F(ImportIntoWindow, AppliesAsOneStepAndStartsTheViewAfresh)
 
     EXPECT_EQ(archive().organization, imported);
     EXPECT_FALSE(archive().sheets);
-    EXPECT_TRUE(view().selectedSheetID().empty() && view().focusPersonID().empty());
-    EXPECT_TRUE(view().expandedGroups().empty() && view().collapsedPositionIDs().empty());
+    EXPECT_EQ(view().selectedSheetID(), "");
+    EXPECT_TRUE(view().expandedGroups().empty());
+    EXPECT_TRUE(view().collapsedPositionIDs().empty());
+    EXPECT_EQ(view().focusPersonID(), "");
     EXPECT_EQ(view().selectedID(), std::nullopt);
     EXPECT_EQ(window->document()->history().undoCount(), steps + 1);
     EXPECT_EQ(view().printSettings(), ChartPrintSettings::departmentDesign());

@@ -1,13 +1,18 @@
+#include "app/chart/chart_view.h"
 #include "app/chart/selection_inspector.h"
+#include "app/shell/organization_document.h"
 #include "core/model/organization_json.h"
 
+#include "app_test_support.h"
 #include "chart_fixtures.h"
+#include "scripted_dialogs.h"
 
 #include <gtest/gtest.h>
 
 #include <QDir>
 #include <QFile>
 #include <QRegularExpression>
+#include <QTemporaryDir>
 
 #include <functional>
 
@@ -29,6 +34,14 @@ OrganizationArchive chartedDistrict()
 
 class PersonActions : public ChartViewFixture {
 protected:
+    // A document as read from a file: unmodified and with nothing to undo.
+    void open(const OrganizationArchive &archive)
+    {
+        const QString path = dir.filePath("open.json");
+        writeBytes(path, QByteArray::fromStdString(archive.encodeDocument()));
+        document.load(path);
+    }
+
     const Position &stored(const std::string &id) const
     {
         for (const Position &position : document.archive().organization.positions) {
@@ -39,6 +52,8 @@ protected:
     }
 
     std::vector<std::string> versionNotes() const { return revisionNotes(document.archive()); }
+
+    QTemporaryDir dir;
 };
 
 TEST_F(PersonActions, UnderThePlanningLockEveryActionIsRefusedWithoutAStep)
@@ -70,8 +85,6 @@ TEST_F(PersonActions, UnderThePlanningLockEveryActionIsRefusedWithoutAStep)
     // The name field and the sample district are disabled; a call changes nothing silently.
     dialogs.alerts.clear();
     view.setOrganizationName("Typed while locked");
-    view.setPageTitle("Typed while locked");
-    view.setFocusedDepartmentView(true);
     view.loadSampleDistrict();
     EXPECT_TRUE(dialogs.alerts.empty());
     EXPECT_EQ(document.archive(), before);
@@ -109,7 +122,7 @@ TEST_F(PersonActions, MakeVacantAsksThenSavesARecoveryVersion)
     EXPECT_EQ(document.history().undoCount(), 1u);
 }
 
-TEST_F(PersonActions, DeletingAManagerIsRefusedBeforeTheQuestionAndAfterIt)
+TEST_F(PersonActions, DeletingAManagerIsRefusedBeforeAnyQuestion)
 {
     open(chartedDistrict());
     view.requestDeletion(stored("P1"));
@@ -119,16 +132,6 @@ TEST_F(PersonActions, DeletingAManagerIsRefusedBeforeTheQuestionAndAfterIt)
         << dialogs.alerts[0].message.toStdString();
     EXPECT_TRUE(dialogs.alerts[0].message.contains("Vacant \u2014 Teacher [P3]"));
     EXPECT_FALSE(document.isModified());
-
-    // Reports added after the request keep the position and the selection.
-    view.setSelectedID("P2");
-    document.edit("Move", [](OrganizationArchive &archive) { archive.organization.positions[2].managerID = "P2"; });
-    view.deleteConfirmed("P2");
-    ASSERT_EQ(dialogs.alerts.size(), 2u);
-    EXPECT_TRUE(dialogs.alerts[1].message.startsWith("Cannot delete: 1 position(s) still report here."));
-    EXPECT_EQ(stored("P2").id, "P2");
-    EXPECT_EQ(view.selectedID(), "P2");
-    EXPECT_EQ(document.undoName(), "Move");
 }
 
 TEST_F(PersonActions, DeleteAsksWithTheWarningAndDropsTheSelection)
@@ -155,6 +158,19 @@ TEST_F(PersonActions, DeleteAsksWithTheWarningAndDropsTheSelection)
     EXPECT_EQ(stored("P2").employee->name, "Person 2");
     EXPECT_TRUE(document.archive().revisions.empty());
     EXPECT_FALSE(document.isModified());
+}
+
+TEST_F(PersonActions, ReportsAddedAfterTheDeleteRequestKeepPositionAndSelection)
+{
+    open(chartedDistrict());
+    view.setSelectedID("P2");
+    document.edit("Move", [](OrganizationArchive &archive) { archive.organization.positions[2].managerID = "P2"; });
+    view.deleteConfirmed("P2");
+    ASSERT_EQ(dialogs.alerts.size(), 1u);
+    EXPECT_TRUE(dialogs.alerts[0].message.startsWith("Cannot delete: 1 position(s) still report here."));
+    EXPECT_EQ(stored("P2").id, "P2");
+    EXPECT_EQ(view.selectedID(), "P2");
+    EXPECT_EQ(document.undoName(), "Move");
 }
 
 TEST_F(PersonActions, RemoveFromThisChartActsOnTheSelectionOfTheChartShown)
@@ -192,13 +208,16 @@ TEST_F(PersonActions, AddingOpensTheEditorOnANewPositionOnly)
     view.addPosition(stored("P1").managerID, false); // "Sibling" of the top position
     view.addPosition("P2", true);                    // "Assistant"
     ASSERT_EQ(added.size(), 2u);
-    const Position &sibling = added[0];
-    const Position &assistant = added[1];
+    const Position sibling = added[0];
+    const Position assistant = added[1];
     EXPECT_FALSE(sibling.managerID);
     EXPECT_EQ(assistant.managerID, "P2");
     EXPECT_TRUE(assistant.isAssistantPosition());
-    EXPECT_TRUE(QRegularExpression("^P-[0-9A-F]{8}$").match(QString::fromStdString(sibling.id)).hasMatch());
+    const QRegularExpression newID("^P-[0-9A-F]{8}$");
+    EXPECT_TRUE(newID.match(QString::fromStdString(sibling.id)).hasMatch()) << sibling.id;
     EXPECT_NE(sibling.id, assistant.id);
+    EXPECT_EQ(sibling.location, "District Office");
+    EXPECT_EQ(sibling.fte, 1.0);
     EXPECT_FALSE(document.isModified());
 }
 
@@ -226,6 +245,7 @@ TEST_F(PersonActions, ImportReplacesOnlyTheOrganizationAsOneStep)
     EXPECT_EQ(document.archive().revisions[0]->organization.toOrganization(), current.organization);
     EXPECT_TRUE(view.expandedGroups().empty());
     EXPECT_FALSE(view.selectedID());
+    EXPECT_EQ(document.history().undoCount(), 1u);
     document.undo();
     EXPECT_EQ(document.archive(), current);
 
@@ -235,7 +255,8 @@ TEST_F(PersonActions, ImportReplacesOnlyTheOrganizationAsOneStep)
     bareOrganization.positions.push_back(person("B1", "Bea"));
     writeBytes(bare, QByteArray::fromStdString(OrganizationJson::encode(bareOrganization).dump()));
     view.importOrganizationFile(bare);
-    EXPECT_TRUE(dialogs.alerts.empty());
+    for (const auto &alert : dialogs.alerts)
+        ADD_FAILURE() << alert.message.toStdString();
     EXPECT_EQ(document.archive().organization.positions.at(0).id, "B1");
     EXPECT_EQ(document.archive().name, "Current District");
 }
@@ -306,4 +327,42 @@ TEST_F(PersonActions, InspectorSummarisesAVacancyAndItsSchools)
     EXPECT_TRUE(std::holds_alternative<std::monostate>(SelectionInspector::strip(view)));
 }
 
+// A file may hold an FTE no one could type: it opens, and the inspector cuts it short.
+TEST_F(PersonActions, InspectorCutsAnAbsurdFteShort)
+{
+    OrganizationArchive archive = chartedDistrict();
+    Position &vacancy = archive.organization.positions[2];
+    vacancy.location = "North";
+    vacancy.fte = 1e308;
+    open(archive);
+    ASSERT_EQ(document.archive().organization.positions[2].fte, 1e308);
+    view.selectPerson("P3");
+    const auto strip = std::get<SelectionInspector::PersonStrip>(SelectionInspector::strip(view));
+    const QString line = strip.moreLines.at(1);
+    EXPECT_TRUE(line.endsWith(QStringLiteral("\u2026 FTE \u00b7 North"))) << line.toStdString();
+    EXPECT_LE(line.size(), 25);
+}
+
 } // namespace
+
+TEST_F(PersonActions, DeletingAManagerIsRefusedBeforeTheQuestionAndAfterIt)
+{
+    open(chartedDistrict());
+    view.requestDeletion(stored("P1"));
+    EXPECT_TRUE(dialogs.questions.empty());
+    ASSERT_EQ(dialogs.alerts.size(), 1u);
+    EXPECT_TRUE(dialogs.alerts[0].message.startsWith("Cannot delete: 2 position(s) still report here."))
+        << dialogs.alerts[0].message.toStdString();
+    EXPECT_TRUE(dialogs.alerts[0].message.contains("Vacant \u2014 Teacher [P3]"));
+    EXPECT_FALSE(document.isModified());
+
+    // Reports added after the request keep the position and the selection.
+    view.setSelectedID("P2");
+    document.edit("Move", [](OrganizationArchive &archive) { archive.organization.positions[2].managerID = "P2"; });
+    view.deleteConfirmed("P2");
+    ASSERT_EQ(dialogs.alerts.size(), 2u);
+    EXPECT_TRUE(dialogs.alerts[1].message.startsWith("Cannot delete: 1 position(s) still report here."));
+    EXPECT_EQ(stored("P2").id, "P2");
+    EXPECT_EQ(view.selectedID(), "P2");
+    EXPECT_EQ(document.undoName(), "Move");
+}

@@ -47,6 +47,7 @@ protected:
 
 TEST_F(VersionHistoryTest, SaveVersionNotesAndRows)
 {
+    EXPECT_EQ(&VersionHistory::of(view), &history) << "one per window";
     history.saveVersion();
     EXPECT_EQ(history.rows().front().heading, "Version 8 — Saved version");
     EXPECT_TRUE(history.rows().front().detail.endsWith(" · 3 positions"));
@@ -87,6 +88,7 @@ TEST_F(VersionHistoryTest, LockedCurrentRefusesEverything)
     ASSERT_EQ(dialogs.alerts.size(), 3u);
     EXPECT_EQ(dialogs.alerts[0].title, "Organization Error");
     EXPECT_EQ(dialogs.alerts[0].message, lockMessage);
+    EXPECT_EQ(dialogs.alerts[1].message, lockMessage);
     EXPECT_EQ(dialogs.alerts[2].title, "Baseline Error");
     EXPECT_EQ(dialogs.alerts[2].message, lockMessage);
     EXPECT_EQ(history.versionNote(), "kept");
@@ -104,8 +106,17 @@ TEST_F(VersionHistoryTest, BaselineWithoutBackupCanBeUndone)
     EXPECT_FALSE(history.canSetBaseline());
     // The file keeps its versions until saved, and undo brings them back.
     EXPECT_EQ(OrganizationDocument::readFile(path).revisions.size(), 7u);
+    history.saveVersion(); // a version after the baseline keeps the line
+    EXPECT_FALSE(history.baselineMessage().isEmpty());
+    document.undo();
+    EXPECT_FALSE(history.baselineMessage().isEmpty());
+    int changes = 0;
+    QObject::connect(&history, &VersionHistory::changed, [&] { ++changes; });
     document.undo();
     EXPECT_EQ(versions(), 7u);
+    // The line would claim versions removed that are listed under it.
+    EXPECT_EQ(history.baselineMessage(), "");
+    EXPECT_EQ(changes, 1);
 }
 
 TEST_F(VersionHistoryTest, BaselineWithABackupWritesTheWholeHistory)
@@ -113,10 +124,26 @@ TEST_F(VersionHistoryTest, BaselineWithABackupWritesTheWholeHistory)
     dialogs.choices.push_back("Save Backup and Set Baseline…");
     dialogs.filesToSave.push_back(dir.filePath("before.json"));
     history.requestBaseline();
-    EXPECT_EQ(dialogs.proposedSavePaths.back(), "North-South — Before Baseline.json");
+    // The panel says what it saves and opens beside the document.
+    ASSERT_EQ(dialogs.questions.size(), 2u);
+    EXPECT_EQ(dialogs.questions[1].title, "Save Organization Before Baseline");
+    EXPECT_EQ(dialogs.questions[1].message,
+              "This separate backup includes the current organization and all saved versions.");
+    EXPECT_EQ(dialogs.proposedSavePaths.back(), dir.filePath("North-South — Before Baseline.json"));
     EXPECT_EQ(versions(), 0u);
     EXPECT_TRUE(history.baselineMessage().endsWith(" Backup: before.json."));
     EXPECT_EQ(OrganizationDocument::readFile(dir.filePath("before.json")).revisions.size(), 7u);
+}
+
+TEST_F(VersionHistoryTest, AnUntitledDocumentsBackupHasOnlyItsName)
+{
+    OrganizationDocument untitled;
+    untitled.setArchive(document.archive());
+    ChartView other{untitled, dialogs};
+    dialogs.filesToSave.push_back(std::nullopt);
+    VersionHistory::of(other).setBaseline(true);
+    EXPECT_EQ(dialogs.proposedSavePaths.back(), "North-South — Before Baseline.json");
+    EXPECT_EQ(untitled.archive().revisions.size(), 7u);
 }
 
 TEST_F(VersionHistoryTest, TheBackupMayNotBeTheDocumentUnderAnyName)

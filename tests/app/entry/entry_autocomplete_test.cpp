@@ -26,16 +26,29 @@ struct Field {
 
 } // namespace
 
-TEST(EntryAutocomplete, TypingWritesEveryKeystrokeAndReturnSubmitsOnceOnTheNextTurn)
+TEST(EntryAutocomplete, CallerTextIsNotEchoedAndTypingWritesEveryKeystroke)
 {
     Field field;
+    field.box.setText("Counselor");
+    EXPECT_EQ(field.box.text(), "Counselor");
+    EXPECT_EQ(field.edits.count(), 0);
+
+    field.box.lineEdit()->clear();
+    field.edits.clear();
     QTest::keyClicks(&field.box, "Nurse");
     EXPECT_EQ(field.edits.count(), 5);
     EXPECT_EQ(field.edits.last().at(0).toString(), "Nurse");
+}
+
+TEST(EntryAutocomplete, ReturnSubmitsOnceOnTheNextTurnAndTabOnlyWrites)
+{
+    Field field;
+    QTest::keyClicks(&field.box, "Nurse");
     QTest::keyClick(&field.box, Qt::Key_Return);
     EXPECT_EQ(field.submits.count(), 0) << "submitted inside the key handler";
     QCoreApplication::processEvents();
     EXPECT_EQ(field.submits.count(), 1);
+    EXPECT_EQ(field.box.text(), "Nurse");
     // Typed text never becomes a suggestion.
     EXPECT_EQ(field.box.options(), QStringList({"Principal", "Teacher"}));
 
@@ -55,5 +68,23 @@ TEST(EntryAutocomplete, OptionsSkipEmptiesAndAreReplacedOnlyWhenChanged)
     EXPECT_EQ(resets.count(), 1);
     EXPECT_EQ(field.box.count(), 2);
     EXPECT_EQ(field.box.text(), "Teacher") << "replacing the items kept the caller's text";
-    EXPECT_EQ(field.edits.count(), 0) << "caller text is not echoed";
+    EXPECT_EQ(field.edits.count(), 0);
+}
+
+TEST(EntryAutocomplete, TypingWritesEveryKeystrokeAndReturnSubmitsOnceOnTheNextTurn)
+{
+    Field field;
+    QTest::keyClicks(&field.box, "Nurse");
+    EXPECT_EQ(field.edits.count(), 5);
+    EXPECT_EQ(field.edits.last().at(0).toString(), "Nurse");
+    QTest::keyClick(&field.box, Qt::Key_Return);
+    EXPECT_EQ(field.submits.count(), 0) << "submitted inside the key handler";
+    QCoreApplication::processEvents();
+    EXPECT_EQ(field.submits.count(), 1);
+    // Typed text never becomes a suggestion.
+    EXPECT_EQ(field.box.options(), QStringList({"Principal", "Teacher"}));
+
+    QTest::keyClick(&field.box, Qt::Key_Tab);
+    QCoreApplication::processEvents();
+    EXPECT_EQ(field.submits.count(), 1);
 }

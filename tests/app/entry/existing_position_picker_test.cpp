@@ -36,9 +36,11 @@ TEST(ExistingPositionPicker, ListsWhatTheChartLacksInPersonOrder)
     const Case cases[] = {
         {"", {"P-2", "P-12", "P-3"}}, // people by last name, then the vacancy
         {"vac", {"P-3"}},
+        {"p-12", {"P-12"}},
         {"Oak Hill", {}}, // location is not searched
         {"teacher science", {"P-12"}}, // one text in field order, not separate words
         {"Lee Science", {}},
+        {" ", {"P-2", "P-12", "P-3"}},
     };
     for (const Case &c : cases) {
         SCOPED_TRACE(c.query);
@@ -50,6 +52,7 @@ TEST(ExistingPositionPicker, ListsWhatTheChartLacksInPersonOrder)
 
 TEST(ExistingPositionPicker, RowsNameThePersonAndEveryChartListingIt)
 {
+    EXPECT_EQ(existingPositionTitle(positions()[3]), "Vacant — Counselor");
     ExistingPositionListModel model(positions(), sheets(), "S-SCI", {});
     ASSERT_EQ(model.rowCount(), 3);
     EXPECT_EQ(model.index(1).data().toString(), "Kim Lee — Teacher");
@@ -57,6 +60,7 @@ TEST(ExistingPositionPicker, RowsNameThePersonAndEveryChartListingIt)
     EXPECT_EQ(model.description(), "Include people from any sheet in Science. These are shared positions, not copies. "
                                    "Changes to a person apply everywhere.");
     ExistingPositionListModel whole({pos("P-1", "Aide")}, {}, "", {});
+    EXPECT_EQ(whole.index(0).data(ExistingPositionListModel::detailRole).toString(), "P-1 ·  · ");
     EXPECT_TRUE(whole.description().contains("in this sheet."));
 }
 
@@ -69,8 +73,9 @@ TEST(ExistingPositionPicker, SelectionSurvivesFilteringAndFailuresKeepThePickerO
         if (!refusal.empty())
             throw OrganizationError::invalid(refusal);
     });
+    EXPECT_EQ(model.selectionCount(), "0 selected");
     EXPECT_FALSE(model.include());
-    EXPECT_TRUE(calls.empty()) << "nothing selected";
+    EXPECT_TRUE(calls.empty());
 
     model.setData(model.index(0), Qt::Checked, Qt::CheckStateRole);
     model.setQuery("counsel");
@@ -79,6 +84,7 @@ TEST(ExistingPositionPicker, SelectionSurvivesFilteringAndFailuresKeepThePickerO
     EXPECT_EQ(model.selectionCount(), "2 selected");
     EXPECT_FALSE(model.include());
     EXPECT_EQ(model.errorMessage(), "A selected position no longer exists. Reopen the picker.");
+    EXPECT_EQ(model.query(), "counsel");
 
     refusal.clear();
     model.setQuery("");
@@ -88,6 +94,10 @@ TEST(ExistingPositionPicker, SelectionSurvivesFilteringAndFailuresKeepThePickerO
     // The message stays until a later failure replaces it.
     EXPECT_FALSE(model.errorMessage().isEmpty());
 }
+
+} // namespace
+
+namespace {
 
 // The picker has no default button: Return in its search field adds nothing.
 TEST(ExistingPositionPickerKeys, ReturnInTheSearchDoesNotAdd)

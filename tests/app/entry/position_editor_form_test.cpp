@@ -22,10 +22,14 @@ TEST_F(Editor, LoadsNewEditedAndVacantEntries)
 {
     // A new entry takes its manager's location over the prepared one; its location keeps following.
     PositionEditorModel &added = open(pos("P-9", "Teacher", "", "P-1", "", "Annex"), school(), true);
+    EXPECT_TRUE(added.isCreating());
+    EXPECT_EQ(added.title(), "Add Position");
     EXPECT_EQ(added.position().location, "North High");
     EXPECT_EQ(added.position().department, "Instruction");
     EXPECT_FALSE(added.locationWasEdited());
+    EXPECT_FALSE(added.departmentWasEdited());
     EXPECT_EQ(added.employeeNumber(), "0043");
+    EXPECT_TRUE(added.wantsNameFocus());
 
     // An edit keeps its own number and marks a department that differs from the manager's.
     Position moved = school()[2];
@@ -34,24 +38,33 @@ TEST_F(Editor, LoadsNewEditedAndVacantEntries)
     std::vector<Position> positions = school();
     positions[2] = moved;
     PositionEditorModel &edited = open(moved, positions, false);
+    EXPECT_EQ(edited.title(), "Edit Position & Employee");
     EXPECT_EQ(edited.employeeNumber(), "0042");
+    EXPECT_EQ(edited.employeeName(), "Cy Diaz");
     EXPECT_TRUE(edited.departmentWasEdited());
     EXPECT_TRUE(edited.locationWasEdited());
+    ASSERT_TRUE(edited.original());
+    EXPECT_EQ(*edited.original(), moved);
 
     // A vacancy with an empty department takes the manager's, unedited, and is offered the next number.
     Position vacancy = pos("P-4", "Teacher", "", "P-2");
     positions.push_back(vacancy);
     PositionEditorModel &vacant = open(vacancy, positions, false);
+    EXPECT_TRUE(vacant.isVacant());
+    EXPECT_EQ(vacant.employeeName(), "");
     EXPECT_EQ(vacant.employeeNumber(), "0043");
     EXPECT_EQ(vacant.position().department, "Science");
     EXPECT_FALSE(vacant.departmentWasEdited());
+    EXPECT_FALSE(vacant.wantsNameFocus());
 }
 
 TEST_F(Editor, ShowsEachControlOnlyInItsMode)
 {
     struct Case {
         const char *name;
-        bool isNew, vacant, manager;
+        bool isNew;
+        bool vacant;
+        bool manager;
         PositionEditorVisibility expected;
     };
     const Case cases[] = {
@@ -76,11 +89,14 @@ TEST_F(Editor, ShowsEachControlOnlyInItsMode)
     }
 }
 
-TEST_F(Editor, TogglingVacantKeepsTheTypedName)
+TEST_F(Editor, PeoplePanelFollowsTheVacantToggleAndKeepsTheName)
 {
     PositionEditorModel &editor = open(pos("P-8", "Teacher"), school(), true);
     editor.setEmployeeName("Cy Dia");
+    ASSERT_TRUE(editor.visibility().peoplePanel);
     editor.setVacant(true);
+    EXPECT_FALSE(editor.visibility().peoplePanel);
+    EXPECT_FALSE(editor.visibility().employeeName);
     editor.setVacant(false);
     EXPECT_EQ(editor.employeeName(), "Cy Dia");
     EXPECT_EQ(editor.peoplePanel().rows.size(), 1u);
@@ -93,13 +109,14 @@ TEST_F(Editor, ManagerOptionsFollowOneStrictOrder)
                                        pos("P-0", "Teacher", "Cal"), pos("P-9", "Aide"), pos("P-10", "Aide", "Dee", {}, "", "West"),
                                        pos("P-SELF", "Aide")};
     PositionEditorModel &editor = open(positions.back(), positions, false);
-    const std::vector<DropdownOption> options = editor.managerOptions();
     std::vector<std::string> ids;
-    for (const DropdownOption &option : options)
+    for (const DropdownOption &option : editor.managerOptions())
         ids.push_back(option.id.toStdString());
     EXPECT_EQ(ids, (std::vector<std::string>{"", "P-10", "P-9", "P-0", "P-2", "P-1"}));
+    const std::vector<DropdownOption> options = editor.managerOptions();
     EXPECT_EQ(options[0], (DropdownOption{"", "None — top-level position", ""}));
     EXPECT_EQ(options[1], (DropdownOption{"P-10", "Aide — Dee", "P-10 ·  · West"}));
+    EXPECT_EQ(options[2].title, "Aide — Vacant");
 }
 
 TEST_F(Editor, ChoosingAManagerFillsOnlyFieldsNotTypedInto)
@@ -134,13 +151,16 @@ TEST_F(Editor, ChoosingAManagerFillsOnlyFieldsNotTypedInto)
     // "None" removes the manager and leaves the fields alone.
     editor.selectManager("");
     EXPECT_FALSE(editor.position().managerID);
+    EXPECT_EQ(editor.managerSelection(), "");
     EXPECT_EQ(editor.position().department, "Science");
+    EXPECT_FALSE(editor.visibility().useManagerButton);
 }
 
 TEST_F(Editor, JobTitleFollowsThePayLevelUntilADifferentTextIsTyped)
 {
     PositionEditorModel &editor = open(pos("P-8", "Teacher"), school(), true);
     editor.setJobTitle("Teacher");
+    EXPECT_FALSE(editor.position().customJobTitle);
     editor.setPayLevel("Aide");
     EXPECT_EQ(editor.position().jobTitle(), "Aide");
     EXPECT_EQ(editor.jobTitleStatus(), "Job Title follows Pay Level.");
@@ -155,6 +175,7 @@ TEST_F(Editor, JobTitleFollowsThePayLevelUntilADifferentTextIsTyped)
     // Clearing the field is a custom empty title, which saving refuses.
     editor.setJobTitle("");
     EXPECT_EQ(editor.position().customJobTitle, "");
+    EXPECT_EQ(editor.jobTitleStatus(), "Customized Job Title.");
 }
 
 TEST_F(Editor, CompletionListsHoldDistinctExactValuesInCollatedOrder)
@@ -184,6 +205,7 @@ TEST_F(Editor, AdditionalManagersOfferOnlyNewChoicesAndRemoveEveryOccurrence)
         editor.setAdditionalManagerID(choice);
         EXPECT_FALSE(editor.canAddAdditionalManager()) << choice;
     }
+    EXPECT_EQ(editor.additionalManagerLabel("P-2"), "Director — Bo Chen");
     EXPECT_EQ(editor.additionalManagerLabel("GONE"), "GONE");
 
     editor.removeAdditionalManager("P-2");
@@ -193,6 +215,7 @@ TEST_F(Editor, AdditionalManagersOfferOnlyNewChoicesAndRemoveEveryOccurrence)
     editor.setAdditionalManagerID("P-2");
     editor.addAdditionalManager();
     EXPECT_EQ(editor.position().dottedManagerIDs, (std::vector<std::string>{"GONE", "P-3", "P-2"}));
+    EXPECT_EQ(editor.additionalManagerID(), "");
     // A choice that became the primary manager meanwhile is not added.
     editor.removeAdditionalManager("P-3");
     editor.setAdditionalManagerID("P-3");
@@ -210,6 +233,10 @@ TEST_F(Editor, SchoolRowsAreKnownByTheirOwnIds)
     PositionEditorModel &editor = open(entry, positions, false);
     ASSERT_EQ(editor.schoolAllocations().size(), 2u);
     const SchoolAllocationDraft first = editor.schoolAllocations()[0];
+    EXPECT_NE(first.id, editor.schoolAllocations()[1].id);
+
+    editor.setSchoolAssignment(first.id, {"Elm", 0.25});
+    EXPECT_EQ(editor.schoolAllocations()[0].assignment, (SchoolAssignment{"Elm", 0.25}));
     editor.removeSchoolAllocation(first.id);
     // The removed row's field neither writes nor reads the surviving row.
     editor.setSchoolAssignment(first.id, {"Pine", 1});
@@ -219,10 +246,48 @@ TEST_F(Editor, SchoolRowsAreKnownByTheirOwnIds)
 
     editor.addSchoolAllocation();
     EXPECT_EQ(editor.position().location, "Itinerant");
+    EXPECT_TRUE(editor.locationWasEdited());
+    EXPECT_EQ(editor.schoolAllocations().back().assignment, (SchoolAssignment{"", 0.5}));
     // The location no longer follows a manager.
     editor.selectManager("P-1");
     EXPECT_EQ(editor.position().location, "Itinerant");
 }
+
+TEST_F(Editor, AdvancedFieldsStoreWhatTheControlsMean)
+{
+    PositionEditorModel &editor = open(school()[2], school(), false);
+    editor.setPositionID("P-OTHER");
+    EXPECT_EQ(editor.position().id, "P-3");
+    editor.setSiblingOrder(-2);
+    EXPECT_EQ(editor.position().siblingOrder, -2);
+    editor.setSiblingOrder(0);
+    EXPECT_FALSE(editor.position().siblingOrder);
+    editor.setAssistant(true);
+    editor.setAssistant(false);
+    EXPECT_EQ(editor.position().isAssistant, false);
+}
+
+TEST_F(Editor, StartNewEntryPreparesABlankEntryFromTheCurrentOne)
+{
+    Position entry = school()[2];
+    entry.schoolAssignments = {{"Oak", 1}};
+    std::vector<Position> positions = school();
+    positions[2] = entry;
+    PositionEditorModel &editor = open(entry, positions, false);
+    editor.setAdvancedOpen(true);
+    editor.startNewEntry();
+    EXPECT_TRUE(editor.isCreating());
+    EXPECT_EQ(editor.title(), "Add Position");
+    EXPECT_FALSE(editor.visibility().startNewEntry);
+    EXPECT_EQ(editor.employeeName(), "");
+    EXPECT_EQ(editor.employeeNumber(), "0043");
+    EXPECT_TRUE(editor.schoolAllocations().empty());
+    EXPECT_EQ(editor.position().title, "Teacher");
+    EXPECT_EQ(editor.position().managerID, "P-1");
+    EXPECT_NE(editor.position().id, "P-3");
+}
+
+} // namespace
 
 TEST_F(Editor, AnEditKeepsItsIdAndZeroOrderMeansNone)
 {
@@ -233,20 +298,12 @@ TEST_F(Editor, AnEditKeepsItsIdAndZeroOrderMeansNone)
     EXPECT_FALSE(editor.position().siblingOrder);
 }
 
-TEST_F(Editor, StartNewEntryPreparesABlankEntryFromTheCurrentOne)
+TEST_F(Editor, TogglingVacantKeepsTheTypedName)
 {
-    Position entry = school()[2];
-    entry.schoolAssignments = {{"Oak", 1}};
-    std::vector<Position> positions = school();
-    positions[2] = entry;
-    PositionEditorModel &editor = open(entry, positions, false);
-    editor.startNewEntry();
-    EXPECT_TRUE(editor.isCreating());
-    EXPECT_EQ(editor.employeeName(), "");
-    EXPECT_EQ(editor.employeeNumber(), "0043");
-    EXPECT_TRUE(editor.schoolAllocations().empty());
-    EXPECT_EQ(editor.position().managerID, "P-1");
-    EXPECT_NE(editor.position().id, "P-3");
+    PositionEditorModel &editor = open(pos("P-8", "Teacher"), school(), true);
+    editor.setEmployeeName("Cy Dia");
+    editor.setVacant(true);
+    editor.setVacant(false);
+    EXPECT_EQ(editor.employeeName(), "Cy Dia");
+    EXPECT_EQ(editor.peoplePanel().rows.size(), 1u);
 }
-
-} // namespace

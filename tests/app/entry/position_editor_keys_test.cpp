@@ -72,4 +72,72 @@ TEST_F(EditorKeys, ControlShiftSSavesAndStaysOpenEscapeCancels)
     EXPECT_EQ(requests.size(), 1u);
 }
 
+// Number fields keep what was typed. What does not read, or an FTE beyond any position, is
+// refused at saving with the form left open as typed; the corrected text saves.
+TEST_F(EditorKeys, NumberFieldsRefuseWhatTheyCannotRead)
+{
+    PositionEditor &dialog = show();
+    PositionEditorModel &model = dialog.model();
+    QTest::keyClicks(name(), "Zoe Park");
+    model.setAdvancedOpen(true);
+    model.addSchoolAllocation();
+    QApplication::processEvents();
+    const auto retype = [&](const char *field, const QString &text) {
+        QLineEdit *edit = field[0] == '*' ? dialog.findChildren<QLineEdit *>().last()
+                                          : dialog.findChild<QLineEdit *>(field);
+        EXPECT_NE(edit, nullptr) << field;
+        if (!edit)
+            return QString();
+        edit->setFocus();
+        edit->selectAll();
+        QTest::keyClicks(edit, text);
+        QApplication::processEvents();
+        return edit->text();
+    };
+    EXPECT_EQ(dialog.findChildren<QLineEdit *>().last()->accessibleName(), "FTE") << "the school row's FTE";
+    const struct {
+        const char *field;
+        QString typed;
+        QString refusal;
+    } cases[] = {
+        {"fte", "abc", "P-9 needs a positive FTE."},
+        {"fte", "1e308", "P-9 needs an FTE of at most 1,000."},
+        {"siblingOrder", "99999999999999999999",
+         "Sibling order must be a whole number from -9223372036854775808 to 9223372036854775807."},
+        {"*", "half", "P-9 has an invalid school assignment."},
+    };
+    for (const auto &c : cases) {
+        EXPECT_EQ(retype(c.field, c.typed), c.typed) << "nothing typed is dropped";
+        EXPECT_EQ(model.save(PositionEditorModel::SaveMode::close), PositionEditorModel::SaveOutcome::invalid)
+            << c.typed.toStdString();
+        EXPECT_EQ(model.errorMessage(), c.refusal);
+        EXPECT_TRUE(requests.empty());
+        EXPECT_TRUE(dialog.isVisible());
+        EXPECT_EQ(retype(c.field, c.field[0] == 'f' ? "0.5" : "3"), c.field[0] == 'f' ? "0.5" : "3");
+    }
+    retype("*", "0.5");
+    EXPECT_EQ(model.save(PositionEditorModel::SaveMode::close), PositionEditorModel::SaveOutcome::closed);
+    ASSERT_EQ(requests.size(), 1u);
+    EXPECT_EQ(requests[0].position.fte, 0.5);
+    EXPECT_EQ(requests[0].position.siblingOrder, 3);
+    EXPECT_EQ(requests[0].position.schoolAssignments.at(0).fte, 0.5);
+}
+
+// A new vacancy's QTY keeps what was typed and is refused with the quantity message.
+TEST_F(EditorKeys, UnreadableQuantityIsRefused)
+{
+    PositionEditor &dialog = show();
+    dialog.model().setVacant(true);
+    QApplication::processEvents();
+    auto *quantity = dialog.findChild<QLineEdit *>("quantity");
+    ASSERT_TRUE(quantity && quantity->isVisible());
+    quantity->setFocus();
+    quantity->selectAll();
+    QTest::keyClicks(quantity, "abc-5");
+    EXPECT_EQ(quantity->text(), "abc-5");
+    EXPECT_EQ(dialog.model().save(PositionEditorModel::SaveMode::close), PositionEditorModel::SaveOutcome::invalid);
+    EXPECT_EQ(dialog.model().errorMessage(), "Quantity must be a whole number from 1 to 1,000.");
+    EXPECT_TRUE(requests.empty());
+}
+
 } // namespace

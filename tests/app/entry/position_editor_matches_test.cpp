@@ -31,10 +31,15 @@ TEST_F(EditorMatches, PanelsShowThreeRowsAndCountTheRest)
     PositionMatchPanel people = editor.peoplePanel();
     EXPECT_EQ(people.rows.size(), 3u);
     EXPECT_EQ(people.countLine, "5 matches. Type more of the name to narrow the list.");
-    // Their order is tested in core.
+    editor.setEmployeeName("Kim Lee 2");
+    EXPECT_TRUE(editor.peoplePanel().countLine.isEmpty());
+
+    // Two vacancies, the one with the same manager, department and location first.
     PositionMatchPanel vacancies = editor.vacancyPanel();
-    EXPECT_EQ(vacancies.rows.size(), 2u);
+    ASSERT_EQ(vacancies.rows.size(), 2u);
+    EXPECT_EQ(vacancies.rows[0].positionID, "P-7");
     EXPECT_TRUE(vacancies.countLine.isEmpty());
+    EXPECT_TRUE(vacancies.rows[0].includeTitle.isEmpty());
 }
 
 TEST_F(EditorMatches, SummaryLinesNameManagerChartsAndNumber)
@@ -48,6 +53,7 @@ TEST_F(EditorMatches, SummaryLinesNameManagerChartsAndNumber)
     const PositionEntryMatch unknown = editor.vacancyMatches().back();
     ASSERT_EQ(unknown.id(), "P-8");
     EXPECT_EQ(editor.matchSummary(unknown)[2], "Manager: None · Charts: No sheet");
+    EXPECT_EQ(editor.matchSummary(unknown)[3], "Position P-8 · Employee Unfilled");
 }
 
 TEST_F(EditorMatches, IncludeButtonDependsOnTheChartAndTheCallback)
@@ -60,6 +66,7 @@ TEST_F(EditorMatches, IncludeButtonDependsOnTheChartAndTheCallback)
     };
     const Case cases[] = {
         {"S-1", true, "Already on This Chart", false},
+        {"S-2", true, "Add to This Chart", true},
         {"S-GONE", true, "Add to This Chart", true},
         {"", true, "", false},
         {"S-1", false, "", false},
@@ -83,6 +90,7 @@ TEST_F(EditorMatches, EditExistingSwitchesTheEditorToThatPerson)
     editor.setEmployeeName("Kim Lee 3");
     editor.editExisting("P-3");
     EXPECT_FALSE(editor.isCreating());
+    EXPECT_EQ(editor.position().id, "P-3");
     EXPECT_EQ(editor.employeeNumber(), "E3");
     // Its own row leaves the panel; no vacancy panel while editing.
     EXPECT_TRUE(editor.peopleMatches().empty());
@@ -94,16 +102,22 @@ TEST_F(EditorMatches, FillingAVacancyKeepsTheTypedPerson)
     PositionEditorModel &editor = open(pos("P-9", "Teacher"), district(), true, charts(), "S-1");
     editor.setEmployeeName("Zoe Park");
     editor.setEmployeeNumber("777");
+    EXPECT_EQ(editor.vacancyButtonTitle(), "Fill This Vacancy");
     editor.useVacancy("P-7");
     EXPECT_EQ(editor.position().id, "P-7");
+    EXPECT_EQ(editor.position().location, "North High");
     EXPECT_EQ(editor.employeeName(), "Zoe Park");
     EXPECT_EQ(editor.employeeNumber(), "777");
+    EXPECT_FALSE(editor.isVacant());
     EXPECT_TRUE(editor.isIncludingOnSheet());
+    EXPECT_TRUE(editor.visibility().includeNote);
 
     // A vacant entry takes the vacancy as it is, and without a chart nothing is placed.
     PositionEditorModel &vacant = open(pos("P-9", "Teacher"), district(), true);
     vacant.setVacant(true);
+    EXPECT_EQ(vacant.vacancyButtonTitle(), "Use Existing Vacancy");
     vacant.useVacancy("P-7");
+    EXPECT_TRUE(vacant.isVacant());
     EXPECT_EQ(vacant.original(), district()[6]);
     EXPECT_FALSE(vacant.isIncludingOnSheet());
 }
@@ -116,6 +130,7 @@ TEST_F(EditorMatches, AddToThisChartClosesOrShowsTheRefusal)
     editor.addToThisChart("P-4");
     EXPECT_EQ(closes, 0);
     EXPECT_EQ(editor.errorMessage(), "The selected chart no longer exists. Reopen the editor.");
+    EXPECT_EQ(editor.employeeName(), "Zoe");
 
     includeError.clear();
     editor.addToThisChart("P-4");

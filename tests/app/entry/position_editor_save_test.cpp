@@ -45,6 +45,28 @@ TEST_F(EditorSave, RefusesMissingTitlesAndNamesBeforeCallingTheSave)
     EXPECT_TRUE(requests.empty());
 }
 
+// An FTE beyond what any position holds is refused where it is typed; one a stored file
+// already holds does not stand in the way of other edits of that position.
+TEST_F(EditorSave, AnFteBeyondTheLimitIsRefusedOnlyWhenTyped)
+{
+    PositionEditorModel &typed = open(pos("P-9", "Teacher", "Zoe Park"), district(), true);
+    typed.setFte(1000.5);
+    EXPECT_EQ(typed.save(Mode::close), Outcome::invalid);
+    EXPECT_EQ(typed.errorMessage(), "P-9 needs an FTE of at most 1,000.");
+    typed.setFte(1000);
+    EXPECT_EQ(typed.save(Mode::close), Outcome::closed);
+
+    std::vector<Position> stored = district();
+    stored[1].fte = 1e308;
+    PositionEditorModel &edit = open(stored[1], stored, false);
+    edit.setEmployeeName("Kim Lee-Park");
+    EXPECT_EQ(edit.save(Mode::close), Outcome::closed);
+    edit.setFte(5000);
+    EXPECT_EQ(edit.save(Mode::close), Outcome::invalid);
+    EXPECT_EQ(edit.errorMessage(), "P-2 needs an FTE of at most 1,000.");
+    EXPECT_EQ(requests.size(), 2u);
+}
+
 TEST_F(EditorSave, BuildsTheRequestFromTheForm)
 {
     PositionEditorModel &editor = open(pos(" P-9 ", "Teacher"), district(), true);
@@ -62,11 +84,13 @@ TEST_F(EditorSave, BuildsTheRequestFromTheForm)
     ASSERT_EQ(requests.size(), 1u);
     const PositionEntryRequest &request = requests[0];
     EXPECT_EQ(request.position.id, "P-9");
+    EXPECT_EQ(request.position.title, "Teacher");
     EXPECT_EQ(request.position.department, " Arts ");
     EXPECT_EQ(request.position.employee, (Employee{"77", "Zoe Park"}));
     EXPECT_EQ(request.position.dottedManagerIDs, (std::vector<std::string>{"P-1", "P-2"}));
     EXPECT_EQ(request.position.schoolAssignments, (std::vector<SchoolAssignment>{{"", 0.5}}));
     EXPECT_EQ(request.quantity, 1);
+    EXPECT_FALSE(request.original);
     EXPECT_EQ(closes, 1);
 
     // An edit keeps its stored id exactly; a vacant edit still saves one position.
@@ -75,8 +99,10 @@ TEST_F(EditorSave, BuildsTheRequestFromTheForm)
     positions.push_back(spaced);
     PositionEditorModel &edit = open(spaced, positions, false);
     edit.setQuantity(3);
+    EXPECT_EQ(edit.saveButtonTitle(), "Save");
     edit.save(Mode::close);
     EXPECT_EQ(requests.back().position.id, " P-8 ");
+    EXPECT_FALSE(requests.back().position.employee);
     EXPECT_EQ(requests.back().quantity, 1);
     EXPECT_EQ(requests.back().original, spaced);
 }
@@ -95,9 +121,12 @@ TEST_F(EditorSave, AnExactNameAsksBeforeCreatingASecondPerson)
     dialogs.choices.push_back("Save as a Different Person");
     EXPECT_EQ(editor.save(Mode::close), Outcome::closed);
     ASSERT_EQ(requests.size(), 1u);
+    EXPECT_EQ(requests[0].position.employee->name, "kim  LEE");
 
     // Renaming the person of an occupied position never asks.
-    PositionEditorModel &rename = open(district()[0], district(), false);
+    std::vector<Position> positions = district();
+    positions.push_back(pos("P-3", "Teacher", "Bo Chen", "P-1"));
+    PositionEditorModel &rename = open(positions.back(), positions, false);
     rename.setEmployeeName("Kim Lee");
     EXPECT_EQ(rename.save(Mode::close), Outcome::closed);
 }
@@ -117,10 +146,13 @@ TEST_F(EditorSave, SaveAndAddAnotherStartsTheNextEntryFromTheSavedOne)
     editor.setQuantity(3);
     EXPECT_EQ(editor.saveButtonTitle(), "Create 3 Vacant Positions");
     editor.setJobTitle("Head Coach");
+    editor.setAdvancedOpen(true);
     EXPECT_EQ(editor.save(Mode::addAnother), Outcome::continued);
     EXPECT_EQ(requests[0].quantity, 3);
     EXPECT_EQ(editor.successMessage(), "Saved 3 position(s). Ready for the next entry.");
+    EXPECT_TRUE(editor.isCreating());
     EXPECT_TRUE(editor.isVacant());
+    EXPECT_FALSE(editor.isAdvancedOpen());
     EXPECT_EQ(editor.quantity(), 1);
     EXPECT_EQ(editor.position().jobTitle(), "Head Coach");
     EXPECT_EQ(editor.position().location, "North High");
@@ -135,6 +167,7 @@ TEST_F(EditorSave, SaveAndAddAnotherStartsTheNextEntryFromTheSavedOne)
     edit.setEmployeeName("Kim Lee-Park");
     EXPECT_EQ(edit.save(Mode::addAnother), Outcome::continued);
     EXPECT_FALSE(edit.isVacant());
+    EXPECT_TRUE(edit.isCreating());
     EXPECT_EQ(edit.entryPositions().size(), 2u);
     EXPECT_EQ(edit.entryPositions().back().employee->name, "Kim Lee-Park");
 }
@@ -146,6 +179,7 @@ TEST_F(EditorSave, AFailedSaveKeepsTheFormAndRetries)
     saveError = "Current organization is locked. Open Planning & Proposals to edit a named proposal instead.";
     EXPECT_EQ(editor.save(Mode::close), Outcome::failed);
     EXPECT_EQ(editor.errorMessage(), QString::fromStdString(saveError));
+    EXPECT_EQ(editor.employeeName(), "Zoe Park");
     EXPECT_EQ(closes, 0);
     saveError.clear();
     EXPECT_EQ(editor.save(Mode::close), Outcome::closed);
@@ -176,8 +210,16 @@ TEST_F(EditorArchiveSave, TheDocumentRefusesBadValuesAndDrawnCards)
     EXPECT_EQ(editor.save(Mode::close), Outcome::failed);
     EXPECT_EQ(editor.errorMessage(), "Quantity must be a whole number from 1 to 1,000.");
     editor.setQuantity(2);
+    editor.setFte(0);
+    editor.save(Mode::close);
+    EXPECT_EQ(editor.errorMessage(), "P-9 needs a positive FTE.");
+    editor.setFte(1);
     editor.addSchoolAllocation();
-    editor.setSchoolAssignment(editor.schoolAllocations()[0].id, {"Oak", 1});
+    editor.setSchoolAssignment(editor.schoolAllocations()[0].id, {"Oak", 0.6});
+    editor.save(Mode::close);
+    EXPECT_EQ(editor.errorMessage(), "School assignment FTE must total P-9's position FTE.");
+    editor.addSchoolAllocation();
+    editor.setSchoolAssignment(editor.schoolAllocations()[1].id, {"Elm", 0.4});
     EXPECT_EQ(editor.save(Mode::close), Outcome::closed);
     EXPECT_EQ(archive.organization.positions.size(), 4u);
     EXPECT_EQ(archive.sheets->at(0).positionIDs, (std::vector<std::string>{"P-1", "P-2", "P-9", "P-9-2"}));

@@ -74,9 +74,12 @@ TEST(PositionGroupEditor, FilterMatchesTheShownTextsIgnoringCase)
         std::string query;
         bool listed;
     } cases[] = {
+        {p[0], "", true},
         {p[0], "reading coach", true},           // job title, other case
         {p[3], "special", true},                 // a vacancy's department
+        {p[1], "park", true},                    // a person's name
         {p[1], "P2", false},                     // never the id
+        {p[0], "P1", false},                     // nor the manager id
         {p[0], " lee", true},                    // blanks belong to the query...
         {p[1], " lee", false},                   // ...so a name that starts with it does not match
     };
@@ -90,6 +93,7 @@ TEST(PositionGroupEditor, FilterMatchesTheShownTextsIgnoringCase)
 TEST(PositionGroupEditor, TicksSurviveFilteringAndCreateEnablesAsRequired)
 {
     Editor e;
+    EXPECT_FALSE(e.editor.createButton()->isEnabled());
     e.tick("P4");
     e.editor.nameField()->setText("Coaches");
     EXPECT_FALSE(e.editor.createButton()->isEnabled()) << "one tick";
@@ -103,28 +107,37 @@ TEST(PositionGroupEditor, TicksSurviveFilteringAndCreateEnablesAsRequired)
     e.editor.filterField()->setText("chen");
     EXPECT_EQ(e.listed(), 1);
     EXPECT_EQ(e.editor.selectedCount(), "3 selected");
-    // A refused creation shows the message and keeps the state.
+    e.editor.createButton()->click();
+    ASSERT_EQ(e.created.size(), 1u);
+    EXPECT_EQ(e.created[0].first, " Coaches ") << "the name as typed";
+    EXPECT_EQ(e.created[0].second, (std::vector<std::string>{"P2", "P3", "P4"}));
+    EXPECT_EQ(e.editor.result(), QDialog::Accepted);
+}
+
+TEST(PositionGroupEditor, AFailedCreationShowsTheMessageAndKeepsTheState)
+{
+    Editor e;
     e.failure = "Group members must be non-assistant peers reporting to the same manager.";
+    e.tick("P3");
+    e.tick("V1");
+    e.editor.nameField()->setText("Mixed");
+    e.editor.filterField()->setText("e");
     e.editor.createButton()->click();
     EXPECT_EQ(e.editor.message(), QString::fromStdString(e.failure));
     EXPECT_NE(e.editor.result(), QDialog::Accepted);
-    EXPECT_EQ(e.editor.filterField()->text(), "chen");
-    EXPECT_EQ(e.editor.members().size(), 3u);
-
-    e.failure.clear();
-    e.editor.createButton()->click();
-    ASSERT_EQ(e.created.size(), 2u);
-    EXPECT_EQ(e.created[1].first, " Coaches ") << "the name as typed";
-    EXPECT_EQ(e.created[1].second, (std::vector<std::string>{"P2", "P3", "P4"}));
-    EXPECT_EQ(e.editor.result(), QDialog::Accepted);
+    EXPECT_EQ(e.editor.nameField()->text(), "Mixed");
+    EXPECT_EQ(e.editor.filterField()->text(), "e");
+    EXPECT_EQ(e.editor.members().size(), 2u);
 }
 
 TEST(PositionGroupEditor, ExistingGroupsAreListedWithUngroup)
 {
+    EXPECT_EQ(Editor().editor.findChildren<QPushButton *>().size(), 2) << "no groups, no area";
     Editor e({PositionGroup{.id = "group-1", .name = "Elementary Principals", .memberIDs = {"a", "b", "c", "d"}}});
     QStringList labels;
     for (const QLabel *label : e.editor.findChildren<QLabel *>())
         labels.append(label->text());
+    EXPECT_TRUE(labels.contains("Existing groups"));
     EXPECT_TRUE(labels.contains("Elementary Principals (×4)"));
     for (QPushButton *button : e.editor.findChildren<QPushButton *>()) {
         if (button->text() == "Ungroup")

@@ -54,6 +54,8 @@ TEST(QuickEntryGridModel, SeedsChartRowsThenNewRowsUpToEight)
         QuickEntryGridModel model = grid(c.onChart);
         ASSERT_EQ(model.rows().size(), c.existing + c.added);
         EXPECT_EQ(firstNewRow(model), c.existing);
+        EXPECT_EQ(model.focusedName(), model.rows().front().id);
+        EXPECT_FALSE(model.hasChanges());
         EXPECT_EQ(model.rows().back().department, "Student Services");
     }
     // Person order: occupied by last name, vacancies after.
@@ -62,22 +64,28 @@ TEST(QuickEntryGridModel, SeedsChartRowsThenNewRowsUpToEight)
     EXPECT_EQ(model.row(2).originalPosition->id, "V1");
 }
 
-TEST(QuickEntryGridModel, NewRowsCopyTheRowAbove)
+TEST(QuickEntryGridModel, NewRowsCopyTheRowAboveAndTakeTheManagersDepartment)
 {
     QuickEntryGridModel model = grid({});
     const size_t last = model.rows().size() - 1;
     model.setDepartment(last, "Counseling");
+    model.setLocation(last, "North");
     model.setManager(last, "Somebody Unknown");
     model.appendRow();
     const QuickEntryRow &copied = model.rows().back();
     EXPECT_EQ(copied.department, "Counseling");
     EXPECT_EQ(copied.manager, "Somebody Unknown");
+    EXPECT_EQ(copied.location, "North");
     EXPECT_TRUE(copied.name.empty());
     EXPECT_EQ(model.focusedName(), copied.id);
+
+    // A manager naming one person brings that person's department.
+    model.setManager(model.rows().size() - 1, "bo chen");
+    model.appendRow();
+    EXPECT_EQ(model.rows().back().department, "Transport");
     EXPECT_FALSE(model.hasChanges()) << "defaults alone are no change";
 }
 
-// A manager naming one person brings that person's department, also a person typed meanwhile.
 TEST(QuickEntryGridModel, ManagerLookupSeesPeopleTypedMeanwhile)
 {
     QuickEntryGridModel model = grid({});
@@ -110,11 +118,14 @@ TEST(QuickEntryGridModel, CellRules)
     QuickEntryGridModel model = grid(organization());
     const size_t fresh = firstNewRow(model);
     EXPECT_FALSE(model.canEditVacant(0)) << "an existing employee";
+    EXPECT_TRUE(model.canEditVacant(2)) << "an existing vacancy";
     EXPECT_FALSE(model.canRemove(2));
+    EXPECT_FALSE(model.canEditQuantity(2));
 
     model.setName(fresh, "Typed");
     model.setVacant(fresh, true);
     EXPECT_EQ(model.row(fresh).name, "");
+    EXPECT_TRUE(model.canEditQuantity(fresh));
     EXPECT_FALSE(model.canEditName(fresh));
     model.setQuantity(fresh, 3);
     model.setVacant(fresh, false);
@@ -123,8 +134,15 @@ TEST(QuickEntryGridModel, CellRules)
     model.setPayLevel(fresh, "Teacher");
     model.setJobTitle(fresh, "Teacher");
     EXPECT_TRUE(model.row(fresh).jobTitleFollowsPayLevel()) << "typing what the cell shows changes nothing";
+    model.setJobTitle(fresh, "Reading Coach");
+    EXPECT_EQ(model.row(fresh).customJobTitle, "Reading Coach");
+    model.matchPayLevel(fresh);
+    EXPECT_EQ(model.row(fresh).jobTitle(), "Teacher");
+
     model.setDepartment(fresh, "Student Services");
     EXPECT_FALSE(model.row(fresh).departmentWasEdited) << "an equal value is no edit";
+    model.setDepartment(fresh, "Nursing");
+    EXPECT_TRUE(model.row(fresh).departmentWasEdited);
 }
 
 TEST(QuickEntryGridModel, UnsavedChanges)
@@ -136,10 +154,13 @@ TEST(QuickEntryGridModel, UnsavedChanges)
     } cases[] = {
         {"department", [](auto &m, size_t r) { m.setDepartment(r, "Nursing"); }, false},
         {"manager", [](auto &m, size_t r) { m.setManager(r, "Ada Lovelace"); }, false},
+        {"location", [](auto &m, size_t r) { m.setLocation(r, "North"); }, false},
         {"removed new row", [](auto &m, size_t r) { m.removeRow(r); }, false},
         {"blank custom job title", [](auto &m, size_t r) { m.setJobTitle(r, ""); }, false},
         {"name", [](auto &m, size_t r) { m.setName(r, "x"); }, true},
+        {"pay level", [](auto &m, size_t r) { m.setPayLevel(r, "x"); }, true},
         {"job title", [](auto &m, size_t r) { m.setJobTitle(r, "x"); }, true},
+        {"vacant", [](auto &m, size_t r) { m.setVacant(r, true); }, true},
         {"quantity", [](auto &m, size_t r) { m.setQuantity(r, 0); }, true},
         {"existing row", [](auto &m, size_t) { m.setLocation(0, "Depot 2"); }, true},
         {"existing department", [](auto &m, size_t) { m.setDepartment(0, "Transport"); }, false},
@@ -161,12 +182,17 @@ TEST(QuickEntryGridModel, PasteReplacesUntouchedNewRows)
     ASSERT_TRUE(model.paste("Ann\tTeacher\tReading Coach\tLiteracy\tP1\tNorth\nBen\tAide\tTransport\r\n"));
     ASSERT_EQ(model.rows().size(), 6u);
     EXPECT_EQ(model.row(3).name, "Kept");
-    EXPECT_EQ(model.row(5).name, "Ben");
+    EXPECT_EQ(model.row(4).customJobTitle, "Reading Coach");
+    EXPECT_EQ(model.row(5).department, "Transport") << "five-column form";
+    EXPECT_TRUE(model.row(5).jobTitleFollowsPayLevel());
 
-    // Parsing is tested in core; a refusal shows its message and changes nothing.
     EXPECT_FALSE(model.paste(std::nullopt));
+    EXPECT_EQ(model.message(), "");
     EXPECT_FALSE(model.paste("a\tb\tc\td\te\tf\tg"));
-    EXPECT_TRUE(model.message().starts_with("Paste six columns:"));
+    EXPECT_EQ(model.message(), "Paste six columns: Name, Pay Level, Job Title, Department, Manager, Location. "
+                               "Legacy five-column rows are also accepted.");
+    EXPECT_EQ(model.rows().size(), 6u);
+    EXPECT_FALSE(model.paste("\"a\"b"));
     EXPECT_EQ(model.rows().size(), 6u);
 }
 
@@ -174,15 +200,6 @@ TEST(QuickEntryGridModel, SaveRebuildsFromPositionsStillOnTheChart)
 {
     QuickEntryGridModel model = grid(organization());
     model.setName(firstNewRow(model), "Cy Diaz");
-    // A failed save keeps the rows and the baseline.
-    const std::vector<QuickEntryRow> before = model.rows();
-    EXPECT_FALSE(model.save([](const std::vector<QuickEntryRow> &) -> QuickEntrySaveResult {
-        throw OrganizationError::invalid("Row 4: manager 'Zed' is unknown. Choose a manager or enter a Position ID.");
-    }));
-    EXPECT_EQ(model.rows(), before);
-    EXPECT_TRUE(model.hasChanges());
-    EXPECT_EQ(model.message(), "Row 4: manager 'Zed' is unknown. Choose a manager or enter a Position ID.");
-
     model.appendRow();
     model.setManager(model.rows().size() - 1, model.managerOptions(0).back());
     ASSERT_TRUE(model.rows().back().manager.ends_with("[draft:" + model.row(firstNewRow(model)).id + "]"));
@@ -199,11 +216,25 @@ TEST(QuickEntryGridModel, SaveRebuildsFromPositionsStillOnTheChart)
     EXPECT_EQ(model.message(), "Saved 4 positions. Existing IDs and other position details are preserved.");
     ASSERT_EQ(model.rows().size(), 4u);
     EXPECT_EQ(model.row(2).originalPosition->id, "P-7");
+    EXPECT_FALSE(model.row(3).isExisting());
     EXPECT_FALSE(model.hasChanges());
     EXPECT_EQ(model.row(3).manager, "") << "the row above named a new row that is gone";
     // The saved copy replaced the opening one: Bo, off the grid now, is offered as saved.
     const std::vector<std::string> options = model.managerOptions(0);
     EXPECT_NE(std::find(options.begin(), options.end(), "Bo Chen — Driver [P2]"), options.end());
+}
+
+TEST(QuickEntryGridModel, FailedSaveKeepsRowsAndBaseline)
+{
+    QuickEntryGridModel model = grid(organization());
+    model.setName(firstNewRow(model), "Cy Diaz");
+    const std::vector<QuickEntryRow> before = model.rows();
+    EXPECT_FALSE(model.save([](const std::vector<QuickEntryRow> &) -> QuickEntrySaveResult {
+        throw OrganizationError::invalid("Row 4: manager 'Zed' is unknown. Choose a manager or enter a Position ID.");
+    }));
+    EXPECT_EQ(model.rows(), before);
+    EXPECT_TRUE(model.hasChanges());
+    EXPECT_EQ(model.message(), "Row 4: manager 'Zed' is unknown. Choose a manager or enter a Position ID.");
 }
 
 TEST(QuickEntryGridModel, OptionListsAreTrimmedDistinctAndInFileBrowserOrder)
@@ -214,6 +245,7 @@ TEST(QuickEntryGridModel, OptionListsAreTrimmedDistinctAndInFileBrowserOrder)
         model.setPayLevel(i, levels[i]);
     EXPECT_EQ(model.fieldOptions(Field::payLevel),
               (std::vector<std::string>{"Level 9", "level 9", "Level 10", "Teacher"}));
+    EXPECT_EQ(model.fieldOptions(Field::location), std::vector<std::string>{"Depot"});
     model.setLocation(0, "Annex");
     EXPECT_EQ(model.fieldOptions(Field::location), (std::vector<std::string>{"Annex", "Depot"}));
 
@@ -224,10 +256,80 @@ TEST(QuickEntryGridModel, OptionListsAreTrimmedDistinctAndInFileBrowserOrder)
     EXPECT_EQ(options[0], "Ada Lovelace — Teacher [P1]");
 }
 
+// Text that is no whole number stays in QTY as typed, and the commit refuses the row with its
+// quantity message; a number typed afterwards saves.
+TEST(QuickEntryGridModel, UnreadableQuantityIsRefusedAtSave)
+{
+    OrganizationArchive archive;
+    archive.organization.positions = organization();
+    archive.sheets = std::vector<OrganizationSheet>{{"S1", "Student Services", {}}};
+    const auto commit = [&](const std::vector<QuickEntryRow> &rows) {
+        OrganizationArchive next = archive;
+        return QuickEntrySaveResult{next.quickAdd(rows, "S1"), {}};
+    };
+    QuickEntryGridModel model = grid({});
+    model.setVacant(0, true);
+    model.setPayLevel(0, "Aide");
+    for (const char *typed : {"abc-5", "", "1,000", "2.5", "1e3"}) {
+        model.setQuantityText(0, typed);
+        EXPECT_EQ(model.quantityText(0), typed);
+        EXPECT_TRUE(model.hasChanges());
+        EXPECT_FALSE(model.save(commit)) << typed;
+        EXPECT_EQ(model.message(), "Row 1: Quantity must be a whole number from 1 to 1,000.") << typed;
+        EXPECT_EQ(model.quantityText(0), typed) << "a refused save keeps the text";
+    }
+    model.setQuantityText(0, " 3 ");
+    EXPECT_EQ(model.row(0).quantity, 3);
+    EXPECT_TRUE(model.save(commit));
+    // Unticking Vacant puts QTY back to 1, text and all.
+    model.setVacant(0, true);
+    model.setQuantityText(0, "x");
+    model.setVacant(0, false);
+    EXPECT_EQ(model.quantityText(0), "1");
+}
+
+// Escape in a cell puts its row back as the cell found it, with what the typing brought along.
+TEST(QuickEntryGridModel, CancelledCellEditRestoresTheRow)
+{
+    QuickEntryGridModel model = grid({});
+    model.setName(0, "Cy");
+    const QuickEntryRow before = model.row(0);
+    model.beginCellEdit(0);
+    model.setManager(0, "Bo Chen");
+    ASSERT_EQ(model.row(0).department, "Transport") << "the manager brought a department";
+    EXPECT_EQ(model.cancelCellEdit(), 0u);
+    EXPECT_EQ(model.row(0), before);
+    EXPECT_EQ(model.cancelCellEdit(), std::nullopt) << "one cancel per edit";
+
+    model.setVacant(0, true);
+    model.setQuantityText(0, "4");
+    model.beginCellEdit(0);
+    model.setQuantityText(0, "4x");
+    model.cancelCellEdit();
+    EXPECT_EQ(model.quantityText(0), "4");
+    EXPECT_EQ(model.row(0).quantity, 4);
+}
+
 TEST(QuickEntryGridModel, QuantityTextIsReadWithoutOverflow)
 {
     EXPECT_EQ(QuickEntryGridModel::quantityFromText(" 12 "), 12);
+    EXPECT_EQ(QuickEntryGridModel::quantityFromText("-3"), -3);
     EXPECT_EQ(QuickEntryGridModel::quantityFromText("99999999999999999999999"), INT_MAX);
     EXPECT_EQ(QuickEntryGridModel::quantityFromText("1,000"), std::nullopt);
     EXPECT_EQ(QuickEntryGridModel::quantityFromText(""), std::nullopt);
+}
+
+TEST(QuickEntryGridModel, NewRowsCopyTheRowAbove)
+{
+    QuickEntryGridModel model = grid({});
+    const size_t last = model.rows().size() - 1;
+    model.setDepartment(last, "Counseling");
+    model.setManager(last, "Somebody Unknown");
+    model.appendRow();
+    const QuickEntryRow &copied = model.rows().back();
+    EXPECT_EQ(copied.department, "Counseling");
+    EXPECT_EQ(copied.manager, "Somebody Unknown");
+    EXPECT_TRUE(copied.name.empty());
+    EXPECT_EQ(model.focusedName(), copied.id);
+    EXPECT_FALSE(model.hasChanges()) << "defaults alone are no change";
 }

@@ -5,6 +5,8 @@
 #include "app_test_support.h"
 #include "scripted_dialogs.h"
 
+#include "core/support/organization_error.h"
+
 #include <gtest/gtest.h>
 
 #include <QApplication>
@@ -20,13 +22,15 @@ namespace {
 struct Sheet {
     ScriptedDialogs dialogs;
     int commits = 0;
+    std::function<QuickEntrySaveResult(const std::vector<QuickEntryRow> &)> onCommit =
+        [](const std::vector<QuickEntryRow> &) { return QuickEntrySaveResult{{person("P-9", "Saved")}, {"P-9"}}; };
     QuickEntrySheet sheet{"Student Services",
                           {person("P1", "Ada Lovelace")},
                           {person("P1", "Ada Lovelace")},
                           "",
-                          [this](const std::vector<QuickEntryRow> &) {
+                          [this](const std::vector<QuickEntryRow> &rows) {
                               ++commits;
-                              return QuickEntrySaveResult{{person("P-9", "Cy")}, {"P-9"}};
+                              return onCommit(rows);
                           },
                           dialogs};
 
@@ -73,17 +77,26 @@ TEST(QuickEntrySheet, ReturnInAnyCellAddsARowAndFocusesItsName)
     EXPECT_EQ(s.commits, 0) << "Return never saves";
 }
 
-TEST(QuickEntrySheet, TypingEnablesSaveAndSavingRebuilds)
+TEST(QuickEntrySheet, TypingEnablesSaveAndSavingShowsTheMessage)
 {
     Sheet s;
     EXPECT_FALSE(s.sheet.saveButton()->isEnabled());
     s.editCell(2, QuickEntryTableModel::name);
     QTest::keyClicks(s.focused(), "Cy");
+    EXPECT_EQ(s.sheet.grid().row(2).name, "Cy");
     EXPECT_TRUE(s.sheet.saveButton()->isEnabled());
 
+    s.onCommit = [](const std::vector<QuickEntryRow> &) -> QuickEntrySaveResult {
+        throw OrganizationError::invalid("Row 3: manager 'Zed' is unknown. Choose a manager or enter a Position ID.");
+    };
     QTest::mouseClick(s.sheet.saveButton(), Qt::LeftButton);
-    EXPECT_EQ(s.commits, 1);
-    EXPECT_TRUE(s.sheet.message().startsWith("Saved 1 positions."));
+    EXPECT_EQ(s.sheet.message(), "Row 3: manager 'Zed' is unknown. Choose a manager or enter a Position ID.");
+    EXPECT_TRUE(s.sheet.saveButton()->isEnabled());
+
+    s.onCommit = [](const std::vector<QuickEntryRow> &) { return QuickEntrySaveResult{{person("P-9", "Cy")}, {"P-9"}}; };
+    QTest::mouseClick(s.sheet.saveButton(), Qt::LeftButton);
+    EXPECT_EQ(s.commits, 2);
+    EXPECT_EQ(s.sheet.message(), "Saved 1 positions. Existing IDs and other position details are preserved.");
     EXPECT_FALSE(s.sheet.saveButton()->isEnabled());
     EXPECT_EQ(s.rows(), 2u);
 }
@@ -93,14 +106,82 @@ TEST(QuickEntrySheet, LeavingWithChangesAsksFirst)
     Sheet s;
     s.editCell(2, QuickEntryTableModel::name);
     QTest::keyClicks(s.focused(), "Cy");
+    s.press(Qt::Key_Tab);
     s.dialogs.choices = {"Keep Editing", "Keep Editing", "Discard Unsaved Changes"};
+    s.press(Qt::Key_Escape); // closes the cell Tab opened
+    EXPECT_TRUE(s.dialogs.questions.empty());
     s.press(Qt::Key_Escape);
     EXPECT_TRUE(s.sheet.isVisible());
     ASSERT_EQ(s.dialogs.questions.size(), 1u);
     EXPECT_EQ(s.dialogs.questions[0].title, "Discard unsaved grid changes?");
+    EXPECT_EQ(s.dialogs.questions[0].defaultButton, "Keep Editing") << "Return keeps the rows";
     s.sheet.close();
+    EXPECT_TRUE(s.sheet.isVisible());
     s.sheet.reject();
     EXPECT_FALSE(s.sheet.isVisible());
+}
+
+TEST(QuickEntrySheet, DoneWithoutChangesClosesAtOnce)
+{
+    Sheet s;
+    s.editCell(2, QuickEntryTableModel::department);
+    QTest::keyClicks(s.focused(), "Nursing"); // a default of new rows, not a change
+    s.press(Qt::Key_Tab);
+    s.press(Qt::Key_Escape); // closes the cell Tab opened
+    EXPECT_TRUE(s.sheet.isVisible());
+    s.press(Qt::Key_Escape);
+    EXPECT_FALSE(s.sheet.isVisible());
+    EXPECT_TRUE(s.dialogs.questions.empty());
+}
+
+// Escape in a cell takes back that cell's typing and nothing else: no question, and the
+// Return after it adds a row instead of answering one.
+TEST(QuickEntrySheet, EscapeInACellTakesBackOnlyThatCell)
+{
+    Sheet s;
+    QTableView *table = s.sheet.table();
+    s.editCell(2, QuickEntryTableModel::name);
+    QTest::keyClicks(s.focused(), "Cy");
+    s.press(Qt::Key_Tab);
+    ASSERT_EQ(table->currentIndex(), table->model()->index(2, QuickEntryTableModel::payLevel));
+    QTest::keyClicks(s.focused(), "Aide");
+    ASSERT_EQ(s.sheet.grid().row(2).title, "Aide");
+
+    s.press(Qt::Key_Escape);
+    EXPECT_TRUE(s.dialogs.questions.empty());
+    EXPECT_TRUE(s.sheet.isVisible());
+    EXPECT_EQ(s.sheet.grid().row(2).title, "");
+    EXPECT_EQ(s.sheet.grid().row(2).name, "Cy") << "the cell left before stays";
+    EXPECT_EQ(table->indexWidget(table->currentIndex()), nullptr) << "the cell is closed";
+
+    s.press(Qt::Key_Return);
+    EXPECT_EQ(s.rows(), 9u);
+    EXPECT_EQ(s.sheet.grid().row(2).name, "Cy");
+
+    // The new row's name is open: one Escape closes it, the next one is "Done".
+    s.dialogs.choices = {"Keep Editing"};
+    s.press(Qt::Key_Escape);
+    s.press(Qt::Key_Escape);
+    ASSERT_EQ(s.dialogs.questions.size(), 1u);
+    EXPECT_EQ(s.dialogs.questions[0].defaultButton, "Keep Editing");
+    EXPECT_TRUE(s.sheet.isVisible());
+    EXPECT_EQ(s.sheet.grid().row(2).name, "Cy");
+}
+
+// QTY shows what was typed; what does not read as a number is kept for the save to refuse.
+TEST(QuickEntrySheet, QtyKeepsTheTextAsTyped)
+{
+    Sheet s;
+    QAbstractItemModel *model = s.sheet.table()->model();
+    model->setData(model->index(3, QuickEntryTableModel::vacant), Qt::Checked, Qt::CheckStateRole);
+    s.editCell(3, QuickEntryTableModel::quantity);
+    auto *field = qobject_cast<QLineEdit *>(s.focused());
+    ASSERT_NE(field, nullptr);
+    QTest::keyClicks(field, "abc-5");
+    QApplication::processEvents();
+    EXPECT_EQ(field->text(), "abc-5");
+    EXPECT_EQ(s.sheet.grid().row(3).quantity, 0) << "not 15 from the digits that read";
+    EXPECT_EQ(model->index(3, QuickEntryTableModel::quantity).data().toString(), "abc-5");
 }
 
 TEST(QuickEntrySheet, PasteReadsTheClipboardText)
@@ -110,6 +191,10 @@ TEST(QuickEntrySheet, PasteReadsTheClipboardText)
     s.sheet.pasteRows();
     ASSERT_EQ(s.rows(), 3u);
     EXPECT_EQ(s.sheet.grid().row(2).name, "Ben");
+    QApplication::clipboard()->setText("a\tb\tc\td\te\tf\tg");
+    s.sheet.pasteRows();
+    EXPECT_EQ(s.rows(), 3u);
+    EXPECT_TRUE(s.sheet.message().startsWith("Paste six columns:"));
 }
 
 TEST(QuickEntrySheet, TabWalksTheEnabledCellsInReadingOrder)
@@ -145,4 +230,19 @@ TEST(QuickEntrySheet, ClicksTickVacantAndRemoveOnlyNewRows)
     click(3, QuickEntryTableModel::remove);
     EXPECT_EQ(s.rows(), 7u);
     EXPECT_FALSE(s.sheet.grid().row(3).vacant) << "the row below moved up";
+}
+
+TEST(QuickEntrySheet, TypingEnablesSaveAndSavingRebuilds)
+{
+    Sheet s;
+    EXPECT_FALSE(s.sheet.saveButton()->isEnabled());
+    s.editCell(2, QuickEntryTableModel::name);
+    QTest::keyClicks(s.focused(), "Cy");
+    EXPECT_TRUE(s.sheet.saveButton()->isEnabled());
+
+    QTest::mouseClick(s.sheet.saveButton(), Qt::LeftButton);
+    EXPECT_EQ(s.commits, 1);
+    EXPECT_TRUE(s.sheet.message().startsWith("Saved 1 positions."));
+    EXPECT_FALSE(s.sheet.saveButton()->isEnabled());
+    EXPECT_EQ(s.rows(), 2u);
 }

@@ -15,17 +15,24 @@ using Step = ImportFlow::Step;
 
 TEST(ImportFlow, OpensOnTheTemplateSheetOrTheFirstAndOnlyASheetUnlocksTheSteps)
 {
-    const std::vector<std::pair<std::vector<std::string>, std::string>> cases{
-        {{"Instructions", "TEMPLATE"}, "TEMPLATE"}, {{"North", "South"}, "North"}, {{}, ""}};
-    for (const auto &[names, opened] : cases) {
+    struct Case {
+        std::vector<std::string> names;
+        std::string opened;
+    };
+    for (const Case &c : std::vector<Case>{
+             {{"Instructions", "TEMPLATE"}, "TEMPLATE"},
+             {{"North", "South"}, "North"},
+             {{}, ""},
+         }) {
         FlowFixture f;
         f.sheets.clear();
-        for (const std::string &name : names)
+        for (const std::string &name : c.names)
             f.sheets.push_back(staffSheet(name));
         f.load();
-        EXPECT_EQ(f.flow->sheetName(), opened);
-        EXPECT_EQ(f.flow->canShow(Step::columns), !names.empty());
-        EXPECT_EQ(f.flow->canPressPrimary(), !names.empty());
+        EXPECT_EQ(f.flow->sheetName(), c.opened);
+        EXPECT_EQ(f.flow->step(), Step::file);
+        EXPECT_EQ(f.flow->canShow(Step::columns), !c.names.empty());
+        EXPECT_EQ(f.flow->canPressPrimary(), !c.names.empty());
     }
 }
 
@@ -39,6 +46,8 @@ TEST(ImportFlow, AReadingErrorLeavesNoSheetAndKeepsTheFileName)
     EXPECT_EQ(f.flow->errorMessage(), "Imports support up to 20,000 worksheet rows.");
     EXPECT_EQ(f.flow->sheet(), nullptr);
     EXPECT_EQ(f.flow->fileName(), "huge.xlsx");
+    EXPECT_FALSE(f.flow->canShow(Step::corrections));
+    EXPECT_FALSE(f.flow->isLoading());
     EXPECT_TRUE(f.flow->canChooseFile());
 }
 
@@ -52,6 +61,8 @@ TEST(ImportFlow, ReadsARealCSVOffTheMainThreadBehindTheBusyState)
     dialogs.filesToOpen.push_back(path);
     flow.chooseFile();
     EXPECT_TRUE(flow.isLoading());
+    EXPECT_FALSE(flow.canChooseFile());
+    EXPECT_FALSE(flow.canPressPrimary());
     flow.chooseFile(); // no second chooser while reading
     settle(flow);
     EXPECT_TRUE(dialogs.exhausted());
@@ -118,11 +129,13 @@ TEST(ImportFlow, ADraftSavedAndReopenedRestoresTheCorrectedImport)
     f.dialogs.filesToSave.push_back(path);
     f.flow->saveDraft();
     EXPECT_EQ(f.dialogs.proposedSavePaths, QStringList{"Import Corrections.vantrelimport"});
+    EXPECT_FALSE(f.flow->errorMessage());
 
     f.restart();
     f.load(path);
     EXPECT_EQ(f.flow->step(), Step::corrections);
     EXPECT_EQ(*f.flow->sheet(), corrected);
+    EXPECT_EQ(f.flow->headerRow(), 1);
     EXPECT_EQ(f.flow->mapping(), mapping);
     EXPECT_EQ(f.flow->mode(), ImportMode::update);
     EXPECT_EQ(f.flow->references(), ManagerReferences::positionIDs);
@@ -138,13 +151,24 @@ TEST(ImportFlow, ADraftSavedAndReopenedRestoresTheCorrectedImport)
 TEST(ImportFlow, RefusedDraftsLeaveNoSheet)
 {
     QTemporaryDir dir;
-    const ImportDraft outOfBounds{.sheet = staffSheet(), .headerRow = 4};
-    FlowFixture f;
-    const QString path = dir.filePath("draft.vantrelimport");
-    AppTest::writeBytes(path, QByteArray::fromStdString(outOfBounds.encode()));
-    f.load(path);
-    EXPECT_EQ(f.flow->errorMessage(), "Invalid correction draft dimensions or mapping.");
-    EXPECT_TRUE(f.flow->sheets().empty());
+    ImportDraft outOfBounds{.sheet = staffSheet(), .headerRow = 4};
+    struct Case {
+        QByteArray bytes;
+        QString message;
+    };
+    for (const Case &c : std::vector<Case>{
+             {QByteArray::fromStdString(outOfBounds.encode()), "Invalid correction draft dimensions or mapping."},
+             {R"({"sheet":{"name":"S","rows":[["a"]]},"headerRow":0,"mapping":["Shoe Size",0],"employeeReferences":true,"mode":"Replace Organization"})",
+              "Unknown import field: Shoe Size"},
+         }) {
+        FlowFixture f;
+        const QString path = dir.filePath("draft.vantrelimport");
+        AppTest::writeBytes(path, c.bytes);
+        f.load(path);
+        EXPECT_EQ(f.flow->errorMessage(), c.message);
+        EXPECT_TRUE(f.flow->sheets().empty());
+        EXPECT_EQ(f.flow->step(), Step::file);
+    }
 }
 
 TEST(ImportFlow, EditsAndMappingChangesReviewAgainOncePerTurn)
@@ -184,6 +208,7 @@ TEST(ImportFlow, CellsOutsideTheSheetReadEmptyAndTakeNoWrites)
     f.flow->setCell(-1, 0, "dropped");
     EXPECT_EQ(f.flow->sheets()[0].rows, (std::vector<std::vector<std::string>>{{"Employee Number"}, {"E1", "", "x"}}));
     EXPECT_EQ(f.flow->sheets()[1], f.sheets[1]);
+    EXPECT_EQ(f.flow->cell(1, 7), "");
     EXPECT_EQ(f.flow->cell(5, 0), "");
 }
 

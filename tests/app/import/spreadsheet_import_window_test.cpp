@@ -11,6 +11,7 @@
 #include <gtest/gtest.h>
 
 #include <QApplication>
+#include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QTableView>
@@ -41,9 +42,13 @@ struct Owners {
         }
         AppTest::deleteClosedWindows();
     }
-    Window *present(QWidget &owner)
+    Window *present(QWidget &owner, std::function<void()> onApply = {})
     {
-        return Window::present(&owner, AppTest::district().organization, [](const Organization &, ImportMode) {},
+        return Window::present(&owner, AppTest::district().organization,
+                               [onApply](const Organization &, ImportMode) {
+                                   if (onApply)
+                                       onApply();
+                               },
                                dialogs, [](const QString &) { return std::vector<ImportSheet>{staffSheet()}; });
     }
 };
@@ -54,6 +59,7 @@ TEST(SpreadsheetImportWindow, OneWindowPerOwnerAndAClosedOneStartsAfresh)
 {
     Owners owners;
     Window *north = owners.present(owners.first);
+    EXPECT_EQ(north->windowTitle(), "Import & Correct — North District.json");
     north->flow().load("staff.csv");
     settle(north->flow());
 
@@ -68,6 +74,20 @@ TEST(SpreadsheetImportWindow, OneWindowPerOwnerAndAClosedOneStartsAfresh)
     Window *fresh = owners.present(owners.first);
     EXPECT_NE(fresh, north);
     EXPECT_TRUE(fresh->flow().fileName().isEmpty());
+    EXPECT_EQ(fresh->flow().step(), ImportFlow::Step::file);
+}
+
+TEST(SpreadsheetImportWindow, OutlivesItsOwnerWithoutBeingFoundForAnother)
+{
+    ScriptedDialogs dialogs;
+    auto owner = std::make_unique<QWidget>();
+    QPointer<Window> window = Window::present(owner.get(), Organization(), [](const Organization &, ImportMode) {}, dialogs);
+    owner.reset();
+    EXPECT_TRUE(window);
+    QWidget other;
+    EXPECT_EQ(Window::windowFor(&other), nullptr);
+    window->close();
+    AppTest::deleteClosedWindows();
 }
 
 TEST(SpreadsheetImportWindow, FrameFollowsTheViewButNeverLeavesTheScreen)
@@ -78,14 +98,20 @@ TEST(SpreadsheetImportWindow, FrameFollowsTheViewButNeverLeavesTheScreen)
         QRect screen;
         QSize minimum;
         QRect frame;
+        std::optional<QPoint> resting = std::nullopt; // where it stood before widening; else where it is
     };
     for (const Case &c : std::vector<Case>{
+             {960, {100, 50, 1100, 800}, {0, 0, 1600, 1000}, {960, 640}, {100, 50, 1100, 800}},
              {1800, {10, 0, 1100, 800}, {0, 0, 2560, 1400}, {1800, 640}, {10, 0, 1800, 800}},
              // 500 columns: as wide as the screen, moved back onto it; the grid scrolls.
              {500 * 168 + 160, {250, 100, 1100, 300}, {0, 0, 1600, 1000}, {1600, 640}, {0, 100, 1600, 640}},
              {960, {0, 0, 1100, 900}, {1280, 24, 1280, 600}, {960, 600}, {1280, 24, 1100, 600}},
+             // Back from that width, the window returns to where it stood, not to the left edge.
+             {960, {0, 100, 1600, 640}, {0, 0, 1600, 1000}, {960, 640}, {250, 100, 1100, 640}, QPoint(250, 100)},
+             // Widened part way, it moves only as far left as the screen needs.
+             {1400, {400, 100, 1100, 640}, {0, 0, 1600, 1000}, {1400, 640}, {200, 100, 1400, 640}, QPoint(400, 100)},
          }) {
-        const Window::Frame frame = Window::frameFor(c.requested, c.current, c.screen);
+        const Window::Frame frame = Window::frameFor(c.requested, c.current, c.resting.value_or(c.current.topLeft()), c.screen);
         EXPECT_EQ(frame.minimum, c.minimum) << c.requested;
         EXPECT_EQ(frame.geometry, c.frame) << c.requested;
     }
@@ -108,10 +134,12 @@ TEST(SpreadsheetImportWindow, LoadsACSVFixesACellAndApplies)
     dialogs.filesToOpen.push_back(path);
     QTest::mouseClick(window->fileStep()->chooseButton(), Qt::LeftButton);
     settle(window->flow());
-    for (int step = 0; step < 2; ++step) {
-        QTest::mouseClick(window->primaryButton(), Qt::LeftButton);
-        QCoreApplication::processEvents();
-    }
+    EXPECT_EQ(window->primaryButton()->text(), "Next: Match Columns");
+    QTest::mouseClick(window->primaryButton(), Qt::LeftButton);
+    QCoreApplication::processEvents();
+    EXPECT_EQ(window->primaryButton()->text(), "Review Import");
+    QTest::mouseClick(window->primaryButton(), Qt::LeftButton);
+    QCoreApplication::processEvents();
     EXPECT_EQ(window->primaryButton()->text(), "Add People");
     EXPECT_FALSE(window->primaryButton()->isEnabled());
 
@@ -126,6 +154,7 @@ TEST(SpreadsheetImportWindow, LoadsACSVFixesACellAndApplies)
     settle(window->flow());
     EXPECT_EQ(window->flow().cell(3, 3), "E11"); // written without pressing Return
     EXPECT_TRUE(window->primaryButton()->isEnabled());
+    EXPECT_EQ(grid->countsLabel()->text().toStdString(), "3 rows · 0 errors · 3 warnings");
 
     QTest::mouseClick(window->primaryButton(), Qt::LeftButton);
     EXPECT_EQ(applied, 1);
@@ -133,12 +162,11 @@ TEST(SpreadsheetImportWindow, LoadsACSVFixesACellAndApplies)
     EXPECT_FALSE(window);
 }
 
-// The window outlives its owner, is found for no other, and a read finishing after it closes is dropped.
-TEST(SpreadsheetImportWindow, OutlivesItsOwnerAndClosingWhileReadingDropsTheResult)
+TEST(SpreadsheetImportWindow, ClosingWhileReadingDropsTheResult)
 {
-    auto owner = std::make_unique<QWidget>();
+    QWidget owner;
     ScriptedDialogs dialogs;
-    QPointer<Window> window = Window::present(owner.get(), Organization(), [](const Organization &, ImportMode) {}, dialogs,
+    QPointer<Window> window = Window::present(&owner, Organization(), [](const Organization &, ImportMode) {}, dialogs,
                                               [](const QString &) {
                                                   QThread::msleep(100);
                                                   return std::vector<ImportSheet>{staffSheet()};
@@ -147,15 +175,12 @@ TEST(SpreadsheetImportWindow, OutlivesItsOwnerAndClosingWhileReadingDropsTheResu
     QCoreApplication::processEvents();
     EXPECT_FALSE(window->busyLine()->isHidden());
     EXPECT_TRUE(window->stepButton(ImportFlow::Step::file)->isEnabled());
-    owner.reset();
-    ASSERT_TRUE(window);
-    QWidget other;
-    EXPECT_EQ(Window::windowFor(&other), nullptr);
     window->close();
     AppTest::deleteClosedWindows();
     EXPECT_FALSE(window);
     QThread::msleep(200);
     QCoreApplication::processEvents(); // the finished read finds no one to tell
+    EXPECT_EQ(Window::windowFor(&owner), nullptr);
 }
 
 TEST(SpreadsheetImportWindow, EscapeCancelsACellEditBeforeItClosesTheWindow)
@@ -188,6 +213,10 @@ TEST(SpreadsheetImportWindow, AColumnDropdownMapsItsFieldAlone)
     window->flow().showStep(ImportFlow::Step::columns);
     settle(window->flow());
     SearchableDropdown *payLevel = window->columnStep()->dropdown(ImportField::title);
+    EXPECT_EQ(payLevel->button()->text(), "3: Pay Level");
+    ASSERT_EQ(payLevel->options().size(), 5u);
+    EXPECT_EQ(payLevel->options()[2].detail, "Ada"); // the sample below the header
+
     const ImportMapping before = window->flow().mapping();
     QTest::mouseClick(payLevel->button(), Qt::LeftButton);
     QTest::keyClicks(payLevel->popup()->queryField(), "Not mapped");
@@ -195,4 +224,29 @@ TEST(SpreadsheetImportWindow, AColumnDropdownMapsItsFieldAlone)
     ImportMapping expected = before;
     expected.erase(ImportField::title);
     EXPECT_EQ(window->flow().mapping(), expected);
+}
+
+// The window outlives its owner, is found for no other, and a read finishing after it closes is dropped.
+TEST(SpreadsheetImportWindow, OutlivesItsOwnerAndClosingWhileReadingDropsTheResult)
+{
+    auto owner = std::make_unique<QWidget>();
+    ScriptedDialogs dialogs;
+    QPointer<Window> window = Window::present(owner.get(), Organization(), [](const Organization &, ImportMode) {}, dialogs,
+                                              [](const QString &) {
+                                                  QThread::msleep(100);
+                                                  return std::vector<ImportSheet>{staffSheet()};
+                                              });
+    window->flow().load("slow.xlsx");
+    QCoreApplication::processEvents();
+    EXPECT_FALSE(window->busyLine()->isHidden());
+    EXPECT_TRUE(window->stepButton(ImportFlow::Step::file)->isEnabled());
+    owner.reset();
+    ASSERT_TRUE(window);
+    QWidget other;
+    EXPECT_EQ(Window::windowFor(&other), nullptr);
+    window->close();
+    AppTest::deleteClosedWindows();
+    EXPECT_FALSE(window);
+    QThread::msleep(200);
+    QCoreApplication::processEvents(); // the finished read finds no one to tell
 }

@@ -2,6 +2,7 @@
 
 #include "app/chart/chart_view.h"
 #include "app/chart/chart_window.h"
+#include "app/entry/position_editor.h"
 
 #include "app/planning/change_report_sheet.h"
 #include "app/planning/planning_workspace_controller.h"
@@ -9,6 +10,7 @@
 #include "app/shell/organization_document.h"
 
 #include "app_test_support.h"
+#include "print/print_sheet_test_support.h"
 #include "scripted_dialogs.h"
 
 #include <gtest/gtest.h>
@@ -45,7 +47,9 @@ TEST(PlanningWorkspace, LockCreateDeleteALeafAndRestoreIt)
     PlanningWorkspace workspace(document, {}, dialogs);
     workspace.show();
     ASSERT_TRUE(QTest::qWaitForWindowExposed(&workspace));
+    EXPECT_GE(workspace.width(), PlanningWorkspace::minimumWidth);
     EXPECT_FALSE(workspace.toolbar()->isEnabled());
+    EXPECT_FALSE(workspace.button("Create Proposal")->isEnabled());
 
     dialogs.choices = {"Lock Current"};
     QTest::mouseClick(workspace.button("Lock Current\u2026"), Qt::LeftButton);
@@ -55,6 +59,7 @@ TEST(PlanningWorkspace, LockCreateDeleteALeafAndRestoreIt)
     EXPECT_TRUE(workspace.button("Create Proposal")->isEnabled());
     QTest::keyClick(workspace.proposalNameField(), Qt::Key_Return);
     EXPECT_EQ(workspace.proposalPicker()->currentText(), "Option A");
+    EXPECT_TRUE(workspace.proposalNameField()->text().isEmpty());
     EXPECT_TRUE(workspace.toolbar()->isEnabled());
     EXPECT_EQ(workspace.countLabel()->text(), "3 proposed positions");
 
@@ -66,27 +71,98 @@ TEST(PlanningWorkspace, LockCreateDeleteALeafAndRestoreIt)
     dialogs.choices = {"Delete in Proposal"};
     QTest::mouseClick(workspace.button("Delete Person & Position\u2026"), Qt::LeftButton);
     EXPECT_EQ(workspace.countLabel()->text(), "2 proposed positions");
-    ASSERT_TRUE(surface.scene()->position("P3"));
-    EXPECT_EQ(surface.scene()->position("P3")->proposalChange, ProposalChangeKind::deleted);
+    EXPECT_TRUE(workspace.controller().deletedSelection());
+    const Position *marker = surface.scene()->position("P3");
+    ASSERT_TRUE(marker);
+    EXPECT_EQ(marker->proposalChange, ProposalChangeKind::deleted);
     EXPECT_FALSE(workspace.button("Edit / Change Manager")->isEnabled());
-    // The report sheet shows the proposal's report.
-    PlanningWorkspaceController &c = workspace.controller();
-    ChangeReportSheet sheet(c, &workspace);
-    EXPECT_EQ(sheet.text()->toPlainText().toStdString(), c.report());
-    EXPECT_TRUE(sheet.text()->toPlainText().contains("Person 3"));
     QPushButton *restore = workspace.button("Restore Deleted Position");
     ASSERT_TRUE(restore->isVisible());
 
     QTest::mouseClick(restore, Qt::LeftButton);
     EXPECT_EQ(workspace.countLabel()->text(), "3 proposed positions");
     EXPECT_FALSE(restore->isVisible());
+    EXPECT_EQ(workspace.controller().selectedID(), "P3");
+    EXPECT_FALSE(surface.scene()->position("P3")->proposalChange);
     EXPECT_TRUE(dialogs.alerts.empty());
     // Current never changed; every step can be undone from the chart window.
     EXPECT_EQ(document.archive().organization, AppTest::district(2).organization);
     EXPECT_EQ(document.undoName(), "Restore Deleted Position");
+}
 
+TEST(PlanningWorkspace, ReportSheetShowsTheProposalsChanges)
+{
+    OrganizationDocument document;
+    document.setArchive(AppTest::district(2));
+    ScriptedDialogs dialogs;
+    PlanningWorkspace workspace(document, {}, dialogs);
+    PlanningWorkspaceController &c = workspace.controller();
+    c.lockCurrent();
+    c.setProposalName("Option A");
+    c.createProposal();
+    c.select("P2");
+    dialogs.choices = {"Make Vacant in Proposal"};
+    c.requestVacancy();
+
+    ChangeReportSheet sheet(c, &workspace);
+    EXPECT_EQ(sheet.text()->toPlainText().toStdString(), c.report());
+    EXPECT_TRUE(sheet.text()->toPlainText().contains("Person 2"));
     c.setProposalID(std::nullopt);
     EXPECT_EQ(sheet.text()->toPlainText(), "Select a named proposal to compare it with the locked baseline.");
+}
+
+TEST(PlanningWorkspace, ProposalPDFCarriesTheTitleSubtitleAndDeletionBadge)
+{
+    OrganizationDocument document;
+    document.setArchive(AppTest::district(2));
+    ScriptedDialogs dialogs;
+    PlanningWorkspaceController c(document, {}, dialogs);
+    c.lockCurrent();
+    c.setProposalName("Option A");
+    c.createProposal();
+    c.select("P3");
+    dialogs.choices = {"Delete in Proposal"};
+    c.requestDeletion();
+
+    PrintTest::FakePrinter printer;
+    PrintSheetModel model(c.openPrint(), c, dialogs, printer);
+    const QString text = PrintTest::readPDF(model.makePDF()).texts.join(' ');
+    EXPECT_TRUE(text.contains("Proposal: Option A")) << text.toStdString();
+    EXPECT_TRUE(text.contains("Green: added \u00b7 Red: deleted \u00b7 Yellow: moved / edited")) << text.toStdString();
+    EXPECT_TRUE(text.contains("DELETED")) << text.toStdString();
+}
+
+// "Save & Add Another" in a proposal: the next entry's matches know the chart the save put
+// the person on.
+TEST(PlanningWorkspace, TheEditorFollowsTheProposalsChartsAfterSaveAndAddAnother)
+{
+    ScriptedDialogs dialogs;
+    OrganizationDocument document;
+    OrganizationArchive archive = AppTest::district(2);
+    archive.sheets = std::vector{OrganizationSheet::make("Science", {"P1", "P2"})};
+    const std::string scienceID = archive.sheets->front().id;
+    document.setArchive(archive);
+    PlanningWorkspace workspace(document, scienceID, dialogs);
+    workspace.controller().lockCurrent();
+    workspace.controller().setProposalName("Option A");
+    workspace.controller().createProposal();
+    workspace.controller().select("P1");
+    QTest::mouseClick(workspace.button("Add Position"), Qt::LeftButton);
+    auto *editor = workspace.findChild<PositionEditor *>();
+    ASSERT_TRUE(editor);
+    PositionEditorModel &model = editor->model();
+    model.setVacant(false);
+    model.setPayLevel("Teacher");
+    model.setEmployeeName("Marie Curie");
+    ASSERT_EQ(model.save(PositionEditorModel::SaveMode::addAnother), PositionEditorModel::SaveOutcome::continued);
+
+    model.setVacant(false);
+    model.setEmployeeName("Marie Curie");
+    const PositionMatchPanel panel = model.peoplePanel();
+    ASSERT_EQ(panel.rows.size(), 1u);
+    EXPECT_EQ(panel.rows[0].includeTitle, "Already on This Chart");
+    EXPECT_TRUE(panel.rows[0].lines[2].endsWith(" · Charts: Science")) << panel.rows[0].lines[2].toStdString();
+    editor->reject();
 }
 
 TEST(PlanningWorkspace, OpensOverTheChartWindowOnTheChartItShows)
@@ -105,6 +181,7 @@ TEST(PlanningWorkspace, OpensOverTheChartWindowOnTheChartItShows)
     auto *workspace = window->findChild<PlanningWorkspace *>();
     ASSERT_TRUE(workspace);
     EXPECT_EQ(workspace->windowModality(), Qt::WindowModal);
+    EXPECT_EQ(workspace->parentWidget(), window);
     EXPECT_EQ(workspace->controller().sheetID(), financeID);
     workspace->controller().lockCurrent();
     EXPECT_EQ(workspace->chartPicker()->currentText(), "Finance");

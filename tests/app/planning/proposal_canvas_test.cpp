@@ -1,13 +1,18 @@
 #include "app/planning/proposal_canvas.h"
 
+#include "app/chart/chart_card_accessibility.h"
+
 #include "core/chart/dotted_route_store.h"
 
 #include "app_test_support.h"
 
 #include <gtest/gtest.h>
 
+#include <QAccessible>
+#include <QAccessibleActionInterface>
 #include <QImage>
 #include <QPushButton>
+#include <QTest>
 
 namespace {
 
@@ -18,10 +23,14 @@ std::shared_ptr<const Organization> chart(int reports = 3)
 
 TEST(ProposalCanvas, ZoomButtonsStopAtTheirLimitsWithoutRaisingASmallerZoom)
 {
-    EXPECT_NEAR(ProposalChartSurface::zoomedIn(1), 1.2, 1e-9);
-    EXPECT_EQ(ProposalChartSurface::zoomedIn(2.985984), 3.0);
+    double zoom = 1;
+    const std::vector<double> expected{1.2, 1.44, 1.728, 2.0736, 2.48832, 2.985984, 3.0, 3.0};
+    for (double step : expected) {
+        zoom = ProposalChartSurface::zoomedIn(zoom);
+        EXPECT_NEAR(zoom, step, 1e-9);
+    }
     EXPECT_EQ(ProposalChartSurface::zoomedIn(5.0), 3.0);
-    const std::vector<std::pair<double, double>> out{{0.011, 0.01}, {0.005, 0.005}, {1.2, 1.0}};
+    const std::vector<std::pair<double, double>> out{{0.011, 0.01}, {0.01, 0.01}, {0.005, 0.005}, {1.2, 1.0}};
     for (const auto &[from, to] : out)
         EXPECT_NEAR(ProposalChartSurface::zoomedOut(from), to, 1e-12) << from;
 }
@@ -99,6 +108,76 @@ TEST(ProposalCanvas, TintsChangedCardsInTheirColours)
         else
             EXPECT_EQ(reddish(node.frame), 0) << node.id;
     }
+}
+
+// The proposal chart's cards read and act as the chart window's do: a button per card with
+// its spoken label, whose press selects the card.
+TEST(ProposalCanvas, CardsAreAccessibleButtonsThatSelect)
+{
+    Organization organization = AppTest::district(2).organization;
+    organization.positions[1].proposalChange = ProposalChangeKind::added;
+    ProposalCanvas canvas(std::make_shared<DottedRouteStore>());
+    ProposalChartSurface &surface = canvas.surface();
+    ChartPrintSettings settings;
+    settings.showPayLevel = true;
+    surface.setSettings(settings);
+    surface.setOrganization(std::make_shared<const Organization>(organization));
+    canvas.resize(700, 600);
+    canvas.show();
+    ASSERT_TRUE(surface.scene());
+    std::vector<std::string> pressed;
+    QObject::connect(&surface, &ProposalChartSurface::cardClicked, [&](const std::string &id) { pressed.push_back(id); });
+
+    QAccessibleInterface *chart = QAccessible::queryAccessibleInterface(&surface);
+    ASSERT_NE(chart, nullptr);
+    const auto &nodes = surface.scene()->layout().nodes;
+    ASSERT_EQ(chart->childCount(), int(nodes.size()));
+    for (int i = 0; i < chart->childCount(); ++i) {
+        QAccessibleInterface *card = chart->child(i);
+        EXPECT_EQ(card->role(), QAccessible::Button);
+        EXPECT_EQ(card->text(QAccessible::Name),
+                  ChartCardAccessibility::label(*surface.scene()->position(nodes[size_t(i)].id), settings, 1));
+        EXPECT_EQ(card->childCount(), 0);
+        EXPECT_EQ(chart->childAt(card->rect().center().x(), card->rect().center().y()), card);
+    }
+    EXPECT_TRUE(chart->child(0)->text(QAccessible::Name).contains("Pay Level: "));
+
+    QAccessibleInterface *second = chart->child(1);
+    ASSERT_NE(second->actionInterface(), nullptr);
+    second->actionInterface()->doAction(QAccessibleActionInterface::pressAction());
+    EXPECT_EQ(pressed, std::vector<std::string>{nodes[1].id});
+    surface.setSelection(nodes[1].id);
+    EXPECT_TRUE(second->state().selected);
+    EXPECT_FALSE(chart->child(0)->state().selected);
+}
+
+// Paper and the proposal chart draw every dotted line alike; only the chart window
+// thickens the selected card's.
+TEST(ProposalCanvas, SelectedCardsDottedLinesLookLikeAllOthers)
+{
+    Organization organization = AppTest::district(3).organization;
+    organization.positions[3].dottedManagerIDs = {"P2"};
+    ProposalCanvas canvas(std::make_shared<DottedRouteStore>());
+    ProposalChartSurface &surface = canvas.surface();
+    surface.setOrganization(std::make_shared<const Organization>(organization));
+    canvas.resize(700, 600);
+    canvas.show();
+    const auto orangePixels = [&] {
+        EXPECT_TRUE(QTest::qWaitFor([&] { return surface.scene() && !surface.scene()->routesPending(); }, 60000));
+        const QImage shot = surface.grab().toImage();
+        int count = 0;
+        for (int y = 0; y < shot.height(); ++y) {
+            for (int x = 0; x < shot.width(); ++x) {
+                const QColor pixel = shot.pixelColor(x, y);
+                count += pixel.red() > 200 && pixel.green() > 100 && pixel.green() < 190 && pixel.blue() < 80;
+            }
+        }
+        return count;
+    };
+    const int unselected = orangePixels();
+    ASSERT_GT(unselected, 0) << "the dotted line is drawn";
+    surface.setSelection(std::string("P4"));
+    EXPECT_EQ(orangePixels(), unselected);
 }
 
 } // namespace

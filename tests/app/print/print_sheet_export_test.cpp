@@ -95,7 +95,9 @@ TEST_F(PrintExport, WritesEveryChartOnePerTurnFromTheDocumentAsItIsNow)
     ASSERT_TRUE(finish());
     ASSERT_EQ(written.size(), 3u);
     EXPECT_EQ(written[0].title, "Typed Title");
+    EXPECT_EQ(written[2].sheetName, "Gamma");
     EXPECT_EQ(sheet.resultMessage(), "Exported 3 of 3 sheet PDFs to out. Existing files were not replaced.");
+    EXPECT_FALSE(sheet.errorMessage());
     EXPECT_TRUE(sheet.canOutput());
     EXPECT_TRUE(host.commits.empty()); // Export All never writes the settings back
 }
@@ -238,6 +240,7 @@ TEST_F(PrintExport, ExportPDFRoutesMissingLinesOffTheMainThread)
     model = std::make_unique<PrintSheetModel>(input(dotted), host, dialogs, printer);
     dialogs.filesToSave.push_back(dir.filePath("chart.pdf"));
     model->exportPDF();
+    EXPECT_TRUE(model->isBusy());
     EXPECT_FALSE(model->canOutput());
     EXPECT_TRUE(model->progressLabel().startsWith("Routing the dotted lines of the PDF…"));
     QElapsedTimer waited;

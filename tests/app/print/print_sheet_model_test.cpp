@@ -1,4 +1,7 @@
 #include "app/print/print_sheet_model.h"
+#include "app/print/print_sheet_opener.h"
+#include "app/chart/chart_view.h"
+#include "app/shell/organization_document.h"
 #include "core/chart/chart_layout.h"
 #include "core/chart/chart_print_presentation.h"
 
@@ -53,7 +56,8 @@ TEST(PaperPresets, MatchWithinATenThousandthInStoredOrder)
         double width, height;
         const char *preset;
     } cases[] = {
-        {11, 8.5, "Custom"}, {8.26775, 11.69287, "A4"}, {8.5, 11.0002, "Custom"},
+        {8.5, 11, "Letter"}, {11, 8.5, "Custom"}, {8.26775, 11.69287, "A4"}, {11.6929, 16.5354, "A3"},
+        {8.5, 11.0002, "Custom"}, {11, 17, "Tabloid"},
     };
     for (const auto &c : cases)
         EXPECT_EQ(PaperPresets::matching(c.width, c.height), c.preset) << c.width << " x " << c.height;
@@ -69,9 +73,12 @@ TEST_F(PrintSheet, EachChangeReactsAsItsKindSays)
         bool renders;
     } cases[] = {
         {"margin", [](ChartPrintSettings &s) { s.marginInches = 0.75; }, false},
+        {"scale", [](ChartPrintSettings &s) { s.scalePercent = 50; }, false},
+        {"overlap", [](ChartPrintSettings &s) { s.overlapInches = 0.5; }, false},
         {"paper", [](ChartPrintSettings &s) { s.heightInches = 14; }, false},
         {"orientation", [](ChartPrintSettings &s) { s.landscape = true; }, true},
         {"names", [](ChartPrintSettings &s) { s.setShowNames(false); }, true},
+        {"pay level", [](ChartPrintSettings &s) { s.showPayLevel = true; }, true},
         {"balanced", [](ChartPrintSettings &s) { s.pageBalancedLayout = true; }, true},
     };
     for (const auto &c : cases) {
@@ -99,6 +106,7 @@ TEST_F(PrintSheet, FitTurnsOnBalancedLayoutFitsOnePageAndSettles)
     sheet.setFitToPage(true);
     EXPECT_TRUE(sheet.settings().pageBalancedLayout);
     EXPECT_EQ(renders, 1);
+    ASSERT_NE(sheet.pagination(), nullptr);
     EXPECT_EQ(sheet.pagination()->tiles.size(), 1u);
     const ChartPrintPresentation presentation(sheet.organization(), sheet.settings());
     EXPECT_EQ(sheet.settings().scalePercent,
@@ -153,6 +161,18 @@ TEST_F(PrintSheet, PreviewShowsCardsFirstAndLinesWhenRouted)
     EXPECT_EQ(withoutTimes(*again.preview()), withoutTimes(*sheet.preview()));
 }
 
+TEST_F(PrintSheet, FitOfAChartThatCannotBeLaidOutKeepsScaleAndPreview)
+{
+    ChartPrintSettings tiny;
+    tiny.widthInches = 1; // page-balanced layout needs a page
+    PrintSheetModel &sheet = make(input(chart(2), tiny));
+    sheet.setFitToPage(true);
+    EXPECT_EQ(sheet.errorMessage(),
+              "Use paper dimensions from 2–200 inches, a positive scale up to 400%, and a margin of at least 0.25 inches.");
+    EXPECT_EQ(sheet.settings().scalePercent, 100);
+    EXPECT_FALSE(sheet.preview());
+}
+
 TEST_F(PrintSheet, PositionSummaryCountsGroupsAndDeletionMarkers)
 {
     Organization comparison = chart(8);
@@ -168,18 +188,24 @@ TEST_F(PrintSheet, PositionSummaryCountsGroupsAndDeletionMarkers)
         const char *summary;
     } cases[] = {
         {Organization{}, "Entire organization · 0 positions"},
+        {chart(0), "Entire organization · 1 positions"},
         {comparison, "Entire organization · 7 proposed positions · 3 deletion markers"},
     };
     for (const auto &c : cases)
         EXPECT_EQ(make(input(c.organization)).positionSummary(), c.summary);
 }
 
-TEST_F(PrintSheet, PaperLineGivesTheShortEdgeFirstInPortrait)
+TEST_F(PrintSheet, PageSummaryGivesTilesAndPaperShortEdgeFirst)
 {
     ChartPrintSettings stored;
     stored.widthInches = 11;
     stored.heightInches = 8.5;
     PrintSheetModel &sheet = make(input(chart(2), stored));
+    const ChartPagination &pagination = *sheet.pagination();
+    EXPECT_EQ(sheet.pagesLine(), QString("%1 rows × %2 columns = %3 pages")
+                                     .arg(pagination.rows)
+                                     .arg(pagination.columns)
+                                     .arg(pagination.tiles.size()));
     EXPECT_EQ(sheet.paperLine(), "8.5 × 11 inches");
     stored.landscape = true;
     sheet.setSettings(stored);
@@ -216,6 +242,17 @@ TEST_F(PrintSheet, SettingsThatDoNotTileDisableOutputAndExplainOnUpdate)
     EXPECT_EQ(host.commits.size(), commits + 1);
 }
 
+TEST_F(PrintSheet, TooManyPagesIsRefusedAtTheTiling)
+{
+    ChartPrintSettings huge;
+    huge.scalePercent = 400;
+    huge.widthInches = huge.heightInches = 3;
+    PrintSheetModel &sheet = make(input(chart(40), huge));
+    EXPECT_FALSE(sheet.pagination());
+    sheet.updatePreview();
+    EXPECT_EQ(sheet.errorMessage(), "This would create more than 500 pages. Reduce scale or increase paper size.");
+}
+
 TEST_F(PrintSheet, HeadingFallsBackToTheTitleAndSubtitleIsPassedUntrimmed)
 {
     PrintSheetModel &sheet = make(input(chart(1)));
@@ -246,4 +283,44 @@ TEST_F(PrintSheet, PrintCommitsOnceThePDFIsReadAndReportsAFailingPrinter)
     EXPECT_FALSE(sheet.resultMessage());
 }
 
+// The window's side: the first preview writes back settings equal to the stored ones,
+// which must leave the document unmodified; headings reach the document as typed.
+TEST(PrintSheetOpener, FirstPreviewLeavesTheDocumentUnmodified)
+{
+    ScriptedDialogs dialogs;
+    OrganizationDocument document;
+    OrganizationArchive archive = AppTest::district(2);
+    archive.sheets = std::vector<OrganizationSheet>{{"S1", "Science", {"P1", "P2"}}};
+    document.setArchive(archive);
+    document.setModified(false);
+    ChartView view(document, dialogs);
+    view.setSelectedSheetID("S1");
+    document.setModified(false);
+
+    ChartViewPrintHost host(view);
+    FakePrinter printer;
+    const PrintSheetModel::Input in = PrintSheetOpener::inputFor(view);
+    EXPECT_EQ(in.title, "Science");
+    EXPECT_EQ(in.organization.positions.size(), 2u);
+    PrintSheetModel sheet(in, host, dialogs, printer);
+    sheet.appear();
+    ASSERT_TRUE(sheet.preview());
+    EXPECT_FALSE(document.isModified());
+
+    sheet.setPageTitle("Science Staff");
+    EXPECT_EQ(document.archive().sheets->at(0).pageTitle, "Science Staff");
+}
+
 } // namespace
+
+TEST_F(PrintSheet, PaperLineGivesTheShortEdgeFirstInPortrait)
+{
+    ChartPrintSettings stored;
+    stored.widthInches = 11;
+    stored.heightInches = 8.5;
+    PrintSheetModel &sheet = make(input(chart(2), stored));
+    EXPECT_EQ(sheet.paperLine(), "8.5 × 11 inches");
+    stored.landscape = true;
+    sheet.setSettings(stored);
+    EXPECT_EQ(sheet.paperLine(), "11 × 8.5 inches");
+}

@@ -1,6 +1,8 @@
 #include "app/shell/document_close_coordinator.h"
 #include "app/shell/organization_document.h"
 
+#include "core/model/organization_json.h"
+
 #include "app_test_support.h"
 #include "error_of.h"
 
@@ -11,10 +13,22 @@
 
 #include <csignal>
 #include <sys/resource.h>
+#include <sys/stat.h>
 
 using namespace AppTest;
 
 namespace {
+
+// A file holding only {"positions": [...]}.
+QByteArray bareOrganization(const Organization &organization)
+{
+    return QByteArray::fromStdString(OrganizationJson::encode(organization).dump(2));
+}
+
+std::string readError(const QString &path)
+{
+    return errorOf([&] { OrganizationDocument::readFile(path); });
+}
 
 // Makes writes past `bytes` fail with EFBIG, as a full disk would, even for root.
 class FileSizeLimit {
@@ -42,8 +56,11 @@ private:
 
 TEST(DocumentFile, RefusesWhatIsNotAnOrganizationFile)
 {
-    const auto readError = [](const QString &path) { return errorOf([&] { OrganizationDocument::readFile(path); }); };
     QTemporaryDir dir;
+    const QString folder = dir.filePath("folder.json");
+    QDir().mkpath(folder);
+    const QString pipe = dir.filePath("pipe.json");
+    ASSERT_EQ(mkfifo(pipe.toLocal8Bit().constData(), 0600), 0);
     // Sparse: one byte over the limit without writing gigabytes.
     const QString huge = dir.filePath("huge.json");
     {
@@ -53,6 +70,41 @@ TEST(DocumentFile, RefusesWhatIsNotAnOrganizationFile)
     }
     EXPECT_EQ(readError(dir.filePath("missing.json")), "The file “missing.json” does not exist.");
     EXPECT_EQ(readError(huge), "The file “huge.json” is too large to be an organization (more than 4096 MB).");
+    EXPECT_EQ(readError(folder), "This file does not contain an organization.");
+    EXPECT_EQ(readError(pipe), "This file does not contain an organization.");
+}
+
+TEST(DocumentFile, PassesOnTheReadersErrorForBadContent)
+{
+    QTemporaryDir dir;
+    const QString empty = dir.filePath("empty.json");
+    writeBytes(empty, "");
+    const QString invalid = dir.filePath("invalid.json");
+    Organization duplicated = district().organization;
+    duplicated.positions[2].id = "P2";
+    writeBytes(invalid, bareOrganization(duplicated));
+
+    // A zero-byte file is a file: the reader reports it, not the missing-contents message.
+    EXPECT_NE(readError(empty), "This file does not contain an organization.");
+    EXPECT_NE(readError(empty), "");
+    EXPECT_EQ(readError(invalid), "Position IDs must be unique.");
+}
+
+TEST(DocumentFile, BareOrganizationLoadsAsUntitledAndSavesAsFullDocument)
+{
+    QTemporaryDir dir;
+    const QString path = dir.filePath("bare.json");
+    writeBytes(path, bareOrganization(district(0).organization));
+    OrganizationDocument document;
+    document.load(path);
+    EXPECT_EQ(document.archive().name, "Untitled Organization");
+    EXPECT_EQ(document.archive().organization.positions.size(), 1u);
+    EXPECT_EQ(document.savedArchive(), document.archive());
+
+    document.saveTo(path);
+    const QByteArray written = readBytes(path);
+    EXPECT_TRUE(written.contains("\"revisions\"")) << written.toStdString();
+    EXPECT_EQ(OrganizationDocument::readFile(path), document.archive());
 }
 
 TEST(DocumentFile, FailedSaveLeavesTheOldFileAndTheDocumentAsTheyWere)
@@ -63,6 +115,14 @@ TEST(DocumentFile, FailedSaveLeavesTheOldFileAndTheDocumentAsTheyWere)
     document.setArchive(district(1));
     document.saveTo(path);
     const QByteArray before = readBytes(path);
+
+    // An organization that does not validate is never written.
+    OrganizationArchive broken = district(3);
+    broken.organization.positions[2].id = "P2";
+    document.setArchive(broken);
+    EXPECT_EQ(errorOf([&] { document.saveTo(path); }), "Position IDs must be unique.");
+    EXPECT_EQ(readBytes(path), before);
+    EXPECT_TRUE(document.isModified());
 
     // A write that fails halfway, as on a full disk.
     document.setArchive(district(40));
@@ -92,10 +152,43 @@ TEST(DocumentFile, AnEditThatThrowsChangesNothing)
     EXPECT_EQ(document.archive(), OrganizationDocument::untitledArchive());
 }
 
+TEST(DocumentFile, OnlyARealChangeMarksTheDocumentModified)
+{
+    OrganizationDocument document;
+    int changes = 0;
+    QObject::connect(&document, &OrganizationDocument::archiveChanged, [&changes] { ++changes; });
+
+    document.setArchive(OrganizationDocument::untitledArchive());
+    EXPECT_FALSE(document.isModified());
+    EXPECT_THROW(document.edit([](OrganizationArchive &archive) {
+        archive.name = "Half done";
+        throw OrganizationError::invalid("Enter a sheet name.");
+    }),
+                 OrganizationError);
+    EXPECT_EQ(changes, 0);
+
+    // An untitled document is worth saving once it holds positions, not for a name alone.
+    document.edit([](OrganizationArchive &archive) { archive.organization = district().organization; });
+    EXPECT_TRUE(document.isModified());
+    EXPECT_EQ(changes, 1);
+}
+
 TEST(CloseCoordination, ClearsTheFlagWhenAnEditIsUndoneByHand)
 {
     QTemporaryDir dir;
     DocumentCloseCoordinator coordinator;
+
+    // New and emptied again: nothing to save, no disk involved.
+    {
+        OrganizationDocument fresh;
+        coordinator.registerDocument(&fresh);
+        fresh.setArchive(district());
+        EXPECT_TRUE(fresh.isModified());
+        fresh.edit([](OrganizationArchive &archive) { archive.organization.positions.clear(); });
+        EXPECT_FALSE(fresh.isModified());
+    }
+
+    // Saved, edited, and edited back to what the file holds.
     OrganizationDocument saved;
     coordinator.registerDocument(&saved);
     saved.setArchive(district());

@@ -1,9 +1,14 @@
+#include "app/chart/chart_window.h"
+#include "app/shell/document_controller.h"
 #include "app/shell/organization_document.h"
+#include "app/shell/organization_file_commands.h"
 
 #include "app_test_support.h"
+#include "scripted_dialogs.h"
 
 #include <gtest/gtest.h>
 
+#include <QAction>
 #include <QTemporaryDir>
 
 using namespace AppTest;
@@ -116,4 +121,31 @@ TEST(DocumentHistory, BackToTheSavedContentNeedsNoSaveAndLoadingStartsAfresh)
     EXPECT_TRUE(untitled.isModified());
     untitled.undo();
     EXPECT_FALSE(untitled.isModified());
+}
+
+TEST(DocumentHistory, EditMenuNamesTheStepAndQuitAfterUndoingAllAsksNothing)
+{
+    QTemporaryDir dir;
+    const QString path = dir.filePath("district.json");
+    writeBytes(path, QByteArray::fromStdString(district().encodeDocument()));
+    ScriptedDialogs dialogs;
+    DocumentController controller(dialogs);
+    ChartWindow *window = controller.openFile(path);
+    ASSERT_TRUE(window);
+    waitForOpening(controller);
+    ASSERT_EQ(window->document()->archive(), district());
+    QAction *undo = window->commands().undo();
+    EXPECT_FALSE(undo->isEnabled());
+    EXPECT_EQ(undo->shortcut(), QKeySequence("Ctrl+Z"));
+    EXPECT_EQ(window->commands().redo()->shortcut(), QKeySequence("Ctrl+Shift+Z"));
+
+    rename(*window->document(), "Renamed");
+    EXPECT_TRUE(undo->isEnabled());
+    EXPECT_EQ(undo->text(), "Undo Rename");
+    undo->trigger();
+    EXPECT_EQ(window->commands().redo()->text(), "Redo Rename");
+    // No save question: ScriptedDialogs fails the test on an unexpected one.
+    EXPECT_TRUE(controller.reviewBeforeQuit());
+    EXPECT_TRUE(dialogs.savePromptDocuments.isEmpty());
+    deleteClosedWindows();
 }

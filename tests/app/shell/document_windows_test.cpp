@@ -1,3 +1,4 @@
+#include "app/chart/chart_canvas.h"
 #include "app/chart/chart_window.h"
 #include "app/shell/document_controller.h"
 #include "app/shell/organization_document.h"
@@ -48,6 +49,32 @@ protected:
 
 } // namespace
 
+TEST_F(DocumentWindows, NewDocumentIsAnUntitledEmptyOrganization)
+{
+    controller.openIfNone();
+    controller.openIfNone();
+    ASSERT_EQ(controller.windows().size(), 1);
+    ChartWindow *window = controller.windows().front();
+    EXPECT_EQ(window->size(), QSize(1200, 800));
+    EXPECT_EQ(window->windowTitle(), "Untitled[*]");
+    EXPECT_FALSE(window->isWindowModified());
+    EXPECT_EQ(window->document()->archive().name, "Untitled Organization");
+    EXPECT_TRUE(window->document()->archive().organization.positions.empty());
+    EXPECT_TRUE(window->document()->isUntouched());
+
+    EXPECT_EQ(controller.newDocument()->windowTitle(), "Untitled 2[*]");
+}
+
+TEST_F(DocumentWindows, TitleFollowsTheDocumentAndTheChartFillsTheWindow)
+{
+    ChartWindow *window = controller.newDocument();
+    window->document()->setArchive(district(2));
+    EXPECT_TRUE(window->isWindowModified());
+    ASSERT_NE(window->canvas(), nullptr);
+    EXPECT_TRUE(window->centralWidget()->isAncestorOf(window->canvas()));
+    EXPECT_EQ(&window->canvas()->view(), &window->view());
+}
+
 TEST_F(DocumentWindows, OpeningAFileTwiceBringsItsWindowForward)
 {
     const QString path = saved("district.json", district());
@@ -57,7 +84,12 @@ TEST_F(DocumentWindows, OpeningAFileTwiceBringsItsWindowForward)
     EXPECT_EQ(controller.openFile(dir.filePath("link.json")), window) << "while the file is read";
     waitForOpening(controller);
     EXPECT_EQ(window->windowTitle(), "district.json[*]");
+    EXPECT_EQ(window->document()->archive(), district());
+    EXPECT_FALSE(window->document()->isModified());
     EXPECT_EQ(controller.openFile(dir.filePath("link.json")), window);
+    QDir().mkpath(dir.filePath("sub"));
+    EXPECT_EQ(controller.openFile(dir.filePath("sub/../district.json")), window);
+    controller.openIfNone();
     EXPECT_EQ(controller.windows().size(), 1);
     EXPECT_EQ(controller.recentFiles(), QStringList{window->document()->filePath()});
 }
@@ -83,8 +115,11 @@ TEST_F(DocumentWindows, AFileThatCannotBeOpenedIsReportedAndChangesNothing)
     ChartWindow *only = opened(dir.filePath("missing.json"));
     ASSERT_EQ(dialogs.alerts.size(), 1u);
     EXPECT_EQ(dialogs.alerts[0].title, "Organization Error");
+    EXPECT_EQ(dialogs.alerts[0].message, "The file “missing.json” does not exist.");
+
     EXPECT_EQ(controller.windows(), QList<ChartWindow *>{only});
     EXPECT_TRUE(only->document()->isUntouched());
+    EXPECT_EQ(only->document()->displayName(), "Untitled");
     const QString broken = dir.filePath("broken.json");
     writeBytes(broken, "{\"positions\": 12}");
     opened(broken);
@@ -102,6 +137,35 @@ TEST_F(DocumentWindows, AFileThatCannotBeOpenedIsReportedAndChangesNothing)
     EXPECT_EQ(controller.windows().size(), 2);
     EXPECT_TRUE(window->document()->isUntouched());
     EXPECT_TRUE(controller.recentFiles().isEmpty());
+}
+
+TEST_F(DocumentWindows, SaveAsksForANameOnceThenWritesInPlace)
+{
+    ChartWindow *window = controller.newDocument();
+    window->document()->setArchive(district(1));
+    const QString path = dir.filePath("springfield.json");
+    dialogs.filesToSave.push_back(path);
+    ASSERT_TRUE(controller.save(window));
+    EXPECT_EQ(dialogs.proposedSavePaths, QStringList{"Springfield District.json"});
+    EXPECT_EQ(window->windowTitle(), "springfield.json[*]");
+    EXPECT_FALSE(window->isWindowModified());
+    EXPECT_EQ(OrganizationDocument::readFile(path), district(1));
+    EXPECT_EQ(controller.recentFiles(), QStringList{window->document()->filePath()});
+
+    window->document()->setArchive(district(2));
+    ASSERT_TRUE(controller.save(window));
+    EXPECT_EQ(OrganizationDocument::readFile(path), district(2));
+
+    // Save As writes a copy and the window follows it.
+    const QString copy = dir.filePath("copy.json");
+    dialogs.filesToSave.push_back(copy);
+    ASSERT_TRUE(controller.saveAs(window));
+    EXPECT_EQ(window->windowTitle(), "copy.json[*]");
+    EXPECT_EQ(controller.windowForFile(copy), window);
+    EXPECT_EQ(controller.windowForFile(path), nullptr);
+
+    dialogs.filesToSave.push_back(std::nullopt);
+    EXPECT_FALSE(controller.saveAs(window));
 }
 
 TEST_F(DocumentWindows, AFailedSaveShowsTheErrorAndKeepsFileAndChanges)
@@ -129,6 +193,53 @@ TEST_F(DocumentWindows, AFailedSaveShowsTheErrorAndKeepsFileAndChanges)
 TEST_F(DocumentWindows, OpenInTheWindowOnlyReplacesAnUntouchedDocument)
 {
     const QString file = saved("district.json", district());
+    OrganizationArchive withVersion = OrganizationDocument::untitledArchive();
+    withVersion.revisions.push_back(OrganizationRevision{.id = "7D0F3F2E-9C1B-4F7A-8E43-2B8C3A1D5E6F", .number = 1});
+    OrganizationArchive withPlanning = OrganizationDocument::untitledArchive();
+    withPlanning.planning = OrganizationPlanning{};
+    OrganizationArchive renamed = OrganizationDocument::untitledArchive();
+    renamed.name = "Typed by the user";
+
+    const struct {
+        const char *name;
+        std::optional<OrganizationArchive> content; // nothing: the window stays as made
+        bool inPlace;
+    } cases[] = {
+        {"untouched", std::nullopt, true},
+        {"has positions", district(0, "Other"), false},
+        {"has planning", withPlanning, false},
+        {"has saved versions", withVersion, false},
+        {"has a typed name", renamed, false},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.name);
+        DocumentController windows(dialogs);
+        ChartWindow *window = windows.newDocument();
+        if (c.content)
+            window->document()->setArchive(*c.content);
+        const OrganizationArchive before = window->document()->archive();
+        int loads = 0;
+        QObject::connect(window->document(), &OrganizationDocument::fileLoaded, [&loads] { ++loads; });
+        dialogs.filesToOpen.push_back(file);
+        windows.openOrganization(window);
+        waitForOpening(windows);
+        EXPECT_EQ(loads, c.inPlace ? 1 : 0);
+
+        if (c.inPlace) {
+            ASSERT_EQ(windows.windows().size(), 1);
+            EXPECT_EQ(window->document()->archive(), district());
+            EXPECT_EQ(windows.windowForFile(file), window);
+            EXPECT_FALSE(window->isWindowModified());
+            EXPECT_EQ(window->windowTitle(), "district.json[*]");
+            EXPECT_EQ(windows.recentFiles().size(), 1);
+        } else {
+            ASSERT_EQ(windows.windows().size(), 2);
+            EXPECT_EQ(window->document()->archive(), before);
+            EXPECT_NE(windows.windowForFile(file), window);
+        }
+    }
+    deleteClosedWindows();
+
     ChartWindow *untouched = controller.newDocument();
     dialogs.filesToOpen.push_back(file);
     controller.openOrganization(untouched);
@@ -146,6 +257,33 @@ TEST_F(DocumentWindows, OpenInTheWindowOnlyReplacesAnUntouchedDocument)
     EXPECT_EQ(controller.windows().size(), 3);
 }
 
+TEST_F(DocumentWindows, OpenInTheWindowGoesToTheOpenWindowOfThatFile)
+{
+    const QString file = saved("district.json", district());
+    ChartWindow *open = opened(file);
+    ChartWindow *fresh = controller.newDocument();
+    dialogs.filesToOpen.push_back(file);
+    controller.openOrganization(fresh);
+    waitForOpening(controller);
+    EXPECT_EQ(controller.windows().size(), 2);
+    EXPECT_TRUE(fresh->document()->isUntouched());
+    EXPECT_EQ(controller.windowForFile(file), open);
+}
+
+TEST_F(DocumentWindows, ClosingAsksOnlyAboutRealChanges)
+{
+    ChartWindow *untouched = controller.newDocument();
+    EXPECT_TRUE(controller.closeWindow(untouched));
+
+    // Edited and put back: nothing to ask.
+    ChartWindow *reverted = opened(saved("district.json", district()));
+    reverted->document()->edit([](OrganizationArchive &archive) { archive.pageTitle = "Draft"; });
+    reverted->document()->edit([](OrganizationArchive &archive) { archive.pageTitle.reset(); });
+    EXPECT_TRUE(controller.closeWindow(reverted));
+    EXPECT_TRUE(dialogs.savePromptDocuments.isEmpty());
+    EXPECT_TRUE(controller.windows().isEmpty());
+}
+
 TEST_F(DocumentWindows, ClosingCanBeCancelledAtEachQuestion)
 {
     ChartWindow *edited = controller.newDocument();
@@ -158,6 +296,7 @@ TEST_F(DocumentWindows, ClosingCanBeCancelledAtEachQuestion)
     EXPECT_TRUE(controller.closeWindow(edited));
     EXPECT_TRUE(controller.windows().isEmpty());
     EXPECT_EQ(dialogs.savePromptDocuments, QStringList(3, "Untitled"));
+    EXPECT_EQ(dialogs.savePromptTitles, QStringList(3, "Save Changes Before Closing"));
 }
 
 TEST_F(DocumentWindows, QuitReviewCanBeCancelledWithEveryWindowKept)
@@ -173,6 +312,89 @@ TEST_F(DocumentWindows, QuitReviewCanBeCancelledWithEveryWindowKept)
     EXPECT_EQ(controller.windows(), (QList<ChartWindow *>{clean, first, second}));
     EXPECT_TRUE(first->document()->isModified()) << "a discarded document stays as it was until the quit goes on";
     EXPECT_EQ(dialogs.savePromptDocuments, (QStringList{"Untitled 2", "Untitled 3"}));
+    EXPECT_EQ(dialogs.savePromptTitles, QStringList(2, "Save Changes Before Closing"));
+
+    const QString path = dir.filePath("second.json");
+    dialogs.saveAnswers = {SaveAnswer::discard, SaveAnswer::save};
+    dialogs.filesToSave.push_back(path);
+    EXPECT_TRUE(controller.reviewBeforeQuit());
+    EXPECT_TRUE(controller.windows().isEmpty());
+    EXPECT_EQ(OrganizationDocument::readFile(path), district(2));
+}
+
+TEST_F(DocumentWindows, QuitWithNothingWorthSavingAsksNothing)
+{
+    controller.newDocument();
+    ChartWindow *emptied = controller.newDocument();
+    emptied->document()->setArchive(district());
+    emptied->document()->setArchive(OrganizationDocument::untitledArchive());
+    EXPECT_TRUE(controller.reviewBeforeQuit());
+    EXPECT_TRUE(controller.windows().isEmpty());
+}
+
+TEST_F(DocumentWindows, MenuCommandsAndTheirShortcuts)
+{
+    ChartWindow *window = controller.newDocument();
+    const OrganizationFileCommands &commands = window->commands();
+    const struct {
+        QAction *action;
+        const char *text;
+        const char *shortcut;
+    } items[] = {
+        {commands.newOrganization(), "New Organization", "Ctrl+N"},
+        {commands.openOrganization(), "Open Organization…", "Ctrl+O"},
+        {commands.save(), "Save", "Ctrl+S"},
+        {commands.saveAs(), "Save As…", "Ctrl+Shift+S"},
+        {commands.exportPrint(), "Export PDF / Print…", "Ctrl+P"},
+        {commands.close(), "Close", "Ctrl+W"},
+        {commands.quit(), "Quit", "Ctrl+Q"},
+        {commands.checkForUpdates(), "Check for Updates…", ""},
+        {commands.about(), "About Vantrel", ""},
+    };
+    for (const auto &item : items) {
+        EXPECT_EQ(item.action->text(), item.text);
+        EXPECT_EQ(item.action->shortcut(), QKeySequence(item.shortcut)) << item.text;
+    }
+
+    commands.newOrganization()->trigger();
+    EXPECT_EQ(controller.windows().size(), 2);
+
+    // Print runs the window's print action and is disabled without one.
+    int printed = 0;
+    window->setPrintAction([&printed] { ++printed; });
+    ASSERT_TRUE(commands.exportPrint()->isEnabled());
+    commands.exportPrint()->trigger();
+    EXPECT_EQ(printed, 1);
+    window->setPrintAction({});
+    EXPECT_FALSE(commands.exportPrint()->isEnabled());
+
+    // The update check waits for the update store that provides it.
+    EXPECT_FALSE(commands.checkForUpdates()->isEnabled());
+    int checks = 0;
+    controller.setUpdateCheck([&checks] { ++checks; });
+    ASSERT_TRUE(commands.checkForUpdates()->isEnabled());
+    commands.checkForUpdates()->trigger();
+    EXPECT_EQ(checks, 1);
+}
+
+TEST_F(DocumentWindows, RecentFilesNewestFirstAndRemembered)
+{
+    QSettings settings(dir.filePath("settings.ini"), QSettings::IniFormat);
+    controller.setRecentFilesStore(&settings);
+    QStringList expected;
+    for (int i = 0; i < DocumentController::maximumRecentFiles + 2; ++i) {
+        const QString path = saved(QString("d%1.json").arg(i), district(i));
+        opened(path);
+        expected.prepend(OrganizationDocument::canonicalPath(path));
+    }
+    expected = expected.mid(0, DocumentController::maximumRecentFiles);
+    EXPECT_EQ(controller.recentFiles(), expected);
+
+    DocumentController later(dialogs);
+    later.setRecentFilesStore(&settings);
+    EXPECT_EQ(later.recentFiles(), expected);
+    later.clearRecentFiles();
+    EXPECT_TRUE(settings.value("recentFiles").toStringList().isEmpty());
 }
 
 // Closing, quitting and the restart after an update all stop at a save that fails: the error
@@ -251,6 +473,11 @@ TEST_F(DocumentWindows, EditMenuNamesTheStepAndQuitAfterUndoingAllAsksNothing)
     EXPECT_EQ(undo->text(), "Undo Rename");
     undo->trigger();
     EXPECT_EQ(window->commands().redo()->text(), "Redo Rename");
+    // An "&" in a step's name is shown as typed, not taken as a mnemonic mark.
+    window->document()->edit("Paper & Appearance", [](OrganizationArchive &archive) { archive.name = "Papered"; });
+    EXPECT_EQ(undo->text(), "Undo Paper && Appearance");
+    undo->trigger();
+    EXPECT_EQ(window->commands().redo()->text(), "Redo Paper && Appearance");
     // No save question: ScriptedDialogs fails the test on an unexpected one.
     EXPECT_TRUE(controller.reviewBeforeQuit());
     EXPECT_TRUE(dialogs.savePromptDocuments.isEmpty());

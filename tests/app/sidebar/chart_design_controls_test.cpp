@@ -43,6 +43,7 @@ TEST(PaperName, MatchesPresetsWithinAHundredthOfAnInch)
         {sized(11, 8.5), standardPapers(), false, "Custom"},       // stored values as they are
         {sized(297 / 25.4, 420 / 25.4), standardPapers(), false, "A3"},
         {sized(8.5, 11), twins, false, "Mine"},                    // the first preset wins
+        {sized(8.5, 11), {}, false, "Custom"},
         {sized(8.5, 11), standardPapers(), true, "Custom"},        // chosen custom stays
     };
     for (const auto &c : cases)
@@ -59,8 +60,10 @@ TEST(PaperName, KeepsOnlyReadableDimensionsFromTwoToTwoHundredInches)
         const QLocale &locale;
         std::optional<double> expected;
     } cases[] = {
-        {"2", english, 2},    {"200", english, 200},  {" 8.5 ", english, 8.5}, {"8,5", german, 8.5},
-        {"1.99", english, {}}, {"200.01", english, {}}, {"8.5", german, {}}, {"", english, {}}, {"nan", english, {}},
+        {"2", english, 2},          {"200", english, 200},        {" 8.5 ", english, 8.5},
+        {"8,5", german, 8.5},       {"1.99", english, {}},        {"200.01", english, {}},
+        {"8.5", german, {}},        {"abc", english, {}},         {"", english, {}},
+        {"inf", english, {}},       {"nan", english, {}},         {"-5", english, {}},
     };
     for (const auto &c : cases)
         EXPECT_EQ(readDimension(c.text, c.locale), c.expected) << c.text;
@@ -73,6 +76,7 @@ TEST(PaperName, HelpGivesThePaperAsLaidOut)
     EXPECT_EQ(paperHelpText(ChartPrintSettings::departmentDesign()),
               "Design paper: 11 × 8.5 inches. Change paper size, orientation, headings, and card appearance.");
     EXPECT_TRUE(paperHelpText(sized(11, 8.5)).startsWith("Design paper: 8.5 × 11 inches."));
+    EXPECT_TRUE(paperHelpText(sized(210 / 25.4, 297 / 25.4)).startsWith("Design paper: 8.268 × 11.693 inches."));
 }
 
 // Each row: a starting state of the four switches, one switch set, the fields afterwards.
@@ -93,6 +97,7 @@ TEST(DisplayToggles, CouplingKeepsNamesAndCollapsedTitlesApart)
         {{true, false, false}, DisplayToggle::collapseToPosition, true, {true, true, true}},
         {{true, true, true}, DisplayToggle::positions, false, {true, false, false}},
         {{true, true, true}, DisplayToggle::collapseToPosition, false, {true, true, false}}, // names stay off
+        {{false, true, true}, DisplayToggle::payLevel, true, {false, true, true}},
     };
     for (const auto &c : cases) {
         ChartPrintSettings settings;
@@ -103,6 +108,11 @@ TEST(DisplayToggles, CouplingKeepsNamesAndCollapsedTitlesApart)
         EXPECT_EQ((Flags{after.hideNames, after.showJobTitle, after.combineMatchingTitles}), c.after) << int(c.toggle);
         EXPECT_FALSE(after.showNames() && after.collapseToPosition());
     }
+    const ChartPrintSettings defaults;
+    EXPECT_TRUE(isDisplayToggleOn(defaults, DisplayToggle::names));
+    EXPECT_TRUE(isDisplayToggleOn(defaults, DisplayToggle::positions));
+    EXPECT_FALSE(isDisplayToggleOn(defaults, DisplayToggle::payLevel));
+    EXPECT_FALSE(isDisplayToggleOn(defaults, DisplayToggle::collapseToPosition));
 }
 
 TEST(DisplayToggles, ClicksWriteThroughTheBindingAndShowWhatIsKept)
@@ -182,12 +192,14 @@ protected:
 
 TEST_F(DesignPanel, CustomStaysChosenAndAPresetWritesBothDimensionsAtOnce)
 {
+    EXPECT_EQ(panel().paperPicker()->currentText(), "Letter");
     choose("Custom");
     EXPECT_EQ(panel().paperPicker()->currentText(), "Custom");
     EXPECT_EQ(settings, ChartPrintSettings());
     choose("Tabloid");
     EXPECT_EQ(writes, 1);
     EXPECT_EQ(std::pair(settings.widthInches, settings.heightInches), std::pair(11.0, 17.0));
+    EXPECT_EQ(panel().paperPicker()->currentText(), "Tabloid");
     EXPECT_EQ(panel().heightField()->text(), "17");
 }
 
@@ -211,6 +223,18 @@ TEST_F(DesignPanel, LeavingAnUntouchedFieldKeepsTheStoredPrecision)
     panel().widthField()->setFocus();
     emit panel().widthField()->editingFinished();
     EXPECT_EQ(writes, 0);
+}
+
+TEST_F(DesignPanel, HeadingsAndSwitchesWriteAsTheyChange)
+{
+    EXPECT_EQ(panel().titleField()->text(), "District");
+    QTest::keyClicks(panel().subtitleField(), "Fall");
+    EXPECT_EQ(subtitle, "Fall");
+    click(panel().balanceBox());
+    EXPECT_TRUE(settings.pageBalancedLayout);
+    click(panel().appearance()->checkBox(DisplayToggle::names));
+    EXPECT_TRUE(settings.hideNames);
+    EXPECT_EQ(panel().appearance()->focusedViewBox(), nullptr);
 }
 
 } // namespace

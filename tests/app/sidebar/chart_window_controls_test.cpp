@@ -13,6 +13,7 @@
 
 #include <QCheckBox>
 #include <QComboBox>
+#include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QTest>
@@ -65,6 +66,19 @@ TEST_F(ChartWindowControls, ChartPickerFindsAChartByPartOfItsName)
     EXPECT_EQ(view.selectedSheetID(), "S-ART");
     settle();
     EXPECT_EQ(listed(), std::vector<std::string>{"P3"});
+}
+
+TEST_F(ChartWindowControls, SidebarColumnIsHeadedPeople)
+{
+    open(district(3));
+    body.show();
+    QWidget *column = body.sidebar()->parentWidget();
+    const QList<QLabel *> labels = column->findChildren<QLabel *>();
+    const auto heading = std::find_if(labels.begin(), labels.end(), [&](const QLabel *label) {
+        return label->text() == "People" && label->isVisible();
+    });
+    ASSERT_NE(heading, labels.end());
+    EXPECT_LT((*heading)->y(), body.sidebar()->y()) << "above the list it names";
 }
 
 TEST_F(ChartWindowControls, SidebarSelectsThroughTheViewAndMirrorsIt)

@@ -31,7 +31,9 @@ TEST(DropdownFilter, KeepsMatchesInListOrder)
         const char *query;
         std::vector<QString> expected;
     } cases[] = {
+        {"", {"P1", "P2", "P3", "P4"}},
         {" \t\n ", {"P1", "P2", "P3", "P4"}},     // blanks list everything
+        {"GRACE", {"P2"}},                         // case-insensitive
         {"  principal ", {"P2", "P4"}},            // trimmed, order kept, nothing ranked
         {"STRASSE", {"P3"}},                       // full case folding
         {"élodie", {"P4"}},                        // non-ASCII capitals fold too
@@ -42,6 +44,14 @@ TEST(DropdownFilter, KeepsMatchesInListOrder)
     };
     for (const auto &c : cases)
         EXPECT_EQ(ids(filterOptions(staff, QString::fromUtf8(c.query))), c.expected) << c.query;
+}
+
+TEST(DropdownFilter, FaceShowsTheChosenTitleOrChoose)
+{
+    EXPECT_EQ(faceTitle(staff, "P2"), "Grace Hopper");
+    EXPECT_EQ(faceTitle(staff, "p2"), "Choose…"); // ids compare exactly
+    EXPECT_EQ(faceTitle(staff, ""), "Choose…");
+    EXPECT_EQ(faceTitle({}, "P2"), "Choose…");
 }
 
 class DropdownWidget : public ::testing::Test {
@@ -90,7 +100,8 @@ TEST_F(DropdownWidget, EscapeKeepsTheSelectionAndReopeningClearsTheQuery)
     EXPECT_EQ(chosen.count(), 0);
 
     QTest::mouseClick(dropdown.button(), Qt::LeftButton);
-    EXPECT_EQ(listed(), 4); // the query was cleared
+    EXPECT_TRUE(query()->text().isEmpty());
+    EXPECT_EQ(listed(), 4);
     EXPECT_TRUE(query()->hasFocus());
 }
 
@@ -116,7 +127,7 @@ TEST_F(DropdownWidget, ClickingARowChoosesIt)
 
 TEST_F(DropdownWidget, FaceFollowsTheCallersSelectionAndOptions)
 {
-    dropdown.setSelection("p4"); // ids compare exactly
+    dropdown.setSelection("GONE");
     EXPECT_EQ(dropdown.button()->text(), "Choose…");
     dropdown.setSelection("P4");
     EXPECT_EQ(dropdown.button()->text(), "Élodie Martin");

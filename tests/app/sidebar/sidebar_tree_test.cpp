@@ -16,15 +16,19 @@ namespace {
 std::vector<std::string> outline(const SidebarTree &tree)
 {
     std::vector<std::string> lines;
-    const auto add = [&](const auto &self, int index, size_t depth) -> void {
+    std::vector<std::pair<int, int>> work; // node, depth
+    for (auto it = tree.roots.rbegin(); it != tree.roots.rend(); ++it)
+        work.push_back({*it, 0});
+    while (!work.empty()) {
+        const auto [index, depth] = work.back();
+        work.pop_back();
         const SidebarNode &node = tree.nodes[size_t(index)];
-        lines.push_back(std::string(depth * 2, ' ') +
-                        (node.isGroup() ? node.name + " (" + std::to_string(node.count) + ")" : node.name + " / " + node.detail));
-        for (int child : node.children)
-            self(self, child, depth + 1);
-    };
-    for (int root : tree.roots)
-        add(add, root, 0);
+        std::string line(size_t(depth) * 2, ' ');
+        line += node.isGroup() ? node.name + " (" + std::to_string(node.count) + ")" : node.name + " / " + node.detail;
+        lines.push_back(line);
+        for (auto it = node.children.rbegin(); it != node.children.rend(); ++it)
+            work.push_back({*it, depth + 1});
+    }
     return lines;
 }
 
@@ -88,6 +92,8 @@ TEST(SidebarTree, EveryGroupHasItsOwnKeyPerMode)
     const std::vector<std::pair<std::vector<std::string>, std::vector<std::string>>> lookalikes{
         {{"a:1", "b"}, {"a", "1:b"}},
         {{"Department", "A", "location", "B"}, {"Department", "A:location", "B"}},
+        {{"12", "3"}, {"1", "23"}},
+        {{"x2:yz"}, {"x", "yz"}},
     };
     for (const auto &[one, other] : lookalikes)
         EXPECT_NE(expansionKey(one), expansionKey(other)) << expansionKey(one);
@@ -104,6 +110,22 @@ TEST(SidebarTree, EveryGroupHasItsOwnKeyPerMode)
     }
     EXPECT_EQ(keys.size(), groups);
     EXPECT_TRUE(keys.contains(expansionKey({"Department → Location", "Science", "Coordination", "location", "East"})));
+}
+
+TEST(SidebarTree, ExpandAndCollapseAllReachGroupsNotYetSeen)
+{
+    SidebarExpansion expansion;
+    expansion.setExpanded("a", false);
+    EXPECT_FALSE(expansion.isExpanded("a"));
+    EXPECT_TRUE(expansion.isExpanded("later"));
+    expansion.collapseAll();
+    EXPECT_FALSE(expansion.isExpanded("later"));
+    expansion.setExpanded("a", true);
+    EXPECT_TRUE(expansion.isExpanded("a"));
+    EXPECT_FALSE(expansion.isExpanded("b"));
+    expansion.expandAll();
+    EXPECT_TRUE(expansion.isExpanded("b"));
+    EXPECT_TRUE(expansion.exceptions().empty());
 }
 
 } // namespace

@@ -30,14 +30,16 @@ TEST(PackagedAppCheck, ChecksProgramThenIniThenKey)
         const char *name;
         PackagedAppFacts facts;
     };
-    std::vector<Case> failing{{"build tree", good}, {"no ini", good},    {"other id", good},
-                              {"other feed", good}, {"other key", good}, {"other section", good}};
+    std::vector<Case> failing{{"build tree", good}, {"no ini", good}, {"other id", good},
+                              {"no id", good},      {"other feed", good}, {"other key", good},
+                              {"other section", good}};
     failing[0].facts.executablePath = "/work/build/app/vantrel";
     failing[1].facts.iniText.reset();
     failing[2].facts.iniText = ini("org.example.Other", feed, key);
-    failing[3].facts.iniText = ini("org.vantrel.Vantrel", "https://updates.vantrel.org/vantrel/updates/appcast.xml", key);
-    failing[4].facts.iniText = ini("org.vantrel.Vantrel", feed, QString(44, 'A'));
-    failing[5].facts.iniText = ini("org.vantrel.Vantrel", feed, key).replace("[Update]", "[Other]");
+    failing[3].facts.iniText = QString("[Update]\nfeedURL=%1\npublicKey=%2\n").arg(feed, key);
+    failing[4].facts.iniText = ini("org.vantrel.Vantrel", "https://updates.vantrel.org/vantrel/updates/appcast.xml", key);
+    failing[5].facts.iniText = ini("org.vantrel.Vantrel", feed, QString(44, 'A'));
+    failing[6].facts.iniText = ini("org.vantrel.Vantrel", feed, key).replace("[Update]", "[Other]");
     for (const Case &c : failing)
         EXPECT_EQ(packagedAppFailure(c.facts, configuration), notPackaged) << c.name;
 

@@ -113,7 +113,7 @@ TEST_F(DownloadTest, ServerErrorsAndMissingRoutesAreReported)
 {
     EXPECT_EQ(install(describedRelease(), false), PackageInstaller::noRouteMessage);
     server.status = 404;
-    EXPECT_TRUE(install(describedRelease()).value_or("").contains("404"));
+    EXPECT_EQ(install(describedRelease()).value_or("").contains("404"), true);
     EXPECT_TRUE(installed.isEmpty());
 }
 
@@ -132,6 +132,31 @@ protected:
     QNetworkAccessManager network;
     LocalServer server;
 };
+
+TEST_F(FeedFetchTest, AsksForJsonAndStopsOneBytePastTheLimit)
+{
+    server.body = QByteArray(1'000'000, '{');
+    const FeedResponse response = fetch(server.address());
+    EXPECT_EQ(response.status, 200);
+    EXPECT_EQ(response.body.size(), NetworkFeedFetcher::byteLimit + 1);
+    EXPECT_TRUE(server.requests[0].toLower().contains("accept: application/json"));
+}
+
+TEST_F(FeedFetchTest, StatusesAndConnectionFailuresComeBackApart)
+{
+    server.status = 204;
+    EXPECT_EQ(fetch(server.address()).status, 204);
+    server.status = 500;
+    EXPECT_EQ(fetch(server.address()).status, 500);
+
+    const QString closed = server.address();
+    server.close();
+    const FeedResponse refused = fetch(closed);
+    EXPECT_FALSE(refused.status);
+    EXPECT_TRUE(refused.networkError);
+}
+
+} // namespace
 
 // Asks for JSON, stops one byte past the limit, and keeps statuses apart from connection failures.
 TEST_F(FeedFetchTest, ReadsTheFeedWithinItsLimitAndReportsFailures)
@@ -153,5 +178,3 @@ TEST_F(FeedFetchTest, ReadsTheFeedWithinItsLimitAndReportsFailures)
     EXPECT_FALSE(refused.status);
     EXPECT_TRUE(refused.networkError);
 }
-
-} // namespace

@@ -10,10 +10,32 @@
 #include <QTemporaryDir>
 
 using UpdateTest::release;
-using UpdateTest::FakeClock;
-using UpdateTest::FakeFetcher;
 
 namespace {
+
+class FakeFetcher final : public FeedFetcher {
+public:
+    std::deque<std::function<void(FeedResponse)>> pending;
+    int requests = 0;
+    void fetch(const QUrl &, std::function<void(FeedResponse)> done) override
+    {
+        ++requests;
+        pending.push_back(std::move(done));
+    }
+    void answer(FeedResponse response)
+    {
+        auto done = std::move(pending.front());
+        pending.pop_front();
+        done(std::move(response));
+    }
+};
+
+class FakeClock final : public UpdateClock {
+public:
+    qint64 seconds = 1000;
+    QDateTime now() const override { return QDateTime::fromSecsSinceEpoch(1'700'000'000 + seconds); }
+    qint64 monotonicSeconds() const override { return seconds; }
+};
 
 class FakeInstaller final : public UpdateInstaller {
 public:
@@ -75,13 +97,20 @@ protected:
     std::unique_ptr<UpdateStore> store;
 };
 
-// The first start checks at once; a second start adds no schedule.
-TEST_F(UpdateStoreTest, AutomaticChecksComeAtStartThenOncePerDayOfRunningTime)
+TEST_F(UpdateStoreTest, FirstStartChecksAtOnceAndLaterStartsAddNoSchedule)
 {
     makeStore().start();
+    EXPECT_EQ(fetcher.requests, 1);
     fetcher.answer(upToDate());
     store->start();
     EXPECT_EQ(fetcher.requests, 1);
+    EXPECT_TRUE(store->isStarted());
+}
+
+TEST_F(UpdateStoreTest, AutomaticChecksComeOncePerDayOfRunningTime)
+{
+    makeStore().start();
+    fetcher.answer(upToDate());
     clock.seconds += UpdateStore::automaticInterval - 1;
     store->runPass();
     EXPECT_EQ(fetcher.requests, 1);
@@ -105,7 +134,8 @@ TEST_F(UpdateStoreTest, TurningAutomaticOnLaterChecksOnTheNextPass)
 TEST_F(UpdateStoreTest, AutomaticPreferenceReadsNonBooleansAsOn)
 {
     const std::vector<std::pair<QVariant, bool>> cases{
-        {QVariant(), true}, {QVariant("garbage"), true}, {QVariant(false), false}};
+        {QVariant(), true}, {QVariant("yes"), true}, {QVariant("garbage"), true}, {QVariant(false), false},
+        {QVariant(true), true}};
     for (const auto &[stored, expected] : cases) {
         settings.remove(UpdateStore::automaticKey);
         if (stored.isValid())
@@ -117,9 +147,27 @@ TEST_F(UpdateStoreTest, AutomaticPreferenceReadsNonBooleansAsOn)
     }
 }
 
+TEST_F(UpdateStoreTest, OverlappingCheckOrInstallIgnoresANewCheck)
+{
+    makeStore();
+    store->check(true);
+    store->check(true);
+    EXPECT_EQ(fetcher.requests, 1);
+    fetcher.answer(found());
+
+    store->installUpdate();
+    ASSERT_TRUE(store->isInstalling());
+    const QString during = store->message();
+    store->check(true);
+    EXPECT_EQ(fetcher.requests, 1);
+    EXPECT_EQ(store->message(), during);
+}
+
 TEST_F(UpdateStoreTest, ManualCheckReportsEachOutcome)
 {
     UpdateManifest older = release("1.9", 99, std::nullopt);
+    UpdateManifest badDownload = release();
+    badDownload.downloadURL = "https://elsewhere.example/vantrel/updates/v.deb";
     const UpdateTest::Signer stranger;
     const QString prefix = "Could not check for updates. ";
     const std::vector<std::pair<FeedResponse, QString>> cases{
@@ -129,18 +177,21 @@ TEST_F(UpdateStoreTest, ManualCheckReportsEachOutcome)
         {{.status = 500}, prefix + "Update service unavailable (HTTP 500)."},
         {{.status = std::nullopt}, prefix + "Invalid update response."},
         {{.networkError = QString("Connection refused")}, prefix + "Connection refused"},
+        {{.status = 200, .body = QByteArray(131'073, ' ')}, prefix + "The update feed is too large."},
+        {found(badDownload), prefix + "The update feed contains an invalid Vantrel download."},
         {{.status = 200, .body = stranger.feed(release())},
          prefix + "The update feed signature is invalid. No download was opened."},
     };
     makeStore();
     for (const auto &[response, expected] : cases) {
         store->check(true);
-        store->check(true); // ignored while the first runs
         fetcher.answer(response);
         EXPECT_EQ(store->message(), expected);
         EXPECT_FALSE(store->isChecking());
     }
-    EXPECT_EQ(fetcher.requests, int(cases.size()));
+    store->check(true);
+    fetcher.answer({.status = 200, .body = "{\"payload\": 1"});
+    EXPECT_TRUE(store->message().startsWith(prefix)) << store->message().toStdString();
 }
 
 TEST_F(UpdateStoreTest, FailuresKeepTheReleaseAndAutomaticOnesShowNothing)
@@ -159,6 +210,7 @@ TEST_F(UpdateStoreTest, FailuresKeepTheReleaseAndAutomaticOnesShowNothing)
 
 TEST_F(UpdateStoreTest, AMissingKeyFailsTheCheckWithTheKeyMessage)
 {
+    makeStore();
     UpdateStoreServices services{.fetcher = &fetcher, .clock = &clock, .settings = &settings};
     services.configuration.publicKeyText = "not a key";
     UpdateStore keyless(services);
@@ -179,25 +231,28 @@ TEST_F(UpdateStoreTest, SkipMatchesVersionAndDisplayBuild)
     EXPECT_FALSE(store->offeredVersion());
 }
 
-// The panel's skip hides the release until the next check; only a manual success clears the skip.
 TEST_F(UpdateStoreTest, OnlyAManualSuccessClearsTheSkip)
+{
+    settings.setValue(UpdateStore::skippedKey, "2.1-57");
+    makeStore().start();
+    fetcher.answer(found());
+    EXPECT_EQ(settings.value(UpdateStore::skippedKey).toString(), "2.1-57");
+    EXPECT_TRUE(store->available()) << "the panel still describes a skipped release";
+    store->check(true);
+    fetcher.answer(upToDate());
+    EXPECT_FALSE(settings.contains(UpdateStore::skippedKey));
+}
+
+TEST_F(UpdateStoreTest, PanelSkipHidesTheReleaseUntilTheNextCheck)
 {
     makeStore();
     findRelease();
     store->skipAvailable();
     EXPECT_FALSE(store->available());
-    store->start();
-    fetcher.answer(found());
     EXPECT_EQ(settings.value(UpdateStore::skippedKey).toString(), "2.1-57");
-    EXPECT_TRUE(store->available()) << "the panel still describes a skipped release";
-    EXPECT_TRUE(dialogs.questions.empty());
     store->check(true);
     fetcher.answer(found());
     EXPECT_EQ(store->offeredVersion(), "2.1");
-    settings.setValue(UpdateStore::skippedKey, "2.1-57");
-    store->check(true);
-    fetcher.answer(upToDate());
-    EXPECT_FALSE(settings.contains(UpdateStore::skippedKey));
 }
 
 TEST_F(UpdateStoreTest, StartupPromptFollowsOnlyTheFirstAutomaticCheck)
@@ -244,6 +299,94 @@ TEST_F(UpdateStoreTest, StartupPromptInstallsOnTheFirstButton)
     store->start();
     fetcher.answer(found());
     EXPECT_EQ(installer.installs.size(), 1u);
+}
+
+TEST_F(UpdateStoreTest, InstallRefusesWithoutAReleaseOrOutsideThePackage)
+{
+    makeStore().installUpdate();
+    EXPECT_TRUE(installer.installs.empty());
+
+    findRelease();
+    packagedFailure = "Install the packaged Vantrel app in Applications before using in-app updates.";
+    store->installUpdate();
+    EXPECT_EQ(store->message(), *packagedFailure);
+    EXPECT_FALSE(store->isInstalling());
+    EXPECT_TRUE(installer.installs.empty());
+}
+
+TEST_F(UpdateStoreTest, CancelInTheUnsavedConfirmationChangesNothing)
+{
+    makeStore();
+    findRelease();
+    unsaved = true;
+    dialogs.choices = {"Cancel"};
+    store->installUpdate();
+    EXPECT_EQ(dialogs.questions.back().title, "Download and install the update?");
+    EXPECT_EQ(dialogs.questions.back().buttons, QStringList({"Continue", "Cancel"}));
+    EXPECT_EQ(store->message(), "A new Vantrel version is available.");
+    EXPECT_FALSE(store->isInstalling());
+    EXPECT_TRUE(installer.installs.empty());
+}
+
+TEST_F(UpdateStoreTest, InstalledUpdateOffersTheRestart)
+{
+    makeStore();
+    findRelease();
+    store->installUpdate();
+    ASSERT_TRUE(store->isInstalling());
+    store->installUpdate();
+    EXPECT_EQ(installer.installs.size(), 1u) << "a second install while one runs does nothing";
+
+    dialogs.choices = {"Restart"};
+    installer.done(std::nullopt);
+    QCoreApplication::processEvents();
+    EXPECT_FALSE(store->isInstalling());
+    EXPECT_EQ(dialogs.questions.back().title, "Restart Vantrel?");
+    EXPECT_EQ(restarts, 1);
+}
+
+TEST_F(UpdateStoreTest, FailedOrDeclinedInstallKeepsRunning)
+{
+    makeStore();
+    findRelease();
+    store->installUpdate();
+    installer.done(QString("The downloaded update did not match its signed description. Nothing was installed."));
+    QCoreApplication::processEvents();
+    EXPECT_FALSE(store->isInstalling());
+    EXPECT_EQ(store->message(), "The downloaded update did not match its signed description. Nothing was installed.");
+
+    store->installUpdate();
+    dialogs.choices = {"Later"};
+    installer.done(std::nullopt);
+    QCoreApplication::processEvents();
+    EXPECT_EQ(restarts, 0);
+    EXPECT_FALSE(store->isInstalling());
+}
+
+TEST(BuildText, ParsesSignedDecimalsOnly)
+{
+    const std::vector<std::pair<QString, qint64>> cases{
+        {"+42", 42}, {"-3", -3}, {"42", 42}, {"42a", 0}, {"", 0}, {"+", 0}, {" 42", 0},
+        {"9223372036854775807", 9223372036854775807}, {"9223372036854775808", 0}, {"+-1", 0}};
+    for (const auto &[text, expected] : cases)
+        EXPECT_EQ(parseBuildText(text), expected) << text.toStdString();
+}
+
+} // namespace
+
+// The first start checks at once; a second start adds no schedule.
+TEST_F(UpdateStoreTest, AutomaticChecksComeAtStartThenOncePerDayOfRunningTime)
+{
+    makeStore().start();
+    fetcher.answer(upToDate());
+    store->start();
+    EXPECT_EQ(fetcher.requests, 1);
+    clock.seconds += UpdateStore::automaticInterval - 1;
+    store->runPass();
+    EXPECT_EQ(fetcher.requests, 1);
+    clock.seconds += 1;
+    store->runPass();
+    EXPECT_EQ(fetcher.requests, 2);
 }
 
 // No release, a build outside the package, or Cancel over unsaved documents: nothing is installed.
@@ -296,13 +439,3 @@ TEST_F(UpdateStoreTest, InstallReportsAFailureOrOffersTheRestart)
     EXPECT_EQ(fetcher.requests, 1);
     EXPECT_EQ(restarts, 1);
 }
-
-TEST(BuildText, ParsesSignedDecimalsOnly)
-{
-    const std::vector<std::pair<QString, qint64>> cases{
-        {"+42", 42}, {"-3", -3}, {"42a", 0}, {"+", 0}, {" 42", 0}, {"9223372036854775808", 0}, {"+-1", 0}};
-    for (const auto &[text, expected] : cases)
-        EXPECT_EQ(parseBuildText(text), expected) << text.toStdString();
-}
-
-} // namespace

@@ -50,31 +50,6 @@ struct Signer {
     }
 };
 
-// Holds each fetch until the test answers it.
-class FakeFetcher final : public FeedFetcher {
-public:
-    std::deque<std::function<void(FeedResponse)>> pending;
-    int requests = 0;
-    void fetch(const QUrl &, std::function<void(FeedResponse)> done) override
-    {
-        ++requests;
-        pending.push_back(std::move(done));
-    }
-    void answer(FeedResponse response)
-    {
-        auto done = std::move(pending.front());
-        pending.pop_front();
-        done(std::move(response));
-    }
-};
-
-class FakeClock final : public UpdateClock {
-public:
-    qint64 seconds = 1000;
-    QDateTime now() const override { return QDateTime::fromSecsSinceEpoch(1'700'000'000 + seconds); }
-    qint64 monotonicSeconds() const override { return seconds; }
-};
-
 inline UpdateManifest release(const std::string &version = "2.1", int64_t build = 56,
                               std::optional<int64_t> displayBuild = 57)
 {
@@ -94,6 +69,7 @@ class LocalServer : public QTcpServer {
 public:
     int status = 200;
     QByteArray body;
+    std::optional<qint64> declaredLength; // Content-Length when it differs from the body
     QList<QByteArray> requests;
 
     LocalServer()
@@ -118,7 +94,7 @@ private:
             requests.append(*request);
             QByteArray head = "HTTP/1.1 " + QByteArray::number(status) + " Answer\r\n";
             if (status != 204)
-                head += "Content-Length: " + QByteArray::number(body.size()) + "\r\n";
+                head += "Content-Length: " + QByteArray::number(declaredLength.value_or(body.size())) + "\r\n";
             head += "Connection: close\r\n\r\n";
             socket->write(head + (status == 204 ? QByteArray() : body));
             socket->disconnectFromHost();

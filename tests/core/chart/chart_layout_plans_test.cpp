@@ -8,6 +8,7 @@
 #include <random>
 
 using namespace ChartLayoutEngine;
+using ChartTest::assistant;
 using ChartTest::position;
 
 namespace {
@@ -36,7 +37,7 @@ TEST(ChartLayoutPlans, MatchesReferenceOnRandomOrganizations)
     std::mt19937 random(20240611);
     auto between = [&](int lo, int hi) { return std::uniform_int_distribution<int>(lo, hi)(random); };
     const double ratios[] = {0, 1.0, 720.0 / 486.0, 0.6, 2.5}, heights[] = {112, 132, 148};
-    for (int round = 0; round < 250; ++round) {
+    for (int round = 0; round < 300; ++round) {
         const int shape = round % 5; // mixed, deep, flat, many assistants, wide
         Organization org;
         for (int i = 0, count = between(1, shape == 4 ? 40 : 26); i < count; ++i) {
@@ -62,4 +63,86 @@ TEST(ChartLayoutPlans, MatchesReferenceOnRandomOrganizations)
                 return;
         }
     }
+}
+
+// Side columns and row wraps only arise in page-balanced mode with reporting children.
+TEST(ChartLayoutPlans, MatchesReferenceOnSideColumnsAndRowWraps)
+{
+    std::mt19937 random(7);
+    for (int round = 0; round < 60; ++round) {
+        Organization org;
+        org.positions.push_back(position("R"));
+        const int children = std::uniform_int_distribution<int>(2, 9)(random);
+        for (int c = 0; c < children; ++c) {
+            const std::string id = "C" + std::to_string(c);
+            org.positions.push_back(position(id, "R"));
+            const bool reports = round % 2 == 0 ? c == children / 2 : c % 3 != 1;
+            if (!reports)
+                continue;
+            const int grandchildren = std::uniform_int_distribution<int>(1, 7)(random);
+            for (int g = 0; g < grandchildren; ++g) {
+                Position p = position(id + "-" + std::to_string(g), id);
+                p.isAssistant = g == 0 && round % 4 == 1;
+                org.positions.push_back(std::move(p));
+            }
+        }
+        for (double ratio : {0.5, 1.0, 1.4, 3.0}) {
+            expectSamePlacement(org, ratio, 112, round);
+            if (testing::Test::HasFailure())
+                return;
+        }
+    }
+}
+
+// Managers with many leaf reports around a few reporting ones, as in schools: several
+// combinations share the same stacks, stack sizes repeat shapes, and callouts make stacks
+// of uneven height.
+TEST(ChartLayoutPlans, MatchesReferenceOnManyLeavesBesideReportingChildren)
+{
+    std::mt19937 random(5150);
+    auto between = [&](int lo, int hi) { return std::uniform_int_distribution<int>(lo, hi)(random); };
+    for (int round = 0; round < 40; ++round) {
+        Organization org;
+        org.positions.push_back(position("R"));
+        if (round % 3 == 0)
+            org.positions.push_back(assistant("RA", "R"));
+        for (int school = between(1, 2); school > 0; --school) {
+            const std::string head = "S" + std::to_string(school);
+            org.positions.push_back(position(head, "R"));
+            if (between(0, 1) == 1)
+                org.positions.push_back(assistant(head + "A", head));
+            std::vector<std::string> deputies;
+            for (int d = between(1, 3); d > 0; --d) {
+                deputies.push_back(head + "D" + std::to_string(d));
+                org.positions.push_back(position(deputies.back(), head));
+            }
+            for (int t = between(3, 14); t > 0; --t) {
+                const bool underDeputy = t % 4 == 0;
+                Position p = position(head + "T" + std::to_string(between(10, 99)) + std::to_string(t),
+                                                 underDeputy ? deputies[t % deputies.size()] : head);
+                if (between(0, 5) == 0)
+                    p.reportingCallout = ReportingCallout{};
+                org.positions.push_back(std::move(p));
+            }
+        }
+        for (double ratio : {0.7, 1.4, 2.2}) {
+            expectSamePlacement(org, ratio, round % 2 == 0 ? 112 : 148, round);
+            if (testing::Test::HasFailure())
+                return;
+        }
+    }
+}
+
+TEST(ChartLayoutPlans, RankingKeepsInputOrderForNearTies)
+{
+    EXPECT_EQ(ranked({3, 1, 2}), (std::vector<size_t>{1, 2, 0}));
+    EXPECT_EQ(ranked({1 + 5e-7, 1, 0.5}), (std::vector<size_t>{2, 0, 1}));
+    EXPECT_EQ(ranked({}), std::vector<size_t>{});
+}
+
+TEST(ChartLayoutPlans, MergedJoinsTouchingPiecesAndDropsRepeats)
+{
+    const std::vector<ChartSegment> pieces = {
+        {{0, 10}, {5, 10}}, {{5, 10}, {9, 10}}, {{9, 10}, {2, 10}}, {{3, 0}, {3, 4}}, {{3, 6}, {3, 4}}, {{3, 7}, {3, 8}}};
+    EXPECT_EQ(merged(pieces), (std::vector<ChartSegment>{{{3, 0}, {3, 6}}, {{3, 7}, {3, 8}}, {{0, 10}, {9, 10}}}));
 }

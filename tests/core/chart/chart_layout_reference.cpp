@@ -41,9 +41,10 @@ struct LayoutPlan {
     }
     std::vector<Rect> rects() const
     {
-        std::vector<Rect> all = reservations;
+        std::vector<Rect> all;
         for (const auto &[id, frame] : frames)
             all.push_back(frame);
+        all.insert(all.end(), reservations.begin(), reservations.end());
         return all;
     }
     Rect bounds() const
@@ -75,9 +76,10 @@ public:
         const LayoutPlan chosen = ranked.empty() ? LayoutPlan{} : ranked.front().shifted(40, 40);
 
         Placement placement;
-        placement.frames.resize(org.positions.size());
-        placement.sideEntries.resize(org.positions.size());
-        placement.regularRoutes.resize(org.positions.size());
+        const size_t n = org.positions.size();
+        placement.frames.resize(n);
+        placement.sideEntries.resize(n);
+        placement.regularRoutes.resize(n);
         for (const auto &[id, frame] : chosen.frames)
             placement.frames[index.at(id)] = frame;
         for (const std::string &id : chosen.sideEntries)
@@ -95,21 +97,35 @@ private:
     double L() const { return m.lane; }
     double G() const { return m.levelGap; }
 
-    // Best first; page balancing keeps up to 8 plans of distinct sizes, the screen only the best.
-    std::vector<size_t> dedupedIndices(const std::vector<LayoutPlan> &plans) const
+    double score(const LayoutPlan &p) const
+    {
+        const Rect b = p.bounds();
+        return ChartLayoutEngine::score(m, b.width(), b.height());
+    }
+
+    std::vector<size_t> rankedIndices(const std::vector<LayoutPlan> &plans) const
     {
         std::vector<double> scores;
         for (const LayoutPlan &p : plans)
-            scores.push_back(ChartLayoutEngine::score(m, p.bounds().width(), p.bounds().height()));
-        const std::vector<size_t> order = ranked(scores);
+            scores.push_back(score(p));
+        return ranked(scores);
+    }
+
+    std::vector<size_t> dedupedIndices(const std::vector<LayoutPlan> &plans) const
+    {
+        const std::vector<size_t> order = rankedIndices(plans);
         if (!m.pageBalanced)
             return order.empty() ? order : std::vector<size_t>{order.front()};
         std::set<std::pair<double, double>> seen;
         std::vector<size_t> kept;
         for (size_t i : order) {
-            if (seen.insert({plans[i].bounds().width(), plans[i].bounds().height()}).second && kept.size() < 8)
-                kept.push_back(i);
+            const Rect b = plans[i].bounds();
+            if (!seen.insert({b.width(), b.height()}).second)
+                continue;
+            kept.push_back(i);
         }
+        if (kept.size() >= 9)
+            kept.resize(8);
         return kept;
     }
 
@@ -126,13 +142,15 @@ private:
         LayoutPlan result;
         for (const LayoutPlan &P : plans) {
             double shift = 0;
-            bool any = false;
-            for (const Rect &o : result.rects()) {
-                for (const Rect &q : P.rects()) {
-                    if (q.minY() < o.maxY() + s() && o.minY() < q.maxY() + s()) {
-                        const double needed = o.maxX() + s() + L() - q.minX();
-                        shift = any ? std::max(shift, needed) : needed;
-                        any = true;
+            if (!result.frames.empty()) {
+                bool any = false;
+                for (const Rect &o : result.rects()) {
+                    for (const Rect &q : P.rects()) {
+                        if (q.minY() < o.maxY() + s() && o.minY() < q.maxY() + s()) {
+                            const double needed = o.maxX() + s() + L() - q.minX();
+                            shift = any ? std::max(shift, needed) : needed;
+                            any = true;
+                        }
                     }
                 }
             }
@@ -148,19 +166,22 @@ private:
         std::vector<std::vector<LayoutPlan>> partial{{}};
         for (const auto &candidates : options) {
             std::vector<std::vector<LayoutPlan>> next;
-            std::vector<LayoutPlan> packed;
             for (const auto &c : partial) {
                 for (const LayoutPlan &o : candidates) {
                     next.push_back(c);
                     next.back().push_back(o);
-                    packed.push_back(pack(next.back()));
                 }
             }
+            if (!m.pageBalanced) {
+                partial = {next.front()};
+                continue;
+            }
+            std::vector<LayoutPlan> packed;
+            for (const auto &c : next)
+                packed.push_back(pack(c));
             partial.clear();
             for (size_t i : dedupedIndices(packed))
                 partial.push_back(next[i]);
-            if (!m.pageBalanced)
-                partial = {next.front()};
         }
         return partial;
     }
@@ -200,21 +221,24 @@ private:
                 bases.push_back(root);
                 continue;
             }
-            auto besideRoot = [&](const LayoutPlan &left, const LayoutPlan &right) {
-                LayoutPlan base = root;
-                if (!left.frames.empty())
-                    base.append(left.shifted(-s() - left.bounds().maxX(), h / 2));
-                if (!right.frames.empty())
-                    base.append(right.shifted(W() + s() - right.bounds().minX(), h / 2));
-                bases.push_back(base);
-            };
-            if (m.pageBalanced) {
+            if (m.pageBalanced && combination.size() >= 2) {
                 std::vector<LayoutPlan> evens, odds;
                 for (size_t i = 0; i < combination.size(); ++i)
                     (i % 2 == 0 ? evens : odds).push_back(combination[i]);
-                besideRoot(pack(evens), pack(odds));
+                const LayoutPlan even = pack(evens), odd = pack(odds);
+                LayoutPlan base = root;
+                base.append(even.shifted(-s() - even.bounds().maxX(), h / 2));
+                base.append(odd.shifted(W() + s() - odd.bounds().minX(), h / 2));
+                bases.push_back(base);
+            } else if (m.pageBalanced) {
+                LayoutPlan base = root;
+                base.append(combination[0].shifted(-s() - combination[0].bounds().maxX(), h / 2));
+                bases.push_back(base);
             }
-            besideRoot({}, pack(combination));
+            const LayoutPlan all = pack(combination);
+            LayoutPlan base = root;
+            base.append(all.shifted(W() + s() - all.bounds().minX(), h / 2));
+            bases.push_back(base);
         }
         if (regular.empty())
             return alternatives(bases);
@@ -227,15 +251,15 @@ private:
         std::vector<LayoutPlan> result;
         for (const auto &combination : combinations(regularOptions)) {
             if (m.pageBalanced && n >= 2 && reporting == 1)
-                sideColumns(regular, combination, bases, result);
+                sideColumns(p, regular, combination, bases, result);
             if (m.pageBalanced && reporting >= 2 && n >= 3)
-                rowWrap(p, h, regular, combination, bases, result);
+                rowWrap(p, h, combination, bases, result);
             stacks(regular, combination, reporting, bases, result);
         }
         return alternatives(result);
     }
 
-    void sideColumns(const std::vector<uint32_t> &regular, const std::vector<LayoutPlan> &combination,
+    void sideColumns(uint32_t, const std::vector<uint32_t> &regular, const std::vector<LayoutPlan> &combination,
                      const std::vector<LayoutPlan> &bases, std::vector<LayoutPlan> &result)
     {
         size_t x = 0;
@@ -243,54 +267,64 @@ private:
             ++x;
         const LayoutPlan &X = combination[x];
         const Rect R = cardIn(X, regular[x]);
-        LayoutPlan block;
+        LayoutPlan columns;
+        std::vector<Rect> columnCards;
         int leftCount = 0, rightCount = 0;
         double leftY = 0, rightY = 0;
         for (size_t i = 0; i < regular.size(); ++i) {
             if (i == x)
                 continue;
             const double height = cardIn(combination[i], regular[i]).height();
-            const bool right = rightCount < leftCount;
-            double &y = right ? rightY : leftY;
-            const Rect card = Rect::make(right ? R.maxX() + s() + L() : R.minX() - s() - W(), y, W(), height);
-            y = card.maxY() + s();
-            ++(right ? rightCount : leftCount);
-            block.frames[id(regular[i])] = card;
-            block.sideEntries.insert(id(regular[i]));
+            Rect card;
+            if (rightCount < leftCount) {
+                card = Rect::make(R.maxX() + s() + L(), rightY, W(), height);
+                rightY = card.maxY() + s();
+                ++rightCount;
+            } else {
+                card = Rect::make(R.minX() - s() - W(), leftY, W(), height);
+                leftY = card.maxY() + s();
+                ++leftCount;
+            }
+            columns.frames[id(regular[i])] = card;
+            columns.sideEntries.insert(id(regular[i]));
+            columnCards.push_back(card);
         }
         double d = 0;
-        for (const auto &[columnID, f] : block.frames) {
+        for (const Rect &f : columnCards) {
             for (const Rect &q : X.rects()) {
                 if (q.minX() < f.maxX() + s() && f.minX() < q.maxX() + s())
                     d = std::max(d, f.maxY() + s() - q.minY());
             }
         }
+        LayoutPlan block = columns;
         block.append(X.shifted(0, d));
         for (const LayoutPlan &base : bases)
             result.push_back(toZero(hang(base, block, R.midX())));
     }
 
-    void rowWrap(uint32_t p, double h, const std::vector<uint32_t> &regular, const std::vector<LayoutPlan> &combination,
+    void rowWrap(uint32_t p, double h, const std::vector<LayoutPlan> &combination,
                  const std::vector<LayoutPlan> &bases, std::vector<LayoutPlan> &result)
     {
         std::vector<double> w;
-        double widest = 0, sum = 0;
+        double m_ = 0, sum = 0;
         for (const LayoutPlan &plan : combination) {
             w.push_back(plan.bounds().width());
-            widest = std::max(widest, w.back());
+            m_ = std::max(m_, w.back());
             sum += w.back() + s() + L();
         }
-        const double range = sum - s() - L() - widest;
+        const double range = sum - s() - L() - m_;
         std::set<std::vector<size_t>> used;
         for (int k = 0; k <= 16; ++k) {
-            const double limit = widest + range * k * 0.0625;
-            std::vector<std::vector<size_t>> rows{{}};
+            const double limit = m_ + range * k * 0.0625;
+            std::vector<std::vector<size_t>> rows;
             double rowWidth = 0;
             for (size_t i = 0; i < combination.size(); ++i) {
-                if (!rows.back().empty() && limit + 0.001 < rowWidth + s() + L() + w[i]) {
+                if (!rows.empty() && !rows.back().empty() && limit + 0.001 < rowWidth + s() + L() + w[i]) {
                     rows.push_back({i});
                     rowWidth = w[i];
                 } else {
+                    if (rows.empty())
+                        rows.push_back({});
                     rowWidth = rows.back().empty() ? w[i] : rowWidth + w[i] + s() + L();
                     rows.back().push_back(i);
                 }
@@ -318,6 +352,11 @@ private:
             }
             const Rect blockBounds = block.bounds();
             const double c = blockBounds.midX();
+            std::vector<uint32_t> regularChildren;
+            for (uint32_t child : tree.children[p]) {
+                if (!tree.isAssistant[child])
+                    regularChildren.push_back(child);
+            }
             for (const LayoutPlan &base : bases) {
                 LayoutPlan hung = base.shifted(c - W() / 2, 0);
                 const double d = G() + hung.bounds().maxY();
@@ -335,12 +374,13 @@ private:
                 for (size_t r = 0; r < rows.size(); ++r) {
                     const double bus = d + tops[r] - G() / 2;
                     std::vector<Point> points;
-                    double xMax = -1e300;
                     for (size_t i : rows[r]) {
-                        const Rect card = hung.frames.at(id(regular[i]));
+                        const Rect card = hung.frames.at(id(regularChildren[i]));
                         points.push_back({card.midX(), card.minY()});
-                        xMax = std::max(xMax, card.midX());
                     }
+                    double xMax = points.front().x;
+                    for (const Point &pt : points)
+                        xMax = std::max(xMax, pt.x);
                     if (xMax != 0)
                         routes.push_back({{0, bus}, {xMax, bus}});
                     for (const Point &pt : points)
@@ -374,24 +414,29 @@ private:
                 const size_t quota = balanced ? (made < n - base * stackCount ? base + 1 : base) : c;
                 LayoutPlan stack;
                 double y = 0;
-                for (size_t count = 0; count < quota && i < n && (count == 0 || !tree.hasReports(regular[i]));
-                     ++count, ++i) {
+                size_t count = 0;
+                while (count < quota && i < n && (count == 0 || !tree.hasReports(regular[i]))) {
                     const Rect card = Rect::make(L(), y, W(), cardIn(combination[i], regular[i]).height());
                     stack.frames[id(regular[i])] = card;
                     stack.sideEntries.insert(id(regular[i]));
                     y = card.maxY() + s();
+                    ++count;
+                    ++i;
                 }
                 ++made;
                 groups.push_back(stack);
             }
             const LayoutPlan packed = pack(groups);
-            size_t only = 0;
-            while (only < n && !tree.hasReports(regular[only]))
-                ++only;
-            const double centre =
-                m.pageBalanced && reporting == 1
-                    ? packed.frames.at(id(regular[only])).midX()
-                    : (packed.frames.at(id(regular.front())).midX() + packed.frames.at(id(regular.back())).midX()) / 2;
+            double centre;
+            if (m.pageBalanced && reporting == 1) {
+                size_t only = 0;
+                while (!tree.hasReports(regular[only]))
+                    ++only;
+                centre = packed.frames.at(id(regular[only])).midX();
+            } else {
+                centre = (packed.frames.at(id(regular.front())).midX() + packed.frames.at(id(regular.back())).midX()) /
+                         2;
+            }
             for (const LayoutPlan &b : bases)
                 result.push_back(toZero(hang(b, packed, centre)));
         }

@@ -136,6 +136,17 @@ bool isPrefix(const std::vector<DottedRoute> &part, const std::vector<DottedRout
 
 } // namespace
 
+TEST(ChartSceneCache, SameInputsGiveTheSameScene)
+{
+    ChartSceneCache cache;
+    EXPECT_EQ(cache.buildCount(), 0);
+    const OrganizationArchive archive = district();
+    const auto first = snapshot(cache, archive);
+    EXPECT_EQ(snapshot(cache, archive), first);
+    EXPECT_EQ(cache.buildCount(), 1);
+}
+
+// What may change without a rebuild, and what must rebuild.
 TEST(ChartSceneCache, RebuildsOnlyWhenAnInputChanges)
 {
     struct Case {
@@ -146,14 +157,25 @@ TEST(ChartSceneCache, RebuildsOnlyWhenAnInputChanges)
     const std::vector<Case> cases{
         {"scale", false, [](auto &, auto &r) { r.settings.scalePercent = 55; }},
         {"document name", false, [](auto &a, auto &) { a.name = "Other"; }},
+        {"page title", false, [](auto &a, auto &) { a.pageTitle = "Title"; }},
+        {"page subtitle", false, [](auto &a, auto &) { a.pageSubtitle = "Subtitle"; }},
+        {"document settings", false, [](auto &a, auto &) { a.printSettings = ChartPrintSettings{}; }},
         {"saved version", false, [](auto &a, auto &) { a.checkpoint("Saved"); }},
         {"planning", false, [](auto &a, auto &) { a.lockForPlanning(); }},
+        {"landscape", true, [](auto &, auto &r) { r.settings.landscape = true; }},
         {"hide names", true, [](auto &, auto &r) { r.settings.hideNames = true; }},
+        {"margin", true, [](auto &, auto &r) { r.settings.marginInches = 1; }},
         {"position", true, [](auto &a, auto &) { a.organization.positions[3].location = "Elsewhere"; }},
+        {"display-only field", true,
+         [](auto &a, auto &) { a.organization.positions[3].proposalChange = ProposalChangeKind::added; }},
         {"sheet", true, [](auto &a, auto &) { (*a.sheets)[0].name = "Northern"; }},
+        {"no sheets", true, [](auto &a, auto &) { a.sheets.reset(); }},
         {"groups", true, [](auto &a, auto &) { a.groups = std::vector<PositionGroup>{}; }},
+        {"sheet id", true, [](auto &, auto &r) { r.sheetID = "north"; }},
         {"person", true, [](auto &, auto &r) { r.personID = "P1"; }},
+        {"department", true, [](auto &, auto &r) { r.department = "North"; }},
         {"collapsed", true, [](auto &, auto &r) { r.collapsed = {"P1"}; }},
+        {"expanded group", true, [](auto &, auto &r) { r.expandedGroups = {"group-1"}; }},
     };
     for (const Case &c : cases) {
         ChartSceneCache cache;
@@ -176,6 +198,7 @@ TEST(ChartSceneCache, FailedBuildKeepsThePreviousScene)
     const std::string message = errorOf([&] { snapshot(cache, broken); });
     EXPECT_FALSE(message.empty());
     EXPECT_EQ(message, errorOf([&] { broken.organization.validate(); }));
+    EXPECT_EQ(cache.buildCount(), 1);
     EXPECT_EQ(snapshot(cache, good), scene);
     EXPECT_EQ(cache.buildCount(), 1);
 }
@@ -197,6 +220,7 @@ TEST(ChartSceneCache, BackgroundRoutingShowsCardsFirstThenTheLines)
         const auto first = snapshot(cache, archive);
         EXPECT_TRUE(first->routesPending());
         EXPECT_TRUE(first->routes().empty());
+        EXPECT_EQ(first->layout().nodes.size(), 6u);
         if (editWhileRouting) {
             snapshot(cache, renamed);
             ASSERT_TRUE(routed.waitFor(1)); // one call is all the window gets
@@ -209,9 +233,12 @@ TEST(ChartSceneCache, BackgroundRoutingShowsCardsFirstThenTheLines)
         ASSERT_TRUE(routed.waitFor(1));
         const auto second = snapshot(cache, archive);
         EXPECT_NE(second, first);
+        EXPECT_FALSE(second->routesPending());
         EXPECT_EQ(second->routes(), expected);
         EXPECT_EQ(snapshot(cache, archive), second);
+        EXPECT_EQ(cache.buildCount(), 2);
         const auto third = snapshot(cache, renamed);
+        EXPECT_NE(third, second);
         EXPECT_FALSE(third->routesPending());
         EXPECT_EQ(third->routes(), expected);
     }
@@ -229,14 +256,51 @@ TEST(ChartSceneCache, SmallChartRoutedWithinTheWaitNeedsNoWorker)
     EXPECT_EQ(routed.count(), 0);
 }
 
+TEST(ChartSceneCache, LinesRoutedWithinTheWaitComeWithTheScene)
+{
+    const OrganizationArchive archive = district();
+    const std::vector<DottedRoute> expected = routedInPlace(archive);
+
+    RoutedSignal routed;
+    ChartSceneCache cache;
+    cache.routeInBackground(routed.callback(), std::chrono::minutes(1));
+    const auto scene = snapshot(cache, archive);
+    EXPECT_FALSE(scene->routesPending());
+    EXPECT_EQ(scene->routes(), expected);
+    EXPECT_EQ(snapshot(cache, archive), scene);
+    EXPECT_EQ(cache.buildCount(), 1);
+    EXPECT_EQ(routed.count(), 0); // no worker was needed
+}
+
+TEST(ChartSceneCache, EditThatMovesNoCardWhileRoutingKeepsTheWorker)
+{
+    const OrganizationArchive archive = district();
+    const std::vector<DottedRoute> expected = routedInPlace(archive);
+
+    RoutedSignal routed;
+    ChartSceneCache cache;
+    cache.routeInBackground(routed.callback(), std::chrono::milliseconds(0));
+    EXPECT_TRUE(snapshot(cache, archive)->routesPending());
+    OrganizationArchive renamed = archive;
+    renamed.organization.positions[3].employee->name = "Dee Elder";
+    // Whether or not the worker is done by now, one call of `routed` is all the window gets.
+    snapshot(cache, renamed);
+    ASSERT_TRUE(routed.waitFor(1));
+    const auto scene = snapshot(cache, renamed);
+    EXPECT_FALSE(scene->routesPending());
+    EXPECT_EQ(scene->routes(), expected);
+    EXPECT_EQ(scene->position("T1")->employee->name, "Dee Elder");
+}
+
 TEST(ChartSceneCache, ChangeWhileRoutingGetsTheLinesOfTheNewChart)
 {
     const OrganizationArchive archive = district();
     OrganizationArchive moved = archive;
-    moved.organization.positions[4].managerID = "P2";
+    moved.organization.positions[4].managerID = "P2"; // T2 under its dotted-line manager's peer
     moved.organization.positions[4].dottedManagerIDs = {"P1"};
     const std::vector<DottedRoute> expected = routedInPlace(moved);
     ASSERT_EQ(expected.size(), 1u);
+    EXPECT_EQ(expected[0].managerID, "P1");
 
     RoutedSignal routed;
     ChartSceneCache cache;
@@ -252,6 +316,7 @@ TEST(ChartSceneCache, ChangeWhileRoutingGetsTheLinesOfTheNewChart)
     EXPECT_EQ(scene->routes(), expected);
     for (const auto &shown : seen)
         EXPECT_TRUE(isPrefix(shown->routes(), expected)); // never a line of the older chart
+    EXPECT_EQ(snapshot(cache, moved), scene);
 }
 
 // Lines come in as they are routed: each scene on the way shows the same cards (the very
@@ -320,6 +385,88 @@ TEST(ChartSceneCache, RoutesSharedThroughTheStore)
     }
 }
 
+TEST(ChartScene, CardsLayoutAndDottedRoutes)
+{
+    ChartSceneCache cache;
+    const auto scene = snapshot(cache, district());
+    EXPECT_EQ(idsOf(scene->presentation().organization), (std::vector<std::string>{"S", "P1", "P2", "T1", "T2", "T3"}));
+    EXPECT_EQ(scene->layout().nodes.size(), 6u);
+    ASSERT_EQ(scene->routes().size(), 1u);
+    EXPECT_EQ(scene->routes()[0].managerID, "P2");
+    EXPECT_EQ(scene->routes()[0].reportID, "T2");
+    ASSERT_NE(scene->position("T2"), nullptr);
+    EXPECT_EQ(scene->position("T2")->employee->name, "Al Zed");
+    EXPECT_EQ(scene->position("nobody"), nullptr);
+    for (const Position &card : scene->presentation().organization.positions) {
+        EXPECT_EQ(idsOf(scene->membersOf(card.id)), std::vector<std::string>{card.id});
+        EXPECT_TRUE(scene->linkedSheets().contains(card.id));
+    }
+    EXPECT_EQ(scene->managersWithReports(), (std::unordered_set<std::string>{"S", "P1", "P2"}));
+}
+
+TEST(ChartScene, PersonFocusWinsOverDepartment)
+{
+    ChartSceneCache cache;
+    const OrganizationArchive archive = district();
+    EXPECT_EQ(idsOf(snapshot(cache, archive, {.personID = "P2", .department = "North"})->scopedOrganization()),
+              (std::vector<std::string>{"P2", "T3"}));
+    EXPECT_EQ(idsOf(snapshot(cache, archive, {.department = "North"})->scopedOrganization()),
+              (std::vector<std::string>{"P1", "T1", "T2"}));
+    // Matched exactly: another case or surrounding blanks focus on nothing.
+    for (const char *department : {"north", " North"}) {
+        const auto scene = snapshot(cache, archive, {.department = department});
+        EXPECT_TRUE(scene->scopedOrganization().positions.empty()) << department;
+        EXPECT_TRUE(scene->presentation().organization.positions.empty()) << department;
+        EXPECT_TRUE(scene->routes().empty()) << department;
+    }
+}
+
+// A collapsed card keeps its card and still counts as having reports.
+TEST(ChartScene, CollapsedSubtreeKeepsItsManager)
+{
+    ChartSceneCache cache;
+    const auto scene = snapshot(cache, district(), {.collapsed = {"P1"}});
+    EXPECT_EQ(idsOf(scene->visibleOrganization()), (std::vector<std::string>{"S", "P1", "P2", "T3"}));
+    EXPECT_EQ(scene->scopedOrganization().positions.size(), 6u);
+    EXPECT_TRUE(scene->hasReports("P1"));
+    EXPECT_FALSE(scene->hasReports("T3"));
+    EXPECT_TRUE(scene->routes().empty()); // T2 is hidden
+}
+
+// A collapsed group's card stands for the group's people, in person order.
+TEST(ChartScene, CollapsedGroupStandsForItsMembers)
+{
+    OrganizationArchive archive = district();
+    archive.addGroup("Teachers", {"T2", "T1"});
+    const std::string groupID = archive.groups->front().id;
+    ChartSceneCache cache;
+    const auto scene = snapshot(cache, archive);
+    ASSERT_NE(scene->position(groupID), nullptr);
+    EXPECT_EQ(scene->position("T1"), nullptr);
+    EXPECT_EQ(idsOf(scene->membersOf(groupID)), (std::vector<std::string>{"T1", "T2"})); // Young before Zed
+    EXPECT_EQ(sheetIDsOf(scene->linkedSheetsOf(groupID)), (std::vector<std::string>{"north", "south"}));
+
+    const auto expanded = snapshot(cache, archive, {.expandedGroups = {groupID}});
+    EXPECT_EQ(expanded->position(groupID), nullptr);
+    EXPECT_EQ(idsOf(expanded->membersOf("T2")), std::vector<std::string>{"T2"});
+}
+
+// With names hidden, matching peers become one card that stands for all of them.
+TEST(ChartScene, CollapsedTitlesStandForTheirPositions)
+{
+    OrganizationArchive archive = district();
+    archive.organization.positions[4].dottedManagerIDs.clear();
+    archive.organization.positions[4].department = "North";
+    Request request;
+    request.settings.hideNames = true;
+    ChartSceneCache cache;
+    const auto scene = snapshot(cache, archive, request);
+    EXPECT_EQ(scene->presentation().organization.positions.size(), 5u);
+    EXPECT_EQ(scene->position("T2"), nullptr);
+    EXPECT_EQ(idsOf(scene->membersOf("T1")), (std::vector<std::string>{"T1", "T2"}));
+    EXPECT_EQ(idsOf(scene->membersOf("T3")), std::vector<std::string>{"T3"});
+}
+
 TEST(ChartScene, CardsRoutesFocusAndCollapse)
 {
     ChartSceneCache cache;
@@ -370,17 +517,25 @@ TEST(ChartScene, CardsThatStandForSeveralPositions)
     EXPECT_EQ(idsOf(titles->membersOf("T1")), (std::vector<std::string>{"T1", "T2"}));
 }
 
-// Other charts that show a card's people; never the chart shown.
+// Other charts that show a card's people, by name; never the chart shown.
 TEST(ChartScene, LinkedSheets)
 {
     ChartSceneCache cache;
     const OrganizationArchive archive = district();
-    EXPECT_EQ(sheetIDsOf(snapshot(cache, archive)->linkedSheetsOf("T2")), (std::vector<std::string>{"north", "south"}));
+    const auto all = snapshot(cache, archive);
+    EXPECT_EQ(sheetIDsOf(all->linkedSheetsOf("T2")), (std::vector<std::string>{"north", "south"}));
+    EXPECT_TRUE(all->linkedSheetsOf("S").empty());
+
     const auto north = snapshot(cache, archive, {.sheetID = "north"});
     EXPECT_EQ(sheetIDsOf(north->linkedSheetsOf("T2")), (std::vector<std::string>{"all", "south"}));
+    EXPECT_EQ(sheetIDsOf(north->linkedSheetsOf("T1")), std::vector<std::string>{"all"});
+
     OrganizationArchive bare = archive;
     bare.sheets.reset();
-    EXPECT_TRUE(snapshot(cache, bare, {.sheetID = ""})->linkedSheetsOf("T2").empty());
+    const auto whole = snapshot(cache, bare, {.sheetID = ""});
+    for (const Position &card : whole->presentation().organization.positions)
+        EXPECT_TRUE(whole->linkedSheetsOf(card.id).empty()) << card.id;
+    EXPECT_EQ(whole->linkedSheets().size(), 6u);
 }
 
 TEST(ChartScene, InkIsKeptForTheLastSelection)
@@ -389,7 +544,9 @@ TEST(ChartScene, InkIsKeptForTheLastSelection)
     const auto scene = snapshot(cache, district());
     const auto none = scene->ink(std::nullopt);
     EXPECT_EQ(scene->ink(std::nullopt), none);
+    EXPECT_FALSE(none->strokes.empty());
     const auto selected = scene->ink(std::string("T2"));
+    EXPECT_NE(selected, none);
     EXPECT_EQ(scene->ink(std::string("T2")), selected);
     EXPECT_TRUE(selected->strokes.front().highlighted);
     EXPECT_EQ(*scene->ink(std::nullopt), *none);

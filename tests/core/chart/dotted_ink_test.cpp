@@ -12,6 +12,46 @@
 
 namespace {
 
+using K = PathElement::Kind;
+
+DottedRoute route(std::string manager, std::string report, std::vector<Point> points)
+{
+    return {std::move(manager), std::move(report), std::move(points)};
+}
+
+Path line(Point from, Point to)
+{
+    Path path;
+    path.moveTo(from);
+    path.lineTo(to);
+    return path;
+}
+
+// Strokes as (from, to, highlighted, phase) for the straight ones.
+struct StraightRun {
+    Point from;
+    Point to;
+    bool highlighted;
+    double phase;
+    bool operator==(const StraightRun &) const = default;
+};
+
+std::ostream &operator<<(std::ostream &out, const StraightRun &run)
+{
+    return out << run.from << "-" << run.to << (run.highlighted ? " lit" : "") << " phase " << run.phase;
+}
+
+std::vector<StraightRun> runsOf(const DottedInk &ink)
+{
+    std::vector<StraightRun> runs;
+    for (const DottedStroke &stroke : ink.strokes) {
+        if (stroke.path.elements.size() == 2 && stroke.path.elements[1].kind == K::lineTo)
+            runs.push_back({stroke.path.elements[0].point, stroke.path.elements[1].point, stroke.highlighted,
+                            stroke.dashPhase});
+    }
+    return runs;
+}
+
 // The ink rules word for word: breakpoints per line and the covering runs of every span.
 DottedInk literalInk(const std::vector<DottedRoute> &routes, const std::optional<std::string> &selectedID)
 {
@@ -25,13 +65,13 @@ DottedInk literalInk(const std::vector<DottedRoute> &routes, const std::optional
         const bool related = selectedID && (*selectedID == r.managerID || *selectedID == r.reportID);
         Point current;
         for (const PathElement &e : r.path().elements) {
-            if (e.kind == PathElement::Kind::lineTo) {
+            if (e.kind == K::lineTo) {
                 const bool horizontal = current.y == e.point.y;
                 const double a = horizontal ? current.x : current.y, b = horizontal ? e.point.x : e.point.y;
                 if (a != b)
                     lines[{!horizontal, horizontal ? e.point.y : current.x}].push_back(
                         {std::min(a, b), std::max(a, b), related});
-            } else if (e.kind == PathElement::Kind::quadCurveTo) {
+            } else if (e.kind == K::quadCurveTo) {
                 const std::vector<double> key = std::min(
                     std::vector{current.x, current.y, e.control.x, e.control.y, e.point.x, e.point.y},
                     std::vector{e.point.x, e.point.y, e.control.x, e.control.y, current.x, current.y});
@@ -70,9 +110,8 @@ DottedInk literalInk(const std::vector<DottedRoute> &routes, const std::optional
                 pieces.push_back({b[k], b[k + 1], lit});
         }
         for (const Interval &p : pieces) {
-            Path path;
-            path.moveTo(axis.first ? Point{axis.second, p.lower} : Point{p.lower, axis.second});
-            path.lineTo(axis.first ? Point{axis.second, p.upper} : Point{p.upper, axis.second});
+            const Path path = axis.first ? line({axis.second, p.lower}, {axis.second, p.upper})
+                                         : line({p.lower, axis.second}, {p.upper, axis.second});
             ink.strokes.push_back({path, p.highlighted, std::fmod(p.lower, 10)});
         }
     }
@@ -107,4 +146,83 @@ TEST(DottedInk, MatchesTheRulesOnRandomRoutes)
             between(0, 2) == 0 ? std::nullopt : std::optional<std::string>("R" + std::to_string(between(0, 3)));
         ASSERT_EQ(DottedInk(routes, selected), literalInk(routes, selected)) << "round " << round;
     }
+}
+
+TEST(DottedInk, NoRoutesNoInk)
+{
+    const DottedInk ink({}, std::string("P1"));
+    EXPECT_TRUE(ink.strokes.empty());
+    EXPECT_TRUE(ink.arrows.empty());
+}
+
+// Overlapping and touching runs on one line become one stroke; a gap starts another.
+TEST(DottedInk, SharedRunsAreDrawnOnce)
+{
+    const DottedInk ink({route("M", "A", {{0, 50}, {100, 50}}), route("M", "B", {{60, 50}, {150, 50}}),
+                         route("M", "C", {{150, 50}, {170, 50}}), route("M", "D", {{200, 50}, {230, 50}})},
+                        std::nullopt);
+    EXPECT_EQ(runsOf(ink), (std::vector<StraightRun>{{{0, 50}, {170, 50}, false, 0}, {{200, 50}, {230, 50}, false, 0}}));
+}
+
+// Only B is related: the shared stretch is lit and splits from A's own part.
+TEST(DottedInk, SelectionLightsItsShareOfARun)
+{
+    const DottedInk ink({route("M", "A", {{0, 50}, {100, 50}}), route("N", "B", {{50, 50}, {150, 50}})},
+                        std::string("B"));
+    EXPECT_EQ(runsOf(ink), (std::vector<StraightRun>{{{0, 50}, {50, 50}, false, 0}, {{50, 50}, {150, 50}, true, 0}}));
+    ASSERT_EQ(ink.arrows.size(), 2u);
+    EXPECT_FALSE(ink.arrows[0].highlighted); // tip (100, 50) sorts first
+    EXPECT_TRUE(ink.arrows[1].highlighted);
+}
+
+// Phases follow the absolute position, so collinear runs dash in step.
+TEST(DottedInk, DashPhaseFromAbsoluteCoordinates)
+{
+    const DottedInk ink({route("M", "A", {{23, 0}, {28, 0}}), route("M", "B", {{33, 0}, {40, 0}}),
+                         route("M", "C", {{-3, 10}, {5, 10}}), route("M", "D", {{7, 30}, {7, 47}})},
+                        std::nullopt);
+    const std::vector<StraightRun> expected{
+        {{23, 0}, {28, 0}, false, 3},
+        {{33, 0}, {40, 0}, false, 3},
+        {{-3, 10}, {5, 10}, false, -3},
+        {{7, 30}, {7, 47}, false, 0},
+    };
+    EXPECT_EQ(runsOf(ink), expected);
+}
+
+// Horizontal lines by y, then vertical lines by x, then corners; a corner drawn in either
+// direction is kept once.
+TEST(DottedInk, CornersOnceInEitherDirection)
+{
+    const DottedInk ink({route("M", "A", {{0, 0}, {100, 0}, {100, 100}}),
+                         route("A", "M", {{100, 100}, {100, 0}, {0, 0}})},
+                        std::string("M"));
+    ASSERT_EQ(ink.strokes.size(), 3u);
+    EXPECT_EQ(ink.strokes[0].path, line({0, 0}, {92, 0}));
+    EXPECT_EQ(ink.strokes[1].path, line({100, 8}, {100, 100}));
+    EXPECT_EQ(ink.strokes[1].dashPhase, 8);
+    Path corner;
+    corner.moveTo({92, 0});
+    corner.quadCurveTo({100, 8}, {100, 0});
+    EXPECT_EQ(ink.strokes[2].path, corner);
+    EXPECT_EQ(ink.strokes[2].dashPhase, 0);
+    for (const DottedStroke &stroke : ink.strokes)
+        EXPECT_TRUE(stroke.highlighted);
+    EXPECT_EQ(ink.arrows.size(), 2u); // opposite tips
+}
+
+TEST(DottedInk, OneArrowPerTipAndDirection)
+{
+    const DottedInk ink({route("M", "A", {{0, 50}, {100, 50}}), route("M", "B", {{40, 50}, {100, 50}})},
+                        std::string("B"));
+    ASSERT_EQ(ink.arrows.size(), 1u);
+    EXPECT_TRUE(ink.arrows[0].highlighted);
+    EXPECT_EQ(ink.arrows[0].path, route("M", "A", {{0, 50}, {100, 50}}).arrowhead());
+}
+
+TEST(DottedInk, NoArrowWithoutALastPiece)
+{
+    const DottedInk ink({route("M", "A", {{0, 50}}), route("M", "B", {{0, 50}, {100, 50}, {100, 50}})},
+                        std::nullopt);
+    EXPECT_TRUE(ink.arrows.empty());
 }

@@ -2,6 +2,9 @@
 #include "core/chart/dotted_routing_grid.h"
 #include "core/chart/dotted_routing_queue.h"
 
+#include "chart_test_support.h"
+#include "dotted_route_shape.h"
+
 #include <gtest/gtest.h>
 
 #include <limits>
@@ -113,6 +116,118 @@ TEST(DottedRouting, WalledInManagerGetsNoRoute)
         const auto routes = DottedRouting::routes(nodes, edges, limits);
         ASSERT_EQ(routes.size(), 1u);
         EXPECT_EQ(routes[0].managerID, "R");
+        EXPECT_EQ(routes[0].reportID, "S");
+    }
+}
+
+TEST(DottedRouting, OnlyDottedEdgesAreRouted)
+{
+    const std::vector<ChartNode> nodes{card("M", 100, 100), card("R", 500, 100)};
+    EXPECT_TRUE(DottedRouting::routes(nodes, {}).empty());
+    EXPECT_TRUE(DottedRouting::routes(nodes, {{"M", "R", false}}).empty());
+    EXPECT_EQ(DottedRouting::routes(nodes, {{"M", "R", false}, dotted("M", "R")}).size(), 1u);
+}
+
+// A caller that lost interest before the call gets nothing, unless there was nothing to
+// route anyway.
+TEST(DottedRouting, StopRequestedBeforeTheCallGivesNoResult)
+{
+    std::stop_source source;
+    source.request_stop();
+    const std::vector<ChartNode> nodes{card("M", 100, 100), card("R", 500, 100)};
+    EXPECT_EQ(DottedRouting::routes(nodes, {dotted("M", "R")}, source.get_token()), std::nullopt);
+    EXPECT_EQ(DottedRouting::routes(nodes, {{"M", "R", false}}, source.get_token()), std::vector<DottedRoute>{});
+    EXPECT_EQ(DottedRouting::routes(nodes, {dotted("M", "R")}, std::stop_token{})->size(), 1u);
+}
+
+// Three ports per side on a small chart; the three straight lines cost the same and the
+// upper one wins, its states being numbered first.
+TEST(DottedRouting, NeighboursInOneRowJoinStraightOnTheUpperLane)
+{
+    const auto routes = DottedRouting::routes({card("R", 100, 100), card("M", 500, 100)}, {dotted("M", "R")});
+    ASSERT_EQ(routes.size(), 1u);
+    EXPECT_EQ(routes[0].reportID, "R");
+    EXPECT_EQ(routes[0].managerID, "M");
+    EXPECT_EQ(routes[0].points, (std::vector<Point>{{300, 138}, {500, 138}}));
+}
+
+TEST(DottedRouting, ManagerAboveJoinsStraightOnTheLeftLane)
+{
+    const auto routes = DottedRouting::routes({card("M", 100, 100), card("R", 100, 400)}, {dotted("M", "R")});
+    ASSERT_EQ(routes.size(), 1u);
+    EXPECT_EQ(routes[0].points, (std::vector<Point>{{188, 400}, {188, 200}}));
+}
+
+// A card in between is passed along its enlarged outline, above rather than below (the
+// upper cells come first), with four turns.
+TEST(DottedRouting, GoesAroundACardInBetween)
+{
+    const auto routes =
+        DottedRouting::routes({card("R", 100, 100), card("B", 400, 100), card("M", 700, 100)}, {dotted("M", "R")});
+    ASSERT_EQ(routes.size(), 1u);
+    EXPECT_EQ(routes[0].points,
+              (std::vector<Point>{{300, 138}, {314, 138}, {314, 86}, {686, 86}, {686, 138}, {700, 138}}));
+}
+
+// The second line into a manager pays for the port the first one took, and ends elsewhere.
+TEST(DottedRouting, SecondLineIntoAManagerTakesAnotherPort)
+{
+    const auto routes = DottedRouting::routes({card("M", 100, 100), card("A", 100, 400), card("B", 400, 400)},
+                                              {dotted("M", "B"), dotted("M", "A")});
+    ASSERT_EQ(routes.size(), 2u);
+    // Routed in report order: A first.
+    EXPECT_EQ(routes[0].reportID, "A");
+    EXPECT_EQ(routes[0].points, (std::vector<Point>{{188, 400}, {188, 200}}));
+    EXPECT_EQ(routes[1].points, (std::vector<Point>{{400, 438}, {386, 438}, {386, 162}, {300, 162}}));
+}
+
+TEST(DottedRouting, EdgesWithoutBothCardsGetNoRoute)
+{
+    const std::vector<ChartNode> nodes{card("M", 100, 100), card("R", 100, 400)};
+    const auto routes =
+        DottedRouting::routes(nodes, {dotted("M", "gone"), dotted("gone", "R"), dotted("M", "R"), dotted("M", "M2")});
+    ASSERT_EQ(routes.size(), 1u);
+    EXPECT_EQ(routes[0].reportID, "R");
+}
+
+// Cards 20 apart: the facing sides' ports lie inside the other card's clearance, so the
+// line leaves over the top.
+TEST(DottedRouting, PortsInsideAnotherCardsClearanceAreNotOffered)
+{
+    const auto routes = DottedRouting::routes({card("R", 100, 100), card("M", 320, 100)}, {dotted("M", "R")});
+    ASSERT_EQ(routes.size(), 1u);
+    const std::vector<Point> &points = routes[0].points;
+    EXPECT_NE(points.front().x, 300);
+    EXPECT_NE(points.back().x, 320);
+    EXPECT_TRUE(DottedRouteShape::onOutline(points.front(), Rect::make(100, 100, 200, 100)));
+    EXPECT_TRUE(DottedRouteShape::onOutline(points.back(), Rect::make(320, 100, 200, 100)));
+}
+
+// On laid-out charts: pieces horizontal or vertical, no three points on one line, ends on
+// the two cards' outlines, nothing through a card or (away from the ends) its clearance,
+// the same points on every run.
+TEST(DottedRouting, RoutesKeepTheirShapeOnRandomCharts)
+{
+    std::mt19937 random(4242);
+    const auto between = [&](int lo, int hi) { return std::uniform_int_distribution<int>(lo, hi)(random); };
+    for (int round = 0; round < 30; ++round) {
+        const int count = round % 5 == 4 ? 170 : between(3, 60);
+        Organization org;
+        for (int i = 0; i < count; ++i) {
+            Position p = ChartTest::position("P" + std::to_string(i));
+            if (i > 0)
+                p.managerID = "P" + std::to_string(between(std::max(0, i - 5), i - 1));
+            if (i > 2 && between(0, 5) == 0)
+                p.dottedManagerIDs.push_back("P" + std::to_string(between(0, i - 2)));
+            org.positions.push_back(std::move(p));
+        }
+        const ChartLayout layout = ChartLayout::build(
+            org.withReportingCallouts(), round % 2 ? std::optional<double>(1.3) : std::nullopt, 112);
+        const std::vector<ChartNode> nodes = layout.routingNodes();
+        const auto routes = DottedRouting::routes(nodes, layout.edges);
+        ASSERT_EQ(routes, DottedRouting::routes(nodes, layout.edges));
+        for (const DottedRoute &route : routes)
+            DottedRouteShape::expectGoodShape(route, nodes, "round " + std::to_string(round) + " " + route.reportID);
     }
 }
 
@@ -136,6 +251,56 @@ TEST(DottedRoute, PathAndArrowhead)
                                         {K::lineTo, {46, 92}, {}},
                                         {K::lineTo, {54, 92}, {}},
                                         {K::closeSubpath, {}, {}}}));
+    EXPECT_TRUE(DottedRoute({"M", "R", {{50, 0}, {50, 0}}}).arrowhead().isEmpty());
+}
+
+TEST(DottedRoute, RelatesToEitherEnd)
+{
+    const DottedRoute route{"M", "R", {{0, 0}, {10, 0}}};
+    EXPECT_TRUE(route.isRelated(std::string("M")));
+    EXPECT_TRUE(route.isRelated(std::string("R")));
+    EXPECT_FALSE(route.isRelated(std::string("X")));
+    EXPECT_FALSE(route.isRelated(std::nullopt));
+}
+
+TEST(DottedRoute, PathRoundsCornersByEightOrHalfTheShorterPiece)
+{
+    using K = PathElement::Kind;
+    const DottedRoute route{"M", "R", {{0, 0}, {100, 0}, {100, 10}, {200, 10}}};
+    const Path path = route.path();
+    const std::vector<PathElement> expected{
+        {K::moveTo, {0, 0}, {}},
+        {K::lineTo, {95, 0}, {}},
+        {K::quadCurveTo, {100, 5}, {100, 0}},
+        {K::lineTo, {100, 5}, {}},
+        {K::quadCurveTo, {105, 10}, {100, 10}},
+        {K::lineTo, {200, 10}, {}},
+    };
+    EXPECT_EQ(path.elements, expected);
+
+    const std::vector<PathElement> wide{
+        {K::moveTo, {0, 0}, {}},
+        {K::lineTo, {92, 0}, {}},
+        {K::quadCurveTo, {100, 8}, {100, 0}},
+        {K::lineTo, {100, 100}, {}},
+    };
+    EXPECT_EQ(DottedRoute({"M", "R", {{0, 0}, {100, 0}, {100, 100}}}).path().elements, wide);
+    EXPECT_TRUE(DottedRoute{}.path().isEmpty());
+    EXPECT_EQ(DottedRoute({"M", "R", {{3, 4}}}).path().elements, (std::vector<PathElement>{{K::moveTo, {3, 4}, {}}}));
+}
+
+TEST(DottedRoute, ArrowheadPointsIntoTheManager)
+{
+    using K = PathElement::Kind;
+    const DottedRoute down{"M", "R", {{50, 0}, {50, 100}}};
+    const std::vector<PathElement> expected{
+        {K::moveTo, {50, 100}, {}},
+        {K::lineTo, {46, 92}, {}},
+        {K::lineTo, {54, 92}, {}},
+        {K::closeSubpath, {}, {}},
+    };
+    EXPECT_EQ(down.arrowhead().elements, expected);
+    EXPECT_TRUE(DottedRoute({"M", "R", {{50, 0}}}).arrowhead().isEmpty());
     EXPECT_TRUE(DottedRoute({"M", "R", {{50, 0}, {50, 0}}}).arrowhead().isEmpty());
 }
 

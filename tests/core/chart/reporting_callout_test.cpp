@@ -4,8 +4,22 @@
 
 using namespace TestDocs;
 
-// A callout lists two or more distinct managers, the primary first; the report itself and
-// unknown ids don't count, and a callout already set is kept.
+namespace {
+
+std::vector<std::string> managersOf(const Position &p)
+{
+    std::vector<std::string> ids;
+    if (p.reportingCallout) {
+        for (const PrimaryManagerReference &m : p.reportingCallout->managers)
+            ids.push_back(m.positionID);
+    }
+    return ids;
+}
+
+} // namespace
+
+// A callout lists two or more distinct managers, the primary first (a vacant one by its
+// title); the report itself and unknown ids don't count, and a callout already set is kept.
 TEST(ReportingCallouts, TwoOrMoreDistinctManagersPrimaryFirst)
 {
     Position kept = person("K", "Z");
@@ -13,20 +27,22 @@ TEST(ReportingCallouts, TwoOrMoreDistinctManagersPrimaryFirst)
     const Organization shown =
         organization({person("Z", std::nullopt, "Ann Lee", "Principal"), vacancy("B", std::nullopt, "Dean"),
                       person("C"), withDotted(person("P", "Z"), {"C", "B", "Z"}), withDotted(person("Q", "Z"), {"Z"}),
-                      withDotted(person("R"), {"R", "gone", "C"}), kept})
+                      withDotted(person("R"), {"R", "gone", "C"}), withDotted(person("S"), {"B", "C"}), kept})
             .withReportingCallouts();
     const ReportingCallout &p = *shown.positions[3].reportingCallout;
-    std::vector<std::string> managers;
-    for (const PrimaryManagerReference &m : p.managers)
-        managers.push_back(m.positionID);
-    EXPECT_EQ(managers, (std::vector<std::string>{"Z", "B", "C"}));
+    EXPECT_EQ(managersOf(shown.positions[3]), (std::vector<std::string>{"Z", "B", "C"}));
+    EXPECT_EQ(p.primaryManagerID, "Z");
+    EXPECT_FALSE(p.managers[1].employeeName.has_value());
+    EXPECT_EQ(p.managers[1].jobTitle, "Dean");
     EXPECT_EQ(p.summary(), "Also reports to 2 other managers");
     EXPECT_EQ(p.details(false),
               "Primary: Ann Lee \u2014 Principal\nAdditional: Dean\nAdditional: Person C \u2014 Teacher");
     EXPECT_EQ(p.details(true), "Primary: Principal\nAdditional: Dean\nAdditional: Teacher");
     EXPECT_FALSE(shown.positions[4].reportingCallout.has_value()) << "the same manager twice counts once";
-    EXPECT_FALSE(shown.positions[5].reportingCallout.has_value());
-    EXPECT_EQ(shown.positions[6].reportingCallout, kept.reportingCallout);
+    EXPECT_FALSE(shown.positions[5].reportingCallout.has_value()) << "itself and unknown ids are skipped";
+    EXPECT_EQ(managersOf(shown.positions[6]), (std::vector<std::string>{"B", "C"}));
+    EXPECT_FALSE(shown.positions[6].reportingCallout->primaryManagerID.has_value());
+    EXPECT_EQ(shown.positions[7].reportingCallout, kept.reportingCallout);
 
     const ReportingCallout noPrimary =
         ReportingCallout::make({{"K", "Kim Ray", "Dean", {}}, {"B", std::nullopt, "Nurse", {}}}, std::nullopt);
@@ -44,5 +60,8 @@ TEST(ReportingCallouts, MergedKeepsEachManagerOnce)
     ASSERT_TRUE(merged.has_value());
     EXPECT_EQ(merged->managers.size(), 3u);
     EXPECT_EQ(merged->primaryManagerID, "A");
-    EXPECT_FALSE(ReportingCallout::merged({p[5], p[3]})->primaryManagerID.has_value()) << "the first has no callout";
+    EXPECT_FALSE(ReportingCallout::merged({p[5], p[0]}).has_value());
+    const auto noPrimary = ReportingCallout::merged({p[5], p[3]});
+    ASSERT_TRUE(noPrimary.has_value());
+    EXPECT_FALSE(noPrimary->primaryManagerID.has_value()) << "the first position has no callout";
 }

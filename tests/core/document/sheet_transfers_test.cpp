@@ -65,14 +65,69 @@ std::vector<OrganizationSheet> referenceTransfers(const Organization &old, const
     return sheets;
 }
 
+IDs listOf(const OrganizationArchive &a, const std::string &sheetID)
+{
+    return a.sheet(sheetID)->positionIDs;
+}
+
 } // namespace
+
+TEST(SheetTransfers, MovedPositionTakesItsListedSubtree)
+{
+    // P and its report Q are on X with P's old manager A; the new manager B is on Y.
+    OrganizationArchive a = archive({person("A"), person("B"), person("P", "A"), person("Q", "P"), person("M")});
+    a.sheets = std::vector{sheet("X", "X", {"A", "P", "Q"}), sheet("Y", "Y", {"B"}), sheet("Z", "Z", {"P", "A", "B"})};
+    Organization moved = a.organization;
+    moved.positions[2].managerID = "B";
+    a.replaceOrganization(moved);
+    EXPECT_EQ(listOf(a, "X"), (IDs{"A"}));
+    EXPECT_EQ(listOf(a, "Y"), (IDs{"B", "P", "Q"}));
+    EXPECT_EQ(listOf(a, "Z"), (IDs{"P", "A", "B"}));
+}
+
+TEST(SheetTransfers, DottedLineToAStayingManagerHoldsAReport)
+{
+    OrganizationArchive a = archive({person("A"), person("B"), person("M"), person("P", "A"),
+                                     withDotted(person("Q", "P"), {"M"}), person("R", "Q")});
+    a.sheets = std::vector{sheet("X", "X", {"A", "P", "Q", "R", "M"}), sheet("Y", "Y", {"B"})};
+    Organization moved = a.organization;
+    moved.positions[3].managerID = "B";
+    a.replaceOrganization(moved);
+    EXPECT_EQ(listOf(a, "X"), (IDs{"A", "Q", "R", "M"}));
+    EXPECT_EQ(listOf(a, "Y"), (IDs{"B", "P", "Q", "R"}));
+}
+
+TEST(SheetTransfers, GainingOrLosingAManagerMovesNothing)
+{
+    OrganizationArchive a = archive({person("A"), person("B"), person("P", "A"), person("T")});
+    a.sheets = std::vector{sheet("X", "X", {"A", "P", "T"}), sheet("Y", "Y", {"B"})};
+    const auto sheets = a.sheets;
+    Organization changed = a.organization;
+    changed.positions[2].managerID.reset();
+    changed.positions[3].managerID = "B";
+    a.replaceOrganization(changed);
+    EXPECT_EQ(a.sheets, sheets);
+}
+
+TEST(SheetTransfers, ReplacingWithAnInvalidOrganizationChangesNothing)
+{
+    OrganizationArchive a = archive({person("A"), person("B"), person("P", "A")});
+    a.sheets = std::vector{sheet("X", "X", {"A", "P"}), sheet("Y", "Y", {"B"})};
+    a.checkpoint("v1");
+    const OrganizationArchive before = a;
+    Organization bad = a.organization;
+    bad.positions[2].managerID = "B";
+    bad.positions[0].fte = 0;
+    EXPECT_EQ(errorOf([&] { a.replaceOrganization(bad); }), "A needs a positive FTE.");
+    EXPECT_EQ(a, before);
+}
 
 // The fast sweep gives exactly what the rule written out step by step gives.
 TEST(SheetTransfers, MatchesTheStepByStepRuleOnRandomMoves)
 {
     std::mt19937 random(20240611);
     int changedRounds = 0;
-    for (int round = 0; round < 300; ++round) {
+    for (int round = 0; round < 600; ++round) {
         const int n = 2 + static_cast<int>(random() % 30);
         auto id = [](int i) { return "P" + std::to_string(i); };
         auto pick = [&](int below) { return static_cast<int>(random() % static_cast<unsigned>(below)); };
@@ -95,11 +150,12 @@ TEST(SheetTransfers, MatchesTheStepByStepRuleOnRandomMoves)
             if (pick(4) == 0 && !s.positionIDs.empty())
                 s.positionIDs.push_back(s.positionIDs.front()); // repeated entries are removed together
         }
+        ASSERT_NO_THROW(now.validate());
         OrganizationArchive a = OrganizationArchive::make("District", now);
         a.sheets = sheets;
         a.reconcileSheetTransfers(old);
         ASSERT_EQ(*a.sheets, referenceTransfers(old, now, sheets)) << "round " << round;
         changedRounds += *a.sheets != sheets;
     }
-    EXPECT_GT(changedRounds, 30); // the cases exercise transfers, not only the no-op path
+    EXPECT_GT(changedRounds, 60); // the cases exercise transfers, not only the no-op path
 }

@@ -31,10 +31,11 @@ OrganizationArchive district()
     return archive;
 }
 
-std::string commitFailure(OrganizationArchive archive, const std::vector<QuickEntryRow> &rows)
+std::string commitFailure(OrganizationArchive archive, const std::vector<QuickEntryRow> &rows,
+                          const std::string &sheetID = "S")
 {
     const OrganizationArchive before = archive;
-    const std::string message = errorOf([&] { archive.quickAdd(rows, "S"); });
+    const std::string message = errorOf([&] { archive.quickAdd(rows, sheetID); });
     EXPECT_EQ(archive, before) << "a refused commit must change nothing";
     return message;
 }
@@ -58,6 +59,101 @@ QuickEntryRow newVacancy(std::string title, int quantity, std::string manager = 
 QuickEntryRow row(const OrganizationArchive &a, const char *id) { return QuickEntryRow(positionIn(a.organization, id)); }
 
 } // namespace
+
+TEST(QuickEntryCommit, RefusesWhileCurrentIsLocked)
+{
+    OrganizationArchive archive = district();
+    archive.planning = OrganizationPlanning{.isLocked = true};
+    EXPECT_EQ(commitFailure(archive, {newPerson("Ann", "T1")}),
+              "Current organization is locked. Open Planning & Proposals to edit a named proposal instead.");
+}
+
+TEST(QuickEntryCommit, BlankNewRowsCommitNothing)
+{
+    OrganizationArchive archive = district();
+    const OrganizationArchive before = archive;
+    QuickEntryRow blank("Art", "nobody at all", "HQ");
+    blank.setJobTitle(" ");
+    EXPECT_TRUE(archive.quickAdd({blank, QuickEntryRow("", "", "")}, "S").empty());
+    EXPECT_EQ(archive, before);
+}
+
+TEST(QuickEntryCommit, RowRefusals)
+{
+    QuickEntryRow existingTriple(positionIn(district().organization, "E2"));
+    existingTriple.quantity = 3;
+    QuickEntryRow noPay(positionIn(district().organization, "E2"));
+    noPay.title = " ";
+    QuickEntryRow blankJob(positionIn(district().organization, "E2"));
+    blankJob.setJobTitle("\t");
+    QuickEntryRow noName(positionIn(district().organization, "E2"));
+    noName.name = " ";
+    QuickEntryRow namedVacancy = newVacancy("Aide", 1);
+    namedVacancy.name = "Ann";
+    QuickEntryRow doubleVacancy = newVacancy("Aide", 2, "Nobody");
+
+    struct Case {
+        const char *what;
+        QuickEntryRow row;
+        std::string message;
+    };
+    const Case cases[] = {
+        {"quantity 0", newVacancy("Aide", 0), "Row 2: Quantity must be a whole number from 1 to 1,000."},
+        {"quantity 1001", newVacancy("Aide", 1001), "Row 2: Quantity must be a whole number from 1 to 1,000."},
+        {"existing quantity 3", existingTriple,
+         "Row 2: Quantity greater than 1 is only allowed when adding new vacant positions."},
+        {"occupied quantity 2", [] { auto r = newPerson("Ann", "T1"); r.quantity = 2; return r; }(),
+         "Row 2: Quantity greater than 1 is only allowed when adding new vacant positions."},
+        {"named vacancy", namedVacancy, "Row 2: Vacant positions cannot have an employee name."},
+        {"blank pay level", noPay, "Row 2: Enter a Pay Level and Job Title."},
+        {"blank custom job title", blankJob, "Row 2: Enter a Pay Level and Job Title."},
+        {"blank name", noName, "Row 2: Enter the employee name. Use Edit Person to mark a position vacant."},
+        {"new person without pay level", newPerson("Ann", " "), "Row 2: Enter an employee name and title."},
+        {"unknown manager", newPerson("Ann", "T1", " Zed "),
+         "Row 2: manager 'Zed' is unknown. Choose a manager or enter a Position ID."},
+        {"vacancy as manager", newPerson("Ann", "T1", "V"),
+         "Row 2: manager 'V' is unknown. Choose a manager or enter a Position ID."},
+        {"one line per copy", doubleVacancy,
+         "Row 2: manager 'Nobody' is unknown. Choose a manager or enter a Position ID.\n"
+         "Row 2: manager 'Nobody' is unknown. Choose a manager or enter a Position ID."},
+    };
+    for (const Case &c : cases) {
+        OrganizationArchive archive = district();
+        EXPECT_EQ(commitFailure(archive, {newPerson("Ok", "T1", "B"), c.row}), c.message) << c.what;
+    }
+}
+
+TEST(QuickEntryCommit, StaleRowsAndMissingCharts)
+{
+    const std::string changed =
+        "Row 1: This position changed or left the sheet. Close and reopen the grid before editing it.";
+    const QuickEntryRow eli(positionIn(district().organization, "E2"));
+
+    OrganizationArchive edited = district();
+    edited.organization.positions[3].fte = 0.5;
+    EXPECT_EQ(commitFailure(edited, {eli}), changed);
+
+    OrganizationArchive offChart = district();
+    offChart.sheets->front().positionIDs = {"B", "V", "E1"};
+    EXPECT_EQ(commitFailure(offChart, {eli}), changed);
+
+    OrganizationArchive archive = district();
+    EXPECT_EQ(commitFailure(archive, {eli}, "gone"), changed);
+    EXPECT_EQ(commitFailure(archive, {newPerson("Ann", "T1")}, "gone"),
+              "Row 1: Choose a sheet before adding people.");
+    EXPECT_EQ(commitFailure(archive, {newVacancy("Aide", 2)}, "gone"), "Row 1: The selected chart no longer exists.");
+}
+
+TEST(QuickEntryCommit, EveryProblemIsReportedAndNothingIsSaved)
+{
+    OrganizationArchive archive = district();
+    const std::vector<QuickEntryRow> rows = {
+        newPerson("Ann", "T1", "B"), newVacancy("Aide", 0), newPerson("Bo", "T1", "B"),
+        QuickEntryRow("", "", ""),   newPerson("Cy", "", "B"),
+    };
+    EXPECT_EQ(commitFailure(archive, rows), "Row 2: Quantity must be a whole number from 1 to 1,000.\n"
+                                            "Row 5: Enter an employee name and title.");
+}
 
 TEST(QuickEntryCommit, EveryProblemIsReportedByRowAndNothingIsSaved)
 {
@@ -104,6 +200,53 @@ TEST(QuickEntryCommit, VacancyWithoutPayLevelIsReportedWithTheOtherRows)
     EXPECT_TRUE(commitFailure(district(), {untitled}).ends_with(" needs a Pay Level and Job Title."));
 }
 
+TEST(QuickEntryCommit, MixedBatchEditsInPlaceAndAppendsInRowOrder)
+{
+    OrganizationArchive archive = district();
+    QuickEntryRow eli(positionIn(archive.organization, "E2"));
+    eli.name = "  Eli Parker ";
+    eli.location = " North ";
+    QuickEntryRow filled(positionIn(archive.organization, "V"));
+    filled.vacant = false;
+    filled.name = "Val";
+    QuickEntryRow moe = newPerson("Moe", "T2", "bea stone", "Science");
+    QuickEntryRow ned = newPerson("Ned", "T1", moe.managerChoice(), "");
+    ned.setJobTitle(" Lead ");
+    const std::vector<QuickEntryRow> rows = {
+        eli, filled, ned, moe, newVacancy(" Aide ", 3), QuickEntryRow("Art", "Zed", ""),
+    };
+
+    const std::vector<Position> saved = archive.quickAdd(rows, "S");
+
+    ASSERT_EQ(saved.size(), 7u);
+    const std::vector<Position> &positions = archive.organization.positions;
+    EXPECT_EQ(std::vector(positions.begin() + 1, positions.begin() + 2), std::vector(saved.begin(), saved.begin() + 1));
+    EXPECT_EQ(std::vector(positions.begin() + 3, positions.end()), std::vector(saved.begin() + 1, saved.end()));
+
+    EXPECT_EQ(positionIn(archive.organization, "E2").employee, (Employee{"0003", "Eli Parker"}));
+    EXPECT_EQ(positionIn(archive.organization, "E2").location, "North");
+    EXPECT_EQ(positionIn(archive.organization, "E2").managerID, "B");
+    EXPECT_EQ(positionIn(archive.organization, "V").employee, (Employee{"0010", "Val"}));
+    EXPECT_EQ(positionIn(archive.organization, "E1").managerID, "V") << "untouched rows stay as they were";
+
+    Position expectedNed{.id = "P-0011", .title = "T1", .customJobTitle = "Lead", .department = "Science",
+                         .employee = Employee{"0011", "Ned"}, .managerID = "P-0012", .isAssistant = false};
+    EXPECT_EQ(saved[2], expectedNed);
+    EXPECT_EQ(saved[3].id, "P-0012");
+    EXPECT_EQ(saved[3].managerID, "B");
+
+    const std::string base = saved[4].id;
+    EXPECT_TRUE(base.starts_with("P-V-"));
+    EXPECT_EQ(saved[5].id, base + "-2");
+    EXPECT_EQ(saved[6].id, base + "-3");
+    Position expectedAide{.id = base, .title = "Aide", .department = "Art", .managerID = "B"};
+    EXPECT_EQ(saved[4], expectedAide);
+
+    EXPECT_EQ(archive.sheets->front().positionIDs,
+              (std::vector<std::string>{"B", "V", "E1", "E2", "P-0011", "P-0012", base, base + "-2", base + "-3"}));
+    EXPECT_TRUE(archive.revisions.empty()) << "the chart window saves the recovery version";
+}
+
 TEST(QuickEntryCommit, MixedBatch)
 {
     OrganizationArchive archive = district();
@@ -141,4 +284,63 @@ TEST(QuickEntryCommit, MixedBatch)
               (std::vector<std::string>{"B", "V", "E1", "P-0010-2", "P-0011", base, base + "-2", base + "-3"}));
     EXPECT_EQ(archive.sheets->at(1).positionIDs, (std::vector<std::string>{"X", "E2"})) << "Eli follows his manager";
     EXPECT_TRUE(archive.revisions.empty()) << "the chart window saves the recovery version";
+}
+
+TEST(QuickEntryCommit, ManagerResolution)
+{
+    OrganizationArchive archive = district();
+    archive.organization.positions.push_back(person("K1", "Pat Kim", "20", "Art"));
+    archive.organization.positions.push_back(person("K2", "pat kim", "21", "Music"));
+    archive.sheets->front().positionIDs.insert(archive.sheets->front().positionIDs.end(), {"K1", "K2"});
+
+    EXPECT_EQ(commitFailure(archive, {newPerson("Ann", "T1", "PAT KIM")}),
+              "Row 1: manager 'PAT KIM' is ambiguous. Choose a manager or enter a Position ID.");
+
+    const QuickEntryRow eve(positionIn(archive.organization, "E1")); // reports to the vacancy V, cell untouched
+    QuickEntryRow eli(positionIn(archive.organization, "E2"));
+    eli.manager = " ";
+    QuickEntryRow pick = newPerson("Ann", "T1", "pat kim — Pay [K2]", "");
+    const auto saved = archive.quickAdd({eve, eli, pick}, "S");
+    ASSERT_EQ(saved.size(), 3u);
+    EXPECT_EQ(saved[0].managerID, "V");
+    EXPECT_FALSE(saved[1].managerID.has_value());
+    EXPECT_EQ(saved[2].managerID, "K2");
+    EXPECT_EQ(saved[2].department, "Music");
+}
+
+TEST(QuickEntryCommit, EmployeeNumbersFollowTheWorkingOrganization)
+{
+    OrganizationArchive archive = district();
+    QuickEntryRow eve(positionIn(archive.organization, "E1"));
+    eve.vacant = true;
+    eve.name = "";
+    const auto saved = archive.quickAdd({eve, newPerson("Ann", "T1", "B"), newPerson("Bo", "T1", "B")}, "S");
+    ASSERT_EQ(saved.size(), 3u);
+    EXPECT_FALSE(saved[0].employee.has_value());
+    EXPECT_EQ(saved[1].employee->id, "0009") << "Eve's number is free again";
+    EXPECT_EQ(saved[2].employee->id, "0010");
+
+    OrganizationArchive taken = district();
+    taken.organization.positions.push_back(Position{.id = "P-0010", .title = "Aide", .managerID = "B"});
+    EXPECT_EQ(taken.quickAdd({newPerson("Cy", "T1", "B")}, "S").front().id, "P-0010-2");
+}
+
+TEST(QuickEntryCommit, ValidationFailureHasNoRowPrefix)
+{
+    OrganizationArchive archive = district();
+    QuickEntryRow eli(positionIn(archive.organization, "E2"));
+    eli.manager = "E2";
+    EXPECT_EQ(commitFailure(archive, {eli}), "E2 references an invalid manager: E2.");
+}
+
+TEST(QuickEntryCommit, ChangedManagersMoveBetweenCharts)
+{
+    OrganizationArchive archive = district();
+    archive.organization.positions.push_back(person("X", "Xi", "30", "Ops"));
+    archive.sheets->push_back(OrganizationSheet{.id = "T", .name = "Ops", .positionIDs = {"X"}});
+    QuickEntryRow eli(positionIn(archive.organization, "E2"));
+    eli.manager = "X";
+    archive.quickAdd({eli}, "S");
+    EXPECT_EQ(archive.sheets->at(0).positionIDs, (std::vector<std::string>{"B", "V", "E1"}));
+    EXPECT_EQ(archive.sheets->at(1).positionIDs, (std::vector<std::string>{"X", "E2"}));
 }

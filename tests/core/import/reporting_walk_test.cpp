@@ -3,7 +3,6 @@
 
 #include <gtest/gtest.h>
 
-#include <algorithm>
 #include <random>
 #include <unordered_set>
 
@@ -12,16 +11,22 @@ namespace {
 // The walk as written: follow managers one by one, remembering every id met.
 std::optional<std::string> naiveFirstRepeat(const std::vector<Position> &positions, size_t start)
 {
+    auto find = [&](const std::string &id) -> const Position * {
+        for (const Position &p : positions) {
+            if (p.id == id)
+                return &p;
+        }
+        return nullptr;
+    };
     std::unordered_set<std::string> met{positions[start].id};
     const Position *current = &positions[start];
     while (current->managerID) {
         const std::string &next = *current->managerID;
         if (met.contains(next))
             return next;
-        auto found = std::find_if(positions.begin(), positions.end(), [&](const Position &p) { return p.id == next; });
-        if (found == positions.end())
+        current = find(next);
+        if (!current)
             return std::nullopt;
-        current = &*found;
         met.insert(next);
     }
     return std::nullopt;
@@ -33,23 +38,42 @@ std::optional<std::string> naiveFirstRepeat(const std::vector<Position> &positio
 TEST(ReportingWalk, MatchesTheStepByStepWalk)
 {
     std::mt19937 random(20240611);
-    for (int round = 0; round < 1000; ++round) {
+    for (int round = 0; round < 2000; ++round) {
         const int count = 1 + static_cast<int>(random() % 12);
         const int idRange = 1 + static_cast<int>(random() % (count + 2));
         std::vector<Position> positions(static_cast<size_t>(count));
-        std::vector<const Position *> pointers;
         for (Position &p : positions) {
             p.id = "P" + std::to_string(random() % idRange);
             if (random() % 5 != 0)
                 p.managerID = "P" + std::to_string(random() % (idRange + 1));
-            pointers.push_back(&p);
         }
+        std::vector<const Position *> pointers;
+        for (const Position &p : positions)
+            pointers.push_back(&p);
         const size_t from = random() % positions.size();
         const auto repeats = ReportingWalk::firstRepeatedIDs(pointers, from);
         ASSERT_EQ(repeats.size(), positions.size() - from);
         for (size_t i = from; i < positions.size(); ++i) {
+            const auto expected = naiveFirstRepeat(positions, i);
             const auto actual = repeats[i - from] ? std::optional<std::string>(*repeats[i - from]) : std::nullopt;
-            ASSERT_EQ(actual, naiveFirstRepeat(positions, i)) << "round " << round << " position " << i;
+            ASSERT_EQ(actual, expected) << "round " << round << " position " << i;
         }
     }
+}
+
+TEST(ReportingWalk, LongChainIsWalkedWithoutRecursion)
+{
+    std::vector<Position> positions(200'000);
+    for (size_t i = 0; i < positions.size(); ++i) {
+        positions[i].id = std::to_string(i);
+        if (i > 0)
+            positions[i].managerID = std::to_string(i - 1);
+    }
+    positions[0].managerID = std::to_string(positions.size() - 1);
+    std::vector<const Position *> pointers;
+    for (const Position &p : positions)
+        pointers.push_back(&p);
+    const auto repeats = ReportingWalk::firstRepeatedIDs(pointers, 0);
+    EXPECT_EQ(repeats.front(), "0");
+    EXPECT_EQ(repeats.back(), std::to_string(positions.size() - 1));
 }

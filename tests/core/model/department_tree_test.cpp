@@ -4,10 +4,14 @@
 
 namespace {
 
-Position position(std::string id, std::string department, std::optional<std::string> manager = std::nullopt)
+Position position(std::string id, std::string department, std::optional<std::string> manager = std::nullopt,
+                  std::optional<std::string> name = std::nullopt)
 {
-    return Position{.id = std::move(id), .title = "Teacher", .department = std::move(department),
-                    .managerID = std::move(manager)};
+    Position p{.id = std::move(id), .title = "Teacher", .department = std::move(department),
+               .managerID = std::move(manager)};
+    if (name)
+        p.employee = Employee{p.id, *name};
+    return p;
 }
 
 // The tree as text: "Name(ids)[children]", siblings separated by spaces.
@@ -34,6 +38,23 @@ std::string tree(const std::vector<Position> &positions)
 
 } // namespace
 
+TEST(DepartmentTree, SampleDistrictNestsUnderLeadership)
+{
+    const Organization &sample = Organization::example();
+    const std::vector<DepartmentGroup> groups = DepartmentDirectory::groups(sample.positions, sample.positions);
+    EXPECT_EQ(shape(groups),
+              "Leadership(P001)[School Leadership(P003,P004)[Instruction(P006)] Student Services(P002,P005)]");
+    ASSERT_EQ(groups.size(), 1u);
+    EXPECT_EQ(groups[0].count(), 6u);
+}
+
+TEST(DepartmentTree, DepartmentNames)
+{
+    EXPECT_EQ(tree({position("a", " "), position("b", "Unassigned"), position("c", " Math\n"), position("d", "Math"),
+                    position("e", "math")}),
+              "Math(c,d) Unassigned(a,b) math(e)");
+}
+
 TEST(DepartmentTree, NestsOnlyWhenAllPositionsAgree)
 {
     const std::vector<Position> positions{
@@ -51,6 +72,84 @@ TEST(DepartmentTree, NestsOnlyWhenAllPositionsAgree)
     // Manager loops end walks and keep every position once.
     EXPECT_EQ(tree({position("a", "A", "b"), position("b", "B", "c"), position("c", "C", "a"), position("d", "D", "a")}),
               "A(a)[C(c)[B(b)] D(d)]");
+}
+
+TEST(DepartmentTree, WalksThroughUnlistedDepartments)
+{
+    const std::vector<Position> all{position("e", "Education"), position("x", "Hidden", "e"),
+                                    position("d", "Data", "x")};
+    const std::vector<Position> listed{all[0], all[2]};
+    EXPECT_EQ(shape(DepartmentDirectory::groups(listed, all)), "Education(e)[Data(d)]");
+    // A department with no listed position does not appear, even when others nest under it.
+    EXPECT_EQ(shape(DepartmentDirectory::groups({all[2]}, all)), "Data(d)");
+}
+
+TEST(DepartmentTree, RootsAndChildrenInPlainOrderPeopleInPersonOrder)
+{
+    const std::vector<Position> positions{
+        position("z", "zeta"),
+        position("b2", "Zeta", std::nullopt, "Ann Young"),
+        position("b1", "Zeta", std::nullopt, "Bo Adams"),
+        position("c2", "b-child", "b1"),
+        position("c1", "B-child", "b2"),
+    };
+    EXPECT_EQ(tree(positions), "Zeta(b1,b2)[B-child(c1) b-child(c2)] zeta(z)");
+}
+
+TEST(DepartmentTree, CountIncludesNestedDepartments)
+{
+    const std::vector<Position> positions{position("a", "Top"), position("b", "Top"), position("c", "Top"),
+                                          position("d", "Sub", "a"), position("e", "Sub", "d")};
+    const std::vector<DepartmentGroup> groups = DepartmentDirectory::groups(positions, positions);
+    ASSERT_EQ(groups.size(), 1u);
+    EXPECT_EQ(groups[0].positions.size(), 3u);
+    EXPECT_EQ(groups[0].count(), 5u);
+}
+
+TEST(DepartmentTree, ManagerLoopsEndWalks)
+{
+    // Invalid input, a loop of departments: every position still appears exactly once.
+    const std::vector<Position> loop{position("a", "X", "b"), position("b", "Y", "a")};
+    EXPECT_EQ(tree(loop), "X(a)[Y(b)]");
+    // A loop inside one department, under nothing.
+    const std::vector<Position> inside{position("a", "X", "b"), position("b", "X", "a"), position("c", "Y", "a")};
+    EXPECT_EQ(tree(inside), "X(a,b)[Y(c)]");
+    // Three departments in a loop, entered from a fourth.
+    const std::vector<Position> three{position("a", "A", "b"), position("b", "B", "c"), position("c", "C", "a"),
+                                      position("d", "D", "a")};
+    EXPECT_EQ(tree(three), "A(a)[C(c)[B(b)] D(d)]");
+}
+
+TEST(DepartmentTree, DeepNestingIsBuiltCopiedAndFreedWithoutRecursion)
+{
+    constexpr int depth = 100'000;
+    std::vector<Position> positions;
+    positions.reserve(depth);
+    for (int i = 0; i < depth; ++i)
+        positions.push_back(position("P" + std::to_string(i), "D" + std::to_string(i),
+                                     i ? std::optional("P" + std::to_string(i - 1)) : std::nullopt));
+    std::vector<DepartmentGroup> groups = DepartmentDirectory::groups(positions, positions);
+    ASSERT_EQ(groups.size(), 1u);
+    EXPECT_EQ(groups[0].count(), static_cast<size_t>(depth));
+    const DepartmentGroup copy = groups[0];
+    EXPECT_EQ(copy, groups[0]);
+    groups[0].positions.clear();
+    EXPECT_NE(copy, groups[0]);
+}
+
+TEST(DepartmentTree, LongChainInsideOneDepartment)
+{
+    // Every position walks the same chain; each link must be followed only once.
+    constexpr int depth = 100'000;
+    std::vector<Position> positions{position("top", "Board")};
+    for (int i = 0; i < depth; ++i)
+        positions.push_back(position("P" + std::to_string(i), "Ops",
+                                     i ? "P" + std::to_string(i - 1) : std::string("top")));
+    const std::vector<DepartmentGroup> groups = DepartmentDirectory::groups(positions, positions);
+    ASSERT_EQ(groups.size(), 1u);
+    EXPECT_EQ(groups[0].id, "Board");
+    ASSERT_EQ(groups[0].children.size(), 1u);
+    EXPECT_EQ(groups[0].children[0].positions.size(), static_cast<size_t>(depth));
 }
 
 TEST(DepartmentTree, DeepNestingAndLongChainsWithoutRecursion)

@@ -34,6 +34,61 @@ bool before(const Position &a, const Position &b)
 
 } // namespace
 
+TEST(PersonOrder, LastName)
+{
+    const struct {
+        const char *name;
+        const char *last;
+    } cases[] = {
+        {"John Smith Jr.", "Smith"},
+        {"Smith, John Jr.", "Smith"},
+        {"  Lee ,Ann", "Lee"},
+        {"Henry VIII", "VIII"},
+        {"Ann Lee II", "Lee"},
+        {"Kim Park jr iv", "Park"},
+        {"Max Power (Sr.)", "Power"},
+        {"Pat O'Neil", "O'Neil"},
+        {"Jr", "Jr"},
+        {"Jr Sr", "Jr"},
+        {"Mary\u00A0Ann  Jones\n", "Jones"},
+        {"", ""},
+        {" \t ", ""},
+    };
+    for (const auto &c : cases)
+        EXPECT_EQ(EmployeeDirectory::lastName(c.name), c.last) << c.name;
+}
+
+TEST(PersonOrder, PeopleBeforeVacanciesThenNamesThenId)
+{
+    const std::vector<Position> input{
+        vacancy("v1", "Accountant"),
+        person("p1", "Zed Adams"),
+        vacancy("v2", "Assistant Principal"), // files under Principal
+        vacancy("v3", "Counselor"),
+        person("p3", "Bo Smith"),
+        person("p2", "anna smith"), // letter case does not count
+        person("p5", "Cy Jones"),
+        person("p4", "Cy Jones"),
+        vacancy("v5", "Teacher 10"),
+        vacancy("v4", "Teacher 9"), // last words "9" and "10": digit runs by value, before letters
+    };
+    EXPECT_EQ(idsOf(EmployeeDirectory::sorted(input)),
+              (std::vector<std::string>{"p1", "p4", "p5", "p2", "p3", "v4", "v5", "v1", "v3", "v2"}));
+}
+
+TEST(PersonOrder, StableForEqualEntries)
+{
+    Position first = person("p", "Ann Lee");
+    first.location = "first";
+    Position second = first;
+    second.location = "second";
+    const std::vector<Position> sorted = EmployeeDirectory::sorted({first, person("a", "Zoe Lee"), second});
+    ASSERT_EQ(sorted.size(), 3u);
+    EXPECT_EQ(sorted[0].location, "first");
+    EXPECT_EQ(sorted[1].location, "second");
+    EXPECT_EQ(sorted[2].id, "a");
+}
+
 TEST(PersonOrder, PeopleBeforeVacanciesThenLastNamesThenIdStably)
 {
     EXPECT_EQ(EmployeeDirectory::lastName("  Lee ,Ann"), "Lee");
@@ -42,10 +97,12 @@ TEST(PersonOrder, PeopleBeforeVacanciesThenLastNamesThenIdStably)
     Position second = person("p1", "Ann Lee");
     second.location = "second";
     const std::vector<Position> sorted = EmployeeDirectory::sorted({
-        vacancy("v2", "Assistant Principal"), vacancy("v1", "Teacher"), person("p3", "Zed Adams"), person("p1", "Ann Lee"),
-        person("p2", "Cy Jones"), second, // the vacancy files under Principal
+        vacancy("v1", "Accountant"), person("p3", "Zed Adams"), person("p1", "Ann Lee"),
+        vacancy("v2", "Assistant Principal"), // files under Principal
+        person("p2", "Cy Jones"), second, vacancy("v5", "Teacher 10"), vacancy("v4", "Teacher 9"), // digit runs by value
+        vacancy("v6", "Teacher"),
     });
-    EXPECT_EQ(idsOf(sorted), (std::vector<std::string>{"p3", "p2", "p1", "p1", "v2", "v1"}));
+    EXPECT_EQ(idsOf(sorted), (std::vector<std::string>{"p3", "p2", "p1", "p1", "v4", "v5", "v1", "v2", "v6"}));
     EXPECT_EQ(sorted[3].location, "second"); // equal entries keep their order
 }
 

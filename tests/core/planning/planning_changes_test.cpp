@@ -1,6 +1,6 @@
 #include "planning_test_support.h"
 
-#include "core/planning/change_report.h"
+#include "core/model/fte_text.h"
 #include "core/planning/proposal_changes.h"
 
 #include <gtest/gtest.h>
@@ -20,122 +20,187 @@ OrganizationArchive district()
     return archive({person("A", std::nullopt, "Ann Park", "Superintendent"), person("B", "A", "Bo Smith"), c});
 }
 
-// Each change as "<id> <kind>: <detail> | <detail>".
-std::vector<std::string> summary(const std::vector<ProposalChange> &changes)
+struct Expected {
+    std::string id;
+    ProposalChangeKind kind;
+    std::vector<std::string> details;
+};
+
+void expectChanges(const std::vector<ProposalChange> &actual, const std::vector<Expected> &expected,
+                   const std::string &what)
 {
-    std::vector<std::string> out;
-    for (const ProposalChange &change : changes) {
-        std::string line = change.positionID + " " + proposalChangeKindLabel(change.kind) + ":";
-        for (size_t i = 0; i < change.details.size(); ++i)
-            line += (i == 0 ? " " : " | ") + change.details[i];
-        out.push_back(line);
+    ASSERT_EQ(actual.size(), expected.size()) << what;
+    for (size_t i = 0; i < expected.size(); ++i) {
+        EXPECT_EQ(actual[i].positionID, expected[i].id) << what;
+        EXPECT_EQ(actual[i].kind, expected[i].kind) << what;
+        EXPECT_EQ(actual[i].details, expected[i].details) << what;
     }
-    return out;
 }
 
 } // namespace
 
 TEST(ProposalChanges, KindsAndDetails)
 {
+    using K = ProposalChangeKind;
     struct Case {
+        const char *what;
         std::function<void(PlannedDocument &)> edit;
-        std::vector<std::string> expected;
+        std::vector<Expected> expected;
     };
     const std::vector<Case> cases = {
-        {[](PlannedDocument &d) {
+        {"identical", [](PlannedDocument &) {}, {}},
+        {"fte only", [](PlannedDocument &d) { d.proposed("B").fte = 0.5; },
+         {{"B", K::modified, {"FTE: 1.0 \u2192 0.5"}}}},
+        {"manager and job title",
+         [](PlannedDocument &d) {
              d.proposed("B").managerID = "C";
              d.proposed("B").setJobTitle("Coach");
          },
-         {"B Moved: Primary manager: Ann Park \u2014 Superintendent [A] \u2192 Cy Lee \u2014 Coach [C] | "
-          "Job Title: Teacher \u2192 Coach | Job Title follow-Pay-Level setting changed."}},
-        {[](PlannedDocument &d) {
-             d.proposed("C").dottedManagerIDs.clear();
-             d.drop({"B"});
+         {{"B", K::moved,
+           {"Primary manager: Ann Park \u2014 Superintendent [A] \u2192 Cy Lee \u2014 Coach [C]",
+            "Job Title: Teacher \u2192 Coach", "Job Title follow-Pay-Level setting changed."}}}},
+        {"custom title back to the pay level", [](PlannedDocument &d) { d.proposed("C").usePayLevelForJobTitle(); },
+         {{"C", K::modified, {"Job Title: Coach \u2192 Teacher", "Job Title follow-Pay-Level setting changed."}}}},
+        {"custom title equal to the pay level", [](PlannedDocument &d) { d.proposed("B").setJobTitle("Teacher"); },
+         {{"B", K::modified, {"Job Title follow-Pay-Level setting changed."}}}},
+        {"pay level followed by the job title", [](PlannedDocument &d) { d.proposed("B").title = "Principal"; },
+         {{"B", K::modified, {"Job Title: Teacher \u2192 Principal", "Pay Level: Teacher \u2192 Principal"}}}},
+        {"added vacancy without manager",
+         [](PlannedDocument &d) { d.proposed().push_back(vacancy("N")); },
+         {{"N", K::added, {"Reports to: No primary manager", "Dept \u00B7 Site \u00B7 1.0 FTE"}}}},
+        {"added under a vacancy",
+         [](PlannedDocument &d) {
+             d.proposed("B").employee.reset();
+             Position n = person("N", "B");
+             n.fte = 0.25;
+             d.proposed().push_back(n);
          },
-         {"B Deleted: Former primary manager: Ann Park \u2014 Superintendent [A] | Dept \u00B7 Site \u00B7 1.0 FTE removed",
-          "C Edited: Additional reports to: Bo Smith \u2014 Teacher [B] \u2192 None"}},
-        // Order and repetition of dotted managers are no change of their own, yet the stored value differs.
-        {[](PlannedDocument &d) { d.proposed("C").dottedManagerIDs = {"B", "B"}; }, {"C Edited:"}},
+         {{"B", K::modified, {"Employee: Bo Smith [E-B] \u2192 Vacant"}},
+          {"N", K::added, {"Reports to: Vacant \u2014 Teacher [B]", "Dept \u00B7 Site \u00B7 0.25 FTE"}}}},
+        {"deleted",
+         [](PlannedDocument &d) {
+             d.proposed("C").dottedManagerIDs.clear();
+             std::erase_if(d.proposed(), [](const Position &p) { return p.id == "B"; });
+         },
+         {{"B", K::deleted, {"Former primary manager: Ann Park \u2014 Superintendent [A]", "Dept \u00B7 Site \u00B7 1.0 FTE removed"}},
+          {"C", K::modified, {"Additional reports to: Bo Smith \u2014 Teacher [B] \u2192 None"}}}},
+        {"dotted managers sorted",
+         [](PlannedDocument &d) {
+             d.proposed().push_back(person("Z", "A", "Zed"));
+             d.proposed("C").dottedManagerIDs = {"Z", "A", "B"};
+         },
+         {{"C", K::modified,
+           {"Additional reports to: Bo Smith \u2014 Teacher [B] \u2192 Ann Park \u2014 Superintendent [A]; "
+            "Bo Smith \u2014 Teacher [B]; Zed \u2014 Teacher [Z]"}},
+          {"Z", K::added, {"Reports to: Ann Park \u2014 Superintendent [A]", "Dept \u00B7 Site \u00B7 1.0 FTE"}}}},
+        // Order and repetition of dotted managers are no change of their own, yet the stored
+        // value differs: an edit with no lines.
+        {"dotted order only", [](PlannedDocument &d) { d.proposed("C").dottedManagerIDs = {"B", "B"}; },
+         {{"C", K::modified, {}}}},
+        {"assistant absent to false", [](PlannedDocument &d) { d.proposed("B").isAssistant = false; },
+         {{"B", K::modified, {}}}},
+        {"every field",
+         [](PlannedDocument &d) {
+             Position &b = d.proposed("B");
+             b.department = "Ops";
+             b.location = "North";
+             b.employee = Employee{"E-9", "Di Ng"};
+             b.fte = 2;
+             b.isAssistant = true;
+             b.siblingOrder = -3;
+             b.schoolAssignments = {{"North", 2}};
+         },
+         {{"B", K::modified,
+           {"Department: Dept \u2192 Ops", "Location: Site \u2192 North", "Employee: Bo Smith [E-B] \u2192 Di Ng [E-9]",
+            "FTE: 1.0 \u2192 2.0", "Assistant: false \u2192 true", "Sibling order: 0 \u2192 -3",
+            "School allocations changed."}}}},
+        {"manager removed", [](PlannedDocument &d) { d.proposed("B").managerID.reset(); },
+         {{"B", K::moved, {"Primary manager: Ann Park \u2014 Superintendent [A] \u2192 No primary manager"}}}},
+        // Ids sort as plain text: P-10 before P-9, upper case before lower case.
+        {"plain id order",
+         [](PlannedDocument &d) {
+             d.proposed().push_back(vacancy("P-9"));
+             d.proposed().push_back(vacancy("P-10"));
+             d.proposed().push_back(vacancy("a"));
+         },
+         {{"P-10", K::added, {"Reports to: No primary manager", "Dept \u00B7 Site \u00B7 1.0 FTE"}},
+          {"P-9", K::added, {"Reports to: No primary manager", "Dept \u00B7 Site \u00B7 1.0 FTE"}},
+          {"a", K::added, {"Reports to: No primary manager", "Dept \u00B7 Site \u00B7 1.0 FTE"}}}},
     };
     for (const Case &c : cases) {
         PlannedDocument d(district());
         c.edit(d);
         d.state().organization.validate();
-        EXPECT_EQ(summary(d.planning().changes(d.proposalID)), c.expected);
+        expectChanges(d.planning().changes(d.proposalID), c.expected, c.what);
     }
 }
 
-TEST(ComparisonArchive, MarksChangesAndDeletedSubtreeStandsWhereItStood)
+TEST(ProposalChanges, BeforeAndAfterAreTheStoredPositions)
 {
-    // A over B and C; B over D (dotted to C) and E; F at the top.
-    OrganizationArchive current = archive({person("A"), person("B", "A"), person("C", "A"),
-                                           withDotted(person("D", "B"), {"C"}), vacancy("E", "B"), person("F")});
-    current.sheets = std::vector{sheet("S", "B's team", {"B", "D", "E"}), sheet("T", "Top", {"A", "F"})};
-    PlannedDocument d(current);
-    d.drop({"B", "D", "E"});
-    d.proposed("F").managerID = "C";
-    d.proposed().push_back(vacancy("N", "F"));
-    // Deleted positions get numbers no remaining position uses.
-    d.proposed("C").employee->id = "deleted-B";
-    d.proposed("F").employee->id = "deleted-B_";
+    PlannedDocument d(district());
+    d.proposed("B").fte = 0.5;
+    std::erase_if(d.proposed(), [](const Position &p) { return p.id == "C"; });
+    d.proposed().push_back(vacancy("N"));
 
-    const OrganizationArchive comparison = d.planning().comparisonArchive(d.proposalID);
-    const std::vector<Position> &positions = comparison.organization.positions;
-    // Deletions are appended in change order, after the proposal's own positions.
-    EXPECT_EQ(idsOf(positions), (IDs{"A", "C", "F", "N", "B", "D", "E"}));
-    using K = ProposalChangeKind;
-    const std::vector<std::optional<K>> marks = {std::nullopt, K::modified, K::moved, K::added,
-                                                 K::deleted,   K::deleted,  K::deleted};
-    for (size_t i = 0; i < positions.size(); ++i)
-        EXPECT_EQ(positions[i].proposalChange, marks[i]) << positions[i].id;
-    EXPECT_EQ(positions[5].dottedManagerIDs, IDs{}) << "dotted lines of deletions are not drawn";
-    EXPECT_EQ(positions[4].employee, (Employee{"deleted-B__", "Person B"}));
-    // Back on the proposal chart whose baseline copy listed them, and on no other.
-    EXPECT_EQ((*comparison.sheets)[0].positionIDs, (IDs{"B", "D", "E"}));
-    EXPECT_EQ((*comparison.sheets)[1].positionIDs, (IDs{"A", "F"}));
-    (*d.state().sheets)[1].id = "U"; // a chart of the proposal the lock never had
-    EXPECT_EQ(errorOf([&] { d.planning().changes(d.proposalID, "U"); }), "The locked chart no longer exists.");
+    const std::vector<ProposalChange> changes = d.planning().changes(d.proposalID);
+    ASSERT_EQ(changes.size(), 3u);
+    EXPECT_EQ(changes[0].before, d.planning().baseline.organization.positions[1]);
+    EXPECT_EQ(changes[0].after, d.proposed("B"));
+    EXPECT_EQ(changes[1].before, d.planning().baseline.organization.positions[2]);
+    EXPECT_EQ(changes[1].after, std::nullopt);
+    EXPECT_EQ(changes[2].before, std::nullopt);
+    EXPECT_EQ(changes[2].after, vacancy("N"));
 }
 
-TEST(ChangeReport, OneChangeOfEachKind)
+TEST(ProposalChanges, ChartScope)
 {
-    OrganizationArchive current = archive({person("A", std::nullopt, "Ann Park", "Superintendent"),
-                                           person("B", "A", "Bo Smith"), person("C", "A", "Cy Lee"),
-                                           vacancy("D", "A")});
-    current.name = "Lakeside Schools";
+    OrganizationArchive current = district();
+    current.sheets = std::vector{sheet("S", "Chart", {"A", "B", "gone"}), sheet("T", "Other", {"C"})};
     PlannedDocument d(current);
-    const Date lockTime{763650300}; // 14 March 2025, 13:05 UTC
-    d.archive.planning->lockedAt = lockTime;
-    d.proposed("B").fte = 0.5;
-    d.proposed("C").managerID = "B";
-    d.drop({"D"});
-    d.proposed().push_back(person("E", "C", "Eli Young"));
+    // Edits to every position; the proposal's own copy of S also lists N.
+    for (Position &p : d.proposed())
+        p.fte = 0.5;
+    d.proposed().push_back(vacancy("N"));
+    d.proposed().push_back(vacancy("M"));
+    (*d.state().sheets)[0].positionIDs.push_back("N");
+    (*d.state().sheets)[1].id = "U";
 
-    const std::string expected = "Proposal: Plan\n"
-                                 "Organization: Lakeside Schools\n"
-                                 "Chart: Entire organization\n"
-                                 "Compared with lock: " + ChangeReport::lockTimeText(lockTime) + "\n"
-                                 "Positions: 4 \u2192 4\n"
-                                 "FTE: 4.0 \u2192 3.5\n"
-                                 "\n"
-                                 "ADDED (1)\n"
-                                 "Teacher \u2014 Eli Young [E]\n"
-                                 "  Reports to: Cy Lee \u2014 Teacher [C]\n"
-                                 "  Dept \u00B7 Site \u00B7 1.0 FTE\n"
-                                 "\n"
-                                 "DELETED (1)\n"
-                                 "Teacher \u2014 Vacant [D]\n"
-                                 "  Former primary manager: Ann Park \u2014 Superintendent [A]\n"
-                                 "  Dept \u00B7 Site \u00B7 1.0 FTE removed\n"
-                                 "\n"
-                                 "MOVED (1)\n"
-                                 "Teacher \u2014 Cy Lee [C]\n"
-                                 "  Primary manager: Ann Park \u2014 Superintendent [A] \u2192 Bo Smith \u2014 Teacher [B]\n"
-                                 "\n"
-                                 "EDITED (1)\n"
-                                 "Teacher \u2014 Bo Smith [B]\n"
-                                 "  FTE: 1.0 \u2192 0.5\n";
-    EXPECT_EQ(d.planning().report(d.proposalID), expected);
-    EXPECT_EQ(ChangeReport::lockTimeText(lockTime, "en_US", "America/New_York"), "3/14/2025, 9:05\u202FAM");
-    EXPECT_EQ(ChangeReport::totalFTEText(0.1 + 0.2), "0.3") << "sums of tenths read as people count them";
+    const auto ids = [&](const std::string &sheetID) {
+        std::vector<std::string> result;
+        for (const ProposalChange &change : d.planning().changes(d.proposalID, sheetID))
+            result.push_back(change.positionID);
+        return result;
+    };
+    EXPECT_EQ(ids("S"), (std::vector<std::string>{"A", "B", "N"}));
+    // T is gone from the proposal, so only the baseline's listing counts.
+    EXPECT_EQ(ids("T"), (std::vector<std::string>{"C"}));
+    EXPECT_EQ(ids(""), (std::vector<std::string>{"A", "B", "C", "M", "N"}));
+    EXPECT_EQ(errorOf([&] { d.planning().changes(d.proposalID, "U"); }), "The locked chart no longer exists.");
+    EXPECT_EQ(errorOf([&] { d.planning().changes(d.proposalID, "X"); }), "The locked chart no longer exists.");
+}
+
+TEST(ProposalChanges, UnknownProposalAndChartlessBaseline)
+{
+    PlannedDocument d(district());
+    EXPECT_EQ(errorOf([&] { d.planning().changes("00000000-0000-4000-8000-000000000000"); }),
+              "Select an existing proposal.");
+    EXPECT_EQ(errorOf([&] { d.planning().changes(d.proposalID, "S"); }), "The locked chart no longer exists.");
+}
+
+TEST(ProposalChanges, KindLabels)
+{
+    EXPECT_STREQ(proposalChangeKindLabel(ProposalChangeKind::added), "Added");
+    EXPECT_STREQ(proposalChangeKindLabel(ProposalChangeKind::deleted), "Deleted");
+    EXPECT_STREQ(proposalChangeKindLabel(ProposalChangeKind::moved), "Moved");
+    EXPECT_STREQ(proposalChangeKindLabel(ProposalChangeKind::modified), "Edited");
+}
+
+TEST(FTEText, ShortestDecimalWithOneZeroForWholeNumbers)
+{
+    const std::vector<std::pair<double, std::string>> cases = {
+        {1, "1.0"},      {0.5, "0.5"},         {0.25, "0.25"}, {12, "12.0"},
+        {0.1 + 0.2, "0.30000000000000004"}, {1e-7, "0.0000001"}, {1e21, "1000000000000000000000.0"},
+    };
+    for (const auto &[value, text] : cases)
+        EXPECT_EQ(fteText(value), text) << value;
 }

@@ -1,12 +1,17 @@
 #include "planning_test_support.h"
 
 #include "core/document/position_entry.h"
+#include "core/planning/proposal_changes.h"
 
 #include <gtest/gtest.h>
+
+#include <functional>
 
 using namespace TestDocs;
 
 namespace {
+
+const char *const unknownProposal = "00000000-0000-4000-8000-000000000000";
 
 // A over B and C; C has a dotted line to B; B and C form a group; both are on chart S.
 OrganizationArchive district()
@@ -19,43 +24,180 @@ OrganizationArchive district()
 
 } // namespace
 
-TEST(PlanningLock, RelockKeepsTheBaselineAndFailsOnlyWhileCurrentDiffers)
-{
-    OrganizationArchive invalid = archive({person("A", "missing")});
-    EXPECT_EQ(errorOf([&] { invalid.lockForPlanning(); }), "A references an invalid manager: missing.");
-    EXPECT_FALSE(invalid.planning.has_value());
-
-    OrganizationArchive a = archive({person("A")});
-    a.lockForPlanning();
-    const Date lockedAt = a.planning->lockedAt;
-    a.unlockPlanningCurrent();
-    OrganizationArchive changed = a;
-    changed.pageTitle = "New";
-    const OrganizationArchive before = changed;
-    EXPECT_EQ(errorOf([&] { changed.lockForPlanning(); }),
-              "Current has changed since this planning baseline. Existing proposals remain tied to the original "
-              "lock; use a separate organization file for a new planning cycle.");
-    EXPECT_EQ(changed, before);
-
-    a.checkpoint("Saved version");
-    a.lockForPlanning();
-    EXPECT_EQ(a.planning->lockedAt, lockedAt);
-}
-
 TEST(Proposals, CreatedFromTheBaselineWithTrimmedUniqueNames)
 {
     OrganizationArchive a = district();
     EXPECT_EQ(errorOf([&] { a.createProposal("Plan"); }), "Lock the current organization before creating a proposal.");
     a.lockForPlanning();
-    a.createProposal("  Plan A \n");
+    const std::string first = a.createProposal("  Plan A \n");
     a.planning->proposals[0].state.organization.positions.pop_back();
 
     const OrganizationArchive before = a;
-    EXPECT_EQ(errorOf([&] { a.createProposal(" PLAN A "); }), "Enter a unique, nonempty proposal name.");
+    for (const char *name : {"", " \t", "plan a", " PLAN A "})
+        EXPECT_EQ(errorOf([&] { a.createProposal(name); }), "Enter a unique, nonempty proposal name.") << name;
     EXPECT_EQ(a, before);
-    a.createProposal("Plan B");
+
+    // Proposals stay open to new ones after Current is unlocked.
+    a.unlockPlanningCurrent();
+    const std::string second = a.createProposal("Plan B");
+    ASSERT_EQ(a.planning->proposals.size(), 2u);
+    const OrganizationProposal &created = a.planning->proposals[1];
+    EXPECT_EQ(created.id, second);
+    EXPECT_NE(first, second);
+    EXPECT_EQ(canonicalUUID(second), second);
     EXPECT_EQ(a.planning->proposals[0].name, "Plan A");
-    EXPECT_EQ(a.planning->proposals[1].state, a.planning->baseline) << "never a copy of another proposal";
+    EXPECT_EQ(created.state, a.planning->baseline) << "never a copy of another proposal";
+    EXPECT_EQ(&a.planning->proposal(second), &created);
+    EXPECT_EQ(errorOf([&] { a.planning->proposal(unknownProposal); }), "Select an existing proposal.");
+    EXPECT_TRUE(a.revisions.empty());
+}
+
+TEST(Proposals, RestoreBringsBackTheLockedPosition)
+{
+    PlannedDocument d(district());
+    // The proposal drops B, then C, with C's dotted line to B.
+    d.proposed("C").dottedManagerIDs.clear();
+    std::erase_if(d.proposed(), [](const Position &p) { return p.id == "B" || p.id == "C"; });
+    for (OrganizationSheet &s : *d.state().sheets)
+        std::erase(s.positionIDs, "B"), std::erase(s.positionIDs, "C");
+    d.state().groups = std::vector<PositionGroup>{};
+    d.archive.unlockPlanningCurrent();
+
+    d.archive.restoreProposalPosition("C", d.proposalID);
+    // B is not back yet: C keeps its manager A but loses the dotted line.
+    Position expectedC = withDotted(person("C", "A"), {});
+    EXPECT_EQ(d.proposed().back(), expectedC);
+    EXPECT_EQ((*d.state().sheets)[0].positionIDs, (std::vector<std::string>{"A", "C"}));
+    EXPECT_EQ((*d.state().sheets)[1].positionIDs, (std::vector<std::string>{"A"}));
+    EXPECT_EQ(d.state().groups, std::vector<PositionGroup>{}) << "groups are left alone";
+
+    d.archive.restoreProposalPosition("B", d.proposalID);
+    EXPECT_EQ(d.proposed().back(), person("B", "A"));
+    EXPECT_EQ(errorOf([&] { d.archive.restoreProposalPosition("B", d.proposalID); }),
+              "This position is already active in the proposal.");
+    EXPECT_TRUE(d.archive.revisions.empty());
+    EXPECT_EQ(d.archive.organization, d.planning().baseline.organization) << "Current is untouched";
+}
+
+TEST(Proposals, RestoreUnderADeletedManagerComesBackAtTheTop)
+{
+    PlannedDocument d(district());
+    d.proposed("C").dottedManagerIDs.clear();
+    d.proposed().clear();
+    d.state().sheets.reset();
+
+    d.archive.restoreProposalPosition("B", d.proposalID);
+    EXPECT_EQ(d.proposed().back().managerID, std::nullopt);
+    d.archive.restoreProposalPosition("A", d.proposalID);
+    EXPECT_EQ(d.proposed().front().managerID, std::nullopt) << "restoring the manager later does not re-attach";
+    EXPECT_FALSE(d.state().sheets.has_value());
+}
+
+TEST(Proposals, RestoreRefusals)
+{
+    PlannedDocument d(district());
+    std::erase_if(d.proposed(), [](const Position &p) { return p.id == "C"; });
+    // Another position now holds C's employee number, so C cannot come back.
+    d.proposed("B").employee->id = "E-C";
+
+    const OrganizationArchive before = d.archive;
+    struct Case {
+        std::string id;
+        std::string proposalID;
+        std::string message;
+    };
+    const std::vector<Case> cases = {
+        {"X", unknownProposal, "This position is not in the locked baseline."},
+        {"A", unknownProposal, "Select an existing proposal."},
+        {"A", d.proposalID, "This position is already active in the proposal."},
+        {"C", d.proposalID,
+         "Employee number E-C is already assigned to another position. Enter a unique employee number."},
+    };
+    for (const Case &c : cases) {
+        EXPECT_EQ(errorOf([&] { d.archive.restoreProposalPosition(c.id, c.proposalID); }), c.message) << c.id;
+        EXPECT_EQ(d.archive, before) << c.id;
+    }
+
+    OrganizationArchive unplanned = district();
+    EXPECT_EQ(errorOf([&] { unplanned.restoreProposalPosition("A", unknownProposal); }),
+              "This position is not in the locked baseline.");
+}
+
+TEST(Proposals, DeleteRemovesFromChartsAndBreaksTwoMemberGroups)
+{
+    OrganizationArchive current = district();
+    current.organization.positions.push_back(person("D", "A"));
+    current.groups = std::vector{PositionGroup{"group-1", "Pair", {"B", "D"}},
+                                 PositionGroup{"group-2", "Trio", {"A", "C", "D"}}};
+    PlannedDocument d(current);
+    d.proposed("C").dottedManagerIDs.clear();
+    d.archive.unlockPlanningCurrent();
+
+    d.archive.deleteProposalPosition("D", d.proposalID);
+    EXPECT_EQ(d.state().groups, (std::vector<PositionGroup>{PositionGroup{"group-2", "Trio", {"A", "C"}}}));
+    d.archive.deleteProposalPosition("B", d.proposalID);
+    EXPECT_EQ((*d.state().sheets)[0].positionIDs, (std::vector<std::string>{"A", "C"}));
+    EXPECT_EQ(d.proposed().size(), 2u);
+    EXPECT_TRUE(d.archive.revisions.empty());
+    EXPECT_EQ(d.archive.organization, current.organization) << "Current is untouched";
+    EXPECT_EQ(d.planning().baseline.organization, current.organization);
+
+    // A position the proposal added and then deleted leaves no trace in the changes.
+    d.proposed().push_back(vacancy("N", "A"));
+    d.archive.deleteProposalPosition("N", d.proposalID);
+    const std::vector<ProposalChange> changes = d.planning().changes(d.proposalID);
+    ASSERT_EQ(changes.size(), 3u);
+    EXPECT_EQ(changes[2].positionID, "D");
+}
+
+TEST(Proposals, MakeVacantKeepsEverythingElse)
+{
+    PlannedDocument d(district());
+    const PlanningSnapshot before = d.state();
+    d.archive.makeProposalPositionVacant("B", d.proposalID);
+    PlanningSnapshot expected = before;
+    expected.organization.positions[1].employee.reset();
+    EXPECT_EQ(d.state(), expected);
+    EXPECT_TRUE(d.archive.revisions.empty()) << "the recovery version stays in the throwaway archive";
+    EXPECT_EQ(d.archive.organization, district().organization);
+}
+
+TEST(Proposals, DeleteAndVacancyRefusals)
+{
+    PlannedDocument d(district());
+    d.archive.createProposal("Other");
+    const OrganizationArchive before = d.archive;
+    struct Case {
+        const char *what;
+        std::function<void(OrganizationArchive &)> edit;
+        std::string message;
+    };
+    const std::string id = d.proposalID;
+    const std::vector<Case> cases = {
+        {"delete, unknown proposal", [](auto &a) { a.deleteProposalPosition("C", unknownProposal); },
+         "Select an existing proposal."},
+        {"delete, unknown position", [&](auto &a) { a.deleteProposalPosition("X", id); },
+         "This position no longer exists."},
+        {"delete, position with reports", [&](auto &a) { a.deleteProposalPosition("B", id); },
+         "Cannot delete: 1 position(s) still report here. Move all primary and additional/dotted reports first, "
+         "including reports on other charts.\n\nPerson C \u2014 Teacher [C]"},
+        {"vacancy, unknown proposal", [](auto &a) { a.makeProposalPositionVacant("C", unknownProposal); },
+         "Select an existing proposal."},
+        {"vacancy, unknown position", [&](auto &a) { a.makeProposalPositionVacant("X", id); },
+         "This position no longer exists."},
+    };
+    for (const Case &c : cases) {
+        EXPECT_EQ(errorOf([&] { c.edit(d.archive); }), c.message) << c.what;
+        EXPECT_EQ(d.archive, before) << c.what;
+    }
+    d.archive.makeProposalPositionVacant("C", id);
+    EXPECT_EQ(errorOf([&] { d.archive.makeProposalPositionVacant("C", id); }), "This position is already vacant.");
+
+    OrganizationArchive unplanned = district();
+    EXPECT_EQ(errorOf([&] { unplanned.deleteProposalPosition("C", unknownProposal); }),
+              "Lock the current organization first.");
+    EXPECT_EQ(errorOf([&] { unplanned.makeProposalPositionVacant("C", unknownProposal); }),
+              "Lock the current organization first.");
 }
 
 TEST(Proposals, RestoreBringsBackTheLockedPositionWithoutLinesToDeletedOnes)

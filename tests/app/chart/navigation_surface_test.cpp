@@ -1,0 +1,204 @@
+#include "app/chart/chart_navigation_surface.h"
+
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QElapsedTimer>
+#include <QMouseEvent>
+#include <QNativeGestureEvent>
+#include <QPainter>
+#include <QPointingDevice>
+#include <QWheelEvent>
+
+#include <cmath>
+#include <vector>
+
+namespace {
+
+class TestSurface final : public ChartNavigationSurface {
+public:
+    std::vector<Point> clicks;
+    std::vector<Point> doubleClicks;
+    std::vector<double> zooms;
+    std::vector<Size> pans;
+    int contentPaints = 0;
+
+    TestSurface()
+    {
+        resize(400, 300);
+        connect(this, &ChartNavigationSurface::zoomCommitted, this, [this](double zoom) { zooms.push_back(zoom); });
+        connect(this, &ChartNavigationSurface::panCommitted, this, [this](Size pan) { pans.push_back(pan); });
+    }
+
+    // Runs the event loop until the pending commit has run.
+    void settle()
+    {
+        QElapsedTimer timer;
+        timer.start();
+        while (hasPendingCommit() && timer.elapsed() < 5000)
+            QApplication::processEvents(QEventLoop::WaitForMoreEvents, 50);
+    }
+
+    void send(QEvent &event) { QApplication::sendEvent(this, &event); }
+    void mouse(QEvent::Type type, QPointF at, Qt::MouseButtons buttons)
+    {
+        QMouseEvent event(type, at, mapToGlobal(at), Qt::LeftButton, buttons, Qt::NoModifier);
+        send(event);
+    }
+    void wheel(QPoint pixels, QPoint angle, Qt::ScrollPhase phase = Qt::NoScrollPhase, QPointF at = {100, 100})
+    {
+        QWheelEvent event(at, mapToGlobal(at), pixels, angle, Qt::NoButton, Qt::NoModifier, phase, false);
+        send(event);
+    }
+
+protected:
+    void paintContent(QPainter &, const Rect &) override { ++contentPaints; }
+    void chartClicked(Point at, const QPointF &) override { clicks.push_back(at); }
+    void chartDoubleClicked(Point at, const QPointF &) override { doubleClicks.push_back(at); }
+};
+
+TEST(NavigationSurface, WheelStepsCommitOnceAfterTheLastStep)
+{
+    TestSurface surface;
+    surface.wheel({}, {0, 120});
+    surface.wheel({}, {0, 120});
+    // The camera follows at once; the owner hears nothing yet.
+    EXPECT_DOUBLE_EQ(surface.camera().scale, std::exp(0.16));
+    EXPECT_TRUE(surface.hasPendingCommit());
+    EXPECT_TRUE(surface.zooms.empty());
+    surface.settle();
+    ASSERT_EQ(surface.zooms.size(), 1u);
+    EXPECT_DOUBLE_EQ(surface.zooms[0], std::exp(0.16));
+    // The zoom kept the chart point under the pointer where it was.
+    ASSERT_EQ(surface.pans.size(), 1u);
+    EXPECT_NEAR(surface.camera().chartPoint(Point{100, 100}).x, 100, 1e-9);
+}
+
+TEST(NavigationSurface, TrackpadPanCommitsWhenTheGestureEnds)
+{
+    TestSurface surface;
+    surface.wheel({5, -3}, {40, -24}, Qt::ScrollUpdate);
+    EXPECT_TRUE(surface.isTrackpadPanning());
+    EXPECT_EQ(surface.camera().offset, (Size{5, -3}));
+    surface.wheel({0, 0}, {0, 0}, Qt::ScrollEnd);
+    EXPECT_FALSE(surface.isTrackpadPanning());
+    EXPECT_FALSE(surface.hasPendingCommit());
+    EXPECT_EQ(surface.pans, (std::vector<Size>{{5, -3}}));
+    EXPECT_TRUE(surface.zooms.empty()); // only what changed is written
+}
+
+TEST(NavigationSurface, ShortDragIsAClick)
+{
+    TestSurface surface;
+    surface.setZoom(2);
+    surface.mouse(QEvent::MouseButtonPress, {100, 100}, Qt::LeftButton);
+    surface.mouse(QEvent::MouseMove, {104, 103}, Qt::LeftButton);
+    EXPECT_FALSE(surface.isPanning());
+    surface.mouse(QEvent::MouseButtonRelease, {104, 103}, Qt::NoButton);
+    EXPECT_EQ(surface.clicks, (std::vector<Point>{{52, 51.5}}));
+    EXPECT_EQ(surface.camera(), (ChartViewport{2, {}}));
+    EXPECT_TRUE(surface.pans.empty());
+}
+
+TEST(NavigationSurface, DragPansAndCommitsOnRelease)
+{
+    TestSurface surface;
+    surface.mouse(QEvent::MouseButtonPress, {100, 100}, Qt::LeftButton);
+    surface.mouse(QEvent::MouseMove, {110, 100}, Qt::LeftButton);
+    surface.mouse(QEvent::MouseMove, {130, 90}, Qt::LeftButton);
+    EXPECT_TRUE(surface.isPanning());
+    // While dragging only the shown camera moves.
+    EXPECT_EQ(surface.camera(), ChartViewport{});
+    EXPECT_EQ(surface.displayedCamera().offset, (Size{30, -10}));
+    EXPECT_TRUE(surface.pans.empty());
+    surface.mouse(QEvent::MouseButtonRelease, {130, 90}, Qt::NoButton);
+    EXPECT_FALSE(surface.isPanning());
+    EXPECT_EQ(surface.camera().offset, (Size{30, -10}));
+    EXPECT_EQ(surface.pans, (std::vector<Size>{{30, -10}}));
+    EXPECT_FALSE(surface.hasPendingCommit());
+    EXPECT_TRUE(surface.clicks.empty());
+}
+
+TEST(NavigationSurface, DoubleClickReportsOneClickAndOneDoubleClick)
+{
+    TestSurface surface;
+    surface.mouse(QEvent::MouseButtonPress, {10, 10}, Qt::LeftButton);
+    surface.mouse(QEvent::MouseButtonRelease, {10, 10}, Qt::NoButton);
+    surface.mouse(QEvent::MouseButtonDblClick, {10, 10}, Qt::LeftButton);
+    surface.mouse(QEvent::MouseButtonRelease, {10, 10}, Qt::NoButton);
+    EXPECT_EQ(surface.clicks.size(), 1u);
+    EXPECT_EQ(surface.doubleClicks.size(), 1u);
+}
+
+TEST(NavigationSurface, OwnerZoomCancelsAPendingCommit)
+{
+    TestSurface surface;
+    surface.wheel({7, 0}, {56, 0}, Qt::ScrollUpdate);
+    ASSERT_TRUE(surface.hasPendingCommit());
+    surface.setZoom(2);
+    EXPECT_FALSE(surface.hasPendingCommit());
+    // The camera takes the owner's scale and keeps its live offset.
+    EXPECT_EQ(surface.camera(), (ChartViewport{2, {7, 0}}));
+    EXPECT_TRUE(surface.pans.empty());
+    // The next commit writes the pan.
+    surface.wheel({1, 0}, {8, 0}, Qt::ScrollEnd);
+    EXPECT_EQ(surface.pans, (std::vector<Size>{{8, 0}}));
+    EXPECT_TRUE(surface.zooms.empty());
+}
+
+TEST(NavigationSurface, OwnerValuesEqualToTheCameraChangeNothing)
+{
+    TestSurface surface;
+    surface.wheel({}, {0, 120});
+    surface.settle();
+    const ChartViewport settled = surface.camera();
+    surface.setZoom(surface.zooms.back());
+    surface.setPan(surface.pans.back());
+    EXPECT_EQ(surface.camera(), settled);
+    EXPECT_EQ(surface.zooms.size(), 1u);
+}
+
+TEST(NavigationSurface, HidingDropsAnUncommittedStep)
+{
+    TestSurface surface;
+    surface.show();
+    surface.wheel({}, {0, 120});
+    surface.hide();
+    EXPECT_FALSE(surface.hasPendingCommit());
+    EXPECT_TRUE(surface.zooms.empty());
+}
+
+TEST(NavigationSurface, PinchZoomsAtThePointerAndCommitsAtTheEnd)
+{
+    TestSurface surface;
+    const QPointF at(200, 150);
+    const auto *device = QPointingDevice::primaryPointingDevice();
+    QNativeGestureEvent pinch(Qt::ZoomNativeGesture, device, 2, at, at, surface.mapToGlobal(at), 1.0, {}, 0);
+    surface.send(pinch);
+    EXPECT_DOUBLE_EQ(surface.camera().scale, 2);
+    EXPECT_EQ(surface.camera().offset, (Size{-200, -150}));
+    QNativeGestureEvent nothing(Qt::ZoomNativeGesture, device, 2, at, at, surface.mapToGlobal(at), 0.0, {}, 0);
+    surface.send(nothing);
+    EXPECT_DOUBLE_EQ(surface.camera().scale, 2);
+    QNativeGestureEvent end(Qt::EndNativeGesture, device, 2, at, at, surface.mapToGlobal(at), 0.0, {}, 0);
+    surface.send(end);
+    EXPECT_EQ(surface.zooms, std::vector<double>{2});
+    EXPECT_FALSE(surface.hasPendingCommit());
+}
+
+TEST(NavigationSurface, ALiveZoomScalesTheLastPictureUntilItSettles)
+{
+    TestSurface surface;
+    surface.show();
+    QApplication::processEvents();
+    const int sharp = surface.contentPaints;
+    ASSERT_GT(sharp, 0);
+    surface.wheel({}, {0, 120});
+    surface.repaint();
+    EXPECT_EQ(surface.contentPaints, sharp);
+    surface.settle();
+    surface.repaint();
+    EXPECT_GT(surface.contentPaints, sharp);
+}
+
+} // namespace

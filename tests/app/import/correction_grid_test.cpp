@@ -1,0 +1,82 @@
+#include "app/import/correction_grid.h"
+
+#include "app/import/correction_grid_model.h"
+#include "app/sidebar/sidebar_style.h"
+
+#include "import_flow_fixture.h"
+
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QImage>
+#include <QLineEdit>
+#include <QTableView>
+#include <QTest>
+
+using namespace ImportTest;
+
+namespace {
+
+// Pixels of `image` inside `rect` drawn in `color` (text edges blend, stems keep it).
+int pixelsOf(const QImage &image, const QRect &rect, const QColor &color)
+{
+    int count = 0;
+    const QRect inside = rect.intersected(image.rect());
+    for (int y = inside.top(); y <= inside.bottom(); ++y) {
+        for (int x = inside.left(); x <= inside.right(); ++x) {
+            const QColor pixel = image.pixelColor(x, y);
+            if (std::abs(pixel.red() - color.red()) + std::abs(pixel.green() - color.green())
+                    + std::abs(pixel.blue() - color.blue())
+                < 24)
+                ++count;
+        }
+    }
+    return count;
+}
+
+} // namespace
+
+// Each message of a row stands whole on a line of its own under the row's cells: the row's
+// error in red, then its warning in orange, not in red because the row has an error.
+TEST(CorrectionGrid, ARowsMessagesStandUnderItsCellsErrorsRedThenWarningsOrange)
+{
+    FlowFixture f;
+    f.load();
+    f.flow->showStep(ImportFlow::Step::corrections);
+    CorrectionGrid grid(*f.flow);
+    grid.resize(1000, 700);
+    grid.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&grid));
+    settle(*f.flow);
+
+    QTableView *table = grid.table();
+    const CorrectionGridModel &model = grid.model();
+    const int both = model.modelRow(3); // Row 4: an unknown manager and a blank location
+    const int warned = model.modelRow(1); // Row 2: the blank location only
+    ASSERT_EQ(model.messageCount(both), 2);
+    ASSERT_EQ(model.messageCount(warned), 1);
+    EXPECT_EQ(table->rowHeight(both) - table->rowHeight(warned),
+              grid.messageRect(both, 1).top() - grid.messageRect(both, 0).top());
+
+    table->setCurrentIndex(model.index(both, 1)); // the editor stands on the cell line
+    auto *editor = qobject_cast<QLineEdit *>(QApplication::focusWidget());
+    ASSERT_NE(editor, nullptr);
+    const QRect first = grid.messageRect(both, 0);
+    const QRect second = grid.messageRect(both, 1);
+    EXPECT_GT(first.top(), editor->geometry().bottom());
+    EXPECT_GT(second.top(), first.bottom());
+    EXPECT_LE(second.bottom(), table->rowViewportPosition(both) + table->rowHeight(both));
+    const QFontMetrics caption(captionFont(table->font()));
+    const std::vector<CorrectionMessage> messages = model.messages(both);
+    EXPECT_GE(first.width(), caption.horizontalAdvance(messages[0].text)) << "cut off";
+    EXPECT_GE(second.width(), caption.horizontalAdvance(messages[1].text)) << "cut off";
+
+    table->clearFocus();
+    const QImage image = table->viewport()->grab().toImage();
+    EXPECT_GT(pixelsOf(image, first, importErrorColor()), 0);
+    EXPECT_EQ(pixelsOf(image, first, importWarningColor()), 0);
+    EXPECT_GT(pixelsOf(image, second, importWarningColor()), 0);
+    EXPECT_EQ(pixelsOf(image, second, importErrorColor()), 0);
+    const QRect warning = grid.messageRect(warned, 0);
+    EXPECT_GT(pixelsOf(image, warning, importWarningColor()), 0);
+}
