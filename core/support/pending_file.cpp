@@ -91,7 +91,8 @@ int moveWithoutReplacing(int folder, const char *from, const char *to)
 
 } // namespace
 
-PendingFile::PendingFile(const fs::path &target) : m_target(resolvedTarget(target))
+PendingFile::PendingFile(const fs::path &target)
+    : m_fileName(target.filename().string()), m_target(resolvedTarget(target))
 {
     if (!m_target.has_filename())
         fail(EISDIR);
@@ -103,8 +104,11 @@ PendingFile::PendingFile(const fs::path &target) : m_target(resolvedTarget(targe
     for (int attempt = 0; m_file < 0; ++attempt) {
         m_temporary = ".vantrel-" + makeUUID() + ".part";
         m_file = ::openat(m_folder, m_temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
-        if (m_file < 0 && (errno != EEXIST || attempt == 8))
-            fail(errno);
+        if (m_file < 0 && (errno != EEXIST || attempt == 8)) {
+            const int error = errno;
+            m_temporary.clear(); // not ours to remove
+            fail(error);
+        }
     }
     // A replaced file keeps who may read it.
     struct stat existing {};
@@ -115,11 +119,6 @@ PendingFile::PendingFile(const fs::path &target) : m_target(resolvedTarget(targe
 PendingFile::~PendingFile()
 {
     discard();
-}
-
-std::string PendingFile::fileName() const
-{
-    return m_target.filename().string();
 }
 
 void PendingFile::append(std::string_view bytes)

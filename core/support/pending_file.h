@@ -55,8 +55,8 @@ public:
     // Removes the temporary file now; nothing happens to the target.
     void discard();
 
-    // The target's own name, as error messages give it.
-    std::string fileName() const;
+    // The name the target was given (a link's, not its file's), as error messages give it.
+    const std::string &fileName() const { return m_fileName; }
 
     // The whole file at once: a PendingFile given `bytes`, then committed.
     static void write(const std::filesystem::path &target, std::string_view bytes,
@@ -65,6 +65,7 @@ public:
 private:
     [[noreturn]] void fail(int error);
 
+    std::string m_fileName;
     std::filesystem::path m_target;
     std::filesystem::path m_temporary;
     int m_folder = -1;

@@ -1,8 +1,15 @@
 #include "printing/chart_text.h"
 
+#include "printing_test_support.h"
+
 #include <gtest/gtest.h>
 
 #include <QFontInfo>
+#include <QFontMetricsF>
+#include <QPainter>
+
+#include <cmath>
+#include <limits>
 
 TEST(ChartText, FontIsTheNamedFamilyOnEveryMachine)
 {
@@ -29,4 +36,42 @@ TEST(ChartText, DecimalsDropTrailingZerosInTheLocalesStyle)
     };
     for (const Case &c : cases)
         EXPECT_EQ(ChartText::decimal(c.value, c.digits, c.locale), c.expected) << c.value;
+}
+
+TEST(ChartText, DecimalsOfOddValues)
+{
+    const QLocale english(QLocale::English, QLocale::UnitedStates);
+    // No fraction digits leaves no decimal point to trim back to.
+    EXPECT_EQ(ChartText::decimal(100, 0, english), "100");
+    EXPECT_EQ(ChartText::decimal(2.5, 0, english), "3");
+    EXPECT_EQ(ChartText::decimal(-0.5, 2, english), "-0.5");
+    // Infinity and NaN print as the locale writes them instead of as digits of garbage.
+    EXPECT_EQ(ChartText::decimal(std::numeric_limits<double>::infinity(), 2, english), english.toString(qInf()));
+    EXPECT_EQ(ChartText::decimal(std::nan(""), 2, english), english.toString(qQNaN()));
+}
+
+namespace {
+
+// The text a box shows, as a PDF reader extracts it.
+QString shownText(const QString &text, int lines, double width = 300)
+{
+    const QFont font = ChartText::font(12);
+    const QRectF box(10, 10, width, QFontMetricsF(font).height() * lines + 1);
+    return paintedText([&](QPainter &painter) { ChartText::drawBox(painter, box, text, font); });
+}
+
+} // namespace
+
+// Text cut at the box's last line always ends in an ellipsis, also when a forced line break
+// left a rest short enough to fit on that line.
+TEST(ChartText, CutTextEndsInAnEllipsis)
+{
+    EXPECT_EQ(shownText("Ada\nGrace", 2), "Ada Grace");
+    EXPECT_EQ(shownText("Ada\nGrace\nEdsger", 2), "Ada Grace Edsger\u2026");
+    // The last line shows the rest of the text, elided.
+    EXPECT_EQ(shownText("Ada\rGrace", 1), "Ada Grace\u2026");
+    const QString cut = shownText("Superintendent of Curriculum and Instruction for Secondary Schools", 1, 120);
+    EXPECT_TRUE(cut.endsWith(QChar(0x2026))) << cut.toStdString();
+    EXPECT_TRUE(cut.startsWith("Superintend")) << cut.toStdString();
+    EXPECT_EQ(shownText("", 2), "");
 }

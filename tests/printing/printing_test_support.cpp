@@ -3,6 +3,9 @@
 #include "pdf_pages.h"
 #include "printing/chart_pdf_renderer.h"
 
+#include <QBuffer>
+#include <QPainter>
+#include <QPdfWriter>
 #include <QRegularExpression>
 
 void TestChart::addCard(const Position &position, double x, double y, double height)
@@ -53,6 +56,20 @@ QStringList pageTexts(const QByteArray &pdf)
 QSizeF pageSize(const QByteArray &pdf, int page)
 {
     return readPages(pdf).sizes.at(size_t(page));
+}
+
+QString paintedText(const std::function<void(QPainter &)> &paint)
+{
+    QByteArray bytes;
+    QBuffer buffer(&bytes);
+    buffer.open(QIODevice::WriteOnly);
+    {
+        QPdfWriter writer(&buffer);
+        writer.setResolution(72);
+        QPainter painter(&writer);
+        paint(painter);
+    }
+    return readPDFPages(bytes, QRegularExpression("\\s+")).texts.value(0).trimmed();
 }
 
 bool isWhite(QRgb pixel)

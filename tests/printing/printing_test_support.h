@@ -11,6 +11,7 @@
 #include <QStringList>
 
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <unordered_map>
 
@@ -41,6 +42,10 @@ QStringList pageTexts(const QByteArray &pdf);
 
 // The page's size in points as Qt PDF reads it.
 QSizeF pageSize(const QByteArray &pdf, int page);
+
+// The text a PDF reader extracts from one page that `paint` draws (one device unit a point),
+// each run of white space made one space.
+QString paintedText(const std::function<void(QPainter &)> &paint);
 
 // Whether a pixel is plain white, or clearly tinted toward a colour.
 bool isWhite(QRgb pixel);

@@ -2,6 +2,7 @@
 
 #include "core/model/organization.h"
 #include "printing/chart_text.h"
+#include "printing_test_support.h"
 
 #include <gtest/gtest.h>
 
@@ -158,6 +159,51 @@ TEST(ScreenCard, FarOutCardsDrawOnlyTheirFace)
     };
     EXPECT_EQ(drawn(0.1).first, 0);
     EXPECT_GT(drawn(0.5).second, 0); // "Vacant"
+}
+
+// The card's text as a PDF reader extracts it, without white space: the reader spaces
+// glyphs set with design metrics apart.
+QString cardText(const Position &position, const ChartScreenCard::State &state, const ChartScreenCard::Look &look)
+{
+    return paintedText([&](QPainter &painter) { ChartScreenCard::paint(painter, frame, position, state, look); })
+        .remove(QLatin1Char(' '));
+}
+
+// Optional rows appear only when asked for, each in its place: pay level under the
+// department, the count at the bottom right, the primary manager under the bottom row.
+TEST(ScreenCard, OptionalRowsShowTheirText)
+{
+    const ChartScreenCard::State single;
+    const ChartScreenCard::Look look;
+    EXPECT_FALSE(cardText(occupied(), single, look).contains("PayLevel"));
+    EXPECT_TRUE(ChartScreenCard::layout(frame, occupied(), single, look).payLevel.isNull());
+    ChartScreenCard::Look withPay = look;
+    withPay.showPayLevel = true;
+    const Layout paid = ChartScreenCard::layout(frame, occupied(), single, withPay);
+    ASSERT_FALSE(paid.payLevel.isNull());
+    EXPECT_GE(paid.payLevel.top(), paid.department.bottom());
+    EXPECT_LE(paid.payLevel.bottom(), paid.bottomRow.top());
+    EXPECT_TRUE(cardText(occupied(), single, withPay).contains("PayLevel:Teacher"));
+
+    // One position has no count; several show theirs.
+    EXPECT_FALSE(cardText(occupied(), single, look).contains("(x"));
+    ChartScreenCard::State several;
+    several.count = 12;
+    EXPECT_TRUE(cardText(occupied(), several, look).contains("(x12)"));
+
+    Position managed = occupied();
+    managed.primaryManagerReference = PrimaryManagerReference{"P9", "Grace Hopper", "Principal", {}};
+    const Layout referenced = ChartScreenCard::layout(frame, managed, single, look);
+    ASSERT_TRUE(referenced.managerReference);
+    EXPECT_GE(referenced.managerReference->minY(), referenced.bottomRow.bottom());
+    const QString named = cardText(managed, single, look);
+    EXPECT_TRUE(named.contains("Primary:GraceHopper")) << named.toStdString();
+    ChartScreenCard::Look hidden = look;
+    hidden.hideNames = true;
+    const QString titled = cardText(managed, single, hidden);
+    EXPECT_TRUE(titled.contains("Primary:Principal")) << titled.toStdString();
+    EXPECT_FALSE(titled.contains("Grace")) << titled.toStdString();
+    EXPECT_FALSE(cardText(occupied(), single, look).contains("Primary:"));
 }
 
 } // namespace

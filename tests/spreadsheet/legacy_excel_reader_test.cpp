@@ -3,7 +3,9 @@
 
 #include "workbook_fixtures.h"
 
+#include <QFile>
 #include <QStringList>
+#include <QTemporaryDir>
 
 #include <gtest/gtest.h>
 
@@ -219,4 +221,119 @@ TEST(LegacyExcelReader, ReadsOffTheMainThread)
         EXPECT_EQ(first, expected);
         EXPECT_EQ(second, expected);
     }
+}
+
+namespace {
+
+std::string answerFailure(const LegacyExcelReader::ScriptAnswer &answer)
+{
+    return errorOf([&] { LegacyExcelReader::sheetsFromAnswer(answer); });
+}
+
+// JSON of sheets of `rows` rows of `columns` empty cells each.
+QByteArray blankSheets(int sheets, int rows, int columns)
+{
+    QByteArray row = "[" + QByteArray("\"\",").repeated(columns - 1) + "\"\"]";
+    QByteArray sheet = R"({"name":"S","rows":[)" + (row + ",").repeated(rows - 1) + row + "]}";
+    return "[" + (sheet + ",").repeated(sheets - 1) + sheet + "]";
+}
+
+// Puts a stand-in for node first on the PATH for as long as it lives.
+class FakeNode {
+public:
+    explicit FakeNode(const QByteArray &script)
+    {
+        const QString path = m_folder.filePath("node");
+        QFile file(path);
+        if (!file.open(QIODevice::WriteOnly) || file.write(script) != script.size())
+            throw std::runtime_error("cannot write the fake node");
+        file.close();
+        file.setPermissions(QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+        qputenv("PATH", m_folder.path().toUtf8());
+    }
+    ~FakeNode() { qputenv("PATH", m_path); }
+    FakeNode(const FakeNode &) = delete;
+    FakeNode &operator=(const FakeNode &) = delete;
+
+private:
+    QTemporaryDir m_folder;
+    QByteArray m_path = qgetenv("PATH");
+};
+
+} // namespace
+
+// Rows and cells are counted again in the answer, at and just past each limit, cells across
+// all sheets together.
+TEST(LegacyExcelReader, AnswerRowsAndCellsAreCountedToTheLimit)
+{
+    using LegacyExcelReader::ScriptAnswer;
+    const std::vector<ImportSheet> full = LegacyExcelReader::sheetsFromAnswer(ScriptAnswer{.json = blankSheets(1, 20'000, 50)});
+    ASSERT_EQ(full.size(), 1u);
+    EXPECT_EQ(full[0].rows.size(), 20'000u);
+    EXPECT_EQ(answerFailure(ScriptAnswer{.json = blankSheets(1, 20'001, 1)}), "Imports support up to 20,000 worksheet rows.");
+    EXPECT_EQ(answerFailure(ScriptAnswer{.json = blankSheets(1, 20'000, 51)}),
+              "The workbook exceeds the one-million-cell legacy import limit.");
+    EXPECT_EQ(answerFailure(ScriptAnswer{.json = blankSheets(2, 10'000, 51)}),
+              "The workbook exceeds the one-million-cell legacy import limit.");
+}
+
+// The library's exception can quote the whole file: the message keeps its first 300
+// characters, never half of a surrogate pair.
+TEST(LegacyExcelReader, LibraryMessagesAreCutShort)
+{
+    using LegacyExcelReader::ScriptAnswer;
+    const std::string prefix = "Could not read the .xls workbook: ";
+    const std::string suffix = ". Password-protected workbooks are not supported.";
+    const QString exact(300, 'x');
+    EXPECT_EQ(answerFailure(ScriptAnswer{.error = exact}), prefix + exact.toStdString() + suffix);
+    EXPECT_EQ(answerFailure(ScriptAnswer{.error = exact + "y"}), prefix + exact.toStdString() + "…" + suffix);
+    const QString straddling = QString(299, 'x') + QString::fromUtf8("🏫") + "tail";
+    EXPECT_EQ(answerFailure(ScriptAnswer{.error = straddling}),
+              prefix + std::string(299, 'x') + "…" + suffix);
+}
+
+// A broken node installation falls back to the engine; node's own answers are taken as they
+// come: its refusal, its "too large", and its crash when the workbook outgrows its heap.
+TEST(LegacyExcelReader, NodeAnswersAndFallbacks)
+{
+    using LegacyExcelReader::Runtime;
+    const QByteArray xls = Fixtures::writtenByLibrary(book({staffSheet}));
+    const std::vector<ImportSheet> inEngine = LegacyExcelReader::read(xls, 1min, Runtime::engineOnly);
+    const auto withNode = [&](const QByteArray &script) {
+        FakeNode node(script);
+        EXPECT_FALSE(LegacyExcelReader::nodeProgram().isEmpty());
+        return errorOf([&] { EXPECT_EQ(LegacyExcelReader::read(xls, 1min, Runtime::preferNode), inEngine); });
+    };
+    const std::string tooLarge = "The legacy Excel workbook is too large to import.";
+
+    EXPECT_EQ(withNode("#!/bin/sh\n/bin/cat >/dev/null\nexit 3\n"), "") << "failed";
+    EXPECT_EQ(withNode("#!/bin/sh\n/bin/cat >/dev/null\n"), "") << "no answer";
+    EXPECT_EQ(withNode("#!/bin/sh\n/bin/cat >/dev/null\nprintf 'J[]'\nexit 1\n"), "") << "answer, then failed";
+    EXPECT_EQ(withNode("#!/bin/sh\n/bin/cat >/dev/null\nprintf 'Xgarbage'\n"), "") << "unknown answer";
+    EXPECT_EQ(withNode("#!/nonexistent/interpreter\n"), "") << "cannot start";
+    EXPECT_EQ(withNode("#!/bin/sh\n/bin/cat >/dev/null\nprintf L\n"), tooLarge);
+    EXPECT_EQ(withNode("#!/bin/sh\n/bin/cat >/dev/null\nkill -ABRT $$\n"), tooLarge);
+    EXPECT_EQ(withNode("#!/bin/sh\n/bin/cat >/dev/null\nprintf 'EError: Bad header'\n"),
+              "Could not read the .xls workbook: Error: Bad header. Password-protected workbooks are not supported.");
+    EXPECT_EQ(withNode("#!/bin/sh\n/bin/cat >/dev/null\nprintf 'J[]'\n"), "Could not read the .xls workbook: No worksheets were found.");
+
+    FakeNode hanging("#!/bin/sh\nexec /bin/sleep 60\n");
+    EXPECT_EQ(readFailure(xls, 500ms),
+              "Reading the .xls workbook took too long. Save it as .xlsx in Excel and import that file.");
+}
+
+// The time limit holds while the engine loads the library and while it reads, and an engine
+// stopped once reads the next workbook in full.
+TEST(LegacyExcelReader, EngineTimeLimitAndRecovery)
+{
+    const std::string tooLong = "Reading the .xls workbook took too long. Save it as .xlsx in Excel and import that file.";
+    const QByteArray xls = Fixtures::writtenByLibrary(book({staffSheet}));
+    EXPECT_EQ(errorOf([&] { LegacyExcelReader::EngineReader reader{QDeadlineTimer(0)}; }), tooLong);
+    EXPECT_EQ(readFailure(xls, 1ms), tooLong);
+    EXPECT_EQ(errorOf([&] { LegacyExcelReader::read(xls, 1ms, LegacyExcelReader::Runtime::engineOnly); }), tooLong);
+
+    const std::vector<ImportSheet> fresh = LegacyExcelReader::read(xls, 1min, LegacyExcelReader::Runtime::engineOnly);
+    LegacyExcelReader::EngineReader reader{QDeadlineTimer(60'000)};
+    EXPECT_EQ(errorOf([&] { reader.answer(xls, QDeadlineTimer(0)); }), tooLong);
+    EXPECT_EQ(LegacyExcelReader::sheetsFromAnswer(reader.answer(xls, QDeadlineTimer(60'000))), fresh);
 }

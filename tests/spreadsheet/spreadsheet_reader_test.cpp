@@ -4,6 +4,7 @@
 #include "workbook_fixtures.h"
 
 #include <QDir>
+#include <QFile>
 #include <QTemporaryDir>
 
 #include <gtest/gtest.h>
@@ -145,4 +146,45 @@ TEST(SpreadsheetReader, FileSizeLimitWhileReading)
     const std::string message = readFailure(path);
     writer.join();
     EXPECT_EQ(message, sizeMessage);
+}
+
+// Characters of two and three UTF-8 bytes from UTF-16 in either byte order, and the broken
+// surrogates that make the text no UTF-16 at all.
+TEST(SpreadsheetReader, Utf16BecomesUtf8CharacterByCharacter)
+{
+    EXPECT_EQ(rowsOf("le.csv", utf16(u"\u00E9,\u20AC\u65E5\n", false)), (Rows{{"é", "€日"}}));
+    EXPECT_EQ(rowsOf("be.csv", utf16(u"\u00E9,\u20AC\u65E5\n", true)), (Rows{{"é", "€日"}}));
+    EXPECT_EQ(rowsOf("top.csv", utf16(u"\uFFFD\u0800\n", true)), (Rows{{"\uFFFD\u0800"}}));
+
+    const struct {
+        const char *why;
+        QByteArray data;
+    } refused[] = {
+        {"low surrogate first", utf16(std::u16string(u"a") + char16_t(0xDC00) + u"b", false)},
+        {"low surrogate first, big-endian", utf16(std::u16string(u"a") + char16_t(0xDFFF), true)},
+        {"high surrogate at the end", utf16(std::u16string(u"ab") + char16_t(0xDBFF), false)},
+        {"high surrogate before a plain character", utf16(std::u16string(u"a") + char16_t(0xD800) + u"b", true)},
+    };
+    for (const auto &c : refused)
+        EXPECT_EQ(readFailure("bad.csv", c.data), encodingMessage) << c.why;
+}
+
+// Bytes already in memory are held to the same size limit as a file, before the extension.
+TEST(SpreadsheetReader, BytesInMemoryHaveTheFileSizeLimit)
+{
+    const QByteArray over(SpreadsheetReader::fileSizeLimit + 1, '\n');
+    EXPECT_EQ(errorOf([&] { SpreadsheetReader::read(over, "big.csv"); }), sizeMessage);
+    EXPECT_EQ(errorOf([&] { SpreadsheetReader::read(over, "big.ods"); }), sizeMessage);
+}
+
+// A read that fails part way is an error, never an empty or shortened file.
+TEST(SpreadsheetReader, FailedReadIsReported)
+{
+    QTemporaryDir folder;
+    const QString path = folder.filePath("memory.csv");
+    // Reading a process's own memory at offset 0 fails with an I/O error.
+    ASSERT_TRUE(QFile::link("/proc/self/mem", path));
+    const std::string message = readFailure(path);
+    EXPECT_TRUE(message.starts_with("Could not read memory.csv: ")) << message;
+    EXPECT_TRUE(message.ends_with(".")) << message;
 }

@@ -7,7 +7,13 @@
 
 #include <gtest/gtest.h>
 
+#include <QApplication>
 #include <QFile>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QPushButton>
+#include <QTest>
 #include <QTemporaryDir>
 
 #include <unistd.h>
@@ -175,6 +181,97 @@ TEST_F(VersionHistoryTest, TheBackupMayNotBeTheDocumentUnderAnyName)
     history.setBaseline(true);
     EXPECT_TRUE(dialogs.alerts.back().message.startsWith("The backup “backup.json” could not be saved"));
     EXPECT_EQ(versions(), 7u);
+}
+
+} // namespace
+
+namespace {
+
+// The panel shows the history's state and forwards its buttons and field to it.
+class VersionHistoryPanel : public VersionHistoryTest {
+protected:
+    QPushButton *button(VersionHistoryDialog &panel, const QString &text, int index = 0)
+    {
+        int seen = 0;
+        for (QPushButton *child : panel.findChildren<QPushButton *>()) {
+            if (child->text() == text && child->isVisibleTo(&panel) && seen++ == index)
+                return child;
+        }
+        return nullptr;
+    }
+    bool showsLabel(VersionHistoryDialog &panel, const QString &text)
+    {
+        for (QLabel *label : panel.findChildren<QLabel *>()) {
+            if (label->text() == text && label->isVisibleTo(&panel))
+                return true;
+        }
+        return false;
+    }
+};
+
+TEST_F(VersionHistoryPanel, ListsVersionsNewestFirstAndSavesTheTypedNote)
+{
+    VersionHistoryDialog panel(history, nullptr);
+    auto *list = panel.findChild<QListWidget *>();
+    ASSERT_NE(list, nullptr);
+    EXPECT_EQ(list->count(), 7);
+    EXPECT_TRUE(showsLabel(panel, "7 saved versions"));
+    EXPECT_TRUE(showsLabel(panel, history.rows().front().heading));
+    EXPECT_TRUE(history.rows().front().heading.endsWith("v7"));
+    ASSERT_NE(button(panel, "Set Current as Baseline…"), nullptr);
+    EXPECT_TRUE(button(panel, "Set Current as Baseline…")->isEnabled());
+
+    auto *note = panel.findChild<QLineEdit *>();
+    ASSERT_NE(note, nullptr);
+    QTest::keyClicks(note, "Before the reorganization");
+    EXPECT_EQ(history.versionNote(), "Before the reorganization");
+    button(panel, "Save Version")->click();
+    EXPECT_EQ(document.archive().revisions.back()->note, "Before the reorganization");
+    EXPECT_EQ(note->text(), "") << "the field empties after a save";
+    EXPECT_EQ(list->count(), 8);
+    EXPECT_TRUE(showsLabel(panel, "8 saved versions"));
+    // Return in the field saves too.
+    QTest::keyClicks(note, "Spring");
+    QTest::keyClick(note, Qt::Key_Return);
+    EXPECT_EQ(document.archive().revisions.back()->note, "Spring");
+    EXPECT_EQ(list->count(), 9);
+}
+
+TEST_F(VersionHistoryPanel, RestoreButtonRestoresItsRowAndCloses)
+{
+    VersionHistoryDialog panel(history, nullptr);
+    panel.show();
+    // The last row is the oldest version.
+    QPushButton *oldest = button(panel, "Restore", 6);
+    ASSERT_NE(oldest, nullptr);
+    oldest->click();
+    EXPECT_EQ(versions(), 7u) << "deferred: the click's own button is rebuilt";
+    QApplication::processEvents();
+    EXPECT_EQ(versions(), 9u);
+    EXPECT_EQ(history.rows().front().heading, "Version 9 — Restored version 1");
+    EXPECT_EQ(panel.result(), QDialog::Accepted);
+}
+
+TEST_F(VersionHistoryPanel, BaselineResultAndLockedState)
+{
+    VersionHistoryDialog panel(history, nullptr);
+    // Cancelled: nothing happens.
+    dialogs.choices.push_back("Cancel");
+    button(panel, "Set Current as Baseline…")->click();
+    EXPECT_EQ(versions(), 7u);
+    EXPECT_EQ(history.baselineMessage(), "");
+
+    dialogs.choices.push_back("Set Baseline Without Backup");
+    button(panel, "Set Current as Baseline…")->click();
+    EXPECT_EQ(versions(), 0u);
+    EXPECT_EQ(panel.findChild<QListWidget *>()->count(), 0);
+    EXPECT_TRUE(showsLabel(panel, history.baselineMessage()));
+    EXPECT_FALSE(button(panel, "Set Current as Baseline…")->isEnabled()) << "no versions left";
+
+    document.undo();
+    EXPECT_TRUE(button(panel, "Set Current as Baseline…")->isEnabled());
+    document.edit([](OrganizationArchive &a) { a.lockForPlanning(); });
+    EXPECT_FALSE(button(panel, "Set Current as Baseline…")->isEnabled()) << "locked for planning";
 }
 
 } // namespace

@@ -6,10 +6,12 @@
 
 #include <gtest/gtest.h>
 
+#include <QApplication>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListView>
 #include <QPushButton>
+#include <QTest>
 
 using AppTest::person;
 
@@ -145,4 +147,50 @@ TEST(PositionGroupEditor, ExistingGroupsAreListedWithUngroup)
     }
     EXPECT_EQ(e.removed, std::vector<std::string>{"group-1"});
     EXPECT_EQ(e.editor.result(), QDialog::Accepted);
+}
+
+// A click anywhere on a row, or Space on the current one, flips its tick, and the row's
+// painted checkbox follows.
+TEST(PositionGroupEditor, ClickingARowTicksIt)
+{
+    Editor e;
+    e.editor.show();
+    QListView *view = e.editor.list();
+    QApplication::processEvents();
+    const QModelIndex first = view->model()->index(0, 0);
+    const std::string id = first.data(Qt::ToolTipRole).toString().section(" ·", 0, 0).toStdString();
+    ASSERT_FALSE(id.empty());
+    EXPECT_EQ(first.data(Qt::CheckStateRole).toInt(), Qt::Unchecked);
+    const QRect row = view->visualRect(first);
+    const QImage unticked = view->viewport()->grab(row).toImage();
+    e.tick(id);
+    EXPECT_NE(view->viewport()->grab(row).toImage(), unticked);
+    view->model()->setData(first, Qt::Unchecked, Qt::CheckStateRole);
+    EXPECT_EQ(view->viewport()->grab(row).toImage(), unticked);
+
+    QTest::mouseClick(view->viewport(), Qt::LeftButton, {}, row.center() + QPoint(row.width() / 4, 0));
+    EXPECT_EQ(e.editor.members(), std::set<std::string>{id});
+    EXPECT_EQ(first.data(Qt::CheckStateRole).toInt(), Qt::Checked);
+
+    view->setCurrentIndex(first);
+    QTest::keyClick(view, Qt::Key_Space);
+    EXPECT_TRUE(e.editor.members().empty());
+    // A right click is no tick.
+    QTest::mouseClick(view->viewport(), Qt::RightButton, {}, row.center());
+    EXPECT_TRUE(e.editor.members().empty());
+}
+
+TEST(PositionGroupEditor, AFailedUngroupShowsTheMessageAndStaysOpen)
+{
+    const std::string refusal = "Current organization is locked. Open Planning & Proposals to edit a named proposal instead.";
+    PositionGroupEditor editor(
+        peers(), {PositionGroup{.id = "group-1", .name = "Coaches", .memberIDs = {"P2", "P3"}}},
+        [](const std::string &, const std::vector<std::string> &) {},
+        [&](const std::string &) { throw OrganizationError::invalid(refusal); });
+    for (QPushButton *button : editor.findChildren<QPushButton *>()) {
+        if (button->text() == "Ungroup")
+            button->click();
+    }
+    EXPECT_EQ(editor.message(), QString::fromStdString(refusal));
+    EXPECT_NE(editor.result(), QDialog::Accepted);
 }

@@ -136,4 +136,36 @@ TEST_F(DropdownWidget, FaceFollowsTheCallersSelectionAndOptions)
     EXPECT_EQ(chosen.count(), 0);
 }
 
+// The list marks the chosen option, and only it, with a check in the accent colour; rows
+// without a detail are shorter; the model answers screen readers with the texts shown.
+TEST_F(DropdownWidget, TheChosenRowIsMarkedAndRowsSizeToTheirLines)
+{
+    QTest::mouseClick(dropdown.button(), Qt::LeftButton);
+    ASSERT_TRUE(dropdown.isOpen());
+    QListView *list = dropdown.popup()->listView();
+    QAbstractItemModel *model = list->model();
+    EXPECT_EQ(model->index(1, 0).data(Qt::AccessibleTextRole).toString(), "Grace Hopper");
+    EXPECT_EQ(model->index(1, 0).data(Qt::AccessibleDescriptionRole).toString(), "Principal");
+    EXPECT_FALSE(model->index(4, 0).data().isValid()) << "past the last row";
+    EXPECT_LT(list->visualRect(model->index(2, 0)).height(), list->visualRect(model->index(1, 0)).height())
+        << "no detail, one line";
+
+    const QColor accent = list->palette().color(QPalette::Highlight);
+    const auto accentPixels = [&](int row) {
+        const QRect rect = list->visualRect(model->index(row, 0));
+        const QImage image = list->viewport()->grab(QRect(rect.left(), rect.top(), 40, rect.height())).toImage();
+        int count = 0;
+        for (int y = 0; y < image.height(); ++y) {
+            for (int x = 0; x < image.width(); ++x) {
+                const QColor seen = image.pixelColor(x, y);
+                count += std::abs(seen.hue() - accent.hue()) < 10 && seen.saturation() > 100;
+            }
+        }
+        return count;
+    };
+    EXPECT_GT(accentPixels(0), 5) << "P1 is chosen";
+    EXPECT_EQ(accentPixels(1), 0);
+    dropdown.popup()->close();
+}
+
 } // namespace
