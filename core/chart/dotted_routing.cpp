@@ -27,6 +27,9 @@ constexpr double portPenalty = 100;
 constexpr double infinity = std::numeric_limits<double>::infinity();
 constexpr int cellsPerTile = TileStore<int>::cellsPerTile;
 
+std::atomic<uint64_t> edgesRoutedSoFar{0};
+std::atomic<uint64_t> statesExpandedSoFar{0};
+
 // Directions of arrival, and the axes recorded per cell: 1 horizontal, 2 vertical.
 constexpr uint8_t noDirection = 0;
 constexpr uint8_t horizontal = 1;
@@ -496,6 +499,11 @@ std::optional<int64_t> Router::search(const std::vector<Port> &starts)
     const int64_t width = m_grid.width();
     const double *xs = m_grid.xs().data();
     const double *ys = m_grid.ys().data();
+    uint64_t expanded = 0;
+    struct Count {
+        uint64_t &expanded;
+        ~Count() { statesExpandedSoFar.fetch_add(expanded, std::memory_order_relaxed); }
+    } count{expanded};
     for (uint32_t pops = 0; !m_queue.isEmpty(); ++pops) {
         // A long search looks now and then whether its result is still wanted.
         if (pops % 4096 == 4095 && m_stop.stop_requested()) {
@@ -519,6 +527,7 @@ std::optional<int64_t> Router::search(const std::vector<Port> &starts)
         const double y = ys[row];
         if (best == infinity || best + estimate(x, y) != entry.priority)
             continue; // outdated: the state was reached more cheaply since
+        ++expanded;
         const uint16_t info = infoAt<flat>(cell, row, column);
         if (info & Info::goal)
             return entry.state;
@@ -697,8 +706,6 @@ std::optional<DottedRoute> Router::route(const ChartEdge &edge, std::vector<int6
     return route;
 }
 
-std::atomic<uint64_t> edgesRoutedSoFar{0};
-
 } // namespace
 
 std::vector<ChartEdge> routingOrder(const std::vector<ChartEdge> &edges)
@@ -756,6 +763,11 @@ std::vector<DottedRoute> routesOf(const std::vector<Step> &steps)
 uint64_t edgesRouted()
 {
     return edgesRoutedSoFar.load(std::memory_order_relaxed);
+}
+
+uint64_t statesExpanded()
+{
+    return statesExpandedSoFar.load(std::memory_order_relaxed);
 }
 
 std::optional<std::vector<DottedRoute>> routes(const std::vector<ChartNode> &nodes,

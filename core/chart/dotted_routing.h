@@ -84,5 +84,8 @@ std::vector<DottedRoute> routesOf(const std::vector<Step> &steps);
 
 // Edges routed in this process so far, by any caller; for diagnostics and tests.
 uint64_t edgesRouted();
+// Search states expanded (taken from the open list while current) in this process so far;
+// the measure of a search's work, fixed by the nodes and edges, for the benchmarks.
+uint64_t statesExpanded();
 
 } // namespace DottedRouting
