@@ -11,6 +11,7 @@
 #include <limits>
 #include <string_view>
 #include <tuple>
+#include <type_traits>
 #include <unordered_map>
 
 namespace DottedRouting {
@@ -36,6 +37,10 @@ constexpr uint8_t horizontal = 1;
 constexpr uint8_t vertical = 2;
 constexpr uint8_t usedPort = 4; // cell flag: an earlier route started or ended here
 
+// A search state is cell * 4 + direction here: the same order as cell * 3 + direction,
+// without a division to take it apart.
+constexpr int stateShift = 2;
+
 // Reachability tags of cells: unknown, in an area too large to flood, else the number of a
 // closed area (whole connected parts of the grid, found by a flood or a failed search).
 constexpr uint32_t unknownArea = 0;
@@ -46,29 +51,25 @@ struct Port {
     int64_t cell;   // where the grid search starts or ends
 };
 
-// One cell's best costs and parents in one route's search, for the states that arrived
-// horizontally (index 0) or vertically (index 1). States without a direction are only the
-// seeds, kept apart.
-struct SearchNode {
-    std::array<double, 2> best;
-    std::array<uint8_t, 2> parent; // step kind * 3 + the parent's direction
-    uint32_t generation;           // the search that set best, in flat storage
-};
+// The best costs of a cell's states that arrived horizontally (index 0) or vertically (1).
+// Seeds, the states without a direction, are few and kept apart.
+using BestCosts = std::array<double, 2>;
+// Per direction as for BestCosts: how the state was reached, as step kind * 3 + the parent's
+// direction, and whether it was expanded since (the open list keeps outdated entries of a
+// state; an entry that comes out after its state was expanded is one of them).
+using Parents = std::array<uint8_t, 2>;
+constexpr uint8_t wasExpanded = 0x80;
 
-// Search nodes in 16 x 16 tiles, for grids too large for flat storage.
+// Search state in 16 x 16 tiles, for grids too large for flat storage.
 struct SearchTile {
     int64_t index = 0;
-    std::array<SearchNode, cellsPerTile> nodes;
+    std::array<BestCosts, cellsPerTile> best;
+    std::array<Parents, cellsPerTile> parent;
     void reset(int64_t tile)
     {
         index = tile;
-        for (SearchNode &node : nodes)
-            node.best = {infinity, infinity};
+        best.fill({infinity, infinity});
     }
-};
-
-struct FreeMemory {
-    void operator()(void *memory) const { std::free(memory); }
 };
 
 struct Seed {
@@ -101,6 +102,85 @@ constexpr uint16_t used = 1 << 8;     // << step: earlier routes ran along that 
 constexpr uint16_t portFee = 1 << 12; // << step: that neighbour is a goal and a used port
 } // namespace Info
 
+// A cell in flat storage: what a search step reads and writes there, in one place. The
+// best costs and parents belong to the current search only while the cell's block carries
+// its stamp; the word and the counts of earlier routes along the grid edges to the right
+// and below (up to `manyUses`, from where the exact count is in the tiles) last the call.
+struct CellRecord {
+    BestCosts best;
+    uint16_t info;
+    Parents parent;
+    std::array<uint8_t, 2> uses; // right, down
+};
+static_assert(sizeof(CellRecord) == 24);
+constexpr uint8_t manyUses = 255;
+
+// Flat search state is reset in blocks of this many cells (one stretch of a row): a block is
+// cleared when the search first reaches into it, found by its generation stamp.
+constexpr int blockShift = 6;
+constexpr int64_t cellsPerBlock = int64_t(1) << blockShift;
+
+// The nearest goal point by Manhattan distance, two points at a time; the points are padded
+// to whole groups of four by repeating one, so the loop needs no tail. Every sum is the one
+// a point-by-point loop makes, and the least of them is exact.
+class Estimate {
+public:
+    void clear() { m_count = 0; }
+    bool contains(Point p) const
+    {
+        for (size_t i = 0; i < m_count; ++i) {
+            if (x(i) == p.x && y(i) == p.y)
+                return true;
+        }
+        return false;
+    }
+    void add(Point p)
+    {
+        x(m_count) = p.x;
+        y(m_count) = p.y;
+        ++m_count;
+    }
+    // Called after the last add; at least one point was added.
+    void pad()
+    {
+        m_groups = (m_count + 3) / 4;
+        for (size_t i = m_count; i < m_groups * 4; ++i) {
+            x(i) = x(0);
+            y(i) = y(0);
+        }
+    }
+    [[gnu::always_inline]] double operator()(double atX, double atY) const
+    {
+        const Pair px{atX, atX};
+        const Pair py{atY, atY};
+        Pair least = distance(0, px, py);
+        least = min(least, distance(1, px, py));
+        for (size_t group = 1; group < m_groups; ++group) {
+            least = min(least, distance(2 * group, px, py));
+            least = min(least, distance(2 * group + 1, px, py));
+        }
+        return least[0] < least[1] ? least[0] : least[1];
+    }
+
+private:
+    using Pair = double __attribute__((vector_size(16)));
+    using Bits = uint64_t __attribute__((vector_size(16)));
+    static constexpr size_t most = 12; // three ports a side, each its own point
+
+    static Pair abs(Pair v) { return reinterpret_cast<Pair>(reinterpret_cast<Bits>(v) & ~Bits{1ull << 63, 1ull << 63}); }
+    static Pair min(Pair a, Pair b) { return a < b ? a : b; }
+    Pair distance(size_t pair, Pair px, Pair py) const { return abs(px - m_x[pair]) + abs(py - m_y[pair]); }
+    double &x(size_t i) { return m_x[i / 2][i % 2]; }
+    double &y(size_t i) { return m_y[i / 2][i % 2]; }
+    double x(size_t i) const { return m_x[i / 2][i % 2]; }
+    double y(size_t i) const { return m_y[i / 2][i % 2]; }
+
+    std::array<Pair, most / 2> m_x{};
+    std::array<Pair, most / 2> m_y{};
+    size_t m_count = 0;
+    size_t m_groups = 0;
+};
+
 // One routing call: the grid, the cards' ports, and the memory that routes share.
 class Router {
 public:
@@ -124,7 +204,13 @@ private:
         uint8_t axis;
         uint32_t uses; // earlier routes along this grid edge
     };
+    // Where a step stores the state it reaches.
+    struct Reached {
+        BestCosts &best;
+        Parents &parent;
+    };
 
+    bool isFlat() const { return !m_records.empty(); }
     const std::vector<Port> &portsOf(size_t node);
     int stepsFrom(int64_t row, int64_t column, int64_t cell, std::array<Step, 4> &steps) const;
     const CellTile *cellTile(int64_t row, int64_t column) const;
@@ -132,21 +218,23 @@ private:
     uint32_t areaAt(int64_t row, int64_t column) const;
     uint32_t usesFrom(int64_t cell, int step) const;
     bool isGoal(int64_t cell) const;
-    double estimate(double x, double y) const;
     double seedCost(int64_t cell) const;
     void flood(int64_t cell);
     bool mayConnect(const std::vector<Port> &starts);
     void setGoals(const std::vector<Port> &goals);
+    void startSearch(const std::vector<Port> &starts);
     template <bool flat>
-    uint16_t infoAt(int64_t cell, int64_t row, int64_t column) const;
+    [[gnu::always_inline]] uint16_t infoAt(int64_t cell, int64_t row, int64_t column) const;
     template <bool flat>
-    SearchNode *foundNode(int64_t cell, int64_t row, int64_t column);
+    [[gnu::always_inline]] uint32_t usesAlong(int64_t cell, int kind) const;
     template <bool flat>
-    SearchNode &node(int64_t cell, int64_t row, int64_t column);
+    [[gnu::always_inline]] Reached reached(int64_t cell, int64_t row, int64_t column);
     template <bool flat>
-    std::optional<int64_t> search(const std::vector<Port> &starts);
+    [[gnu::always_inline]] Reached reach(int64_t cell, int64_t row, int64_t column);
+    template <bool flat>
+    [[gnu::noinline]] std::optional<int64_t> search(const std::vector<Port> &starts);
     void closeExploredArea();
-    std::vector<int64_t> pathTo(int64_t goalState);
+    std::vector<int64_t> pathTo(int64_t goalState) const;
     void remember(const std::vector<int64_t> &cells);
 
     Limits m_limits;
@@ -164,18 +252,17 @@ private:
     uint32_t m_nextArea = openArea + 1;
     std::stop_token m_stop;
     bool m_stopped = false;
-    // Flat storage over the whole grid when it fits: calloc leaves untouched pages unmapped,
-    // so memory still follows the area the searches explore.
-    std::unique_ptr<SearchNode[], FreeMemory> m_nodes;
-    std::vector<uint16_t> m_info;
-    std::vector<int64_t> m_touched; // cells with a node of the current search
-    std::vector<int64_t> m_marked;  // cells with goal bits of the current route
+    // Flat storage over the whole grid when it fits.
+    std::vector<CellRecord> m_records;
+    std::vector<uint32_t> m_stamps;       // per block: the search that last cleared it
+    std::vector<int64_t> m_touchedBlocks; // blocks of the current search
+    std::vector<int64_t> m_marked;        // cells with goal bits of the current route
     uint32_t m_generation = 0;
     // Tiled storage otherwise.
     TileStore<SearchTile> m_search;
     // The current route's goal.
     std::vector<int64_t> m_goalCells;
-    std::vector<Point> m_goalPoints; // without repeats
+    Estimate m_estimate;
 };
 
 std::vector<Rect> obstaclesOf(const std::vector<ChartNode> &nodes)
@@ -218,10 +305,13 @@ Router::Router(const std::vector<ChartNode> &nodes, const Limits &limits, std::s
     const int64_t cells = width * height;
     if (cells > m_limits.flatCells)
         return;
-    m_nodes.reset(static_cast<SearchNode *>(std::calloc(static_cast<size_t>(cells), sizeof(SearchNode))));
-    if (!m_nodes)
-        return; // the tiles will do
-    m_info.resize(static_cast<size_t>(cells));
+    try {
+        m_records.resize(static_cast<size_t>(cells));
+        m_stamps.assign(static_cast<size_t>((cells + cellsPerBlock - 1) >> blockShift), 0);
+    } catch (const std::bad_alloc &) {
+        m_records = {}; // the tiles will do
+        return;
+    }
     for (int64_t row = 0, cell = 0; row < height; ++row) {
         for (int64_t column = 0; column < width; ++column, ++cell) {
             uint16_t info = 0;
@@ -233,7 +323,7 @@ Router::Router(const std::vector<ChartNode> &nodes, const Limits &limits, std::s
                 info |= Info::open << 2;
             if (row >= 1 && !m_grid.blocksDown(row - 1, column))
                 info |= Info::open << 3;
-            m_info[static_cast<size_t>(cell)] = info;
+            m_records[static_cast<size_t>(cell)].info = info;
         }
     }
 }
@@ -313,14 +403,6 @@ bool Router::isGoal(int64_t cell) const
     return std::find(m_goalCells.begin(), m_goalCells.end(), cell) != m_goalCells.end();
 }
 
-double Router::estimate(double x, double y) const
-{
-    double best = infinity;
-    for (const Point &goal : m_goalPoints)
-        best = std::min(best, std::abs(x - goal.x) + std::abs(y - goal.y));
-    return best;
-}
-
 double Router::seedCost(int64_t cell) const
 {
     for (const Seed &seed : m_seeds) {
@@ -390,22 +472,22 @@ void Router::setGoals(const std::vector<Port> &goals)
     const int64_t width = m_grid.width();
     const int64_t height = m_grid.height();
     for (int64_t cell : m_marked)
-        m_info[static_cast<size_t>(cell)] &= static_cast<uint16_t>(~(Info::goal | Info::portFee * 15));
+        m_records[static_cast<size_t>(cell)].info &= static_cast<uint16_t>(~(Info::goal | Info::portFee * 15));
     m_marked.clear();
     m_goalCells.clear();
-    m_goalPoints.clear();
+    m_estimate.clear();
     for (const Port &goal : goals) {
         if (isGoal(goal.cell))
             continue;
         m_goalCells.push_back(goal.cell);
         const auto [row, column] = m_divider.split(goal.cell);
         const Point at{m_grid.x(column), m_grid.y(row)};
-        if (std::find(m_goalPoints.begin(), m_goalPoints.end(), at) == m_goalPoints.end())
-            m_goalPoints.push_back(at);
-        if (m_info.empty())
+        if (!m_estimate.contains(at))
+            m_estimate.add(at);
+        if (!isFlat())
             continue;
         const auto mark = [&](int64_t cell, uint16_t bits) {
-            m_info[static_cast<size_t>(cell)] |= bits;
+            m_records[static_cast<size_t>(cell)].info |= bits;
             m_marked.push_back(cell);
         };
         mark(goal.cell, Info::goal);
@@ -421,14 +503,15 @@ void Router::setGoals(const std::vector<Port> &goals)
         if (row + 1 < height)
             mark(goal.cell + width, Info::portFee << 3);
     }
+    m_estimate.pad();
 }
 
 // The search's view of a cell: from the flat word, or gathered from the grid and the tiles.
 template <bool flat>
-uint16_t Router::infoAt(int64_t cell, int64_t row, int64_t column) const
+inline uint16_t Router::infoAt(int64_t cell, int64_t row, int64_t column) const
 {
     if constexpr (flat)
-        return m_info[static_cast<size_t>(cell)];
+        return m_records[static_cast<size_t>(cell)].info;
     std::array<Step, 4> steps;
     const int count = stepsFrom(row, column, cell, steps);
     uint16_t info = static_cast<uint16_t>((flagsAt(row, column) & (horizontal | vertical)) * Info::axes);
@@ -445,47 +528,68 @@ uint16_t Router::infoAt(int64_t cell, int64_t row, int64_t column) const
     return info;
 }
 
-// The node of a cell reached by the current search, else null.
+// Earlier routes along the grid edge of a step, known to be used.
 template <bool flat>
-SearchNode *Router::foundNode(int64_t cell, int64_t row, int64_t column)
+inline uint32_t Router::usesAlong(int64_t cell, int kind) const
 {
     if constexpr (flat) {
-        SearchNode &node = m_nodes[static_cast<size_t>(cell)];
-        return node.generation == m_generation ? &node : nullptr;
+        const int64_t lower = kind == 0 || kind == 2 ? cell : cell - (kind == 1 ? 1 : m_grid.width());
+        const uint8_t uses = m_records[static_cast<size_t>(lower)].uses[kind < 2 ? 0 : 1];
+        if (uses != manyUses)
+            return uses;
     }
-    SearchTile *tile = const_cast<SearchTile *>(m_search.find(m_search.tileOf(row, column)));
-    return tile ? &tile->nodes[static_cast<size_t>(TileStore<SearchTile>::offsetOf(row, column))] : nullptr;
+    return usesFrom(cell, kind);
 }
 
-// The node of a cell, made unreached when the current search has not reached it yet.
+// Where the search keeps the states of a cell it has reached.
 template <bool flat>
-SearchNode &Router::node(int64_t cell, int64_t row, int64_t column)
+inline Router::Reached Router::reached(int64_t cell, int64_t row, int64_t column)
 {
     if constexpr (flat) {
-        SearchNode &node = m_nodes[static_cast<size_t>(cell)];
-        if (node.generation != m_generation) {
-            node.generation = m_generation;
-            node.best = {infinity, infinity};
-            m_touched.push_back(cell);
+        CellRecord &record = m_records[static_cast<size_t>(cell)];
+        return {record.best, record.parent};
+    }
+    SearchTile &tile = *const_cast<SearchTile *>(m_search.find(m_search.tileOf(row, column)));
+    const size_t offset = static_cast<size_t>(TileStore<SearchTile>::offsetOf(row, column));
+    return {tile.best[offset], tile.parent[offset]};
+}
+
+// Where the search keeps a cell's states, made unreached when the search has not reached
+// its block or tile yet.
+template <bool flat>
+inline Router::Reached Router::reach(int64_t cell, int64_t row, int64_t column)
+{
+    if constexpr (flat) {
+        const int64_t block = cell >> blockShift;
+        uint32_t &stamp = m_stamps[static_cast<size_t>(block)];
+        if (stamp != m_generation) {
+            stamp = m_generation;
+            m_touchedBlocks.push_back(block);
+            const size_t first = static_cast<size_t>(block << blockShift);
+            const size_t end = std::min(first + static_cast<size_t>(cellsPerBlock), m_records.size());
+            for (size_t i = first; i < end; ++i)
+                m_records[i].best = {infinity, infinity};
         }
-        return node;
+        CellRecord &record = m_records[static_cast<size_t>(cell)];
+        return {record.best, record.parent};
     }
-    return m_search.get(m_search.tileOf(row, column)).nodes[static_cast<size_t>(TileStore<SearchTile>::offsetOf(row, column))];
+    SearchTile &tile = m_search.get(m_search.tileOf(row, column));
+    const size_t offset = static_cast<size_t>(TileStore<SearchTile>::offsetOf(row, column));
+    return {tile.best[offset], tile.parent[offset]};
 }
 
-template <bool flat>
-std::optional<int64_t> Router::search(const std::vector<Port> &starts)
+void Router::startSearch(const std::vector<Port> &starts)
 {
-    if constexpr (flat) {
-        m_touched.clear();
+    if (isFlat()) {
+        m_touchedBlocks.clear();
         if (++m_generation == 0) {
-            std::fill_n(m_nodes.get(), m_info.size(), SearchNode{});
+            std::fill(m_stamps.begin(), m_stamps.end(), 0);
             m_generation = 1;
         }
     } else {
         m_search.startOver();
     }
-    m_queue.reset(m_grid.width() * m_grid.height() * 3);
+    m_queue.reset((m_grid.width() * m_grid.height()) << stateShift);
     m_seeds.clear();
     for (const Port &start : starts) {
         const auto [row, column] = m_divider.split(start.cell);
@@ -493,12 +597,19 @@ std::optional<int64_t> Router::search(const std::vector<Port> &starts)
         // A later port on the same cell sets the same cost again.
         if (seedCost(start.cell) == infinity)
             m_seeds.push_back({start.cell, cost});
-        m_queue.push({cost + estimate(m_grid.x(column), m_grid.y(row)), start.cell * 3});
+        m_queue.push({cost + m_estimate(m_grid.x(column), m_grid.y(row)), start.cell << stateShift});
     }
+}
 
+template <bool flat>
+std::optional<int64_t> Router::search(const std::vector<Port> &starts)
+{
+    startSearch(starts);
     const int64_t width = m_grid.width();
     const double *xs = m_grid.xs().data();
     const double *ys = m_grid.ys().data();
+    const double *dx = m_dx.data();
+    const double *dy = m_dy.data();
     uint64_t expanded = 0;
     struct Count {
         uint64_t &expanded;
@@ -511,55 +622,63 @@ std::optional<int64_t> Router::search(const std::vector<Port> &starts)
             return std::nullopt;
         }
         const RouteQueue::Entry entry = m_queue.pop();
-        const int64_t cell = entry.state / 3;
-        const uint8_t direction = static_cast<uint8_t>(entry.state - cell * 3);
+        const int64_t cell = entry.state >> stateShift;
+        const unsigned direction = static_cast<unsigned>(entry.state) & ((1u << stateShift) - 1);
         const auto [row, column] = m_divider.split(cell);
-        double best = infinity;
-        if (direction == noDirection) {
-            best = seedCost(cell);
-        } else if (const SearchNode *found = foundNode<flat>(cell, row, column)) {
-            best = found->best[direction - 1u];
-        }
-        // The entry is current when it was pushed for the best cost, which gives the same
-        // priority bit for bit. A stale entry of equal priority and state stands in for the
-        // current one, which sits at the same place in the order.
         const double x = xs[column];
         const double y = ys[row];
-        if (best == infinity || best + estimate(x, y) != entry.priority)
-            continue; // outdated: the state was reached more cheaply since
+        double best;
+        if (direction == noDirection) {
+            // A seed: two ports on one cell push it twice at the same priority.
+            best = seedCost(cell);
+            if (best + m_estimate(x, y) != entry.priority)
+                continue;
+        } else {
+            // The first entry of a state to come out is its current one: the entry pushed for
+            // its best cost has the least priority among them. Any later one is outdated,
+            // unless the state was reached more cheaply since and so is open again.
+            const Reached here = reached<flat>(cell, row, column);
+            uint8_t &parent = here.parent[direction - 1];
+            if (parent & wasExpanded)
+                continue;
+            parent |= wasExpanded;
+            best = here.best[direction - 1];
+        }
         ++expanded;
         const uint16_t info = infoAt<flat>(cell, row, column);
         if (info & Info::goal)
             return entry.state;
         // Cost terms that are zero are left out: adding zero to a cost changes no bit.
-        const auto tryStep = [&](int kind, int64_t next, int64_t nextRow, int64_t nextColumn, double length,
-                                 double nextX, double nextY) {
-            const uint8_t axis = kind < 2 ? horizontal : vertical;
+        const auto tryStep = [&](auto kindTag, int64_t next, int64_t nextRow, int64_t nextColumn, double length,
+                                 double nextX, double nextY) __attribute__((always_inline)) {
+            constexpr int kind = decltype(kindTag)::value;
+            constexpr unsigned axis = kind < 2 ? horizontal : vertical;
+            constexpr unsigned across = kind < 2 ? vertical : horizontal;
             double cost = best + length;
             if (direction != noDirection && direction != axis)
                 cost += turnPenalty;
             if (info & (Info::used << kind))
-                cost += (overlapPerLength * length + overlapPenalty) * static_cast<double>(usesFrom(cell, kind));
-            if (info & (Info::axes * (axis == horizontal ? vertical : horizontal)))
+                cost += (overlapPerLength * length + overlapPenalty) * static_cast<double>(usesAlong<flat>(cell, kind));
+            if (info & (Info::axes * across))
                 cost += crossingPenalty;
             if (info & (Info::portFee << kind))
                 cost += portPenalty;
-            SearchNode &reached = node<flat>(next, nextRow, nextColumn);
-            double &nextBest = reached.best[axis - 1u];
+            const Reached reached = reach<flat>(next, nextRow, nextColumn);
+            double &nextBest = reached.best[axis - 1];
             if (cost < nextBest) {
                 nextBest = cost;
-                reached.parent[axis - 1u] = static_cast<uint8_t>(kind * 3 + direction);
-                m_queue.push({cost + estimate(nextX, nextY), next * 3 + axis});
+                reached.parent[axis - 1] = static_cast<uint8_t>(kind * 3 + static_cast<int>(direction));
+                m_queue.push({cost + m_estimate(nextX, nextY), (next << stateShift) + axis});
             }
         };
         if (info & (Info::open << 0))
-            tryStep(0, cell + 1, row, column + 1, m_dx[static_cast<size_t>(column)], xs[column + 1], y);
+            tryStep(std::integral_constant<int, 0>{}, cell + 1, row, column + 1, dx[column], xs[column + 1], y);
         if (info & (Info::open << 1))
-            tryStep(1, cell - 1, row, column - 1, m_dx[static_cast<size_t>(column - 1)], xs[column - 1], y);
+            tryStep(std::integral_constant<int, 1>{}, cell - 1, row, column - 1, dx[column - 1], xs[column - 1], y);
         if (info & (Info::open << 2))
-            tryStep(2, cell + width, row + 1, column, m_dy[static_cast<size_t>(row)], x, ys[row + 1]);
+            tryStep(std::integral_constant<int, 2>{}, cell + width, row + 1, column, dy[row], x, ys[row + 1]);
         if (info & (Info::open << 3))
-            tryStep(3, cell - width, row - 1, column, m_dy[static_cast<size_t>(row - 1)], x, ys[row - 1]);
+            tryStep(std::integral_constant<int, 3>{}, cell - width, row - 1, column, dy[row - 1], x, ys[row - 1]);
     }
     return std::nullopt;
 }
@@ -572,16 +691,22 @@ void Router::closeExploredArea()
     const auto tag = [&](int64_t row, int64_t column) {
         m_cells.get(m_cells.tileOf(row, column)).area[TileStore<CellTile>::offsetOf(row, column)] = area;
     };
-    if (m_nodes) {
-        for (int64_t cell : m_touched) {
-            const auto [row, column] = m_divider.split(cell);
-            tag(row, column);
+    const auto reached = [](const BestCosts &best) { return best[0] != infinity || best[1] != infinity; };
+    if (isFlat()) {
+        const int64_t cells = static_cast<int64_t>(m_records.size());
+        for (int64_t block : m_touchedBlocks) {
+            const int64_t first = block << blockShift;
+            for (int64_t cell = first; cell < std::min(first + cellsPerBlock, cells); ++cell) {
+                if (!reached(m_records[static_cast<size_t>(cell)].best))
+                    continue;
+                const auto [row, column] = m_divider.split(cell);
+                tag(row, column);
+            }
         }
     } else {
         m_search.forEachTile([&](const SearchTile &tile) {
             for (int offset = 0; offset < cellsPerTile; ++offset) {
-                const std::array<double, 2> &best = tile.nodes[static_cast<size_t>(offset)].best;
-                if (best[0] == infinity && best[1] == infinity)
+                if (!reached(tile.best[static_cast<size_t>(offset)]))
                     continue;
                 const auto [row, column] = m_search.cellOf(tile.index, offset);
                 tag(row, column);
@@ -594,20 +719,27 @@ void Router::closeExploredArea()
     }
 }
 
-std::vector<int64_t> Router::pathTo(int64_t goalState)
+std::vector<int64_t> Router::pathTo(int64_t goalState) const
 {
     const int64_t width = m_grid.width();
     const int64_t parentOffset[4] = {-1, 1, -width, width};
     std::vector<int64_t> cells;
     for (int64_t state = goalState;;) {
-        const int64_t cell = state / 3;
+        const int64_t cell = state >> stateShift;
+        const unsigned direction = static_cast<unsigned>(state) & ((1u << stateShift) - 1);
         cells.push_back(cell);
-        if (state % 3 == noDirection)
+        if (direction == noDirection)
             break; // a seed
-        const auto [row, column] = m_divider.split(cell);
-        const SearchNode *found = m_nodes ? foundNode<true>(cell, row, column) : foundNode<false>(cell, row, column);
-        const uint8_t parent = found->parent[static_cast<size_t>(state % 3 - 1)];
-        state = (cell + parentOffset[parent / 3]) * 3 + parent % 3;
+        uint8_t parent;
+        if (isFlat()) {
+            parent = m_records[static_cast<size_t>(cell)].parent[direction - 1];
+        } else {
+            const auto [row, column] = m_divider.split(cell);
+            const SearchTile *tile = m_search.find(m_search.tileOf(row, column));
+            parent = tile->parent[static_cast<size_t>(TileStore<SearchTile>::offsetOf(row, column))][direction - 1];
+        }
+        parent &= static_cast<uint8_t>(~wasExpanded);
+        state = ((cell + parentOffset[parent / 3]) << stateShift) + parent % 3;
     }
     std::reverse(cells.begin(), cells.end());
     return cells;
@@ -622,8 +754,12 @@ void Router::remember(const std::vector<int64_t> &cells)
         return {m_cells.get(m_cells.tileOf(row, column)), TileStore<CellTile>::offsetOf(row, column)};
     };
     const auto addInfo = [&](int64_t cell, uint16_t bits) {
-        if (!m_info.empty())
-            m_info[static_cast<size_t>(cell)] |= bits;
+        if (isFlat())
+            m_records[static_cast<size_t>(cell)].info |= bits;
+    };
+    const auto countUse = [&](int64_t lower, int axis, uint32_t uses) {
+        if (isFlat())
+            m_records[static_cast<size_t>(lower)].uses[axis] = static_cast<uint8_t>(std::min<uint32_t>(uses, manyUses));
     };
     for (int64_t end : {cells.front(), cells.back()}) {
         auto [tile, offset] = at(end);
@@ -636,11 +772,11 @@ void Router::remember(const std::vector<int64_t> &cells)
         const int64_t lower = std::min(a, b);
         auto [tile, lowerOffset] = at(lower);
         if (axis == horizontal) {
-            ++tile.rightUses[lowerOffset];
+            countUse(lower, 0, ++tile.rightUses[lowerOffset]);
             addInfo(lower, Info::used << 0);
             addInfo(lower + 1, Info::used << 1);
         } else {
-            ++tile.downUses[lowerOffset];
+            countUse(lower, 1, ++tile.downUses[lowerOffset]);
             addInfo(lower, Info::used << 2);
             addInfo(lower + width, Info::used << 3);
         }
@@ -688,7 +824,7 @@ std::optional<DottedRoute> Router::route(const ChartEdge &edge, std::vector<int6
     setGoals(goals);
     if (!mayConnect(starts))
         return std::nullopt;
-    const std::optional<int64_t> goalState = m_nodes ? search<true>(starts) : search<false>(starts);
+    const std::optional<int64_t> goalState = isFlat() ? search<true>(starts) : search<false>(starts);
     if (m_stopped)
         return std::nullopt;
     if (!goalState) {
