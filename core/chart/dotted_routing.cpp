@@ -206,8 +206,8 @@ private:
     };
     // Where a step stores the state it reaches.
     struct Reached {
-        BestCosts &best;
-        Parents &parent;
+        BestCosts *best;
+        Parents *parent;
     };
 
     bool isFlat() const { return !m_records.empty(); }
@@ -223,15 +223,11 @@ private:
     bool mayConnect(const std::vector<Port> &starts);
     void setGoals(const std::vector<Port> &goals);
     void startSearch(const std::vector<Port> &starts);
-    template <bool flat>
-    [[gnu::always_inline]] uint16_t infoAt(int64_t cell, int64_t row, int64_t column) const;
-    template <bool flat>
-    [[gnu::always_inline]] uint32_t usesAlong(int64_t cell, int kind) const;
-    template <bool flat>
-    [[gnu::always_inline]] Reached reached(int64_t cell, int64_t row, int64_t column);
-    template <bool flat>
-    [[gnu::always_inline]] Reached reach(int64_t cell, int64_t row, int64_t column);
-    template <bool flat>
+    class FlatCells;
+    class TiledCells;
+    uint16_t gatheredInfo(int64_t cell, int64_t row, int64_t column) const;
+    void clearBlock(int64_t block);
+    template <typename Cells>
     [[gnu::noinline]] std::optional<int64_t> search(const std::vector<Port> &starts);
     void closeExploredArea();
     std::vector<int64_t> pathTo(int64_t goalState) const;
@@ -242,8 +238,10 @@ private:
     std::unordered_map<std::string_view, size_t> m_nodeIndex;
     bool m_dense;
     RoutingGrid m_grid;
-    std::vector<double> m_dx; // xs[c + 1] - xs[c]
-    std::vector<double> m_dy; // ys[r + 1] - ys[r]
+    // The lengths of the grid edges into column c (xs[c] - xs[c - 1]) at index c, and 0
+    // before the first and after the last column; likewise for rows.
+    std::vector<double> m_dx;
+    std::vector<double> m_dy;
     std::vector<std::optional<std::vector<Port>>> m_ports;
     TileStore<CellTile> m_cells;
     CellDivider m_divider;
@@ -276,9 +274,10 @@ std::vector<Rect> obstaclesOf(const std::vector<ChartNode> &nodes)
 
 std::vector<double> gapsBetween(const std::vector<double> &values)
 {
-    std::vector<double> gaps;
+    std::vector<double> gaps{0};
     for (size_t i = 0; i + 1 < values.size(); ++i)
         gaps.push_back(values[i + 1] - values[i]);
+    gaps.push_back(0);
     return gaps;
 }
 
@@ -506,12 +505,9 @@ void Router::setGoals(const std::vector<Port> &goals)
     m_estimate.pad();
 }
 
-// The search's view of a cell: from the flat word, or gathered from the grid and the tiles.
-template <bool flat>
-inline uint16_t Router::infoAt(int64_t cell, int64_t row, int64_t column) const
+// The search's word of a cell, gathered from the grid and the tiles.
+uint16_t Router::gatheredInfo(int64_t cell, int64_t row, int64_t column) const
 {
-    if constexpr (flat)
-        return m_records[static_cast<size_t>(cell)].info;
     std::array<Step, 4> steps;
     const int count = stepsFrom(row, column, cell, steps);
     uint16_t info = static_cast<uint16_t>((flagsAt(row, column) & (horizontal | vertical)) * Info::axes);
@@ -528,55 +524,87 @@ inline uint16_t Router::infoAt(int64_t cell, int64_t row, int64_t column) const
     return info;
 }
 
-// Earlier routes along the grid edge of a step, known to be used.
-template <bool flat>
-inline uint32_t Router::usesAlong(int64_t cell, int kind) const
+// Makes a block of flat storage unreached by the current search.
+void Router::clearBlock(int64_t block)
 {
-    if constexpr (flat) {
-        const int64_t lower = kind == 0 || kind == 2 ? cell : cell - (kind == 1 ? 1 : m_grid.width());
-        const uint8_t uses = m_records[static_cast<size_t>(lower)].uses[kind < 2 ? 0 : 1];
-        if (uses != manyUses)
-            return uses;
-    }
-    return usesFrom(cell, kind);
+    m_stamps[static_cast<size_t>(block)] = m_generation;
+    m_touchedBlocks.push_back(block);
+    const size_t first = static_cast<size_t>(block << blockShift);
+    const size_t end = std::min(first + static_cast<size_t>(cellsPerBlock), m_records.size());
+    for (size_t i = first; i < end; ++i)
+        m_records[i].best = {infinity, infinity};
 }
 
-// Where the search keeps the states of a cell it has reached.
-template <bool flat>
-inline Router::Reached Router::reached(int64_t cell, int64_t row, int64_t column)
-{
-    if constexpr (flat) {
-        CellRecord &record = m_records[static_cast<size_t>(cell)];
-        return {record.best, record.parent};
+// The search's access to the cells in flat storage, through pointers held for one search.
+class Router::FlatCells {
+public:
+    explicit FlatCells(Router &router)
+        : m_router(router), m_records(router.m_records.data()), m_stamps(router.m_stamps.data()),
+          m_generation(router.m_generation), m_width(router.m_grid.width())
+    {
     }
-    SearchTile &tile = *const_cast<SearchTile *>(m_search.find(m_search.tileOf(row, column)));
-    const size_t offset = static_cast<size_t>(TileStore<SearchTile>::offsetOf(row, column));
-    return {tile.best[offset], tile.parent[offset]};
-}
+    // Starts loading the rows above and below, which the steps from the cell read last.
+    void prefetch(int64_t cell) const
+    {
+        __builtin_prefetch(m_records + cell + m_width);
+        __builtin_prefetch(m_records + cell - m_width);
+    }
+    // The cell's word.
+    uint16_t info(int64_t cell, int64_t, int64_t) const { return m_records[cell].info; }
+    // Earlier routes along the grid edge of a step from `cell` to `next`: the count is kept
+    // at the upper or left end.
+    uint32_t uses(int64_t cell, int64_t next, int kind, uint16_t) const
+    {
+        const uint8_t uses = m_records[kind == 0 || kind == 2 ? cell : next].uses[kind < 2 ? 0 : 1];
+        if (uses == manyUses) [[unlikely]]
+            return m_router.usesFrom(cell, kind);
+        return uses;
+    }
+    // Where the search keeps the states of a cell it has reached.
+    Reached reached(int64_t cell, int64_t, int64_t) const { return {&m_records[cell].best, &m_records[cell].parent}; }
+    // The same, made unreached when the search has not reached the cell's block yet.
+    Reached reach(int64_t cell, int64_t, int64_t) const
+    {
+        if (m_stamps[cell >> blockShift] != m_generation) [[unlikely]]
+            m_router.clearBlock(cell >> blockShift);
+        return {&m_records[cell].best, &m_records[cell].parent};
+    }
 
-// Where the search keeps a cell's states, made unreached when the search has not reached
-// its block or tile yet.
-template <bool flat>
-inline Router::Reached Router::reach(int64_t cell, int64_t row, int64_t column)
-{
-    if constexpr (flat) {
-        const int64_t block = cell >> blockShift;
-        uint32_t &stamp = m_stamps[static_cast<size_t>(block)];
-        if (stamp != m_generation) {
-            stamp = m_generation;
-            m_touchedBlocks.push_back(block);
-            const size_t first = static_cast<size_t>(block << blockShift);
-            const size_t end = std::min(first + static_cast<size_t>(cellsPerBlock), m_records.size());
-            for (size_t i = first; i < end; ++i)
-                m_records[i].best = {infinity, infinity};
-        }
-        CellRecord &record = m_records[static_cast<size_t>(cell)];
-        return {record.best, record.parent};
+private:
+    Router &m_router;
+    CellRecord *m_records;
+    const uint32_t *m_stamps;
+    uint32_t m_generation;
+    int64_t m_width;
+};
+
+// The search's access to the cells through the tiles and the grid, for grids too large for
+// flat storage.
+class Router::TiledCells {
+public:
+    explicit TiledCells(Router &router) : m_router(router) {}
+    void prefetch(int64_t) const {}
+    uint16_t info(int64_t cell, int64_t row, int64_t column) const { return m_router.gatheredInfo(cell, row, column); }
+    uint32_t uses(int64_t cell, int64_t, int kind, uint16_t info) const
+    {
+        return (info & (Info::used << kind)) ? m_router.usesFrom(cell, kind) : 0;
     }
-    SearchTile &tile = m_search.get(m_search.tileOf(row, column));
-    const size_t offset = static_cast<size_t>(TileStore<SearchTile>::offsetOf(row, column));
-    return {tile.best[offset], tile.parent[offset]};
-}
+    Reached reached(int64_t, int64_t row, int64_t column) const
+    {
+        SearchTile &tile = *const_cast<SearchTile *>(m_router.m_search.find(m_router.m_search.tileOf(row, column)));
+        const size_t offset = static_cast<size_t>(TileStore<SearchTile>::offsetOf(row, column));
+        return {&tile.best[offset], &tile.parent[offset]};
+    }
+    Reached reach(int64_t, int64_t row, int64_t column) const
+    {
+        SearchTile &tile = m_router.m_search.get(m_router.m_search.tileOf(row, column));
+        const size_t offset = static_cast<size_t>(TileStore<SearchTile>::offsetOf(row, column));
+        return {&tile.best[offset], &tile.parent[offset]};
+    }
+
+private:
+    Router &m_router;
+};
 
 void Router::startSearch(const std::vector<Port> &starts)
 {
@@ -601,10 +629,11 @@ void Router::startSearch(const std::vector<Port> &starts)
     }
 }
 
-template <bool flat>
+template <typename Cells>
 std::optional<int64_t> Router::search(const std::vector<Port> &starts)
 {
     startSearch(starts);
+    const Cells cells(*this);
     const int64_t width = m_grid.width();
     const double *xs = m_grid.xs().data();
     const double *ys = m_grid.ys().data();
@@ -624,6 +653,7 @@ std::optional<int64_t> Router::search(const std::vector<Port> &starts)
         const RouteQueue::Entry entry = m_queue.pop();
         const int64_t cell = entry.state >> stateShift;
         const unsigned direction = static_cast<unsigned>(entry.state) & ((1u << stateShift) - 1);
+        cells.prefetch(cell);
         const auto [row, column] = m_divider.split(cell);
         const double x = xs[column];
         const double y = ys[row];
@@ -637,48 +667,71 @@ std::optional<int64_t> Router::search(const std::vector<Port> &starts)
             // The first entry of a state to come out is its current one: the entry pushed for
             // its best cost has the least priority among them. Any later one is outdated,
             // unless the state was reached more cheaply since and so is open again.
-            const Reached here = reached<flat>(cell, row, column);
-            uint8_t &parent = here.parent[direction - 1];
+            const Reached here = cells.reached(cell, row, column);
+            uint8_t &parent = (*here.parent)[direction - 1];
             if (parent & wasExpanded)
                 continue;
             parent |= wasExpanded;
-            best = here.best[direction - 1];
+            best = (*here.best)[direction - 1];
         }
         ++expanded;
-        const uint16_t info = infoAt<flat>(cell, row, column);
+        const uint16_t info = cells.info(cell, row, column);
         if (info & Info::goal)
             return entry.state;
-        // Cost terms that are zero are left out: adding zero to a cost changes no bit.
-        const auto tryStep = [&](auto kindTag, int64_t next, int64_t nextRow, int64_t nextColumn, double length,
-                                 double nextX, double nextY) __attribute__((always_inline)) {
-            constexpr int kind = decltype(kindTag)::value;
-            constexpr unsigned axis = kind < 2 ? horizontal : vertical;
-            constexpr unsigned across = kind < 2 ? vertical : horizontal;
-            double cost = best + length;
-            if (direction != noDirection && direction != axis)
-                cost += turnPenalty;
-            if (info & (Info::used << kind))
-                cost += (overlapPerLength * length + overlapPenalty) * static_cast<double>(usesAlong<flat>(cell, kind));
-            if (info & (Info::axes * across))
-                cost += crossingPenalty;
-            if (info & (Info::portFee << kind))
-                cost += portPenalty;
-            const Reached reached = reach<flat>(next, nextRow, nextColumn);
-            double &nextBest = reached.best[axis - 1];
-            if (cost < nextBest) {
-                nextBest = cost;
-                reached.parent[axis - 1] = static_cast<uint8_t>(kind * 3 + static_cast<int>(direction));
-                m_queue.push({cost + m_estimate(nextX, nextY), (next << stateShift) + axis});
-            }
-        };
-        if (info & (Info::open << 0))
-            tryStep(std::integral_constant<int, 0>{}, cell + 1, row, column + 1, dx[column], xs[column + 1], y);
-        if (info & (Info::open << 1))
-            tryStep(std::integral_constant<int, 1>{}, cell - 1, row, column - 1, dx[column - 1], xs[column - 1], y);
-        if (info & (Info::open << 2))
-            tryStep(std::integral_constant<int, 2>{}, cell + width, row + 1, column, dy[row], x, ys[row + 1]);
-        if (info & (Info::open << 3))
-            tryStep(std::integral_constant<int, 3>{}, cell - width, row - 1, column, dy[row - 1], x, ys[row - 1]);
+
+        // The four steps (right, left, down, up) side by side, each cost summed term by term
+        // in the order of the rules, a missing term adding zero, which changes no bit: which
+        // step is cheaper than its target's best cost is anyone's guess, and branches on it
+        // and on the terms would be mispredicted as often as not. A closed step aims at the
+        // cell itself and is masked out.
+        const std::array<int64_t, 4> next{cell + 1, cell - 1, cell + width, cell - width};
+        std::array<Reached, 4> to;
+        std::array<double, 4> uses;
+#pragma GCC unroll 4
+        for (int kind = 0; kind < 4; ++kind) {
+            const bool open = info & (Info::open << kind);
+            const int64_t at = open ? next[kind] : cell;
+            to[kind] = cells.reach(at, open ? row + (kind == 2) - (kind == 3) : row,
+                                   open ? column + (kind == 0) - (kind == 1) : column);
+            uses[kind] = static_cast<double>(cells.uses(cell, at, kind, info));
+        }
+        // Per direction of arrival: the turn paid by a horizontal and by a vertical step.
+        static constexpr double turns[3][2] = {{0, 0}, {0, turnPenalty}, {turnPenalty, 0}};
+        static constexpr double crossing[2] = {0, crossingPenalty};
+        static constexpr double port[2] = {0, portPenalty};
+        const auto bit = [&](uint16_t mask) { return (info & mask) ? 1 : 0; };
+        using Two = double __attribute__((vector_size(16)));
+        const Two length[2] = {Two{dx[column + 1], dx[column]}, Two{dy[row + 1], dy[row]}};
+        const Two turn[2] = {Two{1, 1} * turns[direction][0], Two{1, 1} * turns[direction][1]};
+        const Two across[2] = {Two{1, 1} * crossing[bit(Info::axes * vertical)],
+                               Two{1, 1} * crossing[bit(Info::axes * horizontal)]};
+        const Two fee[2] = {Two{port[bit(Info::portFee << 0)], port[bit(Info::portFee << 1)]},
+                            Two{port[bit(Info::portFee << 2)], port[bit(Info::portFee << 3)]}};
+        const Two usesOf[2] = {Two{uses[0], uses[1]}, Two{uses[2], uses[3]}};
+        const Two targetBest[2] = {Two{(*to[0].best)[0], (*to[1].best)[0]}, Two{(*to[2].best)[1], (*to[3].best)[1]}};
+        std::array<double, 4> costs;
+        unsigned better = 0;
+#pragma GCC unroll 2
+        for (int pair = 0; pair < 2; ++pair) {
+            Two cost = best + length[pair];
+            cost += turn[pair];
+            cost += (overlapPerLength * length[pair] + overlapPenalty) * usesOf[pair];
+            cost += across[pair];
+            cost += fee[pair];
+            costs[2 * pair] = cost[0];
+            costs[2 * pair + 1] = cost[1];
+            better |= (cost[0] < targetBest[pair][0] ? 1u : 0u) << (2 * pair);
+            better |= (cost[1] < targetBest[pair][1] ? 2u : 0u) << (2 * pair);
+        }
+        for (better &= info & 15u; better != 0; better &= better - 1) {
+            const int kind = std::countr_zero(better);
+            const unsigned axis = kind < 2 ? horizontal : vertical;
+            (*to[kind].best)[axis - 1] = costs[kind];
+            (*to[kind].parent)[axis - 1] = static_cast<uint8_t>(kind * 3 + static_cast<int>(direction));
+            const double nextX = kind < 2 ? xs[column + 1 - 2 * kind] : x;
+            const double nextY = kind < 2 ? y : ys[row + 5 - 2 * kind];
+            m_queue.push({costs[kind] + m_estimate(nextX, nextY), (next[kind] << stateShift) + axis});
+        }
     }
     return std::nullopt;
 }
@@ -824,7 +877,7 @@ std::optional<DottedRoute> Router::route(const ChartEdge &edge, std::vector<int6
     setGoals(goals);
     if (!mayConnect(starts))
         return std::nullopt;
-    const std::optional<int64_t> goalState = isFlat() ? search<true>(starts) : search<false>(starts);
+    const std::optional<int64_t> goalState = isFlat() ? search<FlatCells>(starts) : search<TiledCells>(starts);
     if (m_stopped)
         return std::nullopt;
     if (!goalState) {

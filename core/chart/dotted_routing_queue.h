@@ -305,7 +305,7 @@ public:
         bool operator==(const Entry &) const = default;
     };
 
-    RouteQueue() = default;
+    RouteQueue() { m_heads.fill(noBucket); }
     RouteQueue(const RouteQueue &) = delete;
     RouteQueue &operator=(const RouteQueue &) = delete;
 
@@ -318,11 +318,11 @@ public:
         m_early.clear();
         m_usedChunks = 0;
         m_freeChunk = noChunk;
+        m_buckets.clear();
+        m_freeBucket = noBucket;
         m_recent.fill(Recent{});
-        m_nodes.clear();
-        m_freeNode = noNode;
         if (m_ringCount > 0)
-            m_heads.fill(noNode);
+            m_heads.fill(noBucket);
         m_occupied.fill(0);
         m_ringCount = 0;
         m_overflow.clear();
@@ -350,16 +350,13 @@ public:
             return;
         }
         Recent &recent = m_recent[static_cast<size_t>((priority * 0x9E3779B97F4A7C15u) >> recentShift)];
-        if (recent.priority != priority) {
-            recent = {priority, newChunk()};
-            addBucket({priority, recent.last});
-        } else if (m_chunks[recent.last].count == chunkStates) [[unlikely]] {
-            const uint32_t chunk = newChunk();
-            m_chunks[recent.last].next = chunk;
-            recent.last = chunk;
+        if (recent.priority == priority) {
+            addToBucket(recent, state);
+            return;
         }
-        Chunk &chunk = m_chunks[recent.last];
-        chunk.states[chunk.count++] = state;
+        const uint32_t bucket = newBucket(priority, state);
+        recent = {priority, bucket, noChunk};
+        placeBucket(bucket);
     }
 
     // The least entry, removed; the queue must not be empty.
@@ -373,16 +370,16 @@ public:
             return {std::bit_cast<double>(m_current), static_cast<int64_t>(m_now.takeLeast())};
         if (m_band.empty())
             nextBand();
-        const Bucket next = m_band.back();
+        const uint32_t next = m_band.back();
         m_band.pop_back();
-        m_current = next.priority;
-        Chunk &chunk = m_chunks[next.first];
-        if (chunk.count == 1 && chunk.next == noChunk && (m_band.empty() || m_band.back().priority != next.priority)) {
-            chunk.next = m_freeChunk; // alone: no need to order it
-            m_freeChunk = next.first;
-            return {std::bit_cast<double>(next.priority), static_cast<int64_t>(chunk.states[0])};
-        }
-        return takeAll(next);
+        Bucket &bucket = m_buckets[next];
+        m_current = bucket.priority;
+        if (bucket.chunk != noChunk || (!m_band.empty() && m_buckets[m_band.back()].priority == bucket.priority))
+            return takeAll(next);
+        // Alone: no need to order it.
+        bucket.next = m_freeBucket;
+        m_freeBucket = next;
+        return {std::bit_cast<double>(bucket.priority), static_cast<int64_t>(bucket.first)};
     }
 
 private:
@@ -392,31 +389,31 @@ private:
         uint64_t state;
         auto operator<=>(const Early &) const = default;
     };
-    // A bucket is a chain of chunks from one pool, which keeps its memory.
+    // The states of a later priority: the first, and the others in a chain of chunks. Buckets
+    // and chunks come from pools that keep their memory.
+    static constexpr uint32_t noBucket = UINT32_MAX;
     static constexpr uint32_t noChunk = UINT32_MAX;
     static constexpr uint32_t chunkStates = 7;
+    struct Bucket {
+        uint64_t priority;
+        uint64_t first;
+        uint32_t chunk; // the second state on
+        uint32_t next;  // the next bucket of the same band, or of the free list
+    };
     struct Chunk {
         uint32_t next;
         uint32_t count;
         std::array<uint64_t, chunkStates> states;
     };
-    struct Bucket {
-        uint64_t priority;
-        uint32_t first; // chunk
-    };
-    // A priority pushed lately, by hash, with the last chunk of its bucket.
+    // A priority pushed lately, by hash, with its bucket and the last chunk of that.
     struct Recent {
         uint64_t priority = 0; // zero is never a later priority
+        uint32_t bucket = noBucket;
         uint32_t last = noChunk;
     };
     static constexpr int recentShift = 55; // 512 recent priorities
     static constexpr size_t recentSlots = size_t(1) << (64 - recentShift);
-    // The ring of bands: a list of buckets per band, from one pool of nodes.
-    static constexpr uint32_t noNode = UINT32_MAX;
-    struct Node {
-        Bucket bucket;
-        uint32_t next;
-    };
+    // The ring of bands: a list of buckets per band.
     static constexpr size_t ringBands = 4096;
     static constexpr double bandsPerUnit = 1;
     // Far beyond any chart; every priority from there on shares the last band.
@@ -427,6 +424,18 @@ private:
         return static_cast<uint64_t>(std::min(std::bit_cast<double>(priority) * bandsPerUnit, lastBand));
     }
 
+    [[gnu::always_inline]] uint32_t newBucket(uint64_t priority, uint64_t state)
+    {
+        uint32_t bucket = m_freeBucket;
+        if (bucket != noBucket) {
+            m_freeBucket = m_buckets[bucket].next;
+        } else {
+            bucket = static_cast<uint32_t>(m_buckets.size());
+            m_buckets.emplace_back();
+        }
+        m_buckets[bucket] = {priority, state, noChunk, noBucket};
+        return bucket;
+    }
     [[gnu::always_inline]] uint32_t newChunk()
     {
         uint32_t chunk = m_freeChunk;
@@ -441,46 +450,51 @@ private:
         m_chunks[chunk].count = 0;
         return chunk;
     }
-    // A bucket of a priority above the current one.
-    [[gnu::always_inline]] void addBucket(const Bucket &bucket)
+    [[gnu::always_inline]] void addToBucket(Recent &recent, uint64_t state)
     {
-        const uint64_t band = bandOf(bucket.priority);
-        if (band == m_currentBand) [[unlikely]] {
-            insertInBand(bucket);
-            return;
+        if (recent.last == noChunk) {
+            recent.last = newChunk();
+            m_buckets[recent.bucket].chunk = recent.last;
+        } else if (m_chunks[recent.last].count == chunkStates) [[unlikely]] {
+            const uint32_t chunk = newChunk();
+            m_chunks[recent.last].next = chunk;
+            recent.last = chunk;
         }
-        if (band - m_currentBand >= ringBands) [[unlikely]] {
-            m_overflow.push_back(bucket);
-            return;
-        }
-        addToRing(band, bucket);
+        Chunk &chunk = m_chunks[recent.last];
+        chunk.states[chunk.count++] = state;
     }
-    [[gnu::always_inline]] void addToRing(uint64_t band, const Bucket &bucket)
+    // Puts a bucket of a priority above the current one where it waits for its band.
+    [[gnu::always_inline]] void placeBucket(uint32_t bucket)
     {
-        uint32_t node = m_freeNode;
-        if (node != noNode) {
-            m_freeNode = m_nodes[node].next;
+        const uint64_t band = bandOf(m_buckets[bucket].priority);
+        if (band - m_currentBand - 1 < ringBands - 1) [[likely]] {
+            addToRing(band, bucket);
+        } else if (band == m_currentBand) {
+            insertInBand(bucket);
         } else {
-            node = static_cast<uint32_t>(m_nodes.size());
-            m_nodes.emplace_back();
+            m_overflow.push_back(bucket);
         }
+    }
+    [[gnu::always_inline]] void addToRing(uint64_t band, uint32_t bucket)
+    {
         const size_t slot = static_cast<size_t>(band % ringBands);
-        m_nodes[node] = {bucket, m_heads[slot]};
-        m_heads[slot] = node;
+        m_buckets[bucket].next = m_heads[slot];
+        m_heads[slot] = bucket;
         m_occupied[slot / 64] |= uint64_t(1) << (slot % 64);
         ++m_ringCount;
     }
-    // Keeps the current band's buckets in descending order, so the least is taken from the
-    // end; a band holds a few.
-    void insertInBand(const Bucket &bucket)
+    // Keeps the current band's buckets in descending order of priority, so the least is
+    // taken from the end; a band holds a few.
+    void insertInBand(uint32_t bucket)
     {
+        const uint64_t priority = m_buckets[bucket].priority;
         size_t i = m_band.size();
         m_band.push_back(bucket);
-        for (; i > 0 && m_band[i - 1].priority < bucket.priority; --i)
+        for (; i > 0 && m_buckets[m_band[i - 1]].priority < priority; --i)
             m_band[i] = m_band[i - 1];
         m_band[i] = bucket;
     }
-    // Makes the next band that holds buckets the current one, its buckets sorted.
+    // Makes the next band that holds buckets the current one.
     [[gnu::noinline]] void nextBand()
     {
         if (m_ringCount == 0)
@@ -498,15 +512,13 @@ private:
         }
         m_currentBand += (slot + ringBands - from) % ringBands + 1;
         m_occupied[slot / 64] &= ~(uint64_t(1) << (slot % 64));
-        for (uint32_t node = m_heads[slot]; node != noNode;) {
-            insertInBand(m_nodes[node].bucket);
+        for (uint32_t bucket = m_heads[slot]; bucket != noBucket;) {
+            const uint32_t next = m_buckets[bucket].next;
+            insertInBand(bucket);
             --m_ringCount;
-            const uint32_t next = m_nodes[node].next;
-            m_nodes[node].next = m_freeNode;
-            m_freeNode = node;
-            node = next;
+            bucket = next;
         }
-        m_heads[slot] = noNode;
+        m_heads[slot] = noBucket;
         // Buckets that waited in the overflow while the ring went round to their band.
         if (!m_overflow.empty())
             takeFromOverflow();
@@ -515,8 +527,8 @@ private:
     void refillRing()
     {
         uint64_t least = UINT64_MAX;
-        for (const Bucket &bucket : m_overflow)
-            least = std::min(least, bandOf(bucket.priority));
+        for (uint32_t bucket : m_overflow)
+            least = std::min(least, bandOf(m_buckets[bucket].priority));
         m_currentBand = least - 1;
         takeFromOverflow();
     }
@@ -524,15 +536,14 @@ private:
     void takeFromOverflow()
     {
         size_t kept = 0;
-        for (const Bucket &bucket : m_overflow) {
-            const uint64_t band = bandOf(bucket.priority);
-            if (band - m_currentBand >= ringBands) {
+        for (uint32_t bucket : m_overflow) {
+            const uint64_t band = bandOf(m_buckets[bucket].priority);
+            if (band - m_currentBand >= ringBands)
                 m_overflow[kept++] = bucket;
-            } else if (band == m_currentBand) {
+            else if (band == m_currentBand)
                 insertInBand(bucket);
-            } else {
+            else
                 addToRing(band, bucket);
-            }
         }
         m_overflow.resize(kept);
     }
@@ -543,65 +554,62 @@ private:
         m_early.pop_back();
         return {std::bit_cast<double>(early.priority), static_cast<int64_t>(early.state)};
     }
-    // Moves a bucket's states into the set and frees its chunks; returns how many states it
-    // held and how many were new in the set.
-    std::pair<size_t, size_t> moveToSet(uint32_t first)
+    // Moves a bucket's states into the set and frees it; returns how many states it held and
+    // how many were new in the set.
+    std::pair<size_t, size_t> moveToSet(uint32_t bucket)
     {
-        size_t held = 0;
-        size_t added = 0;
-        for (uint32_t chunk = first; chunk != noChunk;) {
-            Chunk &here = m_chunks[chunk];
-            held += here.count;
-            for (uint32_t i = 0; i < here.count; ++i)
-                added += m_now.add(here.states[i]) ? 1 : 0;
-            const uint32_t next = here.next;
-            here.next = m_freeChunk;
+        Bucket &here = m_buckets[bucket];
+        size_t held = 1;
+        size_t added = m_now.add(here.first) ? 1 : 0;
+        for (uint32_t chunk = here.chunk; chunk != noChunk;) {
+            Chunk &part = m_chunks[chunk];
+            held += part.count;
+            for (uint32_t i = 0; i < part.count; ++i)
+                added += m_now.add(part.states[i]) ? 1 : 0;
+            const uint32_t next = part.next;
+            part.next = m_freeChunk;
             m_freeChunk = chunk;
             chunk = next;
         }
+        here.next = m_freeBucket;
+        m_freeBucket = bucket;
         return {held, added};
     }
     // The current priority just came up with more than one state: moves them all into the
     // set and takes the least.
-    [[gnu::noinline]] Entry takeAll(const Bucket &first)
+    [[gnu::noinline]] Entry takeAll(uint32_t first)
     {
-        auto [held, added] = moveToSet(first.first);
-        while (!m_band.empty() && m_band.back().priority == first.priority) {
-            const auto [moreHeld, moreAdded] = moveToSet(m_band.back().first);
+        const uint64_t priority = m_buckets[first].priority;
+        auto [held, added] = moveToSet(first);
+        while (!m_band.empty() && m_buckets[m_band.back()].priority == priority) {
+            const auto [moreHeld, moreAdded] = moveToSet(m_band.back());
             m_band.pop_back();
             held += moreHeld;
             added += moreAdded;
         }
         m_size -= held - added; // states pushed twice are held once
-        return {std::bit_cast<double>(first.priority), static_cast<int64_t>(m_now.takeLeast())};
+        return {std::bit_cast<double>(priority), static_cast<int64_t>(m_now.takeLeast())};
     }
 
     int64_t m_stateBound = 0;
     uint64_t m_current = 0; // the priority being taken out
     StateSet m_now;         // its states
     std::array<Recent, recentSlots> m_recent{};
+    std::vector<Bucket> m_buckets;
+    uint32_t m_freeBucket = noBucket;
     std::vector<Chunk> m_chunks;
     size_t m_usedChunks = 0;
     uint32_t m_freeChunk = noChunk;
-    // Buckets of later priorities: those of the current band, sorted descending, then the
+    // Buckets of later priorities: those of the current band, in descending order, then the
     // ring and the overflow.
     uint64_t m_currentBand = 0;
-    std::vector<Bucket> m_band;
-    std::array<uint32_t, ringBands> m_heads = filled(noNode);
+    std::vector<uint32_t> m_band;
+    std::array<uint32_t, ringBands> m_heads;
     std::array<uint64_t, ringBands / 64> m_occupied{};
     size_t m_ringCount = 0;
-    std::vector<Node> m_nodes;
-    uint32_t m_freeNode = noNode;
-    std::vector<Bucket> m_overflow;
+    std::vector<uint32_t> m_overflow;
     std::vector<Early> m_early; // min-heap
     size_t m_size = 0;
-
-    static std::array<uint32_t, ringBands> filled(uint32_t value)
-    {
-        std::array<uint32_t, ringBands> heads;
-        heads.fill(value);
-        return heads;
-    }
 };
 
 } // namespace DottedRouting
