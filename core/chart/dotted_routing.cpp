@@ -102,15 +102,21 @@ constexpr uint16_t used = 1 << 8;     // << step: earlier routes ran along that 
 constexpr uint16_t portFee = 1 << 12; // << step: that neighbour is a goal and a used port
 } // namespace Info
 
-// A cell in flat storage: what a search step reads and writes there, in one place. The
-// best costs and parents belong to the current search only while the cell's block carries
-// its stamp; the word and the counts of earlier routes along the grid edges to the right
-// and below (up to `manyUses`, from where the exact count is in the tiles) last the call.
+// What a search step reads of a cell, kept for the whole call: its word, and the counts of
+// earlier routes along the grid edges to its right and below, up to `manyUses`, from where
+// the exact count is in the tiles.
+//
+// A cell in flat storage holds it with the cell's search state, so that a step finds all it
+// needs in one place. The best costs and parents belong to the current search only while
+// the cell's block carries its stamp.
+struct CellWord {
+    uint16_t info = 0;
+    std::array<uint8_t, 2> uses{}; // right, down
+};
 struct CellRecord {
     BestCosts best;
-    uint16_t info;
+    CellWord word;
     Parents parent;
-    std::array<uint8_t, 2> uses; // right, down
 };
 static_assert(sizeof(CellRecord) == 24);
 constexpr uint8_t manyUses = 255;
@@ -211,6 +217,13 @@ private:
     };
 
     bool isFlat() const { return !m_records.empty(); }
+    // The cell's word when words are kept, else null (they are gathered instead).
+    CellWord *wordOf(int64_t cell)
+    {
+        if (isFlat())
+            return &m_records[static_cast<size_t>(cell)].word;
+        return m_words.empty() ? nullptr : &m_words[static_cast<size_t>(cell)];
+    }
     const std::vector<Port> &portsOf(size_t node);
     int stepsFrom(int64_t row, int64_t column, int64_t cell, std::array<Step, 4> &steps) const;
     const CellTile *cellTile(int64_t row, int64_t column) const;
@@ -224,7 +237,9 @@ private:
     void setGoals(const std::vector<Port> &goals);
     void startSearch(const std::vector<Port> &starts);
     class FlatCells;
+    template <bool withWords>
     class TiledCells;
+    uint16_t openSteps(int64_t row, int64_t column) const;
     uint16_t gatheredInfo(int64_t cell, int64_t row, int64_t column) const;
     void clearBlock(int64_t block);
     template <typename Cells>
@@ -252,6 +267,8 @@ private:
     bool m_stopped = false;
     // Flat storage over the whole grid when it fits.
     std::vector<CellRecord> m_records;
+    // Words alone otherwise, while the grid is not too large for them.
+    std::vector<CellWord> m_words;
     std::vector<uint32_t> m_stamps;       // per block: the search that last cleared it
     std::vector<int64_t> m_touchedBlocks; // blocks of the current search
     std::vector<int64_t> m_marked;        // cells with goal bits of the current route
@@ -302,29 +319,38 @@ Router::Router(const std::vector<ChartNode> &nodes, const Limits &limits, std::s
     const int64_t width = m_grid.width();
     const int64_t height = m_grid.height();
     const int64_t cells = width * height;
-    if (cells > m_limits.flatCells)
-        return;
     try {
-        m_records.resize(static_cast<size_t>(cells));
-        m_stamps.assign(static_cast<size_t>((cells + cellsPerBlock - 1) >> blockShift), 0);
-    } catch (const std::bad_alloc &) {
-        m_records = {}; // the tiles will do
-        return;
-    }
-    for (int64_t row = 0, cell = 0; row < height; ++row) {
-        for (int64_t column = 0; column < width; ++column, ++cell) {
-            uint16_t info = 0;
-            if (column + 1 < width && !m_grid.blocksRight(row, column))
-                info |= Info::open << 0;
-            if (column >= 1 && !m_grid.blocksRight(row, column - 1))
-                info |= Info::open << 1;
-            if (row + 1 < height && !m_grid.blocksDown(row, column))
-                info |= Info::open << 2;
-            if (row >= 1 && !m_grid.blocksDown(row - 1, column))
-                info |= Info::open << 3;
-            m_records[static_cast<size_t>(cell)].info = info;
+        if (cells <= m_limits.flatCells) {
+            m_records.resize(static_cast<size_t>(cells));
+            m_stamps.assign(static_cast<size_t>((cells + cellsPerBlock - 1) >> blockShift), 0);
+        } else if (cells <= m_limits.wordCells) {
+            m_words.resize(static_cast<size_t>(cells));
         }
+    } catch (const std::bad_alloc &) {
+        // The tiles will do, and the words are gathered.
+        m_records = {};
+        m_stamps = {};
+        m_words = {};
     }
+    for (int64_t row = 0, cell = 0; row < height && (isFlat() || !m_words.empty()); ++row) {
+        for (int64_t column = 0; column < width; ++column, ++cell)
+            wordOf(cell)->info = openSteps(row, column);
+    }
+}
+
+// The steps open from a cell, as Info::open bits.
+uint16_t Router::openSteps(int64_t row, int64_t column) const
+{
+    uint16_t open = 0;
+    if (column + 1 < m_grid.width() && !m_grid.blocksRight(row, column))
+        open |= Info::open << 0;
+    if (column >= 1 && !m_grid.blocksRight(row, column - 1))
+        open |= Info::open << 1;
+    if (row + 1 < m_grid.height() && !m_grid.blocksDown(row, column))
+        open |= Info::open << 2;
+    if (row >= 1 && !m_grid.blocksDown(row - 1, column))
+        open |= Info::open << 3;
+    return open;
 }
 
 const std::vector<Port> &Router::portsOf(size_t node)
@@ -471,7 +497,7 @@ void Router::setGoals(const std::vector<Port> &goals)
     const int64_t width = m_grid.width();
     const int64_t height = m_grid.height();
     for (int64_t cell : m_marked)
-        m_records[static_cast<size_t>(cell)].info &= static_cast<uint16_t>(~(Info::goal | Info::portFee * 15));
+        wordOf(cell)->info &= static_cast<uint16_t>(~(Info::goal | Info::portFee * 15));
     m_marked.clear();
     m_goalCells.clear();
     m_estimate.clear();
@@ -483,10 +509,10 @@ void Router::setGoals(const std::vector<Port> &goals)
         const Point at{m_grid.x(column), m_grid.y(row)};
         if (!m_estimate.contains(at))
             m_estimate.add(at);
-        if (!isFlat())
+        if (!wordOf(goal.cell))
             continue;
         const auto mark = [&](int64_t cell, uint16_t bits) {
-            m_records[static_cast<size_t>(cell)].info |= bits;
+            wordOf(cell)->info |= bits;
             m_marked.push_back(cell);
         };
         mark(goal.cell, Info::goal);
@@ -550,12 +576,12 @@ public:
         __builtin_prefetch(m_records + cell - m_width);
     }
     // The cell's word.
-    uint16_t info(int64_t cell, int64_t, int64_t) const { return m_records[cell].info; }
+    uint16_t info(int64_t cell, int64_t, int64_t) const { return m_records[cell].word.info; }
     // Earlier routes along the grid edge of a step from `cell` to `next`: the count is kept
     // at the upper or left end.
     uint32_t uses(int64_t cell, int64_t next, int kind, uint16_t) const
     {
-        const uint8_t uses = m_records[kind == 0 || kind == 2 ? cell : next].uses[kind < 2 ? 0 : 1];
+        const uint8_t uses = m_records[kind == 0 || kind == 2 ? cell : next].word.uses[kind < 2 ? 0 : 1];
         if (uses == manyUses) [[unlikely]]
             return m_router.usesFrom(cell, kind);
         return uses;
@@ -578,15 +604,27 @@ private:
     int64_t m_width;
 };
 
-// The search's access to the cells through the tiles and the grid, for grids too large for
-// flat storage.
+// The search's access to the cells for grids too large for flat storage: search state in
+// the tiles, words from their flat array or, for grids too large for that too, gathered from
+// the grid and the tiles.
+template <bool withWords>
 class Router::TiledCells {
 public:
-    explicit TiledCells(Router &router) : m_router(router) {}
+    explicit TiledCells(Router &router) : m_router(router), m_words(router.m_words.data()) {}
     void prefetch(int64_t) const {}
-    uint16_t info(int64_t cell, int64_t row, int64_t column) const { return m_router.gatheredInfo(cell, row, column); }
-    uint32_t uses(int64_t cell, int64_t, int kind, uint16_t info) const
+    uint16_t info(int64_t cell, int64_t row, int64_t column) const
     {
+        if constexpr (withWords)
+            return m_words[cell].info;
+        return m_router.gatheredInfo(cell, row, column);
+    }
+    uint32_t uses(int64_t cell, int64_t next, int kind, uint16_t info) const
+    {
+        if constexpr (withWords) {
+            const uint8_t uses = m_words[kind == 0 || kind == 2 ? cell : next].uses[kind < 2 ? 0 : 1];
+            if (uses != manyUses) [[likely]]
+                return uses;
+        }
         return (info & (Info::used << kind)) ? m_router.usesFrom(cell, kind) : 0;
     }
     Reached reached(int64_t, int64_t row, int64_t column) const
@@ -604,6 +642,7 @@ public:
 
 private:
     Router &m_router;
+    const CellWord *m_words;
 };
 
 void Router::startSearch(const std::vector<Port> &starts)
@@ -807,12 +846,12 @@ void Router::remember(const std::vector<int64_t> &cells)
         return {m_cells.get(m_cells.tileOf(row, column)), TileStore<CellTile>::offsetOf(row, column)};
     };
     const auto addInfo = [&](int64_t cell, uint16_t bits) {
-        if (isFlat())
-            m_records[static_cast<size_t>(cell)].info |= bits;
+        if (CellWord *word = wordOf(cell))
+            word->info |= bits;
     };
     const auto countUse = [&](int64_t lower, int axis, uint32_t uses) {
-        if (isFlat())
-            m_records[static_cast<size_t>(lower)].uses[axis] = static_cast<uint8_t>(std::min<uint32_t>(uses, manyUses));
+        if (CellWord *word = wordOf(lower))
+            word->uses[axis] = static_cast<uint8_t>(std::min<uint32_t>(uses, manyUses));
     };
     for (int64_t end : {cells.front(), cells.back()}) {
         auto [tile, offset] = at(end);
@@ -877,7 +916,13 @@ std::optional<DottedRoute> Router::route(const ChartEdge &edge, std::vector<int6
     setGoals(goals);
     if (!mayConnect(starts))
         return std::nullopt;
-    const std::optional<int64_t> goalState = isFlat() ? search<FlatCells>(starts) : search<TiledCells>(starts);
+    std::optional<int64_t> goalState;
+    if (isFlat())
+        goalState = search<FlatCells>(starts);
+    else if (!m_words.empty())
+        goalState = search<TiledCells<true>>(starts);
+    else
+        goalState = search<TiledCells<false>>(starts);
     if (m_stopped)
         return std::nullopt;
     if (!goalState) {

@@ -25,12 +25,15 @@ struct Limits {
     // Up to this many cells, blocked grid edges are bitsets; above, sorted runs per row.
     int64_t bitsetCells = int64_t(1) << 27;
     // Up to this many cells, a search keeps its per-cell state in arrays over the whole grid
-    // (about 26 bytes a cell, paged in as the searches touch them); above, in 16 x 16 tiles.
+    // (24 bytes a cell); above, in 16 x 16 tiles, as many as it touches.
     int64_t flatCells = int64_t(1) << 24;
     // Up to this many 16 x 16 tiles, tiles are found in a flat table; above, by hashing.
     int64_t flatTiles = int64_t(1) << 24;
     // Cells a flood from a manager's ports visits before it takes the area as open.
     int64_t floodBudget = 1024;
+    // Past flatCells and up to this many cells, what a search step reads of a cell is kept in
+    // an array over the whole grid (4 bytes a cell); above, it is gathered at every step.
+    int64_t wordCells = int64_t(1) << 26;
 };
 
 // As routes(nodes, edges), with the given limits. The result never depends on them.
