@@ -1,0 +1,336 @@
+#include "core/chart/dotted_routing_router.h"
+
+#include <algorithm>
+#include <bit>
+#include <type_traits>
+
+namespace DottedRouting {
+
+namespace {
+
+constexpr double turnPenalty = 18;
+constexpr double overlapPerLength = 4;
+constexpr double overlapPenalty = 40;
+constexpr double crossingPenalty = 80;
+constexpr double portPenalty = 100;
+
+
+} // namespace
+
+// The search's word of a cell, gathered from the grid and the tiles.
+uint16_t Router::gatheredInfo(int64_t cell, int64_t row, int64_t column) const
+{
+    std::array<Step, 4> steps;
+    const int count = stepsFrom(row, column, cell, steps);
+    uint16_t info = static_cast<uint16_t>((flagsAt(row, column) & (horizontal | vertical)) * Info::axes);
+    if (isGoal(cell))
+        info |= Info::goal;
+    for (int i = 0; i < count; ++i) {
+        const Step &step = steps[static_cast<size_t>(i)];
+        info |= static_cast<uint16_t>(Info::open << step.kind);
+        if (step.uses)
+            info |= static_cast<uint16_t>(Info::used << step.kind);
+        if (isGoal(step.cell) && (flagsAt(step.row, step.column) & usedPort))
+            info |= static_cast<uint16_t>(Info::portFee << step.kind);
+    }
+    return info;
+}
+
+// Makes a block of flat storage unreached by the current search.
+void Router::clearBlock(int64_t block)
+{
+    m_stamps[static_cast<size_t>(block)] = m_generation;
+    m_touchedBlocks.push_back(block);
+    const size_t first = static_cast<size_t>(block << blockShift);
+    const size_t end = std::min(first + static_cast<size_t>(cellsPerBlock), m_records.size());
+    for (size_t i = first; i < end; ++i)
+        m_records[i].best = {infinity, infinity};
+}
+
+// The search's access to the cells in flat storage, through pointers held for one search.
+class Router::FlatCells {
+public:
+    explicit FlatCells(Router &router)
+        : m_router(router), m_records(router.m_records.data()), m_stamps(router.m_stamps.data()),
+          m_generation(router.m_generation), m_width(router.m_grid.width())
+    {
+    }
+    // Starts loading the rows above and below, which the steps from the cell read last.
+    void prefetch(int64_t cell) const
+    {
+        __builtin_prefetch(m_records + cell + m_width);
+        __builtin_prefetch(m_records + cell - m_width);
+    }
+    // The cell's word.
+    uint16_t info(int64_t cell, int64_t, int64_t) const { return m_records[cell].word.info; }
+    // Earlier routes along the grid edge of a step from `cell` to `next`: the count is kept
+    // at the upper or left end.
+    uint32_t uses(int64_t cell, int64_t next, int kind, uint16_t) const
+    {
+        const uint8_t uses = m_records[kind == 0 || kind == 2 ? cell : next].word.uses[kind < 2 ? 0 : 1];
+        if (uses == manyUses) [[unlikely]]
+            return m_router.usesFrom(cell, kind);
+        return uses;
+    }
+    // Where the search keeps the states of a cell it has reached.
+    Reached reached(int64_t cell, int64_t, int64_t) const { return {&m_records[cell].best, &m_records[cell].parent}; }
+    // The same, made unreached when the search has not reached the cell's block yet.
+    Reached reach(int64_t cell, int64_t, int64_t) const
+    {
+        if (m_stamps[cell >> blockShift] != m_generation) [[unlikely]]
+            m_router.clearBlock(cell >> blockShift);
+        return {&m_records[cell].best, &m_records[cell].parent};
+    }
+
+private:
+    Router &m_router;
+    CellRecord *m_records;
+    const uint32_t *m_stamps;
+    uint32_t m_generation;
+    int64_t m_width;
+};
+
+// The search's access to the cells for grids too large for flat storage: search state in
+// the tiles, words from their flat array or, for grids too large for that too, gathered from
+// the grid and the tiles.
+template <bool withWords>
+class Router::TiledCells {
+public:
+    explicit TiledCells(Router &router) : m_router(router), m_words(router.m_words.data()) {}
+    void prefetch(int64_t) const {}
+    uint16_t info(int64_t cell, int64_t row, int64_t column) const
+    {
+        if constexpr (withWords)
+            return m_words[cell].info;
+        return m_router.gatheredInfo(cell, row, column);
+    }
+    uint32_t uses(int64_t cell, int64_t next, int kind, uint16_t info) const
+    {
+        if constexpr (withWords) {
+            const uint8_t uses = m_words[kind == 0 || kind == 2 ? cell : next].uses[kind < 2 ? 0 : 1];
+            if (uses != manyUses) [[likely]]
+                return uses;
+        }
+        return (info & (Info::used << kind)) ? m_router.usesFrom(cell, kind) : 0;
+    }
+    Reached reached(int64_t, int64_t row, int64_t column) const
+    {
+        SearchTile &tile = *const_cast<SearchTile *>(m_router.m_search.find(m_router.m_search.tileOf(row, column)));
+        const size_t offset = static_cast<size_t>(TileStore<SearchTile>::offsetOf(row, column));
+        return {&tile.best[offset], &tile.parent[offset]};
+    }
+    Reached reach(int64_t, int64_t row, int64_t column) const
+    {
+        SearchTile &tile = m_router.m_search.get(m_router.m_search.tileOf(row, column));
+        const size_t offset = static_cast<size_t>(TileStore<SearchTile>::offsetOf(row, column));
+        return {&tile.best[offset], &tile.parent[offset]};
+    }
+
+private:
+    Router &m_router;
+    const CellWord *m_words;
+};
+
+void Router::startSearch(const std::vector<Port> &starts)
+{
+    if (isFlat()) {
+        m_touchedBlocks.clear();
+        if (++m_generation == 0) {
+            std::fill(m_stamps.begin(), m_stamps.end(), 0);
+            m_generation = 1;
+        }
+    } else {
+        m_search.startOver();
+    }
+    m_queue.reset((m_grid.width() * m_grid.height()) << stateShift);
+    m_seeds.clear();
+    for (const Port &start : starts) {
+        const auto [row, column] = m_divider.split(start.cell);
+        const double cost = (flagsAt(row, column) & usedPort) ? portPenalty : 0;
+        // A later port on the same cell sets the same cost again.
+        if (seedCost(start.cell) == infinity)
+            m_seeds.push_back({start.cell, cost});
+        m_queue.push({cost + m_estimate(m_grid.x(column), m_grid.y(row)), start.cell << stateShift});
+    }
+}
+
+std::optional<int64_t> Router::search(const std::vector<Port> &starts)
+{
+    if (isFlat())
+        return searchWith<FlatCells>(starts);
+    if (!m_words.empty())
+        return searchWith<TiledCells<true>>(starts);
+    return searchWith<TiledCells<false>>(starts);
+}
+
+template <typename Cells>
+std::optional<int64_t> Router::searchWith(const std::vector<Port> &starts)
+{
+    startSearch(starts);
+    const Cells cells(*this);
+    const int64_t width = m_grid.width();
+    const double *xs = m_grid.xs().data();
+    const double *ys = m_grid.ys().data();
+    const double *dx = m_dx.data();
+    const double *dy = m_dy.data();
+    // Counted on the way out, however the search ends.
+    struct Count {
+        uint64_t &expanded;
+        uint64_t states = 0;
+        ~Count() { expanded += states; }
+    } count{m_expanded};
+    for (uint32_t pops = 0; !m_queue.isEmpty(); ++pops) {
+        // A long search looks now and then whether its result is still wanted.
+        if (pops % 4096 == 4095 && m_stop.stop_requested()) {
+            m_stopped = true;
+            return std::nullopt;
+        }
+        const RouteQueue::Entry entry = m_queue.pop();
+        const int64_t cell = entry.state >> stateShift;
+        const unsigned direction = static_cast<unsigned>(entry.state) & ((1u << stateShift) - 1);
+        cells.prefetch(cell);
+        const auto [row, column] = m_divider.split(cell);
+        const double x = xs[column];
+        const double y = ys[row];
+        double best;
+        if (direction == noDirection) {
+            // A seed: two ports on one cell push it twice at the same priority.
+            best = seedCost(cell);
+            if (best + m_estimate(x, y) != entry.priority)
+                continue;
+        } else {
+            // The first entry of a state to come out is its current one: the entry pushed for
+            // its best cost has the least priority among them. Any later one is outdated,
+            // unless the state was reached more cheaply since and so is open again.
+            const Reached here = cells.reached(cell, row, column);
+            uint8_t &parent = (*here.parent)[direction - 1];
+            if (parent & wasExpanded)
+                continue;
+            parent |= wasExpanded;
+            best = (*here.best)[direction - 1];
+        }
+        ++count.states;
+        const uint16_t info = cells.info(cell, row, column);
+        if (info & Info::goal)
+            return entry.state;
+
+        // The four steps (right, left, down, up) side by side, each cost summed term by term
+        // in the order of the rules, a missing term adding zero, which changes no bit: which
+        // step is cheaper than its target's best cost is anyone's guess, and branches on it
+        // and on the terms would be mispredicted as often as not. A closed step aims at the
+        // cell itself and is masked out.
+        const std::array<int64_t, 4> next{cell + 1, cell - 1, cell + width, cell - width};
+        std::array<Reached, 4> to;
+        std::array<double, 4> uses;
+#pragma GCC unroll 4
+        for (int kind = 0; kind < 4; ++kind) {
+            const bool open = info & (Info::open << kind);
+            const int64_t at = open ? next[kind] : cell;
+            to[kind] = cells.reach(at, open ? row + (kind == 2) - (kind == 3) : row,
+                                   open ? column + (kind == 0) - (kind == 1) : column);
+            uses[kind] = static_cast<double>(cells.uses(cell, at, kind, info));
+        }
+        // Per direction of arrival: the turn paid by a horizontal and by a vertical step.
+        static constexpr double turns[3][2] = {{0, 0}, {0, turnPenalty}, {turnPenalty, 0}};
+        static constexpr double crossing[2] = {0, crossingPenalty};
+        static constexpr double port[2] = {0, portPenalty};
+        const auto bit = [&](uint16_t mask) { return (info & mask) ? 1 : 0; };
+        using Two = double __attribute__((vector_size(16)));
+        const Two length[2] = {Two{dx[column + 1], dx[column]}, Two{dy[row + 1], dy[row]}};
+        const Two turn[2] = {Two{1, 1} * turns[direction][0], Two{1, 1} * turns[direction][1]};
+        const Two across[2] = {Two{1, 1} * crossing[bit(Info::axes * vertical)],
+                               Two{1, 1} * crossing[bit(Info::axes * horizontal)]};
+        const Two fee[2] = {Two{port[bit(Info::portFee << 0)], port[bit(Info::portFee << 1)]},
+                            Two{port[bit(Info::portFee << 2)], port[bit(Info::portFee << 3)]}};
+        const Two usesOf[2] = {Two{uses[0], uses[1]}, Two{uses[2], uses[3]}};
+        const Two targetBest[2] = {Two{(*to[0].best)[0], (*to[1].best)[0]}, Two{(*to[2].best)[1], (*to[3].best)[1]}};
+        std::array<double, 4> costs;
+        unsigned better = 0;
+#pragma GCC unroll 2
+        for (int pair = 0; pair < 2; ++pair) {
+            Two cost = best + length[pair];
+            cost += turn[pair];
+            cost += (overlapPerLength * length[pair] + overlapPenalty) * usesOf[pair];
+            cost += across[pair];
+            cost += fee[pair];
+            costs[2 * pair] = cost[0];
+            costs[2 * pair + 1] = cost[1];
+            better |= (cost[0] < targetBest[pair][0] ? 1u : 0u) << (2 * pair);
+            better |= (cost[1] < targetBest[pair][1] ? 2u : 0u) << (2 * pair);
+        }
+        for (better &= info & 15u; better != 0; better &= better - 1) {
+            const int kind = std::countr_zero(better);
+            const unsigned axis = kind < 2 ? horizontal : vertical;
+            (*to[kind].best)[axis - 1] = costs[kind];
+            (*to[kind].parent)[axis - 1] = static_cast<uint8_t>(kind * 3 + static_cast<int>(direction));
+            const double nextX = kind < 2 ? xs[column + 1 - 2 * kind] : x;
+            const double nextY = kind < 2 ? y : ys[row + 5 - 2 * kind];
+            m_queue.push({costs[kind] + m_estimate(nextX, nextY), (next[kind] << stateShift) + axis});
+        }
+    }
+    return std::nullopt;
+}
+
+// After a failed search every cell reachable from its starts was reached: they form whole
+// connected parts of the grid, which later routes can test in constant time.
+void Router::closeExploredArea()
+{
+    const uint32_t area = m_nextArea++;
+    const auto tag = [&](int64_t row, int64_t column) {
+        m_cells.get(m_cells.tileOf(row, column)).area[TileStore<CellTile>::offsetOf(row, column)] = area;
+    };
+    const auto reached = [](const BestCosts &best) { return best[0] != infinity || best[1] != infinity; };
+    if (isFlat()) {
+        const int64_t cells = static_cast<int64_t>(m_records.size());
+        for (int64_t block : m_touchedBlocks) {
+            const int64_t first = block << blockShift;
+            for (int64_t cell = first; cell < std::min(first + cellsPerBlock, cells); ++cell) {
+                if (!reached(m_records[static_cast<size_t>(cell)].best))
+                    continue;
+                const auto [row, column] = m_divider.split(cell);
+                tag(row, column);
+            }
+        }
+    } else {
+        m_search.forEachTile([&](const SearchTile &tile) {
+            for (int offset = 0; offset < cellsPerTile; ++offset) {
+                if (!reached(tile.best[static_cast<size_t>(offset)]))
+                    continue;
+                const auto [row, column] = m_search.cellOf(tile.index, offset);
+                tag(row, column);
+            }
+        });
+    }
+    for (const Seed &seed : m_seeds) {
+        const auto [row, column] = m_divider.split(seed.cell);
+        tag(row, column);
+    }
+}
+
+std::vector<int64_t> Router::pathTo(int64_t goalState) const
+{
+    const int64_t width = m_grid.width();
+    const int64_t parentOffset[4] = {-1, 1, -width, width};
+    std::vector<int64_t> cells;
+    for (int64_t state = goalState;;) {
+        const int64_t cell = state >> stateShift;
+        const unsigned direction = static_cast<unsigned>(state) & ((1u << stateShift) - 1);
+        cells.push_back(cell);
+        if (direction == noDirection)
+            break; // a seed
+        uint8_t parent;
+        if (isFlat()) {
+            parent = m_records[static_cast<size_t>(cell)].parent[direction - 1];
+        } else {
+            const auto [row, column] = m_divider.split(cell);
+            const SearchTile *tile = m_search.find(m_search.tileOf(row, column));
+            parent = tile->parent[static_cast<size_t>(TileStore<SearchTile>::offsetOf(row, column))][direction - 1];
+        }
+        parent &= static_cast<uint8_t>(~wasExpanded);
+        state = ((cell + parentOffset[parent / 3]) << stateShift) + parent % 3;
+    }
+    std::reverse(cells.begin(), cells.end());
+    return cells;
+}
+
+} // namespace DottedRouting
