@@ -30,69 +30,20 @@ void StateSet::spill()
     m_small = 0;
 }
 
-bool StateSet::addLarge(uint64_t state)
+bool StateSet::addToHeap(uint64_t state)
 {
-    if (!m_useBitmap) {
-        m_heap.push_back(state);
-        std::push_heap(m_heap.begin(), m_heap.end(), std::greater<>());
-        ++m_large;
-        return true;
-    }
-    m_cursor = std::min(m_cursor, state);
-    uint64_t index = state;
-    for (size_t level = 0; level < m_levels.size(); ++level) {
-        uint64_t &word = m_levels[level][index / 64];
-        const uint64_t bit = uint64_t(1) << (index % 64);
-        if (level == 0) {
-            if (word & bit)
-                return false;
-            ++m_large;
-        }
-        const bool wasEmpty = word == 0;
-        word |= bit;
-        if (!wasEmpty)
-            break;
-        index /= 64;
-    }
+    m_heap.push_back(state);
+    std::push_heap(m_heap.begin(), m_heap.end(), std::greater<>());
+    ++m_large;
     return true;
 }
 
-uint64_t StateSet::takeLarge()
+uint64_t StateSet::takeFromHeap()
 {
-    --m_large;
-    if (!m_useBitmap) {
-        std::pop_heap(m_heap.begin(), m_heap.end(), std::greater<>());
-        const uint64_t state = m_heap.back();
-        m_heap.pop_back();
-        return state;
-    }
-    // The search starts at the cursor and mostly finds the next state in the word of the last
-    // one taken.
-    uint64_t index = m_cursor;
-    size_t level = 0;
-    for (;;) {
-        const std::vector<uint64_t> &words = m_levels[level];
-        const uint64_t word = index / 64;
-        const uint64_t bits = word < words.size() ? words[word] & (~uint64_t(0) << (index % 64)) : 0;
-        if (bits != 0) {
-            index = word * 64 + static_cast<uint64_t>(std::countr_zero(bits));
-            break;
-        }
-        index = word + 1;
-        ++level;
-    }
-    while (level-- > 0)
-        index = index * 64 + static_cast<uint64_t>(std::countr_zero(m_levels[level][index]));
-    m_cursor = index;
-    uint64_t clear = index;
-    for (std::vector<uint64_t> &words : m_levels) {
-        uint64_t &word = words[clear / 64];
-        word &= ~(uint64_t(1) << (clear % 64));
-        if (word != 0)
-            break;
-        clear /= 64;
-    }
-    return index;
+    std::pop_heap(m_heap.begin(), m_heap.end(), std::greater<>());
+    const uint64_t state = m_heap.back();
+    m_heap.pop_back();
+    return state;
 }
 
 RouteQueue::RouteQueue()
@@ -121,14 +72,6 @@ void RouteQueue::reset(int64_t stateBound)
     m_currentBand = 0;
     m_current = 0;
     m_size = 0;
-}
-
-// The floor of the priority, in units of the chart: far beyond any chart, every priority
-// shares the last band.
-uint64_t RouteQueue::bandOf(uint64_t priority)
-{
-    constexpr double lastBand = 0x1p62;
-    return static_cast<uint64_t>(std::min(std::bit_cast<double>(priority), lastBand));
 }
 
 void RouteQueue::placeBeyondRing(uint64_t band, uint32_t bucket)
@@ -181,7 +124,8 @@ void RouteQueue::nextBand()
         bucket = next;
     }
     m_heads[slot] = noBucket;
-    takeFromOverflow();
+    if (!m_overflow.empty())
+        takeFromOverflow();
 }
 
 // Moves the buckets waiting beyond the ring that it now reaches into it.

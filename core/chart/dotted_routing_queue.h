@@ -2,6 +2,7 @@
 
 // The open list of the dotted-line router's search, shared with its tests.
 
+#include <algorithm>
 #include <array>
 #include <bit>
 #include <cassert>
@@ -55,8 +56,64 @@ private:
     static constexpr size_t smallCapacity = 16;
 
     void spill();
-    bool addLarge(uint64_t state);
-    uint64_t takeLarge();
+    [[gnu::noinline]] bool addToHeap(uint64_t state);
+    [[gnu::noinline]] uint64_t takeFromHeap();
+
+    bool addLarge(uint64_t state)
+    {
+        if (!m_useBitmap)
+            return addToHeap(state);
+        m_cursor = std::min(m_cursor, state);
+        uint64_t index = state;
+        for (size_t level = 0; level < m_levels.size(); ++level) {
+            uint64_t &word = m_levels[level][index / 64];
+            const uint64_t bit = uint64_t(1) << (index % 64);
+            if (level == 0) {
+                if (word & bit)
+                    return false;
+                ++m_large;
+            }
+            const bool wasEmpty = word == 0;
+            word |= bit;
+            if (!wasEmpty)
+                break;
+            index /= 64;
+        }
+        return true;
+    }
+    uint64_t takeLarge()
+    {
+        --m_large;
+        if (!m_useBitmap)
+            return takeFromHeap();
+        // The search starts at the cursor and mostly finds the next state in the word of the
+        // last one taken.
+        uint64_t index = m_cursor;
+        size_t level = 0;
+        for (;;) {
+            const std::vector<uint64_t> &words = m_levels[level];
+            const uint64_t word = index / 64;
+            const uint64_t bits = word < words.size() ? words[word] & (~uint64_t(0) << (index % 64)) : 0;
+            if (bits != 0) {
+                index = word * 64 + static_cast<uint64_t>(std::countr_zero(bits));
+                break;
+            }
+            index = word + 1;
+            ++level;
+        }
+        while (level-- > 0)
+            index = index * 64 + static_cast<uint64_t>(std::countr_zero(m_levels[level][index]));
+        m_cursor = index;
+        uint64_t clear = index;
+        for (std::vector<uint64_t> &words : m_levels) {
+            uint64_t &word = words[clear / 64];
+            word &= ~(uint64_t(1) << (clear % 64));
+            if (word != 0)
+                break;
+            clear /= 64;
+        }
+        return index;
+    }
 
     std::array<uint64_t, smallCapacity> m_smallStates;
     size_t m_small = 0;
@@ -185,7 +242,14 @@ private:
     static constexpr size_t recentSlots = size_t(1) << (64 - recentShift);
     static constexpr size_t ringBands = 4096;
 
-    static uint64_t bandOf(uint64_t priority);
+    // The floor of the priority, in units of the chart; far beyond any chart, every priority
+    // shares the last band.
+    static uint64_t bandOf(uint64_t priority)
+    {
+        constexpr double lastBand = 0x1p62;
+        const double value = std::bit_cast<double>(priority);
+        return static_cast<uint64_t>(value < lastBand ? value : lastBand);
+    }
 
     uint32_t newBucket(uint64_t priority, uint64_t state)
     {

@@ -63,9 +63,9 @@ public:
     }
     // The cell's word.
     uint16_t info(int64_t cell, int64_t, int64_t) const { return m_records[cell].word.info; }
-    // Earlier routes along the grid edge of a step from `cell` to `next`: the count is kept
-    // at the upper or left end.
-    uint32_t uses(int64_t cell, int64_t next, int kind, uint16_t) const
+    // Earlier routes along the grid edge of a step from `cell` to `next`, known to be used:
+    // the count is kept at the upper or left end.
+    uint32_t uses(int64_t cell, int64_t next, int kind) const
     {
         const uint8_t uses = m_records[kind == 0 || kind == 2 ? cell : next].word.uses[kind < 2 ? 0 : 1];
         if (uses == manyUses) [[unlikely]]
@@ -104,14 +104,14 @@ public:
             return m_words[cell].info;
         return m_router.gatheredInfo(cell, row, column);
     }
-    uint32_t uses(int64_t cell, int64_t next, int kind, uint16_t info) const
+    uint32_t uses(int64_t cell, int64_t next, int kind) const
     {
         if constexpr (withWords) {
             const uint8_t uses = m_words[kind == 0 || kind == 2 ? cell : next].uses[kind < 2 ? 0 : 1];
             if (uses != manyUses) [[likely]]
                 return uses;
         }
-        return (info & (Info::used << kind)) ? m_router.usesFrom(cell, kind) : 0;
+        return m_router.usesFrom(cell, kind);
     }
     Reached reached(int64_t, int64_t row, int64_t column) const
     {
@@ -214,59 +214,38 @@ std::optional<int64_t> Router::searchWith(const std::vector<Port> &starts)
         if (info & Info::goal)
             return entry.state;
 
-        // The four steps (right, left, down, up) side by side, each cost summed term by term
-        // in the order of the rules, a missing term adding zero, which changes no bit: which
-        // step is cheaper than its target's best cost is anyone's guess, and branches on it
-        // and on the terms would be mispredicted as often as not. A closed step aims at the
-        // cell itself and is masked out.
-        const std::array<int64_t, 4> next{cell + 1, cell - 1, cell + width, cell - width};
-        std::array<Reached, 4> to;
-        std::array<double, 4> uses;
-#pragma GCC unroll 4
-        for (int kind = 0; kind < 4; ++kind) {
-            const bool open = info & (Info::open << kind);
-            const int64_t at = open ? next[kind] : cell;
-            to[kind] = cells.reach(at, open ? row + (kind == 2) - (kind == 3) : row,
-                                   open ? column + (kind == 0) - (kind == 1) : column);
-            uses[kind] = static_cast<double>(cells.uses(cell, at, kind, info));
-        }
-        // Per direction of arrival: the turn paid by a horizontal and by a vertical step.
-        static constexpr double turns[3][2] = {{0, 0}, {0, turnPenalty}, {turnPenalty, 0}};
-        static constexpr double crossing[2] = {0, crossingPenalty};
-        static constexpr double port[2] = {0, portPenalty};
-        const auto bit = [&](uint16_t mask) { return (info & mask) ? 1 : 0; };
-        using Two = double __attribute__((vector_size(16)));
-        const Two length[2] = {Two{dx[column + 1], dx[column]}, Two{dy[row + 1], dy[row]}};
-        const Two turn[2] = {Two{1, 1} * turns[direction][0], Two{1, 1} * turns[direction][1]};
-        const Two across[2] = {Two{1, 1} * crossing[bit(Info::axes * vertical)],
-                               Two{1, 1} * crossing[bit(Info::axes * horizontal)]};
-        const Two fee[2] = {Two{port[bit(Info::portFee << 0)], port[bit(Info::portFee << 1)]},
-                            Two{port[bit(Info::portFee << 2)], port[bit(Info::portFee << 3)]}};
-        const Two usesOf[2] = {Two{uses[0], uses[1]}, Two{uses[2], uses[3]}};
-        const Two targetBest[2] = {Two{(*to[0].best)[0], (*to[1].best)[0]}, Two{(*to[2].best)[1], (*to[3].best)[1]}};
-        std::array<double, 4> costs;
-        unsigned better = 0;
-#pragma GCC unroll 2
-        for (int pair = 0; pair < 2; ++pair) {
-            Two cost = best + length[pair];
-            cost += turn[pair];
-            cost += (overlapPerLength * length[pair] + overlapPenalty) * usesOf[pair];
-            cost += across[pair];
-            cost += fee[pair];
-            costs[2 * pair] = cost[0];
-            costs[2 * pair + 1] = cost[1];
-            better |= (cost[0] < targetBest[pair][0] ? 1u : 0u) << (2 * pair);
-            better |= (cost[1] < targetBest[pair][1] ? 2u : 0u) << (2 * pair);
-        }
-        for (better &= info & 15u; better != 0; better &= better - 1) {
-            const int kind = std::countr_zero(better);
-            const unsigned axis = kind < 2 ? horizontal : vertical;
-            (*to[kind].best)[axis - 1] = costs[kind];
-            (*to[kind].parent)[axis - 1] = static_cast<uint8_t>(kind * 3 + static_cast<int>(direction));
-            const double nextX = kind < 2 ? xs[column + 1 - 2 * kind] : x;
-            const double nextY = kind < 2 ? y : ys[row + 5 - 2 * kind];
-            m_queue.push({costs[kind] + m_estimate(nextX, nextY), (next[kind] << stateShift) + axis});
-        }
+        // Steps in the order of the rules: right, left, down, up. Cost terms that are zero
+        // are left out: adding zero to a cost changes no bit.
+        const auto tryStep = [&](auto kindTag, int64_t next, int64_t nextRow, int64_t nextColumn, double length,
+                                 double nextX, double nextY) __attribute__((always_inline)) {
+            constexpr int kind = decltype(kindTag)::value;
+            constexpr unsigned axis = kind < 2 ? horizontal : vertical;
+            constexpr unsigned across = kind < 2 ? vertical : horizontal;
+            double cost = best + length;
+            if (direction != noDirection && direction != axis)
+                cost += turnPenalty;
+            if (info & (Info::used << kind))
+                cost += (overlapPerLength * length + overlapPenalty) * static_cast<double>(cells.uses(cell, next, kind));
+            if (info & (Info::axes * across))
+                cost += crossingPenalty;
+            if (info & (Info::portFee << kind))
+                cost += portPenalty;
+            const Reached reached = cells.reach(next, nextRow, nextColumn);
+            double &nextBest = (*reached.best)[axis - 1];
+            if (cost < nextBest) {
+                nextBest = cost;
+                (*reached.parent)[axis - 1] = static_cast<uint8_t>(kind * 3 + static_cast<int>(direction));
+                m_queue.push({cost + m_estimate(nextX, nextY), (next << stateShift) + axis});
+            }
+        };
+        if (info & (Info::open << 0))
+            tryStep(std::integral_constant<int, 0>{}, cell + 1, row, column + 1, dx[column + 1], xs[column + 1], y);
+        if (info & (Info::open << 1))
+            tryStep(std::integral_constant<int, 1>{}, cell - 1, row, column - 1, dx[column], xs[column - 1], y);
+        if (info & (Info::open << 2))
+            tryStep(std::integral_constant<int, 2>{}, cell + width, row + 1, column, dy[row + 1], x, ys[row + 1]);
+        if (info & (Info::open << 3))
+            tryStep(std::integral_constant<int, 3>{}, cell - width, row - 1, column, dy[row], x, ys[row - 1]);
     }
     return std::nullopt;
 }
