@@ -117,13 +117,20 @@ void RouteQueue::nextBand()
     }
     m_currentBand += (slot + ringBands - from) % ringBands + 1;
     m_occupied[slot / 64] &= ~(uint64_t(1) << (slot % 64));
-    for (uint32_t bucket = m_heads[slot]; bucket != noBucket;) {
-        const uint32_t next = m_buckets[bucket].next;
-        insertInBand(bucket);
-        --m_ringCount;
-        bucket = next;
-    }
+    const uint32_t first = m_heads[slot];
     m_heads[slot] = noBucket;
+    --m_ringCount;
+    if (m_buckets[first].next == noBucket) {
+        m_band.push_back(first); // mostly a band holds one bucket
+    } else {
+        for (uint32_t bucket = first; bucket != noBucket;) {
+            const uint32_t next = m_buckets[bucket].next;
+            insertInBand(bucket);
+            --m_ringCount;
+            bucket = next;
+        }
+        ++m_ringCount;
+    }
     if (!m_overflow.empty())
         takeFromOverflow();
 }

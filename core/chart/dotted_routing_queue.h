@@ -25,6 +25,8 @@ public:
     // Empties the set, for states below `bound`.
     void reset(int64_t bound);
     bool isEmpty() const { return m_small == 0 && m_large == 0; }
+    // The least state if it is cheaply known, else -1.
+    int64_t likelyLeast() const { return m_small > 0 ? static_cast<int64_t>(m_smallStates[m_small - 1]) : -1; }
 
     // False when the state was there already.
     bool add(uint64_t state)
@@ -184,6 +186,15 @@ public:
         const uint32_t bucket = newBucket(priority, state);
         recent = {priority, bucket, noChunk};
         placeBucket(bucket);
+    }
+
+    // The state that pop would take if nothing came in first, when that is cheaply known,
+    // else -1; for loading its memory early.
+    int64_t likelyNext() const
+    {
+        if (!m_now.isEmpty())
+            return m_now.likelyLeast();
+        return m_band.empty() ? -1 : static_cast<int64_t>(m_buckets[m_band.back()].first);
     }
 
     // The least entry, removed; the queue must not be empty.

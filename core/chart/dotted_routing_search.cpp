@@ -55,11 +55,14 @@ public:
           m_generation(router.m_generation), m_width(router.m_grid.width())
     {
     }
-    // Starts loading the rows above and below, which the steps from the cell read last.
-    void prefetch(int64_t cell) const
+    // Starts loading the cells that the steps from `cell` read last, the rows above and
+    // below, and the cell of the state likely to come out next (if known).
+    void prefetch(int64_t cell, int64_t nextState) const
     {
         __builtin_prefetch(m_records + cell + m_width);
         __builtin_prefetch(m_records + cell - m_width);
+        if (nextState >= 0)
+            __builtin_prefetch(m_records + (nextState >> stateShift));
     }
     // The cell's word.
     uint16_t info(int64_t cell, int64_t, int64_t) const { return m_records[cell].word.info; }
@@ -97,7 +100,7 @@ template <bool withWords>
 class Router::TiledCells {
 public:
     explicit TiledCells(Router &router) : m_router(router), m_words(router.m_words.data()) {}
-    void prefetch(int64_t) const {}
+    void prefetch(int64_t, int64_t) const {}
     uint16_t info(int64_t cell, int64_t row, int64_t column) const
     {
         if constexpr (withWords)
@@ -188,7 +191,7 @@ std::optional<int64_t> Router::searchWith(const std::vector<Port> &starts)
         const RouteQueue::Entry entry = m_queue.pop();
         const int64_t cell = entry.state >> stateShift;
         const unsigned direction = static_cast<unsigned>(entry.state) & ((1u << stateShift) - 1);
-        cells.prefetch(cell);
+        cells.prefetch(cell, m_queue.likelyNext());
         const auto [row, column] = m_divider.split(cell);
         const double x = xs[column];
         const double y = ys[row];
