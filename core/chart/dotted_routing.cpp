@@ -85,10 +85,10 @@ Router::Router(const std::vector<ChartNode> &nodes, const Limits &limits, std::s
     const int64_t cells = width * height;
     try {
         if (cells <= m_limits.flatCells) {
-            m_records.resize(static_cast<size_t>(cells));
+            m_records = GridArray<CellRecord>(static_cast<size_t>(cells));
             m_stamps.assign(static_cast<size_t>((cells + cellsPerBlock - 1) >> blockShift), 0);
         } else if (cells <= m_limits.wordCells) {
-            m_words.resize(static_cast<size_t>(cells));
+            m_words = GridArray<CellWord>(static_cast<size_t>(cells));
         }
     } catch (const std::bad_alloc &) {
         // The tiles will do, and the words are gathered.
@@ -175,14 +175,15 @@ uint32_t Router::usesFrom(int64_t cell, int step) const
 int Router::stepsFrom(int64_t row, int64_t column, int64_t cell, std::array<Step, 4> &steps) const
 {
     const int64_t width = m_grid.width();
+    const uint16_t open = openSteps(row, column);
     int count = 0;
-    if (column + 1 < width && !m_grid.blocksRight(row, column))
+    if (open & (Info::open << 0))
         steps[count++] = {row, column + 1, cell + 1, 0, horizontal, usesFrom(cell, 0)};
-    if (column >= 1 && !m_grid.blocksRight(row, column - 1))
+    if (open & (Info::open << 1))
         steps[count++] = {row, column - 1, cell - 1, 1, horizontal, usesFrom(cell, 1)};
-    if (row + 1 < m_grid.height() && !m_grid.blocksDown(row, column))
+    if (open & (Info::open << 2))
         steps[count++] = {row + 1, column, cell + width, 2, vertical, usesFrom(cell, 2)};
-    if (row >= 1 && !m_grid.blocksDown(row - 1, column))
+    if (open & (Info::open << 3))
         steps[count++] = {row - 1, column, cell - width, 3, vertical, usesFrom(cell, 3)};
     return count;
 }

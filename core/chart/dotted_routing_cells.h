@@ -5,9 +5,17 @@
 
 #include "core/chart/dotted_routing_grid.h"
 
+#include <algorithm>
 #include <array>
+#include <cstddef>
 #include <cstdint>
 #include <limits>
+#include <memory>
+#include <new>
+
+#if defined(__linux__)
+#include <sys/mman.h>
+#endif
 
 namespace DottedRouting {
 
@@ -98,5 +106,42 @@ constexpr uint8_t manyUses = 255;
 // cleared when the search first reaches into it, found by its generation stamp.
 constexpr int blockShift = 6;
 constexpr int64_t cellsPerBlock = int64_t(1) << blockShift;
+
+// A fixed array of value-initialized elements for per-cell storage over a whole grid. A large
+// one is aligned to 2 MB and asked to live in huge pages where the system offers them: the
+// searches step between rows far apart, and with small pages nearly every such step would
+// miss the address translation cache.
+template <typename T>
+class GridArray {
+public:
+    GridArray() = default;
+    // Throws std::bad_alloc when there is no memory for it.
+    explicit GridArray(size_t count) : m_size(count)
+    {
+        if (count == 0)
+            return;
+        const size_t bytes = (count * sizeof(T) + hugePage - 1) / hugePage * hugePage;
+        m_elements.reset(static_cast<T *>(::operator new(bytes, std::align_val_t(hugePage))));
+#if defined(__linux__) && defined(MADV_HUGEPAGE)
+        if (bytes >= hugePage)
+            madvise(m_elements.get(), bytes, MADV_HUGEPAGE); // only a hint
+#endif
+        std::uninitialized_value_construct_n(m_elements.get(), count);
+    }
+
+    bool empty() const { return m_size == 0; }
+    size_t size() const { return m_size; }
+    T *data() { return m_elements.get(); }
+    T &operator[](size_t i) { return m_elements[i]; }
+    const T &operator[](size_t i) const { return m_elements[i]; }
+
+private:
+    static constexpr size_t hugePage = size_t(2) << 20;
+    struct Free {
+        void operator()(T *elements) const { ::operator delete(elements, std::align_val_t(hugePage)); }
+    };
+    std::unique_ptr<T[], Free> m_elements;
+    size_t m_size = 0;
+};
 
 } // namespace DottedRouting

@@ -174,9 +174,9 @@ private:
     bool m_stopped = false;
     uint64_t m_expanded = 0;
     // Flat storage over the whole grid when it fits.
-    std::vector<CellRecord> m_records;
+    GridArray<CellRecord> m_records;
     // Words alone otherwise, while the grid is not too large for them.
-    std::vector<CellWord> m_words;
+    GridArray<CellWord> m_words;
     std::vector<uint32_t> m_stamps;       // per block: the search that last cleared it
     std::vector<int64_t> m_touchedBlocks; // blocks of the current search
     std::vector<int64_t> m_marked;        // cells with goal bits of the current route
