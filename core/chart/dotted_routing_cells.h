@@ -12,6 +12,7 @@
 #include <limits>
 #include <memory>
 #include <new>
+#include <type_traits>
 
 #if defined(__linux__)
 #include <sys/mman.h>
@@ -120,12 +121,16 @@ public:
     {
         if (count == 0)
             return;
-        const size_t bytes = (count * sizeof(T) + hugePage - 1) / hugePage * hugePage;
-        m_elements.reset(static_cast<T *>(::operator new(bytes, std::align_val_t(hugePage))));
+        size_t bytes = count * sizeof(T);
+        if (bytes >= hugePage) {
+            bytes = (bytes + hugePage - 1) / hugePage * hugePage;
+            m_elements = {static_cast<T *>(::operator new(bytes, std::align_val_t(hugePage))), Free{hugePage}};
 #if defined(__linux__) && defined(MADV_HUGEPAGE)
-        if (bytes >= hugePage)
             madvise(m_elements.get(), bytes, MADV_HUGEPAGE); // only a hint
 #endif
+        } else {
+            m_elements = {static_cast<T *>(::operator new(bytes, std::align_val_t(alignof(T)))), Free{alignof(T)}};
+        }
         std::uninitialized_value_construct_n(m_elements.get(), count);
     }
 
@@ -137,8 +142,10 @@ public:
 
 private:
     static constexpr size_t hugePage = size_t(2) << 20;
+    static_assert(std::is_trivially_destructible_v<T>);
     struct Free {
-        void operator()(T *elements) const { ::operator delete(elements, std::align_val_t(hugePage)); }
+        size_t alignment = alignof(T);
+        void operator()(T *elements) const { ::operator delete(elements, std::align_val_t(alignment)); }
     };
     std::unique_ptr<T[], Free> m_elements;
     size_t m_size = 0;
