@@ -58,9 +58,7 @@ void RouteQueue::reset(int64_t stateBound)
     m_now.reset(stateBound);
     m_early.clear();
     m_buckets.clear();
-    m_freeBucket = noBucket;
     m_chunks.clear();
-    m_freeChunk = noChunk;
     m_recent.fill(Recent{});
     if (m_ringCount > 0) {
         m_heads.fill(noBucket);
@@ -176,12 +174,10 @@ std::pair<size_t, size_t> RouteQueue::moveToSet(uint32_t bucket)
         for (uint32_t i = 0; i < part.count; ++i)
             added += m_now.add(part.states[i]) ? 1 : 0;
         const uint32_t next = part.next;
-        part.next = m_freeChunk;
-        m_freeChunk = chunk;
+        m_chunks.give(chunk);
         chunk = next;
     }
-    here.next = m_freeBucket;
-    m_freeBucket = bucket;
+    m_buckets.give(bucket);
     return {held, added};
 }
 

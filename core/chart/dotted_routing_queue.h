@@ -127,6 +127,42 @@ private:
     std::vector<uint64_t> m_heap; // min-heap
 };
 
+// Items handed out by index and given back onto a free list threaded through their `next`,
+// keeping their memory for the next search.
+template <typename Item>
+class Pool {
+public:
+    static constexpr uint32_t none = UINT32_MAX;
+
+    Item &operator[](uint32_t i) { return m_items[i]; }
+    const Item &operator[](uint32_t i) const { return m_items[i]; }
+    // A fresh item's index; the caller sets the item.
+    uint32_t take()
+    {
+        if (m_free == none) {
+            m_items.emplace_back();
+            return static_cast<uint32_t>(m_items.size() - 1);
+        }
+        const uint32_t i = m_free;
+        m_free = m_items[i].next;
+        return i;
+    }
+    void give(uint32_t i)
+    {
+        m_items[i].next = m_free;
+        m_free = i;
+    }
+    void clear()
+    {
+        m_items.clear();
+        m_free = none;
+    }
+
+private:
+    std::vector<Item> m_items;
+    uint32_t m_free = none;
+};
+
 // Hands out entries in ascending (priority, state) order, the order a binary min-heap with
 // that comparison pops them, except that equal entries may come out once (the search skips
 // or harmlessly repeats such an entry).
@@ -215,9 +251,9 @@ public:
         if (bucket.chunk != noChunk || (!m_band.empty() && m_buckets[m_band.back()].priority == bucket.priority))
             return takeAll(next);
         // Alone: no need to order it.
-        bucket.next = m_freeBucket;
-        m_freeBucket = next;
-        return {std::bit_cast<double>(bucket.priority), static_cast<int64_t>(bucket.first)};
+        const uint64_t state = bucket.first;
+        m_buckets.give(next);
+        return {std::bit_cast<double>(m_current), static_cast<int64_t>(state)};
     }
 
 private:
@@ -231,6 +267,7 @@ private:
     // and chunks come from pools that keep their memory.
     static constexpr uint32_t noBucket = UINT32_MAX;
     static constexpr uint32_t noChunk = UINT32_MAX;
+    static_assert(noBucket == Pool<int>::none && noChunk == Pool<int>::none);
     static constexpr uint32_t chunkStates = 7;
     struct Bucket {
         uint64_t priority;
@@ -264,25 +301,13 @@ private:
 
     uint32_t newBucket(uint64_t priority, uint64_t state)
     {
-        uint32_t bucket = m_freeBucket;
-        if (bucket != noBucket) {
-            m_freeBucket = m_buckets[bucket].next;
-        } else {
-            bucket = static_cast<uint32_t>(m_buckets.size());
-            m_buckets.emplace_back();
-        }
+        const uint32_t bucket = m_buckets.take();
         m_buckets[bucket] = {priority, state, noChunk, noBucket};
         return bucket;
     }
     uint32_t newChunk()
     {
-        uint32_t chunk = m_freeChunk;
-        if (chunk != noChunk) {
-            m_freeChunk = m_chunks[chunk].next;
-        } else {
-            chunk = static_cast<uint32_t>(m_chunks.size());
-            m_chunks.emplace_back();
-        }
+        const uint32_t chunk = m_chunks.take();
         m_chunks[chunk].next = noChunk;
         m_chunks[chunk].count = 0;
         return chunk;
@@ -330,10 +355,8 @@ private:
     uint64_t m_current = 0; // the priority being taken out
     StateSet m_now;         // its states
     std::array<Recent, recentSlots> m_recent{};
-    std::vector<Bucket> m_buckets;
-    uint32_t m_freeBucket = noBucket;
-    std::vector<Chunk> m_chunks;
-    uint32_t m_freeChunk = noChunk;
+    Pool<Bucket> m_buckets;
+    Pool<Chunk> m_chunks;
     // Buckets of later priorities: those of the current band in descending order of
     // priority, then the ring, then the overflow (a min-heap by band).
     uint64_t m_currentBand = 0;
