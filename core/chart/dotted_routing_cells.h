@@ -5,18 +5,9 @@
 
 #include "core/chart/dotted_routing_grid.h"
 
-#include <algorithm>
 #include <array>
-#include <cstddef>
 #include <cstdint>
 #include <limits>
-#include <memory>
-#include <new>
-#include <type_traits>
-
-#if defined(__linux__)
-#include <sys/mman.h>
-#endif
 
 namespace DottedRouting {
 
@@ -107,48 +98,5 @@ constexpr uint8_t manyUses = 255;
 // cleared when the search first reaches into it, found by its generation stamp.
 constexpr int blockShift = 6;
 constexpr int64_t cellsPerBlock = int64_t(1) << blockShift;
-
-// A fixed array of value-initialized elements for per-cell storage over a whole grid. A large
-// one is aligned to 2 MB and asked to live in huge pages where the system offers them: the
-// searches step between rows far apart, and with small pages nearly every such step would
-// miss the address translation cache.
-template <typename T>
-class GridArray {
-public:
-    GridArray() = default;
-    // Throws std::bad_alloc when there is no memory for it.
-    explicit GridArray(size_t count) : m_size(count)
-    {
-        if (count == 0)
-            return;
-        size_t bytes = count * sizeof(T);
-        if (bytes >= hugePage) {
-            bytes = (bytes + hugePage - 1) / hugePage * hugePage;
-            m_elements = {static_cast<T *>(::operator new(bytes, std::align_val_t(hugePage))), Free{hugePage}};
-#if defined(__linux__) && defined(MADV_HUGEPAGE)
-            madvise(m_elements.get(), bytes, MADV_HUGEPAGE); // only a hint
-#endif
-        } else {
-            m_elements = {static_cast<T *>(::operator new(bytes, std::align_val_t(alignof(T)))), Free{alignof(T)}};
-        }
-        std::uninitialized_value_construct_n(m_elements.get(), count);
-    }
-
-    bool empty() const { return m_size == 0; }
-    size_t size() const { return m_size; }
-    T *data() { return m_elements.get(); }
-    T &operator[](size_t i) { return m_elements[i]; }
-    const T &operator[](size_t i) const { return m_elements[i]; }
-
-private:
-    static constexpr size_t hugePage = size_t(2) << 20;
-    static_assert(std::is_trivially_destructible_v<T>);
-    struct Free {
-        size_t alignment = alignof(T);
-        void operator()(T *elements) const { ::operator delete(elements, std::align_val_t(alignment)); }
-    };
-    std::unique_ptr<T[], Free> m_elements;
-    size_t m_size = 0;
-};
 
 } // namespace DottedRouting

@@ -4,18 +4,24 @@
 // per-cell storage of one routing call.
 
 #include "core/chart/dotted_routing.h"
+#include "core/chart/dotted_routing_arrays.h"
 #include "core/support/geometry.h"
 
+#include <algorithm>
 #include <array>
+#include <cstddef>
 #include <cstdint>
 #include <functional>
 #include <limits>
 #include <memory>
+#include <new>
 #include <optional>
 #include <stop_token>
+#include <type_traits>
 #include <unordered_map>
 #include <utility>
 #include <vector>
+
 
 namespace DottedRouting {
 
@@ -161,7 +167,7 @@ public:
         if (const Tile *found = find(tile))
             return const_cast<Tile &>(*found);
         if (m_used == m_pool.size())
-            m_pool.push_back(std::make_unique<Tile>());
+            addToPool();
         Tile &fresh = *m_pool[m_used++];
         fresh.reset(tile);
         if (m_hashed)
@@ -192,13 +198,27 @@ private:
         Tile *tile = nullptr;
         uint32_t generation = 0;
     };
+
+    // Tiles come in slabs that double up to 2 MB, which may then live in huge pages.
+    void addToPool()
+    {
+        if (m_slabs.empty() || m_slabUsed == m_slabs.back().size()) {
+            const size_t most = std::max<size_t>(1, (size_t(2) << 20) / sizeof(Tile));
+            m_slabs.emplace_back(std::min(most, std::max<size_t>(16, m_pool.size())));
+            m_slabUsed = 0;
+        }
+        m_pool.push_back(&m_slabs.back()[m_slabUsed++]);
+    }
+
     int64_t m_tilesAcross;
     bool m_hashed = false;
     uint32_t m_generation = 1;
     size_t m_used = 0;
     std::vector<Entry> m_table;
     std::unordered_map<int64_t, Tile *> m_hashedTable;
-    std::vector<std::unique_ptr<Tile>> m_pool;
+    std::vector<Tile *> m_pool;
+    std::vector<GridArray<Tile>> m_slabs;
+    size_t m_slabUsed = 0;
 };
 
 } // namespace DottedRouting

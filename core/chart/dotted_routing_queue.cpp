@@ -14,7 +14,7 @@ void StateSet::reset(int64_t bound)
         m_levels.clear();
         for (uint64_t count = static_cast<uint64_t>(std::max<int64_t>(bound, 1));;) {
             count = (count + 63) / 64;
-            m_levels.emplace_back(count, 0);
+            m_levels.emplace_back(static_cast<size_t>(count));
             if (count == 1)
                 break;
         }

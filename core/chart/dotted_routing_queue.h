@@ -2,6 +2,8 @@
 
 // The open list of the dotted-line router's search, shared with its tests.
 
+#include "core/chart/dotted_routing_arrays.h"
+
 #include <algorithm>
 #include <array>
 #include <bit>
@@ -93,7 +95,7 @@ private:
         uint64_t index = m_cursor;
         size_t level = 0;
         for (;;) {
-            const std::vector<uint64_t> &words = m_levels[level];
+            const GridArray<uint64_t> &words = m_levels[level];
             const uint64_t word = index / 64;
             const uint64_t bits = word < words.size() ? words[word] & (~uint64_t(0) << (index % 64)) : 0;
             if (bits != 0) {
@@ -107,7 +109,7 @@ private:
             index = index * 64 + static_cast<uint64_t>(std::countr_zero(m_levels[level][index]));
         m_cursor = index;
         uint64_t clear = index;
-        for (std::vector<uint64_t> &words : m_levels) {
+        for (GridArray<uint64_t> &words : m_levels) {
             uint64_t &word = words[clear / 64];
             word &= ~(uint64_t(1) << (clear % 64));
             if (word != 0)
@@ -122,7 +124,7 @@ private:
     size_t m_large = 0;
     bool m_useBitmap = false;
     int64_t m_bitmapBound = -1;
-    std::vector<std::vector<uint64_t>> m_levels;
+    std::vector<GridArray<uint64_t>> m_levels;
     uint64_t m_cursor = 0; // at or below every state in the bitmap
     std::vector<uint64_t> m_heap; // min-heap
 };
