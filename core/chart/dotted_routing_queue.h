@@ -27,8 +27,18 @@ public:
     // Empties the set, for states below `bound`.
     void reset(int64_t bound);
     bool isEmpty() const { return m_small == 0 && m_large == 0; }
-    // The least state if it is cheaply known, else -1.
-    int64_t likelyLeast() const { return m_small > 0 ? static_cast<int64_t>(m_smallStates[m_small - 1]) : -1; }
+    // The least state if it is cheaply known (in the small array, or in the bitmap's word of
+    // the last one taken), else -1.
+    int64_t likelyLeast() const
+    {
+        if (m_small > 0)
+            return static_cast<int64_t>(m_smallStates[m_small - 1]);
+        if (m_large == 0 || !m_useBitmap)
+            return -1;
+        const uint64_t word = m_cursor / 64;
+        const uint64_t bits = m_levels[0][word] & (~uint64_t(0) << (m_cursor % 64));
+        return bits ? static_cast<int64_t>(word * 64 + static_cast<uint64_t>(std::countr_zero(bits))) : -1;
+    }
 
     // False when the state was there already.
     bool add(uint64_t state)

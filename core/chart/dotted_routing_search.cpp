@@ -99,8 +99,29 @@ private:
 template <bool withWords>
 class Router::TiledCells {
 public:
-    explicit TiledCells(Router &router) : m_router(router), m_words(router.m_words.data()) {}
-    void prefetch(int64_t, int64_t) const {}
+    explicit TiledCells(Router &router)
+        : m_router(router), m_words(router.m_words.data()), m_width(router.m_grid.width())
+    {
+    }
+    // As FlatCells::prefetch, for the words and the next state's tile.
+    void prefetch(int64_t cell, int64_t nextState) const
+    {
+        if constexpr (withWords) {
+            __builtin_prefetch(m_words + cell + m_width);
+            __builtin_prefetch(m_words + cell - m_width);
+        }
+        if (nextState < 0)
+            return;
+        const int64_t next = nextState >> stateShift;
+        if constexpr (withWords)
+            __builtin_prefetch(m_words + next);
+        const auto [row, column] = m_router.m_divider.split(next);
+        if (const SearchTile *tile = m_router.m_search.find(m_router.m_search.tileOf(row, column))) {
+            const size_t offset = static_cast<size_t>(TileStore<SearchTile>::offsetOf(row, column));
+            __builtin_prefetch(&tile->best[offset]);
+            __builtin_prefetch(&tile->parent[offset]);
+        }
+    }
     uint16_t info(int64_t cell, int64_t row, int64_t column) const
     {
         if constexpr (withWords)
@@ -132,6 +153,7 @@ public:
 private:
     Router &m_router;
     const CellWord *m_words;
+    int64_t m_width;
 };
 
 void Router::startSearch(const std::vector<Port> &starts)
