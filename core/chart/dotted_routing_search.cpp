@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <bit>
+#include <cstdint>
 #include <type_traits>
 
 namespace DottedRouting {
@@ -14,6 +15,13 @@ constexpr double overlapPenalty = 40;
 constexpr double crossingPenalty = 80;
 constexpr double portPenalty = 100;
 
+// Starts loading the memory at `index` of an array, which may lie outside it: a hint only.
+template <typename T>
+void prefetchAt(const T *array, int64_t index)
+{
+    __builtin_prefetch(reinterpret_cast<const void *>(reinterpret_cast<uintptr_t>(array) +
+                                                      static_cast<uintptr_t>(index) * sizeof(T)));
+}
 
 } // namespace
 
@@ -59,10 +67,10 @@ public:
     // below, and the cell of the state likely to come out next (if known).
     void prefetch(int64_t cell, int64_t nextState) const
     {
-        __builtin_prefetch(m_records + cell + m_width);
-        __builtin_prefetch(m_records + cell - m_width);
+        prefetchAt(m_records, cell + m_width);
+        prefetchAt(m_records, cell - m_width);
         if (nextState >= 0)
-            __builtin_prefetch(m_records + (nextState >> stateShift));
+            prefetchAt(m_records, nextState >> stateShift);
     }
     // The cell's word.
     uint16_t info(int64_t cell, int64_t, int64_t) const { return m_records[cell].word.info; }
@@ -107,14 +115,14 @@ public:
     void prefetch(int64_t cell, int64_t nextState) const
     {
         if constexpr (withWords) {
-            __builtin_prefetch(m_words + cell + m_width);
-            __builtin_prefetch(m_words + cell - m_width);
+            prefetchAt(m_words, cell + m_width);
+            prefetchAt(m_words, cell - m_width);
         }
         if (nextState < 0)
             return;
         const int64_t next = nextState >> stateShift;
         if constexpr (withWords)
-            __builtin_prefetch(m_words + next);
+            prefetchAt(m_words, next);
         const auto [row, column] = m_router.m_divider.split(next);
         if (const SearchTile *tile = m_router.m_search.find(m_router.m_search.tileOf(row, column))) {
             const size_t offset = static_cast<size_t>(TileStore<SearchTile>::offsetOf(row, column));
