@@ -4,18 +4,24 @@
 // per-cell storage of one routing call.
 
 #include "core/chart/dotted_routing.h"
+#include "core/chart/dotted_routing_arrays.h"
 #include "core/support/geometry.h"
 
+#include <algorithm>
 #include <array>
+#include <cstddef>
 #include <cstdint>
 #include <functional>
 #include <limits>
 #include <memory>
+#include <new>
 #include <optional>
 #include <stop_token>
+#include <type_traits>
 #include <unordered_map>
 #include <utility>
 #include <vector>
+
 
 namespace DottedRouting {
 
@@ -25,12 +31,15 @@ struct Limits {
     // Up to this many cells, blocked grid edges are bitsets; above, sorted runs per row.
     int64_t bitsetCells = int64_t(1) << 27;
     // Up to this many cells, a search keeps its per-cell state in arrays over the whole grid
-    // (about 26 bytes a cell, paged in as the searches touch them); above, in 16 x 16 tiles.
+    // (24 bytes a cell); above, in 16 x 16 tiles, as many as it touches.
     int64_t flatCells = int64_t(1) << 24;
     // Up to this many 16 x 16 tiles, tiles are found in a flat table; above, by hashing.
     int64_t flatTiles = int64_t(1) << 24;
     // Cells a flood from a manager's ports visits before it takes the area as open.
     int64_t floodBudget = 1024;
+    // Past flatCells and up to this many cells, what a search step reads of a cell is kept in
+    // an array over the whole grid (4 bytes a cell); above, it is gathered at every step.
+    int64_t wordCells = int64_t(1) << 26;
 };
 
 // As routes(nodes, edges), with the given limits. The result never depends on them.
@@ -158,7 +167,7 @@ public:
         if (const Tile *found = find(tile))
             return const_cast<Tile &>(*found);
         if (m_used == m_pool.size())
-            m_pool.push_back(std::make_unique<Tile>());
+            addToPool();
         Tile &fresh = *m_pool[m_used++];
         fresh.reset(tile);
         if (m_hashed)
@@ -189,13 +198,27 @@ private:
         Tile *tile = nullptr;
         uint32_t generation = 0;
     };
+
+    // Tiles come in slabs that double up to 2 MB, which may then live in huge pages.
+    void addToPool()
+    {
+        if (m_slabs.empty() || m_slabUsed == m_slabs.back().size()) {
+            const size_t most = std::max<size_t>(1, (size_t(2) << 20) / sizeof(Tile));
+            m_slabs.emplace_back(std::min(most, std::max<size_t>(16, m_pool.size())));
+            m_slabUsed = 0;
+        }
+        m_pool.push_back(&m_slabs.back()[m_slabUsed++]);
+    }
+
     int64_t m_tilesAcross;
     bool m_hashed = false;
     uint32_t m_generation = 1;
     size_t m_used = 0;
     std::vector<Entry> m_table;
     std::unordered_map<int64_t, Tile *> m_hashedTable;
-    std::vector<std::unique_ptr<Tile>> m_pool;
+    std::vector<Tile *> m_pool;
+    std::vector<GridArray<Tile>> m_slabs;
+    size_t m_slabUsed = 0;
 };
 
 } // namespace DottedRouting

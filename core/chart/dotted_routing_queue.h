@@ -2,147 +2,110 @@
 
 // The open list of the dotted-line router's search, shared with its tests.
 
+#include "core/chart/dotted_routing_arrays.h"
+
 #include <algorithm>
 #include <array>
 #include <bit>
+#include <cassert>
+#include <cstddef>
 #include <cstdint>
-#include <functional>
+#include <cstring>
+#include <utility>
 #include <vector>
 
 namespace DottedRouting {
 
-// Hands out entries in ascending (priority, state) order, the order a binary min-heap with
-// that comparison pops them, except that equal entries may come out once. It is a radix
-// heap on the priority: the search's estimate is consistent, so no entry is pushed below
-// the last priority taken out, and entries sit in buckets by the highest bit in which their
-// priority differs from it. The states of exactly that priority (many, as moving towards
-// the goal keeps the priority) wait in a bitmap with summary levels when the states are
-// few enough, else in a heap. An entry that comes in below it (possible only through
-// rounding) waits in a heap that is always emptied first.
-class RouteQueue {
+// A set of states handed out least first. A few states wait in a small sorted array; past
+// that, until the set empties again, in a bitmap with summary levels (level k + 1 has a bit
+// per non-empty word of level k) while the states are few enough for one, else in a heap.
+// A state added twice is held once.
+class StateSet {
 public:
-    struct Entry {
-        double priority;
-        int64_t state; // not negative
-        bool operator==(const Entry &) const = default;
-    };
+    static constexpr int64_t maxBitmapStates = int64_t(1) << 28;
 
-    // Empties the queue for states below `stateBound`.
-    void reset(int64_t stateBound)
+    // Empties the set, for states below `bound`.
+    void reset(int64_t bound);
+    bool isEmpty() const { return m_small == 0 && m_large == 0; }
+    // The least state if it is cheaply known (in the small array, or in the bitmap's word of
+    // the last one taken), else -1.
+    int64_t likelyLeast() const
     {
-        for (auto &bucket : m_buckets)
-            bucket.clear();
-        m_early.clear();
-        m_heap.clear();
-        m_cursor = 0;
-        while (!m_levels.empty() && m_levels.back()[0] != 0)
-            takeFromBitmap();
-        m_useBitmap = stateBound <= maxBitmapStates;
-        if (m_useBitmap && stateBound != m_bitmapBound) {
-            m_levels.clear();
-            for (uint64_t count = static_cast<uint64_t>(std::max<int64_t>(stateBound, 1));;) {
-                count = (count + 63) / 64;
-                m_levels.emplace_back(count, 0);
-                if (count == 1)
-                    break;
-            }
-            m_bitmapBound = stateBound;
-        }
-        m_current = 0;
-        m_last = 0;
-        m_size = 0;
-    }
-    bool isEmpty() const { return m_size == 0; }
-
-    // Priorities must not be negative, states below the bound.
-    void push(const Entry &entry)
-    {
-        const Item item{std::bit_cast<uint64_t>(entry.priority), static_cast<uint64_t>(entry.state)};
-        if (item.priority == m_last) {
-            addCurrent(item.state);
-        } else if (item.priority > m_last) {
-            ++m_size;
-            m_buckets[bucketOf(item.priority)].push_back(item);
-        } else {
-            ++m_size;
-            m_early.push_back(item);
-            std::push_heap(m_early.begin(), m_early.end(), std::greater<>());
-        }
+        if (m_small > 0)
+            return static_cast<int64_t>(m_smallStates[m_small - 1]);
+        if (m_large == 0 || !m_useBitmap)
+            return -1;
+        const uint64_t word = m_cursor / 64;
+        const uint64_t bits = m_levels[0][word] & (~uint64_t(0) << (m_cursor % 64));
+        return bits ? static_cast<int64_t>(word * 64 + static_cast<uint64_t>(std::countr_zero(bits))) : -1;
     }
 
-    // The least entry; the queue must not be empty.
-    Entry pop()
+    // False when the state was there already.
+    bool add(uint64_t state)
     {
-        --m_size;
-        if (!m_early.empty()) {
-            std::pop_heap(m_early.begin(), m_early.end(), std::greater<>());
-            const Item item = m_early.back();
-            m_early.pop_back();
-            return {std::bit_cast<double>(item.priority), static_cast<int64_t>(item.state)};
+        if (m_large > 0)
+            return addLarge(state);
+        // Descending, so the least is taken from the end.
+        size_t i = m_small;
+        for (; i > 0 && m_smallStates[i - 1] < state; --i)
+            m_smallStates[i] = m_smallStates[i - 1];
+        if (i > 0 && m_smallStates[i - 1] == state) {
+            std::memmove(&m_smallStates[i], &m_smallStates[i + 1], (m_small - i) * sizeof(uint64_t));
+            return false;
         }
-        if (m_current == 0)
-            refill();
-        --m_current;
-        const uint64_t state = m_useBitmap ? takeFromBitmap() : takeFromHeap();
-        return {std::bit_cast<double>(m_last), static_cast<int64_t>(state)};
+        m_smallStates[i] = state;
+        if (++m_small == smallCapacity)
+            spill();
+        return true;
+    }
+    // The least state, removed; the set must not be empty.
+    uint64_t takeLeast()
+    {
+        if (m_small > 0)
+            return m_smallStates[--m_small];
+        return takeLarge();
     }
 
 private:
-    static constexpr int64_t maxBitmapStates = int64_t(1) << 28;
+    static constexpr size_t smallCapacity = 16;
 
-    // Non-negative doubles order like their bit patterns.
-    struct Item {
-        uint64_t priority;
-        uint64_t state;
-        auto operator<=>(const Item &) const = default;
-    };
+    void spill();
+    [[gnu::noinline]] bool addToHeap(uint64_t state);
+    [[gnu::noinline]] uint64_t takeFromHeap();
 
-    size_t bucketOf(uint64_t priority) const
+    bool addLarge(uint64_t state)
     {
-        return static_cast<size_t>(64 - std::countl_zero(priority ^ m_last));
-    }
-    void addCurrent(uint64_t state)
-    {
-        if (!m_useBitmap) {
-            m_heap.push_back(state);
-            std::push_heap(m_heap.begin(), m_heap.end(), std::greater<>());
-            ++m_current;
-            ++m_size;
-            return;
-        }
+        if (!m_useBitmap)
+            return addToHeap(state);
         m_cursor = std::min(m_cursor, state);
         uint64_t index = state;
-        for (std::vector<uint64_t> &level : m_levels) {
-            uint64_t &word = level[index / 64];
+        for (size_t level = 0; level < m_levels.size(); ++level) {
+            uint64_t &word = m_levels[level][index / 64];
             const uint64_t bit = uint64_t(1) << (index % 64);
-            const bool wasEmpty = word == 0;
-            if (&level == &m_levels.front()) {
+            if (level == 0) {
                 if (word & bit)
-                    return; // already waiting
-                ++m_current;
-                ++m_size;
+                    return false;
+                ++m_large;
             }
+            const bool wasEmpty = word == 0;
             word |= bit;
             if (!wasEmpty)
-                return;
+                break;
             index /= 64;
         }
+        return true;
     }
-    uint64_t takeFromHeap()
+    uint64_t takeLarge()
     {
-        std::pop_heap(m_heap.begin(), m_heap.end(), std::greater<>());
-        const uint64_t state = m_heap.back();
-        m_heap.pop_back();
-        return state;
-    }
-    // The least state in the bitmap, removed. The search starts at the cursor, at or below
-    // every state in the bitmap, and mostly finds it in the word of the last one taken.
-    uint64_t takeFromBitmap()
-    {
+        --m_large;
+        if (!m_useBitmap)
+            return takeFromHeap();
+        // The search starts at the cursor and mostly finds the next state in the word of the
+        // last one taken.
         uint64_t index = m_cursor;
         size_t level = 0;
         for (;;) {
-            const std::vector<uint64_t> &words = m_levels[level];
+            const GridArray<uint64_t> &words = m_levels[level];
             const uint64_t word = index / 64;
             const uint64_t bits = word < words.size() ? words[word] & (~uint64_t(0) << (index % 64)) : 0;
             if (bits != 0) {
@@ -156,7 +119,7 @@ private:
             index = index * 64 + static_cast<uint64_t>(std::countr_zero(m_levels[level][index]));
         m_cursor = index;
         uint64_t clear = index;
-        for (std::vector<uint64_t> &words : m_levels) {
+        for (GridArray<uint64_t> &words : m_levels) {
             uint64_t &word = words[clear / 64];
             word &= ~(uint64_t(1) << (clear % 64));
             if (word != 0)
@@ -165,38 +128,256 @@ private:
         }
         return index;
     }
-    // Makes the least priority the last one: its states become the current ones, every
-    // other entry of its bucket lands in a lower bucket.
-    void refill()
-    {
-        size_t i = 1;
-        while (m_buckets[i].empty())
-            ++i;
-        std::vector<Item> &bucket = m_buckets[i];
-        m_last = std::min_element(bucket.begin(), bucket.end())->priority;
-        m_size -= bucket.size();
-        for (const Item &item : bucket) {
-            if (item.priority == m_last) {
-                addCurrent(item.state);
-            } else {
-                ++m_size;
-                m_buckets[bucketOf(item.priority)].push_back(item);
-            }
-        }
-        bucket.clear();
-    }
 
-    std::array<std::vector<Item>, 65> m_buckets; // 0 unused
-    std::vector<Item> m_early;                   // min-heap
-    // The states of priority m_last: a bitmap whose level k + 1 has a bit per word of
-    // level k, or a min-heap.
+    std::array<uint64_t, smallCapacity> m_smallStates;
+    size_t m_small = 0;
+    size_t m_large = 0;
     bool m_useBitmap = false;
     int64_t m_bitmapBound = -1;
-    std::vector<std::vector<uint64_t>> m_levels;
-    std::vector<uint64_t> m_heap;
-    uint64_t m_cursor = 0;
-    size_t m_current = 0; // states of priority m_last
-    uint64_t m_last = 0;
+    std::vector<GridArray<uint64_t>> m_levels;
+    uint64_t m_cursor = 0; // at or below every state in the bitmap
+    std::vector<uint64_t> m_heap; // min-heap
+};
+
+// Items handed out by index and given back onto a free list threaded through their `next`,
+// keeping their memory for the next search.
+template <typename Item>
+class Pool {
+public:
+    static constexpr uint32_t none = UINT32_MAX;
+
+    Item &operator[](uint32_t i) { return m_items[i]; }
+    const Item &operator[](uint32_t i) const { return m_items[i]; }
+    // A fresh item's index; the caller sets the item.
+    uint32_t take()
+    {
+        if (m_free == none) {
+            m_items.emplace_back();
+            return static_cast<uint32_t>(m_items.size() - 1);
+        }
+        const uint32_t i = m_free;
+        m_free = m_items[i].next;
+        return i;
+    }
+    void give(uint32_t i)
+    {
+        m_items[i].next = m_free;
+        m_free = i;
+    }
+    void clear()
+    {
+        m_items.clear();
+        m_free = none;
+    }
+
+private:
+    std::vector<Item> m_items;
+    uint32_t m_free = none;
+};
+
+// Hands out entries in ascending (priority, state) order, the order a binary min-heap with
+// that comparison pops them, except that equal entries may come out once (the search skips
+// or harmlessly repeats such an entry).
+//
+// Shaped for the router's search, whose estimate is consistent: no entry comes in below the
+// priority being taken out except through rounding, and a few hundred priorities wait at a
+// time, each for one state or for thousands (while a line heads straight for its goal many
+// states share a priority).
+// - The states of a later priority wait in a bucket, found by hashing among the priorities
+//   pushed lately; a priority that drops out of the recent ones and comes again gets a
+//   second bucket.
+// - The buckets wait in bands of priorities one unit wide, on a ring of bands that covers
+//   the priorities just ahead; further ones wait in a heap until the ring reaches them.
+//   Bands follow the order of priorities, as the band of a priority is the floor of a
+//   monotonic function of it; the few buckets of a band are sorted when it comes up.
+// - When a priority comes up, its buckets move into a StateSet, which hands out their states
+//   in order along with those pushed at that priority meanwhile; a bucket of a single state
+//   skips the set.
+// An entry that comes in below the current priority waits in a heap that is always emptied
+// first.
+class RouteQueue {
+public:
+    struct Entry {
+        double priority;
+        int64_t state; // not negative
+        bool operator==(const Entry &) const = default;
+    };
+
+    RouteQueue();
+    RouteQueue(const RouteQueue &) = delete;
+    RouteQueue &operator=(const RouteQueue &) = delete;
+
+    // Empties the queue, keeping its memory, for states below `stateBound`.
+    void reset(int64_t stateBound);
+    bool isEmpty() const { return m_size == 0; }
+
+    // Priorities must not be negative, states below the bound.
+    [[gnu::always_inline]] void push(const Entry &entry)
+    {
+        assert(entry.priority >= 0 && entry.state >= 0 && entry.state < m_stateBound && "outside the queue's order");
+        const uint64_t priority = std::bit_cast<uint64_t>(entry.priority);
+        const uint64_t state = static_cast<uint64_t>(entry.state);
+        if (priority == m_current) {
+            m_size += m_now.add(state) ? 1 : 0;
+            return;
+        }
+        ++m_size;
+        if (priority < m_current) [[unlikely]] {
+            pushEarly(priority, state);
+            return;
+        }
+        Recent &recent = m_recent[static_cast<size_t>((priority * 0x9E3779B97F4A7C15u) >> recentShift)];
+        if (recent.priority == priority) {
+            addToBucket(recent, state);
+            return;
+        }
+        const uint32_t bucket = newBucket(priority, state);
+        recent = {priority, bucket, noChunk};
+        placeBucket(bucket);
+    }
+
+    // The state that pop would take if nothing came in first, when that is cheaply known,
+    // else -1; for loading its memory early.
+    int64_t likelyNext() const
+    {
+        if (!m_now.isEmpty())
+            return m_now.likelyLeast();
+        return m_band.empty() ? -1 : static_cast<int64_t>(m_buckets[m_band.back()].first);
+    }
+
+    // The least entry, removed; the queue must not be empty.
+    [[gnu::always_inline]] Entry pop()
+    {
+        assert(m_size > 0 && "pop from an empty queue");
+        --m_size;
+        if (!m_early.empty()) [[unlikely]]
+            return takeEarly();
+        if (!m_now.isEmpty())
+            return {std::bit_cast<double>(m_current), static_cast<int64_t>(m_now.takeLeast())};
+        if (m_band.empty())
+            nextBand();
+        const uint32_t next = m_band.back();
+        m_band.pop_back();
+        Bucket &bucket = m_buckets[next];
+        m_current = bucket.priority;
+        if (bucket.chunk != noChunk || (!m_band.empty() && m_buckets[m_band.back()].priority == bucket.priority))
+            return takeAll(next);
+        // Alone: no need to order it.
+        const uint64_t state = bucket.first;
+        m_buckets.give(next);
+        return {std::bit_cast<double>(m_current), static_cast<int64_t>(state)};
+    }
+
+private:
+    // Non-negative doubles order like their bit patterns.
+    struct Early {
+        uint64_t priority;
+        uint64_t state;
+        auto operator<=>(const Early &) const = default;
+    };
+    // The states of a later priority: the first, and the others in a chain of chunks. Buckets
+    // and chunks come from pools that keep their memory.
+    static constexpr uint32_t noBucket = UINT32_MAX;
+    static constexpr uint32_t noChunk = UINT32_MAX;
+    static_assert(noBucket == Pool<int>::none && noChunk == Pool<int>::none);
+    static constexpr uint32_t chunkStates = 7;
+    struct Bucket {
+        uint64_t priority;
+        uint64_t first;
+        uint32_t chunk; // the second state on
+        uint32_t next;  // the next bucket of the same band, or of the free list
+    };
+    struct Chunk {
+        uint32_t next;
+        uint32_t count;
+        std::array<uint64_t, chunkStates> states;
+    };
+    // A priority pushed lately, by hash, with its bucket and the last chunk of that.
+    struct Recent {
+        uint64_t priority = 0; // zero is never a later priority
+        uint32_t bucket = noBucket;
+        uint32_t last = noChunk;
+    };
+    static constexpr int recentShift = 55; // 512 recent priorities
+    static constexpr size_t recentSlots = size_t(1) << (64 - recentShift);
+    static constexpr size_t ringBands = 4096;
+
+    // The floor of the priority, in units of the chart; far beyond any chart, every priority
+    // shares the last band.
+    static uint64_t bandOf(uint64_t priority)
+    {
+        constexpr double lastBand = 0x1p62;
+        const double value = std::bit_cast<double>(priority);
+        return static_cast<uint64_t>(value < lastBand ? value : lastBand);
+    }
+
+    uint32_t newBucket(uint64_t priority, uint64_t state)
+    {
+        const uint32_t bucket = m_buckets.take();
+        m_buckets[bucket] = {priority, state, noChunk, noBucket};
+        return bucket;
+    }
+    uint32_t newChunk()
+    {
+        const uint32_t chunk = m_chunks.take();
+        m_chunks[chunk].next = noChunk;
+        m_chunks[chunk].count = 0;
+        return chunk;
+    }
+    void addToBucket(Recent &recent, uint64_t state)
+    {
+        if (recent.last == noChunk) {
+            recent.last = newChunk();
+            m_buckets[recent.bucket].chunk = recent.last;
+        } else if (m_chunks[recent.last].count == chunkStates) [[unlikely]] {
+            const uint32_t chunk = newChunk();
+            m_chunks[recent.last].next = chunk;
+            recent.last = chunk;
+        }
+        Chunk &chunk = m_chunks[recent.last];
+        chunk.states[chunk.count++] = state;
+    }
+    // Puts a bucket of a priority above the current one where it waits for its band.
+    void placeBucket(uint32_t bucket)
+    {
+        const uint64_t band = bandOf(m_buckets[bucket].priority);
+        if (band - m_currentBand - 1 < ringBands - 1) [[likely]]
+            addToRing(band, bucket);
+        else
+            placeBeyondRing(band, bucket);
+    }
+    void addToRing(uint64_t band, uint32_t bucket)
+    {
+        const size_t slot = static_cast<size_t>(band % ringBands);
+        m_buckets[bucket].next = m_heads[slot];
+        m_heads[slot] = bucket;
+        m_occupied[slot / 64] |= uint64_t(1) << (slot % 64);
+        ++m_ringCount;
+    }
+    [[gnu::noinline]] void placeBeyondRing(uint64_t band, uint32_t bucket);
+    void insertInBand(uint32_t bucket);
+    [[gnu::noinline]] void nextBand();
+    void takeFromOverflow();
+    [[gnu::noinline]] void pushEarly(uint64_t priority, uint64_t state);
+    [[gnu::noinline]] Entry takeEarly();
+    std::pair<size_t, size_t> moveToSet(uint32_t bucket);
+    [[gnu::noinline]] Entry takeAll(uint32_t first);
+
+    int64_t m_stateBound = 0;
+    uint64_t m_current = 0; // the priority being taken out
+    StateSet m_now;         // its states
+    std::array<Recent, recentSlots> m_recent{};
+    Pool<Bucket> m_buckets;
+    Pool<Chunk> m_chunks;
+    // Buckets of later priorities: those of the current band in descending order of
+    // priority, then the ring, then the overflow (a min-heap by band).
+    uint64_t m_currentBand = 0;
+    std::vector<uint32_t> m_band;
+    std::array<uint32_t, ringBands> m_heads;
+    std::array<uint64_t, ringBands / 64> m_occupied{};
+    size_t m_ringCount = 0;
+    std::vector<std::pair<uint64_t, uint32_t>> m_overflow; // (band, bucket)
+    std::vector<Early> m_early;                            // min-heap
     size_t m_size = 0;
 };
 

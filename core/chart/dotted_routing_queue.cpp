@@ -1,0 +1,200 @@
+#include "core/chart/dotted_routing_queue.h"
+
+#include <algorithm>
+#include <functional>
+
+namespace DottedRouting {
+
+void StateSet::reset(int64_t bound)
+{
+    while (!isEmpty())
+        takeLeast();
+    m_useBitmap = bound <= maxBitmapStates;
+    if (m_useBitmap && bound != m_bitmapBound) {
+        m_levels.clear();
+        for (uint64_t count = static_cast<uint64_t>(std::max<int64_t>(bound, 1));;) {
+            count = (count + 63) / 64;
+            m_levels.emplace_back(static_cast<size_t>(count));
+            if (count == 1)
+                break;
+        }
+        m_bitmapBound = bound;
+    }
+}
+
+void StateSet::spill()
+{
+    m_cursor = UINT64_MAX;
+    for (size_t i = 0; i < m_small; ++i)
+        addLarge(m_smallStates[i]);
+    m_small = 0;
+}
+
+bool StateSet::addToHeap(uint64_t state)
+{
+    m_heap.push_back(state);
+    std::push_heap(m_heap.begin(), m_heap.end(), std::greater<>());
+    ++m_large;
+    return true;
+}
+
+uint64_t StateSet::takeFromHeap()
+{
+    std::pop_heap(m_heap.begin(), m_heap.end(), std::greater<>());
+    const uint64_t state = m_heap.back();
+    m_heap.pop_back();
+    return state;
+}
+
+RouteQueue::RouteQueue()
+{
+    m_heads.fill(noBucket);
+}
+
+void RouteQueue::reset(int64_t stateBound)
+{
+    assert(stateBound >= 0);
+    m_stateBound = stateBound;
+    m_now.reset(stateBound);
+    m_early.clear();
+    m_buckets.clear();
+    m_chunks.clear();
+    m_recent.fill(Recent{});
+    if (m_ringCount > 0) {
+        m_heads.fill(noBucket);
+        m_occupied.fill(0);
+        m_ringCount = 0;
+    }
+    m_overflow.clear();
+    m_band.clear();
+    m_currentBand = 0;
+    m_current = 0;
+    m_size = 0;
+}
+
+void RouteQueue::placeBeyondRing(uint64_t band, uint32_t bucket)
+{
+    if (band == m_currentBand) {
+        insertInBand(bucket);
+        return;
+    }
+    m_overflow.emplace_back(band, bucket);
+    std::push_heap(m_overflow.begin(), m_overflow.end(), std::greater<>());
+}
+
+// Keeps the current band's buckets in descending order of priority, so the least is taken
+// from the end; a band holds a few.
+void RouteQueue::insertInBand(uint32_t bucket)
+{
+    const uint64_t priority = m_buckets[bucket].priority;
+    size_t i = m_band.size();
+    m_band.push_back(bucket);
+    for (; i > 0 && m_buckets[m_band[i - 1]].priority < priority; --i)
+        m_band[i] = m_band[i - 1];
+    m_band[i] = bucket;
+}
+
+// Makes the next band that holds buckets the current one.
+void RouteQueue::nextBand()
+{
+    if (m_ringCount == 0) {
+        // The ring moves on to the least band waiting beyond it.
+        m_currentBand = m_overflow.front().first - 1;
+        takeFromOverflow();
+    }
+    // The next occupied slot after the current band's, going round once.
+    const size_t from = static_cast<size_t>((m_currentBand + 1) % ringBands);
+    size_t slot = from;
+    for (size_t word = from / 64, bits = m_occupied[word] & (~uint64_t(0) << (from % 64));;) {
+        if (bits != 0) {
+            slot = word * 64 + static_cast<size_t>(std::countr_zero(bits));
+            break;
+        }
+        word = (word + 1) % (ringBands / 64);
+        bits = m_occupied[word];
+    }
+    m_currentBand += (slot + ringBands - from) % ringBands + 1;
+    m_occupied[slot / 64] &= ~(uint64_t(1) << (slot % 64));
+    const uint32_t first = m_heads[slot];
+    m_heads[slot] = noBucket;
+    --m_ringCount;
+    if (m_buckets[first].next == noBucket) {
+        m_band.push_back(first); // mostly a band holds one bucket
+    } else {
+        for (uint32_t bucket = first; bucket != noBucket;) {
+            const uint32_t next = m_buckets[bucket].next;
+            insertInBand(bucket);
+            --m_ringCount;
+            bucket = next;
+        }
+        ++m_ringCount;
+    }
+    if (!m_overflow.empty())
+        takeFromOverflow();
+}
+
+// Moves the buckets waiting beyond the ring that it now reaches into it.
+void RouteQueue::takeFromOverflow()
+{
+    while (!m_overflow.empty() && m_overflow.front().first - m_currentBand < ringBands) {
+        std::pop_heap(m_overflow.begin(), m_overflow.end(), std::greater<>());
+        const auto [band, bucket] = m_overflow.back();
+        m_overflow.pop_back();
+        if (band == m_currentBand)
+            insertInBand(bucket);
+        else
+            addToRing(band, bucket);
+    }
+}
+
+void RouteQueue::pushEarly(uint64_t priority, uint64_t state)
+{
+    m_early.push_back({priority, state});
+    std::push_heap(m_early.begin(), m_early.end(), std::greater<>());
+}
+
+RouteQueue::Entry RouteQueue::takeEarly()
+{
+    std::pop_heap(m_early.begin(), m_early.end(), std::greater<>());
+    const Early early = m_early.back();
+    m_early.pop_back();
+    return {std::bit_cast<double>(early.priority), static_cast<int64_t>(early.state)};
+}
+
+// Moves a bucket's states into the set and frees it; returns how many states it held and how
+// many were new in the set.
+std::pair<size_t, size_t> RouteQueue::moveToSet(uint32_t bucket)
+{
+    Bucket &here = m_buckets[bucket];
+    size_t held = 1;
+    size_t added = m_now.add(here.first) ? 1 : 0;
+    for (uint32_t chunk = here.chunk; chunk != noChunk;) {
+        Chunk &part = m_chunks[chunk];
+        held += part.count;
+        for (uint32_t i = 0; i < part.count; ++i)
+            added += m_now.add(part.states[i]) ? 1 : 0;
+        const uint32_t next = part.next;
+        m_chunks.give(chunk);
+        chunk = next;
+    }
+    m_buckets.give(bucket);
+    return {held, added};
+}
+
+// The current priority just came up with more than one state: moves them all into the set
+// and takes the least.
+RouteQueue::Entry RouteQueue::takeAll(uint32_t first)
+{
+    const uint64_t priority = m_buckets[first].priority;
+    auto [held, added] = moveToSet(first);
+    while (!m_band.empty() && m_buckets[m_band.back()].priority == priority) {
+        const auto [moreHeld, moreAdded] = moveToSet(m_band.back());
+        m_band.pop_back();
+        held += moreHeld;
+        added += moreAdded;
+    }
+    m_size -= held - added; // states pushed twice are held once
+    return {std::bit_cast<double>(priority), static_cast<int64_t>(m_now.takeLeast())};
+}
+
+} // namespace DottedRouting
