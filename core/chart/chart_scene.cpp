@@ -24,6 +24,24 @@ Organization focusedOn(const Organization &organization, const std::string &pers
     return organization.focused(ids);
 }
 
+// Whether two organizations get the same layout: it reads of each card only what is compared
+// here, and the callout a card without one gets follows from its managers, compared too.
+bool laidOutAlike(const Organization &a, const Organization &b)
+{
+    if (a.positions.size() != b.positions.size())
+        return false;
+    for (size_t i = 0; i < a.positions.size(); ++i) {
+        const Position &p = a.positions[i];
+        const Position &q = b.positions[i];
+        if (p.id != q.id || p.managerID != q.managerID || p.dottedManagerIDs != q.dottedManagerIDs ||
+            p.isAssistantPosition() != q.isAssistantPosition() ||
+            p.siblingOrder.value_or(0) != q.siblingOrder.value_or(0) || p.sharedReportRootID != q.sharedReportRootID ||
+            p.reportingCallout.has_value() != q.reportingCallout.has_value())
+            return false;
+    }
+    return true;
+}
+
 const std::vector<PositionGroup> &groupsOf(const OrganizationArchive &archive)
 {
     static const std::vector<PositionGroup> none;
@@ -35,7 +53,7 @@ const std::vector<PositionGroup> &groupsOf(const OrganizationArchive &archive)
 ChartScene::ChartScene(const OrganizationArchive &archive, const std::string &sheetID, const std::string &personID,
                        const std::string &department, const std::set<std::string> &collapsed,
                        const std::set<std::string> &expandedGroups, const ChartPrintSettings &settings,
-                       const RouteSource &routeSource)
+                       const RouteSource &routeSource, const Content *previous)
 {
     auto content = std::make_shared<Content>();
     content->scopedOrganization = focusedOn(archive.organizationIn(sheetID), personID, department);
@@ -45,8 +63,14 @@ ChartScene::ChartScene(const OrganizationArchive &archive, const std::string &sh
     content->positions.reserve(content->presentation.organization.positions.size());
     for (const Position &card : content->presentation.organization.positions)
         content->positions.emplace(card.id, &card);
-    content->layout = settings.layout(content->presentation.organization);
-    RouteState routes = routeSource(content->layout);
+    const Organization &cards = content->presentation.organization;
+    if (previous && laidOutAlike(previous->presentation.organization, cards)) {
+        cards.validate(); // what the layout would refuse first
+        content->layout = previous->layout;
+    } else {
+        content->layout = std::make_shared<const ChartLayout>(settings.layout(cards));
+    }
+    RouteState routes = routeSource(*content->layout);
     m_routes = std::move(routes.routes);
     m_routesPending = routes.pending;
     content->collectMembers(archive);
@@ -215,7 +239,8 @@ std::shared_ptr<const ChartScene> ChartSceneCache::snapshot(const OrganizationAr
         archive, sheetID, personID, department, collapsed, expandedGroups, unscaled, [&](const ChartLayout &layout) {
             key = std::make_shared<const DottedRoutingKey>(DottedRoutingKey::of(layout));
             return routesFor(key);
-        }));
+        },
+        m_scene && m_input && m_input->settings == unscaled ? m_scene->m_content.get() : nullptr));
     m_input = Input{archive.organization, archive.sheets, archive.groups, sheetID, personID, department,
                     collapsed, expandedGroups, unscaled};
     m_scene = std::move(scene);

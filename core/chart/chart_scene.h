@@ -38,7 +38,7 @@ public:
 
     // The cards as shown: its organization holds one position per card.
     const ChartPrintPresentation &presentation() const { return m_content->presentation; }
-    const ChartLayout &layout() const { return m_content->layout; }
+    const ChartLayout &layout() const { return *m_content->layout; }
     // The routed dotted lines; while routesPending(), the first of them, each as it will stay.
     const std::vector<DottedRoute> &routes() const { return m_routes; }
     // True while more dotted lines are being routed on another thread. See
@@ -90,7 +90,8 @@ private:
     // many of its lines are routed. Positions and sheets pointed to live here.
     struct Content {
         ChartPrintPresentation presentation;
-        ChartLayout layout;
+        // Shared with the next scene of the chart when an edit leaves the cards' places as they were.
+        std::shared_ptr<const ChartLayout> layout;
         std::unordered_map<std::string, const Position *> positions;
         Organization scopedOrganization;
         Organization visibleOrganization;
@@ -105,10 +106,12 @@ private:
     };
 
     // Throws the OrganizationError of the group projection, the presentation or the layout.
+    // `previous`, the content of a scene of the same chart with the same settings, lends its
+    // layout when the cards that make it are laid out alike.
     ChartScene(const OrganizationArchive &archive, const std::string &sheetID, const std::string &personID,
                const std::string &department, const std::set<std::string> &collapsed,
                const std::set<std::string> &expandedGroups, const ChartPrintSettings &settings,
-               const RouteSource &routeSource);
+               const RouteSource &routeSource, const Content *previous);
     // The same chart with other routes.
     ChartScene(std::shared_ptr<const Content> content, RouteState routes);
 
