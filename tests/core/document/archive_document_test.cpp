@@ -281,3 +281,52 @@ TEST(JsonReadParse, NumberOutOfRangeIsAReadError)
     EXPECT_THROW(JsonRead::parse("[1e400]"), JsonRead::Error);
     EXPECT_THROW(JsonRead::parse("{"), JsonRead::Error);
 }
+
+// Documents with many versions are read a few versions at a time on several threads; what
+// comes out, and every refusal, is what reading the text in one pass gives.
+TEST(DocumentReading, ManyVersionsReadAlikeWhateverTheirLayout)
+{
+    OrganizationArchive a = fullDocument();
+    a.revisions.clear();
+    for (int v = 0; v < 13; ++v) {
+        a.organization.positions[size_t(v % 3)].department = "Edited [" + std::to_string(v) + "] \"{\\";
+        a.checkpoint(v % 2 ? "Before \"]\" [ {" : "Note, with , commas");
+    }
+    const std::string pretty = a.encodeDocument();
+    const OrganizationArchive read = OrganizationArchive::decode(pretty);
+    EXPECT_EQ(read, a);
+    EXPECT_EQ(OrganizationArchive::decode(Json::parse(pretty).dump()), a);
+
+    Json document = Json::parse(pretty);
+    // A version that does not read, deep in the list.
+    Json badID = document;
+    badID["revisions"][9]["id"] = "nope";
+    EXPECT_EQ(jsonDecodeError(badID), readFailure + "The value of \"id\" is not a valid UUID.");
+    // Versions whose organizations are invalid: the oldest one's message.
+    Json invalid = document;
+    invalid["revisions"][4]["organization"] = positions({person("X", "missing")});
+    invalid["revisions"][8]["organization"] = positions({person("Y", "Y")});
+    EXPECT_EQ(jsonDecodeError(invalid), "X references an invalid manager: missing.");
+    // Broken JSON inside a version and after the list: the byte of the fault in the file.
+    for (const std::string &text : {pretty.substr(0, pretty.find("\"number\"", pretty.size() / 2)) + "\"number\": tru" +
+                                        pretty.substr(pretty.find("\"number\"", pretty.size() / 2) + 12),
+                                    pretty.substr(0, pretty.size() - 2) + ",}"}) {
+        size_t byte = 0;
+        try {
+            [[maybe_unused]] const Json parsed = Json::parse(text);
+        } catch (const Json::parse_error &error) {
+            byte = error.byte;
+        }
+        ASSERT_GT(byte, 0u);
+        EXPECT_EQ(decodeError(text), readFailure + "The data is not valid JSON (at byte " + std::to_string(byte) + ").");
+    }
+    // A trailing comma in the list, and a later "revisions" spelt with an escape, as one pass reads them.
+    const std::string compact = document.dump();
+    const size_t listEnd = compact.rfind("]}");
+    EXPECT_EQ(decodeError(compact.substr(0, compact.find("],\"sheets\"")) + ",]" +
+                          compact.substr(compact.find("],\"sheets\"") + 1))
+                  .rfind(readFailure, 0),
+              0u);
+    EXPECT_TRUE(OrganizationArchive::decode(compact.substr(0, listEnd + 1) + ",\"revi\\u0073ions\":[]}")
+                    .revisions.empty());
+}
