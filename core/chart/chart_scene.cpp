@@ -209,14 +209,17 @@ std::shared_ptr<const ChartScene> ChartSceneCache::snapshot(const OrganizationAr
                                                             const std::string &department,
                                                             const std::set<std::string> &collapsed,
                                                             const std::set<std::string> &expandedGroups,
-                                                            const ChartPrintSettings &settings)
+                                                            const ChartPrintSettings &settings,
+                                                            std::optional<uint64_t> contentRevision)
 {
     // The print scale changes neither the layout nor the routes.
     ChartPrintSettings unscaled = settings;
     unscaled.scalePercent = 1;
 
-    const bool unchanged = m_scene && m_input && m_input->organization == archive.organization &&
-                           m_input->sheets == archive.sheets && m_input->groups == archive.groups &&
+    const bool sameContent = m_input && contentRevision && m_input->contentRevision == contentRevision;
+    const bool unchanged = m_scene && m_input &&
+                           (sameContent || (m_input->organization == archive.organization &&
+                                            m_input->sheets == archive.sheets && m_input->groups == archive.groups)) &&
                            m_input->sheetID == sheetID && m_input->personID == personID &&
                            m_input->department == department && m_input->collapsed == collapsed &&
                            m_input->expandedGroups == expandedGroups && m_input->settings == unscaled;
@@ -242,7 +245,7 @@ std::shared_ptr<const ChartScene> ChartSceneCache::snapshot(const OrganizationAr
         },
         m_scene && m_input && m_input->settings == unscaled ? m_scene->m_content.get() : nullptr));
     m_input = Input{archive.organization, archive.sheets, archive.groups, sheetID, personID, department,
-                    collapsed, expandedGroups, unscaled};
+                    collapsed, expandedGroups, unscaled, contentRevision};
     m_scene = std::move(scene);
     ++m_buildCount;
     // A job already routing these cards and lines goes on: its lines serve this scene too.

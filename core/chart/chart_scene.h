@@ -11,6 +11,7 @@
 #include "core/model/print_settings.h"
 
 #include <chrono>
+#include <cstdint>
 #include <functional>
 #include <memory>
 #include <optional>
@@ -158,11 +159,16 @@ public:
     // ones (a few milliseconds on a 20,000-position district); otherwise a full build, whose
     // routing is skipped when the store has the routes of these cards and dotted lines, and
     // starts after the first lines that are unchanged when only dotted lines changed.
+    //
+    // `contentRevision`, when given, is a number that changes with every change of the
+    // archive: the same number as last time skips comparing the organization, sheets and
+    // groups, which a window asks about many times per repaint.
     std::shared_ptr<const ChartScene> snapshot(const OrganizationArchive &archive, const std::string &sheetID,
                                                const std::string &personID, const std::string &department,
                                                const std::set<std::string> &collapsed,
                                                const std::set<std::string> &expandedGroups,
-                                               const ChartPrintSettings &settings);
+                                               const ChartPrintSettings &settings,
+                                               std::optional<uint64_t> contentRevision = std::nullopt);
 
     // Scenes built so far, for diagnostics and tests.
     int buildCount() const { return m_buildCount; }
@@ -178,7 +184,7 @@ private:
         std::set<std::string> collapsed;
         std::set<std::string> expandedGroups;
         ChartPrintSettings settings;
-        bool operator==(const Input &) const = default;
+        std::optional<uint64_t> contentRevision;
     };
     struct Background {
         std::function<void()> routed;

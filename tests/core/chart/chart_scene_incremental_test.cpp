@@ -78,3 +78,20 @@ TEST(ChartSceneCache, SceneAfterEachEditEqualsAFreshBuild)
         }
     }
 }
+
+// A window numbers the contents of its document: the same number is the same content, so
+// the cache does not compare it again; another number does compare it.
+TEST(ChartSceneCache, SameContentRevisionIsTakenAtItsWord)
+{
+    std::mt19937 random(5);
+    OrganizationArchive archive = RandomEdits::district(random, 12);
+    ChartSceneCache cache;
+    const ChartPrintSettings settings;
+    const auto first = cache.snapshot(archive, "", "", "", {}, {}, settings, 7);
+    archive.organization.positions[3].employee = Employee{"77", "Zed New"};
+    EXPECT_EQ(cache.snapshot(archive, "", "", "", {}, {}, settings, 7), first);
+    const auto second = cache.snapshot(archive, "", "", "", {}, {}, settings, 8);
+    EXPECT_NE(second, first);
+    EXPECT_EQ(cache.snapshot(archive, "", "", "", {}, {}, settings, 9), second);
+    EXPECT_EQ(cache.buildCount(), 2);
+}
