@@ -107,6 +107,8 @@ struct Organization {
     // Chart exploration. Without the positions strictly below the collapsed ones (along
     // primary managers); dotted lines into hidden positions are dropped. Linear.
     Organization hidingDescendants(const std::set<std::string> &collapsed) const;
+    // How many positions hidingDescendants(collapsed) keeps, without making the copy.
+    size_t countShown(const std::set<std::string> &collapsed) const;
     // The positions whose text (id, employee number, name or "Vacant", pay level, job
     // title, department, location) contains every whitespace-separated term of `query`,
     // ignoring case, in person order. Linear plus the sort.
