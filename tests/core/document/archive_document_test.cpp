@@ -260,6 +260,27 @@ TEST(DocumentEquality, EveryFieldCounts)
     OrganizationArchive empty = absent;
     empty.sheets.emplace();
     EXPECT_NE(absent, empty);
+
+    const std::vector<std::function<void(OrganizationArchive &)>> changes{
+        [](OrganizationArchive &d) { d.name += "x"; },
+        [](OrganizationArchive &d) { d.organization.positions[1].location = "Elsewhere"; },
+        [](OrganizationArchive &d) { d.pageTitle.reset(); },
+        [](OrganizationArchive &d) { d.pageSubtitle = "Other"; },
+        [](OrganizationArchive &d) { d.sheets->front().name = "Renamed"; },
+        [](OrganizationArchive &d) { d.printSettings->scalePercent = 50; },
+        [](OrganizationArchive &d) { d.groups->front().name = "Trio"; },
+        [](OrganizationArchive &d) { d.revisions.pop_back(); },
+        [](OrganizationArchive &d) { d.planning->isLocked = true; },
+        [](OrganizationArchive &d) { d.planning->lockedAt.secondsSinceReferenceDate += 1; },
+        [](OrganizationArchive &d) { d.planning->proposals.front().name = "Plan B"; },
+        [](OrganizationArchive &d) { d.planning->baseline.organization.positions.front().fte = 0.5; },
+    };
+    for (size_t i = 0; i < changes.size(); ++i) {
+        OrganizationArchive c = a;
+        changes[i](c);
+        EXPECT_NE(a, c) << "change " << i;
+        EXPECT_NE(c, a) << "change " << i;
+    }
 }
 
 TEST(PlanningJson, OptionalSnapshotKeysAndRequiredPlanningKeys)
