@@ -8,7 +8,8 @@
 #include "core/model/organization_json.h"
 
 #include <algorithm>
-#include <atomic>
+#include <condition_variable>
+#include <mutex>
 #include <thread>
 #include <unordered_map>
 #include <unordered_set>
@@ -313,52 +314,84 @@ struct DecodedRevision {
     bool failed = false;
 };
 
-// The versions of `elements`, decoded on several threads a batch at a time and frozen in
-// order, each sharing the unchanged positions of the one before. Nothing when any version
-// cannot be read: the one-pass reader then finds and reports the fault.
+// The versions of `elements`, decoded on several threads and frozen in order on this one,
+// each sharing the unchanged positions of the one before; a few versions ahead of the last
+// frozen one are decoded at a time, so the whole history never sits in memory unfrozen.
+// Nothing when any version cannot be read: the one-pass reader then finds and reports it.
 std::optional<RevisionCollector> decodeInParallel(std::string_view text, const std::vector<Span> &elements)
 {
-    const size_t threads = std::clamp<size_t>(std::thread::hardware_concurrency(), 1, 8);
-    RevisionCollector result;
-    std::vector<DecodedRevision> batch;
-    for (size_t first = 0; first < elements.size(); first += threads) {
-        const size_t count = std::min(threads, elements.size() - first);
-        batch.assign(count, {});
-        std::atomic<size_t> next = 0;
-        const auto work = [&] {
-            for (size_t i = next++; i < count; i = next++) {
-                DecodedRevision &decoded = batch[i];
-                try {
-                    const Span &span = elements[first + i];
-                    const std::string_view bytes = text.substr(span.offset, span.length);
-                    const Json json = Json::parse(bytes.begin(), bytes.end());
-                    decoded.revision = ArchiveJson::decodeRevision(json, decoded.organization);
-                } catch (...) {
-                    decoded.failed = true;
-                    continue;
-                }
-                try {
-                    decoded.organization.validate();
-                } catch (const OrganizationError &error) {
-                    decoded.invalid = error.message();
-                }
-            }
-        };
-        {
-            std::vector<std::jthread> helpers;
-            for (size_t t = 1; t < count; ++t)
-                helpers.emplace_back(work);
-            work();
+    const size_t helpers = std::clamp<size_t>(std::thread::hardware_concurrency(), 2, 8) - 1;
+    const size_t ahead = 2 * (helpers + 1);
+    std::vector<std::optional<DecodedRevision>> decoded(elements.size());
+    std::mutex mutex;
+    std::condition_variable changed;
+    size_t next = 0;   // the next version a helper takes
+    size_t frozen = 0; // versions frozen so far
+    bool failed = false;
+
+    const auto decode = [&](size_t i) {
+        DecodedRevision result;
+        try {
+            const std::string_view bytes = text.substr(elements[i].offset, elements[i].length);
+            const Json json = Json::parse(bytes.begin(), bytes.end());
+            result.revision = ArchiveJson::decodeRevision(json, result.organization);
+        } catch (...) {
+            result.failed = true;
+            return result;
         }
-        for (DecodedRevision &decoded : batch) {
-            if (decoded.failed)
+        try {
+            result.organization.validate();
+        } catch (const OrganizationError &error) {
+            result.invalid = error.message();
+        }
+        return result;
+    };
+    const auto help = [&] {
+        std::unique_lock lock(mutex);
+        while (true) {
+            changed.wait(lock, [&] { return failed || next >= elements.size() || next < frozen + ahead; });
+            if (failed || next >= elements.size())
+                return;
+            const size_t i = next++;
+            lock.unlock();
+            DecodedRevision result = decode(i);
+            lock.lock();
+            failed = failed || result.failed;
+            decoded[i] = std::move(result);
+            changed.notify_all();
+        }
+    };
+
+    RevisionCollector result;
+    {
+        std::vector<std::jthread> threads;
+        for (size_t t = 0; t < std::min(helpers, elements.size()); ++t)
+            threads.emplace_back(help);
+        const auto stop = [&] {
+            const std::lock_guard lock(mutex);
+            failed = true;
+            changed.notify_all();
+        };
+        for (size_t i = 0; i < elements.size(); ++i) {
+            std::unique_lock lock(mutex);
+            changed.wait(lock, [&] { return failed || decoded[i].has_value(); });
+            if (failed) {
+                lock.unlock();
+                stop();
                 return std::nullopt;
-            if (decoded.invalid && !result.invalidOrganization)
-                result.invalidOrganization = decoded.invalid;
+            }
+            DecodedRevision version = std::move(*decoded[i]);
+            decoded[i].reset();
+            lock.unlock();
+            if (version.invalid && !result.invalidOrganization)
+                result.invalidOrganization = version.invalid;
             const FrozenOrganization *previous =
                 result.revisions.empty() ? nullptr : &result.revisions.back()->organization;
-            decoded.revision.organization = FrozenOrganization(decoded.organization, previous);
-            result.revisions.emplace_back(std::move(decoded.revision));
+            version.revision.organization = FrozenOrganization(version.organization, previous);
+            result.revisions.emplace_back(std::move(version.revision));
+            lock.lock();
+            frozen = i + 1;
+            changed.notify_all();
         }
     }
     return result;
