@@ -88,29 +88,6 @@ void repaint(QWidget &widget)
     widget.repaint();
 }
 
-// An occupied position nobody reports to: it can be made vacant and deleted.
-std::string occupiedLeaf(const Organization &organization)
-{
-    std::set<std::string> managers;
-    for (const Position &position : organization.positions) {
-        if (position.managerID)
-            managers.insert(*position.managerID);
-        for (const std::string &dotted : position.dottedManagerIDs)
-            managers.insert(dotted);
-    }
-    for (auto position = organization.positions.rbegin(); position != organization.positions.rend(); ++position) {
-        if (position->employee && !managers.contains(position->id))
-            return position->id;
-    }
-    return {};
-}
-
-const Position &positionWithID(const Organization &organization, const std::string &id)
-{
-    return *std::find_if(organization.positions.begin(), organization.positions.end(),
-                         [&](const Position &p) { return p.id == id; });
-}
-
 // Runs the event loop until `done` or `limit`, and gives the longest time (ms) between two
 // turns of the loop in which a zero timer could fire: how long input would have waited.
 double longestStretch(const std::function<bool()> &done, int limitMs = 60000)
@@ -187,102 +164,94 @@ void timeAction(benchmark::State &state, QWidget &widget, const std::function<vo
     state.counters["bestMs"] = best;
 }
 
-void makeVacant(benchmark::State &state)
+// Times `edit` on the district as opened: each round first undoes the last one.
+void timeEdit(benchmark::State &state, OpenWindow &w, const std::function<void()> &edit)
 {
-    OpenWindow &w = openWindow();
-    const std::string id = occupiedLeaf(w.document().archive().organization);
     timeAction(state, *w.window, [&] {
         if (w.document().canUndo())
             w.document().undo();
-    }, [&] { w.view().makeVacantConfirmed(id); });
+    }, edit);
     w.document().undo();
 }
 
-void makeVacantUndo(benchmark::State &state)
+// Times the undo of `edit`.
+void timeUndo(benchmark::State &state, OpenWindow &w, const std::function<void()> &edit)
 {
-    OpenWindow &w = openWindow();
-    const std::string id = occupiedLeaf(w.document().archive().organization);
-    timeAction(state, *w.window, [&] { w.view().makeVacantConfirmed(id); }, [&] { w.document().undo(); });
+    timeAction(state, *w.window, edit, [&] { w.document().undo(); });
 }
 
-void makeVacantRedo(benchmark::State &state)
+// Times the redo of `edit` after its undo.
+void timeRedo(benchmark::State &state, OpenWindow &w, const std::function<void()> &edit)
 {
-    OpenWindow &w = openWindow();
-    const std::string id = occupiedLeaf(w.document().archive().organization);
-    timeAction(
-        state, *w.window,
-        [&] {
-            if (w.document().canUndo())
-                w.document().undo();
-            w.view().makeVacantConfirmed(id);
-            w.document().undo();
-        },
-        [&] { w.document().redo(); });
-    w.document().undo();
-}
-
-void deletePosition(benchmark::State &state)
-{
-    OpenWindow &w = openWindow();
-    const std::string id = occupiedLeaf(w.document().archive().organization);
     timeAction(state, *w.window, [&] {
         if (w.document().canUndo())
             w.document().undo();
-    }, [&] { w.view().deleteConfirmed(id); });
+        edit();
+        w.document().undo();
+    }, [&] { w.document().redo(); });
     w.document().undo();
 }
 
-void deletePositionUndo(benchmark::State &state)
+std::function<void()> makeVacantEdit(OpenWindow &w)
 {
-    OpenWindow &w = openWindow();
-    const std::string id = occupiedLeaf(w.document().archive().organization);
-    timeAction(state, *w.window, [&] { w.view().deleteConfirmed(id); }, [&] { w.document().undo(); });
+    const std::string id = BenchDistrict::occupiedLeaf(w.document().archive().organization);
+    return [&w, id] { w.view().makeVacantConfirmed(id); };
 }
 
-// The position editor's Save of a renamed person, as the window's editor calls it.
+std::function<void()> deleteEdit(OpenWindow &w)
+{
+    const std::string id = BenchDistrict::occupiedLeaf(w.document().archive().organization);
+    return [&w, id] { w.view().deleteConfirmed(id); };
+}
+
+// The position editor opened on a person, as the window opens it, with a new name typed.
+std::unique_ptr<PositionEditorModel> renamingEditor(OpenWindow &w, const std::string &id, const std::string &name)
+{
+    const OrganizationArchive &archive = w.view().archive();
+    const Organization &organization = archive.organization;
+    const Position &position = *std::find_if(organization.positions.begin(), organization.positions.end(),
+                                             [&](const Position &p) { return p.id == id; });
+    auto editor = std::make_unique<PositionEditorModel>(
+        position, organization.positions, false, archive.sortedSheets(), w.view().selectedSheetID(),
+        [&w](const PositionEntryRequest &request) { return w.view().savePositionEntry(request); },
+        [&w](const std::string &included) { w.view().includeFromEditor(included); }, w.dialogs);
+    editor->setEmployeeName(name);
+    return editor;
+}
+
+void makeVacant(benchmark::State &state) { timeEdit(state, openWindow(), makeVacantEdit(openWindow())); }
+void makeVacantUndo(benchmark::State &state) { timeUndo(state, openWindow(), makeVacantEdit(openWindow())); }
+void makeVacantRedo(benchmark::State &state) { timeRedo(state, openWindow(), makeVacantEdit(openWindow())); }
+void deletePosition(benchmark::State &state) { timeEdit(state, openWindow(), deleteEdit(openWindow())); }
+void deletePositionUndo(benchmark::State &state) { timeUndo(state, openWindow(), deleteEdit(openWindow())); }
+
+// The position editor's Save of a renamed person; the editor is opened untimed.
 void editorRename(benchmark::State &state)
 {
     OpenWindow &w = openWindow();
-    const std::string id = occupiedLeaf(w.document().archive().organization);
+    const std::string id = BenchDistrict::occupiedLeaf(w.document().archive().organization);
     int round = 0;
     std::unique_ptr<PositionEditorModel> editor;
     timeAction(
         state, *w.window,
         [&] {
-            const OrganizationArchive &archive = w.view().archive();
-            editor = std::make_unique<PositionEditorModel>(
-                positionWithID(archive.organization, id), archive.organization.positions, false,
-                archive.sortedSheets(), w.view().selectedSheetID(),
-                [&](const PositionEntryRequest &request) { return w.view().savePositionEntry(request); },
-                [&](const std::string &included) { w.view().includeFromEditor(included); }, w.dialogs);
-            editor->setEmployeeName("Renamed " + std::to_string(++round));
+            if (w.document().canUndo())
+                w.document().undo();
+            editor = renamingEditor(w, id, "Renamed " + std::to_string(++round));
         },
         [&] {
             if (editor->save(PositionEditorModel::SaveMode::close) != PositionEditorModel::SaveOutcome::closed)
                 state.SkipWithError("the editor did not save");
         });
-    while (w.document().canUndo())
-        w.document().undo();
+    w.document().undo();
 }
 
 void editorRenameUndo(benchmark::State &state)
 {
     OpenWindow &w = openWindow();
-    const std::string id = occupiedLeaf(w.document().archive().organization);
+    const std::string id = BenchDistrict::occupiedLeaf(w.document().archive().organization);
     int round = 0;
-    timeAction(
-        state, *w.window,
-        [&] {
-            const OrganizationArchive &archive = w.view().archive();
-            PositionEditorModel editor(
-                positionWithID(archive.organization, id), archive.organization.positions, false,
-                archive.sortedSheets(), w.view().selectedSheetID(),
-                [&](const PositionEntryRequest &request) { return w.view().savePositionEntry(request); },
-                [&](const std::string &included) { w.view().includeFromEditor(included); }, w.dialogs);
-            editor.setEmployeeName("Renamed " + std::to_string(++round));
-            editor.save(PositionEditorModel::SaveMode::close);
-        },
-        [&] { w.document().undo(); });
+    timeUndo(state, w, [&] { renamingEditor(w, id, "Renamed " + std::to_string(++round))->save(PositionEditorModel::SaveMode::close); });
 }
 
 // The sidebar's grouping picked, from "None"; arg: the mode's place in the picker.
@@ -327,7 +296,7 @@ void proposalEdit(benchmark::State &state)
     OpenWindow &w = openWindow();
     OpenPlanning planning(w);
     PlanningWorkspaceController &controller = planning.controller();
-    const std::string id = occupiedLeaf(w.document().archive().organization);
+    const std::string id = BenchDistrict::occupiedLeaf(w.document().archive().organization);
     int round = 0;
     std::unique_ptr<PositionEditorModel> editor;
     timeAction(
