@@ -9,12 +9,12 @@
 
 namespace {
 
-Organization focusedOn(const Organization &organization, const std::string &personID, const std::string &department)
+Organization focusedOn(Organization organization, const std::string &personID, const std::string &department)
 {
     if (!personID.empty())
         return organization.focused({personID});
     if (department.empty())
-        return organization;
+        return organization; // moved, not copied
     // Exact match on purpose: a department no position carries focuses on nothing.
     std::set<std::string> ids;
     for (const Position &p : organization.positions) {

@@ -102,7 +102,9 @@ struct Organization {
 
     // A copy in which every position with two or more distinct managers carries its
     // reporting callout; positions that carry one already keep it. n log n.
-    Organization withReportingCallouts() const;
+    Organization withReportingCallouts() const &;
+    // The same, made in this organization's place rather than in a copy.
+    Organization withReportingCallouts() &&;
 
     // Chart exploration. Without the positions strictly below the collapsed ones (along
     // primary managers); dotted lines into hidden positions are dropped. Linear.
