@@ -112,30 +112,42 @@ bool routing(const PlanningWorkspace &workspace)
 }
 
 // A window as the application opens one: made by the controller, the file read into it,
-// shown, its first paint done and its dotted lines routed.
+// shown and painted; unless told otherwise, its dotted lines routed before it is used.
 struct OpenWindow {
     SilentDialogs dialogs;
     DocumentController controller{dialogs};
     ChartWindow *window = nullptr;
 
-    OpenWindow()
+    explicit OpenWindow(bool routed = true)
     {
         window = controller.newDocument();
         window->document()->load(districtFile());
         repaint(*window);
-        settleRoutes();
+        if (routed)
+            settleRoutes();
     }
     ChartView &view() const { return window->view(); }
     OrganizationDocument &document() const { return *window->document(); }
+    bool routing() const
+    {
+        const std::shared_ptr<const ChartScene> scene = view().chartScene();
+        return scene && scene->routesPending();
+    }
     void settleRoutes()
     {
-        longestStretch([this] {
-            const std::shared_ptr<const ChartScene> scene = view().chartScene();
-            return !scene || !scene->routesPending();
-        });
+        longestStretch([this] { return !routing(); });
         repaint(*window);
     }
 };
+
+// Lock Current, then a new proposal "Plan" shown in the planning window.
+void showProposal(PlanningWorkspaceController &controller)
+{
+    controller.lockCurrent();
+    controller.setProposalName("Plan");
+    controller.createProposal();
+    controller.setProposalID(controller.proposals().front().id);
+}
 
 // Made once and kept to the end: it must not outlive the application object.
 OpenWindow &openWindow()
@@ -274,11 +286,7 @@ struct OpenPlanning {
     explicit OpenPlanning(OpenWindow &w)
     {
         workspace = PlanningWorkspace::open(*w.window);
-        PlanningWorkspaceController &controller = workspace->controller();
-        controller.lockCurrent();
-        controller.setProposalName("Plan");
-        controller.createProposal();
-        controller.setProposalID(controller.proposals().front().id);
+        showProposal(workspace->controller());
         repaint(*workspace);
         settle();
     }
@@ -349,15 +357,8 @@ void chartWhileRouting(benchmark::State &state)
 {
     double stretch = 0;
     for (auto _ : state) {
-        SilentDialogs dialogs;
-        DocumentController controller(dialogs);
-        ChartWindow *window = controller.newDocument();
-        window->document()->load(districtFile());
-        repaint(*window);
-        stretch = std::max(stretch, longestStretch([&] {
-                               const std::shared_ptr<const ChartScene> scene = window->view().chartScene();
-                               return !scene || !scene->routesPending();
-                           }));
+        OpenWindow w(false);
+        stretch = std::max(stretch, longestStretch([&] { return !w.routing(); }));
     }
     state.counters["maxStretchMs"] = stretch;
 }
@@ -368,16 +369,9 @@ void planningWhileRouting(benchmark::State &state)
 {
     double stretch = 0;
     for (auto _ : state) {
-        SilentDialogs dialogs;
-        DocumentController controller(dialogs);
-        ChartWindow *window = controller.newDocument();
-        window->document()->load(districtFile());
-        PlanningWorkspace *workspace = PlanningWorkspace::open(*window);
-        PlanningWorkspaceController &planning = workspace->controller();
-        planning.lockCurrent();
-        planning.setProposalName("Plan");
-        planning.createProposal();
-        planning.setProposalID(planning.proposals().front().id);
+        OpenWindow w(false);
+        PlanningWorkspace *workspace = PlanningWorkspace::open(*w.window);
+        showProposal(workspace->controller());
         repaint(*workspace);
         stretch = std::max(stretch, longestStretch([&] { return !routing(*workspace); }));
         delete workspace;
@@ -390,19 +384,12 @@ void printFitWhileRouting(benchmark::State &state)
 {
     double stretch = 0;
     for (auto _ : state) {
-        SilentDialogs dialogs;
-        DocumentController controller(dialogs);
-        ChartWindow *window = controller.newDocument();
-        window->document()->load(districtFile());
-        repaint(*window);
-        ChartPrintSheet *sheet = PrintSheetOpener::open(*window, dialogs);
+        OpenWindow w(false);
+        ChartPrintSheet *sheet = PrintSheetOpener::open(*w.window, w.dialogs);
         repaint(*sheet);
         sheet->model().setFitToPage(true);
         repaint(*sheet);
-        stretch = std::max(stretch, longestStretch([&] {
-                               const std::shared_ptr<const ChartScene> scene = window->view().chartScene();
-                               return !scene || !scene->routesPending();
-                           }));
+        stretch = std::max(stretch, longestStretch([&] { return !w.routing(); }));
         delete sheet;
     }
     state.counters["maxStretchMs"] = stretch;
@@ -413,16 +400,12 @@ void quit(benchmark::State &state)
 {
     for (auto _ : state) {
         state.PauseTiming();
-        auto dialogs = std::make_unique<SilentDialogs>();
-        auto controller = std::make_unique<DocumentController>(*dialogs);
-        ChartWindow *window = controller->newDocument();
-        window->document()->load(districtFile());
-        repaint(*window);
+        auto w = std::make_unique<OpenWindow>(false);
         state.ResumeTiming();
-        if (!controller->reviewBeforeQuit())
+        if (!w->controller.reviewBeforeQuit())
             state.SkipWithError("the review asked");
         QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
-        controller.reset();
+        w.reset();
     }
 }
 
