@@ -27,23 +27,6 @@ OrganizationArchive districtArchive()
     return OrganizationArchive::make("District", BenchDistrict::plainDistrict(districtSize));
 }
 
-// An occupied position nobody reports to: it can be made vacant and deleted.
-std::string occupiedLeaf(const Organization &organization)
-{
-    std::set<std::string> managers;
-    for (const Position &position : organization.positions) {
-        if (position.managerID)
-            managers.insert(*position.managerID);
-        for (const std::string &dotted : position.dottedManagerIDs)
-            managers.insert(dotted);
-    }
-    for (auto position = organization.positions.rbegin(); position != organization.positions.rend(); ++position) {
-        if (position->employee && !managers.contains(position->id))
-            return position->id;
-    }
-    return {};
-}
-
 struct Window {
     SilentDialogs dialogs;
     OrganizationDocument document;
@@ -56,7 +39,7 @@ struct Window {
 void renameAndRebuild(benchmark::State &state)
 {
     Window window;
-    const std::string id = occupiedLeaf(window.document.archive().organization);
+    const std::string id = BenchDistrict::occupiedLeaf(window.document.archive().organization);
     window.view.chartScene();
     int round = 0;
     for (auto _ : state) {
@@ -73,7 +56,7 @@ void renameAndRebuild(benchmark::State &state)
 void makeVacantAndUndo(benchmark::State &state)
 {
     Window window;
-    const std::string id = occupiedLeaf(window.document.archive().organization);
+    const std::string id = BenchDistrict::occupiedLeaf(window.document.archive().organization);
     window.view.chartScene();
     for (auto _ : state) {
         window.view.makeVacantConfirmed(id);
@@ -86,7 +69,7 @@ void makeVacantAndUndo(benchmark::State &state)
 void deleteAndUndo(benchmark::State &state)
 {
     Window window;
-    const std::string id = occupiedLeaf(window.document.archive().organization);
+    const std::string id = BenchDistrict::occupiedLeaf(window.document.archive().organization);
     window.view.chartScene();
     for (auto _ : state) {
         window.view.deleteConfirmed(id);
@@ -100,7 +83,7 @@ void deleteAndUndo(benchmark::State &state)
 void countsInspectorSidebar(benchmark::State &state)
 {
     Window window;
-    window.view.setSelectedID(occupiedLeaf(window.document.archive().organization));
+    window.view.setSelectedID(BenchDistrict::occupiedLeaf(window.document.archive().organization));
     window.view.chartScene();
     for (auto _ : state) {
         benchmark::DoNotOptimize(window.view.chartCounts());

@@ -8,6 +8,7 @@
 #include <map>
 #include <optional>
 #include <random>
+#include <set>
 #include <string>
 #include <utility>
 #include <vector>
@@ -119,6 +120,23 @@ inline const Organization &plainDistrict(int size, int dottedEvery = 50)
         found = made.emplace(std::make_pair(size, dottedEvery), std::move(organization)).first;
     }
     return found->second;
+}
+
+// An occupied position nobody reports to, the last such: it can be made vacant and deleted.
+inline std::string occupiedLeaf(const Organization &organization)
+{
+    std::set<std::string> managers;
+    for (const Position &position : organization.positions) {
+        if (position.managerID)
+            managers.insert(*position.managerID);
+        for (const std::string &dotted : position.dottedManagerIDs)
+            managers.insert(dotted);
+    }
+    for (auto position = organization.positions.rbegin(); position != organization.positions.rend(); ++position) {
+        if (position->employee && !managers.contains(position->id))
+            return position->id;
+    }
+    return {};
 }
 
 } // namespace BenchDistrict

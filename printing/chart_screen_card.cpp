@@ -27,6 +27,8 @@ constexpr double calloutHeight = 17;
 constexpr double radius = 12;
 // Below this drawing scale an 11-point caption is under two pixels high.
 constexpr double legibleScale = 0.18;
+// Cards shorter than this many pixels are specks: corners and border are below a pixel.
+constexpr double speckPixels = 6;
 
 QFont titleFont() { return ChartText::font(14, Weight::bold); }
 QFont captionFont() { return ChartText::font(11); }
@@ -272,6 +274,24 @@ void paintTexts(QPainter &painter, const Layout &layout, const Position &positio
 
 void paint(QPainter &painter, const Rect &frame, const Position &position, const State &state, const Look &look)
 {
+    const double scale = std::sqrt(std::abs(painter.deviceTransform().determinant()));
+    if (scale * frame.height() < speckPixels) {
+        // Thousands of specks are drawn on every repaint of a fitted district: their fill
+        // and tints alone, as plain rectangles, look the same and cost far less.
+        const QRectF f = toQt(frame);
+        painter.fillRect(f, look.background);
+        if (position.isAssistantPosition()) {
+            QColor tint = purple;
+            tint.setAlphaF(0.1f);
+            painter.fillRect(f, tint);
+        }
+        if (position.proposalChange) {
+            QPainterPath box;
+            box.addRect(f);
+            ChartPainter::paintChangeTint(painter, box, f, *position.proposalChange);
+        }
+        return;
+    }
     painter.save();
     painter.setRenderHint(QPainter::Antialiasing);
     const QRectF f = toQt(frame);
@@ -299,7 +319,7 @@ void paint(QPainter &painter, const Rect &frame, const Position &position, const
     painter.drawPath(outline);
     // Far out, text and buttons would be a pixel or two high: unreadable, and shaping them
     // for thousands of cards keeps the window busy on every repaint.
-    if (std::sqrt(std::abs(painter.deviceTransform().determinant())) < legibleScale) {
+    if (scale < legibleScale) {
         painter.restore();
         return;
     }

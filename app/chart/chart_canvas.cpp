@@ -117,9 +117,10 @@ void ChartCanvas::refresh()
 {
     m_refreshPending = false;
     std::shared_ptr<const ChartScene> scene = m_view.chartScene();
-    // A scene that only adds dotted lines to the shown one keeps its cards.
+    // A scene that only adds dotted lines to the shown one keeps its cards (an edit's scene
+    // may keep the layout, yet its cards say something else).
     const bool newCards =
-        scene != m_scene && (!scene || !m_scene || &scene->layout() != &m_scene->layout());
+        scene != m_scene && (!scene || !m_scene || &scene->presentation() != &m_scene->presentation());
     m_scene = std::move(scene);
     const ChartCanvasRevision revision = currentRevision();
     if (newCards) {

@@ -35,7 +35,7 @@ ChartCounts ChartView::chartCounts() const
         m_counts = ChartCounts();
         if (scene) {
             m_counts.cards = int64_t(scene->presentation().organization.positions.size());
-            m_counts.shown = int64_t(scene->scopedOrganization().hidingDescendants(m_collapsedPositionIDs).positions.size());
+            m_counts.shown = int64_t(scene->scopedOrganization().countShown(m_collapsedPositionIDs));
         }
         m_countedScene = scene.get();
         m_countedSceneHold = scene;

@@ -270,7 +270,7 @@ std::shared_ptr<const ChartScene> ChartView::chartScene() const
     try {
         std::shared_ptr<const ChartScene> scene =
             m_sceneCache.snapshot(archive(), m_selectedSheetID, m_focusPersonID, m_focusDepartment,
-                                  m_collapsedPositionIDs, m_expandedGroups, m_printSettings);
+                                  m_collapsedPositionIDs, m_expandedGroups, m_printSettings, m_document.revision());
         m_sceneError.clear();
         return scene;
     } catch (const OrganizationError &error) {

@@ -82,6 +82,7 @@ void OrganizationDocument::setArchive(OrganizationArchive archive, const QString
     // Pushed before anyone hears of the change: a listener that edits in turn makes a
     // step of its own after this one.
     m_history.push(stepName, std::exchange(m_archive, std::move(archive)), mergeKey);
+    ++m_revision;
     if (!mergeKey.isEmpty())
         m_history.dropEmptyMerge(m_archive);
     announce(organizationDiffers);
@@ -91,6 +92,7 @@ void OrganizationDocument::restore(OrganizationArchive archive)
 {
     const bool organizationDiffers = archive.organization != m_archive.organization;
     m_archive = std::move(archive);
+    ++m_revision;
     announce(organizationDiffers);
 }
 
@@ -153,6 +155,7 @@ void OrganizationDocument::adoptLoaded(const QString &path, OrganizationArchive 
     const bool changed = archive != m_archive;
     const bool organizationDiffers = archive.organization != m_archive.organization;
     m_archive = std::move(archive);
+    ++m_revision;
     adoptFile(canonicalPath(path), m_archive);
     m_history.clear();
     emit historyChanged();

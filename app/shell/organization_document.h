@@ -38,6 +38,8 @@ public:
     static QString canonicalPath(const QString &path);
 
     const OrganizationArchive &archive() const { return m_archive; }
+    // Changes whenever archive() does (never 0): views compare it instead of the content.
+    uint64_t revision() const { return m_revision; }
     // Replaces the content as one undo step named `stepName`; an equal archive changes
     // nothing and adds no step. Steps of one non-empty `mergeKey` in a row (typing in one
     // field) undo together. The modified flag then says whether the content differs from
@@ -112,6 +114,7 @@ private:
     void announce(bool organizationDiffers);
 
     OrganizationArchive m_archive;
+    uint64_t m_revision = 1;
     std::optional<OrganizationArchive> m_savedArchive;
     QString m_filePath;
     QString m_untitledName = QStringLiteral("Untitled");

@@ -57,6 +57,35 @@ void SidebarModel::setTree(SidebarTree tree)
     endResetModel();
 }
 
+bool SidebarModel::updateTexts(SidebarTree &tree)
+{
+    const auto sameRow = [](const SidebarNode &a, const SidebarNode &b) {
+        return a.kind == b.kind && a.parent == b.parent && a.row == b.row && a.children == b.children &&
+               a.key == b.key && a.count == b.count;
+    };
+    if (tree.roots != m_tree.roots || tree.nodes.size() != m_tree.nodes.size() ||
+        !std::equal(tree.nodes.begin(), tree.nodes.end(), m_tree.nodes.begin(), sameRow))
+        return false;
+    std::vector<int> changed;
+    for (size_t i = 0; i < tree.nodes.size(); ++i) {
+        const SidebarNode &now = tree.nodes[i];
+        const SidebarNode &before = m_tree.nodes[i];
+        if (now.name != before.name || now.detail != before.detail || now.position != before.position)
+            changed.push_back(int(i));
+    }
+    // The view looks each changed row up among all rows: past a few, laying the rows out
+    // again costs less.
+    constexpr size_t fewRows = 64;
+    if (changed.size() > fewRows)
+        return false;
+    std::swap(m_tree, tree);
+    for (int node : changed) {
+        const QModelIndex row = indexOf(node);
+        emit dataChanged(row, row);
+    }
+    return true;
+}
+
 const SidebarNode *SidebarModel::node(const QModelIndex &index) const
 {
     if (!index.isValid() || index.model() != this)
@@ -247,6 +276,11 @@ void OrganizationSidebar::rebuild()
     for (size_t i = 0; i < tree.nodes.size(); ++i) {
         if (tree.nodes[i].position >= 0)
             m_nodeOfPosition.emplace(m_positions[size_t(tree.nodes[i].position)].id, int(i));
+    }
+    // An edit that renames or empties a position mostly leaves every row where it was.
+    if (m_model->updateTexts(tree)) {
+        showSelection();
+        return;
     }
     m_model->setTree(std::move(tree));
     restoreExpansion();

@@ -24,6 +24,10 @@ public:
 
     using QAbstractItemModel::QAbstractItemModel;
     void setTree(SidebarTree tree);
+    // Takes `tree` in place of the rows when only the texts of a few rows and the positions
+    // behind them differ: every row keeps its place, so the view keeps its layout and open
+    // groups. False, and nothing changed, otherwise.
+    bool updateTexts(SidebarTree &tree);
     const SidebarTree &tree() const { return m_tree; }
     const SidebarNode *node(const QModelIndex &index) const;
     QModelIndex indexOf(int node) const;

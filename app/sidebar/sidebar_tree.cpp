@@ -9,6 +9,7 @@
 
 #include <algorithm>
 #include <map>
+#include <optional>
 #include <set>
 #include <unordered_map>
 
@@ -150,43 +151,6 @@ public:
         return result;
     }
 
-    // What decides how the departments of `group` nest: every listed position of those
-    // departments, wherever it sits, and everyone above them, in list order so that ids
-    // resolve as in the whole list. Far fewer than all positions when departments keep to
-    // a few sites, which keeps one department tree per site from costing the whole list.
-    std::vector<Position> deciders(const People &group)
-    {
-        prepareDeciders();
-        ++m_stamp;
-        std::vector<int> work;
-        std::set<std::string> departments;
-        for (const Position *position : group) {
-            const auto [name, isNew] = departments.insert(DepartmentDirectory::departmentName(position->department));
-            if (isNew) {
-                const std::vector<int> &members = m_byDepartment[*name];
-                work.insert(work.end(), members.begin(), members.end());
-            }
-        }
-        std::vector<int> included;
-        while (!work.empty()) {
-            const int i = work.back();
-            work.pop_back();
-            if (m_seen[size_t(i)] == m_stamp)
-                continue;
-            m_seen[size_t(i)] = m_stamp;
-            included.push_back(i);
-            work.push_back(m_indexOfID.at(m_positions[size_t(i)].id));
-            if (m_manager[size_t(i)] >= 0)
-                work.push_back(m_manager[size_t(i)]);
-        }
-        std::sort(included.begin(), included.end());
-        std::vector<Position> result;
-        result.reserve(included.size());
-        for (int i : included)
-            result.push_back(m_positions[size_t(i)]);
-        return result;
-    }
-
     SidebarTree take()
     {
         // A department's count includes its child departments; children come after parents.
@@ -210,28 +174,8 @@ private:
         return index;
     }
 
-    void prepareDeciders()
-    {
-        if (!m_manager.empty() || m_positions.empty())
-            return;
-        m_manager.assign(m_positions.size(), -1);
-        m_seen.assign(m_positions.size(), 0);
-        for (size_t i = 0; i < m_positions.size(); ++i) {
-            const Position &position = m_positions[i];
-            m_byDepartment[DepartmentDirectory::departmentName(position.department)].push_back(int(i));
-            if (position.managerID) {
-                if (const auto found = m_indexOfID.find(*position.managerID); found != m_indexOfID.end())
-                    m_manager[i] = found->second;
-            }
-        }
-    }
-
     const std::vector<Position> &m_positions;
     std::unordered_map<std::string_view, int> m_indexOfID;
-    std::unordered_map<std::string, std::vector<int>> m_byDepartment;
-    std::vector<int> m_manager;
-    std::vector<unsigned> m_seen;
-    unsigned m_stamp = 0;
     std::vector<bool> m_isDepartment;
     SidebarTree m_tree;
 };
@@ -261,11 +205,14 @@ SidebarTree buildSidebarTree(const std::vector<Position> &positions, std::string
         builder.addDepartments(DepartmentDirectory::groups(positions, positions), -1, modeKey, nested);
     } else {
         const bool byLocation = mode.starts_with("Location");
+        std::optional<DepartmentDirectory::Nesting> nesting;
+        if (nested)
+            nesting.emplace(positions);
         for (const NamedPeople &group : splitByName(builder.all(), byLocation)) {
             const std::string key = expansionKey(modeKey, group.name);
             const int node = builder.addGroup(SidebarNode::Kind::group, group.name, group.people.size(), key, -1);
             if (nested)
-                builder.addDepartments(DepartmentDirectory::groups(TreeBuilder::copies(group.people), builder.deciders(group.people)),
+                builder.addDepartments(nesting->groups(TreeBuilder::copies(group.people)),
                                        node, key, false);
             else
                 builder.addPeople(EmployeeDirectory::sorted(group.people), node);

@@ -8,8 +8,14 @@
 #include <unordered_map>
 #include <unordered_set>
 
-Organization Organization::hidingDescendants(const std::set<std::string> &collapsed) const
+namespace {
+
+// Which positions the collapsed ids hide: every report below one of them, at any depth.
+std::vector<bool> hiddenBelow(const std::vector<Position> &positions, const std::set<std::string> &collapsed)
 {
+    std::vector<bool> hidden(positions.size(), false);
+    if (collapsed.empty())
+        return hidden;
     std::unordered_map<std::string_view, std::vector<size_t>> reports;
     reports.reserve(positions.size());
     for (size_t i = 0; i < positions.size(); ++i)
@@ -28,7 +34,6 @@ Organization Organization::hidingDescendants(const std::set<std::string> &collap
         if (found != reports.end())
             work.insert(work.end(), found->second.begin(), found->second.end());
     }
-    std::vector<bool> hidden(positions.size(), false);
     while (!work.empty()) {
         const size_t i = work.back();
         work.pop_back();
@@ -39,6 +44,20 @@ Organization Organization::hidingDescendants(const std::set<std::string> &collap
         if (found != reports.end())
             work.insert(work.end(), found->second.begin(), found->second.end());
     }
+    return hidden;
+}
+
+} // namespace
+
+size_t Organization::countShown(const std::set<std::string> &collapsed) const
+{
+    const std::vector<bool> hidden = hiddenBelow(positions, collapsed);
+    return size_t(std::count(hidden.begin(), hidden.end(), false));
+}
+
+Organization Organization::hidingDescendants(const std::set<std::string> &collapsed) const
+{
+    const std::vector<bool> hidden = hiddenBelow(positions, collapsed);
 
     std::unordered_set<std::string_view> kept;
     kept.reserve(positions.size());
@@ -47,6 +66,7 @@ Organization Organization::hidingDescendants(const std::set<std::string> &collap
             kept.insert(positions[i].id);
     }
     Organization result;
+    result.positions.reserve(kept.size());
     for (size_t i = 0; i < positions.size(); ++i) {
         if (hidden[i])
             continue;

@@ -9,12 +9,12 @@
 
 namespace {
 
-Organization focusedOn(const Organization &organization, const std::string &personID, const std::string &department)
+Organization focusedOn(Organization organization, const std::string &personID, const std::string &department)
 {
     if (!personID.empty())
         return organization.focused({personID});
     if (department.empty())
-        return organization;
+        return organization; // moved, not copied
     // Exact match on purpose: a department no position carries focuses on nothing.
     std::set<std::string> ids;
     for (const Position &p : organization.positions) {
@@ -22,6 +22,24 @@ Organization focusedOn(const Organization &organization, const std::string &pers
             ids.insert(p.id);
     }
     return organization.focused(ids);
+}
+
+// Whether two organizations get the same layout: it reads of each card only what is compared
+// here, and the callout a card without one gets follows from its managers, compared too.
+bool laidOutAlike(const Organization &a, const Organization &b)
+{
+    if (a.positions.size() != b.positions.size())
+        return false;
+    for (size_t i = 0; i < a.positions.size(); ++i) {
+        const Position &p = a.positions[i];
+        const Position &q = b.positions[i];
+        if (p.id != q.id || p.managerID != q.managerID || p.dottedManagerIDs != q.dottedManagerIDs ||
+            p.isAssistantPosition() != q.isAssistantPosition() ||
+            p.siblingOrder.value_or(0) != q.siblingOrder.value_or(0) || p.sharedReportRootID != q.sharedReportRootID ||
+            p.reportingCallout.has_value() != q.reportingCallout.has_value())
+            return false;
+    }
+    return true;
 }
 
 const std::vector<PositionGroup> &groupsOf(const OrganizationArchive &archive)
@@ -35,7 +53,7 @@ const std::vector<PositionGroup> &groupsOf(const OrganizationArchive &archive)
 ChartScene::ChartScene(const OrganizationArchive &archive, const std::string &sheetID, const std::string &personID,
                        const std::string &department, const std::set<std::string> &collapsed,
                        const std::set<std::string> &expandedGroups, const ChartPrintSettings &settings,
-                       const RouteSource &routeSource)
+                       const RouteSource &routeSource, const Content *previous)
 {
     auto content = std::make_shared<Content>();
     content->scopedOrganization = focusedOn(archive.organizationIn(sheetID), personID, department);
@@ -45,8 +63,14 @@ ChartScene::ChartScene(const OrganizationArchive &archive, const std::string &sh
     content->positions.reserve(content->presentation.organization.positions.size());
     for (const Position &card : content->presentation.organization.positions)
         content->positions.emplace(card.id, &card);
-    content->layout = settings.layout(content->presentation.organization);
-    RouteState routes = routeSource(content->layout);
+    const Organization &cards = content->presentation.organization;
+    if (previous && laidOutAlike(previous->presentation.organization, cards)) {
+        cards.validate(); // what the layout would refuse first
+        content->layout = previous->layout;
+    } else {
+        content->layout = std::make_shared<const ChartLayout>(settings.layout(cards));
+    }
+    RouteState routes = routeSource(*content->layout);
     m_routes = std::move(routes.routes);
     m_routesPending = routes.pending;
     content->collectMembers(archive);
@@ -185,14 +209,17 @@ std::shared_ptr<const ChartScene> ChartSceneCache::snapshot(const OrganizationAr
                                                             const std::string &department,
                                                             const std::set<std::string> &collapsed,
                                                             const std::set<std::string> &expandedGroups,
-                                                            const ChartPrintSettings &settings)
+                                                            const ChartPrintSettings &settings,
+                                                            std::optional<uint64_t> contentRevision)
 {
     // The print scale changes neither the layout nor the routes.
     ChartPrintSettings unscaled = settings;
     unscaled.scalePercent = 1;
 
-    const bool unchanged = m_scene && m_input && m_input->organization == archive.organization &&
-                           m_input->sheets == archive.sheets && m_input->groups == archive.groups &&
+    const bool sameContent = m_input && contentRevision && m_input->contentRevision == contentRevision;
+    const bool unchanged = m_scene && m_input &&
+                           (sameContent || (m_input->organization == archive.organization &&
+                                            m_input->sheets == archive.sheets && m_input->groups == archive.groups)) &&
                            m_input->sheetID == sheetID && m_input->personID == personID &&
                            m_input->department == department && m_input->collapsed == collapsed &&
                            m_input->expandedGroups == expandedGroups && m_input->settings == unscaled;
@@ -215,9 +242,10 @@ std::shared_ptr<const ChartScene> ChartSceneCache::snapshot(const OrganizationAr
         archive, sheetID, personID, department, collapsed, expandedGroups, unscaled, [&](const ChartLayout &layout) {
             key = std::make_shared<const DottedRoutingKey>(DottedRoutingKey::of(layout));
             return routesFor(key);
-        }));
+        },
+        m_scene && m_input && m_input->settings == unscaled ? m_scene->m_content.get() : nullptr));
     m_input = Input{archive.organization, archive.sheets, archive.groups, sheetID, personID, department,
-                    collapsed, expandedGroups, unscaled};
+                    collapsed, expandedGroups, unscaled, contentRevision};
     m_scene = std::move(scene);
     ++m_buildCount;
     // A job already routing these cards and lines goes on: its lines serve this scene too.

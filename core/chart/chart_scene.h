@@ -11,6 +11,7 @@
 #include "core/model/print_settings.h"
 
 #include <chrono>
+#include <cstdint>
 #include <functional>
 #include <memory>
 #include <optional>
@@ -38,7 +39,7 @@ public:
 
     // The cards as shown: its organization holds one position per card.
     const ChartPrintPresentation &presentation() const { return m_content->presentation; }
-    const ChartLayout &layout() const { return m_content->layout; }
+    const ChartLayout &layout() const { return *m_content->layout; }
     // The routed dotted lines; while routesPending(), the first of them, each as it will stay.
     const std::vector<DottedRoute> &routes() const { return m_routes; }
     // True while more dotted lines are being routed on another thread. See
@@ -90,7 +91,8 @@ private:
     // many of its lines are routed. Positions and sheets pointed to live here.
     struct Content {
         ChartPrintPresentation presentation;
-        ChartLayout layout;
+        // Shared with the next scene of the chart when an edit leaves the cards' places as they were.
+        std::shared_ptr<const ChartLayout> layout;
         std::unordered_map<std::string, const Position *> positions;
         Organization scopedOrganization;
         Organization visibleOrganization;
@@ -105,10 +107,12 @@ private:
     };
 
     // Throws the OrganizationError of the group projection, the presentation or the layout.
+    // `previous`, the content of a scene of the same chart with the same settings, lends its
+    // layout when the cards that make it are laid out alike.
     ChartScene(const OrganizationArchive &archive, const std::string &sheetID, const std::string &personID,
                const std::string &department, const std::set<std::string> &collapsed,
                const std::set<std::string> &expandedGroups, const ChartPrintSettings &settings,
-               const RouteSource &routeSource);
+               const RouteSource &routeSource, const Content *previous);
     // The same chart with other routes.
     ChartScene(std::shared_ptr<const Content> content, RouteState routes);
 
@@ -155,11 +159,16 @@ public:
     // ones (a few milliseconds on a 20,000-position district); otherwise a full build, whose
     // routing is skipped when the store has the routes of these cards and dotted lines, and
     // starts after the first lines that are unchanged when only dotted lines changed.
+    //
+    // `contentRevision`, when given, is a number that changes with every change of the
+    // archive: the same number as last time skips comparing the organization, sheets and
+    // groups, which a window asks about many times per repaint.
     std::shared_ptr<const ChartScene> snapshot(const OrganizationArchive &archive, const std::string &sheetID,
                                                const std::string &personID, const std::string &department,
                                                const std::set<std::string> &collapsed,
                                                const std::set<std::string> &expandedGroups,
-                                               const ChartPrintSettings &settings);
+                                               const ChartPrintSettings &settings,
+                                               std::optional<uint64_t> contentRevision = std::nullopt);
 
     // Scenes built so far, for diagnostics and tests.
     int buildCount() const { return m_buildCount; }
@@ -175,7 +184,7 @@ private:
         std::set<std::string> collapsed;
         std::set<std::string> expandedGroups;
         ChartPrintSettings settings;
-        bool operator==(const Input &) const = default;
+        std::optional<uint64_t> contentRevision;
     };
     struct Background {
         std::function<void()> routed;

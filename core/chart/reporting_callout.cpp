@@ -59,14 +59,21 @@ std::string ReportingCallout::details(bool hideNames) const
     return text;
 }
 
-Organization Organization::withReportingCallouts() const
+Organization Organization::withReportingCallouts() const &
 {
+    Organization copy = *this;
+    return std::move(copy).withReportingCallouts();
+}
+
+Organization Organization::withReportingCallouts() &&
+{
+    // Callouts are added in place: the lookups below read only ids, names and job titles.
     std::unordered_map<std::string_view, const Position *> byID;
     byID.reserve(positions.size());
     for (const Position &p : positions)
         byID.emplace(p.id, &p); // the first of equal ids wins
 
-    Organization result = *this;
+    Organization result = std::move(*this);
     std::vector<std::string_view> ids;
     for (Position &p : result.positions) {
         if (p.reportingCallout)

@@ -172,6 +172,16 @@ PositionGroup decodeGroup(const Json &json)
 OrganizationRevision decodeRevision(const Json &json, const FrozenOrganization *shareWith,
                                     const std::function<void(const Organization &)> &inspect)
 {
+    Organization organization;
+    OrganizationRevision revision = decodeRevision(json, organization);
+    if (inspect)
+        inspect(organization);
+    revision.organization = FrozenOrganization(organization, shareWith);
+    return revision;
+}
+
+OrganizationRevision decodeRevision(const Json &json, Organization &organization)
+{
     JsonRead::requireObject(json, "revisions");
     OrganizationRevision revision;
     revision.id = decodeUUID(json, "id");
@@ -179,15 +189,12 @@ OrganizationRevision decodeRevision(const Json &json, const FrozenOrganization *
     revision.date = decodeDate(json, "date");
     revision.note = JsonRead::string(json, "note");
     revision.name = JsonRead::string(json, "name");
-    const Organization organization = OrganizationJson::decodeOrganization(JsonRead::object(json, "organization"));
+    organization = OrganizationJson::decodeOrganization(JsonRead::object(json, "organization"));
     revision.pageTitle = JsonRead::optionalString(json, "pageTitle");
     revision.pageSubtitle = JsonRead::optionalString(json, "pageSubtitle");
     revision.sheets = optionalList(json, "sheets", decodeSheet);
     revision.printSettings = optionalPrintSettings(json);
     revision.groups = optionalList(json, "groups", decodeGroup);
-    if (inspect)
-        inspect(organization);
-    revision.organization = FrozenOrganization(organization, shareWith);
     return revision;
 }
 

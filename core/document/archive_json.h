@@ -35,6 +35,8 @@ PositionGroup decodeGroup(const Json &json);
 // `inspect` sees the version's organization before it is frozen.
 OrganizationRevision decodeRevision(const Json &json, const FrozenOrganization *shareWith = nullptr,
                                     const std::function<void(const Organization &)> &inspect = {});
+// The same with the organization left in `organization`, not frozen.
+OrganizationRevision decodeRevision(const Json &json, Organization &organization);
 PlanningSnapshot decodeSnapshot(const Json &json);
 OrganizationProposal decodeProposal(const Json &json);
 OrganizationPlanning decodePlanning(const Json &json);

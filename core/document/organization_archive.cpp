@@ -1,5 +1,7 @@
 #include "core/document/organization_archive.h"
 
+#include <tuple>
+
 namespace {
 
 const char *const lockedMessage =
@@ -19,4 +21,18 @@ void OrganizationArchive::requireCurrentEditing() const
 {
     if (planning && planning->isLocked)
         throw OrganizationError::invalid(lockedMessage);
+}
+
+bool OrganizationArchive::operator==(const OrganizationArchive &other) const
+{
+    const auto quick = [](const OrganizationArchive &a) {
+        return std::tuple(a.revisions.size(), a.organization.positions.size(), a.planning.has_value(),
+                          a.planning && a.planning->isLocked, a.planning ? a.planning->proposals.size() : 0,
+                          a.sheets ? a.sheets->size() : 0, a.groups ? a.groups->size() : 0);
+    };
+    if (quick(*this) != quick(other))
+        return false;
+    return std::tie(name, organization, pageTitle, pageSubtitle, sheets, printSettings, groups, revisions, planning) ==
+           std::tie(other.name, other.organization, other.pageTitle, other.pageSubtitle, other.sheets,
+                    other.printSettings, other.groups, other.revisions, other.planning);
 }

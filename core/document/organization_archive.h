@@ -177,5 +177,7 @@ struct OrganizationArchive {
     void includeProposalPositionFromEntry(const std::string &positionID, const std::string &proposalID,
                                           const std::string &sheetID);
 
-    bool operator==(const OrganizationArchive &) const = default;
+    // Every field counts. What differs after most edits (a version saved, the lock, a
+    // position added or taken away) is looked at before the organizations are compared.
+    bool operator==(const OrganizationArchive &other) const;
 };

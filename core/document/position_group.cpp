@@ -149,10 +149,10 @@ Position collapsedCard(const PositionGroup &group, const std::vector<size_t> &me
 
 } // namespace
 
-Organization PositionGroup::project(const Organization &organization, const std::vector<PositionGroup> &groups,
+Organization PositionGroup::project(Organization organization, const std::vector<PositionGroup> &groups,
                                     const std::set<std::string> &expanded)
 {
-    Organization base = organization.withReportingCallouts();
+    Organization base = std::move(organization).withReportingCallouts();
     if (groups.empty()) {
         base.validate();
         return base;

@@ -19,7 +19,7 @@ struct PositionGroup {
     // whose members are still peers collapsed into one card at the end, unless its id is in
     // `expanded`. Throws the validation error of the result. Linear in the positions plus
     // the group members, however many groups there are.
-    static Organization project(const Organization &organization, const std::vector<PositionGroup> &groups,
+    static Organization project(Organization organization, const std::vector<PositionGroup> &groups,
                                 const std::set<std::string> &expanded);
 
     bool operator==(const PositionGroup &) const = default;

@@ -139,7 +139,6 @@ std::vector<int> resolveChains(size_t count, StepFunction step)
 struct Listed {
     std::vector<std::string> names;
     std::vector<std::vector<Position>> members;
-    std::unordered_map<std::string, int> indexByName;
 };
 
 Listed listDepartments(const std::vector<Position> &positions)
@@ -149,33 +148,17 @@ Listed listDepartments(const std::vector<Position> &positions)
         byName[departmentName(p.department)].push_back(p);
     Listed listed;
     for (auto &[name, members] : byName) {
-        listed.indexByName.emplace(name, static_cast<int>(listed.names.size()));
         listed.names.push_back(name);
         listed.members.push_back(std::move(members));
     }
     return listed;
 }
 
-// The parent department of each listed department, or none.
-std::vector<int> parentDepartments(const Listed &listed, const std::vector<Position> &all)
+// The parent department of each of `k` listed departments, or none, from every position's
+// primary manager and listed department (indexes into the organization, or none).
+std::vector<int> parentDepartments(size_t k, const std::vector<int> &manager, const std::vector<int> &department)
 {
-    const size_t n = all.size();
-    std::unordered_map<std::string_view, size_t> indexByID;
-    indexByID.reserve(n);
-    for (size_t i = 0; i < n; ++i)
-        indexByID.emplace(all[i].id, i);
-
-    std::vector<int> manager(n, none);
-    std::vector<int> department(n, none);
-    for (size_t i = 0; i < n; ++i) {
-        if (all[i].managerID) {
-            if (auto found = indexByID.find(*all[i].managerID); found != indexByID.end())
-                manager[i] = static_cast<int>(found->second);
-        }
-        if (auto found = listed.indexByName.find(departmentName(all[i].department)); found != listed.indexByName.end())
-            department[i] = found->second;
-    }
-
+    const size_t n = manager.size();
     // The first position at or above each position that belongs to a listed department.
     const std::vector<int> listedAbove = resolveChains(n, [&](size_t x) {
         if (department[x] != none)
@@ -196,7 +179,6 @@ std::vector<int> parentDepartments(const Listed &listed, const std::vector<Posit
     });
 
     // A department nests only when all of its positions agree on one listed department.
-    const size_t k = listed.names.size();
     std::vector<int> vote(k, unresolved);
     std::vector<bool> disagree(k, false);
     for (size_t x = 0; x < n; ++x) {
@@ -263,11 +245,58 @@ std::string departmentName(std::string_view department)
 
 std::vector<DepartmentGroup> groups(const std::vector<Position> &positions, const std::vector<Position> &allPositions)
 {
-    Listed listed = listDepartments(positions);
-    std::vector<int> parent = parentDepartments(listed, allPositions);
-    breakLoops(parent);
+    return Nesting(allPositions).groups(positions);
+}
 
+
+Nesting::Nesting(const std::vector<Position> &allPositions)
+{
+    const size_t n = allPositions.size();
+    std::unordered_map<std::string_view, size_t> indexByID;
+    indexByID.reserve(n);
+    for (size_t i = 0; i < n; ++i)
+        indexByID.emplace(allPositions[i].id, i); // the first of equal ids wins
+    m_manager.assign(n, none);
+    m_department.resize(n);
+    for (size_t i = 0; i < n; ++i) {
+        if (allPositions[i].managerID) {
+            if (auto found = indexByID.find(*allPositions[i].managerID); found != indexByID.end())
+                m_manager[i] = static_cast<int>(found->second);
+        }
+        const auto [name, isNew] =
+            m_departmentIndex.emplace(departmentName(allPositions[i].department), int(m_departmentIndex.size()));
+        m_department[i] = name->second;
+    }
+}
+
+std::vector<DepartmentGroup> Nesting::groups(const std::vector<Position> &positions)
+{
+    Listed listed = listDepartments(positions);
     const size_t k = listed.names.size();
+
+    // The nesting depends only on which departments are listed: sites with the same
+    // departments share it.
+    std::vector<int> key(k, none);
+    for (size_t d = 0; d < k; ++d) {
+        if (auto found = m_departmentIndex.find(listed.names[d]); found != m_departmentIndex.end())
+            key[d] = found->second;
+    }
+    auto known = m_parents.find(key);
+    if (known == m_parents.end()) {
+        std::vector<int> listedIndex(m_departmentIndex.size(), none);
+        for (size_t d = 0; d < k; ++d) {
+            if (key[d] != none)
+                listedIndex[static_cast<size_t>(key[d])] = static_cast<int>(d);
+        }
+        std::vector<int> department(m_department.size());
+        for (size_t x = 0; x < department.size(); ++x)
+            department[x] = listedIndex[static_cast<size_t>(m_department[x])];
+        std::vector<int> parent = parentDepartments(k, m_manager, department);
+        breakLoops(parent);
+        known = m_parents.emplace(std::move(key), std::move(parent)).first;
+    }
+    const std::vector<int> &parent = known->second;
+
     std::vector<std::vector<size_t>> children(k);
     std::vector<size_t> order; // roots first, then breadth first: parents before children
     for (size_t d = 0; d < k; ++d) {

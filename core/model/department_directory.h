@@ -3,8 +3,10 @@
 #include "core/model/organization.h"
 
 #include <cstddef>
+#include <map>
 #include <string>
 #include <string_view>
+#include <unordered_map>
 #include <vector>
 
 // One department of the sidebar's tree, with the departments that report into it.
@@ -40,5 +42,22 @@ std::string departmentName(std::string_view department);
 // order. `allPositions` is the whole organization with unique ids (the first of a repeated id
 // is used). Never fails; linear in the positions plus the sorting of each department.
 std::vector<DepartmentGroup> groups(const std::vector<Position> &positions, const std::vector<Position> &allPositions);
+
+// `groups` for many lists of positions of one organization, such as one list per site: the
+// managers are looked up once, and lists of the same departments share one nesting, so a
+// department present at every site costs its positions once rather than once per site.
+class Nesting {
+public:
+    explicit Nesting(const std::vector<Position> &allPositions);
+    // The same as groups(positions, allPositions).
+    std::vector<DepartmentGroup> groups(const std::vector<Position> &positions);
+
+private:
+    std::vector<int> m_manager;    // per position: the index of its primary manager, or -1
+    std::vector<int> m_department; // per position: its department's index in m_departmentIndex
+    std::unordered_map<std::string, int> m_departmentIndex;
+    // Listed departments (indexes, or -1 for one nobody is in) -> each one's parent among them.
+    std::map<std::vector<int>, std::vector<int>> m_parents;
+};
 
 } // namespace DepartmentDirectory

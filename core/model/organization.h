@@ -102,11 +102,15 @@ struct Organization {
 
     // A copy in which every position with two or more distinct managers carries its
     // reporting callout; positions that carry one already keep it. n log n.
-    Organization withReportingCallouts() const;
+    Organization withReportingCallouts() const &;
+    // The same, made in this organization's place rather than in a copy.
+    Organization withReportingCallouts() &&;
 
     // Chart exploration. Without the positions strictly below the collapsed ones (along
     // primary managers); dotted lines into hidden positions are dropped. Linear.
     Organization hidingDescendants(const std::set<std::string> &collapsed) const;
+    // How many positions hidingDescendants(collapsed) keeps, without making the copy.
+    size_t countShown(const std::set<std::string> &collapsed) const;
     // The positions whose text (id, employee number, name or "Vacant", pay level, job
     // title, department, location) contains every whitespace-separated term of `query`,
     // ignoring case, in person order. Linear plus the sort.

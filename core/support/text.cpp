@@ -11,6 +11,7 @@
 #include <memory>
 #include <mutex>
 #include <string_view>
+#include <unordered_map>
 
 namespace Text {
 
@@ -128,7 +129,14 @@ int localizedStandardCompare(std::string_view a, std::string_view b)
     return result == UCOL_LESS ? -1 : (result == UCOL_EQUAL ? 0 : 1);
 }
 
-std::string localizedStandardKey(std::string_view text)
+namespace {
+
+struct TextHash {
+    using is_transparent = void;
+    size_t operator()(std::string_view text) const { return std::hash<std::string_view>{}(text); }
+};
+
+std::string collationKey(std::string_view text)
 {
     const icu::UnicodeString source = fromUtf8(text);
     icu::Collator &collator = standardCollator();
@@ -142,6 +150,21 @@ std::string localizedStandardKey(std::string_view text)
     // The key ends with a terminating zero byte that plain comparison does not need.
     key.resize(length > 0 ? static_cast<size_t>(length - 1) : 0);
     return key;
+}
+
+} // namespace
+
+std::string localizedStandardKey(std::string_view text)
+{
+    // People are sorted again after every edit, mostly by the same names: each thread keeps
+    // the keys it made, up to a bound that a whole district's names fit in.
+    constexpr size_t kept = 200'000;
+    thread_local std::unordered_map<std::string, std::string, TextHash, std::equal_to<>> keys;
+    if (const auto found = keys.find(text); found != keys.end())
+        return found->second;
+    if (keys.size() >= kept)
+        keys.clear();
+    return keys.emplace(std::string(text), collationKey(text)).first->second;
 }
 
 bool localizedCaseInsensitiveContains(std::string_view haystack, std::string_view needle)

@@ -206,4 +206,32 @@ TEST(ScreenCard, OptionalRowsShowTheirText)
     EXPECT_FALSE(cardText(occupied(), single, look).contains("Primary:"));
 }
 
+// A card a few pixels high is a speck: its face in the look's background, tinted for an
+// assistant and for a proposal change, and nothing drawn outside it.
+TEST(ScreenCard, SpecksKeepTheirFaceAndTints)
+{
+    const auto centreAndCorner = [](const Position &position) {
+        QImage image(40, 40, QImage::Format_ARGB32);
+        image.fill(Qt::black);
+        QPainter painter(&image);
+        painter.translate(10, 10);
+        painter.scale(0.04, 0.04); // the 240 x 150 card is about 10 x 6 pixels
+        ChartScreenCard::paint(painter, frame, position, {}, ChartScreenCard::Look{.background = Qt::white});
+        EXPECT_EQ(painter.worldTransform(), QTransform(0.04, 0, 0, 0.04, 10, 10)); // left as it came
+        painter.end();
+        return std::pair{image.pixelColor(14, 12), image.pixelColor(30, 30)};
+    };
+    EXPECT_EQ(centreAndCorner(occupied()).first, QColor(Qt::white));
+    EXPECT_EQ(centreAndCorner(occupied()).second, QColor(Qt::black));
+    Position assistant = occupied();
+    assistant.isAssistant = true;
+    const QColor tinted = centreAndCorner(assistant).first;
+    EXPECT_NE(tinted, QColor(Qt::white));
+    EXPECT_GT(tinted.blue(), tinted.green());
+    Position added = occupied();
+    added.proposalChange = ProposalChangeKind::added;
+    const QColor green = centreAndCorner(added).first;
+    EXPECT_GT(green.green(), green.red());
+}
+
 } // namespace

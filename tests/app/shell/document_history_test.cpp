@@ -11,6 +11,8 @@
 #include <QAction>
 #include <QTemporaryDir>
 
+#include <set>
+
 using namespace AppTest;
 
 namespace {
@@ -148,4 +150,31 @@ TEST(DocumentHistory, EditMenuNamesTheStepAndQuitAfterUndoingAllAsksNothing)
     EXPECT_TRUE(controller.reviewBeforeQuit());
     EXPECT_TRUE(dialogs.savePromptDocuments.isEmpty());
     deleteClosedWindows();
+}
+
+// Views skip comparing the content while the revision stays: every change moves it on,
+// and nothing else does.
+TEST(DocumentHistory, RevisionMovesWithEveryChangeOfTheContentOnly)
+{
+    OrganizationDocument document;
+    std::set<uint64_t> seen{document.revision()};
+    const auto changed = [&] { return seen.insert(document.revision()).second; };
+    document.setArchive(district(3));
+    EXPECT_TRUE(changed());
+    document.edit("Nothing", [](OrganizationArchive &) {});
+    EXPECT_THROW(document.edit("Refused", [](OrganizationArchive &archive) { archive.deletePosition("P1"); }),
+                 OrganizationError);
+    EXPECT_FALSE(changed());
+    rename(document, "Other");
+    EXPECT_TRUE(changed());
+    document.undo();
+    EXPECT_TRUE(changed());
+    document.redo();
+    EXPECT_TRUE(changed());
+    QTemporaryDir dir;
+    const QString path = dir.filePath("d.json");
+    document.saveTo(path);
+    EXPECT_FALSE(changed());
+    document.load(path);
+    EXPECT_TRUE(changed());
 }

@@ -1,6 +1,7 @@
 #include "app/sidebar/organization_sidebar.h"
 #include "app/sidebar/searchable_dropdown.h"
 
+#include "random_edits.h"
 #include "sidebar_positions.h"
 
 #include <gtest/gtest.h>
@@ -123,3 +124,60 @@ TEST_F(SidebarWidget, SamePositionsDoNotRebuild)
 }
 
 } // namespace
+
+namespace {
+
+// Every row as the view shows it, depth first, with whether its group is open and which
+// position a click on it would pick.
+std::vector<std::string> shownRows(const OrganizationSidebar &sidebar)
+{
+    std::vector<std::string> rows;
+    const SidebarModel &model = *sidebar.model();
+    std::vector<QModelIndex> work;
+    for (int row = model.rowCount() - 1; row >= 0; --row)
+        work.push_back(model.index(row, 0));
+    while (!work.empty()) {
+        const QModelIndex index = work.back();
+        work.pop_back();
+        const SidebarNode &node = *model.node(index);
+        std::string row = index.data(Qt::DisplayRole).toString().toStdString() + " | " +
+                          index.data(SidebarModel::detailRole).toString().toStdString() + " | " + node.key;
+        if (node.isGroup())
+            row += sidebar.treeView()->isExpanded(index) ? " open" : " closed";
+        else
+            row += " -> " + sidebar.positions()[size_t(node.position)].id;
+        rows.push_back(row);
+        for (int child = model.rowCount(index) - 1; child >= 0; --child)
+            work.push_back(model.index(child, 0, index));
+    }
+    return rows;
+}
+
+} // namespace
+
+// A sidebar following a run of edits shows what one made for the last positions shows, in
+// every grouping, whether it rebuilt its rows or only took new texts.
+TEST(SidebarUpdates, RowsAfterEachEditEqualAFreshSidebar)
+{
+    const std::vector<std::string> modes = SidebarMode::all();
+    for (unsigned seed = 1; seed <= 5; ++seed) {
+        std::mt19937 random(seed);
+        OrganizationArchive archive = RandomEdits::district(random, 30);
+        const std::string mode = modes[seed % modes.size()];
+        OrganizationSidebar kept;
+        kept.setGrouping(mode);
+        kept.setPositions(archive.organization.positions);
+        const std::string selectedID = archive.organization.positions[3].id;
+        kept.setSelection(selectedID);
+        for (int edit = 0; edit < 120; ++edit) {
+            RandomEdits::apply(archive, random);
+            kept.setPositions(archive.organization.positions);
+            OrganizationSidebar fresh;
+            fresh.setGrouping(mode);
+            fresh.setPositions(archive.organization.positions);
+            ASSERT_EQ(shownRows(kept), shownRows(fresh)) << "seed " << seed << ", edit " << edit << ", " << mode;
+            const QModelIndex selected = kept.treeView()->selectionModel()->currentIndex();
+            EXPECT_EQ(selected, kept.indexOfPosition(selectedID));
+        }
+    }
+}

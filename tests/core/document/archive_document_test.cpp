@@ -273,6 +273,27 @@ TEST(DocumentEquality, EveryFieldCounts)
     OrganizationArchive empty = absent;
     empty.sheets.emplace();
     EXPECT_NE(absent, empty);
+
+    const std::vector<std::function<void(OrganizationArchive &)>> changes{
+        [](OrganizationArchive &d) { d.name += "x"; },
+        [](OrganizationArchive &d) { d.organization.positions[1].location = "Elsewhere"; },
+        [](OrganizationArchive &d) { d.pageTitle.reset(); },
+        [](OrganizationArchive &d) { d.pageSubtitle = "Other"; },
+        [](OrganizationArchive &d) { d.sheets->front().name = "Renamed"; },
+        [](OrganizationArchive &d) { d.printSettings->scalePercent = 50; },
+        [](OrganizationArchive &d) { d.groups->front().name = "Trio"; },
+        [](OrganizationArchive &d) { d.revisions.pop_back(); },
+        [](OrganizationArchive &d) { d.planning->isLocked = true; },
+        [](OrganizationArchive &d) { d.planning->lockedAt.secondsSinceReferenceDate += 1; },
+        [](OrganizationArchive &d) { d.planning->proposals.front().name = "Plan B"; },
+        [](OrganizationArchive &d) { d.planning->baseline.organization.positions.front().fte = 0.5; },
+    };
+    for (size_t i = 0; i < changes.size(); ++i) {
+        OrganizationArchive c = a;
+        changes[i](c);
+        EXPECT_NE(a, c) << "change " << i;
+        EXPECT_NE(c, a) << "change " << i;
+    }
 }
 
 TEST(PlanningJson, OptionalSnapshotKeysAndRequiredPlanningKeys)
@@ -293,4 +314,53 @@ TEST(JsonReadParse, NumberOutOfRangeIsAReadError)
 {
     EXPECT_THROW(JsonRead::parse("[1e400]"), JsonRead::Error);
     EXPECT_THROW(JsonRead::parse("{"), JsonRead::Error);
+}
+
+// Documents with many versions are read a few versions at a time on several threads; what
+// comes out, and every refusal, is what reading the text in one pass gives.
+TEST(DocumentReading, ManyVersionsReadAlikeWhateverTheirLayout)
+{
+    OrganizationArchive a = fullDocument();
+    a.revisions.clear();
+    for (int v = 0; v < 13; ++v) {
+        a.organization.positions[size_t(v % 3)].department = "Edited [" + std::to_string(v) + "] \"{\\";
+        a.checkpoint(v % 2 ? "Before \"]\" [ {" : "Note, with , commas");
+    }
+    const std::string pretty = a.encodeDocument();
+    const OrganizationArchive read = OrganizationArchive::decode(pretty);
+    EXPECT_EQ(read, a);
+    EXPECT_EQ(OrganizationArchive::decode(Json::parse(pretty).dump()), a);
+
+    Json document = Json::parse(pretty);
+    // A version that does not read, deep in the list.
+    Json badID = document;
+    badID["revisions"][9]["id"] = "nope";
+    EXPECT_EQ(jsonDecodeError(badID), readFailure + "The value of \"id\" is not a valid UUID.");
+    // Versions whose organizations are invalid: the oldest one's message.
+    Json invalid = document;
+    invalid["revisions"][4]["organization"] = positions({person("X", "missing")});
+    invalid["revisions"][8]["organization"] = positions({person("Y", "Y")});
+    EXPECT_EQ(jsonDecodeError(invalid), "X references an invalid manager: missing.");
+    // Broken JSON inside a version and after the list: the byte of the fault in the file.
+    for (const std::string &text : {pretty.substr(0, pretty.find("\"number\"", pretty.size() / 2)) + "\"number\": tru" +
+                                        pretty.substr(pretty.find("\"number\"", pretty.size() / 2) + 12),
+                                    pretty.substr(0, pretty.size() - 2) + ",}"}) {
+        size_t byte = 0;
+        try {
+            [[maybe_unused]] const Json parsed = Json::parse(text);
+        } catch (const Json::parse_error &error) {
+            byte = error.byte;
+        }
+        ASSERT_GT(byte, 0u);
+        EXPECT_EQ(decodeError(text), readFailure + "The data is not valid JSON (at byte " + std::to_string(byte) + ").");
+    }
+    // A trailing comma in the list, and a later "revisions" spelt with an escape, as one pass reads them.
+    const std::string compact = document.dump();
+    const size_t listEnd = compact.rfind("]}");
+    EXPECT_EQ(decodeError(compact.substr(0, compact.find("],\"sheets\"")) + ",]" +
+                          compact.substr(compact.find("],\"sheets\"") + 1))
+                  .rfind(readFailure, 0),
+              0u);
+    EXPECT_TRUE(OrganizationArchive::decode(compact.substr(0, listEnd + 1) + ",\"revi\\u0073ions\":[]}")
+                    .revisions.empty());
 }

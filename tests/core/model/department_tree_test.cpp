@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <random>
+
 namespace {
 
 Position position(std::string id, std::string department, std::optional<std::string> manager = std::nullopt,
@@ -171,4 +173,32 @@ TEST(DepartmentTree, DeepNestingAndLongChainsWithoutRecursion)
     // Every position walks the same chain; each link must be followed only once.
     groups = DepartmentDirectory::groups(oneDepartment, oneDepartment);
     ASSERT_EQ(groups.at(0).children.at(0).positions.size(), static_cast<size_t>(depth));
+}
+
+// One nesting asked about many lists, as the sidebar asks once per site, gives what a fresh
+// look at each list gives: lists of the same departments share a nesting, others do not.
+TEST(DepartmentTree, SharedNestingMatchesEachListAlone)
+{
+    std::mt19937 random(17);
+    const std::vector<std::string> departments{"Office", "Teaching", "Support", " Teaching", "", "Data"};
+    for (int round = 0; round < 20; ++round) {
+        std::vector<Position> all;
+        const int size = 40 + int(random() % 80);
+        for (int i = 0; i < size; ++i) {
+            std::optional<std::string> manager;
+            if (i > 0 && random() % 8 != 0)
+                manager = "p" + std::to_string(random() % i);
+            all.push_back(position("p" + std::to_string(i), departments[random() % departments.size()], manager));
+        }
+        DepartmentDirectory::Nesting nesting(all);
+        for (int list = 0; list < 30; ++list) {
+            std::vector<Position> listed;
+            for (const Position &p : all) {
+                if (random() % 3 == 0)
+                    listed.push_back(p);
+            }
+            EXPECT_EQ(shape(nesting.groups(listed)), shape(DepartmentDirectory::groups(listed, all)))
+                << "round " << round << ", list " << list;
+        }
+    }
 }

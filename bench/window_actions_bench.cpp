@@ -1,0 +1,451 @@
+// The chart window's actions on a 20,000-position district opened from a file, each timed
+// from the call the window makes to the end of the repaint that shows its result: single
+// edits with their undo and redo, the position editor's save, the sidebar's groupings, a
+// proposal edit and Lock Current in the planning window, quitting, and opening a document
+// with 50 versions. While dotted lines route, the longest stretch the main thread's event
+// loop could not answer is reported as maxStretchMs.
+#include "app/chart/chart_view.h"
+#include "app/chart/chart_window.h"
+#include "app/chart/chart_window_body.h"
+#include "app/chart/window_sheets.h"
+#include "app/entry/position_editor_model.h"
+#include "app/planning/planning_workspace.h"
+#include "app/planning/planning_workspace_controller.h"
+#include "app/planning/proposal_canvas.h"
+#include "app/print/chart_print_sheet.h"
+#include "app/print/print_sheet_opener.h"
+#include "app/shell/document_controller.h"
+#include "app/shell/organization_document.h"
+#include "app/sidebar/organization_sidebar.h"
+#include "bench/app_bench_support.h"
+#include "bench/district_generator.h"
+
+#include <QApplication>
+#include <QElapsedTimer>
+#include <QTemporaryDir>
+#include <QTimer>
+
+#include <benchmark/benchmark.h>
+
+#include <sys/resource.h>
+
+#include <limits>
+#include <set>
+
+namespace {
+
+using BenchApp::SilentDialogs;
+
+constexpr int districtSize = 20000;
+
+// The generated district with about 125 sites, so that every sidebar grouping has groups.
+Organization sitedDistrict()
+{
+    Organization organization = BenchDistrict::plainDistrict(districtSize);
+    for (size_t i = 0; i < organization.positions.size(); ++i)
+        organization.positions[i].location = "Site " + std::to_string(i / 160);
+    return organization;
+}
+
+QTemporaryDir &files()
+{
+    static QTemporaryDir dir;
+    return dir;
+}
+
+// The district as a file, written once per program.
+QString districtFile()
+{
+    static const QString path = [] {
+        const QString file = files().filePath("district.json");
+        OrganizationDocument::writeFile(OrganizationArchive::make("District", sitedDistrict()), file);
+        return file;
+    }();
+    return path;
+}
+
+// The same district with 50 saved versions, each after one edit.
+QString versionedFile()
+{
+    static const QString path = [] {
+        OrganizationArchive archive = OrganizationArchive::make("District", sitedDistrict());
+        std::vector<Position> &positions = archive.organization.positions;
+        for (int v = 0; v < 50; ++v) {
+            positions[size_t(1 + v * 397) % positions.size()].department = "Edited " + std::to_string(v);
+            archive.checkpoint("Before editing Teacher");
+        }
+        const QString file = files().filePath("versions.json");
+        OrganizationDocument::writeFile(archive, file);
+        return file;
+    }();
+    return path;
+}
+
+// Lets posted work run (deferred fits, queued slots), then paints the window at once.
+void repaint(QWidget &widget)
+{
+    QCoreApplication::processEvents();
+    widget.repaint();
+}
+
+// Runs the event loop until `done` or `limit`, and gives the longest time (ms) between two
+// turns of the loop in which a zero timer could fire: how long input would have waited.
+double longestStretch(const std::function<bool()> &done, int limitMs = 60000)
+{
+    QElapsedTimer clock;
+    clock.start();
+    qint64 last = clock.elapsed();
+    qint64 longest = 0;
+    while (!done() && clock.elapsed() < limitMs) {
+        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 5);
+        const qint64 now = clock.elapsed();
+        longest = std::max(longest, now - last);
+        last = now;
+    }
+    return double(longest);
+}
+
+bool routing(const PlanningWorkspace &workspace)
+{
+    const std::shared_ptr<const ChartScene> &scene = workspace.canvas().surface().scene();
+    return scene && scene->routesPending();
+}
+
+// A window as the application opens one: made by the controller, the file read into it,
+// shown and painted; unless told otherwise, its dotted lines routed before it is used.
+struct OpenWindow {
+    SilentDialogs dialogs;
+    DocumentController controller{dialogs};
+    ChartWindow *window = nullptr;
+
+    explicit OpenWindow(bool routed = true)
+    {
+        window = controller.newDocument();
+        window->document()->load(districtFile());
+        repaint(*window);
+        if (routed)
+            settleRoutes();
+    }
+    ChartView &view() const { return window->view(); }
+    OrganizationDocument &document() const { return *window->document(); }
+    bool routing() const
+    {
+        const std::shared_ptr<const ChartScene> scene = view().chartScene();
+        return scene && scene->routesPending();
+    }
+    void settleRoutes()
+    {
+        longestStretch([this] { return !routing(); });
+        repaint(*window);
+    }
+};
+
+// Lock Current, then a new proposal "Plan" shown in the planning window.
+void showProposal(PlanningWorkspaceController &controller)
+{
+    controller.lockCurrent();
+    controller.setProposalName("Plan");
+    controller.createProposal();
+    controller.setProposalID(controller.proposals().front().id);
+}
+
+// Made once and kept to the end: it must not outlive the application object.
+OpenWindow &openWindow()
+{
+    static OpenWindow *made = new OpenWindow;
+    return *made;
+}
+
+// Times `action` followed by the repaint of `widget`; `prepare` runs untimed first. On a
+// busy machine the fastest round, bestMs, says most about the work itself.
+void timeAction(benchmark::State &state, QWidget &widget, const std::function<void()> &prepare,
+                const std::function<void()> &action)
+{
+    double best = std::numeric_limits<double>::max();
+    for (auto _ : state) {
+        state.PauseTiming();
+        prepare();
+        repaint(widget);
+        state.ResumeTiming();
+        QElapsedTimer clock;
+        clock.start();
+        action();
+        repaint(widget);
+        best = std::min(best, double(clock.nsecsElapsed()) / 1e6);
+    }
+    state.counters["bestMs"] = best;
+}
+
+// Times `edit` on the district as opened: each round first undoes the last one.
+void timeEdit(benchmark::State &state, OpenWindow &w, const std::function<void()> &edit)
+{
+    timeAction(state, *w.window, [&] {
+        if (w.document().canUndo())
+            w.document().undo();
+    }, edit);
+    w.document().undo();
+}
+
+// Times the undo of `edit`.
+void timeUndo(benchmark::State &state, OpenWindow &w, const std::function<void()> &edit)
+{
+    timeAction(state, *w.window, edit, [&] { w.document().undo(); });
+}
+
+// Times the redo of `edit` after its undo.
+void timeRedo(benchmark::State &state, OpenWindow &w, const std::function<void()> &edit)
+{
+    timeAction(state, *w.window, [&] {
+        if (w.document().canUndo())
+            w.document().undo();
+        edit();
+        w.document().undo();
+    }, [&] { w.document().redo(); });
+    w.document().undo();
+}
+
+std::function<void()> makeVacantEdit(OpenWindow &w)
+{
+    const std::string id = BenchDistrict::occupiedLeaf(w.document().archive().organization);
+    return [&w, id] { w.view().makeVacantConfirmed(id); };
+}
+
+std::function<void()> deleteEdit(OpenWindow &w)
+{
+    const std::string id = BenchDistrict::occupiedLeaf(w.document().archive().organization);
+    return [&w, id] { w.view().deleteConfirmed(id); };
+}
+
+// The position editor opened on a person, as the window opens it, with a new name typed.
+std::unique_ptr<PositionEditorModel> renamingEditor(OpenWindow &w, const std::string &id, const std::string &name)
+{
+    const OrganizationArchive &archive = w.view().archive();
+    const Organization &organization = archive.organization;
+    const Position &position = *std::find_if(organization.positions.begin(), organization.positions.end(),
+                                             [&](const Position &p) { return p.id == id; });
+    auto editor = std::make_unique<PositionEditorModel>(
+        position, organization.positions, false, archive.sortedSheets(), w.view().selectedSheetID(),
+        [&w](const PositionEntryRequest &request) { return w.view().savePositionEntry(request); },
+        [&w](const std::string &included) { w.view().includeFromEditor(included); }, w.dialogs);
+    editor->setEmployeeName(name);
+    return editor;
+}
+
+void makeVacant(benchmark::State &state) { timeEdit(state, openWindow(), makeVacantEdit(openWindow())); }
+void makeVacantUndo(benchmark::State &state) { timeUndo(state, openWindow(), makeVacantEdit(openWindow())); }
+void makeVacantRedo(benchmark::State &state) { timeRedo(state, openWindow(), makeVacantEdit(openWindow())); }
+void deletePosition(benchmark::State &state) { timeEdit(state, openWindow(), deleteEdit(openWindow())); }
+void deletePositionUndo(benchmark::State &state) { timeUndo(state, openWindow(), deleteEdit(openWindow())); }
+
+// The position editor's Save of a renamed person; the editor is opened untimed.
+void editorRename(benchmark::State &state)
+{
+    OpenWindow &w = openWindow();
+    const std::string id = BenchDistrict::occupiedLeaf(w.document().archive().organization);
+    int round = 0;
+    std::unique_ptr<PositionEditorModel> editor;
+    timeAction(
+        state, *w.window,
+        [&] {
+            if (w.document().canUndo())
+                w.document().undo();
+            editor = renamingEditor(w, id, "Renamed " + std::to_string(++round));
+        },
+        [&] {
+            if (editor->save(PositionEditorModel::SaveMode::close) != PositionEditorModel::SaveOutcome::closed)
+                state.SkipWithError("the editor did not save");
+        });
+    w.document().undo();
+}
+
+void editorRenameUndo(benchmark::State &state)
+{
+    OpenWindow &w = openWindow();
+    const std::string id = BenchDistrict::occupiedLeaf(w.document().archive().organization);
+    int round = 0;
+    timeUndo(state, w, [&] { renamingEditor(w, id, "Renamed " + std::to_string(++round))->save(PositionEditorModel::SaveMode::close); });
+}
+
+// The sidebar's grouping picked, from "None"; arg: the mode's place in the picker.
+void sidebarGrouping(benchmark::State &state)
+{
+    OpenWindow &w = openWindow();
+    OrganizationSidebar &sidebar = *w.window->body().sidebar();
+    const std::string mode = SidebarMode::all()[size_t(state.range(0))];
+    state.SetLabel(mode);
+    timeAction(state, *w.window, [&] { sidebar.setGrouping(std::string(SidebarMode::none)); },
+               [&] { sidebar.setGrouping(mode); });
+    sidebar.setGrouping(std::string(SidebarMode::none));
+    repaint(*w.window);
+}
+
+// The planning window over the chart window, with one proposal shown.
+struct OpenPlanning {
+    PlanningWorkspace *workspace = nullptr;
+
+    explicit OpenPlanning(OpenWindow &w)
+    {
+        workspace = PlanningWorkspace::open(*w.window);
+        showProposal(workspace->controller());
+        repaint(*workspace);
+        settle();
+    }
+    ~OpenPlanning() { delete workspace; }
+    PlanningWorkspaceController &controller() const { return workspace->controller(); }
+    void settle() const
+    {
+        longestStretch([this] { return !routing(*workspace); });
+        repaint(*workspace);
+    }
+};
+
+void proposalEdit(benchmark::State &state)
+{
+    OpenWindow &w = openWindow();
+    OpenPlanning planning(w);
+    PlanningWorkspaceController &controller = planning.controller();
+    const std::string id = BenchDistrict::occupiedLeaf(w.document().archive().organization);
+    int round = 0;
+    std::unique_ptr<PositionEditorModel> editor;
+    timeAction(
+        state, *planning.workspace,
+        [&] {
+            controller.select(id);
+            editor = controller.editorModel(*controller.selected(), false);
+            editor->setEmployeeName("Proposed " + std::to_string(++round));
+        },
+        [&] {
+            if (editor->save(PositionEditorModel::SaveMode::close) != PositionEditorModel::SaveOutcome::closed)
+                state.SkipWithError("the editor did not save");
+        });
+    editor.reset();
+    delete planning.workspace;
+    planning.workspace = nullptr;
+    while (w.document().canUndo())
+        w.document().undo();
+    repaint(*w.window);
+}
+
+// Lock Current from the planning window, both windows repainted; then the longest stretch
+// until the chart window's and the planning window's lines are routed.
+void lockCurrent(benchmark::State &state)
+{
+    OpenWindow &w = openWindow();
+    PlanningWorkspace *workspace = PlanningWorkspace::open(*w.window);
+    repaint(*workspace);
+    double stretch = 0;
+    for (auto _ : state) {
+        workspace->controller().lockCurrent();
+        repaint(*workspace);
+        repaint(*w.window);
+        state.PauseTiming();
+        stretch = std::max(stretch, longestStretch([&] { return !routing(*workspace); }));
+        workspace->controller().unlockCurrent();
+        repaint(*workspace);
+        state.ResumeTiming();
+    }
+    state.counters["maxStretchMs"] = stretch;
+    delete workspace;
+    while (w.document().canUndo())
+        w.document().undo();
+    repaint(*w.window);
+}
+
+// A window whose lines are not routed yet: the longest stretch until they are, with the
+// window painting each batch as it comes. A fresh route store each round.
+void chartWhileRouting(benchmark::State &state)
+{
+    double stretch = 0;
+    for (auto _ : state) {
+        OpenWindow w(false);
+        stretch = std::max(stretch, longestStretch([&] { return !w.routing(); }));
+    }
+    state.counters["maxStretchMs"] = stretch;
+}
+
+// The planning window switching to a proposal whose lines are not routed yet: the longest
+// stretch until they are (keys typed meanwhile wait that long).
+void planningWhileRouting(benchmark::State &state)
+{
+    double stretch = 0;
+    for (auto _ : state) {
+        OpenWindow w(false);
+        PlanningWorkspace *workspace = PlanningWorkspace::open(*w.window);
+        showProposal(workspace->controller());
+        repaint(*workspace);
+        stretch = std::max(stretch, longestStretch([&] { return !routing(*workspace); }));
+        delete workspace;
+    }
+    state.counters["maxStretchMs"] = stretch;
+}
+
+// "Fit to Page" in the print sheet of a window whose lines are still routing.
+void printFitWhileRouting(benchmark::State &state)
+{
+    double stretch = 0;
+    for (auto _ : state) {
+        OpenWindow w(false);
+        ChartPrintSheet *sheet = PrintSheetOpener::open(*w.window, w.dialogs);
+        repaint(*sheet);
+        sheet->model().setFitToPage(true);
+        repaint(*sheet);
+        stretch = std::max(stretch, longestStretch([&] { return !w.routing(); }));
+        delete sheet;
+    }
+    state.counters["maxStretchMs"] = stretch;
+}
+
+// Quit with one unmodified window open: the review, then the windows closed and gone.
+void quit(benchmark::State &state)
+{
+    for (auto _ : state) {
+        state.PauseTiming();
+        auto w = std::make_unique<OpenWindow>(false);
+        state.ResumeTiming();
+        if (!w->controller.reviewBeforeQuit())
+            state.SkipWithError("the review asked");
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+        w.reset();
+    }
+}
+
+// Opening the 50-version document as File ▸ Open does, to its first paint with cards.
+void openVersionedDocument(benchmark::State &state)
+{
+    versionedFile();
+    for (auto _ : state) {
+        SilentDialogs dialogs;
+        DocumentController controller(dialogs);
+        ChartWindow *window = controller.openFile(versionedFile());
+        longestStretch([&] { return !controller.isOpening(); });
+        repaint(*window);
+        state.PauseTiming();
+        window->close();
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+        state.ResumeTiming();
+    }
+    rusage usage{};
+    getrusage(RUSAGE_SELF, &usage);
+    state.counters["peakMB"] = double(usage.ru_maxrss) / 1024;
+}
+
+} // namespace
+
+BENCHMARK(makeVacant)->Unit(benchmark::kMillisecond)->Iterations(5);
+BENCHMARK(makeVacantUndo)->Unit(benchmark::kMillisecond)->Iterations(5);
+BENCHMARK(makeVacantRedo)->Unit(benchmark::kMillisecond)->Iterations(5);
+BENCHMARK(deletePosition)->Unit(benchmark::kMillisecond)->Iterations(5);
+BENCHMARK(deletePositionUndo)->Unit(benchmark::kMillisecond)->Iterations(5);
+BENCHMARK(editorRename)->Unit(benchmark::kMillisecond)->Iterations(5);
+BENCHMARK(editorRenameUndo)->Unit(benchmark::kMillisecond)->Iterations(5);
+BENCHMARK(sidebarGrouping)->DenseRange(1, 4)->Unit(benchmark::kMillisecond)->Iterations(3);
+BENCHMARK(proposalEdit)->Unit(benchmark::kMillisecond)->Iterations(5);
+BENCHMARK(lockCurrent)->Unit(benchmark::kMillisecond)->Iterations(3);
+BENCHMARK(chartWhileRouting)->Unit(benchmark::kMillisecond)->Iterations(1);
+BENCHMARK(planningWhileRouting)->Unit(benchmark::kMillisecond)->Iterations(1);
+BENCHMARK(printFitWhileRouting)->Unit(benchmark::kMillisecond)->Iterations(1);
+BENCHMARK(quit)->Unit(benchmark::kMillisecond)->Iterations(3);
+// Its own process for a meaningful peak: --benchmark_filter=openVersionedDocument
+BENCHMARK(openVersionedDocument)->Unit(benchmark::kMillisecond)->Iterations(1);
+
+int main(int argc, char **argv) { return BenchApp::runBenchmarks<QApplication>(argc, argv); }

@@ -1,0 +1,97 @@
+#include "core/chart/chart_scene.h"
+#include "core/document/organization_archive.h"
+
+#include "random_edits.h"
+
+#include <gtest/gtest.h>
+
+#include <map>
+
+namespace {
+
+// Everything a scene offers, in comparable form.
+struct SceneContent {
+    ChartLayout layout;
+    Organization cards;
+    Organization scoped;
+    Organization visible;
+    std::vector<DottedRoute> routes;
+    std::map<std::string, std::vector<std::string>> members;
+    std::map<std::string, std::vector<std::string>> linkedSheets;
+    std::set<std::string> managers;
+    bool operator==(const SceneContent &) const = default;
+};
+
+SceneContent contentOf(const ChartScene &scene)
+{
+    SceneContent content{scene.layout(), scene.presentation().organization, scene.scopedOrganization(),
+                         scene.visibleOrganization(), scene.routes(), {}, {}, {}};
+    for (const auto &[id, members] : scene.members()) {
+        for (const Position *member : members)
+            content.members[id].push_back(member->id);
+    }
+    for (const auto &[id, sheets] : scene.linkedSheets()) {
+        for (const OrganizationSheet *sheet : sheets)
+            content.linkedSheets[id].push_back(sheet->id);
+    }
+    content.managers.insert(scene.managersWithReports().begin(), scene.managersWithReports().end());
+    return content;
+}
+
+// The scene, or the message of its refusal.
+std::variant<SceneContent, std::string> build(ChartSceneCache &cache, const OrganizationArchive &archive,
+                                              const std::string &sheetID, const std::set<std::string> &collapsed,
+                                              const ChartPrintSettings &settings)
+{
+    try {
+        return contentOf(*cache.snapshot(archive, sheetID, "", "", collapsed, {}, settings));
+    } catch (const OrganizationError &error) {
+        return error.message();
+    }
+}
+
+} // namespace
+
+// A cache that saw every edit before (and may lend the last layout) gives what a cache
+// seeing the document for the first time gives, refusals included.
+TEST(ChartSceneCache, SceneAfterEachEditEqualsAFreshBuild)
+{
+    for (unsigned seed = 1; seed <= 4; ++seed) {
+        std::mt19937 random(seed);
+        OrganizationArchive archive = RandomEdits::district(random, 40);
+        const std::string sheetID = seed % 2 ? std::string() : archive.sheets->front().id;
+        ChartPrintSettings settings;
+        settings.pageBalancedLayout = seed > 2;
+        std::set<std::string> collapsed;
+        if (seed == 3)
+            collapsed.insert("P2");
+        ChartSceneCache kept;
+        for (int edit = 0; edit < 150; ++edit) {
+            OrganizationArchive next = archive;
+            RandomEdits::apply(next, random);
+            ChartSceneCache fresh;
+            const auto expected = build(fresh, next, sheetID, collapsed, settings);
+            ASSERT_EQ(build(kept, next, sheetID, collapsed, settings), expected) << "seed " << seed << ", edit " << edit;
+            // An edit the organization refuses is not kept, as the archive's own checks would.
+            if (std::holds_alternative<SceneContent>(expected))
+                archive = std::move(next);
+        }
+    }
+}
+
+// A window numbers the contents of its document: the same number is the same content, so
+// the cache does not compare it again; another number does compare it.
+TEST(ChartSceneCache, SameContentRevisionIsTakenAtItsWord)
+{
+    std::mt19937 random(5);
+    OrganizationArchive archive = RandomEdits::district(random, 12);
+    ChartSceneCache cache;
+    const ChartPrintSettings settings;
+    const auto first = cache.snapshot(archive, "", "", "", {}, {}, settings, 7);
+    archive.organization.positions[3].employee = Employee{"77", "Zed New"};
+    EXPECT_EQ(cache.snapshot(archive, "", "", "", {}, {}, settings, 7), first);
+    const auto second = cache.snapshot(archive, "", "", "", {}, {}, settings, 8);
+    EXPECT_NE(second, first);
+    EXPECT_EQ(cache.snapshot(archive, "", "", "", {}, {}, settings, 9), second);
+    EXPECT_EQ(cache.buildCount(), 2);
+}
