@@ -44,8 +44,7 @@ public:
     }
     void add(Point p)
     {
-        x(m_count) = p.x;
-        y(m_count) = p.y;
+        set(m_count, p.x, p.y);
         ++m_count;
     }
     // Called after the last add; at least one point was added.
@@ -53,8 +52,7 @@ public:
     {
         m_groups = (m_count + 3) / 4;
         for (size_t i = m_count; i < m_groups * 4; ++i) {
-            x(i) = x(0);
-            y(i) = y(0);
+            set(i, x(0), y(0));
         }
     }
     [[gnu::always_inline]] double operator()(double atX, double atY) const
@@ -78,8 +76,12 @@ private:
     static Pair abs(Pair v) { return reinterpret_cast<Pair>(reinterpret_cast<Bits>(v) & ~Bits{1ull << 63, 1ull << 63}); }
     static Pair min(Pair a, Pair b) { return a < b ? a : b; }
     Pair distance(size_t pair, Pair px, Pair py) const { return abs(px - m_x[pair]) + abs(py - m_y[pair]); }
-    double &x(size_t i) { return m_x[i / 2][i % 2]; }
-    double &y(size_t i) { return m_y[i / 2][i % 2]; }
+    // Element assignment, not a reference: clang binds no reference to a vector lane.
+    void set(size_t i, double atX, double atY)
+    {
+        m_x[i / 2][i % 2] = atX;
+        m_y[i / 2][i % 2] = atY;
+    }
     double x(size_t i) const { return m_x[i / 2][i % 2]; }
     double y(size_t i) const { return m_y[i / 2][i % 2]; }
 
