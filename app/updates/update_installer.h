@@ -30,8 +30,8 @@ std::unique_ptr<InstallRoute> pkexecRoute(const QString &pkexec);
 // Downloads the release from the update server into `folder` while hashing it, refuses a
 // file that differs from the signed manifest in host, size or SHA-256, and hands only a
 // verified file to the route, which is found before anything is downloaded. The file is
-// removed on every outcome. A download that
-// receives nothing for `stallLimit` fails; a slow one that keeps receiving does not.
+// removed on every outcome. A download that receives nothing for `stallLimit` fails; a slow
+// one that keeps receiving does not.
 class PackageInstaller : public QObject, public UpdateInstaller {
     Q_OBJECT
 public:
