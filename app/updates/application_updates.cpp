@@ -108,6 +108,7 @@ ApplicationUpdates::ApplicationUpdates(DocumentController &controller, QSettings
             && !QApplication::activeModalWidget();
     };
     services.restart = [this] { restart(); };
+    services.showMessage = [this] { showSettings(); };
     m_store = new UpdateStore(std::move(services), this);
 
     controller.setUpdateCheck([this] {

@@ -117,6 +117,19 @@ private:
     uint m_percentage = unknownPercentage;
 };
 
+// pkexec exits 126 when the password request was dismissed and 127 when permission was not
+// given or could not be asked for (no polkit); any other code is apt-get's own.
+QString pkexecFailure(int code, const QString &detail)
+{
+    if (code == 126)
+        return QStringLiteral("The update was not installed: the request for the administrator's password was "
+                              "dismissed.");
+    if (code == 127)
+        return QStringLiteral("The update was not installed: the system did not give permission to install it (%1).")
+            .arg(detail);
+    return QStringLiteral("The package could not be installed: %1").arg(detail);
+}
+
 // pkexec asks for the administrator's password through the desktop's polkit agent.
 class PkexecRoute : public QObject, public InstallRoute {
 public:
@@ -133,8 +146,9 @@ public:
             }
             const QStringList lines =
                 QString::fromLocal8Bit(process->readAllStandardError()).split('\n', Qt::SkipEmptyParts);
-            done(QStringLiteral("The package could not be installed: %1")
-                     .arg(lines.isEmpty() ? QStringLiteral("exit code %1").arg(code) : lines.last().trimmed()));
+            const QString detail = lines.isEmpty() ? QStringLiteral("exit code %1").arg(code) : lines.last().trimmed();
+            done(status == QProcess::NormalExit ? pkexecFailure(code, detail)
+                                                : QStringLiteral("The package could not be installed: %1").arg(detail));
         });
         connect(process, &QProcess::errorOccurred, this, [process, done](QProcess::ProcessError error) {
             if (error == QProcess::FailedToStart)
@@ -165,8 +179,13 @@ std::unique_ptr<InstallRoute> systemInstallRoute()
         return std::make_unique<PackageKitRoute>();
     const QString pkexec = QStandardPaths::findExecutable(QStringLiteral("pkexec"));
     if (!pkexec.isEmpty())
-        return std::make_unique<PkexecRoute>(pkexec);
+        return pkexecRoute(pkexec);
     return nullptr;
+}
+
+std::unique_ptr<InstallRoute> pkexecRoute(const QString &pkexec)
+{
+    return std::make_unique<PkexecRoute>(pkexec);
 }
 
 #include "install_routes.moc"

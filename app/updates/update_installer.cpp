@@ -14,7 +14,9 @@
 
 const QString PackageInstaller::mismatchMessage =
     QStringLiteral("The downloaded update did not match its signed description. Nothing was installed.");
-const QString PackageInstaller::noRouteMessage = QStringLiteral("No way to install packages was found on this system.");
+const QString PackageInstaller::noRouteMessage =
+    QStringLiteral("Vantrel installs updates through PackageKit or pkexec, and neither was found on this system. "
+                   "Install the packagekit package, or update the vantrel package with apt.");
 
 namespace {
 
@@ -23,10 +25,10 @@ namespace {
 // finish() runs once, removes the file and reports.
 class Download : public QObject {
 public:
-    Download(QNetworkReply *reply, const QString &path, UpdateManifest release, PackageInstaller::RouteFactory routes,
+    Download(QNetworkReply *reply, const QString &path, UpdateManifest release, std::unique_ptr<InstallRoute> route,
              std::function<void(InstallProgress)> progress, std::function<void(std::optional<QString>)> done,
              QString stallMessage)
-        : QObject(reply), m_reply(reply), m_path(path), m_release(std::move(release)), m_routes(std::move(routes)),
+        : QObject(reply), m_reply(reply), m_path(path), m_release(std::move(release)), m_route(std::move(route)),
           m_progress(std::move(progress)), m_done(std::move(done)), m_stallMessage(std::move(stallMessage))
     {
         crypto_hash_sha256_init(&m_hash);
@@ -87,15 +89,10 @@ private:
             finish(m_failure);
             return;
         }
-        std::unique_ptr<InstallRoute> route = m_routes();
-        if (!route) {
-            finish(PackageInstaller::noRouteMessage);
-            return;
-        }
         m_handedOver = true;
         if (m_progress)
             m_progress(InstallProgress{.phase = InstallProgress::Phase::installing, .cancellable = false});
-        InstallRoute *running = route.release();
+        InstallRoute *running = m_route.release();
         running->install(m_path, m_progress, [this, running](std::optional<QString> failure) {
             // The route may be reporting from inside one of its own signals: delete it later.
             QTimer::singleShot(0, QCoreApplication::instance(), [running] { delete running; });
@@ -145,7 +142,7 @@ private:
     QString m_path;
     std::unique_ptr<PendingFile> m_file;
     UpdateManifest m_release;
-    PackageInstaller::RouteFactory m_routes;
+    std::unique_ptr<InstallRoute> m_route;
     std::function<void(InstallProgress)> m_progress;
     std::function<void(std::optional<QString>)> m_done;
     QString m_stallMessage;
@@ -188,6 +185,12 @@ void PackageInstaller::install(const UpdateManifest &release, std::function<void
         done(mismatchMessage);
         return;
     }
+    // Without a way to install, the download would be wasted.
+    std::unique_ptr<InstallRoute> route = m_routes();
+    if (!route) {
+        done(noRouteMessage);
+        return;
+    }
     if (!m_folder.mkpath(QStringLiteral("."))) {
         done(QStringLiteral("The update could not be saved in %1.").arg(m_folder.path()));
         return;
@@ -202,5 +205,6 @@ void PackageInstaller::install(const UpdateManifest &release, std::function<void
     request.setTransferTimeout(int(m_stallLimit.count()));
     QNetworkReply *reply = m_network.get(request);
     const QString path = m_folder.filePath(QStringLiteral("vantrel-update-%1.deb").arg(release.releaseBuild()));
-    m_download = new Download(reply, path, release, m_routes, std::move(progress), std::move(done), stallMessage());
+    m_download =
+        new Download(reply, path, release, std::move(route), std::move(progress), std::move(done), stallMessage());
 }

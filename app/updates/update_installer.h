@@ -23,11 +23,15 @@ public:
 // PackageKit's InstallFiles over the system bus, where PackageKit runs; else pkexec with
 // apt-get; else nothing.
 std::unique_ptr<InstallRoute> systemInstallRoute();
+// `pkexec apt-get install -y <file>` with the program `pkexec`; a refused or dismissed
+// password request is told apart from a failing apt-get.
+std::unique_ptr<InstallRoute> pkexecRoute(const QString &pkexec);
 
 // Downloads the release from the update server into `folder` while hashing it, refuses a
 // file that differs from the signed manifest in host, size or SHA-256, and hands only a
-// verified file to the route. The file is removed on every outcome. A download that
-// receives nothing for `stallLimit` fails; a slow one that keeps receiving does not.
+// verified file to the route, which is found before anything is downloaded. The file is
+// removed on every outcome. A download that receives nothing for `stallLimit` fails; a slow
+// one that keeps receiving does not.
 class PackageInstaller : public QObject, public UpdateInstaller {
     Q_OBJECT
 public:

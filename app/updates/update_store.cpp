@@ -68,6 +68,12 @@ static bool isAlreadyInstalled(const UpdateManifest &release, const std::optiona
     return installed && !release.isNewer(installed->version, installed->releaseBuild());
 }
 
+static QString restartMessage(const UpdateManifest &installed)
+{
+    return QStringLiteral("Vantrel %1 is installed. Restart Vantrel to finish updating.")
+        .arg(QString::fromStdString(installed.version));
+}
+
 bool UpdateStore::shouldNotify() const
 {
     if (!m_available || !m_available->isNewer(m_services.version.toStdString(), m_services.build)
@@ -167,8 +173,11 @@ void UpdateStore::finishCheck(bool manual, const FeedResponse &response)
     m_lastChecked = m_services.clock->now();
     if (manual)
         m_services.settings->remove(skippedKey);
-    m_message = m_available ? QStringLiteral("A new Vantrel version is available.")
-                            : QStringLiteral("You’re up to date.");
+    if (m_installed && (!m_available || isAlreadyInstalled(*m_available, m_installed)))
+        m_message = restartMessage(*m_installed); // only the restart is left to do
+    else
+        m_message = m_available ? QStringLiteral("A new Vantrel version is available.")
+                                : QStringLiteral("You’re up to date.");
     emit changed();
 }
 
@@ -221,6 +230,14 @@ void UpdateStore::setMessage(const QString &message)
     emit changed();
 }
 
+void UpdateStore::reportInstallFailure(const QString &message)
+{
+    setMessage(message);
+    // A cancel was the user's own doing and needs no window.
+    if (message != UpdateInstaller::cancelledMessage && m_services.showMessage)
+        m_services.showMessage();
+}
+
 static QString megabytes(qint64 bytes)
 {
     return QString::number(double(bytes) / 1'000'000, 'f', 1);
@@ -264,7 +281,7 @@ void UpdateStore::installUpdate()
     if (!m_available)
         return;
     if (const std::optional<QString> failure = m_services.packagedAppFailure()) {
-        setMessage(*failure);
+        reportInstallFailure(*failure);
         return;
     }
     if (m_services.hasUnsavedDocuments()) {
@@ -299,12 +316,11 @@ void UpdateStore::finishInstall(const UpdateManifest &release, const std::option
     m_installing = false;
     m_progress.reset();
     if (failure) {
-        setMessage(*failure);
+        reportInstallFailure(*failure);
         return;
     }
     m_installed = release;
-    setMessage(QStringLiteral("Vantrel %1 is installed. Restart Vantrel to finish updating.")
-                   .arg(QString::fromStdString(release.version)));
+    setMessage(restartMessage(release));
     const int answer = m_services.dialogs->ask(
         QStringLiteral("Restart Vantrel?"),
         QStringLiteral("Vantrel %1 is installed. Restart now to use it; Vantrel will ask you to save unsaved charts "

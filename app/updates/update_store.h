@@ -81,6 +81,9 @@ struct UpdateStoreServices {
     std::function<bool()> mayPrompt;
     // The quit path with its save review, starting the new executable afterwards.
     std::function<void()> restart;
+    // Brings the message into view (the Settings window): an install started from a chart
+    // window or the startup alert that fails would otherwise end without a word.
+    std::function<void()> showMessage;
 };
 
 // The one update store of the application: checks the signed feed daily and on demand,
@@ -140,6 +143,7 @@ private:
     void finishCheck(bool manual, const FeedResponse &response);
     void finishInstall(const UpdateManifest &release, const std::optional<QString> &failure);
     void setMessage(const QString &message);
+    void reportInstallFailure(const QString &message);
 
     UpdateStoreServices m_services;
     QTimer m_timer;

@@ -113,6 +113,7 @@ TEST_F(DownloadTest, OverlongStreamIsAbortedAtTheSignedSize)
 TEST_F(DownloadTest, ServerErrorsAndMissingRoutesAreReported)
 {
     EXPECT_EQ(install(describedRelease(), false), PackageInstaller::noRouteMessage);
+    EXPECT_TRUE(server.requests.isEmpty()) << "nothing is downloaded without a way to install it";
     server.status = 404;
     EXPECT_EQ(install(describedRelease()).value_or("").contains("404"), true);
     EXPECT_TRUE(installed.isEmpty());

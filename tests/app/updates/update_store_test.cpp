@@ -77,6 +77,7 @@ protected:
         services.hasUnsavedDocuments = [this] { return unsaved; };
         services.mayPrompt = [this] { return mayPrompt; };
         services.restart = [this] { ++restarts; };
+        services.showMessage = [this] { ++messagesShown; };
         store = std::make_unique<UpdateStore>(std::move(services));
         return *store;
     }
@@ -105,6 +106,7 @@ protected:
     bool unsaved = false;
     bool mayPrompt = true;
     int restarts = 0;
+    int messagesShown = 0;
     std::unique_ptr<UpdateStore> store;
 };
 
@@ -469,6 +471,7 @@ TEST_F(UpdateStoreTest, LaterAfterAnInstallOffersTheRestartAndNeverDownloadsAgai
     store->check(true);
     fetcher.answer(found());
     EXPECT_FALSE(store->shouldNotify());
+    EXPECT_EQ(store->message(), "Vantrel 2.1 is installed. Restart Vantrel to finish updating.");
     store->installUpdate();
     EXPECT_EQ(installer.installs.size(), 1u);
     EXPECT_EQ(restarts, 1);
@@ -511,3 +514,31 @@ TEST_F(UpdateStoreTest, InstallShowsProgressAndCancels)
     EXPECT_TRUE(store->isInstalling());
 }
 
+// An install started from a chart window or the startup alert has only the Settings window to
+// say why it failed: a refusal or a failed install brings it up, a cancel or a success does not.
+TEST_F(UpdateStoreTest, FailedInstallsBringTheirMessageIntoView)
+{
+    makeStore();
+    findRelease();
+    packagedFailure = "Only Vantrel installed from its Debian package can install updates.";
+    store->install();
+    EXPECT_EQ(store->message(), *packagedFailure);
+    EXPECT_EQ(messagesShown, 1);
+
+    packagedFailure.reset();
+    store->install();
+    installer.done("The update download stopped: nothing arrived for 30 seconds. Nothing was installed.");
+    QCoreApplication::processEvents();
+    EXPECT_EQ(messagesShown, 2);
+
+    store->install();
+    store->cancelInstall();
+    QCoreApplication::processEvents();
+    EXPECT_EQ(store->message(), UpdateInstaller::cancelledMessage);
+    dialogs.choices = {"Later"};
+    store->install();
+    installer.done(std::nullopt);
+    QCoreApplication::processEvents();
+    EXPECT_TRUE(store->isRestartPending());
+    EXPECT_EQ(messagesShown, 2);
+}
