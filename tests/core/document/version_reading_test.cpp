@@ -1,0 +1,213 @@
+// Versions are read apart, on several threads, and a position whose text is the text of the
+// same position in the version before is not read again. Whatever a version's text looks
+// like, the document must read exactly as in one pass: the same archive or the same message.
+#include "archive_test_support.h"
+#include "random_edits.h"
+
+#include "core/document/archive_json.h"
+#include "core/document/version_reading.h"
+#include "core/model/organization_json.h"
+
+#include <gtest/gtest.h>
+
+#include <variant>
+
+using namespace TestDocs;
+using Json = nlohmann::json;
+
+namespace {
+
+using Outcome = std::variant<OrganizationArchive, std::string>;
+
+Outcome outcome(const std::string &text)
+{
+    try {
+        return OrganizationArchive::decode(text);
+    } catch (const OrganizationError &error) {
+        return error.message();
+    }
+}
+
+std::string described(const Outcome &result)
+{
+    if (const std::string *message = std::get_if<std::string>(&result))
+        return "refused: " + *message;
+    return "read " + std::to_string(std::get<OrganizationArchive>(result).revisions.size()) + " versions";
+}
+
+std::string joined(const std::vector<std::string> &texts, const std::string &separator)
+{
+    std::string result;
+    for (size_t i = 0; i < texts.size(); ++i)
+        result += (i ? separator : "") + texts[i];
+    return result;
+}
+
+// The positions of `organization` as texts, laid out in turn compact, indented and with other
+// white space.
+std::vector<std::string> positionTexts(const Organization &organization, int layout)
+{
+    std::vector<std::string> texts;
+    for (size_t i = 0; i < organization.positions.size(); ++i) {
+        const Json json = OrganizationJson::encode(organization.positions[i]);
+        const int kind = (layout + int(i)) % 3;
+        texts.push_back(kind == 0 ? json.dump() : kind == 1 ? json.dump(2) : "\t\r\n" + json.dump(1, '\t'));
+    }
+    return texts;
+}
+
+// A version's text with its organization written as `organizationText`.
+std::string versionText(const OrganizationRevision &revision, const std::string &organizationText)
+{
+    std::string text = ArchiveJson::encodeWithoutOrganization(revision).dump();
+    text.pop_back(); // the closing brace
+    return text + ",\"organization\":" + organizationText + "}";
+}
+
+std::string plainOrganization(const std::vector<std::string> &positions)
+{
+    return "{\"positions\": [" + joined(positions, ", ") + "]}";
+}
+
+// The document around `versions`; in one pass when its "revisions" key is spelt with an
+// escape, which the parallel reader is never sure of (white space keeps every later byte
+// where it is, for the messages that give one).
+std::string documentText(const OrganizationArchive &archive, const std::vector<std::string> &versions, bool onePass)
+{
+    OrganizationArchive rest = archive;
+    rest.revisions.clear();
+    const std::string text = Json::parse(rest.encodeDocument()).dump();
+    const size_t list = text.find("\"revisions\":[]");
+    return text.substr(0, list) + (onePass ? "\"revi\\u0073ions\":[" : "\"revisions\":     [") +
+           joined(versions, ",\n") + text.substr(list + 13);
+}
+
+void expectReadAlike(const OrganizationArchive &archive, const std::vector<std::string> &versions)
+{
+    const Outcome apart = outcome(documentText(archive, versions, false));
+    const Outcome onePass = outcome(documentText(archive, versions, true));
+    EXPECT_EQ(described(apart), described(onePass));
+    EXPECT_TRUE(apart == onePass);
+}
+
+OrganizationRevision revisionOf(const Organization &organization, int number)
+{
+    return OrganizationRevision{.id = canonicalUUID("00000000-0000-4000-8000-" + std::to_string(100000000000 + number)).value(),
+                                .number = number,
+                                .date = Date{double(number)},
+                                .note = "Before editing [" + std::to_string(number) + "] \"{\\",
+                                .name = "District",
+                                .organization = FrozenOrganization(organization)};
+}
+
+} // namespace
+
+// Histories of random edits (some leave a version invalid), with positions added, deleted,
+// moved and laid out differently from one version to the next.
+TEST(DocumentReading, RandomHistoriesReadAsInOnePass)
+{
+    for (unsigned seed : {1u, 2u, 3u, 4u}) {
+        SCOPED_TRACE(seed);
+        std::mt19937 random(seed);
+        const OrganizationArchive document = RandomEdits::district(random, 30);
+        OrganizationArchive archive = document;
+        std::vector<std::string> versions;
+        for (int v = 0; v < 14; ++v) {
+            const OrganizationArchive unedited = archive;
+            for (int edits = RandomEdits::below(random, 3); edits >= 0; --edits)
+                RandomEdits::apply(archive, random);
+            if (seed % 2 && !errorOf([&] { archive.organization.validate(); }).empty())
+                archive = unedited; // every version valid: nothing hides a difference
+            Organization organization = archive.organization;
+            if (v % 5 == 3) // the order of the positions changes
+                std::rotate(organization.positions.begin(), organization.positions.begin() + 1, organization.positions.end());
+            const int layout = random() % 7 == 0 ? RandomEdits::below(random, 3) : 0;
+            versions.push_back(versionText(revisionOf(organization, v), plainOrganization(positionTexts(organization, layout))));
+        }
+        expectReadAlike(document, versions);
+    }
+}
+
+// One version among plain ones written in a way the reader cannot be sure of, or with a
+// fault, or with positions that look alike but are not where they were.
+TEST(DocumentReading, UnusualVersionsReadAsInOnePass)
+{
+    const Organization before = organization({person("A"), person("B", "A"), vacancy("C", "B")});
+    Organization moved = before;
+    std::swap(moved.positions[1], moved.positions[2]);
+    const std::vector<std::string> texts = positionTexts(before, 0);
+    Organization missingManager = before;
+    missingManager.positions[2].managerID = "gone";
+    Json badFTE = OrganizationJson::encode(before.positions[1]);
+    badFTE["fte"] = "x";
+    const std::string plain = plainOrganization(texts);
+    const std::string positions = "\"positions\": [" + joined(texts, ",") + "]";
+
+    const std::vector<std::pair<std::string, std::string>> cases{
+        {"a decoy positions list before the real one", "{\"extra\": {\"positions\": [1, {]}]}, " + positions + "}"},
+        {"positions given twice", "{\"positions\": [], " + positions + "}"},
+        {"positions spelt with an escape", "{\"positi\\u006fns\": [" + joined(texts, ",") + "]}"},
+        {"positions not a list", "{\"positions\": {}}"},
+        {"organization not an object", "[" + plain + "]"},
+        {"no positions", "{}"},
+        {"no positions at all in the list", "{\"positions\": []}"},
+        {"an empty element", "{\"positions\": [," + joined(texts, ",") + "]}"},
+        {"a trailing comma", "{\"positions\": [" + joined(texts, ",") + ",]}"},
+        {"a position that does not read", plainOrganization({texts[0], badFTE.dump(), texts[2]})},
+        {"an unknown manager in a position that changed", plainOrganization(positionTexts(missingManager, 0))},
+        {"positions moved", plainOrganization(positionTexts(moved, 0))},
+        {"the same positions laid out otherwise", plainOrganization(positionTexts(before, 1))},
+        {"one position fewer", plainOrganization({texts[0], texts[1]})},
+        {"a position more", plainOrganization({texts[0], texts[1], texts[2], texts[2]})},
+    };
+    for (const auto &[name, organizationText] : cases) {
+        SCOPED_TRACE(name);
+        std::vector<std::string> versions;
+        for (int v = 0; v < 5; ++v)
+            versions.push_back(versionText(revisionOf(before, v), v == 2 ? organizationText : plain));
+        expectReadAlike(archive({person("A")}), versions);
+    }
+    // The organization given twice: the later one counts.
+    std::vector<std::string> versions{versionText(revisionOf(before, 0), plain), versionText(revisionOf(before, 1), plain)};
+    versions[1].insert(versions[1].find("\"organization\""), "\"organization\": {\"positions\": []},");
+    expectReadAlike(archive({person("A")}), versions);
+}
+
+// An invalid version among valid ones whose positions are not read again: its message, and
+// the oldest invalid version's message when there are several.
+TEST(DocumentReading, InvalidVersionsAmongUnchangedPositions)
+{
+    Organization organization = RandomEdits::district(*std::make_unique<std::mt19937>(7), 50).organization;
+    OrganizationArchive document = OrganizationArchive::make("District", organization);
+    std::vector<std::string> versions;
+    for (int v = 0; v < 9; ++v) {
+        Organization version = organization;
+        if (v == 4 || v == 6)
+            version.positions[size_t(10 + v)].managerID = version.positions[size_t(10 + v)].id; // reports to itself
+        versions.push_back(versionText(revisionOf(version, v), plainOrganization(positionTexts(version, 0))));
+    }
+    const Outcome read = outcome(documentText(document, versions, false));
+    ASSERT_TRUE(std::holds_alternative<std::string>(read));
+    EXPECT_EQ(std::get<std::string>(read), std::get<std::string>(outcome(documentText(document, versions, true))));
+    expectReadAlike(document, versions);
+}
+
+// The array a path names, found by following strings and brackets only.
+TEST(DocumentReading, ArrayFoundThroughStringsAndBrackets)
+{
+    const std::string text = R"( {"a": "\"[\\", "b": {"c": [1]}, "c": [ {"x": "]\\\""} , [2, "," ] ,3 ] } )";
+    const std::optional<VersionReading::ArraySpans> found = VersionReading::findArray(text, {"c"});
+    ASSERT_TRUE(found);
+    EXPECT_EQ(text[found->open], '[');
+    EXPECT_EQ(text[found->close], ']');
+    EXPECT_EQ(found->elements, (std::vector<std::string_view>{R"({"x": "]\\\""})", R"([2, "," ])", "3"}));
+    const std::optional<VersionReading::ArraySpans> nested = VersionReading::findArray(text, {"b", "c"});
+    ASSERT_TRUE(nested);
+    EXPECT_EQ(nested->elements, std::vector<std::string_view>{"1"});
+    EXPECT_FALSE(VersionReading::findArray(text, {"a"}));
+    EXPECT_FALSE(VersionReading::findArray(text, {"b", "d"}));
+    EXPECT_FALSE(VersionReading::findArray(R"({"c": [1], "c": [2]})", {"c"}));
+    EXPECT_FALSE(VersionReading::findArray(R"({"c": [1]} {})", {"c"}));
+    EXPECT_FALSE(VersionReading::findArray(R"({"c": [1, "])", {"c"}));
+    EXPECT_FALSE(VersionReading::findArray(R"({"\u0063": [1]})", {"c"}));
+}
