@@ -5,6 +5,7 @@
 #include "core/document/organization_archive.h"
 
 #include "core/document/archive_json.h"
+#include "core/document/arriving_bytes.h"
 #include "core/document/version_reading.h"
 #include "core/model/organization_json.h"
 
@@ -197,24 +198,26 @@ OrganizationArchive readArchive(const Json &root, RevisionCollector &collector)
     return archive;
 }
 
-// The document's JSON with the versions already decoded, on several threads, while this
-// thread parses the rest of the text. Nothing when the one-pass reader must read it all.
-std::optional<Json> parseWithVersionsApart(std::string_view bytes, RevisionCollector &collector)
+// The document's JSON with the versions already decoded, on several threads as the bytes
+// arrive, while this thread parses the rest of the text. Nothing when the one-pass reader must
+// read it all.
+std::optional<Json> parseWithVersionsApart(ArrivingBytes &bytes, RevisionCollector &collector)
 {
-    JsonRead::refuseNul(bytes);
     std::optional<Json> root;
-    std::optional<VersionReading::Versions> versions =
-        VersionReading::read(bytes, [&](size_t open, size_t close) {
-            std::string rest(bytes.substr(0, open + 1));
-            rest += bytes.substr(close);
-            RevisionCollector none;
-            try {
-                root = parseDocument(rest, none);
-            } catch (const JsonRead::Error &) {
-                return false;
-            }
-            return none.revisions.empty() && !none.readError;
-        });
+    std::optional<VersionReading::Versions> versions = VersionReading::read(bytes, [&](size_t open, size_t close) {
+        const std::string_view text = bytes.whole();
+        if (text.find('\0') != std::string_view::npos)
+            return false; // the one-pass reader refuses it
+        std::string rest(text.substr(0, open + 1));
+        rest += text.substr(close);
+        RevisionCollector none;
+        try {
+            root = parseDocument(rest, none);
+        } catch (const JsonRead::Error &) {
+            return false;
+        }
+        return none.revisions.empty() && !none.readError;
+    });
     if (!versions)
         return std::nullopt;
     collector.revisions = std::move(versions->revisions);
@@ -222,11 +225,11 @@ std::optional<Json> parseWithVersionsApart(std::string_view bytes, RevisionColle
     return root;
 }
 
-OrganizationArchive decodeDocument(std::string_view bytes)
+OrganizationArchive decodeDocument(ArrivingBytes &bytes)
 {
     RevisionCollector collector;
     std::optional<Json> versionsApart = parseWithVersionsApart(bytes, collector);
-    const Json root = versionsApart ? std::move(*versionsApart) : parseDocument(bytes, collector);
+    const Json root = versionsApart ? std::move(*versionsApart) : parseDocument(bytes.whole(), collector);
     std::variant<Organization, JsonRead::Error> bare = bareOrganization(root);
     if (Organization *organization = std::get_if<Organization>(&bare)) {
         organization->validate();
@@ -358,6 +361,12 @@ private:
 } // namespace
 
 OrganizationArchive OrganizationArchive::decode(std::string_view bytes)
+{
+    ArrivingBytes arrived(bytes);
+    return decode(arrived);
+}
+
+OrganizationArchive OrganizationArchive::decode(ArrivingBytes &bytes)
 {
     try {
         return decodeDocument(bytes);

@@ -1,6 +1,7 @@
 #include "core/document/version_reading.h"
 
 #include "core/document/archive_json.h"
+#include "core/document/arriving_bytes.h"
 #include "core/model/organization_json.h"
 
 #include <algorithm>
@@ -39,22 +40,28 @@ constexpr std::array<bool, 256> structuralBytes = [] {
 template <typename Element>
 class ArrayScan {
 public:
-    ArrayScan(std::string_view text, const std::vector<std::string_view> &path, Element element)
-        : m_text(text), m_path(path), m_seen(path.size(), false), m_element(std::move(element))
+    // `arriving`, when given, holds the text's bytes as they arrive.
+    ArrayScan(std::string_view text, ArrivingBytes *arriving, const std::vector<std::string_view> &path, Element element)
+        : m_data(text.data())
+        , m_available(text.size())
+        , m_arriving(arriving)
+        , m_path(path)
+        , m_seen(path.size(), false)
+        , m_element(std::move(element))
     {
     }
 
-    // Where the array lies, or nothing when unsure.
+    // Where the array lies, or nothing when unsure. Throws ArrivingBytes::Abandoned.
     std::optional<ArraySpans> run()
     {
-        const char *data = m_text.data();
-        const size_t size = m_text.size();
-        for (size_t i = 0; i < size; ++i) {
+        const char *data = m_data;
+        size_t i = 0;
+        while (reach(i)) {
             if (m_depth > m_chain + 1) {
-                while (i < size && !structuralBytes[static_cast<unsigned char>(data[i])])
+                while (i < m_available && !structuralBytes[static_cast<unsigned char>(data[i])])
                     ++i;
-                if (i == size)
-                    break;
+                if (i == m_available)
+                    continue;
                 if (data[i] == '"') {
                     if (!skipString(i))
                         return std::nullopt;
@@ -64,10 +71,10 @@ public:
                     m_previous = data[i];
                     m_lastSignificant = i;
                 }
-                continue;
-            }
-            if (!member(i))
+            } else if (!member(i)) {
                 return std::nullopt;
+            }
+            ++i;
         }
         if (!m_found || !m_closed || m_depth != 0)
             return std::nullopt;
@@ -78,7 +85,7 @@ private:
     // One character among the members along the path (or the array's elements); false when unsure.
     bool member(size_t &i)
     {
-        const char c = m_text[i];
+        const char c = m_data[i];
         if (isSpace(c))
             return true;
         if (m_depth == 0 && (m_previous != 0 || c != '{'))
@@ -96,7 +103,7 @@ private:
             if (!skipString(i))
                 return false;
             if (!m_inArray && (m_previous == '{' || m_previous == ',')) {
-                const std::string_view key = m_text.substr(start + 1, i - start - 1);
+                const std::string_view key(m_data + start + 1, i - start - 1);
                 if (key.find('\\') != std::string_view::npos)
                     return false;
                 m_keyMatches = key == m_path[m_chain];
@@ -153,16 +160,36 @@ private:
         return true;
     }
 
-    // Moves `i` from a string's opening quote to its closing one; false when it never closes.
-    bool skipString(size_t &i) const
+    // Whether byte `i` is there, waiting for it while the text arrives.
+    bool reach(size_t i)
     {
-        const char *data = m_text.data();
+        if (i < m_available)
+            return true;
+        if (m_arriving)
+            m_available = m_arriving->beyond(i);
+        return i < m_available;
+    }
+
+    // Moves `i` from a string's opening quote to its closing one; false when it never closes.
+    bool skipString(size_t &i)
+    {
+        const char *data = m_data;
         size_t end = i + 1;
         while (true) {
-            const void *quote = std::memchr(data + end, '"', m_text.size() - end);
-            if (!quote)
-                return false;
-            end = size_t(static_cast<const char *>(quote) - data);
+            // Strings are mostly short: a plain loop beats a call until the end is far.
+            const size_t near = std::min(m_available, end + 32);
+            while (end < near && data[end] != '"')
+                ++end;
+            if (end == near) {
+                const void *quote = std::memchr(data + end, '"', m_available - end);
+                if (!quote) {
+                    end = m_available;
+                    if (!reach(end))
+                        return false;
+                    continue;
+                }
+                end = size_t(static_cast<const char *>(quote) - data);
+            }
             size_t backslashes = 0; // the opening quote stops the count
             while (data[end - 1 - backslashes] == '\\')
                 ++backslashes;
@@ -176,13 +203,15 @@ private:
 
     void endElement()
     {
-        const std::string_view text = m_text.substr(m_elementStart, m_lastSignificant + 1 - m_elementStart);
+        const std::string_view text(m_data + m_elementStart, m_lastSignificant + 1 - m_elementStart);
         m_found->elements.push_back(text);
         m_element(text);
         m_awaitingElement = true;
     }
 
-    std::string_view m_text;
+    const char *m_data;
+    size_t m_available; // bytes of the text arrived so far
+    ArrivingBytes *m_arriving;
     const std::vector<std::string_view> &m_path;
     std::vector<bool> m_seen; // keys of the path met so far
     Element m_element;
@@ -201,7 +230,7 @@ private:
 template <typename Element>
 std::optional<ArraySpans> scanArray(std::string_view text, const std::vector<std::string_view> &path, Element element)
 {
-    return ArrayScan<Element>(text, path, std::move(element)).run();
+    return ArrayScan<Element>(text, nullptr, path, std::move(element)).run();
 }
 
 // A version decoded by a helper, before it is frozen.
@@ -224,7 +253,7 @@ struct Failed {};
 // helper at a time, each version sharing with the one before) and validate them.
 class ParallelReader {
 public:
-    explicit ParallelReader(std::string_view text) : m_text(text) {}
+    explicit ParallelReader(ArrivingBytes &bytes) : m_bytes(bytes) {}
 
     std::optional<Versions> run(const std::function<bool(size_t, size_t)> &whileDecoding)
     {
@@ -234,23 +263,30 @@ public:
             std::vector<std::jthread> threads;
             for (size_t t = 0; t < helpers; ++t)
                 threads.emplace_back([this] { help(); });
-            const std::optional<ArraySpans> array = scanArray(m_text, {"revisions"}, [this](std::string_view element) {
-                const std::lock_guard lock(m_mutex);
-                m_elements.push_back(element);
-                m_changed.notify_all();
-            });
-            const bool found = array && array->elements.size() >= 2;
-            {
-                const std::lock_guard lock(m_mutex);
-                m_scanned = true;
-                m_failed = m_failed || !found;
-                m_changed.notify_all();
+            try {
+                const auto found = [this](std::string_view element) {
+                    const std::lock_guard lock(m_mutex);
+                    m_elements.push_back(element);
+                    m_changed.notify_all();
+                };
+                const std::optional<ArraySpans> array =
+                    ArrayScan(std::string_view(m_bytes.data(), 0), &m_bytes, {"revisions"}, found).run();
+                const bool sure = array && array->elements.size() >= 2;
+                {
+                    const std::lock_guard lock(m_mutex);
+                    m_scanned = true;
+                    m_failed = m_failed || !sure;
+                    m_changed.notify_all();
+                }
+                if (sure && !whileDecoding(array->open, array->close))
+                    fail();
+            } catch (...) {
+                fail(); // the helpers stop before the threads are joined
+                throw;
             }
-            if (found && !whileDecoding(array->open, array->close))
-                fail();
             help();
         }
-        if (m_failed) // every helper has finished
+        if (m_failed)
             return std::nullopt;
         Versions versions;
         versions.revisions = std::move(m_revisions);
@@ -296,12 +332,16 @@ private:
                 m_unvalidated.pop_front();
                 lock.unlock();
                 std::optional<std::string> invalid;
+                bool failed = false;
                 try {
                     organization->toOrganization().validate();
                 } catch (const OrganizationError &error) {
                     invalid = error.message();
+                } catch (...) {
+                    failed = true;
                 }
                 lock.lock();
+                m_failed = m_failed || failed;
                 if (invalid)
                     m_invalid.emplace(index, std::move(*invalid));
                 --m_validating;
@@ -397,7 +437,7 @@ private:
         m_positionTexts[i].texts.reset();
     }
 
-    std::string_view m_text;
+    ArrivingBytes &m_bytes;
     size_t m_ahead = 0;
     std::mutex m_mutex;
     std::condition_variable m_changed;
@@ -424,9 +464,9 @@ std::optional<ArraySpans> findArray(std::string_view text, const std::vector<std
     return scanArray(text, path, [](std::string_view) {});
 }
 
-std::optional<Versions> read(std::string_view text, const std::function<bool(size_t, size_t)> &whileDecoding)
+std::optional<Versions> read(ArrivingBytes &bytes, const std::function<bool(size_t, size_t)> &whileDecoding)
 {
-    return ParallelReader(text).run(whileDecoding);
+    return ParallelReader(bytes).run(whileDecoding);
 }
 
 } // namespace VersionReading

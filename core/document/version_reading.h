@@ -1,5 +1,6 @@
 #pragma once
 
+#include "core/document/arriving_bytes.h"
 #include "core/document/organization_archive.h"
 
 #include <cstddef>
@@ -33,12 +34,13 @@ struct Versions {
     std::optional<std::string> invalidOrganization; // the oldest version's validation failure
 };
 
-// The versions in the top-level "revisions" array of `text`, each frozen sharing the
-// unchanged positions of the one before, and each validated. A position whose text is the
-// text of the same position in the version before is not read again. `whileDecoding` runs on
-// this thread once the array is found, with its brackets' offsets, while helpers decode; it
-// returns false to give up. Nothing when unsure, when there are fewer than two versions, when
-// any version does not read or `whileDecoding` gives up.
-std::optional<Versions> read(std::string_view text, const std::function<bool(std::size_t, std::size_t)> &whileDecoding);
+// The versions in the top-level "revisions" array of the text `bytes`, each frozen sharing
+// the unchanged positions of the one before, and each validated. Versions are decoded as soon
+// as they have arrived; a position whose text is the text of the same position in the
+// version before is not read again. `whileDecoding` runs on this thread once every byte has
+// arrived and the array is found, with its brackets' offsets, while helpers decode; it returns
+// false to give up. Nothing when unsure, when there are fewer than two versions, when any
+// version does not read or `whileDecoding` gives up. Throws ArrivingBytes::Abandoned.
+std::optional<Versions> read(ArrivingBytes &bytes, const std::function<bool(std::size_t, std::size_t)> &whileDecoding);
 
 } // namespace VersionReading

@@ -5,11 +5,13 @@
 #include "random_edits.h"
 
 #include "core/document/archive_json.h"
+#include "core/document/arriving_bytes.h"
 #include "core/document/version_reading.h"
 #include "core/model/organization_json.h"
 
 #include <gtest/gtest.h>
 
+#include <thread>
 #include <variant>
 
 using namespace TestDocs;
@@ -210,4 +212,51 @@ TEST(DocumentReading, ArrayFoundThroughStringsAndBrackets)
     EXPECT_FALSE(VersionReading::findArray(R"({"c": [1]} {})", {"c"}));
     EXPECT_FALSE(VersionReading::findArray(R"({"c": [1, "])", {"c"}));
     EXPECT_FALSE(VersionReading::findArray(R"({"\u0063": [1]})", {"c"}));
+}
+
+// A document decoded while its bytes still arrive, a few at a time, reads as the whole text
+// does; when reading them fails, decoding gives up wherever it is.
+TEST(DocumentReading, BytesReadAsTheyArrive)
+{
+    std::mt19937 random(11);
+    const OrganizationArchive document = RandomEdits::district(random, 40);
+    OrganizationArchive archive = document;
+    std::vector<std::string> versions;
+    for (int v = 0; v < 8; ++v) {
+        RandomEdits::apply(archive, random);
+        versions.push_back(versionText(revisionOf(archive.organization, v), plainOrganization(positionTexts(archive.organization, v))));
+    }
+    const std::string valid = documentText(document, versions, false);
+    const std::string broken = valid.substr(0, valid.size() / 2) + "[" + valid.substr(valid.size() / 2);
+    for (const std::string &text : {valid, broken, std::string(valid.size() / 3, ' ')}) {
+        for (const size_t stop : {text.size() / 4, text.size(), std::string::npos}) {
+            ArrivingBytes bytes(text.size());
+            std::jthread feeder([&] {
+                std::mt19937 sizes(5);
+                size_t sent = 0;
+                while (bytes.room() > 0 && sent < stop) {
+                    const size_t count = std::min<size_t>(bytes.room(), 1 + sizes() % 700);
+                    std::copy_n(text.data() + sent, count, bytes.next());
+                    bytes.arrived(count);
+                    sent += count;
+                }
+                if (stop == std::string::npos)
+                    bytes.finish();
+                else
+                    bytes.abandon();
+            });
+            if (stop != std::string::npos) {
+                EXPECT_THROW(OrganizationArchive::decode(bytes), ArrivingBytes::Abandoned);
+                continue;
+            }
+            Outcome arrived;
+            try {
+                arrived = OrganizationArchive::decode(bytes);
+            } catch (const OrganizationError &error) {
+                arrived = error.message();
+            }
+            EXPECT_EQ(described(arrived), described(outcome(text)));
+            EXPECT_TRUE(arrived == outcome(text));
+        }
+    }
 }
