@@ -1,10 +1,13 @@
 #pragma once
 
+#include <atomic>
 #include <condition_variable>
 #include <cstddef>
 #include <memory>
 #include <mutex>
 #include <string_view>
+#include <thread>
+#include <vector>
 
 // A file's bytes while they are still being read: one thread puts them in, in order, and
 // another reads the text as far as it has arrived, so reading a large file and making sense
@@ -14,8 +17,11 @@ public:
     // Thrown to whoever waits for bytes when reading them failed.
     struct Abandoned {};
 
-    // Room for `capacity` bytes, to be put in by `arrived`.
+    // Room for `capacity` bytes, to be put in by `arrived`. Large room is made ready on other
+    // threads ahead of the bytes: the first touch of each page of a large buffer costs more
+    // than copying bytes into it.
     explicit ArrivingBytes(std::size_t capacity);
+    ~ArrivingBytes();
     // `bytes`, all arrived already; they must outlive this.
     explicit ArrivingBytes(std::string_view bytes);
 
@@ -47,4 +53,8 @@ private:
     std::size_t m_arrived = 0;
     bool m_finished = false;
     bool m_abandoned = false;
+    // Last, so that they stop before the buffer goes.
+    std::atomic<bool> m_roomDone = false;
+    std::atomic<std::size_t> m_nextRoom = 0; // the next stretch of room to make ready
+    std::vector<std::jthread> m_roomMakers;
 };

@@ -228,14 +228,15 @@ TEST(DocumentReading, BytesReadAsTheyArrive)
     }
     const std::string valid = documentText(document, versions, false);
     const std::string broken = valid.substr(0, valid.size() / 2) + "[" + valid.substr(valid.size() / 2);
-    for (const std::string &text : {valid, broken, std::string(valid.size() / 3, ' ')}) {
+    // White space after the document makes room large enough to be made ready ahead.
+    for (const std::string &text : {valid, broken, std::string(valid.size() / 3, ' '), valid + std::string(20 << 20, ' ')}) {
         for (const size_t stop : {text.size() / 4, text.size(), std::string::npos}) {
             ArrivingBytes bytes(text.size());
             std::jthread feeder([&] {
                 std::mt19937 sizes(5);
                 size_t sent = 0;
                 while (bytes.room() > 0 && sent < stop) {
-                    const size_t count = std::min<size_t>(bytes.room(), 1 + sizes() % 700);
+                    const size_t count = std::min<size_t>(bytes.room(), 1 + sizes() % (text.size() > (1 << 20) ? 70000 : 700));
                     std::copy_n(text.data() + sent, count, bytes.next());
                     bytes.arrived(count);
                     sent += count;
