@@ -198,21 +198,25 @@ OrganizationArchive readArchive(const Json &root, RevisionCollector &collector)
     return archive;
 }
 
-// The document's JSON with the versions already decoded, on several threads as the bytes
-// arrive, while this thread parses the rest of the text. Nothing when the one-pass reader must
-// read it all.
-std::optional<Json> parseWithVersionsApart(ArrivingBytes &bytes, RevisionCollector &collector)
+// What the text holds, parsed and partly decoded.
+struct ParsedDocument {
+    Json root;
+    // The positions of the organization when they were decoded apart: root's are left out.
+    std::optional<Organization> organization;
+};
+
+// The document's JSON with the versions and the organization's positions decoded on several
+// threads as the bytes arrive, while this thread parses the rest of the text. Nothing when
+// the one-pass reader must read it all.
+std::optional<ParsedDocument> parseApart(ArrivingBytes &bytes, RevisionCollector &collector)
 {
-    std::optional<Json> root;
-    std::optional<VersionReading::Versions> versions = VersionReading::read(bytes, [&](size_t open, size_t close) {
-        const std::string_view text = bytes.whole();
-        if (text.find('\0') != std::string_view::npos)
+    ParsedDocument parsed;
+    std::optional<VersionReading::Versions> versions = VersionReading::read(bytes, [&](const std::string &rest) {
+        if (bytes.whole().find('\0') != std::string_view::npos)
             return false; // the one-pass reader refuses it
-        std::string rest(text.substr(0, open + 1));
-        rest += text.substr(close);
         RevisionCollector none;
         try {
-            root = parseDocument(rest, none);
+            parsed.root = parseDocument(rest, none);
         } catch (const JsonRead::Error &) {
             return false;
         }
@@ -222,14 +226,15 @@ std::optional<Json> parseWithVersionsApart(ArrivingBytes &bytes, RevisionCollect
         return std::nullopt;
     collector.revisions = std::move(versions->revisions);
     collector.invalidOrganization = std::move(versions->invalidOrganization);
-    return root;
+    parsed.organization = std::move(versions->organization);
+    return parsed;
 }
 
 OrganizationArchive decodeDocument(ArrivingBytes &bytes)
 {
     RevisionCollector collector;
-    std::optional<Json> versionsApart = parseWithVersionsApart(bytes, collector);
-    const Json root = versionsApart ? std::move(*versionsApart) : parseDocument(bytes.whole(), collector);
+    std::optional<ParsedDocument> apart = parseApart(bytes, collector);
+    const Json root = apart ? std::move(apart->root) : parseDocument(bytes.whole(), collector);
     std::variant<Organization, JsonRead::Error> bare = bareOrganization(root);
     if (Organization *organization = std::get_if<Organization>(&bare)) {
         organization->validate();
@@ -245,6 +250,8 @@ OrganizationArchive decodeDocument(ArrivingBytes &bytes)
             throw std::get<JsonRead::Error>(bare);
         throw;
     }
+    if (apart && apart->organization)
+        archive.organization = std::move(*apart->organization);
     archive.organization.validate();
     if (archive.planning)
         archive.planning->validate();

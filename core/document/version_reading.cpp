@@ -10,6 +10,7 @@
 #include <condition_variable>
 #include <cstring>
 #include <deque>
+#include <iterator>
 #include <map>
 #include <mutex>
 #include <thread>
@@ -33,26 +34,31 @@ constexpr std::array<bool, 256> structuralBytes = [] {
     return table;
 }();
 
-// Follows strings and brackets through one JSON object to the array `path` names, calling
-// `element` with each of its elements as soon as it ends. Outside the object's members along
-// `path` and the array's elements, only strings and brackets are looked at: most of a
-// document lies inside versions, so this is the loop the whole file goes through.
+// Follows strings and brackets through one JSON object to the arrays `paths` name (paths
+// that start with different keys), calling `element` with each of their elements as soon as
+// it ends. Outside the members along the paths and the arrays' elements, only strings and
+// brackets are looked at: most of a document lies inside versions, so this is the loop the
+// whole file goes through.
 template <typename Element>
 class ArrayScan {
 public:
     // `arriving`, when given, holds the text's bytes as they arrive.
-    ArrayScan(std::string_view text, ArrivingBytes *arriving, const std::vector<std::string_view> &path, Element element)
+    ArrayScan(std::string_view text, ArrivingBytes *arriving, std::vector<std::vector<std::string_view>> paths,
+              Element element)
         : m_data(text.data())
         , m_available(text.size())
         , m_arriving(arriving)
-        , m_path(path)
-        , m_seen(path.size(), false)
+        , m_paths(std::move(paths))
+        , m_found(m_paths.size())
         , m_element(std::move(element))
     {
+        for (const auto &path : m_paths)
+            m_seen.emplace_back(path.size(), false);
     }
 
-    // Where the array lies, or nothing when unsure. Throws ArrivingBytes::Abandoned.
-    std::optional<ArraySpans> run()
+    // Where each array lies (nothing for those not there), or nothing when unsure. Throws
+    // ArrivingBytes::Abandoned.
+    std::optional<std::vector<std::optional<ArraySpans>>> run()
     {
         const char *data = m_data;
         size_t i = 0;
@@ -76,13 +82,27 @@ public:
             }
             ++i;
         }
-        if (!m_found || !m_closed || m_depth != 0)
+        if (m_depth != 0 || m_previous == 0)
             return std::nullopt;
         return std::move(m_found);
     }
 
 private:
-    // One character among the members along the path (or the array's elements); false when unsure.
+    static constexpr size_t none = size_t(-1);
+
+    // The path a key among the chain's members continues, or none.
+    size_t pathOf(std::string_view key) const
+    {
+        if (m_chain > 0)
+            return key == m_paths[m_active][m_chain] ? m_active : none;
+        for (size_t p = 0; p < m_paths.size(); ++p) {
+            if (key == m_paths[p][0])
+                return p;
+        }
+        return none;
+    }
+
+    // One character among the members along a path (or an array's elements); false when unsure.
     bool member(size_t &i)
     {
         const char c = m_data[i];
@@ -94,8 +114,8 @@ private:
             m_elementStart = i;
             m_awaitingElement = false;
         }
-        const bool valueOfPathKey = m_keyMatches && m_previous == ':';
-        if (valueOfPathKey && c != (m_chain + 1 < m_path.size() ? '{' : '['))
+        const bool valueOfPathKey = m_keyPath != none && m_previous == ':';
+        if (valueOfPathKey && c != (m_chain + 1 < m_paths[m_keyPath].size() ? '{' : '['))
             return false;
         switch (c) {
         case '"': {
@@ -106,8 +126,8 @@ private:
                 const std::string_view key(m_data + start + 1, i - start - 1);
                 if (key.find('\\') != std::string_view::npos)
                     return false;
-                m_keyMatches = key == m_path[m_chain];
-                if (m_keyMatches && m_seen[m_chain])
+                m_keyPath = pathOf(key);
+                if (m_keyPath != none && m_seen[m_keyPath][m_chain])
                     return false; // given twice
             }
             m_previous = '"';
@@ -117,10 +137,11 @@ private:
         case '[':
         case '{':
             if (valueOfPathKey) {
-                m_seen[m_chain] = true;
-                m_keyMatches = false;
-                if (++m_chain == m_path.size()) {
-                    m_found.emplace().open = i;
+                m_seen[m_keyPath][m_chain] = true;
+                m_active = m_keyPath;
+                m_keyPath = none;
+                if (++m_chain == m_paths[m_active].size()) {
+                    m_found[m_active].emplace().open = i;
                     m_inArray = true;
                     m_awaitingElement = true;
                 }
@@ -137,12 +158,11 @@ private:
                         endElement();
                     else if (m_previous != '[')
                         return false; // a trailing comma
-                    m_found->close = i;
+                    m_found[m_active]->close = i;
                     m_inArray = false;
-                    m_closed = true;
                 }
                 --m_chain;
-                m_keyMatches = false;
+                m_keyPath = none;
             }
             break;
         case ',':
@@ -151,7 +171,7 @@ private:
                     return false;
                 endElement();
             }
-            m_keyMatches = false;
+            m_keyPath = none;
             break;
         default: break;
         }
@@ -204,22 +224,22 @@ private:
     void endElement()
     {
         const std::string_view text(m_data + m_elementStart, m_lastSignificant + 1 - m_elementStart);
-        m_found->elements.push_back(text);
-        m_element(text);
+        m_found[m_active]->elements.push_back(text);
+        m_element(m_active, text);
         m_awaitingElement = true;
     }
 
     const char *m_data;
     size_t m_available; // bytes of the text arrived so far
     ArrivingBytes *m_arriving;
-    const std::vector<std::string_view> &m_path;
-    std::vector<bool> m_seen; // keys of the path met so far
+    std::vector<std::vector<std::string_view>> m_paths;
+    std::vector<std::vector<bool>> m_seen; // keys of each path met so far
+    std::vector<std::optional<ArraySpans>> m_found;
     Element m_element;
-    std::optional<ArraySpans> m_found;
-    bool m_closed = false;
     size_t m_depth = 0;
-    size_t m_chain = 0;        // how many keys of the path the place lies within
-    bool m_keyMatches = false; // the last key among the chain's members is the path's next key
+    size_t m_chain = 0;        // how many keys of the active path the place lies within
+    size_t m_active = 0;       // that path, when m_chain > 0
+    size_t m_keyPath = none;   // the path the last key among the chain's members continues
     char m_previous = 0;       // the last character looked at outside strings, not white space
     bool m_inArray = false;
     bool m_awaitingElement = false;
@@ -227,10 +247,11 @@ private:
     size_t m_lastSignificant = 0;
 };
 
-template <typename Element>
-std::optional<ArraySpans> scanArray(std::string_view text, const std::vector<std::string_view> &path, Element element)
+std::optional<ArraySpans> scanArray(std::string_view text, std::vector<std::string_view> path)
 {
-    return ArrayScan<Element>(text, nullptr, path, std::move(element)).run();
+    std::optional<std::vector<std::optional<ArraySpans>>> found =
+        ArrayScan(text, nullptr, {std::move(path)}, [](size_t, std::string_view) {}).run();
+    return found ? std::move(found->front()) : std::nullopt;
 }
 
 // A version decoded by a helper, before it is frozen.
@@ -255,31 +276,41 @@ class ParallelReader {
 public:
     explicit ParallelReader(ArrivingBytes &bytes) : m_bytes(bytes) {}
 
-    std::optional<Versions> run(const std::function<bool(size_t, size_t)> &whileDecoding)
+    std::optional<Versions> run(const std::function<bool(const std::string &)> &whileDecoding)
     {
         const size_t helpers = std::clamp<size_t>(std::thread::hardware_concurrency(), 2, 8) - 1;
         m_ahead = 2 * (helpers + 1);
+        std::optional<ArraySpans> organization;
         {
             std::vector<std::jthread> threads;
             for (size_t t = 0; t < helpers; ++t)
                 threads.emplace_back([this] { help(); });
             try {
-                const auto found = [this](std::string_view element) {
+                const auto found = [this](size_t path, std::string_view element) {
                     const std::lock_guard lock(m_mutex);
-                    m_elements.push_back(element);
+                    if (path == organizationPath)
+                        addPositionText(element, false);
+                    else
+                        m_elements.push_back(element);
                     m_changed.notify_all();
                 };
-                const std::optional<ArraySpans> array =
-                    ArrayScan(std::string_view(m_bytes.data(), 0), &m_bytes, {"revisions"}, found).run();
-                const bool sure = array && array->elements.size() >= 2;
+                std::optional<std::vector<std::optional<ArraySpans>>> arrays =
+                    ArrayScan(std::string_view(m_bytes.data(), 0), &m_bytes,
+                              {{"organization", "positions"}, {"revisions"}}, found)
+                        .run();
+                const bool sure = arrays && (*arrays)[revisionsPath] && (*arrays)[revisionsPath]->elements.size() >= 2;
                 {
                     const std::lock_guard lock(m_mutex);
+                    addPositionText({}, true);
                     m_scanned = true;
                     m_failed = m_failed || !sure;
                     m_changed.notify_all();
                 }
-                if (sure && !whileDecoding(array->open, array->close))
-                    fail();
+                if (sure) {
+                    organization = std::move((*arrays)[organizationPath]);
+                    if (!whileDecoding(rest(organization, *(*arrays)[revisionsPath])))
+                        fail();
+                }
             } catch (...) {
                 fail(); // the helpers stop before the threads are joined
                 throw;
@@ -292,10 +323,53 @@ public:
         versions.revisions = std::move(m_revisions);
         if (!m_invalid.empty())
             versions.invalidOrganization = std::move(m_invalid.begin()->second);
+        if (organization) {
+            Organization &current = versions.organization.emplace();
+            current.positions.reserve(organization->elements.size());
+            for (std::optional<std::vector<Position>> &chunk : m_organizationChunks)
+                std::move(chunk->begin(), chunk->end(), std::back_inserter(current.positions));
+        }
         return versions;
     }
 
 private:
+    static constexpr size_t organizationPath = 0;
+    static constexpr size_t revisionsPath = 1;
+    // Positions of the organization are read on helpers this many at a time.
+    static constexpr size_t chunkPositions = 500;
+
+    // The text without the elements of the arrays found apart.
+    std::string rest(const std::optional<ArraySpans> &organization, const ArraySpans &revisions) const
+    {
+        const std::string_view text = m_bytes.whole();
+        std::vector<const ArraySpans *> cuts{&revisions};
+        if (organization)
+            cuts.push_back(&*organization);
+        std::sort(cuts.begin(), cuts.end(), [](const ArraySpans *a, const ArraySpans *b) { return a->open < b->open; });
+        std::string result;
+        size_t from = 0;
+        for (const ArraySpans *cut : cuts) {
+            result += text.substr(from, cut->open + 1 - from);
+            from = cut->close;
+        }
+        result += text.substr(from);
+        return result;
+    }
+
+    // A position of the organization found; once all are, the last few. Under the lock.
+    void addPositionText(std::string_view text, bool last)
+    {
+        if (!last)
+            m_organizationTexts.push_back(text);
+        const size_t count = m_organizationTexts.size();
+        const size_t queued = m_organizationChunks.size() * chunkPositions;
+        if (count - queued >= chunkPositions || (last && count > queued)) {
+            m_organizationChunks.emplace_back();
+            m_organizationQueue.push_back(m_organizationChunks.size() - 1);
+            ++m_organizationPending;
+        }
+    }
+
     void fail()
     {
         const std::lock_guard lock(m_mutex);
@@ -309,6 +383,26 @@ private:
         while (!m_failed) {
             if (!m_freezing && m_frozen < m_decoded.size() && m_decoded[m_frozen]) {
                 freezeNext(lock);
+            } else if (!m_organizationQueue.empty()) {
+                const size_t chunk = m_organizationQueue.front();
+                m_organizationQueue.pop_front();
+                const auto first = m_organizationTexts.begin() + std::ptrdiff_t(chunk * chunkPositions);
+                const std::vector<std::string_view> texts(
+                    first, first + std::ptrdiff_t(std::min(chunkPositions, m_organizationTexts.size() - chunk * chunkPositions)));
+                lock.unlock();
+                std::optional<std::vector<Position>> positions;
+                try {
+                    positions.emplace();
+                    for (std::string_view text : texts)
+                        positions->push_back(OrganizationJson::decodePosition(Json::parse(text.begin(), text.end())));
+                } catch (...) {
+                    positions.reset();
+                }
+                lock.lock();
+                m_failed = m_failed || !positions;
+                m_organizationChunks[chunk] = std::move(positions);
+                --m_organizationPending;
+                m_changed.notify_all();
             } else if (m_next < m_elements.size() && m_next < m_frozen + m_ahead) {
                 const size_t i = m_next++;
                 m_decoded.emplace_back();
@@ -346,7 +440,7 @@ private:
                     m_invalid.emplace(index, std::move(*invalid));
                 --m_validating;
                 m_changed.notify_all();
-            } else if (m_scanned && m_frozen == m_elements.size() && m_validating == 0) {
+            } else if (m_scanned && m_frozen == m_elements.size() && m_validating == 0 && m_organizationPending == 0) {
                 return;
             } else {
                 m_changed.wait(lock);
@@ -382,8 +476,7 @@ private:
     DecodedVersion decode(size_t i, std::string_view text)
     {
         DecodedVersion result;
-        const std::optional<ArraySpans> positions =
-            scanArray(text, {"organization", "positions"}, [](std::string_view) {});
+        const std::optional<ArraySpans> positions = scanArray(text, {"organization", "positions"});
         publish(i, positions ? std::optional(positions->elements) : std::nullopt);
         if (!positions) {
             const Json json = Json::parse(text.begin(), text.end());
@@ -453,6 +546,10 @@ private:
     std::deque<std::pair<size_t, const FrozenOrganization *>> m_unvalidated;
     size_t m_validating = 0; // frozen versions not yet validated
     std::map<size_t, std::string> m_invalid;
+    std::vector<std::string_view> m_organizationTexts; // the organization's positions found so far
+    std::deque<std::optional<std::vector<Position>>> m_organizationChunks;
+    std::deque<size_t> m_organizationQueue; // chunks no helper has taken yet
+    size_t m_organizationPending = 0;       // chunks not yet read
     // Touched only by the freezing helper, and read once all helpers are done.
     std::vector<Shared<OrganizationRevision>> m_revisions;
 };
@@ -461,10 +558,10 @@ private:
 
 std::optional<ArraySpans> findArray(std::string_view text, const std::vector<std::string_view> &path)
 {
-    return scanArray(text, path, [](std::string_view) {});
+    return scanArray(text, path);
 }
 
-std::optional<Versions> read(ArrivingBytes &bytes, const std::function<bool(size_t, size_t)> &whileDecoding)
+std::optional<Versions> read(ArrivingBytes &bytes, const std::function<bool(const std::string &)> &whileDecoding)
 {
     return ParallelReader(bytes).run(whileDecoding);
 }

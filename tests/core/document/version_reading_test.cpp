@@ -146,7 +146,7 @@ TEST(DocumentReading, UnusualVersionsReadAsInOnePass)
     const std::string positions = "\"positions\": [" + joined(texts, ",") + "]";
 
     const std::vector<std::pair<std::string, std::string>> cases{
-        {"a decoy positions list before the real one", "{\"extra\": {\"positions\": [1, {]}]}, " + positions + "}"},
+        {"a decoy positions list before the real one", "{\"extra\": {\"positions\": [1, {\"a\": \"]\"}]}, " + positions + "}"},
         {"positions given twice", "{\"positions\": [], " + positions + "}"},
         {"positions spelt with an escape", "{\"positi\\u006fns\": [" + joined(texts, ",") + "]}"},
         {"positions not a list", "{\"positions\": {}}"},
@@ -173,6 +173,44 @@ TEST(DocumentReading, UnusualVersionsReadAsInOnePass)
     std::vector<std::string> versions{versionText(revisionOf(before, 0), plain), versionText(revisionOf(before, 1), plain)};
     versions[1].insert(versions[1].find("\"organization\""), "\"organization\": {\"positions\": []},");
     expectReadAlike(archive({person("A")}), versions);
+}
+
+// The organization's positions are read apart too, a few hundred at a time.
+TEST(DocumentReading, OrganizationReadsAsInOnePass)
+{
+    std::mt19937 random(3);
+    const Organization large = RandomEdits::district(random, 1200).organization;
+    const std::vector<std::string> texts = positionTexts(large, 0);
+    std::vector<std::string> badPosition = texts;
+    badPosition[700].replace(badPosition[700].find("\"fte\""), 6, "\"fte\":\"x\",\"_\":");
+    Organization unknownManager = large;
+    unknownManager.positions[900].managerID = "gone";
+    const std::string positions = "\"positions\": [" + joined(texts, ",") + "]";
+
+    const std::vector<std::pair<std::string, std::string>> cases{
+        {"plain", plainOrganization(texts)},
+        {"a position that does not read", plainOrganization(badPosition)},
+        {"an unknown manager", plainOrganization(positionTexts(unknownManager, 1))},
+        {"a decoy positions list", "{\"extra\": {\"positions\": [1, {\"a\": \"]\"}]}, " + positions + "}"},
+        {"positions given twice", "{\"positions\": [], " + positions + "}"},
+        {"positions spelt with an escape", "{\"positi\\u006fns\": [" + joined(texts, ",") + "]}"},
+        {"positions not a list", "{\"positions\": {}}"},
+        {"organization not an object", "[" + plainOrganization(texts) + "]"},
+        {"no positions", "{}"},
+        {"no positions at all in the list", "{\"positions\": []}"},
+    };
+    const Organization small = organization({person("A"), person("B", "A")});
+    std::vector<std::string> versions;
+    for (int v = 0; v < 3; ++v)
+        versions.push_back(versionText(revisionOf(small, v), plainOrganization(positionTexts(small, v))));
+    for (const auto &[name, organizationText] : cases) {
+        SCOPED_TRACE(name);
+        const std::string list = joined(versions, ",");
+        const Outcome apart = outcome("{\"name\": \"D\", \"organization\": " + organizationText + ", \"revisions\":     [" + list + "]}");
+        const Outcome onePass = outcome("{\"name\": \"D\", \"organization\": " + organizationText + ", \"revi\\u0073ions\":[" + list + "]}");
+        EXPECT_EQ(described(apart), described(onePass));
+        EXPECT_TRUE(apart == onePass);
+    }
 }
 
 // An invalid version among valid ones whose positions are not read again: its message, and
