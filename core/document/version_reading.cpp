@@ -36,7 +36,7 @@ constexpr std::array<bool, 256> structuralBytes = [] {
 
 // Follows strings and brackets through one JSON object to the arrays `paths` name (paths
 // that start with different keys), calling `element` with each of their elements as soon as
-// it ends. Outside the members along the paths and the arrays' elements, only strings and
+// it ends, and with nothing when the array ends. Outside the members along the paths and the arrays' elements, only strings and
 // brackets are looked at: most of a document lies inside versions, so this is the loop the
 // whole file goes through.
 template <typename Element>
@@ -160,6 +160,7 @@ private:
                         return false; // a trailing comma
                     m_found[m_active]->close = i;
                     m_inArray = false;
+                    m_element(m_active, std::nullopt);
                 }
                 --m_chain;
                 m_keyPath = none;
@@ -225,7 +226,7 @@ private:
     {
         const std::string_view text(m_data + m_elementStart, m_lastSignificant + 1 - m_elementStart);
         m_found[m_active]->elements.push_back(text);
-        m_element(m_active, text);
+        m_element(m_active, std::optional(text));
         m_awaitingElement = true;
     }
 
@@ -250,7 +251,7 @@ private:
 std::optional<ArraySpans> scanArray(std::string_view text, std::vector<std::string_view> path)
 {
     std::optional<std::vector<std::optional<ArraySpans>>> found =
-        ArrayScan(text, nullptr, {std::move(path)}, [](size_t, std::string_view) {}).run();
+        ArrayScan(text, nullptr, {std::move(path)}, [](size_t, std::optional<std::string_view>) {}).run();
     return found ? std::move(found->front()) : std::nullopt;
 }
 
@@ -269,6 +270,28 @@ struct PositionTexts {
 
 struct Failed {};
 
+// Whether `text` is `read`, a text that read as JSON, but for the spaces after line breaks.
+// Such a text is the same JSON: JSON strings hold no line breaks, so every line break of
+// `read`, and of `text` up to it, lies outside strings, and the spaces after it are white space.
+bool sameButIndentation(std::string_view read, std::string_view text)
+{
+    size_t i = 0;
+    size_t j = 0;
+    while (i < read.size() && j < text.size()) {
+        if (read[i] != text[j])
+            return false;
+        ++i;
+        ++j;
+        if (read[i - 1] != '\n')
+            continue;
+        while (i < read.size() && read[i] == ' ')
+            ++i;
+        while (j < text.size() && text[j] == ' ')
+            ++j;
+    }
+    return i == read.size() && j == text.size();
+}
+
 // Helpers take versions in order as the scan finds them, decode them a few ahead of the last
 // frozen one (so the whole history never sits in memory unfrozen), freeze them in order (one
 // helper at a time, each version sharing with the one before) and validate them.
@@ -286,12 +309,12 @@ public:
             for (size_t t = 0; t < helpers; ++t)
                 threads.emplace_back([this] { help(); });
             try {
-                const auto found = [this](size_t path, std::string_view element) {
+                const auto found = [this](size_t path, std::optional<std::string_view> element) {
                     const std::lock_guard lock(m_mutex);
-                    if (path == organizationPath)
-                        addPositionText(element, false);
-                    else
-                        m_elements.push_back(element);
+                    if (path == organizationPath && !addPositionText(element))
+                        return; // nothing for a helper to do yet
+                    if (path == revisionsPath && element)
+                        m_elements.push_back(*element);
                     m_changed.notify_all();
                 };
                 std::optional<std::vector<std::optional<ArraySpans>>> arrays =
@@ -301,7 +324,7 @@ public:
                 const bool sure = arrays && (*arrays)[revisionsPath] && (*arrays)[revisionsPath]->elements.size() >= 2;
                 {
                     const std::lock_guard lock(m_mutex);
-                    addPositionText({}, true);
+                    m_organizationEnded = true; // also when it was not found
                     m_scanned = true;
                     m_failed = m_failed || !sure;
                     m_changed.notify_all();
@@ -356,18 +379,52 @@ private:
         return result;
     }
 
-    // A position of the organization found; once all are, the last few. Under the lock.
-    void addPositionText(std::string_view text, bool last)
+    // A position of the organization found, or nothing once all are; whether that gives
+    // helpers something to do. Under the lock.
+    bool addPositionText(std::optional<std::string_view> text)
     {
-        if (!last)
-            m_organizationTexts.push_back(text);
+        if (text)
+            m_organizationTexts.push_back(*text);
         const size_t count = m_organizationTexts.size();
         const size_t queued = m_organizationChunks.size() * chunkPositions;
-        if (count - queued >= chunkPositions || (last && count > queued)) {
+        const bool chunk = count - queued >= chunkPositions || (!text && count > queued);
+        if (chunk) {
             m_organizationChunks.emplace_back();
             m_organizationQueue.push_back(m_organizationChunks.size() - 1);
             ++m_organizationPending;
         }
+        if (!text) {
+            m_organizationFound = true;
+            m_organizationEnded = true;
+        }
+        return chunk || !text;
+    }
+
+    // The organization's position texts once all are found, or nothing when it was not
+    // found apart; throws when reading stopped.
+    const std::vector<std::string_view> *organizationTexts()
+    {
+        std::unique_lock lock(m_mutex);
+        m_changed.wait(lock, [&] { return m_failed || m_organizationEnded; });
+        if (m_failed)
+            throw Failed{};
+        return m_organizationFound ? &m_organizationTexts : nullptr;
+    }
+
+    // The organization's positions once all are read; throws when reading stopped.
+    std::vector<const Position *> organizationPositions()
+    {
+        std::unique_lock lock(m_mutex);
+        m_changed.wait(lock, [&] { return m_failed || m_organizationPending == 0; });
+        if (m_failed)
+            throw Failed{};
+        std::vector<const Position *> positions;
+        positions.reserve(m_organizationTexts.size());
+        for (const std::optional<std::vector<Position>> &chunk : m_organizationChunks) {
+            for (const Position &position : *chunk)
+                positions.push_back(&position);
+        }
+        return positions;
     }
 
     void fail()
@@ -488,6 +545,10 @@ private:
         result.revision = ArchiveJson::decodeRevision(Json::parse(skeleton), result.organization);
 
         const std::vector<std::string_view> &texts = positions->elements;
+        if (i == 0) {
+            decodeFirst(texts, result.organization);
+            return result;
+        }
         const std::optional<std::vector<std::string_view>> *before = i > 0 ? &textsBefore(i) : nullptr;
         const bool compare = before && before->has_value();
         if (compare)
@@ -503,6 +564,25 @@ private:
         if (i > 0)
             forget(i - 1);
         return result;
+    }
+
+    // The positions of the oldest version, `texts`, into `organization`: those laid out as
+    // the organization's position at the same index, but for indentation, are copied from it.
+    void decodeFirst(const std::vector<std::string_view> &texts, Organization &organization)
+    {
+        const std::vector<std::string_view> *current = organizationTexts();
+        std::vector<bool> same(texts.size(), false);
+        for (size_t p = 0; current && p < texts.size() && p < current->size(); ++p)
+            same[p] = sameButIndentation((*current)[p], texts[p]);
+        const std::vector<const Position *> positions =
+            std::find(same.begin(), same.end(), true) != same.end() ? organizationPositions() : std::vector<const Position *>();
+        organization.positions.reserve(texts.size());
+        for (size_t p = 0; p < texts.size(); ++p) {
+            if (same[p])
+                organization.positions.push_back(*positions[p]);
+            else
+                organization.positions.push_back(OrganizationJson::decodePosition(Json::parse(texts[p].begin(), texts[p].end())));
+        }
     }
 
     void publish(size_t i, std::optional<std::vector<std::string_view>> texts)
@@ -546,6 +626,8 @@ private:
     std::deque<std::pair<size_t, const FrozenOrganization *>> m_unvalidated;
     size_t m_validating = 0; // frozen versions not yet validated
     std::map<size_t, std::string> m_invalid;
+    bool m_organizationFound = false;
+    bool m_organizationEnded = false; // its list ended, or the scan did
     std::vector<std::string_view> m_organizationTexts; // the organization's positions found so far
     std::deque<std::optional<std::vector<Position>>> m_organizationChunks;
     std::deque<size_t> m_organizationQueue; // chunks no helper has taken yet

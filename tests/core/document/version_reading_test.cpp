@@ -213,6 +213,45 @@ TEST(DocumentReading, OrganizationReadsAsInOnePass)
     }
 }
 
+// The oldest version's positions laid out as the organization's but for indentation are
+// taken from it; any other difference is read.
+TEST(DocumentReading, OldestVersionReadsAsInOnePassWhateverItsIndentation)
+{
+    Organization current = organization({person("A"), person("B", "A", "Line\n    break"), vacancy("C", "B")});
+    Organization oldest = current;
+    oldest.positions[1].employee->name = "Line\n  break"; // only spaces differ, inside a string
+    oldest.positions[2].department = "Other";
+    const auto laidOut = [](const Organization &organization, int indent, const std::string &after) {
+        std::vector<std::string> texts;
+        for (const Position &position : organization.positions) {
+            std::string text = OrganizationJson::encode(position).dump(indent);
+            for (size_t at = text.find("\n"); at != std::string::npos; at = text.find("\n", at + 1))
+                text.insert(at + 1, after);
+            texts.push_back(text);
+        }
+        return "{\"positions\": [" + joined(texts, ",") + "]}";
+    };
+    const std::vector<std::pair<std::string, std::string>> layouts{
+        {"indented otherwise", laidOut(oldest, 2, "      ")},
+        {"indented alike", laidOut(oldest, 4, "")},
+        {"tabs after line breaks", laidOut(oldest, 4, "\t")},
+        {"on one line", laidOut(oldest, -1, "")},
+    };
+    for (const auto &[name, oldestText] : layouts) {
+        SCOPED_TRACE(name);
+        const std::string list = versionText(revisionOf(oldest, 0), oldestText) + ",\n" +
+                                 versionText(revisionOf(current, 1), laidOut(current, 2, ""));
+        const std::string text = "{\"name\": \"D\", \"organization\": " + laidOut(current, 4, "") + ", ";
+        const Outcome apart = outcome(text + "\"revisions\":     [" + list + "]}");
+        EXPECT_EQ(described(apart), described(outcome(text + "\"revi\\u0073ions\":[" + list + "]}")));
+        ASSERT_TRUE(std::holds_alternative<OrganizationArchive>(apart));
+        const OrganizationArchive &read = std::get<OrganizationArchive>(apart);
+        EXPECT_EQ(read.organization, current);
+        EXPECT_EQ(read.revisions[0]->organization.toOrganization(), oldest);
+        EXPECT_EQ(read.revisions[1]->organization.toOrganization(), current);
+    }
+}
+
 // An invalid version among valid ones whose positions are not read again: its message, and
 // the oldest invalid version's message when there are several.
 TEST(DocumentReading, InvalidVersionsAmongUnchangedPositions)
