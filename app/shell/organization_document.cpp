@@ -9,6 +9,7 @@
 #include <QFileInfo>
 
 #include <algorithm>
+#include <memory>
 #include <optional>
 #include <thread>
 #include <utility>
@@ -77,14 +78,15 @@ OrganizationArchive OrganizationDocument::readFile(const QString &path)
     if (!file.open(QIODevice::ReadOnly | QIODevice::Unbuffered))
         fail(QString("The file “%1” could not be read: %2.").arg(name, file.errorString()));
     // The file may have grown since it was measured: read one byte past the limit to notice.
-    ArrivingBytes bytes(size_t(std::min<qint64>(file.size(), maximumFileBytes) + 1));
+    const qint64 capacity = std::min<qint64>(file.size(), maximumFileBytes) + 1;
+    auto bytes = std::make_unique<ArrivingBytes>(size_t(capacity));
     // A large file is decoded while it is still being read; what cannot be read is reported
     // before what the bytes read so far hold.
     std::optional<QString> failure;
-    std::thread reader([&] { failure = readInto(file, name, bytes); });
+    std::thread reader([&] { failure = readInto(file, name, *bytes); });
     std::optional<OrganizationArchive> archive;
     try {
-        archive = OrganizationArchive::decode(bytes);
+        archive = OrganizationArchive::decode(*bytes);
     } catch (const ArrivingBytes::Abandoned &) {
     } catch (...) {
         reader.join();
@@ -93,6 +95,9 @@ OrganizationArchive OrganizationDocument::readFile(const QString &path)
     reader.join();
     if (failure)
         fail(*failure);
+    // Giving hundreds of megabytes back to the system takes a while: the document need not wait.
+    if (capacity > qint64(64) * 1024 * 1024)
+        std::thread([done = std::move(bytes)] {}).detach();
     return std::move(*archive);
 }
 
