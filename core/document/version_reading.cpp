@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <array>
+#include <bit>
 #include <cassert>
 #include <condition_variable>
 #include <cstring>
@@ -14,6 +15,10 @@
 #include <map>
 #include <mutex>
 #include <thread>
+
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
 
 using Json = nlohmann::json;
 
@@ -33,6 +38,36 @@ constexpr std::array<bool, 256> structuralBytes = [] {
         table[c] = true;
     return table;
 }();
+
+#if defined(__SSE2__)
+// One bit per byte of a 64-byte block.
+struct BlockMasks {
+    uint64_t quotes = 0;
+    uint64_t backslashes = 0;
+    uint64_t opens = 0;  // '[' and '{'
+    uint64_t closes = 0; // ']' and '}'
+};
+
+BlockMasks blockMasks(const char *block)
+{
+    BlockMasks masks;
+    const __m128i quote = _mm_set1_epi8('"');
+    const __m128i backslash = _mm_set1_epi8('\\');
+    const __m128i open = _mm_set1_epi8('{'); // '[' with the 0x20 bit set
+    const __m128i close = _mm_set1_epi8('}');
+    const __m128i caseBit = _mm_set1_epi8(0x20);
+    for (int part = 0; part < 4; ++part) {
+        const __m128i bytes = _mm_loadu_si128(reinterpret_cast<const __m128i *>(block + 16 * part));
+        const __m128i folded = _mm_or_si128(bytes, caseBit);
+        const auto bits = [&](__m128i equal) { return uint64_t(uint32_t(_mm_movemask_epi8(equal))) << (16 * part); };
+        masks.quotes |= bits(_mm_cmpeq_epi8(bytes, quote));
+        masks.backslashes |= bits(_mm_cmpeq_epi8(bytes, backslash));
+        masks.opens |= bits(_mm_cmpeq_epi8(folded, open));
+        masks.closes |= bits(_mm_cmpeq_epi8(folded, close));
+    }
+    return masks;
+}
+#endif
 
 // Follows strings and brackets through one JSON object to the arrays `paths` name (paths
 // that start with different keys), calling `element` with each of their elements as soon as
@@ -64,6 +99,13 @@ public:
         size_t i = 0;
         while (reach(i)) {
             if (m_depth > m_chain + 1) {
+                i = skipBlocks(i);
+                if (m_depth == m_chain + 1) { // at the bracket that closes the value
+                    m_previous = data[i];
+                    m_lastSignificant = i;
+                    ++i;
+                    continue;
+                }
                 while (i < m_available && !structuralBytes[static_cast<unsigned char>(data[i])])
                     ++i;
                 if (i == m_available)
@@ -179,6 +221,44 @@ private:
         m_previous = c;
         m_lastSignificant = i;
         return true;
+    }
+
+    // Inside a value nobody looks into, from `i` outside strings: the bracket that brings the
+    // depth back to the members' (m_depth is then theirs), or where the byte loop goes on:
+    // outside strings or at a string's opening quote, before a block that holds a backslash
+    // or has not fully arrived. Strings and brackets of 64 bytes at a time are found with
+    // bit masks.
+    size_t skipBlocks(size_t i)
+    {
+#if defined(__SSE2__)
+        const size_t floor = m_chain + 1;
+        uint64_t inString = 0; // all ones while a string from an earlier block goes on
+        size_t openQuote = i;
+        for (; i + 64 <= m_available; i += 64) {
+            const BlockMasks masks = blockMasks(m_data + i);
+            if (masks.backslashes)
+                break;
+            uint64_t strings = masks.quotes; // opening quotes up to the closing ones, as prefix parity
+            for (int shift = 1; shift < 64; shift *= 2)
+                strings ^= strings << shift;
+            strings ^= inString;
+            const uint64_t opens = masks.opens & ~strings;
+            for (uint64_t brackets = (opens | masks.closes) & ~strings; brackets; brackets &= brackets - 1) {
+                const int at = std::countr_zero(brackets);
+                if (opens >> at & 1) {
+                    ++m_depth;
+                } else if (--m_depth == floor) {
+                    return i + size_t(at);
+                }
+            }
+            if (strings >> 63 && masks.quotes) // the block's last quote opens a string that goes on
+                openQuote = i + 63 - size_t(std::countl_zero(masks.quotes));
+            inString = strings >> 63 ? ~uint64_t(0) : 0;
+        }
+        return inString ? openQuote : i;
+#else
+        return i;
+#endif
     }
 
     // Whether byte `i` is there, waiting for it while the text arrives.

@@ -271,6 +271,59 @@ TEST(DocumentReading, InvalidVersionsAmongUnchangedPositions)
     expectReadAlike(document, versions);
 }
 
+namespace {
+
+// A random JSON value with long and short strings full of brackets and quotes, nested
+// objects and lists: the scan looks at many bytes at a time, and strings cross its blocks.
+Json randomValue(std::mt19937 &random, int depth)
+{
+    // Mostly pieces written as they are; now and then one written with a backslash.
+    static const std::vector<std::string> pieces{"[", "]", "{", "}", ",", ":", " ", "ab", "é", "\"", "\\", "\n"};
+    switch (depth > 3 ? random() % 3 : random() % 6) {
+    case 0: return int(random() % 1000);
+    case 1:
+    case 2: {
+        std::string text;
+        for (int n = RandomEdits::below(random, random() % 4 ? 12 : 90); n > 0; --n)
+            text += pieces[size_t(RandomEdits::below(random, random() % 40 ? 9 : pieces.size()))];
+        return text;
+    }
+    case 3:
+    case 4: {
+        Json object = Json::object();
+        for (int n = RandomEdits::below(random, 5); n > 0; --n)
+            object["key" + std::to_string(random() % 50) + "[\"]"] = randomValue(random, depth + 1);
+        return object;
+    }
+    default: {
+        Json list = Json::array();
+        for (int n = RandomEdits::below(random, 5); n > 0; --n)
+            list.push_back(randomValue(random, depth + 1));
+        return list;
+    }
+    }
+}
+
+} // namespace
+
+// Whatever the strings and nesting around and inside its elements, the array is found and
+// each element found is one element of the list.
+TEST(DocumentReading, ArrayFoundInRandomText)
+{
+    std::mt19937 random(17);
+    for (int round = 0; round < 300; ++round) {
+        Json document{{"before", randomValue(random, 0)}, {"list", Json::array()}, {"z", randomValue(random, 0)}};
+        for (int n = RandomEdits::below(random, 8); n > 0; --n)
+            document["list"].push_back(randomValue(random, 1));
+        const std::string text = document.dump(round % 3 == 0 ? -1 : round % 3);
+        const std::optional<VersionReading::ArraySpans> found = VersionReading::findArray(text, {"list"});
+        ASSERT_TRUE(found) << text;
+        ASSERT_EQ(found->elements.size(), document["list"].size()) << text;
+        for (size_t i = 0; i < found->elements.size(); ++i)
+            EXPECT_EQ(Json::parse(found->elements[i]), document["list"][i]) << text;
+    }
+}
+
 // The array a path names, found by following strings and brackets only.
 TEST(DocumentReading, ArrayFoundThroughStringsAndBrackets)
 {
