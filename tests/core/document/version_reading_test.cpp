@@ -252,6 +252,35 @@ TEST(DocumentReading, OldestVersionReadsAsInOnePassWhateverItsIndentation)
     }
 }
 
+// Files as they are written are read apart, not handed to the one-pass reader: the rest of
+// the text holds neither the versions nor the organization's positions.
+TEST(DocumentReading, WrittenDocumentsAreReadApart)
+{
+    std::mt19937 random(23);
+    OrganizationArchive archive = RandomEdits::district(random, 700);
+    for (int v = 0; v < 6; ++v) {
+        archive.organization.positions[size_t(v * 100)].location = "Moved " + std::to_string(v);
+        archive.checkpoint("Before moving");
+    }
+    const std::string pretty = archive.encodeDocument();
+    for (const std::string &text : {pretty, Json::parse(pretty).dump()}) {
+        ArrivingBytes bytes{std::string_view(text)};
+        std::string rest;
+        const std::optional<VersionReading::Versions> versions = VersionReading::read(bytes, [&](const std::string &text) {
+            rest = text;
+            return true;
+        });
+        ASSERT_TRUE(versions);
+        EXPECT_EQ(versions->revisions, archive.revisions);
+        EXPECT_EQ(versions->organization, archive.organization);
+        EXPECT_FALSE(versions->invalidOrganization);
+        const Json parsed = Json::parse(rest);
+        EXPECT_EQ(parsed["revisions"], Json::array());
+        EXPECT_EQ(parsed["organization"]["positions"], Json::array());
+        EXPECT_EQ(parsed["name"], archive.name);
+    }
+}
+
 // An invalid version among valid ones whose positions are not read again: its message, and
 // the oldest invalid version's message when there are several.
 TEST(DocumentReading, InvalidVersionsAmongUnchangedPositions)
