@@ -389,11 +389,17 @@ public:
             for (size_t t = 0; t < helpers; ++t)
                 threads.emplace_back([this] { help(); });
             try {
-                const auto found = [this](size_t path, std::optional<std::string_view> element) {
+                std::vector<std::string_view> positions; // the organization's, not yet handed over
+                const auto found = [this, &positions](size_t path, std::optional<std::string_view> element) {
+                    if (path == organizationPath && element) {
+                        positions.push_back(*element);
+                        if (positions.size() < chunkPositions)
+                            return; // the lock is taken once a chunk
+                    }
                     const std::lock_guard lock(m_mutex);
-                    if (path == organizationPath && !addPositionText(element))
-                        return; // nothing for a helper to do yet
-                    if (path == revisionsPath && element)
+                    if (path == organizationPath)
+                        addPositionTexts(positions, !element);
+                    else if (element)
                         m_elements.push_back(*element);
                     m_changed.notify_all();
                 };
@@ -459,25 +465,21 @@ private:
         return result;
     }
 
-    // A position of the organization found, or nothing once all are; whether that gives
-    // helpers something to do. Under the lock.
-    bool addPositionText(std::optional<std::string_view> text)
+    // A chunk of the organization's positions found, the last one when `last`; `texts` is
+    // emptied. Under the lock.
+    void addPositionTexts(std::vector<std::string_view> &texts, bool last)
     {
-        if (text)
-            m_organizationTexts.push_back(*text);
-        const size_t count = m_organizationTexts.size();
-        const size_t queued = m_organizationChunks.size() * chunkPositions;
-        const bool chunk = count - queued >= chunkPositions || (!text && count > queued);
-        if (chunk) {
+        if (!texts.empty()) {
+            m_organizationTexts.insert(m_organizationTexts.end(), texts.begin(), texts.end());
+            texts.clear();
             m_organizationChunks.emplace_back();
             m_organizationQueue.push_back(m_organizationChunks.size() - 1);
             ++m_organizationPending;
         }
-        if (!text) {
+        if (last) {
             m_organizationFound = true;
             m_organizationEnded = true;
         }
-        return chunk || !text;
     }
 
     // The organization's position texts once all are found, or nothing when it was not
