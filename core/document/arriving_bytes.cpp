@@ -17,6 +17,7 @@ constexpr std::size_t roomMakers = 2;
 ArrivingBytes::ArrivingBytes(std::size_t capacity)
     : m_buffer(std::make_unique_for_overwrite<char[]>(capacity)), m_data(m_buffer.get()), m_capacity(capacity)
 {
+#ifdef MADV_POPULATE_WRITE
     if (capacity < 4 * roomStretch)
         return;
     // Whole pages only: pages the putting side has filled already are left as they are. Where
@@ -36,6 +37,7 @@ ArrivingBytes::ArrivingBytes(std::size_t capacity)
             }
         });
     }
+#endif
 }
 
 ArrivingBytes::~ArrivingBytes()
