@@ -15,20 +15,6 @@
 // reports any fault, so every message is the one-pass reader's.
 namespace VersionReading {
 
-// Where an array lies in a JSON text, and its elements' texts.
-struct ArraySpans {
-    std::size_t open = 0;  // the '['
-    std::size_t close = 0; // the ']'
-    std::vector<std::string_view> elements;
-};
-
-// The array that `path` names in `text`, one JSON object: the value of its key path[0], or
-// of key path[1] inside that object, and so on. Found by following strings and brackets
-// only, so nothing inside the array's elements is checked. Nothing when the text is not plain
-// enough to be sure: not one object, a key along the way spelt with an escape or given twice,
-// a value of the wrong kind, an empty element, an unterminated string. Linear in the text.
-std::optional<ArraySpans> findArray(std::string_view text, const std::vector<std::string_view> &path);
-
 struct Versions {
     std::vector<Shared<OrganizationRevision>> revisions;
     std::optional<std::string> invalidOrganization; // the oldest version's validation failure

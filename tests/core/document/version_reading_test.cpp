@@ -6,6 +6,7 @@
 
 #include "core/document/archive_json.h"
 #include "core/document/arriving_bytes.h"
+#include "core/document/json_array_scan.h"
 #include "core/document/version_reading.h"
 #include "core/model/organization_json.h"
 
@@ -345,7 +346,7 @@ TEST(DocumentReading, ArrayFoundInRandomText)
         for (int n = RandomEdits::below(random, 8); n > 0; --n)
             document["list"].push_back(randomValue(random, 1));
         const std::string text = document.dump(round % 3 == 0 ? -1 : round % 3);
-        const std::optional<VersionReading::ArraySpans> found = VersionReading::findArray(text, {"list"});
+        const std::optional<JsonArrayScan::ArraySpans> found = JsonArrayScan::findArray(text, {"list"});
         ASSERT_TRUE(found) << text;
         ASSERT_EQ(found->elements.size(), document["list"].size()) << text;
         for (size_t i = 0; i < found->elements.size(); ++i)
@@ -357,20 +358,20 @@ TEST(DocumentReading, ArrayFoundInRandomText)
 TEST(DocumentReading, ArrayFoundThroughStringsAndBrackets)
 {
     const std::string text = R"( {"a": "\"[\\", "b": {"c": [1]}, "c": [ {"x": "]\\\""} , [2, "," ] ,3 ] } )";
-    const std::optional<VersionReading::ArraySpans> found = VersionReading::findArray(text, {"c"});
+    const std::optional<JsonArrayScan::ArraySpans> found = JsonArrayScan::findArray(text, {"c"});
     ASSERT_TRUE(found);
     EXPECT_EQ(text[found->open], '[');
     EXPECT_EQ(text[found->close], ']');
     EXPECT_EQ(found->elements, (std::vector<std::string_view>{R"({"x": "]\\\""})", R"([2, "," ])", "3"}));
-    const std::optional<VersionReading::ArraySpans> nested = VersionReading::findArray(text, {"b", "c"});
+    const std::optional<JsonArrayScan::ArraySpans> nested = JsonArrayScan::findArray(text, {"b", "c"});
     ASSERT_TRUE(nested);
     EXPECT_EQ(nested->elements, std::vector<std::string_view>{"1"});
-    EXPECT_FALSE(VersionReading::findArray(text, {"a"}));
-    EXPECT_FALSE(VersionReading::findArray(text, {"b", "d"}));
-    EXPECT_FALSE(VersionReading::findArray(R"({"c": [1], "c": [2]})", {"c"}));
-    EXPECT_FALSE(VersionReading::findArray(R"({"c": [1]} {})", {"c"}));
-    EXPECT_FALSE(VersionReading::findArray(R"({"c": [1, "])", {"c"}));
-    EXPECT_FALSE(VersionReading::findArray(R"({"\u0063": [1]})", {"c"}));
+    EXPECT_FALSE(JsonArrayScan::findArray(text, {"a"}));
+    EXPECT_FALSE(JsonArrayScan::findArray(text, {"b", "d"}));
+    EXPECT_FALSE(JsonArrayScan::findArray(R"({"c": [1], "c": [2]})", {"c"}));
+    EXPECT_FALSE(JsonArrayScan::findArray(R"({"c": [1]} {})", {"c"}));
+    EXPECT_FALSE(JsonArrayScan::findArray(R"({"c": [1, "])", {"c"}));
+    EXPECT_FALSE(JsonArrayScan::findArray(R"({"\u0063": [1]})", {"c"}));
 }
 
 // A document decoded while its bytes still arrive, a few at a time, reads as the whole text
