@@ -72,7 +72,13 @@ public:
         {
             std::vector<std::jthread> threads;
             for (size_t t = 0; t < helpers; ++t)
-                threads.emplace_back([this] { help(); });
+                threads.emplace_back([this] {
+                    try {
+                        help();
+                    } catch (...) {
+                        fail(); // out of memory, say: the one-pass reader has its say
+                    }
+                });
             try {
                 std::vector<std::string_view> positions; // the organization's, not yet handed over
                 const auto found = [this, &positions](size_t path, std::optional<std::string_view> element) {
@@ -104,11 +110,11 @@ public:
                     if (!whileDecoding(rest(organization, *(*arrays)[revisionsPath])))
                         fail();
                 }
+                help();
             } catch (...) {
                 fail(); // the helpers stop before the threads are joined
                 throw;
             }
-            help();
         }
         if (m_failed)
             return std::nullopt;
