@@ -1,6 +1,7 @@
 #include "app/shell/organization_document.h"
 
 #include "app/shell/file_saving.h"
+#include "core/document/arriving_bytes.h"
 #include "core/document/document_close_policy.h"
 
 #include <QDir>
@@ -8,6 +9,9 @@
 #include <QFileInfo>
 
 #include <algorithm>
+#include <memory>
+#include <optional>
+#include <thread>
 #include <utility>
 
 [[noreturn]] static void fail(const QString &message)
@@ -34,6 +38,30 @@ OrganizationArchive OrganizationDocument::untitledArchive()
     return OrganizationArchive::make("Untitled Organization", Organization{});
 }
 
+// Puts the file's bytes into `bytes` as they are read; why they could not all be read, if so.
+static std::optional<QString> readInto(QFile &file, const QString &name, ArrivingBytes &bytes)
+{
+    constexpr qint64 chunkBytes = qint64(4) * 1024 * 1024; // small enough for decoding to start at once
+    qint64 total = 0;
+    while (bytes.room() > 0) {
+        const qint64 count = file.read(bytes.next(), std::min<qint64>(chunkBytes, qint64(bytes.room())));
+        if (count < 0 || file.error() != QFileDevice::NoError) {
+            bytes.abandon();
+            return QString("The file “%1” could not be read: %2.").arg(name, file.errorString());
+        }
+        if (count == 0)
+            break;
+        bytes.arrived(size_t(count));
+        total += count;
+    }
+    if (total > OrganizationDocument::maximumFileBytes) {
+        bytes.abandon();
+        return tooLargeMessage(name);
+    }
+    bytes.finish();
+    return std::nullopt;
+}
+
 OrganizationArchive OrganizationDocument::readFile(const QString &path)
 {
     const QFileInfo info(path);
@@ -47,15 +75,30 @@ OrganizationArchive OrganizationDocument::readFile(const QString &path)
         fail(tooLargeMessage(name));
 
     QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
+    if (!file.open(QIODevice::ReadOnly | QIODevice::Unbuffered))
         fail(QString("The file “%1” could not be read: %2.").arg(name, file.errorString()));
     // The file may have grown since it was measured: read one byte past the limit to notice.
-    const QByteArray bytes = file.read(std::min<qint64>(file.size(), maximumFileBytes) + 1);
-    if (file.error() != QFileDevice::NoError)
-        fail(QString("The file “%1” could not be read: %2.").arg(name, file.errorString()));
-    if (bytes.size() > maximumFileBytes)
-        fail(tooLargeMessage(name));
-    return OrganizationArchive::decode(std::string_view(bytes.constData(), size_t(bytes.size())));
+    const qint64 capacity = std::min<qint64>(file.size(), maximumFileBytes) + 1;
+    auto bytes = std::make_unique<ArrivingBytes>(size_t(capacity));
+    // A large file is decoded while it is still being read; what cannot be read is reported
+    // before what the bytes read so far hold.
+    std::optional<QString> failure;
+    std::thread reader([&] { failure = readInto(file, name, *bytes); });
+    std::optional<OrganizationArchive> archive;
+    try {
+        archive = OrganizationArchive::decode(*bytes);
+    } catch (const ArrivingBytes::Abandoned &) {
+    } catch (...) {
+        reader.join();
+        throw;
+    }
+    reader.join();
+    if (failure)
+        fail(*failure);
+    // Giving hundreds of megabytes back to the system takes a while: the document need not wait.
+    if (capacity > qint64(64) * 1024 * 1024)
+        std::thread([done = std::move(bytes)] {}).detach();
+    return std::move(*archive);
 }
 
 void OrganizationDocument::writeFile(const OrganizationArchive &archive, const QString &path)

@@ -1,16 +1,14 @@
 // Reading and writing the document file. A long history makes a large file (every version
-// is a full copy of the organization), so versions are read a few at a time, on several
-// threads, and written one at a time, and a position shared by many versions is turned into
-// text once.
+// is a full copy of the organization), so versions are read on several threads (see
+// version_reading.h) and written one at a time, and a position shared by many versions is
+// turned into text once.
 #include "core/document/organization_archive.h"
 
 #include "core/document/archive_json.h"
+#include "core/document/arriving_bytes.h"
+#include "core/document/version_reading.h"
 #include "core/model/organization_json.h"
 
-#include <algorithm>
-#include <condition_variable>
-#include <mutex>
-#include <thread>
 #include <unordered_map>
 #include <variant>
 #include <unordered_set>
@@ -200,235 +198,43 @@ OrganizationArchive readArchive(const Json &root, RevisionCollector &collector)
     return archive;
 }
 
-// One element of the top-level "revisions" array: its bytes' offset and length.
-struct Span {
-    size_t offset = 0;
-    size_t length = 0;
+// What the text holds, parsed and partly decoded.
+struct ParsedDocument {
+    Json root;
+    // The positions of the organization when they were decoded apart: root's are left out.
+    std::optional<Organization> organization;
 };
 
-// Where the top-level "revisions" array and its elements lie, found by following strings and
-// brackets only. Nothing when the text is not plain enough to be sure (not an object, a key
-// with an escape, a second "revisions", a value that is not an array, an empty element, an
-// unterminated string): the reader then goes the one-pass way, which reports any fault.
-struct RevisionArray {
-    size_t open = 0;  // the '['
-    size_t close = 0; // the ']'
-    std::vector<Span> elements;
-};
-
-std::optional<RevisionArray> findRevisionArray(std::string_view text)
+// The document's JSON with the versions and the organization's positions decoded on several
+// threads as the bytes arrive, while this thread parses the rest of the text. Nothing when
+// the one-pass reader must read it all.
+std::optional<ParsedDocument> parseApart(ArrivingBytes &bytes, RevisionCollector &collector)
 {
-    const auto isSpace = [](char c) { return c == ' ' || c == '\n' || c == '\r' || c == '\t'; };
-    std::optional<RevisionArray> found;
-    bool closed = false;
-    size_t depth = 0;
-    char previous = 0; // the last character outside strings that is not white space
-    bool revisionsKey = false;
-    bool inArray = false;
-    bool awaitingElement = false;
-    size_t elementStart = 0;
-    size_t lastSignificant = 0;
-    const auto endElement = [&]() {
-        found->elements.push_back({elementStart, lastSignificant + 1 - elementStart});
-        awaitingElement = true;
-    };
-    for (size_t i = 0; i < text.size(); ++i) {
-        const char c = text[i];
-        if (isSpace(c))
-            continue;
-        if (depth == 0 && (previous != 0 || c != '{'))
-            return std::nullopt; // not one object
-        if (inArray && depth == 2 && awaitingElement && c != ']' && c != ',') {
-            elementStart = i;
-            awaitingElement = false;
-        }
-        if (depth == 1 && previous == ':' && revisionsKey && c != '[')
-            return std::nullopt;
-        switch (c) {
-        case '"': {
-            size_t end = i + 1;
-            while (end < text.size() && text[end] != '"')
-                end += text[end] == '\\' ? 2 : 1;
-            if (end >= text.size())
-                return std::nullopt;
-            if (depth == 1 && (previous == '{' || previous == ',')) {
-                const std::string_view key = text.substr(i + 1, end - i - 1);
-                if (key.find('\\') != std::string_view::npos)
-                    return std::nullopt;
-                revisionsKey = key == "revisions";
-            }
-            i = end;
-            previous = '"';
-            lastSignificant = end;
-            continue;
-        }
-        case '[':
-            if (depth == 1 && revisionsKey) {
-                if (found)
-                    return std::nullopt;
-                found.emplace().open = i;
-                inArray = true;
-                awaitingElement = true;
-            }
-            ++depth;
-            break;
-        case '{': ++depth; break;
-        case ']':
-        case '}':
-            if (depth == 0)
-                return std::nullopt;
-            --depth;
-            if (inArray && depth == 1) {
-                if (!awaitingElement)
-                    endElement();
-                else if (previous != '[')
-                    return std::nullopt; // a trailing comma
-                found->close = i;
-                inArray = false;
-                revisionsKey = false;
-                closed = true;
-            }
-            break;
-        case ',':
-            if (inArray && depth == 2) {
-                if (awaitingElement)
-                    return std::nullopt;
-                endElement();
-            }
-            if (depth == 1)
-                revisionsKey = false;
-            break;
-        default: break;
-        }
-        previous = c;
-        lastSignificant = i;
-    }
-    if (!found || !closed || depth != 0)
-        return std::nullopt;
-    return found;
-}
-
-// A version decoded by a worker, before it is frozen.
-struct DecodedRevision {
-    OrganizationRevision revision;
-    Organization organization;
-    std::optional<std::string> invalid;
-    bool failed = false;
-};
-
-// The versions of `elements`, decoded on several threads and frozen in order on this one,
-// each sharing the unchanged positions of the one before; a few versions ahead of the last
-// frozen one are decoded at a time, so the whole history never sits in memory unfrozen.
-// Nothing when any version cannot be read: the one-pass reader then finds and reports it.
-std::optional<RevisionCollector> decodeInParallel(std::string_view text, const std::vector<Span> &elements)
-{
-    const size_t helpers = std::clamp<size_t>(std::thread::hardware_concurrency(), 2, 8) - 1;
-    const size_t ahead = 2 * (helpers + 1);
-    std::vector<std::optional<DecodedRevision>> decoded(elements.size());
-    std::mutex mutex;
-    std::condition_variable changed;
-    size_t next = 0;   // the next version a helper takes
-    size_t frozen = 0; // versions frozen so far
-    bool failed = false;
-
-    const auto decode = [&](size_t i) {
-        DecodedRevision result;
+    ParsedDocument parsed;
+    std::optional<VersionReading::Versions> versions = VersionReading::read(bytes, [&](const std::string &rest) {
+        if (bytes.whole().find('\0') != std::string_view::npos)
+            return false; // the one-pass reader refuses it
+        RevisionCollector none;
         try {
-            const std::string_view bytes = text.substr(elements[i].offset, elements[i].length);
-            const Json json = Json::parse(bytes.begin(), bytes.end());
-            result.revision = ArchiveJson::decodeRevision(json, result.organization);
-        } catch (...) {
-            result.failed = true;
-            return result;
+            parsed.root = parseDocument(rest, none);
+        } catch (const JsonRead::Error &) {
+            return false;
         }
-        try {
-            result.organization.validate();
-        } catch (const OrganizationError &error) {
-            result.invalid = error.message();
-        }
-        return result;
-    };
-    const auto help = [&] {
-        std::unique_lock lock(mutex);
-        while (true) {
-            changed.wait(lock, [&] { return failed || next >= elements.size() || next < frozen + ahead; });
-            if (failed || next >= elements.size())
-                return;
-            const size_t i = next++;
-            lock.unlock();
-            DecodedRevision result = decode(i);
-            lock.lock();
-            failed = failed || result.failed;
-            decoded[i] = std::move(result);
-            changed.notify_all();
-        }
-    };
-
-    RevisionCollector result;
-    {
-        std::vector<std::jthread> threads;
-        for (size_t t = 0; t < std::min(helpers, elements.size()); ++t)
-            threads.emplace_back(help);
-        const auto stop = [&] {
-            const std::lock_guard lock(mutex);
-            failed = true;
-            changed.notify_all();
-        };
-        for (size_t i = 0; i < elements.size(); ++i) {
-            std::unique_lock lock(mutex);
-            changed.wait(lock, [&] { return failed || decoded[i].has_value(); });
-            if (failed) {
-                lock.unlock();
-                stop();
-                return std::nullopt;
-            }
-            DecodedRevision version = std::move(*decoded[i]);
-            decoded[i].reset();
-            lock.unlock();
-            if (version.invalid && !result.invalidOrganization)
-                result.invalidOrganization = version.invalid;
-            const FrozenOrganization *previous =
-                result.revisions.empty() ? nullptr : &result.revisions.back()->organization;
-            version.revision.organization = FrozenOrganization(version.organization, previous);
-            result.revisions.emplace_back(std::move(version.revision));
-            lock.lock();
-            frozen = i + 1;
-            changed.notify_all();
-        }
-    }
-    return result;
+        return none.revisions.empty() && !none.readError;
+    });
+    if (!versions)
+        return std::nullopt;
+    collector.revisions = std::move(versions->revisions);
+    collector.invalidOrganization = std::move(versions->invalidOrganization);
+    parsed.organization = std::move(versions->organization);
+    return parsed;
 }
 
-// The document's JSON with the versions already decoded, when they are many: they are then
-// decoded on several threads. Nothing when the one-pass reader must read it all.
-std::optional<Json> parseWithVersionsApart(std::string_view bytes, RevisionCollector &collector)
-{
-    JsonRead::refuseNul(bytes);
-    const std::optional<RevisionArray> array = findRevisionArray(bytes);
-    if (!array || array->elements.size() < 2)
-        return std::nullopt;
-    std::optional<RevisionCollector> decoded = decodeInParallel(bytes, array->elements);
-    if (!decoded)
-        return std::nullopt;
-    std::string rest(bytes.substr(0, array->open + 1));
-    rest += bytes.substr(array->close);
-    RevisionCollector none;
-    try {
-        Json root = parseDocument(rest, none);
-        if (!none.revisions.empty() || none.readError)
-            return std::nullopt;
-        collector = std::move(*decoded);
-        return root;
-    } catch (const JsonRead::Error &) {
-        return std::nullopt;
-    }
-}
-
-OrganizationArchive decodeDocument(std::string_view bytes)
+OrganizationArchive decodeDocument(ArrivingBytes &bytes)
 {
     RevisionCollector collector;
-    std::optional<Json> versionsApart = parseWithVersionsApart(bytes, collector);
-    const Json root = versionsApart ? std::move(*versionsApart) : parseDocument(bytes, collector);
+    std::optional<ParsedDocument> apart = parseApart(bytes, collector);
+    const Json root = apart ? std::move(apart->root) : parseDocument(bytes.whole(), collector);
     std::variant<Organization, JsonRead::Error> bare = bareOrganization(root);
     if (Organization *organization = std::get_if<Organization>(&bare)) {
         organization->validate();
@@ -444,6 +250,8 @@ OrganizationArchive decodeDocument(std::string_view bytes)
             throw std::get<JsonRead::Error>(bare);
         throw;
     }
+    if (apart && apart->organization)
+        archive.organization = std::move(*apart->organization);
     archive.organization.validate();
     if (archive.planning)
         archive.planning->validate();
@@ -560,6 +368,12 @@ private:
 } // namespace
 
 OrganizationArchive OrganizationArchive::decode(std::string_view bytes)
+{
+    ArrivingBytes arrived(bytes);
+    return decode(arrived);
+}
+
+OrganizationArchive OrganizationArchive::decode(ArrivingBytes &bytes)
 {
     try {
         return decodeDocument(bytes);

@@ -3,37 +3,70 @@
 #include <string_view>
 #include <unordered_map>
 
-FrozenOrganization::FrozenOrganization(const Organization &organization, const FrozenOrganization *shareWith)
-{
-    const Positions *previous = shareWith && shareWith->m_positions ? shareWith->m_positions.get() : nullptr;
+// Finds the positions of an earlier frozen organization that a new one can share.
+class FrozenOrganization::Sharing {
+public:
+    explicit Sharing(const FrozenOrganization *shareWith)
+        : m_previous(shareWith && shareWith->m_positions ? shareWith->m_positions.get() : nullptr)
+    {
+    }
+
+    // `position`, at `index` of the new organization, shared when the earlier one holds an
+    // equal position with its id.
+    std::shared_ptr<const Position> share(size_t index, const Position &position)
+    {
+        const std::shared_ptr<const Position> *shared = find(index, position);
+        if (shared && **shared == position)
+            return *shared;
+        return std::make_shared<const Position>(position);
+    }
+
+private:
     // Most versions keep the order of the one before, so the same index is tried first and
     // the id index is built only when the orders part.
-    std::unordered_map<std::string_view, const std::shared_ptr<const Position> *> previousByID;
-    bool indexed = false;
-    auto findPrevious = [&](size_t index, const Position &position) -> const std::shared_ptr<const Position> * {
-        if (!previous)
+    const std::shared_ptr<const Position> *find(size_t index, const Position &position)
+    {
+        if (!m_previous)
             return nullptr;
-        if (index < previous->size() && (*previous)[index]->id == position.id)
-            return &(*previous)[index];
-        if (!indexed) {
-            previousByID.reserve(previous->size());
-            for (const auto &p : *previous)
-                previousByID.emplace(p->id, &p);
-            indexed = true;
+        if (index < m_previous->size() && (*m_previous)[index]->id == position.id)
+            return &(*m_previous)[index];
+        if (!m_indexed) {
+            m_byID.reserve(m_previous->size());
+            for (const auto &p : *m_previous)
+                m_byID.emplace(p->id, &p);
+            m_indexed = true;
         }
-        auto found = previousByID.find(position.id);
-        return found == previousByID.end() ? nullptr : found->second;
-    };
+        auto found = m_byID.find(position.id);
+        return found == m_byID.end() ? nullptr : found->second;
+    }
 
+    const Positions *m_previous;
+    std::unordered_map<std::string_view, const std::shared_ptr<const Position> *> m_byID;
+    bool m_indexed = false;
+};
+
+FrozenOrganization::FrozenOrganization(const Organization &organization, const FrozenOrganization *shareWith)
+{
+    Sharing sharing(shareWith);
     auto positions = std::make_shared<Positions>();
     positions->reserve(organization.positions.size());
-    for (size_t i = 0; i < organization.positions.size(); ++i) {
-        const Position &position = organization.positions[i];
-        const std::shared_ptr<const Position> *shared = findPrevious(i, position);
-        if (shared && **shared == position)
-            positions->push_back(*shared);
+    for (size_t i = 0; i < organization.positions.size(); ++i)
+        positions->push_back(sharing.share(i, organization.positions[i]));
+    m_positions = std::move(positions);
+}
+
+FrozenOrganization::FrozenOrganization(const std::vector<bool> &unchanged, const Organization &changed,
+                                       const FrozenOrganization &before)
+{
+    Sharing sharing(&before);
+    auto positions = std::make_shared<Positions>();
+    positions->reserve(unchanged.size());
+    auto next = changed.positions.begin();
+    for (size_t i = 0; i < unchanged.size(); ++i) {
+        if (unchanged[i])
+            positions->push_back((*before.m_positions)[i]);
         else
-            positions->push_back(std::make_shared<const Position>(position));
+            positions->push_back(sharing.share(i, *next++));
     }
     m_positions = std::move(positions);
 }

@@ -15,6 +15,10 @@ public:
     // Freezes `organization`; positions equal to the position with the same id in
     // `shareWith` are shared with it. Linear in the number of positions.
     explicit FrozenOrganization(const Organization &organization, const FrozenOrganization *shareWith = nullptr);
+    // Freezes a version read next to `before`: position i is before's position i where
+    // `unchanged[i]` (known equal, so not compared), else the next of `changed.positions`,
+    // shared as above. Linear in the number of positions.
+    FrozenOrganization(const std::vector<bool> &unchanged, const Organization &changed, const FrozenOrganization &before);
 
     std::size_t size() const { return m_positions ? m_positions->size() : 0; }
     bool isEmpty() const { return size() == 0; }
@@ -27,6 +31,7 @@ public:
     bool operator==(const FrozenOrganization &other) const;
 
 private:
+    class Sharing;
     using Positions = std::vector<std::shared_ptr<const Position>>;
     std::shared_ptr<const Positions> m_positions;
 };

@@ -36,6 +36,7 @@ struct OrganizationRevision {
     bool operator==(const OrganizationRevision &) const = default;
 };
 
+class ArrivingBytes;
 struct PositionEntryRequest;
 struct QuickEntryRow;
 
@@ -65,6 +66,9 @@ struct OrganizationArchive {
     // organization and the version ids. Throws OrganizationError with the message the user
     // reads. Versions are read one at a time, so a long history never sits in memory as JSON.
     static OrganizationArchive decode(std::string_view bytes);
+    // The same while the bytes are still being read; throws ArrivingBytes::Abandoned when
+    // reading them fails.
+    static OrganizationArchive decode(ArrivingBytes &bytes);
     // The file's bytes: validates the organization and the planning state, then writes
     // pretty-printed JSON with sorted keys. Throws OrganizationError; the same archive
     // always gives the same bytes.

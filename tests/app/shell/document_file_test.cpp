@@ -9,6 +9,7 @@
 #include <gtest/gtest.h>
 
 #include <QDir>
+#include <QFileInfo>
 #include <QTemporaryDir>
 
 #include <csignal>
@@ -72,6 +73,27 @@ TEST(DocumentFile, RefusesWhatIsNotAnOrganizationFile)
     EXPECT_EQ(readError(huge), "The file “huge.json” is too large to be an organization (more than 4096 MB).");
     EXPECT_EQ(readError(folder), "This file does not contain an organization.");
     EXPECT_EQ(readError(pipe), "This file does not contain an organization.");
+}
+
+// The file is decoded while it is still being read: a failing read is still reported as
+// such, and a file longer than it was measured is read one byte past its measured size.
+TEST(DocumentFile, ReadsWhatTheFileHoldsWhenReadingIt)
+{
+    EXPECT_EQ(readError("/proc/self/mem"), "The file “mem” could not be read: Input/output error.");
+    EXPECT_EQ(readError("/proc/self/status"),
+              "This file could not be read as an organization. The data is not valid JSON (at byte 1).");
+
+    QTemporaryDir dir;
+    const QString path = dir.filePath("versions.json");
+    OrganizationArchive archive = district(300);
+    for (int v = 0; v < 30; ++v) {
+        archive.organization.positions[size_t(v * 7)].department = "Edited " + std::to_string(v);
+        archive.checkpoint("Before editing");
+    }
+    // Past one chunk of reading, so that decoding starts before the last bytes are read.
+    writeBytes(path, QByteArray::fromStdString(archive.encodeDocument()));
+    ASSERT_GT(QFileInfo(path).size(), 4 * 1024 * 1024);
+    EXPECT_EQ(OrganizationDocument::readFile(path), archive);
 }
 
 TEST(DocumentFile, PassesOnTheReadersErrorForBadContent)

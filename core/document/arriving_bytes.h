@@ -1,0 +1,60 @@
+#pragma once
+
+#include <atomic>
+#include <condition_variable>
+#include <cstddef>
+#include <memory>
+#include <mutex>
+#include <string_view>
+#include <thread>
+#include <vector>
+
+// A file's bytes while they are still being read: one thread puts them in, in order, and
+// another reads the text as far as it has arrived, so reading a large file and making sense
+// of it overlap. Bytes once arrived never change.
+class ArrivingBytes {
+public:
+    // Thrown to whoever waits for bytes when reading them failed.
+    struct Abandoned {};
+
+    // Room for `capacity` bytes, to be put in by `arrived`. Large room is made ready on other
+    // threads ahead of the bytes: the first touch of each page of a large buffer costs more
+    // than copying bytes into it.
+    explicit ArrivingBytes(std::size_t capacity);
+    ~ArrivingBytes();
+    // `bytes`, all arrived already; they must outlive this.
+    explicit ArrivingBytes(std::string_view bytes);
+
+    // The putting side. `next()` is where the next bytes go, `room()` how many still fit.
+    char *next() { return m_buffer.get() + m_written; }
+    std::size_t room() const { return m_capacity - m_written; }
+    void arrived(std::size_t count);
+    // No more bytes will come.
+    void finish();
+    // Reading failed: waiting gives up with Abandoned.
+    void abandon();
+
+    // The reading side. Where the bytes lie, arrived or not.
+    const char *data() const { return m_data; }
+    // Waits until more than `offset` bytes have arrived or none are left
+    // to come, and gives how many have arrived. Throws Abandoned.
+    std::size_t beyond(std::size_t offset);
+    // Waits for every byte. Throws Abandoned.
+    std::string_view whole();
+
+private:
+    std::unique_ptr<char[]> m_buffer;
+    const char *m_data = nullptr;
+    std::size_t m_capacity = 0;
+    std::size_t m_written = 0; // touched by the putting side only
+    std::mutex m_mutex;
+    std::condition_variable m_changed;
+    // Guarded by m_mutex.
+    std::size_t m_arrived = 0;
+    bool m_finished = false;
+    bool m_abandoned = false;
+    // Last, so that they stop before the buffer goes.
+    std::atomic<bool> m_roomDone = false;
+    std::atomic<std::size_t> m_nextRoom = 0; // the next stretch of room to make ready
+    std::vector<std::jthread> m_roomMakers;
+};

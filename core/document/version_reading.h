@@ -1,0 +1,36 @@
+#pragma once
+
+#include "core/document/arriving_bytes.h"
+#include "core/document/organization_archive.h"
+
+#include <cstddef>
+#include <functional>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+// The saved versions of a document file, read on several threads. A fast path only: it
+// answers nothing whenever it is not sure, and the one-pass reader then reads the file and
+// reports any fault, so every message is the one-pass reader's.
+namespace VersionReading {
+
+struct Versions {
+    std::vector<Shared<OrganizationRevision>> revisions;
+    std::optional<std::string> invalidOrganization; // the oldest version's validation failure
+    // The positions of the top-level "organization", when they were read apart.
+    std::optional<Organization> organization;
+};
+
+// The versions in the top-level "revisions" array of the text `bytes`, each frozen sharing
+// the unchanged positions of the one before, and each validated, and the positions of the
+// top-level "organization". Both are decoded on several threads as soon as they have
+// arrived; a position whose text is the text of the same position in the version before is
+// not read again. `whileDecoding` runs on this thread once every byte has arrived, while
+// helpers decode, with the rest of the text: the text with both lists emptied (the
+// organization's only when it was found). It returns false to give up. Nothing when unsure,
+// when there are fewer than two versions, when anything read apart does not read or
+// `whileDecoding` gives up. Throws ArrivingBytes::Abandoned.
+std::optional<Versions> read(ArrivingBytes &bytes, const std::function<bool(const std::string &rest)> &whileDecoding);
+
+} // namespace VersionReading

@@ -1,0 +1,423 @@
+// Versions are read apart, on several threads, and a position whose text is the text of the
+// same position in the version before is not read again. Whatever a version's text looks
+// like, the document must read exactly as in one pass: the same archive or the same message.
+#include "archive_test_support.h"
+#include "random_edits.h"
+
+#include "core/document/archive_json.h"
+#include "core/document/arriving_bytes.h"
+#include "core/document/json_array_scan.h"
+#include "core/document/version_reading.h"
+#include "core/model/organization_json.h"
+
+#include <gtest/gtest.h>
+
+#include <thread>
+#include <variant>
+
+using namespace TestDocs;
+using Json = nlohmann::json;
+
+namespace {
+
+using Outcome = std::variant<OrganizationArchive, std::string>;
+
+Outcome outcome(const std::string &text)
+{
+    try {
+        return OrganizationArchive::decode(text);
+    } catch (const OrganizationError &error) {
+        return error.message();
+    }
+}
+
+std::string described(const Outcome &result)
+{
+    if (const std::string *message = std::get_if<std::string>(&result))
+        return "refused: " + *message;
+    return "read " + std::to_string(std::get<OrganizationArchive>(result).revisions.size()) + " versions";
+}
+
+std::string joined(const std::vector<std::string> &texts, const std::string &separator)
+{
+    std::string result;
+    for (size_t i = 0; i < texts.size(); ++i)
+        result += (i ? separator : "") + texts[i];
+    return result;
+}
+
+// The positions of `organization` as texts, laid out in turn compact, indented and with other
+// white space.
+std::vector<std::string> positionTexts(const Organization &organization, int layout)
+{
+    std::vector<std::string> texts;
+    for (size_t i = 0; i < organization.positions.size(); ++i) {
+        const Json json = OrganizationJson::encode(organization.positions[i]);
+        const int kind = (layout + int(i)) % 3;
+        texts.push_back(kind == 0 ? json.dump() : kind == 1 ? json.dump(2) : "\t\r\n" + json.dump(1, '\t'));
+    }
+    return texts;
+}
+
+// A version's text with its organization written as `organizationText`.
+std::string versionText(const OrganizationRevision &revision, const std::string &organizationText)
+{
+    std::string text = ArchiveJson::encodeWithoutOrganization(revision).dump();
+    text.pop_back(); // the closing brace
+    return text + ",\"organization\":" + organizationText + "}";
+}
+
+std::string plainOrganization(const std::vector<std::string> &positions)
+{
+    return "{\"positions\": [" + joined(positions, ", ") + "]}";
+}
+
+// The document around `versions`; in one pass when its "revisions" key is spelt with an
+// escape, which the parallel reader is never sure of (white space keeps every later byte
+// where it is, for the messages that give one).
+std::string documentText(const OrganizationArchive &archive, const std::vector<std::string> &versions, bool onePass)
+{
+    OrganizationArchive rest = archive;
+    rest.revisions.clear();
+    const std::string text = Json::parse(rest.encodeDocument()).dump();
+    const size_t list = text.find("\"revisions\":[]");
+    return text.substr(0, list) + (onePass ? "\"revi\\u0073ions\":[" : "\"revisions\":     [") +
+           joined(versions, ",\n") + text.substr(list + 13);
+}
+
+void expectReadAlike(const OrganizationArchive &archive, const std::vector<std::string> &versions)
+{
+    const Outcome apart = outcome(documentText(archive, versions, false));
+    const Outcome onePass = outcome(documentText(archive, versions, true));
+    EXPECT_EQ(described(apart), described(onePass));
+    EXPECT_TRUE(apart == onePass);
+}
+
+OrganizationRevision revisionOf(const Organization &organization, int number)
+{
+    return OrganizationRevision{.id = canonicalUUID("00000000-0000-4000-8000-" + std::to_string(100000000000 + number)).value(),
+                                .number = number,
+                                .date = Date{double(number)},
+                                .note = "Before editing [" + std::to_string(number) + "] \"{\\",
+                                .name = "District",
+                                .organization = FrozenOrganization(organization)};
+}
+
+} // namespace
+
+// Histories of random edits (some leave a version invalid), with positions added, deleted,
+// moved and laid out differently from one version to the next.
+TEST(DocumentReading, RandomHistoriesReadAsInOnePass)
+{
+    for (unsigned seed : {1u, 2u, 3u, 4u}) {
+        SCOPED_TRACE(seed);
+        std::mt19937 random(seed);
+        const OrganizationArchive document = RandomEdits::district(random, 30);
+        OrganizationArchive archive = document;
+        std::vector<std::string> versions;
+        for (int v = 0; v < 14; ++v) {
+            const OrganizationArchive unedited = archive;
+            for (int edits = RandomEdits::below(random, 3); edits >= 0; --edits)
+                RandomEdits::apply(archive, random);
+            if (seed % 2 && !errorOf([&] { archive.organization.validate(); }).empty())
+                archive = unedited; // every version valid: nothing hides a difference
+            Organization organization = archive.organization;
+            if (v % 5 == 3) // the order of the positions changes
+                std::rotate(organization.positions.begin(), organization.positions.begin() + 1, organization.positions.end());
+            const int layout = random() % 7 == 0 ? RandomEdits::below(random, 3) : 0;
+            versions.push_back(versionText(revisionOf(organization, v), plainOrganization(positionTexts(organization, layout))));
+        }
+        expectReadAlike(document, versions);
+    }
+}
+
+// One version among plain ones written in a way the reader cannot be sure of, or with a
+// fault, or with positions that look alike but are not where they were.
+TEST(DocumentReading, UnusualVersionsReadAsInOnePass)
+{
+    const Organization before = organization({person("A"), person("B", "A"), vacancy("C", "B")});
+    Organization moved = before;
+    std::swap(moved.positions[1], moved.positions[2]);
+    const std::vector<std::string> texts = positionTexts(before, 0);
+    Organization missingManager = before;
+    missingManager.positions[2].managerID = "gone";
+    Json badFTE = OrganizationJson::encode(before.positions[1]);
+    badFTE["fte"] = "x";
+    const std::string plain = plainOrganization(texts);
+    const std::string positions = "\"positions\": [" + joined(texts, ",") + "]";
+
+    const std::vector<std::pair<std::string, std::string>> cases{
+        {"a decoy positions list before the real one", "{\"extra\": {\"positions\": [1, {\"a\": \"]\"}]}, " + positions + "}"},
+        {"positions given twice", "{\"positions\": [], " + positions + "}"},
+        {"positions spelt with an escape", "{\"positi\\u006fns\": [" + joined(texts, ",") + "]}"},
+        {"positions not a list", "{\"positions\": {}}"},
+        {"organization not an object", "[" + plain + "]"},
+        {"no positions", "{}"},
+        {"no positions at all in the list", "{\"positions\": []}"},
+        {"an empty element", "{\"positions\": [," + joined(texts, ",") + "]}"},
+        {"a trailing comma", "{\"positions\": [" + joined(texts, ",") + ",]}"},
+        {"a position that does not read", plainOrganization({texts[0], badFTE.dump(), texts[2]})},
+        {"an unknown manager in a position that changed", plainOrganization(positionTexts(missingManager, 0))},
+        {"positions moved", plainOrganization(positionTexts(moved, 0))},
+        {"the same positions laid out otherwise", plainOrganization(positionTexts(before, 1))},
+        {"one position fewer", plainOrganization({texts[0], texts[1]})},
+        {"a position more", plainOrganization({texts[0], texts[1], texts[2], texts[2]})},
+    };
+    for (const auto &[name, organizationText] : cases) {
+        SCOPED_TRACE(name);
+        std::vector<std::string> versions;
+        for (int v = 0; v < 5; ++v)
+            versions.push_back(versionText(revisionOf(before, v), v == 2 ? organizationText : plain));
+        expectReadAlike(archive({person("A")}), versions);
+    }
+    // The organization given twice: the later one counts.
+    std::vector<std::string> versions{versionText(revisionOf(before, 0), plain), versionText(revisionOf(before, 1), plain)};
+    versions[1].insert(versions[1].find("\"organization\""), "\"organization\": {\"positions\": []},");
+    expectReadAlike(archive({person("A")}), versions);
+}
+
+// The organization's positions are read apart too, a few hundred at a time.
+TEST(DocumentReading, OrganizationReadsAsInOnePass)
+{
+    std::mt19937 random(3);
+    const Organization large = RandomEdits::district(random, 1200).organization;
+    const std::vector<std::string> texts = positionTexts(large, 0);
+    std::vector<std::string> badPosition = texts;
+    badPosition[700].replace(badPosition[700].find("\"fte\""), 6, "\"fte\":\"x\",\"_\":");
+    Organization unknownManager = large;
+    unknownManager.positions[900].managerID = "gone";
+    const std::string positions = "\"positions\": [" + joined(texts, ",") + "]";
+
+    const std::vector<std::pair<std::string, std::string>> cases{
+        {"plain", plainOrganization(texts)},
+        {"a position that does not read", plainOrganization(badPosition)},
+        {"an unknown manager", plainOrganization(positionTexts(unknownManager, 1))},
+        {"a decoy positions list", "{\"extra\": {\"positions\": [1, {\"a\": \"]\"}]}, " + positions + "}"},
+        {"positions given twice", "{\"positions\": [], " + positions + "}"},
+        {"positions spelt with an escape", "{\"positi\\u006fns\": [" + joined(texts, ",") + "]}"},
+        {"positions not a list", "{\"positions\": {}}"},
+        {"organization not an object", "[" + plainOrganization(texts) + "]"},
+        {"no positions", "{}"},
+        {"no positions at all in the list", "{\"positions\": []}"},
+    };
+    const Organization small = organization({person("A"), person("B", "A")});
+    std::vector<std::string> versions;
+    for (int v = 0; v < 3; ++v)
+        versions.push_back(versionText(revisionOf(small, v), plainOrganization(positionTexts(small, v))));
+    for (const auto &[name, organizationText] : cases) {
+        SCOPED_TRACE(name);
+        const std::string list = joined(versions, ",");
+        const Outcome apart = outcome("{\"name\": \"D\", \"organization\": " + organizationText + ", \"revisions\":     [" + list + "]}");
+        const Outcome onePass = outcome("{\"name\": \"D\", \"organization\": " + organizationText + ", \"revi\\u0073ions\":[" + list + "]}");
+        EXPECT_EQ(described(apart), described(onePass));
+        EXPECT_TRUE(apart == onePass);
+    }
+}
+
+// The oldest version's positions laid out as the organization's but for indentation are
+// taken from it; any other difference is read.
+TEST(DocumentReading, OldestVersionReadsAsInOnePassWhateverItsIndentation)
+{
+    Organization current = organization({person("A"), person("B", "A", "Line\n    break"), vacancy("C", "B")});
+    Organization oldest = current;
+    oldest.positions[1].employee->name = "Line\n  break"; // only spaces differ, inside a string
+    oldest.positions[2].department = "Other";
+    const auto laidOut = [](const Organization &organization, int indent, const std::string &after) {
+        std::vector<std::string> texts;
+        for (const Position &position : organization.positions) {
+            std::string text = OrganizationJson::encode(position).dump(indent);
+            for (size_t at = text.find("\n"); at != std::string::npos; at = text.find("\n", at + 1))
+                text.insert(at + 1, after);
+            texts.push_back(text);
+        }
+        return "{\"positions\": [" + joined(texts, ",") + "]}";
+    };
+    const std::vector<std::pair<std::string, std::string>> layouts{
+        {"indented otherwise", laidOut(oldest, 2, "      ")},
+        {"indented alike", laidOut(oldest, 4, "")},
+        {"tabs after line breaks", laidOut(oldest, 4, "\t")},
+        {"on one line", laidOut(oldest, -1, "")},
+    };
+    for (const auto &[name, oldestText] : layouts) {
+        SCOPED_TRACE(name);
+        const std::string list = versionText(revisionOf(oldest, 0), oldestText) + ",\n" +
+                                 versionText(revisionOf(current, 1), laidOut(current, 2, ""));
+        const std::string text = "{\"name\": \"D\", \"organization\": " + laidOut(current, 4, "") + ", ";
+        const Outcome apart = outcome(text + "\"revisions\":     [" + list + "]}");
+        EXPECT_EQ(described(apart), described(outcome(text + "\"revi\\u0073ions\":[" + list + "]}")));
+        ASSERT_TRUE(std::holds_alternative<OrganizationArchive>(apart));
+        const OrganizationArchive &read = std::get<OrganizationArchive>(apart);
+        EXPECT_EQ(read.organization, current);
+        EXPECT_EQ(read.revisions[0]->organization.toOrganization(), oldest);
+        EXPECT_EQ(read.revisions[1]->organization.toOrganization(), current);
+    }
+}
+
+// Files as they are written are read apart, not handed to the one-pass reader: the rest of
+// the text holds neither the versions nor the organization's positions.
+TEST(DocumentReading, WrittenDocumentsAreReadApart)
+{
+    std::mt19937 random(23);
+    OrganizationArchive archive = RandomEdits::district(random, 700);
+    for (int v = 0; v < 6; ++v) {
+        archive.organization.positions[size_t(v * 100)].location = "Moved " + std::to_string(v);
+        archive.checkpoint("Before moving");
+    }
+    const std::string pretty = archive.encodeDocument();
+    for (const std::string &text : {pretty, Json::parse(pretty).dump()}) {
+        ArrivingBytes bytes{std::string_view(text)};
+        std::string rest;
+        const std::optional<VersionReading::Versions> versions = VersionReading::read(bytes, [&](const std::string &text) {
+            rest = text;
+            return true;
+        });
+        ASSERT_TRUE(versions);
+        EXPECT_EQ(versions->revisions, archive.revisions);
+        EXPECT_EQ(versions->organization, archive.organization);
+        EXPECT_FALSE(versions->invalidOrganization);
+        const Json parsed = Json::parse(rest);
+        EXPECT_EQ(parsed["revisions"], Json::array());
+        EXPECT_EQ(parsed["organization"]["positions"], Json::array());
+        EXPECT_EQ(parsed["name"], archive.name);
+    }
+}
+
+// An invalid version among valid ones whose positions are not read again: its message, and
+// the oldest invalid version's message when there are several.
+TEST(DocumentReading, InvalidVersionsAmongUnchangedPositions)
+{
+    Organization organization = RandomEdits::district(*std::make_unique<std::mt19937>(7), 50).organization;
+    OrganizationArchive document = OrganizationArchive::make("District", organization);
+    std::vector<std::string> versions;
+    for (int v = 0; v < 9; ++v) {
+        Organization version = organization;
+        if (v == 4 || v == 6)
+            version.positions[size_t(10 + v)].managerID = version.positions[size_t(10 + v)].id; // reports to itself
+        versions.push_back(versionText(revisionOf(version, v), plainOrganization(positionTexts(version, 0))));
+    }
+    const Outcome read = outcome(documentText(document, versions, false));
+    ASSERT_TRUE(std::holds_alternative<std::string>(read));
+    EXPECT_EQ(std::get<std::string>(read), std::get<std::string>(outcome(documentText(document, versions, true))));
+    expectReadAlike(document, versions);
+}
+
+namespace {
+
+// A random JSON value with long and short strings full of brackets and quotes, nested
+// objects and lists: the scan looks at many bytes at a time, and strings cross its blocks.
+Json randomValue(std::mt19937 &random, int depth)
+{
+    // Mostly pieces written as they are; now and then one written with a backslash.
+    static const std::vector<std::string> pieces{"[", "]", "{", "}", ",", ":", " ", "ab", "é", "\"", "\\", "\n"};
+    switch (depth > 3 ? random() % 3 : random() % 6) {
+    case 0: return int(random() % 1000);
+    case 1:
+    case 2: {
+        std::string text;
+        for (int n = RandomEdits::below(random, random() % 4 ? 12 : 90); n > 0; --n)
+            text += pieces[size_t(RandomEdits::below(random, random() % 40 ? 9 : pieces.size()))];
+        return text;
+    }
+    case 3:
+    case 4: {
+        Json object = Json::object();
+        for (int n = RandomEdits::below(random, 5); n > 0; --n)
+            object["key" + std::to_string(random() % 50) + "[\"]"] = randomValue(random, depth + 1);
+        return object;
+    }
+    default: {
+        Json list = Json::array();
+        for (int n = RandomEdits::below(random, 5); n > 0; --n)
+            list.push_back(randomValue(random, depth + 1));
+        return list;
+    }
+    }
+}
+
+} // namespace
+
+// Whatever the strings and nesting around and inside its elements, the array is found and
+// each element found is one element of the list.
+TEST(DocumentReading, ArrayFoundInRandomText)
+{
+    std::mt19937 random(17);
+    for (int round = 0; round < 300; ++round) {
+        Json document{{"before", randomValue(random, 0)}, {"list", Json::array()}, {"z", randomValue(random, 0)}};
+        for (int n = RandomEdits::below(random, 8); n > 0; --n)
+            document["list"].push_back(randomValue(random, 1));
+        const std::string text = document.dump(round % 3 == 0 ? -1 : round % 3);
+        const std::optional<JsonArrayScan::ArraySpans> found = JsonArrayScan::findArray(text, {"list"});
+        ASSERT_TRUE(found) << text;
+        ASSERT_EQ(found->elements.size(), document["list"].size()) << text;
+        for (size_t i = 0; i < found->elements.size(); ++i)
+            EXPECT_EQ(Json::parse(found->elements[i]), document["list"][i]) << text;
+    }
+}
+
+// The array a path names, found by following strings and brackets only.
+TEST(DocumentReading, ArrayFoundThroughStringsAndBrackets)
+{
+    const std::string text = R"( {"a": "\"[\\", "b": {"c": [1]}, "c": [ {"x": "]\\\""} , [2, "," ] ,3 ] } )";
+    const std::optional<JsonArrayScan::ArraySpans> found = JsonArrayScan::findArray(text, {"c"});
+    ASSERT_TRUE(found);
+    EXPECT_EQ(text[found->open], '[');
+    EXPECT_EQ(text[found->close], ']');
+    EXPECT_EQ(found->elements, (std::vector<std::string_view>{R"({"x": "]\\\""})", R"([2, "," ])", "3"}));
+    const std::optional<JsonArrayScan::ArraySpans> nested = JsonArrayScan::findArray(text, {"b", "c"});
+    ASSERT_TRUE(nested);
+    EXPECT_EQ(nested->elements, std::vector<std::string_view>{"1"});
+    EXPECT_FALSE(JsonArrayScan::findArray(text, {"a"}));
+    EXPECT_FALSE(JsonArrayScan::findArray(text, {"b", "d"}));
+    EXPECT_FALSE(JsonArrayScan::findArray(R"({"c": [1], "c": [2]})", {"c"}));
+    EXPECT_FALSE(JsonArrayScan::findArray(R"({"c": [1]} {})", {"c"}));
+    EXPECT_FALSE(JsonArrayScan::findArray(R"({"c": [1, "])", {"c"}));
+    EXPECT_FALSE(JsonArrayScan::findArray(R"({"\u0063": [1]})", {"c"}));
+}
+
+// A document decoded while its bytes still arrive, a few at a time, reads as the whole text
+// does; when reading them fails, decoding gives up wherever it is.
+TEST(DocumentReading, BytesReadAsTheyArrive)
+{
+    std::mt19937 random(11);
+    const OrganizationArchive document = RandomEdits::district(random, 40);
+    OrganizationArchive archive = document;
+    std::vector<std::string> versions;
+    for (int v = 0; v < 8; ++v) {
+        RandomEdits::apply(archive, random);
+        versions.push_back(versionText(revisionOf(archive.organization, v), plainOrganization(positionTexts(archive.organization, v))));
+    }
+    const std::string valid = documentText(document, versions, false);
+    const std::string broken = valid.substr(0, valid.size() / 2) + "[" + valid.substr(valid.size() / 2);
+    // White space after the document makes room large enough to be made ready ahead.
+    for (const std::string &text : {valid, broken, std::string(valid.size() / 3, ' '), valid + std::string(20 << 20, ' ')}) {
+        for (const size_t stop : {text.size() / 4, text.size(), std::string::npos}) {
+            ArrivingBytes bytes(text.size());
+            std::jthread feeder([&] {
+                std::mt19937 sizes(5);
+                size_t sent = 0;
+                while (bytes.room() > 0 && sent < stop) {
+                    const size_t count = std::min<size_t>(bytes.room(), 1 + sizes() % (text.size() > (1 << 20) ? 70000 : 700));
+                    std::copy_n(text.data() + sent, count, bytes.next());
+                    bytes.arrived(count);
+                    sent += count;
+                }
+                if (stop == std::string::npos)
+                    bytes.finish();
+                else
+                    bytes.abandon();
+            });
+            if (stop != std::string::npos) {
+                EXPECT_THROW(OrganizationArchive::decode(bytes), ArrivingBytes::Abandoned);
+                continue;
+            }
+            Outcome arrived;
+            try {
+                arrived = OrganizationArchive::decode(bytes);
+            } catch (const OrganizationError &error) {
+                arrived = error.message();
+            }
+            EXPECT_EQ(described(arrived), described(outcome(text)));
+            EXPECT_TRUE(arrived == outcome(text));
+        }
+    }
+}
