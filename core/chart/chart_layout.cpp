@@ -32,6 +32,11 @@ Metrics metrics(std::optional<double> targetAspectRatio, double cardHeight)
 Metrics checkedMetrics(const Organization &organization, std::optional<double> targetAspectRatio, double cardHeight)
 {
     organization.validate();
+    return checkedMetrics(targetAspectRatio, cardHeight);
+}
+
+Metrics checkedMetrics(std::optional<double> targetAspectRatio, double cardHeight)
+{
     if (!std::isfinite(cardHeight) || cardHeight < 112)
         throw OrganizationError::invalid("Chart cards must be at least 112 points tall.");
     if (targetAspectRatio && (!std::isfinite(*targetAspectRatio) || *targetAspectRatio <= 0))
@@ -155,6 +160,30 @@ ChartLayout ChartLayout::build(const Organization &organization, std::optional<d
     const Metrics m = checkedMetrics(organization, targetAspectRatio, cardHeight);
     const Tree t = tree(organization);
     return assemble(organization, t, m, place(organization, t, m));
+}
+
+ChartLayoutMemo::ChartLayoutMemo() : m_placement(std::make_unique<ChartLayoutEngine::PlacementMemo>()) {}
+
+ChartLayoutMemo::~ChartLayoutMemo() = default;
+
+ChartLayout ChartLayoutMemo::build(const Organization &organization, std::optional<double> targetAspectRatio,
+                                   double cardHeight)
+{
+    return build(organization, targetAspectRatio, cardHeight, false);
+}
+
+ChartLayout ChartLayoutMemo::build(const Organization &organization, std::optional<double> targetAspectRatio,
+                                   double cardHeight, bool validated)
+{
+    using namespace ChartLayoutEngine;
+    const Metrics m = validated ? checkedMetrics(targetAspectRatio, cardHeight)
+                                : checkedMetrics(organization, targetAspectRatio, cardHeight);
+    const Tree t = tree(organization);
+    std::vector<double> heights;
+    heights.reserve(organization.positions.size());
+    for (const Position &p : organization.positions)
+        heights.push_back(m.effectiveHeight(p));
+    return assemble(organization, t, m, m_placement->place(organization, t, m, heights));
 }
 
 std::vector<ChartNode> ChartLayout::routingNodes() const

@@ -7,6 +7,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <memory>
 #include <optional>
 #include <vector>
 
@@ -28,6 +29,7 @@ struct Metrics {
     double calloutBand = 24;
 
     double effectiveHeight(const Position &position) const;
+    bool operator==(const Metrics &) const = default;
 };
 
 Metrics metrics(std::optional<double> targetAspectRatio, double cardHeight);
@@ -67,6 +69,27 @@ struct Placement {
 // The search over arrangements: candidates per subtree, packing, scoring.
 Placement place(const Organization &organization, const Tree &tree, const Metrics &metrics);
 
+// place() that keeps the candidates of every subtree for the next call. A subtree whose
+// cards, child order, assistant flags and card heights are as they were keeps its
+// candidates, so a chart that differs from the last one in a few cards is planned again
+// only along the paths from those cards to the top. Positions are known by id.
+class PlacementMemo {
+public:
+    PlacementMemo();
+    PlacementMemo(PlacementMemo &&) noexcept;
+    PlacementMemo &operator=(PlacementMemo &&) noexcept;
+    ~PlacementMemo();
+
+    // The same placement as place(); `heights` are the effective card heights by position.
+    Placement place(const Organization &organization, const Tree &tree, const Metrics &metrics,
+                    const std::vector<double> &heights);
+
+    struct State;
+
+private:
+    std::unique_ptr<State> m_state;
+};
+
 // Connectors of the placed chart, merged and sorted.
 std::vector<ChartSegment> connectors(const Organization &organization, const Tree &tree, const Metrics &metrics,
                                      const Placement &placement);
@@ -80,5 +103,7 @@ ChartLayout assemble(const Organization &organization, const Tree &tree, const M
 
 // Validation and argument checks of build, then the metrics of the run.
 Metrics checkedMetrics(const Organization &organization, std::optional<double> targetAspectRatio, double cardHeight);
+// The argument checks alone, for an organization already validated.
+Metrics checkedMetrics(std::optional<double> targetAspectRatio, double cardHeight);
 
 } // namespace ChartLayoutEngine

@@ -8,6 +8,7 @@
 #include <map>
 #include <string_view>
 #include <unordered_set>
+#include <utility>
 
 namespace {
 
@@ -93,11 +94,13 @@ struct Grid {
     }
 };
 
-} // namespace
-
-ChartLayout ChartLayout::focusedDepartment(const Organization &organization, std::optional<double> targetAspectRatio,
-                                           double cardHeight)
+// The department's chart laid out by `buildMain` (given a validated organization), the shared
+// charts by ChartLayout::build.
+template <typename BuildMain>
+ChartLayout focused(const Organization &organization, std::optional<double> targetAspectRatio, double cardHeight,
+                    BuildMain buildMain)
 {
+    using Layout = ChartLayout;
     organization.validate();
     std::vector<const Position *> main;
     std::map<std::string, std::vector<const Position *>> groups; // by root id, ascending
@@ -108,17 +111,17 @@ ChartLayout ChartLayout::focusedDepartment(const Organization &organization, std
             main.push_back(&p);
     }
     if (groups.empty())
-        return build(organization, targetAspectRatio, cardHeight);
+        return buildMain(organization);
 
     // Built even when empty, so that bad card heights and ratios are refused alike.
-    const ChartLayout mainLayout = build(subset(main), targetAspectRatio, cardHeight);
+    const ChartLayout mainLayout = buildMain(subset(main));
     const double mainW = main.empty() ? 0 : mainLayout.size.width;
     const double mainH = main.empty() ? 0 : mainLayout.size.height;
 
     std::vector<ChartLayout> groupLayouts;
     std::vector<Rect> bounds;
     for (const auto &[root, members] : groups) {
-        groupLayouts.push_back(build(subset(members), targetAspectRatio, cardHeight + sharedCardExtra));
+        groupLayouts.push_back(Layout::build(subset(members), targetAspectRatio, cardHeight + sharedCardExtra));
         bounds.push_back(drawnBounds(groupLayouts.back()));
     }
 
@@ -164,16 +167,47 @@ ChartLayout ChartLayout::focusedDepartment(const Organization &organization, std
     return result;
 }
 
-ChartLayout ChartPrintSettings::layout(const Organization &organization) const
+// The card height and page ratio of a chart's layout.
+std::pair<double, std::optional<double>> layoutArguments(const ChartPrintSettings &settings)
 {
-    const Organization withCallouts = organization.withReportingCallouts();
-    const double cardHeight = showPayLevel ? 132 : 112;
+    const double cardHeight = settings.showPayLevel ? 132 : 112;
     std::optional<double> ratio;
-    if (pageBalancedLayout) {
-        ChartPrintSettings page = *this;
+    if (settings.pageBalancedLayout) {
+        ChartPrintSettings page = settings;
         page.scalePercent = 1;
         const Rect content = ChartPagination({1, 1}, page).contentRect;
         ratio = content.width() / content.height();
     }
-    return ChartLayout::focusedDepartment(withCallouts, ratio, cardHeight);
+    return {cardHeight, ratio};
+}
+
+} // namespace
+
+ChartLayout ChartLayout::focusedDepartment(const Organization &organization, std::optional<double> targetAspectRatio,
+                                           double cardHeight)
+{
+    return focused(organization, targetAspectRatio, cardHeight, [&](const Organization &main) {
+        return build(main, targetAspectRatio, cardHeight);
+    });
+}
+
+ChartLayout ChartLayoutMemo::focusedDepartment(const Organization &organization,
+                                               std::optional<double> targetAspectRatio, double cardHeight)
+{
+    return focused(organization, targetAspectRatio, cardHeight, [&](const Organization &main) {
+        // Validated just above when it is the whole organization.
+        return build(main, targetAspectRatio, cardHeight, &main == &organization);
+    });
+}
+
+ChartLayout ChartPrintSettings::layout(const Organization &organization) const
+{
+    const auto [cardHeight, ratio] = layoutArguments(*this);
+    return ChartLayout::focusedDepartment(organization.withReportingCallouts(), ratio, cardHeight);
+}
+
+ChartLayout ChartLayoutMemo::layout(const Organization &organization, const ChartPrintSettings &settings)
+{
+    const auto [cardHeight, ratio] = layoutArguments(settings);
+    return focusedDepartment(organization.withReportingCallouts(), ratio, cardHeight);
 }

@@ -53,7 +53,7 @@ const std::vector<PositionGroup> &groupsOf(const OrganizationArchive &archive)
 ChartScene::ChartScene(const OrganizationArchive &archive, const std::string &sheetID, const std::string &personID,
                        const std::string &department, const std::set<std::string> &collapsed,
                        const std::set<std::string> &expandedGroups, const ChartPrintSettings &settings,
-                       const RouteSource &routeSource, const Content *previous)
+                       const RouteSource &routeSource, const Content *previous, ChartLayoutMemo &layoutMemo)
 {
     auto content = std::make_shared<Content>();
     content->scopedOrganization = focusedOn(archive.organizationIn(sheetID), personID, department);
@@ -68,7 +68,7 @@ ChartScene::ChartScene(const OrganizationArchive &archive, const std::string &sh
         cards.validate(); // what the layout would refuse first
         content->layout = previous->layout;
     } else {
-        content->layout = std::make_shared<const ChartLayout>(settings.layout(cards));
+        content->layout = std::make_shared<const ChartLayout>(layoutMemo.layout(cards, settings));
     }
     RouteState routes = routeSource(*content->layout);
     m_routes = std::move(routes.routes);
@@ -243,7 +243,7 @@ std::shared_ptr<const ChartScene> ChartSceneCache::snapshot(const OrganizationAr
             key = std::make_shared<const DottedRoutingKey>(DottedRoutingKey::of(layout));
             return routesFor(key);
         },
-        m_scene && m_input && m_input->settings == unscaled ? m_scene->m_content.get() : nullptr));
+        m_scene && m_input && m_input->settings == unscaled ? m_scene->m_content.get() : nullptr, m_layoutMemo));
     m_input = Input{archive.organization, archive.sheets, archive.groups, sheetID, personID, department,
                     collapsed, expandedGroups, unscaled, contentRevision};
     m_scene = std::move(scene);

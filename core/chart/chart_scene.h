@@ -112,7 +112,7 @@ private:
     ChartScene(const OrganizationArchive &archive, const std::string &sheetID, const std::string &personID,
                const std::string &department, const std::set<std::string> &collapsed,
                const std::set<std::string> &expandedGroups, const ChartPrintSettings &settings,
-               const RouteSource &routeSource, const Content *previous);
+               const RouteSource &routeSource, const Content *previous, ChartLayoutMemo &layoutMemo);
     // The same chart with other routes.
     ChartScene(std::shared_ptr<const Content> content, RouteState routes);
 
@@ -198,6 +198,7 @@ private:
     std::shared_ptr<DottedRouteStore> m_routeStore;
     std::optional<Input> m_input;
     std::shared_ptr<const ChartScene> m_scene;
+    ChartLayoutMemo m_layoutMemo;
     int m_buildCount = 0;
     std::optional<Background> m_background;
     // The job routing the shown scene's lines, if any; jobs told to stop may still be
