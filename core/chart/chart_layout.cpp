@@ -169,11 +169,11 @@ ChartLayoutMemo::~ChartLayoutMemo() = default;
 ChartLayout ChartLayoutMemo::build(const Organization &organization, std::optional<double> targetAspectRatio,
                                    double cardHeight)
 {
-    return build(organization, targetAspectRatio, cardHeight, false);
+    return build(organization, targetAspectRatio, cardHeight, false, nullptr);
 }
 
 ChartLayout ChartLayoutMemo::build(const Organization &organization, std::optional<double> targetAspectRatio,
-                                   double cardHeight, bool validated)
+                                   double cardHeight, bool validated, const std::vector<bool> *callouts)
 {
     using namespace ChartLayoutEngine;
     const Metrics m = validated ? checkedMetrics(targetAspectRatio, cardHeight)
@@ -181,8 +181,10 @@ ChartLayout ChartLayoutMemo::build(const Organization &organization, std::option
     const Tree t = tree(organization);
     std::vector<double> heights;
     heights.reserve(organization.positions.size());
-    for (const Position &p : organization.positions)
-        heights.push_back(m.effectiveHeight(p));
+    for (size_t i = 0; i < organization.positions.size(); ++i) {
+        const bool callout = callouts ? (*callouts)[i] : organization.positions[i].reportingCallout.has_value();
+        heights.push_back(callout ? m.cardHeight + m.calloutBand : m.cardHeight);
+    }
     return assemble(organization, t, m, m_placement->place(organization, t, m, heights));
 }
 

@@ -82,16 +82,17 @@ public:
     ChartLayoutMemo &operator=(const ChartLayoutMemo &) = delete;
     ~ChartLayoutMemo();
 
-    // settings.layout(organization).
-    ChartLayout layout(const Organization &organization, const ChartPrintSettings &settings);
+    // settings.layout(organization); `validated` when the caller has just validated it.
+    ChartLayout layout(const Organization &organization, const ChartPrintSettings &settings, bool validated = false);
     // ChartLayout::build and ChartLayout::focusedDepartment.
     ChartLayout build(const Organization &organization, std::optional<double> targetAspectRatio, double cardHeight);
     ChartLayout focusedDepartment(const Organization &organization, std::optional<double> targetAspectRatio,
                                   double cardHeight);
 
 private:
+    // `callouts`, by position, says which cards carry one; without it the positions say.
     ChartLayout build(const Organization &organization, std::optional<double> targetAspectRatio, double cardHeight,
-                      bool validated);
+                      bool validated, const std::vector<bool> *callouts);
 
     std::unique_ptr<ChartLayoutEngine::PlacementMemo> m_placement;
 };

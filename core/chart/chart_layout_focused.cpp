@@ -1,5 +1,6 @@
 #include "core/chart/chart_layout.h"
 
+#include "core/chart/reporting_callouts.h"
 #include "core/model/organization.h"
 #include "core/model/print_settings.h"
 
@@ -98,10 +99,11 @@ struct Grid {
 // charts by ChartLayout::build.
 template <typename BuildMain>
 ChartLayout focused(const Organization &organization, std::optional<double> targetAspectRatio, double cardHeight,
-                    BuildMain buildMain)
+                    bool validated, BuildMain buildMain)
 {
     using Layout = ChartLayout;
-    organization.validate();
+    if (!validated)
+        organization.validate();
     std::vector<const Position *> main;
     std::map<std::string, std::vector<const Position *>> groups; // by root id, ascending
     for (const Position &p : organization.positions) {
@@ -186,7 +188,7 @@ std::pair<double, std::optional<double>> layoutArguments(const ChartPrintSetting
 ChartLayout ChartLayout::focusedDepartment(const Organization &organization, std::optional<double> targetAspectRatio,
                                            double cardHeight)
 {
-    return focused(organization, targetAspectRatio, cardHeight, [&](const Organization &main) {
+    return focused(organization, targetAspectRatio, cardHeight, false, [&](const Organization &main) {
         return build(main, targetAspectRatio, cardHeight);
     });
 }
@@ -194,9 +196,9 @@ ChartLayout ChartLayout::focusedDepartment(const Organization &organization, std
 ChartLayout ChartLayoutMemo::focusedDepartment(const Organization &organization,
                                                std::optional<double> targetAspectRatio, double cardHeight)
 {
-    return focused(organization, targetAspectRatio, cardHeight, [&](const Organization &main) {
+    return focused(organization, targetAspectRatio, cardHeight, false, [&](const Organization &main) {
         // Validated just above when it is the whole organization.
-        return build(main, targetAspectRatio, cardHeight, &main == &organization);
+        return build(main, targetAspectRatio, cardHeight, &main == &organization, nullptr);
     });
 }
 
@@ -206,8 +208,21 @@ ChartLayout ChartPrintSettings::layout(const Organization &organization) const
     return ChartLayout::focusedDepartment(organization.withReportingCallouts(), ratio, cardHeight);
 }
 
-ChartLayout ChartLayoutMemo::layout(const Organization &organization, const ChartPrintSettings &settings)
+ChartLayout ChartLayoutMemo::layout(const Organization &organization, const ChartPrintSettings &settings,
+                                    bool validated)
 {
     const auto [cardHeight, ratio] = layoutArguments(settings);
-    return focusedDepartment(organization.withReportingCallouts(), ratio, cardHeight);
+    const bool shared = std::any_of(organization.positions.begin(), organization.positions.end(),
+                                    [](const Position &p) { return p.sharedReportRootID.has_value(); });
+    if (shared) {
+        const Organization withCallouts = organization.withReportingCallouts();
+        return focused(withCallouts, ratio, cardHeight, validated, [&](const Organization &main) {
+            return build(main, ratio, cardHeight, false, nullptr); // a part, checked on its own as build does
+        });
+    }
+    // Of the callouts the layout needs only which cards have one.
+    if (!validated)
+        organization.validate();
+    const std::vector<bool> callouts = ReportingCallouts::present(organization);
+    return build(organization, ratio, cardHeight, true, &callouts);
 }

@@ -193,8 +193,13 @@ private:
 } // namespace
 
 ChartPrintPresentation::ChartPrintPresentation(const Organization &input, const ChartPrintSettings &settings)
+    : ChartPrintPresentation((input.validate(), input), settings, Validated{})
 {
-    input.validate();
+}
+
+ChartPrintPresentation::ChartPrintPresentation(const Organization &input, const ChartPrintSettings &settings,
+                                               Validated)
+{
     Organization org = input.withReportingCallouts();
     if (!settings.hideNames) {
         for (const Position &p : org.positions) {

@@ -59,17 +59,17 @@ ChartScene::ChartScene(const OrganizationArchive &archive, const std::string &sh
     content->scopedOrganization = focusedOn(archive.organizationIn(sheetID), personID, department);
     content->visibleOrganization = PositionGroup::project(content->scopedOrganization.hidingDescendants(collapsed),
                                                           groupsOf(archive), expandedGroups);
-    content->presentation = ChartPrintPresentation(content->visibleOrganization, settings);
+    // The group projection validated what the presentation and the layout are given.
+    content->presentation =
+        ChartPrintPresentation(content->visibleOrganization, settings, ChartPrintPresentation::Validated{});
     content->positions.reserve(content->presentation.organization.positions.size());
     for (const Position &card : content->presentation.organization.positions)
         content->positions.emplace(card.id, &card);
     const Organization &cards = content->presentation.organization;
-    if (previous && laidOutAlike(previous->presentation.organization, cards)) {
-        cards.validate(); // what the layout would refuse first
+    if (previous && laidOutAlike(previous->presentation.organization, cards))
         content->layout = previous->layout;
-    } else {
-        content->layout = std::make_shared<const ChartLayout>(layoutMemo.layout(cards, settings));
-    }
+    else
+        content->layout = std::make_shared<const ChartLayout>(layoutMemo.layout(cards, settings, true));
     RouteState routes = routeSource(*content->layout);
     m_routes = std::move(routes.routes);
     m_routesPending = routes.pending;

@@ -79,6 +79,48 @@ TEST(ChartSceneCache, SceneAfterEachEditEqualsAFreshBuild)
     }
 }
 
+// What the scene holds is what the projections, the presentation and the layout give when
+// called one after the other on their own, refusals included, whatever the cache reused.
+TEST(ChartSceneCache, SceneAfterEachEditEqualsItsStepsTakenOneByOne)
+{
+    for (unsigned seed = 11; seed <= 16; ++seed) {
+        std::mt19937 random(seed);
+        OrganizationArchive archive = RandomEdits::district(random, 40);
+        archive.groups = std::vector{PositionGroup::make("Pair", {"P5", "P6", "P7"})};
+        const std::string sheetID = seed % 3 ? std::string() : archive.sheets->front().id;
+        ChartPrintSettings settings;
+        settings.pageBalancedLayout = seed % 2 == 0;
+        settings.hideNames = seed >= 14;
+        settings.combineMatchingTitles = seed != 15;
+        std::set<std::string> collapsed;
+        if (seed % 4 == 1)
+            collapsed.insert("P3");
+        ChartSceneCache cache;
+        for (int edit = 0; edit < 120; ++edit) {
+            OrganizationArchive next = archive;
+            RandomEdits::apply(next, random);
+            std::variant<SceneContent, std::string> expected;
+            try {
+                const Organization scoped = next.organizationIn(sheetID);
+                const Organization visible =
+                    PositionGroup::project(scoped.hidingDescendants(collapsed), *next.groups, {});
+                const ChartPrintPresentation presentation(visible, settings);
+                expected = SceneContent{settings.layout(presentation.organization), presentation.organization,
+                                        scoped, visible, {}, {}, {}, {}};
+            } catch (const OrganizationError &error) {
+                expected = error.message();
+            }
+            auto got = build(cache, next, sheetID, collapsed, settings);
+            if (SceneContent *content = std::get_if<SceneContent>(&got))
+                *content = SceneContent{content->layout, content->cards, content->scoped, content->visible,
+                                        {}, {}, {}, {}};
+            ASSERT_EQ(got, expected) << "seed " << seed << ", edit " << edit;
+            if (std::holds_alternative<SceneContent>(expected))
+                archive = std::move(next);
+        }
+    }
+}
+
 // A window numbers the contents of its document: the same number is the same content, so
 // the cache does not compare it again; another number does compare it.
 TEST(ChartSceneCache, SameContentRevisionIsTakenAtItsWord)

@@ -1,0 +1,13 @@
+#pragma once
+
+#include <vector>
+
+struct Organization;
+
+namespace ReportingCallouts {
+
+// By position: whether it carries a callout once withReportingCallouts() has run, without
+// making the callouts.
+std::vector<bool> present(const Organization &organization);
+
+} // namespace ReportingCallouts
