@@ -197,10 +197,9 @@ ChartPrintPresentation::ChartPrintPresentation(const Organization &input, const 
 {
 }
 
-ChartPrintPresentation::ChartPrintPresentation(const Organization &input, const ChartPrintSettings &settings,
-                                               Validated)
+ChartPrintPresentation::ChartPrintPresentation(Organization input, const ChartPrintSettings &settings, Validated)
 {
-    Organization org = input.withReportingCallouts();
+    Organization org = std::move(input).withReportingCallouts();
     if (!settings.hideNames) {
         for (const Position &p : org.positions) {
             if (p.groupMemberCount)

@@ -26,7 +26,7 @@ struct ChartPrintPresentation {
     ChartPrintPresentation(const Organization &organization, const ChartPrintSettings &settings);
     // As above, for an organization the caller has just validated.
     struct Validated {};
-    ChartPrintPresentation(const Organization &organization, const ChartPrintSettings &settings, Validated);
+    ChartPrintPresentation(Organization organization, const ChartPrintSettings &settings, Validated);
 
     bool operator==(const ChartPrintPresentation &) const = default;
 };

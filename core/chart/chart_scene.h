@@ -36,6 +36,8 @@ class ChartScene {
 public:
     ChartScene(const ChartScene &) = delete;
     ChartScene &operator=(const ChartScene &) = delete;
+    // The last scene of a chart leaves its cards to be freed on another thread.
+    ~ChartScene();
 
     // The cards as shown: its organization holds one position per card.
     const ChartPrintPresentation &presentation() const { return m_content->presentation; }
@@ -48,9 +50,9 @@ public:
     // Card id -> the card's position in presentation().organization.
     const std::unordered_map<std::string, const Position *> &positions() const { return m_content->positions; }
     // The chart's organization narrowed to the person or department focus.
-    const Organization &scopedOrganization() const { return m_content->scopedOrganization; }
+    const Organization &scopedOrganization() const { return *m_content->scopedOrganization; }
     // scopedOrganization() less collapsed subtrees, with position groups projected.
-    const Organization &visibleOrganization() const { return m_content->visibleOrganization; }
+    const Organization &visibleOrganization() const { return *m_content->visibleOrganization; }
     // Card id -> the positions the card stands for, in person order; every card has one.
     const std::unordered_map<std::string, std::vector<const Position *>> &members() const
     {
@@ -90,17 +92,27 @@ private:
     // Everything but the routes, shared by the scenes of one chart that differ only in how
     // many of its lines are routed. Positions and sheets pointed to live here.
     struct Content {
+        Content() = default;
+        Content(const Content &) = delete; // points into itself
+        Content &operator=(const Content &) = delete;
+
         ChartPrintPresentation presentation;
         // Shared with the next scene of the chart when an edit leaves the cards' places as they were.
         std::shared_ptr<const ChartLayout> layout;
         std::unordered_map<std::string, const Position *> positions;
-        Organization scopedOrganization;
-        Organization visibleOrganization;
+        // When nothing is hidden, grouped or called out anew, the steps after the focus give
+        // the chart back as it was: then one organization serves as two or all three.
+        Organization ownScoped;
+        Organization ownVisible;
+        const Organization *scopedOrganization = &ownScoped;
+        const Organization *visibleOrganization = &ownVisible;
         std::unordered_map<std::string, std::vector<const Position *>> members;
         std::vector<OrganizationSheet> otherSheets; // what linkedSheets points into
         std::unordered_map<std::string, std::vector<const OrganizationSheet *>> linkedSheets;
         std::unordered_set<std::string> managersWithReports;
 
+        void project(Organization scoped, const OrganizationArchive &archive, const std::set<std::string> &collapsed,
+                     const std::set<std::string> &expandedGroups, const ChartPrintSettings &settings);
         void collectMembers(const OrganizationArchive &archive);
         void collectManagersWithReports();
         void collectLinkedSheets(const OrganizationArchive &archive, const std::string &sheetID);

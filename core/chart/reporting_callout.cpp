@@ -73,16 +73,22 @@ PositionIndex indexByID(const std::vector<Position> &positions)
     return byID;
 }
 
+// Whether a position without a callout names two managers or more, before any lookup.
+bool mayGetCallout(const Position &p)
+{
+    return !p.reportingCallout && (p.managerID ? 1 : 0) + p.dottedManagerIDs.size() >= 2;
+}
+
 // The positions a callout of `p` names: its managers, once each, sorted, less its own id
 // and ids naming no position. Gives how many; `ids` holds them when there are two or more.
 size_t calloutManagers(const Position &p, const PositionIndex &byID, std::vector<std::string_view> &ids)
 {
     ids.clear();
+    if (!mayGetCallout(p))
+        return 0;
     if (p.managerID)
         ids.push_back(*p.managerID);
     ids.insert(ids.end(), p.dottedManagerIDs.begin(), p.dottedManagerIDs.end());
-    if (ids.size() < 2)
-        return 0; // one manager at most: no callout, whatever it names
     std::sort(ids.begin(), ids.end());
     ids.erase(std::unique(ids.begin(), ids.end()), ids.end());
     std::erase_if(ids, [&](std::string_view id) { return id == p.id || !byID.contains(id); });
@@ -99,12 +105,14 @@ Organization Organization::withReportingCallouts() const &
 
 Organization Organization::withReportingCallouts() &&
 {
+    if (std::none_of(positions.begin(), positions.end(), mayGetCallout))
+        return std::move(*this);
     // Callouts are added in place: the lookups below read only ids, names and job titles.
     const PositionIndex byID = indexByID(positions);
     Organization result = std::move(*this);
     std::vector<std::string_view> ids;
     for (Position &p : result.positions) {
-        if (p.reportingCallout || calloutManagers(p, byID, ids) < 2)
+        if (calloutManagers(p, byID, ids) < 2)
             continue;
         std::vector<PrimaryManagerReference> managers;
         for (std::string_view id : ids) {
@@ -119,11 +127,28 @@ Organization Organization::withReportingCallouts() &&
 
 std::vector<bool> ReportingCallouts::present(const Organization &organization)
 {
-    const PositionIndex byID = indexByID(organization.positions);
+    const std::vector<Position> &positions = organization.positions;
     std::vector<bool> present;
-    present.reserve(organization.positions.size());
+    present.reserve(positions.size());
+    if (std::none_of(positions.begin(), positions.end(), mayGetCallout)) {
+        for (const Position &p : positions)
+            present.push_back(p.reportingCallout.has_value());
+        return present;
+    }
+    const PositionIndex byID = indexByID(positions);
     std::vector<std::string_view> ids;
-    for (const Position &p : organization.positions)
+    for (const Position &p : positions)
         present.push_back(p.reportingCallout || calloutManagers(p, byID, ids) >= 2);
     return present;
+}
+
+bool ReportingCallouts::complete(const Organization &organization)
+{
+    const std::vector<Position> &positions = organization.positions;
+    if (std::none_of(positions.begin(), positions.end(), mayGetCallout))
+        return true;
+    const PositionIndex byID = indexByID(positions);
+    std::vector<std::string_view> ids;
+    return std::none_of(positions.begin(), positions.end(),
+                        [&](const Position &p) { return calloutManagers(p, byID, ids) >= 2; });
 }
