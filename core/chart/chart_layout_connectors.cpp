@@ -72,9 +72,16 @@ void managerConnectors(std::vector<ChartSegment> &out, uint32_t manager, const T
     const double busY = top - m.levelGap / 2;
     const std::vector<bool> column = routes ? std::vector<bool>() : inColumn(regular, placement);
 
-    // The drop out of the manager is the same for every regular report: add it once.
+    // The drop out of the manager is the same for every regular report: add it once. The
+    // pieces along the bus all start at the drop, and those down one lane all start at the
+    // bus, so each set is added as the one piece the merge would make of it.
     if (!routes && anyRegularFrame)
         appendPolyline(out, {{M.midX(), M.maxY()}, {M.midX(), busY}});
+    double busStart = M.midX(), busEnd = M.midX();
+    struct Lane {
+        double x, end;
+    };
+    std::vector<Lane> lanes;
 
     size_t regularIndex = 0;
     for (uint32_t k : tree.children[manager]) {
@@ -86,11 +93,18 @@ void managerConnectors(std::vector<ChartSegment> &out, uint32_t manager, const T
         if (!assistant) {
             if (routes)
                 continue;
+            const double x = column[index] ? F.minX() - 24 : F.midX();
+            busStart = std::min(busStart, x);
+            busEnd = std::max(busEnd, x);
             if (column[index]) {
-                const double lane = F.minX() - 24;
-                appendPolyline(out, {{M.midX(), busY}, {lane, busY}, {lane, F.midY()}, {F.minX(), F.midY()}});
+                auto lane = std::find_if(lanes.begin(), lanes.end(), [&](const Lane &l) { return l.x == x; });
+                if (lane == lanes.end())
+                    lanes.push_back({x, F.midY()});
+                else
+                    lane->end = std::max(lane->end, F.midY());
+                appendPolyline(out, {{x, F.midY()}, {F.minX(), F.midY()}});
             } else {
-                appendPolyline(out, {{M.midX(), busY}, {F.midX(), busY}, {F.midX(), F.minY()}});
+                appendPolyline(out, {{x, busY}, {x, F.minY()}});
             }
             continue;
         }
@@ -106,6 +120,9 @@ void managerConnectors(std::vector<ChartSegment> &out, uint32_t manager, const T
                                  {F.midX(), F.minY()}});
         }
     }
+    appendPolyline(out, {{busStart, busY}, {busEnd, busY}});
+    for (const Lane &lane : lanes)
+        appendPolyline(out, {{lane.x, busY}, {lane.x, lane.end}});
 }
 
 } // namespace

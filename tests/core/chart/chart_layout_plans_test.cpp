@@ -13,6 +13,74 @@ using ChartTest::position;
 
 namespace {
 
+// The solid connectors as first described: every report its own whole polyline, merged.
+std::vector<ChartSegment> plainConnectors(const Organization &org, const Tree &t, const Metrics &m,
+                                          const Placement &placement)
+{
+    std::vector<ChartSegment> pieces;
+    auto polyline = [&](std::vector<Point> points) {
+        for (size_t i = 1; i < points.size(); ++i) {
+            if (!(points[i - 1] == points[i]))
+                pieces.push_back({points[i - 1], points[i]});
+        }
+    };
+    for (uint32_t manager = 0; manager < org.positions.size(); ++manager) {
+        if (!placement.frames[manager])
+            continue;
+        const Rect M = *placement.frames[manager];
+        const auto &routes = placement.regularRoutes[manager];
+        if (routes)
+            pieces.insert(pieces.end(), routes->begin(), routes->end());
+        double top = M.maxY();
+        bool any = false;
+        for (uint32_t k : t.children[manager]) {
+            if (!t.isAssistant[k] && placement.frames[k]) {
+                top = any ? std::min(top, placement.frames[k]->minY()) : placement.frames[k]->minY();
+                any = true;
+            }
+        }
+        const double busY = top - m.levelGap / 2;
+        for (uint32_t k : t.children[manager]) {
+            if (!placement.frames[k])
+                continue;
+            const Rect F = *placement.frames[k];
+            if (!t.isAssistant[k]) {
+                if (routes)
+                    continue;
+                bool column = false;
+                for (uint32_t other : t.children[manager]) {
+                    column = column || (other != k && !t.isAssistant[other] && placement.sideEntries[k] &&
+                                        placement.sideEntries[other] && placement.frames[other] &&
+                                        std::abs(placement.frames[other]->minX() - F.minX()) < 0.001);
+                }
+                if (column)
+                    polyline({{M.midX(), M.maxY()}, {M.midX(), busY}, {F.minX() - 24, busY},
+                              {F.minX() - 24, F.midY()}, {F.minX(), F.midY()}});
+                else
+                    polyline({{M.midX(), M.maxY()}, {M.midX(), busY}, {F.midX(), busY}, {F.midX(), F.minY()}});
+                continue;
+            }
+            const bool left = F.midX() < M.midX();
+            size_t sameSide = 0;
+            for (uint32_t other : t.children[manager]) {
+                if (t.isAssistant[other])
+                    sameSide += (placement.frames[other] && placement.frames[other]->midX() < M.midX()) == left;
+            }
+            const double sideX = left ? M.minX() : M.maxX();
+            const double trunkX = left ? M.minX() - m.spacing / 2 : M.maxX() + m.spacing / 2;
+            if (sameSide == 1) {
+                polyline({{sideX, M.midY()}, {trunkX, M.midY()}, {trunkX, F.midY()},
+                          {left ? F.maxX() : F.minX(), F.midY()}});
+            } else {
+                const double above = F.minY() - m.spacing / 2;
+                polyline({{sideX, M.midY()}, {trunkX, M.midY()}, {trunkX, above}, {F.midX(), above},
+                          {F.midX(), F.minY()}});
+            }
+        }
+    }
+    return merged(pieces);
+}
+
 // Ratio 0 is the screen.
 void expectSamePlacement(const Organization &org, double ratio, double height, int round)
 {
@@ -26,6 +94,7 @@ void expectSamePlacement(const Organization &org, double ratio, double height, i
     ASSERT_EQ(fast.regularRoutes, slow.regularRoutes) << context;
     ASSERT_EQ(fast.bounds, slow.bounds) << context;
     EXPECT_EQ(assemble(org, t, m, fast), ChartLayout::build(org, page, height));
+    EXPECT_EQ(assemble(org, t, m, fast).primarySegments, plainConnectors(org, t, m, fast)) << context;
 }
 
 } // namespace
