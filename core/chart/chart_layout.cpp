@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <iterator>
 #include <string_view>
 #include <unordered_map>
 #include <unordered_set>
@@ -123,16 +124,22 @@ void ranked(const std::vector<double> &scores, std::vector<size_t> &order, std::
 }
 
 ChartLayout assemble(const Organization &organization, const Tree &tree, const Metrics &metrics,
-                     const Placement &placement)
+                     const Placement &placement, const std::vector<uint32_t> *byID)
 {
     const auto &positions = organization.positions;
     ChartLayout layout;
     std::vector<uint32_t> placed;
-    for (uint32_t i = 0; i < positions.size(); ++i) {
-        if (placement.frames[i])
-            placed.push_back(i);
+    if (byID) {
+        std::copy_if(byID->begin(), byID->end(), std::back_inserter(placed),
+                     [&](uint32_t i) { return placement.frames[i].has_value(); });
+    } else {
+        for (uint32_t i = 0; i < positions.size(); ++i) {
+            if (placement.frames[i])
+                placed.push_back(i);
+        }
+        std::sort(placed.begin(), placed.end(),
+                  [&](uint32_t a, uint32_t b) { return positions[a].id < positions[b].id; });
     }
-    std::sort(placed.begin(), placed.end(), [&](uint32_t a, uint32_t b) { return positions[a].id < positions[b].id; });
     layout.nodes.reserve(placed.size());
     for (uint32_t i : placed)
         layout.nodes.push_back({positions[i].id, *placement.frames[i]});
@@ -185,7 +192,8 @@ ChartLayout ChartLayoutMemo::build(const Organization &organization, std::option
         const bool callout = callouts ? (*callouts)[i] : organization.positions[i].reportingCallout.has_value();
         heights.push_back(callout ? m.cardHeight + m.calloutBand : m.cardHeight);
     }
-    return assemble(organization, t, m, m_placement->place(organization, t, m, heights));
+    const Placement placement = m_placement->place(organization, t, m, heights);
+    return assemble(organization, t, m, placement, &m_placement->byID());
 }
 
 std::vector<ChartNode> ChartLayout::routingNodes() const

@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <iterator>
 #include <utility>
 
 namespace ChartLayoutEngine {
@@ -163,13 +164,15 @@ std::vector<ChartSegment> merged(const std::vector<ChartSegment> &segments)
             return x.lo < y.lo;
         return x.hi < y.hi;
     });
-    std::vector<ChartSegment> result;
+    // Horizontal segments come out in their final order already; only vertical ones need
+    // sorting before the two are merged.
+    std::vector<ChartSegment> horizontal, vertical;
     auto emit = [&](const Piece &line, double lo, double hi) {
         const double c = line.coordinate;
         if (line.vertical)
-            result.push_back({{c, lo}, {c, hi}});
+            vertical.push_back({{c, lo}, {c, hi}});
         else
-            result.push_back({{lo, c}, {hi, c}});
+            horizontal.push_back({{lo, c}, {hi, c}});
     };
     for (size_t i = 0; i < pieces.size();) {
         const Piece &line = pieces[i];
@@ -188,7 +191,7 @@ std::vector<ChartSegment> merged(const std::vector<ChartSegment> &segments)
         emit(line, lo, hi);
         i = j;
     }
-    std::sort(result.begin(), result.end(), [](const ChartSegment &a, const ChartSegment &b) {
+    const auto before = [](const ChartSegment &a, const ChartSegment &b) {
         if (a.start.y != b.start.y)
             return a.start.y < b.start.y;
         if (a.start.x != b.start.x)
@@ -196,7 +199,12 @@ std::vector<ChartSegment> merged(const std::vector<ChartSegment> &segments)
         if (a.end.y != b.end.y)
             return a.end.y < b.end.y;
         return a.end.x < b.end.x;
-    });
+    };
+    std::sort(vertical.begin(), vertical.end(), before);
+    std::vector<ChartSegment> result;
+    result.reserve(horizontal.size() + vertical.size());
+    std::merge(horizontal.begin(), horizontal.end(), vertical.begin(), vertical.end(), std::back_inserter(result),
+               before);
     return result;
 }
 

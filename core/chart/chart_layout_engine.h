@@ -83,6 +83,9 @@ public:
     // The same placement as place(); `heights` are the effective card heights by position.
     Placement place(const Organization &organization, const Tree &tree, const Metrics &metrics,
                     const std::vector<double> &heights);
+    // The positions of the last place() in ascending order of their ids, kept up to date
+    // from one call to the next rather than sorted anew.
+    const std::vector<uint32_t> &byID() const;
 
     struct State;
 
@@ -97,9 +100,10 @@ std::vector<ChartSegment> connectors(const Organization &organization, const Tre
 // Collinear overlapping or touching pieces joined; sorted by start y, start x, end y, end x.
 std::vector<ChartSegment> merged(const std::vector<ChartSegment> &segments);
 
-// Nodes, edges, connectors and size of a placement.
+// Nodes, edges, connectors and size of a placement; `byID`, when given, holds every
+// position in ascending order of ids.
 ChartLayout assemble(const Organization &organization, const Tree &tree, const Metrics &metrics,
-                     const Placement &placement);
+                     const Placement &placement, const std::vector<uint32_t> *byID = nullptr);
 
 // Validation and argument checks of build, then the metrics of the run.
 Metrics checkedMetrics(const Organization &organization, std::optional<double> targetAspectRatio, double cardHeight);

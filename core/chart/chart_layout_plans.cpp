@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <iterator>
 #include <string>
 #include <unordered_map>
 #include <utility>
@@ -76,14 +77,57 @@ struct SubtreeKey {
 struct PlacementMemo::State {
     State(const Metrics &m, size_t positions) : metrics(m), arena(m.spacing / 2) { arena.reserve(2 * positions); }
 
+    void orderByID(const std::vector<uint32_t> &slot);
+
     Metrics metrics;
     PlanArena arena;
     size_t freshNodes = 0; // arena nodes after the first run; the arena only grows after it
     std::unordered_map<std::string, uint32_t> slots; // position id -> slot, for good
+    std::vector<const std::string *> ids;            // by slot: its key in `slots`
     std::vector<std::vector<Plan>> candidates;       // by slot
     std::vector<SubtreeKey> keys;                    // by slot
     uint64_t versions = 0;
+    std::vector<uint32_t> sortedSlots; // the last run's slots in id order
+    std::vector<bool> live;            // by slot: in the last run
+    std::vector<uint32_t> byID;        // the last run's positions in id order
 };
+
+// Drops the slots that left from the last order and puts the new ones in place.
+void PlacementMemo::State::orderByID(const std::vector<uint32_t> &slot)
+{
+    std::vector<bool> now(slots.size(), false);
+    for (uint32_t s : slot)
+        now[s] = true;
+    std::vector<uint32_t> kept, added;
+    kept.reserve(slot.size());
+    for (uint32_t s : sortedSlots) {
+        if (now[s])
+            kept.push_back(s);
+    }
+    for (uint32_t s : slot) {
+        if (s >= live.size() || !live[s])
+            added.push_back(s);
+    }
+    const auto before = [&](uint32_t a, uint32_t b) { return *ids[a] < *ids[b]; };
+    std::sort(added.begin(), added.end(), before);
+    if (added.size() <= 16) {
+        for (uint32_t s : added)
+            kept.insert(std::lower_bound(kept.begin(), kept.end(), s, before), s);
+        sortedSlots = std::move(kept);
+    } else {
+        sortedSlots.clear();
+        std::merge(kept.begin(), kept.end(), added.begin(), added.end(), std::back_inserter(sortedSlots), before);
+    }
+    live = std::move(now);
+
+    std::vector<uint32_t> indexOf(slots.size());
+    for (uint32_t i = 0; i < slot.size(); ++i)
+        indexOf[slot[i]] = i;
+    byID.clear();
+    byID.reserve(sortedSlots.size());
+    for (uint32_t s : sortedSlots)
+        byID.push_back(indexOf[s]);
+}
 
 namespace {
 
@@ -825,6 +869,12 @@ PlacementMemo::PlacementMemo(PlacementMemo &&) noexcept = default;
 PlacementMemo &PlacementMemo::operator=(PlacementMemo &&) noexcept = default;
 PlacementMemo::~PlacementMemo() = default;
 
+const std::vector<uint32_t> &PlacementMemo::byID() const
+{
+    static const std::vector<uint32_t> none;
+    return m_state ? m_state->byID : none;
+}
+
 Placement PlacementMemo::place(const Organization &organization, const Tree &tree, const Metrics &metrics,
                                const std::vector<double> &heights)
 {
@@ -840,8 +890,13 @@ Placement PlacementMemo::place(const Organization &organization, const Tree &tre
     const bool fresh = state.keys.empty();
 
     std::vector<uint32_t> slot(count);
-    for (size_t i = 0; i < count; ++i)
-        slot[i] = state.slots.try_emplace(positions[i].id, static_cast<uint32_t>(state.slots.size())).first->second;
+    for (size_t i = 0; i < count; ++i) {
+        const auto [found, added] = state.slots.try_emplace(positions[i].id, static_cast<uint32_t>(state.slots.size()));
+        if (added)
+            state.ids.push_back(&found->first);
+        slot[i] = found->second;
+    }
+    state.orderByID(slot);
     const size_t slots = state.slots.size();
     state.candidates.resize(slots);
     state.keys.resize(slots);

@@ -5,7 +5,9 @@
 
 #include <gtest/gtest.h>
 
+#include <map>
 #include <random>
+#include <tuple>
 
 using namespace ChartLayoutEngine;
 using ChartTest::assistant;
@@ -214,4 +216,47 @@ TEST(ChartLayoutPlans, MergedJoinsTouchingPiecesAndDropsRepeats)
     const std::vector<ChartSegment> pieces = {
         {{0, 10}, {5, 10}}, {{5, 10}, {9, 10}}, {{9, 10}, {2, 10}}, {{3, 0}, {3, 4}}, {{3, 6}, {3, 4}}, {{3, 7}, {3, 8}}};
     EXPECT_EQ(merged(pieces), (std::vector<ChartSegment>{{{3, 0}, {3, 6}}, {{3, 7}, {3, 8}}, {{0, 10}, {9, 10}}}));
+}
+
+// Random pieces on a few lines, merged as first described: grouped by line, joined in
+// order of their lower ends, and all sorted at the end.
+TEST(ChartLayoutPlans, MergedMatchesAPlainMergeOnRandomPieces)
+{
+    std::mt19937 random(31);
+    auto between = [&](int lo, int hi) { return double(std::uniform_int_distribution<int>(lo, hi)(random)); };
+    for (int round = 0; round < 200; ++round) {
+        std::vector<ChartSegment> pieces;
+        for (int i = 0, n = int(between(0, 40)); i < n; ++i) {
+            const double line = between(0, 6), a = between(0, 20), b = between(0, 20);
+            if (a == b)
+                continue;
+            pieces.push_back(between(0, 1) ? ChartSegment{{a, line}, {b, line}} : ChartSegment{{line, a}, {line, b}});
+        }
+        std::map<std::pair<bool, double>, std::vector<std::pair<double, double>>> lines;
+        for (const ChartSegment &s : pieces) {
+            const bool horizontal = s.start.y == s.end.y;
+            const double a = horizontal ? s.start.x : s.start.y, b = horizontal ? s.end.x : s.end.y;
+            lines[{horizontal, horizontal ? s.start.y : s.start.x}].push_back({std::min(a, b), std::max(a, b)});
+        }
+        std::vector<ChartSegment> expected;
+        for (auto &[line, intervals] : lines) {
+            std::stable_sort(intervals.begin(), intervals.end(),
+                             [](const auto &x, const auto &y) { return x.first < y.first; });
+            std::vector<std::pair<double, double>> joined;
+            for (const auto &interval : intervals) {
+                if (!joined.empty() && interval.first <= joined.back().second)
+                    joined.back().second = std::max(joined.back().second, interval.second);
+                else
+                    joined.push_back(interval);
+            }
+            for (const auto &[lo, hi] : joined) {
+                expected.push_back(line.first ? ChartSegment{{lo, line.second}, {hi, line.second}}
+                                              : ChartSegment{{line.second, lo}, {line.second, hi}});
+            }
+        }
+        std::sort(expected.begin(), expected.end(), [](const ChartSegment &a, const ChartSegment &b) {
+            return std::tie(a.start.y, a.start.x, a.end.y, a.end.x) < std::tie(b.start.y, b.start.x, b.end.y, b.end.x);
+        });
+        ASSERT_EQ(merged(pieces), expected) << "round " << round;
+    }
 }
