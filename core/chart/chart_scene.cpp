@@ -90,7 +90,7 @@ ChartScene::ChartScene(const OrganizationArchive &archive, const std::string &sh
     RouteState routes = routeSource(*content->layout);
     m_routes = std::move(routes.routes);
     m_routesPending = routes.pending;
-    content->collectMembers(archive);
+    content->collectMembers(archive, !settings.hideNames);
     content->collectManagersWithReports();
     content->collectLinkedSheets(archive, sheetID);
     m_content = std::move(content);
@@ -196,14 +196,20 @@ void ChartScene::Content::project(Organization scoped, const OrganizationArchive
     scopedOrganization = visibleOrganization = &presentation.organization;
 }
 
-void ChartScene::Content::collectMembers(const OrganizationArchive &archive)
+void ChartScene::Content::collectMembers(const OrganizationArchive &archive, bool namesShown)
 {
     members.reserve(positions.size());
-    for (const auto &[id, card] : positions)
-        members[id];
-    for (const Position &p : visibleOrganization->positions) {
-        const auto card = presentation.positionIDs.find(p.id);
-        members[card == presentation.positionIDs.end() ? p.id : card->second].push_back(&p);
+    if (namesShown) {
+        // Every position is a card of its own.
+        for (const Position &p : visibleOrganization->positions)
+            members.emplace(p.id, std::vector<const Position *>{&p});
+    } else {
+        for (const auto &[id, card] : positions)
+            members[id];
+        for (const Position &p : visibleOrganization->positions) {
+            const auto card = presentation.positionIDs.find(p.id);
+            members[card == presentation.positionIDs.end() ? p.id : card->second].push_back(&p);
+        }
     }
 
     // A collapsed group's card stands for the group's people, not for the card the
@@ -256,6 +262,11 @@ void ChartScene::Content::collectLinkedSheets(const OrganizationArchive &archive
     }
 
     linkedSheets.reserve(presentation.organization.positions.size());
+    if (sheetsListing.empty()) {
+        for (const Position &card : presentation.organization.positions)
+            linkedSheets[card.id];
+        return;
+    }
     std::vector<size_t> found;
     for (const Position &card : presentation.organization.positions) {
         found.clear();

@@ -113,7 +113,7 @@ private:
 
         void project(Organization scoped, const OrganizationArchive &archive, const std::set<std::string> &collapsed,
                      const std::set<std::string> &expandedGroups, const ChartPrintSettings &settings);
-        void collectMembers(const OrganizationArchive &archive);
+        void collectMembers(const OrganizationArchive &archive, bool namesShown);
         void collectManagersWithReports();
         void collectLinkedSheets(const OrganizationArchive &archive, const std::string &sheetID);
     };
