@@ -84,10 +84,8 @@ public:
 
     // settings.layout(organization); `validated` when the caller has just validated it.
     ChartLayout layout(const Organization &organization, const ChartPrintSettings &settings, bool validated = false);
-    // ChartLayout::build and ChartLayout::focusedDepartment.
+    // ChartLayout::build.
     ChartLayout build(const Organization &organization, std::optional<double> targetAspectRatio, double cardHeight);
-    ChartLayout focusedDepartment(const Organization &organization, std::optional<double> targetAspectRatio,
-                                  double cardHeight);
 
 private:
     // `callouts`, by position, says which cards carry one; without it the positions say.

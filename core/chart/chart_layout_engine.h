@@ -76,8 +76,8 @@ Placement place(const Organization &organization, const Tree &tree, const Metric
 class PlacementMemo {
 public:
     PlacementMemo();
-    PlacementMemo(PlacementMemo &&) noexcept;
-    PlacementMemo &operator=(PlacementMemo &&) noexcept;
+    PlacementMemo(const PlacementMemo &) = delete;
+    PlacementMemo &operator=(const PlacementMemo &) = delete;
     ~PlacementMemo();
 
     // The same placement as place(); `heights` are the effective card heights by position.

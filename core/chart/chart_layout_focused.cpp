@@ -193,15 +193,6 @@ ChartLayout ChartLayout::focusedDepartment(const Organization &organization, std
     });
 }
 
-ChartLayout ChartLayoutMemo::focusedDepartment(const Organization &organization,
-                                               std::optional<double> targetAspectRatio, double cardHeight)
-{
-    return focused(organization, targetAspectRatio, cardHeight, false, [&](const Organization &main) {
-        // Validated just above when it is the whole organization.
-        return build(main, targetAspectRatio, cardHeight, &main == &organization, nullptr);
-    });
-}
-
 ChartLayout ChartPrintSettings::layout(const Organization &organization) const
 {
     const auto [cardHeight, ratio] = layoutArguments(*this);

@@ -865,8 +865,6 @@ Placement place(const Organization &organization, const Tree &tree, const Metric
 }
 
 PlacementMemo::PlacementMemo() = default;
-PlacementMemo::PlacementMemo(PlacementMemo &&) noexcept = default;
-PlacementMemo &PlacementMemo::operator=(PlacementMemo &&) noexcept = default;
 PlacementMemo::~PlacementMemo() = default;
 
 const std::vector<uint32_t> &PlacementMemo::byID() const
