@@ -26,6 +26,24 @@ void pageBalancedLayout(benchmark::State &state)
     state.counters["positions"] = static_cast<double>(org.positions.size());
 }
 
+// A leaf taken away and put back by turns, laid out by a memo that has seen the chart: what
+// a window's Delete and its undo cost the layout. Argument 1 is page-balanced.
+void layoutAfterDelete(benchmark::State &state)
+{
+    const Organization &org = district(20000);
+    const std::string leaf = BenchDistrict::occupiedLeaf(org);
+    Organization without = org;
+    std::erase_if(without.positions, [&](const Position &p) { return p.id == leaf; });
+    const std::optional<double> ratio = state.range(0) ? std::optional(720.0 / 486.0) : std::nullopt;
+    ChartLayoutMemo memo;
+    memo.build(org, ratio, 112);
+    bool deleted = false;
+    for (auto _ : state) {
+        deleted = !deleted;
+        benchmark::DoNotOptimize(memo.build(deleted ? without : org, ratio, 112));
+    }
+}
+
 void deepChain(benchmark::State &state)
 {
     Organization org;
@@ -40,4 +58,5 @@ void deepChain(benchmark::State &state)
 
 BENCHMARK(screenLayout)->Arg(1000)->Arg(5000)->Arg(20000)->Unit(benchmark::kMillisecond);
 BENCHMARK(pageBalancedLayout)->Arg(1000)->Arg(5000)->Arg(20000)->Unit(benchmark::kMillisecond);
+BENCHMARK(layoutAfterDelete)->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond);
 BENCHMARK(deepChain)->Arg(100000)->Unit(benchmark::kMillisecond);

@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <iterator>
 #include <string_view>
 #include <unordered_map>
 #include <unordered_set>
@@ -32,6 +33,11 @@ Metrics metrics(std::optional<double> targetAspectRatio, double cardHeight)
 Metrics checkedMetrics(const Organization &organization, std::optional<double> targetAspectRatio, double cardHeight)
 {
     organization.validate();
+    return checkedMetrics(targetAspectRatio, cardHeight);
+}
+
+Metrics checkedMetrics(std::optional<double> targetAspectRatio, double cardHeight)
+{
     if (!std::isfinite(cardHeight) || cardHeight < 112)
         throw OrganizationError::invalid("Chart cards must be at least 112 points tall.");
     if (targetAspectRatio && (!std::isfinite(*targetAspectRatio) || *targetAspectRatio <= 0))
@@ -118,16 +124,22 @@ void ranked(const std::vector<double> &scores, std::vector<size_t> &order, std::
 }
 
 ChartLayout assemble(const Organization &organization, const Tree &tree, const Metrics &metrics,
-                     const Placement &placement)
+                     const Placement &placement, const std::vector<uint32_t> *byID)
 {
     const auto &positions = organization.positions;
     ChartLayout layout;
     std::vector<uint32_t> placed;
-    for (uint32_t i = 0; i < positions.size(); ++i) {
-        if (placement.frames[i])
-            placed.push_back(i);
+    if (byID) {
+        std::copy_if(byID->begin(), byID->end(), std::back_inserter(placed),
+                     [&](uint32_t i) { return placement.frames[i].has_value(); });
+    } else {
+        for (uint32_t i = 0; i < positions.size(); ++i) {
+            if (placement.frames[i])
+                placed.push_back(i);
+        }
+        std::sort(placed.begin(), placed.end(),
+                  [&](uint32_t a, uint32_t b) { return positions[a].id < positions[b].id; });
     }
-    std::sort(placed.begin(), placed.end(), [&](uint32_t a, uint32_t b) { return positions[a].id < positions[b].id; });
     layout.nodes.reserve(placed.size());
     for (uint32_t i : placed)
         layout.nodes.push_back({positions[i].id, *placement.frames[i]});
@@ -155,6 +167,33 @@ ChartLayout ChartLayout::build(const Organization &organization, std::optional<d
     const Metrics m = checkedMetrics(organization, targetAspectRatio, cardHeight);
     const Tree t = tree(organization);
     return assemble(organization, t, m, place(organization, t, m));
+}
+
+ChartLayoutMemo::ChartLayoutMemo() : m_placement(std::make_unique<ChartLayoutEngine::PlacementMemo>()) {}
+
+ChartLayoutMemo::~ChartLayoutMemo() = default;
+
+ChartLayout ChartLayoutMemo::build(const Organization &organization, std::optional<double> targetAspectRatio,
+                                   double cardHeight)
+{
+    return build(organization, targetAspectRatio, cardHeight, false, nullptr);
+}
+
+ChartLayout ChartLayoutMemo::build(const Organization &organization, std::optional<double> targetAspectRatio,
+                                   double cardHeight, bool validated, const std::vector<bool> *callouts)
+{
+    using namespace ChartLayoutEngine;
+    const Metrics m = validated ? checkedMetrics(targetAspectRatio, cardHeight)
+                                : checkedMetrics(organization, targetAspectRatio, cardHeight);
+    const Tree t = tree(organization);
+    std::vector<double> heights;
+    heights.reserve(organization.positions.size());
+    for (size_t i = 0; i < organization.positions.size(); ++i) {
+        const bool callout = callouts ? (*callouts)[i] : organization.positions[i].reportingCallout.has_value();
+        heights.push_back(callout ? m.cardHeight + m.calloutBand : m.cardHeight);
+    }
+    const Placement placement = m_placement->place(organization, t, m, heights);
+    return assemble(organization, t, m, placement, &m_placement->byID());
 }
 
 std::vector<ChartNode> ChartLayout::routingNodes() const

@@ -2,11 +2,16 @@
 
 #include "core/support/geometry.h"
 
+#include <memory>
 #include <optional>
 #include <string>
 #include <vector>
 
 struct Organization;
+struct ChartPrintSettings;
+namespace ChartLayoutEngine {
+class PlacementMemo;
+}
 
 // One card of a laid-out chart: the position's id and its rectangle in chart points.
 struct ChartNode {
@@ -64,4 +69,28 @@ struct ChartLayout {
                                          double cardHeight);
 
     bool operator==(const ChartLayout &) const = default;
+};
+
+// Lays out the charts of one view as ChartLayout does, keeping the arrangement of every
+// subtree for the next call: a chart that differs from the last one in a few cards is
+// planned again only along the paths from those cards to the top, with the very same
+// result. For one thread at a time.
+class ChartLayoutMemo {
+public:
+    ChartLayoutMemo();
+    ChartLayoutMemo(const ChartLayoutMemo &) = delete;
+    ChartLayoutMemo &operator=(const ChartLayoutMemo &) = delete;
+    ~ChartLayoutMemo();
+
+    // settings.layout(organization); `validated` when the caller has just validated it.
+    ChartLayout layout(const Organization &organization, const ChartPrintSettings &settings, bool validated = false);
+    // ChartLayout::build.
+    ChartLayout build(const Organization &organization, std::optional<double> targetAspectRatio, double cardHeight);
+
+private:
+    // `callouts`, by position, says which cards carry one; without it the positions say.
+    ChartLayout build(const Organization &organization, std::optional<double> targetAspectRatio, double cardHeight,
+                      bool validated, const std::vector<bool> *callouts);
+
+    std::unique_ptr<ChartLayoutEngine::PlacementMemo> m_placement;
 };

@@ -100,6 +100,7 @@ public:
     struct Mark {
         size_t nodes, children, segments, runs;
     };
+    size_t nodeCount() const { return m_nodes.size(); }
     Mark mark() const { return {m_nodes.size(), m_children.size(), m_segments.size(), m_runs.size()}; }
     // Forgets everything made since `mark`; no plan kept from before refers to it.
     void rollback(const Mark &mark);

@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <iterator>
 #include <utility>
 
 namespace ChartLayoutEngine {
@@ -72,9 +73,16 @@ void managerConnectors(std::vector<ChartSegment> &out, uint32_t manager, const T
     const double busY = top - m.levelGap / 2;
     const std::vector<bool> column = routes ? std::vector<bool>() : inColumn(regular, placement);
 
-    // The drop out of the manager is the same for every regular report: add it once.
+    // The drop out of the manager is the same for every regular report: add it once. The
+    // pieces along the bus all start at the drop, and those down one lane all start at the
+    // bus, so each set is added as the one piece the merge would make of it.
     if (!routes && anyRegularFrame)
         appendPolyline(out, {{M.midX(), M.maxY()}, {M.midX(), busY}});
+    double busStart = M.midX(), busEnd = M.midX();
+    struct Lane {
+        double x, end;
+    };
+    std::vector<Lane> lanes;
 
     size_t regularIndex = 0;
     for (uint32_t k : tree.children[manager]) {
@@ -86,11 +94,18 @@ void managerConnectors(std::vector<ChartSegment> &out, uint32_t manager, const T
         if (!assistant) {
             if (routes)
                 continue;
+            const double x = column[index] ? F.minX() - 24 : F.midX();
+            busStart = std::min(busStart, x);
+            busEnd = std::max(busEnd, x);
             if (column[index]) {
-                const double lane = F.minX() - 24;
-                appendPolyline(out, {{M.midX(), busY}, {lane, busY}, {lane, F.midY()}, {F.minX(), F.midY()}});
+                auto lane = std::find_if(lanes.begin(), lanes.end(), [&](const Lane &l) { return l.x == x; });
+                if (lane == lanes.end())
+                    lanes.push_back({x, F.midY()});
+                else
+                    lane->end = std::max(lane->end, F.midY());
+                appendPolyline(out, {{x, F.midY()}, {F.minX(), F.midY()}});
             } else {
-                appendPolyline(out, {{M.midX(), busY}, {F.midX(), busY}, {F.midX(), F.minY()}});
+                appendPolyline(out, {{x, busY}, {x, F.minY()}});
             }
             continue;
         }
@@ -106,6 +121,9 @@ void managerConnectors(std::vector<ChartSegment> &out, uint32_t manager, const T
                                  {F.midX(), F.minY()}});
         }
     }
+    appendPolyline(out, {{busStart, busY}, {busEnd, busY}});
+    for (const Lane &lane : lanes)
+        appendPolyline(out, {{lane.x, busY}, {lane.x, lane.end}});
 }
 
 } // namespace
@@ -146,13 +164,15 @@ std::vector<ChartSegment> merged(const std::vector<ChartSegment> &segments)
             return x.lo < y.lo;
         return x.hi < y.hi;
     });
-    std::vector<ChartSegment> result;
+    // Horizontal segments come out in their final order already; only vertical ones need
+    // sorting before the two are merged.
+    std::vector<ChartSegment> horizontal, vertical;
     auto emit = [&](const Piece &line, double lo, double hi) {
         const double c = line.coordinate;
         if (line.vertical)
-            result.push_back({{c, lo}, {c, hi}});
+            vertical.push_back({{c, lo}, {c, hi}});
         else
-            result.push_back({{lo, c}, {hi, c}});
+            horizontal.push_back({{lo, c}, {hi, c}});
     };
     for (size_t i = 0; i < pieces.size();) {
         const Piece &line = pieces[i];
@@ -171,7 +191,7 @@ std::vector<ChartSegment> merged(const std::vector<ChartSegment> &segments)
         emit(line, lo, hi);
         i = j;
     }
-    std::sort(result.begin(), result.end(), [](const ChartSegment &a, const ChartSegment &b) {
+    const auto before = [](const ChartSegment &a, const ChartSegment &b) {
         if (a.start.y != b.start.y)
             return a.start.y < b.start.y;
         if (a.start.x != b.start.x)
@@ -179,7 +199,12 @@ std::vector<ChartSegment> merged(const std::vector<ChartSegment> &segments)
         if (a.end.y != b.end.y)
             return a.end.y < b.end.y;
         return a.end.x < b.end.x;
-    });
+    };
+    std::sort(vertical.begin(), vertical.end(), before);
+    std::vector<ChartSegment> result;
+    result.reserve(horizontal.size() + vertical.size());
+    std::merge(horizontal.begin(), horizontal.end(), vertical.begin(), vertical.end(), std::back_inserter(result),
+               before);
     return result;
 }
 

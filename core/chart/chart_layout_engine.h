@@ -7,6 +7,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <memory>
 #include <optional>
 #include <vector>
 
@@ -28,6 +29,7 @@ struct Metrics {
     double calloutBand = 24;
 
     double effectiveHeight(const Position &position) const;
+    bool operator==(const Metrics &) const = default;
 };
 
 Metrics metrics(std::optional<double> targetAspectRatio, double cardHeight);
@@ -67,6 +69,30 @@ struct Placement {
 // The search over arrangements: candidates per subtree, packing, scoring.
 Placement place(const Organization &organization, const Tree &tree, const Metrics &metrics);
 
+// place() that keeps the candidates of every subtree for the next call. A subtree whose
+// cards, child order, assistant flags and card heights are as they were keeps its
+// candidates, so a chart that differs from the last one in a few cards is planned again
+// only along the paths from those cards to the top. Positions are known by id.
+class PlacementMemo {
+public:
+    PlacementMemo();
+    PlacementMemo(const PlacementMemo &) = delete;
+    PlacementMemo &operator=(const PlacementMemo &) = delete;
+    ~PlacementMemo();
+
+    // The same placement as place(); `heights` are the effective card heights by position.
+    Placement place(const Organization &organization, const Tree &tree, const Metrics &metrics,
+                    const std::vector<double> &heights);
+    // The positions of the last place() in ascending order of their ids, kept up to date
+    // from one call to the next rather than sorted anew.
+    const std::vector<uint32_t> &byID() const;
+
+    struct State;
+
+private:
+    std::unique_ptr<State> m_state;
+};
+
 // Connectors of the placed chart, merged and sorted.
 std::vector<ChartSegment> connectors(const Organization &organization, const Tree &tree, const Metrics &metrics,
                                      const Placement &placement);
@@ -74,11 +100,14 @@ std::vector<ChartSegment> connectors(const Organization &organization, const Tre
 // Collinear overlapping or touching pieces joined; sorted by start y, start x, end y, end x.
 std::vector<ChartSegment> merged(const std::vector<ChartSegment> &segments);
 
-// Nodes, edges, connectors and size of a placement.
+// Nodes, edges, connectors and size of a placement; `byID`, when given, holds every
+// position in ascending order of ids.
 ChartLayout assemble(const Organization &organization, const Tree &tree, const Metrics &metrics,
-                     const Placement &placement);
+                     const Placement &placement, const std::vector<uint32_t> *byID = nullptr);
 
 // Validation and argument checks of build, then the metrics of the run.
 Metrics checkedMetrics(const Organization &organization, std::optional<double> targetAspectRatio, double cardHeight);
+// The argument checks alone, for an organization already validated.
+Metrics checkedMetrics(std::optional<double> targetAspectRatio, double cardHeight);
 
 } // namespace ChartLayoutEngine

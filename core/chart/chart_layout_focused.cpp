@@ -1,5 +1,6 @@
 #include "core/chart/chart_layout.h"
 
+#include "core/chart/reporting_callouts.h"
 #include "core/model/organization.h"
 #include "core/model/print_settings.h"
 
@@ -8,6 +9,7 @@
 #include <map>
 #include <string_view>
 #include <unordered_set>
+#include <utility>
 
 namespace {
 
@@ -93,12 +95,15 @@ struct Grid {
     }
 };
 
-} // namespace
-
-ChartLayout ChartLayout::focusedDepartment(const Organization &organization, std::optional<double> targetAspectRatio,
-                                           double cardHeight)
+// The department's chart laid out by `buildMain` (given a validated organization), the shared
+// charts by ChartLayout::build.
+template <typename BuildMain>
+ChartLayout focused(const Organization &organization, std::optional<double> targetAspectRatio, double cardHeight,
+                    bool validated, BuildMain buildMain)
 {
-    organization.validate();
+    using Layout = ChartLayout;
+    if (!validated)
+        organization.validate();
     std::vector<const Position *> main;
     std::map<std::string, std::vector<const Position *>> groups; // by root id, ascending
     for (const Position &p : organization.positions) {
@@ -108,17 +113,17 @@ ChartLayout ChartLayout::focusedDepartment(const Organization &organization, std
             main.push_back(&p);
     }
     if (groups.empty())
-        return build(organization, targetAspectRatio, cardHeight);
+        return buildMain(organization);
 
     // Built even when empty, so that bad card heights and ratios are refused alike.
-    const ChartLayout mainLayout = build(subset(main), targetAspectRatio, cardHeight);
+    const ChartLayout mainLayout = buildMain(subset(main));
     const double mainW = main.empty() ? 0 : mainLayout.size.width;
     const double mainH = main.empty() ? 0 : mainLayout.size.height;
 
     std::vector<ChartLayout> groupLayouts;
     std::vector<Rect> bounds;
     for (const auto &[root, members] : groups) {
-        groupLayouts.push_back(build(subset(members), targetAspectRatio, cardHeight + sharedCardExtra));
+        groupLayouts.push_back(Layout::build(subset(members), targetAspectRatio, cardHeight + sharedCardExtra));
         bounds.push_back(drawnBounds(groupLayouts.back()));
     }
 
@@ -164,16 +169,51 @@ ChartLayout ChartLayout::focusedDepartment(const Organization &organization, std
     return result;
 }
 
-ChartLayout ChartPrintSettings::layout(const Organization &organization) const
+// The card height and page ratio of a chart's layout.
+std::pair<double, std::optional<double>> layoutArguments(const ChartPrintSettings &settings)
 {
-    const Organization withCallouts = organization.withReportingCallouts();
-    const double cardHeight = showPayLevel ? 132 : 112;
+    const double cardHeight = settings.showPayLevel ? 132 : 112;
     std::optional<double> ratio;
-    if (pageBalancedLayout) {
-        ChartPrintSettings page = *this;
+    if (settings.pageBalancedLayout) {
+        ChartPrintSettings page = settings;
         page.scalePercent = 1;
         const Rect content = ChartPagination({1, 1}, page).contentRect;
         ratio = content.width() / content.height();
     }
-    return ChartLayout::focusedDepartment(withCallouts, ratio, cardHeight);
+    return {cardHeight, ratio};
+}
+
+} // namespace
+
+ChartLayout ChartLayout::focusedDepartment(const Organization &organization, std::optional<double> targetAspectRatio,
+                                           double cardHeight)
+{
+    return focused(organization, targetAspectRatio, cardHeight, false, [&](const Organization &main) {
+        return build(main, targetAspectRatio, cardHeight);
+    });
+}
+
+ChartLayout ChartPrintSettings::layout(const Organization &organization) const
+{
+    const auto [cardHeight, ratio] = layoutArguments(*this);
+    return ChartLayout::focusedDepartment(organization.withReportingCallouts(), ratio, cardHeight);
+}
+
+ChartLayout ChartLayoutMemo::layout(const Organization &organization, const ChartPrintSettings &settings,
+                                    bool validated)
+{
+    const auto [cardHeight, ratio] = layoutArguments(settings);
+    const bool shared = std::any_of(organization.positions.begin(), organization.positions.end(),
+                                    [](const Position &p) { return p.sharedReportRootID.has_value(); });
+    if (shared) {
+        const Organization withCallouts = organization.withReportingCallouts();
+        return focused(withCallouts, ratio, cardHeight, validated, [&](const Organization &main) {
+            return build(main, ratio, cardHeight, false, nullptr); // a part, checked on its own as build does
+        });
+    }
+    // Of the callouts the layout needs only which cards have one.
+    if (!validated)
+        organization.validate();
+    const std::vector<bool> callouts = ReportingCallouts::present(organization);
+    return build(organization, ratio, cardHeight, true, &callouts);
 }

@@ -4,6 +4,9 @@
 
 #include <algorithm>
 #include <cmath>
+#include <iterator>
+#include <string>
+#include <unordered_map>
 #include <utility>
 
 namespace ChartLayoutEngine {
@@ -54,16 +57,89 @@ struct Block {
     std::vector<Row> rows; // row wrap only
 };
 
+} // namespace
+
+// A subtree's candidates are a function of its own card's height, its children in order
+// with their assistant flags, and the children's candidates; `version` names the candidates
+// made last, so a parent sees when a child's were made again.
+struct SubtreeKey {
+    struct Child {
+        uint32_t slot;
+        bool assistant;
+        uint64_t version;
+        bool operator==(const Child &) const = default;
+    };
+    uint64_t version = 0; // 0: no candidates yet
+    double height = 0;
+    std::vector<Child> children;
+};
+
+struct PlacementMemo::State {
+    State(const Metrics &m, size_t positions) : metrics(m), arena(m.spacing / 2) { arena.reserve(2 * positions); }
+
+    void orderByID(const std::vector<uint32_t> &slot);
+
+    Metrics metrics;
+    PlanArena arena;
+    size_t freshNodes = 0; // arena nodes after the first run; the arena only grows after it
+    std::unordered_map<std::string, uint32_t> slots; // position id -> slot, for good
+    std::vector<const std::string *> ids;            // by slot: its key in `slots`
+    std::vector<std::vector<Plan>> candidates;       // by slot
+    std::vector<SubtreeKey> keys;                    // by slot
+    uint64_t versions = 0;
+    std::vector<uint32_t> sortedSlots; // the last run's slots in id order
+    std::vector<bool> live;            // by slot: in the last run
+    std::vector<uint32_t> byID;        // the last run's positions in id order
+};
+
+// Drops the slots that left from the last order and puts the new ones in place.
+void PlacementMemo::State::orderByID(const std::vector<uint32_t> &slot)
+{
+    std::vector<bool> now(slots.size(), false);
+    for (uint32_t s : slot)
+        now[s] = true;
+    std::vector<uint32_t> kept, added;
+    kept.reserve(slot.size());
+    for (uint32_t s : sortedSlots) {
+        if (now[s])
+            kept.push_back(s);
+    }
+    for (uint32_t s : slot) {
+        if (s >= live.size() || !live[s])
+            added.push_back(s);
+    }
+    const auto before = [&](uint32_t a, uint32_t b) { return *ids[a] < *ids[b]; };
+    std::sort(added.begin(), added.end(), before);
+    if (added.size() <= 16) {
+        for (uint32_t s : added)
+            kept.insert(std::lower_bound(kept.begin(), kept.end(), s, before), s);
+        sortedSlots = std::move(kept);
+    } else {
+        sortedSlots.clear();
+        std::merge(kept.begin(), kept.end(), added.begin(), added.end(), std::back_inserter(sortedSlots), before);
+    }
+    live = std::move(now);
+
+    std::vector<uint32_t> indexOf(slots.size());
+    for (uint32_t i = 0; i < slot.size(); ++i)
+        indexOf[slot[i]] = i;
+    byID.clear();
+    byID.reserve(sortedSlots.size());
+    for (uint32_t s : sortedSlots)
+        byID.push_back(indexOf[s]);
+}
+
+namespace {
+
 class Planner {
 public:
-    Planner(const Organization &organization, const Tree &tree, const Metrics &metrics)
-        : m_tree(tree), m_m(metrics), m_arena(metrics.spacing / 2),
-          m_candidates(organization.positions.size())
+    // Positions are indices into `tree`, `heights` and `candidates`. With a memo, the
+    // candidates of subtrees whose key is unchanged are taken as they are, and all are kept.
+    Planner(const Tree &tree, const Metrics &metrics, std::vector<double> heights, PlanArena &arena,
+            std::vector<std::vector<Plan>> &candidates, PlacementMemo::State *memo)
+        : m_tree(tree), m_m(metrics), m_arena(arena), m_heights(std::move(heights)), m_candidates(candidates),
+          m_memo(memo)
     {
-        m_arena.reserve(organization.positions.size());
-        m_heights.reserve(organization.positions.size());
-        for (const Position &p : organization.positions)
-            m_heights.push_back(metrics.effectiveHeight(p));
     }
 
     Placement run();
@@ -96,11 +172,15 @@ private:
         return std::count_if(children.begin(), children.end(), [&](uint32_t c) { return m_tree.hasReports(c); });
     }
 
+    bool unchanged(uint32_t position) const;
+    void remember(uint32_t position);
+
     const Tree &m_tree;
     const Metrics &m_m;
-    PlanArena m_arena;
-    std::vector<double> m_heights;               // effective card height by position
-    std::vector<std::vector<Plan>> m_candidates; // by position; freed once the parent is done
+    PlanArena &m_arena;
+    std::vector<double> m_heights;                // effective card height by position
+    std::vector<std::vector<Plan>> &m_candidates; // by position; without a memo freed once the parent is done
+    PlacementMemo::State *m_memo;
     std::vector<Stacks> m_stacks;                // of the manager being planned, by stack size - 1
     std::vector<double> m_scores;                // scratch of alternatives()
     std::vector<size_t> m_order, m_rankBuffer;   // scratch of alternatives()
@@ -719,7 +799,13 @@ Placement Planner::run()
     }
     for (size_t i = order.size(); i-- > 0;) {
         const uint32_t position = order[i];
+        if (m_memo && unchanged(position))
+            continue;
         m_candidates[position] = buildPlans(position);
+        if (m_memo) {
+            remember(position);
+            continue;
+        }
         for (uint32_t child : m_tree.children[position])
             std::vector<Plan>().swap(m_candidates[child]);
     }
@@ -738,11 +824,113 @@ Placement Planner::run()
     return collector.placement;
 }
 
+bool Planner::unchanged(uint32_t position) const
+{
+    const SubtreeKey &key = m_memo->keys[position];
+    const std::vector<uint32_t> &children = m_tree.children[position];
+    if (key.version == 0 || key.height != m_heights[position] || key.children.size() != children.size())
+        return false;
+    for (size_t i = 0; i < children.size(); ++i) {
+        const uint32_t child = children[i];
+        const SubtreeKey::Child now{child, m_tree.isAssistant[child], m_memo->keys[child].version};
+        if (!(key.children[i] == now))
+            return false;
+    }
+    return true;
+}
+
+void Planner::remember(uint32_t position)
+{
+    SubtreeKey &key = m_memo->keys[position];
+    key.version = ++m_memo->versions;
+    key.height = m_heights[position];
+    key.children.clear();
+    for (uint32_t child : m_tree.children[position])
+        key.children.push_back({child, m_tree.isAssistant[child], m_memo->keys[child].version});
+}
+
 } // namespace
 
 Placement place(const Organization &organization, const Tree &tree, const Metrics &metrics)
 {
-    return Planner(organization, tree, metrics).run();
+    const size_t count = organization.positions.size();
+    PlanArena arena(metrics.spacing / 2);
+    arena.reserve(count);
+    std::vector<std::vector<Plan>> candidates(count);
+    std::vector<double> heights;
+    heights.reserve(count);
+    for (const Position &p : organization.positions)
+        heights.push_back(metrics.effectiveHeight(p));
+    return Planner(tree, metrics, std::move(heights), arena, candidates, nullptr).run();
+}
+
+PlacementMemo::PlacementMemo() = default;
+PlacementMemo::~PlacementMemo() = default;
+
+const std::vector<uint32_t> &PlacementMemo::byID() const
+{
+    static const std::vector<uint32_t> none;
+    return m_state ? m_state->byID : none;
+}
+
+Placement PlacementMemo::place(const Organization &organization, const Tree &tree, const Metrics &metrics,
+                               const std::vector<double> &heights)
+{
+    const auto &positions = organization.positions;
+    const size_t count = positions.size();
+    // Arrangements replaced by later runs stay in the arena and ids that left keep their
+    // slots: start afresh once either has grown well beyond what a fresh run holds.
+    const bool stale = m_state && (!(m_state->metrics == metrics) || m_state->slots.size() > 2 * count + 64 ||
+                                   m_state->arena.nodeCount() > 2 * m_state->freshNodes + 256);
+    if (!m_state || stale)
+        m_state = std::make_unique<State>(metrics, count);
+    State &state = *m_state;
+    const bool fresh = state.keys.empty();
+
+    std::vector<uint32_t> slot(count);
+    for (size_t i = 0; i < count; ++i) {
+        const auto [found, added] = state.slots.try_emplace(positions[i].id, static_cast<uint32_t>(state.slots.size()));
+        if (added)
+            state.ids.push_back(&found->first);
+        slot[i] = found->second;
+    }
+    state.orderByID(slot);
+    const size_t slots = state.slots.size();
+    state.candidates.resize(slots);
+    state.keys.resize(slots);
+
+    Tree bySlot;
+    bySlot.children.resize(slots);
+    bySlot.isAssistant.resize(slots);
+    std::vector<double> slotHeights(slots, metrics.cardHeight);
+    for (size_t i = 0; i < count; ++i) {
+        std::vector<uint32_t> &children = bySlot.children[slot[i]];
+        children.reserve(tree.children[i].size());
+        for (uint32_t child : tree.children[i])
+            children.push_back(slot[child]);
+        bySlot.isAssistant[slot[i]] = tree.isAssistant[i];
+        slotHeights[slot[i]] = heights[i];
+    }
+    bySlot.roots.reserve(tree.roots.size());
+    for (uint32_t root : tree.roots)
+        bySlot.roots.push_back(slot[root]);
+
+    Placement placed =
+        Planner(bySlot, metrics, std::move(slotHeights), state.arena, state.candidates, &state).run();
+    if (fresh)
+        state.freshNodes = state.arena.nodeCount();
+
+    Placement result;
+    result.frames.resize(count);
+    result.sideEntries.resize(count);
+    result.regularRoutes.resize(count);
+    for (size_t i = 0; i < count; ++i) {
+        result.frames[i] = placed.frames[slot[i]];
+        result.sideEntries[i] = placed.sideEntries[slot[i]];
+        result.regularRoutes[i] = std::move(placed.regularRoutes[slot[i]]);
+    }
+    result.bounds = placed.bounds;
+    return result;
 }
 
 } // namespace ChartLayoutEngine

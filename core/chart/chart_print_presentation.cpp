@@ -193,9 +193,13 @@ private:
 } // namespace
 
 ChartPrintPresentation::ChartPrintPresentation(const Organization &input, const ChartPrintSettings &settings)
+    : ChartPrintPresentation((input.validate(), input), settings, Validated{})
 {
-    input.validate();
-    Organization org = input.withReportingCallouts();
+}
+
+ChartPrintPresentation::ChartPrintPresentation(Organization input, const ChartPrintSettings &settings, Validated)
+{
+    Organization org = std::move(input).withReportingCallouts();
     if (!settings.hideNames) {
         for (const Position &p : org.positions) {
             if (p.groupMemberCount)

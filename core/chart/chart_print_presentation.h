@@ -24,6 +24,9 @@ struct ChartPrintPresentation {
     // Throws the validation error of the organization, or of the result. Each position is
     // visited once, without recursion; peers are matched by hashing.
     ChartPrintPresentation(const Organization &organization, const ChartPrintSettings &settings);
+    // As above, for an organization the caller has just validated.
+    struct Validated {};
+    ChartPrintPresentation(Organization organization, const ChartPrintSettings &settings, Validated);
 
     bool operator==(const ChartPrintPresentation &) const = default;
 };

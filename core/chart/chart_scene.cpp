@@ -1,10 +1,14 @@
 #include "core/chart/chart_scene.h"
 
+#include "core/chart/reporting_callouts.h"
 #include "core/model/employee_directory.h"
 #include "core/document/organization_archive.h"
 
 #include <algorithm>
+#include <atomic>
 #include <condition_variable>
+#include <mutex>
+#include <thread>
 #include <string_view>
 
 namespace {
@@ -48,32 +52,45 @@ const std::vector<PositionGroup> &groupsOf(const OrganizationArchive &archive)
     return archive.groups ? *archive.groups : none;
 }
 
+// Whether hiding the collapsed subtrees and projecting the groups give `scoped` back as it
+// is: nothing is hidden, there are no groups, no callout is missing, and it is valid (so
+// no dotted line names a missing position, which hiding would drop).
+bool projectsToItself(const Organization &scoped, const std::set<std::string> &collapsed,
+                      const std::vector<PositionGroup> &groups)
+{
+    if (!groups.empty() || scoped.countShown(collapsed) != scoped.positions.size() ||
+        !ReportingCallouts::complete(scoped))
+        return false;
+    try {
+        scoped.validate();
+    } catch (const OrganizationError &) {
+        return false;
+    }
+    return true;
+}
+
 } // namespace
 
 ChartScene::ChartScene(const OrganizationArchive &archive, const std::string &sheetID, const std::string &personID,
                        const std::string &department, const std::set<std::string> &collapsed,
                        const std::set<std::string> &expandedGroups, const ChartPrintSettings &settings,
-                       const RouteSource &routeSource, const Content *previous)
+                       const RouteSource &routeSource, const Content *previous, ChartLayoutMemo &layoutMemo)
 {
     auto content = std::make_shared<Content>();
-    content->scopedOrganization = focusedOn(archive.organizationIn(sheetID), personID, department);
-    content->visibleOrganization = PositionGroup::project(content->scopedOrganization.hidingDescendants(collapsed),
-                                                          groupsOf(archive), expandedGroups);
-    content->presentation = ChartPrintPresentation(content->visibleOrganization, settings);
+    content->project(focusedOn(archive.organizationIn(sheetID), personID, department), archive, collapsed,
+                     expandedGroups, settings);
     content->positions.reserve(content->presentation.organization.positions.size());
     for (const Position &card : content->presentation.organization.positions)
         content->positions.emplace(card.id, &card);
     const Organization &cards = content->presentation.organization;
-    if (previous && laidOutAlike(previous->presentation.organization, cards)) {
-        cards.validate(); // what the layout would refuse first
+    if (previous && laidOutAlike(previous->presentation.organization, cards))
         content->layout = previous->layout;
-    } else {
-        content->layout = std::make_shared<const ChartLayout>(settings.layout(cards));
-    }
+    else
+        content->layout = std::make_shared<const ChartLayout>(layoutMemo.layout(cards, settings, true));
     RouteState routes = routeSource(*content->layout);
     m_routes = std::move(routes.routes);
     m_routesPending = routes.pending;
-    content->collectMembers(archive);
+    content->collectMembers(archive, !settings.hideNames);
     content->collectManagersWithReports();
     content->collectLinkedSheets(archive, sheetID);
     m_content = std::move(content);
@@ -84,14 +101,115 @@ ChartScene::ChartScene(std::shared_ptr<const Content> content, RouteState routes
 {
 }
 
-void ChartScene::Content::collectMembers(const OrganizationArchive &archive)
+namespace {
+
+// Whether the releaser below is there: it goes when the program ends, maybe before the last scenes.
+std::atomic<bool> releaserRuns{false};
+
+// Frees what it is given on a thread of its own, oldest first: freeing the tens of
+// thousands of positions of a large chart takes milliseconds a window's edit should not wait.
+class Releaser {
+public:
+    Releaser() : m_thread([this] { run(); }) { releaserRuns = true; }
+    Releaser(const Releaser &) = delete;
+    Releaser &operator=(const Releaser &) = delete;
+    ~Releaser()
+    {
+        releaserRuns = false;
+        {
+            const std::lock_guard lock(m_mutex);
+            m_stopping = true;
+        }
+        m_woken.notify_one();
+        m_thread.join();
+    }
+
+    void release(std::shared_ptr<const void> item)
+    {
+        {
+            const std::lock_guard lock(m_mutex);
+            m_items.push_back(std::move(item));
+        }
+        m_woken.notify_one();
+    }
+
+private:
+    void run()
+    {
+        std::unique_lock lock(m_mutex);
+        while (true) {
+            m_woken.wait(lock, [this] { return m_stopping || !m_items.empty(); });
+            if (m_items.empty())
+                return;
+            std::vector<std::shared_ptr<const void>> items = std::move(m_items);
+            m_items.clear();
+            lock.unlock();
+            items.clear();
+            lock.lock();
+        }
+    }
+
+    std::mutex m_mutex;
+    std::condition_variable m_woken;
+    std::vector<std::shared_ptr<const void>> m_items;
+    bool m_stopping = false;
+    std::thread m_thread; // last: started once the rest is there
+};
+
+// Freed here instead once the program is ending and the thread is gone.
+void releaseElsewhere(std::shared_ptr<const void> item)
+{
+    static Releaser releaser;
+    if (releaserRuns)
+        releaser.release(std::move(item));
+}
+
+} // namespace
+
+ChartScene::~ChartScene()
+{
+    // Scenes of one chart share their content; only the last one lets it go.
+    if (m_content.use_count() == 1)
+        releaseElsewhere(std::move(m_content));
+}
+
+void ChartScene::Content::project(Organization scoped, const OrganizationArchive &archive,
+                                  const std::set<std::string> &collapsed, const std::set<std::string> &expandedGroups,
+                                  const ChartPrintSettings &settings)
+{
+    // The group projection validates what the presentation and the layout are given.
+    const ChartPrintPresentation::Validated validated;
+    if (!projectsToItself(scoped, collapsed, groupsOf(archive))) {
+        ownScoped = std::move(scoped);
+        ownVisible = PositionGroup::project(ownScoped.hidingDescendants(collapsed), groupsOf(archive), expandedGroups);
+        presentation = ChartPrintPresentation(ownVisible, settings, validated);
+        return;
+    }
+    if (settings.hideNames) {
+        ownScoped = std::move(scoped);
+        visibleOrganization = &ownScoped;
+        presentation = ChartPrintPresentation(ownScoped, settings, validated);
+        return;
+    }
+    // With names shown every position is its own card, as it is.
+    presentation = ChartPrintPresentation(std::move(scoped), settings, validated);
+    scopedOrganization = visibleOrganization = &presentation.organization;
+}
+
+void ChartScene::Content::collectMembers(const OrganizationArchive &archive, bool namesShown)
 {
     members.reserve(positions.size());
-    for (const auto &[id, card] : positions)
-        members[id];
-    for (const Position &p : visibleOrganization.positions) {
-        const auto card = presentation.positionIDs.find(p.id);
-        members[card == presentation.positionIDs.end() ? p.id : card->second].push_back(&p);
+    if (namesShown) {
+        // Every position is a card of its own.
+        for (const Position &p : visibleOrganization->positions)
+            members.emplace(p.id, std::vector<const Position *>{&p});
+    } else {
+        for (const auto &[id, card] : positions)
+            members[id];
+        for (const Position &p : visibleOrganization->positions) {
+            const auto card = presentation.positionIDs.find(p.id);
+            members[card == presentation.positionIDs.end() ? p.id : card->second].push_back(&p);
+        }
     }
 
     // A collapsed group's card stands for the group's people, not for the card the
@@ -102,7 +220,7 @@ void ChartScene::Content::collectMembers(const OrganizationArchive &archive)
         const std::set<std::string_view> memberIDs(group.memberIDs.begin(), group.memberIDs.end());
         std::vector<const Position *> &groupMembers = members[group.id];
         groupMembers.clear();
-        for (const Position &p : scopedOrganization.positions) {
+        for (const Position &p : scopedOrganization->positions) {
             if (memberIDs.contains(p.id))
                 groupMembers.push_back(&p);
         }
@@ -116,7 +234,7 @@ void ChartScene::Content::collectManagersWithReports()
 {
     // Taken from the scoped organization, so a collapsed card still shows it has reports.
     std::unordered_set<std::string_view> managers;
-    for (const Position &p : scopedOrganization.positions) {
+    for (const Position &p : scopedOrganization->positions) {
         if (p.managerID)
             managers.insert(*p.managerID);
     }
@@ -144,6 +262,11 @@ void ChartScene::Content::collectLinkedSheets(const OrganizationArchive &archive
     }
 
     linkedSheets.reserve(presentation.organization.positions.size());
+    if (sheetsListing.empty()) {
+        for (const Position &card : presentation.organization.positions)
+            linkedSheets[card.id];
+        return;
+    }
     std::vector<size_t> found;
     for (const Position &card : presentation.organization.positions) {
         found.clear();
@@ -243,7 +366,7 @@ std::shared_ptr<const ChartScene> ChartSceneCache::snapshot(const OrganizationAr
             key = std::make_shared<const DottedRoutingKey>(DottedRoutingKey::of(layout));
             return routesFor(key);
         },
-        m_scene && m_input && m_input->settings == unscaled ? m_scene->m_content.get() : nullptr));
+        m_scene && m_input && m_input->settings == unscaled ? m_scene->m_content.get() : nullptr, m_layoutMemo));
     m_input = Input{archive.organization, archive.sheets, archive.groups, sheetID, personID, department,
                     collapsed, expandedGroups, unscaled, contentRevision};
     m_scene = std::move(scene);

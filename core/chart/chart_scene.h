@@ -36,6 +36,8 @@ class ChartScene {
 public:
     ChartScene(const ChartScene &) = delete;
     ChartScene &operator=(const ChartScene &) = delete;
+    // The last scene of a chart leaves its cards to be freed on another thread.
+    ~ChartScene();
 
     // The cards as shown: its organization holds one position per card.
     const ChartPrintPresentation &presentation() const { return m_content->presentation; }
@@ -48,9 +50,9 @@ public:
     // Card id -> the card's position in presentation().organization.
     const std::unordered_map<std::string, const Position *> &positions() const { return m_content->positions; }
     // The chart's organization narrowed to the person or department focus.
-    const Organization &scopedOrganization() const { return m_content->scopedOrganization; }
+    const Organization &scopedOrganization() const { return *m_content->scopedOrganization; }
     // scopedOrganization() less collapsed subtrees, with position groups projected.
-    const Organization &visibleOrganization() const { return m_content->visibleOrganization; }
+    const Organization &visibleOrganization() const { return *m_content->visibleOrganization; }
     // Card id -> the positions the card stands for, in person order; every card has one.
     const std::unordered_map<std::string, std::vector<const Position *>> &members() const
     {
@@ -90,18 +92,28 @@ private:
     // Everything but the routes, shared by the scenes of one chart that differ only in how
     // many of its lines are routed. Positions and sheets pointed to live here.
     struct Content {
+        Content() = default;
+        Content(const Content &) = delete; // points into itself
+        Content &operator=(const Content &) = delete;
+
         ChartPrintPresentation presentation;
         // Shared with the next scene of the chart when an edit leaves the cards' places as they were.
         std::shared_ptr<const ChartLayout> layout;
         std::unordered_map<std::string, const Position *> positions;
-        Organization scopedOrganization;
-        Organization visibleOrganization;
+        // When nothing is hidden, grouped or called out anew, the steps after the focus give
+        // the chart back as it was: then one organization serves as two or all three.
+        Organization ownScoped;
+        Organization ownVisible;
+        const Organization *scopedOrganization = &ownScoped;
+        const Organization *visibleOrganization = &ownVisible;
         std::unordered_map<std::string, std::vector<const Position *>> members;
         std::vector<OrganizationSheet> otherSheets; // what linkedSheets points into
         std::unordered_map<std::string, std::vector<const OrganizationSheet *>> linkedSheets;
         std::unordered_set<std::string> managersWithReports;
 
-        void collectMembers(const OrganizationArchive &archive);
+        void project(Organization scoped, const OrganizationArchive &archive, const std::set<std::string> &collapsed,
+                     const std::set<std::string> &expandedGroups, const ChartPrintSettings &settings);
+        void collectMembers(const OrganizationArchive &archive, bool namesShown);
         void collectManagersWithReports();
         void collectLinkedSheets(const OrganizationArchive &archive, const std::string &sheetID);
     };
@@ -112,7 +124,7 @@ private:
     ChartScene(const OrganizationArchive &archive, const std::string &sheetID, const std::string &personID,
                const std::string &department, const std::set<std::string> &collapsed,
                const std::set<std::string> &expandedGroups, const ChartPrintSettings &settings,
-               const RouteSource &routeSource, const Content *previous);
+               const RouteSource &routeSource, const Content *previous, ChartLayoutMemo &layoutMemo);
     // The same chart with other routes.
     ChartScene(std::shared_ptr<const Content> content, RouteState routes);
 
@@ -198,6 +210,7 @@ private:
     std::shared_ptr<DottedRouteStore> m_routeStore;
     std::optional<Input> m_input;
     std::shared_ptr<const ChartScene> m_scene;
+    ChartLayoutMemo m_layoutMemo;
     int m_buildCount = 0;
     std::optional<Background> m_background;
     // The job routing the shown scene's lines, if any; jobs told to stop may still be

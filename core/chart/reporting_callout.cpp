@@ -1,3 +1,4 @@
+#include "core/chart/reporting_callouts.h"
 #include "core/model/organization.h"
 
 #include <algorithm>
@@ -59,6 +60,43 @@ std::string ReportingCallout::details(bool hideNames) const
     return text;
 }
 
+namespace {
+
+using PositionIndex = std::unordered_map<std::string_view, const Position *>;
+
+PositionIndex indexByID(const std::vector<Position> &positions)
+{
+    PositionIndex byID;
+    byID.reserve(positions.size());
+    for (const Position &p : positions)
+        byID.emplace(p.id, &p); // the first of equal ids wins
+    return byID;
+}
+
+// Whether a position without a callout names two managers or more, before any lookup.
+bool mayGetCallout(const Position &p)
+{
+    return !p.reportingCallout && (p.managerID ? 1 : 0) + p.dottedManagerIDs.size() >= 2;
+}
+
+// The positions a callout of `p` names: its managers, once each, sorted, less its own id
+// and ids naming no position. Gives how many; `ids` holds them when there are two or more.
+size_t calloutManagers(const Position &p, const PositionIndex &byID, std::vector<std::string_view> &ids)
+{
+    ids.clear();
+    if (!mayGetCallout(p))
+        return 0;
+    if (p.managerID)
+        ids.push_back(*p.managerID);
+    ids.insert(ids.end(), p.dottedManagerIDs.begin(), p.dottedManagerIDs.end());
+    std::sort(ids.begin(), ids.end());
+    ids.erase(std::unique(ids.begin(), ids.end()), ids.end());
+    std::erase_if(ids, [&](std::string_view id) { return id == p.id || !byID.contains(id); });
+    return ids.size();
+}
+
+} // namespace
+
 Organization Organization::withReportingCallouts() const &
 {
     Organization copy = *this;
@@ -67,34 +105,50 @@ Organization Organization::withReportingCallouts() const &
 
 Organization Organization::withReportingCallouts() &&
 {
+    if (std::none_of(positions.begin(), positions.end(), mayGetCallout))
+        return std::move(*this);
     // Callouts are added in place: the lookups below read only ids, names and job titles.
-    std::unordered_map<std::string_view, const Position *> byID;
-    byID.reserve(positions.size());
-    for (const Position &p : positions)
-        byID.emplace(p.id, &p); // the first of equal ids wins
-
+    const PositionIndex byID = indexByID(positions);
     Organization result = std::move(*this);
     std::vector<std::string_view> ids;
     for (Position &p : result.positions) {
-        if (p.reportingCallout)
+        if (calloutManagers(p, byID, ids) < 2)
             continue;
-        ids.clear();
-        if (p.managerID)
-            ids.push_back(*p.managerID);
-        ids.insert(ids.end(), p.dottedManagerIDs.begin(), p.dottedManagerIDs.end());
-        std::sort(ids.begin(), ids.end());
-        ids.erase(std::unique(ids.begin(), ids.end()), ids.end());
         std::vector<PrimaryManagerReference> managers;
         for (std::string_view id : ids) {
-            auto found = byID.find(id);
-            if (id == p.id || found == byID.end())
-                continue;
-            const Position &m = *found->second;
+            const Position &m = *byID.at(id);
             managers.push_back(PrimaryManagerReference{
                 std::string(id), m.employee ? std::optional(m.employee->name) : std::nullopt, m.jobTitle(), {}});
         }
-        if (managers.size() >= 2)
-            p.reportingCallout = ReportingCallout::make(std::move(managers), p.managerID);
+        p.reportingCallout = ReportingCallout::make(std::move(managers), p.managerID);
     }
     return result;
+}
+
+std::vector<bool> ReportingCallouts::present(const Organization &organization)
+{
+    const std::vector<Position> &positions = organization.positions;
+    std::vector<bool> present;
+    present.reserve(positions.size());
+    if (std::none_of(positions.begin(), positions.end(), mayGetCallout)) {
+        for (const Position &p : positions)
+            present.push_back(p.reportingCallout.has_value());
+        return present;
+    }
+    const PositionIndex byID = indexByID(positions);
+    std::vector<std::string_view> ids;
+    for (const Position &p : positions)
+        present.push_back(p.reportingCallout || calloutManagers(p, byID, ids) >= 2);
+    return present;
+}
+
+bool ReportingCallouts::complete(const Organization &organization)
+{
+    const std::vector<Position> &positions = organization.positions;
+    if (std::none_of(positions.begin(), positions.end(), mayGetCallout))
+        return true;
+    const PositionIndex byID = indexByID(positions);
+    std::vector<std::string_view> ids;
+    return std::none_of(positions.begin(), positions.end(),
+                        [&](const Position &p) { return calloutManagers(p, byID, ids) >= 2; });
 }

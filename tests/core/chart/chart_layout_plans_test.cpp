@@ -5,13 +5,83 @@
 
 #include <gtest/gtest.h>
 
+#include <map>
 #include <random>
+#include <tuple>
 
 using namespace ChartLayoutEngine;
 using ChartTest::assistant;
 using ChartTest::position;
 
 namespace {
+
+// The solid connectors as first described: every report its own whole polyline, merged.
+std::vector<ChartSegment> plainConnectors(const Organization &org, const Tree &t, const Metrics &m,
+                                          const Placement &placement)
+{
+    std::vector<ChartSegment> pieces;
+    auto polyline = [&](std::vector<Point> points) {
+        for (size_t i = 1; i < points.size(); ++i) {
+            if (!(points[i - 1] == points[i]))
+                pieces.push_back({points[i - 1], points[i]});
+        }
+    };
+    for (uint32_t manager = 0; manager < org.positions.size(); ++manager) {
+        if (!placement.frames[manager])
+            continue;
+        const Rect M = *placement.frames[manager];
+        const auto &routes = placement.regularRoutes[manager];
+        if (routes)
+            pieces.insert(pieces.end(), routes->begin(), routes->end());
+        double top = M.maxY();
+        bool any = false;
+        for (uint32_t k : t.children[manager]) {
+            if (!t.isAssistant[k] && placement.frames[k]) {
+                top = any ? std::min(top, placement.frames[k]->minY()) : placement.frames[k]->minY();
+                any = true;
+            }
+        }
+        const double busY = top - m.levelGap / 2;
+        for (uint32_t k : t.children[manager]) {
+            if (!placement.frames[k])
+                continue;
+            const Rect F = *placement.frames[k];
+            if (!t.isAssistant[k]) {
+                if (routes)
+                    continue;
+                bool column = false;
+                for (uint32_t other : t.children[manager]) {
+                    column = column || (other != k && !t.isAssistant[other] && placement.sideEntries[k] &&
+                                        placement.sideEntries[other] && placement.frames[other] &&
+                                        std::abs(placement.frames[other]->minX() - F.minX()) < 0.001);
+                }
+                if (column)
+                    polyline({{M.midX(), M.maxY()}, {M.midX(), busY}, {F.minX() - 24, busY},
+                              {F.minX() - 24, F.midY()}, {F.minX(), F.midY()}});
+                else
+                    polyline({{M.midX(), M.maxY()}, {M.midX(), busY}, {F.midX(), busY}, {F.midX(), F.minY()}});
+                continue;
+            }
+            const bool left = F.midX() < M.midX();
+            size_t sameSide = 0;
+            for (uint32_t other : t.children[manager]) {
+                if (t.isAssistant[other])
+                    sameSide += (placement.frames[other] && placement.frames[other]->midX() < M.midX()) == left;
+            }
+            const double sideX = left ? M.minX() : M.maxX();
+            const double trunkX = left ? M.minX() - m.spacing / 2 : M.maxX() + m.spacing / 2;
+            if (sameSide == 1) {
+                polyline({{sideX, M.midY()}, {trunkX, M.midY()}, {trunkX, F.midY()},
+                          {left ? F.maxX() : F.minX(), F.midY()}});
+            } else {
+                const double above = F.minY() - m.spacing / 2;
+                polyline({{sideX, M.midY()}, {trunkX, M.midY()}, {trunkX, above}, {F.midX(), above},
+                          {F.midX(), F.minY()}});
+            }
+        }
+    }
+    return merged(pieces);
+}
 
 // Ratio 0 is the screen.
 void expectSamePlacement(const Organization &org, double ratio, double height, int round)
@@ -26,6 +96,7 @@ void expectSamePlacement(const Organization &org, double ratio, double height, i
     ASSERT_EQ(fast.regularRoutes, slow.regularRoutes) << context;
     ASSERT_EQ(fast.bounds, slow.bounds) << context;
     EXPECT_EQ(assemble(org, t, m, fast), ChartLayout::build(org, page, height));
+    EXPECT_EQ(assemble(org, t, m, fast).primarySegments, plainConnectors(org, t, m, fast)) << context;
 }
 
 } // namespace
@@ -145,4 +216,47 @@ TEST(ChartLayoutPlans, MergedJoinsTouchingPiecesAndDropsRepeats)
     const std::vector<ChartSegment> pieces = {
         {{0, 10}, {5, 10}}, {{5, 10}, {9, 10}}, {{9, 10}, {2, 10}}, {{3, 0}, {3, 4}}, {{3, 6}, {3, 4}}, {{3, 7}, {3, 8}}};
     EXPECT_EQ(merged(pieces), (std::vector<ChartSegment>{{{3, 0}, {3, 6}}, {{3, 7}, {3, 8}}, {{0, 10}, {9, 10}}}));
+}
+
+// Random pieces on a few lines, merged as first described: grouped by line, joined in
+// order of their lower ends, and all sorted at the end.
+TEST(ChartLayoutPlans, MergedMatchesAPlainMergeOnRandomPieces)
+{
+    std::mt19937 random(31);
+    auto between = [&](int lo, int hi) { return double(std::uniform_int_distribution<int>(lo, hi)(random)); };
+    for (int round = 0; round < 200; ++round) {
+        std::vector<ChartSegment> pieces;
+        for (int i = 0, n = int(between(0, 40)); i < n; ++i) {
+            const double line = between(0, 6), a = between(0, 20), b = between(0, 20);
+            if (a == b)
+                continue;
+            pieces.push_back(between(0, 1) ? ChartSegment{{a, line}, {b, line}} : ChartSegment{{line, a}, {line, b}});
+        }
+        std::map<std::pair<bool, double>, std::vector<std::pair<double, double>>> lines;
+        for (const ChartSegment &s : pieces) {
+            const bool horizontal = s.start.y == s.end.y;
+            const double a = horizontal ? s.start.x : s.start.y, b = horizontal ? s.end.x : s.end.y;
+            lines[{horizontal, horizontal ? s.start.y : s.start.x}].push_back({std::min(a, b), std::max(a, b)});
+        }
+        std::vector<ChartSegment> expected;
+        for (auto &[line, intervals] : lines) {
+            std::stable_sort(intervals.begin(), intervals.end(),
+                             [](const auto &x, const auto &y) { return x.first < y.first; });
+            std::vector<std::pair<double, double>> joined;
+            for (const auto &interval : intervals) {
+                if (!joined.empty() && interval.first <= joined.back().second)
+                    joined.back().second = std::max(joined.back().second, interval.second);
+                else
+                    joined.push_back(interval);
+            }
+            for (const auto &[lo, hi] : joined) {
+                expected.push_back(line.first ? ChartSegment{{lo, line.second}, {hi, line.second}}
+                                              : ChartSegment{{line.second, lo}, {line.second, hi}});
+            }
+        }
+        std::sort(expected.begin(), expected.end(), [](const ChartSegment &a, const ChartSegment &b) {
+            return std::tie(a.start.y, a.start.x, a.end.y, a.end.x) < std::tie(b.start.y, b.start.x, b.end.y, b.end.x);
+        });
+        ASSERT_EQ(merged(pieces), expected) << "round " << round;
+    }
 }
