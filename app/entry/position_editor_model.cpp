@@ -69,6 +69,7 @@ void PositionEditorModel::load(const Position &position, const std::optional<Pos
 {
     m_position = position;
     m_original = original;
+    m_closed = false;
     m_vacant = vacant;
     m_employeeName = position.employee ? position.employee->name : std::string();
     m_employeeNumber = position.employee ? position.employee->id : m_entry.nextEmployeeNumber();
@@ -319,7 +320,7 @@ bool PositionEditorModel::canAddAdditionalManager() const
     const std::string &chosen = m_additionalManagerID;
     const std::vector<std::string> &dotted = m_position.dottedManagerIDs;
     return !chosen.empty() && chosen != m_position.id && m_position.managerID != chosen
-        && std::find(dotted.begin(), dotted.end(), chosen) == dotted.end() && m_entryIndex.contains(chosen);
+        && std::find(dotted.begin(), dotted.end(), chosen) == dotted.end() && entryPosition(chosen);
 }
 
 void PositionEditorModel::addAdditionalManager()
@@ -492,9 +493,11 @@ PositionEditorModel::SaveOutcome PositionEditorModel::save(SaveMode mode)
 
     // A new person, or a person placed into a vacancy, whose name matches someone exactly.
     const bool newPerson = !m_vacant && (!m_original || !m_original->employee);
-    const std::vector<PositionEntryMatch> &matches = peopleMatches();
-    const bool exactMatch = std::any_of(matches.begin(), matches.end(), [](const auto &m) { return m.exactName; });
-    if (newPerson && exactMatch) {
+    const auto exactMatch = [this] {
+        const std::vector<PositionEntryMatch> &matches = peopleMatches();
+        return std::any_of(matches.begin(), matches.end(), [](const auto &m) { return m.exactName; });
+    };
+    if (newPerson && exactMatch()) {
         const int answer = m_dialogs.ask(
             QStringLiteral("This name already exists. Create a different person?"),
             QStringLiteral("Use Edit Existing or Add to This Chart if this is the same person. Continue only for "
@@ -532,6 +535,7 @@ PositionEditorModel::SaveOutcome PositionEditorModel::commit(const PositionEntry
     entryPositionsChanged();
 
     if (mode == SaveMode::close || saved.empty()) {
+        m_closed = true;
         emit changed();
         emit finished();
         return SaveOutcome::closed;
