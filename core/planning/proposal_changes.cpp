@@ -5,6 +5,7 @@
 #include "core/document/planning.h"
 
 #include <algorithm>
+#include <optional>
 #include <string_view>
 #include <unordered_map>
 #include <unordered_set>
@@ -178,30 +179,31 @@ std::vector<ProposalChange> OrganizationPlanning::changes(const std::string &pro
     const PositionIndex baselineIndex = indexByID(baseline.organization);
     const PositionIndex proposalIndex = indexByID(found.state.organization);
 
-    std::unordered_set<std::string_view> candidates;
-    candidates.reserve(baselineIndex.size() + proposalIndex.size());
-    for (const auto &entry : baselineIndex)
-        candidates.insert(entry.first);
-    for (const auto &entry : proposalIndex)
-        candidates.insert(entry.first);
-
+    std::optional<std::unordered_set<std::string_view>> scope;
     if (!sheetID.empty()) {
         const OrganizationSheet *baselineSheet = findSheet(baseline.sheets, sheetID);
         if (!baselineSheet)
             throw OrganizationError::invalid("The locked chart no longer exists.");
-        std::unordered_set<std::string_view> scope(baselineSheet->positionIDs.begin(), baselineSheet->positionIDs.end());
+        scope.emplace(baselineSheet->positionIDs.begin(), baselineSheet->positionIDs.end());
         if (const OrganizationSheet *proposalSheet = findSheet(found.state.sheets, sheetID))
-            scope.insert(proposalSheet->positionIDs.begin(), proposalSheet->positionIDs.end());
-        std::erase_if(candidates, [&](std::string_view id) { return !scope.contains(id); });
+            scope->insert(proposalSheet->positionIDs.begin(), proposalSheet->positionIDs.end());
     }
 
-    std::vector<std::string_view> ids(candidates.begin(), candidates.end());
-    std::sort(ids.begin(), ids.end());
-
+    // Every id of either side once: the proposal's, then the baseline's it no longer has.
     std::vector<ProposalChange> result;
-    for (std::string_view id : ids) {
+    const auto compare = [&](std::string_view id) {
+        if (scope && !scope->contains(id))
+            return;
         if (std::optional<ProposalChange> change = changeOf(id, baselineIndex, proposalIndex))
             result.push_back(std::move(*change));
+    };
+    for (const auto &entry : proposalIndex)
+        compare(entry.first);
+    for (const auto &entry : baselineIndex) {
+        if (!proposalIndex.contains(entry.first))
+            compare(entry.first);
     }
+    std::sort(result.begin(), result.end(),
+              [](const ProposalChange &a, const ProposalChange &b) { return a.positionID < b.positionID; });
     return result;
 }
