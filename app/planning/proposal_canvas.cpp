@@ -16,8 +16,13 @@
 
 #include <algorithm>
 
+// The name plays no part in the drawing.
+static const std::string chartName = "Untitled Organization";
+
 ProposalChartSurface::ProposalChartSurface(std::shared_ptr<DottedRouteStore> routeStore, QWidget *parent)
-    : ChartNavigationSurface(parent), m_cache(std::move(routeStore))
+    : ChartNavigationSurface(parent)
+    , m_cache(std::move(routeStore))
+    , m_chart(std::make_shared<const OrganizationArchive>(OrganizationArchive::make(chartName, {})))
 {
     ChartCanvasAccessible::install();
     setAccessibleName(QStringLiteral("Proposal chart"));
@@ -67,8 +72,18 @@ void ProposalChartSurface::setOrganization(std::shared_ptr<const Organization> o
 {
     if (organization == m_organization)
         return;
+    setChart(std::make_shared<const OrganizationArchive>(
+        OrganizationArchive::make(chartName, organization ? *organization : Organization())));
     m_organization = std::move(organization);
-    m_archive = OrganizationArchive::make("Untitled Organization", m_organization ? *m_organization : Organization());
+}
+
+void ProposalChartSurface::setChart(std::shared_ptr<const OrganizationArchive> chart)
+{
+    if (!chart || chart == m_chart)
+        return;
+    m_organization.reset();
+    m_chart = std::move(chart);
+    ++m_chartRevision;
     rebuild();
     fit();
 }
@@ -94,7 +109,7 @@ void ProposalChartSurface::rebuild()
 {
     std::shared_ptr<const ChartScene> scene;
     try {
-        scene = m_cache.snapshot(m_archive, {}, {}, {}, {}, {}, m_settings);
+        scene = m_cache.snapshot(*m_chart, {}, {}, {}, {}, {}, m_settings, m_chartRevision);
     } catch (const OrganizationError &) {
         // The placeholder says the chart cannot be drawn; why is not shown.
     }
