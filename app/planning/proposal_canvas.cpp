@@ -12,12 +12,22 @@
 #include <QPainter>
 #include <QPushButton>
 #include <QResizeEvent>
+#include <QThreadPool>
 #include <QVBoxLayout>
 
 #include <algorithm>
 
 // The name plays no part in the drawing.
 static const std::string chartName = "Untitled Organization";
+
+// A replaced chart or scene holds several copies of a large organization: the last reference
+// is let go on a worker thread, so that freeing them does not hold up the repaint.
+template <typename T>
+static void releaseAside(std::shared_ptr<const T> &&replaced)
+{
+    if (replaced.use_count() == 1)
+        QThreadPool::globalInstance()->start([replaced = std::move(replaced)]() mutable { replaced.reset(); });
+}
 
 ProposalChartSurface::ProposalChartSurface(std::shared_ptr<DottedRouteStore> routeStore, QWidget *parent)
     : ChartNavigationSurface(parent)
@@ -82,7 +92,7 @@ void ProposalChartSurface::setChart(std::shared_ptr<const OrganizationArchive> c
     if (!chart || chart == m_chart)
         return;
     m_organization.reset();
-    m_chart = std::move(chart);
+    releaseAside(std::exchange(m_chart, std::move(chart)));
     ++m_chartRevision;
     rebuild();
     fit();
@@ -116,7 +126,7 @@ void ProposalChartSurface::rebuild()
     if (scene == m_scene)
         return;
     const bool newCards = !scene || !m_scene || &scene->layout() != &m_scene->layout();
-    m_scene = std::move(scene);
+    releaseAside(std::exchange(m_scene, std::move(scene)));
     if (newCards) {
         std::vector<Rect> frames;
         if (m_scene) {
