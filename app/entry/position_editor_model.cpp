@@ -524,14 +524,8 @@ PositionEditorModel::SaveOutcome PositionEditorModel::commit(const PositionEntry
     std::set<std::string_view> savedIDs;
     for (const Position &position : saved)
         savedIDs.insert(position.id);
-    std::vector<Position> next;
-    next.reserve(m_entry.positions.size() + saved.size());
-    for (Position &position : m_entry.positions) {
-        if (!savedIDs.contains(position.id))
-            next.push_back(std::move(position));
-    }
-    next.insert(next.end(), saved.begin(), saved.end());
-    m_entry.positions = std::move(next);
+    std::erase_if(m_entry.positions, [&](const Position &position) { return savedIDs.contains(position.id); });
+    m_entry.positions.insert(m_entry.positions.end(), saved.begin(), saved.end());
     entryPositionsChanged();
 
     if (mode == SaveMode::close || saved.empty()) {
