@@ -5,6 +5,7 @@
 #include "core/support/text.h"
 
 #include <QLocale>
+#include <QScopedValueRollback>
 
 #include <algorithm>
 #include <climits>
@@ -56,13 +57,16 @@ void PositionEditorModel::setPositions(std::vector<Position> positions)
 {
     m_entry.positions = std::move(positions);
     entryPositionsChanged();
-    emit changed();
+    // A presenter answering the save being made: the save tells once it is done.
+    if (!m_saving)
+        emit changed();
 }
 
 void PositionEditorModel::setSheets(std::vector<OrganizationSheet> sheets)
 {
     m_sheets = std::move(sheets);
-    emit changed();
+    if (!m_saving)
+        emit changed();
 }
 
 void PositionEditorModel::load(const Position &position, const std::optional<Position> &original, bool vacant)
@@ -515,6 +519,7 @@ PositionEditorModel::SaveOutcome PositionEditorModel::commit(const PositionEntry
 {
     std::vector<Position> saved;
     try {
+        const QScopedValueRollback saving(m_saving, true);
         saved = m_onSave(request);
     } catch (const OrganizationError &error) {
         setError(error.message());

@@ -92,7 +92,8 @@ public:
     ~PositionEditorModel() override;
 
     // The presenter's positions or charts changed (for example after a save): only these
-    // lists follow; the entry being typed stays.
+    // lists follow; the entry being typed stays. Given while a save is being made, they are
+    // shown once it is done.
     void setPositions(std::vector<Position> positions);
     void setSheets(std::vector<OrganizationSheet> sheets);
     const std::vector<Position> &entryPositions() const { return m_entry.positions; }
@@ -240,6 +241,7 @@ private:
     mutable std::optional<EntryLists> m_entryLists;
     mutable int m_listBuildCount = 0;
     bool m_closed = false;
+    bool m_saving = false; // inside onSave
 
     Position m_position;
     std::optional<Position> m_original;
