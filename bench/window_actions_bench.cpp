@@ -8,6 +8,7 @@
 #include "app/chart/chart_window.h"
 #include "app/chart/chart_window_body.h"
 #include "app/chart/window_sheets.h"
+#include "app/entry/position_editor.h"
 #include "app/entry/position_editor_model.h"
 #include "app/planning/planning_workspace.h"
 #include "app/planning/planning_workspace_controller.h"
@@ -22,6 +23,7 @@
 
 #include <QApplication>
 #include <QElapsedTimer>
+#include <QPushButton>
 #include <QTemporaryDir>
 #include <QTimer>
 
@@ -216,18 +218,33 @@ std::function<void()> deleteEdit(OpenWindow &w)
     return [&w, id] { w.view().deleteConfirmed(id); };
 }
 
-// The position editor opened on a person, as the window opens it, with a new name typed.
+const Position &positionOf(const Organization &organization, const std::string &id)
+{
+    return *std::find_if(organization.positions.begin(), organization.positions.end(),
+                         [&](const Position &p) { return p.id == id; });
+}
+
+// The position editor's model on a person, with a new name typed.
 std::unique_ptr<PositionEditorModel> renamingEditor(OpenWindow &w, const std::string &id, const std::string &name)
 {
     const OrganizationArchive &archive = w.view().archive();
     const Organization &organization = archive.organization;
-    const Position &position = *std::find_if(organization.positions.begin(), organization.positions.end(),
-                                             [&](const Position &p) { return p.id == id; });
     auto editor = std::make_unique<PositionEditorModel>(
-        position, organization.positions, false, archive.sortedSheets(), w.view().selectedSheetID(),
+        positionOf(organization, id), organization.positions, false, archive.sortedSheets(), w.view().selectedSheetID(),
         [&w](const PositionEntryRequest &request) { return w.view().savePositionEntry(request); },
         [&w](const std::string &included) { w.view().includeFromEditor(included); }, w.dialogs);
     editor->setEmployeeName(name);
+    return editor;
+}
+
+// The position editor's window over the chart window, opened as the window opens it, with a
+// new name typed; editors of earlier rounds, closed, are deleted first.
+PositionEditor *renamingWindow(OpenWindow &w, const std::string &id, const std::string &name)
+{
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    PositionEditor *editor =
+        WindowSheets::openPositionEditor(*w.window, positionOf(w.view().archive().organization, id), false);
+    editor->model().setEmployeeName(name);
     return editor;
 }
 
@@ -243,19 +260,20 @@ void editorRename(benchmark::State &state)
     OpenWindow &w = openWindow();
     const std::string id = BenchDistrict::occupiedLeaf(w.document().archive().organization);
     int round = 0;
-    std::unique_ptr<PositionEditorModel> editor;
+    PositionEditor *editor = nullptr;
     timeAction(
         state, *w.window,
         [&] {
             if (w.document().canUndo())
                 w.document().undo();
-            editor = renamingEditor(w, id, "Renamed " + std::to_string(++round));
+            editor = renamingWindow(w, id, "Renamed " + std::to_string(++round));
         },
         [&] {
-            if (editor->save(PositionEditorModel::SaveMode::close) != PositionEditorModel::SaveOutcome::closed)
+            if (editor->model().save(PositionEditorModel::SaveMode::close) != PositionEditorModel::SaveOutcome::closed)
                 state.SkipWithError("the editor did not save");
         });
     w.document().undo();
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
 }
 
 void editorRenameUndo(benchmark::State &state)
@@ -299,26 +317,35 @@ struct OpenPlanning {
     }
 };
 
+// The planning window's editor, opened from its toolbar on a person with a new name typed.
+PositionEditor *proposalEditor(OpenPlanning &planning, const std::string &id, const std::string &name)
+{
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    planning.controller().select(id);
+    planning.workspace->button(QStringLiteral("Edit / Change Manager"))->click();
+    PositionEditor *editor = nullptr;
+    for (PositionEditor *open : planning.workspace->findChildren<PositionEditor *>()) {
+        if (open->isVisible())
+            editor = open;
+    }
+    editor->model().setEmployeeName(name);
+    return editor;
+}
+
 void proposalEdit(benchmark::State &state)
 {
     OpenWindow &w = openWindow();
     OpenPlanning planning(w);
-    PlanningWorkspaceController &controller = planning.controller();
     const std::string id = BenchDistrict::occupiedLeaf(w.document().archive().organization);
     int round = 0;
-    std::unique_ptr<PositionEditorModel> editor;
+    PositionEditor *editor = nullptr;
     timeAction(
         state, *planning.workspace,
+        [&] { editor = proposalEditor(planning, id, "Proposed " + std::to_string(++round)); },
         [&] {
-            controller.select(id);
-            editor = controller.editorModel(*controller.selected(), false);
-            editor->setEmployeeName("Proposed " + std::to_string(++round));
-        },
-        [&] {
-            if (editor->save(PositionEditorModel::SaveMode::close) != PositionEditorModel::SaveOutcome::closed)
+            if (editor->model().save(PositionEditorModel::SaveMode::close) != PositionEditorModel::SaveOutcome::closed)
                 state.SkipWithError("the editor did not save");
         });
-    editor.reset();
     delete planning.workspace;
     planning.workspace = nullptr;
     while (w.document().canUndo())

@@ -258,6 +258,9 @@ void PositionEditor::keyPressEvent(QKeyEvent *event)
 void PositionEditor::refresh()
 {
     const PositionEditorModel &model = *m_model;
+    // The dialog goes as soon as a save closes it: rebuilding its lists would be wasted.
+    if (model.hasClosed())
+        return;
     const PositionEditorVisibility shown = model.visibility();
     const Position &position = model.position();
     setWindowTitle(model.title());

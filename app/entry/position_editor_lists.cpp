@@ -83,11 +83,17 @@ void PositionEditorModel::entryPositionsChanged()
 {
     ++m_entryVersion;
     m_peopleIndex.reset();
+    m_entryIndex.reset();
+    m_entryLists.reset();
+}
+
+const PositionEditorModel::EntryLists &PositionEditorModel::entryLists() const
+{
+    if (m_entryLists)
+        return *m_entryLists;
+    ++m_listBuildCount;
+    EntryLists &lists = m_entryLists.emplace();
     const std::vector<Position> &positions = m_entry.positions;
-    m_entryIndex.clear();
-    m_entryIndex.reserve(positions.size());
-    for (size_t i = 0; i < positions.size(); ++i)
-        m_entryIndex.emplace(positions[i].id, i);
 
     // One strict order: collated job title, then where that exact title first appears (texts
     // the collation finds equal keep their order of appearance), then id in plain order.
@@ -111,32 +117,39 @@ void PositionEditorModel::entryPositionsChanged()
             return a.firstOfTitle < b.firstOfTitle;
         return Text::codePointLess(positions[a.index].id, positions[b.index].id);
     });
-    m_sortedManagers.clear();
-    m_sortedManagers.reserve(order.size());
+    lists.sortedManagers.reserve(order.size());
     for (const Keyed &k : order) {
         const Position &p = positions[k.index];
-        m_sortedManagers.push_back({toQt(p.id), toQt(p.jobTitle()) + emDash + personOrVacant(p),
-                                    toQt(p.id) + dot + toQt(p.department) + dot + toQt(p.location)});
+        lists.sortedManagers.push_back({toQt(p.id), toQt(p.jobTitle()) + emDash + personOrVacant(p),
+                                        toQt(p.id) + dot + toQt(p.department) + dot + toQt(p.location)});
     }
 
     for (CompletionField field : {CompletionField::payLevel, CompletionField::jobTitle, CompletionField::department,
                                   CompletionField::location})
-        m_completions[size_t(field)] = completionList(positions, field, keys);
+        lists.completions[size_t(field)] = completionList(positions, field, keys);
+    return lists;
 }
 
 const Position *PositionEditorModel::entryPosition(const std::string &id) const
 {
-    const auto found = m_entryIndex.find(id);
-    return found == m_entryIndex.end() ? nullptr : &m_entry.positions[found->second];
+    if (!m_entryIndex) {
+        const std::vector<Position> &positions = m_entry.positions;
+        m_entryIndex.emplace().reserve(positions.size());
+        for (size_t i = 0; i < positions.size(); ++i)
+            m_entryIndex->emplace(positions[i].id, i);
+    }
+    const auto found = m_entryIndex->find(id);
+    return found == m_entryIndex->end() ? nullptr : &m_entry.positions[found->second];
 }
 
 std::vector<DropdownOption> PositionEditorModel::managerOptions() const
 {
     std::vector<DropdownOption> options;
-    options.reserve(m_sortedManagers.size() + 1);
+    const std::vector<DropdownOption> &sortedManagers = entryLists().sortedManagers;
+    options.reserve(sortedManagers.size() + 1);
     options.push_back({QString(), QStringLiteral("None — top-level position"), QString()});
     const QString self = toQt(m_position.id);
-    for (const DropdownOption &option : m_sortedManagers) {
+    for (const DropdownOption &option : sortedManagers) {
         if (option.id != self)
             options.push_back(option);
     }
@@ -145,7 +158,7 @@ std::vector<DropdownOption> PositionEditorModel::managerOptions() const
 
 const QStringList &PositionEditorModel::completions(CompletionField field) const
 {
-    return m_completions[size_t(field)];
+    return entryLists().completions[size_t(field)];
 }
 
 std::vector<DropdownOption> PositionEditorModel::additionalManagerOptions() const

@@ -5,6 +5,7 @@
 #include "core/support/text.h"
 
 #include <QLocale>
+#include <QScopedValueRollback>
 
 #include <algorithm>
 #include <climits>
@@ -56,19 +57,23 @@ void PositionEditorModel::setPositions(std::vector<Position> positions)
 {
     m_entry.positions = std::move(positions);
     entryPositionsChanged();
-    emit changed();
+    // A presenter answering the save being made: the save tells once it is done.
+    if (!m_saving)
+        emit changed();
 }
 
 void PositionEditorModel::setSheets(std::vector<OrganizationSheet> sheets)
 {
     m_sheets = std::move(sheets);
-    emit changed();
+    if (!m_saving)
+        emit changed();
 }
 
 void PositionEditorModel::load(const Position &position, const std::optional<Position> &original, bool vacant)
 {
     m_position = position;
     m_original = original;
+    m_closed = false;
     m_vacant = vacant;
     m_employeeName = position.employee ? position.employee->name : std::string();
     m_employeeNumber = position.employee ? position.employee->id : m_entry.nextEmployeeNumber();
@@ -319,7 +324,7 @@ bool PositionEditorModel::canAddAdditionalManager() const
     const std::string &chosen = m_additionalManagerID;
     const std::vector<std::string> &dotted = m_position.dottedManagerIDs;
     return !chosen.empty() && chosen != m_position.id && m_position.managerID != chosen
-        && std::find(dotted.begin(), dotted.end(), chosen) == dotted.end() && m_entryIndex.contains(chosen);
+        && std::find(dotted.begin(), dotted.end(), chosen) == dotted.end() && entryPosition(chosen);
 }
 
 void PositionEditorModel::addAdditionalManager()
@@ -492,9 +497,11 @@ PositionEditorModel::SaveOutcome PositionEditorModel::save(SaveMode mode)
 
     // A new person, or a person placed into a vacancy, whose name matches someone exactly.
     const bool newPerson = !m_vacant && (!m_original || !m_original->employee);
-    const std::vector<PositionEntryMatch> &matches = peopleMatches();
-    const bool exactMatch = std::any_of(matches.begin(), matches.end(), [](const auto &m) { return m.exactName; });
-    if (newPerson && exactMatch) {
+    const auto exactMatch = [this] {
+        const std::vector<PositionEntryMatch> &matches = peopleMatches();
+        return std::any_of(matches.begin(), matches.end(), [](const auto &m) { return m.exactName; });
+    };
+    if (newPerson && exactMatch()) {
         const int answer = m_dialogs.ask(
             QStringLiteral("This name already exists. Create a different person?"),
             QStringLiteral("Use Edit Existing or Add to This Chart if this is the same person. Continue only for "
@@ -512,6 +519,7 @@ PositionEditorModel::SaveOutcome PositionEditorModel::commit(const PositionEntry
 {
     std::vector<Position> saved;
     try {
+        const QScopedValueRollback saving(m_saving, true);
         saved = m_onSave(request);
     } catch (const OrganizationError &error) {
         setError(error.message());
@@ -521,17 +529,12 @@ PositionEditorModel::SaveOutcome PositionEditorModel::commit(const PositionEntry
     std::set<std::string_view> savedIDs;
     for (const Position &position : saved)
         savedIDs.insert(position.id);
-    std::vector<Position> next;
-    next.reserve(m_entry.positions.size() + saved.size());
-    for (Position &position : m_entry.positions) {
-        if (!savedIDs.contains(position.id))
-            next.push_back(std::move(position));
-    }
-    next.insert(next.end(), saved.begin(), saved.end());
-    m_entry.positions = std::move(next);
+    std::erase_if(m_entry.positions, [&](const Position &position) { return savedIDs.contains(position.id); });
+    m_entry.positions.insert(m_entry.positions.end(), saved.begin(), saved.end());
     entryPositionsChanged();
 
     if (mode == SaveMode::close || saved.empty()) {
+        m_closed = true;
         emit changed();
         emit finished();
         return SaveOutcome::closed;

@@ -65,7 +65,8 @@ struct PositionMatchPanel {
 // suggestions of existing people and vacancies, and the save through the presenter's
 // callback. Nothing reaches the document except through `onSave` and `onInclude`.
 // Lists derived from the working positions (manager options, completion lists, the
-// folded names behind the matches) are built once per change of those positions.
+// folded names behind the matches) are built on first use after a change of those
+// positions, so a save that closes the editor does not build them for nobody.
 class PositionEditorModel : public QObject {
     Q_OBJECT
 public:
@@ -91,12 +92,17 @@ public:
     ~PositionEditorModel() override;
 
     // The presenter's positions or charts changed (for example after a save): only these
-    // lists follow; the entry being typed stays.
+    // lists follow; the entry being typed stays. Given while a save is being made, they are
+    // shown once it is done.
     void setPositions(std::vector<Position> positions);
     void setSheets(std::vector<OrganizationSheet> sheets);
     const std::vector<Position> &entryPositions() const { return m_entry.positions; }
     // Changes with every change of the working positions (and so of the lists made from them).
     uint64_t entryVersion() const { return m_entryVersion; }
+    // How often the manager options and completion lists were built, for tests.
+    int listBuildCount() const { return m_listBuildCount; }
+    // A save closed the editor: the form has nothing more to show.
+    bool hasClosed() const { return m_closed; }
 
     // Resets the form to `position`; `original` absent makes a new entry.
     void load(const Position &position, const std::optional<Position> &original, bool vacant);
@@ -207,6 +213,12 @@ signals:
 private:
     void appear(bool isNew);
     void entryPositionsChanged();
+    // The lists of the working positions, built now if they changed since last asked.
+    struct EntryLists {
+        std::vector<DropdownOption> sortedManagers; // every working position, in option order
+        std::array<QStringList, 4> completions;
+    };
+    const EntryLists &entryLists() const;
     const Position *entryPosition(const std::string &id) const;
     const PositionEntryMatch *findMatch(const std::vector<PositionEntryMatch> &matches, const std::string &id) const;
     PositionMatchPanel panel(const std::vector<PositionEntryMatch> &matches, bool people) const;
@@ -224,9 +236,12 @@ private:
     Dialogs &m_dialogs;
 
     Organization m_entry; // the working positions
-    std::unordered_map<std::string, size_t> m_entryIndex; // id -> first position with it
-    std::vector<DropdownOption> m_sortedManagers; // every working position, in option order
-    std::array<QStringList, 4> m_completions;
+    // Both absent until asked for after a change.
+    mutable std::optional<std::unordered_map<std::string, size_t>> m_entryIndex; // id -> first position with it
+    mutable std::optional<EntryLists> m_entryLists;
+    mutable int m_listBuildCount = 0;
+    bool m_closed = false;
+    bool m_saving = false; // inside onSave
 
     Position m_position;
     std::optional<Position> m_original;

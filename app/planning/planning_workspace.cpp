@@ -331,7 +331,7 @@ void PlanningWorkspace::refresh()
     m_area->setCurrentIndex(state == State::none ? 0 : 1);
     ProposalChartSurface &surface = m_canvas->surface();
     surface.setSettings(c.settings());
-    surface.setOrganization(c.shownOrganization());
+    surface.setChart(c.shownChart());
     surface.setSelection(c.selectedID());
     m_selectionText->setText(c.selectionText());
     m_countText->setText(c.countText());

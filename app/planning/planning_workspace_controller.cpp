@@ -204,21 +204,24 @@ void PlanningWorkspaceController::deriveShown()
     else
         m_active = archive;
     ++m_activeRevision;
-    m_comparison = m_active;
+    std::optional<OrganizationArchive> comparison;
     if (m_proposalID && archive.planning) {
         try {
-            m_comparison = archive.planning->comparisonArchive(*m_proposalID);
+            comparison = archive.planning->comparisonArchive(*m_proposalID);
         } catch (const OrganizationError &) {
             // Drawn without change markers; the report says it is unavailable.
         }
     }
+    m_comparison = comparison ? std::move(*comparison) : m_active;
     m_printArchive.reset();
     deriveChart();
 }
 
 void PlanningWorkspaceController::deriveChart()
 {
-    m_shown = std::make_shared<const Organization>(m_comparison.organizationIn(m_sheetID));
+    m_shownChart = std::make_shared<const OrganizationArchive>(
+        OrganizationArchive::make("Untitled Organization", m_comparison.organizationIn(m_sheetID)));
+    m_shown = std::shared_ptr<const Organization>(m_shownChart, &m_shownChart->organization);
     m_report.reset();
 }
 

@@ -86,6 +86,8 @@ public:
     // What the canvas draws and the print sheet prints: the comparison's chart `sheetID`.
     // A new object after every change of it, so that views compare by identity.
     const std::shared_ptr<const Organization> &shownOrganization() const { return m_shown; }
+    // The same organization alone in an archive, as the chart's layout takes it.
+    const std::shared_ptr<const OrganizationArchive> &shownChart() const { return m_shownChart; }
 
     const std::optional<std::string> &selectedID() const { return m_selectedID; }
     void select(const std::optional<std::string> &id);
@@ -174,7 +176,8 @@ private:
     OrganizationArchive m_active;
     uint64_t m_activeRevision = 0;
     OrganizationArchive m_comparison;
-    std::shared_ptr<const Organization> m_shown;
+    std::shared_ptr<const OrganizationArchive> m_shownChart;
+    std::shared_ptr<const Organization> m_shown; // the organization of m_shownChart
     std::optional<Position> m_selected;
     mutable std::optional<std::string> m_report;
     mutable std::optional<OrganizationArchive> m_printArchive;

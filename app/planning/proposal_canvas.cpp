@@ -12,12 +12,27 @@
 #include <QPainter>
 #include <QPushButton>
 #include <QResizeEvent>
+#include <QThreadPool>
 #include <QVBoxLayout>
 
 #include <algorithm>
 
+// The name plays no part in the drawing.
+static const std::string chartName = "Untitled Organization";
+
+// A replaced chart or scene holds several copies of a large organization: the last reference
+// is let go on a worker thread, so that freeing them does not hold up the repaint.
+template <typename T>
+static void releaseAside(std::shared_ptr<const T> &&replaced)
+{
+    if (replaced.use_count() == 1)
+        QThreadPool::globalInstance()->start([replaced = std::move(replaced)]() mutable { replaced.reset(); });
+}
+
 ProposalChartSurface::ProposalChartSurface(std::shared_ptr<DottedRouteStore> routeStore, QWidget *parent)
-    : ChartNavigationSurface(parent), m_cache(std::move(routeStore))
+    : ChartNavigationSurface(parent)
+    , m_cache(std::move(routeStore))
+    , m_chart(std::make_shared<const OrganizationArchive>(OrganizationArchive::make(chartName, {})))
 {
     ChartCanvasAccessible::install();
     setAccessibleName(QStringLiteral("Proposal chart"));
@@ -67,8 +82,18 @@ void ProposalChartSurface::setOrganization(std::shared_ptr<const Organization> o
 {
     if (organization == m_organization)
         return;
+    setChart(std::make_shared<const OrganizationArchive>(
+        OrganizationArchive::make(chartName, organization ? *organization : Organization())));
     m_organization = std::move(organization);
-    m_archive = OrganizationArchive::make("Untitled Organization", m_organization ? *m_organization : Organization());
+}
+
+void ProposalChartSurface::setChart(std::shared_ptr<const OrganizationArchive> chart)
+{
+    if (!chart || chart == m_chart)
+        return;
+    m_organization.reset();
+    releaseAside(std::exchange(m_chart, std::move(chart)));
+    ++m_chartRevision;
     rebuild();
     fit();
 }
@@ -94,14 +119,14 @@ void ProposalChartSurface::rebuild()
 {
     std::shared_ptr<const ChartScene> scene;
     try {
-        scene = m_cache.snapshot(m_archive, {}, {}, {}, {}, {}, m_settings);
+        scene = m_cache.snapshot(*m_chart, {}, {}, {}, {}, {}, m_settings, m_chartRevision);
     } catch (const OrganizationError &) {
         // The placeholder says the chart cannot be drawn; why is not shown.
     }
     if (scene == m_scene)
         return;
     const bool newCards = !scene || !m_scene || &scene->layout() != &m_scene->layout();
-    m_scene = std::move(scene);
+    releaseAside(std::exchange(m_scene, std::move(scene)));
     if (newCards) {
         std::vector<Rect> frames;
         if (m_scene) {

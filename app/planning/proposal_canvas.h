@@ -36,6 +36,8 @@ public:
 
     // A new object is a new chart; the same object is ignored. Fits after a change.
     void setOrganization(std::shared_ptr<const Organization> organization);
+    // As setOrganization, given the organization alone in an archive, as the layout takes it.
+    void setChart(std::shared_ptr<const OrganizationArchive> chart);
     // Compared by value; fits after a change.
     void setSettings(const ChartPrintSettings &settings);
     void setSelection(const std::optional<std::string> &id);
@@ -84,7 +86,8 @@ private:
 
     ChartSceneCache m_cache;
     std::shared_ptr<const Organization> m_organization;
-    OrganizationArchive m_archive; // the organization alone, as the layout takes it
+    std::shared_ptr<const OrganizationArchive> m_chart; // never null
+    uint64_t m_chartRevision = 0; // counts the charts given, so the cache need not compare them
     ChartPrintSettings m_settings;
     std::optional<std::string> m_selection;
     std::shared_ptr<const ChartScene> m_scene;

@@ -12,7 +12,7 @@ namespace {
 
 // Gives a deleted occupant an employee number of its own, so that it can stand beside the
 // proposal's people without breaking the uniqueness of employee numbers.
-std::string freeDeletedNumber(const std::string &positionID, const std::unordered_set<std::string> &inUse)
+std::string freeDeletedNumber(const std::string &positionID, const std::unordered_set<std::string_view> &inUse)
 {
     std::string number = "deleted-" + positionID;
     while (inUse.contains(number))
@@ -51,14 +51,27 @@ OrganizationArchive OrganizationPlanning::comparisonArchive(const std::string &p
 
     std::unordered_map<std::string_view, ProposalChangeKind> kinds;
     kinds.reserve(list.size());
-    for (const ProposalChange &change : list)
+    size_t deletions = 0;
+    for (const ProposalChange &change : list) {
         kinds.emplace(change.positionID, change.kind);
-
-    std::unordered_set<std::string> employeeNumbers;
-    std::unordered_set<std::string> known;
-    for (Position &position : archive.organization.positions) {
+        deletions += change.kind == ProposalChangeKind::deleted ? 1 : 0;
+    }
+    std::vector<Position> &positions = archive.organization.positions;
+    for (Position &position : positions) {
         if (const auto it = kinds.find(position.id); it != kinds.end())
             position.proposalChange = it->second;
+    }
+    // The proposal's own positions were validated when stored; only the deleted ones put
+    // back can break a rule.
+    if (deletions == 0)
+        return archive;
+
+    // No reallocation below, so the views into the positions stay valid.
+    positions.reserve(positions.size() + deletions);
+    std::unordered_set<std::string_view> employeeNumbers;
+    std::unordered_set<std::string_view> known;
+    known.reserve(positions.size() + deletions);
+    for (const Position &position : positions) {
         if (position.employee)
             employeeNumbers.insert(position.employee->id);
         known.insert(position.id);
@@ -78,11 +91,11 @@ OrganizationArchive OrganizationPlanning::comparisonArchive(const std::string &p
         if (position.managerID && !known.contains(*position.managerID))
             position.managerID.reset();
         position.dottedManagerIDs.clear();
-        if (position.employee) {
+        if (position.employee)
             position.employee->id = freeDeletedNumber(position.id, employeeNumbers);
-            employeeNumbers.insert(position.employee->id);
-        }
-        archive.organization.positions.push_back(std::move(position));
+        positions.push_back(std::move(position));
+        if (positions.back().employee)
+            employeeNumbers.insert(positions.back().employee->id);
         for (size_t i = 0; i < listings.size(); ++i) {
             if (listings[i].contains(change.positionID))
                 (*archive.sheets)[i].positionIDs.push_back(change.positionID);

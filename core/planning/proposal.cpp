@@ -60,13 +60,22 @@ void updateProposal(OrganizationPlanning &planning, const std::string &proposalI
 }
 
 // Runs one of the archive's own editing operations on a proposal's content. The recovery
-// version it may save lands in the throwaway archive and goes with it.
+// version it may save lands in the throwaway archive and goes with it. `state` is the
+// frame's own copy, so its content moves through the archive rather than being copied twice.
 template <typename Edit>
 void editAsArchive(PlanningSnapshot &state, Edit &&edit)
 {
-    OrganizationArchive working = state.archive();
+    OrganizationArchive working = OrganizationArchive::make(std::move(state.name), std::move(state.organization));
+    working.sheets = std::move(state.sheets);
+    working.groups = std::move(state.groups);
+    working.printSettings = std::move(state.printSettings);
+    working.pageTitle = std::move(state.pageTitle);
+    working.pageSubtitle = std::move(state.pageSubtitle);
     edit(working);
-    state = PlanningSnapshot::make(working);
+    state = PlanningSnapshot{std::move(working.name),          std::move(working.organization),
+                             std::move(working.sheets),        std::move(working.groups),
+                             std::move(working.printSettings), std::move(working.pageTitle),
+                             std::move(working.pageSubtitle)};
 }
 
 void restoreInto(PlanningSnapshot &state, const PlanningSnapshot &baseline, const Position &restored)
@@ -144,20 +153,21 @@ std::vector<Position> OrganizationArchive::saveProposalEntry(const PositionEntry
                                                              const std::optional<std::string> &sheetID)
 {
     requirePlanning(*this);
-    std::unordered_set<std::string_view> baselineIDs;
-    baselineIDs.reserve(planning->baseline.organization.positions.size());
-    for (const Position &position : planning->baseline.organization.positions)
-        baselineIDs.insert(position.id);
-
     std::vector<Position> saved;
     updateProposal(*planning, proposalID, [&](PlanningSnapshot &state) {
         editAsArchive(state, [&](OrganizationArchive &working) {
             saved = working.savePositionEntry(request, sheetID);
+            if (!request.isNew())
+                return;
             // A baseline id in a proposal would read as that position edited, not as a new one.
+            std::unordered_set<std::string_view> baselineIDs;
+            baselineIDs.reserve(planning->baseline.organization.positions.size());
+            for (const Position &position : planning->baseline.organization.positions)
+                baselineIDs.insert(position.id);
             const bool takesBaselineID = std::any_of(saved.begin(), saved.end(), [&](const Position &p) {
                 return baselineIDs.contains(p.id);
             });
-            if (request.isNew() && takesBaselineID)
+            if (takesBaselineID)
                 throw OrganizationError::invalid(
                     "That Position ID belongs to the locked baseline. Use a new Position ID.");
         });

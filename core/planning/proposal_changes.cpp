@@ -5,6 +5,7 @@
 #include "core/document/planning.h"
 
 #include <algorithm>
+#include <optional>
 #include <string_view>
 #include <unordered_map>
 #include <unordered_set>
@@ -28,34 +29,40 @@ constexpr std::string_view dot = " \u00B7 ";
 
 using PositionIndex = std::unordered_map<std::string_view, const Position *>;
 
+// The positions of one side by id, indexed on first use: most comparisons look no manager up.
 // Ids are unique in a valid organization, so every id names one position.
-PositionIndex indexByID(const Organization &organization)
-{
-    PositionIndex index;
-    index.reserve(organization.positions.size());
-    for (const Position &position : organization.positions)
-        index.emplace(position.id, &position);
-    return index;
-}
+class PositionLookup {
+public:
+    explicit PositionLookup(const Organization &organization) : m_organization(organization) {}
 
-const Position *find(const PositionIndex &index, std::string_view id)
-{
-    const auto it = index.find(id);
-    return it == index.end() ? nullptr : it->second;
-}
+    const Position *find(std::string_view id) const
+    {
+        if (!m_index) {
+            m_index.emplace().reserve(m_organization.positions.size());
+            for (const Position &position : m_organization.positions)
+                m_index->emplace(position.id, &position);
+        }
+        const auto it = m_index->find(id);
+        return it == m_index->end() ? nullptr : it->second;
+    }
 
-std::string managerLabel(const std::optional<std::string> &id, const PositionIndex &organization)
+private:
+    const Organization &m_organization;
+    mutable std::optional<PositionIndex> m_index;
+};
+
+std::string managerLabel(const std::optional<std::string> &id, const PositionLookup &organization)
 {
     if (!id)
         return "No primary manager";
-    const Position *manager = find(organization, *id);
+    const Position *manager = organization.find(*id);
     if (!manager)
         return *id;
     return (manager->employee ? manager->employee->name : "Vacant") + std::string(dash) + manager->jobTitle() + " [" +
            *id + "]";
 }
 
-std::string managerLabels(std::vector<std::string> ids, const PositionIndex &organization)
+std::string managerLabels(std::vector<std::string> ids, const PositionLookup &organization)
 {
     if (ids.empty())
         return "None";
@@ -118,14 +125,15 @@ void appendFieldLines(const Position &before, const Position &after, std::vector
     }
 }
 
-std::optional<ProposalChange> changeOf(std::string_view id, const PositionIndex &baseline, const PositionIndex &proposal)
+// How `after` differs from `before`, the same position in the baseline and the proposal;
+// one of them is absent for an added or deleted position.
+std::optional<ProposalChange> changeOf(const Position *before, const Position *after, const PositionLookup &baseline,
+                                       const PositionLookup &proposal)
 {
-    const Position *before = find(baseline, id);
-    const Position *after = find(proposal, id);
     if (before && after && *before == *after)
         return std::nullopt;
 
-    ProposalChange change{.positionID = std::string(id)};
+    ProposalChange change{.positionID = before ? before->id : after->id};
     if (before)
         change.before = *before;
     if (after)
@@ -175,33 +183,81 @@ std::vector<ProposalChange> OrganizationPlanning::changes(const std::string &pro
                                                           const std::string &sheetID) const
 {
     const OrganizationProposal &found = proposal(proposalID);
-    const PositionIndex baselineIndex = indexByID(baseline.organization);
-    const PositionIndex proposalIndex = indexByID(found.state.organization);
+    const std::vector<Position> &before = baseline.organization.positions;
+    const std::vector<Position> &after = found.state.organization.positions;
+    const PositionLookup baselineLookup(baseline.organization);
+    const PositionLookup proposalLookup(found.state.organization);
 
-    std::unordered_set<std::string_view> candidates;
-    candidates.reserve(baselineIndex.size() + proposalIndex.size());
-    for (const auto &entry : baselineIndex)
-        candidates.insert(entry.first);
-    for (const auto &entry : proposalIndex)
-        candidates.insert(entry.first);
-
+    std::optional<std::unordered_set<std::string_view>> scope;
     if (!sheetID.empty()) {
         const OrganizationSheet *baselineSheet = findSheet(baseline.sheets, sheetID);
         if (!baselineSheet)
             throw OrganizationError::invalid("The locked chart no longer exists.");
-        std::unordered_set<std::string_view> scope(baselineSheet->positionIDs.begin(), baselineSheet->positionIDs.end());
+        scope.emplace(baselineSheet->positionIDs.begin(), baselineSheet->positionIDs.end());
         if (const OrganizationSheet *proposalSheet = findSheet(found.state.sheets, sheetID))
-            scope.insert(proposalSheet->positionIDs.begin(), proposalSheet->positionIDs.end());
-        std::erase_if(candidates, [&](std::string_view id) { return !scope.contains(id); });
+            scope->insert(proposalSheet->positionIDs.begin(), proposalSheet->positionIDs.end());
     }
-
-    std::vector<std::string_view> ids(candidates.begin(), candidates.end());
-    std::sort(ids.begin(), ids.end());
 
     std::vector<ProposalChange> result;
-    for (std::string_view id : ids) {
-        if (std::optional<ProposalChange> change = changeOf(id, baselineIndex, proposalIndex))
+    const auto compare = [&](const Position *old, const Position *now) {
+        if (scope && !scope->contains(old ? old->id : now->id))
+            return;
+        if (std::optional<ProposalChange> change = changeOf(old, now, baselineLookup, proposalLookup))
             result.push_back(std::move(*change));
+    };
+
+    // A proposal keeps the baseline's order but for what it added, removed or moved, so both
+    // sides are walked together and only what the walk cannot pair is looked up by id.
+    // Ids are unique on each side: a position the walk passes over can only pair with
+    // another one passed over.
+    std::unordered_map<std::string_view, size_t> baselineSlots; // made at the first skip that needs it
+    const auto baselineSlot = [&](std::string_view id) -> std::optional<size_t> {
+        if (baselineSlots.empty()) {
+            baselineSlots.reserve(before.size());
+            for (size_t k = 0; k < before.size(); ++k)
+                baselineSlots.emplace(before[k].id, k);
+        }
+        const auto it = baselineSlots.find(id);
+        return it == baselineSlots.end() ? std::nullopt : std::optional(it->second);
+    };
+    std::vector<const Position *> unpairedBefore;
+    std::vector<const Position *> unpairedAfter;
+    size_t i = 0;
+    size_t j = 0;
+    while (i < before.size() && j < after.size()) {
+        if (before[i].id == after[j].id) {
+            compare(&before[i++], &after[j++]);
+        } else if (i + 1 < before.size() && before[i + 1].id == after[j].id) {
+            unpairedBefore.push_back(&before[i++]);
+        } else if (j + 1 < after.size() && after[j + 1].id == before[i].id) {
+            unpairedAfter.push_back(&after[j++]);
+        } else if (const std::optional<size_t> slot = baselineSlot(after[j].id); slot && *slot > i) {
+            while (i < *slot)
+                unpairedBefore.push_back(&before[i++]);
+        } else {
+            unpairedAfter.push_back(&after[j++]);
+        }
     }
+    for (; i < before.size(); ++i)
+        unpairedBefore.push_back(&before[i]);
+    for (; j < after.size(); ++j)
+        unpairedAfter.push_back(&after[j]);
+
+    PositionIndex beforeByID;
+    beforeByID.reserve(unpairedBefore.size());
+    for (const Position *position : unpairedBefore)
+        beforeByID.emplace(position->id, position);
+    for (const Position *position : unpairedAfter) {
+        const auto it = beforeByID.find(position->id);
+        compare(it == beforeByID.end() ? nullptr : it->second, position);
+        if (it != beforeByID.end())
+            beforeByID.erase(it);
+    }
+    for (const Position *position : unpairedBefore) {
+        if (beforeByID.contains(position->id))
+            compare(position, nullptr);
+    }
+    std::sort(result.begin(), result.end(),
+              [](const ProposalChange &a, const ProposalChange &b) { return a.positionID < b.positionID; });
     return result;
 }

@@ -186,6 +186,43 @@ TEST_F(EditorSave, AFailedSaveKeepsTheFormAndRetries)
     EXPECT_EQ(requests.size(), 2u);
 }
 
+// A closing save puts the saved position among the working positions; the lists made from
+// them are built when next asked for, never from the positions before the save.
+TEST_F(EditorSave, AClosingSaveLeavesListsThatShowTheSavedPosition)
+{
+    PositionEditorModel &editor = open(district()[1], district(), false);
+    const auto managerLabels = [&] {
+        std::vector<std::string> labels;
+        for (const DropdownOption &option : editor.managerOptions())
+            labels.push_back(option.title.toStdString());
+        return labels;
+    };
+    EXPECT_EQ(managerLabels(), (std::vector<std::string>{"None — top-level position", "Principal — Ana Ruiz"}));
+    EXPECT_TRUE(editor.completions(PositionEditorModel::CompletionField::department).contains("Instruction"));
+    const int built = editor.listBuildCount();
+
+    editor.setEmployeeName("Kim Lee-Park");
+    editor.setJobTitle("Lead Teacher");
+    editor.setDepartment("Science");
+    const uint64_t version = editor.entryVersion();
+    EXPECT_EQ(editor.save(Mode::close), Outcome::closed);
+    EXPECT_TRUE(editor.hasClosed());
+    EXPECT_EQ(closes, 1);
+    EXPECT_GT(editor.entryVersion(), version);
+    EXPECT_EQ(editor.listBuildCount(), built) << "nothing asked for the lists yet";
+    ASSERT_EQ(editor.entryPositions().size(), 2u);
+    EXPECT_EQ(editor.entryPositions().back().employee->name, "Kim Lee-Park");
+
+    editor.load(pos("P-9", "Coach", "", "P-1"), std::nullopt, true);
+    EXPECT_FALSE(editor.hasClosed());
+    EXPECT_EQ(managerLabels(), (std::vector<std::string>{"None — top-level position", "Lead Teacher — Kim Lee-Park",
+                                                         "Principal — Ana Ruiz"}));
+    EXPECT_TRUE(editor.completions(PositionEditorModel::CompletionField::department).contains("Science"));
+    EXPECT_TRUE(editor.completions(PositionEditorModel::CompletionField::jobTitle).contains("Lead Teacher"));
+    EXPECT_EQ(editor.listBuildCount(), built + 1);
+    EXPECT_EQ(editor.additionalManagerLabel("P-2"), "Lead Teacher — Kim Lee-Park");
+}
+
 // Through the document's own save: its refusals reach the form unchanged.
 class EditorArchiveSave : public EditorFixture {
 protected:

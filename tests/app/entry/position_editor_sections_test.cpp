@@ -91,6 +91,23 @@ TEST_F(EditorSections, PeoplePanelButtonsReachTheModel)
     EXPECT_EQ(closes, 1);
 }
 
+// The window closes on a closing save without handing the rebuilt lists to its fields.
+TEST_F(EditorSections, AClosingSaveClosesWithoutRebuildingTheLists)
+{
+    PositionEditor &dialog = show(pos("P-2", "Teacher", "Kim Lee", "P-1"), false);
+    const int built = model().listBuildCount();
+    EXPECT_GE(built, 1) << "the open window shows the lists";
+    QLineEdit *name = dialog.findChild<QLineEdit *>("employeeName");
+    name->selectAll();
+    QTest::keyClicks(name, "Kim Lee-Park");
+    EXPECT_EQ(model().listBuildCount(), built);
+    EXPECT_EQ(model().save(PositionEditorModel::SaveMode::close), PositionEditorModel::SaveOutcome::closed);
+    EXPECT_EQ(closes, 1);
+    EXPECT_FALSE(dialog.isVisible());
+    EXPECT_EQ(model().listBuildCount(), built);
+    EXPECT_EQ(requests.back().position.employee->name, "Kim Lee-Park");
+}
+
 TEST_F(EditorSections, EditExistingLoadsThatPerson)
 {
     PositionEditor &dialog = show(pos("P-9", "Teacher", "", "P-1"), true, {{"S-1", "Science", {"P-2"}}}, "S-1");

@@ -165,6 +165,53 @@ TEST(PlanningWorkspace, TheEditorFollowsTheProposalsChartsAfterSaveAndAddAnother
     editor->reject();
 }
 
+// The proposal's positions reach the open editor during its save; a closing save closes it
+// without building its lists again, and an edit saved and added on shows them at once.
+TEST(PlanningWorkspace, TheEditorBuildsItsListsOnlyWhenItStaysOpen)
+{
+    ScriptedDialogs dialogs;
+    OrganizationDocument document;
+    document.setArchive(AppTest::district(3));
+    PlanningWorkspace workspace(document, {}, dialogs);
+    workspace.controller().lockCurrent();
+    workspace.controller().setProposalName("Option A");
+    workspace.controller().createProposal();
+    const auto openOn = [&](const std::string &id) {
+        workspace.controller().select(id);
+        QTest::mouseClick(workspace.button("Edit / Change Manager"), Qt::LeftButton);
+        PositionEditor *editor = nullptr;
+        for (PositionEditor *found : workspace.findChildren<PositionEditor *>()) {
+            if (found->isVisible())
+                editor = found;
+        }
+        return editor;
+    };
+
+    PositionEditor *editor = openOn("P2");
+    ASSERT_TRUE(editor);
+    PositionEditorModel &closing = editor->model();
+    const int built = closing.listBuildCount();
+    closing.setEmployeeName("Marie Curie");
+    ASSERT_EQ(closing.save(PositionEditorModel::SaveMode::close), PositionEditorModel::SaveOutcome::closed);
+    EXPECT_FALSE(editor->isVisible());
+    EXPECT_EQ(closing.listBuildCount(), built);
+    EXPECT_EQ(closing.entryPositions().size(), 4u);
+    EXPECT_EQ(workspace.controller().selected()->employee->name, "Marie Curie");
+
+    editor = openOn("P3");
+    ASSERT_TRUE(editor);
+    PositionEditorModel &staying = editor->model();
+    staying.setEmployeeName("Grace Hopper");
+    ASSERT_EQ(staying.save(PositionEditorModel::SaveMode::addAnother), PositionEditorModel::SaveOutcome::continued);
+    EXPECT_TRUE(editor->isVisible());
+    bool offered = false;
+    for (const DropdownOption &option : staying.managerOptions())
+        offered = offered || option.title.endsWith("Grace Hopper");
+    EXPECT_TRUE(offered);
+    EXPECT_EQ(staying.entryPositions().size(), 4u);
+    editor->reject();
+}
+
 TEST(PlanningWorkspace, OpensOverTheChartWindowOnTheChartItShows)
 {
     ScriptedDialogs dialogs;

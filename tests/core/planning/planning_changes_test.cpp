@@ -5,7 +5,12 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <functional>
+#include <map>
+#include <random>
+#include <set>
+#include <tuple>
 
 using namespace TestDocs;
 
@@ -185,6 +190,117 @@ TEST(ProposalChanges, UnknownProposalAndChartlessBaseline)
     EXPECT_EQ(errorOf([&] { d.planning().changes("00000000-0000-4000-8000-000000000000"); }),
               "Select an existing proposal.");
     EXPECT_EQ(errorOf([&] { d.planning().changes(d.proposalID, "S"); }), "The locked chart no longer exists.");
+}
+
+// Random proposal edits, most keeping the baseline's order and some breaking it: after each,
+// the changes are what comparing the two sides id by id gives, kinds and positions alike,
+// and the details do not depend on the order of either side.
+TEST(ProposalChanges, AfterRandomEditsMatchAComparisonByID)
+{
+    for (unsigned seed : {1u, 2u, 3u, 4u}) {
+        std::mt19937 random(seed);
+        const auto pick = [&](size_t size) { return size_t(random() % size); };
+        OrganizationArchive current = archive({person("P000")});
+        for (int i = 1; i < 60; ++i) {
+            const std::string id = "P" + std::string(i < 10 ? "00" : "0") + std::to_string(i);
+            current.organization.positions.push_back(
+                i % 7 == 0 ? vacancy(id, current.organization.positions[pick(size_t(i))].id)
+                           : person(id, current.organization.positions[pick(size_t(i))].id));
+        }
+        std::vector<std::string> listed;
+        for (const Position &p : current.organization.positions) {
+            if (random() % 3 == 0)
+                listed.push_back(p.id);
+        }
+        current.sheets = std::vector{sheet("S", "Some", listed)};
+        PlannedDocument d(current);
+        const std::vector<Position> &baseline = d.planning().baseline.organization.positions;
+        int added = 0;
+
+        for (int step = 0; step < 150; ++step) {
+            std::vector<Position> &proposed = d.proposed();
+            const size_t n = proposed.size();
+            switch (random() % 9) {
+            case 0: proposed[pick(n)].employee = Employee{"N" + std::to_string(step), "Renamed " + std::to_string(step)}; break;
+            case 1: proposed[pick(n)].managerID = proposed[pick(n)].id; break;
+            case 2: proposed[pick(n)].dottedManagerIDs.push_back(proposed[pick(n)].id); break;
+            case 3: proposed[pick(n)].fte = 0.5; break;
+            case 4: if (n > 1) proposed.erase(proposed.begin() + std::ptrdiff_t(pick(n))); break;
+            case 5: {
+                const auto at = proposed.begin() + std::ptrdiff_t(pick(n + 1));
+                proposed.insert(at, vacancy("N" + std::to_string(++added), proposed[pick(n)].id));
+                break;
+            }
+            case 6: std::swap(proposed[pick(n)], proposed[pick(n)]); break;
+            case 7: {
+                // A baseline position back, wherever it lands.
+                const Position &back = baseline[pick(baseline.size())];
+                if (std::none_of(proposed.begin(), proposed.end(), [&](const Position &p) { return p.id == back.id; }))
+                    proposed.insert(proposed.begin() + std::ptrdiff_t(pick(n + 1)), back);
+                break;
+            }
+            default: {
+                // A run of positions removed together.
+                const size_t from = pick(n);
+                proposed.erase(proposed.begin() + std::ptrdiff_t(from),
+                               proposed.begin() + std::ptrdiff_t(std::min(n - 1, from + 1 + pick(4))));
+                break;
+            }
+            }
+
+            std::map<std::string, const Position *> was;
+            std::map<std::string, const Position *> is;
+            for (const Position &p : baseline)
+                was[p.id] = &p;
+            for (const Position &p : d.proposed())
+                is[p.id] = &p;
+            std::set<std::string> ids;
+            for (const auto &[id, p] : was)
+                ids.insert(id);
+            for (const auto &[id, p] : is)
+                ids.insert(id);
+            const std::set<std::string> inScope = [&] {
+                std::set<std::string> scope(listed.begin(), listed.end());
+                for (const std::string &id : (*d.state().sheets)[0].positionIDs)
+                    scope.insert(id);
+                return scope;
+            }();
+
+            OrganizationArchive reordered = d.archive;
+            std::shuffle(reordered.planning->baseline.organization.positions.begin(),
+                         reordered.planning->baseline.organization.positions.end(), random);
+            std::vector<Position> &shuffled = reordered.planning->proposals.front().state.organization.positions;
+            std::shuffle(shuffled.begin(), shuffled.end(), random);
+
+            for (const std::string &sheetID : {std::string(), std::string("S")}) {
+                const std::vector<ProposalChange> actual = d.planning().changes(d.proposalID, sheetID);
+                std::vector<std::tuple<std::string, ProposalChangeKind, std::optional<Position>, std::optional<Position>>>
+                    expected;
+                for (const std::string &id : ids) {
+                    const Position *before = was.contains(id) ? was[id] : nullptr;
+                    const Position *after = is.contains(id) ? is[id] : nullptr;
+                    if ((before && after && *before == *after) || (!sheetID.empty() && !inScope.contains(id)))
+                        continue;
+                    const ProposalChangeKind kind = !before ? ProposalChangeKind::added
+                                                    : !after ? ProposalChangeKind::deleted
+                                                    : before->managerID != after->managerID ? ProposalChangeKind::moved
+                                                                                            : ProposalChangeKind::modified;
+                    expected.emplace_back(id, kind, before ? std::optional(*before) : std::nullopt,
+                                          after ? std::optional(*after) : std::nullopt);
+                }
+                ASSERT_EQ(actual.size(), expected.size()) << "seed " << seed << " step " << step;
+                for (size_t k = 0; k < actual.size(); ++k) {
+                    const auto &[id, kind, before, after] = expected[k];
+                    EXPECT_EQ(actual[k].positionID, id) << "seed " << seed << " step " << step;
+                    EXPECT_EQ(actual[k].kind, kind) << id;
+                    EXPECT_EQ(actual[k].before, before) << id;
+                    EXPECT_EQ(actual[k].after, after) << id;
+                }
+                ASSERT_EQ(reordered.planning->changes(d.proposalID, sheetID), actual)
+                    << "seed " << seed << " step " << step;
+            }
+        }
+    }
 }
 
 TEST(ProposalChanges, KindLabels)
