@@ -77,22 +77,17 @@ private:
     {
         if (!m_useBitmap)
             return addToHeap(state);
+        uint64_t &word = m_levels[0][state / 64];
+        const uint64_t bit = uint64_t(1) << (state % 64);
+        if (word & bit)
+            return false;
+        word |= bit;
+        ++m_large;
         m_cursor = std::min(m_cursor, state);
-        uint64_t index = state;
-        for (size_t level = 0; level < m_levels.size(); ++level) {
-            uint64_t &word = m_levels[level][index / 64];
-            const uint64_t bit = uint64_t(1) << (index % 64);
-            if (level == 0) {
-                if (word & bit)
-                    return false;
-                ++m_large;
-            }
-            const bool wasEmpty = word == 0;
-            word |= bit;
-            if (!wasEmpty)
-                break;
-            index /= 64;
-        }
+        // The summary bits are set whether or not they were: fewer branches to guess.
+        uint64_t index = state / 64;
+        for (size_t level = 1; level < m_levels.size(); ++level, index /= 64)
+            m_levels[level][index / 64] |= uint64_t(1) << (index % 64);
         return true;
     }
     uint64_t takeLarge()
@@ -118,12 +113,13 @@ private:
         while (level-- > 0)
             index = index * 64 + static_cast<uint64_t>(std::countr_zero(m_levels[level][index]));
         m_cursor = index;
+        // A summary bit goes when the word below it empties; every level is visited.
         uint64_t clear = index;
+        uint64_t emptied = 1;
         for (GridArray<uint64_t> &words : m_levels) {
             uint64_t &word = words[clear / 64];
-            word &= ~(uint64_t(1) << (clear % 64));
-            if (word != 0)
-                break;
+            word &= ~(emptied << (clear % 64));
+            emptied &= word == 0;
             clear /= 64;
         }
         return index;

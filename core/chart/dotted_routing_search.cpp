@@ -69,8 +69,12 @@ public:
     {
         prefetchAt(m_records, cell + m_width);
         prefetchAt(m_records, cell - m_width);
-        if (nextState >= 0)
-            prefetchAt(m_records, nextState >> stateShift);
+        if (nextState >= 0) {
+            const int64_t next = nextState >> stateShift;
+            prefetchAt(m_records, next);
+            prefetchAt(m_records, next + m_width);
+            prefetchAt(m_records, next - m_width);
+        }
     }
     // The cell's word.
     uint16_t info(int64_t cell, int64_t, int64_t) const { return m_records[cell].word.info; }
