@@ -55,6 +55,8 @@ void RouteQueue::reset(int64_t stateBound)
 {
     assert(stateBound >= 0);
     m_stateBound = stateBound;
+    m_run.clear();
+    m_runAt = 0;
     m_now.reset(stateBound);
     m_early.clear();
     m_buckets.clear();
@@ -161,40 +163,78 @@ RouteQueue::Entry RouteQueue::takeEarly()
     return {std::bit_cast<double>(early.priority), static_cast<int64_t>(early.state)};
 }
 
-// Moves a bucket's states into the set and frees it; returns how many states it held and how
-// many were new in the set.
-std::pair<size_t, size_t> RouteQueue::moveToSet(uint32_t bucket)
+// Moves a bucket's states to the end of the run and frees it.
+void RouteQueue::moveToRun(uint32_t bucket)
 {
     Bucket &here = m_buckets[bucket];
-    size_t held = 1;
-    size_t added = m_now.add(here.first) ? 1 : 0;
+    m_run.push_back(here.first);
     for (uint32_t chunk = here.chunk; chunk != noChunk;) {
         Chunk &part = m_chunks[chunk];
-        held += part.count;
-        for (uint32_t i = 0; i < part.count; ++i)
-            added += m_now.add(part.states[i]) ? 1 : 0;
+        m_run.insert(m_run.end(), part.states.begin(), part.states.begin() + part.count);
         const uint32_t next = part.next;
         m_chunks.give(chunk);
         chunk = next;
     }
     m_buckets.give(bucket);
-    return {held, added};
 }
 
-// The current priority just came up with more than one state: moves them all into the set
+// Sorts the run and drops repeats. States come in a few ascending stretches but not sorted;
+// a run of more than a few is sorted by radix, a byte of the states' spread at a time, which
+// guesses no branches.
+void RouteQueue::sortRun()
+{
+    const size_t count = m_run.size();
+    if (count <= 16) {
+        std::sort(m_run.begin(), m_run.end());
+    } else {
+        uint64_t least = UINT64_MAX;
+        uint64_t most = 0;
+        for (uint64_t state : m_run) {
+            least = std::min(least, state);
+            most = std::max(most, state);
+        }
+        const int passes = (std::bit_width(most - least) + 7) / 8;
+        std::array<std::array<uint32_t, 256>, 8> counts;
+        for (int pass = 0; pass < passes; ++pass)
+            counts[static_cast<size_t>(pass)].fill(0);
+        for (uint64_t state : m_run) {
+            const uint64_t key = state - least;
+            for (int pass = 0; pass < passes; ++pass)
+                ++counts[static_cast<size_t>(pass)][(key >> (8 * pass)) & 255];
+        }
+        m_sorting.resize(count);
+        for (int pass = 0; pass < passes; ++pass) {
+            std::array<uint32_t, 256> &places = counts[static_cast<size_t>(pass)];
+            const int shift = 8 * pass;
+            if (places[((m_run[0] - least) >> shift) & 255] == count)
+                continue; // one byte value throughout
+            uint32_t place = 0;
+            for (uint32_t &at : places)
+                place += std::exchange(at, place);
+            for (uint64_t state : m_run)
+                m_sorting[places[((state - least) >> shift) & 255]++] = state;
+            m_run.swap(m_sorting);
+        }
+    }
+    m_run.erase(std::unique(m_run.begin(), m_run.end()), m_run.end());
+}
+
+// The current priority just came up with more than one state: sorts them all into the run
 // and takes the least.
 RouteQueue::Entry RouteQueue::takeAll(uint32_t first)
 {
     const uint64_t priority = m_buckets[first].priority;
-    auto [held, added] = moveToSet(first);
+    m_run.clear();
+    moveToRun(first);
     while (!m_band.empty() && m_buckets[m_band.back()].priority == priority) {
-        const auto [moreHeld, moreAdded] = moveToSet(m_band.back());
+        moveToRun(m_band.back());
         m_band.pop_back();
-        held += moreHeld;
-        added += moreAdded;
     }
-    m_size -= held - added; // states pushed twice are held once
-    return {std::bit_cast<double>(priority), static_cast<int64_t>(m_now.takeLeast())};
+    const size_t held = m_run.size();
+    sortRun();
+    m_size -= held - m_run.size(); // states pushed twice are held once
+    m_runAt = 1;
+    return {std::bit_cast<double>(priority), static_cast<int64_t>(m_run[0])};
 }
 
 } // namespace DottedRouting

@@ -58,6 +58,15 @@ public:
             spill();
         return true;
     }
+    // The least state; the set must not be empty.
+    uint64_t least()
+    {
+        if (m_small > 0)
+            return m_smallStates[m_small - 1];
+        if (!m_useBitmap)
+            return m_heap.front();
+        return findLarge();
+    }
     // The least state, removed; the set must not be empty.
     uint64_t takeLeast()
     {
@@ -95,6 +104,21 @@ private:
         --m_large;
         if (!m_useBitmap)
             return takeFromHeap();
+        const uint64_t index = findLarge();
+        // A summary bit goes when the word below it empties; every level is visited.
+        uint64_t clear = index;
+        uint64_t emptied = 1;
+        for (GridArray<uint64_t> &words : m_levels) {
+            uint64_t &word = words[clear / 64];
+            word &= ~(emptied << (clear % 64));
+            emptied &= word == 0;
+            clear /= 64;
+        }
+        return index;
+    }
+    // The least state in the bitmap, which becomes the cursor.
+    uint64_t findLarge()
+    {
         // The search starts at the cursor and mostly finds the next state in the word of the
         // last one taken.
         uint64_t index = m_cursor;
@@ -113,15 +137,6 @@ private:
         while (level-- > 0)
             index = index * 64 + static_cast<uint64_t>(std::countr_zero(m_levels[level][index]));
         m_cursor = index;
-        // A summary bit goes when the word below it empties; every level is visited.
-        uint64_t clear = index;
-        uint64_t emptied = 1;
-        for (GridArray<uint64_t> &words : m_levels) {
-            uint64_t &word = words[clear / 64];
-            word &= ~(emptied << (clear % 64));
-            emptied &= word == 0;
-            clear /= 64;
-        }
         return index;
     }
 
@@ -186,9 +201,9 @@ private:
 //   the priorities just ahead; further ones wait in a heap until the ring reaches them.
 //   Bands follow the order of priorities, as the band of a priority is the floor of a
 //   monotonic function of it; the few buckets of a band are sorted when it comes up.
-// - When a priority comes up, its buckets move into a StateSet, which hands out their states
-//   in order along with those pushed at that priority meanwhile; a bucket of a single state
-//   skips the set.
+// - When a priority comes up, its buckets' states are sorted into a run (by radix where they
+//   are many), which is merged with a StateSet of the states pushed at that priority
+//   meanwhile; a bucket of a single state skips both.
 // An entry that comes in below the current priority waits in a heap that is always emptied
 // first.
 class RouteQueue {
@@ -236,6 +251,11 @@ public:
     // else -1; for loading its memory early.
     int64_t likelyNext() const
     {
+        if (m_runAt < m_run.size()) {
+            const int64_t fromRun = static_cast<int64_t>(m_run[m_runAt]);
+            const int64_t arrived = m_now.isEmpty() ? -1 : m_now.likelyLeast();
+            return arrived >= 0 && arrived < fromRun ? arrived : fromRun;
+        }
         if (!m_now.isEmpty())
             return m_now.likelyLeast();
         return m_band.empty() ? -1 : static_cast<int64_t>(m_buckets[m_band.back()].first);
@@ -248,6 +268,8 @@ public:
         --m_size;
         if (!m_early.empty()) [[unlikely]]
             return takeEarly();
+        if (m_runAt < m_run.size())
+            return takeFromRun();
         if (!m_now.isEmpty())
             return {std::bit_cast<double>(m_current), static_cast<int64_t>(m_now.takeLeast())};
         if (m_band.empty())
@@ -356,12 +378,33 @@ private:
     void takeFromOverflow();
     [[gnu::noinline]] void pushEarly(uint64_t priority, uint64_t state);
     [[gnu::noinline]] Entry takeEarly();
-    std::pair<size_t, size_t> moveToSet(uint32_t bucket);
+    // The least of the current priority's states while some of its run are left.
+    Entry takeFromRun()
+    {
+        const uint64_t fromRun = m_run[m_runAt];
+        if (!m_now.isEmpty()) {
+            const uint64_t arrived = m_now.least();
+            if (arrived < fromRun)
+                return {std::bit_cast<double>(m_current), static_cast<int64_t>(m_now.takeLeast())};
+            if (arrived == fromRun) {
+                m_now.takeLeast(); // held once
+                --m_size;
+            }
+        }
+        ++m_runAt;
+        return {std::bit_cast<double>(m_current), static_cast<int64_t>(fromRun)};
+    }
+    void moveToRun(uint32_t bucket);
+    void sortRun();
     [[gnu::noinline]] Entry takeAll(uint32_t first);
 
     int64_t m_stateBound = 0;
     uint64_t m_current = 0; // the priority being taken out
-    StateSet m_now;         // its states
+    // Its states: those that waited in its buckets, sorted, and those pushed since.
+    std::vector<uint64_t> m_run;
+    size_t m_runAt = 0; // the next of the run
+    StateSet m_now;
+    std::vector<uint64_t> m_sorting; // the run's second buffer while sorting
     std::array<Recent, recentSlots> m_recent{};
     Pool<Bucket> m_buckets;
     Pool<Chunk> m_chunks;
