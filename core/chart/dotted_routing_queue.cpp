@@ -170,7 +170,8 @@ void RouteQueue::moveToRun(uint32_t bucket)
     m_run.push_back(here.first);
     for (uint32_t chunk = here.chunk; chunk != noChunk;) {
         Chunk &part = m_chunks[chunk];
-        m_run.insert(m_run.end(), part.states.begin(), part.states.begin() + part.count);
+        for (uint32_t i = 0; i < part.count; ++i)
+            m_run.push_back(part.states[i]);
         const uint32_t next = part.next;
         m_chunks.give(chunk);
         chunk = next;
@@ -184,8 +185,27 @@ void RouteQueue::moveToRun(uint32_t bucket)
 void RouteQueue::sortRun()
 {
     const size_t count = m_run.size();
-    if (count <= 16) {
-        std::sort(m_run.begin(), m_run.end());
+    uint64_t *run = m_run.data();
+    if (count == 2) {
+        // Mostly a priority comes up with two or three states.
+        const uint64_t first = std::min(run[0], run[1]);
+        run[1] = std::max(run[0], run[1]);
+        run[0] = first;
+    } else if (count == 3) {
+        const uint64_t least = std::min(run[0], run[1]);
+        const uint64_t other = std::max(run[0], run[1]);
+        run[0] = std::min(least, run[2]);
+        const uint64_t rest = std::max(least, run[2]);
+        run[1] = std::min(other, rest);
+        run[2] = std::max(other, rest);
+    } else if (count <= 16) {
+        for (size_t i = 1; i < count; ++i) {
+            const uint64_t state = run[i];
+            size_t at = i;
+            for (; at > 0 && run[at - 1] > state; --at)
+                run[at] = run[at - 1];
+            run[at] = state;
+        }
     } else {
         uint64_t least = UINT64_MAX;
         uint64_t most = 0;
@@ -216,7 +236,13 @@ void RouteQueue::sortRun()
             m_run.swap(m_sorting);
         }
     }
-    m_run.erase(std::unique(m_run.begin(), m_run.end()), m_run.end());
+    // Repeats are rare: only rounding pushes a state twice at one priority.
+    size_t kept = 1;
+    for (size_t i = 1; i < m_run.size(); ++i) {
+        m_run[kept] = m_run[i];
+        kept += m_run[i] != m_run[kept - 1];
+    }
+    m_run.resize(kept);
 }
 
 // The current priority just came up with more than one state: sorts them all into the run
