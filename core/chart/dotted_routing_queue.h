@@ -150,8 +150,9 @@ private:
     std::vector<uint64_t> m_heap; // min-heap
 };
 
-// Items handed out by index and given back onto a free list threaded through their `next`,
-// keeping their memory for the next search.
+// Items handed out by index and given back onto a stack of free ones, keeping their memory
+// for the next search. The stack is apart from the items: taking one reads no item, which
+// may long be out of the cache.
 template <typename Item>
 class Pool {
 public:
@@ -162,28 +163,24 @@ public:
     // A fresh item's index; the caller sets the item.
     uint32_t take()
     {
-        if (m_free == none) {
+        if (m_free.empty()) {
             m_items.emplace_back();
             return static_cast<uint32_t>(m_items.size() - 1);
         }
-        const uint32_t i = m_free;
-        m_free = m_items[i].next;
+        const uint32_t i = m_free.back();
+        m_free.pop_back();
         return i;
     }
-    void give(uint32_t i)
-    {
-        m_items[i].next = m_free;
-        m_free = i;
-    }
+    void give(uint32_t i) { m_free.push_back(i); }
     void clear()
     {
         m_items.clear();
-        m_free = none;
+        m_free.clear();
     }
 
 private:
     std::vector<Item> m_items;
-    uint32_t m_free = none;
+    std::vector<uint32_t> m_free;
 };
 
 // Hands out entries in ascending (priority, state) order, the order a binary min-heap with
@@ -303,7 +300,7 @@ private:
         uint64_t priority;
         uint64_t first;
         uint32_t chunk; // the second state on
-        uint32_t next;  // the next bucket of the same band, or of the free list
+        uint32_t next;  // the next bucket of the same band
     };
     struct Chunk {
         uint32_t next;
