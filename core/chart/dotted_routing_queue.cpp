@@ -96,8 +96,8 @@ void RouteQueue::insertInBand(uint32_t bucket)
     m_band[i] = bucket;
 }
 
-// Makes the next band that holds buckets the current one.
-void RouteQueue::nextBand()
+// Makes the next band that holds buckets the current one, and takes its least bucket out.
+uint32_t RouteQueue::nextBand()
 {
     if (m_ringCount == 0) {
         // The ring moves on to the least band waiting beyond it.
@@ -120,8 +120,17 @@ void RouteQueue::nextBand()
     const uint32_t first = m_heads[slot];
     m_heads[slot] = noBucket;
     --m_ringCount;
+    if (m_buckets[first].next == noBucket && m_overflow.empty()) [[likely]]
+        return first; // mostly a band holds one bucket
+    return spreadBand(first);
+}
+
+// The current band's buckets, from the ring slot's list and the overflow, in descending order
+// but for the least, which is taken out.
+uint32_t RouteQueue::spreadBand(uint32_t first)
+{
     if (m_buckets[first].next == noBucket) {
-        m_band.push_back(first); // mostly a band holds one bucket
+        m_band.push_back(first);
     } else {
         for (uint32_t bucket = first; bucket != noBucket;) {
             const uint32_t next = m_buckets[bucket].next;
@@ -133,6 +142,9 @@ void RouteQueue::nextBand()
     }
     if (!m_overflow.empty())
         takeFromOverflow();
+    const uint32_t least = m_band.back();
+    m_band.pop_back();
+    return least;
 }
 
 // Moves the buckets waiting beyond the ring that it now reaches into it.

@@ -269,10 +269,13 @@ public:
             return takeFromRun();
         if (!m_now.isEmpty())
             return {std::bit_cast<double>(m_current), static_cast<int64_t>(m_now.takeLeast())};
-        if (m_band.empty())
-            nextBand();
-        const uint32_t next = m_band.back();
-        m_band.pop_back();
+        uint32_t next;
+        if (m_band.empty()) {
+            next = nextBand();
+        } else {
+            next = m_band.back();
+            m_band.pop_back();
+        }
         Bucket &bucket = m_buckets[next];
         m_current = bucket.priority;
         if (bucket.chunk != noChunk || (!m_band.empty() && m_buckets[m_band.back()].priority == bucket.priority))
@@ -371,7 +374,8 @@ private:
     }
     [[gnu::noinline]] void placeBeyondRing(uint64_t band, uint32_t bucket);
     void insertInBand(uint32_t bucket);
-    [[gnu::noinline]] void nextBand();
+    [[gnu::noinline]] uint32_t nextBand();
+    [[gnu::noinline]] uint32_t spreadBand(uint32_t first);
     void takeFromOverflow();
     [[gnu::noinline]] void pushEarly(uint64_t priority, uint64_t state);
     [[gnu::noinline]] Entry takeEarly();
