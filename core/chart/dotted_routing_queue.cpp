@@ -225,26 +225,28 @@ void RouteQueue::sortRun()
             least = std::min(least, state);
             most = std::max(most, state);
         }
-        const int passes = (std::bit_width(most - least) + 7) / 8;
-        std::array<std::array<uint32_t, 256>, 8> counts;
-        for (int pass = 0; pass < passes; ++pass)
-            counts[static_cast<size_t>(pass)].fill(0);
+        // Wider digits, fewer passes, where the states are many enough to fill them.
+        const int digit = count >= 2048 ? 11 : 8;
+        const size_t values = size_t(1) << digit;
+        const uint64_t mask = values - 1;
+        const int passes = (std::bit_width(most - least) + digit - 1) / digit;
+        m_counts.assign(static_cast<size_t>(passes) * values, 0);
         for (uint64_t state : m_run) {
             const uint64_t key = state - least;
             for (int pass = 0; pass < passes; ++pass)
-                ++counts[static_cast<size_t>(pass)][(key >> (8 * pass)) & 255];
+                ++m_counts[static_cast<size_t>(pass) * values + ((key >> (digit * pass)) & mask)];
         }
         m_sorting.resize(count);
         for (int pass = 0; pass < passes; ++pass) {
-            std::array<uint32_t, 256> &places = counts[static_cast<size_t>(pass)];
-            const int shift = 8 * pass;
-            if (places[((m_run[0] - least) >> shift) & 255] == count)
-                continue; // one byte value throughout
+            uint32_t *places = &m_counts[static_cast<size_t>(pass) * values];
+            const int shift = digit * pass;
+            if (places[((m_run[0] - least) >> shift) & mask] == count)
+                continue; // one digit value throughout
             uint32_t place = 0;
-            for (uint32_t &at : places)
-                place += std::exchange(at, place);
+            for (size_t value = 0; value < values; ++value)
+                place += std::exchange(places[value], place);
             for (uint64_t state : m_run)
-                m_sorting[places[((state - least) >> shift) & 255]++] = state;
+                m_sorting[places[((state - least) >> shift) & mask]++] = state;
             m_run.swap(m_sorting);
         }
     }

@@ -406,6 +406,7 @@ private:
     size_t m_runAt = 0; // the next of the run
     StateSet m_now;
     std::vector<uint64_t> m_sorting; // the run's second buffer while sorting
+    std::vector<uint32_t> m_counts;  // how many states have each digit value, per pass
     std::array<Recent, recentSlots> m_recent{};
     Pool<Bucket> m_buckets;
     Pool<Chunk> m_chunks;
