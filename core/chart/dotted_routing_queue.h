@@ -240,7 +240,7 @@ public:
             return;
         }
         const uint32_t bucket = newBucket(priority, state);
-        recent = {priority, bucket, noChunk};
+        recent = {priority, bucket, noChunk, 0};
         placeBucket(bucket);
     }
 
@@ -315,6 +315,7 @@ private:
         uint64_t priority = 0; // zero is never a later priority
         uint32_t bucket = noBucket;
         uint32_t last = noChunk;
+        uint32_t count = 0; // states in the last chunk
     };
     static constexpr int recentShift = 55; // 512 recent priorities
     static constexpr size_t recentSlots = size_t(1) << (64 - recentShift);
@@ -342,18 +343,23 @@ private:
         m_chunks[chunk].count = 0;
         return chunk;
     }
+    // Only stores into the chunks: the last one's count is known here, so an append waits for
+    // no chunk that has dropped out of the cache.
     void addToBucket(Recent &recent, uint64_t state)
     {
         if (recent.last == noChunk) {
             recent.last = newChunk();
+            recent.count = 0;
             m_buckets[recent.bucket].chunk = recent.last;
-        } else if (m_chunks[recent.last].count == chunkStates) [[unlikely]] {
+        } else if (recent.count == chunkStates) [[unlikely]] {
             const uint32_t chunk = newChunk();
             m_chunks[recent.last].next = chunk;
             recent.last = chunk;
+            recent.count = 0;
         }
         Chunk &chunk = m_chunks[recent.last];
-        chunk.states[chunk.count++] = state;
+        chunk.states[recent.count++] = state;
+        chunk.count = recent.count;
     }
     // Puts a bucket of a priority above the current one where it waits for its band.
     void placeBucket(uint32_t bucket)
