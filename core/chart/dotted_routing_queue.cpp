@@ -61,6 +61,7 @@ void RouteQueue::reset(int64_t stateBound)
     m_early.clear();
     m_buckets.clear();
     m_chunks.clear();
+    m_longChunks.clear();
     m_recent.fill(Recent{});
     if (m_ringCount > 0) {
         m_heads.fill(noBucket);
@@ -180,15 +181,21 @@ void RouteQueue::moveToRun(uint32_t bucket)
 {
     Bucket &here = m_buckets[bucket];
     m_run.push_back(here.first);
-    for (uint32_t chunk = here.chunk; chunk != noChunk;) {
-        Chunk &part = m_chunks[chunk];
-        for (uint32_t i = 0; i < part.count; ++i)
-            m_run.push_back(part.states[i]);
-        const uint32_t next = part.next;
-        m_chunks.give(chunk);
-        chunk = next;
-    }
+    for (uint32_t chunk = here.chunk; chunk != noChunk;)
+        chunk = chunk & longChunk ? moveToRun(m_longChunks, chunk & ~longChunk) : moveToRun(m_chunks, chunk);
     m_buckets.give(bucket);
+}
+
+// Moves a chunk's states to the end of the run and frees it; returns the next chunk.
+template <typename Part>
+uint32_t RouteQueue::moveToRun(Pool<Part> &pool, uint32_t chunk)
+{
+    const Part &part = pool[chunk];
+    for (uint32_t i = 0; i < part.count; ++i)
+        m_run.push_back(part.states[i]);
+    const uint32_t next = part.next;
+    pool.give(chunk);
+    return next;
 }
 
 // Sorts the run and drops repeats. States come in a few ascending stretches but not sorted;

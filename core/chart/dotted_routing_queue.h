@@ -293,23 +293,30 @@ private:
         uint64_t state;
         auto operator<=>(const Early &) const = default;
     };
-    // The states of a later priority: the first, and the others in a chain of chunks. Buckets
-    // and chunks come from pools that keep their memory.
+    // The states of a later priority: the first, and the others in a chain of chunks, a short
+    // one and then long ones, so that the many states of a crowded priority are gathered in
+    // few hops. Buckets and chunks come from pools that keep their memory; a long chunk is
+    // named with `longChunk` set.
     static constexpr uint32_t noBucket = UINT32_MAX;
     static constexpr uint32_t noChunk = UINT32_MAX;
     static_assert(noBucket == Pool<int>::none && noChunk == Pool<int>::none);
+    static constexpr uint32_t longChunk = uint32_t(1) << 31;
     static constexpr uint32_t chunkStates = 7;
+    static constexpr uint32_t longChunkStates = 63;
     struct Bucket {
         uint64_t priority;
         uint64_t first;
         uint32_t chunk; // the second state on
         uint32_t next;  // the next bucket of the same band
     };
-    struct Chunk {
+    template <uint32_t capacity>
+    struct ChunkOf {
         uint32_t next;
         uint32_t count;
-        std::array<uint64_t, chunkStates> states;
+        std::array<uint64_t, capacity> states;
     };
+    using Chunk = ChunkOf<chunkStates>;
+    using LongChunk = ChunkOf<longChunkStates>;
     // A priority pushed lately, by hash, with its bucket and the last chunk of that.
     struct Recent {
         uint64_t priority = 0; // zero is never a later priority
@@ -336,12 +343,24 @@ private:
         m_buckets[bucket] = {priority, state, noChunk, noBucket};
         return bucket;
     }
+    template <typename Visit>
+    auto withChunk(uint32_t chunk, Visit visit)
+    {
+        if (chunk & longChunk)
+            return visit(m_longChunks[chunk & ~longChunk]);
+        return visit(m_chunks[chunk]);
+    }
     uint32_t newChunk()
     {
         const uint32_t chunk = m_chunks.take();
         m_chunks[chunk].next = noChunk;
-        m_chunks[chunk].count = 0;
         return chunk;
+    }
+    uint32_t newLongChunk()
+    {
+        const uint32_t chunk = m_longChunks.take();
+        m_longChunks[chunk].next = noChunk;
+        return chunk | longChunk;
     }
     // Only stores into the chunks: the last one's count is known here, so an append waits for
     // no chunk that has dropped out of the cache.
@@ -351,15 +370,16 @@ private:
             recent.last = newChunk();
             recent.count = 0;
             m_buckets[recent.bucket].chunk = recent.last;
-        } else if (recent.count == chunkStates) [[unlikely]] {
-            const uint32_t chunk = newChunk();
-            m_chunks[recent.last].next = chunk;
+        } else if (recent.count == (recent.last & longChunk ? longChunkStates : chunkStates)) [[unlikely]] {
+            const uint32_t chunk = newLongChunk();
+            withChunk(recent.last, [&](auto &full) { full.next = chunk; });
             recent.last = chunk;
             recent.count = 0;
         }
-        Chunk &chunk = m_chunks[recent.last];
-        chunk.states[recent.count++] = state;
-        chunk.count = recent.count;
+        withChunk(recent.last, [&](auto &last) {
+            last.states[recent.count++] = state;
+            last.count = recent.count;
+        });
     }
     // Puts a bucket of a priority above the current one where it waits for its band.
     void placeBucket(uint32_t bucket)
@@ -402,6 +422,8 @@ private:
         return {std::bit_cast<double>(m_current), static_cast<int64_t>(fromRun)};
     }
     void moveToRun(uint32_t bucket);
+    template <typename Part>
+    uint32_t moveToRun(Pool<Part> &pool, uint32_t chunk);
     void sortRun();
     [[gnu::noinline]] Entry takeAll(uint32_t first);
 
@@ -416,6 +438,7 @@ private:
     std::array<Recent, recentSlots> m_recent{};
     Pool<Bucket> m_buckets;
     Pool<Chunk> m_chunks;
+    Pool<LongChunk> m_longChunks;
     // Buckets of later priorities: those of the current band in descending order of
     // priority, then the ring, then the overflow (a min-heap by band).
     uint64_t m_currentBand = 0;
