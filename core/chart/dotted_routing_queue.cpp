@@ -225,37 +225,11 @@ void RouteQueue::sortRun()
                 run[at] = run[at - 1];
             run[at] = state;
         }
+    } else if (count < 2048) {
+        sortByRadix<8>();
     } else {
-        uint64_t least = UINT64_MAX;
-        uint64_t most = 0;
-        for (uint64_t state : m_run) {
-            least = std::min(least, state);
-            most = std::max(most, state);
-        }
         // Wider digits, fewer passes, where the states are many enough to fill them.
-        const int digit = count >= 2048 ? 11 : 8;
-        const size_t values = size_t(1) << digit;
-        const uint64_t mask = values - 1;
-        const int passes = (std::bit_width(most - least) + digit - 1) / digit;
-        m_counts.assign(static_cast<size_t>(passes) * values, 0);
-        for (uint64_t state : m_run) {
-            const uint64_t key = state - least;
-            for (int pass = 0; pass < passes; ++pass)
-                ++m_counts[static_cast<size_t>(pass) * values + ((key >> (digit * pass)) & mask)];
-        }
-        m_sorting.resize(count);
-        for (int pass = 0; pass < passes; ++pass) {
-            uint32_t *places = &m_counts[static_cast<size_t>(pass) * values];
-            const int shift = digit * pass;
-            if (places[((m_run[0] - least) >> shift) & mask] == count)
-                continue; // one digit value throughout
-            uint32_t place = 0;
-            for (size_t value = 0; value < values; ++value)
-                place += std::exchange(places[value], place);
-            for (uint64_t state : m_run)
-                m_sorting[places[((state - least) >> shift) & mask]++] = state;
-            m_run.swap(m_sorting);
-        }
+        sortByRadix<11>();
     }
     // Repeats are rare: only rounding pushes a state twice at one priority.
     size_t kept = 1;
@@ -264,6 +238,40 @@ void RouteQueue::sortRun()
         kept += m_run[i] != m_run[kept - 1];
     }
     m_run.resize(kept);
+}
+
+template <int digit>
+void RouteQueue::sortByRadix()
+{
+    constexpr size_t values = size_t(1) << digit;
+    constexpr uint64_t mask = values - 1;
+    const size_t count = m_run.size();
+    uint64_t least = UINT64_MAX;
+    uint64_t most = 0;
+    for (uint64_t state : m_run) {
+        least = std::min(least, state);
+        most = std::max(most, state);
+    }
+    const int passes = (std::bit_width(most - least) + digit - 1) / digit;
+    m_counts.assign(static_cast<size_t>(passes) * values, 0);
+    for (uint64_t state : m_run) {
+        const uint64_t key = state - least;
+        for (int pass = 0; pass < passes; ++pass)
+            ++m_counts[static_cast<size_t>(pass) * values + ((key >> (digit * pass)) & mask)];
+    }
+    m_sorting.resize(count);
+    for (int pass = 0; pass < passes; ++pass) {
+        uint32_t *places = &m_counts[static_cast<size_t>(pass) * values];
+        const int shift = digit * pass;
+        if (places[((m_run[0] - least) >> shift) & mask] == count)
+            continue; // one digit value throughout
+        uint32_t place = 0;
+        for (size_t value = 0; value < values; ++value)
+            place += std::exchange(places[value], place);
+        for (uint64_t state : m_run)
+            m_sorting[places[((state - least) >> shift) & mask]++] = state;
+        m_run.swap(m_sorting);
+    }
 }
 
 // The current priority just came up with more than one state: sorts them all into the run

@@ -425,6 +425,8 @@ private:
     template <typename Part>
     uint32_t moveToRun(Pool<Part> &pool, uint32_t chunk);
     void sortRun();
+    template <int digit>
+    void sortByRadix();
     [[gnu::noinline]] Entry takeAll(uint32_t first);
 
     int64_t m_stateBound = 0;
