@@ -195,7 +195,18 @@ uint32_t RouteQueue::moveToRun(Pool<Part> &pool, uint32_t chunk)
         m_run.push_back(part.states[i]);
     const uint32_t next = part.next;
     pool.give(chunk);
+    if (m_run.size() >= longestRun) [[unlikely]]
+        runToSet();
     return next;
+}
+
+// Moves the run's states into the set, counting them.
+void RouteQueue::runToSet()
+{
+    for (uint64_t state : m_run)
+        m_inSet.second += m_now.add(state) ? 1 : 0;
+    m_inSet.first += m_run.size();
+    m_run.clear();
 }
 
 // Sorts the run and drops repeats. States come in a few ascending stretches but not sorted;
@@ -280,10 +291,18 @@ RouteQueue::Entry RouteQueue::takeAll(uint32_t first)
 {
     const uint64_t priority = m_buckets[first].priority;
     m_run.clear();
+    m_inSet = {0, 0};
     moveToRun(first);
     while (!m_band.empty() && m_buckets[m_band.back()].priority == priority) {
         moveToRun(m_band.back());
         m_band.pop_back();
+    }
+    if (m_inSet.first > 0) {
+        // Too many to sort: the set hands them out.
+        runToSet();
+        m_size -= m_inSet.first - m_inSet.second; // states pushed twice are held once
+        m_runAt = 0;
+        return {std::bit_cast<double>(priority), static_cast<int64_t>(m_now.takeLeast())};
     }
     const size_t held = m_run.size();
     sortRun();

@@ -150,9 +150,8 @@ private:
     std::vector<uint64_t> m_heap; // min-heap
 };
 
-// Items handed out by index and given back onto a stack of free ones, keeping their memory
-// for the next search. The stack is apart from the items: taking one reads no item, which
-// may long be out of the cache.
+// Items handed out by index and given back onto a free list threaded through their `next`,
+// keeping their memory for the next search.
 template <typename Item>
 class Pool {
 public:
@@ -163,24 +162,28 @@ public:
     // A fresh item's index; the caller sets the item.
     uint32_t take()
     {
-        if (m_free.empty()) {
+        if (m_free == none) {
             m_items.emplace_back();
             return static_cast<uint32_t>(m_items.size() - 1);
         }
-        const uint32_t i = m_free.back();
-        m_free.pop_back();
+        const uint32_t i = m_free;
+        m_free = m_items[i].next;
         return i;
     }
-    void give(uint32_t i) { m_free.push_back(i); }
+    void give(uint32_t i)
+    {
+        m_items[i].next = m_free;
+        m_free = i;
+    }
     void clear()
     {
         m_items.clear();
-        m_free.clear();
+        m_free = none;
     }
 
 private:
     std::vector<Item> m_items;
-    std::vector<uint32_t> m_free;
+    uint32_t m_free = none;
 };
 
 // Hands out entries in ascending (priority, state) order, the order a binary min-heap with
@@ -200,7 +203,8 @@ private:
 //   monotonic function of it; the few buckets of a band are sorted when it comes up.
 // - When a priority comes up, its buckets' states are sorted into a run (by radix where they
 //   are many), which is merged with a StateSet of the states pushed at that priority
-//   meanwhile; a bucket of a single state skips both.
+//   meanwhile; a bucket of a single state skips both, and states too many for a run go into
+//   the set.
 // An entry that comes in below the current priority waits in a heap that is always emptied
 // first.
 class RouteQueue {
@@ -307,7 +311,7 @@ private:
         uint64_t priority;
         uint64_t first;
         uint32_t chunk; // the second state on
-        uint32_t next;  // the next bucket of the same band
+        uint32_t next;  // the next bucket of the same band, or of the free list
     };
     template <uint32_t capacity>
     struct ChunkOf {
@@ -421,7 +425,10 @@ private:
         ++m_runAt;
         return {std::bit_cast<double>(m_current), static_cast<int64_t>(fromRun)};
     }
+    // The most states sorted into a run, which keeps its buffers small.
+    static constexpr size_t longestRun = 4096;
     void moveToRun(uint32_t bucket);
+    void runToSet();
     template <typename Part>
     uint32_t moveToRun(Pool<Part> &pool, uint32_t chunk);
     void sortRun();
@@ -437,6 +444,7 @@ private:
     StateSet m_now;
     std::vector<uint64_t> m_sorting; // the run's second buffer while sorting
     std::vector<uint32_t> m_counts;  // how many states have each digit value, per pass
+    std::pair<size_t, size_t> m_inSet; // states of a long run moved into the set: held, added
     std::array<Recent, recentSlots> m_recent{};
     Pool<Bucket> m_buckets;
     Pool<Chunk> m_chunks;
