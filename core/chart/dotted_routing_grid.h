@@ -141,10 +141,15 @@ public:
             m_table.resize(static_cast<size_t>(tiles));
     }
 
-    int64_t tileOf(int64_t row, int64_t column) const { return (row / side) * m_tilesAcross + column / side; }
+    // Rows and columns are not negative: shifts and masks, no signed division.
+    int64_t tileOf(int64_t row, int64_t column) const
+    {
+        return static_cast<int64_t>(static_cast<uint64_t>(row) / side * static_cast<uint64_t>(m_tilesAcross) +
+                                    static_cast<uint64_t>(column) / side);
+    }
     static int offsetOf(int64_t row, int64_t column)
     {
-        return static_cast<int>((row % side) * side + column % side);
+        return static_cast<int>(static_cast<uint64_t>(row) % side * side + static_cast<uint64_t>(column) % side);
     }
     // The row and column of a cell given by its tile and offset.
     std::pair<int64_t, int64_t> cellOf(int64_t tile, int offset) const

@@ -55,10 +55,13 @@ void RouteQueue::reset(int64_t stateBound)
 {
     assert(stateBound >= 0);
     m_stateBound = stateBound;
+    m_run.clear();
+    m_runAt = 0;
     m_now.reset(stateBound);
     m_early.clear();
     m_buckets.clear();
     m_chunks.clear();
+    m_longChunks.clear();
     m_recent.fill(Recent{});
     if (m_ringCount > 0) {
         m_heads.fill(noBucket);
@@ -94,8 +97,8 @@ void RouteQueue::insertInBand(uint32_t bucket)
     m_band[i] = bucket;
 }
 
-// Makes the next band that holds buckets the current one.
-void RouteQueue::nextBand()
+// Makes the next band that holds buckets the current one, and takes its least bucket out.
+uint32_t RouteQueue::nextBand()
 {
     if (m_ringCount == 0) {
         // The ring moves on to the least band waiting beyond it.
@@ -118,8 +121,17 @@ void RouteQueue::nextBand()
     const uint32_t first = m_heads[slot];
     m_heads[slot] = noBucket;
     --m_ringCount;
+    if (m_buckets[first].next == noBucket && m_overflow.empty()) [[likely]]
+        return first; // mostly a band holds one bucket
+    return spreadBand(first);
+}
+
+// The current band's buckets, from the ring slot's list and the overflow, in descending order
+// but for the least, which is taken out.
+uint32_t RouteQueue::spreadBand(uint32_t first)
+{
     if (m_buckets[first].next == noBucket) {
-        m_band.push_back(first); // mostly a band holds one bucket
+        m_band.push_back(first);
     } else {
         for (uint32_t bucket = first; bucket != noBucket;) {
             const uint32_t next = m_buckets[bucket].next;
@@ -131,6 +143,9 @@ void RouteQueue::nextBand()
     }
     if (!m_overflow.empty())
         takeFromOverflow();
+    const uint32_t least = m_band.back();
+    m_band.pop_back();
+    return least;
 }
 
 // Moves the buckets waiting beyond the ring that it now reaches into it.
@@ -161,40 +176,139 @@ RouteQueue::Entry RouteQueue::takeEarly()
     return {std::bit_cast<double>(early.priority), static_cast<int64_t>(early.state)};
 }
 
-// Moves a bucket's states into the set and frees it; returns how many states it held and how
-// many were new in the set.
-std::pair<size_t, size_t> RouteQueue::moveToSet(uint32_t bucket)
+// Moves a bucket's states to the end of the run and frees it.
+void RouteQueue::moveToRun(uint32_t bucket)
 {
     Bucket &here = m_buckets[bucket];
-    size_t held = 1;
-    size_t added = m_now.add(here.first) ? 1 : 0;
-    for (uint32_t chunk = here.chunk; chunk != noChunk;) {
-        Chunk &part = m_chunks[chunk];
-        held += part.count;
-        for (uint32_t i = 0; i < part.count; ++i)
-            added += m_now.add(part.states[i]) ? 1 : 0;
-        const uint32_t next = part.next;
-        m_chunks.give(chunk);
-        chunk = next;
-    }
+    m_run.push_back(here.first);
+    for (uint32_t chunk = here.chunk; chunk != noChunk;)
+        chunk = chunk & longChunk ? moveToRun(m_longChunks, chunk & ~longChunk) : moveToRun(m_chunks, chunk);
     m_buckets.give(bucket);
-    return {held, added};
 }
 
-// The current priority just came up with more than one state: moves them all into the set
+// Moves a chunk's states to the end of the run and frees it; returns the next chunk.
+template <typename Part>
+uint32_t RouteQueue::moveToRun(Pool<Part> &pool, uint32_t chunk)
+{
+    const Part &part = pool[chunk];
+    for (uint32_t i = 0; i < part.count; ++i)
+        m_run.push_back(part.states[i]);
+    const uint32_t next = part.next;
+    pool.give(chunk);
+    if (m_run.size() >= longestRun) [[unlikely]]
+        runToSet();
+    return next;
+}
+
+// Moves the run's states into the set, counting them.
+void RouteQueue::runToSet()
+{
+    for (uint64_t state : m_run)
+        m_inSet.second += m_now.add(state) ? 1 : 0;
+    m_inSet.first += m_run.size();
+    m_run.clear();
+}
+
+// Sorts the run and drops repeats. States come in a few ascending stretches but not sorted;
+// a run of more than a few is sorted by radix, a byte of the states' spread at a time, which
+// guesses no branches.
+void RouteQueue::sortRun()
+{
+    const size_t count = m_run.size();
+    uint64_t *run = m_run.data();
+    if (count == 2) {
+        // Mostly a priority comes up with two or three states.
+        const uint64_t first = std::min(run[0], run[1]);
+        run[1] = std::max(run[0], run[1]);
+        run[0] = first;
+    } else if (count == 3) {
+        const uint64_t least = std::min(run[0], run[1]);
+        const uint64_t other = std::max(run[0], run[1]);
+        run[0] = std::min(least, run[2]);
+        const uint64_t rest = std::max(least, run[2]);
+        run[1] = std::min(other, rest);
+        run[2] = std::max(other, rest);
+    } else if (count <= 16) {
+        for (size_t i = 1; i < count; ++i) {
+            const uint64_t state = run[i];
+            size_t at = i;
+            for (; at > 0 && run[at - 1] > state; --at)
+                run[at] = run[at - 1];
+            run[at] = state;
+        }
+    } else if (count < 2048) {
+        sortByRadix<8>();
+    } else {
+        // Wider digits, fewer passes, where the states are many enough to fill them.
+        sortByRadix<11>();
+    }
+    // Repeats are rare: only rounding pushes a state twice at one priority.
+    size_t kept = 1;
+    for (size_t i = 1; i < m_run.size(); ++i) {
+        m_run[kept] = m_run[i];
+        kept += m_run[i] != m_run[kept - 1];
+    }
+    m_run.resize(kept);
+}
+
+template <int digit>
+void RouteQueue::sortByRadix()
+{
+    constexpr size_t values = size_t(1) << digit;
+    constexpr uint64_t mask = values - 1;
+    const size_t count = m_run.size();
+    uint64_t least = UINT64_MAX;
+    uint64_t most = 0;
+    for (uint64_t state : m_run) {
+        least = std::min(least, state);
+        most = std::max(most, state);
+    }
+    const int passes = (std::bit_width(most - least) + digit - 1) / digit;
+    m_counts.assign(static_cast<size_t>(passes) * values, 0);
+    for (uint64_t state : m_run) {
+        const uint64_t key = state - least;
+        for (int pass = 0; pass < passes; ++pass)
+            ++m_counts[static_cast<size_t>(pass) * values + ((key >> (digit * pass)) & mask)];
+    }
+    m_sorting.resize(count);
+    for (int pass = 0; pass < passes; ++pass) {
+        uint32_t *places = &m_counts[static_cast<size_t>(pass) * values];
+        const int shift = digit * pass;
+        if (places[((m_run[0] - least) >> shift) & mask] == count)
+            continue; // one digit value throughout
+        uint32_t place = 0;
+        for (size_t value = 0; value < values; ++value)
+            place += std::exchange(places[value], place);
+        for (uint64_t state : m_run)
+            m_sorting[places[((state - least) >> shift) & mask]++] = state;
+        m_run.swap(m_sorting);
+    }
+}
+
+// The current priority just came up with more than one state: sorts them all into the run
 // and takes the least.
 RouteQueue::Entry RouteQueue::takeAll(uint32_t first)
 {
     const uint64_t priority = m_buckets[first].priority;
-    auto [held, added] = moveToSet(first);
+    m_run.clear();
+    m_inSet = {0, 0};
+    moveToRun(first);
     while (!m_band.empty() && m_buckets[m_band.back()].priority == priority) {
-        const auto [moreHeld, moreAdded] = moveToSet(m_band.back());
+        moveToRun(m_band.back());
         m_band.pop_back();
-        held += moreHeld;
-        added += moreAdded;
     }
-    m_size -= held - added; // states pushed twice are held once
-    return {std::bit_cast<double>(priority), static_cast<int64_t>(m_now.takeLeast())};
+    if (m_inSet.first > 0) {
+        // Too many to sort: the set hands them out.
+        runToSet();
+        m_size -= m_inSet.first - m_inSet.second; // states pushed twice are held once
+        m_runAt = 0;
+        return {std::bit_cast<double>(priority), static_cast<int64_t>(m_now.takeLeast())};
+    }
+    const size_t held = m_run.size();
+    sortRun();
+    m_size -= held - m_run.size(); // states pushed twice are held once
+    m_runAt = 1;
+    return {std::bit_cast<double>(priority), static_cast<int64_t>(m_run[0])};
 }
 
 } // namespace DottedRouting

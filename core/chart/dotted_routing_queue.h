@@ -58,6 +58,15 @@ public:
             spill();
         return true;
     }
+    // The least state; the set must not be empty.
+    uint64_t least()
+    {
+        if (m_small > 0)
+            return m_smallStates[m_small - 1];
+        if (!m_useBitmap)
+            return m_heap.front();
+        return findLarge();
+    }
     // The least state, removed; the set must not be empty.
     uint64_t takeLeast()
     {
@@ -77,22 +86,17 @@ private:
     {
         if (!m_useBitmap)
             return addToHeap(state);
+        uint64_t &word = m_levels[0][state / 64];
+        const uint64_t bit = uint64_t(1) << (state % 64);
+        if (word & bit)
+            return false;
+        word |= bit;
+        ++m_large;
         m_cursor = std::min(m_cursor, state);
-        uint64_t index = state;
-        for (size_t level = 0; level < m_levels.size(); ++level) {
-            uint64_t &word = m_levels[level][index / 64];
-            const uint64_t bit = uint64_t(1) << (index % 64);
-            if (level == 0) {
-                if (word & bit)
-                    return false;
-                ++m_large;
-            }
-            const bool wasEmpty = word == 0;
-            word |= bit;
-            if (!wasEmpty)
-                break;
-            index /= 64;
-        }
+        // The summary bits are set whether or not they were: fewer branches to guess.
+        uint64_t index = state / 64;
+        for (size_t level = 1; level < m_levels.size(); ++level, index /= 64)
+            m_levels[level][index / 64] |= uint64_t(1) << (index % 64);
         return true;
     }
     uint64_t takeLarge()
@@ -100,6 +104,21 @@ private:
         --m_large;
         if (!m_useBitmap)
             return takeFromHeap();
+        const uint64_t index = findLarge();
+        // A summary bit goes when the word below it empties; every level is visited.
+        uint64_t clear = index;
+        uint64_t emptied = 1;
+        for (GridArray<uint64_t> &words : m_levels) {
+            uint64_t &word = words[clear / 64];
+            word &= ~(emptied << (clear % 64));
+            emptied &= word == 0;
+            clear /= 64;
+        }
+        return index;
+    }
+    // The least state in the bitmap, which becomes the cursor.
+    uint64_t findLarge()
+    {
         // The search starts at the cursor and mostly finds the next state in the word of the
         // last one taken.
         uint64_t index = m_cursor;
@@ -118,14 +137,6 @@ private:
         while (level-- > 0)
             index = index * 64 + static_cast<uint64_t>(std::countr_zero(m_levels[level][index]));
         m_cursor = index;
-        uint64_t clear = index;
-        for (GridArray<uint64_t> &words : m_levels) {
-            uint64_t &word = words[clear / 64];
-            word &= ~(uint64_t(1) << (clear % 64));
-            if (word != 0)
-                break;
-            clear /= 64;
-        }
         return index;
     }
 
@@ -190,9 +201,10 @@ private:
 //   the priorities just ahead; further ones wait in a heap until the ring reaches them.
 //   Bands follow the order of priorities, as the band of a priority is the floor of a
 //   monotonic function of it; the few buckets of a band are sorted when it comes up.
-// - When a priority comes up, its buckets move into a StateSet, which hands out their states
-//   in order along with those pushed at that priority meanwhile; a bucket of a single state
-//   skips the set.
+// - When a priority comes up, its buckets' states are sorted into a run (by radix where they
+//   are many), which is merged with a StateSet of the states pushed at that priority
+//   meanwhile; a bucket of a single state skips both, and states too many for a run go into
+//   the set.
 // An entry that comes in below the current priority waits in a heap that is always emptied
 // first.
 class RouteQueue {
@@ -232,7 +244,7 @@ public:
             return;
         }
         const uint32_t bucket = newBucket(priority, state);
-        recent = {priority, bucket, noChunk};
+        recent = {priority, bucket, noChunk, 0};
         placeBucket(bucket);
     }
 
@@ -240,6 +252,11 @@ public:
     // else -1; for loading its memory early.
     int64_t likelyNext() const
     {
+        if (m_runAt < m_run.size()) {
+            const int64_t fromRun = static_cast<int64_t>(m_run[m_runAt]);
+            const int64_t arrived = m_now.isEmpty() ? -1 : m_now.likelyLeast();
+            return arrived >= 0 && arrived < fromRun ? arrived : fromRun;
+        }
         if (!m_now.isEmpty())
             return m_now.likelyLeast();
         return m_band.empty() ? -1 : static_cast<int64_t>(m_buckets[m_band.back()].first);
@@ -252,12 +269,17 @@ public:
         --m_size;
         if (!m_early.empty()) [[unlikely]]
             return takeEarly();
+        if (m_runAt < m_run.size())
+            return takeFromRun();
         if (!m_now.isEmpty())
             return {std::bit_cast<double>(m_current), static_cast<int64_t>(m_now.takeLeast())};
-        if (m_band.empty())
-            nextBand();
-        const uint32_t next = m_band.back();
-        m_band.pop_back();
+        uint32_t next;
+        if (m_band.empty()) {
+            next = nextBand();
+        } else {
+            next = m_band.back();
+            m_band.pop_back();
+        }
         Bucket &bucket = m_buckets[next];
         m_current = bucket.priority;
         if (bucket.chunk != noChunk || (!m_band.empty() && m_buckets[m_band.back()].priority == bucket.priority))
@@ -275,28 +297,36 @@ private:
         uint64_t state;
         auto operator<=>(const Early &) const = default;
     };
-    // The states of a later priority: the first, and the others in a chain of chunks. Buckets
-    // and chunks come from pools that keep their memory.
+    // The states of a later priority: the first, and the others in a chain of chunks, a short
+    // one and then long ones, so that the many states of a crowded priority are gathered in
+    // few hops. Buckets and chunks come from pools that keep their memory; a long chunk is
+    // named with `longChunk` set.
     static constexpr uint32_t noBucket = UINT32_MAX;
     static constexpr uint32_t noChunk = UINT32_MAX;
     static_assert(noBucket == Pool<int>::none && noChunk == Pool<int>::none);
+    static constexpr uint32_t longChunk = uint32_t(1) << 31;
     static constexpr uint32_t chunkStates = 7;
+    static constexpr uint32_t longChunkStates = 63;
     struct Bucket {
         uint64_t priority;
         uint64_t first;
         uint32_t chunk; // the second state on
         uint32_t next;  // the next bucket of the same band, or of the free list
     };
-    struct Chunk {
+    template <uint32_t capacity>
+    struct ChunkOf {
         uint32_t next;
         uint32_t count;
-        std::array<uint64_t, chunkStates> states;
+        std::array<uint64_t, capacity> states;
     };
+    using Chunk = ChunkOf<chunkStates>;
+    using LongChunk = ChunkOf<longChunkStates>;
     // A priority pushed lately, by hash, with its bucket and the last chunk of that.
     struct Recent {
         uint64_t priority = 0; // zero is never a later priority
         uint32_t bucket = noBucket;
         uint32_t last = noChunk;
+        uint32_t count = 0; // states in the last chunk
     };
     static constexpr int recentShift = 55; // 512 recent priorities
     static constexpr size_t recentSlots = size_t(1) << (64 - recentShift);
@@ -317,25 +347,43 @@ private:
         m_buckets[bucket] = {priority, state, noChunk, noBucket};
         return bucket;
     }
+    template <typename Visit>
+    auto withChunk(uint32_t chunk, Visit visit)
+    {
+        if (chunk & longChunk)
+            return visit(m_longChunks[chunk & ~longChunk]);
+        return visit(m_chunks[chunk]);
+    }
     uint32_t newChunk()
     {
         const uint32_t chunk = m_chunks.take();
         m_chunks[chunk].next = noChunk;
-        m_chunks[chunk].count = 0;
         return chunk;
     }
+    uint32_t newLongChunk()
+    {
+        const uint32_t chunk = m_longChunks.take();
+        m_longChunks[chunk].next = noChunk;
+        return chunk | longChunk;
+    }
+    // Only stores into the chunks: the last one's count is known here, so an append waits for
+    // no chunk that has dropped out of the cache.
     void addToBucket(Recent &recent, uint64_t state)
     {
         if (recent.last == noChunk) {
             recent.last = newChunk();
+            recent.count = 0;
             m_buckets[recent.bucket].chunk = recent.last;
-        } else if (m_chunks[recent.last].count == chunkStates) [[unlikely]] {
-            const uint32_t chunk = newChunk();
-            m_chunks[recent.last].next = chunk;
+        } else if (recent.count == (recent.last & longChunk ? longChunkStates : chunkStates)) [[unlikely]] {
+            const uint32_t chunk = newLongChunk();
+            withChunk(recent.last, [&](auto &full) { full.next = chunk; });
             recent.last = chunk;
+            recent.count = 0;
         }
-        Chunk &chunk = m_chunks[recent.last];
-        chunk.states[chunk.count++] = state;
+        withChunk(recent.last, [&](auto &last) {
+            last.states[recent.count++] = state;
+            last.count = recent.count;
+        });
     }
     // Puts a bucket of a priority above the current one where it waits for its band.
     void placeBucket(uint32_t bucket)
@@ -356,19 +404,51 @@ private:
     }
     [[gnu::noinline]] void placeBeyondRing(uint64_t band, uint32_t bucket);
     void insertInBand(uint32_t bucket);
-    [[gnu::noinline]] void nextBand();
+    [[gnu::noinline]] uint32_t nextBand();
+    [[gnu::noinline]] uint32_t spreadBand(uint32_t first);
     void takeFromOverflow();
     [[gnu::noinline]] void pushEarly(uint64_t priority, uint64_t state);
     [[gnu::noinline]] Entry takeEarly();
-    std::pair<size_t, size_t> moveToSet(uint32_t bucket);
+    // The least of the current priority's states while some of its run are left.
+    Entry takeFromRun()
+    {
+        const uint64_t fromRun = m_run[m_runAt];
+        if (!m_now.isEmpty()) {
+            const uint64_t arrived = m_now.least();
+            if (arrived < fromRun)
+                return {std::bit_cast<double>(m_current), static_cast<int64_t>(m_now.takeLeast())};
+            if (arrived == fromRun) {
+                m_now.takeLeast(); // held once
+                --m_size;
+            }
+        }
+        ++m_runAt;
+        return {std::bit_cast<double>(m_current), static_cast<int64_t>(fromRun)};
+    }
+    // The most states sorted into a run, which keeps its buffers small.
+    static constexpr size_t longestRun = 4096;
+    void moveToRun(uint32_t bucket);
+    void runToSet();
+    template <typename Part>
+    uint32_t moveToRun(Pool<Part> &pool, uint32_t chunk);
+    void sortRun();
+    template <int digit>
+    void sortByRadix();
     [[gnu::noinline]] Entry takeAll(uint32_t first);
 
     int64_t m_stateBound = 0;
     uint64_t m_current = 0; // the priority being taken out
-    StateSet m_now;         // its states
+    // Its states: those that waited in its buckets, sorted, and those pushed since.
+    std::vector<uint64_t> m_run;
+    size_t m_runAt = 0; // the next of the run
+    StateSet m_now;
+    std::vector<uint64_t> m_sorting; // the run's second buffer while sorting
+    std::vector<uint32_t> m_counts;  // how many states have each digit value, per pass
+    std::pair<size_t, size_t> m_inSet; // states of a long run moved into the set: held, added
     std::array<Recent, recentSlots> m_recent{};
     Pool<Bucket> m_buckets;
     Pool<Chunk> m_chunks;
+    Pool<LongChunk> m_longChunks;
     // Buckets of later priorities: those of the current band in descending order of
     // priority, then the ring, then the overflow (a min-heap by band).
     uint64_t m_currentBand = 0;

@@ -69,8 +69,12 @@ public:
     {
         prefetchAt(m_records, cell + m_width);
         prefetchAt(m_records, cell - m_width);
-        if (nextState >= 0)
-            prefetchAt(m_records, nextState >> stateShift);
+        if (nextState >= 0) {
+            const int64_t next = nextState >> stateShift;
+            prefetchAt(m_records, next);
+            prefetchAt(m_records, next + m_width);
+            prefetchAt(m_records, next - m_width);
+        }
     }
     // The cell's word.
     uint16_t info(int64_t cell, int64_t, int64_t) const { return m_records[cell].word.info; }
@@ -145,23 +149,25 @@ public:
         }
         return m_router.usesFrom(cell, kind);
     }
-    Reached reached(int64_t, int64_t row, int64_t column) const
-    {
-        SearchTile &tile = *const_cast<SearchTile *>(m_router.m_search.find(m_router.m_search.tileOf(row, column)));
-        const size_t offset = static_cast<size_t>(TileStore<SearchTile>::offsetOf(row, column));
-        return {&tile.best[offset], &tile.parent[offset]};
-    }
+    Reached reached(int64_t cell, int64_t row, int64_t column) const { return reach(cell, row, column); }
+    // Most steps stay in the tile of the step before: it is looked up once.
     Reached reach(int64_t, int64_t row, int64_t column) const
     {
-        SearchTile &tile = m_router.m_search.get(m_router.m_search.tileOf(row, column));
+        const int64_t tile = m_router.m_search.tileOf(row, column);
+        if (tile != m_lastTile) {
+            m_last = &m_router.m_search.get(tile);
+            m_lastTile = tile;
+        }
         const size_t offset = static_cast<size_t>(TileStore<SearchTile>::offsetOf(row, column));
-        return {&tile.best[offset], &tile.parent[offset]};
+        return {&m_last->best[offset], &m_last->parent[offset]};
     }
 
 private:
     Router &m_router;
     const CellWord *m_words;
     int64_t m_width;
+    mutable int64_t m_lastTile = -1;
+    mutable SearchTile *m_last = nullptr;
 };
 
 void Router::startSearch(const std::vector<Port> &starts)
