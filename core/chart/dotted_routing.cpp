@@ -97,6 +97,12 @@ Router::Router(const std::vector<ChartNode> &nodes, const Limits &limits, std::s
         m_words = {};
     }
     for (int64_t row = 0, cell = 0; row < height && (isFlat() || !m_words.empty()); ++row) {
+        // Filling a large grid takes a good part of a second: a caller that lost interest
+        // (a window closing) is not kept waiting for it.
+        if (m_stop.stop_requested()) {
+            m_stopped = true;
+            return;
+        }
         for (int64_t column = 0; column < width; ++column, ++cell)
             wordOf(cell)->info = openSteps(row, column);
     }
@@ -342,6 +348,8 @@ void Router::remember(const std::vector<int64_t> &cells)
 std::optional<DottedRoute> Router::route(const ChartEdge &edge, std::vector<int64_t> &cells)
 {
     cells.clear();
+    if (m_stopped)
+        return std::nullopt;
     const auto report = m_nodeIndex.find(edge.reportID);
     const auto manager = m_nodeIndex.find(edge.managerID);
     if (report == m_nodeIndex.end() || manager == m_nodeIndex.end())
@@ -396,6 +404,8 @@ bool routeOn(const std::vector<ChartNode> &nodes, const std::vector<ChartEdge> &
     if (stop.stop_requested())
         return false;
     Router router(nodes, limits, stop);
+    if (router.stopped())
+        return false;
     for (const Step &step : steps)
         router.replay(step.cells);
     while (steps.size() < ordered.size()) {

@@ -1,6 +1,7 @@
 #include "core/chart/dotted_routing.h"
 #include "core/chart/dotted_routing_grid.h"
 #include "core/chart/dotted_routing_queue.h"
+#include "core/chart/dotted_routing_router.h"
 
 #include "chart_test_support.h"
 #include "dotted_route_shape.h"
@@ -138,6 +139,24 @@ TEST(DottedRouting, StopRequestedBeforeTheCallGivesNoResult)
     EXPECT_EQ(DottedRouting::routes(nodes, {dotted("M", "R")}, source.get_token()), std::nullopt);
     EXPECT_EQ(DottedRouting::routes(nodes, {{"M", "R", false}}, source.get_token()), std::vector<DottedRoute>{});
     EXPECT_EQ(DottedRouting::routes(nodes, {dotted("M", "R")}, std::stop_token{})->size(), 1u);
+}
+
+// A router told to stop while its grid is filled gives up there (a closing window waits for
+// it) and routes nothing afterwards; one left alone routes.
+TEST(DottedRouting, StopRequestedWhileTheGridIsBuiltEndsTheBuild)
+{
+    const std::vector<ChartNode> nodes = row(40);
+    std::vector<int64_t> cells;
+    std::stop_source source;
+    source.request_stop();
+    DottedRouting::Router stopped(nodes, DottedRouting::Limits{}, source.get_token());
+    EXPECT_TRUE(stopped.stopped());
+    EXPECT_EQ(stopped.route(dotted("C1039", "C1000"), cells), std::nullopt);
+    EXPECT_TRUE(cells.empty());
+
+    DottedRouting::Router router(nodes, DottedRouting::Limits{}, std::stop_token{});
+    EXPECT_FALSE(router.stopped());
+    EXPECT_NE(router.route(dotted("C1039", "C1000"), cells), std::nullopt);
 }
 
 // Three ports per side on a small chart; the three straight lines cost the same and the
