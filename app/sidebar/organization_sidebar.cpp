@@ -14,6 +14,8 @@
 #include <QTreeView>
 #include <QVBoxLayout>
 
+#include <utility>
+
 namespace {
 
 constexpr int rowPadding = 4;
@@ -57,7 +59,7 @@ void SidebarModel::setTree(SidebarTree tree)
     endResetModel();
 }
 
-bool SidebarModel::updateTexts(SidebarTree &tree)
+bool SidebarModel::takeRows(SidebarTree &tree)
 {
     const auto sameRow = [](const SidebarNode &a, const SidebarNode &b) {
         return a.kind == b.kind && a.parent == b.parent && a.row == b.row && a.children == b.children &&
@@ -67,17 +69,22 @@ bool SidebarModel::updateTexts(SidebarTree &tree)
         !std::equal(tree.nodes.begin(), tree.nodes.end(), m_tree.nodes.begin(), sameRow))
         return false;
     std::vector<int> changed;
-    for (size_t i = 0; i < tree.nodes.size(); ++i) {
+    // The view looks each changed row up among all rows: past a few, laying the rows out
+    // again costs less.
+    constexpr size_t fewRows = 64;
+    for (size_t i = 0; i < tree.nodes.size() && changed.size() <= fewRows; ++i) {
         const SidebarNode &now = tree.nodes[i];
         const SidebarNode &before = m_tree.nodes[i];
         if (now.name != before.name || now.detail != before.detail || now.position != before.position)
             changed.push_back(int(i));
     }
-    // The view looks each changed row up among all rows: past a few, laying the rows out
-    // again costs less.
-    constexpr size_t fewRows = 64;
-    if (changed.size() > fewRows)
-        return false;
+    if (changed.size() > fewRows) {
+        // Every row keeps its index, so open groups and the view's other held rows stay valid.
+        emit layoutAboutToBeChanged();
+        std::swap(m_tree, tree);
+        emit layoutChanged();
+        return true;
+    }
     std::swap(m_tree, tree);
     for (int node : changed) {
         const QModelIndex row = indexOf(node);
@@ -231,8 +238,8 @@ void OrganizationSidebar::setPositions(std::vector<Position> positions)
 {
     if (positions == m_positions)
         return;
-    m_positions = std::move(positions);
-    rebuild();
+    const std::vector<Position> before = std::exchange(m_positions, std::move(positions));
+    rebuild(&before);
 }
 
 void OrganizationSidebar::setSelection(const std::optional<std::string> &id)
@@ -269,16 +276,20 @@ QModelIndex OrganizationSidebar::indexOfPosition(const std::string &id) const
     return found == m_nodeOfPosition.end() ? QModelIndex() : m_model->indexOf(found->second);
 }
 
-void OrganizationSidebar::rebuild()
+void OrganizationSidebar::rebuild(const std::vector<Position> *before)
 {
-    SidebarTree tree = buildSidebarTree(m_positions, m_grouping);
+    // An edit of a few people moves only their rows in the flat list.
+    std::optional<SidebarTree> moved;
+    if (before && m_grouping == SidebarMode::none)
+        moved = flatSidebarTreeAfterEdit(m_model->tree(), *before, m_positions);
+    SidebarTree tree = moved ? std::move(*moved) : buildSidebarTree(m_positions, m_grouping);
     m_nodeOfPosition.clear();
     for (size_t i = 0; i < tree.nodes.size(); ++i) {
         if (tree.nodes[i].position >= 0)
             m_nodeOfPosition.emplace(m_positions[size_t(tree.nodes[i].position)].id, int(i));
     }
     // An edit that renames or empties a position mostly leaves every row where it was.
-    if (m_model->updateTexts(tree)) {
+    if (m_model->takeRows(tree)) {
         showSelection();
         return;
     }

@@ -24,10 +24,10 @@ public:
 
     using QAbstractItemModel::QAbstractItemModel;
     void setTree(SidebarTree tree);
-    // Takes `tree` in place of the rows when only the texts of a few rows and the positions
-    // behind them differ: every row keeps its place, so the view keeps its layout and open
-    // groups. False, and nothing changed, otherwise.
-    bool updateTexts(SidebarTree &tree);
+    // Takes `tree` in place of the rows when only the texts of rows and the positions behind
+    // them differ: every row keeps its place, so the view keeps its open groups. False, and
+    // nothing changed, otherwise.
+    bool takeRows(SidebarTree &tree);
     const SidebarTree &tree() const { return m_tree; }
     const SidebarNode *node(const QModelIndex &index) const;
     QModelIndex indexOf(int node) const;
@@ -77,7 +77,8 @@ public:
     QModelIndex indexOfPosition(const std::string &id) const;
 
 private:
-    void rebuild();
+    // `before`: the positions listed until now, when the grouping is unchanged.
+    void rebuild(const std::vector<Position> *before = nullptr);
     void restoreExpansion();
     void showSelection();
     void personClicked(const QModelIndex &index, bool edit);
