@@ -236,10 +236,17 @@ void OrganizationSidebar::setActions(std::function<void(const std::string &)> on
 
 void OrganizationSidebar::setPositions(std::vector<Position> positions)
 {
-    if (positions == m_positions)
+    setSharedPositions(std::make_shared<const std::vector<Position>>(std::move(positions)));
+}
+
+void OrganizationSidebar::setSharedPositions(std::shared_ptr<const std::vector<Position>> positions)
+{
+    if (*positions == *m_positions) {
+        m_positions = std::move(positions); // the rows stand as they are
         return;
-    const std::vector<Position> before = std::exchange(m_positions, std::move(positions));
-    rebuild(&before);
+    }
+    const std::shared_ptr<const std::vector<Position>> before = std::exchange(m_positions, std::move(positions));
+    rebuild(before.get());
 }
 
 void OrganizationSidebar::setSelection(const std::optional<std::string> &id)
@@ -281,12 +288,12 @@ void OrganizationSidebar::rebuild(const std::vector<Position> *before)
     // An edit of a few people moves only their rows in the flat list.
     std::optional<SidebarTree> moved;
     if (before && m_grouping == SidebarMode::none)
-        moved = flatSidebarTreeAfterEdit(m_model->tree(), *before, m_positions);
-    SidebarTree tree = moved ? std::move(*moved) : buildSidebarTree(m_positions, m_grouping);
+        moved = flatSidebarTreeAfterEdit(m_model->tree(), *before, *m_positions);
+    SidebarTree tree = moved ? std::move(*moved) : buildSidebarTree(*m_positions, m_grouping);
     m_nodeOfPosition.clear();
     for (size_t i = 0; i < tree.nodes.size(); ++i) {
         if (tree.nodes[i].position >= 0)
-            m_nodeOfPosition.emplace(m_positions[size_t(tree.nodes[i].position)].id, int(i));
+            m_nodeOfPosition.emplace((*m_positions)[size_t(tree.nodes[i].position)].id, int(i));
     }
     // An edit that renames or empties a position mostly leaves every row where it was.
     if (m_model->takeRows(tree)) {
@@ -341,7 +348,7 @@ void OrganizationSidebar::personClicked(const QModelIndex &index, bool edit)
     const SidebarNode *row = m_model->node(index);
     if (!row || row->isGroup())
         return;
-    const Position &position = m_positions[size_t(row->position)];
+    const Position &position = (*m_positions)[size_t(row->position)];
     if (m_onSelect)
         m_onSelect(position.id);
     if (edit && m_onEdit && m_editingEnabled)
@@ -354,7 +361,7 @@ void OrganizationSidebar::showContextMenu(const QPoint &point)
     if (!row || row->isGroup())
         return;
     // A copy: the list may be rebuilt while the menu is open.
-    const Position position = m_positions[size_t(row->position)];
+    const Position position = (*m_positions)[size_t(row->position)];
     QMenu menu(this);
     // "&&" shows one ampersand rather than marking a mnemonic.
     QAction *edit = menu.addAction(tr("Edit Person && Position"));

@@ -6,6 +6,7 @@
 #include <QWidget>
 
 #include <functional>
+#include <memory>
 #include <optional>
 #include <string>
 #include <unordered_map>
@@ -60,7 +61,9 @@ public:
 
     // Rebuilds the rows only when the positions differ from those listed.
     void setPositions(std::vector<Position> positions);
-    const std::vector<Position> &positions() const { return m_positions; }
+    // The same with a list held elsewhere (a chart's), kept without a copy.
+    void setSharedPositions(std::shared_ptr<const std::vector<Position>> positions);
+    const std::vector<Position> &positions() const { return *m_positions; }
     // Shows the window's selection; reports nothing back.
     void setSelection(const std::optional<std::string> &id);
 
@@ -84,7 +87,7 @@ private:
     void personClicked(const QModelIndex &index, bool edit);
     void showContextMenu(const QPoint &point);
 
-    std::vector<Position> m_positions;
+    std::shared_ptr<const std::vector<Position>> m_positions = std::make_shared<const std::vector<Position>>();
     std::string m_grouping;
     SidebarExpansion m_expansion;
     std::optional<std::string> m_selection;
