@@ -88,9 +88,8 @@ void OrganizationDocument::setArchive(OrganizationArchive archive, const QString
     announce(organizationDiffers);
 }
 
-void OrganizationDocument::restore(OrganizationArchive archive)
+void OrganizationDocument::restore(OrganizationArchive archive, bool organizationDiffers)
 {
-    const bool organizationDiffers = archive.organization != m_archive.organization;
     m_archive = std::move(archive);
     ++m_revision;
     announce(organizationDiffers);
@@ -108,14 +107,21 @@ void OrganizationDocument::announce(bool organizationDiffers)
 
 void OrganizationDocument::undo()
 {
-    if (m_history.canUndo())
-        restore(m_history.undo(m_archive));
+    if (!m_history.canUndo())
+        return;
+    bool organizationDiffers = true;
+    // The history takes the content itself: a copy of a large district costs more than the undo.
+    OrganizationArchive previous = m_history.undo(std::move(m_archive), &organizationDiffers);
+    restore(std::move(previous), organizationDiffers);
 }
 
 void OrganizationDocument::redo()
 {
-    if (m_history.canRedo())
-        restore(m_history.redo(m_archive));
+    if (!m_history.canRedo())
+        return;
+    bool organizationDiffers = true;
+    OrganizationArchive next = m_history.redo(std::move(m_archive), &organizationDiffers);
+    restore(std::move(next), organizationDiffers);
 }
 
 QString OrganizationDocument::displayName() const
