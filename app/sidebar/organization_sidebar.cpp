@@ -279,8 +279,17 @@ void OrganizationSidebar::collapseAll()
 
 QModelIndex OrganizationSidebar::indexOfPosition(const std::string &id) const
 {
-    const auto found = m_nodeOfPosition.find(id);
-    return found == m_nodeOfPosition.end() ? QModelIndex() : m_model->indexOf(found->second);
+    if (m_repeatedIDs) {
+        // A list that repeats ids (a chart that cannot be drawn): the first row wins.
+        const SidebarTree &tree = m_model->tree();
+        for (size_t i = 0; i < tree.nodes.size(); ++i) {
+            if (tree.nodes[i].position >= 0 && (*m_positions)[size_t(tree.nodes[i].position)].id == id)
+                return m_model->indexOf(int(i));
+        }
+        return {};
+    }
+    const auto found = m_indexOfID.find(id);
+    return found == m_indexOfID.end() ? QModelIndex() : m_model->indexOf(m_nodeOfIndex[size_t(found->second)]);
 }
 
 void OrganizationSidebar::rebuild(const std::vector<Position> *before)
@@ -290,10 +299,21 @@ void OrganizationSidebar::rebuild(const std::vector<Position> *before)
     if (before && m_grouping == SidebarMode::none)
         moved = flatSidebarTreeAfterEdit(m_model->tree(), *before, *m_positions);
     SidebarTree tree = moved ? std::move(*moved) : buildSidebarTree(*m_positions, m_grouping);
-    m_nodeOfPosition.clear();
+    const std::vector<Position> &positions = *m_positions;
+    // The ids are looked up again only when they changed; rows move on every edit.
+    const auto sameID = [](const Position &a, const Position &b) { return a.id == b.id; };
+    if (before && !std::equal(before->begin(), before->end(), positions.begin(), positions.end(), sameID)) {
+        m_indexOfID.clear();
+        m_indexOfID.reserve(positions.size());
+        m_repeatedIDs = false;
+        for (size_t i = 0; i < positions.size(); ++i)
+            m_repeatedIDs = !m_indexOfID.emplace(positions[i].id, int(i)).second || m_repeatedIDs;
+    }
+    m_nodeOfIndex.assign(positions.size(), -1);
     for (size_t i = 0; i < tree.nodes.size(); ++i) {
-        if (tree.nodes[i].position >= 0)
-            m_nodeOfPosition.emplace((*m_positions)[size_t(tree.nodes[i].position)].id, int(i));
+        const int index = tree.nodes[i].position;
+        if (index >= 0 && m_nodeOfIndex[size_t(index)] < 0)
+            m_nodeOfIndex[size_t(index)] = int(i);
     }
     // An edit that renames or empties a position mostly leaves every row where it was.
     if (m_model->takeRows(tree)) {

@@ -93,7 +93,9 @@ private:
     std::optional<std::string> m_selection;
     std::function<void(const std::string &)> m_onSelect;
     std::function<void(const Position &)> m_onEdit;
-    std::unordered_map<std::string, int> m_nodeOfPosition;
+    std::unordered_map<std::string, int> m_indexOfID; // the first listed position with the id
+    bool m_repeatedIDs = false;
+    std::vector<int> m_nodeOfIndex; // each listed position's row
     bool m_editingEnabled = true;
 
     SearchableDropdown *m_picker;

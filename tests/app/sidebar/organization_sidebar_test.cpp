@@ -123,6 +123,28 @@ TEST_F(SidebarWidget, SamePositionsDoNotRebuild)
     EXPECT_EQ(resets.count(), 0);
 }
 
+// A chart that cannot be drawn lists its positions as stored, ids repeated or not: a
+// repeated id stands for its first row, before and after an edit moves the rows.
+TEST_F(SidebarWidget, RepeatedIDsFindTheirFirstRow)
+{
+    const auto nameAt = [&](const std::string &id) { return sidebar.indexOfPosition(id).data().toString(); };
+    std::vector<Position> repeated{staff("X", "Zed Zorn", "Math", "North"), staff("X", "Abe Ames", "Math", "North"),
+                                   staff("P7", "Kim Kay", "Math", "North")};
+    sidebar.setPositions(repeated);
+    EXPECT_EQ(nameAt("X"), "Abe Ames");
+    EXPECT_EQ(nameAt("P7"), "Kim Kay");
+    repeated[1].employee->name = "Zoe Zupan";
+    sidebar.setPositions(repeated);
+    EXPECT_EQ(nameAt("X"), "Zed Zorn");
+    repeated[1].id = "P8";
+    sidebar.setPositions(repeated);
+    EXPECT_EQ(nameAt("X"), "Zed Zorn");
+    EXPECT_EQ(nameAt("P8"), "Zoe Zupan");
+    sidebar.setGrouping(std::string(SidebarMode::location));
+    EXPECT_EQ(nameAt("P8"), "Zoe Zupan");
+    EXPECT_EQ(nameAt("P7"), "Kim Kay");
+}
+
 } // namespace
 
 namespace {
