@@ -59,7 +59,7 @@ void SidebarModel::setTree(SidebarTree tree)
     endResetModel();
 }
 
-bool SidebarModel::takeRows(SidebarTree &tree)
+bool SidebarModel::takeRows(SidebarTree &tree, bool uniformRows)
 {
     const auto sameRow = [](const SidebarNode &a, const SidebarNode &b) {
         return a.kind == b.kind && a.parent == b.parent && a.row == b.row && a.children == b.children &&
@@ -72,13 +72,24 @@ bool SidebarModel::takeRows(SidebarTree &tree)
     // The view looks each changed row up among all rows: past a few, laying the rows out
     // again costs less.
     constexpr size_t fewRows = 64;
+    const auto sameTexts = [](const SidebarNode &a, const SidebarNode &b) {
+        return a.name == b.name && a.detail == b.detail && a.position == b.position;
+    };
     for (size_t i = 0; i < tree.nodes.size() && changed.size() <= fewRows; ++i) {
-        const SidebarNode &now = tree.nodes[i];
-        const SidebarNode &before = m_tree.nodes[i];
-        if (now.name != before.name || now.detail != before.detail || now.position != before.position)
+        if (!sameTexts(tree.nodes[i], m_tree.nodes[i]))
             changed.push_back(int(i));
     }
     if (changed.size() > fewRows) {
+        if (uniformRows && tree.roots.size() == tree.nodes.size()) {
+            // A flat list of rows of one height: the view takes new texts for the span of
+            // rows that changed without laying out the list again.
+            int last = int(tree.nodes.size()) - 1;
+            while (last > changed.front() && sameTexts(tree.nodes[size_t(last)], m_tree.nodes[size_t(last)]))
+                --last;
+            std::swap(m_tree, tree);
+            emit dataChanged(indexOf(changed.front()), indexOf(last));
+            return true;
+        }
         // Every row keeps its index, so open groups and the view's other held rows stay valid.
         emit layoutAboutToBeChanged();
         std::swap(m_tree, tree);
@@ -192,6 +203,7 @@ OrganizationSidebar::OrganizationSidebar(std::vector<std::string> modes, QWidget
     m_tree->setSelectionMode(QAbstractItemView::SingleSelection);
     m_tree->setContextMenuPolicy(Qt::CustomContextMenu);
     m_tree->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    m_tree->setUniformRowHeights(m_grouping == SidebarMode::none);
 
     auto *expandAllButton = new QPushButton(tr("Expand All"), m_expandRow);
     auto *collapseAllButton = new QPushButton(tr("Collapse All"), m_expandRow);
@@ -262,6 +274,8 @@ void OrganizationSidebar::setGrouping(const std::string &mode)
         return;
     m_grouping = mode;
     m_expandRow->setVisible(mode != SidebarMode::none);
+    // Only people, each two lines high: the view need not measure each row.
+    m_tree->setUniformRowHeights(mode == SidebarMode::none);
     rebuild();
 }
 
@@ -316,7 +330,7 @@ void OrganizationSidebar::rebuild(const std::vector<Position> *before)
             m_nodeOfIndex[size_t(index)] = int(i);
     }
     // An edit that renames or empties a position mostly leaves every row where it was.
-    if (m_model->takeRows(tree)) {
+    if (m_model->takeRows(tree, m_tree->uniformRowHeights())) {
         showSelection();
         return;
     }

@@ -27,8 +27,8 @@ public:
     void setTree(SidebarTree tree);
     // Takes `tree` in place of the rows when only the texts of rows and the positions behind
     // them differ: every row keeps its place, so the view keeps its open groups. False, and
-    // nothing changed, otherwise.
-    bool takeRows(SidebarTree &tree);
+    // nothing changed, otherwise. `uniformRows`: the view gives every row one height.
+    bool takeRows(SidebarTree &tree, bool uniformRows);
     const SidebarTree &tree() const { return m_tree; }
     const SidebarNode *node(const QModelIndex &index) const;
     QModelIndex indexOf(int node) const;

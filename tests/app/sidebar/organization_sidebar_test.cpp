@@ -123,6 +123,23 @@ TEST_F(SidebarWidget, SamePositionsDoNotRebuild)
     EXPECT_EQ(resets.count(), 0);
 }
 
+// The flat list gives every row one height, as its rows are all people: each row is as high
+// as its own content asks, vacancies included.
+TEST_F(SidebarWidget, FlatRowsAreAsHighAsTheirContent)
+{
+    std::vector<Position> people = school();
+    people.push_back(staff("P7", "", "Math", "North"));
+    people.push_back(staff("P8", "Long Name With Several Parts Beyond The Width Of The List", "Math", "North"));
+    sidebar.setPositions(people);
+    QTreeView &view = *sidebar.treeView();
+    ASSERT_EQ(sidebar.model()->rowCount(), 8);
+    for (int row = 0; row < 8; ++row) {
+        const QModelIndex index = sidebar.model()->index(row, 0);
+        EXPECT_EQ(view.visualRect(index).height(), view.itemDelegate()->sizeHint(QStyleOptionViewItem(), index).height())
+            << row;
+    }
+}
+
 // A chart that cannot be drawn lists its positions as stored, ids repeated or not: a
 // repeated id stands for its first row, before and after an edit moves the rows.
 TEST_F(SidebarWidget, RepeatedIDsFindTheirFirstRow)
@@ -175,6 +192,18 @@ std::vector<std::string> shownRows(const OrganizationSidebar &sidebar)
     return rows;
 }
 
+// What the view shows down its first screen: the row at each height, as a click would find it.
+std::vector<std::string> rowsOnScreen(const OrganizationSidebar &sidebar)
+{
+    std::vector<std::string> rows;
+    QTreeView &view = *sidebar.treeView();
+    for (int y = 2; y < view.viewport()->height(); y += 7) {
+        const QModelIndex index = view.indexAt(QPoint(40, y));
+        rows.push_back(index.data().toString().toStdString() + " @" + std::to_string(view.visualRect(index).top()));
+    }
+    return rows;
+}
+
 } // namespace
 
 // A sidebar following a run of edits shows what one made for the last positions shows, in
@@ -191,6 +220,8 @@ TEST(SidebarUpdates, RowsAfterEachEditEqualAFreshSidebar)
         OrganizationSidebar kept;
         kept.setGrouping(mode);
         kept.setPositions(archive.organization.positions);
+        kept.resize(300, 700);
+        kept.show();
         const std::string selectedID = archive.organization.positions[3].id;
         kept.setSelection(selectedID);
         // One group closed, as the user's click on its arrow closes it.
@@ -211,6 +242,10 @@ TEST(SidebarUpdates, RowsAfterEachEditEqualAFreshSidebar)
             fresh.setPositions(archive.organization.positions);
             closeGroup(fresh);
             ASSERT_EQ(shownRows(kept), shownRows(fresh)) << "seed " << seed << ", edit " << edit << ", " << mode;
+            fresh.resize(300, 700);
+            fresh.show();
+            QCoreApplication::processEvents();
+            ASSERT_EQ(rowsOnScreen(kept), rowsOnScreen(fresh)) << "seed " << seed << ", edit " << edit << ", " << mode;
             const QModelIndex selected = kept.treeView()->selectionModel()->currentIndex();
             EXPECT_EQ(selected, kept.indexOfPosition(selectedID));
         }
