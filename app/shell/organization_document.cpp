@@ -76,9 +76,11 @@ QString OrganizationDocument::canonicalPath(const QString &path)
 
 void OrganizationDocument::setArchive(OrganizationArchive archive, const QString &stepName, const QString &mergeKey)
 {
-    if (archive == m_archive)
-        return;
+    // Different organizations make different archives: the whole archive is compared only
+    // when the organizations agree.
     const bool organizationDiffers = archive.organization != m_archive.organization;
+    if (!organizationDiffers && archive == m_archive)
+        return;
     // Pushed before anyone hears of the change: a listener that edits in turn makes a
     // step of its own after this one.
     m_history.push(stepName, std::exchange(m_archive, std::move(archive)), mergeKey);
