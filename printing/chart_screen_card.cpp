@@ -272,10 +272,15 @@ void paintTexts(QPainter &painter, const Layout &layout, const Position &positio
 
 } // namespace
 
+bool isSpeck(const QPainter &painter, const Rect &frame)
+{
+    return std::sqrt(std::abs(painter.deviceTransform().determinant())) * frame.height() < speckPixels;
+}
+
 void paint(QPainter &painter, const Rect &frame, const Position &position, const State &state, const Look &look)
 {
     const double scale = std::sqrt(std::abs(painter.deviceTransform().determinant()));
-    if (scale * frame.height() < speckPixels) {
+    if (isSpeck(painter, frame)) {
         // Thousands of specks are drawn on every repaint of a fitted district: their fill
         // and tints alone, as plain rectangles, look the same and cost far less.
         const QRectF f = toQt(frame);

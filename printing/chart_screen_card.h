@@ -71,6 +71,10 @@ void paintBranchSymbol(QPainter &painter, const QRectF &box, const QColor &colou
 
 Layout layout(const Rect &frame, const Position &position, const State &state, const Look &look);
 
+// Whether `frame` is drawn as a speck at the painter's scale: its fill and tints alone, which
+// do not depend on the card's state.
+bool isSpeck(const QPainter &painter, const Rect &frame);
+
 // Draws the whole card but the reporting badge's content.
 void paint(QPainter &painter, const Rect &frame, const Position &position, const State &state, const Look &look);
 

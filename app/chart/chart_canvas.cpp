@@ -284,6 +284,11 @@ void ChartCanvas::paintContent(QPainter &painter, const Rect &visible)
     const ChartCanvasCard::Look look = cardLook();
     // The screen's own card, with its buttons; the reporting badge goes on top of it.
     options.cardPainter = [&](QPainter &cardPainter, const ChartNode &node, const Position &position, int64_t) {
+        // A fitted district is thousands of specks, which need no state; only a badge does.
+        if (!position.reportingCallout && ChartScreenCard::isSpeck(cardPainter, node.frame)) {
+            ChartScreenCard::paint(cardPainter, node.frame, position, {}, look);
+            return;
+        }
         const ChartCanvasCard::State state = cardState(node.id, position);
         ChartScreenCard::paint(cardPainter, node.frame, position, state, look);
         if (position.reportingCallout)

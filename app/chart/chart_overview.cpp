@@ -12,17 +12,19 @@ void ChartView::setOnlyNullManagers(bool on)
     emit sidebarFilterChanged();
 }
 
-std::vector<Position> ChartView::sidebarPositions() const
+std::shared_ptr<const std::vector<Position>> ChartView::sidebarPositions() const
 {
     const std::shared_ptr<const ChartScene> scene = chartScene();
+    if (scene && !m_onlyNullManagers)
+        return {scene, &scene->scopedOrganization().positions};
     // A chart that cannot be drawn still lists its people, so they can be found and fixed.
     const Organization fallback = scene ? Organization() : archive().organizationIn(m_selectedSheetID);
     const std::vector<Position> &positions = scene ? scene->scopedOrganization().positions : fallback.positions;
-    std::vector<Position> listed;
-    listed.reserve(positions.size());
+    auto listed = std::make_shared<std::vector<Position>>();
+    listed->reserve(positions.size());
     for (const Position &position : positions) {
         if (!m_onlyNullManagers || !position.managerID)
-            listed.push_back(position);
+            listed->push_back(position);
     }
     return listed;
 }

@@ -15,6 +15,7 @@
 
 #include <algorithm>
 #include <memory>
+#include <unordered_set>
 #include <utility>
 
 static QString toQt(const std::string &text)
@@ -404,10 +405,15 @@ std::vector<DropdownOption> ChartView::sheetOptions() const
 {
     std::vector<DropdownOption> options{{QString(), QStringLiteral("Entire organization"), QString()}};
     const OrganizationArchive &current = archive();
-    std::set<std::string_view> existing;
-    for (const Position &position : current.organization.positions)
-        existing.insert(position.id);
-    for (const OrganizationSheet &sheet : current.sortedSheets()) {
+    const std::vector<OrganizationSheet> sheets = current.sortedSheets();
+    // Asked on every edit: the ids are gathered only when there are charts to count.
+    std::unordered_set<std::string_view> existing;
+    if (!sheets.empty()) {
+        existing.reserve(current.organization.positions.size());
+        for (const Position &position : current.organization.positions)
+            existing.insert(position.id);
+    }
+    for (const OrganizationSheet &sheet : sheets) {
         // A sheet may still list positions deleted since; only the living ones count.
         const auto count = std::count_if(sheet.positionIDs.begin(), sheet.positionIDs.end(),
                                          [&](const std::string &id) { return existing.contains(id); });

@@ -171,8 +171,8 @@ public:
     void setOnlyNullManagers(bool on);
     // The people listed beside the chart: the chart's positions in chart order, only those
     // without a primary manager under the filter. While the chart cannot be built, the
-    // chart's organization as stored.
-    std::vector<Position> sidebarPositions() const;
+    // chart's organization as stored. Unfiltered, the chart's own list, shared with its scene.
+    std::shared_ptr<const std::vector<Position>> sidebarPositions() const;
     // Counted once per scene; zero cards and shown without one.
     ChartCounts chartCounts() const;
     // "<cards> tiles · <shown> of <total> positions".

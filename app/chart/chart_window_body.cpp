@@ -89,7 +89,7 @@ QWidget *ChartWindowBody::createSidebar()
 
 void ChartWindowBody::feedSidebar()
 {
-    m_people->setPositions(m_view.sidebarPositions());
+    m_people->setSharedPositions(m_view.sidebarPositions());
     showSidebarSelection();
 }
 

@@ -3,13 +3,25 @@
 #include <cassert>
 #include <utility>
 
-DocumentHistory::Snapshot DocumentHistory::freeze(OrganizationArchive archive, const FrozenOrganization *neighbour)
+DocumentHistory::Snapshot DocumentHistory::freeze(OrganizationArchive &&archive, const FrozenOrganization *neighbour)
 {
     Snapshot snapshot;
     snapshot.organization = FrozenOrganization(archive.organization, neighbour);
     archive.organization = Organization();
     snapshot.rest = std::move(archive);
     return snapshot;
+}
+
+OrganizationArchive DocumentHistory::swapContent(Snapshot &content, OrganizationArchive &&current, bool *organizationDiffers)
+{
+    OrganizationArchive stored = thaw(content);
+    Snapshot kept = freeze(std::move(current), &content.organization);
+    // The two share every position neither changed: comparing them frozen is mostly
+    // comparing pointers.
+    if (organizationDiffers)
+        *organizationDiffers = !(kept.organization == content.organization);
+    content = std::move(kept);
+    return stored;
 }
 
 OrganizationArchive DocumentHistory::thaw(const Snapshot &snapshot)
@@ -50,27 +62,26 @@ QString DocumentHistory::redoName() const
     return m_redo.empty() ? QString() : m_redo.back().name;
 }
 
-OrganizationArchive DocumentHistory::undo(OrganizationArchive current)
+OrganizationArchive DocumentHistory::undo(OrganizationArchive &&current, bool *organizationDiffers)
 {
     assert(canUndo() && "undo without a step");
     m_mergeOpen = false;
-    Step step = std::move(m_undo.back());
+    m_redo.reserve(m_redo.size() + 1);
+    Step &step = m_undo.back();
+    OrganizationArchive previous = swapContent(step.content, std::move(current), organizationDiffers);
+    m_redo.push_back({std::move(step.name), QString(), std::move(step.content)});
     m_undo.pop_back();
-    OrganizationArchive previous = thaw(step.content);
-    Snapshot after = freeze(std::move(current), &step.content.organization);
-    m_redo.push_back({std::move(step.name), QString(), std::move(after)});
     return previous;
 }
 
-OrganizationArchive DocumentHistory::redo(OrganizationArchive current)
+OrganizationArchive DocumentHistory::redo(OrganizationArchive &&current, bool *organizationDiffers)
 {
     assert(canRedo() && "redo without a step");
     m_mergeOpen = false;
-    Step step = std::move(m_redo.back());
+    Step &step = m_redo.back();
+    OrganizationArchive next = swapContent(step.content, std::move(current), organizationDiffers);
+    m_undo.push_back({std::move(step.name), QString(), std::move(step.content)});
     m_redo.pop_back();
-    OrganizationArchive next = thaw(step.content);
-    Snapshot before = freeze(std::move(current), &step.content.organization);
-    m_undo.push_back({std::move(step.name), QString(), std::move(before)});
     return next;
 }
 

@@ -38,11 +38,13 @@ public:
     QString redoName() const;
     std::size_t undoCount() const { return m_undo.size(); }
 
-    // The content before the last step; `current` is kept for redo. Linear in the positions.
-    // Precondition: canUndo().
-    OrganizationArchive undo(OrganizationArchive current);
-    // The content after the last undone step; `current` is kept for undo. Precondition: canRedo().
-    OrganizationArchive redo(OrganizationArchive current);
+    // The content before the last step; `current` is taken and kept for redo (left as it was
+    // if this throws). Linear in the positions. `organizationDiffers`, when given, says
+    // whether the organizations of the two differ. Precondition: canUndo().
+    OrganizationArchive undo(OrganizationArchive &&current, bool *organizationDiffers = nullptr);
+    // The content after the last undone step; `current` is taken and kept for undo, as by
+    // undo(). Precondition: canRedo().
+    OrganizationArchive redo(OrganizationArchive &&current, bool *organizationDiffers = nullptr);
 
     void clear();
 
@@ -58,7 +60,10 @@ private:
         Snapshot content;
     };
 
-    static Snapshot freeze(OrganizationArchive archive, const FrozenOrganization *neighbour);
+    // Takes `archive` only once nothing can throw any more.
+    static Snapshot freeze(OrganizationArchive &&archive, const FrozenOrganization *neighbour);
+    // Puts `current` in `content`'s place, frozen beside it, and gives what `content` held.
+    static OrganizationArchive swapContent(Snapshot &content, OrganizationArchive &&current, bool *organizationDiffers);
     static OrganizationArchive thaw(const Snapshot &snapshot);
 
     std::deque<Step> m_undo; // oldest first

@@ -119,9 +119,11 @@ QString OrganizationDocument::canonicalPath(const QString &path)
 
 void OrganizationDocument::setArchive(OrganizationArchive archive, const QString &stepName, const QString &mergeKey)
 {
-    if (archive == m_archive)
-        return;
+    // Different organizations make different archives: the whole archive is compared only
+    // when the organizations agree.
     const bool organizationDiffers = archive.organization != m_archive.organization;
+    if (!organizationDiffers && archive == m_archive)
+        return;
     // Pushed before anyone hears of the change: a listener that edits in turn makes a
     // step of its own after this one.
     m_history.push(stepName, std::exchange(m_archive, std::move(archive)), mergeKey);
@@ -131,9 +133,8 @@ void OrganizationDocument::setArchive(OrganizationArchive archive, const QString
     announce(organizationDiffers);
 }
 
-void OrganizationDocument::restore(OrganizationArchive archive)
+void OrganizationDocument::restore(OrganizationArchive archive, bool organizationDiffers)
 {
-    const bool organizationDiffers = archive.organization != m_archive.organization;
     m_archive = std::move(archive);
     ++m_revision;
     announce(organizationDiffers);
@@ -151,14 +152,21 @@ void OrganizationDocument::announce(bool organizationDiffers)
 
 void OrganizationDocument::undo()
 {
-    if (m_history.canUndo())
-        restore(m_history.undo(m_archive));
+    if (!m_history.canUndo())
+        return;
+    bool organizationDiffers = true;
+    // The history takes the content itself: a copy of a large district costs more than the undo.
+    OrganizationArchive previous = m_history.undo(std::move(m_archive), &organizationDiffers);
+    restore(std::move(previous), organizationDiffers);
 }
 
 void OrganizationDocument::redo()
 {
-    if (m_history.canRedo())
-        restore(m_history.redo(m_archive));
+    if (!m_history.canRedo())
+        return;
+    bool organizationDiffers = true;
+    OrganizationArchive next = m_history.redo(std::move(m_archive), &organizationDiffers);
+    restore(std::move(next), organizationDiffers);
 }
 
 QString OrganizationDocument::displayName() const

@@ -110,7 +110,7 @@ signals:
 private:
     void adoptFile(const QString &path, const OrganizationArchive &saved);
     // Puts a content of the history in place.
-    void restore(OrganizationArchive archive);
+    void restore(OrganizationArchive archive, bool organizationDiffers);
     void announce(bool organizationDiffers);
 
     OrganizationArchive m_archive;

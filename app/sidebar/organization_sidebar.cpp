@@ -14,6 +14,8 @@
 #include <QTreeView>
 #include <QVBoxLayout>
 
+#include <utility>
+
 namespace {
 
 constexpr int rowPadding = 4;
@@ -57,7 +59,7 @@ void SidebarModel::setTree(SidebarTree tree)
     endResetModel();
 }
 
-bool SidebarModel::updateTexts(SidebarTree &tree)
+bool SidebarModel::takeRows(SidebarTree &tree, bool uniformRows)
 {
     const auto sameRow = [](const SidebarNode &a, const SidebarNode &b) {
         return a.kind == b.kind && a.parent == b.parent && a.row == b.row && a.children == b.children &&
@@ -67,17 +69,33 @@ bool SidebarModel::updateTexts(SidebarTree &tree)
         !std::equal(tree.nodes.begin(), tree.nodes.end(), m_tree.nodes.begin(), sameRow))
         return false;
     std::vector<int> changed;
-    for (size_t i = 0; i < tree.nodes.size(); ++i) {
-        const SidebarNode &now = tree.nodes[i];
-        const SidebarNode &before = m_tree.nodes[i];
-        if (now.name != before.name || now.detail != before.detail || now.position != before.position)
-            changed.push_back(int(i));
-    }
     // The view looks each changed row up among all rows: past a few, laying the rows out
     // again costs less.
     constexpr size_t fewRows = 64;
-    if (changed.size() > fewRows)
-        return false;
+    const auto sameTexts = [](const SidebarNode &a, const SidebarNode &b) {
+        return a.name == b.name && a.detail == b.detail && a.position == b.position;
+    };
+    for (size_t i = 0; i < tree.nodes.size() && changed.size() <= fewRows; ++i) {
+        if (!sameTexts(tree.nodes[i], m_tree.nodes[i]))
+            changed.push_back(int(i));
+    }
+    if (changed.size() > fewRows) {
+        if (uniformRows && tree.roots.size() == tree.nodes.size()) {
+            // A flat list of rows of one height: the view takes new texts for the span of
+            // rows that changed without laying out the list again.
+            int last = int(tree.nodes.size()) - 1;
+            while (last > changed.front() && sameTexts(tree.nodes[size_t(last)], m_tree.nodes[size_t(last)]))
+                --last;
+            std::swap(m_tree, tree);
+            emit dataChanged(indexOf(changed.front()), indexOf(last));
+            return true;
+        }
+        // Every row keeps its index, so open groups and the view's other held rows stay valid.
+        emit layoutAboutToBeChanged();
+        std::swap(m_tree, tree);
+        emit layoutChanged();
+        return true;
+    }
     std::swap(m_tree, tree);
     for (int node : changed) {
         const QModelIndex row = indexOf(node);
@@ -185,6 +203,7 @@ OrganizationSidebar::OrganizationSidebar(std::vector<std::string> modes, QWidget
     m_tree->setSelectionMode(QAbstractItemView::SingleSelection);
     m_tree->setContextMenuPolicy(Qt::CustomContextMenu);
     m_tree->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    m_tree->setUniformRowHeights(m_grouping == SidebarMode::none);
 
     auto *expandAllButton = new QPushButton(tr("Expand All"), m_expandRow);
     auto *collapseAllButton = new QPushButton(tr("Collapse All"), m_expandRow);
@@ -229,10 +248,17 @@ void OrganizationSidebar::setActions(std::function<void(const std::string &)> on
 
 void OrganizationSidebar::setPositions(std::vector<Position> positions)
 {
-    if (positions == m_positions)
+    setSharedPositions(std::make_shared<const std::vector<Position>>(std::move(positions)));
+}
+
+void OrganizationSidebar::setSharedPositions(std::shared_ptr<const std::vector<Position>> positions)
+{
+    if (*positions == *m_positions) {
+        m_positions = std::move(positions); // the rows stand as they are
         return;
-    m_positions = std::move(positions);
-    rebuild();
+    }
+    const std::shared_ptr<const std::vector<Position>> before = std::exchange(m_positions, std::move(positions));
+    rebuild(before.get());
 }
 
 void OrganizationSidebar::setSelection(const std::optional<std::string> &id)
@@ -248,6 +274,8 @@ void OrganizationSidebar::setGrouping(const std::string &mode)
         return;
     m_grouping = mode;
     m_expandRow->setVisible(mode != SidebarMode::none);
+    // Only people, each two lines high: the view need not measure each row.
+    m_tree->setUniformRowHeights(mode == SidebarMode::none);
     rebuild();
 }
 
@@ -265,20 +293,44 @@ void OrganizationSidebar::collapseAll()
 
 QModelIndex OrganizationSidebar::indexOfPosition(const std::string &id) const
 {
-    const auto found = m_nodeOfPosition.find(id);
-    return found == m_nodeOfPosition.end() ? QModelIndex() : m_model->indexOf(found->second);
+    if (m_repeatedIDs) {
+        // A list that repeats ids (a chart that cannot be drawn): the first row wins.
+        const SidebarTree &tree = m_model->tree();
+        for (size_t i = 0; i < tree.nodes.size(); ++i) {
+            if (tree.nodes[i].position >= 0 && (*m_positions)[size_t(tree.nodes[i].position)].id == id)
+                return m_model->indexOf(int(i));
+        }
+        return {};
+    }
+    const auto found = m_indexOfID.find(id);
+    return found == m_indexOfID.end() ? QModelIndex() : m_model->indexOf(m_nodeOfIndex[size_t(found->second)]);
 }
 
-void OrganizationSidebar::rebuild()
+void OrganizationSidebar::rebuild(const std::vector<Position> *before)
 {
-    SidebarTree tree = buildSidebarTree(m_positions, m_grouping);
-    m_nodeOfPosition.clear();
+    // An edit of a few people moves only their rows in the flat list.
+    std::optional<SidebarTree> moved;
+    if (before && m_grouping == SidebarMode::none)
+        moved = flatSidebarTreeAfterEdit(m_model->tree(), *before, *m_positions);
+    SidebarTree tree = moved ? std::move(*moved) : buildSidebarTree(*m_positions, m_grouping);
+    const std::vector<Position> &positions = *m_positions;
+    // The ids are looked up again only when they changed; rows move on every edit.
+    const auto sameID = [](const Position &a, const Position &b) { return a.id == b.id; };
+    if (before && !std::equal(before->begin(), before->end(), positions.begin(), positions.end(), sameID)) {
+        m_indexOfID.clear();
+        m_indexOfID.reserve(positions.size());
+        m_repeatedIDs = false;
+        for (size_t i = 0; i < positions.size(); ++i)
+            m_repeatedIDs = !m_indexOfID.emplace(positions[i].id, int(i)).second || m_repeatedIDs;
+    }
+    m_nodeOfIndex.assign(positions.size(), -1);
     for (size_t i = 0; i < tree.nodes.size(); ++i) {
-        if (tree.nodes[i].position >= 0)
-            m_nodeOfPosition.emplace(m_positions[size_t(tree.nodes[i].position)].id, int(i));
+        const int index = tree.nodes[i].position;
+        if (index >= 0 && m_nodeOfIndex[size_t(index)] < 0)
+            m_nodeOfIndex[size_t(index)] = int(i);
     }
     // An edit that renames or empties a position mostly leaves every row where it was.
-    if (m_model->updateTexts(tree)) {
+    if (m_model->takeRows(tree, m_tree->uniformRowHeights())) {
         showSelection();
         return;
     }
@@ -330,7 +382,7 @@ void OrganizationSidebar::personClicked(const QModelIndex &index, bool edit)
     const SidebarNode *row = m_model->node(index);
     if (!row || row->isGroup())
         return;
-    const Position &position = m_positions[size_t(row->position)];
+    const Position &position = (*m_positions)[size_t(row->position)];
     if (m_onSelect)
         m_onSelect(position.id);
     if (edit && m_onEdit && m_editingEnabled)
@@ -343,7 +395,7 @@ void OrganizationSidebar::showContextMenu(const QPoint &point)
     if (!row || row->isGroup())
         return;
     // A copy: the list may be rebuilt while the menu is open.
-    const Position position = m_positions[size_t(row->position)];
+    const Position position = (*m_positions)[size_t(row->position)];
     QMenu menu(this);
     // "&&" shows one ampersand rather than marking a mnemonic.
     QAction *edit = menu.addAction(tr("Edit Person && Position"));

@@ -6,6 +6,7 @@
 #include <QWidget>
 
 #include <functional>
+#include <memory>
 #include <optional>
 #include <string>
 #include <unordered_map>
@@ -24,10 +25,10 @@ public:
 
     using QAbstractItemModel::QAbstractItemModel;
     void setTree(SidebarTree tree);
-    // Takes `tree` in place of the rows when only the texts of a few rows and the positions
-    // behind them differ: every row keeps its place, so the view keeps its layout and open
-    // groups. False, and nothing changed, otherwise.
-    bool updateTexts(SidebarTree &tree);
+    // Takes `tree` in place of the rows when only the texts of rows and the positions behind
+    // them differ: every row keeps its place, so the view keeps its open groups. False, and
+    // nothing changed, otherwise. `uniformRows`: the view gives every row one height.
+    bool takeRows(SidebarTree &tree, bool uniformRows);
     const SidebarTree &tree() const { return m_tree; }
     const SidebarNode *node(const QModelIndex &index) const;
     QModelIndex indexOf(int node) const;
@@ -60,7 +61,9 @@ public:
 
     // Rebuilds the rows only when the positions differ from those listed.
     void setPositions(std::vector<Position> positions);
-    const std::vector<Position> &positions() const { return m_positions; }
+    // The same with a list held elsewhere (a chart's), kept without a copy.
+    void setSharedPositions(std::shared_ptr<const std::vector<Position>> positions);
+    const std::vector<Position> &positions() const { return *m_positions; }
     // Shows the window's selection; reports nothing back.
     void setSelection(const std::optional<std::string> &id);
 
@@ -77,19 +80,22 @@ public:
     QModelIndex indexOfPosition(const std::string &id) const;
 
 private:
-    void rebuild();
+    // `before`: the positions listed until now, when the grouping is unchanged.
+    void rebuild(const std::vector<Position> *before = nullptr);
     void restoreExpansion();
     void showSelection();
     void personClicked(const QModelIndex &index, bool edit);
     void showContextMenu(const QPoint &point);
 
-    std::vector<Position> m_positions;
+    std::shared_ptr<const std::vector<Position>> m_positions = std::make_shared<const std::vector<Position>>();
     std::string m_grouping;
     SidebarExpansion m_expansion;
     std::optional<std::string> m_selection;
     std::function<void(const std::string &)> m_onSelect;
     std::function<void(const Position &)> m_onEdit;
-    std::unordered_map<std::string, int> m_nodeOfPosition;
+    std::unordered_map<std::string, int> m_indexOfID; // the first listed position with the id
+    bool m_repeatedIDs = false;
+    std::vector<int> m_nodeOfIndex; // each listed position's row
     bool m_editingEnabled = true;
 
     SearchableDropdown *m_picker;

@@ -46,6 +46,16 @@ std::vector<NamedPeople> splitByName(const People &people, bool byLocation)
     return result;
 }
 
+// A person's row, `index` being the position's place among the listed positions.
+SidebarNode personNode(const Position &position, int index)
+{
+    SidebarNode node;
+    node.name = position.employee ? position.employee->name : std::string("Vacant position");
+    node.detail = position.jobTitle();
+    node.position = index;
+    return node;
+}
+
 bool contains(std::string_view text, std::string_view part)
 {
     return text.find(part) != std::string_view::npos;
@@ -84,12 +94,8 @@ public:
     void addPeople(const People &people, int parent)
     {
         for (const Position *position : people) {
-            SidebarNode node;
-            node.name = position->employee ? position->employee->name : std::string("Vacant position");
-            node.detail = position->jobTitle();
-            node.position = int(position - m_positions.data());
             m_isDepartment.push_back(false);
-            add(std::move(node), parent);
+            add(personNode(*position, int(position - m_positions.data())), parent);
         }
     }
 
@@ -219,6 +225,59 @@ SidebarTree buildSidebarTree(const std::vector<Position> &positions, std::string
         }
     }
     return builder.take();
+}
+
+std::optional<SidebarTree> flatSidebarTreeAfterEdit(const SidebarTree &previous, const std::vector<Position> &before,
+                                                     const std::vector<Position> &positions)
+{
+    const size_t n = positions.size();
+    if (before.size() != n || previous.nodes.size() != n || previous.roots.size() != n)
+        return std::nullopt;
+    std::vector<char> changed(n, 0);
+    std::vector<int> placed;
+    for (size_t i = 0; i < n; ++i) {
+        if (positions[i].id != before[i].id)
+            return std::nullopt;
+        if (positions[i] != before[i]) {
+            // Past a few, sorting them all again costs about as much.
+            constexpr size_t fewPositions = 64;
+            if (placed.size() == fewPositions)
+                return std::nullopt;
+            changed[i] = 1;
+            placed.push_back(int(i));
+        }
+    }
+    const auto isBefore = [&](int a, int b) { return EmployeeDirectory::before(positions[size_t(a)], positions[size_t(b)]); };
+    // The others keep their order; the changed ones are placed among them.
+    std::vector<int> order;
+    order.reserve(n);
+    for (int root : previous.roots) {
+        const int index = previous.nodes[size_t(root)].position;
+        if (index < 0 || size_t(index) >= n)
+            return std::nullopt;
+        if (!changed[size_t(index)])
+            order.push_back(index);
+    }
+    for (int index : placed)
+        order.insert(std::lower_bound(order.begin(), order.end(), index, isBefore), index);
+    // Only a position strictly between its neighbours has one place; ties (a repeated id)
+    // are left to the full sort.
+    for (size_t row = 0; row < n; ++row) {
+        if (!changed[size_t(order[row])])
+            continue;
+        if ((row > 0 && !isBefore(order[row - 1], order[row])) || (row + 1 < n && !isBefore(order[row], order[row + 1])))
+            return std::nullopt;
+    }
+    SidebarTree tree;
+    tree.nodes.reserve(n);
+    tree.roots.reserve(n);
+    for (size_t row = 0; row < n; ++row) {
+        SidebarNode node = personNode(positions[size_t(order[row])], order[row]);
+        node.row = int(row);
+        tree.roots.push_back(int(row));
+        tree.nodes.push_back(std::move(node));
+    }
+    return tree;
 }
 
 std::string expansionKey(const std::string &prefix, std::string_view component)

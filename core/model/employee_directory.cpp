@@ -33,6 +33,18 @@ struct SortKey {
     std::string whole;    // collation key
 };
 
+// Person order on keys made by sortKey.
+bool keyedBefore(const SortKey &ka, const Position &a, const SortKey &kb, const Position &b)
+{
+    if (ka.vacant != kb.vacant)
+        return kb.vacant;
+    if (ka.lastName != kb.lastName)
+        return ka.lastName < kb.lastName;
+    if (ka.whole != kb.whole)
+        return ka.whole < kb.whole;
+    return Text::codePointLess(a.id, b.id);
+}
+
 } // namespace
 
 std::string lastName(std::string_view name)
@@ -47,6 +59,12 @@ std::string lastName(std::string_view name)
 
 namespace {
 
+SortKey sortKey(const Position &p)
+{
+    const std::string &text = p.employee ? p.employee->name : p.jobTitle();
+    return SortKey{!p.employee.has_value(), Text::localizedStandardKey(lastName(text)), Text::localizedStandardKey(text)};
+}
+
 // The person order of `positions` as indices. Stable.
 std::vector<size_t> personOrder(const std::vector<const Position *> &positions)
 {
@@ -54,29 +72,23 @@ std::vector<size_t> personOrder(const std::vector<const Position *> &positions)
     // costly collation runs once per position instead of once per comparison.
     std::vector<SortKey> keys;
     keys.reserve(positions.size());
-    for (const Position *p : positions) {
-        const std::string &text = p->employee ? p->employee->name : p->jobTitle();
-        keys.push_back(SortKey{!p->employee.has_value(), Text::localizedStandardKey(lastName(text)),
-                               Text::localizedStandardKey(text)});
-    }
+    for (const Position *p : positions)
+        keys.push_back(sortKey(*p));
 
     std::vector<size_t> order(positions.size());
     std::iota(order.begin(), order.end(), size_t{0});
     std::stable_sort(order.begin(), order.end(), [&](size_t a, size_t b) {
-        const SortKey &ka = keys[a];
-        const SortKey &kb = keys[b];
-        if (ka.vacant != kb.vacant)
-            return kb.vacant;
-        if (ka.lastName != kb.lastName)
-            return ka.lastName < kb.lastName;
-        if (ka.whole != kb.whole)
-            return ka.whole < kb.whole;
-        return Text::codePointLess(positions[a]->id, positions[b]->id);
+        return keyedBefore(keys[a], *positions[a], keys[b], *positions[b]);
     });
     return order;
 }
 
 } // namespace
+
+bool before(const Position &a, const Position &b)
+{
+    return keyedBefore(sortKey(a), a, sortKey(b), b);
+}
 
 std::vector<Position> sorted(std::vector<Position> positions)
 {

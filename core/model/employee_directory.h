@@ -21,5 +21,7 @@ std::string lastName(std::string_view name);
 std::vector<Position> sorted(std::vector<Position> positions);
 // The same order for positions held elsewhere, without copying them.
 std::vector<const Position *> sorted(std::vector<const Position *> positions);
+// Whether `a` comes before `b` in that order: for placing a few positions among sorted ones.
+bool before(const Position &a, const Position &b);
 
 } // namespace EmployeeDirectory

@@ -2,7 +2,9 @@
 
 #include "core/support/text.h"
 
+#include <bit>
 #include <cmath>
+#include <optional>
 #include <string_view>
 #include <unordered_map>
 #include <unordered_set>
@@ -30,6 +32,47 @@ bool isValidSchoolRow(const SchoolAssignment &row)
     return !Text::isBlank(row.school) && std::isfinite(row.fte) && row.fte > 0;
 }
 
+// Texts found by their place in a list, in one open-addressed table: validation runs on
+// every edit, and a node per text would cost an allocation each.
+template <typename TextOf>
+class TextTable {
+public:
+    // `textOf(i)` gives the i-th text, which must outlive the table.
+    TextTable(size_t count, TextOf textOf)
+        : m_slots(std::bit_ceil(std::max<size_t>(2 * count, 16)), 0)
+        , m_textOf(std::move(textOf))
+    {
+    }
+
+    // The first place added with `text`, if any.
+    std::optional<size_t> find(std::string_view text) const
+    {
+        const size_t mask = m_slots.size() - 1;
+        for (size_t slot = std::hash<std::string_view>{}(text) & mask; m_slots[slot]; slot = (slot + 1) & mask) {
+            if (m_textOf(m_slots[slot] - 1) == text)
+                return m_slots[slot] - 1;
+        }
+        return std::nullopt;
+    }
+    // Adds `index` under its text; false, adding nothing, when the text is already there.
+    bool add(size_t index)
+    {
+        const std::string_view text = m_textOf(index);
+        const size_t mask = m_slots.size() - 1;
+        size_t slot = std::hash<std::string_view>{}(text) & mask;
+        for (; m_slots[slot]; slot = (slot + 1) & mask) {
+            if (m_textOf(m_slots[slot] - 1) == text)
+                return false;
+        }
+        m_slots[slot] = index + 1;
+        return true;
+    }
+
+private:
+    std::vector<size_t> m_slots; // place + 1; 0 is empty
+    TextOf m_textOf;
+};
+
 } // namespace
 
 void canonicalizeIdentifiers(Position &position)
@@ -45,14 +88,15 @@ void canonicalizeIdentifiers(Position &position)
 
 void Organization::validate() const
 {
-    std::unordered_map<std::string_view, size_t> indexByID;
-    indexByID.reserve(positions.size());
+    TextTable indexByID(positions.size(), [this](size_t i) { return std::string_view(positions[i].id); });
+    bool unique = true;
     for (size_t i = 0; i < positions.size(); ++i)
-        indexByID.emplace(positions[i].id, i);
-    if (indexByID.size() < positions.size())
+        unique = indexByID.add(i) && unique;
+    if (!unique)
         fail("Position IDs must be unique.");
 
-    std::unordered_set<std::string> employeeNumbers;
+    std::vector<std::string> numbers(positions.size()); // trimmed employee numbers
+    TextTable employeeNumbers(positions.size(), [&numbers](size_t i) { return std::string_view(numbers[i]); });
     // Walk state for the cycle check: a position whose whole primary chain is known to end
     // without a cycle is marked safe, so each chain link is walked once over the whole pass.
     enum class Walk : unsigned char { unvisited, onPath, safe };
@@ -69,7 +113,7 @@ void Organization::validate() const
             fail(p.id + " needs a positive FTE.");
 
         auto checkManager = [&](const std::string &m) {
-            if (m == p.id || !indexByID.contains(m))
+            if (m == p.id || !indexByID.find(m))
                 fail(p.id + " references an invalid manager: " + m + ".");
         };
         if (p.managerID)
@@ -78,11 +122,11 @@ void Organization::validate() const
             checkManager(m);
 
         if (p.employee) {
-            std::string number = Text::trimmed(p.employee->id);
-            if (number.empty())
+            numbers[index] = Text::trimmed(p.employee->id);
+            if (numbers[index].empty())
                 fail("Employee numbers cannot be blank.");
-            if (!employeeNumbers.insert(number).second)
-                fail("Employee number " + number +
+            if (!employeeNumbers.add(index))
+                fail("Employee number " + numbers[index] +
                      " is already assigned to another position. Enter a unique employee number.");
         }
 
@@ -108,10 +152,10 @@ void Organization::validate() const
             const auto &managerID = positions[current].managerID;
             if (!managerID)
                 break;
-            auto found = indexByID.find(*managerID);
-            if (found == indexByID.end())
+            const std::optional<size_t> found = indexByID.find(*managerID);
+            if (!found)
                 break;
-            const size_t next = found->second;
+            const size_t next = *found;
             if (walk[next] == Walk::safe)
                 break;
             if (walk[next] == Walk::onPath)

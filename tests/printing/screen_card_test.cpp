@@ -234,4 +234,29 @@ TEST(ScreenCard, SpecksKeepTheirFaceAndTints)
     EXPECT_GT(green.green(), green.red());
 }
 
+// The window draws specks without working out their state: a speck must look the same
+// whatever the state, and a card just large enough must not count as one.
+TEST(ScreenCard, SpecksDoNotDependOnTheCardsState)
+{
+    const auto image = [](double scale, const ChartScreenCard::State &state, bool *speck = nullptr) {
+        QImage made(80, 80, QImage::Format_ARGB32);
+        made.fill(Qt::black);
+        QPainter painter(&made);
+        painter.translate(10, 10);
+        painter.scale(scale, scale);
+        if (speck)
+            *speck = ChartScreenCard::isSpeck(painter, frame);
+        ChartScreenCard::paint(painter, frame, occupied(), state, ChartScreenCard::Look{.background = Qt::white});
+        painter.end();
+        return made;
+    };
+    const ChartScreenCard::State busy{.count = 40, .hasReports = true, .branchExpanded = false,
+                                      .linkedSheetNames = {"Other"}, .selected = true};
+    bool speck = false;
+    EXPECT_EQ(image(0.039, busy, &speck), image(0.039, {}));
+    EXPECT_TRUE(speck);
+    EXPECT_NE(image(0.3, busy, &speck), image(0.3, {}));
+    EXPECT_FALSE(speck);
+}
+
 } // namespace

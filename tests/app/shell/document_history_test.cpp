@@ -4,11 +4,13 @@
 #include "app/shell/organization_file_commands.h"
 
 #include "app_test_support.h"
+#include "random_edits.h"
 #include "scripted_dialogs.h"
 
 #include <gtest/gtest.h>
 
 #include <QAction>
+#include <QSignalSpy>
 #include <QTemporaryDir>
 
 #include <set>
@@ -177,4 +179,49 @@ TEST(DocumentHistory, RevisionMovesWithEveryChangeOfTheContentOnly)
     EXPECT_FALSE(changed());
     document.load(path);
     EXPECT_TRUE(changed());
+}
+
+// Undo and redo hand the content to the history rather than copying it, and tell whether
+// the organization changed from the frozen steps: after random edits, undone and redone in
+// random runs, each brings back exactly the archive it left, and the organization's change
+// is announced exactly when the positions differ.
+TEST(DocumentHistory, UndoAndRedoOfRandomEditsBringBackEachArchiveAndAnnounceOrganizationChanges)
+{
+    for (unsigned seed = 1; seed <= 4; ++seed) {
+        std::mt19937 random(seed);
+        OrganizationDocument document;
+        std::vector<OrganizationArchive> states{document.archive()};
+        document.setArchive(RandomEdits::district(random, 40));
+        states.push_back(document.archive());
+        size_t at = 1;
+        QSignalSpy organizationChanges(&document, &OrganizationDocument::organizationChanged);
+        for (int round = 0; round < 80; ++round) {
+            const OrganizationArchive before = document.archive();
+            const int move = RandomEdits::below(random, 4);
+            if (move == 0 && document.canUndo()) {
+                document.undo();
+                ASSERT_EQ(document.archive(), states[--at]) << "seed " << seed << ", round " << round;
+            } else if (move == 1 && document.canRedo()) {
+                document.redo();
+                ASSERT_EQ(document.archive(), states[++at]) << "seed " << seed << ", round " << round;
+            } else if (move == 2) {
+                rename(document, "Name " + std::to_string(round)); // the organization stays
+                states.resize(at + 1);
+                states.push_back(document.archive());
+                ++at;
+            } else {
+                OrganizationArchive edited = document.archive();
+                RandomEdits::apply(edited, random);
+                if (edited == document.archive())
+                    continue;
+                document.setArchive(std::move(edited), "Edit");
+                states.resize(at + 1);
+                states.push_back(document.archive());
+                ++at;
+            }
+            const bool differs = before.organization != document.archive().organization;
+            EXPECT_EQ(organizationChanges.count(), differs ? 1 : 0) << "seed " << seed << ", round " << round;
+            organizationChanges.clear();
+        }
+    }
 }

@@ -187,3 +187,26 @@ TEST(Validation, DeepChainIsValidAndLongCycleIsFound)
     chain.positions.back().managerID = "P" + std::to_string(depth - 1);
     EXPECT_EQ(problem(chain), "Primary reporting relationships contain a cycle at P" + std::to_string(depth - 1) + ".");
 }
+
+TEST(Validation, RepeatsAndMissingManagersAreFoundAmongManyPositions)
+{
+    constexpr int size = 5000;
+    Organization many;
+    for (int i = 0; i < size; ++i)
+        many.positions.push_back(occupied("P" + std::to_string(i), std::to_string(i),
+                                          i == 0 ? std::nullopt : std::optional("P" + std::to_string(i / 2))));
+    EXPECT_EQ(problem(many), "");
+
+    Organization repeatedID = many;
+    repeatedID.positions.back().id = "P17";
+    EXPECT_EQ(problem(repeatedID), "Position IDs must be unique.");
+
+    Organization repeatedNumber = many;
+    repeatedNumber.positions.back().employee->id = " 2500\t";
+    EXPECT_EQ(problem(repeatedNumber),
+              "Employee number 2500 is already assigned to another position. Enter a unique employee number.");
+
+    Organization missingManager = many;
+    missingManager.positions[4000].managerID = "P" + std::to_string(size);
+    EXPECT_EQ(problem(missingManager), "P4000 references an invalid manager: P5000.");
+}
