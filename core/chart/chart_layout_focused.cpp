@@ -202,7 +202,10 @@ ChartLayout ChartPrintSettings::layout(const Organization &organization) const
 ChartLayout ChartLayoutMemo::layout(const Organization &organization, const ChartPrintSettings &settings,
                                     bool validated)
 {
-    const auto [cardHeight, ratio] = layoutArguments(settings);
+    // Plain names: a lambda below takes them, which some compilers refuse for bindings.
+    const std::pair<double, std::optional<double>> arguments = layoutArguments(settings);
+    const double cardHeight = arguments.first;
+    const std::optional<double> ratio = arguments.second;
     const bool shared = std::any_of(organization.positions.begin(), organization.positions.end(),
                                     [](const Position &p) { return p.sharedReportRootID.has_value(); });
     if (shared) {
