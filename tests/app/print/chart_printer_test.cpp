@@ -69,10 +69,14 @@ struct Printing {
     PrintSheetModel model;
 };
 
-// The pages print as the PDF export draws them: the chart's paper and orientation whatever
-// paper the dialog's printer brought, each card where the export puts it (no printer
-// margins, no scaling, no stretching to the printer's paper).
-TEST(ChartPrinter, PrintsOnTheChartsPaperAsTheExportDrawsIt)
+// A landscape chart at 150 % printed through the dialog into a PDF file, beside the export
+// of the same sheet.
+struct PrintedBesideExport {
+    QByteArray exported;
+    QByteArray printed;
+};
+
+PrintedBesideExport printLandscapeChart()
 {
     ChartPrintSettings settings;
     settings.landscape = true;
@@ -83,37 +87,52 @@ TEST(ChartPrinter, PrintsOnTheChartsPaperAsTheExportDrawsIt)
     printing.print();
     EXPECT_FALSE(printing.model.errorMessage());
     EXPECT_EQ(printing.host.commits.size(), 1u);
+    return {printing.model.makePDF(), AppTest::readBytes(path)};
+}
 
-    const QByteArray exported = printing.model.makePDF();
-    const QByteArray printed = AppTest::readBytes(path);
-    const ReadPDF source = readPDF(exported);
-    const ReadPDF output = readPDF(printed);
+// The printed pages are the export's pages at their own size: same count, the chart's paper
+// and orientation whatever paper the dialog's printer brought, the drawing in the same place
+// (no printer margins, no scaling, no rotation).
+TEST(ChartPrinter, PrintsEveryPageFullSizeWithoutMargins)
+{
+    const PrintedBesideExport result = printLandscapeChart();
+    const ReadPDF source = readPDF(result.exported);
+    const ReadPDF output = readPDF(result.printed);
     ASSERT_GT(source.sizes.size(), 1u);
     ASSERT_EQ(output.sizes.size(), source.sizes.size());
     for (size_t page = 0; page < output.sizes.size(); ++page) {
         EXPECT_NEAR(output.sizes[page].width(), 792, 0.5);
         EXPECT_NEAR(output.sizes[page].height(), 612, 0.5);
     }
+    const QRect expected = inkBox(ChartPDFRasterizer::bitmap(result.exported, 1, 1400));
+    const QRect got = inkBox(ChartPDFRasterizer::bitmap(result.printed, 1, 1400));
+    EXPECT_LE((expected.topLeft() - got.topLeft()).manhattanLength(), 2);
+    EXPECT_LE((expected.bottomRight() - got.bottomRight()).manhattanLength(), 2);
+}
+
+// The pages print as the PDF export draws them: the same texts, each card where the export
+// puts it (no stretching to the printer's paper).
+TEST(ChartPrinter, PrintsOnTheChartsPaperAsTheExportDrawsIt)
+{
+    const PrintedBesideExport result = printLandscapeChart();
+    const ReadPDF source = readPDF(result.exported);
+    const ReadPDF output = readPDF(result.printed);
     EXPECT_EQ(output.texts, source.texts);
     int cards = 0;
     for (int page = 0; page < int(source.sizes.size()); ++page) {
         for (int person = 2; person <= 7; ++person) {
             const QString name = QString("Person %1").arg(person);
-            const QRectF want = textBounds(exported, page, name);
+            const QRectF want = textBounds(result.exported, page, name);
             if (want.isNull())
                 continue;
             ++cards;
-            const QRectF got = textBounds(printed, page, name);
+            const QRectF got = textBounds(result.printed, page, name);
             EXPECT_NEAR(got.left(), want.left(), 0.5) << name.toStdString();
             EXPECT_NEAR(got.top(), want.top(), 0.5) << name.toStdString();
             EXPECT_NEAR(got.width(), want.width(), 0.5) << name.toStdString();
         }
     }
     EXPECT_GE(cards, 6);
-    const QRect expected = inkBox(ChartPDFRasterizer::bitmap(exported, 1, 1400));
-    const QRect got = inkBox(ChartPDFRasterizer::bitmap(printed, 1, 1400));
-    EXPECT_LE((expected.topLeft() - got.topLeft()).manhattanLength(), 2);
-    EXPECT_LE((expected.bottomRight() - got.bottomRight()).manhattanLength(), 2);
 }
 
 // "Pages from 2 to 3" prints those two pages; copies the file cannot hold apart are printed
@@ -167,6 +186,35 @@ TEST(ChartPrinter, ADroppedJobLeavesNothingHalfPrinted)
     job.reset();
     EXPECT_EQ(AppTest::readBytes(path), "old");
     EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden), QStringList{"chart.pdf"});
+}
+
+// The printer itself: paper it cannot take and a dialog that leaves nowhere to print are
+// "Printing is not available." (the dialog not even shown for the paper); a cancelled dialog
+// gives no job and no file.
+TEST(ChartPrinter, FailuresAreReportedAndCancelPrintsNothing)
+{
+    QTemporaryDir dir;
+    const QPageLayout letter(QPageSize(QPageSize::Letter), QPageLayout::Portrait, QMarginsF());
+
+    bool asked = false;
+    SystemChartPrinter any([&](QPrinter &, int) { return asked = true; });
+    EXPECT_EQ(errorOf([&] { any.start(QPageLayout(), 1, "Chart"); }), "Printing is not available.");
+    EXPECT_FALSE(asked);
+
+    SystemChartPrinter nowhere([](QPrinter &printer, int) {
+        printer.setOutputFormat(QPrinter::PdfFormat);
+        printer.setOutputFileName(QString());
+        return true;
+    });
+    EXPECT_EQ(errorOf([&] { nowhere.start(letter, 1, "Chart"); }), "Printing is not available.");
+
+    SystemChartPrinter cancelled([&](QPrinter &printer, int) {
+        printer.setOutputFormat(QPrinter::PdfFormat);
+        printer.setOutputFileName(dir.filePath("cancelled.pdf"));
+        return false;
+    });
+    EXPECT_EQ(cancelled.start(letter, 1, "Chart"), nullptr);
+    EXPECT_FALSE(QFile::exists(dir.filePath("cancelled.pdf")));
 }
 
 TEST(ChartPrinter, FailuresAreReportedAndACancelledDialogPrintsNothing)
