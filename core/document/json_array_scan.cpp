@@ -180,7 +180,9 @@ private:
             break;
         case ']':
         case '}':
-            if (m_depth == 0)
+            // Here the innermost bracket is the array's or an object's along the path: a
+            // closing one of the other kind is not plain JSON, and must not end an element.
+            if (m_depth == 0 || c != (m_inArray ? ']' : '}'))
                 return false;
             if (--m_depth == m_chain && m_chain > 0) {
                 if (m_inArray) {

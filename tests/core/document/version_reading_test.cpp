@@ -374,6 +374,27 @@ TEST(DocumentReading, ArrayFoundThroughStringsAndBrackets)
     EXPECT_FALSE(JsonArrayScan::findArray(R"({"\u0063": [1]})", {"c"}));
 }
 
+// Closing brackets of the wrong kind around the arrays leave the scan unsure: no element is
+// handed out that was never opened.
+TEST(DocumentReading, MismatchedBracketsFindNothing)
+{
+    for (const std::string text : {R"({"c": [1, }, "d": 2})", R"({"c": [1, {"x": 2}, }})", R"({"c": [1}})",
+                                   R"({"b": {"c": [1] ], "d": 2})", R"({"b": {"c": [1]}])", R"({"c": [], "d": 1])"}) {
+        std::vector<std::string_view> handed;
+        const auto found = JsonArrayScan::findArrays(text, nullptr, {{"c"}, {"b", "c"}},
+                                                     [&](size_t, std::optional<std::string_view> element) {
+                                                         if (element)
+                                                             handed.push_back(*element);
+                                                     });
+        EXPECT_FALSE(found) << text;
+        for (std::string_view element : handed) {
+            EXPECT_GE(element.data(), text.data()) << text;
+            EXPECT_LE(element.data() + element.size(), text.data() + text.size()) << text;
+            EXPECT_FALSE(element.empty()) << text;
+        }
+    }
+}
+
 // A document decoded while its bytes still arrive, a few at a time, reads as the whole text
 // does; when reading them fails, decoding gives up wherever it is.
 TEST(DocumentReading, BytesReadAsTheyArrive)
