@@ -321,20 +321,18 @@ private:
             decodeFirst(texts, result.organization);
             return result;
         }
-        const std::optional<std::vector<std::string_view>> *before = i > 0 ? &textsBefore(i) : nullptr;
-        const bool compare = before && before->has_value();
-        if (compare)
+        const std::optional<std::vector<std::string_view>> &before = textsBefore(i);
+        if (before)
             result.unchanged.assign(texts.size(), false);
         for (size_t p = 0; p < texts.size(); ++p) {
-            if (compare && p < (*before)->size() && (**before)[p] == texts[p]) {
+            if (before && p < before->size() && (*before)[p] == texts[p]) {
                 result.unchanged[p] = true;
                 continue;
             }
             result.organization.positions.push_back(
                 OrganizationJson::decodePosition(Json::parse(texts[p].begin(), texts[p].end())));
         }
-        if (i > 0)
-            forget(i - 1);
+        forget(i - 1);
         return result;
     }
 

@@ -175,6 +175,17 @@ TEST(DocumentReading, MalformedInputGivesAReadableMessage)
     EXPECT_EQ(decodeError(head + R"(, "revisions": []})" + std::string("\0junk", 5)),
               readFailure + "The data is not valid JSON (at byte 66).");
     EXPECT_EQ(jsonDecodeError(archiveJson(Json::array({3}))), readFailure + "The value of \"revisions\" is not an object.");
+    // Also among the versions, which are read apart from the rest of the text.
+    const std::string versions = archiveJson(Json::array({revisionJson(uuid1, positions({person("A")})),
+                                                          revisionJson(uuid2, positions({person("A")}))}))
+                                     .dump(2);
+    const size_t between = versions.rfind("},\n", versions.find(uuid2)) + 2;
+    const size_t inside = versions.find(uuid2) + 3;
+    for (const size_t at : {between, inside}) {
+        std::string text = versions;
+        text[at] = '\0';
+        EXPECT_EQ(decodeError(text), readFailure + "The data is not valid JSON (at byte " + std::to_string(at + 1) + ").");
+    }
 }
 
 // Checks run organization, planning, versions oldest first, then version ids.
