@@ -90,13 +90,17 @@ private:
         const uint64_t bit = uint64_t(1) << (state % 64);
         if (word & bit)
             return false;
+        const bool wasEmpty = word == 0;
         word |= bit;
         ++m_large;
         m_cursor = std::min(m_cursor, state);
-        // The summary bits are set whether or not they were: fewer branches to guess.
-        uint64_t index = state / 64;
-        for (size_t level = 1; level < m_levels.size(); ++level, index /= 64)
-            m_levels[level][index / 64] |= uint64_t(1) << (index % 64);
+        // A word that held states has its summary bits set already; states mostly come
+        // bunched, so that is the common case.
+        if (wasEmpty) {
+            uint64_t index = state / 64;
+            for (size_t level = 1; level < m_levels.size(); ++level, index /= 64)
+                m_levels[level][index / 64] |= uint64_t(1) << (index % 64);
+        }
         return true;
     }
     uint64_t takeLarge()
@@ -105,13 +109,13 @@ private:
         if (!m_useBitmap)
             return takeFromHeap();
         const uint64_t index = findLarge();
-        // A summary bit goes when the word below it empties; every level is visited.
+        // A summary bit goes when the word below it empties.
         uint64_t clear = index;
-        uint64_t emptied = 1;
         for (GridArray<uint64_t> &words : m_levels) {
             uint64_t &word = words[clear / 64];
-            word &= ~(emptied << (clear % 64));
-            emptied &= word == 0;
+            word &= ~(uint64_t(1) << (clear % 64));
+            if (word != 0)
+                break;
             clear /= 64;
         }
         return index;

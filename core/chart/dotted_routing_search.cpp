@@ -96,6 +96,13 @@ public:
             m_router.clearBlock(cell >> blockShift);
         return {&m_records[cell].best, &m_records[cell].parent};
     }
+    // Flat storage finds a step's cell as directly as the tiles find one in the same tile.
+    void enter(int64_t, int64_t, int64_t) const {}
+    template <int kind>
+    Reached reachStep(int64_t next, int64_t nextRow, int64_t nextColumn) const
+    {
+        return reach(next, nextRow, nextColumn);
+    }
 
 private:
     Router &m_router;
@@ -149,7 +156,31 @@ public:
         }
         return m_router.usesFrom(cell, kind);
     }
-    Reached reached(int64_t cell, int64_t row, int64_t column) const { return reach(cell, row, column); }
+    // Finds the tile of the state being expanded, which its steps mostly stay in.
+    void enter(int64_t cell, int64_t row, int64_t column) const
+    {
+        const Reached here = reach(cell, row, column);
+        m_here = m_last;
+        m_hereOffset = static_cast<int>(here.best - m_here->best.data());
+    }
+    // The state being expanded; enter was called for it.
+    Reached reached(int64_t, int64_t, int64_t) const
+    {
+        return {&m_here->best[static_cast<size_t>(m_hereOffset)], &m_here->parent[static_cast<size_t>(m_hereOffset)]};
+    }
+    // Where a step of the given kind from the state being expanded stores the state it reaches.
+    template <int kind>
+    Reached reachStep(int64_t next, int64_t nextRow, int64_t nextColumn) const
+    {
+        constexpr int side = TileStore<SearchTile>::side;
+        constexpr int delta = kind == 0 ? 1 : kind == 1 ? -1 : kind == 2 ? side : -side;
+        const int across = kind < 2 ? m_hereOffset % side : m_hereOffset / side;
+        if (across != (kind % 2 == 0 ? side - 1 : 0)) [[likely]] {
+            const size_t offset = static_cast<size_t>(m_hereOffset + delta);
+            return {&m_here->best[offset], &m_here->parent[offset]};
+        }
+        return reach(next, nextRow, nextColumn);
+    }
     // Most steps stay in the tile of the step before: it is looked up once.
     Reached reach(int64_t, int64_t row, int64_t column) const
     {
@@ -168,6 +199,8 @@ private:
     int64_t m_width;
     mutable int64_t m_lastTile = -1;
     mutable SearchTile *m_last = nullptr;
+    mutable SearchTile *m_here = nullptr;
+    mutable int m_hereOffset = 0;
 };
 
 void Router::startSearch(const std::vector<Port> &starts)
@@ -231,6 +264,7 @@ std::optional<int64_t> Router::searchWith(const std::vector<Port> &starts)
         const auto [row, column] = m_divider.split(cell);
         const double x = xs[column];
         const double y = ys[row];
+        cells.enter(cell, row, column);
         double best;
         if (direction == noDirection) {
             // A seed: two ports on one cell push it twice at the same priority.
@@ -269,7 +303,7 @@ std::optional<int64_t> Router::searchWith(const std::vector<Port> &starts)
                 cost += crossingPenalty;
             if (info & (Info::portFee << kind))
                 cost += portPenalty;
-            const Reached reached = cells.reach(next, nextRow, nextColumn);
+            const Reached reached = cells.template reachStep<kind>(next, nextRow, nextColumn);
             double &nextBest = (*reached.best)[axis - 1];
             if (cost < nextBest) {
                 nextBest = cost;

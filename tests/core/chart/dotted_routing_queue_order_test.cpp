@@ -95,3 +95,41 @@ TEST(DottedRoutingQueue, PopsInHeapOrderWhateverThePriorities)
             return;
     }
 }
+
+// The set under the queue, on its own, in a bitmap with several summary levels: states added
+// and taken at random, bunched (many to a word of the bitmap) and spread (a word each, so that
+// words and their summaries empty as states go), and added twice; the least always comes out,
+// and the cheap guess at it is the least or unknown.
+TEST(DottedRoutingQueue, StateSetHandsOutTheLeast)
+{
+    const int64_t bound = int64_t(1) << 22;
+    std::mt19937 random(41);
+    DottedRouting::StateSet set;
+    std::set<uint64_t> reference;
+    for (int round = 0; round < 4; ++round) {
+        set.reset(bound);
+        reference.clear();
+        const bool bunched = round % 2 == 0;
+        uint64_t base = random() % static_cast<uint64_t>(bound - 4096);
+        for (int i = 0; i < 20000; ++i) {
+            if (random() % 3 != 0 || reference.empty()) {
+                if (bunched && random() % 500 == 0)
+                    base = random() % static_cast<uint64_t>(bound - 4096);
+                const uint64_t state = bunched ? base + random() % 4096 : (random() % 65536) * 64;
+                ASSERT_EQ(set.add(state), reference.insert(state).second) << "round " << round << " add " << i;
+                continue;
+            }
+            const int64_t guess = set.likelyLeast();
+            ASSERT_TRUE(guess == -1 || guess == static_cast<int64_t>(*reference.begin())) << "round " << round;
+            ASSERT_EQ(set.least(), *reference.begin()) << "round " << round << " take " << i;
+            ASSERT_EQ(set.takeLeast(), *reference.begin()) << "round " << round << " take " << i;
+            reference.erase(reference.begin());
+            ASSERT_EQ(set.isEmpty(), reference.empty());
+        }
+        while (!reference.empty()) {
+            ASSERT_EQ(set.takeLeast(), *reference.begin()) << "round " << round << " draining";
+            reference.erase(reference.begin());
+        }
+        ASSERT_TRUE(set.isEmpty());
+    }
+}
