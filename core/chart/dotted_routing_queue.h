@@ -19,7 +19,8 @@ namespace DottedRouting {
 // A set of states handed out least first. A few states wait in a small sorted array; past
 // that, until the set empties again, in a bitmap with summary levels (level k + 1 has a bit
 // per non-empty word of level k) while the states are few enough for one, else in a heap.
-// A state added twice is held once.
+// A state added twice is held once, except in the heap, which holds it twice and hands it out
+// twice.
 class StateSet {
 public:
     static constexpr int64_t maxBitmapStates = int64_t(1) << 28;
@@ -40,7 +41,7 @@ public:
         return bits ? static_cast<int64_t>(word * 64 + static_cast<uint64_t>(std::countr_zero(bits))) : -1;
     }
 
-    // False when the state was there already.
+    // False when the state was there already; the heap keeps a repeat and returns true.
     bool add(uint64_t state)
     {
         if (m_large > 0)
