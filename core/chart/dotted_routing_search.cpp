@@ -294,16 +294,20 @@ std::optional<int64_t> Router::searchWith(const std::vector<Port> &starts)
             constexpr int kind = decltype(kindTag)::value;
             constexpr unsigned axis = kind < 2 ? horizontal : vertical;
             constexpr unsigned across = kind < 2 ? vertical : horizontal;
+            // Both may call out (to clear a block, to count many routes). Done before the sum,
+            // they let it stay in registers: live across a call, it would be kept in memory and
+            // stored and loaded again between its terms.
+            const Reached reached = cells.template reachStep<kind>(next, nextRow, nextColumn);
+            const uint32_t uses = (info & (Info::used << kind)) ? cells.uses(cell, next, kind) : 0;
             double cost = best + length;
             if (direction != noDirection && direction != axis)
                 cost += turnPenalty;
             if (info & (Info::used << kind))
-                cost += (overlapPerLength * length + overlapPenalty) * static_cast<double>(cells.uses(cell, next, kind));
+                cost += (overlapPerLength * length + overlapPenalty) * static_cast<double>(uses);
             if (info & (Info::axes * across))
                 cost += crossingPenalty;
             if (info & (Info::portFee << kind))
                 cost += portPenalty;
-            const Reached reached = cells.template reachStep<kind>(next, nextRow, nextColumn);
             double &nextBest = (*reached.best)[axis - 1];
             if (cost < nextBest) {
                 nextBest = cost;
