@@ -289,8 +289,8 @@ std::optional<int64_t> Router::searchWith(const std::vector<Port> &starts)
 
         // Steps in the order of the rules: right, left, down, up. Cost terms that are zero
         // are left out: adding zero to a cost changes no bit.
-        const auto tryStep = [&](auto kindTag, int64_t next, int64_t nextRow, int64_t nextColumn, double length,
-                                 double nextX, double nextY) __attribute__((always_inline)) {
+        const auto tryStep = [&](auto kindTag, int64_t next, int64_t nextRow, int64_t nextColumn)
+                                 __attribute__((always_inline)) {
             constexpr int kind = decltype(kindTag)::value;
             constexpr unsigned axis = kind < 2 ? horizontal : vertical;
             constexpr unsigned across = kind < 2 ? vertical : horizontal;
@@ -299,6 +299,7 @@ std::optional<int64_t> Router::searchWith(const std::vector<Port> &starts)
             // stored and loaded again between its terms.
             const Reached reached = cells.template reachStep<kind>(next, nextRow, nextColumn);
             const uint32_t uses = (info & (Info::used << kind)) ? cells.uses(cell, next, kind) : 0;
+            const double length = kind == 0 ? dx[column + 1] : kind == 1 ? dx[column] : kind == 2 ? dy[row + 1] : dy[row];
             double cost = best + length;
             if (direction != noDirection && direction != axis)
                 cost += turnPenalty;
@@ -312,17 +313,17 @@ std::optional<int64_t> Router::searchWith(const std::vector<Port> &starts)
             if (cost < nextBest) {
                 nextBest = cost;
                 (*reached.parent)[axis - 1] = static_cast<uint8_t>(kind * 3 + static_cast<int>(direction));
-                m_queue.push({cost + m_estimate(nextX, nextY), (next << stateShift) + axis});
+                m_queue.push({cost + m_estimate(xs[nextColumn], ys[nextRow]), (next << stateShift) + axis});
             }
         };
         if (info & (Info::open << 0))
-            tryStep(std::integral_constant<int, 0>{}, cell + 1, row, column + 1, dx[column + 1], xs[column + 1], y);
+            tryStep(std::integral_constant<int, 0>{}, cell + 1, row, column + 1);
         if (info & (Info::open << 1))
-            tryStep(std::integral_constant<int, 1>{}, cell - 1, row, column - 1, dx[column], xs[column - 1], y);
+            tryStep(std::integral_constant<int, 1>{}, cell - 1, row, column - 1);
         if (info & (Info::open << 2))
-            tryStep(std::integral_constant<int, 2>{}, cell + width, row + 1, column, dy[row + 1], x, ys[row + 1]);
+            tryStep(std::integral_constant<int, 2>{}, cell + width, row + 1, column);
         if (info & (Info::open << 3))
-            tryStep(std::integral_constant<int, 3>{}, cell - width, row - 1, column, dy[row], x, ys[row - 1]);
+            tryStep(std::integral_constant<int, 3>{}, cell - width, row - 1, column);
     }
     return std::nullopt;
 }
