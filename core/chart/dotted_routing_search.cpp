@@ -294,12 +294,15 @@ std::optional<int64_t> Router::searchWith(const std::vector<Port> &starts)
             constexpr int kind = decltype(kindTag)::value;
             constexpr unsigned axis = kind < 2 ? horizontal : vertical;
             constexpr unsigned across = kind < 2 ? vertical : horizontal;
-            // Both may call out (to clear a block, to count many routes). Done before the sum,
-            // they let it stay in registers: live across a call, it would be kept in memory and
-            // stored and loaded again between its terms.
+            // Both may call out (to clear a block, to count many routes). Done before the length
+            // is read and the cost summed, they let these stay in registers: live across a call,
+            // a value is kept in memory and stored and loaded again between the terms of a sum.
             const Reached reached = cells.template reachStep<kind>(next, nextRow, nextColumn);
             const uint32_t uses = (info & (Info::used << kind)) ? cells.uses(cell, next, kind) : 0;
-            const double length = kind == 0 ? dx[column + 1] : kind == 1 ? dx[column] : kind == 2 ? dy[row + 1] : dy[row];
+            const double length = kind == 0 ? dx[column + 1]
+                                  : kind == 1 ? dx[column]
+                                  : kind == 2 ? dy[row + 1]
+                                              : dy[row];
             double cost = best + length;
             if (direction != noDirection && direction != axis)
                 cost += turnPenalty;
