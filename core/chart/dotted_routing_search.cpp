@@ -299,10 +299,10 @@ std::optional<int64_t> Router::searchWith(const std::vector<Port> &starts)
             // a value is kept in memory and stored and loaded again between the terms of a sum.
             const Reached reached = cells.template reachStep<kind>(next, nextRow, nextColumn);
             const uint32_t uses = (info & (Info::used << kind)) ? cells.uses(cell, next, kind) : 0;
-            const double length = kind == 0 ? dx[column + 1]
-                                  : kind == 1 ? dx[column]
-                                  : kind == 2 ? dy[row + 1]
-                                              : dy[row];
+            const double length = kind == 0 ? dx[nextColumn]
+                                  : kind == 1 ? dx[nextColumn + 1]
+                                  : kind == 2 ? dy[nextRow]
+                                              : dy[nextRow + 1];
             double cost = best + length;
             if (direction != noDirection && direction != axis)
                 cost += turnPenalty;
