@@ -294,9 +294,10 @@ std::optional<int64_t> Router::searchWith(const std::vector<Port> &starts)
             constexpr int kind = decltype(kindTag)::value;
             constexpr unsigned axis = kind < 2 ? horizontal : vertical;
             constexpr unsigned across = kind < 2 ? vertical : horizontal;
-            // Both may call out (to clear a block, to count many routes). Done before the length
-            // is read and the cost summed, they let these stay in registers: live across a call,
-            // a value is kept in memory and stored and loaded again between the terms of a sum.
+            // Both may call out (to clear a block or find a tile, to count many routes). Done
+            // before the length is read and the cost summed, they let these stay in registers:
+            // live across a call, a value is kept in memory and stored and loaded again between
+            // the terms of a sum.
             const Reached reached = cells.template reachStep<kind>(next, nextRow, nextColumn);
             const uint32_t uses = (info & (Info::used << kind)) ? cells.uses(cell, next, kind) : 0;
             const double length = kind == 0 ? dx[nextColumn]
