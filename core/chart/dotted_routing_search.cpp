@@ -262,14 +262,12 @@ std::optional<int64_t> Router::searchWith(const std::vector<Port> &starts)
         const unsigned direction = static_cast<unsigned>(entry.state) & ((1u << stateShift) - 1);
         cells.prefetch(cell, m_queue.likelyNext());
         const auto [row, column] = m_divider.split(cell);
-        const double x = xs[column];
-        const double y = ys[row];
         cells.enter(cell, row, column);
         double best;
         if (direction == noDirection) {
             // A seed: two ports on one cell push it twice at the same priority.
             best = seedCost(cell);
-            if (best + m_estimate(x, y) != entry.priority)
+            if (best + m_estimate(xs[column], ys[row]) != entry.priority)
                 continue;
         } else {
             // The first entry of a state to come out is its current one: the entry pushed for
