@@ -210,8 +210,8 @@ void RouteQueue::runToSet()
 }
 
 // Sorts the run and drops repeats. States come in a few ascending stretches but not sorted;
-// a run of more than a few is sorted by radix, a byte of the states' spread at a time, which
-// guesses no branches.
+// a run of more than a few is sorted without guessing branches on the states: by merging while
+// short, else by radix, a byte of the states' spread at a time.
 void RouteQueue::sortRun()
 {
     const size_t count = m_run.size();
@@ -228,14 +228,8 @@ void RouteQueue::sortRun()
         const uint64_t rest = std::max(least, run[2]);
         run[1] = std::min(other, rest);
         run[2] = std::max(other, rest);
-    } else if (count <= 16) {
-        for (size_t i = 1; i < count; ++i) {
-            const uint64_t state = run[i];
-            size_t at = i;
-            for (; at > 0 && run[at - 1] > state; --at)
-                run[at] = run[at - 1];
-            run[at] = state;
-        }
+    } else if (count <= 64) {
+        sortByMerging();
     } else if (count < 2048) {
         sortByRadix<8>();
     } else {
@@ -249,6 +243,69 @@ void RouteQueue::sortRun()
         kept += m_run[i] != m_run[kept - 1];
     }
     m_run.resize(kept);
+}
+
+namespace {
+
+// Swaps the two when out of order, by a mask rather than a branch.
+void orderPair(uint64_t &first, uint64_t &second)
+{
+    const uint64_t swap = (first ^ second) & (uint64_t(0) - uint64_t(second < first));
+    first ^= swap;
+    second ^= swap;
+}
+
+// Merges two sorted stretches into `out`, taking each state by a select rather than a branch.
+void merge(const uint64_t *a, const uint64_t *aEnd, const uint64_t *b, const uint64_t *bEnd, uint64_t *out)
+{
+    if (a != aEnd && b != bEnd) {
+        for (;;) {
+            const uint64_t fromA = *a;
+            const uint64_t fromB = *b;
+            const bool takeB = fromB < fromA;
+            *out++ = takeB ? fromB : fromA;
+            b += takeB;
+            a += !takeB;
+            if (a == aEnd || b == bEnd)
+                break;
+        }
+    }
+    out = std::copy(a, aEnd, out);
+    std::copy(b, bEnd, out);
+}
+
+} // namespace
+
+// Sorts groups of four by fixed exchanges, then merges them pairwise.
+void RouteQueue::sortByMerging()
+{
+    const size_t count = m_run.size();
+    m_sorting.resize(count);
+    uint64_t *from = m_run.data();
+    uint64_t *to = m_sorting.data();
+    size_t group = 0;
+    for (; group + 4 <= count; group += 4) {
+        uint64_t *four = from + group;
+        orderPair(four[0], four[1]);
+        orderPair(four[2], four[3]);
+        orderPair(four[0], four[2]);
+        orderPair(four[1], four[3]);
+        orderPair(four[1], four[2]);
+    }
+    for (size_t i = group + 1; i < count; ++i) {
+        for (size_t at = i; at > group && from[at - 1] > from[at]; --at)
+            std::swap(from[at - 1], from[at]);
+    }
+    for (size_t width = 4; width < count; width *= 2) {
+        for (size_t first = 0; first < count; first += 2 * width) {
+            const size_t middle = std::min(first + width, count);
+            const size_t end = std::min(first + 2 * width, count);
+            merge(from + first, from + middle, from + middle, from + end, to + first);
+        }
+        std::swap(from, to);
+    }
+    if (from != m_run.data())
+        m_run.swap(m_sorting);
 }
 
 template <int digit>

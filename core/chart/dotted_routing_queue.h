@@ -437,6 +437,7 @@ private:
     template <typename Part>
     uint32_t moveToRun(Pool<Part> &pool, uint32_t chunk);
     void sortRun();
+    void sortByMerging();
     template <int digit>
     void sortByRadix();
     [[gnu::noinline]] Entry takeAll(uint32_t first);

@@ -51,14 +51,15 @@ void expectAscending(int64_t bound, int count, int spreadBits, uint64_t base, un
 } // namespace
 
 // The states of a priority come out in order however many share it and however far apart
-// they lie: two or three, a few, hundreds within a byte of each other, thousands spread over
-// most of the bits of a state; with the states pushed at that priority while it is taken
-// out, in a set kept as a heap (huge bounds) or as a bitmap.
+// they lie: two or three, a few, some dozens (either side of each length where the sort
+// changes, and not a whole number of fours), hundreds within a byte of each other, thousands
+// spread over most of the bits of a state; with the states pushed at that priority while it
+// is taken out, in a set kept as a heap (huge bounds) or as a bitmap.
 TEST(DottedRoutingQueue, HandsOutTheStatesOfAPriorityInOrder)
 {
     const int64_t huge = std::numeric_limits<int64_t>::max();
     unsigned seed = 1;
-    for (const int count : {2, 3, 4, 16, 17, 300, 5000}) {
+    for (const int count : {2, 3, 4, 5, 7, 16, 17, 31, 64, 65, 300, 5000}) {
         for (const int spreadBits : {1, 8, 20, 40, 62}) {
             expectAscending(huge, count, spreadBits, 0, seed++);
             expectAscending(huge, count, spreadBits, uint64_t(1) << 62, seed++);
