@@ -292,6 +292,7 @@ void RouteQueue::sortByMerging()
         orderPair(four[1], four[3]);
         orderPair(four[1], four[2]);
     }
+    // The last one to three, by insertion.
     for (size_t i = group + 1; i < count; ++i) {
         for (size_t at = i; at > group && from[at - 1] > from[at]; --at)
             std::swap(from[at - 1], from[at]);
