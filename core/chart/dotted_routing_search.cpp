@@ -287,9 +287,10 @@ std::optional<int64_t> Router::searchWith(const std::vector<Port> &starts)
 
         // Steps in the order of the rules: right, left, down, up. Cost terms that are zero
         // are left out: adding zero to a cost changes no bit.
-        const auto tryStep = [&](auto kindTag, int64_t next, int64_t nextRow, int64_t nextColumn)
-                                 __attribute__((always_inline)) {
+        const auto tryStep = [&](auto kindTag, auto arrivalTag, int64_t next, int64_t nextRow,
+                                 int64_t nextColumn) __attribute__((always_inline)) {
             constexpr int kind = decltype(kindTag)::value;
+            constexpr unsigned arrival = decltype(arrivalTag)::value; // the direction, when compiled
             constexpr unsigned axis = kind < 2 ? horizontal : vertical;
             constexpr unsigned across = kind < 2 ? vertical : horizontal;
             // Both may call out (to clear a block or find a tile, to count many routes). Done
@@ -303,7 +304,7 @@ std::optional<int64_t> Router::searchWith(const std::vector<Port> &starts)
                                   : kind == 2 ? dy[nextRow]
                                               : dy[nextRow + 1];
             double cost = best + length;
-            if (direction != noDirection && direction != axis)
+            if (arrival != noDirection && arrival != axis)
                 cost += turnPenalty;
             if (info & (Info::used << kind))
                 cost += (overlapPerLength * length + overlapPenalty) * static_cast<double>(uses);
@@ -314,18 +315,29 @@ std::optional<int64_t> Router::searchWith(const std::vector<Port> &starts)
             double &nextBest = (*reached.best)[axis - 1];
             if (cost < nextBest) {
                 nextBest = cost;
-                (*reached.parent)[axis - 1] = static_cast<uint8_t>(kind * 3 + static_cast<int>(direction));
+                (*reached.parent)[axis - 1] = static_cast<uint8_t>(kind * 3 + static_cast<int>(arrival));
                 m_queue.push({cost + m_estimate(xs[nextColumn], ys[nextRow]), (next << stateShift) + axis});
             }
         };
-        if (info & (Info::open << 0))
-            tryStep(std::integral_constant<int, 0>{}, cell + 1, row, column + 1);
-        if (info & (Info::open << 1))
-            tryStep(std::integral_constant<int, 1>{}, cell - 1, row, column - 1);
-        if (info & (Info::open << 2))
-            tryStep(std::integral_constant<int, 2>{}, cell + width, row + 1, column);
-        if (info & (Info::open << 3))
-            tryStep(std::integral_constant<int, 3>{}, cell - width, row - 1, column);
+        // Compiled once per direction of arrival, so that whether a step turns is known without a
+        // test on each step.
+        const auto steps = [&](auto arrivalTag, int64_t atRow, int64_t atColumn)
+                               __attribute__((always_inline)) {
+            if (info & (Info::open << 0))
+                tryStep(std::integral_constant<int, 0>{}, arrivalTag, cell + 1, atRow, atColumn + 1);
+            if (info & (Info::open << 1))
+                tryStep(std::integral_constant<int, 1>{}, arrivalTag, cell - 1, atRow, atColumn - 1);
+            if (info & (Info::open << 2))
+                tryStep(std::integral_constant<int, 2>{}, arrivalTag, cell + width, atRow + 1, atColumn);
+            if (info & (Info::open << 3))
+                tryStep(std::integral_constant<int, 3>{}, arrivalTag, cell - width, atRow - 1, atColumn);
+        };
+        if (direction == horizontal)
+            steps(std::integral_constant<unsigned, horizontal>{}, row, column);
+        else if (direction == vertical)
+            steps(std::integral_constant<unsigned, vertical>{}, row, column);
+        else
+            steps(std::integral_constant<unsigned, noDirection>{}, row, column);
     }
     return std::nullopt;
 }
