@@ -375,20 +375,31 @@ private:
     // no chunk that has dropped out of the cache.
     void addToBucket(Recent &recent, uint64_t state)
     {
-        if (recent.last == noChunk) {
-            recent.last = newChunk();
-            recent.count = 0;
-            m_buckets[recent.bucket].chunk = recent.last;
-        } else if (recent.count == (recent.last & longChunk ? longChunkStates : chunkStates)) [[unlikely]] {
-            const uint32_t chunk = newLongChunk();
-            withChunk(recent.last, [&](auto &full) { full.next = chunk; });
-            recent.last = chunk;
-            recent.count = 0;
-        }
+        if (recent.last == noChunk || recent.count == (recent.last & longChunk ? longChunkStates : chunkStates))
+            return addToNewChunk(recent, state);
+        appendTo(recent, state);
+    }
+    void appendTo(Recent &recent, uint64_t state)
+    {
         withChunk(recent.last, [&](auto &last) {
             last.states[recent.count++] = state;
             last.count = recent.count;
         });
+    }
+    // Starts the bucket's first chunk, or a long one after its full last one. Apart, so that
+    // an append to a chunk with room saves no registers.
+    [[gnu::noinline]] void addToNewChunk(Recent &recent, uint64_t state)
+    {
+        if (recent.last == noChunk) {
+            recent.last = newChunk();
+            m_buckets[recent.bucket].chunk = recent.last;
+        } else {
+            const uint32_t chunk = newLongChunk();
+            withChunk(recent.last, [&](auto &full) { full.next = chunk; });
+            recent.last = chunk;
+        }
+        recent.count = 0;
+        appendTo(recent, state);
     }
     // Puts a bucket of a priority above the current one where it waits for its band.
     void placeBucket(uint32_t bucket)
