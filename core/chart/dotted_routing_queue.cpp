@@ -209,42 +209,6 @@ void RouteQueue::runToSet()
     m_run.clear();
 }
 
-// Sorts the run and drops repeats. States come in a few ascending stretches but not sorted;
-// a run of more than a few is sorted without guessing branches on the states: by merging while
-// short, else by radix, a byte of the states' spread at a time.
-void RouteQueue::sortRun()
-{
-    const size_t count = m_run.size();
-    uint64_t *run = m_run.data();
-    if (count == 2) {
-        // Mostly a priority comes up with two or three states.
-        const uint64_t first = std::min(run[0], run[1]);
-        run[1] = std::max(run[0], run[1]);
-        run[0] = first;
-    } else if (count == 3) {
-        const uint64_t least = std::min(run[0], run[1]);
-        const uint64_t other = std::max(run[0], run[1]);
-        run[0] = std::min(least, run[2]);
-        const uint64_t rest = std::max(least, run[2]);
-        run[1] = std::min(other, rest);
-        run[2] = std::max(other, rest);
-    } else if (count <= 64) {
-        sortByMerging();
-    } else if (count < 2048) {
-        sortByRadix<8>();
-    } else {
-        // Wider digits, fewer passes, where the states are many enough to fill them.
-        sortByRadix<11>();
-    }
-    // Repeats are rare: only rounding pushes a state twice at one priority.
-    size_t kept = 1;
-    for (size_t i = 1; i < m_run.size(); ++i) {
-        m_run[kept] = m_run[i];
-        kept += m_run[i] != m_run[kept - 1];
-    }
-    m_run.resize(kept);
-}
-
 namespace {
 
 // Swaps the two when out of order, by a mask rather than a branch.
@@ -275,6 +239,54 @@ void merge(const uint64_t *a, const uint64_t *aEnd, const uint64_t *b, const uin
 }
 
 } // namespace
+
+// Sorts the run and drops repeats. States come in a few ascending stretches but not sorted;
+// a run of more than a few is sorted without guessing branches on the states: by merging while
+// short, else by radix, a byte of the states' spread at a time.
+void RouteQueue::sortRun()
+{
+    const size_t count = m_run.size();
+    uint64_t *run = m_run.data();
+    if (count == 2) {
+        // Mostly a priority comes up with two or three states.
+        orderPair(run[0], run[1]);
+    } else if (count == 3) {
+        orderPair(run[0], run[1]);
+        orderPair(run[1], run[2]);
+        orderPair(run[0], run[1]);
+    } else {
+        // Apart, so that two or three states are sorted without saving registers.
+        return sortLongRun();
+    }
+    dropRepeats();
+}
+
+void RouteQueue::sortLongRun()
+{
+    const size_t count = m_run.size();
+    if (count <= 64) {
+        sortByMerging();
+    } else if (count < 2048) {
+        sortByRadix<8>();
+    } else {
+        // Wider digits, fewer passes, where the states are many enough to fill them.
+        sortByRadix<11>();
+    }
+    dropRepeats();
+}
+
+// Repeats are rare: only rounding pushes a state twice at one priority.
+void RouteQueue::dropRepeats()
+{
+    uint64_t *run = m_run.data();
+    const size_t count = m_run.size();
+    size_t kept = 1;
+    for (size_t i = 1; i < count; ++i) {
+        run[kept] = run[i];
+        kept += run[i] != run[kept - 1];
+    }
+    m_run.erase(m_run.begin() + static_cast<std::ptrdiff_t>(kept), m_run.end());
+}
 
 // Sorts groups of four by fixed exchanges, then merges them pairwise.
 void RouteQueue::sortByMerging()
