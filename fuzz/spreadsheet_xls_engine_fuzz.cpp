@@ -27,7 +27,8 @@ std::vector<ImportSheet> readFile(const QByteArray &file)
     static QCoreApplication application(argc, argv);
     static std::unique_ptr<EngineReader> reader = std::make_unique<EngineReader>(QDeadlineTimer(60'000));
     checkSignature(file);
-    return sheetsFromAnswer(reader->answer(file, QDeadlineTimer(5'000)));
+    // Well under the fuzzer's memory ceiling, which also holds what the engine keeps between inputs.
+    return sheetsFromAnswer(reader->answer(file, QDeadlineTimer(5'000), size_t(256) << 20));
 }
 
 } // namespace

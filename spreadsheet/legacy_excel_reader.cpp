@@ -11,9 +11,14 @@
 #include <QProcess>
 #include <QStandardPaths>
 
+#include <unistd.h>
+
 #include <algorithm>
 #include <atomic>
+#include <chrono>
 #include <condition_variable>
+#include <cstdint>
+#include <fstream>
 #include <mutex>
 #include <thread>
 
@@ -162,16 +167,42 @@ QString shortened(const QString &text)
     return text.left(end) + QStringLiteral("…");
 }
 
-// Interrupts the engine when the time limit passes before the evaluation ends.
+// The program's resident memory in bytes, or 0 where the system does not tell.
+size_t residentBytes()
+{
+    std::ifstream statm("/proc/self/statm");
+    size_t size = 0;
+    size_t resident = 0;
+    if (!(statm >> size >> resident))
+        return 0;
+    return resident * static_cast<size_t>(sysconf(_SC_PAGESIZE));
+}
+
+// Interrupts the engine when the time limit passes before the evaluation ends, or when the
+// program's memory grows by more than `memoryLimit`: a small hostile file can make the library
+// allocate without end, which would otherwise take the whole machine before the time is up.
 class EngineWatchdog {
 public:
-    EngineWatchdog(QJSEngine &engine, std::chrono::milliseconds limit)
-        : m_thread([this, &engine, limit] {
+    EngineWatchdog(QJSEngine &engine, std::chrono::milliseconds limit, size_t memoryLimit = SIZE_MAX)
+        : m_thread([this, &engine, limit, memoryLimit] {
+              const auto end = std::chrono::steady_clock::now() + limit;
+              const size_t start = residentBytes();
               std::unique_lock lock(m_mutex);
-              if (!m_finished.wait_for(lock, limit, [this] { return m_done; })) {
-                  m_fired = true;
-                  engine.setInterrupted(true);
+              for (;;) {
+                  const auto now = std::chrono::steady_clock::now();
+                  if (now >= end) {
+                      m_fired = true;
+                      break;
+                  }
+                  const auto step = std::min<std::chrono::steady_clock::duration>(end - now, memoryCheck);
+                  if (m_finished.wait_for(lock, step, [this] { return m_done; }))
+                      return;
+                  if (memoryLimit != SIZE_MAX && residentBytes() > start + memoryLimit) {
+                      m_overMemory = true;
+                      break;
+                  }
               }
+              engine.setInterrupted(true);
           })
     {
     }
@@ -188,12 +219,16 @@ public:
             m_thread.join();
     }
     bool fired() const { return m_fired; }
+    bool overMemory() const { return m_overMemory; }
 
 private:
+    static constexpr std::chrono::milliseconds memoryCheck{20};
+
     std::mutex m_mutex;
     std::condition_variable m_finished;
     bool m_done = false;
     std::atomic<bool> m_fired = false;
+    std::atomic<bool> m_overMemory = false;
     std::thread m_thread; // last: starts once the members it uses exist
 };
 
@@ -355,15 +390,22 @@ LegacyExcelReader::EngineReader::EngineReader(const QDeadlineTimer &deadline)
 LegacyExcelReader::EngineReader::~EngineReader() = default;
 
 LegacyExcelReader::ScriptAnswer LegacyExcelReader::EngineReader::answer(const QByteArray &data,
-                                                                       const QDeadlineTimer &deadline)
+                                                                       const QDeadlineTimer &deadline,
+                                                                       size_t memoryLimit)
 {
     m_engine->setInterrupted(false);
-    EngineWatchdog watchdog(*m_engine, remaining(deadline));
+    EngineWatchdog watchdog(*m_engine, remaining(deadline), memoryLimit);
     m_engine->globalObject().setProperty(QStringLiteral("vantrelWorkbook"), m_engine->toScriptValue(data));
     const QJSValue result = m_engine->evaluate(QString::fromUtf8(readingScript));
     watchdog.stop();
     if (watchdog.fired())
         failTimeLimit();
+    if (watchdog.overMemory()) {
+        // Hands the runaway reading's memory back before the engine reads again.
+        m_engine->setInterrupted(false);
+        m_engine->collectGarbage();
+        return ScriptAnswer{.tooLarge = true};
+    }
     if (result.isError() || result.hasProperty(QStringLiteral("error"))) {
         const QJSValue error = result.isError() ? result : result.property(QStringLiteral("error"));
         return ScriptAnswer{.error = error.toString()};

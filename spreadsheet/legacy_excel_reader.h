@@ -7,6 +7,7 @@
 #include <QString>
 
 #include <chrono>
+#include <cstddef>
 #include <memory>
 #include <optional>
 #include <vector>
@@ -24,6 +25,9 @@ enum class Runtime { preferNode, engineOnly };
 
 // A hostile or pathological file cannot hold the import longer than this.
 inline constexpr std::chrono::milliseconds defaultTimeLimit{120'000};
+// How much the embedded engine may grow the program's memory while it reads one workbook;
+// a workbook that needs more is refused as too large (node has a heap cap of its own).
+inline constexpr size_t engineMemoryLimit = size_t(2) << 30;
 
 // One sheet per worksheet in workbook order, each cell as the workbook formats it. Excel
 // error cells and formulas without a saved result become issues. Blocking. Throws OrganizationError with the message the user
@@ -62,8 +66,10 @@ public:
     EngineReader(const EngineReader &) = delete;
     EngineReader &operator=(const EngineReader &) = delete;
 
-    // Throws OrganizationError when `deadline` passes first.
-    ScriptAnswer answer(const QByteArray &data, const QDeadlineTimer &deadline);
+    // Throws OrganizationError when `deadline` passes first; answers too large when the
+    // program's memory grows by more than `memoryLimit` first.
+    ScriptAnswer answer(const QByteArray &data, const QDeadlineTimer &deadline,
+                        size_t memoryLimit = engineMemoryLimit);
 
 private:
     std::unique_ptr<QJSEngine> m_engine;

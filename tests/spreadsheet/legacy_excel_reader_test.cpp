@@ -337,3 +337,22 @@ TEST(LegacyExcelReader, EngineTimeLimitAndRecovery)
     EXPECT_EQ(errorOf([&] { reader.answer(xls, QDeadlineTimer(0)); }), tooLong);
     EXPECT_EQ(LegacyExcelReader::sheetsFromAnswer(reader.answer(xls, QDeadlineTimer(60'000))), fresh);
 }
+
+// A 2 KB file found by fuzzing makes the library allocate without end: the engine is stopped
+// once the program's memory has grown by its limit, before the time limit (which would say
+// "took too long"), the file is refused as too large, and the same engine then reads a sound
+// workbook.
+TEST(LegacyExcelReader, EngineMemoryLimitStopsARunawayWorkbook)
+{
+    QFile file(VANTREL_TEST_DATA "/runaway_memory.xls");
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+    const QByteArray runaway = file.readAll();
+    const QByteArray xls = Fixtures::writtenByLibrary(book({staffSheet}));
+    const std::vector<ImportSheet> fresh = LegacyExcelReader::read(xls, 1min, LegacyExcelReader::Runtime::engineOnly);
+    LegacyExcelReader::EngineReader reader{QDeadlineTimer(60'000)};
+    EXPECT_EQ(errorOf([&] {
+                  LegacyExcelReader::sheetsFromAnswer(reader.answer(runaway, QDeadlineTimer(120'000), size_t(256) << 20));
+              }),
+              "The legacy Excel workbook is too large to import.");
+    EXPECT_EQ(LegacyExcelReader::sheetsFromAnswer(reader.answer(xls, QDeadlineTimer(60'000))), fresh);
+}
