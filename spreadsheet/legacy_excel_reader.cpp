@@ -194,7 +194,10 @@ public:
                       m_fired = true;
                       break;
                   }
-                  const auto step = std::min<std::chrono::steady_clock::duration>(end - now, memoryCheck);
+                  // Without a memory limit there is nothing to look at before the time is up.
+                  const auto step = memoryLimit == SIZE_MAX
+                                        ? end - now
+                                        : std::min<std::chrono::steady_clock::duration>(end - now, memoryCheck);
                   if (m_finished.wait_for(lock, step, [this] { return m_done; }))
                       return;
                   if (memoryLimit != SIZE_MAX && residentBytes() > start + memoryLimit) {

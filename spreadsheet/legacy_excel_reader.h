@@ -33,7 +33,8 @@ inline constexpr size_t engineMemoryLimit = size_t(2) << 30;
 // error cells and formulas without a saved result become issues. Blocking. Throws OrganizationError with the message the user
 // reads: not an .xls file, truncated, unreadable by the library (with its own wording), over
 // the limits (100 worksheets, 20,000 rows, 500 columns, one million cells, 32 MB of
-// result), or still running after `timeLimit`.
+// result, or `engineMemoryLimit` of memory in the embedded engine), or still running after
+// `timeLimit`.
 std::vector<ImportSheet> read(const QByteArray &data, std::chrono::milliseconds timeLimit = defaultTimeLimit,
                               Runtime runtime = Runtime::preferNode);
 
