@@ -61,7 +61,6 @@ void RouteQueue::reset(int64_t stateBound)
     m_early.clear();
     m_buckets.clear();
     m_chunks.clear();
-    m_longChunks.clear();
     m_recent.fill(Recent{});
     if (m_ringCount > 0) {
         m_heads.fill(noBucket);
@@ -176,28 +175,27 @@ RouteQueue::Entry RouteQueue::takeEarly()
     return {std::bit_cast<double>(early.priority), static_cast<int64_t>(early.state)};
 }
 
-// Moves a bucket's states to the end of the run and frees it.
+// Moves a bucket's states to the end of the run and frees it and its chunks.
 void RouteQueue::moveToRun(uint32_t bucket)
 {
-    Bucket &here = m_buckets[bucket];
-    m_run.push_back(here.first);
-    for (uint32_t chunk = here.chunk; chunk != noChunk;)
-        chunk = chunk & longChunk ? moveToRun(m_longChunks, chunk & ~longChunk) : moveToRun(m_chunks, chunk);
+    const Bucket &here = m_buckets[bucket];
+    addToRun(here.states.data(), here.count);
+    for (uint32_t chunk = here.chunk; chunk != noChunk;) {
+        const Chunk &part = m_chunks[chunk];
+        addToRun(part.states.data(), part.count);
+        const uint32_t next = part.next;
+        m_chunks.give(chunk);
+        chunk = next;
+    }
     m_buckets.give(bucket);
 }
 
-// Moves a chunk's states to the end of the run and frees it; returns the next chunk.
-template <typename Part>
-uint32_t RouteQueue::moveToRun(Pool<Part> &pool, uint32_t chunk)
+// Appends states to the run; a run grown too long for sorting goes into the set.
+void RouteQueue::addToRun(const uint64_t *states, uint32_t count)
 {
-    const Part &part = pool[chunk];
-    for (uint32_t i = 0; i < part.count; ++i)
-        m_run.push_back(part.states[i]);
-    const uint32_t next = part.next;
-    pool.give(chunk);
+    m_run.insert(m_run.end(), states, states + count);
     if (m_run.size() >= longestRun) [[unlikely]]
         runToSet();
-    return next;
 }
 
 // Moves the run's states into the set, counting them.

@@ -254,7 +254,7 @@ public:
             return;
         }
         const uint32_t bucket = newBucket(priority, state);
-        recent = {priority, bucket, noChunk, 0};
+        recent = {priority, bucket, noChunk, 1};
         placeBucket(bucket);
     }
 
@@ -269,7 +269,7 @@ public:
         }
         if (!m_now.isEmpty())
             return m_now.likelyLeast();
-        return m_band.empty() ? -1 : static_cast<int64_t>(m_buckets[m_band.back()].first);
+        return m_band.empty() ? -1 : static_cast<int64_t>(m_buckets[m_band.back()].states[0]);
     }
 
     // The least entry, removed; the queue must not be empty.
@@ -292,10 +292,10 @@ public:
         }
         Bucket &bucket = m_buckets[next];
         m_current = bucket.priority;
-        if (bucket.chunk != noChunk || (!m_band.empty() && m_buckets[m_band.back()].priority == bucket.priority))
+        if (bucket.count > 1 || (!m_band.empty() && m_buckets[m_band.back()].priority == bucket.priority))
             return takeAll(next);
         // Alone: no need to order it.
-        const uint64_t state = bucket.first;
+        const uint64_t state = bucket.states[0];
         m_buckets.give(next);
         return {std::bit_cast<double>(m_current), static_cast<int64_t>(state)};
     }
@@ -307,36 +307,33 @@ private:
         uint64_t state;
         auto operator<=>(const Early &) const = default;
     };
-    // The states of a later priority: the first, and the others in a chain of chunks, a short
-    // one and then long ones, so that the many states of a crowded priority are gathered in
-    // few hops. Buckets and chunks come from pools that keep their memory; a long chunk is
-    // named with `longChunk` set.
+    // The states of a later priority: the first few in the bucket itself, where most
+    // priorities' states fit, and the others in a chain of chunks, so that the many states of a
+    // crowded priority are gathered in few hops. Buckets and chunks come from pools that keep
+    // their memory.
     static constexpr uint32_t noBucket = UINT32_MAX;
     static constexpr uint32_t noChunk = UINT32_MAX;
     static_assert(noBucket == Pool<int>::none && noChunk == Pool<int>::none);
-    static constexpr uint32_t longChunk = uint32_t(1) << 31;
-    static constexpr uint32_t chunkStates = 7;
-    static constexpr uint32_t longChunkStates = 63;
+    static constexpr uint32_t bucketStates = 7;
+    static constexpr uint32_t chunkStates = 63;
     struct Bucket {
         uint64_t priority;
-        uint64_t first;
-        uint32_t chunk; // the second state on
+        uint32_t chunk; // the states past its own
         uint32_t next;  // the next bucket of the same band, or of the free list
+        uint32_t count; // its own states
+        std::array<uint64_t, bucketStates> states;
     };
-    template <uint32_t capacity>
-    struct ChunkOf {
+    struct Chunk {
         uint32_t next;
         uint32_t count;
-        std::array<uint64_t, capacity> states;
+        std::array<uint64_t, chunkStates> states;
     };
-    using Chunk = ChunkOf<chunkStates>;
-    using LongChunk = ChunkOf<longChunkStates>;
     // A priority pushed lately, by hash, with its bucket and the last chunk of that.
     struct Recent {
         uint64_t priority = 0; // zero is never a later priority
         uint32_t bucket = noBucket;
-        uint32_t last = noChunk;
-        uint32_t count = 0; // states in the last chunk
+        uint32_t last = noChunk; // none while the bucket's own states have room
+        uint32_t count = 0;      // states in the bucket's own or the last chunk
     };
     static constexpr int recentShift = 55; // 512 recent priorities
     static constexpr size_t recentSlots = size_t(1) << (64 - recentShift);
@@ -354,55 +351,45 @@ private:
     uint32_t newBucket(uint64_t priority, uint64_t state)
     {
         const uint32_t bucket = m_buckets.take();
-        m_buckets[bucket] = {priority, state, noChunk, noBucket};
+        Bucket &fresh = m_buckets[bucket];
+        fresh.priority = priority;
+        fresh.chunk = noChunk;
+        fresh.next = noBucket;
+        fresh.count = 1;
+        fresh.states[0] = state;
         return bucket;
     }
-    template <typename Visit>
-    auto withChunk(uint32_t chunk, Visit visit)
-    {
-        if (chunk & longChunk)
-            return visit(m_longChunks[chunk & ~longChunk]);
-        return visit(m_chunks[chunk]);
-    }
-    uint32_t newChunk()
-    {
-        const uint32_t chunk = m_chunks.take();
-        m_chunks[chunk].next = noChunk;
-        return chunk;
-    }
-    uint32_t newLongChunk()
-    {
-        const uint32_t chunk = m_longChunks.take();
-        m_longChunks[chunk].next = noChunk;
-        return chunk | longChunk;
-    }
-    // Only stores into the chunks: the last one's count is known here, so an append waits for
-    // no chunk that has dropped out of the cache.
+    // Only stores into the bucket or its last chunk: the count is known here, so an append
+    // waits for nothing that has dropped out of the cache.
     void addToBucket(Recent &recent, uint64_t state)
     {
-        if (recent.last == noChunk || recent.count == (recent.last & longChunk ? longChunkStates : chunkStates))
+        if (recent.count == (recent.last == noChunk ? bucketStates : chunkStates))
             return addToNewChunk(recent, state);
         appendTo(recent, state);
     }
     void appendTo(Recent &recent, uint64_t state)
     {
-        withChunk(recent.last, [&](auto &last) {
+        if (recent.last == noChunk) {
+            Bucket &bucket = m_buckets[recent.bucket];
+            bucket.states[recent.count++] = state;
+            bucket.count = recent.count;
+        } else {
+            Chunk &last = m_chunks[recent.last];
             last.states[recent.count++] = state;
             last.count = recent.count;
-        });
+        }
     }
-    // Starts the bucket's first chunk, or a long one after its full last one. Apart, so that
-    // an append to a chunk with room saves no registers.
+    // Starts a chunk after the bucket's own states or its full last chunk. Apart, so that an
+    // append with room saves no registers.
     [[gnu::noinline]] void addToNewChunk(Recent &recent, uint64_t state)
     {
-        if (recent.last == noChunk) {
-            recent.last = newChunk();
-            m_buckets[recent.bucket].chunk = recent.last;
-        } else {
-            const uint32_t chunk = newLongChunk();
-            withChunk(recent.last, [&](auto &full) { full.next = chunk; });
-            recent.last = chunk;
-        }
+        const uint32_t chunk = m_chunks.take();
+        m_chunks[chunk].next = noChunk;
+        if (recent.last == noChunk)
+            m_buckets[recent.bucket].chunk = chunk;
+        else
+            m_chunks[recent.last].next = chunk;
+        recent.last = chunk;
         recent.count = 0;
         appendTo(recent, state);
     }
@@ -450,8 +437,7 @@ private:
     static constexpr size_t longestRun = 4096;
     void moveToRun(uint32_t bucket);
     void runToSet();
-    template <typename Part>
-    uint32_t moveToRun(Pool<Part> &pool, uint32_t chunk);
+    void addToRun(const uint64_t *states, uint32_t count);
     void sortRun();
     [[gnu::noinline]] void sortLongRun();
     void dropRepeats();
@@ -472,7 +458,6 @@ private:
     std::array<Recent, recentSlots> m_recent{};
     Pool<Bucket> m_buckets;
     Pool<Chunk> m_chunks;
-    Pool<LongChunk> m_longChunks;
     // Buckets of later priorities: those of the current band in descending order of
     // priority, then the ring, then the overflow (a min-heap by band).
     uint64_t m_currentBand = 0;
