@@ -62,6 +62,71 @@ Point boundaryAt(const std::vector<Port> &ports, int64_t cell)
 
 } // namespace
 
+void Estimate::prepare(const std::vector<double> &xs, const std::vector<double> &ys)
+{
+    // Points at every crossing of some lines (rows or columns) with some positions along
+    // them. Their least distance is the least across to a line plus the least along, which
+    // is the least of the points' own sums, as adding a term keeps the order of doubles.
+    struct Group {
+        bool onRows; // the lines are rows, a y each, and the positions x's
+        std::vector<double> lines;
+        std::vector<double> along; // ascending
+    };
+    // Lines of two points or more on one axis, then the points left on the other; lines with
+    // the same positions join. Rows or columns first, whichever makes fewer groups.
+    const auto groupsOf = [&](bool rowsFirst) {
+        std::vector<Group> groups;
+        std::array<bool, most> taken{};
+        for (const bool onRows : {rowsFirst, !rowsFirst}) {
+            const auto lineOf = [&](size_t i) { return onRows ? m_points[i].y : m_points[i].x; };
+            for (size_t i = 0; i < m_count; ++i) {
+                if (taken[i])
+                    continue;
+                Group group{onRows, {lineOf(i)}, {}};
+                for (size_t j = i; j < m_count; ++j) {
+                    if (!taken[j] && lineOf(j) == lineOf(i))
+                        group.along.push_back(onRows ? m_points[j].x : m_points[j].y);
+                }
+                if (group.along.size() < 2 && onRows == rowsFirst)
+                    continue;
+                for (size_t j = i; j < m_count; ++j)
+                    taken[j] = taken[j] || lineOf(j) == lineOf(i);
+                std::sort(group.along.begin(), group.along.end());
+                const auto same = std::find_if(groups.begin(), groups.end(), [&](const Group &other) {
+                    return other.onRows == onRows && other.along == group.along;
+                });
+                if (same != groups.end())
+                    same->lines.push_back(group.lines[0]);
+                else
+                    groups.push_back(std::move(group));
+            }
+        }
+        return groups;
+    };
+    std::vector<Group> groups = groupsOf(true);
+    if (std::vector<Group> byColumns = groupsOf(false); byColumns.size() < groups.size())
+        groups = std::move(byColumns);
+    m_pairs = (groups.size() + 1) / 2;
+    const auto nearest = [](double at, const std::vector<double> &to) {
+        double least = std::fabs(at - to[0]);
+        for (size_t i = 1; i < to.size(); ++i)
+            least = std::min(least, std::fabs(at - to[i]));
+        return least;
+    };
+    const auto fill = [&](std::vector<Pair> &table, const std::vector<double> &lines, bool rows) {
+        table.resize(lines.size() * m_pairs);
+        for (size_t at = 0; at < lines.size(); ++at) {
+            for (size_t g = 0; g < 2 * m_pairs; ++g) {
+                // An odd group out is paired with the first again.
+                const Group &group = groups[g < groups.size() ? g : 0];
+                table[at * m_pairs + g / 2][g % 2] = nearest(lines[at], group.onRows == rows ? group.lines : group.along);
+            }
+        }
+    };
+    fill(m_columns, xs, false);
+    fill(m_rows, ys, true);
+}
+
 Router::Router(const std::vector<ChartNode> &nodes, const Limits &limits, std::stop_token stop)
     : m_limits(limits),
       m_dense(nodes.size() < denseBelow),
@@ -87,6 +152,7 @@ Router::Router(const std::vector<ChartNode> &nodes, const Limits &limits, std::s
         if (cells <= m_limits.flatCells) {
             m_records = GridArray<CellRecord>(static_cast<size_t>(cells));
             m_stamps.assign(static_cast<size_t>((cells + cellsPerBlock - 1) >> blockShift), 0);
+            m_touched.assign((m_stamps.size() + 63) / 64, 0);
         } else if (cells <= m_limits.wordCells) {
             m_words = GridArray<CellWord>(static_cast<size_t>(cells));
         }
@@ -94,6 +160,7 @@ Router::Router(const std::vector<ChartNode> &nodes, const Limits &limits, std::s
         // The tiles will do, and the words are gathered.
         m_records = {};
         m_stamps = {};
+        m_touched = {};
         m_words = {};
     }
     for (int64_t row = 0, cell = 0; row < height && (isFlat() || !m_words.empty()); ++row) {
@@ -299,7 +366,7 @@ void Router::setGoals(const std::vector<Port> &goals)
         if (row + 1 < height)
             mark(goal.cell + width, Info::portFee << 3);
     }
-    m_estimate.pad();
+    m_estimate.prepare(m_grid.xs(), m_grid.ys());
 }
 
 void Router::remember(const std::vector<int64_t> &cells)

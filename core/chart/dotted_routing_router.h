@@ -7,7 +7,9 @@
 #include "core/chart/dotted_routing_grid.h"
 #include "core/chart/dotted_routing_queue.h"
 
+#include <algorithm>
 #include <array>
+#include <cstddef>
 #include <cstdint>
 #include <optional>
 #include <stop_token>
@@ -28,67 +30,42 @@ struct Seed {
     double cost;
 };
 
-// The nearest goal point by Manhattan distance, two points at a time; the points are padded
-// to whole groups of four by repeating one, so the loop needs no tail. Every sum is the one
-// a point-by-point loop makes, and the least of them is exact.
+// The Manhattan distance from a grid point to the nearest goal point, from tables made per
+// route over the grid's columns and rows. The goal points are gathered into groups whose
+// distance splits into a part per column and a part per row (see prepare), so a step reads
+// one entry of each table per two groups; an odd group count is padded with the first.
 class Estimate {
 public:
     void clear() { m_count = 0; }
     bool contains(Point p) const
     {
-        for (size_t i = 0; i < m_count; ++i) {
-            if (x(i) == p.x && y(i) == p.y)
-                return true;
-        }
-        return false;
+        return std::find(m_points.begin(), m_points.begin() + static_cast<std::ptrdiff_t>(m_count), p) !=
+               m_points.begin() + static_cast<std::ptrdiff_t>(m_count);
     }
-    void add(Point p)
+    void add(Point p) { m_points[m_count++] = p; }
+    // Called after the last add, with the grid's lines; at least one point was added.
+    void prepare(const std::vector<double> &xs, const std::vector<double> &ys);
+    [[gnu::always_inline]] double operator()(int64_t column, int64_t row) const
     {
-        set(m_count, p.x, p.y);
-        ++m_count;
-    }
-    // Called after the last add; at least one point was added.
-    void pad()
-    {
-        m_groups = (m_count + 3) / 4;
-        for (size_t i = m_count; i < m_groups * 4; ++i) {
-            set(i, x(0), y(0));
-        }
-    }
-    [[gnu::always_inline]] double operator()(double atX, double atY) const
-    {
-        const Pair px{atX, atX};
-        const Pair py{atY, atY};
-        Pair least = distance(0, px, py);
-        least = min(least, distance(1, px, py));
-        for (size_t group = 1; group < m_groups; ++group) {
-            least = min(least, distance(2 * group, px, py));
-            least = min(least, distance(2 * group + 1, px, py));
-        }
+        const Pair *across = &m_columns[static_cast<size_t>(column) * m_pairs];
+        const Pair *down = &m_rows[static_cast<size_t>(row) * m_pairs];
+        Pair least = across[0] + down[0];
+        for (size_t pair = 1; pair < m_pairs; ++pair)
+            least = min(least, across[pair] + down[pair]);
         return least[0] < least[1] ? least[0] : least[1];
     }
 
 private:
     using Pair = double __attribute__((vector_size(16)));
-    using Bits = uint64_t __attribute__((vector_size(16)));
     static constexpr size_t most = 12; // three ports a side, each its own point
 
-    static Pair abs(Pair v) { return reinterpret_cast<Pair>(reinterpret_cast<Bits>(v) & ~Bits{1ull << 63, 1ull << 63}); }
     static Pair min(Pair a, Pair b) { return a < b ? a : b; }
-    Pair distance(size_t pair, Pair px, Pair py) const { return abs(px - m_x[pair]) + abs(py - m_y[pair]); }
-    // Element assignment, not a reference: clang binds no reference to a vector lane.
-    void set(size_t i, double atX, double atY)
-    {
-        m_x[i / 2][i % 2] = atX;
-        m_y[i / 2][i % 2] = atY;
-    }
-    double x(size_t i) const { return m_x[i / 2][i % 2]; }
-    double y(size_t i) const { return m_y[i / 2][i % 2]; }
 
-    std::array<Pair, most / 2> m_x{};
-    std::array<Pair, most / 2> m_y{};
+    std::array<Point, most> m_points{};
     size_t m_count = 0;
-    size_t m_groups = 0;
+    size_t m_pairs = 0;
+    std::vector<Pair> m_columns; // per column, its distance to each group, in pairs
+    std::vector<Pair> m_rows;
 };
 
 // One routing call: the grid, the cards' ports, and the memory that routes share.
@@ -180,7 +157,7 @@ private:
     // Words alone otherwise, while the grid is not too large for them.
     GridArray<CellWord> m_words;
     std::vector<uint32_t> m_stamps;       // per block: the search that last cleared it
-    std::vector<int64_t> m_touchedBlocks; // blocks of the current search
+    std::vector<uint64_t> m_touched;      // per block, a bit: cleared by the current search
     std::vector<int64_t> m_marked;        // cells with goal bits of the current route
     uint32_t m_generation = 0;
     // Tiled storage otherwise.

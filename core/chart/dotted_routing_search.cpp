@@ -1,7 +1,9 @@
 #include "core/chart/dotted_routing_router.h"
 
 #include <algorithm>
+#include <array>
 #include <bit>
+#include <cassert>
 #include <cstdint>
 #include <type_traits>
 
@@ -22,6 +24,17 @@ void prefetchAt(const T *array, int64_t index)
     __builtin_prefetch(reinterpret_cast<const void *>(reinterpret_cast<uintptr_t>(array) +
                                                       static_cast<uintptr_t>(index) * sizeof(T)));
 }
+
+// A step straight back to the state a state was reached from can't be cheaper than that
+// state's best cost, as no cost term is negative: its open bit, by the parent's value.
+constexpr std::array<uint16_t, 12> stepBack = [] {
+    std::array<uint16_t, 12> back{};
+    for (int kind = 0; kind < 4; ++kind) {
+        const int axis = kind < 2 ? horizontal : vertical;
+        back[static_cast<size_t>(kind * 3 + axis)] = static_cast<uint16_t>(Info::open << (kind ^ 1));
+    }
+    return back;
+}();
 
 } // namespace
 
@@ -48,7 +61,7 @@ uint16_t Router::gatheredInfo(int64_t cell, int64_t row, int64_t column) const
 void Router::clearBlock(int64_t block)
 {
     m_stamps[static_cast<size_t>(block)] = m_generation;
-    m_touchedBlocks.push_back(block);
+    m_touched[static_cast<size_t>(block / 64)] |= uint64_t(1) << (block % 64);
     const size_t first = static_cast<size_t>(block << blockShift);
     const size_t end = std::min(first + static_cast<size_t>(cellsPerBlock), m_records.size());
     for (size_t i = first; i < end; ++i)
@@ -206,7 +219,7 @@ private:
 void Router::startSearch(const std::vector<Port> &starts)
 {
     if (isFlat()) {
-        m_touchedBlocks.clear();
+        std::fill(m_touched.begin(), m_touched.end(), 0);
         if (++m_generation == 0) {
             std::fill(m_stamps.begin(), m_stamps.end(), 0);
             m_generation = 1;
@@ -222,7 +235,7 @@ void Router::startSearch(const std::vector<Port> &starts)
         // A later port on the same cell sets the same cost again.
         if (seedCost(start.cell) == infinity)
             m_seeds.push_back({start.cell, cost});
-        m_queue.push({cost + m_estimate(m_grid.x(column), m_grid.y(row)), start.cell << stateShift});
+        m_queue.push({cost + m_estimate(column, row), start.cell << stateShift});
     }
 }
 
@@ -241,8 +254,6 @@ std::optional<int64_t> Router::searchWith(const std::vector<Port> &starts)
     startSearch(starts);
     const Cells cells(*this);
     const int64_t width = m_grid.width();
-    const double *xs = m_grid.xs().data();
-    const double *ys = m_grid.ys().data();
     const double *dx = m_dx.data();
     const double *dy = m_dy.data();
     // Counted on the way out, however the search ends.
@@ -264,10 +275,11 @@ std::optional<int64_t> Router::searchWith(const std::vector<Port> &starts)
         const auto [row, column] = m_divider.split(cell);
         cells.enter(cell, row, column);
         double best;
+        uint16_t deadStep = 0;
         if (direction == noDirection) {
             // A seed: two ports on one cell push it twice at the same priority.
             best = seedCost(cell);
-            if (best + m_estimate(xs[column], ys[row]) != entry.priority)
+            if (best + m_estimate(column, row) != entry.priority)
                 continue;
         } else {
             // The first entry of a state to come out is its current one: the entry pushed for
@@ -277,11 +289,13 @@ std::optional<int64_t> Router::searchWith(const std::vector<Port> &starts)
             uint8_t &parent = (*here.parent)[direction - 1];
             if (parent & wasExpanded)
                 continue;
+            assert(parent < stepBack.size());
+            deadStep = stepBack[parent];
             parent |= wasExpanded;
             best = (*here.best)[direction - 1];
         }
         ++count.states;
-        const uint16_t info = cells.info(cell, row, column);
+        const uint16_t info = cells.info(cell, row, column) & ~deadStep;
         if (info & Info::goal)
             return entry.state;
 
@@ -316,7 +330,7 @@ std::optional<int64_t> Router::searchWith(const std::vector<Port> &starts)
             if (cost < nextBest) {
                 nextBest = cost;
                 (*reached.parent)[axis - 1] = static_cast<uint8_t>(kind * 3 + static_cast<int>(arrival));
-                m_queue.push({cost + m_estimate(xs[nextColumn], ys[nextRow]), (next << stateShift) + axis});
+                m_queue.push({cost + m_estimate(nextColumn, nextRow), (next << stateShift) + axis});
             }
         };
         // Compiled once per direction of arrival, so that whether a step turns is known without a
@@ -353,13 +367,16 @@ void Router::closeExploredArea()
     const auto reached = [](const BestCosts &best) { return best[0] != infinity || best[1] != infinity; };
     if (isFlat()) {
         const int64_t cells = static_cast<int64_t>(m_records.size());
-        for (int64_t block : m_touchedBlocks) {
-            const int64_t first = block << blockShift;
-            for (int64_t cell = first; cell < std::min(first + cellsPerBlock, cells); ++cell) {
-                if (!reached(m_records[static_cast<size_t>(cell)].best))
-                    continue;
-                const auto [row, column] = m_divider.split(cell);
-                tag(row, column);
+        for (size_t word = 0; word < m_touched.size(); ++word) {
+            for (uint64_t bits = m_touched[word]; bits != 0; bits &= bits - 1) {
+                const int64_t block = static_cast<int64_t>(word * 64) + std::countr_zero(bits);
+                const int64_t first = block << blockShift;
+                for (int64_t cell = first; cell < std::min(first + cellsPerBlock, cells); ++cell) {
+                    if (!reached(m_records[static_cast<size_t>(cell)].best))
+                        continue;
+                    const auto [row, column] = m_divider.split(cell);
+                    tag(row, column);
+                }
             }
         }
     } else {
