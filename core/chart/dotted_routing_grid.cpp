@@ -125,4 +125,26 @@ bool RoutingGrid::test(Kind kind, int64_t row, int64_t column) const
     return after != runs.begin() && column < std::prev(after)->second;
 }
 
+void RoutingGrid::rowBits(Kind kind, int64_t row, std::vector<uint64_t> &bits) const
+{
+    const int64_t columns = width();
+    bits.assign(static_cast<size_t>((columns + 63) / 64), 0);
+    if (!m_useBits) {
+        for (const auto &[begin, end] : m_runs[kind][static_cast<size_t>(row)])
+            setBits(bits, begin, end);
+        return;
+    }
+    // The row starts anywhere in a word of the grid's bits: each of its words joins two.
+    const std::vector<uint64_t> &all = m_bits[kind];
+    const int64_t first = row * columns;
+    const int shift = static_cast<int>(first % 64);
+    for (size_t word = 0; word < bits.size(); ++word) {
+        const size_t at = static_cast<size_t>(first / 64) + word;
+        uint64_t joined = all[at] >> shift;
+        if (shift != 0 && at + 1 < all.size())
+            joined |= all[at + 1] << (64 - shift);
+        bits[word] = joined;
+    }
+}
+
 } // namespace DottedRouting

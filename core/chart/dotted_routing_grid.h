@@ -81,6 +81,10 @@ public:
     bool blocksDown(int64_t row, int64_t column) const { return test(down, row, column); }
     // The grid point lies strictly inside an obstacle.
     bool isInside(int64_t row, int64_t column) const { return test(inside, row, column); }
+    // blocksRight or blocksDown of a whole row, a bit per column; bits past the last column
+    // are left as they come.
+    void rowBlocksRight(int64_t row, std::vector<uint64_t> &bits) const { rowBits(right, row, bits); }
+    void rowBlocksDown(int64_t row, std::vector<uint64_t> &bits) const { rowBits(down, row, bits); }
 
 private:
     enum Kind { right, down, inside };
@@ -88,6 +92,7 @@ private:
 
     void mark(Kind kind, int64_t rowBegin, int64_t rowEnd, int64_t columnBegin, int64_t columnEnd);
     bool test(Kind kind, int64_t row, int64_t column) const;
+    void rowBits(Kind kind, int64_t row, std::vector<uint64_t> &bits) const;
 
     std::vector<double> m_xs;
     std::vector<double> m_ys;

@@ -123,6 +123,7 @@ private:
     template <bool withWords>
     class TiledCells;
     uint16_t openSteps(int64_t row, int64_t column) const;
+    void fillWords();
     uint16_t gatheredInfo(int64_t cell, int64_t row, int64_t column) const;
     void clearBlock(int64_t block);
     // The goal state of the cheapest path from the starts to the goal set by setGoals, if
