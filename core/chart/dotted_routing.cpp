@@ -60,6 +60,13 @@ Point boundaryAt(const std::vector<Port> &ports, int64_t cell)
     return std::find_if(ports.begin(), ports.end(), [&](const Port &port) { return port.cell == cell; })->boundary;
 }
 
+// Info::open bits of the steps right, left, down and up that are open.
+uint16_t openBits(bool right, bool left, bool down, bool up)
+{
+    return static_cast<uint16_t>((right ? Info::open << 0 : 0) | (left ? Info::open << 1 : 0) |
+                                 (down ? Info::open << 2 : 0) | (up ? Info::open << 3 : 0));
+}
+
 } // namespace
 
 void Estimate::prepare(const std::vector<double> &xs, const std::vector<double> &ys)
@@ -167,7 +174,7 @@ Router::Router(const std::vector<ChartNode> &nodes, const Limits &limits, std::s
         fillWords();
 }
 
-// The open steps of every cell, a row at a time from the grid's bits: the same as openSteps.
+// The open steps of every cell, as openSteps finds them, a row at a time from the grid's bits.
 void Router::fillWords()
 {
     const int64_t width = m_grid.width();
@@ -176,10 +183,10 @@ void Router::fillWords()
     std::vector<uint64_t> down;
     std::vector<uint64_t> above; // blocksDown of the row above
     const auto bit = [](const std::vector<uint64_t> &bits, int64_t column) {
-        return static_cast<uint16_t>((bits[static_cast<size_t>(column / 64)] >> (column % 64)) & 1);
+        return ((bits[static_cast<size_t>(column / 64)] >> (column % 64)) & 1) != 0;
     };
     for (int64_t row = 0; row < height; ++row) {
-        // Filling a large grid takes a good part of a second: a caller that lost interest
+        // Filling a large grid takes a noticeable time: a caller that lost interest
         // (a window closing) is not kept waiting for it.
         if (m_stop.stop_requested()) {
             m_stopped = true;
@@ -188,17 +195,11 @@ void Router::fillWords()
         m_grid.rowBlocksRight(row, right);
         std::swap(above, down);
         m_grid.rowBlocksDown(row, down);
-        const uint16_t noDown = row + 1 < height ? 0 : Info::open << 2;
-        const uint16_t noUp = row >= 1 ? 0 : Info::open << 3;
         CellWord *words = isFlat() ? nullptr : &m_words[static_cast<size_t>(row * width)];
         for (int64_t column = 0; column < width; ++column) {
-            uint16_t closed = noDown | noUp;
-            closed |= column + 1 < width ? bit(right, column) : 1;
-            closed |= static_cast<uint16_t>((column >= 1 ? bit(right, column - 1) : 1) << 1);
-            closed |= static_cast<uint16_t>(bit(down, column) << 2);
-            if (row >= 1)
-                closed |= static_cast<uint16_t>(bit(above, column) << 3);
-            const uint16_t open = static_cast<uint16_t>(~closed & (Info::open * 15));
+            const uint16_t open = openBits(column + 1 < width && !bit(right, column),
+                                           column >= 1 && !bit(right, column - 1),
+                                           row + 1 < height && !bit(down, column), row >= 1 && !bit(above, column));
             if (words)
                 words[column].info = open;
             else
@@ -210,16 +211,10 @@ void Router::fillWords()
 // The steps open from a cell, as Info::open bits.
 uint16_t Router::openSteps(int64_t row, int64_t column) const
 {
-    uint16_t open = 0;
-    if (column + 1 < m_grid.width() && !m_grid.blocksRight(row, column))
-        open |= Info::open << 0;
-    if (column >= 1 && !m_grid.blocksRight(row, column - 1))
-        open |= Info::open << 1;
-    if (row + 1 < m_grid.height() && !m_grid.blocksDown(row, column))
-        open |= Info::open << 2;
-    if (row >= 1 && !m_grid.blocksDown(row - 1, column))
-        open |= Info::open << 3;
-    return open;
+    return openBits(column + 1 < m_grid.width() && !m_grid.blocksRight(row, column),
+                    column >= 1 && !m_grid.blocksRight(row, column - 1),
+                    row + 1 < m_grid.height() && !m_grid.blocksDown(row, column),
+                    row >= 1 && !m_grid.blocksDown(row - 1, column));
 }
 
 const std::vector<Port> &Router::portsOf(size_t node)
