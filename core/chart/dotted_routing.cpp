@@ -182,9 +182,6 @@ void Router::fillWords()
     std::vector<uint64_t> right;
     std::vector<uint64_t> down;
     std::vector<uint64_t> above; // blocksDown of the row above
-    const auto bit = [](const std::vector<uint64_t> &bits, int64_t column) {
-        return ((bits[static_cast<size_t>(column / 64)] >> (column % 64)) & 1) != 0;
-    };
     for (int64_t row = 0; row < height; ++row) {
         // Filling a large grid takes a noticeable time: a caller that lost interest
         // (a window closing) is not kept waiting for it.
@@ -197,9 +194,9 @@ void Router::fillWords()
         m_grid.rowBlocksDown(row, down);
         CellWord *words = isFlat() ? nullptr : &m_words[static_cast<size_t>(row * width)];
         for (int64_t column = 0; column < width; ++column) {
-            const uint16_t open = openBits(column + 1 < width && !bit(right, column),
-                                           column >= 1 && !bit(right, column - 1),
-                                           row + 1 < height && !bit(down, column), row >= 1 && !bit(above, column));
+            const uint16_t open = openBits(column + 1 < width && !bitAt(right, column),
+                                           column >= 1 && !bitAt(right, column - 1),
+                                           row + 1 < height && !bitAt(down, column), row >= 1 && !bitAt(above, column));
             if (words)
                 words[column].info = open;
             else

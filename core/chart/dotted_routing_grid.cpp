@@ -115,10 +115,8 @@ void RoutingGrid::mark(Kind kind, int64_t rowBegin, int64_t rowEnd, int64_t colu
 
 bool RoutingGrid::test(Kind kind, int64_t row, int64_t column) const
 {
-    if (m_useBits) {
-        const int64_t i = row * width() + column;
-        return (m_bits[kind][static_cast<size_t>(i / 64)] >> (i % 64)) & 1;
-    }
+    if (m_useBits)
+        return bitAt(m_bits[kind], row * width() + column);
     const Runs &runs = m_runs[kind][static_cast<size_t>(row)];
     auto after = std::upper_bound(runs.begin(), runs.end(), column,
                                   [](int64_t c, const std::pair<int64_t, int64_t> &run) { return c < run.first; });

@@ -52,6 +52,12 @@ bool routeOn(const std::vector<ChartNode> &nodes, const std::vector<ChartEdge> &
              std::stop_token stop, const std::function<void(const std::vector<Step> &)> &routed,
              const Limits &limits);
 
+// Bit `i` of a bitset kept in words.
+inline bool bitAt(const std::vector<uint64_t> &bits, int64_t i)
+{
+    return ((bits[static_cast<size_t>(i / 64)] >> (i % 64)) & 1) != 0;
+}
+
 // A card's frame grown by the clearance: the obstacle the routes go around, and the ring on
 // which its ports lie.
 inline Rect obstacleOf(const Rect &frame)
