@@ -192,15 +192,10 @@ void Router::fillWords()
         m_grid.rowBlocksRight(row, right);
         std::swap(above, down);
         m_grid.rowBlocksDown(row, down);
-        CellWord *words = isFlat() ? nullptr : &m_words[static_cast<size_t>(row * width)];
         for (int64_t column = 0; column < width; ++column) {
-            const uint16_t open = openBits(column + 1 < width && !bitAt(right, column),
-                                           column >= 1 && !bitAt(right, column - 1),
-                                           row + 1 < height && !bitAt(down, column), row >= 1 && !bitAt(above, column));
-            if (words)
-                words[column].info = open;
-            else
-                m_records[static_cast<size_t>(row * width + column)].word.info = open;
+            wordOf(row * width + column)->info =
+                openBits(column + 1 < width && !bitAt(right, column), column >= 1 && !bitAt(right, column - 1),
+                         row + 1 < height && !bitAt(down, column), row >= 1 && !bitAt(above, column));
         }
     }
 }
