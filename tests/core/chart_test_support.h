@@ -43,16 +43,3 @@ inline Rect frameOf(const ChartLayout &layout, const std::string &id)
 }
 
 } // namespace ChartTest
-
-inline std::ostream &operator<<(std::ostream &out, const Point &p) { return out << "(" << p.x << ", " << p.y << ")"; }
-inline std::ostream &operator<<(std::ostream &out, const Size &s) { return out << s.width << " x " << s.height; }
-inline std::ostream &operator<<(std::ostream &out, const Rect &r) { return out << r.origin << " " << r.size; }
-inline std::ostream &operator<<(std::ostream &out, const ChartSegment &s) { return out << s.start << "-" << s.end; }
-
-inline std::ostream &operator<<(std::ostream &out, const DottedRoute &route)
-{
-    out << route.reportID << " -> " << route.managerID << ":";
-    for (const Point &p : route.points)
-        out << " " << p;
-    return out;
-}

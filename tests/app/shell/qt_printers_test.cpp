@@ -1,0 +1,17 @@
+#include <gtest/gtest.h>
+
+#include <QColor>
+#include <QRectF>
+#include <QString>
+#include <QStringList>
+
+using ::testing::PrintToString;
+
+// A failing comparison of Qt values names them in words, not as the objects' raw bytes.
+TEST(TestPrinters, QtValuesReadPlainly)
+{
+    EXPECT_EQ(PrintToString(QString("Chart \"A\"")), PrintToString(std::string("Chart \"A\"")));
+    EXPECT_EQ(PrintToString(QStringList{"a", "b"}), "{ \"a\", \"b\" }");
+    EXPECT_EQ(PrintToString(QRectF(1, 2, 3, 4)), "(1, 2) 3 x 4");
+    EXPECT_EQ(PrintToString(QColor(Qt::red)), "#ffff0000");
+}
