@@ -1,0 +1,66 @@
+#include "chart_fixtures.h"
+#include "undo_steps.h"
+
+#include "core/document/position_entry.h"
+
+using namespace AppTest;
+
+// Every edit of a chart is one step, named in Edit ▸ Undo and Redo as the user knows it.
+
+namespace {
+
+class UndoNames : public ChartViewFixture {
+protected:
+    void SetUp() override
+    {
+        OrganizationArchive archive = district(3);
+        archive.sheets = std::vector{OrganizationSheet::make("Teaching", {"P1", "P2"})};
+        open(archive);
+    }
+
+    const std::string &teachingID() const { return document.archive().sheets->front().id; }
+};
+
+} // namespace
+
+TEST_F(UndoNames, EveryChartEditIsAStepOfItsOwnName)
+{
+    Position added = person("P9", "Noor Haddad", "P1");
+    ChartView &v = view;
+    expectOneNamedStepEach(document, {
+        {"Rename Organization", [&] { v.setOrganizationName("North District"); }},
+        {"Page Title", [&] { v.setPageTitle("Who we are"); }},
+        {"Page Subtitle", [&] { v.setPageSubtitle("Autumn"); }},
+        {"Paper & Appearance",
+         [&] {
+             ChartPrintSettings settings = v.printSettings();
+             settings.landscape = !settings.landscape;
+             v.setPrintSettings(settings);
+         }},
+        {"Add Position", [&] { v.savePositionEntry(PositionEntryRequest{.position = added}); }},
+        {"Edit Position",
+         [&] {
+             Position edited = added;
+             edited.location = "North";
+             v.savePositionEntry(PositionEntryRequest{.position = edited, .original = added});
+         }},
+        {"Create Group", [&] { v.createGroup("Pair", {"P3", "P4"}); }},
+        {"Ungroup", [&] { v.removeGroup(document.archive().groups->front().id); }},
+        {"Make Vacant", [&] { v.makeVacantConfirmed("P4"); }},
+        {"Delete Person & Position", [&] { v.deleteConfirmed("P9"); }},
+        {"Rename Chart",
+         [&] {
+             v.setSelectedSheetID(teachingID());
+             v.renameShownChart("Teachers");
+         }},
+        {"Add to This Chart", [&] { v.includeFromEditor("P3"); }},
+        {"Add Existing Positions", [&] { v.includeExistingPositions({"P4"}); }},
+        {"Remove from This Chart",
+         [&] {
+             v.setSelectedID("P4");
+             v.removeSelectedFromChart();
+         }},
+        {"New Sheet", [&] { v.createSheet("Science"); }},
+    });
+    EXPECT_FALSE(document.canUndo());
+}
