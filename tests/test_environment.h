@@ -10,6 +10,7 @@
 #include <filesystem>
 #include <string>
 #include <system_error>
+#include <sys/stat.h>
 
 namespace TestEnvironment {
 
@@ -38,6 +39,9 @@ inline void isolateTestEnvironment()
         ::setenv("HOME", pattern.c_str(), 1);
         for (const char *folder : {"XDG_CONFIG_HOME", "XDG_CACHE_HOME", "XDG_DATA_HOME", "XDG_STATE_HOME"})
             ::setenv(folder, (pattern + "/" + folder).c_str(), 1);
+        const std::string runtime = pattern + "/XDG_RUNTIME_DIR";
+        if (::mkdir(runtime.c_str(), 0700) == 0)
+            ::setenv("XDG_RUNTIME_DIR", runtime.c_str(), 1);
         // The machine's own defaults (/etc/xdg) are settings too.
         ::setenv("XDG_CONFIG_DIRS", (pattern + "/XDG_CONFIG_DIRS").c_str(), 1);
         // No scheduler answers here: nothing is ever sent to the machine's printers, and no
