@@ -1,3 +1,5 @@
+#include "app/chart/version_history.h"
+
 #include "chart_fixtures.h"
 #include "undo_steps.h"
 
@@ -63,4 +65,22 @@ TEST_F(UndoNames, EveryChartEditIsAStepOfItsOwnName)
         {"New Sheet", [&] { v.createSheet("Science"); }},
     });
     EXPECT_FALSE(document.canUndo());
+}
+
+TEST_F(UndoNames, VersionsAndWholeOrganizationsAreStepsOfTheirOwnNames)
+{
+    VersionHistory &history = VersionHistory::of(view);
+    const QString other = dir.filePath("other.json");
+    writeBytes(other, QByteArray::fromStdString(district(1, "Other").encodeDocument()));
+    expectOneNamedStepEach(document, {
+        {"Save Version",
+         [&] {
+             history.setVersionNote("Before the import");
+             history.saveVersion();
+         }},
+        {"Import JSON", [&] { view.importOrganizationFile(other); }},
+        {"Restore Version", [&] { history.restore(document.archive().revisions.front()->id); }},
+        {"Load Sample District", [&] { view.loadSampleDistrict(); }},
+        {"Set Baseline", [&] { history.setBaseline(false); }},
+    });
 }
