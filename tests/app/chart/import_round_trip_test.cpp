@@ -128,6 +128,21 @@ protected:
     // of `path` in `mode`. Applies when the review allows it; says whether it did.
     bool import(const QString &path, const std::string &tab, ImportMode mode)
     {
+        QPointer<SpreadsheetImportWindow> imports = reviewing(path, tab, mode);
+        ImportFlow &flow = imports->flow();
+        const bool applies = flow.canPressPrimary();
+        if (applies)
+            flow.pressPrimary();
+        if (imports)
+            imports->close();
+        deleteClosedWindows();
+        return applies;
+    }
+
+    // The import window opened from the chart window, showing the review of one tab of
+    // `path` in `mode`.
+    QPointer<SpreadsheetImportWindow> reviewing(const QString &path, const std::string &tab, ImportMode mode)
+    {
         QPointer<SpreadsheetImportWindow> imports = WindowSheets::openSpreadsheetImport(*window);
         ImportFlow &flow = imports->flow();
         flow.load(path);
@@ -137,13 +152,7 @@ protected:
         flow.showStep(ImportFlow::Step::corrections);
         ImportTest::settle(flow);
         EXPECT_EQ(flow.errorMessage(), std::nullopt);
-        const bool applies = flow.canPressPrimary();
-        if (applies)
-            flow.pressPrimary();
-        if (imports)
-            imports->close();
-        deleteClosedWindows();
-        return applies;
+        return imports;
     }
 
     std::vector<std::string> chart() const { return archive().sheets->at(0).positionIDs; }
@@ -220,13 +229,8 @@ TEST_F(ImportRoundTrip, APartialFileChangesOnlyWhatItCarries)
     const QString path = dir.filePath("partial.csv");
     writeBytes(path, QByteArray::fromStdString(partialFile(edited)));
 
-    QPointer<SpreadsheetImportWindow> imports = WindowSheets::openSpreadsheetImport(*window);
+    QPointer<SpreadsheetImportWindow> imports = reviewing(path, "CSV", ImportMode::update);
     ImportFlow &flow = imports->flow();
-    flow.load(path);
-    ImportTest::settle(flow);
-    flow.setMode(ImportMode::update);
-    flow.showStep(ImportFlow::Step::corrections);
-    ImportTest::settle(flow);
     EXPECT_EQ(flow.countsText().toStdString(), "30 rows · 0 errors · 0 warnings");
     ASSERT_TRUE(flow.canPressPrimary()) << testing::PrintToString(flow.review()->errors);
     flow.pressPrimary();
@@ -256,13 +260,8 @@ TEST_F(ImportRoundTrip, EmployeeNumbersWithoutTheirLeadingZerosAreCountedBeforeA
     const QString path = dir.filePath("stripped.csv");
     writeBytes(path, QByteArray::fromStdString(partialFile(stripped)));
 
-    QPointer<SpreadsheetImportWindow> imports = WindowSheets::openSpreadsheetImport(*window);
+    QPointer<SpreadsheetImportWindow> imports = reviewing(path, "CSV", ImportMode::update);
     ImportFlow &flow = imports->flow();
-    flow.load(path);
-    ImportTest::settle(flow);
-    flow.setMode(ImportMode::update);
-    flow.showStep(ImportFlow::Step::corrections);
-    ImportTest::settle(flow);
     EXPECT_EQ(flow.countsText().toStdString(),
               "30 rows · 0 errors · 3 warnings · 3 employee numbers lost their leading zeros");
     EXPECT_EQ(flow.rowMessages(13, ImportMessageKind::warning),
