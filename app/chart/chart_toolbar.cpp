@@ -4,6 +4,7 @@
 #include "app/chart/chart_view.h"
 #include "app/chart/chart_window.h"
 #include "app/chart/version_history.h"
+#include "app/shell/accessible_fields.h"
 #include "app/shell/organization_document.h"
 #include "app/shell/organization_file_commands.h"
 #include "app/sidebar/popup_placement.h"
@@ -118,6 +119,7 @@ ChartHeaderControls::ChartHeaderControls(ChartView &view, QWidget *parent)
 
     m_search = new QLineEdit(parent);
     m_search->setPlaceholderText(QStringLiteral("Search people\u2026"));
+    AccessibleFields::name(m_search, QStringLiteral("Search people"));
     m_search->setFixedWidth(160);
     m_search->setClearButtonEnabled(true);
     connect(m_search, &QLineEdit::textChanged, &view, &ChartView::setSearchText);
@@ -329,6 +331,10 @@ ChartToolbar::ChartToolbar(ChartWindow &window) : QToolBar(QStringLiteral("Chart
         if (view.selectedID())
             view.requestCenterPerson(*view.selectedID());
     });
+
+    // A toolbar makes its buttons unfocusable; these take Tab and Space like every other button.
+    for (QAction *action : {m_printGuides, m_print, m_zoomOut, m_zoomIn, m_resetView, m_fit, m_center})
+        widgetForAction(action)->setFocusPolicy(Qt::TabFocus);
 
     auto schedule = [this] {
         if (m_refreshPending)

@@ -1,10 +1,14 @@
 #include "app/sidebar/sidebar_style.h"
 
+#include <QEvent>
 #include <QLabel>
 #include <QPainter>
 #include <QStyle>
 #include <QStyleOptionViewItem>
 #include <QWidget>
+
+#include <algorithm>
+#include <cmath>
 
 namespace {
 
@@ -16,6 +20,82 @@ QFont captionFont(QFont font)
 {
     font.setPointSizeF(font.pointSizeF() * 0.85);
     return font;
+}
+
+double contrastRatio(const QColor &a, const QColor &b)
+{
+    const auto luminance = [](const QColor &colour) {
+        const auto linear = [](double channel) {
+            return channel <= 0.03928 ? channel / 12.92 : std::pow((channel + 0.055) / 1.055, 2.4);
+        };
+        return 0.2126 * linear(colour.redF()) + 0.7152 * linear(colour.greenF()) + 0.0722 * linear(colour.blueF());
+    };
+    const double la = luminance(a);
+    const double lb = luminance(b);
+    return (std::max(la, lb) + 0.05) / (std::min(la, lb) + 0.05);
+}
+
+QColor readableOn(const QColor &wanted, const QColor &background)
+{
+    // A little above 4.5: styles shade a button's face a few percent off its palette colour.
+    constexpr double readable = 4.8;
+    const QColor black(Qt::black);
+    const QColor white(Qt::white);
+    const QColor &text = contrastRatio(black, background) >= contrastRatio(white, background) ? black : white;
+    for (int step = 0; step <= 20; ++step) {
+        const float t = float(step) / 20;
+        const QColor mixed = QColor::fromRgbF(wanted.redF() + (text.redF() - wanted.redF()) * t,
+                                              wanted.greenF() + (text.greenF() - wanted.greenF()) * t,
+                                              wanted.blueF() + (text.blueF() - wanted.blueF()) * t);
+        if (contrastRatio(mixed, background) >= readable)
+            return mixed;
+    }
+    return text;
+}
+
+namespace {
+
+// Sets the colour again after each palette change; its own change is one more, which finds
+// the colour already in place.
+class ReadableColour : public QObject {
+public:
+    ReadableColour(QWidget *widget, QPalette::ColorRole role, QPalette::ColorRole background, const QColor &wanted)
+        : QObject(widget), m_role(role), m_background(background), m_wanted(wanted)
+    {
+        apply(widget);
+        widget->installEventFilter(this);
+    }
+
+    bool eventFilter(QObject *watched, QEvent *event) override
+    {
+        if (event->type() == QEvent::PaletteChange)
+            apply(static_cast<QWidget *>(watched));
+        return false;
+    }
+
+private:
+    void apply(QWidget *widget) const
+    {
+        QPalette palette = widget->palette();
+        for (QPalette::ColorGroup group : {QPalette::Active, QPalette::Inactive}) {
+            const QColor colour = readableOn(m_wanted, palette.color(group, m_background));
+            if (palette.color(group, m_role) != colour)
+                palette.setColor(group, m_role, colour);
+        }
+        if (palette != widget->palette())
+            widget->setPalette(palette);
+    }
+
+    QPalette::ColorRole m_role;
+    QPalette::ColorRole m_background;
+    QColor m_wanted;
+};
+
+} // namespace
+
+void keepReadable(QWidget *widget, QPalette::ColorRole role, QPalette::ColorRole background, const QColor &wanted)
+{
+    new ReadableColour(widget, role, background, wanted);
 }
 
 QLabel *makeCaption(const QString &text, QWidget *parent)

@@ -1,7 +1,9 @@
 #pragma once
 
+#include <QColor>
 #include <QFont>
 #include <QLabel>
+#include <QPalette>
 
 class QPainter;
 class QRect;
@@ -14,6 +16,17 @@ QFont captionFont(QFont font);
 
 // A wrapping caption line in the secondary colour.
 QLabel *makeCaption(const QString &text, QWidget *parent);
+
+// The red of error messages and destructive actions, as wanted on a light background.
+inline const QColor errorRed = QColor(215, 0, 21);
+// The contrast ratio of two colours as accessibility guidelines measure it, 1 to 21.
+double contrastRatio(const QColor &a, const QColor &b);
+// `wanted`, moved towards black or white (whichever reads better on `background`) just far
+// enough to read at least 4.5:1 on it: a red stays red, darker on light and lighter on dark.
+QColor readableOn(const QColor &wanted, const QColor &background);
+// Draws `widget`'s `role` in `wanted` made readable on its palette's `background` role, and
+// again whenever the palette changes (a switch between light and dark).
+void keepReadable(QWidget *widget, QPalette::ColorRole role, QPalette::ColorRole background, const QColor &wanted);
 
 // The height of a list row's text: a title line and `detailLines` smaller detail lines.
 int twoLineHeight(const QStyleOptionViewItem &option, int detailLines);

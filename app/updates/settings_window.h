@@ -2,6 +2,7 @@
 
 #include <QWidget>
 
+class QPushButton;
 class UpdateSettingsPanel;
 class UpdateStore;
 
@@ -12,6 +13,7 @@ public:
     explicit SettingsWindow(UpdateStore &store, QWidget *parent = nullptr);
 
     UpdateSettingsPanel *panel() const { return m_panel; }
+    QPushButton *closeButton() const { return m_close; }
     // Brings the window forward (showing the panel starts the store's schedule).
     // On first showing it is placed wholly on the screen, at most as large as its free area.
     void present();
@@ -20,4 +22,5 @@ private:
     void placeOnScreen();
 
     UpdateSettingsPanel *m_panel;
+    QPushButton *m_close;
 };

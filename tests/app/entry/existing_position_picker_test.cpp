@@ -3,6 +3,7 @@
 #include "position_editor_fixture.h"
 #include "position_ids.h"
 
+#include "accessible_audit.h"
 #include <gtest/gtest.h>
 
 #include <QApplication>
@@ -107,6 +108,7 @@ TEST(ExistingPositionPickerKeys, ReturnInTheSearchDoesNotAdd)
     picker.show();
     QApplication::setActiveWindow(&picker);
     ASSERT_TRUE(QTest::qWaitForWindowActive(&picker));
+    EXPECT_EQ(AppTest::unnamedControls(&picker), QStringList());
     picker.model().setData(picker.model().index(0), Qt::Checked, Qt::CheckStateRole);
     auto *search = picker.findChild<QLineEdit *>();
     QTest::keyClicks(search, "Lee");

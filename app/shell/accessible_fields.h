@@ -1,0 +1,18 @@
+#pragma once
+
+class QLabel;
+class QString;
+class QWidget;
+
+// How fields are named for screen readers: from the label the user sees beside them.
+namespace AccessibleFields {
+
+// Ties `label` to `field`: the label is the field's buddy (its name, and Alt with the
+// label's mnemonic focuses the field). A text field inside an editable combo box is named
+// too, as screen readers announce the focused text field itself.
+void tie(QLabel *label, QWidget *field);
+// Names a field that shows no label of its own, from the text that stands in for one (a
+// placeholder or a heading).
+void name(QWidget *field, const QString &name);
+
+} // namespace AccessibleFields
