@@ -119,9 +119,9 @@ ChartHeaderControls::ChartHeaderControls(ChartView &view, QWidget *parent)
 
     m_search = new QLineEdit(parent);
     m_search->setPlaceholderText(QStringLiteral("Search people\u2026"));
-    AccessibleFields::name(m_search, QStringLiteral("Search people"));
     m_search->setFixedWidth(160);
     m_search->setClearButtonEnabled(true);
+    AccessibleFields::name(m_search, QStringLiteral("Search people"));
     connect(m_search, &QLineEdit::textChanged, &view, &ChartView::setSearchText);
     // Return opens the results even for blank text, which Find refuses.
     connect(m_search, &QLineEdit::returnPressed, this, &ChartHeaderControls::showSearch);

@@ -276,8 +276,8 @@ ExistingPositionPicker::ExistingPositionPicker(std::vector<Position> positions, 
 
     auto *search = new QLineEdit;
     search->setPlaceholderText(QStringLiteral("Search name, Job Title, Pay Level, department, or Position ID"));
-    AccessibleFields::name(search, search->placeholderText());
     search->setClearButtonEnabled(true);
+    AccessibleFields::name(search, search->placeholderText());
     connect(search, &QLineEdit::textChanged, m_model, &ExistingPositionListModel::setQuery);
     layout->addWidget(search);
 

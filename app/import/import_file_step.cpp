@@ -110,7 +110,7 @@ void ImportFileStep::refresh()
     m_modeLine->setText(modeLine(m_flow.mode()));
     QPalette palette = m_modeLine->palette();
     palette.setColor(QPalette::WindowText, m_flow.mode() == ImportMode::replace
-                                               ? readableOn(importWarningColor(), palette.color(QPalette::Window))
+                                               ? readableOn(importWarningColor(), {palette.color(QPalette::Window)})
                                                : this->palette().color(QPalette::PlaceholderText));
     m_modeLine->setPalette(palette);
 

@@ -4,6 +4,7 @@
 #include "app/print/preview_pane.h"
 #include "app/print/print_sheet_model.h"
 #include "app/shell/field_step.h"
+#include "app/shell/accessible_fields.h"
 #include "app/sidebar/chart_appearance_controls.h"
 #include "app/sidebar/chart_design_controls.h"
 #include "app/sidebar/sidebar_style.h"
@@ -194,6 +195,7 @@ QWidget *ChartPrintSheet::buildForm()
     for (QLineEdit *field : {m_pageTitle, m_pageSubtitle})
         FieldStep::closeOnCommit(field, this, [this] { m_model->endHeadingEdit(); });
 
+    AccessibleFields::install();
     m_paper = new QComboBox;
     for (const PaperPreset &preset : standardPapers())
         m_paper->addItem(preset.name);

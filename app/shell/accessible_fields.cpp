@@ -3,9 +3,9 @@
 #include <QAbstractItemView>
 #include <QAccessibleWidget>
 #include <QComboBox>
-#include <QCoreApplication>
 #include <QLabel>
 #include <QLineEdit>
+#include <QToolButton>
 
 namespace {
 
@@ -64,18 +64,21 @@ QString withoutMnemonics(const QString &text)
     return read;
 }
 
-void installComboFactory()
-{
-    QAccessible::installFactory(comboFactory);
-}
-
 } // namespace
 
-// Before any window asks for its interfaces.
-Q_COREAPP_STARTUP_FUNCTION(installComboFactory)
+void AccessibleFields::install()
+{
+    // After the application's own factories: the last one installed is asked first.
+    static const bool installed = [] {
+        QAccessible::installFactory(comboFactory);
+        return true;
+    }();
+    (void)installed;
+}
 
 void AccessibleFields::tie(QLabel *label, QWidget *field)
 {
+    install();
     label->setBuddy(field);
     auto *combo = qobject_cast<QComboBox *>(field);
     if (combo && combo->lineEdit())
@@ -84,7 +87,13 @@ void AccessibleFields::tie(QLabel *label, QWidget *field)
 
 void AccessibleFields::name(QWidget *field, const QString &name)
 {
+    install();
     field->setAccessibleName(name);
+    // A text field's clear button is a button of its own, which would go unnamed.
+    if (auto *edit = qobject_cast<QLineEdit *>(field)) {
+        for (QToolButton *button : edit->findChildren<QToolButton *>(Qt::FindDirectChildrenOnly))
+            button->setAccessibleName(QStringLiteral("Clear"));
+    }
     auto *combo = qobject_cast<QComboBox *>(field);
     if (combo && combo->lineEdit())
         combo->lineEdit()->setAccessibleName(name);

@@ -35,19 +35,24 @@ double contrastRatio(const QColor &a, const QColor &b)
     return (std::max(la, lb) + 0.05) / (std::min(la, lb) + 0.05);
 }
 
-QColor readableOn(const QColor &wanted, const QColor &background)
+QColor readableOn(const QColor &wanted, std::initializer_list<QColor> backgrounds)
 {
-    // A little above 4.5: styles shade a button's face a few percent off its palette colour.
+    // A little above 4.5, for the shading a style adds of its own.
     constexpr double readable = 4.8;
+    const QColor &first = *backgrounds.begin();
     const QColor black(Qt::black);
     const QColor white(Qt::white);
-    const QColor &text = contrastRatio(black, background) >= contrastRatio(white, background) ? black : white;
+    const QColor &text = contrastRatio(black, first) >= contrastRatio(white, first) ? black : white;
+    const auto reads = [&](const QColor &colour) {
+        return std::all_of(backgrounds.begin(), backgrounds.end(),
+                           [&](const QColor &background) { return contrastRatio(colour, background) >= readable; });
+    };
     for (int step = 0; step <= 20; ++step) {
         const float t = float(step) / 20;
         const QColor mixed = QColor::fromRgbF(wanted.redF() + (text.redF() - wanted.redF()) * t,
                                               wanted.greenF() + (text.greenF() - wanted.greenF()) * t,
                                               wanted.blueF() + (text.blueF() - wanted.blueF()) * t);
-        if (contrastRatio(mixed, background) >= readable)
+        if (reads(mixed))
             return mixed;
     }
     return text;
@@ -78,7 +83,11 @@ private:
     {
         QPalette palette = widget->palette();
         for (QPalette::ColorGroup group : {QPalette::Active, QPalette::Inactive}) {
-            const QColor colour = readableOn(m_wanted, palette.color(group, m_background));
+            // A button's face is drawn in shades between its colour and its light edge.
+            const QColor background = palette.color(group, m_background);
+            const QColor colour = m_background == QPalette::Button
+                                      ? readableOn(m_wanted, {background, palette.color(group, QPalette::Light)})
+                                      : readableOn(m_wanted, {background});
             if (palette.color(group, m_role) != colour)
                 palette.setColor(group, m_role, colour);
         }

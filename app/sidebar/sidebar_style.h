@@ -5,6 +5,8 @@
 #include <QLabel>
 #include <QPalette>
 
+#include <initializer_list>
+
 class QPainter;
 class QRect;
 class QString;
@@ -21,9 +23,10 @@ QLabel *makeCaption(const QString &text, QWidget *parent);
 inline const QColor errorRed = QColor(215, 0, 21);
 // The contrast ratio of two colours as accessibility guidelines measure it, 1 to 21.
 double contrastRatio(const QColor &a, const QColor &b);
-// `wanted`, moved towards black or white (whichever reads better on `background`) just far
-// enough to read at least 4.5:1 on it: a red stays red, darker on light and lighter on dark.
-QColor readableOn(const QColor &wanted, const QColor &background);
+// `wanted`, moved towards black or white (whichever reads better on the first background)
+// just far enough to read at least 4.5:1 on every one of `backgrounds`: a red stays red,
+// darker on light and lighter on dark.
+QColor readableOn(const QColor &wanted, std::initializer_list<QColor> backgrounds);
 // Draws `widget`'s `role` in `wanted` made readable on its palette's `background` role, and
 // again whenever the palette changes (a switch between light and dark).
 void keepReadable(QWidget *widget, QPalette::ColorRole role, QPalette::ColorRole background, const QColor &wanted);

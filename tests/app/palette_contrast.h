@@ -9,6 +9,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <map>
 
 namespace AppTest {
 
@@ -28,14 +29,14 @@ inline double contrast(const QColor &a, const QColor &b)
     return (std::max(la, lb) + 0.05) / (std::min(la, lb) + 0.05);
 }
 
+// Each derives its shades (a button's light and dark edges) from its window colour, as a
+// desktop theme does.
 inline QPalette darkPalette()
 {
-    QPalette palette;
-    palette.setColor(QPalette::Window, QColor(53, 53, 53));
+    QPalette palette(QColor(53, 53, 53), QColor(53, 53, 53));
     palette.setColor(QPalette::WindowText, Qt::white);
     palette.setColor(QPalette::Base, QColor(35, 35, 35));
     palette.setColor(QPalette::Text, Qt::white);
-    palette.setColor(QPalette::Button, QColor(53, 53, 53));
     palette.setColor(QPalette::ButtonText, Qt::white);
     palette.setColor(QPalette::PlaceholderText, QColor(160, 160, 160));
     palette.setColor(QPalette::Highlight, QColor(42, 130, 218));
@@ -44,12 +45,10 @@ inline QPalette darkPalette()
 
 inline QPalette lightPalette()
 {
-    QPalette palette;
-    palette.setColor(QPalette::Window, QColor(239, 239, 239));
+    QPalette palette(QColor(239, 239, 239), QColor(239, 239, 239));
     palette.setColor(QPalette::WindowText, Qt::black);
     palette.setColor(QPalette::Base, Qt::white);
     palette.setColor(QPalette::Text, Qt::black);
-    palette.setColor(QPalette::Button, QColor(239, 239, 239));
     palette.setColor(QPalette::ButtonText, Qt::black);
     palette.setColor(QPalette::PlaceholderText, QColor(128, 128, 128));
     palette.setColor(QPalette::Highlight, QColor(48, 140, 198));
@@ -67,6 +66,20 @@ inline double strongestContrast(const QImage &shot, const QRect &area, const QCo
             best = std::max(best, contrast(shot.pixelColor(x, y), background));
     }
     return best;
+}
+
+// The colour most pixels of `area` have: the background the text was drawn on.
+inline QColor commonestColour(const QImage &shot, const QRect &area)
+{
+    std::map<QRgb, int> counts;
+    const QRect inside = area.intersected(shot.rect());
+    for (int y = inside.top(); y <= inside.bottom(); ++y) {
+        for (int x = inside.left(); x <= inside.right(); ++x)
+            ++counts[shot.pixel(x, y)];
+    }
+    const auto most = std::max_element(counts.begin(), counts.end(),
+                                       [](const auto &a, const auto &b) { return a.second < b.second; });
+    return most == counts.end() ? QColor() : QColor::fromRgb(most->first);
 }
 
 } // namespace AppTest
