@@ -75,7 +75,6 @@ QWidget *ChartWindowBody::createSidebarColumn()
     padded->addWidget(m_nullManagers);
     layout->addLayout(padded);
     layout->addWidget(sidebar, 1);
-    column->setMinimumWidth(180);
     return column;
 }
 

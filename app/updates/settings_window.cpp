@@ -31,12 +31,12 @@ SettingsWindow::SettingsWindow(UpdateStore &store, QWidget *parent) : QWidget(pa
     scroll->setWidget(content);
     layout->addWidget(scroll);
     // Closes as every other window does: a Close button, Escape and Ctrl+W.
-    m_close = new QPushButton(QStringLiteral("Close"), this);
-    connect(m_close, &QPushButton::clicked, this, &QWidget::close);
+    auto *close = new QPushButton(QStringLiteral("Close"), this);
+    connect(close, &QPushButton::clicked, this, &QWidget::close);
     auto *buttons = new QHBoxLayout;
     buttons->setContentsMargins(20, 8, 20, 16);
     buttons->addStretch();
-    buttons->addWidget(m_close);
+    buttons->addWidget(close);
     layout->addLayout(buttons);
     for (const QKeySequence &keys : {QKeySequence(Qt::Key_Escape), QKeySequence(QStringLiteral("Ctrl+W"))}) {
         auto *shortcut = new QShortcut(keys, this);

@@ -2,7 +2,6 @@
 
 #include <QWidget>
 
-class QPushButton;
 class UpdateSettingsPanel;
 class UpdateStore;
 
@@ -13,7 +12,6 @@ public:
     explicit SettingsWindow(UpdateStore &store, QWidget *parent = nullptr);
 
     UpdateSettingsPanel *panel() const { return m_panel; }
-    QPushButton *closeButton() const { return m_close; }
     // Brings the window forward (showing the panel starts the store's schedule).
     // On first showing it is placed wholly on the screen, at most as large as its free area.
     void present();
@@ -22,5 +20,4 @@ private:
     void placeOnScreen();
 
     UpdateSettingsPanel *m_panel;
-    QPushButton *m_close;
 };

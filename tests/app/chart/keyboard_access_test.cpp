@@ -4,6 +4,7 @@
 #include "app/chart/chart_window_body.h"
 #include "app/shell/organization_document.h"
 #include "app/sidebar/organization_sidebar.h"
+#include "app/sidebar/searchable_dropdown.h"
 
 #include "accessible_audit.h"
 #include "app_test_support.h"
@@ -11,6 +12,7 @@
 
 #include <gtest/gtest.h>
 
+#include <QAbstractButton>
 #include <QAccessible>
 #include <QAction>
 #include <QApplication>
@@ -123,6 +125,32 @@ TEST_F(KeyboardAccess, NameAndSearchFieldsHaveNames)
     QLineEdit *name = window->body().nameField();
     EXPECT_EQ(QAccessible::queryAccessibleInterface(name)->text(QAccessible::Name), "Organization Name");
     EXPECT_EQ(QAccessible::queryAccessibleInterface(name)->text(QAccessible::Value), "Sample");
+}
+
+// A window about 720 pixels wide cuts no control: the sidebar keeps its "Group by" whole,
+// and the header's add buttons take a row of their own, and come back when there is room.
+TEST_F(KeyboardAccess, ANarrowWindowCutsNoControl)
+{
+    window->resize(720, 800);
+    settle();
+    ASSERT_LE(window->width(), 730);
+    ChartHeaderControls &header = *window->body().header();
+    EXPECT_TRUE(header.addButtonsWrapped());
+    QWidget *groupBy = window->body().sidebar()->groupPicker();
+    const QRect inSidebar(groupBy->mapTo(window, QPoint(0, 0)), groupBy->size());
+    QWidget *column = window->body().sidebar()->parentWidget();
+    EXPECT_TRUE(QRect(column->mapTo(window, QPoint(0, 0)), column->size()).contains(inSidebar));
+    for (QWidget *control : window->body().findChildren<QWidget *>()) {
+        if (!control->isVisible() || !(qobject_cast<QAbstractButton *>(control) || qobject_cast<QLineEdit *>(control)))
+            continue;
+        EXPECT_GE(control->width(), control->minimumSizeHint().width()) << control->metaObject()->className() << " "
+                                                                        << control->accessibleName().toStdString();
+        const QRect shown(control->mapTo(window, QPoint(0, 0)), control->size());
+        EXPECT_TRUE(window->rect().contains(shown)) << control->accessibleName().toStdString();
+    }
+    window->resize(1200, 800);
+    settle();
+    EXPECT_FALSE(header.addButtonsWrapped());
 }
 
 } // namespace
