@@ -1,5 +1,6 @@
 #include "app/sidebar/sidebar_style.h"
 
+#include <QApplication>
 #include <QEvent>
 #include <QLabel>
 #include <QPainter>
@@ -101,6 +102,45 @@ private:
 };
 
 } // namespace
+
+QPalette withReadableSecondaryText(QPalette palette)
+{
+    for (QPalette::ColorGroup group : {QPalette::Active, QPalette::Inactive}) {
+        const QColor colour = readableOn(palette.color(group, QPalette::PlaceholderText),
+                                         {palette.color(group, QPalette::Window), palette.color(group, QPalette::Base)});
+        palette.setColor(group, QPalette::PlaceholderText, colour);
+    }
+    return palette;
+}
+
+namespace {
+
+class SecondaryTextGuard : public QObject {
+public:
+    using QObject::QObject;
+
+    bool eventFilter(QObject *watched, QEvent *event) override
+    {
+        if (watched == qApp && event->type() == QEvent::ApplicationPaletteChange)
+            apply();
+        return false;
+    }
+    static void apply()
+    {
+        const QPalette readable = withReadableSecondaryText(QApplication::palette());
+        // Setting it changes the palette once more; the second time finds nothing to change.
+        if (readable != QApplication::palette())
+            QApplication::setPalette(readable);
+    }
+};
+
+} // namespace
+
+void keepSecondaryTextReadable()
+{
+    SecondaryTextGuard::apply();
+    qApp->installEventFilter(new SecondaryTextGuard(qApp));
+}
 
 void keepReadable(QWidget *widget, QPalette::ColorRole role, QPalette::ColorRole background, const QColor &wanted)
 {

@@ -31,6 +31,12 @@ QColor readableOn(const QColor &wanted, std::initializer_list<QColor> background
 // again whenever the palette changes (a switch between light and dark).
 void keepReadable(QWidget *widget, QPalette::ColorRole role, QPalette::ColorRole background, const QColor &wanted);
 
+// `palette` with its secondary text (the placeholder colour, which captions and second lines
+// use) made readable at 4.5:1 on both the window and the fields' base colours.
+QPalette withReadableSecondaryText(QPalette palette);
+// Keeps the application's secondary text readable, now and after every palette change.
+void keepSecondaryTextReadable();
+
 // The height of a list row's text: a title line and `detailLines` smaller detail lines.
 int twoLineHeight(const QStyleOptionViewItem &option, int detailLines);
 // Draws a title and, when not empty, the smaller secondary detail below it (one line per
