@@ -23,7 +23,8 @@ QFont captionFont(QFont font)
     return font;
 }
 
-double contrastRatio(const QColor &a, const QColor &b)
+// The contrast ratio of two colours as accessibility guidelines measure it, 1 to 21.
+static double contrastRatio(const QColor &a, const QColor &b)
 {
     const auto luminance = [](const QColor &colour) {
         const auto linear = [](double channel) {

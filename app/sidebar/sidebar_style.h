@@ -21,8 +21,6 @@ QLabel *makeCaption(const QString &text, QWidget *parent);
 
 // The red of error messages and destructive actions, as wanted on a light background.
 inline const QColor errorRed = QColor(215, 0, 21);
-// The contrast ratio of two colours as accessibility guidelines measure it, 1 to 21.
-double contrastRatio(const QColor &a, const QColor &b);
 // `wanted`, moved towards black or white (whichever reads better on the first background)
 // just far enough to read at least 4.5:1 on every one of `backgrounds`: a red stays red,
 // darker on light and lighter on dark.
