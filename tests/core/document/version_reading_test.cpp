@@ -22,10 +22,12 @@ namespace {
 
 using Outcome = std::variant<OrganizationArchive, std::string>;
 
-Outcome outcome(const std::string &text)
+// Read apart unless asked otherwise: the documents here are too small to be read apart
+// unasked.
+Outcome outcome(const std::string &text, OrganizationArchive::Reading reading = OrganizationArchive::Reading::apart)
 {
     try {
-        return OrganizationArchive::decode(text);
+        return OrganizationArchive::decode(text, reading);
     } catch (const OrganizationError &error) {
         return error.message();
     }
@@ -301,6 +303,56 @@ TEST(DocumentReading, InvalidVersionsAmongUnchangedPositions)
     expectReadAlike(document, versions);
 }
 
+// A NUL byte or a byte-order mark among the versions and positions read apart: the one-pass
+// reader refuses the text at that byte, and so must every piece read apart, rather than stop
+// reading a piece at the NUL (losing what follows it) or skip the mark.
+TEST(DocumentReading, NulsAndByteOrderMarksRefusedAsInOnePass)
+{
+    const Organization three = organization({person("A"), person("B", "A"), vacancy("C", "B")});
+    const OrganizationArchive document = OrganizationArchive::make("District", three);
+    std::vector<std::string> texts;
+    for (const Position &position : three.positions)
+        texts.push_back(OrganizationJson::encode(position).dump());
+    const std::string positions = plainOrganization(texts);
+    const std::string text = documentText(
+        document, {versionText(revisionOf(three, 1), positions), versionText(revisionOf(three, 2), positions)}, false);
+    const std::string sameIDs = documentText(
+        document, {versionText(revisionOf(three, 1), positions), versionText(revisionOf(three, 1), positions)}, false);
+    const std::string bom = "\xEF\xBB\xBF";
+    const std::string nul(1, '\0');
+    const size_t organizationSecond = text.find(texts[1]); // the top-level organization comes first
+    const size_t secondVersion = text.find("{\"date\":2");
+    const size_t inSecondVersion = text.find(texts[1], secondVersion);
+    ASSERT_LT(organizationSecond, text.find("\"revisions\""));
+    ASSERT_NE(inSecondVersion, std::string::npos);
+    struct Case {
+        const char *name;
+        std::string text;
+        size_t at; // the offset of the fault
+    };
+    const auto replaced = [](std::string from, size_t at, const std::string &with) { return from.replace(at, 1, with); };
+    const auto inserted = [](std::string into, size_t at, const std::string &what) { return into.insert(at, what); };
+    const std::vector<Case> cases{
+        {"NUL for the comma between positions", replaced(text, organizationSecond - 1, nul), organizationSecond - 1},
+        {"NUL for the comma between versions", replaced(text, secondVersion - 2, nul), secondVersion - 2},
+        {"NUL for the comma in a version", replaced(text, inSecondVersion - 2, nul), inSecondVersion - 2},
+        {"NUL and brackets after a position", inserted(text, inSecondVersion - 2, nul + "{\"x\": [1]}"), inSecondVersion - 2},
+        {"NUL and brackets after a version", inserted(text, secondVersion - 2, nul + "[{}]"), secondVersion - 2},
+        {"mark before a position", inserted(text, organizationSecond, bom), organizationSecond},
+        {"mark before a version", inserted(text, secondVersion, bom), secondVersion},
+        {"mark before a position in a version", inserted(text, inSecondVersion, bom), inSecondVersion},
+        {"mark among versions of one id", inserted(sameIDs, sameIDs.find(texts[1], sameIDs.find("\"revisions\"")), bom),
+         sameIDs.find(texts[1], sameIDs.find("\"revisions\""))},
+    };
+    for (const Case &fault : cases) {
+        SCOPED_TRACE(fault.name);
+        const Outcome onePass = outcome(fault.text, OrganizationArchive::Reading::onePass);
+        EXPECT_EQ(described(onePass), "refused: This file could not be read as an organization. The data is not valid "
+                                      "JSON (at byte " + std::to_string(fault.at + 1) + ").");
+        EXPECT_EQ(described(outcome(fault.text)), described(onePass));
+    }
+}
+
 namespace {
 
 // A random JSON value with long and short strings full of brackets and quotes, nested
@@ -428,7 +480,15 @@ TEST(DocumentReading, BytesReadAsTheyArrive)
                     bytes.abandon();
             });
             if (stop != std::string::npos) {
-                EXPECT_THROW(OrganizationArchive::decode(bytes), ArrivingBytes::Abandoned);
+                // A fault among the bytes that arrived may be found before reading fails.
+                try {
+                    OrganizationArchive::decode(bytes);
+                    ADD_FAILURE() << "read although reading failed";
+                } catch (const ArrivingBytes::Abandoned &) {
+                } catch (const OrganizationError &error) {
+                    EXPECT_TRUE(text == broken && stop == text.size()) << error.message();
+                    EXPECT_EQ("refused: " + error.message(), described(outcome(text)));
+                }
                 continue;
             }
             Outcome arrived;
