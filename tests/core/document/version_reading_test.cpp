@@ -12,6 +12,8 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
+#include <chrono>
 #include <thread>
 #include <variant>
 
@@ -500,5 +502,69 @@ TEST(DocumentReading, BytesReadAsTheyArrive)
             EXPECT_EQ(described(arrived), described(outcome(text)));
             EXPECT_TRUE(arrived == outcome(text));
         }
+    }
+}
+
+// A text that cannot be a document is refused from its first bytes: a large file is not
+// read whole first. The feeder sends the rest only if decoding waits for it.
+TEST(DocumentReading, RefusedBeforeTheRestArrives)
+{
+    const std::vector<std::pair<std::string, size_t>> starts{
+        {"not JSON at all", 2}, {"[1, 2, x", 8}, {"\xEF\xBB\xBF" "nope", 5}, {"  42, and more", 5}};
+    for (const auto &[start, byte] : starts) {
+        SCOPED_TRACE(start);
+        ArrivingBytes bytes(start.size() + (8 << 20)); // large enough to be read apart
+        std::copy(start.begin(), start.end(), bytes.next());
+        bytes.arrived(start.size());
+        std::atomic<bool> refused = false;
+        std::atomic<bool> waitedForTheRest = false;
+        std::jthread feeder([&] {
+            for (int i = 0; i < 1000 && !refused; ++i)
+                std::this_thread::sleep_for(std::chrono::milliseconds(10));
+            waitedForTheRest = !refused;
+            std::fill_n(bytes.next(), bytes.room(), ' ');
+            bytes.arrived(bytes.room());
+            bytes.finish();
+        });
+        std::string message;
+        try {
+            OrganizationArchive::decode(bytes);
+        } catch (const OrganizationError &error) {
+            message = error.message();
+        }
+        refused = true;
+        feeder.join();
+        EXPECT_FALSE(waitedForTheRest);
+        EXPECT_EQ(message, "This file could not be read as an organization. The data is not valid JSON (at byte " +
+                               std::to_string(byte) + ").");
+    }
+}
+
+// A text that stops short, as a file cut while it is read, is reported at its last byte,
+// not at the byte after it.
+TEST(DocumentReading, ACutShortTextIsReportedAtItsEnd)
+{
+    std::mt19937 random(3);
+    OrganizationArchive archive = RandomEdits::district(random, 20);
+    archive.checkpoint("Before");
+    archive.checkpoint("Before");
+    const std::string text = archive.encodeDocument();
+    for (const size_t kept : {size_t(1), text.size() / 3, text.size() - 1}) {
+        SCOPED_TRACE(kept);
+        ArrivingBytes bytes(text.size() + 1);
+        std::copy_n(text.data(), kept, bytes.next());
+        bytes.arrived(kept);
+        bytes.finish();
+        const std::string expected = "refused: This file could not be read as an organization. The data is not valid "
+                                     "JSON (at byte " + std::to_string(kept) + ").";
+        Outcome read;
+        try {
+            read = OrganizationArchive::decode(bytes);
+        } catch (const OrganizationError &error) {
+            read = error.message();
+        }
+        EXPECT_EQ(described(read), expected);
+        EXPECT_EQ(described(outcome(text.substr(0, kept))), expected);
+        EXPECT_EQ(described(outcome(text.substr(0, kept), OrganizationArchive::Reading::onePass)), expected);
     }
 }
