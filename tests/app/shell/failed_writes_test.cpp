@@ -87,6 +87,32 @@ TEST(FailedWrites, SavingADocumentOverAnother)
                               });
 }
 
+// Saving over a read-only document, as Save As and as Save of the file the window opened.
+TEST(FailedWrites, SavingOverAReadOnlyDocument)
+{
+    expectReadOnlyRefused("doc.json", [](const std::string &target) {
+        ScriptedDialogs dialogs;
+        DocumentController controller(dialogs);
+        ChartWindow *window = controller.newDocument();
+        window->document()->setArchive(AppTest::district(5));
+        dialogs.filesToSave.push_back(toQt(target));
+        const bool saved = controller.saveAs(window);
+        return reportedBy(dialogs, saved || !window->document()->isModified());
+    });
+    expectReadOnlyRefused(
+        "doc.json",
+        [](const std::string &target) {
+            ScriptedDialogs dialogs;
+            DocumentController controller(dialogs);
+            ChartWindow *window = controller.newDocument();
+            window->document()->load(toQt(target));
+            window->document()->setArchive(AppTest::district(5));
+            const bool saved = controller.save(window);
+            return reportedBy(dialogs, saved || !window->document()->isModified());
+        },
+        AppTest::district(2).encodeDocument());
+}
+
 TEST(FailedWrites, TheBackupBeforeABaseline)
 {
     expectEveryFailureRefused(
