@@ -181,7 +181,10 @@ private:
     void setHeading(const QString &text, QString (PrintSheetHost::*read)() const,
                     void (PrintSheetHost::*write)(const QString &));
     void retile();
-    void fail(const std::exception &error);
+    // An error of the settings (no preview, no fit, a chart too large to export) goes once
+    // the settings tile again; one of an output stays until the next output.
+    enum class Failure { ofOutput, ofSettings };
+    void fail(const std::exception &error, Failure failure = Failure::ofOutput);
     void previewLinesArrived();
     void readPreviewLines();
     std::string heading() const;
@@ -212,6 +215,7 @@ private:
     std::optional<QByteArray> m_preview;
     bool m_previewStale = false;
     std::optional<QString> m_errorMessage;
+    std::optional<QString> m_settingsError; // the error shown when the settings made it
     std::optional<QString> m_resultMessage;
     bool m_fitToPage = false;
     QString m_positionSummary;

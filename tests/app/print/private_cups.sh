@@ -22,7 +22,7 @@ tests="$2"
 
 if [ "${VANTREL_PRIVATE_CUPS_INSIDE:-}" != 1 ]; then
     [ "$(id -u)" -eq 0 ] || skip "the cups-pdf backend and the namespaces need root"
-    for tool in cupsd lpadmin lpstat unshare; do
+    for tool in cupsd lpadmin lpstat cupsreject unshare; do
         command -v "$tool" >/dev/null 2>&1 || skip "$tool is not installed"
     done
     [ -x /usr/lib/cups/backend/cups-pdf ] || skip "printer-driver-cups-pdf is not installed"
@@ -102,20 +102,24 @@ for _ in $(seq 1 100); do
 done
 lpstat -r 2>/dev/null | grep -q "is running" || { cat "$root/log/error_log" 2>/dev/null || true; skip "cupsd did not start"; }
 
-# The A4 queue, and one without Tabloid paper or custom sizes.
+# The A4 queue, one without Tabloid paper or custom sizes, and one that takes no jobs.
 lpadmin -p VantrelA4 -E -v cups-pdf:/ -P /usr/share/ppd/cups-pdf/CUPS-PDF_opt.ppd -o PageSize=A4 2>&1 | grep -v "drivers are deprecated" || true
 awk '/^\*CustomPageSize True/ { custom = 1 } custom { if (/^\*End/) custom = 0; next }
      /^\*(PageSize|PageRegion|ImageableArea|PaperDimension) (Tabloid|11x17|AnsiB)\// { next }
      /CustomPageSize|VariablePaperSize|MaxMedia/ { next } { print }' \
     /usr/share/ppd/cups-pdf/CUPS-PDF_opt.ppd >"$root/no-tabloid.ppd"
 lpadmin -p VantrelNoTabloid -E -v cups-pdf:/ -P "$root/no-tabloid.ppd" -o PageSize=A4 2>&1 | grep -v "drivers are deprecated" || true
+lpadmin -p VantrelRefusing -E -v cups-pdf:/ -P /usr/share/ppd/cups-pdf/CUPS-PDF_opt.ppd 2>&1 \
+    | grep -v "drivers are deprecated" || true
+cupsreject VantrelRefusing
 lpadmin -d VantrelA4
 
 case "$mode" in
 queue)
     output="$root/gtest.txt"
     VANTREL_TEST_CUPS_SERVER="$socket" VANTREL_TEST_CUPS_QUEUE=VantrelA4 \
-        VANTREL_TEST_CUPS_NARROW_QUEUE=VantrelNoTabloid VANTREL_TEST_CUPS_OUTPUT="$root/out" \
+        VANTREL_TEST_CUPS_NARROW_QUEUE=VantrelNoTabloid VANTREL_TEST_CUPS_REFUSING_QUEUE=VantrelRefusing \
+        VANTREL_TEST_CUPS_OUTPUT="$root/out" \
         "$tests" --gtest_filter='CupsQueue.*' | tee "$output"
     # Set up for it, the test must have run.
     if grep -q '^\[  SKIPPED' "$output"; then
