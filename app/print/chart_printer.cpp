@@ -128,13 +128,15 @@ QString paperName(const QPageSize &paper)
 }
 
 // The queue's name for the chart's paper: the PPD's key for a paper of the same size (within
-// a point, either way round), else a custom size where the queue takes one.
+// a point), else a custom size where the queue takes one.
 std::optional<QString> queuePaperFor(const QPrinter &printer, const QPageSize &paper)
 {
-    const QSizeF want = paper.size(QPageSize::Point);
+    // Papers are named upright; one named the other way round ("Ledger" for Tabloid) feeds
+    // across and is another paper to the queue.
+    const QSizeF points = paper.size(QPageSize::Point);
+    const QSizeF want(std::min(points.width(), points.height()), std::max(points.width(), points.height()));
     const auto sameSize = [&](const QSizeF &size) {
-        return (std::abs(size.width() - want.width()) <= 1 && std::abs(size.height() - want.height()) <= 1)
-            || (std::abs(size.width() - want.height()) <= 1 && std::abs(size.height() - want.width()) <= 1);
+        return std::abs(size.width() - want.width()) <= 1 && std::abs(size.height() - want.height()) <= 1;
     };
     // The paper's own name first ("Letter" rather than "AnsiA", both 612 × 792 points).
     const QPrinterInfo queue(printer);
@@ -149,10 +151,8 @@ std::optional<QString> queuePaperFor(const QPrinter &printer, const QPageSize &p
     }
     if (found)
         return found;
-    if (queue.supportsCustomPageSizes()) {
-        const QSizeF portrait(std::min(want.width(), want.height()), std::max(want.width(), want.height()));
-        return QStringLiteral("Custom.%1x%2").arg(qRound(portrait.width())).arg(qRound(portrait.height()));
-    }
+    if (queue.supportsCustomPageSizes())
+        return QStringLiteral("Custom.%1x%2").arg(qRound(want.width())).arg(qRound(want.height()));
     return std::nullopt;
 }
 
@@ -162,9 +162,11 @@ QString lpFailure(QProcess &lp, const QString &queue)
     QString said = QString::fromLocal8Bit(lp.readAllStandardError()).trimmed();
     if (said.isEmpty())
         said = QString::fromLocal8Bit(lp.readAllStandardOutput()).trimmed();
+    // "/usr/bin/lp: Destination … is not accepting jobs." without the program's path.
     said = said.section(QLatin1Char('\n'), 0, 0).trimmed();
-    if (said.startsWith(QStringLiteral("lp:")))
-        said = said.mid(3).trimmed();
+    const qsizetype colon = said.indexOf(QStringLiteral(": "));
+    if (colon > 0 && said.left(colon).endsWith(QStringLiteral("lp")))
+        said = said.mid(colon + 2).trimmed();
     if (lp.error() == QProcess::FailedToStart)
         said = QStringLiteral("the lp command could not be started.");
     else if (lp.error() == QProcess::Timedout)

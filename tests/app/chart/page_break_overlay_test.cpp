@@ -72,10 +72,14 @@ TEST(PageBreakOverlay, LabelsKeepInsideTheirPagesZoomedOut)
         const PageBreakOverlay::Outlines drawn = PageBreakOverlay::outlines(chart, settings, zoom);
         ASSERT_EQ(drawn.pages.size(), pagination.tiles.size());
         int shown = 0;
+        int whole = 0; // pages that lie on the chart entirely
         for (const PageBreakOverlay::PageOutline &outline : drawn.pages) {
+            const bool onChart = outline.page.minX() >= 0 && outline.page.minY() >= 0
+                && outline.page.maxX() <= chart.width && outline.page.maxY() <= chart.height;
+            whole += onChart;
             if (outline.label.isEmpty())
                 continue;
-            ++shown;
+            shown += onChart;
             const Rect box = outline.labelBox;
             const std::string context = outline.label.toStdString() + " at zoom " + std::to_string(zoom);
             EXPECT_GE(outline.labelScale, 0.5) << context;
@@ -85,9 +89,11 @@ TEST(PageBreakOverlay, LabelsKeepInsideTheirPagesZoomedOut)
             EXPECT_LE(box.maxX(), std::min(outline.page.maxX(), chart.width)) << context;
             EXPECT_LE(box.maxY(), std::min(outline.page.maxY(), chart.height)) << context;
         }
-        // Pages of about 50 pixels still show their labels; at the smallest zoom none fits.
+        // Whole pages of about 50 pixels still show their labels (a sliver of a page at the
+        // chart's edge may be too narrow); at the smallest zoom none fits.
+        ASSERT_GT(whole, 150);
         if (zoom >= 0.09) {
-            EXPECT_EQ(shown, int(drawn.pages.size())) << zoom;
+            EXPECT_EQ(shown, whole) << zoom;
         }
         if (zoom <= 0.02) {
             EXPECT_EQ(shown, 0) << zoom;

@@ -103,7 +103,10 @@ done
 lpstat -r 2>/dev/null | grep -q "is running" || { cat "$root/log/error_log" 2>/dev/null || true; skip "cupsd did not start"; }
 
 # The A4 queue, one without Tabloid paper or custom sizes, and one that takes no jobs.
-lpadmin -p VantrelA4 -E -v cups-pdf:/ -P /usr/share/ppd/cups-pdf/CUPS-PDF_opt.ppd -o PageSize=A4 2>&1 | grep -v "drivers are deprecated" || true
+# Rendered for the printer by poppler's pdftocairo, the printed PDF keeps its text readable
+# (ghostscript's PostScript leaves glyphs without their letters), so it can be compared.
+lpadmin -p VantrelA4 -E -v cups-pdf:/ -P /usr/share/ppd/cups-pdf/CUPS-PDF_opt.ppd -o PageSize=A4 \
+    -o pdftops-renderer-default=pdftocairo 2>&1 | grep -v "drivers are deprecated" || true
 awk '/^\*CustomPageSize True/ { custom = 1 } custom { if (/^\*End/) custom = 0; next }
      /^\*(PageSize|PageRegion|ImageableArea|PaperDimension) (Tabloid|11x17|AnsiB)\// { next }
      /CustomPageSize|VariablePaperSize|MaxMedia/ { next } { print }' \
