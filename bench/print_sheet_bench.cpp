@@ -168,9 +168,11 @@ void exportPDFFirstCountAt20000(benchmark::State &state)
     BenchHost host;
     SilentDialogs dialogs;
     SystemChartPrinter printer;
-    const ChartPrintSettings settings = ChartPrintSettings::departmentDesign();
+    ChartPrintSettings settings = ChartPrintSettings::departmentDesign();
+    settings.scalePercent = 5;
     double shown = 0;
     double rising = 0;
+    int lines = 0;
     for (auto _ : state) {
         state.PauseTiming();
         auto store = std::make_shared<DottedRouteStore>();
@@ -189,10 +191,12 @@ void exportPDFFirstCountAt20000(benchmark::State &state)
         shown = clock.elapsed() / 1000.0;
         BenchApp::longestTurnWhile([&] { return model.isBusy() && model.progressValue() == 0; });
         rising = clock.elapsed() / 1000.0;
+        lines = model.progressMaximum();
         model.cancelExport();
     }
     state.counters["countShown_s"] = shown;
     state.counters["countRising_s"] = rising;
+    state.counters["lines"] = lines;
 }
 
 } // namespace
