@@ -167,12 +167,14 @@ DottedRoutingJob::DottedRoutingJob(std::shared_ptr<DottedRouteStore> store,
             {
                 std::lock_guard lock(shared->mutex);
                 DottedRoutingProgress &mine = shared->progress;
+                // The count given as routing starts is news only when it brings lines.
+                const bool more = progress.done > mine.done;
                 mine.routes.insert(mine.routes.end(),
                                    progress.routes.begin() + static_cast<ptrdiff_t>(mine.routes.size()),
                                    progress.routes.end());
                 mine.done = progress.done;
-                tell = !shared->told || progress.isComplete();
-                shared->told = true;
+                tell = (more && !shared->told) || progress.isComplete();
+                shared->told = shared->told || tell;
             }
             if (tell && !stop.stop_requested())
                 news();

@@ -7,6 +7,7 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <condition_variable>
 #include <future>
 #include <mutex>
@@ -316,12 +317,18 @@ TEST(DottedRoutingReference, OutputGoesBeforeBackgroundRouting)
         ASSERT_TRUE(woken.wait_for(lock, std::chrono::seconds(60), [&] { return held; }));
     }
     std::vector<size_t> counted;
+    std::atomic<bool> asking = false;
     auto output = std::async(std::launch::async, [&] {
-        return store->route(keyOf(chart.nodes, chart.edges), {},
-                            [&](const DottedRoutingProgress &progress) { counted.push_back(progress.done); },
+        const auto same = keyOf(chart.nodes, chart.edges);
+        asking = true;
+        return store->route(same, {}, [&](const DottedRoutingProgress &progress) { counted.push_back(progress.done); },
                             DottedRouteStore::Turn::first);
     });
-    std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    // The output reaches the store's wait a moment after it says so; nothing outside the
+    // store shows when.
+    while (!asking)
+        std::this_thread::yield();
+    std::this_thread::sleep_for(std::chrono::milliseconds(200));
     {
         std::lock_guard lock(mutex);
         released = true;
