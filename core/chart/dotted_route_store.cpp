@@ -85,13 +85,25 @@ std::optional<std::vector<DottedRoute>> DottedRouteStore::route(
             const auto busy = [&] {
                 const auto other = std::find_if(m_routing.begin(), m_routing.end(),
                                                 [&](const Routing &routing) { return *routing.key == *key; });
-                if (other == m_routing.end())
-                    return false;
+                if (other == m_routing.end()) {
+                    // Background routing that gave way does not take the lines back first.
+                    return turn == Turn::background
+                        && std::any_of(m_waitingFirst.begin(), m_waitingFirst.end(),
+                                       [&](const DottedRoutingKey *waiting) { return *waiting == *key; });
+                }
                 if (turn == Turn::first && other->turn == Turn::background)
                     other->yield->request_stop();
                 return true;
             };
-            if (!m_routed.wait(lock, stop, [&] { return !busy(); }))
+            if (turn == Turn::first)
+                m_waitingFirst.push_back(key.get());
+            const bool free = m_routed.wait(lock, stop, [&] { return !busy(); });
+            if (turn == Turn::first) {
+                m_waitingFirst.erase(std::find(m_waitingFirst.begin(), m_waitingFirst.end(), key.get()));
+                if (!free)
+                    m_routed.notify_all();
+            }
+            if (!free)
                 return std::nullopt;
             m_routing.push_back({key.get(), turn, yield});
         }

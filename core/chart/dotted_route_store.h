@@ -101,6 +101,7 @@ private:
     mutable std::mutex m_mutex;
     std::vector<Entry> m_entries;   // the most recently kept first
     std::vector<Routing> m_routing; // keys being routed now
+    std::vector<const DottedRoutingKey *> m_waitingFirst; // keys output waits to route
     std::condition_variable_any m_routed; // one of them is done
 };
 

@@ -50,21 +50,9 @@ SystemChartPrinter::Ask chooseQueue(const QString &queue)
     };
 }
 
-struct Printing {
-    Printing(SystemChartPrinter::Ask ask, ChartPrintSettings settings)
-        : printer(std::move(ask)), model(input(chart(6), settings), host, dialogs, printer)
-    {
-    }
-    void print()
-    {
-        model.printChart();
-        ASSERT_TRUE(runUntil([&] { return !model.isBusy(); }));
-    }
-
-    FakeHost host;
-    ScriptedDialogs dialogs;
-    SystemChartPrinter printer;
-    PrintSheetModel model;
+// The sheet over a small chart, printing through the system printer.
+struct Printing : SystemPrinting {
+    Printing(SystemChartPrinter::Ask ask, ChartPrintSettings settings) : SystemPrinting(std::move(ask), chart(6), settings) {}
 };
 
 // The next PDF cups-pdf finishes in `folder`, apart from those `seen`; empty after a minute.
