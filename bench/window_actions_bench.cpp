@@ -39,6 +39,7 @@
 #include <ctime>
 #include <cstdio>
 #include <limits>
+#include <optional>
 #include <set>
 
 namespace {
@@ -92,9 +93,9 @@ double threadCpuMs()
 constexpr const char *childRole = "VANTREL_BENCH_CHILD";
 constexpr const char *childArgument = "VANTREL_BENCH_CHILD_ARGUMENT";
 
-// Runs this program as a child in `role` with `argument`; its standard output, or empty
+// Runs this program as a child in `role` with `argument`; its standard output, or nothing
 // when it failed.
-QByteArray runChild(const char *role, const QString &argument)
+std::optional<QByteArray> runChild(const char *role, const QString &argument)
 {
     QProcess child;
     QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
@@ -104,7 +105,7 @@ QByteArray runChild(const char *role, const QString &argument)
     child.setProcessChannelMode(QProcess::ForwardedErrorChannel);
     child.start(QCoreApplication::applicationFilePath(), {});
     if (!child.waitForFinished(-1) || child.exitStatus() != QProcess::NormalExit || child.exitCode() != 0)
-        return {};
+        return std::nullopt;
     return child.readAllStandardOutput();
 }
 
@@ -126,7 +127,7 @@ QString versionedFile()
 {
     static const QString path = [] {
         const QString file = files().filePath("versions.json");
-        if (runChild("versions", file).isNull() || !QFileInfo::exists(file))
+        if (!runChild("versions", file) || !QFileInfo::exists(file))
             qFatal("the versioned document was not written");
         return file;
     }();
@@ -523,10 +524,10 @@ void quit(benchmark::State &state)
     const QString file = districtFile();
     double slowest = 0;
     for (auto _ : state) {
-        const QByteArray started = runChild("quit", file);
+        const std::optional<QByteArray> started = runChild("quit", file);
         const double ended = monotonicMs();
         bool read = false;
-        const double began = started.trimmed().toDouble(&read);
+        const double began = started ? started->trimmed().toDouble(&read) : 0;
         if (!read) {
             state.SkipWithError("the child did not quit");
             break;
