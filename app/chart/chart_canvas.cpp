@@ -192,20 +192,18 @@ bool ChartCanvas::cardLooksAlike(const ChartScene &shown, const ChartScene &next
     };
     if (count(shown) != count(next))
         return false;
-    const auto ids = [](const auto &items) {
-        std::vector<std::string> result;
-        for (const auto *item : items)
-            result.push_back(item->id);
-        return result;
+    // Compared in place: this runs for every card of an edited chart.
+    const auto sameMembers = [](const std::vector<const Position *> &a, const std::vector<const Position *> &b) {
+        return std::equal(a.begin(), a.end(), b.begin(), b.end(),
+                          [](const Position *p, const Position *q) { return p->id == q->id; });
     };
-    const auto names = [](const std::vector<const OrganizationSheet *> &sheets) {
-        std::vector<std::string> result;
-        for (const OrganizationSheet *sheet : sheets)
-            result.push_back(sheet->name);
-        return result;
+    const auto sameSheets = [](const std::vector<const OrganizationSheet *> &a,
+                               const std::vector<const OrganizationSheet *> &b) {
+        return std::equal(a.begin(), a.end(), b.begin(), b.end(),
+                          [](const OrganizationSheet *p, const OrganizationSheet *q) { return p->name == q->name; });
     };
-    return ids(shown.membersOf(id)) == ids(next.membersOf(id)) &&
-           names(shown.linkedSheetsOf(id)) == names(next.linkedSheetsOf(id));
+    return sameMembers(shown.membersOf(id), next.membersOf(id)) &&
+           sameSheets(shown.linkedSheetsOf(id), next.linkedSheetsOf(id));
 }
 
 int ChartCanvas::cardCount() const
