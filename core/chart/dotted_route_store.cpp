@@ -149,10 +149,12 @@ std::optional<std::vector<DottedRoute>> DottedRouteStore::routeHere(
     std::stop_source stopHere;
     const std::stop_callback stopped(stop, [&] { stopHere.request_stop(); });
     const std::stop_callback gaveWay(yield.get_token(), [&] { stopHere.request_stop(); });
+    // The report of the last line waits until the store keeps the lines: whoever hears that
+    // they are complete finds them here (an undo right after it, say).
     const bool finished = DottedRouting::routeOn(key->nodes, key->edges, steps, stopHere.get_token(),
                                                  [&](const std::vector<DottedRouting::Step> &now) {
                                                      follow(now);
-                                                     if (routed)
+                                                     if (routed && !progress.isComplete())
                                                          routed(progress);
                                                  });
     if (!finished) {
@@ -161,8 +163,11 @@ std::optional<std::vector<DottedRoute>> DottedRouteStore::routeHere(
             keep(key, std::move(steps));
         return std::nullopt;
     }
+    follow(steps);
     std::vector<DottedRoute> routes = DottedRouting::routesOf(steps);
     keep(key, std::move(steps));
+    if (routed)
+        routed(progress);
     return routes;
 }
 
@@ -201,11 +206,15 @@ DottedRoutingJob::DottedRoutingJob(std::shared_ptr<DottedRouteStore> store,
     });
 }
 
-DottedRoutingProgress DottedRoutingJob::progress() const
+DottedRoutingProgress DottedRoutingJob::progressAfter(size_t known) const
 {
     std::lock_guard lock(m_shared->mutex);
     m_shared->told = false;
-    return m_shared->progress;
+    const DottedRoutingProgress &all = m_shared->progress;
+    DottedRoutingProgress after{{}, all.done, all.total};
+    if (known < all.routes.size())
+        after.routes.assign(all.routes.begin() + static_cast<ptrdiff_t>(known), all.routes.end());
+    return after;
 }
 
 bool DottedRoutingJob::isFinished() const

@@ -119,7 +119,10 @@ public:
 
     const std::shared_ptr<const DottedRoutingKey> &key() const { return m_key; }
     // The lines so far (a copy); complete once routing is done.
-    DottedRoutingProgress progress() const;
+    DottedRoutingProgress progress() const { return progressAfter(0); }
+    // The same without the first `known` lines, which the caller has: a window asks many
+    // times a second, and copying every line each time would keep it busy.
+    DottedRoutingProgress progressAfter(size_t known) const;
     // Asks the thread to stop and returns at once; it stops within milliseconds, or once the
     // routing grid of a very large chart is built.
     void cancel() { m_thread.request_stop(); }
