@@ -15,16 +15,18 @@
 namespace BenchApp {
 
 // No question is asked in these runs; any that is gets the cautious answer, and an alert
-// means the run measured the wrong path. The folder chooser answers `folder`.
+// means the run measured the wrong path. The folder chooser answers `folder`, the save
+// panel `file`.
 class SilentDialogs final : public Dialogs {
 public:
     std::optional<QString> folder;
+    std::optional<QString> file;
 
     bool confirm(const QString &) override { return false; }
     void alert(const QString &, const QString &message) override { qFatal("alert: %s", qPrintable(message)); }
     std::optional<QString> askText(const QString &, const QString &, const QString &) override { return {}; }
     std::optional<QString> fileToOpen(const QString &) override { return {}; }
-    std::optional<QString> fileToSave(const QString &, const QString &) override { return {}; }
+    std::optional<QString> fileToSave(const QString &, const QString &) override { return file; }
     std::optional<QString> fileToSaveWithMessage(const QString &, const QString &, const QString &,
                                                  const QString &) override
     {

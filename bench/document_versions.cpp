@@ -118,6 +118,22 @@ void BM_DecodeDocument(benchmark::State &state)
 }
 BENCHMARK(BM_DecodeDocument)->Unit(benchmark::kMillisecond)->Iterations(2);
 
+// Small documents read in one pass and apart: where helper threads start to pay for
+// themselves. Arguments: positions, versions, 0 for one pass or 1 for apart.
+void BM_DecodeSmallDocument(benchmark::State &state)
+{
+    const std::string bytes = district(int(state.range(0)), int(state.range(1))).encodeDocument();
+    const auto reading = state.range(2) ? OrganizationArchive::Reading::apart : OrganizationArchive::Reading::onePass;
+    for (auto _ : state) {
+        OrganizationArchive archive = OrganizationArchive::decode(bytes, reading);
+        benchmark::DoNotOptimize(archive);
+    }
+    state.counters["KB"] = double(bytes.size()) / 1e3;
+}
+BENCHMARK(BM_DecodeSmallDocument)
+    ->ArgsProduct({{20, 100, 400}, {2, 4}, {0, 1}})
+    ->Unit(benchmark::kMicrosecond);
+
 // Opening a file: reading and decoding (above) run on a worker thread; the main thread only
 // takes the decoded archive into the untitled document of the busy window, which compares
 // the two and moves the new one in. This is how long every window waits.

@@ -3,7 +3,9 @@
 #include "app/print/print_sheet_model.h"
 #include "bench/app_bench_support.h"
 #include "bench/district_generator.h"
+#include "core/chart/dotted_route_store.h"
 #include "core/document/organization_archive.h"
+#include "printing/chart_pdf_renderer.h"
 
 #include <QApplication>
 #include <QElapsedTimer>
@@ -24,6 +26,9 @@ struct BenchHost final : PrintSheetHost {
     void setPageTitle(const QString &) override {}
     QString pageSubtitle() const override { return {}; }
     void setPageSubtitle(const QString &) override {}
+    // The window's routes, where a run has a window.
+    std::shared_ptr<DottedRouteStore> store;
+    std::shared_ptr<DottedRouteStore> routeStore() const override { return store; }
 };
 
 PrintSheetModel::Input inputOf(const Organization &organization, ChartPrintSettings settings = {})
@@ -142,6 +147,46 @@ void exportTwentyCharts(benchmark::State &state)
     state.counters["longestTurn_ms"] = longest;
 }
 
+// Export PDF on a 20,000-position district while the window routes the same lines in the
+// background: the seconds until the progress row has a count ("countShown_s": the layout is
+// done and the routing total is known) and until it first rises ("countRising_s"). Cancelled
+// then: the whole routing is not the point.
+void exportPDFFirstCountAt20000(benchmark::State &state)
+{
+    const Organization &organization = plainDistrict(20000, 5);
+    BenchHost host;
+    SilentDialogs dialogs;
+    SystemChartPrinter printer;
+    ChartPrintSettings settings = ChartPrintSettings::departmentDesign();
+    settings.scalePercent = 5;
+    double shown = 0;
+    double rising = 0;
+    int lines = 0;
+    for (auto _ : state) {
+        state.PauseTiming();
+        host.store = std::make_shared<DottedRouteStore>();
+        // The window's own routing of the chart it shows, which the sheet prints as shown.
+        const PrintedChart shownChart(organization, settings);
+        DottedRoutingJob window(host.store, shownChart.routingKey(), [] {});
+        QTemporaryDir folder;
+        dialogs.file = folder.filePath("chart.pdf");
+        PrintSheetModel model(inputOf(organization, settings), host, dialogs, printer);
+        state.ResumeTiming();
+        QElapsedTimer clock;
+        clock.start();
+        model.exportPDF();
+        BenchApp::longestTurnWhile([&] { return model.isBusy() && model.progressMaximum() == 0; });
+        shown = clock.elapsed() / 1000.0;
+        BenchApp::longestTurnWhile([&] { return model.isBusy() && model.progressValue() == 0; });
+        rising = clock.elapsed() / 1000.0;
+        lines = model.progressMaximum();
+        model.cancelExport();
+    }
+    state.counters["countShown_s"] = shown;
+    state.counters["countRising_s"] = rising;
+    state.counters["lines"] = lines;
+}
+
 } // namespace
 
 BENCHMARK(updatePreview)->Unit(benchmark::kMillisecond)->Iterations(5);
@@ -149,5 +194,6 @@ BENCHMARK(pageFlip)->Unit(benchmark::kMillisecond);
 BENCHMARK(paperChangeAt5000)->Unit(benchmark::kMillisecond)->Iterations(4);
 BENCHMARK(summaryAt20000)->Arg(0)->Arg(1)->Arg(2)->Unit(benchmark::kMillisecond)->Iterations(6);
 BENCHMARK(exportTwentyCharts)->Unit(benchmark::kMillisecond)->Iterations(3);
+BENCHMARK(exportPDFFirstCountAt20000)->Unit(benchmark::kMillisecond)->Iterations(1);
 
 int main(int argc, char **argv) { return BenchApp::runBenchmarks<QApplication>(argc, argv); }

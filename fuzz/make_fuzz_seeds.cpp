@@ -95,12 +95,44 @@ std::vector<ImportSheet> tabsOf(const OrganizationArchive &archive)
 #endif
 }
 
+// Documents with versions, as written and with the faults that once read differently apart
+// and in one pass: a NUL byte for a comma, a NUL followed by more text, a byte-order mark in
+// front of a version or a position.
+void writeReaderSeeds(const fs::path &folder)
+{
+    OrganizationArchive archive = OrganizationArchive::make("Seed District", Organization::example());
+    for (int v = 0; v < 3; ++v) {
+        archive.organization.positions[size_t(v)].location = "Moved " + std::to_string(v);
+        archive.checkpoint("Before moving");
+    }
+    const std::string text = archive.encodeDocument();
+    write(folder, "written.json", text);
+    const size_t organization = text.find("\"positions\"");
+    const size_t versions = text.find("\"revisions\"");
+    const size_t betweenPositions = text.find("},", organization) + 1;
+    const size_t betweenVersions = text.find("\n    },\n", versions) + 6; // the comma
+    const size_t inVersion = text.find("},", text.find("\"positions\"", versions)) + 1;
+    const std::string nul(1, '\0');
+    const std::string bom = "\xEF\xBB\xBF";
+    const auto replaced = [&](size_t at, const std::string &with) { return std::string(text).replace(at, 1, with); };
+    const auto inserted = [&](size_t at, const std::string &what) { return std::string(text).insert(at, what); };
+    write(folder, "nul_between_positions.json", replaced(betweenPositions, nul));
+    write(folder, "nul_between_versions.json", replaced(betweenVersions, nul));
+    write(folder, "nul_in_version.json", replaced(inVersion, nul));
+    write(folder, "nul_then_brackets.json", inserted(inVersion, nul + "{\"x\": [1]}"));
+    write(folder, "mark_before_version.json", inserted(betweenVersions + 1, bom));
+    write(folder, "mark_before_position.json", inserted(betweenPositions + 1, bom));
+    write(folder, "mark_in_version.json", inserted(inVersion + 1, bom));
+}
+
 void writeSeeds(const fs::path &root)
 {
     const OrganizationArchive archive = richArchive();
     write(root / "archive_decode_fuzz", "written_document.json", archive.encodeDocument());
     write(root / "archive_decode_fuzz", "written_organization.json",
           OrganizationArchive::make("Bare", Organization::example()).encodeDocument());
+
+    writeReaderSeeds(root / "archive_readers_fuzz");
 
     const std::vector<ImportSheet> tabs = tabsOf(archive);
     for (size_t i = 0; i < tabs.size(); ++i) {

@@ -13,6 +13,7 @@
 
 #include <algorithm>
 #include <array>
+#include <optional>
 #include <span>
 
 namespace {
@@ -59,12 +60,22 @@ QPainterPath roundedRect(const QRectF &frame, double radius)
     return path;
 }
 
-bool isVisible(const QRectF &bounds, const PaintOptions &options, double slack)
-{
-    if (options.visibleRect.isNull())
-        return true;
-    return bounds.adjusted(-slack, -slack, slack, slack).intersects(toQt(options.visibleRect));
-}
+// What will be seen, made once per drawing: every card and piece of ink is tested against it.
+class Visible {
+public:
+    explicit Visible(const PaintOptions &options)
+    {
+        if (!options.visibleRect.isNull())
+            m_rect = toQt(options.visibleRect);
+    }
+    bool shows(const QRectF &bounds, double slack) const
+    {
+        return !m_rect || bounds.adjusted(-slack, -slack, slack, slack).intersects(*m_rect);
+    }
+
+private:
+    std::optional<QRectF> m_rect;
+};
 
 // Bounds of a path's points and control points: enough to cull it without building it.
 QRectF pathBounds(const Path &path)
@@ -89,10 +100,11 @@ QRectF pathBounds(const Path &path)
 
 void paintRegions(QPainter &painter, const ChartLayout &layout, const PaintOptions &options)
 {
+    const Visible visible(options);
     const ChartPaintStyle &style = options.style;
     for (const ChartRegion &region : layout.regions) {
         const QRectF frame = toQt(region.frame);
-        if (!isVisible(frame, options, style.regionLineWidth))
+        if (!visible.shows(frame, style.regionLineWidth))
             continue;
         painter.setPen(dashedPen(style.regionOutline, style.regionLineWidth, regionDashes, 0));
         painter.setBrush(style.regionFill);
@@ -106,12 +118,13 @@ void paintRegions(QPainter &painter, const ChartLayout &layout, const PaintOptio
 
 void paintConnectors(QPainter &painter, const ChartLayout &layout, const PaintOptions &options)
 {
+    const Visible visible(options);
     const ChartPaintStyle &style = options.style;
     QPainterPath path;
     for (const ChartSegment &segment : layout.primarySegments) {
         const QPointF start(segment.start.x, segment.start.y);
         const QPointF end(segment.end.x, segment.end.y);
-        if (!isVisible(QRectF(start, end).normalized(), options, style.connectorWidth))
+        if (!visible.shows(QRectF(start, end).normalized(), style.connectorWidth))
             continue;
         path.moveTo(start);
         path.lineTo(end);
@@ -125,11 +138,12 @@ void paintConnectors(QPainter &painter, const ChartLayout &layout, const PaintOp
 
 void paintInk(QPainter &painter, const DottedInk &ink, const PaintOptions &options)
 {
+    const Visible visible(options);
     const ChartPaintStyle &style = options.style;
     painter.setBrush(Qt::NoBrush);
     for (const DottedStroke &stroke : ink.strokes) {
         const double width = stroke.highlighted ? style.highlightedInkWidth : style.inkWidth;
-        if (!isVisible(pathBounds(stroke.path), options, width))
+        if (!visible.shows(pathBounds(stroke.path), width))
             continue;
         // Each stroke keeps its own phase so that collinear runs dash in step.
         painter.setPen(dashedPen(style.ink, width, DottedInk::dashPattern, stroke.dashPhase));
@@ -138,7 +152,7 @@ void paintInk(QPainter &painter, const DottedInk &ink, const PaintOptions &optio
     painter.setPen(Qt::NoPen);
     painter.setBrush(style.ink);
     for (const DottedStroke &arrow : ink.arrows) {
-        if (!isVisible(pathBounds(arrow.path), options, 0))
+        if (!visible.shows(pathBounds(arrow.path), 0))
             continue;
         QPainterPath path = ChartPainter::painterPath(arrow.path);
         path.setFillRule(Qt::WindingFill);
@@ -212,12 +226,14 @@ void paintCard(QPainter &painter, const QRectF &frame, const Position &position,
 
 void paintCards(QPainter &painter, const ChartPicture &picture, const PaintOptions &options)
 {
+    const Visible visible(options);
     for (const ChartNode &node : picture.layout.nodes) {
+        // Culled first: a part of a window passes over every card.
+        const QRectF frame = toQt(node.frame);
+        if (!visible.shows(frame, 2))
+            continue;
         const auto found = picture.positions.find(node.id);
         if (found == picture.positions.end() || !found->second)
-            continue;
-        const QRectF frame = toQt(node.frame);
-        if (!isVisible(frame, options, 2))
             continue;
         const auto counted = picture.counts.find(node.id);
         const int64_t count = counted == picture.counts.end() ? 1 : counted->second;

@@ -200,7 +200,9 @@ std::optional<QByteArray> render(const Organization &organization, const std::st
         std::function<void(const DottedRoutingProgress &)> progress;
         if (routing.progress)
             progress = [&](const DottedRoutingProgress &p) { routing.progress(p.done, p.total); };
-        routes = store->route(chart.routingKey(), routing.stop, progress);
+        // The user waits for this output: a window's background routing of the same lines
+        // gives way to it.
+        routes = store->route(chart.routingKey(), routing.stop, progress, DottedRouteStore::Turn::first);
         if (!routes)
             return std::nullopt;
     }

@@ -1,5 +1,7 @@
 #include "printing/chart_text.h"
 
+#include "core/support/number_text.h"
+
 #include <QFontMetricsF>
 #include <QPainter>
 #include <QRectF>
@@ -97,11 +99,26 @@ QString decimal(double value, int maxFractionDigits, const QLocale &locale)
     return text;
 }
 
+QString fteInFull(double value, const QLocale &locale)
+{
+    const QString text = decimal(value, 3, locale);
+    bool read = false;
+    const bool showsZero = value != 0 && locale.toDouble(text, &read) == 0 && read;
+    if (!showsZero)
+        return text;
+    return QString::fromStdString(NumberText::shortestDecimal(value)).replace(QLatin1Char('.'), locale.decimalPoint());
+}
+
 QString fte(double value, const QLocale &locale)
 {
     constexpr qsizetype longest = 10;
-    const QString text = decimal(value, 3, locale);
-    return text.size() <= longest ? text : text.left(longest - 1) + QChar(0x2026);
+    const QString text = fteInFull(value, locale);
+    if (text.size() <= longest)
+        return text;
+    // Cut the digits, never the exponent: "1.23…e-07" must not read as about one.
+    const qsizetype e = text.indexOf(QLatin1Char('e'));
+    const QString exponent = e < 0 ? QString() : text.mid(e);
+    return text.left(longest - 1 - exponent.size()) + QChar(0x2026) + exponent;
 }
 
 } // namespace ChartText

@@ -29,8 +29,14 @@ void drawBox(QPainter &painter, const QRectF &box, const QString &text, const QF
 // trailing zeros dropped: 62.5, 100, 33.33.
 QString decimal(double value, int maxFractionDigits, const QLocale &locale = QLocale());
 
-// An FTE as cards and the inspector show it: `decimal` with three fraction digits, cut with
-// "…" past ten characters, so that an absurd value read from a file keeps to its place.
+// An FTE as cards and their spoken labels give it: `decimal` with three fraction digits, but
+// a value that would read 0 there in its shortest exact form ("4e-05", "1e-320"), so that no
+// position with a share shows none.
+QString fteInFull(double value, const QLocale &locale = QLocale());
+
+// An FTE as cards and the inspector show it: `fteInFull` cut with "…" past ten characters
+// (before an exponent, which stays), so that an absurd value read from a file keeps to its
+// place.
 QString fte(double value, const QLocale &locale = QLocale());
 
 } // namespace ChartText

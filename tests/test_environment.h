@@ -44,10 +44,12 @@ inline void isolateTestEnvironment()
             ::setenv("XDG_RUNTIME_DIR", runtime.c_str(), 1);
         // The machine's own defaults (/etc/xdg) are settings too.
         ::setenv("XDG_CONFIG_DIRS", (pattern + "/XDG_CONFIG_DIRS").c_str(), 1);
-        // No scheduler answers here: nothing is ever sent to the machine's printers, and no
-        // test sees its queues.
-        ::setenv("CUPS_SERVER", (pattern + "/no-cups.sock").c_str(), 1);
     }
+    // Printing never reaches the machine's scheduler: with a printer there, Qt would fall back
+    // to it wherever a test leaves no file to print to. Only a scheduler that a test starts
+    // itself is named, through VANTREL_TEST_CUPS_SERVER; else a socket that cannot exist.
+    const char *ownScheduler = std::getenv("VANTREL_TEST_CUPS_SERVER");
+    ::setenv("CUPS_SERVER", ownScheduler && *ownScheduler ? ownScheduler : "/nonexistent/vantrel-tests/cups.sock", 1);
     for (const char *name : {"PRINTER", "LPDEST", "LANGUAGE", "http_proxy", "https_proxy", "all_proxy", "no_proxy",
                              "HTTP_PROXY", "HTTPS_PROXY", "ALL_PROXY", "NO_PROXY", "QT_SCALE_FACTOR",
                              "QT_SCREEN_SCALE_FACTORS", "QT_FONT_DPI", "QT_ENABLE_HIGHDPI_SCALING", "QT_STYLE_OVERRIDE",

@@ -1,8 +1,8 @@
 #pragma once
 
 // Runs a writer where writes really fail, in a child process: under a file-size limit
-// (RLIMIT_FSIZE, writes fail with EFBIG) or on a nearly full tmpfs mounted in the child's own
-// namespaces (ENOSPC). The child checks what is left and reports back through a pipe.
+// (RLIMIT_FSIZE, writes fail with EFBIG), on a nearly full tmpfs mounted in the child's own
+// namespaces (ENOSPC), or over a read-only file as an unprivileged user. The child checks what is left and reports back through a pipe.
 
 #include <gtest/gtest.h>
 
@@ -13,6 +13,7 @@
 #include <filesystem>
 #include <fstream>
 #include <functional>
+#include <grp.h>
 #include <iostream>
 #include <optional>
 #include <sched.h>
@@ -20,6 +21,7 @@
 #include <string>
 #include <sys/mount.h>
 #include <sys/resource.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 #include <vector>
@@ -29,6 +31,7 @@ namespace WriteFailure {
 enum class Cause {
     fileSizeLimit, // writes past the room fail with EFBIG
     fullDisk,      // the disk has only the room left: ENOSPC
+    readOnlyFile,  // the old file is read-only (chmod 444), in a folder the writer may write
     none,          // nothing fails: the writer's content is measured
 };
 
@@ -37,6 +40,7 @@ inline const char *nameOf(Cause cause)
     switch (cause) {
     case Cause::fileSizeLimit: return "file size limit";
     case Cause::fullDisk: return "full disk";
+    case Cause::readOnlyFile: return "read-only file";
     case Cause::none: break;
     }
     return "no failure";
@@ -45,6 +49,8 @@ inline const char *nameOf(Cause cause)
 // The reason a refused write gives for the cause.
 inline std::string reasonOf(Cause cause)
 {
+    if (cause == Cause::readOnlyFile)
+        return "you do not have permission to save there";
     return cause == Cause::fileSizeLimit ? "the file is larger than this disk or system allows" : "the disk is full";
 }
 
@@ -161,6 +167,22 @@ inline std::optional<std::string> mountSmallDisk(const std::string &folder)
     return std::nullopt;
 }
 
+// Makes `target` read-only and, for root, who may write anything, goes on as an unprivileged
+// user owning `folder` and `target`. Nothing when done, else why not.
+inline std::optional<std::string> makeReadOnly(const std::string &folder, const std::string &target)
+{
+    if (::chmod(target.c_str(), 0444) != 0)
+        return std::string("no chmod: ") + std::strerror(errno);
+    if (::geteuid() != 0)
+        return std::nullopt;
+    const uid_t nobody = 65534;
+    if (::chown(folder.c_str(), nobody, nobody) != 0 || ::chown(target.c_str(), nobody, nobody) != 0)
+        return std::string("no chown: ") + std::strerror(errno);
+    if (::setgroups(0, nullptr) != 0 || ::setgid(nobody) != 0 || ::setuid(nobody) != 0)
+        return std::string("no unprivileged user: ") + std::strerror(errno);
+    return std::nullopt;
+}
+
 // Fills the disk holding `folder`, then frees `room` bytes of it again.
 inline bool leaveRoom(const std::string &folder, size_t room)
 {
@@ -192,6 +214,12 @@ inline Outcome runInChild(Cause cause, const std::string &folder, const std::str
     if (!writeText(target, oldBytes)) {
         outcome.childFailure = "the old file could not be written";
         return outcome;
+    }
+    if (cause == Cause::readOnlyFile) {
+        if (std::optional<std::string> refused = makeReadOnly(folder, target)) {
+            outcome.skipped = refused;
+            return outcome;
+        }
     }
     if (cause == Cause::fullDisk && !leaveRoom(folder, room)) {
         outcome.childFailure = "the disk could not be filled";
@@ -312,6 +340,21 @@ inline void expectEveryFailureRefused(const std::string &fileName,
             expectRefused(outcome, fileName, message(cause, payload));
         }
     }
+}
+
+// Runs `write` over a read-only old file holding `oldBytes` and expects it refused with the
+// usual sentence.
+inline void expectReadOnlyRefused(const std::string &fileName,
+                                  const std::function<std::string(const std::string &targetPath)> &write,
+                                  const std::string &oldBytes = "old content that must stay\n")
+{
+    const Outcome outcome = attempt(Cause::readOnlyFile, fileName, oldBytes, 0, write);
+    if (outcome.skipped) {
+        std::cout << "[ skipped  ] " << nameOf(Cause::readOnlyFile) << ": " << *outcome.skipped << "\n";
+        return;
+    }
+    expectRefused(outcome, fileName,
+                  "The file \u201c" + fileName + "\u201d could not be saved: " + reasonOf(Cause::readOnlyFile) + ".");
 }
 
 // The usual sentence for a file that could not be saved.

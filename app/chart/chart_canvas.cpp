@@ -121,6 +121,7 @@ void ChartCanvas::refresh()
     // may keep the layout, yet its cards say something else).
     const bool newCards =
         scene != m_scene && (!scene || !m_scene || &scene->presentation() != &m_scene->presentation());
+    const std::shared_ptr<const ChartScene> shown = std::move(m_scene);
     m_scene = std::move(scene);
     const ChartCanvasRevision revision = currentRevision();
     if (newCards) {
@@ -135,8 +136,74 @@ void ChartCanvas::refresh()
     }
     if (revision == m_revision)
         return;
+    ChartCanvasRevision sameButScene = revision;
+    sameButScene.scene = m_revision.scene;
+    const bool onlyScene = sameButScene == m_revision;
     m_revision = revision;
-    contentChanged();
+    std::optional<std::vector<Rect>> changed;
+    if (onlyScene && shown && m_scene)
+        changed = changedAreas(*shown, *m_scene);
+    if (changed)
+        contentChangedIn(*changed);
+    else
+        contentChanged();
+}
+
+// Where `next` draws otherwise than `shown`, when it keeps the same layout: the new dotted
+// lines and the cards that say something else. Nothing when anything else may differ.
+std::optional<std::vector<Rect>> ChartCanvas::changedAreas(const ChartScene &shown, const ChartScene &next) const
+{
+    if (&shown.layout() != &next.layout() || next.routes().size() < shown.routes().size())
+        return std::nullopt;
+    std::vector<Rect> areas;
+    // Ink reaches past a route's points by half the widest line; the arrowheads by less.
+    constexpr double reach = DottedInk::selectedLineWidth;
+    const std::vector<DottedRoute> &routes = next.routes();
+    for (size_t i = shown.routes().size(); i < routes.size(); ++i) {
+        const std::vector<Point> &points = routes[i].points;
+        for (size_t p = 0; p < points.size(); ++p) {
+            const Point a = points[p];
+            const Point b = points[p + 1 < points.size() ? p + 1 : p];
+            areas.push_back(Rect{{std::min(a.x, b.x) - reach, std::min(a.y, b.y) - reach},
+                                 {std::abs(a.x - b.x) + 2 * reach, std::abs(a.y - b.y) + 2 * reach}});
+        }
+    }
+    if (&shown.presentation() == &next.presentation())
+        return areas;
+    for (const ChartNode &node : next.layout().nodes) {
+        if (!cardLooksAlike(shown, next, node.id))
+            areas.push_back(node.frame.insetBy(-4, -4));
+    }
+    return areas;
+}
+
+// Whether a card draws alike in both scenes: all its drawing reads of the scene is equal.
+bool ChartCanvas::cardLooksAlike(const ChartScene &shown, const ChartScene &next, const std::string &id)
+{
+    const Position *was = shown.position(id);
+    const Position *is = next.position(id);
+    if (!was || !is)
+        return !was && !is;
+    if (!(*was == *is) || shown.hasReports(id) != next.hasReports(id))
+        return false;
+    const auto count = [&](const ChartScene &scene) {
+        const auto found = scene.presentation().counts.find(id);
+        return found == scene.presentation().counts.end() ? int64_t(1) : found->second;
+    };
+    if (count(shown) != count(next))
+        return false;
+    // Compared in place: this runs for every card of an edited chart.
+    const auto sameMembers = [](const std::vector<const Position *> &a, const std::vector<const Position *> &b) {
+        return std::equal(a.begin(), a.end(), b.begin(), b.end(),
+                          [](const Position *p, const Position *q) { return p->id == q->id; });
+    };
+    const auto sameSheets = [](const std::vector<const OrganizationSheet *> &a,
+                               const std::vector<const OrganizationSheet *> &b) {
+        return std::equal(a.begin(), a.end(), b.begin(), b.end(),
+                          [](const OrganizationSheet *p, const OrganizationSheet *q) { return p->name == q->name; });
+    };
+    return sameMembers(shown.membersOf(id), next.membersOf(id)) &&
+           sameSheets(shown.linkedSheetsOf(id), next.linkedSheetsOf(id));
 }
 
 int ChartCanvas::cardCount() const

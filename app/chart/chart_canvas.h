@@ -93,6 +93,8 @@ private:
     void scheduleRefresh();
     void refresh();
     ChartCanvasRevision currentRevision() const;
+    std::optional<std::vector<Rect>> changedAreas(const ChartScene &shown, const ChartScene &next) const;
+    static bool cardLooksAlike(const ChartScene &shown, const ChartScene &next, const std::string &id);
     // How many positions a card stands for: 1 unless matching titles were merged into it.
     int64_t positionsBehind(const std::string &cardID) const;
     ChartScreenCard::State cardState(const std::string &id, const Position &position) const;

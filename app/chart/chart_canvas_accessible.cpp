@@ -130,7 +130,11 @@ public:
     QAccessibleInterface *parent() const override { return QAccessible::queryAccessibleInterface(m_widget.data()); }
     QString text(QAccessible::Text t) const override
     {
-        return t == QAccessible::Name && isValid() ? cards()->cardLabel(m_index) : QString();
+        if (!isValid())
+            return {};
+        if (t == QAccessible::Name)
+            return cards()->cardLabel(m_index);
+        return t == QAccessible::Description ? cards()->cardDescription(m_index) : QString();
     }
     QRect rect() const override { return isValid() ? globalRect(m_widget, cards()->cardViewRect(m_index)) : QRect(); }
     QAccessible::State state() const override

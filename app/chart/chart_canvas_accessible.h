@@ -19,6 +19,8 @@ public:
 
     virtual int cardCount() const = 0;
     virtual QString cardLabel(int index) const = 0;
+    // More than the label says, such as a proposal card's change; empty when nothing.
+    virtual QString cardDescription(int) const { return {}; }
     virtual QRect cardViewRect(int index) const = 0;
     virtual bool isCardSelected(int index) const = 0;
     // What a click on the card does.

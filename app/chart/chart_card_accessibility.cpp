@@ -25,8 +25,8 @@ QString label(const Position &position, const ChartPrintSettings &settings, int6
         add("Assistant");
     add(position.department);
     add(position.location);
-    // As the card writes it: the user's locale, at most three fraction digits.
-    parts.append(ChartText::decimal(position.fte, 3) + QStringLiteral(" FTE"));
+    // As the card writes it, uncut: the user's locale, at most three fraction digits.
+    parts.append(ChartText::fteInFull(position.fte) + QStringLiteral(" FTE"));
     if (settings.showPayLevel)
         add("Pay Level: " + position.title);
     if (count >= 2)

@@ -307,6 +307,63 @@ void ChartNavigationSurface::contentChanged()
     update();
 }
 
+void ChartNavigationSurface::contentChangedIn(const std::vector<Rect> &areas)
+{
+    if (m_liveZoom) {
+        contentChanged();
+        return;
+    }
+    // Each painted part costs a pass over what the chart holds: tiles keep them few.
+    constexpr int tile = 64;
+    const int columns = (width() + tile - 1) / tile;
+    const int rows = (height() + tile - 1) / tile;
+    if (columns <= 0 || rows <= 0)
+        return;
+    std::vector<char> dirty(size_t(columns) * size_t(rows), 0);
+    for (const Rect &area : areas) {
+        // A pixel more on each side for the antialiased edges.
+        const QRect shown = viewRect(area).adjusted(-1, -1, 1, 1) & rect();
+        if (shown.isEmpty())
+            continue;
+        for (int row = shown.top() / tile; row <= shown.bottom() / tile; ++row)
+            std::fill_n(dirty.begin() + row * columns + shown.left() / tile, shown.right() / tile - shown.left() / tile + 1,
+                        1);
+    }
+    // Runs of dirty tiles on each row, a run of rows alike as one rectangle.
+    QRegion region;
+    std::vector<std::pair<int, int>> runs;
+    std::vector<std::pair<int, int>> previousRuns;
+    int runsFrom = 0;
+    const auto flush = [&](int rowEnd) {
+        for (const auto &[from, to] : previousRuns)
+            region += QRect(from * tile, runsFrom * tile, (to - from) * tile, (rowEnd - runsFrom) * tile) & rect();
+    };
+    for (int row = 0; row < rows; ++row) {
+        runs.clear();
+        for (int column = 0; column < columns;) {
+            if (!dirty[size_t(row * columns + column)]) {
+                ++column;
+                continue;
+            }
+            const int from = column;
+            while (column < columns && dirty[size_t(row * columns + column)])
+                ++column;
+            runs.emplace_back(from, column);
+        }
+        if (runs != previousRuns) {
+            flush(row);
+            previousRuns = runs;
+            runsFrom = row;
+        }
+    }
+    flush(rows);
+    // Past a dozen parts, one pass over everything costs less.
+    if (region.rectCount() > 12)
+        contentChanged();
+    else if (!region.isEmpty())
+        update(region);
+}
+
 void ChartNavigationSurface::paintView(QPainter &painter, const QRect &area, const ChartViewport &camera)
 {
     const QColor underPage = palette().color(QPalette::Window).darker(108);
@@ -344,9 +401,26 @@ void ChartNavigationSurface::paintEvent(QPaintEvent *event)
         painter.drawPixmap(0, 0, m_snapshot);
         return;
     }
-    if (!event->rect().contains(rect())) {
-        // A strip uncovered by a pan: what was drawn before has moved into place.
-        paintView(painter, event->rect(), camera);
+    if (event->region() != QRegion(rect())) {
+        // A strip uncovered by a pan, or parts whose content changed: the rest is drawn
+        // already. The snapshot follows while it shows the same camera.
+        const bool current = !m_snapshot.isNull() && m_snapshotCamera == camera &&
+                             m_snapshot.size() == size() * devicePixelRatioF();
+        for (const QRect &part : event->region()) {
+            if (!current) {
+                painter.save();
+                painter.setClipRect(part);
+                paintView(painter, part, camera);
+                painter.restore();
+                continue;
+            }
+            {
+                QPainter sharp(&m_snapshot);
+                sharp.setClipRect(part);
+                paintView(sharp, part, camera);
+            }
+            painter.drawPixmap(part, m_snapshot, QRectF(part.topLeft() * devicePixelRatioF(), part.size() * devicePixelRatioF()));
+        }
         return;
     }
     m_snapshot = QPixmap(size() * devicePixelRatioF());

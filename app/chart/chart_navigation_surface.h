@@ -61,6 +61,9 @@ protected:
     virtual void cameraChanged() {}
     // What paintContent draws has changed: draw it again.
     void contentChanged();
+    // What paintContent draws has changed only within `areas` (chart points): draw those
+    // parts again, in tiles of the view, and keep the rest as it is drawn.
+    void contentChangedIn(const std::vector<Rect> &areas);
 
     bool event(QEvent *event) override;
     void paintEvent(QPaintEvent *event) override;

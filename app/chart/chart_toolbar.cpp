@@ -4,11 +4,13 @@
 #include "app/chart/chart_view.h"
 #include "app/chart/chart_window.h"
 #include "app/chart/version_history.h"
+#include "app/shell/accessible_fields.h"
 #include "app/shell/organization_document.h"
 #include "app/shell/organization_file_commands.h"
 #include "app/sidebar/popup_placement.h"
 
 #include <QAction>
+#include <QEvent>
 #include <QHBoxLayout>
 #include <QIcon>
 #include <QLabel>
@@ -118,8 +120,11 @@ ChartHeaderControls::ChartHeaderControls(ChartView &view, QWidget *parent)
 
     m_search = new QLineEdit(parent);
     m_search->setPlaceholderText(QStringLiteral("Search people\u2026"));
-    m_search->setFixedWidth(160);
+    // Narrower in a narrow window, so that every control of the header still fits.
+    m_search->setMinimumWidth(100);
+    m_search->setMaximumWidth(160);
     m_search->setClearButtonEnabled(true);
+    AccessibleFields::name(m_search, QStringLiteral("Search people"));
     connect(m_search, &QLineEdit::textChanged, &view, &ChartView::setSearchText);
     // Return opens the results even for blank text, which Find refuses.
     connect(m_search, &QLineEdit::returnPressed, this, &ChartHeaderControls::showSearch);
@@ -151,15 +156,30 @@ ChartHeaderControls::ChartHeaderControls(ChartView &view, QWidget *parent)
 QLayout *ChartHeaderControls::layout(QWidget *chartPicker, QWidget *paperButton)
 {
     auto *rows = new QVBoxLayout;
+    m_rows = rows;
     rows->setSpacing(10);
-    auto *first = new QHBoxLayout;
-    first->addWidget(chartPicker, 1);
-    first->addWidget(m_rename);
-    first->addWidget(m_sheets);
-    first->addStretch(1);
-    first->addWidget(m_addExisting);
-    first->addWidget(m_spreadsheet);
-    first->addWidget(m_addPerson);
+    m_first = new QHBoxLayout;
+    m_first->addWidget(chartPicker, 1);
+    m_first->addWidget(m_rename);
+    m_first->addWidget(m_sheets);
+    m_first->addStretch(1);
+    // The three add buttons move to a row of their own when the first row has no room for
+    // them; they count for nothing in the window's narrowest width, so it never cuts a control.
+    m_adding = new QWidget(m_parent);
+    auto *adding = new QHBoxLayout(m_adding);
+    adding->setContentsMargins(0, 0, 0, 0);
+    adding->addWidget(m_addExisting);
+    adding->addWidget(m_spreadsheet);
+    adding->addWidget(m_addPerson);
+    m_adding->setMinimumWidth(1);
+    m_first->addWidget(m_adding);
+    m_wrapped = new QWidget(m_parent);
+    auto *wrapped = new QHBoxLayout(m_wrapped);
+    wrapped->setContentsMargins(0, 0, 0, 0);
+    wrapped->addStretch(1);
+    m_wrapped->hide();
+    m_chartPicker = chartPicker;
+    m_parent->installEventFilter(this);
     auto *second = new QHBoxLayout;
     second->addWidget(m_search);
     second->addWidget(m_find);
@@ -167,9 +187,37 @@ QLayout *ChartHeaderControls::layout(QWidget *chartPicker, QWidget *paperButton)
     second->addWidget(m_planning);
     second->addWidget(paperButton);
     second->addStretch(1);
-    rows->addLayout(first);
+    rows->addLayout(m_first);
     rows->addLayout(second);
+    rows->addWidget(m_wrapped);
     return rows;
+}
+
+bool ChartHeaderControls::eventFilter(QObject *watched, QEvent *event)
+{
+    if (watched == m_parent && event->type() == QEvent::Resize)
+        placeAddButtons(m_parent->width());
+    return QObject::eventFilter(watched, event);
+}
+
+void ChartHeaderControls::placeAddButtons(int width)
+{
+    const int spacing = m_first->spacing() < 0 ? 6 : m_first->spacing();
+    const QMargins margins = m_rows->contentsMargins();
+    const int needed = m_chartPicker->minimumSizeHint().width() + m_rename->sizeHint().width() +
+                       m_sheets->sizeHint().width() + m_adding->sizeHint().width() + 4 * spacing + margins.left() +
+                       margins.right();
+    const bool wrap = width < needed;
+    if (wrap == m_wrapped->isVisible())
+        return;
+    if (wrap) {
+        m_first->removeWidget(m_adding);
+        m_wrapped->layout()->addWidget(m_adding);
+    } else {
+        m_wrapped->layout()->removeWidget(m_adding);
+        m_first->addWidget(m_adding);
+    }
+    m_wrapped->setVisible(wrap);
 }
 
 void ChartHeaderControls::fillSheetsMenu()
@@ -329,6 +377,10 @@ ChartToolbar::ChartToolbar(ChartWindow &window) : QToolBar(QStringLiteral("Chart
         if (view.selectedID())
             view.requestCenterPerson(*view.selectedID());
     });
+
+    // A toolbar makes its buttons unfocusable; these take Tab and Space like every other button.
+    for (QAction *action : {m_printGuides, m_print, m_zoomOut, m_zoomIn, m_resetView, m_fit, m_center})
+        widgetForAction(action)->setFocusPolicy(Qt::TabFocus);
 
     auto schedule = [this] {
         if (m_refreshPending)

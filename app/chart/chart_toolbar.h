@@ -12,6 +12,7 @@ class ChartView;
 class ChartWindow;
 class QAction;
 class QBoxLayout;
+class QHBoxLayout;
 class QLabel;
 class QLayout;
 class QLineEdit;
@@ -91,10 +92,16 @@ public:
     ChartSearchPopup *searchPopup() const { return m_popup; }
 
     void refresh();
+    // Whether the add buttons sit in a row of their own, the first row being too narrow.
+    bool addButtonsWrapped() const { return m_wrapped && m_wrapped->isVisible(); }
+
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
     void fillSheetsMenu();
     void showSearch();
+    void placeAddButtons(int width);
 
     ChartView &m_view;
     QWidget *m_parent;
@@ -109,6 +116,11 @@ private:
     QPushButton *m_planning = nullptr;
     QPointer<ChartSearchPopup> m_popup;
     bool m_refreshPending = false;
+    QLayout *m_rows = nullptr;
+    QHBoxLayout *m_first = nullptr;
+    QWidget *m_chartPicker = nullptr;
+    QWidget *m_adding = nullptr;  // the three add buttons
+    QWidget *m_wrapped = nullptr; // their own row, shown only when they move there
 };
 
 // The window toolbar: Open and Save (each a button with a menu), Print Guides, Print, zoom

@@ -5,6 +5,7 @@
 #include "app/chart/chart_toolbar.h"
 #include "app/chart/chart_view.h"
 #include "app/chart/selection_inspector_strip.h"
+#include "app/shell/accessible_fields.h"
 #include "app/shell/field_step.h"
 #include "app/shell/organization_document.h"
 #include "app/sidebar/chart_design_controls.h"
@@ -74,7 +75,6 @@ QWidget *ChartWindowBody::createSidebarColumn()
     padded->addWidget(m_nullManagers);
     layout->addLayout(padded);
     layout->addWidget(sidebar, 1);
-    column->setMinimumWidth(180);
     return column;
 }
 
@@ -173,6 +173,7 @@ QWidget *ChartWindowBody::createDetailColumn()
     header->setContentsMargins(12, 10, 12, 12);
     m_name = new QLineEdit(column);
     m_name->setPlaceholderText(QStringLiteral("Organization Name"));
+    AccessibleFields::name(m_name, m_name->placeholderText());
     m_name->setFrame(false);
     QFont title = m_name->font();
     title.setPointSizeF(title.pointSizeF() * 1.55);

@@ -3,6 +3,7 @@
 #include "app/chart/chart_view.h"
 #include "app/chart/chart_window.h"
 #include "app/chart/sheet_commands.h"
+#include "app/shell/accessible_fields.h"
 #include "app/shell/dialogs.h"
 #include "app/shell/file_saving.h"
 #include "app/shell/organization_document.h"
@@ -257,6 +258,7 @@ VersionHistoryDialog::VersionHistoryDialog(VersionHistory &history, QWidget *par
     auto *saveRow = new QHBoxLayout;
     m_note = new QLineEdit(history.versionNote(), this);
     m_note->setPlaceholderText(QStringLiteral("Version note (optional)"));
+    AccessibleFields::name(m_note, m_note->placeholderText());
     connect(m_note, &QLineEdit::textChanged, &history, &VersionHistory::setVersionNote);
     auto *save = new QPushButton(QStringLiteral("Save Version"), this);
     save->setAutoDefault(false);

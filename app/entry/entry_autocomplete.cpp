@@ -1,5 +1,6 @@
 #include "app/entry/entry_autocomplete.h"
 
+#include "app/shell/accessible_fields.h"
 #include <QCompleter>
 #include <QKeyEvent>
 #include <QLineEdit>
@@ -11,6 +12,7 @@ EntryAutocomplete::EntryAutocomplete(QWidget *parent)
     : QComboBox(parent)
     , m_items(new QStringListModel(this))
 {
+    AccessibleFields::install();
     setEditable(true);
     setInsertPolicy(QComboBox::NoInsert);
     setMaxVisibleItems(10);

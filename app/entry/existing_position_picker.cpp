@@ -1,5 +1,7 @@
 #include "app/entry/existing_position_picker.h"
 
+#include "app/shell/accessible_fields.h"
+#include "app/shell/joined_text.h"
 #include "app/sidebar/sidebar_style.h"
 #include "core/model/employee_directory.h"
 #include "core/support/text.h"
@@ -130,13 +132,14 @@ std::vector<Position> availableExistingPositions(const std::vector<Position> &po
 
 QString existingPositionTitle(const Position &position)
 {
-    return (position.employee ? toQt(position.employee->name) : QStringLiteral("Vacant")) + QStringLiteral(" — ")
-        + toQt(position.jobTitle());
+    return joinedPresent({position.employee ? toQt(position.employee->name) : QStringLiteral("Vacant"),
+                          toQt(position.jobTitle())},
+                         QStringLiteral(" — "));
 }
 
 QString existingPositionDetail(const Position &position, const QString &chartNames)
 {
-    return toQt(position.id) + QStringLiteral(" · ") + toQt(position.department) + QStringLiteral(" · ") + chartNames;
+    return joinedPresent({toQt(position.id), toQt(position.department), chartNames});
 }
 
 ExistingPositionListModel::ExistingPositionListModel(std::vector<Position> positions,
@@ -274,6 +277,7 @@ ExistingPositionPicker::ExistingPositionPicker(std::vector<Position> positions, 
     auto *search = new QLineEdit;
     search->setPlaceholderText(QStringLiteral("Search name, Job Title, Pay Level, department, or Position ID"));
     search->setClearButtonEnabled(true);
+    AccessibleFields::name(search, search->placeholderText());
     connect(search, &QLineEdit::textChanged, m_model, &ExistingPositionListModel::setQuery);
     layout->addWidget(search);
 
@@ -296,7 +300,7 @@ ExistingPositionPicker::ExistingPositionPicker(std::vector<Position> positions, 
 
     m_error = new QLabel;
     m_error->setWordWrap(true);
-    m_error->setStyleSheet(QStringLiteral("color: #d70015;"));
+    keepReadable(m_error, QPalette::WindowText, QPalette::Window, errorRed);
     m_error->setTextInteractionFlags(Qt::TextSelectableByMouse);
     layout->addWidget(m_error);
 

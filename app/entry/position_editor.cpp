@@ -84,7 +84,7 @@ PositionEditor::PositionEditor(PositionEditorModel *model, QWidget *parent)
     layout->addLayout(header);
 
     m_success = new QLabel;
-    m_success->setStyleSheet(QStringLiteral("color: #248a3d;"));
+    keepReadable(m_success, QPalette::WindowText, QPalette::Window, QColor(0x24, 0x8a, 0x3d));
     layout->addWidget(m_success);
 
     auto *form = new QWidget;
@@ -100,7 +100,7 @@ PositionEditor::PositionEditor(PositionEditorModel *model, QWidget *parent)
 
     m_error = new QLabel;
     m_error->setWordWrap(true);
-    m_error->setStyleSheet(QStringLiteral("color: #d70015;"));
+    keepReadable(m_error, QPalette::WindowText, QPalette::Window, errorRed);
     m_error->setTextInteractionFlags(Qt::TextSelectableByMouse | Qt::TextSelectableByKeyboard);
     m_error->setAlignment(Qt::AlignLeft | Qt::AlignTop);
     m_errorArea = new QScrollArea;

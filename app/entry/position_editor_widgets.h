@@ -2,6 +2,8 @@
 
 // Small widget helpers shared by the position editor's source files.
 
+#include "app/shell/accessible_fields.h"
+
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QLocale>
@@ -35,6 +37,7 @@ inline QWidget *labelled(const QString &label, QWidget *field)
     layout->setContentsMargins(0, 0, 0, 0);
     auto *text = new QLabel(label);
     text->setMinimumWidth(150);
+    AccessibleFields::tie(text, field);
     layout->addWidget(text);
     layout->addWidget(field);
     layout->addStretch();

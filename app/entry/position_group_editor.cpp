@@ -1,6 +1,9 @@
 #include "app/entry/position_group_editor.h"
 
 #include "app/entry/entry_sheet_parts.h"
+#include "app/shell/accessible_fields.h"
+#include "app/shell/joined_text.h"
+#include "app/sidebar/sidebar_style.h"
 
 #include "core/support/organization_error.h"
 #include "core/support/text.h"
@@ -40,12 +43,15 @@ bool groupEditorMatches(const Position &position, std::string_view query)
 
 std::string groupEditorRowTitle(const Position &position)
 {
-    return (position.employee ? position.employee->name : std::string("Vacant")) + " — " + position.jobTitle();
+    return joinedPresent({qt(position.employee ? position.employee->name : std::string("Vacant")), qt(position.jobTitle())},
+                         QStringLiteral(" — "))
+        .toStdString();
 }
 
 std::string groupEditorRowDetail(const Position &position)
 {
-    return position.id + " · " + position.department + " · Manager: " + position.managerID.value_or("None");
+    return joinedPresent({qt(position.id), qt(position.department), qt("Manager: " + position.managerID.value_or("None"))})
+        .toStdString();
 }
 
 // The positions the filter lets through, each with a box ticked when its id is a member.
@@ -206,9 +212,11 @@ PositionGroupEditor::PositionGroupEditor(std::vector<Position> positions, std::v
 
     m_name = new QLineEdit(this);
     m_name->setPlaceholderText("Group name");
+    AccessibleFields::name(m_name, m_name->placeholderText());
     layout->addWidget(m_name);
     m_filter = new QLineEdit(this);
     m_filter->setPlaceholderText("Filter people by name, title, department, or location");
+    AccessibleFields::name(m_filter, m_filter->placeholderText());
     layout->addWidget(m_filter);
 
     m_list = new QListView(this);
@@ -223,9 +231,7 @@ PositionGroupEditor::PositionGroupEditor(std::vector<Position> positions, std::v
     m_message = new QLabel(this);
     m_message->setWordWrap(true);
     m_message->setTextFormat(Qt::PlainText);
-    QPalette red = m_message->palette();
-    red.setColor(QPalette::WindowText, Qt::red);
-    m_message->setPalette(red);
+    keepReadable(m_message, QPalette::WindowText, QPalette::Window, errorRed);
     m_message->hide();
     layout->addWidget(m_message);
 

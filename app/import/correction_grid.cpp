@@ -2,6 +2,7 @@
 
 #include "app/import/correction_grid_model.h"
 #include "app/import/import_flow.h"
+#include "app/shell/accessible_fields.h"
 #include "app/sidebar/sidebar_style.h"
 
 #include <QAction>
@@ -258,7 +259,7 @@ CorrectionGrid::CorrectionGrid(ImportFlow &flow, QWidget *parent)
         m_filter->addItem(QString::fromUtf8(importRowFilterLabel(filter).data(), qsizetype(importRowFilterLabel(filter).size())));
     m_filter->setToolTip(QStringLiteral("Null Managers shows blank primary-manager cells, including legitimate top-level positions."));
     m_filter->setFixedWidth(260 - show->sizeHint().width() - filterLine->spacing());
-    show->setBuddy(m_filter);
+    AccessibleFields::tie(show, m_filter);
     filterLine->addWidget(show);
     filterLine->addWidget(m_filter);
     filterLine->addWidget(m_counts);

@@ -2,7 +2,9 @@
 
 #include "app/import/correction_grid_model.h"
 #include "app/import/import_flow.h"
+#include "app/shell/accessible_fields.h"
 #include "app/sidebar/searchable_dropdown.h"
+#include "app/sidebar/sidebar_style.h"
 
 #include <QComboBox>
 #include <QFormLayout>
@@ -78,6 +80,8 @@ ImportFileStep::ImportFileStep(ImportFlow &flow, QWidget *parent)
     sheetForm->setContentsMargins(0, 0, 0, 0);
     sheetForm->addRow(m_worksheet);
     m_headerRow->setPrefix(QStringLiteral("Header row: "));
+    // The prefix is the field's only label.
+    AccessibleFields::name(m_headerRow, QStringLiteral("Header row"));
     m_headerRow->setKeyboardTracking(false);
     m_headerRow->setMinimum(1);
     m_headerRow->setMaximumWidth(200);
@@ -105,8 +109,9 @@ void ImportFileStep::refresh()
     m_mode->setCurrentIndex(int(m_flow.mode()));
     m_modeLine->setText(modeLine(m_flow.mode()));
     QPalette palette = m_modeLine->palette();
-    palette.setColor(QPalette::WindowText, m_flow.mode() == ImportMode::replace ? importWarningColor()
-                                                                                 : this->palette().color(QPalette::PlaceholderText));
+    palette.setColor(QPalette::WindowText, m_flow.mode() == ImportMode::replace
+                                               ? readableOn(importWarningColor(), {palette.color(QPalette::Window)})
+                                               : this->palette().color(QPalette::PlaceholderText));
     m_modeLine->setPalette(palette);
 
     m_sheetControls->setVisible(!m_flow.sheets().empty());

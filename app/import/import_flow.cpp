@@ -3,6 +3,7 @@
 #include "app/import/import_help.h"
 #include "app/shell/dialogs.h"
 #include "app/shell/file_saving.h"
+#include "app/shell/joined_text.h"
 #include "core/import/import_draft.h"
 #include "core/support/organization_error.h"
 #include "spreadsheet/spreadsheet_reader.h"
@@ -43,6 +44,8 @@ std::optional<int> messageRow(const std::string &message)
     return row;
 }
 
+constexpr QLatin1String draftExtension("vantrelimport");
+
 // "*.[cC][sS][vV]": file choosers on Linux match names case-sensitively.
 QString anyCasePattern(const QString &extension)
 {
@@ -50,6 +53,25 @@ QString anyCasePattern(const QString &extension)
     for (const QChar c : extension)
         pattern += QStringLiteral("[%1%2]").arg(c.toLower(), c.toUpper());
     return pattern;
+}
+
+bool isDraftPath(const QString &path)
+{
+    return QFileInfo(path).suffix().compare(draftExtension, Qt::CaseInsensitive) == 0;
+}
+
+// The chosen name with the draft's extension: another file type's ("draft.json") gives way
+// to it; a name without one, or whose last dot ends a number ("v1.2"), gets it appended.
+QString draftPath(const QString &chosen)
+{
+    if (isDraftPath(chosen))
+        return chosen;
+    const QFileInfo info(chosen);
+    const QString suffix = info.suffix();
+    const bool typeSuffix = !info.completeBaseName().isEmpty() &&
+                            std::any_of(suffix.begin(), suffix.end(), [](QChar c) { return c.isLetter(); });
+    const QString stem = typeSuffix ? chosen.chopped(suffix.size() + 1) : chosen;
+    return stem + QLatin1Char('.') + draftExtension;
 }
 
 } // namespace
@@ -288,15 +310,20 @@ QString ImportFlow::countsText() const
     const ImportReview *current = review();
     if (!current)
         return {};
-    return QStringLiteral("%1 rows · %2 errors · %3 warnings")
-        .arg(shownRows().size())
-        .arg(current->errors.size())
-        .arg(current->warnings.size());
+    QString text = QStringLiteral("%1 rows · %2 errors · %3 warnings")
+                       .arg(shownRows().size())
+                       .arg(current->errors.size())
+                       .arg(current->warnings.size());
+    // Said apart from the other warnings: a whole file of them is easy to apply unseen.
+    if (const int zeros = current->leadingZeroRows; zeros > 0)
+        text += zeros == 1 ? QStringLiteral(" · 1 employee number lost its leading zeros")
+                           : QStringLiteral(" · %1 employee numbers lost their leading zeros").arg(zeros);
+    return text;
 }
 
 QString ImportFlow::caption() const
 {
-    return m_fileName + QStringLiteral(" · ") + toQt(m_sheetName);
+    return joinedPresent({m_fileName, toQt(m_sheetName)});
 }
 
 QString ImportFlow::cell(int row, int column) const
@@ -392,7 +419,7 @@ void ImportFlow::load(const QString &path)
     invalidateReview();
     changed();
 
-    const bool isDraft = QFileInfo(path).suffix().compare(QStringLiteral("vantrelimport"), Qt::CaseInsensitive) == 0;
+    const bool isDraft = isDraftPath(path);
     auto *watcher = new QFutureWatcher<ReadResult>(this);
     connect(watcher, &QFutureWatcher<ReadResult>::finished, this, [this, watcher] {
         watcher->deleteLater();
@@ -483,9 +510,15 @@ void ImportFlow::saveDraft()
     const ImportSheet *chosen = sheet();
     if (!chosen)
         return;
-    const std::optional<QString> path =
+    const std::optional<QString> typed =
         m_dialogs.fileToSave(QStringLiteral("Correction Draft (*.vantrelimport)"), QStringLiteral("Import Corrections.vantrelimport"));
-    if (!path)
+    if (!typed)
+        return;
+    // Only the draft's own extension opens as a draft again. The panel asked about replacing
+    // the name typed, not this one.
+    const QString path = draftPath(*typed);
+    if (path != *typed && QFileInfo::exists(path) &&
+        !m_dialogs.confirm(QStringLiteral("“%1” already exists. Do you want to replace it?").arg(QFileInfo(path).fileName())))
         return;
     const ImportDraft draft{.sheet = *chosen,
                             .headerRow = m_headerRow - 1,
@@ -493,7 +526,7 @@ void ImportFlow::saveDraft()
                             .employeeReferences = m_references == ManagerReferences::employeeNumbers,
                             .mode = m_mode};
     try {
-        FileSaving::write(*path, draft.encode());
+        FileSaving::write(path, draft.encode());
     } catch (const OrganizationError &error) {
         fail(toQt(error.message()));
     }

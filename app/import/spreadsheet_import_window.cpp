@@ -4,6 +4,7 @@
 #include "app/import/correction_grid.h"
 #include "app/import/correction_grid_model.h"
 #include "app/import/import_file_step.h"
+#include "app/sidebar/sidebar_style.h"
 
 #include <QCloseEvent>
 #include <QKeyEvent>
@@ -138,9 +139,7 @@ SpreadsheetImportWindow::SpreadsheetImportWindow(QWidget *owner, Organization ex
     m_error = new QLabel;
     m_error->setWordWrap(true);
     m_error->setTextInteractionFlags(Qt::TextSelectableByMouse | Qt::TextSelectableByKeyboard);
-    QPalette red = m_error->palette();
-    red.setColor(QPalette::WindowText, importErrorColor());
-    m_error->setPalette(red);
+    keepReadable(m_error, QPalette::WindowText, QPalette::Window, importErrorColor());
     layout->addWidget(m_error);
     layout->addWidget(divider());
     layout->addWidget(buildActionRow());

@@ -8,7 +8,9 @@
 #include "app/planning/proposal_canvas.h"
 #include "app/print/chart_print_sheet.h"
 #include "app/print/chart_printer.h"
+#include "app/shell/accessible_fields.h"
 #include "app/shell/organization_document.h"
+#include "app/sidebar/sidebar_style.h"
 #include "printing/chart_painter.h"
 #include "printing/chart_screen_card.h"
 
@@ -49,9 +51,8 @@ static QWidget *legendEntry(LegendSymbol symbol, const QString &text, const QCol
     row->setContentsMargins(6, 0, 6, 0);
     row->setSpacing(4);
     auto *label = new QLabel(text, entry);
-    QPalette coloured = label->palette();
-    coloured.setColor(QPalette::WindowText, colour);
-    label->setPalette(coloured);
+    // The symbol keeps the chart's colour; the word is darkened or lightened to read.
+    keepReadable(label, QPalette::WindowText, QPalette::Window, colour);
     const int side = label->fontMetrics().height();
     const qreal ratio = entry->devicePixelRatioF();
     QPixmap icon(QSize(side, side) * ratio);
@@ -172,31 +173,37 @@ QWidget *PlanningWorkspace::buildPickers()
     column->setContentsMargins(0, 0, 0, 0);
 
     auto *proposalRow = new QHBoxLayout;
-    proposalRow->addWidget(new QLabel(QStringLiteral("Proposal"), pickers));
+    auto *proposalLabel = new QLabel(QStringLiteral("Proposal"), pickers);
+    proposalRow->addWidget(proposalLabel);
     m_proposals = new QComboBox(pickers);
+    AccessibleFields::tie(proposalLabel, m_proposals);
     m_proposals->setMaximumWidth(420);
     m_proposals->setMinimumWidth(260);
     proposalRow->addWidget(m_proposals);
     m_proposalName = new QLineEdit(pickers);
     m_proposalName->setPlaceholderText(QStringLiteral("New proposal name"));
+    AccessibleFields::name(m_proposalName, m_proposalName->placeholderText());
     proposalRow->addWidget(m_proposalName, 1);
     m_create = ::button(QStringLiteral("Create Proposal"), pickers);
     proposalRow->addWidget(m_create);
     column->addLayout(proposalRow);
 
     auto *chartRow = new QHBoxLayout;
-    chartRow->addWidget(new QLabel(QStringLiteral("Chart"), pickers));
+    auto *chartLabel = new QLabel(QStringLiteral("Chart"), pickers);
+    chartRow->addWidget(chartLabel);
     m_charts = new QComboBox(pickers);
+    AccessibleFields::tie(chartLabel, m_charts);
     m_charts->setMaximumWidth(420);
     m_charts->setMinimumWidth(260);
     chartRow->addWidget(m_charts);
     chartRow->addSpacing(16);
-    chartRow->addWidget(legendEntry(LegendSymbol::plus, QStringLiteral("Added"),
+    chartRow->addWidget(legendEntry(LegendSymbol::plus, ProposalChartSurface::changeText(ProposalChangeKind::added),
                                     ChartPainter::changeColour(ProposalChangeKind::added), pickers));
-    chartRow->addWidget(legendEntry(LegendSymbol::minus, QStringLiteral("Deleted"),
+    chartRow->addWidget(legendEntry(LegendSymbol::minus, ProposalChartSurface::changeText(ProposalChangeKind::deleted),
                                     ChartPainter::changeColour(ProposalChangeKind::deleted), pickers));
     chartRow->addWidget(
-        legendEntry(LegendSymbol::branch, QStringLiteral("Moved / edited"), ChartScreenCard::orange, pickers));
+        legendEntry(LegendSymbol::branch, ProposalChartSurface::changeText(ProposalChangeKind::moved),
+                    ChartScreenCard::orange, pickers));
     chartRow->addStretch();
     column->addLayout(chartRow);
 
@@ -223,10 +230,7 @@ QWidget *PlanningWorkspace::buildToolbar()
     // "&&": a single ampersand would mark a keyboard mnemonic.
     m_delete = ::button(QStringLiteral("Delete Person && Position\u2026"), m_toolbar);
     // Destructive, in red while it can be pressed.
-    QPalette destructive = m_delete->palette();
-    for (QPalette::ColorGroup group : {QPalette::Active, QPalette::Inactive})
-        destructive.setColor(group, QPalette::ButtonText, QColor(215, 0, 21));
-    m_delete->setPalette(destructive);
+    keepReadable(m_delete, QPalette::ButtonText, QPalette::Button, errorRed);
     m_restore = ::button(QStringLiteral("Restore Deleted Position"), m_toolbar);
     auto *report = ::button(QStringLiteral("Change Report\u2026"), m_toolbar);
     auto *print = ::button(QStringLiteral("Export PDF / Print\u2026"), m_toolbar);

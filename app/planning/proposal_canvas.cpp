@@ -167,6 +167,23 @@ QString ProposalChartSurface::cardLabel(int index) const
     return position ? ChartCardAccessibility::label(*position, m_settings, 1) : QString();
 }
 
+QString ProposalChartSurface::cardDescription(int index) const
+{
+    const Position *position = m_scene->position(m_scene->layout().nodes[size_t(index)].id);
+    return position && position->proposalChange ? changeText(*position->proposalChange) : QString();
+}
+
+QString ProposalChartSurface::changeText(ProposalChangeKind kind)
+{
+    switch (kind) {
+    case ProposalChangeKind::added: return QStringLiteral("Added");
+    case ProposalChangeKind::deleted: return QStringLiteral("Deleted");
+    case ProposalChangeKind::moved:
+    case ProposalChangeKind::modified: return QStringLiteral("Moved / edited");
+    }
+    return {};
+}
+
 QRect ProposalChartSurface::cardViewRect(int index) const
 {
     return viewRect(m_scene->layout().nodes[size_t(index)].frame);

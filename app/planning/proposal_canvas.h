@@ -57,12 +57,17 @@ public:
     // The cards for assistive technologies, in drawing order. They carry no buttons.
     int cardCount() const override;
     QString cardLabel(int index) const override;
+    // The card's change in the legend's words: "Added", "Deleted" or "Moved / edited".
+    QString cardDescription(int index) const override;
     QRect cardViewRect(int index) const override;
     bool isCardSelected(int index) const override;
     void pressCard(int index) override;
     std::vector<CardButton> cardButtons(int) const override { return {}; }
     void pressCardButton(int, int) override {}
     int cardIndexAt(const QPoint &viewPoint) const override;
+
+    // The legend's word for a change.
+    static QString changeText(ProposalChangeKind kind);
 
     static double zoomedIn(double zoom);
     static double zoomedOut(double zoom);

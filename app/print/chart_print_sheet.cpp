@@ -4,8 +4,10 @@
 #include "app/print/preview_pane.h"
 #include "app/print/print_sheet_model.h"
 #include "app/shell/field_step.h"
+#include "app/shell/accessible_fields.h"
 #include "app/sidebar/chart_appearance_controls.h"
 #include "app/sidebar/chart_design_controls.h"
+#include "app/sidebar/sidebar_style.h"
 #include "printing/chart_text.h"
 
 #include <QApplication>
@@ -107,9 +109,7 @@ ChartPrintSheet::ChartPrintSheet(std::unique_ptr<PrintSheetModel> model, std::un
     m_error->setWordWrap(true);
     m_error->setTextInteractionFlags(Qt::TextSelectableByMouse | Qt::TextSelectableByKeyboard);
     m_error->setAlignment(Qt::AlignLeft | Qt::AlignTop);
-    QPalette red = m_error->palette();
-    red.setColor(QPalette::WindowText, Qt::red);
-    m_error->setPalette(red);
+    keepReadable(m_error, QPalette::WindowText, QPalette::Window, errorRed);
     m_errorArea = new QScrollArea;
     m_errorArea->setWidget(m_error);
     m_errorArea->setWidgetResizable(true);
@@ -195,6 +195,7 @@ QWidget *ChartPrintSheet::buildForm()
     for (QLineEdit *field : {m_pageTitle, m_pageSubtitle})
         FieldStep::closeOnCommit(field, this, [this] { m_model->endHeadingEdit(); });
 
+    AccessibleFields::install();
     m_paper = new QComboBox;
     for (const PaperPreset &preset : standardPapers())
         m_paper->addItem(preset.name);
@@ -244,9 +245,7 @@ QWidget *ChartPrintSheet::buildForm()
     m_paperLine = captionLabel(QString());
     m_checkLine = new QLabel(PrintSheetModel::checkLine());
     m_checkLine->setWordWrap(true);
-    QPalette red = m_checkLine->palette();
-    red.setColor(QPalette::WindowText, Qt::red);
-    m_checkLine->setPalette(red);
+    keepReadable(m_checkLine, QPalette::WindowText, QPalette::Window, errorRed);
     form->addRow(m_pagesLine);
     form->addRow(m_paperLine);
     form->addRow(m_checkLine);

@@ -1,24 +1,30 @@
 #include "app/print/chart_printer.h"
 
 #include "app/shell/file_saving.h"
+#include "app/sidebar/chart_design_controls.h"
 #include "core/support/organization_error.h"
 #include "core/support/pending_file.h"
+#include "printing/chart_text.h"
 
 #include <QApplication>
+#include <QBuffer>
 #include <QDir>
 #include <QFile>
 #include <QPageLayout>
 #include <QPageRanges>
 #include <QPainter>
+#include <QPdfWriter>
 #include <QPrintDialog>
 #include <QPrintEngine>
 #include <QPrinter>
+#include <QPrinterInfo>
 #include <QProcess>
 #include <QTemporaryFile>
 
 #include <algorithm>
-#include <cerrno>
+#include <cmath>
 #include <optional>
+#include <string_view>
 
 namespace {
 
@@ -60,20 +66,33 @@ std::vector<int> pagesToDraw(QPrinter &printer, int pageCount)
     return pages;
 }
 
-// What Qt itself tells CUPS about a job it prints: the paper, copies, sides, orientation
-// and every option the dialog set, for the queue named without its instance.
-QStringList lpArguments(QPrinter &printer, const QString &file)
+// The options the dialog may carry that would put the chart on other paper, turn it or
+// scale it: the chart's own paper and orientation win over them.
+bool contradictsChartPaper(const QString &option)
+{
+    static const QStringList sizeOptions{QStringLiteral("PageSize"), QStringLiteral("PageRegion"),
+                                         QStringLiteral("media"), QStringLiteral("media-col"),
+                                         QStringLiteral("orientation-requested"), QStringLiteral("landscape"),
+                                         QStringLiteral("fit-to-page"), QStringLiteral("fitplot"),
+                                         QStringLiteral("print-scaling"), QStringLiteral("scaling")};
+    return sizeOptions.contains(option, Qt::CaseInsensitive);
+}
+
+// What Qt itself tells CUPS about a job it prints (copies, sides and every option the
+// dialog set) for the queue named without its instance, then the chart's paper by the name
+// the queue's PPD gives it: `PageSize` is what a PPD queue obeys, `media` what a driverless
+// one does; both come last, so nothing the dialog chose overrides them.
+QStringList lpArguments(QPrinter &printer, const QString &queuePaper, const QString &file)
 {
     QStringList arguments{QStringLiteral("-d"), printer.printerName().section(QLatin1Char('/'), 0, 0)};
     if (!printer.docName().isEmpty())
         arguments << QStringLiteral("-t") << printer.docName();
-    const QPageLayout layout = printer.pageLayout();
-    arguments << QStringLiteral("-o") << QStringLiteral("media=") + layout.pageSize().key();
     if (printer.copyCount() > 1) {
         arguments << QStringLiteral("-n") << QString::number(printer.copyCount());
         if (printer.collateCopies())
             arguments << QStringLiteral("-o") << QStringLiteral("Collate=True");
     }
+    const QPageLayout layout = printer.pageLayout();
     const bool portrait = layout.orientation() == QPageLayout::Portrait;
     QString sides = QStringLiteral("one-sided");
     if (printer.duplex() == QPrinter::DuplexLongSide || (printer.duplex() == QPrinter::DuplexAuto && portrait))
@@ -81,36 +100,106 @@ QStringList lpArguments(QPrinter &printer, const QString &file)
     else if (printer.duplex() == QPrinter::DuplexShortSide || printer.duplex() == QPrinter::DuplexAuto)
         sides = QStringLiteral("two-sided-short-edge");
     arguments << QStringLiteral("-o") << QStringLiteral("sides=") + sides;
+    const QStringList options = printer.printEngine()->property(cupsOptionsKey).toStringList();
+    for (qsizetype i = 0; i + 1 < options.size(); i += 2) {
+        if (!contradictsChartPaper(options[i]))
+            arguments << QStringLiteral("-o") << options[i] + QLatin1Char('=') + options[i + 1];
+    }
+    arguments << QStringLiteral("-o") << QStringLiteral("PageSize=") + queuePaper;
+    arguments << QStringLiteral("-o") << QStringLiteral("media=") + queuePaper;
     if (!portrait)
         arguments << QStringLiteral("-o") << QStringLiteral("landscape=true");
-    const QStringList options = printer.printEngine()->property(cupsOptionsKey).toStringList();
-    for (qsizetype i = 0; i + 1 < options.size(); i += 2)
-        arguments << QStringLiteral("-o") << options[i] + QLatin1Char('=') + options[i + 1];
     arguments << QStringLiteral("--") << file;
     return arguments;
 }
 
-// True when the file ends as a whole PDF does: the PDF writer reports no failed write, so
-// a full disk shows as a file without its end.
-bool endsAsPDF(const QString &path)
+// The chart's paper as the user knows it: "Letter", "A3", or its size in inches.
+QString paperName(const QPageSize &paper)
 {
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly) || file.size() < 8)
-        return false;
-    file.seek(std::max<qint64>(0, file.size() - 1024));
-    return file.readAll().contains("%%EOF");
+    const QSizeF inches = paper.size(QPageSize::Inch);
+    const double shortSide = std::min(inches.width(), inches.height());
+    const double longSide = std::max(inches.width(), inches.height());
+    for (const PaperPreset &preset : standardPapers()) {
+        if (std::abs(preset.width - shortSide) < 0.01 && std::abs(preset.height - longSide) < 0.01)
+            return preset.name;
+    }
+    return ChartText::decimal(shortSide, 3) + QStringLiteral(" × ") + ChartText::decimal(longSide, 3)
+        + QStringLiteral(" inch");
+}
+
+// The queue's name for the chart's paper: the PPD's key for a paper of the same size (within
+// a point), else a custom size where the queue takes one.
+std::optional<QString> queuePaperFor(const QPrinter &printer, const QPageSize &paper)
+{
+    // Papers are named upright; one named the other way round ("Ledger" for Tabloid) feeds
+    // across and is another paper to the queue.
+    const QSizeF points = paper.size(QPageSize::Point);
+    const QSizeF want(std::min(points.width(), points.height()), std::max(points.width(), points.height()));
+    const auto sameSize = [&](const QSizeF &size) {
+        return std::abs(size.width() - want.width()) <= 1 && std::abs(size.height() - want.height()) <= 1;
+    };
+    // The paper's own name first ("Letter" rather than "AnsiA", both 612 × 792 points).
+    const QPrinterInfo queue(printer);
+    std::optional<QString> found;
+    for (const QPageSize &offered : queue.supportedPageSizes()) {
+        if (!sameSize(offered.size(QPageSize::Point)) || offered.key().isEmpty())
+            continue;
+        if (offered.key() == QPageSize(paper.id()).key())
+            return offered.key();
+        if (!found)
+            found = offered.key();
+    }
+    if (found)
+        return found;
+    if (queue.supportsCustomPageSizes())
+        return QStringLiteral("Custom.%1x%2").arg(qRound(want.width())).arg(qRound(want.height()));
+    return std::nullopt;
+}
+
+// Plain words for what `lp` said: its own sentence without the program's name in front.
+QString lpFailure(QProcess &lp, const QString &queue)
+{
+    QString said = QString::fromLocal8Bit(lp.readAllStandardError()).trimmed();
+    if (said.isEmpty())
+        said = QString::fromLocal8Bit(lp.readAllStandardOutput()).trimmed();
+    // "/usr/bin/lp: Destination … is not accepting jobs." without the program's path.
+    said = said.section(QLatin1Char('\n'), 0, 0).trimmed();
+    const qsizetype colon = said.indexOf(QStringLiteral(": "));
+    if (colon > 0 && said.left(colon).endsWith(QStringLiteral("lp")))
+        said = said.mid(colon + 2).trimmed();
+    if (lp.error() == QProcess::FailedToStart)
+        said = QStringLiteral("the lp command could not be started.");
+    else if (lp.error() == QProcess::Timedout)
+        said = QStringLiteral("the print queue did not answer within a minute.");
+    else if (said.isEmpty())
+        said = QStringLiteral("lp ended with code %1.").arg(lp.exitCode());
+    if (!said.endsWith(QLatin1Char('.')))
+        said += QLatin1Char('.');
+    return QStringLiteral("The printer “%1” did not take the job: %2").arg(queue, said);
 }
 
 class SystemPrintJob final : public PrintJob {
 public:
-    SystemPrintJob(std::unique_ptr<QPrinter> printer, int pageCount)
-        : m_printer(std::move(printer)), m_pages(pagesToDraw(*m_printer, pageCount))
+    // `queuePaper` is the queue's name for the chart's paper; unused when printing to a file.
+    SystemPrintJob(std::unique_ptr<QPrinter> printer, int pageCount, QString queuePaper)
+        : m_printer(std::move(printer)), m_pages(pagesToDraw(*m_printer, pageCount)), m_queuePaper(std::move(queuePaper))
     {
+        QPaintDevice *device = m_printer.get();
         if (m_printer->outputFormat() == QPrinter::PdfFormat) {
             if (m_printer->outputFileName().isEmpty())
                 unavailable();
+            // Drawn in memory and written through the PendingFile, which checks every byte
+            // and names the file when the disk refuses it.
             m_file.emplace(FileSaving::localPath(m_printer->outputFileName()));
-            m_printer->setOutputFileName(QFile::decodeName(m_file->temporaryPath().c_str()));
+            if (!m_buffer.open(QIODevice::WriteOnly))
+                unavailable();
+            m_writer = std::make_unique<QPdfWriter>(&m_buffer);
+            m_writer->setResolution(m_printer->resolution());
+            m_writer->setTitle(m_printer->docName());
+            m_writer->setCreator(m_printer->creator());
+            if (!m_writer->setPageLayout(m_printer->pageLayout()))
+                unavailable();
+            device = m_writer.get();
         } else {
             // A name without ".pdf" keeps the printer's own engine, which then writes the job
             // here instead of sending it.
@@ -120,7 +209,7 @@ public:
             m_spool->close();
             m_printer->setOutputFileName(m_spool->fileName());
         }
-        if (!m_painter.begin(m_printer.get()))
+        if (!m_painter.begin(device))
             unavailable();
     }
 
@@ -128,7 +217,7 @@ public:
 
     void drawPage(const std::function<void(QPainter &)> &draw) override
     {
-        if (m_drawn > 0 && !m_printer->newPage())
+        if (m_drawn > 0 && !(m_writer ? m_writer->newPage() : m_printer->newPage()))
             unavailable();
         ++m_drawn;
         m_painter.save();
@@ -143,23 +232,26 @@ public:
         if (!m_painter.end())
             unavailable();
         if (m_file) {
-            const QString written = QFile::decodeName(m_file->temporaryPath().c_str());
-            if (!endsAsPDF(written))
-                throw FileWriteError(m_file->fileName(), EIO);
+            m_writer.reset();
+            m_file->append(std::string_view(m_buffer.data().constData(), size_t(m_buffer.data().size())));
             m_file->commit();
             return;
         }
         QProcess lp;
-        lp.start(QStringLiteral("lp"), lpArguments(*m_printer, m_spool->fileName()));
+        lp.start(QStringLiteral("lp"), lpArguments(*m_printer, m_queuePaper, m_spool->fileName()));
         if (!lp.waitForFinished(submitMilliseconds) || lp.exitStatus() != QProcess::NormalExit || lp.exitCode() != 0)
-            unavailable();
+            throw OrganizationError::invalid(
+                lpFailure(lp, m_printer->printerName().section(QLatin1Char('/'), 0, 0)).toStdString());
     }
 
 private:
-    // In this order: the painter ends (and finishes the file it writes) before the printer goes.
+    // In this order: the painter ends (and finishes what it draws into) before its device goes.
     std::unique_ptr<QPrinter> m_printer;
     std::vector<int> m_pages;
-    std::optional<PendingFile> m_file;       // printing to a PDF file
+    QString m_queuePaper;
+    std::optional<PendingFile> m_file; // printing to a PDF file: its bytes wait in m_buffer
+    QBuffer m_buffer;
+    std::unique_ptr<QPdfWriter> m_writer;
     std::unique_ptr<QTemporaryFile> m_spool; // printing to a printer's queue
     QPainter m_painter;
     size_t m_drawn = 0;
@@ -197,5 +289,16 @@ std::unique_ptr<PrintJob> SystemChartPrinter::start(const QPageLayout &paper, in
     // top-left corner: stretched to fit, a tiled chart would no longer line up.
     printer->setPageLayout(fullPage);
     printer->setFullPage(true);
-    return std::make_unique<SystemPrintJob>(std::move(printer), pageCount);
+    QString queuePaper;
+    if (printer->outputFormat() == QPrinter::NativeFormat) {
+        // A queue without the chart's paper would print it scaled or cut: say so first.
+        const std::optional<QString> offered = queuePaperFor(*printer, fullPage.pageSize());
+        if (!offered)
+            throw OrganizationError::invalid(QStringLiteral("The printer “%1” has no %2 paper.")
+                                                 .arg(printer->printerName().section(QLatin1Char('/'), 0, 0),
+                                                      paperName(fullPage.pageSize()))
+                                                 .toStdString());
+        queuePaper = *offered;
+    }
+    return std::make_unique<SystemPrintJob>(std::move(printer), pageCount, queuePaper);
 }

@@ -142,7 +142,12 @@ void PrintSheetModel::retile()
         m_pagination.emplace(*m_chartSize, m_settings);
     } catch (const std::exception &) {
         // The summary shows the check line; "Update Preview" reports the cause.
+        return;
     }
+    // What the last settings could not do no longer stands beside a valid page count.
+    if (m_settingsError && m_errorMessage == m_settingsError)
+        m_errorMessage.reset();
+    m_settingsError.reset();
 }
 
 void PrintSheetModel::setSettings(const ChartPrintSettings &settings)
@@ -254,9 +259,10 @@ bool PrintSheetModel::offersExportAll() const
     return archive && archive->sheets && !archive->sheets->empty();
 }
 
-void PrintSheetModel::fail(const std::exception &error)
+void PrintSheetModel::fail(const std::exception &error, Failure failure)
 {
     m_errorMessage = messageOf(error);
+    m_settingsError = failure == Failure::ofSettings ? m_errorMessage : std::nullopt;
     emit changed();
 }
 
@@ -340,9 +346,11 @@ void PrintSheetModel::updatePreview()
             m_previewSubtitle = subtitle;
             m_previewLinesDone = 0;
             m_previewLinesTotal = m_previewChart->routingKey()->edges.size();
-            m_routingJob = std::make_unique<DottedRoutingJob>(m_routeStore, m_previewChart->routingKey(), [this] {
-                QMetaObject::invokeMethod(this, &PrintSheetModel::previewLinesArrived, Qt::QueuedConnection);
-            });
+            // The window routes the same lines when the sheet prints as shown: it gives way.
+            m_routingJob = std::make_unique<DottedRoutingJob>(
+                m_routeStore, m_previewChart->routingKey(),
+                [this] { QMetaObject::invokeMethod(this, &PrintSheetModel::previewLinesArrived, Qt::QueuedConnection); },
+                DottedRouteStore::Turn::first);
         }
         m_preview = std::move(bytes);
         m_host.commitSettings(m_settings);
@@ -351,7 +359,7 @@ void PrintSheetModel::updatePreview()
         emit previewChanged(false);
         emit changed();
     } catch (const std::exception &error) {
-        fail(error);
+        fail(error, Failure::ofSettings);
     }
 }
 
@@ -403,7 +411,7 @@ void PrintSheetModel::refreshFit()
             throw OrganizationError::invalid(m_layoutError.toStdString());
         fitted = m_settings.fittedPercentage(*m_chartSize);
     } catch (const std::exception &error) {
-        fail(error);
+        fail(error, Failure::ofSettings);
         return;
     }
     if (std::abs(m_settings.scalePercent - fitted) > 1e-9) {
@@ -447,7 +455,8 @@ void PrintSheetModel::preparePrint(const std::string &title, const std::optional
         try {
             auto chart = std::make_shared<const PrintedChart>(organization, settings);
             const std::optional<std::vector<DottedRoute>> routes = m_routeStore->route(
-                chart->routingKey(), stop, [&](const DottedRoutingProgress &p) { routing.progress(p.done, p.total); });
+                chart->routingKey(), stop, [&](const DottedRoutingProgress &p) { routing.progress(p.done, p.total); },
+                DottedRouteStore::Turn::first);
             if (routes)
                 pages = std::make_shared<PrintRun>(std::move(chart), *routes, title, scope, subtitle);
         } catch (const std::exception &error) {
@@ -513,6 +522,9 @@ void PrintSheetModel::printSomePages()
             const std::shared_ptr<PrintRun> run = std::move(m_print);
             run->job->finish();
             end();
+            m_resultMessage = pages.size() == 1 ? QStringLiteral("Printed 1 page.")
+                                                : QStringLiteral("Printed %1 pages.").arg(pages.size());
+            emit changed();
             return;
         }
     } catch (const std::exception &error) {
@@ -585,7 +597,7 @@ void PrintSheetModel::exportAllSheets()
         run.jobs = ChartPDFBatchExport::jobs(*archive, m_settings,
                                              m_fitToPage ? ExportScale::fitEachChartToPage : ExportScale::shared);
     } catch (const std::exception &error) {
-        fail(error);
+        fail(error, Failure::ofSettings);
         return;
     }
     const std::optional<QString> folder = m_dialogs.folderToChoose(
@@ -615,12 +627,18 @@ void PrintSheetModel::cancelExport()
         m_exportWorker.request_stop();
         return;
     case Task::savePDF:
-    case Task::print:
+    case Task::print: {
         // The worker stops on its own within a page; what it still reports is dropped.
+        const bool printing = m_task == Task::print;
         m_exportWorker.request_stop();
         m_print.reset();
         end();
+        if (printing) {
+            m_resultMessage = QStringLiteral("Printing cancelled. Nothing was printed.");
+            emit changed();
+        }
         return;
+    }
     }
 }
 
@@ -633,29 +651,29 @@ std::pair<size_t, size_t> PrintSheetModel::linesRouted() const
     return {m_linesDone, m_linesTotal};
 }
 
+// Each output shows where it is from its first second: the layout (no count yet), then the
+// dotted lines routed, then the pages drawn.
 QString PrintSheetModel::progressLabel() const
 {
-    QString label;
-    switch (m_task) {
-    case Task::exportAll:
-        label = QStringLiteral("Exporting ") + m_exportingSheetName + QStringLiteral("…");
-        break;
-    case Task::print:
-        label = m_preparing && linesRouted().second > 0 ? QStringLiteral("Routing the dotted lines of the PDF…")
-                                                         : QStringLiteral("Printing…");
-        break;
-    case Task::savePDF:
-    case Task::none:
-        label = m_pagesTotal > 0 ? QStringLiteral("Writing the PDF…")
-                                 : QStringLiteral("Routing the dotted lines of the PDF…");
-        break;
-    }
     const auto [linesDone, linesTotal] = linesRouted();
+    const QString pages = QStringLiteral("  Page %1 of %2").arg(m_pagesDone).arg(m_pagesTotal);
+    const QString lines = QStringLiteral("  Dotted lines: %1 of %2").arg(linesDone).arg(linesTotal);
+    if (m_task == Task::exportAll) {
+        const QString label = QStringLiteral("Exporting ") + m_exportingSheetName + QStringLiteral("…");
+        if (m_pagesTotal > 0)
+            return label + pages;
+        return linesTotal > 0 ? label + lines : label;
+    }
     if (m_pagesTotal > 0)
-        label += QStringLiteral("  Page %1 of %2").arg(m_pagesDone).arg(m_pagesTotal);
-    else if (linesTotal > 0)
-        label += QStringLiteral("  Dotted lines: %1 of %2").arg(linesDone).arg(linesTotal);
-    return label;
+        return (m_task == Task::print ? QStringLiteral("Printing…") : QStringLiteral("Writing the PDF…")) + pages;
+    if (linesTotal > 0) {
+        return (m_task == Task::print ? QStringLiteral("Routing the dotted lines to print…")
+                                      : QStringLiteral("Routing the dotted lines of the PDF…"))
+            + lines;
+    }
+    if (m_task == Task::print && !m_preparing)
+        return QStringLiteral("Printing…");
+    return QStringLiteral("Laying out the chart…");
 }
 
 int PrintSheetModel::progressValue() const
@@ -732,6 +750,8 @@ void PrintSheetModel::finishExport()
                           .arg(run.written)
                           .arg(run.jobs.size())
                           .arg(QFileInfo(QDir::cleanPath(run.folder)).fileName());
+    if (run.cancelled)
+        m_resultMessage->prepend(QStringLiteral("Export cancelled. "));
     if (run.failures.isEmpty())
         m_errorMessage.reset();
     else

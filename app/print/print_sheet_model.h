@@ -63,12 +63,14 @@ QString matching(double widthInches, double heightInches);
 //
 // Long output never holds the window: a PDF to save, and each chart of an export of all,
 // is routed and written on a worker thread; printing draws its pages on this thread a few
-// at a time between events. Each shows its progress (the dotted lines routed, then the
-// pages) and stops on Cancel without leaving a partial file or job.
+// at a time between events. Each shows its progress from its start (the layout, the dotted
+// lines routed, then the pages), stops on Cancel without leaving a partial file or job, and
+// says how it ended.
 //
 // Dotted lines come from the window's route store when it has them. Otherwise the preview
 // shows the cards at once, says how far the routing is, and adds the lines when a routing
-// job has them all.
+// job has them all. The sheet's routing goes before the window's background routing of the
+// same lines, which waits for it.
 //
 // The tiling is computed once per settings change and kept, so the summary and the
 // buttons read it for free; the layout behind it is reused while only the scale or the
@@ -181,7 +183,10 @@ private:
     void setHeading(const QString &text, QString (PrintSheetHost::*read)() const,
                     void (PrintSheetHost::*write)(const QString &));
     void retile();
-    void fail(const std::exception &error);
+    // An error of the settings (no preview, no fit, a chart too large to export) goes once
+    // the settings tile again; one of an output stays until the next output.
+    enum class Failure { ofOutput, ofSettings };
+    void fail(const std::exception &error, Failure failure = Failure::ofOutput);
     void previewLinesArrived();
     void readPreviewLines();
     std::string heading() const;
@@ -212,6 +217,7 @@ private:
     std::optional<QByteArray> m_preview;
     bool m_previewStale = false;
     std::optional<QString> m_errorMessage;
+    std::optional<QString> m_settingsError; // the error shown when the settings made it
     std::optional<QString> m_resultMessage;
     bool m_fitToPage = false;
     QString m_positionSummary;

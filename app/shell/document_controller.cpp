@@ -16,6 +16,7 @@
 
 static const QString errorTitle = QStringLiteral("Organization Error");
 static const QString reviewTitle = QStringLiteral("Save Changes Before Closing");
+static const QString changedTitle = QStringLiteral("Save Over Changes Made Elsewhere?");
 static const QString recentFilesKey = QStringLiteral("recentFiles");
 
 DocumentController::DocumentController(Dialogs &dialogs, QObject *parent) : QObject(parent), m_dialogs(dialogs) {}
@@ -61,9 +62,10 @@ void DocumentController::startLoading(ChartWindow *window, const QString &path, 
 {
     m_loaders.removeAll(nullptr);
     QPointer<ChartWindow> target(window);
-    auto done = [this, target, path, madeForFile](OrganizationArchive *archive, const QString &error) {
+    auto done = [this, target, path, madeForFile](OrganizationArchive *archive, const std::optional<FileStamp> &stamp,
+                                                  const QString &error) {
         if (archive) {
-            target->document()->adoptLoaded(path, std::move(*archive));
+            target->document()->adoptLoaded(path, std::move(*archive), stamp);
             noteRecentFile(target->document()->filePath());
             return;
         }
@@ -123,11 +125,27 @@ void DocumentController::openIfNone()
         newDocument();
 }
 
+// Whether saving may replace the document's file: when another program changed it since the
+// document read or wrote it, only if the user says so.
+static bool mayReplaceFile(Dialogs &dialogs, const OrganizationDocument &document)
+{
+    if (!document.isChangedOnDisk())
+        return true;
+    const QString message =
+        QString("The file “%1” was changed by another program after you opened it.").arg(document.displayName());
+    return dialogs.ask(changedTitle, message,
+                       {{QStringLiteral("Save Anyway"), DialogButton::Role::destructive},
+                        {QStringLiteral("Cancel"), DialogButton::Role::cancel}},
+                       DialogButton::Role::cancel) == 0;
+}
+
 bool DocumentController::save(ChartWindow *window)
 {
     OrganizationDocument *document = window->document();
     if (!document->hasFile())
         return saveAs(window);
+    if (!mayReplaceFile(m_dialogs, *document))
+        return false;
     try {
         document->saveTo(document->filePath());
     } catch (const OrganizationError &error) {
@@ -161,6 +179,9 @@ bool DocumentController::saveDocumentAs(ChartWindow *window, const QString &path
                       .arg(QFileInfo(path).fileName()));
         return false;
     }
+    if (OrganizationDocument::canonicalPath(path) == window->document()->filePath() &&
+        !mayReplaceFile(m_dialogs, *window->document()))
+        return false;
     try {
         window->document()->saveTo(path);
     } catch (const OrganizationError &error) {

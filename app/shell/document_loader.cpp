@@ -11,6 +11,7 @@
 // Written by the worker, read on the loader's thread only after the worker has finished.
 struct DocumentLoader::Result {
     std::optional<OrganizationArchive> archive;
+    std::optional<FileStamp> stamp;
     QString error;
 };
 
@@ -27,7 +28,7 @@ DocumentLoader::DocumentLoader(const QString &path, QWidget *window, Done done, 
     }
     m_thread = QThread::create([result = m_result, path] {
         try {
-            result->archive = OrganizationDocument::readFile(path);
+            result->archive = OrganizationDocument::readFile(path, result->stamp);
         } catch (const OrganizationError &error) {
             result->error = QString::fromStdString(error.message());
         } catch (const std::bad_alloc &) {
@@ -55,7 +56,7 @@ void DocumentLoader::finish()
     if (m_window) {
         m_window->unsetCursor();
         m_window->setEnabled(true);
-        m_done(m_result->archive ? &*m_result->archive : nullptr, m_result->error);
+        m_done(m_result->archive ? &*m_result->archive : nullptr, m_result->stamp, m_result->error);
     }
     m_result.reset();
     deleteLater();

@@ -6,7 +6,9 @@
 
 #include <functional>
 #include <memory>
+#include <optional>
 
+struct FileStamp;
 struct OrganizationArchive;
 class QThread;
 class QWidget;
@@ -17,8 +19,10 @@ class QWidget;
 class DocumentLoader : public QObject {
     Q_OBJECT
 public:
-    // `archive` is the file's content (to be moved from), or null with the error's message.
-    using Done = std::function<void(OrganizationArchive *archive, const QString &error)>;
+    // `archive` is the file's content (to be moved from) and `stamp` the file's as it was
+    // read, or null with the error's message.
+    using Done = std::function<void(OrganizationArchive *archive, const std::optional<FileStamp> &stamp,
+                                    const QString &error)>;
 
     // Starts reading `path`. When the read ends, `window` gets its state back and `done`
     // runs on this object's thread, unless the window has gone by then; then the loader

@@ -6,10 +6,26 @@
 #include <QString>
 
 #include <filesystem>
+#include <optional>
 #include <string_view>
+
+// What tells a file from the one that stood at its path before: another program that writes
+// the file or puts another in its place changes its stamp.
+struct FileStamp {
+    unsigned long long device = 0;
+    unsigned long long inode = 0;
+    long long size = 0;
+    long long modifiedNanoseconds = 0;
+
+    bool operator==(const FileStamp &) const = default;
+};
 
 // PendingFile for paths and bytes as Qt holds them.
 namespace FileSaving {
+
+// The stamp of the file at `path`, or of an open file; nothing when there is none.
+std::optional<FileStamp> stampOf(const QString &path);
+std::optional<FileStamp> stampOf(int descriptor);
 
 // The file system's name for a path shown to the user.
 std::filesystem::path localPath(const QString &path);

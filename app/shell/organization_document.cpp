@@ -43,7 +43,7 @@ static std::optional<QString> readInto(QFile &file, const QString &name, Arrivin
 {
     constexpr qint64 chunkBytes = qint64(4) * 1024 * 1024; // small enough for decoding to start at once
     qint64 total = 0;
-    while (bytes.room() > 0) {
+    while (bytes.room() > 0 && bytes.isWanted()) {
         const qint64 count = file.read(bytes.next(), std::min<qint64>(chunkBytes, qint64(bytes.room())));
         if (count < 0 || file.error() != QFileDevice::NoError) {
             bytes.abandon();
@@ -64,6 +64,12 @@ static std::optional<QString> readInto(QFile &file, const QString &name, Arrivin
 
 OrganizationArchive OrganizationDocument::readFile(const QString &path)
 {
+    std::optional<FileStamp> stamp;
+    return readFile(path, stamp);
+}
+
+OrganizationArchive OrganizationDocument::readFile(const QString &path, std::optional<FileStamp> &stamp)
+{
     const QFileInfo info(path);
     const QString name = info.fileName();
     if (!info.exists())
@@ -77,6 +83,8 @@ OrganizationArchive OrganizationDocument::readFile(const QString &path)
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly | QIODevice::Unbuffered))
         fail(QString("The file “%1” could not be read: %2.").arg(name, file.errorString()));
+    // Taken before reading: a change made while the file is read shows at the next save.
+    stamp = FileSaving::stampOf(file.handle());
     // The file may have grown since it was measured: read one byte past the limit to notice.
     const qint64 capacity = std::min<qint64>(file.size(), maximumFileBytes) + 1;
     auto bytes = std::make_unique<ArrivingBytes>(size_t(capacity));
@@ -89,6 +97,8 @@ OrganizationArchive OrganizationDocument::readFile(const QString &path)
         archive = OrganizationArchive::decode(*bytes);
     } catch (const ArrivingBytes::Abandoned &) {
     } catch (...) {
+        // Refused from the bytes read so far: the rest of a large file is not read for nothing.
+        bytes->stopWanting();
         reader.join();
         throw;
     }
@@ -198,11 +208,14 @@ bool OrganizationDocument::isUntouched() const
 
 void OrganizationDocument::load(const QString &path)
 {
-    adoptLoaded(path, readFile(path));
+    std::optional<FileStamp> stamp;
+    OrganizationArchive archive = readFile(path, stamp);
+    adoptLoaded(path, std::move(archive), stamp);
 }
 
-void OrganizationDocument::adoptLoaded(const QString &path, OrganizationArchive archive)
+void OrganizationDocument::adoptLoaded(const QString &path, OrganizationArchive archive, std::optional<FileStamp> stamp)
 {
+    m_fileStamp = stamp;
     const bool changed = archive != m_archive;
     const bool organizationDiffers = archive.organization != m_archive.organization;
     m_archive = std::move(archive);
@@ -220,7 +233,16 @@ void OrganizationDocument::adoptLoaded(const QString &path, OrganizationArchive 
 void OrganizationDocument::saveTo(const QString &path)
 {
     writeFile(m_archive, path);
+    m_fileStamp = FileSaving::stampOf(path);
     adoptFile(canonicalPath(path), m_archive);
+}
+
+bool OrganizationDocument::isChangedOnDisk() const
+{
+    if (!hasFile() || !m_fileStamp)
+        return false;
+    const std::optional<FileStamp> now = FileSaving::stampOf(m_filePath);
+    return now && *now != *m_fileStamp;
 }
 
 void OrganizationDocument::adoptFile(const QString &path, const OrganizationArchive &saved)

@@ -3,6 +3,7 @@
 // moc cannot parse the standard library's C++20 headers that the JSON library pulls in.
 #ifndef Q_MOC_RUN
 #include "app/shell/document_history.h"
+#include "app/shell/file_saving.h"
 #include "core/document/organization_archive.h"
 #endif
 
@@ -31,6 +32,8 @@ public:
     // Reads and decodes an organization file. Throws OrganizationError when the path is not
     // a readable regular file under maximumFileBytes or its content is not an organization.
     static OrganizationArchive readFile(const QString &path);
+    // The same, giving the file's stamp as it was opened in `stamp`.
+    static OrganizationArchive readFile(const QString &path, std::optional<FileStamp> &stamp);
     // Validates and encodes the archive, then replaces the file atomically: on any failure
     // the previous file is left as it was. Throws OrganizationError.
     static void writeFile(const OrganizationArchive &archive, const QString &path);
@@ -89,11 +92,15 @@ public:
     // Reads `path` into this document, which then stands for that file, unmodified, with
     // a history of its own. Throws OrganizationError and leaves the document unchanged on failure.
     void load(const QString &path);
-    // The same with the file already read by readFile (on another thread).
-    void adoptLoaded(const QString &path, OrganizationArchive archive);
+    // The same with the file already read by readFile (on another thread), whose stamp
+    // then was `stamp`.
+    void adoptLoaded(const QString &path, OrganizationArchive archive, std::optional<FileStamp> stamp);
     // Writes the content to `path`, which the document then stands for, unmodified.
     // Throws OrganizationError and leaves the document and the file unchanged on failure.
     void saveTo(const QString &path);
+    // Whether another program wrote or replaced the document's file since this document
+    // read or last wrote it: saving would lose what it wrote. A file gone is not changed.
+    bool isChangedOnDisk() const;
 
 signals:
     void archiveChanged();
@@ -117,6 +124,7 @@ private:
     uint64_t m_revision = 1;
     std::optional<OrganizationArchive> m_savedArchive;
     QString m_filePath;
+    std::optional<FileStamp> m_fileStamp; // the file's when last read or written
     QString m_untitledName = QStringLiteral("Untitled");
     bool m_modified = false;
     DocumentHistory m_history;

@@ -2,6 +2,7 @@
 
 #include "app/shell/document_controller.h"
 #include "app/shell/widget_dialogs.h"
+#include "app/sidebar/sidebar_style.h"
 #include "app/updates/application_updates.h"
 
 #include <QApplication>
@@ -17,6 +18,7 @@ int VantrelApp::run(int argc, char **argv)
     QApplication::setApplicationVersion(VANTREL_VERSION);
     QApplication::setDesktopFileName("vantrel");
     QApplication::setWindowIcon(QIcon::fromTheme("vantrel", QIcon(":/vantrel.png")));
+    keepSecondaryTextReadable();
 
     QCommandLineParser parser;
     parser.addHelpOption();

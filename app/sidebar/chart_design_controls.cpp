@@ -1,5 +1,6 @@
 #include "app/sidebar/chart_design_controls.h"
 
+#include "app/shell/accessible_fields.h"
 #include "app/sidebar/chart_appearance_controls.h"
 #include "app/sidebar/sidebar_style.h"
 
@@ -115,6 +116,7 @@ ChartDesignControls::ChartDesignControls(ChartDesignBindings bindings, std::vect
     , m_title(new QLineEdit(this))
     , m_subtitle(new QLineEdit(this))
 {
+    AccessibleFields::install();
     setFixedSize(panelWidth, panelHeight);
     auto *layout = new QVBoxLayout(this);
     layout->setContentsMargins(16, 16, 16, 16);

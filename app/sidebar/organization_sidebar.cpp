@@ -6,6 +6,7 @@
 #include <QHBoxLayout>
 #include <QHeaderView>
 #include <QItemSelectionModel>
+#include <QKeyEvent>
 #include <QMenu>
 #include <QPainter>
 #include <QPushButton>
@@ -48,6 +49,29 @@ public:
         initStyleOption(&styled, index);
         paintTwoLineRow(*painter, styled, index.data(SidebarModel::detailRole).toString(), rowPadding);
     }
+};
+
+// The list reports each key that moves its current row, and Return, Enter or Space on a row:
+// from the keyboard, the current row is the selection, as in any list.
+class SidebarTreeView : public QTreeView {
+public:
+    SidebarTreeView(std::function<void(const QModelIndex &)> onKeyChoice, QWidget *parent)
+        : QTreeView(parent), m_onKeyChoice(std::move(onKeyChoice))
+    {
+    }
+
+protected:
+    void keyPressEvent(QKeyEvent *event) override
+    {
+        const QPersistentModelIndex before = currentIndex();
+        QTreeView::keyPressEvent(event);
+        const bool press = event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter || event->key() == Qt::Key_Space;
+        if (currentIndex().isValid() && (press || before != currentIndex()))
+            m_onKeyChoice(currentIndex());
+    }
+
+private:
+    std::function<void(const QModelIndex &)> m_onKeyChoice;
 };
 
 } // namespace
@@ -185,7 +209,7 @@ OrganizationSidebar::OrganizationSidebar(std::vector<std::string> modes, QWidget
     : QWidget(parent)
     , m_grouping(SidebarMode::none)
     , m_picker(new SearchableDropdown(tr("Group by"), this))
-    , m_tree(new QTreeView(this))
+    , m_tree(new SidebarTreeView([this](const QModelIndex &index) { personClicked(index, false); }, this))
     , m_model(new SidebarModel(this))
     , m_expandRow(new QWidget(this))
 {

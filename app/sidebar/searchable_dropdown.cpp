@@ -1,5 +1,6 @@
 #include "app/sidebar/searchable_dropdown.h"
 
+#include "app/shell/accessible_fields.h"
 #include "app/sidebar/popup_placement.h"
 #include "app/sidebar/sidebar_style.h"
 
@@ -165,6 +166,7 @@ DropdownPopup::DropdownPopup(QWidget *parent)
     setFixedSize(popupWidth, popupHeight);
     m_query->setPlaceholderText(tr("Type to filter…"));
     m_query->setClearButtonEnabled(true);
+    AccessibleFields::name(m_query, tr("Filter"));
     auto *divider = new QFrame(this);
     divider->setFrameShape(QFrame::HLine);
     divider->setFrameShadow(QFrame::Sunken);

@@ -1,10 +1,15 @@
 #include "app/sidebar/sidebar_style.h"
 
+#include <QApplication>
+#include <QEvent>
 #include <QLabel>
 #include <QPainter>
 #include <QStyle>
 #include <QStyleOptionViewItem>
 #include <QWidget>
+
+#include <algorithm>
+#include <cmath>
 
 namespace {
 
@@ -16,6 +21,131 @@ QFont captionFont(QFont font)
 {
     font.setPointSizeF(font.pointSizeF() * 0.85);
     return font;
+}
+
+// The contrast ratio of two colours as accessibility guidelines measure it, 1 to 21.
+static double contrastRatio(const QColor &a, const QColor &b)
+{
+    const auto luminance = [](const QColor &colour) {
+        const auto linear = [](double channel) {
+            return channel <= 0.03928 ? channel / 12.92 : std::pow((channel + 0.055) / 1.055, 2.4);
+        };
+        return 0.2126 * linear(colour.redF()) + 0.7152 * linear(colour.greenF()) + 0.0722 * linear(colour.blueF());
+    };
+    const double la = luminance(a);
+    const double lb = luminance(b);
+    return (std::max(la, lb) + 0.05) / (std::min(la, lb) + 0.05);
+}
+
+QColor readableOn(const QColor &wanted, std::initializer_list<QColor> backgrounds)
+{
+    // A little above 4.5, for the shading a style adds of its own.
+    constexpr double readable = 4.8;
+    const QColor &first = *backgrounds.begin();
+    const QColor black(Qt::black);
+    const QColor white(Qt::white);
+    const QColor &text = contrastRatio(black, first) >= contrastRatio(white, first) ? black : white;
+    const auto reads = [&](const QColor &colour) {
+        return std::all_of(backgrounds.begin(), backgrounds.end(),
+                           [&](const QColor &background) { return contrastRatio(colour, background) >= readable; });
+    };
+    for (int step = 0; step <= 20; ++step) {
+        const float t = float(step) / 20;
+        const QColor mixed = QColor::fromRgbF(wanted.redF() + (text.redF() - wanted.redF()) * t,
+                                              wanted.greenF() + (text.greenF() - wanted.greenF()) * t,
+                                              wanted.blueF() + (text.blueF() - wanted.blueF()) * t);
+        if (reads(mixed))
+            return mixed;
+    }
+    return text;
+}
+
+namespace {
+
+// Sets the colour again after each palette change; its own change is one more, which finds
+// the colour already in place.
+class ReadableColour : public QObject {
+public:
+    ReadableColour(QWidget *widget, QPalette::ColorRole role, QPalette::ColorRole background, const QColor &wanted)
+        : QObject(widget), m_role(role), m_background(background), m_wanted(wanted)
+    {
+        apply(widget);
+        widget->installEventFilter(this);
+    }
+
+    bool eventFilter(QObject *watched, QEvent *event) override
+    {
+        if (event->type() == QEvent::PaletteChange)
+            apply(static_cast<QWidget *>(watched));
+        return false;
+    }
+
+private:
+    void apply(QWidget *widget) const
+    {
+        QPalette palette = widget->palette();
+        for (QPalette::ColorGroup group : {QPalette::Active, QPalette::Inactive}) {
+            // A button's face is drawn in shades between its colour and its light edge.
+            const QColor background = palette.color(group, m_background);
+            const QColor colour = m_background == QPalette::Button
+                                      ? readableOn(m_wanted, {background, palette.color(group, QPalette::Light)})
+                                      : readableOn(m_wanted, {background});
+            if (palette.color(group, m_role) != colour)
+                palette.setColor(group, m_role, colour);
+        }
+        if (palette != widget->palette())
+            widget->setPalette(palette);
+    }
+
+    QPalette::ColorRole m_role;
+    QPalette::ColorRole m_background;
+    QColor m_wanted;
+};
+
+} // namespace
+
+QPalette withReadableSecondaryText(QPalette palette)
+{
+    for (QPalette::ColorGroup group : {QPalette::Active, QPalette::Inactive}) {
+        const QColor colour = readableOn(palette.color(group, QPalette::PlaceholderText),
+                                         {palette.color(group, QPalette::Window), palette.color(group, QPalette::Base)});
+        palette.setColor(group, QPalette::PlaceholderText, colour);
+    }
+    return palette;
+}
+
+namespace {
+
+class SecondaryTextGuard : public QObject {
+public:
+    using QObject::QObject;
+
+    bool eventFilter(QObject *watched, QEvent *event) override
+    {
+        if (watched == qApp && event->type() == QEvent::ApplicationPaletteChange)
+            apply();
+        return false;
+    }
+    static void apply()
+    {
+        const QPalette readable = withReadableSecondaryText(QApplication::palette());
+        // Setting it changes the palette once more; the second time finds nothing to change.
+        if (readable != QApplication::palette())
+            QApplication::setPalette(readable);
+    }
+};
+
+} // namespace
+
+void keepSecondaryTextReadable()
+{
+    SecondaryTextGuard::apply();
+    qApp->installEventFilter(new SecondaryTextGuard(qApp));
+}
+
+void keepReadable(QWidget *widget, QPalette::ColorRole role, QPalette::ColorRole background, const QColor &wanted)
+{
+    new ReadableColour(widget, role, background, wanted);
 }
 
 QLabel *makeCaption(const QString &text, QWidget *parent)

@@ -1,7 +1,11 @@
 #pragma once
 
+#include <QColor>
 #include <QFont>
 #include <QLabel>
+#include <QPalette>
+
+#include <initializer_list>
 
 class QPainter;
 class QRect;
@@ -14,6 +18,22 @@ QFont captionFont(QFont font);
 
 // A wrapping caption line in the secondary colour.
 QLabel *makeCaption(const QString &text, QWidget *parent);
+
+// The red of error messages and destructive actions, as wanted on a light background.
+inline const QColor errorRed = QColor(215, 0, 21);
+// `wanted`, moved towards black or white (whichever reads better on the first background)
+// just far enough to read at least 4.5:1 on every one of `backgrounds`: a red stays red,
+// darker on light and lighter on dark.
+QColor readableOn(const QColor &wanted, std::initializer_list<QColor> backgrounds);
+// Draws `widget`'s `role` in `wanted` made readable on its palette's `background` role, and
+// again whenever the palette changes (a switch between light and dark).
+void keepReadable(QWidget *widget, QPalette::ColorRole role, QPalette::ColorRole background, const QColor &wanted);
+
+// `palette` with its secondary text (the placeholder colour, which captions and second lines
+// use) made readable at 4.5:1 on both the window and the fields' base colours.
+QPalette withReadableSecondaryText(QPalette palette);
+// Keeps the application's secondary text readable, now and after every palette change.
+void keepSecondaryTextReadable();
 
 // The height of a list row's text: a title line and `detailLines` smaller detail lines.
 int twoLineHeight(const QStyleOptionViewItem &option, int detailLines);

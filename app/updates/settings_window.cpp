@@ -3,8 +3,11 @@
 #include "app/updates/update_settings_panel.h"
 
 #include <QApplication>
+#include <QHBoxLayout>
+#include <QPushButton>
 #include <QScreen>
 #include <QScrollArea>
+#include <QShortcut>
 #include <QWindow>
 #include <QVBoxLayout>
 
@@ -27,6 +30,19 @@ SettingsWindow::SettingsWindow(UpdateStore &store, QWidget *parent) : QWidget(pa
     padded->addWidget(m_panel);
     scroll->setWidget(content);
     layout->addWidget(scroll);
+    // Closes as every other window does: a Close button, Escape and Ctrl+W.
+    auto *close = new QPushButton(QStringLiteral("Close"), this);
+    connect(close, &QPushButton::clicked, this, &QWidget::close);
+    auto *buttons = new QHBoxLayout;
+    buttons->setContentsMargins(20, 8, 20, 16);
+    buttons->addStretch();
+    buttons->addWidget(close);
+    layout->addLayout(buttons);
+    for (const QKeySequence &keys : {QKeySequence(Qt::Key_Escape), QKeySequence(QStringLiteral("Ctrl+W"))}) {
+        auto *shortcut = new QShortcut(keys, this);
+        shortcut->setContext(Qt::WindowShortcut);
+        connect(shortcut, &QShortcut::activated, this, &QWidget::close);
+    }
     resize(600, 440);
 }
 

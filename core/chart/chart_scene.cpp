@@ -308,11 +308,25 @@ const std::vector<const OrganizationSheet *> &ChartScene::linkedSheetsOf(const s
 
 std::shared_ptr<const DottedInk> ChartScene::ink(const std::optional<std::string> &selectedID) const
 {
-    if (m_selectedInk && m_selectedInk->first == selectedID)
-        return m_selectedInk->second;
-    auto made = std::make_shared<const DottedInk>(m_routes, selectedID);
-    m_selectedInk.emplace(selectedID, made);
+    if (m_selectedInk && m_selectedInk->selection == selectedID)
+        return m_selectedInk->ink;
+    std::shared_ptr<const DottedInk> made;
+    const bool extends =
+        m_earlierInk && m_earlierInk->selection == selectedID && m_earlierInk->routes <= m_routes.size();
+    if (extends && m_earlierInk->routes == m_routes.size())
+        made = m_earlierInk->ink;
+    else if (extends)
+        made = std::make_shared<const DottedInk>(*m_earlierInk->ink, m_earlierInk->routes, m_routes, selectedID);
+    else
+        made = std::make_shared<const DottedInk>(m_routes, selectedID);
+    m_selectedInk = Ink{selectedID, made, m_routes.size()};
+    m_earlierInk.reset();
     return made;
+}
+
+std::optional<ChartScene::Ink> ChartScene::inkToExtend() const
+{
+    return m_selectedInk ? m_selectedInk : m_earlierInk;
 }
 
 ChartSceneCache::ChartSceneCache(std::shared_ptr<DottedRouteStore> routeStore) : m_routeStore(std::move(routeStore))
@@ -350,11 +364,17 @@ std::shared_ptr<const ChartScene> ChartSceneCache::snapshot(const OrganizationAr
         return m_scene;
     if (unchanged) {
         // The job routes this scene's lines: show the ones it has added.
-        DottedRoutingProgress progress = m_job->progress();
-        if (progress.routes.size() == m_scene->routes().size() && !progress.isComplete())
+        DottedRoutingProgress added = m_job->progressAfter(m_scene->routes().size());
+        if (added.routes.empty() && !added.isComplete())
             return m_scene;
-        m_scene.reset(new ChartScene(m_scene->m_content,
-                                     {std::move(progress.routes), !progress.isComplete()}));
+        std::vector<DottedRoute> routes;
+        routes.reserve(m_scene->routes().size() + added.routes.size());
+        routes.insert(routes.end(), m_scene->routes().begin(), m_scene->routes().end());
+        routes.insert(routes.end(), std::make_move_iterator(added.routes.begin()),
+                      std::make_move_iterator(added.routes.end()));
+        std::optional<ChartScene::Ink> earlierInk = m_scene->inkToExtend();
+        m_scene.reset(new ChartScene(m_scene->m_content, {std::move(routes), !added.isComplete()}));
+        m_scene->m_earlierInk = std::move(earlierInk);
         ++m_buildCount;
         return m_scene;
     }
@@ -369,10 +389,19 @@ std::shared_ptr<const ChartScene> ChartSceneCache::snapshot(const OrganizationAr
         m_scene && m_input && m_input->settings == unscaled ? m_scene->m_content.get() : nullptr, m_layoutMemo));
     m_input = Input{archive.organization, archive.sheets, archive.groups, sheetID, personID, department,
                     collapsed, expandedGroups, unscaled, contentRevision};
+    // A scene that keeps the cards' places keeps the routes: what it draws of them so far too.
+    if (m_scene && m_scene->m_content->layout == scene->m_content->layout)
+        scene->m_earlierInk = m_scene->inkToExtend();
+    else if (!scene->routesPending())
+        scene->m_earlierInk = keptInkFor(*key, scene->routes().size());
+    keepInkOfShownScene();
+    m_sceneKey = key;
     m_scene = std::move(scene);
     ++m_buildCount;
+    if (!m_scene->routesPending())
+        stopJob();
     // A job already routing these cards and lines goes on: its lines serve this scene too.
-    if (m_scene->routesPending() && !jobRoutes(*key))
+    else if (!jobRoutes(*key))
         startJob(std::move(key));
     return m_scene;
 }
@@ -400,6 +429,28 @@ std::pair<std::stop_source, std::jthread> deadline(std::chrono::milliseconds wai
 
 } // namespace
 
+void ChartSceneCache::keepInkOfShownScene()
+{
+    if (!m_scene || m_scene->routesPending() || !m_sceneKey)
+        return;
+    const std::optional<ChartScene::Ink> ink = m_scene->inkToExtend();
+    if (!ink || ink->routes != m_scene->routes().size())
+        return;
+    std::erase_if(m_keptInks, [&](const KeptInk &kept) { return kept.key == m_sceneKey; });
+    m_keptInks.insert(m_keptInks.begin(), KeptInk{m_sceneKey, *ink});
+    if (m_keptInks.size() > keptInks)
+        m_keptInks.pop_back();
+}
+
+std::optional<ChartScene::Ink> ChartSceneCache::keptInkFor(const DottedRoutingKey &key, size_t routes) const
+{
+    for (const KeptInk &kept : m_keptInks) {
+        if (kept.ink.routes == routes && kept.key->edges.size() == key.edges.size() && *kept.key == key)
+            return kept.ink;
+    }
+    return std::nullopt;
+}
+
 bool ChartSceneCache::jobRoutes(const DottedRoutingKey &key) const
 {
     return m_job && *m_job->key() == key;
@@ -426,7 +477,7 @@ ChartScene::RouteState ChartSceneCache::routesFor(const std::shared_ptr<const Do
     return {{}, true};
 }
 
-void ChartSceneCache::startJob(std::shared_ptr<const DottedRoutingKey> key)
+void ChartSceneCache::stopJob()
 {
     // A job told to stop is not waited for here: it may still be building a large grid.
     if (m_job) {
@@ -434,5 +485,10 @@ void ChartSceneCache::startJob(std::shared_ptr<const DottedRoutingKey> key)
         m_stoppedJobs.push_back(std::move(m_job));
     }
     std::erase_if(m_stoppedJobs, [](const std::unique_ptr<DottedRoutingJob> &job) { return job->isFinished(); });
+}
+
+void ChartSceneCache::startJob(std::shared_ptr<const DottedRoutingKey> key)
+{
+    stopJob();
     m_job = std::make_unique<DottedRoutingJob>(m_routeStore, std::move(key), m_background->routed);
 }

@@ -75,8 +75,10 @@ public:
     bool hasReports(const std::string &cardID) const { return m_content->managersWithReports.contains(cardID); }
 
     // The dotted ink of routes() with the pieces of `selectedID` highlighted. The ink of the
-    // last selection asked for is kept, so redraws with an unchanged selection cost nothing.
-    // Not for concurrent use from several threads.
+    // last selection asked for is kept, so redraws with an unchanged selection cost nothing;
+    // a scene that only adds lines to the previous one of its chart, or keeps its layout,
+    // extends that scene's ink instead of making it anew. Not for concurrent use from
+    // several threads.
     std::shared_ptr<const DottedInk> ink(const std::optional<std::string> &selectedID) const;
 
 private:
@@ -131,7 +133,17 @@ private:
     std::shared_ptr<const Content> m_content;
     std::vector<DottedRoute> m_routes;
     bool m_routesPending = false;
-    mutable std::optional<std::pair<std::optional<std::string>, std::shared_ptr<const DottedInk>>> m_selectedInk;
+    // Ink made for a selection from the first `routes` of routes().
+    struct Ink {
+        std::optional<std::string> selection;
+        std::shared_ptr<const DottedInk> ink;
+        size_t routes = 0;
+    };
+    // The ink this scene has made, else the one it may extend; for the next scene of the chart.
+    std::optional<Ink> inkToExtend() const;
+
+    mutable std::optional<Ink> m_selectedInk;
+    mutable std::optional<Ink> m_earlierInk; // a previous scene's, until this one makes its own
 };
 
 // A one-entry memo in front of ChartScene: one per chart window. Asking again with inputs
@@ -184,6 +196,9 @@ public:
 
     // Scenes built so far, for diagnostics and tests.
     int buildCount() const { return m_buildCount; }
+    // Whether lines of the shown scene are being routed on the worker thread now; lines of
+    // a scene no longer shown never are. For diagnostics and tests.
+    bool isRouting() const { return m_job && !m_job->isFinished(); }
 
 private:
     struct Input {
@@ -206,6 +221,8 @@ private:
     ChartScene::RouteState routesFor(const std::shared_ptr<const DottedRoutingKey> &key);
     bool jobRoutes(const DottedRoutingKey &key) const;
     void startJob(std::shared_ptr<const DottedRoutingKey> key);
+    // Stops routing lines no scene of this cache shows any more.
+    void stopJob();
 
     std::shared_ptr<DottedRouteStore> m_routeStore;
     std::optional<Input> m_input;
@@ -218,4 +235,16 @@ private:
     // once finished, or when the cache goes.
     std::unique_ptr<DottedRoutingJob> m_job;
     std::vector<std::unique_ptr<DottedRoutingJob>> m_stoppedJobs;
+    // The routing key of the shown scene, and the ink of the last few layouts shown with all
+    // their lines (most recent first): an undo back to one draws its lines without making
+    // their ink anew.
+    struct KeptInk {
+        std::shared_ptr<const DottedRoutingKey> key;
+        ChartScene::Ink ink;
+    };
+    static constexpr size_t keptInks = 3;
+    std::shared_ptr<const DottedRoutingKey> m_sceneKey;
+    std::vector<KeptInk> m_keptInks;
+    void keepInkOfShownScene();
+    std::optional<ChartScene::Ink> keptInkFor(const DottedRoutingKey &key, size_t routes) const;
 };

@@ -3,43 +3,60 @@
 #include "core/chart/dotted_routing.h"
 
 #include <algorithm>
-#include <cmath>
 #include <array>
+#include <cmath>
+#include <map>
 #include <utility>
+
+// The routes' pieces before merging, kept with the ink so that more routes can be added.
+struct DottedInk::Sources {
+    // A horizontal line (by its y) or a vertical one (by its x). Horizontal lines order first.
+    struct Axis {
+        bool vertical = false;
+        double coordinate = 0;
+        auto operator<=>(const Axis &) const = default;
+    };
+    struct Interval {
+        double lower = 0;
+        double upper = 0;
+        bool highlighted = false;
+    };
+    struct Run {
+        Axis axis;
+        Interval interval;
+    };
+    using CornerKey = std::array<double, 6>;
+    using ArrowKey = std::array<double, 4>;
+    struct Corner {
+        CornerKey key;
+        bool highlighted;
+    };
+    struct Arrow {
+        ArrowKey key;
+        bool highlighted;
+        size_t route; // the first route with this tip and direction
+    };
+    // The runs of one line, and where its pieces are among the strokes.
+    struct Line {
+        std::shared_ptr<const std::vector<Interval>> runs;
+        size_t first = 0;
+        size_t count = 0;
+    };
+
+    std::map<Axis, Line> lines;
+    std::vector<Corner> corners; // by key, one per key
+    std::vector<Arrow> arrows;   // by key, one per key
+};
 
 namespace {
 
-// A horizontal line (by its y) or a vertical one (by its x). Horizontal lines order first.
-struct Axis {
-    bool vertical = false;
-    double coordinate = 0;
-    auto operator<=>(const Axis &) const = default;
-};
-
-struct Interval {
-    double lower = 0;
-    double upper = 0;
-    bool highlighted = false;
-};
-
-struct Run {
-    Axis axis;
-    Interval interval;
-};
-
-using CornerKey = std::array<double, 6>;
-using ArrowKey = std::array<double, 4>;
-
-struct Corner {
-    CornerKey key;
-    bool highlighted;
-};
-
-struct Arrow {
-    ArrowKey key;
-    bool highlighted;
-    size_t route;
-};
+using Axis = DottedInk::Sources::Axis;
+using Interval = DottedInk::Sources::Interval;
+using Run = DottedInk::Sources::Run;
+using CornerKey = DottedInk::Sources::CornerKey;
+using ArrowKey = DottedInk::Sources::ArrowKey;
+using Corner = DottedInk::Sources::Corner;
+using Arrow = DottedInk::Sources::Arrow;
 
 // Everything the routes draw, sorted and merged afterwards: one sort is much cheaper than a
 // tree insertion per piece when long routes bring tens of thousands of pieces.
@@ -129,8 +146,7 @@ DottedStroke straightStroke(const Axis &axis, const Interval &piece)
 // Merges the runs on one line into pieces: overlapping or touching runs with the same
 // highlight become one piece, a gap or a change of highlight starts a new one. A sweep over
 // the sorted ends, counting the runs open between two consecutive ends.
-void appendPieces(const Axis &axis, std::vector<Run>::const_iterator first, std::vector<Run>::const_iterator last,
-                  std::vector<DottedStroke> &strokes)
+void appendPieces(const Axis &axis, const std::vector<Interval> &runs, std::vector<DottedStroke> &strokes)
 {
     struct End {
         double at;
@@ -138,9 +154,8 @@ void appendPieces(const Axis &axis, std::vector<Run>::const_iterator first, std:
         int highlighted; // the same for related runs only
     };
     std::vector<End> ends;
-    ends.reserve(static_cast<size_t>(last - first) * 2);
-    for (auto run = first; run != last; ++run) {
-        const Interval &i = run->interval;
+    ends.reserve(runs.size() * 2);
+    for (const Interval &i : runs) {
         ends.push_back({i.lower, 1, i.highlighted ? 1 : 0});
         ends.push_back({i.upper, -1, i.highlighted ? -1 : 0});
     }
@@ -168,6 +183,44 @@ void appendPieces(const Axis &axis, std::vector<Run>::const_iterator first, std:
         strokes.push_back(straightStroke(axis, piece));
 }
 
+// The runs of `collected` in groups of one line each, by line.
+template <typename Each>
+void forEachLine(std::vector<Run> &runs, const Each &each)
+{
+    std::sort(runs.begin(), runs.end(), [](const Run &a, const Run &b) { return a.axis < b.axis; });
+    for (auto first = runs.begin(); first != runs.end();) {
+        const auto last = std::find_if(first, runs.end(), [&](const Run &r) { return r.axis != first->axis; });
+        std::vector<Interval> intervals;
+        intervals.reserve(static_cast<size_t>(last - first));
+        for (auto run = first; run != last; ++run)
+            intervals.push_back(run->interval);
+        each(first->axis, std::move(intervals));
+        first = last;
+    }
+}
+
+DottedStroke cornerStroke(const Corner &c)
+{
+    DottedStroke corner;
+    corner.path.moveTo({c.key[0], c.key[1]});
+    corner.path.quadCurveTo({c.key[4], c.key[5]}, {c.key[2], c.key[3]});
+    corner.highlighted = c.highlighted;
+    return corner;
+}
+
+// `kept` with `added` after it, merged as mergeByKey does: of equal keys the kept item stays,
+// highlighted when either is.
+template <typename Item>
+std::vector<Item> mergedAfter(const std::vector<Item> &kept, const std::vector<Item> &added)
+{
+    std::vector<Item> merged;
+    merged.reserve(kept.size() + added.size());
+    merged.insert(merged.end(), kept.begin(), kept.end());
+    merged.insert(merged.end(), added.begin(), added.end());
+    mergeByKey(merged);
+    return merged;
+}
+
 } // namespace
 
 DottedInk::DottedInk(const std::vector<DottedRoute> &routes, const std::optional<std::string> &selectedID)
@@ -176,25 +229,77 @@ DottedInk::DottedInk(const std::vector<DottedRoute> &routes, const std::optional
     for (size_t i = 0; i < routes.size(); ++i)
         collectRoute(routes[i], i, routes[i].isRelated(selectedID), collected);
 
-    std::sort(collected.runs.begin(), collected.runs.end(),
-              [](const Run &a, const Run &b) { return a.axis < b.axis; });
-    for (auto first = collected.runs.begin(); first != collected.runs.end();) {
-        auto last = std::find_if(first, collected.runs.end(), [&](const Run &r) { return r.axis != first->axis; });
-        appendPieces(first->axis, first, last, strokes);
-        first = last;
-    }
+    auto sources = std::make_shared<Sources>();
+    forEachLine(collected.runs, [&](const Axis &axis, std::vector<Interval> runs) {
+        const size_t first = strokes.size();
+        appendPieces(axis, runs, strokes);
+        sources->lines.emplace_hint(sources->lines.end(), axis,
+                                    Sources::Line{std::make_shared<const std::vector<Interval>>(std::move(runs)),
+                                                  first, strokes.size() - first});
+    });
 
     mergeByKey(collected.corners);
-    for (const Corner &c : collected.corners) {
-        DottedStroke corner;
-        corner.path.moveTo({c.key[0], c.key[1]});
-        corner.path.quadCurveTo({c.key[4], c.key[5]}, {c.key[2], c.key[3]});
-        corner.highlighted = c.highlighted;
-        strokes.push_back(std::move(corner));
-    }
+    for (const Corner &c : collected.corners)
+        strokes.push_back(cornerStroke(c));
 
     // Equal keys mean the same tip and direction, hence the same triangle.
     mergeByKey(collected.arrows);
     for (const Arrow &a : collected.arrows)
         arrows.push_back({routes[a.route].arrowhead(), a.highlighted, 0});
+
+    sources->corners = std::move(collected.corners);
+    sources->arrows = std::move(collected.arrows);
+    m_sources = std::move(sources);
+}
+
+DottedInk::DottedInk(const DottedInk &earlier, size_t earlierCount, const std::vector<DottedRoute> &routes,
+                     const std::optional<std::string> &selectedID)
+{
+    if (!earlier.m_sources || earlierCount > routes.size()) {
+        *this = DottedInk(routes, selectedID);
+        return;
+    }
+    if (earlierCount == routes.size()) {
+        *this = earlier;
+        return;
+    }
+    const Sources &before = *earlier.m_sources;
+    Collected collected;
+    for (size_t i = earlierCount; i < routes.size(); ++i)
+        collectRoute(routes[i], i, routes[i].isRelated(selectedID), collected);
+
+    // The lines the new routes run on, merged again with their earlier runs.
+    std::map<Axis, std::vector<DottedStroke>> changed;
+    auto sources = std::make_shared<Sources>();
+    sources->lines = before.lines;
+    forEachLine(collected.runs, [&](const Axis &axis, std::vector<Interval> runs) {
+        Sources::Line &line = sources->lines[axis];
+        if (line.runs)
+            runs.insert(runs.begin(), line.runs->begin(), line.runs->end());
+        appendPieces(axis, runs, changed[axis]);
+        line.runs = std::make_shared<const std::vector<Interval>>(std::move(runs));
+    });
+    strokes.reserve(earlier.strokes.size() + collected.runs.size() + collected.corners.size());
+    for (auto &[axis, line] : sources->lines) {
+        const size_t first = strokes.size();
+        if (const auto pieces = changed.find(axis); pieces != changed.end()) {
+            strokes.insert(strokes.end(), std::make_move_iterator(pieces->second.begin()),
+                           std::make_move_iterator(pieces->second.end()));
+        } else {
+            const auto from = earlier.strokes.begin() + static_cast<ptrdiff_t>(line.first);
+            strokes.insert(strokes.end(), from, from + static_cast<ptrdiff_t>(line.count));
+        }
+        line.first = first;
+        line.count = strokes.size() - first;
+    }
+
+    sources->corners = mergedAfter(before.corners, collected.corners);
+    for (const Corner &c : sources->corners)
+        strokes.push_back(cornerStroke(c));
+
+    sources->arrows = mergedAfter(before.arrows, collected.arrows);
+    arrows.reserve(sources->arrows.size());
+    for (const Arrow &a : sources->arrows)
+        arrows.push_back({routes[a.route].arrowhead(), a.highlighted, 0});
+    m_sources = std::move(sources);
 }

@@ -3,6 +3,7 @@
 #include "core/support/geometry.h"
 
 #include <array>
+#include <memory>
 #include <optional>
 #include <string>
 #include <vector>
@@ -40,6 +41,19 @@ struct DottedInk {
     // Highlights the pieces of routes whose manager or report is `selectedID`; none when
     // absent. Linear in the routes' points plus a sort per line.
     DottedInk(const std::vector<DottedRoute> &routes, const std::optional<std::string> &selectedID);
+    // The same ink, given `earlier`, made by the constructor above from the first
+    // `earlierCount` of `routes` with the same `selectedID`: only the lines, corners and
+    // arrows the later routes touch are merged again, the rest is copied. Lines as they come
+    // from the router thus cost what they add, not what is already drawn.
+    DottedInk(const DottedInk &earlier, size_t earlierCount, const std::vector<DottedRoute> &routes,
+              const std::optional<std::string> &selectedID);
 
-    bool operator==(const DottedInk &) const = default;
+    // The strokes and arrows alone: how they were made plays no part.
+    bool operator==(const DottedInk &other) const { return strokes == other.strokes && arrows == other.arrows; }
+
+    // What extending needs of the routes' pieces before merging; empty for ink made by hand.
+    struct Sources;
+
+private:
+    std::shared_ptr<const Sources> m_sources;
 };

@@ -63,46 +63,78 @@ void DottedRouteStore::keep(const std::shared_ptr<const DottedRoutingKey> &key,
 
 std::optional<std::vector<DottedRoute>> DottedRouteStore::route(
     const std::shared_ptr<const DottedRoutingKey> &key, std::stop_token stop,
-    const std::function<void(const DottedRoutingProgress &)> &routed)
+    const std::function<void(const DottedRoutingProgress &)> &routed, Turn turn)
 {
     const size_t total = key->edges.size();
-    if (std::optional<std::vector<DottedRoute>> known = find(*key)) {
-        if (routed)
-            routed({*known, total, total});
-        return known;
-    }
-    {
-        // Another thread routing the same lines: wait for its result, or take over where it
-        // stopped.
-        std::unique_lock lock(m_mutex);
-        const auto busy = [&] {
-            return std::any_of(m_routing.begin(), m_routing.end(),
-                               [&](const DottedRoutingKey *other) { return *other == *key; });
-        };
-        if (!m_routed.wait(lock, stop, [&] { return !busy(); }))
-            return std::nullopt;
-        m_routing.push_back(key.get());
-    }
-    struct Done {
-        DottedRouteStore &store;
-        const DottedRoutingKey *key;
-        ~Done()
+    const auto known = [&]() -> std::optional<std::vector<DottedRoute>> {
+        std::optional<std::vector<DottedRoute>> routes = find(*key);
+        if (routes && routed)
+            routed({*routes, total, total});
+        return routes;
+    };
+    if (std::optional<std::vector<DottedRoute>> routes = known())
+        return routes;
+    // Once more after giving way, for the result of the one that went first (or to go on
+    // where it stopped).
+    for (;;) {
+        const auto yield = std::make_shared<std::stop_source>();
         {
-            {
-                std::lock_guard lock(store.m_mutex);
-                std::erase(store.m_routing, key);
+            // Another thread routing the same lines: wait for its result, or take over where it
+            // stopped; output the user waits for makes background routing give way.
+            std::unique_lock lock(m_mutex);
+            const auto busy = [&] {
+                const auto other = std::find_if(m_routing.begin(), m_routing.end(),
+                                                [&](const Routing &routing) { return *routing.key == *key; });
+                if (other == m_routing.end()) {
+                    // Background routing that gave way does not take the lines back first.
+                    return turn == Turn::background
+                        && std::any_of(m_waitingFirst.begin(), m_waitingFirst.end(),
+                                       [&](const DottedRoutingKey *waiting) { return *waiting == *key; });
+                }
+                if (turn == Turn::first && other->turn == Turn::background)
+                    other->yield->request_stop();
+                return true;
+            };
+            if (turn == Turn::first)
+                m_waitingFirst.push_back(key.get());
+            const bool free = m_routed.wait(lock, stop, [&] { return !busy(); });
+            if (turn == Turn::first) {
+                m_waitingFirst.erase(std::find(m_waitingFirst.begin(), m_waitingFirst.end(), key.get()));
+                if (!free)
+                    m_routed.notify_all();
             }
-            store.m_routed.notify_all();
+            if (!free)
+                return std::nullopt;
+            m_routing.push_back({key.get(), turn, yield});
         }
-    } done{*this, key.get()};
-    if (std::optional<std::vector<DottedRoute>> known = find(*key)) {
-        if (routed)
-            routed({*known, total, total});
-        return known;
+        struct Done {
+            DottedRouteStore &store;
+            const std::stop_source *yield;
+            ~Done()
+            {
+                {
+                    std::lock_guard lock(store.m_mutex);
+                    std::erase_if(store.m_routing, [&](const Routing &routing) { return routing.yield.get() == yield; });
+                }
+                store.m_routed.notify_all();
+            }
+        } done{*this, yield.get()};
+        if (std::optional<std::vector<DottedRoute>> routes = known())
+            return routes;
+        bool yielded = false;
+        std::optional<std::vector<DottedRoute>> routes = routeHere(key, stop, routed, *yield, yielded);
+        if (routes || !yielded)
+            return routes;
     }
+}
+
+std::optional<std::vector<DottedRoute>> DottedRouteStore::routeHere(
+    const std::shared_ptr<const DottedRoutingKey> &key, std::stop_token stop,
+    const std::function<void(const DottedRoutingProgress &)> &routed, const std::stop_source &yield, bool &yielded)
+{
     std::vector<DottedRouting::Step> steps = startFor(*key);
     const size_t kept = steps.size();
-    DottedRoutingProgress progress{{}, 0, total};
+    DottedRoutingProgress progress{{}, 0, key->edges.size()};
     // Follows the steps as they grow; each route is copied once.
     const auto follow = [&](const std::vector<DottedRouting::Step> &now) {
         for (; progress.done < now.size(); ++progress.done) {
@@ -110,51 +142,62 @@ std::optional<std::vector<DottedRoute>> DottedRouteStore::route(
                 progress.routes.push_back(*now[progress.done].route);
         }
     };
-    const bool finished = DottedRouting::routeOn(key->nodes, key->edges, steps, stop,
+    // The count shows from the start: the grid of a large chart takes a while to build.
+    follow(steps);
+    if (routed)
+        routed(progress);
+    std::stop_source stopHere;
+    const std::stop_callback stopped(stop, [&] { stopHere.request_stop(); });
+    const std::stop_callback gaveWay(yield.get_token(), [&] { stopHere.request_stop(); });
+    // The report of the last line waits until the store keeps the lines: whoever hears that
+    // they are complete finds them here (an undo right after it, say).
+    const bool finished = DottedRouting::routeOn(key->nodes, key->edges, steps, stopHere.get_token(),
                                                  [&](const std::vector<DottedRouting::Step> &now) {
                                                      follow(now);
-                                                     if (routed)
+                                                     if (routed && !progress.isComplete())
                                                          routed(progress);
                                                  });
     if (!finished) {
+        yielded = !stop.stop_requested();
         if (steps.size() > kept)
             keep(key, std::move(steps));
         return std::nullopt;
     }
-    if (steps.size() == kept) {
-        follow(steps);
-        if (routed)
-            routed(progress);
-    }
+    follow(steps);
     std::vector<DottedRoute> routes = DottedRouting::routesOf(steps);
     keep(key, std::move(steps));
+    if (routed)
+        routed(progress);
     return routes;
 }
 
 DottedRoutingJob::DottedRoutingJob(std::shared_ptr<DottedRouteStore> store,
-                                   std::shared_ptr<const DottedRoutingKey> key, std::function<void()> news)
+                                   std::shared_ptr<const DottedRoutingKey> key, std::function<void()> news,
+                                   DottedRouteStore::Turn turn)
     : m_key(std::move(key)), m_shared(std::make_shared<Shared>())
 {
     m_shared->progress.total = m_key->edges.size();
     m_thread = std::jthread([store = std::move(store), key = m_key, shared = m_shared,
-                             news = std::move(news)](std::stop_token stop) {
+                             news = std::move(news), turn](std::stop_token stop) {
         const auto report = [&](const DottedRoutingProgress &progress) {
             bool tell = false;
             {
                 std::lock_guard lock(shared->mutex);
                 DottedRoutingProgress &mine = shared->progress;
+                // The count given as routing starts is news only when it brings lines.
+                const bool more = progress.done > mine.done;
                 mine.routes.insert(mine.routes.end(),
                                    progress.routes.begin() + static_cast<ptrdiff_t>(mine.routes.size()),
                                    progress.routes.end());
                 mine.done = progress.done;
-                tell = !shared->told || progress.isComplete();
-                shared->told = true;
+                tell = (more && !shared->told) || progress.isComplete();
+                shared->told = shared->told || tell;
             }
             if (tell && !stop.stop_requested())
                 news();
         };
         try {
-            store->route(key, stop, report);
+            store->route(key, stop, report, turn);
         } catch (...) {
             // Out of memory: the consumer keeps the lines it has.
         }
@@ -163,11 +206,15 @@ DottedRoutingJob::DottedRoutingJob(std::shared_ptr<DottedRouteStore> store,
     });
 }
 
-DottedRoutingProgress DottedRoutingJob::progress() const
+DottedRoutingProgress DottedRoutingJob::progressAfter(size_t known) const
 {
     std::lock_guard lock(m_shared->mutex);
     m_shared->told = false;
-    return m_shared->progress;
+    const DottedRoutingProgress &all = m_shared->progress;
+    DottedRoutingProgress after{{}, all.done, all.total};
+    if (known < all.routes.size())
+        after.routes.assign(all.routes.begin() + static_cast<ptrdiff_t>(known), all.routes.end());
+    return after;
 }
 
 bool DottedRoutingJob::isFinished() const

@@ -50,6 +50,11 @@ struct DottedRoutingProgress {
 // stopped. Safe to use from several threads at once.
 class DottedRouteStore {
 public:
+    // Who routes when two consumers want an equal key. A window's background routing yields
+    // to output the user waits for (a preview, a PDF, a print job), which takes over where it
+    // got and counts every line; the one that yielded gets the finished routes.
+    enum class Turn { background, first };
+
     explicit DottedRouteStore(size_t capacity = 4);
     DottedRouteStore(const DottedRouteStore &) = delete;
     DottedRouteStore &operator=(const DottedRouteStore &) = delete;
@@ -62,11 +67,14 @@ public:
     // `stop` is requested. Routing starts after the longest run of first edges equal to a
     // stored run of the same nodes; what it makes, the unfinished part too, is kept. While
     // another thread routes an equal key, this waits for it instead of routing the same
-    // lines twice. `routed` is called with the lines done so far: after every line routed
-    // here and, when nothing was left to route here, once at the end.
+    // lines twice, unless this one goes first and the other is in the background: that one
+    // then stops within a line and this one goes on from there. `routed` is called with the
+    // lines done so far: as routing starts here, after every line routed here and, when
+    // nothing was left to route here, once at the end.
     std::optional<std::vector<DottedRoute>> route(const std::shared_ptr<const DottedRoutingKey> &key,
                                                   std::stop_token stop = {},
-                                                  const std::function<void(const DottedRoutingProgress &)> &routed = {});
+                                                  const std::function<void(const DottedRoutingProgress &)> &routed = {},
+                                                  Turn turn = Turn::background);
 
 private:
     struct Entry {
@@ -74,14 +82,27 @@ private:
         std::vector<DottedRouting::Step> steps;
     };
 
+    // A key being routed now, and how to make its router give way.
+    struct Routing {
+        const DottedRoutingKey *key;
+        Turn turn;
+        std::shared_ptr<std::stop_source> yield;
+    };
+
     std::vector<DottedRouting::Step> startFor(const DottedRoutingKey &key) const;
     void keep(const std::shared_ptr<const DottedRoutingKey> &key, std::vector<DottedRouting::Step> steps);
+    // Routes `key` from what is kept; null when stopped or told to yield (`yielded` says which).
+    std::optional<std::vector<DottedRoute>> routeHere(const std::shared_ptr<const DottedRoutingKey> &key,
+                                                      std::stop_token stop,
+                                                      const std::function<void(const DottedRoutingProgress &)> &routed,
+                                                      const std::stop_source &yield, bool &yielded);
 
     size_t m_capacity;
     mutable std::mutex m_mutex;
-    std::vector<Entry> m_entries; // the most recently kept first
-    std::vector<const DottedRoutingKey *> m_routing; // keys being routed now
-    std::condition_variable_any m_routed;            // one of them is done
+    std::vector<Entry> m_entries;   // the most recently kept first
+    std::vector<Routing> m_routing; // keys being routed now
+    std::vector<const DottedRoutingKey *> m_waitingFirst; // keys output waits to route
+    std::condition_variable_any m_routed; // one of them is done
 };
 
 // Routes one key through a store on a thread of its own, for a consumer that shows lines
@@ -91,14 +112,17 @@ private:
 class DottedRoutingJob {
 public:
     DottedRoutingJob(std::shared_ptr<DottedRouteStore> store, std::shared_ptr<const DottedRoutingKey> key,
-                     std::function<void()> news);
+                     std::function<void()> news, DottedRouteStore::Turn turn = DottedRouteStore::Turn::background);
     DottedRoutingJob(const DottedRoutingJob &) = delete;
     DottedRoutingJob &operator=(const DottedRoutingJob &) = delete;
     ~DottedRoutingJob() = default; // the thread is told to stop, then joined
 
     const std::shared_ptr<const DottedRoutingKey> &key() const { return m_key; }
     // The lines so far (a copy); complete once routing is done.
-    DottedRoutingProgress progress() const;
+    DottedRoutingProgress progress() const { return progressAfter(0); }
+    // The same without the first `known` lines, which the caller has: a window asks many
+    // times a second, and copying every line each time would keep it busy.
+    DottedRoutingProgress progressAfter(size_t known) const;
     // Asks the thread to stop and returns at once; it stops within milliseconds, or once the
     // routing grid of a very large chart is built.
     void cancel() { m_thread.request_stop(); }

@@ -84,6 +84,12 @@ std::size_t ArrivingBytes::beyond(std::size_t offset)
     return m_arrived;
 }
 
+void ArrivingBytes::stopWanting()
+{
+    m_unwanted = true;
+    m_roomDone = true; // no more room made ahead of bytes that will not come
+}
+
 std::string_view ArrivingBytes::whole()
 {
     std::unique_lock lock(m_mutex);

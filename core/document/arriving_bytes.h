@@ -33,6 +33,11 @@ public:
     void finish();
     // Reading failed: waiting gives up with Abandoned.
     void abandon();
+    // Whether the reading side still wants bytes; once not, the putting side may stop.
+    bool isWanted() const { return !m_unwanted; }
+
+    // The room made, the most bytes that can arrive.
+    std::size_t capacity() const { return m_capacity; }
 
     // The reading side. Where the bytes lie, arrived or not.
     const char *data() const { return m_data; }
@@ -41,6 +46,8 @@ public:
     std::size_t beyond(std::size_t offset);
     // Waits for every byte. Throws Abandoned.
     std::string_view whole();
+    // No byte beyond those read so far is needed (the text was refused).
+    void stopWanting();
 
 private:
     std::unique_ptr<char[]> m_buffer;
@@ -53,6 +60,7 @@ private:
     std::size_t m_arrived = 0;
     bool m_finished = false;
     bool m_abandoned = false;
+    std::atomic<bool> m_unwanted = false;
     // Last, so that they stop before the buffer goes.
     std::atomic<bool> m_roomDone = false;
     std::atomic<std::size_t> m_nextRoom = 0; // the next stretch of room to make ready

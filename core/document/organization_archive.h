@@ -61,14 +61,24 @@ struct OrganizationArchive {
     // A new document with only a name and an organization.
     static OrganizationArchive make(std::string name, Organization organization);
 
+    // How decode reads the versions and the organization's positions. Both ways give the
+    // same archive, or the same message, for every text.
+    enum class Reading {
+        automatic, // apart on helper threads when the document is large enough to gain from it
+        onePass,   // on this thread, in one pass
+        apart,     // apart on helper threads whatever the size
+    };
+
     // Reads a document file's bytes: a bare organization ({"positions": [...]}) or a full
     // archive, then validates the organization, the planning state, every version's
     // organization and the version ids. Throws OrganizationError with the message the user
-    // reads. Versions are read one at a time, so a long history never sits in memory as JSON.
-    static OrganizationArchive decode(std::string_view bytes);
+    // reads; malformed text is refused at its first fault (a NUL byte is one), without
+    // waiting for the bytes after it. Versions are read one at a time, so a long history
+    // never sits in memory as JSON.
+    static OrganizationArchive decode(std::string_view bytes, Reading reading = Reading::automatic);
     // The same while the bytes are still being read; throws ArrivingBytes::Abandoned when
     // reading them fails.
-    static OrganizationArchive decode(ArrivingBytes &bytes);
+    static OrganizationArchive decode(ArrivingBytes &bytes, Reading reading = Reading::automatic);
     // The file's bytes: validates the organization and the planning state, then writes
     // pretty-printed JSON with sorted keys. Throws OrganizationError; the same archive
     // always gives the same bytes.

@@ -71,17 +71,23 @@ public:
         std::optional<ArraySpans> organization;
         {
             std::vector<std::jthread> threads;
-            for (size_t t = 0; t < helpers; ++t)
-                threads.emplace_back([this] {
-                    try {
-                        help();
-                    } catch (...) {
-                        fail(); // out of memory, say: the one-pass reader has its say
-                    }
-                });
+            // Started with the first piece found: a text that is no document starts none.
+            const auto startHelpers = [&] {
+                for (size_t t = threads.size(); t < helpers; ++t)
+                    threads.emplace_back([this] {
+                        try {
+                            help();
+                        } catch (...) {
+                            fail(); // out of memory, say: the one-pass reader has its say
+                        }
+                    });
+            };
             try {
                 std::vector<std::string_view> positions; // the organization's, not yet handed over
-                const auto found = [this, &positions](size_t path, std::optional<std::string_view> element) {
+                const auto found = [this, &positions, &threads, &startHelpers](size_t path,
+                                                                             std::optional<std::string_view> element) {
+                    if (threads.empty() && element)
+                        startHelpers();
                     if (path == organizationPath && element) {
                         positions.push_back(*element);
                         if (positions.size() < chunkPositions)
@@ -223,7 +229,7 @@ private:
                 try {
                     positions.emplace();
                     for (std::string_view text : texts)
-                        positions->push_back(OrganizationJson::decodePosition(Json::parse(text.begin(), text.end())));
+                        positions->push_back(OrganizationJson::decodePosition(JsonRead::parsePart(text)));
                 } catch (...) {
                     positions.reset();
                 }
@@ -308,13 +314,13 @@ private:
         const std::optional<ArraySpans> positions = JsonArrayScan::findArray(text, {"organization", "positions"});
         publish(i, positions ? std::optional(positions->elements) : std::nullopt);
         if (!positions) {
-            const Json json = Json::parse(text.begin(), text.end());
+            const Json json = JsonRead::parsePart(text);
             result.revision = ArchiveJson::decodeRevision(json, result.organization);
             return result;
         }
         std::string skeleton(text.substr(0, positions->open + 1));
         skeleton += text.substr(positions->close);
-        result.revision = ArchiveJson::decodeRevision(Json::parse(skeleton), result.organization);
+        result.revision = ArchiveJson::decodeRevision(JsonRead::parsePart(skeleton), result.organization);
 
         const std::vector<std::string_view> &texts = positions->elements;
         if (i == 0) {
@@ -330,7 +336,7 @@ private:
                 continue;
             }
             result.organization.positions.push_back(
-                OrganizationJson::decodePosition(Json::parse(texts[p].begin(), texts[p].end())));
+                OrganizationJson::decodePosition(JsonRead::parsePart(texts[p])));
         }
         forget(i - 1);
         return result;
@@ -351,7 +357,7 @@ private:
             if (same[p])
                 organization.positions.push_back(*positions[p]);
             else
-                organization.positions.push_back(OrganizationJson::decodePosition(Json::parse(texts[p].begin(), texts[p].end())));
+                organization.positions.push_back(OrganizationJson::decodePosition(JsonRead::parsePart(texts[p])));
         }
     }
 

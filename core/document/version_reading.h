@@ -12,7 +12,9 @@
 
 // The saved versions of a document file, read on several threads. A fast path only: it
 // answers nothing whenever it is not sure, and the one-pass reader then reads the file and
-// reports any fault, so every message is the one-pass reader's.
+// reports any fault, so every message is the one-pass reader's. Each piece is read under the
+// one-pass reader's rules (JsonRead::parsePart): a NUL byte or a byte-order mark in a piece
+// fails it, as it fails the whole text.
 namespace VersionReading {
 
 struct Versions {
@@ -30,7 +32,8 @@ struct Versions {
 // helpers decode, with the rest of the text: the text with both lists emptied (the
 // organization's only when it was found). It returns false to give up. Nothing when unsure,
 // when there are fewer than two versions, when anything read apart does not read or
-// `whileDecoding` gives up. Throws ArrivingBytes::Abandoned.
+// `whileDecoding` gives up. Helper threads start only once the scan finds a piece to hand
+// out. Throws ArrivingBytes::Abandoned.
 std::optional<Versions> read(ArrivingBytes &bytes, const std::function<bool(const std::string &rest)> &whileDecoding);
 
 } // namespace VersionReading

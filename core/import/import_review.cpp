@@ -77,6 +77,15 @@ bool greaterDigits(std::string_view a, std::string_view b)
     return a.size() != b.size() ? a.size() > b.size() : a > b;
 }
 
+// True when `shorter` is `stored` with one or more of its leading zeros dropped.
+bool droppedLeadingZeros(std::string_view stored, std::string_view shorter)
+{
+    if (shorter.size() >= stored.size() || !stored.ends_with(shorter))
+        return false;
+    const std::string_view dropped = stored.substr(0, stored.size() - shorter.size());
+    return dropped.find_first_not_of('0') == std::string_view::npos;
+}
+
 bool isAllDigits(std::string_view text)
 {
     return !text.empty() && std::all_of(text.begin(), text.end(), [](char c) { return c >= '0' && c <= '9'; });
@@ -261,11 +270,41 @@ private:
         return id;
     }
 
+    // Updating: the stored position a row's Position ID names; null otherwise. Its fields
+    // stand in for every column the mapping leaves out, so a file of a few columns changes
+    // only those.
+    const Position *storedMatch(const std::string &suppliedID) const
+    {
+        if (!m_updateMatchingIDs || suppliedID.empty())
+            return nullptr;
+        const auto found = m_existingByID.find(suppliedID);
+        return found == m_existingByID.end() ? nullptr : found->second;
+    }
+
+    // A spreadsheet program reads "00042" as the number 42; the same person then seems to get
+    // a new employee number.
+    void checkLeadingZeros(const Position *stored, const std::string &employeeNumber, int n)
+    {
+        if (!stored || !stored->employee || !isMapped(ImportField::employeeID) || employeeNumber.empty())
+            return;
+        const std::string storedNumber = Text::trimmed(stored->employee->id);
+        if (!droppedLeadingZeros(storedNumber, employeeNumber))
+            return;
+        warning(n, "employee number " + employeeNumber + " would replace " + storedNumber +
+                       "; leading zeros may have been removed by a spreadsheet program.");
+        ++m_result.leadingZeroRows;
+    }
+
     void readRow(const Row &row, int n)
     {
+        const std::string suppliedID = value(row, ImportField::positionID);
+        const Position *stored = storedMatch(suppliedID);
         std::string employeeNumber = value(row, ImportField::employeeID);
-        const std::string name = value(row, ImportField::name);
-        const bool vacant = flag(row, ImportField::vacant, n).value_or(employeeNumber.empty() && name.empty());
+        std::string name = value(row, ImportField::name);
+        const std::optional<bool> vacantFlag = flag(row, ImportField::vacant, n);
+        if (stored && vacantFlag != true)
+            keepUnmappedPerson(*stored, employeeNumber, name);
+        const bool vacant = vacantFlag.value_or(employeeNumber.empty() && name.empty());
         const std::string payLevel = value(row, ImportField::title);
         std::string jobTitle = isMapped(ImportField::jobTitle) ? value(row, ImportField::jobTitle) : payLevel;
 
@@ -276,18 +315,17 @@ private:
             m_nextEmployeeNumber = following.next();
             warning(n, "generated employee number " + employeeNumber + ".");
         }
+        if (!vacant)
+            checkLeadingZeros(stored, employeeNumber, n);
 
-        std::string id = value(row, ImportField::positionID);
+        std::string id = suppliedID;
         if (id.empty())
             id = generatedID(employeeNumber, n);
         if (!m_seenIDs.insert(id).second)
             error(n, "duplicate position ID " + id + ".");
 
-        if (m_updateMatchingIDs && !isMapped(ImportField::jobTitle)) {
-            const auto existing = m_existingByID.find(id);
-            if (existing != m_existingByID.end() && existing->second->customJobTitle)
-                jobTitle = *existing->second->customJobTitle;
-        }
+        if (stored && !isMapped(ImportField::jobTitle) && stored->customJobTitle)
+            jobTitle = *stored->customJobTitle;
         if (payLevel.empty())
             error(n, "Pay Level is required.");
         if (jobTitle.empty())
@@ -306,46 +344,20 @@ private:
             error(n, "vacant positions cannot contain an employee. Clear the employee fields or mark it filled.");
         }
 
-        double fte = 1;
-        if (const std::string text = value(row, ImportField::fte); !text.empty()) {
-            const std::optional<double> read = NumberText::decimal(text);
-            if (!read || !std::isfinite(*read) || *read <= 0)
-                error(n, "FTE must be a positive number.");
-            else if (*read > maximumEnteredFte)
-                error(n, std::string("FTE must be at most ") + maximumEnteredFteText + ".");
-            fte = read.value_or(1);
-        }
-
-        std::string location = value(row, ImportField::location);
-        std::vector<SchoolAssignment> allocations = readAllocations(value(row, ImportField::schoolAllocations), n);
-        if (location.empty() && allocations.empty())
-            warning(n, "location is blank; District Office will be used.");
-
-        std::optional<int64_t> siblingOrder;
-        if (const std::string text = value(row, ImportField::siblingOrder); !text.empty()) {
-            siblingOrder = NumberText::wholeNumber(text);
-            if (!siblingOrder)
-                error(n, "sibling order must be a whole number.");
-        }
-
-        if (location.empty())
-            location = allocations.empty() ? "District Office" : "Itinerant";
-        const bool assistant = flag(row, ImportField::assistant, n).value_or(false);
-
         Position position{
             .id = id,
             .title = payLevel,
-            .department = value(row, ImportField::department),
-            .location = std::move(location),
-            .fte = fte,
-            .schoolAssignments = std::move(allocations),
-            .isAssistant = assistant,
-            .siblingOrder = siblingOrder,
+            .department = stored && !isMapped(ImportField::department) ? stored->department
+                                                                        : value(row, ImportField::department),
         };
+        readShares(row, n, stored, position);
+        position.isAssistant = flag(row, ImportField::assistant, n).value_or(false);
         if (jobTitle != payLevel)
             position.customJobTitle = std::move(jobTitle);
         if (!vacant)
             position.employee = Employee{.id = employeeNumber, .name = name};
+        if (stored)
+            keepUnmappedReporting(*stored, position);
         m_imported.push_back(std::move(position));
 
         PendingReferences pending{.primary = value(row, ImportField::manager), .row = n};
@@ -354,6 +366,65 @@ private:
                 pending.dotted.push_back(std::move(reference));
         }
         m_pending.push_back(std::move(pending));
+    }
+
+    // The stored person fills the employee columns the file does not carry (unless the row
+    // is marked vacant, which empties the position).
+    void keepUnmappedPerson(const Position &stored, std::string &employeeNumber, std::string &name) const
+    {
+        if (!stored.employee)
+            return;
+        if (!isMapped(ImportField::employeeID))
+            employeeNumber = Text::trimmed(stored.employee->id);
+        if (!isMapped(ImportField::name))
+            name = stored.employee->name;
+    }
+
+    // FTE, location with its school split and sibling order, in that order of messages; for
+    // a stored position the columns left out keep its values.
+    void readShares(const Row &row, int n, const Position *stored, Position &position)
+    {
+        const auto keeps = [&](ImportField field) { return stored && !isMapped(field); };
+        position.fte = keeps(ImportField::fte) ? stored->fte : 1;
+        if (const std::string text = value(row, ImportField::fte); !text.empty()) {
+            const std::optional<double> read = NumberText::decimal(text);
+            if (!read || !std::isfinite(*read) || *read <= 0)
+                error(n, "FTE must be a positive number.");
+            else if (*read > maximumEnteredFte)
+                error(n, std::string("FTE must be at most ") + maximumEnteredFteText + ".");
+            position.fte = read.value_or(1);
+        }
+
+        position.location = keeps(ImportField::location) ? stored->location : value(row, ImportField::location);
+        position.schoolAssignments = keeps(ImportField::schoolAllocations)
+                                         ? stored->schoolAssignments
+                                         : readAllocations(value(row, ImportField::schoolAllocations), n);
+        if (position.location.empty()) {
+            if (position.schoolAssignments.empty())
+                warning(n, "location is blank; District Office will be used.");
+            position.location = position.schoolAssignments.empty() ? "District Office" : "Itinerant";
+        }
+
+        if (keeps(ImportField::siblingOrder))
+            position.siblingOrder = stored->siblingOrder;
+        if (const std::string text = value(row, ImportField::siblingOrder); !text.empty()) {
+            position.siblingOrder = NumberText::wholeNumber(text);
+            if (!position.siblingOrder)
+                error(n, "sibling order must be a whole number.");
+        }
+    }
+
+    // The stored managers, assistant flag and group count where no column speaks for them;
+    // manager cells that are there are resolved once every row is known.
+    void keepUnmappedReporting(const Position &stored, Position &position) const
+    {
+        if (!isMapped(ImportField::manager))
+            position.managerID = stored.managerID;
+        if (!isMapped(ImportField::dotted))
+            position.dottedManagerIDs = stored.dottedManagerIDs;
+        if (!isMapped(ImportField::assistant))
+            position.isAssistant = stored.isAssistant;
+        position.groupMemberCount = stored.groupMemberCount;
     }
 
     // "School=FTE; School=FTE"; each malformed piece is reported and left out.
@@ -410,7 +481,8 @@ private:
             }
             std::sort(dotted.begin(), dotted.end());
             dotted.erase(std::unique(dotted.begin(), dotted.end()), dotted.end());
-            position.dottedManagerIDs = std::move(dotted);
+            if (isMapped(ImportField::dotted))
+                position.dottedManagerIDs = std::move(dotted);
         }
     }
 

@@ -16,6 +16,9 @@ struct ImportReview {
     std::optional<Organization> organization; // present exactly when there is no error
     std::vector<std::string> errors;          // block the import
     std::vector<std::string> warnings;        // do not
+    // Updated rows whose employee number is the stored one without its leading zeros, each
+    // also named by a warning.
+    int leadingZeroRows = 0;
 
     // The errors or warnings about row `row` (1-based), in review order. Row 1 never
     // collects the messages of row 10.
@@ -28,10 +31,12 @@ namespace TabularImport {
 
 // Reads every non-blank row below `headerRow` (0-based) through `mapping` into positions,
 // merges them with `existing` as `mode` says (replace ignores it), resolves managers by
-// `references`, and checks what the model requires. Updating keeps a position whose row
-// shows it unchanged (TabularImport::isUnchanged) as stored and in its place; a changed
-// one moves to the end. Never throws: every problem becomes a message. Pure. Linear in the sheet's cells and the positions, using hash indexes by
-// id and employee number; one primary chain link is followed once.
+// `references`, and checks what the model requires. Updating, a row that names a stored
+// position takes the stored value of every field the mapping leaves out, and the checks see
+// that merged position; one that then shows it unchanged (TabularImport::isUnchanged) keeps
+// it as stored and in its place; a changed one moves to the end. Never throws: every
+// problem becomes a message. Pure. Linear in the sheet's cells and the positions, using hash
+// indexes by id and employee number; one primary chain link is followed once.
 ImportReview review(const ImportSheet &sheet, int headerRow, const ImportMapping &mapping,
                     ManagerReferences references, ImportMode mode, const Organization &existing);
 

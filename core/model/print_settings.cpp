@@ -96,8 +96,16 @@ bool inRange(double value, double low, double high)
 
 } // namespace
 
-ChartPagination::ChartPagination(Size chart, const ChartPrintSettings &settings_)
-    : settings(settings_)
+namespace {
+
+// The content rectangle and the grid of pages that cover a chart, before the page limit.
+struct PageGrid {
+    Rect content;
+    double columns = 1;
+    double rows = 1;
+};
+
+PageGrid pageGrid(Size chart, const ChartPrintSettings &settings)
 {
     const bool valid = inRange(settings.widthInches, 2, 200) && inRange(settings.heightInches, 2, 200) &&
                        std::isfinite(settings.scalePercent) && settings.scalePercent > 0 &&
@@ -111,18 +119,41 @@ ChartPagination::ChartPagination(Size chart, const ChartPrintSettings &settings_
 
     const Size paper = settings.paperSize();
     const double m = settings.marginInches * 72;
-    contentRect = Rect::make(m, m + 36, paper.width - 2 * m, paper.height - 2 * m - 54);
-    const double cw = contentRect.size.width;
-    const double chh = contentRect.size.height;
+    PageGrid grid;
+    grid.content = Rect::make(m, m + 36, paper.width - 2 * m, paper.height - 2 * m - 54);
+    const double cw = grid.content.size.width;
+    const double chh = grid.content.size.height;
     const double o = settings.overlapInches * 72;
     if (!(o + 36 < cw && o + 36 < chh))
         throw OrganizationError::invalid("Margins and overlap leave too little room on the page.");
 
     const double s = settings.scalePercent / 100;
-    const double columnCount = std::max(1.0, std::ceil((chart.width * s - o) / (cw - o)));
-    const double rowCount = std::max(1.0, std::ceil((chart.height * s - o) / (chh - o)));
-    if (rowCount * columnCount > 500)
+    grid.columns = std::max(1.0, std::ceil((chart.width * s - o) / (cw - o)));
+    grid.rows = std::max(1.0, std::ceil((chart.height * s - o) / (chh - o)));
+    return grid;
+}
+
+} // namespace
+
+double ChartPagination::pagesNeeded(Size chart, const ChartPrintSettings &settings)
+{
+    const PageGrid grid = pageGrid(chart, settings);
+    return grid.rows * grid.columns;
+}
+
+ChartPagination::ChartPagination(Size chart, const ChartPrintSettings &settings_)
+    : settings(settings_)
+{
+    const PageGrid grid = pageGrid(chart, settings);
+    contentRect = grid.content;
+    const double columnCount = grid.columns;
+    const double rowCount = grid.rows;
+    if (rowCount * columnCount > maxPages)
         throw OrganizationError::invalid("This would create more than 500 pages. Reduce scale or increase paper size.");
+    const double cw = contentRect.size.width;
+    const double chh = contentRect.size.height;
+    const double o = settings.overlapInches * 72;
+    const double s = settings.scalePercent / 100;
     columns = static_cast<int>(columnCount);
     rows = static_cast<int>(rowCount);
 

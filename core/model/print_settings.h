@@ -74,8 +74,15 @@ struct ChartPagination {
     std::vector<ChartPrintTile> tiles; // row-major
     Size chartInset;                   // chart points that centre the chart in the tiled area
 
-    // Throws OrganizationError for bad paper, no printable room, or more than 500 pages.
+    // The most pages a chart is cut into.
+    static constexpr int maxPages = 500;
+
+    // Throws OrganizationError for bad paper, no printable room, or more than maxPages pages.
     ChartPagination(Size chart, const ChartPrintSettings &settings);
+
+    // The pages the chart needs, maxPages or more too (a huge scale may ask billions). Throws
+    // OrganizationError for bad paper or no printable room.
+    static double pagesNeeded(Size chart, const ChartPrintSettings &settings);
 };
 
 namespace PrintSettingsJson {

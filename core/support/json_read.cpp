@@ -1,5 +1,6 @@
 #include "core/support/json_read.h"
 
+#include <algorithm>
 #include <cmath>
 
 namespace JsonRead {
@@ -133,7 +134,20 @@ std::optional<bool> optionalBoolean(const Json &object, const std::string &key)
 void refuseNul(std::string_view text)
 {
     if (const size_t at = text.find('\0'); at != std::string_view::npos)
-        throw Error("The data is not valid JSON (at byte " + std::to_string(at + 1) + ").");
+        throw malformedAt(at + 1, text.size());
+}
+
+Error malformedAt(std::size_t byte, std::size_t end)
+{
+    return Error("The data is not valid JSON (at byte " + std::to_string(std::min(byte, std::max<std::size_t>(end, 1))) +
+                 ").");
+}
+
+Json parsePart(std::string_view text)
+{
+    if (text.starts_with("\xEF\xBB\xBF"))
+        throw malformedAt(1, text.size());
+    return parse(text);
 }
 
 Json parse(std::string_view text)
@@ -142,7 +156,7 @@ Json parse(std::string_view text)
     try {
         return Json::parse(text.begin(), text.end());
     } catch (const nlohmann::json::parse_error &error) {
-        throw Error("The data is not valid JSON (at byte " + std::to_string(error.byte) + ").");
+        throw malformedAt(error.byte, text.size());
     } catch (const nlohmann::json::exception &) {
         // A number too large for a double ("1e400") arrives as out_of_range, not parse_error.
         throw Error("The data holds a number that is out of range.");

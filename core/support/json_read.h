@@ -52,4 +52,14 @@ Json parse(std::string_view text);
 // their own parser over the text call this first; parse() does.
 void refuseNul(std::string_view text);
 
+// The message for malformed JSON found by the parser at 1-based byte `byte` of a text whose
+// end is `end` bytes in. The parser counts the end of the text as one more byte; a text that
+// stops short is reported at its last byte instead, never past it.
+Error malformedAt(std::size_t byte, std::size_t end);
+
+// Parses a part cut out of a larger text, as parse() would read it there: also a byte-order
+// mark at its start is refused, which the parser skips only at the start of a whole text.
+// The error's byte is the part's own, so callers that report errors read the whole text.
+Json parsePart(std::string_view text);
+
 } // namespace JsonRead

@@ -100,6 +100,10 @@ PendingFile::PendingFile(const fs::path &target)
     m_folder = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
     if (m_folder < 0)
         fail(errno);
+    // The rename needs only the folder's permission: a file the user may not write (made
+    // read-only, or someone else's) is refused as writing into it would be.
+    if (::faccessat(AT_FDCWD, m_target.c_str(), W_OK, AT_EACCESS) != 0 && errno == EACCES)
+        fail(EACCES);
     // A hidden name of its own, never one the user could have chosen for a file of ours.
     for (int attempt = 0; m_file < 0; ++attempt) {
         m_temporary = ".vantrel-" + makeUUID() + ".part";

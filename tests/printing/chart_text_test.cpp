@@ -50,6 +50,21 @@ TEST(ChartText, DecimalsOfOddValues)
     EXPECT_EQ(ChartText::decimal(std::nan(""), 2, english), english.toString(qQNaN()));
 }
 
+// A positive FTE too small for three fraction digits is written exactly, never as 0; a
+// long one is cut in its digits and keeps its exponent.
+TEST(ChartText, APositiveFteNeverReadsZero)
+{
+    const QLocale c = QLocale::c();
+    EXPECT_EQ(ChartText::fte(1e-320, c), "1e-320");
+    EXPECT_EQ(ChartText::fte(0.0004, c), "0.0004");
+    EXPECT_EQ(ChartText::fte(4e-05, c), "4e-05");
+    EXPECT_EQ(ChartText::fte(0.0005, c), "0.001");
+    EXPECT_EQ(ChartText::fte(0, c), "0");
+    EXPECT_EQ(ChartText::fte(1.2345678e-07, c), QStringLiteral("1.234\u2026e-07"));
+    EXPECT_EQ(ChartText::fteInFull(1.2345678e-07, c), "1.2345678e-07");
+    EXPECT_EQ(ChartText::fte(0.0004, QLocale(QLocale::German, QLocale::Germany)), "0,0004");
+}
+
 namespace {
 
 // The text a box shows, as a PDF reader extracts it.

@@ -127,6 +127,7 @@ TEST_F(CardAccessibility, FteInTheUsersNumberFormat)
     EXPECT_EQ(fte(0.75), "0.75 FTE");
     EXPECT_EQ(fte(2), "2 FTE");
     EXPECT_EQ(fte(1234.5), "1,234.5 FTE");
+    EXPECT_EQ(fte(1e-320), "1e-320 FTE"); // a share too small to round, but a share
     QLocale::setDefault(QLocale(QLocale::German, QLocale::Germany));
     EXPECT_EQ(fte(1234.5), "1.234,5 FTE");
 }

@@ -12,11 +12,14 @@
 #include <QAccessibleActionInterface>
 #include <QAction>
 #include <QApplication>
+#include <QElapsedTimer>
 #include <QEventLoop>
 #include <QFrame>
 #include <QImage>
 #include <QMenu>
 #include <QMouseEvent>
+#include <QPaintEvent>
+#include <QScreen>
 #include <QTimer>
 #include <QWheelEvent>
 
@@ -75,6 +78,93 @@ protected:
 
     ChartCanvas canvas{view};
 };
+
+// A chart too large to wait for its lines: 40 managers of 20 people, four people of each
+// team with a dotted line to a manager across the chart.
+Organization linedDistrict()
+{
+    Organization organization;
+    const auto add = [&](const std::string &id, std::optional<std::string> manager) {
+        Position p;
+        p.id = id;
+        p.title = p.department = "Team " + id.substr(0, 3);
+        p.managerID = std::move(manager);
+        p.employee = Employee{"E" + id, "Person " + id};
+        organization.positions.push_back(std::move(p));
+    };
+    add("TOP", std::nullopt);
+    for (int m = 0; m < 40; ++m) {
+        const std::string manager = "M" + std::to_string(100 + m);
+        add(manager, "TOP");
+        for (int r = 0; r < 20; ++r) {
+            add(manager + "-" + std::to_string(r), manager);
+            if (r % 5 == 2)
+                organization.positions.back().dottedManagerIDs = {"M" + std::to_string(100 + (m + 7 + r) % 40)};
+        }
+    }
+    return organization;
+}
+
+// Records the parts of a widget each repaint drew.
+class PaintedParts : public QObject {
+public:
+    explicit PaintedParts(QWidget &widget) : m_widget(widget) { widget.installEventFilter(this); }
+    std::vector<QRegion> parts;
+    bool allWhole() const
+    {
+        return std::all_of(parts.begin(), parts.end(), [&](const QRegion &part) { return part == QRegion(m_widget.rect()); });
+    }
+
+protected:
+    bool eventFilter(QObject *, QEvent *event) override
+    {
+        if (event->type() == QEvent::Paint)
+            parts.push_back(static_cast<QPaintEvent *>(event)->region());
+        return false;
+    }
+
+private:
+    QWidget &m_widget;
+};
+
+// Lines as they come from the router, and an edit that keeps every card in place, draw only
+// where the picture changed; what shows is then what a whole new drawing gives, pixel for pixel.
+TEST_F(ChartCanvasTest, NewLinesAndEditsDrawOnlyWhatChanged)
+{
+    PaintedParts painted(canvas);
+    OrganizationArchive archive = OrganizationArchive::make("Lined", linedDistrict());
+    document.setArchive(archive);
+    settle();
+    QElapsedTimer clock;
+    clock.start();
+    while (canvas.scene()->routesPending() && clock.elapsed() < 120000)
+        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 50);
+    settle();
+    ASSERT_FALSE(canvas.scene()->routesPending());
+    ASSERT_GE(canvas.scene()->routes().size(), 100u);
+    // What is on screen, drawn in parts, against the whole drawn anew.
+    const auto onScreen = [&] {
+        return canvas.screen()->grabWindow(canvas.winId()).toImage().convertToFormat(QImage::Format_RGB32);
+    };
+    const auto anew = [&] { return canvas.grab().toImage().convertToFormat(QImage::Format_RGB32); };
+    EXPECT_FALSE(painted.allWhole());
+    EXPECT_EQ(onScreen(), anew());
+
+    painted.parts.clear();
+    // A person whose card shows: in the middle of the window.
+    const int shownCard = canvas.cardIndexAt(canvas.rect().center());
+    ASSERT_GE(shownCard, 0);
+    const std::string renamed = canvas.cardID(shownCard);
+    for (Position &position : archive.organization.positions) {
+        if (position.id == renamed)
+            position.employee->name = "Renamed Person";
+    }
+    document.setArchive(archive);
+    settle();
+    ASSERT_FALSE(painted.parts.empty());
+    EXPECT_FALSE(painted.allWhole());
+    EXPECT_EQ(onScreen(), anew());
+}
 
 TEST_F(ChartCanvasTest, SampleDistrictIsFittedAndDrawnWhereTheLayoutPutIt)
 {

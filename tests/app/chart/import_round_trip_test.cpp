@@ -43,6 +43,51 @@ const char *const bareDistrict = R"({"positions": [
    "managerID": "P4", "location": "South", "fte": 1, "dottedManagerIDs": [], "schoolAssignments": []}
 ]})";
 
+// Thirty positions with every field a partial file can leave out: departments, managers,
+// dotted lines, school splits, FTEs, an assistant, sibling orders, custom job titles and
+// vacancies; employee numbers of five digits. The "Schools" chart lists the leaders.
+OrganizationArchive thirtyPositionDistrict()
+{
+    Organization organization;
+    for (int i = 1; i <= 30; ++i) {
+        const std::string number = std::string(i < 10 ? "0000" : "000") + std::to_string(i);
+        Position p{.id = "P" + std::to_string(i), .title = i == 1 ? "Superintendent" : i <= 5 ? "Principal" : "Teacher",
+                   .department = i == 1 ? "Office" : i <= 5 ? "Schools" : "Instruction",
+                   .employee = Employee{number, "Person " + number}, .location = "School " + std::to_string(i % 5)};
+        if (i > 1)
+            p.managerID = i <= 5 ? "P1" : "P" + std::to_string(2 + i % 4);
+        if (i > 5 && i % 5 == 0) {
+            p.location = "Itinerant";
+            p.fte = 0.5;
+            p.schoolAssignments = {{"North", 0.25}, {"South", 0.25}};
+        }
+        if (i > 5 && i % 7 == 0)
+            p.dottedManagerIDs = {"P1"};
+        if (i > 5 && i % 6 == 0)
+            p.employee.reset();
+        if (i % 4 == 0)
+            p.setJobTitle("Lead " + p.title);
+        if (i % 3 == 0)
+            p.siblingOrder = i;
+        p.isAssistant = i == 6;
+        organization.positions.push_back(std::move(p));
+    }
+    OrganizationArchive archive{.name = "Thirty", .organization = std::move(organization)};
+    archive.sheets = std::vector<OrganizationSheet>{{.id = "S-SCHOOLS", .name = "Schools", .positionIDs = {"P1", "P2", "P3", "P4", "P5"}}};
+    return archive;
+}
+
+// The file a user makes with only the columns to change: every position, as stored.
+std::string partialFile(const Organization &organization)
+{
+    std::string csv = "Position ID,Employee Number,Employee Name,Pay Level,Job Title\n";
+    for (const Position &p : organization.positions) {
+        csv += p.id + "," + (p.employee ? p.employee->id + "," + p.employee->name : std::string(",")) + "," + p.title +
+               "," + p.jobTitle() + "\n";
+    }
+    return csv;
+}
+
 // The "Technology" chart lists P2 and P3 and is the one shown; the rest are on no chart.
 OrganizationArchive chartedDistrict()
 {
@@ -83,6 +128,21 @@ protected:
     // of `path` in `mode`. Applies when the review allows it; says whether it did.
     bool import(const QString &path, const std::string &tab, ImportMode mode)
     {
+        QPointer<SpreadsheetImportWindow> imports = reviewing(path, tab, mode);
+        ImportFlow &flow = imports->flow();
+        const bool applies = flow.canPressPrimary();
+        if (applies)
+            flow.pressPrimary();
+        if (imports)
+            imports->close();
+        deleteClosedWindows();
+        return applies;
+    }
+
+    // The import window opened from the chart window, showing the review of one tab of
+    // `path` in `mode`.
+    QPointer<SpreadsheetImportWindow> reviewing(const QString &path, const std::string &tab, ImportMode mode)
+    {
         QPointer<SpreadsheetImportWindow> imports = WindowSheets::openSpreadsheetImport(*window);
         ImportFlow &flow = imports->flow();
         flow.load(path);
@@ -92,13 +152,7 @@ protected:
         flow.showStep(ImportFlow::Step::corrections);
         ImportTest::settle(flow);
         EXPECT_EQ(flow.errorMessage(), std::nullopt);
-        const bool applies = flow.canPressPrimary();
-        if (applies)
-            flow.pressPrimary();
-        if (imports)
-            imports->close();
-        deleteClosedWindows();
-        return applies;
+        return imports;
     }
 
     std::vector<std::string> chart() const { return archive().sheets->at(0).positionIDs; }
@@ -159,4 +213,63 @@ TEST_F(ImportRoundTrip, OnlyEditedAndNewRowsCount)
                      "109,Katherine Johnson,Teacher,Instruction,P4,North\n");
     ASSERT_TRUE(import(path, "CSV", ImportMode::add));
     EXPECT_EQ(chart(), (std::vector<std::string>{"P2", "P3", "P7", "P8", "P9", "P-109"}));
+}
+
+// A file of five columns, in update mode, changes what it carries and nothing else: the
+// department, managers, dotted lines, school splits, FTE, assistant and sibling order of
+// each position stay, and only the two edited positions go on the chart shown.
+TEST_F(ImportRoundTrip, APartialFileChangesOnlyWhatItCarries)
+{
+    window->document()->setArchive(thirtyPositionDistrict());
+    window->view().setSelectedSheetID("S-SCHOOLS");
+    const Organization before = archive().organization;
+    Organization edited = before;
+    edited.positions[7].employee->name = "Renamed Person"; // P8
+    edited.positions[11].title = "Senior Teacher";          // P12
+    const QString path = dir.filePath("partial.csv");
+    writeBytes(path, QByteArray::fromStdString(partialFile(edited)));
+
+    QPointer<SpreadsheetImportWindow> imports = reviewing(path, "CSV", ImportMode::update);
+    ImportFlow &flow = imports->flow();
+    EXPECT_EQ(flow.countsText().toStdString(), "30 rows · 0 errors · 0 warnings");
+    ASSERT_TRUE(flow.canPressPrimary()) << testing::PrintToString(flow.review()->errors);
+    flow.pressPrimary();
+    deleteClosedWindows();
+
+    const Organization &now = archive().organization;
+    ASSERT_EQ(now.positions.size(), before.positions.size());
+    for (const Position &stored : before.positions) {
+        Position expected = stored;
+        if (stored.id == "P8")
+            expected.employee->name = "Renamed Person";
+        if (stored.id == "P12")
+            expected.title = "Senior Teacher";
+        EXPECT_EQ(positionIn(now, stored.id), expected) << stored.id;
+    }
+    EXPECT_EQ(chart(), (std::vector<std::string>{"P1", "P2", "P3", "P4", "P5", "P8", "P12"}));
+}
+
+// The same file after a spreadsheet program read the employee numbers as numbers: each
+// such row is named and the summary counts them before anything is applied.
+TEST_F(ImportRoundTrip, EmployeeNumbersWithoutTheirLeadingZerosAreCountedBeforeApplying)
+{
+    window->document()->setArchive(thirtyPositionDistrict());
+    Organization stripped = archive().organization;
+    for (int i : {0, 1, 12}) // P1, P2, P13
+        stripped.positions[i].employee->id = std::to_string(i + 1);
+    const QString path = dir.filePath("stripped.csv");
+    writeBytes(path, QByteArray::fromStdString(partialFile(stripped)));
+
+    QPointer<SpreadsheetImportWindow> imports = reviewing(path, "CSV", ImportMode::update);
+    ImportFlow &flow = imports->flow();
+    EXPECT_EQ(flow.countsText().toStdString(),
+              "30 rows · 0 errors · 3 warnings · 3 employee numbers lost their leading zeros");
+    EXPECT_EQ(flow.rowMessages(13, ImportMessageKind::warning),
+              std::vector<std::string>{"Row 14: employee number 13 would replace 00013; leading zeros may have been "
+                                       "removed by a spreadsheet program."});
+    flow.setCell(13, 1, "00013");
+    flow.setCell(2, 1, "00002");
+    EXPECT_EQ(flow.countsText().toStdString(), "30 rows · 0 errors · 1 warnings · 1 employee number lost its leading zeros");
+    imports->close();
+    deleteClosedWindows();
 }

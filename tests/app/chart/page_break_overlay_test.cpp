@@ -59,6 +59,48 @@ TEST(PageBreakOverlay, EveryLabelLiesOnTheChart)
     }
 }
 
+// Zoomed out over a chart of hundreds of pages, each label stays inside the drawn part of
+// its page, smaller where it must; one too small to read is left out, never spilled over
+// its neighbours.
+TEST(PageBreakOverlay, LabelsKeepInsideTheirPagesZoomedOut)
+{
+    const Size chart{9000, 10500};
+    ChartPrintSettings settings = letterPortrait();
+    const ChartPagination pagination(chart, settings);
+    ASSERT_GE(pagination.tiles.size(), 200u);
+    for (const double zoom : {0.12, 0.09, 0.06, 0.02}) {
+        const PageBreakOverlay::Outlines drawn = PageBreakOverlay::outlines(chart, settings, zoom);
+        ASSERT_EQ(drawn.pages.size(), pagination.tiles.size());
+        int shown = 0;
+        int whole = 0; // pages that lie on the chart entirely
+        for (const PageBreakOverlay::PageOutline &outline : drawn.pages) {
+            const bool onChart = outline.page.minX() >= 0 && outline.page.minY() >= 0
+                && outline.page.maxX() <= chart.width && outline.page.maxY() <= chart.height;
+            whole += onChart;
+            if (outline.label.isEmpty())
+                continue;
+            shown += onChart;
+            const Rect box = outline.labelBox;
+            const std::string context = outline.label.toStdString() + " at zoom " + std::to_string(zoom);
+            EXPECT_GE(outline.labelScale, 0.5) << context;
+            EXPECT_LE(outline.labelScale, 1) << context;
+            EXPECT_GE(box.minX(), std::max(outline.page.minX(), 0.0)) << context;
+            EXPECT_GE(box.minY(), std::max(outline.page.minY(), 0.0)) << context;
+            EXPECT_LE(box.maxX(), std::min(outline.page.maxX(), chart.width)) << context;
+            EXPECT_LE(box.maxY(), std::min(outline.page.maxY(), chart.height)) << context;
+        }
+        // Whole pages of about 50 pixels still show their labels (a sliver of a page at the
+        // chart's edge may be too narrow); at the smallest zoom none fits.
+        ASSERT_GT(whole, 150);
+        if (zoom >= 0.09) {
+            EXPECT_EQ(shown, whole) << zoom;
+        }
+        if (zoom <= 0.02) {
+            EXPECT_EQ(shown, 0) << zoom;
+        }
+    }
+}
+
 TEST(PageBreakOverlay, HalfScalePagesCoverTwiceTheChart)
 {
     const Size chart{3000, 2000};

@@ -5,6 +5,7 @@
 #include "app_test_support.h"
 #include "scripted_dialogs.h"
 
+#include "accessible_audit.h"
 #include <gtest/gtest.h>
 
 #include <QApplication>
@@ -241,6 +242,7 @@ TEST_F(VersionHistoryPanel, RestoreButtonRestoresItsRowAndCloses)
 {
     VersionHistoryDialog panel(history, nullptr);
     panel.show();
+    EXPECT_EQ(AppTest::unnamedControls(&panel), QStringList());
     // The last row is the oldest version.
     QPushButton *oldest = button(panel, "Restore", 6);
     ASSERT_NE(oldest, nullptr);

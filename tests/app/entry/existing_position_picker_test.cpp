@@ -3,6 +3,7 @@
 #include "position_editor_fixture.h"
 #include "position_ids.h"
 
+#include "accessible_audit.h"
 #include <gtest/gtest.h>
 
 #include <QApplication>
@@ -60,7 +61,8 @@ TEST(ExistingPositionPicker, RowsNameThePersonAndEveryChartListingIt)
     EXPECT_EQ(model.description(), "Include people from any sheet in Science. These are shared positions, not copies. "
                                    "Changes to a person apply everywhere.");
     ExistingPositionListModel whole({pos("P-1", "Aide")}, {}, "", {});
-    EXPECT_EQ(whole.index(0).data(ExistingPositionListModel::detailRole).toString(), "P-1 ·  · ");
+    // No department and no chart: no separator is left hanging.
+    EXPECT_EQ(whole.index(0).data(ExistingPositionListModel::detailRole).toString(), "P-1");
     EXPECT_TRUE(whole.description().contains("in this sheet."));
 }
 
@@ -107,6 +109,7 @@ TEST(ExistingPositionPickerKeys, ReturnInTheSearchDoesNotAdd)
     picker.show();
     QApplication::setActiveWindow(&picker);
     ASSERT_TRUE(QTest::qWaitForWindowActive(&picker));
+    EXPECT_EQ(AppTest::unnamedControls(&picker), QStringList());
     picker.model().setData(picker.model().index(0), Qt::Checked, Qt::CheckStateRole);
     auto *search = picker.findChild<QLineEdit *>();
     QTest::keyClicks(search, "Lee");

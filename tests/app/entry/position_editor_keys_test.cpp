@@ -1,14 +1,18 @@
 #include "app/entry/entry_autocomplete.h"
 #include "app/entry/position_editor.h"
 
+#include "accessible_audit.h"
 #include "position_editor_fixture.h"
 
 #include <gtest/gtest.h>
 
+#include <QAccessible>
 #include <QApplication>
 #include <QLineEdit>
 #include <QSignalSpy>
 #include <QTest>
+
+#include <map>
 
 using namespace EditorTest;
 
@@ -32,6 +36,36 @@ protected:
 
     std::unique_ptr<PositionEditor> window;
 };
+
+// Every field is heard by its label, not by its value: editing a filled-in person, the
+// name, pay level, job title, department and location read as the labels beside them.
+TEST_F(EditorKeys, FieldsAreNamedByTheirLabels)
+{
+    std::vector<Position> positions = {pos("P-1", "Principal", "Ana Ruiz"),
+                                       pos("P-2", "Teacher", "Kim Lee", "P-1", "Science", "North High")};
+    open(positions[1], positions, false);
+    window = std::make_unique<PositionEditor>(editor.release());
+    window->show();
+    EXPECT_EQ(AppTest::unnamedControls(window.get()), QStringList());
+    QAccessibleInterface *field = QAccessible::queryAccessibleInterface(name());
+    EXPECT_EQ(field->text(QAccessible::Name), "Employee Name");
+    EXPECT_EQ(field->text(QAccessible::Value), "Kim Lee");
+    const std::map<QString, QString> named{
+        {"Pay Level", "Teacher"}, {"Job Title", "Teacher"}, {"Department", "Science"}, {"Location", "North High"}};
+    size_t heard = 0;
+    for (EntryAutocomplete *box : window->findChildren<EntryAutocomplete *>()) {
+        QAccessibleInterface *combo = QAccessible::queryAccessibleInterface(box);
+        const auto found = named.find(combo->text(QAccessible::Name));
+        if (found != named.end()) {
+            ++heard;
+            EXPECT_EQ(combo->text(QAccessible::Value), found->second);
+            // Typing happens in the box's own text field, which a reader announces on focus.
+            EXPECT_EQ(QAccessible::queryAccessibleInterface(box->lineEdit())->text(QAccessible::Name), found->first);
+        }
+    }
+    EXPECT_EQ(heard, named.size());
+    window->close();
+}
 
 TEST_F(EditorKeys, ReturnInACompletionFieldDoesNotSave)
 {

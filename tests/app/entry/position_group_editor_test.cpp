@@ -4,6 +4,7 @@
 
 #include "core/support/organization_error.h"
 
+#include "accessible_audit.h"
 #include <gtest/gtest.h>
 
 #include <QApplication>
@@ -157,6 +158,7 @@ TEST(PositionGroupEditor, ClickingARowTicksIt)
     e.editor.show();
     QListView *view = e.editor.list();
     QApplication::processEvents();
+    EXPECT_EQ(AppTest::unnamedControls(&e.editor), QStringList());
     const QModelIndex first = view->model()->index(0, 0);
     const std::string id = first.data(Qt::ToolTipRole).toString().section(" ·", 0, 0).toStdString();
     ASSERT_FALSE(id.empty());

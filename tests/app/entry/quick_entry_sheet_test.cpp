@@ -7,6 +7,7 @@
 
 #include "core/support/organization_error.h"
 
+#include "accessible_audit.h"
 #include <gtest/gtest.h>
 
 #include <QApplication>
@@ -75,6 +76,13 @@ TEST(QuickEntrySheet, ReturnInAnyCellAddsARowAndFocusesItsName)
     s.press(Qt::Key_Return);
     EXPECT_EQ(s.rows(), 10u) << "one row per Return in an autocomplete cell";
     EXPECT_EQ(s.commits, 0) << "Return never saves";
+}
+
+// The grid's cells and buttons are heard by their column and label.
+TEST(QuickEntrySheet, ControlsHaveNames)
+{
+    Sheet s;
+    EXPECT_EQ(AppTest::unnamedControls(&s.sheet), QStringList());
 }
 
 TEST(QuickEntrySheet, TypingEnablesSaveAndSavingShowsTheMessage)

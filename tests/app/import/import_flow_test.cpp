@@ -7,6 +7,8 @@
 #include <gtest/gtest.h>
 
 #include <QDir>
+#include <QFile>
+#include <QFileInfo>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 
@@ -146,6 +148,45 @@ TEST(ImportFlow, ADraftSavedAndReopenedRestoresTheCorrectedImport)
     EXPECT_EQ(f.flow->step(), Step::file);
     EXPECT_EQ(f.flow->mode(), ImportMode::update);
     EXPECT_EQ(f.flow->sheets(), f.sheets);
+}
+
+// Only the draft's own extension opens as a draft again: another file type's gives way to
+// it, any other name gets it appended, and a file of the new name is replaced only when the
+// user agrees.
+TEST(ImportFlow, EverySavedDraftGetsTheDraftExtensionAndReopens)
+{
+    QTemporaryDir dir;
+    FlowFixture f;
+    f.load();
+    f.flow->setMode(ImportMode::update);
+    for (const auto &[typed, saved] : std::vector<std::pair<QString, QString>>{
+             {"draft1.json", "draft1.vantrelimport"},
+             {"Corrections v1.2", "Corrections v1.2.vantrelimport"},
+             {"plain", "plain.vantrelimport"},
+             {"Mine.VantrelImport", "Mine.VantrelImport"},
+         }) {
+        f.dialogs.filesToSave.push_back(dir.filePath(typed));
+        f.flow->saveDraft();
+        EXPECT_FALSE(QFileInfo::exists(dir.filePath(typed)) && typed != saved) << typed.toStdString();
+        ASSERT_TRUE(QFileInfo::exists(dir.filePath(saved))) << saved.toStdString();
+    }
+    EXPECT_FALSE(f.flow->errorMessage());
+
+    FlowFixture reopened;
+    reopened.load(dir.filePath("draft1.vantrelimport"));
+    EXPECT_FALSE(reopened.flow->errorMessage());
+    EXPECT_EQ(reopened.flow->step(), Step::corrections);
+    EXPECT_EQ(reopened.flow->mode(), ImportMode::update);
+
+    // "draft1.vantrelimport" is there now; the panel only asked about "draft1.json".
+    AppTest::writeBytes(dir.filePath("draft1.vantrelimport"), "kept");
+    f.dialogs.filesToSave.push_back(dir.filePath("draft1.json"));
+    f.dialogs.confirmations.push_back(false);
+    f.flow->saveDraft();
+    QFile kept(dir.filePath("draft1.vantrelimport"));
+    ASSERT_TRUE(kept.open(QIODevice::ReadOnly));
+    EXPECT_EQ(kept.readAll(), "kept");
+    EXPECT_TRUE(f.dialogs.exhausted());
 }
 
 TEST(ImportFlow, RefusedDraftsLeaveNoSheet)

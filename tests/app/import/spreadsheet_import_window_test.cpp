@@ -8,6 +8,7 @@
 
 #include "import_flow_fixture.h"
 
+#include "accessible_audit.h"
 #include <gtest/gtest.h>
 
 #include <QApplication>
@@ -135,13 +136,16 @@ TEST(SpreadsheetImportWindow, LoadsACSVFixesACellAndApplies)
     QTest::mouseClick(window->fileStep()->chooseButton(), Qt::LeftButton);
     settle(window->flow());
     EXPECT_EQ(window->primaryButton()->text(), "Next: Match Columns");
+    EXPECT_EQ(AppTest::unnamedControls(window), QStringList()) << "file step";
     QTest::mouseClick(window->primaryButton(), Qt::LeftButton);
     QCoreApplication::processEvents();
     EXPECT_EQ(window->primaryButton()->text(), "Review Import");
+    EXPECT_EQ(AppTest::unnamedControls(window), QStringList()) << "column step";
     QTest::mouseClick(window->primaryButton(), Qt::LeftButton);
     QCoreApplication::processEvents();
     EXPECT_EQ(window->primaryButton()->text(), "Add People");
     EXPECT_FALSE(window->primaryButton()->isEnabled());
+    EXPECT_EQ(AppTest::unnamedControls(window), QStringList()) << "correction step";
 
     CorrectionGrid *grid = window->correctionGrid();
     QTableView *table = grid->table();

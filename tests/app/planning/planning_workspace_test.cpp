@@ -9,13 +9,16 @@
 #include "app/planning/proposal_canvas.h"
 #include "app/shell/organization_document.h"
 
+#include "accessible_audit.h"
 #include "app_test_support.h"
+#include "palette_contrast.h"
 #include "print/print_sheet_test_support.h"
 #include "scripted_dialogs.h"
 
 #include <gtest/gtest.h>
 
 #include <QComboBox>
+#include <QCoreApplication>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPlainTextEdit>
@@ -67,6 +70,30 @@ TEST(PlanningWorkspace, LockCreateDeleteALeafAndRestoreIt)
     ASSERT_TRUE(surface.scene());
     clickCard(surface, "P3");
     EXPECT_EQ(workspace.selectionLabel()->text(), "Teacher \u00b7 Person 3 \u00b7 P3");
+    QPushButton *remove = workspace.button("Delete Person & Position\u2026");
+    ASSERT_TRUE(remove && remove->isEnabled());
+    // The red of the destructive button and the legend's words read at 4.5:1 or better in a
+    // light and a dark palette; the pickers and the name field are heard by their labels.
+    EXPECT_EQ(AppTest::unnamedControls(&workspace), QStringList());
+    for (const QPalette &palette : {AppTest::lightPalette(), AppTest::darkPalette()}) {
+        workspace.setPalette(palette);
+        QCoreApplication::processEvents();
+        const QImage face = remove->grab().toImage();
+        // Inside the frame: the text on the button's face.
+        const QRect text = face.rect().adjusted(6, 5, -6, -5);
+        const QColor button = AppTest::commonestColour(face, text);
+        EXPECT_GE(AppTest::strongestContrast(face, text, button), 4.5) << button.name().toStdString();
+        for (const char *word : {"Added", "Deleted", "Moved / edited"}) {
+            QLabel *legend = nullptr;
+            for (QLabel *label : workspace.findChildren<QLabel *>())
+                legend = label->text() == word ? label : legend;
+            ASSERT_TRUE(legend) << word;
+            const QImage shot = legend->grab().toImage();
+            EXPECT_GE(AppTest::strongestContrast(shot, shot.rect(), palette.color(QPalette::Window)), 4.5)
+                << word << " on " << palette.color(QPalette::Window).name().toStdString();
+        }
+    }
+    workspace.setPalette(QPalette());
 
     dialogs.choices = {"Delete in Proposal"};
     QTest::mouseClick(workspace.button("Delete Person & Position\u2026"), Qt::LeftButton);

@@ -14,6 +14,8 @@
 #include <QPushButton>
 #include <QTest>
 
+#include <map>
+
 namespace {
 
 std::shared_ptr<const Organization> chart(int reports = 3)
@@ -149,6 +151,34 @@ TEST(ProposalCanvas, CardsAreAccessibleButtonsThatSelect)
     surface.setSelection(nodes[1].id);
     EXPECT_TRUE(second->state().selected);
     EXPECT_FALSE(chart->child(0)->state().selected);
+}
+
+// A change shown in colour is also heard: the card's description names it in the legend's
+// words, and its name stays the card's label.
+TEST(ProposalCanvas, ChangedCardsDescribeTheirChangeInTheLegendsWords)
+{
+    Organization organization = AppTest::district(4).organization;
+    organization.positions[1].proposalChange = ProposalChangeKind::added;
+    organization.positions[2].proposalChange = ProposalChangeKind::deleted;
+    organization.positions[3].proposalChange = ProposalChangeKind::moved;
+    organization.positions[4].proposalChange = ProposalChangeKind::modified;
+    ProposalCanvas canvas(std::make_shared<DottedRouteStore>());
+    ProposalChartSurface &surface = canvas.surface();
+    surface.setOrganization(std::make_shared<const Organization>(organization));
+    canvas.resize(900, 600);
+    canvas.show();
+    ASSERT_TRUE(surface.scene());
+    const std::map<std::string, QString> expected{
+        {"P1", ""}, {"P2", "Added"}, {"P3", "Deleted"}, {"P4", "Moved / edited"}, {"P5", "Moved / edited"}};
+    QAccessibleInterface *chart = QAccessible::queryAccessibleInterface(&surface);
+    const auto &nodes = surface.scene()->layout().nodes;
+    ASSERT_EQ(chart->childCount(), int(expected.size()));
+    for (int i = 0; i < chart->childCount(); ++i) {
+        const std::string &id = nodes[size_t(i)].id;
+        QAccessibleInterface *card = chart->child(i);
+        EXPECT_EQ(card->text(QAccessible::Description), expected.at(id)) << id;
+        EXPECT_EQ(card->text(QAccessible::Name), ChartCardAccessibility::label(*surface.scene()->position(id), {}, 1)) << id;
+    }
 }
 
 // Paper and the proposal chart draw every dotted line alike; only the chart window

@@ -5,6 +5,8 @@
 #include "printing/chart_pdf_rasterizer.h"
 #include "printing/chart_pdf_renderer.h"
 
+#include "accessible_audit.h"
+#include "palette_contrast.h"
 #include "print_sheet_test_support.h"
 #include "scripted_dialogs.h"
 
@@ -196,6 +198,33 @@ TEST(ChartPrintSheet, TheWindowsPrintActionOpensIt)
     EXPECT_FALSE(sheet);
     window->closeWithoutAsking();
     AppTest::deleteClosedWindows();
+}
+
+// An export's failure reads at 4.5:1 or better in a light and a dark palette, and every
+// field of the sheet is heard by its label.
+TEST(ChartPrintSheet, ErrorTextReadsInBothPalettesAndFieldsHaveNames)
+{
+    OrganizationArchive archive = AppTest::district(3);
+    archive.sheets = std::vector<OrganizationSheet>{{"S1", "Alpha", {"P1"}}};
+    ShownSheet shown(archive);
+    ChartPrintSheet &sheet = *shown.sheet;
+    EXPECT_EQ(AppTest::unnamedControls(&sheet), QStringList());
+    QTemporaryDir dir;
+    AppTest::writeBytes(dir.filePath("file"), "x");
+    shown.dialogs.folders.push_back(dir.filePath("file"));
+    sheet.model().exportAllSheets();
+    ASSERT_TRUE(runUntil([&] { return !sheet.model().isBusy(); }));
+    ASSERT_TRUE(sheet.model().errorMessage());
+    QLabel *error = child<QLabel>(sheet, *sheet.model().errorMessage());
+    ASSERT_TRUE(error);
+    for (const QPalette &palette : {AppTest::lightPalette(), AppTest::darkPalette()}) {
+        sheet.setPalette(palette);
+        QCoreApplication::processEvents();
+        ASSERT_TRUE(error->isVisible());
+        const QImage shot = error->grab().toImage();
+        EXPECT_GE(AppTest::strongestContrast(shot, shot.rect(), palette.color(QPalette::Window)), 4.5)
+            << palette.color(QPalette::Window).name().toStdString();
+    }
 }
 
 // The page count follows the settings: it gives way to the check line while the paper is

@@ -50,24 +50,7 @@ QRect inkBox(const QImage &image)
     return box;
 }
 
-// The print sheet over a chart, printing through the system printer with a scripted dialog.
-struct Printing {
-    explicit Printing(SystemChartPrinter::Ask ask, Organization organization = chart(6), ChartPrintSettings settings = {})
-        : printer(std::move(ask)), model(input(std::move(organization), settings), host, dialogs, printer)
-    {
-    }
-    // Prints and waits until the job is done.
-    void print()
-    {
-        model.printChart();
-        ASSERT_TRUE(runUntil([&] { return !model.isBusy(); }));
-    }
-
-    FakeHost host;
-    ScriptedDialogs dialogs;
-    SystemChartPrinter printer;
-    PrintSheetModel model;
-};
+using Printing = SystemPrinting;
 
 // A landscape chart at 150 % printed through the dialog into a PDF file, beside the export
 // of the same sheet.

@@ -134,7 +134,8 @@ TEST_F(PrintExport, CancelStopsTheChartBeingRoutedAndTheRest)
     sheet.cancelExport();
     ASSERT_TRUE(finish());
     EXPECT_EQ(written.size(), 1u);
-    EXPECT_EQ(sheet.resultMessage(), "Exported 0 of 3 sheet PDFs to out. Existing files were not replaced.");
+    EXPECT_EQ(sheet.resultMessage(),
+              "Export cancelled. Exported 0 of 3 sheet PDFs to out. Existing files were not replaced.");
     EXPECT_FALSE(sheet.errorMessage());
 }
 
@@ -178,7 +179,9 @@ TEST_F(PrintExport, RefusalsComeBeforeTheFolderPanel)
     make({}, small);
     ASSERT_TRUE(model->canOutput());
     model->exportAllSheets();
-    EXPECT_EQ(model->errorMessage(), "This would create more than 500 pages. Reduce scale or increase paper size.");
+    // The chart shown tiles: the refusal names the one that does not, and its page count.
+    EXPECT_EQ(model->errorMessage(),
+              "The chart “Big” would need 4275 pages, more than 500. Reduce scale or increase paper size.");
     EXPECT_TRUE(written.empty());
     EXPECT_FALSE(model->isExporting());
 }
@@ -249,7 +252,12 @@ TEST_F(PrintExport, ExportPDFRoutesMissingLinesOffTheMainThread)
     model->exportPDF();
     EXPECT_TRUE(model->isBusy());
     EXPECT_FALSE(model->canOutput());
-    EXPECT_TRUE(model->progressLabel().startsWith("Routing the dotted lines of the PDF…"));
+    // The layout first, then the lines as they are routed.
+    EXPECT_EQ(model->progressLabel(), "Laying out the chart…");
+    ASSERT_TRUE(runUntil([&] { return model->progressMaximum() > 0 || !model->isBusy(); }));
+    EXPECT_TRUE(model->progressLabel().startsWith("Routing the dotted lines of the PDF…  Dotted lines: ")
+                || model->progressLabel().startsWith("Writing the PDF…  Page "))
+        << model->progressLabel().toStdString();
     QElapsedTimer waited;
     waited.start();
     while (model->isBusy() && waited.elapsed() < 10000)
@@ -325,6 +333,7 @@ TEST_F(PrintExport, PrintRoutesTheLinesThenDrawsEveryPage)
     EXPECT_EQ(printer.paper->fullRectPoints().size(), QSizeF(612, 792));
     EXPECT_EQ(printer.title, "Chart Name"); // the job's name in the print queue
     EXPECT_FALSE(model->errorMessage());
+    EXPECT_EQ(model->resultMessage(), QString("Printed %1 pages.").arg(readPDF(expected).sizes.size()));
 }
 
 // Printing draws a few pages between events; Cancel stops it between two pages and nothing
@@ -344,6 +353,7 @@ TEST_F(PrintExport, CancelStopsPrintingBetweenPages)
     EXPECT_TRUE(model->progressLabel().startsWith("Printing…  Page ")) << model->progressLabel().toStdString();
     model->cancelExport();
     EXPECT_FALSE(model->isBusy());
+    EXPECT_EQ(model->resultMessage(), "Printing cancelled. Nothing was printed.");
     const int drawn = printer.drawn;
     QElapsedTimer waited;
     waited.start();

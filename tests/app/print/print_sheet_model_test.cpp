@@ -251,6 +251,13 @@ TEST_F(PrintSheet, TooManyPagesIsRefusedAtTheTiling)
     EXPECT_FALSE(sheet.pagination());
     sheet.updatePreview();
     EXPECT_EQ(sheet.errorMessage(), "This would create more than 500 pages. Reduce scale or increase paper size.");
+
+    // A scale that tiles takes the refusal away at once, before any preview.
+    ChartPrintSettings smaller = huge;
+    smaller.scalePercent = 10;
+    sheet.setSettings(smaller);
+    ASSERT_TRUE(sheet.pagination());
+    EXPECT_EQ(sheet.errorMessage(), std::nullopt);
 }
 
 TEST_F(PrintSheet, HeadingFallsBackToTheTitleAndSubtitleIsPassedUntrimmed)

@@ -8,6 +8,9 @@
 
 #include "app_test_support.h"
 #include "pdf_pages.h"
+#include "scripted_dialogs.h"
+
+#include <gtest/gtest.h>
 
 #include <QBuffer>
 #include <QCoreApplication>
@@ -123,6 +126,26 @@ inline PrintSheetModel::Input input(Organization organization, ChartPrintSetting
 {
     return {std::move(organization), "Chart Name", "Entire organization", settings};
 }
+
+// The print sheet over a chart, printing through the system printer with a scripted dialog.
+struct SystemPrinting {
+    explicit SystemPrinting(SystemChartPrinter::Ask ask, Organization organization = chart(6),
+                            ChartPrintSettings settings = {})
+        : printer(std::move(ask)), model(input(std::move(organization), settings), host, dialogs, printer)
+    {
+    }
+    // Prints and waits until the job is done.
+    void print()
+    {
+        model.printChart();
+        ASSERT_TRUE(runUntil([&] { return !model.isBusy(); }));
+    }
+
+    FakeHost host;
+    ScriptedDialogs dialogs;
+    SystemChartPrinter printer;
+    PrintSheetModel model;
+};
 
 // Page texts, with runs of white space made one space, and sizes of a PDF as Qt PDF reads it.
 using ReadPDF = PDFPages;

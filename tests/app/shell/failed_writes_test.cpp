@@ -7,6 +7,7 @@
 #include "app/chart/version_history.h"
 #include "app/import/import_help.h"
 #include "app/planning/planning_workspace_controller.h"
+#include "app/print/chart_printer.h"
 #include "app/print/print_sheet_model.h"
 #include "app/shell/document_controller.h"
 #include "app/shell/organization_document.h"
@@ -27,6 +28,7 @@
 #include <QDir>
 #include <QFileInfo>
 #include <QNetworkAccessManager>
+#include <QPrinter>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -85,6 +87,32 @@ TEST(FailedWrites, SavingADocumentOverAnother)
                                   const bool saved = controller.saveAs(window);
                                   return reportedBy(dialogs, saved || !window->document()->isModified());
                               });
+}
+
+// Saving over a read-only document, as Save As and as Save of the file the window opened.
+TEST(FailedWrites, SavingOverAReadOnlyDocument)
+{
+    expectReadOnlyRefused("doc.json", [](const std::string &target) {
+        ScriptedDialogs dialogs;
+        DocumentController controller(dialogs);
+        ChartWindow *window = controller.newDocument();
+        window->document()->setArchive(AppTest::district(5));
+        dialogs.filesToSave.push_back(toQt(target));
+        const bool saved = controller.saveAs(window);
+        return reportedBy(dialogs, saved || !window->document()->isModified());
+    });
+    expectReadOnlyRefused(
+        "doc.json",
+        [](const std::string &target) {
+            ScriptedDialogs dialogs;
+            DocumentController controller(dialogs);
+            ChartWindow *window = controller.newDocument();
+            window->document()->load(toQt(target));
+            window->document()->setArchive(AppTest::district(5));
+            const bool saved = controller.save(window);
+            return reportedBy(dialogs, saved || !window->document()->isModified());
+        },
+        AppTest::district(2).encodeDocument());
 }
 
 TEST(FailedWrites, TheBackupBeforeABaseline)
@@ -180,6 +208,42 @@ TEST(FailedWrites, ThePDFExport)
                                   PrintSheetModel model(chartOf(payload), host, dialogs, printer);
                                   dialogs.filesToSave.push_back(toQt(target));
                                   model.exportPDF();
+                                  (void)QTest::qWaitFor([&] { return !model.isBusy(); }, 60'000);
+                                  const std::string said = toStd(model.errorMessage().value_or(""));
+                                  const bool claimed = model.resultMessage().has_value();
+                                  return claimed && !said.empty() ? said + " [reported as saved]" : said;
+                              });
+}
+
+// Print to File with the same charts: the print dialog chose a PDF file.
+TEST(FailedWrites, PrintToFile)
+{
+    const auto chartOf = [](Payload payload) {
+        ChartPrintSettings settings;
+        Organization organization;
+        if (payload.isLarge) {
+            organization = PrintTest::chart(3000);
+            for (Position &position : organization.positions) {
+                position.employee->name = makeUUID();
+                position.customJobTitle = makeUUID();
+            }
+            settings.scalePercent = 50;
+        } else {
+            organization.positions.push_back(Position{.id = "A", .title = "T", .department = "D"});
+        }
+        return PrintSheetModel::Input{organization, "", "", settings};
+    };
+    PrintTest::FakeHost host;
+    expectEveryFailureRefused("chart.pdf", [](Cause cause, Payload) { return savedMessage(cause, "chart.pdf"); },
+                              [&](const std::string &target, Payload payload) {
+                                  ScriptedDialogs dialogs;
+                                  SystemChartPrinter printer([&](QPrinter &chosen, int) {
+                                      chosen.setOutputFormat(QPrinter::PdfFormat);
+                                      chosen.setOutputFileName(toQt(target));
+                                      return true;
+                                  });
+                                  PrintSheetModel model(chartOf(payload), host, dialogs, printer);
+                                  model.printChart();
                                   (void)QTest::qWaitFor([&] { return !model.isBusy(); }, 60'000);
                                   const std::string said = toStd(model.errorMessage().value_or(""));
                                   const bool claimed = model.resultMessage().has_value();

@@ -93,6 +93,35 @@ TEST_F(SidebarWidget, ClicksAskTheWindowAndTheWindowsSelectionIsShown)
     EXPECT_TRUE(tree->selectionModel()->selectedIndexes().isEmpty());
 }
 
+// From the keyboard the current row is the selection: each arrow asks the window to select
+// the person it reaches, as a click does; Return and Space select the current row.
+TEST_F(SidebarWidget, KeysThatMoveTheCurrentRowSelectThatPerson)
+{
+    QTreeView *tree = sidebar.treeView();
+    sidebar.setSelection("P3"); // Bo Brandt, between Al Adams and Cy Cole
+    tree->setFocus();
+    QTest::keyClick(tree, Qt::Key_Down);
+    EXPECT_EQ(calls, (std::vector<std::string>{"select P4"}));
+    QTest::keyClick(tree, Qt::Key_Up);
+    QTest::keyClick(tree, Qt::Key_Up);
+    EXPECT_EQ(calls, (std::vector<std::string>{"select P4", "select P3", "select P2"}));
+
+    sidebar.setSelection(std::nullopt); // the window chose no one, the row stays current
+    calls.clear();
+    QTest::keyClick(tree, Qt::Key_Space);
+    QTest::keyClick(tree, Qt::Key_Return);
+    EXPECT_EQ(calls, (std::vector<std::string>{"select P2", "select P2"}));
+
+    // A group's row takes no selection.
+    sidebar.setGrouping(std::string(SidebarMode::location));
+    tree->setCurrentIndex(group("North"));
+    calls.clear();
+    QTest::keyClick(tree, Qt::Key_Down); // the first person of North
+    QTest::keyClick(tree, Qt::Key_Up);   // back on the group
+    ASSERT_EQ(calls.size(), 1u);
+    EXPECT_EQ(calls.front().rfind("select P", 0), 0u);
+}
+
 TEST_F(SidebarWidget, PickerChangesTheModeAndTheExpandRowShowsOutsideNone)
 {
     QWidget *expandRow = nullptr;

@@ -7,8 +7,10 @@
 #include "scripted_dialogs.h"
 #include "update_test_support.h"
 
+#include "accessible_audit.h"
 #include <gtest/gtest.h>
 
+#include <QApplication>
 #include <QCheckBox>
 #include <QLabel>
 #include <QProgressBar>
@@ -102,6 +104,34 @@ TEST_F(SettingsStore, WindowOpensWhollyOnTheScreenWhateverTheNotes)
     const QRect room = window.screen()->availableGeometry();
     EXPECT_TRUE(room.contains(window.frameGeometry())) << room.height() << " " << window.frameGeometry().height();
     EXPECT_TRUE(window.panel()->installButton()->isVisibleTo(&window));
+}
+
+// Settings closes as every window does: its Close button, Escape and Ctrl+W.
+TEST_F(SettingsStore, WindowClosesWithItsButtonEscapeAndCtrlW)
+{
+    SettingsWindow window(store);
+    const auto reopen = [&] {
+        window.present();
+        QApplication::setActiveWindow(&window);
+        window.panel()->checkButton()->setFocus(); // keys go to a control inside, as a user's would
+        return window.isVisible();
+    };
+    ASSERT_TRUE(reopen());
+    EXPECT_EQ(AppTest::unnamedControls(&window), QStringList());
+    QPushButton *close = nullptr;
+    for (QPushButton *button : window.findChildren<QPushButton *>())
+        close = button->text() == "Close" ? button : close;
+    ASSERT_TRUE(close);
+    QTest::mouseClick(close, Qt::LeftButton);
+    EXPECT_FALSE(window.isVisible());
+
+    ASSERT_TRUE(reopen());
+    QTest::keyClick(window.panel()->checkButton(), Qt::Key_Escape);
+    EXPECT_FALSE(window.isVisible());
+
+    ASSERT_TRUE(reopen());
+    QTest::keyClick(window.panel()->checkButton(), Qt::Key_W, Qt::ControlModifier);
+    EXPECT_FALSE(window.isVisible());
 }
 
 class HeldInstaller final : public UpdateInstaller {

@@ -339,6 +339,48 @@ TEST(ChartSceneCache, LinesArriveOneByOneAndStayAsTheyWere)
     }
 }
 
+// Each scene on the way extends the ink of the one before it; every one of them equals the
+// ink made at once from its lines, with or without a selection.
+TEST(ChartSceneCache, InkOfLinesAsTheyComeEqualsInkMadeAtOnce)
+{
+    const OrganizationArchive archive = manyLines(160, 16);
+    for (const std::optional<std::string> &selection : {std::optional<std::string>(), std::optional<std::string>("P1000")}) {
+        RoutedSignal routed;
+        ChartSceneCache cache;
+        cache.routeInBackground(routed.callback(), std::chrono::milliseconds(0));
+        std::vector<std::shared_ptr<const ChartScene>> seen;
+        routedScene(cache, routed, archive, &seen);
+        for (const auto &shown : seen)
+            EXPECT_EQ(*shown->ink(selection), DottedInk(shown->routes(), selection));
+        // An edit that moves no card keeps the ink it drew.
+        OrganizationArchive renamed = archive;
+        renamed.organization.positions[3].employee = Employee{"E1", "Dee Elder"};
+        const auto edited = snapshot(cache, renamed);
+        ASSERT_EQ(&edited->layout(), &seen.back()->layout());
+        EXPECT_EQ(edited->ink(selection), seen.back()->ink(selection));
+    }
+}
+
+// Undo after an edit that moved the cards: the earlier layout's lines are in the store and
+// show at once, and the lines of the layout no longer shown stop routing.
+TEST(ChartSceneCache, BackToARoutedLayoutShowsItsLinesAndStopsTheOtherRouting)
+{
+    const OrganizationArchive archive = manyLines(400, 40);
+    OrganizationArchive moved = archive;
+    moved.organization.positions[5].managerID = "P1002";
+    RoutedSignal routed;
+    ChartSceneCache cache;
+    cache.routeInBackground(routed.callback(), std::chrono::milliseconds(0));
+    const auto before = routedScene(cache, routed, archive);
+    ASSERT_FALSE(before->routesPending());
+
+    ASSERT_TRUE(snapshot(cache, moved)->routesPending());
+    const auto undone = snapshot(cache, archive);
+    EXPECT_FALSE(undone->routesPending());
+    EXPECT_EQ(undone->routes(), before->routes());
+    EXPECT_FALSE(cache.isRouting());
+}
+
 // Whatever routed a chart's lines, every consumer of the store takes them while the key is
 // equal; a moved card or another layout routes again, and a dotted line added last in
 // routing order routes that line only.

@@ -124,27 +124,65 @@ DottedInk literalInk(const std::vector<DottedRoute> &routes, const std::optional
 
 } // namespace
 
-// Random routes on a coarse grid share runs, corners and tips, run both ways, repeat points
-// and cross zero, with and without a selection.
+// Random routes on a coarse grid: they share runs, corners and tips, run both ways, repeat
+// points and cross zero.
+std::vector<DottedRoute> randomRoutes(std::mt19937 &random, int most)
+{
+    const auto between = [&](int lo, int hi) { return std::uniform_int_distribution<int>(lo, hi)(random); };
+    std::vector<DottedRoute> routes;
+    for (int r = between(0, most); r > 0; --r) {
+        DottedRoute route{"M" + std::to_string(between(0, 3)), "R" + std::to_string(between(0, 3)), {}};
+        Point p{between(-2, 8) * 7.0, between(-2, 8) * 7.0};
+        route.points.push_back(p);
+        for (int s = between(0, 5); s > 0; --s) {
+            (s % 2 ? p.x : p.y) = between(-2, 8) * 7.0;
+            route.points.push_back(p);
+        }
+        routes.push_back(std::move(route));
+    }
+    return routes;
+}
+
+std::optional<std::string> randomSelection(std::mt19937 &random)
+{
+    const int pick = std::uniform_int_distribution<int>(0, 5)(random);
+    return pick < 2 ? std::nullopt : std::optional<std::string>("R" + std::to_string(pick - 2));
+}
+
+// With and without a selection.
 TEST(DottedInk, MatchesTheRulesOnRandomRoutes)
 {
     std::mt19937 random(314);
-    const auto between = [&](int lo, int hi) { return std::uniform_int_distribution<int>(lo, hi)(random); };
     for (int round = 0; round < 200; ++round) {
-        std::vector<DottedRoute> routes;
-        for (int r = between(0, 6); r > 0; --r) {
-            DottedRoute route{"M" + std::to_string(between(0, 3)), "R" + std::to_string(between(0, 3)), {}};
-            Point p{between(-2, 8) * 7.0, between(-2, 8) * 7.0};
-            route.points.push_back(p);
-            for (int s = between(0, 5); s > 0; --s) {
-                (s % 2 ? p.x : p.y) = between(-2, 8) * 7.0;
-                route.points.push_back(p);
-            }
-            routes.push_back(std::move(route));
-        }
-        const std::optional<std::string> selected =
-            between(0, 2) == 0 ? std::nullopt : std::optional<std::string>("R" + std::to_string(between(0, 3)));
+        const std::vector<DottedRoute> routes = randomRoutes(random, 6);
+        const std::optional<std::string> selected = randomSelection(random);
         ASSERT_EQ(DottedInk(routes, selected), literalInk(routes, selected)) << "round " << round;
+    }
+}
+
+// Ink extended batch by batch, as lines come from the router, is the ink made at once:
+// the same strokes in the same order, so the same pixels.
+TEST(DottedInk, ExtendedBatchByBatchEqualsMadeAtOnce)
+{
+    std::mt19937 random(2718);
+    for (int round = 0; round < 200; ++round) {
+        const std::vector<DottedRoute> all = randomRoutes(random, 12);
+        const std::optional<std::string> selected = randomSelection(random);
+        std::vector<DottedRoute> routes;
+        DottedInk ink({}, selected);
+        while (routes.size() < all.size()) {
+            const size_t before = routes.size();
+            const size_t batch = std::uniform_int_distribution<size_t>(0, 3)(random);
+            for (size_t i = 0; i < batch && routes.size() < all.size(); ++i)
+                routes.push_back(all[routes.size()]);
+            ink = DottedInk(ink, before, routes, selected);
+            ASSERT_EQ(ink, DottedInk(routes, selected)) << "round " << round << " after " << routes.size();
+        }
+        // Extending by nothing, or what was not made by the router's rules, starts afresh.
+        EXPECT_EQ(DottedInk(ink, routes.size(), routes, selected), ink);
+        DottedInk byHand;
+        byHand.strokes.push_back({Path(), false, 0});
+        EXPECT_EQ(DottedInk(byHand, 0, routes, selected), DottedInk(routes, selected));
     }
 }
 

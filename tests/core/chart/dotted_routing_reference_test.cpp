@@ -7,7 +7,9 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <condition_variable>
+#include <future>
 #include <mutex>
 #include <random>
 
@@ -279,4 +281,66 @@ TEST(DottedRoutingReference, ConcurrentConsumersRouteOnce)
     }
     EXPECT_EQ(here, expected);
     EXPECT_EQ(DottedRouting::edgesRouted() - before, key->edges.size());
+}
+
+// Output the user waits for does not wait behind a window's background routing of the same
+// lines: that one gives way within a line, the output goes on from where it got and counts
+// from its start, every line is routed once, and the background job still ends with all of
+// them.
+TEST(DottedRoutingReference, OutputGoesBeforeBackgroundRouting)
+{
+    std::mt19937 random(5077);
+    const Chart chart = randomLayout(random, 160, false, 20);
+    const auto key = keyOf(chart.nodes, chart.edges);
+    const size_t total = key->edges.size();
+    ASSERT_GE(total, 4u);
+    const std::vector<DottedRoute> expected = ReferenceRouting::routes(chart.nodes, chart.edges);
+    auto store = std::make_shared<DottedRouteStore>();
+    const uint64_t before = DottedRouting::edgesRouted();
+
+    // The background job is held inside its first report, after its first line, until the
+    // output has asked for the same lines.
+    std::mutex mutex;
+    std::condition_variable woken;
+    bool held = false;
+    bool released = false;
+    DottedRoutingJob background(store, key, [&] {
+        std::unique_lock lock(mutex);
+        if (!held) {
+            held = true;
+            woken.notify_all();
+            woken.wait(lock, [&] { return released; });
+        }
+    });
+    {
+        std::unique_lock lock(mutex);
+        ASSERT_TRUE(woken.wait_for(lock, std::chrono::seconds(60), [&] { return held; }));
+    }
+    std::vector<size_t> counted;
+    std::atomic<bool> asking = false;
+    auto output = std::async(std::launch::async, [&] {
+        const auto same = keyOf(chart.nodes, chart.edges);
+        asking = true;
+        return store->route(same, {}, [&](const DottedRoutingProgress &progress) { counted.push_back(progress.done); },
+                            DottedRouteStore::Turn::first);
+    });
+    // The output reaches the store's wait a moment after it says so; nothing outside the
+    // store shows when.
+    while (!asking)
+        std::this_thread::yield();
+    std::this_thread::sleep_for(std::chrono::milliseconds(200));
+    {
+        std::lock_guard lock(mutex);
+        released = true;
+    }
+    woken.notify_all();
+    EXPECT_EQ(output.get(), expected);
+    ASSERT_FALSE(counted.empty());
+    EXPECT_LT(counted.front(), total) << "the output waited for the background routing";
+    EXPECT_EQ(counted.back(), total);
+    EXPECT_TRUE(std::is_sorted(counted.begin(), counted.end()));
+    while (!background.isFinished())
+        std::this_thread::yield();
+    EXPECT_EQ(background.progress().routes, expected);
+    EXPECT_EQ(DottedRouting::edgesRouted() - before, total);
 }

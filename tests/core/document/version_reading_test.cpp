@@ -12,6 +12,8 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
+#include <chrono>
 #include <thread>
 #include <variant>
 
@@ -22,10 +24,12 @@ namespace {
 
 using Outcome = std::variant<OrganizationArchive, std::string>;
 
-Outcome outcome(const std::string &text)
+// Read apart unless asked otherwise: the documents here are too small to be read apart
+// unasked.
+Outcome outcome(const std::string &text, OrganizationArchive::Reading reading = OrganizationArchive::Reading::apart)
 {
     try {
-        return OrganizationArchive::decode(text);
+        return OrganizationArchive::decode(text, reading);
     } catch (const OrganizationError &error) {
         return error.message();
     }
@@ -301,6 +305,56 @@ TEST(DocumentReading, InvalidVersionsAmongUnchangedPositions)
     expectReadAlike(document, versions);
 }
 
+// A NUL byte or a byte-order mark among the versions and positions read apart: the one-pass
+// reader refuses the text at that byte, and so must every piece read apart, rather than stop
+// reading a piece at the NUL (losing what follows it) or skip the mark.
+TEST(DocumentReading, NulsAndByteOrderMarksRefusedAsInOnePass)
+{
+    const Organization three = organization({person("A"), person("B", "A"), vacancy("C", "B")});
+    const OrganizationArchive document = OrganizationArchive::make("District", three);
+    std::vector<std::string> texts;
+    for (const Position &position : three.positions)
+        texts.push_back(OrganizationJson::encode(position).dump());
+    const std::string positions = plainOrganization(texts);
+    const std::string text = documentText(
+        document, {versionText(revisionOf(three, 1), positions), versionText(revisionOf(three, 2), positions)}, false);
+    const std::string sameIDs = documentText(
+        document, {versionText(revisionOf(three, 1), positions), versionText(revisionOf(three, 1), positions)}, false);
+    const std::string bom = "\xEF\xBB\xBF";
+    const std::string nul(1, '\0');
+    const size_t organizationSecond = text.find(texts[1]); // the top-level organization comes first
+    const size_t secondVersion = text.find("{\"date\":2");
+    const size_t inSecondVersion = text.find(texts[1], secondVersion);
+    ASSERT_LT(organizationSecond, text.find("\"revisions\""));
+    ASSERT_NE(inSecondVersion, std::string::npos);
+    struct Case {
+        const char *name;
+        std::string text;
+        size_t at; // the offset of the fault
+    };
+    const auto replaced = [](std::string from, size_t at, const std::string &with) { return from.replace(at, 1, with); };
+    const auto inserted = [](std::string into, size_t at, const std::string &what) { return into.insert(at, what); };
+    const std::vector<Case> cases{
+        {"NUL for the comma between positions", replaced(text, organizationSecond - 1, nul), organizationSecond - 1},
+        {"NUL for the comma between versions", replaced(text, secondVersion - 2, nul), secondVersion - 2},
+        {"NUL for the comma in a version", replaced(text, inSecondVersion - 2, nul), inSecondVersion - 2},
+        {"NUL and brackets after a position", inserted(text, inSecondVersion - 2, nul + "{\"x\": [1]}"), inSecondVersion - 2},
+        {"NUL and brackets after a version", inserted(text, secondVersion - 2, nul + "[{}]"), secondVersion - 2},
+        {"mark before a position", inserted(text, organizationSecond, bom), organizationSecond},
+        {"mark before a version", inserted(text, secondVersion, bom), secondVersion},
+        {"mark before a position in a version", inserted(text, inSecondVersion, bom), inSecondVersion},
+        {"mark among versions of one id", inserted(sameIDs, sameIDs.find(texts[1], sameIDs.find("\"revisions\"")), bom),
+         sameIDs.find(texts[1], sameIDs.find("\"revisions\""))},
+    };
+    for (const Case &fault : cases) {
+        SCOPED_TRACE(fault.name);
+        const Outcome onePass = outcome(fault.text, OrganizationArchive::Reading::onePass);
+        EXPECT_EQ(described(onePass), "refused: This file could not be read as an organization. The data is not valid "
+                                      "JSON (at byte " + std::to_string(fault.at + 1) + ").");
+        EXPECT_EQ(described(outcome(fault.text)), described(onePass));
+    }
+}
+
 namespace {
 
 // A random JSON value with long and short strings full of brackets and quotes, nested
@@ -428,7 +482,15 @@ TEST(DocumentReading, BytesReadAsTheyArrive)
                     bytes.abandon();
             });
             if (stop != std::string::npos) {
-                EXPECT_THROW(OrganizationArchive::decode(bytes), ArrivingBytes::Abandoned);
+                // A fault among the bytes that arrived may be found before reading fails.
+                try {
+                    OrganizationArchive::decode(bytes);
+                    ADD_FAILURE() << "read although reading failed";
+                } catch (const ArrivingBytes::Abandoned &) {
+                } catch (const OrganizationError &error) {
+                    EXPECT_TRUE(text == broken && stop == text.size()) << error.message();
+                    EXPECT_EQ("refused: " + error.message(), described(outcome(text)));
+                }
                 continue;
             }
             Outcome arrived;
@@ -440,5 +502,69 @@ TEST(DocumentReading, BytesReadAsTheyArrive)
             EXPECT_EQ(described(arrived), described(outcome(text)));
             EXPECT_TRUE(arrived == outcome(text));
         }
+    }
+}
+
+// A text that cannot be a document is refused from its first bytes: a large file is not
+// read whole first. The feeder sends the rest only if decoding waits for it.
+TEST(DocumentReading, RefusedBeforeTheRestArrives)
+{
+    const std::vector<std::pair<std::string, size_t>> starts{
+        {"not JSON at all", 2}, {"[1, 2, x", 8}, {"\xEF\xBB\xBF" "nope", 5}, {"  42, and more", 5}};
+    for (const auto &[start, byte] : starts) {
+        SCOPED_TRACE(start);
+        ArrivingBytes bytes(start.size() + (8 << 20)); // large enough to be read apart
+        std::copy(start.begin(), start.end(), bytes.next());
+        bytes.arrived(start.size());
+        std::atomic<bool> refused = false;
+        std::atomic<bool> waitedForTheRest = false;
+        std::jthread feeder([&] {
+            for (int i = 0; i < 1000 && !refused; ++i)
+                std::this_thread::sleep_for(std::chrono::milliseconds(10));
+            waitedForTheRest = !refused;
+            std::fill_n(bytes.next(), bytes.room(), ' ');
+            bytes.arrived(bytes.room());
+            bytes.finish();
+        });
+        std::string message;
+        try {
+            OrganizationArchive::decode(bytes);
+        } catch (const OrganizationError &error) {
+            message = error.message();
+        }
+        refused = true;
+        feeder.join();
+        EXPECT_FALSE(waitedForTheRest);
+        EXPECT_EQ(message, "This file could not be read as an organization. The data is not valid JSON (at byte " +
+                               std::to_string(byte) + ").");
+    }
+}
+
+// A text that stops short, as a file cut while it is read, is reported at its last byte,
+// not at the byte after it.
+TEST(DocumentReading, ACutShortTextIsReportedAtItsEnd)
+{
+    std::mt19937 random(3);
+    OrganizationArchive archive = RandomEdits::district(random, 20);
+    archive.checkpoint("Before");
+    archive.checkpoint("Before");
+    const std::string text = archive.encodeDocument();
+    for (const size_t kept : {size_t(1), text.size() / 3, text.size() - 1}) {
+        SCOPED_TRACE(kept);
+        ArrivingBytes bytes(text.size() + 1);
+        std::copy_n(text.data(), kept, bytes.next());
+        bytes.arrived(kept);
+        bytes.finish();
+        const std::string expected = "refused: This file could not be read as an organization. The data is not valid "
+                                     "JSON (at byte " + std::to_string(kept) + ").";
+        Outcome read;
+        try {
+            read = OrganizationArchive::decode(bytes);
+        } catch (const OrganizationError &error) {
+            read = error.message();
+        }
+        EXPECT_EQ(described(read), expected);
+        EXPECT_EQ(described(outcome(text.substr(0, kept))), expected);
+        EXPECT_EQ(described(outcome(text.substr(0, kept), OrganizationArchive::Reading::onePass)), expected);
     }
 }

@@ -55,6 +55,14 @@ TEST(PendingFile, AFailedWriteKeepsTheOldFileAndSaysWhyWithTheName)
         });
 }
 
+// Renaming over a file needs only the folder's permission; a read-only file stays.
+TEST(PendingFile, AReadOnlyFileIsNotReplaced)
+{
+    expectReadOnlyRefused("doc.json", [](const std::string &path) {
+        return errorOf([&] { PendingFile::write(path, "new content"); });
+    });
+}
+
 TEST(PendingFile, ReplacesInPlaceThroughALinkAndKeepsPermissions)
 {
     Folder folder;

@@ -1,0 +1,24 @@
+#pragma once
+
+class QLabel;
+class QString;
+class QWidget;
+
+// How fields are named for screen readers: from the label the user sees beside them.
+namespace AccessibleFields {
+
+// Makes combo boxes read their label as their name and their choice as their value (Qt on
+// Linux gives the choice as both). Once per process, after the application object exists;
+// every window with a combo box calls it, or one of the two below, before it is shown.
+void install();
+
+// Ties `label` to `field`: the label is the field's buddy (its name, and Alt with the
+// label's mnemonic focuses the field). A text field inside an editable combo box is named
+// too, as screen readers announce the focused text field itself.
+void tie(QLabel *label, QWidget *field);
+// Names a field that shows no label of its own, from the text that stands in for one (a
+// placeholder or a heading). A text field's clear button is named "Clear": call this after
+// turning the button on.
+void name(QWidget *field, const QString &name);
+
+} // namespace AccessibleFields

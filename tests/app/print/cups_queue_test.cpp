@@ -1,0 +1,163 @@
+// Printing through a real CUPS scheduler: the one private_cups.sh starts for these tests,
+// with cups-pdf queues whose default paper is A4. Skipped when run without it.
+
+#include "app/print/chart_printer.h"
+
+#include "print_sheet_test_support.h"
+#include "scripted_dialogs.h"
+
+#include <gtest/gtest.h>
+
+#include <QDir>
+#include <QPrintEngine>
+#include <QPrinter>
+#include <QProcess>
+#include <QThread>
+
+using namespace PrintTest;
+
+namespace {
+
+struct TestQueues {
+    QString a4;       // offers Letter and Tabloid, A4 by default
+    QString narrow;   // A4 by default, no Tabloid paper and no custom sizes
+    QString refusing; // rejects every job
+    QString output;   // where cups-pdf puts what it prints
+};
+
+std::optional<TestQueues> testQueues()
+{
+    if (qEnvironmentVariableIsEmpty("VANTREL_TEST_CUPS_SERVER") || qEnvironmentVariableIsEmpty("VANTREL_TEST_CUPS_QUEUE"))
+        return std::nullopt;
+    return TestQueues{qEnvironmentVariable("VANTREL_TEST_CUPS_QUEUE"), qEnvironmentVariable("VANTREL_TEST_CUPS_NARROW_QUEUE"),
+                      qEnvironmentVariable("VANTREL_TEST_CUPS_REFUSING_QUEUE"), qEnvironmentVariable("VANTREL_TEST_CUPS_OUTPUT")};
+}
+
+#define QUEUES_OR_SKIP(name)                                                                                          \
+    const std::optional<TestQueues> name = testQueues();                                                              \
+    if (!name)                                                                                                        \
+        GTEST_SKIP() << "no private CUPS scheduler: run through private_cups.sh";
+
+// The print dialog's choice of `queue`, with the options its Properties page hands CUPS for
+// the queue's own default paper.
+SystemChartPrinter::Ask chooseQueue(const QString &queue)
+{
+    return [queue](QPrinter &printer, int) {
+        printer.setPrinterName(queue);
+        printer.printEngine()->setProperty(QPrintEngine::PrintEnginePropertyKey(0xfe00),
+                                           QStringList{"PageSize", "A4", "media", "iso_a4_210x297mm"});
+        return true;
+    };
+}
+
+// The sheet over a small chart, printing through the system printer.
+struct Printing : SystemPrinting {
+    Printing(SystemChartPrinter::Ask ask, ChartPrintSettings settings) : SystemPrinting(std::move(ask), chart(6), settings) {}
+};
+
+// The next PDF cups-pdf finishes in `folder`, apart from those `seen`; empty after a minute.
+QByteArray nextPrinted(const QString &folder, QStringList &seen)
+{
+    for (int tries = 0; tries < 600; ++tries) {
+        for (const QString &name : QDir(folder).entryList({"*.pdf"}, QDir::Files, QDir::Name)) {
+            if (seen.contains(name))
+                continue;
+            // Finished once ghostscript has written its end.
+            const QByteArray bytes = AppTest::readBytes(QDir(folder).filePath(name));
+            if (bytes.contains("%%EOF")) {
+                seen.append(name);
+                return bytes;
+            }
+        }
+        QThread::msleep(100);
+    }
+    return {};
+}
+
+// A Letter landscape chart and a Tabloid chart on a queue whose default paper is A4 come out
+// on their own paper at their own size: the pages and texts of Export PDF, each text as
+// large as there (a landscape page is printed turned on its upright sheet).
+TEST(CupsQueue, TheChartsPaperWinsOverTheQueuesDefault)
+{
+    QUEUES_OR_SKIP(queues);
+    ChartPrintSettings letter;
+    letter.landscape = true;
+    letter.scalePercent = 150;
+    ChartPrintSettings tabloid;
+    tabloid.widthInches = 11;
+    tabloid.heightInches = 17;
+    tabloid.scalePercent = 300;
+    const struct {
+        const char *name;
+        ChartPrintSettings settings;
+        QSizeF points;
+    } cases[] = {{"Letter landscape", letter, {612, 792}}, {"Tabloid", tabloid, {792, 1224}}};
+    QStringList seen = QDir(queues->output).entryList({"*.pdf"}, QDir::Files);
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.name);
+        Printing printing(chooseQueue(queues->a4), c.settings);
+        printing.print();
+        ASSERT_EQ(printing.model.errorMessage(), std::nullopt);
+        const ReadPDF exported = readPDF(printing.model.makePDF());
+        const QByteArray bytes = nextPrinted(queues->output, seen);
+        ASSERT_FALSE(bytes.isEmpty()) << "nothing came out of the queue";
+        const ReadPDF printed = readPDF(bytes);
+        ASSERT_GT(exported.sizes.size(), 1u);
+        ASSERT_EQ(printed.sizes.size(), exported.sizes.size());
+        for (size_t page = 0; page < printed.sizes.size(); ++page) {
+            EXPECT_NEAR(printed.sizes[page].width(), c.points.width(), 1) << "page " << page + 1;
+            EXPECT_NEAR(printed.sizes[page].height(), c.points.height(), 1) << "page " << page + 1;
+        }
+        // Page by page the same texts: the heading that names the page, then what shows of
+        // the cards (a card cut by the page's edge keeps only its letters on the page).
+        for (size_t page = 0; page < printed.sizes.size(); ++page) {
+            const QString pageOf = QString("Page %1 of %2").arg(page + 1).arg(printed.sizes.size());
+            const QString heading = exported.texts[page].left(exported.texts[page].indexOf(pageOf) + pageOf.size());
+            ASSERT_TRUE(heading.endsWith(pageOf)) << exported.texts[page].toStdString();
+            EXPECT_TRUE(printed.texts[page].startsWith(heading)) << printed.texts[page].toStdString();
+            for (const QString &word : printed.texts[page].split(' ', Qt::SkipEmptyParts))
+                EXPECT_TRUE(exported.texts[page].contains(word)) << word.toStdString();
+        }
+        // Printed at 100 %: 842 / 792 larger on A4, the names would be 6 % longer.
+        const QByteArray exportedBytes = printing.model.makePDF();
+        int compared = 0;
+        for (const QString name : {"Ada Lovelace", "Person 2", "Person 3", "Person 4"}) {
+            const QRectF want = textBounds(exportedBytes, 0, name);
+            const QRectF got = textBounds(bytes, 0, name);
+            if (want.isNull() || got.isNull())
+                continue;
+            ++compared;
+            EXPECT_NEAR(std::max(got.width(), got.height()), std::max(want.width(), want.height()), 0.5)
+                << name.toStdString();
+        }
+        EXPECT_GT(compared, 0);
+    }
+}
+
+// A queue without the chart's paper is named with the paper before anything prints, and a
+// queue that refuses jobs is reported in lp's words.
+TEST(CupsQueue, FailuresNameTheQueueAndTheCause)
+{
+    QUEUES_OR_SKIP(queues);
+    ChartPrintSettings tabloid;
+    tabloid.widthInches = 11;
+    tabloid.heightInches = 17;
+    const QStringList before = QDir(queues->output).entryList({"*.pdf"}, QDir::Files);
+
+    Printing narrow(chooseQueue(queues->narrow), tabloid);
+    narrow.print();
+    EXPECT_EQ(narrow.model.errorMessage().value_or("").toStdString(),
+              ("The printer “" + queues->narrow + "” has no Tabloid paper.").toStdString());
+
+    Printing refused(chooseQueue(queues->refusing), {});
+    refused.print();
+    EXPECT_EQ(refused.model.errorMessage().value_or("").toStdString(),
+              ("The printer “" + queues->refusing + "” did not take the job: Destination \"" + queues->refusing
+               + "\" is not accepting jobs.")
+                  .toStdString());
+
+    QThread::msleep(2000);
+    EXPECT_EQ(QDir(queues->output).entryList({"*.pdf"}, QDir::Files).join(", ").toStdString(), before.join(", ").toStdString());
+}
+
+} // namespace

@@ -1,0 +1,147 @@
+#include "core/import/column_mapping.h"
+#include "core/import/import_review.h"
+#include "core/support/delimited_text.h"
+#include "core/support/import_sheet.h"
+#include "position_ids.h"
+
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+using testing::ElementsAre;
+using testing::IsEmpty;
+
+namespace {
+
+// A superintendent, an itinerant teacher split over two schools with a dotted line, an
+// assistant with a sibling order and a vacancy.
+Organization stored()
+{
+    Organization open;
+    open.positions = {
+        Position{.id = "A", .title = "Superintendent", .department = "Office", .employee = Employee{"00001", "Ada"},
+                 .location = "District Office", .isAssistant = false},
+        Position{.id = "B", .title = "Teacher", .customJobTitle = "Art Teacher", .department = "Arts",
+                 .employee = Employee{"00002", "Bea"}, .managerID = "A", .dottedManagerIDs = {"D"},
+                 .location = "Itinerant", .fte = 0.8, .schoolAssignments = {{"North", 0.5}, {"South", 0.3}}},
+        Position{.id = "C", .title = "Secretary", .department = "Office", .employee = Employee{"00003", "Cy"},
+                 .managerID = "A", .location = "North", .fte = 0.5, .isAssistant = true, .siblingOrder = 3},
+        Position{.id = "D", .title = "Coordinator", .department = "Arts", .managerID = "A", .location = "South"},
+    };
+    return open;
+}
+
+ImportReview update(std::string_view csv, ImportMode mode = ImportMode::update,
+                    ManagerReferences references = ManagerReferences::positionIDs)
+{
+    const ImportSheet sheet = TabularImport::csv(csv, U',');
+    const ImportMapping mapping = TabularImport::suggestedMapping(TabularImport::headerCells(sheet, 0));
+    return TabularImport::review(sheet, 0, mapping, references, mode, stored());
+}
+
+const char *const partialHeader = "Position ID,Employee Number,Employee Name,Pay Level,Job Title\n";
+
+} // namespace
+
+// Rows that repeat what is stored leave the organization as it was; an edited cell changes
+// that field alone, and the department, managers, dotted lines, school split, FTE,
+// assistant flag and sibling order the file does not carry stay.
+TEST(ImportUpdate, UnmappedColumnsKeepTheStoredValues)
+{
+    const std::string same = std::string(partialHeader) +
+                             "A,00001,Ada,Superintendent,Superintendent\nB,00002,Bea,Teacher,Art Teacher\n"
+                             "C,00003,Cy,Secretary,Secretary\nD,,,Coordinator,Coordinator\n";
+    const ImportReview unchanged = update(same);
+    ASSERT_TRUE(unchanged.organization) << testing::PrintToString(unchanged.errors);
+    EXPECT_THAT(unchanged.warnings, IsEmpty());
+    EXPECT_EQ(*unchanged.organization, stored());
+
+    const ImportReview edited = update(std::string(partialHeader) + "B,00002,Bea Long,Teacher II,Art Teacher\n");
+    ASSERT_TRUE(edited.organization) << testing::PrintToString(edited.errors);
+    EXPECT_THAT(edited.warnings, IsEmpty());
+    Position expected = stored().positions[1];
+    expected.employee->name = "Bea Long";
+    expected.title = "Teacher II";
+    EXPECT_EQ(positionIn(*edited.organization, "B"), expected);
+    EXPECT_THAT(idsOf(*edited.organization), ElementsAre("A", "C", "D", "B"));
+}
+
+// Without employee columns the stored person stays, no number is generated, and only a row
+// marked vacant empties the position; a mapped but blank cell still means blank.
+TEST(ImportUpdate, EmployeeColumnsLeftOutKeepThePerson)
+{
+    const ImportReview kept = update("Position ID,Pay Level,Department\nC,Secretary,Front Office\n");
+    ASSERT_TRUE(kept.organization) << testing::PrintToString(kept.errors);
+    EXPECT_THAT(kept.warnings, IsEmpty());
+    EXPECT_EQ(positionIn(*kept.organization, "C").employee, (Employee{"00003", "Cy"}));
+    EXPECT_EQ(positionIn(*kept.organization, "C").department, "Front Office");
+
+    const ImportReview vacated = update("Position ID,Pay Level,Vacant\nC,Secretary,Yes\nB,Teacher,No\n");
+    ASSERT_TRUE(vacated.organization) << testing::PrintToString(vacated.errors);
+    EXPECT_FALSE(positionIn(*vacated.organization, "C").employee);
+    EXPECT_EQ(positionIn(*vacated.organization, "B").employee, (Employee{"00002", "Bea"}));
+
+    EXPECT_THAT(update("Position ID,Employee Name,Pay Level\nC,,Secretary\n").errors,
+                ElementsAre("Row 2: filled positions need employee number and name."));
+}
+
+// The checks see the merged position: a new FTE against the stored school split, a new
+// manager against the stored chain.
+TEST(ImportUpdate, ChecksRunOnTheMergedPosition)
+{
+    EXPECT_THAT(update("Position ID,Pay Level,FTE\nB,Teacher,1\n").errors,
+                ElementsAre("Row 2: school assignment FTE must total the position FTE (1.0)."));
+    EXPECT_THAT(update("Position ID,Pay Level,Primary Manager ID\nA,Superintendent,C\n").errors,
+                ElementsAre("Row 2: primary reporting relationships contain a cycle at A."));
+    // A mapped column speaks for every row, blank cells included.
+    const ImportReview cleared = update("Position ID,Pay Level,Primary Manager ID,Location\nC,Secretary,,\n");
+    ASSERT_TRUE(cleared.organization) << testing::PrintToString(cleared.errors);
+    EXPECT_EQ(positionIn(*cleared.organization, "C").managerID, std::nullopt);
+    EXPECT_EQ(positionIn(*cleared.organization, "C").location, "District Office");
+    EXPECT_THAT(cleared.warnings, ElementsAre("Row 2: location is blank; District Office will be used."));
+}
+
+// New rows and the add mode read the file alone, as before.
+TEST(ImportUpdate, NewRowsAndAddingTakeOnlyTheFile)
+{
+    const ImportReview added = update(std::string(partialHeader) + "E,00005,Eve,Teacher,Teacher\n");
+    ASSERT_TRUE(added.organization) << testing::PrintToString(added.errors);
+    EXPECT_THAT(added.warnings, ElementsAre("Row 2: location is blank; District Office will be used."));
+    const Position &eve = positionIn(*added.organization, "E");
+    EXPECT_EQ(eve.department, "");
+    EXPECT_EQ(eve.managerID, std::nullopt);
+    EXPECT_EQ(eve.fte, 1);
+
+    EXPECT_THAT(update(std::string(partialHeader) + "B,00009,Bo,Teacher,Teacher\n", ImportMode::add).errors,
+                ElementsAre("Row 2: duplicate position ID B."));
+}
+
+// A spreadsheet program that read "00002" as a number gives back "2": each such row is
+// named, and counted for the summary. Padding added, another number, a new row or adding
+// are no such case.
+TEST(ImportUpdate, EmployeeNumbersThatLostLeadingZerosAreFlagged)
+{
+    const ImportReview review = update(std::string(partialHeader) +
+                                       "A,1,Ada,Superintendent,Superintendent\nB,002,Bea,Teacher,Art Teacher\n"
+                                       "C,30,Cy,Secretary,Secretary\nE,5,Eve,Teacher,Teacher\n");
+    ASSERT_TRUE(review.organization) << testing::PrintToString(review.errors);
+    EXPECT_THAT(review.warnings,
+                ElementsAre("Row 2: employee number 1 would replace 00001; leading zeros may have been removed by a "
+                            "spreadsheet program.",
+                            "Row 3: employee number 002 would replace 00002; leading zeros may have been removed by a "
+                            "spreadsheet program.",
+                            "Row 5: location is blank; District Office will be used."));
+    EXPECT_EQ(review.leadingZeroRows, 2);
+    EXPECT_EQ(positionIn(*review.organization, "A").employee->id, "1"); // a warning, not a refusal
+
+    Organization padded = stored();
+    padded.positions[0].employee->id = "1";
+    const ImportSheet sheet = TabularImport::csv(std::string(partialHeader) + "A,0001,Ada,Superintendent,Superintendent\n", U',');
+    const ImportMapping mapping = TabularImport::suggestedMapping(TabularImport::headerCells(sheet, 0));
+    const ImportReview more =
+        TabularImport::review(sheet, 0, mapping, ManagerReferences::positionIDs, ImportMode::update, padded);
+    EXPECT_THAT(more.warnings, IsEmpty());
+    EXPECT_EQ(more.leadingZeroRows, 0);
+
+    const ImportReview adding = update(std::string(partialHeader) + "E,1,Eve,Teacher,Teacher\n", ImportMode::add);
+    EXPECT_EQ(adding.leadingZeroRows, 0);
+}
