@@ -82,18 +82,18 @@ std::optional<std::vector<DottedRoute>> DottedRouteStore::route(
             // Another thread routing the same lines: wait for its result, or take over where it
             // stopped; output the user waits for makes background routing give way.
             std::unique_lock lock(m_mutex);
+            // Background routing of other lines gives way too, and waits while output routes
+            // or waits to: a routing grid of a large chart takes hundreds of megabytes, and
+            // the output's would come on top of it.
             const auto busy = [&] {
-                const auto other = std::find_if(m_routing.begin(), m_routing.end(),
-                                                [&](const Routing &routing) { return *routing.key == *key; });
-                if (other == m_routing.end()) {
-                    // Background routing that gave way does not take the lines back first.
-                    return turn == Turn::background
-                        && std::any_of(m_waitingFirst.begin(), m_waitingFirst.end(),
-                                       [&](const DottedRoutingKey *waiting) { return *waiting == *key; });
+                bool waits = turn == Turn::background && !m_waitingFirst.empty();
+                for (const Routing &other : m_routing) {
+                    if (*other.key == *key || other.turn != turn)
+                        waits = true;
+                    if (turn == Turn::first && other.turn == Turn::background)
+                        other.yield->request_stop();
                 }
-                if (turn == Turn::first && other->turn == Turn::background)
-                    other->yield->request_stop();
-                return true;
+                return waits;
             };
             if (turn == Turn::first)
                 m_waitingFirst.push_back(key.get());

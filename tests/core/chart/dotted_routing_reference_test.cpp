@@ -344,3 +344,62 @@ TEST(DottedRoutingReference, OutputGoesBeforeBackgroundRouting)
     EXPECT_EQ(background.progress().routes, expected);
     EXPECT_EQ(DottedRouting::edgesRouted() - before, total);
 }
+
+// Output of other lines than a window's does not route beside it: the window's background
+// routing gives way (one routing grid at a time, each hundreds of megabytes on a large
+// chart), routes nothing while the output routes, and then goes on to the same routes.
+TEST(DottedRoutingReference, OutputOfOtherLinesPausesBackgroundRouting)
+{
+    std::mt19937 random(6211);
+    const Chart shown = randomLayout(random, 160, false, 20);
+    const Chart printed = randomLayout(random, 160, true, 20);
+    const auto shownKey = keyOf(shown.nodes, shown.edges);
+    ASSERT_GE(shownKey->edges.size(), 4u);
+    const std::vector<DottedRoute> expected = ReferenceRouting::routes(shown.nodes, shown.edges);
+    auto store = std::make_shared<DottedRouteStore>();
+
+    std::mutex mutex;
+    std::condition_variable woken;
+    bool held = false;
+    bool released = false;
+    DottedRoutingJob background(store, shownKey, [&] {
+        std::unique_lock lock(mutex);
+        if (!held) {
+            held = true;
+            woken.notify_all();
+            woken.wait(lock, [&] { return released; });
+        }
+    });
+    {
+        std::unique_lock lock(mutex);
+        ASSERT_TRUE(woken.wait_for(lock, std::chrono::seconds(60), [&] { return held; }));
+    }
+    std::atomic<bool> asking = false;
+    std::vector<size_t> backgroundDone; // the window's count at each line of the output
+    auto output = std::async(std::launch::async, [&] {
+        asking = true;
+        return store->route(
+            keyOf(printed.nodes, printed.edges), {},
+            [&](const DottedRoutingProgress &) {
+                backgroundDone.push_back(background.progress().done);
+                // Time for a router beside this one to show.
+                std::this_thread::sleep_for(std::chrono::milliseconds(20));
+            },
+            DottedRouteStore::Turn::first);
+    });
+    while (!asking)
+        std::this_thread::yield();
+    std::this_thread::sleep_for(std::chrono::milliseconds(200));
+    {
+        std::lock_guard lock(mutex);
+        released = true;
+    }
+    woken.notify_all();
+    EXPECT_EQ(output.get(), ReferenceRouting::routes(printed.nodes, printed.edges));
+    ASSERT_GE(backgroundDone.size(), 4u);
+    EXPECT_EQ(backgroundDone.front(), backgroundDone.back()) << "the window routed beside the output";
+    EXPECT_LT(backgroundDone.back(), shownKey->edges.size());
+    while (!background.isFinished())
+        std::this_thread::yield();
+    EXPECT_EQ(background.progress().routes, expected);
+}
