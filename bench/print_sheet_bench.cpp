@@ -9,7 +9,14 @@
 
 #include <QApplication>
 #include <QElapsedTimer>
+#include <QFileInfo>
+#include <QProcess>
 #include <QTemporaryDir>
+
+#include <sys/resource.h>
+
+#include <cstdio>
+#include <cstdlib>
 
 #include <benchmark/benchmark.h>
 
@@ -187,8 +194,90 @@ void exportPDFFirstCountAt20000(benchmark::State &state)
     state.counters["lines"] = lines;
 }
 
+// What a child run of this program does (see main), and on how many positions.
+constexpr const char *childRole = "VANTREL_BENCH_CHILD";
+constexpr const char *childSize = "VANTREL_BENCH_CHILD_SIZE";
+
+// The whole chart as the window shows it by default: page-balanced landscape at 5 %.
+ChartPrintSettings wholeChartSettings()
+{
+    ChartPrintSettings settings = ChartPrintSettings::departmentDesign();
+    settings.scalePercent = 5;
+    return settings;
+}
+
+// Peak resident megabytes of the child run `role` on `size` positions, or -1 when it failed.
+double childPeakMB(const char *role, int size)
+{
+    QProcess child;
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert(childRole, role);
+    environment.insert(childSize, QString::number(size));
+    child.setProcessEnvironment(environment);
+    child.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+    child.start(QCoreApplication::applicationFilePath(), {});
+    if (!child.waitForFinished(-1) || child.exitStatus() != QProcess::NormalExit || child.exitCode() != 0)
+        return -1;
+    return child.readAllStandardOutput().trimmed().toDouble();
+}
+
+// In a child process of its own, so that each peak is that run's alone: "route" routes the
+// whole chart's dotted lines and nothing else; "export" exports its PDF through the sheet
+// while the window routes the lines it shows.
+int runChild(const QByteArray &role, int size)
+{
+    const Organization organization = BenchDistrict::plainItinerantDistrict(size);
+    if (role == "route") {
+        const PrintedChart chart(organization, wholeChartSettings());
+        DottedRouteStore store;
+        if (!store.route(chart.routingKey()))
+            return 1;
+    } else if (role == "export") {
+        BenchHost host;
+        host.store = std::make_shared<DottedRouteStore>();
+        // The window routes the chart it shows for other paper meanwhile, into the store the
+        // sheet shares.
+        ChartPrintSettings letter;
+        letter.scalePercent = 5;
+        const PrintedChart shown(organization, letter);
+        DottedRoutingJob window(host.store, shown.routingKey(), [] {});
+        SilentDialogs dialogs;
+        SystemChartPrinter printer;
+        QTemporaryDir folder;
+        dialogs.file = folder.filePath("chart.pdf");
+        PrintSheetModel model(inputOf(organization, wholeChartSettings()), host, dialogs, printer);
+        model.exportPDF();
+        BenchApp::longestTurnWhile([&] { return model.isBusy(); });
+        if (model.errorMessage() || !QFileInfo(*dialogs.file).exists())
+            return 1;
+    } else {
+        return 1;
+    }
+    rusage usage{};
+    getrusage(RUSAGE_SELF, &usage);
+    std::printf("%.1f\n", double(usage.ru_maxrss) / 1024);
+    return 0;
+}
+
+// Peak memory of the whole-chart PDF export of the itinerant district (range(0) positions,
+// with its dotted lines), against routing those lines alone.
+void exportPDFPeakMemory(benchmark::State &state)
+{
+    const int size = static_cast<int>(state.range(0));
+    double routing = 0;
+    double exporting = 0;
+    for (auto _ : state) {
+        routing = childPeakMB("route", size);
+        exporting = childPeakMB("export", size);
+    }
+    state.counters["routingPeakMB"] = routing;
+    state.counters["exportPeakMB"] = exporting;
+    state.counters["ratio"] = routing > 0 ? exporting / routing : 0;
+}
+
 } // namespace
 
+BENCHMARK(exportPDFPeakMemory)->Arg(5000)->Arg(20000)->Unit(benchmark::kSecond)->Iterations(1);
 BENCHMARK(updatePreview)->Unit(benchmark::kMillisecond)->Iterations(5);
 BENCHMARK(pageFlip)->Unit(benchmark::kMillisecond);
 BENCHMARK(paperChangeAt5000)->Unit(benchmark::kMillisecond)->Iterations(4);
@@ -196,4 +285,12 @@ BENCHMARK(summaryAt20000)->Arg(0)->Arg(1)->Arg(2)->Unit(benchmark::kMillisecond)
 BENCHMARK(exportTwentyCharts)->Unit(benchmark::kMillisecond)->Iterations(3);
 BENCHMARK(exportPDFFirstCountAt20000)->Unit(benchmark::kMillisecond)->Iterations(1);
 
-int main(int argc, char **argv) { return BenchApp::runBenchmarks<QApplication>(argc, argv); }
+int main(int argc, char **argv)
+{
+    if (const char *role = std::getenv(childRole)) {
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+        QApplication app(argc, argv);
+        return runChild(role, std::atoi(std::getenv(childSize)));
+    }
+    return BenchApp::runBenchmarks<QApplication>(argc, argv);
+}

@@ -52,7 +52,10 @@ class DottedRouteStore {
 public:
     // Who routes when two consumers want an equal key. A window's background routing yields
     // to output the user waits for (a preview, a PDF, a print job), which takes over where it
-    // got and counts every line; the one that yielded gets the finished routes.
+    // got and counts every line; the one that yielded gets the finished routes. Background
+    // routing of other lines gives way as well and goes on once no output routes or waits
+    // to, so a store holds one routing grid at a time (each is hundreds of megabytes on a
+    // 20,000-position chart).
     enum class Turn { background, first };
 
     explicit DottedRouteStore(size_t capacity = 4);
@@ -68,7 +71,8 @@ public:
     // stored run of the same nodes; what it makes, the unfinished part too, is kept. While
     // another thread routes an equal key, this waits for it instead of routing the same
     // lines twice, unless this one goes first and the other is in the background: that one
-    // then stops within a line and this one goes on from there. `routed` is called with the
+    // then stops within a line and this one goes on from there. Output waits, too, until
+    // background routing of other lines has stopped. `routed` is called with the
     // lines done so far: as routing starts here, after every line routed here and, when
     // nothing was left to route here, once at the end.
     std::optional<std::vector<DottedRoute>> route(const std::shared_ptr<const DottedRoutingKey> &key,

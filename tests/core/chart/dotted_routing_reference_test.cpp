@@ -283,6 +283,62 @@ TEST(DottedRoutingReference, ConcurrentConsumersRouteOnce)
     EXPECT_EQ(DottedRouting::edgesRouted() - before, key->edges.size());
 }
 
+namespace {
+
+// A window's background job, held inside its first report (after its first line) until an
+// output has asked for lines.
+class HeldBackgroundJob {
+public:
+    HeldBackgroundJob(std::shared_ptr<DottedRouteStore> store, std::shared_ptr<const DottedRoutingKey> key)
+        : job(std::move(store), std::move(key), [this] {
+              std::unique_lock lock(m_mutex);
+              if (!m_held) {
+                  m_held = true;
+                  m_woken.notify_all();
+                  m_woken.wait(lock, [&] { return m_released; });
+              }
+          })
+    {
+    }
+
+    bool waitUntilHeld()
+    {
+        std::unique_lock lock(m_mutex);
+        return m_woken.wait_for(lock, std::chrono::seconds(60), [&] { return m_held; });
+    }
+
+    // Lets the job go on once `asking` is set. The output reaches the store's wait a moment
+    // after it says so; nothing outside the store shows when.
+    void releaseOnceAsked(const std::atomic<bool> &asking)
+    {
+        while (!asking)
+            std::this_thread::yield();
+        std::this_thread::sleep_for(std::chrono::milliseconds(200));
+        {
+            std::lock_guard lock(m_mutex);
+            m_released = true;
+        }
+        m_woken.notify_all();
+    }
+
+    void waitUntilFinished() const
+    {
+        while (!job.isFinished())
+            std::this_thread::yield();
+    }
+
+private:
+    std::mutex m_mutex;
+    std::condition_variable m_woken;
+    bool m_held = false;
+    bool m_released = false;
+
+public:
+    DottedRoutingJob job;
+};
+
+} // namespace
+
 // Output the user waits for does not wait behind a window's background routing of the same
 // lines: that one gives way within a line, the output goes on from where it got and counts
 // from its start, every line is routed once, and the background job still ends with all of
@@ -298,24 +354,8 @@ TEST(DottedRoutingReference, OutputGoesBeforeBackgroundRouting)
     auto store = std::make_shared<DottedRouteStore>();
     const uint64_t before = DottedRouting::edgesRouted();
 
-    // The background job is held inside its first report, after its first line, until the
-    // output has asked for the same lines.
-    std::mutex mutex;
-    std::condition_variable woken;
-    bool held = false;
-    bool released = false;
-    DottedRoutingJob background(store, key, [&] {
-        std::unique_lock lock(mutex);
-        if (!held) {
-            held = true;
-            woken.notify_all();
-            woken.wait(lock, [&] { return released; });
-        }
-    });
-    {
-        std::unique_lock lock(mutex);
-        ASSERT_TRUE(woken.wait_for(lock, std::chrono::seconds(60), [&] { return held; }));
-    }
+    HeldBackgroundJob background(store, key);
+    ASSERT_TRUE(background.waitUntilHeld());
     std::vector<size_t> counted;
     std::atomic<bool> asking = false;
     auto output = std::async(std::launch::async, [&] {
@@ -324,23 +364,50 @@ TEST(DottedRoutingReference, OutputGoesBeforeBackgroundRouting)
         return store->route(same, {}, [&](const DottedRoutingProgress &progress) { counted.push_back(progress.done); },
                             DottedRouteStore::Turn::first);
     });
-    // The output reaches the store's wait a moment after it says so; nothing outside the
-    // store shows when.
-    while (!asking)
-        std::this_thread::yield();
-    std::this_thread::sleep_for(std::chrono::milliseconds(200));
-    {
-        std::lock_guard lock(mutex);
-        released = true;
-    }
-    woken.notify_all();
+    background.releaseOnceAsked(asking);
     EXPECT_EQ(output.get(), expected);
     ASSERT_FALSE(counted.empty());
     EXPECT_LT(counted.front(), total) << "the output waited for the background routing";
     EXPECT_EQ(counted.back(), total);
     EXPECT_TRUE(std::is_sorted(counted.begin(), counted.end()));
-    while (!background.isFinished())
-        std::this_thread::yield();
-    EXPECT_EQ(background.progress().routes, expected);
+    background.waitUntilFinished();
+    EXPECT_EQ(background.job.progress().routes, expected);
     EXPECT_EQ(DottedRouting::edgesRouted() - before, total);
+}
+
+// Output of other lines than a window's does not route beside it: the window's background
+// routing gives way (one routing grid at a time, each hundreds of megabytes on a large
+// chart), routes nothing while the output routes, and then goes on to the same routes.
+TEST(DottedRoutingReference, OutputOfOtherLinesPausesBackgroundRouting)
+{
+    std::mt19937 random(6211);
+    const Chart shown = randomLayout(random, 160, false, 20);
+    const Chart printed = randomLayout(random, 160, true, 20);
+    const auto shownKey = keyOf(shown.nodes, shown.edges);
+    ASSERT_GE(shownKey->edges.size(), 4u);
+    const std::vector<DottedRoute> expected = ReferenceRouting::routes(shown.nodes, shown.edges);
+    auto store = std::make_shared<DottedRouteStore>();
+
+    HeldBackgroundJob background(store, shownKey);
+    ASSERT_TRUE(background.waitUntilHeld());
+    std::atomic<bool> asking = false;
+    std::vector<size_t> backgroundDone; // the window's count at each line of the output
+    auto output = std::async(std::launch::async, [&] {
+        asking = true;
+        return store->route(
+            keyOf(printed.nodes, printed.edges), {},
+            [&](const DottedRoutingProgress &) {
+                backgroundDone.push_back(background.job.progress().done);
+                // Time for a router beside this one to show.
+                std::this_thread::sleep_for(std::chrono::milliseconds(20));
+            },
+            DottedRouteStore::Turn::first);
+    });
+    background.releaseOnceAsked(asking);
+    EXPECT_EQ(output.get(), ReferenceRouting::routes(printed.nodes, printed.edges));
+    ASSERT_GE(backgroundDone.size(), 4u);
+    EXPECT_EQ(backgroundDone.front(), backgroundDone.back()) << "the window routed beside the output";
+    EXPECT_LT(backgroundDone.back(), shownKey->edges.size());
+    background.waitUntilFinished();
+    EXPECT_EQ(background.job.progress().routes, expected);
 }
