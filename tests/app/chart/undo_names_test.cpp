@@ -1,9 +1,11 @@
 #include "app/chart/version_history.h"
+#include "app/entry/quick_entry_grid_model.h"
 
 #include "chart_fixtures.h"
 #include "undo_steps.h"
 
 #include "core/document/position_entry.h"
+#include "core/entry/quick_entry.h"
 
 using namespace AppTest;
 
@@ -82,5 +84,43 @@ TEST_F(UndoNames, VersionsAndWholeOrganizationsAreStepsOfTheirOwnNames)
         {"Restore Version", [&] { history.restore(document.archive().revisions.front()->id); }},
         {"Load Sample District", [&] { view.loadSampleDistrict(); }},
         {"Set Baseline", [&] { history.setBaseline(false); }},
+    });
+}
+
+// The spreadsheet ways in: the quick-entry grid's save and an import applied from its window.
+TEST_F(UndoNames, SpreadsheetEditsAreStepsOfTheirOwnNames)
+{
+    QuickEntryRow added("Instruction", "P1", "District Office");
+    added.name = "Noor Haddad";
+    added.title = "Teacher";
+    const Organization snapshot = document.archive().organization;
+    Organization imported = snapshot;
+    imported.positions.push_back(person("P8", "Ada Park", "P1"));
+    expectOneNamedStepEach(document, {
+        {"Quick Entry",
+         [&] {
+             view.setSelectedSheetID(teachingID());
+             view.commitQuickEntry({added});
+         }},
+        {"Import Excel / CSV", [&] { view.applyImport(document.archive().organization, imported, ImportMode::update); }},
+    });
+}
+
+// A chart of its own keeps its headings and paper apart from the organization's: its edits
+// go by the same names.
+TEST_F(UndoNames, EditsOfAChartsOwnSettingsKeepTheirNames)
+{
+    view.setSelectedSheetID(teachingID());
+    ChartView &v = view;
+    expectOneNamedStepEach(document, {
+        {"Page Title", [&] { v.setPageTitle("Teachers"); }},
+        {"Page Subtitle", [&] { v.setPageSubtitle("Spring"); }},
+        {"Paper & Appearance",
+         [&] {
+             ChartPrintSettings settings = v.printSettings();
+             settings.showPayLevel = !settings.showPayLevel;
+             v.setPrintSettings(settings);
+         }},
+        {"Focused Department View", [&] { v.setFocusedDepartmentView(true); }},
     });
 }
