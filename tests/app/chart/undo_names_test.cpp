@@ -124,3 +124,44 @@ TEST_F(UndoNames, EditsOfAChartsOwnSettingsKeepTheirNames)
         {"Focused Department View", [&] { v.setFocusedDepartmentView(true); }},
     });
 }
+
+// Typing goes by the field: each keystroke of one field joins the step before, another
+// chart's heading or leaving the field starts a new one.
+TEST_F(UndoNames, TypingInOneHeadingIsOneStepPerChartAndPerVisit)
+{
+    document.setArchive([&] {
+        OrganizationArchive archive = document.archive();
+        archive.sheets->push_back(OrganizationSheet::make("Office", {"P1"}));
+        return archive;
+    }());
+    const OrganizationArchive before = document.archive();
+    const size_t depth = document.history().undoCount();
+    const auto typeTitle = [&](const std::string &sheetID, const QString &text) {
+        view.setSelectedSheetID(sheetID);
+        for (int length = 1; length <= text.size(); ++length)
+            view.setPageTitle(text.left(length));
+    };
+    typeTitle(teachingID(), "Staff");
+    typeTitle(document.archive().sheets->at(1).id, "Desk");
+    typeTitle(teachingID(), "Staff 2026");
+    EXPECT_EQ(document.history().undoCount(), depth + 3) << "one step a chart's heading, not a keystroke";
+    document.endMerge();
+    view.setPageTitle("Staff 2027");
+    EXPECT_EQ(document.history().undoCount(), depth + 4) << "a new visit of the field, a new step";
+
+    view.setSelectedSheetID({});
+    for (const char *name : {"N", "No", "Nor", "North"})
+        view.setOrganizationName(name);
+    EXPECT_EQ(document.history().undoCount(), depth + 5);
+    EXPECT_EQ(document.undoName(), "Rename Organization");
+
+    const std::vector<std::pair<QString, std::optional<std::string>>> steps = {
+        {"Rename Organization", "Staff 2027"}, {"Page Title", "Staff 2026"}, {"Page Title", "Staff"},
+        {"Page Title", "Staff"}, {"Page Title", std::nullopt}};
+    for (const auto &[name, teachingTitle] : steps) {
+        EXPECT_EQ(document.undoName(), name);
+        document.undo();
+        EXPECT_EQ(document.archive().sheets->front().pageTitle, teachingTitle) << "after undoing " << name.toStdString();
+    }
+    EXPECT_EQ(document.archive(), before);
+}
