@@ -27,22 +27,6 @@ namespace {
 const QString staleCaption = "Settings changed. Click Update Preview to refresh.";
 const QString currentCaption = "Preview reflects the last update.";
 
-// The field of the form row labelled `label`.
-template <typename Field>
-Field *formField(QWidget &sheet, const QString &label)
-{
-    for (QFormLayout *form : sheet.findChildren<QFormLayout *>()) {
-        for (int row = 0; row < form->rowCount(); ++row) {
-            QLayoutItem *name = form->itemAt(row, QFormLayout::LabelRole);
-            auto *text = name ? qobject_cast<QLabel *>(name->widget()) : nullptr;
-            if (text && text->text() == label)
-                return qobject_cast<Field *>(form->itemAt(row, QFormLayout::FieldRole)->widget());
-        }
-    }
-    ADD_FAILURE() << "no field " << label.toStdString();
-    return nullptr;
-}
-
 // The visible label whose text holds `part`; empty when none does.
 QString shownText(QWidget &sheet, const QString &part)
 {
@@ -79,22 +63,6 @@ QString pagesOf(const ChartPagination &pagination)
 {
     return QString("%1 rows × %2 columns = %3 pages").arg(pagination.rows).arg(pagination.columns).arg(pagination.tiles.size());
 }
-
-// The sheet over a whole organization, shown.
-struct ShownSheet {
-    explicit ShownSheet(const OrganizationArchive &archive)
-    {
-        host.document = archive;
-        auto printer = std::make_unique<FakePrinter>();
-        auto model = std::make_unique<PrintSheetModel>(input(archive.organization), host, dialogs, *printer);
-        sheet = std::make_unique<ChartPrintSheet>(std::move(model), std::move(printer));
-        sheet->show();
-    }
-
-    FakeHost host;
-    ScriptedDialogs dialogs;
-    std::unique_ptr<ChartPrintSheet> sheet;
-};
 
 } // namespace
 
