@@ -70,17 +70,6 @@ TEST(PreviewPane, StepsThroughPagesAndStartsOverForANewDocument)
     EXPECT_EQ(pane.pageLabel(), "Page 1 of 1");
 }
 
-template <typename Widget>
-Widget *child(QWidget &parent, const QString &text)
-{
-    for (Widget *widget : parent.findChildren<Widget *>()) {
-        if (widget->text() == text)
-            return widget;
-    }
-    ADD_FAILURE() << "no " << text.toStdString();
-    return nullptr;
-}
-
 // The sheet as a user meets it: the preview on opening, Next, a margin typed in the
 // locale's format, Update Preview, Fit to Page, Close.
 TEST(ChartPrintSheet, OpensPreviewsFitsAndCloses)

@@ -37,16 +37,6 @@ QString shownText(QWidget &sheet, const QString &part)
     return {};
 }
 
-QPushButton *button(QWidget &sheet, const QString &text)
-{
-    for (QPushButton *button : sheet.findChildren<QPushButton *>()) {
-        if (button->text() == text)
-            return button;
-    }
-    ADD_FAILURE() << "no button " << text.toStdString();
-    return nullptr;
-}
-
 void choose(QComboBox *box, const QString &item)
 {
     box->setCurrentText(item);
@@ -89,7 +79,7 @@ TEST(PrintSheetRefresh, PageCountPaperAndPreviewFollowEachChange)
     EXPECT_EQ(shownText(sheet, staleCaption), staleCaption);
     EXPECT_EQ(pane.pageCount(), before) << "the preview waits for Update Preview";
 
-    button(sheet, "Update Preview")->click();
+    child<QPushButton>(sheet, "Update Preview")->click();
     EXPECT_EQ(pane.pageCount(), tiles());
     EXPECT_EQ(shownText(sheet, currentCaption), currentCaption);
     EXPECT_EQ(shownText(sheet, staleCaption), "");
@@ -122,7 +112,7 @@ TEST(PrintSheetRefresh, TypedHeadingsShowAfterUpdatePreview)
     EXPECT_EQ(shownText(sheet, staleCaption), staleCaption);
     EXPECT_FALSE(readPDF(*sheet.model().preview()).texts[0].startsWith("Spring Staff"));
 
-    button(sheet, "Update Preview")->click();
+    child<QPushButton>(sheet, "Update Preview")->click();
     EXPECT_EQ(shownText(sheet, currentCaption), currentCaption);
     EXPECT_TRUE(readPDF(*sheet.model().preview()).texts[0].startsWith("Spring Staff"))
         << readPDF(*sheet.model().preview()).texts[0].toStdString();

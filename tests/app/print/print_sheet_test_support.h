@@ -173,6 +173,18 @@ inline QByteArray withoutTimes(QByteArray pdf)
     return text.toLatin1();
 }
 
+// The child of that text: a button, a label, a check box.
+template <typename Widget>
+Widget *child(QWidget &parent, const QString &text)
+{
+    for (Widget *widget : parent.findChildren<Widget *>()) {
+        if (widget->text() == text)
+            return widget;
+    }
+    ADD_FAILURE() << "no " << text.toStdString();
+    return nullptr;
+}
+
 // The field of the sheet's form row labelled `label`.
 template <typename Field = QLineEdit>
 Field *formField(QWidget &sheet, const QString &label)
