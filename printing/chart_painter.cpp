@@ -147,6 +147,8 @@ void paintConnectors(QPainter &painter, const ChartLayout &layout, const PaintOp
 // A straight run cut to what `area` shows of it, ends moved by whole dash periods so that
 // the dashes fall where they did: dashing costs the run's length, and a run can cross the
 // whole chart while a small part of the window is painted. Anything else is kept whole.
+// Only for lines a few pixels wide: Qt draws thinner ones a pixel at a time, counting the
+// dashes from where the line starts, and there the cut would move them (they cost little).
 Path shownPart(const Path &path, const std::optional<QRectF> &area)
 {
     if (!area || path.elements.size() != 2 || path.elements[0].kind != PathElement::Kind::moveTo ||
@@ -178,6 +180,7 @@ void paintInk(QPainter &painter, const DottedInk &ink, const PaintOptions &optio
 {
     const Visible visible(options);
     const ChartPaintStyle &style = options.style;
+    const bool cut = std::sqrt(std::abs(painter.transform().determinant())) * style.inkWidth >= 2;
     painter.setBrush(Qt::NoBrush);
     for (const DottedStroke &stroke : ink.strokes) {
         const double width = stroke.highlighted ? style.highlightedInkWidth : style.inkWidth;
@@ -185,7 +188,7 @@ void paintInk(QPainter &painter, const DottedInk &ink, const PaintOptions &optio
             continue;
         // Each stroke keeps its own phase so that collinear runs dash in step.
         painter.setPen(dashedPen(style.ink, width, DottedInk::dashPattern, stroke.dashPhase));
-        painter.drawPath(ChartPainter::painterPath(shownPart(stroke.path, visible.area(width))));
+        painter.drawPath(ChartPainter::painterPath(cut ? shownPart(stroke.path, visible.area(width)) : stroke.path));
     }
     painter.setPen(Qt::NoPen);
     painter.setBrush(style.ink);

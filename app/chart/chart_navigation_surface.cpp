@@ -390,7 +390,7 @@ void ChartNavigationSurface::contentChangedIn(const std::vector<Rect> &areas)
         return;
     m_pending += region;
     // Past a dozen parts, one pass over everything costs less, when it fits in a frame.
-    if (m_pending.rectCount() > 12 && m_passMs + m_msPerPixel * width() * height() <= sliceBudgetMs) {
+    if (m_pending.rectCount() > 12 && std::max(0.0, m_passMs) + m_msPerPixel * width() * height() <= sliceBudgetMs) {
         contentChanged();
         return;
     }
@@ -403,8 +403,9 @@ void ChartNavigationSurface::repaintNextSlice()
     // A live zoom shows the last sharp picture scaled; its end draws everything anew.
     if (m_pending.isEmpty() || m_liveZoom)
         return;
-    const double pixels = m_msPerPixel > 0 ? std::max(double(tile) * tile, (sliceBudgetMs - m_passMs) / m_msPerPixel)
-                                           : double(width()) * height();
+    const double pixels = m_msPerPixel > 0
+                              ? std::max(double(tile) * tile, (sliceBudgetMs - std::max(0.0, m_passMs)) / m_msPerPixel)
+                              : double(width()) * height();
     // One pass: parts of the first group, as long as the area it draws stays in budget.
     const std::vector<QRegion> passes = passesOver(m_pending);
     QRegion slice;
@@ -473,7 +474,7 @@ void ChartNavigationSurface::paintEvent(QPaintEvent *event)
             paintView(sharp, rect(), camera);
         }
         painter.drawPixmap(0, 0, m_snapshot);
-        learnCost(clock, rect());
+        learnCost(clock, rect(), false);
     }
     // What was drawn now is current.
     m_pending -= painted;
@@ -481,16 +482,17 @@ void ChartNavigationSurface::paintEvent(QPaintEvent *event)
         m_sliceTimer.start(int(slicePauseFactor * double(clock.elapsed())));
 }
 
-void ChartNavigationSurface::learnCost(const QElapsedTimer &pass, const QRect &bounds)
+void ChartNavigationSurface::learnCost(const QElapsedTimer &pass, const QRect &bounds, bool part)
 {
-    // A pass costs a part that does not depend on its size (going over all the chart holds)
-    // and a part that does. Both grow as lines come in, and the cost differs across the
-    // chart: a dear pass counts at once, a cheap one only slowly.
+    // A pass costs a part that does not depend on its size (going over all the chart holds),
+    // told by the cheapest parts, and a part that does. Both grow as lines come in, and the
+    // cost differs across the chart: a dear pass counts at once, a cheap one only slowly.
     const double ms = double(pass.nsecsElapsed()) / 1e6;
-    m_passMs = m_passMs > 0 ? std::min(ms, m_passMs * 1.05) : ms;
+    if (part)
+        m_passMs = m_passMs < 0 ? ms : std::min(ms, m_passMs * 1.05);
     const double area = double(bounds.width()) * bounds.height();
     if (area > 0)
-        m_msPerPixel = std::max((ms - m_passMs) / area, m_msPerPixel * 0.95);
+        m_msPerPixel = std::max((ms - std::max(0.0, m_passMs)) / area, m_msPerPixel * 0.95);
 }
 
 std::vector<QRegion> ChartNavigationSurface::passesOver(const QRegion &region)
@@ -540,6 +542,6 @@ void ChartNavigationSurface::paintParts(QPainter &painter, const QRegion &region
                 painter.drawPixmap(part, m_snapshot,
                                    QRectF(part.topLeft() * devicePixelRatioF(), part.size() * devicePixelRatioF()));
         }
-        learnCost(clock, bounds);
+        learnCost(clock, bounds, true);
     }
 }

@@ -101,7 +101,7 @@ private:
     // The region in groups of parts each drawn in one pass over the chart.
     static std::vector<QRegion> passesOver(const QRegion &region);
     void paintParts(QPainter &painter, const QRegion &region, const ChartViewport &camera);
-    void learnCost(const QElapsedTimer &pass, const QRect &bounds);
+    void learnCost(const QElapsedTimer &pass, const QRect &bounds, bool part);
 
     ChartViewport m_camera;
     double m_zoom = 1; // the owner's committed values
@@ -121,6 +121,6 @@ private:
     bool m_cursorRefreshPending = false;
     QRegion m_pending;       // changed, not drawn again yet (view coordinates)
     QTimer m_sliceTimer;     // the pause before the next slice of m_pending
-    double m_passMs = 0;     // what drawing has lately cost: per pass, and per pixel of its
-    double m_msPerPixel = 0; // bounds besides; 0 before the first drawing
+    double m_passMs = -1;    // what drawing has lately cost: per pass (-1 before a part was
+    double m_msPerPixel = 0; // drawn), and per pixel of its bounds besides
 };
