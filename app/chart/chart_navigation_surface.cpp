@@ -325,14 +325,14 @@ constexpr double sliceBudgetMs = 12;
 constexpr double slicePauseFactor = 3;
 constexpr int tile = 64;
 
-// The top of `part` worth `pixels`: whole rows of tiles, else the first tiles of its top row.
-QRect firstPiece(const QRect &part, double pixels)
+// Where `part` meets the tiles of the view, row by row.
+std::vector<QRect> tilesOf(const QRect &part)
 {
-    const int rows = int(pixels / (double(part.width()) * tile));
-    if (rows >= 1)
-        return QRect(part.left(), part.top(), part.width(), std::min(part.height(), rows * tile));
-    const int columns = std::max(1, int(pixels / (double(tile) * tile)));
-    return QRect(part.left(), part.top(), std::min(part.width(), columns * tile), std::min(part.height(), tile));
+    std::vector<QRect> cells;
+    for (int y = part.top() / tile * tile; y <= part.bottom(); y += tile)
+        for (int x = part.left() / tile * tile; x <= part.right(); x += tile)
+            cells.push_back(QRect(x, y, tile, tile) & part);
+    return cells;
 }
 
 } // namespace
@@ -403,24 +403,49 @@ void ChartNavigationSurface::repaintNextSlice()
     // A live zoom shows the last sharp picture scaled; its end draws everything anew.
     if (m_pending.isEmpty() || m_liveZoom)
         return;
-    const double pixels = m_msPerPixel > 0
-                              ? std::max(double(tile) * tile, (sliceBudgetMs - std::max(0.0, m_passMs)) / m_msPerPixel)
-                              : double(width()) * height();
-    // One pass: parts of the first group, as long as the area it draws stays in budget.
+    const double budget = sliceBudgetMs - std::max(0.0, m_passMs);
+    // One pass: tiles of the first group, as long as what it draws stays in budget. A tile
+    // dearer than that alone is drawn a quarter, or less, at a time.
     const std::vector<QRegion> passes = passesOver(m_pending);
     QRegion slice;
     for (const QRect &part : passes.front()) {
-        const QRect bounds = slice.boundingRect().united(part);
-        if (double(bounds.width()) * bounds.height() <= pixels) {
-            slice += part;
-            continue;
+        for (const QRect &cell : tilesOf(part)) {
+            if (slice.isEmpty() && costOf(cell) > budget) {
+                int side = tile;
+                while (side > 8 && costOf(cell) * side * side > budget * tile * tile)
+                    side /= 2;
+                slice = QRect(cell.topLeft(), QSize(std::min(side, cell.width()), std::min(side, cell.height())));
+                break;
+            }
+            if (!slice.isEmpty() && costOf(slice.boundingRect().united(cell)) > budget)
+                break;
+            slice += cell;
         }
-        if (slice.isEmpty())
-            slice = firstPiece(part, pixels);
-        break;
+        if (slice.isEmpty() || costOf(slice.boundingRect().united(part)) > budget)
+            break;
     }
     m_pending -= slice;
     update(slice);
+}
+
+double ChartNavigationSurface::costOf(const QRect &area) const
+{
+    // Before anything was drawn, the whole view at once.
+    if (m_msPerPixel <= 0)
+        return 0;
+    const bool known = m_tileCostCamera == displayedCamera() && m_tileCosts.size() == tileCount();
+    const int columns = (width() + tile - 1) / tile;
+    double ms = 0;
+    for (const QRect &cell : tilesOf(area & rect())) {
+        const double perPixel = known ? m_tileCosts[size_t(cell.top() / tile * columns + cell.left() / tile)] : -1;
+        ms += (perPixel >= 0 ? perPixel : m_msPerPixel) * cell.width() * cell.height();
+    }
+    return ms;
+}
+
+size_t ChartNavigationSurface::tileCount() const
+{
+    return size_t((width() + tile - 1) / tile) * size_t((height() + tile - 1) / tile);
 }
 
 void ChartNavigationSurface::paintView(QPainter &painter, const QRect &area, const ChartViewport &camera)
@@ -491,8 +516,22 @@ void ChartNavigationSurface::learnCost(const QElapsedTimer &pass, const QRect &b
     if (part)
         m_passMs = m_passMs < 0 ? ms : std::min(ms, m_passMs * 1.05);
     const double area = double(bounds.width()) * bounds.height();
-    if (area > 0)
-        m_msPerPixel = std::max((ms - std::max(0.0, m_passMs)) / area, m_msPerPixel * 0.95);
+    if (area <= 0)
+        return;
+    const double perPixel = (ms - std::max(0.0, m_passMs)) / area;
+    m_msPerPixel = std::max(perPixel, m_msPerPixel * 0.95);
+    // What each tile cost when last drawn, for this camera: where the chart is dense, a
+    // tile can cost many frames.
+    if (m_tileCostCamera != displayedCamera() || m_tileCosts.size() != tileCount()) {
+        m_tileCostCamera = displayedCamera();
+        m_tileCosts.assign(tileCount(), -1);
+    }
+    const int columns = (width() + tile - 1) / tile;
+    for (const QRect &cell : tilesOf(bounds & rect())) {
+        double &cost = m_tileCosts[size_t(cell.top() / tile * columns + cell.left() / tile)];
+        if (part || cost < 0)
+            cost = perPixel;
+    }
 }
 
 std::vector<QRegion> ChartNavigationSurface::passesOver(const QRegion &region)

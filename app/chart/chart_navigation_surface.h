@@ -102,6 +102,9 @@ private:
     static std::vector<QRegion> passesOver(const QRegion &region);
     void paintParts(QPainter &painter, const QRegion &region, const ChartViewport &camera);
     void learnCost(const QElapsedTimer &pass, const QRect &bounds, bool part);
+    // What drawing `area` again is expected to cost (ms), less the pass itself.
+    double costOf(const QRect &area) const;
+    size_t tileCount() const;
 
     ChartViewport m_camera;
     double m_zoom = 1; // the owner's committed values
@@ -123,4 +126,6 @@ private:
     QTimer m_sliceTimer;     // the pause before the next slice of m_pending
     double m_passMs = -1;    // what drawing has lately cost: per pass (-1 before a part was
     double m_msPerPixel = 0; // drawn), and per pixel of its bounds besides
+    std::vector<double> m_tileCosts; // per pixel, as each tile of the view last cost; -1 unknown
+    ChartViewport m_tileCostCamera;
 };
