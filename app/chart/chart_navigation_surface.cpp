@@ -410,6 +410,9 @@ void ChartNavigationSurface::repaintNextSlice()
     QRegion slice;
     for (const QRect &part : passes.front()) {
         for (const QRect &cell : tilesOf(part)) {
+            // Until a part was drawn, costs are a whole drawing's average: one tile to learn.
+            if (!slice.isEmpty() && m_passMs < 0)
+                break;
             if (slice.isEmpty() && costOf(cell) > budget) {
                 int side = tile;
                 while (side > 8 && costOf(cell) * side * side > budget * tile * tile)
