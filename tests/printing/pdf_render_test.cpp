@@ -261,8 +261,9 @@ TEST(ChartPainter, PartsDrawnAloneMakeTheWholeDrawing)
         for (int y = 0; y < pixels.height(); y += 37)
             for (int x = 0; x < pixels.width(); x += 23)
                 draw(inParts, QRect(x, y, 23, 37));
-        if (scale >= 1)
+        if (scale >= 1) {
             EXPECT_GT(inkPixels(whole), 20) << scale;
+        }
         EXPECT_EQ(inParts, whole) << scale;
     }
 }
