@@ -36,6 +36,7 @@
 
 #include <sys/resource.h>
 
+#include <algorithm>
 #include <ctime>
 #include <cstdio>
 #include <limits>
@@ -46,7 +47,10 @@ namespace {
 
 using BenchApp::SilentDialogs;
 
-constexpr int districtSize = 20000;
+// VANTREL_BENCH_POSITIONS makes a smaller district, to try a change quickly.
+const int districtSize = qEnvironmentVariableIsEmpty("VANTREL_BENCH_POSITIONS")
+                             ? 20000
+                             : qEnvironmentVariableIntValue("VANTREL_BENCH_POSITIONS");
 
 // The generated district with about 125 sites, so that every sidebar grouping has groups.
 Organization sitedDistrict()
@@ -150,16 +154,29 @@ void paintChanges(QWidget &widget)
     QCoreApplication::processEvents();
 }
 
+// A stretch the main thread could not answer input: when it ended, from the start of the
+// measurement, how long it was (ms), and how much of it the main thread was on the processor
+// (on a busy machine the rest is waiting for one).
+struct Stretch {
+    double endedMs = 0;
+    double ms = 0;
+    double cpuMs = 0;
+};
+constexpr double stretchNoted = 30;
+
 // Runs the event loop until `done` or `limit`, and gives the longest time (ms) between two
 // ticks of a 5 ms timer: how long input would have waited, give or take the tick. The loop
 // sleeps between events, so that `busyPercent`, when given, gets the share of the time the
-// main thread spent on the processor for the window, not for this loop.
-double longestStretch(const std::function<bool()> &done, int limitMs = 120000, double *busyPercent = nullptr)
+// main thread spent on the processor for the window, not for this loop. `noted`, when
+// given, gets every stretch longer than stretchNoted.
+double longestStretch(const std::function<bool()> &done, int limitMs = 120000, double *busyPercent = nullptr,
+                      std::vector<Stretch> *noted = nullptr)
 {
     QElapsedTimer clock;
     clock.start();
     const double cpuStart = threadCpuMs();
     qint64 last = clock.elapsed();
+    double lastCpu = cpuStart;
     qint64 longest = 0;
     if (!done()) {
         QEventLoop loop;
@@ -168,6 +185,10 @@ double longestStretch(const std::function<bool()> &done, int limitMs = 120000, d
         QObject::connect(&tick, &QTimer::timeout, &loop, [&] {
             const qint64 now = clock.elapsed();
             longest = std::max(longest, now - last);
+            const double cpu = threadCpuMs();
+            if (noted && double(now - last) > stretchNoted)
+                noted->push_back({double(now), double(now - last), cpu - lastCpu});
+            lastCpu = cpu;
             last = now;
             if (done() || now >= limitMs)
                 loop.quit();
@@ -464,16 +485,30 @@ void chartWhileRouting(benchmark::State &state)
     double stretch = 0;
     double busy = 0;
     size_t lines = 0;
+    double open = 0;
+    std::vector<Stretch> noted;
     for (auto _ : state) {
+        QElapsedTimer clock;
+        clock.start();
         OpenWindow w(false);
+        open = double(clock.nsecsElapsed()) / 1e6;
         double roundBusy = 0;
-        stretch = std::max(stretch, longestStretch([&] { return !w.routing(); }, 600000, &roundBusy));
+        stretch = std::max(stretch, longestStretch([&] { return !w.routing(); }, 600000, &roundBusy, &noted));
         busy = std::max(busy, roundBusy);
         lines = w.view().chartScene()->routes().size();
     }
+    // Which stretches were long, and when: the counters say how many.
+    for (const Stretch &s : noted)
+        std::fprintf(stderr, "stretch of %.0f ms (%.0f ms on the processor), ended %.1f s into routing\n", s.ms,
+                     s.cpuMs, s.endedMs / 1e3);
     state.counters["maxStretchMs"] = stretch;
+    state.counters["stretchesOver30Ms"] = double(noted.size());
+    state.counters["stretchesOver50Ms"] =
+        double(std::count_if(noted.begin(), noted.end(), [](const Stretch &s) { return s.ms > 50; }));
     state.counters["mainBusyPercent"] = busy;
     state.counters["lines"] = double(lines);
+    // Before routing starts: the file read, the first scene built and painted.
+    state.counters["openMs"] = open;
 }
 
 // The planning window switching to a proposal whose lines are not routed yet: the longest

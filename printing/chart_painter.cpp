@@ -13,6 +13,7 @@
 
 #include <algorithm>
 #include <array>
+#include <cmath>
 #include <optional>
 #include <span>
 
@@ -71,6 +72,13 @@ public:
     bool shows(const QRectF &bounds, double slack) const
     {
         return !m_rect || bounds.adjusted(-slack, -slack, slack, slack).intersects(*m_rect);
+    }
+    // What will be seen, with `slack` around it; nothing when everything will.
+    std::optional<QRectF> area(double slack) const
+    {
+        if (!m_rect)
+            return std::nullopt;
+        return m_rect->adjusted(-slack, -slack, slack, slack);
     }
 
 private:
@@ -136,10 +144,43 @@ void paintConnectors(QPainter &painter, const ChartLayout &layout, const PaintOp
     painter.drawPath(path);
 }
 
+// A straight run cut to what `area` shows of it, ends moved by whole dash periods so that
+// the dashes fall where they did: dashing costs the run's length, and a run can cross the
+// whole chart while a small part of the window is painted. Anything else is kept whole.
+// Only for lines a few pixels wide: Qt draws thinner ones a pixel at a time, counting the
+// dashes from where the line starts, and there the cut would move them (they cost little).
+Path shownPart(const Path &path, const std::optional<QRectF> &area)
+{
+    if (!area || path.elements.size() != 2 || path.elements[0].kind != PathElement::Kind::moveTo ||
+        path.elements[1].kind != PathElement::Kind::lineTo)
+        return path;
+    const Point a = path.elements[0].point;
+    const Point b = path.elements[1].point;
+    const bool horizontal = a.y == b.y;
+    if (!horizontal && a.x != b.x)
+        return path;
+    const double low = horizontal ? area->left() : area->top();
+    const double high = horizontal ? area->right() : area->bottom();
+    const double from = horizontal ? a.x : a.y;
+    const double to = horizontal ? b.x : b.y;
+    if (from > to)
+        return path;
+    const double period = DottedInk::dashPeriod;
+    const double start = from + std::max(0.0, std::floor((low - from) / period) - 1) * period;
+    const double end = std::min(to, start + (std::ceil((high - start) / period) + 1) * period);
+    if (start <= from && end >= to)
+        return path;
+    Path part;
+    part.moveTo(horizontal ? Point{start, a.y} : Point{a.x, start});
+    part.lineTo(horizontal ? Point{end, a.y} : Point{a.x, end});
+    return part;
+}
+
 void paintInk(QPainter &painter, const DottedInk &ink, const PaintOptions &options)
 {
     const Visible visible(options);
     const ChartPaintStyle &style = options.style;
+    const bool cut = std::sqrt(std::abs(painter.transform().determinant())) * style.inkWidth >= 2;
     painter.setBrush(Qt::NoBrush);
     for (const DottedStroke &stroke : ink.strokes) {
         const double width = stroke.highlighted ? style.highlightedInkWidth : style.inkWidth;
@@ -147,7 +188,7 @@ void paintInk(QPainter &painter, const DottedInk &ink, const PaintOptions &optio
             continue;
         // Each stroke keeps its own phase so that collinear runs dash in step.
         painter.setPen(dashedPen(style.ink, width, DottedInk::dashPattern, stroke.dashPhase));
-        painter.drawPath(ChartPainter::painterPath(stroke.path));
+        painter.drawPath(ChartPainter::painterPath(cut ? shownPart(stroke.path, visible.area(width)) : stroke.path));
     }
     painter.setPen(Qt::NoPen);
     painter.setBrush(style.ink);

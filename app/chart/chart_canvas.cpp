@@ -140,6 +140,10 @@ void ChartCanvas::refresh()
     sameButScene.scene = m_revision.scene;
     const bool onlyScene = sameButScene == m_revision;
     m_revision = revision;
+    // The ink is made now, not in the paint that follows: new lines then cost two turns of
+    // the event loop, each shorter.
+    if (m_scene)
+        m_scene->ink(m_revision.selection);
     std::optional<std::vector<Rect>> changed;
     if (onlyScene && shown && m_scene)
         changed = changedAreas(*shown, *m_scene);

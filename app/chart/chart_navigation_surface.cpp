@@ -3,6 +3,7 @@
 #include "app/chart/chart_canvas_input.h"
 
 #include <QContextMenuEvent>
+#include <QElapsedTimer>
 #include <QCursor>
 #include <QMouseEvent>
 #include <QNativeGestureEvent>
@@ -12,6 +13,7 @@
 #include <QToolTip>
 #include <QWheelEvent>
 
+#include <algorithm>
 #include <cmath>
 #include <utility>
 
@@ -30,6 +32,8 @@ ChartNavigationSurface::ChartNavigationSurface(QWidget *parent) : QWidget(parent
     m_commitTimer.setSingleShot(true);
     m_commitTimer.setInterval(commitDelayMs);
     connect(&m_commitTimer, &QTimer::timeout, this, &ChartNavigationSurface::commit);
+    m_sliceTimer.setSingleShot(true);
+    connect(&m_sliceTimer, &QTimer::timeout, this, &ChartNavigationSurface::repaintNextSlice);
     setToolTip(QStringLiteral("Two fingers on the trackpad pan. Pinch to zoom at the pointer. Mouse wheel, "
                               "Ctrl-scroll or Alt-scroll zooms; click-drag also pans."));
 }
@@ -101,10 +105,14 @@ void ChartNavigationSurface::present(const ChartViewport &previous, const ChartV
     const double dx = next.offset.width - previous.offset.width;
     const double dy = next.offset.height - previous.offset.height;
     const bool wholePixels = dx == std::round(dx) && dy == std::round(dy);
-    if (next.scale == previous.scale && wholePixels && std::abs(dx) < width() && std::abs(dy) < height())
+    if (next.scale == previous.scale && wholePixels && std::abs(dx) < width() && std::abs(dy) < height()) {
         scroll(int(dx), int(dy));
-    else
+        // What waits to be drawn again moved with what is drawn.
+        m_pending.translate(int(dx), int(dy));
+        m_pending &= rect();
+    } else {
         update();
+    }
     cameraChanged();
     scheduleCursorRefresh();
 }
@@ -304,8 +312,30 @@ void ChartNavigationSurface::refreshCursor()
 void ChartNavigationSurface::contentChanged()
 {
     m_snapshot = QPixmap();
+    m_pending = QRegion();
+    m_sliceTimer.stop();
     update();
 }
+
+namespace {
+
+// A frame's worth of drawing; and the pause after a slice, as a multiple of what it took, so
+// that drawing over several frames leaves most of the main thread to input and routing.
+constexpr double sliceBudgetMs = 12;
+constexpr double slicePauseFactor = 3;
+constexpr int tile = 64;
+
+// Where `part` meets the tiles of the view, row by row.
+std::vector<QRect> tilesOf(const QRect &part)
+{
+    std::vector<QRect> cells;
+    for (int y = part.top() / tile * tile; y <= part.bottom(); y += tile)
+        for (int x = part.left() / tile * tile; x <= part.right(); x += tile)
+            cells.push_back(QRect(x, y, tile, tile) & part);
+    return cells;
+}
+
+} // namespace
 
 void ChartNavigationSurface::contentChangedIn(const std::vector<Rect> &areas)
 {
@@ -314,7 +344,6 @@ void ChartNavigationSurface::contentChangedIn(const std::vector<Rect> &areas)
         return;
     }
     // Each painted part costs a pass over what the chart holds: tiles keep them few.
-    constexpr int tile = 64;
     const int columns = (width() + tile - 1) / tile;
     const int rows = (height() + tile - 1) / tile;
     if (columns <= 0 || rows <= 0)
@@ -357,11 +386,69 @@ void ChartNavigationSurface::contentChangedIn(const std::vector<Rect> &areas)
         }
     }
     flush(rows);
-    // Past a dozen parts, one pass over everything costs less.
-    if (region.rectCount() > 12)
+    if (region.isEmpty())
+        return;
+    m_pending += region;
+    // Past a dozen parts, one pass over everything costs less, when it fits in a frame.
+    if (m_pending.rectCount() > 12 && std::max(0.0, m_passMs) + m_msPerPixel * width() * height() <= sliceBudgetMs) {
         contentChanged();
-    else if (!region.isEmpty())
-        update(region);
+        return;
+    }
+    if (!m_sliceTimer.isActive())
+        repaintNextSlice();
+}
+
+void ChartNavigationSurface::repaintNextSlice()
+{
+    // A live zoom shows the last sharp picture scaled; its end draws everything anew.
+    if (m_pending.isEmpty() || m_liveZoom)
+        return;
+    const double budget = sliceBudgetMs - std::max(0.0, m_passMs);
+    // One pass: tiles of the first group, as long as what it draws stays in budget. A tile
+    // dearer than that alone is drawn a quarter, or less, at a time.
+    const std::vector<QRegion> passes = passesOver(m_pending);
+    QRegion slice;
+    for (const QRect &part : passes.front()) {
+        for (const QRect &cell : tilesOf(part)) {
+            // Until a part was drawn, costs are a whole drawing's average: one tile to learn.
+            if (!slice.isEmpty() && m_passMs < 0)
+                break;
+            if (slice.isEmpty() && costOf(cell) > budget) {
+                int side = tile;
+                while (side > 8 && costOf(cell) * side * side > budget * tile * tile)
+                    side /= 2;
+                slice = QRect(cell.topLeft(), QSize(std::min(side, cell.width()), std::min(side, cell.height())));
+                break;
+            }
+            if (!slice.isEmpty() && costOf(slice.boundingRect().united(cell)) > budget)
+                break;
+            slice += cell;
+        }
+        if (slice.isEmpty() || costOf(slice.boundingRect().united(part)) > budget)
+            break;
+    }
+    m_pending -= slice;
+    update(slice);
+}
+
+double ChartNavigationSurface::costOf(const QRect &area) const
+{
+    // Before anything was drawn, the whole view at once.
+    if (m_msPerPixel <= 0)
+        return 0;
+    const bool known = m_tileCostCamera == displayedCamera() && m_tileCosts.size() == tileCount();
+    const int columns = (width() + tile - 1) / tile;
+    double ms = 0;
+    for (const QRect &cell : tilesOf(area & rect())) {
+        const double perPixel = known ? m_tileCosts[size_t(cell.top() / tile * columns + cell.left() / tile)] : -1;
+        ms += (perPixel >= 0 ? perPixel : m_msPerPixel) * cell.width() * cell.height();
+    }
+    return ms;
+}
+
+size_t ChartNavigationSurface::tileCount() const
+{
+    return size_t((width() + tile - 1) / tile) * size_t((height() + tile - 1) / tile);
 }
 
 void ChartNavigationSurface::paintView(QPainter &painter, const QRect &area, const ChartViewport &camera)
@@ -401,34 +488,102 @@ void ChartNavigationSurface::paintEvent(QPaintEvent *event)
         painter.drawPixmap(0, 0, m_snapshot);
         return;
     }
-    if (event->region() != QRegion(rect())) {
-        // A strip uncovered by a pan, or parts whose content changed: the rest is drawn
-        // already. The snapshot follows while it shows the same camera.
-        const bool current = !m_snapshot.isNull() && m_snapshotCamera == camera &&
-                             m_snapshot.size() == size() * devicePixelRatioF();
-        for (const QRect &part : event->region()) {
-            if (!current) {
-                painter.save();
-                painter.setClipRect(part);
-                paintView(painter, part, camera);
-                painter.restore();
-                continue;
-            }
+    QElapsedTimer clock;
+    clock.start();
+    const QRegion painted = event->region();
+    if (painted != QRegion(rect())) {
+        paintParts(painter, painted, camera);
+    } else {
+        m_snapshot = QPixmap(size() * devicePixelRatioF());
+        m_snapshot.setDevicePixelRatio(devicePixelRatioF());
+        m_snapshotCamera = camera;
+        {
+            QPainter sharp(&m_snapshot);
+            paintView(sharp, rect(), camera);
+        }
+        painter.drawPixmap(0, 0, m_snapshot);
+        learnCost(clock, rect(), false);
+    }
+    // What was drawn now is current.
+    m_pending -= painted;
+    if (!m_pending.isEmpty() && !m_sliceTimer.isActive())
+        m_sliceTimer.start(int(slicePauseFactor * double(clock.elapsed())));
+}
+
+void ChartNavigationSurface::learnCost(const QElapsedTimer &pass, const QRect &bounds, bool part)
+{
+    // A pass costs a part that does not depend on its size (going over all the chart holds),
+    // told by the cheapest parts, and a part that does. Both grow as lines come in, and the
+    // cost differs across the chart: a dear pass counts at once, a cheap one only slowly.
+    const double ms = double(pass.nsecsElapsed()) / 1e6;
+    if (part)
+        m_passMs = m_passMs < 0 ? ms : std::min(ms, m_passMs * 1.05);
+    const double area = double(bounds.width()) * bounds.height();
+    if (area <= 0)
+        return;
+    const double perPixel = (ms - std::max(0.0, m_passMs)) / area;
+    m_msPerPixel = std::max(perPixel, m_msPerPixel * 0.95);
+    // What each tile cost when last drawn, for this camera: where the chart is dense, a
+    // tile can cost many frames.
+    if (m_tileCostCamera != displayedCamera() || m_tileCosts.size() != tileCount()) {
+        m_tileCostCamera = displayedCamera();
+        m_tileCosts.assign(tileCount(), -1);
+    }
+    const int columns = (width() + tile - 1) / tile;
+    for (const QRect &cell : tilesOf(bounds & rect())) {
+        double &cost = m_tileCosts[size_t(cell.top() / tile * columns + cell.left() / tile)];
+        if (part || cost < 0)
+            cost = perPixel;
+    }
+}
+
+std::vector<QRegion> ChartNavigationSurface::passesOver(const QRegion &region)
+{
+    // Each pass goes over everything the chart holds: nearby parts share one, as long as
+    // what lies between them costs no more than they do.
+    std::vector<QRegion> passes;
+    QRegion group;
+    double groupArea = 0;
+    for (const QRect &part : region) {
+        const double area = double(part.width()) * part.height();
+        const QRect bounds = group.boundingRect().united(part);
+        if (!group.isEmpty() && double(bounds.width()) * bounds.height() > 2 * (groupArea + area)) {
+            passes.push_back(std::exchange(group, QRegion()));
+            groupArea = 0;
+        }
+        group += part;
+        groupArea += area;
+    }
+    if (!group.isEmpty())
+        passes.push_back(group);
+    return passes;
+}
+
+void ChartNavigationSurface::paintParts(QPainter &painter, const QRegion &region, const ChartViewport &camera)
+{
+    // A strip uncovered by a pan, or parts whose content changed: the rest is drawn
+    // already. The snapshot follows while it shows the same camera.
+    const bool current = !m_snapshot.isNull() && m_snapshotCamera == camera &&
+                         m_snapshot.size() == size() * devicePixelRatioF();
+    for (const QRegion &pass : passesOver(region)) {
+        QElapsedTimer clock;
+        clock.start();
+        const QRect bounds = pass.boundingRect();
+        if (!current) {
+            painter.save();
+            painter.setClipRegion(pass);
+            paintView(painter, bounds, camera);
+            painter.restore();
+        } else {
             {
                 QPainter sharp(&m_snapshot);
-                sharp.setClipRect(part);
-                paintView(sharp, part, camera);
+                sharp.setClipRegion(pass);
+                paintView(sharp, bounds, camera);
             }
-            painter.drawPixmap(part, m_snapshot, QRectF(part.topLeft() * devicePixelRatioF(), part.size() * devicePixelRatioF()));
+            for (const QRect &part : pass)
+                painter.drawPixmap(part, m_snapshot,
+                                   QRectF(part.topLeft() * devicePixelRatioF(), part.size() * devicePixelRatioF()));
         }
-        return;
+        learnCost(clock, bounds, true);
     }
-    m_snapshot = QPixmap(size() * devicePixelRatioF());
-    m_snapshot.setDevicePixelRatio(devicePixelRatioF());
-    m_snapshotCamera = camera;
-    {
-        QPainter sharp(&m_snapshot);
-        paintView(sharp, rect(), camera);
-    }
-    painter.drawPixmap(0, 0, m_snapshot);
 }

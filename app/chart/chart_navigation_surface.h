@@ -5,11 +5,13 @@
 
 #include <QPixmap>
 #include <QPointF>
+#include <QRegion>
 #include <QTimer>
 #include <QWidget>
 
 #include <vector>
 
+class QElapsedTimer;
 class QNativeGestureEvent;
 
 // The zoom-and-pan surface around a drawn chart. It keeps a live camera that follows the
@@ -45,6 +47,9 @@ public:
     Rect visibleChartRect() const;
     // Where a rectangle of the chart shows now, in widget coordinates.
     QRect viewRect(const Rect &chart) const;
+    // Whether parts whose content changed still wait to be drawn again: a change too dear
+    // for one frame is drawn over the next ones.
+    bool hasPendingRepaint() const { return !m_pending.isEmpty(); }
 
 signals:
     void zoomCommitted(double zoom);
@@ -62,7 +67,8 @@ protected:
     // What paintContent draws has changed: draw it again.
     void contentChanged();
     // What paintContent draws has changed only within `areas` (chart points): draw those
-    // parts again, in tiles of the view, and keep the rest as it is drawn.
+    // parts again, in tiles of the view, and keep the rest as it is drawn. What would take
+    // longer than a frame to draw is drawn a slice per frame, with pauses for input between.
     void contentChangedIn(const std::vector<Rect> &areas);
 
     bool event(QEvent *event) override;
@@ -91,6 +97,14 @@ private:
     void commit();
     void scheduleCursorRefresh();
     void refreshCursor();
+    void repaintNextSlice();
+    // The region in groups of parts each drawn in one pass over the chart.
+    static std::vector<QRegion> passesOver(const QRegion &region);
+    void paintParts(QPainter &painter, const QRegion &region, const ChartViewport &camera);
+    void learnCost(const QElapsedTimer &pass, const QRect &bounds, bool part);
+    // What drawing `area` again is expected to cost (ms), less the pass itself.
+    double costOf(const QRect &area) const;
+    size_t tileCount() const;
 
     ChartViewport m_camera;
     double m_zoom = 1; // the owner's committed values
@@ -108,4 +122,10 @@ private:
     QPixmap m_snapshot;      // the last sharp frame of the whole surface
     ChartViewport m_snapshotCamera;
     bool m_cursorRefreshPending = false;
+    QRegion m_pending;       // changed, not drawn again yet (view coordinates)
+    QTimer m_sliceTimer;     // the pause before the next slice of m_pending
+    double m_passMs = -1;    // what drawing has lately cost: per pass (-1 before a part was
+    double m_msPerPixel = 0; // drawn), and per pixel of its bounds besides
+    std::vector<double> m_tileCosts; // per pixel, as each tile of the view last cost; -1 unknown
+    ChartViewport m_tileCostCamera;
 };

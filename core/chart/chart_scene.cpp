@@ -88,7 +88,7 @@ ChartScene::ChartScene(const OrganizationArchive &archive, const std::string &sh
     else
         content->layout = std::make_shared<const ChartLayout>(layoutMemo.layout(cards, settings, true));
     RouteState routes = routeSource(*content->layout);
-    m_routes = std::move(routes.routes);
+    m_routes = std::make_shared<const std::vector<DottedRoute>>(std::move(routes.routes));
     m_routesPending = routes.pending;
     content->collectMembers(archive, !settings.hideNames);
     content->collectManagersWithReports();
@@ -96,8 +96,9 @@ ChartScene::ChartScene(const OrganizationArchive &archive, const std::string &sh
     m_content = std::move(content);
 }
 
-ChartScene::ChartScene(std::shared_ptr<const Content> content, RouteState routes)
-    : m_content(std::move(content)), m_routes(std::move(routes.routes)), m_routesPending(routes.pending)
+ChartScene::ChartScene(std::shared_ptr<const Content> content, std::shared_ptr<const std::vector<DottedRoute>> routes,
+                       bool pending)
+    : m_content(std::move(content)), m_routes(std::move(routes)), m_routesPending(pending)
 {
 }
 
@@ -171,6 +172,9 @@ ChartScene::~ChartScene()
     // Scenes of one chart share their content; only the last one lets it go.
     if (m_content.use_count() == 1)
         releaseElsewhere(std::move(m_content));
+    // Thousands of routes, each a few allocations, as lines come in.
+    if (m_routes.use_count() == 1)
+        releaseElsewhere(std::move(m_routes));
 }
 
 void ChartScene::Content::project(Organization scoped, const OrganizationArchive &archive,
@@ -312,14 +316,14 @@ std::shared_ptr<const DottedInk> ChartScene::ink(const std::optional<std::string
         return m_selectedInk->ink;
     std::shared_ptr<const DottedInk> made;
     const bool extends =
-        m_earlierInk && m_earlierInk->selection == selectedID && m_earlierInk->routes <= m_routes.size();
-    if (extends && m_earlierInk->routes == m_routes.size())
+        m_earlierInk && m_earlierInk->selection == selectedID && m_earlierInk->routes <= m_routes->size();
+    if (extends && m_earlierInk->routes == m_routes->size())
         made = m_earlierInk->ink;
     else if (extends)
-        made = std::make_shared<const DottedInk>(*m_earlierInk->ink, m_earlierInk->routes, m_routes, selectedID);
+        made = std::make_shared<const DottedInk>(*m_earlierInk->ink, m_earlierInk->routes, *m_routes, selectedID);
     else
-        made = std::make_shared<const DottedInk>(m_routes, selectedID);
-    m_selectedInk = Ink{selectedID, made, m_routes.size()};
+        made = std::make_shared<const DottedInk>(*m_routes, selectedID);
+    m_selectedInk = Ink{selectedID, made, m_routes->size()};
     m_earlierInk.reset();
     return made;
 }
@@ -363,17 +367,17 @@ std::shared_ptr<const ChartScene> ChartSceneCache::snapshot(const OrganizationAr
     if (unchanged && !m_scene->routesPending())
         return m_scene;
     if (unchanged) {
-        // The job routes this scene's lines: show the ones it has added.
-        DottedRoutingProgress added = m_job->progressAfter(m_scene->routes().size());
-        if (added.routes.empty() && !added.isComplete())
-            return m_scene;
-        std::vector<DottedRoute> routes;
-        routes.reserve(m_scene->routes().size() + added.routes.size());
-        routes.insert(routes.end(), m_scene->routes().begin(), m_scene->routes().end());
-        routes.insert(routes.end(), std::make_move_iterator(added.routes.begin()),
-                      std::make_move_iterator(added.routes.end()));
+        // The feed makes the lines the job adds, with their ink: they show once made.
+        DottedLinesFeed &feed = *m_job->feed;
         std::optional<ChartScene::Ink> earlierInk = m_scene->inkToExtend();
-        m_scene.reset(new ChartScene(m_scene->m_content, {std::move(routes), !added.isComplete()}));
+        if (earlierInk)
+            feed.setSelection(earlierInk->selection);
+        std::optional<DottedLinesFeed::Lines> lines = feed.take(m_scene->routes().size());
+        if (!lines || lines->routes->size() < m_scene->routes().size())
+            return m_scene;
+        if (!earlierInk || earlierInk->selection == lines->selection)
+            earlierInk = ChartScene::Ink{lines->selection, lines->ink, lines->routes->size()};
+        m_scene.reset(new ChartScene(m_scene->m_content, std::move(lines->routes), !lines->complete));
         m_scene->m_earlierInk = std::move(earlierInk);
         ++m_buildCount;
         return m_scene;
@@ -453,7 +457,13 @@ std::optional<ChartScene::Ink> ChartSceneCache::keptInkFor(const DottedRoutingKe
 
 bool ChartSceneCache::jobRoutes(const DottedRoutingKey &key) const
 {
-    return m_job && *m_job->key() == key;
+    return m_job && *m_job->job->key() == key;
+}
+
+ChartSceneCache::Routing::~Routing()
+{
+    if (feed)
+        feed->stop();
 }
 
 // The routes of `key` when the store has them or they can be made now; else the lines a
@@ -471,7 +481,7 @@ ChartScene::RouteState ChartSceneCache::routesFor(const std::shared_ptr<const Do
             return {std::move(*routes), false};
     }
     if (jobRoutes(*key)) {
-        DottedRoutingProgress progress = m_job->progress();
+        DottedRoutingProgress progress = m_job->job->progress();
         return {std::move(progress.routes), !progress.isComplete()};
     }
     return {{}, true};
@@ -481,14 +491,20 @@ void ChartSceneCache::stopJob()
 {
     // A job told to stop is not waited for here: it may still be building a large grid.
     if (m_job) {
-        m_job->cancel();
+        m_job->job->cancel();
+        m_job->feed->stopSoon();
         m_stoppedJobs.push_back(std::move(m_job));
     }
-    std::erase_if(m_stoppedJobs, [](const std::unique_ptr<DottedRoutingJob> &job) { return job->isFinished(); });
+    std::erase_if(m_stoppedJobs, [](const std::unique_ptr<Routing> &routing) { return routing->isFinished(); });
 }
 
 void ChartSceneCache::startJob(std::shared_ptr<const DottedRoutingKey> key)
 {
     stopJob();
-    m_job = std::make_unique<DottedRoutingJob>(m_routeStore, std::move(key), m_background->routed);
+    auto routing = std::make_unique<Routing>();
+    routing->feed = std::make_unique<DottedLinesFeed>(m_background->routed);
+    routing->job = std::make_unique<DottedRoutingJob>(m_routeStore, std::move(key),
+                                                      [feed = routing->feed.get()] { feed->lineNews(); });
+    routing->feed->follow(*routing->job);
+    m_job = std::move(routing);
 }

@@ -3,6 +3,7 @@
 #include "core/chart/chart_layout.h"
 #include "core/chart/chart_print_presentation.h"
 #include "core/chart/dotted_ink.h"
+#include "core/chart/dotted_lines_feed.h"
 #include "core/chart/dotted_route_store.h"
 #include "core/chart/dotted_routing.h"
 #include "core/model/organization.h"
@@ -43,7 +44,7 @@ public:
     const ChartPrintPresentation &presentation() const { return m_content->presentation; }
     const ChartLayout &layout() const { return *m_content->layout; }
     // The routed dotted lines; while routesPending(), the first of them, each as it will stay.
-    const std::vector<DottedRoute> &routes() const { return m_routes; }
+    const std::vector<DottedRoute> &routes() const { return *m_routes; }
     // True while more dotted lines are being routed on another thread. See
     // ChartSceneCache::routeInBackground.
     bool routesPending() const { return m_routesPending; }
@@ -128,10 +129,11 @@ private:
                const std::set<std::string> &expandedGroups, const ChartPrintSettings &settings,
                const RouteSource &routeSource, const Content *previous, ChartLayoutMemo &layoutMemo);
     // The same chart with other routes.
-    ChartScene(std::shared_ptr<const Content> content, RouteState routes);
+    ChartScene(std::shared_ptr<const Content> content, std::shared_ptr<const std::vector<DottedRoute>> routes,
+               bool pending);
 
     std::shared_ptr<const Content> m_content;
-    std::vector<DottedRoute> m_routes;
+    std::shared_ptr<const std::vector<DottedRoute>> m_routes; // shared with the feed that made them
     bool m_routesPending = false;
     // Ink made for a selection from the first `routes` of routes().
     struct Ink {
@@ -162,9 +164,10 @@ public:
 
     // From now on dotted lines are routed on a worker thread, as routing a large chart can
     // take seconds: such a scene comes back with routesPending() and the lines routed so
-    // far, and `routed` is called on the worker thread when more lines are done (once until
+    // far, and `routed` is called on a worker thread when more lines are done (once until
     // snapshot() is called again, so the caller sets the pace); snapshot() then gives a new
-    // scene with them, the same cards and the earlier lines unchanged. A small chart (a few
+    // scene with them, the same cards and the earlier lines unchanged. Their ink, for the
+    // selection last drawn, is made on the worker too, so taking them costs next to nothing. A small chart (a few
     // hundred cards) whose lines route within `wait` gets them with the scene, so it never
     // shows without them. A change of the chart abandons routing that is no longer wanted.
     // Without this call, snapshot() routes before it returns.
@@ -198,7 +201,7 @@ public:
     int buildCount() const { return m_buildCount; }
     // Whether lines of the shown scene are being routed on the worker thread now; lines of
     // a scene no longer shown never are. For diagnostics and tests.
-    bool isRouting() const { return m_job && !m_job->isFinished(); }
+    bool isRouting() const { return m_job && !m_job->job->isFinished(); }
 
 private:
     struct Input {
@@ -230,11 +233,21 @@ private:
     ChartLayoutMemo m_layoutMemo;
     int m_buildCount = 0;
     std::optional<Background> m_background;
-    // The job routing the shown scene's lines, if any; jobs told to stop may still be
+    // A job routing lines and the feed that makes their ink.
+    struct Routing {
+        std::unique_ptr<DottedLinesFeed> feed;
+        std::unique_ptr<DottedRoutingJob> job;
+        Routing() = default;
+        Routing(const Routing &) = delete;
+        Routing &operator=(const Routing &) = delete;
+        ~Routing(); // the feed stops before the job it follows goes
+        bool isFinished() const { return job->isFinished() && feed->isFinished(); }
+    };
+    // The routing of the shown scene's lines, if any; routings told to stop may still be
     // winding up (a very large grid is built before the first stop check) and are joined
     // once finished, or when the cache goes.
-    std::unique_ptr<DottedRoutingJob> m_job;
-    std::vector<std::unique_ptr<DottedRoutingJob>> m_stoppedJobs;
+    std::unique_ptr<Routing> m_job;
+    std::vector<std::unique_ptr<Routing>> m_stoppedJobs;
     // The routing key of the shown scene, and the ink of the last few layouts shown with all
     // their lines (most recent first): an undo back to one draws its lines without making
     // their ink anew.

@@ -137,10 +137,11 @@ TEST_F(ChartCanvasTest, NewLinesAndEditsDrawOnlyWhatChanged)
     settle();
     QElapsedTimer clock;
     clock.start();
-    while (canvas.scene()->routesPending() && clock.elapsed() < 120000)
+    while ((canvas.scene()->routesPending() || canvas.hasPendingRepaint()) && clock.elapsed() < 120000)
         QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 50);
     settle();
     ASSERT_FALSE(canvas.scene()->routesPending());
+    ASSERT_FALSE(canvas.hasPendingRepaint());
     ASSERT_GE(canvas.scene()->routes().size(), 100u);
     // What is on screen, drawn in parts, against the whole drawn anew.
     const auto onScreen = [&] {
@@ -161,6 +162,8 @@ TEST_F(ChartCanvasTest, NewLinesAndEditsDrawOnlyWhatChanged)
     }
     document.setArchive(archive);
     settle();
+    while (canvas.hasPendingRepaint() && clock.elapsed() < 120000)
+        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 50);
     ASSERT_FALSE(painted.parts.empty());
     EXPECT_FALSE(painted.allWhole());
     EXPECT_EQ(onScreen(), anew());

@@ -6,10 +6,14 @@
 #include <QElapsedTimer>
 #include <QMouseEvent>
 #include <QNativeGestureEvent>
+#include <QPaintEvent>
 #include <QPainter>
+#include <QScreen>
+#include <QThread>
 #include <QPointingDevice>
 #include <QWheelEvent>
 
+#include <algorithm>
 #include <cmath>
 #include <vector>
 
@@ -199,6 +203,85 @@ TEST(NavigationSurface, ALiveZoomScalesTheLastPictureUntilItSettles)
     surface.settle();
     surface.repaint();
     EXPECT_GT(surface.contentPaints, sharp);
+}
+
+// A chart whose drawing costs time with the area drawn, and whose picture changes with
+// `version`: stripes and antialiased diagonals, so that a part drawn out of step shows.
+class DearSurface final : public ChartNavigationSurface {
+public:
+    int version = 1;
+    std::vector<QRegion> paints;
+
+    DearSurface() { resize(400, 300); }
+    void changeEverywhere() { contentChangedIn({Rect{{0, 0}, {400, 300}}}); }
+    QImage onScreen() const { return screen()->grabWindow(winId()).toImage(); }
+    // The same surface drawn anew in one pass.
+    QImage drawnWhole()
+    {
+        repaint();
+        return onScreen();
+    }
+    void waitForDrawing()
+    {
+        QElapsedTimer timer;
+        timer.start();
+        while (hasPendingRepaint() && timer.elapsed() < 20000)
+            QApplication::processEvents(QEventLoop::WaitForMoreEvents, 50);
+        QApplication::processEvents();
+    }
+
+protected:
+    void paintContent(QPainter &painter, const Rect &visible) override
+    {
+        // 40 ms for the whole surface: dearer than a frame.
+        QThread::usleep(static_cast<unsigned long>(40000 * std::min(1.0, visible.width() * visible.height() / 120000)));
+        painter.fillRect(QRectF(0, 0, 400, 300), version == 1 ? QColor(240, 240, 250) : QColor(250, 240, 230));
+        painter.setRenderHint(QPainter::Antialiasing);
+        painter.setPen(QPen(QColor(40, 40, 120), 1.7));
+        for (int x = -300; x < 400; x += 23)
+            painter.drawLine(QPointF(x + version * 5, 0), QPointF(x + version * 5 + 300, 300));
+    }
+    bool event(QEvent *event) override
+    {
+        if (event->type() == QEvent::Paint)
+            paints.push_back(static_cast<QPaintEvent *>(event)->region());
+        return ChartNavigationSurface::event(event);
+    }
+};
+
+// A change too dear to draw in one frame is drawn a slice per frame, never the whole at
+// once, and ends as one whole new drawing would show it.
+TEST(NavigationSurface, ADearChangeIsDrawnASliceAtATime)
+{
+    DearSurface surface;
+    surface.show();
+    QApplication::processEvents();
+    surface.repaint(); // what drawing costs is learnt from this one
+    surface.paints.clear();
+
+    surface.version = 2;
+    surface.changeEverywhere();
+    EXPECT_TRUE(surface.hasPendingRepaint());
+    surface.waitForDrawing();
+    EXPECT_FALSE(surface.hasPendingRepaint());
+    EXPECT_GT(surface.paints.size(), 1u);
+    for (const QRegion &paint : surface.paints)
+        EXPECT_NE(paint, QRegion(surface.rect()));
+    EXPECT_EQ(surface.onScreen(), surface.drawnWhole());
+}
+
+// A pan while slices wait moves them with what is drawn.
+TEST(NavigationSurface, SlicesStillToDrawFollowAPan)
+{
+    DearSurface surface;
+    surface.show();
+    QApplication::processEvents();
+    surface.repaint();
+    surface.version = 2;
+    surface.changeEverywhere();
+    surface.setPan(Size{64, 0});
+    surface.waitForDrawing();
+    EXPECT_EQ(surface.onScreen(), surface.drawnWhole());
 }
 
 } // namespace

@@ -361,6 +361,30 @@ TEST(ChartSceneCache, InkOfLinesAsTheyComeEqualsInkMadeAtOnce)
     }
 }
 
+// The window draws each scene as its lines come in, and selects someone half-way: the ink
+// made ahead for the next scenes follows the selection drawn, and equals the ink made at once.
+TEST(ChartSceneCache, InkMadeAheadFollowsTheSelectionDrawn)
+{
+    const OrganizationArchive archive = manyLines(160, 16);
+    RoutedSignal routed;
+    ChartSceneCache cache;
+    cache.routeInBackground(routed.callback(), std::chrono::milliseconds(0));
+    std::vector<std::pair<std::shared_ptr<const ChartScene>, std::optional<std::string>>> drawn;
+    for (int calls = routed.count();; ++calls) {
+        const auto scene = snapshot(cache, archive);
+        std::optional<std::string> selection;
+        if (!drawn.empty())
+            selection = "P1000";
+        scene->ink(selection);
+        drawn.emplace_back(scene, selection);
+        if (!scene->routesPending() || !routed.waitFor(calls + 1))
+            break;
+    }
+    ASSERT_FALSE(drawn.back().first->routesPending());
+    for (const auto &[scene, selection] : drawn)
+        EXPECT_EQ(*scene->ink(selection), DottedInk(scene->routes(), selection));
+}
+
 // Undo after an edit that moved the cards: the earlier layout's lines are in the store and
 // show at once, and the lines of the layout no longer shown stop routing.
 TEST(ChartSceneCache, BackToARoutedLayoutShowsItsLinesAndStopsTheOtherRouting)
