@@ -7,7 +7,11 @@ if(NOT EXISTS "${PROGRAM}")
 endif()
 if(NOT EXISTS "${LIST_FILE}" OR NOT "${LIST_FILE}" IS_NEWER_THAN "${PROGRAM}"
         OR NOT "${LIST_FILE}" IS_NEWER_THAN "${CMAKE_CURRENT_LIST_FILE}")
-    execute_process(COMMAND ${CMAKE_COMMAND} -E env ${ENVIRONMENT} "${PROGRAM}" --gtest_list_tests
+    foreach(variable IN LISTS ENVIRONMENT)
+        string(REGEX MATCH "^([^=]+)=(.*)$" variable "${variable}")
+        set(ENV{${CMAKE_MATCH_1}} "${CMAKE_MATCH_2}")
+    endforeach()
+    execute_process(COMMAND "${PROGRAM}" --gtest_list_tests
         OUTPUT_VARIABLE listing RESULT_VARIABLE status TIMEOUT 120)
     if(NOT status EQUAL 0)
         # An entry that fails and shows why, in place of the suites.
