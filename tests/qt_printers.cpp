@@ -2,10 +2,12 @@
 
 #include <QColor>
 #include <QDateTime>
+#include <QModelIndex>
 #include <QDebug>
 #include <QRectF>
 #include <QString>
 #include <QUrl>
+#include <QStringList>
 #include <QVariant>
 
 #include <gtest/gtest.h>
@@ -51,3 +53,15 @@ void PrintTo(const QColor &color, std::ostream *out)
 void PrintTo(const QDate &date, std::ostream *out) { *out << date.toString(Qt::ISODate).toStdString(); }
 void PrintTo(const QDateTime &moment, std::ostream *out) { *out << moment.toString(Qt::ISODateWithMs).toStdString(); }
 void PrintTo(const QUrl &url, std::ostream *out) { *out << url.toString().toStdString(); }
+
+void PrintTo(const QModelIndex &index, std::ostream *out)
+{
+    if (!index.isValid()) {
+        *out << "no row";
+        return;
+    }
+    QStringList path;
+    for (QModelIndex row = index; row.isValid(); row = row.parent())
+        path.prepend(QString::fromStdString(::testing::PrintToString(row.data().toString().toStdString())));
+    *out << path.join(QStringLiteral(" > ")).toStdString();
+}

@@ -18,6 +18,7 @@ class QColor;
 class QDate;
 class QDateTime;
 class QUrl;
+class QModelIndex;
 
 void PrintTo(const QString &text, std::ostream *out);
 void PrintTo(const QByteArray &bytes, std::ostream *out);
@@ -32,3 +33,5 @@ void PrintTo(const QColor &color, std::ostream *out);
 void PrintTo(const QDate &date, std::ostream *out);
 void PrintTo(const QDateTime &moment, std::ostream *out);
 void PrintTo(const QUrl &url, std::ostream *out);
+// A row of a list or tree: its text under its parents' ("Site 0 (203)" > "Vacant position").
+void PrintTo(const QModelIndex &index, std::ostream *out);

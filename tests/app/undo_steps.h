@@ -25,7 +25,7 @@ inline void expectOneNamedStepEach(OrganizationDocument &document, const std::ve
         SCOPED_TRACE(step.name);
         const size_t depth = document.history().undoCount();
         step.edit();
-        EXPECT_EQ(document.undoName(), step.name);
+        EXPECT_EQ(document.undoName(), QString(step.name));
         EXPECT_EQ(document.history().undoCount(), depth + 1) << "not one step";
         EXPECT_NE(document.archive(), states.back()) << "nothing changed";
         states.push_back(document.archive());
@@ -33,7 +33,7 @@ inline void expectOneNamedStepEach(OrganizationDocument &document, const std::ve
     for (size_t i = steps.size(); i-- > 0;) {
         SCOPED_TRACE(steps[i].name);
         document.undo();
-        EXPECT_EQ(document.redoName(), steps[i].name);
+        EXPECT_EQ(document.redoName(), QString(steps[i].name));
         EXPECT_EQ(document.archive(), states[i]);
     }
 }

@@ -1,9 +1,11 @@
 #include "app/chart/version_history.h"
+#include "app/entry/quick_entry_grid_model.h"
 
 #include "chart_fixtures.h"
 #include "undo_steps.h"
 
 #include "core/document/position_entry.h"
+#include "core/entry/quick_entry.h"
 
 using namespace AppTest;
 
@@ -83,4 +85,83 @@ TEST_F(UndoNames, VersionsAndWholeOrganizationsAreStepsOfTheirOwnNames)
         {"Load Sample District", [&] { view.loadSampleDistrict(); }},
         {"Set Baseline", [&] { history.setBaseline(false); }},
     });
+}
+
+// The spreadsheet ways in: the quick-entry grid's save and an import applied from its window.
+TEST_F(UndoNames, SpreadsheetEditsAreStepsOfTheirOwnNames)
+{
+    QuickEntryRow added("Instruction", "P1", "District Office");
+    added.name = "Noor Haddad";
+    added.title = "Teacher";
+    const Organization snapshot = document.archive().organization;
+    Organization imported = snapshot;
+    imported.positions.push_back(person("P8", "Ada Park", "P1"));
+    expectOneNamedStepEach(document, {
+        {"Quick Entry",
+         [&] {
+             view.setSelectedSheetID(teachingID());
+             view.commitQuickEntry({added});
+         }},
+        {"Import Excel / CSV", [&] { view.applyImport(document.archive().organization, imported, ImportMode::update); }},
+    });
+}
+
+// A chart of its own keeps its headings and paper apart from the organization's: its edits
+// go by the same names.
+TEST_F(UndoNames, EditsOfAChartsOwnSettingsKeepTheirNames)
+{
+    view.setSelectedSheetID(teachingID());
+    ChartView &v = view;
+    expectOneNamedStepEach(document, {
+        {"Page Title", [&] { v.setPageTitle("Teachers"); }},
+        {"Page Subtitle", [&] { v.setPageSubtitle("Spring"); }},
+        {"Paper & Appearance",
+         [&] {
+             ChartPrintSettings settings = v.printSettings();
+             settings.showPayLevel = !settings.showPayLevel;
+             v.setPrintSettings(settings);
+         }},
+        {"Focused Department View", [&] { v.setFocusedDepartmentView(true); }},
+    });
+}
+
+// Typing goes by the field: each keystroke of one field joins the step before, another
+// chart's heading or leaving the field starts a new one.
+TEST_F(UndoNames, TypingInOneHeadingIsOneStepPerChartAndPerVisit)
+{
+    document.setArchive([&] {
+        OrganizationArchive archive = document.archive();
+        archive.sheets->push_back(OrganizationSheet::make("Office", {"P1"}));
+        return archive;
+    }());
+    const OrganizationArchive before = document.archive();
+    const size_t depth = document.history().undoCount();
+    const auto typeTitle = [&](const std::string &sheetID, const QString &text) {
+        view.setSelectedSheetID(sheetID);
+        for (int length = 1; length <= text.size(); ++length)
+            view.setPageTitle(text.left(length));
+    };
+    typeTitle(teachingID(), "Staff");
+    typeTitle(document.archive().sheets->at(1).id, "Desk");
+    typeTitle(teachingID(), "Staff 2026");
+    EXPECT_EQ(document.history().undoCount(), depth + 3) << "one step a chart's heading, not a keystroke";
+    document.endMerge();
+    view.setPageTitle("Staff 2027");
+    EXPECT_EQ(document.history().undoCount(), depth + 4) << "a new visit of the field, a new step";
+
+    view.setSelectedSheetID({});
+    for (const char *name : {"N", "No", "Nor", "North"})
+        view.setOrganizationName(name);
+    EXPECT_EQ(document.history().undoCount(), depth + 5);
+    EXPECT_EQ(document.undoName(), "Rename Organization");
+
+    const std::vector<std::pair<QString, std::optional<std::string>>> steps = {
+        {"Rename Organization", "Staff 2027"}, {"Page Title", "Staff 2026"}, {"Page Title", "Staff"},
+        {"Page Title", "Staff"}, {"Page Title", std::nullopt}};
+    for (const auto &[name, teachingTitle] : steps) {
+        EXPECT_EQ(document.undoName(), name);
+        document.undo();
+        EXPECT_EQ(document.archive().sheets->front().pageTitle, teachingTitle) << "after undoing " << name.toStdString();
+    }
+    EXPECT_EQ(document.archive(), before);
 }

@@ -232,3 +232,24 @@ TEST_F(EditorSections, SchoolAllocationRowsEditTheirOwnAssignment)
 }
 
 } // namespace
+
+// The save button says how many vacancies a new entry creates, from two on, and "Save"
+// for one, for a person, and for an edit.
+TEST_F(EditorSections, TheSaveButtonNamesTheVacanciesFromTwoOn)
+{
+    show(pos("P-9", "Teacher", "", "P-1"), true);
+    model().setVacant(true);
+    EXPECT_TRUE(button("Save"));
+    model().setQuantity(2);
+    EXPECT_TRUE(button("Create 2 Vacant Positions"));
+    model().setVacant(false);
+    EXPECT_TRUE(button("Save"));
+    model().setVacant(true);
+    EXPECT_TRUE(button("Create 2 Vacant Positions"));
+    model().setQuantity(1);
+    EXPECT_TRUE(button("Save"));
+
+    show(pos("P-7", "Teacher", "", "P-1", "Instruction", "North High"), false);
+    model().setQuantity(2);
+    EXPECT_TRUE(button("Save"));
+}

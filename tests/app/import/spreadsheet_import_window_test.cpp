@@ -15,6 +15,8 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QScreen>
+#include <QSettings>
 #include <QTableView>
 #include <QTemporaryDir>
 #include <QTest>
@@ -253,4 +255,31 @@ TEST(SpreadsheetImportWindow, OutlivesItsOwnerAndClosingWhileReadingDropsTheResu
     EXPECT_FALSE(window);
     QThread::msleep(200);
     QCoreApplication::processEvents(); // the finished read finds no one to tell
+}
+
+// The frame is remembered: the next import window opens where the last one was left, at the
+// size it was given, also for another chart window.
+TEST(SpreadsheetImportWindow, TheNextWindowOpensWhereTheLastOneWasLeft)
+{
+    QSettings().remove(Window::frameKey);
+    Owners owners;
+    Window *north = owners.present(owners.first);
+    north->show();
+    const QRect opened = north->geometry();
+    // Lower and shorter, within the screen, which a frame never leaves (the test screen is no
+    // wider than the window's least width).
+    const QRect screen = north->screen()->availableGeometry();
+    north->setGeometry(QRect(QPoint(opened.x(), screen.top() + 23), QSize(opened.width(), screen.height() - 90)));
+    QCoreApplication::processEvents();
+    const QRect moved = north->geometry();
+    ASSERT_NE(moved.y(), opened.y());
+    ASSERT_NE(moved.height(), opened.height());
+    north->close();
+
+    Window *south = owners.present(owners.second);
+    south->show();
+    QCoreApplication::processEvents();
+    EXPECT_EQ(south->geometry(), moved);
+    south->close();
+    QSettings().remove(Window::frameKey);
 }

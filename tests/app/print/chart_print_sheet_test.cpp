@@ -70,48 +70,6 @@ TEST(PreviewPane, StepsThroughPagesAndStartsOverForANewDocument)
     EXPECT_EQ(pane.pageLabel(), "Page 1 of 1");
 }
 
-template <typename Widget>
-Widget *child(QWidget &parent, const QString &text)
-{
-    for (Widget *widget : parent.findChildren<Widget *>()) {
-        if (widget->text() == text)
-            return widget;
-    }
-    ADD_FAILURE() << "no " << text.toStdString();
-    return nullptr;
-}
-
-QLineEdit *field(QWidget &sheet, const QString &label)
-{
-    for (QFormLayout *form : sheet.findChildren<QFormLayout *>()) {
-        for (int row = 0; row < form->rowCount(); ++row) {
-            auto *name = qobject_cast<QLabel *>(form->itemAt(row, QFormLayout::LabelRole)
-                                                    ? form->itemAt(row, QFormLayout::LabelRole)->widget()
-                                                    : nullptr);
-            if (name && name->text() == label)
-                return qobject_cast<QLineEdit *>(form->itemAt(row, QFormLayout::FieldRole)->widget());
-        }
-    }
-    ADD_FAILURE() << "no field " << label.toStdString();
-    return nullptr;
-}
-
-// The sheet over a document's whole organization, shown, printing to a fake printer.
-struct ShownSheet {
-    explicit ShownSheet(const OrganizationArchive &archive)
-    {
-        host.document = archive;
-        auto printer = std::make_unique<FakePrinter>();
-        auto model = std::make_unique<PrintSheetModel>(input(archive.organization), host, dialogs, *printer);
-        sheet = std::make_unique<ChartPrintSheet>(std::move(model), std::move(printer));
-        sheet->show();
-    }
-
-    FakeHost host;
-    ScriptedDialogs dialogs;
-    std::unique_ptr<ChartPrintSheet> sheet;
-};
-
 // The sheet as a user meets it: the preview on opening, Next, a margin typed in the
 // locale's format, Update Preview, Fit to Page, Close.
 TEST(ChartPrintSheet, OpensPreviewsFitsAndCloses)
@@ -130,7 +88,7 @@ TEST(ChartPrintSheet, OpensPreviewsFitsAndCloses)
     child<QPushButton>(sheet, "Next")->click();
     EXPECT_EQ(pane.page(), 1);
 
-    QLineEdit *margin = field(sheet, "Margin (inches)");
+    QLineEdit *margin = formField(sheet, "Margin (inches)");
     margin->setText("0.75");
     emit margin->editingFinished();
     EXPECT_EQ(sheet.model().settings().marginInches, 0.75);
@@ -142,7 +100,7 @@ TEST(ChartPrintSheet, OpensPreviewsFitsAndCloses)
 
     child<QCheckBox>(sheet, "Fit to Page")->click();
     EXPECT_EQ(pane.pageLabel(), "Page 1 of 1");
-    EXPECT_FALSE(field(sheet, "Print scale (%)")->isEnabled());
+    EXPECT_FALSE(formField(sheet, "Print scale (%)")->isEnabled());
     EXPECT_EQ(child<QLabel>(sheet, "1 rows × 1 columns = 1 pages")->isVisible(), true);
 
     // An unreadable number reverts to the stored value.
@@ -268,7 +226,7 @@ TEST(ChartPrintSheet, PageCountFollowsTheSettingsAfterAnError)
     ASSERT_TRUE(paper);
     paper->setCurrentText("Custom");
     emit paper->activated(paper->currentIndex());
-    QLineEdit *shortEdge = field(sheet, "Short edge (inches)");
+    QLineEdit *shortEdge = formField(sheet, "Short edge (inches)");
     for (const char *typed : {"1", "abc", "8.5"}) {
         shortEdge->setText(typed);
         emit shortEdge->editingFinished();
@@ -282,7 +240,7 @@ TEST(ChartPrintSheet, PageCountFollowsTheSettingsAfterAnError)
     EXPECT_TRUE(inSight(shownLine()));
     EXPECT_FALSE(child<QLabel>(sheet, PrintSheetModel::checkLine())->isVisibleTo(&sheet));
 
-    QLineEdit *longEdge = field(sheet, "Long edge (inches)");
+    QLineEdit *longEdge = formField(sheet, "Long edge (inches)");
     longEdge->setText("22");
     emit longEdge->editingFinished();
     ASSERT_TRUE(shownLine());

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "app/print/chart_print_sheet.h"
 #include "app/print/chart_printer.h"
 #include "app/print/print_sheet_model.h"
 #include "core/chart/dotted_route_store.h"
@@ -15,6 +16,9 @@
 #include <QBuffer>
 #include <QCoreApplication>
 #include <QElapsedTimer>
+#include <QFormLayout>
+#include <QLabel>
+#include <QLineEdit>
 #include <QPageLayout>
 #include <QPainter>
 #include <QPdfWriter>
@@ -168,5 +172,49 @@ inline QByteArray withoutTimes(QByteArray pdf)
     }
     return text.toLatin1();
 }
+
+// The child of that text: a button, a label, a check box.
+template <typename Widget>
+Widget *child(QWidget &parent, const QString &text)
+{
+    for (Widget *widget : parent.findChildren<Widget *>()) {
+        if (widget->text() == text)
+            return widget;
+    }
+    ADD_FAILURE() << "no " << text.toStdString();
+    return nullptr;
+}
+
+// The field of the sheet's form row labelled `label`.
+template <typename Field = QLineEdit>
+Field *formField(QWidget &sheet, const QString &label)
+{
+    for (QFormLayout *form : sheet.findChildren<QFormLayout *>()) {
+        for (int row = 0; row < form->rowCount(); ++row) {
+            QLayoutItem *name = form->itemAt(row, QFormLayout::LabelRole);
+            auto *text = name ? qobject_cast<QLabel *>(name->widget()) : nullptr;
+            if (text && text->text() == label)
+                return qobject_cast<Field *>(form->itemAt(row, QFormLayout::FieldRole)->widget());
+        }
+    }
+    ADD_FAILURE() << "no field " << label.toStdString();
+    return nullptr;
+}
+
+// The sheet over a document's whole organization, shown, printing to a fake printer.
+struct ShownSheet {
+    explicit ShownSheet(const OrganizationArchive &archive)
+    {
+        host.document = archive;
+        auto printer = std::make_unique<FakePrinter>();
+        auto model = std::make_unique<PrintSheetModel>(input(archive.organization), host, dialogs, *printer);
+        sheet = std::make_unique<ChartPrintSheet>(std::move(model), std::move(printer));
+        sheet->show();
+    }
+
+    FakeHost host;
+    ScriptedDialogs dialogs;
+    std::unique_ptr<ChartPrintSheet> sheet;
+};
 
 } // namespace PrintTest

@@ -2,6 +2,7 @@
 
 #include <QColor>
 #include <QRectF>
+#include <QStandardItemModel>
 #include <QString>
 #include <QStringList>
 
@@ -14,4 +15,11 @@ TEST(TestPrinters, QtValuesReadPlainly)
     EXPECT_EQ(PrintToString(QStringList{"a", "b"}), "{ \"a\", \"b\" }");
     EXPECT_EQ(PrintToString(QRectF(1, 2, 3, 4)), "(1, 2) 3 x 4");
     EXPECT_EQ(PrintToString(QColor(Qt::red)), "#ffff0000");
+
+    QStandardItemModel rows;
+    auto *group = new QStandardItem("Site 0 (2)");
+    group->appendRow(new QStandardItem("Vacant position"));
+    rows.appendRow(group);
+    EXPECT_EQ(PrintToString(rows.index(0, 0, rows.index(0, 0))), "\"Site 0 (2)\" > \"Vacant position\"");
+    EXPECT_EQ(PrintToString(QModelIndex()), "no row");
 }
