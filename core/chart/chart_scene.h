@@ -9,11 +9,13 @@
 #include "core/document/organization_sheet.h"
 #include "core/document/position_group.h"
 #include "core/model/print_settings.h"
+#include "core/support/spatial_grid.h"
 
 #include <chrono>
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <mutex>
 #include <optional>
 #include <set>
 #include <string>
@@ -23,6 +25,20 @@
 #include <vector>
 
 struct OrganizationArchive;
+
+// Where a chart's pieces lie, by their index, so that painting a part of the chart visits
+// only what lies there: the layout's nodes and primarySegments, and the ink's strokes and
+// arrows.
+struct ChartLayoutGrids {
+    SpatialGrid cards;
+    SpatialGrid connectors;
+    explicit ChartLayoutGrids(const ChartLayout &layout);
+};
+struct DottedInkGrids {
+    SpatialGrid strokes;
+    SpatialGrid arrows;
+    explicit DottedInkGrids(const DottedInk &ink);
+};
 
 // Everything a chart view draws and inspects for one chart of a document: the cards as
 // shown, their layout, the routed dotted lines, the positions behind each card, the other
@@ -81,8 +97,26 @@ public:
     // several threads.
     std::shared_ptr<const DottedInk> ink(const std::optional<std::string> &selectedID) const;
 
+    // Grids over layout() and over ink(selectedID), made when first asked for and kept with
+    // the layout and the ink they index (scenes that share those share them).
+    const ChartLayoutGrids &layoutGrids() const;
+    const DottedInkGrids &inkGrids(const std::optional<std::string> &selectedID) const;
+
 private:
     friend class ChartSceneCache;
+
+    // A value made by the first caller that asks for it.
+    template <class T>
+    struct MadeOnce {
+        std::once_flag once;
+        std::optional<T> value;
+        template <class Make>
+        const T &get(Make make)
+        {
+            std::call_once(once, [&] { value.emplace(make()); });
+            return *value;
+        }
+    };
 
     // The dotted routes of a layout: all of them, or the first ones while more are coming.
     struct RouteState {
@@ -101,6 +135,7 @@ private:
         ChartPrintPresentation presentation;
         // Shared with the next scene of the chart when an edit leaves the cards' places as they were.
         std::shared_ptr<const ChartLayout> layout;
+        std::shared_ptr<MadeOnce<ChartLayoutGrids>> layoutGrids; // goes with `layout`
         std::unordered_map<std::string, const Position *> positions;
         // When nothing is hidden, grouped or called out anew, the steps after the focus give
         // the chart back as it was: then one organization serves as two or all three.
@@ -138,6 +173,7 @@ private:
         std::optional<std::string> selection;
         std::shared_ptr<const DottedInk> ink;
         size_t routes = 0;
+        std::shared_ptr<MadeOnce<DottedInkGrids>> grids; // goes with `ink`
     };
     // The ink this scene has made, else the one it may extend; for the next scene of the chart.
     std::optional<Ink> inkToExtend() const;
