@@ -304,6 +304,31 @@ void ChartNavigationSurface::refreshCursor()
 void ChartNavigationSurface::contentChanged()
 {
     m_snapshot = QPixmap();
+    m_restoredExcept.reset();
+    update();
+}
+
+std::optional<ChartNavigationSurface::Picture> ChartNavigationSurface::shownPicture() const
+{
+    if (m_liveZoom || m_restoredExcept || m_snapshot.isNull() || !(m_snapshotCamera == displayedCamera()) ||
+        m_snapshot.size() != size() * devicePixelRatioF())
+        return std::nullopt;
+    return Picture{m_snapshot, m_snapshotCamera};
+}
+
+void ChartNavigationSurface::contentRestored(const Picture &picture, const std::vector<Rect> &areas)
+{
+    if (m_liveZoom || !(picture.camera == displayedCamera()) || picture.pixels.size() != size() * devicePixelRatioF() ||
+        picture.pixels.devicePixelRatio() != devicePixelRatioF()) {
+        contentChanged();
+        return;
+    }
+    m_snapshot = picture.pixels;
+    m_snapshotCamera = picture.camera;
+    QRegion except;
+    for (const Rect &area : areas)
+        except += viewRect(area).adjusted(-1, -1, 1, 1) & rect();
+    m_restoredExcept = except;
     update();
 }
 
@@ -358,6 +383,11 @@ void ChartNavigationSurface::contentChangedIn(const std::vector<Rect> &areas)
     }
     flush(rows);
     // Past a dozen parts, one pass over everything costs less.
+    if (region.rectCount() <= 12 && m_restoredExcept) {
+        // The restored picture is yet to show: these parts are drawn with what differs from it.
+        *m_restoredExcept += region;
+        return;
+    }
     if (region.rectCount() > 12)
         contentChanged();
     else if (!region.isEmpty())
@@ -423,6 +453,18 @@ void ChartNavigationSurface::paintEvent(QPaintEvent *event)
         }
         return;
     }
+    if (m_restoredExcept && m_snapshotCamera == camera && m_snapshot.size() == size() * devicePixelRatioF()) {
+        // A picture drawn before shows again: only what differs from it is drawn.
+        const QRegion parts = *std::exchange(m_restoredExcept, std::nullopt);
+        for (const QRect &part : parts) {
+            QPainter sharp(&m_snapshot);
+            sharp.setClipRect(part);
+            paintView(sharp, part, camera);
+        }
+        painter.drawPixmap(0, 0, m_snapshot);
+        return;
+    }
+    m_restoredExcept.reset();
     m_snapshot = QPixmap(size() * devicePixelRatioF());
     m_snapshot.setDevicePixelRatio(devicePixelRatioF());
     m_snapshotCamera = camera;

@@ -5,9 +5,11 @@
 
 #include <QPixmap>
 #include <QPointF>
+#include <QRegion>
 #include <QTimer>
 #include <QWidget>
 
+#include <optional>
 #include <vector>
 
 class QNativeGestureEvent;
@@ -64,6 +66,17 @@ protected:
     // What paintContent draws has changed only within `areas` (chart points): draw those
     // parts again, in tiles of the view, and keep the rest as it is drawn.
     void contentChangedIn(const std::vector<Rect> &areas);
+    // The whole picture as last drawn and the camera it was drawn with; none while it is not
+    // the one shown (a zoom in progress, a camera moved since).
+    struct Picture {
+        QPixmap pixels;
+        ChartViewport camera;
+    };
+    std::optional<Picture> shownPicture() const;
+    // What paintContent draws is `picture` again but within `areas` (chart points): it shows
+    // at once with only those parts drawn anew. Anything else (another camera or size) draws
+    // everything.
+    void contentRestored(const Picture &picture, const std::vector<Rect> &areas);
 
     bool event(QEvent *event) override;
     void paintEvent(QPaintEvent *event) override;
@@ -107,5 +120,6 @@ private:
     bool m_liveZoom = false; // a wheel or pinch zoom has not settled yet
     QPixmap m_snapshot;      // the last sharp frame of the whole surface
     ChartViewport m_snapshotCamera;
+    std::optional<QRegion> m_restoredExcept; // a restored snapshot, but for these parts
     bool m_cursorRefreshPending = false;
 };

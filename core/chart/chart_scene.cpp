@@ -215,11 +215,13 @@ void ChartScene::Content::collectMembers(const OrganizationArchive &archive, boo
         }
     }
 
+    membersAreTheCards = namesShown;
     // A collapsed group's card stands for the group's people, not for the card the
     // projection made of them.
     for (const PositionGroup &group : groupsOf(archive)) {
         if (!positions.contains(group.id))
             continue;
+        membersAreTheCards = false;
         const std::set<std::string_view> memberIDs(group.memberIDs.begin(), group.memberIDs.end());
         std::vector<const Position *> &groupMembers = members[group.id];
         groupMembers.clear();
@@ -268,6 +270,7 @@ void ChartScene::Content::collectLinkedSheets(const OrganizationArchive &archive
     if (sheetsListing.empty()) {
         for (const Position &card : presentation.organization.positions)
             linkedSheets[card.id];
+        linksNoSheets = true;
         return;
     }
     std::vector<size_t> found;
@@ -431,7 +434,13 @@ std::shared_ptr<const ChartScene> ChartSceneCache::snapshot(const OrganizationAr
     // Built before anything is stored, so a failing build leaves the cache as it was.
     std::shared_ptr<const DottedRoutingKey> key;
     std::shared_ptr<const ChartScene> scene(new ChartScene(
-        archive, sheetID, personID, department, collapsed, expandedGroups, unscaled, [&](const ChartLayout &layout) {
+        archive, sheetID, personID, department, collapsed, expandedGroups, unscaled,
+        [&](const ChartLayout &layout) -> ChartScene::RouteState {
+            // An edit that keeps the cards' places keeps their lines, all of them routed already.
+            if (m_scene && m_sceneKey && &layout == &m_scene->layout() && !m_scene->routesPending()) {
+                key = m_sceneKey;
+                return {m_scene->routes(), false};
+            }
             key = std::make_shared<const DottedRoutingKey>(DottedRoutingKey::of(layout));
             return routesFor(key);
         },

@@ -89,6 +89,11 @@ public:
     const std::vector<const Position *> &membersOf(const std::string &cardID) const;
     const std::vector<const OrganizationSheet *> &linkedSheetsOf(const std::string &cardID) const;
     bool hasReports(const std::string &cardID) const { return m_content->managersWithReports.contains(cardID); }
+    // Whether every card's members are the card's own position alone (names shown, no
+    // groups), and whether no card is listed on another chart: two such scenes need not
+    // compare those per card.
+    bool membersAreTheCards() const { return m_content->membersAreTheCards; }
+    bool linksNoSheets() const { return m_content->linksNoSheets; }
 
     // The dotted ink of routes() with the pieces of `selectedID` highlighted. The ink of the
     // last selection asked for is kept, so redraws with an unchanged selection cost nothing;
@@ -147,6 +152,8 @@ private:
         std::vector<OrganizationSheet> otherSheets; // what linkedSheets points into
         std::unordered_map<std::string, std::vector<const OrganizationSheet *>> linkedSheets;
         std::unordered_set<std::string> managersWithReports;
+        bool membersAreTheCards = false;
+        bool linksNoSheets = false;
 
         void project(Organization scoped, const OrganizationArchive &archive, const std::set<std::string> &collapsed,
                      const std::set<std::string> &expandedGroups, const ChartPrintSettings &settings);

@@ -164,6 +164,25 @@ TEST_F(ChartCanvasTest, NewLinesAndEditsDrawOnlyWhatChanged)
     ASSERT_FALSE(painted.parts.empty());
     EXPECT_FALSE(painted.allWhole());
     EXPECT_EQ(onScreen(), anew());
+
+    // A card deleted moves the others; the undo brings the picture of before back, drawn
+    // anew only where it differs (here the renamed card, named otherwise meanwhile).
+    const std::shared_ptr<const ChartScene> before = canvas.scene();
+    OrganizationArchive deleted = archive;
+    deleted.deletePosition("M120-19");
+    document.setArchive(deleted);
+    settle();
+    ASSERT_NE(&canvas.scene()->layout(), &before->layout());
+    EXPECT_EQ(onScreen(), anew());
+    for (Position &position : archive.organization.positions) {
+        if (position.id == renamed)
+            position.employee->name = "Renamed Again";
+    }
+    document.setArchive(archive);
+    settle();
+    ASSERT_EQ(canvas.scene()->layout(), before->layout());
+    ASSERT_FALSE(canvas.scene()->routesPending());
+    EXPECT_EQ(onScreen(), anew());
 }
 
 TEST_F(ChartCanvasTest, SampleDistrictIsFittedAndDrawnWhereTheLayoutPutIt)
