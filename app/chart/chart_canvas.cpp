@@ -179,18 +179,9 @@ std::optional<std::vector<Rect>> ChartCanvas::changedAreas(const ChartScene &sho
     if ((!layoutsEqual && &shown.layout() != &next.layout()) || next.routes().size() < shown.routes().size())
         return std::nullopt;
     std::vector<Rect> areas;
-    // Ink reaches past a route's points by half the widest line; the arrowheads by less.
-    constexpr double reach = DottedInk::selectedLineWidth;
     const std::vector<DottedRoute> &routes = next.routes();
-    for (size_t i = shown.routes().size(); i < routes.size(); ++i) {
-        const std::vector<Point> &points = routes[i].points;
-        for (size_t p = 0; p < points.size(); ++p) {
-            const Point a = points[p];
-            const Point b = points[p + 1 < points.size() ? p + 1 : p];
-            areas.push_back(Rect{{std::min(a.x, b.x) - reach, std::min(a.y, b.y) - reach},
-                                 {std::abs(a.x - b.x) + 2 * reach, std::abs(a.y - b.y) + 2 * reach}});
-        }
-    }
+    for (size_t i = shown.routes().size(); i < routes.size(); ++i)
+        addRouteAreas(areas, routes[i]);
     if (&shown.presentation() == &next.presentation())
         return areas;
     const std::vector<ChartNode> &nodes = next.layout().nodes;
@@ -260,6 +251,20 @@ std::optional<std::vector<std::string>> ChartCanvas::cardsDrawnOtherwise(const C
     std::sort(changed.begin(), changed.end());
     changed.erase(std::unique(changed.begin(), changed.end()), changed.end());
     return changed;
+}
+
+// Where a route's ink lies, piece by piece.
+void ChartCanvas::addRouteAreas(std::vector<Rect> &areas, const DottedRoute &route)
+{
+    // Ink reaches past a route's points by half the widest line; the arrowheads by less.
+    constexpr double reach = DottedInk::selectedLineWidth;
+    const std::vector<Point> &points = route.points;
+    for (size_t p = 0; p < points.size(); ++p) {
+        const Point a = points[p];
+        const Point b = points[p + 1 < points.size() ? p + 1 : p];
+        areas.push_back(Rect{{std::min(a.x, b.x) - reach, std::min(a.y, b.y) - reach},
+                             {std::abs(a.x - b.x) + 2 * reach, std::abs(a.y - b.y) + 2 * reach}});
+    }
 }
 
 // Whether a card draws alike in both scenes: all its drawing reads of the scene is equal.

@@ -408,6 +408,26 @@ void ChartNavigationSurface::paintView(QPainter &painter, const QRect &area, con
     painter.restore();
 }
 
+void ChartNavigationSurface::paintPart(QPainter &target, const QRect &part, const ChartViewport &camera)
+{
+    // Drawn unclipped on a pixmap of the whole view, as a whole drawing is, and then copied:
+    // Qt's thin-line stroker rounds a line it clips otherwise, so that parts drawn clipped
+    // would differ from the whole by a shade along each thin line.
+    const double ratio = devicePixelRatioF();
+    if (m_scratch.size() != size() * ratio || m_scratch.devicePixelRatio() != ratio) {
+        m_scratch = QPixmap(size() * ratio);
+        m_scratch.setDevicePixelRatio(ratio);
+    }
+    {
+        QPainter scratch(&m_scratch);
+        paintView(scratch, part, camera);
+    }
+    target.save();
+    target.setCompositionMode(QPainter::CompositionMode_Source);
+    target.drawPixmap(part, m_scratch, QRectF(part.topLeft() * ratio, part.size() * ratio));
+    target.restore();
+}
+
 void ChartNavigationSurface::hideEvent(QHideEvent *event)
 {
     // A step not committed yet is dropped with the surface that showed it.
@@ -438,16 +458,12 @@ void ChartNavigationSurface::paintEvent(QPaintEvent *event)
                              m_snapshot.size() == size() * devicePixelRatioF();
         for (const QRect &part : event->region()) {
             if (!current) {
-                painter.save();
-                painter.setClipRect(part);
-                paintView(painter, part, camera);
-                painter.restore();
+                paintPart(painter, part, camera);
                 continue;
             }
             {
                 QPainter sharp(&m_snapshot);
-                sharp.setClipRect(part);
-                paintView(sharp, part, camera);
+                paintPart(sharp, part, camera);
             }
             painter.drawPixmap(part, m_snapshot, QRectF(part.topLeft() * devicePixelRatioF(), part.size() * devicePixelRatioF()));
         }
@@ -456,10 +472,10 @@ void ChartNavigationSurface::paintEvent(QPaintEvent *event)
     if (m_restoredExcept && m_snapshotCamera == camera && m_snapshot.size() == size() * devicePixelRatioF()) {
         // A picture drawn before shows again: only what differs from it is drawn.
         const QRegion parts = *std::exchange(m_restoredExcept, std::nullopt);
-        for (const QRect &part : parts) {
+        {
             QPainter sharp(&m_snapshot);
-            sharp.setClipRect(part);
-            paintView(sharp, part, camera);
+            for (const QRect &part : parts)
+                paintPart(sharp, part, camera);
         }
         painter.drawPixmap(0, 0, m_snapshot);
         return;

@@ -92,6 +92,8 @@ protected:
 private:
     void nativeGesture(QNativeGestureEvent *event);
     void paintView(QPainter &painter, const QRect &area, const ChartViewport &camera);
+    // Draws `area` of the view into `target` exactly as a drawing of the whole view does.
+    void paintPart(QPainter &target, const QRect &part, const ChartViewport &camera);
     void pan(Size translation);
     void zoomAt(double logarithmicDelta, const QPointF &at);
     void interactionEnded();
@@ -121,5 +123,6 @@ private:
     QPixmap m_snapshot;      // the last sharp frame of the whole surface
     ChartViewport m_snapshotCamera;
     std::optional<QRegion> m_restoredExcept; // a restored snapshot, but for these parts
+    QPixmap m_scratch;                       // where parts are drawn before they are copied
     bool m_cursorRefreshPending = false;
 };
