@@ -19,6 +19,7 @@
 #include <QToolTip>
 
 #include <algorithm>
+#include <unordered_map>
 
 static QString toQt(const std::string &text)
 {
@@ -139,10 +140,14 @@ void ChartCanvas::refresh()
     ChartCanvasRevision sameButScene = revision;
     sameButScene.scene = m_revision.scene;
     const bool onlyScene = sameButScene == m_revision;
+    sameButScene.selection = m_revision.selection;
+    const bool onlySelection = !onlyScene && sameButScene == m_revision && m_scene && shown == m_scene;
     const ChartCanvasRevision shownRevision = std::exchange(m_revision, revision);
     std::optional<std::vector<Rect>> changed;
     if (onlyScene && shown && m_scene)
         changed = changedAreas(*shown, *m_scene, false);
+    else if (onlySelection)
+        changed = selectionAreas(shownRevision.selection, revision.selection);
     if (changed) {
         contentChangedIn(*changed);
         return;
@@ -251,6 +256,74 @@ std::optional<std::vector<std::string>> ChartCanvas::cardsDrawnOtherwise(const C
     std::sort(changed.begin(), changed.end());
     changed.erase(std::unique(changed.begin(), changed.end()), changed.end());
     return changed;
+}
+
+namespace {
+
+size_t hashOf(const DottedStroke &stroke)
+{
+    size_t hash = std::hash<double>()(stroke.dashPhase) * 31 + size_t(stroke.highlighted);
+    const auto add = [&](double value) { hash = hash * 1000003 ^ std::hash<double>()(value); };
+    for (const PathElement &element : stroke.path.elements) {
+        hash = hash * 31 + size_t(element.kind);
+        add(element.point.x);
+        add(element.point.y);
+        add(element.control.x);
+        add(element.control.y);
+    }
+    return hash;
+}
+
+// The bounds of the strokes and arrows one ink has and the other lacks, reached out by the
+// widest line: where the two draw otherwise.
+void addInkDifferences(std::vector<Rect> &areas, const DottedInk &a, const DottedInk &b)
+{
+    std::unordered_map<size_t, int> balance;
+    const auto count = [&](const DottedInk &ink, int sign) {
+        for (const DottedStroke &stroke : ink.strokes)
+            balance[hashOf(stroke)] += sign;
+        for (const DottedStroke &arrow : ink.arrows)
+            balance[hashOf(arrow) ^ 1] += sign;
+    };
+    count(a, 1);
+    count(b, -1);
+    constexpr double reach = DottedInk::selectedLineWidth;
+    const auto add = [&](const DottedInk &ink) {
+        for (const DottedStroke &stroke : ink.strokes) {
+            if (balance[hashOf(stroke)] != 0)
+                areas.push_back(stroke.path.controlBounds().insetBy(-reach, -reach));
+        }
+        for (const DottedStroke &arrow : ink.arrows) {
+            if (balance[hashOf(arrow) ^ 1] != 0)
+                areas.push_back(arrow.path.controlBounds().insetBy(-reach, -reach));
+        }
+    };
+    add(a);
+    add(b);
+}
+
+} // namespace
+
+// Where the chart draws otherwise when the selection moves from `was` to `is` in the shown
+// scene: the two cards' frames and the ink that is highlighted otherwise.
+std::vector<Rect> ChartCanvas::selectionAreas(const std::optional<std::string> &was,
+                                              const std::optional<std::string> &is) const
+{
+    std::vector<Rect> areas;
+    const std::vector<ChartNode> &nodes = m_scene->layout().nodes;
+    for (const std::optional<std::string> &selection : {was, is}) {
+        if (!selection)
+            continue;
+        const auto node = std::lower_bound(nodes.begin(), nodes.end(), *selection,
+                                           [](const ChartNode &n, const std::string &id) { return n.id < id; });
+        if (node != nodes.end() && node->id == *selection)
+            areas.push_back(node->frame.insetBy(-4, -4));
+    }
+    const std::shared_ptr<const DottedInk> before = m_scene->ink(was);
+    const std::shared_ptr<const DottedInk> after = m_scene->ink(is);
+    if (before != after)
+        addInkDifferences(areas, *before, *after);
+    return areas;
 }
 
 // Where a route's ink lies, piece by piece.

@@ -398,9 +398,13 @@ void ChartNavigationSurface::paintView(QPainter &painter, const QRect &area, con
 {
     const QColor underPage = palette().color(QPalette::Window).darker(108);
     painter.fillRect(area, underPage);
+    // Two pixels more around: what lies just outside still shades the pixels at the edge
+    // (thin lines are drawn a pixel wide at any scale).
+    const double margin = 2 / camera.scale;
     const Rect visible = camera.visibleChartRect(Size{double(area.width()), double(area.height())})
                              .value_or(Rect::null())
-                             .offsetBy(area.left() / camera.scale, area.top() / camera.scale);
+                             .offsetBy(area.left() / camera.scale, area.top() / camera.scale)
+                             .insetBy(-margin, -margin);
     painter.save();
     painter.translate(camera.offset.width, camera.offset.height);
     painter.scale(camera.scale, camera.scale);

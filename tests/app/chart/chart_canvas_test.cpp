@@ -153,6 +153,20 @@ TEST_F(ChartCanvasTest, NewLinesAndEditsDrawOnlyWhatChanged)
     // The whole chart in the window, where thin lines are a pixel or less wide.
     view.fitToWindow();
     settle();
+    // Another card selected: its frame and the ink highlighted otherwise are drawn again.
+    painted.parts.clear();
+    view.setSelectedID(canvas.scene()->routes().front().reportID);
+    settle();
+    EXPECT_EQ(onScreen(), anew());
+    view.setSelectedID(canvas.scene()->routes().back().reportID);
+    settle();
+    EXPECT_EQ(onScreen(), anew());
+    view.setSelectedID(std::nullopt);
+    settle();
+    EXPECT_EQ(onScreen(), anew());
+    ASSERT_FALSE(painted.parts.empty());
+    EXPECT_FALSE(painted.allWhole());
+
     painted.parts.clear();
     const std::string renamed = "M105-3";
     for (Position &position : archive.organization.positions) {
