@@ -47,15 +47,22 @@ namespace {
 
 using BenchApp::SilentDialogs;
 
-// VANTREL_BENCH_POSITIONS makes a smaller district, to try a change quickly.
-const int districtSize = qEnvironmentVariableIsEmpty("VANTREL_BENCH_POSITIONS")
-                             ? 20000
-                             : qEnvironmentVariableIntValue("VANTREL_BENCH_POSITIONS");
+// 20,000 positions unless VANTREL_BENCH_POSITIONS says otherwise (a smaller district routes
+// its lines in a fraction of the time, for trying changes out).
+int districtSize()
+{
+    static const int size = [] {
+        bool read = false;
+        const int asked = qEnvironmentVariableIntValue("VANTREL_BENCH_POSITIONS", &read);
+        return read && asked > 0 ? asked : 20000;
+    }();
+    return size;
+}
 
 // The generated district with about 125 sites, so that every sidebar grouping has groups.
 Organization sitedDistrict()
 {
-    Organization organization = BenchDistrict::plainItinerantDistrict(districtSize);
+    Organization organization = BenchDistrict::plainItinerantDistrict(districtSize());
     for (size_t i = 0; i < organization.positions.size(); ++i)
         organization.positions[i].location = "Site " + std::to_string(i / 160);
     return organization;
@@ -91,6 +98,28 @@ double threadCpuMs()
     timespec now{};
     clock_gettime(CLOCK_THREAD_CPUTIME_ID, &now);
     return double(now.tv_sec) * 1e3 + double(now.tv_nsec) / 1e6;
+}
+
+// Turns a `perf record --control=fifo:CTL,ACK -D -1` on and off around the timed parts, so
+// that a profile holds only them: VANTREL_BENCH_PERF_CONTROL=CTL,ACK names the two fifos.
+void perfControl(const char *command)
+{
+    static const std::optional<std::pair<FILE *, FILE *>> fifos = []() -> std::optional<std::pair<FILE *, FILE *>> {
+        const QStringList names = qEnvironmentVariable("VANTREL_BENCH_PERF_CONTROL").split(QLatin1Char(','));
+        if (names.size() != 2)
+            return std::nullopt;
+        FILE *control = std::fopen(names[0].toLocal8Bit().constData(), "w");
+        FILE *ack = std::fopen(names[1].toLocal8Bit().constData(), "r");
+        if (!control || !ack)
+            return std::nullopt;
+        return std::pair{control, ack};
+    }();
+    if (!fifos)
+        return;
+    std::fprintf(fifos->first, "%s\n", command);
+    std::fflush(fifos->first);
+    char answer[16];
+    std::fgets(answer, sizeof answer, fifos->second);
 }
 
 // What a child run of this program does (see main): its name, then an argument.
@@ -229,10 +258,22 @@ struct OpenWindow {
         const std::shared_ptr<const ChartScene> scene = view().chartScene();
         return scene && scene->routesPending();
     }
+    size_t routedLines() const
+    {
+        const std::shared_ptr<const ChartScene> scene = view().chartScene();
+        return scene ? scene->routes().size() : 0;
+    }
+    // Waits until every line is routed, however long that takes (at 20,000 positions, tens
+    // of minutes on one core), and says how many there are.
     void settleRoutes()
     {
-        longestStretch([this] { return !routing(); }, 600000);
+        QElapsedTimer clock;
+        clock.start();
+        longestStretch([this] { return !routing(); }, std::numeric_limits<int>::max());
         repaint(*window);
+        std::fprintf(stderr, "%d positions: %zu dotted lines routed in %.0f s\n", districtSize(), routedLines(),
+                     double(clock.elapsed()) / 1e3);
+        perfControl("disable");
     }
 };
 
@@ -269,8 +310,10 @@ void timeAction(benchmark::State &state, QWidget &widget, const std::function<vo
         QElapsedTimer clock;
         clock.start();
         const double cpuStart = threadCpuMs();
+        perfControl("enable");
         action();
         paintChanges(widget);
+        perfControl("disable");
         cpu = std::max(cpu, threadCpuMs() - cpuStart);
         best = std::min(best, double(clock.nsecsElapsed()) / 1e6);
     }
@@ -281,6 +324,7 @@ void timeAction(benchmark::State &state, QWidget &widget, const std::function<vo
 // Times `edit` on the district as opened: each round first undoes the last one.
 void timeEdit(benchmark::State &state, OpenWindow &w, const std::function<void()> &edit)
 {
+    state.counters["lines"] = double(w.routedLines());
     timeAction(state, *w.window, [&] {
         if (w.document().canUndo())
             w.document().undo();
@@ -291,12 +335,14 @@ void timeEdit(benchmark::State &state, OpenWindow &w, const std::function<void()
 // Times the undo of `edit`.
 void timeUndo(benchmark::State &state, OpenWindow &w, const std::function<void()> &edit)
 {
+    state.counters["lines"] = double(w.routedLines());
     timeAction(state, *w.window, edit, [&] { w.document().undo(); });
 }
 
 // Times the redo of `edit` after its undo.
 void timeRedo(benchmark::State &state, OpenWindow &w, const std::function<void()> &edit)
 {
+    state.counters["lines"] = double(w.routedLines());
     timeAction(state, *w.window, [&] {
         if (w.document().canUndo())
             w.document().undo();
@@ -361,6 +407,7 @@ void editorRename(benchmark::State &state)
     const std::string id = BenchDistrict::occupiedLeaf(w.document().archive().organization);
     int round = 0;
     PositionEditor *editor = nullptr;
+    state.counters["lines"] = double(w.routedLines());
     timeAction(
         state, *w.window,
         [&] {

@@ -4,6 +4,7 @@
 #include "core/model/organization.h"
 #include "core/planning/proposal_changes.h"
 #include "core/model/print_settings.h"
+#include "core/support/spatial_grid.h"
 #include "printing/chart_text.h"
 
 #include <QLinearGradient>
@@ -85,25 +86,27 @@ private:
     std::optional<QRectF> m_rect;
 };
 
-// Bounds of a path's points and control points: enough to cull it without building it.
 QRectF pathBounds(const Path &path)
 {
-    if (path.elements.empty())
-        return QRectF();
-    Point low = path.elements.front().point;
-    Point high = low;
-    const auto include = [&](const Point &p) {
-        low = Point{std::min(low.x, p.x), std::min(low.y, p.y)};
-        high = Point{std::max(high.x, p.x), std::max(high.y, p.y)};
-    };
-    for (const PathElement &element : path.elements) {
-        if (element.kind == PathElement::Kind::closeSubpath)
-            continue;
-        include(element.point);
-        if (element.kind == PathElement::Kind::quadCurveTo)
-            include(element.control);
+    const Rect bounds = path.controlBounds();
+    return bounds.isNull() ? QRectF() : toQt(bounds);
+}
+
+// Calls `draw` with the index of each of `count` pieces, in order, that may show within
+// `slack` of what is visible: those `grid` files there, else all of them.
+template <class Draw>
+void forEachNear(const SpatialGrid *grid, const PaintOptions &options, double slack, size_t count, Draw draw)
+{
+    std::optional<std::vector<uint32_t>> near;
+    if (grid && !options.visibleRect.isNull())
+        near = grid->near(options.visibleRect.insetBy(-slack - 1, -slack - 1));
+    if (!near) {
+        for (size_t i = 0; i < count; ++i)
+            draw(i);
+        return;
     }
-    return QRectF(QPointF(low.x, low.y), QPointF(high.x, high.y));
+    for (uint32_t i : *near)
+        draw(size_t(i));
 }
 
 void paintRegions(QPainter &painter, const ChartLayout &layout, const PaintOptions &options)
@@ -124,19 +127,20 @@ void paintRegions(QPainter &painter, const ChartLayout &layout, const PaintOptio
     }
 }
 
-void paintConnectors(QPainter &painter, const ChartLayout &layout, const PaintOptions &options)
+void paintConnectors(QPainter &painter, const ChartPicture &picture, const PaintOptions &options)
 {
     const Visible visible(options);
     const ChartPaintStyle &style = options.style;
+    const std::vector<ChartSegment> &segments = picture.layout.primarySegments;
     QPainterPath path;
-    for (const ChartSegment &segment : layout.primarySegments) {
-        const QPointF start(segment.start.x, segment.start.y);
-        const QPointF end(segment.end.x, segment.end.y);
+    forEachNear(picture.connectorGrid, options, style.connectorWidth, segments.size(), [&](size_t i) {
+        const QPointF start(segments[i].start.x, segments[i].start.y);
+        const QPointF end(segments[i].end.x, segments[i].end.y);
         if (!visible.shows(QRectF(start, end).normalized(), style.connectorWidth))
-            continue;
+            return;
         path.moveTo(start);
         path.lineTo(end);
-    }
+    });
     if (path.isEmpty())
         return;
     painter.setPen(solidPen(style.connector, style.connectorWidth));
@@ -176,29 +180,33 @@ Path shownPart(const Path &path, const std::optional<QRectF> &area)
     return part;
 }
 
-void paintInk(QPainter &painter, const DottedInk &ink, const PaintOptions &options)
+void paintInk(QPainter &painter, const ChartPicture &picture, const PaintOptions &options)
 {
     const Visible visible(options);
     const ChartPaintStyle &style = options.style;
+    const DottedInk &ink = picture.ink;
     const bool cut = std::sqrt(std::abs(painter.transform().determinant())) * style.inkWidth >= 2;
     painter.setBrush(Qt::NoBrush);
-    for (const DottedStroke &stroke : ink.strokes) {
+    const double widest = std::max(style.inkWidth, style.highlightedInkWidth);
+    forEachNear(picture.strokeGrid, options, widest, ink.strokes.size(), [&](size_t i) {
+        const DottedStroke &stroke = ink.strokes[i];
         const double width = stroke.highlighted ? style.highlightedInkWidth : style.inkWidth;
         if (!visible.shows(pathBounds(stroke.path), width))
-            continue;
+            return;
         // Each stroke keeps its own phase so that collinear runs dash in step.
         painter.setPen(dashedPen(style.ink, width, DottedInk::dashPattern, stroke.dashPhase));
         painter.drawPath(ChartPainter::painterPath(cut ? shownPart(stroke.path, visible.area(width)) : stroke.path));
-    }
+    });
     painter.setPen(Qt::NoPen);
     painter.setBrush(style.ink);
-    for (const DottedStroke &arrow : ink.arrows) {
+    forEachNear(picture.arrowGrid, options, 0, ink.arrows.size(), [&](size_t i) {
+        const DottedStroke &arrow = ink.arrows[i];
         if (!visible.shows(pathBounds(arrow.path), 0))
-            continue;
+            return;
         QPainterPath path = ChartPainter::painterPath(arrow.path);
         path.setFillRule(Qt::WindingFill);
         painter.drawPath(path);
-    }
+    });
 }
 
 // The texts of a card, each in a fixed box measured from the card's edges.
@@ -268,21 +276,23 @@ void paintCard(QPainter &painter, const QRectF &frame, const Position &position,
 void paintCards(QPainter &painter, const ChartPicture &picture, const PaintOptions &options)
 {
     const Visible visible(options);
-    for (const ChartNode &node : picture.layout.nodes) {
-        // Culled first: a part of a window passes over every card.
+    const std::vector<ChartNode> &nodes = picture.layout.nodes;
+    forEachNear(picture.cardGrid, options, 2, nodes.size(), [&](size_t i) {
+        const ChartNode &node = nodes[i];
+        // Culled first: without a grid, a part of a window passes over every card.
         const QRectF frame = toQt(node.frame);
         if (!visible.shows(frame, 2))
-            continue;
+            return;
         const auto found = picture.positions.find(node.id);
         if (found == picture.positions.end() || !found->second)
-            continue;
+            return;
         const auto counted = picture.counts.find(node.id);
         const int64_t count = counted == picture.counts.end() ? 1 : counted->second;
         if (options.cardPainter)
             options.cardPainter(painter, node, *found->second, count);
         else
             paintCard(painter, frame, *found->second, count, options);
-    }
+    });
 }
 
 } // namespace
@@ -319,8 +329,8 @@ void paint(QPainter &painter, const ChartPicture &picture, const PaintOptions &o
     painter.save();
     painter.setRenderHint(QPainter::Antialiasing);
     paintRegions(painter, picture.layout, options);
-    paintConnectors(painter, picture.layout, options);
-    paintInk(painter, picture.ink, options);
+    paintConnectors(painter, picture, options);
+    paintInk(painter, picture, options);
     paintCards(painter, picture, options);
     painter.restore();
 }
@@ -328,7 +338,17 @@ void paint(QPainter &painter, const ChartPicture &picture, const PaintOptions &o
 void paint(QPainter &painter, const ChartScene &scene, const PaintOptions &options)
 {
     const std::shared_ptr<const DottedInk> ink = scene.ink(options.selectedID);
-    paint(painter, ChartPicture{scene.layout(), scene.positions(), scene.presentation().counts, *ink}, options);
+    ChartPicture picture{scene.layout(), scene.positions(), scene.presentation().counts, *ink};
+    // Grids pay off for the parts of a window, not for a whole drawing.
+    if (!options.visibleRect.isNull()) {
+        const ChartLayoutGrids &layoutGrids = scene.layoutGrids();
+        const DottedInkGrids &inkGrids = scene.inkGrids(options.selectedID);
+        picture.cardGrid = &layoutGrids.cards;
+        picture.connectorGrid = &layoutGrids.connectors;
+        picture.strokeGrid = &inkGrids.strokes;
+        picture.arrowGrid = &inkGrids.arrows;
+    }
+    paint(painter, picture, options);
 }
 
 } // namespace ChartPainter

@@ -17,6 +17,7 @@ class QPainter;
 class QPainterPath;
 class QRectF;
 class QString;
+class SpatialGrid;
 enum class ProposalChangeKind;
 struct ChartPrintSettings;
 struct Position;
@@ -28,6 +29,12 @@ struct ChartPicture {
     const std::unordered_map<std::string, const Position *> &positions; // card id -> the card's position
     const std::unordered_map<std::string, int64_t> &counts;           // card id -> positions it stands for
     const DottedInk &ink;
+    // Where the layout's nodes and primarySegments and the ink's strokes and arrows lie, by
+    // index, when known: a drawing of part of the chart then visits only what lies there.
+    const SpatialGrid *cardGrid = nullptr;
+    const SpatialGrid *connectorGrid = nullptr;
+    const SpatialGrid *strokeGrid = nullptr;
+    const SpatialGrid *arrowGrid = nullptr;
 };
 
 // Colours and line widths; the defaults are the printed chart's.

@@ -4,7 +4,6 @@
 #include "printing/chart_painter.h"
 #include "printing/chart_text.h"
 
-#include <QFontMetricsF>
 #include <QPainter>
 #include <QPainterPath>
 #include <QPen>
@@ -54,16 +53,16 @@ QRectF toQt(const Rect &r)
 
 double lineHeight(const QFont &font)
 {
-    return QFontMetricsF(font).height();
+    return ChartText::lineHeight(font);
 }
 
 // Height of `text` in `width`: one line when it fits on one, else room for `lines` lines
 // (ChartText wraps and elides within that room).
 double wrappedHeight(const QString &text, const QFont &font, double width, int lines)
 {
-    const QFontMetricsF metrics(font);
+    const double height = ChartText::lineHeight(font);
     // A point of slack per line: laid-out lines run a little taller than the font's height.
-    return metrics.horizontalAdvance(text) <= width ? metrics.height() + 1 : (metrics.height() + 1) * lines;
+    return ChartText::advance(text, font) <= width ? height + 1 : (height + 1) * lines;
 }
 
 QString fteText(const Position &position)
@@ -112,7 +111,7 @@ Layout layout(const Rect &frame, const Position &position, const State &state, c
     const double x0 = f.left() + padding;
     const double inner = f.width() - 2 * padding;
     const double caption = lineHeight(captionFont());
-    const double fteWidth = QFontMetricsF(captionFont()).horizontalAdvance(fteText(position));
+    const double fteWidth = ChartText::advance(fteText(position), captionFont());
     const double titleWidth = inner - fteWidth - 8;
     const double titleHeight =
         look.showJobTitle ? wrappedHeight(toQt(position.jobTitle()), titleFont(), titleWidth, 2) : 0;
@@ -176,22 +175,20 @@ Layout layout(const Rect &frame, const Position &position, const State &state, c
     }
     double right = row.right();
     if (state.count >= 2) {
-        const double width = QFontMetricsF(countFont()).horizontalAdvance(countText(state.count));
+        const double width = ChartText::advance(countText(state.count), countFont());
         made.count = QRectF(right - width, row.top(), width, row.height());
         right -= width + 6;
     }
     if (position.proposalChange) {
-        const double width =
-            QFontMetricsF(captionBoldFont()).horizontalAdvance(ChartPainter::changeBadge(*position.proposalChange));
+        const double width = ChartText::advance(ChartPainter::changeBadge(*position.proposalChange), captionBoldFont());
         made.changeBadge = QRectF(right - width, row.top() + (row.height() - caption) / 2, width, caption);
         right -= width + 6;
     }
     if (!state.linkedSheetNames.empty()) {
-        const QFontMetricsF metrics(captionFont());
         const QString names = joinedNames(state);
-        const double icon = metrics.horizontalAdvance(QStringLiteral("\u2197 "));
-        const double width = std::min(chipMaximumWidth, icon + metrics.horizontalAdvance(names) + 8);
-        made.linkedSheetsText = metrics.elidedText(names, Qt::ElideRight, width - icon - 8);
+        const double icon = ChartText::advance(QStringLiteral("\u2197 "), captionFont());
+        const double width = std::min(chipMaximumWidth, icon + ChartText::advance(names, captionFont()) + 8);
+        made.linkedSheetsText = ChartText::elided(names, captionFont(), width - icon - 8);
         made.linkedSheets = Rect::make(right - width, row.top() + (row.height() - caption) / 2, width, caption);
         right -= width + 6;
     }

@@ -5,9 +5,14 @@
 #include <QFontMetricsF>
 #include <QPainter>
 #include <QRectF>
+#include <QCoreApplication>
+#include <QHash>
 #include <QTextLayout>
+#include <QThread>
 
 #include <cmath>
+#include <memory>
+#include <optional>
 #include <vector>
 
 namespace ChartText {
@@ -31,10 +36,19 @@ QFont font(int size, Weight weight)
     return f;
 }
 
-void drawBox(QPainter &painter, const QRectF &box, const QString &text, const QFont &font, const QColor &colour)
+namespace {
+
+// A text laid out in a box: the lines drawn whole, and the last line cut with an ellipsis.
+struct LaidOutBox {
+    LaidOutBox(const QString &text, const QFont &font) : layout(text, font) {}
+    QTextLayout layout;
+    int wholeLines = 0;
+    std::optional<QPointF> cutAt; // baseline of the cut line, from the box's corner
+    QString cutLine;
+};
+
+std::shared_ptr<const LaidOutBox> layOut(const QString &text, const QFont &font, const QSizeF &size)
 {
-    if (text.isEmpty() || !(box.width() > 0) || !(box.height() > 0))
-        return;
     QString laidOut = text;
     laidOut.replace(QLatin1Char('\n'), QChar::LineSeparator);
     laidOut.replace(QLatin1Char('\r'), QChar::LineSeparator);
@@ -42,7 +56,8 @@ void drawBox(QPainter &painter, const QRectF &box, const QString &text, const QF
     QTextOption option;
     option.setWrapMode(QTextOption::WrapAtWordBoundaryOrAnywhere);
     option.setUseDesignMetrics(true);
-    QTextLayout layout(laidOut, font);
+    auto box = std::make_shared<LaidOutBox>(laidOut, font);
+    QTextLayout &layout = box->layout;
     layout.setTextOption(option);
     layout.setCacheEnabled(true);
 
@@ -51,8 +66,8 @@ void drawBox(QPainter &painter, const QRectF &box, const QString &text, const QF
     double y = 0;
     layout.beginLayout();
     for (QTextLine line = layout.createLine(); line.isValid(); line = layout.createLine()) {
-        line.setLineWidth(box.width());
-        if (!shown.empty() && y + line.height() > box.height()) {
+        line.setLineWidth(size.width());
+        if (!shown.empty() && y + line.height() > size.height()) {
             cut = true;
             break;
         }
@@ -62,24 +77,98 @@ void drawBox(QPainter &painter, const QRectF &box, const QString &text, const QF
     }
     layout.endLayout();
 
+    box->wholeLines = int(cut ? shown.size() - 1 : shown.size());
+    if (!cut)
+        return box;
+    const QTextLine &last = shown.back();
+    QString rest = laidOut.mid(last.textStart());
+    rest.replace(QChar::LineSeparator, QLatin1Char(' '));
+    const QFontMetricsF metrics(font);
+    QString elided = metrics.elidedText(rest, Qt::ElideRight, size.width());
+    // A forced line break can leave a rest that fits; it was still cut.
+    if (elided == rest)
+        elided = metrics.elidedText(rest.trimmed() + QChar(0x2026), Qt::ElideRight, size.width());
+    box->cutAt = QPointF(0, last.y() + last.ascent());
+    box->cutLine = elided;
+    return box;
+}
+
+// Sizes compared exactly: QSizeF's own comparison is fuzzy.
+struct BoxKey {
+    QString text;
+    QFont font;
+    double width = 0;
+    double height = 0;
+    bool operator==(const BoxKey &) const = default;
+};
+
+size_t qHash(const BoxKey &key, size_t seed = 0)
+{
+    return qHashMulti(seed, key.text, key.font.pixelSize(), key.font.weight(), key.width, key.height);
+}
+
+bool onWindowThread()
+{
+    const QCoreApplication *application = QCoreApplication::instance();
+    return application && QThread::currentThread() == application->thread();
+}
+
+// What the window's thread lays out and measures, kept: it repaints the same cards again and
+// again, and shaping their texts is most of what a card costs. A few screenfuls of cards are
+// kept; never freed, so that no font outlives the application object.
+template <class Value, class Make>
+Value kept(QHash<BoxKey, Value> *&store, BoxKey key, Make make)
+{
+    if (!onWindowThread())
+        return make();
+    if (!store)
+        store = new QHash<BoxKey, Value>;
+    if (const auto found = store->constFind(key); found != store->constEnd())
+        return found.value();
+    constexpr qsizetype most = 4000;
+    if (store->size() >= most)
+        store->clear();
+    Value made = make();
+    store->insert(std::move(key), made);
+    return made;
+}
+
+QHash<BoxKey, std::shared_ptr<const LaidOutBox>> *laidOutBoxes = nullptr;
+QHash<BoxKey, double> *advances = nullptr;
+QHash<BoxKey, QString> *elidedTexts = nullptr;
+
+} // namespace
+
+void drawBox(QPainter &painter, const QRectF &box, const QString &text, const QFont &font, const QColor &colour)
+{
+    if (text.isEmpty() || !(box.width() > 0) || !(box.height() > 0))
+        return;
+    const std::shared_ptr<const LaidOutBox> laidOut = kept(laidOutBoxes, BoxKey{text, font, box.width(), box.height()},
+                                                           [&] { return layOut(text, font, box.size()); });
     painter.save();
     painter.setPen(colour);
     painter.setFont(font);
-    const size_t whole = cut ? shown.size() - 1 : shown.size();
-    for (size_t i = 0; i < whole; ++i)
-        shown[i].draw(&painter, box.topLeft());
-    if (cut) {
-        const QTextLine &last = shown.back();
-        QString rest = laidOut.mid(last.textStart());
-        rest.replace(QChar::LineSeparator, QLatin1Char(' '));
-        const QFontMetricsF metrics(font);
-        QString elided = metrics.elidedText(rest, Qt::ElideRight, box.width());
-        // A forced line break can leave a rest that fits; it was still cut.
-        if (elided == rest)
-            elided = metrics.elidedText(rest.trimmed() + QChar(0x2026), Qt::ElideRight, box.width());
-        painter.drawText(box.topLeft() + QPointF(0, last.y() + last.ascent()), elided);
-    }
+    for (int i = 0; i < laidOut->wholeLines; ++i)
+        laidOut->layout.lineAt(i).draw(&painter, box.topLeft());
+    if (laidOut->cutAt)
+        painter.drawText(box.topLeft() + *laidOut->cutAt, laidOut->cutLine);
     painter.restore();
+}
+
+double advance(const QString &text, const QFont &font)
+{
+    return kept(advances, BoxKey{text, font, -1, 0}, [&] { return QFontMetricsF(font).horizontalAdvance(text); });
+}
+
+double lineHeight(const QFont &font)
+{
+    return kept(advances, BoxKey{QString(), font, -2, 0}, [&] { return QFontMetricsF(font).height(); });
+}
+
+QString elided(const QString &text, const QFont &font, double width)
+{
+    return kept(elidedTexts, BoxKey{text, font, width, 0},
+                [&] { return QFontMetricsF(font).elidedText(text, Qt::ElideRight, width); });
 }
 
 QString decimal(double value, int maxFractionDigits, const QLocale &locale)

@@ -25,6 +25,12 @@ QFont font(int size, Weight weight = Weight::regular);
 void drawBox(QPainter &painter, const QRectF &box, const QString &text, const QFont &font,
              const QColor &colour = Qt::black);
 
+// QFontMetricsF's horizontalAdvance, height and right-elided text, kept on the window's
+// thread as drawn boxes are: a card measures its texts on every repaint.
+double advance(const QString &text, const QFont &font);
+double lineHeight(const QFont &font);
+QString elided(const QString &text, const QFont &font, double width);
+
 // `value` in `locale`'s own style with at most `maxFractionDigits` fraction digits,
 // trailing zeros dropped: 62.5, 100, 33.33.
 QString decimal(double value, int maxFractionDigits, const QLocale &locale = QLocale());

@@ -19,6 +19,7 @@
 #include <QToolTip>
 
 #include <algorithm>
+#include <unordered_map>
 
 static QString toQt(const std::string &text)
 {
@@ -139,46 +140,256 @@ void ChartCanvas::refresh()
     ChartCanvasRevision sameButScene = revision;
     sameButScene.scene = m_revision.scene;
     const bool onlyScene = sameButScene == m_revision;
-    m_revision = revision;
+    sameButScene.selection = m_revision.selection;
+    const bool sceneOrSelection = sameButScene == m_revision;
+    const ChartCanvasRevision shownRevision = std::exchange(m_revision, revision);
+    std::optional<std::vector<Rect>> changed;
+    if (sceneOrSelection && shown && m_scene)
+        changed = changedAreas(*shown, *m_scene, false);
+    // An edit often selects the card it changed.
+    if (changed && !onlyScene)
+        addSelectionAreas(*changed, *shown, shownRevision.selection, revision.selection);
     // The ink is made now, not in the paint that follows: new lines then cost two turns of
-    // the event loop, each shorter.
+    // the event loop, each shorter. (After the selection's areas, which compare both inks.)
     if (m_scene)
         m_scene->ink(m_revision.selection);
-    std::optional<std::vector<Rect>> changed;
-    if (onlyScene && shown && m_scene)
-        changed = changedAreas(*shown, *m_scene);
-    if (changed)
+    if (changed) {
         contentChangedIn(*changed);
-    else
-        contentChanged();
-}
-
-// Where `next` draws otherwise than `shown`, when it keeps the same layout: the new dotted
-// lines and the cards that say something else. Nothing when anything else may differ.
-std::optional<std::vector<Rect>> ChartCanvas::changedAreas(const ChartScene &shown, const ChartScene &next) const
-{
-    if (&shown.layout() != &next.layout() || next.routes().size() < shown.routes().size())
-        return std::nullopt;
-    std::vector<Rect> areas;
-    // Ink reaches past a route's points by half the widest line; the arrowheads by less.
-    constexpr double reach = DottedInk::selectedLineWidth;
-    const std::vector<DottedRoute> &routes = next.routes();
-    for (size_t i = shown.routes().size(); i < routes.size(); ++i) {
-        const std::vector<Point> &points = routes[i].points;
-        for (size_t p = 0; p < points.size(); ++p) {
-            const Point a = points[p];
-            const Point b = points[p + 1 < points.size() ? p + 1 : p];
-            areas.push_back(Rect{{std::min(a.x, b.x) - reach, std::min(a.y, b.y) - reach},
-                                 {std::abs(a.x - b.x) + 2 * reach, std::abs(a.y - b.y) + 2 * reach}});
+        return;
+    }
+    // Cards moved: the picture of the chart as it was is kept, with all its lines, for an
+    // undo that brings those cards back; one kept before may be that undo.
+    const std::optional<KeptPicture> kept = std::exchange(m_keptPicture, std::nullopt);
+    if (onlyScene && shown && !shown->routesPending()) {
+        if (std::optional<Picture> picture = shownPicture())
+            m_keptPicture = KeptPicture{shown, shownRevision, palette().cacheKey(), std::move(*picture)};
+    }
+    if (kept && m_scene) {
+        ChartCanvasRevision keptButScene = kept->revision;
+        keptButScene.scene = revision.scene;
+        const ChartLayout &was = kept->scene->layout();
+        const ChartLayout &is = m_scene->layout();
+        const bool sameLayout = &was == &is || (was.nodes.size() == is.nodes.size() && was.size == is.size && was == is);
+        if (keptButScene == revision && kept->palette == palette().cacheKey() && sameLayout)
+            changed = changedAreas(*kept->scene, *m_scene, true);
+        if (changed) {
+            contentRestored(kept->picture, *changed);
+            return;
         }
     }
+    contentChanged();
+}
+
+// Where `next` draws otherwise than `shown`, when it keeps the same layout (the very object,
+// or one the caller found equal): the new dotted lines and the cards that say something
+// else. Nothing when anything else may differ.
+std::optional<std::vector<Rect>> ChartCanvas::changedAreas(const ChartScene &shown, const ChartScene &next,
+                                                           bool layoutsEqual) const
+{
+    if ((!layoutsEqual && &shown.layout() != &next.layout()) || next.routes().size() < shown.routes().size())
+        return std::nullopt;
+    std::vector<Rect> areas;
+    const std::vector<DottedRoute> &routes = next.routes();
+    for (size_t i = shown.routes().size(); i < routes.size(); ++i)
+        addRouteAreas(areas, routes[i]);
+    if (shown.routes().size() < routes.size())
+        addRunsJoined(areas, next, shown.routes().size());
     if (&shown.presentation() == &next.presentation())
         return areas;
-    for (const ChartNode &node : next.layout().nodes) {
-        if (!cardLooksAlike(shown, next, node.id))
-            areas.push_back(node.frame.insetBy(-4, -4));
+    const std::vector<ChartNode> &nodes = next.layout().nodes;
+    const std::optional<std::vector<std::string>> changedCards = cardsDrawnOtherwise(shown, next);
+    if (!changedCards) {
+        for (const ChartNode &node : nodes) {
+            if (!cardLooksAlike(shown, next, node.id))
+                areas.push_back(node.frame.insetBy(-4, -4));
+        }
+        return areas;
+    }
+    // The layout's nodes are sorted by id.
+    for (const std::string &id : *changedCards) {
+        const auto node = std::lower_bound(nodes.begin(), nodes.end(), id,
+                                           [](const ChartNode &n, const std::string &wanted) { return n.id < wanted; });
+        if (node != nodes.end() && node->id == id)
+            areas.push_back(node->frame.insetBy(-4, -4));
     }
     return areas;
+}
+
+// The cards that draw otherwise in `next` than in `shown`, found without a look-up per card
+// where both scenes make that possible (the same cards in the same order, members that are
+// the cards themselves, no other charts): an edit of a 20,000-card chart compares in place.
+// Nothing when the cards must be compared one by one.
+std::optional<std::vector<std::string>> ChartCanvas::cardsDrawnOtherwise(const ChartScene &shown,
+                                                                          const ChartScene &next)
+{
+    const std::vector<Position> &was = shown.presentation().organization.positions;
+    const std::vector<Position> &is = next.presentation().organization.positions;
+    if (was.size() != is.size() || !shown.membersAreTheCards() || !next.membersAreTheCards() ||
+        !shown.linksNoSheets() || !next.linksNoSheets())
+        return std::nullopt;
+    for (size_t i = 0; i < was.size(); ++i) {
+        if (was[i].id != is[i].id)
+            return std::nullopt;
+    }
+    std::vector<std::string> changed;
+    for (size_t i = 0; i < was.size(); ++i) {
+        if (!(was[i] == is[i]))
+            changed.push_back(is[i].id);
+    }
+    // A card that gained or lost reports shows its branch button otherwise.
+    for (const std::string &id : shown.managersWithReports()) {
+        if (!next.hasReports(id))
+            changed.push_back(id);
+    }
+    for (const std::string &id : next.managersWithReports()) {
+        if (!shown.hasReports(id))
+            changed.push_back(id);
+    }
+    // A card missing from the counts stands for one position.
+    const auto &shownCounts = shown.presentation().counts;
+    const auto &nextCounts = next.presentation().counts;
+    const auto countIn = [](const std::unordered_map<std::string, int64_t> &counts, const std::string &id) {
+        const auto found = counts.find(id);
+        return found == counts.end() ? int64_t(1) : found->second;
+    };
+    for (const auto &[id, count] : nextCounts) {
+        if (countIn(shownCounts, id) != count)
+            changed.push_back(id);
+    }
+    for (const auto &[id, count] : shownCounts) {
+        if (countIn(nextCounts, id) != count)
+            changed.push_back(id);
+    }
+    std::sort(changed.begin(), changed.end());
+    changed.erase(std::unique(changed.begin(), changed.end()), changed.end());
+    return changed;
+}
+
+namespace {
+
+size_t hashOf(const DottedStroke &stroke)
+{
+    size_t hash = std::hash<double>()(stroke.dashPhase) * 31 + size_t(stroke.highlighted);
+    const auto add = [&](double value) { hash = hash * 1000003 ^ std::hash<double>()(value); };
+    for (const PathElement &element : stroke.path.elements) {
+        hash = hash * 31 + size_t(element.kind);
+        add(element.point.x);
+        add(element.point.y);
+        add(element.control.x);
+        add(element.control.y);
+    }
+    return hash;
+}
+
+// The bounds of the strokes and arrows one ink has and the other lacks, reached out by the
+// widest line: where the two draw otherwise.
+void addInkDifferences(std::vector<Rect> &areas, const DottedInk &a, const DottedInk &b)
+{
+    std::unordered_map<size_t, int> balance;
+    const auto count = [&](const DottedInk &ink, int sign) {
+        for (const DottedStroke &stroke : ink.strokes)
+            balance[hashOf(stroke)] += sign;
+        for (const DottedStroke &arrow : ink.arrows)
+            balance[hashOf(arrow) ^ 1] += sign;
+    };
+    count(a, 1);
+    count(b, -1);
+    constexpr double reach = DottedInk::selectedLineWidth;
+    const auto add = [&](const DottedInk &ink) {
+        for (const DottedStroke &stroke : ink.strokes) {
+            if (balance[hashOf(stroke)] != 0)
+                areas.push_back(stroke.path.controlBounds().insetBy(-reach, -reach));
+        }
+        for (const DottedStroke &arrow : ink.arrows) {
+            if (balance[hashOf(arrow) ^ 1] != 0)
+                areas.push_back(arrow.path.controlBounds().insetBy(-reach, -reach));
+        }
+    };
+    add(a);
+    add(b);
+}
+
+} // namespace
+
+// Where the chart draws otherwise when the selection moves from `was` in `shown` to `is` in
+// the scene now shown, of the same layout: the two cards' frames and the ink that differs.
+void ChartCanvas::addSelectionAreas(std::vector<Rect> &areas, const ChartScene &shown,
+                                    const std::optional<std::string> &was, const std::optional<std::string> &is) const
+{
+    const std::vector<ChartNode> &nodes = m_scene->layout().nodes;
+    for (const std::optional<std::string> &selection : {was, is}) {
+        if (!selection)
+            continue;
+        const auto node = std::lower_bound(nodes.begin(), nodes.end(), *selection,
+                                           [](const ChartNode &n, const std::string &id) { return n.id < id; });
+        if (node != nodes.end() && node->id == *selection)
+            areas.push_back(node->frame.insetBy(-4, -4));
+    }
+    const std::shared_ptr<const DottedInk> before = shown.ink(was);
+    const std::shared_ptr<const DottedInk> after = m_scene->ink(is);
+    if (before != after)
+        addInkDifferences(areas, *before, *after);
+}
+
+// Where a route's ink lies, piece by piece.
+void ChartCanvas::addRouteAreas(std::vector<Rect> &areas, const DottedRoute &route)
+{
+    // Ink reaches past a route's points by half the widest line; the arrowheads by less.
+    constexpr double reach = DottedInk::selectedLineWidth;
+    const std::vector<Point> &points = route.points;
+    for (size_t p = 0; p < points.size(); ++p) {
+        const Point a = points[p];
+        const Point b = points[p + 1 < points.size() ? p + 1 : p];
+        areas.push_back(Rect{{std::min(a.x, b.x) - reach, std::min(a.y, b.y) - reach},
+                             {std::abs(a.x - b.x) + 2 * reach, std::abs(a.y - b.y) + 2 * reach}});
+    }
+}
+
+// A new line that shares a straight run with others is merged with them into one stroke,
+// and Qt dashes a line a pixel or less wide counting from where the stroke starts: the
+// whole of such a run may dash otherwise, not only where the new line lies.
+void ChartCanvas::addRunsJoined(std::vector<Rect> &areas, const ChartScene &next, size_t firstNew) const
+{
+    constexpr double reach = DottedInk::selectedLineWidth;
+    const std::shared_ptr<const DottedInk> ink = next.ink(m_revision.selection);
+    const DottedInkGrids &grids = next.inkGrids(m_revision.selection);
+    const std::vector<DottedRoute> &routes = next.routes();
+    const auto straight = [](const Path &path) {
+        return path.elements.size() == 2 && path.elements[0].kind == PathElement::Kind::moveTo &&
+               path.elements[1].kind == PathElement::Kind::lineTo;
+    };
+    std::vector<bool> added(ink->strokes.size(), false);
+    const auto consider = [&](size_t i, Point a, Point b) {
+        const DottedStroke &stroke = ink->strokes[i];
+        if (added[i] || !straight(stroke.path))
+            return;
+        const Point from = stroke.path.elements[0].point;
+        const Point to = stroke.path.elements[1].point;
+        const bool alongX = a.y == b.y && from.y == to.y && from.y == a.y;
+        const bool alongY = a.x == b.x && from.x == to.x && from.x == a.x;
+        if (!alongX && !alongY)
+            return;
+        added[i] = true;
+        areas.push_back(stroke.path.controlBounds().insetBy(-reach, -reach));
+    };
+    for (size_t r = firstNew; r < routes.size(); ++r) {
+        const std::vector<Point> &points = routes[r].points;
+        for (size_t p = 0; p + 1 < points.size(); ++p) {
+            const Point a = points[p];
+            const Point b = points[p + 1];
+            if (a.x != b.x && a.y != b.y)
+                continue;
+            const Rect along{{std::min(a.x, b.x) - reach, std::min(a.y, b.y) - reach},
+                             {std::abs(a.x - b.x) + 2 * reach, std::abs(a.y - b.y) + 2 * reach}};
+            if (const std::optional<std::vector<uint32_t>> near = grids.strokes.near(along)) {
+                for (const uint32_t i : *near)
+                    consider(i, a, b);
+            } else {
+                for (size_t i = 0; i < ink->strokes.size(); ++i)
+                    consider(i, a, b);
+            }
+        }
+    }
 }
 
 // Whether a card draws alike in both scenes: all its drawing reads of the scene is equal.

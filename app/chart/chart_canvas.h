@@ -93,8 +93,14 @@ private:
     void scheduleRefresh();
     void refresh();
     ChartCanvasRevision currentRevision() const;
-    std::optional<std::vector<Rect>> changedAreas(const ChartScene &shown, const ChartScene &next) const;
+    std::optional<std::vector<Rect>> changedAreas(const ChartScene &shown, const ChartScene &next,
+                                                  bool layoutsEqual) const;
+    void addSelectionAreas(std::vector<Rect> &areas, const ChartScene &shown, const std::optional<std::string> &was,
+                           const std::optional<std::string> &is) const;
+    static void addRouteAreas(std::vector<Rect> &areas, const DottedRoute &route);
+    void addRunsJoined(std::vector<Rect> &areas, const ChartScene &next, size_t firstNew) const;
     static bool cardLooksAlike(const ChartScene &shown, const ChartScene &next, const std::string &id);
+    static std::optional<std::vector<std::string>> cardsDrawnOtherwise(const ChartScene &shown, const ChartScene &next);
     // How many positions a card stands for: 1 unless matching titles were merged into it.
     int64_t positionsBehind(const std::string &cardID) const;
     ChartScreenCard::State cardState(const std::string &id, const Position &position) const;
@@ -110,4 +116,12 @@ private:
     std::shared_ptr<const ChartScene> m_scene;
     ChartCanvasRevision m_revision;
     bool m_refreshPending = false;
+    // The picture of the last chart shown with all its lines before its cards moved.
+    struct KeptPicture {
+        std::shared_ptr<const ChartScene> scene;
+        ChartCanvasRevision revision;
+        qint64 palette = 0; // QPalette::cacheKey
+        Picture picture;
+    };
+    std::optional<KeptPicture> m_keptPicture;
 };

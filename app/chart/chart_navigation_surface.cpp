@@ -314,6 +314,34 @@ void ChartNavigationSurface::contentChanged()
     m_snapshot = QPixmap();
     m_pending = QRegion();
     m_sliceTimer.stop();
+    m_restoredExcept.reset();
+    update();
+}
+
+std::optional<ChartNavigationSurface::Picture> ChartNavigationSurface::shownPicture() const
+{
+    if (m_liveZoom || m_restoredExcept || !m_pending.isEmpty() || m_snapshot.isNull() || !(m_snapshotCamera == displayedCamera()) ||
+        m_snapshot.size() != size() * devicePixelRatioF())
+        return std::nullopt;
+    return Picture{m_snapshot, m_snapshotCamera};
+}
+
+void ChartNavigationSurface::contentRestored(const Picture &picture, const std::vector<Rect> &areas)
+{
+    if (m_liveZoom || !(picture.camera == displayedCamera()) || picture.pixels.size() != size() * devicePixelRatioF() ||
+        picture.pixels.devicePixelRatio() != devicePixelRatioF()) {
+        contentChanged();
+        return;
+    }
+    m_snapshot = picture.pixels;
+    m_snapshotCamera = picture.camera;
+    // What was pending concerned the picture replaced: `areas` say what differs from this one.
+    m_pending = QRegion();
+    m_sliceTimer.stop();
+    QRegion except;
+    for (const Rect &area : areas)
+        except += viewRect(area).adjusted(-1, -1, 1, 1) & rect();
+    m_restoredExcept = except;
     update();
 }
 
@@ -394,7 +422,8 @@ void ChartNavigationSurface::contentChangedIn(const std::vector<Rect> &areas)
         contentChanged();
         return;
     }
-    if (!m_sliceTimer.isActive())
+    // A restored picture yet to show takes these with what differs from it, when it shows.
+    if (!m_sliceTimer.isActive() && !m_restoredExcept)
         repaintNextSlice();
 }
 
@@ -455,14 +484,40 @@ void ChartNavigationSurface::paintView(QPainter &painter, const QRect &area, con
 {
     const QColor underPage = palette().color(QPalette::Window).darker(108);
     painter.fillRect(area, underPage);
+    // Two pixels more around: what lies just outside still shades the pixels at the edge
+    // (thin lines are drawn a pixel wide at any scale).
+    const double margin = 2 / camera.scale;
     const Rect visible = camera.visibleChartRect(Size{double(area.width()), double(area.height())})
                              .value_or(Rect::null())
-                             .offsetBy(area.left() / camera.scale, area.top() / camera.scale);
+                             .offsetBy(area.left() / camera.scale, area.top() / camera.scale)
+                             .insetBy(-margin, -margin);
     painter.save();
     painter.translate(camera.offset.width, camera.offset.height);
     painter.scale(camera.scale, camera.scale);
     paintContent(painter, visible);
     painter.restore();
+}
+
+void ChartNavigationSurface::paintPart(QPainter &target, const QRegion &parts, const ChartViewport &camera)
+{
+    // Drawn unclipped on a pixmap of the whole view, as a whole drawing is, and then copied:
+    // Qt's thin-line stroker rounds a line it clips otherwise, so that parts drawn clipped
+    // would differ from the whole by a shade along each thin line. One pass over the chart
+    // serves all the parts.
+    const double ratio = devicePixelRatioF();
+    if (m_scratch.size() != size() * ratio || m_scratch.devicePixelRatio() != ratio) {
+        m_scratch = QPixmap(size() * ratio);
+        m_scratch.setDevicePixelRatio(ratio);
+    }
+    {
+        QPainter scratch(&m_scratch);
+        paintView(scratch, parts.boundingRect(), camera);
+    }
+    target.save();
+    target.setCompositionMode(QPainter::CompositionMode_Source);
+    for (const QRect &part : parts)
+        target.drawPixmap(part, m_scratch, QRectF(part.topLeft() * ratio, part.size() * ratio));
+    target.restore();
 }
 
 void ChartNavigationSurface::hideEvent(QHideEvent *event)
@@ -493,7 +548,16 @@ void ChartNavigationSurface::paintEvent(QPaintEvent *event)
     const QRegion painted = event->region();
     if (painted != QRegion(rect())) {
         paintParts(painter, painted, camera);
+    } else if (m_restoredExcept && m_snapshotCamera == camera && m_snapshot.size() == size() * devicePixelRatioF()) {
+        // A picture drawn before shows again: what differs from it is drawn as any change is,
+        // a slice at a time.
+        m_pending += *std::exchange(m_restoredExcept, std::nullopt);
+        painter.drawPixmap(0, 0, m_snapshot);
+        if (!m_pending.isEmpty() && !m_sliceTimer.isActive())
+            m_sliceTimer.start(0);
+        return;
     } else {
+        m_restoredExcept.reset();
         m_snapshot = QPixmap(size() * devicePixelRatioF());
         m_snapshot.setDevicePixelRatio(devicePixelRatioF());
         m_snapshotCamera = camera;
@@ -570,15 +634,11 @@ void ChartNavigationSurface::paintParts(QPainter &painter, const QRegion &region
         clock.start();
         const QRect bounds = pass.boundingRect();
         if (!current) {
-            painter.save();
-            painter.setClipRegion(pass);
-            paintView(painter, bounds, camera);
-            painter.restore();
+            paintPart(painter, pass, camera);
         } else {
             {
                 QPainter sharp(&m_snapshot);
-                sharp.setClipRegion(pass);
-                paintView(sharp, bounds, camera);
+                paintPart(sharp, pass, camera);
             }
             for (const QRect &part : pass)
                 painter.drawPixmap(part, m_snapshot,

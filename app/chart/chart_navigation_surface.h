@@ -9,6 +9,7 @@
 #include <QTimer>
 #include <QWidget>
 
+#include <optional>
 #include <vector>
 
 class QElapsedTimer;
@@ -70,6 +71,17 @@ protected:
     // parts again, in tiles of the view, and keep the rest as it is drawn. What would take
     // longer than a frame to draw is drawn a slice per frame, with pauses for input between.
     void contentChangedIn(const std::vector<Rect> &areas);
+    // The whole picture as last drawn and the camera it was drawn with; none while it is not
+    // the one shown (a zoom in progress, a camera moved since).
+    struct Picture {
+        QPixmap pixels;
+        ChartViewport camera;
+    };
+    std::optional<Picture> shownPicture() const;
+    // What paintContent draws is `picture` again but within `areas` (chart points): it shows
+    // at once with only those parts drawn anew. Anything else (another camera or size) draws
+    // everything.
+    void contentRestored(const Picture &picture, const std::vector<Rect> &areas);
 
     bool event(QEvent *event) override;
     void paintEvent(QPaintEvent *event) override;
@@ -85,6 +97,8 @@ protected:
 private:
     void nativeGesture(QNativeGestureEvent *event);
     void paintView(QPainter &painter, const QRect &area, const ChartViewport &camera);
+    // Draws `parts` of the view into `target` exactly as a drawing of the whole view does.
+    void paintPart(QPainter &target, const QRegion &parts, const ChartViewport &camera);
     void pan(Size translation);
     void zoomAt(double logarithmicDelta, const QPointF &at);
     void interactionEnded();
@@ -121,6 +135,8 @@ private:
     bool m_liveZoom = false; // a wheel or pinch zoom has not settled yet
     QPixmap m_snapshot;      // the last sharp frame of the whole surface
     ChartViewport m_snapshotCamera;
+    std::optional<QRegion> m_restoredExcept; // a restored snapshot, but for these parts
+    QPixmap m_scratch;                       // where parts are drawn before they are copied
     bool m_cursorRefreshPending = false;
     QRegion m_pending;       // changed, not drawn again yet (view coordinates)
     QTimer m_sliceTimer;     // the pause before the next slice of m_pending

@@ -1,9 +1,9 @@
 #include "app/chart/reporting_callout_view.h"
 
 #include "core/model/chart_annotations.h"
+#include "printing/chart_text.h"
 
 #include <QFont>
-#include <QFontMetricsF>
 #include <QLabel>
 #include <QPainter>
 #include <QPainterPath>
@@ -33,7 +33,7 @@ void paintBadge(QPainter &painter, const Rect &badge, const ReportingCallout &ca
     const QRectF text = box.adjusted(5, 3, -5, -3);
     // A branching arrow before the count, as the badge's symbol.
     const QString line = QStringLiteral("\u21b3 ") + QString::fromStdString(callout.summary());
-    const QString shown = QFontMetricsF(font).elidedText(line, Qt::ElideRight, text.width());
+    const QString shown = ChartText::elided(line, font, text.width());
     painter.drawText(text, Qt::AlignLeft | Qt::AlignVCenter | Qt::TextSingleLine, shown);
     painter.restore();
 }

@@ -201,6 +201,8 @@ ChartPrintPresentation::ChartPrintPresentation(Organization input, const ChartPr
 {
     Organization org = std::move(input).withReportingCallouts();
     if (!settings.hideNames) {
+        positionIDs.reserve(org.positions.size());
+        vacantCounts.reserve(org.positions.size());
         for (const Position &p : org.positions) {
             if (p.groupMemberCount)
                 counts[p.id] = *p.groupMemberCount;

@@ -83,10 +83,13 @@ ChartScene::ChartScene(const OrganizationArchive &archive, const std::string &sh
     for (const Position &card : content->presentation.organization.positions)
         content->positions.emplace(card.id, &card);
     const Organization &cards = content->presentation.organization;
-    if (previous && laidOutAlike(previous->presentation.organization, cards))
+    if (previous && laidOutAlike(previous->presentation.organization, cards)) {
         content->layout = previous->layout;
-    else
+        content->layoutGrids = previous->layoutGrids;
+    } else {
         content->layout = std::make_shared<const ChartLayout>(layoutMemo.layout(cards, settings, true));
+        content->layoutGrids = std::make_shared<MadeOnce<ChartLayoutGrids>>();
+    }
     RouteState routes = routeSource(*content->layout);
     m_routes = std::make_shared<const std::vector<DottedRoute>>(std::move(routes.routes));
     m_routesPending = routes.pending;
@@ -216,11 +219,13 @@ void ChartScene::Content::collectMembers(const OrganizationArchive &archive, boo
         }
     }
 
+    membersAreTheCards = namesShown;
     // A collapsed group's card stands for the group's people, not for the card the
     // projection made of them.
     for (const PositionGroup &group : groupsOf(archive)) {
         if (!positions.contains(group.id))
             continue;
+        membersAreTheCards = false;
         const std::set<std::string_view> memberIDs(group.memberIDs.begin(), group.memberIDs.end());
         std::vector<const Position *> &groupMembers = members[group.id];
         groupMembers.clear();
@@ -269,6 +274,7 @@ void ChartScene::Content::collectLinkedSheets(const OrganizationArchive &archive
     if (sheetsListing.empty()) {
         for (const Position &card : presentation.organization.positions)
             linkedSheets[card.id];
+        linksNoSheets = true;
         return;
     }
     std::vector<size_t> found;
@@ -315,17 +321,63 @@ std::shared_ptr<const DottedInk> ChartScene::ink(const std::optional<std::string
     if (m_selectedInk && m_selectedInk->selection == selectedID)
         return m_selectedInk->ink;
     std::shared_ptr<const DottedInk> made;
+    std::shared_ptr<MadeOnce<DottedInkGrids>> grids;
     const bool extends =
         m_earlierInk && m_earlierInk->selection == selectedID && m_earlierInk->routes <= m_routes->size();
-    if (extends && m_earlierInk->routes == m_routes->size())
+    if (extends && m_earlierInk->routes == m_routes->size()) {
         made = m_earlierInk->ink;
-    else if (extends)
+        grids = m_earlierInk->grids;
+    } else if (extends) {
         made = std::make_shared<const DottedInk>(*m_earlierInk->ink, m_earlierInk->routes, *m_routes, selectedID);
-    else
+    } else {
         made = std::make_shared<const DottedInk>(*m_routes, selectedID);
-    m_selectedInk = Ink{selectedID, made, m_routes->size()};
+    }
+    if (!grids)
+        grids = std::make_shared<MadeOnce<DottedInkGrids>>();
+    m_selectedInk = Ink{selectedID, made, m_routes->size(), std::move(grids)};
     m_earlierInk.reset();
     return made;
+}
+
+const ChartLayoutGrids &ChartScene::layoutGrids() const
+{
+    return m_content->layoutGrids->get([&] { return ChartLayoutGrids(layout()); });
+}
+
+const DottedInkGrids &ChartScene::inkGrids(const std::optional<std::string> &selectedID) const
+{
+    const std::shared_ptr<const DottedInk> made = ink(selectedID);
+    return m_selectedInk->grids->get([&] { return DottedInkGrids(*made); });
+}
+
+namespace {
+
+std::vector<Rect> boundsOf(const std::vector<DottedStroke> &strokes)
+{
+    std::vector<Rect> bounds;
+    bounds.reserve(strokes.size());
+    for (const DottedStroke &stroke : strokes)
+        bounds.push_back(stroke.path.controlBounds());
+    return bounds;
+}
+
+} // namespace
+
+ChartLayoutGrids::ChartLayoutGrids(const ChartLayout &layout)
+{
+    std::vector<Rect> bounds;
+    bounds.reserve(layout.nodes.size());
+    for (const ChartNode &node : layout.nodes)
+        bounds.push_back(node.frame);
+    cards = SpatialGrid(bounds);
+    bounds.clear();
+    for (const ChartSegment &segment : layout.primarySegments)
+        bounds.push_back(Rect{segment.start, {segment.end.x - segment.start.x, segment.end.y - segment.start.y}});
+    connectors = SpatialGrid(bounds);
+}
+
+DottedInkGrids::DottedInkGrids(const DottedInk &ink) : strokes(boundsOf(ink.strokes)), arrows(boundsOf(ink.arrows))
+{
 }
 
 std::optional<ChartScene::Ink> ChartScene::inkToExtend() const
@@ -386,7 +438,13 @@ std::shared_ptr<const ChartScene> ChartSceneCache::snapshot(const OrganizationAr
     // Built before anything is stored, so a failing build leaves the cache as it was.
     std::shared_ptr<const DottedRoutingKey> key;
     std::shared_ptr<const ChartScene> scene(new ChartScene(
-        archive, sheetID, personID, department, collapsed, expandedGroups, unscaled, [&](const ChartLayout &layout) {
+        archive, sheetID, personID, department, collapsed, expandedGroups, unscaled,
+        [&](const ChartLayout &layout) -> ChartScene::RouteState {
+            // An edit that keeps the cards' places keeps their lines, all of them routed already.
+            if (m_scene && m_sceneKey && &layout == &m_scene->layout() && !m_scene->routesPending()) {
+                key = m_sceneKey;
+                return {m_scene->routes(), false};
+            }
             key = std::make_shared<const DottedRoutingKey>(DottedRoutingKey::of(layout));
             return routesFor(key);
         },

@@ -10,11 +10,13 @@
 #include "core/document/organization_sheet.h"
 #include "core/document/position_group.h"
 #include "core/model/print_settings.h"
+#include "core/support/spatial_grid.h"
 
 #include <chrono>
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <mutex>
 #include <optional>
 #include <set>
 #include <string>
@@ -24,6 +26,20 @@
 #include <vector>
 
 struct OrganizationArchive;
+
+// Where a chart's pieces lie, by their index, so that painting a part of the chart visits
+// only what lies there: the layout's nodes and primarySegments, and the ink's strokes and
+// arrows.
+struct ChartLayoutGrids {
+    SpatialGrid cards;
+    SpatialGrid connectors;
+    explicit ChartLayoutGrids(const ChartLayout &layout);
+};
+struct DottedInkGrids {
+    SpatialGrid strokes;
+    SpatialGrid arrows;
+    explicit DottedInkGrids(const DottedInk &ink);
+};
 
 // Everything a chart view draws and inspects for one chart of a document: the cards as
 // shown, their layout, the routed dotted lines, the positions behind each card, the other
@@ -74,6 +90,11 @@ public:
     const std::vector<const Position *> &membersOf(const std::string &cardID) const;
     const std::vector<const OrganizationSheet *> &linkedSheetsOf(const std::string &cardID) const;
     bool hasReports(const std::string &cardID) const { return m_content->managersWithReports.contains(cardID); }
+    // Whether every card's members are the card's own position alone (names shown, no
+    // groups), and whether no card is listed on another chart: two such scenes need not
+    // compare those per card.
+    bool membersAreTheCards() const { return m_content->membersAreTheCards; }
+    bool linksNoSheets() const { return m_content->linksNoSheets; }
 
     // The dotted ink of routes() with the pieces of `selectedID` highlighted. The ink of the
     // last selection asked for is kept, so redraws with an unchanged selection cost nothing;
@@ -82,8 +103,26 @@ public:
     // several threads.
     std::shared_ptr<const DottedInk> ink(const std::optional<std::string> &selectedID) const;
 
+    // Grids over layout() and over ink(selectedID), made when first asked for and kept with
+    // the layout and the ink they index (scenes that share those share them).
+    const ChartLayoutGrids &layoutGrids() const;
+    const DottedInkGrids &inkGrids(const std::optional<std::string> &selectedID) const;
+
 private:
     friend class ChartSceneCache;
+
+    // A value made by the first caller that asks for it.
+    template <class T>
+    struct MadeOnce {
+        std::once_flag once;
+        std::optional<T> value;
+        template <class Make>
+        const T &get(Make make)
+        {
+            std::call_once(once, [&] { value.emplace(make()); });
+            return *value;
+        }
+    };
 
     // The dotted routes of a layout: all of them, or the first ones while more are coming.
     struct RouteState {
@@ -102,6 +141,7 @@ private:
         ChartPrintPresentation presentation;
         // Shared with the next scene of the chart when an edit leaves the cards' places as they were.
         std::shared_ptr<const ChartLayout> layout;
+        std::shared_ptr<MadeOnce<ChartLayoutGrids>> layoutGrids; // goes with `layout`
         std::unordered_map<std::string, const Position *> positions;
         // When nothing is hidden, grouped or called out anew, the steps after the focus give
         // the chart back as it was: then one organization serves as two or all three.
@@ -113,6 +153,8 @@ private:
         std::vector<OrganizationSheet> otherSheets; // what linkedSheets points into
         std::unordered_map<std::string, std::vector<const OrganizationSheet *>> linkedSheets;
         std::unordered_set<std::string> managersWithReports;
+        bool membersAreTheCards = false;
+        bool linksNoSheets = false;
 
         void project(Organization scoped, const OrganizationArchive &archive, const std::set<std::string> &collapsed,
                      const std::set<std::string> &expandedGroups, const ChartPrintSettings &settings);
@@ -140,6 +182,7 @@ private:
         std::optional<std::string> selection;
         std::shared_ptr<const DottedInk> ink;
         size_t routes = 0;
+        std::shared_ptr<MadeOnce<DottedInkGrids>> grids; // goes with `ink`
     };
     // The ink this scene has made, else the one it may extend; for the next scene of the chart.
     std::optional<Ink> inkToExtend() const;

@@ -114,6 +114,27 @@ struct Path {
     void quadCurveTo(Point end, Point control) { elements.push_back({PathElement::Kind::quadCurveTo, end, control}); }
     void closeSubpath() { elements.push_back({PathElement::Kind::closeSubpath, {}, {}}); }
     bool isEmpty() const { return elements.empty(); }
+    // The bounds of its points and control points, which hold the whole path: enough to
+    // cull it without building it. Null for an empty path.
+    Rect controlBounds() const
+    {
+        if (elements.empty())
+            return Rect::null();
+        Point low = elements.front().point;
+        Point high = low;
+        const auto include = [&](const Point &p) {
+            low = Point{std::min(low.x, p.x), std::min(low.y, p.y)};
+            high = Point{std::max(high.x, p.x), std::max(high.y, p.y)};
+        };
+        for (const PathElement &element : elements) {
+            if (element.kind == PathElement::Kind::closeSubpath)
+                continue;
+            include(element.point);
+            if (element.kind == PathElement::Kind::quadCurveTo)
+                include(element.control);
+        }
+        return Rect::make(low.x, low.y, high.x - low.x, high.y - low.y);
+    }
 
     bool operator==(const Path &) const = default;
 };

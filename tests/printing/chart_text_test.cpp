@@ -6,10 +6,13 @@
 
 #include <QFontInfo>
 #include <QFontMetricsF>
+#include <QImage>
 #include <QPainter>
 
 #include <cmath>
 #include <limits>
+#include <thread>
+#include <vector>
 
 TEST(ChartText, FontIsTheNamedFamilyOnEveryMachine)
 {
@@ -89,4 +92,43 @@ TEST(ChartText, CutTextEndsInAnEllipsis)
     EXPECT_TRUE(cut.endsWith(QChar(0x2026))) << cut.toStdString();
     EXPECT_TRUE(cut.startsWith("Superintend")) << cut.toStdString();
     EXPECT_EQ(shownText("", 2), "");
+}
+
+// The window's thread keeps laid-out boxes for its next repaints; what it draws from them is
+// what a box laid out anew draws (as on any other thread), whatever it drew before: the same
+// text in other widths, heights and fonts, wrapped, cut and whole.
+TEST(ChartText, KeptBoxesDrawAsBoxesLaidOutAnew)
+{
+    struct Box {
+        QRectF rect;
+        QString text;
+        QFont font;
+    };
+    const QString title = QStringLiteral("Coordinator of Itinerant Speech and Language Services");
+    const std::vector<Box> boxes{
+        {QRectF(10.25, 12, 220, 32), title, ChartText::font(12, ChartText::Weight::bold)},
+        {QRectF(10.25, 52, 120, 32), title, ChartText::font(12, ChartText::Weight::bold)},
+        {QRectF(10.25, 92, 120, 16), title, ChartText::font(12, ChartText::Weight::bold)},
+        {QRectF(10.25, 112, 120, 16), title, ChartText::font(12)},
+        {QRectF(140.5, 112, 120, 16), title, ChartText::font(9)},
+        {QRectF(10.25, 132, 220, 30), QStringLiteral("Ada\nGrace\nEdsger"), ChartText::font(10)},
+        {QRectF(10.25, 168, 60, 14), QStringLiteral("0.5 FTE"), ChartText::font(8)},
+    };
+    const auto draw = [&] {
+        QImage image(300, 200, QImage::Format_ARGB32_Premultiplied);
+        image.fill(Qt::white);
+        QPainter painter(&image);
+        painter.setRenderHint(QPainter::Antialiasing);
+        painter.scale(1.25, 1.25);
+        for (const Box &box : boxes)
+            ChartText::drawBox(painter, box.rect, box.text, box.font);
+        return image;
+    };
+    QImage anew;
+    std::thread other([&] { anew = draw(); });
+    other.join();
+    const QImage first = draw();
+    const QImage kept = draw();
+    EXPECT_EQ(first, anew);
+    EXPECT_EQ(kept, anew);
 }
