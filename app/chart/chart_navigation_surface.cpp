@@ -320,8 +320,9 @@ void ChartNavigationSurface::contentChanged()
 
 std::optional<ChartNavigationSurface::Picture> ChartNavigationSurface::shownPicture() const
 {
-    if (m_liveZoom || m_restoredExcept || !m_pending.isEmpty() || m_snapshot.isNull() || !(m_snapshotCamera == displayedCamera()) ||
-        m_snapshot.size() != size() * devicePixelRatioF())
+    // Parts still to draw again leave the picture behind what is shown.
+    if (m_liveZoom || m_restoredExcept || !m_pending.isEmpty() || m_snapshot.isNull() ||
+        !(m_snapshotCamera == displayedCamera()) || m_snapshot.size() != size() * devicePixelRatioF())
         return std::nullopt;
     return Picture{m_snapshot, m_snapshotCamera};
 }
