@@ -346,10 +346,13 @@ void ChartCanvas::addRouteAreas(std::vector<Rect> &areas, const DottedRoute &rou
 }
 
 // A new line that shares a straight run with others is merged with them into one stroke,
-// and Qt dashes a line a pixel or less wide counting from where the stroke starts: the
-// whole of such a run may dash otherwise, not only where the new line lies.
+// and Qt dashes a line about a pixel wide counting from where the stroke starts: the whole
+// of such a run may dash otherwise, not only where the new line lies.
 void ChartCanvas::addRunsJoined(std::vector<Rect> &areas, const ChartScene &next, size_t firstNew) const
 {
+    // Wider lines are dashed from a phase of their own, the same wherever they start.
+    if (displayedCamera().scale * DottedInk::lineWidth >= 2)
+        return;
     constexpr double reach = DottedInk::selectedLineWidth;
     const std::shared_ptr<const DottedInk> ink = next.ink(m_revision.selection);
     const DottedInkGrids &grids = next.inkGrids(m_revision.selection);
