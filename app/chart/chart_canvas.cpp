@@ -141,14 +141,13 @@ void ChartCanvas::refresh()
     sameButScene.scene = m_revision.scene;
     const bool onlyScene = sameButScene == m_revision;
     sameButScene.selection = m_revision.selection;
-    const bool sceneOrSelection = sameButScene == m_revision;
+    const bool onlySelection = !onlyScene && sameButScene == m_revision && m_scene && shown == m_scene;
     const ChartCanvasRevision shownRevision = std::exchange(m_revision, revision);
     std::optional<std::vector<Rect>> changed;
-    if (sceneOrSelection && shown && m_scene)
+    if (onlyScene && shown && m_scene)
         changed = changedAreas(*shown, *m_scene, false);
-    // An edit often selects the card it changed.
-    if (changed && !onlyScene)
-        addSelectionAreas(*changed, *shown, shownRevision.selection, revision.selection);
+    else if (onlySelection)
+        changed = selectionAreas(shownRevision.selection, revision.selection);
     // The ink is made now, not in the paint that follows: new lines then cost two turns of
     // the event loop, each shorter. (After the selection's areas, which compare both inks.)
     if (m_scene)
@@ -311,11 +310,12 @@ void addInkDifferences(std::vector<Rect> &areas, const DottedInk &a, const Dotte
 
 } // namespace
 
-// Where the chart draws otherwise when the selection moves from `was` in `shown` to `is` in
-// the scene now shown, of the same layout: the two cards' frames and the ink that differs.
-void ChartCanvas::addSelectionAreas(std::vector<Rect> &areas, const ChartScene &shown,
-                                    const std::optional<std::string> &was, const std::optional<std::string> &is) const
+// Where the chart draws otherwise when the selection moves from `was` to `is` in the shown
+// scene: the two cards' frames and the ink that is highlighted otherwise.
+std::vector<Rect> ChartCanvas::selectionAreas(const std::optional<std::string> &was,
+                                              const std::optional<std::string> &is) const
 {
+    std::vector<Rect> areas;
     const std::vector<ChartNode> &nodes = m_scene->layout().nodes;
     for (const std::optional<std::string> &selection : {was, is}) {
         if (!selection)
@@ -325,10 +325,11 @@ void ChartCanvas::addSelectionAreas(std::vector<Rect> &areas, const ChartScene &
         if (node != nodes.end() && node->id == *selection)
             areas.push_back(node->frame.insetBy(-4, -4));
     }
-    const std::shared_ptr<const DottedInk> before = shown.ink(was);
+    const std::shared_ptr<const DottedInk> before = m_scene->ink(was);
     const std::shared_ptr<const DottedInk> after = m_scene->ink(is);
     if (before != after)
         addInkDifferences(areas, *before, *after);
+    return areas;
 }
 
 // Where a route's ink lies, piece by piece.

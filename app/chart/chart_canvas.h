@@ -95,8 +95,7 @@ private:
     ChartCanvasRevision currentRevision() const;
     std::optional<std::vector<Rect>> changedAreas(const ChartScene &shown, const ChartScene &next,
                                                   bool layoutsEqual) const;
-    void addSelectionAreas(std::vector<Rect> &areas, const ChartScene &shown, const std::optional<std::string> &was,
-                           const std::optional<std::string> &is) const;
+    std::vector<Rect> selectionAreas(const std::optional<std::string> &was, const std::optional<std::string> &is) const;
     static void addRouteAreas(std::vector<Rect> &areas, const DottedRoute &route);
     void addRunsJoined(std::vector<Rect> &areas, const ChartScene &next, size_t firstNew) const;
     static bool cardLooksAlike(const ChartScene &shown, const ChartScene &next, const std::string &id);

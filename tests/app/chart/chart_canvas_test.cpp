@@ -186,9 +186,7 @@ TEST_F(ChartCanvasTest, NewLinesAndEditsDrawOnlyWhatChanged)
         if (position.id == renamed)
             position.employee->name = "Renamed Person";
     }
-    // Saved and selected at once, as the editor does.
     document.setArchive(archive);
-    view.setSelectedID(renamed);
     drawAll();
     ASSERT_FALSE(painted.parts.empty());
     EXPECT_FALSE(painted.allWhole());
