@@ -192,7 +192,7 @@ std::optional<std::vector<Rect>> ChartCanvas::changedAreas(const ChartScene &sho
     for (size_t i = shown.routes().size(); i < routes.size(); ++i)
         addRouteAreas(areas, routes[i]);
     if (shown.routes().size() < routes.size())
-        addRunsJoined(areas, next, shown.routes().size());
+        addRunsJoined(areas, shown, next, shown.routes().size());
     if (&shown.presentation() == &next.presentation())
         return areas;
     const std::vector<ChartNode> &nodes = next.layout().nodes;
@@ -347,35 +347,43 @@ void ChartCanvas::addRouteAreas(std::vector<Rect> &areas, const DottedRoute &rou
 }
 
 // A new line that shares a straight run with others is merged with them into one stroke,
-// and Qt dashes a line about a pixel wide counting from where the stroke starts: the whole
-// of such a run may dash otherwise, not only where the new line lies.
-void ChartCanvas::addRunsJoined(std::vector<Rect> &areas, const ChartScene &next, size_t firstNew) const
+// and Qt dashes a line about a pixel wide counting from where the stroke starts: where the
+// run was drawn from another start, it now dashes otherwise, not only where the new line lies.
+void ChartCanvas::addRunsJoined(std::vector<Rect> &areas, const ChartScene &shown, const ChartScene &next,
+                                size_t firstNew) const
 {
     // Wider lines are dashed from a phase of their own, the same wherever they start.
     if (displayedCamera().scale * DottedInk::lineWidth >= 2)
         return;
     constexpr double reach = DottedInk::selectedLineWidth;
-    const std::shared_ptr<const DottedInk> ink = next.ink(m_revision.selection);
-    const DottedInkGrids &grids = next.inkGrids(m_revision.selection);
+    const std::shared_ptr<const DottedInk> was = shown.ink(m_revision.selection);
+    const DottedInkGrids &wasGrids = shown.inkGrids(m_revision.selection);
+    const std::shared_ptr<const DottedInk> is = next.ink(m_revision.selection);
+    const DottedInkGrids &isGrids = next.inkGrids(m_revision.selection);
+    const auto eachNear = [](const DottedInk &ink, const DottedInkGrids &grids, const Rect &area, auto visit) {
+        if (const std::optional<std::vector<uint32_t>> near = grids.strokes.near(area)) {
+            for (const uint32_t i : *near)
+                visit(i);
+        } else {
+            for (size_t i = 0; i < ink.strokes.size(); ++i)
+                visit(i);
+        }
+    };
+    // The ends of a straight stroke lying along the line through a and b.
+    const auto along = [](const DottedStroke &stroke, Point a, Point b) -> std::optional<std::pair<Point, Point>> {
+        const Path &path = stroke.path;
+        if (path.elements.size() != 2 || path.elements[0].kind != PathElement::Kind::moveTo ||
+            path.elements[1].kind != PathElement::Kind::lineTo)
+            return std::nullopt;
+        const Point from = path.elements[0].point;
+        const Point to = path.elements[1].point;
+        if ((a.y == b.y && from.y == to.y && from.y == a.y) || (a.x == b.x && from.x == to.x && from.x == a.x))
+            return std::pair{from, to};
+        return std::nullopt;
+    };
+    std::vector<bool> seen(is->strokes.size(), false);
+    std::vector<bool> added(was->strokes.size(), false);
     const std::vector<DottedRoute> &routes = next.routes();
-    const auto straight = [](const Path &path) {
-        return path.elements.size() == 2 && path.elements[0].kind == PathElement::Kind::moveTo &&
-               path.elements[1].kind == PathElement::Kind::lineTo;
-    };
-    std::vector<bool> added(ink->strokes.size(), false);
-    const auto consider = [&](size_t i, Point a, Point b) {
-        const DottedStroke &stroke = ink->strokes[i];
-        if (added[i] || !straight(stroke.path))
-            return;
-        const Point from = stroke.path.elements[0].point;
-        const Point to = stroke.path.elements[1].point;
-        const bool alongX = a.y == b.y && from.y == to.y && from.y == a.y;
-        const bool alongY = a.x == b.x && from.x == to.x && from.x == a.x;
-        if (!alongX && !alongY)
-            return;
-        added[i] = true;
-        areas.push_back(stroke.path.controlBounds().insetBy(-reach, -reach));
-    };
     for (size_t r = firstNew; r < routes.size(); ++r) {
         const std::vector<Point> &points = routes[r].points;
         for (size_t p = 0; p + 1 < points.size(); ++p) {
@@ -383,15 +391,26 @@ void ChartCanvas::addRunsJoined(std::vector<Rect> &areas, const ChartScene &next
             const Point b = points[p + 1];
             if (a.x != b.x && a.y != b.y)
                 continue;
-            const Rect along{{std::min(a.x, b.x) - reach, std::min(a.y, b.y) - reach},
+            const Rect piece{{std::min(a.x, b.x) - reach, std::min(a.y, b.y) - reach},
                              {std::abs(a.x - b.x) + 2 * reach, std::abs(a.y - b.y) + 2 * reach}};
-            if (const std::optional<std::vector<uint32_t>> near = grids.strokes.near(along)) {
-                for (const uint32_t i : *near)
-                    consider(i, a, b);
-            } else {
-                for (size_t i = 0; i < ink->strokes.size(); ++i)
-                    consider(i, a, b);
-            }
+            eachNear(*is, isGrids, piece, [&](size_t i) {
+                const std::optional<std::pair<Point, Point>> run = along(is->strokes[i], a, b);
+                if (seen[i] || !run)
+                    return;
+                seen[i] = true;
+                // What was drawn of the run before and started elsewhere.
+                const Rect bounds = is->strokes[i].path.controlBounds();
+                eachNear(*was, wasGrids, bounds.insetBy(-reach, -reach), [&](size_t j) {
+                    const std::optional<std::pair<Point, Point>> old = along(was->strokes[j], a, b);
+                    if (added[j] || !old || old->first == run->first)
+                        return;
+                    const Rect oldBounds = was->strokes[j].path.controlBounds();
+                    if (!oldBounds.insetBy(-reach, -reach).intersects(bounds))
+                        return;
+                    added[j] = true;
+                    areas.push_back(oldBounds.insetBy(-reach, -reach));
+                });
+            });
         }
     }
 }

@@ -97,7 +97,8 @@ private:
                                                   bool layoutsEqual) const;
     std::vector<Rect> selectionAreas(const std::optional<std::string> &was, const std::optional<std::string> &is) const;
     static void addRouteAreas(std::vector<Rect> &areas, const DottedRoute &route);
-    void addRunsJoined(std::vector<Rect> &areas, const ChartScene &next, size_t firstNew) const;
+    void addRunsJoined(std::vector<Rect> &areas, const ChartScene &shown, const ChartScene &next,
+                       size_t firstNew) const;
     static bool cardLooksAlike(const ChartScene &shown, const ChartScene &next, const std::string &id);
     static std::optional<std::vector<std::string>> cardsDrawnOtherwise(const ChartScene &shown, const ChartScene &next);
     // How many positions a card stands for: 1 unless matching titles were merged into it.
