@@ -283,9 +283,13 @@ TEST(ChartSceneCache, EditThatMovesNoCardWhileRoutingKeepsTheWorker)
     EXPECT_TRUE(snapshot(cache, archive)->routesPending());
     OrganizationArchive renamed = archive;
     renamed.organization.positions[3].employee->name = "Dee Elder";
-    // Whether or not the worker is done by now, one call of `routed` is all the window gets.
-    snapshot(cache, renamed);
-    ASSERT_TRUE(routed.waitFor(1));
+    // Whether or not the worker is done by now, the window gets the lines: in the scene at
+    // once when the store had them all (the worker is then stopped unheard), or in one call
+    // of `routed`.
+    if (snapshot(cache, renamed)->routesPending()) {
+        ASSERT_TRUE(routed.waitFor(1));
+    }
+    EXPECT_LE(routed.count(), 1);
     const auto scene = snapshot(cache, renamed);
     EXPECT_FALSE(scene->routesPending());
     EXPECT_EQ(scene->routes(), expected);
