@@ -13,6 +13,7 @@
 #include <cmath>
 #include <memory>
 #include <optional>
+#include <utility>
 #include <vector>
 
 namespace ChartText {
@@ -113,16 +114,20 @@ bool onWindowThread()
     return application && QThread::currentThread() == application->thread();
 }
 
+void forgetKept();
+
 // What the window's thread lays out and measures, kept: it repaints the same cards again and
 // again, and shaping their texts is most of what a card costs. A few screenfuls of cards are
-// kept; never freed, so that no font outlives the application object.
+// kept, and freed with the application object, while its fonts still exist.
 template <class Value, class Make>
 Value kept(QHash<BoxKey, Value> *&store, BoxKey key, Make make)
 {
     if (!onWindowThread())
         return make();
-    if (!store)
+    if (!store) {
         store = new QHash<BoxKey, Value>;
+        qAddPostRoutine(forgetKept);
+    }
     if (const auto found = store->constFind(key); found != store->constEnd())
         return found.value();
     constexpr qsizetype most = 4000;
@@ -136,6 +141,19 @@ Value kept(QHash<BoxKey, Value> *&store, BoxKey key, Make make)
 QHash<BoxKey, std::shared_ptr<const LaidOutBox>> *laidOutBoxes = nullptr;
 QHash<BoxKey, double> *advances = nullptr;
 QHash<BoxKey, QString> *elidedTexts = nullptr;
+
+template <class Value>
+void forget(QHash<BoxKey, Value> *&store)
+{
+    delete std::exchange(store, nullptr);
+}
+
+void forgetKept()
+{
+    forget(laidOutBoxes);
+    forget(advances);
+    forget(elidedTexts);
+}
 
 } // namespace
 
