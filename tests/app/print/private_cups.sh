@@ -27,10 +27,11 @@ if [ "${VANTREL_PRIVATE_CUPS_INSIDE:-}" != 1 ]; then
     done
     [ -x /usr/lib/cups/backend/cups-pdf ] || skip "printer-driver-cups-pdf is not installed"
     [ -f /usr/share/ppd/cups-pdf/CUPS-PDF_opt.ppd ] || skip "the cups-pdf PPD is missing"
-    unshare --mount --pid --fork --kill-child --propagation private true 2>/dev/null \
+    unshare --mount --pid --fork --kill-child --propagation private --mount-proc true 2>/dev/null \
         || skip "no mount and process namespaces"
     # Everything below runs in the namespaces; when it ends, every process in them ends too.
-    exec env VANTREL_PRIVATE_CUPS_INSIDE=1 unshare --mount --pid --fork --kill-child --propagation private \
+    # /proc of their own: a program's /proc/<pid> must be its own (LeakSanitizer reads it).
+    exec env VANTREL_PRIVATE_CUPS_INSIDE=1 unshare --mount --pid --fork --kill-child --propagation private --mount-proc \
         bash "$0" "$@"
 fi
 
