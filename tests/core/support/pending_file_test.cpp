@@ -123,3 +123,18 @@ TEST(PendingFile, RefusalsNameTheFileAndLeaveTheFolderAsItWas)
         EXPECT_EQ(error.reason(), "the folder does not exist");
     }
 }
+
+TEST(PendingFile, SystemErrorsReadAsPlainWords)
+{
+    const std::pair<int, const char *> reasons[] = {
+        {ENOSPC, "the disk is full"},
+        {EFBIG, "the file is larger than this disk or system allows"},
+        {EROFS, "the disk is read-only"},
+        {EACCES, "you do not have permission to save there"},
+        {EDQUOT, "the disk quota is used up"},
+        {EIO, "the disk reported an error"},
+        {ENOMEM, "cannot allocate memory"}, // any other: the system's words, in lower case
+    };
+    for (const auto &[error, reason] : reasons)
+        EXPECT_EQ(FileWriteError::reasonFor(error), reason) << error;
+}
