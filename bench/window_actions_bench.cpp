@@ -59,6 +59,19 @@ int districtSize()
     return size;
 }
 
+// How long a window waits for its lines before it is used: unlimited unless
+// VANTREL_BENCH_ROUTE_WAIT_S says otherwise (to profile what an edit costs apart from the
+// lines without routing for tens of minutes first).
+int routeWaitMs()
+{
+    static const int wait = [] {
+        bool read = false;
+        const int seconds = qEnvironmentVariableIntValue("VANTREL_BENCH_ROUTE_WAIT_S", &read);
+        return read && seconds >= 0 ? seconds * 1000 : std::numeric_limits<int>::max();
+    }();
+    return wait;
+}
+
 // The generated district with about 125 sites, so that every sidebar grouping has groups.
 Organization sitedDistrict()
 {
@@ -264,12 +277,12 @@ struct OpenWindow {
         return scene ? scene->routes().size() : 0;
     }
     // Waits until every line is routed, however long that takes (at 20,000 positions, tens
-    // of minutes on one core), and says how many there are.
+    // of minutes on one core) unless routeWaitMs() is shorter, and says how many there are.
     void settleRoutes()
     {
         QElapsedTimer clock;
         clock.start();
-        longestStretch([this] { return !routing(); }, std::numeric_limits<int>::max());
+        longestStretch([this] { return !routing(); }, routeWaitMs());
         repaint(*window);
         std::fprintf(stderr, "%d positions: %zu dotted lines routed in %.0f s\n", districtSize(), routedLines(),
                      double(clock.elapsed()) / 1e3);
