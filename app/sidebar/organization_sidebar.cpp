@@ -389,7 +389,10 @@ void OrganizationSidebar::rebuild(const SidebarChanges *changes)
     std::optional<std::vector<int>> order;
     if (changes && m_grouping == SidebarMode::none)
         order = flatOrderAfter(m_model->tree(), *changes, positions, &m_keys);
+    // The list stays on the rows it shows, the selected person's moved row included.
+    const bool autoScroll = m_tree->hasAutoScroll();
     if (order) {
+        m_tree->setAutoScroll(false);
         m_model->moveFlatRows(*order, *changes, positions);
     } else {
         SidebarTree tree = buildSidebarTree(positions, m_grouping, &m_keys);
@@ -407,6 +410,7 @@ void OrganizationSidebar::rebuild(const SidebarChanges *changes)
             m_nodeOfIndex[size_t(index)] = int(i);
     }
     showSelection();
+    m_tree->setAutoScroll(autoScroll);
 }
 
 void OrganizationSidebar::restoreExpansion()

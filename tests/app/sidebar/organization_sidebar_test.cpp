@@ -8,9 +8,12 @@
 
 #include <QItemSelectionModel>
 #include <QPushButton>
+#include <QScrollBar>
 #include <QSignalSpy>
 #include <QTest>
 #include <QTreeView>
+
+#include <functional>
 
 using namespace SidebarTest;
 
@@ -277,6 +280,86 @@ TEST(SidebarUpdates, RowsAfterEachEditEqualAFreshSidebar)
             ASSERT_EQ(rowsOnScreen(kept), rowsOnScreen(fresh)) << "seed " << seed << ", edit " << edit << ", " << mode;
             const QModelIndex selected = kept.treeView()->selectionModel()->currentIndex();
             EXPECT_EQ(selected, kept.indexOfPosition(selectedID));
+        }
+    }
+}
+
+// Each kind of edit the window makes, and its undo, in every grouping: the sidebar that
+// follows shows the rows, open groups and selection of one made anew, laid out alike. In the
+// flat list the rows of the people that changed go and come, nothing is laid out anew, and
+// the view stays on the rows it showed.
+TEST(SidebarUpdates, EachKindOfEditAndItsUndoEqualAFreshSidebar)
+{
+    std::mt19937 random(7);
+    const std::vector<Position> district = RandomEdits::district(random, 150).organization.positions;
+    const auto edited = [&](const std::function<void(std::vector<Position> &)> &edit) {
+        std::vector<Position> positions = district;
+        edit(positions);
+        return positions;
+    };
+    const std::string selectedID = district[40].id;
+    const std::vector<std::pair<std::string, std::vector<Position>>> edits{
+        {"rename to the end", edited([](auto &p) { p[40].employee->name = "Zora Zylstra"; })},
+        {"rename to the start", edited([](auto &p) { p[40].employee->name = "Aaron Aab"; })},
+        {"rename in place", edited([](auto &p) { p[40].employee->name += "x"; })},
+        {"make vacant", edited([](auto &p) { p[40].employee.reset(); })},
+        {"new job title", edited([](auto &p) { p[40].setJobTitle("Aardvark Keeper"); })},
+        {"delete", edited([](auto &p) { p.erase(p.begin() + 41); })},
+        {"delete the first", edited([](auto &p) { p.erase(p.begin()); })},
+        {"delete several", edited([](auto &p) { p.erase(p.begin() + 60, p.begin() + 66); })},
+        {"add", edited([](auto &p) { p.insert(p.begin() + 70, SidebarTest::staff("N1", "Mo Mid", "Data", "Site 1", "P3")); })},
+        {"add at the end", edited([](auto &p) { p.push_back(SidebarTest::staff("N2", "", "Data", "Site 9", "P3")); })},
+        {"new site and department", edited([](auto &p) { p[40].location = "Site 7", p[41].department = "Art"; })},
+        {"new manager", edited([](auto &p) { p[90].managerID = p[2].id; })},
+    };
+    for (const std::string &mode : SidebarMode::all()) {
+        OrganizationSidebar kept;
+        kept.setGrouping(mode);
+        kept.setPositions(district);
+        kept.resize(300, 500);
+        kept.show();
+        kept.setSelection(selectedID);
+        // One group closed, as the user's click on its arrow closes it.
+        const std::string closed = mode != SidebarMode::none ? kept.model()->node(kept.model()->index(1, 0))->key : "";
+        const auto closeGroup = [&](OrganizationSidebar &sidebar) {
+            for (int row = 0; row < sidebar.model()->rowCount(); ++row) {
+                const QModelIndex index = sidebar.model()->index(row, 0);
+                if (!closed.empty() && sidebar.model()->node(index)->key == closed)
+                    sidebar.treeView()->collapse(index);
+            }
+        };
+        closeGroup(kept);
+        QScrollBar &scroll = *kept.treeView()->verticalScrollBar();
+        kept.treeView()->scrollTo(kept.indexOfPosition(selectedID), QAbstractItemView::PositionAtTop);
+        const SidebarExpansion expansion = kept.expansion();
+        QSignalSpy resets(kept.model(), &QAbstractItemModel::modelReset);
+        // Each edit, then its undo.
+        for (const auto &[name, positions] : edits) {
+            for (const std::vector<Position> *shown : {&positions, &district}) {
+                const int scrolled = scroll.value();
+                kept.setPositions(*shown);
+                QCoreApplication::processEvents();
+                OrganizationSidebar fresh;
+                fresh.setGrouping(mode);
+                fresh.setPositions(*shown);
+                closeGroup(fresh);
+                fresh.setSelection(selectedID);
+                fresh.resize(300, 500);
+                fresh.show();
+                QCoreApplication::processEvents();
+                fresh.treeView()->verticalScrollBar()->setValue(scroll.value());
+                const std::string step = mode + ", " + name + (shown == &district ? " undone" : "");
+                ASSERT_EQ(shownRows(kept), shownRows(fresh)) << step;
+                if (mode == SidebarMode::none) {
+                    EXPECT_LE(std::abs(scroll.value() - scrolled), 6) << step;
+                }
+                EXPECT_EQ(rowsOnScreen(kept), rowsOnScreen(fresh)) << step;
+                EXPECT_EQ(kept.treeView()->selectionModel()->currentIndex(), kept.indexOfPosition(selectedID)) << step;
+                EXPECT_EQ(kept.expansion().exceptions(), expansion.exceptions()) << step;
+            }
+        }
+        if (mode == SidebarMode::none) {
+            EXPECT_EQ(resets.count(), 0);
         }
     }
 }
