@@ -176,6 +176,68 @@ void SidebarModel::moveFlatRows(const std::vector<int> &order, const SidebarChan
     }
 }
 
+bool SidebarModel::placePeopleAgain(const std::vector<int> &nodes, const std::vector<Position> &after,
+                                    EmployeeDirectory::SortKeys *keys)
+{
+    const auto isBefore = [&](int a, int b) {
+        return EmployeeDirectory::before(after[size_t(m_tree.nodes[size_t(a)].position)],
+                                         after[size_t(m_tree.nodes[size_t(b)].position)], keys);
+    };
+    const auto siblingsOf = [this](int node) -> std::vector<int> & {
+        const int parent = m_tree.nodes[size_t(node)].parent;
+        return parent < 0 ? m_tree.roots : m_tree.nodes[size_t(parent)].children;
+    };
+    // Each group's people come first among its rows, in person order. Each person is placed
+    // among the others of its group, so two changed people in one group are left to a rebuild.
+    struct Move {
+        int node;
+        int to;
+    };
+    std::vector<Move> moves;
+    std::vector<int> parents;
+    for (int node : nodes) {
+        const SidebarNode &row = m_tree.nodes[size_t(node)];
+        if (row.isGroup() || std::find(parents.begin(), parents.end(), row.parent) != parents.end())
+            return false;
+        parents.push_back(row.parent);
+        const std::vector<int> &siblings = siblingsOf(node);
+        std::vector<int> others;
+        for (int sibling : siblings) {
+            if (m_tree.nodes[size_t(sibling)].isGroup())
+                break;
+            if (sibling != node)
+                others.push_back(sibling);
+        }
+        const auto at = std::lower_bound(others.begin(), others.end(), node, isBefore);
+        // Only a person strictly between its neighbours has one place.
+        if ((at != others.begin() && !isBefore(*(at - 1), node)) || (at != others.end() && !isBefore(node, *at)))
+            return false;
+        moves.push_back({node, int(at - others.begin())});
+    }
+    for (const Move &move : moves) {
+        SidebarNode &row = m_tree.nodes[size_t(move.node)];
+        const SidebarNode texts = sidebarPersonNode(after[size_t(row.position)], row.position);
+        row.name = texts.name;
+        row.detail = texts.detail;
+        const int from = row.row;
+        if (move.to != from) {
+            const QModelIndex parent = indexOf(row.parent);
+            beginMoveRows(parent, from, from, parent, move.to > from ? move.to + 1 : move.to);
+            std::vector<int> &siblings = siblingsOf(move.node);
+            if (move.to > from)
+                std::rotate(siblings.begin() + from, siblings.begin() + from + 1, siblings.begin() + move.to + 1);
+            else
+                std::rotate(siblings.begin() + move.to, siblings.begin() + from, siblings.begin() + from + 1);
+            for (int i = std::min(from, move.to); i <= std::max(from, move.to); ++i)
+                m_tree.nodes[size_t(siblings[size_t(i)])].row = i;
+            endMoveRows();
+        }
+        const QModelIndex index = indexOf(move.node);
+        emit dataChanged(index, index);
+    }
+    return true;
+}
+
 // An index names its parent row (0 for the top level): rows that come and go before it
 // leave it naming the same parent, as the view's held rows expect.
 const SidebarNode *SidebarModel::node(const QModelIndex &index) const
@@ -336,7 +398,7 @@ void OrganizationSidebar::setSharedPositions(std::shared_ptr<const std::vector<P
     const std::optional<SidebarChanges> changes = sidebarChanges(*before, *m_positions, m_grouping, fewPositions);
     if (changes && changes->none())
         return; // every row stands as it is, for the position at its index
-    rebuild(changes ? &*changes : nullptr);
+    rebuild(before.get(), changes ? &*changes : nullptr);
 }
 
 void OrganizationSidebar::setSelection(const std::optional<std::string> &id)
@@ -382,27 +444,21 @@ QModelIndex OrganizationSidebar::indexOfPosition(const std::string &id) const
     return m_model->indexOf(first);
 }
 
-void OrganizationSidebar::rebuild(const SidebarChanges *changes)
+void OrganizationSidebar::rebuild(const std::vector<Position> *before, const SidebarChanges *changes)
 {
-    const std::vector<Position> &positions = *m_positions;
-    // An edit of a few people moves only their rows in the flat list.
-    std::optional<std::vector<int>> order;
-    if (changes && m_grouping == SidebarMode::none)
-        order = flatOrderAfter(m_model->tree(), *changes, positions, &m_keys);
-    // The list stays on the rows it shows, the selected person's moved row included.
+    // Rows that only move keep the list on the rows it shows, the selected person's included.
     const bool autoScroll = m_tree->hasAutoScroll();
-    if (order) {
-        m_tree->setAutoScroll(false);
-        m_model->moveFlatRows(*order, *changes, positions);
-    } else {
-        SidebarTree tree = buildSidebarTree(positions, m_grouping, &m_keys);
+    m_tree->setAutoScroll(false);
+    if (!before || !changes || !moveChangedRows(*before, *changes)) {
+        m_tree->setAutoScroll(autoScroll);
+        SidebarTree tree = buildSidebarTree(*m_positions, m_grouping, &m_keys);
         // An edit that renames or empties a position mostly leaves every row where it was.
         if (!m_model->takeRows(tree, m_tree->uniformRowHeights())) {
             m_model->setTree(std::move(tree));
             restoreExpansion();
         }
     }
-    m_nodeOfIndex.assign(positions.size(), -1);
+    m_nodeOfIndex.assign(m_positions->size(), -1);
     const SidebarTree &tree = m_model->tree();
     for (size_t i = 0; i < tree.nodes.size(); ++i) {
         const int index = tree.nodes[i].position;
@@ -411,6 +467,31 @@ void OrganizationSidebar::rebuild(const SidebarChanges *changes)
     }
     showSelection();
     m_tree->setAutoScroll(autoScroll);
+}
+
+bool OrganizationSidebar::moveChangedRows(const std::vector<Position> &before, const SidebarChanges &changes)
+{
+    const std::vector<Position> &positions = *m_positions;
+    if (m_grouping == SidebarMode::none) {
+        const std::optional<std::vector<int>> order = flatOrderAfter(m_model->tree(), changes, positions, &m_keys);
+        if (order)
+            m_model->moveFlatRows(*order, changes, positions);
+        return order.has_value();
+    }
+    // In groups, only people who stay in theirs move: nobody comes or goes, and nobody's
+    // site, department or manager changed (managers place departments).
+    if (changes.gone != changes.come || before.size() != positions.size())
+        return false;
+    std::vector<int> nodes;
+    for (int index : changes.gone) {
+        const Position &was = before[size_t(index)];
+        const Position &now = positions[size_t(index)];
+        if (was.id != now.id || was.location != now.location || was.department != now.department ||
+            was.managerID != now.managerID || m_nodeOfIndex[size_t(index)] < 0)
+            return false;
+        nodes.push_back(m_nodeOfIndex[size_t(index)]);
+    }
+    return m_model->placePeopleAgain(nodes, positions, &m_keys);
 }
 
 void OrganizationSidebar::restoreExpansion()

@@ -32,6 +32,11 @@ public:
     // Makes the flat rows of `order` (indices in `after`) from the flat rows of the positions
     // before `changes`, taking away and adding only the rows that go and come.
     void moveFlatRows(const std::vector<int> &order, const SidebarChanges &changes, const std::vector<Position> &after);
+    // Takes the new texts of the people at `nodes` and moves each to its place in person order
+    // among the people of its group. False, and nothing changed, when two share a group or
+    // one ties with a neighbour.
+    bool placePeopleAgain(const std::vector<int> &nodes, const std::vector<Position> &after,
+                          EmployeeDirectory::SortKeys *keys);
     const SidebarTree &tree() const { return m_tree; }
     const SidebarNode *node(const QModelIndex &index) const;
     QModelIndex indexOf(int node) const;
@@ -83,8 +88,11 @@ public:
     QModelIndex indexOfPosition(const std::string &id) const;
 
 private:
-    // `changes`: from the positions listed until now, when the grouping is unchanged.
-    void rebuild(const SidebarChanges *changes = nullptr);
+    // `changes`: from `before`, the positions listed until now, when the grouping is unchanged.
+    void rebuild(const std::vector<Position> *before = nullptr, const SidebarChanges *changes = nullptr);
+    // Moves, takes away and adds only the rows of the people that changed; false, and nothing
+    // changed, when the rows must be made anew.
+    bool moveChangedRows(const std::vector<Position> &before, const SidebarChanges &changes);
     void restoreExpansion();
     void showSelection();
     void personClicked(const QModelIndex &index, bool edit);

@@ -286,8 +286,9 @@ TEST(SidebarUpdates, RowsAfterEachEditEqualAFreshSidebar)
 
 // Each kind of edit the window makes, and its undo, in every grouping: the sidebar that
 // follows shows the rows, open groups and selection of one made anew, laid out alike. In the
-// flat list the rows of the people that changed go and come, nothing is laid out anew, and
-// the view stays on the rows it showed.
+// flat list the rows of the people that changed go and come, and in groups a renamed or
+// emptied position's row moves within its group: nothing is laid out anew, and the flat list
+// stays on the rows it showed.
 TEST(SidebarUpdates, EachKindOfEditAndItsUndoEqualAFreshSidebar)
 {
     std::mt19937 random(7);
@@ -298,6 +299,7 @@ TEST(SidebarUpdates, EachKindOfEditAndItsUndoEqualAFreshSidebar)
         return positions;
     };
     const std::string selectedID = district[40].id;
+    // The first five move a row within its group in every grouping.
     const std::vector<std::pair<std::string, std::vector<Position>>> edits{
         {"rename to the end", edited([](auto &p) { p[40].employee->name = "Zora Zylstra"; })},
         {"rename to the start", edited([](auto &p) { p[40].employee->name = "Aaron Aab"; })},
@@ -332,10 +334,12 @@ TEST(SidebarUpdates, EachKindOfEditAndItsUndoEqualAFreshSidebar)
         QScrollBar &scroll = *kept.treeView()->verticalScrollBar();
         kept.treeView()->scrollTo(kept.indexOfPosition(selectedID), QAbstractItemView::PositionAtTop);
         const SidebarExpansion expansion = kept.expansion();
-        QSignalSpy resets(kept.model(), &QAbstractItemModel::modelReset);
         // Each edit, then its undo.
-        for (const auto &[name, positions] : edits) {
+        for (size_t e = 0; e < edits.size(); ++e) {
+            const auto &[name, positions] = edits[e];
             for (const std::vector<Position> *shown : {&positions, &district}) {
+                QSignalSpy resets(kept.model(), &QAbstractItemModel::modelReset);
+                QSignalSpy relaidOut(kept.model(), &QAbstractItemModel::layoutChanged);
                 const int scrolled = scroll.value();
                 kept.setPositions(*shown);
                 QCoreApplication::processEvents();
@@ -356,10 +360,10 @@ TEST(SidebarUpdates, EachKindOfEditAndItsUndoEqualAFreshSidebar)
                 EXPECT_EQ(rowsOnScreen(kept), rowsOnScreen(fresh)) << step;
                 EXPECT_EQ(kept.treeView()->selectionModel()->currentIndex(), kept.indexOfPosition(selectedID)) << step;
                 EXPECT_EQ(kept.expansion().exceptions(), expansion.exceptions()) << step;
+                if (mode == SidebarMode::none || e < 5) {
+                    EXPECT_EQ(resets.count() + relaidOut.count(), 0) << step;
+                }
             }
-        }
-        if (mode == SidebarMode::none) {
-            EXPECT_EQ(resets.count(), 0);
         }
     }
 }
