@@ -224,6 +224,16 @@ std::vector<std::string> shownRows(const OrganizationSidebar &sidebar)
     return rows;
 }
 
+// Closes the top-level group with that expansion key, as the user's click on its arrow does.
+void closeTopGroup(OrganizationSidebar &sidebar, const std::string &key)
+{
+    for (int row = 0; row < sidebar.model()->rowCount(); ++row) {
+        const QModelIndex index = sidebar.model()->index(row, 0);
+        if (!key.empty() && sidebar.model()->node(index)->key == key)
+            sidebar.treeView()->collapse(index);
+    }
+}
+
 // What the view shows down its first screen: the row at each height, as a click would find it.
 std::vector<std::string> rowsOnScreen(const OrganizationSidebar &sidebar)
 {
@@ -258,13 +268,7 @@ TEST(SidebarUpdates, RowsAfterEachEditEqualAFreshSidebar)
         kept.setSelection(selectedID);
         // One group closed, as the user's click on its arrow closes it.
         const std::string closed = large && mode != SidebarMode::none ? kept.model()->node(kept.model()->index(1, 0))->key : "";
-        const auto closeGroup = [&](OrganizationSidebar &sidebar) {
-            for (int row = 0; row < sidebar.model()->rowCount(); ++row) {
-                const QModelIndex index = sidebar.model()->index(row, 0);
-                if (!closed.empty() && sidebar.model()->node(index)->key == closed)
-                    sidebar.treeView()->collapse(index);
-            }
-        };
+        const auto closeGroup = [&](OrganizationSidebar &sidebar) { closeTopGroup(sidebar, closed); };
         closeGroup(kept);
         for (int edit = 0; edit < 120; ++edit) {
             RandomEdits::apply(archive, random);
@@ -323,13 +327,7 @@ TEST(SidebarUpdates, EachKindOfEditAndItsUndoEqualAFreshSidebar)
         kept.setSelection(selectedID);
         // One group closed, as the user's click on its arrow closes it.
         const std::string closed = mode != SidebarMode::none ? kept.model()->node(kept.model()->index(1, 0))->key : "";
-        const auto closeGroup = [&](OrganizationSidebar &sidebar) {
-            for (int row = 0; row < sidebar.model()->rowCount(); ++row) {
-                const QModelIndex index = sidebar.model()->index(row, 0);
-                if (!closed.empty() && sidebar.model()->node(index)->key == closed)
-                    sidebar.treeView()->collapse(index);
-            }
-        };
+        const auto closeGroup = [&](OrganizationSidebar &sidebar) { closeTopGroup(sidebar, closed); };
         closeGroup(kept);
         QScrollBar &scroll = *kept.treeView()->verticalScrollBar();
         kept.treeView()->scrollTo(kept.indexOfPosition(selectedID), QAbstractItemView::PositionAtTop);
