@@ -128,32 +128,147 @@ bool SidebarModel::takeRows(SidebarTree &tree, bool uniformRows)
     return true;
 }
 
+void SidebarModel::moveFlatRows(const std::vector<int> &order, const SidebarChanges &changes,
+                                const std::vector<Position> &after)
+{
+    // Rows go from the bottom up and come from the top down, a run at a time, so that every
+    // row's index and place stay true whenever the view looks.
+    const auto renumber = [this](size_t from) {
+        m_tree.roots.resize(m_tree.nodes.size());
+        for (size_t i = from; i < m_tree.nodes.size(); ++i) {
+            m_tree.roots[i] = int(i);
+            m_tree.nodes[i].row = int(i);
+        }
+    };
+    const auto goes = [&](int row) { return changes.indexAfter[size_t(m_tree.nodes[size_t(row)].position)] < 0; };
+    for (int last = int(m_tree.nodes.size()) - 1; last >= 0; --last) {
+        if (!goes(last))
+            continue;
+        int first = last;
+        while (first > 0 && goes(first - 1))
+            --first;
+        beginRemoveRows({}, first, last);
+        m_tree.nodes.erase(m_tree.nodes.begin() + first, m_tree.nodes.begin() + last + 1);
+        renumber(size_t(first));
+        endRemoveRows();
+        last = first;
+    }
+    for (SidebarNode &node : m_tree.nodes)
+        node.position = changes.indexAfter[size_t(node.position)];
+    std::vector<char> comes(after.size(), 0);
+    for (int index : changes.come)
+        comes[size_t(index)] = 1;
+    for (size_t first = 0; first < order.size(); ++first) {
+        if (!comes[size_t(order[first])])
+            continue;
+        size_t last = first;
+        while (last + 1 < order.size() && comes[size_t(order[last + 1])])
+            ++last;
+        std::vector<SidebarNode> rows;
+        for (size_t row = first; row <= last; ++row)
+            rows.push_back(sidebarPersonNode(after[size_t(order[row])], order[row]));
+        beginInsertRows({}, int(first), int(last));
+        m_tree.nodes.insert(m_tree.nodes.begin() + ptrdiff_t(first), std::make_move_iterator(rows.begin()),
+                            std::make_move_iterator(rows.end()));
+        renumber(first);
+        endInsertRows();
+        first = last;
+    }
+}
+
+bool SidebarModel::placePeopleAgain(const std::vector<int> &nodes, const std::vector<Position> &after,
+                                    EmployeeDirectory::SortKeys *keys)
+{
+    const auto isBefore = [&](int a, int b) {
+        return EmployeeDirectory::before(after[size_t(m_tree.nodes[size_t(a)].position)],
+                                         after[size_t(m_tree.nodes[size_t(b)].position)], keys);
+    };
+    const auto siblingsOf = [this](int node) -> std::vector<int> & {
+        const int parent = m_tree.nodes[size_t(node)].parent;
+        return parent < 0 ? m_tree.roots : m_tree.nodes[size_t(parent)].children;
+    };
+    // Each group's people come first among its rows, in person order. Each person is placed
+    // among the others of its group, so two changed people in one group are left to a rebuild.
+    struct Move {
+        int node;
+        int to;
+    };
+    std::vector<Move> moves;
+    std::vector<int> parents;
+    for (int node : nodes) {
+        const SidebarNode &row = m_tree.nodes[size_t(node)];
+        if (row.isGroup() || std::find(parents.begin(), parents.end(), row.parent) != parents.end())
+            return false;
+        parents.push_back(row.parent);
+        const std::vector<int> &siblings = siblingsOf(node);
+        std::vector<int> others;
+        for (int sibling : siblings) {
+            if (m_tree.nodes[size_t(sibling)].isGroup())
+                break;
+            if (sibling != node)
+                others.push_back(sibling);
+        }
+        const auto at = std::lower_bound(others.begin(), others.end(), node, isBefore);
+        // Only a person strictly between its neighbours has one place.
+        if ((at != others.begin() && !isBefore(*(at - 1), node)) || (at != others.end() && !isBefore(node, *at)))
+            return false;
+        moves.push_back({node, int(at - others.begin())});
+    }
+    for (const Move &move : moves) {
+        SidebarNode &row = m_tree.nodes[size_t(move.node)];
+        const SidebarNode texts = sidebarPersonNode(after[size_t(row.position)], row.position);
+        row.name = texts.name;
+        row.detail = texts.detail;
+        const int from = row.row;
+        if (move.to != from) {
+            const QModelIndex parent = indexOf(row.parent);
+            beginMoveRows(parent, from, from, parent, move.to > from ? move.to + 1 : move.to);
+            std::vector<int> &siblings = siblingsOf(move.node);
+            if (move.to > from)
+                std::rotate(siblings.begin() + from, siblings.begin() + from + 1, siblings.begin() + move.to + 1);
+            else
+                std::rotate(siblings.begin() + move.to, siblings.begin() + from, siblings.begin() + from + 1);
+            for (int i = std::min(from, move.to); i <= std::max(from, move.to); ++i)
+                m_tree.nodes[size_t(siblings[size_t(i)])].row = i;
+            endMoveRows();
+        }
+        const QModelIndex index = indexOf(move.node);
+        emit dataChanged(index, index);
+    }
+    return true;
+}
+
+// An index names its parent row (0 for the top level): rows that come and go before it
+// leave it naming the same parent, as the view's held rows expect.
 const SidebarNode *SidebarModel::node(const QModelIndex &index) const
 {
     if (!index.isValid() || index.model() != this)
         return nullptr;
-    return &m_tree.nodes[size_t(index.internalId())];
+    const int parent = int(index.internalId()) - 1;
+    const std::vector<int> &rows = parent < 0 ? m_tree.roots : m_tree.nodes[size_t(parent)].children;
+    return size_t(index.row()) < rows.size() ? &m_tree.nodes[size_t(rows[size_t(index.row())])] : nullptr;
 }
 
 QModelIndex SidebarModel::indexOf(int node) const
 {
     if (node < 0 || size_t(node) >= m_tree.nodes.size())
         return {};
-    return createIndex(m_tree.nodes[size_t(node)].row, 0, quintptr(node));
+    const SidebarNode &row = m_tree.nodes[size_t(node)];
+    return createIndex(row.row, 0, quintptr(row.parent + 1));
 }
 
 QModelIndex SidebarModel::index(int row, int column, const QModelIndex &parent) const
 {
-    const std::vector<int> &rows = parent.isValid() ? node(parent)->children : m_tree.roots;
+    const SidebarNode *parentRow = node(parent);
+    const std::vector<int> &rows = parentRow ? parentRow->children : m_tree.roots;
     if (column != 0 || row < 0 || size_t(row) >= rows.size())
         return {};
-    return createIndex(row, 0, quintptr(rows[size_t(row)]));
+    return createIndex(row, 0, quintptr(parentRow ? int(parentRow - m_tree.nodes.data()) + 1 : 0));
 }
 
 QModelIndex SidebarModel::parent(const QModelIndex &index) const
 {
-    const SidebarNode *child = node(index);
-    return child ? indexOf(child->parent) : QModelIndex();
+    return index.isValid() && index.model() == this ? indexOf(int(index.internalId()) - 1) : QModelIndex();
 }
 
 int SidebarModel::rowCount(const QModelIndex &parent) const
@@ -277,12 +392,13 @@ void OrganizationSidebar::setPositions(std::vector<Position> positions)
 
 void OrganizationSidebar::setSharedPositions(std::shared_ptr<const std::vector<Position>> positions)
 {
-    if (*positions == *m_positions) {
-        m_positions = std::move(positions); // the rows stand as they are
-        return;
-    }
+    // Past a few, placing each changed person costs about what sorting them all does.
+    constexpr size_t fewPositions = 64;
     const std::shared_ptr<const std::vector<Position>> before = std::exchange(m_positions, std::move(positions));
-    rebuild(before.get());
+    const std::optional<SidebarChanges> changes = sidebarChanges(*before, *m_positions, m_grouping, fewPositions);
+    if (changes && changes->none())
+        return; // every row stands as it is, for the position at its index
+    rebuild(before.get(), changes ? &*changes : nullptr);
 }
 
 void OrganizationSidebar::setSelection(const std::optional<std::string> &id)
@@ -317,69 +433,86 @@ void OrganizationSidebar::collapseAll()
 
 QModelIndex OrganizationSidebar::indexOfPosition(const std::string &id) const
 {
-    if (m_repeatedIDs) {
-        // A list that repeats ids (a chart that cannot be drawn): the first row wins.
-        const SidebarTree &tree = m_model->tree();
-        for (size_t i = 0; i < tree.nodes.size(); ++i) {
-            if (tree.nodes[i].position >= 0 && (*m_positions)[size_t(tree.nodes[i].position)].id == id)
-                return m_model->indexOf(int(i));
-        }
-        return {};
+    // A list that repeats ids (a chart that cannot be drawn): the first row wins. One pass
+    // costs less than keeping an index of ids that an edit shifts.
+    int first = -1;
+    for (size_t i = 0; i < m_positions->size(); ++i) {
+        const int node = m_nodeOfIndex[i];
+        if ((*m_positions)[i].id == id && node >= 0 && (first < 0 || node < first))
+            first = node;
     }
-    const auto found = m_indexOfID.find(id);
-    return found == m_indexOfID.end() ? QModelIndex() : m_model->indexOf(m_nodeOfIndex[size_t(found->second)]);
+    return m_model->indexOf(first);
 }
 
-void OrganizationSidebar::rebuild(const std::vector<Position> *before)
+void OrganizationSidebar::rebuild(const std::vector<Position> *before, const SidebarChanges *changes)
 {
-    // An edit of a few people moves only their rows in the flat list.
-    std::optional<SidebarTree> moved;
-    if (before && m_grouping == SidebarMode::none)
-        moved = flatSidebarTreeAfterEdit(m_model->tree(), *before, *m_positions);
-    SidebarTree tree = moved ? std::move(*moved) : buildSidebarTree(*m_positions, m_grouping);
-    const std::vector<Position> &positions = *m_positions;
-    // The ids are looked up again only when they changed; rows move on every edit.
-    const auto sameID = [](const Position &a, const Position &b) { return a.id == b.id; };
-    if (before && !std::equal(before->begin(), before->end(), positions.begin(), positions.end(), sameID)) {
-        m_indexOfID.clear();
-        m_indexOfID.reserve(positions.size());
-        m_repeatedIDs = false;
-        for (size_t i = 0; i < positions.size(); ++i)
-            m_repeatedIDs = !m_indexOfID.emplace(positions[i].id, int(i)).second || m_repeatedIDs;
+    // Rows that only move keep the list on the rows it shows, the selected person's included.
+    const bool autoScroll = m_tree->hasAutoScroll();
+    m_tree->setAutoScroll(false);
+    if (!before || !changes || !moveChangedRows(*before, *changes)) {
+        m_tree->setAutoScroll(autoScroll);
+        SidebarTree tree = buildSidebarTree(*m_positions, m_grouping, &m_keys);
+        // An edit that renames or empties a position mostly leaves every row where it was.
+        if (!m_model->takeRows(tree, m_tree->uniformRowHeights())) {
+            m_model->setTree(std::move(tree));
+            restoreExpansion();
+        }
     }
-    m_nodeOfIndex.assign(positions.size(), -1);
+    m_nodeOfIndex.assign(m_positions->size(), -1);
+    const SidebarTree &tree = m_model->tree();
     for (size_t i = 0; i < tree.nodes.size(); ++i) {
         const int index = tree.nodes[i].position;
         if (index >= 0 && m_nodeOfIndex[size_t(index)] < 0)
             m_nodeOfIndex[size_t(index)] = int(i);
     }
-    // An edit that renames or empties a position mostly leaves every row where it was.
-    if (m_model->takeRows(tree, m_tree->uniformRowHeights())) {
-        showSelection();
-        return;
-    }
-    m_model->setTree(std::move(tree));
-    restoreExpansion();
     showSelection();
+    m_tree->setAutoScroll(autoScroll);
+}
+
+bool OrganizationSidebar::moveChangedRows(const std::vector<Position> &before, const SidebarChanges &changes)
+{
+    const std::vector<Position> &positions = *m_positions;
+    if (m_grouping == SidebarMode::none) {
+        const std::optional<std::vector<int>> order = flatOrderAfter(m_model->tree(), changes, positions, &m_keys);
+        if (order)
+            m_model->moveFlatRows(*order, changes, positions);
+        return order.has_value();
+    }
+    // In groups, only people who stay in theirs move: nobody comes or goes, and nobody's
+    // site, department or manager changed (managers place departments).
+    if (changes.gone != changes.come || before.size() != positions.size())
+        return false;
+    std::vector<int> nodes;
+    for (int index : changes.gone) {
+        const Position &was = before[size_t(index)];
+        const Position &now = positions[size_t(index)];
+        if (was.id != now.id || was.location != now.location || was.department != now.department ||
+            was.managerID != now.managerID || m_nodeOfIndex[size_t(index)] < 0)
+            return false;
+        nodes.push_back(m_nodeOfIndex[size_t(index)]);
+    }
+    return m_model->placePeopleAgain(nodes, positions, &m_keys);
 }
 
 void OrganizationSidebar::restoreExpansion()
 {
+    const SidebarTree &tree = m_model->tree();
+    std::unordered_map<std::string_view, int> groupOfKey;
+    for (size_t i = 0; i < tree.nodes.size(); ++i) {
+        if (tree.nodes[i].isGroup())
+            groupOfKey.emplace(tree.nodes[i].key, int(i));
+    }
+    if (groupOfKey.empty())
+        return; // nothing opens or closes in a list of people only
     // Blocked: restoring is not the user opening or closing groups, and the view would
     // report each of thousands of groups.
     const QSignalBlocker blocker(m_tree);
-    const SidebarTree &tree = m_model->tree();
     // Open or close everything at once, then visit only the exceptions: setting each of
     // thousands of groups one by one would lay the list out again each time.
     if (m_expansion.expandByDefault())
         m_tree->expandAll();
     else
         m_tree->collapseAll();
-    std::unordered_map<std::string_view, int> groupOfKey;
-    for (size_t i = 0; i < tree.nodes.size(); ++i) {
-        if (tree.nodes[i].isGroup())
-            groupOfKey.emplace(tree.nodes[i].key, int(i));
-    }
     for (const std::string &key : m_expansion.exceptions()) {
         const auto found = groupOfKey.find(key);
         if (found != groupOfKey.end())

@@ -29,6 +29,14 @@ public:
     // them differ: every row keeps its place, so the view keeps its open groups. False, and
     // nothing changed, otherwise. `uniformRows`: the view gives every row one height.
     bool takeRows(SidebarTree &tree, bool uniformRows);
+    // Makes the flat rows of `order` (indices in `after`) from the flat rows of the positions
+    // before `changes`, taking away and adding only the rows that go and come.
+    void moveFlatRows(const std::vector<int> &order, const SidebarChanges &changes, const std::vector<Position> &after);
+    // Takes the new texts of the people at `nodes` and moves each to its place in person order
+    // among the people of its group. False, and nothing changed, when two share a group or
+    // one ties with a neighbour.
+    bool placePeopleAgain(const std::vector<int> &nodes, const std::vector<Position> &after,
+                          EmployeeDirectory::SortKeys *keys);
     const SidebarTree &tree() const { return m_tree; }
     const SidebarNode *node(const QModelIndex &index) const;
     QModelIndex indexOf(int node) const;
@@ -59,7 +67,7 @@ public:
     // the menu item is disabled.
     void setEditingEnabled(bool enabled) { m_editingEnabled = enabled; }
 
-    // Rebuilds the rows only when the positions differ from those listed.
+    // Changes the rows only where the positions differ from those listed in what the rows show.
     void setPositions(std::vector<Position> positions);
     // The same with a list held elsewhere (a chart's), kept without a copy.
     void setSharedPositions(std::shared_ptr<const std::vector<Position>> positions);
@@ -80,8 +88,11 @@ public:
     QModelIndex indexOfPosition(const std::string &id) const;
 
 private:
-    // `before`: the positions listed until now, when the grouping is unchanged.
-    void rebuild(const std::vector<Position> *before = nullptr);
+    // `changes`: from `before`, the positions listed until now, when the grouping is unchanged.
+    void rebuild(const std::vector<Position> *before = nullptr, const SidebarChanges *changes = nullptr);
+    // Moves, takes away and adds only the rows of the people that changed; false, and nothing
+    // changed, when the rows must be made anew.
+    bool moveChangedRows(const std::vector<Position> &before, const SidebarChanges &changes);
     void restoreExpansion();
     void showSelection();
     void personClicked(const QModelIndex &index, bool edit);
@@ -93,9 +104,8 @@ private:
     std::optional<std::string> m_selection;
     std::function<void(const std::string &)> m_onSelect;
     std::function<void(const Position &)> m_onEdit;
-    std::unordered_map<std::string, int> m_indexOfID; // the first listed position with the id
-    bool m_repeatedIDs = false;
     std::vector<int> m_nodeOfIndex; // each listed position's row
+    EmployeeDirectory::SortKeys m_keys; // the people's, kept for the next edit
     bool m_editingEnabled = true;
 
     SearchableDropdown *m_picker;

@@ -46,16 +46,6 @@ std::vector<NamedPeople> splitByName(const People &people, bool byLocation)
     return result;
 }
 
-// A person's row, `index` being the position's place among the listed positions.
-SidebarNode personNode(const Position &position, int index)
-{
-    SidebarNode node;
-    node.name = position.employee ? position.employee->name : std::string("Vacant position");
-    node.detail = position.jobTitle();
-    node.position = index;
-    return node;
-}
-
 bool contains(std::string_view text, std::string_view part)
 {
     return text.find(part) != std::string_view::npos;
@@ -95,7 +85,7 @@ public:
     {
         for (const Position *position : people) {
             m_isDepartment.push_back(false);
-            add(personNode(*position, int(position - m_positions.data())), parent);
+            add(sidebarPersonNode(*position, int(position - m_positions.data())), parent);
         }
     }
 
@@ -200,20 +190,29 @@ std::string sidebarGroupName(std::string_view name)
     return trimmed.empty() ? std::string("Unassigned") : trimmed;
 }
 
-SidebarTree buildSidebarTree(const std::vector<Position> &positions, std::string_view mode)
+SidebarNode sidebarPersonNode(const Position &position, int index)
+{
+    SidebarNode node;
+    node.name = position.employee ? position.employee->name : std::string("Vacant position");
+    node.detail = position.jobTitle();
+    node.position = index;
+    return node;
+}
+
+SidebarTree buildSidebarTree(const std::vector<Position> &positions, std::string_view mode, EmployeeDirectory::SortKeys *keys)
 {
     TreeBuilder builder(positions);
     const std::string modeKey = expansionKey(std::string(), mode);
     const bool nested = contains(mode, "→");
     if (mode == SidebarMode::none) {
-        builder.addPeople(EmployeeDirectory::sorted(builder.all()), -1);
+        builder.addPeople(EmployeeDirectory::sorted(builder.all(), keys), -1);
     } else if (mode.starts_with("Department")) {
-        builder.addDepartments(DepartmentDirectory::groups(positions, positions), -1, modeKey, nested);
+        builder.addDepartments(DepartmentDirectory::groups(positions, positions, keys), -1, modeKey, nested);
     } else {
         const bool byLocation = mode.starts_with("Location");
         std::optional<DepartmentDirectory::Nesting> nesting;
         if (nested)
-            nesting.emplace(positions);
+            nesting.emplace(positions, keys);
         for (const NamedPeople &group : splitByName(builder.all(), byLocation)) {
             const std::string key = expansionKey(modeKey, group.name);
             const int node = builder.addGroup(SidebarNode::Kind::group, group.name, group.people.size(), key, -1);
@@ -221,63 +220,105 @@ SidebarTree buildSidebarTree(const std::vector<Position> &positions, std::string
                 builder.addDepartments(nesting->groups(TreeBuilder::copies(group.people)),
                                        node, key, false);
             else
-                builder.addPeople(EmployeeDirectory::sorted(group.people), node);
+                builder.addPeople(EmployeeDirectory::sorted(group.people, keys), node);
         }
     }
     return builder.take();
 }
 
-std::optional<SidebarTree> flatSidebarTreeAfterEdit(const SidebarTree &previous, const std::vector<Position> &before,
-                                                     const std::vector<Position> &positions)
+std::optional<SidebarChanges> sidebarChanges(const std::vector<Position> &before, const std::vector<Position> &after,
+                                             std::string_view mode, size_t limit)
 {
-    const size_t n = positions.size();
-    if (before.size() != n || previous.nodes.size() != n || previous.roots.size() != n)
-        return std::nullopt;
-    std::vector<char> changed(n, 0);
-    std::vector<int> placed;
-    for (size_t i = 0; i < n; ++i) {
-        if (positions[i].id != before[i].id)
-            return std::nullopt;
-        if (positions[i] != before[i]) {
-            // Past a few, sorting them all again costs about as much.
-            constexpr size_t fewPositions = 64;
-            if (placed.size() == fewPositions)
-                return std::nullopt;
-            changed[i] = 1;
-            placed.push_back(int(i));
+    // What a row shows, and in groupings where it sits: managers place departments.
+    const bool grouped = mode != SidebarMode::none;
+    const auto alike = [grouped](const Position &a, const Position &b) {
+        if (a.employee.has_value() != b.employee.has_value() || (a.employee && a.employee->name != b.employee->name) ||
+            a.jobTitle() != b.jobTitle())
+            return false;
+        return !grouped || (a.location == b.location && a.department == b.department && a.managerID == b.managerID);
+    };
+    const size_t nBefore = before.size();
+    const size_t nAfter = after.size();
+    SidebarChanges changes;
+    changes.indexAfter.assign(nBefore, -1);
+    const auto match = [&](size_t i, size_t j) {
+        if (alike(before[i], after[j])) {
+            changes.indexAfter[i] = int(j);
+            return true;
         }
+        changes.gone.push_back(int(i));
+        changes.come.push_back(int(j));
+        return changes.gone.size() <= limit;
+    };
+    size_t head = 0;
+    for (; head < std::min(nBefore, nAfter) && before[head].id == after[head].id; ++head) {
+        if (!match(head, head))
+            return std::nullopt;
     }
-    const auto isBefore = [&](int a, int b) { return EmployeeDirectory::before(positions[size_t(a)], positions[size_t(b)]); };
-    // The others keep their order; the changed ones are placed among them.
-    std::vector<int> order;
-    order.reserve(n);
+    std::vector<int> goneAtEnd;
+    std::vector<int> comeAtEnd;
+    size_t tail = 0;
+    for (; head + tail < std::min(nBefore, nAfter) && before[nBefore - 1 - tail].id == after[nAfter - 1 - tail].id; ++tail) {
+        const size_t i = nBefore - 1 - tail;
+        const size_t j = nAfter - 1 - tail;
+        if (alike(before[i], after[j])) {
+            changes.indexAfter[i] = int(j);
+            continue;
+        }
+        goneAtEnd.push_back(int(i));
+        comeAtEnd.push_back(int(j));
+        if (changes.gone.size() + goneAtEnd.size() > limit)
+            return std::nullopt;
+    }
+    if (changes.gone.size() + goneAtEnd.size() + (nBefore - tail - head) > limit ||
+        changes.come.size() + comeAtEnd.size() + (nAfter - tail - head) > limit)
+        return std::nullopt;
+    for (size_t i = head; i < nBefore - tail; ++i)
+        changes.gone.push_back(int(i));
+    for (size_t j = head; j < nAfter - tail; ++j)
+        changes.come.push_back(int(j));
+    changes.gone.insert(changes.gone.end(), goneAtEnd.rbegin(), goneAtEnd.rend());
+    changes.come.insert(changes.come.end(), comeAtEnd.rbegin(), comeAtEnd.rend());
+    return changes;
+}
+
+std::optional<std::vector<int>> flatOrderAfter(const SidebarTree &previous, const SidebarChanges &changes,
+                                               const std::vector<Position> &after, EmployeeDirectory::SortKeys *keys)
+{
+    const size_t nBefore = changes.indexAfter.size();
+    if (previous.nodes.size() != nBefore || previous.roots.size() != nBefore)
+        return std::nullopt;
+    const auto isBefore = [&](int a, int b) {
+        return EmployeeDirectory::before(after[size_t(a)], after[size_t(b)], keys);
+    };
+    // The others keep their order; the ones that come are placed among them.
+    std::vector<int> kept;
+    kept.reserve(nBefore);
     for (int root : previous.roots) {
         const int index = previous.nodes[size_t(root)].position;
-        if (index < 0 || size_t(index) >= n)
+        if (index < 0 || size_t(index) >= nBefore)
             return std::nullopt;
-        if (!changed[size_t(index)])
-            order.push_back(index);
+        if (changes.indexAfter[size_t(index)] >= 0)
+            kept.push_back(changes.indexAfter[size_t(index)]);
     }
-    for (int index : placed)
-        order.insert(std::lower_bound(order.begin(), order.end(), index, isBefore), index);
-    // Only a position strictly between its neighbours has one place; ties (a repeated id)
-    // are left to the full sort.
-    for (size_t row = 0; row < n; ++row) {
-        if (!changed[size_t(order[row])])
-            continue;
-        if ((row > 0 && !isBefore(order[row - 1], order[row])) || (row + 1 < n && !isBefore(order[row], order[row + 1])))
+    if (kept.size() + changes.come.size() != after.size())
+        return std::nullopt;
+    std::vector<int> placed = changes.come;
+    std::sort(placed.begin(), placed.end(), isBefore);
+    std::vector<int> order;
+    order.reserve(after.size());
+    auto next = kept.begin();
+    for (int index : placed) {
+        const auto at = std::lower_bound(next, kept.end(), index, isBefore);
+        order.insert(order.end(), next, at);
+        next = at;
+        // Only a position strictly between its neighbours has one place.
+        if ((!order.empty() && !isBefore(order.back(), index)) || (at != kept.end() && !isBefore(index, *at)))
             return std::nullopt;
+        order.push_back(index);
     }
-    SidebarTree tree;
-    tree.nodes.reserve(n);
-    tree.roots.reserve(n);
-    for (size_t row = 0; row < n; ++row) {
-        SidebarNode node = personNode(positions[size_t(order[row])], order[row]);
-        node.row = int(row);
-        tree.roots.push_back(int(row));
-        tree.nodes.push_back(std::move(node));
-    }
-    return tree;
+    order.insert(order.end(), next, kept.end());
+    return order;
 }
 
 std::string expansionKey(const std::string &prefix, std::string_view component)

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "core/model/employee_directory.h"
 #include "core/model/organization.h"
 
 #include <optional>
@@ -45,15 +46,35 @@ struct SidebarTree {
 // mode holds "→"); else one group per trimmed location ("Location…") or department, with the
 // department tree of the group's people inside for "Location → Department". Blank names group
 // as "Unassigned", names compare exactly, locations follow code-point order of their NFC text,
-// people follow EmployeeDirectory order and managers are looked up among all `positions`.
-// Builds in n log n time without recursion; about a few tens of ms on 20,000 positions.
-SidebarTree buildSidebarTree(const std::vector<Position> &positions, std::string_view mode);
+// people follow EmployeeDirectory order (sort keys taken from `keys` when given) and managers
+// are looked up among all `positions`. Builds in n log n time without recursion; about a few
+// tens of ms on 20,000 positions, mostly collation when no keys are kept.
+SidebarTree buildSidebarTree(const std::vector<Position> &positions, std::string_view mode,
+                             EmployeeDirectory::SortKeys *keys = nullptr);
 
-// The rows buildSidebarTree(positions, "None") gives, made from `previous`, the rows it gave
-// for `before`, by placing again only the positions that differ. Nothing unless `positions`
-// hold the same ids in the same places as `before` and only a few of them changed.
-std::optional<SidebarTree> flatSidebarTreeAfterEdit(const SidebarTree &previous, const std::vector<Position> &before,
-                                                     const std::vector<Position> &positions);
+// A person's row, `index` being the position's place among the listed positions.
+SidebarNode sidebarPersonNode(const Position &position, int index);
+
+// How the listed positions changed, as far as the rows of `mode` show: the positions of
+// `before` whose rows go (taken away, or changed in what their rows show or where they sit)
+// and the positions of `after` that get rows anew. The lists are matched where they keep
+// their ids in place from the start and from the end; between those, every position goes or
+// comes. Linear; stops early and gives nothing past `limit` positions gone or come.
+struct SidebarChanges {
+    std::vector<int> gone;       // indices in `before`, ascending
+    std::vector<int> come;       // indices in `after`, ascending
+    std::vector<int> indexAfter; // per position of `before`: its index in `after`, -1 when gone
+    bool none() const { return gone.empty() && come.empty(); }
+};
+std::optional<SidebarChanges> sidebarChanges(const std::vector<Position> &before, const std::vector<Position> &after,
+                                             std::string_view mode, size_t limit);
+
+// The order buildSidebarTree(after, "None") gives, as indices in `after`, made from
+// `previous`, the flat rows of `before`, by placing only the positions that come. Nothing
+// when `previous` is not the flat list of `before`, or a placed position ties with a
+// neighbour (a repeated id): the full sort decides those.
+std::optional<std::vector<int>> flatOrderAfter(const SidebarTree &previous, const SidebarChanges &changes,
+                                               const std::vector<Position> &after, EmployeeDirectory::SortKeys *keys);
 
 // A group's name as listed: trimmed, "Unassigned" when blank.
 std::string sidebarGroupName(std::string_view name);

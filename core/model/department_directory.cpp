@@ -243,13 +243,14 @@ std::string departmentName(std::string_view department)
     return name.empty() ? std::string("Unassigned") : name;
 }
 
-std::vector<DepartmentGroup> groups(const std::vector<Position> &positions, const std::vector<Position> &allPositions)
+std::vector<DepartmentGroup> groups(const std::vector<Position> &positions, const std::vector<Position> &allPositions,
+                                    EmployeeDirectory::SortKeys *keys)
 {
-    return Nesting(allPositions).groups(positions);
+    return Nesting(allPositions, keys).groups(positions);
 }
 
-
-Nesting::Nesting(const std::vector<Position> &allPositions)
+Nesting::Nesting(const std::vector<Position> &allPositions, EmployeeDirectory::SortKeys *keys)
+    : m_keys(keys)
 {
     const size_t n = allPositions.size();
     std::unordered_map<std::string_view, size_t> indexByID;
@@ -312,7 +313,7 @@ std::vector<DepartmentGroup> Nesting::groups(const std::vector<Position> &positi
     std::vector<DepartmentGroup> nodes;
     nodes.reserve(k);
     for (size_t d = 0; d < k; ++d)
-        nodes.emplace_back(listed.names[d], EmployeeDirectory::sorted(std::move(listed.members[d])));
+        nodes.emplace_back(listed.names[d], EmployeeDirectory::sorted(std::move(listed.members[d]), m_keys));
     // Children come after their parent in `order`, so walking it backwards finishes every
     // subtree before it moves into its parent.
     for (size_t i = order.size(); i-- > 0;) {

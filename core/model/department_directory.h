@@ -1,5 +1,6 @@
 #pragma once
 
+#include "core/model/employee_directory.h"
 #include "core/model/organization.h"
 
 #include <cstddef>
@@ -40,16 +41,18 @@ std::string departmentName(std::string_view department);
 // of it in `allPositions` reaches that listed department first when walking up its primary
 // managers (through unlisted departments and its own). Roots and children are in plain name
 // order. `allPositions` is the whole organization with unique ids (the first of a repeated id
-// is used). Never fails; linear in the positions plus the sorting of each department.
-std::vector<DepartmentGroup> groups(const std::vector<Position> &positions, const std::vector<Position> &allPositions);
+// is used). Never fails; linear in the positions plus the sorting of each department, which
+// takes the sort keys from `keys` when given.
+std::vector<DepartmentGroup> groups(const std::vector<Position> &positions, const std::vector<Position> &allPositions,
+                                    EmployeeDirectory::SortKeys *keys = nullptr);
 
 // `groups` for many lists of positions of one organization, such as one list per site: the
 // managers are looked up once, and lists of the same departments share one nesting, so a
 // department present at every site costs its positions once rather than once per site.
 class Nesting {
 public:
-    explicit Nesting(const std::vector<Position> &allPositions);
-    // The same as groups(positions, allPositions).
+    explicit Nesting(const std::vector<Position> &allPositions, EmployeeDirectory::SortKeys *keys = nullptr);
+    // The same as groups(positions, allPositions, keys).
     std::vector<DepartmentGroup> groups(const std::vector<Position> &positions);
 
 private:
@@ -58,6 +61,7 @@ private:
     std::unordered_map<std::string, int> m_departmentIndex;
     // Listed departments (indexes, or -1 for one nobody is in) -> each one's parent among them.
     std::map<std::vector<int>, std::vector<int>> m_parents;
+    EmployeeDirectory::SortKeys *m_keys;
 };
 
 } // namespace DepartmentDirectory

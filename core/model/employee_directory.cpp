@@ -27,17 +27,19 @@ bool isGenerationalSuffix(std::string_view word)
     return std::find(suffixes.begin(), suffixes.end(), core) != suffixes.end();
 }
 
-struct SortKey {
-    bool vacant = false;
-    std::string lastName; // collation key
-    std::string whole;    // collation key
-};
-
-// Person order on keys made by sortKey.
-bool keyedBefore(const SortKey &ka, const Position &a, const SortKey &kb, const Position &b)
+// The text a position sorts by.
+const std::string &sortText(const Position &p)
 {
-    if (ka.vacant != kb.vacant)
-        return kb.vacant;
+    return p.employee ? p.employee->name : p.jobTitle();
+}
+
+// Person order on keys made by SortKeys.
+bool keyedBefore(const SortKeys::Keys &ka, const Position &a, const SortKeys::Keys &kb, const Position &b)
+{
+    const bool vacantA = !a.employee.has_value();
+    const bool vacantB = !b.employee.has_value();
+    if (vacantA != vacantB)
+        return vacantB;
     if (ka.lastName != kb.lastName)
         return ka.lastName < kb.lastName;
     if (ka.whole != kb.whole)
@@ -57,40 +59,61 @@ std::string lastName(std::string_view name)
     return parts.empty() ? std::string() : parts.back();
 }
 
+const SortKeys::Keys &SortKeys::of(const std::string &text)
+{
+    const auto found = m_keys.find(text);
+    if (found != m_keys.end())
+        return found->second;
+    Keys keys{Text::localizedStandardKey(lastName(text)), Text::localizedStandardKey(text)};
+    return m_keys.emplace(text, std::move(keys)).first->second;
+}
+
+void SortKeys::trim()
+{
+    if (m_keys.size() > m_limit)
+        m_keys.clear();
+}
+
 namespace {
 
-SortKey sortKey(const Position &p)
+const SortKeys::Keys &keysOf(SortKeys &keys, const Position &p)
 {
-    const std::string &text = p.employee ? p.employee->name : p.jobTitle();
-    return SortKey{!p.employee.has_value(), Text::localizedStandardKey(lastName(text)), Text::localizedStandardKey(text)};
+    return keys.of(sortText(p));
 }
 
 // The person order of `positions` as indices. Stable.
-std::vector<size_t> personOrder(const std::vector<const Position *> &positions)
+std::vector<size_t> personOrder(const std::vector<const Position *> &positions, SortKeys *kept)
 {
     // Collation keys compare bytewise exactly as the collator compares the texts, so the
-    // costly collation runs once per position instead of once per comparison.
-    std::vector<SortKey> keys;
-    keys.reserve(positions.size());
+    // costly collation runs once per text instead of once per comparison.
+    SortKeys local;
+    SortKeys &keys = kept ? *kept : local;
+    keys.trim();
+    std::vector<const SortKeys::Keys *> keyOf;
+    keyOf.reserve(positions.size());
     for (const Position *p : positions)
-        keys.push_back(sortKey(*p));
+        keyOf.push_back(&keysOf(keys, *p));
 
     std::vector<size_t> order(positions.size());
     std::iota(order.begin(), order.end(), size_t{0});
     std::stable_sort(order.begin(), order.end(), [&](size_t a, size_t b) {
-        return keyedBefore(keys[a], *positions[a], keys[b], *positions[b]);
+        return keyedBefore(*keyOf[a], *positions[a], *keyOf[b], *positions[b]);
     });
     return order;
 }
 
 } // namespace
 
-bool before(const Position &a, const Position &b)
+bool before(const Position &a, const Position &b, SortKeys *kept)
 {
-    return keyedBefore(sortKey(a), a, sortKey(b), b);
+    SortKeys local;
+    SortKeys &keys = kept ? *kept : local;
+    keys.trim();
+    const SortKeys::Keys &ka = keysOf(keys, a);
+    return keyedBefore(ka, a, keysOf(keys, b), b);
 }
 
-std::vector<Position> sorted(std::vector<Position> positions)
+std::vector<Position> sorted(std::vector<Position> positions, SortKeys *keys)
 {
     if (positions.size() < 2)
         return positions;
@@ -100,18 +123,18 @@ std::vector<Position> sorted(std::vector<Position> positions)
         pointers.push_back(&p);
     std::vector<Position> result;
     result.reserve(positions.size());
-    for (size_t index : personOrder(pointers))
+    for (size_t index : personOrder(pointers, keys))
         result.push_back(std::move(positions[index]));
     return result;
 }
 
-std::vector<const Position *> sorted(std::vector<const Position *> positions)
+std::vector<const Position *> sorted(std::vector<const Position *> positions, SortKeys *keys)
 {
     if (positions.size() < 2)
         return positions;
     std::vector<const Position *> result;
     result.reserve(positions.size());
-    for (size_t index : personOrder(positions))
+    for (size_t index : personOrder(positions, keys))
         result.push_back(positions[index]);
     return result;
 }

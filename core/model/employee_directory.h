@@ -2,8 +2,10 @@
 
 #include "core/model/organization.h"
 
+#include <cstddef>
 #include <string>
 #include <string_view>
+#include <unordered_map>
 #include <vector>
 
 // The one order in which people appear in lists: occupied positions by the person's last
@@ -15,13 +17,40 @@ namespace EmployeeDirectory {
 // Empty for a blank name.
 std::string lastName(std::string_view name);
 
+// Collation keys kept from one sort to the next, per name or job title: a list sorted again
+// after an edit collates only the texts it has not seen. Holds the texts of the largest sort
+// plus up to `limit` others; not shared between threads.
+class SortKeys {
+public:
+    struct Keys {
+        std::string lastName; // collation key
+        std::string whole;    // collation key
+    };
+
+    explicit SortKeys(std::size_t limit = 1 << 16)
+        : m_limit(limit)
+    {
+    }
+    // Made now or kept from before; valid until the next trim.
+    const Keys &of(const std::string &text);
+    // Forgets everything once more than the limit is kept. Call between sorts, never while
+    // keys are in use.
+    void trim();
+    std::size_t size() const { return m_keys.size(); }
+
+private:
+    std::unordered_map<std::string, Keys> m_keys;
+    std::size_t m_limit;
+};
+
 // The same positions in person order: occupied first; then last name, whole name (job title
 // for a vacancy), both in the localized standard order; then id in plain order. Stable.
-// Sort keys are computed once per position: n log n on a 20,000-position district.
-std::vector<Position> sorted(std::vector<Position> positions);
+// Sort keys are computed once per text (or taken from `keys`): n log n on a 20,000-position
+// district.
+std::vector<Position> sorted(std::vector<Position> positions, SortKeys *keys = nullptr);
 // The same order for positions held elsewhere, without copying them.
-std::vector<const Position *> sorted(std::vector<const Position *> positions);
+std::vector<const Position *> sorted(std::vector<const Position *> positions, SortKeys *keys = nullptr);
 // Whether `a` comes before `b` in that order: for placing a few positions among sorted ones.
-bool before(const Position &a, const Position &b);
+bool before(const Position &a, const Position &b, SortKeys *keys = nullptr);
 
 } // namespace EmployeeDirectory

@@ -8,9 +8,12 @@
 
 #include <QItemSelectionModel>
 #include <QPushButton>
+#include <QScrollBar>
 #include <QSignalSpy>
 #include <QTest>
 #include <QTreeView>
+
+#include <functional>
 
 using namespace SidebarTest;
 
@@ -221,6 +224,16 @@ std::vector<std::string> shownRows(const OrganizationSidebar &sidebar)
     return rows;
 }
 
+// Closes the top-level group with that expansion key, as the user's click on its arrow does.
+void closeTopGroup(OrganizationSidebar &sidebar, const std::string &key)
+{
+    for (int row = 0; row < sidebar.model()->rowCount(); ++row) {
+        const QModelIndex index = sidebar.model()->index(row, 0);
+        if (!key.empty() && sidebar.model()->node(index)->key == key)
+            sidebar.treeView()->collapse(index);
+    }
+}
+
 // What the view shows down its first screen: the row at each height, as a click would find it.
 std::vector<std::string> rowsOnScreen(const OrganizationSidebar &sidebar)
 {
@@ -255,13 +268,7 @@ TEST(SidebarUpdates, RowsAfterEachEditEqualAFreshSidebar)
         kept.setSelection(selectedID);
         // One group closed, as the user's click on its arrow closes it.
         const std::string closed = large && mode != SidebarMode::none ? kept.model()->node(kept.model()->index(1, 0))->key : "";
-        const auto closeGroup = [&](OrganizationSidebar &sidebar) {
-            for (int row = 0; row < sidebar.model()->rowCount(); ++row) {
-                const QModelIndex index = sidebar.model()->index(row, 0);
-                if (!closed.empty() && sidebar.model()->node(index)->key == closed)
-                    sidebar.treeView()->collapse(index);
-            }
-        };
+        const auto closeGroup = [&](OrganizationSidebar &sidebar) { closeTopGroup(sidebar, closed); };
         closeGroup(kept);
         for (int edit = 0; edit < 120; ++edit) {
             RandomEdits::apply(archive, random);
@@ -277,6 +284,84 @@ TEST(SidebarUpdates, RowsAfterEachEditEqualAFreshSidebar)
             ASSERT_EQ(rowsOnScreen(kept), rowsOnScreen(fresh)) << "seed " << seed << ", edit " << edit << ", " << mode;
             const QModelIndex selected = kept.treeView()->selectionModel()->currentIndex();
             EXPECT_EQ(selected, kept.indexOfPosition(selectedID));
+        }
+    }
+}
+
+// Each kind of edit the window makes, and its undo, in every grouping: the sidebar that
+// follows shows the rows, open groups and selection of one made anew, laid out alike. In the
+// flat list the rows of the people that changed go and come, and in groups a renamed or
+// emptied position's row moves within its group: nothing is laid out anew, and the flat list
+// stays on the rows it showed.
+TEST(SidebarUpdates, EachKindOfEditAndItsUndoEqualAFreshSidebar)
+{
+    std::mt19937 random(7);
+    const std::vector<Position> district = RandomEdits::district(random, 150).organization.positions;
+    const auto edited = [&](const std::function<void(std::vector<Position> &)> &edit) {
+        std::vector<Position> positions = district;
+        edit(positions);
+        return positions;
+    };
+    const std::string selectedID = district[40].id;
+    // The first five move a row within its group in every grouping.
+    const std::vector<std::pair<std::string, std::vector<Position>>> edits{
+        {"rename to the end", edited([](auto &p) { p[40].employee->name = "Zora Zylstra"; })},
+        {"rename to the start", edited([](auto &p) { p[40].employee->name = "Aaron Aab"; })},
+        {"rename in place", edited([](auto &p) { p[40].employee->name += "x"; })},
+        {"make vacant", edited([](auto &p) { p[40].employee.reset(); })},
+        {"new job title", edited([](auto &p) { p[40].setJobTitle("Aardvark Keeper"); })},
+        {"delete", edited([](auto &p) { p.erase(p.begin() + 41); })},
+        {"delete the first", edited([](auto &p) { p.erase(p.begin()); })},
+        {"delete several", edited([](auto &p) { p.erase(p.begin() + 60, p.begin() + 66); })},
+        {"add", edited([](auto &p) { p.insert(p.begin() + 70, SidebarTest::staff("N1", "Mo Mid", "Data", "Site 1", "P3")); })},
+        {"add at the end", edited([](auto &p) { p.push_back(SidebarTest::staff("N2", "", "Data", "Site 9", "P3")); })},
+        {"new site and department", edited([](auto &p) { p[40].location = "Site 7", p[41].department = "Art"; })},
+        {"new manager", edited([](auto &p) { p[90].managerID = p[2].id; })},
+    };
+    for (const std::string &mode : SidebarMode::all()) {
+        OrganizationSidebar kept;
+        kept.setGrouping(mode);
+        kept.setPositions(district);
+        kept.resize(300, 500);
+        kept.show();
+        kept.setSelection(selectedID);
+        // One group closed, as the user's click on its arrow closes it.
+        const std::string closed = mode != SidebarMode::none ? kept.model()->node(kept.model()->index(1, 0))->key : "";
+        const auto closeGroup = [&](OrganizationSidebar &sidebar) { closeTopGroup(sidebar, closed); };
+        closeGroup(kept);
+        QScrollBar &scroll = *kept.treeView()->verticalScrollBar();
+        kept.treeView()->scrollTo(kept.indexOfPosition(selectedID), QAbstractItemView::PositionAtTop);
+        const SidebarExpansion expansion = kept.expansion();
+        // Each edit, then its undo.
+        for (size_t e = 0; e < edits.size(); ++e) {
+            const auto &[name, positions] = edits[e];
+            for (const std::vector<Position> *shown : {&positions, &district}) {
+                QSignalSpy resets(kept.model(), &QAbstractItemModel::modelReset);
+                QSignalSpy relaidOut(kept.model(), &QAbstractItemModel::layoutChanged);
+                const int scrolled = scroll.value();
+                kept.setPositions(*shown);
+                QCoreApplication::processEvents();
+                OrganizationSidebar fresh;
+                fresh.setGrouping(mode);
+                fresh.setPositions(*shown);
+                closeGroup(fresh);
+                fresh.setSelection(selectedID);
+                fresh.resize(300, 500);
+                fresh.show();
+                QCoreApplication::processEvents();
+                fresh.treeView()->verticalScrollBar()->setValue(scroll.value());
+                const std::string step = mode + ", " + name + (shown == &district ? " undone" : "");
+                ASSERT_EQ(shownRows(kept), shownRows(fresh)) << step;
+                if (mode == SidebarMode::none) {
+                    EXPECT_LE(std::abs(scroll.value() - scrolled), 6) << step;
+                }
+                EXPECT_EQ(rowsOnScreen(kept), rowsOnScreen(fresh)) << step;
+                EXPECT_EQ(kept.treeView()->selectionModel()->currentIndex(), kept.indexOfPosition(selectedID)) << step;
+                EXPECT_EQ(kept.expansion().exceptions(), expansion.exceptions()) << step;
+                if (mode == SidebarMode::none || e < 5) {
+                    EXPECT_EQ(resets.count() + relaidOut.count(), 0) << step;
+                }
+            }
         }
     }
 }

@@ -123,3 +123,24 @@ TEST(PersonOrder, AgreesWithPairwiseComparison)
     for (size_t i = 1; i < sorted.size(); ++i)
         EXPECT_FALSE(before(sorted[i], sorted[i - 1])) << sorted[i - 1].id << " / " << sorted[i].id;
 }
+
+// Keys kept from sort to sort, past their limit and with a person named as a vacancy's job
+// title, order each list as keys made anew do.
+TEST(PersonOrder, KeptKeysOrderAsNewOnes)
+{
+    const char *words[] = {"Lee", "lée", "Zoë", "O", "Ö", "10", "9", "Ann", "Jr."};
+    std::mt19937 random(11);
+    std::uniform_int_distribution<size_t> pick(0, std::size(words) - 1);
+    EmployeeDirectory::SortKeys kept(12);
+    for (int round = 0; round < 20; ++round) {
+        std::vector<Position> input;
+        for (int i = 0; i < 30; ++i) {
+            const std::string name = std::string(words[pick(random)]) + " " + words[pick(random)];
+            input.push_back(i % 4 ? person("p" + std::to_string(i), name) : vacancy("v" + std::to_string(i), name));
+        }
+        EXPECT_EQ(idsOf(EmployeeDirectory::sorted(input, &kept)), idsOf(EmployeeDirectory::sorted(input))) << round;
+        EXPECT_LE(kept.size(), 12u + input.size());
+        for (size_t i = 1; i < input.size(); ++i)
+            EXPECT_EQ(EmployeeDirectory::before(input[i - 1], input[i], &kept), before(input[i - 1], input[i])) << round;
+    }
+}
