@@ -15,6 +15,7 @@
 #include <chrono>
 #include <cstdint>
 #include <functional>
+#include <future>
 #include <memory>
 #include <mutex>
 #include <optional>
@@ -126,7 +127,7 @@ private:
 
     // The dotted routes of a layout: all of them, or the first ones while more are coming.
     struct RouteState {
-        std::vector<DottedRoute> routes;
+        std::shared_ptr<const std::vector<DottedRoute>> routes;
         bool pending = false;
     };
     using RouteSource = std::function<RouteState(const ChartLayout &)>;
@@ -155,13 +156,22 @@ private:
         std::unordered_set<std::string> managersWithReports;
         bool membersAreTheCards = false;
         bool linksNoSheets = false;
+        bool cardsToCount = false; // presentation's counts, left to collectMembers
 
         void project(Organization scoped, const OrganizationArchive &archive, const std::set<std::string> &collapsed,
                      const std::set<std::string> &expandedGroups, const ChartPrintSettings &settings);
-        void collectMembers(const OrganizationArchive &archive, bool namesShown);
+        // The presentation of validated cards.
+        void present(Organization visible, const ChartPrintSettings &settings);
+        // `counted`: the presentation's counts, which a group's card waits for.
+        void collectMembers(const OrganizationArchive &archive, bool namesShown, const std::future<void> &counted);
         void collectManagersWithReports();
         void collectLinkedSheets(const OrganizationArchive &archive, const std::string &sheetID);
     };
+
+    // Files the cards of a new layout for painting on another thread, as the window paints
+    // right after an edit; asking for them before they are filed waits for them.
+    static void makeGridsAhead(std::shared_ptr<const ChartLayout> layout,
+                               std::shared_ptr<MadeOnce<ChartLayoutGrids>> grids);
 
     // Throws the OrganizationError of the group projection, the presentation or the layout.
     // `previous`, the content of a scene of the same chart with the same settings, lends its
@@ -232,7 +242,8 @@ public:
     //
     // `contentRevision`, when given, is a number that changes with every change of the
     // archive: the same number as last time skips comparing the organization, sheets and
-    // groups, which a window asks about many times per repaint.
+    // groups, which a window asks about many times per repaint, and another number builds
+    // anew without comparing them (the build still keeps what the edit left as it was).
     std::shared_ptr<const ChartScene> snapshot(const OrganizationArchive &archive, const std::string &sheetID,
                                                const std::string &personID, const std::string &department,
                                                const std::set<std::string> &collapsed,
@@ -247,10 +258,15 @@ public:
     bool isRouting() const { return m_job && !m_job->job->isFinished(); }
 
 private:
-    struct Input {
+    // What the scene was built from. The document itself is kept to compare with only when
+    // no content revision stands for it: a copy of 20,000 positions costs an edit milliseconds.
+    struct Document {
         Organization organization;
         std::optional<std::vector<OrganizationSheet>> sheets;
         std::optional<std::vector<PositionGroup>> groups;
+    };
+    struct Input {
+        std::optional<Document> document;
         std::string sheetID;
         std::string personID;
         std::string department;
