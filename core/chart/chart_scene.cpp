@@ -91,15 +91,15 @@ ChartScene::ChartScene(const OrganizationArchive &archive, const std::string &sh
     std::future<void> counted = std::async(apart, [&content = *content] {
         if (content.cardsToCount)
             content.presentation.countCardsShownByName();
+        content.positions.reserve(content.presentation.organization.positions.size());
+        for (const Position &card : content.presentation.organization.positions)
+            content.positions.emplace(card.id, &card);
     });
     std::future<void> collected = std::async(apart, [&content = *content, &archive, &settings, &sheetID, &counted] {
         content.collectMembers(archive, !settings.hideNames, counted);
         content.collectManagersWithReports();
         content.collectLinkedSheets(archive, sheetID);
     });
-    content->positions.reserve(content->presentation.organization.positions.size());
-    for (const Position &card : content->presentation.organization.positions)
-        content->positions.emplace(card.id, &card);
     const Organization &cards = content->presentation.organization;
     if (previous && laidOutAlike(previous->presentation.organization, cards)) {
         content->layout = previous->layout;
