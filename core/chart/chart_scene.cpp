@@ -469,16 +469,20 @@ std::shared_ptr<const ChartScene> ChartSceneCache::snapshot(const OrganizationAr
     unscaled.scalePercent = 1;
 
     const auto sameContent = [&] {
-        if (contentRevision)
-            return m_input->contentRevision == contentRevision;
-        const std::optional<Document> &document = m_input->document;
-        return document && document->organization == archive.organization && document->sheets == archive.sheets &&
-               document->groups == archive.groups;
+        if (contentRevision && m_input->contentRevision == contentRevision)
+            return true;
+        const Document &document = m_input->document;
+        return document.organization == archive.organization && document.sheets == archive.sheets &&
+               document.groups == archive.groups;
     };
-    const bool unchanged = m_scene && m_input && sameContent() &&
-                           m_input->sheetID == sheetID && m_input->personID == personID &&
+    const bool unchanged = m_scene && m_input && m_input->sheetID == sheetID && m_input->personID == personID &&
                            m_input->department == department && m_input->collapsed == collapsed &&
-                           m_input->expandedGroups == expandedGroups && m_input->settings == unscaled;
+                           m_input->expandedGroups == expandedGroups && m_input->settings == unscaled &&
+                           sameContent();
+    // Another number for the same content (the document's paper or name changed) is
+    // compared once, not at every repaint.
+    if (unchanged)
+        m_input->contentRevision = contentRevision;
     if (unchanged && !m_scene->routesPending())
         return m_scene;
     if (unchanged) {
@@ -513,11 +517,7 @@ std::shared_ptr<const ChartScene> ChartSceneCache::snapshot(const OrganizationAr
             return routesFor(key);
         },
         m_scene && m_input && m_input->settings == unscaled ? m_scene->m_content.get() : nullptr, m_layoutMemo));
-    std::optional<Document> document;
-    if (!contentRevision)
-        document = Document{archive.organization, archive.sheets, archive.groups};
-    m_input = Input{std::move(document), sheetID, personID, department, collapsed, expandedGroups, unscaled,
-                    contentRevision};
+    keepInput(archive, sheetID, personID, department, collapsed, expandedGroups, unscaled, contentRevision);
     // A scene that keeps the cards' places keeps the routes: what it draws of them so far too.
     if (m_scene && m_scene->m_content->layout == scene->m_content->layout)
         scene->m_earlierInk = m_scene->inkToExtend();
@@ -533,6 +533,28 @@ std::shared_ptr<const ChartScene> ChartSceneCache::snapshot(const OrganizationAr
     else if (!jobRoutes(*key))
         startJob(std::move(key));
     return m_scene;
+}
+
+void ChartSceneCache::keepInput(const OrganizationArchive &archive, const std::string &sheetID,
+                                const std::string &personID, const std::string &department,
+                                const std::set<std::string> &collapsed, const std::set<std::string> &expandedGroups,
+                                const ChartPrintSettings &settings, std::optional<uint64_t> contentRevision)
+{
+    if (!m_input)
+        m_input.emplace();
+    Input &input = *m_input;
+    // Assigned over the last document, not copied anew: the strings of positions much as
+    // they were fit where they are, so an edit of 20,000 positions allocates next to nothing.
+    input.document.organization = archive.organization;
+    input.document.sheets = archive.sheets;
+    input.document.groups = archive.groups;
+    input.sheetID = sheetID;
+    input.personID = personID;
+    input.department = department;
+    input.collapsed = collapsed;
+    input.expandedGroups = expandedGroups;
+    input.settings = settings;
+    input.contentRevision = contentRevision;
 }
 
 namespace {

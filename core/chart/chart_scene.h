@@ -242,8 +242,7 @@ public:
     //
     // `contentRevision`, when given, is a number that changes with every change of the
     // archive: the same number as last time skips comparing the organization, sheets and
-    // groups, which a window asks about many times per repaint, and another number builds
-    // anew without comparing them (the build still keeps what the edit left as it was).
+    // groups, which a window asks about many times per repaint.
     std::shared_ptr<const ChartScene> snapshot(const OrganizationArchive &archive, const std::string &sheetID,
                                                const std::string &personID, const std::string &department,
                                                const std::set<std::string> &collapsed,
@@ -258,15 +257,14 @@ public:
     bool isRouting() const { return m_job && !m_job->job->isFinished(); }
 
 private:
-    // What the scene was built from. The document itself is kept to compare with only when
-    // no content revision stands for it: a copy of 20,000 positions costs an edit milliseconds.
+    // What the scene was built from.
     struct Document {
         Organization organization;
         std::optional<std::vector<OrganizationSheet>> sheets;
         std::optional<std::vector<PositionGroup>> groups;
     };
     struct Input {
-        std::optional<Document> document;
+        Document document;
         std::string sheetID;
         std::string personID;
         std::string department;
@@ -280,6 +278,10 @@ private:
         std::chrono::milliseconds wait;
     };
 
+    void keepInput(const OrganizationArchive &archive, const std::string &sheetID, const std::string &personID,
+                   const std::string &department, const std::set<std::string> &collapsed,
+                   const std::set<std::string> &expandedGroups, const ChartPrintSettings &settings,
+                   std::optional<uint64_t> contentRevision);
     ChartScene::RouteState routesFor(const std::shared_ptr<const DottedRoutingKey> &key);
     bool jobRoutes(const DottedRoutingKey &key) const;
     void startJob(std::shared_ptr<const DottedRoutingKey> key);
