@@ -10,6 +10,7 @@
 #include <future>
 #include <mutex>
 #include <thread>
+#include <tuple>
 #include <string_view>
 
 namespace {
@@ -58,15 +59,19 @@ const std::vector<PositionGroup> &groupsOf(const OrganizationArchive &archive)
 
 // Whether hiding the collapsed subtrees and projecting the groups give `scoped` back as it
 // is: nothing is hidden, there are no groups, no callout is missing, and it is valid (so
-// no dotted line names a missing position, which hiding would drop).
-bool projectsToItself(const Organization &scoped, const std::set<std::string> &collapsed,
-                      const std::vector<PositionGroup> &groups)
+// no dotted line names a missing position, which hiding would drop). The last is left to
+// isValid.
+bool projectsToItselfIfValid(const Organization &scoped, const std::set<std::string> &collapsed,
+                             const std::vector<PositionGroup> &groups)
 {
-    if (!groups.empty() || scoped.countShown(collapsed) != scoped.positions.size() ||
-        !ReportingCallouts::complete(scoped))
-        return false;
+    return groups.empty() && scoped.countShown(collapsed) == scoped.positions.size() &&
+           ReportingCallouts::complete(scoped);
+}
+
+bool isValid(const Organization &organization)
+{
     try {
-        scoped.validate();
+        organization.validate();
     } catch (const OrganizationError &) {
         return false;
     }
@@ -81,25 +86,31 @@ ChartScene::ChartScene(const OrganizationArchive &archive, const std::string &sh
                        const RouteSource &routeSource, const Content *previous, ChartLayoutMemo &layoutMemo)
 {
     auto content = std::make_shared<Content>();
-    content->project(focusedOn(archive.organizationIn(sheetID), personID, department), archive, collapsed,
-                     expandedGroups, settings);
-    // What the cards stand for is worked out on other threads while this one lays them out:
-    // all read the projection and write apart.
-    const std::launch apart = content->presentation.organization.positions.size() >= threadsFrom
-                                  ? std::launch::async
-                                  : std::launch::deferred;
-    std::future<void> counted = std::async(apart, [&content = *content] {
-        if (content.cardsToCount)
-            content.presentation.countCardsShownByName();
-        content.positions.reserve(content.presentation.organization.positions.size());
-        for (const Position &card : content.presentation.organization.positions)
-            content.positions.emplace(card.id, &card);
-    });
-    std::future<void> collected = std::async(apart, [&content = *content, &archive, &settings, &sheetID, &counted] {
-        content.collectMembers(archive, !settings.hideNames, counted);
-        content.collectManagersWithReports();
-        content.collectLinkedSheets(archive, sheetID);
-    });
+    Organization scoped = focusedOn(archive.organizationIn(sheetID), personID, department);
+    const std::launch apart = scoped.positions.size() >= threadsFrom ? std::launch::async : std::launch::deferred;
+    // A chart with names shown is mostly its organization as it is: its cards are then
+    // checked on another thread while the rest is made of them, and cards that fail are
+    // projected again as any other chart's, which refuses them.
+    const bool unchecked = !settings.hideNames && projectsToItselfIfValid(scoped, collapsed, groupsOf(archive));
+    if (unchecked) {
+        content->present(std::move(scoped), settings);
+        content->scopedOrganization = content->visibleOrganization = &content->presentation.organization;
+    } else {
+        content->project(std::move(scoped), archive, collapsed, expandedGroups, settings);
+    }
+    std::future<bool> valid = std::async(unchecked ? apart : std::launch::deferred,
+                                         [&cards = content->presentation.organization, unchecked] {
+                                             return !unchecked || isValid(cards);
+                                         });
+    auto [counted, collected] = content->collectApart(apart, archive, settings, sheetID);
+    if (!valid.get()) {
+        collected = {}; // waits for what reads the cards
+        counted = {};
+        Organization again = std::move(content->presentation.organization);
+        content = std::make_shared<Content>();
+        content->project(std::move(again), archive, collapsed, expandedGroups, settings);
+        std::tie(counted, collected) = content->collectApart(apart, archive, settings, sheetID);
+    }
     const Organization &cards = content->presentation.organization;
     if (previous && laidOutAlike(previous->presentation.organization, cards)) {
         content->layout = previous->layout;
@@ -224,11 +235,30 @@ ChartScene::~ChartScene()
         releaseElsewhere(std::move(m_routes));
 }
 
+std::pair<std::shared_future<void>, std::future<void>>
+ChartScene::Content::collectApart(std::launch apart, const OrganizationArchive &archive,
+                                  const ChartPrintSettings &settings, const std::string &sheetID)
+{
+    std::shared_future<void> counted = std::async(apart, [this] {
+                                           if (cardsToCount)
+                                               presentation.countCardsShownByName();
+                                           positions.reserve(presentation.organization.positions.size());
+                                           for (const Position &card : presentation.organization.positions)
+                                               positions.emplace(card.id, &card);
+                                       }).share();
+    std::future<void> collected = std::async(apart, [this, &archive, &settings, &sheetID, counted] {
+        collectMembers(archive, !settings.hideNames, counted);
+        collectManagersWithReports();
+        collectLinkedSheets(archive, sheetID);
+    });
+    return {std::move(counted), std::move(collected)};
+}
+
 void ChartScene::Content::project(Organization scoped, const OrganizationArchive &archive,
                                   const std::set<std::string> &collapsed, const std::set<std::string> &expandedGroups,
                                   const ChartPrintSettings &settings)
 {
-    if (!projectsToItself(scoped, collapsed, groupsOf(archive))) {
+    if (!projectsToItselfIfValid(scoped, collapsed, groupsOf(archive)) || !isValid(scoped)) {
         ownScoped = std::move(scoped);
         ownVisible = PositionGroup::project(ownScoped.hidingDescendants(collapsed), groupsOf(archive), expandedGroups);
         present(ownVisible, settings);
@@ -258,7 +288,7 @@ void ChartScene::Content::present(Organization visible, const ChartPrintSettings
 }
 
 void ChartScene::Content::collectMembers(const OrganizationArchive &archive, bool namesShown,
-                                         const std::future<void> &counted)
+                                         const std::shared_future<void> &counted)
 {
     members.reserve(presentation.organization.positions.size());
     if (namesShown) {

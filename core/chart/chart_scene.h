@@ -162,8 +162,16 @@ private:
                      const std::set<std::string> &expandedGroups, const ChartPrintSettings &settings);
         // The presentation of validated cards.
         void present(Organization visible, const ChartPrintSettings &settings);
+        // What the cards stand for, worked out on other threads (`apart`) while the caller
+        // lays them out: the presentation's counts with the card lookup, then the rest. All
+        // read the projection and write apart.
+        std::pair<std::shared_future<void>, std::future<void>> collectApart(std::launch apart,
+                                                                            const OrganizationArchive &archive,
+                                                                            const ChartPrintSettings &settings,
+                                                                            const std::string &sheetID);
         // `counted`: the presentation's counts, which a group's card waits for.
-        void collectMembers(const OrganizationArchive &archive, bool namesShown, const std::future<void> &counted);
+        void collectMembers(const OrganizationArchive &archive, bool namesShown,
+                            const std::shared_future<void> &counted);
         void collectManagersWithReports();
         void collectLinkedSheets(const OrganizationArchive &archive, const std::string &sheetID);
     };
