@@ -277,7 +277,8 @@ void ChartScene::Content::project(Organization scoped, const OrganizationArchive
 
 void ChartScene::Content::present(Organization visible, const ChartPrintSettings &settings)
 {
-    // The group projection validates what the presentation and the layout are given.
+    // What the presentation and the layout are given is valid: checked by the group
+    // projection or project(), or beside the other parts before any layout.
     if (settings.hideNames) {
         presentation = ChartPrintPresentation(std::move(visible), settings, ChartPrintPresentation::Validated{});
         return;
