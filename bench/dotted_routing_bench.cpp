@@ -137,6 +137,35 @@ void sceneAfterRename(benchmark::State &state)
     }
 }
 
+// One edit and its undo, in turn, on the itinerant district as a window sees them (lines
+// routed on a worker, each content numbered): 0 renames a person, 1 makes a position vacant
+// (both leave the cards in place), 2 deletes a leaf (the cards move).
+void sceneAfterEdit(benchmark::State &state)
+{
+    const int size = static_cast<int>(state.range(0));
+    const OrganizationArchive before =
+        OrganizationArchive::make("District", BenchDistrict::plainItinerantDistrict(size));
+    OrganizationArchive after = before;
+    const std::string leaf = BenchDistrict::occupiedLeaf(before.organization);
+    auto &positions = after.organization.positions;
+    const auto edited = std::find_if(positions.begin(), positions.end(), [&](const Position &p) { return p.id == leaf; });
+    switch (state.range(1)) {
+    case 0: edited->employee->name += " Renamed"; break;
+    case 1: edited->employee.reset(); break;
+    default: positions.erase(edited); break;
+    }
+    const ChartPrintSettings settings;
+    ChartSceneCache cache;
+    cache.routeInBackground([] {}, std::chrono::milliseconds(0));
+    uint64_t revision = 1;
+    cache.snapshot(before, "", "", "", {}, {}, settings, revision);
+    for (auto _ : state) {
+        ++revision;
+        const OrganizationArchive &shown = revision % 2 ? before : after;
+        benchmark::DoNotOptimize(cache.snapshot(shown, "", "", "", {}, {}, settings, revision).get());
+    }
+}
+
 // Redrawing with unchanged inputs: one comparison of the document with the last one.
 void sceneUnchanged(benchmark::State &state)
 {
@@ -317,6 +346,10 @@ BENCHMARK(sceneShown)
     ->ArgNames({"positions", "pageBalanced"})
     ->Unit(benchmark::kMillisecond);
 BENCHMARK(sceneAfterRename)->Arg(1000)->Arg(5000)->Unit(benchmark::kMillisecond);
+BENCHMARK(sceneAfterEdit)
+    ->ArgsProduct({{20000}, {0, 1, 2}})
+    ->ArgNames({"positions", "edit"})
+    ->Unit(benchmark::kMillisecond);
 BENCHMARK(sceneUnchanged)->Arg(1000)->Arg(5000)->Unit(benchmark::kMillisecond);
 BENCHMARK(ink)->Arg(1000)->Arg(5000)->Unit(benchmark::kMillisecond);
 BENCHMARK(firstLineShown)

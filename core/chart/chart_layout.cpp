@@ -5,12 +5,20 @@
 
 #include <algorithm>
 #include <cmath>
+#include <future>
 #include <iterator>
 #include <string_view>
 #include <unordered_map>
 #include <unordered_set>
 
 namespace ChartLayoutEngine {
+
+namespace {
+
+// Cards from which starting a thread for the connectors pays.
+constexpr size_t connectorsApartFrom = 2000;
+
+} // namespace
 
 double Metrics::effectiveHeight(const Position &position) const
 {
@@ -128,6 +136,10 @@ ChartLayout assemble(const Organization &organization, const Tree &tree, const M
 {
     const auto &positions = organization.positions;
     ChartLayout layout;
+    // A large chart's connectors are drawn on another thread while its cards and lines are listed.
+    std::future<std::vector<ChartSegment>> segments =
+        std::async(positions.size() >= connectorsApartFrom ? std::launch::async : std::launch::deferred,
+                   [&] { return connectors(organization, tree, metrics, placement); });
     std::vector<uint32_t> placed;
     if (byID) {
         std::copy_if(byID->begin(), byID->end(), std::back_inserter(placed),
@@ -151,7 +163,7 @@ ChartLayout assemble(const Organization &organization, const Tree &tree, const M
             layout.edges.push_back({dotted, p.id, true});
     }
 
-    layout.primarySegments = connectors(organization, tree, metrics, placement);
+    layout.primarySegments = segments.get();
     const Rect &b = placement.bounds;
     if (!b.isNull())
         layout.size = {std::max(b.maxX() + metrics.margin, 320.0), std::max(b.maxY() + metrics.margin, 240.0)};

@@ -201,17 +201,22 @@ ChartPrintPresentation::ChartPrintPresentation(Organization input, const ChartPr
 {
     Organization org = std::move(input).withReportingCallouts();
     if (!settings.hideNames) {
-        positionIDs.reserve(org.positions.size());
-        vacantCounts.reserve(org.positions.size());
-        for (const Position &p : org.positions) {
-            if (p.groupMemberCount)
-                counts[p.id] = *p.groupMemberCount;
-            positionIDs[p.id] = p.id;
-            vacantCounts[p.id] = p.employee ? 0 : 1;
-        }
         organization = std::move(org);
+        countCardsShownByName();
         return;
     }
     TitleCollapser(org, settings, *this).run();
     organization.validate();
+}
+
+void ChartPrintPresentation::countCardsShownByName()
+{
+    positionIDs.reserve(organization.positions.size());
+    vacantCounts.reserve(organization.positions.size());
+    for (const Position &p : organization.positions) {
+        if (p.groupMemberCount)
+            counts[p.id] = *p.groupMemberCount;
+        positionIDs[p.id] = p.id;
+        vacantCounts[p.id] = p.employee ? 0 : 1;
+    }
 }

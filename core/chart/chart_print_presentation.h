@@ -28,5 +28,10 @@ struct ChartPrintPresentation {
     struct Validated {};
     ChartPrintPresentation(Organization organization, const ChartPrintSettings &settings, Validated);
 
+    // With names shown every position of `organization`, callouts added, is a card of its
+    // own: this fills the counts and ids from it. Apart from the constructors so that a
+    // chart can lay the cards out meanwhile.
+    void countCardsShownByName();
+
     bool operator==(const ChartPrintPresentation &) const = default;
 };

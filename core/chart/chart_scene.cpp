@@ -7,8 +7,10 @@
 #include <algorithm>
 #include <atomic>
 #include <condition_variable>
+#include <future>
 #include <mutex>
 #include <thread>
+#include <tuple>
 #include <string_view>
 
 namespace {
@@ -27,6 +29,9 @@ Organization focusedOn(Organization organization, const std::string &personID, c
     }
     return organization.focused(ids);
 }
+
+// Cards from which building a scene's parts on threads of their own pays.
+constexpr size_t threadsFrom = 2000;
 
 // Whether two organizations get the same layout: it reads of each card only what is compared
 // here, and the callout a card without one gets follows from its managers, compared too.
@@ -54,15 +59,19 @@ const std::vector<PositionGroup> &groupsOf(const OrganizationArchive &archive)
 
 // Whether hiding the collapsed subtrees and projecting the groups give `scoped` back as it
 // is: nothing is hidden, there are no groups, no callout is missing, and it is valid (so
-// no dotted line names a missing position, which hiding would drop).
-bool projectsToItself(const Organization &scoped, const std::set<std::string> &collapsed,
-                      const std::vector<PositionGroup> &groups)
+// no dotted line names a missing position, which hiding would drop). The last is left to
+// isValid.
+bool projectsToItselfIfValid(const Organization &scoped, const std::set<std::string> &collapsed,
+                             const std::vector<PositionGroup> &groups)
 {
-    if (!groups.empty() || scoped.countShown(collapsed) != scoped.positions.size() ||
-        !ReportingCallouts::complete(scoped))
-        return false;
+    return groups.empty() && scoped.countShown(collapsed) == scoped.positions.size() &&
+           ReportingCallouts::complete(scoped);
+}
+
+bool isValid(const Organization &organization)
+{
     try {
-        scoped.validate();
+        organization.validate();
     } catch (const OrganizationError &) {
         return false;
     }
@@ -77,11 +86,31 @@ ChartScene::ChartScene(const OrganizationArchive &archive, const std::string &sh
                        const RouteSource &routeSource, const Content *previous, ChartLayoutMemo &layoutMemo)
 {
     auto content = std::make_shared<Content>();
-    content->project(focusedOn(archive.organizationIn(sheetID), personID, department), archive, collapsed,
-                     expandedGroups, settings);
-    content->positions.reserve(content->presentation.organization.positions.size());
-    for (const Position &card : content->presentation.organization.positions)
-        content->positions.emplace(card.id, &card);
+    Organization scoped = focusedOn(archive.organizationIn(sheetID), personID, department);
+    const std::launch apart = scoped.positions.size() >= threadsFrom ? std::launch::async : std::launch::deferred;
+    // A chart with names shown is mostly its organization as it is: its cards are then
+    // checked on another thread while the rest is made of them, and cards that fail are
+    // projected again as any other chart's, which refuses them.
+    const bool unchecked = !settings.hideNames && projectsToItselfIfValid(scoped, collapsed, groupsOf(archive));
+    if (unchecked) {
+        content->present(std::move(scoped), settings);
+        content->scopedOrganization = content->visibleOrganization = &content->presentation.organization;
+    } else {
+        content->project(std::move(scoped), archive, collapsed, expandedGroups, settings);
+    }
+    std::future<bool> valid = std::async(unchecked ? apart : std::launch::deferred,
+                                         [&cards = content->presentation.organization, unchecked] {
+                                             return !unchecked || isValid(cards);
+                                         });
+    auto [counted, collected] = content->collectApart(apart, archive, settings, sheetID);
+    if (!valid.get()) {
+        collected = {}; // waits for what reads the cards
+        counted = {};
+        Organization again = std::move(content->presentation.organization);
+        content = std::make_shared<Content>();
+        content->project(std::move(again), archive, collapsed, expandedGroups, settings);
+        std::tie(counted, collected) = content->collectApart(apart, archive, settings, sheetID);
+    }
     const Organization &cards = content->presentation.organization;
     if (previous && laidOutAlike(previous->presentation.organization, cards)) {
         content->layout = previous->layout;
@@ -89,13 +118,13 @@ ChartScene::ChartScene(const OrganizationArchive &archive, const std::string &sh
     } else {
         content->layout = std::make_shared<const ChartLayout>(layoutMemo.layout(cards, settings, true));
         content->layoutGrids = std::make_shared<MadeOnce<ChartLayoutGrids>>();
+        makeGridsAhead(content->layout, content->layoutGrids);
     }
     RouteState routes = routeSource(*content->layout);
-    m_routes = std::make_shared<const std::vector<DottedRoute>>(std::move(routes.routes));
+    m_routes = std::move(routes.routes);
     m_routesPending = routes.pending;
-    content->collectMembers(archive, !settings.hideNames);
-    content->collectManagersWithReports();
-    content->collectLinkedSheets(archive, sheetID);
+    collected.get();
+    counted.get();
     m_content = std::move(content);
 }
 
@@ -107,19 +136,14 @@ ChartScene::ChartScene(std::shared_ptr<const Content> content, std::shared_ptr<c
 
 namespace {
 
-// Whether the releaser below is there: it goes when the program ends, maybe before the last scenes.
-std::atomic<bool> releaserRuns{false};
-
-// Frees what it is given on a thread of its own, oldest first: freeing the tens of
-// thousands of positions of a large chart takes milliseconds a window's edit should not wait.
-class Releaser {
+// Runs what it is given on a thread of its own, oldest first.
+class Worker {
 public:
-    Releaser() : m_thread([this] { run(); }) { releaserRuns = true; }
-    Releaser(const Releaser &) = delete;
-    Releaser &operator=(const Releaser &) = delete;
-    ~Releaser()
+    Worker() : m_thread([this] { run(); }) {}
+    Worker(const Worker &) = delete;
+    Worker &operator=(const Worker &) = delete;
+    ~Worker()
     {
-        releaserRuns = false;
         {
             const std::lock_guard lock(m_mutex);
             m_stopping = true;
@@ -128,11 +152,11 @@ public:
         m_thread.join();
     }
 
-    void release(std::shared_ptr<const void> item)
+    void post(std::function<void()> task)
     {
         {
             const std::lock_guard lock(m_mutex);
-            m_items.push_back(std::move(item));
+            m_tasks.push_back(std::move(task));
         }
         m_woken.notify_one();
     }
@@ -142,33 +166,64 @@ private:
     {
         std::unique_lock lock(m_mutex);
         while (true) {
-            m_woken.wait(lock, [this] { return m_stopping || !m_items.empty(); });
-            if (m_items.empty())
+            m_woken.wait(lock, [this] { return m_stopping || !m_tasks.empty(); });
+            if (m_tasks.empty())
                 return;
-            std::vector<std::shared_ptr<const void>> items = std::move(m_items);
-            m_items.clear();
+            std::vector<std::function<void()>> tasks = std::move(m_tasks);
+            m_tasks.clear();
             lock.unlock();
-            items.clear();
+            for (std::function<void()> &task : tasks) {
+                task();
+                task = nullptr; // what it holds goes before the next one runs
+            }
             lock.lock();
         }
     }
 
     std::mutex m_mutex;
     std::condition_variable m_woken;
-    std::vector<std::shared_ptr<const void>> m_items;
+    std::vector<std::function<void()>> m_tasks;
     bool m_stopping = false;
     std::thread m_thread; // last: started once the rest is there
 };
 
-// Freed here instead once the program is ending and the thread is gone.
+// Whether the workers below are there: they go when the program ends, maybe before the last scenes.
+std::atomic<bool> workersRun{false};
+
+// Freeing the tens of thousands of positions of a large chart takes milliseconds a window's
+// edit should not wait, and so does filing a new layout's cards for painting.
+struct Workers {
+    Worker releaser;
+    Worker ahead;
+    Workers() { workersRun = true; }
+    ~Workers() { workersRun = false; }
+};
+
+Workers &workers()
+{
+    static Workers made;
+    return made;
+}
+
+// Freed on the releaser's thread; here instead once the program is ending and it is gone.
 void releaseElsewhere(std::shared_ptr<const void> item)
 {
-    static Releaser releaser;
-    if (releaserRuns)
-        releaser.release(std::move(item));
+    Workers &w = workers();
+    if (workersRun)
+        w.releaser.post([item = std::move(item)] {});
 }
 
 } // namespace
+
+void ChartScene::makeGridsAhead(std::shared_ptr<const ChartLayout> layout,
+                                std::shared_ptr<MadeOnce<ChartLayoutGrids>> grids)
+{
+    Workers &w = workers();
+    if (workersRun)
+        w.ahead.post([layout = std::move(layout), grids = std::move(grids)] {
+            grids->get([&] { return ChartLayoutGrids(*layout); });
+        });
+}
 
 ChartScene::~ChartScene()
 {
@@ -180,39 +235,70 @@ ChartScene::~ChartScene()
         releaseElsewhere(std::move(m_routes));
 }
 
+std::pair<std::shared_future<void>, std::future<void>>
+ChartScene::Content::collectApart(std::launch apart, const OrganizationArchive &archive,
+                                  const ChartPrintSettings &settings, const std::string &sheetID)
+{
+    std::shared_future<void> counted = std::async(apart, [this] {
+                                           if (cardsToCount)
+                                               presentation.countCardsShownByName();
+                                           positions.reserve(presentation.organization.positions.size());
+                                           for (const Position &card : presentation.organization.positions)
+                                               positions.emplace(card.id, &card);
+                                       }).share();
+    std::future<void> collected = std::async(apart, [this, &archive, &settings, &sheetID, counted] {
+        collectMembers(archive, !settings.hideNames, counted);
+        collectManagersWithReports();
+        collectLinkedSheets(archive, sheetID);
+    });
+    return {std::move(counted), std::move(collected)};
+}
+
 void ChartScene::Content::project(Organization scoped, const OrganizationArchive &archive,
                                   const std::set<std::string> &collapsed, const std::set<std::string> &expandedGroups,
                                   const ChartPrintSettings &settings)
 {
-    // The group projection validates what the presentation and the layout are given.
-    const ChartPrintPresentation::Validated validated;
-    if (!projectsToItself(scoped, collapsed, groupsOf(archive))) {
+    if (!projectsToItselfIfValid(scoped, collapsed, groupsOf(archive)) || !isValid(scoped)) {
         ownScoped = std::move(scoped);
         ownVisible = PositionGroup::project(ownScoped.hidingDescendants(collapsed), groupsOf(archive), expandedGroups);
-        presentation = ChartPrintPresentation(ownVisible, settings, validated);
+        present(ownVisible, settings);
         return;
     }
     if (settings.hideNames) {
         ownScoped = std::move(scoped);
         visibleOrganization = &ownScoped;
-        presentation = ChartPrintPresentation(ownScoped, settings, validated);
+        present(ownScoped, settings);
         return;
     }
     // With names shown every position is its own card, as it is.
-    presentation = ChartPrintPresentation(std::move(scoped), settings, validated);
+    present(std::move(scoped), settings);
     scopedOrganization = visibleOrganization = &presentation.organization;
 }
 
-void ChartScene::Content::collectMembers(const OrganizationArchive &archive, bool namesShown)
+void ChartScene::Content::present(Organization visible, const ChartPrintSettings &settings)
 {
-    members.reserve(positions.size());
+    // What the presentation and the layout are given is valid: checked by the group
+    // projection or project(), or beside the other parts before any layout.
+    if (settings.hideNames) {
+        presentation = ChartPrintPresentation(std::move(visible), settings, ChartPrintPresentation::Validated{});
+        return;
+    }
+    // The cards, for the layout now; their counts can wait for collectMembers.
+    presentation.organization = std::move(visible).withReportingCallouts();
+    cardsToCount = true;
+}
+
+void ChartScene::Content::collectMembers(const OrganizationArchive &archive, bool namesShown,
+                                         const std::shared_future<void> &counted)
+{
+    members.reserve(presentation.organization.positions.size());
     if (namesShown) {
         // Every position is a card of its own.
         for (const Position &p : visibleOrganization->positions)
             members.emplace(p.id, std::vector<const Position *>{&p});
     } else {
-        for (const auto &[id, card] : positions)
-            members[id];
+        for (const Position &card : presentation.organization.positions)
+            members[card.id];
         for (const Position &p : visibleOrganization->positions) {
             const auto card = presentation.positionIDs.find(p.id);
             members[card == presentation.positionIDs.end() ? p.id : card->second].push_back(&p);
@@ -222,8 +308,12 @@ void ChartScene::Content::collectMembers(const OrganizationArchive &archive, boo
     membersAreTheCards = namesShown;
     // A collapsed group's card stands for the group's people, not for the card the
     // projection made of them.
+    if (!groupsOf(archive).empty())
+        counted.wait();
     for (const PositionGroup &group : groupsOf(archive)) {
-        if (!positions.contains(group.id))
+        // A card's id is its own card's: positions merged into it have another.
+        const auto card = presentation.positionIDs.find(group.id);
+        if (card == presentation.positionIDs.end() || card->second != group.id)
             continue;
         membersAreTheCards = false;
         const std::set<std::string_view> memberIDs(group.memberIDs.begin(), group.memberIDs.end());
@@ -409,13 +499,21 @@ std::shared_ptr<const ChartScene> ChartSceneCache::snapshot(const OrganizationAr
     ChartPrintSettings unscaled = settings;
     unscaled.scalePercent = 1;
 
-    const bool sameContent = m_input && contentRevision && m_input->contentRevision == contentRevision;
-    const bool unchanged = m_scene && m_input &&
-                           (sameContent || (m_input->organization == archive.organization &&
-                                            m_input->sheets == archive.sheets && m_input->groups == archive.groups)) &&
-                           m_input->sheetID == sheetID && m_input->personID == personID &&
+    const auto sameContent = [&] {
+        if (contentRevision && m_input->contentRevision == contentRevision)
+            return true;
+        const Document &document = m_input->document;
+        return document.organization == archive.organization && document.sheets == archive.sheets &&
+               document.groups == archive.groups;
+    };
+    const bool unchanged = m_scene && m_input && m_input->sheetID == sheetID && m_input->personID == personID &&
                            m_input->department == department && m_input->collapsed == collapsed &&
-                           m_input->expandedGroups == expandedGroups && m_input->settings == unscaled;
+                           m_input->expandedGroups == expandedGroups && m_input->settings == unscaled &&
+                           sameContent();
+    // Another number for the same content (the document's paper or name changed) is
+    // compared once, not at every repaint.
+    if (unchanged)
+        m_input->contentRevision = contentRevision;
     if (unchanged && !m_scene->routesPending())
         return m_scene;
     if (unchanged) {
@@ -440,17 +538,17 @@ std::shared_ptr<const ChartScene> ChartSceneCache::snapshot(const OrganizationAr
     std::shared_ptr<const ChartScene> scene(new ChartScene(
         archive, sheetID, personID, department, collapsed, expandedGroups, unscaled,
         [&](const ChartLayout &layout) -> ChartScene::RouteState {
-            // An edit that keeps the cards' places keeps their lines, all of them routed already.
-            if (m_scene && m_sceneKey && &layout == &m_scene->layout() && !m_scene->routesPending()) {
+            // An edit that keeps the cards' places keeps their lines, and the routing of the
+            // rest goes on for it.
+            if (m_scene && m_sceneKey && &layout == &m_scene->layout()) {
                 key = m_sceneKey;
-                return {m_scene->routes(), false};
+                return {m_scene->m_routes, m_scene->routesPending()};
             }
             key = std::make_shared<const DottedRoutingKey>(DottedRoutingKey::of(layout));
             return routesFor(key);
         },
         m_scene && m_input && m_input->settings == unscaled ? m_scene->m_content.get() : nullptr, m_layoutMemo));
-    m_input = Input{archive.organization, archive.sheets, archive.groups, sheetID, personID, department,
-                    collapsed, expandedGroups, unscaled, contentRevision};
+    keepInput(archive, sheetID, personID, department, collapsed, expandedGroups, unscaled, contentRevision);
     // A scene that keeps the cards' places keeps the routes: what it draws of them so far too.
     if (m_scene && m_scene->m_content->layout == scene->m_content->layout)
         scene->m_earlierInk = m_scene->inkToExtend();
@@ -466,6 +564,28 @@ std::shared_ptr<const ChartScene> ChartSceneCache::snapshot(const OrganizationAr
     else if (!jobRoutes(*key))
         startJob(std::move(key));
     return m_scene;
+}
+
+void ChartSceneCache::keepInput(const OrganizationArchive &archive, const std::string &sheetID,
+                                const std::string &personID, const std::string &department,
+                                const std::set<std::string> &collapsed, const std::set<std::string> &expandedGroups,
+                                const ChartPrintSettings &settings, std::optional<uint64_t> contentRevision)
+{
+    if (!m_input)
+        m_input.emplace();
+    Input &input = *m_input;
+    // Assigned over the last document, not copied anew: the strings of positions much as
+    // they were fit where they are, so an edit of 20,000 positions allocates next to nothing.
+    input.document.organization = archive.organization;
+    input.document.sheets = archive.sheets;
+    input.document.groups = archive.groups;
+    input.sheetID = sheetID;
+    input.personID = personID;
+    input.department = department;
+    input.collapsed = collapsed;
+    input.expandedGroups = expandedGroups;
+    input.settings = settings;
+    input.contentRevision = contentRevision;
 }
 
 namespace {
@@ -515,7 +635,7 @@ std::optional<ChartScene::Ink> ChartSceneCache::keptInkFor(const DottedRoutingKe
 
 bool ChartSceneCache::jobRoutes(const DottedRoutingKey &key) const
 {
-    return m_job && *m_job->job->key() == key;
+    return m_job && (m_job->job->key().get() == &key || *m_job->job->key() == key);
 }
 
 ChartSceneCache::Routing::~Routing()
@@ -528,21 +648,24 @@ ChartSceneCache::Routing::~Routing()
 // job already routing this key has made so far, and pending.
 ChartScene::RouteState ChartSceneCache::routesFor(const std::shared_ptr<const DottedRoutingKey> &key)
 {
+    const auto shared = [](std::vector<DottedRoute> routes) {
+        return std::make_shared<const std::vector<DottedRoute>>(std::move(routes));
+    };
     if (std::optional<std::vector<DottedRoute>> known = m_routeStore->find(*key))
-        return {std::move(*known), false};
+        return {shared(std::move(*known)), false};
     if (!m_background)
-        return {*m_routeStore->route(key), false};
+        return {shared(*m_routeStore->route(key)), false};
     if (m_background->wait.count() > 0 && key->nodes.size() <= smallChart) {
         auto [late, timer] = deadline(m_background->wait);
         // What it routes in time is kept in the store, and the job starts after it.
         if (std::optional<std::vector<DottedRoute>> routes = m_routeStore->route(key, late.get_token()))
-            return {std::move(*routes), false};
+            return {shared(std::move(*routes)), false};
     }
     if (jobRoutes(*key)) {
         DottedRoutingProgress progress = m_job->job->progress();
-        return {std::move(progress.routes), !progress.isComplete()};
+        return {shared(std::move(progress.routes)), !progress.isComplete()};
     }
-    return {{}, true};
+    return {shared({}), true};
 }
 
 void ChartSceneCache::stopJob()

@@ -15,6 +15,7 @@
 #include <chrono>
 #include <cstdint>
 #include <functional>
+#include <future>
 #include <memory>
 #include <mutex>
 #include <optional>
@@ -126,7 +127,7 @@ private:
 
     // The dotted routes of a layout: all of them, or the first ones while more are coming.
     struct RouteState {
-        std::vector<DottedRoute> routes;
+        std::shared_ptr<const std::vector<DottedRoute>> routes;
         bool pending = false;
     };
     using RouteSource = std::function<RouteState(const ChartLayout &)>;
@@ -155,13 +156,30 @@ private:
         std::unordered_set<std::string> managersWithReports;
         bool membersAreTheCards = false;
         bool linksNoSheets = false;
+        bool cardsToCount = false; // presentation's counts, left to collectMembers
 
         void project(Organization scoped, const OrganizationArchive &archive, const std::set<std::string> &collapsed,
                      const std::set<std::string> &expandedGroups, const ChartPrintSettings &settings);
-        void collectMembers(const OrganizationArchive &archive, bool namesShown);
+        // The presentation of validated cards.
+        void present(Organization visible, const ChartPrintSettings &settings);
+        // What the cards stand for, worked out on other threads (`apart`) while the caller
+        // lays them out: the presentation's counts with the card lookup, then the rest. All
+        // read the projection and write apart.
+        std::pair<std::shared_future<void>, std::future<void>> collectApart(std::launch apart,
+                                                                            const OrganizationArchive &archive,
+                                                                            const ChartPrintSettings &settings,
+                                                                            const std::string &sheetID);
+        // `counted`: the presentation's counts, which a group's card waits for.
+        void collectMembers(const OrganizationArchive &archive, bool namesShown,
+                            const std::shared_future<void> &counted);
         void collectManagersWithReports();
         void collectLinkedSheets(const OrganizationArchive &archive, const std::string &sheetID);
     };
+
+    // Files the cards of a new layout for painting on another thread, as the window paints
+    // right after an edit; asking for them before they are filed waits for them.
+    static void makeGridsAhead(std::shared_ptr<const ChartLayout> layout,
+                               std::shared_ptr<MadeOnce<ChartLayoutGrids>> grids);
 
     // Throws the OrganizationError of the group projection, the presentation or the layout.
     // `previous`, the content of a scene of the same chart with the same settings, lends its
@@ -247,10 +265,14 @@ public:
     bool isRouting() const { return m_job && !m_job->job->isFinished(); }
 
 private:
-    struct Input {
+    // What the scene was built from.
+    struct Document {
         Organization organization;
         std::optional<std::vector<OrganizationSheet>> sheets;
         std::optional<std::vector<PositionGroup>> groups;
+    };
+    struct Input {
+        Document document;
         std::string sheetID;
         std::string personID;
         std::string department;
@@ -264,6 +286,10 @@ private:
         std::chrono::milliseconds wait;
     };
 
+    void keepInput(const OrganizationArchive &archive, const std::string &sheetID, const std::string &personID,
+                   const std::string &department, const std::set<std::string> &collapsed,
+                   const std::set<std::string> &expandedGroups, const ChartPrintSettings &settings,
+                   std::optional<uint64_t> contentRevision);
     ChartScene::RouteState routesFor(const std::shared_ptr<const DottedRoutingKey> &key);
     bool jobRoutes(const DottedRoutingKey &key) const;
     void startJob(std::shared_ptr<const DottedRoutingKey> key);

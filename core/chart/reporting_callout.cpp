@@ -2,9 +2,11 @@
 #include "core/model/organization.h"
 
 #include <algorithm>
+#include <future>
 #include <string_view>
 #include <unordered_map>
 #include <unordered_set>
+#include <utility>
 
 ReportingCallout ReportingCallout::make(std::vector<PrimaryManagerReference> managers,
                                         std::optional<std::string> primaryManagerID)
@@ -95,23 +97,17 @@ size_t calloutManagers(const Position &p, const PositionIndex &byID, std::vector
     return ids.size();
 }
 
-} // namespace
-
-Organization Organization::withReportingCallouts() const &
+// The callouts withReportingCallouts adds, by position: the lookups read only ids, names and
+// job titles, so they can be made from the positions or from a copy of them.
+std::vector<std::pair<size_t, ReportingCallout>> calloutsToAdd(const std::vector<Position> &positions)
 {
-    Organization copy = *this;
-    return std::move(copy).withReportingCallouts();
-}
-
-Organization Organization::withReportingCallouts() &&
-{
+    std::vector<std::pair<size_t, ReportingCallout>> added;
     if (std::none_of(positions.begin(), positions.end(), mayGetCallout))
-        return std::move(*this);
-    // Callouts are added in place: the lookups below read only ids, names and job titles.
+        return added;
     const PositionIndex byID = indexByID(positions);
-    Organization result = std::move(*this);
     std::vector<std::string_view> ids;
-    for (Position &p : result.positions) {
+    for (size_t i = 0; i < positions.size(); ++i) {
+        const Position &p = positions[i];
         if (calloutManagers(p, byID, ids) < 2)
             continue;
         std::vector<PrimaryManagerReference> managers;
@@ -120,8 +116,33 @@ Organization Organization::withReportingCallouts() &&
             managers.push_back(PrimaryManagerReference{
                 std::string(id), m.employee ? std::optional(m.employee->name) : std::nullopt, m.jobTitle(), {}});
         }
-        p.reportingCallout = ReportingCallout::make(std::move(managers), p.managerID);
+        added.emplace_back(i, ReportingCallout::make(std::move(managers), p.managerID));
     }
+    return added;
+}
+
+// Positions from which the callouts are made on another thread while the copy is taken.
+constexpr size_t calloutsApartFrom = 2000;
+
+} // namespace
+
+Organization Organization::withReportingCallouts() const &
+{
+    std::future<std::vector<std::pair<size_t, ReportingCallout>>> added =
+        std::async(positions.size() >= calloutsApartFrom ? std::launch::async : std::launch::deferred,
+                   [this] { return calloutsToAdd(positions); });
+    Organization copy = *this;
+    for (auto &[index, callout] : added.get())
+        copy.positions[index].reportingCallout = std::move(callout);
+    return copy;
+}
+
+Organization Organization::withReportingCallouts() &&
+{
+    std::vector<std::pair<size_t, ReportingCallout>> added = calloutsToAdd(positions);
+    Organization result = std::move(*this);
+    for (auto &[index, callout] : added)
+        result.positions[index].reportingCallout = std::move(callout);
     return result;
 }
 
