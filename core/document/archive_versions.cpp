@@ -44,6 +44,11 @@ OrganizationRevision versionOf(const OrganizationArchive &archive, std::string n
 void OrganizationArchive::checkpoint(const std::string &note)
 {
     organization.validate();
+    checkpointBeforeEdit(note);
+}
+
+void OrganizationArchive::checkpointBeforeEdit(const std::string &note)
+{
     Shared<OrganizationRevision> revision = versionOf(*this, note, nextNumber(revisions));
     revisions.push_back(std::move(revision));
 }
