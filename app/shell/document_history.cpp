@@ -52,7 +52,10 @@ OrganizationArchive DocumentHistory::thaw(const Snapshot &snapshot)
 DocumentHistory::Snapshot DocumentHistory::freezeCurrent(OrganizationArchive &current) const
 {
     const FrozenOrganization *neighbour = m_undo.empty() ? nullptr : &m_undo.back().content.organization;
-    // Without a step, the last saved version most likely holds the same positions.
+    // Without a step to undo, the one to redo or the last saved version most likely holds
+    // the same positions.
+    if (!neighbour && !m_redo.empty())
+        neighbour = &m_redo.back().content.organization;
     if (!neighbour && !current.revisions.empty())
         neighbour = &current.revisions.back()->organization;
     Snapshot snapshot;

@@ -146,6 +146,7 @@ void OrganizationDocument::setArchive(OrganizationArchive archive, const QString
 void OrganizationDocument::abandonEdit(DocumentHistory::Snapshot before) noexcept
 {
     // Most refusals change nothing: the positions are compared, not copied back.
+    m_archive.sharingHint = FrozenOrganization();
     Organization working = std::move(m_archive.organization);
     before.organization.restoreInto(working);
     m_archive = std::move(before.rest);
@@ -155,6 +156,7 @@ void OrganizationDocument::abandonEdit(DocumentHistory::Snapshot before) noexcep
 void OrganizationDocument::finishEdit(DocumentHistory::Snapshot before, const QString &stepName,
                                       const QString &mergeKey)
 {
+    m_archive.sharingHint = FrozenOrganization();
     const bool organizationDiffers = !before.organization.holds(m_archive.organization);
     if (!organizationDiffers) {
         Organization organization = std::move(m_archive.organization);

@@ -58,6 +58,7 @@ public:
     void edit(const QString &stepName, Change &&change, const QString &mergeKey = {})
     {
         DocumentHistory::Snapshot before = m_history.freezeCurrent(m_archive);
+        m_archive.sharingHint = before.organization;
         try {
             std::forward<Change>(change)(m_archive);
         } catch (...) {

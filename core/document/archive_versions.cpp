@@ -29,7 +29,9 @@ OrganizationRevision versionOf(const OrganizationArchive &archive, std::string n
     revision.date = Date::now();
     revision.note = std::move(note);
     revision.name = archive.name;
-    const FrozenOrganization *last = archive.revisions.empty() ? nullptr : &archive.revisions.back()->organization;
+    const FrozenOrganization *last = !archive.sharingHint.isEmpty() ? &archive.sharingHint
+                                     : archive.revisions.empty()    ? nullptr
+                                                                    : &archive.revisions.back()->organization;
     revision.organization = FrozenOrganization(archive.organization, last);
     revision.pageTitle = archive.pageTitle;
     revision.pageSubtitle = archive.pageSubtitle;

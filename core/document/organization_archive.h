@@ -57,6 +57,9 @@ struct OrganizationArchive {
     // with a long history stays cheap; a version is never changed once saved.
     std::vector<Shared<OrganizationRevision>> revisions;
     std::optional<OrganizationPlanning> planning;
+    // Not content: positions frozen lately from this organization (by the undo history), which
+    // a version saved now shares instead of copying every position; null when none.
+    FrozenOrganization sharingHint;
 
     // A new document with only a name and an organization.
     static OrganizationArchive make(std::string name, Organization organization);

@@ -128,9 +128,10 @@ void OrganizationArchive::replaceOrganization(Organization replacement)
     sheets = std::move(reconciled.sheets);
 }
 
-void OrganizationArchive::deletePosition(const std::string &id)
+void OrganizationArchive::deletePosition(const std::string &positionID)
 {
     requireCurrentEditing();
+    const std::string id = positionID; // the caller's may be the position's own, erased below
     organization.requirePositionDeletion(id);
     auto found = std::find_if(organization.positions.begin(), organization.positions.end(),
                               [&](const Position &p) { return p.id == id; });

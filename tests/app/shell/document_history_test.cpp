@@ -267,7 +267,7 @@ TEST(DocumentHistory, EditsInPlaceMatchTheWholePathAndUndoExactly)
             const std::string other = positions[size_t(RandomEdits::below(random, positions.size()))].id;
             const std::string taken = positions[size_t(RandomEdits::below(random, positions.size()))].employee
                                           .value_or(Employee{"1000", ""}).id;
-            const int kind = RandomEdits::below(random, 9);
+            const int kind = RandomEdits::below(random, 10);
             QString step = QStringLiteral("Edit Position");
             std::function<void(OrganizationArchive &)> inPlace;
             std::function<void(OrganizationArchive &)> whole;
@@ -296,6 +296,12 @@ TEST(DocumentHistory, EditsInPlaceMatchTheWholePathAndUndoExactly)
                 case 6: edited.dottedManagerIDs = {other, "missing"}; break;
                 case 7: edited.title = round % 2 ? "" : "Counselor"; break;
                 case 8: edited.fte = 0.5; break;
+                case 9: // under its own report: a cycle
+                    for (const Position &p : positions) {
+                        if (p.managerID == original.id)
+                            edited.managerID = p.id;
+                    }
+                    break;
                 }
                 const PositionEntryRequest request{.position = edited, .original = original, .includeOnSheet = kind % 2 == 0};
                 inPlace = [&, request](OrganizationArchive &archive) { archive.savePositionEntry(request, chartID); };
