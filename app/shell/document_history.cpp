@@ -38,7 +38,7 @@ OrganizationArchive DocumentHistory::swapContent(Snapshot &content, Organization
     OrganizationArchive stored = std::move(content.rest);
     stored.organization = std::move(working);
     content.rest = std::move(current);
-    content.organization = std::move(kept);
+    m_currentFrozen = std::exchange(content.organization, std::move(kept));
     return stored;
 }
 
@@ -59,7 +59,10 @@ DocumentHistory::Snapshot DocumentHistory::freezeCurrent(OrganizationArchive &cu
     if (!neighbour && !current.revisions.empty())
         neighbour = &current.revisions.back()->organization;
     Snapshot snapshot;
-    snapshot.organization = FrozenOrganization(current.organization, neighbour);
+    // Undone or redone to, the content is the step's frozen one: nothing to compare.
+    snapshot.organization = m_currentFrozen.size() == current.organization.positions.size() && !m_currentFrozen.isEmpty()
+                                ? m_currentFrozen
+                                : FrozenOrganization(current.organization, neighbour);
     // The rest is copied without the positions, which stay where they are.
     Organization organization = std::move(current.organization);
     try {
@@ -89,6 +92,7 @@ bool DocumentHistory::mergesInto(const QString &mergeKey) const
 
 void DocumentHistory::push(const QString &name, Snapshot previous, const QString &mergeKey)
 {
+    m_currentFrozen = FrozenOrganization();
     m_redo.clear();
     // Keystrokes in one field: the step keeps the content from before the first one.
     if (mergesInto(mergeKey))
@@ -142,6 +146,7 @@ OrganizationArchive DocumentHistory::redo(OrganizationArchive &&current, bool *o
 
 void DocumentHistory::clear()
 {
+    m_currentFrozen = FrozenOrganization();
     m_undo.clear();
     m_redo.clear();
     m_mergeOpen = false;

@@ -72,9 +72,12 @@ private:
     // Takes `archive` only once nothing can throw any more.
     static Snapshot freeze(OrganizationArchive &&archive, const FrozenOrganization *neighbour);
     // Puts `current` in `content`'s place, frozen beside it, and gives what `content` held.
-    static OrganizationArchive swapContent(Snapshot &content, OrganizationArchive &&current, bool *organizationDiffers);
+    OrganizationArchive swapContent(Snapshot &content, OrganizationArchive &&current, bool *organizationDiffers);
 
     std::deque<Step> m_undo; // oldest first
     std::vector<Step> m_redo; // the next step to redo last
     bool m_mergeOpen = false;
+    // The current content's organization frozen, when undo or redo put it there; null once
+    // any other step changes it.
+    FrozenOrganization m_currentFrozen;
 };
