@@ -1,5 +1,6 @@
 #include "core/document/frozen_organization.h"
 
+#include <cstddef>
 #include <functional>
 #include <optional>
 #include <string_view>
@@ -85,25 +86,33 @@ Organization FrozenOrganization::toOrganization() const
 void FrozenOrganization::restoreInto(Organization &working) const
 {
     std::vector<Position> &have = working.positions;
-    const auto sameOrder = [&] {
-        if (have.size() != size())
-            return false;
-        for (size_t i = 0; i < size(); ++i) {
-            if (have[i].id != (*this)[i].id)
-                return false;
+    // Most steps change positions where they are, or add or take away one: those are
+    // patched in place, without a second list.
+    size_t i = 0;
+    while (i < size()) {
+        const Position &wanted = (*this)[i];
+        if (i < have.size() && have[i].id == wanted.id) {
+            if (!(have[i] == wanted))
+                have[i] = wanted;
+            ++i;
+        } else if (have.size() + 1 == size() && (i == have.size() || have[i].id == (*this)[i + 1].id)) {
+            have.insert(have.begin() + std::ptrdiff_t(i), wanted);
+            ++i;
+        } else if (have.size() == size() + 1 && have[i + 1].id == wanted.id) {
+            have.erase(have.begin() + std::ptrdiff_t(i));
+        } else {
+            break;
         }
-        return true;
-    };
-    if (sameOrder()) {
-        for (size_t i = 0; i < size(); ++i) {
-            if (!(have[i] == (*this)[i]))
-                have[i] = (*this)[i];
-        }
-        return;
+    }
+    if (i == size()) {
+        if (have.size() == size() + 1)
+            have.pop_back();
+        if (have.size() == size())
+            return;
     }
 
-    // A position added or taken away: the working positions are moved into their new
-    // places, found at the next place in turn and otherwise by id.
+    // Otherwise (another order, several added or taken away) the working positions are
+    // moved into their new places, found at the next place in turn and otherwise by id.
     std::unordered_multimap<size_t, size_t> placesByHash;
     bool indexed = false;
     std::vector<bool> taken(have.size(), false);
