@@ -31,10 +31,14 @@ std::vector<Position> ChartView::savePositionEntry(const PositionEntryRequest &r
                     [&](OrganizationArchive &archive) { saved = archive.savePositionEntry(request, sheetID); });
     std::optional<std::string> selected;
     if (!saved.empty()) {
-        // What the chart shows, reporting context included.
-        const auto &shown = archive().organizationIn(m_selectedSheetID).positions;
+        // What the chart shows, reporting context included; without a sheet, every position
+        // (the chart's projection of a whole district is not made for one look-up).
         const std::string &first = saved.front().id;
-        if (std::any_of(shown.begin(), shown.end(), [&](const Position &position) { return position.id == first; }))
+        const auto holds = [&](const std::vector<Position> &shown) {
+            return std::any_of(shown.begin(), shown.end(), [&](const Position &position) { return position.id == first; });
+        };
+        if (archive().sheet(m_selectedSheetID) ? holds(archive().organizationIn(m_selectedSheetID).positions)
+                                               : holds(archive().organization.positions))
             selected = first;
     }
     setSelectedID(selected);

@@ -18,6 +18,9 @@
 #include <QToolButton>
 #include <QVBoxLayout>
 
+#include <thread>
+#include <tuple>
+
 namespace {
 
 using namespace PositionEditorWidgets;
@@ -253,6 +256,16 @@ void PositionEditor::keyPressEvent(QKeyEvent *event)
     }
     event->accept();
     save(PositionEditorModel::SaveMode::close);
+}
+
+PositionEditor::~PositionEditor()
+{
+    // Closing is part of a save: a large district's copy and lists of managers, a few
+    // hundred thousand allocations, are freed on a thread of their own.
+    constexpr size_t longList = 2000;
+    auto kept = std::make_tuple(m_model->takeKept(), m_manager->takeOptions(), m_additionalManager->takeOptions());
+    if (std::get<1>(kept).options().size() + std::get<2>(kept).options().size() >= longList)
+        std::thread([done = std::move(kept)] {}).detach();
 }
 
 void PositionEditor::refresh()

@@ -28,6 +28,7 @@ public:
     static constexpr int editorHeight = 730;
 
     explicit PositionEditor(PositionEditorModel *model, QWidget *parent = nullptr);
+    ~PositionEditor() override;
     PositionEditorModel &model() const { return *m_model; }
 
 protected:

@@ -9,6 +9,7 @@
 
 #include <algorithm>
 #include <climits>
+#include <utility>
 
 namespace {
 
@@ -513,6 +514,25 @@ PositionEditorModel::SaveOutcome PositionEditorModel::save(SaveMode mode)
             return SaveOutcome::reviewingMatches;
     }
     return commit(request, mode);
+}
+
+std::shared_ptr<void> PositionEditorModel::takeKept()
+{
+    struct Kept {
+        Organization entry;
+        std::optional<std::unordered_map<std::string, size_t>> entryIndex;
+        std::optional<EntryLists> entryLists;
+        std::optional<PositionEntryMatching::PeopleIndex> peopleIndex;
+    };
+    auto kept = std::make_shared<Kept>(Kept{std::exchange(m_entry, {}), std::exchange(m_entryIndex, std::nullopt),
+                                            std::exchange(m_entryLists, std::nullopt),
+                                            std::exchange(m_peopleIndex, std::nullopt)});
+    m_peopleKey.reset();
+    m_peopleMatches.clear();
+    m_vacancyKey.reset();
+    m_vacancyMatches.clear();
+    ++m_entryVersion;
+    return kept;
 }
 
 PositionEditorModel::SaveOutcome PositionEditorModel::commit(const PositionEntryRequest &request, SaveMode mode)

@@ -17,6 +17,7 @@
 #include <array>
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <optional>
 #include <set>
 #include <string>
@@ -103,6 +104,10 @@ public:
     int listBuildCount() const { return m_listBuildCount; }
     // A save closed the editor: the form has nothing more to show.
     bool hasClosed() const { return m_closed; }
+    // For the closing editor: what the model made of the whole organization (the working
+    // copy, its index and lists), given away so that it can be freed elsewhere. The form
+    // then works on no positions.
+    std::shared_ptr<void> takeKept();
 
     // Resets the form to `position`; `original` absent makes a new entry.
     void load(const Position &position, const std::optional<Position> &original, bool vacant);

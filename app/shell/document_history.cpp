@@ -14,13 +14,31 @@ DocumentHistory::Snapshot DocumentHistory::freeze(OrganizationArchive &&archive,
 
 OrganizationArchive DocumentHistory::swapContent(Snapshot &content, OrganizationArchive &&current, bool *organizationDiffers)
 {
-    OrganizationArchive stored = thaw(content);
-    Snapshot kept = freeze(std::move(current), &content.organization);
+    // The working positions become the step's in their place: only those that differ are
+    // copied, where thawing would copy them all.
+    Organization working = std::move(current.organization);
+    FrozenOrganization kept;
+    try {
+        kept = FrozenOrganization(working, &content.organization);
+    } catch (...) {
+        current.organization = std::move(working);
+        throw;
+    }
+    try {
+        content.organization.restoreInto(working);
+    } catch (...) {
+        current.organization = kept.toOrganization();
+        throw;
+    }
     // The two share every position neither changed: comparing them frozen is mostly
     // comparing pointers.
     if (organizationDiffers)
-        *organizationDiffers = !(kept.organization == content.organization);
-    content = std::move(kept);
+        *organizationDiffers = !(kept == content.organization);
+    current.organization = Organization();
+    OrganizationArchive stored = std::move(content.rest);
+    stored.organization = std::move(working);
+    content.rest = std::move(current);
+    m_currentFrozen = std::exchange(content.organization, std::move(kept));
     return stored;
 }
 
@@ -31,14 +49,55 @@ OrganizationArchive DocumentHistory::thaw(const Snapshot &snapshot)
     return archive;
 }
 
+DocumentHistory::Snapshot DocumentHistory::freezeCurrent(OrganizationArchive &current) const
+{
+    const FrozenOrganization *neighbour = m_undo.empty() ? nullptr : &m_undo.back().content.organization;
+    // Without a step to undo, the one to redo or the last saved version most likely holds
+    // the same positions.
+    if (!neighbour && !m_redo.empty())
+        neighbour = &m_redo.back().content.organization;
+    if (!neighbour && !current.revisions.empty())
+        neighbour = &current.revisions.back()->organization;
+    Snapshot snapshot;
+    // Undone or redone to, the content is the step's frozen one: nothing to compare.
+    snapshot.organization = m_currentFrozen.size() == current.organization.positions.size() && !m_currentFrozen.isEmpty()
+                                ? m_currentFrozen
+                                : FrozenOrganization(current.organization, neighbour);
+    // The rest is copied without the positions, which stay where they are.
+    Organization organization = std::move(current.organization);
+    try {
+        snapshot.rest = current;
+    } catch (...) {
+        current.organization = std::move(organization);
+        throw;
+    }
+    current.organization = std::move(organization);
+    return snapshot;
+}
+
 void DocumentHistory::push(const QString &name, OrganizationArchive previous, const QString &mergeKey)
 {
+    const FrozenOrganization *neighbour = m_undo.empty() ? nullptr : &m_undo.back().content.organization;
+    // A merged keystroke keeps the step that is there: nothing to freeze.
+    if (mergesInto(mergeKey))
+        push(name, Snapshot(), mergeKey);
+    else
+        push(name, freeze(std::move(previous), neighbour), mergeKey);
+}
+
+bool DocumentHistory::mergesInto(const QString &mergeKey) const
+{
+    return m_mergeOpen && !mergeKey.isEmpty() && !m_undo.empty() && m_undo.back().mergeKey == mergeKey;
+}
+
+void DocumentHistory::push(const QString &name, Snapshot previous, const QString &mergeKey)
+{
+    m_currentFrozen = FrozenOrganization();
     m_redo.clear();
     // Keystrokes in one field: the step keeps the content from before the first one.
-    if (m_mergeOpen && !mergeKey.isEmpty() && !m_undo.empty() && m_undo.back().mergeKey == mergeKey)
+    if (mergesInto(mergeKey))
         return;
-    const FrozenOrganization *neighbour = m_undo.empty() ? nullptr : &m_undo.back().content.organization;
-    m_undo.push_back({name, mergeKey, freeze(std::move(previous), neighbour)});
+    m_undo.push_back({name, mergeKey, std::move(previous)});
     if (m_undo.size() > maximumSteps)
         m_undo.pop_front();
     m_mergeOpen = !mergeKey.isEmpty();
@@ -87,6 +146,7 @@ OrganizationArchive DocumentHistory::redo(OrganizationArchive &&current, bool *o
 
 void DocumentHistory::clear()
 {
+    m_currentFrozen = FrozenOrganization();
     m_undo.clear();
     m_redo.clear();
     m_mergeOpen = false;

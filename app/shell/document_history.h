@@ -21,10 +21,24 @@ class DocumentHistory {
 public:
     static constexpr std::size_t maximumSteps = 100;
 
+    // An archive with its organization frozen and the working copy emptied.
+    struct Snapshot {
+        OrganizationArchive rest;
+        FrozenOrganization organization;
+    };
+
     // Records `previous`, the content before the step `name`, and drops what could be
     // redone. Steps of one merge key in a row (typing in one field) stay one step, until
     // endMerge() or any other step, undo or redo.
     void push(const QString &name, OrganizationArchive previous, const QString &mergeKey = {});
+    // The same with the content already frozen by freezeCurrent().
+    void push(const QString &name, Snapshot previous, const QString &mergeKey = {});
+    // Whether a step of `mergeKey` now would be merged into the last one.
+    bool mergesInto(const QString &mergeKey) const;
+    // `current` frozen beside the last step, for an edit made in its place: linear
+    // comparisons, and a copy only of the positions that step does not hold.
+    Snapshot freezeCurrent(OrganizationArchive &current) const;
+    static OrganizationArchive thaw(const Snapshot &snapshot);
     void endMerge() { m_mergeOpen = false; }
     // After a merged step: when typing has come back to the content before the step (the
     // field's own undo), the step is dropped, so that no undo does nothing. Linear, and
@@ -49,11 +63,6 @@ public:
     void clear();
 
 private:
-    // An archive with its organization frozen and the working copy emptied.
-    struct Snapshot {
-        OrganizationArchive rest;
-        FrozenOrganization organization;
-    };
     struct Step {
         QString name;
         QString mergeKey;
@@ -63,10 +72,12 @@ private:
     // Takes `archive` only once nothing can throw any more.
     static Snapshot freeze(OrganizationArchive &&archive, const FrozenOrganization *neighbour);
     // Puts `current` in `content`'s place, frozen beside it, and gives what `content` held.
-    static OrganizationArchive swapContent(Snapshot &content, OrganizationArchive &&current, bool *organizationDiffers);
-    static OrganizationArchive thaw(const Snapshot &snapshot);
+    OrganizationArchive swapContent(Snapshot &content, OrganizationArchive &&current, bool *organizationDiffers);
 
     std::deque<Step> m_undo; // oldest first
     std::vector<Step> m_redo; // the next step to redo last
     bool m_mergeOpen = false;
+    // The current content's organization frozen, when undo or redo put it there; null once
+    // any other step changes it.
+    FrozenOrganization m_currentFrozen;
 };

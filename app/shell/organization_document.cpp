@@ -143,6 +143,37 @@ void OrganizationDocument::setArchive(OrganizationArchive archive, const QString
     announce(organizationDiffers);
 }
 
+void OrganizationDocument::abandonEdit(DocumentHistory::Snapshot before) noexcept
+{
+    // Most refusals change nothing: the positions are compared, not copied back.
+    m_archive.sharingHint = FrozenOrganization();
+    Organization working = std::move(m_archive.organization);
+    before.organization.restoreInto(working);
+    m_archive = std::move(before.rest);
+    m_archive.organization = std::move(working);
+}
+
+void OrganizationDocument::finishEdit(DocumentHistory::Snapshot before, const QString &stepName,
+                                      const QString &mergeKey)
+{
+    m_archive.sharingHint = FrozenOrganization();
+    const bool organizationDiffers = !before.organization.holds(m_archive.organization);
+    if (!organizationDiffers) {
+        Organization organization = std::move(m_archive.organization);
+        const bool same = before.rest == m_archive;
+        m_archive.organization = std::move(organization);
+        if (same)
+            return;
+    }
+    // Pushed before anyone hears of the change: a listener that edits in turn makes a
+    // step of its own after this one.
+    m_history.push(stepName, std::move(before), mergeKey);
+    ++m_revision;
+    if (!mergeKey.isEmpty())
+        m_history.dropEmptyMerge(m_archive);
+    announce(organizationDiffers);
+}
+
 void OrganizationDocument::restore(OrganizationArchive archive, bool organizationDiffers)
 {
     m_archive = std::move(archive);

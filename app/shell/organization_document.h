@@ -49,14 +49,23 @@ public:
     // the saved file (untitled: whether it holds anything worth saving).
     void setArchive(OrganizationArchive archive, const QString &stepName = QStringLiteral("Change"),
                     const QString &mergeKey = {});
-    // Applies `change` to a copy and keeps it only when it returns, as one undo step: a
+    // Applies `change` and keeps what it made only when it returns, as one undo step: a
     // throwing edit leaves the document, its modified flag and its history as they were.
+    // The change is made in the content's place, which the content from before is frozen
+    // beside (a copy of a large district costs more than an edit of it): `change` must not
+    // read archive() for the content before.
     template <typename Change>
     void edit(const QString &stepName, Change &&change, const QString &mergeKey = {})
     {
-        OrganizationArchive next = m_archive;
-        std::forward<Change>(change)(next);
-        setArchive(std::move(next), stepName, mergeKey);
+        DocumentHistory::Snapshot before = m_history.freezeCurrent(m_archive);
+        m_archive.sharingHint = before.organization;
+        try {
+            std::forward<Change>(change)(m_archive);
+        } catch (...) {
+            abandonEdit(std::move(before));
+            throw;
+        }
+        finishEdit(std::move(before), stepName, mergeKey);
     }
     template <typename Change>
     void edit(Change &&change)
@@ -115,6 +124,10 @@ signals:
     void historyChanged();
 
 private:
+    // Puts back the content from before an edit that threw.
+    void abandonEdit(DocumentHistory::Snapshot before) noexcept;
+    // Keeps an edit's content as setArchive keeps a new one.
+    void finishEdit(DocumentHistory::Snapshot before, const QString &stepName, const QString &mergeKey);
     void adoptFile(const QString &path, const OrganizationArchive &saved);
     // Puts a content of the history in place.
     void restore(OrganizationArchive archive, bool organizationDiffers);

@@ -18,6 +18,8 @@
 #include <QStylePainter>
 #include <QVBoxLayout>
 
+#include <utility>
+
 namespace {
 
 enum DropdownRole { detailRole = Qt::UserRole, chosenRole };
@@ -274,6 +276,14 @@ void SearchableDropdown::setOptions(std::vector<DropdownOption> options)
     if (isOpen())
         m_popup->setOptions(&m_index, m_selection);
     refreshFace();
+}
+
+DropdownOptionIndex SearchableDropdown::takeOptions()
+{
+    DropdownOptionIndex taken = std::exchange(m_index, DropdownOptionIndex());
+    m_popup->setOptions(&m_index, m_selection); // its rows pointed into the options
+    refreshFace();
+    return taken;
 }
 
 void SearchableDropdown::setSelection(const QString &id)

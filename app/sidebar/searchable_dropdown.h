@@ -74,6 +74,8 @@ public:
     // Each option's search text is folded here, once per list.
     void setOptions(std::vector<DropdownOption> options);
     const std::vector<DropdownOption> &options() const { return m_index.options(); }
+    // Gives the options away, keeping none: a closing window may free a long list elsewhere.
+    DropdownOptionIndex takeOptions();
     // May be an id no option has: the face then shows "Choose…".
     void setSelection(const QString &id);
     const QString &selection() const { return m_selection; }

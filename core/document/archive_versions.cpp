@@ -29,7 +29,9 @@ OrganizationRevision versionOf(const OrganizationArchive &archive, std::string n
     revision.date = Date::now();
     revision.note = std::move(note);
     revision.name = archive.name;
-    const FrozenOrganization *last = archive.revisions.empty() ? nullptr : &archive.revisions.back()->organization;
+    const FrozenOrganization *last = !archive.sharingHint.isEmpty() ? &archive.sharingHint
+                                     : archive.revisions.empty()    ? nullptr
+                                                                    : &archive.revisions.back()->organization;
     revision.organization = FrozenOrganization(archive.organization, last);
     revision.pageTitle = archive.pageTitle;
     revision.pageSubtitle = archive.pageSubtitle;
@@ -44,6 +46,11 @@ OrganizationRevision versionOf(const OrganizationArchive &archive, std::string n
 void OrganizationArchive::checkpoint(const std::string &note)
 {
     organization.validate();
+    checkpointBeforeEdit(note);
+}
+
+void OrganizationArchive::checkpointBeforeEdit(const std::string &note)
+{
     Shared<OrganizationRevision> revision = versionOf(*this, note, nextNumber(revisions));
     revisions.push_back(std::move(revision));
 }

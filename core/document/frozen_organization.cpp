@@ -1,5 +1,8 @@
 #include "core/document/frozen_organization.h"
 
+#include <cstddef>
+#include <functional>
+#include <optional>
 #include <string_view>
 #include <unordered_map>
 
@@ -78,6 +81,86 @@ Organization FrozenOrganization::toOrganization() const
     for (size_t i = 0; i < size(); ++i)
         organization.positions.push_back((*this)[i]);
     return organization;
+}
+
+void FrozenOrganization::restoreInto(Organization &working) const
+{
+    std::vector<Position> &have = working.positions;
+    // Most steps change positions where they are, or add or take away one: those are
+    // patched in place, without a second list.
+    size_t i = 0;
+    while (i < size()) {
+        const Position &wanted = (*this)[i];
+        if (i < have.size() && have[i].id == wanted.id) {
+            if (!(have[i] == wanted))
+                have[i] = wanted;
+            ++i;
+        } else if (have.size() + 1 == size() && (i == have.size() || have[i].id == (*this)[i + 1].id)) {
+            have.insert(have.begin() + std::ptrdiff_t(i), wanted);
+            ++i;
+        } else if (have.size() == size() + 1 && have[i + 1].id == wanted.id) {
+            have.erase(have.begin() + std::ptrdiff_t(i));
+        } else {
+            break;
+        }
+    }
+    if (i == size()) {
+        if (have.size() == size() + 1)
+            have.pop_back();
+        if (have.size() == size())
+            return;
+    }
+
+    // Otherwise (another order, several added or taken away) the working positions are
+    // moved into their new places, found at the next place in turn and otherwise by id.
+    std::unordered_multimap<size_t, size_t> placesByHash;
+    bool indexed = false;
+    std::vector<bool> taken(have.size(), false);
+    const auto find = [&](size_t from, const std::string &id) -> std::optional<size_t> {
+        if (from < have.size() && !taken[from] && have[from].id == id)
+            return from;
+        if (!indexed) {
+            placesByHash.reserve(have.size());
+            for (size_t i = 0; i < have.size(); ++i)
+                placesByHash.emplace(std::hash<std::string>{}(have[i].id), i);
+            indexed = true;
+        }
+        auto [begin, end] = placesByHash.equal_range(std::hash<std::string>{}(id));
+        for (auto it = begin; it != end; ++it) {
+            if (!taken[it->second] && have[it->second].id == id)
+                return it->second;
+        }
+        return std::nullopt;
+    };
+    std::vector<Position> result;
+    result.reserve(size());
+    size_t next = 0;
+    for (size_t i = 0; i < size(); ++i) {
+        const Position &wanted = (*this)[i];
+        const std::optional<size_t> found = find(next, wanted.id);
+        if (!found) {
+            result.push_back(wanted);
+            continue;
+        }
+        taken[*found] = true;
+        next = *found + 1;
+        if (have[*found] == wanted)
+            result.push_back(std::move(have[*found]));
+        else
+            result.push_back(wanted);
+    }
+    have = std::move(result);
+}
+
+bool FrozenOrganization::holds(const Organization &organization) const
+{
+    if (organization.positions.size() != size())
+        return false;
+    for (size_t i = 0; i < size(); ++i) {
+        if (!(organization.positions[i] == (*this)[i]))
+            return false;
+    }
+    return true;
 }
 
 bool FrozenOrganization::operator==(const FrozenOrganization &other) const

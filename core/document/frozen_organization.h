@@ -26,6 +26,11 @@ public:
 
     // A working copy of the organization. Linear.
     Organization toOrganization() const;
+    // Makes `working` equal to toOrganization(), keeping its positions that are equal and
+    // copying only the others. Linear comparisons.
+    void restoreInto(Organization &working) const;
+    // Whether `organization` holds equal positions in the same order. Linear.
+    bool holds(const Organization &organization) const;
 
     // Same positions in the same order.
     bool operator==(const FrozenOrganization &other) const;

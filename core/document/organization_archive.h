@@ -57,6 +57,9 @@ struct OrganizationArchive {
     // with a long history stays cheap; a version is never changed once saved.
     std::vector<Shared<OrganizationRevision>> revisions;
     std::optional<OrganizationPlanning> planning;
+    // Not content: positions frozen lately from this organization (by the undo history), which
+    // a version saved now shares instead of copying every position; null when none.
+    FrozenOrganization sharingHint;
 
     // A new document with only a name and an organization.
     static OrganizationArchive make(std::string name, Organization organization);
@@ -99,6 +102,9 @@ struct OrganizationArchive {
     // Brings back the content of the version with this id, saving "Before restoring version N"
     // and "Restored version N" around it. Lock test first. Linear.
     void restore(const std::string &id);
+    // As checkpoint, before an edit of the current organization: that is valid (whatever
+    // changes it validates what it makes), so only the version is made. Linear compares.
+    void checkpointBeforeEdit(const std::string &note);
     // Empties the history after validating the organization; returns how many versions went.
     std::size_t setBaseline();
 
@@ -111,6 +117,9 @@ struct OrganizationArchive {
     void makePositionVacant(const std::string &id);
     // Replaces the first position with `position`'s id, then as replaceOrganization.
     void updatePosition(const Position &position);
+    // The same for the position at `index`, which has `edited`'s id: validates only what
+    // the replacement can break, with the messages validate() gives. No lock test.
+    void replacePosition(size_t index, Position edited);
     // Validates and stores `organization`, then moves reports between charts as their
     // managers moved (reconcileSheetTransfers).
     void replaceOrganization(Organization organization);

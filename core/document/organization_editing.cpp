@@ -3,6 +3,7 @@
 #include "core/support/text.h"
 
 #include <algorithm>
+#include <utility>
 
 namespace {
 
@@ -81,7 +82,8 @@ void OrganizationArchive::makePositionVacant(const std::string &id)
         throw OrganizationError::invalid("This position no longer exists.");
     if (!found->employee)
         throw OrganizationError::invalid("This position is already vacant.");
-    checkpoint("Before making " + found->jobTitle() + " vacant");
+    // A vacancy breaks no rule.
+    checkpointBeforeEdit("Before making " + found->jobTitle() + " vacant");
     found->employee.reset();
 }
 
@@ -92,9 +94,26 @@ void OrganizationArchive::updatePosition(const Position &position)
                               [&](const Position &p) { return p.id == position.id; });
     if (found == organization.positions.end())
         throw OrganizationError::invalid("This position no longer exists.");
-    Organization next = organization;
-    next.positions[static_cast<size_t>(found - organization.positions.begin())] = position;
-    replaceOrganization(std::move(next));
+    replacePosition(static_cast<size_t>(found - organization.positions.begin()), position);
+}
+
+void OrganizationArchive::replacePosition(size_t index, Position edited)
+{
+    Position &stored = organization.positions[index];
+    Position before = std::exchange(stored, std::move(edited));
+    try {
+        organization.validateReplacement(index, before);
+    } catch (...) {
+        stored = std::move(before);
+        throw;
+    }
+    // Only this position can have changed managers: reconciling against it alone is
+    // reconciling against the whole organization before.
+    if (sheets && before.managerID != stored.managerID) {
+        Organization old;
+        old.positions.push_back(std::move(before));
+        reconcileSheetTransfers(old);
+    }
 }
 
 void OrganizationArchive::replaceOrganization(Organization replacement)
@@ -109,22 +128,18 @@ void OrganizationArchive::replaceOrganization(Organization replacement)
     sheets = std::move(reconciled.sheets);
 }
 
-void OrganizationArchive::deletePosition(const std::string &id)
+void OrganizationArchive::deletePosition(const std::string &positionID)
 {
     requireCurrentEditing();
+    const std::string id = positionID; // the caller's may be the position's own, erased below
     organization.requirePositionDeletion(id);
-    const std::string jobTitle = findPosition(organization, id)->jobTitle();
-    Organization next;
-    next.positions.reserve(organization.positions.size());
-    for (const Position &p : organization.positions) {
-        if (p.id != id)
-            next.positions.push_back(p);
-    }
-    next.validate();
-    checkpoint("Before deleting " + jobTitle);
+    auto found = std::find_if(organization.positions.begin(), organization.positions.end(),
+                              [&](const Position &p) { return p.id == id; });
+    // Nobody reports to the position (checked above): without it the organization stays valid.
+    checkpointBeforeEdit("Before deleting " + found->jobTitle());
 
     // Nothing below throws: only erasing from lists.
-    organization = std::move(next);
+    organization.positions.erase(found);
     if (groups) {
         for (PositionGroup &group : *groups)
             std::erase(group.memberIDs, id);

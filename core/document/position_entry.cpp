@@ -4,6 +4,7 @@
 #include "core/support/text.h"
 
 #include <algorithm>
+#include <optional>
 
 namespace {
 
@@ -12,11 +13,14 @@ bool lists(const OrganizationSheet &sheet, const std::string &positionID)
     return std::find(sheet.positionIDs.begin(), sheet.positionIDs.end(), positionID) != sheet.positionIDs.end();
 }
 
-bool storedUnchanged(const Organization &organization, const Position &original)
+// The place of the position stored exactly as `original`, if any.
+std::optional<size_t> storedUnchanged(const Organization &organization, const Position &original)
 {
     auto found = std::find_if(organization.positions.begin(), organization.positions.end(),
                               [&](const Position &p) { return p.id == original.id; });
-    return found != organization.positions.end() && *found == original;
+    if (found == organization.positions.end() || !(*found == original))
+        return std::nullopt;
+    return static_cast<size_t>(found - organization.positions.begin());
 }
 
 } // namespace
@@ -28,8 +32,8 @@ std::vector<Position> OrganizationArchive::savePositionEntry(const PositionEntry
     if (sheetID && !sheet(*sheetID))
         throw OrganizationError::invalid("The selected chart no longer exists. Reopen the editor.");
 
-    OrganizationArchive working = *this;
     if (request.isNew()) {
+        OrganizationArchive working = *this;
         // Only a new id is trimmed: an edit must name the stored position exactly, even
         // one whose id has surrounding spaces.
         Position position = request.position;
@@ -44,7 +48,8 @@ std::vector<Position> OrganizationArchive::savePositionEntry(const PositionEntry
     const Position &original = *request.original;
     Position edited = request.position;
     canonicalizeIdentifiers(edited);
-    if (request.quantity != 1 || edited.id != original.id || !storedUnchanged(organization, original))
+    const std::optional<size_t> index = storedUnchanged(organization, original);
+    if (request.quantity != 1 || edited.id != original.id || !index)
         throw OrganizationError::invalid("This position changed or no longer exists. Reopen the editor before saving.");
 
     const bool placing = sheetID && request.includeOnSheet;
@@ -52,11 +57,25 @@ std::vector<Position> OrganizationArchive::savePositionEntry(const PositionEntry
     if (edited == original && alreadyPlaced)
         return {edited};
 
-    working.checkpoint("Before editing " + original.jobTitle());
-    working.updatePosition(edited);
-    if (placing)
-        working.includePositions({edited.id}, *sheetID);
-    *this = std::move(working);
+    // Edited in place, one position: a copy of a large district costs more than the edit.
+    const std::optional<std::vector<OrganizationSheet>> sheetsBefore = placing ? sheets : std::nullopt;
+    checkpointBeforeEdit("Before editing " + original.jobTitle());
+    try {
+        replacePosition(*index, edited);
+    } catch (...) {
+        revisions.pop_back();
+        throw;
+    }
+    if (placing) {
+        try {
+            includePositions({edited.id}, *sheetID);
+        } catch (...) {
+            organization.positions[*index] = original;
+            sheets = sheetsBefore;
+            revisions.pop_back();
+            throw;
+        }
+    }
     return {edited};
 }
 

@@ -2,6 +2,7 @@
 
 #include "core/support/text.h"
 
+#include <algorithm>
 #include <bit>
 #include <cmath>
 #include <optional>
@@ -167,6 +168,81 @@ void Organization::validate() const
         for (size_t i : path)
             walk[i] = Walk::safe;
     }
+}
+
+namespace {
+
+// Whether replacing `before` by organization.positions[index] keeps a valid organization
+// valid. False may also mean only "not sure": the caller then validates the whole.
+bool replacementKeepsValid(const Organization &organization, size_t index, const Position &before)
+{
+    const std::vector<Position> &positions = organization.positions;
+    const Position &p = positions[index];
+    if (p.id != before.id || Text::isBlank(p.id) || Text::isBlank(p.title) || Text::isBlank(p.jobTitle()) ||
+        !std::isfinite(p.fte) || p.fte <= 0)
+        return false;
+
+    const auto exists = [&](const std::string &id) {
+        return std::any_of(positions.begin(), positions.end(), [&](const Position &q) { return q.id == id; });
+    };
+    if (p.managerID != before.managerID || p.dottedManagerIDs != before.dottedManagerIDs) {
+        if (p.managerID && (*p.managerID == p.id || !exists(*p.managerID)))
+            return false;
+        for (const std::string &m : p.dottedManagerIDs) {
+            if (m == p.id || !exists(m))
+                return false;
+        }
+    }
+
+    if (p.employee) {
+        const std::string number = Text::trimmed(p.employee->id);
+        if (number.empty())
+            return false;
+        if (!before.employee || Text::trimmed(before.employee->id) != number) {
+            for (size_t i = 0; i < positions.size(); ++i) {
+                const std::optional<Employee> &other = positions[i].employee;
+                // Only a text that holds the number can trim to it.
+                if (i != index && other && other->id.find(number) != std::string::npos &&
+                    Text::trimmed(other->id) == number)
+                    return false;
+            }
+        }
+    }
+
+    if (!p.schoolAssignments.empty()) {
+        double sum = 0.0;
+        for (const SchoolAssignment &row : p.schoolAssignments) {
+            if (!isValidSchoolRow(row))
+                return false;
+            sum += row.fte;
+        }
+        if (!(std::abs(sum - p.fte) < 1e-6))
+            return false;
+    }
+
+    // A new primary manager makes a cycle exactly when its chain comes back to the
+    // position: every other chain was already free of cycles.
+    if (p.managerID && p.managerID != before.managerID) {
+        TextTable indexByID(positions.size(), [&positions](size_t i) { return std::string_view(positions[i].id); });
+        for (size_t i = 0; i < positions.size(); ++i)
+            indexByID.add(i);
+        std::optional<size_t> current = indexByID.find(*p.managerID);
+        for (size_t steps = 0; current; ++steps) {
+            if (*current == index || steps > positions.size())
+                return false;
+            const std::optional<std::string> &next = positions[*current].managerID;
+            current = next ? indexByID.find(*next) : std::nullopt;
+        }
+    }
+    return true;
+}
+
+} // namespace
+
+void Organization::validateReplacement(size_t index, const Position &before) const
+{
+    if (!replacementKeepsValid(*this, index, before))
+        validate();
 }
 
 Organization Organization::focused(const std::set<std::string> &ids) const

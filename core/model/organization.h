@@ -78,6 +78,11 @@ struct Organization {
     // Throws OrganizationError for the first broken rule. Linear: each link of the primary
     // chains is walked once over the whole call, without recursion.
     void validate() const;
+    // The same after an edit of a valid organization replaced the position at `index`, which
+    // was `before` and keeps its id: only what that can break is looked at (the position,
+    // its employee number against the others, its new manager's chain), and when anything
+    // fails validate() gives the message. Linear, without validate()'s tables.
+    void validateReplacement(size_t index, const Position &before) const;
 
     // The positions reachable downwards from `ids` along primary managers, in document
     // order; managers and dotted managers outside the result are dropped. An empty id in

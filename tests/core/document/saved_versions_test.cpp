@@ -152,3 +152,40 @@ TEST(SavedVersions, UnchangedPositionsAreShared)
     const OrganizationArchive copy = a;
     EXPECT_TRUE(copy.revisions[0].isSameInstance(a.revisions[0]));
 }
+
+// Undo puts a frozen organization back into the working one in its place: whatever the
+// working positions (the same, some changed, one more or fewer, another order, repeated
+// ids), the result is the frozen organization.
+TEST(SavedVersions, AFrozenOrganizationRestoredInPlaceEqualsItsCopy)
+{
+    const Organization frozenFrom = organization({person("A"), person("B", "A"), person("C", "A"), person("D", "C")});
+    const FrozenOrganization frozen(frozenFrom);
+    const auto changed = [](Position p) {
+        p.department = "Changed";
+        return p;
+    };
+    const std::vector<Organization> workings = {
+        frozenFrom,
+        organization({person("A"), changed(person("B", "A")), person("C", "A"), person("D", "C")}),
+        organization({person("A"), person("C", "A"), person("D", "C")}),
+        organization({person("A"), changed(person("C", "A")), person("D", "C")}),
+        organization({person("A"), person("N"), person("B", "A"), person("C", "A"), person("D", "C")}),
+        organization({person("A"), person("B", "A"), changed(person("C", "A")), person("D", "C"), person("N")}),
+        organization({person("A"), person("B", "A"), person("C", "A")}),
+        organization({person("B", "A"), person("C", "A"), person("D", "C")}),
+        organization({person("A"), person("B", "A"), person("N"), person("M"), person("C", "A"), person("D", "C")}),
+        organization({person("D", "C"), changed(person("C", "A")), person("B", "A"), person("A")}),
+        organization({person("B", "A"), person("B"), person("A"), person("A", "D")}),
+        organization({}),
+    };
+    for (size_t i = 0; i < workings.size(); ++i) {
+        Organization working = workings[i];
+        frozen.restoreInto(working);
+        EXPECT_EQ(working, frozenFrom) << i;
+        EXPECT_TRUE(frozen.holds(working)) << i;
+        EXPECT_EQ(frozen.holds(workings[i]), workings[i] == frozenFrom) << i;
+    }
+    Organization grown = frozenFrom;
+    FrozenOrganization().restoreInto(grown);
+    EXPECT_TRUE(grown.positions.empty());
+}

@@ -3,9 +3,13 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <limits>
+#include <random>
 #include <string>
+#include <utility>
+#include <vector>
 
 namespace {
 
@@ -209,4 +213,125 @@ TEST(Validation, RepeatsAndMissingManagersAreFoundAmongManyPositions)
     Organization missingManager = many;
     missingManager.positions[4000].managerID = "P" + std::to_string(size);
     EXPECT_EQ(problem(missingManager), "P4000 references an invalid manager: P5000.");
+}
+
+namespace {
+
+// What validate() says of `organization` with `replacement` at `index`, and what
+// validateReplacement says of it, for a valid `organization`.
+std::pair<std::string, std::string> bothChecks(const Organization &organization, size_t index, const Position &replacement)
+{
+    Organization edited = organization;
+    edited.positions[index] = replacement;
+    const std::string whole = problem(edited);
+    const std::string partial = errorOf([&] { edited.validateReplacement(index, organization.positions[index]); });
+    return {whole, partial};
+}
+
+} // namespace
+
+TEST(Validation, AReplacedPositionIsRefusedExactlyAsTheWholeCheckRefusesIt)
+{
+    // E0 above B1 above C2 above D3; X4 reports to C2 and comes after it; F5 is a second top.
+    const Organization valid{{occupied("E0", "100"), occupied("B1", "101", "E0"), occupied("C2", "102", "B1"),
+                              occupied("D3", "103", "C2"), occupied("X4", " 104 ", "C2"), occupied("F5", "105")}};
+    ASSERT_EQ(problem(valid), "");
+    struct Edit {
+        const char *name;
+        size_t index;
+        Position replacement;
+        std::string message;
+    };
+    const std::vector<Edit> edits = {
+        {"rename", 3, with(valid.positions[3], [](Position &p) { p.employee->name = "Ana"; }), ""},
+        {"moved under another top", 2, with(valid.positions[2], [](Position &p) { p.managerID = "F5"; }), ""},
+        {"made a top", 1, with(valid.positions[1], [](Position &p) { p.managerID.reset(); }), ""},
+        {"made vacant", 4, with(valid.positions[4], [](Position &p) { p.employee.reset(); }), ""},
+        {"number kept but spaced", 4, with(valid.positions[4], [](Position &p) { p.employee->id = "104"; }), ""},
+        {"number taken by a later position", 1,
+         with(valid.positions[1], [](Position &p) { p.employee->id = "\t104"; }),
+         "Employee number 104 is already assigned to another position. Enter a unique employee number."},
+        {"number taken by an earlier one", 5, with(valid.positions[5], [](Position &p) { p.employee->id = "100 "; }),
+         "Employee number 100 is already assigned to another position. Enter a unique employee number."},
+        {"number holding another", 5, with(valid.positions[5], [](Position &p) { p.employee->id = "1000"; }), ""},
+        {"blank number", 5, with(valid.positions[5], [](Position &p) { p.employee->id = " "; }),
+         "Employee numbers cannot be blank."},
+        {"cycle under the top", 1, with(valid.positions[1], [](Position &p) { p.managerID = "D3"; }),
+         "Primary reporting relationships contain a cycle at B1."},
+        {"cycle through a later report", 2, with(valid.positions[2], [](Position &p) { p.managerID = "X4"; }),
+         "Primary reporting relationships contain a cycle at C2."},
+        {"managing itself", 3, with(valid.positions[3], [](Position &p) { p.managerID = "D3"; }),
+         "D3 references an invalid manager: D3."},
+        {"missing manager", 3, with(valid.positions[3], [](Position &p) { p.managerID = "Z9"; }),
+         "D3 references an invalid manager: Z9."},
+        {"missing dotted manager", 3, with(valid.positions[3], [](Position &p) { p.dottedManagerIDs = {"F5", "Z9"}; }),
+         "D3 references an invalid manager: Z9."},
+        {"dotted line to itself", 3, with(valid.positions[3], [](Position &p) { p.dottedManagerIDs = {"D3"}; }),
+         "D3 references an invalid manager: D3."},
+        {"dotted lines may loop", 0, with(valid.positions[0], [](Position &p) { p.dottedManagerIDs = {"D3"}; }), ""},
+        {"blank job title", 3, with(valid.positions[3], [](Position &p) { p.setJobTitle(" "); }),
+         "D3 needs a Pay Level and Job Title."},
+        {"zero FTE", 3, with(valid.positions[3], [](Position &p) { p.fte = 0; }), "D3 needs a positive FTE."},
+        {"split FTE", 3,
+         with(valid.positions[3], [](Position &p) { p.schoolAssignments = {{"North", 0.5}, {"South", 0.5}}; }), ""},
+        {"split FTE short", 3,
+         with(valid.positions[3], [](Position &p) { p.schoolAssignments = {{"North", 0.5}, {"South", 0.25}}; }),
+         "School assignment FTE must total D3's position FTE."},
+        {"school without a name", 3, with(valid.positions[3], [](Position &p) { p.schoolAssignments = {{"", 1}}; }),
+         "D3 has an invalid school assignment."},
+        // Two faults: the position's own checks run before its walk.
+        {"cycle and blank title", 1,
+         with(valid.positions[1], [](Position &p) {
+             p.managerID = "X4";
+             p.title = "";
+         }),
+         "B1 needs a Pay Level and Job Title."},
+    };
+    for (const Edit &edit : edits) {
+        const auto [whole, partial] = bothChecks(valid, edit.index, edit.replacement);
+        EXPECT_EQ(whole, edit.message) << edit.name;
+        EXPECT_EQ(partial, whole) << edit.name;
+    }
+
+    // Listed first, Y is walked first: the cycle is named where Y's chain meets it, and
+    // before the moved position's own fault.
+    Organization reportFirst = valid;
+    reportFirst.positions.insert(reportFirst.positions.begin(), occupied("Y6", "106", "D3"));
+    for (const bool blankTitle : {false, true}) {
+        const Position moved = with(reportFirst.positions[2], [&](Position &p) {
+            p.managerID = "D3";
+            if (blankTitle)
+                p.title = "";
+        });
+        const auto [whole, partial] = bothChecks(reportFirst, 2, moved);
+        EXPECT_EQ(whole, "Primary reporting relationships contain a cycle at D3.");
+        EXPECT_EQ(partial, whole);
+    }
+}
+
+TEST(Validation, RandomReplacementsAreRefusedExactlyAsTheWholeCheckRefusesThem)
+{
+    std::mt19937 random(53);
+    for (int round = 0; round < 300; ++round) {
+        // A random tree of 30, each position under an earlier one, or listed before its manager.
+        Organization valid;
+        for (int i = 0; i < 30; ++i) {
+            valid.positions.push_back(occupied("P" + std::to_string(i), std::to_string(100 + i),
+                                               i == 0 ? std::nullopt : std::optional("P" + std::to_string(random() % i))));
+        }
+        std::shuffle(valid.positions.begin(), valid.positions.end(), random);
+        ASSERT_EQ(problem(valid), "");
+        const size_t index = random() % valid.positions.size();
+        Position replacement = valid.positions[index];
+        const std::string other = "P" + std::to_string(random() % 30);
+        switch (random() % 5) {
+        case 0: replacement.managerID = other; break; // may close a cycle, or name itself
+        case 1: replacement.dottedManagerIDs.push_back(random() % 4 ? other : "missing"); break;
+        case 2: replacement.employee->id = std::to_string(100 + random() % 40); break;
+        case 3: replacement.employee.reset(); break;
+        case 4: replacement.managerID.reset(); break;
+        }
+        const auto [whole, partial] = bothChecks(valid, index, replacement);
+        ASSERT_EQ(partial, whole) << "round " << round;
+    }
 }
