@@ -574,6 +574,16 @@ ChartCanvasCard::Look ChartCanvas::cardLook() const
     return screenCardLook(m_view.printSettings(), palette());
 }
 
+const ChartScreenCard::Layout &ChartCanvas::keptLayout(const ChartNode &node, const Position &position,
+                                                       const ChartScreenCard::State &state,
+                                                       const ChartScreenCard::Look &look)
+{
+    const auto found = m_keptLayouts.cards.find(&node);
+    if (found != m_keptLayouts.cards.end())
+        return found->second;
+    return m_keptLayouts.cards.emplace(&node, ChartScreenCard::layout(node.frame, position, state, look)).first->second;
+}
+
 void ChartCanvas::paintContent(QPainter &painter, const Rect &visible)
 {
     if (m_refreshPending)
@@ -587,18 +597,30 @@ void ChartCanvas::paintContent(QPainter &painter, const Rect &visible)
     options.selectedID = m_revision.selection;
     options.style = ChartCanvas::screenStyle(palette());
     const ChartCanvasCard::Look look = cardLook();
+    // The kept layouts are for these cards with these toggles (scenes that only add lines share the cards).
+    if (!m_keptLayouts.scene || &m_keptLayouts.scene->presentation() != &scene.presentation() ||
+        &m_keptLayouts.scene->layout() != &scene.layout() || m_keptLayouts.hideNames != look.hideNames ||
+        m_keptLayouts.showPayLevel != look.showPayLevel || m_keptLayouts.showJobTitle != look.showJobTitle) {
+        m_keptLayouts = KeptLayouts{m_scene, look.hideNames, look.showPayLevel, look.showJobTitle, {}};
+    }
     // The screen's own card, with its buttons; the reporting badge goes on top of it.
     options.cardPainter = [&](QPainter &cardPainter, const ChartNode &node, const Position &position, int64_t) {
+        const bool speck = ChartScreenCard::isSpeck(cardPainter, node.frame);
         // A fitted district is thousands of specks, which need no state; only a badge does.
-        if (!position.reportingCallout && ChartScreenCard::isSpeck(cardPainter, node.frame)) {
+        if (speck && !position.reportingCallout) {
             ChartScreenCard::paint(cardPainter, node.frame, position, {}, look);
             return;
         }
         const ChartCanvasCard::State state = cardState(node.id, position);
-        ChartScreenCard::paint(cardPainter, node.frame, position, state, look);
-        if (position.reportingCallout)
-            ChartCanvasCard::paintBadge(cardPainter, position,
-                                        ChartCanvasCard::controls(node.frame, position, state, look));
+        // A speck needs no layout but for its badge, nor does a card too small for its text.
+        if (!position.reportingCallout && !ChartScreenCard::isLegible(cardPainter)) {
+            ChartScreenCard::paint(cardPainter, node.frame, position, state, look);
+            return;
+        }
+        const ChartScreenCard::Layout &placed = keptLayout(node, position, state, look);
+        ChartScreenCard::paint(cardPainter, node.frame, position, state, look, placed);
+        if (position.reportingCallout && placed.callout)
+            ChartCanvasCard::paintBadge(cardPainter, *position.reportingCallout, *placed.callout);
     };
     ChartPainter::paint(painter, scene, options);
     if (m_view.isShowingPageBreaks())

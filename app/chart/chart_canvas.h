@@ -13,6 +13,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <unordered_map>
 
 class ChartView;
 class QMenu;
@@ -105,6 +106,9 @@ private:
     int64_t positionsBehind(const std::string &cardID) const;
     ChartScreenCard::State cardState(const std::string &id, const Position &position) const;
     ChartScreenCard::Look cardLook() const;
+    // The card's layout as made for the shown cards (it does not depend on the selection).
+    const ChartScreenCard::Layout &keptLayout(const ChartNode &node, const Position &position,
+                                              const ChartScreenCard::State &state, const ChartScreenCard::Look &look);
     std::vector<ChartCanvasCard::Toggle> cardToggles(int index) const;
     void showLinkedSheets(const std::string &cardID, const QPointF &viewPoint);
     void showManagerReference(const Position &position, const QPointF &viewPoint);
@@ -124,4 +128,14 @@ private:
         Picture picture;
     };
     std::optional<KeptPicture> m_keptPicture;
+    // Card layouts made while painting, kept while the same cards show with the same toggles:
+    // lines that come in batches, a pan and a selection repaint the same cards again.
+    struct KeptLayouts {
+        std::shared_ptr<const ChartScene> scene; // keeps alive the cards the layouts are for
+        bool hideNames = false;
+        bool showPayLevel = false;
+        bool showJobTitle = true;
+        std::unordered_map<const ChartNode *, ChartScreenCard::Layout> cards;
+    };
+    KeptLayouts m_keptLayouts;
 };
