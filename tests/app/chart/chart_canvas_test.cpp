@@ -180,6 +180,25 @@ TEST_F(ChartCanvasTest, NewLinesAndEditsDrawOnlyWhatChanged)
     ASSERT_FALSE(painted.parts.empty());
     EXPECT_FALSE(painted.allWhole());
 
+    // Saved and selected at once, as the editor does: the card and the ink of its lines, lit
+    // now, are drawn again; then another line's card, and none.
+    for (const std::string &saved : {"M105-2", "M112"}) {
+        painted.parts.clear();
+        for (Position &position : archive.organization.positions) {
+            if (position.id == saved)
+                position.employee->name = "Saved " + saved;
+        }
+        document.setArchive(archive);
+        view.setSelectedID(saved);
+        drawAll();
+        ASSERT_FALSE(painted.parts.empty());
+        EXPECT_FALSE(painted.allWhole()) << saved;
+        EXPECT_EQ(onScreen(), anew()) << saved;
+    }
+    view.setSelectedID(std::nullopt);
+    drawAll();
+    EXPECT_EQ(onScreen(), anew());
+
     painted.parts.clear();
     const std::string renamed = "M105-3";
     for (Position &position : archive.organization.positions) {
