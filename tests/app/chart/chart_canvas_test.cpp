@@ -493,6 +493,39 @@ TEST_F(ChartCanvasTest, RevisionFollowsWhatTheDrawingShows)
     EXPECT_EQ(canvas.revision().selection, "P002");
 }
 
+// Cards keep their layouts from one repaint to the next while the same cards show; what they
+// draw is what a canvas laying every card out anew draws, also once the display toggles or a
+// card's rows have changed.
+TEST_F(ChartCanvasTest, KeptCardLayoutsDrawAsLaidOutAnew)
+{
+    view.setZoom(1.5);
+    settle();
+    const auto anew = [&] {
+        ChartCanvas fresh(view);
+        fresh.resize(canvas.size());
+        return fresh.grab().toImage();
+    };
+    ASSERT_TRUE(canvas.scene()->position("P005")->reportingCallout);
+    canvas.grab();
+    EXPECT_EQ(canvas.grab().toImage(), anew());
+
+    ChartPrintSettings settings = view.printSettings();
+    settings.showPayLevel = true;
+    settings.hideNames = true;
+    view.setPrintSettings(settings);
+    settle();
+    EXPECT_EQ(canvas.grab().toImage(), anew());
+
+    OrganizationArchive archive = document.archive();
+    for (Position &position : archive.organization.positions) {
+        if (position.id == "P005")
+            position.title = "Coordinator of Itinerant Speech and Language Services, Northern Sites";
+    }
+    document.setArchive(archive);
+    settle();
+    EXPECT_EQ(canvas.grab().toImage(), anew());
+}
+
 TEST_F(ChartCanvasTest, ReportingBadgeOpensItsDetails)
 {
     ASSERT_TRUE(canvas.scene()->position("P005")->reportingCallout);
