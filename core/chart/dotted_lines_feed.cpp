@@ -98,10 +98,12 @@ DottedLinesFeed::Lines DottedLinesFeed::extended(const Lines &last, std::vector<
     if (last.routes)
         routes->insert(routes->end(), last.routes->begin(), last.routes->end());
     routes->insert(routes->end(), std::make_move_iterator(added.begin()), std::make_move_iterator(added.end()));
-    Lines made{routes, complete, selection, nullptr};
+    Lines made{routes, complete, selection, nullptr, nullptr};
     if (last.ink && last.selection == selection)
         made.ink = std::make_shared<const DottedInk>(*last.ink, known, *routes, selection);
     else
         made.ink = std::make_shared<const DottedInk>(*routes, selection);
+    // A window draws the new lines in parts, which look their strokes up in these.
+    made.grids = std::make_shared<const DottedInkGrids>(*made.ink);
     return made;
 }
