@@ -1,6 +1,7 @@
 #include "core/chart/dotted_lines_feed.h"
 
 #include "core/chart/dotted_route_store.h"
+#include "core/support/background_thread.h"
 
 #include <iterator>
 #include <utility>
@@ -62,6 +63,7 @@ void DottedLinesFeed::run(std::stop_token stop)
         std::atomic<bool> &finished;
         ~Finished() { finished = true; }
     } finished{m_finished};
+    BackgroundThread::yieldToWindows();
     std::unique_lock lock(m_mutex);
     while (m_woken.wait(lock, stop, [this] { return m_more && m_job; })) {
         m_more = false;
