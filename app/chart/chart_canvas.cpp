@@ -588,10 +588,18 @@ const ChartScreenCard::Layout &ChartCanvas::keptLayout(const ChartNode &node, co
                                                        const ChartScreenCard::State &state,
                                                        const ChartScreenCard::Look &look)
 {
-    const auto found = m_keptLayouts.cards.find(&node);
-    if (found != m_keptLayouts.cards.end())
-        return found->second;
-    return m_keptLayouts.cards.emplace(&node, ChartScreenCard::layout(node.frame, position, state, look)).first->second;
+    if (const auto found = m_keptLayouts.cards.find(node.id); found != m_keptLayouts.cards.end()) {
+        const KeptLayout &kept = found->second;
+        if (kept.frame == node.frame && kept.count == state.count && kept.hasReports == state.hasReports &&
+            kept.linkedSheetNames == state.linkedSheetNames && kept.position == position)
+            return kept.layout;
+    }
+    // Cards that went stay until there are as many again.
+    if (m_keptLayouts.cards.size() > 2 * m_scene->layout().nodes.size())
+        m_keptLayouts.cards.clear();
+    KeptLayout made{node.frame, position, state.count, state.hasReports, state.linkedSheetNames,
+                    ChartScreenCard::layout(node.frame, position, state, look)};
+    return m_keptLayouts.cards.insert_or_assign(node.id, std::move(made)).first->second.layout;
 }
 
 void ChartCanvas::paintContent(QPainter &painter, const Rect &visible)
@@ -607,12 +615,10 @@ void ChartCanvas::paintContent(QPainter &painter, const Rect &visible)
     options.selectedID = m_revision.selection;
     options.style = ChartCanvas::screenStyle(palette());
     const ChartCanvasCard::Look look = cardLook();
-    // The kept layouts are for these cards with these toggles (scenes that only add lines share the cards).
-    if (!m_keptLayouts.scene || &m_keptLayouts.scene->presentation() != &scene.presentation() ||
-        &m_keptLayouts.scene->layout() != &scene.layout() || m_keptLayouts.hideNames != look.hideNames ||
-        m_keptLayouts.showPayLevel != look.showPayLevel || m_keptLayouts.showJobTitle != look.showJobTitle) {
-        m_keptLayouts = KeptLayouts{m_scene, look.hideNames, look.showPayLevel, look.showJobTitle, {}};
-    }
+    // The kept layouts are for these display toggles.
+    if (m_keptLayouts.hideNames != look.hideNames || m_keptLayouts.showPayLevel != look.showPayLevel ||
+        m_keptLayouts.showJobTitle != look.showJobTitle)
+        m_keptLayouts = KeptLayouts{look.hideNames, look.showPayLevel, look.showJobTitle, {}};
     // The screen's own card, with its buttons; the reporting badge goes on top of it.
     options.cardPainter = [&](QPainter &cardPainter, const ChartNode &node, const Position &position, int64_t) {
         const bool speck = ChartScreenCard::isSpeck(cardPainter, node.frame);

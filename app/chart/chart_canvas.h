@@ -107,7 +107,8 @@ private:
     int64_t positionsBehind(const std::string &cardID) const;
     ChartScreenCard::State cardState(const std::string &id, const Position &position) const;
     ChartScreenCard::Look cardLook() const;
-    // The card's layout as made for the shown cards (it does not depend on the selection).
+    // The card's layout, made again only when what it depends on has changed (the selection
+    // and folded branches do not move anything).
     const ChartScreenCard::Layout &keptLayout(const ChartNode &node, const Position &position,
                                               const ChartScreenCard::State &state, const ChartScreenCard::Look &look);
     std::vector<ChartCanvasCard::Toggle> cardToggles(int index) const;
@@ -129,14 +130,21 @@ private:
         Picture picture;
     };
     std::optional<KeptPicture> m_keptPicture;
-    // Card layouts made while painting, kept while the same cards show with the same toggles:
-    // lines that come in batches, a pan and a selection repaint the same cards again.
+    // Card layouts made while painting, by card, with what each was made from: lines that come
+    // in batches, pans, selections and edits of other cards repaint the same cards.
+    struct KeptLayout {
+        Rect frame;
+        Position position;
+        int64_t count = 1;
+        bool hasReports = false;
+        std::vector<std::string> linkedSheetNames;
+        ChartScreenCard::Layout layout;
+    };
     struct KeptLayouts {
-        std::shared_ptr<const ChartScene> scene; // keeps alive the cards the layouts are for
         bool hideNames = false;
         bool showPayLevel = false;
         bool showJobTitle = true;
-        std::unordered_map<const ChartNode *, ChartScreenCard::Layout> cards;
+        std::unordered_map<std::string, KeptLayout> cards;
     };
     KeptLayouts m_keptLayouts;
 };
