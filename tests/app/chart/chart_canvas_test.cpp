@@ -182,7 +182,7 @@ TEST_F(ChartCanvasTest, NewLinesAndEditsDrawOnlyWhatChanged)
 
     // Saved and selected at once, as the editor does: the card and the ink of its lines, lit
     // now, are drawn again; then another line's card, and none.
-    for (const std::string &saved : {"M105-2", "M112"}) {
+    for (const std::string saved : {"M105-2", "M112"}) {
         painted.parts.clear();
         for (Position &position : archive.organization.positions) {
             if (position.id == saved)
