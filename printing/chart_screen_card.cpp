@@ -83,6 +83,11 @@ QString joinedNames(const State &state)
     return names.join(QStringLiteral(", "));
 }
 
+double scaleOf(const QPainter &painter)
+{
+    return std::sqrt(std::abs(painter.deviceTransform().determinant()));
+}
+
 bool hasNameRow(const Position &position, const Look &look)
 {
     return position.groupMemberCount.has_value() || !look.hideNames;
@@ -271,12 +276,19 @@ void paintTexts(QPainter &painter, const Layout &layout, const Position &positio
 
 bool isSpeck(const QPainter &painter, const Rect &frame)
 {
-    return std::sqrt(std::abs(painter.deviceTransform().determinant())) * frame.height() < speckPixels;
+    return scaleOf(painter) * frame.height() < speckPixels;
 }
 
-void paint(QPainter &painter, const Rect &frame, const Position &position, const State &state, const Look &look)
+bool isLegible(const QPainter &painter)
 {
-    const double scale = std::sqrt(std::abs(painter.deviceTransform().determinant()));
+    return scaleOf(painter) >= legibleScale;
+}
+
+namespace {
+
+void paintCard(QPainter &painter, const Rect &frame, const Position &position, const State &state, const Look &look,
+               const Layout *given)
+{
     if (isSpeck(painter, frame)) {
         // Thousands of specks are drawn on every repaint of a fitted district: their fill
         // and tints alone, as plain rectangles, look the same and cost far less.
@@ -321,12 +333,13 @@ void paint(QPainter &painter, const Rect &frame, const Position &position, const
     painter.drawPath(outline);
     // Far out, text and buttons would be a pixel or two high: unreadable, and shaping them
     // for thousands of cards keeps the window busy on every repaint.
-    if (scale < legibleScale) {
+    if (!isLegible(painter)) {
         painter.restore();
         return;
     }
 
-    const Layout placed = layout(frame, position, state, look);
+    const Layout made = given ? Layout() : layout(frame, position, state, look);
+    const Layout &placed = given ? *given : made;
     paintTexts(painter, placed, position, state, look);
     if (placed.expandGroup)
         paintCircleButton(painter, *placed.expandGroup, true, look.accent);
@@ -336,10 +349,22 @@ void paint(QPainter &painter, const Rect &frame, const Position &position, const
         const QRectF chip = toQt(*placed.linkedSheets);
         painter.setFont(captionFont());
         painter.setPen(look.secondaryText);
-        painter.drawText(chip.adjusted(4, 0, -4, 0), Qt::AlignLeft | Qt::AlignVCenter | Qt::TextSingleLine,
-                         QStringLiteral("\u2197 ") + placed.linkedSheetsText);
+        ChartText::drawLine(painter, chip.adjusted(4, 0, -4, 0), QStringLiteral("\u2197 ") + placed.linkedSheetsText);
     }
     painter.restore();
+}
+
+} // namespace
+
+void paint(QPainter &painter, const Rect &frame, const Position &position, const State &state, const Look &look)
+{
+    paintCard(painter, frame, position, state, look, nullptr);
+}
+
+void paint(QPainter &painter, const Rect &frame, const Position &position, const State &state, const Look &look,
+           const Layout &placed)
+{
+    paintCard(painter, frame, position, state, look, &placed);
 }
 
 } // namespace ChartScreenCard

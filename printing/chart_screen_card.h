@@ -75,7 +75,15 @@ Layout layout(const Rect &frame, const Position &position, const State &state, c
 // do not depend on the card's state.
 bool isSpeck(const QPainter &painter, const Rect &frame);
 
+// Whether cards show their texts and buttons at the painter's scale; below it a card is its
+// fill and border, and needs no layout.
+bool isLegible(const QPainter &painter);
+
 // Draws the whole card but the reporting badge's content.
 void paint(QPainter &painter, const Rect &frame, const Position &position, const State &state, const Look &look);
+// The same, with the card's layout at hand: made by layout() from the same frame, position,
+// state and look.
+void paint(QPainter &painter, const Rect &frame, const Position &position, const State &state, const Look &look,
+           const Layout &placed);
 
 } // namespace ChartScreenCard

@@ -94,6 +94,43 @@ std::shared_ptr<const LaidOutBox> layOut(const QString &text, const QFont &font,
     return box;
 }
 
+// A single line as QPainter::drawText lays it out: unwrapped, at the top of its box, with the
+// height it is centred by.
+struct LaidOutLine {
+    LaidOutLine(const QString &text, const QFont &font) : layout(text, font) {}
+    QTextLayout layout;
+    double width = 0;
+    double height = 0;
+};
+
+std::shared_ptr<const LaidOutLine> layOutLine(const QString &text, const QFont &font, Qt::LayoutDirection direction)
+{
+    // As drawText takes a single line: breaks and tabs are spaces.
+    QString laidOut = text;
+    for (QChar &c : laidOut) {
+        if (c == QLatin1Char('\n') || c == QLatin1Char('\r') || c == QLatin1Char('\t'))
+            c = QLatin1Char(' ');
+    }
+    auto line = std::make_shared<LaidOutLine>(laidOut, font);
+    QTextLayout &layout = line->layout;
+    QTextOption option;
+    option.setTextDirection(direction);
+    option.setAlignment(Qt::AlignLeft);
+    layout.setTextOption(option);
+    layout.setCacheEnabled(true);
+    layout.beginLayout();
+    QTextLine only = layout.createLine();
+    if (only.isValid()) {
+        only.setLineWidth(0x01000000);
+        only.setPosition(QPointF(0, 0));
+        // Unrounded, as drawText centres by.
+        line->height = only.ascent() + only.descent();
+        line->width = only.naturalTextWidth();
+    }
+    layout.endLayout();
+    return line;
+}
+
 // Sizes compared exactly: QSizeF's own comparison is fuzzy.
 struct BoxKey {
     QString text;
@@ -139,6 +176,7 @@ Value kept(QHash<BoxKey, Value> *&store, BoxKey key, Make make)
 }
 
 QHash<BoxKey, std::shared_ptr<const LaidOutBox>> *laidOutBoxes = nullptr;
+QHash<BoxKey, std::shared_ptr<const LaidOutLine>> *laidOutLines = nullptr;
 QHash<BoxKey, double> *advances = nullptr;
 QHash<BoxKey, QString> *elidedTexts = nullptr;
 
@@ -151,6 +189,7 @@ void forget(QHash<BoxKey, Value> *&store)
 void forgetKept()
 {
     forget(laidOutBoxes);
+    forget(laidOutLines);
     forget(advances);
     forget(elidedTexts);
 }
@@ -171,6 +210,27 @@ void drawBox(QPainter &painter, const QRectF &box, const QString &text, const QF
     if (laidOut->cutAt)
         painter.drawText(box.topLeft() + *laidOut->cutAt, laidOut->cutLine);
     painter.restore();
+}
+
+void drawLine(QPainter &painter, const QRectF &box, const QString &text)
+{
+    if (text.isEmpty() || painter.pen().style() == Qt::NoPen)
+        return;
+    const QFont &font = painter.font();
+    const Qt::LayoutDirection direction = painter.layoutDirection();
+    // The direction rides in the key's height, which a line does not otherwise need.
+    const std::shared_ptr<const LaidOutLine> line =
+        kept(laidOutLines, BoxKey{text, font, 0, double(direction)}, [&] { return layOutLine(text, font, direction); });
+    const QRectF bounds(box.x(), box.y() + (box.height() - line->height) / 2, line->width, line->height);
+    // What reaches out of the box is cut at its edges.
+    const bool clip = !box.contains(bounds);
+    if (clip) {
+        painter.save();
+        painter.setClipRect(box, Qt::IntersectClip);
+    }
+    line->layout.lineAt(0).draw(&painter, bounds.topLeft());
+    if (clip)
+        painter.restore();
 }
 
 double advance(const QString &text, const QFont &font)

@@ -25,6 +25,11 @@ QFont font(int size, Weight weight = Weight::regular);
 void drawBox(QPainter &painter, const QRectF &box, const QString &text, const QFont &font,
              const QColor &colour = Qt::black);
 
+// One line in `box` in the painter's font and pen, left-aligned and centred in its height:
+// what QPainter::drawText draws with Qt::AlignLeft | Qt::AlignVCenter | Qt::TextSingleLine,
+// but laid out once per text and font on the window's thread (badges repaint with every card).
+void drawLine(QPainter &painter, const QRectF &box, const QString &text);
+
 // QFontMetricsF's horizontalAdvance, height and right-elided text, kept on the window's
 // thread as drawn boxes are: a card measures its texts on every repaint.
 double advance(const QString &text, const QFont &font);

@@ -141,13 +141,16 @@ void ChartCanvas::refresh()
     sameButScene.scene = m_revision.scene;
     const bool onlyScene = sameButScene == m_revision;
     sameButScene.selection = m_revision.selection;
-    const bool onlySelection = !onlyScene && sameButScene == m_revision && m_scene && shown == m_scene;
+    // An edit often selects the card it changed (the editor's save does).
+    const bool sceneOrSelection = sameButScene == m_revision && shown && m_scene;
     const ChartCanvasRevision shownRevision = std::exchange(m_revision, revision);
     std::optional<std::vector<Rect>> changed;
-    if (onlyScene && shown && m_scene)
-        changed = changedAreas(*shown, *m_scene, false);
-    else if (onlySelection)
-        changed = selectionAreas(shownRevision.selection, revision.selection);
+    if (sceneOrSelection && shown == m_scene)
+        changed.emplace();
+    else if (sceneOrSelection)
+        changed = changedAreas(*shown, shownRevision.selection, *m_scene, false);
+    if (changed && !onlyScene)
+        addSelectionAreas(*changed, *shown, shownRevision.selection, *m_scene, revision.selection);
     // The ink is made now, not in the paint that follows: new lines then cost two turns of
     // the event loop, each shorter. (After the selection's areas, which compare both inks.)
     if (m_scene)
@@ -170,7 +173,7 @@ void ChartCanvas::refresh()
         const ChartLayout &is = m_scene->layout();
         const bool sameLayout = &was == &is || (was.nodes.size() == is.nodes.size() && was.size == is.size && was == is);
         if (keptButScene == revision && kept->palette == palette().cacheKey() && sameLayout)
-            changed = changedAreas(*kept->scene, *m_scene, true);
+            changed = changedAreas(*kept->scene, m_revision.selection, *m_scene, true);
         if (changed) {
             contentRestored(kept->picture, *changed);
             return;
@@ -182,8 +185,9 @@ void ChartCanvas::refresh()
 // Where `next` draws otherwise than `shown`, when it keeps the same layout (the very object,
 // or one the caller found equal): the new dotted lines and the cards that say something
 // else. Nothing when anything else may differ.
-std::optional<std::vector<Rect>> ChartCanvas::changedAreas(const ChartScene &shown, const ChartScene &next,
-                                                           bool layoutsEqual) const
+std::optional<std::vector<Rect>> ChartCanvas::changedAreas(const ChartScene &shown,
+                                                           const std::optional<std::string> &shownSelection,
+                                                           const ChartScene &next, bool layoutsEqual) const
 {
     if ((!layoutsEqual && &shown.layout() != &next.layout()) || next.routes().size() < shown.routes().size())
         return std::nullopt;
@@ -192,7 +196,7 @@ std::optional<std::vector<Rect>> ChartCanvas::changedAreas(const ChartScene &sho
     for (size_t i = shown.routes().size(); i < routes.size(); ++i)
         addRouteAreas(areas, routes[i]);
     if (shown.routes().size() < routes.size())
-        addRunsJoined(areas, shown, next, shown.routes().size());
+        addRunsJoined(areas, shown, shownSelection, next, shown.routes().size());
     if (&shown.presentation() == &next.presentation())
         return areas;
     const std::vector<ChartNode> &nodes = next.layout().nodes;
@@ -266,57 +270,55 @@ std::optional<std::vector<std::string>> ChartCanvas::cardsDrawnOtherwise(const C
 
 namespace {
 
-size_t hashOf(const DottedStroke &stroke)
+// Ink reaches past a route's points by half the widest line; the arrowheads by less.
+constexpr double inkReach = DottedInk::selectedLineWidth;
+
+// Calls `visit` with the index of each stroke of `ink` that may meet `area`.
+template <class Visit>
+void eachStrokeNear(const DottedInk &ink, const DottedInkGrids &grids, const Rect &area, Visit visit)
 {
-    size_t hash = std::hash<double>()(stroke.dashPhase) * 31 + size_t(stroke.highlighted);
-    const auto add = [&](double value) { hash = hash * 1000003 ^ std::hash<double>()(value); };
-    for (const PathElement &element : stroke.path.elements) {
-        hash = hash * 31 + size_t(element.kind);
-        add(element.point.x);
-        add(element.point.y);
-        add(element.control.x);
-        add(element.control.y);
+    if (const std::optional<std::vector<uint32_t>> near = grids.strokes.near(area)) {
+        for (const uint32_t i : *near)
+            visit(i);
+    } else {
+        for (size_t i = 0; i < ink.strokes.size(); ++i)
+            visit(i);
     }
-    return hash;
 }
 
-// The bounds of the strokes and arrows one ink has and the other lacks, reached out by the
-// widest line: where the two draw otherwise.
-void addInkDifferences(std::vector<Rect> &areas, const DottedInk &a, const DottedInk &b)
+// The ends of a straight stroke lying along the line through a and b.
+std::optional<std::pair<Point, Point>> along(const DottedStroke &stroke, Point a, Point b)
 {
-    std::unordered_map<size_t, int> balance;
-    const auto count = [&](const DottedInk &ink, int sign) {
-        for (const DottedStroke &stroke : ink.strokes)
-            balance[hashOf(stroke)] += sign;
-        for (const DottedStroke &arrow : ink.arrows)
-            balance[hashOf(arrow) ^ 1] += sign;
-    };
-    count(a, 1);
-    count(b, -1);
-    constexpr double reach = DottedInk::selectedLineWidth;
-    const auto add = [&](const DottedInk &ink) {
-        for (const DottedStroke &stroke : ink.strokes) {
-            if (balance[hashOf(stroke)] != 0)
-                areas.push_back(stroke.path.controlBounds().insetBy(-reach, -reach));
-        }
-        for (const DottedStroke &arrow : ink.arrows) {
-            if (balance[hashOf(arrow) ^ 1] != 0)
-                areas.push_back(arrow.path.controlBounds().insetBy(-reach, -reach));
-        }
-    };
-    add(a);
-    add(b);
+    const Path &path = stroke.path;
+    if (path.elements.size() != 2 || path.elements[0].kind != PathElement::Kind::moveTo ||
+        path.elements[1].kind != PathElement::Kind::lineTo)
+        return std::nullopt;
+    const Point from = path.elements[0].point;
+    const Point to = path.elements[1].point;
+    if ((a.y == b.y && from.y == to.y && from.y == a.y) || (a.x == b.x && from.x == to.x && from.x == a.x))
+        return std::pair{from, to};
+    return std::nullopt;
+}
+
+// Where a straight piece of a route lies, reached out by the widest line.
+Rect pieceArea(Point a, Point b)
+{
+    return Rect{{std::min(a.x, b.x) - inkReach, std::min(a.y, b.y) - inkReach},
+                {std::abs(a.x - b.x) + 2 * inkReach, std::abs(a.y - b.y) + 2 * inkReach}};
 }
 
 } // namespace
 
-// Where the chart draws otherwise when the selection moves from `was` to `is` in the shown
-// scene: the two cards' frames and the ink that is highlighted otherwise.
-std::vector<Rect> ChartCanvas::selectionAreas(const std::optional<std::string> &was,
-                                              const std::optional<std::string> &is) const
+// Where the chart draws otherwise when the selection moves from `was`, drawn in `shown`, to
+// `is` in `next` (the same scene, or one of the same layout): the two cards' frames and the
+// ink of the lines related to either, the only ink that can be highlighted otherwise.
+void ChartCanvas::addSelectionAreas(std::vector<Rect> &areas, const ChartScene &shown,
+                                    const std::optional<std::string> &was, const ChartScene &next,
+                                    const std::optional<std::string> &is) const
 {
-    std::vector<Rect> areas;
-    const std::vector<ChartNode> &nodes = m_scene->layout().nodes;
+    if (was == is)
+        return;
+    const std::vector<ChartNode> &nodes = next.layout().nodes;
     for (const std::optional<std::string> &selection : {was, is}) {
         if (!selection)
             continue;
@@ -325,62 +327,72 @@ std::vector<Rect> ChartCanvas::selectionAreas(const std::optional<std::string> &
         if (node != nodes.end() && node->id == *selection)
             areas.push_back(node->frame.insetBy(-4, -4));
     }
-    const std::shared_ptr<const DottedInk> before = m_scene->ink(was);
-    const std::shared_ptr<const DottedInk> after = m_scene->ink(is);
-    if (before != after)
-        addInkDifferences(areas, *before, *after);
-    return areas;
+    // The straight pieces of the related lines; their corners and arrows lie within the areas.
+    std::vector<std::pair<Point, Point>> pieces;
+    for (const ChartScene *scene : {&shown, &next}) {
+        for (const DottedRoute &route : scene->routes()) {
+            if (!route.isRelated(was) && !route.isRelated(is))
+                continue;
+            addRouteAreas(areas, route);
+            for (size_t p = 0; p + 1 < route.points.size(); ++p) {
+                const Point a = route.points[p];
+                const Point b = route.points[p + 1];
+                if (a.x == b.x || a.y == b.y)
+                    pieces.emplace_back(a, b);
+            }
+        }
+        if (&shown == &next)
+            break;
+    }
+    // A related line lit or put out splits or joins the strokes of a run it shares with
+    // others, and Qt dashes a line about a pixel wide counting from where the stroke starts:
+    // the whole of each such run dashes otherwise. Wider lines dash from a phase of their own.
+    if (pieces.empty() || displayedCamera().scale * DottedInk::lineWidth >= 2)
+        return;
+    // One ink and its grid at a time: a scene keeps the ink of one selection.
+    const auto addRuns = [&](const ChartScene &scene, const std::optional<std::string> &selection) {
+        const std::shared_ptr<const DottedInk> ink = scene.ink(selection);
+        const DottedInkGrids &grids = scene.inkGrids(selection);
+        std::vector<bool> added(ink->strokes.size(), false);
+        for (const auto &[a, b] : pieces) {
+            const Rect piece = pieceArea(a, b);
+            eachStrokeNear(*ink, grids, piece, [&](size_t i) {
+                if (added[i] || !along(ink->strokes[i], a, b))
+                    return;
+                const Rect bounds = ink->strokes[i].path.controlBounds().insetBy(-inkReach, -inkReach);
+                if (!bounds.intersects(piece))
+                    return;
+                added[i] = true;
+                areas.push_back(bounds);
+            });
+        }
+    };
+    addRuns(shown, was);
+    addRuns(next, is);
 }
 
 // Where a route's ink lies, piece by piece.
 void ChartCanvas::addRouteAreas(std::vector<Rect> &areas, const DottedRoute &route)
 {
-    // Ink reaches past a route's points by half the widest line; the arrowheads by less.
-    constexpr double reach = DottedInk::selectedLineWidth;
     const std::vector<Point> &points = route.points;
-    for (size_t p = 0; p < points.size(); ++p) {
-        const Point a = points[p];
-        const Point b = points[p + 1 < points.size() ? p + 1 : p];
-        areas.push_back(Rect{{std::min(a.x, b.x) - reach, std::min(a.y, b.y) - reach},
-                             {std::abs(a.x - b.x) + 2 * reach, std::abs(a.y - b.y) + 2 * reach}});
-    }
+    for (size_t p = 0; p < points.size(); ++p)
+        areas.push_back(pieceArea(points[p], points[p + 1 < points.size() ? p + 1 : p]));
 }
 
 // A new line that shares a straight run with others is merged with them into one stroke,
 // and Qt dashes a line about a pixel wide counting from where the stroke starts: where the
 // run was drawn from another start, it now dashes otherwise, not only where the new line lies.
-void ChartCanvas::addRunsJoined(std::vector<Rect> &areas, const ChartScene &shown, const ChartScene &next,
+void ChartCanvas::addRunsJoined(std::vector<Rect> &areas, const ChartScene &shown,
+                                const std::optional<std::string> &shownSelection, const ChartScene &next,
                                 size_t firstNew) const
 {
     // Wider lines are dashed from a phase of their own, the same wherever they start.
     if (displayedCamera().scale * DottedInk::lineWidth >= 2)
         return;
-    constexpr double reach = DottedInk::selectedLineWidth;
-    const std::shared_ptr<const DottedInk> was = shown.ink(m_revision.selection);
-    const DottedInkGrids &wasGrids = shown.inkGrids(m_revision.selection);
+    const std::shared_ptr<const DottedInk> was = shown.ink(shownSelection);
+    const DottedInkGrids &wasGrids = shown.inkGrids(shownSelection);
     const std::shared_ptr<const DottedInk> is = next.ink(m_revision.selection);
     const DottedInkGrids &isGrids = next.inkGrids(m_revision.selection);
-    const auto eachNear = [](const DottedInk &ink, const DottedInkGrids &grids, const Rect &area, auto visit) {
-        if (const std::optional<std::vector<uint32_t>> near = grids.strokes.near(area)) {
-            for (const uint32_t i : *near)
-                visit(i);
-        } else {
-            for (size_t i = 0; i < ink.strokes.size(); ++i)
-                visit(i);
-        }
-    };
-    // The ends of a straight stroke lying along the line through a and b.
-    const auto along = [](const DottedStroke &stroke, Point a, Point b) -> std::optional<std::pair<Point, Point>> {
-        const Path &path = stroke.path;
-        if (path.elements.size() != 2 || path.elements[0].kind != PathElement::Kind::moveTo ||
-            path.elements[1].kind != PathElement::Kind::lineTo)
-            return std::nullopt;
-        const Point from = path.elements[0].point;
-        const Point to = path.elements[1].point;
-        if ((a.y == b.y && from.y == to.y && from.y == a.y) || (a.x == b.x && from.x == to.x && from.x == a.x))
-            return std::pair{from, to};
-        return std::nullopt;
-    };
     std::vector<bool> seen(is->strokes.size(), false);
     std::vector<bool> added(was->strokes.size(), false);
     const std::vector<DottedRoute> &routes = next.routes();
@@ -391,24 +403,22 @@ void ChartCanvas::addRunsJoined(std::vector<Rect> &areas, const ChartScene &show
             const Point b = points[p + 1];
             if (a.x != b.x && a.y != b.y)
                 continue;
-            const Rect piece{{std::min(a.x, b.x) - reach, std::min(a.y, b.y) - reach},
-                             {std::abs(a.x - b.x) + 2 * reach, std::abs(a.y - b.y) + 2 * reach}};
-            eachNear(*is, isGrids, piece, [&](size_t i) {
+            eachStrokeNear(*is, isGrids, pieceArea(a, b), [&](size_t i) {
                 const std::optional<std::pair<Point, Point>> run = along(is->strokes[i], a, b);
                 if (seen[i] || !run)
                     return;
                 seen[i] = true;
                 // What was drawn of the run before and started elsewhere.
                 const Rect bounds = is->strokes[i].path.controlBounds();
-                eachNear(*was, wasGrids, bounds.insetBy(-reach, -reach), [&](size_t j) {
+                eachStrokeNear(*was, wasGrids, bounds.insetBy(-inkReach, -inkReach), [&](size_t j) {
                     const std::optional<std::pair<Point, Point>> old = along(was->strokes[j], a, b);
                     if (added[j] || !old || old->first == run->first)
                         return;
                     const Rect oldBounds = was->strokes[j].path.controlBounds();
-                    if (!oldBounds.insetBy(-reach, -reach).intersects(bounds))
+                    if (!oldBounds.insetBy(-inkReach, -inkReach).intersects(bounds))
                         return;
                     added[j] = true;
-                    areas.push_back(oldBounds.insetBy(-reach, -reach));
+                    areas.push_back(oldBounds.insetBy(-inkReach, -inkReach));
                 });
             });
         }
@@ -574,6 +584,24 @@ ChartCanvasCard::Look ChartCanvas::cardLook() const
     return screenCardLook(m_view.printSettings(), palette());
 }
 
+const ChartScreenCard::Layout &ChartCanvas::keptLayout(const ChartNode &node, const Position &position,
+                                                       const ChartScreenCard::State &state,
+                                                       const ChartScreenCard::Look &look)
+{
+    if (const auto found = m_keptLayouts.cards.find(node.id); found != m_keptLayouts.cards.end()) {
+        const KeptLayout &kept = found->second;
+        if (kept.frame == node.frame && kept.count == state.count && kept.hasReports == state.hasReports &&
+            kept.linkedSheetNames == state.linkedSheetNames && kept.position == position)
+            return kept.layout;
+    }
+    // Cards that went stay until there are as many again.
+    if (m_keptLayouts.cards.size() > 2 * m_scene->layout().nodes.size())
+        m_keptLayouts.cards.clear();
+    KeptLayout made{node.frame, position, state.count, state.hasReports, state.linkedSheetNames,
+                    ChartScreenCard::layout(node.frame, position, state, look)};
+    return m_keptLayouts.cards.insert_or_assign(node.id, std::move(made)).first->second.layout;
+}
+
 void ChartCanvas::paintContent(QPainter &painter, const Rect &visible)
 {
     if (m_refreshPending)
@@ -587,18 +615,28 @@ void ChartCanvas::paintContent(QPainter &painter, const Rect &visible)
     options.selectedID = m_revision.selection;
     options.style = ChartCanvas::screenStyle(palette());
     const ChartCanvasCard::Look look = cardLook();
+    // The kept layouts are for these display toggles.
+    if (m_keptLayouts.hideNames != look.hideNames || m_keptLayouts.showPayLevel != look.showPayLevel ||
+        m_keptLayouts.showJobTitle != look.showJobTitle)
+        m_keptLayouts = KeptLayouts{look.hideNames, look.showPayLevel, look.showJobTitle, {}};
     // The screen's own card, with its buttons; the reporting badge goes on top of it.
     options.cardPainter = [&](QPainter &cardPainter, const ChartNode &node, const Position &position, int64_t) {
+        const bool speck = ChartScreenCard::isSpeck(cardPainter, node.frame);
         // A fitted district is thousands of specks, which need no state; only a badge does.
-        if (!position.reportingCallout && ChartScreenCard::isSpeck(cardPainter, node.frame)) {
+        if (speck && !position.reportingCallout) {
             ChartScreenCard::paint(cardPainter, node.frame, position, {}, look);
             return;
         }
         const ChartCanvasCard::State state = cardState(node.id, position);
-        ChartScreenCard::paint(cardPainter, node.frame, position, state, look);
-        if (position.reportingCallout)
-            ChartCanvasCard::paintBadge(cardPainter, position,
-                                        ChartCanvasCard::controls(node.frame, position, state, look));
+        // A speck needs no layout but for its badge, nor does a card too small for its text.
+        if (!position.reportingCallout && !ChartScreenCard::isLegible(cardPainter)) {
+            ChartScreenCard::paint(cardPainter, node.frame, position, state, look);
+            return;
+        }
+        const ChartScreenCard::Layout &placed = keptLayout(node, position, state, look);
+        ChartScreenCard::paint(cardPainter, node.frame, position, state, look, placed);
+        if (position.reportingCallout && placed.callout)
+            ChartCanvasCard::paintBadge(cardPainter, *position.reportingCallout, *placed.callout);
     };
     ChartPainter::paint(painter, scene, options);
     if (m_view.isShowingPageBreaks())

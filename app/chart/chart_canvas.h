@@ -13,6 +13,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <unordered_map>
 
 class ChartView;
 class QMenu;
@@ -93,18 +94,23 @@ private:
     void scheduleRefresh();
     void refresh();
     ChartCanvasRevision currentRevision() const;
-    std::optional<std::vector<Rect>> changedAreas(const ChartScene &shown, const ChartScene &next,
-                                                  bool layoutsEqual) const;
-    std::vector<Rect> selectionAreas(const std::optional<std::string> &was, const std::optional<std::string> &is) const;
+    std::optional<std::vector<Rect>> changedAreas(const ChartScene &shown, const std::optional<std::string> &shownSelection,
+                                                  const ChartScene &next, bool layoutsEqual) const;
+    void addSelectionAreas(std::vector<Rect> &areas, const ChartScene &shown, const std::optional<std::string> &was,
+                           const ChartScene &next, const std::optional<std::string> &is) const;
     static void addRouteAreas(std::vector<Rect> &areas, const DottedRoute &route);
-    void addRunsJoined(std::vector<Rect> &areas, const ChartScene &shown, const ChartScene &next,
-                       size_t firstNew) const;
+    void addRunsJoined(std::vector<Rect> &areas, const ChartScene &shown, const std::optional<std::string> &shownSelection,
+                       const ChartScene &next, size_t firstNew) const;
     static bool cardLooksAlike(const ChartScene &shown, const ChartScene &next, const std::string &id);
     static std::optional<std::vector<std::string>> cardsDrawnOtherwise(const ChartScene &shown, const ChartScene &next);
     // How many positions a card stands for: 1 unless matching titles were merged into it.
     int64_t positionsBehind(const std::string &cardID) const;
     ChartScreenCard::State cardState(const std::string &id, const Position &position) const;
     ChartScreenCard::Look cardLook() const;
+    // The card's layout, made again only when what it depends on has changed (the selection
+    // and folded branches do not move anything).
+    const ChartScreenCard::Layout &keptLayout(const ChartNode &node, const Position &position,
+                                              const ChartScreenCard::State &state, const ChartScreenCard::Look &look);
     std::vector<ChartCanvasCard::Toggle> cardToggles(int index) const;
     void showLinkedSheets(const std::string &cardID, const QPointF &viewPoint);
     void showManagerReference(const Position &position, const QPointF &viewPoint);
@@ -124,4 +130,21 @@ private:
         Picture picture;
     };
     std::optional<KeptPicture> m_keptPicture;
+    // Card layouts made while painting, by card, with what each was made from: lines that come
+    // in batches, pans, selections and edits of other cards repaint the same cards.
+    struct KeptLayout {
+        Rect frame;
+        Position position;
+        int64_t count = 1;
+        bool hasReports = false;
+        std::vector<std::string> linkedSheetNames;
+        ChartScreenCard::Layout layout;
+    };
+    struct KeptLayouts {
+        bool hideNames = false;
+        bool showPayLevel = false;
+        bool showJobTitle = true;
+        std::unordered_map<std::string, KeptLayout> cards;
+    };
+    KeptLayouts m_keptLayouts;
 };

@@ -83,11 +83,15 @@ QString toolTip(const Controls &controls, Point point, const Position &position,
 
 void paintBadge(QPainter &painter, const Position &position, const Controls &controls)
 {
-    if (!controls.callout || !position.reportingCallout)
-        return;
+    if (controls.callout && position.reportingCallout)
+        paintBadge(painter, *position.reportingCallout, *controls.callout);
+}
+
+void paintBadge(QPainter &painter, const ReportingCallout &callout, const Rect &badge)
+{
     painter.save();
     painter.setRenderHint(QPainter::Antialiasing);
-    ReportingCalloutView::paintBadge(painter, *controls.callout, *position.reportingCallout);
+    ReportingCalloutView::paintBadge(painter, badge, callout);
     painter.restore();
 }
 

@@ -13,6 +13,7 @@
 class QPainter;
 struct OrganizationSheet;
 struct Position;
+struct ReportingCallout;
 
 // What answers a click on a screen card (ChartScreenCard draws it): the controls on its
 // location row (expand a group, fold a branch, open another chart that lists the same
@@ -59,5 +60,6 @@ QString toolTip(const Controls &controls, Point point, const Position &position,
 
 // Draws the reporting badge over the room the card keeps for it.
 void paintBadge(QPainter &painter, const Position &position, const Controls &controls);
+void paintBadge(QPainter &painter, const ReportingCallout &callout, const Rect &badge);
 
 } // namespace ChartCanvasCard

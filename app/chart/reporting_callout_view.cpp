@@ -34,7 +34,7 @@ void paintBadge(QPainter &painter, const Rect &badge, const ReportingCallout &ca
     // A branching arrow before the count, as the badge's symbol.
     const QString line = QStringLiteral("\u21b3 ") + QString::fromStdString(callout.summary());
     const QString shown = ChartText::elided(line, font, text.width());
-    painter.drawText(text, Qt::AlignLeft | Qt::AlignVCenter | Qt::TextSingleLine, shown);
+    ChartText::drawLine(painter, text, shown);
     painter.restore();
 }
 

@@ -233,6 +233,13 @@ ChartScene::~ChartScene()
     // Thousands of routes, each a few allocations, as lines come in.
     if (m_routes.use_count() == 1)
         releaseElsewhere(std::move(m_routes));
+    // And their ink, tens of thousands of strokes, with its grids.
+    for (std::optional<Ink> *ink : {&m_selectedInk, &m_earlierInk}) {
+        if (*ink && (*ink)->ink.use_count() == 1)
+            releaseElsewhere(std::move((*ink)->ink));
+        if (*ink && (*ink)->grids.use_count() == 1)
+            releaseElsewhere(std::move((*ink)->grids));
+    }
 }
 
 std::pair<std::shared_future<void>, std::future<void>>
@@ -411,7 +418,7 @@ std::shared_ptr<const DottedInk> ChartScene::ink(const std::optional<std::string
     if (m_selectedInk && m_selectedInk->selection == selectedID)
         return m_selectedInk->ink;
     std::shared_ptr<const DottedInk> made;
-    std::shared_ptr<MadeOnce<DottedInkGrids>> grids;
+    std::shared_ptr<MadeOnce<std::shared_ptr<const DottedInkGrids>>> grids;
     const bool extends =
         m_earlierInk && m_earlierInk->selection == selectedID && m_earlierInk->routes <= m_routes->size();
     if (extends && m_earlierInk->routes == m_routes->size()) {
@@ -423,7 +430,7 @@ std::shared_ptr<const DottedInk> ChartScene::ink(const std::optional<std::string
         made = std::make_shared<const DottedInk>(*m_routes, selectedID);
     }
     if (!grids)
-        grids = std::make_shared<MadeOnce<DottedInkGrids>>();
+        grids = std::make_shared<MadeOnce<std::shared_ptr<const DottedInkGrids>>>();
     m_selectedInk = Ink{selectedID, made, m_routes->size(), std::move(grids)};
     m_earlierInk.reset();
     return made;
@@ -437,21 +444,8 @@ const ChartLayoutGrids &ChartScene::layoutGrids() const
 const DottedInkGrids &ChartScene::inkGrids(const std::optional<std::string> &selectedID) const
 {
     const std::shared_ptr<const DottedInk> made = ink(selectedID);
-    return m_selectedInk->grids->get([&] { return DottedInkGrids(*made); });
+    return *m_selectedInk->grids->get([&] { return std::make_shared<const DottedInkGrids>(*made); });
 }
-
-namespace {
-
-std::vector<Rect> boundsOf(const std::vector<DottedStroke> &strokes)
-{
-    std::vector<Rect> bounds;
-    bounds.reserve(strokes.size());
-    for (const DottedStroke &stroke : strokes)
-        bounds.push_back(stroke.path.controlBounds());
-    return bounds;
-}
-
-} // namespace
 
 ChartLayoutGrids::ChartLayoutGrids(const ChartLayout &layout)
 {
@@ -464,10 +458,6 @@ ChartLayoutGrids::ChartLayoutGrids(const ChartLayout &layout)
     for (const ChartSegment &segment : layout.primarySegments)
         bounds.push_back(Rect{segment.start, {segment.end.x - segment.start.x, segment.end.y - segment.start.y}});
     connectors = SpatialGrid(bounds);
-}
-
-DottedInkGrids::DottedInkGrids(const DottedInk &ink) : strokes(boundsOf(ink.strokes)), arrows(boundsOf(ink.arrows))
-{
 }
 
 std::optional<ChartScene::Ink> ChartScene::inkToExtend() const
@@ -525,8 +515,12 @@ std::shared_ptr<const ChartScene> ChartSceneCache::snapshot(const OrganizationAr
         std::optional<DottedLinesFeed::Lines> lines = feed.take(m_scene->routes().size());
         if (!lines || lines->routes->size() < m_scene->routes().size())
             return m_scene;
-        if (!earlierInk || earlierInk->selection == lines->selection)
-            earlierInk = ChartScene::Ink{lines->selection, lines->ink, lines->routes->size()};
+        if (!earlierInk || earlierInk->selection == lines->selection) {
+            // The feed made the ink's grids too.
+            auto grids = std::make_shared<ChartScene::MadeOnce<std::shared_ptr<const DottedInkGrids>>>();
+            grids->get([&] { return lines->grids; });
+            earlierInk = ChartScene::Ink{lines->selection, lines->ink, lines->routes->size(), std::move(grids)};
+        }
         m_scene.reset(new ChartScene(m_scene->m_content, std::move(lines->routes), !lines->complete));
         m_scene->m_earlierInk = std::move(earlierInk);
         ++m_buildCount;

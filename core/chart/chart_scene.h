@@ -29,17 +29,12 @@
 struct OrganizationArchive;
 
 // Where a chart's pieces lie, by their index, so that painting a part of the chart visits
-// only what lies there: the layout's nodes and primarySegments, and the ink's strokes and
-// arrows.
+// only what lies there: the layout's nodes and primarySegments (DottedInkGrids: the ink's
+// strokes and arrows).
 struct ChartLayoutGrids {
     SpatialGrid cards;
     SpatialGrid connectors;
     explicit ChartLayoutGrids(const ChartLayout &layout);
-};
-struct DottedInkGrids {
-    SpatialGrid strokes;
-    SpatialGrid arrows;
-    explicit DottedInkGrids(const DottedInk &ink);
 };
 
 // Everything a chart view draws and inspects for one chart of a document: the cards as
@@ -200,7 +195,7 @@ private:
         std::optional<std::string> selection;
         std::shared_ptr<const DottedInk> ink;
         size_t routes = 0;
-        std::shared_ptr<MadeOnce<DottedInkGrids>> grids; // goes with `ink`
+        std::shared_ptr<MadeOnce<std::shared_ptr<const DottedInkGrids>>> grids; // goes with `ink`
     };
     // The ink this scene has made, else the one it may extend; for the next scene of the chart.
     std::optional<Ink> inkToExtend() const;

@@ -303,3 +303,20 @@ DottedInk::DottedInk(const DottedInk &earlier, size_t earlierCount, const std::v
         arrows.push_back({routes[a.route].arrowhead(), a.highlighted, 0});
     m_sources = std::move(sources);
 }
+
+namespace {
+
+std::vector<Rect> boundsOf(const std::vector<DottedStroke> &strokes)
+{
+    std::vector<Rect> bounds;
+    bounds.reserve(strokes.size());
+    for (const DottedStroke &stroke : strokes)
+        bounds.push_back(stroke.path.controlBounds());
+    return bounds;
+}
+
+} // namespace
+
+DottedInkGrids::DottedInkGrids(const DottedInk &ink) : strokes(boundsOf(ink.strokes)), arrows(boundsOf(ink.arrows))
+{
+}

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "core/support/geometry.h"
+#include "core/support/spatial_grid.h"
 
 #include <array>
 #include <memory>
@@ -56,4 +57,12 @@ struct DottedInk {
 
 private:
     std::shared_ptr<const Sources> m_sources;
+};
+
+// Where an ink's strokes and arrows lie, by their index, so that painting a part of the chart
+// visits only what lies there.
+struct DottedInkGrids {
+    SpatialGrid strokes;
+    SpatialGrid arrows;
+    explicit DottedInkGrids(const DottedInk &ink);
 };

@@ -1,6 +1,7 @@
 #include "core/chart/dotted_lines_feed.h"
 
 #include "core/chart/dotted_route_store.h"
+#include "core/support/background_thread.h"
 
 #include <iterator>
 #include <utility>
@@ -62,6 +63,7 @@ void DottedLinesFeed::run(std::stop_token stop)
         std::atomic<bool> &finished;
         ~Finished() { finished = true; }
     } finished{m_finished};
+    BackgroundThread::yieldToWindows();
     std::unique_lock lock(m_mutex);
     while (m_woken.wait(lock, stop, [this] { return m_more && m_job; })) {
         m_more = false;
@@ -98,10 +100,12 @@ DottedLinesFeed::Lines DottedLinesFeed::extended(const Lines &last, std::vector<
     if (last.routes)
         routes->insert(routes->end(), last.routes->begin(), last.routes->end());
     routes->insert(routes->end(), std::make_move_iterator(added.begin()), std::make_move_iterator(added.end()));
-    Lines made{routes, complete, selection, nullptr};
+    Lines made{routes, complete, selection, nullptr, nullptr};
     if (last.ink && last.selection == selection)
         made.ink = std::make_shared<const DottedInk>(*last.ink, known, *routes, selection);
     else
         made.ink = std::make_shared<const DottedInk>(*routes, selection);
+    // A window draws the new lines in parts, which look their strokes up in these.
+    made.grids = std::make_shared<const DottedInkGrids>(*made.ink);
     return made;
 }

@@ -25,12 +25,14 @@ class DottedRoutingJob;
 class DottedLinesFeed {
 public:
     // What the feed has made: the job's first routes, complete or not, and their ink for
-    // `selection` (made from those routes exactly as DottedInk's constructor makes it).
+    // `selection` (made from those routes exactly as DottedInk's constructor makes it), with
+    // its grids.
     struct Lines {
         std::shared_ptr<const std::vector<DottedRoute>> routes;
         bool complete = false;
         std::optional<std::string> selection;
         std::shared_ptr<const DottedInk> ink;
+        std::shared_ptr<const DottedInkGrids> grids; // over `ink`
     };
 
     // `news` is called on the feed's thread when lines are ready to take (once until

@@ -1,5 +1,7 @@
 #include "core/chart/dotted_route_store.h"
 
+#include "core/support/background_thread.h"
+
 #include <algorithm>
 
 #ifdef __GLIBC__
@@ -199,6 +201,7 @@ DottedRoutingJob::DottedRoutingJob(std::shared_ptr<DottedRouteStore> store,
     m_shared->progress.total = m_key->edges.size();
     m_thread = std::jthread([store = std::move(store), key = m_key, shared = m_shared,
                              news = std::move(news), turn](std::stop_token stop) {
+        BackgroundThread::yieldToWindows();
         const auto report = [&](const DottedRoutingProgress &progress) {
             bool tell = false;
             {

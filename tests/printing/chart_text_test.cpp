@@ -132,3 +132,47 @@ TEST(ChartText, KeptBoxesDrawAsBoxesLaidOutAnew)
     EXPECT_EQ(first, anew);
     EXPECT_EQ(kept, anew);
 }
+
+// A kept line draws what QPainter::drawText draws with the same box and flags, at any scale
+// (the fitted view of a large chart draws badges a fraction of a pixel high), whether it
+// fits its box or runs out of it, the first time and from what was kept.
+TEST(ChartText, KeptLinesDrawAsPainterText)
+{
+    QFont badge;
+    badge.setPixelSize(9);
+    badge.setWeight(QFont::DemiBold);
+    struct Line {
+        QRectF box;
+        QString text;
+        QFont font;
+    };
+    const std::vector<Line> lines{
+        {QRectF(5.5, 3.25, 140, 11), QStringLiteral("\u21b3 2 other managers"), badge},
+        {QRectF(5.5, 20.75, 40, 11), QStringLiteral("\u21b3 2 other managers"), badge},
+        {QRectF(60.25, 20.75, 80, 5), QStringLiteral("\u21b3 12 other\nmanagers\t\u2026"), badge},
+        {QRectF(5.5, 40, 140, 18), QStringLiteral("Coordinator \u00b7 Itinerant"), ChartText::font(11)},
+    };
+    for (const double scale : {0.013, 0.12, 0.5, 1.0, 1.37, 2.5}) {
+        const auto draw = [&](bool kept) {
+            QImage image(int(160 * std::max(1.0, scale)), int(70 * std::max(1.0, scale)),
+                         QImage::Format_ARGB32_Premultiplied);
+            image.fill(Qt::white);
+            QPainter painter(&image);
+            painter.setRenderHint(QPainter::Antialiasing);
+            painter.translate(0.5, 0.25);
+            painter.scale(scale, scale);
+            painter.setPen(QColor(255, 149, 0));
+            for (const Line &line : lines) {
+                painter.setFont(line.font);
+                if (kept)
+                    ChartText::drawLine(painter, line.box, line.text);
+                else
+                    painter.drawText(line.box, Qt::AlignLeft | Qt::AlignVCenter | Qt::TextSingleLine, line.text);
+            }
+            return image;
+        };
+        const QImage painted = draw(false);
+        EXPECT_EQ(draw(true), painted) << "at " << scale;
+        EXPECT_EQ(draw(true), painted) << "kept, at " << scale;
+    }
+}

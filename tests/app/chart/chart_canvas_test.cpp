@@ -180,6 +180,25 @@ TEST_F(ChartCanvasTest, NewLinesAndEditsDrawOnlyWhatChanged)
     ASSERT_FALSE(painted.parts.empty());
     EXPECT_FALSE(painted.allWhole());
 
+    // Saved and selected at once, as the editor does: the card and the ink of its lines, lit
+    // now, are drawn again; then another line's card, and none.
+    for (const std::string saved : {"M105-2", "M112"}) {
+        painted.parts.clear();
+        for (Position &position : archive.organization.positions) {
+            if (position.id == saved)
+                position.employee->name = "Saved " + saved;
+        }
+        document.setArchive(archive);
+        view.setSelectedID(saved);
+        drawAll();
+        ASSERT_FALSE(painted.parts.empty());
+        EXPECT_FALSE(painted.allWhole()) << saved;
+        EXPECT_EQ(onScreen(), anew()) << saved;
+    }
+    view.setSelectedID(std::nullopt);
+    drawAll();
+    EXPECT_EQ(onScreen(), anew());
+
     painted.parts.clear();
     const std::string renamed = "M105-3";
     for (Position &position : archive.organization.positions) {
@@ -472,6 +491,39 @@ TEST_F(ChartCanvasTest, RevisionFollowsWhatTheDrawingShows)
     view.setSelectedID("P002");
     settle();
     EXPECT_EQ(canvas.revision().selection, "P002");
+}
+
+// Cards keep their layouts from one repaint to the next while the same cards show; what they
+// draw is what a canvas laying every card out anew draws, also once the display toggles or a
+// card's rows have changed.
+TEST_F(ChartCanvasTest, KeptCardLayoutsDrawAsLaidOutAnew)
+{
+    view.setZoom(1.5);
+    settle();
+    const auto anew = [&] {
+        ChartCanvas fresh(view);
+        fresh.resize(canvas.size());
+        return fresh.grab().toImage();
+    };
+    ASSERT_TRUE(canvas.scene()->position("P005")->reportingCallout);
+    canvas.grab();
+    EXPECT_EQ(canvas.grab().toImage(), anew());
+
+    ChartPrintSettings settings = view.printSettings();
+    settings.showPayLevel = true;
+    settings.hideNames = true;
+    view.setPrintSettings(settings);
+    settle();
+    EXPECT_EQ(canvas.grab().toImage(), anew());
+
+    OrganizationArchive archive = document.archive();
+    for (Position &position : archive.organization.positions) {
+        if (position.id == "P005")
+            position.title = "Coordinator of Itinerant Speech and Language Services, Northern Sites";
+    }
+    document.setArchive(archive);
+    settle();
+    EXPECT_EQ(canvas.grab().toImage(), anew());
 }
 
 TEST_F(ChartCanvasTest, ReportingBadgeOpensItsDetails)

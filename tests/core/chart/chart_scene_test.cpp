@@ -385,8 +385,18 @@ TEST(ChartSceneCache, InkMadeAheadFollowsTheSelectionDrawn)
             break;
     }
     ASSERT_FALSE(drawn.back().first->routesPending());
-    for (const auto &[scene, selection] : drawn)
+    for (const auto &[scene, selection] : drawn) {
         EXPECT_EQ(*scene->ink(selection), DottedInk(scene->routes(), selection));
+        // The grids made with the ink ahead find what grids made over the ink now find.
+        const DottedInkGrids &grids = scene->inkGrids(selection);
+        const DottedInkGrids anew(*scene->ink(selection));
+        const Size size = scene->layout().size;
+        for (int i = 0; i < 8; ++i) {
+            const Rect area{{size.width * i / 8, size.height * (i % 3) / 3}, {size.width / 5, size.height / 2}};
+            EXPECT_EQ(grids.strokes.near(area), anew.strokes.near(area));
+            EXPECT_EQ(grids.arrows.near(area), anew.arrows.near(area));
+        }
+    }
 }
 
 // Undo after an edit that moved the cards: the earlier layout's lines are in the store and
