@@ -354,7 +354,9 @@ void ChartCanvas::addSelectionAreas(std::vector<Rect> &areas, const ChartScene &
         const std::shared_ptr<const DottedInk> ink = scene.ink(selection);
         const DottedInkGrids &grids = scene.inkGrids(selection);
         std::vector<bool> added(ink->strokes.size(), false);
-        for (const auto &[a, b] : pieces) {
+        for (const auto &ends : pieces) {
+            const Point &a = ends.first;
+            const Point &b = ends.second;
             const Rect piece = pieceArea(a, b);
             eachStrokeNear(*ink, grids, piece, [&](size_t i) {
                 if (added[i] || !along(ink->strokes[i], a, b))
