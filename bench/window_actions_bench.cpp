@@ -538,8 +538,9 @@ void lockCurrent(benchmark::State &state)
     repaint(*w.window);
 }
 
-// A window whose lines are not routed yet: the longest stretch until they are, with the
-// window painting each batch as it comes. A fresh route store each round.
+// A window whose lines are not routed yet: the longest stretch until they are (all of them,
+// unless VANTREL_BENCH_ROUTE_WAIT_S says otherwise), with the window painting each batch as
+// it comes. A fresh route store each round.
 void chartWhileRouting(benchmark::State &state)
 {
     double stretch = 0;
@@ -553,7 +554,7 @@ void chartWhileRouting(benchmark::State &state)
         OpenWindow w(false);
         open = double(clock.nsecsElapsed()) / 1e6;
         double roundBusy = 0;
-        stretch = std::max(stretch, longestStretch([&] { return !w.routing(); }, 600000, &roundBusy, &noted));
+        stretch = std::max(stretch, longestStretch([&] { return !w.routing(); }, routeWaitMs(), &roundBusy, &noted));
         busy = std::max(busy, roundBusy);
         lines = w.view().chartScene()->routes().size();
     }
