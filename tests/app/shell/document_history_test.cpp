@@ -305,7 +305,7 @@ TEST(DocumentHistory, EditsInPlaceMatchTheWholePathAndUndoExactly)
                 }
                 const PositionEntryRequest request{.position = edited, .original = original, .includeOnSheet = kind % 2 == 0};
                 inPlace = [&, request](OrganizationArchive &archive) { archive.savePositionEntry(request, chartID); };
-                whole = [&, edited](OrganizationArchive &archive) {
+                whole = [&, edited, request](OrganizationArchive &archive) {
                     Position stored = edited;
                     canonicalizeIdentifiers(stored);
                     if (stored == original && (!request.includeOnSheet || std::count(archive.sheet(chartID)->positionIDs.begin(), archive.sheet(chartID)->positionIDs.end(), original.id)))
