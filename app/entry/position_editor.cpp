@@ -18,6 +18,7 @@
 #include <QToolButton>
 #include <QVBoxLayout>
 
+#include <system_error>
 #include <thread>
 #include <tuple>
 
@@ -264,8 +265,13 @@ PositionEditor::~PositionEditor()
     // hundred thousand allocations, are freed on a thread of their own.
     constexpr size_t longList = 2000;
     auto kept = std::make_tuple(m_model->takeKept(), m_manager->takeOptions(), m_additionalManager->takeOptions());
-    if (std::get<1>(kept).options().size() + std::get<2>(kept).options().size() >= longList)
+    if (std::get<1>(kept).options().size() + std::get<2>(kept).options().size() < longList)
+        return;
+    try {
         std::thread([done = std::move(kept)] {}).detach();
+    } catch (const std::system_error &) {
+        // No thread to be had: freed here, as any small list is.
+    }
 }
 
 void PositionEditor::refresh()

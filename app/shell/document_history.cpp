@@ -59,8 +59,9 @@ DocumentHistory::Snapshot DocumentHistory::freezeCurrent(OrganizationArchive &cu
     if (!neighbour && !current.revisions.empty())
         neighbour = &current.revisions.back()->organization;
     Snapshot snapshot;
-    // Undone or redone to, the content is the step's frozen one: nothing to compare.
-    snapshot.organization = m_currentFrozen.size() == current.organization.positions.size() && !m_currentFrozen.isEmpty()
+    // Undone or redone to, the content is most likely the step's frozen one: comparing is
+    // cheaper than freezing, and a content changed past the history is frozen anew.
+    snapshot.organization = !m_currentFrozen.isEmpty() && m_currentFrozen.holds(current.organization)
                                 ? m_currentFrozen
                                 : FrozenOrganization(current.organization, neighbour);
     // The rest is copied without the positions, which stay where they are.
