@@ -340,13 +340,14 @@ void paint(QPainter &painter, const ChartScene &scene, const PaintOptions &optio
     const std::shared_ptr<const DottedInk> ink = scene.ink(options.selectedID);
     ChartPicture picture{scene.layout(), scene.positions(), scene.presentation().counts, *ink};
     // Grids pay off for the parts of a window, not for a whole drawing.
+    std::shared_ptr<const DottedInkGrids> inkGrids;
     if (!options.visibleRect.isNull()) {
         const ChartLayoutGrids &layoutGrids = scene.layoutGrids();
-        const DottedInkGrids &inkGrids = scene.inkGrids(options.selectedID);
+        inkGrids = scene.inkGrids(options.selectedID);
         picture.cardGrid = &layoutGrids.cards;
         picture.connectorGrid = &layoutGrids.connectors;
-        picture.strokeGrid = &inkGrids.strokes;
-        picture.arrowGrid = &inkGrids.arrows;
+        picture.strokeGrid = &inkGrids->strokes;
+        picture.arrowGrid = &inkGrids->arrows;
     }
     paint(painter, picture, options);
 }

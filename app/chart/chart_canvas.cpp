@@ -352,13 +352,13 @@ void ChartCanvas::addSelectionAreas(std::vector<Rect> &areas, const ChartScene &
     // One ink and its grid at a time: a scene keeps the ink of one selection.
     const auto addRuns = [&](const ChartScene &scene, const std::optional<std::string> &selection) {
         const std::shared_ptr<const DottedInk> ink = scene.ink(selection);
-        const DottedInkGrids &grids = scene.inkGrids(selection);
+        const std::shared_ptr<const DottedInkGrids> grids = scene.inkGrids(selection);
         std::vector<bool> added(ink->strokes.size(), false);
         for (const auto &ends : pieces) {
             const Point &a = ends.first;
             const Point &b = ends.second;
             const Rect piece = pieceArea(a, b);
-            eachStrokeNear(*ink, grids, piece, [&](size_t i) {
+            eachStrokeNear(*ink, *grids, piece, [&](size_t i) {
                 if (added[i] || !along(ink->strokes[i], a, b))
                     return;
                 const Rect bounds = ink->strokes[i].path.controlBounds().insetBy(-inkReach, -inkReach);
@@ -392,9 +392,9 @@ void ChartCanvas::addRunsJoined(std::vector<Rect> &areas, const ChartScene &show
     if (displayedCamera().scale * DottedInk::lineWidth >= 2)
         return;
     const std::shared_ptr<const DottedInk> was = shown.ink(shownSelection);
-    const DottedInkGrids &wasGrids = shown.inkGrids(shownSelection);
+    const std::shared_ptr<const DottedInkGrids> wasGrids = shown.inkGrids(shownSelection);
     const std::shared_ptr<const DottedInk> is = next.ink(m_revision.selection);
-    const DottedInkGrids &isGrids = next.inkGrids(m_revision.selection);
+    const std::shared_ptr<const DottedInkGrids> isGrids = next.inkGrids(m_revision.selection);
     std::vector<bool> seen(is->strokes.size(), false);
     std::vector<bool> added(was->strokes.size(), false);
     const std::vector<DottedRoute> &routes = next.routes();
@@ -405,14 +405,14 @@ void ChartCanvas::addRunsJoined(std::vector<Rect> &areas, const ChartScene &show
             const Point b = points[p + 1];
             if (a.x != b.x && a.y != b.y)
                 continue;
-            eachStrokeNear(*is, isGrids, pieceArea(a, b), [&](size_t i) {
+            eachStrokeNear(*is, *isGrids, pieceArea(a, b), [&](size_t i) {
                 const std::optional<std::pair<Point, Point>> run = along(is->strokes[i], a, b);
                 if (seen[i] || !run)
                     return;
                 seen[i] = true;
                 // What was drawn of the run before and started elsewhere.
                 const Rect bounds = is->strokes[i].path.controlBounds();
-                eachStrokeNear(*was, wasGrids, bounds.insetBy(-inkReach, -inkReach), [&](size_t j) {
+                eachStrokeNear(*was, *wasGrids, bounds.insetBy(-inkReach, -inkReach), [&](size_t j) {
                     const std::optional<std::pair<Point, Point>> old = along(was->strokes[j], a, b);
                     if (added[j] || !old || old->first == run->first)
                         return;

@@ -102,7 +102,7 @@ public:
     // Grids over layout() and over ink(selectedID), made when first asked for and kept with
     // the layout and the ink they index (scenes that share those share them).
     const ChartLayoutGrids &layoutGrids() const;
-    const DottedInkGrids &inkGrids(const std::optional<std::string> &selectedID) const;
+    std::shared_ptr<const DottedInkGrids> inkGrids(const std::optional<std::string> &selectedID) const;
 
 private:
     friend class ChartSceneCache;

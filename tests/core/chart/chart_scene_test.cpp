@@ -388,13 +388,13 @@ TEST(ChartSceneCache, InkMadeAheadFollowsTheSelectionDrawn)
     for (const auto &[scene, selection] : drawn) {
         EXPECT_EQ(*scene->ink(selection), DottedInk(scene->routes(), selection));
         // The grids made with the ink ahead find what grids made over the ink now find.
-        const DottedInkGrids &grids = scene->inkGrids(selection);
+        const std::shared_ptr<const DottedInkGrids> grids = scene->inkGrids(selection);
         const DottedInkGrids anew(*scene->ink(selection));
         const Size size = scene->layout().size;
         for (int i = 0; i < 8; ++i) {
             const Rect area{{size.width * i / 8, size.height * (i % 3) / 3}, {size.width / 5, size.height / 2}};
-            EXPECT_EQ(grids.strokes.near(area), anew.strokes.near(area));
-            EXPECT_EQ(grids.arrows.near(area), anew.arrows.near(area));
+            EXPECT_EQ(grids->strokes.near(area), anew.strokes.near(area));
+            EXPECT_EQ(grids->arrows.near(area), anew.arrows.near(area));
         }
     }
 }
