@@ -306,6 +306,14 @@ OpenWindow &openWindow()
     return *made;
 }
 
+// Whether each timed round is printed (VANTREL_BENCH_ROUNDS=1), to find a round that stands
+// out and, by its end time, its samples in a profile recorded with -k CLOCK_MONOTONIC.
+bool printRounds()
+{
+    static const bool print = qEnvironmentVariableIntValue("VANTREL_BENCH_ROUNDS") != 0;
+    return print;
+}
+
 // Times `action` followed by the repaint of what it changed in `widget`; `prepare` runs
 // untimed first, then `widget` is painted whole. On a
 // busy machine the fastest round, bestMs, says most about the work itself; mainCpuMs is the
@@ -327,8 +335,13 @@ void timeAction(benchmark::State &state, QWidget &widget, const std::function<vo
         action();
         paintChanges(widget);
         perfControl("disable");
-        cpu = std::max(cpu, threadCpuMs() - cpuStart);
-        best = std::min(best, double(clock.nsecsElapsed()) / 1e6);
+        const double roundCpu = threadCpuMs() - cpuStart;
+        const double roundMs = double(clock.nsecsElapsed()) / 1e6;
+        cpu = std::max(cpu, roundCpu);
+        best = std::min(best, roundMs);
+        if (printRounds())
+            std::fprintf(stderr, "round %lld: %.1f ms, main thread %.1f ms on the processor, ended at %.3f s\n",
+                         static_cast<long long>(state.iterations()), roundMs, roundCpu, monotonicMs() / 1e3);
     }
     state.counters["bestMs"] = best;
     state.counters["mainCpuMs"] = cpu;

@@ -160,22 +160,28 @@ void ChartCanvas::refresh()
         return;
     }
     // Cards moved: the picture of the chart as it was is kept, with all its lines, for an
-    // undo that brings those cards back; one kept before may be that undo.
-    const std::optional<KeptPicture> kept = std::exchange(m_keptPicture, std::nullopt);
+    // undo that brings those cards back; one kept before may be that undo. A picture kept
+    // earlier stays until a newer one replaces it: a chart shown while its lines still
+    // route, or never painted, leaves nothing to keep, and the undos that follow may still
+    // come back to the earlier one.
+    std::optional<KeptPicture> replaced;
+    const KeptPicture *candidate = m_keptPicture ? &*m_keptPicture : nullptr;
     if (onlyScene && shown && !shown->routesPending()) {
-        if (std::optional<Picture> picture = shownPicture())
-            m_keptPicture = KeptPicture{shown, shownRevision, palette().cacheKey(), std::move(*picture)};
+        if (std::optional<Picture> picture = shownPicture()) {
+            replaced = std::exchange(m_keptPicture, KeptPicture{shown, shownRevision, palette().cacheKey(), std::move(*picture)});
+            candidate = replaced ? &*replaced : nullptr;
+        }
     }
-    if (kept && m_scene) {
-        ChartCanvasRevision keptButScene = kept->revision;
+    if (candidate && m_scene) {
+        ChartCanvasRevision keptButScene = candidate->revision;
         keptButScene.scene = revision.scene;
-        const ChartLayout &was = kept->scene->layout();
+        const ChartLayout &was = candidate->scene->layout();
         const ChartLayout &is = m_scene->layout();
         const bool sameLayout = &was == &is || (was.nodes.size() == is.nodes.size() && was.size == is.size && was == is);
-        if (keptButScene == revision && kept->palette == palette().cacheKey() && sameLayout)
-            changed = changedAreas(*kept->scene, m_revision.selection, *m_scene, true);
+        if (keptButScene == revision && candidate->palette == palette().cacheKey() && sameLayout)
+            changed = changedAreas(*candidate->scene, m_revision.selection, *m_scene, true);
         if (changed) {
-            contentRestored(kept->picture, *changed);
+            contentRestored(candidate->picture, *changed);
             return;
         }
     }

@@ -233,6 +233,70 @@ TEST_F(ChartCanvasTest, NewLinesAndEditsDrawOnlyWhatChanged)
     EXPECT_EQ(onScreen(), anew());
 }
 
+// A canvas that notes the parts of the chart it draws.
+class DrawnPartsCanvas : public ChartCanvas {
+public:
+    using ChartCanvas::ChartCanvas;
+    double drawnArea = 0;
+
+protected:
+    void paintContent(QPainter &painter, const Rect &visible) override
+    {
+        drawnArea += visible.size.width * visible.size.height;
+        ChartCanvas::paintContent(painter, visible);
+    }
+};
+
+class KeptPictureTest : public ChartViewFixture {};
+
+// Two deletes in a row, the second while the first one's lines still route, then both undone
+// at once: the picture of before, with all its lines, shows again with only the cards that
+// differ drawn anew.
+TEST_F(KeptPictureTest, OutlivesMovesThatLeaveNothingToKeep)
+{
+    DrawnPartsCanvas canvas(view);
+    canvas.resize(900, 600);
+    canvas.show();
+    OrganizationArchive archive = OrganizationArchive::make("Lined", linedDistrict());
+    document.setArchive(archive);
+    const auto settleAll = [&] {
+        QElapsedTimer clock;
+        clock.start();
+        do
+            QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 50);
+        while ((canvas.scene()->routesPending() || canvas.hasPendingRepaint()) && clock.elapsed() < 120000);
+        settle();
+    };
+    settleAll();
+    ASSERT_FALSE(canvas.scene()->routesPending());
+    const std::shared_ptr<const ChartScene> before = canvas.scene();
+
+    OrganizationArchive deleted = archive;
+    deleted.deletePosition("M120-19");
+    document.setArchive(deleted);
+    settle();
+    ASSERT_TRUE(canvas.scene()->routesPending());
+    deleted.deletePosition("M101-3");
+    document.setArchive(deleted);
+    settle();
+    ASSERT_NE(canvas.scene()->layout(), before->layout());
+
+    for (Position &position : archive.organization.positions) {
+        if (position.id == "M110-4")
+            position.employee->name = "Renamed Meanwhile";
+    }
+    canvas.drawnArea = 0;
+    document.setArchive(archive);
+    settle();
+    ASSERT_EQ(canvas.scene()->layout(), before->layout());
+    ASSERT_FALSE(canvas.scene()->routesPending());
+    settleAll();
+    const Rect shown = canvas.visibleChartRect();
+    EXPECT_LT(canvas.drawnArea, 0.25 * shown.size.width * shown.size.height);
+    EXPECT_EQ(canvas.screen()->grabWindow(canvas.winId()).toImage().convertToFormat(QImage::Format_RGB32),
+              canvas.grab().toImage().convertToFormat(QImage::Format_RGB32));
+}
+
 TEST_F(ChartCanvasTest, SampleDistrictIsFittedAndDrawnWhereTheLayoutPutIt)
 {
     ASSERT_NE(canvas.scene(), nullptr);
