@@ -187,6 +187,18 @@ void ink(benchmark::State &state)
         benchmark::DoNotOptimize(DottedInk(routes, std::string("P-1")).strokes.data());
 }
 
+// The same ink lit for another card: what a click on it costs.
+void inkOfAnotherSelection(benchmark::State &state)
+{
+    const ChartLayout layout = ChartPrintSettings{}.layout(district(static_cast<int>(state.range(0))));
+    const std::vector<DottedRoute> routes = DottedRouting::routes(layout.routingNodes(), layout.edges);
+    const std::optional<std::string> made = routes.front().reportID;
+    const std::optional<std::string> picked = routes.back().reportID;
+    const DottedInk ink(routes, made);
+    for (auto _ : state)
+        benchmark::DoNotOptimize(DottedInk::reselected(ink, made, routes.size(), routes, picked).strokes.data());
+}
+
 // Lets a benchmark wait for a background router's news.
 class News {
 public:
@@ -352,6 +364,7 @@ BENCHMARK(sceneAfterEdit)
     ->Unit(benchmark::kMillisecond);
 BENCHMARK(sceneUnchanged)->Arg(1000)->Arg(5000)->Unit(benchmark::kMillisecond);
 BENCHMARK(ink)->Arg(1000)->Arg(5000)->Unit(benchmark::kMillisecond);
+BENCHMARK(inkOfAnotherSelection)->Arg(5000)->Unit(benchmark::kMillisecond);
 BENCHMARK(firstLineShown)
     ->ArgsProduct({{5000, 20000}, {0, 1}})
     ->ArgNames({"positions", "pageBalanced"})

@@ -419,13 +419,22 @@ std::shared_ptr<const DottedInk> ChartScene::ink(const std::optional<std::string
         return m_selectedInk->ink;
     std::shared_ptr<const DottedInk> made;
     std::shared_ptr<MadeOnce<std::shared_ptr<const DottedInkGrids>>> grids;
-    const bool extends =
-        m_earlierInk && m_earlierInk->selection == selectedID && m_earlierInk->routes <= m_routes->size();
-    if (extends && m_earlierInk->routes == m_routes->size()) {
-        made = m_earlierInk->ink;
-        grids = m_earlierInk->grids;
-    } else if (extends) {
-        made = std::make_shared<const DottedInk>(*m_earlierInk->ink, m_earlierInk->routes, *m_routes, selectedID);
+    // Ink of another selection over these routes, or over their first ones, is lit again
+    // where the two selections' lines lie, then extended: a click on another card of a chart
+    // with thousands of lines costs what those lines touch.
+    const std::optional<Ink> &base =
+        m_earlierInk && m_earlierInk->routes <= m_routes->size() ? m_earlierInk : m_selectedInk;
+    if (base && base->selection == selectedID && base->routes == m_routes->size()) {
+        made = base->ink;
+        grids = base->grids;
+    } else if (base) {
+        std::shared_ptr<const DottedInk> lit = base->ink;
+        if (base->selection != selectedID)
+            lit = std::make_shared<const DottedInk>(
+                DottedInk::reselected(*base->ink, base->selection, base->routes, *m_routes, selectedID));
+        made = base->routes == m_routes->size()
+                   ? lit
+                   : std::make_shared<const DottedInk>(*lit, base->routes, *m_routes, selectedID);
     } else {
         made = std::make_shared<const DottedInk>(*m_routes, selectedID);
     }

@@ -95,7 +95,8 @@ public:
     // The dotted ink of routes() with the pieces of `selectedID` highlighted. The ink of the
     // last selection asked for is kept, so redraws with an unchanged selection cost nothing;
     // a scene that only adds lines to the previous one of its chart, or keeps its layout,
-    // extends that scene's ink instead of making it anew. Not for concurrent use from
+    // extends that scene's ink instead of making it anew; another selection lights only its
+    // own and the last selection's lines again. Not for concurrent use from
     // several threads.
     std::shared_ptr<const DottedInk> ink(const std::optional<std::string> &selectedID) const;
 

@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <array>
 #include <cmath>
+#include <cstdint>
 #include <map>
 #include <utility>
 
@@ -20,6 +21,7 @@ struct DottedInk::Sources {
         double lower = 0;
         double upper = 0;
         bool highlighted = false;
+        uint32_t route = 0; // of a run: the route it belongs to
     };
     struct Run {
         Axis axis;
@@ -81,7 +83,7 @@ void collectRoute(const DottedRoute &route, size_t index, bool related, Collecte
             const double from = horizontal ? current.x : current.y;
             const double to = horizontal ? p.x : p.y;
             if (from != to)
-                into.runs.push_back({axis, {std::min(from, to), std::max(from, to), related}});
+                into.runs.push_back({axis, {std::min(from, to), std::max(from, to), related, uint32_t(index)}});
             current = p;
             break;
         }
@@ -177,7 +179,7 @@ void appendPieces(const Axis &axis, const std::vector<Interval> &runs, std::vect
         if (!pieces.empty() && pieces.back().upper == a && pieces.back().highlighted == lit)
             pieces.back().upper = b;
         else
-            pieces.push_back({a, b, lit});
+            pieces.push_back({a, b, lit, 0});
     }
     for (const Interval &piece : pieces)
         strokes.push_back(straightStroke(axis, piece));
@@ -302,6 +304,87 @@ DottedInk::DottedInk(const DottedInk &earlier, size_t earlierCount, const std::v
     for (const Arrow &a : sources->arrows)
         arrows.push_back({routes[a.route].arrowhead(), a.highlighted, 0});
     m_sources = std::move(sources);
+}
+
+namespace {
+
+// The flag of each item of `items` (sorted by key, one per key) whose key `changed` holds
+// (merged as mergeByKey does) set to the flag there.
+template <typename Item>
+void setHighlights(std::vector<Item> &items, std::vector<Item> changed)
+{
+    mergeByKey(changed);
+    auto at = items.begin();
+    for (const Item &item : changed) {
+        at = std::lower_bound(at, items.end(), item.key, [](const Item &a, const auto &key) { return a.key < key; });
+        if (at != items.end() && at->key == item.key)
+            at->highlighted = item.highlighted;
+    }
+}
+
+} // namespace
+
+DottedInk DottedInk::reselected(const DottedInk &made, const std::optional<std::string> &madeSelection, size_t count,
+                                const std::vector<DottedRoute> &routes, const std::optional<std::string> &selectedID)
+{
+    if (!made.m_sources || count > routes.size())
+        return DottedInk(std::vector<DottedRoute>(routes.begin(), routes.begin() + ptrdiff_t(std::min(count, routes.size()))),
+                         selectedID);
+    if (madeSelection == selectedID)
+        return made;
+    // Only pieces of routes related to either selection can be lit otherwise; every copy of
+    // such a piece lit in the new ink belongs to one of them.
+    Collected collected;
+    for (size_t i = 0; i < count; ++i) {
+        if (routes[i].isRelated(madeSelection) || routes[i].isRelated(selectedID))
+            collectRoute(routes[i], i, routes[i].isRelated(selectedID), collected);
+    }
+    const Sources &before = *made.m_sources;
+    auto sources = std::make_shared<Sources>();
+    sources->lines = before.lines;
+    std::map<Axis, std::vector<DottedStroke>> changed;
+    forEachLine(collected.runs, [&](const Axis &axis, const std::vector<Interval> &) {
+        const auto found = sources->lines.find(axis);
+        if (found == sources->lines.end() || !found->second.runs)
+            return;
+        Sources::Line &line = found->second;
+        std::vector<Interval> runs = *line.runs;
+        for (Interval &run : runs)
+            run.highlighted = routes[run.route].isRelated(selectedID);
+        appendPieces(axis, runs, changed[axis]);
+        line.runs = std::make_shared<const std::vector<Interval>>(std::move(runs));
+    });
+
+    DottedInk ink;
+    ink.strokes.reserve(made.strokes.size() + collected.runs.size());
+    for (auto &[axis, line] : sources->lines) {
+        const size_t first = ink.strokes.size();
+        if (const auto pieces = changed.find(axis); pieces != changed.end()) {
+            ink.strokes.insert(ink.strokes.end(), std::make_move_iterator(pieces->second.begin()),
+                               std::make_move_iterator(pieces->second.end()));
+        } else {
+            const auto from = made.strokes.begin() + static_cast<ptrdiff_t>(line.first);
+            ink.strokes.insert(ink.strokes.end(), from, from + static_cast<ptrdiff_t>(line.count));
+        }
+        line.first = first;
+        line.count = ink.strokes.size() - first;
+    }
+
+    // Corners and arrows keep their keys, hence their places: only flags change.
+    sources->corners = before.corners;
+    setHighlights(sources->corners, std::move(collected.corners));
+    const size_t firstCorner = made.strokes.size() - before.corners.size();
+    ink.strokes.insert(ink.strokes.end(), made.strokes.begin() + ptrdiff_t(firstCorner), made.strokes.end());
+    for (size_t c = 0; c < sources->corners.size(); ++c)
+        ink.strokes[ink.strokes.size() - sources->corners.size() + c].highlighted = sources->corners[c].highlighted;
+
+    sources->arrows = before.arrows;
+    setHighlights(sources->arrows, std::move(collected.arrows));
+    ink.arrows = made.arrows;
+    for (size_t a = 0; a < sources->arrows.size(); ++a)
+        ink.arrows[a].highlighted = sources->arrows[a].highlighted;
+    ink.m_sources = std::move(sources);
+    return ink;
 }
 
 namespace {

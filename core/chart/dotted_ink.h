@@ -49,6 +49,13 @@ struct DottedInk {
     DottedInk(const DottedInk &earlier, size_t earlierCount, const std::vector<DottedRoute> &routes,
               const std::optional<std::string> &selectedID);
 
+    // The ink of the first `count` of `routes` with `selectedID` highlighted, given `made`:
+    // that ink, made by the constructors above with `madeSelection` over the same routes.
+    // Only the lines, corners and arrows of routes related to either selection are merged
+    // again, the rest is copied: picking another card costs what its lines touch.
+    static DottedInk reselected(const DottedInk &made, const std::optional<std::string> &madeSelection, size_t count,
+                                const std::vector<DottedRoute> &routes, const std::optional<std::string> &selectedID);
+
     // The strokes and arrows alone: how they were made plays no part.
     bool operator==(const DottedInk &other) const { return strokes == other.strokes && arrows == other.arrows; }
 

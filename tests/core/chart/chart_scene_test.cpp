@@ -362,6 +362,10 @@ TEST(ChartSceneCache, InkOfLinesAsTheyComeEqualsInkMadeAtOnce)
         const auto edited = snapshot(cache, renamed);
         ASSERT_EQ(&edited->layout(), &seen.back()->layout());
         EXPECT_EQ(edited->ink(selection), seen.back()->ink(selection));
+        // Another card picked then: its ink is that drawn, lit again.
+        const std::optional<std::string> other = selection ? std::nullopt : std::optional<std::string>("P1001");
+        EXPECT_EQ(*edited->ink(other), DottedInk(edited->routes(), other));
+        EXPECT_EQ(*edited->ink(selection), DottedInk(edited->routes(), selection));
     }
 }
 

@@ -186,6 +186,32 @@ TEST(DottedInk, ExtendedBatchByBatchEqualsMadeAtOnce)
     }
 }
 
+// Ink lit again for another selection, made at once or batch by batch, then extended, is the
+// ink made at once for that selection.
+TEST(DottedInk, ReselectedEqualsMadeForTheSelection)
+{
+    std::mt19937 random(1618);
+    for (int round = 0; round < 300; ++round) {
+        const std::vector<DottedRoute> all = randomRoutes(random, 12);
+        const std::optional<std::string> first = randomSelection(random);
+        const std::optional<std::string> second = randomSelection(random);
+        const size_t count = std::uniform_int_distribution<size_t>(0, all.size())(random);
+        const std::vector<DottedRoute> some(all.begin(), all.begin() + ptrdiff_t(count));
+        DottedInk made = round % 2 ? DottedInk(some, first) : DottedInk(DottedInk({}, first), 0, some, first);
+        DottedInk lit = DottedInk::reselected(made, first, count, all, second);
+        ASSERT_EQ(lit, DottedInk(some, second)) << "round " << round;
+        ASSERT_EQ(DottedInk(lit, count, all, second), DottedInk(all, second)) << "round " << round;
+        // And back, over ink that was itself lit again.
+        ASSERT_EQ(DottedInk::reselected(lit, second, count, all, first), DottedInk(some, first)) << "round " << round;
+    }
+    // Ink not made by the router's rules is made afresh.
+    DottedInk byHand;
+    byHand.strokes.push_back({Path(), false, 0});
+    std::mt19937 again(7);
+    const std::vector<DottedRoute> routes = randomRoutes(again, 8);
+    EXPECT_EQ(DottedInk::reselected(byHand, std::nullopt, routes.size(), routes, "R1"), DottedInk(routes, "R1"));
+}
+
 TEST(DottedInk, NoRoutesNoInk)
 {
     const DottedInk ink({}, std::string("P1"));
