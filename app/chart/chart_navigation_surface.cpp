@@ -9,6 +9,7 @@
 #include <QNativeGestureEvent>
 #include <QPaintEvent>
 #include <QPainter>
+#include <QResizeEvent>
 #include <QPixmap>
 #include <QToolTip>
 #include <QWheelEvent>
@@ -27,6 +28,9 @@ ChartNavigationSurface::ChartNavigationSurface(QWidget *parent) : QWidget(parent
     // Every pixel is painted, which lets a pan scroll what is drawn and repaint only the
     // strip it uncovers.
     setAttribute(Qt::WA_OpaquePaintEvent);
+    // The camera stays where it was when the view is resized (a strip shown or hidden beside
+    // it): what is drawn keeps its place, and only what a larger view uncovers is painted.
+    setAttribute(Qt::WA_StaticContents);
     setMouseTracking(true);
     setFocusPolicy(Qt::StrongFocus);
     m_commitTimer.setSingleShot(true);
@@ -519,6 +523,35 @@ void ChartNavigationSurface::paintPart(QPainter &target, const QRegion &parts, c
     for (const QRect &part : parts)
         target.drawPixmap(part, m_scratch, QRectF(part.topLeft() * ratio, part.size() * ratio));
     target.restore();
+}
+
+void ChartNavigationSurface::resizeEvent(QResizeEvent *event)
+{
+    QWidget::resizeEvent(event);
+    const QSize pixels = size() * devicePixelRatioF();
+    if (m_snapshot.isNull() || m_snapshot.size() == pixels)
+        return;
+    if (m_liveZoom || !(m_snapshotCamera == displayedCamera()) || m_snapshot.devicePixelRatio() != devicePixelRatioF()) {
+        contentChanged();
+        return;
+    }
+    // The picture as drawn, cut or widened to the new size; what it does not cover is drawn.
+    QPixmap kept(pixels);
+    kept.setDevicePixelRatio(devicePixelRatioF());
+    {
+        QPainter painter(&kept);
+        painter.setCompositionMode(QPainter::CompositionMode_Source);
+        painter.drawPixmap(0, 0, m_snapshot);
+    }
+    m_snapshot = kept;
+    m_pending &= rect();
+    if (m_restoredExcept)
+        *m_restoredExcept &= rect();
+    const QRegion uncovered = QRegion(rect()) - QRect(QPoint(), event->oldSize());
+    if (!uncovered.isEmpty()) {
+        m_pending += uncovered;
+        update(uncovered);
+    }
 }
 
 void ChartNavigationSurface::hideEvent(QHideEvent *event)

@@ -21,6 +21,7 @@
 #include <QPaintEvent>
 #include <QScreen>
 #include <QTimer>
+#include <QVBoxLayout>
 #include <QWheelEvent>
 
 using namespace AppTest;
@@ -295,6 +296,60 @@ TEST_F(KeptPictureTest, OutlivesMovesThatLeaveNothingToKeep)
     EXPECT_LT(canvas.drawnArea, 0.25 * shown.size.width * shown.size.height);
     EXPECT_EQ(canvas.screen()->grabWindow(canvas.winId()).toImage().convertToFormat(QImage::Format_RGB32),
               canvas.grab().toImage().convertToFormat(QImage::Format_RGB32));
+}
+
+// A strip shown or hidden under the chart resizes it and leaves the camera where it was:
+// what is drawn stays, only what a larger view uncovers is drawn, and what shows is what a
+// whole new drawing gives.
+TEST_F(KeptPictureTest, AResizeDrawsOnlyWhatItUncovers)
+{
+    QWidget window;
+    auto *column = new QVBoxLayout(&window);
+    column->setContentsMargins(0, 0, 0, 0);
+    column->setSpacing(0);
+    auto *canvas = new DrawnPartsCanvas(view);
+    column->addWidget(canvas, 1);
+    auto *strip = new QFrame;
+    strip->setFixedHeight(80);
+    strip->hide();
+    column->addWidget(strip);
+    window.resize(900, 600);
+    document.setArchive(OrganizationArchive::make("Lined", linedDistrict()));
+    window.show();
+    QElapsedTimer clock;
+    clock.start();
+    do
+        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 50);
+    while ((canvas->scene()->routesPending() || canvas->hasPendingRepaint()) && clock.elapsed() < 120000);
+    settle();
+    const ChartViewport camera = canvas->displayedCamera();
+    const auto shownArea = [&] {
+        const Rect shown = canvas->visibleChartRect();
+        return shown.size.width * shown.size.height;
+    };
+    const auto onScreen = [&] {
+        return window.screen()
+            ->grabWindow(window.winId(), 0, 0, canvas->width(), canvas->height())
+            .toImage()
+            .convertToFormat(QImage::Format_RGB32);
+    };
+    const auto anew = [&] { return canvas->grab().toImage().convertToFormat(QImage::Format_RGB32); };
+
+    canvas->drawnArea = 0;
+    strip->show();
+    settle();
+    ASSERT_EQ(canvas->height(), 520);
+    EXPECT_EQ(canvas->displayedCamera(), camera);
+    EXPECT_LT(canvas->drawnArea, 0.01 * shownArea());
+    EXPECT_EQ(onScreen(), anew());
+
+    canvas->drawnArea = 0;
+    strip->hide();
+    settle();
+    ASSERT_EQ(canvas->height(), 600);
+    EXPECT_LT(canvas->drawnArea, 0.25 * shownArea());
+    EXPECT_GT(canvas->drawnArea, 0);
+    EXPECT_EQ(onScreen(), anew());
 }
 
 TEST_F(ChartCanvasTest, SampleDistrictIsFittedAndDrawnWhereTheLayoutPutIt)
