@@ -547,9 +547,9 @@ void ChartNavigationSurface::paintEvent(QPaintEvent *event)
     QElapsedTimer clock;
     clock.start();
     const QRegion painted = event->region();
-    // A picture drawn before shows again with the first paint, whole or of the parts not
-    // covered (the rest shows it when uncovered): what differs from it is drawn as any change
-    // is, a slice at a time. A camera moved since draws anew.
+    // A picture drawn before shows again with the first paint, of the whole view or of the
+    // parts not covered (the rest is drawn when uncovered): what differs from it is drawn as
+    // any change is, a slice at a time. A camera moved since draws anew.
     if (const std::optional<QRegion> except = std::exchange(m_restoredExcept, std::nullopt);
         except && m_snapshotCamera == camera && m_snapshot.size() == size() * devicePixelRatioF()) {
         m_pending += *except;
