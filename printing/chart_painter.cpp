@@ -92,21 +92,10 @@ QRectF pathBounds(const Path &path)
     return bounds.isNull() ? QRectF() : toQt(bounds);
 }
 
-// Calls `draw` with the index of each of `count` pieces, in order, that may show within
-// `slack` of what is visible: those `grid` files there, else all of them.
-template <class Draw>
-void forEachNear(const SpatialGrid *grid, const PaintOptions &options, double slack, size_t count, Draw draw)
+// What may show of a piece `slack` wide: a pixel more around what will be seen.
+Rect reach(const PaintOptions &options, double slack)
 {
-    std::optional<std::vector<uint32_t>> near;
-    if (grid && !options.visibleRect.isNull())
-        near = grid->near(options.visibleRect.insetBy(-slack - 1, -slack - 1));
-    if (!near) {
-        for (size_t i = 0; i < count; ++i)
-            draw(i);
-        return;
-    }
-    for (uint32_t i : *near)
-        draw(size_t(i));
+    return options.visibleRect.insetBy(-slack - 1, -slack - 1);
 }
 
 void paintRegions(QPainter &painter, const ChartLayout &layout, const PaintOptions &options)
@@ -133,7 +122,8 @@ void paintConnectors(QPainter &painter, const ChartPicture &picture, const Paint
     const ChartPaintStyle &style = options.style;
     const std::vector<ChartSegment> &segments = picture.layout.primarySegments;
     QPainterPath path;
-    forEachNear(picture.connectorGrid, options, style.connectorWidth, segments.size(), [&](size_t i) {
+    const Rect around = reach(options, style.connectorWidth);
+    ChartPainter::forEachNear(picture.connectorGrid, around, segments.size(), [&](size_t i) {
         const QPointF start(segments[i].start.x, segments[i].start.y);
         const QPointF end(segments[i].end.x, segments[i].end.y);
         if (!visible.shows(QRectF(start, end).normalized(), style.connectorWidth))
@@ -185,10 +175,11 @@ void paintInk(QPainter &painter, const ChartPicture &picture, const PaintOptions
     const Visible visible(options);
     const ChartPaintStyle &style = options.style;
     const DottedInk &ink = picture.ink;
-    const bool cut = std::sqrt(std::abs(painter.transform().determinant())) * style.inkWidth >= 2;
+    const double scale = std::sqrt(std::abs(painter.transform().determinant()));
+    const bool cut = !ChartPainter::dashesFromStart(scale, style.inkWidth);
     painter.setBrush(Qt::NoBrush);
     const double widest = std::max(style.inkWidth, style.highlightedInkWidth);
-    forEachNear(picture.strokeGrid, options, widest, ink.strokes.size(), [&](size_t i) {
+    ChartPainter::forEachNear(picture.strokeGrid, reach(options, widest), ink.strokes.size(), [&](size_t i) {
         const DottedStroke &stroke = ink.strokes[i];
         const double width = stroke.highlighted ? style.highlightedInkWidth : style.inkWidth;
         if (!visible.shows(pathBounds(stroke.path), width))
@@ -199,7 +190,7 @@ void paintInk(QPainter &painter, const ChartPicture &picture, const PaintOptions
     });
     painter.setPen(Qt::NoPen);
     painter.setBrush(style.ink);
-    forEachNear(picture.arrowGrid, options, 0, ink.arrows.size(), [&](size_t i) {
+    ChartPainter::forEachNear(picture.arrowGrid, reach(options, 0), ink.arrows.size(), [&](size_t i) {
         const DottedStroke &arrow = ink.arrows[i];
         if (!visible.shows(pathBounds(arrow.path), 0))
             return;
@@ -277,7 +268,7 @@ void paintCards(QPainter &painter, const ChartPicture &picture, const PaintOptio
 {
     const Visible visible(options);
     const std::vector<ChartNode> &nodes = picture.layout.nodes;
-    forEachNear(picture.cardGrid, options, 2, nodes.size(), [&](size_t i) {
+    ChartPainter::forEachNear(picture.cardGrid, reach(options, 2), nodes.size(), [&](size_t i) {
         const ChartNode &node = nodes[i];
         // Culled first: without a grid, a part of a window passes over every card.
         const QRectF frame = toQt(node.frame);

@@ -279,19 +279,6 @@ namespace {
 // Ink reaches past a route's points by half the widest line; the arrowheads by less.
 constexpr double inkReach = DottedInk::selectedLineWidth;
 
-// Calls `visit` with the index of each stroke of `ink` that may meet `area`.
-template <class Visit>
-void eachStrokeNear(const DottedInk &ink, const DottedInkGrids &grids, const Rect &area, Visit visit)
-{
-    if (const std::optional<std::vector<uint32_t>> near = grids.strokes.near(area)) {
-        for (const uint32_t i : *near)
-            visit(i);
-    } else {
-        for (size_t i = 0; i < ink.strokes.size(); ++i)
-            visit(i);
-    }
-}
-
 // The ends of a straight stroke lying along the line through a and b.
 std::optional<std::pair<Point, Point>> along(const DottedStroke &stroke, Point a, Point b)
 {
@@ -353,7 +340,7 @@ void ChartCanvas::addSelectionAreas(std::vector<Rect> &areas, const ChartScene &
     // A related line lit or put out splits or joins the strokes of a run it shares with
     // others, and Qt dashes a line about a pixel wide counting from where the stroke starts:
     // the whole of each such run dashes otherwise. Wider lines dash from a phase of their own.
-    if (pieces.empty() || displayedCamera().scale * DottedInk::lineWidth >= 2)
+    if (pieces.empty() || !ChartPainter::dashesFromStart(displayedCamera().scale, DottedInk::lineWidth))
         return;
     // One ink and its grid at a time: a scene keeps the ink of one selection.
     const auto addRuns = [&](const ChartScene &scene, const std::optional<std::string> &selection) {
@@ -364,7 +351,7 @@ void ChartCanvas::addSelectionAreas(std::vector<Rect> &areas, const ChartScene &
             const Point &a = ends.first;
             const Point &b = ends.second;
             const Rect piece = pieceArea(a, b);
-            eachStrokeNear(*ink, *grids, piece, [&](size_t i) {
+            ChartPainter::forEachNear(&grids->strokes, piece, ink->strokes.size(), [&](size_t i) {
                 if (added[i] || !along(ink->strokes[i], a, b))
                     return;
                 const Rect bounds = ink->strokes[i].path.controlBounds().insetBy(-inkReach, -inkReach);
@@ -395,7 +382,7 @@ void ChartCanvas::addRunsJoined(std::vector<Rect> &areas, const ChartScene &show
                                 size_t firstNew) const
 {
     // Wider lines are dashed from a phase of their own, the same wherever they start.
-    if (displayedCamera().scale * DottedInk::lineWidth >= 2)
+    if (!ChartPainter::dashesFromStart(displayedCamera().scale, DottedInk::lineWidth))
         return;
     const std::shared_ptr<const DottedInk> was = shown.ink(shownSelection);
     const std::shared_ptr<const DottedInkGrids> wasGrids = shown.inkGrids(shownSelection);
@@ -411,14 +398,15 @@ void ChartCanvas::addRunsJoined(std::vector<Rect> &areas, const ChartScene &show
             const Point b = points[p + 1];
             if (a.x != b.x && a.y != b.y)
                 continue;
-            eachStrokeNear(*is, *isGrids, pieceArea(a, b), [&](size_t i) {
+            ChartPainter::forEachNear(&isGrids->strokes, pieceArea(a, b), is->strokes.size(), [&](size_t i) {
                 const std::optional<std::pair<Point, Point>> run = along(is->strokes[i], a, b);
                 if (seen[i] || !run)
                     return;
                 seen[i] = true;
                 // What was drawn of the run before and started elsewhere.
                 const Rect bounds = is->strokes[i].path.controlBounds();
-                eachStrokeNear(*was, *wasGrids, bounds.insetBy(-inkReach, -inkReach), [&](size_t j) {
+                const Rect around = bounds.insetBy(-inkReach, -inkReach);
+                ChartPainter::forEachNear(&wasGrids->strokes, around, was->strokes.size(), [&](size_t j) {
                     const std::optional<std::pair<Point, Point>> old = along(was->strokes[j], a, b);
                     if (added[j] || !old || old->first == run->first)
                         return;

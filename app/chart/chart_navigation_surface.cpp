@@ -538,6 +538,8 @@ void ChartNavigationSurface::resizeEvent(QResizeEvent *event)
     // The picture as drawn, cut or widened to the new size; what it does not cover is drawn.
     QPixmap kept(pixels);
     kept.setDevicePixelRatio(devicePixelRatioF());
+    // Until drawn, what is uncovered shows as the space around the chart does.
+    kept.fill(palette().color(QPalette::Window).darker(108));
     {
         QPainter painter(&kept);
         painter.setCompositionMode(QPainter::CompositionMode_Source);
@@ -580,18 +582,20 @@ void ChartNavigationSurface::paintEvent(QPaintEvent *event)
     QElapsedTimer clock;
     clock.start();
     const QRegion painted = event->region();
-    if (painted != QRegion(rect())) {
-        paintParts(painter, painted, camera);
-    } else if (m_restoredExcept && m_snapshotCamera == camera && m_snapshot.size() == size() * devicePixelRatioF()) {
-        // A picture drawn before shows again: what differs from it is drawn as any change is,
-        // a slice at a time.
-        m_pending += *std::exchange(m_restoredExcept, std::nullopt);
+    // A picture drawn before shows again with the first paint, of the whole view or of the
+    // parts not covered (the rest is drawn when uncovered): what differs from it is drawn as
+    // any change is, a slice at a time. A camera moved since draws anew.
+    if (const std::optional<QRegion> except = std::exchange(m_restoredExcept, std::nullopt);
+        except && m_snapshotCamera == camera && m_snapshot.size() == size() * devicePixelRatioF()) {
+        m_pending += *except;
         painter.drawPixmap(0, 0, m_snapshot);
         if (!m_pending.isEmpty() && !m_sliceTimer.isActive())
             m_sliceTimer.start(0);
         return;
+    }
+    if (painted != QRegion(rect())) {
+        paintParts(painter, painted, camera);
     } else {
-        m_restoredExcept.reset();
         m_snapshot = QPixmap(size() * devicePixelRatioF());
         m_snapshot.setDevicePixelRatio(devicePixelRatioF());
         m_snapshotCamera = camera;

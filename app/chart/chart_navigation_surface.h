@@ -49,8 +49,8 @@ public:
     // Where a rectangle of the chart shows now, in widget coordinates.
     QRect viewRect(const Rect &chart) const;
     // Whether parts whose content changed still wait to be drawn again: a change too dear
-    // for one frame is drawn over the next ones.
-    bool hasPendingRepaint() const { return !m_pending.isEmpty(); }
+    // for one frame is drawn over the next ones, and a restored picture waits for its paint.
+    bool hasPendingRepaint() const { return !m_pending.isEmpty() || m_restoredExcept; }
 
 signals:
     void zoomCommitted(double zoom);

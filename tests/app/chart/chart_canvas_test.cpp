@@ -19,6 +19,7 @@
 #include <QMenu>
 #include <QMouseEvent>
 #include <QPaintEvent>
+#include <QPainter>
 #include <QScreen>
 #include <QTimer>
 #include <QVBoxLayout>
@@ -350,6 +351,87 @@ TEST_F(KeptPictureTest, AResizeDrawsOnlyWhatItUncovers)
     EXPECT_LT(canvas->drawnArea, 0.25 * shownArea());
     EXPECT_GT(canvas->drawnArea, 0);
     EXPECT_EQ(onScreen(), anew());
+}
+
+// An undo whose first paint is of part of the view (the rest covered): the picture of before
+// shows there, what differs is drawn after, and an edit that follows is drawn as well.
+TEST_F(KeptPictureTest, ShowsWhenItsFirstPaintIsOfAPart)
+{
+    QWidget window;
+    window.resize(900, 600);
+    DrawnPartsCanvas canvas(view, &window);
+    canvas.setGeometry(window.rect());
+    QFrame cover(&window);
+    cover.setAutoFillBackground(true);
+    cover.setGeometry(600, 350, 300, 250);
+    cover.hide();
+    window.show();
+    PaintedParts painted(canvas);
+    OrganizationArchive archive = OrganizationArchive::make("Lined", linedDistrict());
+    document.setArchive(archive);
+    const auto settleAll = [&](int limitMs) {
+        QElapsedTimer clock;
+        clock.start();
+        do
+            QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 50);
+        while ((canvas.scene()->routesPending() || canvas.hasPendingRepaint()) && clock.elapsed() < limitMs);
+        settle();
+    };
+    settleAll(120000);
+    ASSERT_FALSE(canvas.scene()->routesPending());
+    view.setZoom(0.5);
+    view.setPan(Size{-200, -100});
+    settleAll(10000);
+    // Two cards shown, clear of the cover: one renamed meanwhile, one after the undo.
+    std::vector<std::string> renamed;
+    for (const ChartNode &node : canvas.scene()->layout().nodes) {
+        if (renamed.size() < 2 && node.id.find('-') != std::string::npos &&
+            QRect(0, 0, 600, 350).contains(canvas.viewRect(node.frame)))
+            renamed.push_back(node.id);
+    }
+    ASSERT_EQ(renamed.size(), 2u);
+    const auto rename = [&](const std::string &id, const std::string &name) {
+        for (Position &position : archive.organization.positions) {
+            if (position.id == id)
+                position.employee->name = name;
+        }
+    };
+
+    OrganizationArchive deleted = archive;
+    deleted.deletePosition("M120-19");
+    document.setArchive(deleted);
+    settle();
+    cover.show();
+    settle();
+    rename(renamed[0], "Renamed Meanwhile");
+    painted.parts.clear();
+    canvas.drawnArea = 0;
+    document.setArchive(archive);
+    settle();
+    ASSERT_FALSE(canvas.scene()->routesPending());
+    ASSERT_FALSE(painted.parts.empty());
+    ASSERT_FALSE(painted.parts.front().contains(QPoint(700, 500)));
+    rename(renamed[1], "Renamed After");
+    document.setArchive(archive);
+    settleAll(10000);
+    EXPECT_FALSE(canvas.hasPendingRepaint());
+    const Rect shown = canvas.visibleChartRect();
+    EXPECT_LT(canvas.drawnArea, 0.25 * shown.size.width * shown.size.height);
+    // What shows, but for the cover, and then all of it, against the whole drawn anew (by a
+    // canvas of its own: a grab of this one would go through what it keeps).
+    const auto compare = [&](const QRect &covered) {
+        QImage onScreen = canvas.screen()->grabWindow(window.winId()).toImage().convertToFormat(QImage::Format_RGB32);
+        ChartCanvas fresh(view);
+        fresh.resize(canvas.size());
+        QImage anew = fresh.grab().toImage().convertToFormat(QImage::Format_RGB32);
+        for (QImage *image : {&onScreen, &anew})
+            QPainter(image).fillRect(covered, Qt::black);
+        return onScreen == anew;
+    };
+    EXPECT_TRUE(compare(cover.geometry()));
+    cover.hide();
+    settleAll(10000);
+    EXPECT_TRUE(compare(QRect()));
 }
 
 TEST_F(ChartCanvasTest, SampleDistrictIsFittedAndDrawnWhereTheLayoutPutIt)
