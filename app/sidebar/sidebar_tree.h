@@ -30,7 +30,7 @@ struct SidebarNode {
     size_t count = 0;    // a group's positions, child departments included
     std::string key;     // a group's expansion key
     int position = -1;   // a person's index in the listed positions
-    int parent = -1;     // index in SidebarTree::nodes; -1 at the top level
+    int parent = -1;     // index in SidebarTree::nodes; -1 at the top level, -2 in a free slot
     int row = 0;         // place among the parent's children
     bool department = false; // a department's group (location groups are not)
     std::vector<int> children;

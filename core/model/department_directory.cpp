@@ -264,8 +264,9 @@ Nesting::Nesting(const std::vector<Position> &allPositions, EmployeeDirectory::S
             if (auto found = indexByID.find(*allPositions[i].managerID); found != indexByID.end())
                 m_manager[i] = static_cast<int>(found->second);
         }
+        // try_emplace: a department seen before costs no new entry.
         const auto [name, isNew] =
-            m_departmentIndex.emplace(departmentName(allPositions[i].department), int(m_departmentIndex.size()));
+            m_departmentIndex.try_emplace(departmentName(allPositions[i].department), int(m_departmentIndex.size()));
         m_department[i] = name->second;
     }
 }
