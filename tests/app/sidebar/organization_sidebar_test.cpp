@@ -462,3 +462,36 @@ TEST(SidebarUpdates, GroupedEditsAndUndosEqualAFreshSidebar)
         }
     }
 }
+
+// A group whose only person is deleted goes, and comes back where it was, still closed, with
+// the undo; neither rebuilds the rows.
+TEST(SidebarUpdates, AGroupThatEmptiesGoesAndComesBackClosed)
+{
+    const std::vector<Position> positions = school();
+    const std::vector<Position> deleted = [&] {
+        std::vector<Position> kept = positions;
+        std::erase_if(kept, [](const Position &p) { return p.id == "P5"; });
+        return kept;
+    }();
+    for (const std::string &mode : {std::string(SidebarMode::location), std::string(SidebarMode::department)}) {
+        OrganizationSidebar kept;
+        kept.setGrouping(mode);
+        kept.setPositions(positions);
+        const QModelIndex group = kept.indexOfPosition("P5").parent();
+        const std::string key = kept.model()->node(group)->key;
+        kept.treeView()->collapse(group);
+        QSignalSpy resets(kept.model(), &QAbstractItemModel::modelReset);
+        for (const std::vector<Position> *shown : {&deleted, &positions}) {
+            kept.setPositions(*shown);
+            OrganizationSidebar fresh;
+            fresh.setGrouping(mode);
+            fresh.setPositions(*shown);
+            if (shown == &positions)
+                fresh.treeView()->collapse(fresh.indexOfPosition("P5").parent());
+            EXPECT_EQ(shownRows(kept), shownRows(fresh)) << mode;
+        }
+        EXPECT_FALSE(kept.treeView()->isExpanded(kept.indexOfPosition("P5").parent())) << mode;
+        EXPECT_EQ(kept.model()->node(kept.indexOfPosition("P5").parent())->key, key) << mode;
+        EXPECT_EQ(resets.count(), 0) << mode;
+    }
+}
