@@ -470,6 +470,25 @@ void sidebarGrouping(benchmark::State &state)
     repaint(*w.window);
 }
 
+// A Delete, then its undo, with the sidebar grouped; arg: the mode's place in the picker.
+void groupedDelete(benchmark::State &state, bool undo)
+{
+    OpenWindow &w = openWindow();
+    OrganizationSidebar &sidebar = *w.window->body().sidebar();
+    const std::string mode = SidebarMode::all()[size_t(state.range(0))];
+    state.SetLabel(mode);
+    sidebar.setGrouping(mode);
+    repaint(*w.window);
+    if (undo)
+        timeUndo(state, w, deleteEdit(w));
+    else
+        timeEdit(state, w, deleteEdit(w));
+    sidebar.setGrouping(std::string(SidebarMode::none));
+    repaint(*w.window);
+}
+void deleteGrouped(benchmark::State &state) { groupedDelete(state, false); }
+void deleteGroupedUndo(benchmark::State &state) { groupedDelete(state, true); }
+
 // The planning window over the chart window, with one proposal shown.
 struct OpenPlanning {
     PlanningWorkspace *workspace = nullptr;
@@ -687,6 +706,8 @@ BENCHMARK(deletePositionUndo)->Unit(benchmark::kMillisecond)->Iterations(5);
 BENCHMARK(editorRename)->Unit(benchmark::kMillisecond)->Iterations(5);
 BENCHMARK(editorRenameUndo)->Unit(benchmark::kMillisecond)->Iterations(5);
 BENCHMARK(sidebarGrouping)->DenseRange(1, 4)->Unit(benchmark::kMillisecond)->Iterations(3);
+BENCHMARK(deleteGrouped)->DenseRange(1, 4)->Unit(benchmark::kMillisecond)->Iterations(5);
+BENCHMARK(deleteGroupedUndo)->DenseRange(1, 4)->Unit(benchmark::kMillisecond)->Iterations(5);
 BENCHMARK(proposalEdit)->Unit(benchmark::kMillisecond)->Iterations(5);
 BENCHMARK(lockCurrent)->Unit(benchmark::kMillisecond)->Iterations(3);
 BENCHMARK(chartWhileRouting)->Unit(benchmark::kMillisecond)->Iterations(1);

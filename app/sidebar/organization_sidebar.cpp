@@ -15,6 +15,8 @@
 #include <QTreeView>
 #include <QVBoxLayout>
 
+#include <set>
+#include <unordered_map>
 #include <utility>
 
 namespace {
@@ -80,6 +82,7 @@ void SidebarModel::setTree(SidebarTree tree)
 {
     beginResetModel();
     m_tree = std::move(tree);
+    m_freeNodes.clear();
     endResetModel();
 }
 
@@ -92,6 +95,7 @@ bool SidebarModel::takeRows(SidebarTree &tree, bool uniformRows)
     if (tree.roots != m_tree.roots || tree.nodes.size() != m_tree.nodes.size() ||
         !std::equal(tree.nodes.begin(), tree.nodes.end(), m_tree.nodes.begin(), sameRow))
         return false;
+    m_freeNodes.clear(); // none in either, as every row matched
     std::vector<int> changed;
     // The view looks each changed row up among all rows: past a few, laying the rows out
     // again costs less.
@@ -176,66 +180,124 @@ void SidebarModel::moveFlatRows(const std::vector<int> &order, const SidebarChan
     }
 }
 
-bool SidebarModel::placePeopleAgain(const std::vector<int> &nodes, const std::vector<Position> &after,
-                                    EmployeeDirectory::SortKeys *keys)
+std::vector<int> &SidebarModel::siblingsOf(int parent)
 {
+    return parent < 0 ? m_tree.roots : m_tree.nodes[size_t(parent)].children;
+}
+
+int SidebarModel::takeRow(int node)
+{
+    const int parent = m_tree.nodes[size_t(node)].parent;
+    const int at = m_tree.nodes[size_t(node)].row;
+    beginRemoveRows(indexOf(parent), at, at);
+    std::vector<int> &siblings = siblingsOf(parent);
+    siblings.erase(siblings.begin() + at);
+    for (size_t i = size_t(at); i < siblings.size(); ++i)
+        m_tree.nodes[size_t(siblings[i])].row = int(i);
+    SidebarNode &freed = m_tree.nodes[size_t(node)];
+    freed = SidebarNode();
+    freed.parent = -2; // in no list of rows
+    m_freeNodes.push_back(node);
+    endRemoveRows();
+    return parent;
+}
+
+int SidebarModel::freeSlot(SidebarNode node)
+{
+    node.parent = -2;
+    if (m_freeNodes.empty()) {
+        m_tree.nodes.push_back(std::move(node));
+        return int(m_tree.nodes.size()) - 1;
+    }
+    const int slot = m_freeNodes.back();
+    m_freeNodes.pop_back();
+    m_tree.nodes[size_t(slot)] = std::move(node);
+    return slot;
+}
+
+void SidebarModel::addRow(int node, int parent, int at)
+{
+    beginInsertRows(indexOf(parent), at, at);
+    m_tree.nodes[size_t(node)].parent = parent;
+    std::vector<int> &siblings = siblingsOf(parent);
+    siblings.insert(siblings.begin() + at, node);
+    for (size_t i = size_t(at); i < siblings.size(); ++i)
+        m_tree.nodes[size_t(siblings[i])].row = int(i);
+    endInsertRows();
+}
+
+std::optional<std::vector<int>> SidebarModel::moveGroupedRows(const SidebarChanges &changes,
+                                                              const std::vector<int> &nodeOfBefore,
+                                                              const std::vector<std::vector<SidebarNode>> &paths,
+                                                              const std::vector<Position> &after, std::string_view mode,
+                                                              EmployeeDirectory::SortKeys *keys)
+{
+    // A group counts the people below it.
+    std::set<int> recounted;
+    const auto recount = [&](int node, bool more) {
+        for (int group = m_tree.nodes[size_t(node)].parent; group >= 0; group = m_tree.nodes[size_t(group)].parent) {
+            size_t &count = m_tree.nodes[size_t(group)].count;
+            count = more ? count + 1 : count - 1;
+            recounted.insert(group);
+        }
+    };
+    for (int index : changes.gone) {
+        const int node = nodeOfBefore[size_t(index)];
+        recount(node, false);
+        for (int parent = takeRow(node); parent >= 0 && m_tree.nodes[size_t(parent)].children.empty();) {
+            recounted.erase(parent);
+            parent = takeRow(parent);
+        }
+    }
+    for (SidebarNode &node : m_tree.nodes) {
+        if (node.position >= 0)
+            node.position = changes.indexAfter[size_t(node.position)];
+    }
+
+    std::vector<int> made;
     const auto isBefore = [&](int a, int b) {
         return EmployeeDirectory::before(after[size_t(m_tree.nodes[size_t(a)].position)],
                                          after[size_t(m_tree.nodes[size_t(b)].position)], keys);
     };
-    const auto siblingsOf = [this](int node) -> std::vector<int> & {
-        const int parent = m_tree.nodes[size_t(node)].parent;
-        return parent < 0 ? m_tree.roots : m_tree.nodes[size_t(parent)].children;
-    };
-    // Each group's people come first among its rows, in person order. Each person is placed
-    // among the others of its group, so two changed people in one group are left to a rebuild.
-    struct Move {
-        int node;
-        int to;
-    };
-    std::vector<Move> moves;
-    std::vector<int> parents;
-    for (int node : nodes) {
-        const SidebarNode &row = m_tree.nodes[size_t(node)];
-        if (row.isGroup() || std::find(parents.begin(), parents.end(), row.parent) != parents.end())
-            return false;
-        parents.push_back(row.parent);
-        const std::vector<int> &siblings = siblingsOf(node);
-        std::vector<int> others;
-        for (int sibling : siblings) {
-            if (m_tree.nodes[size_t(sibling)].isGroup())
-                break;
-            if (sibling != node)
-                others.push_back(sibling);
+    for (size_t i = 0; i < changes.come.size(); ++i) {
+        int parent = -1;
+        for (const SidebarNode &step : paths[i]) {
+            // A group's people come first, then its groups in order.
+            const std::vector<int> &siblings = siblingsOf(parent);
+            size_t at = siblings.size();
+            while (at > 0 && m_tree.nodes[size_t(siblings[at - 1])].isGroup())
+                --at;
+            while (at < siblings.size() && sidebarGroupBefore(m_tree.nodes[size_t(siblings[at])], step))
+                ++at;
+            if (at < siblings.size() && !sidebarGroupBefore(step, m_tree.nodes[size_t(siblings[at])])) {
+                parent = siblings[at];
+                continue;
+            }
+            SidebarNode group = step;
+            group.key = sidebarGroupKey(mode, parent >= 0 ? &m_tree.nodes[size_t(parent)] : nullptr, step);
+            const int node = freeSlot(std::move(group));
+            addRow(node, parent, int(at));
+            made.push_back(node);
+            parent = node;
         }
-        const auto at = std::lower_bound(others.begin(), others.end(), node, isBefore);
-        // Only a person strictly between its neighbours has one place.
-        if ((at != others.begin() && !isBefore(*(at - 1), node)) || (at != others.end() && !isBefore(node, *at)))
-            return false;
-        moves.push_back({node, int(at - others.begin())});
+        // Placed among the people of its group.
+        const int index = changes.come[i];
+        const int person = freeSlot(sidebarPersonNode(after[size_t(index)], index));
+        const std::vector<int> &siblings = siblingsOf(parent);
+        size_t people = 0;
+        while (people < siblings.size() && !m_tree.nodes[size_t(siblings[people])].isGroup())
+            ++people;
+        const auto at = placeAmong(siblings.begin(), siblings.begin() + ptrdiff_t(people), person, isBefore);
+        if (!at)
+            return std::nullopt;
+        addRow(person, parent, int(*at - siblings.begin()));
+        recount(person, true);
     }
-    for (const Move &move : moves) {
-        SidebarNode &row = m_tree.nodes[size_t(move.node)];
-        const SidebarNode texts = sidebarPersonNode(after[size_t(row.position)], row.position);
-        row.name = texts.name;
-        row.detail = texts.detail;
-        const int from = row.row;
-        if (move.to != from) {
-            const QModelIndex parent = indexOf(row.parent);
-            beginMoveRows(parent, from, from, parent, move.to > from ? move.to + 1 : move.to);
-            std::vector<int> &siblings = siblingsOf(move.node);
-            if (move.to > from)
-                std::rotate(siblings.begin() + from, siblings.begin() + from + 1, siblings.begin() + move.to + 1);
-            else
-                std::rotate(siblings.begin() + move.to, siblings.begin() + from, siblings.begin() + from + 1);
-            for (int i = std::min(from, move.to); i <= std::max(from, move.to); ++i)
-                m_tree.nodes[size_t(siblings[size_t(i)])].row = i;
-            endMoveRows();
-        }
-        const QModelIndex index = indexOf(move.node);
-        emit dataChanged(index, index);
+    for (int group : recounted) {
+        const QModelIndex row = indexOf(group);
+        emit dataChanged(row, row);
     }
-    return true;
+    return made;
 }
 
 // An index names its parent row (0 for the top level): rows that come and go before it
@@ -398,7 +460,7 @@ void OrganizationSidebar::setSharedPositions(std::shared_ptr<const std::vector<P
     const std::optional<SidebarChanges> changes = sidebarChanges(*before, *m_positions, m_grouping, fewPositions);
     if (changes && changes->none())
         return; // every row stands as it is, for the position at its index
-    rebuild(before.get(), changes ? &*changes : nullptr);
+    rebuild(changes ? &*changes : nullptr);
 }
 
 void OrganizationSidebar::setSelection(const std::optional<std::string> &id)
@@ -444,12 +506,12 @@ QModelIndex OrganizationSidebar::indexOfPosition(const std::string &id) const
     return m_model->indexOf(first);
 }
 
-void OrganizationSidebar::rebuild(const std::vector<Position> *before, const SidebarChanges *changes)
+void OrganizationSidebar::rebuild(const SidebarChanges *changes)
 {
     // Rows that only move keep the list on the rows it shows, the selected person's included.
     const bool autoScroll = m_tree->hasAutoScroll();
     m_tree->setAutoScroll(false);
-    if (!before || !changes || !moveChangedRows(*before, *changes)) {
+    if (!changes || !moveChangedRows(*changes)) {
         m_tree->setAutoScroll(autoScroll);
         SidebarTree tree = buildSidebarTree(*m_positions, m_grouping, &m_keys);
         // An edit that renames or empties a position mostly leaves every row where it was.
@@ -469,7 +531,7 @@ void OrganizationSidebar::rebuild(const std::vector<Position> *before, const Sid
     m_tree->setAutoScroll(autoScroll);
 }
 
-bool OrganizationSidebar::moveChangedRows(const std::vector<Position> &before, const SidebarChanges &changes)
+bool OrganizationSidebar::moveChangedRows(const SidebarChanges &changes)
 {
     const std::vector<Position> &positions = *m_positions;
     if (m_grouping == SidebarMode::none) {
@@ -478,20 +540,35 @@ bool OrganizationSidebar::moveChangedRows(const std::vector<Position> &before, c
             m_model->moveFlatRows(*order, changes, positions);
         return order.has_value();
     }
-    // In groups, only people who stay in theirs move: nobody comes or goes, and nobody's
-    // site, department or manager changed (managers place departments).
-    if (changes.gone != changes.come || before.size() != positions.size())
-        return false;
-    std::vector<int> nodes;
-    for (int index : changes.gone) {
-        const Position &was = before[size_t(index)];
-        const Position &now = positions[size_t(index)];
-        if (was.id != now.id || was.location != now.location || was.department != now.department ||
-            was.managerID != now.managerID || m_nodeOfIndex[size_t(index)] < 0)
+    // In groups the rows of the people that changed go and come. A person that comes with an
+    // id listed twice has no one place: the full build settles which row is first.
+    std::unordered_map<std::string_view, int> listed;
+    for (int index : changes.come)
+        listed.emplace(positions[size_t(index)].id, 0);
+    for (const Position &position : positions) {
+        const auto found = listed.find(position.id);
+        if (found != listed.end() && ++found->second > 1)
             return false;
-        nodes.push_back(m_nodeOfIndex[size_t(index)]);
     }
-    return m_model->placePeopleAgain(nodes, positions, &m_keys);
+    for (int index : changes.gone) {
+        if (m_nodeOfIndex[size_t(index)] < 0)
+            return false;
+    }
+    const std::optional<std::vector<std::vector<SidebarNode>>> paths =
+        sidebarGroupPaths(m_model->tree(), positions, m_grouping, changes.come);
+    if (!paths)
+        return false;
+    const std::optional<std::vector<int>> made =
+        m_model->moveGroupedRows(changes, m_nodeOfIndex, *paths, positions, m_grouping, &m_keys);
+    if (!made)
+        return false;
+    // New groups open as the user left groups of their name; not the user opening them.
+    const QSignalBlocker blocker(m_tree);
+    for (int group : *made) {
+        if (m_expansion.isExpanded(m_model->tree().nodes[size_t(group)].key))
+            m_tree->setExpanded(m_model->indexOf(group), true);
+    }
+    return true;
 }
 
 void OrganizationSidebar::restoreExpansion()

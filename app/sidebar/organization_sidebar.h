@@ -32,11 +32,15 @@ public:
     // Makes the flat rows of `order` (indices in `after`) from the flat rows of the positions
     // before `changes`, taking away and adding only the rows that go and come.
     void moveFlatRows(const std::vector<int> &order, const SidebarChanges &changes, const std::vector<Position> &after);
-    // Takes the new texts of the people at `nodes` and moves each to its place in person order
-    // among the people of its group. False, and nothing changed, when two share a group or
-    // one ties with a neighbour.
-    bool placePeopleAgain(const std::vector<int> &nodes, const std::vector<Position> &after,
-                          EmployeeDirectory::SortKeys *keys);
+    // Takes away the rows of the people that go (`nodeOfBefore`: each listed position's row
+    // until now) and adds those that come, each in the groups of `paths` (from
+    // sidebarGroupPaths), in person order: groups left empty go, missing ones come in their
+    // place. Gives the groups that came; nothing when a person ties with a neighbour, the
+    // rows then being part way and to be made anew.
+    std::optional<std::vector<int>> moveGroupedRows(const SidebarChanges &changes, const std::vector<int> &nodeOfBefore,
+                                                    const std::vector<std::vector<SidebarNode>> &paths,
+                                                    const std::vector<Position> &after, std::string_view mode,
+                                                    EmployeeDirectory::SortKeys *keys);
     const SidebarTree &tree() const { return m_tree; }
     const SidebarNode *node(const QModelIndex &index) const;
     QModelIndex indexOf(int node) const;
@@ -49,7 +53,16 @@ public:
     Qt::ItemFlags flags(const QModelIndex &index) const override;
 
 private:
+    std::vector<int> &siblingsOf(int parent);
+    // The row at `node` taken away, its slot freed; gives its parent.
+    int takeRow(int node);
+    // `node` kept in a free slot, in no list of rows yet; gives the slot.
+    int freeSlot(SidebarNode node);
+    // The row kept at `node` placed as row `at` of `parent`.
+    void addRow(int node, int parent, int at);
+
     SidebarTree m_tree;
+    std::vector<int> m_freeNodes; // slots of rows taken away
 };
 
 // The people of the chart shown, flat or grouped by location, department or both, in
@@ -88,11 +101,11 @@ public:
     QModelIndex indexOfPosition(const std::string &id) const;
 
 private:
-    // `changes`: from `before`, the positions listed until now, when the grouping is unchanged.
-    void rebuild(const std::vector<Position> *before = nullptr, const SidebarChanges *changes = nullptr);
+    // `changes`: from the positions listed until now, when the grouping is unchanged.
+    void rebuild(const SidebarChanges *changes = nullptr);
     // Moves, takes away and adds only the rows of the people that changed; false, and nothing
     // changed, when the rows must be made anew.
-    bool moveChangedRows(const std::vector<Position> &before, const SidebarChanges &changes);
+    bool moveChangedRows(const SidebarChanges &changes);
     void restoreExpansion();
     void showSelection();
     void personClicked(const QModelIndex &index, bool edit);

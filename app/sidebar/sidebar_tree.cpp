@@ -11,6 +11,7 @@
 #include <map>
 #include <optional>
 #include <set>
+#include <tuple>
 #include <unordered_map>
 
 namespace {
@@ -22,6 +23,11 @@ struct NamedPeople {
     People people;
 };
 
+std::string normalized(const std::string &name)
+{
+    return QString::fromStdString(name).normalized(QString::NormalizationForm_C).toStdString();
+}
+
 // People split by their trimmed location or department, in code-point order of the NFC
 // names; names that differ in any way (letter case included) stay apart. Each group keeps
 // the order of `people`.
@@ -32,8 +38,7 @@ std::vector<NamedPeople> splitByName(const People &people, bool byLocation)
         groups[sidebarGroupName(byLocation ? position->location : position->department)].push_back(position);
     std::vector<std::pair<std::string, NamedPeople>> ordered;
     for (auto &[name, members] : groups) {
-        const std::string normal = QString::fromStdString(name).normalized(QString::NormalizationForm_C).toStdString();
-        ordered.push_back({normal, {name, std::move(members)}});
+        ordered.push_back({normalized(name), {name, std::move(members)}});
     }
     // Tie-break on the raw name: canonically equal spellings are still two groups.
     std::sort(ordered.begin(), ordered.end(), [](const auto &a, const auto &b) {
@@ -77,16 +82,14 @@ public:
         node.name = std::move(name);
         node.count = count;
         node.key = std::move(key);
-        m_isDepartment.push_back(isDepartment);
+        node.department = isDepartment;
         return add(std::move(node), parent);
     }
 
     void addPeople(const People &people, int parent)
     {
-        for (const Position *position : people) {
-            m_isDepartment.push_back(false);
+        for (const Position *position : people)
             add(sidebarPersonNode(*position, int(position - m_positions.data())), parent);
-        }
     }
 
     // The department tree under `parent`, walked with a stack: departments nest as deep as
@@ -152,7 +155,7 @@ public:
         // A department's count includes its child departments; children come after parents.
         for (size_t i = m_tree.nodes.size(); i-- > 0;) {
             const int parent = m_tree.nodes[i].parent;
-            if (m_isDepartment[i] && parent >= 0 && m_isDepartment[size_t(parent)])
+            if (m_tree.nodes[i].department && parent >= 0 && m_tree.nodes[size_t(parent)].department)
                 m_tree.nodes[size_t(parent)].count += m_tree.nodes[i].count;
         }
         return std::move(m_tree);
@@ -172,7 +175,6 @@ private:
 
     const std::vector<Position> &m_positions;
     std::unordered_map<std::string_view, int> m_indexOfID;
-    std::vector<bool> m_isDepartment;
     SidebarTree m_tree;
 };
 
@@ -308,17 +310,127 @@ std::optional<std::vector<int>> flatOrderAfter(const SidebarTree &previous, cons
     std::vector<int> order;
     order.reserve(after.size());
     auto next = kept.begin();
-    for (int index : placed) {
-        const auto at = std::lower_bound(next, kept.end(), index, isBefore);
-        order.insert(order.end(), next, at);
-        next = at;
-        // Only a position strictly between its neighbours has one place.
-        if ((!order.empty() && !isBefore(order.back(), index)) || (at != kept.end() && !isBefore(index, *at)))
+    for (size_t i = 0; i < placed.size(); ++i) {
+        const std::optional<std::vector<int>::iterator> at = placeAmong(kept.begin(), kept.end(), placed[i], isBefore);
+        if (!at || (i > 0 && !isBefore(placed[i - 1], placed[i])))
             return std::nullopt;
-        order.push_back(index);
+        order.insert(order.end(), next, *at);
+        next = *at;
+        order.push_back(placed[i]);
     }
     order.insert(order.end(), next, kept.end());
     return order;
+}
+
+bool sidebarGroupBefore(const SidebarNode &a, const SidebarNode &b)
+{
+    if (a.department != b.department)
+        return !a.department;
+    if (a.department)
+        return a.name < b.name;
+    return std::make_tuple(normalized(a.name), std::cref(a.name)) < std::make_tuple(normalized(b.name), std::cref(b.name));
+}
+
+std::string sidebarGroupKey(std::string_view mode, const SidebarNode *parent, const SidebarNode &group)
+{
+    if (!parent)
+        return expansionKey(expansionKey(std::string(), mode), group.name);
+    if (group.kind == SidebarNode::Kind::locationGroup)
+        return expansionKey(expansionKey(parent->key, "location"), group.name);
+    return expansionKey(parent->key, group.name);
+}
+
+std::optional<std::vector<std::vector<SidebarNode>>> sidebarGroupPaths(const SidebarTree &tree,
+                                                                       const std::vector<Position> &after,
+                                                                       std::string_view mode, const std::vector<int> &come)
+{
+    const auto group = [](SidebarNode::Kind kind, std::string name, bool department) {
+        SidebarNode node;
+        node.kind = kind;
+        node.name = std::move(name);
+        node.department = department;
+        return node;
+    };
+    std::vector<std::vector<SidebarNode>> paths(come.size());
+    const bool bySite = mode.starts_with("Location");
+    if (mode == SidebarMode::location) {
+        for (size_t i = 0; i < come.size(); ++i)
+            paths[i].push_back(group(SidebarNode::Kind::group, sidebarGroupName(after[size_t(come[i])].location), false));
+        return paths;
+    }
+    // The departments listed together, each listing nested on its own: one per site in
+    // "Location → Department", else one for all.
+    struct Listing {
+        std::vector<std::string> names;
+        const std::vector<int> *parents = nullptr;
+        int indexOf(const std::string &name) const
+        {
+            const auto found = std::lower_bound(names.begin(), names.end(), name);
+            return found != names.end() && *found == name ? int(found - names.begin()) : -1;
+        }
+    };
+    std::map<std::string, std::set<std::string>> listedAt;
+    for (const Position &position : after)
+        listedAt[bySite ? sidebarGroupName(position.location) : std::string()].insert(
+            DepartmentDirectory::departmentName(position.department));
+    DepartmentDirectory::Nesting nesting(after);
+    std::map<std::string, Listing> listings;
+    for (auto &[site, names] : listedAt) {
+        Listing &listing = listings[site];
+        listing.names.assign(names.begin(), names.end());
+        listing.parents = &nesting.parents(listing.names);
+    }
+    const auto listingOf = [&](const std::string &site) -> const Listing * {
+        const auto found = listings.find(site);
+        return found == listings.end() ? nullptr : &found->second;
+    };
+
+    // Every department that stays must keep its parent; one that goes has only people that go.
+    std::vector<std::pair<int, const Listing *>> work;
+    for (int root : tree.roots) {
+        const SidebarNode &node = tree.nodes[size_t(root)];
+        if (bySite) {
+            for (int child : node.children)
+                work.emplace_back(child, listingOf(node.name));
+        } else {
+            work.emplace_back(root, listingOf(std::string()));
+        }
+    }
+    while (!work.empty()) {
+        const auto [index, listing] = work.back();
+        work.pop_back();
+        const SidebarNode &node = tree.nodes[size_t(index)];
+        if (!node.department)
+            continue;
+        const int listed = listing ? listing->indexOf(node.name) : -1;
+        if (listed >= 0) {
+            const int parent = (*listing->parents)[size_t(listed)];
+            const SidebarNode *above = node.parent >= 0 && tree.nodes[size_t(node.parent)].department
+                                           ? &tree.nodes[size_t(node.parent)]
+                                           : nullptr;
+            if ((parent < 0) != (above == nullptr) || (above && above->name != listing->names[size_t(parent)]))
+                return std::nullopt;
+        }
+        for (int child : node.children)
+            work.emplace_back(child, listing);
+    }
+
+    for (size_t i = 0; i < come.size(); ++i) {
+        const Position &position = after[size_t(come[i])];
+        const std::string site = sidebarGroupName(position.location);
+        const Listing &listing = *listingOf(bySite ? site : std::string());
+        std::vector<SidebarNode> &path = paths[i];
+        // The department, then those above it, then turned around.
+        for (int d = listing.indexOf(DepartmentDirectory::departmentName(position.department));
+             d >= 0 && path.size() <= listing.names.size(); d = (*listing.parents)[size_t(d)])
+            path.push_back(group(SidebarNode::Kind::group, listing.names[size_t(d)], true));
+        if (bySite)
+            path.push_back(group(SidebarNode::Kind::group, site, false));
+        std::reverse(path.begin(), path.end());
+        if (!bySite && contains(mode, "→"))
+            path.push_back(group(SidebarNode::Kind::locationGroup, site, false));
+    }
+    return paths;
 }
 
 std::string expansionKey(const std::string &prefix, std::string_view component)

@@ -3,6 +3,8 @@
 #include "core/model/employee_directory.h"
 #include "core/model/organization.h"
 
+#include <algorithm>
+#include <iterator>
 #include <optional>
 #include <set>
 #include <string>
@@ -28,14 +30,16 @@ struct SidebarNode {
     size_t count = 0;    // a group's positions, child departments included
     std::string key;     // a group's expansion key
     int position = -1;   // a person's index in the listed positions
-    int parent = -1;     // index in SidebarTree::nodes; -1 at the top level
+    int parent = -1;     // index in SidebarTree::nodes; -1 at the top level, -2 in a free slot
     int row = 0;         // place among the parent's children
+    bool department = false; // a department's group (location groups are not)
     std::vector<int> children;
 
     bool isGroup() const { return kind != Kind::person; }
 };
 
-// The rows of the sidebar in a flat array, parents before their children.
+// The rows of the sidebar in a flat array, parents before their children as built. Rows
+// taken away in place leave free slots (no parent, no place) that rows added later take.
 struct SidebarTree {
     std::vector<SidebarNode> nodes;
     std::vector<int> roots;
@@ -75,6 +79,33 @@ std::optional<SidebarChanges> sidebarChanges(const std::vector<Position> &before
 // neighbour (a repeated id): the full sort decides those.
 std::optional<std::vector<int>> flatOrderAfter(const SidebarTree &previous, const SidebarChanges &changes,
                                                const std::vector<Position> &after, EmployeeDirectory::SortKeys *keys);
+
+// Where `item` goes among the sorted range [first, last): the place after everything
+// `before` it. Nothing when it ties with a neighbour there (a repeated id): only the full sort
+// settles those.
+template <typename Iterator, typename Item, typename Before>
+std::optional<Iterator> placeAmong(Iterator first, Iterator last, const Item &item, Before before)
+{
+    const Iterator at = std::lower_bound(first, last, item, before);
+    if ((at != first && !before(*std::prev(at), item)) || (at != last && !before(item, *at)))
+        return std::nullopt;
+    return at;
+}
+
+// The groups, from the top, that hold the rows of `come` (indices in `after`) in a grouped
+// `mode`: each as a group row without key, count or place. Nothing when `tree`, the rows
+// before with the people that go still in, nests a department that stays otherwise than
+// `after` does (managers moved it): then the rows are made anew. Linear in `after`.
+std::optional<std::vector<std::vector<SidebarNode>>> sidebarGroupPaths(const SidebarTree &tree,
+                                                                       const std::vector<Position> &after,
+                                                                       std::string_view mode, const std::vector<int> &come);
+
+// Whether `a` comes before `b` among the groups of one parent: sites before departments,
+// sites in code-point order of their NFC names, departments in plain order.
+bool sidebarGroupBefore(const SidebarNode &a, const SidebarNode &b);
+
+// The expansion key of `group` in `mode`, under `parent` (nullptr at the top).
+std::string sidebarGroupKey(std::string_view mode, const SidebarNode *parent, const SidebarNode &group);
 
 // A group's name as listed: trimmed, "Unassigned" when blank.
 std::string sidebarGroupName(std::string_view name);

@@ -264,8 +264,9 @@ Nesting::Nesting(const std::vector<Position> &allPositions, EmployeeDirectory::S
             if (auto found = indexByID.find(*allPositions[i].managerID); found != indexByID.end())
                 m_manager[i] = static_cast<int>(found->second);
         }
+        // try_emplace: a department seen before costs no new entry.
         const auto [name, isNew] =
-            m_departmentIndex.emplace(departmentName(allPositions[i].department), int(m_departmentIndex.size()));
+            m_departmentIndex.try_emplace(departmentName(allPositions[i].department), int(m_departmentIndex.size()));
         m_department[i] = name->second;
     }
 }
@@ -274,29 +275,7 @@ std::vector<DepartmentGroup> Nesting::groups(const std::vector<Position> &positi
 {
     Listed listed = listDepartments(positions);
     const size_t k = listed.names.size();
-
-    // The nesting depends only on which departments are listed: sites with the same
-    // departments share it.
-    std::vector<int> key(k, none);
-    for (size_t d = 0; d < k; ++d) {
-        if (auto found = m_departmentIndex.find(listed.names[d]); found != m_departmentIndex.end())
-            key[d] = found->second;
-    }
-    auto known = m_parents.find(key);
-    if (known == m_parents.end()) {
-        std::vector<int> listedIndex(m_departmentIndex.size(), none);
-        for (size_t d = 0; d < k; ++d) {
-            if (key[d] != none)
-                listedIndex[static_cast<size_t>(key[d])] = static_cast<int>(d);
-        }
-        std::vector<int> department(m_department.size());
-        for (size_t x = 0; x < department.size(); ++x)
-            department[x] = listedIndex[static_cast<size_t>(m_department[x])];
-        std::vector<int> parent = parentDepartments(k, m_manager, department);
-        breakLoops(parent);
-        known = m_parents.emplace(std::move(key), std::move(parent)).first;
-    }
-    const std::vector<int> &parent = known->second;
+    const std::vector<int> &parent = parents(listed.names);
 
     std::vector<std::vector<size_t>> children(k);
     std::vector<size_t> order; // roots first, then breadth first: parents before children
@@ -327,6 +306,33 @@ std::vector<DepartmentGroup> Nesting::groups(const std::vector<Position> &positi
     for (size_t i = 0; i < rootCount; ++i)
         roots.push_back(std::move(nodes[order[i]]));
     return roots;
+}
+
+const std::vector<int> &Nesting::parents(const std::vector<std::string> &names)
+{
+    const size_t k = names.size();
+    // The nesting depends only on which departments are listed: sites with the same
+    // departments share it.
+    std::vector<int> key(k, none);
+    for (size_t d = 0; d < k; ++d) {
+        if (auto found = m_departmentIndex.find(names[d]); found != m_departmentIndex.end())
+            key[d] = found->second;
+    }
+    auto known = m_parents.find(key);
+    if (known == m_parents.end()) {
+        std::vector<int> listedIndex(m_departmentIndex.size(), none);
+        for (size_t d = 0; d < k; ++d) {
+            if (key[d] != none)
+                listedIndex[static_cast<size_t>(key[d])] = static_cast<int>(d);
+        }
+        std::vector<int> department(m_department.size());
+        for (size_t x = 0; x < department.size(); ++x)
+            department[x] = listedIndex[static_cast<size_t>(m_department[x])];
+        std::vector<int> parent = parentDepartments(k, m_manager, department);
+        breakLoops(parent);
+        known = m_parents.emplace(std::move(key), std::move(parent)).first;
+    }
+    return known->second;
 }
 
 } // namespace DepartmentDirectory

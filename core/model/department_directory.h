@@ -54,6 +54,9 @@ public:
     explicit Nesting(const std::vector<Position> &allPositions, EmployeeDirectory::SortKeys *keys = nullptr);
     // The same as groups(positions, allPositions, keys).
     std::vector<DepartmentGroup> groups(const std::vector<Position> &positions);
+    // How `groups` nests the listed departments `names` (distinct, ascending, as
+    // departmentName gives them): each one's parent as an index in `names`, or -1.
+    const std::vector<int> &parents(const std::vector<std::string> &names);
 
 private:
     std::vector<int> m_manager;    // per position: the index of its primary manager, or -1

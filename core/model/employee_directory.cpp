@@ -61,17 +61,22 @@ std::string lastName(std::string_view name)
 
 const SortKeys::Keys &SortKeys::of(const std::string &text)
 {
-    const auto found = m_keys.find(text);
-    if (found != m_keys.end())
+    if (const auto found = m_recent.find(text); found != m_recent.end())
         return found->second;
+    // Moved over as a node: the keys stay where they are, so references stay valid.
+    if (auto node = m_older.extract(text))
+        return m_recent.insert(std::move(node)).position->second;
+    ++m_made;
     Keys keys{Text::localizedStandardKey(lastName(text)), Text::localizedStandardKey(text)};
-    return m_keys.emplace(text, std::move(keys)).first->second;
+    return m_recent.emplace(text, std::move(keys)).first->second;
 }
 
 void SortKeys::trim()
 {
-    if (m_keys.size() > m_limit)
-        m_keys.clear();
+    if (m_recent.size() <= m_limit)
+        return;
+    m_older = std::move(m_recent);
+    m_recent.clear();
 }
 
 namespace {

@@ -18,8 +18,9 @@ namespace EmployeeDirectory {
 std::string lastName(std::string_view name);
 
 // Collation keys kept from one sort to the next, per name or job title: a list sorted again
-// after an edit collates only the texts it has not seen. Holds the texts of the largest sort
-// plus up to `limit` others; not shared between threads.
+// after an edit collates only the texts it has not seen. Once more than `limit` texts were
+// used since it last forgot, it forgets those not used since then: texts that stay in the
+// lists keep their keys however many come and go. Not shared between threads.
 class SortKeys {
 public:
     struct Keys {
@@ -33,14 +34,17 @@ public:
     }
     // Made now or kept from before; valid until the next trim.
     const Keys &of(const std::string &text);
-    // Forgets everything once more than the limit is kept. Call between sorts, never while
-    // keys are in use.
+    // Forgets what went unused, as above. Call between sorts, never while keys are in use.
     void trim();
-    std::size_t size() const { return m_keys.size(); }
+    std::size_t size() const { return m_recent.size() + m_older.size(); }
+    // How many keys were made in all, kept ones not counted again.
+    std::size_t made() const { return m_made; }
 
 private:
-    std::unordered_map<std::string, Keys> m_keys;
+    std::unordered_map<std::string, Keys> m_recent; // used since it last forgot
+    std::unordered_map<std::string, Keys> m_older;  // used before that
     std::size_t m_limit;
+    std::size_t m_made = 0;
 };
 
 // The same positions in person order: occupied first; then last name, whole name (job title
