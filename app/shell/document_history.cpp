@@ -42,13 +42,6 @@ OrganizationArchive DocumentHistory::swapContent(Snapshot &content, Organization
     return stored;
 }
 
-OrganizationArchive DocumentHistory::thaw(const Snapshot &snapshot)
-{
-    OrganizationArchive archive = snapshot.rest;
-    archive.organization = snapshot.organization.toOrganization();
-    return archive;
-}
-
 DocumentHistory::Snapshot DocumentHistory::freezeCurrent(OrganizationArchive &current) const
 {
     const FrozenOrganization *neighbour = m_undo.empty() ? nullptr : &m_undo.back().content.organization;

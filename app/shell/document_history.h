@@ -43,7 +43,6 @@ public:
     Snapshot freezeCurrent(OrganizationArchive &current) const;
     // Whether `archive` equals the snapshot but for the organization, which is not compared.
     static bool sameBesideOrganization(const Snapshot &snapshot, OrganizationArchive &archive);
-    static OrganizationArchive thaw(const Snapshot &snapshot);
     void endMerge() { m_mergeOpen = false; }
     // After a merged step: when typing has come back to the content before the step (the
     // field's own undo), the step is dropped, so that no undo does nothing. Only while a
