@@ -100,6 +100,25 @@ void BM_HistoryThroughTheWindow(benchmark::State &state)
 }
 BENCHMARK(BM_HistoryThroughTheWindow)->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond);
 
+// One keystroke in a chart's heading, merged into the step of the typing before it: what
+// the document does for it, the window's listeners included.
+void BM_HeadingKeystroke(benchmark::State &state)
+{
+    BenchApp::SilentDialogs dialogs;
+    OrganizationDocument document;
+    document.setArchive(chartedDistrict(int(state.range(0))));
+    ChartView view(document, dialogs);
+    view.setSelectedSheetID(document.archive().sheets->front().id);
+    view.setPageTitle("S");
+    bool longer = false;
+    for (auto _ : state) {
+        longer = !longer;
+        view.setPageTitle(longer ? "St" : "S");
+    }
+    state.counters["steps"] = double(document.history().undoCount());
+}
+BENCHMARK(BM_HeadingKeystroke)->Arg(20000)->Unit(benchmark::kMillisecond);
+
 } // namespace
 
 // The window's objects need an application object; no window is shown.

@@ -42,13 +42,6 @@ OrganizationArchive DocumentHistory::swapContent(Snapshot &content, Organization
     return stored;
 }
 
-OrganizationArchive DocumentHistory::thaw(const Snapshot &snapshot)
-{
-    OrganizationArchive archive = snapshot.rest;
-    archive.organization = snapshot.organization.toOrganization();
-    return archive;
-}
-
 DocumentHistory::Snapshot DocumentHistory::freezeCurrent(OrganizationArchive &current) const
 {
     const FrozenOrganization *neighbour = m_undo.empty() ? nullptr : &m_undo.back().content.organization;
@@ -59,11 +52,15 @@ DocumentHistory::Snapshot DocumentHistory::freezeCurrent(OrganizationArchive &cu
     if (!neighbour && !current.revisions.empty())
         neighbour = &current.revisions.back()->organization;
     Snapshot snapshot;
-    // Undone or redone to, the content is most likely the step's frozen one: comparing is
-    // cheaper than freezing, and a content changed past the history is frozen anew.
-    snapshot.organization = !m_currentFrozen.isEmpty() && m_currentFrozen.holds(current.organization)
-                                ? m_currentFrozen
-                                : FrozenOrganization(current.organization, neighbour);
+    // Typing in one field: the organization is the step's, nothing to compare. Undone or
+    // redone to, the content is most likely the step's frozen one: comparing is cheaper
+    // than freezing, and a content changed past the history is frozen anew.
+    if (m_mergeOpen && m_mergeKeepsOrganization)
+        snapshot.organization = m_undo.back().content.organization;
+    else if (!m_currentFrozen.isEmpty() && m_currentFrozen.holds(current.organization))
+        snapshot.organization = m_currentFrozen;
+    else
+        snapshot.organization = FrozenOrganization(current.organization, neighbour);
     // The rest is copied without the positions, which stay where they are.
     Organization organization = std::move(current.organization);
     try {
@@ -76,14 +73,24 @@ DocumentHistory::Snapshot DocumentHistory::freezeCurrent(OrganizationArchive &cu
     return snapshot;
 }
 
-void DocumentHistory::push(const QString &name, OrganizationArchive previous, const QString &mergeKey)
+bool DocumentHistory::sameBesideOrganization(const Snapshot &snapshot, OrganizationArchive &archive)
+{
+    // The snapshot's rest holds no positions: without its own, the archive compares the rest.
+    Organization organization = std::move(archive.organization);
+    const bool same = snapshot.rest == archive;
+    archive.organization = std::move(organization);
+    return same;
+}
+
+void DocumentHistory::push(const QString &name, OrganizationArchive previous, const QString &mergeKey,
+                           bool organizationChanged)
 {
     const FrozenOrganization *neighbour = m_undo.empty() ? nullptr : &m_undo.back().content.organization;
     // A merged keystroke keeps the step that is there: nothing to freeze.
     if (mergesInto(mergeKey))
-        push(name, Snapshot(), mergeKey);
+        push(name, Snapshot(), mergeKey, organizationChanged);
     else
-        push(name, freeze(std::move(previous), neighbour), mergeKey);
+        push(name, freeze(std::move(previous), neighbour), mergeKey, organizationChanged);
 }
 
 bool DocumentHistory::mergesInto(const QString &mergeKey) const
@@ -91,25 +98,34 @@ bool DocumentHistory::mergesInto(const QString &mergeKey) const
     return m_mergeOpen && !mergeKey.isEmpty() && !m_undo.empty() && m_undo.back().mergeKey == mergeKey;
 }
 
-void DocumentHistory::push(const QString &name, Snapshot previous, const QString &mergeKey)
+void DocumentHistory::push(const QString &name, Snapshot previous, const QString &mergeKey, bool organizationChanged)
 {
     m_currentFrozen = FrozenOrganization();
     m_redo.clear();
     // Keystrokes in one field: the step keeps the content from before the first one.
-    if (mergesInto(mergeKey))
+    if (mergesInto(mergeKey)) {
+        m_mergeKeepsOrganization = m_mergeKeepsOrganization && !organizationChanged;
         return;
+    }
     m_undo.push_back({name, mergeKey, std::move(previous)});
     if (m_undo.size() > maximumSteps)
         m_undo.pop_front();
     m_mergeOpen = !mergeKey.isEmpty();
+    m_mergeKeepsOrganization = m_mergeOpen && !organizationChanged;
 }
 
-void DocumentHistory::dropEmptyMerge(const OrganizationArchive &current)
+void DocumentHistory::dropEmptyMerge(OrganizationArchive &current)
 {
-    if (!m_mergeOpen || m_undo.empty() || !(thaw(m_undo.back().content) == current))
+    if (!m_mergeOpen || m_undo.empty())
+        return;
+    const Snapshot &before = m_undo.back().content;
+    if (!m_mergeKeepsOrganization && !before.organization.holds(current.organization))
+        return;
+    if (!sameBesideOrganization(before, current))
         return;
     m_undo.pop_back();
     m_mergeOpen = false;
+    m_mergeKeepsOrganization = false;
 }
 
 QString DocumentHistory::undoName() const

@@ -29,21 +29,25 @@ public:
 
     // Records `previous`, the content before the step `name`, and drops what could be
     // redone. Steps of one merge key in a row (typing in one field) stay one step, until
-    // endMerge() or any other step, undo or redo.
-    void push(const QString &name, OrganizationArchive previous, const QString &mergeKey = {});
+    // endMerge() or any other step, undo or redo. `organizationChanged`: whether the step
+    // changed the organization, not only the rest.
+    void push(const QString &name, OrganizationArchive previous, const QString &mergeKey = {},
+              bool organizationChanged = true);
     // The same with the content already frozen by freezeCurrent().
-    void push(const QString &name, Snapshot previous, const QString &mergeKey = {});
+    void push(const QString &name, Snapshot previous, const QString &mergeKey = {}, bool organizationChanged = true);
     // Whether a step of `mergeKey` now would be merged into the last one.
     bool mergesInto(const QString &mergeKey) const;
     // `current` frozen beside the last step, for an edit made in its place: linear
-    // comparisons, and a copy only of the positions that step does not hold.
+    // comparisons, and a copy only of the positions that step does not hold. While typing
+    // in one field has left the organization as the step holds it, that is shared as it is.
     Snapshot freezeCurrent(OrganizationArchive &current) const;
-    static OrganizationArchive thaw(const Snapshot &snapshot);
+    // Whether `archive` equals the snapshot but for the organization, which is not compared.
+    static bool sameBesideOrganization(const Snapshot &snapshot, OrganizationArchive &archive);
     void endMerge() { m_mergeOpen = false; }
     // After a merged step: when typing has come back to the content before the step (the
-    // field's own undo), the step is dropped, so that no undo does nothing. Linear, and
-    // only while a merge is open.
-    void dropEmptyMerge(const OrganizationArchive &current);
+    // field's own undo), the step is dropped, so that no undo does nothing. Only while a
+    // merge is open; the positions are compared only when the typing changed them.
+    void dropEmptyMerge(OrganizationArchive &current);
 
     bool canUndo() const { return !m_undo.empty(); }
     bool canRedo() const { return !m_redo.empty(); }
@@ -77,6 +81,9 @@ private:
     std::deque<Step> m_undo; // oldest first
     std::vector<Step> m_redo; // the next step to redo last
     bool m_mergeOpen = false;
+    // While a merge is open: no step of it changed the organization, so the current one is
+    // the last step's.
+    bool m_mergeKeepsOrganization = false;
     // The current content's organization frozen, when undo or redo put it there; null once
     // any other step changes it.
     FrozenOrganization m_currentFrozen;

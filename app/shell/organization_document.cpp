@@ -136,7 +136,7 @@ void OrganizationDocument::setArchive(OrganizationArchive archive, const QString
         return;
     // Pushed before anyone hears of the change: a listener that edits in turn makes a
     // step of its own after this one.
-    m_history.push(stepName, std::exchange(m_archive, std::move(archive)), mergeKey);
+    m_history.push(stepName, std::exchange(m_archive, std::move(archive)), mergeKey, organizationDiffers);
     ++m_revision;
     if (!mergeKey.isEmpty())
         m_history.dropEmptyMerge(m_archive);
@@ -158,16 +158,11 @@ void OrganizationDocument::finishEdit(DocumentHistory::Snapshot before, const QS
 {
     m_archive.sharingHint = FrozenOrganization();
     const bool organizationDiffers = !before.organization.holds(m_archive.organization);
-    if (!organizationDiffers) {
-        Organization organization = std::move(m_archive.organization);
-        const bool same = before.rest == m_archive;
-        m_archive.organization = std::move(organization);
-        if (same)
-            return;
-    }
+    if (!organizationDiffers && DocumentHistory::sameBesideOrganization(before, m_archive))
+        return;
     // Pushed before anyone hears of the change: a listener that edits in turn makes a
     // step of its own after this one.
-    m_history.push(stepName, std::move(before), mergeKey);
+    m_history.push(stepName, std::move(before), mergeKey, organizationDiffers);
     ++m_revision;
     if (!mergeKey.isEmpty())
         m_history.dropEmptyMerge(m_archive);

@@ -118,8 +118,10 @@ TEST_F(ChartViewSheets, EditorSaveSelectsTheFirstSavedPositionOnlyWhileTheChartS
 
     // A refused save (the editor's copy is stale) changes nothing and keeps the selection.
     view.setSelectedID("P2");
+    const OrganizationArchive saved = document.archive();
     EXPECT_THROW(view.savePositionEntry({.position = renamed, .original = arts}), OrganizationError);
     EXPECT_EQ(view.selectedID(), "P2");
+    EXPECT_EQ(document.archive(), saved);
     EXPECT_EQ(undoSteps(), 2);
 }
 

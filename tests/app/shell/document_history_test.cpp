@@ -91,6 +91,80 @@ TEST(DocumentHistory, TypingInOneFieldIsOneStepUntilTheFieldIsLeft)
     EXPECT_EQ(document.archive().name, "Untitled Organization");
 }
 
+// Typing that ends where it started (the field's own undo) leaves no step, whether it
+// changed the positions, the rest or both; anything left changed keeps the step.
+TEST(DocumentHistory, TypingBackToWhereItStartedLeavesNoStep)
+{
+    OrganizationDocument document;
+    document.setArchive(district(3));
+    const OrganizationArchive start = document.archive();
+    const size_t steps = document.history().undoCount();
+    const std::string title = start.organization.positions[1].title;
+    // One keystroke: the name and P2's title as typed so far.
+    const auto type = [&](const std::string &name, const std::string &typedTitle, const QString &key) {
+        document.edit("Typing", [&](OrganizationArchive &archive) {
+            archive.name = name;
+            archive.organization.positions[1].title = typedTitle;
+        }, key);
+    };
+    const auto expectNoStep = [&](const char *what) {
+        EXPECT_EQ(document.archive(), start) << what;
+        EXPECT_EQ(document.history().undoCount(), steps) << what;
+    };
+    const auto expectStepBackToStart = [&](const char *what) {
+        EXPECT_EQ(document.history().undoCount(), steps + 1) << what;
+        document.undo();
+        EXPECT_EQ(document.archive(), start) << what;
+    };
+
+    type(start.name + " N", title, "name");
+    type(start.name + " No", title, "name");
+    type(start.name, title, "name");
+    expectNoStep("the name typed and erased");
+    type(start.name, title + " A", "title");
+    type(start.name, title, "title");
+    expectNoStep("a position's field typed and erased");
+    type(start.name + " N", title + " A", "both");
+    type(start.name, title + " A", "both");
+    type(start.name, title, "both");
+    expectNoStep("both typed and erased");
+
+    type(start.name + " N", title, "positions stay");
+    type(start.name + " N", title + " A", "positions stay");
+    type(start.name, title + " A", "positions stay");
+    expectStepBackToStart("the name back, a title not");
+    type(start.name + " N", title, "name stays");
+    type(start.name + " N", title + " A", "name stays");
+    type(start.name + " N", title, "name stays");
+    expectStepBackToStart("the title back, the name not");
+
+    // A keystroke that throws after the typing changed a position puts back the content
+    // from just before it.
+    type(start.name, title + " A", "throws");
+    const OrganizationArchive typed = document.archive();
+    EXPECT_THROW(document.edit("Typing", [](OrganizationArchive &archive) {
+        archive.name = "Half";
+        archive.organization.positions[2].title = "Half";
+        throw OrganizationError::invalid("refused");
+    }, "throws"), OrganizationError);
+    EXPECT_EQ(document.archive(), typed);
+    type(start.name, title, "throws");
+    expectNoStep("typed and erased around a refused keystroke");
+
+    // A whole archive set with a merge key is judged the same way.
+    OrganizationArchive renamed = start;
+    renamed.organization.positions[1].title = title + " A";
+    document.setArchive(renamed, "Typing", "archive");
+    renamed.name += " N";
+    document.setArchive(renamed, "Typing", "archive");
+    renamed.name = start.name;
+    document.setArchive(renamed, "Typing", "archive");
+    expectStepBackToStart("a whole archive with the name back, a title not");
+    document.setArchive(renamed, "Typing", "archive");
+    document.setArchive(start, "Typing", "archive");
+    expectNoStep("a whole archive typed and erased");
+}
+
 TEST(DocumentHistory, KeepsTheLastHundredSteps)
 {
     OrganizationDocument document;
