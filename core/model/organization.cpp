@@ -87,14 +87,104 @@ void canonicalizeIdentifiers(Position &position)
         position.employee->id = Text::canonicalForm(position.employee->id);
 }
 
+namespace {
+
+// The first reference of `p` to a manager that is itself or names no position, if any:
+// the primary manager first, then the dotted ones in stored order.
+template <typename IsPositionID>
+const std::string *invalidManager(const Position &p, const IsPositionID &isPositionID)
+{
+    const auto invalid = [&](const std::string &m) { return m == p.id || !isPositionID(m); };
+    if (p.managerID && invalid(*p.managerID))
+        return &*p.managerID;
+    for (const std::string &m : p.dottedManagerIDs) {
+        if (invalid(m))
+            return &m;
+    }
+    return nullptr;
+}
+
+// The message of the first rule that `p` breaks on its own (fields, managers, employee
+// number, schools), in the order validate() checks them. Both validations go through here,
+// so a rule written here holds for both. `isPositionID(id)` says whether a position has the
+// id; `claimNumber(number)` takes the trimmed employee number for `p`, false when another
+// position holds it. Cost: the rows of `p` and one call of each per reference and number.
+template <typename IsPositionID, typename ClaimNumber>
+std::optional<std::string> positionProblem(const Position &p, const IsPositionID &isPositionID,
+                                           ClaimNumber &&claimNumber)
+{
+    if (Text::isBlank(p.title) || Text::isBlank(p.jobTitle()))
+        return p.id + " needs a Pay Level and Job Title.";
+    if (Text::isBlank(p.id))
+        return "Position IDs cannot be blank.";
+    if (!std::isfinite(p.fte) || p.fte <= 0)
+        return p.id + " needs a positive FTE.";
+    if (const std::string *m = invalidManager(p, isPositionID))
+        return p.id + " references an invalid manager: " + *m + ".";
+
+    if (p.employee) {
+        const std::string number = Text::trimmed(p.employee->id);
+        if (number.empty())
+            return "Employee numbers cannot be blank.";
+        if (!claimNumber(number))
+            return "Employee number " + number +
+                   " is already assigned to another position. Enter a unique employee number.";
+    }
+
+    if (!p.schoolAssignments.empty()) {
+        if (!std::all_of(p.schoolAssignments.begin(), p.schoolAssignments.end(), isValidSchoolRow))
+            return p.id + " has an invalid school assignment.";
+        double sum = 0.0;
+        for (const SchoolAssignment &row : p.schoolAssignments)
+            sum += row.fte;
+        if (!(std::abs(sum - p.fte) < 1e-6))
+            return "School assignment FTE must total " + p.id + "'s position FTE.";
+    }
+    return std::nullopt;
+}
+
+// What a walk up the primary chain does at a position it reaches.
+enum class Reached { goOn, stop, cycle };
+
+// Follows primary managers up from positions[start], handing each position reached to
+// `reach`, until a manager is absent or names no position, or `reach` stops the walk.
+// Returns the manager id at which `reach` saw a cycle, or null. A loop, not recursion: a
+// chain can run the length of the district.
+template <typename IndexByID, typename Reach>
+const std::string *primaryCycle(const std::vector<Position> &positions, size_t start, const IndexByID &indexByID,
+                                Reach &&reach)
+{
+    for (size_t current = start;;) {
+        const std::optional<std::string> &managerID = positions[current].managerID;
+        if (!managerID)
+            return nullptr;
+        const std::optional<size_t> next = indexByID.find(*managerID);
+        if (!next)
+            return nullptr;
+        switch (reach(*next)) {
+        case Reached::goOn: current = *next; break;
+        case Reached::stop: return nullptr;
+        case Reached::cycle: return &*managerID;
+        }
+    }
+}
+
+auto tableOfIDs(const std::vector<Position> &positions)
+{
+    return TextTable(positions.size(), [&positions](size_t i) { return std::string_view(positions[i].id); });
+}
+
+} // namespace
+
 void Organization::validate() const
 {
-    TextTable indexByID(positions.size(), [this](size_t i) { return std::string_view(positions[i].id); });
+    auto indexByID = tableOfIDs(positions);
     bool unique = true;
     for (size_t i = 0; i < positions.size(); ++i)
         unique = indexByID.add(i) && unique;
     if (!unique)
         fail("Position IDs must be unique.");
+    const auto isPositionID = [&indexByID](const std::string &id) { return indexByID.find(id).has_value(); };
 
     std::vector<std::string> numbers(positions.size()); // trimmed employee numbers
     TextTable employeeNumbers(positions.size(), [&numbers](size_t i) { return std::string_view(numbers[i]); });
@@ -105,66 +195,29 @@ void Organization::validate() const
     std::vector<size_t> path;
 
     for (size_t index = 0; index < positions.size(); ++index) {
-        const Position &p = positions[index];
-        if (Text::isBlank(p.title) || Text::isBlank(p.jobTitle()))
-            fail(p.id + " needs a Pay Level and Job Title.");
-        if (Text::isBlank(p.id))
-            fail("Position IDs cannot be blank.");
-        if (!std::isfinite(p.fte) || p.fte <= 0)
-            fail(p.id + " needs a positive FTE.");
-
-        auto checkManager = [&](const std::string &m) {
-            if (m == p.id || !indexByID.find(m))
-                fail(p.id + " references an invalid manager: " + m + ".");
+        const auto claimNumber = [&](const std::string &number) {
+            numbers[index] = number;
+            return employeeNumbers.add(index);
         };
-        if (p.managerID)
-            checkManager(*p.managerID);
-        for (const std::string &m : p.dottedManagerIDs)
-            checkManager(m);
-
-        if (p.employee) {
-            numbers[index] = Text::trimmed(p.employee->id);
-            if (numbers[index].empty())
-                fail("Employee numbers cannot be blank.");
-            if (!employeeNumbers.add(index))
-                fail("Employee number " + numbers[index] +
-                     " is already assigned to another position. Enter a unique employee number.");
-        }
-
-        if (!p.schoolAssignments.empty()) {
-            for (const SchoolAssignment &row : p.schoolAssignments) {
-                if (!isValidSchoolRow(row))
-                    fail(p.id + " has an invalid school assignment.");
-            }
-            double sum = 0.0;
-            for (const SchoolAssignment &row : p.schoolAssignments)
-                sum += row.fte;
-            if (!(std::abs(sum - p.fte) < 1e-6))
-                fail("School assignment FTE must total " + p.id + "'s position FTE.");
-        }
+        // The hint keeps building a message off the path every position takes.
+        if (std::optional<std::string> problem = positionProblem(positions[index], isPositionID, claimNumber))
+            [[unlikely]] fail(std::move(*problem));
 
         if (walk[index] == Walk::safe)
             continue;
-        path.clear();
-        path.push_back(index);
+        path.assign(1, index);
         walk[index] = Walk::onPath;
-        size_t current = index;
-        while (true) {
-            const auto &managerID = positions[current].managerID;
-            if (!managerID)
-                break;
-            const std::optional<size_t> found = indexByID.find(*managerID);
-            if (!found)
-                break;
-            const size_t next = *found;
-            if (walk[next] == Walk::safe)
-                break;
-            if (walk[next] == Walk::onPath)
-                fail("Primary reporting relationships contain a cycle at " + *managerID + ".");
-            walk[next] = Walk::onPath;
-            path.push_back(next);
-            current = next;
-        }
+        const std::string *cycle = primaryCycle(positions, index, indexByID, [&](size_t reached) {
+            if (walk[reached] == Walk::safe)
+                return Reached::stop;
+            if (walk[reached] == Walk::onPath)
+                return Reached::cycle;
+            walk[reached] = Walk::onPath;
+            path.push_back(reached);
+            return Reached::goOn;
+        });
+        if (cycle)
+            fail("Primary reporting relationships contain a cycle at " + *cycle + ".");
         for (size_t i : path)
             walk[i] = Walk::safe;
     }
@@ -178,63 +231,43 @@ bool replacementKeepsValid(const Organization &organization, size_t index, const
 {
     const std::vector<Position> &positions = organization.positions;
     const Position &p = positions[index];
-    if (p.id != before.id || Text::isBlank(p.id) || Text::isBlank(p.title) || Text::isBlank(p.jobTitle()) ||
-        !std::isfinite(p.fte) || p.fte <= 0)
+    if (p.id != before.id)
         return false;
 
-    const auto exists = [&](const std::string &id) {
-        return std::any_of(positions.begin(), positions.end(), [&](const Position &q) { return q.id == id; });
+    // Every other position is as it was in a valid organization: a manager that `before`
+    // named still exists, and the number `before` held is held by no other position.
+    const auto isPositionID = [&](const std::string &id) {
+        return before.managerID == id ||
+               std::find(before.dottedManagerIDs.begin(), before.dottedManagerIDs.end(), id) !=
+                   before.dottedManagerIDs.end() ||
+               std::any_of(positions.begin(), positions.end(), [&](const Position &q) { return q.id == id; });
     };
-    if (p.managerID != before.managerID || p.dottedManagerIDs != before.dottedManagerIDs) {
-        if (p.managerID && (*p.managerID == p.id || !exists(*p.managerID)))
-            return false;
-        for (const std::string &m : p.dottedManagerIDs) {
-            if (m == p.id || !exists(m))
+    const auto claimNumber = [&](const std::string &number) {
+        if (before.employee && Text::trimmed(before.employee->id) == number)
+            return true;
+        for (size_t i = 0; i < positions.size(); ++i) {
+            const std::optional<Employee> &other = positions[i].employee;
+            // Only a text that holds the number can trim to it.
+            if (i != index && other && other->id.find(number) != std::string::npos &&
+                Text::trimmed(other->id) == number)
                 return false;
         }
-    }
-
-    if (p.employee) {
-        const std::string number = Text::trimmed(p.employee->id);
-        if (number.empty())
-            return false;
-        if (!before.employee || Text::trimmed(before.employee->id) != number) {
-            for (size_t i = 0; i < positions.size(); ++i) {
-                const std::optional<Employee> &other = positions[i].employee;
-                // Only a text that holds the number can trim to it.
-                if (i != index && other && other->id.find(number) != std::string::npos &&
-                    Text::trimmed(other->id) == number)
-                    return false;
-            }
-        }
-    }
-
-    if (!p.schoolAssignments.empty()) {
-        double sum = 0.0;
-        for (const SchoolAssignment &row : p.schoolAssignments) {
-            if (!isValidSchoolRow(row))
-                return false;
-            sum += row.fte;
-        }
-        if (!(std::abs(sum - p.fte) < 1e-6))
-            return false;
-    }
+        return true;
+    };
+    if (positionProblem(p, isPositionID, claimNumber))
+        return false;
+    if (!p.managerID || p.managerID == before.managerID)
+        return true;
 
     // A new primary manager makes a cycle exactly when its chain comes back to the
     // position: every other chain was already free of cycles.
-    if (p.managerID && p.managerID != before.managerID) {
-        TextTable indexByID(positions.size(), [&positions](size_t i) { return std::string_view(positions[i].id); });
-        for (size_t i = 0; i < positions.size(); ++i)
-            indexByID.add(i);
-        std::optional<size_t> current = indexByID.find(*p.managerID);
-        for (size_t steps = 0; current; ++steps) {
-            if (*current == index || steps > positions.size())
-                return false;
-            const std::optional<std::string> &next = positions[*current].managerID;
-            current = next ? indexByID.find(*next) : std::nullopt;
-        }
-    }
-    return true;
+    auto indexByID = tableOfIDs(positions);
+    for (size_t i = 0; i < positions.size(); ++i)
+        indexByID.add(i);
+    size_t steps = 0; // bounds the walk only should the organization not have been valid
+    return !primaryCycle(positions, index, indexByID, [&](size_t reached) {
+        return reached == index || ++steps > positions.size() ? Reached::cycle : Reached::goOn;
+    });
 }
 
 } // namespace

@@ -81,7 +81,8 @@ struct Organization {
     // The same after an edit of a valid organization replaced the position at `index`, which
     // was `before` and keeps its id: only what that can break is looked at (the position,
     // its employee number against the others, its new manager's chain), and when anything
-    // fails validate() gives the message. Linear, without validate()'s tables.
+    // fails validate() gives the message. Both apply the same rules of one position. Linear
+    // scans, with a table of ids only when the primary manager changed.
     void validateReplacement(size_t index, const Position &before) const;
 
     // The positions reachable downwards from `ids` along primary managers, in document

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <array>
 #include <cmath>
 #include <limits>
 #include <random>
@@ -312,24 +313,52 @@ TEST(Validation, AReplacedPositionIsRefusedExactlyAsTheWholeCheckRefusesIt)
 TEST(Validation, RandomReplacementsAreRefusedExactlyAsTheWholeCheckRefusesThem)
 {
     std::mt19937 random(53);
-    for (int round = 0; round < 300; ++round) {
-        // A random tree of 30, each position under an earlier one, or listed before its manager.
+    const auto pick = [&](auto options) { return options[random() % std::size(options)]; };
+    for (int round = 0; round < 1000; ++round) {
+        // A random tree of 30, each position under an earlier one, or listed before its
+        // manager; some vacant, some with a dotted line anywhere, some split over two schools.
         Organization valid;
         for (int i = 0; i < 30; ++i) {
-            valid.positions.push_back(occupied("P" + std::to_string(i), std::to_string(100 + i),
-                                               i == 0 ? std::nullopt : std::optional("P" + std::to_string(random() % i))));
+            Position p = occupied("P" + std::to_string(i), std::to_string(100 + i),
+                                  i == 0 ? std::nullopt : std::optional("P" + std::to_string(random() % i)));
+            if (random() % 5 == 0)
+                p.employee.reset();
+            if (const std::string other = "P" + std::to_string(random() % 30); random() % 4 == 0 && other != p.id)
+                p.dottedManagerIDs.push_back(other);
+            if (random() % 5 == 0)
+                p.schoolAssignments = {{"North", 0.5}, {"South", 0.5}};
+            valid.positions.push_back(std::move(p));
         }
         std::shuffle(valid.positions.begin(), valid.positions.end(), random);
         ASSERT_EQ(problem(valid), "");
         const size_t index = random() % valid.positions.size();
         Position replacement = valid.positions[index];
-        const std::string other = "P" + std::to_string(random() % 30);
-        switch (random() % 5) {
-        case 0: replacement.managerID = other; break; // may close a cycle, or name itself
-        case 1: replacement.dottedManagerIDs.push_back(random() % 4 ? other : "missing"); break;
-        case 2: replacement.employee->id = std::to_string(100 + random() % 40); break;
-        case 3: replacement.employee.reset(); break;
-        case 4: replacement.managerID.reset(); break;
+        // One to three changes in one edit, so that faults meet in the order the rules run.
+        for (int changes = 1 + random() % 3; changes > 0; --changes) {
+            const std::string other = "P" + std::to_string(random() % 30);
+            const std::string number = std::to_string(100 + random() % 40);
+            switch (random() % 10) {
+            case 0: replacement.managerID = other; break; // may close a cycle, or name itself
+            case 1: replacement.dottedManagerIDs.push_back(random() % 4 ? other : "missing"); break;
+            case 2: replacement.employee = Employee{number, "Sam Lee"}; break;
+            case 3: replacement.employee.reset(); break;
+            case 4: replacement.managerID.reset(); break;
+            case 5: replacement.dottedManagerIDs.clear(); break;
+            case 6:
+                replacement.employee = Employee{pick(std::array<std::string, 3>{" ", "\t" + number, number + " "}), "Sam Lee"};
+                break;
+            case 7:
+                if (random() % 2)
+                    replacement.title = pick(std::array{"", " ", "Principal"});
+                else
+                    replacement.setJobTitle(pick(std::array{"\u00A0", "Coach"}));
+                break;
+            case 8: replacement.fte = pick(std::array{0.0, -1.0, 0.5, 1.0, notANumber}); break;
+            case 9:
+                replacement.schoolAssignments = pick(std::array<std::vector<SchoolAssignment>, 4>{
+                    {{}, {{"North", 1}}, {{"North", 0.5}, {"South", 0.25}}, {{" ", 1}}}});
+                break;
+            }
         }
         const auto [whole, partial] = bothChecks(valid, index, replacement);
         ASSERT_EQ(partial, whole) << "round " << round;
