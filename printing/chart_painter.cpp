@@ -334,11 +334,15 @@ void paint(QPainter &painter, const ChartScene &scene, const PaintOptions &optio
     std::shared_ptr<const DottedInkGrids> inkGrids;
     if (!options.visibleRect.isNull()) {
         const ChartLayoutGrids &layoutGrids = scene.layoutGrids();
-        inkGrids = scene.inkGrids(options.selectedID);
         picture.cardGrid = &layoutGrids.cards;
         picture.connectorGrid = &layoutGrids.connectors;
-        picture.strokeGrid = &inkGrids->strokes;
-        picture.arrowGrid = &inkGrids->arrows;
+        // Ink just made for another selection is drawn by going over all of it until its
+        // grids are there: they take longer to make than that.
+        inkGrids = scene.inkGridsIfMade(options.selectedID);
+        if (inkGrids) {
+            picture.strokeGrid = &inkGrids->strokes;
+            picture.arrowGrid = &inkGrids->arrows;
+        }
     }
     paint(painter, picture, options);
 }

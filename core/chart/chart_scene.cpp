@@ -215,6 +215,16 @@ void releaseElsewhere(std::shared_ptr<const void> item)
 
 } // namespace
 
+void ChartScene::makeInkGridsAhead(std::shared_ptr<const DottedInk> ink,
+                                   std::shared_ptr<MadeOnce<std::shared_ptr<const DottedInkGrids>>> grids)
+{
+    Workers &w = workers();
+    if (workersRun)
+        w.ahead.post([ink = std::move(ink), grids = std::move(grids)] {
+            grids->get([&] { return std::make_shared<const DottedInkGrids>(*ink); });
+        });
+}
+
 void ChartScene::makeGridsAhead(std::shared_ptr<const ChartLayout> layout,
                                 std::shared_ptr<MadeOnce<ChartLayoutGrids>> grids)
 {
@@ -438,11 +448,20 @@ std::shared_ptr<const DottedInk> ChartScene::ink(const std::optional<std::string
     } else {
         made = std::make_shared<const DottedInk>(*m_routes, selectedID);
     }
-    if (!grids)
+    if (!grids) {
         grids = std::make_shared<MadeOnce<std::shared_ptr<const DottedInkGrids>>>();
+        makeInkGridsAhead(made, grids);
+    }
     m_selectedInk = Ink{selectedID, made, m_routes->size(), std::move(grids)};
     m_earlierInk.reset();
     return made;
+}
+
+std::shared_ptr<const DottedInkGrids> ChartScene::inkGridsIfMade(const std::optional<std::string> &selectedID) const
+{
+    ink(selectedID);
+    const std::shared_ptr<const DottedInkGrids> *made = m_selectedInk->grids->ifMade();
+    return made ? *made : nullptr;
 }
 
 const ChartLayoutGrids &ChartScene::layoutGrids() const
@@ -654,8 +673,8 @@ ChartScene::RouteState ChartSceneCache::routesFor(const std::shared_ptr<const Do
     const auto shared = [](std::vector<DottedRoute> routes) {
         return std::make_shared<const std::vector<DottedRoute>>(std::move(routes));
     };
-    if (std::optional<std::vector<DottedRoute>> known = m_routeStore->find(*key))
-        return {shared(std::move(*known)), false};
+    if (std::shared_ptr<const std::vector<DottedRoute>> known = m_routeStore->findShared(*key))
+        return {std::move(known), false};
     if (!m_background)
         return {shared(*m_routeStore->route(key)), false};
     if (m_background->wait.count() > 0 && key->nodes.size() <= smallChart) {

@@ -12,6 +12,7 @@
 #include "core/model/print_settings.h"
 #include "core/support/spatial_grid.h"
 
+#include <atomic>
 #include <chrono>
 #include <cstdint>
 #include <functional>
@@ -104,6 +105,9 @@ public:
     // the layout and the ink they index (scenes that share those share them).
     const ChartLayoutGrids &layoutGrids() const;
     std::shared_ptr<const DottedInkGrids> inkGrids(const std::optional<std::string> &selectedID) const;
+    // The grids over ink(selectedID) once made, without waiting: ink made here for another
+    // selection has them made on another thread, and what needs them meanwhile visits all.
+    std::shared_ptr<const DottedInkGrids> inkGridsIfMade(const std::optional<std::string> &selectedID) const;
 
 private:
     friend class ChartSceneCache;
@@ -113,12 +117,18 @@ private:
     struct MadeOnce {
         std::once_flag once;
         std::optional<T> value;
+        std::atomic<bool> made{false};
         template <class Make>
         const T &get(Make make)
         {
-            std::call_once(once, [&] { value.emplace(make()); });
+            std::call_once(once, [&] {
+                value.emplace(make());
+                made.store(true, std::memory_order_release);
+            });
             return *value;
         }
+        // The value when made, without waiting for a maker on another thread.
+        const T *ifMade() const { return made.load(std::memory_order_acquire) ? &*value : nullptr; }
     };
 
     // The dotted routes of a layout: all of them, or the first ones while more are coming.
@@ -174,6 +184,8 @@ private:
 
     // Files the cards of a new layout for painting on another thread, as the window paints
     // right after an edit; asking for them before they are filed waits for them.
+    static void makeInkGridsAhead(std::shared_ptr<const DottedInk> ink,
+                                  std::shared_ptr<MadeOnce<std::shared_ptr<const DottedInkGrids>>> grids);
     static void makeGridsAhead(std::shared_ptr<const ChartLayout> layout,
                                std::shared_ptr<MadeOnce<ChartLayoutGrids>> grids);
 

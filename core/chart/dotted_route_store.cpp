@@ -33,12 +33,22 @@ DottedRouteStore::DottedRouteStore(size_t capacity) : m_capacity(std::max<size_t
 
 std::optional<std::vector<DottedRoute>> DottedRouteStore::find(const DottedRoutingKey &key) const
 {
+    if (const std::shared_ptr<const std::vector<DottedRoute>> routes = findShared(key))
+        return *routes;
+    return std::nullopt;
+}
+
+std::shared_ptr<const std::vector<DottedRoute>> DottedRouteStore::findShared(const DottedRoutingKey &key) const
+{
     std::lock_guard lock(m_mutex);
     for (const Entry &entry : m_entries) {
-        if (entry.steps.size() == key.edges.size() && *entry.key == key)
-            return DottedRouting::routesOf(entry.steps);
+        if (entry.steps.size() != key.edges.size() || !(*entry.key == key))
+            continue;
+        if (!entry.routes)
+            entry.routes = std::make_shared<const std::vector<DottedRoute>>(DottedRouting::routesOf(entry.steps));
+        return entry.routes;
     }
-    return std::nullopt;
+    return nullptr;
 }
 
 // The longest run of first steps stored for the key's nodes whose edges equal the key's.
@@ -70,13 +80,16 @@ void DottedRouteStore::keep(const std::shared_ptr<const DottedRoutingKey> &key,
     std::lock_guard lock(m_mutex);
     const auto same = std::find_if(m_entries.begin(), m_entries.end(),
                                    [&](const Entry &entry) { return *entry.key == *key; });
+    std::shared_ptr<const std::vector<DottedRoute>> routes;
     if (same != m_entries.end()) {
         // Another consumer may have got further with the same key meanwhile.
-        if (same->steps.size() > steps.size())
+        if (same->steps.size() > steps.size()) {
             steps = std::move(same->steps);
+            routes = std::move(same->routes);
+        }
         m_entries.erase(same);
     }
-    m_entries.insert(m_entries.begin(), Entry{key, std::move(steps)});
+    m_entries.insert(m_entries.begin(), Entry{key, std::move(steps), std::move(routes)});
     if (m_entries.size() > m_capacity)
         m_entries.pop_back();
 }

@@ -65,6 +65,9 @@ public:
     // The routes of `key` when they are complete here. Cost: comparing the key with the
     // stored ones (some milliseconds on a 20,000-position chart).
     std::optional<std::vector<DottedRoute>> find(const DottedRoutingKey &key) const;
+    // The same, shared rather than copied: a window that comes back to a layout (an undo)
+    // takes its thousands of routes without copying them; null when not complete here.
+    std::shared_ptr<const std::vector<DottedRoute>> findShared(const DottedRoutingKey &key) const;
 
     // The routes of `key`, routed on the calling thread unless find has them; null once
     // `stop` is requested. Routing starts after the longest run of first edges equal to a
@@ -84,6 +87,8 @@ private:
     struct Entry {
         std::shared_ptr<const DottedRoutingKey> key;
         std::vector<DottedRouting::Step> steps;
+        // The routes of complete steps, made when first found (an entry's steps never change).
+        mutable std::shared_ptr<const std::vector<DottedRoute>> routes;
     };
 
     // A key being routed now, and how to make its router give way.

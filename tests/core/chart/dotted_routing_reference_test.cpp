@@ -208,6 +208,11 @@ TEST(DottedRoutingReference, StoreReusesAndRestartsExactly)
         ASSERT_EQ(routes, ReferenceRouting::routes(chart.nodes, chart.edges)) << context;
         EXPECT_EQ(routedThrough(store, keyOf(chart.nodes, chart.edges), &routes), 0u) << context;
         EXPECT_EQ(store.find(*key), routes) << context;
+        // Found again, the routes are shared, not copied anew.
+        const std::shared_ptr<const std::vector<DottedRoute>> shared = store.findShared(*key);
+        ASSERT_TRUE(shared) << context;
+        EXPECT_EQ(*shared, routes) << context;
+        EXPECT_EQ(store.findShared(*keyOf(chart.nodes, chart.edges)), shared) << context;
 
         // Edit the dotted edges: drop one, add one, or turn one around.
         Chart edited = chart;
