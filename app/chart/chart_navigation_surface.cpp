@@ -333,21 +333,42 @@ std::optional<ChartNavigationSurface::Picture> ChartNavigationSurface::shownPict
 
 void ChartNavigationSurface::contentRestored(const Picture &picture, const std::vector<Rect> &areas)
 {
-    if (m_liveZoom || !(picture.camera == displayedCamera()) || picture.pixels.size() != size() * devicePixelRatioF() ||
-        picture.pixels.devicePixelRatio() != devicePixelRatioF()) {
+    // A picture of a view since resized (a strip shown or hidden beside it) serves where it
+    // still covers the view: the camera is the same.
+    if (m_liveZoom || !(picture.camera == displayedCamera()) || picture.pixels.devicePixelRatio() != devicePixelRatioF()) {
         contentChanged();
         return;
     }
-    m_snapshot = picture.pixels;
+    QRegion except = uncoveredBy(picture.pixels);
+    m_snapshot = fittedToView(picture.pixels);
     m_snapshotCamera = picture.camera;
     // What was pending concerned the picture replaced: `areas` say what differs from this one.
     m_pending = QRegion();
     m_sliceTimer.stop();
-    QRegion except;
     for (const Rect &area : areas)
         except += viewRect(area).adjusted(-1, -1, 1, 1) & rect();
     m_restoredExcept = except;
     update();
+}
+
+QRegion ChartNavigationSurface::uncoveredBy(const QPixmap &pixels) const
+{
+    return QRegion(rect()) - QRect(QPoint(), pixels.deviceIndependentSize().toSize());
+}
+
+QPixmap ChartNavigationSurface::fittedToView(const QPixmap &pixels) const
+{
+    const QSize size = this->size() * devicePixelRatioF();
+    if (pixels.size() == size)
+        return pixels;
+    QPixmap fitted(size);
+    fitted.setDevicePixelRatio(devicePixelRatioF());
+    // Until drawn, what is uncovered shows as the space around the chart does.
+    fitted.fill(palette().color(QPalette::Window).darker(108));
+    QPainter painter(&fitted);
+    painter.setCompositionMode(QPainter::CompositionMode_Source);
+    painter.drawPixmap(0, 0, pixels);
+    return fitted;
 }
 
 namespace {
@@ -536,20 +557,11 @@ void ChartNavigationSurface::resizeEvent(QResizeEvent *event)
         return;
     }
     // The picture as drawn, cut or widened to the new size; what it does not cover is drawn.
-    QPixmap kept(pixels);
-    kept.setDevicePixelRatio(devicePixelRatioF());
-    // Until drawn, what is uncovered shows as the space around the chart does.
-    kept.fill(palette().color(QPalette::Window).darker(108));
-    {
-        QPainter painter(&kept);
-        painter.setCompositionMode(QPainter::CompositionMode_Source);
-        painter.drawPixmap(0, 0, m_snapshot);
-    }
-    m_snapshot = kept;
+    const QRegion uncovered = uncoveredBy(m_snapshot);
+    m_snapshot = fittedToView(m_snapshot);
     m_pending &= rect();
     if (m_restoredExcept)
         *m_restoredExcept &= rect();
-    const QRegion uncovered = QRegion(rect()) - QRect(QPoint(), event->oldSize());
     if (!uncovered.isEmpty()) {
         m_pending += uncovered;
         update(uncovered);

@@ -117,6 +117,10 @@ private:
     static std::vector<QRegion> passesOver(const QRegion &region);
     void paintParts(QPainter &painter, const QRegion &region, const ChartViewport &camera);
     void learnCost(const QElapsedTimer &pass, const QRect &bounds, bool part);
+    // What a picture drawn for the view before a resize does not cover now, and the picture
+    // cut or widened to the view's size (the camera stays on a resize).
+    QRegion uncoveredBy(const QPixmap &pixels) const;
+    QPixmap fittedToView(const QPixmap &pixels) const;
     // What drawing `area` again is expected to cost (ms), less the pass itself.
     double costOf(const QRect &area) const;
     size_t tileCount() const;

@@ -351,6 +351,29 @@ TEST_F(KeptPictureTest, AResizeDrawsOnlyWhatItUncovers)
     EXPECT_LT(canvas->drawnArea, 0.25 * shownArea());
     EXPECT_GT(canvas->drawnArea, 0);
     EXPECT_EQ(onScreen(), anew());
+
+    // A card deleted with the strip shown (as a selected card's Delete does), the strip gone
+    // with the selection, then the undo: the picture of before serves where it covers the view.
+    strip->show();
+    settle();
+    const OrganizationArchive before = document.archive();
+    OrganizationArchive deleted = before;
+    deleted.deletePosition("M120-19");
+    document.setArchive(deleted);
+    settle();
+    strip->hide();
+    settle();
+    ASSERT_EQ(canvas->height(), 600);
+    canvas->drawnArea = 0;
+    document.setArchive(before);
+    settle();
+    ASSERT_FALSE(canvas->scene()->routesPending());
+    clock.restart();
+    while (canvas->hasPendingRepaint() && clock.elapsed() < 10000)
+        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 50);
+    settle();
+    EXPECT_LT(canvas->drawnArea, 0.25 * shownArea());
+    EXPECT_EQ(onScreen(), anew());
 }
 
 // An undo whose first paint is of part of the view (the rest covered): the picture of before
