@@ -345,14 +345,15 @@ void ChartCanvas::addSelectionAreas(std::vector<Rect> &areas, const ChartScene &
     // One ink and its grid at a time: a scene keeps the ink of one selection.
     const auto addRuns = [&](const ChartScene &scene, const std::optional<std::string> &selection) {
         const std::shared_ptr<const DottedInk> ink = scene.ink(selection);
-        // Ink lit anew for this selection has its grids made meanwhile.
-        const std::shared_ptr<const DottedInkGrids> grids = scene.inkGridsIfMade(selection);
+        // Waited for when made on another thread: a card with long lines has hundreds of pieces,
+        // each of which would otherwise go over every stroke.
+        const std::shared_ptr<const DottedInkGrids> grids = scene.inkGrids(selection);
         std::vector<bool> added(ink->strokes.size(), false);
         for (const auto &ends : pieces) {
             const Point &a = ends.first;
             const Point &b = ends.second;
             const Rect piece = pieceArea(a, b);
-            ChartPainter::forEachNear(grids ? &grids->strokes : nullptr, piece, ink->strokes.size(), [&](size_t i) {
+            ChartPainter::forEachNear(&grids->strokes, piece, ink->strokes.size(), [&](size_t i) {
                 if (added[i] || !along(ink->strokes[i], a, b))
                     return;
                 const Rect bounds = ink->strokes[i].path.controlBounds().insetBy(-inkReach, -inkReach);
