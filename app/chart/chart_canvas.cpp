@@ -166,20 +166,26 @@ void ChartCanvas::refresh()
     // come back to the earlier one.
     std::optional<KeptPicture> replaced;
     const KeptPicture *candidate = m_keptPicture ? &*m_keptPicture : nullptr;
-    if (onlyScene && shown && !shown->routesPending()) {
+    // (A Delete of the selected card also clears the selection.)
+    if (sceneOrSelection && !shown->routesPending()) {
         if (std::optional<Picture> picture = shownPicture()) {
             replaced = std::exchange(m_keptPicture, KeptPicture{shown, shownRevision, palette().cacheKey(), std::move(*picture)});
             candidate = replaced ? &*replaced : nullptr;
         }
     }
     if (candidate && m_scene) {
+        // Another selection is drawn where it differs, as a click draws it.
         ChartCanvasRevision keptButScene = candidate->revision;
         keptButScene.scene = revision.scene;
+        keptButScene.selection = revision.selection;
         const ChartLayout &was = candidate->scene->layout();
         const ChartLayout &is = m_scene->layout();
         const bool sameLayout = &was == &is || (was.nodes.size() == is.nodes.size() && was.size == is.size && was == is);
-        if (keptButScene == revision && candidate->palette == palette().cacheKey() && sameLayout)
-            changed = changedAreas(*candidate->scene, m_revision.selection, *m_scene, true);
+        if (keptButScene == revision && candidate->palette == palette().cacheKey() && sameLayout) {
+            changed = changedAreas(*candidate->scene, candidate->revision.selection, *m_scene, true);
+            if (changed)
+                addSelectionAreas(*changed, *candidate->scene, candidate->revision.selection, *m_scene, revision.selection);
+        }
         if (changed) {
             contentRestored(candidate->picture, *changed);
             return;

@@ -352,14 +352,20 @@ TEST_F(KeptPictureTest, AResizeDrawsOnlyWhatItUncovers)
     EXPECT_GT(canvas->drawnArea, 0);
     EXPECT_EQ(onScreen(), anew());
 
-    // A card deleted with the strip shown (as a selected card's Delete does), the strip gone
-    // with the selection, then the undo: the picture of before serves where it covers the view.
+    // A selected card deleted with the strip shown, the strip gone with the selection, then
+    // the undo: the picture of before serves where it covers the view, and the selection it
+    // showed is drawn out where it differs.
+    view.setSelectedID("M120-17");
     strip->show();
     settle();
+    clock.restart();
+    while (canvas->hasPendingRepaint() && clock.elapsed() < 10000)
+        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 50);
     const OrganizationArchive before = document.archive();
     OrganizationArchive deleted = before;
-    deleted.deletePosition("M120-19");
+    deleted.deletePosition("M120-17");
     document.setArchive(deleted);
+    view.setSelectedID(std::nullopt);
     settle();
     strip->hide();
     settle();
