@@ -31,24 +31,35 @@ DottedRouteStore::DottedRouteStore(size_t capacity) : m_capacity(std::max<size_t
 {
 }
 
+const DottedRouteStore::Entry *DottedRouteStore::completeEntry(const DottedRoutingKey &key) const
+{
+    for (const Entry &entry : m_entries) {
+        if (entry.steps.size() == key.edges.size() && *entry.key == key)
+            return &entry;
+    }
+    return nullptr;
+}
+
 std::optional<std::vector<DottedRoute>> DottedRouteStore::find(const DottedRoutingKey &key) const
 {
-    if (const std::shared_ptr<const std::vector<DottedRoute>> routes = findShared(key))
-        return *routes;
-    return std::nullopt;
+    // A copy for the caller: the shared one is made only for those that share it, so that a
+    // print or an export leaves no second copy of the routes with the store.
+    std::lock_guard lock(m_mutex);
+    const Entry *entry = completeEntry(key);
+    if (!entry)
+        return std::nullopt;
+    return entry->routes ? *entry->routes : DottedRouting::routesOf(entry->steps);
 }
 
 std::shared_ptr<const std::vector<DottedRoute>> DottedRouteStore::findShared(const DottedRoutingKey &key) const
 {
     std::lock_guard lock(m_mutex);
-    for (const Entry &entry : m_entries) {
-        if (entry.steps.size() != key.edges.size() || !(*entry.key == key))
-            continue;
-        if (!entry.routes)
-            entry.routes = std::make_shared<const std::vector<DottedRoute>>(DottedRouting::routesOf(entry.steps));
-        return entry.routes;
-    }
-    return nullptr;
+    const Entry *entry = completeEntry(key);
+    if (!entry)
+        return nullptr;
+    if (!entry->routes)
+        entry->routes = std::make_shared<const std::vector<DottedRoute>>(DottedRouting::routesOf(entry->steps));
+    return entry->routes;
 }
 
 // The longest run of first steps stored for the key's nodes whose edges equal the key's.

@@ -98,6 +98,8 @@ private:
         std::shared_ptr<std::stop_source> yield;
     };
 
+    // The entry holding every route of `key`; the caller holds the lock.
+    const Entry *completeEntry(const DottedRoutingKey &key) const;
     std::vector<DottedRouting::Step> startFor(const DottedRoutingKey &key) const;
     void keep(const std::shared_ptr<const DottedRoutingKey> &key, std::vector<DottedRouting::Step> steps);
     // Routes `key` from what is kept; null when stopped or told to yield (`yielded` says which).
