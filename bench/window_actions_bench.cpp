@@ -1,6 +1,7 @@
 // The chart window's actions on a 20,000-position district opened from a file, each timed
 // from the call the window makes to the end of the repaint that shows its result: single
-// edits with their undo and redo, the position editor's save, the sidebar's groupings, a
+// edits with their undo and redo, the position editor's save, a click on a card whose
+// dotted lines cross the chart, the sidebar's groupings, a
 // proposal edit and Lock Current in the planning window, quitting, and opening a document
 // with 50 versions. While dotted lines route, the longest stretch the main thread's event
 // loop could not answer is reported as maxStretchMs, and the share of that time the main
@@ -22,6 +23,7 @@
 #include "app/sidebar/organization_sidebar.h"
 #include "bench/app_bench_support.h"
 #include "bench/district_generator.h"
+#include "core/chart/chart_scene.h"
 
 #include <QApplication>
 #include <QElapsedTimer>
@@ -37,11 +39,13 @@
 #include <sys/resource.h>
 
 #include <algorithm>
+#include <cmath>
 #include <ctime>
 #include <cstdio>
 #include <limits>
 #include <optional>
 #include <set>
+#include <unordered_map>
 
 namespace {
 
@@ -457,6 +461,42 @@ void editorRenameUndo(benchmark::State &state)
     timeUndo(state, w, [&] { renamingEditor(w, id, "Renamed " + std::to_string(++round))->save(PositionEditorModel::SaveMode::close); });
 }
 
+// The two reports whose dotted lines run longest: itinerant specialists whose lines cross
+// the chart between schools.
+std::vector<std::string> longestLined(const ChartScene &scene)
+{
+    std::unordered_map<std::string, double> lengths;
+    for (const DottedRoute &route : scene.routes()) {
+        for (size_t p = 0; p + 1 < route.points.size(); ++p)
+            lengths[route.reportID] += std::abs(route.points[p + 1].x - route.points[p].x) +
+                                       std::abs(route.points[p + 1].y - route.points[p].y);
+    }
+    std::vector<std::pair<double, std::string>> ranked;
+    for (const auto &[id, length] : lengths)
+        ranked.emplace_back(length, id);
+    std::sort(ranked.rbegin(), ranked.rend());
+    std::vector<std::string> ids;
+    for (size_t i = 0; i < std::min<size_t>(2, ranked.size()); ++i)
+        ids.push_back(ranked[i].second);
+    return ids;
+}
+
+// A click on a card whose lines cross the chart, from another such card: the two cards and
+// the lines put out and lit are drawn again.
+void selectLongLines(benchmark::State &state)
+{
+    OpenWindow &w = openWindow();
+    const std::vector<std::string> cards = longestLined(*w.view().chartScene());
+    if (cards.size() < 2) {
+        state.SkipWithError("the district has too few dotted lines");
+        return;
+    }
+    state.counters["lines"] = double(w.routedLines());
+    timeAction(state, *w.window, [&] { w.view().setSelectedID(cards[0]); }, [&] { w.view().setSelectedID(cards[1]); });
+    w.view().setSelectedID(std::nullopt);
+    repaint(*w.window);
+}
+
 // The sidebar's grouping picked, from "None"; arg: the mode's place in the picker.
 void sidebarGrouping(benchmark::State &state)
 {
@@ -705,6 +745,7 @@ BENCHMARK(deletePosition)->Unit(benchmark::kMillisecond)->Iterations(5);
 BENCHMARK(deletePositionUndo)->Unit(benchmark::kMillisecond)->Iterations(5);
 BENCHMARK(editorRename)->Unit(benchmark::kMillisecond)->Iterations(5);
 BENCHMARK(editorRenameUndo)->Unit(benchmark::kMillisecond)->Iterations(5);
+BENCHMARK(selectLongLines)->Unit(benchmark::kMillisecond)->Iterations(5);
 BENCHMARK(sidebarGrouping)->DenseRange(1, 4)->Unit(benchmark::kMillisecond)->Iterations(3);
 BENCHMARK(deleteGrouped)->DenseRange(1, 4)->Unit(benchmark::kMillisecond)->Iterations(5);
 BENCHMARK(deleteGroupedUndo)->DenseRange(1, 4)->Unit(benchmark::kMillisecond)->Iterations(5);

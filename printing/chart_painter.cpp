@@ -9,6 +9,7 @@
 
 #include <QLinearGradient>
 #include <QPainter>
+#include <QPaintEngine>
 #include <QPainterPath>
 #include <QPen>
 
@@ -138,21 +139,29 @@ void paintConnectors(QPainter &painter, const ChartPicture &picture, const Paint
     painter.drawPath(path);
 }
 
+// The ends of a straight stroke, when it is one: a horizontal or vertical line.
+std::optional<std::pair<Point, Point>> straightEnds(const Path &path)
+{
+    if (path.elements.size() != 2 || path.elements[0].kind != PathElement::Kind::moveTo ||
+        path.elements[1].kind != PathElement::Kind::lineTo)
+        return std::nullopt;
+    const Point a = path.elements[0].point;
+    const Point b = path.elements[1].point;
+    if (a.y != b.y && a.x != b.x)
+        return std::nullopt;
+    return std::pair{a, b};
+}
+
 // A straight run cut to what `area` shows of it, ends moved by whole dash periods so that
 // the dashes fall where they did: dashing costs the run's length, and a run can cross the
 // whole chart while a small part of the window is painted. Anything else is kept whole.
-// Only for lines a few pixels wide: Qt draws thinner ones a pixel at a time, counting the
-// dashes from where the line starts, and there the cut would move them (they cost little).
 Path shownPart(const Path &path, const std::optional<QRectF> &area)
 {
-    if (!area || path.elements.size() != 2 || path.elements[0].kind != PathElement::Kind::moveTo ||
-        path.elements[1].kind != PathElement::Kind::lineTo)
+    const std::optional<std::pair<Point, Point>> ends = straightEnds(path);
+    if (!area || !ends)
         return path;
-    const Point a = path.elements[0].point;
-    const Point b = path.elements[1].point;
+    const auto [a, b] = *ends;
     const bool horizontal = a.y == b.y;
-    if (!horizontal && a.x != b.x)
-        return path;
     const double low = horizontal ? area->left() : area->top();
     const double high = horizontal ? area->right() : area->bottom();
     const double from = horizontal ? a.x : a.y;
@@ -170,23 +179,103 @@ Path shownPart(const Path &path, const std::optional<QRectF> &area)
     return part;
 }
 
+// Dashed lines a pixel wide or less on a raster device (the screen). Qt draws them a pixel
+// at a time and counts their dashes in pixels from where each line starts, whatever the
+// phase says in chart points: a run drawn whole, or in pieces where a selection lights a
+// share of it, or cut to the part of the window being drawn, would dash otherwise. Such a
+// line is drawn from its lower end with the phase that puts its dashes on a grid of pixels
+// fixed to the chart's origin, so that every way of cutting it draws alike.
+class PixelDashes {
+public:
+    PixelDashes(const QPainter &painter, const std::optional<QRectF> &area)
+    {
+        const QPaintEngine *engine = painter.paintEngine();
+        m_device = painter.combinedTransform();
+        // Qt's own test for drawing a line a pixel at a time: its width at the scale drawn.
+        if (!engine || engine->type() != QPaintEngine::Raster || m_device.type() != QTransform::TxScale ||
+            std::abs(m_device.m11()) != std::abs(m_device.m22()))
+            return;
+        m_scale = std::abs(m_device.m11());
+        m_origin = m_device.map(QPointF(0, 0));
+        if (area)
+            m_area = m_device.mapRect(*area);
+    }
+
+    bool applies(double width) const { return m_scale > 0 && width * m_scale <= 1; }
+
+    // The piece of the straight run a to b to draw, from its lower end in device pixels, and
+    // the pen's dash offset (in pixels, as Qt counts them for such a line); nothing when
+    // no part of it will be seen.
+    std::optional<std::pair<QPainterPath, double>> line(Point a, Point b) const
+    {
+        const bool horizontal = a.y == b.y;
+        const auto along = [horizontal](QPointF p) { return horizontal ? p.x() : p.y(); };
+        QPointF from = m_device.map(QPointF(a.x, a.y));
+        QPointF to = m_device.map(QPointF(b.x, b.y));
+        if (along(from) > along(to)) {
+            std::swap(a, b);
+            std::swap(from, to);
+        }
+        double low = along(from);
+        double high = along(to);
+        // Cut two pixels past what will be seen: the partly covered pixel at a cut lies outside.
+        if (m_area) {
+            low = std::max(low, (horizontal ? m_area->left() : m_area->top()) - 2);
+            high = std::min(high, (horizontal ? m_area->right() : m_area->bottom()) + 2);
+            if (low >= high)
+                return std::nullopt;
+        }
+        const QTransform back = m_device.inverted();
+        const auto point = [&](double at) {
+            const QPointF p = back.map(horizontal ? QPointF(at, from.y()) : QPointF(from.x(), at));
+            return horizontal ? QPointF(p.x(), a.y) : QPointF(a.x, p.y());
+        };
+        const QPointF start = low > along(from) ? point(low) : QPointF(a.x, a.y);
+        const QPointF end = high < along(to) ? point(high) : QPointF(b.x, b.y);
+        // Where Qt starts the line: the start as it maps it, in 1/64 pixel, and no further out
+        // than a pixel before the device's edge, where it clips lines.
+        const int first = int(std::max(along(m_device.map(start)), -1.0) * 64);
+        const double grid = std::floor(along(m_origin));
+        QPainterPath path;
+        path.moveTo(start);
+        path.lineTo(end);
+        return std::pair{path, first / 64.0 - grid};
+    }
+
+private:
+    QTransform m_device;
+    double m_scale = 0;
+    QPointF m_origin;
+    std::optional<QRectF> m_area;
+};
+
 void paintInk(QPainter &painter, const ChartPicture &picture, const PaintOptions &options)
 {
     const Visible visible(options);
     const ChartPaintStyle &style = options.style;
     const DottedInk &ink = picture.ink;
-    const double scale = std::sqrt(std::abs(painter.transform().determinant()));
-    const bool cut = !ChartPainter::dashesFromStart(scale, style.inkWidth);
     painter.setBrush(Qt::NoBrush);
     const double widest = std::max(style.inkWidth, style.highlightedInkWidth);
+    const PixelDashes pixelDashes(painter, visible.area(widest));
     ChartPainter::forEachNear(picture.strokeGrid, reach(options, widest), ink.strokes.size(), [&](size_t i) {
         const DottedStroke &stroke = ink.strokes[i];
         const double width = stroke.highlighted ? style.highlightedInkWidth : style.inkWidth;
         if (!visible.shows(pathBounds(stroke.path), width))
             return;
+        if (pixelDashes.applies(width)) {
+            if (const std::optional<std::pair<Point, Point>> ends = straightEnds(stroke.path)) {
+                if (const auto line = pixelDashes.line(ends->first, ends->second)) {
+                    QPen pen = dashedPen(style.ink, width, DottedInk::dashPattern, 0);
+                    pen.setDashOffset(line->second);
+                    painter.setPen(pen);
+                    painter.drawPath(line->first);
+                }
+                return;
+            }
+        }
         // Each stroke keeps its own phase so that collinear runs dash in step.
         painter.setPen(dashedPen(style.ink, width, DottedInk::dashPattern, stroke.dashPhase));
-        painter.drawPath(ChartPainter::painterPath(cut ? shownPart(stroke.path, visible.area(width)) : stroke.path));
+        painter.drawPath(ChartPainter::painterPath(shownPart(stroke.path, visible.area(width))));
     });
     painter.setPen(Qt::NoPen);
     painter.setBrush(style.ink);

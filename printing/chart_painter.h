@@ -83,14 +83,6 @@ void paint(QPainter &painter, const ChartScene &scene, const PaintOptions &optio
 // A core path as a Qt path, with its quadratic pieces kept.
 QPainterPath painterPath(const Path &path);
 
-// Whether a dashed line `width` wide at `scale` dashes from where its stroke starts: Qt draws
-// a line under two pixels a pixel at a time and counts its dashes from the start, whatever
-// the pen's phase. A stroke that starts elsewhere then dashes all along otherwise.
-inline bool dashesFromStart(double scale, double width)
-{
-    return scale * width < 2;
-}
-
 // Calls `visit` with the index of each of `count` pieces, in order, that may meet `area`:
 // those `grid` files there; all of them without a grid, for a null area (everything) or
 // where the area covers most of the grid.

@@ -148,11 +148,11 @@ void ChartCanvas::refresh()
     if (sceneOrSelection && shown == m_scene)
         changed.emplace();
     else if (sceneOrSelection)
-        changed = changedAreas(*shown, shownRevision.selection, *m_scene, false);
+        changed = changedAreas(*shown, *m_scene, false);
     if (changed && !onlyScene)
         addSelectionAreas(*changed, *shown, shownRevision.selection, *m_scene, revision.selection);
     // The ink is made now, not in the paint that follows: new lines then cost two turns of
-    // the event loop, each shorter. (After the selection's areas, which compare both inks.)
+    // the event loop, each shorter.
     if (m_scene)
         m_scene->ink(m_revision.selection);
     if (changed) {
@@ -182,7 +182,7 @@ void ChartCanvas::refresh()
         const ChartLayout &is = m_scene->layout();
         const bool sameLayout = &was == &is || (was.nodes.size() == is.nodes.size() && was.size == is.size && was == is);
         if (keptButScene == revision && candidate->palette == palette().cacheKey() && sameLayout) {
-            changed = changedAreas(*candidate->scene, candidate->revision.selection, *m_scene, true);
+            changed = changedAreas(*candidate->scene, *m_scene, true);
             if (changed)
                 addSelectionAreas(*changed, *candidate->scene, candidate->revision.selection, *m_scene, revision.selection);
         }
@@ -197,9 +197,8 @@ void ChartCanvas::refresh()
 // Where `next` draws otherwise than `shown`, when it keeps the same layout (the very object,
 // or one the caller found equal): the new dotted lines and the cards that say something
 // else. Nothing when anything else may differ.
-std::optional<std::vector<Rect>> ChartCanvas::changedAreas(const ChartScene &shown,
-                                                           const std::optional<std::string> &shownSelection,
-                                                           const ChartScene &next, bool layoutsEqual) const
+std::optional<std::vector<Rect>> ChartCanvas::changedAreas(const ChartScene &shown, const ChartScene &next,
+                                                           bool layoutsEqual)
 {
     if ((!layoutsEqual && &shown.layout() != &next.layout()) || next.routes().size() < shown.routes().size())
         return std::nullopt;
@@ -207,8 +206,6 @@ std::optional<std::vector<Rect>> ChartCanvas::changedAreas(const ChartScene &sho
     const std::vector<DottedRoute> &routes = next.routes();
     for (size_t i = shown.routes().size(); i < routes.size(); ++i)
         addRouteAreas(areas, routes[i]);
-    if (shown.routes().size() < routes.size())
-        addRunsJoined(areas, shown, shownSelection, next, shown.routes().size());
     if (&shown.presentation() == &next.presentation())
         return areas;
     const std::vector<ChartNode> &nodes = next.layout().nodes;
@@ -285,20 +282,6 @@ namespace {
 // Ink reaches past a route's points by half the widest line; the arrowheads by less.
 constexpr double inkReach = DottedInk::selectedLineWidth;
 
-// The ends of a straight stroke lying along the line through a and b.
-std::optional<std::pair<Point, Point>> along(const DottedStroke &stroke, Point a, Point b)
-{
-    const Path &path = stroke.path;
-    if (path.elements.size() != 2 || path.elements[0].kind != PathElement::Kind::moveTo ||
-        path.elements[1].kind != PathElement::Kind::lineTo)
-        return std::nullopt;
-    const Point from = path.elements[0].point;
-    const Point to = path.elements[1].point;
-    if ((a.y == b.y && from.y == to.y && from.y == a.y) || (a.x == b.x && from.x == to.x && from.x == a.x))
-        return std::pair{from, to};
-    return std::nullopt;
-}
-
 // Where a straight piece of a route lies, reached out by the widest line.
 Rect pieceArea(Point a, Point b)
 {
@@ -313,7 +296,7 @@ Rect pieceArea(Point a, Point b)
 // ink of the lines related to either, the only ink that can be highlighted otherwise.
 void ChartCanvas::addSelectionAreas(std::vector<Rect> &areas, const ChartScene &shown,
                                     const std::optional<std::string> &was, const ChartScene &next,
-                                    const std::optional<std::string> &is) const
+                                    const std::optional<std::string> &is)
 {
     if (was == is)
         return;
@@ -326,52 +309,15 @@ void ChartCanvas::addSelectionAreas(std::vector<Rect> &areas, const ChartScene &
         if (node != nodes.end() && node->id == *selection)
             areas.push_back(node->frame.insetBy(-4, -4));
     }
-    // The straight pieces of the related lines; their corners and arrows lie within the areas.
-    std::vector<std::pair<Point, Point>> pieces;
+    // The related lines; their corners and arrows lie within their pieces' areas.
     for (const ChartScene *scene : {&shown, &next}) {
         for (const DottedRoute &route : scene->routes()) {
-            if (!route.isRelated(was) && !route.isRelated(is))
-                continue;
-            addRouteAreas(areas, route);
-            for (size_t p = 0; p + 1 < route.points.size(); ++p) {
-                const Point a = route.points[p];
-                const Point b = route.points[p + 1];
-                if (a.x == b.x || a.y == b.y)
-                    pieces.emplace_back(a, b);
-            }
+            if (route.isRelated(was) || route.isRelated(is))
+                addRouteAreas(areas, route);
         }
         if (&shown == &next)
             break;
     }
-    // A related line lit or put out splits or joins the strokes of a run it shares with
-    // others, and Qt dashes a line about a pixel wide counting from where the stroke starts:
-    // the whole of each such run dashes otherwise. Wider lines dash from a phase of their own.
-    if (pieces.empty() || !ChartPainter::dashesFromStart(displayedCamera().scale, DottedInk::lineWidth))
-        return;
-    // One ink and its grid at a time: a scene keeps the ink of one selection.
-    const auto addRuns = [&](const ChartScene &scene, const std::optional<std::string> &selection) {
-        const std::shared_ptr<const DottedInk> ink = scene.ink(selection);
-        // Waited for when made on another thread: a card with long lines has hundreds of pieces,
-        // each of which would otherwise go over every stroke.
-        const std::shared_ptr<const DottedInkGrids> grids = scene.inkGrids(selection);
-        std::vector<bool> added(ink->strokes.size(), false);
-        for (const auto &ends : pieces) {
-            const Point &a = ends.first;
-            const Point &b = ends.second;
-            const Rect piece = pieceArea(a, b);
-            ChartPainter::forEachNear(&grids->strokes, piece, ink->strokes.size(), [&](size_t i) {
-                if (added[i] || !along(ink->strokes[i], a, b))
-                    return;
-                const Rect bounds = ink->strokes[i].path.controlBounds().insetBy(-inkReach, -inkReach);
-                if (!bounds.intersects(piece))
-                    return;
-                added[i] = true;
-                areas.push_back(bounds);
-            });
-        }
-    };
-    addRuns(shown, was);
-    addRuns(next, is);
 }
 
 // Where a route's ink lies, piece by piece.
@@ -380,53 +326,6 @@ void ChartCanvas::addRouteAreas(std::vector<Rect> &areas, const DottedRoute &rou
     const std::vector<Point> &points = route.points;
     for (size_t p = 0; p < points.size(); ++p)
         areas.push_back(pieceArea(points[p], points[p + 1 < points.size() ? p + 1 : p]));
-}
-
-// A new line that shares a straight run with others is merged with them into one stroke,
-// and Qt dashes a line about a pixel wide counting from where the stroke starts: where the
-// run was drawn from another start, it now dashes otherwise, not only where the new line lies.
-void ChartCanvas::addRunsJoined(std::vector<Rect> &areas, const ChartScene &shown,
-                                const std::optional<std::string> &shownSelection, const ChartScene &next,
-                                size_t firstNew) const
-{
-    // Wider lines are dashed from a phase of their own, the same wherever they start.
-    if (!ChartPainter::dashesFromStart(displayedCamera().scale, DottedInk::lineWidth))
-        return;
-    const std::shared_ptr<const DottedInk> was = shown.ink(shownSelection);
-    const std::shared_ptr<const DottedInkGrids> wasGrids = shown.inkGrids(shownSelection);
-    const std::shared_ptr<const DottedInk> is = next.ink(m_revision.selection);
-    const std::shared_ptr<const DottedInkGrids> isGrids = next.inkGrids(m_revision.selection);
-    std::vector<bool> seen(is->strokes.size(), false);
-    std::vector<bool> added(was->strokes.size(), false);
-    const std::vector<DottedRoute> &routes = next.routes();
-    for (size_t r = firstNew; r < routes.size(); ++r) {
-        const std::vector<Point> &points = routes[r].points;
-        for (size_t p = 0; p + 1 < points.size(); ++p) {
-            const Point a = points[p];
-            const Point b = points[p + 1];
-            if (a.x != b.x && a.y != b.y)
-                continue;
-            ChartPainter::forEachNear(&isGrids->strokes, pieceArea(a, b), is->strokes.size(), [&](size_t i) {
-                const std::optional<std::pair<Point, Point>> run = along(is->strokes[i], a, b);
-                if (seen[i] || !run)
-                    return;
-                seen[i] = true;
-                // What was drawn of the run before and started elsewhere.
-                const Rect bounds = is->strokes[i].path.controlBounds();
-                const Rect around = bounds.insetBy(-inkReach, -inkReach);
-                ChartPainter::forEachNear(&wasGrids->strokes, around, was->strokes.size(), [&](size_t j) {
-                    const std::optional<std::pair<Point, Point>> old = along(was->strokes[j], a, b);
-                    if (added[j] || !old || old->first == run->first)
-                        return;
-                    const Rect oldBounds = was->strokes[j].path.controlBounds();
-                    if (!oldBounds.insetBy(-inkReach, -inkReach).intersects(bounds))
-                        return;
-                    added[j] = true;
-                    areas.push_back(oldBounds.insetBy(-inkReach, -inkReach));
-                });
-            });
-        }
-    }
 }
 
 // Whether a card draws alike in both scenes: all its drawing reads of the scene is equal.

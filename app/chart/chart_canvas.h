@@ -94,13 +94,11 @@ private:
     void scheduleRefresh();
     void refresh();
     ChartCanvasRevision currentRevision() const;
-    std::optional<std::vector<Rect>> changedAreas(const ChartScene &shown, const std::optional<std::string> &shownSelection,
-                                                  const ChartScene &next, bool layoutsEqual) const;
-    void addSelectionAreas(std::vector<Rect> &areas, const ChartScene &shown, const std::optional<std::string> &was,
-                           const ChartScene &next, const std::optional<std::string> &is) const;
+    static std::optional<std::vector<Rect>> changedAreas(const ChartScene &shown, const ChartScene &next,
+                                                         bool layoutsEqual);
+    static void addSelectionAreas(std::vector<Rect> &areas, const ChartScene &shown, const std::optional<std::string> &was,
+                                  const ChartScene &next, const std::optional<std::string> &is);
     static void addRouteAreas(std::vector<Rect> &areas, const DottedRoute &route);
-    void addRunsJoined(std::vector<Rect> &areas, const ChartScene &shown, const std::optional<std::string> &shownSelection,
-                       const ChartScene &next, size_t firstNew) const;
     static bool cardLooksAlike(const ChartScene &shown, const ChartScene &next, const std::string &id);
     static std::optional<std::vector<std::string>> cardsDrawnOtherwise(const ChartScene &shown, const ChartScene &next);
     // How many positions a card stands for: 1 unless matching titles were merged into it.
