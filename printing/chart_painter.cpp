@@ -63,6 +63,24 @@ QPainterPath roundedRect(const QRectF &frame, double radius)
     return path;
 }
 
+// Calls `visit` with the index of each of `count` pieces, in order, that may meet `area`:
+// those `grid` files there; all of them without a grid, for a null area (everything) or
+// where the area covers most of the grid.
+template <class Visit>
+void forEachNear(const SpatialGrid *grid, const Rect &area, size_t count, Visit visit)
+{
+    std::optional<std::vector<uint32_t>> near;
+    if (grid && !area.isNull())
+        near = grid->near(area);
+    if (!near) {
+        for (size_t i = 0; i < count; ++i)
+            visit(i);
+        return;
+    }
+    for (const uint32_t i : *near)
+        visit(size_t(i));
+}
+
 // What will be seen, made once per drawing: every card and piece of ink is tested against it.
 class Visible {
 public:
@@ -124,7 +142,7 @@ void paintConnectors(QPainter &painter, const ChartPicture &picture, const Paint
     const std::vector<ChartSegment> &segments = picture.layout.primarySegments;
     QPainterPath path;
     const Rect around = reach(options, style.connectorWidth);
-    ChartPainter::forEachNear(picture.connectorGrid, around, segments.size(), [&](size_t i) {
+    forEachNear(picture.connectorGrid, around, segments.size(), [&](size_t i) {
         const QPointF start(segments[i].start.x, segments[i].start.y);
         const QPointF end(segments[i].end.x, segments[i].end.y);
         if (!visible.shows(QRectF(start, end).normalized(), style.connectorWidth))
@@ -191,16 +209,17 @@ public:
     {
         const QPaintEngine *engine = painter.paintEngine();
         m_device = painter.combinedTransform();
-        // Qt's own test for drawing a line a pixel at a time: its width at the scale drawn.
         if (!engine || engine->type() != QPaintEngine::Raster || m_device.type() != QTransform::TxScale ||
             std::abs(m_device.m11()) != std::abs(m_device.m22()))
             return;
         m_scale = std::abs(m_device.m11());
+        m_back = m_device.inverted();
         m_origin = m_device.map(QPointF(0, 0));
         if (area)
             m_area = m_device.mapRect(*area);
     }
 
+    // Qt's own test for drawing a line a pixel at a time: its width at the scale drawn.
     bool applies(double width) const { return m_scale > 0 && width * m_scale <= 1; }
 
     // The piece of the straight run a to b to draw, from its lower end in device pixels, and
@@ -222,12 +241,11 @@ public:
         if (m_area) {
             low = std::max(low, (horizontal ? m_area->left() : m_area->top()) - 2);
             high = std::min(high, (horizontal ? m_area->right() : m_area->bottom()) + 2);
-            if (low >= high)
-                return std::nullopt;
         }
-        const QTransform back = m_device.inverted();
+        if (low >= high)
+            return std::nullopt;
         const auto point = [&](double at) {
-            const QPointF p = back.map(horizontal ? QPointF(at, from.y()) : QPointF(from.x(), at));
+            const QPointF p = m_back.map(horizontal ? QPointF(at, from.y()) : QPointF(from.x(), at));
             return horizontal ? QPointF(p.x(), a.y) : QPointF(a.x, p.y());
         };
         const QPointF start = low > along(from) ? point(low) : QPointF(a.x, a.y);
@@ -244,6 +262,7 @@ public:
 
 private:
     QTransform m_device;
+    QTransform m_back;
     double m_scale = 0;
     QPointF m_origin;
     std::optional<QRectF> m_area;
@@ -257,7 +276,7 @@ void paintInk(QPainter &painter, const ChartPicture &picture, const PaintOptions
     painter.setBrush(Qt::NoBrush);
     const double widest = std::max(style.inkWidth, style.highlightedInkWidth);
     const PixelDashes pixelDashes(painter, visible.area(widest));
-    ChartPainter::forEachNear(picture.strokeGrid, reach(options, widest), ink.strokes.size(), [&](size_t i) {
+    forEachNear(picture.strokeGrid, reach(options, widest), ink.strokes.size(), [&](size_t i) {
         const DottedStroke &stroke = ink.strokes[i];
         const double width = stroke.highlighted ? style.highlightedInkWidth : style.inkWidth;
         if (!visible.shows(pathBounds(stroke.path), width))
@@ -279,7 +298,7 @@ void paintInk(QPainter &painter, const ChartPicture &picture, const PaintOptions
     });
     painter.setPen(Qt::NoPen);
     painter.setBrush(style.ink);
-    ChartPainter::forEachNear(picture.arrowGrid, reach(options, 0), ink.arrows.size(), [&](size_t i) {
+    forEachNear(picture.arrowGrid, reach(options, 0), ink.arrows.size(), [&](size_t i) {
         const DottedStroke &arrow = ink.arrows[i];
         if (!visible.shows(pathBounds(arrow.path), 0))
             return;
@@ -357,7 +376,7 @@ void paintCards(QPainter &painter, const ChartPicture &picture, const PaintOptio
 {
     const Visible visible(options);
     const std::vector<ChartNode> &nodes = picture.layout.nodes;
-    ChartPainter::forEachNear(picture.cardGrid, reach(options, 2), nodes.size(), [&](size_t i) {
+    forEachNear(picture.cardGrid, reach(options, 2), nodes.size(), [&](size_t i) {
         const ChartNode &node = nodes[i];
         // Culled first: without a grid, a part of a window passes over every card.
         const QRectF frame = toQt(node.frame);

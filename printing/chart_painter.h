@@ -83,24 +83,6 @@ void paint(QPainter &painter, const ChartScene &scene, const PaintOptions &optio
 // A core path as a Qt path, with its quadratic pieces kept.
 QPainterPath painterPath(const Path &path);
 
-// Calls `visit` with the index of each of `count` pieces, in order, that may meet `area`:
-// those `grid` files there; all of them without a grid, for a null area (everything) or
-// where the area covers most of the grid.
-template <class Visit>
-void forEachNear(const SpatialGrid *grid, const Rect &area, size_t count, Visit visit)
-{
-    std::optional<std::vector<uint32_t>> near;
-    if (grid && !area.isNull())
-        near = grid->near(area);
-    if (!near) {
-        for (size_t i = 0; i < count; ++i)
-            visit(i);
-        return;
-    }
-    for (const uint32_t i : *near)
-        visit(size_t(i));
-}
-
 // How a proposal chart marks a changed card: green added, red deleted, yellow moved or
 // edited; a diagonal tint of that colour inside the card's outline, and an upper-case badge.
 QColor changeColour(ProposalChangeKind kind);
