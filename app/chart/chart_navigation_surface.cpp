@@ -378,6 +378,11 @@ namespace {
 constexpr double sliceBudgetMs = 12;
 constexpr double slicePauseFactor = 3;
 constexpr int tile = 64;
+// Up to so many changed parts are drawn as they are, not as the tiles they meet; up to so
+// many more, as the smaller tiles they meet.
+constexpr size_t exactParts = 64;
+constexpr size_t smallTileParts = 1024;
+constexpr int smallTile = 16;
 
 // Where `part` meets the tiles of the view, row by row.
 std::vector<QRect> tilesOf(const QRect &part)
@@ -397,19 +402,35 @@ void ChartNavigationSurface::contentChangedIn(const std::vector<Rect> &areas)
         contentChanged();
         return;
     }
-    // Each painted part costs a pass over what the chart holds: tiles keep them few.
-    const int columns = (width() + tile - 1) / tile;
-    const int rows = (height() + tile - 1) / tile;
-    if (columns <= 0 || rows <= 0)
-        return;
-    std::vector<char> dirty(size_t(columns) * size_t(rows), 0);
+    // Each painted part costs a pass over what the chart holds: tiles keep them few. Fewer
+    // changes are drawn as they are, or in smaller tiles: the lines of a card picked out
+    // cross the view a few pixels high, where tiles of the full size would be whole rows of it.
+    std::vector<QRect> shownAreas;
+    shownAreas.reserve(areas.size());
     for (const Rect &area : areas) {
         // A pixel more on each side for the antialiased edges.
         const QRect shown = viewRect(area).adjusted(-1, -1, 1, 1) & rect();
-        if (shown.isEmpty())
-            continue;
-        for (int row = shown.top() / tile; row <= shown.bottom() / tile; ++row)
-            std::fill_n(dirty.begin() + row * columns + shown.left() / tile, shown.right() / tile - shown.left() / tile + 1,
+        if (!shown.isEmpty())
+            shownAreas.push_back(shown);
+    }
+    if (shownAreas.size() <= exactParts) {
+        QRegion exact;
+        for (const QRect &shown : shownAreas)
+            exact += shown;
+        if (exact.rectCount() <= int(exactParts)) {
+            changedIn(exact);
+            return;
+        }
+    }
+    const int cell = shownAreas.size() <= smallTileParts ? smallTile : tile;
+    const int columns = (width() + cell - 1) / cell;
+    const int rows = (height() + cell - 1) / cell;
+    if (columns <= 0 || rows <= 0)
+        return;
+    std::vector<char> dirty(size_t(columns) * size_t(rows), 0);
+    for (const QRect &shown : shownAreas) {
+        for (int row = shown.top() / cell; row <= shown.bottom() / cell; ++row)
+            std::fill_n(dirty.begin() + row * columns + shown.left() / cell, shown.right() / cell - shown.left() / cell + 1,
                         1);
     }
     // Runs of dirty tiles on each row, a run of rows alike as one rectangle.
@@ -419,7 +440,7 @@ void ChartNavigationSurface::contentChangedIn(const std::vector<Rect> &areas)
     int runsFrom = 0;
     const auto flush = [&](int rowEnd) {
         for (const auto &[from, to] : previousRuns)
-            region += QRect(from * tile, runsFrom * tile, (to - from) * tile, (rowEnd - runsFrom) * tile) & rect();
+            region += QRect(from * cell, runsFrom * cell, (to - from) * cell, (rowEnd - runsFrom) * cell) & rect();
     };
     for (int row = 0; row < rows; ++row) {
         runs.clear();
@@ -440,6 +461,11 @@ void ChartNavigationSurface::contentChangedIn(const std::vector<Rect> &areas)
         }
     }
     flush(rows);
+    changedIn(region);
+}
+
+void ChartNavigationSurface::changedIn(const QRegion &region)
+{
     if (region.isEmpty())
         return;
     m_pending += region;

@@ -68,7 +68,7 @@ protected:
     // What paintContent draws has changed: draw it again.
     void contentChanged();
     // What paintContent draws has changed only within `areas` (chart points): draw those
-    // parts again, in tiles of the view, and keep the rest as it is drawn. What would take
+    // parts again (in tiles of the view, when they are many), and keep the rest as it is drawn. What would take
     // longer than a frame to draw is drawn a slice per frame, with pauses for input between.
     void contentChangedIn(const std::vector<Rect> &areas);
     // The whole picture as last drawn and the camera it was drawn with; none while it is not
@@ -112,6 +112,7 @@ private:
     void commit();
     void scheduleCursorRefresh();
     void refreshCursor();
+    void changedIn(const QRegion &region);
     void repaintNextSlice();
     // The region in groups of parts each drawn in one pass over the chart.
     static std::vector<QRegion> passesOver(const QRegion &region);

@@ -214,6 +214,7 @@ public:
 
     DearSurface() { resize(400, 300); }
     void changeEverywhere() { contentChangedIn({Rect{{0, 0}, {400, 300}}}); }
+    void changeIn(const std::vector<Rect> &areas) { contentChangedIn(areas); }
     QImage onScreen() const { return screen()->grabWindow(winId()).toImage(); }
     // The same surface drawn anew in one pass.
     QImage drawnWhole()
@@ -285,3 +286,38 @@ TEST(NavigationSurface, SlicesStillToDrawFollowAPan)
 }
 
 } // namespace
+
+// A few changed parts, such as the lines of a card picked out that cross the view a few
+// pixels high, are drawn as they are; many are drawn as the tiles they meet, in few parts.
+TEST(NavigationSurface, FewThinChangesAreDrawnAsTheyAre)
+{
+    DearSurface surface;
+    surface.show();
+    QApplication::processEvents();
+    surface.repaint();
+    const auto drawnArea = [&] {
+        double area = 0;
+        for (const QRegion &paint : surface.paints) {
+            for (const QRect &part : paint)
+                area += double(part.width()) * part.height();
+        }
+        return area;
+    };
+
+    surface.paints.clear();
+    surface.version = 2;
+    surface.changeIn({Rect{{0, 101}, {400, 2}}, Rect{{201, 0}, {2, 300}}, Rect{{37, 40}, {60, 30}}});
+    surface.waitForDrawing();
+    // Each part with a pixel around it for antialiased edges.
+    EXPECT_LE(drawnArea(), 402.0 * 4 + 4.0 * 302 + 62.0 * 32);
+    EXPECT_GE(drawnArea(), 400.0 * 2 + 2.0 * 300 + 60.0 * 30 - 4);
+
+    surface.paints.clear();
+    std::vector<Rect> many;
+    for (int i = 0; i < 100; ++i)
+        many.push_back(Rect{{double(i * 4), double(i % 7) * 40}, {1, 1}});
+    surface.changeIn(many);
+    surface.waitForDrawing();
+    EXPECT_LE(surface.paints.size(), 20u);
+    EXPECT_EQ(surface.onScreen(), surface.drawnWhole());
+}
