@@ -11,6 +11,7 @@
 #include <mutex>
 #include <thread>
 #include <tuple>
+#include <utility>
 #include <string_view>
 
 namespace {
@@ -243,13 +244,18 @@ ChartScene::~ChartScene()
     // Thousands of routes, each a few allocations, as lines come in.
     if (m_routes.use_count() == 1)
         releaseElsewhere(std::move(m_routes));
-    // And their ink, tens of thousands of strokes, with its grids.
-    for (std::optional<Ink> *ink : {&m_selectedInk, &m_earlierInk}) {
-        if (*ink && (*ink)->ink.use_count() == 1)
-            releaseElsewhere(std::move((*ink)->ink));
-        if (*ink && (*ink)->grids.use_count() == 1)
-            releaseElsewhere(std::move((*ink)->grids));
-    }
+    letGo(m_selectedInk);
+    letGo(m_earlierInk);
+}
+
+void ChartScene::letGo(std::optional<Ink> &ink)
+{
+    // Tens of thousands of strokes, with their grids: freed on another thread.
+    if (ink && ink->ink.use_count() == 1)
+        releaseElsewhere(std::move(ink->ink));
+    if (ink && ink->grids.use_count() == 1)
+        releaseElsewhere(std::move(ink->grids));
+    ink.reset();
 }
 
 std::pair<std::shared_future<void>, std::future<void>>
@@ -452,8 +458,9 @@ std::shared_ptr<const DottedInk> ChartScene::ink(const std::optional<std::string
         grids = std::make_shared<MadeOnce<std::shared_ptr<const DottedInkGrids>>>();
         makeInkGridsAhead(made, grids);
     }
-    m_selectedInk = Ink{selectedID, made, m_routes->size(), std::move(grids)};
-    m_earlierInk.reset();
+    std::optional<Ink> before = std::exchange(m_selectedInk, Ink{selectedID, made, m_routes->size(), std::move(grids)});
+    letGo(before);
+    letGo(m_earlierInk);
     return made;
 }
 

@@ -212,6 +212,7 @@ private:
     };
     // The ink this scene has made, else the one it may extend; for the next scene of the chart.
     std::optional<Ink> inkToExtend() const;
+    static void letGo(std::optional<Ink> &ink);
 
     mutable std::optional<Ink> m_selectedInk;
     mutable std::optional<Ink> m_earlierInk; // a previous scene's, until this one makes its own
