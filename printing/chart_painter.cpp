@@ -225,7 +225,7 @@ public:
     // The piece of the straight run a to b to draw, from its lower end in device pixels, and
     // the pen's dash offset (in pixels, as Qt counts them for such a line); nothing when
     // no part of it will be seen.
-    std::optional<std::pair<QPainterPath, double>> line(Point a, Point b) const
+    std::optional<std::pair<QLineF, double>> line(Point a, Point b) const
     {
         const bool horizontal = a.y == b.y;
         const auto along = [horizontal](QPointF p) { return horizontal ? p.x() : p.y(); };
@@ -254,10 +254,7 @@ public:
         // than a pixel before the device's edge, where it clips lines.
         const int first = int(std::max(along(m_device.map(start)), -1.0) * 64);
         const double grid = std::floor(along(m_origin));
-        QPainterPath path;
-        path.moveTo(start);
-        path.lineTo(end);
-        return std::pair{path, first / 64.0 - grid};
+        return std::pair{QLineF(start, end), first / 64.0 - grid};
     }
 
 private:
@@ -276,6 +273,8 @@ void paintInk(QPainter &painter, const ChartPicture &picture, const PaintOptions
     painter.setBrush(Qt::NoBrush);
     const double widest = std::max(style.inkWidth, style.highlightedInkWidth);
     const PixelDashes pixelDashes(painter, visible.area(widest));
+    QPen plainPen = dashedPen(style.ink, style.inkWidth, DottedInk::dashPattern, 0);
+    QPen highlightedPen = dashedPen(style.ink, style.highlightedInkWidth, DottedInk::dashPattern, 0);
     forEachNear(picture.strokeGrid, reach(options, widest), ink.strokes.size(), [&](size_t i) {
         const DottedStroke &stroke = ink.strokes[i];
         const double width = stroke.highlighted ? style.highlightedInkWidth : style.inkWidth;
@@ -284,10 +283,11 @@ void paintInk(QPainter &painter, const ChartPicture &picture, const PaintOptions
         if (pixelDashes.applies(width)) {
             if (const std::optional<std::pair<Point, Point>> ends = straightEnds(stroke.path)) {
                 if (const auto line = pixelDashes.line(ends->first, ends->second)) {
-                    QPen pen = dashedPen(style.ink, width, DottedInk::dashPattern, 0);
+                    // A line of one piece: drawn as a path is, without making one.
+                    QPen &pen = stroke.highlighted ? highlightedPen : plainPen;
                     pen.setDashOffset(line->second);
                     painter.setPen(pen);
-                    painter.drawPath(line->first);
+                    painter.drawLine(line->first);
                 }
                 return;
             }
