@@ -170,6 +170,11 @@ std::optional<std::pair<Point, Point>> straightEnds(const Path &path)
     return std::pair{a, b};
 }
 
+QRectF runBounds(Point a, Point b)
+{
+    return QRectF(QPointF(std::min(a.x, b.x), std::min(a.y, b.y)), QPointF(std::max(a.x, b.x), std::max(a.y, b.y)));
+}
+
 // A straight run cut to what `area` shows of it, ends moved by whole dash periods so that
 // the dashes fall where they did: dashing costs the run's length, and a run can cross the
 // whole chart while a small part of the window is painted. Anything else is kept whole.
@@ -278,19 +283,20 @@ void paintInk(QPainter &painter, const ChartPicture &picture, const PaintOptions
     forEachNear(picture.strokeGrid, reach(options, widest), ink.strokes.size(), [&](size_t i) {
         const DottedStroke &stroke = ink.strokes[i];
         const double width = stroke.highlighted ? style.highlightedInkWidth : style.inkWidth;
-        if (!visible.shows(pathBounds(stroke.path), width))
+        // Most strokes are straight runs: their bounds are their ends.
+        const std::optional<std::pair<Point, Point>> ends = straightEnds(stroke.path);
+        const QRectF bounds = ends ? runBounds(ends->first, ends->second) : pathBounds(stroke.path);
+        if (!visible.shows(bounds, width))
             return;
-        if (pixelDashes.applies(width)) {
-            if (const std::optional<std::pair<Point, Point>> ends = straightEnds(stroke.path)) {
-                if (const auto line = pixelDashes.line(ends->first, ends->second)) {
-                    // A line of one piece: drawn as a path is, without making one.
-                    QPen &pen = stroke.highlighted ? highlightedPen : plainPen;
-                    pen.setDashOffset(line->second);
-                    painter.setPen(pen);
-                    painter.drawLine(line->first);
-                }
-                return;
+        if (ends && pixelDashes.applies(width)) {
+            if (const auto line = pixelDashes.line(ends->first, ends->second)) {
+                // A line of one piece: drawn as a path is, without making one.
+                QPen &pen = stroke.highlighted ? highlightedPen : plainPen;
+                pen.setDashOffset(line->second);
+                painter.setPen(pen);
+                painter.drawLine(line->first);
             }
+            return;
         }
         // Each stroke keeps its own phase so that collinear runs dash in step.
         painter.setPen(dashedPen(style.ink, width, DottedInk::dashPattern, stroke.dashPhase));

@@ -1,6 +1,7 @@
 #include "core/support/spatial_grid.h"
 
 #include <algorithm>
+#include <bit>
 #include <cmath>
 
 namespace {
@@ -26,6 +27,7 @@ SpatialGrid::SpatialGrid(const std::vector<Rect> &bounds)
     }
     if (filed == 0)
         return;
+    m_count = bounds.size();
     // About one rectangle per cell over the whole area.
     const double area = std::max(1.0, all.width()) * std::max(1.0, all.height());
     m_cell = std::max(smallestCell, std::sqrt(area / double(filed)));
@@ -87,14 +89,19 @@ std::optional<std::vector<uint32_t>> SpatialGrid::near(const Rect &area) const
         entries += m_starts[size_t(y) * size_t(m_columns) + size_t(x1) + 1] - m_starts[size_t(y) * size_t(m_columns) + size_t(x0)];
     if (entries > m_entries.size() / 4)
         return std::nullopt;
-    std::vector<uint32_t> found;
-    found.reserve(entries);
+    // Marked in a set of bits and read back in order: a long rectangle is filed in every cell
+    // it crosses, and sorting what a row of cells holds costs more than the set.
+    std::vector<uint64_t> marked((m_count + 63) / 64, 0);
     for (int y = y0; y <= y1; ++y) {
         const size_t row = size_t(y) * size_t(m_columns);
-        found.insert(found.end(), m_entries.begin() + m_starts[row + size_t(x0)],
-                     m_entries.begin() + m_starts[row + size_t(x1) + 1]);
+        for (uint32_t e = m_starts[row + size_t(x0)]; e < m_starts[row + size_t(x1) + 1]; ++e)
+            marked[m_entries[e] / 64] |= uint64_t(1) << (m_entries[e] % 64);
     }
-    std::sort(found.begin(), found.end());
-    found.erase(std::unique(found.begin(), found.end()), found.end());
+    std::vector<uint32_t> found;
+    found.reserve(std::min(entries, m_count));
+    for (size_t word = 0; word < marked.size(); ++word) {
+        for (uint64_t bits = marked[word]; bits != 0; bits &= bits - 1)
+            found.push_back(uint32_t(word * 64 + size_t(std::countr_zero(bits))));
+    }
     return found;
 }

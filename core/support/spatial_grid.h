@@ -26,6 +26,7 @@ private:
     double m_cell = 1;
     int m_columns = 0;
     int m_rows = 0;
+    size_t m_count = 0;              // rectangles filed or not, by index
     std::vector<uint32_t> m_starts;  // cell (row by row) -> its first entry; one more at the end
     std::vector<uint32_t> m_entries; // the indices filed in each cell, ascending
 };

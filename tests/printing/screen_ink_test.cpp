@@ -73,10 +73,11 @@ TEST(ScreenInk, RunsDrawnWholeOrInPiecesLookAlike)
             const bool vertical = round % 2 == 1;
             // From beyond the window's edge to past its other side, at a fraction of a pixel.
             const double across = vertical ? Screen::height : Screen::width;
-            const double at = std::round(((vertical ? 170.3 : 120.6) - (vertical ? screen.origin.x() : screen.origin.y())) /
-                                         scale * 2) / 2;
-            const double lower = std::round((-25 - (vertical ? screen.origin.y() : screen.origin.x())) / scale);
-            const double upper = std::round((across + 25 - (vertical ? screen.origin.y() : screen.origin.x())) / scale);
+            const double crossOrigin = vertical ? screen.origin.x() : screen.origin.y();
+            const double alongOrigin = vertical ? screen.origin.y() : screen.origin.x();
+            const double at = std::round(((vertical ? 170.3 : 120.6) - crossOrigin) / scale * 2) / 2;
+            const double lower = std::round((-25 - alongOrigin) / scale);
+            const double upper = std::round((across + 25 - alongOrigin) / scale);
             const auto point = [&](double along) { return vertical ? Point{at, along} : Point{along, at}; };
 
             std::vector<double> cuts;
