@@ -246,6 +246,7 @@ ChartScene::~ChartScene()
         releaseElsewhere(std::move(m_routes));
     letGo(m_selectedInk);
     letGo(m_earlierInk);
+    letGo(m_spareInk);
 }
 
 void ChartScene::letGo(std::optional<Ink> &ink)
@@ -433,6 +434,8 @@ std::shared_ptr<const DottedInk> ChartScene::ink(const std::optional<std::string
 {
     if (m_selectedInk && m_selectedInk->selection == selectedID)
         return m_selectedInk->ink;
+    if (m_spareInk && m_spareInk->selection == selectedID && m_spareInk->routes == m_routes->size())
+        return replaceInk(*std::exchange(m_spareInk, std::nullopt));
     std::shared_ptr<const DottedInk> made;
     std::shared_ptr<MadeOnce<std::shared_ptr<const DottedInkGrids>>> grids;
     // Ink of another selection over these routes, or over their first ones, is lit again
@@ -458,10 +461,24 @@ std::shared_ptr<const DottedInk> ChartScene::ink(const std::optional<std::string
         grids = std::make_shared<MadeOnce<std::shared_ptr<const DottedInkGrids>>>();
         makeInkGridsAhead(made, grids);
     }
-    std::optional<Ink> before = std::exchange(m_selectedInk, Ink{selectedID, made, m_routes->size(), std::move(grids)});
+    return replaceInk(Ink{selectedID, made, m_routes->size(), std::move(grids)});
+}
+
+std::shared_ptr<const DottedInk> ChartScene::replaceInk(Ink ink) const
+{
+    const std::optional<std::string> selection = ink.selection;
+    std::optional<Ink> before = std::exchange(m_selectedInk, std::move(ink));
+    // The ink replaced, or the earlier scene's, is kept as the spare when it has every line.
+    for (std::optional<Ink> *replaced : {&before, &m_earlierInk}) {
+        if (*replaced && (*replaced)->routes == m_routes->size() && (*replaced)->selection != selection) {
+            letGo(m_spareInk);
+            m_spareInk = std::exchange(*replaced, std::nullopt);
+            break;
+        }
+    }
     letGo(before);
     letGo(m_earlierInk);
-    return made;
+    return m_selectedInk->ink;
 }
 
 std::shared_ptr<const DottedInkGrids> ChartScene::inkGridsIfMade(const std::optional<std::string> &selectedID) const
@@ -579,10 +596,16 @@ std::shared_ptr<const ChartScene> ChartSceneCache::snapshot(const OrganizationAr
         m_scene && m_input && m_input->settings == unscaled ? m_scene->m_content.get() : nullptr, m_layoutMemo));
     keepInput(archive, sheetID, personID, department, collapsed, expandedGroups, unscaled, contentRevision);
     // A scene that keeps the cards' places keeps the routes: what it draws of them so far too.
-    if (m_scene && m_scene->m_content->layout == scene->m_content->layout)
+    if (m_scene && m_scene->m_content->layout == scene->m_content->layout) {
         scene->m_earlierInk = m_scene->inkToExtend();
-    else if (!scene->routesPending())
-        scene->m_earlierInk = keptInkFor(*key, scene->routes().size());
+        if (m_scene->m_spareInk && m_scene->m_spareInk->routes == scene->routes().size())
+            scene->m_spareInk = m_scene->m_spareInk;
+    } else if (!scene->routesPending()) {
+        if (const KeptInk *kept = keptInkFor(*key, scene->routes().size())) {
+            scene->m_earlierInk = kept->ink;
+            scene->m_spareInk = kept->spare;
+        }
+    }
     keepInkOfShownScene();
     m_sceneKey = key;
     m_scene = std::move(scene);
@@ -647,19 +670,22 @@ void ChartSceneCache::keepInkOfShownScene()
     const std::optional<ChartScene::Ink> ink = m_scene->inkToExtend();
     if (!ink || ink->routes != m_scene->routes().size())
         return;
+    std::optional<ChartScene::Ink> spare = m_scene->m_spareInk;
+    if (spare && (spare->routes != ink->routes || spare->selection == ink->selection))
+        spare.reset();
     std::erase_if(m_keptInks, [&](const KeptInk &kept) { return kept.key == m_sceneKey; });
-    m_keptInks.insert(m_keptInks.begin(), KeptInk{m_sceneKey, *ink});
+    m_keptInks.insert(m_keptInks.begin(), KeptInk{m_sceneKey, *ink, std::move(spare)});
     if (m_keptInks.size() > keptInks)
         m_keptInks.pop_back();
 }
 
-std::optional<ChartScene::Ink> ChartSceneCache::keptInkFor(const DottedRoutingKey &key, size_t routes) const
+const ChartSceneCache::KeptInk *ChartSceneCache::keptInkFor(const DottedRoutingKey &key, size_t routes) const
 {
     for (const KeptInk &kept : m_keptInks) {
         if (kept.ink.routes == routes && kept.key->edges.size() == key.edges.size() && *kept.key == key)
-            return kept.ink;
+            return &kept;
     }
-    return std::nullopt;
+    return nullptr;
 }
 
 bool ChartSceneCache::jobRoutes(const DottedRoutingKey &key) const

@@ -213,9 +213,14 @@ private:
     // The ink this scene has made, else the one it may extend; for the next scene of the chart.
     std::optional<Ink> inkToExtend() const;
     static void letGo(std::optional<Ink> &ink);
+    // Makes `ink` the selected one; the one it replaces becomes the spare.
+    std::shared_ptr<const DottedInk> replaceInk(Ink ink) const;
 
     mutable std::optional<Ink> m_selectedInk;
     mutable std::optional<Ink> m_earlierInk; // a previous scene's, until this one makes its own
+    // The ink of the selection before, over all the routes: a click back, or an undo that
+    // clears the selection again, takes it as it is.
+    mutable std::optional<Ink> m_spareInk;
 };
 
 // A one-entry memo in front of ChartScene: one per chart window. Asking again with inputs
@@ -332,10 +337,11 @@ private:
     struct KeptInk {
         std::shared_ptr<const DottedRoutingKey> key;
         ChartScene::Ink ink;
+        std::optional<ChartScene::Ink> spare;
     };
     static constexpr size_t keptInks = 3;
     std::shared_ptr<const DottedRoutingKey> m_sceneKey;
     std::vector<KeptInk> m_keptInks;
     void keepInkOfShownScene();
-    std::optional<ChartScene::Ink> keptInkFor(const DottedRoutingKey &key, size_t routes) const;
+    const KeptInk *keptInkFor(const DottedRoutingKey &key, size_t routes) const;
 };

@@ -423,6 +423,41 @@ TEST(ChartSceneCache, BackToARoutedLayoutShowsItsLinesAndStopsTheOtherRouting)
     EXPECT_FALSE(cache.isRouting());
 }
 
+// The ink of the selection before is kept: a click back to a card, or a Delete of the
+// selected card (which clears the selection) undone, draws with it as it was, not lit anew.
+TEST(ChartSceneCache, TheSelectionBeforeKeepsItsInk)
+{
+    const OrganizationArchive archive = manyLines(400, 40);
+    OrganizationArchive moved = archive;
+    moved.organization.positions[5].managerID = "P1002";
+    RoutedSignal routed;
+    ChartSceneCache cache;
+    cache.routeInBackground(routed.callback(), std::chrono::milliseconds(0));
+    const auto scene = routedScene(cache, routed, archive);
+    ASSERT_FALSE(scene->routesPending());
+    const std::string card = scene->routes().front().reportID;
+    const std::string other = scene->routes().back().reportID;
+
+    const std::shared_ptr<const DottedInk> none = scene->ink(std::nullopt);
+    const std::shared_ptr<const DottedInk> lit = scene->ink(card);
+    EXPECT_EQ(scene->ink(std::nullopt), none);
+    EXPECT_EQ(scene->ink(card), lit);
+    // Another card: the spare is the one picked before it.
+    EXPECT_EQ(*scene->ink(other), DottedInk(scene->routes(), other));
+    EXPECT_EQ(scene->ink(card), lit);
+    const std::shared_ptr<const DottedInk> noneAgain = scene->ink(std::nullopt);
+    EXPECT_EQ(*noneAgain, *none);
+    ASSERT_EQ(scene->ink(card), lit);
+
+    // Deleted while selected, then undone: both inks come back with the layout.
+    ASSERT_TRUE(snapshot(cache, moved)->routesPending());
+    const auto undone = snapshot(cache, archive);
+    ASSERT_FALSE(undone->routesPending());
+    EXPECT_EQ(undone->ink(std::nullopt).get(), noneAgain.get());
+    EXPECT_EQ(undone->ink(card).get(), lit.get());
+    EXPECT_EQ(*undone->ink(std::nullopt), DottedInk(undone->routes(), std::nullopt));
+}
+
 // Whatever routed a chart's lines, every consumer of the store takes them while the key is
 // equal; a moved card or another layout routes again, and a dotted line added last in
 // routing order routes that line only.
