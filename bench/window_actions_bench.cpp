@@ -497,9 +497,9 @@ void editorRenameUndo(benchmark::State &state)
     timeUndo(state, w, [&] { renamingEditor(w, id, "Renamed " + std::to_string(++round))->save(PositionEditorModel::SaveMode::close); });
 }
 
-// The two reports whose dotted lines run longest: itinerant specialists whose lines cross
-// the chart between schools.
-std::vector<std::string> longestLined(const ChartScene &scene)
+// The `count` reports whose dotted lines run longest: itinerant specialists whose lines
+// cross the chart between schools.
+std::vector<std::string> longestLined(const ChartScene &scene, size_t count)
 {
     std::unordered_map<std::string, double> lengths;
     for (const DottedRoute &route : scene.routes()) {
@@ -512,23 +512,26 @@ std::vector<std::string> longestLined(const ChartScene &scene)
         ranked.emplace_back(length, id);
     std::sort(ranked.rbegin(), ranked.rend());
     std::vector<std::string> ids;
-    for (size_t i = 0; i < std::min<size_t>(2, ranked.size()); ++i)
+    for (size_t i = 0; i < std::min(count, ranked.size()); ++i)
         ids.push_back(ranked[i].second);
     return ids;
 }
 
 // A click on a card whose lines cross the chart, from another such card: the two cards and
-// the lines put out and lit are drawn again.
+// the lines put out and lit are drawn again. Each round picks two cards not picked before (a
+// click back to the card before draws with the ink it had).
 void selectLongLines(benchmark::State &state)
 {
     OpenWindow &w = openWindow();
-    const std::vector<std::string> cards = longestLined(*w.view().chartScene());
-    if (cards.size() < 2) {
+    const std::vector<std::string> cards = longestLined(*w.view().chartScene(), size_t(2 * state.max_iterations));
+    if (cards.size() < size_t(2 * state.max_iterations)) {
         state.SkipWithError("the district has too few dotted lines");
         return;
     }
     state.counters["lines"] = double(w.routedLines());
-    timeAction(state, *w.window, [&] { w.view().setSelectedID(cards[0]); }, [&] { w.view().setSelectedID(cards[1]); });
+    size_t round = 0;
+    timeAction(state, *w.window, [&] { w.view().setSelectedID(cards[2 * round]); },
+               [&] { w.view().setSelectedID(cards[2 * round++ + 1]); });
     w.view().setSelectedID(std::nullopt);
     repaint(*w.window);
 }
