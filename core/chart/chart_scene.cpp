@@ -468,11 +468,17 @@ std::shared_ptr<const DottedInk> ChartScene::replaceInk(Ink ink) const
 {
     const std::optional<std::string> selection = ink.selection;
     std::optional<Ink> before = std::exchange(m_selectedInk, std::move(ink));
-    // The ink replaced, or the earlier scene's, is kept as the spare when it has every line.
+    // The ink replaced, or the earlier scene's, is kept as the spare when it has every line;
+    // the ink of no selection stays the spare once it is: a Delete clears the selection, and
+    // its undo comes back to none.
+    if (m_spareInk && m_spareInk->routes != m_routes->size())
+        letGo(m_spareInk);
     for (std::optional<Ink> *replaced : {&before, &m_earlierInk}) {
         if (*replaced && (*replaced)->routes == m_routes->size() && (*replaced)->selection != selection) {
-            letGo(m_spareInk);
-            m_spareInk = std::exchange(*replaced, std::nullopt);
+            if (!m_spareInk || m_spareInk->selection || !(*replaced)->selection) {
+                letGo(m_spareInk);
+                m_spareInk = std::exchange(*replaced, std::nullopt);
+            }
             break;
         }
     }

@@ -218,8 +218,8 @@ private:
 
     mutable std::optional<Ink> m_selectedInk;
     mutable std::optional<Ink> m_earlierInk; // a previous scene's, until this one makes its own
-    // The ink of the selection before, over all the routes: a click back, or an undo that
-    // clears the selection again, takes it as it is.
+    // The ink of no selection, else of the selection before, over all the routes: an undo
+    // of a Delete (which cleared the selection), or a click back, takes it as it is.
     mutable std::optional<Ink> m_spareInk;
 };
 

@@ -423,9 +423,10 @@ TEST(ChartSceneCache, BackToARoutedLayoutShowsItsLinesAndStopsTheOtherRouting)
     EXPECT_FALSE(cache.isRouting());
 }
 
-// The ink of the selection before is kept: a click back to a card, or a Delete of the
-// selected card (which clears the selection) undone, draws with it as it was, not lit anew.
-TEST(ChartSceneCache, TheSelectionBeforeKeepsItsInk)
+// The ink of no selection, else of the selection before, is kept: a Delete of the selected
+// card (which clears the selection) undone, or a click back to a card, draws with it as it
+// was, not lit anew.
+TEST(ChartSceneCache, TheInkOfNoSelectionOrOfTheOneBeforeIsKept)
 {
     const OrganizationArchive archive = manyLines(400, 40);
     OrganizationArchive moved = archive;
@@ -437,24 +438,28 @@ TEST(ChartSceneCache, TheSelectionBeforeKeepsItsInk)
     ASSERT_FALSE(scene->routesPending());
     const std::string card = scene->routes().front().reportID;
     const std::string other = scene->routes().back().reportID;
+    const std::string third = scene->routes()[scene->routes().size() / 2].reportID;
+    ASSERT_NE(third, card);
+    ASSERT_NE(third, other);
 
-    const std::shared_ptr<const DottedInk> none = scene->ink(std::nullopt);
+    // A click back, with nothing picked before.
     const std::shared_ptr<const DottedInk> lit = scene->ink(card);
-    EXPECT_EQ(scene->ink(std::nullopt), none);
+    const std::shared_ptr<const DottedInk> none = scene->ink(std::nullopt);
     EXPECT_EQ(scene->ink(card), lit);
-    // Another card: the spare is the one picked before it.
+    // Other cards keep the ink of no selection as the spare.
     EXPECT_EQ(*scene->ink(other), DottedInk(scene->routes(), other));
-    EXPECT_EQ(scene->ink(card), lit);
-    const std::shared_ptr<const DottedInk> noneAgain = scene->ink(std::nullopt);
-    EXPECT_EQ(*noneAgain, *none);
-    ASSERT_EQ(scene->ink(card), lit);
+    EXPECT_EQ(*scene->ink(third), DottedInk(scene->routes(), third));
+    EXPECT_EQ(scene->ink(std::nullopt), none);
+    const std::shared_ptr<const DottedInk> thirdLit = scene->ink(third);
+    EXPECT_EQ(scene->ink(third), thirdLit);
 
-    // Deleted while selected, then undone: both inks come back with the layout.
+    // The third card deleted while selected, then undone: the ink of no selection comes back
+    // with the layout.
     ASSERT_TRUE(snapshot(cache, moved)->routesPending());
     const auto undone = snapshot(cache, archive);
     ASSERT_FALSE(undone->routesPending());
-    EXPECT_EQ(undone->ink(std::nullopt).get(), noneAgain.get());
-    EXPECT_EQ(undone->ink(card).get(), lit.get());
+    EXPECT_EQ(undone->ink(std::nullopt), none);
+    EXPECT_EQ(undone->ink(third), thirdLit);
     EXPECT_EQ(*undone->ink(std::nullopt), DottedInk(undone->routes(), std::nullopt));
 }
 
