@@ -403,20 +403,37 @@ TEST(ChartSceneCache, InkMadeAheadFollowsTheSelectionDrawn)
     }
 }
 
+// A chart of 400 positions shown with all its lines routed in the background, and the same
+// chart with a card moved (as a Delete or a change of manager moves them).
+struct RoutedChart {
+    const OrganizationArchive archive = manyLines(400, 40);
+    const OrganizationArchive moved = [this] {
+        OrganizationArchive edited = archive;
+        edited.organization.positions[5].managerID = "P1002";
+        return edited;
+    }();
+    RoutedSignal routed;
+    ChartSceneCache cache;
+    std::shared_ptr<const ChartScene> shown;
+
+    RoutedChart()
+    {
+        cache.routeInBackground(routed.callback(), std::chrono::milliseconds(0));
+        shown = routedScene(cache, routed, archive);
+    }
+};
+
 // Undo after an edit that moved the cards: the earlier layout's lines are in the store and
 // show at once, and the lines of the layout no longer shown stop routing.
 TEST(ChartSceneCache, BackToARoutedLayoutShowsItsLinesAndStopsTheOtherRouting)
 {
-    const OrganizationArchive archive = manyLines(400, 40);
-    OrganizationArchive moved = archive;
-    moved.organization.positions[5].managerID = "P1002";
-    RoutedSignal routed;
-    ChartSceneCache cache;
-    cache.routeInBackground(routed.callback(), std::chrono::milliseconds(0));
-    const auto before = routedScene(cache, routed, archive);
+    RoutedChart chart;
+    ChartSceneCache &cache = chart.cache;
+    const OrganizationArchive &archive = chart.archive;
+    const auto before = chart.shown;
     ASSERT_FALSE(before->routesPending());
 
-    ASSERT_TRUE(snapshot(cache, moved)->routesPending());
+    ASSERT_TRUE(snapshot(cache, chart.moved)->routesPending());
     const auto undone = snapshot(cache, archive);
     EXPECT_FALSE(undone->routesPending());
     EXPECT_EQ(undone->routes(), before->routes());
@@ -428,13 +445,9 @@ TEST(ChartSceneCache, BackToARoutedLayoutShowsItsLinesAndStopsTheOtherRouting)
 // was, not lit anew.
 TEST(ChartSceneCache, TheInkOfNoSelectionOrOfTheOneBeforeIsKept)
 {
-    const OrganizationArchive archive = manyLines(400, 40);
-    OrganizationArchive moved = archive;
-    moved.organization.positions[5].managerID = "P1002";
-    RoutedSignal routed;
-    ChartSceneCache cache;
-    cache.routeInBackground(routed.callback(), std::chrono::milliseconds(0));
-    const auto scene = routedScene(cache, routed, archive);
+    RoutedChart chart;
+    ChartSceneCache &cache = chart.cache;
+    const auto scene = chart.shown;
     ASSERT_FALSE(scene->routesPending());
     const std::string card = scene->routes().front().reportID;
     const std::string other = scene->routes().back().reportID;
@@ -455,8 +468,8 @@ TEST(ChartSceneCache, TheInkOfNoSelectionOrOfTheOneBeforeIsKept)
 
     // The third card deleted while selected, then undone: the ink of no selection comes back
     // with the layout.
-    ASSERT_TRUE(snapshot(cache, moved)->routesPending());
-    const auto undone = snapshot(cache, archive);
+    ASSERT_TRUE(snapshot(cache, chart.moved)->routesPending());
+    const auto undone = snapshot(cache, chart.archive);
     ASSERT_FALSE(undone->routesPending());
     EXPECT_EQ(undone->ink(std::nullopt), none);
     EXPECT_EQ(undone->ink(third), thirdLit);
