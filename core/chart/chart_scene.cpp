@@ -499,12 +499,6 @@ const ChartLayoutGrids &ChartScene::layoutGrids() const
     return m_content->layoutGrids->get([&] { return ChartLayoutGrids(layout()); });
 }
 
-std::shared_ptr<const DottedInkGrids> ChartScene::inkGrids(const std::optional<std::string> &selectedID) const
-{
-    const std::shared_ptr<const DottedInk> made = ink(selectedID);
-    return m_selectedInk->grids->get([&] { return std::make_shared<const DottedInkGrids>(*made); });
-}
-
 ChartLayoutGrids::ChartLayoutGrids(const ChartLayout &layout)
 {
     std::vector<Rect> bounds;

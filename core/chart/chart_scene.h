@@ -101,10 +101,9 @@ public:
     // several threads.
     std::shared_ptr<const DottedInk> ink(const std::optional<std::string> &selectedID) const;
 
-    // Grids over layout() and over ink(selectedID), made when first asked for and kept with
-    // the layout and the ink they index (scenes that share those share them).
+    // Grids over layout(), made when first asked for and kept with the layout (scenes that
+    // share it share them).
     const ChartLayoutGrids &layoutGrids() const;
-    std::shared_ptr<const DottedInkGrids> inkGrids(const std::optional<std::string> &selectedID) const;
     // The grids over ink(selectedID) once made, without waiting: ink made here for another
     // selection has them made on another thread, and what needs them meanwhile visits all.
     std::shared_ptr<const DottedInkGrids> inkGridsIfMade(const std::optional<std::string> &selectedID) const;

@@ -11,6 +11,7 @@
 #include <functional>
 #include <limits>
 #include <mutex>
+#include <thread>
 
 using namespace TestDocs;
 
@@ -392,7 +393,10 @@ TEST(ChartSceneCache, InkMadeAheadFollowsTheSelectionDrawn)
     for (const auto &[scene, selection] : drawn) {
         EXPECT_EQ(*scene->ink(selection), DottedInk(scene->routes(), selection));
         // The grids made with the ink ahead find what grids made over the ink now find.
-        const std::shared_ptr<const DottedInkGrids> grids = scene->inkGrids(selection);
+        std::shared_ptr<const DottedInkGrids> grids;
+        for (int waited = 0; !(grids = scene->inkGridsIfMade(selection)) && waited < 20000; ++waited)
+            std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        ASSERT_TRUE(grids);
         const DottedInkGrids anew(*scene->ink(selection));
         const Size size = scene->layout().size;
         for (int i = 0; i < 8; ++i) {
