@@ -541,17 +541,9 @@ std::shared_ptr<const ChartScene> ChartSceneCache::snapshot(const OrganizationAr
     ChartPrintSettings unscaled = settings;
     unscaled.scalePercent = 1;
 
-    const auto sameContent = [&] {
-        if (contentRevision && m_input->contentRevision == contentRevision)
-            return true;
-        const Document &document = m_input->document;
-        return document.organization == archive.organization && document.sheets == archive.sheets &&
-               document.groups == archive.groups;
-    };
-    const bool unchanged = m_scene && m_input && m_input->sheetID == sheetID && m_input->personID == personID &&
-                           m_input->department == department && m_input->collapsed == collapsed &&
-                           m_input->expandedGroups == expandedGroups && m_input->settings == unscaled &&
-                           sameContent();
+    const bool unchanged = m_scene && m_input &&
+                           m_input->matches(archive, sheetID, personID, department, collapsed, expandedGroups,
+                                            unscaled, contentRevision);
     // Another number for the same content (the document's paper or name changed) is
     // compared once, not at every repaint.
     if (unchanged)
@@ -579,22 +571,42 @@ std::shared_ptr<const ChartScene> ChartSceneCache::snapshot(const OrganizationAr
         return m_scene;
     }
 
+    // An undo or redo back to a chart shown before takes its cards and layout as they were.
+    std::optional<size_t> shownBefore;
+    for (size_t i = 0; i < m_shownBefore.size() && !shownBefore; ++i) {
+        if (m_shownBefore[i].input.matches(archive, sheetID, personID, department, collapsed, expandedGroups,
+                                           unscaled, contentRevision))
+            shownBefore = i;
+    }
     // Built before anything is stored, so a failing build leaves the cache as it was.
     std::shared_ptr<const DottedRoutingKey> key;
-    std::shared_ptr<const ChartScene> scene(new ChartScene(
-        archive, sheetID, personID, department, collapsed, expandedGroups, unscaled,
-        [&](const ChartLayout &layout) -> ChartScene::RouteState {
-            // An edit that keeps the cards' places keeps their lines, and the routing of the
-            // rest goes on for it.
-            if (m_scene && m_sceneKey && &layout == &m_scene->layout()) {
-                key = m_sceneKey;
-                return {m_scene->m_routes, m_scene->routesPending()};
-            }
-            key = std::make_shared<const DottedRoutingKey>(DottedRoutingKey::of(layout));
-            return routesFor(key);
-        },
-        m_scene && m_input && m_input->settings == unscaled ? m_scene->m_content.get() : nullptr, m_layoutMemo));
-    keepInput(archive, sheetID, personID, department, collapsed, expandedGroups, unscaled, contentRevision);
+    std::shared_ptr<const ChartScene> scene;
+    if (shownBefore) {
+        const Shown &shown = m_shownBefore[*shownBefore];
+        key = shown.key;
+        ChartScene::RouteState state = routesFor(key);
+        scene.reset(new ChartScene(shown.content, std::move(state.routes), state.pending));
+    } else {
+        scene.reset(new ChartScene(
+            archive, sheetID, personID, department, collapsed, expandedGroups, unscaled,
+            [&](const ChartLayout &layout) -> ChartScene::RouteState {
+                // An edit that keeps the cards' places keeps their lines, and the routing of the
+                // rest goes on for it.
+                if (m_scene && m_sceneKey && &layout == &m_scene->layout()) {
+                    key = m_sceneKey;
+                    return {m_scene->m_routes, m_scene->routesPending()};
+                }
+                key = std::make_shared<const DottedRoutingKey>(DottedRoutingKey::of(layout));
+                return routesFor(key);
+            },
+            m_scene && m_input && m_input->settings == unscaled ? m_scene->m_content.get() : nullptr, m_layoutMemo));
+    }
+    Input input = takeShownBefore(shownBefore);
+    if (shownBefore)
+        input.contentRevision = contentRevision;
+    else
+        keepInput(input, archive, sheetID, personID, department, collapsed, expandedGroups, unscaled, contentRevision);
+    m_input = std::move(input);
     // A scene that keeps the cards' places keeps the routes: what it draws of them so far too.
     if (m_scene && m_scene->m_content->layout == scene->m_content->layout) {
         scene->m_earlierInk = m_scene->inkToExtend();
@@ -618,15 +630,50 @@ std::shared_ptr<const ChartScene> ChartSceneCache::snapshot(const OrganizationAr
     return m_scene;
 }
 
-void ChartSceneCache::keepInput(const OrganizationArchive &archive, const std::string &sheetID,
+bool ChartSceneCache::Input::matches(const OrganizationArchive &archive, const std::string &sheetID,
+                                     const std::string &personID, const std::string &department,
+                                     const std::set<std::string> &collapsed,
+                                     const std::set<std::string> &expandedGroups, const ChartPrintSettings &unscaled,
+                                     std::optional<uint64_t> revision) const
+{
+    if (this->sheetID != sheetID || this->personID != personID || this->department != department ||
+        this->collapsed != collapsed || this->expandedGroups != expandedGroups || settings != unscaled)
+        return false;
+    if (revision && contentRevision == revision)
+        return true;
+    return document.organization == archive.organization && document.sheets == archive.sheets &&
+           document.groups == archive.groups;
+}
+
+ChartSceneCache::Input ChartSceneCache::takeShownBefore(std::optional<size_t> takenBack)
+{
+    Input taken;
+    if (takenBack) {
+        taken = std::move(m_shownBefore[*takenBack].input);
+        m_shownBefore.erase(m_shownBefore.begin() + static_cast<std::ptrdiff_t>(*takenBack));
+    }
+    if (m_scene && m_input && m_sceneKey)
+        m_shownBefore.insert(m_shownBefore.begin(), Shown{std::move(*m_input), m_scene->m_content, m_sceneKey});
+    else if (m_input && !takenBack)
+        taken = std::move(*m_input);
+    m_input.reset();
+    if (m_shownBefore.size() > keptCharts) {
+        Shown &oldest = m_shownBefore.back();
+        if (!takenBack)
+            taken = std::move(oldest.input);
+        if (oldest.content.use_count() == 1)
+            releaseElsewhere(std::move(oldest.content));
+        m_shownBefore.pop_back();
+    }
+    return taken;
+}
+
+void ChartSceneCache::keepInput(Input &input, const OrganizationArchive &archive, const std::string &sheetID,
                                 const std::string &personID, const std::string &department,
                                 const std::set<std::string> &collapsed, const std::set<std::string> &expandedGroups,
                                 const ChartPrintSettings &settings, std::optional<uint64_t> contentRevision)
 {
-    if (!m_input)
-        m_input.emplace();
-    Input &input = *m_input;
-    // Assigned over the last document, not copied anew: the strings of positions much as
+    // Assigned over an earlier document, not copied anew: the strings of positions much as
     // they were fit where they are, so an edit of 20,000 positions allocates next to nothing.
     input.document.organization = archive.organization;
     input.document.sheets = archive.sheets;

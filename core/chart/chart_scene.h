@@ -257,9 +257,11 @@ public:
     //
     // Throws the OrganizationError of the build and then keeps the previous scene. Cost when
     // nothing changed: one comparison of the organization, sheets and groups with the last
-    // ones (a few milliseconds on a 20,000-position district); otherwise a full build, whose
-    // routing is skipped when the store has the routes of these cards and dotted lines, and
-    // starts after the first lines that are unchanged when only dotted lines changed.
+    // ones (a few milliseconds on a 20,000-position district); inputs equal to those of one
+    // of the last charts shown before (an undo or redo) take that chart's cards and layout
+    // back; otherwise a full build, whose routing is skipped when the store has the routes of
+    // these cards and dotted lines, and starts after the first lines that are unchanged when
+    // only dotted lines changed.
     //
     // `contentRevision`, when given, is a number that changes with every change of the
     // archive: the same number as last time skips comparing the organization, sheets and
@@ -293,13 +295,29 @@ private:
         std::set<std::string> expandedGroups;
         ChartPrintSettings settings;
         std::optional<uint64_t> contentRevision;
+        // Whether a scene of these inputs is the one asked for. Cheap checks first; the
+        // organizations only when all else is equal.
+        bool matches(const OrganizationArchive &archive, const std::string &sheetID, const std::string &personID,
+                     const std::string &department, const std::set<std::string> &collapsed,
+                     const std::set<std::string> &expandedGroups, const ChartPrintSettings &unscaled,
+                     std::optional<uint64_t> contentRevision) const;
     };
     struct Background {
         std::function<void()> routed;
         std::chrono::milliseconds wait;
     };
 
-    void keepInput(const OrganizationArchive &archive, const std::string &sheetID, const std::string &personID,
+    // A chart shown before the present one, with what it was built from.
+    struct Shown {
+        Input input;
+        std::shared_ptr<const ChartScene::Content> content;
+        std::shared_ptr<const DottedRoutingKey> key;
+    };
+    // The inputs the next scene is kept with: those of a chart shown before that it takes
+    // back, else the oldest ones to be assigned over. The shown chart joins those before.
+    Input takeShownBefore(std::optional<size_t> takenBack);
+
+    void keepInput(Input &input, const OrganizationArchive &archive, const std::string &sheetID, const std::string &personID,
                    const std::string &department, const std::set<std::string> &collapsed,
                    const std::set<std::string> &expandedGroups, const ChartPrintSettings &settings,
                    std::optional<uint64_t> contentRevision);
@@ -341,6 +359,10 @@ private:
     static constexpr size_t keptInks = 3;
     std::shared_ptr<const DottedRoutingKey> m_sceneKey;
     std::vector<KeptInk> m_keptInks;
+    // The last few charts shown before the present one (most recent first): an undo or redo
+    // back to one shows its cards as they were, without laying them out again.
+    static constexpr size_t keptCharts = 2;
+    std::vector<Shown> m_shownBefore;
     void keepInkOfShownScene();
     const KeptInk *keptInkFor(const DottedRoutingKey &key, size_t routes) const;
 };

@@ -444,6 +444,41 @@ TEST(ChartSceneCache, BackToARoutedLayoutShowsItsLinesAndStopsTheOtherRouting)
     EXPECT_FALSE(cache.isRouting());
 }
 
+// An undo or redo back to one of the last charts shown takes its cards and layout as they
+// were, not laid out again; what is kept stays bounded.
+TEST(ChartSceneCache, BackToAChartShownBeforeTakesItAsItWas)
+{
+    RoutedChart chart;
+    ChartSceneCache &cache = chart.cache;
+    const auto before = chart.shown;
+    const auto moved = snapshot(cache, chart.moved);
+    ASSERT_NE(&moved->layout(), &before->layout());
+
+    const auto undone = snapshot(cache, chart.archive);
+    EXPECT_EQ(&undone->layout(), &before->layout());
+    EXPECT_EQ(&undone->presentation(), &before->presentation());
+    EXPECT_FALSE(undone->routesPending());
+    const auto redone = snapshot(cache, chart.moved);
+    EXPECT_EQ(&redone->layout(), &moved->layout());
+    EXPECT_EQ(snapshot(cache, chart.archive)->presentation().organization, before->presentation().organization);
+
+    // Collapsed and expanded again: the same chart back.
+    Request collapsed;
+    collapsed.collapsed = {chart.archive.organization.positions[1].id};
+    EXPECT_NE(&snapshot(cache, chart.archive, collapsed)->layout(), &before->layout());
+    EXPECT_EQ(&snapshot(cache, chart.archive)->layout(), &before->layout());
+
+    // Two other charts later the first is laid out anew, as it was.
+    snapshot(cache, chart.moved);
+    snapshot(cache, chart.archive, collapsed);
+    OrganizationArchive third = chart.moved;
+    third.organization.positions[7].managerID = "P1003";
+    snapshot(cache, third);
+    const auto again = snapshot(cache, chart.archive);
+    EXPECT_NE(&again->layout(), &before->layout());
+    EXPECT_EQ(again->layout(), before->layout());
+}
+
 // The ink of no selection, else of the selection before, is kept: a Delete of the selected
 // card (which clears the selection) undone, or a click back to a card, draws with it as it
 // was, not lit anew.
