@@ -572,10 +572,11 @@ std::shared_ptr<const ChartScene> ChartSceneCache::snapshot(const OrganizationAr
     }
 
     // An undo or redo back to a chart shown before takes its cards and layout as they were.
+    // Its content is compared: an undo comes back to it with a number of its own.
     std::optional<size_t> shownBefore;
     for (size_t i = 0; i < m_shownBefore.size() && !shownBefore; ++i) {
         if (m_shownBefore[i].input.matches(archive, sheetID, personID, department, collapsed, expandedGroups,
-                                           unscaled, contentRevision))
+                                           unscaled, std::nullopt))
             shownBefore = i;
     }
     // Built before anything is stored, so a failing build leaves the cache as it was.
