@@ -602,24 +602,23 @@ std::shared_ptr<const ChartScene> ChartSceneCache::snapshot(const OrganizationAr
             },
             m_scene && m_input && m_input->settings == unscaled ? m_scene->m_content.get() : nullptr, m_layoutMemo));
     }
-    Input input = takeShownBefore(shownBefore);
+    Shown taken = takeShownBefore(shownBefore);
     if (shownBefore)
-        input.contentRevision = contentRevision;
+        taken.input.contentRevision = contentRevision;
     else
-        keepInput(input, archive, sheetID, personID, department, collapsed, expandedGroups, unscaled, contentRevision);
-    m_input = std::move(input);
+        keepInput(taken.input, archive, sheetID, personID, department, collapsed, expandedGroups, unscaled,
+                  contentRevision);
+    m_input = std::move(taken.input);
     // A scene that keeps the cards' places keeps the routes: what it draws of them so far too.
     if (m_scene && m_scene->m_content->layout == scene->m_content->layout) {
         scene->m_earlierInk = m_scene->inkToExtend();
         if (m_scene->m_spareInk && m_scene->m_spareInk->routes == scene->routes().size())
             scene->m_spareInk = m_scene->m_spareInk;
-    } else if (!scene->routesPending()) {
-        if (const KeptInk *kept = keptInkFor(*key, scene->routes().size())) {
-            scene->m_earlierInk = kept->ink;
-            scene->m_spareInk = kept->spare;
-        }
+    } else if (shownBefore && !scene->routesPending() && taken.ink && taken.ink->routes == scene->routes().size()) {
+        scene->m_earlierInk = std::move(taken.ink);
+        scene->m_spareInk = std::move(taken.spare);
     }
-    keepInkOfShownScene();
+    letGo(taken);
     m_sceneKey = key;
     m_scene = std::move(scene);
     ++m_buildCount;
@@ -646,27 +645,45 @@ bool ChartSceneCache::Input::matches(const OrganizationArchive &archive, const s
            document.groups == archive.groups;
 }
 
-ChartSceneCache::Input ChartSceneCache::takeShownBefore(std::optional<size_t> takenBack)
+ChartSceneCache::Shown ChartSceneCache::takeShownBefore(std::optional<size_t> takenBack)
 {
-    Input taken;
+    Shown taken;
     if (takenBack) {
-        taken = std::move(m_shownBefore[*takenBack].input);
+        taken = std::move(m_shownBefore[*takenBack]);
         m_shownBefore.erase(m_shownBefore.begin() + static_cast<std::ptrdiff_t>(*takenBack));
     }
-    if (m_scene && m_input && m_sceneKey)
-        m_shownBefore.insert(m_shownBefore.begin(), Shown{std::move(*m_input), m_scene->m_content, m_sceneKey});
-    else if (m_input && !takenBack)
-        taken = std::move(*m_input);
+    if (m_scene && m_input && m_sceneKey) {
+        Shown shown{std::move(*m_input), m_scene->m_content, m_sceneKey, std::nullopt, std::nullopt};
+        // Ink over every line only; the spare when it is of another selection.
+        shown.ink = m_scene->inkToExtend();
+        if (shown.ink && (m_scene->routesPending() || shown.ink->routes != m_scene->routes().size()))
+            shown.ink.reset();
+        if (shown.ink && m_scene->m_spareInk && m_scene->m_spareInk->routes == shown.ink->routes &&
+            m_scene->m_spareInk->selection != shown.ink->selection)
+            shown.spare = m_scene->m_spareInk;
+        m_shownBefore.insert(m_shownBefore.begin(), std::move(shown));
+    } else if (m_input && !takenBack) {
+        taken.input = std::move(*m_input);
+    }
     m_input.reset();
     if (m_shownBefore.size() > keptCharts) {
-        Shown &oldest = m_shownBefore.back();
-        if (!takenBack)
-            taken = std::move(oldest.input);
-        if (oldest.content.use_count() == 1)
-            releaseElsewhere(std::move(oldest.content));
+        if (takenBack)
+            letGo(m_shownBefore.back());
+        else
+            taken = std::move(m_shownBefore.back());
         m_shownBefore.pop_back();
     }
     return taken;
+}
+
+void ChartSceneCache::letGo(Shown &shown)
+{
+    if (shown.content.use_count() == 1)
+        releaseElsewhere(std::move(shown.content));
+    shown.content.reset();
+    shown.key.reset();
+    ChartScene::letGo(shown.ink);
+    ChartScene::letGo(shown.spare);
 }
 
 void ChartSceneCache::keepInput(Input &input, const OrganizationArchive &archive, const std::string &sheetID,
@@ -710,31 +727,6 @@ std::pair<std::stop_source, std::jthread> deadline(std::chrono::milliseconds wai
 }
 
 } // namespace
-
-void ChartSceneCache::keepInkOfShownScene()
-{
-    if (!m_scene || m_scene->routesPending() || !m_sceneKey)
-        return;
-    const std::optional<ChartScene::Ink> ink = m_scene->inkToExtend();
-    if (!ink || ink->routes != m_scene->routes().size())
-        return;
-    std::optional<ChartScene::Ink> spare = m_scene->m_spareInk;
-    if (spare && (spare->routes != ink->routes || spare->selection == ink->selection))
-        spare.reset();
-    std::erase_if(m_keptInks, [&](const KeptInk &kept) { return kept.key == m_sceneKey; });
-    m_keptInks.insert(m_keptInks.begin(), KeptInk{m_sceneKey, *ink, std::move(spare)});
-    if (m_keptInks.size() > keptInks)
-        m_keptInks.pop_back();
-}
-
-const ChartSceneCache::KeptInk *ChartSceneCache::keptInkFor(const DottedRoutingKey &key, size_t routes) const
-{
-    for (const KeptInk &kept : m_keptInks) {
-        if (kept.ink.routes == routes && kept.key->edges.size() == key.edges.size() && *kept.key == key)
-            return &kept;
-    }
-    return nullptr;
-}
 
 bool ChartSceneCache::jobRoutes(const DottedRoutingKey &key) const
 {

@@ -307,15 +307,20 @@ private:
         std::chrono::milliseconds wait;
     };
 
-    // A chart shown before the present one, with what it was built from.
+    // A chart shown before the present one, with what it was built from, and its ink when
+    // it had every line: an undo or redo back to it draws them as they were.
     struct Shown {
         Input input;
         std::shared_ptr<const ChartScene::Content> content;
         std::shared_ptr<const DottedRoutingKey> key;
+        std::optional<ChartScene::Ink> ink;
+        std::optional<ChartScene::Ink> spare;
     };
-    // The inputs the next scene is kept with: those of a chart shown before that it takes
-    // back, else the oldest ones to be assigned over. The shown chart joins those before.
-    Input takeShownBefore(std::optional<size_t> takenBack);
+    // The shown chart joins those before. Gives the one at `takenBack`, else the oldest one
+    // let go, whose inputs are to be assigned over.
+    Shown takeShownBefore(std::optional<size_t> takenBack);
+    // Frees what `shown` alone holds on another thread.
+    static void letGo(Shown &shown);
 
     void keepInput(Input &input, const OrganizationArchive &archive, const std::string &sheetID, const std::string &personID,
                    const std::string &department, const std::set<std::string> &collapsed,
@@ -348,21 +353,10 @@ private:
     // once finished, or when the cache goes.
     std::unique_ptr<Routing> m_job;
     std::vector<std::unique_ptr<Routing>> m_stoppedJobs;
-    // The routing key of the shown scene, and the ink of the last few layouts shown with all
-    // their lines (most recent first): an undo back to one draws its lines without making
-    // their ink anew.
-    struct KeptInk {
-        std::shared_ptr<const DottedRoutingKey> key;
-        ChartScene::Ink ink;
-        std::optional<ChartScene::Ink> spare;
-    };
-    static constexpr size_t keptInks = 3;
+    // The routing key of the shown scene.
     std::shared_ptr<const DottedRoutingKey> m_sceneKey;
-    std::vector<KeptInk> m_keptInks;
     // The last few charts shown before the present one (most recent first): an undo or redo
-    // back to one shows its cards as they were, without laying them out again.
-    static constexpr size_t keptCharts = 2;
+    // back to one shows its cards and lines as they were, without laying them out again.
+    static constexpr size_t keptCharts = 3;
     std::vector<Shown> m_shownBefore;
-    void keepInkOfShownScene();
-    const KeptInk *keptInkFor(const DottedRoutingKey &key, size_t routes) const;
 };

@@ -468,11 +468,13 @@ TEST(ChartSceneCache, BackToAChartShownBeforeTakesItAsItWas)
     EXPECT_NE(&snapshot(cache, chart.archive, collapsed)->layout(), &before->layout());
     EXPECT_EQ(&snapshot(cache, chart.archive)->layout(), &before->layout());
 
-    // Two other charts later the first is laid out anew, as it was.
+    // Three other charts later the first is laid out anew, as it was.
     snapshot(cache, chart.moved);
     snapshot(cache, chart.archive, collapsed);
     OrganizationArchive third = chart.moved;
     third.organization.positions[7].managerID = "P1003";
+    snapshot(cache, third);
+    third.organization.positions[9].managerID = "P1003";
     snapshot(cache, third);
     const auto again = snapshot(cache, chart.archive);
     EXPECT_NE(&again->layout(), &before->layout());
