@@ -667,11 +667,16 @@ ChartSceneCache::Shown ChartSceneCache::takeShownBefore(std::optional<size_t> ta
     }
     m_input.reset();
     if (m_shownBefore.size() > keptCharts) {
+        // The oldest whose lines were never all drawn goes first: while a large chart routes
+        // for minutes, edits and their undos come back to the last one with every line.
+        const auto noInk = std::find_if(m_shownBefore.rbegin(), m_shownBefore.rend(),
+                                        [](const Shown &shown) { return !shown.ink; });
+        const auto gone = noInk != m_shownBefore.rend() ? std::prev(noInk.base()) : std::prev(m_shownBefore.end());
         if (takenBack)
-            letGo(m_shownBefore.back());
+            letGo(*gone);
         else
-            taken = std::move(m_shownBefore.back());
-        m_shownBefore.pop_back();
+            taken = std::move(*gone);
+        m_shownBefore.erase(gone);
     }
     return taken;
 }

@@ -316,8 +316,8 @@ private:
         std::optional<ChartScene::Ink> ink;
         std::optional<ChartScene::Ink> spare;
     };
-    // The shown chart joins those before. Gives the one at `takenBack`, else the oldest one
-    // let go, whose inputs are to be assigned over.
+    // The shown chart joins those before. Gives the one at `takenBack`, else the one let go
+    // (the oldest without ink, else the oldest), whose inputs are to be assigned over.
     Shown takeShownBefore(std::optional<size_t> takenBack);
     // Frees what `shown` alone holds on another thread.
     static void letGo(Shown &shown);

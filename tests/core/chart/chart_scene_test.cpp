@@ -468,17 +468,28 @@ TEST(ChartSceneCache, BackToAChartShownBeforeTakesItAsItWas)
     EXPECT_NE(&snapshot(cache, chart.archive, collapsed)->layout(), &before->layout());
     EXPECT_EQ(&snapshot(cache, chart.archive)->layout(), &before->layout());
 
-    // Three other charts later the first is laid out anew, as it was.
-    snapshot(cache, chart.moved);
-    snapshot(cache, chart.archive, collapsed);
-    OrganizationArchive third = chart.moved;
-    third.organization.positions[7].managerID = "P1003";
-    snapshot(cache, third);
-    third.organization.positions[9].managerID = "P1003";
-    snapshot(cache, third);
-    const auto again = snapshot(cache, chart.archive);
-    EXPECT_NE(&again->layout(), &before->layout());
-    EXPECT_EQ(again->layout(), before->layout());
+    // Charts whose lines were never all routed give way first: four of them later, the
+    // routed chart is still there, with its ink.
+    const std::shared_ptr<const DottedInk> none = before->ink(std::nullopt);
+    const auto otherThan = [&](int i) {
+        OrganizationArchive other = chart.archive;
+        other.organization.positions[size_t(5 + i)].managerID = "P1003";
+        return other;
+    };
+    for (int i = 0; i < 4; ++i)
+        ASSERT_TRUE(snapshot(cache, otherThan(i))->routesPending());
+    const auto routed = snapshot(cache, chart.archive);
+    EXPECT_EQ(&routed->layout(), &before->layout());
+    EXPECT_EQ(routed->ink(std::nullopt), none);
+
+    // What is kept stays bounded: four other charts later the first is laid out anew, as it was.
+    ChartSceneCache plain;
+    const auto first = snapshot(plain, chart.archive);
+    for (int i = 0; i < 4; ++i)
+        snapshot(plain, otherThan(i));
+    const auto again = snapshot(plain, chart.archive);
+    EXPECT_NE(&again->layout(), &first->layout());
+    EXPECT_EQ(again->layout(), first->layout());
 }
 
 // The ink of no selection, else of the selection before, is kept: a Delete of the selected
