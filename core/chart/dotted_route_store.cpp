@@ -101,8 +101,15 @@ void DottedRouteStore::keep(const std::shared_ptr<const DottedRoutingKey> &key,
         m_entries.erase(same);
     }
     m_entries.insert(m_entries.begin(), Entry{key, std::move(steps), std::move(routes)});
-    if (m_entries.size() > m_capacity)
-        m_entries.pop_back();
+    if (m_entries.size() <= m_capacity)
+        return;
+    // Older lines stopped halfway give way first: a large chart routed whole takes minutes
+    // to route again, and edits made meanwhile, each stopping the last one's routing, would
+    // otherwise push it out before their undos come back to it.
+    const auto partial = std::find_if(m_entries.rbegin(), std::prev(m_entries.rend()), [](const Entry &entry) {
+        return entry.steps.size() != entry.key->edges.size();
+    });
+    m_entries.erase(partial != std::prev(m_entries.rend()) ? std::prev(partial.base()) : std::prev(m_entries.end()));
 }
 
 std::optional<std::vector<DottedRoute>> DottedRouteStore::route(

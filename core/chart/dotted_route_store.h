@@ -47,7 +47,8 @@ struct DottedRoutingProgress {
 };
 
 // Routes of the last few keys routed, complete or as far as routing got before it was
-// stopped. Safe to use from several threads at once.
+// stopped; when full, the oldest stopped halfway goes first, else the oldest. Safe to use
+// from several threads at once.
 class DottedRouteStore {
 public:
     // Who routes when two consumers want an equal key. A window's background routing yields

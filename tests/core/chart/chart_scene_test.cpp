@@ -528,6 +528,30 @@ TEST(ChartSceneCache, TheInkOfNoSelectionOrOfTheOneBeforeIsKept)
     EXPECT_EQ(*undone->ink(std::nullopt), DottedInk(undone->routes(), std::nullopt));
 }
 
+// Lines stopped halfway give way before a chart routed whole: its undo after edits whose
+// routing was cut short still finds its lines.
+TEST(DottedRouteStore, RoutesStoppedHalfwayGiveWayFirst)
+{
+    const auto keyOf = [](const OrganizationArchive &archive) {
+        ChartSceneCache cache;
+        return std::make_shared<const DottedRoutingKey>(DottedRoutingKey::of(snapshot(cache, archive)->layout()));
+    };
+    DottedRouteStore store(2);
+    const OrganizationArchive whole = manyLines(160, 16);
+    const auto wholeKey = keyOf(whole);
+    ASSERT_TRUE(store.route(wholeKey));
+    for (int i = 0; i < 3; ++i) {
+        OrganizationArchive edited = whole;
+        edited.organization.positions[size_t(5 + i)].managerID = "P1002";
+        std::stop_source stop;
+        EXPECT_FALSE(store.route(keyOf(edited), stop.get_token(), [&](const DottedRoutingProgress &progress) {
+            if (progress.done > 0)
+                stop.request_stop();
+        }));
+    }
+    EXPECT_TRUE(store.findShared(*wholeKey));
+}
+
 // Whatever routed a chart's lines, every consumer of the store takes them while the key is
 // equal; a moved card or another layout routes again, and a dotted line added last in
 // routing order routes that line only.
