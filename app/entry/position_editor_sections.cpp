@@ -33,11 +33,12 @@ QLabel *styledLine(const QString &text, double scale, bool bold, bool secondary)
     return label;
 }
 
-QToolButton *removeButton(const QString &help)
+// `name` says which row it removes: a list of buttons all heard as "Remove" says nothing.
+QToolButton *removeButton(const QString &help, const QString &name)
 {
     auto *button = new QToolButton;
     button->setText(QStringLiteral("⊖"));
-    button->setAccessibleName(QStringLiteral("Remove"));
+    button->setAccessibleName(name);
     button->setToolTip(help);
     button->setAutoRaise(true);
     return button;
@@ -230,9 +231,11 @@ void PositionEditor::refreshDottedRows()
         auto *row = new QWidget;
         auto *layout = new QHBoxLayout(row);
         layout->setContentsMargins(0, 0, 0, 0);
-        layout->addWidget(new QLabel(m_model->additionalManagerLabel(id)));
+        const QString manager = m_model->additionalManagerLabel(id);
+        layout->addWidget(new QLabel(manager));
         layout->addStretch();
-        QToolButton *remove = removeButton(QStringLiteral("Remove this additional report to"));
+        QToolButton *remove = removeButton(QStringLiteral("Remove this additional report to"),
+                                           QStringLiteral("Remove additional report to ") + manager);
         connect(remove, &QToolButton::clicked, m_model, [this, id] { m_model->removeAdditionalManager(id); });
         layout->addWidget(remove);
         m_dottedRows->addWidget(row);
@@ -250,6 +253,7 @@ void PositionEditor::refreshSchoolRows()
         m_schoolFields.clear();
         clearLayout(m_schoolRows);
         for (const SchoolAllocationDraft &draft : rows) {
+            const QString number = QString::number(m_schoolFields.size() + 1);
             auto *row = new QWidget;
             auto *layout = new QHBoxLayout(row);
             layout->setContentsMargins(0, 0, 0, 0);
@@ -271,7 +275,7 @@ void PositionEditor::refreshSchoolRows()
             });
             connect(fte, &QLineEdit::textEdited, m_model,
                     [this, id, built](const QString &text) { m_model->setSchoolFteText(id, built, text); });
-            QToolButton *remove = removeButton(QString());
+            QToolButton *remove = removeButton(QString(), QStringLiteral("Remove school allocation ") + number);
             connect(remove, &QToolButton::clicked, m_model, [this, id] { m_model->removeSchoolAllocation(id); });
             layout->addWidget(school, 1);
             layout->addWidget(fte);

@@ -290,6 +290,9 @@ ProposalCanvas::ProposalCanvas(std::shared_ptr<DottedRouteStore> routeStore, QWi
     layout->setSpacing(8);
     layout->addLayout(header);
     layout->addWidget(m_surface, 1);
+    // Heard as the chart window's zoom buttons are, not as a minus sign and a plus sign.
+    m_zoomOut->setAccessibleName(QStringLiteral("Zoom out"));
+    m_zoomIn->setAccessibleName(QStringLiteral("Zoom in"));
     connect(m_zoomOut, &QPushButton::clicked, m_surface, &ProposalChartSurface::zoomOut);
     connect(m_fit, &QPushButton::clicked, m_surface, &ProposalChartSurface::fit);
     connect(m_zoomIn, &QPushButton::clicked, m_surface, &ProposalChartSurface::zoomIn);

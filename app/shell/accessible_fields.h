@@ -8,8 +8,9 @@ class QWidget;
 namespace AccessibleFields {
 
 // Makes combo boxes read their label as their name and their choice as their value (Qt on
-// Linux gives the choice as both). Once per process, after the application object exists;
-// every window with a combo box calls it, or one of the two below, before it is shown.
+// Linux gives the choice as both), and windows made of plain widgets read as windows. Once
+// per process, after the application object exists; the application calls it, and every
+// window with a combo box, or one of the two below, before it is shown.
 void install();
 
 // Ties `label` to `field`: the label is the field's buddy (its name, and Alt with the

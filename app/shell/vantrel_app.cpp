@@ -1,5 +1,6 @@
 #include "app/shell/vantrel_app.h"
 
+#include "app/shell/accessible_fields.h"
 #include "app/shell/document_controller.h"
 #include "app/shell/widget_dialogs.h"
 #include "app/sidebar/sidebar_style.h"
@@ -19,6 +20,7 @@ int VantrelApp::run(int argc, char **argv)
     QApplication::setDesktopFileName("vantrel");
     QApplication::setWindowIcon(QIcon::fromTheme("vantrel", QIcon(":/vantrel.png")));
     keepSecondaryTextReadable();
+    AccessibleFields::install();
 
     QCommandLineParser parser;
     parser.addHelpOption();

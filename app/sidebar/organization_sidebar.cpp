@@ -399,6 +399,7 @@ OrganizationSidebar::OrganizationSidebar(std::vector<std::string> modes, QWidget
     m_picker->setSelection(text(m_grouping));
 
     m_tree->setModel(m_model);
+    m_tree->setAccessibleName(tr("People"));
     m_tree->setItemDelegate(new SidebarRowDelegate(m_tree));
     m_tree->setHeaderHidden(true);
     m_tree->setSelectionMode(QAbstractItemView::SingleSelection);

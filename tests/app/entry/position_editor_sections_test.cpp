@@ -54,7 +54,7 @@ protected:
     std::vector<QToolButton *> removeButtons(const QString &help) const
     {
         return visible<QToolButton>(
-            [&](QToolButton *b) { return b->accessibleName() == "Remove" && b->toolTip() == help; });
+            [&](QToolButton *b) { return b->accessibleName().startsWith("Remove ") && b->toolTip() == help; });
     }
     // The field beside `label` in the Advanced section.
     QLineEdit *field(const QString &label) const
@@ -186,6 +186,9 @@ TEST_F(EditorSections, AdditionalManagersAreAddedAndRemovedByRow)
     EXPECT_EQ(model().position().dottedManagerIDs, (std::vector<std::string>{"P-3", "P-2"}));
     std::vector<QToolButton *> removes = removeButtons(help);
     ASSERT_EQ(removes.size(), 2u);
+    // Heard apart: each button says whose line it removes.
+    EXPECT_EQ(removes.front()->accessibleName(), "Remove additional report to " + model().additionalManagerLabel("P-3"));
+    EXPECT_EQ(removes.back()->accessibleName(), "Remove additional report to " + model().additionalManagerLabel("P-2"));
     // Each row names its manager and removes only its own.
     EXPECT_EQ(visible<QLabel>([&](QLabel *label) { return label->text() == model().additionalManagerLabel("P-3"); }).size(),
               1u);
@@ -222,6 +225,8 @@ TEST_F(EditorSections, SchoolAllocationRowsEditTheirOwnAssignment)
 
     auto removes = removeButtons(QString());
     ASSERT_EQ(removes.size(), 2u);
+    EXPECT_EQ(removes[0]->accessibleName(), "Remove school allocation 1");
+    EXPECT_EQ(removes[1]->accessibleName(), "Remove school allocation 2");
     removes[0]->click();
     QApplication::processEvents();
     ASSERT_EQ(model().schoolAllocations().size(), 1u);
