@@ -149,7 +149,8 @@ QWidget *PositionEditor::buildAdvanced()
     m_advancedToggle->setAutoRaise(true);
     connect(m_advancedToggle, &QToolButton::toggled, this,
             [this](bool open) { m_advancedToggle->setArrowType(open ? Qt::DownArrow : Qt::RightArrow); });
-    connect(m_advancedToggle, &QToolButton::clicked, m_model, &PositionEditorModel::setAdvancedOpen);
+    // Toggled, not clicked: a screen reader's action toggles the button without a click.
+    connect(m_advancedToggle, &QToolButton::toggled, m_model, &PositionEditorModel::setAdvancedOpen);
     outer->addWidget(m_advancedToggle);
 
     m_advanced = new QWidget;
@@ -179,7 +180,11 @@ QWidget *PositionEditor::buildAdvanced()
             [this](const QString &text) { m_model->setNumberText(PositionEditorModel::NumberField::fte, text); });
     layout->addWidget(labelled(QStringLiteral("Position FTE"), m_fte));
     m_assistant = new QCheckBox(QStringLiteral("Assistant — beside manager, half lowered"));
-    connect(m_assistant, &QCheckBox::clicked, m_model, &PositionEditorModel::setAssistant);
+    // Toggled, as a screen reader's action does it too; only a change the model lacks is written.
+    connect(m_assistant, &QCheckBox::toggled, m_model, [this](bool assistant) {
+        if (assistant != m_model->position().isAssistantPosition())
+            m_model->setAssistant(assistant);
+    });
     layout->addWidget(m_assistant);
     m_siblingOrder = new QLineEdit;
     m_siblingOrder->setObjectName(QStringLiteral("siblingOrder"));

@@ -3,6 +3,7 @@
 #include "app/sidebar/searchable_dropdown.h"
 #include "app/sidebar/sidebar_style.h"
 
+#include <QGuiApplication>
 #include <QHBoxLayout>
 #include <QHeaderView>
 #include <QItemSelectionModel>
@@ -12,6 +13,7 @@
 #include <QPushButton>
 #include <QSignalBlocker>
 #include <QStyledItemDelegate>
+#include <QTimer>
 #include <QTreeView>
 #include <QVBoxLayout>
 
@@ -437,6 +439,11 @@ OrganizationSidebar::OrganizationSidebar(std::vector<std::string> modes, QWidget
         m_expansion.setExpanded(m_model->node(index)->key, false);
     });
     connect(m_tree, &QTreeView::clicked, this, [this](const QModelIndex &index) { personClicked(index, false); });
+    connect(m_tree->selectionModel(), &QItemSelectionModel::selectionChanged, this, [this] {
+        // A click reports itself when it ends; a key reports itself before this is looked at.
+        if (QGuiApplication::mouseButtons() == Qt::NoButton)
+            QTimer::singleShot(0, this, &OrganizationSidebar::takeListSelection);
+    });
     connect(m_tree, &QTreeView::doubleClicked, this, [this](const QModelIndex &index) { personClicked(index, true); });
     connect(m_tree, &QTreeView::customContextMenuRequested, this, &OrganizationSidebar::showContextMenu);
 }
@@ -467,6 +474,7 @@ void OrganizationSidebar::setSharedPositions(std::shared_ptr<const std::vector<P
 void OrganizationSidebar::setSelection(const std::optional<std::string> &id)
 {
     m_selection = id;
+    m_reported.reset();
     showSelection();
 }
 
@@ -511,6 +519,12 @@ void OrganizationSidebar::rebuild(const SidebarChanges *changes)
 {
     // Rows that only move keep the list on the rows it shows, the selected person's included.
     const bool autoScroll = m_tree->hasAutoScroll();
+    {
+        // Rows taken from under the current row would make a neighbour current and have the
+        // list announce that person to a screen reader; showSelection() puts it back.
+        const QSignalBlocker blocker(m_tree->selectionModel());
+        m_tree->selectionModel()->clearCurrentIndex();
+    }
     m_tree->setAutoScroll(false);
     if (!changes || !moveChangedRows(*changes)) {
         m_tree->setAutoScroll(autoScroll);
@@ -604,12 +618,28 @@ void OrganizationSidebar::showSelection()
     const QModelIndex row = m_selection ? indexOfPosition(*m_selection) : QModelIndex();
     {
         const QSignalBlocker blocker(selection);
-        if (row.isValid())
+        if (row.isValid()) {
             selection->setCurrentIndex(row, QItemSelectionModel::ClearAndSelect);
-        else
+        } else {
             selection->clearSelection();
+            selection->clearCurrentIndex();
+        }
     }
     m_tree->viewport()->update();
+}
+
+void OrganizationSidebar::takeListSelection()
+{
+    const QModelIndexList selected = m_tree->selectionModel()->selectedIndexes();
+    const SidebarNode *row = selected.size() == 1 ? m_model->node(selected.front()) : nullptr;
+    if (!row || row->isGroup()) {
+        showSelection(); // nothing in the sidebar clears the window's selection
+        return;
+    }
+    const std::string &id = (*m_positions)[size_t(row->position)].id;
+    if (id == m_selection || id == m_reported)
+        return;
+    personClicked(selected.front(), false);
 }
 
 void OrganizationSidebar::personClicked(const QModelIndex &index, bool edit)
@@ -618,6 +648,7 @@ void OrganizationSidebar::personClicked(const QModelIndex &index, bool edit)
     if (!row || row->isGroup())
         return;
     const Position &position = (*m_positions)[size_t(row->position)];
+    m_reported = position.id;
     if (m_onSelect)
         m_onSelect(position.id);
     if (edit && m_onEdit && m_editingEnabled)

@@ -108,6 +108,9 @@ private:
     bool moveChangedRows(const SidebarChanges &changes);
     void restoreExpansion();
     void showSelection();
+    // A row selected in the list by other means than a click or a key (a screen reader's
+    // action): it selects the person as a click does; a selection taken away is put back.
+    void takeListSelection();
     void personClicked(const QModelIndex &index, bool edit);
     void showContextMenu(const QPoint &point);
 
@@ -115,6 +118,7 @@ private:
     std::string m_grouping;
     SidebarExpansion m_expansion;
     std::optional<std::string> m_selection;
+    std::optional<std::string> m_reported; // asked of onSelect since the window last set the selection
     std::function<void(const std::string &)> m_onSelect;
     std::function<void(const Position &)> m_onEdit;
     std::vector<int> m_nodeOfIndex; // each listed position's row
