@@ -100,7 +100,7 @@ SpreadsheetImportWindow::SpreadsheetImportWindow(QWidget *owner, Organization ex
     : QWidget(nullptr, Qt::Window),
       m_flow(new ImportFlow(std::move(existing), std::move(apply), dialogs, std::move(reader), this)), m_owner(owner)
 {
-    AccessibleFields::install();
+    AccessibleFields::readAsWindow(this);
     setAttribute(Qt::WA_DeleteOnClose);
     QString ownerTitle = owner ? owner->windowTitle() : QString();
     ownerTitle.remove(QStringLiteral("[*]"));

@@ -104,13 +104,13 @@ QAccessibleInterface *comboFactory(const QString &className, QObject *object)
     return combo ? new LabelledComboAccessible(combo) : nullptr;
 }
 
-// A window made of a plain widget (Settings, the import window) would be announced as a
-// nameless filler; it is a window like the others.
-QAccessibleInterface *windowFactory(const QString &className, QObject *object)
+constexpr char windowProperty[] = "vantrelReadAsWindow";
+
+// A window made of a plain widget would be announced as a nameless filler.
+QAccessibleInterface *windowFactory(const QString &, QObject *object)
 {
     auto *widget = qobject_cast<QWidget *>(object);
-    if (!widget || widget->windowType() != Qt::Window || className != QLatin1String(widget->metaObject()->className()) ||
-        widget->metaObject()->superClass() != &QWidget::staticMetaObject)
+    if (!widget || !widget->property(windowProperty).toBool())
         return nullptr;
     return new QAccessibleWidget(widget, QAccessible::Window);
 }
@@ -138,6 +138,12 @@ void AccessibleFields::install()
         return true;
     }();
     (void)installed;
+}
+
+void AccessibleFields::readAsWindow(QWidget *window)
+{
+    install();
+    window->setProperty(windowProperty, true);
 }
 
 void AccessibleFields::tie(QLabel *label, QWidget *field)

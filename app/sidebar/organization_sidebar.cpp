@@ -3,7 +3,6 @@
 #include "app/sidebar/searchable_dropdown.h"
 #include "app/sidebar/sidebar_style.h"
 
-#include <QGuiApplication>
 #include <QHBoxLayout>
 #include <QHeaderView>
 #include <QItemSelectionModel>
@@ -439,9 +438,10 @@ OrganizationSidebar::OrganizationSidebar(std::vector<std::string> modes, QWidget
         m_expansion.setExpanded(m_model->node(index)->key, false);
     });
     connect(m_tree, &QTreeView::clicked, this, [this](const QModelIndex &index) { personClicked(index, false); });
+    m_tree->viewport()->installEventFilter(this);
     connect(m_tree->selectionModel(), &QItemSelectionModel::selectionChanged, this, [this] {
         // A click reports itself when it ends; a key reports itself before this is looked at.
-        if (QGuiApplication::mouseButtons() == Qt::NoButton)
+        if (!m_pressing)
             QTimer::singleShot(0, this, &OrganizationSidebar::takeListSelection);
     });
     connect(m_tree, &QTreeView::doubleClicked, this, [this](const QModelIndex &index) { personClicked(index, true); });
@@ -519,9 +519,10 @@ void OrganizationSidebar::rebuild(const SidebarChanges *changes)
 {
     // Rows that only move keep the list on the rows it shows, the selected person's included.
     const bool autoScroll = m_tree->hasAutoScroll();
-    {
-        // Rows taken from under the current row would make a neighbour current and have the
-        // list announce that person to a screen reader; showSelection() puts it back.
+    if (m_selection) {
+        // Rows taken from under the selected person's row would make a neighbour current
+        // and have the list announce that person to a screen reader; showSelection() puts
+        // the current row back on the selected person.
         const QSignalBlocker blocker(m_tree->selectionModel());
         m_tree->selectionModel()->clearCurrentIndex();
     }
@@ -618,14 +619,21 @@ void OrganizationSidebar::showSelection()
     const QModelIndex row = m_selection ? indexOfPosition(*m_selection) : QModelIndex();
     {
         const QSignalBlocker blocker(selection);
-        if (row.isValid()) {
+        if (row.isValid())
             selection->setCurrentIndex(row, QItemSelectionModel::ClearAndSelect);
-        } else {
+        else
             selection->clearSelection();
-            selection->clearCurrentIndex();
-        }
     }
     m_tree->viewport()->update();
+}
+
+bool OrganizationSidebar::eventFilter(QObject *watched, QEvent *event)
+{
+    if (event->type() == QEvent::MouseButtonPress || event->type() == QEvent::MouseButtonDblClick)
+        m_pressing = true;
+    else if (event->type() == QEvent::MouseButtonRelease)
+        m_pressing = false;
+    return QWidget::eventFilter(watched, event);
 }
 
 void OrganizationSidebar::takeListSelection()

@@ -100,6 +100,9 @@ public:
     // The row holding a position, or an invalid index.
     QModelIndex indexOfPosition(const std::string &id) const;
 
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) override;
+
 private:
     // `changes`: from the positions listed until now, when the grouping is unchanged.
     void rebuild(const SidebarChanges *changes = nullptr);
@@ -124,6 +127,7 @@ private:
     std::vector<int> m_nodeOfIndex; // each listed position's row
     EmployeeDirectory::SortKeys m_keys; // the people's, kept for the next edit
     bool m_editingEnabled = true;
+    bool m_pressing = false; // a mouse button is down on the list's rows
 
     SearchableDropdown *m_picker;
     QTreeView *m_tree;

@@ -16,7 +16,7 @@
 
 SettingsWindow::SettingsWindow(UpdateStore &store, QWidget *parent) : QWidget(parent, Qt::Window)
 {
-    AccessibleFields::install();
+    AccessibleFields::readAsWindow(this);
     setWindowTitle(QStringLiteral("Settings"));
     auto *layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);

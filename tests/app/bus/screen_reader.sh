@@ -56,6 +56,6 @@ env -i PATH="$PATH" HOME="$work/home" XDG_RUNTIME_DIR="$work/home/runtime" XDG_C
     ${ASAN_OPTIONS:+ASAN_OPTIONS="$ASAN_OPTIONS"} ${UBSAN_OPTIONS:+UBSAN_OPTIONS="$UBSAN_OPTIONS"} \
     ${LSAN_OPTIONS:+LSAN_OPTIONS="$LSAN_OPTIONS"} \
     ${VANTREL_BUS_VERBOSE:+VANTREL_BUS_VERBOSE=1} \
-    dbus-run-session -- "$python" "$here/screen_reader_walk.py" "$app" "$work" 2>&1 |
+    dbus-run-session -- "$python" -B "$here/screen_reader_walk.py" "$app" "$work" 2>&1 |
     grep -v -e "Failed to set fd limit" -e "Activating service name" -e "Successfully activated service" \
         -e "SpiRegistry daemon is running"
