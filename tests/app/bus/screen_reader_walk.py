@@ -181,7 +181,16 @@ def press(node):
     action.doAction(0)
 
 
+def forget():
+    """Drops what the client keeps of the application's tree: windows that rebuild their
+    controls leave objects behind that no longer exist."""
+    app = application()
+    if app is not None:
+        safe(app.clear_cache)
+
+
 def press_named(root, control, text):
+    forget()
     node = find(root, control, text)
     if node is None:
         fault(name(root), "no %s %r to press" % (control, text))
@@ -271,7 +280,8 @@ def audit(window, where=None):
             continue
         heard = name(node).strip()
         if not heard:
-            fault(where, "%s without a name%s" % (kind, " (%r)" % text_of(node) if text_of(node) else ""))
+            shown = (text_of(node) or "")[:60]
+            fault(where, "%s without a name%s" % (kind, " (%r)" % shown if shown else ""))
             continue
         if heard == "Remove":
             fault(where, "a button heard only as 'Remove' does not say what it removes")
@@ -570,11 +580,15 @@ def main():
     for check in (check_main_window, check_settings, check_print_sheet, check_position_editor, check_planning,
                   check_import, check_quick_entry):
         try:
+            forget()
             check(main_window)
             if os.environ.get("VANTREL_BUS_VERBOSE"):
                 print("after %s: %d faults" % (check.__name__, len(faults)))
         except Exception as error:
-            fault("walk", "stopped by %r" % error)
+            fault("walk", "%s stopped by %r" % (check.__name__, error))
+            if os.environ.get("VANTREL_BUS_VERBOSE"):
+                import traceback
+                traceback.print_exc()
         if app_process.poll() is not None:
             fault("application", "ended with %s" % app_process.returncode)
             break

@@ -5,6 +5,8 @@
 
 #include <gtest/gtest.h>
 
+#include <QAccessible>
+#include <QAccessibleActionInterface>
 #include <QApplication>
 #include <QCheckBox>
 #include <QLabel>
@@ -137,6 +139,31 @@ TEST_F(EditorSections, VacancyButtonFillsTheVacancyWithTheTypedPerson)
     EXPECT_EQ(model().position().id, "P-7");
     EXPECT_EQ(model().employeeName(), "Zoe Park");
     EXPECT_EQ(dialog.findChild<QLineEdit *>("employeeName")->text(), "Zoe Park");
+}
+
+// A screen reader's action toggles a box without clicking it: the editor follows all the same.
+TEST_F(EditorSections, BoxesFollowAScreenReadersToggle)
+{
+    show(pos("P-9", "Teacher", "", "P-1"), true);
+    const auto toggle = [](QAbstractButton *box) {
+        QAccessible::queryAccessibleInterface(box)->actionInterface()->doAction(
+            QAccessibleActionInterface::toggleAction());
+        QApplication::processEvents();
+    };
+    auto advanced = visible<QToolButton>([](QToolButton *b) { return b->text().startsWith("Advanced"); });
+    ASSERT_EQ(advanced.size(), 1u);
+    toggle(advanced.front());
+    EXPECT_TRUE(model().isAdvancedOpen());
+    auto assistant = visible<QCheckBox>([](QCheckBox *b) { return b->text().startsWith("Assistant"); });
+    ASSERT_EQ(assistant.size(), 1u);
+    toggle(assistant.front());
+    EXPECT_TRUE(model().position().isAssistantPosition());
+    auto vacant = visible<QCheckBox>([](QCheckBox *b) { return b->text() == "Vacant position"; });
+    ASSERT_EQ(vacant.size(), 1u);
+    toggle(vacant.front());
+    EXPECT_EQ(model().isVacant(), vacant.front()->isChecked());
+    toggle(vacant.front());
+    EXPECT_EQ(model().isVacant(), vacant.front()->isChecked());
 }
 
 TEST_F(EditorSections, AdvancedFieldsWriteThePosition)
