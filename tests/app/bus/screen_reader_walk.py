@@ -481,9 +481,11 @@ def check_planning(main):
     if canvas is not None:
         safe(lambda: canvas.queryComponent().grabFocus())
         keys("Right", "Down", "Return")
+        forget()
         selected = [name(c) for c in children(canvas) if has_state(c, pyatspi.STATE_SELECTED)]
         edit = find(planning, "push button", "Edit / Change Manager")
-        if not selected or edit is None or not has_state(edit, pyatspi.STATE_ENABLED):
+        restore = find(planning, "push button", "Restore Deleted Position")  # a deletion marker chosen
+        if not selected or not (restore is not None or (edit is not None and has_state(edit, pyatspi.STATE_ENABLED))):
             fault("planning canvas", "arrow keys and Return select no card (needs the canvas's current card)")
     if press_named(planning, "push button", "Change Report…"):
         report = window_named("Proposal Change Report")
@@ -547,7 +549,7 @@ def check_import(main):
         if first is None or not click(first):
             fault("correction grid", "no cell of the Employee Name column to click")
         focus_events.clear()
-        keys("Right")
+        keys("End", "Right")
         at = last_focus()
         keys("Right")
         if last_focus() == at or not (last_focus()[1] or "").startswith("Row "):
