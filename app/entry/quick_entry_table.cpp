@@ -273,9 +273,8 @@ QWidget *QuickEntryDelegate::createEditor(QWidget *parent, const QStyleOptionVie
     // The open field is what a screen reader hears: named after its row and its column,
     // whose name the grid shows only in the header.
     if (editor) {
-        AccessibleFields::name(editor, QStringLiteral("Row %1, %2")
-                                           .arg(index.row() + 1)
-                                           .arg(m_model.headerData(index.column(), Qt::Horizontal, Qt::DisplayRole).toString()));
+        const QString column = m_model.headerData(index.column(), Qt::Horizontal, Qt::DisplayRole).toString();
+        AccessibleFields::name(editor, QStringLiteral("Row %1, %2").arg(index.row() + 1).arg(column));
     }
     return editor;
 }

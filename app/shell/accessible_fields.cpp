@@ -86,7 +86,8 @@ private:
     static void selectChoice(QComboBox *combo)
     {
         QItemSelectionModel *selection = combo->view()->selectionModel();
-        const QModelIndex choice = combo->model()->index(combo->currentIndex(), combo->modelColumn(), combo->rootModelIndex());
+        const QModelIndex choice =
+            combo->model()->index(combo->currentIndex(), combo->modelColumn(), combo->rootModelIndex());
         if (!selection || (choice.isValid() && selection->selectedIndexes() == QModelIndexList{choice}))
             return;
         if (choice.isValid())

@@ -647,6 +647,11 @@ void OrganizationSidebar::takeListSelection()
     const std::string &id = (*m_positions)[size_t(row->position)].id;
     if (id == m_selection || id == m_reported)
         return;
+    {
+        // Keys go on from the row chosen, as after a click.
+        const QSignalBlocker blocker(m_tree->selectionModel());
+        m_tree->selectionModel()->setCurrentIndex(selected.front(), QItemSelectionModel::NoUpdate);
+    }
     personClicked(selected.front(), false);
 }
 
