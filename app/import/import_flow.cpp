@@ -3,7 +3,6 @@
 #include "app/import/import_help.h"
 #include "app/shell/dialogs.h"
 #include "app/shell/file_saving.h"
-#include "app/shell/joined_text.h"
 #include "core/import/import_draft.h"
 #include "core/support/organization_error.h"
 #include "spreadsheet/spreadsheet_reader.h"
@@ -323,7 +322,7 @@ QString ImportFlow::countsText() const
 
 QString ImportFlow::caption() const
 {
-    return joinedPresent({m_fileName, toQt(m_sheetName)});
+    return m_fileName + QStringLiteral(" · ") + toQt(m_sheetName);
 }
 
 QString ImportFlow::cell(int row, int column) const
