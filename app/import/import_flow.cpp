@@ -311,7 +311,9 @@ QString ImportFlow::countsText() const
                        .arg(current->warnings.size());
     // Said apart from the other warnings: a whole file of them is easy to apply unseen.
     if (m_mode == ImportMode::update)
-        text += QStringLiteral(" · %1 of %2 rows update existing positions").arg(current->updatingRows).arg(current->readRows);
+        text += QStringLiteral(" · %1 of %2 rows update existing positions")
+                    .arg(current->updatingRows)
+                    .arg(current->readRows);
     if (const int zeros = current->leadingZeroIDRows; zeros > 0)
         text += zeros == 1 ? QStringLiteral(" · 1 position ID lost its leading zeros")
                            : QStringLiteral(" · %1 position IDs lost their leading zeros").arg(zeros);

@@ -92,7 +92,9 @@ bool droppedLeadingZeros(std::string_view stored, std::string_view shorter)
 std::string_view withoutLeadingZeros(std::string_view text)
 {
     const size_t first = text.find_first_not_of('0');
-    return text.substr(first == std::string_view::npos ? text.size() - std::min<size_t>(text.size(), 1) : first);
+    if (first != std::string_view::npos)
+        return text.substr(first);
+    return text.empty() ? text : text.substr(text.size() - 1);
 }
 
 bool isAllDigits(std::string_view text)
@@ -355,8 +357,9 @@ private:
                     ++cleared;
             }
             if (cleared > 0)
-                notes.push_back("“" + std::string(importFieldHeader(field)) + "” is blank in every row: applying clears it for " +
-                                std::to_string(cleared) + (cleared == 1 ? " position." : " positions."));
+                notes.push_back("“" + std::string(importFieldHeader(field)) +
+                                "” is blank in every row: applying clears it for " + std::to_string(cleared) +
+                                (cleared == 1 ? " position." : " positions."));
         }
         m_result.warnings.insert(m_result.warnings.begin(), std::make_move_iterator(notes.begin()),
                                  std::make_move_iterator(notes.end()));
