@@ -428,15 +428,15 @@ CorrectionGrid::CorrectionGrid(ImportFlow &flow, QWidget *parent)
     connect(m_model, &QAbstractItemModel::modelReset, this, &CorrectionGrid::layOutColumns);
     // Down from the header line enters the first row, Up from the first row the header line,
     // in the same column.
-    const auto enter = [](QTableView *view, const QModelIndex &cell) { static_cast<CorrectionTable *>(view)->enter(cell); };
-    static_cast<CorrectionTable *>(m_headerLine)->onEdge = [this, headerModel, enter](int key, int column) {
-        const int first = m_model->rowCount() > 1 ? 1 : -1;
-        if (key == Qt::Key_Down && first > 0 && m_table->isVisible())
-            enter(m_table, m_model->index(first, column));
+    auto *headerLine = static_cast<CorrectionTable *>(m_headerLine);
+    auto *rows = static_cast<CorrectionTable *>(m_table);
+    headerLine->onEdge = [this, rows](int key, int column) {
+        if (key == Qt::Key_Down && m_model->rowCount() > 1 && rows->isVisible())
+            rows->enter(m_model->index(1, column));
     };
-    static_cast<CorrectionTable *>(m_table)->onEdge = [this, headerModel, enter](int key, int column) {
+    rows->onEdge = [headerLine, headerModel](int key, int column) {
         if (key == Qt::Key_Up && headerModel->rowCount() > 0)
-            enter(m_headerLine, headerModel->index(0, column));
+            headerLine->enter(headerModel->index(0, column));
     };
     auto *grid = new QVBoxLayout;
     grid->setSpacing(0); // the pinned header row sits right on the rows it heads

@@ -132,6 +132,7 @@ void ProposalChartSurface::rebuild()
     const bool newCards = !scene || !m_scene || &scene->layout() != &m_scene->layout();
     releaseAside(std::exchange(m_scene, std::move(scene)));
     if (newCards) {
+        m_currentIndex = cardIndex(m_current);
         std::vector<Rect> frames;
         if (m_scene) {
             for (const ChartNode &node : m_scene->layout().nodes)
@@ -165,8 +166,7 @@ int ProposalChartSurface::cardIndex(const std::optional<std::string> &id) const
 
 std::optional<std::string> ProposalChartSurface::currentCard() const
 {
-    const int index = cardIndex(m_current);
-    return index < 0 ? std::nullopt : m_current;
+    return m_currentIndex < 0 ? std::nullopt : m_current;
 }
 
 // The card an arrow key reaches from card `from`: the nearest whose centre lies that way,
@@ -206,9 +206,10 @@ Rect ProposalChartSurface::ringArea(int index) const
 void ProposalChartSurface::setCurrent(int index)
 {
     std::vector<Rect> areas;
-    if (const int was = cardIndex(m_current); was >= 0)
-        areas.push_back(ringArea(was));
+    if (m_currentIndex >= 0)
+        areas.push_back(ringArea(m_currentIndex));
     m_current = m_scene->layout().nodes[size_t(index)].id;
+    m_currentIndex = index;
     areas.push_back(ringArea(index));
     const Rect frame = m_scene->layout().nodes[size_t(index)].frame;
     if (!QRect(QPoint(), size()).contains(viewRect(frame)) && m_viewport)
@@ -225,8 +226,8 @@ int ProposalChartSurface::startingCard() const
 {
     if (!m_scene)
         return -1;
-    if (const int current = cardIndex(m_current); current >= 0)
-        return current;
+    if (m_currentIndex >= 0)
+        return m_currentIndex;
     if (const int selected = cardIndex(selectedCard()); selected >= 0)
         return selected;
     // The top card, leftmost first: where a reader of the chart starts.
@@ -252,8 +253,8 @@ void ProposalChartSurface::focusInEvent(QFocusEvent *event)
 void ProposalChartSurface::focusOutEvent(QFocusEvent *event)
 {
     ChartNavigationSurface::focusOutEvent(event);
-    if (const int index = cardIndex(m_current); index >= 0)
-        contentChangedIn({ringArea(index)});
+    if (m_currentIndex >= 0)
+        contentChangedIn({ringArea(m_currentIndex)});
 }
 
 void ProposalChartSurface::keyPressEvent(QKeyEvent *event)
@@ -266,7 +267,7 @@ void ProposalChartSurface::keyPressEvent(QKeyEvent *event)
     case Qt::Key_Up:
     case Qt::Key_Down:
         if (current >= 0) {
-            const int next = current == cardIndex(m_current) ? neighbourCard(*m_scene, current, event->key()) : current;
+            const int next = current == m_currentIndex ? neighbourCard(*m_scene, current, event->key()) : current;
             if (next >= 0)
                 setCurrent(next);
         }
@@ -375,7 +376,7 @@ void ProposalChartSurface::paintContent(QPainter &painter, const Rect &visible)
             ChartCanvasCard::paintBadge(cardPainter, position, ChartCanvasCard::controls(node.frame, position, state, look));
     };
     ChartPainter::paint(painter, scene, options);
-    if (const int current = cardIndex(m_current); current >= 0 && hasFocus()) {
+    if (const int current = m_currentIndex; current >= 0 && hasFocus()) {
         // A dashed ring outside the card, apart from the selection's border on it.
         const double pixel = 1 / std::max(painter.transform().m11(), minimumZoom);
         const Rect ring = scene.layout().nodes[size_t(current)].frame.insetBy(-3.5 * pixel, -3.5 * pixel);

@@ -111,6 +111,7 @@ private:
     ChartPrintSettings m_settings;
     std::optional<std::string> m_selection;
     std::optional<std::string> m_current;
+    int m_currentIndex = -1; // of m_current among the scene's cards, found again for new cards
     std::shared_ptr<const ChartScene> m_scene;
     double m_zoom = 1;
     Size m_pan;
