@@ -221,7 +221,8 @@ protected:
             const std::vector<CorrectionMessage> messages = grid->messages(row);
             for (size_t i = 0; i < messages.size(); ++i) {
                 const QRect line = m_geometry.messageRect(block, int(i));
-                const QColor colour = messages[i].kind == ImportMessageKind::error ? importErrorColor() : importWarningColor();
+                const bool error = messages[i].kind == ImportMessageKind::error;
+                const QColor colour = error ? importErrorColor() : importWarningColor();
                 painter.setPen(readableOn(colour, {palette().color(QPalette::Base)}));
                 painter.drawText(line, Qt::AlignLeft | Qt::AlignVCenter,
                                  metrics.elidedText(messages[i].text, Qt::ElideRight, line.width()));

@@ -181,8 +181,8 @@ private:
         QPalette palette = widget->palette();
         for (QPalette::ColorGroup group : {QPalette::Active, QPalette::Inactive}) {
             // The text stays as the desktop has it; only the highlight moves.
-            const QColor wanted =
-                readableOn(inherited.color(group, QPalette::Highlight), {palette.color(group, QPalette::HighlightedText)});
+            const QColor text = palette.color(group, QPalette::HighlightedText);
+            const QColor wanted = readableOn(inherited.color(group, QPalette::Highlight), {text});
             if (palette.color(group, QPalette::Highlight) != wanted)
                 palette.setColor(group, QPalette::Highlight, wanted);
         }

@@ -27,7 +27,8 @@ TEST(WindowPlacement, FramesFitInsideTheRoom)
         QRect placed;
     };
     for (const Case &c : {Case{{0, 0, 1200, 800}, {0, 30, 914, 541}}, Case{{200, 100, 500, 400}, {200, 100, 500, 400}},
-                          Case{{700, 400, 500, 400}, {414, 171, 500, 400}}, Case{{-50, 40, 300, 200}, {0, 40, 300, 200}}}) {
+                          Case{{700, 400, 500, 400}, {414, 171, 500, 400}},
+                          Case{{-50, 40, 300, 200}, {0, 40, 300, 200}}}) {
         EXPECT_EQ(WindowPlacement::fitted(c.frame, room), c.placed) << c.frame.x() << "," << c.frame.y();
     }
 }

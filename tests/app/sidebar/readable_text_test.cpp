@@ -67,7 +67,8 @@ TEST(ReadableText, TranslucentPlaceholdersStayPlaceholders)
         const QColor placeholder = readable.color(QPalette::PlaceholderText);
         EXPECT_GE(contrast(placeholder, readable.color(QPalette::Base)), 4.5) << placeholder.name().toStdString();
         EXPECT_GE(contrast(placeholder, readable.color(QPalette::Window)), 4.5) << placeholder.name().toStdString();
-        EXPECT_GE(contrast(placeholder, readable.color(QPalette::Text)), 2.0) << "looks typed: " << placeholder.name().toStdString();
+        EXPECT_GE(contrast(placeholder, readable.color(QPalette::Text)), 2.0)
+            << "looks typed: " << placeholder.name().toStdString();
     }
 }
 
