@@ -203,7 +203,7 @@ Rect ProposalChartSurface::ringArea(int index) const
     return m_scene->layout().nodes[size_t(index)].frame.insetBy(-6 * pixel, -6 * pixel);
 }
 
-void ProposalChartSurface::setCurrent(int index)
+void ProposalChartSurface::setCurrent(int index, Reveal reveal)
 {
     std::vector<Rect> areas;
     if (m_currentIndex >= 0)
@@ -212,7 +212,7 @@ void ProposalChartSurface::setCurrent(int index)
     m_currentIndex = index;
     areas.push_back(ringArea(index));
     const Rect frame = m_scene->layout().nodes[size_t(index)].frame;
-    if (!QRect(QPoint(), size()).contains(viewRect(frame)) && m_viewport)
+    if (reveal == Reveal::scroll && !QRect(QPoint(), size()).contains(viewRect(frame)) && m_viewport)
         setCamera(m_zoom, ChartViewport::centeredOffset(frame, m_zoom, *m_viewport));
     contentChangedIn(areas);
     if (QAccessible::isActive()) {
@@ -246,8 +246,10 @@ int ProposalChartSurface::startingCard() const
 void ProposalChartSurface::focusInEvent(QFocusEvent *event)
 {
     ChartNavigationSurface::focusInEvent(event);
+    // A click takes the focus before it lands: the chart must not move under the pointer.
+    const Reveal reveal = event->reason() == Qt::MouseFocusReason ? Reveal::stay : Reveal::scroll;
     if (const int index = startingCard(); index >= 0)
-        setCurrent(index);
+        setCurrent(index, reveal);
 }
 
 void ProposalChartSurface::focusOutEvent(QFocusEvent *event)
@@ -351,8 +353,12 @@ std::optional<std::string> ProposalChartSurface::selectedCard() const
 
 void ProposalChartSurface::chartClicked(Point point, const QPointF &)
 {
-    if (const std::optional<std::string> id = cardAt(point))
-        emit cardClicked(*id);
+    const int index = cardIndex(point);
+    if (index < 0)
+        return;
+    // The keys go on from the card clicked.
+    setCurrent(index, Reveal::stay);
+    emit cardClicked(m_scene->layout().nodes[size_t(index)].id);
 }
 
 void ProposalChartSurface::paintContent(QPainter &painter, const Rect &visible)

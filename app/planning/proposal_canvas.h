@@ -99,8 +99,9 @@ private:
     int cardIndex(const std::optional<std::string> &id) const;
     // The current card, else the selected one, else the top card; -1 without cards.
     int startingCard() const;
-    // Makes card `index` current, brings it into view and repaints both rings.
-    void setCurrent(int index);
+    // Makes card `index` current, brings it into view when asked, and repaints both rings.
+    enum class Reveal { scroll, stay };
+    void setCurrent(int index, Reveal reveal = Reveal::scroll);
     // Where the focus ring of card `index` is drawn, in chart points.
     Rect ringArea(int index) const;
 

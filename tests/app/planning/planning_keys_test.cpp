@@ -15,6 +15,8 @@
 #include <QPushButton>
 #include <QTest>
 
+#include <algorithm>
+
 namespace {
 
 // A locked district with the proposal "Option A" shown.
@@ -75,6 +77,15 @@ TEST(PlanningKeys, ArrowsMoveTheCurrentCardAndReturnSelectsIt)
     EXPECT_EQ(surface.currentCard(), "P1");
     QTest::keyClick(&surface, Qt::Key_Space);
     EXPECT_TRUE(workspace.selectionLabel()->text().endsWith("P1"));
+
+    // A click makes its card current too, so the keys go on from there.
+    const auto &nodes = surface.scene()->layout().nodes;
+    const int p2 = int(std::find_if(nodes.begin(), nodes.end(), [](const ChartNode &n) { return n.id == "P2"; })
+                       - nodes.begin());
+    QTest::mouseClick(&surface, Qt::LeftButton, {}, surface.cardViewRect(p2).center());
+    EXPECT_EQ(surface.currentCard(), "P2");
+    QTest::keyClick(&surface, Qt::Key_Right);
+    EXPECT_EQ(surface.currentCard(), "P3");
 }
 
 // Ctrl+W closes the planning window as Escape does.
