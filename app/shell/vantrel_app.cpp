@@ -2,6 +2,7 @@
 
 #include "app/shell/document_controller.h"
 #include "app/shell/widget_dialogs.h"
+#include "app/shell/window_placement.h"
 #include "app/sidebar/sidebar_style.h"
 #include "app/updates/application_updates.h"
 
@@ -19,6 +20,7 @@ int VantrelApp::run(int argc, char **argv)
     QApplication::setDesktopFileName("vantrel");
     QApplication::setWindowIcon(QIcon::fromTheme("vantrel", QIcon(":/vantrel.png")));
     keepSecondaryTextReadable();
+    WindowPlacement::keepWindowsOnScreen();
 
     QCommandLineParser parser;
     parser.addHelpOption();
