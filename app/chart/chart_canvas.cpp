@@ -11,7 +11,9 @@
 #include "printing/chart_painter.h"
 
 #include <QAccessible>
+#include <QContextMenuEvent>
 #include <QHelpEvent>
+#include <QKeyEvent>
 #include <QMenu>
 #include <QPaintEvent>
 #include <QPainter>
@@ -607,6 +609,38 @@ void ChartCanvas::chartContextMenu(Point point, const QPoint &globalPosition)
     const int index = cardAt(point);
     if (index >= 0)
         emit cardContextMenuRequested(cardID(index), globalPosition);
+}
+
+void ChartCanvas::contextMenuEvent(QContextMenuEvent *event)
+{
+    // From the keyboard the menu is the selected card's, wherever the pointer rests.
+    if (event->reason() == QContextMenuEvent::Keyboard) {
+        showSelectedCardMenu();
+        return;
+    }
+    ChartNavigationSurface::contextMenuEvent(event);
+}
+
+void ChartCanvas::keyPressEvent(QKeyEvent *event)
+{
+    if (event->key() == Qt::Key_F10 && event->modifiers() == Qt::ShiftModifier) {
+        showSelectedCardMenu();
+        return;
+    }
+    ChartNavigationSurface::keyPressEvent(event);
+}
+
+void ChartCanvas::showSelectedCardMenu()
+{
+    for (int index = 0; index < cardCount(); ++index) {
+        if (!isCardSelected(index))
+            continue;
+        // On the card where it shows; a card scrolled out of view has its menu mid-canvas.
+        const QRect shown = cardViewRect(index).intersected(rect());
+        const QPoint at = shown.isEmpty() ? rect().center() : shown.center();
+        emit cardContextMenuRequested(cardID(index), mapToGlobal(at));
+        return;
+    }
 }
 
 void ChartCanvas::popUp(QMenu *menu, const QPointF &viewPoint)

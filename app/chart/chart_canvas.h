@@ -85,6 +85,9 @@ protected:
     void chartClicked(Point point, const QPointF &viewPoint) override;
     void chartDoubleClicked(Point point, const QPointF &viewPoint) override;
     void chartContextMenu(Point point, const QPoint &globalPosition) override;
+    // The Menu key and Shift+F10 open the selected card's menu.
+    void contextMenuEvent(QContextMenuEvent *event) override;
+    void keyPressEvent(QKeyEvent *event) override;
     bool event(QEvent *event) override;
     void paintEvent(QPaintEvent *event) override;
     void resizeEvent(QResizeEvent *event) override;
@@ -113,6 +116,7 @@ private:
     void showLinkedSheets(const std::string &cardID, const QPointF &viewPoint);
     void showManagerReference(const Position &position, const QPointF &viewPoint);
     void showCallout(const Position &position, const Rect &badge);
+    void showSelectedCardMenu();
     void popUp(QMenu *menu, const QPointF &viewPoint);
     void reportViewport();
 

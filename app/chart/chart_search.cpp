@@ -1,6 +1,5 @@
 #include "app/chart/chart_search.h"
 
-#include "app/shell/joined_text.h"
 #include "app/sidebar/sidebar_style.h"
 
 #include <QLabel>
@@ -74,8 +73,9 @@ SearchResults searchResultRows(const Organization &organization, std::string_vie
         const Position &p = matches[i];
         const QString name = p.employee ? toQt(p.employee->name) : QStringLiteral("Vacant");
         const QString number = p.employee ? toQt(p.employee->id) : toQt(p.id);
-        results.rows.push_back({p.id, joinedPresent({name, toQt(p.jobTitle())}),
-                                joinedPresent({number, toQt(p.department), toQt(p.location)}),
+        results.rows.push_back({p.id, name + QStringLiteral(" · ") + toQt(p.jobTitle()),
+                                number + QStringLiteral(" · ") + toQt(p.department) + QStringLiteral(" · ")
+                                    + toQt(p.location),
                                 !onChart.contains(p.id)});
     }
     return results;

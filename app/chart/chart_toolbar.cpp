@@ -381,6 +381,7 @@ ChartToolbar::ChartToolbar(ChartWindow &window) : QToolBar(QStringLiteral("Chart
     // A toolbar makes its buttons unfocusable; these take Tab and Space like every other button.
     for (QAction *action : {m_printGuides, m_print, m_zoomOut, m_zoomIn, m_resetView, m_fit, m_center})
         widgetForAction(action)->setFocusPolicy(Qt::TabFocus);
+    keepOverflowReachable();
 
     auto schedule = [this] {
         if (m_refreshPending)
@@ -396,6 +397,36 @@ ChartToolbar::ChartToolbar(ChartWindow &window) : QToolBar(QStringLiteral("Chart
     refresh();
     // Again once the window has wired its dialogs.
     schedule();
+}
+
+void ChartToolbar::keepOverflowReachable()
+{
+    // Qt's own button for the commands that do not fit; nameless and out of the Tab order.
+    m_overflow = findChild<QToolButton *>(QStringLiteral("qt_toolbar_ext_button"), Qt::FindDirectChildrenOnly);
+    if (!m_overflow)
+        return;
+    m_overflow->setAccessibleName(QStringLiteral("More Commands"));
+    m_overflow->setToolTip(QStringLiteral("More Commands"));
+    m_overflow->setFocusPolicy(Qt::TabFocus);
+    setTabOrder(widgetForAction(m_center), m_overflow);
+    // Opened from the keyboard, it hands the focus to the first command it shows, so Tab
+    // walks on through the rest and back to it.
+    connect(m_overflow, &QAbstractButton::pressed, this, [this] {
+        m_firstHidden = nullptr;
+        for (QAction *action : actions()) {
+            QWidget *widget = widgetForAction(action);
+            if (action->isVisible() && widget && widget->isHidden() && widget->focusPolicy() & Qt::TabFocus) {
+                m_firstHidden = widget;
+                break;
+            }
+        }
+    });
+    connect(m_overflow, &QAbstractButton::clicked, this, [this](bool open) {
+        // The commands may show only once the toolbar has finished growing; a hidden widget
+        // takes the focus when it shows.
+        if (open && m_overflow->hasFocus() && m_firstHidden)
+            m_firstHidden->setFocus(Qt::TabFocusReason);
+    });
 }
 
 void ChartToolbar::refresh()

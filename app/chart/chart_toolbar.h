@@ -143,11 +143,17 @@ public:
     QAction *fitAction() const { return m_fit; }
     QAction *centerAction() const { return m_center; }
     QLabel *zoomLabel() const { return m_zoomLabel; }
+    // The button that shows the commands a narrow window has no room for.
+    QToolButton *overflowButton() const { return m_overflow; }
 
     void refresh();
 
 private:
+    void keepOverflowReachable();
+
     ChartWindow &m_window;
+    QToolButton *m_overflow = nullptr;
+    QPointer<QWidget> m_firstHidden; // the first command the overflow button is about to show
     QAction *m_open;
     QAction *m_importSpreadsheet;
     QAction *m_importJSON;

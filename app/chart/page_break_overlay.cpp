@@ -5,7 +5,6 @@
 
 #include <QColor>
 #include <QFont>
-#include <QFontMetricsF>
 #include <QPainter>
 #include <QPainterPath>
 #include <QPen>
@@ -21,24 +20,6 @@ static const QColor blue(0, 122, 255);
 static QRectF toQt(const Rect &rect)
 {
     return QRectF(rect.origin.x, rect.origin.y, rect.size.width, rect.size.height);
-}
-
-// The label's plate and text in screen pixels at full size.
-static constexpr double plateFullWidth = 90;
-static constexpr double plateHeight = 18;
-static constexpr double labelGap = 4;       // from the page's corner to the plate
-static constexpr double labelTextInset = 4; // from the plate's left edge to the text
-// Below this a label is too small to read and is left out.
-static constexpr double smallestLabelScale = 0.5;
-
-// Set at 11 pixels and scaled with the painter, because a font's pixel size is whole and
-// 11 / zoom rarely is.
-static QFont labelFont()
-{
-    QFont font;
-    font.setPixelSize(11);
-    font.setWeight(QFont::DemiBold);
-    return font;
 }
 
 Outlines outlines(Size chart, const ChartPrintSettings &settings, double zoom)
@@ -62,30 +43,13 @@ Outlines outlines(Size chart, const ChartPrintSettings &settings, double zoom)
     result.fontSize = 11 / zoom;
     result.labelInset = 4 / zoom;
     result.pages.reserve(pagination->tiles.size());
-    const QFontMetricsF metrics(labelFont());
     for (const ChartPrintTile &tile : pagination->tiles) {
         const Rect rect{tile.chartOrigin, page};
-        const QString text = QString("R%1 \u00b7 C%2").arg(tile.row).arg(tile.column);
         // The first row and column of pages start before the chart, which centres in them:
         // their labels sit in the corner of the part that is drawn, not outside the chart.
-        const double left = std::max(rect.minX(), 0.0);
-        const double top = std::max(rect.minY(), 0.0);
-        // Room for the plate on screen: the drawn part of the page less a gap on each side.
-        const double roomWidth = (std::min(rect.maxX(), chart.width) - left) * zoom - 2 * labelGap;
-        const double roomHeight = (std::min(rect.maxY(), chart.height) - top) * zoom - 2 * labelGap;
-        double plateWidth = plateFullWidth;
-        double scale = 1;
-        if (roomWidth < plateWidth || roomHeight < plateHeight) {
-            plateWidth = std::min(plateFullWidth, std::ceil(metrics.horizontalAdvance(text)) + 2 * labelTextInset);
-            scale = std::min({1.0, roomWidth / plateWidth, roomHeight / plateHeight});
-        }
-        if (scale < smallestLabelScale) {
-            result.pages.push_back({rect, Rect{}, QString(), 0});
-            continue;
-        }
-        const Rect label = Rect::make(left + labelGap * scale / zoom, top + labelGap * scale / zoom,
-                                      plateWidth * scale / zoom, plateHeight * scale / zoom);
-        result.pages.push_back({rect, label, text, scale});
+        const Rect label = Rect::make(std::max(rect.minX(), 0.0) + 4 / zoom, std::max(rect.minY(), 0.0) + 4 / zoom,
+                                      90 / zoom, 18 / zoom);
+        result.pages.push_back({rect, label, QString("R%1 \u00b7 C%2").arg(tile.row).arg(tile.column)});
     }
     return result;
 }
@@ -108,28 +72,28 @@ void paint(QPainter &painter, Size chart, const ChartPrintSettings &settings, do
     QColor plate(Qt::white);
     plate.setAlphaF(0.9f);
 
-    const QFont font = labelFont();
+    // The label is set at 11 pixels and scaled with the painter, because a font's
+    // pixel size is whole and 11 / zoom rarely is.
+    QFont font;
+    font.setPixelSize(11);
+    font.setWeight(QFont::DemiBold);
+    const double textScale = drawn.fontSize / 11;
 
     for (const PageOutline &outline : drawn.pages) {
         painter.setPen(pen);
         painter.setBrush(Qt::NoBrush);
         painter.drawRect(toQt(outline.page));
-        if (outline.label.isEmpty())
-            continue;
 
-        const double textScale = drawn.fontSize / 11 * outline.labelScale;
         painter.setPen(Qt::NoPen);
         painter.setBrush(plate);
-        const double radius = drawn.labelCornerRadius * outline.labelScale;
-        painter.drawRoundedRect(toQt(outline.labelBox), radius, radius);
+        painter.drawRoundedRect(toQt(outline.labelBox), drawn.labelCornerRadius, drawn.labelCornerRadius);
 
         painter.save();
-        painter.translate(outline.labelBox.minX() + drawn.labelInset * outline.labelScale, outline.labelBox.midY());
+        painter.translate(outline.labelBox.minX() + drawn.labelInset, outline.labelBox.midY());
         painter.scale(textScale, textScale);
         painter.setFont(font);
         painter.setPen(blue);
-        // The plate in label units, less the inset.
-        const QRectF box(0, -plateHeight / 2, outline.labelBox.width() / textScale - labelTextInset, plateHeight);
+        const QRectF box(0, -9, 90 - 4, 18); // the plate in label units, less the inset
         painter.drawText(box, Qt::AlignLeft | Qt::AlignVCenter | Qt::TextSingleLine, outline.label);
         painter.restore();
     }

@@ -16,14 +16,10 @@ namespace PageBreakOverlay {
 
 inline constexpr const char *accessibleName = "Page boundaries using current print settings";
 
-// A page's label keeps inside the part of its page that is drawn: on a page too small on
-// screen for the full plate, the plate shrinks to its text, then the label to the page; a
-// label that would be smaller than half its size is left out (empty label and plate).
 struct PageOutline {
     Rect page;     // chart points one printed page covers
     Rect labelBox; // white plate behind the label
     QString label; // "R<row> · C<column>"
-    double labelScale = 1; // the label's size against its size at every other zoom
     bool operator==(const PageOutline &) const = default;
 };
 

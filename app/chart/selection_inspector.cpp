@@ -1,7 +1,6 @@
 #include "app/chart/selection_inspector.h"
 
 #include "app/chart/chart_view.h"
-#include "app/shell/joined_text.h"
 
 #include "printing/chart_text.h"
 
@@ -27,7 +26,7 @@ static GroupStrip groupStrip(const ChartView &view, const ChartScene &scene, con
     GroupStrip strip;
     strip.cardID = cardID;
     strip.title = toQt(card.jobTitle()) + QStringLiteral(" (x%1)").arg(count == counts.end() ? 1 : count->second);
-    strip.subtitle = joinedPresent({number(card.fte) + QStringLiteral(" FTE"), toQt(card.department)});
+    strip.subtitle = number(card.fte) + QStringLiteral(" FTE \u00b7 ") + toQt(card.department);
     for (const Position *member : scene.membersOf(cardID))
         strip.members.push_back({*member, toQt(member->employee ? member->employee->name : member->jobTitle())});
     strip.membersEnabled = view.canEditCurrent();
@@ -40,14 +39,14 @@ static PersonStrip personStrip(const ChartView &view, const Position &position)
     PersonStrip strip;
     strip.position = position;
     strip.title = position.employee ? toQt(position.employee->name) : QStringLiteral("Vacant position");
-    strip.subtitle = joinedPresent({toQt(position.jobTitle()), toQt(position.department)});
+    strip.subtitle = toQt(position.jobTitle()) + QStringLiteral(" \u00b7 ") + toQt(position.department);
     const bool canEdit = view.canEditCurrent();
     strip.canEdit = canEdit;
     strip.canMakeVacant = canEdit && position.employee.has_value();
     strip.canDelete = canEdit;
     strip.moreLines.append(QStringLiteral("Position ") + toQt(position.id) + QStringLiteral(" \u00b7 Employee ") +
                            (position.employee ? toQt(position.employee->id) : QStringLiteral("Unfilled")));
-    strip.moreLines.append(joinedPresent({number(position.fte) + QStringLiteral(" FTE"), toQt(position.location)}));
+    strip.moreLines.append(number(position.fte) + QStringLiteral(" FTE \u00b7 ") + toQt(position.location));
     for (const SchoolAssignment &school : position.schoolAssignments)
         strip.moreLines.append(toQt(school.school) + QStringLiteral(": ") + number(school.fte) + QStringLiteral(" FTE"));
     strip.offersRemoveFromChart = view.listsOnShownChart(position.id);

@@ -1,7 +1,6 @@
 #include "app/entry/existing_position_picker.h"
 
 #include "app/shell/accessible_fields.h"
-#include "app/shell/joined_text.h"
 #include "app/sidebar/sidebar_style.h"
 #include "core/model/employee_directory.h"
 #include "core/support/text.h"
@@ -132,14 +131,13 @@ std::vector<Position> availableExistingPositions(const std::vector<Position> &po
 
 QString existingPositionTitle(const Position &position)
 {
-    return joinedPresent({position.employee ? toQt(position.employee->name) : QStringLiteral("Vacant"),
-                          toQt(position.jobTitle())},
-                         QStringLiteral(" — "));
+    return (position.employee ? toQt(position.employee->name) : QStringLiteral("Vacant")) + QStringLiteral(" — ")
+        + toQt(position.jobTitle());
 }
 
 QString existingPositionDetail(const Position &position, const QString &chartNames)
 {
-    return joinedPresent({toQt(position.id), toQt(position.department), chartNames});
+    return toQt(position.id) + QStringLiteral(" · ") + toQt(position.department) + QStringLiteral(" · ") + chartNames;
 }
 
 ExistingPositionListModel::ExistingPositionListModel(std::vector<Position> positions,

@@ -1,7 +1,6 @@
 // The lists the editor derives from its working positions: manager options, completion
 // lists, the match panels and their row texts.
 #include "app/entry/position_editor_model.h"
-#include "app/shell/joined_text.h"
 
 #include "core/support/text.h"
 
@@ -17,6 +16,7 @@ QString toQt(const std::string &text)
 }
 
 const QString emDash = QStringLiteral(" — ");
+const QString dot = QStringLiteral(" · ");
 
 QString personOrVacant(const Position &position)
 {
@@ -120,8 +120,8 @@ const PositionEditorModel::EntryLists &PositionEditorModel::entryLists() const
     lists.sortedManagers.reserve(order.size());
     for (const Keyed &k : order) {
         const Position &p = positions[k.index];
-        lists.sortedManagers.push_back({toQt(p.id), joinedPresent({toQt(p.jobTitle()), personOrVacant(p)}, emDash),
-                                        joinedPresent({toQt(p.id), toQt(p.department), toQt(p.location)})});
+        lists.sortedManagers.push_back({toQt(p.id), toQt(p.jobTitle()) + emDash + personOrVacant(p),
+                                        toQt(p.id) + dot + toQt(p.department) + dot + toQt(p.location)});
     }
 
     for (CompletionField field : {CompletionField::payLevel, CompletionField::jobTitle, CompletionField::department,
@@ -183,7 +183,7 @@ QString PositionEditorModel::additionalManagerLabel(const std::string &id) const
     const Position *manager = entryPosition(id);
     if (!manager)
         return toQt(id);
-    return joinedPresent({toQt(manager->jobTitle()), personOrVacant(*manager)}, emDash);
+    return toQt(manager->jobTitle()) + emDash + personOrVacant(*manager);
 }
 
 const std::vector<PositionEntryMatch> &PositionEditorModel::peopleMatches() const
@@ -243,8 +243,8 @@ std::array<QString, 4> PositionEditorModel::matchSummary(const PositionEntryMatc
     if (manager)
         managerLabel = toQt(manager->employee ? manager->employee->name : manager->jobTitle());
     return {
-        joinedPresent({personOrVacant(p), toQt(p.jobTitle())}, emDash),
-        joinedPresent({toQt(match.reason), toQt(p.department), toQt(p.location)}),
+        personOrVacant(p) + emDash + toQt(p.jobTitle()),
+        toQt(match.reason) + dot + toQt(p.department) + dot + toQt(p.location),
         QStringLiteral("Manager: ") + managerLabel + QStringLiteral(" · Charts: ")
             + chartNames(p.id, QStringLiteral("No sheet")),
         QStringLiteral("Position ") + toQt(p.id) + QStringLiteral(" · Employee ")

@@ -2,7 +2,6 @@
 
 #include "app/entry/entry_sheet_parts.h"
 #include "app/shell/accessible_fields.h"
-#include "app/shell/joined_text.h"
 #include "app/sidebar/sidebar_style.h"
 
 #include "core/support/organization_error.h"
@@ -43,15 +42,12 @@ bool groupEditorMatches(const Position &position, std::string_view query)
 
 std::string groupEditorRowTitle(const Position &position)
 {
-    return joinedPresent({qt(position.employee ? position.employee->name : std::string("Vacant")), qt(position.jobTitle())},
-                         QStringLiteral(" — "))
-        .toStdString();
+    return (position.employee ? position.employee->name : std::string("Vacant")) + " — " + position.jobTitle();
 }
 
 std::string groupEditorRowDetail(const Position &position)
 {
-    return joinedPresent({qt(position.id), qt(position.department), qt("Manager: " + position.managerID.value_or("None"))})
-        .toStdString();
+    return position.id + " · " + position.department + " · Manager: " + position.managerID.value_or("None");
 }
 
 // The positions the filter lets through, each with a box ticked when its id is a member.

@@ -11,6 +11,7 @@
 #include <QComboBox>
 #include <QHBoxLayout>
 #include <QHeaderView>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListView>
@@ -26,6 +27,7 @@
 #include <QVBoxLayout>
 
 #include <algorithm>
+#include <functional>
 
 namespace {
 
@@ -37,6 +39,8 @@ constexpr int messageListHeight = 120;
 constexpr int blockMargin = 6;
 // Between the cell line and each message under it.
 constexpr int messageSpacing = 4;
+
+class CorrectionTable;
 
 // Writes through on every keystroke, so the review sees what is typed without a commit step.
 // Draws each cell as a text field on the row's first line, leaving the rest of the row to
@@ -91,6 +95,8 @@ public:
         editor->setGeometry(m_geometry.fieldRect(option.rect));
     }
 
+    bool eventFilter(QObject *watched, QEvent *event) override;
+
     void paint(QPainter *painter, const QStyleOptionViewItem &option, const QModelIndex &index) const override
     {
         QStyleOptionViewItem item = option;
@@ -142,9 +148,59 @@ public:
     CorrectionTable(const CorrectionRowGeometry &geometry, QWidget *parent = nullptr)
         : QTableView(parent), m_geometry(geometry)
     {
+        setTabKeyNavigation(false);
+    }
+
+    // Called with Qt::Key_Up or Qt::Key_Down and the current column when that arrow finds
+    // no row to move to: the header line and the rows below it are two views.
+    std::function<void(int key, int column)> onEdge;
+
+    // Moves the focus on from this view, as Tab does from any other field.
+    void leave(bool forward) { focusNextPrevChild(forward); }
+    // Takes the focus with `cell` current and its field open.
+    void enter(const QModelIndex &cell)
+    {
+        setFocus(Qt::OtherFocusReason);
+        setCurrentIndex(cell);
+        if (state() != EditingState)
+            edit(cell);
     }
 
 protected:
+    QModelIndex moveCursor(CursorAction action, Qt::KeyboardModifiers modifiers) override
+    {
+        QModelIndex next = QTableView::moveCursor(action, modifiers);
+        // The row number is no field: the cursor stays on the cells.
+        if (next.isValid() && next.column() == CorrectionGridModel::rowNumberColumn && model()->columnCount() > 1)
+            next = next.siblingAtColumn(CorrectionGridModel::rowNumberColumn + 1);
+        return next;
+    }
+
+    void keyPressEvent(QKeyEvent *event) override
+    {
+        const QModelIndex current = currentIndex();
+        const bool vertical = event->key() == Qt::Key_Up || event->key() == Qt::Key_Down;
+        if (vertical && current.isValid() && onEdge) {
+            const QModelIndex next = moveCursor(event->key() == Qt::Key_Up ? MoveUp : MoveDown, event->modifiers());
+            if (!next.isValid() || next.row() == current.row()) {
+                onEdge(event->key(), current.column());
+                return;
+            }
+        }
+        QTableView::keyPressEvent(event);
+    }
+
+    void focusInEvent(QFocusEvent *event) override
+    {
+        QTableView::focusInEvent(event);
+        // Entered from the keyboard, the current cell opens its field at once, as every cell
+        // the arrows reach does.
+        const bool keyboard = event->reason() == Qt::TabFocusReason || event->reason() == Qt::BacktabFocusReason;
+        const QModelIndex current = currentIndex();
+        if (keyboard && current.isValid() && state() != EditingState && (current.flags() & Qt::ItemIsEditable))
+            edit(current);
+    }
+
     void paintEvent(QPaintEvent *event) override
     {
         QTableView::paintEvent(event);
@@ -165,7 +221,9 @@ protected:
             const std::vector<CorrectionMessage> messages = grid->messages(row);
             for (size_t i = 0; i < messages.size(); ++i) {
                 const QRect line = m_geometry.messageRect(block, int(i));
-                painter.setPen(messages[i].kind == ImportMessageKind::error ? importErrorColor() : importWarningColor());
+                const bool error = messages[i].kind == ImportMessageKind::error;
+                const QColor colour = error ? importErrorColor() : importWarningColor();
+                painter.setPen(readableOn(colour, {palette().color(QPalette::Base)}));
                 painter.drawText(line, Qt::AlignLeft | Qt::AlignVCenter,
                                  metrics.elidedText(messages[i].text, Qt::ElideRight, line.width()));
             }
@@ -184,6 +242,49 @@ public:
 
 private:
     const CorrectionRowGeometry &m_geometry;
+};
+
+bool CorrectionCellDelegate::eventFilter(QObject *watched, QEvent *event)
+{
+    auto *line = qobject_cast<QLineEdit *>(watched);
+    if (!line || event->type() != QEvent::KeyPress)
+        return QStyledItemDelegate::eventFilter(watched, event);
+    auto *view = static_cast<CorrectionTable *>(parent());
+    const auto *key = static_cast<QKeyEvent *>(event);
+    if (key->key() == Qt::Key_Tab || key->key() == Qt::Key_Backtab) {
+        // Tab leaves the grid as it leaves any field: stepping through every cell of a large
+        // sheet would never reach the buttons below it.
+        const bool forward = key->key() == Qt::Key_Tab && !(key->modifiers() & Qt::ShiftModifier);
+        emit commitData(line);
+        emit closeEditor(line, NoHint);
+        view->leave(forward);
+        return true;
+    }
+    // Left and Right move the text cursor, and on to the next cell once it stands at the
+    // field's edge (or the whole text is selected, as in a cell just entered).
+    const bool whole = line->hasSelectedText() && line->selectedText() == line->text();
+    const bool atStart = whole || (!line->hasSelectedText() && line->cursorPosition() == 0);
+    const bool atEnd = whole || (!line->hasSelectedText() && line->cursorPosition() == line->text().size());
+    const bool plain = (key->modifiers() & ~Qt::KeypadModifier) == Qt::NoModifier;
+    if (plain && ((key->key() == Qt::Key_Left && atStart) || (key->key() == Qt::Key_Right && atEnd))) {
+        QCoreApplication::sendEvent(view, event);
+        return true;
+    }
+    return QStyledItemDelegate::eventFilter(watched, event);
+}
+
+// The message list's reds and oranges, darkened or lightened to read on the list.
+class ReadableMessageDelegate : public QStyledItemDelegate {
+public:
+    using QStyledItemDelegate::QStyledItemDelegate;
+
+protected:
+    void initStyleOption(QStyleOptionViewItem *option, const QModelIndex &index) const override
+    {
+        QStyledItemDelegate::initStyleOption(option, index);
+        const QColor text = option->palette.color(QPalette::Text);
+        option->palette.setColor(QPalette::Text, readableOn(text, {option->palette.color(QPalette::Base)}));
+    }
 };
 
 // Only the header row of the grid model, for the pinned line above the scrolling rows. A
@@ -276,6 +377,7 @@ CorrectionGrid::CorrectionGrid(ImportFlow &flow, QWidget *parent)
     m_messagesToggle->setToolButtonStyle(Qt::ToolButtonTextBesideIcon);
     connect(m_messagesToggle, &QToolButton::toggled, this, [this](bool open) { m_flow.setValidationExpanded(open); });
     m_messages->setModel(m_messageModel);
+    m_messages->setItemDelegate(new ReadableMessageDelegate(m_messages));
     m_messages->setFont(captionFont(m_messages->font()));
     m_messages->setUniformItemSizes(true);
     m_messages->setMaximumHeight(messageListHeight);
@@ -328,12 +430,26 @@ CorrectionGrid::CorrectionGrid(ImportFlow &flow, QWidget *parent)
     connect(m_table->horizontalHeader(), &QHeaderView::sectionResized, this,
             [this](int section, int, int size) { m_headerLine->horizontalHeader()->resizeSection(section, size); });
     connect(m_model, &QAbstractItemModel::modelReset, this, &CorrectionGrid::layOutColumns);
+    // Down from the header line enters the first row, Up from the first row the header line,
+    // in the same column.
+    auto *headerLine = static_cast<CorrectionTable *>(m_headerLine);
+    auto *rows = static_cast<CorrectionTable *>(m_table);
+    headerLine->onEdge = [this, rows](int key, int column) {
+        if (key == Qt::Key_Down && m_model->rowCount() > 1 && rows->isVisible())
+            rows->enter(m_model->index(1, column));
+    };
+    rows->onEdge = [headerLine, headerModel](int key, int column) {
+        if (key == Qt::Key_Up && headerModel->rowCount() > 0)
+            headerLine->enter(headerModel->index(0, column));
+    };
     auto *grid = new QVBoxLayout;
     grid->setSpacing(0); // the pinned header row sits right on the rows it heads
     grid->addWidget(m_headerLine);
     grid->addWidget(m_empty);
     grid->addWidget(m_table, 1);
     body->addLayout(grid, 1);
+    setTabOrder(m_messages, m_headerLine);
+    setTabOrder(m_headerLine, m_table);
     m_empty->setForegroundRole(QPalette::PlaceholderText);
     m_empty->setAlignment(Qt::AlignLeft | Qt::AlignTop);
     m_empty->setContentsMargins(rowNumberWidth + fieldSpacing / 2, 8, 0, 0);

@@ -13,7 +13,8 @@ QColor importErrorColor()
 
 QColor importWarningColor()
 {
-    return QColor(0xc6, 0x61, 0x00);
+    // Dark enough to read at 4.5:1 on a white field.
+    return QColor(0xb0, 0x56, 0x00);
 }
 
 CorrectionGridModel::CorrectionGridModel(ImportFlow &flow, QObject *parent) : QAbstractTableModel(parent), m_flow(flow)

@@ -3,7 +3,6 @@
 #include "app/import/import_help.h"
 #include "app/shell/dialogs.h"
 #include "app/shell/file_saving.h"
-#include "app/shell/joined_text.h"
 #include "core/import/import_draft.h"
 #include "core/support/organization_error.h"
 #include "spreadsheet/spreadsheet_reader.h"
@@ -60,18 +59,13 @@ bool isDraftPath(const QString &path)
     return QFileInfo(path).suffix().compare(draftExtension, Qt::CaseInsensitive) == 0;
 }
 
-// The chosen name with the draft's extension: another file type's ("draft.json") gives way
-// to it; a name without one, or whose last dot ends a number ("v1.2"), gets it appended.
+// The whole typed name, with the draft's extension appended unless it ends so already: a
+// dot in a name ("Dr.Smith corrections", "draft1.json") is part of the name, not a file
+// type to drop.
 QString draftPath(const QString &chosen)
 {
-    if (isDraftPath(chosen))
-        return chosen;
-    const QFileInfo info(chosen);
-    const QString suffix = info.suffix();
-    const bool typeSuffix = !info.completeBaseName().isEmpty() &&
-                            std::any_of(suffix.begin(), suffix.end(), [](QChar c) { return c.isLetter(); });
-    const QString stem = typeSuffix ? chosen.chopped(suffix.size() + 1) : chosen;
-    return stem + QLatin1Char('.') + draftExtension;
+    const QString extension = QLatin1Char('.') + draftExtension;
+    return chosen.endsWith(extension, Qt::CaseInsensitive) ? chosen : chosen + extension;
 }
 
 } // namespace
@@ -315,6 +309,13 @@ QString ImportFlow::countsText() const
                        .arg(current->errors.size())
                        .arg(current->warnings.size());
     // Said apart from the other warnings: a whole file of them is easy to apply unseen.
+    if (m_mode == ImportMode::update)
+        text += QStringLiteral(" · %1 of %2 rows update existing positions")
+                    .arg(current->updatingRows)
+                    .arg(current->readRows);
+    if (const int zeros = current->leadingZeroIDRows; zeros > 0)
+        text += zeros == 1 ? QStringLiteral(" · 1 position ID lost its leading zeros")
+                           : QStringLiteral(" · %1 position IDs lost their leading zeros").arg(zeros);
     if (const int zeros = current->leadingZeroRows; zeros > 0)
         text += zeros == 1 ? QStringLiteral(" · 1 employee number lost its leading zeros")
                            : QStringLiteral(" · %1 employee numbers lost their leading zeros").arg(zeros);
@@ -323,7 +324,7 @@ QString ImportFlow::countsText() const
 
 QString ImportFlow::caption() const
 {
-    return joinedPresent({m_fileName, toQt(m_sheetName)});
+    return m_fileName + QStringLiteral(" · ") + toQt(m_sheetName);
 }
 
 QString ImportFlow::cell(int row, int column) const

@@ -21,6 +21,7 @@
 #include <QPainter>
 #include <QPixmap>
 #include <QPushButton>
+#include <QShortcut>
 #include <QStackedWidget>
 #include <QVBoxLayout>
 
@@ -96,6 +97,9 @@ PlanningWorkspace::PlanningWorkspace(OrganizationDocument &document, const std::
     setWindowTitle(QStringLiteral("Planning & Proposals"));
     setMinimumSize(minimumWidth, minimumHeight);
     resize(idealWidth, idealHeight);
+    // Ctrl+W closes it as Escape does, like every other window.
+    auto *closeKey = new QShortcut(QKeySequence(Qt::CTRL | Qt::Key_W), this);
+    connect(closeKey, &QShortcut::activated, this, &QDialog::reject);
     auto *layout = new QVBoxLayout(this);
     layout->setContentsMargins(20, 20, 20, 20);
     layout->setSpacing(12);

@@ -3,7 +3,6 @@
 #include "app/entry/position_editor_model.h"
 #include "app/shell/dialogs.h"
 #include "app/shell/file_saving.h"
-#include "app/shell/joined_text.h"
 #include "app/shell/organization_document.h"
 #include "core/chart/dotted_route_store.h"
 #include "core/support/organization_error.h"
@@ -251,7 +250,8 @@ QString PlanningWorkspaceController::selectionText() const
 {
     if (m_selected) {
         const QString who = m_selected->employee ? toQt(m_selected->employee->name) : QStringLiteral("Vacant");
-        return joinedPresent({toQt(m_selected->jobTitle()), who, toQt(m_selected->id)});
+        return toQt(m_selected->jobTitle()) + QStringLiteral(" \u00b7 ") + who + QStringLiteral(" \u00b7 ") +
+               toQt(m_selected->id);
     }
     if (deletedSelection())
         return QStringLiteral(

@@ -6,7 +6,9 @@
 #include "app/chart/dotted_lines_pace.h"
 #include "printing/chart_painter.h"
 
+#include <QAccessible>
 #include <QHBoxLayout>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QPaintEvent>
 #include <QPainter>
@@ -16,6 +18,8 @@
 #include <QVBoxLayout>
 
 #include <algorithm>
+#include <cmath>
+#include <limits>
 
 // The name plays no part in the drawing.
 static const std::string chartName = "Untitled Organization";
@@ -128,6 +132,7 @@ void ProposalChartSurface::rebuild()
     const bool newCards = !scene || !m_scene || &scene->layout() != &m_scene->layout();
     releaseAside(std::exchange(m_scene, std::move(scene)));
     if (newCards) {
+        m_currentIndex = cardIndex(m_current);
         std::vector<Rect> frames;
         if (m_scene) {
             for (const ChartNode &node : m_scene->layout().nodes)
@@ -148,6 +153,139 @@ int ProposalChartSurface::cardIndex(Point point) const
         return node.frame.contains(point) && m_scene->position(node.id);
     });
     return found == nodes.end() ? -1 : int(found - nodes.begin());
+}
+
+int ProposalChartSurface::cardIndex(const std::optional<std::string> &id) const
+{
+    if (!m_scene || !id)
+        return -1;
+    const auto &nodes = m_scene->layout().nodes;
+    const auto found = std::find_if(nodes.begin(), nodes.end(), [&](const ChartNode &node) { return node.id == *id; });
+    return found == nodes.end() || !m_scene->position(found->id) ? -1 : int(found - nodes.begin());
+}
+
+std::optional<std::string> ProposalChartSurface::currentCard() const
+{
+    return m_currentIndex < 0 ? std::nullopt : m_current;
+}
+
+// The card an arrow key reaches from card `from`: the nearest whose centre lies that way,
+// a card straight on counting for more than one off to the side; -1 when there is none.
+static int neighbourCard(const ChartScene &scene, int from, int key)
+{
+    const auto &nodes = scene.layout().nodes;
+    const Rect &start = nodes[size_t(from)].frame;
+    int best = -1;
+    double bestScore = std::numeric_limits<double>::infinity();
+    for (size_t i = 0; i < nodes.size(); ++i) {
+        if (int(i) == from || !scene.position(nodes[i].id))
+            continue;
+        const double dx = nodes[i].frame.midX() - start.midX();
+        const double dy = nodes[i].frame.midY() - start.midY();
+        const bool horizontal = key == Qt::Key_Left || key == Qt::Key_Right;
+        const double along = (key == Qt::Key_Left || key == Qt::Key_Up ? -1 : 1) * (horizontal ? dx : dy);
+        if (along < 1)
+            continue;
+        const double score = along + 2 * std::abs(horizontal ? dy : dx);
+        // Ties go to the card drawn first, so the same key always reaches the same card.
+        if (score < bestScore) {
+            bestScore = score;
+            best = int(i);
+        }
+    }
+    return best;
+}
+
+Rect ProposalChartSurface::ringArea(int index) const
+{
+    // The ring stands a few view pixels outside the card whatever the zoom.
+    const double pixel = 1 / std::max(displayedCamera().scale, minimumZoom);
+    return m_scene->layout().nodes[size_t(index)].frame.insetBy(-6 * pixel, -6 * pixel);
+}
+
+void ProposalChartSurface::setCurrent(int index, Reveal reveal)
+{
+    std::vector<Rect> areas;
+    if (m_currentIndex >= 0)
+        areas.push_back(ringArea(m_currentIndex));
+    m_current = m_scene->layout().nodes[size_t(index)].id;
+    m_currentIndex = index;
+    areas.push_back(ringArea(index));
+    const Rect frame = m_scene->layout().nodes[size_t(index)].frame;
+    if (reveal == Reveal::scroll && !QRect(QPoint(), size()).contains(viewRect(frame)) && m_viewport)
+        setCamera(m_zoom, ChartViewport::centeredOffset(frame, m_zoom, *m_viewport));
+    contentChangedIn(areas);
+    if (QAccessible::isActive()) {
+        QAccessibleEvent event(this, QAccessible::Focus);
+        event.setChild(index);
+        QAccessible::updateAccessibility(&event);
+    }
+}
+
+int ProposalChartSurface::startingCard() const
+{
+    if (!m_scene)
+        return -1;
+    if (m_currentIndex >= 0)
+        return m_currentIndex;
+    if (const int selected = cardIndex(selectedCard()); selected >= 0)
+        return selected;
+    // The top card, leftmost first: where a reader of the chart starts.
+    int top = -1;
+    const auto &nodes = m_scene->layout().nodes;
+    for (size_t i = 0; i < nodes.size(); ++i) {
+        const Rect &frame = nodes[i].frame;
+        if (m_scene->position(nodes[i].id)
+            && (top < 0 || std::pair(frame.minY(), frame.minX()) < std::pair(nodes[size_t(top)].frame.minY(),
+                                                                               nodes[size_t(top)].frame.minX())))
+            top = int(i);
+    }
+    return top;
+}
+
+void ProposalChartSurface::focusInEvent(QFocusEvent *event)
+{
+    ChartNavigationSurface::focusInEvent(event);
+    // A click takes the focus before it lands: the chart must not move under the pointer.
+    const Reveal reveal = event->reason() == Qt::MouseFocusReason ? Reveal::stay : Reveal::scroll;
+    if (const int index = startingCard(); index >= 0)
+        setCurrent(index, reveal);
+}
+
+void ProposalChartSurface::focusOutEvent(QFocusEvent *event)
+{
+    ChartNavigationSurface::focusOutEvent(event);
+    if (m_currentIndex >= 0)
+        contentChangedIn({ringArea(m_currentIndex)});
+}
+
+void ProposalChartSurface::keyPressEvent(QKeyEvent *event)
+{
+    // A chart laid out again may have lost the current card: the keys start over.
+    const int current = startingCard();
+    switch (event->key()) {
+    case Qt::Key_Left:
+    case Qt::Key_Right:
+    case Qt::Key_Up:
+    case Qt::Key_Down:
+        if (current >= 0) {
+            const int next = current == m_currentIndex ? neighbourCard(*m_scene, current, event->key()) : current;
+            if (next >= 0)
+                setCurrent(next);
+        }
+        event->accept();
+        return;
+    case Qt::Key_Return:
+    case Qt::Key_Enter:
+    case Qt::Key_Space:
+        if (current >= 0) {
+            setCurrent(current);
+            emit cardClicked(*m_current);
+        }
+        event->accept();
+        return;
+    default: ChartNavigationSurface::keyPressEvent(event);
+    }
 }
 
 std::optional<std::string> ProposalChartSurface::cardAt(Point point) const
@@ -215,8 +353,12 @@ std::optional<std::string> ProposalChartSurface::selectedCard() const
 
 void ProposalChartSurface::chartClicked(Point point, const QPointF &)
 {
-    if (const std::optional<std::string> id = cardAt(point))
-        emit cardClicked(*id);
+    const int index = cardIndex(point);
+    if (index < 0)
+        return;
+    // The keys go on from the card clicked.
+    setCurrent(index, Reveal::stay);
+    emit cardClicked(m_scene->layout().nodes[size_t(index)].id);
 }
 
 void ProposalChartSurface::paintContent(QPainter &painter, const Rect &visible)
@@ -240,6 +382,17 @@ void ProposalChartSurface::paintContent(QPainter &painter, const Rect &visible)
             ChartCanvasCard::paintBadge(cardPainter, position, ChartCanvasCard::controls(node.frame, position, state, look));
     };
     ChartPainter::paint(painter, scene, options);
+    if (const int current = m_currentIndex; current >= 0 && hasFocus()) {
+        // A dashed ring outside the card, apart from the selection's border on it.
+        const double pixel = 1 / std::max(painter.transform().m11(), minimumZoom);
+        const Rect ring = scene.layout().nodes[size_t(current)].frame.insetBy(-3.5 * pixel, -3.5 * pixel);
+        QPen pen(palette().color(QPalette::Highlight), 2 * pixel, Qt::DashLine);
+        painter.save();
+        painter.setPen(pen);
+        painter.setBrush(Qt::NoBrush);
+        painter.drawRoundedRect(QRectF(ring.minX(), ring.minY(), ring.width(), ring.height()), 12, 12);
+        painter.restore();
+    }
 }
 
 void ProposalChartSurface::paintEvent(QPaintEvent *event)
@@ -290,6 +443,8 @@ ProposalCanvas::ProposalCanvas(std::shared_ptr<DottedRouteStore> routeStore, QWi
     layout->setSpacing(8);
     layout->addLayout(header);
     layout->addWidget(m_surface, 1);
+    // Tab goes from the zoom buttons down to the chart, in the order they stand.
+    setTabOrder(m_zoomIn, m_surface);
     // Heard as the chart window's zoom buttons are, not as a minus sign and a plus sign.
     m_zoomOut->setAccessibleName(QStringLiteral("Zoom out"));
     m_zoomIn->setAccessibleName(QStringLiteral("Zoom in"));

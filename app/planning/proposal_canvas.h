@@ -23,7 +23,8 @@ class QPushButton;
 // screen's cards, which carry the change tints and badges. It lays out the whole organization
 // it is given, nothing focused, in a scene cache of its own whose dotted lines follow the
 // cards from a background router. It never changes the organization; a click on a card asks
-// for that card's selection; so does pressing a card with a screen reader.
+// for that card's selection; so does pressing a card with a screen reader, and Return or
+// Space on the current card, which the arrow keys move from card to card.
 class ProposalChartSurface : public ChartNavigationSurface, public AccessibleCardCanvas {
     Q_OBJECT
 public:
@@ -53,6 +54,9 @@ public:
 
     // The card under a chart point, or nothing.
     std::optional<std::string> cardAt(Point point) const;
+    // The card the keyboard stands on, ringed while the chart has the focus; nothing until
+    // the chart first takes the focus.
+    std::optional<std::string> currentCard() const;
 
     // The cards for assistive technologies, in drawing order. They carry no buttons.
     int cardCount() const override;
@@ -80,6 +84,9 @@ protected:
     void chartClicked(Point point, const QPointF &viewPoint) override;
     void paintEvent(QPaintEvent *event) override;
     void resizeEvent(QResizeEvent *event) override;
+    void keyPressEvent(QKeyEvent *event) override;
+    void focusInEvent(QFocusEvent *event) override;
+    void focusOutEvent(QFocusEvent *event) override;
 
 private:
     void rebuild();
@@ -88,6 +95,15 @@ private:
     std::optional<std::string> selectedCard() const;
     // Index of the card under a chart point, or -1.
     int cardIndex(Point point) const;
+    // Index of the card with this id, or -1.
+    int cardIndex(const std::optional<std::string> &id) const;
+    // The current card, else the selected one, else the top card; -1 without cards.
+    int startingCard() const;
+    // Makes card `index` current, brings it into view when asked, and repaints both rings.
+    enum class Reveal { scroll, stay };
+    void setCurrent(int index, Reveal reveal = Reveal::scroll);
+    // Where the focus ring of card `index` is drawn, in chart points.
+    Rect ringArea(int index) const;
 
     ChartSceneCache m_cache;
     std::shared_ptr<const Organization> m_organization;
@@ -95,6 +111,8 @@ private:
     uint64_t m_chartRevision = 0; // counts the charts given, so the cache need not compare them
     ChartPrintSettings m_settings;
     std::optional<std::string> m_selection;
+    std::optional<std::string> m_current;
+    int m_currentIndex = -1; // of m_current among the scene's cards, found again for new cards
     std::shared_ptr<const ChartScene> m_scene;
     double m_zoom = 1;
     Size m_pan;

@@ -20,6 +20,7 @@
 #include <QLineEdit>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QShortcut>
 #include <QScrollArea>
 #include <QSignalBlocker>
 #include <QTimer>
@@ -75,6 +76,9 @@ ChartPrintSheet::ChartPrintSheet(std::unique_ptr<PrintSheetModel> model, std::un
     setWindowTitle(QStringLiteral("Export PDF & Print"));
     setWindowModality(Qt::WindowModal);
     setFixedSize(sheetWidth, sheetHeight);
+    // Ctrl+W closes it as Escape does, like every other window.
+    auto *closeKey = new QShortcut(QKeySequence(Qt::CTRL | Qt::Key_W), this);
+    connect(closeKey, &QShortcut::activated, this, &QDialog::reject);
 
     auto *heading = new QLabel(QStringLiteral("Export PDF & Print"));
     QFont headingFont = heading->font();

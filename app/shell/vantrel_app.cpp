@@ -3,6 +3,7 @@
 #include "app/shell/accessible_fields.h"
 #include "app/shell/document_controller.h"
 #include "app/shell/widget_dialogs.h"
+#include "app/shell/window_placement.h"
 #include "app/sidebar/sidebar_style.h"
 #include "app/updates/application_updates.h"
 
@@ -21,6 +22,7 @@ int VantrelApp::run(int argc, char **argv)
     QApplication::setWindowIcon(QIcon::fromTheme("vantrel", QIcon(":/vantrel.png")));
     keepSecondaryTextReadable();
     AccessibleFields::install();
+    WindowPlacement::keepWindowsOnScreen();
 
     QCommandLineParser parser;
     parser.addHelpOption();

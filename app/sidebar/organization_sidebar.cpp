@@ -67,6 +67,15 @@ protected:
     void keyPressEvent(QKeyEvent *event) override
     {
         const QPersistentModelIndex before = currentIndex();
+        // Taking the focus makes the first row current without selecting it: the first arrow
+        // then chooses that person rather than moving past them.
+        const bool arrow = event->key() == Qt::Key_Down || event->key() == Qt::Key_Up;
+        if (arrow && before.isValid() && !selectionModel()->hasSelection()
+            && !before.data(SidebarModel::isGroupRole).toBool()) {
+            m_onKeyChoice(before);
+            event->accept();
+            return;
+        }
         QTreeView::keyPressEvent(event);
         const bool press = event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter || event->key() == Qt::Key_Space;
         if (currentIndex().isValid() && (press || before != currentIndex()))
@@ -393,6 +402,7 @@ OrganizationSidebar::OrganizationSidebar(std::vector<std::string> modes, QWidget
 {
     setWindowTitle(tr("People"));
     setMinimumWidth(240);
+    keepSelectionReadable(m_tree);
     std::vector<DropdownOption> options;
     for (const std::string &mode : modes)
         options.push_back({text(mode), text(mode), QString()});

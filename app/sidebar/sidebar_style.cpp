@@ -45,15 +45,21 @@ QColor readableOn(const QColor &wanted, std::initializer_list<QColor> background
     const QColor black(Qt::black);
     const QColor white(Qt::white);
     const QColor &text = contrastRatio(black, first) >= contrastRatio(white, first) ? black : white;
+    // A translucent colour (a desktop's placeholder grey is often its text colour at half
+    // strength) is seen laid over the background: what is seen is judged and kept.
+    const float alpha = wanted.alphaF();
+    const QColor seen = QColor::fromRgbF(wanted.redF() * alpha + first.redF() * (1 - alpha),
+                                         wanted.greenF() * alpha + first.greenF() * (1 - alpha),
+                                         wanted.blueF() * alpha + first.blueF() * (1 - alpha));
     const auto reads = [&](const QColor &colour) {
         return std::all_of(backgrounds.begin(), backgrounds.end(),
                            [&](const QColor &background) { return contrastRatio(colour, background) >= readable; });
     };
     for (int step = 0; step <= 20; ++step) {
         const float t = float(step) / 20;
-        const QColor mixed = QColor::fromRgbF(wanted.redF() + (text.redF() - wanted.redF()) * t,
-                                              wanted.greenF() + (text.greenF() - wanted.greenF()) * t,
-                                              wanted.blueF() + (text.blueF() - wanted.blueF()) * t);
+        const QColor mixed = QColor::fromRgbF(seen.redF() + (text.redF() - seen.redF()) * t,
+                                              seen.greenF() + (text.greenF() - seen.greenF()) * t,
+                                              seen.blueF() + (text.blueF() - seen.blueF()) * t);
         if (reads(mixed))
             return mixed;
     }
@@ -146,6 +152,50 @@ void keepSecondaryTextReadable()
 void keepReadable(QWidget *widget, QPalette::ColorRole role, QPalette::ColorRole background, const QColor &wanted)
 {
     new ReadableColour(widget, role, background, wanted);
+}
+
+namespace {
+
+// Takes the highlight its widget would inherit and darkens or lightens it just enough for
+// the highlighted text to read on it; again after every palette change.
+class ReadableSelection : public QObject {
+public:
+    explicit ReadableSelection(QWidget *widget) : QObject(widget)
+    {
+        apply(widget);
+        widget->installEventFilter(this);
+    }
+
+    bool eventFilter(QObject *watched, QEvent *event) override
+    {
+        if (event->type() == QEvent::PaletteChange || event->type() == QEvent::ParentChange)
+            apply(static_cast<QWidget *>(watched));
+        return false;
+    }
+
+private:
+    static void apply(QWidget *widget)
+    {
+        const QWidget *parent = widget->parentWidget();
+        const QPalette inherited = parent ? parent->palette() : QApplication::palette(widget);
+        QPalette palette = widget->palette();
+        for (QPalette::ColorGroup group : {QPalette::Active, QPalette::Inactive}) {
+            // The text stays as the desktop has it; only the highlight moves.
+            const QColor text = palette.color(group, QPalette::HighlightedText);
+            const QColor wanted = readableOn(inherited.color(group, QPalette::Highlight), {text});
+            if (palette.color(group, QPalette::Highlight) != wanted)
+                palette.setColor(group, QPalette::Highlight, wanted);
+        }
+        if (palette != widget->palette())
+            widget->setPalette(palette);
+    }
+};
+
+} // namespace
+
+void keepSelectionReadable(QWidget *widget)
+{
+    new ReadableSelection(widget);
 }
 
 QLabel *makeCaption(const QString &text, QWidget *parent)

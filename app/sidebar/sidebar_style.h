@@ -29,6 +29,10 @@ QColor readableOn(const QColor &wanted, std::initializer_list<QColor> background
 // again whenever the palette changes (a switch between light and dark).
 void keepReadable(QWidget *widget, QPalette::ColorRole role, QPalette::ColorRole background, const QColor &wanted);
 
+// Keeps the selected rows of `widget` readable: its highlight is the one it would inherit,
+// darkened or lightened just enough for the highlighted text to read at 4.5:1 on it.
+void keepSelectionReadable(QWidget *widget);
+
 // `palette` with its secondary text (the placeholder colour, which captions and second lines
 // use) made readable at 4.5:1 on both the window and the fields' base colours.
 QPalette withReadableSecondaryText(QPalette palette);

@@ -32,13 +32,16 @@ bool sameNumber(double a, double b)
     return a == b || spreadsheetNumber(a) == spreadsheetNumber(b);
 }
 
+bool sameEmployeeNumber(const Employee &a, const Employee &b)
+{
+    return a.id == b.id || Text::canonicalForm(Text::trimmed(a.id)) == Text::canonicalForm(Text::trimmed(b.id));
+}
+
 bool sameEmployee(const std::optional<Employee> &a, const std::optional<Employee> &b)
 {
     if (!a || !b)
         return !a && !b;
-    const bool sameNumber =
-        a->id == b->id || Text::canonicalForm(Text::trimmed(a->id)) == Text::canonicalForm(Text::trimmed(b->id));
-    return sameNumber && sameText(a->name, b->name);
+    return sameEmployeeNumber(*a, *b) && sameText(a->name, b->name);
 }
 
 std::optional<std::string> managerOf(const Position &position)
@@ -77,6 +80,33 @@ bool isUnchanged(const Position &stored, const Position &imported)
            sameText(a.location, b.location) && sameEmployee(a.employee, b.employee) &&
            sameSchools(a.schoolAssignments, b.schoolAssignments) &&
            (a.dottedManagerIDs == b.dottedManagerIDs || asSet(a.dottedManagerIDs) == asSet(b.dottedManagerIDs));
+}
+
+bool changesField(ImportField field, const Position &stored, const Position &imported)
+{
+    const Position &a = stored;
+    const Position &b = imported;
+    switch (field) {
+    case ImportField::employeeID:
+        if (!a.employee || !b.employee)
+            return a.employee.has_value() != b.employee.has_value();
+        return !sameEmployeeNumber(*a.employee, *b.employee);
+    case ImportField::name:
+        return !sameText(a.employee ? a.employee->name : std::string(), b.employee ? b.employee->name : std::string());
+    case ImportField::department: return !sameText(a.department, b.department);
+    case ImportField::manager: return managerOf(a) != managerOf(b);
+    case ImportField::dotted: return asSet(a.dottedManagerIDs) != asSet(b.dottedManagerIDs);
+    case ImportField::location: return !sameText(a.location, b.location);
+    case ImportField::fte: return !sameNumber(a.fte, b.fte);
+    case ImportField::assistant: return a.isAssistantPosition() != b.isAssistantPosition();
+    case ImportField::siblingOrder: return a.siblingOrder.value_or(0) != b.siblingOrder.value_or(0);
+    case ImportField::schoolAllocations: return !sameSchools(a.schoolAssignments, b.schoolAssignments);
+    case ImportField::positionID:
+    case ImportField::title:
+    case ImportField::jobTitle:
+    case ImportField::vacant: break;
+    }
+    return false;
 }
 
 } // namespace TabularImport

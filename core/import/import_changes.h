@@ -1,5 +1,7 @@
 #pragma once
 
+#include "core/import/import_field.h"
+
 struct Position;
 
 namespace TabularImport {
@@ -17,5 +19,10 @@ namespace TabularImport {
 // Ids must match. School shares keep their order, which the card shows; display-only fields
 // are ignored. Allocates only for texts or lists that differ as stored.
 bool isUnchanged(const Position &stored, const Position &imported);
+
+// True when the field that `field` feeds reads differently in `imported` than in `stored`,
+// compared as isUnchanged compares it. Position ID, pay level, job title and the vacant
+// flag give false: a blank cell there is refused or decides nothing on its own.
+bool changesField(ImportField field, const Position &stored, const Position &imported);
 
 } // namespace TabularImport

@@ -8,7 +8,9 @@
 #include "core/support/text.h"
 
 #include <algorithm>
+#include <array>
 #include <cmath>
+#include <iterator>
 #include <unordered_map>
 
 std::vector<std::string> ImportReview::messages(int row, ImportMessageKind kind) const
@@ -86,6 +88,15 @@ bool droppedLeadingZeros(std::string_view stored, std::string_view shorter)
     return dropped.find_first_not_of('0') == std::string_view::npos;
 }
 
+// "00042" as "42", "000" as "0": what a spreadsheet program makes of a number it read.
+std::string_view withoutLeadingZeros(std::string_view text)
+{
+    const size_t first = text.find_first_not_of('0');
+    if (first != std::string_view::npos)
+        return text.substr(first);
+    return text.empty() ? text : text.substr(text.size() - 1);
+}
+
 bool isAllDigits(std::string_view text)
 {
     return !text.empty() && std::all_of(text.begin(), text.end(), [](char c) { return c >= '0' && c <= '9'; });
@@ -141,9 +152,11 @@ public:
             if (!isBlankRow(m_sheet.rows[r]))
                 readRow(m_sheet.rows[r], static_cast<int>(r) + 1);
         }
+        m_result.readRows = static_cast<int>(m_imported.size());
         if (m_imported.empty())
             m_result.errors.push_back("No position rows were found after the header.");
         resolveManagers();
+        warnAboutWholeFile();
         checkStructure();
         if (m_result.errors.empty())
             merge();
@@ -219,6 +232,7 @@ private:
         m_directory.reserve(expected);
         m_seenNumbers.reserve(expected);
         m_imported.reserve(m_sheet.rows.size());
+        m_storedOf.reserve(m_sheet.rows.size());
         m_pending.reserve(m_sheet.rows.size());
         std::unordered_set<std::string> suppliedIDs;
         EmployeeNumberPool numbers;
@@ -228,12 +242,15 @@ private:
                 suppliedIDs.insert(std::move(id));
             if (std::string number = value(row, ImportField::employeeID); !number.empty())
                 numbers.add(number);
+            noteFilledColumns(row);
         }
 
         if (m_existing) {
             m_existingByID.reserve(m_existing->positions.size());
             for (const Position &p : m_existing->positions) {
                 m_existingByID.emplace(p.id, &p);
+                if (m_updateMatchingIDs && p.id.starts_with('0'))
+                    m_storedWithoutZeros.try_emplace(withoutLeadingZeros(p.id), &p);
                 m_reservedIDs.insert(p.id);
                 if (p.employee)
                     numbers.add(p.employee->id);
@@ -295,10 +312,67 @@ private:
         ++m_result.leadingZeroRows;
     }
 
+    // Updating, a column left blank in every row still speaks for every stored position
+    // the file names; the whole-file warnings say what that clears.
+    void noteFilledColumns(const Row &row)
+    {
+        if (!m_updateMatchingIDs)
+            return;
+        for (const auto &[field, column] : m_mapping) {
+            bool &filled = m_filledColumns[static_cast<size_t>(field)];
+            if (!filled)
+                filled = !value(row, field).empty();
+        }
+    }
+
+    // A spreadsheet program reads the Position ID "00042" as the number 42; updating, the
+    // row then adds that position a second time instead of changing it.
+    void checkLeadingZeroID(const std::string &suppliedID, int n)
+    {
+        if (!m_updateMatchingIDs || suppliedID.empty())
+            return;
+        const auto found = m_storedWithoutZeros.find(withoutLeadingZeros(suppliedID));
+        if (found == m_storedWithoutZeros.end() || !droppedLeadingZeros(found->second->id, suppliedID))
+            return;
+        warning(n, "position ID " + suppliedID + " matches no position; " + found->second->id +
+                       " differs only by leading zeros, which a spreadsheet program may have removed.");
+        ++m_result.leadingZeroIDRows;
+    }
+
+    // Updating, what the rows together do to the stored positions, said before any row's
+    // warnings: each can change the whole district at once.
+    void warnAboutWholeFile()
+    {
+        if (!m_updateMatchingIDs || m_imported.empty())
+            return;
+        std::vector<std::string> notes;
+        if (m_result.updatingRows == 0 && !m_existing->positions.empty())
+            notes.push_back("No row matches a stored Position ID: applying adds every row as a new position.");
+        for (const auto &[field, column] : m_mapping) {
+            if (m_filledColumns[static_cast<size_t>(field)])
+                continue;
+            int cleared = 0;
+            for (size_t i = 0; i < m_imported.size(); ++i) {
+                if (m_storedOf[i] && changesField(field, *m_storedOf[i], m_imported[i]))
+                    ++cleared;
+            }
+            if (cleared > 0)
+                notes.push_back("“" + std::string(importFieldHeader(field)) +
+                                "” is blank in every row: applying clears it for " + std::to_string(cleared) +
+                                (cleared == 1 ? " position." : " positions."));
+        }
+        m_result.warnings.insert(m_result.warnings.begin(), std::make_move_iterator(notes.begin()),
+                                 std::make_move_iterator(notes.end()));
+    }
+
     void readRow(const Row &row, int n)
     {
         const std::string suppliedID = value(row, ImportField::positionID);
         const Position *stored = storedMatch(suppliedID);
+        if (stored)
+            ++m_result.updatingRows;
+        else
+            checkLeadingZeroID(suppliedID, n);
         std::string employeeNumber = value(row, ImportField::employeeID);
         std::string name = value(row, ImportField::name);
         const std::optional<bool> vacantFlag = flag(row, ImportField::vacant, n);
@@ -359,6 +433,7 @@ private:
         if (stored)
             keepUnmappedReporting(*stored, position);
         m_imported.push_back(std::move(position));
+        m_storedOf.push_back(stored);
 
         PendingReferences pending{.primary = value(row, ImportField::manager), .row = n};
         for (const std::string &piece : splitNonEmpty(value(row, ImportField::dotted), ':')) {
@@ -386,8 +461,11 @@ private:
     {
         const auto keeps = [&](ImportField field) { return stored && !isMapped(field); };
         position.fte = keeps(ImportField::fte) ? stored->fte : 1;
-        if (const std::string text = value(row, ImportField::fte); !text.empty()) {
-            const std::optional<double> read = NumberText::decimal(text);
+        const std::string fteCell = value(row, ImportField::fte);
+        if (fteCell.empty() && stored && isMapped(ImportField::fte) && stored->fte != 1)
+            warning(n, "FTE is blank; " + fteText(stored->fte) + " becomes 1.");
+        if (!fteCell.empty()) {
+            const std::optional<double> read = NumberText::decimal(fteCell);
             if (!read || !std::isfinite(*read) || *read <= 0)
                 error(n, "FTE must be a positive number.");
             else if (*read > maximumEnteredFte)
@@ -567,6 +645,9 @@ private:
 
     std::vector<const Position *> m_base; // existing positions that stay
     std::unordered_map<std::string_view, const Position *> m_existingByID;
+    // Updating: stored ids that begin with a zero, by the id without its leading zeros.
+    std::unordered_map<std::string_view, const Position *> m_storedWithoutZeros;
+    std::array<bool, allImportFields.size()> m_filledColumns{}; // updating: a cell was not blank
     std::unordered_set<std::string> m_seenIDs;
     std::unordered_set<std::string> m_reservedIDs;
     std::unordered_map<std::string, int> m_nextSuffix;
@@ -574,6 +655,7 @@ private:
     std::unordered_set<std::string> m_seenNumbers;
     std::string m_nextEmployeeNumber;
     std::vector<Position> m_imported;
+    std::vector<const Position *> m_storedOf; // per imported position: the stored one it updates
     std::vector<PendingReferences> m_pending;
     ImportReview m_result;
 };

@@ -19,6 +19,12 @@ struct ImportReview {
     // Updated rows whose employee number is the stored one without its leading zeros, each
     // also named by a warning.
     int leadingZeroRows = 0;
+    // Updating, rows whose Position ID matches no stored position but is a stored one
+    // without its leading zeros, each also named by a warning.
+    int leadingZeroIDRows = 0;
+    // The non-blank rows read, and (updating) those that name a stored position.
+    int readRows = 0;
+    int updatingRows = 0;
 
     // The errors or warnings about row `row` (1-based), in review order. Row 1 never
     // collects the messages of row 10.
@@ -34,9 +40,13 @@ namespace TabularImport {
 // `references`, and checks what the model requires. Updating, a row that names a stored
 // position takes the stored value of every field the mapping leaves out, and the checks see
 // that merged position; one that then shows it unchanged (TabularImport::isUnchanged) keeps
-// it as stored and in its place; a changed one moves to the end. Never throws: every
-// problem becomes a message. Pure. Linear in the sheet's cells and the positions, using hash
-// indexes by id and employee number; one primary chain link is followed once.
+// it as stored and in its place; a changed one moves to the end. Updating also warns, before
+// the rows' warnings, when no row names a stored position and when a mapped column blank in
+// every row clears a field of stored positions; a row whose Position ID is a stored one
+// without its leading zeros, or whose blank FTE replaces a stored one, is warned about on
+// its row. Never throws: every problem becomes a message. Pure. Linear in the sheet's cells
+// and the positions, using hash indexes by id, id without leading zeros and employee number;
+// one primary chain link is followed once.
 ImportReview review(const ImportSheet &sheet, int headerRow, const ImportMapping &mapping,
                     ManagerReferences references, ImportMode mode, const Organization &existing);
 

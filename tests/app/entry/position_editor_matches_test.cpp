@@ -48,7 +48,7 @@ TEST_F(EditorMatches, SummaryLinesNameManagerChartsAndNumber)
     editor.setEmployeeName("Kim Lee 2");
     ASSERT_FALSE(editor.peopleMatches().empty());
     EXPECT_EQ(editor.matchSummary(editor.peopleMatches()[0]),
-              (std::array<QString, 4>{"Kim Lee 2 — Teacher", "Same name — verify identity",
+              (std::array<QString, 4>{"Kim Lee 2 — Teacher", "Same name — verify identity ·  · ",
                                       "Manager: Ana Ruiz · Charts: Science, Arts", "Position P-2 · Employee E2"}));
     const PositionEntryMatch unknown = editor.vacancyMatches().back();
     ASSERT_EQ(unknown.id(), "P-8");

@@ -91,6 +91,8 @@ TEST(PositionGroupEditor, FilterMatchesTheShownTextsIgnoringCase)
     EXPECT_EQ(groupEditorRowTitle(p[3]), "Vacant — Principal");
     EXPECT_EQ(groupEditorRowDetail(p[3]), "V1 · Special Education · Manager: None");
     EXPECT_EQ(groupEditorRowDetail(p[0]), "P3 · Instruction · Manager: P1");
+    // A blank department keeps both separators.
+    EXPECT_EQ(groupEditorRowDetail(vacancy("V2", "")), "V2 ·  · Manager: None");
 }
 
 TEST(PositionGroupEditor, TicksSurviveFilteringAndCreateEnablesAsRequired)

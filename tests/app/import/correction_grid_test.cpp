@@ -4,6 +4,7 @@
 #include "app/sidebar/sidebar_style.h"
 
 #include "import_flow_fixture.h"
+#include "palette_contrast.h"
 
 #include <gtest/gtest.h>
 
@@ -79,4 +80,29 @@ TEST(CorrectionGrid, ARowsMessagesStandUnderItsCellsErrorsRedThenWarningsOrange)
     EXPECT_EQ(pixelsOf(image, second, importErrorColor()), 0);
     const QRect warning = grid.messageRect(warned, 0);
     EXPECT_GT(pixelsOf(image, warning, importWarningColor()), 0);
+}
+
+// A row's warning and error lines read at 4.5:1 on the grid in a light and a dark palette;
+// the warning's orange read 4.08:1 on white.
+TEST(CorrectionGrid, MessageLinesReadInBothPalettes)
+{
+    FlowFixture f;
+    f.load();
+    f.flow->showStep(ImportFlow::Step::corrections);
+    for (const QPalette &palette : {AppTest::lightPalette(), AppTest::darkPalette()}) {
+        CorrectionGrid grid(*f.flow);
+        grid.setPalette(palette);
+        grid.resize(1000, 700);
+        grid.show();
+        ASSERT_TRUE(QTest::qWaitForWindowExposed(&grid));
+        settle(*f.flow);
+        const int both = grid.model().modelRow(3); // an unknown manager, then a blank location
+        ASSERT_EQ(grid.model().messageCount(both), 2);
+        const QImage image = grid.table()->viewport()->grab().toImage();
+        for (int line = 0; line < 2; ++line) {
+            const QRect rect = grid.messageRect(both, line);
+            EXPECT_GE(AppTest::strongestContrast(image, rect, AppTest::commonestColour(image, rect)), 4.5)
+                << palette.color(QPalette::Base).name().toStdString() << " line " << line;
+        }
+    }
 }

@@ -150,9 +150,9 @@ TEST(ImportFlow, ADraftSavedAndReopenedRestoresTheCorrectedImport)
     EXPECT_EQ(f.flow->sheets(), f.sheets);
 }
 
-// Only the draft's own extension opens as a draft again: another file type's gives way to
-// it, any other name gets it appended, and a file of the new name is replaced only when the
-// user agrees.
+// Only the draft's own extension opens as a draft again: every name that does not end so,
+// whatever dots it holds, is kept whole and gets it appended, and a file of the new name is
+// replaced only when the user agrees.
 TEST(ImportFlow, EverySavedDraftGetsTheDraftExtensionAndReopens)
 {
     QTemporaryDir dir;
@@ -160,7 +160,9 @@ TEST(ImportFlow, EverySavedDraftGetsTheDraftExtensionAndReopens)
     f.load();
     f.flow->setMode(ImportMode::update);
     for (const auto &[typed, saved] : std::vector<std::pair<QString, QString>>{
-             {"draft1.json", "draft1.vantrelimport"},
+             {"draft1.json", "draft1.json.vantrelimport"},
+             {"Dr.Smith corrections", "Dr.Smith corrections.vantrelimport"},
+             {"Plan 2026.Q1", "Plan 2026.Q1.vantrelimport"},
              {"Corrections v1.2", "Corrections v1.2.vantrelimport"},
              {"plain", "plain.vantrelimport"},
              {"Mine.VantrelImport", "Mine.VantrelImport"},
@@ -173,17 +175,17 @@ TEST(ImportFlow, EverySavedDraftGetsTheDraftExtensionAndReopens)
     EXPECT_FALSE(f.flow->errorMessage());
 
     FlowFixture reopened;
-    reopened.load(dir.filePath("draft1.vantrelimport"));
+    reopened.load(dir.filePath("draft1.json.vantrelimport"));
     EXPECT_FALSE(reopened.flow->errorMessage());
     EXPECT_EQ(reopened.flow->step(), Step::corrections);
     EXPECT_EQ(reopened.flow->mode(), ImportMode::update);
 
-    // "draft1.vantrelimport" is there now; the panel only asked about "draft1.json".
-    AppTest::writeBytes(dir.filePath("draft1.vantrelimport"), "kept");
+    // "draft1.json.vantrelimport" is there now; the panel only asked about "draft1.json".
+    AppTest::writeBytes(dir.filePath("draft1.json.vantrelimport"), "kept");
     f.dialogs.filesToSave.push_back(dir.filePath("draft1.json"));
     f.dialogs.confirmations.push_back(false);
     f.flow->saveDraft();
-    QFile kept(dir.filePath("draft1.vantrelimport"));
+    QFile kept(dir.filePath("draft1.json.vantrelimport"));
     ASSERT_TRUE(kept.open(QIODevice::ReadOnly));
     EXPECT_EQ(kept.readAll(), "kept");
     EXPECT_TRUE(f.dialogs.exhausted());

@@ -1,11 +1,14 @@
+#include "app/sidebar/organization_sidebar.h"
 #include "app/sidebar/sidebar_style.h"
 
 #include "palette_contrast.h"
+#include "sidebar_positions.h"
 
 #include <gtest/gtest.h>
 
 #include <QCoreApplication>
 #include <QLabel>
+#include <QTreeView>
 #include <QVBoxLayout>
 #include <QWidget>
 
@@ -50,6 +53,49 @@ TEST(ReadableText, ColoursStayTheirHue)
         EXPECT_GT(red.red(), red.green() + 40) << red.name().toStdString();
     }
     EXPECT_EQ(readableOn(Qt::black, {Qt::white}), QColor(Qt::black));
+}
+
+// A desktop whose placeholder grey is its text colour at half strength: placeholders read at
+// 4.5:1 yet stay lighter than typed text. Dropping the translucency made them solid text.
+TEST(ReadableText, TranslucentPlaceholdersStayPlaceholders)
+{
+    for (QPalette palette : {lightPalette(), darkPalette()}) {
+        QColor half = palette.color(QPalette::Text);
+        half.setAlpha(128);
+        palette.setColor(QPalette::PlaceholderText, half);
+        const QPalette readable = withReadableSecondaryText(palette);
+        const QColor placeholder = readable.color(QPalette::PlaceholderText);
+        EXPECT_GE(contrast(placeholder, readable.color(QPalette::Base)), 4.5) << placeholder.name().toStdString();
+        EXPECT_GE(contrast(placeholder, readable.color(QPalette::Window)), 4.5) << placeholder.name().toStdString();
+        EXPECT_GE(contrast(placeholder, readable.color(QPalette::Text)), 2.0)
+            << "looks typed: " << placeholder.name().toStdString();
+    }
+}
+
+// The selected person in the sidebar reads at 4.5:1 in a light and a dark palette: the
+// desktop's highlight is darkened just enough under its white text.
+TEST(ReadableText, TheSelectedSidebarRowReads)
+{
+    for (QPalette palette : {lightPalette(), darkPalette()}) {
+        palette.setColor(QPalette::HighlightedText, Qt::white);
+        QWidget window;
+        window.setPalette(palette);
+        auto *layout = new QVBoxLayout(&window);
+        auto *sidebar = new OrganizationSidebar({"None"}, &window);
+        layout->addWidget(sidebar);
+        sidebar->setPositions(SidebarTest::school());
+        window.resize(300, 600);
+        window.show();
+        const std::string id = SidebarTest::school().front().id;
+        sidebar->setSelection(id);
+        QCoreApplication::processEvents();
+        QTreeView *list = sidebar->treeView();
+        const QRect row = list->visualRect(sidebar->indexOfPosition(id));
+        const QImage shot = list->viewport()->grab().toImage();
+        const QColor background = commonestColour(shot, row);
+        EXPECT_NE(background, palette.color(QPalette::Base)) << "the row is drawn selected";
+        EXPECT_GE(strongestContrast(shot, row, background), 4.5) << palette.color(QPalette::Window).name().toStdString();
+    }
 }
 
 } // namespace

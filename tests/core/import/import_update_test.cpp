@@ -97,7 +97,10 @@ TEST(ImportUpdate, ChecksRunOnTheMergedPosition)
     ASSERT_TRUE(cleared.organization) << testing::PrintToString(cleared.errors);
     EXPECT_EQ(positionIn(*cleared.organization, "C").managerID, std::nullopt);
     EXPECT_EQ(positionIn(*cleared.organization, "C").location, "District Office");
-    EXPECT_THAT(cleared.warnings, ElementsAre("Row 2: location is blank; District Office will be used."));
+    EXPECT_THAT(cleared.warnings,
+                ElementsAre("“Primary Manager ID” is blank in every row: applying clears it for 1 position.",
+                            "“School / District Office” is blank in every row: applying clears it for 1 position.",
+                            "Row 2: location is blank; District Office will be used."));
 }
 
 // New rows and the add mode read the file alone, as before.
@@ -105,7 +108,10 @@ TEST(ImportUpdate, NewRowsAndAddingTakeOnlyTheFile)
 {
     const ImportReview added = update(std::string(partialHeader) + "E,00005,Eve,Teacher,Teacher\n");
     ASSERT_TRUE(added.organization) << testing::PrintToString(added.errors);
-    EXPECT_THAT(added.warnings, ElementsAre("Row 2: location is blank; District Office will be used."));
+    EXPECT_THAT(added.warnings, ElementsAre("No row matches a stored Position ID: applying adds every row as a new position.",
+                                            "Row 2: location is blank; District Office will be used."));
+    EXPECT_EQ(added.updatingRows, 0);
+    EXPECT_EQ(added.readRows, 1);
     const Position &eve = positionIn(*added.organization, "E");
     EXPECT_EQ(eve.department, "");
     EXPECT_EQ(eve.managerID, std::nullopt);
@@ -144,4 +150,68 @@ TEST(ImportUpdate, EmployeeNumbersThatLostLeadingZerosAreFlagged)
 
     const ImportReview adding = update(std::string(partialHeader) + "E,1,Eve,Teacher,Teacher\n", ImportMode::add);
     EXPECT_EQ(adding.leadingZeroRows, 0);
+}
+
+// The same for Position IDs, whose rows match nothing then and would add every position a
+// second time: each row names both ids and is counted, and a file of which no row updates
+// a stored position says so before it is applied. Adding is no such case.
+TEST(ImportUpdate, PositionIDsThatLostLeadingZerosAreFlagged)
+{
+    Organization open;
+    open.positions = {
+        Position{.id = "0001", .title = "Superintendent", .location = "District Office"},
+        Position{.id = "0002", .title = "Teacher", .managerID = "0001", .location = "North"},
+        Position{.id = "0010", .title = "Teacher", .managerID = "0001", .location = "North"},
+    };
+    const auto review = [&](std::string_view csv, ImportMode mode) {
+        const ImportSheet sheet = TabularImport::csv(csv, U',');
+        const ImportMapping mapping = TabularImport::suggestedMapping(TabularImport::headerCells(sheet, 0));
+        return TabularImport::review(sheet, 0, mapping, ManagerReferences::positionIDs, mode, open);
+    };
+    const std::string header = "Position ID,Pay Level,Location\n";
+
+    const ImportReview some =
+        review(header + "1,Superintendent,District Office\n002,Teacher,North\n0010,Teacher,North\n11,Teacher,North\n",
+               ImportMode::update);
+    ASSERT_TRUE(some.organization) << testing::PrintToString(some.errors);
+    EXPECT_THAT(some.warnings, ElementsAre("Row 2: position ID 1 matches no position; 0001 differs only by leading zeros, "
+                                           "which a spreadsheet program may have removed.",
+                                           "Row 3: position ID 002 matches no position; 0002 differs only by leading "
+                                           "zeros, which a spreadsheet program may have removed."));
+    EXPECT_EQ(some.leadingZeroIDRows, 2);
+    EXPECT_EQ(some.updatingRows, 1);
+    EXPECT_EQ(some.readRows, 4);
+
+    const ImportReview none = review(header + "1,Superintendent,District Office\n2,Teacher,North\n", ImportMode::update);
+    ASSERT_TRUE(none.organization) << testing::PrintToString(none.errors);
+    ASSERT_EQ(none.warnings.size(), 3u);
+    EXPECT_EQ(none.warnings[0], "No row matches a stored Position ID: applying adds every row as a new position.");
+    EXPECT_EQ(none.leadingZeroIDRows, 2);
+    EXPECT_EQ(none.organization->positions.size(), 5u); // still added when applied: a warning, not a refusal
+
+    const ImportReview adding = review(header + "1,Superintendent,District Office\n", ImportMode::add);
+    EXPECT_THAT(adding.warnings, IsEmpty());
+    EXPECT_EQ(adding.leadingZeroIDRows, 0);
+}
+
+// A mapped column blank in every row still clears what it feeds, but the review first says
+// for how many stored positions; a column with one value, or blank where nothing is
+// stored, says nothing. A blank FTE over a stored one is named on its row.
+TEST(ImportUpdate, BlankColumnsThatClearStoredFieldsAreSaid)
+{
+    const ImportReview cleared = update("Position ID,Pay Level,Primary Manager ID,Dotted Manager IDs,FTE\n"
+                                        "C,Secretary,,,\nD,Coordinator,,,\n");
+    ASSERT_TRUE(cleared.organization) << testing::PrintToString(cleared.errors);
+    EXPECT_THAT(cleared.warnings,
+                ElementsAre("“Primary Manager ID” is blank in every row: applying clears it for 2 positions.",
+                            "“FTE” is blank in every row: applying clears it for 1 position.",
+                            "Row 2: FTE is blank; 0.5 becomes 1."));
+    EXPECT_EQ(positionIn(*cleared.organization, "C").managerID, std::nullopt);
+    EXPECT_EQ(positionIn(*cleared.organization, "C").fte, 1);
+    EXPECT_EQ(positionIn(*cleared.organization, "D").managerID, std::nullopt);
+
+    const ImportReview partly = update("Position ID,Pay Level,Primary Manager ID\nC,Secretary,\nD,Coordinator,A\n");
+    ASSERT_TRUE(partly.organization) << testing::PrintToString(partly.errors);
+    EXPECT_THAT(partly.warnings, IsEmpty());
+    EXPECT_EQ(positionIn(*partly.organization, "C").managerID, std::nullopt);
 }

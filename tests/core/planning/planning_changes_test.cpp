@@ -311,11 +311,13 @@ TEST(ProposalChanges, KindLabels)
     EXPECT_STREQ(proposalChangeKindLabel(ProposalChangeKind::modified), "Edited");
 }
 
+// The extremes take an exponent, as the cards write them: the smallest FTE a document can
+// hold is no line of 326 digits in a report.
 TEST(FTEText, ShortestDecimalWithOneZeroForWholeNumbers)
 {
     const std::vector<std::pair<double, std::string>> cases = {
         {1, "1.0"},      {0.5, "0.5"},         {0.25, "0.25"}, {12, "12.0"},
-        {0.1 + 0.2, "0.30000000000000004"}, {1e-7, "0.0000001"}, {1e21, "1000000000000000000000.0"},
+        {0.1 + 0.2, "0.30000000000000004"}, {0.0001, "0.0001"}, {1e-7, "1e-07"}, {5e-324, "5e-324"}, {1e21, "1e+21"},
     };
     for (const auto &[value, text] : cases)
         EXPECT_EQ(fteText(value), text) << value;

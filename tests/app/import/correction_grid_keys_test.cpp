@@ -1,0 +1,134 @@
+#include "app/import/correction_grid.h"
+#include "app/import/correction_grid_model.h"
+#include "app/import/spreadsheet_import_window.h"
+
+#include "import_flow_fixture.h"
+
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QLineEdit>
+#include <QPointer>
+#include <QPushButton>
+#include <QTableView>
+#include <QTest>
+
+using namespace ImportTest;
+
+namespace {
+
+class GridKeys : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        window = SpreadsheetImportWindow::present(&owner, Organization(), [](const Organization &, ImportMode) {}, dialogs,
+                                                  [](const QString &) { return std::vector<ImportSheet>{staffSheet()}; });
+        window->flow().load("staff.xlsx");
+        settle(window->flow());
+        window->flow().showStep(ImportFlow::Step::corrections);
+        settle(window->flow());
+        ASSERT_TRUE(QTest::qWaitForWindowActive(window));
+    }
+    void TearDown() override
+    {
+        if (window)
+            window->close();
+        AppTest::deleteClosedWindows();
+    }
+
+    CorrectionGrid &grid() const { return *window->correctionGrid(); }
+    // The view whose cell field has the focus, and that cell.
+    QTableView *focusedView() const
+    {
+        for (QTableView *view : {grid().headerLine(), grid().table()}) {
+            if (view->isAncestorOf(QApplication::focusWidget()) || view == QApplication::focusWidget())
+                return view;
+        }
+        return nullptr;
+    }
+    void press(int key, Qt::KeyboardModifiers modifiers = Qt::NoModifier) const
+    {
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key(key), modifiers);
+        settle(window->flow());
+        settle(window->flow());
+    }
+
+    QWidget owner;
+    ScriptedDialogs dialogs;
+    QPointer<SpreadsheetImportWindow> window;
+};
+
+} // namespace
+
+// Tab walks from the header line into the rows and on out of the grid to the buttons below
+// it; Shift+Tab walks back. Tab used to step from cell to cell of the header line for ever.
+TEST_F(GridKeys, TabLeavesTheGridForTheButtonsBelowIt)
+{
+    // Row 4's manager fixed, so that the import button is enabled.
+    grid().model().setData(grid().model().index(grid().model().modelRow(3), 4), QStringLiteral("E10"));
+    settle(window->flow());
+    ASSERT_TRUE(window->primaryButton()->isEnabled());
+    QTableView *header = grid().headerLine();
+    header->setCurrentIndex(header->model()->index(0, 2));
+    ASSERT_EQ(focusedView(), header);
+    ASSERT_TRUE(qobject_cast<QLineEdit *>(QApplication::focusWidget()));
+
+    press(Qt::Key_Tab);
+    ASSERT_EQ(focusedView(), grid().table()) << "Tab reaches the rows";
+    EXPECT_TRUE(qobject_cast<QLineEdit *>(QApplication::focusWidget())) << "the current cell opens its field";
+    EXPECT_GE(grid().table()->currentIndex().row(), 1);
+
+    std::vector<QWidget *> reached;
+    for (int i = 0; i < 6 && reached.size() < 6; ++i) {
+        press(Qt::Key_Tab);
+        reached.push_back(QApplication::focusWidget());
+    }
+    EXPECT_NE(reached.front(), nullptr);
+    EXPECT_FALSE(grid().isAncestorOf(reached.front())) << "the first Tab leaves the grid";
+    EXPECT_NE(std::find(reached.begin(), reached.end(), window->saveDraftButton()), reached.end());
+    EXPECT_NE(std::find(reached.begin(), reached.end(), window->primaryButton()), reached.end());
+    EXPECT_EQ(window->primaryButton()->text(), "Add People");
+
+    // Back in from below, and out above the header line.
+    grid().table()->setCurrentIndex(grid().model().index(2, 2));
+    ASSERT_EQ(focusedView(), grid().table());
+    press(Qt::Key_Backtab);
+    EXPECT_EQ(focusedView(), header);
+    press(Qt::Key_Backtab);
+    EXPECT_EQ(focusedView(), nullptr);
+    EXPECT_TRUE(window->isAncestorOf(QApplication::focusWidget()));
+}
+
+// Up and Down cross between the header line and the rows in the same column; Left and Right
+// move to the next cell once the text cursor stands at the field's edge.
+TEST_F(GridKeys, ArrowsMoveBetweenCells)
+{
+    QTableView *header = grid().headerLine();
+    QTableView *table = grid().table();
+    header->setCurrentIndex(header->model()->index(0, 3));
+    press(Qt::Key_Down);
+    ASSERT_EQ(focusedView(), table);
+    EXPECT_EQ(table->currentIndex(), grid().model().index(1, 3));
+    press(Qt::Key_Down);
+    EXPECT_EQ(table->currentIndex(), grid().model().index(2, 3));
+
+    auto *field = qobject_cast<QLineEdit *>(QApplication::focusWidget());
+    ASSERT_TRUE(field);
+    ASSERT_EQ(field->text(), "Principal");
+    field->setCursorPosition(3);
+    press(Qt::Key_Right);
+    EXPECT_EQ(table->currentIndex().column(), 3) << "inside the text the cursor moves";
+    field->end(false);
+    press(Qt::Key_Right);
+    EXPECT_EQ(table->currentIndex(), grid().model().index(2, 4));
+    press(Qt::Key_Left); // a cell just entered has its whole text selected
+    EXPECT_EQ(table->currentIndex(), grid().model().index(2, 3));
+    for (int i = 0; i < 3; ++i)
+        press(Qt::Key_Left);
+    EXPECT_EQ(table->currentIndex(), grid().model().index(2, 1)) << "the row number is no cell";
+
+    press(Qt::Key_Up);
+    press(Qt::Key_Up);
+    ASSERT_EQ(focusedView(), header);
+    EXPECT_EQ(header->currentIndex().column(), 1);
+}
