@@ -94,6 +94,7 @@ ChartSearchPopup::ChartSearchPopup(QWidget *parent) : QFrame(parent, Qt::Popup)
     m_header->setFont(headline);
     m_list = new QListWidget(this);
     m_list->setFrameShape(QFrame::NoFrame);
+    m_list->setAccessibleName(QStringLiteral("Search results"));
     m_list->setItemDelegate(new SearchRowDelegate(m_list));
     m_list->setAlternatingRowColors(true);
     layout->addWidget(m_header);

@@ -137,7 +137,11 @@ QWidget *PositionEditor::buildBasic()
     layout->addWidget(headline(QStringLiteral("Basic")));
 
     m_vacant = new QCheckBox(QStringLiteral("Vacant position"));
-    connect(m_vacant, &QCheckBox::clicked, m_model, &PositionEditorModel::setVacant);
+    // Toggled, as a screen reader's action does it too; only a change the model lacks is written.
+    connect(m_vacant, &QCheckBox::toggled, m_model, [this](bool vacant) {
+        if (vacant != m_model->isVacant())
+            m_model->setVacant(vacant);
+    });
     layout->addWidget(m_vacant);
 
     m_name = new QLineEdit;

@@ -33,11 +33,12 @@ QLabel *styledLine(const QString &text, double scale, bool bold, bool secondary)
     return label;
 }
 
-QToolButton *removeButton(const QString &help)
+// `name` says which row it removes: a list of buttons all heard as "Remove" says nothing.
+QToolButton *removeButton(const QString &help, const QString &name)
 {
     auto *button = new QToolButton;
     button->setText(QStringLiteral("⊖"));
-    button->setAccessibleName(QStringLiteral("Remove"));
+    button->setAccessibleName(name);
     button->setToolTip(help);
     button->setAutoRaise(true);
     return button;
@@ -148,7 +149,8 @@ QWidget *PositionEditor::buildAdvanced()
     m_advancedToggle->setAutoRaise(true);
     connect(m_advancedToggle, &QToolButton::toggled, this,
             [this](bool open) { m_advancedToggle->setArrowType(open ? Qt::DownArrow : Qt::RightArrow); });
-    connect(m_advancedToggle, &QToolButton::clicked, m_model, &PositionEditorModel::setAdvancedOpen);
+    // Toggled, not clicked: a screen reader's action toggles the button without a click.
+    connect(m_advancedToggle, &QToolButton::toggled, m_model, &PositionEditorModel::setAdvancedOpen);
     outer->addWidget(m_advancedToggle);
 
     m_advanced = new QWidget;
@@ -178,7 +180,11 @@ QWidget *PositionEditor::buildAdvanced()
             [this](const QString &text) { m_model->setNumberText(PositionEditorModel::NumberField::fte, text); });
     layout->addWidget(labelled(QStringLiteral("Position FTE"), m_fte));
     m_assistant = new QCheckBox(QStringLiteral("Assistant — beside manager, half lowered"));
-    connect(m_assistant, &QCheckBox::clicked, m_model, &PositionEditorModel::setAssistant);
+    // Toggled, as a screen reader's action does it too; only a change the model lacks is written.
+    connect(m_assistant, &QCheckBox::toggled, m_model, [this](bool assistant) {
+        if (assistant != m_model->position().isAssistantPosition())
+            m_model->setAssistant(assistant);
+    });
     layout->addWidget(m_assistant);
     m_siblingOrder = new QLineEdit;
     m_siblingOrder->setObjectName(QStringLiteral("siblingOrder"));
@@ -230,9 +236,11 @@ void PositionEditor::refreshDottedRows()
         auto *row = new QWidget;
         auto *layout = new QHBoxLayout(row);
         layout->setContentsMargins(0, 0, 0, 0);
-        layout->addWidget(new QLabel(m_model->additionalManagerLabel(id)));
+        const QString manager = m_model->additionalManagerLabel(id);
+        layout->addWidget(new QLabel(manager));
         layout->addStretch();
-        QToolButton *remove = removeButton(QStringLiteral("Remove this additional report to"));
+        QToolButton *remove = removeButton(QStringLiteral("Remove this additional report to"),
+                                           QStringLiteral("Remove additional report to ") + manager);
         connect(remove, &QToolButton::clicked, m_model, [this, id] { m_model->removeAdditionalManager(id); });
         layout->addWidget(remove);
         m_dottedRows->addWidget(row);
@@ -250,6 +258,7 @@ void PositionEditor::refreshSchoolRows()
         m_schoolFields.clear();
         clearLayout(m_schoolRows);
         for (const SchoolAllocationDraft &draft : rows) {
+            const QString number = QString::number(m_schoolFields.size() + 1);
             auto *row = new QWidget;
             auto *layout = new QHBoxLayout(row);
             layout->setContentsMargins(0, 0, 0, 0);
@@ -271,7 +280,7 @@ void PositionEditor::refreshSchoolRows()
             });
             connect(fte, &QLineEdit::textEdited, m_model,
                     [this, id, built](const QString &text) { m_model->setSchoolFteText(id, built, text); });
-            QToolButton *remove = removeButton(QString());
+            QToolButton *remove = removeButton(QString(), QStringLiteral("Remove school allocation ") + number);
             connect(remove, &QToolButton::clicked, m_model, [this, id] { m_model->removeSchoolAllocation(id); });
             layout->addWidget(school, 1);
             layout->addWidget(fte);

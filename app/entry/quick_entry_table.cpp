@@ -2,6 +2,7 @@
 
 #include "app/entry/entry_autocomplete.h"
 #include "app/entry/entry_sheet_parts.h"
+#include "app/shell/accessible_fields.h"
 
 #include <QApplication>
 #include <QHeaderView>
@@ -120,6 +121,9 @@ QVariant QuickEntryTableModel::headerData(int section, Qt::Orientation orientati
         return {};
     if (role == Qt::TextAlignmentRole)
         return section <= quantity ? QVariant(Qt::AlignCenter) : QVariant(Qt::AlignLeft | Qt::AlignVCenter);
+    // The column of remove buttons shows no title.
+    if (role == Qt::AccessibleTextRole && section == remove)
+        return QStringLiteral("Remove");
     if (role != Qt::DisplayRole)
         return {};
     static const char *titles[columns] = {"#", "Vacant", "QTY", "Employee name", "Pay Level", "Job Title",
@@ -265,6 +269,19 @@ QuickEntryDelegate::QuickEntryDelegate(QuickEntryTableModel &model, QObject *par
 QWidget *QuickEntryDelegate::createEditor(QWidget *parent, const QStyleOptionViewItem &option,
                                           const QModelIndex &index) const
 {
+    QWidget *editor = makeEditor(parent, option, index);
+    // The open field is what a screen reader hears: named after its row and its column,
+    // whose name the grid shows only in the header.
+    if (editor) {
+        const QString column = m_model.headerData(index.column(), Qt::Horizontal, Qt::DisplayRole).toString();
+        AccessibleFields::name(editor, QStringLiteral("Row %1, %2").arg(index.row() + 1).arg(column));
+    }
+    return editor;
+}
+
+QWidget *QuickEntryDelegate::makeEditor(QWidget *parent, const QStyleOptionViewItem &option,
+                                        const QModelIndex &index) const
+{
     auto *self = const_cast<QuickEntryDelegate *>(this);
     const int column = index.column();
     m_model.beginCellEdit(index.row());
@@ -397,6 +414,7 @@ QuickEntryTableView::QuickEntryTableView(QuickEntryTableModel &model, QWidget *p
     , m_model(model)
 {
     setModel(&model);
+    setAccessibleName(QStringLiteral("Positions"));
     auto *delegate = new QuickEntryDelegate(model, this);
     setItemDelegate(delegate);
     // Queued: the key that asked for a row is handled to its end before focus moves.

@@ -75,6 +75,8 @@ signals:
     void matchPayLevelRequested(int row);
 
 private:
+    QWidget *makeEditor(QWidget *parent, const QStyleOptionViewItem &option, const QModelIndex &index) const;
+
     QuickEntryTableModel &m_model;
 };
 

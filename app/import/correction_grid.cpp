@@ -395,6 +395,7 @@ CorrectionGrid::CorrectionGrid(ImportFlow &flow, QWidget *parent)
         QApplication::clipboard()->setText(lines.join('\n'));
     });
     m_messages->addAction(copy);
+    m_messages->setAccessibleName(QStringLiteral("All Validation Messages"));
     body->addWidget(m_messagesToggle);
     body->addWidget(m_messages);
 
@@ -419,6 +420,8 @@ CorrectionGrid::CorrectionGrid(ImportFlow &flow, QWidget *parent)
     }
     m_headerLine->setModel(headerModel);
     m_table->setModel(m_model);
+    m_headerLine->setAccessibleName(QStringLiteral("Header row"));
+    m_table->setAccessibleName(QStringLiteral("Source rows"));
     m_headerLine->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     m_headerLine->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     m_headerLine->setFixedHeight(m_geometry.rowHeight(0) + 2 * m_headerLine->frameWidth());

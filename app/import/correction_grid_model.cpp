@@ -155,8 +155,11 @@ QVariant CorrectionGridModel::data(const QModelIndex &index, int role) const
             return QStringLiteral("Header column %1").arg(column + 1);
         return QStringLiteral("Row %1, %2").arg(row + 1).arg(columnName(column));
     case Qt::AccessibleDescriptionRole: {
-        // The messages are drawn under the row; a screen reader hears them with each cell.
+        // The name says where the cell is; a screen reader's only other text of a cell is
+        // this, so it carries the cell's text, then the messages drawn under the row.
         QStringList texts;
+        if (const QString text = m_flow.cell(row, column); !text.isEmpty())
+            texts.append(text);
         for (const CorrectionMessage &message : messages(index.row()))
             texts.append(message.text);
         return texts.isEmpty() ? QVariant() : QVariant(texts.join('\n'));
@@ -209,8 +212,13 @@ QVariant CorrectionGridModel::headerData(int section, Qt::Orientation orientatio
 {
     if (role != Qt::DisplayRole)
         return {};
-    if (orientation == Qt::Horizontal)
-        return section == rowNumberColumn ? QStringLiteral("Source Row") : QStringLiteral("Column %1").arg(section);
+    if (orientation == Qt::Horizontal) {
+        if (section == rowNumberColumn)
+            return QStringLiteral("Source Row");
+        // What a screen reader names the column by: the header the user reads.
+        const QString name = columnName(sheetColumn(section));
+        return name.trimmed().isEmpty() ? QStringLiteral("Column %1").arg(section) : name;
+    }
     return section == 0 ? QStringLiteral("Source Row") : QString::number(sheetRow(section) + 1);
 }
 

@@ -4,6 +4,7 @@
 #include "app/import/correction_grid.h"
 #include "app/import/correction_grid_model.h"
 #include "app/import/import_file_step.h"
+#include "app/shell/accessible_fields.h"
 #include "app/sidebar/sidebar_style.h"
 
 #include <QCloseEvent>
@@ -99,6 +100,7 @@ SpreadsheetImportWindow::SpreadsheetImportWindow(QWidget *owner, Organization ex
     : QWidget(nullptr, Qt::Window),
       m_flow(new ImportFlow(std::move(existing), std::move(apply), dialogs, std::move(reader), this)), m_owner(owner)
 {
+    AccessibleFields::readAsWindow(this);
     setAttribute(Qt::WA_DeleteOnClose);
     QString ownerTitle = owner ? owner->windowTitle() : QString();
     ownerTitle.remove(QStringLiteral("[*]"));

@@ -24,6 +24,7 @@ ChangeReportSheet::ChangeReportSheet(PlanningWorkspaceController &controller, QW
     heading.setBold(true);
     title->setFont(heading);
     m_text->setReadOnly(true);
+    m_text->setAccessibleName(QStringLiteral("Change report"));
     m_text->setTextInteractionFlags(Qt::TextSelectableByMouse | Qt::TextSelectableByKeyboard);
     m_text->setFont(QFontDatabase::systemFont(QFontDatabase::FixedFont));
     m_text->setLineWrapMode(QPlainTextEdit::WidgetWidth);

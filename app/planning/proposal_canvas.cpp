@@ -445,6 +445,9 @@ ProposalCanvas::ProposalCanvas(std::shared_ptr<DottedRouteStore> routeStore, QWi
     layout->addWidget(m_surface, 1);
     // Tab goes from the zoom buttons down to the chart, in the order they stand.
     setTabOrder(m_zoomIn, m_surface);
+    // Heard as the chart window's zoom buttons are, not as a minus sign and a plus sign.
+    m_zoomOut->setAccessibleName(QStringLiteral("Zoom out"));
+    m_zoomIn->setAccessibleName(QStringLiteral("Zoom in"));
     connect(m_zoomOut, &QPushButton::clicked, m_surface, &ProposalChartSurface::zoomOut);
     connect(m_fit, &QPushButton::clicked, m_surface, &ProposalChartSurface::fit);
     connect(m_zoomIn, &QPushButton::clicked, m_surface, &ProposalChartSurface::zoomIn);

@@ -93,6 +93,8 @@ ChartPrintSheet::ChartPrintSheet(std::unique_ptr<PrintSheetModel> model, std::un
     m_form->setFixedWidth(formWidth);
     formScroll->setWidgetResizable(true);
     formScroll->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    // The sheet opens on its first field, not on the nameless area around the form.
+    formScroll->setFocusPolicy(Qt::NoFocus);
     formScroll->setFixedWidth(formWidth + formScroll->verticalScrollBar()->sizeHint().width() + 2);
 
     m_previewCaption = captionLabel(QString());

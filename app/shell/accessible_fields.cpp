@@ -3,6 +3,7 @@
 #include <QAbstractItemView>
 #include <QAccessibleWidget>
 #include <QComboBox>
+#include <QItemSelectionModel>
 #include <QLabel>
 #include <QLineEdit>
 #include <QToolButton>
@@ -10,15 +11,48 @@
 namespace {
 
 // On Linux Qt reads a combo box's name as its current value, so a screen reader hears the
-// choice twice and never the field's label. This reads the name as for any widget (its
-// accessible name, else its label's text) and keeps the value as the value.
+// choice twice and never the field's label. This is Qt's own combo box otherwise: its
+// children are the list of choices, whose selected item is the value a screen reader reads
+// (the bridge sends no text value of a combo box), and the text field of an editable one.
 class LabelledComboAccessible final : public QAccessibleWidget {
 public:
-    explicit LabelledComboAccessible(QComboBox *combo) : QAccessibleWidget(combo, QAccessible::ComboBox) {}
+    explicit LabelledComboAccessible(QComboBox *combo) : QAccessibleWidget(combo, QAccessible::ComboBox)
+    {
+        // Qt selects the choice in the list only when the list opens; until then the list
+        // would carry no value. A choice set with signals blocked is selected when the list
+        // is next asked for.
+        QObject::connect(combo, &QComboBox::currentIndexChanged, combo, [combo] { selectChoice(combo); });
+    }
 
+    int childCount() const override { return combo()->isEditable() ? 2 : 1; }
+    QAccessibleInterface *child(int index) const override
+    {
+        if (index == 0) {
+            selectChoice(combo());
+            return QAccessible::queryAccessibleInterface(combo()->view());
+        }
+        if (index == 1 && combo()->isEditable())
+            return QAccessible::queryAccessibleInterface(combo()->lineEdit());
+        return nullptr;
+    }
+    int indexOfChild(const QAccessibleInterface *child) const override
+    {
+        if (child && child->object() == combo()->view())
+            return 0;
+        if (child && combo()->isEditable() && child->object() == combo()->lineEdit())
+            return 1;
+        return -1;
+    }
+    QAccessibleInterface *childAt(int x, int y) const override
+    {
+        QLineEdit *edit = combo()->isEditable() ? combo()->lineEdit() : nullptr;
+        return edit && QRect(edit->mapToGlobal(QPoint(0, 0)), edit->size()).contains(x, y) ? child(1) : nullptr;
+    }
     QString text(QAccessible::Text t) const override
     {
-        return t == QAccessible::Value ? combo()->currentText() : QAccessibleWidget::text(t);
+        if (t != QAccessible::Value)
+            return QAccessibleWidget::text(t);
+        return combo()->isEditable() ? combo()->lineEdit()->text() : combo()->currentText();
     }
     QAccessible::State state() const override
     {
@@ -34,14 +68,33 @@ public:
     }
     void doAction(const QString &action) override
     {
-        if (action == showMenuAction() || action == pressAction())
-            combo()->showPopup();
-        else
+        if (action != showMenuAction() && action != pressAction()) {
             QAccessibleWidget::doAction(action);
+            return;
+        }
+        if (combo()->view()->isVisible())
+            combo()->hidePopup();
+        else
+            combo()->showPopup();
     }
 
 private:
     QComboBox *combo() const { return static_cast<QComboBox *>(widget()); }
+
+    // Selects without making the choice the list's current item, which would report it as
+    // highlighted.
+    static void selectChoice(QComboBox *combo)
+    {
+        QItemSelectionModel *selection = combo->view()->selectionModel();
+        const QModelIndex choice =
+            combo->model()->index(combo->currentIndex(), combo->modelColumn(), combo->rootModelIndex());
+        if (!selection || (choice.isValid() && selection->selectedIndexes() == QModelIndexList{choice}))
+            return;
+        if (choice.isValid())
+            selection->select(choice, QItemSelectionModel::ClearAndSelect);
+        else
+            selection->clearSelection();
+    }
 };
 
 QAccessibleInterface *comboFactory(const QString &className, QObject *object)
@@ -50,6 +103,17 @@ QAccessibleInterface *comboFactory(const QString &className, QObject *object)
         return nullptr;
     auto *combo = qobject_cast<QComboBox *>(object);
     return combo ? new LabelledComboAccessible(combo) : nullptr;
+}
+
+constexpr char windowProperty[] = "vantrelReadAsWindow";
+
+// A window made of a plain widget would be announced as a nameless filler.
+QAccessibleInterface *windowFactory(const QString &, QObject *object)
+{
+    auto *widget = qobject_cast<QWidget *>(object);
+    if (!widget || !widget->property(windowProperty).toBool())
+        return nullptr;
+    return new QAccessibleWidget(widget, QAccessible::Window);
 }
 
 // A label's text as read: "&&" is one ampersand, a lone "&" marks a mnemonic.
@@ -71,9 +135,16 @@ void AccessibleFields::install()
     // After the application's own factories: the last one installed is asked first.
     static const bool installed = [] {
         QAccessible::installFactory(comboFactory);
+        QAccessible::installFactory(windowFactory);
         return true;
     }();
     (void)installed;
+}
+
+void AccessibleFields::readAsWindow(QWidget *window)
+{
+    install();
+    window->setProperty(windowProperty, true);
 }
 
 void AccessibleFields::tie(QLabel *label, QWidget *field)

@@ -9,8 +9,13 @@ namespace AccessibleFields {
 
 // Makes combo boxes read their label as their name and their choice as their value (Qt on
 // Linux gives the choice as both). Once per process, after the application object exists;
-// every window with a combo box calls it, or one of the two below, before it is shown.
+// the application calls it, and every window with a combo box, or one of those below,
+// before it is shown.
 void install();
+
+// Has a window made of a plain widget (not a dialog or main window) read as a window rather
+// than as a nameless filler. First thing in its constructor, before anything reads it.
+void readAsWindow(QWidget *window);
 
 // Ties `label` to `field`: the label is the field's buddy (its name, and Alt with the
 // label's mnemonic focuses the field). A text field inside an editable combo box is named

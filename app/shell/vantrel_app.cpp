@@ -1,5 +1,6 @@
 #include "app/shell/vantrel_app.h"
 
+#include "app/shell/accessible_fields.h"
 #include "app/shell/document_controller.h"
 #include "app/shell/widget_dialogs.h"
 #include "app/shell/window_placement.h"
@@ -20,6 +21,7 @@ int VantrelApp::run(int argc, char **argv)
     QApplication::setDesktopFileName("vantrel");
     QApplication::setWindowIcon(QIcon::fromTheme("vantrel", QIcon(":/vantrel.png")));
     keepSecondaryTextReadable();
+    AccessibleFields::install();
     WindowPlacement::keepWindowsOnScreen();
 
     QCommandLineParser parser;

@@ -1,5 +1,7 @@
 #include "app/shell/widget_dialogs.h"
 
+#include "app/shell/accessible_fields.h"
+
 #include <QApplication>
 #include <QFileDialog>
 #include <QGridLayout>
@@ -186,9 +188,14 @@ std::optional<QString> WidgetDialogs::askTextWithMessage(const QString &title, c
     auto *messageLabel = new QLabel(message);
     messageLabel->setWordWrap(true);
     layout->addWidget(messageLabel);
-    if (!label.isEmpty())
-        layout->addWidget(new QLabel(label));
     auto *field = new QLineEdit(text);
+    if (!label.isEmpty()) {
+        auto *fieldLabel = new QLabel(label);
+        layout->addWidget(fieldLabel);
+        AccessibleFields::tie(fieldLabel, field);
+    } else {
+        AccessibleFields::name(field, title);
+    }
     layout->addWidget(field);
     auto *buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel);
     buttons->button(QDialogButtonBox::Ok)->setText(button);

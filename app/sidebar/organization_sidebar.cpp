@@ -12,6 +12,7 @@
 #include <QPushButton>
 #include <QSignalBlocker>
 #include <QStyledItemDelegate>
+#include <QTimer>
 #include <QTreeView>
 #include <QVBoxLayout>
 
@@ -409,6 +410,7 @@ OrganizationSidebar::OrganizationSidebar(std::vector<std::string> modes, QWidget
     m_picker->setSelection(text(m_grouping));
 
     m_tree->setModel(m_model);
+    m_tree->setAccessibleName(tr("People"));
     m_tree->setItemDelegate(new SidebarRowDelegate(m_tree));
     m_tree->setHeaderHidden(true);
     m_tree->setSelectionMode(QAbstractItemView::SingleSelection);
@@ -446,6 +448,12 @@ OrganizationSidebar::OrganizationSidebar(std::vector<std::string> modes, QWidget
         m_expansion.setExpanded(m_model->node(index)->key, false);
     });
     connect(m_tree, &QTreeView::clicked, this, [this](const QModelIndex &index) { personClicked(index, false); });
+    m_tree->viewport()->installEventFilter(this);
+    connect(m_tree->selectionModel(), &QItemSelectionModel::selectionChanged, this, [this] {
+        // A click reports itself when it ends; a key reports itself before this is looked at.
+        if (!m_pressing)
+            QTimer::singleShot(0, this, &OrganizationSidebar::takeListSelection);
+    });
     connect(m_tree, &QTreeView::doubleClicked, this, [this](const QModelIndex &index) { personClicked(index, true); });
     connect(m_tree, &QTreeView::customContextMenuRequested, this, &OrganizationSidebar::showContextMenu);
 }
@@ -476,6 +484,7 @@ void OrganizationSidebar::setSharedPositions(std::shared_ptr<const std::vector<P
 void OrganizationSidebar::setSelection(const std::optional<std::string> &id)
 {
     m_selection = id;
+    m_reported.reset();
     showSelection();
 }
 
@@ -520,6 +529,13 @@ void OrganizationSidebar::rebuild(const SidebarChanges *changes)
 {
     // Rows that only move keep the list on the rows it shows, the selected person's included.
     const bool autoScroll = m_tree->hasAutoScroll();
+    if (m_selection) {
+        // Rows taken from under the selected person's row would make a neighbour current
+        // and have the list announce that person to a screen reader; showSelection() puts
+        // the current row back on the selected person.
+        const QSignalBlocker blocker(m_tree->selectionModel());
+        m_tree->selectionModel()->clearCurrentIndex();
+    }
     m_tree->setAutoScroll(false);
     if (!changes || !moveChangedRows(*changes)) {
         m_tree->setAutoScroll(autoScroll);
@@ -621,12 +637,41 @@ void OrganizationSidebar::showSelection()
     m_tree->viewport()->update();
 }
 
+bool OrganizationSidebar::eventFilter(QObject *watched, QEvent *event)
+{
+    if (event->type() == QEvent::MouseButtonPress || event->type() == QEvent::MouseButtonDblClick)
+        m_pressing = true;
+    else if (event->type() == QEvent::MouseButtonRelease)
+        m_pressing = false;
+    return QWidget::eventFilter(watched, event);
+}
+
+void OrganizationSidebar::takeListSelection()
+{
+    const QModelIndexList selected = m_tree->selectionModel()->selectedIndexes();
+    const SidebarNode *row = selected.size() == 1 ? m_model->node(selected.front()) : nullptr;
+    if (!row || row->isGroup()) {
+        showSelection(); // nothing in the sidebar clears the window's selection
+        return;
+    }
+    const std::string &id = (*m_positions)[size_t(row->position)].id;
+    if (id == m_selection || id == m_reported)
+        return;
+    {
+        // Keys go on from the row chosen, as after a click.
+        const QSignalBlocker blocker(m_tree->selectionModel());
+        m_tree->selectionModel()->setCurrentIndex(selected.front(), QItemSelectionModel::NoUpdate);
+    }
+    personClicked(selected.front(), false);
+}
+
 void OrganizationSidebar::personClicked(const QModelIndex &index, bool edit)
 {
     const SidebarNode *row = m_model->node(index);
     if (!row || row->isGroup())
         return;
     const Position &position = (*m_positions)[size_t(row->position)];
+    m_reported = position.id;
     if (m_onSelect)
         m_onSelect(position.id);
     if (edit && m_onEdit && m_editingEnabled)

@@ -100,6 +100,9 @@ public:
     // The row holding a position, or an invalid index.
     QModelIndex indexOfPosition(const std::string &id) const;
 
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) override;
+
 private:
     // `changes`: from the positions listed until now, when the grouping is unchanged.
     void rebuild(const SidebarChanges *changes = nullptr);
@@ -108,6 +111,9 @@ private:
     bool moveChangedRows(const SidebarChanges &changes);
     void restoreExpansion();
     void showSelection();
+    // A row selected in the list by other means than a click or a key (a screen reader's
+    // action): it selects the person as a click does; a selection taken away is put back.
+    void takeListSelection();
     void personClicked(const QModelIndex &index, bool edit);
     void showContextMenu(const QPoint &point);
 
@@ -115,11 +121,13 @@ private:
     std::string m_grouping;
     SidebarExpansion m_expansion;
     std::optional<std::string> m_selection;
+    std::optional<std::string> m_reported; // asked of onSelect since the window last set the selection
     std::function<void(const std::string &)> m_onSelect;
     std::function<void(const Position &)> m_onEdit;
     std::vector<int> m_nodeOfIndex; // each listed position's row
     EmployeeDirectory::SortKeys m_keys; // the people's, kept for the next edit
     bool m_editingEnabled = true;
+    bool m_pressing = false; // a mouse button is down on the list's rows
 
     SearchableDropdown *m_picker;
     QTreeView *m_tree;

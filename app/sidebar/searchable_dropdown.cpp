@@ -257,7 +257,8 @@ SearchableDropdown::SearchableDropdown(const QString &title, QWidget *parent)
     label->setBuddy(m_button);
     layout->addWidget(label);
     layout->addWidget(m_button, 1);
-    m_button->setAccessibleDescription(title);
+    // Heard by its label, as any field; the chosen title is its description.
+    m_button->setAccessibleName(title);
     refreshFace();
 
     connect(m_button, &QPushButton::clicked, this, &SearchableDropdown::open);
@@ -313,5 +314,6 @@ void SearchableDropdown::refreshFace()
     const QString face = faceTitle(m_index.options(), m_selection);
     m_button->setText(face);
     m_button->setToolTip(face);
+    m_button->setAccessibleDescription(face);
     m_button->updateGeometry();
 }

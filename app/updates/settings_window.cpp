@@ -1,5 +1,6 @@
 #include "app/updates/settings_window.h"
 
+#include "app/shell/accessible_fields.h"
 #include "app/updates/update_settings_panel.h"
 
 #include <QApplication>
@@ -15,6 +16,7 @@
 
 SettingsWindow::SettingsWindow(UpdateStore &store, QWidget *parent) : QWidget(parent, Qt::Window)
 {
+    AccessibleFields::readAsWindow(this);
     setWindowTitle(QStringLiteral("Settings"));
     auto *layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
@@ -23,6 +25,8 @@ SettingsWindow::SettingsWindow(UpdateStore &store, QWidget *parent) : QWidget(pa
     scroll->setFrameShape(QFrame::NoFrame);
     scroll->setWidgetResizable(true);
     scroll->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    // The window opens on its first control, not on the nameless area around them.
+    scroll->setFocusPolicy(Qt::NoFocus);
     auto *content = new QWidget(scroll);
     auto *padded = new QVBoxLayout(content);
     padded->setContentsMargins(20, 20, 20, 20);

@@ -5,6 +5,8 @@
 
 #include <gtest/gtest.h>
 
+#include <QAccessible>
+#include <QAccessibleActionInterface>
 #include <QApplication>
 #include <QCheckBox>
 #include <QLabel>
@@ -54,7 +56,7 @@ protected:
     std::vector<QToolButton *> removeButtons(const QString &help) const
     {
         return visible<QToolButton>(
-            [&](QToolButton *b) { return b->accessibleName() == "Remove" && b->toolTip() == help; });
+            [&](QToolButton *b) { return b->accessibleName().startsWith("Remove ") && b->toolTip() == help; });
     }
     // The field beside `label` in the Advanced section.
     QLineEdit *field(const QString &label) const
@@ -139,6 +141,31 @@ TEST_F(EditorSections, VacancyButtonFillsTheVacancyWithTheTypedPerson)
     EXPECT_EQ(dialog.findChild<QLineEdit *>("employeeName")->text(), "Zoe Park");
 }
 
+// A screen reader's action toggles a box without clicking it: the editor follows all the same.
+TEST_F(EditorSections, BoxesFollowAScreenReadersToggle)
+{
+    show(pos("P-9", "Teacher", "", "P-1"), true);
+    const auto toggle = [](QAbstractButton *box) {
+        QAccessible::queryAccessibleInterface(box)->actionInterface()->doAction(
+            QAccessibleActionInterface::toggleAction());
+        QApplication::processEvents();
+    };
+    auto advanced = visible<QToolButton>([](QToolButton *b) { return b->text().startsWith("Advanced"); });
+    ASSERT_EQ(advanced.size(), 1u);
+    toggle(advanced.front());
+    EXPECT_TRUE(model().isAdvancedOpen());
+    auto assistant = visible<QCheckBox>([](QCheckBox *b) { return b->text().startsWith("Assistant"); });
+    ASSERT_EQ(assistant.size(), 1u);
+    toggle(assistant.front());
+    EXPECT_TRUE(model().position().isAssistantPosition());
+    auto vacant = visible<QCheckBox>([](QCheckBox *b) { return b->text() == "Vacant position"; });
+    ASSERT_EQ(vacant.size(), 1u);
+    toggle(vacant.front());
+    EXPECT_EQ(model().isVacant(), vacant.front()->isChecked());
+    toggle(vacant.front());
+    EXPECT_EQ(model().isVacant(), vacant.front()->isChecked());
+}
+
 TEST_F(EditorSections, AdvancedFieldsWriteThePosition)
 {
     show(pos("P-9", "Teacher", "", "P-1"), true);
@@ -186,6 +213,9 @@ TEST_F(EditorSections, AdditionalManagersAreAddedAndRemovedByRow)
     EXPECT_EQ(model().position().dottedManagerIDs, (std::vector<std::string>{"P-3", "P-2"}));
     std::vector<QToolButton *> removes = removeButtons(help);
     ASSERT_EQ(removes.size(), 2u);
+    // Heard apart: each button says whose line it removes.
+    EXPECT_EQ(removes.front()->accessibleName(), "Remove additional report to " + model().additionalManagerLabel("P-3"));
+    EXPECT_EQ(removes.back()->accessibleName(), "Remove additional report to " + model().additionalManagerLabel("P-2"));
     // Each row names its manager and removes only its own.
     EXPECT_EQ(visible<QLabel>([&](QLabel *label) { return label->text() == model().additionalManagerLabel("P-3"); }).size(),
               1u);
@@ -222,6 +252,8 @@ TEST_F(EditorSections, SchoolAllocationRowsEditTheirOwnAssignment)
 
     auto removes = removeButtons(QString());
     ASSERT_EQ(removes.size(), 2u);
+    EXPECT_EQ(removes[0]->accessibleName(), "Remove school allocation 1");
+    EXPECT_EQ(removes[1]->accessibleName(), "Remove school allocation 2");
     removes[0]->click();
     QApplication::processEvents();
     ASSERT_EQ(model().schoolAllocations().size(), 1u);

@@ -78,11 +78,18 @@ TEST(QuickEntrySheet, ReturnInAnyCellAddsARowAndFocusesItsName)
     EXPECT_EQ(s.commits, 0) << "Return never saves";
 }
 
-// The grid's cells and buttons are heard by their column and label.
+// The grid's cells and buttons are heard by their column and label; an open field, which a
+// screen reader hears in place of its cell, by its row and column.
 TEST(QuickEntrySheet, ControlsHaveNames)
 {
     Sheet s;
     EXPECT_EQ(AppTest::unnamedControls(&s.sheet), QStringList());
+    EXPECT_EQ(s.focused()->accessibleName(), "Row 1, Employee name");
+    s.editCell(3, QuickEntryTableModel::manager);
+    ASSERT_NE(qobject_cast<EntryAutocomplete *>(s.focused()), nullptr);
+    EXPECT_EQ(s.focused()->accessibleName(), "Row 4, Manager (name or ID)");
+    EXPECT_EQ(static_cast<EntryAutocomplete *>(s.focused())->lineEdit()->accessibleName(), "Row 4, Manager (name or ID)");
+    EXPECT_EQ(s.sheet.table()->accessibleName(), "Positions");
 }
 
 TEST(QuickEntrySheet, TypingEnablesSaveAndSavingShowsTheMessage)

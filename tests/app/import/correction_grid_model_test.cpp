@@ -42,6 +42,10 @@ TEST(CorrectionGridModel, ShowsSpreadsheetRowNumbersBelowAPinnedHeaderRow)
     EXPECT_EQ(text(model, 1, 2, Qt::AccessibleTextRole), "Row 6, Employee Name");
     EXPECT_EQ(text(model, 1, 4, Qt::AccessibleTextRole), "Row 6, "); // a blank header cell is still the name
     EXPECT_EQ(text(model, 1, 5, Qt::AccessibleTextRole), "Row 6, Column 5");
+    // The columns a screen reader names the cells by: the headers the user reads.
+    EXPECT_EQ(model.headerData(2, Qt::Horizontal).toString(), "Employee Name");
+    EXPECT_EQ(model.headerData(4, Qt::Horizontal).toString(), "Column 4");
+    EXPECT_TRUE(text(model, 1, 2, Qt::AccessibleDescriptionRole).startsWith("Ada\n")) << "the cell's text, then the messages";
 
     // Editing a header cell renames the column's data cells at once and keeps the mapping.
     const ImportMapping mapping = f.flow->mapping();
@@ -97,7 +101,10 @@ TEST(CorrectionGridModel, ARowsMessagesAreItsErrorsThenItsWarnings)
     };
     EXPECT_EQ(model.messages(row), expected);
     EXPECT_EQ(model.messageCount(row), 2);
-    EXPECT_EQ(text(model, row, 2, Qt::AccessibleDescriptionRole), expected[0].text + "\n" + expected[1].text);
+    // A screen reader hears the cell's place as its name, then its text and the row's messages.
+    EXPECT_EQ(text(model, row, 2, Qt::AccessibleDescriptionRole),
+              text(model, row, 2, Qt::EditRole) + "\n" + expected[0].text + "\n" + expected[1].text);
+    EXPECT_FALSE(text(model, row, 2, Qt::EditRole).isEmpty());
     EXPECT_TRUE(model.messages(0).empty()) << "the header row";
     EXPECT_FALSE(model.data(model.index(row, 0), Qt::ToolTipRole).isValid());
 }

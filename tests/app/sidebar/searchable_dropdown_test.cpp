@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <QAccessible>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListView>
@@ -89,6 +90,17 @@ TEST_F(DropdownWidget, ReturnPicksTheFirstMatchAndTypingNeverChooses)
     EXPECT_EQ(dropdown.button()->text(), "Grace Hopper");
     ASSERT_EQ(chosen.count(), 1);
     EXPECT_EQ(chosen.at(0).at(0).toString(), "P2");
+}
+
+// A screen reader hears the picker by its label and the choice after it, as any field.
+TEST_F(DropdownWidget, IsHeardByItsLabelWithTheChoiceAsDescription)
+{
+    QAccessibleInterface *button = QAccessible::queryAccessibleInterface(dropdown.button());
+    EXPECT_EQ(button->text(QAccessible::Name), "Chart");
+    EXPECT_EQ(button->text(QAccessible::Description), "Ada Lovelace");
+    dropdown.setSelection("P2");
+    EXPECT_EQ(button->text(QAccessible::Name), "Chart");
+    EXPECT_EQ(button->text(QAccessible::Description), "Grace Hopper");
 }
 
 TEST_F(DropdownWidget, EscapeKeepsTheSelectionAndReopeningClearsTheQuery)
