@@ -307,15 +307,13 @@ std::optional<ParsedDocument> parseApart(ArrivingBytes &bytes, RevisionCollector
     return parsed;
 }
 
-// Below this, starting and joining helper threads costs more than they save (see
-// BM_DecodeSmallDocument: one pass wins at 300 KB, helpers at 700 KB).
-constexpr size_t apartBytes = 512 * 1024;
-
 OrganizationArchive decodeDocument(ArrivingBytes &bytes, OrganizationArchive::Reading reading)
 {
     using Reading = OrganizationArchive::Reading;
     RevisionCollector collector;
-    const bool readApart = reading == Reading::apart || (reading == Reading::automatic && bytes.capacity() >= apartBytes);
+    if (reading == Reading::automatic)
+        reading = OrganizationArchive::automaticReading(bytes.capacity());
+    const bool readApart = reading == Reading::apart;
     std::optional<ParsedDocument> apart = readApart ? parseApart(bytes, collector) : std::nullopt;
     const Json root = apart ? std::move(apart->root) : parseDocument(bytes, collector);
     std::variant<Organization, JsonRead::Error> bare = bareOrganization(root);
@@ -449,6 +447,11 @@ private:
 };
 
 } // namespace
+
+OrganizationArchive::Reading OrganizationArchive::automaticReading(std::size_t bytes)
+{
+    return bytes >= apartFromBytes ? Reading::apart : Reading::onePass;
+}
 
 OrganizationArchive OrganizationArchive::decode(std::string_view bytes, Reading reading)
 {

@@ -564,6 +564,20 @@ TEST(DocumentReading, BytesReadAsTheyArrive)
     }
 }
 
+// Which reader a document's size gets: helper threads from the size where they gain about
+// what they cost (bench/ BM_DecodeBySize), so a history of a few hundred positions, 300 KB,
+// is read apart, and a few dozen positions in one pass.
+TEST(DocumentReading, AutomaticReadingBySize)
+{
+    using Reading = OrganizationArchive::Reading;
+    const size_t from = OrganizationArchive::apartFromBytes;
+    EXPECT_EQ(OrganizationArchive::automaticReading(0), Reading::onePass);
+    EXPECT_EQ(OrganizationArchive::automaticReading(36'000), Reading::onePass);
+    EXPECT_EQ(OrganizationArchive::automaticReading(from - 1), Reading::onePass);
+    EXPECT_EQ(OrganizationArchive::automaticReading(from), Reading::apart);
+    EXPECT_EQ(OrganizationArchive::automaticReading(300'000), Reading::apart);
+}
+
 // A text that cannot be a document is refused from its first bytes: a large file is not
 // read whole first. The feeder sends the rest only if decoding waits for it. NUL bytes, at
 // the top, in a string, in a value nobody looks into (many at once) and among elements, end
