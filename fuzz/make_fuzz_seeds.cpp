@@ -97,7 +97,8 @@ std::vector<ImportSheet> tabsOf(const OrganizationArchive &archive)
 
 // Documents with versions, as written and with the faults that once read differently apart
 // and in one pass: a NUL byte for a comma, a NUL followed by more text, a byte-order mark in
-// front of a version or a position.
+// front of a version or a position; and keys repeated at the top, in a position and in a
+// version, and a run of NULs.
 void writeReaderSeeds(const fs::path &folder)
 {
     OrganizationArchive archive = OrganizationArchive::make("Seed District", Organization::example());
@@ -123,6 +124,10 @@ void writeReaderSeeds(const fs::path &folder)
     write(folder, "mark_before_version.json", inserted(betweenVersions + 1, bom));
     write(folder, "mark_before_position.json", inserted(betweenPositions + 1, bom));
     write(folder, "mark_in_version.json", inserted(inVersion + 1, bom));
+    write(folder, "repeated_revisions.json", inserted(text.rfind('}'), ", \"revisions\": []"));
+    write(folder, "repeated_key_in_position.json", inserted(betweenPositions - 1, ", \"id\": \"Z\""));
+    write(folder, "repeated_key_in_version.json", inserted(inVersion - 1, ", \"title\": \"Z\""));
+    write(folder, "nuls_in_version.json", inserted(inVersion + 1, std::string(100, '\0')));
 }
 
 void writeSeeds(const fs::path &root)

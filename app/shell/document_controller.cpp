@@ -248,8 +248,15 @@ bool DocumentController::reviewBeforeQuit()
 
 void DocumentController::quit()
 {
-    if (reviewBeforeQuit())
-        QCoreApplication::quit();
+    if (!reviewBeforeQuit())
+        return;
+    // Files still being opened are not waited for: their windows are gone, and reading
+    // and decoding a large one would hold the quit for a second.
+    for (const QPointer<DocumentLoader> &loader : std::as_const(m_loaders)) {
+        if (loader)
+            loader->letGo();
+    }
+    QCoreApplication::quit();
 }
 
 void DocumentController::clearRecentFiles()

@@ -64,7 +64,8 @@ public:
     // The review before quitting: every window is closed, each edited document saved or
     // discarded as the user chooses. False, with the remaining windows kept, on Cancel.
     bool reviewBeforeQuit();
-    // The Quit command: the review, then the end of the event loop.
+    // The Quit command: the review, then the end of the event loop, with files still being
+    // opened let go (see DocumentLoader::letGo).
     void quit();
 
     QStringList recentFiles() const { return m_recentFiles; }

@@ -43,6 +43,8 @@ DocumentLoader::~DocumentLoader()
 {
     if (!m_thread)
         return;
+    if (!m_waitForRead && m_thread->isRunning())
+        return; // a running thread's object must stay: it goes with the process
     m_thread->wait();
     delete m_thread;
 }

@@ -28,8 +28,14 @@ public:
     // runs on this object's thread, unless the window has gone by then; then the loader
     // deletes itself.
     DocumentLoader(const QString &path, QWidget *window, Done done, QObject *parent = nullptr);
-    // Waits for a read still running: the worker must not outlive what it reports to.
+    // Waits for a read still running: the worker must not outlive what it reports to,
+    // unless let go.
     ~DocumentLoader() override;
+
+    // The program is ending: the loader goes without waiting for a read still running
+    // (a large file takes a second to decode), whose worker touches only what it shares with
+    // nobody else and ends with the process.
+    void letGo() { m_waitForRead = false; }
 
     // Canonical, as OrganizationDocument::filePath() will be.
     QString path() const { return m_path; }
@@ -46,4 +52,5 @@ private:
     std::shared_ptr<Result> m_result;
     QThread *m_thread = nullptr;
     bool m_finished = false;
+    bool m_waitForRead = true;
 };

@@ -11,7 +11,8 @@ static FileStamp stampFrom(const struct stat &status)
     return FileStamp{.device = status.st_dev,
                      .inode = status.st_ino,
                      .size = status.st_size,
-                     .modifiedNanoseconds = status.st_mtim.tv_sec * 1'000'000'000LL + status.st_mtim.tv_nsec};
+                     .modifiedNanoseconds = status.st_mtim.tv_sec * 1'000'000'000LL + status.st_mtim.tv_nsec,
+                     .changedNanoseconds = status.st_ctim.tv_sec * 1'000'000'000LL + status.st_ctim.tv_nsec};
 }
 
 std::optional<FileStamp> stampOf(const QString &path)

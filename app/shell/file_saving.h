@@ -10,12 +10,14 @@
 #include <string_view>
 
 // What tells a file from the one that stood at its path before: another program that writes
-// the file or puts another in its place changes its stamp.
+// the file or puts another in its place changes its stamp. The modification time alone is not
+// enough: a program may set it back (as a copy that keeps times does), but not the change time.
 struct FileStamp {
     unsigned long long device = 0;
     unsigned long long inode = 0;
     long long size = 0;
     long long modifiedNanoseconds = 0;
+    long long changedNanoseconds = 0;
 
     bool operator==(const FileStamp &) const = default;
 };

@@ -58,7 +58,9 @@ static std::optional<QString> readInto(QFile &file, const QString &name, Arrivin
         bytes.abandon();
         return tooLargeMessage(name);
     }
-    bytes.finish();
+    // A file cut short while it was read ends where it ends now, before some bytes read.
+    const std::optional<FileStamp> now = FileSaving::stampOf(file.handle());
+    bytes.finish(now && now->size < total ? size_t(now->size) : size_t(total));
     return std::nullopt;
 }
 

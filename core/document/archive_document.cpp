@@ -27,13 +27,6 @@ struct RevisionCollector {
     std::optional<std::string> readError;
     std::optional<std::string> invalidOrganization; // the oldest version's validation failure
 
-    void reset()
-    {
-        revisions.clear();
-        readError.reset();
-        invalidOrganization.reset();
-    }
-
     void add(const Json &element)
     {
         if (readError)
@@ -57,14 +50,27 @@ struct RevisionCollector {
     }
 };
 
+// How far the parser has read the bytes, kept where its handler can see it: a repeated key
+// is found by the handler, after the parser has moved past it.
+struct ReadSoFar {
+    size_t bytes = 0;
+    std::optional<size_t> nulAt; // the NUL byte that ended the text
+};
+
 // Builds the JSON value of the document, except that each element of the top-level
 // "revisions" array goes to the collector as soon as it is complete and is then dropped.
+// An object that repeats a key stops it: the parser alone would keep the last value, and a
+// second "revisions" would silently drop every saved version.
 class DocumentParser final : public nlohmann::json_sax<Json> {
 public:
-    explicit DocumentParser(RevisionCollector &collector) : m_collector(collector) {}
+    DocumentParser(RevisionCollector &collector, ArrivingBytes &bytes, const ReadSoFar &read)
+        : m_collector(collector), m_bytes(bytes), m_read(read)
+    {
+    }
 
     Json root;
     std::optional<std::size_t> failure; // the byte the parser failed at
+    std::optional<JsonRead::Error> repeated;
 
     bool null() override { return put(nullptr); }
     bool boolean(bool value) override { return put(value); }
@@ -81,12 +87,15 @@ public:
 
     bool key(string_t &value) override
     {
-        if (m_stack.size() == 1) {
-            m_topKey = value;
-            if (m_topKey == "revisions")
-                m_collector.reset(); // a repeated key replaces the earlier value
+        auto [slot, fresh] = m_stack.back()->get_ref<Json::object_t &>().try_emplace(std::move(value));
+        if (!fresh) {
+            // Not moved from. Bytes once arrived never change: those the parser read can be looked at.
+            repeated = JsonRead::repeatedKey(value, std::string_view(m_bytes.data(), m_read.bytes), m_ended);
+            return false;
         }
-        m_slot = &(*m_stack.back())[value];
+        if (m_stack.size() == 1)
+            m_topKey = slot->first;
+        m_slot = &slot->second;
         return true;
     }
 
@@ -124,6 +133,7 @@ private:
     bool open(Json container)
     {
         m_stack.push_back(place(std::move(container)));
+        m_ended = m_read.bytes;
         return true;
     }
 
@@ -136,6 +146,7 @@ private:
 
     void elementDone()
     {
+        m_ended = m_read.bytes;
         if (!inRevisions())
             return;
         Json &revisions = *m_stack.back();
@@ -144,6 +155,9 @@ private:
     }
 
     RevisionCollector &m_collector;
+    ArrivingBytes &m_bytes;
+    const ReadSoFar &m_read;
+    size_t m_ended = 0; // bytes read when the last value or bracket ended
     std::vector<Json *> m_stack;
     Json *m_slot = nullptr;
     std::string m_topKey;
@@ -161,18 +175,19 @@ public:
     using reference = const char &;
 
     ArrivingIterator() = default; // the end
-    ArrivingIterator(ArrivingBytes &bytes, std::optional<size_t> &nulAt) : m_bytes(&bytes), m_nulAt(&nulAt) {}
+    ArrivingIterator(ArrivingBytes &bytes, ReadSoFar &read) : m_bytes(&bytes), m_read(&read) {}
 
-    reference operator*() const { return m_bytes->data()[m_offset]; }
+    reference operator*() const { return m_bytes->data()[m_read->bytes]; }
     ArrivingIterator &operator++()
     {
-        ++m_offset;
+        ++m_read->bytes;
         return *this;
     }
+    // Only the parser's one copy moves: the count it shares is its own.
     ArrivingIterator operator++(int)
     {
         ArrivingIterator before = *this;
-        ++m_offset;
+        ++m_read->bytes;
         return before;
     }
     friend bool operator==(const ArrivingIterator &a, const ArrivingIterator &b) { return a.atEnd() == b.atEnd(); }
@@ -183,36 +198,38 @@ private:
     {
         if (!m_bytes)
             return true;
-        if (m_offset >= m_available) {
-            m_available = m_bytes->beyond(m_offset);
-            if (m_offset >= m_available)
+        const size_t offset = m_read->bytes;
+        if (offset >= m_available) {
+            m_available = m_bytes->beyond(offset);
+            if (offset >= m_available)
                 return true;
         }
-        if (m_bytes->data()[m_offset] != '\0')
+        if (m_bytes->data()[offset] != '\0')
             return false;
-        *m_nulAt = m_offset;
+        m_read->nulAt = offset;
         return true;
     }
 
     ArrivingBytes *m_bytes = nullptr;
-    std::optional<size_t> *m_nulAt = nullptr;
-    size_t m_offset = 0;
+    ReadSoFar *m_read = nullptr;
     mutable size_t m_available = 0;
 };
 
-// The one-pass reader. Throws JsonRead::Error at the first fault, NUL bytes included, with
-// the byte the fault lies at, and ArrivingBytes::Abandoned.
+// The one-pass reader. Throws JsonRead::Error at the first fault, NUL bytes and repeated keys
+// included, with the byte the fault lies at, and ArrivingBytes::Abandoned.
 Json parseDocument(ArrivingBytes &bytes, RevisionCollector &collector)
 {
-    DocumentParser parser(collector);
-    std::optional<size_t> nulAt;
-    Json::sax_parse(ArrivingIterator(bytes, nulAt), ArrivingIterator(), &parser);
+    ReadSoFar read;
+    DocumentParser parser(collector, bytes, read);
+    Json::sax_parse(ArrivingIterator(bytes, read), ArrivingIterator(), &parser);
     if (parser.failure) {
         const size_t byte = std::max<size_t>(*parser.failure, 1);
-        throw JsonRead::malformedAt(byte, bytes.beyond(byte - 1));
+        throw JsonRead::malformedAt(byte, bytes.endBeyond(byte - 1));
     }
-    if (nulAt)
-        throw JsonRead::malformedAt(*nulAt + 1, *nulAt + 1);
+    if (parser.repeated)
+        throw *parser.repeated;
+    if (read.nulAt)
+        throw JsonRead::malformedAt(*read.nulAt + 1, *read.nulAt + 1);
     return std::move(parser.root);
 }
 
@@ -273,8 +290,8 @@ std::optional<ParsedDocument> parseApart(ArrivingBytes &bytes, RevisionCollector
     std::optional<VersionReading::Versions> versions = VersionReading::read(bytes, [&](const std::string &rest) {
         RevisionCollector none;
         try {
-            // The rest refuses its own NULs; one among the versions or positions read apart
-            // lies in an element (the scan takes it for one), which then fails to read.
+            // The scan gives up at the first NUL byte, as the one-pass reader does; the rest
+            // and the pieces would refuse one anyway.
             ArrivingBytes restBytes(rest);
             parsed.root = parseDocument(restBytes, none);
         } catch (const JsonRead::Error &) {
@@ -290,15 +307,13 @@ std::optional<ParsedDocument> parseApart(ArrivingBytes &bytes, RevisionCollector
     return parsed;
 }
 
-// Below this, starting and joining helper threads costs more than they save (see
-// BM_DecodeSmallDocument: one pass wins at 300 KB, helpers at 700 KB).
-constexpr size_t apartBytes = 512 * 1024;
-
 OrganizationArchive decodeDocument(ArrivingBytes &bytes, OrganizationArchive::Reading reading)
 {
     using Reading = OrganizationArchive::Reading;
     RevisionCollector collector;
-    const bool readApart = reading == Reading::apart || (reading == Reading::automatic && bytes.capacity() >= apartBytes);
+    if (reading == Reading::automatic)
+        reading = OrganizationArchive::automaticReading(bytes.capacity());
+    const bool readApart = reading == Reading::apart;
     std::optional<ParsedDocument> apart = readApart ? parseApart(bytes, collector) : std::nullopt;
     const Json root = apart ? std::move(apart->root) : parseDocument(bytes, collector);
     std::variant<Organization, JsonRead::Error> bare = bareOrganization(root);
@@ -432,6 +447,11 @@ private:
 };
 
 } // namespace
+
+OrganizationArchive::Reading OrganizationArchive::automaticReading(std::size_t bytes)
+{
+    return bytes >= apartFromBytes ? Reading::apart : Reading::onePass;
+}
 
 OrganizationArchive OrganizationArchive::decode(std::string_view bytes, Reading reading)
 {

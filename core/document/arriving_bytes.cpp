@@ -59,10 +59,11 @@ void ArrivingBytes::arrived(std::size_t count)
     m_changed.notify_all();
 }
 
-void ArrivingBytes::finish()
+void ArrivingBytes::finish(std::size_t end)
 {
     m_roomDone = true;
     const std::lock_guard lock(m_mutex);
+    m_end = end;
     m_finished = true;
     m_changed.notify_all();
 }
@@ -82,6 +83,13 @@ std::size_t ArrivingBytes::beyond(std::size_t offset)
     if (m_abandoned)
         throw Abandoned{};
     return m_arrived;
+}
+
+std::size_t ArrivingBytes::endBeyond(std::size_t offset)
+{
+    const std::size_t arrived = beyond(offset);
+    const std::lock_guard lock(m_mutex);
+    return std::min(arrived, m_end);
 }
 
 void ArrivingBytes::stopWanting()

@@ -29,8 +29,9 @@ public:
     char *next() { return m_buffer.get() + m_written; }
     std::size_t room() const { return m_capacity - m_written; }
     void arrived(std::size_t count);
-    // No more bytes will come.
-    void finish();
+    // No more bytes will come. `end`, when less than the bytes that arrived, is where their
+    // source ends now: a file cut short after they were read. No fault is placed past it.
+    void finish(std::size_t end = std::size_t(-1));
     // Reading failed: waiting gives up with Abandoned.
     void abandon();
     // Whether the reading side still wants bytes; once not, the putting side may stop.
@@ -46,6 +47,10 @@ public:
     std::size_t beyond(std::size_t offset);
     // Waits for every byte. Throws Abandoned.
     std::string_view whole();
+    // Where a fault found at or after `offset` can be placed at the furthest: waits as
+    // beyond() does and gives the bytes arrived, or the source's end when it was cut short
+    // below them. Throws Abandoned.
+    std::size_t endBeyond(std::size_t offset);
     // No byte beyond those read so far is needed (the text was refused).
     void stopWanting();
 
@@ -58,6 +63,7 @@ private:
     std::condition_variable m_changed;
     // Guarded by m_mutex.
     std::size_t m_arrived = 0;
+    std::size_t m_end = std::size_t(-1); // where the source ends, when cut short
     bool m_finished = false;
     bool m_abandoned = false;
     std::atomic<bool> m_unwanted = false;

@@ -20,10 +20,12 @@ bool isSpace(char c)
     return c == ' ' || c == '\n' || c == '\r' || c == '\t';
 }
 
-// The bytes that matter inside a value nobody looks into: strings and brackets.
+// The bytes that matter inside a value nobody looks into: strings and brackets, and NUL,
+// which no JSON text holds: the scan stops at the first, where the one-pass reader refuses
+// the text, instead of going through whatever follows (a file of NULs is gigabytes of them).
 constexpr std::array<bool, 256> structuralBytes = [] {
     std::array<bool, 256> table{};
-    for (unsigned char c : {'"', '[', ']', '{', '}'})
+    for (unsigned char c : {'"', '[', ']', '{', '}', '\0'})
         table[c] = true;
     return table;
 }();
@@ -33,6 +35,7 @@ constexpr std::array<bool, 256> structuralBytes = [] {
 struct BlockMasks {
     uint64_t quotes = 0;
     uint64_t backslashes = 0;
+    uint64_t nuls = 0;
     uint64_t opens = 0;  // '[' and '{'
     uint64_t closes = 0; // ']' and '}'
 };
@@ -42,6 +45,7 @@ BlockMasks blockMasks(const char *block)
     BlockMasks masks;
     const __m128i quote = _mm_set1_epi8('"');
     const __m128i backslash = _mm_set1_epi8('\\');
+    const __m128i nul = _mm_setzero_si128();
     const __m128i open = _mm_set1_epi8('{'); // '[' with the 0x20 bit set
     const __m128i close = _mm_set1_epi8('}');
     const __m128i caseBit = _mm_set1_epi8(0x20);
@@ -51,6 +55,7 @@ BlockMasks blockMasks(const char *block)
         const auto bits = [&](__m128i equal) { return uint64_t(uint32_t(_mm_movemask_epi8(equal))) << (16 * part); };
         masks.quotes |= bits(_mm_cmpeq_epi8(bytes, quote));
         masks.backslashes |= bits(_mm_cmpeq_epi8(bytes, backslash));
+        masks.nuls |= bits(_mm_cmpeq_epi8(bytes, nul));
         masks.opens |= bits(_mm_cmpeq_epi8(folded, open));
         masks.closes |= bits(_mm_cmpeq_epi8(folded, close));
     }
@@ -98,6 +103,8 @@ public:
                     ++i;
                 if (i == m_available)
                     continue;
+                if (data[i] == '\0')
+                    return std::nullopt;
                 if (data[i] == '"') {
                     if (!skipString(i))
                         return std::nullopt;
@@ -138,6 +145,8 @@ private:
         const char c = m_data[i];
         if (isSpace(c))
             return true;
+        if (c == '\0')
+            return false;
         if (m_depth == 0 && (m_previous != 0 || c != '{'))
             return false; // not one object
         if (m_inArray && m_awaitingElement && c != ']' && c != ',') {
@@ -216,7 +225,7 @@ private:
     // Inside a value nobody looks into, from `i` outside strings: the bracket that brings the
     // depth back to the members' (m_depth is then theirs), or where the byte loop goes on:
     // outside strings or at a string's opening quote, before a block that holds a backslash
-    // or has not fully arrived. Strings and brackets of 64 bytes at a time are found with
+    // or a NUL or has not fully arrived. Strings and brackets of 64 bytes at a time are found with
     // bit masks.
     size_t skipBlocks(size_t i)
     {
@@ -226,7 +235,7 @@ private:
         size_t openQuote = i;
         for (; i + 64 <= m_available; i += 64) {
             const BlockMasks masks = blockMasks(m_data + i);
-            if (masks.backslashes)
+            if (masks.backslashes || masks.nuls)
                 break;
             uint64_t strings = masks.quotes; // opening quotes up to the closing ones, as prefix parity
             for (int shift = 1; shift < 64; shift *= 2)
@@ -261,7 +270,8 @@ private:
         return i < m_available;
     }
 
-    // Moves `i` from a string's opening quote to its closing one; false when it never closes.
+    // Moves `i` from a string's opening quote to its closing one; false when it never closes
+    // or holds a NUL.
     bool skipString(size_t &i)
     {
         const char *data = m_data;
@@ -269,17 +279,21 @@ private:
         while (true) {
             // Strings are mostly short: a plain loop beats a call until the end is far.
             const size_t near = std::min(m_available, end + 32);
-            while (end < near && data[end] != '"')
+            while (end < near && data[end] != '"' && data[end] != '\0')
                 ++end;
+            if (end < near && data[end] == '\0')
+                return false;
             if (end == near) {
+                const size_t from = end;
                 const void *quote = std::memchr(data + end, '"', m_available - end);
+                end = quote ? size_t(static_cast<const char *>(quote) - data) : m_available;
+                if (std::memchr(data + from, '\0', end - from))
+                    return false;
                 if (!quote) {
-                    end = m_available;
                     if (!reach(end))
                         return false;
                     continue;
                 }
-                end = size_t(static_cast<const char *>(quote) - data);
             }
             size_t backslashes = 0; // the opening quote stops the count
             while (data[end - 1 - backslashes] == '\\')

@@ -29,8 +29,9 @@ using ElementFound = std::function<void(std::size_t path, std::optional<std::str
 // `arriving`, the text is followed as its bytes arrive, from `text.data()`. Nothing inside
 // the arrays' elements is checked. Nothing when the text is not plain enough to be sure: not
 // one object, a key along a path spelt with an escape or given twice, a value of the wrong
-// kind, an empty element, an unterminated string; an array that is not there is nothing in
-// its place. Linear in the text. Throws ArrivingBytes::Abandoned.
+// kind, an empty element, an unterminated string, a NUL byte anywhere up to where the scan
+// ends (it stops at the first); an array that is not there is nothing in its place. Linear
+// in the text. Throws ArrivingBytes::Abandoned.
 std::optional<std::vector<std::optional<ArraySpans>>> findArrays(std::string_view text, ArrivingBytes *arriving,
                                                                  std::vector<std::vector<std::string_view>> paths,
                                                                  const ElementFound &found);

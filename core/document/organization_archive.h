@@ -71,6 +71,13 @@ struct OrganizationArchive {
         onePass,   // on this thread, in one pass
         apart,     // apart on helper threads whatever the size
     };
+    // Below this many bytes, starting and joining helper threads costs about what they save:
+    // BM_DecodeBySize in bench/ measures both ways over sizes (on 8 busy cores and on 2, one
+    // pass wins up to about 200 KB, helpers from about 300 KB; on an idle machine, helpers
+    // win earlier but by well under a millisecond).
+    static constexpr std::size_t apartFromBytes = 256 * 1024;
+    // How `automatic` reads a document of `bytes` bytes: onePass or apart.
+    static Reading automaticReading(std::size_t bytes);
 
     // Reads a document file's bytes: a bare organization ({"positions": [...]}) or a full
     // archive, then validates the organization, the planning state, every version's

@@ -10,7 +10,8 @@
 
 // Strict, typed reading of decoded JSON. A key holding null counts as absent, unknown keys
 // are ignored, and a value of the wrong type fails: an integer field given 1.5, 1e30 or
-// true fails, a boolean field given a number fails.
+// true fails, a boolean field given a number fails. Parsing refuses an object that repeats a
+// key, which the parser alone would read as the last of its values.
 namespace JsonRead {
 
 using Json = nlohmann::json;
@@ -44,8 +45,14 @@ double asNumber(const Json &value, const std::string &what);
 int64_t asInteger(const Json &value, const std::string &what);
 bool asBoolean(const Json &value, const std::string &what);
 
-// Parses text; malformed JSON throws Error with the parser's position.
+// Parses text; malformed JSON throws Error with the parser's position, an object that repeats
+// a key with the key and the byte where it is repeated.
 Json parse(std::string_view text);
+
+// The message for an object that repeats `key`. The key's second opening quote is the first
+// quote at or after offset `from` of `text` (callers pass where the value or bracket before
+// it ended: only commas and white space lie between).
+Error repeatedKey(std::string_view key, std::string_view text, std::size_t from);
 
 // Throws the parser's error for a raw NUL byte, which valid JSON never holds: the parser
 // would take it for the end of the text and accept whatever follows. Callers that run

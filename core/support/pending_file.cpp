@@ -114,10 +114,14 @@ PendingFile::PendingFile(const fs::path &target)
             fail(error);
         }
     }
-    // A replaced file keeps who may read it.
+    // A replaced file keeps its group and who may read it: a document shared through its
+    // group stays writable by the group. The group first, since a change of group may clear
+    // the set-group-ID bit. Only a group the saver belongs to can be kept (or any, as root).
     struct stat existing {};
-    if (::stat(m_target.c_str(), &existing) == 0 && S_ISREG(existing.st_mode))
+    if (::stat(m_target.c_str(), &existing) == 0 && S_ISREG(existing.st_mode)) {
+        [[maybe_unused]] const int kept = ::fchown(m_file, uid_t(-1), existing.st_gid);
         ::fchmod(m_file, existing.st_mode & 07777);
+    }
 }
 
 PendingFile::~PendingFile()

@@ -30,8 +30,9 @@ private:
 // target's folder; commit() flushes it to the disk, checks that every byte arrived, and only
 // then renames it over the target. A failure at any step, or destruction before commit(),
 // removes the temporary file, so the target keeps its old content byte for byte. A target
-// that is a symbolic link is replaced where the link points, and keeps its permissions. A
-// target the user may not write is not replaced.
+// that is a symbolic link is replaced where the link points. A replaced file keeps its
+// permissions, and its group where the user may give it. A target the user may not write is
+// not replaced.
 class PendingFile {
 public:
     enum class Placement {

@@ -12,9 +12,47 @@
 #include <QFile>
 #include <QTemporaryDir>
 
+#include <chrono>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <thread>
+
 using namespace AppTest;
 
 namespace {
+
+struct stat statusOf(const QString &path)
+{
+    struct stat status {};
+    if (::stat(path.toLocal8Bit().constData(), &status) != 0)
+        throw std::runtime_error("cannot stat " + path.toStdString());
+    return status;
+}
+
+bool operator==(const timespec &a, const timespec &b)
+{
+    return a.tv_sec == b.tv_sec && a.tv_nsec == b.tv_nsec;
+}
+
+// Another program writes `bytes` over the file in place, of the same size as before, and then
+// gives it the modification time `modified`, as a copy that keeps times does. Repeated until
+// the file's change time moves past `changedBefore`: it counts in the file system's ticks, and
+// two writes within one tick would look alike to anyone.
+void rewriteInPlace(const QString &path, const QByteArray &bytes, const timespec &modified, const timespec &changedBefore)
+{
+    ASSERT_EQ(statusOf(path).st_size, bytes.size());
+    for (int attempt = 0; attempt < 2000; ++attempt) {
+        writeBytes(path, bytes);
+        const timespec times[2] = {{0, UTIME_OMIT}, modified};
+        ASSERT_EQ(::utimensat(AT_FDCWD, path.toLocal8Bit().constData(), times, 0), 0);
+        const struct stat now = statusOf(path);
+        ASSERT_TRUE(now.st_mtim == modified);
+        if (!(now.st_ctim == changedBefore))
+            return;
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
+    FAIL() << "the change time of " << path.toStdString() << " never moved";
+}
 
 class ChangedElsewhere : public ::testing::Test {
 protected:
@@ -124,6 +162,51 @@ TEST_F(ChangedElsewhere, ClosingAndQuittingStopAtTheQuestion)
     EXPECT_TRUE(controller.reviewBeforeQuit());
     expectAskedOnce();
     EXPECT_EQ(OrganizationDocument::readFile(path), district(2));
+}
+
+// A same-size rewrite whose modification time is put back to what it was, as `touch -r` or a
+// copy that keeps times leaves it: only the change time tells.
+TEST_F(ChangedElsewhere, ARewriteWithItsTimeSetBackAsks)
+{
+    const struct stat before = statusOf(path);
+    rewriteInPlace(path, QByteArray::fromStdString(district(1, "Springfield Distrikt").encodeDocument()), before.st_mtim,
+                   before.st_ctim);
+    EXPECT_EQ(statusOf(path).st_ino, before.st_ino);
+    dialogs.choices = {"Cancel"};
+    EXPECT_FALSE(controller.save(window));
+    expectAskedOnce();
+    EXPECT_EQ(OrganizationDocument::readFile(path), district(1, "Springfield Distrikt"));
+    EXPECT_TRUE(window->document()->isModified());
+}
+
+// Same-size rewrites soon after the document read the file: one within the same second (a
+// stamp in whole seconds misses it) and one back-dated by a day. Read again until the rewrite
+// falls within the second the file was read in, so that the first case is what it says.
+TEST(ChangedOnDisk, SameSizeRewritesAreNoticed)
+{
+    QTemporaryDir dir;
+    const QString path = dir.filePath("district.json");
+    const QByteArray original = QByteArray::fromStdString(district(1).encodeDocument());
+    const QByteArray rewritten = QByteArray::fromStdString(district(1, "Springfield Distrikt").encodeDocument());
+    for (const bool backDated : {false, true}) {
+        SCOPED_TRACE(backDated ? "back-dated" : "within the second");
+        OrganizationDocument document;
+        for (int attempt = 0; attempt < 20; ++attempt) {
+            writeBytes(path, original);
+            document.load(path);
+            EXPECT_FALSE(document.isChangedOnDisk());
+            const struct stat read = statusOf(path);
+            timespec modified = read.st_mtim;
+            if (backDated)
+                modified.tv_sec -= 24 * 60 * 60;
+            else
+                modified.tv_nsec = modified.tv_nsec == 0 ? 1 : modified.tv_nsec - 1;
+            rewriteInPlace(path, rewritten, modified, read.st_ctim);
+            if (statusOf(path).st_ctim.tv_sec == read.st_ctim.tv_sec)
+                break;
+        }
+        EXPECT_TRUE(document.isChangedOnDisk());
+    }
 }
 
 // Nothing to lose: a file unchanged since, or gone, is saved without a question.

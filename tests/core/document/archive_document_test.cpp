@@ -222,11 +222,14 @@ TEST(DocumentReading, VersionNumbersAreTakenAsTheyAre)
     EXPECT_EQ(a.revisions[1]->date, Date{10.5});
 }
 
-TEST(DocumentReading, RepeatedRevisionsKeyKeepsTheLastValue)
+// A later, empty "revisions" would lose every saved version at the next save.
+TEST(DocumentReading, RepeatedRevisionsKeyIsRefused)
 {
-    const std::string text = R"({"name":"N","organization":{"positions":[]},"revisions":[)" +
-                             revisionJson(uuid1, positions({})).dump() + R"(],"revisions":[]})";
-    EXPECT_TRUE(OrganizationArchive::decode(text).revisions.empty());
+    const std::string start = R"({"name":"N","organization":{"positions":[]},"revisions":[)" +
+                              revisionJson(uuid1, positions({})).dump() + "],";
+    EXPECT_EQ(decodeError(start + R"("revisions":[]})"),
+              readFailure + "The key \"revisions\" appears twice in one object (at byte " +
+                  std::to_string(start.size() + 1) + ").");
 }
 
 TEST(DocumentWriting, NewDocumentWritesOnlyRequiredKeys)
@@ -372,6 +375,7 @@ TEST(DocumentReading, ManyVersionsReadAlikeWhateverTheirLayout)
                           compact.substr(compact.find("],\"sheets\"") + 1))
                   .rfind(readFailure, 0),
               0u);
-    EXPECT_TRUE(OrganizationArchive::decode(compact.substr(0, listEnd + 1) + ",\"revi\\u0073ions\":[]}")
-                    .revisions.empty());
+    EXPECT_EQ(decodeError(compact.substr(0, listEnd + 1) + ",\"revi\\u0073ions\":[]}"),
+              readFailure + "The key \"revisions\" appears twice in one object (at byte " +
+                  std::to_string(listEnd + 3) + ").");
 }

@@ -355,6 +355,65 @@ TEST(DocumentReading, NulsAndByteOrderMarksRefusedAsInOnePass)
     }
 }
 
+// An object that repeats a key would keep the last value: a second, empty "revisions" would
+// drop every saved version at the next save. Both readers refuse it wherever it lies, with
+// the key and the byte where it comes again; a key spelt with an escape is the same key.
+TEST(DocumentReading, RepeatedKeysRefusedInBothReaders)
+{
+    const Organization three = organization({person("A"), person("B", "A"), vacancy("C", "B")});
+    const OrganizationArchive document = OrganizationArchive::make("District", three);
+    std::vector<std::string> texts;
+    for (const Position &position : three.positions)
+        texts.push_back(OrganizationJson::encode(position).dump());
+    const std::string positions = plainOrganization(texts);
+    const std::string text = documentText(
+        document, {versionText(revisionOf(three, 1), positions), versionText(revisionOf(three, 2), positions)}, false);
+    ASSERT_EQ(described(outcome(text)), "read 2 versions");
+    const size_t organizationSecond = text.find(texts[1]) + texts[1].size() - 1; // its closing brace
+    const size_t secondVersion = text.find("{\"date\":2");
+    const size_t inSecondVersion = text.find(texts[1], secondVersion) + texts[1].size() - 1;
+    const size_t end = text.size() - 1;
+    const std::string longKey(100, 'k');
+    struct Case {
+        const char *name;
+        std::string text;
+        std::string key; // as the message shows it
+        size_t at;       // the offset of the repeated key's quote
+    };
+    const auto inserted = [](std::string into, size_t at, const std::string &what) { return into.insert(at, what); };
+    const std::vector<Case> cases{
+        {"a second, empty list of versions", inserted(text, end, ", \"revisions\": []"), "revisions", end + 2},
+        {"versions spelt with an escape", inserted(text, end, ",\"revi\\u0073ions\":[]"), "revisions", end + 1},
+        {"a key of the archive nobody reads", inserted(text, 1, "\"x\": 1, \"x\": [2], "), "x", 9},
+        {"a key of a position", inserted(text, organizationSecond, ",\"id\":\"Z\""), "id", organizationSecond + 1},
+        {"a key of a position in a version", inserted(text, inSecondVersion, ",\"title\":\"Z\""), "title",
+         inSecondVersion + 1},
+        {"a key of a version", inserted(text, secondVersion + 1, "\"note\": \"x\"  ,  \"note\": \"y\","), "note",
+         secondVersion + 17},
+        {"a long key", inserted(text, 1, "\"" + longKey + "\": 1, \"" + longKey + "\": 1, "), std::string(60, 'k') + "\u2026",
+         108},
+        {"the positions of a bare organization", "{\"positions\": [], \"positions\": [" + texts[0] + "]}", "positions", 18},
+    };
+    for (const Case &fault : cases) {
+        SCOPED_TRACE(fault.name);
+        const std::string expected = "refused: This file could not be read as an organization. The key \"" + fault.key +
+                                     "\" appears twice in one object (at byte " + std::to_string(fault.at + 1) + ").";
+        EXPECT_EQ(described(outcome(fault.text, OrganizationArchive::Reading::onePass)), expected);
+        EXPECT_EQ(described(outcome(fault.text)), expected);
+    }
+    // Every reader of outside JSON refuses them alike.
+    const auto parseError = [](const std::string &json) {
+        try {
+            JsonRead::parse(json);
+        } catch (const JsonRead::Error &error) {
+            return std::string(error.what());
+        }
+        return std::string();
+    };
+    EXPECT_EQ(parseError(R"({"a": [{"b": 1, "b": 1}]})"), "The key \"b\" appears twice in one object (at byte 17).");
+    EXPECT_EQ(parseError("[1e400]"), "The data holds a number that is out of range.");
+}
+
 namespace {
 
 // A random JSON value with long and short strings full of brackets and quotes, nested
@@ -505,12 +564,38 @@ TEST(DocumentReading, BytesReadAsTheyArrive)
     }
 }
 
+// Which reader a document's size gets: helper threads from the size where they gain about
+// what they cost (bench/ BM_DecodeBySize), so a history of a few hundred positions, 300 KB,
+// is read apart, and a few dozen positions in one pass.
+TEST(DocumentReading, AutomaticReadingBySize)
+{
+    using Reading = OrganizationArchive::Reading;
+    const size_t from = OrganizationArchive::apartFromBytes;
+    EXPECT_EQ(OrganizationArchive::automaticReading(0), Reading::onePass);
+    EXPECT_EQ(OrganizationArchive::automaticReading(36'000), Reading::onePass);
+    EXPECT_EQ(OrganizationArchive::automaticReading(from - 1), Reading::onePass);
+    EXPECT_EQ(OrganizationArchive::automaticReading(from), Reading::apart);
+    EXPECT_EQ(OrganizationArchive::automaticReading(300'000), Reading::apart);
+}
+
 // A text that cannot be a document is refused from its first bytes: a large file is not
-// read whole first. The feeder sends the rest only if decoding waits for it.
+// read whole first. The feeder sends the rest only if decoding waits for it. NUL bytes, at
+// the top, in a string, in a value nobody looks into (many at once) and among elements, end
+// the text there, as a file of NULs after one brace must.
 TEST(DocumentReading, RefusedBeforeTheRestArrives)
 {
+    const std::string nuls(200, '\0');
+    const std::string inValue = "{\"revisions\": [{\"a\": [";
+    const std::string inList = "{\"organization\": {\"positions\": [";
     const std::vector<std::pair<std::string, size_t>> starts{
-        {"not JSON at all", 2}, {"[1, 2, x", 8}, {"\xEF\xBB\xBF" "nope", 5}, {"  42, and more", 5}};
+        {"not JSON at all", 2},
+        {"[1, 2, x", 8},
+        {"\xEF\xBB\xBF" "nope", 5},
+        {"  42, and more", 5},
+        {"{" + nuls, 2},
+        {"{\"revisions\": [{\"a\": \"" + std::string(40, 'x') + nuls, 63},
+        {inValue + nuls, inValue.size() + 1},
+        {inList + nuls, inList.size() + 1}};
     for (const auto &[start, byte] : starts) {
         SCOPED_TRACE(start);
         ArrivingBytes bytes(start.size() + (8 << 20)); // large enough to be read apart
@@ -541,7 +626,7 @@ TEST(DocumentReading, RefusedBeforeTheRestArrives)
 }
 
 // A text that stops short, as a file cut while it is read, is reported at its last byte,
-// not at the byte after it.
+// not at the byte after it, nor at a byte read before the cut.
 TEST(DocumentReading, ACutShortTextIsReportedAtItsEnd)
 {
     std::mt19937 random(3);
@@ -566,5 +651,20 @@ TEST(DocumentReading, ACutShortTextIsReportedAtItsEnd)
         EXPECT_EQ(described(read), expected);
         EXPECT_EQ(described(outcome(text.substr(0, kept))), expected);
         EXPECT_EQ(described(outcome(text.substr(0, kept), OrganizationArchive::Reading::onePass)), expected);
+
+        // The file was cut to `kept` bytes after more had been read: its end is still the end.
+        for (const auto reading : {OrganizationArchive::Reading::apart, OrganizationArchive::Reading::onePass}) {
+            const size_t arrived = std::min(text.size() - 1, kept + text.size() / 2);
+            ArrivingBytes readBeforeTheCut(text.size() + 1);
+            std::copy_n(text.data(), arrived, readBeforeTheCut.next());
+            readBeforeTheCut.arrived(arrived);
+            readBeforeTheCut.finish(kept);
+            try {
+                read = OrganizationArchive::decode(readBeforeTheCut, reading);
+            } catch (const OrganizationError &error) {
+                read = error.message();
+            }
+            EXPECT_EQ(described(read), expected);
+        }
     }
 }

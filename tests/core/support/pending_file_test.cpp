@@ -9,7 +9,9 @@
 #include <filesystem>
 #include <fstream>
 #include <sstream>
+#include <optional>
 #include <sys/stat.h>
+#include <unistd.h>
 
 namespace fs = std::filesystem;
 using namespace WriteFailure;
@@ -81,6 +83,37 @@ TEST(PendingFile, ReplacesInPlaceThroughALinkAndKeepsPermissions)
     // An empty file is a file too.
     PendingFile::write(target, "");
     EXPECT_EQ(contentOf(target), "");
+}
+
+// A document shared through its group stays the group's after someone else saves it. Root
+// (as in CI) may give any group; anyone else one of their own other than their first.
+TEST(PendingFile, AReplacedFileKeepsItsGroup)
+{
+    std::optional<gid_t> other;
+    if (::geteuid() == 0) {
+        other = ::getegid() + 4242;
+    } else {
+        std::vector<gid_t> groups(size_t(std::max(::getgroups(0, nullptr), 0)));
+        groups.resize(size_t(std::max(::getgroups(int(groups.size()), groups.data()), 0)));
+        for (gid_t group : groups) {
+            if (group != ::getegid())
+                other = group;
+        }
+    }
+    if (!other)
+        GTEST_SKIP() << "no group to give the file but the saver's own";
+    Folder folder;
+    const fs::path target = folder / "doc.json";
+    std::ofstream(target) << "old";
+    ASSERT_EQ(::chown(target.c_str(), uid_t(-1), *other), 0);
+    ASSERT_EQ(::chmod(target.c_str(), 0660), 0);
+
+    PendingFile::write(target, "saved by another member");
+    struct stat saved {};
+    ASSERT_EQ(::stat(target.c_str(), &saved), 0);
+    EXPECT_EQ(saved.st_gid, *other);
+    EXPECT_EQ(saved.st_mode & 07777, 0660u);
+    EXPECT_EQ(contentOf(target), "saved by another member");
 }
 
 TEST(PendingFile, NothingIsLeftBehindWithoutACommit)
