@@ -2,6 +2,7 @@
 
 // moc cannot parse the standard library's C++20 headers that the JSON library pulls in.
 #ifndef Q_MOC_RUN
+#include "app/print/chart_printer.h"
 #include "core/model/organization.h"
 #include "core/model/print_settings.h"
 #include "printing/chart_pdf_batch_export.h"
@@ -21,7 +22,6 @@
 #include <utility>
 #include <vector>
 
-class ChartPrinter;
 class Dialogs;
 class DottedRouteStore;
 class DottedRoutingJob;
@@ -201,6 +201,8 @@ private:
     void preparePrint(const std::string &title, const std::optional<std::string> &subtitle,
                       const std::function<void(std::shared_ptr<PrintRun>)> &then);
     void printSomePages();
+    void handToQueue(PrintJob::HandOver handOver);
+    void printed(const std::optional<QString> &failure);
     void exportNextSheet();
     void writeCurrentSheet();
     void sheetWritten(bool written, const std::optional<QString> &failure);
