@@ -14,7 +14,8 @@ class QString;
 
 // One print job under way: the pages the user chose, drawn one at a time so that the window
 // keeps answering and the job can be dropped between two pages. A job destroyed before
-// finish() leaves nothing behind: no job reaches the printer and no file is written.
+// finish(), or before its hand-over has run, leaves nothing behind: no job reaches the
+// printer and no file is written.
 class PrintJob {
 public:
     virtual ~PrintJob() = default;

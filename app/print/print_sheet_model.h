@@ -63,9 +63,10 @@ QString matching(double widthInches, double heightInches);
 //
 // Long output never holds the window: a PDF to save, and each chart of an export of all,
 // is routed and written on a worker thread; printing draws its pages on this thread a few
-// at a time between events. Each shows its progress from its start (the layout, the dotted
-// lines routed, then the pages), stops on Cancel without leaving a partial file or job, and
-// says how it ended.
+// at a time between events, then hands the job to the print queue on a worker. Each shows
+// its progress from its start (the layout, the dotted lines routed, then the pages) and
+// stops on Cancel without leaving a partial file or job. Saving and exporting say how they
+// ended; printing reports only a job the print system would not take.
 //
 // Dotted lines come from the window's route store when it has them. Otherwise the preview
 // shows the cards at once, says how far the routing is, and adds the lines when a routing
