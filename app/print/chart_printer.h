@@ -48,6 +48,10 @@ public:
     // printer “<queue>” has no <paper> paper." for a queue that lists its papers, none of
     // them the chart's, and takes no custom size, or the FileWriteError of a file printed to.
     virtual std::unique_ptr<PrintJob> start(const QPageLayout &paper, int pageCount, const QString &title) = 0;
+    // Called on a worker thread before start(): the print dialog and the printer ask the
+    // print system on the window's thread, each question up to a minute when it does not
+    // answer. Throws OrganizationError when it is known not to answer.
+    virtual void checkPrintSystem(std::stop_token) const {}
 };
 
 // Printing through QPrinter, as vectors. The dialog's choice of a printer sets its own
@@ -71,6 +75,10 @@ public:
     {
     }
     std::unique_ptr<PrintJob> start(const QPageLayout &paper, int pageCount, const QString &title) override;
+    // Whether the scheduler answers `lpstat`: a stopped (or hung) one would freeze the
+    // dialog. One that stops answering while the dialog is open still holds the window
+    // inside Qt's own questions (choosing the printer, its papers).
+    void checkPrintSystem(std::stop_token stop) const override { PrintQueue::requireAnswer(m_commands, stop); }
 
     // What `lp` is asked for a job on `printer`, a queue's, with the chart's paper as the
     // queue names it and the file of the job's pages.

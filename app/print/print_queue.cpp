@@ -13,10 +13,8 @@
 
 namespace {
 
-// How long `lp` may take to hand a finished job to the print queue, and `lpstat` to say
-// whether the scheduler runs.
+// How long `lp` may take to hand a finished job to the print queue.
 const int submitMilliseconds = 60000;
-const int askMilliseconds = 5000;
 // How often a waiting worker looks whether it was stopped.
 const int pollMilliseconds = 50;
 
@@ -70,7 +68,7 @@ bool schedulerIsDown(const PrintQueue::Commands &commands, const std::stop_token
 {
     QProcess lpstat;
     lpstat.start(commands.lpstat, {QStringLiteral("-r")});
-    if (waitFor(lpstat, askMilliseconds, stop) != Ended::finished)
+    if (waitFor(lpstat, commands.answerMilliseconds, stop) != Ended::finished)
         return false;
     return QString::fromLocal8Bit(lpstat.readAllStandardOutput()).contains(QStringLiteral("not running"));
 }
@@ -160,6 +158,14 @@ QString paperName(const QPageSize &paper)
         return *name;
     return ChartText::decimal(std::min(inches.width(), inches.height()), 3) + QStringLiteral(" × ")
         + ChartText::decimal(std::max(inches.width(), inches.height()), 3) + QStringLiteral(" inch");
+}
+
+void requireAnswer(const Commands &commands, std::stop_token stop)
+{
+    QProcess lpstat;
+    lpstat.start(commands.lpstat, {QStringLiteral("-r")});
+    if (waitFor(lpstat, commands.answerMilliseconds, stop) == Ended::timedOut)
+        throw OrganizationError::invalid("The print scheduler (CUPS) does not answer. Nothing was printed.");
 }
 
 void submit(const QStringList &arguments, const QString &queue, const Commands &commands, std::stop_token stop)

@@ -46,7 +46,15 @@ QString paperName(const QPageSize &paper);
 struct Commands {
     QString lp = QStringLiteral("lp");
     QString lpstat = QStringLiteral("lpstat");
+    // How long the scheduler may take to say whether it runs.
+    int answerMilliseconds = 5000;
 };
+
+// Asks the scheduler whether it runs (`lpstat -r`), on the calling thread, which waits for
+// the answer: never the window's. Throws OrganizationError "The print scheduler (CUPS) does
+// not answer. Nothing was printed." when it does not within `answerMilliseconds`; a
+// scheduler that is not running, or no lpstat, is an answer (no queues then, at once).
+void requireAnswer(const Commands &commands, std::stop_token stop);
 
 // Runs `lp` with `arguments` on the calling thread, which waits for the print system: up to
 // a minute when the scheduler does not answer, so never the window's thread. Once `stop` is

@@ -453,6 +453,7 @@ void PrintSheetModel::preparePrint(const std::string &title, const std::optional
         std::shared_ptr<PrintRun> pages;
         std::optional<QString> failure;
         try {
+            m_printer.checkPrintSystem(stop);
             auto chart = std::make_shared<const PrintedChart>(organization, settings);
             const std::optional<std::vector<DottedRoute>> routes = m_routeStore->route(
                 chart->routingKey(), stop, [&](const DottedRoutingProgress &p) { routing.progress(p.done, p.total); },

@@ -6,6 +6,7 @@
 
 #include "app_test_support.h"
 #include "error_of.h"
+#include "print_sheet_test_support.h"
 
 #include <gtest/gtest.h>
 
@@ -123,12 +124,14 @@ struct FakeCommands {
     QTemporaryDir dir;
     PrintQueue::Commands commands{dir.filePath("lp"), dir.filePath("lpstat")};
 
-    FakeCommands(const QString &lpSays, int lpCode, bool running, const QString &before = {})
+    FakeCommands(const QString &lpSays, int lpCode, bool running, const QString &before = {},
+                 const QString &lpstatBefore = {})
     {
         script("lp", QString("printf '%s\\n' \"$@\" > '%1'\n%2printf '%s\\n' '%3' >&2\nexit %4\n")
                          .arg(dir.filePath("lp-arguments"), before, lpSays)
                          .arg(lpCode));
-        script("lpstat", running ? "echo 'scheduler is running'\n" : "echo 'scheduler is not running'\n");
+        script("lpstat", lpstatBefore + (running ? "echo 'scheduler is running'\n" : "echo 'scheduler is not running'\n"));
+        commands.answerMilliseconds = 300;
     }
     void script(const QString &name, const QString &body)
     {
@@ -181,4 +184,26 @@ TEST(PrintQueue, AStoppedSubmitEndsLp)
     stop.request_stop();
     ASSERT_EQ(submitted.wait_for(std::chrono::seconds(20)), std::future_status::ready) << "lp was not ended";
     EXPECT_EQ(submitted.get(), "");
+}
+
+// A scheduler that does not answer is found out beside the window before the print dialog,
+// which would ask it on the window's thread: the sheet says so and shows no dialog. One that
+// is not running answers at once, and the dialog opens (to print to a file).
+TEST(PrintQueue, ASilentSchedulerIsFoundBeforeTheDialog)
+{
+    FakeCommands silent("", 0, true, {}, "exec sleep 30\n");
+    EXPECT_EQ(errorOf([&] { PrintQueue::requireAnswer(silent.commands, {}); }),
+              "The print scheduler (CUPS) does not answer. Nothing was printed.");
+    FakeCommands stopped("", 0, false);
+    EXPECT_EQ(errorOf([&] { PrintQueue::requireAnswer(stopped.commands, {}); }), "");
+
+    bool asked = false;
+    SystemChartPrinter printer([&](QPrinter &, int) { return asked = true; }, silent.commands);
+    PrintTest::FakeHost host;
+    ScriptedDialogs dialogs;
+    PrintSheetModel model(PrintTest::input(PrintTest::chart(2)), host, dialogs, printer);
+    model.printChart();
+    ASSERT_TRUE(PrintTest::runUntil([&] { return !model.isBusy(); }));
+    EXPECT_EQ(model.errorMessage(), "The print scheduler (CUPS) does not answer. Nothing was printed.");
+    EXPECT_FALSE(asked);
 }
