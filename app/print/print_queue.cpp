@@ -162,8 +162,10 @@ QString paperName(const QPageSize &paper)
 
 void requireAnswer(const Commands &commands, std::stop_token stop)
 {
+    // A question it must answer: a stopped scheduler still takes connections, so "lpstat -r"
+    // would find it running.
     QProcess lpstat;
-    lpstat.start(commands.lpstat, {QStringLiteral("-r")});
+    lpstat.start(commands.lpstat, {QStringLiteral("-d")});
     if (waitFor(lpstat, commands.answerMilliseconds, stop) == Ended::timedOut)
         throw OrganizationError::invalid("The print scheduler (CUPS) does not answer. Nothing was printed.");
 }

@@ -50,7 +50,7 @@ struct Commands {
     int answerMilliseconds = 5000;
 };
 
-// Asks the scheduler whether it runs (`lpstat -r`), on the calling thread, which waits for
+// Asks the scheduler its default queue (`lpstat -d`), on the calling thread, which waits for
 // the answer: never the window's. Throws OrganizationError "The print scheduler (CUPS) does
 // not answer. Nothing was printed." when it does not within `answerMilliseconds`; a
 // scheduler that is not running, or no lpstat, is an answer (no queues then, at once).
