@@ -1,3 +1,4 @@
+#include "app/print/chart_print_sheet.h"
 #include "app/print/chart_printer.h"
 #include "app/print/preview_pane.h"
 #include "app/print/print_sheet_model.h"
@@ -9,11 +10,13 @@
 
 #include <QApplication>
 #include <QElapsedTimer>
+#include <QFile>
 #include <QFileInfo>
 #include <QProcess>
 #include <QTemporaryDir>
 
 #include <sys/resource.h>
+#include <unistd.h>
 
 #include <cstdio>
 #include <cstdlib>
@@ -206,8 +209,17 @@ ChartPrintSettings wholeChartSettings()
     return settings;
 }
 
-// Peak resident megabytes of the child run `role` on `size` positions, or -1 when it failed.
-double childPeakMB(const char *role, int size)
+// Resident megabytes now.
+double residentMB()
+{
+    QFile statm("/proc/self/statm");
+    if (!statm.open(QIODevice::ReadOnly))
+        return -1;
+    return statm.readAll().split(' ').value(1).toDouble() * double(sysconf(_SC_PAGESIZE)) / (1024 * 1024);
+}
+
+// What the child run `role` on `size` positions printed, or nothing when it failed.
+QList<QByteArray> childOutput(const char *role, int size)
 {
     QProcess child;
     QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
@@ -217,8 +229,15 @@ double childPeakMB(const char *role, int size)
     child.setProcessChannelMode(QProcess::ForwardedErrorChannel);
     child.start(QCoreApplication::applicationFilePath(), {});
     if (!child.waitForFinished(-1) || child.exitStatus() != QProcess::NormalExit || child.exitCode() != 0)
-        return -1;
-    return child.readAllStandardOutput().trimmed().toDouble();
+        return {};
+    return child.readAllStandardOutput().trimmed().split(' ');
+}
+
+// Peak resident megabytes of the child run `role` on `size` positions, or -1 when it failed.
+double childPeakMB(const char *role, int size)
+{
+    const QList<QByteArray> output = childOutput(role, size);
+    return output.isEmpty() ? -1 : output.front().toDouble();
 }
 
 // In a child process of its own, so that each peak is that run's alone: "route" routes the
@@ -250,6 +269,26 @@ int runChild(const QByteArray &role, int size)
         BenchApp::longestTurnWhile([&] { return model.isBusy(); });
         if (model.errorMessage() || !QFileInfo(*dialogs.file).exists())
             return 1;
+    } else if (role == "sheet") {
+        // Resident megabytes before the sheet opens, once its preview shows every line, and
+        // after it closes.
+        BenchHost host;
+        host.store = std::make_shared<DottedRouteStore>();
+        const double before = residentMB();
+        double open = 0;
+        {
+            SilentDialogs dialogs;
+            auto printer = std::make_unique<SystemChartPrinter>();
+            auto model = std::make_unique<PrintSheetModel>(inputOf(organization, wholeChartSettings()), host,
+                                                           dialogs, *printer);
+            const PrintSheetModel &shown = *model;
+            ChartPrintSheet sheet(std::move(model), std::move(printer));
+            sheet.show();
+            BenchApp::longestTurnWhile([&] { return !shown.preview() || shown.arePreviewLinesPending(); });
+            open = residentMB();
+        }
+        std::printf("%.1f %.1f %.1f\n", before, open, residentMB());
+        return 0;
     } else {
         return 1;
     }
@@ -275,8 +314,24 @@ void exportPDFPeakMemory(benchmark::State &state)
     state.counters["ratio"] = routing > 0 ? exporting / routing : 0;
 }
 
+// Memory of the print sheet over the itinerant district (range(0) positions): what opening it
+// takes, and what is still held once it has closed.
+void printSheetMemory(benchmark::State &state)
+{
+    QList<QByteArray> measured;
+    for (auto _ : state)
+        measured = childOutput("sheet", static_cast<int>(state.range(0)));
+    if (measured.size() != 3) {
+        state.SkipWithError("the sheet's run failed");
+        return;
+    }
+    state.counters["openedMB"] = measured[1].toDouble() - measured[0].toDouble();
+    state.counters["keptMB"] = measured[2].toDouble() - measured[0].toDouble();
+}
+
 } // namespace
 
+BENCHMARK(printSheetMemory)->Arg(5000)->Arg(20000)->Unit(benchmark::kSecond)->Iterations(1);
 BENCHMARK(exportPDFPeakMemory)->Arg(5000)->Arg(20000)->Unit(benchmark::kSecond)->Iterations(1);
 BENCHMARK(updatePreview)->Unit(benchmark::kMillisecond)->Iterations(5);
 BENCHMARK(pageFlip)->Unit(benchmark::kMillisecond);

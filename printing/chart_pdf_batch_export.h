@@ -34,8 +34,8 @@ namespace ChartPDFBatchExport {
 // One job per sheet, in sheet order, all printed with `settings`. Every chart is laid out
 // and tiled here, so a chart that cannot be printed stops the export before any file is
 // written. Throws OrganizationError: "Create at least one sheet before exporting all
-// sheets.", "The chart “<sheet>” would need <n> pages, more than 500. …" or the error of a
-// chart's groups, presentation, layout, scale or tiling. Lays out every chart once: about the cost of their layouts.
+// sheets." or the error of a chart's groups, presentation, layout, scale or tiling, unchanged
+// (it does not name the chart). Lays out every chart once: about the cost of their layouts.
 std::vector<SheetPDFExportJob> jobs(const OrganizationArchive &archive, const ChartPrintSettings &settings,
                                     ExportScale scale);
 

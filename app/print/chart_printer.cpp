@@ -1,10 +1,9 @@
 #include "app/print/chart_printer.h"
 
+#include "app/print/chart_print_dialog.h"
 #include "app/shell/file_saving.h"
-#include "app/sidebar/chart_design_controls.h"
 #include "core/support/organization_error.h"
 #include "core/support/pending_file.h"
-#include "printing/chart_text.h"
 
 #include <QApplication>
 #include <QBuffer>
@@ -14,15 +13,12 @@
 #include <QPageRanges>
 #include <QPainter>
 #include <QPdfWriter>
-#include <QPrintDialog>
 #include <QPrintEngine>
 #include <QPrinter>
 #include <QPrinterInfo>
-#include <QProcess>
 #include <QTemporaryFile>
 
 #include <algorithm>
-#include <cmath>
 #include <optional>
 #include <string_view>
 
@@ -36,8 +32,11 @@ namespace {
 // The options the print dialog gives a CUPS printer (page set, pages per sheet, banners,
 // priority...); Qt's own key for them.
 const auto cupsOptionsKey = QPrintEngine::PrintEnginePropertyKey(0xfe00);
-// How long `lp` may take to hand a finished job to the print queue.
-const int submitMilliseconds = 60000;
+
+QString queueOf(const QPrinter &printer)
+{
+    return printer.printerName().section(QLatin1Char('/'), 0, 0);
+}
 
 // The pages the dialog chose (its "from"/"to" are page numbers from 1), then repeated for
 // the copies a printer that cannot make them leaves to us: whole sets when collated.
@@ -66,123 +65,14 @@ std::vector<int> pagesToDraw(QPrinter &printer, int pageCount)
     return pages;
 }
 
-// The options the dialog may carry that would put the chart on other paper, turn it or
-// scale it: the chart's own paper and orientation win over them.
-bool contradictsChartPaper(const QString &option)
-{
-    static const QStringList sizeOptions{QStringLiteral("PageSize"), QStringLiteral("PageRegion"),
-                                         QStringLiteral("media"), QStringLiteral("media-col"),
-                                         QStringLiteral("orientation-requested"), QStringLiteral("landscape"),
-                                         QStringLiteral("fit-to-page"), QStringLiteral("fitplot"),
-                                         QStringLiteral("print-scaling"), QStringLiteral("scaling")};
-    return sizeOptions.contains(option, Qt::CaseInsensitive);
-}
-
-// What Qt itself tells CUPS about a job it prints (copies, sides and every option the
-// dialog set) for the queue named without its instance, then the chart's paper by the name
-// the queue's PPD gives it: `PageSize` is what a PPD queue obeys, `media` what a driverless
-// one does; both come last, so nothing the dialog chose overrides them.
-QStringList lpArguments(QPrinter &printer, const QString &queuePaper, const QString &file)
-{
-    QStringList arguments{QStringLiteral("-d"), printer.printerName().section(QLatin1Char('/'), 0, 0)};
-    if (!printer.docName().isEmpty())
-        arguments << QStringLiteral("-t") << printer.docName();
-    if (printer.copyCount() > 1) {
-        arguments << QStringLiteral("-n") << QString::number(printer.copyCount());
-        if (printer.collateCopies())
-            arguments << QStringLiteral("-o") << QStringLiteral("Collate=True");
-    }
-    const QPageLayout layout = printer.pageLayout();
-    const bool portrait = layout.orientation() == QPageLayout::Portrait;
-    QString sides = QStringLiteral("one-sided");
-    if (printer.duplex() == QPrinter::DuplexLongSide || (printer.duplex() == QPrinter::DuplexAuto && portrait))
-        sides = QStringLiteral("two-sided-long-edge");
-    else if (printer.duplex() == QPrinter::DuplexShortSide || printer.duplex() == QPrinter::DuplexAuto)
-        sides = QStringLiteral("two-sided-short-edge");
-    arguments << QStringLiteral("-o") << QStringLiteral("sides=") + sides;
-    const QStringList options = printer.printEngine()->property(cupsOptionsKey).toStringList();
-    for (qsizetype i = 0; i + 1 < options.size(); i += 2) {
-        if (!contradictsChartPaper(options[i]))
-            arguments << QStringLiteral("-o") << options[i] + QLatin1Char('=') + options[i + 1];
-    }
-    arguments << QStringLiteral("-o") << QStringLiteral("PageSize=") + queuePaper;
-    arguments << QStringLiteral("-o") << QStringLiteral("media=") + queuePaper;
-    if (!portrait)
-        arguments << QStringLiteral("-o") << QStringLiteral("landscape=true");
-    arguments << QStringLiteral("--") << file;
-    return arguments;
-}
-
-// The chart's paper as the user knows it: "Letter", "A3", or its size in inches.
-QString paperName(const QPageSize &paper)
-{
-    const QSizeF inches = paper.size(QPageSize::Inch);
-    const double shortSide = std::min(inches.width(), inches.height());
-    const double longSide = std::max(inches.width(), inches.height());
-    for (const PaperPreset &preset : standardPapers()) {
-        if (std::abs(preset.width - shortSide) < 0.01 && std::abs(preset.height - longSide) < 0.01)
-            return preset.name;
-    }
-    return ChartText::decimal(shortSide, 3) + QStringLiteral(" × ") + ChartText::decimal(longSide, 3)
-        + QStringLiteral(" inch");
-}
-
-// The queue's name for the chart's paper: the PPD's key for a paper of the same size (within
-// a point), else a custom size where the queue takes one.
-std::optional<QString> queuePaperFor(const QPrinter &printer, const QPageSize &paper)
-{
-    // Papers are named upright; one named the other way round ("Ledger" for Tabloid) feeds
-    // across and is another paper to the queue.
-    const QSizeF points = paper.size(QPageSize::Point);
-    const QSizeF want(std::min(points.width(), points.height()), std::max(points.width(), points.height()));
-    const auto sameSize = [&](const QSizeF &size) {
-        return std::abs(size.width() - want.width()) <= 1 && std::abs(size.height() - want.height()) <= 1;
-    };
-    // The paper's own name first ("Letter" rather than "AnsiA", both 612 × 792 points).
-    const QPrinterInfo queue(printer);
-    std::optional<QString> found;
-    for (const QPageSize &offered : queue.supportedPageSizes()) {
-        if (!sameSize(offered.size(QPageSize::Point)) || offered.key().isEmpty())
-            continue;
-        if (offered.key() == QPageSize(paper.id()).key())
-            return offered.key();
-        if (!found)
-            found = offered.key();
-    }
-    if (found)
-        return found;
-    if (queue.supportsCustomPageSizes())
-        return QStringLiteral("Custom.%1x%2").arg(qRound(want.width())).arg(qRound(want.height()));
-    return std::nullopt;
-}
-
-// Plain words for what `lp` said: its own sentence without the program's name in front.
-QString lpFailure(QProcess &lp, const QString &queue)
-{
-    QString said = QString::fromLocal8Bit(lp.readAllStandardError()).trimmed();
-    if (said.isEmpty())
-        said = QString::fromLocal8Bit(lp.readAllStandardOutput()).trimmed();
-    // "/usr/bin/lp: Destination … is not accepting jobs." without the program's path.
-    said = said.section(QLatin1Char('\n'), 0, 0).trimmed();
-    const qsizetype colon = said.indexOf(QStringLiteral(": "));
-    if (colon > 0 && said.left(colon).endsWith(QStringLiteral("lp")))
-        said = said.mid(colon + 2).trimmed();
-    if (lp.error() == QProcess::FailedToStart)
-        said = QStringLiteral("the lp command could not be started.");
-    else if (lp.error() == QProcess::Timedout)
-        said = QStringLiteral("the print queue did not answer within a minute.");
-    else if (said.isEmpty())
-        said = QStringLiteral("lp ended with code %1.").arg(lp.exitCode());
-    if (!said.endsWith(QLatin1Char('.')))
-        said += QLatin1Char('.');
-    return QStringLiteral("The printer “%1” did not take the job: %2").arg(queue, said);
-}
-
 class SystemPrintJob final : public PrintJob {
 public:
     // `queuePaper` is the queue's name for the chart's paper; unused when printing to a file.
-    SystemPrintJob(std::unique_ptr<QPrinter> printer, int pageCount, QString queuePaper)
-        : m_printer(std::move(printer)), m_pages(pagesToDraw(*m_printer, pageCount)), m_queuePaper(std::move(queuePaper))
+    SystemPrintJob(std::unique_ptr<QPrinter> printer, int pageCount, QString queuePaper, PrintQueue::Commands commands)
+        : m_printer(std::move(printer))
+        , m_pages(pagesToDraw(*m_printer, pageCount))
+        , m_queuePaper(std::move(queuePaper))
+        , m_commands(std::move(commands))
     {
         QPaintDevice *device = m_printer.get();
         if (m_printer->outputFormat() == QPrinter::PdfFormat) {
@@ -227,7 +117,7 @@ public:
         m_painter.restore();
     }
 
-    void finish() override
+    HandOver finish() override
     {
         if (!m_painter.end())
             unavailable();
@@ -235,13 +125,14 @@ public:
             m_writer.reset();
             m_file->append(std::string_view(m_buffer.data().constData(), size_t(m_buffer.data().size())));
             m_file->commit();
-            return;
+            return {};
         }
-        QProcess lp;
-        lp.start(QStringLiteral("lp"), lpArguments(*m_printer, m_queuePaper, m_spool->fileName()));
-        if (!lp.waitForFinished(submitMilliseconds) || lp.exitStatus() != QProcess::NormalExit || lp.exitCode() != 0)
-            throw OrganizationError::invalid(
-                lpFailure(lp, m_printer->printerName().section(QLatin1Char('/'), 0, 0)).toStdString());
+        // Made here: the worker touches neither the printer nor the spool file's owner.
+        const QStringList arguments = PrintQueue::lpArguments(
+            SystemChartPrinter::queueRequest(*m_printer, m_queuePaper, m_spool->fileName()));
+        return [arguments, queue = queueOf(*m_printer), commands = m_commands](std::stop_token stop) {
+            PrintQueue::submit(arguments, queue, commands, stop);
+        };
     }
 
 private:
@@ -249,6 +140,7 @@ private:
     std::unique_ptr<QPrinter> m_printer;
     std::vector<int> m_pages;
     QString m_queuePaper;
+    PrintQueue::Commands m_commands;
     std::optional<PendingFile> m_file; // printing to a PDF file: its bytes wait in m_buffer
     QBuffer m_buffer;
     std::unique_ptr<QPdfWriter> m_writer;
@@ -265,12 +157,31 @@ bool SystemChartPrinter::askWithPrintDialog(QPrinter &printer, int pageCount)
     const bool busy = QApplication::overrideCursor() != nullptr;
     if (busy)
         QApplication::restoreOverrideCursor();
-    QPrintDialog dialog(&printer, QApplication::activeWindow());
-    dialog.setMinMax(1, std::max(1, pageCount));
+    ChartPrintDialog dialog(&printer, pageCount, QApplication::activeWindow());
     const bool accepted = dialog.exec() == QDialog::Accepted;
     if (busy)
         QApplication::setOverrideCursor(Qt::WaitCursor);
     return accepted;
+}
+
+PrintQueue::Request SystemChartPrinter::queueRequest(QPrinter &printer, const QString &queuePaper, const QString &file)
+{
+    PrintQueue::Request request;
+    request.queue = queueOf(printer);
+    request.title = printer.docName();
+    request.copies = printer.copyCount();
+    request.collate = printer.collateCopies();
+    request.landscape = printer.pageLayout().orientation() == QPageLayout::Landscape;
+    // Long-edge binding turns with the page: for a landscape chart the auto choice is the short edge.
+    if (printer.duplex() == QPrinter::DuplexLongSide || (printer.duplex() == QPrinter::DuplexAuto && !request.landscape))
+        request.sides = QStringLiteral("two-sided-long-edge");
+    else if (printer.duplex() == QPrinter::DuplexShortSide || printer.duplex() == QPrinter::DuplexAuto)
+        request.sides = QStringLiteral("two-sided-short-edge");
+    if (QPrintEngine *engine = printer.printEngine())
+        request.dialogOptions = engine->property(cupsOptionsKey).toStringList();
+    request.paper = queuePaper;
+    request.file = file;
+    return request;
 }
 
 std::unique_ptr<PrintJob> SystemChartPrinter::start(const QPageLayout &paper, int pageCount, const QString &title)
@@ -292,13 +203,14 @@ std::unique_ptr<PrintJob> SystemChartPrinter::start(const QPageLayout &paper, in
     QString queuePaper;
     if (printer->outputFormat() == QPrinter::NativeFormat) {
         // A queue without the chart's paper would print it scaled or cut: say so first.
-        const std::optional<QString> offered = queuePaperFor(*printer, fullPage.pageSize());
-        if (!offered)
-            throw OrganizationError::invalid(QStringLiteral("The printer “%1” has no %2 paper.")
-                                                 .arg(printer->printerName().section(QLatin1Char('/'), 0, 0),
-                                                      paperName(fullPage.pageSize()))
+        const QPrinterInfo queue(*printer);
+        const std::optional<QString> named =
+            PrintQueue::paperFor(queue.supportedPageSizes(), queue.supportsCustomPageSizes(), fullPage.pageSize());
+        if (!named)
+            throw OrganizationError::invalid(QStringLiteral("The printer \u201c%1\u201d has no %2 paper.")
+                                                 .arg(queueOf(*printer), PrintQueue::paperName(fullPage.pageSize()))
                                                  .toStdString());
-        queuePaper = *offered;
+        queuePaper = *named;
     }
-    return std::make_unique<SystemPrintJob>(std::move(printer), pageCount, queuePaper);
+    return std::make_unique<SystemPrintJob>(std::move(printer), pageCount, queuePaper, m_commands);
 }

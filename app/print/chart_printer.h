@@ -1,7 +1,10 @@
 #pragma once
 
+#include "app/print/print_queue.h"
+
 #include <functional>
 #include <memory>
+#include <stop_token>
 #include <vector>
 
 class QPageLayout;
@@ -11,7 +14,8 @@ class QString;
 
 // One print job under way: the pages the user chose, drawn one at a time so that the window
 // keeps answering and the job can be dropped between two pages. A job destroyed before
-// finish() leaves nothing behind: no job reaches the printer and no file is written.
+// finish(), or before its hand-over has run, leaves nothing behind: no job reaches the
+// printer and no file is written.
 class PrintJob {
 public:
     virtual ~PrintJob() = default;
@@ -21,10 +25,16 @@ public:
     // Draws the next page with `draw`, which paints in page points, the origin at the paper's
     // top-left corner. Throws OrganizationError("Printing is not available.").
     virtual void drawPage(const std::function<void(QPainter &)> &draw) = 0;
-    // Hands the finished job to the printer, or the file to its place. Throws
-    // OrganizationError: "Printing is not available.", what the print queue said ("The
-    // printer “<queue>” did not take the job: …") or the file's FileWriteError.
-    virtual void finish() = 0;
+    // What is left of a finished job once drawn: handing it to the print queue, which waits
+    // on the print system (a minute when its scheduler does not answer) and so runs on a
+    // worker thread while the job is kept. It hands nothing over once `stop` is requested,
+    // and throws OrganizationError with what the queue said ("The printer “<queue>” did not
+    // take the job: …").
+    using HandOver = std::function<void(std::stop_token stop)>;
+    // Ends the drawing. A file printed to is written now, and nothing is left (null); a job
+    // for a queue returns its hand-over. Throws OrganizationError: "Printing is not
+    // available." or the file's FileWriteError.
+    virtual HandOver finish() = 0;
 };
 
 // Printing a chart's pages: they already carry the scale, margins, headings and guides, so
@@ -35,28 +45,46 @@ public:
     // Asks the user the printer, copies and pages for a document of `pageCount` pages on
     // `paper`, named `title` in the print queue; null when the user cancels. Throws
     // OrganizationError: "Printing is not available." when the printer cannot start, "The
-    // printer “<queue>” has no <paper> paper." for a queue without the chart's paper, or the
-    // FileWriteError of a file printed to.
+    // printer “<queue>” has no <paper> paper." for a queue that lists its papers, none of
+    // them the chart's, and takes no custom size, or the FileWriteError of a file printed to.
     virtual std::unique_ptr<PrintJob> start(const QPageLayout &paper, int pageCount, const QString &title) = 0;
+    // Called on a worker thread before start(): the print dialog and the printer ask the
+    // print system on the window's thread, each question up to a minute when it does not
+    // answer. Throws OrganizationError when it is known not to answer.
+    virtual void checkPrintSystem(std::stop_token) const {}
 };
 
 // Printing through QPrinter, as vectors. The dialog's choice of a printer sets its own
 // default paper, so the chart's paper is set again once the user has chosen, and the job
 // names it to CUPS as the queue's PPD does, over any paper the dialog's options name; a
-// queue without it is refused before anything prints, never scaled or cut.
+// queue that lists papers without it is refused before anything prints, never scaled or cut.
 // A job goes to the printer whole or not at all: pages are drawn into a file of the job's
 // own, which the system's `lp` hands to the printer queue (with the options the dialog
 // chose) once every page is there; printing to a PDF file draws it in memory and writes it
 // through a PendingFile.
+// The dialog, QPrinter and the queue's papers are asked of the scheduler by Qt on this
+// thread; only the hand-over to `lp` runs off it.
 class SystemChartPrinter final : public ChartPrinter {
 public:
     // Shows the print dialog for a printer already set up; false when the user cancels.
     using Ask = std::function<bool(QPrinter &printer, int pageCount)>;
     static bool askWithPrintDialog(QPrinter &printer, int pageCount);
 
-    explicit SystemChartPrinter(Ask ask = askWithPrintDialog) : m_ask(std::move(ask)) {}
+    explicit SystemChartPrinter(Ask ask = askWithPrintDialog, PrintQueue::Commands commands = {})
+        : m_ask(std::move(ask)), m_commands(std::move(commands))
+    {
+    }
     std::unique_ptr<PrintJob> start(const QPageLayout &paper, int pageCount, const QString &title) override;
+    // Whether the scheduler answers `lpstat`: a stopped (or hung) one would freeze the
+    // dialog. One that stops answering while the dialog is open still holds the window
+    // inside Qt's own questions (choosing the printer, its papers).
+    void checkPrintSystem(std::stop_token stop) const override { PrintQueue::requireAnswer(m_commands, stop); }
+
+    // What `lp` is asked for a job on `printer`, a queue's, with the chart's paper as the
+    // queue names it and the file of the job's pages.
+    static PrintQueue::Request queueRequest(QPrinter &printer, const QString &queuePaper, const QString &file);
 
 private:
     Ask m_ask;
+    PrintQueue::Commands m_commands;
 };

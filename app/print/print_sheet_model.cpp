@@ -453,6 +453,7 @@ void PrintSheetModel::preparePrint(const std::string &title, const std::optional
         std::shared_ptr<PrintRun> pages;
         std::optional<QString> failure;
         try {
+            m_printer.checkPrintSystem(stop);
             auto chart = std::make_shared<const PrintedChart>(organization, settings);
             const std::optional<std::vector<DottedRoute>> routes = m_routeStore->route(
                 chart->routingKey(), stop, [&](const DottedRoutingProgress &p) { routing.progress(p.done, p.total); },
@@ -519,12 +520,10 @@ void PrintSheetModel::printSomePages()
             m_pagesDone = ++m_print->next;
         }
         if (m_print->next == pages.size()) {
-            const std::shared_ptr<PrintRun> run = std::move(m_print);
-            run->job->finish();
-            end();
-            m_resultMessage = pages.size() == 1 ? QStringLiteral("Printed 1 page.")
-                                                : QStringLiteral("Printed %1 pages.").arg(pages.size());
-            emit changed();
+            if (PrintJob::HandOver handOver = m_print->job->finish())
+                handToQueue(std::move(handOver));
+            else
+                printed({});
             return;
         }
     } catch (const std::exception &error) {
@@ -535,6 +534,35 @@ void PrintSheetModel::printSomePages()
     }
     emit changed();
     QTimer::singleShot(0, this, &PrintSheetModel::printSomePages);
+}
+
+// The queue's scheduler may take its time, or not answer at all: the window goes on, and
+// Cancel stops the hand-over. The job, and its file of pages, is kept until it is over.
+void PrintSheetModel::handToQueue(PrintJob::HandOver handOver)
+{
+    m_exportWorker = std::jthread([this, run = m_run, handOver = std::move(handOver)](std::stop_token stop) {
+        std::optional<QString> failure;
+        try {
+            handOver(stop);
+        } catch (const std::exception &error) {
+            failure = messageOf(error);
+        }
+        QMetaObject::invokeMethod(this, [this, run, failure] {
+            if (run == m_run)
+                printed(failure);
+        }, Qt::QueuedConnection);
+    });
+    emit changed();
+}
+
+// Whether the user printed or cancelled in the panel is not looked at; only a job the print
+// system would not take is reported.
+void PrintSheetModel::printed(const std::optional<QString> &failure)
+{
+    m_print.reset();
+    end();
+    m_errorMessage = failure;
+    emit changed();
 }
 
 void PrintSheetModel::exportPDF()
@@ -627,18 +655,12 @@ void PrintSheetModel::cancelExport()
         m_exportWorker.request_stop();
         return;
     case Task::savePDF:
-    case Task::print: {
-        // The worker stops on its own within a page; what it still reports is dropped.
-        const bool printing = m_task == Task::print;
+    case Task::print:
+        // The worker stops on its own within a page, or ends lp; what it still reports is dropped.
         m_exportWorker.request_stop();
         m_print.reset();
         end();
-        if (printing) {
-            m_resultMessage = QStringLiteral("Printing cancelled. Nothing was printed.");
-            emit changed();
-        }
         return;
-    }
     }
 }
 

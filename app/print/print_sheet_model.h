@@ -2,6 +2,7 @@
 
 // moc cannot parse the standard library's C++20 headers that the JSON library pulls in.
 #ifndef Q_MOC_RUN
+#include "app/print/chart_printer.h"
 #include "core/model/organization.h"
 #include "core/model/print_settings.h"
 #include "printing/chart_pdf_batch_export.h"
@@ -21,7 +22,6 @@
 #include <utility>
 #include <vector>
 
-class ChartPrinter;
 class Dialogs;
 class DottedRouteStore;
 class DottedRoutingJob;
@@ -63,9 +63,10 @@ QString matching(double widthInches, double heightInches);
 //
 // Long output never holds the window: a PDF to save, and each chart of an export of all,
 // is routed and written on a worker thread; printing draws its pages on this thread a few
-// at a time between events. Each shows its progress from its start (the layout, the dotted
-// lines routed, then the pages), stops on Cancel without leaving a partial file or job, and
-// says how it ended.
+// at a time between events, then hands the job to the print queue on a worker. Each shows
+// its progress from its start (the layout, the dotted lines routed, then the pages) and
+// stops on Cancel without leaving a partial file or job. Saving and exporting say how they
+// ended; printing reports only a job the print system would not take.
 //
 // Dotted lines come from the window's route store when it has them. Otherwise the preview
 // shows the cards at once, says how far the routing is, and adds the lines when a routing
@@ -201,6 +202,8 @@ private:
     void preparePrint(const std::string &title, const std::optional<std::string> &subtitle,
                       const std::function<void(std::shared_ptr<PrintRun>)> &then);
     void printSomePages();
+    void handToQueue(PrintJob::HandOver handOver);
+    void printed(const std::optional<QString> &failure);
     void exportNextSheet();
     void writeCurrentSheet();
     void sheetWritten(bool written, const std::optional<QString> &failure);

@@ -232,7 +232,9 @@ DottedRoutingJob::DottedRoutingJob(std::shared_ptr<DottedRouteStore> store,
     m_shared->progress.total = m_key->edges.size();
     m_thread = std::jthread([store = std::move(store), key = m_key, shared = m_shared,
                              news = std::move(news), turn](std::stop_token stop) {
-        BackgroundThread::yieldToWindows();
+        // Output the user waits for (a preview) routes at the window's own priority.
+        if (turn == DottedRouteStore::Turn::background)
+            BackgroundThread::yieldToWindows();
         const auto report = [&](const DottedRoutingProgress &progress) {
             bool tell = false;
             {

@@ -118,7 +118,8 @@ private:
 };
 
 // Routes one key through a store on a thread of its own, for a consumer that shows lines
-// as they come. `news` is called on that thread when lines have come since progress() was
+// as they come; background routing gives the window's thread the processor first, output
+// routing (Turn::first) does not. `news` is called on that thread when lines have come since progress() was
 // last called (once until it is called again; the consumer decides how often to look) and
 // when routing is complete; never after cancel(). Stopped and waited for when destroyed.
 class DottedRoutingJob {

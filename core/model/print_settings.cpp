@@ -135,12 +135,6 @@ PageGrid pageGrid(Size chart, const ChartPrintSettings &settings)
 
 } // namespace
 
-double ChartPagination::pagesNeeded(Size chart, const ChartPrintSettings &settings)
-{
-    const PageGrid grid = pageGrid(chart, settings);
-    return grid.rows * grid.columns;
-}
-
 ChartPagination::ChartPagination(Size chart, const ChartPrintSettings &settings_)
     : settings(settings_)
 {

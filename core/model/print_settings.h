@@ -79,10 +79,6 @@ struct ChartPagination {
 
     // Throws OrganizationError for bad paper, no printable room, or more than maxPages pages.
     ChartPagination(Size chart, const ChartPrintSettings &settings);
-
-    // The pages the chart needs, maxPages or more too (a huge scale may ask billions). Throws
-    // OrganizationError for bad paper or no printable room.
-    static double pagesNeeded(Size chart, const ChartPrintSettings &settings);
 };
 
 namespace PrintSettingsJson {

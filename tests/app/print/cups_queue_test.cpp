@@ -22,6 +22,7 @@ struct TestQueues {
     QString a4;       // offers Letter and Tabloid, A4 by default
     QString narrow;   // A4 by default, no Tabloid paper and no custom sizes
     QString refusing; // rejects every job
+    QString raw;      // lists no papers
     QString output;   // where cups-pdf puts what it prints
 };
 
@@ -30,7 +31,8 @@ std::optional<TestQueues> testQueues()
     if (qEnvironmentVariableIsEmpty("VANTREL_TEST_CUPS_SERVER") || qEnvironmentVariableIsEmpty("VANTREL_TEST_CUPS_QUEUE"))
         return std::nullopt;
     return TestQueues{qEnvironmentVariable("VANTREL_TEST_CUPS_QUEUE"), qEnvironmentVariable("VANTREL_TEST_CUPS_NARROW_QUEUE"),
-                      qEnvironmentVariable("VANTREL_TEST_CUPS_REFUSING_QUEUE"), qEnvironmentVariable("VANTREL_TEST_CUPS_OUTPUT")};
+                      qEnvironmentVariable("VANTREL_TEST_CUPS_REFUSING_QUEUE"), qEnvironmentVariable("VANTREL_TEST_CUPS_RAW_QUEUE"),
+                      qEnvironmentVariable("VANTREL_TEST_CUPS_OUTPUT")};
 }
 
 #define QUEUES_OR_SKIP(name)                                                                                          \
@@ -158,6 +160,18 @@ TEST(CupsQueue, FailuresNameTheQueueAndTheCause)
 
     QThread::msleep(2000);
     EXPECT_EQ(QDir(queues->output).entryList({"*.pdf"}, QDir::Files).join(", ").toStdString(), before.join(", ").toStdString());
+}
+
+// A queue whose papers cannot be listed (a raw one) is handed the chart's paper, not refused.
+TEST(CupsQueue, AQueueThatListsNoPapersTakesTheChart)
+{
+    QUEUES_OR_SKIP(queues);
+    ChartPrintSettings tabloid;
+    tabloid.widthInches = 11;
+    tabloid.heightInches = 17;
+    Printing raw(chooseQueue(queues->raw), tabloid);
+    raw.print();
+    EXPECT_EQ(raw.model.errorMessage(), std::nullopt);
 }
 
 } // namespace

@@ -57,6 +57,7 @@ struct FakePrinter final : ChartPrinter {
     std::optional<QPageLayout> paper; // of the last job
     QString title;                    // of the last job
     std::chrono::milliseconds pause{0}; // after each page, as a slow printer takes
+    PrintJob::HandOver handOver;        // what finishing leaves to do, as a queue's job does
 
     struct Job final : PrintJob {
         FakePrinter &printer;
@@ -85,10 +86,11 @@ struct FakePrinter final : ChartPrinter {
             if (printer.pause.count() > 0)
                 std::this_thread::sleep_for(printer.pause);
         }
-        void finish() override
+        HandOver finish() override
         {
             painter.end();
             printer.printed.push_back(bytes);
+            return printer.handOver;
         }
     };
 

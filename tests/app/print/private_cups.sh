@@ -103,7 +103,7 @@ for _ in $(seq 1 100); do
 done
 lpstat -r 2>/dev/null | grep -q "is running" || { cat "$root/log/error_log" 2>/dev/null || true; skip "cupsd did not start"; }
 
-# The A4 queue, one without Tabloid paper or custom sizes, and one that takes no jobs.
+# The A4 queue, one without Tabloid paper or custom sizes, one that takes no jobs, and a raw one.
 # Rendered for the printer by poppler's pdftocairo, the printed PDF keeps its text readable
 # (ghostscript's PostScript leaves glyphs without their letters), so it can be compared.
 lpadmin -p VantrelA4 -E -v cups-pdf:/ -P /usr/share/ppd/cups-pdf/CUPS-PDF_opt.ppd -o PageSize=A4 \
@@ -116,6 +116,8 @@ lpadmin -p VantrelNoTabloid -E -v cups-pdf:/ -P "$root/no-tabloid.ppd" -o PageSi
 lpadmin -p VantrelRefusing -E -v cups-pdf:/ -P /usr/share/ppd/cups-pdf/CUPS-PDF_opt.ppd 2>&1 \
     | grep -v "drivers are deprecated" || true
 cupsreject VantrelRefusing
+# A raw queue: it lists no papers at all.
+lpadmin -p VantrelRaw -E -v cups-pdf:/ 2>&1 | grep -v "deprecated" || true
 lpadmin -d VantrelA4
 
 case "$mode" in
@@ -123,6 +125,7 @@ queue)
     output="$root/gtest.txt"
     VANTREL_TEST_CUPS_SERVER="$socket" VANTREL_TEST_CUPS_QUEUE=VantrelA4 \
         VANTREL_TEST_CUPS_NARROW_QUEUE=VantrelNoTabloid VANTREL_TEST_CUPS_REFUSING_QUEUE=VantrelRefusing \
+        VANTREL_TEST_CUPS_RAW_QUEUE=VantrelRaw \
         VANTREL_TEST_CUPS_OUTPUT="$root/out" \
         "$tests" --gtest_filter='CupsQueue.*' | tee "$output"
     # Set up for it, the test must have run.

@@ -13,6 +13,11 @@
 #include <mutex>
 #include <random>
 
+#if defined(__linux__)
+#include <sys/resource.h>
+#include <unistd.h>
+#endif
+
 namespace {
 
 struct Chart {
@@ -416,3 +421,31 @@ TEST(DottedRoutingReference, OutputOfOtherLinesPausesBackgroundRouting)
     background.waitUntilFinished();
     EXPECT_EQ(background.job.progress().routes, expected);
 }
+
+#if defined(__linux__)
+// A preview's routing, which the user waits for, keeps the window's priority; only the
+// window's background routing gives the window the processor first.
+TEST(DottedRoutingReference, OnlyBackgroundJobsYieldTheProcessor)
+{
+    const auto niceness = [] { return getpriority(PRIO_PROCESS, static_cast<id_t>(gettid())); };
+    const int ours = niceness();
+    if (ours >= 10)
+        GTEST_SKIP() << "the tests already run in the background";
+    const std::vector<ChartNode> nodes{{"A", Rect::make(0, 0, 100, 60)}, {"B", Rect::make(300, 200, 100, 60)}};
+    const std::vector<ChartEdge> edges{{"A", "B", true}};
+    for (const auto turn : {DottedRouteStore::Turn::first, DottedRouteStore::Turn::background}) {
+        std::promise<int> routedAt;
+        bool told = false; // news comes on the job's thread only
+        DottedRoutingJob job(std::make_shared<DottedRouteStore>(), keyOf(nodes, edges), [&] {
+            if (!std::exchange(told, true))
+                routedAt.set_value(niceness());
+        }, turn);
+        auto seen = routedAt.get_future();
+        ASSERT_EQ(seen.wait_for(std::chrono::seconds(30)), std::future_status::ready);
+        if (turn == DottedRouteStore::Turn::first)
+            EXPECT_EQ(seen.get(), ours);
+        else
+            EXPECT_GE(seen.get(), 10);
+    }
+}
+#endif

@@ -1,0 +1,84 @@
+#include "app/print/chart_print_dialog.h"
+
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QLineEdit>
+#include <QMessageBox>
+#include <QPageRanges>
+#include <QPrinter>
+#include <QRadioButton>
+#include <QTimer>
+
+namespace {
+
+struct Answer {
+    bool accepted = false;
+    QPrinter::PrintRange range = QPrinter::AllPages;
+    QString pages;
+    QString refusal; // the message the dialog showed instead
+};
+
+// The dialog for a chart of 6 pages with `typed` in its "Pages" field, accepted.
+Answer typePages(const QString &typed)
+{
+    QPrinter printer;
+    printer.setOutputFormat(QPrinter::PdfFormat);
+    printer.setOutputFileName("/nonexistent/chart.pdf");
+    ChartPrintDialog dialog(&printer, 6);
+    auto *choice = dialog.findChild<QRadioButton *>("pagesRadioButton");
+    auto *field = dialog.findChild<QLineEdit *>("pagesLineEdit");
+    if (!choice || !field) {
+        ADD_FAILURE() << "the dialog has no Pages field";
+        return {};
+    }
+    // A CUPS queue offers the field; printing to a file does not.
+    choice->setEnabled(true);
+    choice->setChecked(true);
+    field->setText(typed);
+    Answer answer;
+    // A refusal is a modal message box: read and close it rather than wait on it.
+    QTimer watch;
+    watch.setInterval(10);
+    QObject::connect(&watch, &QTimer::timeout, [&] {
+        if (auto *box = qobject_cast<QMessageBox *>(QApplication::activeModalWidget())) {
+            answer.refusal = box->text();
+            box->reject();
+        }
+    });
+    watch.start();
+    dialog.accept();
+    answer.accepted = dialog.result() == QDialog::Accepted;
+    answer.range = printer.printRange();
+    answer.pages = printer.pageRanges().toString();
+    return answer;
+}
+
+} // namespace
+
+// Pages typed in the "Pages" field print as "Pages from … to" does: the printer gets them
+// as its range (the chart draws only those), so the print system picks none again.
+TEST(ChartPrintDialog, TypedPagesBecomeThePrintersRange)
+{
+    const struct {
+        QString typed;
+        QString pages;
+    } cases[] = {{"2", "2"}, {"2-3", "2-3"}, {"1, 4-6", "1,4-6"}, {"5-9", "5-9"}};
+    for (const auto &c : cases) {
+        const Answer answer = typePages(c.typed);
+        EXPECT_TRUE(answer.accepted) << c.typed.toStdString() << ": " << answer.refusal.toStdString();
+        EXPECT_EQ(answer.range, QPrinter::PageRange) << c.typed.toStdString();
+        EXPECT_EQ(answer.pages, c.pages) << c.typed.toStdString();
+    }
+}
+
+// What is no list of pages, or lists none of the chart's, is refused with the dialog open.
+TEST(ChartPrintDialog, PagesOutsideTheChartAreRefused)
+{
+    const Answer beyond = typePages("7-9");
+    EXPECT_FALSE(beyond.accepted);
+    EXPECT_EQ(beyond.refusal, "The chart has 6 pages: choose pages from 1 to 6.");
+    const Answer garbled = typePages("2-");
+    EXPECT_FALSE(garbled.accepted);
+    EXPECT_TRUE(garbled.refusal.startsWith("2- does not follow the correct syntax")) << garbled.refusal.toStdString();
+}
