@@ -8,6 +8,7 @@
 #include "core/document/arriving_bytes.h"
 #include "core/document/version_reading.h"
 #include "core/model/organization_json.h"
+#include "core/support/strict_json_builder.h"
 
 #include <algorithm>
 #include <iterator>
@@ -61,106 +62,24 @@ struct ReadSoFar {
 // "revisions" array goes to the collector as soon as it is complete and is then dropped.
 // An object that repeats a key stops it: the parser alone would keep the last value, and a
 // second "revisions" would silently drop every saved version.
-class DocumentParser final : public nlohmann::json_sax<Json> {
+class DocumentParser final : public JsonRead::StrictBuilder {
 public:
-    DocumentParser(RevisionCollector &collector, ArrivingBytes &bytes, const ReadSoFar &read)
-        : m_collector(collector), m_bytes(bytes), m_read(read)
+    // Bytes once arrived never change: those the parser read can be looked at.
+    DocumentParser(RevisionCollector &collector, const ArrivingBytes &bytes, const ReadSoFar &read)
+        : StrictBuilder(bytes.data(), read.bytes), m_collector(collector)
     {
-    }
-
-    Json root;
-    std::optional<std::size_t> failure; // the byte the parser failed at
-    std::optional<JsonRead::Error> repeated;
-
-    bool null() override { return put(nullptr); }
-    bool boolean(bool value) override { return put(value); }
-    bool number_integer(number_integer_t value) override { return put(value); }
-    bool number_unsigned(number_unsigned_t value) override { return put(value); }
-    bool number_float(number_float_t value, const string_t &) override { return put(value); }
-    bool string(string_t &value) override { return put(std::move(value)); }
-    bool binary(binary_t &) override { return put(nullptr); }
-
-    bool start_object(std::size_t) override { return open(Json::object()); }
-    bool start_array(std::size_t) override { return open(Json::array()); }
-    bool end_object() override { return close(); }
-    bool end_array() override { return close(); }
-
-    bool key(string_t &value) override
-    {
-        auto [slot, fresh] = m_stack.back()->get_ref<Json::object_t &>().try_emplace(std::move(value));
-        if (!fresh) {
-            // Not moved from. Bytes once arrived never change: those the parser read can be looked at.
-            repeated = JsonRead::repeatedKey(value, std::string_view(m_bytes.data(), m_read.bytes), m_ended);
-            return false;
-        }
-        if (m_stack.size() == 1)
-            m_topKey = slot->first;
-        m_slot = &slot->second;
-        return true;
-    }
-
-    bool parse_error(std::size_t position, const std::string &, const nlohmann::detail::exception &) override
-    {
-        failure = position;
-        return false;
     }
 
 private:
-    bool inRevisions() const { return m_stack.size() == 2 && m_topKey == "revisions" && m_stack.back()->is_array(); }
-
-    Json *place(Json value)
+    void memberElementDone(const std::string &member, Json &elements) override
     {
-        if (m_stack.empty()) {
-            root = std::move(value);
-            return &root;
-        }
-        Json &parent = *m_stack.back();
-        if (parent.is_array()) {
-            parent.push_back(std::move(value));
-            return &parent.back();
-        }
-        *m_slot = std::move(value);
-        return m_slot;
-    }
-
-    bool put(Json value)
-    {
-        place(std::move(value));
-        elementDone();
-        return true;
-    }
-
-    bool open(Json container)
-    {
-        m_stack.push_back(place(std::move(container)));
-        m_ended = m_read.bytes;
-        return true;
-    }
-
-    bool close()
-    {
-        m_stack.pop_back();
-        elementDone();
-        return true;
-    }
-
-    void elementDone()
-    {
-        m_ended = m_read.bytes;
-        if (!inRevisions())
+        if (member != "revisions")
             return;
-        Json &revisions = *m_stack.back();
-        m_collector.add(revisions.back());
-        revisions.get_ref<Json::array_t &>().pop_back(); // the version is kept decoded
+        m_collector.add(elements.back());
+        elements.get_ref<Json::array_t &>().pop_back(); // the version is kept decoded
     }
 
     RevisionCollector &m_collector;
-    ArrivingBytes &m_bytes;
-    const ReadSoFar &m_read;
-    size_t m_ended = 0; // bytes read when the last value or bracket ended
-    std::vector<Json *> m_stack;
-    Json *m_slot = nullptr;
-    std::string m_topKey;
 };
 
 // The bytes of an ArrivingBytes as the parser reads them, each as soon as it has arrived, so

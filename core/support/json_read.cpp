@@ -1,5 +1,7 @@
 #include "core/support/json_read.h"
 
+#include "core/support/strict_json_builder.h"
+
 #include <algorithm>
 #include <cmath>
 
@@ -199,98 +201,13 @@ private:
     std::size_t *m_read;
 };
 
-// Builds the value as the parser's own builder does, but stops at a repeated key.
-class StrictBuilder final : public nlohmann::json_sax<Json> {
-public:
-    StrictBuilder(std::string_view text, const std::size_t &read) : m_text(text), m_read(read) {}
-
-    Json root;
-    std::optional<std::size_t> failure; // the byte the parser failed at
-    std::optional<Error> repeated;
-
-    bool null() override { return put(nullptr); }
-    bool boolean(bool value) override { return put(value); }
-    bool number_integer(number_integer_t value) override { return put(value); }
-    bool number_unsigned(number_unsigned_t value) override { return put(value); }
-    bool number_float(number_float_t value, const string_t &) override { return put(value); }
-    bool string(string_t &value) override { return put(std::move(value)); }
-    bool binary(binary_t &) override { return put(nullptr); }
-    bool start_object(std::size_t) override { return open(Json::object()); }
-    bool start_array(std::size_t) override { return open(Json::array()); }
-    bool end_object() override { return close(); }
-    bool end_array() override { return close(); }
-
-    bool key(string_t &value) override
-    {
-        auto [slot, fresh] = m_stack.back()->get_ref<Json::object_t &>().try_emplace(std::move(value));
-        if (!fresh) {
-            repeated = repeatedKey(value, m_text.substr(0, m_read), m_ended);
-            return false;
-        }
-        m_slot = &slot->second;
-        return true;
-    }
-
-    bool parse_error(std::size_t position, const std::string &, const nlohmann::detail::exception &error) override
-    {
-        failure = position;
-        outOfRange = dynamic_cast<const nlohmann::detail::out_of_range *>(&error) != nullptr;
-        return false;
-    }
-
-    bool outOfRange = false; // the failure is a number too large for a double ("1e400")
-
-private:
-    bool put(Json value)
-    {
-        place(std::move(value));
-        m_ended = m_read;
-        return true;
-    }
-
-    bool open(Json container)
-    {
-        m_stack.push_back(place(std::move(container)));
-        m_ended = m_read;
-        return true;
-    }
-
-    bool close()
-    {
-        m_stack.pop_back();
-        m_ended = m_read;
-        return true;
-    }
-
-    Json *place(Json value)
-    {
-        if (m_stack.empty()) {
-            root = std::move(value);
-            return &root;
-        }
-        Json &parent = *m_stack.back();
-        if (parent.is_array()) {
-            parent.get_ref<Json::array_t &>().push_back(std::move(value));
-            return &parent.back();
-        }
-        *m_slot = std::move(value);
-        return m_slot;
-    }
-
-    std::string_view m_text;
-    const std::size_t &m_read;
-    std::size_t m_ended = 0; // bytes read when the last value or bracket ended
-    std::vector<Json *> m_stack;
-    Json *m_slot = nullptr;
-};
-
 } // namespace
 
 Json parse(std::string_view text)
 {
     refuseNul(text);
     std::size_t read = 0;
-    StrictBuilder builder(text, read);
+    StrictBuilder builder(text.data(), read);
     Json::sax_parse(CountingIterator(text.data(), &read), CountingIterator(text.data() + text.size(), &read), &builder);
     if (builder.outOfRange)
         throw Error("The data holds a number that is out of range.");
