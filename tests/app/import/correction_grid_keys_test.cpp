@@ -2,13 +2,12 @@
 #include "app/import/correction_grid_model.h"
 #include "app/import/spreadsheet_import_window.h"
 
-#include "import_flow_fixture.h"
+#include "corrections_step_fixture.h"
 
 #include <gtest/gtest.h>
 
 #include <QApplication>
 #include <QLineEdit>
-#include <QPointer>
 #include <QPushButton>
 #include <QTableView>
 #include <QTest>
@@ -17,24 +16,9 @@ using namespace ImportTest;
 
 namespace {
 
-class GridKeys : public ::testing::Test {
+class GridKeys : public CorrectionsStep {
 protected:
-    void SetUp() override
-    {
-        window = SpreadsheetImportWindow::present(&owner, Organization(), [](const Organization &, ImportMode) {}, dialogs,
-                                                  [](const QString &) { return std::vector<ImportSheet>{staffSheet()}; });
-        window->flow().load("staff.xlsx");
-        settle(window->flow());
-        window->flow().showStep(ImportFlow::Step::corrections);
-        settle(window->flow());
-        ASSERT_TRUE(QTest::qWaitForWindowActive(window));
-    }
-    void TearDown() override
-    {
-        if (window)
-            window->close();
-        AppTest::deleteClosedWindows();
-    }
+    GridKeys() : CorrectionsStep(staffSheet()) {}
 
     CorrectionGrid &grid() const { return *window->correctionGrid(); }
     // The view whose cell field has the focus, and that cell.
@@ -52,10 +36,6 @@ protected:
         settle(window->flow());
         settle(window->flow());
     }
-
-    QWidget owner;
-    ScriptedDialogs dialogs;
-    QPointer<SpreadsheetImportWindow> window;
 };
 
 } // namespace

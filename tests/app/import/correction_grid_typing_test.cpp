@@ -2,7 +2,7 @@
 #include "app/import/correction_grid_model.h"
 #include "app/import/spreadsheet_import_window.h"
 
-#include "import_flow_fixture.h"
+#include "corrections_step_fixture.h"
 
 #include <gtest/gtest.h>
 
@@ -28,24 +28,9 @@ ImportSheet sheetToFix()
                            {"E13", "Cy", "Teacher", "", "1"}});
 }
 
-class Typing : public ::testing::Test {
+class Typing : public CorrectionsStep {
 protected:
-    void SetUp() override
-    {
-        window = SpreadsheetImportWindow::present(&owner, Organization(), [](const Organization &, ImportMode) {}, dialogs,
-                                                  [](const QString &) { return std::vector<ImportSheet>{sheetToFix()}; });
-        window->flow().load("staff.xlsx");
-        settle(window->flow());
-        window->flow().showStep(ImportFlow::Step::corrections);
-        settle(window->flow());
-        ASSERT_TRUE(QTest::qWaitForWindowActive(window));
-    }
-    void TearDown() override
-    {
-        if (window)
-            window->close();
-        AppTest::deleteClosedWindows();
-    }
+    Typing() : CorrectionsStep(sheetToFix()) {}
 
     CorrectionGridModel &model() const { return window->correctionGrid()->model(); }
     bool shows(int row) const { return model().modelRow(row) >= 0; }
@@ -75,10 +60,6 @@ protected:
         settle(window->flow());
         settle(window->flow());
     }
-
-    QWidget owner;
-    ScriptedDialogs dialogs;
-    QPointer<SpreadsheetImportWindow> window;
 };
 
 } // namespace
