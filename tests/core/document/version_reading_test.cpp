@@ -107,6 +107,29 @@ OrganizationRevision revisionOf(const Organization &organization, int number)
                                 .organization = FrozenOrganization(organization)};
 }
 
+// Three positions, each written compactly, and documents of two versions of them.
+struct ThreePositions {
+    Organization organization = TestDocs::organization({person("A"), person("B", "A"), vacancy("C", "B")});
+    OrganizationArchive archive = OrganizationArchive::make("District", organization);
+    std::vector<std::string> texts;
+
+    ThreePositions()
+    {
+        for (const Position &position : organization.positions)
+            texts.push_back(OrganizationJson::encode(position).dump());
+    }
+
+    // The document, to be read apart, with the versions numbered `first` and `second`.
+    std::string document(int first, int second) const
+    {
+        const std::string positions = plainOrganization(texts);
+        return documentText(archive,
+                            {versionText(revisionOf(organization, first), positions),
+                             versionText(revisionOf(organization, second), positions)},
+                            false);
+    }
+};
+
 } // namespace
 
 // Histories of random edits (some leave a version invalid), with positions added, deleted,
@@ -310,16 +333,10 @@ TEST(DocumentReading, InvalidVersionsAmongUnchangedPositions)
 // reading a piece at the NUL (losing what follows it) or skip the mark.
 TEST(DocumentReading, NulsAndByteOrderMarksRefusedAsInOnePass)
 {
-    const Organization three = organization({person("A"), person("B", "A"), vacancy("C", "B")});
-    const OrganizationArchive document = OrganizationArchive::make("District", three);
-    std::vector<std::string> texts;
-    for (const Position &position : three.positions)
-        texts.push_back(OrganizationJson::encode(position).dump());
-    const std::string positions = plainOrganization(texts);
-    const std::string text = documentText(
-        document, {versionText(revisionOf(three, 1), positions), versionText(revisionOf(three, 2), positions)}, false);
-    const std::string sameIDs = documentText(
-        document, {versionText(revisionOf(three, 1), positions), versionText(revisionOf(three, 1), positions)}, false);
+    const ThreePositions three;
+    const std::vector<std::string> &texts = three.texts;
+    const std::string text = three.document(1, 2);
+    const std::string sameIDs = three.document(1, 1);
     const std::string bom = "\xEF\xBB\xBF";
     const std::string nul(1, '\0');
     const size_t organizationSecond = text.find(texts[1]); // the top-level organization comes first
@@ -360,14 +377,9 @@ TEST(DocumentReading, NulsAndByteOrderMarksRefusedAsInOnePass)
 // the key and the byte where it comes again; a key spelt with an escape is the same key.
 TEST(DocumentReading, RepeatedKeysRefusedInBothReaders)
 {
-    const Organization three = organization({person("A"), person("B", "A"), vacancy("C", "B")});
-    const OrganizationArchive document = OrganizationArchive::make("District", three);
-    std::vector<std::string> texts;
-    for (const Position &position : three.positions)
-        texts.push_back(OrganizationJson::encode(position).dump());
-    const std::string positions = plainOrganization(texts);
-    const std::string text = documentText(
-        document, {versionText(revisionOf(three, 1), positions), versionText(revisionOf(three, 2), positions)}, false);
+    const ThreePositions three;
+    const std::vector<std::string> &texts = three.texts;
+    const std::string text = three.document(1, 2);
     ASSERT_EQ(described(outcome(text)), "read 2 versions");
     const size_t organizationSecond = text.find(texts[1]) + texts[1].size() - 1; // its closing brace
     const size_t secondVersion = text.find("{\"date\":2");
