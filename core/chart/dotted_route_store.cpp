@@ -73,7 +73,7 @@ void DottedRouteStore::markShown(const DottedRoutingKey &key)
 {
     std::lock_guard lock(m_mutex);
     for (Entry &entry : m_entries) {
-        if (*entry.key == key)
+        if (entry.key.get() == &key || *entry.key == key)
             entry.outputOnly = false;
     }
 }
