@@ -99,6 +99,7 @@ PrintSheetModel::PrintSheetModel(Input input, PrintSheetHost &host, Dialogs &dia
     , m_settings(m_input.settings)
     , m_positionSummary(summaryOf(m_input.organization, m_input.scope))
     , m_routeStore(host.routeStore() ? host.routeStore() : std::make_shared<DottedRouteStore>())
+    , m_outputHold(m_routeStore)
     , m_previewLinesTimer(new QTimer(this))
 {
     m_previewLinesTimer->setSingleShot(true);

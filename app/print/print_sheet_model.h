@@ -71,7 +71,8 @@ QString matching(double widthInches, double heightInches);
 // Dotted lines come from the window's route store when it has them. Otherwise the preview
 // shows the cards at once, says how far the routing is, and adds the lines when a routing
 // job has them all. The sheet's routing goes before the window's background routing of the
-// same lines, which waits for it.
+// same lines, which waits for it. Lines routed only for the sheet's paper leave the store
+// when the sheet goes.
 //
 // The tiling is computed once per settings change and kept, so the summary and the
 // buttons read it for free; the layout behind it is reused while only the scale or the
@@ -254,6 +255,9 @@ private:
     std::shared_ptr<PrintRun> m_print;
 
     std::shared_ptr<DottedRouteStore> m_routeStore;
+    // The lines routed for the sheet's paper stay in the window's store while it is open, and
+    // leave with it; the workers below are joined first, so none keeps lines after.
+    DottedRouteStore::OutputHold m_outputHold;
     // While the preview's lines are routed: the chart and headings it was drawn with.
     std::unique_ptr<PrintedChart> m_previewChart;
     ChartPrintSettings m_previewSettings;

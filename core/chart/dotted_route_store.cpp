@@ -59,7 +59,53 @@ std::shared_ptr<const std::vector<DottedRoute>> DottedRouteStore::findShared(con
         return nullptr;
     if (!entry->routes)
         entry->routes = std::make_shared<const std::vector<DottedRoute>>(DottedRouting::routesOf(entry->steps));
+    entry->outputOnly = false;
     return entry->routes;
+}
+
+bool DottedRouteStore::isWantedInBackground(const DottedRoutingKey &key) const
+{
+    return std::any_of(m_wantedInBackground.begin(), m_wantedInBackground.end(),
+                       [&](const DottedRoutingKey *wanted) { return wanted == &key || *wanted == key; });
+}
+
+void DottedRouteStore::markShown(const DottedRoutingKey &key)
+{
+    std::lock_guard lock(m_mutex);
+    for (Entry &entry : m_entries) {
+        if (entry.key.get() == &key || *entry.key == key)
+            entry.outputOnly = false;
+    }
+}
+
+void DottedRouteStore::forgetOutputRoutes()
+{
+    std::vector<Entry> gone;
+    {
+        std::lock_guard lock(m_mutex);
+        const auto forgotten = std::stable_partition(m_entries.begin(), m_entries.end(), [&](const Entry &entry) {
+            return !entry.outputOnly || isWantedInBackground(*entry.key);
+        });
+        gone.assign(std::make_move_iterator(forgotten), std::make_move_iterator(m_entries.end()));
+        m_entries.erase(forgotten, m_entries.end());
+    }
+    // Freed here, outside the lock: a large chart's steps take a while to free.
+}
+
+DottedRouteStore::OutputHold::OutputHold(std::shared_ptr<DottedRouteStore> store) : m_store(std::move(store))
+{
+    std::lock_guard lock(m_store->m_mutex);
+    ++m_store->m_outputHolds;
+}
+
+DottedRouteStore::OutputHold::~OutputHold()
+{
+    {
+        std::lock_guard lock(m_store->m_mutex);
+        if (--m_store->m_outputHolds > 0)
+            return;
+    }
+    m_store->forgetOutputRoutes();
 }
 
 // The longest run of first steps stored for the key's nodes whose edges equal the key's.
@@ -86,13 +132,16 @@ std::vector<DottedRouting::Step> DottedRouteStore::startFor(const DottedRoutingK
 }
 
 void DottedRouteStore::keep(const std::shared_ptr<const DottedRoutingKey> &key,
-                            std::vector<DottedRouting::Step> steps)
+                            std::vector<DottedRouting::Step> steps, Turn turn)
 {
     std::lock_guard lock(m_mutex);
     const auto same = std::find_if(m_entries.begin(), m_entries.end(),
                                    [&](const Entry &entry) { return *entry.key == *key; });
     std::shared_ptr<const std::vector<DottedRoute>> routes;
+    // A window that gave way to output, or waits for it, takes these routes when they come.
+    bool outputOnly = turn == Turn::first && !isWantedInBackground(*key);
     if (same != m_entries.end()) {
+        outputOnly = outputOnly && same->outputOnly;
         // Another consumer may have got further with the same key meanwhile.
         if (same->steps.size() > steps.size()) {
             steps = std::move(same->steps);
@@ -100,7 +149,7 @@ void DottedRouteStore::keep(const std::shared_ptr<const DottedRoutingKey> &key,
         }
         m_entries.erase(same);
     }
-    m_entries.insert(m_entries.begin(), Entry{key, std::move(steps), std::move(routes)});
+    m_entries.insert(m_entries.begin(), Entry{key, std::move(steps), std::move(routes), outputOnly});
     if (m_entries.size() <= m_capacity)
         return;
     // Older lines stopped halfway give way first: a large chart routed whole takes minutes
@@ -117,8 +166,29 @@ std::optional<std::vector<DottedRoute>> DottedRouteStore::route(
     const std::function<void(const DottedRoutingProgress &)> &routed, Turn turn)
 {
     const size_t total = key->edges.size();
+    // A window's key is wanted until this call returns: output that routes it meanwhile keeps
+    // the routes for the window, and no hold that ends takes them away.
+    struct Wanted {
+        DottedRouteStore *store;
+        const DottedRoutingKey *key;
+        ~Wanted()
+        {
+            if (!store)
+                return;
+            std::lock_guard lock(store->m_mutex);
+            store->m_wantedInBackground.erase(
+                std::find(store->m_wantedInBackground.begin(), store->m_wantedInBackground.end(), key));
+        }
+    } wanted{nullptr, key.get()};
+    if (turn == Turn::background) {
+        std::lock_guard lock(m_mutex);
+        m_wantedInBackground.push_back(key.get());
+        wanted.store = this;
+    }
     const auto known = [&]() -> std::optional<std::vector<DottedRoute>> {
         std::optional<std::vector<DottedRoute>> routes = find(*key);
+        if (routes && turn == Turn::background)
+            markShown(*key);
         if (routes && routed)
             routed({*routes, total, total});
         return routes;
@@ -173,7 +243,7 @@ std::optional<std::vector<DottedRoute>> DottedRouteStore::route(
         if (std::optional<std::vector<DottedRoute>> routes = known())
             return routes;
         bool yielded = false;
-        std::optional<std::vector<DottedRoute>> routes = routeHere(key, stop, routed, *yield, yielded);
+        std::optional<std::vector<DottedRoute>> routes = routeHere(key, stop, routed, turn, *yield, yielded);
         if (routes || !yielded)
             return routes;
     }
@@ -181,7 +251,8 @@ std::optional<std::vector<DottedRoute>> DottedRouteStore::route(
 
 std::optional<std::vector<DottedRoute>> DottedRouteStore::routeHere(
     const std::shared_ptr<const DottedRoutingKey> &key, std::stop_token stop,
-    const std::function<void(const DottedRoutingProgress &)> &routed, const std::stop_source &yield, bool &yielded)
+    const std::function<void(const DottedRoutingProgress &)> &routed, Turn turn, const std::stop_source &yield,
+    bool &yielded)
 {
     std::vector<DottedRouting::Step> steps = startFor(*key);
     const size_t kept = steps.size();
@@ -213,12 +284,12 @@ std::optional<std::vector<DottedRoute>> DottedRouteStore::routeHere(
         if (yielded)
             giveBackRoutingMemory(); // before the output that went first builds its grid
         if (steps.size() > kept)
-            keep(key, std::move(steps));
+            keep(key, std::move(steps), turn);
         return std::nullopt;
     }
     follow(steps);
     std::vector<DottedRoute> routes = DottedRouting::routesOf(steps);
-    keep(key, std::move(steps));
+    keep(key, std::move(steps), turn);
     if (routed)
         routed(progress);
     return routes;

@@ -49,6 +49,11 @@ struct DottedRoutingProgress {
 // Routes of the last few keys routed, complete or as far as routing got before it was
 // stopped; when full, the oldest stopped halfway goes first, else the oldest. Safe to use
 // from several threads at once.
+//
+// Routes only output has wanted (routed with Turn::first, taken with find) belong to the
+// print sheets open over the store: they stay while an OutputHold lives, so a preview's
+// lines are printed and exported without routing them again, and leave with the last hold.
+// Routes a window has wanted (routed in the background, taken with findShared) stay.
 class DottedRouteStore {
 public:
     // Who routes when two consumers want an equal key. A window's background routing yields
@@ -66,8 +71,9 @@ public:
     // The routes of `key` when they are complete here. Cost: comparing the key with the
     // stored ones (some milliseconds on a 20,000-position chart).
     std::optional<std::vector<DottedRoute>> find(const DottedRoutingKey &key) const;
-    // The same, shared rather than copied: a window that comes back to a layout (an undo)
-    // takes its thousands of routes without copying them; null when not complete here.
+    // The same, shared rather than copied, for a window: one that comes back to a layout (an
+    // undo) takes its thousands of routes without copying them; null when not complete here.
+    // The routes are the window's from then on, kept past any OutputHold.
     std::shared_ptr<const std::vector<DottedRoute>> findShared(const DottedRoutingKey &key) const;
 
     // The routes of `key`, routed on the calling thread unless find has them; null once
@@ -84,12 +90,28 @@ public:
                                                   const std::function<void(const DottedRoutingProgress &)> &routed = {},
                                                   Turn turn = Turn::background);
 
+    // Keeps the routes only output wanted while it lives; when the last hold of a store goes,
+    // they leave it (on a 20,000-position chart, a print layout's lines and the grid cells
+    // they ran through take some hundred megabytes). Holds the store.
+    class OutputHold {
+    public:
+        explicit OutputHold(std::shared_ptr<DottedRouteStore> store);
+        OutputHold(const OutputHold &) = delete;
+        OutputHold &operator=(const OutputHold &) = delete;
+        ~OutputHold();
+
+    private:
+        std::shared_ptr<DottedRouteStore> m_store;
+    };
+
 private:
     struct Entry {
         std::shared_ptr<const DottedRoutingKey> key;
         std::vector<DottedRouting::Step> steps;
         // The routes of complete steps, made when first found (an entry's steps never change).
         mutable std::shared_ptr<const std::vector<DottedRoute>> routes;
+        // No window has wanted these routes yet: they leave with the last OutputHold.
+        mutable bool outputOnly = false;
     };
 
     // A key being routed now, and how to make its router give way.
@@ -101,19 +123,25 @@ private:
 
     // The entry holding every route of `key`; the caller holds the lock.
     const Entry *completeEntry(const DottedRoutingKey &key) const;
+    // A window's routing of an equal key is under way or waits; the caller holds the lock.
+    bool isWantedInBackground(const DottedRoutingKey &key) const;
     std::vector<DottedRouting::Step> startFor(const DottedRoutingKey &key) const;
-    void keep(const std::shared_ptr<const DottedRoutingKey> &key, std::vector<DottedRouting::Step> steps);
+    void keep(const std::shared_ptr<const DottedRoutingKey> &key, std::vector<DottedRouting::Step> steps, Turn turn);
+    void markShown(const DottedRoutingKey &key);
+    void forgetOutputRoutes();
     // Routes `key` from what is kept; null when stopped or told to yield (`yielded` says which).
     std::optional<std::vector<DottedRoute>> routeHere(const std::shared_ptr<const DottedRoutingKey> &key,
                                                       std::stop_token stop,
                                                       const std::function<void(const DottedRoutingProgress &)> &routed,
-                                                      const std::stop_source &yield, bool &yielded);
+                                                      Turn turn, const std::stop_source &yield, bool &yielded);
 
     size_t m_capacity;
     mutable std::mutex m_mutex;
     std::vector<Entry> m_entries;   // the most recently kept first
     std::vector<Routing> m_routing; // keys being routed now
     std::vector<const DottedRoutingKey *> m_waitingFirst; // keys output waits to route
+    std::vector<const DottedRoutingKey *> m_wantedInBackground; // by route() calls of windows now
+    int m_outputHolds = 0;
     std::condition_variable_any m_routed; // one of them is done
 };
 

@@ -161,6 +161,32 @@ TEST_F(PrintSheet, PreviewShowsCardsFirstAndLinesWhenRouted)
     EXPECT_EQ(withoutTimes(*again.preview()), withoutTimes(*sheet.preview()));
 }
 
+// Lines routed only for the sheet's paper leave the window's store with the sheet; lines the
+// window routed itself stay, the sheet having printed them as shown.
+TEST_F(PrintSheet, ClosingTheSheetTakesOnlyItsOwnLinesFromTheStore)
+{
+    Organization dotted = chart(6);
+    dotted.positions[5].dottedManagerIDs = {"P2"};
+    for (const bool windowRouted : {false, true}) {
+        host.store = std::make_shared<DottedRouteStore>();
+        if (windowRouted) {
+            ASSERT_TRUE(host.store->route(PrintedChart(dotted, input(dotted).settings).routingKey()));
+        }
+        PrintSheetModel &sheet = make(input(dotted));
+        sheet.appear();
+        QElapsedTimer waited;
+        waited.start();
+        while (sheet.arePreviewLinesPending() && waited.elapsed() < 10000)
+            QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 50);
+        ASSERT_FALSE(sheet.arePreviewLinesPending());
+        model.reset();
+
+        PrintSheetModel again(input(dotted), host, dialogs, printer);
+        again.appear();
+        EXPECT_EQ(again.arePreviewLinesPending(), !windowRouted) << windowRouted;
+    }
+}
+
 TEST_F(PrintSheet, FitOfAChartThatCannotBeLaidOutKeepsScaleAndPreview)
 {
     ChartPrintSettings tiny;
