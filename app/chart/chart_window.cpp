@@ -9,6 +9,7 @@
 #include "app/planning/planning_workspace.h"
 #include "app/print/print_sheet_opener.h"
 #include "app/shell/organization_document.h"
+#include "app/shell/organization_file_commands.h"
 
 #include <QCloseEvent>
 #include <QStatusBar>
@@ -49,6 +50,18 @@ ChartWindow::~ChartWindow()
             child->hide();
     }
     hide();
+}
+
+void ChartWindow::setBusy(bool busy)
+{
+    m_body->setEnabled(!busy);
+    m_toolbar->setEnabled(!busy);
+    if (busy)
+        m_body->setCursor(Qt::BusyCursor);
+    else
+        m_body->unsetCursor();
+    if (m_commands)
+        m_commands->setBusy(busy);
 }
 
 ChartCanvas *ChartWindow::canvas() const

@@ -46,6 +46,10 @@ public:
     bool canPrint() const { return bool(m_printAction); }
     void print();
 
+    // While its file is read the window shows and changes nothing, with a busy cursor; its
+    // menus keep the application's own commands (Quit above all) within reach.
+    void setBusy(bool busy);
+
     // Closes at once: the caller has already settled the unsaved changes.
     void closeWithoutAsking();
 

@@ -64,6 +64,7 @@ void DocumentController::startLoading(ChartWindow *window, const QString &path, 
     QPointer<ChartWindow> target(window);
     auto done = [this, target, path, madeForFile](OrganizationArchive *archive, const std::optional<FileStamp> &stamp,
                                                   const QString &error) {
+        target->setBusy(false);
         if (archive) {
             target->document()->adoptLoaded(path, std::move(*archive), stamp);
             noteRecentFile(target->document()->filePath());
@@ -75,6 +76,7 @@ void DocumentController::startLoading(ChartWindow *window, const QString &path, 
             target->document()->setUntitledName(nextUntitledName());
         showError(error);
     };
+    window->setBusy(true);
     m_loaders.append(new DocumentLoader(path, window, done, this));
 }
 

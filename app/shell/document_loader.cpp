@@ -22,10 +22,6 @@ DocumentLoader::DocumentLoader(const QString &path, QWidget *window, Done done, 
     , m_done(std::move(done))
     , m_result(std::make_shared<Result>())
 {
-    if (window) {
-        window->setEnabled(false);
-        window->setCursor(Qt::BusyCursor);
-    }
     m_thread = QThread::create([result = m_result, path] {
         try {
             result->archive = OrganizationDocument::readFile(path, result->stamp);
@@ -55,11 +51,8 @@ void DocumentLoader::finish()
     delete m_thread;
     m_thread = nullptr;
     m_finished = true;
-    if (m_window) {
-        m_window->unsetCursor();
-        m_window->setEnabled(true);
+    if (m_window)
         m_done(m_result->archive ? &*m_result->archive : nullptr, m_result->stamp, m_result->error);
-    }
     m_result.reset();
     deleteLater();
 }

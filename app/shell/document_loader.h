@@ -15,7 +15,7 @@ class QWidget;
 
 // Reads and decodes one organization file on a worker thread, so that a large document
 // (hundreds of megabytes with its versions) freezes no window. The window that will show
-// it is disabled with a busy cursor meanwhile; other windows stay usable.
+// it is the caller's to mark busy meanwhile.
 class DocumentLoader : public QObject {
     Q_OBJECT
 public:
@@ -24,9 +24,8 @@ public:
     using Done = std::function<void(OrganizationArchive *archive, const std::optional<FileStamp> &stamp,
                                     const QString &error)>;
 
-    // Starts reading `path`. When the read ends, `window` gets its state back and `done`
-    // runs on this object's thread, unless the window has gone by then; then the loader
-    // deletes itself.
+    // Starts reading `path`. When the read ends, `done` runs on this object's thread, unless
+    // `window` has gone by then; then the loader deletes itself.
     DocumentLoader(const QString &path, QWidget *window, Done done, QObject *parent = nullptr);
     // Waits for a read still running: the worker must not outlive what it reports to,
     // unless let go.
