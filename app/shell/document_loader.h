@@ -1,5 +1,10 @@
 #pragma once
 
+// moc cannot parse the standard library's C++20 headers that the chart pulls in.
+#ifndef Q_MOC_RUN
+#include "core/chart/chart_scene.h"
+#endif
+
 #include <QObject>
 #include <QPointer>
 #include <QString>
@@ -19,14 +24,17 @@ class QWidget;
 class DocumentLoader : public QObject {
     Q_OBJECT
 public:
-    // `archive` is the file's content (to be moved from) and `stamp` the file's as it was
-    // read, or null with the error's message.
+    // `archive` is the file's content (to be moved from), `stamp` the file's as it was read
+    // and `chart` what `prepare` made of the content, or null with the error's message.
     using Done = std::function<void(OrganizationArchive *archive, const std::optional<FileStamp> &stamp,
-                                    const QString &error)>;
+                                    std::unique_ptr<ChartSceneCache::Prepared> chart, const QString &error)>;
+    // Runs on the worker once the file is read: the window's first chart, laid out there
+    // rather than on the window's thread. May give null.
+    using Prepare = std::function<std::unique_ptr<ChartSceneCache::Prepared>(const OrganizationArchive &archive)>;
 
     // Starts reading `path`. When the read ends, `done` runs on this object's thread, unless
     // `window` has gone by then; then the loader deletes itself.
-    DocumentLoader(const QString &path, QWidget *window, Done done, QObject *parent = nullptr);
+    DocumentLoader(const QString &path, QWidget *window, Prepare prepare, Done done, QObject *parent = nullptr);
     // Waits for a read still running: the worker must not outlive what it reports to,
     // unless let go.
     ~DocumentLoader() override;
