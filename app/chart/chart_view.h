@@ -113,8 +113,8 @@ public:
     QString sceneError() const;
     // The chart a window shows first when it opens `archive` (the whole organization with the
     // settings the document stores for it), laid out on the caller's thread: a file being
-    // opened has it made where it is read, and the window takes it with adoptOpeningChart
-    // before the content, instead of laying out 20,000 cards on its own thread.
+    // opened has it made where it is read (see WindowOpening), and the window takes it before
+    // the content.
     static std::unique_ptr<ChartSceneCache::Prepared> prepareOpeningChart(const OrganizationArchive &archive);
     void adoptOpeningChart(std::unique_ptr<ChartSceneCache::Prepared> chart) { m_sceneCache.adopt(std::move(chart)); }
     // The dotted routes this window has made, for printing and previews of its charts.

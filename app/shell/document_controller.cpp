@@ -1,6 +1,5 @@
 #include "app/shell/document_controller.h"
 
-#include "app/chart/chart_view.h"
 #include "app/chart/chart_window.h"
 #include "app/shell/dialogs.h"
 #include "app/shell/document_loader.h"
@@ -64,12 +63,12 @@ void DocumentController::startLoading(ChartWindow *window, const QString &path, 
     m_loaders.removeAll(nullptr);
     QPointer<ChartWindow> target(window);
     auto done = [this, target, path, madeForFile](OrganizationArchive *archive, const std::optional<FileStamp> &stamp,
-                                                  std::unique_ptr<ChartSceneCache::Prepared> chart,
+                                                  std::unique_ptr<WindowOpening> opening,
                                                   const QString &error) {
         target->setBusy(false);
         if (archive) {
             // Before the content, whose news has the window ask for its chart at once.
-            target->view().adoptOpeningChart(std::move(chart));
+            target->adoptOpening(std::move(opening));
             target->document()->adoptLoaded(path, std::move(*archive), stamp);
             noteRecentFile(target->document()->filePath());
             return;
@@ -81,7 +80,7 @@ void DocumentController::startLoading(ChartWindow *window, const QString &path, 
         showError(error);
     };
     window->setBusy(true);
-    m_loaders.append(new DocumentLoader(path, window, &ChartView::prepareOpeningChart, done, this));
+    m_loaders.append(new DocumentLoader(path, window, &WindowOpening::prepare, done, this));
 }
 
 ChartWindow *DocumentController::newDocument()

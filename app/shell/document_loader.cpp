@@ -12,7 +12,7 @@
 struct DocumentLoader::Result {
     std::optional<OrganizationArchive> archive;
     std::optional<FileStamp> stamp;
-    std::unique_ptr<ChartSceneCache::Prepared> chart;
+    std::unique_ptr<WindowOpening> opening;
     QString error;
 };
 
@@ -33,10 +33,10 @@ DocumentLoader::DocumentLoader(const QString &path, QWidget *window, Prepare pre
             result->error = QStringLiteral("There is not enough memory to open this file.");
             return;
         }
-        // Without it the window lays the chart out itself, and says what fails there.
+        // Without it the window makes what it needs itself, and says what fails there.
         try {
             if (prepare)
-                result->chart = prepare(*result->archive);
+                result->opening = prepare(*result->archive);
         } catch (const std::bad_alloc &) {
         }
     });
@@ -61,7 +61,7 @@ void DocumentLoader::finish()
     m_thread = nullptr;
     m_finished = true;
     if (m_window)
-        m_done(m_result->archive ? &*m_result->archive : nullptr, m_result->stamp, std::move(m_result->chart),
+        m_done(m_result->archive ? &*m_result->archive : nullptr, m_result->stamp, std::move(m_result->opening),
                m_result->error);
     m_result.reset();
     deleteLater();

@@ -2,7 +2,7 @@
 
 // moc cannot parse the standard library's C++20 headers that the chart pulls in.
 #ifndef Q_MOC_RUN
-#include "core/chart/chart_scene.h"
+#include "app/chart/window_opening.h"
 #endif
 
 #include <QObject>
@@ -25,12 +25,12 @@ class DocumentLoader : public QObject {
     Q_OBJECT
 public:
     // `archive` is the file's content (to be moved from), `stamp` the file's as it was read
-    // and `chart` what `prepare` made of the content, or null with the error's message.
+    // and `opening` what `prepare` made of the content, or null with the error's message.
     using Done = std::function<void(OrganizationArchive *archive, const std::optional<FileStamp> &stamp,
-                                    std::unique_ptr<ChartSceneCache::Prepared> chart, const QString &error)>;
-    // Runs on the worker once the file is read: the window's first chart, laid out there
-    // rather than on the window's thread. May give null.
-    using Prepare = std::function<std::unique_ptr<ChartSceneCache::Prepared>(const OrganizationArchive &archive)>;
+                                    std::unique_ptr<WindowOpening> opening, const QString &error)>;
+    // Runs on the worker once the file is read: what the window needs before it shows the
+    // content, made there rather than on the window's thread. May give null.
+    using Prepare = std::function<std::unique_ptr<WindowOpening>(const OrganizationArchive &archive)>;
 
     // Starts reading `path`. When the read ends, `done` runs on this object's thread, unless
     // `window` has gone by then; then the loader deletes itself.
