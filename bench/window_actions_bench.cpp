@@ -2,7 +2,8 @@
 // from the call the window makes to the end of the repaint that shows its result: single
 // edits with their undo and redo, the position editor's save, a click on a card whose
 // dotted lines cross the chart, the sidebar's groupings, a
-// proposal edit and Lock Current in the planning window, quitting, and opening a document
+// proposal edit and Lock Current in the planning window, quitting (also while a document is
+// still opening or before its first paint), and opening a document
 // with 50 versions. While dotted lines route, the longest stretch the main thread's event
 // loop could not answer is reported as maxStretchMs, and the share of that time the main
 // thread was busy as mainBusyPercent. The district has the dotted lines of a real one:
@@ -30,9 +31,11 @@
 #include <QElapsedTimer>
 #include <QEventLoop>
 #include <QFileInfo>
+#include <QPointer>
 #include <QProcess>
 #include <QPushButton>
 #include <QTemporaryDir>
+#include <QTest>
 #include <QTimer>
 
 #include <benchmark/benchmark.h>
@@ -46,6 +49,7 @@
 #include <limits>
 #include <optional>
 #include <set>
+#include <thread>
 #include <unordered_map>
 
 namespace {
@@ -755,6 +759,66 @@ void quit(benchmark::State &state)
     state.counters["slowestMs"] = slowest;
 }
 
+// A child's Ctrl+Q typed `delayMs` after File ▸ Open of `file` began, while the file is read,
+// its chart laid out or first painted. The key is handed to the window's thread from another
+// one, as the window system hands it keys: it waits for whatever holds that thread. Prints
+// the clock when the key was typed; fails when the key was lost (nothing quit in 20 s).
+int quitWhileOpeningChild(int delayMs, const QString &file)
+{
+    SilentDialogs dialogs;
+    auto controller = std::make_unique<DocumentController>(dialogs);
+    QPointer<ChartWindow> window = controller->openFile(file);
+    window->activateWindow();
+    std::thread typist([&] {
+        std::this_thread::sleep_for(std::chrono::milliseconds(delayMs));
+        std::printf("%.3f\n", monotonicMs());
+        std::fflush(stdout);
+        QMetaObject::invokeMethod(qApp, [&] {
+            if (window)
+                QTest::keyClick(window, Qt::Key_Q, Qt::ControlModifier);
+        }, Qt::QueuedConnection);
+    });
+    QTimer::singleShot(20000, qApp, [] { QCoreApplication::exit(1); });
+    const int code = QCoreApplication::exec();
+    typist.join();
+    controller.reset();
+    return code;
+}
+
+// Ctrl+Q typed at points spread over the opening of the district, from the start of File ▸
+// Open to well after its first paint, each in a child process: the slowest from the key to
+// the end of the process, how long after the start of the opening its key came, and how
+// many keys did not quit at all.
+void quitWhileOpening(benchmark::State &state)
+{
+    const QString file = districtFile();
+    double slowest = 0;
+    double slowestAt = 0;
+    int lost = 0;
+    constexpr int lastDelayMs = 1500;
+    constexpr int stepMs = 50;
+    for (auto _ : state) {
+        for (int delay = 0; delay <= lastDelayMs; delay += stepMs) {
+            const std::optional<QByteArray> typed = runChild("quitWhileOpening", QString("%1\n%2").arg(delay).arg(file));
+            const double ended = monotonicMs();
+            bool read = false;
+            const double began = typed ? typed->trimmed().toDouble(&read) : 0;
+            if (!read) {
+                ++lost;
+                continue;
+            }
+            if (ended - began > slowest) {
+                slowest = ended - began;
+                slowestAt = delay;
+            }
+        }
+        state.SetIterationTime(slowest / 1e3);
+    }
+    state.counters["slowestMs"] = slowest;
+    state.counters["slowestAtMs"] = slowestAt;
+    state.counters["lostKeys"] = lost;
+}
+
 // Opening the 50-version document as File ▸ Open does, to its first paint with cards.
 void openVersionedDocument(benchmark::State &state)
 {
@@ -794,6 +858,7 @@ BENCHMARK(chartWhileRouting)->Unit(benchmark::kMillisecond)->Iterations(1);
 BENCHMARK(planningWhileRouting)->Unit(benchmark::kMillisecond)->Iterations(1);
 BENCHMARK(printFitWhileRouting)->Unit(benchmark::kMillisecond)->Iterations(1);
 BENCHMARK(quit)->Unit(benchmark::kMillisecond)->UseManualTime()->Iterations(3);
+BENCHMARK(quitWhileOpening)->Unit(benchmark::kMillisecond)->UseManualTime()->Iterations(1);
 // Its own process for a meaningful peak: --benchmark_filter=openVersionedDocument
 BENCHMARK(openVersionedDocument)->Unit(benchmark::kMillisecond)->Iterations(1);
 
@@ -811,6 +876,9 @@ int runAsChild(int argc, char **argv)
     }
     if (role == "quit")
         return quitChild(argument);
+    if (role == "quitWhileOpening")
+        return quitWhileOpeningChild(argument.section(QLatin1Char('\n'), 0, 0).toInt(),
+                                     argument.section(QLatin1Char('\n'), 1));
     return 1;
 }
 

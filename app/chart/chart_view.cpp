@@ -280,6 +280,12 @@ std::shared_ptr<const ChartScene> ChartView::chartScene() const
     }
 }
 
+std::unique_ptr<ChartSceneCache::Prepared> ChartView::prepareOpeningChart(const OrganizationArchive &archive)
+{
+    // What savedPrintSettings() gives with no chart selected.
+    return ChartSceneCache::prepare(archive, {}, archive.printSettings.value_or(ChartPrintSettings::departmentDesign()));
+}
+
 QString ChartView::sceneError() const
 {
     return m_sceneError;

@@ -111,6 +111,12 @@ public:
     // it changed; null when it cannot be built, with the reason in sceneError().
     std::shared_ptr<const ChartScene> chartScene() const;
     QString sceneError() const;
+    // The chart a window shows first when it opens `archive` (the whole organization with the
+    // settings the document stores for it), laid out on the caller's thread: a file being
+    // opened has it made where it is read (see WindowOpening), and the window takes it before
+    // the content.
+    static std::unique_ptr<ChartSceneCache::Prepared> prepareOpeningChart(const OrganizationArchive &archive);
+    void adoptOpeningChart(std::unique_ptr<ChartSceneCache::Prepared> chart) { m_sceneCache.adopt(std::move(chart)); }
     // The dotted routes this window has made, for printing and previews of its charts.
     const std::shared_ptr<DottedRouteStore> &dottedRouteStore() const { return m_sceneCache.routeStore(); }
     // The card that shows the selected position: itself, or the merged title card.

@@ -5,10 +5,13 @@
 #include "app/chart/chart_view.h"
 #include "app/chart/chart_window_body.h"
 #include "app/chart/update_notice.h"
+#include "app/chart/window_opening.h"
 #include "app/chart/window_sheets.h"
 #include "app/planning/planning_workspace.h"
 #include "app/print/print_sheet_opener.h"
 #include "app/shell/organization_document.h"
+#include "app/shell/organization_file_commands.h"
+#include "app/sidebar/organization_sidebar.h"
 
 #include <QCloseEvent>
 #include <QStatusBar>
@@ -49,6 +52,26 @@ ChartWindow::~ChartWindow()
             child->hide();
     }
     hide();
+}
+
+void ChartWindow::setBusy(bool busy)
+{
+    m_body->setEnabled(!busy);
+    m_toolbar->setEnabled(!busy);
+    if (busy)
+        m_body->setCursor(Qt::BusyCursor);
+    else
+        m_body->unsetCursor();
+    if (m_commands)
+        m_commands->setBusy(busy);
+}
+
+void ChartWindow::adoptOpening(std::unique_ptr<WindowOpening> opening)
+{
+    if (!opening)
+        return;
+    m_view->adoptOpeningChart(std::move(opening->chart));
+    m_body->sidebar()->adoptSortKeys(std::move(opening->sidebarKeys));
 }
 
 ChartCanvas *ChartWindow::canvas() const

@@ -4,6 +4,7 @@
 #include <QPointer>
 
 #include <functional>
+#include <memory>
 
 class ChartCanvas;
 class ChartToolbar;
@@ -11,6 +12,7 @@ class ChartView;
 class ChartWindowBody;
 class UpdateNotice;
 class UpdateOffer;
+struct WindowOpening;
 class Dialogs;
 class OrganizationDocument;
 class OrganizationFileCommands;
@@ -45,6 +47,12 @@ public:
     void setPrintAction(std::function<void()> action);
     bool canPrint() const { return bool(m_printAction); }
     void print();
+
+    // While its file is read the window shows and changes nothing, with a busy cursor; its
+    // menus keep the application's own commands (Quit above all) within reach.
+    void setBusy(bool busy);
+    // Takes what was made of a file's content on the thread that read it, before the content.
+    void adoptOpening(std::unique_ptr<WindowOpening> opening);
 
     // Closes at once: the caller has already settled the unsaved changes.
     void closeWithoutAsking();

@@ -63,8 +63,12 @@ void DocumentController::startLoading(ChartWindow *window, const QString &path, 
     m_loaders.removeAll(nullptr);
     QPointer<ChartWindow> target(window);
     auto done = [this, target, path, madeForFile](OrganizationArchive *archive, const std::optional<FileStamp> &stamp,
+                                                  std::unique_ptr<WindowOpening> opening,
                                                   const QString &error) {
+        target->setBusy(false);
         if (archive) {
+            // Before the content, whose news has the window ask for its chart at once.
+            target->adoptOpening(std::move(opening));
             target->document()->adoptLoaded(path, std::move(*archive), stamp);
             noteRecentFile(target->document()->filePath());
             return;
@@ -75,7 +79,8 @@ void DocumentController::startLoading(ChartWindow *window, const QString &path, 
             target->document()->setUntitledName(nextUntitledName());
         showError(error);
     };
-    m_loaders.append(new DocumentLoader(path, window, done, this));
+    window->setBusy(true);
+    m_loaders.append(new DocumentLoader(path, window, &WindowOpening::prepare, done, this));
 }
 
 ChartWindow *DocumentController::newDocument()

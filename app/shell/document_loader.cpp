@@ -12,27 +12,32 @@
 struct DocumentLoader::Result {
     std::optional<OrganizationArchive> archive;
     std::optional<FileStamp> stamp;
+    std::unique_ptr<WindowOpening> opening;
     QString error;
 };
 
-DocumentLoader::DocumentLoader(const QString &path, QWidget *window, Done done, QObject *parent)
+DocumentLoader::DocumentLoader(const QString &path, QWidget *window, Prepare prepare, Done done, QObject *parent)
     : QObject(parent)
     , m_path(OrganizationDocument::canonicalPath(path))
     , m_window(window)
     , m_done(std::move(done))
     , m_result(std::make_shared<Result>())
 {
-    if (window) {
-        window->setEnabled(false);
-        window->setCursor(Qt::BusyCursor);
-    }
-    m_thread = QThread::create([result = m_result, path] {
+    m_thread = QThread::create([result = m_result, path, prepare = std::move(prepare)] {
         try {
             result->archive = OrganizationDocument::readFile(path, result->stamp);
         } catch (const OrganizationError &error) {
             result->error = QString::fromStdString(error.message());
+            return;
         } catch (const std::bad_alloc &) {
             result->error = QStringLiteral("There is not enough memory to open this file.");
+            return;
+        }
+        // Without it the window makes what it needs itself, and says what fails there.
+        try {
+            if (prepare)
+                result->opening = prepare(*result->archive);
+        } catch (const std::bad_alloc &) {
         }
     });
     connect(m_thread, &QThread::finished, this, &DocumentLoader::finish);
@@ -55,11 +60,9 @@ void DocumentLoader::finish()
     delete m_thread;
     m_thread = nullptr;
     m_finished = true;
-    if (m_window) {
-        m_window->unsetCursor();
-        m_window->setEnabled(true);
-        m_done(m_result->archive ? &*m_result->archive : nullptr, m_result->stamp, m_result->error);
-    }
+    if (m_window)
+        m_done(m_result->archive ? &*m_result->archive : nullptr, m_result->stamp, std::move(m_result->opening),
+               m_result->error);
     m_result.reset();
     deleteLater();
 }

@@ -1,5 +1,10 @@
 #pragma once
 
+// moc cannot parse the standard library's C++20 headers that the chart pulls in.
+#ifndef Q_MOC_RUN
+#include "app/chart/window_opening.h"
+#endif
+
 #include <QObject>
 #include <QPointer>
 #include <QString>
@@ -15,19 +20,21 @@ class QWidget;
 
 // Reads and decodes one organization file on a worker thread, so that a large document
 // (hundreds of megabytes with its versions) freezes no window. The window that will show
-// it is disabled with a busy cursor meanwhile; other windows stay usable.
+// it is the caller's to mark busy meanwhile.
 class DocumentLoader : public QObject {
     Q_OBJECT
 public:
-    // `archive` is the file's content (to be moved from) and `stamp` the file's as it was
-    // read, or null with the error's message.
+    // `archive` is the file's content (to be moved from), `stamp` the file's as it was read
+    // and `opening` what `prepare` made of the content, or null with the error's message.
     using Done = std::function<void(OrganizationArchive *archive, const std::optional<FileStamp> &stamp,
-                                    const QString &error)>;
+                                    std::unique_ptr<WindowOpening> opening, const QString &error)>;
+    // Runs on the worker once the file is read: what the window needs before it shows the
+    // content, made there rather than on the window's thread. May give null.
+    using Prepare = std::function<std::unique_ptr<WindowOpening>(const OrganizationArchive &archive)>;
 
-    // Starts reading `path`. When the read ends, `window` gets its state back and `done`
-    // runs on this object's thread, unless the window has gone by then; then the loader
-    // deletes itself.
-    DocumentLoader(const QString &path, QWidget *window, Done done, QObject *parent = nullptr);
+    // Starts reading `path`. When the read ends, `done` runs on this object's thread, unless
+    // `window` has gone by then; then the loader deletes itself.
+    DocumentLoader(const QString &path, QWidget *window, Prepare prepare, Done done, QObject *parent = nullptr);
     // Waits for a read still running: the worker must not outlive what it reports to,
     // unless let go.
     ~DocumentLoader() override;

@@ -22,20 +22,11 @@ OrganizationFileCommands::OrganizationFileCommands(ChartWindow &window, Document
     m_openOrganization->setShortcut(QKeySequence("Ctrl+O"));
     m_openRecent = file->addMenu("Open Recent");
     connect(m_openRecent, &QMenu::aboutToShow, this, &OrganizationFileCommands::fillOpenRecent);
-    auto refreshRecent = [this] { m_openRecent->setEnabled(!m_controller.recentFiles().isEmpty()); };
-    connect(&controller, &DocumentController::recentFilesChanged, this, refreshRecent);
-    refreshRecent();
+    connect(&controller, &DocumentController::recentFilesChanged, this, &OrganizationFileCommands::refreshEnabled);
 
     m_importSpreadsheet = file->addAction("Import Excel / CSV…", this, [this] { m_window.view().requestSpreadsheetImport(); });
     m_importJSON = file->addAction("Import JSON…", this, [this] { m_window.view().importOrganization(); });
-    // Both replace the organization: not while planning has locked Current.
-    auto refreshImports = [this] {
-        const bool canEdit = m_window.view().canEditCurrent();
-        m_importSpreadsheet->setEnabled(canEdit);
-        m_importJSON->setEnabled(canEdit);
-    };
-    connect(window.document(), &OrganizationDocument::archiveChanged, this, refreshImports);
-    refreshImports();
+    connect(window.document(), &OrganizationDocument::archiveChanged, this, &OrganizationFileCommands::refreshEnabled);
 
     file->addSeparator();
     m_close = file->addAction("Close", &window, &QWidget::close);
@@ -46,12 +37,9 @@ OrganizationFileCommands::OrganizationFileCommands(ChartWindow &window, Document
     m_saveAs->setShortcut(QKeySequence("Ctrl+Shift+S"));
 
     file->addSeparator();
-    // Enabled only while the window offers a print action (the print sheet's).
     m_exportPrint = file->addAction("Export PDF / Print…", &window, &ChartWindow::print);
     m_exportPrint->setShortcut(QKeySequence("Ctrl+P"));
-    auto refreshPrint = [this] { m_exportPrint->setEnabled(m_window.canPrint()); };
-    connect(&window, &ChartWindow::printActionChanged, this, refreshPrint);
-    refreshPrint();
+    connect(&window, &ChartWindow::printActionChanged, this, &OrganizationFileCommands::refreshEnabled);
 
     file->addSeparator();
     m_quit = file->addAction("Quit", &controller, &DocumentController::quit);
@@ -64,8 +52,7 @@ OrganizationFileCommands::OrganizationFileCommands(ChartWindow &window, Document
     m_undo->setShortcut(QKeySequence("Ctrl+Z"));
     m_redo = edit->addAction("Redo", document, &OrganizationDocument::redo);
     m_redo->setShortcut(QKeySequence("Ctrl+Shift+Z"));
-    connect(document, &OrganizationDocument::historyChanged, this, &OrganizationFileCommands::refreshHistory);
-    refreshHistory();
+    connect(document, &OrganizationDocument::historyChanged, this, &OrganizationFileCommands::refreshEnabled);
     edit->addSeparator();
     m_settings = edit->addAction("Settings…", &controller, &DocumentController::showSettings);
     m_settings->setShortcut(QKeySequence("Ctrl+,"));
@@ -73,14 +60,16 @@ OrganizationFileCommands::OrganizationFileCommands(ChartWindow &window, Document
 
     QMenu *help = window.menuBar()->addMenu("&Help");
     m_checkForUpdates = help->addAction("Check for Updates…", &controller, &DocumentController::checkForUpdates);
-    auto refreshUpdates = [this] {
-        m_checkForUpdates->setEnabled(m_controller.canCheckForUpdates());
-        m_settings->setEnabled(m_controller.canShowSettings());
-    };
-    connect(&controller, &DocumentController::updateCheckChanged, this, refreshUpdates);
-    refreshUpdates();
+    connect(&controller, &DocumentController::updateCheckChanged, this, &OrganizationFileCommands::refreshEnabled);
     m_about = help->addAction("About Vantrel", this, &OrganizationFileCommands::showAbout);
     m_about->setMenuRole(QAction::AboutRole);
+    refreshEnabled();
+}
+
+void OrganizationFileCommands::setBusy(bool busy)
+{
+    m_busy = busy;
+    refreshEnabled();
 }
 
 void OrganizationFileCommands::fillOpenRecent()
@@ -94,14 +83,31 @@ void OrganizationFileCommands::fillOpenRecent()
     m_openRecent->addAction("Clear Menu", &m_controller, &DocumentController::clearRecentFiles);
 }
 
-void OrganizationFileCommands::refreshHistory()
+void OrganizationFileCommands::refreshEnabled()
 {
+    // New, Quit, Settings, the update check and About are the application's and stay while
+    // the window is busy; the rest act on this window or its document.
+    const bool free = !m_busy;
+    m_openOrganization->setEnabled(free);
+    m_openRecent->setEnabled(free && !m_controller.recentFiles().isEmpty());
+    // Both imports replace the organization: not while planning has locked Current.
+    const bool canEdit = free && m_window.view().canEditCurrent();
+    m_importSpreadsheet->setEnabled(canEdit);
+    m_importJSON->setEnabled(canEdit);
+    m_close->setEnabled(free);
+    m_save->setEnabled(free);
+    m_saveAs->setEnabled(free);
+    // Only while the window offers a print action (the print sheet's).
+    m_exportPrint->setEnabled(free && m_window.canPrint());
+    m_checkForUpdates->setEnabled(m_controller.canCheckForUpdates());
+    m_settings->setEnabled(m_controller.canShowSettings());
+
     const OrganizationDocument *document = m_window.document();
-    m_undo->setEnabled(document->canUndo());
+    m_undo->setEnabled(free && document->canUndo());
     // Step names are plain text: "Paper & Appearance" must not lose its "&" to a mnemonic.
     const auto plain = [](QString name) { return name.replace(QLatin1Char('&'), QStringLiteral("&&")); };
     m_undo->setText(document->canUndo() ? "Undo " + plain(document->undoName()) : QStringLiteral("Undo"));
-    m_redo->setEnabled(document->canRedo());
+    m_redo->setEnabled(free && document->canRedo());
     m_redo->setText(document->canRedo() ? "Redo " + plain(document->redoName()) : QStringLiteral("Redo"));
 }
 

@@ -31,10 +31,13 @@ public:
     QAction *checkForUpdates() const { return m_checkForUpdates; }
     QAction *about() const { return m_about; }
 
+    // While the window's file is read, only the application's own commands are offered.
+    void setBusy(bool busy);
+
 private:
     void fillOpenRecent();
     void showAbout();
-    void refreshHistory();
+    void refreshEnabled();
 
     ChartWindow &m_window;
     DocumentController &m_controller;
@@ -53,4 +56,5 @@ private:
     QAction *m_settings;
     QAction *m_checkForUpdates;
     QAction *m_about;
+    bool m_busy = false;
 };

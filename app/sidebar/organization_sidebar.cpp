@@ -481,6 +481,11 @@ void OrganizationSidebar::setSharedPositions(std::shared_ptr<const std::vector<P
     rebuild(changes ? &*changes : nullptr);
 }
 
+void OrganizationSidebar::adoptSortKeys(EmployeeDirectory::SortKeys keys)
+{
+    m_keys = std::move(keys);
+}
+
 void OrganizationSidebar::setSelection(const std::optional<std::string> &id)
 {
     m_selection = id;

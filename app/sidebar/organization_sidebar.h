@@ -85,6 +85,8 @@ public:
     // The same with a list held elsewhere (a chart's), kept without a copy.
     void setSharedPositions(std::shared_ptr<const std::vector<Position>> positions);
     const std::vector<Position> &positions() const { return *m_positions; }
+    // Sort keys made elsewhere (on the thread that read the file) for the names to come.
+    void adoptSortKeys(EmployeeDirectory::SortKeys keys);
     // Shows the window's selection; reports nothing back.
     void setSelection(const std::optional<std::string> &id);
 

@@ -183,6 +183,8 @@ ChartLayout ChartLayout::build(const Organization &organization, std::optional<d
 
 ChartLayoutMemo::ChartLayoutMemo() : m_placement(std::make_unique<ChartLayoutEngine::PlacementMemo>()) {}
 
+ChartLayoutMemo::ChartLayoutMemo(ChartLayoutMemo &&) noexcept = default;
+ChartLayoutMemo &ChartLayoutMemo::operator=(ChartLayoutMemo &&) noexcept = default;
 ChartLayoutMemo::~ChartLayoutMemo() = default;
 
 ChartLayout ChartLayoutMemo::build(const Organization &organization, std::optional<double> targetAspectRatio,

@@ -80,6 +80,9 @@ public:
     ChartLayoutMemo();
     ChartLayoutMemo(const ChartLayoutMemo &) = delete;
     ChartLayoutMemo &operator=(const ChartLayoutMemo &) = delete;
+    // A memo filled on one thread goes on on another; the one moved from is used no more.
+    ChartLayoutMemo(ChartLayoutMemo &&) noexcept;
+    ChartLayoutMemo &operator=(ChartLayoutMemo &&) noexcept;
     ~ChartLayoutMemo();
 
     // settings.layout(organization); `validated` when the caller has just validated it.

@@ -630,6 +630,42 @@ std::shared_ptr<const ChartScene> ChartSceneCache::snapshot(const OrganizationAr
     return m_scene;
 }
 
+std::unique_ptr<ChartSceneCache::Prepared> ChartSceneCache::prepare(const OrganizationArchive &archive,
+                                                                    const std::string &sheetID,
+                                                                    const ChartPrintSettings &settings)
+{
+    ChartPrintSettings unscaled = settings;
+    unscaled.scalePercent = 1;
+    auto prepared = std::make_unique<Prepared>();
+    try {
+        // The lines are routed by the cache that shows the chart, with its store and pace.
+        const ChartScene scene(
+            archive, sheetID, {}, {}, {}, {}, unscaled,
+            [&](const ChartLayout &layout) -> ChartScene::RouteState {
+                prepared->shown.key = std::make_shared<const DottedRoutingKey>(DottedRoutingKey::of(layout));
+                return {std::make_shared<const std::vector<DottedRoute>>(), true};
+            },
+            nullptr, prepared->memo);
+        prepared->shown.content = scene.m_content;
+    } catch (const OrganizationError &) {
+        return nullptr;
+    }
+    keepInput(prepared->shown.input, archive, sheetID, {}, {}, {}, {}, unscaled, std::nullopt);
+    return prepared;
+}
+
+void ChartSceneCache::adopt(std::unique_ptr<Prepared> prepared)
+{
+    if (!prepared)
+        return;
+    m_layoutMemo = std::move(prepared->memo);
+    m_shownBefore.insert(m_shownBefore.begin(), std::move(prepared->shown));
+    if (m_shownBefore.size() > keptCharts) {
+        letGo(m_shownBefore.back());
+        m_shownBefore.pop_back();
+    }
+}
+
 bool ChartSceneCache::Input::matches(const OrganizationArchive &archive, const std::string &sheetID,
                                      const std::string &personID, const std::string &department,
                                      const std::set<std::string> &collapsed,

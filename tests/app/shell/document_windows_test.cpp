@@ -1,5 +1,6 @@
 #include "app/chart/chart_canvas.h"
 #include "app/chart/chart_window.h"
+#include "app/chart/chart_window_body.h"
 #include "app/shell/document_controller.h"
 #include "app/shell/organization_document.h"
 #include "app/shell/organization_file_commands.h"
@@ -13,8 +14,10 @@
 #include <QAction>
 #include <QDir>
 #include <QFile>
+#include <QMenuBar>
 #include <QSettings>
 #include <QTemporaryDir>
+#include <QTest>
 
 using namespace AppTest;
 
@@ -94,19 +97,42 @@ TEST_F(DocumentWindows, OpeningAFileTwiceBringsItsWindowForward)
     EXPECT_EQ(controller.recentFiles(), QStringList{window->document()->filePath()});
 }
 
-// The window made for the file shows that it is busy while the file is read, and other
-// windows stay usable.
+// The window made for the file shows that it is busy while the file is read: its chart and
+// the commands on its document wait, the application's own commands do not. Other windows
+// stay usable.
 TEST_F(DocumentWindows, FilesAreReadWhileTheirWindowIsBusy)
 {
     ChartWindow *other = controller.newDocument();
     ChartWindow *window = controller.openFile(saved("district.json", district()));
-    EXPECT_FALSE(window->isEnabled());
-    EXPECT_TRUE(other->isEnabled());
+    const OrganizationFileCommands &commands = window->commands();
+    EXPECT_FALSE(window->body().isEnabled());
+    for (const QAction *command : {commands.openOrganization(), commands.save(), commands.importJSON(), commands.close()})
+        EXPECT_FALSE(command->isEnabled()) << command->text().toStdString();
+    EXPECT_TRUE(window->menuBar()->isEnabled());
+    for (const QAction *command : {commands.newOrganization(), commands.quit(), commands.about()})
+        EXPECT_TRUE(command->isEnabled()) << command->text().toStdString();
+    EXPECT_TRUE(other->body().isEnabled());
+    EXPECT_TRUE(other->commands().save()->isEnabled());
     EXPECT_EQ(window->document()->archive(), OrganizationDocument::untitledArchive());
     waitForOpening(controller);
-    EXPECT_TRUE(window->isEnabled());
+    EXPECT_TRUE(window->body().isEnabled());
+    EXPECT_TRUE(commands.save()->isEnabled());
     EXPECT_EQ(window->document()->archive(), district());
     EXPECT_FALSE(window->document()->isModified());
+}
+
+// Ctrl+Q typed while the window's file is still being read quits: the busy window keeps its
+// menu bar, and the read is not waited for.
+TEST_F(DocumentWindows, QuitIsTypedWhileAFileIsRead)
+{
+    ChartWindow *window = controller.newDocument();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(window));
+    dialogs.filesToOpen.push_back(saved("district.json", district()));
+    controller.openOrganization(window);
+    ASSERT_TRUE(controller.isOpening());
+    QTest::keyClick(window, Qt::Key_Q, Qt::ControlModifier);
+    EXPECT_TRUE(controller.windows().isEmpty()) << "Quit closed every window";
+    waitForOpening(controller);
 }
 
 TEST_F(DocumentWindows, AFileThatCannotBeOpenedIsReportedAndChangesNothing)

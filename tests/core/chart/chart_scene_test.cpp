@@ -495,6 +495,43 @@ TEST(ChartSceneCache, BackToAChartShownBeforeTakesItAsItWas)
 // The ink of no selection, else of the selection before, is kept: a Delete of the selected
 // card (which clears the selection) undone, or a click back to a card, draws with it as it
 // was, not lit anew.
+// A chart laid out on another thread is shown as it was made, for its own inputs and content
+// only; its lines are routed by the cache that shows it.
+TEST(ChartSceneCache, APreparedChartIsShownWithoutBeingLaidOutAgain)
+{
+    const OrganizationArchive archive = district();
+    const auto prepared = [&] {
+        std::unique_ptr<ChartSceneCache::Prepared> chart;
+        std::thread([&] { chart = ChartSceneCache::prepare(archive, "all", {}); }).join();
+        return chart;
+    };
+
+    ChartSceneCache other;
+    std::unique_ptr<ChartSceneCache::Prepared> chart = prepared();
+    ASSERT_NE(chart, nullptr);
+    const ChartLayout *layout = &chart->layout();
+    other.adopt(std::move(chart));
+    OrganizationArchive edited = archive;
+    edited.organization.positions[3].title = "Coach";
+    EXPECT_NE(&snapshot(other, edited)->layout(), layout) << "another content";
+
+    ChartSceneCache cache;
+    chart = prepared();
+    layout = &chart->layout();
+    cache.adopt(std::move(chart));
+    EXPECT_NE(&snapshot(cache, archive, {.sheetID = "north"})->layout(), layout) << "another chart";
+    const std::shared_ptr<const ChartScene> scene = snapshot(cache, archive);
+    EXPECT_EQ(&scene->layout(), layout);
+    ChartSceneCache fresh;
+    const std::shared_ptr<const ChartScene> built = snapshot(fresh, archive);
+    EXPECT_EQ(scene->presentation().organization, built->presentation().organization);
+    EXPECT_EQ(scene->routes(), built->routes());
+
+    OrganizationArchive broken = archive;
+    broken.organization.positions[1].managerID = "P1";
+    EXPECT_EQ(ChartSceneCache::prepare(broken, "all", {}), nullptr);
+}
+
 TEST(ChartSceneCache, TheInkOfNoSelectionOrOfTheOneBeforeIsKept)
 {
     RoutedChart chart;
