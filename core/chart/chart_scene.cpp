@@ -522,7 +522,15 @@ ChartSceneCache::ChartSceneCache(std::shared_ptr<DottedRouteStore> routeStore) :
 }
 
 // Jobs are destroyed first: each is told to stop, then joined.
-ChartSceneCache::~ChartSceneCache() = default;
+ChartSceneCache::~ChartSceneCache()
+{
+    // Routing told to stop winds up on the releaser's thread. At low priority on a busy
+    // machine a router takes a while to see it is stopped and to free its grids, and a
+    // closing window (so a quit) would wait for it.
+    stopJob();
+    for (std::unique_ptr<Routing> &routing : m_stoppedJobs)
+        releaseElsewhere(std::shared_ptr<const Routing>(std::move(routing)));
+}
 
 void ChartSceneCache::routeInBackground(std::function<void()> routed, std::chrono::milliseconds wait)
 {

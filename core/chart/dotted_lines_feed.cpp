@@ -50,6 +50,12 @@ std::optional<DottedLinesFeed::Lines> DottedLinesFeed::take(size_t known)
     return m_made;
 }
 
+void DottedLinesFeed::stopSoon()
+{
+    m_thread.request_stop();
+    const std::lock_guard told(m_newsMutex);
+}
+
 void DottedLinesFeed::stop()
 {
     m_thread.request_stop();
@@ -86,7 +92,12 @@ void DottedLinesFeed::run(std::stop_token stop)
             continue;
         m_told = true;
         lock.unlock();
-        m_news();
+        {
+            // Whoever stops the feed may go once stopSoon returns: no news after that.
+            const std::lock_guard told(m_newsMutex);
+            if (!stop.stop_requested())
+                m_news();
+        }
         lock.lock();
     }
 }

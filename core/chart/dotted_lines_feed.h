@@ -52,8 +52,9 @@ public:
     std::optional<Lines> take(size_t known);
     // No more lines are made, and news is no longer given; returns once the thread is done.
     void stop();
-    // The same, returning at once.
-    void stopSoon() { m_thread.request_stop(); }
+    // The same, returning once no more news can come (at once unless news is being given);
+    // the thread may still be winding up.
+    void stopSoon();
     // Told to stop, the thread has ended: stop() would not wait.
     bool isFinished() const { return m_finished; }
 
@@ -63,6 +64,7 @@ private:
                    const std::optional<std::string> &selection) const;
 
     std::function<void()> m_news;
+    std::mutex m_newsMutex; // held while news is given
     std::mutex m_mutex;
     std::condition_variable_any m_woken;
     const DottedRoutingJob *m_job = nullptr;

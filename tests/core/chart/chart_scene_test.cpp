@@ -6,10 +6,12 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <chrono>
 #include <condition_variable>
 #include <functional>
 #include <limits>
+#include <memory>
 #include <mutex>
 #include <thread>
 
@@ -442,6 +444,46 @@ TEST(ChartSceneCache, BackToARoutedLayoutShowsItsLinesAndStopsTheOtherRouting)
     EXPECT_FALSE(undone->routesPending());
     EXPECT_EQ(undone->routes(), before->routes());
     EXPECT_FALSE(cache.isRouting());
+}
+
+// A closing window does not wait for its router to wind up, but news being given as it
+// closes is waited for, and none comes after.
+TEST(ChartSceneCache, NoNewsAfterTheCacheIsGone)
+{
+    std::mutex mutex;
+    std::condition_variable changed;
+    int calls = 0;
+    bool open = false;
+    auto cache = std::make_unique<ChartSceneCache>();
+    cache->routeInBackground(
+        [&] {
+            std::unique_lock lock(mutex);
+            ++calls;
+            changed.notify_all();
+            changed.wait(lock, [&] { return open; });
+        },
+        std::chrono::milliseconds(0));
+    ASSERT_TRUE(snapshot(*cache, district())->routesPending());
+    {
+        std::unique_lock lock(mutex);
+        ASSERT_TRUE(changed.wait_for(lock, std::chrono::seconds(60), [&] { return calls == 1; }));
+    }
+
+    std::atomic<bool> stopped{false};
+    std::thread stopper([&] {
+        cache.reset();
+        stopped = true;
+    });
+    std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    EXPECT_FALSE(stopped); // the news under way still runs
+    {
+        const std::lock_guard lock(mutex);
+        open = true;
+    }
+    changed.notify_all();
+    stopper.join();
+    const std::lock_guard lock(mutex);
+    EXPECT_EQ(calls, 1);
 }
 
 // An undo or redo back to one of the last charts shown takes its cards and layout as they
