@@ -1,6 +1,7 @@
 #include "app/shell/organization_document.h"
 
 #include "app/shell/file_saving.h"
+#include "core/chart/chart_scene.h"
 #include "core/document/arriving_bytes.h"
 #include "core/document/document_close_policy.h"
 
@@ -27,6 +28,18 @@ static QString tooLargeMessage(const QString &fileName)
 }
 
 OrganizationDocument::OrganizationDocument(QObject *parent) : QObject(parent), m_archive(untitledArchive()) {}
+
+OrganizationDocument::~OrganizationDocument()
+{
+    // A large district, its saved copy and its undo steps are freed off the window's thread:
+    // a closing window, and so a quit, would wait tens of milliseconds for them.
+    struct Kept {
+        OrganizationArchive archive;
+        std::optional<OrganizationArchive> saved;
+        DocumentHistory history;
+    };
+    releaseElsewhere(std::make_shared<const Kept>(Kept{std::move(m_archive), std::move(m_savedArchive), std::move(m_history)}));
+}
 
 QString OrganizationDocument::fileFilter()
 {

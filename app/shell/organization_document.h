@@ -27,6 +27,7 @@ public:
 
     // A new document: an empty organization named "Untitled Organization", no file.
     explicit OrganizationDocument(QObject *parent = nullptr);
+    ~OrganizationDocument() override;
 
     static OrganizationArchive untitledArchive();
     // Reads and decodes an organization file. Throws OrganizationError when the path is not

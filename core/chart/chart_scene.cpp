@@ -206,6 +206,8 @@ Workers &workers()
     return made;
 }
 
+} // namespace
+
 // Freed on the releaser's thread; here instead once the program is ending and it is gone.
 void releaseElsewhere(std::shared_ptr<const void> item)
 {
@@ -213,8 +215,6 @@ void releaseElsewhere(std::shared_ptr<const void> item)
     if (workersRun)
         w.releaser.post([item = std::move(item)] {});
 }
-
-} // namespace
 
 void ChartScene::makeInkGridsAhead(std::shared_ptr<const DottedInk> ink,
                                    std::shared_ptr<MadeOnce<std::shared_ptr<const DottedInkGrids>>> grids)
@@ -530,6 +530,16 @@ ChartSceneCache::~ChartSceneCache()
     stopJob();
     for (std::unique_ptr<Routing> &routing : m_stoppedJobs)
         releaseElsewhere(std::shared_ptr<const Routing>(std::move(routing)));
+    // The rest is freed there too: a large district's inputs and layout memo take tens of
+    // milliseconds, a quit's share of them the most.
+    struct Kept {
+        std::optional<Input> input;
+        ChartLayoutMemo memo;
+        std::vector<Shown> shownBefore;
+        std::shared_ptr<const ChartScene> scene;
+    };
+    releaseElsewhere(std::make_shared<const Kept>(
+        Kept{std::move(m_input), std::move(m_layoutMemo), std::move(m_shownBefore), std::move(m_scene)}));
 }
 
 void ChartSceneCache::routeInBackground(std::function<void()> routed, std::chrono::milliseconds wait)

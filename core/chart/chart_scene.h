@@ -222,6 +222,10 @@ private:
     mutable std::optional<Ink> m_spareInk;
 };
 
+// Frees `item` on a thread of its own, so that freeing a large district's tens of thousands
+// of positions holds no window; at once when the program is ending.
+void releaseElsewhere(std::shared_ptr<const void> item);
+
 // A one-entry memo in front of ChartScene: one per chart window. Asking again with inputs
 // equal to the last ones returns the very same scene.
 class ChartSceneCache {
