@@ -109,15 +109,26 @@ void DocumentController::openDocument()
         openFile(*path);
 }
 
+// Whether loading another file into the document's window loses nothing: it holds no
+// positions and no planning, and nothing has changed since it was made, read or saved.
+// An untitled document's typed name counts as a change, although closing drops it silently.
+static bool mayBeReplaced(const OrganizationDocument &document)
+{
+    const OrganizationArchive &archive = document.archive();
+    if (!archive.organization.positions.empty() || archive.planning)
+        return false;
+    return document.hasFile() ? !document.isModified() : document.isUntouched();
+}
+
 void DocumentController::openOrganization(ChartWindow *window)
 {
     QPointer<ChartWindow> target(window);
     std::optional<QString> path = m_dialogs.fileToOpen(OrganizationDocument::fileFilter());
     if (!path)
         return;
-    // Only a document nobody has touched is replaced: anything typed into it, a file it
-    // stands for or a file already open elsewhere sends the choice to a window of its own.
-    if (!target || windowForFile(*path) || !target->document()->isUntouched()) {
+    // A file open in another window stays there; the window's own file is read again.
+    ChartWindow *holder = windowForFile(*path);
+    if (!target || (holder && holder != target) || !mayBeReplaced(*target->document())) {
         openFile(*path);
         return;
     }

@@ -43,9 +43,10 @@ public:
     bool isOpening() const;
     // The open panel; the chosen file opens in a window of its own.
     void openDocument();
-    // The open panel of a window: the chosen file replaces the window's document only while
-    // that document is untouched (reading it while the window is busy); otherwise it opens
-    // like openFile.
+    // The open panel of a window: the chosen file replaces the window's document (read while
+    // the window is busy) when that document is empty, without planning and unchanged, and
+    // the file is open in no other window; choosing the window's own file reads it again.
+    // Otherwise it opens like openFile.
     void openOrganization(ChartWindow *window);
     // At launch: one untitled document when none is open.
     void openIfNone();

@@ -216,7 +216,9 @@ TEST_F(DocumentWindows, AFailedSaveShowsTheErrorAndKeepsFileAndChanges)
     EXPECT_EQ(controller.windowForFile(path), open);
 }
 
-TEST_F(DocumentWindows, OpenInTheWindowOnlyReplacesAnUntouchedDocument)
+// A window takes the chosen file in place when it would lose nothing by it: it holds no
+// positions and no planning, and nothing changed since it was made or last read or saved.
+TEST_F(DocumentWindows, OpenInTheWindowReplacesOnlyAnEmptyUnchangedDocument)
 {
     const QString file = saved("district.json", district());
     OrganizationArchive withVersion = OrganizationDocument::untitledArchive();
@@ -228,22 +230,30 @@ TEST_F(DocumentWindows, OpenInTheWindowOnlyReplacesAnUntouchedDocument)
 
     const struct {
         const char *name;
-        std::optional<OrganizationArchive> content; // nothing: the window stays as made
+        std::optional<OrganizationArchive> file;    // the window stands for a file holding this
+        std::optional<OrganizationArchive> changes; // then set without saving
         bool inPlace;
     } cases[] = {
-        {"untouched", std::nullopt, true},
-        {"has positions", district(0, "Other"), false},
-        {"has planning", withPlanning, false},
-        {"has saved versions", withVersion, false},
-        {"has a typed name", renamed, false},
+        {"new and untouched", std::nullopt, std::nullopt, true},
+        {"new with positions", std::nullopt, district(0, "Other"), false},
+        {"new with planning", std::nullopt, withPlanning, false},
+        {"new with saved versions", std::nullopt, withVersion, false},
+        {"new with a typed name", std::nullopt, renamed, false},
+        {"an empty file", OrganizationDocument::untitledArchive(), std::nullopt, true},
+        {"a file with only saved versions", withVersion, std::nullopt, true},
+        {"a file with positions", district(0, "Other"), std::nullopt, false},
+        {"a file with planning", withPlanning, std::nullopt, false},
+        {"an empty file with a typed name", OrganizationDocument::untitledArchive(), renamed, false},
     };
     for (const auto &c : cases) {
         SCOPED_TRACE(c.name);
         DocumentController windows(dialogs);
-        ChartWindow *window = windows.newDocument();
-        if (c.content)
-            window->document()->setArchive(*c.content);
+        ChartWindow *window = c.file ? windows.openFile(saved("window.json", *c.file)) : windows.newDocument();
+        waitForOpening(windows);
+        if (c.changes)
+            window->document()->setArchive(*c.changes);
         const OrganizationArchive before = window->document()->archive();
+        const QString pathBefore = window->document()->filePath();
         int loads = 0;
         QObject::connect(window->document(), &OrganizationDocument::fileLoaded, [&loads] { ++loads; });
         dialogs.filesToOpen.push_back(file);
@@ -257,43 +267,66 @@ TEST_F(DocumentWindows, OpenInTheWindowOnlyReplacesAnUntouchedDocument)
             EXPECT_EQ(windows.windowForFile(file), window);
             EXPECT_FALSE(window->isWindowModified());
             EXPECT_EQ(window->windowTitle(), "district.json[*]");
-            EXPECT_EQ(windows.recentFiles().size(), 1);
+            EXPECT_EQ(windows.recentFiles().front(), window->document()->filePath());
         } else {
             ASSERT_EQ(windows.windows().size(), 2);
             EXPECT_EQ(window->document()->archive(), before);
+            EXPECT_EQ(window->document()->filePath(), pathBefore);
             EXPECT_NE(windows.windowForFile(file), window);
         }
     }
-    deleteClosedWindows();
-
-    ChartWindow *untouched = controller.newDocument();
-    dialogs.filesToOpen.push_back(file);
-    controller.openOrganization(untouched);
-    waitForOpening(controller);
-    EXPECT_EQ(untouched->document()->archive(), district());
-
-    // A saved file, even when empty, is kept: the other file gets its own window.
-    ChartWindow *emptySaved = controller.newDocument();
-    dialogs.filesToSave.push_back(dir.filePath("empty.json"));
-    ASSERT_TRUE(controller.saveAs(emptySaved));
-    dialogs.filesToOpen.push_back(saved("other.json", district(1, "Other")));
-    controller.openOrganization(emptySaved);
-    waitForOpening(controller);
-    EXPECT_EQ(emptySaved->document()->archive(), OrganizationDocument::untitledArchive());
-    EXPECT_EQ(controller.windows().size(), 3);
 }
 
+// Choosing the file a clean empty window stands for reads it again, with the file's new
+// stamp: saving afterwards asks nothing about the change it has just read.
+TEST_F(DocumentWindows, OpenInTheWindowReloadsItsOwnFile)
+{
+    const QString file = saved("district.json", OrganizationDocument::untitledArchive());
+    ChartWindow *window = opened(file);
+    saved("district.json", district(2));
+    ASSERT_TRUE(window->document()->isChangedOnDisk());
+    dialogs.filesToOpen.push_back(file);
+    controller.openOrganization(window);
+    waitForOpening(controller);
+    EXPECT_EQ(controller.windows(), QList<ChartWindow *>{window});
+    EXPECT_EQ(window->document()->archive(), district(2));
+    EXPECT_FALSE(window->isWindowModified());
+    EXPECT_FALSE(window->document()->canUndo());
+    EXPECT_FALSE(window->document()->isChangedOnDisk());
+    window->document()->edit([](OrganizationArchive &archive) { archive.pageTitle = "Draft"; });
+    EXPECT_TRUE(controller.save(window));
+    EXPECT_TRUE(dialogs.questions.empty());
+
+    // Unsaved changes are never read over, not even by the window's own file.
+    const QString empty = saved("empty.json", OrganizationDocument::untitledArchive());
+    ChartWindow *edited = opened(empty);
+    edited->document()->edit([](OrganizationArchive &archive) { archive.name = "Typed by the user"; });
+    dialogs.filesToOpen.push_back(empty);
+    controller.openOrganization(edited);
+    waitForOpening(controller);
+    EXPECT_EQ(controller.windows().size(), 2);
+    EXPECT_EQ(edited->document()->archive().name, "Typed by the user");
+    EXPECT_TRUE(edited->isWindowModified());
+}
+
+// A file open in another window goes to that window, even from a window that could take it.
 TEST_F(DocumentWindows, OpenInTheWindowGoesToTheOpenWindowOfThatFile)
 {
     const QString file = saved("district.json", district());
     ChartWindow *open = opened(file);
     ChartWindow *fresh = controller.newDocument();
-    dialogs.filesToOpen.push_back(file);
-    controller.openOrganization(fresh);
-    waitForOpening(controller);
-    EXPECT_EQ(controller.windows().size(), 2);
-    EXPECT_TRUE(fresh->document()->isUntouched());
-    EXPECT_EQ(controller.windowForFile(file), open);
+    ChartWindow *emptyFile = opened(saved("empty.json", OrganizationDocument::untitledArchive()));
+    for (ChartWindow *window : {fresh, emptyFile}) {
+        const OrganizationArchive before = window->document()->archive();
+        const QString pathBefore = window->document()->filePath();
+        dialogs.filesToOpen.push_back(file);
+        controller.openOrganization(window);
+        waitForOpening(controller);
+        EXPECT_EQ(controller.windows().size(), 3);
+        EXPECT_EQ(window->document()->archive(), before);
+        EXPECT_EQ(window->document()->filePath(), pathBefore);
+        EXPECT_EQ(controller.windowForFile(file), open);
+    }
 }
 
 TEST_F(DocumentWindows, ClosingAsksOnlyAboutRealChanges)
