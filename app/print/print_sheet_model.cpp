@@ -489,9 +489,8 @@ void PrintSheetModel::printChart()
         }
         // A cancelled dialog prints nothing; as after a print, the last error goes.
         if (!run->job) {
-            end();
             m_errorMessage.reset();
-            emit changed();
+            end();
             return;
         }
         m_pagesTotal = run->job->pages().size();
@@ -688,7 +687,7 @@ QString PrintSheetModel::progressLabel() const
             return label + pages;
         return linesTotal > 0 ? label + lines : label;
     }
-    // lp waits for a scheduler that does not answer, up to a minute: say what the still bar waits on.
+    // lp may wait up to a minute for a scheduler that does not answer: say what is waited on.
     if (m_handingOver)
         return QStringLiteral("Waiting for the print system…");
     if (m_pagesTotal > 0)
@@ -718,7 +717,6 @@ int PrintSheetModel::progressMaximum() const
         return exportTotal();
     if (m_handingOver)
         return 0; // no count to give: the bar shows it is busy
-
     return int(m_pagesTotal > 0 ? m_pagesTotal : linesRouted().second);
 }
 
