@@ -38,8 +38,9 @@ QString queueOf(const QPrinter &printer)
     return printer.printerName().section(QLatin1Char('/'), 0, 0);
 }
 
-// The pages the dialog chose (its "from"/"to" are page numbers from 1), then repeated for
-// the copies a printer that cannot make them leaves to us: whole sets when collated.
+// The pages the dialog chose (its "from"/"to" are page numbers from 1), last first in a file
+// when "Reverse" is checked (a queue is told to reverse them), then repeated for the copies a
+// printer that cannot make them leaves to us: whole sets when collated.
 std::vector<int> pagesToDraw(QPrinter &printer, int pageCount)
 {
     std::vector<int> chosen;
@@ -52,6 +53,8 @@ std::vector<int> pagesToDraw(QPrinter &printer, int pageCount)
         for (int page = 0; page < pageCount; ++page)
             chosen.push_back(page);
     }
+    if (printer.outputFormat() == QPrinter::PdfFormat && printer.pageOrder() == QPrinter::LastPageFirst)
+        std::reverse(chosen.begin(), chosen.end());
     const int copies = printer.supportsMultipleCopies() ? 1 : std::max(1, printer.copyCount());
     std::vector<int> pages;
     pages.reserve(chosen.size() * size_t(copies));
@@ -172,6 +175,8 @@ PrintQueue::Request SystemChartPrinter::queueRequest(QPrinter &printer, const QS
     request.copies = printer.copyCount();
     request.collate = printer.collateCopies();
     request.landscape = printer.pageLayout().orientation() == QPageLayout::Landscape;
+    // The dialog's "Reverse" is the printer's page order, not one of its CUPS options.
+    request.reverse = printer.pageOrder() == QPrinter::LastPageFirst;
     // Long-edge binding turns with the page: for a landscape chart the auto choice is the short edge.
     if (printer.duplex() == QPrinter::DuplexLongSide || (printer.duplex() == QPrinter::DuplexAuto && !request.landscape))
         request.sides = QStringLiteral("two-sided-long-edge");

@@ -50,7 +50,7 @@ public:
     virtual std::unique_ptr<PrintJob> start(const QPageLayout &paper, int pageCount, const QString &title) = 0;
     // Called on a worker thread before start(): the print dialog and the printer ask the
     // print system on the window's thread, each question up to a minute when it does not
-    // answer. Throws OrganizationError when it is known not to answer.
+    // answer. Throws OrganizationError when it is known not to run or not to answer.
     virtual void checkPrintSystem(std::stop_token) const {}
 };
 
@@ -75,9 +75,9 @@ public:
     {
     }
     std::unique_ptr<PrintJob> start(const QPageLayout &paper, int pageCount, const QString &title) override;
-    // Whether the scheduler answers `lpstat`: a stopped (or hung) one would freeze the
-    // dialog. One that stops answering while the dialog is open still holds the window
-    // inside Qt's own questions (choosing the printer, its papers).
+    // Whether a scheduler runs and answers `lpstat`: without one the dialog offers only a
+    // file, and a hung one would freeze it. One that stops answering while the dialog is
+    // open still holds the window inside Qt's own questions (choosing the printer, its papers).
     void checkPrintSystem(std::stop_token stop) const override { PrintQueue::requireAnswer(m_commands, stop); }
 
     // What `lp` is asked for a job on `printer`, a queue's, with the chart's paper as the

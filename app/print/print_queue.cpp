@@ -7,6 +7,7 @@
 #include <QElapsedTimer>
 #include <QPageSize>
 #include <QProcess>
+#include <QProcessEnvironment>
 
 #include <algorithm>
 #include <cmath>
@@ -64,13 +65,31 @@ Ended waitFor(QProcess &process, int milliseconds, const std::stop_token &stop)
     return Ended::finished;
 }
 
-bool schedulerIsDown(const PrintQueue::Commands &commands, const std::stop_token &stop)
+struct LpstatSaid {
+    Ended ended = Ended::finished;
+    QString output;
+};
+
+// lpstat's answer to `arguments`, in the C locale: its words are looked at, not shown.
+LpstatSaid askLpstat(const PrintQueue::Commands &commands, const QStringList &arguments, const std::stop_token &stop)
 {
     QProcess lpstat;
-    lpstat.start(commands.lpstat, {QStringLiteral("-r")});
-    if (waitFor(lpstat, commands.answerMilliseconds, stop) != Ended::finished)
-        return false;
-    return QString::fromLocal8Bit(lpstat.readAllStandardOutput()).contains(QStringLiteral("not running"));
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert(QStringLiteral("LC_ALL"), QStringLiteral("C"));
+    lpstat.setProcessEnvironment(environment);
+    lpstat.start(commands.lpstat, arguments);
+    LpstatSaid said;
+    said.ended = waitFor(lpstat, commands.answerMilliseconds, stop);
+    if (said.ended == Ended::finished)
+        said.output = QString::fromLocal8Bit(lpstat.readAllStandardOutput());
+    return said;
+}
+
+// "lpstat -r" only connects, so it answers at once whether a scheduler listens; one that
+// listens but hangs still counts as running.
+bool schedulerIsDown(const PrintQueue::Commands &commands, const std::stop_token &stop)
+{
+    return askLpstat(commands, {QStringLiteral("-r")}, stop).output.contains(QStringLiteral("scheduler is not running"));
 }
 
 // lp's sentence without the program's name and its "Error - " in front.
@@ -116,6 +135,9 @@ QStringList lpArguments(const Request &request)
         if (!overridesTheChart(request.dialogOptions[i]))
             arguments << QStringLiteral("-o") << request.dialogOptions[i] + QLatin1Char('=') + request.dialogOptions[i + 1];
     }
+    // Unchecked leaves the queue's own order.
+    if (request.reverse)
+        arguments << QStringLiteral("-o") << QStringLiteral("outputorder=reverse");
     arguments << QStringLiteral("-o") << QStringLiteral("PageSize=") + request.paper;
     arguments << QStringLiteral("-o") << QStringLiteral("media=") + request.paper;
     if (request.landscape)
@@ -162,11 +184,13 @@ QString paperName(const QPageSize &paper)
 
 void requireAnswer(const Commands &commands, std::stop_token stop)
 {
-    // A question it must answer: a stopped scheduler still takes connections, so "lpstat -r"
-    // would find it running.
-    QProcess lpstat;
-    lpstat.start(commands.lpstat, {QStringLiteral("-d")});
-    if (waitFor(lpstat, commands.answerMilliseconds, stop) == Ended::timedOut)
+    // Without a scheduler "lpstat -d" says "no system default destination", as one without a
+    // default queue does: only "-r" tells the two apart.
+    if (schedulerIsDown(commands, stop))
+        throw OrganizationError::invalid("The print scheduler (CUPS) is not running. Nothing was printed.");
+    // A question it must answer: a hung scheduler still takes connections, so "-r" finds it
+    // running.
+    if (askLpstat(commands, {QStringLiteral("-d")}, stop).ended == Ended::timedOut)
         throw OrganizationError::invalid("The print scheduler (CUPS) does not answer. Nothing was printed.");
 }
 

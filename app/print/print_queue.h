@@ -20,6 +20,7 @@ struct Request {
     bool collate = false;
     QString sides = QStringLiteral("one-sided");
     bool landscape = false;
+    bool reverse = false; // last page first
     // What the print dialog chose for the queue, as name, value, name, value...
     QStringList dialogOptions;
     QString paper; // the queue's name for the chart's paper (paperFor)
@@ -28,7 +29,7 @@ struct Request {
 
 // `lp`'s arguments: copies, sides and the dialog's options, less those that would put the
 // chart on other paper, turn it, scale it or pick pages again (the pages drawn are the ones
-// chosen); then the chart's paper as `PageSize` (what a PPD queue obeys) and `media` (what
+// chosen), and the reverse order; then the chart's paper as `PageSize` (what a PPD queue obeys) and `media` (what
 // a driverless one does), and the landscape turn, last, so that nothing overrides them.
 QStringList lpArguments(const Request &request);
 
@@ -50,10 +51,11 @@ struct Commands {
     int answerMilliseconds = 5000;
 };
 
-// Asks the scheduler its default queue (`lpstat -d`), on the calling thread, which waits for
-// the answer: never the window's. Throws OrganizationError "The print scheduler (CUPS) does
-// not answer. Nothing was printed." when it does not within `answerMilliseconds`; a
-// scheduler that is not running, or no lpstat, is an answer (no queues then, at once).
+// Asks whether the scheduler runs (`lpstat -r`) and its default queue (`lpstat -d`), on the
+// calling thread, which waits for the answers: never the window's. Throws OrganizationError
+// "The print scheduler (CUPS) is not running. Nothing was printed." when none runs, and "The
+// print scheduler (CUPS) does not answer. Nothing was printed." when it does not answer
+// within `answerMilliseconds`. No default queue, or no lpstat, lets the dialog open.
 void requireAnswer(const Commands &commands, std::stop_token stop);
 
 // Runs `lp` with `arguments` on the calling thread, which waits for the print system: up to

@@ -143,12 +143,7 @@ void PrintSheetModel::retile()
         m_pagination.emplace(*m_chartSize, m_settings);
     } catch (const std::exception &) {
         // The summary shows the check line; "Update Preview" reports the cause.
-        return;
     }
-    // What the last settings could not do no longer stands beside a valid page count.
-    if (m_settingsError && m_errorMessage == m_settingsError)
-        m_errorMessage.reset();
-    m_settingsError.reset();
 }
 
 void PrintSheetModel::setSettings(const ChartPrintSettings &settings)
@@ -260,10 +255,9 @@ bool PrintSheetModel::offersExportAll() const
     return archive && archive->sheets && !archive->sheets->empty();
 }
 
-void PrintSheetModel::fail(const std::exception &error, Failure failure)
+void PrintSheetModel::fail(const std::exception &error)
 {
     m_errorMessage = messageOf(error);
-    m_settingsError = failure == Failure::ofSettings ? m_errorMessage : std::nullopt;
     emit changed();
 }
 
@@ -310,9 +304,6 @@ void PrintSheetModel::begin(Task task)
     ++m_run;
     m_task = task;
     m_linesDone = m_linesTotal = m_pagesDone = m_pagesTotal = 0;
-    // A new output clears the last one's report.
-    m_errorMessage.reset();
-    m_resultMessage.reset();
     emit changed();
 }
 
@@ -321,6 +312,7 @@ void PrintSheetModel::end()
     ++m_run;
     m_task = Task::none;
     m_preparing = false;
+    m_handingOver = false;
     m_linesDone = m_linesTotal = m_pagesDone = m_pagesTotal = 0;
     emit changed();
 }
@@ -360,7 +352,7 @@ void PrintSheetModel::updatePreview()
         emit previewChanged(false);
         emit changed();
     } catch (const std::exception &error) {
-        fail(error, Failure::ofSettings);
+        fail(error);
     }
 }
 
@@ -412,7 +404,7 @@ void PrintSheetModel::refreshFit()
             throw OrganizationError::invalid(m_layoutError.toStdString());
         fitted = m_settings.fittedPercentage(*m_chartSize);
     } catch (const std::exception &error) {
-        fail(error, Failure::ofSettings);
+        fail(error);
         return;
     }
     if (std::abs(m_settings.scalePercent - fitted) > 1e-9) {
@@ -495,8 +487,9 @@ void PrintSheetModel::printChart()
             fail(error);
             return;
         }
-        // A cancelled dialog prints nothing and says nothing.
+        // A cancelled dialog prints nothing; as after a print, the last error goes.
         if (!run->job) {
+            m_errorMessage.reset();
             end();
             return;
         }
@@ -541,6 +534,7 @@ void PrintSheetModel::printSomePages()
 // Cancel stops the hand-over. The job, and its file of pages, is kept until it is over.
 void PrintSheetModel::handToQueue(PrintJob::HandOver handOver)
 {
+    m_handingOver = true;
     m_exportWorker = std::jthread([this, run = m_run, handOver = std::move(handOver)](std::stop_token stop) {
         std::optional<QString> failure;
         try {
@@ -557,7 +551,8 @@ void PrintSheetModel::handToQueue(PrintJob::HandOver handOver)
 }
 
 // Whether the user printed or cancelled in the panel is not looked at; only a job the print
-// system would not take is reported.
+// system would not take is reported, else the last error goes. The result line is not
+// printing's: a PDF exported before stays said.
 void PrintSheetModel::printed(const std::optional<QString> &failure)
 {
     m_print.reset();
@@ -626,7 +621,7 @@ void PrintSheetModel::exportAllSheets()
         run.jobs = ChartPDFBatchExport::jobs(*archive, m_settings,
                                              m_fitToPage ? ExportScale::fitEachChartToPage : ExportScale::shared);
     } catch (const std::exception &error) {
-        fail(error, Failure::ofSettings);
+        fail(error);
         return;
     }
     const std::optional<QString> folder = m_dialogs.folderToChoose(
@@ -641,6 +636,8 @@ void PrintSheetModel::exportAllSheets()
     m_export = std::move(run);
     m_exporting = true;
     m_exportedSheetCount = 0;
+    m_errorMessage.reset();
+    m_resultMessage.reset();
     begin(Task::exportAll);
     exportNextSheet();
 }
@@ -658,6 +655,9 @@ void PrintSheetModel::cancelExport()
     case Task::savePDF:
     case Task::print:
         // The worker stops on its own within a page, or ends lp; what it still reports is dropped.
+        // A print stopped after its dialog was answered ran as far as the user wanted.
+        if (m_print)
+            m_errorMessage.reset();
         m_exportWorker.request_stop();
         m_print.reset();
         end();
@@ -687,6 +687,9 @@ QString PrintSheetModel::progressLabel() const
             return label + pages;
         return linesTotal > 0 ? label + lines : label;
     }
+    // lp may wait up to a minute for a scheduler that does not answer: say what is waited on.
+    if (m_handingOver)
+        return QStringLiteral("Waiting for the print system…");
     if (m_pagesTotal > 0)
         return (m_task == Task::print ? QStringLiteral("Printing…") : QStringLiteral("Writing the PDF…")) + pages;
     if (linesTotal > 0) {
@@ -703,6 +706,8 @@ int PrintSheetModel::progressValue() const
 {
     if (m_task == Task::exportAll)
         return m_exportedSheetCount;
+    if (m_handingOver)
+        return 0;
     return int(m_pagesTotal > 0 ? m_pagesDone : linesRouted().first);
 }
 
@@ -710,6 +715,8 @@ int PrintSheetModel::progressMaximum() const
 {
     if (m_task == Task::exportAll)
         return exportTotal();
+    if (m_handingOver)
+        return 0; // no count to give: the bar shows it is busy
     return int(m_pagesTotal > 0 ? m_pagesTotal : linesRouted().second);
 }
 

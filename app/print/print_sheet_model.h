@@ -163,7 +163,8 @@ public:
     bool isBusy() const { return m_task != Task::none; }
     QString progressLabel() const;
     // The progress bar: charts done of all while exporting every chart, else the pages drawn
-    // or the lines routed; a maximum of 0 while the total is not known yet.
+    // or the lines routed; a maximum of 0 while the total is not known yet, and while the print
+    // system has yet to take a job whose pages are all drawn.
     int progressValue() const;
     int progressMaximum() const;
     int exportedSheetCount() const { return m_exportedSheetCount; }
@@ -185,18 +186,17 @@ private:
     void setHeading(const QString &text, QString (PrintSheetHost::*read)() const,
                     void (PrintSheetHost::*write)(const QString &));
     void retile();
-    // An error of the settings (no preview, no fit, a chart too large to export) goes once
-    // the settings tile again; one of an output stays until the next output.
-    enum class Failure { ofOutput, ofSettings };
-    void fail(const std::exception &error, Failure failure = Failure::ofOutput);
+    // The error line stays until a preview, a print or an export succeeds, or Export All
+    // starts: a change of the settings alone does not show that the refused action would work.
+    void fail(const std::exception &error);
     void previewLinesArrived();
     void readPreviewLines();
     std::string heading() const;
     std::optional<std::vector<DottedRoute>> storedRoutes(const PrintedChart &chart) const;
     // Where a worker takes and keeps its routes; its lines and pages show in the progress row.
     ChartPDFRouting routing(std::stop_token stop);
-    // An output starts (its report of the last one cleared) or ends; counts and late events
-    // of the one before are dropped.
+    // An output starts or ends; counts and late events of the one before are dropped. The
+    // message lines are each output's own business.
     void begin(Task task);
     void end();
     std::pair<size_t, size_t> linesRouted() const;
@@ -221,7 +221,6 @@ private:
     std::optional<QByteArray> m_preview;
     bool m_previewStale = false;
     std::optional<QString> m_errorMessage;
-    std::optional<QString> m_settingsError; // the error shown when the settings made it
     std::optional<QString> m_resultMessage;
     bool m_fitToPage = false;
     QString m_positionSummary;
@@ -243,6 +242,7 @@ private:
     };
     Task m_task = Task::none;
     bool m_preparing = false; // a worker lays out and routes the chart to print
+    bool m_handingOver = false; // every page is drawn; the print system has yet to take the job
     unsigned m_run = 0; // counts outputs begun and ended
     bool m_exporting = false;
     int m_exportedSheetCount = 0;

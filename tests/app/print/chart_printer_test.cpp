@@ -119,13 +119,18 @@ TEST(ChartPrinter, PrintsOnTheChartsPaperAsTheExportDrawsIt)
 }
 
 // "Pages from 2 to 3" prints those two pages; copies the file cannot hold apart are printed
-// one set after the other when collated, else each page twice in a row.
+// one set after the other when collated, else each page twice in a row; "Reverse" puts the
+// last first.
 TEST(ChartPrinter, PrintsThePagesAndCopiesChosen)
 {
     const struct {
         bool collate;
+        bool reverse;
         std::vector<int> pages; // of the export, from 1
-    } cases[] = {{true, {2, 3, 2, 3}}, {false, {2, 2, 3, 3}}};
+    } cases[] = {{true, false, {2, 3, 2, 3}},
+                 {false, false, {2, 2, 3, 3}},
+                 {true, true, {3, 2, 3, 2}},
+                 {false, true, {3, 3, 2, 2}}};
     for (const auto &c : cases) {
         QTemporaryDir dir;
         const QString path = dir.filePath("range.pdf");
@@ -136,6 +141,7 @@ TEST(ChartPrinter, PrintsThePagesAndCopiesChosen)
             printer.setPageRanges(QPageRanges::fromString("2-3"));
             printer.setCopyCount(2);
             printer.setCollateCopies(c.collate);
+            printer.setPageOrder(c.reverse ? QPrinter::LastPageFirst : QPrinter::FirstPageFirst);
         }), chart(6), large);
         printing.print();
         const ReadPDF source = readPDF(printing.model.makePDF());
@@ -143,7 +149,7 @@ TEST(ChartPrinter, PrintsThePagesAndCopiesChosen)
         QStringList expected;
         for (int page : c.pages)
             expected.append(source.texts[page - 1]);
-        EXPECT_EQ(readPDF(AppTest::readBytes(path)).texts, expected) << c.collate;
+        EXPECT_EQ(readPDF(AppTest::readBytes(path)).texts, expected) << c.collate << c.reverse;
     }
 }
 

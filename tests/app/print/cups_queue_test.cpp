@@ -52,9 +52,12 @@ SystemChartPrinter::Ask chooseQueue(const QString &queue)
     };
 }
 
-// The sheet over a small chart, printing through the system printer.
+// The sheet over a small chart, printing through the system printer and its private scheduler.
 struct Printing : SystemPrinting {
-    Printing(SystemChartPrinter::Ask ask, ChartPrintSettings settings) : SystemPrinting(std::move(ask), chart(6), settings) {}
+    Printing(SystemChartPrinter::Ask ask, ChartPrintSettings settings)
+        : SystemPrinting(std::move(ask), chart(6), settings, PrintQueue::Commands{})
+    {
+    }
 };
 
 // The next PDF cups-pdf finishes in `folder`, apart from those `seen`; empty after a minute.

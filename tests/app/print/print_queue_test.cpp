@@ -86,12 +86,35 @@ TEST(PrintQueue, TheDialogsOptionsGoAlongUnlessTheyOverrideTheChart)
     request.collate = true;
     request.sides = "two-sided-long-edge";
     request.dialogOptions = {"PageSize", "A4",     "media",       "iso_a4_210x297mm", "orientation-requested", "4",
-                             "page-ranges", "2-3", "fit-to-page", "true",             "number-up",             "2"};
+                             "page-ranges", "2-3", "fit-to-page", "true",             "number-up",             "2",
+                             "page-set",    "odd"};
     request.paper = "Letter";
     request.file = "/tmp/job";
     EXPECT_EQ(PrintQueue::lpArguments(request),
               (QStringList{"-d", "Office", "-n", "2", "-o", "Collate=True", "-o", "sides=two-sided-long-edge", "-o",
-                           "number-up=2", "-o", "PageSize=Letter", "-o", "media=Letter", "--", "/tmp/job"}));
+                           "number-up=2", "-o", "page-set=odd", "-o", "PageSize=Letter", "-o", "media=Letter", "--",
+                           "/tmp/job"}));
+}
+
+// The dialog's "Reverse" is the printer's page order: the queue is told to put the last page
+// first, as it is told the page set; unchecked, the queue keeps its own order.
+TEST(PrintQueue, TheDialogsReverseOrderGoesToTheQueue)
+{
+    for (const QPrinter::PageOrder order : {QPrinter::LastPageFirst, QPrinter::FirstPageFirst}) {
+        QPrinter printer;
+        printer.setOutputFormat(QPrinter::PdfFormat);
+        printer.setPrinterName("Office");
+        printer.setDocName("Finance");
+        printer.setPageLayout(QPageLayout(letter, QPageLayout::Portrait, QMarginsF(), QPageLayout::Point));
+        printer.setPageOrder(order);
+        PrintQueue::Request request = SystemChartPrinter::queueRequest(printer, "Letter", "/tmp/job");
+        request.queue = "Office";
+        request.dialogOptions = {"page-set", "even"};
+        QStringList options{"sides=one-sided", "page-set=even"};
+        if (order == QPrinter::LastPageFirst)
+            options << "outputorder=reverse";
+        EXPECT_EQ(PrintQueue::lpArguments(request), lpOptions(options << "PageSize=Letter" << "media=Letter")) << order;
+    }
 }
 
 // A queue that lists its papers gets its own name for the chart's (not one named the other
@@ -118,25 +141,45 @@ TEST(PrintQueue, PaperIsRefusedOnlyWhereTheQueueListsOthers)
 
 namespace {
 
-// lp and lpstat stand-ins that record their arguments, say `lpSays` on standard error and
-// end with `lpCode`, and report a scheduler `running` or not.
+// The print scheduler as lpstat finds it.
+enum class Scheduler {
+    running,        // with a default queue
+    noDefaultQueue, // running
+    notRunning,
+    silent,         // takes connections and answers nothing
+};
+
+// What cups-client's lpstat says, in the C locale, for the questions the app asks: a
+// scheduler that is not running still answers "-d" with success. Asked anything else it
+// fails; outside the C locale it answers in other words.
+QString lpstatFor(Scheduler scheduler)
+{
+    const bool running = scheduler != Scheduler::notRunning;
+    const QString defaultQueue = scheduler == Scheduler::running ? "echo 'system default destination: Office'"
+        : scheduler == Scheduler::silent                         ? "exec sleep 30"
+                                                                 : "echo 'no system default destination'";
+    return QString("[ \"$LC_ALL\" = C ] || { echo 'Planer läuft nicht'; exit 0; }\n"
+                   "case \"$*\" in\n"
+                   "-r) echo 'scheduler is %1' ;;\n"
+                   "-d) %2 ;;\n"
+                   "*) echo 'lpstat: not a question the app asks' >&2; exit 1 ;;\n"
+                   "esac\n")
+        .arg(running ? "running" : "not running", defaultQueue);
+}
+
+// lp and lpstat stand-ins: lp records its arguments, says `lpSays` on standard error and ends
+// with `lpCode`; lpstat answers for `scheduler`.
 struct FakeCommands {
     QTemporaryDir dir;
     PrintQueue::Commands commands{dir.filePath("lp"), dir.filePath("lpstat")};
 
-    FakeCommands(const QString &lpSays, int lpCode, bool running, const QString &before = {},
-                 const QString &lpstatBefore = {})
+    FakeCommands(const QString &lpSays, int lpCode, Scheduler scheduler, const QString &before = {})
     {
-        script("lp", QString("printf '%s\\n' \"$@\" > '%1'\n%2printf '%s\\n' '%3' >&2\nexit %4\n")
+        PrintTest::writeScript(dir.filePath("lp"), QString("printf '%s\\n' \"$@\" > '%1'\n%2printf '%s\\n' '%3' >&2\nexit %4\n")
                          .arg(dir.filePath("lp-arguments"), before, lpSays)
                          .arg(lpCode));
-        script("lpstat", lpstatBefore + (running ? "echo 'scheduler is running'\n" : "echo 'scheduler is not running'\n"));
+        PrintTest::writeScript(dir.filePath("lpstat"), lpstatFor(scheduler));
         commands.answerMilliseconds = 300;
-    }
-    void script(const QString &name, const QString &body)
-    {
-        AppTest::writeBytes(dir.filePath(name), ("#!/bin/sh\n" + body).toUtf8());
-        QFile::setPermissions(dir.filePath(name), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
     }
     QStringList lpArguments() const
     {
@@ -156,19 +199,19 @@ struct FakeCommands {
 TEST(PrintQueue, SubmitReportsTheQueuesCauseInPlainWords)
 {
     const QStringList arguments{"-d", "Office", "-o", "media=Letter", "--", "/tmp/a file"};
-    FakeCommands taken("request id is Office-1 (1 file(s))", 0, true);
+    FakeCommands taken("request id is Office-1 (1 file(s))", 0, Scheduler::running);
     EXPECT_EQ(taken.submit(arguments), "");
     EXPECT_EQ(taken.lpArguments(), arguments);
 
-    FakeCommands refusing("lp: Error - Destination \"Office\" is not accepting jobs.", 1, true);
+    FakeCommands refusing("lp: Error - Destination \"Office\" is not accepting jobs.", 1, Scheduler::running);
     EXPECT_EQ(refusing.submit(arguments),
               "The printer “Office” did not take the job: Destination \"Office\" is not accepting jobs.");
 
-    FakeCommands noScheduler("lp: Error - The printer or class does not exist.", 1, false);
+    FakeCommands noScheduler("lp: Error - The printer or class does not exist.", 1, Scheduler::notRunning);
     EXPECT_EQ(noScheduler.submit(arguments),
               "The printer “Office” did not take the job: the print scheduler (CUPS) is not running.");
 
-    FakeCommands missing("", 0, true);
+    FakeCommands missing("", 0, Scheduler::running);
     missing.commands.lp = missing.dir.filePath("no-such-lp");
     EXPECT_EQ(missing.submit(arguments), "The printer “Office” did not take the job: the lp command could not be started.");
 }
@@ -177,7 +220,7 @@ TEST(PrintQueue, SubmitReportsTheQueuesCauseInPlainWords)
 // and reports nothing.
 TEST(PrintQueue, AStoppedSubmitEndsLp)
 {
-    FakeCommands hanging("", 0, true, "exec sleep 30\n");
+    FakeCommands hanging("", 0, Scheduler::running, "exec sleep 30\n");
     std::stop_source stop;
     auto submitted = std::async(std::launch::async, [&] { return hanging.submit({"--", "/tmp/job"}, stop.get_token()); });
     EXPECT_EQ(submitted.wait_for(std::chrono::milliseconds(300)), std::future_status::timeout);
@@ -186,24 +229,36 @@ TEST(PrintQueue, AStoppedSubmitEndsLp)
     EXPECT_EQ(submitted.get(), "");
 }
 
-// A scheduler that does not answer is found out beside the window before the print dialog,
-// which would ask it on the window's thread: the sheet says so and shows no dialog. One that
-// is not running answers at once, and the dialog opens (to print to a file).
-TEST(PrintQueue, ASilentSchedulerIsFoundBeforeTheDialog)
+// The scheduler is asked beside the window before the print dialog, which would ask it on the
+// window's thread and, without one, offer only a file: one that is not running or does not
+// answer is reported and no dialog shows. A scheduler without a default queue opens the
+// dialog, where the user picks a printer.
+TEST(PrintQueue, TheSchedulerIsCheckedBeforeTheDialog)
 {
-    FakeCommands silent("", 0, true, {}, "exec sleep 30\n");
-    EXPECT_EQ(errorOf([&] { PrintQueue::requireAnswer(silent.commands, {}); }),
-              "The print scheduler (CUPS) does not answer. Nothing was printed.");
-    FakeCommands stopped("", 0, false);
-    EXPECT_EQ(errorOf([&] { PrintQueue::requireAnswer(stopped.commands, {}); }), "");
+    const struct {
+        Scheduler scheduler;
+        const char *said;
+    } cases[] = {
+        {Scheduler::running, ""},
+        {Scheduler::noDefaultQueue, ""},
+        {Scheduler::notRunning, "The print scheduler (CUPS) is not running. Nothing was printed."},
+        {Scheduler::silent, "The print scheduler (CUPS) does not answer. Nothing was printed."},
+    };
+    for (const auto &c : cases) {
+        FakeCommands fake("", 0, c.scheduler);
+        EXPECT_EQ(errorOf([&] { PrintQueue::requireAnswer(fake.commands, {}); }), c.said) << int(c.scheduler);
 
-    bool asked = false;
-    SystemChartPrinter printer([&](QPrinter &, int) { return asked = true; }, silent.commands);
-    PrintTest::FakeHost host;
-    ScriptedDialogs dialogs;
-    PrintSheetModel model(PrintTest::input(PrintTest::chart(2)), host, dialogs, printer);
-    model.printChart();
-    ASSERT_TRUE(PrintTest::runUntil([&] { return !model.isBusy(); }));
-    EXPECT_EQ(model.errorMessage(), "The print scheduler (CUPS) does not answer. Nothing was printed.");
-    EXPECT_FALSE(asked);
+        bool asked = false;
+        SystemChartPrinter printer([&](QPrinter &, int) {
+            asked = true;
+            return false;
+        }, fake.commands);
+        PrintTest::FakeHost host;
+        ScriptedDialogs dialogs;
+        PrintSheetModel model(PrintTest::input(PrintTest::chart(2)), host, dialogs, printer);
+        model.printChart();
+        ASSERT_TRUE(PrintTest::runUntil([&] { return !model.isBusy(); }));
+        EXPECT_EQ(model.errorMessage().value_or("").toStdString(), c.said) << int(c.scheduler);
+        EXPECT_EQ(asked, *c.said == '\0') << int(c.scheduler);
+    }
 }

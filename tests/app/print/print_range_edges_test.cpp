@@ -34,7 +34,7 @@ Printed printPages(const QString &ranges)
         chosen.setPrintRange(QPrinter::PageRange);
         chosen.setPageRanges(QPageRanges::fromString(ranges));
         return true;
-    });
+    }, standInPrintSystem());
     ChartPrintSettings large;
     large.scalePercent = 250;
     FakeHost host;

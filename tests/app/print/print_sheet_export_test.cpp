@@ -184,6 +184,11 @@ TEST_F(PrintExport, RefusalsComeBeforeTheFolderPanel)
     EXPECT_EQ(model->errorMessage(), "This would create more than 500 pages. Reduce scale or increase paper size.");
     EXPECT_TRUE(written.empty());
     EXPECT_FALSE(model->isExporting());
+    // A scale the export would still refuse does not take the refusal away.
+    small.scalePercent = 399;
+    model->setSettings(small);
+    EXPECT_TRUE(model->isPreviewStale());
+    EXPECT_EQ(model->errorMessage(), "This would create more than 500 pages. Reduce scale or increase paper size.");
 }
 
 TEST_F(PrintExport, AFileChosenAsFolderFailsEveryChart)
@@ -203,7 +208,7 @@ TEST_F(PrintExport, AFileChosenAsFolderFailsEveryChart)
 
 // One real PDF through the save panel, written off this thread: replaced in place, read back
 // through Qt PDF. A failed write names the file and the reason, and the line of the export
-// before it is gone.
+// before it stays.
 TEST_F(PrintExport, ExportPDFWritesTheChartAndReportsAFailedWrite)
 {
     QTemporaryDir dir;
@@ -232,10 +237,10 @@ TEST_F(PrintExport, ExportPDFWritesTheChartAndReportsAFailedWrite)
 
     dialogs.filesToSave.push_back(dir.filePath("missing/Org.pdf"));
     sheet.exportPDF();
-    EXPECT_FALSE(sheet.resultMessage()); // the last export's line goes as the new one starts
+    EXPECT_EQ(sheet.resultMessage(), "PDF exported.");
     ASSERT_TRUE(runUntil([&] { return !sheet.isBusy(); }));
     EXPECT_EQ(sheet.errorMessage(), "The file “Org.pdf” could not be saved: the folder does not exist.");
-    EXPECT_FALSE(sheet.resultMessage());
+    EXPECT_EQ(sheet.resultMessage(), "PDF exported.");
     EXPECT_FALSE(QFile::exists(dir.filePath("missing")));
 }
 
@@ -366,7 +371,7 @@ TEST_F(PrintExport, CancelStopsPrintingBetweenPages)
 }
 
 // Handing a finished job to the print queue waits on the print system, which may not answer:
-// it runs beside the window, which goes on answering with the sheet's progress and Cancel.
+// it runs beside the window, which goes on answering, says what it waits for, and Cancel.
 // Cancel stops the hand-over and says nothing; a job the queue refuses is reported.
 TEST_F(PrintExport, TheQueueIsAskedBesideTheWindow)
 {
@@ -387,7 +392,8 @@ TEST_F(PrintExport, TheQueueIsAskedBesideTheWindow)
     QTimer::singleShot(0, [&] { answered = true; });
     ASSERT_TRUE(runUntil([&] { return answered; }));
     EXPECT_TRUE(model->isBusy());
-    EXPECT_EQ(model->progressLabel(), "Printing…  Page 1 of 1");
+    EXPECT_EQ(model->progressLabel(), "Waiting for the print system…");
+    EXPECT_EQ(model->progressMaximum(), 0); // a busy bar, not one stood still at its end
     model->cancelExport();
     EXPECT_FALSE(model->isBusy());
     ASSERT_TRUE(runUntil([&] { return stopped.load(); }));
@@ -402,4 +408,45 @@ TEST_F(PrintExport, TheQueueIsAskedBesideTheWindow)
     ASSERT_TRUE(runUntil([&] { return !model->isBusy(); }));
     EXPECT_EQ(model->errorMessage(), "The printer “Q” did not take the job: the print scheduler (CUPS) is not running.");
     EXPECT_FALSE(model->resultMessage());
+}
+
+// Each output clears only its own line: "PDF exported." stays through a print and a failed
+// export, Print… clears the error once it ran (also when its dialog is cancelled), and
+// Export All clears both as it starts.
+TEST_F(PrintExport, EachOutputClearsOnlyItsOwnMessageLines)
+{
+    QTemporaryDir dir;
+    PrintSheetModel &sheet = make();
+    dialogs.filesToSave.push_back(dir.filePath("Org.pdf"));
+    sheet.exportPDF();
+    ASSERT_TRUE(runUntil([&] { return !sheet.isBusy(); }));
+    ASSERT_EQ(sheet.resultMessage(), "PDF exported.");
+
+    const QString failedWrite = "The file “Org.pdf” could not be saved: the folder does not exist.";
+    const struct {
+        const char *name;
+        bool cancel;
+    } prints[] = {{"printed", false}, {"dialog cancelled", true}};
+    for (const auto &p : prints) {
+        dialogs.filesToSave.push_back(dir.filePath("missing/Org.pdf"));
+        sheet.exportPDF();
+        ASSERT_TRUE(runUntil([&] { return !sheet.isBusy(); }));
+        ASSERT_EQ(sheet.errorMessage(), failedWrite);
+        printer.cancel = p.cancel;
+        sheet.printChart();
+        EXPECT_EQ(sheet.errorMessage(), failedWrite) << p.name; // until the print has run
+        ASSERT_TRUE(runUntil([&] { return !sheet.isBusy(); }));
+        EXPECT_FALSE(sheet.errorMessage()) << p.name;
+        EXPECT_EQ(sheet.resultMessage(), "PDF exported.") << p.name;
+    }
+
+    dialogs.filesToSave.push_back(dir.filePath("missing/Org.pdf"));
+    sheet.exportPDF();
+    ASSERT_TRUE(runUntil([&] { return !sheet.isBusy(); }));
+    dialogs.folders.push_back(dir.path());
+    sheet.exportAllSheets();
+    EXPECT_FALSE(sheet.errorMessage());
+    EXPECT_FALSE(sheet.resultMessage());
+    ASSERT_TRUE(finish());
+    EXPECT_TRUE(sheet.resultMessage()->startsWith("Exported 3 of 3 sheet PDFs"));
 }

@@ -268,7 +268,9 @@ TEST_F(PrintSheet, SettingsThatDoNotTileDisableOutputAndExplainOnUpdate)
     EXPECT_EQ(host.commits.size(), commits + 1);
 }
 
-TEST_F(PrintSheet, TooManyPagesIsRefusedAtTheTiling)
+// The refusal stays beside a page count that tiles again: a scale change only marks the
+// preview stale, and only a preview made with it shows that it works.
+TEST_F(PrintSheet, TooManyPagesIsRefusedAtTheTilingUntilAPreviewWorks)
 {
     ChartPrintSettings huge;
     huge.scalePercent = 400;
@@ -278,11 +280,13 @@ TEST_F(PrintSheet, TooManyPagesIsRefusedAtTheTiling)
     sheet.updatePreview();
     EXPECT_EQ(sheet.errorMessage(), "This would create more than 500 pages. Reduce scale or increase paper size.");
 
-    // A scale that tiles takes the refusal away at once, before any preview.
     ChartPrintSettings smaller = huge;
     smaller.scalePercent = 10;
     sheet.setSettings(smaller);
     ASSERT_TRUE(sheet.pagination());
+    EXPECT_TRUE(sheet.isPreviewStale());
+    EXPECT_EQ(sheet.errorMessage(), "This would create more than 500 pages. Reduce scale or increase paper size.");
+    sheet.updatePreview();
     EXPECT_EQ(sheet.errorMessage(), std::nullopt);
 }
 

@@ -16,6 +16,7 @@
 #include <QBuffer>
 #include <QCoreApplication>
 #include <QElapsedTimer>
+#include <QFile>
 #include <QFormLayout>
 #include <QLabel>
 #include <QLineEdit>
@@ -23,6 +24,7 @@
 #include <QPainter>
 #include <QPdfWriter>
 #include <QRegularExpression>
+#include <QTemporaryDir>
 
 #include <chrono>
 #include <thread>
@@ -111,6 +113,30 @@ struct FakePrinter final : ChartPrinter {
     }
 };
 
+// A shell script at `path` that stands in for one of the print system's commands.
+inline void writeScript(const QString &path, const QString &body)
+{
+    AppTest::writeBytes(path, ("#!/bin/sh\n" + body).toUtf8());
+    QFile::setPermissions(path, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+}
+
+// The print system where it is not what a test looks at: its scheduler runs and has a default
+// queue, and its lp takes no job. The machine's is never asked.
+inline const PrintQueue::Commands &standInPrintSystem()
+{
+    static const QTemporaryDir dir;
+    static const PrintQueue::Commands commands = [] {
+        writeScript(dir.filePath("lpstat"), "case \"$*\" in\n"
+                                            "-r) echo 'scheduler is running' ;;\n"
+                                            "-d) echo 'system default destination: Office' ;;\n"
+                                            "*) exit 1 ;;\n"
+                                            "esac\n");
+        writeScript(dir.filePath("lp"), "echo 'lp: Error - no job is taken here' >&2\nexit 1\n");
+        return PrintQueue::Commands{dir.filePath("lp"), dir.filePath("lpstat")};
+    }();
+    return commands;
+}
+
 // Runs the event loop until `done`; false when it is not within seconds.
 template <typename Done>
 bool runUntil(Done done)
@@ -133,11 +159,13 @@ inline PrintSheetModel::Input input(Organization organization, ChartPrintSetting
     return {std::move(organization), "Chart Name", "Entire organization", settings};
 }
 
-// The print sheet over a chart, printing through the system printer with a scripted dialog.
+// The print sheet over a chart, printing through the system printer with a scripted dialog;
+// the print system's commands are stand-ins unless a test gives the real ones.
 struct SystemPrinting {
     explicit SystemPrinting(SystemChartPrinter::Ask ask, Organization organization = chart(6),
-                            ChartPrintSettings settings = {})
-        : printer(std::move(ask)), model(input(std::move(organization), settings), host, dialogs, printer)
+                            ChartPrintSettings settings = {}, PrintQueue::Commands commands = standInPrintSystem())
+        : printer(std::move(ask), std::move(commands))
+        , model(input(std::move(organization), settings), host, dialogs, printer)
     {
     }
     // Prints and waits until the job is done.

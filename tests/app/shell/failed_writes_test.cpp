@@ -234,6 +234,8 @@ TEST(FailedWrites, PrintToFile)
         return PrintSheetModel::Input{organization, "", "", settings};
     };
     PrintTest::FakeHost host;
+    // Made here, not in the forked child, which leaves without removing it.
+    const PrintQueue::Commands printSystem = PrintTest::standInPrintSystem();
     expectEveryFailureRefused("chart.pdf", [](Cause cause, Payload) { return savedMessage(cause, "chart.pdf"); },
                               [&](const std::string &target, Payload payload) {
                                   ScriptedDialogs dialogs;
@@ -241,7 +243,7 @@ TEST(FailedWrites, PrintToFile)
                                       chosen.setOutputFormat(QPrinter::PdfFormat);
                                       chosen.setOutputFileName(toQt(target));
                                       return true;
-                                  });
+                                  }, printSystem);
                                   PrintSheetModel model(chartOf(payload), host, dialogs, printer);
                                   model.printChart();
                                   (void)QTest::qWaitFor([&] { return !model.isBusy(); }, 60'000);
