@@ -71,6 +71,8 @@ std::optional<QString> WidgetDialogs::fileToOpen(const QString &filter)
     return dialog->selectedFiles().constFirst();
 }
 
+// Who asks before an existing file is replaced: the panel, about the name typed, or the
+// caller, about the file it really writes.
 enum class ReplaceQuestion { panel, caller };
 
 // Qt's own panel when there is an explanation: it can stand under the file list.
