@@ -27,6 +27,7 @@ public:
     std::optional<QString> askText(const QString &, const QString &, const QString &) override { return {}; }
     std::optional<QString> fileToOpen(const QString &) override { return {}; }
     std::optional<QString> fileToSave(const QString &, const QString &) override { return file; }
+    std::optional<QString> fileToSaveUnconfirmed(const QString &, const QString &) override { return file; }
     std::optional<QString> fileToSaveWithMessage(const QString &, const QString &, const QString &,
                                                  const QString &) override
     {

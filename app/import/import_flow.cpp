@@ -309,16 +309,12 @@ QString ImportFlow::countsText() const
                        .arg(current->errors.size())
                        .arg(current->warnings.size());
     // Said apart from the other warnings: a whole file of them is easy to apply unseen.
-    if (m_mode == ImportMode::update)
-        text += QStringLiteral(" · %1 of %2 rows update existing positions")
-                    .arg(current->updatingRows)
-                    .arg(current->readRows);
     if (const int zeros = current->leadingZeroIDRows; zeros > 0)
-        text += zeros == 1 ? QStringLiteral(" · 1 position ID lost its leading zeros")
-                           : QStringLiteral(" · %1 position IDs lost their leading zeros").arg(zeros);
+        text += zeros == 1 ? QStringLiteral(" · 1 position ID differs only by leading zeros")
+                           : QStringLiteral(" · %1 position IDs differ only by leading zeros").arg(zeros);
     if (const int zeros = current->leadingZeroRows; zeros > 0)
-        text += zeros == 1 ? QStringLiteral(" · 1 employee number lost its leading zeros")
-                           : QStringLiteral(" · %1 employee numbers lost their leading zeros").arg(zeros);
+        text += zeros == 1 ? QStringLiteral(" · 1 employee number differs only by leading zeros")
+                           : QStringLiteral(" · %1 employee numbers differ only by leading zeros").arg(zeros);
     return text;
 }
 
@@ -511,14 +507,15 @@ void ImportFlow::saveDraft()
     const ImportSheet *chosen = sheet();
     if (!chosen)
         return;
-    const std::optional<QString> typed =
-        m_dialogs.fileToSave(QStringLiteral("Correction Draft (*.vantrelimport)"), QStringLiteral("Import Corrections.vantrelimport"));
+    // The panel would ask about the name typed, which may not be the file written ("w1.json"
+    // is saved as "w1.json.vantrelimport"): the question is asked here, about that file.
+    const std::optional<QString> typed = m_dialogs.fileToSaveUnconfirmed(
+        QStringLiteral("Correction Draft (*.vantrelimport)"), QStringLiteral("Import Corrections.vantrelimport"));
     if (!typed)
         return;
-    // Only the draft's own extension opens as a draft again. The panel asked about replacing
-    // the name typed, not this one.
+    // Only the draft's own extension opens as a draft again.
     const QString path = draftPath(*typed);
-    if (path != *typed && QFileInfo::exists(path) &&
+    if (QFileInfo::exists(path) &&
         !m_dialogs.confirm(QStringLiteral("“%1” already exists. Do you want to replace it?").arg(QFileInfo(path).fileName())))
         return;
     const ImportDraft draft{.sheet = *chosen,

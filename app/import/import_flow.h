@@ -94,8 +94,8 @@ public:
     // The review's errors or warnings about one 0-based sheet row, in review order.
     const std::vector<std::string> &rowMessages(int row, ImportMessageKind kind) const;
     // "<rows> rows · <errors> errors · <warnings> warnings"; only the row count follows the filter.
-    // Updating, "<k> of <n> rows update existing positions" follows; then the counts of
-    // position IDs and employee numbers that lost their leading zeros, when there are any.
+    // Then the counts of position IDs and employee numbers that differ from stored ones only
+    // by leading zeros ("differ only by leading zeros"), when there are any.
     QString countsText() const;
     // The file name and the worksheet, as step 3 heads its grid.
     QString caption() const;

@@ -29,6 +29,9 @@ public:
     // `filter` in QFileDialog form, e.g. "Organization (*.json)". Nothing when cancelled.
     virtual std::optional<QString> fileToOpen(const QString &filter) = 0;
     virtual std::optional<QString> fileToSave(const QString &filter, const QString &proposedPath) = 0;
+    // As fileToSave, but the panel does not ask about replacing an existing file: for a caller
+    // that completes the chosen name itself and must ask about the file it will write.
+    virtual std::optional<QString> fileToSaveUnconfirmed(const QString &filter, const QString &proposedPath) = 0;
     // A save panel with its own title and an explanation of what is saved. A folder in
     // `proposedPath` is where the panel opens.
     virtual std::optional<QString> fileToSaveWithMessage(const QString &title, const QString &message,

@@ -71,13 +71,18 @@ std::optional<QString> WidgetDialogs::fileToOpen(const QString &filter)
     return dialog->selectedFiles().constFirst();
 }
 
+// Who asks before an existing file is replaced: the panel, about the name typed, or the
+// caller, about the file it really writes.
+enum class ReplaceQuestion { panel, caller };
+
 // Qt's own panel when there is an explanation: it can stand under the file list.
 static std::optional<QString> runSavePanel(const QString &title, const QString &message, const QString &filter,
-                                           const QString &proposedPath)
+                                           const QString &proposedPath, ReplaceQuestion replace = ReplaceQuestion::panel)
 {
     QFileDialog dialog(dialogParent(), title, proposedPath, filter);
     dialog.setAcceptMode(QFileDialog::AcceptSave);
     dialog.setFileMode(QFileDialog::AnyFile);
+    dialog.setOption(QFileDialog::DontConfirmOverwrite, replace == ReplaceQuestion::caller);
     // A name typed without an extension still gets the filter's first one (an organization
     // becomes a JSON file the open panel lists, a workbook an .xlsx file).
     const QRegularExpressionMatch extension = QRegularExpression(R"(\*\.(\w+))").match(filter);
@@ -96,6 +101,11 @@ static std::optional<QString> runSavePanel(const QString &title, const QString &
 std::optional<QString> WidgetDialogs::fileToSave(const QString &filter, const QString &proposedPath)
 {
     return runSavePanel(QString(), QString(), filter, proposedPath);
+}
+
+std::optional<QString> WidgetDialogs::fileToSaveUnconfirmed(const QString &filter, const QString &proposedPath)
+{
+    return runSavePanel(QString(), QString(), filter, proposedPath, ReplaceQuestion::caller);
 }
 
 std::optional<QString> WidgetDialogs::fileToSaveWithMessage(const QString &title, const QString &message,

@@ -17,6 +17,7 @@ public:
     std::optional<QString> askText(const QString &title, const QString &label, const QString &text) override;
     std::optional<QString> fileToOpen(const QString &filter) override;
     std::optional<QString> fileToSave(const QString &filter, const QString &proposedPath) override;
+    std::optional<QString> fileToSaveUnconfirmed(const QString &filter, const QString &proposedPath) override;
     std::optional<QString> fileToSaveWithMessage(const QString &title, const QString &message, const QString &filter,
                                                  const QString &proposedPath) override;
     SaveAnswer askToSave(const QString &title, const QString &documentName) override;

@@ -79,15 +79,6 @@ bool greaterDigits(std::string_view a, std::string_view b)
     return a.size() != b.size() ? a.size() > b.size() : a > b;
 }
 
-// True when `shorter` is `stored` with one or more of its leading zeros dropped.
-bool droppedLeadingZeros(std::string_view stored, std::string_view shorter)
-{
-    if (shorter.size() >= stored.size() || !stored.ends_with(shorter))
-        return false;
-    const std::string_view dropped = stored.substr(0, stored.size() - shorter.size());
-    return dropped.find_first_not_of('0') == std::string_view::npos;
-}
-
 // "00042" as "42", "000" as "0": what a spreadsheet program makes of a number it read.
 std::string_view withoutLeadingZeros(std::string_view text)
 {
@@ -95,6 +86,16 @@ std::string_view withoutLeadingZeros(std::string_view text)
     if (first != std::string_view::npos)
         return text.substr(first);
     return text.empty() ? text : text.substr(text.size() - 1);
+}
+
+// How a file's value differs from the stored one that reads the same without leading zeros,
+// which way round: "17 lost the leading zeros of 00017" or "00017 has leading zeros the
+// stored 17 does not".
+std::string leadingZeroDifference(const std::string &value, const std::string &stored)
+{
+    if (value.size() < stored.size())
+        return value + " lost the leading zeros of " + stored + " (a spreadsheet program may have read it as a number)";
+    return value + " has leading zeros the stored " + stored + " does not";
 }
 
 bool isAllDigits(std::string_view text)
@@ -132,6 +133,11 @@ private:
     std::string m_greatest;
 };
 
+struct ZeroTwins {
+    const Position *byID = nullptr;
+    const Position *byNumber = nullptr;
+};
+
 class Review {
 public:
     Review(const ImportSheet &sheet, int headerRow, const ImportMapping &mapping, ManagerReferences references,
@@ -152,7 +158,6 @@ public:
             if (!isBlankRow(m_sheet.rows[r]))
                 readRow(m_sheet.rows[r], static_cast<int>(r) + 1);
         }
-        m_result.readRows = static_cast<int>(m_imported.size());
         if (m_imported.empty())
             m_result.errors.push_back("No position rows were found after the header.");
         resolveManagers();
@@ -247,10 +252,10 @@ private:
 
         if (m_existing) {
             m_existingByID.reserve(m_existing->positions.size());
+            m_storedWithoutZeros.reserve(m_existing->positions.size());
             for (const Position &p : m_existing->positions) {
                 m_existingByID.emplace(p.id, &p);
-                if (m_updateMatchingIDs && p.id.starts_with('0'))
-                    m_storedWithoutZeros.try_emplace(withoutLeadingZeros(p.id), &p);
+                noteZeroTwins(p);
                 m_reservedIDs.insert(p.id);
                 if (p.employee)
                     numbers.add(p.employee->id);
@@ -298,17 +303,72 @@ private:
         return found == m_existingByID.end() ? nullptr : found->second;
     }
 
-    // A spreadsheet program reads "00042" as the number 42; the same person then seems to get
-    // a new employee number.
-    void checkLeadingZeros(const Position *stored, const std::string &employeeNumber, int n)
+    // A file's values are checked against the stored ones read without leading zeros: a
+    // spreadsheet program reads "00042" as the number 42, and a padded column turns "42" into
+    // "00042". Either way the row misses the position or person it means and adds another,
+    // out of sight of the duplicate checks.
+    void noteZeroTwins(const Position &p)
     {
-        if (!stored || !stored->employee || !isMapped(ImportField::employeeID) || employeeNumber.empty())
+        if (isMapped(ImportField::positionID)) {
+            const Position *&byID = m_storedWithoutZeros[std::string(withoutLeadingZeros(p.id))].byID;
+            if (!byID)
+                byID = &p;
+        }
+        if (p.employee && isMapped(ImportField::employeeID)) {
+            const std::string number = Text::trimmed(p.employee->id);
+            const Position *&byNumber = m_storedWithoutZeros[std::string(withoutLeadingZeros(number))].byNumber;
+            if (!byNumber)
+                byNumber = &p;
+        }
+    }
+
+    const ZeroTwins *zeroTwins(const std::string &value) const
+    {
+        const auto found = m_storedWithoutZeros.find(std::string(withoutLeadingZeros(value)));
+        return found == m_storedWithoutZeros.end() ? nullptr : &found->second;
+    }
+
+    // Adding or updating, a Position ID that names no stored position but differs from one only
+    // by leading zeros: applying adds a second position beside it.
+    void checkLeadingZeroID(const std::string &suppliedID, int n)
+    {
+        if (!m_existing || suppliedID.empty() || m_existingByID.contains(suppliedID))
             return;
-        const std::string storedNumber = Text::trimmed(stored->employee->id);
-        if (!droppedLeadingZeros(storedNumber, employeeNumber))
+        const ZeroTwins *twins = zeroTwins(suppliedID);
+        if (!twins || !twins->byID)
             return;
-        warning(n, "employee number " + employeeNumber + " would replace " + storedNumber +
-                       "; leading zeros may have been removed by a spreadsheet program.");
+        const std::string &storedID = twins->byID->id;
+        warning(n, "position ID " + leadingZeroDifference(suppliedID, storedID) + "; applying keeps " + storedID +
+                       " and adds " + suppliedID + " as another position.");
+        ++m_result.leadingZeroIDRows;
+    }
+
+    // Adding or updating, an employee number that differs from a stored one only by leading
+    // zeros: on the row of that person's position it renumbers the person, elsewhere it adds
+    // a second person. Generated numbers are never checked: they follow every stored one.
+    void checkLeadingZeroNumber(const Position *stored, const std::string &employeeNumber, int n)
+    {
+        if (!m_existing || !isMapped(ImportField::employeeID) || employeeNumber.empty())
+            return;
+        if (stored && stored->employee) {
+            const std::string storedNumber = Text::trimmed(stored->employee->id);
+            if (storedNumber == employeeNumber)
+                return;
+            if (withoutLeadingZeros(storedNumber) == withoutLeadingZeros(employeeNumber)) {
+                warning(n, "employee number " + leadingZeroDifference(employeeNumber, storedNumber) +
+                               "; applying changes " + storedNumber + " to " + employeeNumber + ".");
+                ++m_result.leadingZeroRows;
+                return;
+            }
+        }
+        const ZeroTwins *twins = zeroTwins(employeeNumber);
+        if (!twins || !twins->byNumber)
+            return;
+        const std::string storedNumber = Text::trimmed(twins->byNumber->employee->id);
+        if (storedNumber == employeeNumber)
+            return;
+        warning(n, "employee number " + leadingZeroDifference(employeeNumber, storedNumber) + "; applying keeps " +
+                       storedNumber + " and adds " + employeeNumber + " as another person.");
         ++m_result.leadingZeroRows;
     }
 
@@ -323,20 +383,6 @@ private:
             if (!filled)
                 filled = !value(row, field).empty();
         }
-    }
-
-    // A spreadsheet program reads the Position ID "00042" as the number 42; updating, the
-    // row then adds that position a second time instead of changing it.
-    void checkLeadingZeroID(const std::string &suppliedID, int n)
-    {
-        if (!m_updateMatchingIDs || suppliedID.empty())
-            return;
-        const auto found = m_storedWithoutZeros.find(withoutLeadingZeros(suppliedID));
-        if (found == m_storedWithoutZeros.end() || !droppedLeadingZeros(found->second->id, suppliedID))
-            return;
-        warning(n, "position ID " + suppliedID + " matches no position; " + found->second->id +
-                       " differs only by leading zeros, which a spreadsheet program may have removed.");
-        ++m_result.leadingZeroIDRows;
     }
 
     // Updating, what the rows together do to the stored positions, said before any row's
@@ -382,6 +428,8 @@ private:
         const std::string payLevel = value(row, ImportField::title);
         std::string jobTitle = isMapped(ImportField::jobTitle) ? value(row, ImportField::jobTitle) : payLevel;
 
+        if (!vacant)
+            checkLeadingZeroNumber(stored, employeeNumber, n);
         if (m_existing && !vacant && employeeNumber.empty() && !name.empty()) {
             employeeNumber = m_nextEmployeeNumber;
             EmployeeNumberPool following;
@@ -389,8 +437,6 @@ private:
             m_nextEmployeeNumber = following.next();
             warning(n, "generated employee number " + employeeNumber + ".");
         }
-        if (!vacant)
-            checkLeadingZeros(stored, employeeNumber, n);
 
         std::string id = suppliedID;
         if (id.empty())
@@ -645,8 +691,9 @@ private:
 
     std::vector<const Position *> m_base; // existing positions that stay
     std::unordered_map<std::string_view, const Position *> m_existingByID;
-    // Updating: stored ids that begin with a zero, by the id without its leading zeros.
-    std::unordered_map<std::string_view, const Position *> m_storedWithoutZeros;
+    // Adding or updating: the first stored position whose id, and the first whose employee
+    // number, reads so without leading zeros; one look-up per row finds both.
+    std::unordered_map<std::string, ZeroTwins> m_storedWithoutZeros;
     std::array<bool, allImportFields.size()> m_filledColumns{}; // updating: a cell was not blank
     std::unordered_set<std::string> m_seenIDs;
     std::unordered_set<std::string> m_reservedIDs;

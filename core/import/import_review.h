@@ -16,14 +16,13 @@ struct ImportReview {
     std::optional<Organization> organization; // present exactly when there is no error
     std::vector<std::string> errors;          // block the import
     std::vector<std::string> warnings;        // do not
-    // Updated rows whose employee number is the stored one without its leading zeros, each
-    // also named by a warning.
+    // Adding or updating, rows whose employee number differs from a stored one only by
+    // leading zeros, each also named by a warning.
     int leadingZeroRows = 0;
-    // Updating, rows whose Position ID matches no stored position but is a stored one
-    // without its leading zeros, each also named by a warning.
+    // Adding or updating, rows whose Position ID names no stored position but differs from
+    // one only by leading zeros, each also named by a warning.
     int leadingZeroIDRows = 0;
-    // The non-blank rows read, and (updating) those that name a stored position.
-    int readRows = 0;
+    // Updating, the rows that name a stored position.
     int updatingRows = 0;
 
     // The errors or warnings about row `row` (1-based), in review order. Row 1 never
@@ -42,11 +41,12 @@ namespace TabularImport {
 // that merged position; one that then shows it unchanged (TabularImport::isUnchanged) keeps
 // it as stored and in its place; a changed one moves to the end. Updating also warns, before
 // the rows' warnings, when no row names a stored position and when a mapped column blank in
-// every row clears a field of stored positions; a row whose Position ID is a stored one
-// without its leading zeros, or whose blank FTE replaces a stored one, is warned about on
-// its row. Never throws: every problem becomes a message. Pure. Linear in the sheet's cells
-// and the positions, using hash indexes by id, id without leading zeros and employee number;
-// one primary chain link is followed once.
+// every row clears a field of stored positions; a row whose blank FTE replaces a stored one
+// is warned about on its row. Adding or updating, so is a row whose Position ID or employee
+// number differs from a stored one only by leading zeros, either way round. Never throws:
+// every problem becomes a message. Pure. Linear in the sheet's cells and the positions,
+// using hash indexes by id, employee number and stored value without leading zeros; one
+// primary chain link is followed once.
 ImportReview review(const ImportSheet &sheet, int headerRow, const ImportMapping &mapping,
                     ManagerReferences references, ImportMode mode, const Organization &existing);
 

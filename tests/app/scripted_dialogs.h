@@ -39,9 +39,15 @@ public:
     QStringList savePromptTitles;
     QStringList savePromptDocuments;
     QStringList proposedSavePaths;
+    QStringList unconfirmedSavePaths;
+    QStringList confirmQuestions;
     std::vector<Question> questions;
 
-    bool confirm(const QString &question) override { return next(confirmations, false, "confirm: " + question); }
+    bool confirm(const QString &question) override
+    {
+        confirmQuestions.append(question);
+        return next(confirmations, false, "confirm: " + question);
+    }
     void alert(const QString &title, const QString &message) override { alerts.push_back({title, message}); }
     std::optional<QString> askText(const QString &title, const QString &, const QString &) override
     {
@@ -85,6 +91,13 @@ public:
     {
         proposedSavePaths.append(proposedPath);
         return next(filesToSave, {}, "fileToSave");
+    }
+    // Recorded as a panel that left the replace question to its caller.
+    std::optional<QString> fileToSaveUnconfirmed(const QString &, const QString &proposedPath) override
+    {
+        proposedSavePaths.append(proposedPath);
+        unconfirmedSavePaths.append(proposedPath);
+        return next(filesToSave, {}, "fileToSaveUnconfirmed");
     }
     // Recorded as a question (title and message) besides the proposed path.
     std::optional<QString> fileToSaveWithMessage(const QString &title, const QString &message, const QString &,

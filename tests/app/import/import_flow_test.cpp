@@ -191,6 +191,43 @@ TEST(ImportFlow, EverySavedDraftGetsTheDraftExtensionAndReopens)
     EXPECT_TRUE(f.dialogs.exhausted());
 }
 
+// The save panel asks about no name (it would ask about the one typed, "w1.json", which is
+// not written); the flow asks about the draft it writes, when that one exists, exactly as
+// typed or completed, and Cancel keeps it.
+TEST(ImportFlow, TheReplaceQuestionNamesTheDraftWritten)
+{
+    QTemporaryDir dir;
+    FlowFixture f;
+    f.load();
+    const auto contentOf = [&](const QString &name) {
+        QFile file(dir.filePath(name));
+        return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+    };
+    AppTest::writeBytes(dir.filePath("w1.json"), "the open organization");
+    f.dialogs.filesToSave.push_back(dir.filePath("w1.json"));
+    f.flow->saveDraft();
+    EXPECT_EQ(contentOf("w1.json"), "the open organization");
+    EXPECT_TRUE(QFileInfo::exists(dir.filePath("w1.json.vantrelimport")));
+    EXPECT_EQ(f.dialogs.unconfirmedSavePaths, QStringList{"Import Corrections.vantrelimport"});
+    EXPECT_TRUE(f.dialogs.confirmQuestions.isEmpty());
+
+    for (const QString &typed : {QStringLiteral("w1.json"), QStringLiteral("w1.json.vantrelimport")}) {
+        for (const bool replace : {false, true}) {
+            AppTest::writeBytes(dir.filePath("w1.json.vantrelimport"), "earlier draft");
+            f.dialogs.confirmQuestions.clear();
+            f.dialogs.filesToSave.push_back(dir.filePath(typed));
+            f.dialogs.confirmations.push_back(replace);
+            f.flow->saveDraft();
+            EXPECT_EQ(f.dialogs.confirmQuestions,
+                      QStringList{"“w1.json.vantrelimport” already exists. Do you want to replace it?"});
+            EXPECT_EQ(contentOf("w1.json.vantrelimport") == "earlier draft", !replace) << typed.toStdString();
+        }
+    }
+    EXPECT_EQ(contentOf("w1.json"), "the open organization");
+    EXPECT_FALSE(f.flow->errorMessage());
+    EXPECT_TRUE(f.dialogs.exhausted());
+}
+
 TEST(ImportFlow, RefusedDraftsLeaveNoSheet)
 {
     QTemporaryDir dir;

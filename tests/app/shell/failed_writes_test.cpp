@@ -269,6 +269,7 @@ TEST(FailedWrites, TheCorrectionDraft)
                               [&](const std::string &target, Payload payload) {
                                   ImportTest::FlowFixture &f = payload.isLarge ? largeFlow : smallFlow;
                                   f.dialogs.filesToSave.push_back(toQt(target));
+                                  f.dialogs.confirmations.push_back(true); // replace the old draft
                                   f.flow->saveDraft();
                                   return toStd(f.flow->errorMessage().value_or(""));
                               });

@@ -111,7 +111,6 @@ TEST(ImportUpdate, NewRowsAndAddingTakeOnlyTheFile)
     EXPECT_THAT(added.warnings, ElementsAre("No row matches a stored Position ID: applying adds every row as a new position.",
                                             "Row 2: location is blank; District Office will be used."));
     EXPECT_EQ(added.updatingRows, 0);
-    EXPECT_EQ(added.readRows, 1);
     const Position &eve = positionIn(*added.organization, "E");
     EXPECT_EQ(eve.department, "");
     EXPECT_EQ(eve.managerID, std::nullopt);
@@ -121,47 +120,74 @@ TEST(ImportUpdate, NewRowsAndAddingTakeOnlyTheFile)
                 ElementsAre("Row 2: duplicate position ID B."));
 }
 
-// A spreadsheet program that read "00002" as a number gives back "2": each such row is
-// named, and counted for the summary. Padding added, another number, a new row or adding
-// are no such case.
-TEST(ImportUpdate, EmployeeNumbersThatLostLeadingZerosAreFlagged)
+// A spreadsheet program that read "00002" as a number gives back "2", and a padded column
+// turns "2" into "00002": a row of the person's position then renumbers them, any other row
+// adds a second person, in either mode. Each such row says which way and what applying
+// does, and is counted for the summary; another number or a new one is no such case.
+TEST(ImportUpdate, EmployeeNumbersThatDifferOnlyByLeadingZerosAreFlagged)
 {
     const ImportReview review = update(std::string(partialHeader) +
                                        "A,1,Ada,Superintendent,Superintendent\nB,002,Bea,Teacher,Art Teacher\n"
                                        "C,30,Cy,Secretary,Secretary\nE,5,Eve,Teacher,Teacher\n");
     ASSERT_TRUE(review.organization) << testing::PrintToString(review.errors);
     EXPECT_THAT(review.warnings,
-                ElementsAre("Row 2: employee number 1 would replace 00001; leading zeros may have been removed by a "
-                            "spreadsheet program.",
-                            "Row 3: employee number 002 would replace 00002; leading zeros may have been removed by a "
-                            "spreadsheet program.",
+                ElementsAre("Row 2: employee number 1 lost the leading zeros of 00001 (a spreadsheet program may have "
+                            "read it as a number); applying changes 00001 to 1.",
+                            "Row 3: employee number 002 lost the leading zeros of 00002 (a spreadsheet program may "
+                            "have read it as a number); applying changes 00002 to 002.",
                             "Row 5: location is blank; District Office will be used."));
     EXPECT_EQ(review.leadingZeroRows, 2);
     EXPECT_EQ(positionIn(*review.organization, "A").employee->id, "1"); // a warning, not a refusal
 
     Organization padded = stored();
     padded.positions[0].employee->id = "1";
-    const ImportSheet sheet = TabularImport::csv(std::string(partialHeader) + "A,0001,Ada,Superintendent,Superintendent\n", U',');
-    const ImportMapping mapping = TabularImport::suggestedMapping(TabularImport::headerCells(sheet, 0));
+    const auto reviewOfPadded = [&](std::string_view csv, ImportMode mode) {
+        const ImportSheet sheet = TabularImport::csv(csv, U',');
+        const ImportMapping mapping = TabularImport::suggestedMapping(TabularImport::headerCells(sheet, 0));
+        return TabularImport::review(sheet, 0, mapping, ManagerReferences::positionIDs, mode, padded);
+    };
     const ImportReview more =
-        TabularImport::review(sheet, 0, mapping, ManagerReferences::positionIDs, ImportMode::update, padded);
-    EXPECT_THAT(more.warnings, IsEmpty());
-    EXPECT_EQ(more.leadingZeroRows, 0);
+        reviewOfPadded(std::string(partialHeader) + "A,0001,Ada,Superintendent,Superintendent\n", ImportMode::update);
+    EXPECT_THAT(more.warnings, ElementsAre("Row 2: employee number 0001 has leading zeros the stored 1 does not; "
+                                           "applying changes 1 to 0001."));
+    EXPECT_EQ(more.leadingZeroRows, 1);
 
-    const ImportReview adding = update(std::string(partialHeader) + "E,1,Eve,Teacher,Teacher\n", ImportMode::add);
-    EXPECT_EQ(adding.leadingZeroRows, 0);
+    // Elsewhere than on the person's own position, updating or adding: a second person.
+    const ImportReview moved = update(std::string(partialHeader) + "D,0003,Cyrus,Coordinator,Coordinator\n");
+    ASSERT_TRUE(moved.organization) << testing::PrintToString(moved.errors);
+    EXPECT_THAT(moved.warnings, ElementsAre("Row 2: employee number 0003 lost the leading zeros of 00003 (a "
+                                            "spreadsheet program may have read it as a number); applying keeps 00003 "
+                                            "and adds 0003 as another person."));
+    const ImportReview adding =
+        update(std::string(partialHeader) + "E,1,Eve,Teacher,Teacher\nF,00001,Fay,Teacher,Teacher\n", ImportMode::add);
+    EXPECT_THAT(adding.errors, ElementsAre("Row 3: duplicate employee number 00001."));
+    EXPECT_THAT(adding.warnings, ElementsAre("Row 2: employee number 1 lost the leading zeros of 00001 (a spreadsheet "
+                                             "program may have read it as a number); applying keeps 00001 and adds 1 "
+                                             "as another person.",
+                                             "Row 2: location is blank; District Office will be used.",
+                                             "Row 3: location is blank; District Office will be used."));
+    EXPECT_EQ(adding.leadingZeroRows, 1);
+    const ImportReview addingPadded =
+        reviewOfPadded(std::string(partialHeader) + "E,01,Eve,Teacher,Teacher\n", ImportMode::add);
+    EXPECT_EQ(addingPadded.warnings.front(), "Row 2: employee number 01 has leading zeros the stored 1 does not; "
+                                               "applying keeps 1 and adds 01 as another person.");
+    EXPECT_EQ(addingPadded.leadingZeroRows, 1);
+    // Replacing has nothing stored to compare with.
+    EXPECT_EQ(update(std::string(partialHeader) + "E,1,Eve,Teacher,Teacher\n", ImportMode::replace).leadingZeroRows, 0);
 }
 
-// The same for Position IDs, whose rows match nothing then and would add every position a
-// second time: each row names both ids and is counted, and a file of which no row updates
-// a stored position says so before it is applied. Adding is no such case.
-TEST(ImportUpdate, PositionIDsThatLostLeadingZerosAreFlagged)
+// The same for Position IDs, whose rows match nothing then and add every position a second
+// time: each row names both ids, which way they differ and what applying does, and is
+// counted, adding as well as updating; a file of which no row updates a stored position
+// says so before it is applied.
+TEST(ImportUpdate, PositionIDsThatDifferOnlyByLeadingZerosAreFlagged)
 {
     Organization open;
     open.positions = {
         Position{.id = "0001", .title = "Superintendent", .location = "District Office"},
         Position{.id = "0002", .title = "Teacher", .managerID = "0001", .location = "North"},
         Position{.id = "0010", .title = "Teacher", .managerID = "0001", .location = "North"},
+        Position{.id = "17", .title = "Teacher", .managerID = "0001", .location = "North"},
     };
     const auto review = [&](std::string_view csv, ImportMode mode) {
         const ImportSheet sheet = TabularImport::csv(csv, U',');
@@ -169,29 +195,38 @@ TEST(ImportUpdate, PositionIDsThatLostLeadingZerosAreFlagged)
         return TabularImport::review(sheet, 0, mapping, ManagerReferences::positionIDs, mode, open);
     };
     const std::string header = "Position ID,Pay Level,Location\n";
+    const char *const lostOne = "Row 2: position ID 1 lost the leading zeros of 0001 (a spreadsheet program may have "
+                                "read it as a number); applying keeps 0001 and adds 1 as another position.";
 
-    const ImportReview some =
-        review(header + "1,Superintendent,District Office\n002,Teacher,North\n0010,Teacher,North\n11,Teacher,North\n",
-               ImportMode::update);
+    const ImportReview some = review(header + "1,Superintendent,District Office\n002,Teacher,North\n0010,Teacher,North\n"
+                                              "11,Teacher,North\n00017,Teacher,North\n",
+                                     ImportMode::update);
     ASSERT_TRUE(some.organization) << testing::PrintToString(some.errors);
-    EXPECT_THAT(some.warnings, ElementsAre("Row 2: position ID 1 matches no position; 0001 differs only by leading zeros, "
-                                           "which a spreadsheet program may have removed.",
-                                           "Row 3: position ID 002 matches no position; 0002 differs only by leading "
-                                           "zeros, which a spreadsheet program may have removed."));
-    EXPECT_EQ(some.leadingZeroIDRows, 2);
+    EXPECT_THAT(some.warnings,
+                ElementsAre(lostOne,
+                            "Row 3: position ID 002 lost the leading zeros of 0002 (a spreadsheet program may have read "
+                            "it as a number); applying keeps 0002 and adds 002 as another position.",
+                            "Row 6: position ID 00017 has leading zeros the stored 17 does not; applying keeps 17 and "
+                            "adds 00017 as another position."));
+    EXPECT_EQ(some.leadingZeroIDRows, 3);
     EXPECT_EQ(some.updatingRows, 1);
-    EXPECT_EQ(some.readRows, 4);
 
     const ImportReview none = review(header + "1,Superintendent,District Office\n2,Teacher,North\n", ImportMode::update);
     ASSERT_TRUE(none.organization) << testing::PrintToString(none.errors);
     ASSERT_EQ(none.warnings.size(), 3u);
     EXPECT_EQ(none.warnings[0], "No row matches a stored Position ID: applying adds every row as a new position.");
     EXPECT_EQ(none.leadingZeroIDRows, 2);
-    EXPECT_EQ(none.organization->positions.size(), 5u); // still added when applied: a warning, not a refusal
+    EXPECT_EQ(none.organization->positions.size(), 6u); // still added when applied: a warning, not a refusal
 
-    const ImportReview adding = review(header + "1,Superintendent,District Office\n", ImportMode::add);
-    EXPECT_THAT(adding.warnings, IsEmpty());
-    EXPECT_EQ(adding.leadingZeroIDRows, 0);
+    const ImportReview adding = review(header + "1,Superintendent,District Office\n0017,Teacher,North\n", ImportMode::add);
+    ASSERT_TRUE(adding.organization) << testing::PrintToString(adding.errors);
+    EXPECT_THAT(adding.warnings, ElementsAre(lostOne, "Row 3: position ID 0017 has leading zeros the stored 17 does "
+                                                      "not; applying keeps 17 and adds 0017 as another position."));
+    EXPECT_EQ(adding.leadingZeroIDRows, 2);
+    // A duplicate is refused as such, without a word on zeros.
+    const ImportReview duplicate = review(header + "0001,Superintendent,District Office\n", ImportMode::add);
+    EXPECT_THAT(duplicate.errors, ElementsAre("Row 2: duplicate position ID 0001."));
+    EXPECT_EQ(duplicate.leadingZeroIDRows, 0);
 }
 
 // A mapped column blank in every row still clears what it feeds, but the review first says
