@@ -9,10 +9,10 @@
 #include <linux/posix_acl.h>
 #include <linux/posix_acl_xattr.h>
 #include <stdio.h>
+#include <string_view>
 #include <sys/stat.h>
 #include <sys/xattr.h>
 #include <unistd.h>
-#include <string_view>
 #include <utility>
 #include <vector>
 

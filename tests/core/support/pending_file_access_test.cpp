@@ -10,6 +10,7 @@
 
 #include <filesystem>
 #include <fstream>
+#include <grp.h>
 #include <sys/stat.h>
 #include <sys/xattr.h>
 #include <unistd.h>
