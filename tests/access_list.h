@@ -13,6 +13,7 @@
 #include <sstream>
 #include <string>
 #include <sys/xattr.h>
+#include <utility>
 
 namespace AccessList {
 

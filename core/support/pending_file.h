@@ -46,7 +46,8 @@ public:
         keepExisting,
     };
 
-    // Creates the temporary file. Throws FileWriteError.
+    // Creates the temporary file with the replaced file's access. Throws FileWriteError, also
+    // for a target the user may not write or whose access list the new file cannot carry.
     explicit PendingFile(const std::filesystem::path &target);
     ~PendingFile();
     PendingFile(const PendingFile &) = delete;
