@@ -2,7 +2,11 @@
 
 // Runs a writer where writes really fail, in a child process: under a file-size limit
 // (RLIMIT_FSIZE, writes fail with EFBIG), on a nearly full tmpfs mounted in the child's own
-// namespaces (ENOSPC), or over a read-only file as an unprivileged user. The child checks what is left and reports back through a pipe.
+// namespaces (ENOSPC), over a read-only file as an unprivileged user, or over a file whose
+// access list the new file cannot carry. The child checks what is left and reports back
+// through a pipe.
+
+#include "access_list.h"
 
 #include <gtest/gtest.h>
 
@@ -32,6 +36,9 @@ enum class Cause {
     fileSizeLimit, // writes past the room fail with EFBIG
     fullDisk,      // the disk has only the room left: ENOSPC
     readOnlyFile,  // the old file is read-only (chmod 444), in a folder the writer may write
+    // The old file's access list names a group, which the writer's own user namespace cannot
+    // name: the list reads back with a group no file can be given.
+    unkeepableAccessList,
     none,          // nothing fails: the writer's content is measured
 };
 
@@ -41,6 +48,7 @@ inline const char *nameOf(Cause cause)
     case Cause::fileSizeLimit: return "file size limit";
     case Cause::fullDisk: return "full disk";
     case Cause::readOnlyFile: return "read-only file";
+    case Cause::unkeepableAccessList: return "access list that cannot be kept";
     case Cause::none: break;
     }
     return "no failure";
@@ -50,7 +58,9 @@ inline const char *nameOf(Cause cause)
 inline std::string reasonOf(Cause cause)
 {
     if (cause == Cause::readOnlyFile)
-        return "you do not have permission to save there";
+        return "the file is read-only";
+    if (cause == Cause::unkeepableAccessList)
+        return "the access rights set on it (its ACL) could not be kept";
     return cause == Cause::fileSizeLimit ? "the file is larger than this disk or system allows" : "the disk is full";
 }
 
@@ -183,6 +193,20 @@ inline std::optional<std::string> makeReadOnly(const std::string &folder, const 
     return std::nullopt;
 }
 
+// Gives `target` an access list that lets a group (the child's own, in its namespace) write,
+// then goes on in a nested user namespace that maps no group. Nothing when done, else why not.
+inline std::optional<std::string> makeAccessListUnkeepable(const std::string &target)
+{
+    if (const int error = AccessList::set(target, "user::rw- group::r-- group:0:rw- mask::rw- other::---"))
+        return std::string("no access lists: ") + std::strerror(error);
+    const uid_t uid = ::getuid();
+    if (::unshare(CLONE_NEWUSER) != 0)
+        return std::string("no nested user namespace: ") + std::strerror(errno);
+    if (!writeText("/proc/self/uid_map", "0 " + std::to_string(uid) + " 1\n"))
+        return std::string("no user mapping");
+    return std::nullopt;
+}
+
 // Fills the disk holding `folder`, then frees `room` bytes of it again.
 inline bool leaveRoom(const std::string &folder, size_t room)
 {
@@ -204,7 +228,7 @@ inline Outcome runInChild(Cause cause, const std::string &folder, const std::str
                           const std::function<std::string(const std::string &)> &write)
 {
     Outcome outcome;
-    if (cause == Cause::fullDisk) {
+    if (cause == Cause::fullDisk || cause == Cause::unkeepableAccessList) {
         if (std::optional<std::string> refused = mountSmallDisk(folder)) {
             outcome.skipped = refused;
             return outcome;
@@ -217,6 +241,12 @@ inline Outcome runInChild(Cause cause, const std::string &folder, const std::str
     }
     if (cause == Cause::readOnlyFile) {
         if (std::optional<std::string> refused = makeReadOnly(folder, target)) {
+            outcome.skipped = refused;
+            return outcome;
+        }
+    }
+    if (cause == Cause::unkeepableAccessList) {
+        if (std::optional<std::string> refused = makeAccessListUnkeepable(target)) {
             outcome.skipped = refused;
             return outcome;
         }
@@ -342,19 +372,26 @@ inline void expectEveryFailureRefused(const std::string &fileName,
     }
 }
 
-// Runs `write` over a read-only old file holding `oldBytes` and expects it refused with the
-// usual sentence.
+// Runs `write` over an old file holding `oldBytes` that is read-only, or whose access list
+// cannot be kept (`cause`), and expects it refused with the usual sentence.
+inline void expectOldFileKept(Cause cause, const std::string &fileName,
+                              const std::function<std::string(const std::string &targetPath)> &write,
+                              const std::string &oldBytes = "old content that must stay\n")
+{
+    const Outcome outcome = attempt(cause, fileName, oldBytes, 0, write);
+    if (outcome.skipped) {
+        std::cout << "[ skipped  ] " << nameOf(cause) << ": " << *outcome.skipped << "\n";
+        return;
+    }
+    expectRefused(outcome, fileName,
+                  "The file \u201c" + fileName + "\u201d could not be saved: " + reasonOf(cause) + ".");
+}
+
 inline void expectReadOnlyRefused(const std::string &fileName,
                                   const std::function<std::string(const std::string &targetPath)> &write,
                                   const std::string &oldBytes = "old content that must stay\n")
 {
-    const Outcome outcome = attempt(Cause::readOnlyFile, fileName, oldBytes, 0, write);
-    if (outcome.skipped) {
-        std::cout << "[ skipped  ] " << nameOf(Cause::readOnlyFile) << ": " << *outcome.skipped << "\n";
-        return;
-    }
-    expectRefused(outcome, fileName,
-                  "The file \u201c" + fileName + "\u201d could not be saved: " + reasonOf(Cause::readOnlyFile) + ".");
+    expectOldFileKept(Cause::readOnlyFile, fileName, write, oldBytes);
 }
 
 // The usual sentence for a file that could not be saved.

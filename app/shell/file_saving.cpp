@@ -36,14 +36,17 @@ std::filesystem::path localPath(const QString &path)
     return std::filesystem::path(QFile::encodeName(path).toStdString());
 }
 
-void write(const QString &path, std::string_view bytes)
+FileStamp write(const QString &path, std::string_view bytes)
 {
-    PendingFile::write(localPath(path), bytes);
+    PendingFile file(localPath(path));
+    file.append(bytes);
+    file.commit();
+    return stampFrom(file.placedStatus());
 }
 
-void write(const QString &path, const QByteArray &bytes)
+FileStamp write(const QString &path, const QByteArray &bytes)
 {
-    write(path, std::string_view(bytes.constData(), size_t(bytes.size())));
+    return write(path, std::string_view(bytes.constData(), size_t(bytes.size())));
 }
 
 } // namespace FileSaving

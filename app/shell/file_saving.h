@@ -33,8 +33,10 @@ std::optional<FileStamp> stampOf(int descriptor);
 std::filesystem::path localPath(const QString &path);
 
 // Writes the whole file through a PendingFile: the old file is replaced only once every byte
-// is on the disk. Throws FileWriteError, whose message names the file and says why.
-void write(const QString &path, std::string_view bytes);
-void write(const QString &path, const QByteArray &bytes);
+// is on the disk. Returns the stamp of the file written, taken from the file itself: one that
+// another program puts at the path right after is not taken for ours. Throws FileWriteError,
+// whose message names the file and says why.
+FileStamp write(const QString &path, std::string_view bytes);
+FileStamp write(const QString &path, const QByteArray &bytes);
 
 } // namespace FileSaving

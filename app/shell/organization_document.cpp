@@ -126,9 +126,9 @@ OrganizationArchive OrganizationDocument::readFile(const QString &path, std::opt
     return std::move(*archive);
 }
 
-void OrganizationDocument::writeFile(const OrganizationArchive &archive, const QString &path)
+FileStamp OrganizationDocument::writeFile(const OrganizationArchive &archive, const QString &path)
 {
-    FileSaving::write(path, archive.encodeDocument());
+    return FileSaving::write(path, archive.encodeDocument());
 }
 
 QString OrganizationDocument::canonicalPath(const QString &path)
@@ -273,8 +273,7 @@ void OrganizationDocument::adoptLoaded(const QString &path, OrganizationArchive 
 
 void OrganizationDocument::saveTo(const QString &path)
 {
-    writeFile(m_archive, path);
-    m_fileStamp = FileSaving::stampOf(path);
+    m_fileStamp = writeFile(m_archive, path);
     adoptFile(canonicalPath(path), m_archive);
 }
 

@@ -36,8 +36,9 @@ public:
     // The same, giving the file's stamp as it was opened in `stamp`.
     static OrganizationArchive readFile(const QString &path, std::optional<FileStamp> &stamp);
     // Validates and encodes the archive, then replaces the file atomically: on any failure
-    // the previous file is left as it was. Throws OrganizationError.
-    static void writeFile(const OrganizationArchive &archive, const QString &path);
+    // the previous file is left as it was. Returns the written file's stamp. Throws
+    // OrganizationError.
+    static FileStamp writeFile(const OrganizationArchive &archive, const QString &path);
     // The absolute path with symbolic links resolved, also for a file not written yet.
     static QString canonicalPath(const QString &path);
 

@@ -2,13 +2,19 @@
 
 #include "core/support/identifiers.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <fcntl.h>
+#include <linux/posix_acl.h>
+#include <linux/posix_acl_xattr.h>
 #include <stdio.h>
+#include <string_view>
 #include <sys/stat.h>
+#include <sys/xattr.h>
 #include <unistd.h>
 #include <utility>
+#include <vector>
 
 namespace fs = std::filesystem;
 
@@ -50,6 +56,10 @@ std::string FileWriteError::reasonFor(int error)
 
 namespace {
 
+const char *const accessListName = "system.posix_acl_access";
+const char *const accessListLost = "the access rights set on it (its ACL) could not be kept";
+const char *const readOnlyFile = "the file is read-only";
+
 // Where the bytes must go: through a symbolic link to the file it names, when there is one.
 fs::path resolvedTarget(const fs::path &target)
 {
@@ -89,6 +99,81 @@ int moveWithoutReplacing(int folder, const char *from, const char *to)
     return 0;
 }
 
+// Reads the extended attribute `name` of `path` into `value`: 0, or the error (ENODATA when
+// the file has no such attribute, ENOTSUP when its file system keeps none).
+int readAttribute(const fs::path &path, const char *name, std::string &value)
+{
+    for (int attempt = 0; attempt < 8; ++attempt) {
+        const ssize_t size = ::getxattr(path.c_str(), name, nullptr, 0);
+        if (size < 0)
+            return errno;
+        value.resize(size_t(size));
+        const ssize_t read = ::getxattr(path.c_str(), name, value.data(), value.size());
+        if (read >= 0) {
+            value.resize(size_t(read));
+            return 0;
+        }
+        if (errno != ERANGE) // else it grew in between: measure again
+            return errno;
+    }
+    return ERANGE;
+}
+
+// The names of the extended attributes of `path`: 0, or the error.
+int attributeNames(const fs::path &path, std::vector<std::string> &names)
+{
+    std::string list;
+    for (int attempt = 0;; ++attempt) {
+        const ssize_t size = ::listxattr(path.c_str(), nullptr, 0);
+        if (size < 0)
+            return errno;
+        list.resize(size_t(size));
+        const ssize_t read = ::listxattr(path.c_str(), list.data(), list.size());
+        if (read >= 0) {
+            list.resize(size_t(read));
+            break;
+        }
+        if (errno != ERANGE || attempt == 8)
+            return errno;
+    }
+    for (size_t start = 0; start < list.size();) {
+        const size_t end = std::min(list.find('\0', start), list.size());
+        if (end > start)
+            names.push_back(list.substr(start, end - start));
+        start = end + 1;
+    }
+    return 0;
+}
+
+// Attributes that decide who may use the file: besides the POSIX list, the lists of other
+// file systems (NFSv4's "system.nfs4_acl"). Left behind, they could let in people the old
+// file kept out.
+bool grantsAccess(std::string_view name)
+{
+    return name.starts_with("system.");
+}
+
+// Written by the kernel for the content they vouch for; the new content gets its own.
+bool describesOldContent(std::string_view name)
+{
+    return name == "security.ima" || name == "security.evm";
+}
+
+// An access list whose owning group's entry gives nothing: for a group the list was not
+// written for.
+std::string withoutGroupAccess(std::string list)
+{
+    constexpr size_t header = sizeof(posix_acl_xattr_header);
+    constexpr size_t entry = sizeof(posix_acl_xattr_entry);
+    for (size_t at = header; at + entry <= list.size(); at += entry) {
+        // Little-endian on the wire: tag, permissions, id.
+        const unsigned tag = (unsigned char)list[at] | unsigned((unsigned char)list[at + 1]) << 8;
+        if (tag == ACL_GROUP_OBJ)
+            list[at + 2] = list[at + 3] = 0;
+    }
+    return list;
+}
+
 } // namespace
 
 PendingFile::PendingFile(const fs::path &target)
@@ -100,27 +185,78 @@ PendingFile::PendingFile(const fs::path &target)
     m_folder = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
     if (m_folder < 0)
         fail(errno);
-    // The rename needs only the folder's permission: a file the user may not write (made
-    // read-only, or someone else's) is refused as writing into it would be.
-    if (::faccessat(AT_FDCWD, m_target.c_str(), W_OK, AT_EACCESS) != 0 && errno == EACCES)
-        fail(EACCES);
-    // A hidden name of its own, never one the user could have chosen for a file of ours.
+    struct stat existing {};
+    const bool replacing = ::stat(m_target.c_str(), &existing) == 0 && S_ISREG(existing.st_mode);
+    // A hidden name of its own, never one the user could have chosen for a file of ours. The
+    // copy of an existing file starts closed to all but its writer, and opens only as far as
+    // the old file was: anyone who opened it earlier could read what is written later.
     for (int attempt = 0; m_file < 0; ++attempt) {
         m_temporary = ".vantrel-" + makeUUID() + ".part";
-        m_file = ::openat(m_folder, m_temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+        m_file = ::openat(m_folder, m_temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC,
+                          replacing ? 0600 : 0666);
         if (m_file < 0 && (errno != EEXIST || attempt == 8)) {
             const int error = errno;
             m_temporary.clear(); // not ours to remove
             fail(error);
         }
     }
-    // A replaced file keeps its group and who may read it: a document shared through its
-    // group stays writable by the group. The group first, since a change of group may clear
-    // the set-group-ID bit. Only a group the saver belongs to can be kept (or any, as root).
-    struct stat existing {};
-    if (::stat(m_target.c_str(), &existing) == 0 && S_ISREG(existing.st_mode)) {
-        [[maybe_unused]] const int kept = ::fchown(m_file, uid_t(-1), existing.st_gid);
-        ::fchmod(m_file, existing.st_mode & 07777);
+    // The rename needs only the folder's permission: a file the user may not write (made
+    // read-only, someone else's, or immutable) is refused as writing into it would be. Asked
+    // once the folder has taken the new file: a folder closed to the user is what to mend first.
+    if (::faccessat(AT_FDCWD, m_target.c_str(), W_OK, AT_EACCESS) != 0 && (errno == EACCES || errno == EPERM))
+        fail(readOnlyFile);
+    if (replacing) {
+        keepAccessOf(existing);
+        keepAttributesOf(m_target);
+    }
+}
+
+// A document shared through its group or an access list stays shared as it was. The owner and
+// group first, since a change of either may clear the set-ID bits. Only root may give the
+// file to another owner, and only a group the saver belongs to can be kept.
+void PendingFile::keepAccessOf(const struct stat &existing)
+{
+    const bool groupKept = ::fchown(m_file, existing.st_uid, existing.st_gid) == 0
+        || ::fchown(m_file, uid_t(-1), existing.st_gid) == 0;
+    const mode_t mode = existing.st_mode & 07777;
+    std::string list;
+    const int read = readAttribute(m_target, accessListName, list);
+    if (read != 0 && read != ENODATA && read != ENOTSUP)
+        fail(accessListLost);
+    if (read != 0) {
+        // The mode says it all. A list the new file took from the folder's default list would
+        // let in people the old file kept out.
+        if (::fremovexattr(m_file, accessListName) != 0 && errno != ENODATA && errno != ENOTSUP)
+            fail(accessListLost);
+        ::fchmod(m_file, groupKept ? mode : mode & ~mode_t(S_IRWXG));
+        return;
+    }
+    // The list sets the group and others' bits from its mask and entries, and a mode set
+    // after it would set the mask: the mode goes first with only the owner's and special
+    // bits, so that until the list is on, only the owner may open the file.
+    ::fchmod(m_file, mode & ~mode_t(S_IRWXG | S_IRWXO));
+    if (!groupKept)
+        list = withoutGroupAccess(std::move(list));
+    if (::fsetxattr(m_file, accessListName, list.data(), list.size(), 0) != 0)
+        fail(accessListLost);
+}
+
+// The file's other extended attributes: labels, tags and notes other programs keep on it.
+// Those that cannot be copied (a file system that refuses user attributes, a security label
+// the saver may not set) are left behind, unless they grant access.
+void PendingFile::keepAttributesOf(const fs::path &existing)
+{
+    std::vector<std::string> names;
+    if (const int error = attributeNames(existing, names); error != 0 && error != ENOTSUP)
+        fail(error);
+    for (const std::string &name : names) {
+        if (name == accessListName || describesOldContent(name))
+            continue;
+        std::string value;
+        const bool copied = readAttribute(existing, name.c_str(), value) == 0
+            && ::fsetxattr(m_file, name.c_str(), value.data(), value.size(), 0) == 0;
+        if (!copied && grantsAccess(name))
+            fail(accessListLost);
     }
 }
 
@@ -156,8 +292,10 @@ void PendingFile::commit(Placement placement)
     // A short file here means a write was lost on the way, whatever the calls returned.
     if (!m_writtenByPath && written.st_size != m_written)
         fail(EIO);
-    const int file = std::exchange(m_file, -1);
-    if (::close(file) != 0)
+    // Some file systems (NFS) report a failed write only when a descriptor closes: a second
+    // one is closed now, while the first still tells the file from whatever takes its name.
+    const int second = ::dup(m_file);
+    if (second < 0 || ::close(second) != 0)
         fail(errno);
     const fs::path name = m_target.filename();
     const int moved = placement == Placement::keepExisting
@@ -166,6 +304,11 @@ void PendingFile::commit(Placement placement)
     if (moved != 0)
         fail(moved);
     m_temporary.clear();
+    const bool unchanged = ::fstat(m_file, &m_placed) == 0 && m_placed.st_size == written.st_size
+        && m_placed.st_mtim.tv_sec == written.st_mtim.tv_sec && m_placed.st_mtim.tv_nsec == written.st_mtim.tv_nsec;
+    if (!unchanged)
+        m_placed = written;
+    ::close(std::exchange(m_file, -1));
     // The rename itself reaches the disk with the folder.
     ::fsync(m_folder);
     ::close(std::exchange(m_folder, -1));
@@ -187,6 +330,12 @@ void PendingFile::fail(int error)
 {
     discard();
     throw FileWriteError(fileName(), error);
+}
+
+void PendingFile::fail(std::string reason)
+{
+    discard();
+    throw FileWriteError(fileName(), std::move(reason));
 }
 
 void PendingFile::write(const fs::path &target, std::string_view bytes, Placement placement)

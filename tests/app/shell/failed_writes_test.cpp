@@ -115,6 +115,23 @@ TEST(FailedWrites, SavingOverAReadOnlyDocument)
         AppTest::district(2).encodeDocument());
 }
 
+// A document shared through an access list that the new file cannot carry stays as it was.
+TEST(FailedWrites, SavingOverADocumentWhoseAccessListCannotBeKept)
+{
+    expectOldFileKept(
+        Cause::unkeepableAccessList, "doc.json",
+        [](const std::string &target) {
+            ScriptedDialogs dialogs;
+            DocumentController controller(dialogs);
+            ChartWindow *window = controller.newDocument();
+            window->document()->load(toQt(target));
+            window->document()->setArchive(AppTest::district(5));
+            const bool saved = controller.save(window);
+            return reportedBy(dialogs, saved || !window->document()->isModified());
+        },
+        AppTest::district(2).encodeDocument());
+}
+
 TEST(FailedWrites, TheBackupBeforeABaseline)
 {
     expectEveryFailureRefused(
