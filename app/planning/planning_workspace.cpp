@@ -10,6 +10,7 @@
 #include "app/print/chart_printer.h"
 #include "app/shell/accessible_fields.h"
 #include "app/shell/organization_document.h"
+#include "app/shell/window_placement_button.h"
 #include "app/sidebar/sidebar_style.h"
 #include "printing/chart_painter.h"
 #include "printing/chart_screen_card.h"
@@ -83,9 +84,10 @@ static QWidget *legendEntry(LegendSymbol symbol, const QString &text, const QCol
     return entry;
 }
 
+// Elided, with the whole text in its tooltip, where a small screen leaves no room for it.
 static QPushButton *button(const QString &text, QWidget *parent)
 {
-    auto *made = new QPushButton(text, parent);
+    auto *made = new WindowPlacement::ElidingButton(text, parent);
     made->setAutoDefault(false);
     return made;
 }
@@ -243,6 +245,7 @@ QWidget *PlanningWorkspace::buildToolbar()
     row->addStretch();
     row->addWidget(report);
     row->addWidget(print);
+    WindowPlacement::elideWidestFirst(*m_toolbar);
     connect(add, &QPushButton::clicked, this, &PlanningWorkspace::addPosition);
     connect(m_edit, &QPushButton::clicked, this, &PlanningWorkspace::editSelected);
     connect(m_vacant, &QPushButton::clicked, m_controller, &PlanningWorkspaceController::requestVacancy);

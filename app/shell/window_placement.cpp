@@ -2,6 +2,7 @@
 
 #include <QApplication>
 #include <QEvent>
+#include <QPointer>
 #include <QScreen>
 #include <QWidget>
 #include <QWindow>
@@ -18,25 +19,38 @@ QRect fitted(const QRect &frame, const QRect &room)
     return QRect(QPoint(x, y), size);
 }
 
-void fitOnScreen(QWidget &window)
+QRect framePlaced(const QPoint &position, const QSize &size, const QMargins &margins, const QRect &room)
+{
+    return fitted(QRect(position, size.grownBy(margins)), room);
+}
+
+void fitOnScreen(QWidget &window, const QMargins &margins)
 {
     const QScreen *screen = window.screen();
     if (!screen)
         return;
     const QRect room = screen->availableGeometry();
-    const QMargins frame = window.windowHandle() ? window.windowHandle()->frameMargins() : QMargins();
-    const QSize inside = room.size().shrunkBy(frame);
+    const QSize inside = room.size().shrunkBy(margins);
     if (window.minimumWidth() > inside.width() || window.minimumHeight() > inside.height())
         window.setMinimumSize(window.minimumSize().boundedTo(inside));
-    const QRect placed = fitted(QRect(window.pos(), window.size().grownBy(frame)), room);
-    const QSize size = placed.size().shrunkBy(frame);
+    // A window's position is its frame's corner, before the desktop has framed it as after.
+    const QRect placed = framePlaced(window.pos(), window.size(), margins, room);
+    const QSize size = placed.size().shrunkBy(margins);
     if (size != window.size())
         window.resize(size);
-    if (placed.topLeft() != window.pos())
+    // Moved even to where it is when it was placed by its geometry, which the desktop would
+    // frame outwards from, title bar above the screen; a window never placed is left to the
+    // desktop to place.
+    if (placed.topLeft() != window.pos() || window.testAttribute(Qt::WA_Moved))
         window.move(placed.topLeft());
 }
 
 namespace {
+
+QMargins frameOf(const QWidget &window)
+{
+    return window.windowHandle() ? window.windowHandle()->frameMargins() : QMargins();
+}
 
 class ScreenKeeper : public QObject {
 public:
@@ -44,6 +58,10 @@ public:
 
     bool eventFilter(QObject *watched, QEvent *event) override
     {
+        if (event->type() == QEvent::Expose) {
+            framed(watched);
+            return false;
+        }
         // Sent before the window is mapped, so it never shows at its first size. A window the
         // desktop shows again (after a minimize) stays where the user left it.
         if (event->type() != QEvent::Show || event->spontaneous() || !watched->isWidgetType())
@@ -51,9 +69,47 @@ public:
         auto *widget = static_cast<QWidget *>(watched);
         const Qt::WindowType type = widget->windowType();
         if (widget->isWindow() && (type == Qt::Window || type == Qt::Dialog || type == Qt::Sheet))
-            fitOnScreen(*widget);
+            place(*widget);
         return false;
     }
+
+private:
+    void place(QWidget &window)
+    {
+        m_unframed.removeIf([](const QPointer<QWidget> &unframed) { return !unframed; });
+        const QMargins frame = frameOf(window);
+        if (!frame.isNull()) {
+            fitOnScreen(window, frame);
+            return;
+        }
+        // Not framed yet: one desktop frames its windows alike, so the frame an earlier window
+        // got is the best guess; the window is fitted again once it has its own.
+        fitOnScreen(window, m_lastFrame);
+        if (!m_unframed.contains(&window))
+            m_unframed.append(&window);
+    }
+
+    // A window is mapped, and framed if the desktop frames windows at all.
+    void framed(QObject *watched)
+    {
+        auto *handle = qobject_cast<QWindow *>(watched);
+        if (!handle || !handle->isExposed())
+            return;
+        const auto found = std::find_if(m_unframed.begin(), m_unframed.end(), [handle](const QPointer<QWidget> &unframed) {
+            return unframed && unframed->windowHandle() == handle;
+        });
+        if (found == m_unframed.end())
+            return;
+        QWidget *window = *found;
+        m_unframed.erase(found);
+        const QMargins frame = handle->frameMargins();
+        if (!frame.isNull())
+            m_lastFrame = frame;
+        fitOnScreen(*window, frame);
+    }
+
+    QMargins m_lastFrame;
+    QList<QPointer<QWidget>> m_unframed; // shown, not yet mapped by the desktop
 };
 
 } // namespace
