@@ -184,7 +184,7 @@ QWidget *PlanningWorkspace::buildPickers()
     m_proposals = new QComboBox(pickers);
     AccessibleFields::tie(proposalLabel, m_proposals);
     m_proposals->setMaximumWidth(420);
-    m_proposals->setMinimumWidth(260);
+    m_proposals->setMinimumWidth(200);
     proposalRow->addWidget(m_proposals);
     m_proposalName = new QLineEdit(pickers);
     m_proposalName->setPlaceholderText(QStringLiteral("New proposal name"));
@@ -200,7 +200,8 @@ QWidget *PlanningWorkspace::buildPickers()
     m_charts = new QComboBox(pickers);
     AccessibleFields::tie(chartLabel, m_charts);
     m_charts->setMaximumWidth(420);
-    m_charts->setMinimumWidth(260);
+    // With the legend beside it, narrow enough for a 1280 × 800 screen at scale 2.
+    m_charts->setMinimumWidth(200);
     chartRow->addWidget(m_charts);
     chartRow->addSpacing(16);
     chartRow->addWidget(legendEntry(LegendSymbol::plus, ProposalChartSurface::changeText(ProposalChangeKind::added),

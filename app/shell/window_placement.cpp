@@ -24,12 +24,8 @@ QRect framePlaced(const QPoint &position, const QSize &size, const QMargins &mar
     return fitted(QRect(position, size.grownBy(margins)), room);
 }
 
-void fitOnScreen(QWidget &window, const QMargins &margins)
+void fitInto(QWidget &window, const QMargins &margins, const QRect &room)
 {
-    const QScreen *screen = window.screen();
-    if (!screen)
-        return;
-    const QRect room = screen->availableGeometry();
     const QSize inside = room.size().shrunkBy(margins);
     if (window.minimumWidth() > inside.width() || window.minimumHeight() > inside.height())
         window.setMinimumSize(window.minimumSize().boundedTo(inside));
@@ -43,6 +39,12 @@ void fitOnScreen(QWidget &window, const QMargins &margins)
     // desktop to place.
     if (placed.topLeft() != window.pos() || window.testAttribute(Qt::WA_Moved))
         window.move(placed.topLeft());
+}
+
+void fitOnScreen(QWidget &window, const QMargins &margins)
+{
+    if (const QScreen *screen = window.screen())
+        fitInto(window, margins, screen->availableGeometry());
 }
 
 namespace {

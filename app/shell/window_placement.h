@@ -22,8 +22,11 @@ QRect fitted(const QRect &frame, const QRect &room);
 // `margins`.
 QRect framePlaced(const QPoint &position, const QSize &size, const QMargins &margins, const QRect &room);
 
-// Fits `window`, its frame taken to be `margins`, to the available area of its screen; a
-// minimum size that would not fit is lowered to the room there is.
+// Fits `window`, its frame taken to be `margins`, into `room`: its size and position as
+// framePlaced gives them, a minimum size that would not fit lowered to the room there is.
+void fitInto(QWidget &window, const QMargins &margins, const QRect &room);
+
+// Fits `window` so into the available area of its screen.
 void fitOnScreen(QWidget &window, const QMargins &margins);
 
 // From now on every window and dialog of the application is fitted each time it is shown,
