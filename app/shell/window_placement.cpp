@@ -2,6 +2,7 @@
 
 #include <QApplication>
 #include <QEvent>
+#include <QMetaObject>
 #include <QPointer>
 #include <QScreen>
 #include <QWidget>
@@ -102,9 +103,17 @@ private:
         });
         if (found == m_unframed.end())
             return;
-        QWidget *window = *found;
+        // Once the window has taken in the geometry the desktop gave it with the frame, which
+        // may arrive after the exposure.
+        QMetaObject::invokeMethod(this, [this, window = *found] { refit(window); }, Qt::QueuedConnection);
         m_unframed.erase(found);
-        const QMargins frame = handle->frameMargins();
+    }
+
+    void refit(const QPointer<QWidget> &window)
+    {
+        if (!window || !window->isVisible())
+            return;
+        const QMargins frame = frameOf(*window);
         if (!frame.isNull())
             m_lastFrame = frame;
         fitOnScreen(*window, frame);
