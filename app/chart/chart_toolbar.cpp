@@ -233,13 +233,14 @@ void ChartHeaderControls::arrangeRows(int width)
         m_wrapped->setVisible(wrap);
     }
 
-    // Measured as they stand in one row, with the space before the planning button.
-    m_viewControls->layout()->setContentsMargins(12, 0, 0, 0);
+    // Measured as they stand in one row, with the space before the planning button; stacked,
+    // they stand flush with the search.
+    const int space = 12;
+    const int viewWidth = m_viewControls->sizeHint().width() - m_viewControls->layout()->contentsMargins().left() + space;
     const int oneRow = std::min(m_search->sizeHint().width(), m_search->maximumWidth()) +
-                       m_find->sizeHint().width() + m_viewControls->sizeHint().width() + 2 * spacing + sides;
+                       m_find->sizeHint().width() + viewWidth + 2 * spacing + sides;
     const bool stack = width < oneRow;
-    // Stacked, they stand flush with the search.
-    m_viewControls->layout()->setContentsMargins(stack ? 0 : 12, 0, 0, 0);
+    m_viewControls->layout()->setContentsMargins(stack ? 0 : space, 0, 0, 0);
     if (stack == m_stacked->isVisible())
         return;
     if (stack) {
