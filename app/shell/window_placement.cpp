@@ -9,6 +9,7 @@
 #include <QWindow>
 
 #include <algorithm>
+#include <cmath>
 
 namespace WindowPlacement {
 
@@ -27,19 +28,20 @@ QRect framePlaced(const QPoint &position, const QSize &size, const QMargins &mar
 
 void fitInto(QWidget &window, const QMargins &margins, const QRect &room)
 {
-    const QSize inside = room.size().shrunkBy(margins);
-    if (window.minimumWidth() > inside.width() || window.minimumHeight() > inside.height())
-        window.setMinimumSize(window.minimumSize().boundedTo(inside));
+    const QSize most = room.size().shrunkBy(margins);
+    if (window.minimumWidth() > most.width() || window.minimumHeight() > most.height())
+        window.setMinimumSize(window.minimumSize().boundedTo(most));
     // A window's position is its frame's corner, before the desktop has framed it as after.
     const QRect placed = framePlaced(window.pos(), window.size(), margins, room);
-    const QSize size = placed.size().shrunkBy(margins);
-    if (size != window.size())
-        window.resize(size);
-    // Moved even to where it is when it was placed by its geometry, which the desktop would
-    // frame outwards from, title bar above the screen; a window never placed is left to the
-    // desktop to place.
+    const QRect inside = placed.marginsRemoved(margins);
+    // A window never placed is left to the desktop to place. One placed is given its geometry
+    // inside the frame, which the desktop frames outwards from: by the margins taken here,
+    // not by the frame Qt has rounded to whole points, and even where it stands already, since
+    // its own geometry may have put its title bar above the screen.
     if (placed.topLeft() != window.pos() || window.testAttribute(Qt::WA_Moved))
-        window.move(placed.topLeft());
+        window.setGeometry(inside);
+    else if (inside.size() != window.size())
+        window.resize(inside.size());
 }
 
 void fitOnScreen(QWidget &window, const QMargins &margins)
@@ -52,7 +54,18 @@ namespace {
 
 QMargins frameOf(const QWidget &window)
 {
-    return window.windowHandle() ? window.windowHandle()->frameMargins() : QMargins();
+    const QWindow *handle = window.windowHandle();
+    if (!handle)
+        return {};
+    QMargins frame = handle->frameMargins();
+    // At a scale such as 1.75 a frame of 20 pixels reads as 11 points, and a window 11 points
+    // below the screen's top would have its title bar a pixel above it: a side that is not a
+    // whole number of points is taken a point thicker.
+    const qreal ratio = handle->devicePixelRatio();
+    if (ratio == std::floor(ratio))
+        return frame;
+    auto thicker = [](int side) { return side > 0 ? side + 1 : side; };
+    return QMargins(thicker(frame.left()), thicker(frame.top()), thicker(frame.right()), thicker(frame.bottom()));
 }
 
 class ScreenKeeper : public QObject {
