@@ -31,17 +31,23 @@ void fitInto(QWidget &window, const QMargins &margins, const QRect &room)
     const QSize most = room.size().shrunkBy(margins);
     if (window.minimumWidth() > most.width() || window.minimumHeight() > most.height())
         window.setMinimumSize(window.minimumSize().boundedTo(most));
-    // A window's position is its frame's corner, before the desktop has framed it as after.
-    const QRect placed = framePlaced(window.pos(), window.size(), margins, room);
-    const QRect inside = placed.marginsRemoved(margins);
-    // A window never placed is left to the desktop to place. One placed is given its geometry
-    // inside the frame, which the desktop frames outwards from: by the margins taken here,
-    // not by the frame Qt has rounded to whole points, and even where it stands already, since
-    // its own geometry may have put its title bar above the screen.
-    if (placed.topLeft() != window.pos() || window.testAttribute(Qt::WA_Moved))
+    // The frame's corner: once Qt knows the window's frame, the window's own corner less the
+    // margins taken here (not Qt's, rounded to whole points at a fractional scale); before,
+    // the position it was given, which Qt passes on as the frame's corner.
+    const bool framed = window.pos() != window.geometry().topLeft();
+    const QPoint corner = framed ? window.geometry().topLeft() - QPoint(margins.left(), margins.top()) : window.pos();
+    const QRect inside = framePlaced(corner, window.size(), margins, room).marginsRemoved(margins);
+    if (!window.testAttribute(Qt::WA_Moved) && !window.testAttribute(Qt::WA_Mapped)) {
+        // Never placed: where it goes is the desktop's choice.
+        if (inside.size() != window.size())
+            window.resize(inside.size());
+        return;
+    }
+    // Given as the geometry inside the frame, which the desktop frames outwards from, even
+    // where it stands already: a window placed by its geometry at the screen's top would
+    // have its title bar above it.
+    if (inside != window.geometry() || !framed)
         window.setGeometry(inside);
-    else if (inside.size() != window.size())
-        window.resize(inside.size());
 }
 
 void fitOnScreen(QWidget &window, const QMargins &margins)

@@ -30,8 +30,8 @@ void fitInto(QWidget &window, const QMargins &margins, const QRect &room);
 void fitOnScreen(QWidget &window, const QMargins &margins);
 
 // From now on every window and dialog of the application is fitted each time it is shown,
-// and once more when the desktop has framed it with another frame than it was fitted for.
-// Deleting the returned object ends that.
+// with the frame an earlier window got where its own is not known yet, and once more when
+// the desktop has framed it. Deleting the returned object ends that.
 QObject *keepWindowsOnScreen();
 
 } // namespace WindowPlacement
