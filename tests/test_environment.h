@@ -55,6 +55,9 @@ inline void isolateTestEnvironment()
                              "QT_SCREEN_SCALE_FACTORS", "QT_FONT_DPI", "QT_ENABLE_HIGHDPI_SCALING", "QT_STYLE_OVERRIDE",
                              "QT_QPA_PLATFORMTHEME"})
         ::unsetenv(name);
+    // A test that places windows at a desktop's scale names it itself.
+    if (const char *scale = std::getenv("VANTREL_TEST_SCALE_FACTOR"); scale && *scale)
+        ::setenv("QT_SCALE_FACTOR", scale, 1);
     ::setenv("LC_ALL", "C.UTF-8", 1);
     ::setenv("LANG", "C.UTF-8", 1);
     ::setenv("TZ", "UTC", 1);

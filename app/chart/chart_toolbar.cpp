@@ -7,6 +7,7 @@
 #include "app/shell/accessible_fields.h"
 #include "app/shell/organization_document.h"
 #include "app/shell/organization_file_commands.h"
+#include "app/shell/window_placement_button.h"
 #include "app/sidebar/popup_placement.h"
 
 #include <QAction>
@@ -23,6 +24,7 @@
 #include <QToolButton>
 #include <QVBoxLayout>
 
+#include <algorithm>
 #include <cmath>
 
 static QString toQt(const std::string &text)
@@ -135,7 +137,7 @@ ChartHeaderControls::ChartHeaderControls(ChartView &view, QWidget *parent)
     m_find->setToolTip(QStringLiteral("Find people in the chart"));
     connect(m_find, &QToolButton::clicked, this, &ChartHeaderControls::showSearch);
 
-    m_planning = new QPushButton(QIcon::fromTheme(QStringLiteral("object-locked")), QString(), parent);
+    m_planning = new WindowPlacement::ElidingButton(QIcon::fromTheme(QStringLiteral("object-locked")), QString(), parent);
     m_planning->setToolTip(QStringLiteral(
         "Lock Current and compare independent named staffing proposals without changing the current organization."));
     connect(m_planning, &QPushButton::clicked, &view, &ChartView::requestPlanning);
@@ -180,15 +182,25 @@ QLayout *ChartHeaderControls::layout(QWidget *chartPicker, QWidget *paperButton)
     m_wrapped->hide();
     m_chartPicker = chartPicker;
     m_parent->installEventFilter(this);
-    auto *second = new QHBoxLayout;
-    second->addWidget(m_search);
-    second->addWidget(m_find);
-    second->addSpacing(12);
-    second->addWidget(m_planning);
-    second->addWidget(paperButton);
-    second->addStretch(1);
+    // The planning and paper buttons go below the search when the row has no room for both.
+    m_second = new QHBoxLayout;
+    m_second->addWidget(m_search);
+    m_second->addWidget(m_find);
+    m_viewControls = new QWidget(m_parent);
+    auto *viewControls = new QHBoxLayout(m_viewControls);
+    viewControls->setContentsMargins(12, 0, 0, 0);
+    viewControls->addWidget(m_planning);
+    viewControls->addWidget(paperButton);
+    m_second->addWidget(m_viewControls);
+    m_second->addStretch(1);
+    m_stacked = new QWidget(m_parent);
+    auto *stacked = new QHBoxLayout(m_stacked);
+    stacked->setContentsMargins(0, 0, 0, 0);
+    stacked->addStretch(1);
+    m_stacked->hide();
     rows->addLayout(m_first);
-    rows->addLayout(second);
+    rows->addLayout(m_second);
+    rows->addWidget(m_stacked);
     rows->addWidget(m_wrapped);
     return rows;
 }
@@ -196,28 +208,49 @@ QLayout *ChartHeaderControls::layout(QWidget *chartPicker, QWidget *paperButton)
 bool ChartHeaderControls::eventFilter(QObject *watched, QEvent *event)
 {
     if (watched == m_parent && event->type() == QEvent::Resize)
-        placeAddButtons(m_parent->width());
+        arrangeRows(m_parent->width());
     return QObject::eventFilter(watched, event);
 }
 
-void ChartHeaderControls::placeAddButtons(int width)
+void ChartHeaderControls::arrangeRows(int width)
 {
+    if (!m_rows)
+        return;
     const int spacing = m_first->spacing() < 0 ? 6 : m_first->spacing();
     const QMargins margins = m_rows->contentsMargins();
+    const int sides = margins.left() + margins.right();
     const int needed = m_chartPicker->minimumSizeHint().width() + m_rename->sizeHint().width() +
-                       m_sheets->sizeHint().width() + m_adding->sizeHint().width() + 4 * spacing + margins.left() +
-                       margins.right();
+                       m_sheets->sizeHint().width() + m_adding->sizeHint().width() + 4 * spacing + sides;
     const bool wrap = width < needed;
-    if (wrap == m_wrapped->isVisible())
-        return;
-    if (wrap) {
-        m_first->removeWidget(m_adding);
-        m_wrapped->layout()->addWidget(m_adding);
-    } else {
-        m_wrapped->layout()->removeWidget(m_adding);
-        m_first->addWidget(m_adding);
+    if (wrap != m_wrapped->isVisible()) {
+        if (wrap) {
+            m_first->removeWidget(m_adding);
+            m_wrapped->layout()->addWidget(m_adding);
+        } else {
+            m_wrapped->layout()->removeWidget(m_adding);
+            m_first->addWidget(m_adding);
+        }
+        m_wrapped->setVisible(wrap);
     }
-    m_wrapped->setVisible(wrap);
+
+    // Measured as they stand in one row, with the space before the planning button; stacked,
+    // they stand flush with the search.
+    const int space = 12;
+    const int viewWidth = m_viewControls->sizeHint().width() - m_viewControls->layout()->contentsMargins().left() + space;
+    const int oneRow = std::min(m_search->sizeHint().width(), m_search->maximumWidth()) +
+                       m_find->sizeHint().width() + viewWidth + 2 * spacing + sides;
+    const bool stack = width < oneRow;
+    m_viewControls->layout()->setContentsMargins(stack ? 0 : space, 0, 0, 0);
+    if (stack == m_stacked->isVisible())
+        return;
+    if (stack) {
+        m_second->removeWidget(m_viewControls);
+        static_cast<QHBoxLayout *>(m_stacked->layout())->insertWidget(0, m_viewControls);
+    } else {
+        m_stacked->layout()->removeWidget(m_viewControls);
+        m_second->insertWidget(2, m_viewControls);
+    }
+    m_stacked->setVisible(stack);
 }
 
 void ChartHeaderControls::fillSheetsMenu()
@@ -272,8 +305,12 @@ void ChartHeaderControls::refresh()
     m_addPerson->setEnabled(states.addPerson);
     m_find->setEnabled(states.find);
     m_planning->setEnabled(states.planning);
-    QString planning = ChartCommands::planningTitle(m_view.archive());
-    m_planning->setText(planning.replace(QLatin1Char('&'), QStringLiteral("&&")));
+    QString planning = ChartCommands::planningTitle(m_view.archive()).replace(QLatin1Char('&'), QStringLiteral("&&"));
+    if (m_planning->text() != planning) {
+        m_planning->setText(planning);
+        // "Planning · Current Locked" may no longer fit beside the search.
+        arrangeRows(m_parent->width());
+    }
     if (m_search->text() != m_view.searchText())
         m_search->setText(m_view.searchText());
 

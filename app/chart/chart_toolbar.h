@@ -94,6 +94,8 @@ public:
     void refresh();
     // Whether the add buttons sit in a row of their own, the first row being too narrow.
     bool addButtonsWrapped() const { return m_wrapped && m_wrapped->isVisible(); }
+    // Whether the planning and paper buttons stand below the search, its row being too narrow.
+    bool viewControlsStacked() const { return m_stacked && m_stacked->isVisible(); }
 
 protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
@@ -101,7 +103,9 @@ protected:
 private:
     void fillSheetsMenu();
     void showSearch();
-    void placeAddButtons(int width);
+    // Puts the add buttons in a row of their own, and the planning and paper buttons below
+    // the search, while their rows are too narrow for them.
+    void arrangeRows(int width);
 
     ChartView &m_view;
     QWidget *m_parent;
@@ -118,9 +122,12 @@ private:
     bool m_refreshPending = false;
     QLayout *m_rows = nullptr;
     QHBoxLayout *m_first = nullptr;
+    QHBoxLayout *m_second = nullptr;
     QWidget *m_chartPicker = nullptr;
     QWidget *m_adding = nullptr;  // the three add buttons
     QWidget *m_wrapped = nullptr; // their own row, shown only when they move there
+    QWidget *m_viewControls = nullptr; // the planning and paper buttons
+    QWidget *m_stacked = nullptr;      // their row below the search, shown only when they move there
 };
 
 // The window toolbar: Open and Save (each a button with a menu), Print Guides, Print, zoom

@@ -8,6 +8,7 @@
 #include "app/shell/accessible_fields.h"
 #include "app/shell/field_step.h"
 #include "app/shell/organization_document.h"
+#include "app/shell/window_placement_button.h"
 #include "app/sidebar/chart_design_controls.h"
 #include "app/sidebar/organization_sidebar.h"
 #include "app/sidebar/popup_placement.h"
@@ -105,7 +106,7 @@ QLayout *ChartWindowBody::createWorkspaceControls(QWidget *column)
     connect(m_chartPicker, &SearchableDropdown::chosen, this,
             [this](const QString &id) { m_view.setSelectedSheetID(id.toStdString()); });
     // "&&" shows one ampersand rather than marking a mnemonic.
-    m_paperButton = new QPushButton(QStringLiteral("Paper && Appearance"), column);
+    m_paperButton = new WindowPlacement::ElidingButton(QStringLiteral("Paper && Appearance"), column);
     connect(m_paperButton, &QPushButton::clicked, this, &ChartWindowBody::togglePaperPanel);
     connect(&m_view.document(), &OrganizationDocument::archiveChanged, this, [this] { m_chartPickerStale = true; });
     m_header = new ChartHeaderControls(m_view, column);

@@ -10,6 +10,7 @@
 #include "app/print/chart_printer.h"
 #include "app/shell/accessible_fields.h"
 #include "app/shell/organization_document.h"
+#include "app/shell/window_placement_button.h"
 #include "app/sidebar/sidebar_style.h"
 #include "printing/chart_painter.h"
 #include "printing/chart_screen_card.h"
@@ -83,9 +84,10 @@ static QWidget *legendEntry(LegendSymbol symbol, const QString &text, const QCol
     return entry;
 }
 
+// Elided, with the whole text in its tooltip, where a small screen leaves no room for it.
 static QPushButton *button(const QString &text, QWidget *parent)
 {
-    auto *made = new QPushButton(text, parent);
+    auto *made = new WindowPlacement::ElidingButton(text, parent);
     made->setAutoDefault(false);
     return made;
 }
@@ -182,7 +184,7 @@ QWidget *PlanningWorkspace::buildPickers()
     m_proposals = new QComboBox(pickers);
     AccessibleFields::tie(proposalLabel, m_proposals);
     m_proposals->setMaximumWidth(420);
-    m_proposals->setMinimumWidth(260);
+    m_proposals->setMinimumWidth(200);
     proposalRow->addWidget(m_proposals);
     m_proposalName = new QLineEdit(pickers);
     m_proposalName->setPlaceholderText(QStringLiteral("New proposal name"));
@@ -198,7 +200,8 @@ QWidget *PlanningWorkspace::buildPickers()
     m_charts = new QComboBox(pickers);
     AccessibleFields::tie(chartLabel, m_charts);
     m_charts->setMaximumWidth(420);
-    m_charts->setMinimumWidth(260);
+    // With the legend beside it, narrow enough for a 1280 × 800 screen at scale 2.
+    m_charts->setMinimumWidth(200);
     chartRow->addWidget(m_charts);
     chartRow->addSpacing(16);
     chartRow->addWidget(legendEntry(LegendSymbol::plus, ProposalChartSurface::changeText(ProposalChangeKind::added),
@@ -243,6 +246,7 @@ QWidget *PlanningWorkspace::buildToolbar()
     row->addStretch();
     row->addWidget(report);
     row->addWidget(print);
+    WindowPlacement::elideWidestFirst(*m_toolbar);
     connect(add, &QPushButton::clicked, this, &PlanningWorkspace::addPosition);
     connect(m_edit, &QPushButton::clicked, this, &PlanningWorkspace::editSelected);
     connect(m_vacant, &QPushButton::clicked, m_controller, &PlanningWorkspaceController::requestVacancy);

@@ -594,6 +594,9 @@ def main():
         if app_process.poll() is not None:
             fault("application", "ended with %s" % app_process.returncode)
             break
+    import walk_windows
+    if app_process.poll() is None:
+        walk_windows.run(main_window)
     if app_process.poll() is None:
         app_process.terminate()
         try:

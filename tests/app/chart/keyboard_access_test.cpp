@@ -4,6 +4,7 @@
 #include "app/chart/chart_window.h"
 #include "app/chart/chart_window_body.h"
 #include "app/shell/organization_document.h"
+#include "app/shell/window_placement_button.h"
 #include "app/sidebar/organization_sidebar.h"
 #include "app/sidebar/searchable_dropdown.h"
 
@@ -130,7 +131,8 @@ TEST_F(KeyboardAccess, NameAndSearchFieldsHaveNames)
 }
 
 // A window about 720 pixels wide cuts no control: the sidebar keeps its "Group by" whole,
-// and the header's add buttons take a row of their own, and come back when there is room.
+// the header's add buttons take a row of their own, and the planning and paper buttons stand
+// whole below the search; all come back when there is room.
 TEST_F(KeyboardAccess, ANarrowWindowCutsNoControl)
 {
     window->resize(720, 800);
@@ -138,6 +140,9 @@ TEST_F(KeyboardAccess, ANarrowWindowCutsNoControl)
     ASSERT_LE(window->width(), 730);
     ChartHeaderControls &header = *window->body().header();
     EXPECT_TRUE(header.addButtonsWrapped());
+    EXPECT_TRUE(header.viewControlsStacked());
+    for (QPushButton *button : {header.planningButton(), window->body().paperButton()})
+        EXPECT_FALSE(qobject_cast<WindowPlacement::ElidingButton *>(button)->isElided()) << button->text().toStdString();
     QWidget *groupBy = window->body().sidebar()->groupPicker();
     const QRect inSidebar(groupBy->mapTo(window, QPoint(0, 0)), groupBy->size());
     QWidget *column = window->body().sidebar()->parentWidget();
@@ -153,6 +158,7 @@ TEST_F(KeyboardAccess, ANarrowWindowCutsNoControl)
     window->resize(1200, 800);
     settle();
     EXPECT_FALSE(header.addButtonsWrapped());
+    EXPECT_FALSE(header.viewControlsStacked());
 }
 
 // The first Down in a people list that took the focus with nothing selected chooses the

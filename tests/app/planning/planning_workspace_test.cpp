@@ -17,6 +17,7 @@
 
 #include <gtest/gtest.h>
 
+#include <QAccessible>
 #include <QComboBox>
 #include <QCoreApplication>
 #include <QLabel>
@@ -75,6 +76,9 @@ TEST(PlanningWorkspace, LockCreateDeleteALeafAndRestoreIt)
     // The red of the destructive button and the legend's words read at 4.5:1 or better in a
     // light and a dark palette; the pickers and the name field are heard by their labels.
     EXPECT_EQ(AppTest::unnamedControls(&workspace), QStringList());
+    // The zoom buttons show "−" and "+", and are heard by what they do.
+    for (QPushButton *zoom : {workspace.canvas().zoomOutButton(), workspace.canvas().zoomInButton()})
+        EXPECT_EQ(QAccessible::queryAccessibleInterface(zoom)->text(QAccessible::Name), zoom->text() == "+" ? "Zoom in" : "Zoom out");
     for (const QPalette &palette : {AppTest::lightPalette(), AppTest::darkPalette()}) {
         workspace.setPalette(palette);
         QCoreApplication::processEvents();

@@ -1,0 +1,132 @@
+#pragma once
+
+// Whether the application's windows keep every control whole on a small screen.
+
+#include "app/chart/chart_view.h"
+#include "app/chart/chart_window.h"
+#include "app/entry/position_editor.h"
+#include "app/import/spreadsheet_import_window.h"
+#include "app/planning/planning_workspace.h"
+#include "app/print/chart_print_sheet.h"
+#include "app/shell/organization_document.h"
+#include "app/shell/window_placement_button.h"
+#include "app/sidebar/searchable_dropdown.h"
+
+#include "app_test_support.h"
+#include "scripted_dialogs.h"
+
+#include <gtest/gtest.h>
+
+#include <QAbstractButton>
+#include <QLayout>
+#include <QPointer>
+#include <QPushButton>
+#include <QStyle>
+#include <QStyleOptionButton>
+#include <QStringList>
+#include <QTest>
+
+#include <functional>
+
+namespace AppTest {
+
+// The width a button needs for its text, its icon and its menu's arrow: its size hint, less
+// the width the style gives every text button however short its text (Fusion's 80 pixels).
+inline int neededWidth(const QAbstractButton &button)
+{
+    const auto *push = qobject_cast<const QPushButton *>(&button);
+    if (!push)
+        return button.sizeHint().width();
+    QStyleOptionButton option;
+    option.initFrom(push);
+    option.features = push->autoDefault() ? QStyleOptionButton::AutoDefaultButton : QStyleOptionButton::None;
+    if (push->isDefault())
+        option.features |= QStyleOptionButton::DefaultButton;
+    const QSize text = push->fontMetrics().size(Qt::TextShowMnemonic, push->text());
+    int width = text.width();
+    if (!push->icon().isNull())
+        width += push->iconSize().width() + 4;
+    if (push->menu())
+        width += push->style()->pixelMetric(QStyle::PM_MenuButtonIndicator, &option, push);
+    // No text in the option: the style's least width for text buttons stays out.
+    return push->style()->sizeFromContents(QStyle::CT_PushButton, &option, QSize(width, text.height()), push).width();
+}
+
+// Buttons that elide their text where they are too narrow for it and offer it in a tooltip.
+inline bool elides(const QAbstractButton &button)
+{
+    return qobject_cast<const WindowPlacement::ElidingButton *>(&button) || qobject_cast<const DropdownButton *>(&button);
+}
+
+// What `window` cuts of its controls: the window itself when it is smaller than its layout
+// needs (the controls at its right or bottom edge are cut), and each shown button narrower
+// than its text, unless it elides the text and offers it in its tooltip.
+inline QStringList cutControls(QWidget &window)
+{
+    QStringList cut;
+    if (const QLayout *layout = window.layout()) {
+        const QSize needed = layout->totalMinimumSize();
+        if (window.width() < needed.width() || window.height() < needed.height())
+            cut.append(QStringLiteral("the window, %1 × %2 of %3 × %4")
+                           .arg(window.width())
+                           .arg(window.height())
+                           .arg(needed.width())
+                           .arg(needed.height()));
+    }
+    for (QAbstractButton *button : window.findChildren<QAbstractButton *>()) {
+        if (button->window() != &window || !button->isVisibleTo(&window) || button->text().isEmpty() || elides(*button))
+            continue;
+        if (button->width() < neededWidth(*button))
+            cut.append(QStringLiteral("'%1', %2 of %3").arg(button->text()).arg(button->width()).arg(neededWidth(*button)));
+    }
+    return cut;
+}
+
+// Opens the application's windows one after another over a small district whose Current
+// planning has locked (so the header's planning button has its longest title), and hands
+// each one, shown, to `check` with its name: the chart window, its print sheet, the planning
+// window, the position editor over it and the import window. Each closes after its check.
+inline void eachWindow(const std::function<void(QWidget &, const char *)> &check)
+{
+    ScriptedDialogs dialogs;
+    OrganizationArchive archive = district(3);
+    archive.lockForPlanning();
+    archive.createProposal("Option A");
+    auto *document = new OrganizationDocument;
+    document->setArchive(archive);
+    QPointer<ChartWindow> window = new ChartWindow(document, dialogs);
+    window->show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(window));
+    check(*window, "chart window");
+
+    window->print();
+    QPointer<ChartPrintSheet> sheet = window->findChild<ChartPrintSheet *>();
+    ASSERT_TRUE(sheet);
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(sheet));
+    check(*sheet, "print sheet");
+    sheet->close();
+    deleteClosedWindows();
+
+    QPointer<PlanningWorkspace> planning = PlanningWorkspace::open(*window);
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(planning));
+    check(*planning, "planning window");
+    planning->addPosition();
+    QPointer<PositionEditor> editor = planning->findChild<PositionEditor *>();
+    ASSERT_TRUE(editor);
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(editor));
+    check(*editor, "position editor");
+    editor->close();
+    planning->close();
+    deleteClosedWindows();
+
+    QWidget owner;
+    QPointer<SpreadsheetImportWindow> importing =
+        SpreadsheetImportWindow::present(&owner, Organization(), [](const Organization &, ImportMode) {}, dialogs);
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(importing));
+    check(*importing, "import window");
+    importing->close();
+    window->closeWithoutAsking();
+    deleteClosedWindows();
+}
+
+} // namespace AppTest
