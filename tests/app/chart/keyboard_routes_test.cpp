@@ -1,6 +1,8 @@
+#include "app/chart/chart_toolbar.h"
 #include "app/chart/chart_window.h"
 #include "app/chart/chart_window_body.h"
 #include "app/chart/selection_inspector_strip.h"
+#include "app/chart/version_history.h"
 #include "app/shell/organization_document.h"
 
 #include "app_test_support.h"
@@ -11,6 +13,9 @@
 #include <QAccessible>
 #include <QApplication>
 #include <QDialog>
+#include <QMenu>
+#include <QTimer>
+#include <QToolButton>
 #include <QPushButton>
 #include <QTest>
 
@@ -72,4 +77,50 @@ TEST_F(KeyboardRoutes, TheInspectorsDismissButtonIsNamed)
     QPushButton *dismiss = window->body().inspector()->button(QStringLiteral("\u2715"));
     ASSERT_TRUE(dismiss);
     EXPECT_EQ(QAccessible::queryAccessibleInterface(dismiss)->text(QAccessible::Name), "Dismiss selection");
+}
+
+// The Save button's menu, the only way to the version history, opens from the keys that
+// open menus; its first command is current, so Down and Return reach the history.
+TEST_F(KeyboardRoutes, TheSaveMenuOpensFromTheKeyboard)
+{
+    QToolButton *save = window->toolbar().saveButton();
+    ASSERT_TRUE(save);
+    save->setFocus(Qt::TabFocusReason);
+    const std::pair<Qt::Key, Qt::KeyboardModifiers> keys[] = {
+        {Qt::Key_Down, Qt::AltModifier}, {Qt::Key_F4, Qt::NoModifier}, {Qt::Key_Menu, Qt::NoModifier},
+        {Qt::Key_F10, Qt::ShiftModifier}};
+    for (const auto &[key, modifiers] : keys) {
+        QString current;
+        bool shown = false;
+        // The menu runs a loop of its own: it is read and closed from inside that loop.
+        QTimer reader;
+        QObject::connect(&reader, &QTimer::timeout, [&] {
+            auto *menu = qobject_cast<QMenu *>(QApplication::activePopupWidget());
+            if (!menu || !menu->activeAction())
+                return;
+            shown = true;
+            current = menu->activeAction()->text();
+            menu->close();
+        });
+        reader.start(10);
+        QTest::keyClick(save, key, modifiers);
+        EXPECT_TRUE(QTest::qWaitFor([&] { return shown; }, 2000)) << QKeySequence(key | modifiers).toString().toStdString();
+        EXPECT_EQ(current, "Save Organization");
+    }
+
+    QTimer chooser;
+    QObject::connect(&chooser, &QTimer::timeout, [&] {
+        if (QWidget *menu = QApplication::activePopupWidget()) {
+            QTest::keyClick(menu, Qt::Key_Down);
+            QTest::keyClick(menu, Qt::Key_Return);
+        }
+    });
+    chooser.start(10);
+    QTest::keyClick(save, Qt::Key_Down, Qt::AltModifier);
+    EXPECT_TRUE(QTest::qWaitFor([&] { return window->findChild<VersionHistoryDialog *>() != nullptr; }, 2000))
+        << "Down and Return open the version history";
+    chooser.stop();
+    if (auto *history = window->findChild<VersionHistoryDialog *>())
+        history->close();
+    settle();
 }
