@@ -594,6 +594,8 @@ def main():
         if app_process.poll() is not None:
             fault("application", "ended with %s" % app_process.returncode)
             break
+    import walk_keys
+    walk_keys.run(sys.modules[__name__], main_window)
     if app_process.poll() is None:
         app_process.terminate()
         try:
