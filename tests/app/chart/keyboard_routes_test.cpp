@@ -1,3 +1,4 @@
+#include "app/chart/chart_canvas.h"
 #include "app/chart/chart_toolbar.h"
 #include "app/chart/chart_window.h"
 #include "app/chart/chart_window_body.h"
@@ -123,4 +124,14 @@ TEST_F(KeyboardRoutes, TheSaveMenuOpensFromTheKeyboard)
     if (auto *history = window->findChild<VersionHistoryDialog *>())
         history->close();
     settle();
+}
+
+// The chart's keys are in its description, as nothing on screen shows them: the selected
+// person's menu and editor.
+TEST_F(KeyboardRoutes, TheChartCanvasTellsItsKeys)
+{
+    const QString told =
+        QAccessible::queryAccessibleInterface(window->canvas())->text(QAccessible::Description);
+    for (const char *key : {"Shift+F10", "Menu key", "Ctrl+E"})
+        EXPECT_TRUE(told.contains(QLatin1String(key))) << key << " in " << told.toStdString();
 }
