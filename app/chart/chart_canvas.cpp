@@ -63,6 +63,10 @@ ChartCanvas::ChartCanvas(ChartView &view, QWidget *parent) : ChartNavigationSurf
 {
     ChartCanvasAccessible::install();
     setAccessibleName(QStringLiteral("Chart"));
+    // The keys it answers, which nothing on screen shows.
+    setAccessibleDescription(QStringLiteral("Each card is a button that selects its person. Menu key or "
+                                            "Shift+F10: actions for the selected person. Ctrl+E: edit the "
+                                            "selected person."));
     setZoom(view.zoom());
     setPan(view.pan());
     connect(&view, &ChartView::zoomChanged, this, [this] {
@@ -416,7 +420,8 @@ std::vector<ChartCanvasCard::Toggle> ChartCanvas::cardToggles(int index) const
     if (!position)
         return {};
     const ChartCanvasCard::State state = cardState(id, *position);
-    return ChartCanvasCard::toggles(ChartCanvasCard::controls(cardFrame(index), *position, state, cardLook()), state);
+    return ChartCanvasCard::toggles(ChartCanvasCard::controls(cardFrame(index), *position, state, cardLook()), state,
+                                    ChartCanvasCard::cardOwner(*position, m_view.printSettings().hideNames));
 }
 
 std::vector<AccessibleCardCanvas::CardButton> ChartCanvas::cardButtons(int index) const

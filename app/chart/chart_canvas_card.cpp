@@ -3,6 +3,7 @@
 #include "app/chart/reporting_callout_view.h"
 
 #include "core/model/organization.h"
+#include "core/support/text.h"
 
 #include <QFont>
 #include <QFontMetricsF>
@@ -52,14 +53,19 @@ Part hit(const Controls &controls, Point point)
     return Part::card;
 }
 
-std::vector<Toggle> toggles(const Controls &controls, const State &state)
+std::vector<Toggle> toggles(const Controls &controls, const State &state, const QString &whose)
 {
+    // A chart holds many of these: each says whose branch or group it folds.
+    const auto named = [&](const QString &action, const QString &joiner) {
+        return whose.isEmpty() ? action : action + joiner + whose;
+    };
     std::vector<Toggle> shown;
     if (controls.expandGroup)
-        shown.push_back({Part::expandGroup, QStringLiteral("Expand group"), *controls.expandGroup});
+        shown.push_back({Part::expandGroup, named(QStringLiteral("Expand group"), QStringLiteral(" ")), *controls.expandGroup});
     if (controls.branchToggle) {
         shown.push_back({Part::branchToggle,
-                         state.branchExpanded ? QStringLiteral("Collapse branch") : QStringLiteral("Expand branch"),
+                         named(state.branchExpanded ? QStringLiteral("Collapse branch") : QStringLiteral("Expand branch"),
+                               QStringLiteral(" of ")),
                          *controls.branchToggle});
     }
     return shown;
@@ -79,6 +85,13 @@ QString toolTip(const Controls &controls, Point point, const Position &position,
     case Part::card: return QString();
     }
     return QString();
+}
+
+QString cardOwner(const Position &position, bool hideNames)
+{
+    if (!hideNames && !position.groupMemberCount && position.employee && !Text::isBlank(position.employee->name))
+        return QString::fromStdString(position.employee->name);
+    return QString::fromStdString(position.jobTitle());
 }
 
 void paintBadge(QPainter &painter, const Position &position, const Controls &controls)

@@ -11,9 +11,11 @@
 #include "app/sidebar/popup_placement.h"
 
 #include <QAction>
+#include <QContextMenuEvent>
 #include <QEvent>
 #include <QHBoxLayout>
 #include <QIcon>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
@@ -341,15 +343,69 @@ static QAction *addTool(QToolBar *bar, const QString &text, const QString &icon,
     return action;
 }
 
-// A toolbar button that runs `main` when clicked and offers `menu` from its arrow.
-static void addMenuButton(QToolBar *bar, QAction *main, QMenu *menu)
+namespace {
+
+// Opens a menu button's menu with the keys that open menus and drop-downs elsewhere: Alt+Down,
+// F4, the Menu key and Shift+F10. Qt's tool button opens its arrow's menu only to the mouse,
+// and Space runs the button's own command.
+class MenuKeys : public QObject {
+public:
+    using QObject::QObject;
+
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) override
+    {
+        auto *button = qobject_cast<QToolButton *>(watched);
+        if (!button || !button->menu() || !opensMenu(event))
+            return false;
+        // After this event: the menu runs a loop of its own until it closes.
+        QMetaObject::invokeMethod(button, [button] {
+            QMenu *menu = button->menu();
+            if (!menu || menu->isVisible())
+                return; // the Menu key arrives both as a key and as a context menu request
+            // The first command is current, as in a menu bar's menu opened by keys: Return
+            // runs it and a screen reader hears it.
+            QMetaObject::invokeMethod(menu, [menu] {
+                for (QAction *action : menu->actions()) {
+                    if (!menu->activeAction() && action->isEnabled() && !action->isSeparator())
+                        menu->setActiveAction(action);
+                }
+            }, Qt::QueuedConnection);
+            button->showMenu();
+        }, Qt::QueuedConnection);
+        return true;
+    }
+
+private:
+    static bool opensMenu(QEvent *event)
+    {
+        if (event->type() == QEvent::ContextMenu)
+            return static_cast<QContextMenuEvent *>(event)->reason() == QContextMenuEvent::Keyboard;
+        if (event->type() != QEvent::KeyPress)
+            return false;
+        const auto *key = static_cast<QKeyEvent *>(event);
+        const Qt::KeyboardModifiers modifiers = key->modifiers() & ~Qt::KeypadModifier;
+        return (key->key() == Qt::Key_Down && modifiers == Qt::AltModifier)
+            || (key->key() == Qt::Key_F4 && modifiers == Qt::NoModifier)
+            || (key->key() == Qt::Key_Menu && modifiers == Qt::NoModifier)
+            || (key->key() == Qt::Key_F10 && modifiers == Qt::ShiftModifier);
+    }
+};
+
+} // namespace
+
+// A toolbar button that runs `main` when clicked and offers `menu` from its arrow, or from
+// the keys that open menus.
+static QToolButton *addMenuButton(QToolBar *bar, QAction *main, QMenu *menu)
 {
     auto *button = new QToolButton(bar);
     button->setDefaultAction(main);
     button->setMenu(menu);
     button->setPopupMode(QToolButton::MenuButtonPopup);
     button->setToolButtonStyle(Qt::ToolButtonTextBesideIcon);
+    button->installEventFilter(new MenuKeys(button));
     bar->addWidget(button);
+    return button;
 }
 
 ChartToolbar::ChartToolbar(ChartWindow &window) : QToolBar(QStringLiteral("Chart"), &window), m_window(window)
@@ -370,7 +426,7 @@ ChartToolbar::ChartToolbar(ChartWindow &window) : QToolBar(QStringLiteral("Chart
     openMenu->addAction(QStringLiteral("Open Organization\u2026"), this, open);
     m_importSpreadsheet = openMenu->addAction(QStringLiteral("Import Excel / CSV\u2026"), &view, &ChartView::requestSpreadsheetImport);
     m_importJSON = openMenu->addAction(QStringLiteral("Import JSON\u2026"), &view, &ChartView::importOrganization);
-    addMenuButton(this, m_open, openMenu);
+    m_openButton = addMenuButton(this, m_open, openMenu);
 
     m_save = new QAction(QIcon::fromTheme(QStringLiteral("document-save")), QStringLiteral("Save"), this);
     auto save = [owner] {
@@ -382,7 +438,7 @@ ChartToolbar::ChartToolbar(ChartWindow &window) : QToolBar(QStringLiteral("Chart
     saveMenu->addAction(QStringLiteral("Save Organization"), this, save);
     m_history = saveMenu->addAction(QStringLiteral("Save Version / History\u2026"), this,
                                     [owner] { VersionHistoryDialog::open(*owner); });
-    addMenuButton(this, m_save, saveMenu);
+    m_saveButton = addMenuButton(this, m_save, saveMenu);
     addSeparator();
 
     m_printGuides = addTool(this, QStringLiteral("Print Guides"), QStringLiteral("view-grid"),

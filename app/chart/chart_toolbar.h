@@ -141,6 +141,9 @@ public:
     QAction *importSpreadsheetAction() const { return m_importSpreadsheet; }
     QAction *importJSONAction() const { return m_importJSON; }
     QAction *saveAction() const { return m_save; }
+    // The Open and Save buttons, whose arrows hold their menus.
+    QToolButton *openButton() const { return m_openButton; }
+    QToolButton *saveButton() const { return m_saveButton; }
     QAction *historyAction() const { return m_history; }
     QAction *printGuidesAction() const { return m_printGuides; }
     QAction *printAction() const { return m_print; }
@@ -160,6 +163,8 @@ private:
 
     ChartWindow &m_window;
     QToolButton *m_overflow = nullptr;
+    QToolButton *m_openButton = nullptr;
+    QToolButton *m_saveButton = nullptr;
     QPointer<QWidget> m_firstHidden; // the first command the overflow button is about to show
     QAction *m_open;
     QAction *m_importSpreadsheet;

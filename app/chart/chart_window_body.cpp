@@ -7,6 +7,7 @@
 #include "app/chart/selection_inspector_strip.h"
 #include "app/shell/accessible_fields.h"
 #include "app/shell/field_step.h"
+#include "app/shell/focus_keeper.h"
 #include "app/shell/organization_document.h"
 #include "app/shell/window_placement_button.h"
 #include "app/sidebar/chart_design_controls.h"
@@ -270,8 +271,11 @@ void ChartWindowBody::refresh()
     // An empty document has nothing to draw: the empty state takes the room, and the chart
     // waits to be fitted until it has cards, at the canvas's final size.
     const bool empty = archive.organization.positions.empty();
-    m_emptyState->setVisible(empty);
-    m_canvas->setVisible(!empty);
+    // "Load Sample District" goes with the empty state: the focus goes on to the chart.
+    if (empty)
+        FocusKeeper::replace(m_canvas, m_emptyState);
+    else
+        FocusKeeper::replace(m_emptyState, m_canvas);
     // Left enabled while Current is locked: pressing it says why nothing can be added.
     m_addPosition->setEnabled(m_view.isPositionEditorAvailable());
     m_loadSample->setEnabled(canEdit);

@@ -47,6 +47,14 @@ QPushButton *makeButton(const QString &text, const QString &tip, QWidget *parent
     return made;
 }
 
+// "✕" says nothing to a screen reader: it hears the tooltip's words instead.
+QPushButton *dismissButton(QWidget *parent)
+{
+    auto *made = makeButton(QStringLiteral("\u2715"), QStringLiteral("Dismiss selection"), parent);
+    made->setAccessibleName(made->toolTip());
+    return made;
+}
+
 enum class ActionSymbol { pencil, personMinus, trash };
 
 // "pencil", "person.crop.circle.badge.minus" and "trash", drawn in a 16-unit box; the
@@ -184,7 +192,7 @@ void SelectionInspectorStrip::refresh()
                     [&view, id = group->cardID] { later(view, [&view, id] { view.toggleGroup(id); }); });
             row->addWidget(expand);
         }
-        auto *dismiss = makeButton(QStringLiteral("\u2715"), QStringLiteral("Dismiss selection"), m_content);
+        auto *dismiss = dismissButton(m_content);
         connect(dismiss, &QPushButton::clicked, &view, [&view] {
             view.setSelectedID(std::nullopt);
             view.setSelectedGroupID(std::nullopt);
@@ -208,7 +216,6 @@ void SelectionInspectorStrip::refresh()
         }
 
         auto *edit = makeButton(QStringLiteral("Edit"), QString(), m_content);
-        edit->setShortcut(QKeySequence(QStringLiteral("Ctrl+E")));
         edit->setEnabled(person.canEdit && editorAvailable);
         connect(edit, &QPushButton::clicked, &view, [&view, position] { view.editPosition(position); });
         row->addWidget(edit);
@@ -250,7 +257,7 @@ void SelectionInspectorStrip::refresh()
         more->setMenu(moreMenu);
         row->addWidget(more);
 
-        auto *dismiss = makeButton(QStringLiteral("\u2715"), QStringLiteral("Dismiss selection"), m_content);
+        auto *dismiss = dismissButton(m_content);
         connect(dismiss, &QPushButton::clicked, &view, [&view] { view.setSelectedID(std::nullopt); });
         row->addWidget(dismiss);
         if (m_narrow) {
@@ -266,6 +273,9 @@ void SelectionInspectorStrip::refresh()
             }
             row->addStretch(1);
         }
+        // After the last change of text: a button's new text replaces its shortcut with
+        // the text's mnemonic, so an icon-only Edit would lose Ctrl+E.
+        edit->setShortcut(QKeySequence(QStringLiteral("Ctrl+E")));
     }
     static_cast<QVBoxLayout *>(layout())->addWidget(m_content);
     if (!m_narrow && std::holds_alternative<PersonStrip>(shown))

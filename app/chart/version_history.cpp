@@ -11,6 +11,7 @@
 
 #include <QDateTime>
 #include <QDir>
+#include <QEvent>
 #include <QFileInfo>
 #include <QGuiApplication>
 #include <QHBoxLayout>
@@ -101,9 +102,14 @@ std::vector<VersionRow> VersionHistory::rows() const
         const OrganizationRevision &version = **revision;
         const QDateTime date =
             QDateTime::fromMSecsSinceEpoch(qint64(version.date.secondsSince1970() * 1000));
-        rows.push_back({version.id, QStringLiteral("Version %1 \u2014 %2").arg(version.number).arg(toQt(version.note)),
-                        locale.toString(date, QLocale::ShortFormat)
-                            + QStringLiteral(" \u00b7 %1 positions").arg(version.organization.size())});
+        VersionRow row;
+        row.id = version.id;
+        row.heading = QStringLiteral("Version %1 \u2014 %2").arg(version.number).arg(toQt(version.note));
+        row.date = locale.toString(date, QLocale::ShortFormat);
+        const QString positions = QStringLiteral("%1 positions").arg(version.organization.size());
+        row.detail = row.date + QStringLiteral(" \u00b7 ") + positions;
+        row.spoken = row.heading + QStringLiteral(" \u00b7 ") + positions;
+        rows.push_back(std::move(row));
     }
     return rows;
 }
@@ -269,6 +275,7 @@ VersionHistoryDialog::VersionHistoryDialog(VersionHistory &history, QWidget *par
     layout->addLayout(saveRow);
 
     m_list = new QListWidget(this);
+    m_list->setAccessibleName(QStringLiteral("Saved versions"));
     layout->addWidget(m_list, 1);
 
     auto *baselineRow = new QHBoxLayout;
@@ -291,12 +298,12 @@ VersionHistoryDialog::VersionHistoryDialog(VersionHistory &history, QWidget *par
 
     auto *doneRow = new QHBoxLayout;
     auto *hint = new QLabel(QStringLiteral("Use File \u2192 Save (Ctrl+S) to save the document to disk."), this);
-    auto *done = new QPushButton(QStringLiteral("Done"), this);
-    done->setAutoDefault(false);
-    connect(done, &QPushButton::clicked, this, &QDialog::reject);
+    m_done = new QPushButton(QStringLiteral("Done"), this);
+    m_done->setAutoDefault(false);
+    connect(m_done, &QPushButton::clicked, this, &QDialog::reject);
     doneRow->addWidget(hint);
     doneRow->addStretch(1);
-    doneRow->addWidget(done);
+    doneRow->addWidget(m_done);
     layout->addLayout(doneRow);
 
     connect(&history, &VersionHistory::changed, this, &VersionHistoryDialog::refresh);
@@ -308,8 +315,14 @@ void VersionHistoryDialog::refresh()
     if (m_note->text() != m_history.versionNote())
         m_note->setText(m_history.versionNote());
     m_list->clear();
+    // Tab goes down the dialog as it reads: the list, each row's Restore, then the buttons
+    // under the list; the rows are made after those buttons.
+    QWidget *previous = m_list;
     for (const VersionRow &row : m_history.rows()) {
         auto *item = new QListWidgetItem(m_list);
+        // The row's own widget draws its text; the item carries it for a screen reader.
+        item->setData(Qt::AccessibleTextRole, row.spoken);
+        item->setData(Qt::AccessibleDescriptionRole, row.date);
         auto *line = new QWidget(m_list);
         auto *layout = new QHBoxLayout(line);
         layout->setContentsMargins(6, 4, 6, 4);
@@ -324,6 +337,8 @@ void VersionHistoryDialog::refresh()
         texts->addWidget(detail);
         auto *restore = new QPushButton(QStringLiteral("Restore"), line);
         restore->setAutoDefault(false);
+        restore->setAccessibleName(QStringLiteral("Restore ") + row.heading);
+        restore->installEventFilter(this);
         connect(restore, &QPushButton::clicked, this, [this, id = row.id] {
             // Deferred: restoring rebuilds this list, button included.
             QMetaObject::invokeMethod(this, [this, id] {
@@ -335,11 +350,28 @@ void VersionHistoryDialog::refresh()
         layout->addWidget(restore);
         item->setSizeHint(line->sizeHint());
         m_list->setItemWidget(item, line);
+        setTabOrder(previous, restore);
+        previous = restore;
     }
+    setTabOrder(previous, m_baseline);
+    setTabOrder(m_baseline, m_done);
     m_count->setText(m_history.countText());
     m_baseline->setEnabled(m_history.canSetBaseline());
     m_result->setText(m_history.baselineMessage());
     m_result->setVisible(!m_history.baselineMessage().isEmpty());
+}
+
+bool VersionHistoryDialog::eventFilter(QObject *watched, QEvent *event)
+{
+    // A row's Restore reached by Tab comes into sight with its row.
+    if (event->type() == QEvent::FocusIn) {
+        for (int i = 0; i < m_list->count(); ++i) {
+            QWidget *line = m_list->itemWidget(m_list->item(i));
+            if (line && line->isAncestorOf(static_cast<QWidget *>(watched)))
+                m_list->scrollToItem(m_list->item(i));
+        }
+    }
+    return QDialog::eventFilter(watched, event);
 }
 
 VersionHistoryDialog *VersionHistoryDialog::open(ChartWindow &window)

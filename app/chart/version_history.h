@@ -20,6 +20,8 @@ struct VersionRow {
     std::string id;
     QString heading; // "Version <number> — <note>"
     QString detail;  // "<date and time> · <count> positions"
+    QString date;    // "<date and time>"
+    QString spoken;  // "Version <number> — <note> · <count> positions": the row's name for a screen reader
 };
 
 // The version history of one window, without widgets: the note typed for the next version,
@@ -89,6 +91,9 @@ public:
     QPushButton *baselineButton() const { return m_baseline; }
     QLabel *resultLabel() const { return m_result; }
 
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) override;
+
 private:
     void refresh();
 
@@ -98,4 +103,5 @@ private:
     QLabel *m_count;
     QPushButton *m_baseline;
     QLabel *m_result;
+    QPushButton *m_done;
 };

@@ -262,12 +262,13 @@ void PositionEditor::refreshSchoolRows()
             auto *row = new QWidget;
             auto *layout = new QHBoxLayout(row);
             layout->setContentsMargins(0, 0, 0, 0);
+            // Named with their row, as every row holds the same two fields.
             auto *school = new QLineEdit;
             school->setPlaceholderText(QStringLiteral("School"));
-            school->setAccessibleName(QStringLiteral("School"));
+            school->setAccessibleName(QStringLiteral("Allocation %1, School").arg(number));
             auto *fte = new QLineEdit;
             fte->setPlaceholderText(QStringLiteral("FTE"));
-            fte->setAccessibleName(QStringLiteral("FTE"));
+            fte->setAccessibleName(QStringLiteral("Allocation %1, FTE").arg(number));
             fte->setFixedWidth(80);
             // Each field writes the whole assignment of its row, found by the row's id;
             // `built` answers for a row removed meanwhile.

@@ -4,12 +4,17 @@
 #include "app/entry/entry_sheet_parts.h"
 #include "app/shell/accessible_fields.h"
 
+#include <QAccessible>
 #include <QApplication>
+#include <QCheckBox>
 #include <QHeaderView>
 #include <QKeyEvent>
 #include <QLineEdit>
 #include <QMenu>
 #include <QPainter>
+#include <QPixmap>
+#include <QSignalBlocker>
+#include <QToolButton>
 
 namespace {
 
@@ -53,6 +58,21 @@ void paintMinusCircle(QPainter &painter, const QRect &cell, const QColor &color)
     painter.drawLine(QPointF(circle.left() + inset, circle.center().y()),
                      QPointF(circle.right() - inset, circle.center().y()));
     painter.restore();
+}
+
+QIcon minusCircleIcon(const QPalette &palette)
+{
+    QIcon icon;
+    for (const int scale : {1, 2}) {
+        QPixmap pixmap(18 * scale, 18 * scale);
+        pixmap.setDevicePixelRatio(scale);
+        pixmap.fill(Qt::transparent);
+        QPainter painter(&pixmap);
+        paintMinusCircle(painter, QRect(0, 0, 18, 18), palette.color(QPalette::Active, QPalette::Text));
+        painter.end();
+        icon.addPixmap(pixmap);
+    }
+    return icon;
 }
 
 } // namespace
@@ -100,6 +120,8 @@ QVariant QuickEntryTableModel::data(const QModelIndex &index, int role) const
         return index.column() <= quantity ? QVariant(Qt::AlignCenter) : QVariant(Qt::AlignLeft | Qt::AlignVCenter);
     if (role == Qt::CheckStateRole && index.column() == vacant)
         return row.vacant ? Qt::Checked : Qt::Unchecked;
+    if (role == Qt::AccessibleTextRole && index.column() == remove)
+        return removeName(index.row());
     if (role != Qt::DisplayRole && role != Qt::EditRole)
         return {};
     switch (index.column()) {
@@ -131,7 +153,9 @@ QVariant QuickEntryTableModel::headerData(int section, Qt::Orientation orientati
     return section >= 0 && section < columns ? QString(titles[section]) : QString();
 }
 
-// A cell that is not enabled is drawn dimmed and skipped by Tab.
+// A cell that is not enabled is drawn dimmed and skipped by Tab. Every enabled cell opens a
+// control of its own when Tab reaches it, the Vacant box and the remove button too: the
+// focus then goes from control to control, heard once per key.
 Qt::ItemFlags QuickEntryTableModel::flags(const QModelIndex &index) const
 {
     if (!index.isValid())
@@ -140,10 +164,10 @@ Qt::ItemFlags QuickEntryTableModel::flags(const QModelIndex &index) const
     const Qt::ItemFlags editable = Qt::ItemIsEnabled | Qt::ItemIsSelectable | Qt::ItemIsEditable;
     switch (index.column()) {
     case number: return Qt::NoItemFlags;
-    case vacant: return m_grid.canEditVacant(r) ? Qt::ItemIsEnabled | Qt::ItemIsSelectable : Qt::NoItemFlags;
+    case vacant: return m_grid.canEditVacant(r) ? editable : Qt::NoItemFlags;
     case quantity: return m_grid.canEditQuantity(r) ? editable : Qt::NoItemFlags;
     case name: return m_grid.canEditName(r) ? editable : Qt::NoItemFlags;
-    case remove: return m_grid.canRemove(r) ? Qt::ItemIsEnabled | Qt::ItemIsSelectable : Qt::NoItemFlags;
+    case remove: return m_grid.canRemove(r) ? editable : Qt::NoItemFlags;
     default: return editable;
     }
 }
@@ -194,6 +218,11 @@ void QuickEntryTableModel::rowChanged(int row)
 {
     emit dataChanged(index(row, 0), index(row, columns - 1));
     emit changed();
+}
+
+QString QuickEntryTableModel::removeName(int row)
+{
+    return QStringLiteral("Remove row %1").arg(row + 1);
 }
 
 void QuickEntryTableModel::appendRow()
@@ -272,10 +301,14 @@ QWidget *QuickEntryDelegate::createEditor(QWidget *parent, const QStyleOptionVie
     QWidget *editor = makeEditor(parent, option, index);
     // The open field is what a screen reader hears: named after its row and its column,
     // whose name the grid shows only in the header.
-    if (editor) {
-        const QString column = m_model.headerData(index.column(), Qt::Horizontal, Qt::DisplayRole).toString();
-        AccessibleFields::name(editor, QStringLiteral("Row %1, %2").arg(index.row() + 1).arg(column));
-    }
+    if (!editor)
+        return editor;
+    const QString column = m_model.headerData(index.column(), Qt::Horizontal, Qt::DisplayRole).toString();
+    AccessibleFields::name(editor, index.column() == QuickEntryTableModel::remove
+                                       ? QuickEntryTableModel::removeName(index.row())
+                                       : QStringLiteral("Row %1, %2").arg(index.row() + 1).arg(column));
+    if (index.column() == QuickEntryTableModel::vacant || index.column() == QuickEntryTableModel::remove)
+        m_symbolEditor = index; // it draws the cell's symbol itself
     return editor;
 }
 
@@ -291,6 +324,26 @@ QWidget *QuickEntryDelegate::makeEditor(QWidget *parent, const QStyleOptionViewI
         connect(field, &QLineEdit::textEdited, self, [self, field] { emit self->commitData(field); });
         connect(field, &QLineEdit::returnPressed, self, &QuickEntryDelegate::returnPressed);
         return field;
+    }
+    if (column == QuickEntryTableModel::vacant) {
+        auto *box = new QCheckBox(parent);
+        connect(box, &QCheckBox::toggled, self, [self, box] { emit self->commitData(box); });
+        return box;
+    }
+    if (column == QuickEntryTableModel::remove) {
+        auto *button = new QToolButton(parent);
+        button->setAutoRaise(true);
+        button->setIcon(minusCircleIcon(option.palette));
+        button->setToolTip(index.data(Qt::ToolTipRole).toString());
+        const QPersistentModelIndex cell(index);
+        // After the click is done with: the row, and this button with it, goes away.
+        connect(button, &QToolButton::clicked, self, [self, cell] {
+            QMetaObject::invokeMethod(&self->m_model, [self, cell] {
+                if (cell.isValid())
+                    self->m_model.removeGridRow(cell.row());
+            }, Qt::QueuedConnection);
+        });
+        return button;
     }
     if (!isAutocomplete(column))
         return QStyledItemDelegate::createEditor(parent, option, index);
@@ -316,6 +369,13 @@ QWidget *QuickEntryDelegate::makeEditor(QWidget *parent, const QStyleOptionViewI
 
 void QuickEntryDelegate::setEditorData(QWidget *editor, const QModelIndex &index) const
 {
+    if (auto *vacant = qobject_cast<QCheckBox *>(editor)) {
+        const QSignalBlocker quiet(vacant);
+        vacant->setChecked(index.data(Qt::CheckStateRole).toInt() == Qt::Checked);
+        return;
+    }
+    if (qobject_cast<QToolButton *>(editor))
+        return;
     const QString text = index.data(Qt::EditRole).toString();
     if (auto *box = qobject_cast<EntryAutocomplete *>(editor)) {
         box->setText(text);
@@ -330,7 +390,11 @@ void QuickEntryDelegate::setEditorData(QWidget *editor, const QModelIndex &index
 
 void QuickEntryDelegate::setModelData(QWidget *editor, QAbstractItemModel *model, const QModelIndex &index) const
 {
-    if (auto *box = qobject_cast<EntryAutocomplete *>(editor))
+    if (auto *vacant = qobject_cast<QCheckBox *>(editor))
+        model->setData(index, vacant->isChecked() ? Qt::Checked : Qt::Unchecked, Qt::CheckStateRole);
+    else if (qobject_cast<QToolButton *>(editor))
+        return;
+    else if (auto *box = qobject_cast<EntryAutocomplete *>(editor))
         model->setData(index, box->text());
     else if (auto *field = qobject_cast<QLineEdit *>(editor))
         model->setData(index, field->text());
@@ -350,6 +414,8 @@ void QuickEntryDelegate::paint(QPainter *painter, const QStyleOptionViewItem &op
     const QWidget *widget = option.widget;
     QStyle *style = widget ? widget->style() : QApplication::style();
     style->drawPrimitive(QStyle::PE_PanelItemViewItem, &opt, painter, widget);
+    if (m_symbolEditor.isValid() && m_symbolEditor == index)
+        return; // its open control draws the box or the button
     const bool enabled = index.flags() & Qt::ItemIsEnabled;
     if (column == QuickEntryTableModel::remove) {
         const QPalette::ColorGroup group = enabled ? QPalette::Active : QPalette::Disabled;
@@ -367,8 +433,33 @@ void QuickEntryDelegate::paint(QPainter *painter, const QStyleOptionViewItem &op
     style->drawPrimitive(QStyle::PE_IndicatorItemViewItemCheck, &box, painter, widget);
 }
 
+void QuickEntryDelegate::updateEditorGeometry(QWidget *editor, const QStyleOptionViewItem &option,
+                                              const QModelIndex &index) const
+{
+    // The box sits where the cell draws it when closed: in the middle.
+    if (index.column() == QuickEntryTableModel::vacant) {
+        editor->setGeometry(QStyle::alignedRect(option.direction, Qt::AlignCenter,
+                                                editor->sizeHint().boundedTo(option.rect.size()), option.rect));
+        return;
+    }
+    QStyledItemDelegate::updateEditorGeometry(editor, option, index);
+}
+
+void QuickEntryDelegate::destroyEditor(QWidget *editor, const QModelIndex &index) const
+{
+    if (m_symbolEditor == index)
+        m_symbolEditor = QPersistentModelIndex();
+    QStyledItemDelegate::destroyEditor(editor, index);
+}
+
 bool QuickEntryDelegate::eventFilter(QObject *editor, QEvent *event)
 {
+    // Return in the Vacant box or on the remove button adds a row, as in every other cell.
+    if (event->type() == QEvent::KeyPress && isReturn(static_cast<QKeyEvent *>(event))
+        && (qobject_cast<QCheckBox *>(editor) || qobject_cast<QToolButton *>(editor))) {
+        emit returnPressed();
+        return true;
+    }
     // Escape in a cell takes back that cell's typing and nothing more; only an Escape with
     // no cell open reaches the sheet as "Done". The typing was written as typed, so the row
     // goes back as it was when the cell opened.
@@ -461,6 +552,42 @@ void QuickEntryTableView::focusName()
         setCurrentIndex(cell);
     if (state() != EditingState && (cell.flags() & Qt::ItemIsEditable))
         QTableView::edit(cell);
+}
+
+void QuickEntryTableView::closeEditor(QWidget *editor, QAbstractItemDelegate::EndEditHint hint)
+{
+    const bool moving = hint == QAbstractItemDelegate::EditNextItem || hint == QAbstractItemDelegate::EditPreviousItem;
+    if (!moving || !editor || !editor->hasFocus()) {
+        QTableView::closeEditor(editor, hint);
+        return;
+    }
+    // Tab goes straight from one cell's control to the next one's. Qt would give the focus
+    // to the table and then its bare cell on the way, and a screen reader would announce
+    // all three.
+    const Qt::FocusPolicy policy = focusPolicy();
+    setFocusPolicy(Qt::NoFocus);
+    QTableView::closeEditor(editor, hint);
+    setFocusPolicy(policy);
+    // Past the last cell no control opened: the focus stays with the table.
+    if (!QApplication::focusWidget())
+        setFocus(hint == QAbstractItemDelegate::EditNextItem ? Qt::TabFocusReason : Qt::BacktabFocusReason);
+}
+
+void QuickEntryTableView::currentChanged(const QModelIndex &current, const QModelIndex &previous)
+{
+    // Past QTableView's own, which announces the new cell whether or not the table has the
+    // focus: on the way from one cell's control to the next one's, a screen reader would
+    // hear the bare cell before the control that opens on it.
+    QAbstractItemView::currentChanged(current, previous);
+    if (!current.isValid() || !hasFocus() || !QAccessible::isActive())
+        return;
+    // No control opened here: the cell itself is what the focus reached.
+    QAccessibleInterface *table = QAccessible::queryAccessibleInterface(this);
+    QAccessibleTableInterface *cells = table ? table->tableInterface() : nullptr;
+    if (QAccessibleInterface *cell = cells ? cells->cellAt(current.row(), current.column()) : nullptr) {
+        QAccessibleEvent event(cell, QAccessible::Focus);
+        QAccessible::updateAccessibility(&event);
+    }
 }
 
 bool QuickEntryTableView::edit(const QModelIndex &index, EditTrigger trigger, QEvent *event)

@@ -27,6 +27,8 @@ public:
     Qt::ItemFlags flags(const QModelIndex &index) const override;
     bool setData(const QModelIndex &index, const QVariant &value, int role = Qt::EditRole) override;
 
+    // The remove cell's name for a screen reader: "Remove row <n>".
+    static QString removeName(int row);
     // The suggestions of an autocomplete column for one row.
     QStringList options(const QModelIndex &index);
 
@@ -51,8 +53,9 @@ private:
 };
 
 // Editors of the grid's cells: plain fields for name and QTY, autocomplete fields for the
-// others; it draws the Vacant box and the remove button and handles their clicks. Every
-// keystroke is written to the model at once, so the Save button follows the typing.
+// others, a box for Vacant and a button for removing the row; it draws the Vacant box and
+// the remove button of the cells not open and handles their clicks. Every keystroke is
+// written to the model at once, so the Save button follows the typing.
 class QuickEntryDelegate : public QStyledItemDelegate {
     Q_OBJECT
 
@@ -62,6 +65,9 @@ public:
     QWidget *createEditor(QWidget *parent, const QStyleOptionViewItem &option, const QModelIndex &index) const override;
     void setEditorData(QWidget *editor, const QModelIndex &index) const override;
     void setModelData(QWidget *editor, QAbstractItemModel *model, const QModelIndex &index) const override;
+    void updateEditorGeometry(QWidget *editor, const QStyleOptionViewItem &option,
+                              const QModelIndex &index) const override;
+    void destroyEditor(QWidget *editor, const QModelIndex &index) const override;
     void paint(QPainter *painter, const QStyleOptionViewItem &option, const QModelIndex &index) const override;
     bool editorEvent(QEvent *event, QAbstractItemModel *model, const QStyleOptionViewItem &option,
                      const QModelIndex &index) override;
@@ -78,6 +84,7 @@ private:
     QWidget *makeEditor(QWidget *parent, const QStyleOptionViewItem &option, const QModelIndex &index) const;
 
     QuickEntryTableModel &m_model;
+    mutable QPersistentModelIndex m_symbolEditor; // a Vacant or remove cell open as a control
 };
 
 // The grid's table: Return in any cell adds a row (never saves), Tab walks the cells in
@@ -96,6 +103,8 @@ public:
 protected:
     using QTableView::edit;
     bool edit(const QModelIndex &index, EditTrigger trigger, QEvent *event) override;
+    void closeEditor(QWidget *editor, QAbstractItemDelegate::EndEditHint hint) override;
+    void currentChanged(const QModelIndex &current, const QModelIndex &previous) override;
     void keyPressEvent(QKeyEvent *event) override;
 
 private:

@@ -27,6 +27,7 @@
 #include <QVBoxLayout>
 
 #include <algorithm>
+#include <cmath>
 #include <functional>
 
 namespace {
@@ -41,6 +42,34 @@ constexpr int blockMargin = 6;
 constexpr int messageSpacing = 4;
 
 class CorrectionTable;
+
+double luminance(const QColor &colour)
+{
+    const auto linear = [](double channel) {
+        return channel <= 0.03928 ? channel / 12.92 : std::pow((channel + 0.055) / 1.055, 2.4);
+    };
+    return 0.2126 * linear(colour.redF()) + 0.7152 * linear(colour.greenF()) + 0.0722 * linear(colour.blueF());
+}
+
+// The outline of a cell's field: the style's own is too faint to find an empty field by, on
+// a dark base nearly invisible. The base colour moved towards the text colour just far
+// enough to read at 3:1, with a little to spare for the rounding of its corners.
+QColor fieldOutline(const QPalette &palette)
+{
+    const QColor base = palette.color(QPalette::Base);
+    const QColor text = palette.color(QPalette::Text);
+    const double baseLight = luminance(base);
+    for (int step = 1; step <= 20; ++step) {
+        const float t = float(step) / 20;
+        const QColor mixed = QColor::fromRgbF(base.redF() + (text.redF() - base.redF()) * t,
+                                              base.greenF() + (text.greenF() - base.greenF()) * t,
+                                              base.blueF() + (text.blueF() - base.blueF()) * t);
+        const double light = luminance(mixed);
+        if ((std::max(light, baseLight) + 0.05) / (std::min(light, baseLight) + 0.05) >= 3.3)
+            return mixed;
+    }
+    return text;
+}
 
 // Writes through on every keystroke, so the review sees what is typed without a commit step.
 // Draws each cell as a text field on the row's first line, leaving the rest of the row to
@@ -124,6 +153,10 @@ public:
         const QWidget *widget = option.widget;
         QStyle *style = widget ? widget->style() : QApplication::style();
         style->drawPrimitive(QStyle::PE_PanelLineEdit, &frame, painter, widget);
+        painter->setRenderHint(QPainter::Antialiasing);
+        painter->setPen(QPen(fieldOutline(option.palette), 1));
+        painter->setBrush(Qt::NoBrush);
+        painter->drawRoundedRect(QRectF(field).adjusted(0.5, 0.5, -0.5, -0.5), 2, 2);
         const QRect text = style->subElementRect(QStyle::SE_LineEditContents, &frame, widget).adjusted(4, 0, -4, 0);
         const QVariant foreground = index.data(Qt::ForegroundRole);
         painter->setPen(foreground.canConvert<QColor>() ? foreground.value<QColor>()

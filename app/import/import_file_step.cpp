@@ -62,7 +62,10 @@ ImportFileStep::ImportFileStep(ImportFlow &flow, QWidget *parent)
     cardRow->addStretch();
     cardRow->addWidget(m_choose);
     layout->addWidget(card);
-    connect(m_choose, &QPushButton::clicked, &m_flow, &ImportFlow::chooseFile);
+    connect(m_choose, &QPushButton::clicked, this, [this] {
+        m_flow.chooseFile();
+        emit chooserClosed();
+    });
 
     auto *form = new QFormLayout;
     for (const ImportMode mode : allImportModes)
@@ -104,7 +107,13 @@ ImportFileStep::ImportFileStep(ImportFlow &flow, QWidget *parent)
 void ImportFileStep::refresh()
 {
     m_fileName->setText(m_flow.fileName().isEmpty() ? QStringLiteral("Choose an Excel or CSV file") : m_flow.fileName());
-    m_choose->setEnabled(m_flow.canChooseFile());
+    const bool choosable = m_flow.canChooseFile();
+    // Disabled while the chosen file is read: Qt would hand its focus to the next control,
+    // which a screen reader announces and the next Space presses. The focus waits with no
+    // control until the window places it once the file is read.
+    if (!choosable && window()->focusWidget() == m_choose)
+        m_choose->clearFocus();
+    m_choose->setEnabled(choosable);
     const QSignalBlocker blockMode(m_mode);
     m_mode->setCurrentIndex(int(m_flow.mode()));
     m_modeLine->setText(modeLine(m_flow.mode()));

@@ -23,6 +23,10 @@ public:
     QSpinBox *headerRowField() const { return m_headerRow; }
     QComboBox *referencesPicker() const { return m_references; }
 
+signals:
+    // "Choose File…" has run the file chooser, whatever the user chose.
+    void chooserClosed();
+
 private:
     void refresh();
 

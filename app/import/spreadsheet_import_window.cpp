@@ -5,6 +5,7 @@
 #include "app/import/correction_grid_model.h"
 #include "app/import/import_file_step.h"
 #include "app/shell/accessible_fields.h"
+#include "app/sidebar/searchable_dropdown.h"
 #include "app/sidebar/sidebar_style.h"
 
 #include <QCloseEvent>
@@ -55,6 +56,17 @@ QLabel *secondaryLabel(const QString &text)
     auto *label = new QLabel(text);
     label->setForegroundRole(QPalette::PlaceholderText);
     return label;
+}
+
+// The first control inside `area` that Tab reaches, or null.
+QWidget *firstControl(QWidget *area)
+{
+    for (QWidget *next = area->nextInFocusChain(); next && next != area; next = next->nextInFocusChain()) {
+        if (area->isAncestorOf(next) && next->isVisible() && next->isEnabled() && !next->focusProxy()
+            && (next->focusPolicy() & Qt::TabFocus))
+            return next;
+    }
+    return nullptr;
 }
 
 } // namespace
@@ -115,11 +127,12 @@ SpreadsheetImportWindow::SpreadsheetImportWindow(QWidget *owner, Organization ex
     m_busy = new QWidget;
     auto *busyRow = new QHBoxLayout(m_busy);
     busyRow->setContentsMargins(0, 0, 0, 0);
-    auto *progress = new QProgressBar;
-    progress->setRange(0, 0);
-    progress->setMaximumWidth(200);
-    busyRow->addWidget(progress);
-    busyRow->addWidget(new QLabel(QStringLiteral("Reading workbook…")));
+    m_reading = new QProgressBar;
+    m_reading->setRange(0, 0);
+    m_reading->setMaximumWidth(200);
+    m_reading->setAccessibleName(QStringLiteral("Reading workbook…"));
+    busyRow->addWidget(m_reading);
+    busyRow->addWidget(new QLabel(m_reading->accessibleName()));
     busyRow->addStretch();
     layout->addWidget(m_busy);
 
@@ -150,6 +163,7 @@ SpreadsheetImportWindow::SpreadsheetImportWindow(QWidget *owner, Organization ex
     connect(m_flow, &ImportFlow::reviewChanged, this, &SpreadsheetImportWindow::refresh);
     connect(m_flow, &ImportFlow::widthChanged, this, &SpreadsheetImportWindow::followWidth);
     connect(m_flow, &ImportFlow::closeRequested, this, &QWidget::close);
+    connect(m_fileStep, &ImportFileStep::chooserClosed, this, &SpreadsheetImportWindow::chooserClosed);
 
     resize(defaultWidth, defaultHeight);
     if (const QScreen *screen = this->screen())
@@ -241,7 +255,6 @@ void SpreadsheetImportWindow::refresh()
         m_stepButtons[i]->setEnabled(m_flow->canShow(buttonStep));
         m_stepButtons[i]->setChecked(buttonStep == step);
     }
-    m_busy->setVisible(m_flow->isLoading());
     m_steps->setCurrentIndex(int(step));
     m_caption->setText(m_flow->caption());
     m_error->setText(m_flow->errorMessage().value_or(QString()));
@@ -251,6 +264,41 @@ void SpreadsheetImportWindow::refresh()
     m_backToFile->setVisible(step == ImportFlow::Step::columns);
     m_primary->setText(m_flow->primaryTitle());
     m_primary->setEnabled(m_flow->canPressPrimary());
+    if (m_focusAfterReading && !m_flow->isLoading()) {
+        m_focusAfterReading = false;
+        placeFocusAfterReading();
+    }
+    // Hidden after the focus has left it: Qt would hand it to the next control.
+    m_busy->setVisible(m_flow->isLoading());
+}
+
+void SpreadsheetImportWindow::chooserClosed()
+{
+    // The chooser's closing may leave no window active (without a window manager the
+    // keyboard goes to the desktop), though this one looks it.
+    activateWindow();
+    m_focusAfterReading = m_flow->isLoading();
+    // "Choose File…" is disabled while the file is read: the focus waits on the progress
+    // line, heard as "Reading workbook…", rather than on the next control, which a screen
+    // reader would announce and Space would press.
+    if (m_focusAfterReading && (!focusWidget() || focusWidget() == m_fileStep->chooseButton()))
+        m_reading->setFocus(Qt::OtherFocusReason);
+}
+
+void SpreadsheetImportWindow::placeFocusAfterReading()
+{
+    // Moved by the user while the file was read: left there.
+    if (focusWidget() && focusWidget() != m_reading)
+        return;
+    QWidget *target = nullptr;
+    if (m_flow->errorMessage())
+        target = m_fileStep->chooseButton();
+    else if (m_flow->step() == ImportFlow::Step::file)
+        target = firstControl(m_fileStep->worksheetPicker()); // the worksheet, header row and references
+    if (!target)
+        target = firstControl(m_steps->currentWidget()); // a draft opens on its corrections
+    if (target)
+        target->setFocus(Qt::OtherFocusReason);
 }
 
 void SpreadsheetImportWindow::followWidth(int width)

@@ -12,6 +12,7 @@ class ColumnMatchingStep;
 class CorrectionGrid;
 class ImportFileStep;
 class QLabel;
+class QProgressBar;
 class QPushButton;
 class QStackedWidget;
 class QToolButton;
@@ -65,6 +66,10 @@ private:
     QWidget *buildActionRow();
     void refresh();
     void followWidth(int width);
+    // After the file chooser: back to this window, and once the file is read, on to what
+    // comes next.
+    void chooserClosed();
+    void placeFocusAfterReading();
 
     ImportFlow *m_flow;
     QPointer<QWidget> m_owner;
@@ -74,6 +79,7 @@ private:
     std::optional<QPoint> m_placed;
     std::array<QPushButton *, 3> m_stepButtons{};
     QWidget *m_busy = nullptr;
+    QProgressBar *m_reading = nullptr;
     QStackedWidget *m_steps = nullptr;
     ImportFileStep *m_fileStep = nullptr;
     ColumnMatchingStep *m_columnStep = nullptr;
@@ -84,4 +90,5 @@ private:
     QPushButton *m_saveDraft = nullptr;
     QPushButton *m_backToFile = nullptr;
     QPushButton *m_primary = nullptr;
+    bool m_focusAfterReading = false; // a chosen file is being read
 };

@@ -9,6 +9,7 @@
 #include "app/print/chart_print_sheet.h"
 #include "app/print/chart_printer.h"
 #include "app/shell/accessible_fields.h"
+#include "app/shell/focus_keeper.h"
 #include "app/shell/organization_document.h"
 #include "app/shell/window_placement_button.h"
 #include "app/sidebar/sidebar_style.h"
@@ -308,6 +309,12 @@ void PlanningWorkspace::refresh()
     PlanningWorkspaceController &c = *m_controller;
     using State = PlanningWorkspaceController::PlanningState;
     const State state = c.planningState();
+    // Lock, Unlock and Relock take each other's place: the focus follows.
+    QPushButton *lockButton = state == State::none ? m_lock : state == State::locked ? m_unlock : m_relock;
+    for (QPushButton *shown : {m_lock, m_unlock, m_relock}) {
+        if (shown != lockButton && shown->isVisible())
+            FocusKeeper::replace(shown, lockButton);
+    }
     m_lock->setVisible(state == State::none);
     m_lockState->setVisible(state != State::none);
     m_lockState->setText(state == State::locked ? QStringLiteral("\U0001F512 Current locked")

@@ -1,5 +1,6 @@
 #include "app/updates/update_settings_panel.h"
 
+#include "app/shell/focus_keeper.h"
 #include "app/updates/update_store.h"
 
 #include <QCheckBox>
@@ -120,7 +121,8 @@ void UpdateSettingsPanel::refresh()
     const QSignalBlocker quiet(m_automatic);
     m_automatic->setChecked(m_store.isAutomatic());
     const bool busy = m_store.isChecking() || m_store.isInstalling();
-    m_check->setEnabled(!busy);
+    // The buttons keep the focus through a check or an install they are disabled for.
+    FocusKeeper::setEnabled(m_check, !busy);
     m_progress->setVisible(m_store.isChecking());
     const std::optional<QDateTime> checked = m_store.lastChecked();
     m_lastChecked->setVisible(bool(checked));
@@ -138,7 +140,7 @@ void UpdateSettingsPanel::refresh()
     for (QWidget *part : {static_cast<QWidget *>(m_installProgress), static_cast<QWidget *>(m_installStatus)})
         part->setVisible(m_store.isInstalling());
     m_cancel->setVisible(m_store.isInstalling());
-    m_cancel->setEnabled(m_store.canCancelInstall());
+    FocusKeeper::setEnabled(m_cancel, m_store.canCancelInstall());
     m_installStatus->setText(m_store.progressText());
     // Busy without a total, else the share done.
     const bool known = progress && progress->total > 0;
@@ -152,7 +154,7 @@ void UpdateSettingsPanel::refresh()
     m_install->setText(m_store.isInstalling()       ? QStringLiteral("Update in Progress…")
                        : m_store.isRestartPending() ? QStringLiteral("Restart to Finish Updating")
                                                     : QStringLiteral("Download && Install Update…"));
-    m_install->setEnabled(!m_store.isInstalling());
-    m_skip->setEnabled(!m_store.isInstalling() && !m_store.isRestartPending());
+    FocusKeeper::setEnabled(m_install, !m_store.isInstalling());
+    FocusKeeper::setEnabled(m_skip, !m_store.isInstalling() && !m_store.isRestartPending());
     m_digest->setText(QStringLiteral("SHA-256: ") + QString::fromStdString(release->sha256));
 }

@@ -597,6 +597,9 @@ def main():
     import walk_windows
     if app_process.poll() is None:
         walk_windows.run(main_window)
+    import walk_keys
+    if app_process.poll() is None:
+        walk_keys.run(sys.modules[__name__], main_window)
     if app_process.poll() is None:
         app_process.terminate()
         try:

@@ -8,6 +8,7 @@
 #include "accessible_audit.h"
 #include <gtest/gtest.h>
 
+#include <QAccessible>
 #include <QApplication>
 #include <QFile>
 #include <QLabel>
@@ -274,6 +275,42 @@ TEST_F(VersionHistoryPanel, BaselineResultAndLockedState)
     EXPECT_TRUE(button(panel, "Set Current as Baseline…")->isEnabled());
     document.edit([](OrganizationArchive &a) { a.lockForPlanning(); });
     EXPECT_FALSE(button(panel, "Set Current as Baseline…")->isEnabled()) << "locked for planning";
+}
+
+} // namespace
+
+namespace {
+
+// A screen reader hears each row and which version each Restore brings back; Tab goes down
+// the dialog as it reads, every Restore before "Set Current as Baseline…" and "Done".
+TEST_F(VersionHistoryPanel, RowsAndRestoresAreHeardAndTabbedInReadingOrder)
+{
+    VersionHistoryDialog panel(history, nullptr);
+    panel.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&panel));
+    QListWidget *list = panel.list();
+    QAccessibleInterface *heard = QAccessible::queryAccessibleInterface(list);
+    EXPECT_EQ(heard->text(QAccessible::Name), "Saved versions");
+    ASSERT_GE(heard->childCount(), 7);
+    QStringList rows;
+    for (int i = 0; i < heard->childCount(); ++i) {
+        if (heard->child(i)->role() == QAccessible::ListItem)
+            rows.append(heard->child(i)->text(QAccessible::Name));
+    }
+    ASSERT_EQ(rows.size(), 7);
+    EXPECT_EQ(rows.front(), "Version 7 — v7 · 3 positions");
+    EXPECT_EQ(rows.back(), "Version 1 — v1 · 3 positions");
+
+    list->setFocus(Qt::TabFocusReason);
+    QStringList order;
+    for (int i = 0; i < 10; ++i) {
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+        order.append(QAccessible::queryAccessibleInterface(QApplication::focusWidget())->text(QAccessible::Name));
+    }
+    EXPECT_EQ(order, (QStringList{"Restore Version 7 — v7", "Restore Version 6 — v6", "Restore Version 5 — v5",
+                                  "Restore Version 4 — v4", "Restore Version 3 — v3", "Restore Version 2 — v2",
+                                  "Restore Version 1 — v1", "Set Current as Baseline…", "Done",
+                                  "Version note (optional)"}));
 }
 
 } // namespace

@@ -128,7 +128,7 @@ TEST_F(EditorKeys, NumberFieldsRefuseWhatTheyCannotRead)
         QApplication::processEvents();
         return edit->text();
     };
-    EXPECT_EQ(dialog.findChildren<QLineEdit *>().last()->accessibleName(), "FTE") << "the school row's FTE";
+    EXPECT_EQ(dialog.findChildren<QLineEdit *>().last()->accessibleName(), "Allocation 1, FTE") << "the school row's FTE";
     const struct {
         const char *field;
         QString typed;

@@ -236,10 +236,13 @@ TEST_F(EditorSections, SchoolAllocationRowsEditTheirOwnAssignment)
     QApplication::processEvents();
     ASSERT_EQ(model().schoolAllocations().size(), 2u);
     EXPECT_EQ(model().position().location, "Itinerant");
-    auto schools = visible<QLineEdit>([](QLineEdit *edit) { return edit->accessibleName() == "School"; });
-    auto ftes = visible<QLineEdit>([](QLineEdit *edit) { return edit->accessibleName() == "FTE"; });
+    // Each field says which allocation it belongs to.
+    auto schools = visible<QLineEdit>([](QLineEdit *edit) { return edit->accessibleName().endsWith(", School"); });
+    auto ftes = visible<QLineEdit>([](QLineEdit *edit) { return edit->accessibleName().endsWith(", FTE"); });
     ASSERT_EQ(schools.size(), 2u);
     ASSERT_EQ(ftes.size(), 2u);
+    EXPECT_EQ(schools[0]->accessibleName(), "Allocation 1, School");
+    EXPECT_EQ(ftes[1]->accessibleName(), "Allocation 2, FTE");
     EXPECT_EQ(ftes[0]->text(), "0.5");
     QTest::keyClicks(schools[1], "Elm");
     ftes[1]->selectAll();
@@ -258,9 +261,10 @@ TEST_F(EditorSections, SchoolAllocationRowsEditTheirOwnAssignment)
     QApplication::processEvents();
     ASSERT_EQ(model().schoolAllocations().size(), 1u);
     EXPECT_EQ(model().schoolAllocations()[0].assignment.school, "Elm");
-    auto left = visible<QLineEdit>([](QLineEdit *edit) { return edit->accessibleName() == "School"; });
+    auto left = visible<QLineEdit>([](QLineEdit *edit) { return edit->accessibleName().endsWith(", School"); });
     ASSERT_EQ(left.size(), 1u);
     EXPECT_EQ(left[0]->text(), "Elm");
+    EXPECT_EQ(left[0]->accessibleName(), "Allocation 1, School");
 }
 
 } // namespace

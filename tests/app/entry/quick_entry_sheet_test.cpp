@@ -14,6 +14,7 @@
 #include <QClipboard>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QTableView>
 #include <QTest>
 
 using AppTest::person;
@@ -260,4 +261,43 @@ TEST(QuickEntrySheet, TypingEnablesSaveAndSavingRebuilds)
     EXPECT_TRUE(s.sheet.message().startsWith("Saved 1 positions."));
     EXPECT_FALSE(s.sheet.saveButton()->isEnabled());
     EXPECT_EQ(s.rows(), 2u);
+}
+
+// Tab hands the focus straight from one cell's control to the next one's, the Vacant box
+// and the remove button included: never to the table on the way, which a screen reader
+// announced along with the bare cell before each field. The remove control says its row.
+TEST(QuickEntrySheet, TabGoesFromControlToControlAndTheRemoveButtonNamesItsRow)
+{
+    std::vector<QWidget *> focused; // outlives the sheet, whose closing moves the focus
+    Sheet s;
+    QTableView *table = s.sheet.table();
+    s.editCell(2, QuickEntryTableModel::manager);
+    QObject::connect(qApp, &QApplication::focusChanged, &s.sheet, [&](QWidget *, QWidget *now) {
+        if (now)
+            focused.push_back(now);
+    });
+    QStringList heard;
+    for (int i = 0; i < 4; ++i) {
+        focused.clear();
+        s.press(Qt::Key_Tab);
+        ASSERT_EQ(focused.size(), 1u) << "Tab " << i + 1;
+        EXPECT_NE(focused.front(), table);
+        heard.append(focused.front()->accessibleName());
+    }
+    EXPECT_EQ(heard, (QStringList{"Row 3, Location", "Remove row 3", "Row 4, Vacant", "Row 4, Employee name"}));
+    EXPECT_EQ(table->model()->index(2, QuickEntryTableModel::remove).data(Qt::AccessibleTextRole), "Remove row 3");
+
+    // The box ticks with Space, and Return adds a row there as in every cell.
+    s.press(Qt::Key_Backtab);
+    ASSERT_EQ(s.focused()->accessibleName(), "Row 4, Vacant");
+    s.press(Qt::Key_Space);
+    EXPECT_TRUE(s.sheet.grid().row(3).vacant);
+    s.press(Qt::Key_Return);
+    EXPECT_EQ(s.rows(), 9u);
+    // Space on the remove button takes its row away.
+    s.editCell(3, QuickEntryTableModel::remove);
+    ASSERT_EQ(s.focused()->accessibleName(), "Remove row 4");
+    s.press(Qt::Key_Space);
+    EXPECT_EQ(s.rows(), 8u);
+    EXPECT_FALSE(s.sheet.grid().row(3).vacant) << "the ticked row went";
 }

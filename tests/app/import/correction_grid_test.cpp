@@ -106,3 +106,37 @@ TEST(CorrectionGrid, MessageLinesReadInBothPalettes)
         }
     }
 }
+
+// An empty cell shows where it is by its border alone: in a dark palette as in a light one,
+// the border reads at 3:1 against the grid around it.
+TEST(CorrectionGrid, EmptyCellsShowTheirBorderInBothPalettes)
+{
+    FlowFixture f;
+    f.load();
+    f.flow->showStep(ImportFlow::Step::corrections);
+    for (const QPalette &palette : {AppTest::lightPalette(), AppTest::darkPalette()}) {
+        CorrectionGrid grid(*f.flow);
+        grid.setPalette(palette);
+        grid.resize(1000, 700);
+        grid.show();
+        ASSERT_TRUE(QTest::qWaitForWindowExposed(&grid));
+        settle(*f.flow);
+        const CorrectionGridModel &model = grid.model();
+        QModelIndex empty;
+        for (int row = 0; row < model.rowCount() && !empty.isValid(); ++row) {
+            for (int column = CorrectionGridModel::rowNumberColumn + 1; column < model.columnCount(); ++column) {
+                if (model.index(row, column).data().toString().isEmpty()) {
+                    empty = model.index(row, column);
+                    break;
+                }
+            }
+        }
+        ASSERT_TRUE(empty.isValid()) << "the staff sheet has an empty manager cell";
+        const QImage image = grid.table()->viewport()->grab().toImage();
+        const QRect cell = grid.table()->visualRect(empty);
+        const QRect field = CorrectionRowGeometry(grid.font()).fieldRect(cell);
+        const QColor around = AppTest::commonestColour(image, cell);
+        EXPECT_GE(AppTest::strongestContrast(image, field, around), 3.0)
+            << palette.color(QPalette::Base).name().toStdString();
+    }
+}

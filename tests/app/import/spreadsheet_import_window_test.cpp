@@ -283,3 +283,56 @@ TEST(SpreadsheetImportWindow, TheNextWindowOpensWhereTheLastOneWasLeft)
     south->close();
     QSettings().remove(Window::frameKey);
 }
+
+// Choose File… from the keys: while the file is read the focus rests on "Reading workbook…",
+// not on the next control (a screen reader would announce it and Space press it); once read
+// it lands on what comes next: the worksheet of a spreadsheet, the corrections of a draft, or
+// Choose File… again when the file could not be read.
+TEST(SpreadsheetImportWindow, TheFocusGoesOnToWhatTheChosenFileBrings)
+{
+    QTemporaryDir dir;
+    const QString spreadsheet = dir.filePath("staff.csv");
+    AppTest::writeBytes(spreadsheet, "Employee Number,Employee Name,Pay Level,Supervisor ID\nE10,Ada,Superintendent,\n");
+    QWidget owner;
+    ScriptedDialogs dialogs;
+    QPointer<Window> window = Window::present(&owner, Organization(), [](const Organization &, ImportMode) {}, dialogs);
+    window->show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(window));
+    QApplication::setActiveWindow(window);
+    QPushButton *choose = window->fileStep()->chooseButton();
+    std::vector<QWidget *> focused;
+    QObject::connect(qApp, &QApplication::focusChanged, window,
+                     [&](QWidget *, QWidget *now) { focused.push_back(now); });
+    const auto chooseFrom = [&](const QString &path) {
+        choose->setFocus(Qt::TabFocusReason);
+        focused.clear();
+        dialogs.filesToOpen.push_back(path);
+        QTest::keyClick(choose, Qt::Key_Space);
+        settle(window->flow());
+        QCoreApplication::processEvents();
+        std::erase(focused, nullptr);
+    };
+
+    const auto reading = [&](QWidget *widget) { return window->busyLine()->isAncestorOf(widget); };
+    chooseFrom(spreadsheet);
+    SearchableDropdown *worksheet = window->fileStep()->worksheetPicker();
+    ASSERT_EQ(focused.size(), 2u) << "from Choose File… to the progress line, then to the worksheet";
+    EXPECT_TRUE(reading(focused.front()));
+    EXPECT_TRUE(worksheet->isAncestorOf(focused.back()));
+
+    // The grid's rows as a draft: it opens on its corrections.
+    dialogs.filesToSave.push_back(dir.filePath("corrections.vantrelimport"));
+    window->flow().saveDraft();
+    chooseFrom(dir.filePath("corrections.vantrelimport"));
+    ASSERT_EQ(window->flow().step(), ImportFlow::Step::corrections);
+    ASSERT_EQ(focused.size(), 2u);
+    EXPECT_TRUE(reading(focused.front()));
+    EXPECT_TRUE(window->correctionGrid()->parentWidget()->isAncestorOf(focused.back()));
+
+    window->flow().showStep(ImportFlow::Step::file);
+    QCoreApplication::processEvents();
+    chooseFrom(dir.filePath("missing.csv"));
+    ASSERT_TRUE(window->flow().errorMessage());
+    EXPECT_EQ(QApplication::focusWidget(), choose);
+    window->close();
+}

@@ -193,3 +193,22 @@ TEST(UpdateSettingsPanel, ShowsInstallProgressWithCancelThenTheRestart)
 }
 
 } // namespace
+
+// Check for Updates pressed from the keyboard keeps the focus: while it is disabled for the
+// check no other control takes it (Space there would toggle automatic checks), and it has
+// it again once the check is done.
+TEST_F(SettingsStore, CheckForUpdatesKeepsTheFocusThroughTheCheck)
+{
+    SettingsWindow window(store);
+    window.present();
+    QApplication::setActiveWindow(&window);
+    QPushButton *check = window.panel()->checkButton();
+    check->setFocus(Qt::TabFocusReason);
+    QTest::keyClick(check, Qt::Key_Space);
+    ASSERT_TRUE(fetcher.pending);
+    ASSERT_FALSE(check->isEnabled());
+    EXPECT_EQ(QApplication::focusWidget(), nullptr) << "no other control is announced";
+    fetcher.pending({.status = 200, .body = signer.feed(UpdateTest::release())});
+    EXPECT_EQ(QApplication::focusWidget(), check);
+    window.close();
+}

@@ -1,0 +1,19 @@
+#pragma once
+
+class QWidget;
+
+// Qt hands the keyboard focus of a control that is disabled or hidden to the next control
+// in Tab order: a screen reader announces that control, and the next Space presses it.
+// These keep the focus where the user was instead.
+namespace FocusKeeper {
+
+// Enables or disables `control`. Disabled while it holds its window's focus, it leaves the
+// window without a focused control rather than handing the focus on; enabled again, it
+// takes the focus back, unless the user has put it elsewhere meanwhile.
+void setEnabled(QWidget *control, bool enabled);
+
+// Shows `arriving` and hides `leaving`, which it replaces on screen: a focus inside
+// `leaving` moves to `arriving` when it takes the focus itself, else to its first control.
+void replace(QWidget *leaving, QWidget *arriving);
+
+} // namespace FocusKeeper

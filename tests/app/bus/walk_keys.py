@@ -1,0 +1,137 @@
+# Keyboard-only routes of the screen reader walk: Ctrl+E in a narrow window, the version
+# history reached through the Save button's menu, and quick entry's Tab, heard once per key.
+#
+# screen_reader_walk.py calls run(walk) with itself, whose helpers these use, once its own
+# checks are done.
+
+import os
+import subprocess
+import time
+
+
+def check_narrow_inspector(w, main):
+    """Ctrl+E edits the selected person in a window too narrow for the inspector's labels,
+    where its actions show as icons."""
+    ids = subprocess.run(["xdotool", "search", "--onlyvisible", "--name", "^" + w.re.escape(w.MAIN_TITLE)],
+                         capture_output=True, text=True).stdout.split()
+    if not ids:
+        w.fault("narrow inspector", "no chart window to narrow")
+        return
+    box = w.safe(lambda: main.queryComponent().getExtents(w.pyatspi.DESKTOP_COORDS))
+    subprocess.run(["xdotool", "windowsize", "--sync", ids[-1], "716", str(box.height if box else 800)], check=False)
+    w.pump(0.8)
+    w.forget()
+    person = next((node for node in w.walk(main) if w.role(node) == "push button"
+                   and w.role(node.parent) == "canvas"), None)
+    if person is None:
+        w.fault("narrow inspector", "no card on the chart")
+        return
+    w.press(person)
+    w.pump(0.5)
+    w.focus_window(w.MAIN_TITLE)
+    w.safe(lambda: w.find(main, "canvas", "Chart").queryComponent().grabFocus())
+    w.keys("ctrl+e")
+    if w.window_named("Edit Position", 3) is None:
+        w.fault("narrow inspector", "Ctrl+E opens no editor in a 716-pixel window")
+    else:
+        w.close("Edit Position")
+    if box is not None:
+        subprocess.run(["xdotool", "windowsize", "--sync", ids[-1], str(box.width), str(box.height)], check=False)
+        w.pump(0.5)
+
+
+def focus_names(w):
+    """The objects that took the focus since the last clear, once each, in order."""
+    w.pump(0.1)
+    heard = []
+    for kind, name, _ in w.focus_events:
+        if not heard or heard[-1] != (kind, name):
+            heard.append((kind, name))
+    return heard
+
+
+def check_version_history(w, main):
+    """The history opens from the Save button's menu by keys alone; its rows and Restore
+    buttons say which version they are, and Tab reaches Restore before Done."""
+    w.focus_window(w.MAIN_TITLE)
+    w.forget()
+    save = next((node for node in w.walk(main) if "button" in w.role(node) and w.name(node) == "Save"), None)
+    if save is None:
+        w.fault("toolbar", "no Save button")
+        return
+    w.safe(lambda: save.queryComponent().grabFocus())
+    w.pump(0.3)
+    w.keys("alt+Down")
+    w.keys("Down", "Return")
+    history = w.window_named("Version History", 3)
+    if history is None:
+        w.fault("toolbar", "Alt+Down, Down and Return on Save do not open the version history")
+        return
+    w.pump(0.3)
+    note = w.find(history, "text", "Version note (optional)")
+    w.safe(lambda: note.queryComponent().grabFocus())
+    w.type_text("first note")
+    w.keys("Return")
+    w.forget()
+    w.audit(history, "version history")
+    versions = w.find(history, "list", "Saved versions")
+    rows = [w.name(row) for row in w.children(versions)] if versions is not None else []
+    newest = w.re.match(r"(Version \d+ \u2014 first note) \u00b7 \d+ positions$", rows[0] if rows else "")
+    if newest is None:
+        w.fault("version history", "the saved version is heard as %r" % rows)
+        w.close("Version History")
+        return
+    # From the note: Save Version, the list, each row's Restore, then the buttons under it.
+    w.focus_events.clear()
+    w.keys(*["Tab"] * (len(rows) + 4))
+    heard = [name for _, name in focus_names(w)]
+    restore = "Restore " + newest.group(1)
+    if restore not in heard or "Done" not in heard or heard.index(restore) > heard.index("Done"):
+        w.fault("version history", "Tab from the note goes %r, not through %r before Done" % (heard, restore))
+    w.close("Version History")
+
+
+def check_quick_entry_tabs(w, main):
+    """Each Tab in the quick-entry grid is heard once, as the field or cell it reaches; the
+    remove cell says what it removes."""
+    w.focus_window(w.MAIN_TITLE)
+    if not w.press_named(main, "push button", "Spreadsheet"):
+        return
+    grid = w.window_named("Quick Entry")
+    if grid is None:
+        w.fault("quick entry", "does not open from the Schools chart")
+        return
+    w.pump(0.5)
+    w.keys("Return")  # a new row, its name field open: the rest of the row is Tab away
+    steps = []
+    for _ in range(6):
+        w.focus_events.clear()
+        subprocess.run(["xdotool", "key", "--clearmodifiers", "Tab"], check=False)
+        w.pump(0.25)
+        steps.append(focus_names(w))
+    for heard in steps:
+        if len(heard) != 1 or not (heard[0][1] or "").strip():
+            w.fault("quick entry", "one Tab is heard as %r" % heard)
+            break
+    names = [heard[-1][1] for heard in steps if heard]
+    if not any(name.startswith("Remove") and any(c.isdigit() for c in name) for name in names):
+        w.fault("quick entry", "Tab along a new row reaches no remove cell named for its row: %r" % names)
+    w.close("Quick Entry")
+
+
+def run(w, main):
+    for check in (check_narrow_inspector, check_quick_entry_tabs, check_version_history):
+        started = time.time()
+        try:
+            w.forget()
+            check(w, main)
+            if os.environ.get("VANTREL_BUS_VERBOSE"):
+                print("after %s: %d faults, %.1f s" % (check.__name__, len(w.faults), time.time() - started))
+        except Exception as error:
+            w.fault("walk", "%s stopped by %r" % (check.__name__, error))
+            if os.environ.get("VANTREL_BUS_VERBOSE"):
+                import traceback
+                traceback.print_exc()
+        if w.app_process.poll() is not None:
+            w.fault("application", "ended with %s" % w.app_process.returncode)
+            return

@@ -1,0 +1,137 @@
+#include "app/chart/chart_canvas.h"
+#include "app/chart/chart_toolbar.h"
+#include "app/chart/chart_window.h"
+#include "app/chart/chart_window_body.h"
+#include "app/chart/selection_inspector_strip.h"
+#include "app/chart/version_history.h"
+#include "app/shell/organization_document.h"
+
+#include "app_test_support.h"
+#include "chart_fixtures.h"
+
+#include <gtest/gtest.h>
+
+#include <QAccessible>
+#include <QApplication>
+#include <QDialog>
+#include <QMenu>
+#include <QTimer>
+#include <QToolButton>
+#include <QPushButton>
+#include <QTest>
+
+using namespace AppTest;
+
+namespace {
+
+class KeyboardRoutes : public ChartWindowFixture {
+protected:
+    void SetUp() override
+    {
+        window = controller.newDocument();
+        window->document()->setArchive(OrganizationArchive::make("Sample", Organization::example()));
+        window->resize(1200, 800);
+        window->show();
+        window->activateWindow();
+        settle();
+    }
+};
+
+} // namespace
+
+// Ctrl+E edits the selected person however wide the window is: a narrow window shows the
+// inspector's actions as icons, and the icon-only Edit used to drop its shortcut.
+TEST_F(KeyboardRoutes, CtrlEEditsTheSelectionAtEveryWidth)
+{
+    ChartView &view = window->view();
+    const Position person = window->document()->archive().organization.positions.back();
+    view.selectPerson(person.id);
+    std::vector<std::string> edited;
+    QObject::connect(&view, &ChartView::positionEditRequested, window,
+                     [&](const Position &position) { edited.push_back(position.id); });
+    SelectionInspectorStrip *inspector = window->body().inspector();
+    bool sawNarrow = false;
+    for (const int width : {1200, 716, 200, 1200}) {
+        window->resize(width, 800);
+        QApplication::setActiveWindow(window); // again after the editor of the last round
+        settle();
+        sawNarrow = sawNarrow || inspector->isNarrow();
+        edited.clear();
+        QTest::keyClick(window, Qt::Key_E, Qt::ControlModifier);
+        // A shortcut clicks its button a moment later.
+        EXPECT_TRUE(QTest::qWaitFor([&] { return !edited.empty(); }, 1000)) << "at " << width << " pixels";
+        EXPECT_EQ(edited, std::vector<std::string>{person.id}) << "at " << width << " pixels";
+        for (QDialog *editor : window->findChildren<QDialog *>()) {
+            if (editor->isVisible())
+                editor->reject();
+        }
+        settle();
+    }
+    EXPECT_TRUE(sawNarrow) << "the icon-only arrangement was tried";
+}
+
+// The inspector's "✕" is heard by what it does.
+TEST_F(KeyboardRoutes, TheInspectorsDismissButtonIsNamed)
+{
+    window->view().selectPerson(window->document()->archive().organization.positions.back().id);
+    settle();
+    QPushButton *dismiss = window->body().inspector()->button(QStringLiteral("\u2715"));
+    ASSERT_TRUE(dismiss);
+    EXPECT_EQ(QAccessible::queryAccessibleInterface(dismiss)->text(QAccessible::Name), "Dismiss selection");
+}
+
+// The Save button's menu, the only way to the version history, opens from the keys that
+// open menus; its first command is current, so Down and Return reach the history.
+TEST_F(KeyboardRoutes, TheSaveMenuOpensFromTheKeyboard)
+{
+    QToolButton *save = window->toolbar().saveButton();
+    ASSERT_TRUE(save);
+    save->setFocus(Qt::TabFocusReason);
+    const std::pair<Qt::Key, Qt::KeyboardModifiers> keys[] = {
+        {Qt::Key_Down, Qt::AltModifier}, {Qt::Key_F4, Qt::NoModifier}, {Qt::Key_Menu, Qt::NoModifier},
+        {Qt::Key_F10, Qt::ShiftModifier}};
+    for (const auto &[key, modifiers] : keys) {
+        QString current;
+        bool shown = false;
+        // The menu runs a loop of its own: it is read and closed from inside that loop.
+        QTimer reader;
+        QObject::connect(&reader, &QTimer::timeout, [&] {
+            auto *menu = qobject_cast<QMenu *>(QApplication::activePopupWidget());
+            if (!menu || !menu->activeAction())
+                return;
+            shown = true;
+            current = menu->activeAction()->text();
+            menu->close();
+        });
+        reader.start(10);
+        QTest::keyClick(save, key, modifiers);
+        EXPECT_TRUE(QTest::qWaitFor([&] { return shown; }, 2000)) << QKeySequence(key | modifiers).toString().toStdString();
+        EXPECT_EQ(current, "Save Organization");
+    }
+
+    QTimer chooser;
+    QObject::connect(&chooser, &QTimer::timeout, [&] {
+        if (QWidget *menu = QApplication::activePopupWidget()) {
+            QTest::keyClick(menu, Qt::Key_Down);
+            QTest::keyClick(menu, Qt::Key_Return);
+        }
+    });
+    chooser.start(10);
+    QTest::keyClick(save, Qt::Key_Down, Qt::AltModifier);
+    EXPECT_TRUE(QTest::qWaitFor([&] { return window->findChild<VersionHistoryDialog *>() != nullptr; }, 2000))
+        << "Down and Return open the version history";
+    chooser.stop();
+    if (auto *history = window->findChild<VersionHistoryDialog *>())
+        history->close();
+    settle();
+}
+
+// The chart's keys are in its description, as nothing on screen shows them: the selected
+// person's menu and editor.
+TEST_F(KeyboardRoutes, TheChartCanvasTellsItsKeys)
+{
+    const QString told =
+        QAccessible::queryAccessibleInterface(window->canvas())->text(QAccessible::Description);
+    for (const char *key : {"Shift+F10", "Menu key", "Ctrl+E"})
+        EXPECT_TRUE(told.contains(QLatin1String(key))) << key << " in " << told.toStdString();
+}
