@@ -118,6 +118,23 @@ protected:
         return QTreeView::moveCursor(action, modifiers);
     }
 
+    void focusInEvent(QFocusEvent *event) override
+    {
+        QTreeView::focusInEvent(event);
+        // A screen reader hears the list as focused only after this: the current row is made
+        // current again after that, so that it hears where in the list the keys are.
+        QTimer::singleShot(0, this, [this] {
+            const QModelIndex current = shownRow(currentIndex());
+            if (!hasFocus() || !current.isValid())
+                return;
+            {
+                const QSignalBlocker blocker(selectionModel());
+                selectionModel()->clearCurrentIndex();
+            }
+            selectionModel()->setCurrentIndex(current, QItemSelectionModel::NoUpdate);
+        });
+    }
+
     // A heading becomes current without taking the person's selection away.
     QItemSelectionModel::SelectionFlags selectionCommand(const QModelIndex &index, const QEvent *event) const override
     {
