@@ -1,4 +1,5 @@
 #include "app/sidebar/organization_sidebar.h"
+#include "app/sidebar/searchable_dropdown.h"
 
 #include "sidebar_positions.h"
 
@@ -7,6 +8,7 @@
 #include <QAccessible>
 #include <QApplication>
 #include <QItemSelectionModel>
+#include <QPushButton>
 #include <QTest>
 #include <QTreeView>
 
@@ -161,6 +163,36 @@ TEST_F(SidebarKeys, LeftAndRightCloseAndOpenTheGroupUnderTheCursor)
     press(Qt::Key_Left);
     press(Qt::Key_Right);
     EXPECT_EQ(current(), "P2");
+    EXPECT_TRUE(chosen.empty());
+}
+
+// Taking the focus, the list makes its current row current again once the focus has moved,
+// which is when a screen reader hears it: the selected person, or the heading of the closed
+// group that holds them, which stays closed.
+TEST_F(SidebarKeys, TakingTheFocusAnnouncesTheCurrentRow)
+{
+    QWidget *elsewhere = sidebar.groupPicker()->button();
+    QApplication::setActiveWindow(&sidebar);
+    elsewhere->setFocus();
+    sidebar.setGrouping(std::string(SidebarMode::location));
+    sidebar.setSelection("P2");
+    std::vector<QModelIndex> announced;
+    QObject::connect(tree().selectionModel(), &QItemSelectionModel::currentChanged, &tree(),
+                     [&](const QModelIndex &current) { announced.push_back(current); });
+    tree().setFocus();
+    EXPECT_TRUE(announced.empty()) << "not before the list is heard as focused";
+    QApplication::processEvents();
+    EXPECT_EQ(announced, std::vector<QModelIndex>{sidebar.indexOfPosition("P2")});
+
+    elsewhere->setFocus();
+    const QModelIndex south = sidebar.indexOfPosition("P2").parent();
+    tree().collapse(south);
+    announced.clear();
+    tree().setFocus();
+    QApplication::processEvents();
+    EXPECT_EQ(announced, std::vector<QModelIndex>{south});
+    EXPECT_FALSE(tree().isExpanded(south));
+    EXPECT_EQ(selected(), "P2");
     EXPECT_TRUE(chosen.empty());
 }
 
