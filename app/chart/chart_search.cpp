@@ -121,7 +121,7 @@ bool ChartSearchPopup::focusNextPrevChild(bool)
 void ChartSearchPopup::setResults(const SearchResults &results)
 {
     m_header->setText(ChartSearch::headerText(results.count));
-    // Heard with the list as the focus enters it: how many matched, the rows listed or not.
+    // Heard with the list as the focus enters it: how many people matched.
     m_list->setAccessibleDescription(m_header->text());
     m_list->clear();
     for (const SearchResultRow &row : results.rows) {
