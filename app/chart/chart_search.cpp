@@ -83,6 +83,7 @@ SearchResults searchResultRows(const Organization &organization, std::string_vie
 
 ChartSearchPopup::ChartSearchPopup(QWidget *parent) : QFrame(parent, Qt::Popup)
 {
+    setAccessibleName(QStringLiteral("Search results"));
     setAttribute(Qt::WA_DeleteOnClose);
     setFrameShape(QFrame::StyledPanel);
     resize(popupWidth, popupHeight);
@@ -110,9 +111,18 @@ ChartSearchPopup::ChartSearchPopup(QWidget *parent) : QFrame(parent, Qt::Popup)
     connect(m_list, &QListWidget::itemActivated, this, choose);
 }
 
+bool ChartSearchPopup::focusNextPrevChild(bool)
+{
+    // The list is the popup's one stop: Tab and Shift+Tab leave the results as Escape does.
+    close();
+    return true;
+}
+
 void ChartSearchPopup::setResults(const SearchResults &results)
 {
     m_header->setText(ChartSearch::headerText(results.count));
+    // Heard with the list as the focus enters it: how many people matched.
+    m_list->setAccessibleDescription(m_header->text());
     m_list->clear();
     for (const SearchResultRow &row : results.rows) {
         QString detail = row.detail;

@@ -48,7 +48,7 @@ SearchResults searchResultRows(const Organization &organization, std::string_vie
                                const Organization &chartOrganization);
 
 // The Find popup: "<n> matches" over the list of rows; choosing a row (click or Return)
-// reports its position id and closes the popup.
+// reports its position id and closes the popup; Escape, Tab and Shift+Tab close it.
 class ChartSearchPopup : public QFrame {
     Q_OBJECT
 public:
@@ -62,6 +62,9 @@ public:
 
 signals:
     void chosen(const QString &id);
+
+protected:
+    bool focusNextPrevChild(bool next) override;
 
 private:
     QLabel *m_header;

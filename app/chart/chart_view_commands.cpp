@@ -68,7 +68,8 @@ const SearchResults &ChartView::searchResults() const
 
 void ChartView::setShowingSearch(bool showing)
 {
-    if (showing == m_showingSearch)
+    // Blank text finds nobody: no results to show, as Find is off for it too.
+    if (showing == m_showingSearch || (showing && m_searchText.trimmed().isEmpty()))
         return;
     m_showingSearch = showing;
     emit searchChanged();

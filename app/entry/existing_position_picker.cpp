@@ -284,6 +284,8 @@ ExistingPositionPicker::ExistingPositionPicker(std::vector<Position> positions, 
     list->setItemDelegate(new TwoLineDelegate(list));
     list->setUniformItemSizes(true);
     list->setSelectionMode(QAbstractItemView::NoSelection);
+    list->setAccessibleName(QStringLiteral("Positions to add"));
+    announceCheckedRows(list);
     // A click anywhere on a row ticks it, as on a labelled check box.
     connect(list, &QListView::clicked, this, [this](const QModelIndex &index) {
         const bool checked = index.data(Qt::CheckStateRole).toInt() == Qt::Checked;

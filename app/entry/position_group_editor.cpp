@@ -219,6 +219,8 @@ PositionGroupEditor::PositionGroupEditor(std::vector<Position> positions, std::v
     m_list->setModel(m_model);
     m_list->setItemDelegate(new CandidateDelegate(m_list));
     m_list->setUniformItemSizes(true);
+    m_list->setAccessibleName("Positions to group");
+    announceCheckedRows(m_list);
     layout->addWidget(m_list, 1);
 
     if (!groups.empty())

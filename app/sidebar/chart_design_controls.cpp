@@ -5,6 +5,7 @@
 #include "app/sidebar/sidebar_style.h"
 
 #include <QCheckBox>
+#include <QAbstractItemView>
 #include <QComboBox>
 #include <QCoreApplication>
 #include <QFormLayout>
@@ -117,6 +118,7 @@ ChartDesignControls::ChartDesignControls(ChartDesignBindings bindings, std::vect
     , m_subtitle(new QLineEdit(this))
 {
     AccessibleFields::install();
+    setAccessibleName(tr("Paper & Appearance"));
     setFixedSize(panelWidth, panelHeight);
     auto *layout = new QVBoxLayout(this);
     layout->setContentsMargins(16, 16, 16, 16);
@@ -141,6 +143,9 @@ ChartDesignControls::ChartDesignControls(ChartDesignBindings bindings, std::vect
     paper->addRow(tr("Paper height (inches)"), m_height);
     m_orientation->addItems({tr("Portrait"), tr("Landscape")});
     paper->addRow(tr("Orientation"), m_orientation);
+    // The lists the pickers open are heard by the pickers' names.
+    m_paper->view()->setAccessibleName(tr("Paper size"));
+    m_orientation->view()->setAccessibleName(tr("Orientation"));
     paper->addRow(makeCaption(tr("2–200 inches. Edit dimensions for a custom size."), this));
 
     QFormLayout *appearance = formOf(addSection(layout, tr("Chart appearance"), this));
@@ -170,6 +175,15 @@ ChartDesignControls::ChartDesignControls(ChartDesignBindings bindings, std::vect
     connect(m_title, &QLineEdit::textEdited, this, [this](const QString &text) { m_bindings.pageTitle.set(text); });
     connect(m_subtitle, &QLineEdit::textEdited, this, [this](const QString &text) { m_bindings.pageSubtitle.set(text); });
     refresh();
+}
+
+void ChartDesignControls::showEvent(QShowEvent *event)
+{
+    QWidget::showEvent(event);
+    // Opened in a popup, the panel takes the keys at its first control: a screen reader hears
+    // where the focus went, and Tab goes on from there.
+    if (!window()->focusWidget())
+        m_paper->setFocus(Qt::PopupFocusReason);
 }
 
 void ChartDesignControls::setCanChangeFocusedView(bool can)

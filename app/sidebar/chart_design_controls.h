@@ -75,6 +75,9 @@ public:
     QLineEdit *titleField() const { return m_title; }
     QLineEdit *subtitleField() const { return m_subtitle; }
 
+protected:
+    void showEvent(QShowEvent *event) override;
+
 private:
     void choosePaper(const QString &name);
     void commitDimension(QLineEdit *field, double ChartPrintSettings::*member);

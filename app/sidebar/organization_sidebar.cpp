@@ -55,7 +55,10 @@ public:
 };
 
 // The list reports each key that moves its current row, and Return, Enter or Space on a row:
-// from the keyboard, the current row is the selection, as in any list.
+// from the keyboard, the current row is the selection, as in any list. The arrows, Home, End
+// and the page keys go from person to person over the headings between; Left closes the group
+// of the row (and goes up from a closed one), Right opens a closed group and goes into an open
+// one, as in a tree. A heading is current only after Left or a click, and never selected.
 class SidebarTreeView : public QTreeView {
 public:
     SidebarTreeView(std::function<void(const QModelIndex &)> onKeyChoice, QWidget *parent)
@@ -70,19 +73,146 @@ protected:
         // Taking the focus makes the first row current without selecting it: the first arrow
         // then chooses that person rather than moving past them.
         const bool arrow = event->key() == Qt::Key_Down || event->key() == Qt::Key_Up;
-        if (arrow && before.isValid() && !selectionModel()->hasSelection()
-            && !before.data(SidebarModel::isGroupRole).toBool()) {
+        if (arrow && before.isValid() && !selectionModel()->hasSelection() && isPerson(before)) {
             m_onKeyChoice(before);
             event->accept();
             return;
         }
         QTreeView::keyPressEvent(event);
         const bool press = event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter || event->key() == Qt::Key_Space;
-        if (currentIndex().isValid() && (press || before != currentIndex()))
-            m_onKeyChoice(currentIndex());
+        const bool moving = arrow || event->key() == Qt::Key_Home || event->key() == Qt::Key_End ||
+                            event->key() == Qt::Key_PageUp || event->key() == Qt::Key_PageDown;
+        const QModelIndex now = currentIndex();
+        // Home on the first person, current but not chosen yet, chooses them too.
+        if (now.isValid() && (press || before != now || (moving && isPerson(now) && !selectionModel()->isSelected(now))))
+            m_onKeyChoice(now);
+    }
+
+    QModelIndex moveCursor(CursorAction action, Qt::KeyboardModifiers modifiers) override
+    {
+        const QModelIndex current = shownRow(currentIndex());
+        const QModelIndex first = model()->index(0, 0, rootIndex());
+        switch (action) {
+        case MoveDown:
+        case MoveNext:
+            return current.isValid() ? orStay(person(indexBelow(current), Down), current) : person(first, Down);
+        case MoveUp:
+        case MovePrevious:
+            return current.isValid() ? orStay(person(indexAbove(current), Up), current) : person(lastShownRow(), Up);
+        case MoveHome:
+            return orStay(person(first, Down), current);
+        case MoveEnd:
+            return orStay(person(lastShownRow(), Up), current);
+        case MovePageDown:
+        case MovePageUp: {
+            const Direction way = action == MovePageDown ? Down : Up;
+            const QModelIndex to = QTreeView::moveCursor(action, modifiers);
+            const QModelIndex reached = person(to, way);
+            return orStay(reached.isValid() ? reached : person(to, way == Down ? Up : Down), current);
+        }
+        case MoveLeft:
+            return closeOrLeave(current);
+        case MoveRight:
+            return openOrEnter(current);
+        }
+        return QTreeView::moveCursor(action, modifiers);
+    }
+
+    void focusInEvent(QFocusEvent *event) override
+    {
+        QTreeView::focusInEvent(event);
+        // A screen reader hears the list as focused only after this: the current row is made
+        // current again after that, so that it hears where in the list the keys are.
+        QTimer::singleShot(0, this, [this] {
+            const QModelIndex current = shownRow(currentIndex());
+            if (!hasFocus() || !current.isValid())
+                return;
+            {
+                const QSignalBlocker blocker(selectionModel());
+                selectionModel()->clearCurrentIndex();
+            }
+            selectionModel()->setCurrentIndex(current, QItemSelectionModel::NoUpdate);
+        });
+    }
+
+    // A heading becomes current without taking the person's selection away.
+    QItemSelectionModel::SelectionFlags selectionCommand(const QModelIndex &index, const QEvent *event) const override
+    {
+        if (index.isValid() && !isPerson(index))
+            return QItemSelectionModel::NoUpdate;
+        return QTreeView::selectionCommand(index, event);
     }
 
 private:
+    enum Direction { Up, Down };
+
+    static bool isPerson(const QModelIndex &index) { return !index.data(SidebarModel::isGroupRole).toBool(); }
+    static QModelIndex orStay(const QModelIndex &to, const QModelIndex &current) { return to.isValid() ? to : current; }
+
+    // The first person from `row` on, that row included; none past the end.
+    QModelIndex person(QModelIndex row, Direction way) const
+    {
+        while (row.isValid() && !isPerson(row))
+            row = way == Down ? indexBelow(row) : indexAbove(row);
+        return row;
+    }
+
+    // The row the list shows for `index`: itself, or its outermost closed group.
+    QModelIndex shownRow(const QModelIndex &index) const
+    {
+        QModelIndex shown = index;
+        for (QModelIndex group = index.parent(); group.isValid(); group = group.parent()) {
+            if (!isExpanded(group))
+                shown = group;
+        }
+        return shown;
+    }
+
+    QModelIndex lastShownRow() const
+    {
+        QModelIndex last;
+        for (QModelIndex parent = rootIndex(); model()->rowCount(parent) > 0 && (parent == rootIndex() || isExpanded(parent));
+             parent = last)
+            last = model()->index(model()->rowCount(parent) - 1, 0, parent);
+        return last;
+    }
+
+    // Left: a person's group closes, with its heading current; an open heading closes; a
+    // closed one hands the cursor to the group around it.
+    QModelIndex closeOrLeave(const QModelIndex &current)
+    {
+        if (!current.isValid())
+            return current;
+        if (!isPerson(current) && isExpanded(current)) {
+            collapse(current);
+            return current;
+        }
+        const QModelIndex group = current.parent();
+        if (!group.isValid())
+            return current;
+        if (isPerson(current))
+            collapse(group);
+        return group;
+    }
+
+    // Right: a closed heading opens; an open one hands the cursor to its first person, or to
+    // its first group when that is closed.
+    QModelIndex openOrEnter(const QModelIndex &current)
+    {
+        if (!current.isValid() || isPerson(current))
+            return current;
+        if (!isExpanded(current)) {
+            expand(current);
+            return current;
+        }
+        const QModelIndex inside = person(indexBelow(current), Down);
+        for (QModelIndex up = inside.parent(); up.isValid(); up = up.parent()) {
+            if (up == current)
+                return inside;
+        }
+        return orStay(model()->index(0, 0, current), current);
+    }
+
     std::function<void(const QModelIndex &)> m_onKeyChoice;
 };
 
@@ -355,6 +485,14 @@ int SidebarModel::columnCount(const QModelIndex &) const
     return 1;
 }
 
+QVariant SidebarModel::headerData(int section, Qt::Orientation orientation, int role) const
+{
+    // The header is hidden, but a screen reader still reads the column's name.
+    if (section == 0 && orientation == Qt::Horizontal && role == Qt::DisplayRole)
+        return tr("People");
+    return {};
+}
+
 QVariant SidebarModel::data(const QModelIndex &index, int role) const
 {
     const SidebarNode *row = node(index);
@@ -388,8 +526,9 @@ Qt::ItemFlags SidebarModel::flags(const QModelIndex &index) const
     const SidebarNode *row = node(index);
     if (!row)
         return Qt::NoItemFlags;
-    // Groups only open and close; only people take the selection.
-    return row->isGroup() ? Qt::ItemIsEnabled : Qt::ItemIsEnabled | Qt::ItemIsSelectable;
+    // Groups only open and close; only people take the selection. People hold no rows: the
+    // list's "open everything" would otherwise mark them open too, and a screen reader say so.
+    return row->isGroup() ? Qt::ItemIsEnabled : Qt::ItemIsEnabled | Qt::ItemIsSelectable | Qt::ItemNeverHasChildren;
 }
 
 OrganizationSidebar::OrganizationSidebar(std::vector<std::string> modes, QWidget *parent)

@@ -1,5 +1,6 @@
 #include "app/sidebar/popup_placement.h"
 
+#include <QAccessible>
 #include <QScreen>
 #include <QWidget>
 
@@ -23,6 +24,12 @@ void showPopupBelow(QWidget *popup, QWidget *anchor)
         place.setX(std::clamp(place.x(), left, std::max(left, right - size.width())));
         if (place.y() + size.height() > room.bottom())
             place.setY(std::max(room.top(), anchor->mapToGlobal(QPoint(0, 0)).y() - size.height()));
+    }
+    // A screen reader announces the popup by its name as the focus enters it: unless it has
+    // its own, it is heard by the name of the control that opened it.
+    if (popup->accessibleName().isEmpty()) {
+        if (QAccessibleInterface *opener = QAccessible::queryAccessibleInterface(anchor))
+            popup->setAccessibleName(opener->text(QAccessible::Name));
     }
     // The click that closes the popup goes nowhere else: a second press of the anchor
     // closes the popup instead of opening it again.

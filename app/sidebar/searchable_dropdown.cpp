@@ -87,6 +87,15 @@ public:
         endResetModel();
     }
     void setSelection(const QString &selection) { m_selection = selection; }
+    // The row of the chosen option, or -1 when the query hides it.
+    int selectionRow() const
+    {
+        for (size_t row = 0; row < m_rows.size(); ++row) {
+            if (option(int(row)).id == m_selection)
+                return int(row);
+        }
+        return -1;
+    }
     int rowCount(const QModelIndex &parent = {}) const override { return parent.isValid() ? 0 : int(m_rows.size()); }
     const DropdownOption &option(int row) const { return m_index->options()[size_t(m_rows[size_t(row)])]; }
 
@@ -178,7 +187,9 @@ DropdownPopup::DropdownPopup(QWidget *parent)
     m_list->setItemDelegate(new DropdownRowDelegate(m_list));
     m_list->setFrameShape(QFrame::NoFrame);
     m_list->setMouseTracking(true);
-    m_list->setSelectionMode(QAbstractItemView::NoSelection);
+    // The chosen option is the list's selection, so that a screen reader hears which it is;
+    // the check mark shows it on screen.
+    m_list->setSelectionMode(QAbstractItemView::SingleSelection);
     m_list->setFocusPolicy(Qt::NoFocus);
     m_list->setVerticalScrollMode(QAbstractItemView::ScrollPerPixel);
     m_list->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
@@ -222,6 +233,9 @@ void DropdownPopup::refilter()
         return;
     m_model->setRows(m_index, m_index->matches(m_query->text()));
     m_empty->setVisible(m_model->rowCount() == 0);
+    const int chosen = m_model->selectionRow();
+    if (chosen >= 0)
+        m_list->selectionModel()->select(m_model->index(chosen, 0), QItemSelectionModel::ClearAndSelect);
 }
 
 void DropdownPopup::chooseRow(int row)
@@ -238,6 +252,14 @@ void DropdownPopup::keyPressEvent(QKeyEvent *event)
         return;
     }
     QFrame::keyPressEvent(event);
+}
+
+bool DropdownPopup::focusNextPrevChild(bool)
+{
+    // The filter field is the popup's one stop: Tab and Shift+Tab leave it as Escape does,
+    // rather than keep the focus where it is.
+    close();
+    return true;
 }
 
 void DropdownPopup::hideEvent(QHideEvent *event)
@@ -257,8 +279,11 @@ SearchableDropdown::SearchableDropdown(const QString &title, QWidget *parent)
     label->setBuddy(m_button);
     layout->addWidget(label);
     layout->addWidget(m_button, 1);
-    // Heard by its label, as any field; the chosen title is its description.
+    // Heard by its label, as any field; the chosen title is its description. The popup and
+    // its list are heard by the same name.
     m_button->setAccessibleName(title);
+    m_popup->setAccessibleName(title);
+    m_popup->listView()->setAccessibleName(title);
     refreshFace();
 
     connect(m_button, &QPushButton::clicked, this, &SearchableDropdown::open);

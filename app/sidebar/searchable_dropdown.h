@@ -48,6 +48,7 @@ signals:
 
 protected:
     void keyPressEvent(QKeyEvent *event) override;
+    bool focusNextPrevChild(bool next) override;
     void hideEvent(QHideEvent *event) override;
 
 private:

@@ -1,5 +1,8 @@
 #include "app/sidebar/sidebar_style.h"
 
+#include <QAbstractItemView>
+#include <QAccessible>
+#include <QAccessibleTableInterface>
 #include <QApplication>
 #include <QEvent>
 #include <QLabel>
@@ -196,6 +199,28 @@ private:
 void keepSelectionReadable(QWidget *widget)
 {
     new ReadableSelection(widget);
+}
+
+void announceCheckedRows(QAbstractItemView *view)
+{
+    QObject::connect(view->model(), &QAbstractItemModel::dataChanged, view,
+                     [view](const QModelIndex &first, const QModelIndex &last, const QList<int> &roles) {
+                         if (!QAccessible::isActive() || (!roles.isEmpty() && !roles.contains(Qt::CheckStateRole)))
+                             return;
+                         QAccessibleInterface *list = QAccessible::queryAccessibleInterface(view);
+                         QAccessibleTableInterface *table = list ? list->tableInterface() : nullptr;
+                         if (!table)
+                             return;
+                         for (int row = first.row(); row <= last.row(); ++row) {
+                             QAccessibleInterface *cell = table->cellAt(row, 0);
+                             if (!cell)
+                                 continue;
+                             QAccessible::State changed;
+                             changed.checked = true;
+                             QAccessibleStateChangeEvent event(cell, changed);
+                             QAccessible::updateAccessibility(&event);
+                         }
+                     });
 }
 
 QLabel *makeCaption(const QString &text, QWidget *parent)

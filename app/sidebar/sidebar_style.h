@@ -7,11 +7,17 @@
 
 #include <initializer_list>
 
+class QAbstractItemView;
 class QPainter;
 class QRect;
 class QString;
 class QStyleOptionViewItem;
 class QWidget;
+
+// Tells screen readers when a row of `view` is ticked or unticked. The view reports such a
+// row only as changed data, which leaves a screen reader with the old state. Call after the
+// view has its model.
+void announceCheckedRows(QAbstractItemView *view);
 
 // The smaller type of captions and second lines.
 QFont captionFont(QFont font);

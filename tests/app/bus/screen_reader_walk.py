@@ -579,8 +579,9 @@ def main():
     MAIN_TITLE = name(main_window)
     focus_window(MAIN_TITLE)
     pyatspi.Registry.registerEventListener(on_focus, "focus:", "object:state-changed:focused")
+    import walk_sidebar
     for check in (check_main_window, check_settings, check_print_sheet, check_position_editor, check_planning,
-                  check_import, check_quick_entry):
+                  check_import, check_quick_entry) + walk_sidebar.checks(sys.modules[__name__]):
         try:
             forget()
             check(main_window)

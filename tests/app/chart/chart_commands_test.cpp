@@ -16,6 +16,7 @@
 #include <QApplication>
 #include <QLabel>
 #include <QLineEdit>
+#include <QListWidget>
 #include <QMenu>
 #include <QPushButton>
 #include <QTest>
@@ -229,20 +230,22 @@ protected:
     }
 };
 
-TEST_F(ChartToolbarWindow, ReturnInTheSearchFieldOpensTheResultsEvenWhenBlank)
+// Blank text finds nobody: neither Return nor Find opens the results. Tab and Shift+Tab
+// leave the results as Escape does, back to the search field.
+TEST_F(ChartToolbarWindow, ReturnInTheSearchFieldOpensResultsOnlyForTextAndTabLeavesThem)
 {
     ChartHeaderControls &header = *window->body().header();
     EXPECT_FALSE(header.findButton()->isEnabled());
-    QTest::keyClicks(header.searchField(), "   ");
-    settle();
-    EXPECT_FALSE(header.findButton()->isEnabled());
-    QTest::keyClick(header.searchField(), Qt::Key_Return);
-    settle();
-    ASSERT_TRUE(header.searchPopup());
-    EXPECT_EQ(header.searchPopup()->header()->text(), "0 matches");
-    header.searchPopup()->close();
-    settle();
-    EXPECT_FALSE(window->view().isShowingSearch());
+    for (const char *blank : {"", "   "}) {
+        header.searchField()->clear();
+        QTest::keyClicks(header.searchField(), blank);
+        settle();
+        EXPECT_FALSE(header.findButton()->isEnabled());
+        QTest::keyClick(header.searchField(), Qt::Key_Return);
+        settle();
+        EXPECT_FALSE(header.searchPopup()) << "'" << blank << "'";
+        EXPECT_FALSE(window->view().isShowingSearch());
+    }
 
     header.searchField()->clear();
     QTest::keyClicks(header.searchField(), "lovelace");
@@ -252,6 +255,17 @@ TEST_F(ChartToolbarWindow, ReturnInTheSearchFieldOpensTheResultsEvenWhenBlank)
     settle();
     ASSERT_TRUE(header.searchPopup());
     EXPECT_EQ(header.searchPopup()->header()->text(), "1 matches");
+    for (const Qt::Key key : {Qt::Key_Tab, Qt::Key_Backtab}) {
+        if (!header.searchPopup()) {
+            QTest::keyClick(header.searchField(), Qt::Key_Return);
+            settle();
+        }
+        ASSERT_TRUE(header.searchPopup());
+        QTest::keyClick(header.searchPopup()->list(), key);
+        settle();
+        EXPECT_FALSE(header.searchPopup()) << "Tab" << (key == Qt::Key_Backtab ? " with Shift" : "");
+        EXPECT_FALSE(window->view().isShowingSearch());
+    }
 }
 
 TEST_F(ChartToolbarWindow, ToolbarClicksZoomAndCenter)
@@ -304,16 +318,3 @@ TEST_F(ChartToolbarWindow, GroupItemsOfTheSheetsMenuToggleAndClearTheSelection)
 }
 
 } // namespace
-
-TEST_F(ChartToolbarWindow, ReturnInABlankSearchFieldOpensTheResults)
-{
-    ChartHeaderControls &header = *window->body().header();
-    EXPECT_FALSE(header.findButton()->isEnabled());
-    QTest::keyClicks(header.searchField(), "   ");
-    settle();
-    EXPECT_FALSE(header.findButton()->isEnabled());
-    QTest::keyClick(header.searchField(), Qt::Key_Return);
-    settle();
-    ASSERT_TRUE(header.searchPopup());
-    EXPECT_EQ(header.searchPopup()->header()->text(), "0 matches");
-}

@@ -8,6 +8,7 @@
 
 #include <QApplication>
 #include <QLineEdit>
+#include <QListView>
 #include <QTest>
 
 using namespace EditorTest;
@@ -110,6 +111,9 @@ TEST(ExistingPositionPickerKeys, ReturnInTheSearchDoesNotAdd)
     QApplication::setActiveWindow(&picker);
     ASSERT_TRUE(QTest::qWaitForWindowActive(&picker));
     EXPECT_EQ(AppTest::unnamedControls(&picker), QStringList());
+    auto *list = picker.findChild<QListView *>();
+    ASSERT_NE(list, nullptr);
+    EXPECT_EQ(QAccessible::queryAccessibleInterface(list)->text(QAccessible::Name), "Positions to add");
     picker.model().setData(picker.model().index(0), Qt::Checked, Qt::CheckStateRole);
     auto *search = picker.findChild<QLineEdit *>();
     QTest::keyClicks(search, "Lee");

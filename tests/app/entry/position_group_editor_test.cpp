@@ -176,6 +176,7 @@ TEST(PositionGroupEditor, ClickingARowTicksIt)
     EXPECT_EQ(e.editor.members(), std::set<std::string>{id});
     EXPECT_EQ(first.data(Qt::CheckStateRole).toInt(), Qt::Checked);
 
+    EXPECT_EQ(QAccessible::queryAccessibleInterface(view)->text(QAccessible::Name), "Positions to group");
     view->setCurrentIndex(first);
     QTest::keyClick(view, Qt::Key_Space);
     EXPECT_TRUE(e.editor.members().empty());

@@ -11,6 +11,8 @@
 
 #include <gtest/gtest.h>
 
+#include <QAbstractItemView>
+#include <QAccessible>
 #include <QCheckBox>
 #include <QComboBox>
 #include <QLabel>
@@ -117,6 +119,13 @@ TEST_F(ChartWindowControls, PaperPanelWritesThePresetOnceAndFocusedViewNeedsAShe
     ChartDesignControls *panel = body.paperPanel();
     ASSERT_NE(panel, nullptr);
     EXPECT_FALSE(panel->appearance()->focusedViewBox()->isEnabled()); // the entire organization
+
+    // Heard by the button's name, with the keys at its first control; its pickers' lists
+    // are heard by the pickers' names.
+    EXPECT_EQ(QAccessible::queryAccessibleInterface(panel->window())->text(QAccessible::Name), "Paper & Appearance");
+    EXPECT_EQ(panel->window()->focusWidget(), panel->paperPicker());
+    EXPECT_EQ(panel->paperPicker()->view()->accessibleName(), "Paper size");
+    EXPECT_EQ(panel->orientationPicker()->view()->accessibleName(), "Orientation");
 
     const size_t steps = document.history().undoCount();
     emit panel->paperPicker()->activated(panel->paperPicker()->findText("Tabloid"));

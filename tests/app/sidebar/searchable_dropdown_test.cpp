@@ -117,6 +117,42 @@ TEST_F(DropdownWidget, EscapeKeepsTheSelectionAndReopeningClearsTheQuery)
     EXPECT_TRUE(query()->hasFocus());
 }
 
+// A screen reader hears the popup and its list by the dropdown's name, and the chosen option
+// as the list's one selected row while the filter shows it. Tab and Shift+Tab leave the
+// popup as Escape does.
+TEST_F(DropdownWidget, PopupIsNamedWithTheChoiceSelectedAndTabLeavesIt)
+{
+    QTest::mouseClick(dropdown.button(), Qt::LeftButton);
+    ASSERT_TRUE(dropdown.isOpen());
+    QListView *list = dropdown.popup()->listView();
+    EXPECT_EQ(QAccessible::queryAccessibleInterface(dropdown.popup())->text(QAccessible::Name), "Chart");
+    EXPECT_EQ(QAccessible::queryAccessibleInterface(list)->text(QAccessible::Name), "Chart");
+    const auto selectedRows = [&] {
+        std::vector<QString> titles;
+        QAccessibleInterface *rows = QAccessible::queryAccessibleInterface(list);
+        for (int i = 0; i < rows->childCount(); ++i) {
+            if (rows->child(i)->state().selected)
+                titles.push_back(rows->child(i)->text(QAccessible::Name));
+        }
+        return titles;
+    };
+    EXPECT_EQ(selectedRows(), std::vector<QString>{"Ada Lovelace"});
+    // Filtered out and back: the list's selection follows (what a screen reader reads it from).
+    QTest::keyClicks(query(), "principal");
+    EXPECT_TRUE(list->selectionModel()->selectedIndexes().isEmpty());
+    query()->clear();
+    EXPECT_EQ(list->selectionModel()->selectedIndexes(), QModelIndexList{list->model()->index(0, 0)});
+
+    QTest::keyClick(query(), Qt::Key_Tab);
+    EXPECT_FALSE(dropdown.isOpen());
+    QTest::mouseClick(dropdown.button(), Qt::LeftButton);
+    ASSERT_TRUE(dropdown.isOpen());
+    QTest::keyClick(query(), Qt::Key_Backtab);
+    EXPECT_FALSE(dropdown.isOpen());
+    EXPECT_EQ(dropdown.selection(), "P1");
+    EXPECT_EQ(chosen.count(), 0);
+}
+
 TEST_F(DropdownWidget, NoMatchShowsTheMessageAndReturnDoesNothing)
 {
     openAndType("Turing");
