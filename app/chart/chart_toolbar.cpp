@@ -130,7 +130,7 @@ ChartHeaderControls::ChartHeaderControls(ChartView &view, QWidget *parent)
     m_search->setClearButtonEnabled(true);
     AccessibleFields::name(m_search, QStringLiteral("Search people"));
     connect(m_search, &QLineEdit::textChanged, &view, &ChartView::setSearchText);
-    // Return opens the results as Find does; for blank text neither opens anything.
+    // Return opens the results even for blank text, which Find refuses.
     connect(m_search, &QLineEdit::returnPressed, this, &ChartHeaderControls::showSearch);
     m_find = new QToolButton(parent);
     m_find->setIcon(QIcon::fromTheme(QStringLiteral("edit-find")));

@@ -68,8 +68,7 @@ const SearchResults &ChartView::searchResults() const
 
 void ChartView::setShowingSearch(bool showing)
 {
-    // Blank text finds nobody: no results to show, as Find is off for it too.
-    if (showing == m_showingSearch || (showing && m_searchText.trimmed().isEmpty()))
+    if (showing == m_showingSearch)
         return;
     m_showingSearch = showing;
     emit searchChanged();

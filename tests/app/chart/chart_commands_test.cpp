@@ -230,9 +230,9 @@ protected:
     }
 };
 
-// Blank text finds nobody: neither Return nor Find opens the results. Tab and Shift+Tab
-// leave the results as Escape does, back to the search field.
-TEST_F(ChartToolbarWindow, ReturnInTheSearchFieldOpensResultsOnlyForTextAndTabLeavesThem)
+// Return opens the results for blank text too ("0 matches"), which Find refuses. Tab and
+// Shift+Tab leave the results as Escape does, back to the search field.
+TEST_F(ChartToolbarWindow, ReturnInTheSearchFieldOpensTheResultsEvenWhenBlank)
 {
     ChartHeaderControls &header = *window->body().header();
     EXPECT_FALSE(header.findButton()->isEnabled());
@@ -242,6 +242,10 @@ TEST_F(ChartToolbarWindow, ReturnInTheSearchFieldOpensResultsOnlyForTextAndTabLe
         settle();
         EXPECT_FALSE(header.findButton()->isEnabled());
         QTest::keyClick(header.searchField(), Qt::Key_Return);
+        settle();
+        ASSERT_TRUE(header.searchPopup()) << "'" << blank << "'";
+        EXPECT_EQ(header.searchPopup()->header()->text(), "0 matches");
+        QTest::keyClick(header.searchPopup()->list(), Qt::Key_Tab);
         settle();
         EXPECT_FALSE(header.searchPopup()) << "'" << blank << "'";
         EXPECT_FALSE(window->view().isShowingSearch());
@@ -318,3 +322,16 @@ TEST_F(ChartToolbarWindow, GroupItemsOfTheSheetsMenuToggleAndClearTheSelection)
 }
 
 } // namespace
+
+TEST_F(ChartToolbarWindow, ReturnInABlankSearchFieldOpensTheResults)
+{
+    ChartHeaderControls &header = *window->body().header();
+    EXPECT_FALSE(header.findButton()->isEnabled());
+    QTest::keyClicks(header.searchField(), "   ");
+    settle();
+    EXPECT_FALSE(header.findButton()->isEnabled());
+    QTest::keyClick(header.searchField(), Qt::Key_Return);
+    settle();
+    ASSERT_TRUE(header.searchPopup());
+    EXPECT_EQ(header.searchPopup()->header()->text(), "0 matches");
+}
