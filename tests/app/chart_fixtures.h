@@ -13,6 +13,7 @@
 
 #include <gtest/gtest.h>
 
+#include <QApplication>
 #include <QCoreApplication>
 #include <QTemporaryDir>
 
@@ -57,6 +58,21 @@ protected:
     ScriptedDialogs dialogs;
     DocumentController controller{dialogs};
     ChartWindow *window = nullptr;
+};
+
+// A 1200 × 800 chart window on the sample organization, shown and active, for the keyboard.
+class SampleChartWindow : public ChartWindowFixture {
+protected:
+    void SetUp() override
+    {
+        window = controller.newDocument();
+        window->document()->setArchive(OrganizationArchive::make("Sample", Organization::example()));
+        window->resize(1200, 800);
+        window->show();
+        window->activateWindow();
+        QApplication::setActiveWindow(window);
+        settle();
+    }
 };
 
 } // namespace AppTest

@@ -31,19 +31,8 @@ using namespace AppTest;
 
 namespace {
 
-class KeyboardAccess : public ChartWindowFixture {
+class KeyboardAccess : public SampleChartWindow {
 protected:
-    void SetUp() override
-    {
-        window = controller.newDocument();
-        window->document()->setArchive(OrganizationArchive::make("Sample", Organization::example()));
-        window->resize(1200, 800);
-        window->show();
-        window->activateWindow();
-        QApplication::setActiveWindow(window);
-        settle();
-    }
-
     const Position &positionOf(const std::string &id) const
     {
         for (const Position &position : window->document()->archive().organization.positions) {

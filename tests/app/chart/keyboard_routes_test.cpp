@@ -24,18 +24,7 @@ using namespace AppTest;
 
 namespace {
 
-class KeyboardRoutes : public ChartWindowFixture {
-protected:
-    void SetUp() override
-    {
-        window = controller.newDocument();
-        window->document()->setArchive(OrganizationArchive::make("Sample", Organization::example()));
-        window->resize(1200, 800);
-        window->show();
-        window->activateWindow();
-        settle();
-    }
-};
+class KeyboardRoutes : public SampleChartWindow {};
 
 } // namespace
 

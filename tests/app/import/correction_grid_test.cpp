@@ -35,6 +35,23 @@ int pixelsOf(const QImage &image, const QRect &rect, const QColor &color)
     return count;
 }
 
+// Shows the grid of `f`'s corrections step in a light and then a dark palette, each as the
+// window would show it, and hands it to `check`.
+template <typename Check>
+void inBothPalettes(FlowFixture &f, Check check)
+{
+    f.flow->showStep(ImportFlow::Step::corrections);
+    for (const QPalette &palette : {AppTest::lightPalette(), AppTest::darkPalette()}) {
+        CorrectionGrid grid(*f.flow);
+        grid.setPalette(palette);
+        grid.resize(1000, 700);
+        grid.show();
+        ASSERT_TRUE(QTest::qWaitForWindowExposed(&grid));
+        settle(*f.flow);
+        check(grid, palette);
+    }
+}
+
 } // namespace
 
 // Each message of a row stands whole on a line of its own under the row's cells: the row's
@@ -88,14 +105,7 @@ TEST(CorrectionGrid, MessageLinesReadInBothPalettes)
 {
     FlowFixture f;
     f.load();
-    f.flow->showStep(ImportFlow::Step::corrections);
-    for (const QPalette &palette : {AppTest::lightPalette(), AppTest::darkPalette()}) {
-        CorrectionGrid grid(*f.flow);
-        grid.setPalette(palette);
-        grid.resize(1000, 700);
-        grid.show();
-        ASSERT_TRUE(QTest::qWaitForWindowExposed(&grid));
-        settle(*f.flow);
+    inBothPalettes(f, [](CorrectionGrid &grid, const QPalette &palette) {
         const int both = grid.model().modelRow(3); // an unknown manager, then a blank location
         ASSERT_EQ(grid.model().messageCount(both), 2);
         const QImage image = grid.table()->viewport()->grab().toImage();
@@ -104,7 +114,7 @@ TEST(CorrectionGrid, MessageLinesReadInBothPalettes)
             EXPECT_GE(AppTest::strongestContrast(image, rect, AppTest::commonestColour(image, rect)), 4.5)
                 << palette.color(QPalette::Base).name().toStdString() << " line " << line;
         }
-    }
+    });
 }
 
 // An empty cell shows where it is by its border alone: in a dark palette as in a light one,
@@ -113,14 +123,7 @@ TEST(CorrectionGrid, EmptyCellsShowTheirBorderInBothPalettes)
 {
     FlowFixture f;
     f.load();
-    f.flow->showStep(ImportFlow::Step::corrections);
-    for (const QPalette &palette : {AppTest::lightPalette(), AppTest::darkPalette()}) {
-        CorrectionGrid grid(*f.flow);
-        grid.setPalette(palette);
-        grid.resize(1000, 700);
-        grid.show();
-        ASSERT_TRUE(QTest::qWaitForWindowExposed(&grid));
-        settle(*f.flow);
+    inBothPalettes(f, [](CorrectionGrid &grid, const QPalette &palette) {
         const CorrectionGridModel &model = grid.model();
         QModelIndex empty;
         for (int row = 0; row < model.rowCount() && !empty.isValid(); ++row) {
@@ -138,5 +141,5 @@ TEST(CorrectionGrid, EmptyCellsShowTheirBorderInBothPalettes)
         const QColor around = AppTest::commonestColour(image, cell);
         EXPECT_GE(AppTest::strongestContrast(image, field, around), 3.0)
             << palette.color(QPalette::Base).name().toStdString();
-    }
+    });
 }

@@ -73,6 +73,18 @@ OrganizationArchive scatteredDistrict(Payload payload)
     return archive;
 }
 
+// Opens the document at `target`, changes it and saves it in place: what the user was told.
+std::string editAndSave(const std::string &target)
+{
+    ScriptedDialogs dialogs;
+    DocumentController controller(dialogs);
+    ChartWindow *window = controller.newDocument();
+    window->document()->load(toQt(target));
+    window->document()->setArchive(AppTest::district(5));
+    const bool saved = controller.save(window);
+    return reportedBy(dialogs, saved || !window->document()->isModified());
+}
+
 } // namespace
 
 TEST(FailedWrites, SavingADocumentOverAnother)
@@ -103,15 +115,7 @@ TEST(FailedWrites, SavingOverAReadOnlyDocument)
     });
     expectReadOnlyRefused(
         "doc.json",
-        [](const std::string &target) {
-            ScriptedDialogs dialogs;
-            DocumentController controller(dialogs);
-            ChartWindow *window = controller.newDocument();
-            window->document()->load(toQt(target));
-            window->document()->setArchive(AppTest::district(5));
-            const bool saved = controller.save(window);
-            return reportedBy(dialogs, saved || !window->document()->isModified());
-        },
+        editAndSave,
         AppTest::district(2).encodeDocument());
 }
 
@@ -120,15 +124,7 @@ TEST(FailedWrites, SavingOverADocumentWhoseAccessListCannotBeKept)
 {
     expectOldFileKept(
         Cause::unkeepableAccessList, "doc.json",
-        [](const std::string &target) {
-            ScriptedDialogs dialogs;
-            DocumentController controller(dialogs);
-            ChartWindow *window = controller.newDocument();
-            window->document()->load(toQt(target));
-            window->document()->setArchive(AppTest::district(5));
-            const bool saved = controller.save(window);
-            return reportedBy(dialogs, saved || !window->document()->isModified());
-        },
+        editAndSave,
         AppTest::district(2).encodeDocument());
 }
 
