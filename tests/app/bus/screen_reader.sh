@@ -37,22 +37,15 @@ cleanup() {
 }
 trap cleanup EXIT
 
-# A display nobody else uses: the server picks a free number and writes it back.
-Xvfb -displayfd 3 -screen 0 1600x1000x24 -nolisten tcp -noreset 3>"$work/display" 2>"$work/xvfb.log" &
-xvfb_pid=$!
-for _ in $(seq 1 100); do
-    [ -s "$work/display" ] && break
-    kill -0 "$xvfb_pid" 2>/dev/null || break
-    sleep 0.1
-done
-[ -s "$work/display" ] || skip "Xvfb did not start: $(tail -n 3 "$work/xvfb.log")"
+source "$(dirname "${BASH_SOURCE[0]}")/../private_display.sh"
+start_private_display 1600x1000
 
 mkdir -p "$work/home" "$work/home/runtime" "$work/home/config" "$work/home/cache" "$work/home/data"
 chmod 700 "$work/home/runtime"
 env -i PATH="$PATH" HOME="$work/home" XDG_RUNTIME_DIR="$work/home/runtime" XDG_CONFIG_HOME="$work/home/config" \
     XDG_CACHE_HOME="$work/home/cache" XDG_DATA_HOME="$work/home/data" XDG_CONFIG_DIRS="$work/home/config-dirs" \
     LC_ALL=C.UTF-8 LANG=C.UTF-8 TZ=UTC CUPS_SERVER=/nonexistent/vantrel-tests/cups.sock \
-    DISPLAY=":$(head -n 1 "$work/display")" QT_QPA_PLATFORM=xcb QT_LINUX_ACCESSIBILITY_ALWAYS_ON=1 \
+    DISPLAY="$display" QT_QPA_PLATFORM=xcb QT_LINUX_ACCESSIBILITY_ALWAYS_ON=1 \
     ${ASAN_OPTIONS:+ASAN_OPTIONS="$ASAN_OPTIONS"} ${UBSAN_OPTIONS:+UBSAN_OPTIONS="$UBSAN_OPTIONS"} \
     ${LSAN_OPTIONS:+LSAN_OPTIONS="$LSAN_OPTIONS"} \
     ${VANTREL_BUS_VERBOSE:+VANTREL_BUS_VERBOSE=1} \

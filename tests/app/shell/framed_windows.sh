@@ -27,16 +27,8 @@ cleanup() {
 }
 trap cleanup EXIT
 
-# A display nobody else uses: the server picks a free number and writes it back.
-Xvfb -displayfd 3 -screen 0 1280x800x24 -nolisten tcp -noreset 3>"$work/display" 2>"$work/xvfb.log" &
-xvfb_pid=$!
-for _ in $(seq 1 100); do
-    [ -s "$work/display" ] && break
-    kill -0 "$xvfb_pid" 2>/dev/null || break
-    sleep 0.1
-done
-[ -s "$work/display" ] || skip "Xvfb did not start: $(tail -n 3 "$work/xvfb.log")"
-display=":$(head -n 1 "$work/display")"
+source "$(dirname "${BASH_SOURCE[0]}")/../private_display.sh"
+start_private_display 1280x800
 
 # The window manager with no settings of the user's.
 mkdir -p "$work/home/config" "$work/home/runtime"
