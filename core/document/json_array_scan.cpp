@@ -103,8 +103,10 @@ public:
                     ++i;
                 if (i == m_available)
                     continue;
-                if (data[i] == '\0')
+                if (data[i] == '\0') {
+                    m_malformed = true;
                     return std::nullopt;
+                }
                 if (data[i] == '"') {
                     if (!skipString(i))
                         return std::nullopt;
@@ -119,10 +121,17 @@ public:
             }
             ++i;
         }
-        if (m_depth != 0 || m_previous == 0)
+        if (m_depth != 0 || m_previous == 0) {
+            m_malformed = true; // it ends inside the value, or holds none
             return std::nullopt;
+        }
         return std::move(m_found);
     }
+
+    // Whether the scan gave up at what no JSON text holds: a NUL byte, a string or value
+    // that the text ends inside, anything but white space after the value, a key given
+    // twice, a closing bracket of the wrong kind, an empty element.
+    bool malformed() const { return m_malformed; }
 
 private:
     static constexpr size_t none = size_t(-1);
@@ -145,9 +154,9 @@ private:
         const char c = m_data[i];
         if (isSpace(c))
             return true;
-        if (c == '\0')
-            return false;
-        if (m_depth == 0 && (m_previous != 0 || c != '{'))
+        if (c == '\0' || (m_depth == 0 && m_previous != 0))
+            return refuse(); // a NUL, or a byte after the value
+        if (m_depth == 0 && c != '{')
             return false; // not one object
         if (m_inArray && m_awaitingElement && c != ']' && c != ',') {
             m_elementStart = i;
@@ -167,7 +176,7 @@ private:
                     return false;
                 m_keyPath = pathOf(key);
                 if (m_keyPath != none && m_seen[m_keyPath][m_chain])
-                    return false; // given twice
+                    return refuse(); // given twice
             }
             m_previous = '"';
             m_lastSignificant = i;
@@ -192,13 +201,13 @@ private:
             // Here the innermost bracket is the array's or an object's along the path: a
             // closing one of the other kind is not plain JSON, and must not end an element.
             if (m_depth == 0 || c != (m_inArray ? ']' : '}'))
-                return false;
+                return refuse();
             if (--m_depth == m_chain && m_chain > 0) {
                 if (m_inArray) {
                     if (!m_awaitingElement)
                         endElement();
                     else if (m_previous != '[')
-                        return false; // a trailing comma
+                        return refuse(); // a trailing comma
                     m_found[m_active]->close = i;
                     m_inArray = false;
                     m_element(m_active, std::nullopt);
@@ -210,7 +219,7 @@ private:
         case ',':
             if (m_inArray) {
                 if (m_awaitingElement)
-                    return false;
+                    return refuse(); // an empty element
                 endElement();
             }
             m_keyPath = none;
@@ -270,8 +279,14 @@ private:
         return i < m_available;
     }
 
-    // Moves `i` from a string's opening quote to its closing one; false when it never closes
-    // or holds a NUL.
+    bool refuse()
+    {
+        m_malformed = true;
+        return false;
+    }
+
+    // Moves `i` from a string's opening quote to its closing one; false (and malformed) when
+    // it never closes or holds a NUL.
     bool skipString(size_t &i)
     {
         const char *data = m_data;
@@ -282,16 +297,16 @@ private:
             while (end < near && data[end] != '"' && data[end] != '\0')
                 ++end;
             if (end < near && data[end] == '\0')
-                return false;
+                return refuse();
             if (end == near) {
                 const size_t from = end;
                 const void *quote = std::memchr(data + end, '"', m_available - end);
                 end = quote ? size_t(static_cast<const char *>(quote) - data) : m_available;
                 if (std::memchr(data + from, '\0', end - from))
-                    return false;
+                    return refuse();
                 if (!quote) {
                     if (!reach(end))
-                        return false;
+                        return refuse();
                     continue;
                 }
             }
@@ -327,6 +342,7 @@ private:
     size_t m_keyPath = none;   // the path the last key among the chain's members continues
     char m_previous = 0;       // the last character looked at outside strings, not white space
     bool m_inArray = false;
+    bool m_malformed = false;
     bool m_awaitingElement = false;
     size_t m_elementStart = 0;
     size_t m_lastSignificant = 0;
@@ -336,9 +352,13 @@ private:
 
 std::optional<std::vector<std::optional<ArraySpans>>> findArrays(std::string_view text, ArrivingBytes *arriving,
                                                                  std::vector<std::vector<std::string_view>> paths,
-                                                                 const ElementFound &found)
+                                                                 const ElementFound &found, bool *malformed)
 {
-    return ArrayScan(text, arriving, std::move(paths), found).run();
+    ArrayScan scan(text, arriving, std::move(paths), found);
+    std::optional<std::vector<std::optional<ArraySpans>>> arrays = scan.run();
+    if (malformed)
+        *malformed = scan.malformed();
+    return arrays;
 }
 
 std::optional<ArraySpans> findArray(std::string_view text, std::vector<std::string_view> path)

@@ -293,16 +293,22 @@ TEST(DocumentReading, WrittenDocumentsAreReadApart)
     const std::string pretty = archive.encodeDocument();
     for (const std::string &text : {pretty, Json::parse(pretty).dump()}) {
         ArrivingBytes bytes{std::string_view(text)};
-        std::string rest;
-        const std::optional<VersionReading::Versions> versions = VersionReading::read(bytes, [&](const std::string &text) {
-            rest = text;
+        VersionReading::Spans readApart;
+        const std::optional<VersionReading::Versions> versions = VersionReading::read(bytes, [&](const VersionReading::Spans &spans) {
+            readApart = spans;
             return true;
         });
         ASSERT_TRUE(versions);
         EXPECT_EQ(versions->revisions, archive.revisions);
         EXPECT_EQ(versions->organization, archive.organization);
         EXPECT_FALSE(versions->invalidOrganization);
-        const Json parsed = Json::parse(rest);
+        std::string rest;
+        size_t from = 0;
+        for (const auto &[open, close] : readApart) {
+            rest += text.substr(from, open + 1 - from);
+            from = close;
+        }
+        const Json parsed = Json::parse(rest + text.substr(from));
         EXPECT_EQ(parsed["revisions"], Json::array());
         EXPECT_EQ(parsed["organization"]["positions"], Json::array());
         EXPECT_EQ(parsed["name"], archive.name);
