@@ -125,15 +125,16 @@ std::variant<Organization, JsonRead::Error> bareOrganization(const Json &root)
 }
 
 // Reads the archive's keys in declaration order, so the first bad key is the one reported.
-OrganizationArchive readArchive(const Json &root, RevisionCollector &collector)
+// The texts are moved out of `root`: a name may be as long as the file.
+OrganizationArchive readArchive(Json &root, RevisionCollector &collector)
 {
     if (!root.is_object())
         throw JsonRead::Error("The data is not a JSON object.");
     OrganizationArchive archive;
-    archive.name = JsonRead::string(root, "name");
+    archive.name = JsonRead::takeString(root, "name");
     archive.organization = OrganizationJson::decodeOrganization(JsonRead::object(root, "organization"));
-    archive.pageTitle = JsonRead::optionalString(root, "pageTitle");
-    archive.pageSubtitle = JsonRead::optionalString(root, "pageSubtitle");
+    archive.pageTitle = JsonRead::takeOptionalString(root, "pageTitle");
+    archive.pageSubtitle = JsonRead::takeOptionalString(root, "pageSubtitle");
     if (JsonRead::find(root, "sheets")) {
         archive.sheets.emplace();
         for (const Json &sheet : JsonRead::array(root, "sheets"))
@@ -163,28 +164,31 @@ struct ParsedDocument {
 };
 
 // The document's JSON with the versions and the organization's positions decoded on several
-// threads as the bytes arrive, while this thread parses the rest of the text. Nothing when
-// the one-pass reader must read it all; `malformed` then tells whether the scan found the
-// text sure to be refused.
+// threads as the bytes arrive, while this thread parses the rest of the text. Throws the
+// rest's fault once every piece has read: the one-pass reader fails there too (a document
+// followed by NULs, say). Nothing when the one-pass reader must read it all; `malformed`
+// then tells whether the scan found the text sure to be refused.
 std::optional<ParsedDocument> parseApart(ArrivingBytes &bytes, RevisionCollector &collector, bool &malformed)
 {
     ParsedDocument parsed;
+    std::optional<JsonRead::Error> restFault;
     std::optional<VersionReading::Versions> versions = VersionReading::read(
         bytes,
         [&](const VersionReading::Spans &readApart) {
             RevisionCollector none;
             try {
-                // The scan gives up at the first NUL byte, as the one-pass reader does; the
-                // rest and the pieces would refuse one anyway.
                 parsed.root = parseDocument(bytes, none, readApart);
-            } catch (const JsonRead::Error &) {
-                return false;
+            } catch (const JsonRead::Error &error) {
+                restFault = error;
+                return true;
             }
             return none.revisions.empty() && !none.readError;
         },
         &malformed);
     if (!versions)
         return std::nullopt;
+    if (restFault)
+        throw *restFault;
     collector.revisions = std::move(versions->revisions);
     collector.invalidOrganization = std::move(versions->invalidOrganization);
     parsed.organization = std::move(versions->organization);
@@ -202,14 +206,13 @@ OrganizationArchive decodeDocument(ArrivingBytes &bytes, OrganizationArchive::Re
     if (reading == Reading::apart) {
         bool malformed = false;
         apart = parseApart(bytes, collector, malformed);
-        // A text sure to be refused, as a document followed by a file's worth of NULs, is
-        // not decoded: only where it fails is wanted.
-        if (malformed)
+        // A text sure to be refused is not decoded: only where it fails is wanted.
+        if (!apart && malformed)
             refuseLikeOnePass(bytes);
     }
     if (readWith)
         *readWith = apart ? Reading::apart : Reading::onePass;
-    const Json root = apart ? std::move(apart->root) : parseDocument(bytes, collector);
+    Json root = apart ? std::move(apart->root) : parseDocument(bytes, collector);
     std::variant<Organization, JsonRead::Error> bare = bareOrganization(root);
     if (Organization *organization = std::get_if<Organization>(&bare)) {
         organization->validate();

@@ -19,7 +19,7 @@ public:
     // Thrown to whoever waits for bytes when reading them failed.
     struct Abandoned {};
 
-    static constexpr std::size_t readAhead = std::size_t(8) << 20;
+    static constexpr std::size_t readAhead = std::size_t(4) << 20;
 
     // Room for `capacity` bytes, to be put in by `arrived`. Large room is made ready on other
     // threads ahead of the bytes: the first touch of each page of a large buffer costs more

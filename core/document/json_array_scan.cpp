@@ -116,6 +116,9 @@ public:
                     m_previous = data[i];
                     m_lastSignificant = i;
                 }
+            } else if (m_depth == 0 && m_previous != 0 && !isSpace(data[i])) {
+                m_malformed = true; // after the object: what was found stands, and the scan ends here
+                break;
             } else if (!member(i)) {
                 return std::nullopt;
             }
@@ -128,9 +131,9 @@ public:
         return std::move(m_found);
     }
 
-    // Whether the scan gave up at what no JSON text holds: a NUL byte, a string or value
-    // that the text ends inside, anything but white space after the value, a key given
-    // twice, a closing bracket of the wrong kind, an empty element.
+    // Whether the scan met what no JSON text holds: a NUL byte, a string or value that the
+    // text ends inside, anything but white space after the value, a key given twice, a
+    // closing bracket of the wrong kind, an empty element.
     bool malformed() const { return m_malformed; }
 
 private:
@@ -154,8 +157,8 @@ private:
         const char c = m_data[i];
         if (isSpace(c))
             return true;
-        if (c == '\0' || (m_depth == 0 && m_previous != 0))
-            return refuse(); // a NUL, or a byte after the value
+        if (c == '\0')
+            return refuse();
         if (m_depth == 0 && c != '{')
             return false; // not one object
         if (m_inArray && m_awaitingElement && c != ']' && c != ',') {
@@ -363,9 +366,10 @@ std::optional<std::vector<std::optional<ArraySpans>>> findArrays(std::string_vie
 
 std::optional<ArraySpans> findArray(std::string_view text, std::vector<std::string_view> path)
 {
+    bool malformed = false;
     std::optional<std::vector<std::optional<ArraySpans>>> found =
-        findArrays(text, nullptr, {std::move(path)}, [](size_t, std::optional<std::string_view>) {});
-    return found ? std::move(found->front()) : std::nullopt;
+        findArrays(text, nullptr, {std::move(path)}, [](size_t, std::optional<std::string_view>) {}, &malformed);
+    return found && !malformed ? std::move(found->front()) : std::nullopt;
 }
 
 } // namespace JsonArrayScan

@@ -116,6 +116,23 @@ std::optional<std::string> optionalString(const Json &object, const std::string 
     return value ? std::optional(asString(*value, key)) : std::nullopt;
 }
 
+std::string takeString(Json &object, const std::string &key)
+{
+    if (!find(object, key))
+        missing(key);
+    return *takeOptionalString(object, key);
+}
+
+std::optional<std::string> takeOptionalString(Json &object, const std::string &key)
+{
+    const Json *value = find(object, key);
+    if (!value)
+        return std::nullopt;
+    if (!value->is_string())
+        mismatch(key, "a string");
+    return std::move(object[key].get_ref<std::string &>());
+}
+
 std::optional<double> optionalNumber(const Json &object, const std::string &key)
 {
     const Json *value = find(object, key);

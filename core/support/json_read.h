@@ -35,6 +35,9 @@ const Json &object(const Json &object, const std::string &key);
 std::vector<std::string> strings(const Json &object, const std::string &key);
 
 std::optional<std::string> optionalString(const Json &object, const std::string &key);
+// string() and optionalString(), moving the text out of `object`.
+std::string takeString(Json &object, const std::string &key);
+std::optional<std::string> takeOptionalString(Json &object, const std::string &key);
 std::optional<double> optionalNumber(const Json &object, const std::string &key);
 std::optional<int64_t> optionalInteger(const Json &object, const std::string &key);
 std::optional<bool> optionalBoolean(const Json &object, const std::string &key);
