@@ -61,7 +61,7 @@ void ArrivingBytes::endRoom()
 
 bool ArrivingBytes::mayReach(std::size_t offset) const
 {
-    return m_wantsAll || m_unwanted || offset <= m_asked + readAhead;
+    return m_unwanted || offset <= m_asked + readAhead;
 }
 
 ArrivingBytes::ArrivingBytes(std::string_view bytes)
@@ -127,17 +127,4 @@ void ArrivingBytes::stopWanting()
     m_unwanted = true;
     m_roomDone = true; // no more room made ahead of bytes that will not come
     m_changed.notify_all();
-}
-
-std::string_view ArrivingBytes::whole()
-{
-    std::unique_lock lock(m_mutex);
-    if (!m_wantsAll) {
-        m_wantsAll = true;
-        m_changed.notify_all();
-    }
-    m_changed.wait(lock, [&] { return m_abandoned || m_finished; });
-    if (m_abandoned)
-        throw Abandoned{};
-    return std::string_view(m_data, m_arrived);
 }

@@ -33,7 +33,7 @@ public:
     char *next() { return m_buffer.get() + m_written; }
     std::size_t room() const { return m_capacity - m_written; }
     // Waits while the bytes are readAhead past those asked for, until the reading side asks
-    // for more, wants all, or wants no more.
+    // for more or wants no more.
     void arrived(std::size_t count);
     // No more bytes will come. `end`, when less than the bytes that arrived, is where their
     // source ends now: a file cut short after they were read. No fault is placed past it.
@@ -52,8 +52,6 @@ public:
     // how many have arrived, or fewer: the reading side asks again within half of readAhead,
     // so that the putting side keeps going. Throws Abandoned.
     std::size_t beyond(std::size_t offset);
-    // Waits for every byte (and so lets all be read). Throws Abandoned.
-    std::string_view whole();
     // Where a fault found at or after `offset` can be placed at the furthest: waits as
     // beyond() does and gives the bytes arrived, or the source's end when it was cut short
     // below them. Throws Abandoned.
@@ -78,7 +76,6 @@ private:
     std::size_t m_arrived = 0;
     std::size_t m_end = std::size_t(-1); // where the source ends, when cut short
     std::size_t m_asked = 0;             // the bytes the reading side has asked for
-    bool m_wantsAll = false;
     bool m_finished = false;
     bool m_abandoned = false;
     std::atomic<bool> m_unwanted = false;

@@ -32,9 +32,9 @@ struct Versions {
 // the unchanged positions of the one before, and each validated, and the positions of the
 // top-level "organization". Both are decoded on several threads as soon as they have
 // arrived; a position whose text is the text of the same position in the version before is
-// not read again. `whileDecoding` runs on this thread once every byte has arrived, while
-// helpers decode, given the lists read apart (the organization's only when it was found),
-// to read the rest of the text. It returns false to give up. Nothing when unsure, when there
+// not read again. `whileDecoding` runs on this thread once the scan has ended, while helpers
+// decode, given the lists read apart (the organization's only when it was found), to read
+// the rest of the text. It returns false to give up. Nothing when unsure, when there
 // are fewer than two versions, when anything read apart does not read or `whileDecoding`
 // gives up; `malformed`, when given, is then set when the text is sure to be refused (see
 // JsonArrayScan::findArrays). Helper threads start only once the scan finds a piece to hand
