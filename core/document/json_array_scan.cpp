@@ -1,6 +1,7 @@
 #include "core/document/json_array_scan.h"
 
 #include "core/document/arriving_bytes.h"
+#include "core/support/json_read_parser.h"
 
 #include <array>
 #include <bit>
@@ -116,7 +117,10 @@ public:
                     m_previous = data[i];
                     m_lastSignificant = i;
                 }
-            } else if (m_depth == 0 && m_previous != 0 && !isSpace(data[i])) {
+            } else if (isSpace(data[i])) {
+                i = JsonRead::skipWhiteSpace(data, i, m_available);
+                continue;
+            } else if (m_depth == 0 && m_previous != 0) {
                 m_malformed = true; // after the object: what was found stands, and the scan ends here
                 break;
             } else if (!member(i)) {

@@ -9,6 +9,10 @@
 #include <limits>
 #include <string>
 
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
 namespace JsonRead {
 
 namespace {
@@ -52,6 +56,30 @@ constexpr std::array<bool, 256> plainBytes = [] {
         table[size_t(c)] = c != '"' && c != '\\';
     return table;
 }();
+
+// The first offset from `from` on, below `end`, whose byte a string does not hold as it is.
+size_t skipPlain(const char *data, size_t from, size_t end)
+{
+    const size_t near = std::min(end, from + 16); // most strings are short
+    while (from < near && plainBytes[static_cast<unsigned char>(data[from])])
+        ++from;
+#if defined(__SSE2__)
+    if (from < near)
+        return from;
+    for (; from + 16 <= end; from += 16) {
+        const __m128i bytes = _mm_loadu_si128(reinterpret_cast<const __m128i *>(data + from));
+        // Signed, bytes from 0x80 on are below 0x20 too.
+        const __m128i special = _mm_or_si128(_mm_cmplt_epi8(bytes, _mm_set1_epi8(0x20)),
+                                             _mm_or_si128(_mm_cmpeq_epi8(bytes, _mm_set1_epi8('"')),
+                                                          _mm_cmpeq_epi8(bytes, _mm_set1_epi8('\\'))));
+        if (_mm_movemask_epi8(special) != 0)
+            break;
+    }
+#endif
+    while (from < end && plainBytes[static_cast<unsigned char>(data[from])])
+        ++from;
+    return from;
+}
 
 size_t utf8Length(int codepoint)
 {
@@ -305,8 +333,7 @@ private:
     Token scan(Want want)
     {
         while (true) {
-            while (m_at < m_available && isSpace(m_data[m_at]))
-                ++m_at;
+            m_at = skipWhiteSpace(m_data, m_at, m_available);
             if (m_at < m_available || !has(m_at))
                 break;
         }
@@ -359,8 +386,7 @@ private:
         size_t i = m_start + 1;
         size_t saved = 0; // bytes the escapes take beyond what they stand for
         while (true) {
-            while (i < m_available && plainBytes[static_cast<unsigned char>(m_data[i])])
-                ++i;
+            i = skipPlain(m_data, i, m_available);
             if (!has(i))
                 return fail(i);
             const auto c = static_cast<unsigned char>(m_data[i]);
@@ -588,6 +614,30 @@ private:
 };
 
 } // namespace
+
+std::size_t skipWhiteSpace(const char *data, std::size_t from, std::size_t end)
+{
+    // Indentation is short: bytes one at a time first.
+    const std::size_t near = std::min(end, from + 16);
+    while (from < near && isSpace(data[from]))
+        ++from;
+#if defined(__SSE2__)
+    if (from < near)
+        return from;
+    for (; from + 16 <= end; from += 16) {
+        const __m128i bytes = _mm_loadu_si128(reinterpret_cast<const __m128i *>(data + from));
+        const __m128i space = _mm_or_si128(_mm_or_si128(_mm_cmpeq_epi8(bytes, _mm_set1_epi8(' ')),
+                                                        _mm_cmpeq_epi8(bytes, _mm_set1_epi8('\n'))),
+                                           _mm_or_si128(_mm_cmpeq_epi8(bytes, _mm_set1_epi8('\r')),
+                                                        _mm_cmpeq_epi8(bytes, _mm_set1_epi8('\t'))));
+        if (_mm_movemask_epi8(space) != 0xFFFF)
+            break;
+    }
+#endif
+    while (from < end && isSpace(data[from]))
+        ++from;
+    return from;
+}
 
 template <typename Handler>
 ParseOutcome parseText(Handler &handler, const ParseInput &input)

@@ -43,4 +43,8 @@ struct ParseOutcome {
 template <typename Handler>
 ParseOutcome parseText(Handler &handler, const ParseInput &input);
 
+// The first offset from `from` on, below `end`, whose byte is not JSON white space, or `end`.
+// Long runs (a file padded with spaces) go 16 bytes at a time.
+std::size_t skipWhiteSpace(const char *data, std::size_t from, std::size_t end);
+
 } // namespace JsonRead
