@@ -2,12 +2,15 @@
 
 #include "core/support/strict_json_builder.h"
 
+#include <algorithm>
 #include <array>
 #include <charconv>
 #include <cmath>
 #include <cstdint>
 #include <limits>
 #include <string>
+#include <string_view>
+#include <vector>
 
 #if defined(__SSE2__)
 #include <emmintrin.h>
@@ -159,12 +162,11 @@ public:
     {
         ParseOutcome outcome;
         if (!skipByteOrderMark() || !value()) {
-            outcome.failure = m_failure;
+            if (m_failure != 0) // else the handler stopped
+                outcome.failure = m_failure;
             outcome.outOfRange = m_outOfRange;
             return outcome;
         }
-        if (m_stopped)
-            return outcome;
         const Token last = scan(Want::nothing);
         if (last != Token::end || m_nul) {
             outcome.failure = m_end;
@@ -195,6 +197,13 @@ private:
         return Token::error;
     }
 
+    // The text fails at 1-based byte `byte`.
+    bool failedAt(size_t byte)
+    {
+        m_failure = byte;
+        return false;
+    }
+
     // A mark at the start is passed over; a broken one fails there.
     bool skipByteOrderMark()
     {
@@ -208,116 +217,106 @@ private:
         return true;
     }
 
-    bool failedAt(size_t byte)
-    {
-        m_failure = byte;
-        return false;
-    }
-
-    // The value that starts with the next token, as the library's parser reads it; false
-    // when the text fails, and also true when the handler stopped (m_stopped).
+    // The value that starts with the next token, handed on as the library's parser reads it.
+    // False when the text fails (m_failure) or the handler stops.
     bool value()
     {
         std::vector<bool> open; // the containers the place lies in: true for an array
         Token token = scan(Want::value);
         while (true) {
-            switch (token) {
-            case Token::beginObject:
-                if (!handle(m_handler.start_object()))
-                    return true;
-                token = scan(Want::key);
-                if (token == Token::endObject) {
-                    if (!handle(m_handler.end_object()))
-                        return true;
-                    break;
+            if (token == Token::beginObject || token == Token::beginArray) {
+                const bool array = token == Token::beginArray;
+                if (!openContainer(array, token))
+                    return false;
+                if (token != (array ? Token::endArray : Token::endObject)) {
+                    open.push_back(array);
+                    continue; // `token` starts its first value
                 }
-                if (!member(token))
-                    return m_stopped;
-                open.push_back(false);
-                token = scan(Want::value);
-                continue;
-            case Token::beginArray:
-                if (!handle(m_handler.start_array()))
-                    return true;
-                skipElementsReadElsewhere();
-                token = scan(Want::value);
-                if (token == Token::endArray) {
-                    if (!handle(m_handler.end_array()))
-                        return true;
-                    break;
-                }
-                open.push_back(true);
-                continue;
-            case Token::floating:
-                if (!std::isfinite(m_float)) {
-                    m_outOfRange = true;
-                    return failedAt(m_end);
-                }
-                if (!handle(m_handler.number_float(m_float)))
-                    return true;
-                break;
-            case Token::literalFalse:
-            case Token::literalTrue:
-                if (!handle(m_handler.boolean(token == Token::literalTrue)))
-                    return true;
-                break;
-            case Token::literalNull:
-                if (!handle(m_handler.null()))
-                    return true;
-                break;
-            case Token::integer:
-                if (!handle(m_handler.number_integer(m_integer)))
-                    return true;
-                break;
-            case Token::unsignedNumber:
-                if (!handle(m_handler.number_unsigned(m_unsigned)))
-                    return true;
-                break;
-            case Token::string:
-                if (!handle(m_handler.string(m_string)))
-                    return true;
-                break;
-            default: return failedAt(m_end); // a failed token, or one where no value can stand
+            } else if (!scalar(token)) {
+                return false;
             }
-            // A value has ended: close the containers it ends, up to one that goes on.
-            while (true) {
-                if (open.empty())
-                    return true;
-                token = scan(Want::nothing);
-                if (token == Token::comma) {
-                    token = scan(open.back() ? Want::value : Want::key);
-                    if (!open.back()) {
-                        if (!member(token))
-                            return m_stopped;
-                        token = scan(Want::value);
-                    }
-                    break;
-                }
-                if (token != (open.back() ? Token::endArray : Token::endObject))
-                    return failedAt(m_end);
-                if (!handle(open.back() ? m_handler.end_array() : m_handler.end_object()))
-                    return true;
-                open.pop_back();
-            }
+            if (!closeEnded(open, token))
+                return false;
+            if (open.empty())
+                return true;
         }
     }
 
-    // A member's key, `token`, and its colon; false when the text fails or the handler stops.
+    // After a '{' or '[': hands on the container's start, and sets `token` to its closing
+    // bracket when it is empty (then closed) or else to what starts its first value, past
+    // the first key and colon.
+    bool openContainer(bool array, Token &token)
+    {
+        if (!(array ? m_handler.start_array() : m_handler.start_object()))
+            return false;
+        if (array)
+            skipElementsReadElsewhere();
+        token = scan(array ? Want::value : Want::key);
+        if (token == (array ? Token::endArray : Token::endObject))
+            return array ? m_handler.end_array() : m_handler.end_object();
+        if (array)
+            return true;
+        if (!member(token))
+            return false;
+        token = scan(Want::value);
+        return true;
+    }
+
+    // A value that is no container, `token`; it fails where no value can stand.
+    bool scalar(Token token)
+    {
+        switch (token) {
+        case Token::floating:
+            if (!std::isfinite(m_float)) {
+                m_outOfRange = true;
+                return failedAt(m_end);
+            }
+            return m_handler.number_float(m_float);
+        case Token::literalFalse:
+        case Token::literalTrue: return m_handler.boolean(token == Token::literalTrue);
+        case Token::literalNull: return m_handler.null();
+        case Token::integer: return m_handler.number_integer(m_integer);
+        case Token::unsignedNumber: return m_handler.number_unsigned(m_unsigned);
+        case Token::string: return m_handler.string(m_string);
+        default: return failedAt(m_end); // a failed token, or one where no value can stand
+        }
+    }
+
+    // A value has ended: closes the containers it ends, up to one that goes on, and sets
+    // `token` to what starts that one's next value.
+    bool closeEnded(std::vector<bool> &open, Token &token)
+    {
+        while (!open.empty()) {
+            const bool array = open.back();
+            token = scan(Want::nothing);
+            if (token == Token::comma) {
+                token = scan(array ? Want::value : Want::key);
+                if (array)
+                    return true;
+                if (!member(token))
+                    return false;
+                token = scan(Want::value);
+                return true;
+            }
+            if (token != (array ? Token::endArray : Token::endObject))
+                return failedAt(m_end);
+            if (!(array ? m_handler.end_array() : m_handler.end_object()))
+                return false;
+            open.pop_back();
+        }
+        return true;
+    }
+
+    // A member's key, `token`, and its colon.
     bool member(Token token)
     {
         if (token != Token::string)
             return failedAt(m_end);
-        if (!handle(m_handler.key(m_string, m_start)))
+        if (!m_handler.key(m_string, m_start))
             return false;
         if (scan(Want::nothing) != Token::colon)
             return failedAt(m_end);
         return true;
-    }
-
-    bool handle(bool goOn)
-    {
-        m_stopped = !goOn;
-        return goOn;
     }
 
     // At the '[' just read: when its elements are read elsewhere, the place moves to its ']'.
@@ -603,9 +602,8 @@ private:
     size_t m_start = 0;       // where the last token starts
     size_t m_end = 0;         // the 1-based byte the last token ends at, or failed at
     bool m_nul = false;       // the last token is the end at a NUL byte
-    size_t m_failure = 0;     // the 1-based byte the text failed at
+    size_t m_failure = 0;     // the 1-based byte the text failed at; 0 while it has not
     bool m_outOfRange = false;
-    bool m_stopped = false;   // the handler stopped parsing
     size_t m_nextSkipped = 0; // the first of m_input.skipped not passed yet
     std::string m_string;
     uint64_t m_unsigned = 0;
