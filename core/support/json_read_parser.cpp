@@ -226,9 +226,10 @@ private:
         while (true) {
             if (token == Token::beginObject || token == Token::beginArray) {
                 const bool array = token == Token::beginArray;
-                if (!openContainer(array, token))
+                bool empty = false;
+                if (!openContainer(array, token, empty))
                     return false;
-                if (token != (array ? Token::endArray : Token::endObject)) {
+                if (!empty) {
                     open.push_back(array);
                     continue; // `token` starts its first value
                 }
@@ -242,17 +243,17 @@ private:
         }
     }
 
-    // After a '{' or '[': hands on the container's start, and sets `token` to its closing
-    // bracket when it is empty (then closed) or else to what starts its first value, past
-    // the first key and colon.
-    bool openContainer(bool array, Token &token)
+    // After a '{' or '[': hands on the container's start, and closes it when it is `empty`;
+    // else sets `token` to what starts its first value, past the first key and colon.
+    bool openContainer(bool array, Token &token, bool &empty)
     {
         if (!(array ? m_handler.start_array() : m_handler.start_object()))
             return false;
         if (array)
             skipElementsReadElsewhere();
         token = scan(array ? Want::value : Want::key);
-        if (token == (array ? Token::endArray : Token::endObject))
+        empty = token == (array ? Token::endArray : Token::endObject);
+        if (empty)
             return array ? m_handler.end_array() : m_handler.end_object();
         if (array)
             return true;

@@ -163,10 +163,11 @@ std::string broken(std::string text, std::mt19937 &random)
     for (int edits = int(random() % 4); edits > 0 && !text.empty(); --edits) {
         const size_t at = random() % text.size();
         const char with = breakers[random() % breakers.size()];
-        switch (random() % 4) {
+        switch (random() % 5) {
         case 0: text[at] = with; break;
         case 1: text.insert(text.begin() + std::ptrdiff_t(at), with); break;
         case 2: text.erase(at, 1); break;
+        case 3: text.erase(at, 1 + random() % 8); break; // a token, or a value after its key
         default: text.resize(at); break;
         }
     }
@@ -180,7 +181,7 @@ TEST(JsonParsing, FaultsFailAtTheLibrarysByte)
 {
     const std::vector<std::string> texts{
         "", " ", "\xEF\xBB\xBF{}", "\xEF\xBB", "\xEF\xBBx{}", "\xEFx", "x", "tru", "trUe", "nul", "falsy", "[true false]",
-        "{", "{\"a\"", "{\"a\":", "{\"a\":1", "{\"a\":1,", "{\"a\" 1}", "{1:2}", "{\"a\":1,}", "{,}", "[", "[1", "[1,", "[1,]",
+        "{", "{\"a\"", "{\"a\":", "{\"a\":}", "{\"a\":]", "[[}", "{\"a\":1,\"b\":}", "{\"a\":1", "{\"a\":1,", "{\"a\" 1}", "{1:2}", "{\"a\":1,}", "{,}", "[", "[1", "[1,", "[1,]",
         "[,1]", "[1 2]", "[1}", "{\"a\":1]", "{} x", "{} \"x\"", "{} 123", "{} tru", "[] []", "-", "-x", "01", "1.", "1.e3",
         "1e", "1e+", "1E-x", "[1e400]", "[-1e400]", "[1e-400]", "{\"n\": 1.5e999999999999}", "[00]", "\"abc", "\"a\\", "\"a\\x\"",
         "\"\\u12\"", "\"\\u12G4\"", "\"\\ud800\"", "\"\\ud800\\u\"", "\"\\ud800x\"", "\"\\ud800\\ud800\"", "\"\\udc00\"",
