@@ -1,5 +1,6 @@
 #pragma once
 
+#include <algorithm>
 #include <atomic>
 #include <condition_variable>
 #include <cstddef>
@@ -20,6 +21,7 @@ public:
     struct Abandoned {};
 
     static constexpr std::size_t readAhead = std::size_t(4) << 20;
+    static constexpr std::size_t putAtOnce = std::size_t(1) << 20;
 
     // Room for `capacity` bytes, to be put in by `arrived`. Large room is made ready on other
     // threads ahead of the bytes: the first touch of each page of a large buffer costs more
@@ -29,9 +31,11 @@ public:
     // `bytes`, all arrived already; they must outlive this.
     explicit ArrivingBytes(std::string_view bytes);
 
-    // The putting side. `next()` is where the next bytes go, `room()` how many still fit.
+    // The putting side. `next()` is where the next bytes go, `room()` how many go there at
+    // most: what still fits, a megabyte at a time, so that bytes read ahead of the reading
+    // side stay few and it never waits long for the next.
     char *next() { return m_buffer.get() + m_written; }
-    std::size_t room() const { return m_capacity - m_written; }
+    std::size_t room() const { return std::min(m_capacity - m_written, putAtOnce); }
     // Waits while the bytes are readAhead past those asked for, until the reading side asks
     // for more or wants no more.
     void arrived(std::size_t count);
