@@ -13,8 +13,9 @@
 // A file's bytes while they are still being read: one thread puts them in, in order, and
 // another reads the text as far as it has arrived, so reading a large file and making sense
 // of it overlap. Bytes once arrived never change. The putting side runs at most readAhead
-// bytes ahead of the furthest byte the reading side has asked for: a text refused early,
-// as a document followed by a file's worth of NULs, costs no more than what was read of it.
+// bytes (and one room() more) ahead of the furthest byte the reading side has asked for: a
+// text refused early, as a document followed by a file's worth of NULs, costs no more than
+// what was read of it.
 class ArrivingBytes {
 public:
     // Thrown to whoever waits for bytes when reading them failed.
