@@ -8,6 +8,7 @@
 #include "core/document/arriving_bytes.h"
 #include "core/document/version_reading.h"
 #include "core/model/organization_json.h"
+#include "core/support/json_read_parser.h"
 #include "core/support/strict_json_builder.h"
 
 #include <algorithm>
@@ -51,24 +52,13 @@ struct RevisionCollector {
     }
 };
 
-// How far the parser has read the bytes, kept where its handler can see it: a repeated key
-// is found by the handler, after the parser has moved past it.
-struct ReadSoFar {
-    size_t bytes = 0;
-    std::optional<size_t> nulAt; // the NUL byte that ended the text
-};
-
 // Builds the JSON value of the document, except that each element of the top-level
 // "revisions" array goes to the collector as soon as it is complete and is then dropped.
 // An object that repeats a key stops it: the parser alone would keep the last value, and a
 // second "revisions" would silently drop every saved version.
 class DocumentParser final : public JsonRead::StrictBuilder {
 public:
-    // Bytes once arrived never change: those the parser read can be looked at.
-    DocumentParser(RevisionCollector &collector, const ArrivingBytes &bytes, const ReadSoFar &read)
-        : StrictBuilder(bytes.data(), read.bytes), m_collector(collector)
-    {
-    }
+    explicit DocumentParser(RevisionCollector &collector) : m_collector(collector) {}
 
 private:
     void memberElementDone(const std::string &member, Json &elements) override
@@ -82,74 +72,46 @@ private:
     RevisionCollector &m_collector;
 };
 
-// The bytes of an ArrivingBytes as the parser reads them, each as soon as it has arrived, so
-// that a text is refused at its first fault without waiting for the rest. A NUL byte ends them:
-// the parser would take it for the end of the text and accept whatever follows.
-class ArrivingIterator {
-public:
-    using iterator_category = std::input_iterator_tag;
-    using value_type = char;
-    using difference_type = std::ptrdiff_t;
-    using pointer = const char *;
-    using reference = const char &;
+// The bytes as the parser reads them, each as soon as it has arrived, so that a text is
+// refused at its first fault without waiting for the rest.
+JsonRead::ParseInput arrivingInput(ArrivingBytes &bytes, std::vector<std::pair<size_t, size_t>> skipped = {})
+{
+    return JsonRead::ParseInput{.data = bytes.data(),
+                                .available = 0,
+                                .more = [&bytes](size_t offset) { return bytes.beyond(offset); },
+                                .skipped = std::move(skipped)};
+}
 
-    ArrivingIterator() = default; // the end
-    ArrivingIterator(ArrivingBytes &bytes, ReadSoFar &read) : m_bytes(&bytes), m_read(&read) {}
-
-    reference operator*() const { return m_bytes->data()[m_read->bytes]; }
-    ArrivingIterator &operator++()
-    {
-        ++m_read->bytes;
-        return *this;
-    }
-    // Only the parser's one copy moves: the count it shares is its own.
-    ArrivingIterator operator++(int)
-    {
-        ArrivingIterator before = *this;
-        ++m_read->bytes;
-        return before;
-    }
-    friend bool operator==(const ArrivingIterator &a, const ArrivingIterator &b) { return a.atEnd() == b.atEnd(); }
-
-private:
-    // Waits for the next byte; records a NUL there. Throws ArrivingBytes::Abandoned.
-    bool atEnd() const
-    {
-        if (!m_bytes)
-            return true;
-        const size_t offset = m_read->bytes;
-        if (offset >= m_available) {
-            m_available = m_bytes->beyond(offset);
-            if (offset >= m_available)
-                return true;
-        }
-        if (m_bytes->data()[offset] != '\0')
-            return false;
-        m_read->nulAt = offset;
-        return true;
-    }
-
-    ArrivingBytes *m_bytes = nullptr;
-    ReadSoFar *m_read = nullptr;
-    mutable size_t m_available = 0;
-};
+// Throws the fault the parser found, if any, or the key a handler found repeated.
+void refuseFault(const JsonRead::ParseOutcome &outcome, const std::optional<JsonRead::Error> &repeated,
+                 ArrivingBytes &bytes)
+{
+    if (outcome.atNul) // placed at the NUL, even past where a file cut short ends now
+        throw JsonRead::malformedAt(*outcome.failure, *outcome.failure);
+    if (outcome.failure)
+        throw JsonRead::malformedAt(*outcome.failure, bytes.endBeyond(*outcome.failure - 1));
+    if (repeated)
+        throw *repeated;
+}
 
 // The one-pass reader. Throws JsonRead::Error at the first fault, NUL bytes and repeated keys
-// included, with the byte the fault lies at, and ArrivingBytes::Abandoned.
-Json parseDocument(ArrivingBytes &bytes, RevisionCollector &collector)
+// included, with the byte the fault lies at, and ArrivingBytes::Abandoned. The elements of
+// the arrays `skipped` names are not read.
+Json parseDocument(ArrivingBytes &bytes, RevisionCollector &collector, std::vector<std::pair<size_t, size_t>> skipped = {})
 {
-    ReadSoFar read;
-    DocumentParser parser(collector, bytes, read);
-    Json::sax_parse(ArrivingIterator(bytes, read), ArrivingIterator(), &parser);
-    if (parser.failure) {
-        const size_t byte = std::max<size_t>(*parser.failure, 1);
-        throw JsonRead::malformedAt(byte, bytes.endBeyond(byte - 1));
-    }
-    if (parser.repeated)
-        throw *parser.repeated;
-    if (read.nulAt)
-        throw JsonRead::malformedAt(*read.nulAt + 1, *read.nulAt + 1);
+    DocumentParser parser(collector);
+    refuseFault(JsonRead::parseText<JsonRead::StrictBuilder>(parser, arrivingInput(bytes, std::move(skipped))),
+                parser.repeated, bytes);
     return std::move(parser.root);
+}
+
+// Throws what the one-pass reader would throw while it parses the text, at the cost of a
+// pass that keeps nothing: for a text sure to be refused, such as one with NUL bytes after
+// the document. Returns when the text parses.
+void refuseLikeOnePass(ArrivingBytes &bytes)
+{
+    JsonRead::KeyChecker checker;
+    refuseFault(JsonRead::parseText(checker, arrivingInput(bytes)), checker.repeated, bytes);
 }
 
 // The organization a file of only positions holds, or why its positions do not read.
@@ -163,15 +125,16 @@ std::variant<Organization, JsonRead::Error> bareOrganization(const Json &root)
 }
 
 // Reads the archive's keys in declaration order, so the first bad key is the one reported.
-OrganizationArchive readArchive(const Json &root, RevisionCollector &collector)
+// The texts are moved out of `root`: a name may be as long as the file.
+OrganizationArchive readArchive(Json &root, RevisionCollector &collector)
 {
     if (!root.is_object())
         throw JsonRead::Error("The data is not a JSON object.");
     OrganizationArchive archive;
-    archive.name = JsonRead::string(root, "name");
+    archive.name = JsonRead::takeString(root, "name");
     archive.organization = OrganizationJson::decodeOrganization(JsonRead::object(root, "organization"));
-    archive.pageTitle = JsonRead::optionalString(root, "pageTitle");
-    archive.pageSubtitle = JsonRead::optionalString(root, "pageSubtitle");
+    archive.pageTitle = JsonRead::takeOptionalString(root, "pageTitle");
+    archive.pageSubtitle = JsonRead::takeOptionalString(root, "pageSubtitle");
     if (JsonRead::find(root, "sheets")) {
         archive.sheets.emplace();
         for (const Json &sheet : JsonRead::array(root, "sheets"))
@@ -201,40 +164,55 @@ struct ParsedDocument {
 };
 
 // The document's JSON with the versions and the organization's positions decoded on several
-// threads as the bytes arrive, while this thread parses the rest of the text. Nothing when
-// the one-pass reader must read it all.
-std::optional<ParsedDocument> parseApart(ArrivingBytes &bytes, RevisionCollector &collector)
+// threads as the bytes arrive, while this thread parses the rest of the text. Throws the
+// rest's fault once every piece has read: the one-pass reader fails there too (a document
+// followed by NULs, say). Nothing when the one-pass reader must read it all; `malformed`
+// then tells whether the scan found the text sure to be refused.
+std::optional<ParsedDocument> parseApart(ArrivingBytes &bytes, RevisionCollector &collector, bool &malformed)
 {
     ParsedDocument parsed;
-    std::optional<VersionReading::Versions> versions = VersionReading::read(bytes, [&](const std::string &rest) {
-        RevisionCollector none;
-        try {
-            // The scan gives up at the first NUL byte, as the one-pass reader does; the rest
-            // and the pieces would refuse one anyway.
-            ArrivingBytes restBytes(rest);
-            parsed.root = parseDocument(restBytes, none);
-        } catch (const JsonRead::Error &) {
-            return false;
-        }
-        return none.revisions.empty() && !none.readError;
-    });
+    std::optional<JsonRead::Error> restFault;
+    std::optional<VersionReading::Versions> versions = VersionReading::read(
+        bytes,
+        [&](const VersionReading::Spans &readApart) {
+            RevisionCollector none;
+            try {
+                parsed.root = parseDocument(bytes, none, readApart);
+            } catch (const JsonRead::Error &error) {
+                restFault = error;
+                return true;
+            }
+            return none.revisions.empty() && !none.readError;
+        },
+        &malformed);
     if (!versions)
         return std::nullopt;
+    if (restFault)
+        throw *restFault;
     collector.revisions = std::move(versions->revisions);
     collector.invalidOrganization = std::move(versions->invalidOrganization);
     parsed.organization = std::move(versions->organization);
     return parsed;
 }
 
-OrganizationArchive decodeDocument(ArrivingBytes &bytes, OrganizationArchive::Reading reading)
+OrganizationArchive decodeDocument(ArrivingBytes &bytes, OrganizationArchive::Reading reading,
+                                   OrganizationArchive::Reading *readWith)
 {
     using Reading = OrganizationArchive::Reading;
     RevisionCollector collector;
     if (reading == Reading::automatic)
         reading = OrganizationArchive::automaticReading(bytes.capacity());
-    const bool readApart = reading == Reading::apart;
-    std::optional<ParsedDocument> apart = readApart ? parseApart(bytes, collector) : std::nullopt;
-    const Json root = apart ? std::move(apart->root) : parseDocument(bytes, collector);
+    std::optional<ParsedDocument> apart;
+    if (reading == Reading::apart) {
+        bool malformed = false;
+        apart = parseApart(bytes, collector, malformed);
+        // A text sure to be refused is not decoded: only where it fails is wanted.
+        if (!apart && malformed)
+            refuseLikeOnePass(bytes);
+    }
+    if (readWith)
+        *readWith = apart ? Reading::apart : Reading::onePass;
+    Json root = apart ? std::move(apart->root) : parseDocument(bytes, collector);
     std::variant<Organization, JsonRead::Error> bare = bareOrganization(root);
     if (Organization *organization = std::get_if<Organization>(&bare)) {
         organization->validate();
@@ -372,19 +350,23 @@ OrganizationArchive::Reading OrganizationArchive::automaticReading(std::size_t b
     return bytes >= apartFromBytes ? Reading::apart : Reading::onePass;
 }
 
-OrganizationArchive OrganizationArchive::decode(std::string_view bytes, Reading reading)
+OrganizationArchive OrganizationArchive::decode(std::string_view bytes, Reading reading, Reading *readWith)
 {
     ArrivingBytes arrived(bytes);
-    return decode(arrived, reading);
+    return decode(arrived, reading, readWith);
 }
 
-OrganizationArchive OrganizationArchive::decode(ArrivingBytes &bytes, Reading reading)
+OrganizationArchive OrganizationArchive::decode(ArrivingBytes &bytes, Reading reading, Reading *readWith)
 {
     try {
-        return decodeDocument(bytes, reading);
+        return decodeDocument(bytes, reading, readWith);
     } catch (const JsonRead::Error &error) {
+        bytes.stopWanting(); // refused: the rest of a large file is not read for nothing
         throw OrganizationError::invalid(std::string("This file could not be read as an organization. ") +
                                          error.what());
+    } catch (...) {
+        bytes.stopWanting();
+        throw;
     }
 }
 

@@ -25,13 +25,20 @@ ArrivingBytes::ArrivingBytes(std::size_t capacity)
     const std::uintptr_t page = std::uintptr_t(sysconf(_SC_PAGESIZE));
     const std::uintptr_t start = (std::uintptr_t(m_buffer.get()) + page - 1) / page * page;
     const std::uintptr_t end = (std::uintptr_t(m_buffer.get()) + capacity) / page * page;
+    const std::uintptr_t base = std::uintptr_t(m_buffer.get());
     for (std::size_t t = 0; t < roomMakers; ++t) {
-        m_roomMakers.emplace_back([this, start, end] {
+        m_roomMakers.emplace_back([this, start, end, base] {
             while (!m_roomDone) {
                 const std::uintptr_t from = start + m_nextRoom++ * roomStretch;
                 if (from >= end)
                     return;
                 const std::size_t length = std::min<std::uintptr_t>(roomStretch, end - from);
+                {
+                    std::unique_lock lock(m_mutex);
+                    m_changed.wait(lock, [&] { return m_roomDone || mayReach(from + length - base); });
+                }
+                if (m_roomDone)
+                    return;
                 if (madvise(reinterpret_cast<void *>(from), length, MADV_POPULATE_WRITE) != 0)
                     return;
             }
@@ -42,7 +49,19 @@ ArrivingBytes::ArrivingBytes(std::size_t capacity)
 
 ArrivingBytes::~ArrivingBytes()
 {
+    endRoom();
+}
+
+void ArrivingBytes::endRoom()
+{
+    const std::lock_guard lock(m_mutex);
     m_roomDone = true;
+    m_changed.notify_all();
+}
+
+bool ArrivingBytes::mayReach(std::size_t offset) const
+{
+    return m_unwanted || offset <= m_asked + readAhead;
 }
 
 ArrivingBytes::ArrivingBytes(std::string_view bytes)
@@ -54,15 +73,16 @@ void ArrivingBytes::arrived(std::size_t count)
 {
     assert(count <= room() && "more bytes than room");
     m_written += count;
-    const std::lock_guard lock(m_mutex);
+    std::unique_lock lock(m_mutex);
     m_arrived = m_written;
     m_changed.notify_all();
+    m_changed.wait(lock, [&] { return m_abandoned || m_finished || mayReach(m_written + 1); });
 }
 
 void ArrivingBytes::finish(std::size_t end)
 {
-    m_roomDone = true;
     const std::lock_guard lock(m_mutex);
+    m_roomDone = true;
     m_end = end;
     m_finished = true;
     m_changed.notify_all();
@@ -70,15 +90,24 @@ void ArrivingBytes::finish(std::size_t end)
 
 void ArrivingBytes::abandon()
 {
-    m_roomDone = true;
     const std::lock_guard lock(m_mutex);
+    m_roomDone = true;
     m_abandoned = true;
     m_changed.notify_all();
 }
 
 std::size_t ArrivingBytes::beyond(std::size_t offset)
 {
+    return std::min(arrivedBeyond(offset), offset + readAhead / 2);
+}
+
+std::size_t ArrivingBytes::arrivedBeyond(std::size_t offset)
+{
     std::unique_lock lock(m_mutex);
+    if (offset + 1 > m_asked) {
+        m_asked = offset + 1;
+        m_changed.notify_all();
+    }
     m_changed.wait(lock, [&] { return m_abandoned || m_finished || m_arrived > offset; });
     if (m_abandoned)
         throw Abandoned{};
@@ -87,22 +116,15 @@ std::size_t ArrivingBytes::beyond(std::size_t offset)
 
 std::size_t ArrivingBytes::endBeyond(std::size_t offset)
 {
-    const std::size_t arrived = beyond(offset);
+    const std::size_t arrived = arrivedBeyond(offset);
     const std::lock_guard lock(m_mutex);
     return std::min(arrived, m_end);
 }
 
 void ArrivingBytes::stopWanting()
 {
+    const std::lock_guard lock(m_mutex);
     m_unwanted = true;
     m_roomDone = true; // no more room made ahead of bytes that will not come
-}
-
-std::string_view ArrivingBytes::whole()
-{
-    std::unique_lock lock(m_mutex);
-    m_changed.wait(lock, [&] { return m_abandoned || m_finished; });
-    if (m_abandoned)
-        throw Abandoned{};
-    return std::string_view(m_data, m_arrived);
+    m_changed.notify_all();
 }

@@ -1,6 +1,7 @@
 #include "core/document/json_array_scan.h"
 
 #include "core/document/arriving_bytes.h"
+#include "core/support/json_read_parser.h"
 
 #include <array>
 #include <bit>
@@ -103,8 +104,10 @@ public:
                     ++i;
                 if (i == m_available)
                     continue;
-                if (data[i] == '\0')
+                if (data[i] == '\0') {
+                    m_malformed = true;
                     return std::nullopt;
+                }
                 if (data[i] == '"') {
                     if (!skipString(i))
                         return std::nullopt;
@@ -114,15 +117,28 @@ public:
                     m_previous = data[i];
                     m_lastSignificant = i;
                 }
+            } else if (isSpace(data[i])) {
+                i = JsonRead::skipWhiteSpace(data, i, m_available);
+                continue;
+            } else if (m_depth == 0 && m_previous != 0) {
+                m_malformed = true; // after the object: what was found stands, and the scan ends here
+                break;
             } else if (!member(i)) {
                 return std::nullopt;
             }
             ++i;
         }
-        if (m_depth != 0 || m_previous == 0)
+        if (m_depth != 0 || m_previous == 0) {
+            m_malformed = true; // it ends inside the value, or holds none
             return std::nullopt;
+        }
         return std::move(m_found);
     }
+
+    // Whether the scan met what no JSON text holds: a NUL byte, a string or value that the
+    // text ends inside, anything but white space after the value, a key given twice, a
+    // closing bracket of the wrong kind, an empty element.
+    bool malformed() const { return m_malformed; }
 
 private:
     static constexpr size_t none = size_t(-1);
@@ -146,8 +162,8 @@ private:
         if (isSpace(c))
             return true;
         if (c == '\0')
-            return false;
-        if (m_depth == 0 && (m_previous != 0 || c != '{'))
+            return refuse();
+        if (m_depth == 0 && c != '{')
             return false; // not one object
         if (m_inArray && m_awaitingElement && c != ']' && c != ',') {
             m_elementStart = i;
@@ -167,7 +183,7 @@ private:
                     return false;
                 m_keyPath = pathOf(key);
                 if (m_keyPath != none && m_seen[m_keyPath][m_chain])
-                    return false; // given twice
+                    return refuse(); // given twice
             }
             m_previous = '"';
             m_lastSignificant = i;
@@ -192,13 +208,13 @@ private:
             // Here the innermost bracket is the array's or an object's along the path: a
             // closing one of the other kind is not plain JSON, and must not end an element.
             if (m_depth == 0 || c != (m_inArray ? ']' : '}'))
-                return false;
+                return refuse();
             if (--m_depth == m_chain && m_chain > 0) {
                 if (m_inArray) {
                     if (!m_awaitingElement)
                         endElement();
                     else if (m_previous != '[')
-                        return false; // a trailing comma
+                        return refuse(); // a trailing comma
                     m_found[m_active]->close = i;
                     m_inArray = false;
                     m_element(m_active, std::nullopt);
@@ -210,7 +226,7 @@ private:
         case ',':
             if (m_inArray) {
                 if (m_awaitingElement)
-                    return false;
+                    return refuse(); // an empty element
                 endElement();
             }
             m_keyPath = none;
@@ -270,8 +286,14 @@ private:
         return i < m_available;
     }
 
-    // Moves `i` from a string's opening quote to its closing one; false when it never closes
-    // or holds a NUL.
+    bool refuse()
+    {
+        m_malformed = true;
+        return false;
+    }
+
+    // Moves `i` from a string's opening quote to its closing one; false (and malformed) when
+    // it never closes or holds a NUL.
     bool skipString(size_t &i)
     {
         const char *data = m_data;
@@ -282,16 +304,16 @@ private:
             while (end < near && data[end] != '"' && data[end] != '\0')
                 ++end;
             if (end < near && data[end] == '\0')
-                return false;
+                return refuse();
             if (end == near) {
                 const size_t from = end;
                 const void *quote = std::memchr(data + end, '"', m_available - end);
                 end = quote ? size_t(static_cast<const char *>(quote) - data) : m_available;
                 if (std::memchr(data + from, '\0', end - from))
-                    return false;
+                    return refuse();
                 if (!quote) {
                     if (!reach(end))
-                        return false;
+                        return refuse();
                     continue;
                 }
             }
@@ -327,6 +349,7 @@ private:
     size_t m_keyPath = none;   // the path the last key among the chain's members continues
     char m_previous = 0;       // the last character looked at outside strings, not white space
     bool m_inArray = false;
+    bool m_malformed = false;
     bool m_awaitingElement = false;
     size_t m_elementStart = 0;
     size_t m_lastSignificant = 0;
@@ -336,16 +359,21 @@ private:
 
 std::optional<std::vector<std::optional<ArraySpans>>> findArrays(std::string_view text, ArrivingBytes *arriving,
                                                                  std::vector<std::vector<std::string_view>> paths,
-                                                                 const ElementFound &found)
+                                                                 const ElementFound &found, bool *malformed)
 {
-    return ArrayScan(text, arriving, std::move(paths), found).run();
+    ArrayScan scan(text, arriving, std::move(paths), found);
+    std::optional<std::vector<std::optional<ArraySpans>>> arrays = scan.run();
+    if (malformed)
+        *malformed = scan.malformed();
+    return arrays;
 }
 
 std::optional<ArraySpans> findArray(std::string_view text, std::vector<std::string_view> path)
 {
+    bool malformed = false;
     std::optional<std::vector<std::optional<ArraySpans>>> found =
-        findArrays(text, nullptr, {std::move(path)}, [](size_t, std::optional<std::string_view>) {});
-    return found ? std::move(found->front()) : std::nullopt;
+        findArrays(text, nullptr, {std::move(path)}, [](size_t, std::optional<std::string_view>) {}, &malformed);
+    return found && !malformed ? std::move(found->front()) : std::nullopt;
 }
 
 } // namespace JsonArrayScan

@@ -31,12 +31,16 @@ using ElementFound = std::function<void(std::size_t path, std::optional<std::str
 // one object, a key along a path spelt with an escape or given twice, a value of the wrong
 // kind, an empty element, an unterminated string, a NUL byte anywhere up to where the scan
 // ends (it stops at the first); an array that is not there is nothing in its place. Linear
-// in the text. Throws ArrivingBytes::Abandoned.
+// in the text. `malformed`, when given, is set when the text is no JSON text, sure to be
+// refused: a NUL byte, an end inside a string or the object, a key along a path given twice,
+// a bracket of the wrong kind where the scan follows the structure, an empty element (the
+// scan then finds nothing), or anything but white space after the object (the scan stops at
+// that byte, and what it found stands). Throws ArrivingBytes::Abandoned.
 std::optional<std::vector<std::optional<ArraySpans>>> findArrays(std::string_view text, ArrivingBytes *arriving,
                                                                  std::vector<std::vector<std::string_view>> paths,
-                                                                 const ElementFound &found);
+                                                                 const ElementFound &found, bool *malformed = nullptr);
 
-// The one array that `path` names in the whole `text`.
+// The one array that `path` names in the whole `text`; nothing when the text is malformed.
 std::optional<ArraySpans> findArray(std::string_view text, std::vector<std::string_view> path);
 
 } // namespace JsonArrayScan

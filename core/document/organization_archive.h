@@ -84,11 +84,15 @@ struct OrganizationArchive {
     // organization and the version ids. Throws OrganizationError with the message the user
     // reads; malformed text is refused at its first fault (a NUL byte is one), without
     // waiting for the bytes after it. Versions are read one at a time, so a long history
-    // never sits in memory as JSON.
-    static OrganizationArchive decode(std::string_view bytes, Reading reading = Reading::automatic);
+    // never sits in memory as JSON. `readWith`, when given, is set to the reader that read
+    // the document: apart only when the helpers did (a text they are not sure of is read in
+    // one pass).
+    static OrganizationArchive decode(std::string_view bytes, Reading reading = Reading::automatic,
+                                      Reading *readWith = nullptr);
     // The same while the bytes are still being read; throws ArrivingBytes::Abandoned when
     // reading them fails.
-    static OrganizationArchive decode(ArrivingBytes &bytes, Reading reading = Reading::automatic);
+    static OrganizationArchive decode(ArrivingBytes &bytes, Reading reading = Reading::automatic,
+                                      Reading *readWith = nullptr);
     // The file's bytes: validates the organization and the planning state, then writes
     // pretty-printed JSON with sorted keys. Throws OrganizationError; the same archive
     // always gives the same bytes.

@@ -64,7 +64,7 @@ class ParallelReader {
 public:
     explicit ParallelReader(ArrivingBytes &bytes) : m_bytes(bytes) {}
 
-    std::optional<Versions> run(const std::function<bool(const std::string &)> &whileDecoding)
+    std::optional<Versions> run(const std::function<bool(const Spans &)> &whileDecoding, bool *malformed)
     {
         const size_t helpers = std::clamp<size_t>(std::thread::hardware_concurrency(), 2, 8) - 1;
         m_ahead = 2 * (helpers + 1);
@@ -102,7 +102,7 @@ public:
                 };
                 std::optional<std::vector<std::optional<ArraySpans>>> arrays =
                     JsonArrayScan::findArrays(std::string_view(m_bytes.data(), 0), &m_bytes,
-                                              {{"organization", "positions"}, {"revisions"}}, found);
+                                              {{"organization", "positions"}, {"revisions"}}, found, malformed);
                 const bool sure = arrays && (*arrays)[revisionsPath] && (*arrays)[revisionsPath]->elements.size() >= 2;
                 {
                     const std::lock_guard lock(m_mutex);
@@ -113,7 +113,7 @@ public:
                 }
                 if (sure) {
                     organization = std::move((*arrays)[organizationPath]);
-                    if (!whileDecoding(rest(organization, *(*arrays)[revisionsPath])))
+                    if (!whileDecoding(readApart(organization, *(*arrays)[revisionsPath])))
                         fail();
                 }
                 help();
@@ -143,22 +143,13 @@ private:
     // Positions of the organization are read on helpers this many at a time.
     static constexpr size_t chunkPositions = 500;
 
-    // The text without the elements of the arrays found apart.
-    std::string rest(const std::optional<ArraySpans> &organization, const ArraySpans &revisions) const
+    static Spans readApart(const std::optional<ArraySpans> &organization, const ArraySpans &revisions)
     {
-        const std::string_view text = m_bytes.whole();
-        std::vector<const ArraySpans *> cuts{&revisions};
+        Spans spans{{revisions.open, revisions.close}};
         if (organization)
-            cuts.push_back(&*organization);
-        std::sort(cuts.begin(), cuts.end(), [](const ArraySpans *a, const ArraySpans *b) { return a->open < b->open; });
-        std::string result;
-        size_t from = 0;
-        for (const ArraySpans *cut : cuts) {
-            result += text.substr(from, cut->open + 1 - from);
-            from = cut->close;
-        }
-        result += text.substr(from);
-        return result;
+            spans.emplace_back(organization->open, organization->close);
+        std::sort(spans.begin(), spans.end());
+        return spans;
     }
 
     // A chunk of the organization's positions found, the last one when `last`; `texts` is
@@ -414,9 +405,10 @@ private:
 
 } // namespace
 
-std::optional<Versions> read(ArrivingBytes &bytes, const std::function<bool(const std::string &)> &whileDecoding)
+std::optional<Versions> read(ArrivingBytes &bytes, const std::function<bool(const Spans &)> &whileDecoding,
+                             bool *malformed)
 {
-    return ParallelReader(bytes).run(whileDecoding);
+    return ParallelReader(bytes).run(whileDecoding, malformed);
 }
 
 } // namespace VersionReading

@@ -1,5 +1,6 @@
 #include "core/support/json_read.h"
 
+#include "core/support/json_read_parser.h"
 #include "core/support/strict_json_builder.h"
 
 #include <algorithm>
@@ -115,6 +116,23 @@ std::optional<std::string> optionalString(const Json &object, const std::string 
     return value ? std::optional(asString(*value, key)) : std::nullopt;
 }
 
+std::string takeString(Json &object, const std::string &key)
+{
+    if (!find(object, key))
+        missing(key);
+    return *takeOptionalString(object, key);
+}
+
+std::optional<std::string> takeOptionalString(Json &object, const std::string &key)
+{
+    const Json *value = find(object, key);
+    if (!value)
+        return std::nullopt;
+    if (!value->is_string())
+        mismatch(key, "a string");
+    return std::move(object[key].get_ref<std::string &>());
+}
+
 std::optional<double> optionalNumber(const Json &object, const std::string &key)
 {
     const Json *value = find(object, key);
@@ -152,9 +170,8 @@ Json parsePart(std::string_view text)
     return parse(text);
 }
 
-Error repeatedKey(std::string_view key, std::string_view text, std::size_t from)
+Error repeatedKey(std::string_view key, std::size_t quote)
 {
-    const std::size_t quote = std::min(text.find('"', from), text.size());
     // A key is any text: a long one is cut, at the start of a UTF-8 sequence.
     constexpr std::size_t shownBytes = 60;
     std::string shown(key.substr(0, shownBytes));
@@ -167,52 +184,15 @@ Error repeatedKey(std::string_view key, std::string_view text, std::size_t from)
                  std::to_string(quote + 1) + ").");
 }
 
-namespace {
-
-// The bytes of a text as the parser reads them, counting them where the handler can see:
-// a repeated key is found by the handler, after the parser has moved past it.
-class CountingIterator {
-public:
-    using iterator_category = std::input_iterator_tag;
-    using value_type = char;
-    using difference_type = std::ptrdiff_t;
-    using pointer = const char *;
-    using reference = const char &;
-
-    CountingIterator(const char *at, std::size_t *read) : m_at(at), m_read(read) {}
-
-    reference operator*() const { return *m_at; }
-    CountingIterator &operator++()
-    {
-        ++m_at;
-        ++*m_read;
-        return *this;
-    }
-    CountingIterator operator++(int)
-    {
-        CountingIterator before = *this;
-        ++*this;
-        return before;
-    }
-    friend bool operator==(const CountingIterator &a, const CountingIterator &b) { return a.m_at == b.m_at; }
-
-private:
-    const char *m_at;
-    std::size_t *m_read;
-};
-
-} // namespace
-
 Json parse(std::string_view text)
 {
     refuseNul(text);
-    std::size_t read = 0;
-    StrictBuilder builder(text.data(), read);
-    Json::sax_parse(CountingIterator(text.data(), &read), CountingIterator(text.data() + text.size(), &read), &builder);
-    if (builder.outOfRange)
+    StrictBuilder builder;
+    const ParseOutcome outcome = parseText(builder, ParseInput{.data = text.data(), .available = text.size()});
+    if (outcome.outOfRange)
         throw Error("The data holds a number that is out of range.");
-    if (builder.failure)
-        throw malformedAt(*builder.failure, text.size());
+    if (outcome.failure)
+        throw malformedAt(*outcome.failure, text.size());
     if (builder.repeated)
         throw *builder.repeated;
     return std::move(builder.root);

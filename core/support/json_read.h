@@ -35,6 +35,9 @@ const Json &object(const Json &object, const std::string &key);
 std::vector<std::string> strings(const Json &object, const std::string &key);
 
 std::optional<std::string> optionalString(const Json &object, const std::string &key);
+// string() and optionalString(), moving the text out of `object`.
+std::string takeString(Json &object, const std::string &key);
+std::optional<std::string> takeOptionalString(Json &object, const std::string &key);
 std::optional<double> optionalNumber(const Json &object, const std::string &key);
 std::optional<int64_t> optionalInteger(const Json &object, const std::string &key);
 std::optional<bool> optionalBoolean(const Json &object, const std::string &key);
@@ -49,14 +52,12 @@ bool asBoolean(const Json &value, const std::string &what);
 // a key with the key and the byte where it is repeated.
 Json parse(std::string_view text);
 
-// The message for an object that repeats `key`. The key's second opening quote is the first
-// quote at or after offset `from` of `text` (callers pass where the value or bracket before
-// it ended: only commas and white space lie between).
-Error repeatedKey(std::string_view key, std::string_view text, std::size_t from);
+// The message for an object that repeats `key`, whose second opening quote is at offset
+// `quote` of the text.
+Error repeatedKey(std::string_view key, std::size_t quote);
 
-// Throws the parser's error for a raw NUL byte, which valid JSON never holds: the parser
-// would take it for the end of the text and accept whatever follows. Callers that run
-// their own parser over the text call this first; parse() does.
+// Throws the parser's error for a raw NUL byte, which valid JSON never holds, wherever it
+// lies: parse() does this first, whatever comes before the NUL.
 void refuseNul(std::string_view text);
 
 // The message for malformed JSON found by the parser at 1-based byte `byte` of a text whose

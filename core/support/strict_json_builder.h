@@ -3,59 +3,50 @@
 #include "core/support/json_read.h"
 
 #include <cstddef>
+#include <cstdint>
 #include <optional>
+#include <set>
 #include <string>
-#include <string_view>
 #include <vector>
 
 namespace JsonRead {
 
-// Builds the value for Json::sax_parse as the parser's own builder does, but stops at a
-// repeated key. The parser's input counts the bytes it has read into `read`: the repeated key
-// is found here, after the parser has moved past it, and the message places it from there.
-// The callbacks are final and defined here so that the parser's calls, one per value, inline.
-class StrictBuilder : public nlohmann::json_sax<Json> {
+// Builds the value of a text for parseText (json_read_parser.h), as the JSON library's own
+// builder does, but stops at a repeated key, which the library would read as the last of
+// its values. The calls are defined here so that the parser's, one per value, inline.
+class StrictBuilder {
 public:
-    // `data` is the text and `read` how many of its bytes the parser has read; the bytes read
-    // must not change while this builds.
-    StrictBuilder(const char *data, const std::size_t &read) : m_data(data), m_read(read) {}
+    static constexpr bool keepsValues = true;
+
+    virtual ~StrictBuilder() = default;
 
     Json root;
-    std::optional<std::size_t> failure; // the byte the parser failed at
-    bool outOfRange = false;            // the failure is a number too large for a double ("1e400")
     std::optional<Error> repeated;
 
-    bool null() final { return put(nullptr); }
-    bool boolean(bool value) final { return put(value); }
-    bool number_integer(number_integer_t value) final { return put(value); }
-    bool number_unsigned(number_unsigned_t value) final { return put(value); }
-    bool number_float(number_float_t value, const string_t &) final { return put(value); }
-    bool string(string_t &value) final { return put(std::move(value)); }
-    bool binary(binary_t &) final { return put(nullptr); }
-    bool start_object(std::size_t) final { return open(Json::object()); }
-    bool start_array(std::size_t) final { return open(Json::array()); }
-    bool end_object() final { return close(); }
-    bool end_array() final { return close(); }
+    bool null() { return put(nullptr); }
+    bool boolean(bool value) { return put(value); }
+    bool number_integer(std::int64_t value) { return put(value); }
+    bool number_unsigned(std::uint64_t value) { return put(value); }
+    bool number_float(double value) { return put(value); }
+    bool string(std::string &value) { return put(std::move(value)); }
+    bool start_object() { return open(Json::object()); }
+    bool start_array() { return open(Json::array()); }
+    bool end_object() { return close(); }
+    bool end_array() { return close(); }
 
-    bool key(string_t &value) final
+    // `quote`: the offset of the key's opening quote.
+    bool key(std::string &value, std::size_t quote)
     {
         auto [slot, fresh] = m_stack.back()->get_ref<Json::object_t &>().try_emplace(std::move(value));
         if (!fresh) {
             // Not moved from: try_emplace moves only what it inserts.
-            repeated = repeatedKey(value, std::string_view(m_data, m_read), m_ended);
+            repeated = repeatedKey(value, quote);
             return false;
         }
         if (m_stack.size() == 1)
             m_member = &slot->first;
         m_slot = &slot->second;
         return true;
-    }
-
-    bool parse_error(std::size_t position, const std::string &, const nlohmann::detail::exception &error) final
-    {
-        failure = position;
-        outOfRange = dynamic_cast<const nlohmann::detail::out_of_range *>(&error) != nullptr;
-        return false;
     }
 
 protected:
@@ -74,7 +65,6 @@ private:
     bool open(Json container)
     {
         m_stack.push_back(place(std::move(container)));
-        m_ended = m_read;
         return true;
     }
 
@@ -103,17 +93,62 @@ private:
     // A value or container has ended.
     void ended()
     {
-        m_ended = m_read;
         if (m_stack.size() == 2 && m_stack.back()->is_array() && m_stack.front()->is_object())
             memberElementDone(*m_member, *m_stack.back());
     }
 
-    const char *m_data;
-    const std::size_t &m_read;
-    std::size_t m_ended = 0; // bytes read when the last value or bracket ended
     std::vector<Json *> m_stack;
     Json *m_slot = nullptr;
     const std::string *m_member = nullptr; // the root object's last key; a map keeps its keys in place
+};
+
+// Follows a text as StrictBuilder does and refuses the same repeated keys, but keeps only
+// the keys of the objects still open: to find where a text fails at the cost of its deepest
+// object's keys.
+class KeyChecker {
+public:
+    static constexpr bool keepsValues = false;
+
+    std::optional<Error> repeated;
+
+    bool null() { return true; }
+    bool boolean(bool) { return true; }
+    bool number_integer(std::int64_t) { return true; }
+    bool number_unsigned(std::uint64_t) { return true; }
+    bool number_float(double) { return true; }
+    bool string(std::string &) { return true; }
+    bool start_object()
+    {
+        m_open.emplace_back().emplace();
+        return true;
+    }
+    bool start_array()
+    {
+        m_open.emplace_back();
+        return true;
+    }
+    bool end_object() { return close(); }
+    bool end_array() { return close(); }
+
+    bool key(std::string &value, std::size_t quote)
+    {
+        std::set<std::string, std::less<>> &keys = *m_open.back();
+        if (keys.contains(value)) {
+            repeated = repeatedKey(value, quote);
+            return false;
+        }
+        keys.insert(std::move(value));
+        return true;
+    }
+
+private:
+    bool close()
+    {
+        m_open.pop_back();
+        return true;
+    }
+
+    std::vector<std::optional<std::set<std::string, std::less<>>>> m_open; // keys of each open object; nothing for an array
 };
 
 } // namespace JsonRead

@@ -293,16 +293,22 @@ TEST(DocumentReading, WrittenDocumentsAreReadApart)
     const std::string pretty = archive.encodeDocument();
     for (const std::string &text : {pretty, Json::parse(pretty).dump()}) {
         ArrivingBytes bytes{std::string_view(text)};
-        std::string rest;
-        const std::optional<VersionReading::Versions> versions = VersionReading::read(bytes, [&](const std::string &text) {
-            rest = text;
+        VersionReading::Spans readApart;
+        const std::optional<VersionReading::Versions> versions = VersionReading::read(bytes, [&](const VersionReading::Spans &spans) {
+            readApart = spans;
             return true;
         });
         ASSERT_TRUE(versions);
         EXPECT_EQ(versions->revisions, archive.revisions);
         EXPECT_EQ(versions->organization, archive.organization);
         EXPECT_FALSE(versions->invalidOrganization);
-        const Json parsed = Json::parse(rest);
+        std::string rest;
+        size_t from = 0;
+        for (const auto &[open, close] : readApart) {
+            rest += text.substr(from, open + 1 - from);
+            from = close;
+        }
+        const Json parsed = Json::parse(rest + text.substr(from));
         EXPECT_EQ(parsed["revisions"], Json::array());
         EXPECT_EQ(parsed["organization"]["positions"], Json::array());
         EXPECT_EQ(parsed["name"], archive.name);
@@ -578,7 +584,8 @@ TEST(DocumentReading, BytesReadAsTheyArrive)
 
 // Which reader a document's size gets: helper threads from the size where they gain about
 // what they cost (bench/ BM_DecodeBySize), so a history of a few hundred positions, 300 KB,
-// is read apart, and a few dozen positions in one pass.
+// is read apart, and a few dozen positions in one pass. Decoding makes that choice: a
+// document one byte short of the size is read in one pass, one of the size apart.
 TEST(DocumentReading, AutomaticReadingBySize)
 {
     using Reading = OrganizationArchive::Reading;
@@ -588,6 +595,83 @@ TEST(DocumentReading, AutomaticReadingBySize)
     EXPECT_EQ(OrganizationArchive::automaticReading(from - 1), Reading::onePass);
     EXPECT_EQ(OrganizationArchive::automaticReading(from), Reading::apart);
     EXPECT_EQ(OrganizationArchive::automaticReading(300'000), Reading::apart);
+
+    std::mt19937 random(13);
+    OrganizationArchive archive = RandomEdits::district(random, 40);
+    archive.checkpoint("Before");
+    archive.checkpoint("Before");
+    const std::string text = archive.encodeDocument();
+    ASSERT_LT(text.size(), from - 1);
+    for (const size_t size : {from - 1, from}) {
+        SCOPED_TRACE(size);
+        const std::string padded = text + std::string(size - text.size(), '\n');
+        Reading readWith = Reading::automatic;
+        EXPECT_EQ(OrganizationArchive::decode(padded, Reading::automatic, &readWith), archive);
+        EXPECT_EQ(readWith, size < from ? Reading::onePass : Reading::apart);
+    }
+}
+
+// Whatever follows a whole document, the first byte that is not white space ends the read
+// with the one-pass reader's message, placed where it places it: after the pieces read
+// apart have read, or at a fault among them or in the rest of the text, which comes first.
+TEST(DocumentReading, WhatFollowsTheDocumentIsRefusedAsInOnePass)
+{
+    const ThreePositions three;
+    const std::string text = three.document(1, 2);
+    const size_t secondVersion = text.find("{\"date\":2");
+    const auto replaced = [](std::string from, const std::string &what, const std::string &with, size_t after = 0) {
+        return from.replace(from.find(what, after), what.size(), with);
+    };
+    const std::vector<std::string> documents{
+        text,
+        replaced(text, "\"name\":\"District\"", "\"name\":tru"),                // a fault in the rest
+        replaced(text, "\"number\":2", "\"number\":2x", secondVersion),            // a fault in a version
+        replaced(text, "\"number\":2", "\"number\":\"2\"", secondVersion),        // a version that does not decode
+        replaced(text, "\"revisions\":", "\"x\": 1, \"x\": 2, \"revisions\":"), // a key given twice in the rest
+    };
+    const std::string nul(1, '\0');
+    for (const std::string &document : documents) {
+        for (const std::string &after : {nul, "  " + nul + nul, std::string("x"), std::string(" \"abc\""),
+                                         std::string("\n{}"), std::string("1e400"), std::string("]"), std::string(" tru")}) {
+            SCOPED_TRACE(document + after);
+            const Outcome onePass = outcome(document + after, OrganizationArchive::Reading::onePass);
+            EXPECT_EQ(described(outcome(document + after)), described(onePass));
+            EXPECT_EQ(described(onePass).rfind("refused: ", 0), 0u);
+        }
+    }
+    EXPECT_EQ(described(outcome(text + "  " + nul)), "refused: This file could not be read as an organization. The "
+                                                     "data is not valid JSON (at byte " + std::to_string(text.size() + 3) + ").");
+}
+
+// A document followed by a file's worth of NULs, as a crash or a preallocating tool leaves
+// one, is refused at the first NUL while the bytes after it are read only a little ahead.
+TEST(DocumentReading, NulsAfterTheDocumentAreNotReadThrough)
+{
+    const std::string text = ThreePositions().document(1, 2);
+    const size_t nuls = size_t(64) << 20;
+    ArrivingBytes bytes(text.size() + nuls);
+    std::copy(text.begin(), text.end(), bytes.next());
+    std::atomic<size_t> put = 0;
+    std::jthread feeder([&] {
+        bytes.arrived(text.size());
+        while (bytes.room() > 0 && bytes.isWanted()) {
+            const size_t count = std::min<size_t>(bytes.room(), 1 << 20);
+            std::fill_n(bytes.next(), count, '\0');
+            bytes.arrived(count);
+            put += count;
+        }
+        bytes.finish();
+    });
+    std::string message;
+    try {
+        OrganizationArchive::decode(bytes);
+    } catch (const OrganizationError &error) {
+        message = error.message();
+    }
+    feeder.join();
+    EXPECT_EQ(message, "This file could not be read as an organization. The data is not valid JSON (at byte " +
+                           std::to_string(text.size() + 1) + ").");
+    EXPECT_LE(put, ArrivingBytes::readAhead + (1 << 20));
 }
 
 // A text that cannot be a document is refused from its first bytes: a large file is not
