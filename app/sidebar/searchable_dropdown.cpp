@@ -59,8 +59,12 @@ public:
         return {1, twoLineHeight(option, hasDetail) + 2 * rowPadding}; // the list's width
     }
 
-    void paint(QPainter *painter, const QStyleOptionViewItem &option, const QModelIndex &index) const override
+    void paint(QPainter *painter, const QStyleOptionViewItem &given, const QModelIndex &index) const override
     {
+        // The chosen row is the list's selection only for screen readers: on screen the check
+        // mark shows it, and its text keeps the ordinary colour.
+        QStyleOptionViewItem option = given;
+        option.state &= ~QStyle::State_Selected;
         if (option.state & QStyle::State_MouseOver)
             painter->fillRect(option.rect, option.palette.color(QPalette::Midlight));
         const QRect content = option.rect.adjusted(rowPadding, rowPadding, -rowPadding, -rowPadding);
