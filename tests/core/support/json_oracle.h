@@ -9,6 +9,7 @@
 #include <algorithm>
 #include <cstddef>
 #include <functional>
+#include <optional>
 #include <ostream>
 #include <set>
 #include <sstream>
@@ -25,7 +26,7 @@ struct Result {
     std::size_t failure = 0;
     bool outOfRange = false;
     bool atNul = false; // a NUL byte where the text should have ended
-    std::string repeatedKey; // as the message shows it: a long key is cut
+    std::optional<std::string> repeatedKey; // as the message shows it: a long key is cut; "" is a key
     std::string value;       // dumped
 
     bool operator==(const Result &) const = default;
@@ -34,8 +35,8 @@ struct Result {
 inline std::ostream &operator<<(std::ostream &out, const Result &result)
 {
     return out << "failure " << result.failure << (result.outOfRange ? " (out of range)" : "")
-               << (result.atNul ? " (at a NUL)" : "") << ", repeated '" << result.repeatedKey << "', value "
-               << result.value;
+               << (result.atNul ? " (at a NUL)" : "") << ", repeated "
+               << (result.repeatedKey ? Json(*result.repeatedKey).dump() : "none") << ", value " << result.value;
 }
 
 // The key a repeated-key message shows.
@@ -103,7 +104,7 @@ inline Result library(const std::string &text)
     const std::string head = text.substr(0, nul);
     LibrarySax sax;
     Json::sax_parse(head, &sax);
-    if (sax.result.failure == 0 && sax.result.repeatedKey.empty()) {
+    if (sax.result.failure == 0 && !sax.result.repeatedKey) {
         if (nul != std::string::npos) {
             sax.result.failure = nul + 1;
             sax.result.atNul = true;

@@ -75,6 +75,7 @@ TEST(JsonParsing, FaultsFailAtTheLibrarysByte)
         "\"\\u12\"", "\"\\u12G4\"", "\"\\ud800\"", "\"\\ud800\\u\"", "\"\\ud800x\"", "\"\\ud800\\ud800\"", "\"\\udc00\"",
         "\"\x01\"", "\"\t\"", "\"\x7f\"", "\"\x80\"", "\"\xC2\"", "\"\xC2\x7f\"", "\"\xE0\x80\x80\"", "\"\xED\xA0\x80\"",
         "\"\xF0\x80\x80\x80\"", "\"\xF4\x90\x80\x80\"", "\"\xF5\"", "\"\xFF\"", "\"\xE2\x82\"", "{\"a\":1,\"a\":2}",
+        "{\"\":1,\"\":2}", "{\"" + std::string(70, 'k') + "\":1,\"" + std::string(70, 'k') + "\":2}",
         "{\"a\":{\"b\":1},\"b\":[{\"b\":1,\"c\":2,\"b\":3}]}", std::string("{\"a\":1}\0x", 9), std::string("[1\0]", 4),
         std::string("\"a\0\"", 4), std::string("tr\0e", 4), std::string("\0", 1)};
     for (const std::string &text : texts)
