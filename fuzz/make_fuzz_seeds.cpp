@@ -134,6 +134,7 @@ void writeSeeds(const fs::path &root)
 {
     const OrganizationArchive archive = richArchive();
     write(root / "archive_decode_fuzz", "written_document.json", archive.encodeDocument());
+    write(root / "json_parser_fuzz", "written_document.json", archive.encodeDocument());
     write(root / "archive_decode_fuzz", "written_organization.json",
           OrganizationArchive::make("Bare", Organization::example()).encodeDocument());
 
