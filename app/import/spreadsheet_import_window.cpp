@@ -274,9 +274,6 @@ void SpreadsheetImportWindow::refresh()
 
 void SpreadsheetImportWindow::chooserClosed()
 {
-    // The chooser's closing may leave no window active (without a window manager the
-    // keyboard goes to the desktop), though this one looks it.
-    activateWindow();
     m_focusAfterReading = m_flow->isLoading();
     // "Choose File…" is disabled while the file is read: the focus waits on the progress
     // line, heard as "Reading workbook…", rather than on the next control, which a screen
