@@ -28,6 +28,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <vector>
 
 static QString toQt(const std::string &text)
 {
@@ -204,6 +205,23 @@ QLayout *ChartHeaderControls::layout(QWidget *chartPicker, QWidget *paperButton)
     rows->addLayout(m_second);
     rows->addWidget(m_stacked);
     rows->addWidget(m_wrapped);
+    // Tab reads the rows as they stand, left to right: the picker and the paper button are
+    // made before the others, which would put the paper button second.
+    // The control Tab reaches in `area`: itself, or the first one inside it.
+    const auto tabStop = [](QWidget *area) {
+        if (area->focusPolicy() & Qt::TabFocus)
+            return area;
+        for (QWidget *next = area->nextInFocusChain(); next != area && area->isAncestorOf(next);
+             next = next->nextInFocusChain()) {
+            if (next->focusPolicy() & Qt::TabFocus)
+                return next;
+        }
+        return area;
+    };
+    const std::vector<QWidget *> order{tabStop(chartPicker), m_rename, m_sheets, m_addExisting, m_spreadsheet, m_addPerson,
+                                       m_search, m_find, m_planning, paperButton};
+    for (size_t i = 1; i < order.size(); ++i)
+        QWidget::setTabOrder(order[i - 1], order[i]);
     return rows;
 }
 
