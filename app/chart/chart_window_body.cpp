@@ -209,6 +209,7 @@ QWidget *ChartWindowBody::createDetailColumn()
     layout->addWidget(m_canvas, 3);
     connect(m_canvas, &ChartCanvas::cardContextMenuRequested, this, &ChartWindowBody::showCardMenu);
     m_inspector = new SelectionInspectorStrip(m_view, column);
+    m_inspector->setKeyboardHome(m_canvas);
     layout->addWidget(m_inspector);
     return column;
 }

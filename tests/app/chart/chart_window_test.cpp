@@ -176,6 +176,37 @@ TEST_F(ChartWindowTest, ALongNameEndsInAnEllipsisInTheInspector)
     EXPECT_LE(name->mapTo(inspector, QPoint(name->width(), 0)).x(), inspector->width());
 }
 
+// The inspector is made anew at each change, and the keyboard stays on the action that had
+// it; Make Vacant…, disabled on the vacancy it made, hands it to the chart rather than to
+// whatever control Qt would pick (the first of the window). Nothing else is announced.
+TEST_F(ChartWindowTest, TheInspectorKeepsTheKeyboardOnItsActions)
+{
+    window->document()->setArchive(district(3));
+    window->view().selectPerson("P2");
+    settle();
+    SelectionInspectorStrip *inspector = window->body().inspector();
+    std::vector<QWidget *> focused;
+    const QMetaObject::Connection watch = QObject::connect(qApp, &QApplication::focusChanged, [&](QWidget *, QWidget *now) {
+        if (now)
+            focused.push_back(now);
+    });
+    inspector->button("Edit")->setFocus(Qt::TabFocusReason);
+    focused.clear();
+    window->body().nameField()->setText("Renamed");
+    settle();
+    EXPECT_EQ(QApplication::focusWidget(), inspector->button("Edit"));
+
+    inspector->button("Make Vacant…")->setFocus(Qt::TabFocusReason);
+    focused.clear();
+    dialogs.choices = {"Make Vacant"};
+    QTest::keyClick(inspector->button("Make Vacant…"), Qt::Key_Space);
+    settle();
+    QObject::disconnect(watch);
+    ASSERT_FALSE(inspector->button("Make Vacant…")->isEnabled());
+    EXPECT_EQ(QApplication::focusWidget(), window->canvas());
+    EXPECT_EQ(focused, std::vector<QWidget *>{window->canvas()});
+}
+
 TEST_F(ChartWindowTest, TheFocusedNameFieldKeepsCtrlZForItsText)
 {
     QLineEdit *name = window->body().nameField();
