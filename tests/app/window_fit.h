@@ -4,7 +4,9 @@
 
 #include "app/chart/chart_view.h"
 #include "app/chart/chart_window.h"
+#include "app/chart/version_history.h"
 #include "app/entry/position_editor.h"
+#include "app/entry/quick_entry_sheet.h"
 #include "app/import/spreadsheet_import_window.h"
 #include "app/planning/planning_workspace.h"
 #include "app/print/chart_print_sheet.h"
@@ -107,6 +109,22 @@ inline void eachWindow(const std::function<void(QWidget &, const char *)> &check
     sheet->close();
     deleteClosedWindows();
 
+    QPointer<VersionHistoryDialog> history = VersionHistoryDialog::open(*window);
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(history));
+    check(*history, "version history");
+    history->close();
+    deleteClosedWindows();
+
+    {
+        const std::vector<Position> &people = archive.organization.positions;
+        QuickEntrySheet quickEntry("Schools", people, people, "",
+                                   [](const std::vector<QuickEntryRow> &) -> QuickEntrySaveResult { return {}; },
+                                   dialogs, window);
+        quickEntry.show();
+        ASSERT_TRUE(QTest::qWaitForWindowExposed(&quickEntry));
+        check(quickEntry, "quick entry");
+    }
+
     QPointer<PlanningWorkspace> planning = PlanningWorkspace::open(*window);
     ASSERT_TRUE(QTest::qWaitForWindowExposed(planning));
     check(*planning, "planning window");
@@ -120,10 +138,28 @@ inline void eachWindow(const std::function<void(QWidget &, const char *)> &check
     deleteClosedWindows();
 
     QWidget owner;
-    QPointer<SpreadsheetImportWindow> importing =
-        SpreadsheetImportWindow::present(&owner, Organization(), [](const Organization &, ImportMode) {}, dialogs);
+    // Six columns: the corrections grid asks for more width than the window's own.
+    const ImportFlow::Reader reader = [](const QString &) {
+        return std::vector<ImportSheet>{ImportSheet{
+            .name = "Staff",
+            .rows = {{"Employee Number", "Employee Name", "Pay Level", "Department", "Supervisor ID", "Location"},
+                     {"E10", "Ada", "Superintendent", "Office", "", "North"},
+                     {"E11", "Grace", "Principal", "Schools", "E10", "North"}},
+            .sourceIssues = {}}};
+    };
+    QPointer<SpreadsheetImportWindow> importing = SpreadsheetImportWindow::present(
+        &owner, Organization(), [](const Organization &, ImportMode) {}, dialogs, reader);
     ASSERT_TRUE(QTest::qWaitForWindowExposed(importing));
     check(*importing, "import window");
+    dialogs.filesToOpen.push_back(QStringLiteral("staff.xlsx"));
+    importing->flow().chooseFile();
+    for (int wait = 0; wait < 1000 && importing->flow().isLoading(); ++wait)
+        QTest::qWait(10);
+    importing->flow().pressPrimary(); // to the columns
+    importing->flow().pressPrimary(); // to the corrections
+    QCoreApplication::processEvents();
+    ASSERT_EQ(importing->flow().step(), ImportFlow::Step::corrections);
+    check(*importing, "import window, corrections");
     importing->close();
     window->closeWithoutAsking();
     deleteClosedWindows();
