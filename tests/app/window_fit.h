@@ -13,6 +13,7 @@
 #include "app/shell/organization_document.h"
 #include "app/shell/window_placement_button.h"
 #include "app/sidebar/searchable_dropdown.h"
+#include "app/sidebar/sidebar_style.h"
 
 #include "app_test_support.h"
 #include "scripted_dialogs.h"
@@ -20,6 +21,7 @@
 #include <gtest/gtest.h>
 
 #include <QAbstractButton>
+#include <QLabel>
 #include <QLayout>
 #include <QPointer>
 #include <QPushButton>
@@ -61,10 +63,14 @@ inline bool elides(const QAbstractButton &button)
 }
 
 // What `window` cuts of its controls: the window itself when it is smaller than its layout
-// needs (the controls at its right or bottom edge are cut), and each shown button narrower
-// than its text, unless it elides the text and offers it in its tooltip.
+// needs (the controls at its right or bottom edge are cut), each shown button narrower than
+// its text, unless it elides the text and offers it in its tooltip, and each label on one line
+// narrower than its text.
 inline QStringList cutControls(QWidget &window)
 {
+    // Layouts nested in scroll areas settle a turn after their window's size.
+    for (int turn = 0; turn < 3; ++turn)
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::LayoutRequest);
     QStringList cut;
     if (const QLayout *layout = window.layout()) {
         const QSize needed = layout->totalMinimumSize();
@@ -81,6 +87,16 @@ inline QStringList cutControls(QWidget &window)
         if (button->width() < neededWidth(*button))
             cut.append(QStringLiteral("'%1', %2 of %3").arg(button->text()).arg(button->width()).arg(neededWidth(*button)));
     }
+    // A label on one line is as wide as its text; narrower, it is cut.
+    for (QLabel *label : window.findChildren<QLabel *>()) {
+        if (label->window() != &window || !label->isVisibleTo(&window) || label->wordWrap() || label->text().isEmpty()
+            || qobject_cast<ElidedLabel *>(label) || label->textFormat() == Qt::RichText)
+            continue;
+        const int needed = label->fontMetrics().horizontalAdvance(label->text().section(QLatin1Char('\n'), 0, 0))
+                           + label->contentsMargins().left() + label->contentsMargins().right();
+        if (label->contentsRect().width() + label->contentsMargins().left() + label->contentsMargins().right() < needed)
+            cut.append(QStringLiteral("label '%1', %2 of %3").arg(label->text()).arg(label->width()).arg(needed));
+    }
     return cut;
 }
 
@@ -91,6 +107,15 @@ inline QStringList cutControls(QWidget &window)
 inline void eachWindow(const std::function<void(QWidget &, const char *)> &check)
 {
     ScriptedDialogs dialogs;
+    {
+        // A new organization: its empty state instead of a chart.
+        QPointer<ChartWindow> empty = new ChartWindow(new OrganizationDocument, dialogs);
+        empty->show();
+        ASSERT_TRUE(QTest::qWaitForWindowExposed(empty));
+        check(*empty, "new chart window");
+        empty->closeWithoutAsking();
+        deleteClosedWindows();
+    }
     OrganizationArchive archive = district(3);
     archive.lockForPlanning();
     archive.createProposal("Option A");

@@ -207,11 +207,29 @@ TEST_F(ChartWindowTest, TheInspectorKeepsTheKeyboardOnItsActions)
     EXPECT_EQ(focused, std::vector<QWidget *>{window->canvas()});
 }
 
+// A name wider than its field (a narrow window, a large scale) shows from its start; one being
+// typed keeps its cursor.
+TEST_F(ChartWindowTest, ALongOrganizationNameShowsFromItsStart)
+{
+    OrganizationArchive archive = district(2);
+    archive.name = "Northern Valley Consolidated Independent School District of the Three Rivers";
+    window->document()->setArchive(archive);
+    settle();
+    QLineEdit *name = window->body().nameField();
+    EXPECT_EQ(name->cursorPosition(), 0);
+    name->setFocus();
+    name->end(false);
+    QTest::keyClicks(name, " North");
+    settle();
+    EXPECT_EQ(name->cursorPosition(), name->text().size());
+}
+
 TEST_F(ChartWindowTest, TheFocusedNameFieldKeepsCtrlZForItsText)
 {
     QLineEdit *name = window->body().nameField();
     OrganizationDocument &document = *window->document();
     name->setFocus();
+    name->end(false); // the name shows from its start: typing goes after it
     QTest::keyClicks(name, " North");
     settle();
     EXPECT_EQ(document.archive().name, "Untitled Organization North");
