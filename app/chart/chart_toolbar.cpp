@@ -167,7 +167,10 @@ QLayout *ChartHeaderControls::layout(QWidget *chartPicker, QWidget *paperButton)
     m_first->addWidget(chartPicker, 1);
     m_first->addWidget(m_rename);
     m_first->addWidget(m_sheets);
-    m_first->addStretch(1);
+    // Room the row has to spare goes to the picker first (up to its widest): sharing it with
+    // the space after Sheets would cut its title to "Entir…" in a narrow window while half the
+    // row stood empty.
+    m_first->addStretch(0);
     // The three add buttons move to a row of their own when the first row has no room for
     // them; they count for nothing in the window's narrowest width, so it never cuts a control.
     m_adding = new QWidget(m_parent);

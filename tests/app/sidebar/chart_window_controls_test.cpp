@@ -93,6 +93,20 @@ TEST_F(ChartWindowControls, TabReadsTheHeaderInOrder)
     EXPECT_EQ(reached, expected);
 }
 
+// The chart picker keeps its whole title where its row has room for it, as in the chart's
+// column at scales 1.75 and 2, rather than sharing the room with the space after Sheets.
+TEST_F(ChartWindowControls, TheChartPickerShowsItsWholeTitleWhereThereIsRoom)
+{
+    open(chartedDistrict());
+    body.show();
+    for (const int width : {1200, 731, 640}) {
+        body.resize(width, 440);
+        QCoreApplication::processEvents();
+        const DropdownButton *picker = body.chartPicker()->button();
+        EXPECT_GE(picker->width(), picker->sizeHint().width()) << "at " << width;
+    }
+}
+
 TEST_F(ChartWindowControls, SidebarColumnIsHeadedPeople)
 {
     open(district(3));
