@@ -64,9 +64,9 @@ ChartCanvas::ChartCanvas(ChartView &view, QWidget *parent) : ChartNavigationSurf
     ChartCanvasAccessible::install();
     setAccessibleName(QStringLiteral("Chart"));
     // The keys it answers, which nothing on screen shows.
-    setAccessibleDescription(QStringLiteral("Each card is a button that selects its person. Menu key or "
-                                            "Shift+F10: actions for the selected person. Ctrl+E: edit the "
-                                            "selected person."));
+    setAccessibleDescription(QStringLiteral("Each card is a button that selects its person. Arrow keys: select "
+                                            "the next card that way. Return or Ctrl+E: edit the selected person. "
+                                            "Menu key or Shift+F10: actions for the selected person."));
     setZoom(view.zoom());
     setPan(view.pan());
     connect(&view, &ChartView::zoomChanged, this, [this] {
@@ -121,6 +121,21 @@ void ChartCanvas::scheduleRefresh()
 }
 
 void ChartCanvas::refresh()
+{
+    refreshContent();
+    // The ring is drawn over the chart, apart from its picture: it moves with the selection.
+    if (hasFocus() && focusRingRect() != m_ringShown) {
+        update(ringRegion(m_ringShown));
+        update(ringRegion(focusRingRect()));
+    }
+}
+
+QRegion ChartCanvas::ringRegion(const QRect &ring)
+{
+    return QRegion(ring).subtracted(QRegion(ring.adjusted(8, 8, -8, -8)));
+}
+
+void ChartCanvas::refreshContent()
 {
     m_refreshPending = false;
     std::shared_ptr<const ChartScene> scene = m_view.chartScene();
@@ -559,6 +574,20 @@ void ChartCanvas::paintEvent(QPaintEvent *event)
         refresh();
     if (m_scene || m_view.sceneError().isEmpty()) {
         ChartNavigationSurface::paintEvent(event);
+        m_ringShown = QRect();
+        if (!hasFocus() || !m_scene)
+            return;
+        // A dashed ring just outside the card, apart from the selection's border on it.
+        m_ringShown = focusRingRect();
+        QPainter painter(this);
+        painter.setClipRegion(event->region());
+        painter.setRenderHint(QPainter::Antialiasing);
+        painter.setPen(QPen(palette().color(QPalette::Highlight), 2, Qt::DashLine));
+        const QRectF ring = QRectF(m_ringShown).adjusted(3, 3, -3, -3);
+        if (selectedCardIndex() >= 0)
+            painter.drawRoundedRect(ring, 14, 14);
+        else
+            painter.drawRect(ring);
         return;
     }
     // Never a silent empty window: say why there is no chart.
@@ -596,8 +625,14 @@ void ChartCanvas::chartDoubleClicked(Point point, const QPointF &)
     const Position position = *m_scene->position(id);
     const ChartCanvasCard::Controls controls =
         ChartCanvasCard::controls(cardFrame(index), position, cardState(id, position), cardLook());
-    if (ChartCanvasCard::hit(controls, point) != ChartCanvasCard::Part::card)
-        return;
+    if (ChartCanvasCard::hit(controls, point) == ChartCanvasCard::Part::card)
+        openCard(index);
+}
+
+void ChartCanvas::openCard(int index)
+{
+    const std::string id = cardID(index);
+    const Position position = *m_scene->position(id);
     if (position.groupMemberCount) {
         m_view.toggleGroup(id);
         return;
@@ -632,7 +667,89 @@ void ChartCanvas::keyPressEvent(QKeyEvent *event)
         showSelectedCardMenu();
         return;
     }
-    ChartNavigationSurface::keyPressEvent(event);
+    const bool plain = (event->modifiers() & ~Qt::KeypadModifier) == Qt::NoModifier;
+    switch (plain ? event->key() : 0) {
+    case Qt::Key_Left:
+    case Qt::Key_Right:
+    case Qt::Key_Up:
+    case Qt::Key_Down: selectToward(event->key()); return;
+    case Qt::Key_Return:
+    case Qt::Key_Enter:
+        if (const int index = selectedCardIndex(); index >= 0)
+            openCard(index);
+        return;
+    default: ChartNavigationSurface::keyPressEvent(event);
+    }
+}
+
+int ChartCanvas::selectedCardIndex() const
+{
+    if (!m_scene || !m_revision.selection)
+        return -1;
+    // The layout's cards are in the order of their ids.
+    const std::vector<ChartNode> &nodes = m_scene->layout().nodes;
+    const auto node = std::lower_bound(nodes.begin(), nodes.end(), *m_revision.selection,
+                                       [](const ChartNode &n, const std::string &id) { return n.id < id; });
+    return node != nodes.end() && node->id == *m_revision.selection && m_scene->position(node->id)
+               ? int(node - nodes.begin())
+               : -1;
+}
+
+void ChartCanvas::selectToward(int key)
+{
+    if (m_refreshPending)
+        refresh();
+    if (!m_scene)
+        return;
+    const auto frameOf = [this](int index) -> std::optional<Rect> {
+        const ChartNode &node = m_scene->layout().nodes[size_t(index)];
+        return m_scene->position(node.id) ? std::optional(node.frame) : std::nullopt;
+    };
+    const int from = selectedCardIndex();
+    int to = -1;
+    if (from >= 0) {
+        to = neighbourCard(cardCount(), frameOf, from, key);
+    } else {
+        // Nothing selected: the top card, leftmost first, where a reader of the chart starts.
+        for (int i = 0; i < cardCount(); ++i) {
+            const std::optional<Rect> frame = frameOf(i);
+            const std::optional<Rect> best = to < 0 ? std::nullopt : frameOf(to);
+            if (frame && (!best || std::pair(frame->minY(), frame->minX()) < std::pair(best->minY(), best->minX())))
+                to = i;
+        }
+    }
+    if (to < 0)
+        return;
+    const std::string id = cardID(to);
+    const Rect frame = cardFrame(to);
+    m_view.selectChartPerson(id);
+    // Brought into sight when it is not, as the selection from the people list is.
+    if (!rect().contains(viewRect(frame)))
+        m_view.setPan(ChartViewport::centeredOffset(frame, m_view.zoom(), Size{double(width()), double(height())}));
+    if (QAccessible::isActive()) {
+        QAccessibleEvent focus(this, QAccessible::Focus);
+        focus.setChild(to);
+        QAccessible::updateAccessibility(&focus);
+    }
+}
+
+QRect ChartCanvas::focusRingRect() const
+{
+    if (const int index = selectedCardIndex(); index >= 0)
+        return cardViewRect(index).adjusted(-7, -7, 7, 7);
+    return rect();
+}
+
+void ChartCanvas::focusInEvent(QFocusEvent *event)
+{
+    ChartNavigationSurface::focusInEvent(event);
+    update(ringRegion(focusRingRect()));
+}
+
+void ChartCanvas::focusOutEvent(QFocusEvent *event)
+{
+    ChartNavigationSurface::focusOutEvent(event);
+    update(ringRegion(m_ringShown));
 }
 
 void ChartCanvas::showSelectedCardMenu()

@@ -43,7 +43,10 @@ struct ChartCanvasRevision {
 // and cards drawn by the shared chart painter, with what only the screen has on top (the
 // selection, the cards' controls, the reporting badge, the page breaks). Clicks select,
 // double clicks edit or expand, the cards' controls and links act on the window's
-// ChartView. A chart that cannot be built shows why instead.
+// ChartView. From the keyboard the arrows select the next card that way (the top card when
+// none is selected) and Return does what a double click does; while the chart has the
+// focus, a dashed ring marks the selected card. A chart that cannot be built shows why
+// instead.
 class ChartCanvas : public ChartNavigationSurface, public AccessibleCardCanvas {
     Q_OBJECT
 public:
@@ -88,6 +91,8 @@ protected:
     // The Menu key and Shift+F10 open the selected card's menu.
     void contextMenuEvent(QContextMenuEvent *event) override;
     void keyPressEvent(QKeyEvent *event) override;
+    void focusInEvent(QFocusEvent *event) override;
+    void focusOutEvent(QFocusEvent *event) override;
     bool event(QEvent *event) override;
     void paintEvent(QPaintEvent *event) override;
     void resizeEvent(QResizeEvent *event) override;
@@ -96,6 +101,18 @@ protected:
 private:
     void scheduleRefresh();
     void refresh();
+    void refreshContent();
+    // Index of the selected card, or -1.
+    int selectedCardIndex() const;
+    // What an arrow key selects from the selected card, or from none.
+    void selectToward(int key);
+    // What a double click on card `index` does: edit it, or open or close its group.
+    void openCard(int index);
+    // Where the keyboard's ring shows while the chart has the focus, in widget coordinates:
+    // around the selected card, or along the chart's edge when none is selected.
+    QRect focusRingRect() const;
+    // The band of the view a ring drawn along `ring`'s edge covers.
+    static QRegion ringRegion(const QRect &ring);
     ChartCanvasRevision currentRevision() const;
     static std::optional<std::vector<Rect>> changedAreas(const ChartScene &shown, const ChartScene &next,
                                                          bool layoutsEqual);
@@ -124,6 +141,7 @@ private:
     std::shared_ptr<const ChartScene> m_scene;
     ChartCanvasRevision m_revision;
     bool m_refreshPending = false;
+    QRect m_ringShown; // where the keyboard's ring was drawn last
     // The picture of the last chart shown with all its lines before its cards moved.
     struct KeptPicture {
         std::shared_ptr<const ChartScene> scene;

@@ -15,6 +15,7 @@
 #include <QWheelEvent>
 
 #include <algorithm>
+#include <limits>
 #include <cmath>
 #include <utility>
 
@@ -722,4 +723,32 @@ void ChartNavigationSurface::paintParts(QPainter &painter, const QRegion &region
         }
         learnCost(clock, bounds, true);
     }
+}
+
+int ChartNavigationSurface::neighbourCard(int count, const std::function<std::optional<Rect>(int)> &frameOf, int from,
+                                          int key)
+{
+    const std::optional<Rect> start = frameOf(from);
+    if (!start)
+        return -1;
+    const bool horizontal = key == Qt::Key_Left || key == Qt::Key_Right;
+    const double sign = key == Qt::Key_Left || key == Qt::Key_Up ? -1 : 1;
+    int best = -1;
+    double bestScore = std::numeric_limits<double>::infinity();
+    for (int i = 0; i < count; ++i) {
+        const std::optional<Rect> frame = i == from ? std::nullopt : frameOf(i);
+        if (!frame)
+            continue;
+        const double dx = frame->midX() - start->midX();
+        const double dy = frame->midY() - start->midY();
+        const double along = sign * (horizontal ? dx : dy);
+        if (along < 1)
+            continue;
+        const double score = along + 2 * std::abs(horizontal ? dy : dx);
+        if (score < bestScore) {
+            bestScore = score;
+            best = i;
+        }
+    }
+    return best;
 }

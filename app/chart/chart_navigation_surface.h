@@ -9,6 +9,7 @@
 #include <QTimer>
 #include <QWidget>
 
+#include <functional>
 #include <optional>
 #include <vector>
 
@@ -51,6 +52,13 @@ public:
     // Whether parts whose content changed still wait to be drawn again: a change too dear
     // for one frame is drawn over the next ones, and a restored picture waits for its paint.
     bool hasPendingRepaint() const { return !m_pending.isEmpty() || m_restoredExcept; }
+
+    // The card an arrow key (Qt::Key_Left, _Right, _Up or _Down) reaches from card `from`
+    // among `count` cards: the nearest whose centre lies that way, one straight on counting
+    // for more than one off to the side; -1 when there is none. Cards whose frame is absent
+    // are passed over. Ties go to the card first in order, so the same key always reaches the
+    // same card. One pass over the cards.
+    static int neighbourCard(int count, const std::function<std::optional<Rect>(int)> &frameOf, int from, int key);
 
 signals:
     void zoomCommitted(double zoom);

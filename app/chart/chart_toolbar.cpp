@@ -28,6 +28,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <vector>
 
 static QString toQt(const std::string &text)
 {
@@ -166,7 +167,10 @@ QLayout *ChartHeaderControls::layout(QWidget *chartPicker, QWidget *paperButton)
     m_first->addWidget(chartPicker, 1);
     m_first->addWidget(m_rename);
     m_first->addWidget(m_sheets);
-    m_first->addStretch(1);
+    // Room the row has to spare goes to the picker first (up to its widest): sharing it with
+    // the space after Sheets would cut its title to "Entir…" in a narrow window while half the
+    // row stood empty.
+    m_first->addStretch(0);
     // The three add buttons move to a row of their own when the first row has no room for
     // them; they count for nothing in the window's narrowest width, so it never cuts a control.
     m_adding = new QWidget(m_parent);
@@ -204,6 +208,23 @@ QLayout *ChartHeaderControls::layout(QWidget *chartPicker, QWidget *paperButton)
     rows->addLayout(m_second);
     rows->addWidget(m_stacked);
     rows->addWidget(m_wrapped);
+    // Tab reads the rows as they stand, left to right: the picker and the paper button are
+    // made before the others, which would put the paper button second.
+    // The control Tab reaches in `area`: itself, or the first one inside it.
+    const auto tabStop = [](QWidget *area) {
+        if (area->focusPolicy() & Qt::TabFocus)
+            return area;
+        for (QWidget *next = area->nextInFocusChain(); next != area && area->isAncestorOf(next);
+             next = next->nextInFocusChain()) {
+            if (next->focusPolicy() & Qt::TabFocus)
+                return next;
+        }
+        return area;
+    };
+    const std::vector<QWidget *> order{tabStop(chartPicker), m_rename, m_sheets, m_addExisting, m_spreadsheet, m_addPerson,
+                                       m_search, m_find, m_planning, paperButton};
+    for (size_t i = 1; i < order.size(); ++i)
+        QWidget::setTabOrder(order[i - 1], order[i]);
     return rows;
 }
 

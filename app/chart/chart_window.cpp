@@ -64,6 +64,10 @@ void ChartWindow::setBusy(bool busy)
         m_body->unsetCursor();
     if (m_commands)
         m_commands->setBusy(busy);
+    // A window shown while its file is read had nothing to give the keyboard to: it gets
+    // what Tab reaches first, as a window shown ready does.
+    if (!busy && !focusWidget())
+        focusNextPrevChild(true);
 }
 
 void ChartWindow::adoptOpening(std::unique_ptr<WindowOpening> opening)

@@ -209,6 +209,7 @@ QWidget *ChartWindowBody::createDetailColumn()
     layout->addWidget(m_canvas, 3);
     connect(m_canvas, &ChartCanvas::cardContextMenuRequested, this, &ChartWindowBody::showCardMenu);
     m_inspector = new SelectionInspectorStrip(m_view, column);
+    m_inspector->setKeyboardHome(m_canvas);
     layout->addWidget(m_inspector);
     return column;
 }
@@ -228,6 +229,8 @@ QWidget *ChartWindowBody::createEmptyState()
         new QLabel(QStringLiteral("Add your first position, import JSON, or load the sample district."), state);
     description->setAlignment(Qt::AlignCenter);
     description->setForegroundRole(QPalette::PlaceholderText);
+    // On two lines in a narrow window (the chart's column at scale 2), never cut.
+    description->setWordWrap(true);
     layout->addWidget(title);
     layout->addWidget(description);
     auto *buttons = new QHBoxLayout;
@@ -263,8 +266,12 @@ void ChartWindowBody::refresh()
     m_refreshPending = false;
     const OrganizationArchive &archive = m_view.archive();
     const bool canEdit = m_view.canEditCurrent();
-    if (m_name->text() != toQt(archive.name))
+    if (m_name->text() != toQt(archive.name)) {
         m_name->setText(toQt(archive.name));
+        // A name wider than its field reads from its start, not from its last letters.
+        if (!m_name->hasFocus())
+            m_name->setCursorPosition(0);
+    }
     m_name->setEnabled(canEdit);
     m_counts->setText(ChartView::countsText(m_view.chartCounts()));
     refreshWorkspaceControls();

@@ -159,12 +159,37 @@ void SelectionInspectorStrip::clear()
     m_content = nullptr;
 }
 
+// The action a button stands for: its text, or its name where it shows an icon alone.
+static QString actionOf(const QWidget *widget)
+{
+    const auto *button = qobject_cast<const QPushButton *>(widget);
+    if (!button)
+        return {};
+    return button->text().isEmpty() ? button->accessibleName() : button->text();
+}
+
+void SelectionInspectorStrip::giveKeyboardBack(const QString &action)
+{
+    QPushButton *same = action.isEmpty() ? nullptr : button(action);
+    QWidget *target = same && same->isEnabled() ? static_cast<QWidget *>(same) : m_keyboardHome;
+    if (target && target->isVisibleTo(window()))
+        target->setFocus(Qt::OtherFocusReason);
+}
+
 void SelectionInspectorStrip::refresh()
 {
+    QWidget *focused = window()->focusWidget();
+    const bool holding = m_content && focused && m_content->isAncestorOf(focused);
+    const QString action = holding ? actionOf(focused) : QString();
+    // Let go before the buttons go, so that Qt has no focus to hand on meanwhile.
+    if (holding)
+        focused->clearFocus();
     clear();
     const Strip shown = strip(m_view);
     if (std::holds_alternative<std::monostate>(shown)) {
         hide();
+        if (holding)
+            giveKeyboardBack(QString());
         return;
     }
     m_content = new QWidget(this);
@@ -281,6 +306,10 @@ void SelectionInspectorStrip::refresh()
     if (!m_narrow && std::holds_alternative<PersonStrip>(shown))
         m_wideWidth = m_content->minimumSizeHint().width(); // a long name elides rather than stacking
     show();
+    if (holding) {
+        m_content->show(); // now, not when its layout gets to it: a hidden button takes no focus
+        giveKeyboardBack(action);
+    }
 }
 
 void SelectionInspectorStrip::resizeEvent(QResizeEvent *event)

@@ -12,8 +12,11 @@ class SelectionInspectorStrip : public QWidget {
 public:
     explicit SelectionInspectorStrip(ChartView &view, QWidget *parent = nullptr);
 
-    // Reads the selection again.
+    // Reads the selection again. The strip is made anew each time: the keyboard stays on the
+    // action that had it, or, where that one is gone or disabled (Make Vacant… on the vacancy
+    // it made), goes to `setKeyboardHome`'s widget rather than wherever Qt would send it.
     void refresh();
+    void setKeyboardHome(QWidget *home) { m_keyboardHome = home; }
     // The action button with this text, for tests; null when absent.
     QPushButton *button(const QString &text) const;
 
@@ -26,9 +29,11 @@ protected:
 
 private:
     void clear();
+    void giveKeyboardBack(const QString &action);
 
     ChartView &m_view;
     QWidget *m_content = nullptr;
+    QWidget *m_keyboardHome = nullptr;
     bool m_narrow = false;
     int m_wideWidth = 0; // what the one-row person strip needs, measured when last shown wide
 };

@@ -62,7 +62,9 @@ QuickEntrySheet::QuickEntrySheet(const std::string &sheetName, std::vector<Posit
     layout->addWidget(instructions);
 
     m_table = new QuickEntryTableView(*m_model, this);
-    m_table->setMinimumHeight(280);
+    // At its full height the sheet gives the grid well over 280; on a small screen (1280 × 800
+    // at scale 2 has 400 points) the grid gives way before the buttons would cover it.
+    m_table->setMinimumHeight(150);
     layout->addWidget(m_table, 1);
 
     m_message = new QLabel(this);

@@ -5,6 +5,7 @@
 #include "app/import/correction_grid_model.h"
 #include "app/import/import_file_step.h"
 #include "app/shell/accessible_fields.h"
+#include "app/shell/window_placement.h"
 #include "app/sidebar/searchable_dropdown.h"
 #include "app/sidebar/sidebar_style.h"
 
@@ -17,6 +18,7 @@
 #include <QProgressBar>
 #include <QPushButton>
 #include <QScreen>
+#include <QScrollArea>
 #include <QSettings>
 #include <QStackedWidget>
 #include <QToolButton>
@@ -149,7 +151,14 @@ SpreadsheetImportWindow::SpreadsheetImportWindow(QWidget *owner, Organization ex
     m_steps->addWidget(m_fileStep);
     m_steps->addWidget(m_columnStep);
     m_steps->addWidget(corrections);
-    layout->addWidget(m_steps, 1);
+    // A screen too short for a step (1280 × 800 at scale 2 has 400 points) scrolls it rather
+    // than laying the grid under the buttons.
+    auto *stepArea = new QScrollArea;
+    stepArea->setWidget(m_steps);
+    stepArea->setWidgetResizable(true);
+    stepArea->setFrameShape(QFrame::NoFrame);
+    stepArea->setFocusPolicy(Qt::NoFocus); // no stop of its own between its controls
+    layout->addWidget(stepArea, 1);
 
     m_error = new QLabel;
     m_error->setWordWrap(true);
@@ -242,7 +251,10 @@ QWidget *SpreadsheetImportWindow::buildActionRow()
                             static_cast<QWidget *>(m_saveDraft), static_cast<QWidget *>(m_backToFile)})
         layout->addWidget(widget);
     layout->addStretch();
-    layout->addWidget(secondaryLabel(QStringLiteral("Your chart changes only when you apply the import.")));
+    // On two lines where the buttons leave it too little room for one.
+    QLabel *note = secondaryLabel(QStringLiteral("Your chart changes only when you apply the import."));
+    note->setWordWrap(true);
+    layout->addWidget(note, 1);
     layout->addWidget(m_primary);
     return row;
 }
@@ -274,9 +286,6 @@ void SpreadsheetImportWindow::refresh()
 
 void SpreadsheetImportWindow::chooserClosed()
 {
-    // The chooser's closing may leave no window active (without a window manager the
-    // keyboard goes to the desktop), though this one looks it.
-    activateWindow();
     m_focusAfterReading = m_flow->isLoading();
     // "Choose File…" is disabled while the file is read: the focus waits on the progress
     // line, heard as "Reading workbook…", rather than on the next control, which a screen
@@ -304,7 +313,10 @@ void SpreadsheetImportWindow::placeFocusAfterReading()
 void SpreadsheetImportWindow::followWidth(int width)
 {
     const QScreen *screen = this->screen();
-    const QRect available = screen ? screen->availableGeometry() : QRect(pos(), QSize(width, height()));
+    // The room inside the frame the desktop draws around the window: a window as wide as the
+    // screen would have its title bar above it.
+    const QRect available = screen ? screen->availableGeometry().marginsRemoved(WindowPlacement::frameOf(*this))
+                                   : QRect(pos(), QSize(width, height()));
     if (geometry().topLeft() != m_placed)
         m_resting = geometry().topLeft();
     const Frame frame = frameFor(width, geometry(), m_resting, available);

@@ -66,7 +66,7 @@ private:
     QWidget *buildActionRow();
     void refresh();
     void followWidth(int width);
-    // After the file chooser: back to this window, and once the file is read, on to what
+    // After the file chooser: the focus waits while the file is read, then goes on to what
     // comes next.
     void chooserClosed();
     void placeFocusAfterReading();

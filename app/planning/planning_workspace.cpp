@@ -342,9 +342,12 @@ void PlanningWorkspace::refresh()
     }
 
     m_toolbar->setEnabled(c.toolbarEnabled());
-    m_edit->setEnabled(c.canEditSelected());
-    m_vacant->setEnabled(c.canMakeVacant());
-    m_delete->setEnabled(c.canEditSelected());
+    // An action done (Make Vacant on the vacancy it made) hands the keyboard back to the card,
+    // not on to Delete beside it.
+    QWidget *card = &m_canvas->surface();
+    FocusKeeper::setEnabled(m_edit, c.canEditSelected(), card);
+    FocusKeeper::setEnabled(m_vacant, c.canMakeVacant(), card);
+    FocusKeeper::setEnabled(m_delete, c.canEditSelected(), card);
     m_restore->setVisible(c.deletedSelection());
 
     m_area->setCurrentIndex(state == State::none ? 0 : 1);

@@ -169,33 +169,6 @@ std::optional<std::string> ProposalChartSurface::currentCard() const
     return m_currentIndex < 0 ? std::nullopt : m_current;
 }
 
-// The card an arrow key reaches from card `from`: the nearest whose centre lies that way,
-// a card straight on counting for more than one off to the side; -1 when there is none.
-static int neighbourCard(const ChartScene &scene, int from, int key)
-{
-    const auto &nodes = scene.layout().nodes;
-    const Rect &start = nodes[size_t(from)].frame;
-    int best = -1;
-    double bestScore = std::numeric_limits<double>::infinity();
-    for (size_t i = 0; i < nodes.size(); ++i) {
-        if (int(i) == from || !scene.position(nodes[i].id))
-            continue;
-        const double dx = nodes[i].frame.midX() - start.midX();
-        const double dy = nodes[i].frame.midY() - start.midY();
-        const bool horizontal = key == Qt::Key_Left || key == Qt::Key_Right;
-        const double along = (key == Qt::Key_Left || key == Qt::Key_Up ? -1 : 1) * (horizontal ? dx : dy);
-        if (along < 1)
-            continue;
-        const double score = along + 2 * std::abs(horizontal ? dy : dx);
-        // Ties go to the card drawn first, so the same key always reaches the same card.
-        if (score < bestScore) {
-            bestScore = score;
-            best = int(i);
-        }
-    }
-    return best;
-}
-
 Rect ProposalChartSurface::ringArea(int index) const
 {
     // The ring stands a few view pixels outside the card whatever the zoom.
@@ -269,7 +242,12 @@ void ProposalChartSurface::keyPressEvent(QKeyEvent *event)
     case Qt::Key_Up:
     case Qt::Key_Down:
         if (current >= 0) {
-            const int next = current == m_currentIndex ? neighbourCard(*m_scene, current, event->key()) : current;
+            const auto frameOf = [this](int index) -> std::optional<Rect> {
+                const ChartNode &node = m_scene->layout().nodes[size_t(index)];
+                return m_scene->position(node.id) ? std::optional(node.frame) : std::nullopt;
+            };
+            const int next = current == m_currentIndex ? neighbourCard(cardCount(), frameOf, current, event->key())
+                                                       : current;
             if (next >= 0)
                 setCurrent(next);
         }

@@ -5,6 +5,7 @@
 #include "app/print/print_sheet_model.h"
 #include "app/shell/field_step.h"
 #include "app/shell/accessible_fields.h"
+#include "app/shell/focus_keeper.h"
 #include "app/sidebar/chart_appearance_controls.h"
 #include "app/sidebar/chart_design_controls.h"
 #include "app/sidebar/sidebar_style.h"
@@ -398,10 +399,12 @@ void ChartPrintSheet::refresh()
     m_progress->setValue(model.progressValue());
     m_note->setVisible(!working && offersAll);
 
-    m_close->setEnabled(!working);
+    // Disabled while a PDF is written or a job printed: the focus waits for the button
+    // pressed, rather than going on to the next control.
+    FocusKeeper::setEnabled(m_close, !working);
     m_exportAll->setVisible(offersAll);
     for (QPushButton *button : {m_exportAll, m_print, m_exportPDF})
-        button->setEnabled(model.canOutput());
+        FocusKeeper::setEnabled(button, model.canOutput());
 }
 
 void ChartPrintSheet::showEvent(QShowEvent *event)

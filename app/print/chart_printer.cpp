@@ -2,6 +2,7 @@
 
 #include "app/print/chart_print_dialog.h"
 #include "app/shell/file_saving.h"
+#include "app/shell/widget_dialogs.h"
 #include "core/support/organization_error.h"
 #include "core/support/pending_file.h"
 
@@ -161,7 +162,7 @@ bool SystemChartPrinter::askWithPrintDialog(QPrinter &printer, int pageCount)
     if (busy)
         QApplication::restoreOverrideCursor();
     ChartPrintDialog dialog(&printer, pageCount, QApplication::activeWindow());
-    const bool accepted = dialog.exec() == QDialog::Accepted;
+    const bool accepted = WidgetDialogs::runModal(dialog) == QDialog::Accepted;
     if (busy)
         QApplication::setOverrideCursor(Qt::WaitCursor);
     return accepted;

@@ -47,6 +47,17 @@ void setEnabled(QWidget *control, bool enabled)
         control->setFocus(Qt::OtherFocusReason);
 }
 
+void setEnabled(QWidget *control, bool enabled, QWidget *instead)
+{
+    const bool handing = !enabled && control->isEnabled() && holdsFocus(control) && instead && instead != control
+                         && instead->isEnabled() && instead->isVisibleTo(control->window());
+    setEnabled(control, enabled);
+    if (!handing)
+        return;
+    control->setProperty(heldFocus, QVariant());
+    instead->setFocus(Qt::OtherFocusReason);
+}
+
 void replace(QWidget *leaving, QWidget *arriving)
 {
     const bool moving = leaving->isVisible() && holdsFocus(leaving);

@@ -11,6 +11,10 @@ namespace FocusKeeper {
 // window without a focused control rather than handing the focus on; enabled again, it
 // takes the focus back, unless the user has put it elsewhere meanwhile.
 void setEnabled(QWidget *control, bool enabled);
+// As above, but a control disabled for good while it has the focus (an action done, such as
+// Make Vacant on a vacancy) hands it to `instead` where that is enabled and shown, rather than
+// to the next control, which may be a destructive one.
+void setEnabled(QWidget *control, bool enabled, QWidget *instead);
 
 // Shows `arriving` and hides `leaving`, which it replaces on screen: a focus inside
 // `leaving` moves to `arriving` when it takes the focus itself, else to its first control.

@@ -3,22 +3,57 @@
 #include "app/shell/accessible_fields.h"
 
 #include <QApplication>
+#include <QComboBox>
 #include <QFileDialog>
 #include <QGridLayout>
 #include <QDialogButtonBox>
+#include <QEvent>
 #include <QInputDialog>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QVBoxLayout>
 #include <QMessageBox>
+#include <QPointer>
 #include <QRegularExpression>
+#include <QWindow>
 
 #include <cassert>
+#include <utility>
 
 static QWidget *dialogParent()
 {
     return QApplication::activeWindow();
+}
+
+namespace {
+
+// Qt's file panel shows "Look in:" and "Files of type:" beside its combo boxes without tying
+// them, and a screen reader would hear two nameless combo boxes. The panel builds them only
+// as it shows (where no native panel takes its place).
+class FileFieldNames final : public QObject {
+public:
+    using QObject::QObject;
+
+    bool eventFilter(QObject *watched, QEvent *event) override
+    {
+        if (event->type() != QEvent::Show)
+            return false;
+        for (const auto &[label, field] : {std::pair{"lookInLabel", "lookInCombo"}, std::pair{"fileTypeLabel", "fileTypeCombo"}}) {
+            auto *shown = watched->findChild<QLabel *>(QLatin1String(label));
+            auto *combo = watched->findChild<QComboBox *>(QLatin1String(field));
+            if (shown && combo)
+                AccessibleFields::tie(shown, combo);
+        }
+        return false;
+    }
+};
+
+} // namespace
+
+static void nameFields(QFileDialog &dialog)
+{
+    dialog.installEventFilter(new FileFieldNames(&dialog));
 }
 
 // Under the file list of Qt's own (not native) file panel.
@@ -31,27 +66,68 @@ static void addExplanation(QFileDialog &dialog, const QString &text)
     }
 }
 
+// Qt can leave the window that asked without the keyboard when the question closes: with no
+// desktop to hand the focus back it goes to the screen; and a popup of the question still
+// open (the file panel's completion list, which outlives the Return that accepts the panel)
+// keeps Qt's widgets from taking in the focus the desktop hands back. The window then looks
+// active, but Tab moves nothing.
+static void giveKeyboardBack(QWidget *asker, QWidget *focus)
+{
+    // The question is gone, and with it whatever it had open (bounded: a popup that refuses
+    // to close must not hang the application).
+    for (int open = 0; open < 8 && QApplication::activePopupWidget(); ++open)
+        QApplication::activePopupWidget()->close();
+    if (!asker || !asker->isVisible())
+        return;
+    if (QApplication::activeWindow() != asker) {
+        if (asker->windowHandle() && QGuiApplication::focusWindow() == asker->windowHandle()) {
+            // The window system has it active already: only the widgets are to follow, which
+            // activateWindow() would not ask for again.
+            QT_WARNING_PUSH
+            QT_WARNING_DISABLE_DEPRECATED
+            QApplication::setActiveWindow(asker);
+            QT_WARNING_POP
+        } else {
+            asker->activateWindow();
+        }
+    }
+    if (focus && !asker->focusWidget() && focus->window() == asker && focus->isVisible() && focus->isEnabled())
+        focus->setFocus(Qt::OtherFocusReason);
+}
+
+int WidgetDialogs::runModal(QDialog &dialog)
+{
+    const QPointer<QWidget> asker = dialog.parentWidget() ? dialog.parentWidget()->window() : nullptr;
+    const QPointer<QWidget> focus = asker ? asker->focusWidget() : nullptr;
+    const int result = dialog.exec();
+    giveKeyboardBack(asker, focus);
+    return result;
+}
+
 bool WidgetDialogs::confirm(const QString &question)
 {
-    return QMessageBox::question(dialogParent(), QApplication::applicationDisplayName(), question,
-                                 QMessageBox::Ok | QMessageBox::Cancel, QMessageBox::Cancel)
-        == QMessageBox::Ok;
+    QMessageBox box(QMessageBox::Question, QApplication::applicationDisplayName(), question,
+                    QMessageBox::Ok | QMessageBox::Cancel, dialogParent());
+    box.setDefaultButton(QMessageBox::Cancel);
+    return runModal(box) == QMessageBox::Ok;
 }
 
 void WidgetDialogs::alert(const QString &title, const QString &message)
 {
     QMessageBox box(QMessageBox::Warning, title, title, QMessageBox::Ok, dialogParent());
     box.setInformativeText(message);
-    box.exec();
+    runModal(box);
 }
 
 std::optional<QString> WidgetDialogs::askText(const QString &title, const QString &label, const QString &text)
 {
-    bool accepted = false;
-    QString answer = QInputDialog::getText(dialogParent(), title, label, QLineEdit::Normal, text, &accepted);
-    if (!accepted)
+    QInputDialog dialog(dialogParent());
+    dialog.setWindowTitle(title);
+    dialog.setLabelText(label);
+    dialog.setTextValue(text);
+    if (runModal(dialog) != QDialog::Accepted)
         return std::nullopt;
-    return answer;
+    return dialog.textValue();
 }
 
 std::unique_ptr<QFileDialog> WidgetDialogs::openPanel(const QString &filter, QWidget *parent)
@@ -60,13 +136,14 @@ std::unique_ptr<QFileDialog> WidgetDialogs::openPanel(const QString &filter, QWi
     dialog->setAcceptMode(QFileDialog::AcceptOpen);
     dialog->setFileMode(QFileDialog::ExistingFile);
     dialog->setOption(QFileDialog::HideNameFilterDetails);
+    nameFields(*dialog);
     return dialog;
 }
 
 std::optional<QString> WidgetDialogs::fileToOpen(const QString &filter)
 {
     const std::unique_ptr<QFileDialog> dialog = openPanel(filter, dialogParent());
-    if (dialog->exec() != QDialog::Accepted || dialog->selectedFiles().isEmpty())
+    if (runModal(*dialog) != QDialog::Accepted || dialog->selectedFiles().isEmpty())
         return std::nullopt;
     return dialog->selectedFiles().constFirst();
 }
@@ -93,7 +170,8 @@ static std::optional<QString> runSavePanel(const QString &title, const QString &
     }
     dialog.selectFile(proposedPath);
     WidgetDialogs::explainLongFileNames(dialog);
-    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
+    nameFields(dialog);
+    if (WidgetDialogs::runModal(dialog) != QDialog::Accepted || dialog.selectedFiles().isEmpty())
         return std::nullopt;
     return dialog.selectedFiles().constFirst();
 }
@@ -142,7 +220,7 @@ SaveAnswer WidgetDialogs::askToSave(const QString &title, const QString &documen
                     QMessageBox::Save | QMessageBox::Discard | QMessageBox::Cancel, dialogParent());
     box.setInformativeText("Your changes will be lost if you don't save them.");
     box.setDefaultButton(QMessageBox::Save);
-    switch (box.exec()) {
+    switch (runModal(box)) {
     case QMessageBox::Save: return SaveAnswer::save;
     case QMessageBox::Discard: return SaveAnswer::discard;
     default: return SaveAnswer::cancel;
@@ -183,7 +261,7 @@ int WidgetDialogs::ask(const QString &title, const QString &message, const QList
     box.setInformativeText(message);
     const QList<QAbstractButton *> made = addQuestionButtons(box, buttons, defaultRole);
     const int cancelIndex = int(made.indexOf(box.escapeButton()));
-    box.exec();
+    runModal(box);
     const int chosen = int(made.indexOf(box.clickedButton()));
     return chosen >= 0 ? chosen : cancelIndex;
 }
@@ -212,7 +290,7 @@ std::optional<QString> WidgetDialogs::askTextWithMessage(const QString &title, c
     layout->addWidget(buttons);
     QObject::connect(buttons, &QDialogButtonBox::accepted, &dialog, &QDialog::accept);
     QObject::connect(buttons, &QDialogButtonBox::rejected, &dialog, &QDialog::reject);
-    if (dialog.exec() != QDialog::Accepted)
+    if (runModal(dialog) != QDialog::Accepted)
         return std::nullopt;
     return field->text();
 }
@@ -226,7 +304,8 @@ std::optional<QString> WidgetDialogs::folderToChoose(const QString &title, const
     dialog.setOption(QFileDialog::DontUseNativeDialog);
     dialog.setLabelText(QFileDialog::Accept, button);
     addExplanation(dialog, prompt);
-    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
+    nameFields(dialog);
+    if (runModal(dialog) != QDialog::Accepted || dialog.selectedFiles().isEmpty())
         return std::nullopt;
     return dialog.selectedFiles().constFirst();
 }

@@ -5,6 +5,7 @@
 #include <memory>
 
 class QAbstractButton;
+class QDialog;
 class QFileDialog;
 class QMessageBox;
 class QWidget;
@@ -27,6 +28,10 @@ public:
                                               const QString &text, const QString &button) override;
     std::optional<QString> folderToChoose(const QString &title, const QString &prompt, const QString &button) override;
 
+    // Runs `dialog` as a modal question over the window that asks it (its parent) and, once
+    // it closes, gives that window the keyboard back, on the control that had it, where Qt
+    // would leave it with none. Returns the dialog's result.
+    static int runModal(QDialog &dialog);
     // Adds a question's buttons to `box`, shown in the order given (mirrored where the
     // platform reads buttons right to left), with Escape on the cancel button, or on the
     // last one when none has that role, and Return on the first of `defaultRole`. Returns them

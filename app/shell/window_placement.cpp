@@ -50,14 +50,6 @@ void fitInto(QWidget &window, const QMargins &margins, const QRect &room)
         window.setGeometry(inside);
 }
 
-void fitOnScreen(QWidget &window, const QMargins &margins)
-{
-    if (const QScreen *screen = window.screen())
-        fitInto(window, margins, screen->availableGeometry());
-}
-
-namespace {
-
 QMargins frameOf(const QWidget &window)
 {
     const QWindow *handle = window.windowHandle();
@@ -73,6 +65,15 @@ QMargins frameOf(const QWidget &window)
     auto thicker = [](int side) { return side > 0 ? side + 1 : side; };
     return QMargins(thicker(frame.left()), thicker(frame.top()), thicker(frame.right()), thicker(frame.bottom()));
 }
+
+void fitOnScreen(QWidget &window, const QMargins &margins)
+{
+    if (const QScreen *screen = window.screen())
+        fitInto(window, margins, screen->availableGeometry());
+}
+
+namespace {
+
 
 class ScreenKeeper : public QObject {
 public:

@@ -26,6 +26,10 @@ QRect framePlaced(const QPoint &position, const QSize &size, const QMargins &mar
 // framePlaced gives them, a minimum size that would not fit lowered to the room there is.
 void fitInto(QWidget &window, const QMargins &margins, const QRect &room);
 
+// The frame the desktop draws around `window` (none before it is framed), a point thicker
+// on a side that is not a whole number of points at a fractional scale.
+QMargins frameOf(const QWidget &window);
+
 // Fits `window` so into the available area of its screen.
 void fitOnScreen(QWidget &window, const QMargins &margins);
 

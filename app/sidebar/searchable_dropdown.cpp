@@ -13,11 +13,13 @@
 #include <QListView>
 #include <QPainter>
 #include <QPainterPath>
+#include <QSignalBlocker>
 #include <QStyleOptionButton>
 #include <QStyledItemDelegate>
 #include <QStylePainter>
 #include <QVBoxLayout>
 
+#include <algorithm>
 #include <utility>
 
 namespace {
@@ -59,20 +61,28 @@ public:
         return {1, twoLineHeight(option, hasDetail) + 2 * rowPadding}; // the list's width
     }
 
-    void paint(QPainter *painter, const QStyleOptionViewItem &given, const QModelIndex &index) const override
+    // The chosen option is the list's selection, shown by its check mark alone; the row the
+    // arrows reach (the current row of the list, whose focus is the filter field's) is
+    // highlighted: Return chooses it.
+    void paint(QPainter *painter, const QStyleOptionViewItem &option, const QModelIndex &index) const override
     {
-        // The chosen row is the list's selection only for screen readers: on screen the check
-        // mark shows it, and its text keeps the ordinary colour.
-        QStyleOptionViewItem option = given;
-        option.state &= ~QStyle::State_Selected;
-        if (option.state & QStyle::State_MouseOver)
-            painter->fillRect(option.rect, option.palette.color(QPalette::Midlight));
-        const QRect content = option.rect.adjusted(rowPadding, rowPadding, -rowPadding, -rowPadding);
-        const int lineHeight = option.fontMetrics.height();
+        QStyleOptionViewItem row = option;
+        row.state.setFlag(QStyle::State_Selected, option.state.testFlag(QStyle::State_HasFocus));
+        if (row.state & QStyle::State_Selected)
+            painter->fillRect(row.rect, row.palette.color(QPalette::Highlight));
+        else if (row.state & QStyle::State_MouseOver)
+            painter->fillRect(row.rect, row.palette.color(QPalette::Midlight));
+        const QRect content = row.rect.adjusted(rowPadding, rowPadding, -rowPadding, -rowPadding);
+        const int lineHeight = row.fontMetrics.height();
         const QRectF mark(content.left(), content.top() + (lineHeight - markSize) / 2.0, markSize, markSize);
-        paintMark(*painter, mark, index.data(chosenRole).toBool(), option.palette);
+        QPalette markColours = row.palette;
+        if (row.state & QStyle::State_Selected) {
+            for (const QPalette::ColorRole role : {QPalette::Highlight, QPalette::PlaceholderText})
+                markColours.setColor(role, row.palette.color(QPalette::HighlightedText));
+        }
+        paintMark(*painter, mark, index.data(chosenRole).toBool(), markColours);
         const QRect text = content.adjusted(markSize + 8, 0, 0, 0);
-        paintTwoLines(*painter, text, index.data(Qt::DisplayRole).toString(), index.data(detailRole).toString(), option);
+        paintTwoLines(*painter, text, index.data(Qt::DisplayRole).toString(), index.data(detailRole).toString(), row);
     }
 };
 
@@ -195,6 +205,9 @@ DropdownPopup::DropdownPopup(QWidget *parent)
     // the check mark shows it on screen.
     m_list->setSelectionMode(QAbstractItemView::SingleSelection);
     m_list->setFocusPolicy(Qt::NoFocus);
+    // The keys stay in the filter field; the list counts as focused with it, so that the row
+    // the arrows reach is announced as the current one.
+    m_list->setFocusProxy(m_query);
     m_list->setVerticalScrollMode(QAbstractItemView::ScrollPerPixel);
     m_list->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
 
@@ -211,8 +224,8 @@ DropdownPopup::DropdownPopup(QWidget *parent)
 
     connect(m_query, &QLineEdit::textChanged, this, &DropdownPopup::refilter);
     connect(m_query, &QLineEdit::returnPressed, this, [this] {
-        if (m_model->rowCount() > 0)
-            chooseRow(0);
+        if (const QModelIndex current = m_list->currentIndex(); current.isValid())
+            chooseRow(current.row());
     });
     connect(m_list, &QListView::clicked, this, [this](const QModelIndex &index) { chooseRow(index.row()); });
 }
@@ -240,6 +253,33 @@ void DropdownPopup::refilter()
     const int chosen = m_model->selectionRow();
     if (chosen >= 0)
         m_list->selectionModel()->select(m_model->index(chosen, 0), QItemSelectionModel::ClearAndSelect);
+    // Return chooses the first match until an arrow moves on. Made current quietly: a screen
+    // reader hears the field being typed in, not the first match at each letter.
+    {
+        const QSignalBlocker quiet(m_list->selectionModel());
+        m_list->selectionModel()->setCurrentIndex(m_model->index(0, 0), QItemSelectionModel::NoUpdate);
+    }
+    m_list->viewport()->update();
+}
+
+void DropdownPopup::moveCursor(int key)
+{
+    const int rows = m_model->rowCount();
+    if (rows == 0)
+        return;
+    const int shown = std::max(1, m_list->viewport()->height() / std::max(1, m_list->sizeHintForRow(0)));
+    const int from = m_list->currentIndex().isValid() ? m_list->currentIndex().row() : 0;
+    int to = from;
+    switch (key) {
+    case Qt::Key_Down: to = from + 1; break;
+    case Qt::Key_Up: to = from - 1; break;
+    case Qt::Key_PageDown: to = from + shown; break;
+    case Qt::Key_PageUp: to = from - shown; break;
+    default: return;
+    }
+    // Never the selection: the chosen option stays chosen until Return or a click.
+    m_list->selectionModel()->setCurrentIndex(m_model->index(std::clamp(to, 0, rows - 1), 0),
+                                              QItemSelectionModel::NoUpdate);
 }
 
 void DropdownPopup::chooseRow(int row)
@@ -251,11 +291,14 @@ void DropdownPopup::chooseRow(int row)
 
 void DropdownPopup::keyPressEvent(QKeyEvent *event)
 {
-    if (event->key() == Qt::Key_Escape) {
-        close();
-        return;
+    switch (event->key()) {
+    case Qt::Key_Escape: close(); return;
+    case Qt::Key_Down:
+    case Qt::Key_Up:
+    case Qt::Key_PageDown:
+    case Qt::Key_PageUp: moveCursor(event->key()); return;
+    default: QFrame::keyPressEvent(event);
     }
-    QFrame::keyPressEvent(event);
 }
 
 bool DropdownPopup::focusNextPrevChild(bool)

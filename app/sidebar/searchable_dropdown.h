@@ -26,7 +26,9 @@ protected:
     void paintEvent(QPaintEvent *event) override;
 };
 
-// The popup of a dropdown: a filter field over the list of the options it matches.
+// The popup of a dropdown: a filter field over the list of the options it matches. The keys
+// stay in the field: the arrows and the page keys move through the list, Return chooses the
+// row they reached (the first match until they move).
 class DropdownPopup : public QFrame {
     Q_OBJECT
 public:
@@ -53,6 +55,7 @@ protected:
 
 private:
     void refilter();
+    void moveCursor(int key);
     void chooseRow(int row);
 
     const DropdownOptionIndex *m_index = nullptr;
@@ -64,7 +67,8 @@ private:
 
 // The one picker for choosing a value out of a possibly long list: a label and a button
 // showing the chosen option's title; the button opens a popup whose filter field narrows
-// the list. Only a click on a row or Return (the first match) chooses; typing never does.
+// the list. Only a click on a row or Return (on the first match, or the row the arrows
+// reached) chooses; typing never does.
 // The selection is the caller's: the dropdown shows the one it was given and reports a
 // choice with `chosen`.
 class SearchableDropdown : public QWidget {

@@ -4,13 +4,16 @@
 
 #include "app/chart/chart_view.h"
 #include "app/chart/chart_window.h"
+#include "app/chart/version_history.h"
 #include "app/entry/position_editor.h"
+#include "app/entry/quick_entry_sheet.h"
 #include "app/import/spreadsheet_import_window.h"
 #include "app/planning/planning_workspace.h"
 #include "app/print/chart_print_sheet.h"
 #include "app/shell/organization_document.h"
 #include "app/shell/window_placement_button.h"
 #include "app/sidebar/searchable_dropdown.h"
+#include "app/sidebar/sidebar_style.h"
 
 #include "app_test_support.h"
 #include "scripted_dialogs.h"
@@ -18,6 +21,7 @@
 #include <gtest/gtest.h>
 
 #include <QAbstractButton>
+#include <QLabel>
 #include <QLayout>
 #include <QPointer>
 #include <QPushButton>
@@ -59,10 +63,14 @@ inline bool elides(const QAbstractButton &button)
 }
 
 // What `window` cuts of its controls: the window itself when it is smaller than its layout
-// needs (the controls at its right or bottom edge are cut), and each shown button narrower
-// than its text, unless it elides the text and offers it in its tooltip.
+// needs (the controls at its right or bottom edge are cut), each shown button narrower than
+// its text, unless it elides the text and offers it in its tooltip, and each label on one line
+// narrower than its text.
 inline QStringList cutControls(QWidget &window)
 {
+    // Layouts nested in scroll areas settle a turn after their window's size.
+    for (int turn = 0; turn < 3; ++turn)
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::LayoutRequest);
     QStringList cut;
     if (const QLayout *layout = window.layout()) {
         const QSize needed = layout->totalMinimumSize();
@@ -79,6 +87,16 @@ inline QStringList cutControls(QWidget &window)
         if (button->width() < neededWidth(*button))
             cut.append(QStringLiteral("'%1', %2 of %3").arg(button->text()).arg(button->width()).arg(neededWidth(*button)));
     }
+    // A label on one line is as wide as its text; narrower, it is cut.
+    for (QLabel *label : window.findChildren<QLabel *>()) {
+        if (label->window() != &window || !label->isVisibleTo(&window) || label->wordWrap() || label->text().isEmpty()
+            || qobject_cast<ElidedLabel *>(label) || label->textFormat() == Qt::RichText)
+            continue;
+        const int needed = label->fontMetrics().horizontalAdvance(label->text().section(QLatin1Char('\n'), 0, 0))
+                           + label->contentsMargins().left() + label->contentsMargins().right();
+        if (label->contentsRect().width() + label->contentsMargins().left() + label->contentsMargins().right() < needed)
+            cut.append(QStringLiteral("label '%1', %2 of %3").arg(label->text()).arg(label->width()).arg(needed));
+    }
     return cut;
 }
 
@@ -89,6 +107,15 @@ inline QStringList cutControls(QWidget &window)
 inline void eachWindow(const std::function<void(QWidget &, const char *)> &check)
 {
     ScriptedDialogs dialogs;
+    {
+        // A new organization: its empty state instead of a chart.
+        QPointer<ChartWindow> empty = new ChartWindow(new OrganizationDocument, dialogs);
+        empty->show();
+        ASSERT_TRUE(QTest::qWaitForWindowExposed(empty));
+        check(*empty, "new chart window");
+        empty->closeWithoutAsking();
+        deleteClosedWindows();
+    }
     OrganizationArchive archive = district(3);
     archive.lockForPlanning();
     archive.createProposal("Option A");
@@ -107,6 +134,22 @@ inline void eachWindow(const std::function<void(QWidget &, const char *)> &check
     sheet->close();
     deleteClosedWindows();
 
+    QPointer<VersionHistoryDialog> history = VersionHistoryDialog::open(*window);
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(history));
+    check(*history, "version history");
+    history->close();
+    deleteClosedWindows();
+
+    {
+        const std::vector<Position> &people = archive.organization.positions;
+        QuickEntrySheet quickEntry("Schools", people, people, "",
+                                   [](const std::vector<QuickEntryRow> &) -> QuickEntrySaveResult { return {}; },
+                                   dialogs, window);
+        quickEntry.show();
+        ASSERT_TRUE(QTest::qWaitForWindowExposed(&quickEntry));
+        check(quickEntry, "quick entry");
+    }
+
     QPointer<PlanningWorkspace> planning = PlanningWorkspace::open(*window);
     ASSERT_TRUE(QTest::qWaitForWindowExposed(planning));
     check(*planning, "planning window");
@@ -120,10 +163,28 @@ inline void eachWindow(const std::function<void(QWidget &, const char *)> &check
     deleteClosedWindows();
 
     QWidget owner;
-    QPointer<SpreadsheetImportWindow> importing =
-        SpreadsheetImportWindow::present(&owner, Organization(), [](const Organization &, ImportMode) {}, dialogs);
+    // Six columns: the corrections grid asks for more width than the window's own.
+    const ImportFlow::Reader reader = [](const QString &) {
+        return std::vector<ImportSheet>{ImportSheet{
+            .name = "Staff",
+            .rows = {{"Employee Number", "Employee Name", "Pay Level", "Department", "Supervisor ID", "Location"},
+                     {"E10", "Ada", "Superintendent", "Office", "", "North"},
+                     {"E11", "Grace", "Principal", "Schools", "E10", "North"}},
+            .sourceIssues = {}}};
+    };
+    QPointer<SpreadsheetImportWindow> importing = SpreadsheetImportWindow::present(
+        &owner, Organization(), [](const Organization &, ImportMode) {}, dialogs, reader);
     ASSERT_TRUE(QTest::qWaitForWindowExposed(importing));
     check(*importing, "import window");
+    dialogs.filesToOpen.push_back(QStringLiteral("staff.xlsx"));
+    importing->flow().chooseFile();
+    for (int wait = 0; wait < 1000 && importing->flow().isLoading(); ++wait)
+        QTest::qWait(10);
+    importing->flow().pressPrimary(); // to the columns
+    importing->flow().pressPrimary(); // to the corrections
+    QCoreApplication::processEvents();
+    ASSERT_EQ(importing->flow().step(), ImportFlow::Step::corrections);
+    check(*importing, "import window, corrections");
     importing->close();
     window->closeWithoutAsking();
     deleteClosedWindows();

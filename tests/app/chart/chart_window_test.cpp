@@ -176,11 +176,60 @@ TEST_F(ChartWindowTest, ALongNameEndsInAnEllipsisInTheInspector)
     EXPECT_LE(name->mapTo(inspector, QPoint(name->width(), 0)).x(), inspector->width());
 }
 
+// The inspector is made anew at each change, and the keyboard stays on the action that had
+// it; Make Vacant…, disabled on the vacancy it made, hands it to the chart rather than to
+// whatever control Qt would pick (the first of the window). Nothing else is announced.
+TEST_F(ChartWindowTest, TheInspectorKeepsTheKeyboardOnItsActions)
+{
+    window->document()->setArchive(district(3));
+    window->view().selectPerson("P2");
+    settle();
+    SelectionInspectorStrip *inspector = window->body().inspector();
+    std::vector<QWidget *> focused;
+    const QMetaObject::Connection watch = QObject::connect(qApp, &QApplication::focusChanged, [&](QWidget *, QWidget *now) {
+        if (now)
+            focused.push_back(now);
+    });
+    inspector->button("Edit")->setFocus(Qt::TabFocusReason);
+    focused.clear();
+    window->body().nameField()->setText("Renamed");
+    settle();
+    EXPECT_EQ(QApplication::focusWidget(), inspector->button("Edit"));
+
+    inspector->button("Make Vacant…")->setFocus(Qt::TabFocusReason);
+    focused.clear();
+    dialogs.choices = {"Make Vacant"};
+    QTest::keyClick(inspector->button("Make Vacant…"), Qt::Key_Space);
+    settle();
+    QObject::disconnect(watch);
+    ASSERT_FALSE(inspector->button("Make Vacant…")->isEnabled());
+    EXPECT_EQ(QApplication::focusWidget(), window->canvas());
+    EXPECT_EQ(focused, std::vector<QWidget *>{window->canvas()});
+}
+
+// A name wider than its field (a narrow window, a large scale) shows from its start; one being
+// typed keeps its cursor.
+TEST_F(ChartWindowTest, ALongOrganizationNameShowsFromItsStart)
+{
+    OrganizationArchive archive = district(2);
+    archive.name = "Northern Valley Consolidated Independent School District of the Three Rivers";
+    window->document()->setArchive(archive);
+    settle();
+    QLineEdit *name = window->body().nameField();
+    EXPECT_EQ(name->cursorPosition(), 0);
+    name->setFocus();
+    name->end(false);
+    QTest::keyClicks(name, " North");
+    settle();
+    EXPECT_EQ(name->cursorPosition(), name->text().size());
+}
+
 TEST_F(ChartWindowTest, TheFocusedNameFieldKeepsCtrlZForItsText)
 {
     QLineEdit *name = window->body().nameField();
     OrganizationDocument &document = *window->document();
     name->setFocus();
+    name->end(false); // the name shows from its start: typing goes after it
     QTest::keyClicks(name, " North");
     settle();
     EXPECT_EQ(document.archive().name, "Untitled Organization North");

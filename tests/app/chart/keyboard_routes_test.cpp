@@ -121,6 +121,47 @@ TEST_F(KeyboardRoutes, TheChartCanvasTellsItsKeys)
 {
     const QString told =
         QAccessible::queryAccessibleInterface(window->canvas())->text(QAccessible::Description);
-    for (const char *key : {"Shift+F10", "Menu key", "Ctrl+E"})
+    for (const char *key : {"Shift+F10", "Menu key", "Ctrl+E", "Arrow keys", "Return"})
         EXPECT_TRUE(told.contains(QLatin1String(key))) << key << " in " << told.toStdString();
+}
+
+// The arrows select card after card on the chart, from the top card when none is selected:
+// Down to a report, Right and Left between colleagues, Up back to the manager; they never go
+// past the last card that way. Return edits the selected person, as a double click does.
+TEST_F(KeyboardRoutes, TheArrowsSelectCardsOnTheChartAndReturnEditsOne)
+{
+    ChartView &view = window->view();
+    ChartCanvas *canvas = window->canvas();
+    QApplication::setActiveWindow(window);
+    canvas->setFocus(Qt::TabFocusReason);
+    settle();
+    const auto selected = [&]() -> std::string {
+        const std::optional<std::string> id = view.selectedID();
+        if (!id)
+            return "none";
+        for (const Position &position : window->document()->archive().organization.positions) {
+            if (position.id == *id)
+                return position.employee ? position.employee->name : "Vacant " + position.title;
+        }
+        return *id;
+    };
+    // The sample: the superintendent over a director, a principal and a vacant principal.
+    ASSERT_EQ(selected(), "none");
+    std::vector<std::string> reached;
+    for (const Qt::Key key : {Qt::Key_Right, Qt::Key_Down, Qt::Key_Right, Qt::Key_Right, Qt::Key_Left, Qt::Key_Up}) {
+        QTest::keyClick(canvas, key);
+        settle();
+        reached.push_back(selected());
+    }
+    EXPECT_EQ(reached, (std::vector<std::string>{"Robin Ashcroft", "Quinn Okoro", "Vacant Principal", "Vacant Principal",
+                                                 "Quinn Okoro", "Robin Ashcroft"}));
+
+    std::vector<std::string> edited;
+    QObject::connect(&view, &ChartView::positionEditRequested, window,
+                     [&](const Position &position) { edited.push_back(position.id); });
+    QTest::keyClick(canvas, Qt::Key_Return);
+    EXPECT_EQ(edited, std::vector<std::string>{*view.selectedID()});
+    for (QDialog *editor : window->findChildren<QDialog *>())
+        editor->reject();
+    settle();
 }

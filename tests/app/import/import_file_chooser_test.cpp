@@ -1,8 +1,10 @@
 #include "app/import/import_flow.h"
+#include "app/shell/accessible_fields.h"
 #include "app/shell/widget_dialogs.h"
 
 #include <gtest/gtest.h>
 
+#include <QAccessible>
 #include <QComboBox>
 #include <QFileDialog>
 #include <QRegularExpression>
@@ -13,15 +15,23 @@
 // the import reads in any letter case, as files from other systems are named.
 TEST(ImportFileChooser, ShowsReadableNamesAndMatchesAnyLetterCase)
 {
+    AccessibleFields::install(); // as the application does first
     const std::unique_ptr<QFileDialog> panel = WidgetDialogs::openPanel(ImportFlow::fileFilter());
     panel->setOption(QFileDialog::DontUseNativeDialog);
-    const auto *types = panel->findChild<QComboBox *>(QStringLiteral("fileTypeCombo"));
+    auto *types = panel->findChild<QComboBox *>(QStringLiteral("fileTypeCombo"));
     ASSERT_NE(types, nullptr);
     QStringList shown;
     for (int i = 0; i < types->count(); ++i)
         shown.append(types->itemText(i));
     EXPECT_EQ(shown, (QStringList{"Spreadsheets and correction drafts", "Excel workbooks", "CSV and text files",
                                   "Correction drafts"}));
+    // Heard by the labels beside them, not as nameless combo boxes.
+    panel->show();
+    EXPECT_EQ(QAccessible::queryAccessibleInterface(types)->text(QAccessible::Name),
+              "Files of type:");
+    auto *folder = panel->findChild<QComboBox *>(QStringLiteral("lookInCombo"));
+    ASSERT_NE(folder, nullptr);
+    EXPECT_EQ(QAccessible::queryAccessibleInterface(folder)->text(QAccessible::Name), "Look in:");
 
     const QStringList filters = panel->nameFilters();
     ASSERT_FALSE(filters.isEmpty());

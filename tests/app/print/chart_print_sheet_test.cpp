@@ -14,11 +14,13 @@
 
 #include <QCheckBox>
 #include <QComboBox>
+#include <QApplication>
 #include <QCoreApplication>
 #include <QFormLayout>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPointer>
+#include <QTest>
 
 #include <atomic>
 #include <QPushButton>
@@ -129,6 +131,33 @@ TEST(ChartPrintSheet, OpensPreviewsFitsAndCloses)
     EXPECT_FALSE(sheet.isVisible());
     EXPECT_EQ(host.commits.size(), commits + 1);
     EXPECT_TRUE(dialogs.exhausted());
+}
+
+// The button pressed keeps the keyboard while its export runs with the buttons disabled, and
+// has it again after: the focus never goes on to Next or Close, which Space would then press.
+TEST(ChartPrintSheet, TheButtonPressedKeepsTheKeyboardThroughAnExport)
+{
+    OrganizationArchive archive = AppTest::district(40);
+    archive.sheets = std::vector<OrganizationSheet>{{"S1", "Alpha", {"P1"}}};
+    ShownSheet shown(archive);
+    ChartPrintSheet &sheet = *shown.sheet;
+    QApplication::setActiveWindow(&sheet);
+    sheet.model().setSheetWriter(
+        [](const SheetPDFExportJob &, const QString &, const ChartPDFRouting &) { return std::optional<QString>("written"); });
+    shown.dialogs.folders.push_back("/tmp/out");
+    auto *exportAll = child<QPushButton>(sheet, "Export All Sheets…");
+    exportAll->setFocus(Qt::TabFocusReason);
+    std::vector<QWidget *> focused;
+    const QMetaObject::Connection watch = QObject::connect(
+        qApp, &QApplication::focusChanged, [&](QWidget *, QWidget *now) { focused.push_back(now); });
+    QTest::keyClick(exportAll, Qt::Key_Space);
+    EXPECT_FALSE(exportAll->isEnabled());
+    while (sheet.model().isExporting())
+        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 50);
+    QObject::disconnect(watch);
+    EXPECT_EQ(QApplication::focusWidget(), exportAll);
+    std::erase(focused, nullptr);
+    EXPECT_EQ(focused, std::vector<QWidget *>{exportAll});
 }
 
 } // namespace

@@ -119,6 +119,9 @@ TEST_F(DocumentWindows, FilesAreReadWhileTheirWindowIsBusy)
     EXPECT_TRUE(commands.save()->isEnabled());
     EXPECT_EQ(window->document()->archive(), district());
     EXPECT_FALSE(window->document()->isModified());
+    // Busy, it had nothing to take the keyboard; read, it has its first control, as a window
+    // shown ready does, and keys do something without a Tab first.
+    EXPECT_NE(window->focusWidget(), nullptr);
 }
 
 // Ctrl+Q typed while the window's file is still being read quits: the busy window keeps its

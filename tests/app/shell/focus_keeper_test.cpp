@@ -2,6 +2,8 @@
 #include "app/chart/chart_window.h"
 #include "app/chart/chart_window_body.h"
 #include "app/planning/planning_workspace.h"
+#include "app/planning/planning_workspace_controller.h"
+#include "app/planning/proposal_canvas.h"
 #include "app/shell/focus_keeper.h"
 #include "app/shell/organization_document.h"
 
@@ -104,5 +106,34 @@ TEST(PlanningFocus, TheLockButtonsHandTheFocusToEachOther)
     dialogs.choices = {"Unlock Current"};
     QTest::keyClick(unlock, Qt::Key_Space);
     EXPECT_EQ(QApplication::focusWidget(), workspace.button("Relock Current"));
+    EXPECT_TRUE(dialogs.exhausted());
+}
+
+// Make Vacant… done, the vacancy's card has the keyboard again: the button, disabled now, does
+// not hand it on to Delete beside it, which Space would press next.
+TEST(PlanningFocus, MakeVacantHandsTheFocusBackToTheCard)
+{
+    OrganizationDocument document;
+    document.setArchive(AppTest::district(2));
+    ScriptedDialogs dialogs;
+    PlanningWorkspace workspace(document, {}, dialogs);
+    workspace.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&workspace));
+    QApplication::setActiveWindow(&workspace);
+    PlanningWorkspaceController &c = workspace.controller();
+    c.lockCurrent();
+    c.setProposalName("Option A");
+    c.createProposal();
+    c.select("P3");
+    QPushButton *vacant = workspace.button("Make Vacant\u2026");
+    ASSERT_TRUE(vacant && vacant->isEnabled());
+    vacant->setFocus(Qt::TabFocusReason);
+    FocusLog log;
+    dialogs.choices = {"Make Vacant in Proposal"};
+    QTest::keyClick(vacant, Qt::Key_Space);
+    ASSERT_FALSE(vacant->isEnabled());
+    QWidget *card = &workspace.canvas().surface();
+    EXPECT_EQ(QApplication::focusWidget(), card);
+    EXPECT_EQ(log.focused, std::vector<QWidget *>{card});
     EXPECT_TRUE(dialogs.exhausted());
 }

@@ -3,8 +3,16 @@
 #include <gtest/gtest.h>
 
 #include <QAbstractButton>
+#include <QApplication>
+#include <QDialog>
+#include <QLineEdit>
+#include <QMenu>
 #include <QMessageBox>
 #include <QPushButton>
+#include <QTest>
+#include <QTimer>
+#include <QVBoxLayout>
+#include <QWindow>
 
 namespace {
 
@@ -29,6 +37,43 @@ TEST(WidgetDialogs, QuestionButtonsKeepTheirOrder)
     const int last = made[2]->mapTo(&box, QPoint()).x();
     EXPECT_TRUE((first < middle && middle < last) || (first > middle && middle > last))
         << first << " " << middle << " " << last;
+}
+
+// A question closes and the window that asked has the keyboard again, on the field that had
+// it: where no desktop hands it back, and where the desktop hands it back while a popup of the
+// question is still open (as the file panel's completion list is when Return accepts the
+// panel), which Qt's widgets would not take in. Either way Tab would move nothing.
+TEST(WidgetDialogs, TheWindowThatAskedGetsTheKeyboardBack)
+{
+    QWidget asker;
+    auto *layout = new QVBoxLayout(&asker);
+    auto *field = new QLineEdit;
+    layout->addWidget(new QPushButton("First"));
+    layout->addWidget(field);
+    asker.show();
+    asker.activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&asker));
+    for (const bool popupOpen : {false, true}) {
+        SCOPED_TRACE(popupOpen ? "a popup open" : "no desktop");
+        field->setFocus();
+        QDialog question(&asker);
+        (new QVBoxLayout(&question))->addWidget(new QLineEdit);
+        QMenu list(&question);
+        list.addAction("staff.csv");
+        QTimer::singleShot(0, &question, [&] {
+            if (popupOpen) {
+                list.popup(question.mapToGlobal(QPoint(0, 0)));
+                asker.windowHandle()->requestActivate();
+                QCoreApplication::processEvents();
+            }
+            question.accept();
+        });
+        EXPECT_EQ(WidgetDialogs::runModal(question), QDialog::Accepted);
+        QCoreApplication::processEvents();
+        EXPECT_EQ(QApplication::activePopupWidget(), nullptr);
+        EXPECT_EQ(QApplication::activeWindow(), &asker);
+        EXPECT_EQ(QApplication::focusWidget(), field);
+    }
 }
 
 } // namespace

@@ -1,3 +1,4 @@
+#include "app/chart/chart_toolbar.h"
 #include "app/chart/chart_view.h"
 #include "app/chart/chart_window_body.h"
 #include "app/shell/organization_document.h"
@@ -19,7 +20,10 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QTest>
+#include <QToolButton>
 #include <QTreeView>
+
+#include <algorithm>
 
 using namespace AppTest;
 
@@ -68,6 +72,39 @@ TEST_F(ChartWindowControls, ChartPickerFindsAChartByPartOfItsName)
     EXPECT_EQ(view.selectedSheetID(), "S-ART");
     settle();
     EXPECT_EQ(listed(), std::vector<std::string>{"P3"});
+}
+
+// Tab goes through the header as it reads, row by row: the chart picker, rename, Sheets, the
+// add buttons, then the search, Find, Planning and the paper button last.
+TEST_F(ChartWindowControls, TabReadsTheHeaderInOrder)
+{
+    open(chartedDistrict());
+    ChartHeaderControls &header = *body.header();
+    const std::vector<QWidget *> expected{body.chartPicker()->button(), header.renameButton(), header.sheetsButton(),
+                                          header.addExistingButton(), header.spreadsheetButton(), header.addPersonButton(),
+                                          header.searchField(), header.findButton(), header.planningButton(),
+                                          body.paperButton()};
+    std::vector<QWidget *> reached;
+    QWidget *next = expected.front();
+    for (int step = 0; step < 1000 && reached.size() < expected.size(); ++step, next = next->nextInFocusChain()) {
+        if (std::find(expected.begin(), expected.end(), next) != expected.end())
+            reached.push_back(next);
+    }
+    EXPECT_EQ(reached, expected);
+}
+
+// The chart picker keeps its whole title where its row has room for it, as in the chart's
+// column at scales 1.75 and 2, rather than sharing the room with the space after Sheets.
+TEST_F(ChartWindowControls, TheChartPickerShowsItsWholeTitleWhereThereIsRoom)
+{
+    open(chartedDistrict());
+    body.show();
+    for (const int width : {1200, 731, 640}) {
+        body.resize(width, 440);
+        QCoreApplication::processEvents();
+        const DropdownButton *picker = body.chartPicker()->button();
+        EXPECT_GE(picker->width(), picker->sizeHint().width()) << "at " << width;
+    }
 }
 
 TEST_F(ChartWindowControls, SidebarColumnIsHeadedPeople)

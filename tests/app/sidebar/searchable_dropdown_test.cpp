@@ -9,7 +9,11 @@
 #include <QLineEdit>
 #include <QListView>
 #include <QSignalSpy>
+#include <QImage>
+#include <QKeySequence>
 #include <QTest>
+
+#include <utility>
 
 namespace {
 
@@ -153,6 +157,56 @@ TEST_F(DropdownWidget, PopupIsNamedWithTheChoiceSelectedAndTabLeavesIt)
     EXPECT_FALSE(dropdown.isOpen());
     EXPECT_EQ(dropdown.selection(), "P1");
     EXPECT_EQ(chosen.count(), 0);
+}
+
+// The arrows and the page keys move through the matches from the first, never past either
+// end, without choosing; Return chooses the row they reached. Typing starts again from the
+// first match.
+TEST_F(DropdownWidget, ArrowsReachEveryMatchAndReturnChoosesTheirRow)
+{
+    openAndType("principal"); // Grace Hopper, Élodie Martin
+    QListView *list = dropdown.popup()->listView();
+    const auto current = [list] { return list->currentIndex().row(); };
+    EXPECT_EQ(current(), 0);
+    for (const auto &[key, row] : {std::pair{Qt::Key_Down, 1}, std::pair{Qt::Key_Down, 1}, std::pair{Qt::Key_Up, 0},
+                                   std::pair{Qt::Key_Up, 0}, std::pair{Qt::Key_PageDown, 1}}) {
+        QTest::keyClick(query(), key);
+        EXPECT_EQ(current(), row) << QKeySequence(key).toString().toStdString();
+    }
+    EXPECT_EQ(dropdown.selection(), "P1");
+    EXPECT_EQ(chosen.count(), 0);
+    QTest::keyClicks(query(), " ");
+    EXPECT_EQ(current(), 0) << "a new query starts from its first match";
+    QTest::keyClick(query(), Qt::Key_Down);
+    QTest::keyClick(query(), Qt::Key_Return);
+    EXPECT_FALSE(dropdown.isOpen());
+    EXPECT_EQ(dropdown.selection(), "P4");
+    ASSERT_EQ(chosen.count(), 1);
+}
+
+// In the open list the chosen option's title reads as the others do (its check mark tells
+// it apart), and the row the arrows reached stands out in the highlight.
+TEST_F(DropdownWidget, TheChosenTitleShowsAndTheCurrentRowStandsOut)
+{
+    dropdown.setSelection("P3");
+    QTest::mouseClick(dropdown.button(), Qt::LeftButton);
+    ASSERT_TRUE(dropdown.isOpen());
+    QListView *list = dropdown.popup()->listView();
+    const QImage shown = list->viewport()->grab().toImage();
+    const auto count = [&](int row, const QColor &colour) {
+        const QRect area = list->visualRect(list->model()->index(row, 0)).adjusted(30, 2, -2, -2);
+        int found = 0;
+        for (int y = area.top(); y <= area.bottom(); ++y) {
+            for (int x = area.left(); x <= area.right(); ++x)
+                found += shown.pixelColor(x, y) == colour;
+        }
+        return found;
+    };
+    const QPalette &palette = list->palette();
+    EXPECT_GT(count(2, palette.color(QPalette::Text)), 0) << "the chosen title, Hans Straße";
+    EXPECT_GT(count(0, palette.color(QPalette::Highlight)), 0) << "the first match, where Return chooses";
+    EXPECT_EQ(count(2, palette.color(QPalette::Highlight)), 0);
+    dropdown.popup()->close();
 }
 
 TEST_F(DropdownWidget, NoMatchShowsTheMessageAndReturnDoesNothing)
