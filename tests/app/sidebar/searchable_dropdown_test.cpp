@@ -1,7 +1,5 @@
 #include "app/sidebar/searchable_dropdown.h"
 
-#include "palette_contrast.h"
-
 #include <gtest/gtest.h>
 
 #include <QAccessible>
@@ -270,14 +268,6 @@ TEST_F(DropdownWidget, TheChosenRowIsMarkedAndRowsSizeToTheirLines)
     EXPECT_GT(accentPixels(0), 5) << "P1 is chosen";
     EXPECT_EQ(accentPixels(1), 0);
 
-    // The chosen row's title reads as plainly as any other's.
-    for (int row : {0, 1}) {
-        QRect rect = list->visualRect(model->index(row, 0));
-        rect.setLeft(rect.left() + 40);
-        const QImage image = list->viewport()->grab(rect).toImage();
-        EXPECT_GE(AppTest::strongestContrast(image, image.rect(), AppTest::commonestColour(image, image.rect())), 4.5)
-            << "row " << row;
-    }
     dropdown.popup()->close();
 }
 
