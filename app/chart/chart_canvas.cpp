@@ -579,15 +579,13 @@ void ChartCanvas::paintEvent(QPaintEvent *event)
             return;
         // A dashed ring just outside the card, apart from the selection's border on it.
         m_ringShown = focusRingRect();
+        if (m_ringShown.isEmpty())
+            return;
         QPainter painter(this);
         painter.setClipRegion(event->region());
         painter.setRenderHint(QPainter::Antialiasing);
         painter.setPen(QPen(palette().color(QPalette::Highlight), 2, Qt::DashLine));
-        const QRectF ring = QRectF(m_ringShown).adjusted(3, 3, -3, -3);
-        if (selectedCardIndex() >= 0)
-            painter.drawRoundedRect(ring, 14, 14);
-        else
-            painter.drawRect(ring);
+        painter.drawRoundedRect(QRectF(m_ringShown).adjusted(3, 3, -3, -3), 14, 14);
         return;
     }
     // Never a silent empty window: say why there is no chart.
@@ -735,9 +733,11 @@ void ChartCanvas::selectToward(int key)
 
 QRect ChartCanvas::focusRingRect() const
 {
+    // Only around a card: a ring along the chart's edge would have to be drawn again over
+    // the kept picture at every resize.
     if (const int index = selectedCardIndex(); index >= 0)
         return cardViewRect(index).adjusted(-7, -7, 7, 7);
-    return rect();
+    return {};
 }
 
 void ChartCanvas::focusInEvent(QFocusEvent *event)

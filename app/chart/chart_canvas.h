@@ -109,7 +109,7 @@ private:
     // What a double click on card `index` does: edit it, or open or close its group.
     void openCard(int index);
     // Where the keyboard's ring shows while the chart has the focus, in widget coordinates:
-    // around the selected card, or along the chart's edge when none is selected.
+    // around the selected card; empty when none is selected.
     QRect focusRingRect() const;
     // The band of the view a ring drawn along `ring`'s edge covers.
     static QRegion ringRegion(const QRect &ring);
