@@ -154,6 +154,7 @@ void ChartCanvas::refreshContent()
                 frames.push_back(node.frame);
         }
         setClickableRects(std::move(frames));
+        m_startingCard = m_scene ? startingCard(*m_scene) : -1;
         ChartCanvasAccessible::cardsChanged(this);
     }
     if (revision == m_revision)
@@ -704,18 +705,7 @@ void ChartCanvas::selectToward(int key)
         return m_scene->position(node.id) ? std::optional(node.frame) : std::nullopt;
     };
     const int from = selectedCardIndex();
-    int to = -1;
-    if (from >= 0) {
-        to = neighbourCard(cardCount(), frameOf, from, key);
-    } else {
-        // Nothing selected: the top card, leftmost first, where a reader of the chart starts.
-        for (int i = 0; i < cardCount(); ++i) {
-            const std::optional<Rect> frame = frameOf(i);
-            const std::optional<Rect> best = to < 0 ? std::nullopt : frameOf(to);
-            if (frame && (!best || std::pair(frame->minY(), frame->minX()) < std::pair(best->minY(), best->minX())))
-                to = i;
-        }
-    }
+    const int to = from >= 0 ? neighbourCard(cardCount(), frameOf, from, key) : m_startingCard;
     if (to < 0)
         return;
     const std::string id = cardID(to);
@@ -733,11 +723,25 @@ void ChartCanvas::selectToward(int key)
 
 QRect ChartCanvas::focusRingRect() const
 {
-    // Only around a card: a ring along the chart's edge would have to be drawn again over
-    // the kept picture at every resize.
-    if (const int index = selectedCardIndex(); index >= 0)
-        return cardViewRect(index).adjusted(-7, -7, 7, 7);
+    const int index = selectedCardIndex();
+    if (index >= 0 || (m_startingCard >= 0 && m_startingCard < cardCount()))
+        return cardViewRect(index >= 0 ? index : m_startingCard).adjusted(-7, -7, 7, 7);
     return {};
+}
+
+int ChartCanvas::startingCard(const ChartScene &scene)
+{
+    // The top card, leftmost first, where a reader of the chart starts.
+    const std::vector<ChartNode> &nodes = scene.layout().nodes;
+    int top = -1;
+    for (size_t i = 0; i < nodes.size(); ++i) {
+        const Rect &frame = nodes[i].frame;
+        if (scene.position(nodes[i].id)
+            && (top < 0 || std::pair(frame.minY(), frame.minX()) < std::pair(nodes[size_t(top)].frame.minY(),
+                                                                               nodes[size_t(top)].frame.minX())))
+            top = int(i);
+    }
+    return top;
 }
 
 void ChartCanvas::focusInEvent(QFocusEvent *event)
@@ -841,6 +845,11 @@ void ChartCanvas::resizeEvent(QResizeEvent *event)
 {
     ChartNavigationSurface::resizeEvent(event);
     reportViewport();
+    // What is kept of the view on a resize would keep the ring along its old edge.
+    if (hasFocus()) {
+        update(ringRegion(m_ringShown));
+        update(ringRegion(focusRingRect()));
+    }
 }
 
 void ChartCanvas::showEvent(QShowEvent *event)

@@ -45,8 +45,8 @@ struct ChartCanvasRevision {
 // double clicks edit or expand, the cards' controls and links act on the window's
 // ChartView. From the keyboard the arrows select the next card that way (the top card when
 // none is selected) and Return does what a double click does; while the chart has the
-// focus, a dashed ring marks the selected card. A chart that cannot be built shows why
-// instead.
+// focus, a dashed ring marks the selected card, or the top card the arrows start from. A
+// chart that cannot be built shows why instead.
 class ChartCanvas : public ChartNavigationSurface, public AccessibleCardCanvas {
     Q_OBJECT
 public:
@@ -109,8 +109,10 @@ private:
     // What a double click on card `index` does: edit it, or open or close its group.
     void openCard(int index);
     // Where the keyboard's ring shows while the chart has the focus, in widget coordinates:
-    // around the selected card; empty when none is selected.
+    // around the selected card, or, when none is selected, the card the arrows start from.
     QRect focusRingRect() const;
+    // Index of the top card, leftmost first, or -1. One pass over the cards.
+    static int startingCard(const ChartScene &scene);
     // The band of the view a ring drawn along `ring`'s edge covers.
     static QRegion ringRegion(const QRect &ring);
     ChartCanvasRevision currentRevision() const;
@@ -142,6 +144,7 @@ private:
     ChartCanvasRevision m_revision;
     bool m_refreshPending = false;
     QRect m_ringShown; // where the keyboard's ring was drawn last
+    int m_startingCard = -1; // where the arrows start with nothing selected
     // The picture of the last chart shown with all its lines before its cards moved.
     struct KeptPicture {
         std::shared_ptr<const ChartScene> scene;

@@ -112,7 +112,7 @@ def windows():
 
 
 def role(node):
-    return safe(node.getRoleName, "")
+    return safe(lambda: node.getRoleName(), "")
 
 
 def name(node):
@@ -329,7 +329,8 @@ focus_events = []  # (role, name, parent's role) of each object that took the fo
 
 
 def on_focus(event):
-    if event.type.startswith("focus") or event.detail1 == 1:
+    # An object gone by the time the event is read (a cell's editor closed) is not heard.
+    if (event.type.startswith("focus") or event.detail1 == 1) and role(event.source):
         focus_events.append((role(event.source), name(event.source), role(safe(lambda: event.source.parent))))
 
 
@@ -510,8 +511,14 @@ def check_import(main):
     title = name(importing)
     pump(0.3)
     audit(importing, "import window")
-    press_named(importing, "push button", "Choose File…")
-    chooser = window_named("Choose", 5) or window_named("Open", 1)
+    # From the keyboard, as the focus after the chooser depends on where it was.
+    choose = find(importing, "push button", "Choose File…")
+    if choose is not None:
+        focus_window(title)
+        safe(lambda: choose.queryComponent().grabFocus())
+        pump(0.2)
+        keys("space")
+    chooser = window_named("Open", 5) or window_named("Choose", 1)
     if chooser is None:
         fault("import", "Choose File… opens no file chooser")
         close(title)
@@ -523,6 +530,9 @@ def check_import(main):
         fault("import", "the spreadsheet did not load")
         close(title)
         return
+    # Back from the chooser, the keyboard goes on to what the file brings.
+    if not wait_for(lambda: last_focus()[1] == "Worksheet", 2):
+        fault("import", "after the file chooser the keyboard is on %r, not the worksheet" % (last_focus(),))
     audit(importing, "import window, file step")
     press_named(importing, "push button", "Next: Match Columns")
     pump(0.5)
@@ -601,6 +611,9 @@ def main():
     import walk_keys
     if app_process.poll() is None:
         walk_keys.run(sys.modules[__name__], main_window)
+    import walk_session
+    if app_process.poll() is None:
+        walk_session.run(sys.modules[__name__], main_window)
     if app_process.poll() is None:
         app_process.terminate()
         try:

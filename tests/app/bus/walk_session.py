@@ -1,0 +1,92 @@
+# Keyboard-only steps of the screen reader walk that a session from launch goes through: the
+# arrows in a dropdown's list and on the chart, and Qt's own file panel, heard by its labels,
+# handing the keyboard back to its window when it closes.
+#
+# screen_reader_walk.py calls run(walk, main) with itself, whose helpers these use, once its
+# own checks are done.
+
+import os
+import time
+
+
+def check_dropdown_arrows(w, main):
+    """Down in the Group by popup moves through its options, each heard; Return chooses the
+    one reached: "Location → Department", which the letters of a keyboard cannot type."""
+    w.focus_window(w.MAIN_TITLE)
+    w.forget()
+    picker = w.find(main, "push button", "Group by")
+    if picker is None:
+        w.fault("chart window", "no dropdown 'Group by'")
+        return
+    w.safe(lambda: picker.queryComponent().grabFocus())
+    w.pump(0.2)
+    w.keys("space")
+    w.focus_events.clear()
+    w.keys("Down", "Down", "Down")
+    heard = []
+    for kind, name, _ in w.focus_events:  # an object heard twice in a row is announced once
+        if kind == "list item" and heard[-1:] != [name]:
+            heard.append(name)
+    if heard != ["Location", "Department", "Location \u2192 Department"]:
+        w.fault("Group by dropdown", "Down three times is heard as %r" % heard)
+    w.keys("Return")
+    if not w.wait_for(lambda: w.safe(lambda: picker.description) == "Location \u2192 Department", 2):
+        w.fault("Group by dropdown", "Return chooses %r, not the option the arrows reached" %
+                w.safe(lambda: picker.description))
+    # Back to None, the first option, where Return starts in a popup just opened.
+    w.keys("space", "Return")
+
+
+def check_chart_arrows(w, main):
+    """On the chart the arrows select card after card, each heard as the card it reaches."""
+    w.focus_window(w.MAIN_TITLE)
+    w.forget()
+    canvas = w.find(main, "canvas", "Chart")
+    if canvas is None:
+        w.fault("chart window", "no canvas 'Chart'")
+        return
+    w.safe(lambda: canvas.queryComponent().grabFocus())
+    w.pump(0.2)
+    w.keys("Up", "Up", "Up", "Up")  # the top card, from any card or none
+    w.focus_events.clear()
+    w.keys("Down")
+    heard = [name for kind, name, parent in w.focus_events if parent == "canvas" and name]
+    reached = w.card(main, heard[-1]) if heard else None
+    if reached is None or not w.has_state(reached, w.pyatspi.STATE_SELECTED):
+        w.fault("chart", "Down from the top card selects and announces no report (heard %r)" % heard)
+
+
+def check_file_panel(w, main):
+    """Qt's own file panel: its combo boxes are heard by their labels, and once it closes the
+    chart window has the keyboard again."""
+    w.focus_window(w.MAIN_TITLE)
+    w.keys("ctrl+o")
+    panel = w.window_named("Open", 5)
+    if panel is None:
+        w.fault("chart window", "Ctrl+O opens no file panel")
+        return
+    w.pump(0.3)
+    w.audit(panel, "file panel")
+    w.focus_events.clear()
+    w.keys("Escape")
+    w.wait_for(lambda: w.window_named("Open", 0.1) is None, 2)
+    if w.focused(main) is None:
+        w.fault("chart window", "no control has the keyboard after the file panel closes")
+
+
+def run(w, main):
+    for check in (check_dropdown_arrows, check_chart_arrows, check_file_panel):
+        started = time.time()
+        try:
+            w.forget()
+            check(w, main)
+            if os.environ.get("VANTREL_BUS_VERBOSE"):
+                print("after %s: %d faults, %.1f s" % (check.__name__, len(w.faults), time.time() - started))
+        except Exception as error:
+            w.fault("walk", "%s stopped by %r" % (check.__name__, error))
+            if os.environ.get("VANTREL_BUS_VERBOSE"):
+                import traceback
+                traceback.print_exc()
+        if w.app_process.poll() is not None:
+            w.fault("application", "ended with %s" % w.app_process.returncode)
+            return
