@@ -5,8 +5,7 @@
 # screen_reader_walk.py calls run(walk, main) with itself, whose helpers these use, once its
 # own checks are done.
 
-import os
-import time
+import walk_keys
 
 
 def check_dropdown_arrows(w, main):
@@ -75,18 +74,4 @@ def check_file_panel(w, main):
 
 
 def run(w, main):
-    for check in (check_dropdown_arrows, check_chart_arrows, check_file_panel):
-        started = time.time()
-        try:
-            w.forget()
-            check(w, main)
-            if os.environ.get("VANTREL_BUS_VERBOSE"):
-                print("after %s: %d faults, %.1f s" % (check.__name__, len(w.faults), time.time() - started))
-        except Exception as error:
-            w.fault("walk", "%s stopped by %r" % (check.__name__, error))
-            if os.environ.get("VANTREL_BUS_VERBOSE"):
-                import traceback
-                traceback.print_exc()
-        if w.app_process.poll() is not None:
-            w.fault("application", "ended with %s" % w.app_process.returncode)
-            return
+    walk_keys.run_checks(w, main, (check_dropdown_arrows, check_chart_arrows, check_file_panel))
