@@ -82,17 +82,26 @@ TEST_F(EmptyChartWindow, LoadSampleDistrictHandsTheFocusToTheChart)
     EXPECT_EQ(log.focused, std::vector<QWidget *>{window->canvas()});
 }
 
+// The planning window of a two-position district, shown and active.
+class PlanningFocus : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        document.setArchive(AppTest::district(2));
+        workspace.show();
+        ASSERT_TRUE(QTest::qWaitForWindowExposed(&workspace));
+        QApplication::setActiveWindow(&workspace);
+    }
+
+    OrganizationDocument document;
+    ScriptedDialogs dialogs;
+    PlanningWorkspace workspace{document, {}, dialogs};
+};
+
 // Lock Current… gives way to Unlock Current…, which takes the focus; Unlock gives way to
 // Relock the same way.
-TEST(PlanningFocus, TheLockButtonsHandTheFocusToEachOther)
+TEST_F(PlanningFocus, TheLockButtonsHandTheFocusToEachOther)
 {
-    OrganizationDocument document;
-    document.setArchive(AppTest::district(2));
-    ScriptedDialogs dialogs;
-    PlanningWorkspace workspace(document, {}, dialogs);
-    workspace.show();
-    ASSERT_TRUE(QTest::qWaitForWindowExposed(&workspace));
-    QApplication::setActiveWindow(&workspace);
     QPushButton *lock = workspace.button("Lock Current\u2026");
     lock->setFocus(Qt::TabFocusReason);
     FocusLog log;
@@ -111,15 +120,8 @@ TEST(PlanningFocus, TheLockButtonsHandTheFocusToEachOther)
 
 // Make Vacant… done, the vacancy's card has the keyboard again: the button, disabled now, does
 // not hand it on to Delete beside it, which Space would press next.
-TEST(PlanningFocus, MakeVacantHandsTheFocusBackToTheCard)
+TEST_F(PlanningFocus, MakeVacantHandsTheFocusBackToTheCard)
 {
-    OrganizationDocument document;
-    document.setArchive(AppTest::district(2));
-    ScriptedDialogs dialogs;
-    PlanningWorkspace workspace(document, {}, dialogs);
-    workspace.show();
-    ASSERT_TRUE(QTest::qWaitForWindowExposed(&workspace));
-    QApplication::setActiveWindow(&workspace);
     PlanningWorkspaceController &c = workspace.controller();
     c.lockCurrent();
     c.setProposalName("Option A");
