@@ -574,6 +574,13 @@ void ChartCanvas::paintEvent(QPaintEvent *event)
     if (m_refreshPending)
         refresh();
     if (m_scene || m_view.sceneError().isEmpty()) {
+        // A new layout can move the ring's card without a refresh (a scene taken from the
+        // cache): what shows only part of the view draws the ring's old and new bands again.
+        const QRect ring = hasFocus() && m_scene ? focusRingRect() : QRect();
+        if (ring != m_ringShown) {
+            update(ringRegion(m_ringShown));
+            update(ringRegion(ring));
+        }
         ChartNavigationSurface::paintEvent(event);
         m_ringShown = QRect();
         if (!hasFocus() || !m_scene)
