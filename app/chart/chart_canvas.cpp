@@ -730,9 +730,10 @@ void ChartCanvas::selectToward(int key)
 
 QRect ChartCanvas::focusRingRect() const
 {
-    const int index = selectedCardIndex();
-    if (index >= 0 || (m_startingCard >= 0 && m_startingCard < cardCount()))
-        return cardViewRect(index >= 0 ? index : m_startingCard).adjusted(-7, -7, 7, 7);
+    // Only around the selected card: the card the arrows start from moves with every new
+    // layout, and a ring there would have to follow it over the kept picture.
+    if (const int index = selectedCardIndex(); index >= 0)
+        return cardViewRect(index).adjusted(-7, -7, 7, 7);
     return {};
 }
 

@@ -45,7 +45,7 @@ struct ChartCanvasRevision {
 // double clicks edit or expand, the cards' controls and links act on the window's
 // ChartView. From the keyboard the arrows select the next card that way (the top card when
 // none is selected) and Return does what a double click does; while the chart has the
-// focus, a dashed ring marks the selected card, or the top card the arrows start from. A
+// focus, a dashed ring marks the selected card. A
 // chart that cannot be built shows why instead.
 class ChartCanvas : public ChartNavigationSurface, public AccessibleCardCanvas {
     Q_OBJECT
