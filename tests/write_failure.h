@@ -394,6 +394,9 @@ inline void expectReadOnlyRefused(const std::string &fileName,
     expectOldFileKept(Cause::readOnlyFile, fileName, write, oldBytes);
 }
 
+// How a writer's report starts when the case cannot be set up on this machine.
+inline const std::string cannotRun = "cannot run here: ";
+
 // The usual sentence for a file that could not be saved.
 inline std::string savedMessage(Cause cause, const std::string &fileName)
 {
@@ -401,3 +404,8 @@ inline std::string savedMessage(Cause cause, const std::string &fileName)
 }
 
 } // namespace WriteFailure
+
+// A case that could not be set up on this machine ends as skipped, saying why.
+#define SKIP_WHEN_IT_CANNOT_RUN(outcome)                                                                               \
+    if ((outcome).skipped || (outcome).reported.starts_with(WriteFailure::cannotRun))                                  \
+    GTEST_SKIP() << (outcome).skipped.value_or((outcome).reported)

@@ -39,7 +39,6 @@ const User colleaguesGroup{"colleague's group", 9999, 9999, {65534}};
 const User stranger{"stranger", 8888, 8888, {}};
 const User root{"root", 0, 0, {}};
 
-const std::string cannotRun = "cannot run here: ";
 const std::string newBytes(10 * 1024, 'n');
 
 // Runs `work` with the ids of `user`, then is root again: the saved id stays root's. Empty
@@ -192,8 +191,7 @@ TEST(PendingFileSharing, TheCopyBesideLetsInNobodyTheFileKeptOut)
         pending->discard();
         return copy;
     });
-    if (outcome.reported.starts_with(cannotRun))
-        GTEST_SKIP() << outcome.reported;
+    SKIP_WHEN_IT_CANNOT_RUN(outcome);
     EXPECT_EQ(outcome.childFailure, "");
     EXPECT_EQ(outcome.reported, "65534:65534 0660 1 names, user::rw- user:65534:rw- group::--- mask::rw- other::---, "
                                 "note kept, label (none); owner --, colleague rw, member --, colleague's group --, "
@@ -222,8 +220,7 @@ TEST(PendingFileSharing, AFullDiskLeavesTheOldDocumentWhole)
             return refused;
         return errorOf([&] { PendingFile::write(target, newBytes); });
     });
-    if (outcome.skipped || outcome.reported.starts_with(cannotRun))
-        GTEST_SKIP() << outcome.skipped.value_or(outcome.reported);
+    SKIP_WHEN_IT_CANNOT_RUN(outcome);
     EXPECT_EQ(outcome.childFailure, "");
     EXPECT_EQ(outcome.reported, "The file “doc.json” could not be saved: the disk is full.");
     EXPECT_TRUE(outcome.targetKept);
@@ -257,8 +254,7 @@ TEST(PendingFileSharing, AFailureHalfWayKeepsTheWholeCopyAndNamesIt)
         const bool whole = Detail::readText(folder + "/doc (new contents).json") == newBytes;
         return error + (whole ? "" : " [the copy is not whole]");
     });
-    if (outcome.reported.starts_with(cannotRun))
-        GTEST_SKIP() << outcome.reported;
+    SKIP_WHEN_IT_CANNOT_RUN(outcome);
     EXPECT_EQ(outcome.childFailure, "");
     EXPECT_EQ(outcome.reported, "The file “doc.json” could not be saved: the file is larger than this disk or system "
                                 "allows. It may be incomplete now; its new contents are whole in “<folder>/doc (new "
