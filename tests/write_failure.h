@@ -159,9 +159,9 @@ inline std::string readText(const std::string &path)
 
 inline const char *fillerName = "zz-filler";
 
-// Mounts a small tmpfs on `folder` in namespaces of this process's own. Nothing when allowed,
-// else why not.
-inline std::optional<std::string> mountSmallDisk(const std::string &folder)
+// Mounts a small tmpfs (or a disk of another `type`) on `folder` in namespaces of this
+// process's own. Nothing when allowed, else why not.
+inline std::optional<std::string> mountSmallDisk(const std::string &folder, const char *type = "tmpfs")
 {
     const uid_t uid = ::getuid();
     const gid_t gid = ::getgid();
@@ -172,8 +172,8 @@ inline std::optional<std::string> mountSmallDisk(const std::string &folder)
         || !writeText("/proc/self/gid_map", "0 " + std::to_string(gid) + " 1\n"))
         return std::string("no user mapping");
     ::mount("none", "/", nullptr, MS_REC | MS_PRIVATE, nullptr);
-    if (::mount("tmpfs", folder.c_str(), "tmpfs", 0, "size=8m") != 0)
-        return std::string("no tmpfs mount: ") + std::strerror(errno);
+    if (::mount(type, folder.c_str(), type, 0, "size=8m") != 0)
+        return std::string("no ") + type + " mount: " + std::strerror(errno);
     return std::nullopt;
 }
 
@@ -394,6 +394,9 @@ inline void expectReadOnlyRefused(const std::string &fileName,
     expectOldFileKept(Cause::readOnlyFile, fileName, write, oldBytes);
 }
 
+// How a writer's report starts when the case cannot be set up on this machine.
+inline const std::string cannotRun = "cannot run here: ";
+
 // The usual sentence for a file that could not be saved.
 inline std::string savedMessage(Cause cause, const std::string &fileName)
 {
@@ -401,3 +404,8 @@ inline std::string savedMessage(Cause cause, const std::string &fileName)
 }
 
 } // namespace WriteFailure
+
+// A case that could not be set up on this machine ends as skipped, saying why.
+#define SKIP_WHEN_IT_CANNOT_RUN(outcome)                                                                               \
+    if ((outcome).skipped || (outcome).reported.starts_with(WriteFailure::cannotRun))                                  \
+    GTEST_SKIP() << (outcome).skipped.value_or((outcome).reported)

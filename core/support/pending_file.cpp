@@ -85,6 +85,26 @@ int writeAll(int fd, std::string_view bytes)
     return 0;
 }
 
+// Closes a descriptor on every way out.
+struct Descriptor {
+    explicit Descriptor(int fd) : fd(fd) {}
+    ~Descriptor()
+    {
+        if (fd >= 0)
+            ::close(fd);
+    }
+    Descriptor(const Descriptor &) = delete;
+    Descriptor &operator=(const Descriptor &) = delete;
+    int fd;
+};
+
+// Errors that say the disk cannot take the bytes; any other from reserving room only says the
+// file system does not reserve, and the writes themselves will tell.
+bool isOutOfRoom(int error)
+{
+    return error == ENOSPC || error == EDQUOT || error == EFBIG;
+}
+
 // Moves `from` to `to` within the folder only when `to` does not exist, atomically.
 int moveWithoutReplacing(int folder, const char *from, const char *to)
 {
@@ -192,7 +212,7 @@ PendingFile::PendingFile(const fs::path &target)
     // the old file was: anyone who opened it earlier could read what is written later.
     for (int attempt = 0; m_file < 0; ++attempt) {
         m_temporary = ".vantrel-" + makeUUID() + ".part";
-        m_file = ::openat(m_folder, m_temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC,
+        m_file = ::openat(m_folder, m_temporary.c_str(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC,
                           replacing ? 0600 : 0666);
         if (m_file < 0 && (errno != EEXIST || attempt == 8)) {
             const int error = errno;
@@ -205,15 +225,23 @@ PendingFile::PendingFile(const fs::path &target)
     // once the folder has taken the new file: a folder closed to the user is what to mend first.
     if (::faccessat(AT_FDCWD, m_target.c_str(), W_OK, AT_EACCESS) != 0 && (errno == EACCES || errno == EPERM))
         fail(readOnlyFile);
-    if (replacing) {
-        keepAccessOf(existing);
-        keepAttributesOf(m_target);
-    }
+    if (!replacing)
+        return;
+    keepAccessOf(existing);
+    const bool attributesKept = keepAttributesOf(m_target);
+    // What the saver could give the new file is what it has now.
+    struct stat copy {};
+    if (::fstat(m_file, &copy) != 0)
+        fail(errno);
+    m_overwrite = !attributesKept || existing.st_nlink > 1 || copy.st_uid != existing.st_uid
+        || copy.st_gid != existing.st_gid || (copy.st_mode & 07777) != (existing.st_mode & 07777);
 }
 
 // A document shared through its group or an access list stays shared as it was. The owner and
 // group first, since a change of either may clear the set-ID bits. Only root may give the
-// file to another owner, and only a group the saver belongs to can be kept.
+// file to another owner, and only a group the saver belongs to can be kept: where either is
+// lost, the old file is written over instead, and this copy only waits beside it, open to
+// nobody the old file kept out.
 void PendingFile::keepAccessOf(const struct stat &existing)
 {
     const bool groupKept = ::fchown(m_file, existing.st_uid, existing.st_gid) == 0
@@ -242,13 +270,15 @@ void PendingFile::keepAccessOf(const struct stat &existing)
 }
 
 // The file's other extended attributes: labels, tags and notes other programs keep on it.
-// Those that cannot be copied (a file system that refuses user attributes, a security label
-// the saver may not set) are left behind, unless they grant access.
-void PendingFile::keepAttributesOf(const fs::path &existing)
+// Those that cannot be copied (one the saver may not read, a security label the saver may not
+// set) make it false: the old file must stay. One that grants access and cannot be copied
+// stops the save, since the temporary file would let in people the old file kept out.
+bool PendingFile::keepAttributesOf(const fs::path &existing)
 {
     std::vector<std::string> names;
     if (const int error = attributeNames(existing, names); error != 0 && error != ENOTSUP)
         fail(error);
+    bool allCopied = true;
     for (const std::string &name : names) {
         if (name == accessListName || describesOldContent(name))
             continue;
@@ -257,7 +287,9 @@ void PendingFile::keepAttributesOf(const fs::path &existing)
             && ::fsetxattr(m_file, name.c_str(), value.data(), value.size(), 0) == 0;
         if (!copied && grantsAccess(name))
             fail(accessListLost);
+        allCopied = allCopied && copied;
     }
+    return allCopied;
 }
 
 PendingFile::~PendingFile()
@@ -297,6 +329,18 @@ void PendingFile::commit(Placement placement)
     const int second = ::dup(m_file);
     if (second < 0 || ::close(second) != 0)
         fail(errno);
+    if (m_overwrite && placement == Placement::replaceExisting)
+        writeOver(written);
+    else
+        replaceByRename(placement, written);
+    ::close(std::exchange(m_file, -1));
+    // The rename, or the removal of the temporary file, reaches the disk with the folder.
+    ::fsync(m_folder);
+    ::close(std::exchange(m_folder, -1));
+}
+
+void PendingFile::replaceByRename(Placement placement, const struct stat &written)
+{
     const fs::path name = m_target.filename();
     const int moved = placement == Placement::keepExisting
         ? moveWithoutReplacing(m_folder, m_temporary.c_str(), name.c_str())
@@ -308,10 +352,43 @@ void PendingFile::commit(Placement placement)
         && m_placed.st_mtim.tv_sec == written.st_mtim.tv_sec && m_placed.st_mtim.tv_nsec == written.st_mtim.tv_nsec;
     if (!unchanged)
         m_placed = written;
-    ::close(std::exchange(m_file, -1));
-    // The rename itself reaches the disk with the folder.
-    ::fsync(m_folder);
-    ::close(std::exchange(m_folder, -1));
+}
+
+// The old file itself takes the checked bytes: it keeps its owner, group, mode, list, every
+// attribute and every name. Until its first byte is written, a failure leaves it whole.
+void PendingFile::writeOver(const struct stat &written)
+{
+    const Descriptor file(::open(m_target.c_str(), O_WRONLY | O_NOFOLLOW | O_CLOEXEC));
+    if (file.fd < 0)
+        fail(errno);
+    const off_t size = written.st_size;
+    // Room for every byte first: a full disk is met while the old file is still whole.
+    if (size > 0 && ::fallocate(file.fd, FALLOC_FL_KEEP_SIZE, 0, size) != 0 && isOutOfRoom(errno))
+        fail(errno);
+    std::vector<char> buffer(size_t(std::min<off_t>(std::max<off_t>(size, 1), 1 << 20)));
+    for (off_t at = 0; at < size;) {
+        const ssize_t read = ::pread(m_file, buffer.data(), size_t(std::min<off_t>(off_t(buffer.size()), size - at)), at);
+        if (read < 0 && errno == EINTR)
+            continue;
+        if (read <= 0) {
+            const int error = read < 0 ? errno : EIO;
+            if (at == 0)
+                fail(error);
+            failKeepingCopy(error);
+        }
+        if (const int error = writeAll(file.fd, std::string_view(buffer.data(), size_t(read))))
+            failKeepingCopy(error);
+        at += read;
+    }
+    if (::ftruncate(file.fd, size) != 0 || ::fsync(file.fd) != 0 || ::fstat(file.fd, &m_placed) != 0)
+        failKeepingCopy(errno);
+    if (m_placed.st_size != size)
+        failKeepingCopy(EIO);
+    const int second = ::dup(file.fd);
+    if (second < 0 || ::close(second) != 0)
+        failKeepingCopy(errno);
+    ::unlinkat(m_folder, m_temporary.c_str(), 0);
+    m_temporary.clear();
 }
 
 void PendingFile::discard()
@@ -336,6 +413,33 @@ void PendingFile::fail(std::string reason)
 {
     discard();
     throw FileWriteError(fileName(), std::move(reason));
+}
+
+// The old file was partly written over: the temporary file holds the one whole copy of the
+// new content. It stays, under a name beside the file's that file dialogs show (they hide
+// names starting with a dot), and never in place of another file.
+void PendingFile::failKeepingCopy(int error)
+{
+    const fs::path name = m_target.filename();
+    fs::path kept = m_temporary;
+    for (int number = 1; number <= 9; ++number) {
+        const std::string suffix = number == 1 ? " (new contents)" : " (new contents " + std::to_string(number) + ")";
+        const fs::path visible = name.stem().string() + suffix + name.extension().string();
+        const int moved = moveWithoutReplacing(m_folder, m_temporary.c_str(), visible.c_str());
+        if (moved == 0)
+            kept = visible;
+        if (moved != EEXIST)
+            break;
+    }
+    ::fsync(m_folder);
+    m_temporary.clear(); // not to be removed
+    discard();
+    // The whole path: a link may have led to another folder than the one the user chose.
+    std::error_code unknown;
+    const fs::path shown = fs::absolute(m_target, unknown).parent_path() / kept;
+    throw FileWriteError(fileName(), FileWriteError::reasonFor(error)
+                                         + ". It may be incomplete now; its new contents are whole in \u201c"
+                                         + shown.string() + "\u201d");
 }
 
 void PendingFile::write(const fs::path &target, std::string_view bytes, Placement placement)

@@ -29,15 +29,20 @@ private:
 
 // The one way the program writes a file. The bytes go to a hidden temporary file in the
 // target's folder; commit() flushes it to the disk, checks that every byte arrived, and only
-// then renames it over the target. A failure at any step, or destruction before commit(),
-// removes the temporary file, so the target keeps its old content byte for byte. A target
-// that is a symbolic link is replaced where the link points. A target the user may not write is
-// not replaced.
+// then puts it in place. A failure before that, or destruction before commit(), removes the
+// temporary file, so the target keeps its old content byte for byte. A target that is a
+// symbolic link is written where the link points. A target the user may not write is not
+// replaced.
 //
-// A replaced file keeps who may use it: its owner (for root) and group where the user may give
-// them, its mode, its access control list and its other extended attributes. Nobody gets more
-// access than the old file gave, at any moment: a list that cannot be put on the new file stops
-// the save, and where the group cannot be kept its entry gives the new group nothing.
+// A replaced file keeps who may use it. Where the temporary file can carry everything the old
+// one had (its owner and group, mode, access control list, other extended attributes, and a
+// single name), it is renamed over the old file, atomically. Where it cannot (the saver is not
+// the owner and not root, may not give the old group or copy an attribute, or the file has
+// other hard links), the checked bytes are written over the old file itself, flushed, and only
+// then is the temporary file removed. A failure once the old file has been touched keeps the
+// temporary file, whole, under a name the user can find, and the error gives it. Nobody gets
+// more access than the old file gave, at any moment: the temporary file opens only as far as
+// the old file was, and a list that cannot be put on it stops the save.
 class PendingFile {
 public:
     enum class Placement {
@@ -56,9 +61,11 @@ public:
     // Writes `bytes` after what was written before. Throws FileWriteError and discards the file.
     void append(std::string_view bytes);
     // For a library that writes by path: the temporary file, already created. Its content is
-    // then the caller's to check; commit() still flushes it before the rename.
+    // then the caller's to check; commit() still flushes it before putting it in place.
     std::filesystem::path temporaryPath();
-    // Puts the file in place. Throws FileWriteError and discards the file.
+    // Puts the file in place. Throws FileWriteError and discards the temporary file, unless
+    // the old file was already partly written over: then the temporary file stays, under a
+    // visible name that the error gives.
     void commit(Placement placement = Placement::replaceExisting);
     // Removes the temporary file now; nothing happens to the target.
     void discard();
@@ -66,8 +73,9 @@ public:
     // The name the target was given (a link's, not its file's), as error messages give it.
     const std::string &fileName() const { return m_fileName; }
     // After commit(): the file put in place, as its own descriptor saw it just after the
-    // rename (which moves its change time). What another program puts at the name afterwards
-    // is told apart from it; a write into it before the rename keeps the status from before.
+    // rename (which moves its change time) or the last write over the old file. What another
+    // program puts at the name afterwards is told apart from it; a write into the temporary
+    // file before the rename keeps the status from before.
     const struct stat &placedStatus() const { return m_placed; }
 
     // The whole file at once: a PendingFile given `bytes`, then committed.
@@ -77,8 +85,11 @@ public:
 private:
     [[noreturn]] void fail(int error);
     [[noreturn]] void fail(std::string reason);
+    [[noreturn]] void failKeepingCopy(int error);
     void keepAccessOf(const struct stat &existing);
-    void keepAttributesOf(const std::filesystem::path &existing);
+    bool keepAttributesOf(const std::filesystem::path &existing);
+    void replaceByRename(Placement placement, const struct stat &written);
+    void writeOver(const struct stat &written);
 
     std::string m_fileName;
     std::filesystem::path m_target;
@@ -88,5 +99,7 @@ private:
     long long m_written = 0;
     // Bytes may have arrived by path, so the size written here says nothing.
     bool m_writtenByPath = false;
+    // A rename would lose some of what the old file had: the bytes are written over it.
+    bool m_overwrite = false;
     struct stat m_placed {};
 };

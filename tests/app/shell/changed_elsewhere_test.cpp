@@ -16,6 +16,7 @@
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <thread>
+#include <unistd.h>
 
 using namespace AppTest;
 
@@ -219,4 +220,29 @@ TEST_F(ChangedElsewhere, NothingIsAskedWhenNothingWouldBeLost)
     EXPECT_TRUE(controller.save(window));
     EXPECT_EQ(OrganizationDocument::readFile(path), district(4));
     EXPECT_TRUE(dialogs.questions.empty());
+}
+
+// A file with a second name is written over rather than replaced, so both names show the save;
+// the next save finds the file as the window left it, and still asks after another program.
+TEST_F(ChangedElsewhere, AFileWrittenOverIsTheWindowsOwnAfterward)
+{
+    const QString other = dir.filePath("other name.json");
+    ASSERT_EQ(::link(QFile::encodeName(path).constData(), QFile::encodeName(other).constData()), 0);
+    // The link moved the file's change time: read again.
+    window->document()->load(path);
+    window->document()->setArchive(district(2));
+    const ino_t inode = statusOf(path).st_ino;
+    EXPECT_TRUE(controller.save(window));
+    EXPECT_EQ(statusOf(path).st_ino, inode);
+    EXPECT_EQ(OrganizationDocument::readFile(other), district(2));
+    window->document()->setArchive(district(4));
+    EXPECT_TRUE(controller.save(window));
+    EXPECT_TRUE(dialogs.questions.empty());
+
+    writtenElsewhere();
+    window->document()->setArchive(district(2));
+    dialogs.choices = {"Cancel"};
+    EXPECT_FALSE(controller.save(window));
+    expectAskedOnce();
+    expectFileKept();
 }

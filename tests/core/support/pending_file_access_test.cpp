@@ -10,7 +10,6 @@
 
 #include <filesystem>
 #include <fstream>
-#include <grp.h>
 #include <sys/stat.h>
 #include <sys/xattr.h>
 #include <unistd.h>
@@ -93,32 +92,4 @@ TEST(PendingFileAccess, AListThatCannotBeKeptStopsTheSave)
     expectOldFileKept(Cause::unkeepableAccessList, "doc.json", [](const std::string &target) {
         return errorOf([&] { PendingFile::write(target, "new content"); });
     });
-}
-
-// A colleague given write access by the list, but outside the file's group, saves: the new
-// file is theirs and in their own group, which the old group's entry must not reach.
-TEST(PendingFileAccess, AGroupThatCannotBeKeptGetsNothing)
-{
-    if (::geteuid() != 0)
-        GTEST_SKIP() << "only root can set up a file of another owner and group";
-    const uid_t colleague = 65534;
-    const Outcome outcome = attempt(Cause::none, "doc.json", "old", 0, [&](const std::string &target) -> std::string {
-        ::chmod(fs::path(target).parent_path().c_str(), 0777);
-        if (::chown(target.c_str(), 0, 4242) != 0)
-            return "cannot run here: no chown";
-        const std::string list = "user::rw- user:" + std::to_string(colleague) + ":rw- group::rw- mask::rw- other::---";
-        if (const int error = AccessList::set(target, list))
-            return std::string("cannot run here: no access lists: ") + std::strerror(error);
-        if (::setgroups(0, nullptr) != 0 || ::setgid(colleague) != 0 || ::setuid(colleague) != 0)
-            return "cannot run here: no unprivileged user";
-        if (std::string error = errorOf([&] { PendingFile::write(target, "saved by a colleague"); }); !error.empty())
-            return error;
-        const struct stat saved = statusOf(target);
-        return std::to_string(saved.st_uid) + ":" + std::to_string(saved.st_gid) + " "
-            + AccessList::of(target).value_or("(no list)");
-    });
-    if (outcome.reported.starts_with("cannot run here: "))
-        GTEST_SKIP() << outcome.reported;
-    EXPECT_EQ(outcome.childFailure, "");
-    EXPECT_EQ(outcome.reported, "65534:65534 user::rw- user:65534:rw- group::--- mask::rw- other::---");
 }

@@ -127,17 +127,25 @@ TEST(PendingFile, NothingIsLeftBehindWithoutACommit)
     EXPECT_EQ(folder.entries(), std::vector<std::string>{"doc.json"});
     EXPECT_EQ(contentOf(folder / "doc.json"), "old");
 
-    // A library wrote by path; the commit still flushes and renames it.
+    // A library wrote by path; the commit still flushes and renames it, or writes it over a
+    // file with a second name.
     PendingFile byPath(folder / "book.xlsx");
     std::ofstream(byPath.temporaryPath(), std::ios::binary) << "zip";
     byPath.commit();
     EXPECT_EQ(contentOf(folder / "book.xlsx"), "zip");
+    fs::create_hard_link(folder / "book.xlsx", folder / "linked.xlsx");
+    PendingFile overLinked(folder / "book.xlsx");
+    std::ofstream(overLinked.temporaryPath(), std::ios::binary) << "zipped again";
+    overLinked.commit();
+    EXPECT_EQ(contentOf(folder / "linked.xlsx"), "zipped again");
 }
 
 TEST(PendingFile, RefusalsNameTheFileAndLeaveTheFolderAsItWas)
 {
     Folder folder;
     std::ofstream(folder / "Chart.pdf") << "mine";
+    // A second name, with which a save writes over the file: never where it must not replace.
+    fs::create_hard_link(folder / "Chart.pdf", folder / "Copy.pdf");
     fs::create_directory(folder / "Reports");
 
     EXPECT_EQ(errorOf([&] { PendingFile::write(folder / "Chart.pdf", "new", PendingFile::Placement::keepExisting); }),
@@ -147,7 +155,7 @@ TEST(PendingFile, RefusalsNameTheFileAndLeaveTheFolderAsItWas)
     EXPECT_EQ(errorOf([&] { PendingFile::write(folder / "gone" / "doc.json", "new"); }),
               "The file “doc.json” could not be saved: the folder does not exist.");
     EXPECT_EQ(contentOf(folder / "Chart.pdf"), "mine");
-    EXPECT_EQ(folder.entries(), (std::vector<std::string>{"Chart.pdf", "Reports"}));
+    EXPECT_EQ(folder.entries(), (std::vector<std::string>{"Chart.pdf", "Copy.pdf", "Reports"}));
 
     try {
         PendingFile::write(folder / "gone" / "doc.json", "new");
