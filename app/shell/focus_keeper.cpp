@@ -15,7 +15,12 @@ public:
 
     static HeldFocus *of(const QWidget *control)
     {
-        return control->findChild<HeldFocus *>(QString(), Qt::FindDirectChildrenOnly);
+        // Not findChild: without a meta-object of its own, that would take any child for one.
+        for (QObject *child : control->children()) {
+            if (auto *held = dynamic_cast<HeldFocus *>(child))
+                return held;
+        }
+        return nullptr;
     }
 
     bool eventFilter(QObject *watched, QEvent *event) override
