@@ -393,7 +393,7 @@ void ChartPrintSheet::refresh()
     m_result->setVisible(model.resultMessage().has_value());
 
     const bool offersAll = model.offersExportAll();
-    m_progressRow->setVisible(working);
+    m_progressRow->setVisible(model.showsProgress());
     m_progressLabel->setText(model.progressLabel());
     m_progress->setRange(0, model.progressMaximum());
     m_progress->setValue(model.progressValue());

@@ -303,6 +303,7 @@ void PrintSheetModel::begin(Task task)
 {
     ++m_run;
     m_task = task;
+    m_printStep = PrintStep::preparing;
     m_linesDone = m_linesTotal = m_pagesDone = m_pagesTotal = 0;
     emit changed();
 }
@@ -311,8 +312,7 @@ void PrintSheetModel::end()
 {
     ++m_run;
     m_task = Task::none;
-    m_preparing = false;
-    m_handingOver = false;
+    m_printStep = PrintStep::preparing;
     m_linesDone = m_linesTotal = m_pagesDone = m_pagesTotal = 0;
     emit changed();
 }
@@ -439,7 +439,6 @@ struct PrintSheetModel::PrintRun {
 void PrintSheetModel::preparePrint(const std::string &title, const std::optional<std::string> &subtitle,
                                    const std::function<void(std::shared_ptr<PrintRun>)> &then)
 {
-    m_preparing = true;
     m_exportWorker = std::jthread([this, run = m_run, organization = m_input.organization, settings = m_settings,
                                    title, scope = m_input.scope, subtitle, then,
                                    routing = routing({})](std::stop_token stop) {
@@ -459,7 +458,6 @@ void PrintSheetModel::preparePrint(const std::string &title, const std::optional
         QMetaObject::invokeMethod(this, [this, run, pages, failure, then] {
             if (run != m_run)
                 return;
-            m_preparing = false;
             if (failure) {
                 end();
                 m_errorMessage = failure;
@@ -480,6 +478,9 @@ void PrintSheetModel::printChart()
     begin(Task::print);
     preparePrint(title, subtitle, [this, title](std::shared_ptr<PrintRun> run) {
         m_host.commitSettings(m_settings);
+        // The layout and the lines are done: the dialog opens over no progress of theirs.
+        m_printStep = PrintStep::asking;
+        emit changed();
         try {
             run->job = m_printer.start(run->pages.pageLayout(), int(run->pages.count()), toQt(title));
         } catch (const std::exception &error) {
@@ -493,6 +494,7 @@ void PrintSheetModel::printChart()
             end();
             return;
         }
+        m_printStep = PrintStep::drawing;
         m_pagesTotal = run->job->pages().size();
         m_print = std::move(run);
         printSomePages();
@@ -534,7 +536,7 @@ void PrintSheetModel::printSomePages()
 // Cancel stops the hand-over. The job, and its file of pages, is kept until it is over.
 void PrintSheetModel::handToQueue(PrintJob::HandOver handOver)
 {
-    m_handingOver = true;
+    m_printStep = PrintStep::handingOver;
     m_exportWorker = std::jthread([this, run = m_run, handOver = std::move(handOver)](std::stop_token stop) {
         std::optional<QString> failure;
         try {
@@ -688,7 +690,7 @@ QString PrintSheetModel::progressLabel() const
         return linesTotal > 0 ? label + lines : label;
     }
     // lp may wait up to a minute for a scheduler that does not answer: say what is waited on.
-    if (m_handingOver)
+    if (m_printStep == PrintStep::handingOver)
         return QStringLiteral("Waiting for the print system…");
     if (m_pagesTotal > 0)
         return (m_task == Task::print ? QStringLiteral("Printing…") : QStringLiteral("Writing the PDF…")) + pages;
@@ -697,7 +699,7 @@ QString PrintSheetModel::progressLabel() const
                                       : QStringLiteral("Routing the dotted lines of the PDF…"))
             + lines;
     }
-    if (m_task == Task::print && !m_preparing)
+    if (m_task == Task::print && m_printStep != PrintStep::preparing)
         return QStringLiteral("Printing…");
     return QStringLiteral("Laying out the chart…");
 }
@@ -706,7 +708,7 @@ int PrintSheetModel::progressValue() const
 {
     if (m_task == Task::exportAll)
         return m_exportedSheetCount;
-    if (m_handingOver)
+    if (m_printStep == PrintStep::handingOver)
         return 0;
     return int(m_pagesTotal > 0 ? m_pagesDone : linesRouted().first);
 }
@@ -715,7 +717,7 @@ int PrintSheetModel::progressMaximum() const
 {
     if (m_task == Task::exportAll)
         return exportTotal();
-    if (m_handingOver)
+    if (m_printStep == PrintStep::handingOver)
         return 0; // no count to give: the bar shows it is busy
     return int(m_pagesTotal > 0 ? m_pagesTotal : linesRouted().second);
 }

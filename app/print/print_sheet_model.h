@@ -161,6 +161,9 @@ public:
     // An output runs (printing, saving a PDF, exporting every chart): the form and the output
     // buttons wait, the progress row shows progressLabel() with Cancel.
     bool isBusy() const { return m_task != Task::none; }
+    // The progress row: an output runs, and it is not the user's turn in the print dialog,
+    // behind which nothing goes on.
+    bool showsProgress() const { return isBusy() && m_printStep != PrintStep::asking; }
     QString progressLabel() const;
     // The progress bar: charts done of all while exporting every chart, else the pages drawn
     // or the lines routed; a maximum of 0 while the total is not known yet, and while the print
@@ -181,6 +184,9 @@ signals:
 private:
     struct PrintRun;
     enum class Task { none, savePDF, print, exportAll };
+    // Where a print is: laid out and routed on a worker, the print dialog open, its pages
+    // drawn, then the job handed to the print system, which may take its time.
+    enum class PrintStep { preparing, asking, drawing, handingOver };
 
     void assignSettings(const ChartPrintSettings &settings);
     void setHeading(const QString &text, QString (PrintSheetHost::*read)() const,
@@ -241,8 +247,7 @@ private:
         bool cancelled = false;
     };
     Task m_task = Task::none;
-    bool m_preparing = false; // a worker lays out and routes the chart to print
-    bool m_handingOver = false; // every page is drawn; the print system has yet to take the job
+    PrintStep m_printStep = PrintStep::preparing; // each output starts over at the first
     unsigned m_run = 0; // counts outputs begun and ended
     bool m_exporting = false;
     int m_exportedSheetCount = 0;

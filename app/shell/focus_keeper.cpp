@@ -1,12 +1,37 @@
 #include "app/shell/focus_keeper.h"
 
-#include <QVariant>
+#include <QEvent>
 #include <QWidget>
 
 namespace {
 
-// Set on a control disabled while it held the focus, until it is enabled again.
-constexpr const char *heldFocus = "vantrelHeldFocus";
+// A child of a control disabled while it held the focus, until it is enabled again. The
+// window has no focused control meanwhile, and its activation (the desktop handing it back
+// as a question over it closes) would give the focus to the first control in Tab order,
+// which the next Space presses: the window itself takes it then, which presses nothing.
+class HeldFocus final : public QObject {
+public:
+    explicit HeldFocus(QWidget *control) : QObject(control) { control->window()->installEventFilter(this); }
+
+    static HeldFocus *of(const QWidget *control)
+    {
+        // Not findChild: without a meta-object of its own, that would take any child for one.
+        for (QObject *child : control->children()) {
+            if (auto *held = dynamic_cast<HeldFocus *>(child))
+                return held;
+        }
+        return nullptr;
+    }
+
+    bool eventFilter(QObject *watched, QEvent *event) override
+    {
+        // Sent before Qt looks for the control to focus in the window it activates.
+        auto *window = qobject_cast<QWidget *>(watched);
+        if (event->type() == QEvent::WindowActivate && window && !window->focusWidget())
+            window->setFocus(Qt::ActiveWindowFocusReason);
+        return false;
+    }
+};
 
 bool holdsFocus(const QWidget *area)
 {
@@ -33,17 +58,20 @@ namespace FocusKeeper {
 
 void setEnabled(QWidget *control, bool enabled)
 {
-    if (!enabled && control->isEnabled() && holdsFocus(control)) {
+    if (!enabled && control->isEnabled() && holdsFocus(control) && !HeldFocus::of(control)) {
         // Works for a window that is not active too (a confirmation just closed over it):
         // it then has nothing to restore when it is activated again.
         control->clearFocus();
-        control->setProperty(heldFocus, true);
+        new HeldFocus(control);
     }
     control->setEnabled(enabled);
-    if (!enabled || !control->property(heldFocus).toBool())
+    HeldFocus *held = enabled ? HeldFocus::of(control) : nullptr;
+    if (!held)
         return;
-    control->setProperty(heldFocus, QVariant());
-    if (!control->window()->focusWidget() && control->isVisible())
+    delete held;
+    // The window's own focus is what an activation gave it, not a place the user chose.
+    QWidget *focus = control->window()->focusWidget();
+    if ((!focus || focus == control->window()) && control->isVisible())
         control->setFocus(Qt::OtherFocusReason);
 }
 
@@ -54,7 +82,7 @@ void setEnabled(QWidget *control, bool enabled, QWidget *instead)
     setEnabled(control, enabled);
     if (!handing)
         return;
-    control->setProperty(heldFocus, QVariant());
+    delete HeldFocus::of(control);
     instead->setFocus(Qt::OtherFocusReason);
 }
 

@@ -8,8 +8,9 @@ class QWidget;
 namespace FocusKeeper {
 
 // Enables or disables `control`. Disabled while it holds its window's focus, it leaves the
-// window without a focused control rather than handing the focus on; enabled again, it
-// takes the focus back, unless the user has put it elsewhere meanwhile.
+// window without a focused control rather than handing the focus on (the window itself takes
+// it when it is activated meanwhile); enabled again, it takes the focus back, unless the user
+// has put it elsewhere meanwhile.
 void setEnabled(QWidget *control, bool enabled);
 // As above, but a control disabled for good while it has the focus (an action done, such as
 // Make Vacant on a vacancy) hands it to `instead` where that is enabled and shown, rather than

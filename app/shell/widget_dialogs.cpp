@@ -104,12 +104,20 @@ int WidgetDialogs::runModal(QDialog &dialog)
     return result;
 }
 
+std::unique_ptr<QMessageBox> WidgetDialogs::confirmBox(const QString &question, QWidget *parent)
+{
+    auto box = std::make_unique<QMessageBox>(QMessageBox::Question, QApplication::applicationDisplayName(), question,
+                                             QMessageBox::Ok | QMessageBox::Cancel, parent);
+    // What is confirmed replaces or removes something: Return must not do it unread.
+    box->setDefaultButton(QMessageBox::Cancel);
+    box->setEscapeButton(QMessageBox::Cancel);
+    return box;
+}
+
 bool WidgetDialogs::confirm(const QString &question)
 {
-    QMessageBox box(QMessageBox::Question, QApplication::applicationDisplayName(), question,
-                    QMessageBox::Ok | QMessageBox::Cancel, dialogParent());
-    box.setDefaultButton(QMessageBox::Cancel);
-    return runModal(box) == QMessageBox::Ok;
+    const std::unique_ptr<QMessageBox> box = confirmBox(question, dialogParent());
+    return runModal(*box) == QMessageBox::Ok;
 }
 
 void WidgetDialogs::alert(const QString &title, const QString &message)
@@ -213,22 +221,30 @@ void WidgetDialogs::explainLongFileNames(QFileDialog &dialog)
     explain();
 }
 
+std::unique_ptr<QMessageBox> WidgetDialogs::saveBox(const QString &title, const QString &documentName,
+                                                    QWidget *parent)
+{
+    auto box = std::make_unique<QMessageBox>(
+        QMessageBox::Warning, title, QString("Do you want to save the changes made to the document “%1”?").arg(documentName),
+        QMessageBox::Save | QMessageBox::Discard | QMessageBox::Cancel, parent);
+    box->setInformativeText("Your changes will be lost if you don't save them.");
+    box->setDefaultButton(QMessageBox::Save);
+    box->setEscapeButton(QMessageBox::Cancel);
+    return box;
+}
+
 SaveAnswer WidgetDialogs::askToSave(const QString &title, const QString &documentName)
 {
-    QMessageBox box(QMessageBox::Warning, title,
-                    QString("Do you want to save the changes made to the document “%1”?").arg(documentName),
-                    QMessageBox::Save | QMessageBox::Discard | QMessageBox::Cancel, dialogParent());
-    box.setInformativeText("Your changes will be lost if you don't save them.");
-    box.setDefaultButton(QMessageBox::Save);
-    switch (runModal(box)) {
+    const std::unique_ptr<QMessageBox> box = saveBox(title, documentName, dialogParent());
+    switch (runModal(*box)) {
     case QMessageBox::Save: return SaveAnswer::save;
     case QMessageBox::Discard: return SaveAnswer::discard;
     default: return SaveAnswer::cancel;
     }
 }
 
-QList<QAbstractButton *> WidgetDialogs::addQuestionButtons(QMessageBox &box, const QList<DialogButton> &buttons,
-                                                          DialogButton::Role defaultRole)
+static QList<QAbstractButton *> addQuestionButtons(QMessageBox &box, const QList<DialogButton> &buttons,
+                                                  DialogButton::Role defaultRole)
 {
     QList<QAbstractButton *> made;
     int cancelIndex = buttons.size() - 1;
@@ -253,16 +269,26 @@ QList<QAbstractButton *> WidgetDialogs::addQuestionButtons(QMessageBox &box, con
     return made;
 }
 
+std::unique_ptr<QMessageBox> WidgetDialogs::questionBox(const QString &title, const QString &message,
+                                                        const QList<DialogButton> &buttons,
+                                                        DialogButton::Role defaultRole, QList<QAbstractButton *> &made,
+                                                        QWidget *parent)
+{
+    assert(defaultRole != DialogButton::Role::destructive && "Return must not choose a destructive button");
+    auto box = std::make_unique<QMessageBox>(QMessageBox::Warning, title, title, QMessageBox::NoButton, parent);
+    box->setInformativeText(message);
+    made = addQuestionButtons(*box, buttons, defaultRole);
+    return box;
+}
+
 int WidgetDialogs::ask(const QString &title, const QString &message, const QList<DialogButton> &buttons,
                        DialogButton::Role defaultRole)
 {
-    assert(defaultRole != DialogButton::Role::destructive && "Return must not choose a destructive button");
-    QMessageBox box(QMessageBox::Warning, title, title, QMessageBox::NoButton, dialogParent());
-    box.setInformativeText(message);
-    const QList<QAbstractButton *> made = addQuestionButtons(box, buttons, defaultRole);
-    const int cancelIndex = int(made.indexOf(box.escapeButton()));
-    runModal(box);
-    const int chosen = int(made.indexOf(box.clickedButton()));
+    QList<QAbstractButton *> made;
+    const std::unique_ptr<QMessageBox> box = questionBox(title, message, buttons, defaultRole, made, dialogParent());
+    const int cancelIndex = int(made.indexOf(box->escapeButton()));
+    runModal(*box);
+    const int chosen = int(made.indexOf(box->clickedButton()));
     return chosen >= 0 ? chosen : cancelIndex;
 }
 

@@ -32,12 +32,18 @@ public:
     // it closes, gives that window the keyboard back, on the control that had it, where Qt
     // would leave it with none. Returns the dialog's result.
     static int runModal(QDialog &dialog);
-    // Adds a question's buttons to `box`, shown in the order given (mirrored where the
-    // platform reads buttons right to left), with Escape on the cancel button, or on the
-    // last one when none has that role, and Return on the first of `defaultRole`. Returns them
-    // in that order.
-    static QList<QAbstractButton *> addQuestionButtons(QMessageBox &box, const QList<DialogButton> &buttons,
-                                                       DialogButton::Role defaultRole);
+    // The boxes that confirm(), askToSave() and ask() run, built whole, so that the button
+    // Return presses and the one Escape presses can be tried on them without running them.
+    static std::unique_ptr<QMessageBox> confirmBox(const QString &question, QWidget *parent = nullptr);
+    static std::unique_ptr<QMessageBox> saveBox(const QString &title, const QString &documentName,
+                                                QWidget *parent = nullptr);
+    // A question's buttons are shown in the order given (mirrored where the platform reads
+    // buttons right to left), with Escape on the cancel button, or on the last one when none
+    // has that role, and Return on the first of `defaultRole`; `made` gets them in that order.
+    static std::unique_ptr<QMessageBox> questionBox(const QString &title, const QString &message,
+                                                    const QList<DialogButton> &buttons,
+                                                    DialogButton::Role defaultRole, QList<QAbstractButton *> &made,
+                                                    QWidget *parent = nullptr);
     // The open panel for `filter` (";;" between filters). It lists each filter by its name
     // alone: patterns such as "*.[cC][sS][vV]" are for matching, not for reading.
     static std::unique_ptr<QFileDialog> openPanel(const QString &filter, QWidget *parent = nullptr);

@@ -23,6 +23,7 @@
 #include <QTest>
 
 #include <atomic>
+#include <QProgressBar>
 #include <QPushButton>
 #include <QScrollArea>
 #include <QTemporaryDir>
@@ -133,9 +134,11 @@ TEST(ChartPrintSheet, OpensPreviewsFitsAndCloses)
     EXPECT_TRUE(dialogs.exhausted());
 }
 
-// The button pressed keeps the keyboard while its export runs with the buttons disabled, and
-// has it again after: the focus never goes on to Next or Close, which Space would then press.
-TEST(ChartPrintSheet, TheButtonPressedKeepsTheKeyboardThroughAnExport)
+// The button pressed keeps the keyboard while its output runs with the buttons disabled, and
+// has it again after: the focus never goes on to Next or Close, which Space would then press,
+// also when the desktop hands the window back meanwhile, as it does once the save panel or the
+// print dialog has closed over it.
+TEST(ChartPrintSheet, TheButtonPressedKeepsTheKeyboardThroughAnOutput)
 {
     OrganizationArchive archive = AppTest::district(40);
     archive.sheets = std::vector<OrganizationSheet>{{"S1", "Alpha", {"P1"}}};
@@ -144,20 +147,58 @@ TEST(ChartPrintSheet, TheButtonPressedKeepsTheKeyboardThroughAnExport)
     QApplication::setActiveWindow(&sheet);
     sheet.model().setSheetWriter(
         [](const SheetPDFExportJob &, const QString &, const ChartPDFRouting &) { return std::optional<QString>("written"); });
-    shown.dialogs.folders.push_back("/tmp/out");
-    auto *exportAll = child<QPushButton>(sheet, "Export All Sheets…");
-    exportAll->setFocus(Qt::TabFocusReason);
-    std::vector<QWidget *> focused;
-    const QMetaObject::Connection watch = QObject::connect(
-        qApp, &QApplication::focusChanged, [&](QWidget *, QWidget *now) { focused.push_back(now); });
-    QTest::keyClick(exportAll, Qt::Key_Space);
-    EXPECT_FALSE(exportAll->isEnabled());
-    while (sheet.model().isExporting())
-        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 50);
-    QObject::disconnect(watch);
-    EXPECT_EQ(QApplication::focusWidget(), exportAll);
-    std::erase(focused, nullptr);
-    EXPECT_EQ(focused, std::vector<QWidget *>{exportAll});
+    QTemporaryDir dir;
+    for (const char *pressed : {"Export All Sheets…", "Export PDF…", "Print…"}) {
+        SCOPED_TRACE(pressed);
+        shown.dialogs.folders.push_back(dir.path());
+        shown.dialogs.filesToSave.push_back(dir.filePath("chart.pdf"));
+        auto *button = child<QPushButton>(sheet, pressed);
+        button->setFocus(Qt::TabFocusReason);
+        std::vector<QWidget *> focused;
+        const QMetaObject::Connection watch = QObject::connect(
+            qApp, &QApplication::focusChanged, [&](QWidget *, QWidget *now) { focused.push_back(now); });
+        QTest::keyClick(button, Qt::Key_Space);
+        ASSERT_TRUE(sheet.model().isBusy());
+        EXPECT_FALSE(button->isEnabled());
+        QApplication::setActiveWindow(nullptr);
+        QApplication::setActiveWindow(&sheet);
+        ASSERT_TRUE(runUntil([&] { return !sheet.model().isBusy(); }));
+        QObject::disconnect(watch);
+        EXPECT_EQ(QApplication::focusWidget(), button);
+        // The window itself may hold it meanwhile: Space there presses nothing.
+        std::erase_if(focused, [&](QWidget *widget) { return !widget || widget == &sheet; });
+        EXPECT_EQ(focused, std::vector<QWidget *>{button});
+        shown.dialogs.folders.clear();
+        shown.dialogs.filesToSave.clear();
+    }
+}
+
+// The print dialog is the user's turn: the chart is laid out and its lines routed before it
+// opens, and no progress of that work shows under it. The pages' progress comes once the
+// dialog is answered.
+TEST(ChartPrintSheet, NoProgressShowsUnderThePrintDialog)
+{
+    OrganizationArchive archive = AppTest::district(12);
+    archive.organization.positions[11].dottedManagerIDs = {"P2"};
+    ShownSheet shown(archive);
+    ChartPrintSheet &sheet = *shown.sheet;
+    auto *progress = sheet.findChild<QProgressBar *>();
+    ASSERT_TRUE(progress);
+    std::optional<bool> progressShown;
+    shown.printer->asking = [&] { progressShown = progress->isVisible(); };
+    ChartPrintSettings many = sheet.model().settings();
+    many.scalePercent = 200;
+    sheet.model().setSettings(many);
+    ASSERT_GT(sheet.model().pagination()->tiles.size(), 4u);
+    shown.printer->pause = std::chrono::milliseconds(10);
+    child<QPushButton>(sheet, "Print…")->click();
+    EXPECT_TRUE(progress->isVisible()); // the layout, on its worker
+    ASSERT_TRUE(runUntil([&] { return progressShown.has_value(); }));
+    EXPECT_FALSE(*progressShown);
+    ASSERT_TRUE(runUntil([&] { return shown.printer->drawn > 0; }));
+    EXPECT_TRUE(progress->isVisible());
+    ASSERT_TRUE(runUntil([&] { return !sheet.model().isBusy(); }));
+    EXPECT_EQ(shown.printer->printed.size(), 1u);
 }
 
 } // namespace

@@ -408,6 +408,21 @@ TEST_F(PrintExport, TheQueueIsAskedBesideTheWindow)
     ASSERT_TRUE(runUntil([&] { return !model->isBusy(); }));
     EXPECT_EQ(model->errorMessage(), "The printer “Q” did not take the job: the print scheduler (CUPS) is not running.");
     EXPECT_FALSE(model->resultMessage());
+
+    // A job the queue takes. What follows shows its own progress, not a wait for the queue.
+    printer.handOver = [](std::stop_token) {};
+    model->printChart();
+    ASSERT_TRUE(runUntil([&] { return !model->isBusy(); }));
+    EXPECT_FALSE(model->errorMessage());
+    QTemporaryDir dir;
+    dialogs.filesToSave.push_back(dir.filePath("chart.pdf"));
+    model->exportPDF();
+    EXPECT_EQ(model->progressLabel(), "Laying out the chart…");
+    ASSERT_TRUE(runUntil([&] { return !model->isBusy(); }));
+    EXPECT_EQ(model->resultMessage(), "PDF exported.");
+    model->printChart();
+    EXPECT_EQ(model->progressLabel(), "Laying out the chart…");
+    ASSERT_TRUE(runUntil([&] { return !model->isBusy(); }));
 }
 
 // Each output clears only its own line: "PDF exported." stays through a print and a failed

@@ -27,6 +27,7 @@
 #include <QTemporaryDir>
 
 #include <chrono>
+#include <functional>
 #include <thread>
 #include <vector>
 
@@ -60,6 +61,7 @@ struct FakePrinter final : ChartPrinter {
     QString title;                    // of the last job
     std::chrono::milliseconds pause{0}; // after each page, as a slow printer takes
     PrintJob::HandOver handOver;        // what finishing leaves to do, as a queue's job does
+    std::function<void()> asking;       // runs where the print dialog would be open
 
     struct Job final : PrintJob {
         FakePrinter &printer;
@@ -100,6 +102,8 @@ struct FakePrinter final : ChartPrinter {
     {
         paper = layout;
         title = name;
+        if (asking)
+            asking();
         if (failure)
             throw OrganizationError::invalid(*failure);
         if (cancel)
@@ -236,14 +240,16 @@ struct ShownSheet {
     explicit ShownSheet(const OrganizationArchive &archive)
     {
         host.document = archive;
-        auto printer = std::make_unique<FakePrinter>();
-        auto model = std::make_unique<PrintSheetModel>(input(archive.organization), host, dialogs, *printer);
-        sheet = std::make_unique<ChartPrintSheet>(std::move(model), std::move(printer));
+        auto owned = std::make_unique<FakePrinter>();
+        printer = owned.get();
+        auto model = std::make_unique<PrintSheetModel>(input(archive.organization), host, dialogs, *owned);
+        sheet = std::make_unique<ChartPrintSheet>(std::move(model), std::move(owned));
         sheet->show();
     }
 
     FakeHost host;
     ScriptedDialogs dialogs;
+    FakePrinter *printer = nullptr; // the sheet's
     std::unique_ptr<ChartPrintSheet> sheet;
 };
 

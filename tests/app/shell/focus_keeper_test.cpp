@@ -38,7 +38,9 @@ class EmptyChartWindow : public ChartWindowFixture {};
 } // namespace
 
 // A control disabled while it has the focus hands it to nobody, and takes it back when it is
-// enabled again; not when the user has moved on meanwhile.
+// enabled again; not when the user has moved on meanwhile. The window handed back by the
+// desktop meanwhile (a question closed over it) keeps the focus itself rather than giving it
+// to its first control.
 TEST(FocusKeeper, ADisabledControlKeepsItsPlace)
 {
     QWidget window;
@@ -57,6 +59,14 @@ TEST(FocusKeeper, ADisabledControlKeepsItsPlace)
     FocusKeeper::setEnabled(busy, true);
     EXPECT_EQ(QApplication::focusWidget(), busy);
     EXPECT_EQ(log.focused, std::vector<QWidget *>{busy});
+
+    FocusKeeper::setEnabled(busy, false);
+    QApplication::setActiveWindow(nullptr);
+    QApplication::setActiveWindow(&window);
+    EXPECT_EQ(QApplication::focusWidget(), &window);
+    FocusKeeper::setEnabled(busy, true);
+    EXPECT_EQ(QApplication::focusWidget(), busy);
+    EXPECT_EQ(log.focused, (std::vector<QWidget *>{busy, &window, busy}));
 
     FocusKeeper::setEnabled(busy, false);
     next->setFocus();

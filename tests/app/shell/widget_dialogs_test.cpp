@@ -14,6 +14,9 @@
 #include <QVBoxLayout>
 #include <QWindow>
 
+#include <functional>
+#include <memory>
+
 namespace {
 
 // A question's buttons keep the order they are given in: the startup update alert offers
@@ -21,22 +24,104 @@ namespace {
 // although it is the one Escape chooses.
 TEST(WidgetDialogs, QuestionButtonsKeepTheirOrder)
 {
-    QMessageBox box(QMessageBox::Warning, "Vantrel Update Available", "Vantrel Update Available");
-    const QList<QAbstractButton *> made = WidgetDialogs::addQuestionButtons(
-        box, {{QStringLiteral("Download & Install…")},
-              {QStringLiteral("Later"), DialogButton::Role::cancel},
-              {QStringLiteral("Skip This Version")}},
-        DialogButton::Role::action);
-    box.show();
+    QList<QAbstractButton *> made;
+    const std::unique_ptr<QMessageBox> box = WidgetDialogs::questionBox(
+        "Vantrel Update Available", "A newer version is available.",
+        {{QStringLiteral("Download & Install…")},
+         {QStringLiteral("Later"), DialogButton::Role::cancel},
+         {QStringLiteral("Skip This Version")}},
+        DialogButton::Role::action, made);
+    box->show();
     ASSERT_EQ(made.size(), 3);
     EXPECT_EQ(made[0]->text(), "Download && Install…");
-    EXPECT_EQ(box.escapeButton(), made[1]);
-    EXPECT_EQ(box.defaultButton(), qobject_cast<QPushButton *>(made[0]));
-    const int first = made[0]->mapTo(&box, QPoint()).x();
-    const int middle = made[1]->mapTo(&box, QPoint()).x();
-    const int last = made[2]->mapTo(&box, QPoint()).x();
+    const int first = made[0]->mapTo(box.get(), QPoint()).x();
+    const int middle = made[1]->mapTo(box.get(), QPoint()).x();
+    const int last = made[2]->mapTo(box.get(), QPoint()).x();
     EXPECT_TRUE((first < middle && middle < last) || (first > middle && middle > last))
         << first << " " << middle << " " << last;
+}
+
+// A question as it is shown, with the button Return should press and the one Escape should.
+struct Shown {
+    std::unique_ptr<QMessageBox> box;
+    QAbstractButton *onReturn = nullptr;
+    QAbstractButton *onEscape = nullptr;
+};
+
+// The button `key` presses in a box just shown, sent where the keyboard is in it.
+QAbstractButton *pressed(QMessageBox &box, Qt::Key key)
+{
+    box.show();
+    QTest::keyClick(box.focusWidget() ? box.focusWidget() : &box, key);
+    return box.clickedButton();
+}
+
+Shown question(const QString &title, const QList<DialogButton> &buttons, DialogButton::Role defaultRole,
+               int onReturn, int onEscape)
+{
+    QList<QAbstractButton *> made;
+    Shown shown{WidgetDialogs::questionBox(title, QString(), buttons, defaultRole, made)};
+    shown.onReturn = made.value(onReturn);
+    shown.onEscape = made.value(onEscape);
+    return shown;
+}
+
+// Return in a question that replaces, discards or deletes something keeps it: such a question
+// defaults to Cancel (the correction draft's "already exists. Do you want to replace it?", the
+// chart's deletions); elsewhere Return takes the safe action, and Escape always cancels.
+TEST(WidgetDialogs, ReturnAndEscapePressTheSafeButtons)
+{
+    const struct {
+        const char *name;
+        std::function<Shown()> show;
+    } questions[] = {
+        {"replace a file",
+         [] {
+             Shown shown{WidgetDialogs::confirmBox("“Import Corrections.vantrelimport” already exists. Do you want "
+                                                   "to replace it?")};
+             shown.onReturn = shown.onEscape = shown.box->button(QMessageBox::Cancel);
+             return shown;
+         }},
+        {"unsaved changes",
+         [] {
+             Shown shown{WidgetDialogs::saveBox("Save Changes Before Closing", "District")};
+             shown.onReturn = shown.box->button(QMessageBox::Save);
+             shown.onEscape = shown.box->button(QMessageBox::Cancel);
+             return shown;
+         }},
+        {"a deletion",
+         [] {
+             return question("Delete this person and position?",
+                             {{"Delete Person & Position Everywhere", DialogButton::Role::destructive},
+                              {"Cancel", DialogButton::Role::cancel}},
+                             DialogButton::Role::cancel, 1, 1);
+         }},
+        {"a safe action beside a destructive one",
+         [] {
+             return question("Set the current organization as the baseline?",
+                             {{"Save Backup and Set Baseline…", DialogButton::Role::action},
+                              {"Set Baseline Without Backup", DialogButton::Role::destructive},
+                              {"Cancel", DialogButton::Role::cancel}},
+                             DialogButton::Role::action, 0, 2);
+         }},
+        {"cancel between two actions",
+         [] {
+             return question("Vantrel Update Available",
+                             {{"Download & Install…"}, {"Later", DialogButton::Role::cancel}, {"Skip This Version"}},
+                             DialogButton::Role::action, 0, 1);
+         }},
+    };
+    for (const auto &q : questions) {
+        SCOPED_TRACE(q.name);
+        for (const Qt::Key key : {Qt::Key_Return, Qt::Key_Escape}) {
+            const Shown shown = q.show();
+            ASSERT_TRUE(shown.onReturn && shown.onEscape);
+            QAbstractButton *expected = key == Qt::Key_Return ? shown.onReturn : shown.onEscape;
+            QAbstractButton *chosen = pressed(*shown.box, key);
+            EXPECT_EQ(chosen, expected) << (key == Qt::Key_Return ? "Return: " : "Escape: ")
+                                        << (chosen ? chosen->text().toStdString() : "nothing");
+        }
+    }
 }
 
 // A question closes and the window that asked has the keyboard again, on the field that had
