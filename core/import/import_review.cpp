@@ -88,19 +88,29 @@ std::string_view withoutLeadingZeros(std::string_view text)
     return text.empty() ? text : text.substr(text.size() - 1);
 }
 
-// How a file's value differs from the stored one that reads the same without leading zeros,
-// which way round: "17 lost the leading zeros of 00017" or "00017 has leading zeros the
-// stored 17 does not".
-std::string leadingZeroDifference(const std::string &value, const std::string &stored)
-{
-    if (value.size() < stored.size())
-        return value + " lost the leading zeros of " + stored + " (a spreadsheet program may have read it as a number)";
-    return value + " has leading zeros the stored " + stored + " does not";
-}
-
 bool isAllDigits(std::string_view text)
 {
     return !text.empty() && std::all_of(text.begin(), text.end(), [](char c) { return c >= '0' && c <= '9'; });
+}
+
+bool hasLeadingZeros(std::string_view text)
+{
+    return withoutLeadingZeros(text).size() < text.size();
+}
+
+// How a file's value differs from the stored one that reads the same without leading zeros:
+// "17 lost the leading zeros of 00017", "00017 has leading zeros the stored 17 does not", or,
+// where both keep some, "0017 differs from the stored 017 only by leading zeros". Only a
+// spreadsheet program reading digits as a number drops every zero; 0B7 is no number.
+std::string leadingZeroDifference(const std::string &value, const std::string &stored)
+{
+    if (hasLeadingZeros(value) && hasLeadingZeros(stored))
+        return value + " differs from the stored " + stored + " only by leading zeros";
+    if (hasLeadingZeros(value))
+        return value + " has leading zeros the stored " + stored + " does not";
+    if (isAllDigits(stored))
+        return value + " lost the leading zeros of " + stored + " (a spreadsheet program may have read it as a number)";
+    return value + " lost the leading zeros of " + stored;
 }
 
 // Organization::nextEmployeeNumber over many numbers: it depends only on the widest and the
@@ -143,7 +153,8 @@ public:
     Review(const ImportSheet &sheet, int headerRow, const ImportMapping &mapping, ManagerReferences references,
            ImportMode mode, const Organization &existing)
         : m_sheet(sheet), m_headerRow(headerRow), m_mapping(mapping), m_references(references),
-          m_existing(mode == ImportMode::replace ? nullptr : &existing), m_updateMatchingIDs(mode == ImportMode::update)
+          m_stored(existing), m_existing(mode == ImportMode::replace ? nullptr : &existing),
+          m_updateMatchingIDs(mode == ImportMode::update)
     {
     }
 
@@ -239,31 +250,36 @@ private:
         m_imported.reserve(m_sheet.rows.size());
         m_storedOf.reserve(m_sheet.rows.size());
         m_pending.reserve(m_sheet.rows.size());
-        std::unordered_set<std::string> suppliedIDs;
         EmployeeNumberPool numbers;
         for (size_t r = firstDataRow(m_headerRow); r < m_sheet.rows.size(); ++r) {
             const Row &row = m_sheet.rows[r];
             if (std::string id = value(row, ImportField::positionID); !id.empty())
-                suppliedIDs.insert(std::move(id));
-            if (std::string number = value(row, ImportField::employeeID); !number.empty())
+                m_suppliedIDs.insert(std::move(id));
+            if (std::string number = value(row, ImportField::employeeID); !number.empty()) {
                 numbers.add(number);
+                if (!m_existing)
+                    m_suppliedNumbers.insert(std::move(number));
+            }
             noteFilledColumns(row);
         }
 
+        // Replacing too: the stored values are what a file without its zeros is checked against.
+        m_storedByID.reserve(m_stored.positions.size());
+        m_storedWithoutZeros.reserve(m_stored.positions.size());
+        for (const Position &p : m_stored.positions) {
+            m_storedByID.emplace(p.id, &p);
+            noteZeroTwins(p);
+        }
         if (m_existing) {
-            m_existingByID.reserve(m_existing->positions.size());
-            m_storedWithoutZeros.reserve(m_existing->positions.size());
             for (const Position &p : m_existing->positions) {
-                m_existingByID.emplace(p.id, &p);
-                noteZeroTwins(p);
                 m_reservedIDs.insert(p.id);
                 if (p.employee)
                     numbers.add(p.employee->id);
-                if (!m_updateMatchingIDs || !suppliedIDs.contains(p.id))
+                if (!m_updateMatchingIDs || !m_suppliedIDs.contains(p.id))
                     m_base.push_back(&p);
             }
         }
-        m_reservedIDs.insert(suppliedIDs.begin(), suppliedIDs.end());
+        m_reservedIDs.insert(m_suppliedIDs.begin(), m_suppliedIDs.end());
         m_nextEmployeeNumber = numbers.next();
 
         for (const Position *p : m_base) {
@@ -299,8 +315,8 @@ private:
     {
         if (!m_updateMatchingIDs || suppliedID.empty())
             return nullptr;
-        const auto found = m_existingByID.find(suppliedID);
-        return found == m_existingByID.end() ? nullptr : found->second;
+        const auto found = m_storedByID.find(suppliedID);
+        return found == m_storedByID.end() ? nullptr : found->second;
     }
 
     // A file's values are checked against the stored ones read without leading zeros: a
@@ -315,10 +331,11 @@ private:
                 byID = &p;
         }
         if (p.employee && isMapped(ImportField::employeeID)) {
-            const std::string number = Text::trimmed(p.employee->id);
+            std::string number = Text::trimmed(p.employee->id);
             const Position *&byNumber = m_storedWithoutZeros[std::string(withoutLeadingZeros(number))].byNumber;
             if (!byNumber)
                 byNumber = &p;
+            m_storedNumbers.insert(std::move(number));
         }
     }
 
@@ -328,32 +345,43 @@ private:
         return found == m_storedWithoutZeros.end() ? nullptr : &found->second;
     }
 
-    // Adding or updating, a Position ID that names no stored position but differs from one only
-    // by leading zeros: applying adds a second position beside it.
+    // What applying does with a row's value beside the stored one it differs from only by
+    // leading zeros: the stored one stays unless replacing drops it (a row of the file may
+    // bring it back), and the row's comes as another position or person.
+    std::string zeroTwinOutcome(const std::string &value, const std::string &stored, bool inFile,
+                                const char *kind) const
+    {
+        if (!m_existing && !inFile)
+            return "; applying replaces " + stored + " with " + value + ".";
+        return "; applying keeps " + stored + " and adds " + value + " as another " + kind + ".";
+    }
+
+    // A Position ID that names no stored position but differs from one only by leading zeros:
+    // the row misses that position, and applying adds another beside it or replaces it.
     void checkLeadingZeroID(const std::string &suppliedID, int n)
     {
-        if (!m_existing || suppliedID.empty() || m_existingByID.contains(suppliedID))
+        if (suppliedID.empty() || m_storedByID.contains(suppliedID))
             return;
         const ZeroTwins *twins = zeroTwins(suppliedID);
         if (!twins || !twins->byID)
             return;
         const std::string &storedID = twins->byID->id;
-        warning(n, "position ID " + leadingZeroDifference(suppliedID, storedID) + "; applying keeps " + storedID +
-                       " and adds " + suppliedID + " as another position.");
+        warning(n, "position ID " + leadingZeroDifference(suppliedID, storedID) +
+                       zeroTwinOutcome(suppliedID, storedID, m_suppliedIDs.contains(storedID), "position"));
         ++m_result.leadingZeroIDRows;
     }
 
-    // Adding or updating, an employee number that differs from a stored one only by leading
-    // zeros: on the row of that person's position it renumbers the person, elsewhere it adds
-    // a second person. Generated numbers are never checked: they follow every stored one.
+    // An employee number that no stored person has but that differs from a stored one only by
+    // leading zeros: on the row of that person's position it renumbers the person, elsewhere it
+    // adds a second person or, replacing, renumbers. A number stored as it is written is no
+    // such case, whatever else is stored. Generated numbers are never checked: they follow
+    // every stored one.
     void checkLeadingZeroNumber(const Position *stored, const std::string &employeeNumber, int n)
     {
-        if (!m_existing || !isMapped(ImportField::employeeID) || employeeNumber.empty())
+        if (!isMapped(ImportField::employeeID) || employeeNumber.empty() || m_storedNumbers.contains(employeeNumber))
             return;
         if (stored && stored->employee) {
             const std::string storedNumber = Text::trimmed(stored->employee->id);
-            if (storedNumber == employeeNumber)
-                return;
             if (withoutLeadingZeros(storedNumber) == withoutLeadingZeros(employeeNumber)) {
                 warning(n, "employee number " + leadingZeroDifference(employeeNumber, storedNumber) +
                                "; applying changes " + storedNumber + " to " + employeeNumber + ".");
@@ -365,10 +393,8 @@ private:
         if (!twins || !twins->byNumber)
             return;
         const std::string storedNumber = Text::trimmed(twins->byNumber->employee->id);
-        if (storedNumber == employeeNumber)
-            return;
-        warning(n, "employee number " + leadingZeroDifference(employeeNumber, storedNumber) + "; applying keeps " +
-                       storedNumber + " and adds " + employeeNumber + " as another person.");
+        warning(n, "employee number " + leadingZeroDifference(employeeNumber, storedNumber) +
+                       zeroTwinOutcome(employeeNumber, storedNumber, m_suppliedNumbers.contains(storedNumber), "person"));
         ++m_result.leadingZeroRows;
     }
 
@@ -587,8 +613,41 @@ private:
         } else if (m_seenIDs.contains(reference)) {
             return reference;
         }
-        error(n, "manager ID " + reference + " was not found. Check the reference type and mapped columns.");
+        if (const std::string *twin = referenceTwin(reference))
+            error(n, "manager ID " + reference + " was not found; " + *twin + " differs from it only by leading zeros.");
+        else
+            error(n, "manager ID " + reference + " was not found. Check the reference type and mapped columns.");
         return std::nullopt;
+    }
+
+    // What a reference could have named, read without leading zeros: the employee numbers or
+    // the Position IDs that stay or come, the first holder of each. Built on the first
+    // reference not found, once: a file whose references lost their zeros misses on every row.
+    const std::string *referenceTwin(const std::string &reference)
+    {
+        if (!m_referenceTwins) {
+            m_referenceTwins.emplace();
+            m_referenceTwins->reserve(m_base.size() + m_imported.size());
+            const auto note = [this](const std::string &target) {
+                if (!target.empty())
+                    m_referenceTwins->try_emplace(std::string(withoutLeadingZeros(target)), target);
+            };
+            const bool byNumber = m_references == ManagerReferences::employeeNumbers;
+            for (const Position *p : m_base) {
+                if (!byNumber)
+                    note(p->id);
+                else if (p->employee)
+                    note(Text::trimmed(p->employee->id));
+            }
+            for (const Position &p : m_imported) {
+                if (!byNumber)
+                    note(p.id);
+                else if (p.employee)
+                    note(p.employee->id);
+            }
+        }
+        const auto found = m_referenceTwins->find(std::string(withoutLeadingZeros(reference)));
+        return found == m_referenceTwins->end() ? nullptr : &found->second;
     }
 
     void resolveManagers()
@@ -647,8 +706,8 @@ private:
         if (!m_updateMatchingIDs)
             return unchanged;
         for (size_t i = 0; i < m_imported.size(); ++i) {
-            const auto stored = m_existingByID.find(m_imported[i].id);
-            unchanged[i] = stored != m_existingByID.end() && isUnchanged(*stored->second, m_imported[i]);
+            const auto stored = m_storedByID.find(m_imported[i].id);
+            unchanged[i] = stored != m_storedByID.end() && isUnchanged(*stored->second, m_imported[i]);
         }
         return unchanged;
     }
@@ -659,7 +718,7 @@ private:
         std::unordered_set<const Position *> kept(m_base.begin(), m_base.end());
         for (size_t i = 0; i < m_imported.size(); ++i) {
             if (unchanged[i])
-                kept.insert(m_existingByID.at(m_imported[i].id));
+                kept.insert(m_storedByID.at(m_imported[i].id));
         }
         Organization organization;
         organization.positions.reserve(m_base.size() + m_imported.size());
@@ -686,14 +745,18 @@ private:
     const int m_headerRow;
     const ImportMapping &m_mapping;
     const ManagerReferences m_references;
+    const Organization &m_stored;         // the open organization, in every mode
     const Organization *const m_existing; // absent when replacing
     const bool m_updateMatchingIDs;
 
     std::vector<const Position *> m_base; // existing positions that stay
-    std::unordered_map<std::string_view, const Position *> m_existingByID;
-    // Adding or updating: the first stored position whose id, and the first whose employee
-    // number, reads so without leading zeros; one look-up per row finds both.
+    std::unordered_map<std::string_view, const Position *> m_storedByID;
+    // The first stored position whose id, and the first whose employee number, reads so
+    // without leading zeros; one look-up per row finds both.
     std::unordered_map<std::string, ZeroTwins> m_storedWithoutZeros;
+    std::unordered_set<std::string> m_storedNumbers; // trimmed, when Employee Number is mapped
+    std::unordered_set<std::string> m_suppliedIDs;     // the file's Position IDs
+    std::unordered_set<std::string> m_suppliedNumbers; // replacing: the file's employee numbers
     std::array<bool, allImportFields.size()> m_filledColumns{}; // updating: a cell was not blank
     std::unordered_set<std::string> m_seenIDs;
     std::unordered_set<std::string> m_reservedIDs;
@@ -704,6 +767,8 @@ private:
     std::vector<Position> m_imported;
     std::vector<const Position *> m_storedOf; // per imported position: the stored one it updates
     std::vector<PendingReferences> m_pending;
+    // Without leading zeros -> the first id or number a reference can name (see referenceTwin).
+    std::optional<std::unordered_map<std::string, std::string>> m_referenceTwins;
     ImportReview m_result;
 };
 
