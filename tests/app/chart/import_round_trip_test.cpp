@@ -368,6 +368,10 @@ TEST_F(ImportRoundTrip, ReplacingWithoutTheLeadingZerosIsSaidBeforeApplying)
               "Row 14: position ID 13 lost the leading zeros of 00013 (a spreadsheet program may have read it as a "
               "number); applying replaces 00013 with 13.");
 
+    // Twice the type, as where the line holds 20,000-row counts in a larger font.
+    QFont larger = imports->font();
+    larger.setPointSizeF(larger.pointSizeF() * 2);
+    imports->setFont(larger);
     imports->resize(SpreadsheetImportWindow::defaultWidth, SpreadsheetImportWindow::defaultHeight);
     QCoreApplication::processEvents();
     const QLabel *counts = imports->correctionGrid()->countsLabel();

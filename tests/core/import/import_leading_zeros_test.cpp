@@ -79,9 +79,10 @@ TEST(ImportLeadingZeros, ReplacingWarnsLikeTheOtherModes)
                                                            "0002,000002,Bea,Teacher,0001,North\n0003,,,Teacher,0001,North\n",
                                      ImportMode::replace);
     ASSERT_TRUE(more.organization) << testing::PrintToString(more.errors);
-    EXPECT_EQ(more.warnings.front(), "Row 2: employee number 000001 differs from the stored 00001 only by leading "
-                                     "zeros; applying replaces 00001 with 000001.");
-    EXPECT_EQ(more.warnings.size(), 2u);
+    EXPECT_THAT(more.warnings, ElementsAre("Row 2: employee number 000001 differs from the stored 00001 only by "
+                                           "leading zeros; applying replaces 00001 with 000001.",
+                                           "Row 3: employee number 000002 differs from the stored 00002 only by "
+                                           "leading zeros; applying replaces 00002 with 000002."));
     EXPECT_EQ(more.leadingZeroRows, 2);
 
     // A row of the file that brings the stored id back keeps it; the other adds a second.

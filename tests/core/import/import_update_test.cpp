@@ -173,8 +173,10 @@ TEST(ImportUpdate, EmployeeNumbersThatDifferOnlyByLeadingZerosAreFlagged)
     EXPECT_EQ(addingPadded.leadingZeroRows, 1);
     // Replacing, the stored person goes and the row's comes in their place.
     const ImportReview replacing = update(std::string(partialHeader) + "E,1,Eve,Teacher,Teacher\n", ImportMode::replace);
-    EXPECT_EQ(replacing.warnings.front(), "Row 2: employee number 1 lost the leading zeros of 00001 (a spreadsheet "
-                                          "program may have read it as a number); applying replaces 00001 with 1.");
+    EXPECT_THAT(replacing.warnings, ElementsAre("Row 2: employee number 1 lost the leading zeros of 00001 (a "
+                                                "spreadsheet program may have read it as a number); applying "
+                                                "replaces 00001 with 1.",
+                                                "Row 2: location is blank; District Office will be used."));
     EXPECT_EQ(replacing.leadingZeroRows, 1);
 }
 
