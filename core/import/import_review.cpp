@@ -10,6 +10,7 @@
 #include <algorithm>
 #include <array>
 #include <cmath>
+#include <deque>
 #include <iterator>
 #include <unordered_map>
 
@@ -143,9 +144,70 @@ private:
     std::string m_greatest;
 };
 
-struct ZeroTwins {
-    const Position *byID = nullptr;
-    const Position *byNumber = nullptr;
+// The stored values of one kind (Position IDs, or employee numbers) that a file's value may
+// differ from only by leading zeros. Only values that start with a zero are indexed up front,
+// so in a district without any a row costs a look at its first characters; the index of
+// every value is made on the first question that needs it. Holds views of the values.
+class ZeroTwinIndex {
+public:
+    explicit ZeroTwinIndex(size_t expected) { m_values.reserve(expected); }
+
+    void add(std::string_view stored)
+    {
+        m_values.push_back(stored);
+        if (hasLeadingZeros(stored))
+            m_padded[withoutLeadingZeros(stored)].note(stored);
+    }
+
+    // The first stored value that `value` differs from only by leading zeros; empty when
+    // there is none or `value` is stored as written.
+    std::string_view twin(std::string_view value)
+    {
+        const std::string_view bare = withoutLeadingZeros(value);
+        const bool padded = bare.size() < value.size();
+        if (!padded && m_padded.empty())
+            return {};
+        const auto found = m_padded.find(bare);
+        // Every stored value with zeros is in m_padded: a padded value stored as written is there.
+        if (found != m_padded.end() && found->second.holds(value))
+            return {};
+        if (!padded && isStored(value))
+            return {};
+        if (found != m_padded.end())
+            return found->second.first;
+        return padded && isStored(bare) ? bare : std::string_view();
+    }
+
+private:
+    // The stored values that read alike: the first, and any other ("0017" beside "017"; one
+    // per distinct value, so never more than the zeros a value can start with).
+    struct Twins {
+        std::string_view first;
+        std::vector<std::string_view> others;
+
+        void note(std::string_view value)
+        {
+            if (first.empty())
+                first = value;
+            else if (value != first && std::find(others.begin(), others.end(), value) == others.end())
+                others.push_back(value);
+        }
+        bool holds(std::string_view value) const
+        {
+            return value == first || std::find(others.begin(), others.end(), value) != others.end();
+        }
+    };
+
+    bool isStored(std::string_view value)
+    {
+        if (!m_all)
+            m_all.emplace(m_values.begin(), m_values.end());
+        return m_all->contains(value);
+    }
+
+    std::vector<std::string_view> m_values;
+    std::unordered_map<std::string_view, Twins> m_padded; // by the value without its zeros
+    std::optional<std::unordered_set<std::string_view>> m_all;
 };
 
 class Review {
@@ -255,20 +317,18 @@ private:
             const Row &row = m_sheet.rows[r];
             if (std::string id = value(row, ImportField::positionID); !id.empty())
                 m_suppliedIDs.insert(std::move(id));
-            if (std::string number = value(row, ImportField::employeeID); !number.empty()) {
+            if (std::string number = value(row, ImportField::employeeID); !number.empty())
                 numbers.add(number);
-                if (!m_existing)
-                    m_suppliedNumbers.insert(std::move(number));
-            }
             noteFilledColumns(row);
         }
 
         // Replacing too: the stored values are what a file without its zeros is checked against.
-        m_storedByID.reserve(m_stored.positions.size());
-        m_storedWithoutZeros.reserve(m_stored.positions.size());
-        for (const Position &p : m_stored.positions) {
-            m_storedByID.emplace(p.id, &p);
+        for (const Position &p : m_stored.positions)
             noteZeroTwins(p);
+        if (m_updateMatchingIDs) {
+            m_storedByID.reserve(m_stored.positions.size());
+            for (const Position &p : m_stored.positions)
+                m_storedByID.emplace(p.id, &p);
         }
         if (m_existing) {
             for (const Position &p : m_existing->positions) {
@@ -325,24 +385,30 @@ private:
     // out of sight of the duplicate checks.
     void noteZeroTwins(const Position &p)
     {
-        if (isMapped(ImportField::positionID)) {
-            const Position *&byID = m_storedWithoutZeros[std::string(withoutLeadingZeros(p.id))].byID;
-            if (!byID)
-                byID = &p;
-        }
+        if (isMapped(ImportField::positionID) && !p.id.empty())
+            m_idTwins.add(p.id);
         if (p.employee && isMapped(ImportField::employeeID)) {
-            std::string number = Text::trimmed(p.employee->id);
-            const Position *&byNumber = m_storedWithoutZeros[std::string(withoutLeadingZeros(number))].byNumber;
-            if (!byNumber)
-                byNumber = &p;
-            m_storedNumbers.insert(std::move(number));
+            // Trimmed as the file's are read; kept beside the position where trimming changes it.
+            std::string_view number = p.employee->id;
+            if (std::string trimmed = Text::trimmed(number); trimmed.size() != number.size())
+                number = m_trimmedNumbers.emplace_back(std::move(trimmed));
+            if (!number.empty())
+                m_numberTwins.add(number);
         }
     }
 
-    const ZeroTwins *zeroTwins(const std::string &value) const
+    // Replacing, whether a row of the file brings back a stored employee number. Indexed on
+    // the first question: only a number that lost or gained zeros asks it.
+    bool fileHoldsNumber(std::string_view number)
     {
-        const auto found = m_storedWithoutZeros.find(std::string(withoutLeadingZeros(value)));
-        return found == m_storedWithoutZeros.end() ? nullptr : &found->second;
+        if (!m_suppliedNumbers) {
+            m_suppliedNumbers.emplace();
+            for (size_t r = firstDataRow(m_headerRow); r < m_sheet.rows.size(); ++r) {
+                if (std::string supplied = value(m_sheet.rows[r], ImportField::employeeID); !supplied.empty())
+                    m_suppliedNumbers->insert(std::move(supplied));
+            }
+        }
+        return m_suppliedNumbers->contains(std::string(number));
     }
 
     // What applying does with a row's value beside the stored one it differs from only by
@@ -360,12 +426,11 @@ private:
     // the row misses that position, and applying adds another beside it or replaces it.
     void checkLeadingZeroID(const std::string &suppliedID, int n)
     {
-        if (suppliedID.empty() || m_storedByID.contains(suppliedID))
+        if (suppliedID.empty())
             return;
-        const ZeroTwins *twins = zeroTwins(suppliedID);
-        if (!twins || !twins->byID)
+        const std::string storedID(m_idTwins.twin(suppliedID));
+        if (storedID.empty())
             return;
-        const std::string &storedID = twins->byID->id;
         warning(n, "position ID " + leadingZeroDifference(suppliedID, storedID) +
                        zeroTwinOutcome(suppliedID, storedID, m_suppliedIDs.contains(storedID), "position"));
         ++m_result.leadingZeroIDRows;
@@ -378,7 +443,10 @@ private:
     // every stored one.
     void checkLeadingZeroNumber(const Position *stored, const std::string &employeeNumber, int n)
     {
-        if (!isMapped(ImportField::employeeID) || employeeNumber.empty() || m_storedNumbers.contains(employeeNumber))
+        if (!isMapped(ImportField::employeeID) || employeeNumber.empty())
+            return;
+        const std::string twin(m_numberTwins.twin(employeeNumber));
+        if (twin.empty())
             return;
         if (stored && stored->employee) {
             const std::string storedNumber = Text::trimmed(stored->employee->id);
@@ -389,12 +457,10 @@ private:
                 return;
             }
         }
-        const ZeroTwins *twins = zeroTwins(employeeNumber);
-        if (!twins || !twins->byNumber)
-            return;
-        const std::string storedNumber = Text::trimmed(twins->byNumber->employee->id);
+        const std::string &storedNumber = twin;
         warning(n, "employee number " + leadingZeroDifference(employeeNumber, storedNumber) +
-                       zeroTwinOutcome(employeeNumber, storedNumber, m_suppliedNumbers.contains(storedNumber), "person"));
+                       zeroTwinOutcome(employeeNumber, storedNumber, !m_existing && fileHoldsNumber(storedNumber),
+                                       "person"));
         ++m_result.leadingZeroRows;
     }
 
@@ -750,13 +816,12 @@ private:
     const bool m_updateMatchingIDs;
 
     std::vector<const Position *> m_base; // existing positions that stay
-    std::unordered_map<std::string_view, const Position *> m_storedByID;
-    // The first stored position whose id, and the first whose employee number, reads so
-    // without leading zeros; one look-up per row finds both.
-    std::unordered_map<std::string, ZeroTwins> m_storedWithoutZeros;
-    std::unordered_set<std::string> m_storedNumbers; // trimmed, when Employee Number is mapped
-    std::unordered_set<std::string> m_suppliedIDs;     // the file's Position IDs
-    std::unordered_set<std::string> m_suppliedNumbers; // replacing: the file's employee numbers
+    std::unordered_map<std::string_view, const Position *> m_storedByID; // updating
+    ZeroTwinIndex m_idTwins{m_stored.positions.size()};
+    ZeroTwinIndex m_numberTwins{m_stored.positions.size()};
+    std::deque<std::string> m_trimmedNumbers; // stored numbers that trimming changed
+    std::unordered_set<std::string> m_suppliedIDs; // the file's Position IDs
+    std::optional<std::unordered_set<std::string>> m_suppliedNumbers; // see fileHoldsNumber
     std::array<bool, allImportFields.size()> m_filledColumns{}; // updating: a cell was not blank
     std::unordered_set<std::string> m_seenIDs;
     std::unordered_set<std::string> m_reservedIDs;
