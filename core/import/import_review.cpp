@@ -154,6 +154,8 @@ public:
 
     void add(std::string_view stored)
     {
+        if (stored.empty())
+            return;
         m_values.push_back(stored);
         if (hasLeadingZeros(stored))
             m_padded[withoutLeadingZeros(stored)].note(stored);
@@ -385,16 +387,24 @@ private:
     // out of sight of the duplicate checks.
     void noteZeroTwins(const Position &p)
     {
-        if (isMapped(ImportField::positionID) && !p.id.empty())
+        if (isMapped(ImportField::positionID))
             m_idTwins.add(p.id);
-        if (p.employee && isMapped(ImportField::employeeID)) {
-            // Trimmed as the file's are read; kept beside the position where trimming changes it.
-            std::string_view number = p.employee->id;
-            if (std::string trimmed = Text::trimmed(number); trimmed.size() != number.size())
-                number = m_trimmedNumbers.emplace_back(std::move(trimmed));
-            if (!number.empty())
-                m_numberTwins.add(number);
-        }
+        if (p.employee && isMapped(ImportField::employeeID))
+            m_numberTwins.add(employeeNumberOf(p));
+    }
+
+    // A position's employee number trimmed, as the file's are read: a view of the position's
+    // own text, or of a trimmed copy kept for the review where trimming changes it.
+    std::string_view employeeNumberOf(const Position &p)
+    {
+        const std::string_view number = p.employee->id;
+        // Printable ASCII at both ends is no white space: the usual number needs no trimming.
+        const auto printable = [](char c) { return c > ' ' && c < '\x7f'; };
+        if (number.empty() || (printable(number.front()) && printable(number.back())))
+            return number;
+        if (std::string trimmed = Text::trimmed(number); trimmed.size() != number.size())
+            return m_trimmedNumbers.emplace_back(std::move(trimmed));
+        return number;
     }
 
     // Replacing, whether a row of the file brings back a stored employee number. Indexed on
@@ -449,18 +459,16 @@ private:
         if (twin.empty())
             return;
         if (stored && stored->employee) {
-            const std::string storedNumber = Text::trimmed(stored->employee->id);
-            if (withoutLeadingZeros(storedNumber) == withoutLeadingZeros(employeeNumber)) {
-                warning(n, "employee number " + leadingZeroDifference(employeeNumber, storedNumber) +
-                               "; applying changes " + storedNumber + " to " + employeeNumber + ".");
+            const std::string own = Text::trimmed(stored->employee->id);
+            if (withoutLeadingZeros(own) == withoutLeadingZeros(employeeNumber)) {
+                warning(n, "employee number " + leadingZeroDifference(employeeNumber, own) + "; applying changes " +
+                               own + " to " + employeeNumber + ".");
                 ++m_result.leadingZeroRows;
                 return;
             }
         }
-        const std::string &storedNumber = twin;
-        warning(n, "employee number " + leadingZeroDifference(employeeNumber, storedNumber) +
-                       zeroTwinOutcome(employeeNumber, storedNumber, !m_existing && fileHoldsNumber(storedNumber),
-                                       "person"));
+        warning(n, "employee number " + leadingZeroDifference(employeeNumber, twin) +
+                       zeroTwinOutcome(employeeNumber, twin, !m_existing && fileHoldsNumber(twin), "person"));
         ++m_result.leadingZeroRows;
     }
 
@@ -679,41 +687,34 @@ private:
         } else if (m_seenIDs.contains(reference)) {
             return reference;
         }
-        if (const std::string *twin = referenceTwin(reference))
-            error(n, "manager ID " + reference + " was not found; " + *twin + " differs from it only by leading zeros.");
+        if (const std::string_view twin = referenceTwin(reference); !twin.empty())
+            error(n, "manager ID " + reference + " was not found; " + std::string(twin) +
+                         " differs from it only by leading zeros.");
         else
             error(n, "manager ID " + reference + " was not found. Check the reference type and mapped columns.");
         return std::nullopt;
     }
 
-    // What a reference could have named, read without leading zeros: the employee numbers or
-    // the Position IDs that stay or come, the first holder of each. Built on the first
-    // reference not found, once: a file whose references lost their zeros misses on every row.
-    const std::string *referenceTwin(const std::string &reference)
+    // What a reference not found differs from only by leading zeros among what it could
+    // name: the employee numbers or the Position IDs that stay or come. Indexed on the first
+    // reference not found: a file whose references lost their zeros misses on every row.
+    std::string_view referenceTwin(const std::string &reference)
     {
         if (!m_referenceTwins) {
-            m_referenceTwins.emplace();
-            m_referenceTwins->reserve(m_base.size() + m_imported.size());
-            const auto note = [this](const std::string &target) {
-                if (!target.empty())
-                    m_referenceTwins->try_emplace(std::string(withoutLeadingZeros(target)), target);
-            };
+            m_referenceTwins.emplace(m_base.size() + m_imported.size());
             const bool byNumber = m_references == ManagerReferences::employeeNumbers;
-            for (const Position *p : m_base) {
+            const auto note = [&](const Position &p) {
                 if (!byNumber)
-                    note(p->id);
-                else if (p->employee)
-                    note(Text::trimmed(p->employee->id));
-            }
-            for (const Position &p : m_imported) {
-                if (!byNumber)
-                    note(p.id);
+                    m_referenceTwins->add(p.id);
                 else if (p.employee)
-                    note(p.employee->id);
-            }
+                    m_referenceTwins->add(employeeNumberOf(p));
+            };
+            for (const Position *p : m_base)
+                note(*p);
+            for (const Position &p : m_imported)
+                note(p);
         }
-        const auto found = m_referenceTwins->find(std::string(withoutLeadingZeros(reference)));
-        return found == m_referenceTwins->end() ? nullptr : &found->second;
+        return m_referenceTwins->twin(reference);
     }
 
     void resolveManagers()
@@ -832,8 +833,7 @@ private:
     std::vector<Position> m_imported;
     std::vector<const Position *> m_storedOf; // per imported position: the stored one it updates
     std::vector<PendingReferences> m_pending;
-    // Without leading zeros -> the first id or number a reference can name (see referenceTwin).
-    std::optional<std::unordered_map<std::string, std::string>> m_referenceTwins;
+    std::optional<ZeroTwinIndex> m_referenceTwins; // see referenceTwin
     ImportReview m_result;
 };
 
