@@ -396,8 +396,9 @@ CorrectionGrid::CorrectionGrid(ImportFlow &flow, QWidget *parent)
     AccessibleFields::tie(show, m_filter);
     filterLine->addWidget(show);
     filterLine->addWidget(m_filter);
-    filterLine->addWidget(m_counts);
-    filterLine->addStretch();
+    // The leading-zero counts make the line long: it wraps rather than run past the window.
+    m_counts->setWordWrap(true);
+    filterLine->addWidget(m_counts, 1);
     body->addLayout(filterLine);
     connect(m_filter, &QComboBox::currentIndexChanged, this, [this](int index) {
         if (index >= 0)

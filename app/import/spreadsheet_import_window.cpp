@@ -116,9 +116,10 @@ SpreadsheetImportWindow::SpreadsheetImportWindow(QWidget *owner, Organization ex
 {
     AccessibleFields::readAsWindow(this);
     setAttribute(Qt::WA_DeleteOnClose);
-    QString ownerTitle = owner ? owner->windowTitle() : QString();
-    ownerTitle.remove(QStringLiteral("[*]"));
-    setWindowTitle(QStringLiteral("Import & Correct — ") + ownerTitle);
+    followOwnerTitle();
+    // The owner may read another file in place, or be saved under another name.
+    if (owner)
+        connect(owner, &QWidget::windowTitleChanged, this, &SpreadsheetImportWindow::followOwnerTitle);
 
     auto *layout = new QVBoxLayout(this);
     layout->setSpacing(16);
@@ -180,6 +181,13 @@ SpreadsheetImportWindow::SpreadsheetImportWindow(QWidget *owner, Organization ex
     restoreGeometry(QSettings().value(frameKey).toByteArray());
     followWidth(m_flow->minimumWidth());
     refresh();
+}
+
+void SpreadsheetImportWindow::followOwnerTitle()
+{
+    QString ownerTitle = m_owner ? m_owner->windowTitle() : QString();
+    ownerTitle.remove(QStringLiteral("[*]"));
+    setWindowTitle(QStringLiteral("Import & Correct — ") + ownerTitle);
 }
 
 QWidget *SpreadsheetImportWindow::buildTitleRow()

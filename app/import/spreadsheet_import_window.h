@@ -17,9 +17,10 @@ class QPushButton;
 class QStackedWidget;
 class QToolButton;
 
-// The import window beside a chart window: at most one per owner window, titled after it,
-// with its frame remembered under "VantrelImportWorkspace". It may outlive its owner; the
-// apply action then refuses. Closing it drops the import, corrections included.
+// The import window beside a chart window: at most one per owner window, titled after it
+// (and retitled with it), with its frame remembered under "VantrelImportWorkspace". It may
+// outlive its owner; the apply action then refuses. Closing it drops the import, corrections
+// included.
 class SpreadsheetImportWindow : public QWidget {
     Q_OBJECT
 public:
@@ -65,6 +66,7 @@ private:
     QWidget *buildStepBar();
     QWidget *buildActionRow();
     void refresh();
+    void followOwnerTitle();
     void followWidth(int width);
     // After the file chooser: the focus waits while the file is read, then goes on to what
     // comes next.

@@ -10,6 +10,7 @@
 #include <algorithm>
 #include <array>
 #include <cmath>
+#include <deque>
 #include <iterator>
 #include <unordered_map>
 
@@ -88,19 +89,29 @@ std::string_view withoutLeadingZeros(std::string_view text)
     return text.empty() ? text : text.substr(text.size() - 1);
 }
 
-// How a file's value differs from the stored one that reads the same without leading zeros,
-// which way round: "17 lost the leading zeros of 00017" or "00017 has leading zeros the
-// stored 17 does not".
-std::string leadingZeroDifference(const std::string &value, const std::string &stored)
-{
-    if (value.size() < stored.size())
-        return value + " lost the leading zeros of " + stored + " (a spreadsheet program may have read it as a number)";
-    return value + " has leading zeros the stored " + stored + " does not";
-}
-
 bool isAllDigits(std::string_view text)
 {
     return !text.empty() && std::all_of(text.begin(), text.end(), [](char c) { return c >= '0' && c <= '9'; });
+}
+
+bool hasLeadingZeros(std::string_view text)
+{
+    return withoutLeadingZeros(text).size() < text.size();
+}
+
+// How a file's value differs from the stored one that reads the same without leading zeros:
+// "17 lost the leading zeros of 00017", "00017 has leading zeros the stored 17 does not", or,
+// where both keep some, "0017 differs from the stored 017 only by leading zeros". Only a
+// spreadsheet program reading digits as a number drops every zero; 0B7 is no number.
+std::string leadingZeroDifference(const std::string &value, const std::string &stored)
+{
+    if (hasLeadingZeros(value) && hasLeadingZeros(stored))
+        return value + " differs from the stored " + stored + " only by leading zeros";
+    if (hasLeadingZeros(value))
+        return value + " has leading zeros the stored " + stored + " does not";
+    if (isAllDigits(stored))
+        return value + " lost the leading zeros of " + stored + " (a spreadsheet program may have read it as a number)";
+    return value + " lost the leading zeros of " + stored;
 }
 
 // Organization::nextEmployeeNumber over many numbers: it depends only on the widest and the
@@ -133,9 +144,72 @@ private:
     std::string m_greatest;
 };
 
-struct ZeroTwins {
-    const Position *byID = nullptr;
-    const Position *byNumber = nullptr;
+// The stored values of one kind (Position IDs, or employee numbers) that a file's value may
+// differ from only by leading zeros. Only values that start with a zero are indexed up front,
+// so in a district without any a row costs a look at its first characters; the index of
+// every value is made on the first question that needs it. Holds views of the values.
+class ZeroTwinIndex {
+public:
+    explicit ZeroTwinIndex(size_t expected) { m_values.reserve(expected); }
+
+    void add(std::string_view stored)
+    {
+        if (stored.empty())
+            return;
+        m_values.push_back(stored);
+        if (hasLeadingZeros(stored))
+            m_padded[withoutLeadingZeros(stored)].note(stored);
+    }
+
+    // The first stored value that `value` differs from only by leading zeros; empty when
+    // there is none or `value` is stored as written.
+    std::string_view twin(std::string_view value)
+    {
+        const std::string_view bare = withoutLeadingZeros(value);
+        const bool padded = bare.size() < value.size();
+        if (!padded && m_padded.empty())
+            return {};
+        const auto found = m_padded.find(bare);
+        // Every stored value with zeros is in m_padded: a padded value stored as written is there.
+        if (found != m_padded.end() && found->second.holds(value))
+            return {};
+        if (!padded && isStored(value))
+            return {};
+        if (found != m_padded.end())
+            return found->second.first;
+        return padded && isStored(bare) ? bare : std::string_view();
+    }
+
+private:
+    // The stored values that read alike: the first, and any other ("0017" beside "017"; one
+    // per distinct value, so never more than the zeros a value can start with).
+    struct Twins {
+        std::string_view first;
+        std::vector<std::string_view> others;
+
+        void note(std::string_view value)
+        {
+            if (first.empty())
+                first = value;
+            else if (value != first && std::find(others.begin(), others.end(), value) == others.end())
+                others.push_back(value);
+        }
+        bool holds(std::string_view value) const
+        {
+            return value == first || std::find(others.begin(), others.end(), value) != others.end();
+        }
+    };
+
+    bool isStored(std::string_view value)
+    {
+        if (!m_all)
+            m_all.emplace(m_values.begin(), m_values.end());
+        return m_all->contains(value);
+    }
+
+    std::vector<std::string_view> m_values;
+    std::unordered_map<std::string_view, Twins> m_padded; // by the value without its zeros
+    std::optional<std::unordered_set<std::string_view>> m_all;
 };
 
 class Review {
@@ -143,7 +217,8 @@ public:
     Review(const ImportSheet &sheet, int headerRow, const ImportMapping &mapping, ManagerReferences references,
            ImportMode mode, const Organization &existing)
         : m_sheet(sheet), m_headerRow(headerRow), m_mapping(mapping), m_references(references),
-          m_existing(mode == ImportMode::replace ? nullptr : &existing), m_updateMatchingIDs(mode == ImportMode::update)
+          m_stored(existing), m_existing(mode == ImportMode::replace ? nullptr : &existing),
+          m_updateMatchingIDs(mode == ImportMode::update)
     {
     }
 
@@ -239,31 +314,34 @@ private:
         m_imported.reserve(m_sheet.rows.size());
         m_storedOf.reserve(m_sheet.rows.size());
         m_pending.reserve(m_sheet.rows.size());
-        std::unordered_set<std::string> suppliedIDs;
         EmployeeNumberPool numbers;
         for (size_t r = firstDataRow(m_headerRow); r < m_sheet.rows.size(); ++r) {
             const Row &row = m_sheet.rows[r];
             if (std::string id = value(row, ImportField::positionID); !id.empty())
-                suppliedIDs.insert(std::move(id));
+                m_suppliedIDs.insert(std::move(id));
             if (std::string number = value(row, ImportField::employeeID); !number.empty())
                 numbers.add(number);
             noteFilledColumns(row);
         }
 
+        // Replacing too: the stored values are what a file without its zeros is checked against.
+        for (const Position &p : m_stored.positions)
+            noteZeroTwins(p);
+        if (m_updateMatchingIDs) {
+            m_storedByID.reserve(m_stored.positions.size());
+            for (const Position &p : m_stored.positions)
+                m_storedByID.emplace(p.id, &p);
+        }
         if (m_existing) {
-            m_existingByID.reserve(m_existing->positions.size());
-            m_storedWithoutZeros.reserve(m_existing->positions.size());
             for (const Position &p : m_existing->positions) {
-                m_existingByID.emplace(p.id, &p);
-                noteZeroTwins(p);
                 m_reservedIDs.insert(p.id);
                 if (p.employee)
                     numbers.add(p.employee->id);
-                if (!m_updateMatchingIDs || !suppliedIDs.contains(p.id))
+                if (!m_updateMatchingIDs || !m_suppliedIDs.contains(p.id))
                     m_base.push_back(&p);
             }
         }
-        m_reservedIDs.insert(suppliedIDs.begin(), suppliedIDs.end());
+        m_reservedIDs.insert(m_suppliedIDs.begin(), m_suppliedIDs.end());
         m_nextEmployeeNumber = numbers.next();
 
         for (const Position *p : m_base) {
@@ -299,8 +377,8 @@ private:
     {
         if (!m_updateMatchingIDs || suppliedID.empty())
             return nullptr;
-        const auto found = m_existingByID.find(suppliedID);
-        return found == m_existingByID.end() ? nullptr : found->second;
+        const auto found = m_storedByID.find(suppliedID);
+        return found == m_storedByID.end() ? nullptr : found->second;
     }
 
     // A file's values are checked against the stored ones read without leading zeros: a
@@ -309,66 +387,88 @@ private:
     // out of sight of the duplicate checks.
     void noteZeroTwins(const Position &p)
     {
-        if (isMapped(ImportField::positionID)) {
-            const Position *&byID = m_storedWithoutZeros[std::string(withoutLeadingZeros(p.id))].byID;
-            if (!byID)
-                byID = &p;
-        }
-        if (p.employee && isMapped(ImportField::employeeID)) {
-            const std::string number = Text::trimmed(p.employee->id);
-            const Position *&byNumber = m_storedWithoutZeros[std::string(withoutLeadingZeros(number))].byNumber;
-            if (!byNumber)
-                byNumber = &p;
-        }
+        if (isMapped(ImportField::positionID))
+            m_idTwins.add(p.id);
+        if (p.employee && isMapped(ImportField::employeeID))
+            m_numberTwins.add(employeeNumberOf(p));
     }
 
-    const ZeroTwins *zeroTwins(const std::string &value) const
+    // A position's employee number trimmed, as the file's are read: a view of the position's
+    // own text, or of a trimmed copy kept for the review where trimming changes it.
+    std::string_view employeeNumberOf(const Position &p)
     {
-        const auto found = m_storedWithoutZeros.find(std::string(withoutLeadingZeros(value)));
-        return found == m_storedWithoutZeros.end() ? nullptr : &found->second;
+        const std::string_view number = p.employee->id;
+        // Printable ASCII at both ends is no white space: the usual number needs no trimming.
+        const auto printable = [](char c) { return c > ' ' && c < '\x7f'; };
+        if (number.empty() || (printable(number.front()) && printable(number.back())))
+            return number;
+        if (std::string trimmed = Text::trimmed(number); trimmed.size() != number.size())
+            return m_trimmedNumbers.emplace_back(std::move(trimmed));
+        return number;
     }
 
-    // Adding or updating, a Position ID that names no stored position but differs from one only
-    // by leading zeros: applying adds a second position beside it.
+    // Replacing, whether a row of the file brings back a stored employee number. Indexed on
+    // the first question: only a number that lost or gained zeros asks it.
+    bool fileHoldsNumber(std::string_view number)
+    {
+        if (!m_suppliedNumbers) {
+            m_suppliedNumbers.emplace();
+            for (size_t r = firstDataRow(m_headerRow); r < m_sheet.rows.size(); ++r) {
+                if (std::string supplied = value(m_sheet.rows[r], ImportField::employeeID); !supplied.empty())
+                    m_suppliedNumbers->insert(std::move(supplied));
+            }
+        }
+        return m_suppliedNumbers->contains(std::string(number));
+    }
+
+    // What applying does with a row's value beside the stored one it differs from only by
+    // leading zeros: the stored one stays unless replacing drops it (a row of the file may
+    // bring it back), and the row's comes as another position or person.
+    std::string zeroTwinOutcome(const std::string &value, const std::string &stored, bool inFile,
+                                const char *kind) const
+    {
+        if (!m_existing && !inFile)
+            return "; applying replaces " + stored + " with " + value + ".";
+        return "; applying keeps " + stored + " and adds " + value + " as another " + kind + ".";
+    }
+
+    // A Position ID that names no stored position but differs from one only by leading zeros:
+    // the row misses that position, and applying adds another beside it or replaces it.
     void checkLeadingZeroID(const std::string &suppliedID, int n)
     {
-        if (!m_existing || suppliedID.empty() || m_existingByID.contains(suppliedID))
+        if (suppliedID.empty())
             return;
-        const ZeroTwins *twins = zeroTwins(suppliedID);
-        if (!twins || !twins->byID)
+        const std::string storedID(m_idTwins.twin(suppliedID));
+        if (storedID.empty())
             return;
-        const std::string &storedID = twins->byID->id;
-        warning(n, "position ID " + leadingZeroDifference(suppliedID, storedID) + "; applying keeps " + storedID +
-                       " and adds " + suppliedID + " as another position.");
+        warning(n, "position ID " + leadingZeroDifference(suppliedID, storedID) +
+                       zeroTwinOutcome(suppliedID, storedID, m_suppliedIDs.contains(storedID), "position"));
         ++m_result.leadingZeroIDRows;
     }
 
-    // Adding or updating, an employee number that differs from a stored one only by leading
-    // zeros: on the row of that person's position it renumbers the person, elsewhere it adds
-    // a second person. Generated numbers are never checked: they follow every stored one.
+    // An employee number that no stored person has but that differs from a stored one only by
+    // leading zeros: on the row of that person's position it renumbers the person, elsewhere it
+    // adds a second person or, replacing, renumbers. A number stored as it is written is no
+    // such case, whatever else is stored. Generated numbers are never checked: they follow
+    // every stored one.
     void checkLeadingZeroNumber(const Position *stored, const std::string &employeeNumber, int n)
     {
-        if (!m_existing || !isMapped(ImportField::employeeID) || employeeNumber.empty())
+        if (!isMapped(ImportField::employeeID) || employeeNumber.empty())
+            return;
+        const std::string twin(m_numberTwins.twin(employeeNumber));
+        if (twin.empty())
             return;
         if (stored && stored->employee) {
-            const std::string storedNumber = Text::trimmed(stored->employee->id);
-            if (storedNumber == employeeNumber)
-                return;
-            if (withoutLeadingZeros(storedNumber) == withoutLeadingZeros(employeeNumber)) {
-                warning(n, "employee number " + leadingZeroDifference(employeeNumber, storedNumber) +
-                               "; applying changes " + storedNumber + " to " + employeeNumber + ".");
+            const std::string own = Text::trimmed(stored->employee->id);
+            if (withoutLeadingZeros(own) == withoutLeadingZeros(employeeNumber)) {
+                warning(n, "employee number " + leadingZeroDifference(employeeNumber, own) + "; applying changes " +
+                               own + " to " + employeeNumber + ".");
                 ++m_result.leadingZeroRows;
                 return;
             }
         }
-        const ZeroTwins *twins = zeroTwins(employeeNumber);
-        if (!twins || !twins->byNumber)
-            return;
-        const std::string storedNumber = Text::trimmed(twins->byNumber->employee->id);
-        if (storedNumber == employeeNumber)
-            return;
-        warning(n, "employee number " + leadingZeroDifference(employeeNumber, storedNumber) + "; applying keeps " +
-                       storedNumber + " and adds " + employeeNumber + " as another person.");
+        warning(n, "employee number " + leadingZeroDifference(employeeNumber, twin) +
+                       zeroTwinOutcome(employeeNumber, twin, !m_existing && fileHoldsNumber(twin), "person"));
         ++m_result.leadingZeroRows;
     }
 
@@ -587,8 +687,34 @@ private:
         } else if (m_seenIDs.contains(reference)) {
             return reference;
         }
-        error(n, "manager ID " + reference + " was not found. Check the reference type and mapped columns.");
+        if (const std::string_view twin = referenceTwin(reference); !twin.empty())
+            error(n, "manager ID " + reference + " was not found; " + std::string(twin) +
+                         " differs from it only by leading zeros.");
+        else
+            error(n, "manager ID " + reference + " was not found. Check the reference type and mapped columns.");
         return std::nullopt;
+    }
+
+    // What a reference not found differs from only by leading zeros among what it could
+    // name: the employee numbers or the Position IDs that stay or come. Indexed on the first
+    // reference not found: a file whose references lost their zeros misses on every row.
+    std::string_view referenceTwin(const std::string &reference)
+    {
+        if (!m_referenceTwins) {
+            m_referenceTwins.emplace(m_base.size() + m_imported.size());
+            const bool byNumber = m_references == ManagerReferences::employeeNumbers;
+            const auto note = [&](const Position &p) {
+                if (!byNumber)
+                    m_referenceTwins->add(p.id);
+                else if (p.employee)
+                    m_referenceTwins->add(employeeNumberOf(p));
+            };
+            for (const Position *p : m_base)
+                note(*p);
+            for (const Position &p : m_imported)
+                note(p);
+        }
+        return m_referenceTwins->twin(reference);
     }
 
     void resolveManagers()
@@ -647,8 +773,8 @@ private:
         if (!m_updateMatchingIDs)
             return unchanged;
         for (size_t i = 0; i < m_imported.size(); ++i) {
-            const auto stored = m_existingByID.find(m_imported[i].id);
-            unchanged[i] = stored != m_existingByID.end() && isUnchanged(*stored->second, m_imported[i]);
+            const auto stored = m_storedByID.find(m_imported[i].id);
+            unchanged[i] = stored != m_storedByID.end() && isUnchanged(*stored->second, m_imported[i]);
         }
         return unchanged;
     }
@@ -659,7 +785,7 @@ private:
         std::unordered_set<const Position *> kept(m_base.begin(), m_base.end());
         for (size_t i = 0; i < m_imported.size(); ++i) {
             if (unchanged[i])
-                kept.insert(m_existingByID.at(m_imported[i].id));
+                kept.insert(m_storedByID.at(m_imported[i].id));
         }
         Organization organization;
         organization.positions.reserve(m_base.size() + m_imported.size());
@@ -686,14 +812,17 @@ private:
     const int m_headerRow;
     const ImportMapping &m_mapping;
     const ManagerReferences m_references;
+    const Organization &m_stored;         // the open organization, in every mode
     const Organization *const m_existing; // absent when replacing
     const bool m_updateMatchingIDs;
 
     std::vector<const Position *> m_base; // existing positions that stay
-    std::unordered_map<std::string_view, const Position *> m_existingByID;
-    // Adding or updating: the first stored position whose id, and the first whose employee
-    // number, reads so without leading zeros; one look-up per row finds both.
-    std::unordered_map<std::string, ZeroTwins> m_storedWithoutZeros;
+    std::unordered_map<std::string_view, const Position *> m_storedByID; // updating
+    ZeroTwinIndex m_idTwins{m_stored.positions.size()};
+    ZeroTwinIndex m_numberTwins{m_stored.positions.size()};
+    std::deque<std::string> m_trimmedNumbers; // stored numbers that trimming changed
+    std::unordered_set<std::string> m_suppliedIDs; // the file's Position IDs
+    std::optional<std::unordered_set<std::string>> m_suppliedNumbers; // see fileHoldsNumber
     std::array<bool, allImportFields.size()> m_filledColumns{}; // updating: a cell was not blank
     std::unordered_set<std::string> m_seenIDs;
     std::unordered_set<std::string> m_reservedIDs;
@@ -704,6 +833,7 @@ private:
     std::vector<Position> m_imported;
     std::vector<const Position *> m_storedOf; // per imported position: the stored one it updates
     std::vector<PendingReferences> m_pending;
+    std::optional<ZeroTwinIndex> m_referenceTwins; // see referenceTwin
     ImportReview m_result;
 };
 

@@ -16,11 +16,11 @@ struct ImportReview {
     std::optional<Organization> organization; // present exactly when there is no error
     std::vector<std::string> errors;          // block the import
     std::vector<std::string> warnings;        // do not
-    // Adding or updating, rows whose employee number differs from a stored one only by
-    // leading zeros, each also named by a warning.
+    // In every mode, rows whose employee number no stored person has but differs from a
+    // stored one only by leading zeros, each also named by a warning.
     int leadingZeroRows = 0;
-    // Adding or updating, rows whose Position ID names no stored position but differs from
-    // one only by leading zeros, each also named by a warning.
+    // In every mode, rows whose Position ID names no stored position but differs from one
+    // only by leading zeros, each also named by a warning.
     int leadingZeroIDRows = 0;
     // Updating, the rows that name a stored position.
     int updatingRows = 0;
@@ -42,11 +42,12 @@ namespace TabularImport {
 // it as stored and in its place; a changed one moves to the end. Updating also warns, before
 // the rows' warnings, when no row names a stored position and when a mapped column blank in
 // every row clears a field of stored positions; a row whose blank FTE replaces a stored one
-// is warned about on its row. Adding or updating, so is a row whose Position ID or employee
-// number differs from a stored one only by leading zeros, either way round. Never throws:
-// every problem becomes a message. Pure. Linear in the sheet's cells and the positions,
-// using hash indexes by id, employee number and stored value without leading zeros; one
-// primary chain link is followed once.
+// is warned about on its row. In every mode, replacing too, so is a row whose Position ID or
+// employee number is not stored but differs from a stored one only by leading zeros, either
+// way round; a manager reference not found names the id or number it differs from only by
+// leading zeros, where there is one. Never throws: every problem becomes a message. Pure.
+// Linear in the sheet's cells and the positions, using hash indexes by id, employee number
+// and stored value without leading zeros; one primary chain link is followed once.
 ImportReview review(const ImportSheet &sheet, int headerRow, const ImportMapping &mapping,
                     ManagerReferences references, ImportMode mode, const Organization &existing);
 

@@ -1,6 +1,7 @@
 #include "app/chart/chart_view.h"
 #include "app/chart/chart_window.h"
 #include "app/chart/window_sheets.h"
+#include "app/import/correction_grid.h"
 #include "app/import/spreadsheet_import_window.h"
 #include "app/shell/organization_document.h"
 #include "spreadsheet/organization_workbook.h"
@@ -12,6 +13,7 @@
 
 #include <gtest/gtest.h>
 
+#include <QLabel>
 #include <QPointer>
 #include <QTemporaryDir>
 
@@ -275,11 +277,10 @@ TEST_F(ImportRoundTrip, EmployeeNumbersWithoutTheirLeadingZerosAreCountedBeforeA
     deleteClosedWindows();
 }
 
-// The same district with Position IDs of five digits, its file re-saved by a spreadsheet
-// program that read ids and employee numbers as numbers: no row updates its position, and
-// the review says so and names each row before anything is applied. Adding, the same rows
-// would add every position and person a second time, out of sight of the duplicate checks.
-TEST_F(ImportRoundTrip, PositionIDsWithoutTheirLeadingZerosAreSaidBeforeApplying)
+namespace {
+
+// The thirty positions with Position IDs of five digits, as a district keeps them.
+OrganizationArchive paddedDistrict()
 {
     const auto padded = [](const std::string &id) { return std::string(6 - id.size(), '0') + id.substr(1); };
     OrganizationArchive district = thirtyPositionDistrict();
@@ -291,15 +292,32 @@ TEST_F(ImportRoundTrip, PositionIDsWithoutTheirLeadingZerosAreSaidBeforeApplying
             dotted = padded(dotted);
     }
     district.sheets.reset();
-    window->document()->setArchive(district);
-    Organization stripped = district.organization;
-    for (Position &p : stripped.positions) {
+    return district;
+}
+
+// The district as a spreadsheet program gives it back, ids and employee numbers read as numbers.
+Organization withoutLeadingZeros(Organization organization)
+{
+    for (Position &p : organization.positions) {
         p.id = std::to_string(std::stoi(p.id));
         if (p.employee)
             p.employee->id = std::to_string(std::stoi(p.employee->id));
     }
+    return organization;
+}
+
+} // namespace
+
+// The same district with Position IDs of five digits, its file re-saved by a spreadsheet
+// program that read ids and employee numbers as numbers: no row updates its position, and
+// the review says so and names each row before anything is applied. Adding, the same rows
+// would add every position and person a second time, out of sight of the duplicate checks.
+TEST_F(ImportRoundTrip, PositionIDsWithoutTheirLeadingZerosAreSaidBeforeApplying)
+{
+    const OrganizationArchive district = paddedDistrict();
+    window->document()->setArchive(district);
     const QString path = dir.filePath("stripped.csv");
-    writeBytes(path, QByteArray::fromStdString(partialFile(stripped)));
+    writeBytes(path, QByteArray::fromStdString(partialFile(withoutLeadingZeros(district.organization))));
 
     QPointer<SpreadsheetImportWindow> imports = reviewing(path, "CSV", ImportMode::add);
     ImportFlow &flow = imports->flow();
@@ -328,4 +346,45 @@ TEST_F(ImportRoundTrip, PositionIDsWithoutTheirLeadingZerosAreSaidBeforeApplying
                                                "leading zeros · 24 employee numbers differ only by leading zeros");
     imports->close();
     deleteClosedWindows();
+}
+
+// Replacing the district with its file re-saved by a spreadsheet program renumbers every
+// position and person: the review names and counts each before anything is applied, on a
+// line that wraps inside the window; Apply does what it said and Undo brings the numbers back.
+TEST_F(ImportRoundTrip, ReplacingWithoutTheLeadingZerosIsSaidBeforeApplying)
+{
+    const OrganizationArchive district = paddedDistrict();
+    window->document()->setArchive(district);
+    const QString path = dir.filePath("stripped.csv");
+    const Organization stripped = withoutLeadingZeros(district.organization);
+    writeBytes(path, QByteArray::fromStdString(partialFile(stripped)));
+
+    QPointer<SpreadsheetImportWindow> imports = reviewing(path, "CSV", ImportMode::replace);
+    ImportFlow &flow = imports->flow();
+    // 30 ids, 25 people (5 vacancies) and 30 blank locations.
+    EXPECT_EQ(flow.countsText().toStdString(), "30 rows · 0 errors · 85 warnings · 30 position IDs differ only by "
+                                               "leading zeros · 25 employee numbers differ only by leading zeros");
+    EXPECT_EQ(flow.rowMessages(13, ImportMessageKind::warning).front(),
+              "Row 14: position ID 13 lost the leading zeros of 00013 (a spreadsheet program may have read it as a "
+              "number); applying replaces 00013 with 13.");
+
+    // Twice the type, as where the line holds 20,000-row counts in a larger font.
+    QFont larger = imports->font();
+    larger.setPointSizeF(larger.pointSizeF() * 2);
+    imports->setFont(larger);
+    imports->resize(SpreadsheetImportWindow::defaultWidth, SpreadsheetImportWindow::defaultHeight);
+    QCoreApplication::processEvents();
+    const QLabel *counts = imports->correctionGrid()->countsLabel();
+    EXPECT_EQ(counts->text(), flow.countsText());
+    EXPECT_LE(counts->mapTo(imports.data(), QPoint(counts->width(), 0)).x(), imports->width());
+    EXPECT_GE(counts->height(), counts->heightForWidth(counts->width()));
+
+    ASSERT_TRUE(flow.canPressPrimary()); // warnings never block
+    flow.pressPrimary();
+    deleteClosedWindows();
+    EXPECT_EQ(archive().organization.positions.size(), stripped.positions.size());
+    for (const Position &p : stripped.positions)
+        EXPECT_EQ(positionIn(archive().organization, p.id).employee, p.employee) << p.id;
+    window->document()->undo();
+    EXPECT_EQ(archive().organization, district.organization);
 }

@@ -1,6 +1,8 @@
 #include "app/chart/chart_canvas.h"
 #include "app/chart/chart_window.h"
 #include "app/chart/chart_window_body.h"
+#include "app/chart/window_sheets.h"
+#include "app/import/spreadsheet_import_window.h"
 #include "app/shell/document_controller.h"
 #include "app/shell/organization_document.h"
 #include "app/shell/organization_file_commands.h"
@@ -15,6 +17,7 @@
 #include <QDir>
 #include <QFile>
 #include <QMenuBar>
+#include <QPointer>
 #include <QSettings>
 #include <QTemporaryDir>
 #include <QTest>
@@ -76,6 +79,23 @@ TEST_F(DocumentWindows, TitleFollowsTheDocumentAndTheChartFillsTheWindow)
     ASSERT_NE(window->canvas(), nullptr);
     EXPECT_TRUE(window->centralWidget()->isAncestorOf(window->canvas()));
     EXPECT_EQ(&window->canvas()->view(), &window->view());
+}
+
+// The import window opened over an untitled chart window is titled after the file that
+// window then reads in place, and after the name it is saved under.
+TEST_F(DocumentWindows, TheImportWindowIsTitledAfterItsDocument)
+{
+    ChartWindow *window = controller.newDocument();
+    QPointer<SpreadsheetImportWindow> imports = WindowSheets::openSpreadsheetImport(*window);
+    EXPECT_EQ(imports->windowTitle(), "Import & Correct — Untitled");
+    dialogs.filesToOpen.push_back(saved("district.json", district()));
+    controller.openOrganization(window);
+    waitForOpening(controller);
+    EXPECT_EQ(imports->windowTitle(), "Import & Correct — district.json");
+    dialogs.filesToSave.push_back(dir.filePath("copy.json"));
+    ASSERT_TRUE(controller.saveAs(window));
+    EXPECT_EQ(imports->windowTitle(), "Import & Correct — copy.json");
+    imports->close();
 }
 
 TEST_F(DocumentWindows, OpeningAFileTwiceBringsItsWindowForward)

@@ -133,8 +133,8 @@ TEST(ImportUpdate, EmployeeNumbersThatDifferOnlyByLeadingZerosAreFlagged)
     EXPECT_THAT(review.warnings,
                 ElementsAre("Row 2: employee number 1 lost the leading zeros of 00001 (a spreadsheet program may have "
                             "read it as a number); applying changes 00001 to 1.",
-                            "Row 3: employee number 002 lost the leading zeros of 00002 (a spreadsheet program may "
-                            "have read it as a number); applying changes 00002 to 002.",
+                            "Row 3: employee number 002 differs from the stored 00002 only by leading zeros; "
+                            "applying changes 00002 to 002.",
                             "Row 5: location is blank; District Office will be used."));
     EXPECT_EQ(review.leadingZeroRows, 2);
     EXPECT_EQ(positionIn(*review.organization, "A").employee->id, "1"); // a warning, not a refusal
@@ -155,9 +155,8 @@ TEST(ImportUpdate, EmployeeNumbersThatDifferOnlyByLeadingZerosAreFlagged)
     // Elsewhere than on the person's own position, updating or adding: a second person.
     const ImportReview moved = update(std::string(partialHeader) + "D,0003,Cyrus,Coordinator,Coordinator\n");
     ASSERT_TRUE(moved.organization) << testing::PrintToString(moved.errors);
-    EXPECT_THAT(moved.warnings, ElementsAre("Row 2: employee number 0003 lost the leading zeros of 00003 (a "
-                                            "spreadsheet program may have read it as a number); applying keeps 00003 "
-                                            "and adds 0003 as another person."));
+    EXPECT_THAT(moved.warnings, ElementsAre("Row 2: employee number 0003 differs from the stored 00003 only by "
+                                            "leading zeros; applying keeps 00003 and adds 0003 as another person."));
     const ImportReview adding =
         update(std::string(partialHeader) + "E,1,Eve,Teacher,Teacher\nF,00001,Fay,Teacher,Teacher\n", ImportMode::add);
     EXPECT_THAT(adding.errors, ElementsAre("Row 3: duplicate employee number 00001."));
@@ -172,8 +171,13 @@ TEST(ImportUpdate, EmployeeNumbersThatDifferOnlyByLeadingZerosAreFlagged)
     EXPECT_EQ(addingPadded.warnings.front(), "Row 2: employee number 01 has leading zeros the stored 1 does not; "
                                                "applying keeps 1 and adds 01 as another person.");
     EXPECT_EQ(addingPadded.leadingZeroRows, 1);
-    // Replacing has nothing stored to compare with.
-    EXPECT_EQ(update(std::string(partialHeader) + "E,1,Eve,Teacher,Teacher\n", ImportMode::replace).leadingZeroRows, 0);
+    // Replacing, the stored person goes and the row's comes in their place.
+    const ImportReview replacing = update(std::string(partialHeader) + "E,1,Eve,Teacher,Teacher\n", ImportMode::replace);
+    EXPECT_THAT(replacing.warnings, ElementsAre("Row 2: employee number 1 lost the leading zeros of 00001 (a "
+                                                "spreadsheet program may have read it as a number); applying "
+                                                "replaces 00001 with 1.",
+                                                "Row 2: location is blank; District Office will be used."));
+    EXPECT_EQ(replacing.leadingZeroRows, 1);
 }
 
 // The same for Position IDs, whose rows match nothing then and add every position a second
@@ -204,8 +208,8 @@ TEST(ImportUpdate, PositionIDsThatDifferOnlyByLeadingZerosAreFlagged)
     ASSERT_TRUE(some.organization) << testing::PrintToString(some.errors);
     EXPECT_THAT(some.warnings,
                 ElementsAre(lostOne,
-                            "Row 3: position ID 002 lost the leading zeros of 0002 (a spreadsheet program may have read "
-                            "it as a number); applying keeps 0002 and adds 002 as another position.",
+                            "Row 3: position ID 002 differs from the stored 0002 only by leading zeros; applying keeps "
+                            "0002 and adds 002 as another position.",
                             "Row 6: position ID 00017 has leading zeros the stored 17 does not; applying keeps 17 and "
                             "adds 00017 as another position."));
     EXPECT_EQ(some.leadingZeroIDRows, 3);
