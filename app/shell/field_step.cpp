@@ -43,10 +43,16 @@ void FieldStep::closeOnCommit(QLineEdit *field, QObject *context, std::function<
     field->installEventFilter(new StartOnLeaving(field));
 }
 
-void FieldStep::showText(QLineEdit *field, const QString &text)
+void FieldStep::holdAnyLength(QLineEdit *field)
 {
+    // Setting the limit sets the text again: only once.
     if (field->maxLength() != std::numeric_limits<int>::max())
         field->setMaxLength(std::numeric_limits<int>::max());
+}
+
+void FieldStep::showText(QLineEdit *field, const QString &text)
+{
+    holdAnyLength(field);
     if (field->text() == text)
         return;
     {

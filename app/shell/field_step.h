@@ -16,8 +16,11 @@ namespace FieldStep {
 // The connection ends with `context`.
 void closeOnCommit(QLineEdit *field, QObject *context, std::function<void()> closeStep);
 
-// Shows the document's `text` in such a field: whole, however long (a line edit otherwise
-// cuts it to 32,767 characters, and the cut text would go back as an edit), without
+// Lets `field` hold a text of any length, as the document's texts are: a line edit otherwise
+// cuts what it is given to 32,767 characters, and the cut text would go back as an edit.
+void holdAnyLength(QLineEdit *field);
+
+// Shows the document's `text` in a field whose typing reaches the document: whole, without
 // reporting it as typed, and from its start unless the user is in the field, so that a text
 // wider than the field reads from its beginning. The caller decides whether the user's
 // typing may be replaced.

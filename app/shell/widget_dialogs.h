@@ -32,6 +32,10 @@ public:
     // it closes, gives that window the keyboard back, on the control that had it, where Qt
     // would leave it with none. Returns the dialog's result.
     static int runModal(QDialog &dialog);
+    // The question askTextWithMessage runs: `message` over one text field holding `text`, and
+    // the buttons `button` and Cancel.
+    static std::unique_ptr<QDialog> textQuestion(const QString &title, const QString &message, const QString &label,
+                                                 const QString &text, const QString &button, QWidget *parent = nullptr);
     // Adds a question's buttons to `box`, shown in the order given (mirrored where the
     // platform reads buttons right to left), with Escape on the cancel button, or on the
     // last one when none has that role, and Return on the first of `defaultRole`. Returns them
