@@ -16,7 +16,19 @@ using namespace AppTest;
 
 namespace {
 
-class CardPalette : public ChartViewFixture, public ::testing::WithParamInterface<bool> {};
+class CardPalette : public ChartViewFixture, public ::testing::WithParamInterface<bool> {
+protected:
+    // The sample district on a canvas of the light or the dark palette.
+    QPalette showSample(ChartCanvas &canvas)
+    {
+        const QPalette palette = GetParam() ? darkPalette() : lightPalette();
+        document.setArchive(OrganizationArchive::make("Sample", Organization::example()));
+        canvas.setPalette(palette);
+        canvas.resize(1200, 800);
+        canvas.show();
+        return palette;
+    }
+};
 
 double rowContrast(const QImage &shot, const ChartCanvas &canvas, const QRectF &row, const QColor &fill)
 {
@@ -27,12 +39,8 @@ double rowContrast(const QImage &shot, const ChartCanvas &canvas, const QRectF &
 // well, the department and location as quieter but still legible text.
 TEST_P(CardPalette, CardTextsAreReadableOnThePalette)
 {
-    const QPalette palette = GetParam() ? darkPalette() : lightPalette();
-    document.setArchive(OrganizationArchive::make("Sample", Organization::example()));
     ChartCanvas canvas(view);
-    canvas.setPalette(palette);
-    canvas.resize(1200, 800);
-    canvas.show();
+    const QPalette palette = showSample(canvas);
     settle();
     ASSERT_NE(canvas.scene(), nullptr);
     ASSERT_GE(view.zoom(), 0.9) << "text large enough to measure";
@@ -58,12 +66,8 @@ TEST_P(CardPalette, CardTextsAreReadableOnThePalette)
 // 3:1, as a focus indicator must; the desktop's blue reads at 2.72:1 on the light grey.
 TEST_P(CardPalette, TheKeyboardRingStandsOutOnTheChart)
 {
-    const QPalette palette = GetParam() ? darkPalette() : lightPalette();
-    document.setArchive(OrganizationArchive::make("Sample", Organization::example()));
     ChartCanvas canvas(view);
-    canvas.setPalette(palette);
-    canvas.resize(1200, 800);
-    canvas.show();
+    const QPalette palette = showSample(canvas);
     canvas.activateWindow();
     ASSERT_TRUE(QTest::qWaitForWindowActive(&canvas));
     canvas.setFocus(Qt::TabFocusReason);

@@ -42,6 +42,16 @@ QStringList listed(const ChartWindowBody &body)
     return rows;
 }
 
+// Writes `archive` to `path` and opens it as the user does, once it has been read.
+ChartWindow *openWritten(DocumentController &controller, const QString &path, const OrganizationArchive &archive)
+{
+    writeBytes(path, QByteArray::fromStdString(archive.encodeDocument()));
+    ChartWindow *window = controller.openFile(path);
+    waitForOpening(controller);
+    settle();
+    return window;
+}
+
 class ChartWindowTest : public ChartWindowFixture {
 protected:
     void SetUp() override
@@ -248,13 +258,10 @@ TEST(ChartWindowTexts, LongerThanAFieldHoldsOpenUnmodifiedAndSaveWhole)
     archive.name = std::string(40000, 'n') + " end";
     archive.pageTitle = std::string(40000, 't') + " end";
     const QString path = dir.filePath("long.json");
-    writeBytes(path, QByteArray::fromStdString(archive.encodeDocument()));
     ScriptedDialogs dialogs;
     DocumentController controller(dialogs);
-    ChartWindow *window = controller.openFile(path);
+    ChartWindow *window = openWritten(controller, path, archive);
     ASSERT_TRUE(window);
-    waitForOpening(controller);
-    settle();
     OrganizationDocument &document = *window->document();
     ChartWindowBody &body = window->body();
     // Compared, not printed: the texts are 40,000 characters long.
@@ -393,14 +400,10 @@ public:
 TEST(ChartWindowOpening, AFileOpensFittedToTheCanvasItIsShownIn)
 {
     QTemporaryDir dir;
-    const QString path = dir.filePath("district.json");
-    writeBytes(path, QByteArray::fromStdString(district(40).encodeDocument()));
     ScriptedDialogs dialogs;
     DocumentController controller(dialogs);
-    ChartWindow *window = controller.openFile(path);
+    ChartWindow *window = openWritten(controller, dir.filePath("district.json"), district(40));
     ASSERT_TRUE(window);
-    waitForOpening(controller);
-    settle();
     ChartView &view = window->view();
     ASSERT_EQ(view.archive().organization.positions.size(), 41u);
     ASSERT_FALSE(view.isFitRequested());

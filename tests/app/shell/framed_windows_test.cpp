@@ -47,10 +47,7 @@ TEST(FramedWindows, EveryPopupInsideTheScreen)
         GTEST_SKIP() << "runs under framed_windows.sh's window manager";
     std::unique_ptr<QObject> keeper(WindowPlacement::keepWindowsOnScreen());
     ScriptedDialogs dialogs;
-    auto *document = new OrganizationDocument;
-    document->setArchive(AppTest::district(3));
-    QPointer<ChartWindow> window = new ChartWindow(document, dialogs);
-    window->show();
+    QPointer<ChartWindow> window = AppTest::showDistrictWindow(dialogs);
     ASSERT_TRUE(QTest::qWaitForWindowExposed(window));
     const QRect room = window->screen()->availableGeometry();
     ASSERT_TRUE(QTest::qWaitFor([&] { return room.contains(window->frameGeometry()); }, 3000));
