@@ -32,10 +32,6 @@ public:
     // it closes, gives that window the keyboard back, on the control that had it, where Qt
     // would leave it with none. Returns the dialog's result.
     static int runModal(QDialog &dialog);
-    // The question askTextWithMessage runs: `message` over one text field holding `text`, and
-    // the buttons `button` and Cancel.
-    static std::unique_ptr<QDialog> textQuestion(const QString &title, const QString &message, const QString &label,
-                                                 const QString &text, const QString &button, QWidget *parent = nullptr);
     // Adds a question's buttons to `box`, shown in the order given (mirrored where the
     // platform reads buttons right to left), with Escape on the cancel button, or on the
     // last one when none has that role, and Return on the first of `defaultRole`. Returns them
@@ -48,4 +44,8 @@ public:
     // Qt's own save panel greys out Save, without a word, while the typed name is longer than
     // a folder takes; this puts the reason under the name. A native panel has its own ways.
     static void explainLongFileNames(QFileDialog &dialog);
+    // The question askTextWithMessage runs: `message` over one text field holding `text`, and
+    // the buttons `button` and Cancel.
+    static std::unique_ptr<QDialog> textQuestion(const QString &title, const QString &message, const QString &label,
+                                                 const QString &text, const QString &button, QWidget *parent = nullptr);
 };
