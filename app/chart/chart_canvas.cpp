@@ -592,7 +592,7 @@ void ChartCanvas::paintEvent(QPaintEvent *event)
         QPainter painter(this);
         painter.setClipRegion(event->region());
         painter.setRenderHint(QPainter::Antialiasing);
-        painter.setPen(QPen(palette().color(QPalette::Highlight), 2, Qt::DashLine));
+        painter.setPen(QPen(focusRingColour(palette()), 2, Qt::DashLine));
         painter.drawRoundedRect(QRectF(m_ringShown).adjusted(3, 3, -3, -3), 14, 14);
         return;
     }

@@ -1,6 +1,7 @@
 #include "app/chart/chart_navigation_surface.h"
 
 #include "app/chart/chart_canvas_input.h"
+#include "app/sidebar/sidebar_style.h"
 
 #include <QContextMenuEvent>
 #include <QElapsedTimer>
@@ -365,7 +366,7 @@ QPixmap ChartNavigationSurface::fittedToView(const QPixmap &pixels) const
     QPixmap fitted(size);
     fitted.setDevicePixelRatio(devicePixelRatioF());
     // Until drawn, what is uncovered shows as the space around the chart does.
-    fitted.fill(palette().color(QPalette::Window).darker(108));
+    fitted.fill(underPageColour(palette()));
     QPainter painter(&fitted);
     painter.setCompositionMode(QPainter::CompositionMode_Source);
     painter.drawPixmap(0, 0, pixels);
@@ -533,9 +534,19 @@ size_t ChartNavigationSurface::tileCount() const
     return size_t((width() + tile - 1) / tile) * size_t((height() + tile - 1) / tile);
 }
 
+QColor ChartNavigationSurface::underPageColour(const QPalette &palette)
+{
+    return palette.color(QPalette::Window).darker(108);
+}
+
+QColor ChartNavigationSurface::focusRingColour(const QPalette &palette)
+{
+    return visibleOn(palette.color(QPalette::Highlight), {underPageColour(palette)});
+}
+
 void ChartNavigationSurface::paintView(QPainter &painter, const QRect &area, const ChartViewport &camera)
 {
-    const QColor underPage = palette().color(QPalette::Window).darker(108);
+    const QColor underPage = underPageColour(palette());
     painter.fillRect(area, underPage);
     // Two pixels more around: what lies just outside still shades the pixels at the edge
     // (thin lines are drawn a pixel wide at any scale).
@@ -609,7 +620,7 @@ void ChartNavigationSurface::paintEvent(QPaintEvent *event)
     QPainter painter(this);
     if (m_liveZoom && !m_snapshot.isNull()) {
         // A chart point drawn at v in the snapshot belongs at (v - o0) * s1 / s0 + o1 now.
-        painter.fillRect(rect(), palette().color(QPalette::Window).darker(108));
+        painter.fillRect(rect(), underPageColour(palette()));
         const double ratio = camera.scale / m_snapshotCamera.scale;
         painter.setRenderHint(QPainter::SmoothPixmapTransform);
         painter.translate(camera.offset.width, camera.offset.height);

@@ -3,6 +3,8 @@
 #include "core/model/chart_viewport.h"
 #include "core/support/geometry.h"
 
+#include <QColor>
+#include <QPalette>
 #include <QPixmap>
 #include <QPointF>
 #include <QRegion>
@@ -59,6 +61,12 @@ public:
     // are passed over. Ties go to the card first in order, so the same key always reaches the
     // same card. One pass over the cards.
     static int neighbourCard(int count, const std::function<std::optional<Rect>(int)> &frameOf, int from, int key);
+
+    // The space around the chart: a shade darker than the window.
+    static QColor underPageColour(const QPalette &palette);
+    // The keyboard's ring around a card, which stands on that space: the accent colour,
+    // darkened or lightened until it stands out at 3:1.
+    static QColor focusRingColour(const QPalette &palette);
 
 signals:
     void zoomCommitted(double zoom);

@@ -86,7 +86,6 @@ ChartSearchPopup::ChartSearchPopup(QWidget *parent) : QFrame(parent, Qt::Popup)
     setAccessibleName(QStringLiteral("Search results"));
     setAttribute(Qt::WA_DeleteOnClose);
     setFrameShape(QFrame::StyledPanel);
-    resize(popupWidth, popupHeight);
     auto *layout = new QVBoxLayout(this);
     layout->setContentsMargins(8, 8, 8, 8);
     m_header = new QLabel(this);
@@ -97,6 +96,8 @@ ChartSearchPopup::ChartSearchPopup(QWidget *parent) : QFrame(parent, Qt::Popup)
     m_list->setFrameShape(QFrame::NoFrame);
     m_list->setAccessibleName(QStringLiteral("Search results"));
     m_list->setItemDelegate(new SearchRowDelegate(m_list));
+    // The current result reads as the sidebar's selected row does.
+    keepSelectionReadable(m_list);
     m_list->setAlternatingRowColors(true);
     layout->addWidget(m_header);
     layout->addWidget(m_list, 1);
@@ -109,6 +110,11 @@ ChartSearchPopup::ChartSearchPopup(QWidget *parent) : QFrame(parent, Qt::Popup)
     };
     connect(m_list, &QListWidget::itemClicked, this, choose);
     connect(m_list, &QListWidget::itemActivated, this, choose);
+}
+
+QSize ChartSearchPopup::sizeHint() const
+{
+    return {popupWidth, popupHeight};
 }
 
 bool ChartSearchPopup::focusNextPrevChild(bool)

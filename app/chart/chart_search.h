@@ -56,6 +56,8 @@ public:
     static constexpr int popupHeight = 360;
 
     explicit ChartSearchPopup(QWidget *parent = nullptr);
+    // Its size where the screen has room; on a smaller screen the list is shorter.
+    QSize sizeHint() const override;
     void setResults(const SearchResults &results);
     QLabel *header() const { return m_header; }
     QListWidget *list() const { return m_list; }

@@ -137,17 +137,15 @@ void ChartWindowBody::togglePaperPanel()
         {[&view] { return view.pageSubtitle(); }, [&view](const QString &text) { view.setPageSubtitle(text); }},
         Binding<bool>{[&view] { return view.focusedDepartmentView(); }, [&view](const bool &on) { view.setFocusedDepartmentView(on); }},
     };
-    m_paperPanel = new ChartDesignControls(std::move(bindings), standardPapers(), popup);
-    auto *layout = new QVBoxLayout(popup);
-    layout->setContentsMargins(0, 0, 0, 0);
-    layout->addWidget(m_paperPanel);
+    m_paperPanel = new ChartDesignControls(std::move(bindings), standardPapers());
+    // Taller than a small screen at a large scale: the panel scrolls there.
+    setScrollingContent(popup, m_paperPanel);
     connect(&view, &ChartView::printSettingsChanged, m_paperPanel, &ChartDesignControls::refresh);
     // Leaving a heading field closes its undo step, as for the organization's name.
     OrganizationDocument &document = view.document();
     for (QLineEdit *field : {m_paperPanel->titleField(), m_paperPanel->subtitleField()})
         FieldStep::closeOnCommit(field, &document, [&document] { document.endMerge(); });
     refreshWorkspaceControls();
-    popup->adjustSize();
     showPopupBelow(popup, m_paperButton);
 }
 
@@ -266,12 +264,7 @@ void ChartWindowBody::refresh()
     m_refreshPending = false;
     const OrganizationArchive &archive = m_view.archive();
     const bool canEdit = m_view.canEditCurrent();
-    if (m_name->text() != toQt(archive.name)) {
-        m_name->setText(toQt(archive.name));
-        // A name wider than its field reads from its start, not from its last letters.
-        if (!m_name->hasFocus())
-            m_name->setCursorPosition(0);
-    }
+    FieldStep::showText(m_name, toQt(archive.name));
     m_name->setEnabled(canEdit);
     m_counts->setText(ChartView::countsText(m_view.chartCounts()));
     refreshWorkspaceControls();

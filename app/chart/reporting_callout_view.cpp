@@ -1,5 +1,6 @@
 #include "app/chart/reporting_callout_view.h"
 
+#include "app/sidebar/popup_placement.h"
 #include "core/model/chart_annotations.h"
 #include "printing/chart_text.h"
 
@@ -48,10 +49,11 @@ QFrame *showDetails(const ReportingCallout &callout, bool hideNames, const QRect
     auto *popover = new QFrame(parent, Qt::Popup);
     popover->setAttribute(Qt::WA_DeleteOnClose);
     popover->setFrameShape(QFrame::StyledPanel);
-    popover->setMaximumWidth(360);
     popover->setAccessibleName(QStringLiteral("Multiple reporting relationships"));
 
-    auto *layout = new QVBoxLayout(popover);
+    auto *stack = new QWidget;
+    stack->setMaximumWidth(360 - 2 * popover->frameWidth());
+    auto *layout = new QVBoxLayout(stack);
     layout->setContentsMargins(14, 14, 14, 14);
     layout->setSpacing(8);
 
@@ -78,9 +80,9 @@ QFrame *showDetails(const ReportingCallout &callout, bool hideNames, const QRect
     note->setForegroundRole(QPalette::PlaceholderText);
     layout->addWidget(note);
 
-    popover->adjustSize();
-    popover->move(anchor.bottomLeft() + QPoint(0, 4));
-    popover->show();
+    // A long list scrolls where the screen is too short for it.
+    setScrollingContent(popover, stack);
+    showPopupAt(popover, anchor.adjusted(0, 0, 0, 4), parent);
     return popover;
 }
 

@@ -364,7 +364,7 @@ void ProposalChartSurface::paintContent(QPainter &painter, const Rect &visible)
         // A dashed ring outside the card, apart from the selection's border on it.
         const double pixel = 1 / std::max(painter.transform().m11(), minimumZoom);
         const Rect ring = scene.layout().nodes[size_t(current)].frame.insetBy(-3.5 * pixel, -3.5 * pixel);
-        QPen pen(palette().color(QPalette::Highlight), 2 * pixel, Qt::DashLine);
+        QPen pen(focusRingColour(palette()), 2 * pixel, Qt::DashLine);
         painter.save();
         painter.setPen(pen);
         painter.setBrush(Qt::NoBrush);

@@ -210,16 +210,18 @@ QWidget *ChartPrintSheet::buildForm()
     form->setFieldGrowthPolicy(QFormLayout::AllNonFixedFieldsGrow);
     form->setRowWrapPolicy(QFormLayout::DontWrapRows);
 
-    m_pageTitle = new QLineEdit(m_model->pageTitle());
+    m_pageTitle = new QLineEdit;
     m_pageTitle->setPlaceholderText(QString::fromStdString(m_model->title()));
     connect(m_pageTitle, &QLineEdit::textEdited, this, [this](const QString &text) { m_model->setPageTitle(text); });
     form->addRow(QStringLiteral("Page title"), m_pageTitle);
-    m_pageSubtitle = new QLineEdit(m_model->pageSubtitle());
+    m_pageSubtitle = new QLineEdit;
     m_pageSubtitle->setPlaceholderText(QString::fromStdString(m_model->scope()));
     connect(m_pageSubtitle, &QLineEdit::textEdited, this, [this](const QString &text) { m_model->setPageSubtitle(text); });
     form->addRow(QStringLiteral("Subtitle"), m_pageSubtitle);
     for (QLineEdit *field : {m_pageTitle, m_pageSubtitle})
         FieldStep::closeOnCommit(field, this, [this] { m_model->endHeadingEdit(); });
+    FieldStep::showText(m_pageTitle, m_model->pageTitle());
+    FieldStep::showText(m_pageSubtitle, m_model->pageSubtitle());
 
     AccessibleFields::install();
     m_paper = new QComboBox;
@@ -330,10 +332,8 @@ void ChartPrintSheet::refresh()
 
     m_form->setEnabled(!working);
     auto setText = [](QLineEdit *edit, const QString &text) {
-        if (edit->text() != text && !edit->hasFocus()) {
-            const QSignalBlocker blocker(edit);
-            edit->setText(text);
-        }
+        if (!edit->hasFocus())
+            FieldStep::showText(edit, text);
     };
     setText(m_pageTitle, model.pageTitle());
     setText(m_pageSubtitle, model.pageSubtitle());

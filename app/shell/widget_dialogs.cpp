@@ -1,6 +1,7 @@
 #include "app/shell/widget_dialogs.h"
 
 #include "app/shell/accessible_fields.h"
+#include "app/shell/field_step.h"
 
 #include <QApplication>
 #include <QComboBox>
@@ -292,17 +293,20 @@ int WidgetDialogs::ask(const QString &title, const QString &message, const QList
     return chosen >= 0 ? chosen : cancelIndex;
 }
 
-std::optional<QString> WidgetDialogs::askTextWithMessage(const QString &title, const QString &message,
-                                                         const QString &label, const QString &text,
-                                                         const QString &button)
+std::unique_ptr<QDialog> WidgetDialogs::textQuestion(const QString &title, const QString &message,
+                                                     const QString &label, const QString &text,
+                                                     const QString &button, QWidget *parent)
 {
-    QDialog dialog(dialogParent());
-    dialog.setWindowTitle(title);
-    auto *layout = new QVBoxLayout(&dialog);
+    auto dialog = std::make_unique<QDialog>(parent);
+    dialog->setWindowTitle(title);
+    auto *layout = new QVBoxLayout(dialog.get());
     auto *messageLabel = new QLabel(message);
     messageLabel->setWordWrap(true);
     layout->addWidget(messageLabel);
-    auto *field = new QLineEdit(text);
+    // The text may be a chart's name from the document: kept whole, also when it comes back.
+    auto *field = new QLineEdit;
+    FieldStep::holdAnyLength(field);
+    field->setText(text);
     if (!label.isEmpty()) {
         auto *fieldLabel = new QLabel(label);
         layout->addWidget(fieldLabel);
@@ -314,11 +318,19 @@ std::optional<QString> WidgetDialogs::askTextWithMessage(const QString &title, c
     auto *buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel);
     buttons->button(QDialogButtonBox::Ok)->setText(button);
     layout->addWidget(buttons);
-    QObject::connect(buttons, &QDialogButtonBox::accepted, &dialog, &QDialog::accept);
-    QObject::connect(buttons, &QDialogButtonBox::rejected, &dialog, &QDialog::reject);
-    if (runModal(dialog) != QDialog::Accepted)
+    QObject::connect(buttons, &QDialogButtonBox::accepted, dialog.get(), &QDialog::accept);
+    QObject::connect(buttons, &QDialogButtonBox::rejected, dialog.get(), &QDialog::reject);
+    return dialog;
+}
+
+std::optional<QString> WidgetDialogs::askTextWithMessage(const QString &title, const QString &message,
+                                                         const QString &label, const QString &text,
+                                                         const QString &button)
+{
+    const std::unique_ptr<QDialog> dialog = textQuestion(title, message, label, text, button, dialogParent());
+    if (runModal(*dialog) != QDialog::Accepted)
         return std::nullopt;
-    return field->text();
+    return dialog->findChild<QLineEdit *>()->text();
 }
 
 std::optional<QString> WidgetDialogs::folderToChoose(const QString &title, const QString &prompt, const QString &button)

@@ -50,4 +50,8 @@ public:
     // Qt's own save panel greys out Save, without a word, while the typed name is longer than
     // a folder takes; this puts the reason under the name. A native panel has its own ways.
     static void explainLongFileNames(QFileDialog &dialog);
+    // The question askTextWithMessage runs: `message` over one text field holding `text`, and
+    // the buttons `button` and Cancel.
+    static std::unique_ptr<QDialog> textQuestion(const QString &title, const QString &message, const QString &label,
+                                                 const QString &text, const QString &button, QWidget *parent = nullptr);
 };

@@ -1,6 +1,7 @@
 #include "app/sidebar/chart_design_controls.h"
 
 #include "app/shell/accessible_fields.h"
+#include "app/shell/field_step.h"
 #include "app/sidebar/chart_appearance_controls.h"
 #include "app/sidebar/sidebar_style.h"
 
@@ -29,9 +30,9 @@ QString customName()
 // Replaces a field's text unless the user is typing in it.
 void showText(QLineEdit *field, const QString &text)
 {
-    if (field->text() == text || (field->hasFocus() && field->isModified()))
+    if (field->hasFocus() && field->isModified())
         return;
-    field->setText(text);
+    FieldStep::showText(field, text);
 }
 
 QGroupBox *addSection(QVBoxLayout *layout, const QString &title, QWidget *parent)
@@ -119,7 +120,9 @@ ChartDesignControls::ChartDesignControls(ChartDesignBindings bindings, std::vect
 {
     AccessibleFields::install();
     setAccessibleName(tr("Paper & Appearance"));
-    setFixedSize(panelWidth, panelHeight);
+    // As tall as its controls need at least: on a screen too short for the whole panel it
+    // scrolls (in its popup) with no empty band above them.
+    setFixedWidth(panelWidth);
     auto *layout = new QVBoxLayout(this);
     layout->setContentsMargins(16, 16, 16, 16);
     layout->setSpacing(8);
@@ -175,6 +178,11 @@ ChartDesignControls::ChartDesignControls(ChartDesignBindings bindings, std::vect
     connect(m_title, &QLineEdit::textEdited, this, [this](const QString &text) { m_bindings.pageTitle.set(text); });
     connect(m_subtitle, &QLineEdit::textEdited, this, [this](const QString &text) { m_bindings.pageSubtitle.set(text); });
     refresh();
+}
+
+QSize ChartDesignControls::sizeHint() const
+{
+    return {panelWidth, panelHeight};
 }
 
 void ChartDesignControls::showEvent(QShowEvent *event)

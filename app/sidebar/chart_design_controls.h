@@ -60,6 +60,8 @@ public:
     static constexpr int panelHeight = 700;
 
     ChartDesignControls(ChartDesignBindings bindings, std::vector<PaperPreset> papers, QWidget *parent = nullptr);
+    // The whole panel, its controls centred in it, where the screen has room.
+    QSize sizeHint() const override;
 
     void setCanChangeFocusedView(bool can);
     // Shows the bound values again, after a change made elsewhere. A field the user is

@@ -1,39 +1,123 @@
 #include "app/sidebar/popup_placement.h"
 
+#include "app/shell/window_placement.h"
+
 #include <QAccessible>
+#include <QLayout>
+#include <QApplication>
 #include <QScreen>
+#include <QScrollArea>
+#include <QStyle>
+#include <QVBoxLayout>
 #include <QWidget>
 
 #include <algorithm>
 
+QRect popupPlaced(const QSize &wanted, const QSize &least, const QRect &anchor, const QRect &window,
+                  const QRect &room)
+{
+    QSize size = wanted.boundedTo(room.size());
+    int x = anchor.left() + (anchor.width() - size.width()) / 2;
+    // Within the anchor's window where it fits, as the window's own panels are.
+    if (size.width() <= window.width())
+        x = std::clamp(x, window.left(), window.left() + window.width() - size.width());
+    const int below = room.top() + room.height() - (anchor.top() + anchor.height());
+    const int above = anchor.top() - room.top();
+    int y = anchor.top() + anchor.height();
+    if (size.height() > below) {
+        if (size.height() <= above) {
+            y = anchor.top() - size.height();
+        } else {
+            // Shortened to the roomier side; a side too short for the popup's least height
+            // leaves it overlapping the anchor rather than the screen's edge.
+            const int side = std::max(below, above);
+            size.setHeight(std::min(size.height(), std::max(side, std::min(least.height(), room.height()))));
+            y = below >= above ? anchor.top() + anchor.height() : anchor.top() - size.height();
+        }
+    }
+    return WindowPlacement::fitted(QRect(QPoint(x, y), size), room);
+}
+
+static void showPopup(QWidget *popup, const QRect &anchor, const QWidget *owner)
+{
+    const QRect room = owner->screen()->availableGeometry();
+    // Its layout's least size first, which would otherwise grow the popup as it shows.
+    if (QLayout *layout = popup->layout())
+        layout->activate();
+    // Never larger than the room, whatever the popup's own least size.
+    if (popup->minimumSize().boundedTo(room.size()) != popup->minimumSize())
+        popup->setMinimumSize(popup->minimumSize().boundedTo(room.size()));
+    QSize wanted = popup->sizeHint().expandedTo(popup->minimumSize());
+    const QSize least = popup->minimumSizeHint().expandedTo(popup->minimumSize());
+    const QRect window = owner->window()->frameGeometry();
+    QRect placed = popupPlaced(wanted, least, anchor, window, room);
+    // Cut short, the popup shows a vertical scroll bar inside: the bar takes no width from
+    // its content.
+    if (placed.height() < wanted.height()) {
+        wanted.rwidth() += popup->style()->pixelMetric(QStyle::PM_ScrollBarExtent, nullptr, popup);
+        placed = popupPlaced(wanted, least, anchor, window, room);
+    }
+    // The click that closes the popup goes nowhere else: a second press of the anchor
+    // closes the popup instead of opening it again.
+    popup->setAttribute(Qt::WA_NoMouseReplay);
+    popup->resize(placed.size());
+    popup->move(placed.topLeft());
+    popup->show();
+}
+
 void showPopupBelow(QWidget *popup, QWidget *anchor)
 {
-    const QSize size = popup->size().expandedTo(popup->minimumSize());
-    QPoint place = anchor->mapToGlobal(QPoint((anchor->width() - size.width()) / 2, anchor->height()));
-    if (const QScreen *screen = anchor->screen()) {
-        const QRect room = screen->availableGeometry();
-        // Within the anchor's window where it fits, as the window's own panels are; else on
-        // the screen.
-        int left = room.left();
-        int right = room.right() + 1;
-        const QRect window = anchor->window()->frameGeometry();
-        if (size.width() <= window.width()) {
-            left = std::max(left, window.left());
-            right = std::min(right, window.right() + 1);
-        }
-        place.setX(std::clamp(place.x(), left, std::max(left, right - size.width())));
-        if (place.y() + size.height() > room.bottom())
-            place.setY(std::max(room.top(), anchor->mapToGlobal(QPoint(0, 0)).y() - size.height()));
-    }
     // A screen reader announces the popup by its name as the focus enters it: unless it has
     // its own, it is heard by the name of the control that opened it.
     if (popup->accessibleName().isEmpty()) {
         if (QAccessibleInterface *opener = QAccessible::queryAccessibleInterface(anchor))
             popup->setAccessibleName(opener->text(QAccessible::Name));
     }
-    // The click that closes the popup goes nowhere else: a second press of the anchor
-    // closes the popup instead of opening it again.
-    popup->setAttribute(Qt::WA_NoMouseReplay);
-    popup->move(place);
-    popup->show();
+    showPopup(popup, QRect(anchor->mapToGlobal(QPoint(0, 0)), anchor->size()), anchor);
+}
+
+void showPopupAt(QWidget *popup, const QRect &anchor, QWidget *owner)
+{
+    showPopup(popup, anchor, owner);
+}
+
+namespace {
+
+// Asks for its whole content, which the popup's placement then cuts to the room.
+class PopupScrollArea : public QScrollArea {
+public:
+    using QScrollArea::QScrollArea;
+
+    QSize sizeHint() const override
+    {
+        const QWidget *content = widget();
+        if (!content)
+            return QScrollArea::sizeHint();
+        QSize whole = content->sizeHint().expandedTo(content->minimumSize()).boundedTo(content->maximumSize());
+        if (content->hasHeightForWidth())
+            whole.setHeight(std::max(content->minimumHeight(), content->heightForWidth(whole.width())));
+        return whole.grownBy(contentsMargins());
+    }
+};
+
+} // namespace
+
+void setScrollingContent(QWidget *popup, QWidget *content)
+{
+    auto *layout = new QVBoxLayout(popup);
+    layout->setContentsMargins(0, 0, 0, 0);
+    auto *area = new PopupScrollArea(popup);
+    area->setFrameShape(QFrame::NoFrame);
+    area->setWidgetResizable(true);
+    area->setWidget(content);
+    layout->addWidget(area);
+    // Whatever moves the focus (Tab, a mnemonic, a screen reader), the whole focused control
+    // comes into sight, not only its text cursor as the scroll area's own Tab handling has it.
+    QObject::connect(qApp, &QApplication::focusChanged, area, [area](QWidget *, QWidget *now) {
+        if (!now || !area->widget() || !area->widget()->isAncestorOf(now))
+            return;
+        const QRect control(now->mapTo(area->widget(), QPoint(0, 0)), now->size());
+        area->ensureVisible(control.center().x(), control.center().y(), control.width() / 2 + 8,
+                            control.height() / 2 + 8);
+    });
 }

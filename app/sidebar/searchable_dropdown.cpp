@@ -188,7 +188,6 @@ DropdownPopup::DropdownPopup(QWidget *parent)
     , m_model(new DropdownListModel(this))
 {
     setFrameShape(QFrame::StyledPanel);
-    setFixedSize(popupWidth, popupHeight);
     m_query->setPlaceholderText(tr("Type to filter…"));
     m_query->setClearButtonEnabled(true);
     AccessibleFields::name(m_query, tr("Filter"));
@@ -199,6 +198,8 @@ DropdownPopup::DropdownPopup(QWidget *parent)
     m_empty->setContentsMargins(8, 8, 8, 8);
     m_list->setModel(m_model);
     m_list->setItemDelegate(new DropdownRowDelegate(m_list));
+    // The row the arrows reach reads as the sidebar's selected row does.
+    keepSelectionReadable(m_list);
     m_list->setFrameShape(QFrame::NoFrame);
     m_list->setMouseTracking(true);
     // The chosen option is the list's selection, so that a screen reader hears which it is;
@@ -235,6 +236,11 @@ void DropdownPopup::setOptions(const DropdownOptionIndex *index, const QString &
     m_index = index;
     m_model->setSelection(selection);
     refilter();
+}
+
+QSize DropdownPopup::sizeHint() const
+{
+    return {popupWidth, popupHeight};
 }
 
 void DropdownPopup::openBelow(QWidget *anchor)

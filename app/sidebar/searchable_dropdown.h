@@ -36,6 +36,8 @@ public:
     static constexpr int popupHeight = 320;
 
     explicit DropdownPopup(QWidget *parent = nullptr);
+    // Its size where the screen has room; on a smaller screen the list is shorter.
+    QSize sizeHint() const override;
     void setOptions(const DropdownOptionIndex *index, const QString &selection);
     // Shows the popup below `anchor` (above it near the screen's bottom), the filter field focused.
     void openBelow(QWidget *anchor);

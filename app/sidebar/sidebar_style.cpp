@@ -40,10 +40,10 @@ static double contrastRatio(const QColor &a, const QColor &b)
     return (std::max(la, lb) + 0.05) / (std::min(la, lb) + 0.05);
 }
 
-QColor readableOn(const QColor &wanted, std::initializer_list<QColor> backgrounds)
+// `wanted`, moved towards black or white just far enough to stand at `ratio` on every one of
+// `backgrounds`.
+static QColor contrastingOn(const QColor &wanted, std::initializer_list<QColor> backgrounds, double ratio)
 {
-    // A little above 4.5, for the shading a style adds of its own.
-    constexpr double readable = 4.8;
     const QColor &first = *backgrounds.begin();
     const QColor black(Qt::black);
     const QColor white(Qt::white);
@@ -56,17 +56,31 @@ QColor readableOn(const QColor &wanted, std::initializer_list<QColor> background
                                          wanted.blueF() * alpha + first.blueF() * (1 - alpha));
     const auto reads = [&](const QColor &colour) {
         return std::all_of(backgrounds.begin(), backgrounds.end(),
-                           [&](const QColor &background) { return contrastRatio(colour, background) >= readable; });
+                           [&](const QColor &background) { return contrastRatio(colour, background) >= ratio; });
     };
     for (int step = 0; step <= 20; ++step) {
         const float t = float(step) / 20;
-        const QColor mixed = QColor::fromRgbF(seen.redF() + (text.redF() - seen.redF()) * t,
-                                              seen.greenF() + (text.greenF() - seen.greenF()) * t,
-                                              seen.blueF() + (text.blueF() - seen.blueF()) * t);
+        // In whole 8-bit steps, as it is drawn: what is judged is what shows.
+        const QColor mixed(QColor::fromRgbF(seen.redF() + (text.redF() - seen.redF()) * t,
+                                            seen.greenF() + (text.greenF() - seen.greenF()) * t,
+                                            seen.blueF() + (text.blueF() - seen.blueF()) * t)
+                               .rgb());
         if (reads(mixed))
             return mixed;
     }
     return text;
+}
+
+QColor readableOn(const QColor &wanted, std::initializer_list<QColor> backgrounds)
+{
+    // A little above 4.5, for the shading a style adds of its own.
+    return contrastingOn(wanted, backgrounds, 4.8);
+}
+
+QColor visibleOn(const QColor &wanted, std::initializer_list<QColor> backgrounds)
+{
+    // A little above 3, for the antialiasing of a thin line's edges.
+    return contrastingOn(wanted, backgrounds, 3.2);
 }
 
 namespace {

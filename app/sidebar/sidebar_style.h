@@ -31,6 +31,8 @@ inline const QColor errorRed = QColor(215, 0, 21);
 // just far enough to read at least 4.5:1 on every one of `backgrounds`: a red stays red,
 // darker on light and lighter on dark.
 QColor readableOn(const QColor &wanted, std::initializer_list<QColor> backgrounds);
+// The same for a mark that is not text (a focus ring, an outline): at least 3:1.
+QColor visibleOn(const QColor &wanted, std::initializer_list<QColor> backgrounds);
 // Draws `widget`'s `role` in `wanted` made readable on its palette's `background` role, and
 // again whenever the palette changes (a switch between light and dark).
 void keepReadable(QWidget *widget, QPalette::ColorRole role, QPalette::ColorRole background, const QColor &wanted);

@@ -100,6 +100,16 @@ inline QStringList cutControls(QWidget &window)
     return cut;
 }
 
+// A chart window over a small district, shown.
+inline QPointer<ChartWindow> showDistrictWindow(Dialogs &dialogs)
+{
+    auto *document = new OrganizationDocument;
+    document->setArchive(district(3));
+    QPointer<ChartWindow> window = new ChartWindow(document, dialogs);
+    window->show();
+    return window;
+}
+
 // Opens the application's windows one after another over a small district whose Current
 // planning has locked (so the header's planning button has its longest title), and hands
 // each one, shown, to `check` with its name: the chart window, its print sheet, the planning

@@ -4,8 +4,10 @@
 #include "app/chart/chart_window_body.h"
 #include "app/chart/selection_inspector_strip.h"
 #include "app/chart/update_notice.h"
+#include "app/print/chart_print_sheet.h"
 #include "app/shell/document_controller.h"
 #include "app/shell/organization_document.h"
+#include "app/sidebar/chart_design_controls.h"
 #include "app/sidebar/organization_sidebar.h"
 #include "app/sidebar/sidebar_style.h"
 
@@ -15,7 +17,10 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include <QApplication>
+#include <QList>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
@@ -35,6 +40,16 @@ QStringList listed(const ChartWindowBody &body)
         rows.append(row.data().toString() + QStringLiteral(" \u2014 ") + row.data(SidebarModel::detailRole).toString());
     }
     return rows;
+}
+
+// Writes `archive` to `path` and opens it as the user does, once it has been read.
+ChartWindow *openWritten(DocumentController &controller, const QString &path, const OrganizationArchive &archive)
+{
+    writeBytes(path, QByteArray::fromStdString(archive.encodeDocument()));
+    ChartWindow *window = controller.openFile(path);
+    waitForOpening(controller);
+    settle();
+    return window;
 }
 
 class ChartWindowTest : public ChartWindowFixture {
@@ -222,6 +237,66 @@ TEST_F(ChartWindowTest, ALongOrganizationNameShowsFromItsStart)
     QTest::keyClicks(name, " North");
     settle();
     EXPECT_EQ(name->cursorPosition(), name->text().size());
+    // Left, it reads from its start again; so it does after Tab passed through it, which
+    // selects the whole name with the cursor at its end.
+    QTest::keyClick(name, Qt::Key_Tab);
+    ASSERT_NE(QApplication::focusWidget(), name);
+    EXPECT_EQ(name->cursorPosition(), 0);
+    name->setFocus(Qt::TabFocusReason);
+    ASSERT_EQ(name->cursorPosition(), name->text().size());
+    QTest::keyClick(name, Qt::Key_Tab);
+    EXPECT_EQ(name->cursorPosition(), 0);
+}
+
+// A name and a page title longer than a line edit holds by default (32,767 characters) open
+// unmodified and shown whole, in the header, the paper panel and the print sheet, and are
+// saved whole, with what the user typed.
+TEST(ChartWindowTexts, LongerThanAFieldHoldsOpenUnmodifiedAndSaveWhole)
+{
+    QTemporaryDir dir;
+    OrganizationArchive archive = district(2);
+    archive.name = std::string(40000, 'n') + " end";
+    archive.pageTitle = std::string(40000, 't') + " end";
+    const QString path = dir.filePath("long.json");
+    ScriptedDialogs dialogs;
+    DocumentController controller(dialogs);
+    ChartWindow *window = openWritten(controller, path, archive);
+    ASSERT_TRUE(window);
+    OrganizationDocument &document = *window->document();
+    ChartWindowBody &body = window->body();
+    // Compared, not printed: the texts are 40,000 characters long.
+    const auto whole = [](const QString &shown, const std::string &text) { return shown.toStdString() == text; };
+    EXPECT_TRUE(document.archive() == archive);
+    EXPECT_FALSE(document.isModified());
+    EXPECT_TRUE(whole(body.nameField()->text(), archive.name)) << body.nameField()->text().size();
+    body.togglePaperPanel();
+    settle();
+    ASSERT_TRUE(body.paperPanel());
+    EXPECT_TRUE(whole(body.paperPanel()->titleField()->text(), *archive.pageTitle));
+    body.paperPanel()->window()->close();
+    window->print();
+    settle();
+    const auto *sheet = window->findChild<ChartPrintSheet *>();
+    ASSERT_TRUE(sheet);
+    const QList<QLineEdit *> fields = sheet->findChildren<QLineEdit *>();
+    EXPECT_TRUE(std::any_of(fields.begin(), fields.end(),
+                            [&](const QLineEdit *field) { return whole(field->text(), *archive.pageTitle); }))
+        << "the print sheet's page title";
+    window->findChild<ChartPrintSheet *>()->close();
+    settle();
+    EXPECT_FALSE(document.isModified());
+
+    QLineEdit *name = body.nameField();
+    name->setFocus();
+    name->end(false);
+    QTest::keyClicks(name, "!");
+    settle();
+    ASSERT_TRUE(controller.save(window));
+    const OrganizationArchive saved = OrganizationArchive::decode(readBytes(path).toStdString());
+    EXPECT_TRUE(saved.name == archive.name + "!") << saved.name.size();
+    EXPECT_TRUE(saved.pageTitle == archive.pageTitle);
+    window->closeWithoutAsking();
+    deleteClosedWindows();
 }
 
 TEST_F(ChartWindowTest, TheFocusedNameFieldKeepsCtrlZForItsText)
@@ -325,14 +400,10 @@ public:
 TEST(ChartWindowOpening, AFileOpensFittedToTheCanvasItIsShownIn)
 {
     QTemporaryDir dir;
-    const QString path = dir.filePath("district.json");
-    writeBytes(path, QByteArray::fromStdString(district(40).encodeDocument()));
     ScriptedDialogs dialogs;
     DocumentController controller(dialogs);
-    ChartWindow *window = controller.openFile(path);
+    ChartWindow *window = openWritten(controller, dir.filePath("district.json"), district(40));
     ASSERT_TRUE(window);
-    waitForOpening(controller);
-    settle();
     ChartView &view = window->view();
     ASSERT_EQ(view.archive().organization.positions.size(), 41u);
     ASSERT_FALSE(view.isFitRequested());

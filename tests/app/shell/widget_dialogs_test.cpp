@@ -161,4 +161,17 @@ TEST(WidgetDialogs, TheWindowThatAskedGetsTheKeyboardBack)
     }
 }
 
+// The rename question holds a chart's name whole, however long: a line edit would cut it to
+// 32,767 characters, and pressing Rename would store the cut name.
+TEST(WidgetDialogs, TheTextQuestionHoldsALongNameWhole)
+{
+    const QString name = QString(40000, QLatin1Char('n')) + QStringLiteral(" end");
+    const std::unique_ptr<QDialog> question = WidgetDialogs::textQuestion(
+        QStringLiteral("Rename Chart"), QStringLiteral("Renaming keeps this chart's positions."),
+        QStringLiteral("Chart name"), name, QStringLiteral("Rename"));
+    const auto *field = question->findChild<QLineEdit *>();
+    ASSERT_NE(field, nullptr);
+    EXPECT_TRUE(field->text() == name) << field->text().size();
+}
+
 } // namespace

@@ -85,10 +85,7 @@ TEST(WindowPlacement, EveryWindowOpensInsideTheScreen)
 {
     std::unique_ptr<QObject> keeper(WindowPlacement::keepWindowsOnScreen());
     ScriptedDialogs dialogs;
-    auto *document = new OrganizationDocument;
-    document->setArchive(AppTest::district(3));
-    QPointer<ChartWindow> window = new ChartWindow(document, dialogs);
-    window->show();
+    QPointer<ChartWindow> window = AppTest::showDistrictWindow(dialogs);
     ASSERT_TRUE(QTest::qWaitForWindowActive(window));
     const QRect room = window->screen()->availableGeometry();
     ASSERT_LT(room.width(), ChartWindow::defaultWidth) << "a screen smaller than the window";

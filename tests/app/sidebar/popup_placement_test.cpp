@@ -2,10 +2,16 @@
 
 #include <gtest/gtest.h>
 
+#include <QApplication>
 #include <QFrame>
 #include <QHBoxLayout>
+#include <QLineEdit>
 #include <QPushButton>
 #include <QScreen>
+#include <QScrollArea>
+#include <QScrollBar>
+#include <QTest>
+#include <QVBoxLayout>
 
 namespace {
 
@@ -43,6 +49,88 @@ TEST(PopupPlacement, StaysInsideTheAnchorsWindowWhenItFits)
     showPopupBelow(&wide, left);
     EXPECT_GE(wide.geometry().left() - frame, screen.left());
     EXPECT_LE(wide.geometry().right() - frame, screen.right());
+}
+
+// On a 1280 × 800 screen at scale 2 (640 × 400 points) the paper panel, 482 × 702, goes below
+// its button cut to the room there, the larger side; the dropdown's list fits below one
+// button and goes above another near the bottom; the search results fit whole. Every one
+// lies inside the room.
+TEST(PopupPlacement, EveryPopupLiesInsideTheRoom)
+{
+    const QRect room(0, 0, 640, 400);
+    const QRect window(0, 0, 640, 400);
+    struct Case {
+        const char *name;
+        QSize wanted;
+        QRect anchor;
+        QRect placed;
+    };
+    const Case cases[] = {
+        {"paper panel", {482, 702}, {418, 172, 130, 22}, {158, 194, 482, 206}},
+        {"paper panel, high button", {482, 702}, {418, 40, 130, 22}, {158, 62, 482, 338}},
+        {"paper panel, low button", {482, 702}, {418, 330, 130, 22}, {158, 0, 482, 330}},
+        {"chart picker", {420, 320}, {60, 20, 160, 22}, {0, 42, 420, 320}},
+        {"group by, near the bottom", {420, 320}, {60, 350, 160, 22}, {0, 30, 420, 320}},
+        {"search results", {520, 360}, {300, 10, 40, 22}, {60, 32, 520, 360}},
+        {"larger than the room", {900, 900}, {300, 180, 40, 22}, {0, 202, 640, 198}},
+    };
+    for (const Case &c : cases) {
+        const QRect placed = popupPlaced(c.wanted, {100, 100}, c.anchor, window, room);
+        EXPECT_EQ(placed, c.placed) << c.name;
+        EXPECT_TRUE(room.contains(placed)) << c.name;
+    }
+    // Too little room on both sides for the popup's least height: it covers the anchor
+    // rather than leave the screen.
+    const QRect cramped = popupPlaced({300, 300}, {200, 250}, {100, 190, 60, 20}, window, room);
+    EXPECT_EQ(cramped.height(), 250);
+    EXPECT_TRUE(room.contains(cramped));
+}
+
+// A popup whose content is taller than the screen is made as tall as the room and scrolls:
+// Tab to its last field brings that field into sight.
+TEST(PopupPlacement, ContentTallerThanTheScreenScrolls)
+{
+    QWidget window;
+    auto *row = new QVBoxLayout(&window);
+    auto *anchor = new QPushButton(QStringLiteral("Paper & Appearance"), &window);
+    row->addWidget(anchor);
+    row->addStretch(1);
+    window.resize(500, 300);
+    window.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&window));
+    const QRect room = window.screen()->availableGeometry();
+
+    auto *popup = new QFrame(&window, Qt::Popup);
+    popup->setAttribute(Qt::WA_DeleteOnClose);
+    auto *content = new QWidget;
+    auto *fields = new QVBoxLayout(content);
+    QList<QLineEdit *> edits;
+    for (int i = 0; i < 30; ++i) {
+        edits.append(new QLineEdit(content));
+        edits.back()->setMinimumHeight(40);
+        fields->addWidget(edits.back());
+    }
+    content->setFixedWidth(300);
+    ASSERT_GT(content->sizeHint().height(), room.height());
+    setScrollingContent(popup, content);
+    showPopupBelow(popup, anchor);
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(popup));
+
+    // The test platform frames every window, the popup too, and moves it by that frame.
+    const QRect shown = popup->geometry().translated(window.frameGeometry().topLeft() - window.geometry().topLeft());
+    EXPECT_TRUE(room.contains(shown)) << shown.y() << " " << shown.height() << " in " << room.height();
+    auto *area = popup->findChild<QScrollArea *>();
+    ASSERT_NE(area, nullptr);
+    EXPECT_GT(area->verticalScrollBar()->maximum(), 0);
+    EXPECT_EQ(area->horizontalScrollBar()->maximum(), 0) << "the scroll bar takes no width from the content";
+
+    edits.front()->setFocus(Qt::PopupFocusReason);
+    for (int i = 1; i < edits.size(); ++i)
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+    ASSERT_EQ(QApplication::focusWidget(), edits.back());
+    const QRect last(edits.back()->mapTo(area->viewport(), QPoint(0, 0)), edits.back()->size());
+    EXPECT_TRUE(area->viewport()->rect().contains(last));
+    popup->close();
 }
 
 } // namespace
