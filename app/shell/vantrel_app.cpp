@@ -20,7 +20,7 @@ int VantrelApp::run(int argc, char **argv)
     QApplication::setApplicationVersion(VANTREL_VERSION);
     QApplication::setDesktopFileName("vantrel");
     QApplication::setWindowIcon(QIcon::fromTheme("vantrel", QIcon(":/vantrel.png")));
-    keepSecondaryTextReadable();
+    keepApplicationTextReadable();
     AccessibleFields::install();
     WindowPlacement::keepWindowsOnScreen();
 

@@ -137,6 +137,18 @@ QPalette withReadableSecondaryText(QPalette palette)
     return palette;
 }
 
+QPalette withReadableSelection(QPalette palette, const QPalette &inherited)
+{
+    for (QPalette::ColorGroup group : {QPalette::Active, QPalette::Inactive}) {
+        // The text stays as the desktop has it; only the highlight moves.
+        const QColor text = palette.color(group, QPalette::HighlightedText);
+        const QColor wanted = readableOn(inherited.color(group, QPalette::Highlight), {text});
+        if (palette.color(group, QPalette::Highlight) != wanted)
+            palette.setColor(group, QPalette::Highlight, wanted);
+    }
+    return palette;
+}
+
 namespace {
 
 class SecondaryTextGuard : public QObject {
@@ -151,7 +163,9 @@ public:
     }
     static void apply()
     {
-        const QPalette readable = withReadableSecondaryText(QApplication::palette());
+        // Every list and grid draws its selected rows from here, popups included (they take
+        // the application's palette, not their owner's).
+        const QPalette readable = withReadableSelection(withReadableSecondaryText(QApplication::palette()));
         // Setting it changes the palette once more; the second time finds nothing to change.
         if (readable != QApplication::palette())
             QApplication::setPalette(readable);
@@ -160,7 +174,7 @@ public:
 
 } // namespace
 
-void keepSecondaryTextReadable()
+void keepApplicationTextReadable()
 {
     SecondaryTextGuard::apply();
     qApp->installEventFilter(new SecondaryTextGuard(qApp));
@@ -195,14 +209,7 @@ private:
     {
         const QWidget *parent = widget->parentWidget();
         const QPalette inherited = parent ? parent->palette() : QApplication::palette(widget);
-        QPalette palette = widget->palette();
-        for (QPalette::ColorGroup group : {QPalette::Active, QPalette::Inactive}) {
-            // The text stays as the desktop has it; only the highlight moves.
-            const QColor text = palette.color(group, QPalette::HighlightedText);
-            const QColor wanted = readableOn(inherited.color(group, QPalette::Highlight), {text});
-            if (palette.color(group, QPalette::Highlight) != wanted)
-                palette.setColor(group, QPalette::Highlight, wanted);
-        }
+        const QPalette palette = withReadableSelection(widget->palette(), inherited);
         if (palette != widget->palette())
             widget->setPalette(palette);
     }

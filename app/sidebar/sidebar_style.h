@@ -44,8 +44,16 @@ void keepSelectionReadable(QWidget *widget);
 // `palette` with its secondary text (the placeholder colour, which captions and second lines
 // use) made readable at 4.5:1 on both the window and the fields' base colours.
 QPalette withReadableSecondaryText(QPalette palette);
-// Keeps the application's secondary text readable, now and after every palette change.
-void keepSecondaryTextReadable();
+// `palette` with the highlight `inherited` has (the palette's own by default) darkened or
+// lightened just enough for the highlighted text to read at 4.5:1 on it.
+QPalette withReadableSelection(QPalette palette, const QPalette &inherited);
+inline QPalette withReadableSelection(const QPalette &palette)
+{
+    return withReadableSelection(palette, palette);
+}
+// Keeps the application's secondary text and selected rows readable, now and after every
+// palette change.
+void keepApplicationTextReadable();
 
 // The height of a list row's text: a title line and `detailLines` smaller detail lines.
 int twoLineHeight(const QStyleOptionViewItem &option, int detailLines);

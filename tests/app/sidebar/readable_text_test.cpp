@@ -8,6 +8,7 @@
 
 #include <gtest/gtest.h>
 
+#include <QApplication>
 #include <QCoreApplication>
 #include <QLabel>
 #include <QLineEdit>
@@ -143,6 +144,31 @@ TEST(ReadableText, TheRowTheArrowsReachInAPopupReads)
         results.show();
         EXPECT_GE(currentRowContrast(results.list(), palette), 4.5) << "search results, " << name;
     }
+}
+
+} // namespace
+
+namespace {
+
+// Lists and grids of no special care (quick entry's, the import's, the group editor's) draw
+// their selected rows from the application's palette, which the application keeps readable.
+TEST(ReadableText, EveryListsSelectedRowReadsOnTheApplicationsPalette)
+{
+    const QPalette before = QApplication::palette();
+    keepApplicationTextReadable();
+    for (QPalette palette : {lightPalette(), darkPalette()}) {
+        palette.setColor(QPalette::HighlightedText, Qt::white);
+        QApplication::setPalette(palette);
+        // The colours themselves: a small default font's edges never reach the text's own.
+        QListWidget list;
+        for (QPalette::ColorGroup group : {QPalette::Active, QPalette::Inactive}) {
+            EXPECT_GE(contrast(list.palette().color(group, QPalette::Highlight),
+                               list.palette().color(group, QPalette::HighlightedText)),
+                      4.5)
+                << palette.color(QPalette::Window).name().toStdString();
+        }
+    }
+    QApplication::setPalette(before);
 }
 
 } // namespace
