@@ -2,7 +2,11 @@
 
 #include "app/shell/window_placement.h"
 
+#include <QAbstractSlider>
+#include <QAbstractSpinBox>
 #include <QAccessible>
+#include <QComboBox>
+#include <QScrollBar>
 #include <QLayout>
 #include <QApplication>
 #include <QScreen>
@@ -100,6 +104,30 @@ public:
     }
 };
 
+// A wheel turned over a choice or a number the user is not editing scrolls the content, as it
+// does everywhere else in it: a turn meant to scroll never changes the paper or the scale.
+class WheelScrollsPast : public QObject {
+public:
+    explicit WheelScrollsPast(QScrollArea *area) : QObject(area), m_area(area) { qApp->installEventFilter(this); }
+
+    bool eventFilter(QObject *watched, QEvent *event) override
+    {
+        if (event->type() != QEvent::Wheel)
+            return false;
+        auto *control = qobject_cast<QWidget *>(watched);
+        const bool valueControl = qobject_cast<QComboBox *>(watched) || qobject_cast<QAbstractSpinBox *>(watched)
+            || qobject_cast<QAbstractSlider *>(watched);
+        if (!valueControl || control->hasFocus() || control == m_area->verticalScrollBar() || !m_area->widget()
+            || !m_area->widget()->isAncestorOf(control))
+            return false;
+        QCoreApplication::sendEvent(m_area->verticalScrollBar(), event);
+        return true;
+    }
+
+private:
+    QScrollArea *m_area;
+};
+
 } // namespace
 
 void setScrollingContent(QWidget *popup, QWidget *content)
@@ -111,6 +139,7 @@ void setScrollingContent(QWidget *popup, QWidget *content)
     area->setWidgetResizable(true);
     area->setWidget(content);
     layout->addWidget(area);
+    new WheelScrollsPast(area);
     // Whatever moves the focus (Tab, a mnemonic, a screen reader), the whole focused control
     // comes into sight, not only its text cursor as the scroll area's own Tab handling has it.
     QObject::connect(qApp, &QApplication::focusChanged, area, [area](QWidget *, QWidget *now) {

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <QApplication>
+#include <QComboBox>
 #include <QFrame>
 #include <QHBoxLayout>
 #include <QLineEdit>
@@ -12,6 +13,7 @@
 #include <QScrollBar>
 #include <QTest>
 #include <QVBoxLayout>
+#include <QWheelEvent>
 
 namespace {
 
@@ -104,6 +106,9 @@ TEST(PopupPlacement, ContentTallerThanTheScreenScrolls)
     popup->setAttribute(Qt::WA_DeleteOnClose);
     auto *content = new QWidget;
     auto *fields = new QVBoxLayout(content);
+    auto *paper = new QComboBox(content);
+    paper->addItems({QStringLiteral("Letter"), QStringLiteral("Legal"), QStringLiteral("A3")});
+    fields->addWidget(paper);
     QList<QLineEdit *> edits;
     for (int i = 0; i < 30; ++i) {
         edits.append(new QLineEdit(content));
@@ -130,6 +135,14 @@ TEST(PopupPlacement, ContentTallerThanTheScreenScrolls)
     ASSERT_EQ(QApplication::focusWidget(), edits.back());
     const QRect last(edits.back()->mapTo(area->viewport(), QPoint(0, 0)), edits.back()->size());
     EXPECT_TRUE(area->viewport()->rect().contains(last));
+
+    // A wheel turned over a choice the user is not in scrolls; it changes nothing.
+    area->verticalScrollBar()->setValue(0);
+    QWheelEvent wheel(QPointF(5, 5), paper->mapToGlobal(QPointF(5, 5)), QPoint(), QPoint(0, -120), Qt::NoButton,
+                      Qt::NoModifier, Qt::NoScrollPhase, false);
+    QApplication::sendEvent(paper, &wheel);
+    EXPECT_EQ(paper->currentText(), QStringLiteral("Letter"));
+    EXPECT_GT(area->verticalScrollBar()->value(), 0);
     popup->close();
 }
 
