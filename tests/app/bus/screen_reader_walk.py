@@ -7,8 +7,8 @@
 # every control without a name, named otherwise than by its label (so, by its value), and
 # every combo box whose choice cannot be read; then drives the sidebar, the import grid and
 # the planning canvas by keys and by the screen reader's own actions, and listens for a failed
-# print to be announced. Exits 0 when all is
-# heard as it should be, 1 with one line per fault, 77 when the bus cannot be reached.
+# print to be announced. Exits 0 when all is heard as it should be, 1 with one line per fault,
+# 77 when the bus cannot be reached.
 
 import json
 import os
