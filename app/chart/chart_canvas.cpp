@@ -436,8 +436,7 @@ std::vector<ChartCanvasCard::Toggle> ChartCanvas::cardToggles(int index) const
     if (!position)
         return {};
     const ChartCanvasCard::State state = cardState(id, *position);
-    return ChartCanvasCard::toggles(ChartCanvasCard::controls(cardFrame(index), *position, state, cardLook()), state,
-                                    ChartCanvasCard::cardOwner(*position, m_view.printSettings().hideNames));
+    return ChartCanvasCard::toggles(ChartCanvasCard::controls(cardFrame(index), *position, state, cardLook()), state);
 }
 
 std::vector<AccessibleCardCanvas::CardButton> ChartCanvas::cardButtons(int index) const

@@ -3,7 +3,6 @@
 #include "app/chart/reporting_callout_view.h"
 
 #include "core/model/organization.h"
-#include "core/support/text.h"
 
 #include <QFont>
 #include <QFontMetricsF>
@@ -53,19 +52,15 @@ Part hit(const Controls &controls, Point point)
     return Part::card;
 }
 
-std::vector<Toggle> toggles(const Controls &controls, const State &state, const QString &whose)
+std::vector<Toggle> toggles(const Controls &controls, const State &state)
 {
-    // A chart holds many of these: each says whose branch or group it folds.
-    const auto named = [&](const QString &action, const QString &joiner) {
-        return whose.isEmpty() ? action : action + joiner + whose;
-    };
+    // Bare actions: each is a child of its card, whose name says whose branch or group it is.
     std::vector<Toggle> shown;
     if (controls.expandGroup)
-        shown.push_back({Part::expandGroup, named(QStringLiteral("Expand group"), QStringLiteral(" ")), *controls.expandGroup});
+        shown.push_back({Part::expandGroup, QStringLiteral("Expand group"), *controls.expandGroup});
     if (controls.branchToggle) {
         shown.push_back({Part::branchToggle,
-                         named(state.branchExpanded ? QStringLiteral("Collapse branch") : QStringLiteral("Expand branch"),
-                               QStringLiteral(" of ")),
+                         state.branchExpanded ? QStringLiteral("Collapse branch") : QStringLiteral("Expand branch"),
                          *controls.branchToggle});
     }
     return shown;
@@ -85,13 +80,6 @@ QString toolTip(const Controls &controls, Point point, const Position &position,
     case Part::card: return QString();
     }
     return QString();
-}
-
-QString cardOwner(const Position &position, bool hideNames)
-{
-    if (!hideNames && !position.groupMemberCount && position.employee && !Text::isBlank(position.employee->name))
-        return QString::fromStdString(position.employee->name);
-    return QString::fromStdString(position.jobTitle());
 }
 
 void paintBadge(QPainter &painter, const Position &position, const Controls &controls)

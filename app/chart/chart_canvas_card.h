@@ -50,14 +50,9 @@ struct Toggle {
     Rect rect;
 };
 
-// The group's and the branch's buttons, in drawing order: "Expand group <whose>", then
-// "Collapse branch of <whose>" or "Expand branch of <whose>"; `whose` is the card's person
-// or title (see cardOwner), and an empty one leaves the bare action.
-std::vector<Toggle> toggles(const Controls &controls, const State &state, const QString &whose);
-
-// Who a card's buttons act for, as a screen reader names them: the person, or where names
-// are hidden, on a vacancy and on a group's card, the job title.
-QString cardOwner(const Position &position, bool hideNames);
+// The group's and the branch's buttons, in drawing order: "Expand group", then "Collapse
+// branch" or "Expand branch".
+std::vector<Toggle> toggles(const Controls &controls, const State &state);
 
 // The card's help text at a point: the reporting details, the manager-reference help, the
 // other charts, or the controls' help; empty elsewhere.

@@ -299,6 +299,7 @@ ExistingPositionPicker::ExistingPositionPicker(std::vector<Position> positions, 
                                   this));
 
     m_error = new QLabel;
+    AccessibleFields::announce(m_error);
     m_error->setWordWrap(true);
     keepReadable(m_error, QPalette::WindowText, QPalette::Window, errorRed);
     m_error->setTextInteractionFlags(Qt::TextSelectableByMouse);
@@ -333,6 +334,6 @@ void ExistingPositionPicker::refresh()
 {
     m_count->setText(m_model->selectionCount());
     m_add->setEnabled(!m_model->selected().empty());
-    m_error->setText(m_model->errorMessage());
+    AccessibleFields::setMessage(m_error, m_model->errorMessage());
     m_error->setVisible(!m_model->errorMessage().isEmpty());
 }

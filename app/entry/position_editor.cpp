@@ -2,6 +2,7 @@
 
 #include "app/entry/entry_autocomplete.h"
 #include "app/entry/position_editor_widgets.h"
+#include "app/shell/accessible_fields.h"
 #include "app/sidebar/searchable_dropdown.h"
 #include "app/sidebar/sidebar_style.h"
 
@@ -103,6 +104,7 @@ PositionEditor::PositionEditor(PositionEditorModel *model, QWidget *parent)
     layout->addWidget(scroll, 1);
 
     m_error = new QLabel;
+    AccessibleFields::announce(m_error);
     m_error->setWordWrap(true);
     keepReadable(m_error, QPalette::WindowText, QPalette::Window, errorRed);
     m_error->setTextInteractionFlags(Qt::TextSelectableByMouse | Qt::TextSelectableByKeyboard);
@@ -292,7 +294,7 @@ void PositionEditor::refresh()
     m_success->setText(model.successMessage());
     m_success->setVisible(!model.successMessage().isEmpty());
     if (m_error->text() != model.errorMessage()) {
-        m_error->setText(model.errorMessage());
+        AccessibleFields::setMessage(m_error, model.errorMessage());
         // As tall as the message, at most 80 points; a longer one scrolls.
         const int height = m_error->heightForWidth(m_errorArea->width() > 100 ? m_errorArea->width() : editorWidth - 40);
         m_errorArea->setFixedHeight(std::min(80, height + 2));

@@ -227,6 +227,7 @@ PositionGroupEditor::PositionGroupEditor(std::vector<Position> positions, std::v
         layout->addWidget(existingGroups(groups));
 
     m_message = new QLabel(this);
+    AccessibleFields::announce(m_message);
     m_message->setWordWrap(true);
     m_message->setTextFormat(Qt::PlainText);
     keepReadable(m_message, QPalette::WindowText, QPalette::Window, errorRed);
@@ -332,7 +333,7 @@ void PositionGroupEditor::removeGroup(const std::string &groupID)
 
 void PositionGroupEditor::fail(const std::string &message)
 {
-    m_message->setText(qt(message));
+    AccessibleFields::setMessage(m_message, qt(message));
     m_message->setVisible(!message.empty());
 }
 

@@ -2,6 +2,7 @@
 
 #include "app/entry/entry_sheet_parts.h"
 #include "app/entry/quick_entry_table.h"
+#include "app/shell/accessible_fields.h"
 #include "app/shell/dialogs.h"
 
 #include <algorithm>
@@ -68,6 +69,7 @@ QuickEntrySheet::QuickEntrySheet(const std::string &sheetName, std::vector<Posit
     layout->addWidget(m_table, 1);
 
     m_message = new QLabel(this);
+    AccessibleFields::announce(m_message);
     m_message->setWordWrap(true);
     m_message->setAlignment(Qt::AlignLeft | Qt::AlignTop);
     m_message->setTextFormat(Qt::PlainText);
@@ -164,7 +166,7 @@ void QuickEntrySheet::refresh()
 {
     m_save->setEnabled(m_grid.hasChanges());
     const QString message = QString::fromStdString(m_grid.message());
-    m_message->setText(message);
+    AccessibleFields::setMessage(m_message, message);
     m_messageArea->setVisible(!message.isEmpty());
     // As high as the text, up to the area's limit: the grid keeps the rest.
     const int textHeight = m_message->heightForWidth(m_messageArea->viewport()->width());

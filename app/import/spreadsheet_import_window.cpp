@@ -162,6 +162,7 @@ SpreadsheetImportWindow::SpreadsheetImportWindow(QWidget *owner, Organization ex
     layout->addWidget(stepArea, 1);
 
     m_error = new QLabel;
+    AccessibleFields::announce(m_error);
     m_error->setWordWrap(true);
     m_error->setTextInteractionFlags(Qt::TextSelectableByMouse | Qt::TextSelectableByKeyboard);
     keepReadable(m_error, QPalette::WindowText, QPalette::Window, importErrorColor());
@@ -277,7 +278,7 @@ void SpreadsheetImportWindow::refresh()
     }
     m_steps->setCurrentIndex(int(step));
     m_caption->setText(m_flow->caption());
-    m_error->setText(m_flow->errorMessage().value_or(QString()));
+    AccessibleFields::setMessage(m_error, m_flow->errorMessage().value_or(QString()));
     m_error->setVisible(m_flow->errorMessage().has_value());
     m_backToColumns->setVisible(step == ImportFlow::Step::corrections);
     m_saveDraft->setVisible(step == ImportFlow::Step::corrections);

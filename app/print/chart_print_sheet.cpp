@@ -3,8 +3,8 @@
 #include "app/print/chart_printer.h"
 #include "app/print/preview_pane.h"
 #include "app/print/print_sheet_model.h"
-#include "app/shell/field_step.h"
 #include "app/shell/accessible_fields.h"
+#include "app/shell/field_step.h"
 #include "app/shell/focus_keeper.h"
 #include "app/sidebar/chart_appearance_controls.h"
 #include "app/sidebar/chart_design_controls.h"
@@ -126,6 +126,7 @@ ChartPrintSheet::ChartPrintSheet(std::unique_ptr<PrintSheetModel> model, std::un
     columns->addLayout(previewColumn, 1);
 
     m_error = new QLabel;
+    AccessibleFields::announce(m_error);
     m_error->setWordWrap(true);
     m_error->setTextInteractionFlags(Qt::TextSelectableByMouse | Qt::TextSelectableByKeyboard);
     m_error->setAlignment(Qt::AlignLeft | Qt::AlignTop);
@@ -384,7 +385,7 @@ void ChartPrintSheet::refresh()
     const std::optional<QString> linesNote = model.previewLinesNote();
     m_linesNote->setText(linesNote.value_or(QString()));
     m_linesNote->setVisible(linesNote.has_value());
-    m_error->setText(model.errorMessage().value_or(QString()));
+    AccessibleFields::setMessage(m_error, model.errorMessage().value_or(QString()));
     m_errorArea->setVisible(model.errorMessage().has_value());
     // As tall as the message, at most 80 points; longer ones scroll.
     const int textHeight = m_error->heightForWidth(std::max(1, m_errorArea->viewport()->width()));

@@ -304,6 +304,9 @@ void PrintSheetModel::begin(Task task)
     ++m_run;
     m_task = task;
     m_printStep = PrintStep::preparing;
+    // A new attempt takes the last one's failure away: failing the same way again, it shows
+    // anew, and a screen reader hears it again.
+    m_errorMessage.reset();
     m_linesDone = m_linesTotal = m_pagesDone = m_pagesTotal = 0;
     emit changed();
 }
@@ -638,7 +641,6 @@ void PrintSheetModel::exportAllSheets()
     m_export = std::move(run);
     m_exporting = true;
     m_exportedSheetCount = 0;
-    m_errorMessage.reset();
     m_resultMessage.reset();
     begin(Task::exportAll);
     exportNextSheet();

@@ -6,6 +6,7 @@
 #include <QItemSelectionModel>
 #include <QLabel>
 #include <QLineEdit>
+#include <QTextDocumentFragment>
 #include <QToolButton>
 
 namespace {
@@ -106,6 +107,33 @@ QAccessibleInterface *comboFactory(const QString &className, QObject *object)
 }
 
 constexpr char windowProperty[] = "vantrelReadAsWindow";
+constexpr char announcedProperty[] = "vantrelAnnounced";
+
+// A line standing in for a dialog. The bridge carries no alert event, but a notification
+// coming into sight is read out: Qt says so as any widget shows, and setMessage says so
+// again for a new text.
+class AnnouncedLineAccessible final : public QAccessibleWidget {
+public:
+    explicit AnnouncedLineAccessible(QLabel *line) : QAccessibleWidget(line, QAccessible::Notification) {}
+
+    QString text(QAccessible::Text t) const override
+    {
+        if (t != QAccessible::Name || !widget()->accessibleName().isEmpty())
+            return QAccessibleWidget::text(t);
+        const auto *line = static_cast<const QLabel *>(widget());
+        const bool rich = line->textFormat() == Qt::RichText
+            || (line->textFormat() == Qt::AutoText && Qt::mightBeRichText(line->text()));
+        return rich ? QTextDocumentFragment::fromHtml(line->text()).toPlainText() : line->text();
+    }
+};
+
+QAccessibleInterface *announcedFactory(const QString &, QObject *object)
+{
+    auto *line = qobject_cast<QLabel *>(object);
+    if (!line || !line->property(announcedProperty).toBool())
+        return nullptr;
+    return new AnnouncedLineAccessible(line);
+}
 
 // A window made of a plain widget would be announced as a nameless filler.
 QAccessibleInterface *windowFactory(const QString &, QObject *object)
@@ -136,6 +164,7 @@ void AccessibleFields::install()
     static const bool installed = [] {
         QAccessible::installFactory(comboFactory);
         QAccessible::installFactory(windowFactory);
+        QAccessible::installFactory(announcedFactory);
         return true;
     }();
     (void)installed;
@@ -168,4 +197,22 @@ void AccessibleFields::name(QWidget *field, const QString &name)
     auto *combo = qobject_cast<QComboBox *>(field);
     if (combo && combo->lineEdit())
         combo->lineEdit()->setAccessibleName(name);
+}
+
+void AccessibleFields::announce(QLabel *line)
+{
+    install();
+    line->setProperty(announcedProperty, true);
+}
+
+void AccessibleFields::setMessage(QLabel *line, const QString &text)
+{
+    if (line->text() == text)
+        return;
+    line->setText(text);
+    // Out of sight it is heard when it shows, as Qt tells of every widget that shows.
+    if (!text.isEmpty() && line->isVisible()) {
+        QAccessibleEvent shown(line, QAccessible::ObjectShow);
+        QAccessible::updateAccessibility(&shown);
+    }
 }

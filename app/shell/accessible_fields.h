@@ -26,4 +26,12 @@ void tie(QLabel *label, QWidget *field);
 // turning the button on.
 void name(QWidget *field, const QString &name);
 
+// Has `line`, a label that says in its window what would otherwise take a dialog (a failure,
+// or what an action did), reach a screen reader as a notification: heard when it comes into
+// sight, and when setMessage gives it a new text while in sight. Before the line is shown.
+void announce(QLabel *line);
+// Gives an announced line `text`; showing or hiding the line, or what holds it, stays the
+// caller's.
+void setMessage(QLabel *line, const QString &text);
+
 } // namespace AccessibleFields

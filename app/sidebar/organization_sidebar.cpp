@@ -3,6 +3,7 @@
 #include "app/sidebar/searchable_dropdown.h"
 #include "app/sidebar/sidebar_style.h"
 
+#include <QContextMenuEvent>
 #include <QHBoxLayout>
 #include <QHeaderView>
 #include <QItemSelectionModel>
@@ -56,9 +57,11 @@ public:
 
 // The list reports each key that moves its current row, and Return, Enter or Space on a row:
 // from the keyboard, the current row is the selection, as in any list. The arrows, Home, End
-// and the page keys go from person to person over the headings between; Left closes the group
-// of the row (and goes up from a closed one), Right opens a closed group and goes into an open
-// one, as in a tree. A heading is current only after Left or a click, and never selected.
+// and the page keys go from person to person over the headings of open groups, and stop on
+// the heading of a closed one; Left closes the group of the row (and goes up from a closed
+// one), Right opens a closed group and goes into an open one, as in a tree. A heading is
+// current after those keys or a click, and never selected. The Menu key and Shift+F10 ask
+// for the menu of the row under the cursor, wherever the pointer rests.
 class SidebarTreeView : public QTreeView {
 public:
     SidebarTreeView(std::function<void(const QModelIndex &)> onKeyChoice, QWidget *parent)
@@ -67,8 +70,23 @@ public:
     }
 
 protected:
+    bool event(QEvent *event) override
+    {
+        // The Menu key arrives as a context menu event from the keyboard.
+        if (event->type() == QEvent::ContextMenu
+            && static_cast<QContextMenuEvent *>(event)->reason() == QContextMenuEvent::Keyboard) {
+            askMenuAtCursor();
+            return true;
+        }
+        return QTreeView::event(event);
+    }
+
     void keyPressEvent(QKeyEvent *event) override
     {
+        if (event->key() == Qt::Key_F10 && event->modifiers() == Qt::ShiftModifier) {
+            askMenuAtCursor();
+            return;
+        }
         const QPersistentModelIndex before = currentIndex();
         // Taking the focus makes the first row current without selecting it: the first arrow
         // then chooses that person rather than moving past them.
@@ -95,20 +113,20 @@ protected:
         switch (action) {
         case MoveDown:
         case MoveNext:
-            return current.isValid() ? orStay(person(indexBelow(current), Down), current) : person(first, Down);
+            return current.isValid() ? orStay(stop(indexBelow(current), Down), current) : stop(first, Down);
         case MoveUp:
         case MovePrevious:
-            return current.isValid() ? orStay(person(indexAbove(current), Up), current) : person(lastShownRow(), Up);
+            return current.isValid() ? orStay(stop(indexAbove(current), Up), current) : stop(lastShownRow(), Up);
         case MoveHome:
-            return orStay(person(first, Down), current);
+            return orStay(stop(first, Down), current);
         case MoveEnd:
-            return orStay(person(lastShownRow(), Up), current);
+            return orStay(stop(lastShownRow(), Up), current);
         case MovePageDown:
         case MovePageUp: {
             const Direction way = action == MovePageDown ? Down : Up;
             const QModelIndex to = QTreeView::moveCursor(action, modifiers);
-            const QModelIndex reached = person(to, way);
-            return orStay(reached.isValid() ? reached : person(to, way == Down ? Up : Down), current);
+            const QModelIndex reached = stop(to, way);
+            return orStay(reached.isValid() ? reached : stop(to, way == Down ? Up : Down), current);
         }
         case MoveLeft:
             return closeOrLeave(current);
@@ -149,10 +167,11 @@ private:
     static bool isPerson(const QModelIndex &index) { return !index.data(SidebarModel::isGroupRole).toBool(); }
     static QModelIndex orStay(const QModelIndex &to, const QModelIndex &current) { return to.isValid() ? to : current; }
 
-    // The first person from `row` on, that row included; none past the end.
-    QModelIndex person(QModelIndex row, Direction way) const
+    // The first row the moving keys stop on from `row` on, that row included: a person, or a
+    // closed group's heading (else only typing its name would reach it); none past the end.
+    QModelIndex stop(QModelIndex row, Direction way) const
     {
-        while (row.isValid() && !isPerson(row))
+        while (row.isValid() && !isPerson(row) && isExpanded(row))
             row = way == Down ? indexBelow(row) : indexAbove(row);
         return row;
     }
@@ -205,12 +224,23 @@ private:
             expand(current);
             return current;
         }
-        const QModelIndex inside = person(indexBelow(current), Down);
+        const QModelIndex inside = stop(indexBelow(current), Down);
         for (QModelIndex up = inside.parent(); up.isValid(); up = up.parent()) {
             if (up == current)
                 return inside;
         }
         return orStay(model()->index(0, 0, current), current);
+    }
+
+    // As a click there would: on the row the list shows, in sight.
+    void askMenuAtCursor()
+    {
+        const QModelIndex row = shownRow(currentIndex());
+        if (!row.isValid())
+            return;
+        scrollTo(row);
+        const QRect shown = visualRect(row);
+        emit customContextMenuRequested(QPoint(shown.left() + shown.height() / 2, shown.center().y()));
     }
 
     std::function<void(const QModelIndex &)> m_onKeyChoice;

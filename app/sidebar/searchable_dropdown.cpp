@@ -13,6 +13,7 @@
 #include <QListView>
 #include <QPainter>
 #include <QPainterPath>
+#include <QPointer>
 #include <QSignalBlocker>
 #include <QStyleOptionButton>
 #include <QStyledItemDelegate>
@@ -290,9 +291,12 @@ void DropdownPopup::moveCursor(int key)
 
 void DropdownPopup::chooseRow(int row)
 {
-    const QString id = m_model->option(row).id;
-    close();
-    emit chosen(id);
+    // Chosen before the popup closes: closing hands the focus back to the button, and a
+    // screen reader reads the button's choice when it hears the focus arrive.
+    const QPointer<DropdownPopup> alive(this);
+    emit chosen(m_model->option(row).id);
+    if (alive)
+        close();
 }
 
 void DropdownPopup::keyPressEvent(QKeyEvent *event)
@@ -343,6 +347,9 @@ SearchableDropdown::SearchableDropdown(const QString &title, QWidget *parent)
     connect(m_popup, &DropdownPopup::chosen, this, [this](const QString &id) {
         m_selection = id;
         refreshFace();
+        // The popup closes first: what the caller does with the choice (a window it opens,
+        // a list it rebuilds) must not happen with the popup still open over it.
+        m_popup->close();
         emit chosen(id);
     });
 }

@@ -1,5 +1,6 @@
 #include "app/updates/update_settings_panel.h"
 
+#include "app/shell/accessible_fields.h"
 #include "app/shell/focus_keeper.h"
 #include "app/updates/update_store.h"
 
@@ -49,6 +50,7 @@ UpdateSettingsPanel::UpdateSettingsPanel(UpdateStore &store, QWidget *parent) : 
     m_lastChecked = plainLabel(this);
     m_lastChecked->setFont(caption(font()));
     m_message = plainLabel(this);
+    AccessibleFields::announce(m_message);
     m_message->setTextInteractionFlags(Qt::TextSelectableByMouse);
 
     m_release = new QWidget(this);
@@ -129,8 +131,8 @@ void UpdateSettingsPanel::refresh()
     if (checked)
         m_lastChecked->setText(QStringLiteral("Last checked: ")
                                + QLocale().toString(checked->toLocalTime(), QLocale::ShortFormat));
+    AccessibleFields::setMessage(m_message, m_store.message());
     m_message->setVisible(!m_store.message().isEmpty());
-    m_message->setText(m_store.message());
 
     const std::optional<UpdateManifest> &release = m_store.available();
     m_release->setVisible(bool(release));

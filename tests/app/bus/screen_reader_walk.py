@@ -6,8 +6,9 @@
 # Opens the app on a small document, walks each window's accessible tree in turn and reports
 # every control without a name, named otherwise than by its label (so, by its value), and
 # every combo box whose choice cannot be read; then drives the sidebar, the import grid and
-# the planning canvas by keys and by the screen reader's own actions. Exits 0 when all is
-# heard as it should be, 1 with one line per fault, 77 when the bus cannot be reached.
+# the planning canvas by keys and by the screen reader's own actions, and listens for a failed
+# print to be announced. Exits 0 when all is heard as it should be, 1 with one line per fault,
+# 77 when the bus cannot be reached.
 
 import json
 import os
@@ -417,7 +418,39 @@ def check_print_sheet(main):
     pump(0.5)
     audit(sheet, "print sheet")
     audit_focus(sheet, "print sheet")
+    check_print_failure(sheet)
     close("Export PDF & Print")
+
+
+def check_print_failure(sheet):
+    """Print… with no print scheduler fails in the sheet's error line, which a screen reader
+    hears as it appears, a notification coming into sight, as a dialog would be; and again
+    when a second try fails the same way."""
+    button = find(sheet, "push button", "Print…")
+    if button is None:
+        fault("print sheet", "no button 'Print…'")
+        return
+    heard = []
+
+    def on_shown(event):
+        if event.detail1 == 1 and role(event.source) == "notification":
+            heard.append(name(event.source))
+
+    def failed():
+        return any("Nothing was printed" in text for text in heard)
+
+    pyatspi.Registry.registerEventListener(on_shown, "object:state-changed:showing")
+    try:
+        safe(lambda: button.queryComponent().grabFocus())
+        pump(0.2)
+        for attempt in ("a print", "a second print"):
+            heard.clear()
+            keys("space")
+            if not wait_for(failed, 5):
+                fault("print sheet", "%s that fails is not announced (notifications heard: %r)" % (attempt, heard))
+                break
+    finally:
+        pyatspi.Registry.deregisterEventListener(on_shown, "object:state-changed:showing")
 
 
 def check_settings(main):

@@ -10,7 +10,8 @@ import walk_keys
 
 def check_dropdown_arrows(w, main):
     """Down in the Group by popup moves through its options, each heard; Return chooses the
-    one reached: "Location → Department", which the letters of a keyboard cannot type."""
+    one reached: "Location → Department", which the letters of a keyboard cannot type. The
+    focus comes back to the dropdown with that choice as it is heard."""
     w.focus_window(w.MAIN_TITLE)
     w.forget()
     picker = w.find(main, "push button", "Group by")
@@ -19,6 +20,8 @@ def check_dropdown_arrows(w, main):
         return
     w.safe(lambda: picker.queryComponent().grabFocus())
     w.pump(0.2)
+    # A screen reader keeps what it read of the dropdown until told it changed.
+    kept = [w.safe(lambda: picker.description)]
     w.keys("space")
     w.focus_events.clear()
     w.keys("Down", "Down", "Down")
@@ -28,7 +31,26 @@ def check_dropdown_arrows(w, main):
             heard.append(name)
     if heard != ["Location", "Department", "Location \u2192 Department"]:
         w.fault("Group by dropdown", "Down three times is heard as %r" % heard)
-    w.keys("Return")
+    # What it reads of the dropdown as it hears the focus come back: the choice, told before.
+    back = []
+    told = "object:property-change:accessible-description"
+
+    def on_back(event):
+        if w.role(event.source) != "push button" or w.name(event.source) != "Group by":
+            return
+        if event.type.startswith(told):
+            kept[0] = w.safe(lambda: event.source.description)
+        else:
+            back.append(kept[0])
+
+    w.pyatspi.Registry.registerEventListener(on_back, "focus:", told)
+    try:
+        w.keys("Return")
+        w.wait_for(lambda: back, 2)
+    finally:
+        w.pyatspi.Registry.deregisterEventListener(on_back, "focus:", told)
+    if back[-1:] != ["Location \u2192 Department"]:
+        w.fault("Group by dropdown", "the focus comes back heard as %r, not with the choice" % back)
     if not w.wait_for(lambda: w.safe(lambda: picker.description) == "Location \u2192 Department", 2):
         w.fault("Group by dropdown", "Return chooses %r, not the option the arrows reached" %
                 w.safe(lambda: picker.description))

@@ -174,6 +174,49 @@ def check_sidebar_by_keys(main):
         tap("Right")
         if not w.wait_for(lambda: w.has_state(group, pyatspi.STATE_EXPANDED), 2):
             w.fault(where, "Right on a closed group does not open it")
+        check_closed_group(where)
+        check_row_menu(where)
+
+
+def check_closed_group(where):
+    """A group closed with Left stays in reach of the arrows: Up away from it, then Down
+    stops on its heading, which Right opens."""
+    mark = len(events)
+    tap("End", "Left")
+    group = wait_focus(mark, lambda n: w.role(n) == "table cell" and w.name(n).endswith(")"))
+    if group is None or w.has_state(group, pyatspi.STATE_EXPANDED):
+        w.fault(where, "Left on the last person does not close their group")
+        return
+    heading = w.name(group)
+    tap("Up")
+    mark = len(events)
+    tap("Down")
+    back = wait_focus(mark, lambda n: w.role(n) == "table cell" and w.name(n) == heading, 2)
+    if back is None:
+        w.fault(where, "Down passes over the closed group %r, out of the arrows' reach" % heading)
+        return
+    tap("Right")
+    if not w.wait_for(lambda: w.has_state(back, pyatspi.STATE_EXPANDED), 2):
+        w.fault(where, "Right on the closed group %r reached by Down does not open it" % heading)
+
+
+def check_row_menu(where):
+    """Shift+F10 and the Menu key on a person's row open its menu, whose item Down reaches:
+    "Edit Person & Position"."""
+    mark = len(events)
+    tap("Home")
+    if wait_focus(mark, lambda n: w.role(n) == "table cell" and not w.name(n).endswith(")")) is None:
+        w.fault(where, "Home reaches no person")
+        return
+    for key in ("shift+F10", "Menu"):
+        tap(key)
+        mark = len(events)
+        tap("Down")
+        item = wait_focus(mark, lambda n: w.role(n) == "menu item", 2)
+        if item is None or w.name(item) != "Edit Person & Position":
+            w.fault(where, "%s on a person's row opens no menu with 'Edit Person & Position' (heard %r)" %
+                    (key, w.name(item) if item is not None else None))
+        tap("Escape")
 
 
 def check_dropdowns(main):

@@ -20,6 +20,8 @@
 #include <QPushButton>
 #include <QTest>
 
+#include <set>
+
 using namespace AppTest;
 
 namespace {
@@ -127,7 +129,8 @@ TEST_F(KeyboardRoutes, TheChartCanvasTellsItsKeys)
 
 // The arrows select card after card on the chart, from the top card when none is selected:
 // Down to a report, Right and Left between colleagues, Up back to the manager; they never go
-// past the last card that way. Return edits the selected person, as a double click does.
+// past the last card that way, and a card they reach out of view is brought into it. Return
+// edits the selected person, as a double click does.
 TEST_F(KeyboardRoutes, TheArrowsSelectCardsOnTheChartAndReturnEditsOne)
 {
     ChartView &view = window->view();
@@ -155,6 +158,33 @@ TEST_F(KeyboardRoutes, TheArrowsSelectCardsOnTheChartAndReturnEditsOne)
     }
     EXPECT_EQ(reached, (std::vector<std::string>{"Robin Ashcroft", "Quinn Okoro", "Vacant Principal", "Vacant Principal",
                                                  "Quinn Okoro", "Robin Ashcroft"}));
+
+    // Zoomed in on the top card, the cards the arrows reach lie outside the view: each one
+    // reached is brought into it.
+    const auto cardShown = [&](const std::string &id) {
+        for (int index = 0; index < canvas->cardCount(); ++index) {
+            if (canvas->cardID(index) == id)
+                return canvas->rect().contains(canvas->cardViewRect(index));
+        }
+        return false;
+    };
+    view.setZoom(2.5);
+    view.centerPerson(*view.selectedID());
+    settle();
+    ASSERT_TRUE(cardShown(*view.selectedID()));
+    int broughtIn = 0;
+    for (const Qt::Key key : {Qt::Key_Down, Qt::Key_Right, Qt::Key_Up}) {
+        std::set<std::string> outside;
+        for (int index = 0; index < canvas->cardCount(); ++index) {
+            if (!cardShown(canvas->cardID(index)))
+                outside.insert(canvas->cardID(index));
+        }
+        QTest::keyClick(canvas, key);
+        settle();
+        broughtIn += outside.contains(*view.selectedID());
+        EXPECT_TRUE(cardShown(*view.selectedID())) << selected();
+    }
+    EXPECT_GT(broughtIn, 0) << "no card reached was out of view: the test needs a closer zoom";
 
     std::vector<std::string> edited;
     QObject::connect(&view, &ChartView::positionEditRequested, window,

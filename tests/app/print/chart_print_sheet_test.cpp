@@ -12,9 +12,10 @@
 
 #include <gtest/gtest.h>
 
+#include <QAccessible>
+#include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
-#include <QApplication>
 #include <QCoreApplication>
 #include <QFormLayout>
 #include <QLabel>
@@ -228,8 +229,8 @@ TEST(ChartPrintSheet, TheWindowsPrintActionOpensIt)
     AppTest::deleteClosedWindows();
 }
 
-// An export's failure reads at 4.5:1 or better in a light and a dark palette, and every
-// field of the sheet is heard by its label.
+// An export's failure reads at 4.5:1 or better in a light and a dark palette, and reaches a
+// screen reader as a notification; every field of the sheet is heard by its label.
 TEST(ChartPrintSheet, ErrorTextReadsInBothPalettesAndFieldsHaveNames)
 {
     OrganizationArchive archive = AppTest::district(3);
@@ -245,6 +246,7 @@ TEST(ChartPrintSheet, ErrorTextReadsInBothPalettesAndFieldsHaveNames)
     ASSERT_TRUE(sheet.model().errorMessage());
     QLabel *error = child<QLabel>(sheet, *sheet.model().errorMessage());
     ASSERT_TRUE(error);
+    EXPECT_EQ(QAccessible::queryAccessibleInterface(error)->role(), QAccessible::Notification);
     for (const QPalette &palette : {AppTest::lightPalette(), AppTest::darkPalette()}) {
         sheet.setPalette(palette);
         QCoreApplication::processEvents();

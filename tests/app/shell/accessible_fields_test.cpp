@@ -65,4 +65,26 @@ TEST(AccessibleFields, APlainWidgetWindowIsAWindow)
     EXPECT_EQ(QAccessible::queryAccessibleInterface(&loose)->role(), QAccessible::ComboBox);
 }
 
+// A line standing in for a dialog reads as a notification carrying its text, which a screen
+// reader reads out as it comes into sight; other labels stay labels.
+TEST(AccessibleFields, ALineStandingInForADialogIsANotification)
+{
+    QWidget window;
+    auto *layout = new QVBoxLayout(&window);
+    auto *line = new QLabel;
+    auto *caption = new QLabel(QStringLiteral("Pages"));
+    layout->addWidget(line);
+    layout->addWidget(caption);
+    AccessibleFields::announce(line);
+    window.show();
+    AccessibleFields::setMessage(line, QStringLiteral("The print scheduler (CUPS) is not running. Nothing was printed."));
+
+    QAccessibleInterface *heard = QAccessible::queryAccessibleInterface(line);
+    EXPECT_EQ(heard->role(), QAccessible::Notification);
+    EXPECT_EQ(heard->text(QAccessible::Name), "The print scheduler (CUPS) is not running. Nothing was printed.");
+    AccessibleFields::setMessage(line, QStringLiteral("Row 2: <b>Name</b> is required."));
+    EXPECT_EQ(heard->text(QAccessible::Name), "Row 2: Name is required.") << "heard without its markup";
+    EXPECT_EQ(QAccessible::queryAccessibleInterface(caption)->role(), QAccessible::StaticText);
+}
+
 } // namespace

@@ -5,6 +5,7 @@
 #include <QAbstractButton>
 #include <QApplication>
 #include <QDialog>
+#include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
 #include <QMessageBox>
@@ -16,6 +17,7 @@
 
 #include <functional>
 #include <memory>
+#include <utility>
 
 namespace {
 
@@ -125,9 +127,12 @@ TEST(WidgetDialogs, ReturnAndEscapePressTheSafeButtons)
 }
 
 // A question closes and the window that asked has the keyboard again, on the field that had
-// it: where no desktop hands it back, and where the desktop hands it back while a popup of the
-// question is still open (as the file panel's completion list is when Return accepts the
-// panel), which Qt's widgets would not take in. Either way Tab would move nothing.
+// it, in each way Qt alone would leave it without: where no desktop hands it back; where a
+// popup of the question is still open (as the file panel's completion list is when Return
+// accepts the panel); where the desktop has handed the window back but Qt's widgets did not
+// take it in (what that popup causes under X11, which the offscreen platform does not do);
+// and where the window let go of its field while the question was up, when Qt would give the
+// keyboard to its first control instead. Tab would otherwise move nothing.
 TEST(WidgetDialogs, TheWindowThatAskedGetsTheKeyboardBack)
 {
     QWidget asker;
@@ -138,18 +143,35 @@ TEST(WidgetDialogs, TheWindowThatAskedGetsTheKeyboardBack)
     asker.show();
     asker.activateWindow();
     ASSERT_TRUE(QTest::qWaitForWindowActive(&asker));
-    for (const bool popupOpen : {false, true}) {
-        SCOPED_TRACE(popupOpen ? "a popup open" : "no desktop");
+    enum class Case { noDesktop, popupOpen, widgetsBehind, fieldLetGo };
+    for (const auto &[situation, name] : {std::pair{Case::noDesktop, "no desktop"}, std::pair{Case::popupOpen, "a popup open"},
+                                          std::pair{Case::widgetsBehind, "the widgets behind the desktop"},
+                                          std::pair{Case::fieldLetGo, "the field let go"}}) {
+        SCOPED_TRACE(name);
         field->setFocus();
+        // Nothing in it takes the focus, which would ask the desktop for the question again.
         QDialog question(&asker);
-        (new QVBoxLayout(&question))->addWidget(new QLineEdit);
+        (new QVBoxLayout(&question))->addWidget(new QLabel("Replace “staff.csv”?"));
         QMenu list(&question);
         list.addAction("staff.csv");
-        QTimer::singleShot(0, &question, [&] {
-            if (popupOpen) {
+        QTimer::singleShot(0, &question, [&, situation = situation] {
+            switch (situation) {
+            case Case::noDesktop: break;
+            case Case::popupOpen:
                 list.popup(question.mapToGlobal(QPoint(0, 0)));
                 asker.windowHandle()->requestActivate();
                 QCoreApplication::processEvents();
+                break;
+            case Case::widgetsBehind:
+                // The desktop hands the window back; the widgets stay with the question.
+                asker.windowHandle()->requestActivate();
+                QCoreApplication::processEvents();
+                QApplication::setActiveWindow(&question);
+                break;
+            case Case::fieldLetGo:
+                // As FocusKeeper lets go of a control disabled while it has the focus.
+                field->clearFocus();
+                break;
             }
             question.accept();
         });

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <QAccessible>
+#include <QApplication>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListView>
@@ -105,6 +106,26 @@ TEST_F(DropdownWidget, IsHeardByItsLabelWithTheChoiceAsDescription)
     dropdown.setSelection("P2");
     EXPECT_EQ(button->text(QAccessible::Name), "Chart");
     EXPECT_EQ(button->text(QAccessible::Description), "Grace Hopper");
+}
+
+// Chosen from the keyboard, the focus comes back to the button already telling the new
+// choice: a screen reader reads the choice as it hears the focus arrive.
+TEST_F(DropdownWidget, TheFocusComesBackWithTheNewChoice)
+{
+    QApplication::setActiveWindow(&dropdown);
+    dropdown.button()->setFocus();
+    QStringList heard;
+    QObject::connect(qApp, &QApplication::focusChanged, &dropdown, [&](QWidget *, QWidget *now) {
+        if (now == dropdown.button())
+            heard.append(QAccessible::queryAccessibleInterface(now)->text(QAccessible::Description));
+    });
+    QTest::keyClick(dropdown.button(), Qt::Key_Space);
+    ASSERT_TRUE(dropdown.isOpen());
+    QTest::keyClick(query(), Qt::Key_Down);
+    QTest::keyClick(query(), Qt::Key_Down);
+    QTest::keyClick(query(), Qt::Key_Return);
+    EXPECT_EQ(dropdown.selection(), "P3");
+    EXPECT_EQ(heard, QStringList{"Hans Straße"});
 }
 
 TEST_F(DropdownWidget, EscapeKeepsTheSelectionAndReopeningClearsTheQuery)

@@ -195,8 +195,8 @@ TEST_F(SidebarEdges, ALargeListReachesItsFirstAndLastRowsAndCrossesGroups)
     press(Qt::Key_Down);
     EXPECT_EQ(calls, std::vector<std::string>{"P1"});
 
-    // The last group's last person, at the very end of the list; closed, that group is passed
-    // over and the last person of the group above ends the list.
+    // The last group's last person, at the very end of the list; closed, that group's heading
+    // ends the list, and Up goes on from it to the last person of the group above.
     sidebar.setSelection("P2400");
     EXPECT_EQ(selected(), "P2400");
     EXPECT_EQ(sidebar.indexOfPosition("P2400").parent(), model.index(0, 0));
@@ -208,6 +208,9 @@ TEST_F(SidebarEdges, ALargeListReachesItsFirstAndLastRowsAndCrossesGroups)
     EXPECT_EQ(calls, std::vector<std::string>{"P2397"});
     tree().collapse(site9);
     press(Qt::Key_End);
+    EXPECT_EQ(tree().currentIndex(), site9);
+    EXPECT_EQ(calls.size(), 1u) << "a heading is never chosen";
+    press(Qt::Key_Up);
     const QModelIndex site8 = model.index(10, 0);
     EXPECT_EQ(tree().currentIndex(), model.index(model.rowCount(site8) - 1, 0, site8));
     EXPECT_EQ(calls.size(), 2u);

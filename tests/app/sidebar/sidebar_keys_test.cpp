@@ -7,9 +7,12 @@
 
 #include <QAccessible>
 #include <QApplication>
+#include <QContextMenuEvent>
 #include <QItemSelectionModel>
+#include <QMenu>
 #include <QPushButton>
 #include <QTest>
+#include <QTimer>
 #include <QTreeView>
 
 // The people list from the keyboard, in every grouping: the arrows go from person to person
@@ -29,7 +32,7 @@ protected:
                 chosen.push_back(id);
                 sidebar.setSelection(id);
             },
-            [](const Position &) {});
+            [this](const Position &position) { edited.push_back(position.id); });
         sidebar.setPositions(school());
         sidebar.resize(300, 900);
         sidebar.show();
@@ -77,6 +80,7 @@ protected:
 
     OrganizationSidebar sidebar;
     std::vector<std::string> chosen;
+    std::vector<std::string> edited;
 };
 
 // Down from the first person reaches every person once and stops on the last; Up goes back
@@ -164,6 +168,68 @@ TEST_F(SidebarKeys, LeftAndRightCloseAndOpenTheGroupUnderTheCursor)
     press(Qt::Key_Right);
     EXPECT_EQ(current(), "P2");
     EXPECT_TRUE(chosen.empty());
+}
+
+// A closed group stays in reach of the arrows: Up and Down stop on its heading, which Right
+// opens, while they pass over the headings of open groups.
+TEST_F(SidebarKeys, ArrowsStopOnAClosedGroupsHeading)
+{
+    sidebar.setGrouping(std::string(SidebarMode::departmentLocation));
+    tree().setFocus();
+    sidebar.setSelection("P1");
+    const QModelIndex north = sidebar.indexOfPosition("P1").parent();
+    press(Qt::Key_Left);
+    press(Qt::Key_Down); // over South's open heading
+    ASSERT_EQ(selected(), "P2");
+    chosen.clear();
+    press(Qt::Key_Up);
+    EXPECT_EQ(tree().currentIndex(), north);
+    EXPECT_EQ(selected(), "P2");
+    press(Qt::Key_Right);
+    EXPECT_TRUE(tree().isExpanded(north));
+    press(Qt::Key_Down);
+    EXPECT_EQ(chosen, std::vector<std::string>{"P3"}); // North's first person
+}
+
+// The Menu key and Shift+F10 open the menu of the person under the cursor, whose one item
+// edits them; on a group's heading they open nothing.
+TEST_F(SidebarKeys, TheMenuKeysOpenTheRowsMenu)
+{
+    sidebar.setGrouping(std::string(SidebarMode::location));
+    tree().setFocus();
+    sidebar.setSelection("P2");
+    QStringList offered;
+    // The menu runs a loop of its own: it is read and answered from inside that loop.
+    QTimer answer;
+    QObject::connect(&answer, &QTimer::timeout, [&] {
+        auto *menu = qobject_cast<QMenu *>(QApplication::activePopupWidget());
+        if (!menu)
+            return;
+        for (QAction *action : menu->actions())
+            offered.append(action->text());
+        QTest::keyClick(menu, Qt::Key_Down);
+        QTest::keyClick(menu, Qt::Key_Return);
+    });
+    answer.start(10);
+    const auto menuKey = [this] {
+        QContextMenuEvent event(QContextMenuEvent::Keyboard, QPoint(), tree().mapToGlobal(QPoint()));
+        QApplication::sendEvent(&tree(), &event);
+    };
+    menuKey();
+    EXPECT_EQ(offered, QStringList{"Edit Person && Position"});
+    EXPECT_EQ(edited, std::vector<std::string>{"P2"});
+    press(Qt::Key_Up); // Al Adams is first at South: Cy Cole, then the heading of North
+    ASSERT_NE(current(), "P2");
+    const std::string above = current();
+    QTest::keyClick(&tree(), Qt::Key_F10, Qt::ShiftModifier);
+    EXPECT_EQ(edited, (std::vector<std::string>{"P2", above}));
+
+    tree().setCurrentIndex(sidebar.indexOfPosition("P2").parent());
+    offered.clear();
+    menuKey();
+    QTest::keyClick(&tree(), Qt::Key_F10, Qt::ShiftModifier);
+    EXPECT_TRUE(offered.isEmpty());
+    EXPECT_EQ(edited.size(), 2u);
 }
 
 // Taking the focus, the list makes its current row current again once the focus has moved,
