@@ -104,8 +104,9 @@ public:
     }
 };
 
-// A wheel turned over a choice or a number the user is not editing scrolls the content, as it
-// does everywhere else in it: a turn meant to scroll never changes the paper or the scale.
+// A wheel turned over a choice or a number scrolls the content, as it does everywhere else in
+// it: a turn meant to scroll never changes the paper or the scale. Focused ones too, since the
+// panel opens with the focus in its first choice; the keys still change them.
 class WheelScrollsPast : public QObject {
 public:
     explicit WheelScrollsPast(QScrollArea *area) : QObject(area), m_area(area) { qApp->installEventFilter(this); }
@@ -117,7 +118,7 @@ public:
         auto *control = qobject_cast<QWidget *>(watched);
         const bool valueControl = qobject_cast<QComboBox *>(watched) || qobject_cast<QAbstractSpinBox *>(watched)
             || qobject_cast<QAbstractSlider *>(watched);
-        if (!valueControl || control->hasFocus() || control == m_area->verticalScrollBar() || !m_area->widget()
+        if (!valueControl || control == m_area->verticalScrollBar() || !m_area->widget()
             || !m_area->widget()->isAncestorOf(control))
             return false;
         QCoreApplication::sendEvent(m_area->verticalScrollBar(), event);

@@ -136,8 +136,10 @@ TEST(PopupPlacement, ContentTallerThanTheScreenScrolls)
     const QRect last(edits.back()->mapTo(area->viewport(), QPoint(0, 0)), edits.back()->size());
     EXPECT_TRUE(area->viewport()->rect().contains(last));
 
-    // A wheel turned over a choice the user is not in scrolls; it changes nothing.
+    // A wheel turned over a choice scrolls and changes nothing, even where the choice has the
+    // focus, as the paper panel's first one has when it opens.
     area->verticalScrollBar()->setValue(0);
+    paper->setFocus(Qt::PopupFocusReason);
     QWheelEvent wheel(QPointF(5, 5), paper->mapToGlobal(QPointF(5, 5)), QPoint(), QPoint(0, -120), Qt::NoButton,
                       Qt::NoModifier, Qt::NoScrollPhase, false);
     QApplication::sendEvent(paper, &wheel);
