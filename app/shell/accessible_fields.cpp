@@ -210,9 +210,14 @@ void AccessibleFields::setMessage(QLabel *line, const QString &text)
     if (line->text() == text)
         return;
     line->setText(text);
+    announceAgain(line);
+}
+
+void AccessibleFields::announceAgain(QLabel *line)
+{
     // Out of sight it is heard when it shows, as Qt tells of every widget that shows.
-    if (!text.isEmpty() && line->isVisible()) {
-        QAccessibleEvent shown(line, QAccessible::ObjectShow);
-        QAccessible::updateAccessibility(&shown);
-    }
+    if (line->text().isEmpty() || !line->isVisible())
+        return;
+    QAccessibleEvent shown(line, QAccessible::ObjectShow);
+    QAccessible::updateAccessibility(&shown);
 }

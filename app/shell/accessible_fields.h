@@ -33,5 +33,8 @@ void announce(QLabel *line);
 // Gives an announced line `text`; showing or hiding the line, or what holds it, stays the
 // caller's.
 void setMessage(QLabel *line, const QString &text);
+// Has a line in sight heard again with the text it already shows: the same failure met a
+// second time is news to the user too, though setMessage finds nothing new to tell.
+void announceAgain(QLabel *line);
 
 } // namespace AccessibleFields
