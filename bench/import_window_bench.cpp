@@ -1,11 +1,13 @@
 // The correction grid reviews the whole sheet after each keystroke (coalesced per event-loop
 // turn): one edit of a 20,000-row sheet must show its counts and messages within about
 // 200 ms, and step 3 must open at once.
+#include "app/import/correction_grid.h"
 #include "app/import/correction_grid_model.h"
 #include "app/import/import_flow.h"
 
 #include "bench/app_bench_support.h"
 
+#include <QApplication>
 #include <QCoreApplication>
 
 namespace {
@@ -72,6 +74,29 @@ void BM_BuildStepThreeModel(benchmark::State &state)
 }
 BENCHMARK(BM_BuildStepThreeModel)->Unit(benchmark::kMillisecond);
 
+// The grid on screen wraps every row's messages to its pane: a keystroke measures only the
+// messages it changed, a new width every message of the sheet (one in three rows warns).
+void BM_GridRowsFollowMessages(benchmark::State &state)
+{
+    Setup setup;
+    CorrectionGrid grid(setup.flow);
+    grid.resize(900, 700);
+    grid.show();
+    QCoreApplication::processEvents();
+    const bool resize = state.range(0) != 0;
+    int turn = 0;
+    for (auto _ : state) {
+        ++turn;
+        if (resize)
+            grid.resize(turn % 2 ? 700 : 900, 700);
+        else
+            setup.flow.setCell(rowCount / 2, 2, QString("Person %1").arg(turn));
+        QCoreApplication::processEvents();
+        QCoreApplication::processEvents();
+    }
+}
+BENCHMARK(BM_GridRowsFollowMessages)->ArgName("resize")->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond);
+
 } // namespace
 
-int main(int argc, char **argv) { return BenchApp::runBenchmarks<QCoreApplication>(argc, argv); }
+int main(int argc, char **argv) { return BenchApp::runBenchmarks<QApplication>(argc, argv); }

@@ -476,19 +476,21 @@ QColor changeColour(ProposalChangeKind kind)
     return Qt::white;
 }
 
+QColor changeTint(ProposalChangeKind kind, const QColor &base, double amount)
+{
+    const QColor colour = changeColour(kind);
+    const auto mix = [amount](double under, double over) { return (1 - amount) * under + amount * over; };
+    return QColor::fromRgbF(float(mix(base.redF(), colour.redF())), float(mix(base.greenF(), colour.greenF())),
+                            float(mix(base.blueF(), colour.blueF())));
+}
+
 void paintChangeTint(QPainter &painter, const QPainterPath &outline, const QRectF &frame, ProposalChangeKind kind,
                      const QColor &base)
 {
-    // The colour at 12 % to 42 % over the card's, opaque so that paper and screen show the same.
-    const QColor colour = changeColour(kind);
-    const auto toward = [&](double amount) {
-        const auto mix = [amount](double under, double over) { return (1 - amount) * under + amount * over; };
-        return QColor::fromRgbF(float(mix(base.redF(), colour.redF())), float(mix(base.greenF(), colour.greenF())),
-                                float(mix(base.blueF(), colour.blueF())));
-    };
+    // Opaque, so that paper and screen show the same.
     QLinearGradient tint(frame.topLeft(), frame.bottomRight());
-    tint.setColorAt(0, toward(0.12));
-    tint.setColorAt(1, toward(0.42));
+    tint.setColorAt(0, changeTint(kind, base, faintestTint));
+    tint.setColorAt(1, changeTint(kind, base, strongestTint));
     painter.save();
     painter.setClipPath(outline, Qt::IntersectClip);
     painter.fillRect(frame, tint);

@@ -86,7 +86,11 @@ QPainterPath painterPath(const Path &path);
 // How a proposal chart marks a changed card: green added, red deleted, yellow moved or
 // edited; a diagonal tint of that colour inside the card's outline, and an upper-case badge.
 QColor changeColour(ProposalChangeKind kind);
-// The tint is laid over `base`, the card's own colour.
+// The tint runs from the faintest to the strongest share of the change's colour over `base`,
+// the card's own colour.
+inline constexpr double faintestTint = 0.12;
+inline constexpr double strongestTint = 0.42;
+QColor changeTint(ProposalChangeKind kind, const QColor &base, double amount);
 void paintChangeTint(QPainter &painter, const QPainterPath &outline, const QRectF &frame, ProposalChangeKind kind,
                      const QColor &base = Qt::white);
 QString changeBadge(ProposalChangeKind kind);

@@ -88,12 +88,39 @@ double scaleOf(const QPainter &painter)
     return std::sqrt(std::abs(painter.deviceTransform().determinant()));
 }
 
+// An assistant's purple, faint over the card's own colour.
+QColor assistantTint()
+{
+    QColor tint = purple;
+    tint.setAlphaF(0.1f);
+    return tint;
+}
+
 bool hasNameRow(const Position &position, const Look &look)
 {
     return position.groupMemberCount.has_value() || !look.hideNames;
 }
 
 } // namespace
+
+std::vector<QColor> fills(const QColor &background, ChangeTints tints)
+{
+    const QColor tint = assistantTint();
+    const auto over = [&](double under, double top) { return under * (1 - tint.alphaF()) + top * tint.alphaF(); };
+    std::vector<QColor> made = {background,
+                                QColor::fromRgbF(float(over(background.redF(), tint.redF())),
+                                                 float(over(background.greenF(), tint.greenF())),
+                                                 float(over(background.blueF(), tint.blueF())))};
+    if (tints == ChangeTints::absent)
+        return made;
+    // An opaque tint covers an assistant's.
+    for (const ProposalChangeKind kind : {ProposalChangeKind::added, ProposalChangeKind::deleted,
+                                          ProposalChangeKind::moved, ProposalChangeKind::modified}) {
+        for (const double amount : {ChartPainter::faintestTint, ChartPainter::strongestTint})
+            made.push_back(ChartPainter::changeTint(kind, background, amount));
+    }
+    return made;
+}
 
 void paintBranchSymbol(QPainter &painter, const QRectF &box, const QColor &colour)
 {
@@ -237,13 +264,14 @@ void paintTexts(QPainter &painter, const Layout &layout, const Position &positio
         drawBox(painter, layout.jobTitle, toQt(position.jobTitle()), titleFont(), look.text);
     drawBox(painter, layout.fte, fteText(position), captionFont(), look.text);
     if (position.groupMemberCount)
-        drawBox(painter, layout.nameRow, QStringLiteral("POSITION GROUP"), captionBoldFont(), blue);
+        drawBox(painter, layout.nameRow, QStringLiteral("POSITION GROUP"), captionBoldFont(), look.groupText);
     else if (!layout.nameRow.isNull())
         drawBox(painter, layout.nameRow, position.employee ? toQt(position.employee->name) : QStringLiteral("Vacant"),
-                nameFont(), position.employee ? look.text : orange);
+                nameFont(), position.employee ? look.text : look.vacantText);
     const QString department = toQt(position.department);
     if (position.isAssistantPosition())
-        drawBox(painter, layout.department, QStringLiteral("ASSISTANT \u00b7 ") + department, captionFont(), purple);
+        drawBox(painter, layout.department, QStringLiteral("ASSISTANT \u00b7 ") + department, captionFont(),
+                look.assistantText);
     else
         drawBox(painter, layout.department, department, captionFont(), look.secondaryText);
     if (!layout.payLevel.isNull())
@@ -266,9 +294,10 @@ void paintTexts(QPainter &painter, const Layout &layout, const Position &positio
     if (layout.managerReference) {
         const QRectF box = toQt(*layout.managerReference);
         drawBox(painter, QRectF(box.left(), box.top(), 12, box.height()), QStringLiteral("\u2197"), referenceFont(),
-                look.accent);
+                look.referenceText);
         drawBox(painter, box.adjusted(14, 0, 0, 0),
-                toQt(position.primaryManagerReference->printedLabel(look.hideNames)), referenceFont(), look.accent);
+                toQt(position.primaryManagerReference->printedLabel(look.hideNames)), referenceFont(),
+                look.referenceText);
     }
 }
 
@@ -294,11 +323,8 @@ void paintCard(QPainter &painter, const Rect &frame, const Position &position, c
         // and tints alone, as plain rectangles, look the same and cost far less.
         const QRectF f = toQt(frame);
         painter.fillRect(f, look.background);
-        if (position.isAssistantPosition()) {
-            QColor tint = purple;
-            tint.setAlphaF(0.1f);
-            painter.fillRect(f, tint);
-        }
+        if (position.isAssistantPosition())
+            painter.fillRect(f, assistantTint());
         if (position.proposalChange) {
             QPainterPath box;
             box.addRect(f);
@@ -313,11 +339,8 @@ void paintCard(QPainter &painter, const Rect &frame, const Position &position, c
     outline.addRoundedRect(f, radius, radius);
     painter.fillPath(outline, look.background);
     const bool assistant = position.isAssistantPosition();
-    if (assistant) {
-        QColor tint = purple;
-        tint.setAlphaF(0.1f);
-        painter.fillPath(outline, tint);
-    }
+    if (assistant)
+        painter.fillPath(outline, assistantTint());
     if (position.proposalChange)
         ChartPainter::paintChangeTint(painter, outline, f, *position.proposalChange, look.background);
     QColor border = state.selected ? look.accent : assistant ? purple : secondary;

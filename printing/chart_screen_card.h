@@ -28,15 +28,27 @@ inline const QColor purple{175, 82, 222};
 inline const QColor blue{0, 122, 255};
 inline const QColor secondary{128, 128, 128};
 
+// The text colours are the wanted ones; a window makes them read on its cards' fills().
 struct Look {
     bool hideNames = false;
     bool showPayLevel = false;
     bool showJobTitle = true;
     QColor background = Qt::white;
-    QColor accent = blue;
-    QColor text = Qt::black;        // job title, name, FTE, count, change badge
+    QColor accent = blue;             // the selection's border and the card's buttons
+    QColor text = Qt::black;          // job title, name, FTE, count, change badge
     QColor secondaryText = secondary; // department, pay level, location, other charts
+    QColor vacantText = orange;       // "Vacant"
+    QColor groupText = blue;          // "POSITION GROUP"
+    QColor assistantText = purple;    // "ASSISTANT · " and the department
+    QColor referenceText = blue;      // the primary-manager reference
 };
+
+// Whether a chart's cards may carry a proposal's change tint.
+enum class ChangeTints { absent, shown };
+
+// Every colour a card's texts may stand on over `background`: the card's own, an assistant's
+// tint over it and, where change tints are shown, both ends of each tint's gradient.
+std::vector<QColor> fills(const QColor &background, ChangeTints tints);
 
 // What the window knows of a card besides its position.
 struct State {

@@ -7,6 +7,7 @@
 #include "app/shell/organization_document.h"
 #include "app/chart/page_break_overlay.h"
 #include "app/chart/reporting_callout_view.h"
+#include "app/sidebar/sidebar_style.h"
 
 #include "printing/chart_painter.h"
 
@@ -21,7 +22,10 @@
 #include <QToolTip>
 
 #include <algorithm>
+#include <array>
+#include <optional>
 #include <unordered_map>
+#include <vector>
 
 static QString toQt(const std::string &text)
 {
@@ -491,7 +495,36 @@ ChartCanvasCard::State ChartCanvas::cardState(const std::string &id, const Posit
     return state;
 }
 
-ChartScreenCard::Look ChartCanvas::screenCardLook(const ChartPrintSettings &settings, const QPalette &palette)
+// The card's texts, each moved from its wanted colour just far enough to read on every fill
+// the cards may have. A screen reader's walk asks for the look of every card, so the last
+// answer is kept: it changes only with the palette.
+static void makeTextsReadable(ChartScreenCard::Look &look, ChartScreenCard::ChangeTints tints)
+{
+    constexpr size_t textCount = 6;
+    struct Answer {
+        QRgb background = 0;
+        ChartScreenCard::ChangeTints tints = ChartScreenCard::ChangeTints::absent;
+        std::array<QRgb, textCount> wanted{};
+        std::array<QColor, textCount> readable;
+    };
+    thread_local std::optional<Answer> last;
+    const std::array<QColor *, textCount> texts = {&look.text,       &look.secondaryText, &look.vacantText,
+                                                  &look.groupText,  &look.assistantText, &look.referenceText};
+    Answer asked{.background = look.background.rgba(), .tints = tints};
+    for (size_t i = 0; i < textCount; ++i)
+        asked.wanted[i] = texts[i]->rgba();
+    if (!last || last->background != asked.background || last->tints != asked.tints || last->wanted != asked.wanted) {
+        const std::vector<QColor> fills = ChartScreenCard::fills(look.background, tints);
+        for (size_t i = 0; i < textCount; ++i)
+            asked.readable[i] = readableOn(*texts[i], fills);
+        last = asked;
+    }
+    for (size_t i = 0; i < textCount; ++i)
+        *texts[i] = last->readable[i];
+}
+
+ChartScreenCard::Look ChartCanvas::screenCardLook(const ChartPrintSettings &settings, const QPalette &palette,
+                                                  ChartScreenCard::ChangeTints tints)
 {
     ChartScreenCard::Look look;
     look.hideNames = settings.hideNames;
@@ -501,6 +534,8 @@ ChartScreenCard::Look ChartCanvas::screenCardLook(const ChartPrintSettings &sett
     look.accent = palette.color(QPalette::Highlight);
     look.text = palette.color(QPalette::Text);
     look.secondaryText = secondaryText(palette);
+    look.referenceText = look.accent;
+    makeTextsReadable(look, tints);
     return look;
 }
 

@@ -55,8 +55,10 @@ public:
     // The screen's look for the shared painter: the window's colours, the wider lines of a
     // display, and a highlighted dotted line that stands out from the others.
     static ChartPaintStyle screenStyle(const QPalette &palette);
-    // How cards look on screen: the chart's display toggles in the palette's colours.
-    static ChartScreenCard::Look screenCardLook(const ChartPrintSettings &settings, const QPalette &palette);
+    // How cards look on screen: the chart's display toggles in the palette's colours, each
+    // text reading at 4.5:1 on every fill its cards may have.
+    static ChartScreenCard::Look screenCardLook(const ChartPrintSettings &settings, const QPalette &palette,
+                                                ChartScreenCard::ChangeTints tints = ChartScreenCard::ChangeTints::absent);
 
     ChartView &view() const { return m_view; }
     const std::shared_ptr<const ChartScene> &scene() const;

@@ -146,7 +146,9 @@ void ChartWindowBody::togglePaperPanel()
     for (QLineEdit *field : {m_paperPanel->titleField(), m_paperPanel->subtitleField()})
         FieldStep::closeOnCommit(field, &document, [&document] { document.endMerge(); });
     refreshWorkspaceControls();
-    showPopupBelow(popup, m_paperButton);
+    // Its whole size where the screen has it, even over its button: a panel cut to the room
+    // below the button would scroll on a screen that holds all of it.
+    showPopupBelow(popup, m_paperButton, PopupFit::wholeOnScreen);
 }
 
 void ChartWindowBody::refreshWorkspaceControls()

@@ -23,6 +23,7 @@
 #include <QStyleOptionFrame>
 #include <QStyledItemDelegate>
 #include <QTableView>
+#include <QTextLayout>
 #include <QToolButton>
 #include <QVBoxLayout>
 
@@ -40,6 +41,10 @@ constexpr int messageListHeight = 120;
 constexpr int blockMargin = 6;
 // Between the cell line and each message under it.
 constexpr int messageSpacing = 4;
+// Around each message in the list of all of them.
+constexpr int listPadding = 2;
+// Measures kept of messages, at most: typing changes a few at a time.
+constexpr qsizetype keptMeasures = 100'000;
 
 class CorrectionTable;
 
@@ -173,9 +178,10 @@ private:
     const CorrectionGridModel *m_model;
 };
 
-// The grid's rows with their messages drawn under the cells, one line each, errors in red
-// and then warnings in orange. Only the rows on screen are drawn, so a 20,000-row sheet
-// keeps this layout at the cost of the rows in view.
+// The grid's rows with their messages drawn under the cells, errors in red and then
+// warnings in orange, each wrapped across the pane: never cut by it, nor scrolled out of
+// it with the cells. Only the rows on screen are drawn, so a 20,000-row sheet keeps this
+// layout at the cost of the rows in view.
 class CorrectionTable : public QTableView {
 public:
     CorrectionTable(const CorrectionRowGeometry &geometry, QWidget *parent = nullptr)
@@ -187,6 +193,26 @@ public:
     // Called with Qt::Key_Up or Qt::Key_Down and the current column when that arrow finds
     // no row to move to: the header line and the rows below it are two views.
     std::function<void(int key, int column)> onEdge;
+    // Called once the pane's width has changed, after the event that changed it: the rows'
+    // messages wrap anew, and the rows' heights follow.
+    std::function<void()> onMessagesWidthChanged;
+
+    // The width the rows' messages wrap to.
+    int messagesWidth() const { return std::max(1, viewport()->width() - fieldSpacing); }
+
+    // Where each message of `row` is drawn, in viewport coordinates.
+    std::vector<QRect> messageRects(int row, const std::vector<CorrectionMessage> &messages) const
+    {
+        std::vector<QRect> rects;
+        const int width = messagesWidth();
+        int top = m_geometry.firstMessageTop(blockRect(row));
+        for (const CorrectionMessage &message : messages) {
+            const int height = m_geometry.messages.height(message.text, width);
+            rects.emplace_back(fieldSpacing / 2, top, width, height);
+            top += height + messageSpacing;
+        }
+        return rects;
+    }
 
     // Moves the focus on from this view, as Tab does from any other field.
     void leave(bool forward) { focusNextPrevChild(forward); }
@@ -245,22 +271,37 @@ protected:
         if (last < 0)
             last = grid->rowCount() - 1;
         QPainter painter(viewport());
-        painter.setFont(captionFont(font()));
-        const QFontMetrics metrics(painter.font());
         for (int row = first; row <= last; ++row) {
             if (isRowHidden(row) || grid->messageCount(row) == 0)
                 continue;
-            const QRect block = blockRect(row);
             const std::vector<CorrectionMessage> messages = grid->messages(row);
+            const std::vector<QRect> rects = messageRects(row, messages);
             for (size_t i = 0; i < messages.size(); ++i) {
-                const QRect line = m_geometry.messageRect(block, int(i));
                 const bool error = messages[i].kind == ImportMessageKind::error;
                 const QColor colour = error ? importErrorColor() : importWarningColor();
                 painter.setPen(readableOn(colour, {palette().color(QPalette::Base)}));
-                painter.drawText(line, Qt::AlignLeft | Qt::AlignVCenter,
-                                 metrics.elidedText(messages[i].text, Qt::ElideRight, line.width()));
+                m_geometry.messages.draw(painter, rects[i], messages[i].text);
             }
         }
+    }
+
+    // The messages stand still while the cells scroll sideways under them: what the scroll
+    // moved is drawn anew.
+    void scrollContentsBy(int dx, int dy) override
+    {
+        QTableView::scrollContentsBy(dx, dy);
+        if (dx != 0)
+            viewport()->update();
+    }
+
+    bool viewportEvent(QEvent *event) override
+    {
+        if (event->type() == QEvent::Resize && onMessagesWidthChanged && messagesWidth() != m_wrappedTo) {
+            m_wrappedTo = messagesWidth();
+            // Not inside the resize: new row heights may show or hide a scroll bar.
+            QMetaObject::invokeMethod(this, [this] { onMessagesWidthChanged(); }, Qt::QueuedConnection);
+        }
+        return QTableView::viewportEvent(event);
     }
 
 public:
@@ -275,6 +316,7 @@ public:
 
 private:
     const CorrectionRowGeometry &m_geometry;
+    int m_wrappedTo = -1;
 };
 
 bool CorrectionCellDelegate::eventFilter(QObject *watched, QEvent *event)
@@ -306,10 +348,34 @@ bool CorrectionCellDelegate::eventFilter(QObject *watched, QEvent *event)
     return QStyledItemDelegate::eventFilter(watched, event);
 }
 
-// The message list's reds and oranges, darkened or lightened to read on the list.
-class ReadableMessageDelegate : public QStyledItemDelegate {
+// The message list's reds and oranges, darkened or lightened to read on the list, each
+// message wrapped across the list rather than cut at its edge.
+class MessageListDelegate : public QStyledItemDelegate {
 public:
-    using QStyledItemDelegate::QStyledItemDelegate;
+    explicit MessageListDelegate(QListView *list) : QStyledItemDelegate(list), m_list(list), m_messages(list->font()) {}
+
+    QSize sizeHint(const QStyleOptionViewItem &, const QModelIndex &index) const override
+    {
+        const QString text = index.data().toString();
+        return {m_list->viewport()->width(), m_messages.height(text, textWidth()) + 2 * listPadding};
+    }
+
+    void paint(QPainter *painter, const QStyleOptionViewItem &option, const QModelIndex &index) const override
+    {
+        QStyleOptionViewItem item = option;
+        initStyleOption(&item, index);
+        const QString text = item.text;
+        item.text.clear(); // the style draws the row's background and selection, and no text
+        const QWidget *widget = option.widget;
+        QStyle *style = widget ? widget->style() : QApplication::style();
+        style->drawControl(QStyle::CE_ItemViewItem, &item, painter, widget);
+        painter->save();
+        const bool selected = item.state & QStyle::State_Selected;
+        painter->setPen(item.palette.color(selected ? QPalette::HighlightedText : QPalette::Text));
+        const QRect box = option.rect.adjusted(listPadding, listPadding, -listPadding, -listPadding);
+        m_messages.draw(*painter, QRect(box.topLeft(), QSize(textWidth(), box.height())), text);
+        painter->restore();
+    }
 
 protected:
     void initStyleOption(QStyleOptionViewItem *option, const QModelIndex &index) const override
@@ -318,6 +384,12 @@ protected:
         const QColor text = option->palette.color(QPalette::Text);
         option->palette.setColor(QPalette::Text, readableOn(text, {option->palette.color(QPalette::Base)}));
     }
+
+private:
+    int textWidth() const { return std::max(1, m_list->viewport()->width() - 2 * listPadding); }
+
+    QListView *m_list;
+    WrappedMessages m_messages;
 };
 
 // Only the header row of the grid model, for the pinned line above the scrolling rows. A
@@ -335,14 +407,78 @@ protected:
 
 } // namespace
 
+// Lays `layout` out wrapped to `width`; its height.
+static int layOutWrapped(QTextLayout &layout, int width)
+{
+    QTextOption wrapping;
+    wrapping.setWrapMode(QTextOption::WrapAtWordBoundaryOrAnywhere);
+    layout.setTextOption(wrapping);
+    layout.beginLayout();
+    qreal height = 0;
+    for (QTextLine line = layout.createLine(); line.isValid(); line = layout.createLine()) {
+        line.setLineWidth(width);
+        line.setPosition(QPointF(0, height));
+        height += line.height();
+    }
+    layout.endLayout();
+    return int(std::ceil(height));
+}
+
+// The width `text` takes on one line.
+static int oneLineWidth(const QString &text, const QFont &font)
+{
+    QTextLayout layout(text, font);
+    layout.beginLayout();
+    QTextLine line = layout.createLine();
+    line.setNumColumns(int(text.size()));
+    const qreal width = line.naturalTextWidth();
+    layout.endLayout();
+    return int(std::ceil(width));
+}
+
+WrappedMessages::WrappedMessages(const QFont &font) : m_font(font)
+{
+    QTextLayout line(QStringLiteral("X"), m_font);
+    m_lineHeight = layOutWrapped(line, 1000);
+}
+
+int WrappedMessages::height(const QString &text, int width) const
+{
+    // Messages come and go as cells are typed in: what is kept is bounded.
+    if (m_oneLineWidths.size() >= keptMeasures)
+        m_oneLineWidths.clear();
+    auto kept = m_oneLineWidths.constFind(text);
+    if (kept == m_oneLineWidths.cend())
+        kept = m_oneLineWidths.insert(text, oneLineWidth(text, m_font));
+    if (*kept <= width)
+        return m_lineHeight;
+    if (width != m_width || m_wrappedHeights.size() >= keptMeasures) {
+        m_wrappedHeights.clear();
+        m_width = width;
+    }
+    if (const auto wrapped = m_wrappedHeights.constFind(text); wrapped != m_wrappedHeights.cend())
+        return *wrapped;
+    QTextLayout layout(text, m_font);
+    const int height = layOutWrapped(layout, width);
+    m_wrappedHeights.insert(text, height);
+    return height;
+}
+
+void WrappedMessages::draw(QPainter &painter, const QRect &rect, const QString &text) const
+{
+    QTextLayout layout(text, m_font);
+    layOutWrapped(layout, rect.width());
+    layout.draw(&painter, rect.topLeft());
+}
+
 CorrectionRowGeometry::CorrectionRowGeometry(const QFont &font)
-    : fieldHeight(QLineEdit().sizeHint().height()), messageHeight(QFontMetrics(captionFont(font)).height())
+    : fieldHeight(QLineEdit().sizeHint().height()), messages(captionFont(font))
 {
 }
 
-int CorrectionRowGeometry::rowHeight(int messages) const
+int CorrectionRowGeometry::rowHeight(int count, int messagesHeight) const
 {
-    return 2 * blockMargin + fieldHeight + messages * (messageSpacing + messageHeight);
+    return 2 * blockMargin + fieldHeight + count * messageSpacing + messagesHeight;
 }
 
 QRect CorrectionRowGeometry::lineRect(const QRect &cell) const
@@ -355,10 +491,9 @@ QRect CorrectionRowGeometry::fieldRect(const QRect &cell) const
     return lineRect(cell).adjusted(fieldSpacing / 2, 0, -fieldSpacing / 2, 0);
 }
 
-QRect CorrectionRowGeometry::messageRect(const QRect &block, int index) const
+int CorrectionRowGeometry::firstMessageTop(const QRect &block) const
 {
-    const int top = block.top() + blockMargin + fieldHeight + messageSpacing + index * (messageSpacing + messageHeight);
-    return QRect(block.left() + fieldSpacing / 2, top, block.width() - fieldSpacing, messageHeight);
+    return block.top() + blockMargin + fieldHeight + messageSpacing;
 }
 
 CorrectionGrid::CorrectionGrid(ImportFlow &flow, QWidget *parent)
@@ -411,9 +546,11 @@ CorrectionGrid::CorrectionGrid(ImportFlow &flow, QWidget *parent)
     m_messagesToggle->setToolButtonStyle(Qt::ToolButtonTextBesideIcon);
     connect(m_messagesToggle, &QToolButton::toggled, this, [this](bool open) { m_flow.setValidationExpanded(open); });
     m_messages->setModel(m_messageModel);
-    m_messages->setItemDelegate(new ReadableMessageDelegate(m_messages));
     m_messages->setFont(captionFont(m_messages->font()));
-    m_messages->setUniformItemSizes(true);
+    m_messages->setItemDelegate(new MessageListDelegate(m_messages));
+    // Each message as tall as its lines at the list's width, laid out again when it changes.
+    m_messages->setResizeMode(QListView::Adjust);
+    m_messages->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     m_messages->setMaximumHeight(messageListHeight);
     m_messages->setSelectionMode(QAbstractItemView::ExtendedSelection);
     m_messages->setEditTriggers(QAbstractItemView::NoEditTriggers);
@@ -443,7 +580,7 @@ CorrectionGrid::CorrectionGrid(ImportFlow &flow, QWidget *parent)
         view->horizontalHeader()->hide();
         view->verticalHeader()->hide();
         view->verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
-        view->verticalHeader()->setDefaultSectionSize(m_geometry.rowHeight(0));
+        view->verticalHeader()->setDefaultSectionSize(m_geometry.rowHeight(0, 0));
         view->horizontalHeader()->setMinimumSectionSize(0);
         view->horizontalHeader()->setDefaultSectionSize(fieldWidth + fieldSpacing);
         view->setShowGrid(false);
@@ -458,7 +595,7 @@ CorrectionGrid::CorrectionGrid(ImportFlow &flow, QWidget *parent)
     m_table->setAccessibleName(QStringLiteral("Source rows"));
     m_headerLine->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     m_headerLine->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
-    m_headerLine->setFixedHeight(m_geometry.rowHeight(0) + 2 * m_headerLine->frameWidth());
+    m_headerLine->setFixedHeight(m_geometry.rowHeight(0, 0) + 2 * m_headerLine->frameWidth());
     m_table->setVerticalScrollMode(QAbstractItemView::ScrollPerPixel);
     connect(m_table->horizontalScrollBar(), &QScrollBar::valueChanged, m_headerLine->horizontalScrollBar(), &QScrollBar::setValue);
     connect(m_table->horizontalHeader(), &QHeaderView::sectionResized, this,
@@ -476,6 +613,7 @@ CorrectionGrid::CorrectionGrid(ImportFlow &flow, QWidget *parent)
         if (key == Qt::Key_Up && headerModel->rowCount() > 0)
             headerLine->enter(headerModel->index(0, column));
     };
+    rows->onMessagesWidthChanged = [this] { fitRowsToMessages(); };
     auto *grid = new QVBoxLayout;
     grid->setSpacing(0); // the pinned header row sits right on the rows it heads
     grid->addWidget(m_headerLine);
@@ -512,18 +650,31 @@ void CorrectionGrid::fitRowsToMessages()
 {
     if (m_flow.step() != ImportFlow::Step::corrections)
         return; // no review runs for a grid nobody sees
-    // Without repaints each resize is constant time; one repaint follows.
+    // Without repaints each resize is constant time; one repaint follows. Each message is
+    // measured once for a width, so a keystroke measures only the messages it changed.
+    const int width = static_cast<CorrectionTable *>(m_table)->messagesWidth();
     QHeaderView *rows = m_table->verticalHeader();
     rows->setUpdatesEnabled(false);
-    for (int row = 1; row < m_model->rowCount(); ++row)
-        rows->resizeSection(row, m_geometry.rowHeight(m_model->messageCount(row)));
+    for (int row = 1; row < m_model->rowCount(); ++row) {
+        int count = 0;
+        int height = 0;
+        if (m_model->messageCount(row) > 0) {
+            for (const CorrectionMessage &message : m_model->messages(row)) {
+                ++count;
+                height += m_geometry.messages.height(message.text, width);
+            }
+        }
+        rows->resizeSection(row, m_geometry.rowHeight(count, height));
+    }
     rows->setUpdatesEnabled(true);
     m_table->viewport()->update();
 }
 
 QRect CorrectionGrid::messageRect(int modelRow, int index) const
 {
-    return m_geometry.messageRect(static_cast<CorrectionTable *>(m_table)->blockRect(modelRow), index);
+    const auto *table = static_cast<CorrectionTable *>(m_table);
+    const std::vector<QRect> rects = table->messageRects(modelRow, m_model->messages(modelRow));
+    return index >= 0 && size_t(index) < rects.size() ? rects[size_t(index)] : QRect();
 }
 
 void CorrectionGrid::refreshState()

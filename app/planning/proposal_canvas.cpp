@@ -350,7 +350,7 @@ void ProposalChartSurface::paintContent(QPainter &painter, const Rect &visible)
     options.style = ChartCanvas::screenStyle(palette());
     // Only the chart window marks the selected card's dotted lines; here they look like all others.
     options.style.highlightedInkWidth = options.style.inkWidth;
-    const ChartScreenCard::Look look = ChartCanvas::screenCardLook(m_settings, palette());
+    const ChartScreenCard::Look look = ChartCanvas::screenCardLook(m_settings, palette(), ChartScreenCard::ChangeTints::shown);
     options.cardPainter = [&](QPainter &cardPainter, const ChartNode &node, const Position &position, int64_t count) {
         ChartScreenCard::State state;
         state.count = count;

@@ -13,12 +13,14 @@
 #include <QScrollArea>
 #include <QStyle>
 #include <QVBoxLayout>
+#include <QWheelEvent>
 #include <QWidget>
+#include <QWindow>
 
 #include <algorithm>
 
 QRect popupPlaced(const QSize &wanted, const QSize &least, const QRect &anchor, const QRect &window,
-                  const QRect &room)
+                  const QRect &room, PopupFit fit)
 {
     QSize size = wanted.boundedTo(room.size());
     int x = anchor.left() + (anchor.width() - size.width()) / 2;
@@ -29,9 +31,11 @@ QRect popupPlaced(const QSize &wanted, const QSize &least, const QRect &anchor, 
     const int above = anchor.top() - room.top();
     int y = anchor.top() + anchor.height();
     if (size.height() > below) {
+        // Fitting on neither side, a popup kept whole stays below here, and fitting it into
+        // the room moves it up over its anchor.
         if (size.height() <= above) {
             y = anchor.top() - size.height();
-        } else {
+        } else if (fit == PopupFit::besideAnchor) {
             // Shortened to the roomier side; a side too short for the popup's least height
             // leaves it overlapping the anchor rather than the screen's edge.
             const int side = std::max(below, above);
@@ -42,7 +46,7 @@ QRect popupPlaced(const QSize &wanted, const QSize &least, const QRect &anchor, 
     return WindowPlacement::fitted(QRect(QPoint(x, y), size), room);
 }
 
-static void showPopup(QWidget *popup, const QRect &anchor, const QWidget *owner)
+static void showPopup(QWidget *popup, const QRect &anchor, const QWidget *owner, PopupFit fit)
 {
     const QRect room = owner->screen()->availableGeometry();
     // Its layout's least size first, which would otherwise grow the popup as it shows.
@@ -54,12 +58,12 @@ static void showPopup(QWidget *popup, const QRect &anchor, const QWidget *owner)
     QSize wanted = popup->sizeHint().expandedTo(popup->minimumSize());
     const QSize least = popup->minimumSizeHint().expandedTo(popup->minimumSize());
     const QRect window = owner->window()->frameGeometry();
-    QRect placed = popupPlaced(wanted, least, anchor, window, room);
+    QRect placed = popupPlaced(wanted, least, anchor, window, room, fit);
     // Cut short, the popup shows a vertical scroll bar inside: the bar takes no width from
     // its content.
     if (placed.height() < wanted.height()) {
         wanted.rwidth() += popup->style()->pixelMetric(QStyle::PM_ScrollBarExtent, nullptr, popup);
-        placed = popupPlaced(wanted, least, anchor, window, room);
+        placed = popupPlaced(wanted, least, anchor, window, room, fit);
     }
     // The click that closes the popup goes nowhere else: a second press of the anchor
     // closes the popup instead of opening it again.
@@ -69,7 +73,7 @@ static void showPopup(QWidget *popup, const QRect &anchor, const QWidget *owner)
     popup->show();
 }
 
-void showPopupBelow(QWidget *popup, QWidget *anchor)
+void showPopupBelow(QWidget *popup, QWidget *anchor, PopupFit fit)
 {
     // A screen reader announces the popup by its name as the focus enters it: unless it has
     // its own, it is heard by the name of the control that opened it.
@@ -77,12 +81,12 @@ void showPopupBelow(QWidget *popup, QWidget *anchor)
         if (QAccessibleInterface *opener = QAccessible::queryAccessibleInterface(anchor))
             popup->setAccessibleName(opener->text(QAccessible::Name));
     }
-    showPopup(popup, QRect(anchor->mapToGlobal(QPoint(0, 0)), anchor->size()), anchor);
+    showPopup(popup, QRect(anchor->mapToGlobal(QPoint(0, 0)), anchor->size()), anchor, fit);
 }
 
 void showPopupAt(QWidget *popup, const QRect &anchor, QWidget *owner)
 {
-    showPopup(popup, anchor, owner);
+    showPopup(popup, anchor, owner, PopupFit::besideAnchor);
 }
 
 namespace {
@@ -105,7 +109,10 @@ public:
 };
 
 // A wheel turned over a choice or a number scrolls the content, as it does everywhere else in
-// it: a turn meant to scroll never changes the paper or the scale. Focused ones too, since the
+// it: a turn meant to scroll never changes the paper or the scale, nor moves the focus there,
+// which would hand the next arrow key to that control. Qt focuses a control under the wheel
+// before the control or any filter of it sees the turn, so the turn is taken as it reaches the
+// popup's window. Turns sent to a control itself are taken there, focused ones too, since the
 // panel opens with the focus in its first choice; the keys still change them.
 class WheelScrollsPast : public QObject {
 public:
@@ -113,19 +120,39 @@ public:
 
     bool eventFilter(QObject *watched, QEvent *event) override
     {
-        if (event->type() != QEvent::Wheel)
+        if (event->type() != QEvent::Wheel || !m_area->widget())
             return false;
-        auto *control = qobject_cast<QWidget *>(watched);
-        const bool valueControl = qobject_cast<QComboBox *>(watched) || qobject_cast<QAbstractSpinBox *>(watched)
-            || qobject_cast<QAbstractSlider *>(watched);
-        if (!valueControl || control == m_area->verticalScrollBar() || !m_area->widget()
-            || !m_area->widget()->isAncestorOf(control))
+        QWidget *target = qobject_cast<QWidget *>(watched);
+        if (watched->isWindowType()) {
+            // Every window's wheel goes to the open popup, as Qt's own delivery does.
+            QWidget *popup = m_area->window();
+            if (watched != popup->windowHandle() && QApplication::activePopupWidget() != popup)
+                return false;
+            const QPoint global = static_cast<QWheelEvent *>(event)->globalPosition().toPoint();
+            target = popup->childAt(popup->mapFromGlobal(global));
+        }
+        if (!turnsAControl(target))
             return false;
         QCoreApplication::sendEvent(m_area->verticalScrollBar(), event);
         return true;
     }
 
 private:
+    // Whether a wheel over `widget` would change or focus a control of the content.
+    bool turnsAControl(QWidget *widget) const
+    {
+        QWidget *content = m_area->widget();
+        if (!widget || !content->isAncestorOf(widget))
+            return false;
+        for (; widget && widget != content; widget = widget->parentWidget()) {
+            const bool valueControl = qobject_cast<QComboBox *>(widget) || qobject_cast<QAbstractSpinBox *>(widget)
+                || qobject_cast<QAbstractSlider *>(widget);
+            if (valueControl || (widget->focusPolicy() & Qt::WheelFocus) == Qt::WheelFocus)
+                return true;
+        }
+        return false;
+    }
+
     QScrollArea *m_area;
 };
 
@@ -137,6 +164,9 @@ void setScrollingContent(QWidget *popup, QWidget *content)
     layout->setContentsMargins(0, 0, 0, 0);
     auto *area = new PopupScrollArea(popup);
     area->setFrameShape(QFrame::NoFrame);
+    // No stop of its own between the content's controls: nameless and unseen, it would be
+    // heard as an empty pane.
+    area->setFocusPolicy(Qt::NoFocus);
     area->setWidgetResizable(true);
     area->setWidget(content);
     layout->addWidget(area);

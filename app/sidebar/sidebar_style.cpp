@@ -42,7 +42,7 @@ static double contrastRatio(const QColor &a, const QColor &b)
 
 // `wanted`, moved towards black or white just far enough to stand at `ratio` on every one of
 // `backgrounds`.
-static QColor contrastingOn(const QColor &wanted, std::initializer_list<QColor> backgrounds, double ratio)
+static QColor contrastingOn(const QColor &wanted, std::span<const QColor> backgrounds, double ratio)
 {
     const QColor &first = *backgrounds.begin();
     const QColor black(Qt::black);
@@ -73,6 +73,11 @@ static QColor contrastingOn(const QColor &wanted, std::initializer_list<QColor> 
 
 QColor readableOn(const QColor &wanted, std::initializer_list<QColor> backgrounds)
 {
+    return readableOn(wanted, std::span(backgrounds.begin(), backgrounds.size()));
+}
+
+QColor readableOn(const QColor &wanted, std::span<const QColor> backgrounds)
+{
     // A little above 4.5, for the shading a style adds of its own.
     return contrastingOn(wanted, backgrounds, 4.8);
 }
@@ -80,7 +85,7 @@ QColor readableOn(const QColor &wanted, std::initializer_list<QColor> background
 QColor visibleOn(const QColor &wanted, std::initializer_list<QColor> backgrounds)
 {
     // A little above 3, for the antialiasing of a thin line's edges.
-    return contrastingOn(wanted, backgrounds, 3.2);
+    return contrastingOn(wanted, std::span(backgrounds.begin(), backgrounds.size()), 3.2);
 }
 
 namespace {

@@ -6,6 +6,7 @@
 #include <QPalette>
 
 #include <initializer_list>
+#include <span>
 
 class QAbstractItemView;
 class QPainter;
@@ -31,6 +32,7 @@ inline const QColor errorRed = QColor(215, 0, 21);
 // just far enough to read at least 4.5:1 on every one of `backgrounds`: a red stays red,
 // darker on light and lighter on dark.
 QColor readableOn(const QColor &wanted, std::initializer_list<QColor> backgrounds);
+QColor readableOn(const QColor &wanted, std::span<const QColor> backgrounds);
 // The same for a mark that is not text (a focus ring, an outline): at least 3:1.
 QColor visibleOn(const QColor &wanted, std::initializer_list<QColor> backgrounds);
 // Draws `widget`'s `role` in `wanted` made readable on its palette's `background` role, and

@@ -687,11 +687,10 @@ private:
         } else if (m_seenIDs.contains(reference)) {
             return reference;
         }
+        std::string message = "manager ID " + reference + " was not found. Check the reference type and mapped columns.";
         if (const std::string_view twin = referenceTwin(reference); !twin.empty())
-            error(n, "manager ID " + reference + " was not found; " + std::string(twin) +
-                         " differs from it only by leading zeros.");
-        else
-            error(n, "manager ID " + reference + " was not found. Check the reference type and mapped columns.");
+            message += " " + std::string(twin) + " differs from it only by leading zeros.";
+        error(n, message);
         return std::nullopt;
     }
 

@@ -19,10 +19,10 @@ namespace {
 class CardPalette : public ChartViewFixture, public ::testing::WithParamInterface<bool> {
 protected:
     // The sample district on a canvas of the light or the dark palette.
-    QPalette showSample(ChartCanvas &canvas)
+    QPalette showSample(ChartCanvas &canvas, const Organization &organization = Organization::example())
     {
         const QPalette palette = GetParam() ? darkPalette() : lightPalette();
-        document.setArchive(OrganizationArchive::make("Sample", Organization::example()));
+        document.setArchive(OrganizationArchive::make("Sample", organization));
         canvas.setPalette(palette);
         canvas.resize(1200, 800);
         canvas.show();
@@ -35,30 +35,65 @@ double rowContrast(const QImage &shot, const ChartCanvas &canvas, const QRectF &
     return strongestContrast(shot, canvas.viewRect(Rect::make(row.x(), row.y(), row.width(), row.height())), fill);
 }
 
-// Card texts read on the desktop's palette, light or dark: the job title, name and FTE
-// well, the department and location as quieter but still legible text.
+// Every text line of a card reads at 4.5:1 on the card, light or dark: the job title, name,
+// FTE, "Vacant", the department (an assistant's in purple on its tint), the pay level and the
+// location, the quieter ones too.
 TEST_P(CardPalette, CardTextsAreReadableOnThePalette)
 {
+    Organization sample = Organization::example();
+    sample.positions.back().isAssistant = true;
     ChartCanvas canvas(view);
-    const QPalette palette = showSample(canvas);
+    const QPalette palette = showSample(canvas, sample);
+    ChartPrintSettings settings = view.printSettings();
+    settings.showPayLevel = true;
+    view.setPrintSettings(settings);
     settle();
     ASSERT_NE(canvas.scene(), nullptr);
     ASSERT_GE(view.zoom(), 0.9) << "text large enough to measure";
     const QImage shot = canvas.grab().toImage();
-    const QColor fill = palette.color(QPalette::Base);
     const ChartScreenCard::Look look = ChartCanvas::screenCardLook(view.printSettings(), palette);
+    int assistants = 0;
+    int vacancies = 0;
     for (const ChartNode &node : canvas.scene()->layout().nodes) {
         const Position &position = *canvas.scene()->position(node.id);
+        assistants += position.isAssistantPosition();
+        vacancies += !position.employee;
         ChartScreenCard::State state;
         state.hasReports = canvas.scene()->hasReports(node.id);
         const ChartScreenCard::Layout rows = ChartScreenCard::layout(node.frame, position, state, look);
-        EXPECT_GE(rowContrast(shot, canvas, rows.jobTitle, fill), 4.5) << node.id << " job title";
-        EXPECT_GE(rowContrast(shot, canvas, rows.fte, fill), 4.5) << node.id << " FTE";
-        if (position.employee) {
-            EXPECT_GE(rowContrast(shot, canvas, rows.nameRow, fill), 4.5) << node.id << " name";
+        // The card's own fill, an assistant's tint included, where the department stands.
+        const QColor fill = commonestColour(shot, canvas.viewRect(Rect::make(rows.department.x(), rows.department.y(),
+                                                                              rows.department.width(),
+                                                                              rows.department.height())));
+        const std::pair<const char *, QRectF> lines[] = {
+            {"job title", rows.jobTitle},   {"FTE", rows.fte},           {"name", rows.nameRow},
+            {"department", rows.department}, {"pay level", rows.payLevel}, {"location", rows.location},
+        };
+        for (const auto &[name, row] : lines) {
+            ASSERT_FALSE(row.isNull()) << node.id << " " << name;
+            EXPECT_GE(rowContrast(shot, canvas, row, fill), 4.5) << node.id << " " << name;
         }
-        EXPECT_GE(rowContrast(shot, canvas, rows.department, fill), 3.0) << node.id << " department";
-        EXPECT_GE(rowContrast(shot, canvas, rows.location, fill), 3.0) << node.id << " location";
+    }
+    EXPECT_EQ(assistants, 1);
+    EXPECT_EQ(vacancies, 1);
+}
+
+// Each of a card's text colours reads at 4.5:1 on every fill a card may have: its own, an
+// assistant's tint and, on a proposal chart, both ends of each change tint; "POSITION GROUP"
+// and the manager reference included, which the sample does not show.
+TEST_P(CardPalette, EveryCardTextColourReadsOnEveryCardFill)
+{
+    const QPalette palette = GetParam() ? darkPalette() : lightPalette();
+    for (const ChartScreenCard::ChangeTints tints : {ChartScreenCard::ChangeTints::absent, ChartScreenCard::ChangeTints::shown}) {
+        const ChartScreenCard::Look look = ChartCanvas::screenCardLook(ChartPrintSettings{}, palette, tints);
+        const std::pair<const char *, QColor> texts[] = {
+            {"text", look.text},           {"secondary", look.secondaryText}, {"vacant", look.vacantText},
+            {"group", look.groupText},     {"assistant", look.assistantText}, {"reference", look.referenceText},
+        };
+        for (const QColor &fill : ChartScreenCard::fills(look.background, tints)) {
+            for (const auto &[name, colour] : texts)
+                EXPECT_GE(contrast(colour, fill), 4.5) << name << " on " << fill.name().toStdString();
+        }
     }
 }
 

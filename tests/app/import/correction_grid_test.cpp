@@ -11,6 +11,8 @@
 #include <QApplication>
 #include <QImage>
 #include <QLineEdit>
+#include <QListView>
+#include <QScrollBar>
 #include <QTableView>
 #include <QTest>
 
@@ -97,6 +99,48 @@ TEST(CorrectionGrid, ARowsMessagesStandUnderItsCellsErrorsRedThenWarningsOrange)
     EXPECT_EQ(pixelsOf(image, second, importErrorColor()), 0);
     const QRect warning = grid.messageRect(warned, 0);
     EXPECT_GT(pixelsOf(image, warning, importWarningColor()), 0);
+}
+
+// A pane too narrow for a message, as at a large scale, wraps it rather than running it past
+// its edge to be read with the sideways scroll bar: under a row, across the pane however far
+// the cells are scrolled, the row as tall as the lines; in the list of all messages too.
+TEST(CorrectionGrid, MessagesWrapInsideTheirPane)
+{
+    FlowFixture f;
+    f.sheets.front().rows[3][3] = "E99 of the district this file came from";
+    f.load();
+    f.flow->showStep(ImportFlow::Step::corrections);
+    CorrectionGrid grid(*f.flow);
+    grid.resize(400, 700); // as narrow as its filter line lets it be
+    grid.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&grid));
+    settle(*f.flow);
+
+    QTableView *table = grid.table();
+    const CorrectionGridModel &model = grid.model();
+    const int both = model.modelRow(3); // an unknown manager, then a blank location
+    const std::vector<CorrectionMessage> messages = model.messages(both);
+    ASSERT_EQ(messages.size(), 2U);
+    const QFontMetrics caption(captionFont(table->font()));
+    table->horizontalScrollBar()->setValue(table->horizontalScrollBar()->maximum());
+    ASSERT_GT(table->horizontalScrollBar()->maximum(), 0) << "cells wider than the pane";
+    const QRect pane = table->viewport()->rect();
+    for (size_t i = 0; i < messages.size(); ++i) {
+        const QRect line = grid.messageRect(both, int(i));
+        EXPECT_GE(line.left(), pane.left()) << i;
+        EXPECT_LE(line.right(), pane.right()) << i;
+        const QRect whole = caption.boundingRect(QRect(0, 0, line.width(), 10'000), Qt::TextWordWrap, messages[i].text);
+        EXPECT_GE(line.height(), whole.height()) << i;
+    }
+    EXPECT_GE(grid.messageRect(both, 0).height(), 2 * caption.height()) << "the manager's message takes lines";
+    EXPECT_LE(grid.messageRect(both, 1).bottom(), table->rowViewportPosition(both) + table->rowHeight(both));
+
+    QListView *list = grid.messageList();
+    ASSERT_TRUE(list->isVisible());
+    EXPECT_EQ(list->horizontalScrollBar()->maximum(), 0);
+    const QRect first = list->visualRect(list->model()->index(0, 0));
+    EXPECT_LE(first.right(), list->viewport()->rect().right());
+    EXPECT_GE(first.height(), 2 * caption.height()) << "the manager's message takes lines";
 }
 
 // A row's warning and error lines read at 4.5:1 on the grid in a light and a dark palette;

@@ -12,6 +12,7 @@
 #include <QScrollArea>
 #include <QScrollBar>
 #include <QTest>
+#include <QtTest/qtestspontaneevent.h>
 #include <QVBoxLayout>
 #include <QWheelEvent>
 
@@ -53,39 +54,44 @@ TEST(PopupPlacement, StaysInsideTheAnchorsWindowWhenItFits)
     EXPECT_LE(wide.geometry().right() - frame, screen.right());
 }
 
-// On a 1280 × 800 screen at scale 2 (640 × 400 points) the paper panel, 482 × 702, goes below
-// its button cut to the room there, the larger side; the dropdown's list fits below one
-// button and goes above another near the bottom; the search results fit whole. Every one
-// lies inside the room.
+// On a 1280 × 800 screen at scale 2 (640 × 400 points) a tall popup that fits on neither
+// side of its button goes below it cut to the room there, the larger side, or above it; the
+// dropdown's list fits below one button and goes above another near the bottom; the search
+// results fit whole. The paper panel keeps its whole size where the screen holds it, at scale 1
+// over its own button, and is cut only to the room at scale 2. Every one lies inside the room.
 TEST(PopupPlacement, EveryPopupLiesInsideTheRoom)
 {
-    const QRect room(0, 0, 640, 400);
-    const QRect window(0, 0, 640, 400);
+    const QRect small(0, 0, 640, 400);
+    const QRect large(0, 0, 1280, 800);
     struct Case {
         const char *name;
         QSize wanted;
         QRect anchor;
         QRect placed;
+        PopupFit fit = PopupFit::besideAnchor;
+        QRect room = {0, 0, 640, 400};
     };
     const Case cases[] = {
-        {"paper panel", {482, 702}, {418, 172, 130, 22}, {158, 194, 482, 206}},
-        {"paper panel, high button", {482, 702}, {418, 40, 130, 22}, {158, 62, 482, 338}},
-        {"paper panel, low button", {482, 702}, {418, 330, 130, 22}, {158, 0, 482, 330}},
+        {"tall popup", {482, 702}, {418, 172, 130, 22}, {158, 194, 482, 206}},
+        {"tall popup, high button", {482, 702}, {418, 40, 130, 22}, {158, 62, 482, 338}},
+        {"tall popup, low button", {482, 702}, {418, 330, 130, 22}, {158, 0, 482, 330}},
         {"chart picker", {420, 320}, {60, 20, 160, 22}, {0, 42, 420, 320}},
         {"group by, near the bottom", {420, 320}, {60, 350, 160, 22}, {0, 30, 420, 320}},
         {"search results", {520, 360}, {300, 10, 40, 22}, {60, 32, 520, 360}},
         {"larger than the room", {900, 900}, {300, 180, 40, 22}, {0, 202, 640, 198}},
+        {"paper panel at scale 1", {482, 702}, {615, 148, 131, 24}, {440, 98, 482, 702}, PopupFit::wholeOnScreen, large},
+        {"paper panel at scale 2", {482, 702}, {418, 172, 130, 22}, {158, 0, 482, 400}, PopupFit::wholeOnScreen, small},
     };
     for (const Case &c : cases) {
-        const QRect placed = popupPlaced(c.wanted, {100, 100}, c.anchor, window, room);
+        const QRect placed = popupPlaced(c.wanted, {100, 100}, c.anchor, c.room, c.room, c.fit);
         EXPECT_EQ(placed, c.placed) << c.name;
-        EXPECT_TRUE(room.contains(placed)) << c.name;
+        EXPECT_TRUE(c.room.contains(placed)) << c.name;
     }
     // Too little room on both sides for the popup's least height: it covers the anchor
     // rather than leave the screen.
-    const QRect cramped = popupPlaced({300, 300}, {200, 250}, {100, 190, 60, 20}, window, room);
+    const QRect cramped = popupPlaced({300, 300}, {200, 250}, {100, 190, 60, 20}, small, small);
     EXPECT_EQ(cramped.height(), 250);
-    EXPECT_TRUE(room.contains(cramped));
+    EXPECT_TRUE(small.contains(cramped));
 }
 
 // A popup whose content is taller than the screen is made as tall as the room and scrolls:
@@ -135,6 +141,9 @@ TEST(PopupPlacement, ContentTallerThanTheScreenScrolls)
     ASSERT_EQ(QApplication::focusWidget(), edits.back());
     const QRect last(edits.back()->mapTo(area->viewport(), QPoint(0, 0)), edits.back()->size());
     EXPECT_TRUE(area->viewport()->rect().contains(last));
+    // The scroll area, nameless and unseen, is no stop between the last field and the first.
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+    EXPECT_EQ(QApplication::focusWidget(), paper);
 
     // A wheel turned over a choice scrolls and changes nothing, even where the choice has the
     // focus, as the paper panel's first one has when it opens.
@@ -143,6 +152,19 @@ TEST(PopupPlacement, ContentTallerThanTheScreenScrolls)
     QWheelEvent wheel(QPointF(5, 5), paper->mapToGlobal(QPointF(5, 5)), QPoint(), QPoint(0, -120), Qt::NoButton,
                       Qt::NoModifier, Qt::NoScrollPhase, false);
     QApplication::sendEvent(paper, &wheel);
+    EXPECT_EQ(paper->currentText(), QStringLiteral("Letter"));
+    EXPECT_GT(area->verticalScrollBar()->value(), 0);
+
+    // A turn from the mouse, which reaches the popup's window first, neither takes the focus
+    // to the choice under the pointer (the next arrow key would change it) nor changes it.
+    area->verticalScrollBar()->setValue(0);
+    edits.front()->setFocus(Qt::PopupFocusReason);
+    const QPoint over = paper->rect().center();
+    QWheelEvent turn(paper->mapTo(popup, QPointF(over)), paper->mapToGlobal(QPointF(over)), QPoint(), QPoint(0, -120),
+                     Qt::NoButton, Qt::NoModifier, Qt::NoScrollPhase, false);
+    QSpontaneKeyEvent::setSpontaneous(&turn);
+    qApp->notify(popup->windowHandle(), &turn);
+    EXPECT_EQ(QApplication::focusWidget(), edits.front());
     EXPECT_EQ(paper->currentText(), QStringLiteral("Letter"));
     EXPECT_GT(area->verticalScrollBar()->value(), 0);
     popup->close();

@@ -133,14 +133,18 @@ TEST(ImportLeadingZeros, MessagesSayWhatIsTrue)
                "N1,Teacher,1,B7:0B7,North\nN2,Teacher,9,,North\n",
                ImportMode::add);
     EXPECT_THAT(references.errors,
-                ElementsAre("Row 2: manager ID 1 was not found; 00001 differs from it only by leading zeros.",
-                            "Row 2: manager ID B7 was not found; 0B7 differs from it only by leading zeros.",
+                ElementsAre("Row 2: manager ID 1 was not found. Check the reference type and mapped columns. "
+                            "00001 differs from it only by leading zeros.",
+                            "Row 2: manager ID B7 was not found. Check the reference type and mapped columns. "
+                            "0B7 differs from it only by leading zeros.",
                             "Row 3: manager ID 9 was not found. Check the reference type and mapped columns."));
     const ImportReview byNumber = review(open,
                                          std::string(header) + "N1,0001,Ida,Teacher,609,North\n"
                                                                "N2,0002,Ivo,Teacher,00001,North\n",
                                          ImportMode::add, ManagerReferences::employeeNumbers);
     EXPECT_THAT(byNumber.errors,
-                ElementsAre("Row 2: manager ID 609 was not found; 0609 differs from it only by leading zeros.",
-                            "Row 3: manager ID 00001 was not found; 0001 differs from it only by leading zeros."));
+                ElementsAre("Row 2: manager ID 609 was not found. Check the reference type and mapped columns. "
+                            "0609 differs from it only by leading zeros.",
+                            "Row 3: manager ID 00001 was not found. Check the reference type and mapped columns. "
+                            "0001 differs from it only by leading zeros."));
 }
