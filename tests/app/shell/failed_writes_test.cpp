@@ -119,13 +119,23 @@ TEST(FailedWrites, SavingOverAReadOnlyDocument)
         AppTest::district(2).encodeDocument());
 }
 
-// A document shared through an access list that the new file cannot carry stays as it was.
-TEST(FailedWrites, SavingOverADocumentWhoseAccessListCannotBeKept)
+// A document shared through an access list that the new file cannot carry keeps its list: it
+// takes the saved bytes itself.
+TEST(FailedWrites, SavingOverADocumentWhoseAccessListCannotBeCopied)
 {
-    expectOldFileKept(
-        Cause::unkeepableAccessList, "doc.json",
-        editAndSave,
-        AppTest::district(2).encodeDocument());
+    const Outcome outcome =
+        attempt(Cause::unkeepableAccessList, "doc.json", AppTest::district(2).encodeDocument(), 0,
+                [](const std::string &target) {
+                    const std::optional<std::string> before = AccessList::of(target);
+                    const std::string said = editAndSave(target);
+                    const bool saved = OrganizationDocument::readFile(toQt(target)) == AppTest::district(5);
+                    return said + (AccessList::of(target) == before ? "" : " [the list changed]")
+                        + (saved ? "" : " [not saved]");
+                });
+    SKIP_WHEN_IT_CANNOT_RUN(outcome);
+    EXPECT_EQ(outcome.childFailure, "");
+    EXPECT_EQ(outcome.reported, "");
+    EXPECT_EQ(outcome.files, std::vector<std::string>{"doc.json"});
 }
 
 TEST(FailedWrites, TheBackupBeforeABaseline)

@@ -1,0 +1,101 @@
+#include "core/support/kept_copy.h"
+
+#include <algorithm>
+#include <cerrno>
+#include <climits>
+#include <cstdlib>
+#include <fcntl.h>
+#include <pwd.h>
+#include <sys/stat.h>
+#include <unistd.h>
+#include <utility>
+
+namespace fs = std::filesystem;
+
+void KeptCopy::remove() const
+{
+    struct stat status {};
+    if (::lstat(path.c_str(), &status) == 0 && status.st_dev == device && status.st_ino == inode)
+        ::unlink(path.c_str());
+}
+
+namespace KeptCopies {
+
+std::string name(const fs::path &fileName, int number)
+{
+    std::string stem = fileName.stem().string();
+    const std::string suffix = number <= 1 ? " (new contents)" : " (new contents " + std::to_string(number) + ")";
+    const std::string extension = fileName.extension().string();
+    const size_t room = NAME_MAX - std::min<size_t>(NAME_MAX, suffix.size() + extension.size());
+    if (stem.size() > room) {
+        stem.resize(room);
+        // Not inside a character: continuation bytes of UTF-8 are 10xxxxxx.
+        while (!stem.empty() && (static_cast<unsigned char>(stem.back()) & 0xC0) == 0x80)
+            stem.pop_back();
+        if (!stem.empty() && static_cast<unsigned char>(stem.back()) >= 0xC0)
+            stem.pop_back();
+    }
+    return stem + suffix + extension;
+}
+
+std::vector<fs::path> beside(const fs::path &target)
+{
+    const fs::path folder = target.has_parent_path() ? target.parent_path() : fs::path(".");
+    std::vector<std::pair<struct timespec, fs::path>> found;
+    for (int number = 1; number <= mostNumbers; ++number) {
+        fs::path copy = folder / name(target.filename(), number);
+        struct stat status {};
+        if (::stat(copy.c_str(), &status) == 0 && S_ISREG(status.st_mode))
+            found.emplace_back(status.st_mtim, std::move(copy));
+    }
+    // Newest first; equal times in the order of their numbers.
+    std::stable_sort(found.begin(), found.end(), [](const auto &a, const auto &b) {
+        return a.first.tv_sec != b.first.tv_sec ? a.first.tv_sec > b.first.tv_sec : a.first.tv_nsec > b.first.tv_nsec;
+    });
+    std::vector<fs::path> copies;
+    for (auto &entry : found)
+        copies.push_back(std::move(entry.second));
+    return copies;
+}
+
+static fs::path stateFolder()
+{
+    // Only an absolute path counts: a relative one would depend on where the program started.
+    if (const char *state = std::getenv("XDG_STATE_HOME"); state && state[0] == '/')
+        return state;
+    const char *home = std::getenv("HOME");
+    if (!home || home[0] != '/') {
+        const passwd *user = ::getpwuid(::geteuid());
+        home = user ? user->pw_dir : nullptr;
+    }
+    return home ? fs::path(home) / ".local" / "state" : fs::path();
+}
+
+int openPrivateFolder(fs::path &path)
+{
+    const fs::path state = stateFolder();
+    if (state.empty()) {
+        errno = ENOENT;
+        return -1;
+    }
+    path = state / "vantrel";
+    fs::path made;
+    for (const fs::path &part : path) {
+        made /= part;
+        if (::mkdir(made.c_str(), 0700) != 0 && errno != EEXIST)
+            return -1;
+    }
+    const int folder = ::open(path.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+    if (folder < 0)
+        return -1;
+    // Another user's folder, or one others may write in, could hand the copy to them.
+    struct stat status {};
+    if (::fstat(folder, &status) != 0 || status.st_uid != ::geteuid() || (status.st_mode & 022) != 0) {
+        ::close(folder);
+        errno = EACCES;
+        return -1;
+    }
+    return folder;
+}
+
+} // namespace KeptCopies
