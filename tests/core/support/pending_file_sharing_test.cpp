@@ -475,9 +475,9 @@ TEST(PendingFileSharing, AFullDiskLeavesTheOldDocumentWhole)
     EXPECT_EQ(outcome.files, (std::vector<std::string>{"doc.json", "other.json"}));
 }
 
-// A file-size limit met half-way over the old file, on a disk that reserves no room ahead:
-// the whole new content stays beside it, under a name a file dialog shows, and the message
-// gives it.
+// A file-size limit met half-way over the old file: the whole new content stays beside it,
+// under a name a file dialog shows, and the message gives it. The error tells the file as the
+// save left it; the next save finds it so, and once it succeeds the copy goes.
 TEST(PendingFileSharing, AFailureHalfWayKeepsTheWholeCopyAndNamesIt)
 {
     const Outcome outcome = attempt(Cause::none, "doc.json", oldBytes, 0, [](const std::string &target) {
@@ -487,25 +487,41 @@ TEST(PendingFileSharing, AFailureHalfWayKeepsTheWholeCopyAndNamesIt)
         Detail::writeText(target, oldBytes);
         if (std::string refused = linkBeside(target); !refused.empty())
             return refused;
-        std::string error = errorOf([&] {
+        rlimit limit{};
+        ::getrlimit(RLIMIT_FSIZE, &limit);
+        const rlim_t unlimited = limit.rlim_cur;
+        std::optional<FileWriteError> failure;
+        try {
             PendingFile file(target);
             file.append(newBytes);
-            rlimit limit{};
-            ::getrlimit(RLIMIT_FSIZE, &limit);
             limit.rlim_cur = 4096;
             ::setrlimit(RLIMIT_FSIZE, &limit);
             file.commit();
-        });
+        } catch (const FileWriteError &error) {
+            failure = error;
+        }
+        if (!failure || !failure->keptCopy() || !failure->leftStatus())
+            return std::string("no copy or status given");
+        std::string error = failure->message();
         if (const size_t at = error.find(folder); at != std::string::npos)
             error.replace(at, folder.size(), "<folder>");
         const bool whole = Detail::readText(folder + "/doc (new contents).json") == newBytes;
-        return error + (whole ? "" : " [the copy is not whole]");
+        const size_t torn = Detail::readText(target).size();
+        limit.rlim_cur = unlimited;
+        ::setrlimit(RLIMIT_FSIZE, &limit);
+        PendingFile retry(target);
+        const bool asLeft = retry.targetStatus() && sameStatus(*retry.targetStatus(), *failure->leftStatus());
+        retry.supersede(*failure->keptCopy());
+        retry.append(newBytes);
+        retry.commit();
+        return error + (whole ? "" : " [the copy is not whole]") + " " + std::to_string(torn) + " bytes"
+            + (asLeft ? "" : " [not as the save left it]");
     });
     SKIP_WHEN_IT_CANNOT_RUN(outcome);
     EXPECT_EQ(outcome.childFailure, "");
     EXPECT_EQ(outcome.reported, "The file “doc.json” could not be saved: the file is larger than this disk or system "
                                 "allows. It may be incomplete now; its new contents are whole in “<folder>/doc (new "
-                                "contents).json”.");
-    EXPECT_EQ(outcome.targetSize, 4096u) << "not written over half-way";
-    EXPECT_EQ(outcome.files, (std::vector<std::string>{"doc (new contents).json", "doc.json", "other.json"}));
+                                "contents).json”. 4096 bytes");
+    EXPECT_EQ(outcome.targetSize, newBytes.size());
+    EXPECT_EQ(outcome.files, (std::vector<std::string>{"doc.json", "other.json"}));
 }
