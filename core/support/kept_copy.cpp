@@ -40,10 +40,15 @@ std::string name(const fs::path &fileName, int number)
 
 std::vector<fs::path> beside(const fs::path &target)
 {
-    const fs::path folder = target.has_parent_path() ? target.parent_path() : fs::path(".");
+    // A save through a link writes the file it points to, and keeps the copy beside that.
+    std::error_code unresolved;
+    fs::path file = fs::canonical(target, unresolved);
+    if (unresolved)
+        file = target;
+    const fs::path folder = file.has_parent_path() ? file.parent_path() : fs::path(".");
     std::vector<std::pair<struct timespec, fs::path>> found;
     for (int number = 1; number <= mostNumbers; ++number) {
-        fs::path copy = folder / name(target.filename(), number);
+        fs::path copy = folder / name(file.filename(), number);
         struct stat status {};
         if (::stat(copy.c_str(), &status) == 0 && S_ISREG(status.st_mode))
             found.emplace_back(status.st_mtim, std::move(copy));
