@@ -132,8 +132,9 @@ OrganizationArchive OrganizationDocument::readFile(const QString &path, std::opt
     try {
         return readWhole(path, stamp);
     } catch (const OrganizationError &error) {
-        // A save writing over the file was ended part-way: its whole text stands beside it.
-        const std::vector<std::filesystem::path> copies = KeptCopies::beside(FileSaving::localPath(path));
+        // A save writing over the file was ended part-way: its whole text stands beside it, or
+        // in the user's own folder.
+        const std::vector<std::filesystem::path> copies = KeptCopies::of(FileSaving::localPath(path));
         if (copies.empty())
             throw;
         fail(QString::fromStdString(error.message())

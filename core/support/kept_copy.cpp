@@ -7,6 +7,7 @@
 #include <fcntl.h>
 #include <pwd.h>
 #include <sys/stat.h>
+#include <sys/xattr.h>
 #include <unistd.h>
 #include <utility>
 
@@ -20,6 +21,9 @@ void KeptCopy::remove() const
 }
 
 namespace KeptCopies {
+
+// On a copy in the saver's own folder: the path of the file it is the new contents of.
+static const char *const copyOfAttribute = "user.vantrel.copy-of";
 
 std::string name(const fs::path &fileName, int number)
 {
@@ -38,7 +42,9 @@ std::string name(const fs::path &fileName, int number)
     return stem + suffix + extension;
 }
 
-std::vector<fs::path> beside(const fs::path &target)
+static fs::path stateFolder();
+
+std::vector<fs::path> of(const fs::path &target)
 {
     // A save through a link writes the file it points to, and keeps the copy beside that.
     std::error_code unresolved;
@@ -46,12 +52,21 @@ std::vector<fs::path> beside(const fs::path &target)
     if (unresolved)
         file = target;
     const fs::path folder = file.has_parent_path() ? file.parent_path() : fs::path(".");
+    const fs::path own = stateFolder().empty() ? fs::path() : stateFolder() / "vantrel";
     std::vector<std::pair<struct timespec, fs::path>> found;
     for (int number = 1; number <= mostNumbers; ++number) {
-        fs::path copy = folder / name(file.filename(), number);
+        const std::string copyName = name(file.filename(), number);
         struct stat status {};
-        if (::stat(copy.c_str(), &status) == 0 && S_ISREG(status.st_mode))
+        if (fs::path copy = folder / copyName; ::stat(copy.c_str(), &status) == 0 && S_ISREG(status.st_mode))
             found.emplace_back(status.st_mtim, std::move(copy));
+        if (own.empty() || own == folder)
+            continue;
+        char marked[4096];
+        const fs::path copy = own / copyName;
+        const ssize_t size = ::getxattr(copy.c_str(), copyOfAttribute, marked, sizeof marked);
+        if (size > 0 && std::string_view(marked, size_t(size)) == file.string() && ::stat(copy.c_str(), &status) == 0
+            && S_ISREG(status.st_mode))
+            found.emplace_back(status.st_mtim, copy);
     }
     // Newest first; equal times in the order of their numbers.
     std::stable_sort(found.begin(), found.end(), [](const auto &a, const auto &b) {
@@ -61,6 +76,15 @@ std::vector<fs::path> beside(const fs::path &target)
     for (auto &entry : found)
         copies.push_back(std::move(entry.second));
     return copies;
+}
+
+void markAsCopyOf(int copy, const fs::path &target)
+{
+    std::error_code unresolved;
+    fs::path file = fs::canonical(target, unresolved);
+    if (unresolved)
+        file = target;
+    ::fsetxattr(copy, copyOfAttribute, file.c_str(), file.string().size(), 0);
 }
 
 static fs::path stateFolder()

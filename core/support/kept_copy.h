@@ -29,12 +29,16 @@ inline constexpr int mostNumbers = 99;
 // limit on a name.
 std::string name(const std::filesystem::path &fileName, int number);
 
-// The copies standing beside `target`, the newest first. Cost: one look-up per possible name.
-std::vector<std::filesystem::path> beside(const std::filesystem::path &target);
+// The copies standing beside `target`, or kept for it in the user's own folder, the newest
+// first. Cost: two look-ups per possible name.
+std::vector<std::filesystem::path> of(const std::filesystem::path &target);
 
 // The saver's own folder for copies where a file's folder takes none: $XDG_STATE_HOME/vantrel,
 // else ~/.local/state/vantrel, made for the user alone when missing. Its descriptor and `path`,
 // or -1 with errno when there is none, or it is not the user's alone.
 int openPrivateFolder(std::filesystem::path &path);
+// Marks a copy in the saver's own folder as `target`'s, which a copy of the same name kept
+// for another file of that name is not. Where the disk keeps no such marks, it goes unfound.
+void markAsCopyOf(int copy, const std::filesystem::path &target);
 
 } // namespace KeptCopies

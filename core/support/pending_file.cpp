@@ -330,6 +330,8 @@ void PendingFile::useOwnFolder(int refused)
     removeStaleTemporaries(m_copyFolder);
     if (const int error = createTemporary(m_copyFolder, 0600))
         fail(error);
+    // Opening the file finds it by that mark.
+    KeptCopies::markAsCopyOf(m_file, m_target);
 }
 
 // Gives the temporary file all the old file has, where it can: true when a rename then loses

@@ -338,11 +338,12 @@ TEST(PendingFileSharing, EveryoneKeepsTheirAccessWhoeverSaves)
         {"a shorter text over a longer one", 5555, 4321, 0660, sharedList, colleague, false, true, true, Twist::none,
          "copy open to nobody else | written over"},
         {"killed once writing over", 5555, 4321, 0660, sharedList, colleague, false, true, true, Twist::killed,
-         "killed by signal 25 | written over | torn | left doc (new contents).json 65534 0600 whole"},
+         "killed by signal 25 | written over | torn | found doc (new contents).json | left doc (new contents).json "
+         "65534 0600 whole"},
         {"killed, the copy's name taken", 5555, 4321, 0660, sharedList, colleague, false, true, false,
          Twist::killedWithNameTaken,
-         "killed by signal 25 | written over | torn | left doc (new contents).json 5555 0644 | left doc (new contents "
-         "2).json 65534 0600 whole"},
+         "killed by signal 25 | written over | torn | found doc (new contents 2).json | found doc (new contents).json | "
+         "left doc (new contents).json 5555 0644 | left doc (new contents 2).json 65534 0600 whole"},
         // The member waits for the colleague's save, then finds the file changed and writes nothing.
         {"two savers at once", 5555, 4321, 0660, groupWritesList, colleague, false, true, false, Twist::secondSaver,
          "colleague saved, member found it changed | written over"},
@@ -356,7 +357,8 @@ TEST(PendingFileSharing, EveryoneKeepsTheirAccessWhoeverSaves)
          false, Twist::closedFolderHalfWay,
          "The file “doc.json” could not be saved: the file is larger than this disk or system allows. It may be "
          "incomplete now; its new contents are whole in “<folder>/state/vantrel/doc (new contents).json”. | copy "
-         "open to nobody else | written over | torn | left state/vantrel/doc (new contents).json 65534 0600 whole"},
+         "open to nobody else | written over | torn | found state/vantrel/doc (new contents).json | left "
+         "state/vantrel/doc (new contents).json 65534 0600 whole"},
     };
     int skipped = 0;
     for (const Case &c : cases) {
@@ -397,6 +399,9 @@ TEST(PendingFileSharing, EveryoneKeepsTheirAccessWhoeverSaves)
             report += text == newBytes ? "" : text == oldBytes ? " | old text" : " | torn";
             if (c.secondName && Detail::readText(other) != text)
                 report += " | the other name holds another text";
+            // What opening the file would point to.
+            for (const fs::path &copy : KeptCopies::of(target))
+                report += " | found " + fs::relative(copy, folder).string();
             for (const auto &entry : fs::recursive_directory_iterator(folder)) {
                 const std::string name = fs::relative(entry.path(), folder).string();
                 if (name == "doc.json" || name == "other.json" || !entry.is_regular_file())
