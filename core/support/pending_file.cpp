@@ -58,6 +58,7 @@ std::string FileWriteError::reasonFor(int error)
     case EMFILE:
     case ENFILE: return "too many files are open";
     case ETXTBSY: return "the file is in use";
+    case EAGAIN: return "someone else is saving it";
     default: break;
     }
     std::string text = std::strerror(error);

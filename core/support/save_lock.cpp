@@ -1,9 +1,11 @@
 #include "core/support/save_lock.h"
 
 #include <cerrno>
+#include <chrono>
 #include <fcntl.h>
 #include <mutex>
 #include <set>
+#include <thread>
 #include <unistd.h>
 #include <utility>
 
@@ -29,16 +31,24 @@ bool sameFile(const struct stat &a, const struct stat &b)
     return a.st_dev == b.st_dev && a.st_ino == b.st_ino;
 }
 
-// Waits for a write lock over the whole file: 0, or the error (ENOLCK, EINVAL where the file
-// system keeps no locks).
+// How long a save waits for another to let the file go. Saves run on the window's thread, and
+// a saver stopped while it holds the file must not hold every window of this one for ever.
+constexpr auto longestWait = std::chrono::seconds(10);
+
+// Waits for a write lock over the whole file: 0, EAGAIN when another save held it all the
+// while, or the error where the file system keeps no locks (ENOLCK, EINVAL).
 int waitForLock(int file)
 {
     struct flock whole {};
     whole.l_type = F_WRLCK;
     whole.l_whence = SEEK_SET;
-    while (::fcntl(file, F_OFD_SETLKW, &whole) != 0) {
-        if (errno != EINTR)
+    const auto giveUp = std::chrono::steady_clock::now() + longestWait;
+    while (::fcntl(file, F_OFD_SETLK, &whole) != 0) {
+        if (errno != EAGAIN && errno != EACCES && errno != EINTR)
             return errno;
+        if (std::chrono::steady_clock::now() >= giveUp)
+            return EAGAIN;
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
     }
     return 0;
 }
@@ -84,6 +94,11 @@ SaveLock::SaveLock(const fs::path &path)
         }
         // Where the file system keeps no locks the file is written unheld, as before there were any.
         const int locked = waitForLock(m_file);
+        if (locked == EAGAIN) {
+            m_error = EAGAIN;
+            release();
+            return;
+        }
         struct stat now {};
         if (locked == 0 && (::stat(path.c_str(), &now) != 0 || !sameFile(now, opened))) {
             // Another save put a new file in place, or removed it, while this one waited.

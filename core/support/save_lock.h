@@ -13,7 +13,7 @@ class SaveLock {
 public:
     SaveLock() = default;
     // Waits until no other save holds the regular file at `path` (links already followed), and
-    // holds it. A file replaced while waiting is let go and the new one held. Holds nothing
+    // holds it; after ten seconds of another save's hold, holds nothing and error() is EAGAIN. A file replaced while waiting is let go and the new one held. Holds nothing
     // where there is no such file, the user may not write it, or its file system keeps no
     // locks. Where this process already holds it, holds nothing and error() is ETXTBSY: waiting
     // for itself, it would wait for ever.
@@ -28,7 +28,7 @@ public:
     // be opened for writing.
     int descriptor() const { return m_file; }
     bool isReadable() const { return m_readable; }
-    // 0, or why the file could not be held although it is there: ETXTBSY.
+    // 0, or why the file could not be held although it is there: ETXTBSY or EAGAIN.
     int error() const { return m_error; }
     // Lets the file go; the descriptor closes.
     void release();
