@@ -255,8 +255,10 @@ inline Outcome runInChild(Cause cause, const std::string &folder, const std::str
         outcome.childFailure = "the disk could not be filled";
         return outcome;
     }
+    // The writer itself must keep the limit's signal from ending the program: it is put back as
+    // the system sets it, whatever an earlier writer in this process made of it.
     if (cause == Cause::fileSizeLimit) {
-        std::signal(SIGXFSZ, SIG_IGN);
+        std::signal(SIGXFSZ, SIG_DFL);
         rlimit limit{};
         ::getrlimit(RLIMIT_FSIZE, &limit);
         limit.rlim_cur = rlim_t(room);

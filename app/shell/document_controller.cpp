@@ -141,12 +141,9 @@ void DocumentController::openIfNone()
         newDocument();
 }
 
-// Whether saving may replace the document's file: when another program changed it since the
-// document read or wrote it, only if the user says so.
-static bool mayReplaceFile(Dialogs &dialogs, const OrganizationDocument &document)
+// Whether to save over a file another program changed since the document read or wrote it.
+static bool mayReplaceChangedFile(Dialogs &dialogs, const OrganizationDocument &document)
 {
-    if (!document.isChangedOnDisk())
-        return true;
     const QString message =
         QString("The file “%1” was changed by another program after you opened it.").arg(document.displayName());
     return dialogs.ask(changedTitle, message,
@@ -157,18 +154,32 @@ static bool mayReplaceFile(Dialogs &dialogs, const OrganizationDocument &documen
 
 bool DocumentController::save(ChartWindow *window)
 {
-    OrganizationDocument *document = window->document();
-    if (!document->hasFile())
+    if (!window->document()->hasFile())
         return saveAs(window);
-    if (!mayReplaceFile(m_dialogs, *document))
-        return false;
-    try {
-        document->saveTo(document->filePath());
-    } catch (const OrganizationError &error) {
-        showError(QString::fromStdString(error.message()));
-        return false;
+    return saveOverOwnFile(window, window->document()->filePath());
+}
+
+// The document's own file is replaced unasked only as the document left it. The question is
+// asked with no save holding the file; the file is weighed again once held, and a change made
+// while the user was asked is asked about too.
+bool DocumentController::saveOverOwnFile(ChartWindow *window, const QString &path)
+{
+    QPointer<ChartWindow> target(window);
+    std::optional<FileStamp> accepted;
+    for (;;) {
+        std::optional<FileStamp> changed;
+        try {
+            changed = target->document()->saveOver(path, accepted);
+        } catch (const OrganizationError &error) {
+            showError(QString::fromStdString(error.message()));
+            return false;
+        }
+        if (!changed)
+            return true;
+        if (!mayReplaceChangedFile(m_dialogs, *target->document()) || !target)
+            return false;
+        accepted = changed;
     }
-    return true;
 }
 
 bool DocumentController::saveAs(ChartWindow *window)
@@ -195,14 +206,16 @@ bool DocumentController::saveDocumentAs(ChartWindow *window, const QString &path
                       .arg(QFileInfo(path).fileName()));
         return false;
     }
-    if (OrganizationDocument::canonicalPath(path) == window->document()->filePath() &&
-        !mayReplaceFile(m_dialogs, *window->document()))
-        return false;
-    try {
-        window->document()->saveTo(path);
-    } catch (const OrganizationError &error) {
-        showError(QString::fromStdString(error.message()));
-        return false;
+    if (OrganizationDocument::canonicalPath(path) == window->document()->filePath()) {
+        if (!saveOverOwnFile(window, path))
+            return false;
+    } else {
+        try {
+            window->document()->saveTo(path);
+        } catch (const OrganizationError &error) {
+            showError(QString::fromStdString(error.message()));
+            return false;
+        }
     }
     noteRecentFile(window->document()->filePath());
     return true;

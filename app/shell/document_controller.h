@@ -99,6 +99,7 @@ private:
     void storeRecentFiles();
     QString nextUntitledName() const;
     bool saveDocumentAs(ChartWindow *window, const QString &path);
+    bool saveOverOwnFile(ChartWindow *window, const QString &path);
     void showError(const QString &message);
 
     Dialogs &m_dialogs;

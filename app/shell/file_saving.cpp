@@ -6,7 +6,7 @@
 
 namespace FileSaving {
 
-static FileStamp stampFrom(const struct stat &status)
+FileStamp stampFrom(const struct stat &status)
 {
     return FileStamp{.device = status.st_dev,
                      .inode = status.st_ino,

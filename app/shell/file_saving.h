@@ -28,6 +28,7 @@ namespace FileSaving {
 // The stamp of the file at `path`, or of an open file; nothing when there is none.
 std::optional<FileStamp> stampOf(const QString &path);
 std::optional<FileStamp> stampOf(int descriptor);
+FileStamp stampFrom(const struct stat &status);
 
 // The file system's name for a path shown to the user.
 std::filesystem::path localPath(const QString &path);

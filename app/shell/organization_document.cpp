@@ -83,7 +83,8 @@ OrganizationArchive OrganizationDocument::readFile(const QString &path)
     return readFile(path, stamp);
 }
 
-OrganizationArchive OrganizationDocument::readFile(const QString &path, std::optional<FileStamp> &stamp)
+// Reads and decodes the file at `path`; readFile adds where a whole copy waits.
+static OrganizationArchive readWhole(const QString &path, std::optional<FileStamp> &stamp)
 {
     const QFileInfo info(path);
     const QString name = info.fileName();
@@ -92,7 +93,7 @@ OrganizationArchive OrganizationDocument::readFile(const QString &path, std::opt
     // Directories, devices and pipes hold no organization; a pipe would also block the read.
     if (!info.isFile())
         fail("This file does not contain an organization.");
-    if (info.size() > maximumFileBytes)
+    if (info.size() > OrganizationDocument::maximumFileBytes)
         fail(tooLargeMessage(name));
 
     QFile file(path);
@@ -101,7 +102,7 @@ OrganizationArchive OrganizationDocument::readFile(const QString &path, std::opt
     // Taken before reading: a change made while the file is read shows at the next save.
     stamp = FileSaving::stampOf(file.handle());
     // The file may have grown since it was measured: read one byte past the limit to notice.
-    const qint64 capacity = std::min<qint64>(file.size(), maximumFileBytes) + 1;
+    const qint64 capacity = std::min<qint64>(file.size(), OrganizationDocument::maximumFileBytes) + 1;
     auto bytes = std::make_unique<ArrivingBytes>(size_t(capacity));
     // A large file is decoded while it is still being read; what cannot be read is reported
     // before what the bytes read so far hold.
@@ -124,6 +125,22 @@ OrganizationArchive OrganizationDocument::readFile(const QString &path, std::opt
     if (capacity > qint64(64) * 1024 * 1024)
         std::thread([done = std::move(bytes)] {}).detach();
     return std::move(*archive);
+}
+
+OrganizationArchive OrganizationDocument::readFile(const QString &path, std::optional<FileStamp> &stamp)
+{
+    try {
+        return readWhole(path, stamp);
+    } catch (const OrganizationError &error) {
+        // A save writing over the file was ended part-way: its whole text stands beside it, or
+        // in the user's own folder.
+        const std::vector<std::filesystem::path> copies = KeptCopies::of(FileSaving::localPath(path));
+        if (copies.empty())
+            throw;
+        fail(QString::fromStdString(error.message())
+             + QString(" A save that did not finish left its new contents whole in “%1”.")
+                   .arg(QFile::decodeName(QByteArray::fromStdString(copies.front().string()))));
+    }
 }
 
 FileStamp OrganizationDocument::writeFile(const OrganizationArchive &archive, const QString &path)
@@ -273,8 +290,45 @@ void OrganizationDocument::adoptLoaded(const QString &path, OrganizationArchive 
 
 void OrganizationDocument::saveTo(const QString &path)
 {
-    m_fileStamp = writeFile(m_archive, path);
-    adoptFile(canonicalPath(path), m_archive);
+    write(path, false, std::nullopt);
+}
+
+std::optional<FileStamp> OrganizationDocument::saveOver(const QString &path, const std::optional<FileStamp> &accepted)
+{
+    return write(path, true, accepted);
+}
+
+std::optional<FileStamp> OrganizationDocument::write(const QString &path, bool weighChanges,
+                                                     const std::optional<FileStamp> &accepted)
+{
+    const std::string bytes = m_archive.encodeDocument();
+    const QString canonical = canonicalPath(path);
+    try {
+        // Held from the look at the file until it is written: another save waits, then finds
+        // this one's writing.
+        PendingFile file(FileSaving::localPath(path));
+        if (const std::optional<struct stat> &found = file.targetStatus(); weighChanges && found && m_fileStamp) {
+            const FileStamp now = FileSaving::stampFrom(*found);
+            if (now != *m_fileStamp && now != accepted)
+                return now;
+        }
+        if (m_leftCopy && m_leftCopy->target == canonical)
+            file.supersede(m_leftCopy->copy);
+        file.append(bytes);
+        file.commit();
+        m_fileStamp = FileSaving::stampFrom(file.placedStatus());
+    } catch (const FileWriteError &error) {
+        // The window's own writing, which the next save must not take for another program's.
+        if (canonical == m_filePath && error.leftStatus())
+            m_fileStamp = FileSaving::stampFrom(*error.leftStatus());
+        if (error.keptCopy())
+            m_leftCopy = LeftCopy{canonical, *error.keptCopy()};
+        throw;
+    }
+    if (m_leftCopy && m_leftCopy->target == canonical)
+        m_leftCopy.reset();
+    adoptFile(canonical, m_archive);
+    return std::nullopt;
 }
 
 bool OrganizationDocument::isChangedOnDisk() const

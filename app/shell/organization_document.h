@@ -106,9 +106,15 @@ public:
     // The same with the file already read by readFile (on another thread), whose stamp
     // then was `stamp`.
     void adoptLoaded(const QString &path, OrganizationArchive archive, std::optional<FileStamp> stamp);
-    // Writes the content to `path`, which the document then stands for, unmodified.
-    // Throws OrganizationError and leaves the document and the file unchanged on failure.
+    // Writes the content to `path`, which the document then stands for, unmodified. Throws
+    // OrganizationError and leaves the document unchanged on failure; the file too, unless the
+    // save had begun writing over it: then the message names the whole copy it kept.
     void saveTo(const QString &path);
+    // The same over a file that another program may have changed since this document read or
+    // last wrote it (its own file): no other save writes the file meanwhile, and where it was
+    // changed nothing is written and its stamp as found is returned, for the user to weigh.
+    // Saving again with that stamp `accepted` replaces it, unless it changed again since.
+    std::optional<FileStamp> saveOver(const QString &path, const std::optional<FileStamp> &accepted = std::nullopt);
     // Whether another program wrote or replaced the document's file since this document
     // read or last wrote it: saving would lose what it wrote. A file gone is not changed.
     bool isChangedOnDisk() const;
@@ -131,6 +137,7 @@ private:
     // Keeps an edit's content as setArchive keeps a new one.
     void finishEdit(DocumentHistory::Snapshot before, const QString &stepName, const QString &mergeKey);
     void adoptFile(const QString &path, const OrganizationArchive &saved);
+    std::optional<FileStamp> write(const QString &path, bool weighChanges, const std::optional<FileStamp> &accepted);
     // Puts a content of the history in place.
     void restore(OrganizationArchive archive, bool organizationDiffers);
     void announce(bool organizationDiffers);
@@ -139,7 +146,14 @@ private:
     uint64_t m_revision = 1;
     std::optional<OrganizationArchive> m_savedArchive;
     QString m_filePath;
-    std::optional<FileStamp> m_fileStamp; // the file's when last read or written
+    std::optional<FileStamp> m_fileStamp; // the file's when last read or written, whole or not
+    // The whole copy a failed save of the file at `target` left under a name its user can find,
+    // removed by the next save of that file that succeeds.
+    struct LeftCopy {
+        QString target;
+        KeptCopy copy;
+    };
+    std::optional<LeftCopy> m_leftCopy;
     QString m_untitledName = QStringLiteral("Untitled");
     bool m_modified = false;
     DocumentHistory m_history;

@@ -12,8 +12,13 @@
 #include <QIcon>
 #include <QSettings>
 
+#include <csignal>
+
 int VantrelApp::run(int argc, char **argv)
 {
+    // Under a file-size limit (ulimit -f) a write past it fails and is reported, settings
+    // included, instead of ending the program with every unsaved change.
+    std::signal(SIGXFSZ, SIG_IGN);
     QApplication application(argc, argv);
     QApplication::setApplicationName("Vantrel");
     QApplication::setOrganizationName("Vantrel");

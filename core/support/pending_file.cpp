@@ -4,10 +4,11 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <csignal>
 #include <cstring>
+#include <ctime>
+#include <dirent.h>
 #include <fcntl.h>
-#include <linux/posix_acl.h>
-#include <linux/posix_acl_xattr.h>
 #include <stdio.h>
 #include <string_view>
 #include <sys/stat.h>
@@ -28,6 +29,17 @@ FileWriteError::FileWriteError(std::string fileName, std::string reason)
 {
 }
 
+FileWriteError::FileWriteError(std::string fileName, const std::string &reason, std::optional<KeptCopy> kept,
+                               std::optional<struct stat> left)
+    : FileWriteError(std::move(fileName),
+                     kept ? reason + ". It may be incomplete now; its new contents are whole in \u201c"
+                             + kept->path.string() + "\u201d"
+                          : reason)
+{
+    m_kept = std::move(kept);
+    m_left = left;
+}
+
 std::string FileWriteError::reasonFor(int error)
 {
     switch (error) {
@@ -46,6 +58,7 @@ std::string FileWriteError::reasonFor(int error)
     case EMFILE:
     case ENFILE: return "too many files are open";
     case ETXTBSY: return "the file is in use";
+    case EAGAIN: return "someone else is saving it";
     default: break;
     }
     std::string text = std::strerror(error);
@@ -59,6 +72,14 @@ namespace {
 const char *const accessListName = "system.posix_acl_access";
 const char *const accessListLost = "the access rights set on it (its ACL) could not be kept";
 const char *const readOnlyFile = "the file is read-only";
+const char *const replacedMeanwhile = "another program replaced it while it was being saved";
+const char *const writtenMeanwhile = "another program wrote to it at the same time";
+const std::string_view temporaryPrefix = ".vantrel-";
+const std::string_view temporarySuffix = ".part";
+// A temporary file is held from a moment after it is made: one younger than this may be a
+// save's that is not held yet.
+constexpr time_t staleAfterSeconds = 10 * 60;
+constexpr size_t chunkBytes = 1 << 20;
 
 // Where the bytes must go: through a symbolic link to the file it names, when there is one.
 fs::path resolvedTarget(const fs::path &target)
@@ -105,17 +126,17 @@ bool isOutOfRoom(int error)
     return error == ENOSPC || error == EDQUOT || error == EFBIG;
 }
 
-// Moves `from` to `to` within the folder only when `to` does not exist, atomically.
-int moveWithoutReplacing(int folder, const char *from, const char *to)
+// Moves `from` to `to` only when `to` does not exist, atomically.
+int moveWithoutReplacing(int fromFolder, const char *from, int toFolder, const char *to)
 {
-    if (::renameat2(folder, from, folder, to, RENAME_NOREPLACE) == 0)
+    if (::renameat2(fromFolder, from, toFolder, to, RENAME_NOREPLACE) == 0)
         return 0;
     if (errno != EINVAL && errno != ENOSYS && errno != EOPNOTSUPP)
         return errno;
     // File systems without the flag: a hard link also refuses to replace an existing name.
-    if (::linkat(folder, from, folder, to, 0) != 0)
+    if (::linkat(fromFolder, from, toFolder, to, 0) != 0)
         return errno;
-    ::unlinkat(folder, from, 0);
+    ::unlinkat(fromFolder, from, 0);
     return 0;
 }
 
@@ -179,19 +200,56 @@ bool describesOldContent(std::string_view name)
     return name == "security.ima" || name == "security.evm";
 }
 
-// An access list whose owning group's entry gives nothing: for a group the list was not
-// written for.
-std::string withoutGroupAccess(std::string list)
+
+bool isTemporaryName(std::string_view name)
 {
-    constexpr size_t header = sizeof(posix_acl_xattr_header);
-    constexpr size_t entry = sizeof(posix_acl_xattr_entry);
-    for (size_t at = header; at + entry <= list.size(); at += entry) {
-        // Little-endian on the wire: tag, permissions, id.
-        const unsigned tag = (unsigned char)list[at] | unsigned((unsigned char)list[at + 1]) << 8;
-        if (tag == ACL_GROUP_OBJ)
-            list[at + 2] = list[at + 3] = 0;
+    return name.size() == temporaryPrefix.size() + 36 + temporarySuffix.size() && name.starts_with(temporaryPrefix)
+        && name.ends_with(temporarySuffix);
+}
+
+// Temporary files of saves that were killed. None is ever the only whole copy of anything (a
+// save writing over a file gives its copy a visible name first), so one that no save holds is
+// litter. Only those the saver may open can be told unheld.
+void removeStaleTemporaries(int folder)
+{
+    const int listing = ::dup(folder);
+    DIR *entries = listing < 0 ? nullptr : ::fdopendir(listing);
+    if (!entries) {
+        if (listing >= 0)
+            ::close(listing);
+        return;
     }
-    return list;
+    ::rewinddir(entries);
+    const time_t now = ::time(nullptr);
+    while (const dirent *entry = ::readdir(entries)) {
+        if (!isTemporaryName(entry->d_name))
+            continue;
+        const Descriptor file(::openat(folder, entry->d_name, O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC));
+        struct stat status {};
+        struct flock probe {};
+        probe.l_type = F_RDLCK;
+        probe.l_whence = SEEK_SET;
+        if (file.fd >= 0 && ::fstat(file.fd, &status) == 0 && S_ISREG(status.st_mode)
+            && status.st_ctim.tv_sec + staleAfterSeconds < now && ::fcntl(file.fd, F_OFD_SETLK, &probe) == 0)
+            ::unlinkat(folder, entry->d_name, 0);
+    }
+    ::closedir(entries);
+}
+
+// Reads exactly `size` bytes at `at`: 0, or the error (EIO for a file shorter than that).
+int readAll(int fd, char *into, size_t size, off_t at)
+{
+    while (size > 0) {
+        const ssize_t read = ::pread(fd, into, size, at);
+        if (read < 0 && errno == EINTR)
+            continue;
+        if (read <= 0)
+            return read < 0 ? errno : EIO;
+        into += read;
+        size -= size_t(read);
+        at += read;
+    }
+    return 0;
 }
 
 } // namespace
@@ -199,26 +257,32 @@ std::string withoutGroupAccess(std::string list)
 PendingFile::PendingFile(const fs::path &target)
     : m_fileName(target.filename().string()), m_target(resolvedTarget(target))
 {
+    // A write past a file-size limit (ulimit -f) then fails with EFBIG, which the save
+    // reports, instead of ending the program with every unsaved change.
+    std::signal(SIGXFSZ, SIG_IGN);
     if (!m_target.has_filename())
         fail(EISDIR);
-    const fs::path folder = m_target.has_parent_path() ? m_target.parent_path() : fs::path(".");
-    m_folder = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    m_copyFolderPath = m_target.has_parent_path() ? m_target.parent_path() : fs::path(".");
+    m_folder = ::open(m_copyFolderPath.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
     if (m_folder < 0)
         fail(errno);
-    struct stat existing {};
-    const bool replacing = ::stat(m_target.c_str(), &existing) == 0 && S_ISREG(existing.st_mode);
+    m_lock = SaveLock(m_target);
+    if (m_lock.error() != 0)
+        fail(m_lock.error());
+    m_copyFolder = ::dup(m_folder);
+    if (m_copyFolder < 0)
+        fail(errno);
+    const std::optional<struct stat> &existing = m_lock.status();
+    const bool replacing = existing && S_ISREG(existing->st_mode);
+    removeStaleTemporaries(m_copyFolder);
     // A hidden name of its own, never one the user could have chosen for a file of ours. The
-    // copy of an existing file starts closed to all but its writer, and opens only as far as
-    // the old file was: anyone who opened it earlier could read what is written later.
-    for (int attempt = 0; m_file < 0; ++attempt) {
-        m_temporary = ".vantrel-" + makeUUID() + ".part";
-        m_file = ::openat(m_folder, m_temporary.c_str(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC,
-                          replacing ? 0600 : 0666);
-        if (m_file < 0 && (errno != EEXIST || attempt == 8)) {
-            const int error = errno;
-            m_temporary.clear(); // not ours to remove
-            fail(error);
-        }
+    // copy of an existing file starts closed to all but its writer: anyone who opened it
+    // earlier could read what is written later.
+    if (const int refused = createTemporary(m_copyFolder, replacing ? 0600 : 0666)) {
+        if (!replacing || (refused != EACCES && refused != EPERM)
+            || ::faccessat(AT_FDCWD, m_target.c_str(), W_OK, AT_EACCESS) != 0)
+            fail(refused);
+        useOwnFolder(refused);
     }
     // The rename needs only the folder's permission: a file the user may not write (made
     // read-only, someone else's, or immutable) is refused as writing into it would be. Asked
@@ -227,25 +291,71 @@ PendingFile::PendingFile(const fs::path &target)
         fail(readOnlyFile);
     if (!replacing)
         return;
+    if (!m_overwrite)
+        m_overwrite = !keepsEverythingOf(*existing);
+    if (m_overwrite)
+        makeCopyOwn();
+}
+
+// Creates the temporary file in `folder` and holds it, so that no other save takes it for a
+// killed save's: 0, or the error.
+int PendingFile::createTemporary(int folder, mode_t mode)
+{
+    for (int attempt = 0; m_file < 0; ++attempt) {
+        const std::string name = std::string(temporaryPrefix) + makeUUID() + std::string(temporarySuffix);
+        m_file = ::openat(folder, name.c_str(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC, mode);
+        if (m_file < 0 && (errno != EEXIST || attempt == 8))
+            return errno;
+        if (m_file >= 0)
+            m_temporary = name;
+    }
+    struct flock whole {};
+    whole.l_type = F_WRLCK;
+    whole.l_whence = SEEK_SET;
+    ::fcntl(m_file, F_OFD_SETLK, &whole);
+    return 0;
+}
+
+// A folder closed to the saver, over a file the saver may write: the file takes the bytes
+// itself, and its copy waits in the saver's own folder, as editors keep their backups.
+void PendingFile::useOwnFolder(int refused)
+{
+    fs::path own;
+    const int folder = KeptCopies::openPrivateFolder(own);
+    if (folder < 0)
+        fail(refused);
+    ::close(std::exchange(m_copyFolder, folder));
+    m_copyFolderPath = own;
+    m_inOwnFolder = true;
+    m_overwrite = true;
+    removeStaleTemporaries(m_copyFolder);
+    if (const int error = createTemporary(m_copyFolder, 0600))
+        fail(error);
+    // Opening the file finds it by that mark.
+    KeptCopies::markAsCopyOf(m_file, m_target);
+}
+
+// Gives the temporary file all the old file has, where it can: true when a rename then loses
+// nothing. The owner and group first, while the file is open to its writer alone: a change of
+// either may clear the set-ID bits, and it opens the file to nobody new. Only root may give
+// the file to another owner, and only a group the saver belongs to can be given.
+bool PendingFile::keepsEverythingOf(const struct stat &existing)
+{
+    if (existing.st_nlink > 1 || ::fchown(m_file, existing.st_uid, existing.st_gid) != 0)
+        return false;
+    m_opened = true;
     keepAccessOf(existing);
-    const bool attributesKept = keepAttributesOf(m_target);
+    const bool attributesKept = keepAttributesOf(m_target, true);
     // What the saver could give the new file is what it has now.
     struct stat copy {};
     if (::fstat(m_file, &copy) != 0)
         fail(errno);
-    m_overwrite = !attributesKept || existing.st_nlink > 1 || copy.st_uid != existing.st_uid
-        || copy.st_gid != existing.st_gid || (copy.st_mode & 07777) != (existing.st_mode & 07777);
+    return attributesKept && (copy.st_mode & 07777) == (existing.st_mode & 07777);
 }
 
-// A document shared through its group or an access list stays shared as it was. The owner and
-// group first, since a change of either may clear the set-ID bits. Only root may give the
-// file to another owner, and only a group the saver belongs to can be kept: where either is
-// lost, the old file is written over instead, and this copy only waits beside it, open to
-// nobody the old file kept out.
+// A document shared through its group or an access list stays shared as it was.
 void PendingFile::keepAccessOf(const struct stat &existing)
 {
-    const bool groupKept = ::fchown(m_file, existing.st_uid, existing.st_gid) == 0
-        || ::fchown(m_file, uid_t(-1), existing.st_gid) == 0;
     const mode_t mode = existing.st_mode & 07777;
     std::string list;
     const int read = readAttribute(m_target, accessListName, list);
@@ -256,31 +366,33 @@ void PendingFile::keepAccessOf(const struct stat &existing)
         // let in people the old file kept out.
         if (::fremovexattr(m_file, accessListName) != 0 && errno != ENODATA && errno != ENOTSUP)
             fail(accessListLost);
-        ::fchmod(m_file, groupKept ? mode : mode & ~mode_t(S_IRWXG));
+        ::fchmod(m_file, mode);
         return;
     }
     // The list sets the group and others' bits from its mask and entries, and a mode set
     // after it would set the mask: the mode goes first with only the owner's and special
     // bits, so that until the list is on, only the owner may open the file.
     ::fchmod(m_file, mode & ~mode_t(S_IRWXG | S_IRWXO));
-    if (!groupKept)
-        list = withoutGroupAccess(std::move(list));
     if (::fsetxattr(m_file, accessListName, list.data(), list.size(), 0) != 0)
         fail(accessListLost);
 }
 
 // The file's other extended attributes: labels, tags and notes other programs keep on it.
 // Those that cannot be copied (one the saver may not read, a security label the saver may not
-// set) make it false: the old file must stay. One that grants access and cannot be copied
-// stops the save, since the temporary file would let in people the old file kept out.
-bool PendingFile::keepAttributesOf(const fs::path &existing)
+// set) make it false: the old file must stay. With `accessToo`, those that grant access are
+// copied as well, and one that cannot be stops the save, since the temporary file would let in
+// people the old file kept out.
+bool PendingFile::keepAttributesOf(const fs::path &existing, bool accessToo)
 {
     std::vector<std::string> names;
-    if (const int error = attributeNames(existing, names); error != 0 && error != ENOTSUP)
-        fail(error);
+    if (const int error = attributeNames(existing, names); error != 0 && error != ENOTSUP) {
+        if (accessToo)
+            fail(error);
+        return false;
+    }
     bool allCopied = true;
     for (const std::string &name : names) {
-        if (name == accessListName || describesOldContent(name))
+        if (name == accessListName || describesOldContent(name) || (!accessToo && grantsAccess(name)))
             continue;
         std::string value;
         const bool copied = readAttribute(existing, name.c_str(), value) == 0
@@ -290,6 +402,25 @@ bool PendingFile::keepAttributesOf(const fs::path &existing)
         allCopied = allCopied && copied;
     }
     return allCopied;
+}
+
+// The copy that waits while the file is written over is the saver's alone. One that was given
+// the old file's owner or opened as far as the old file is made again: whoever opened it then
+// could read what is written later.
+void PendingFile::makeCopyOwn()
+{
+    if (m_opened) {
+        ::close(std::exchange(m_file, -1));
+        ::unlinkat(m_copyFolder, m_temporary.c_str(), 0);
+        m_temporary.clear();
+        if (const int error = createTemporary(m_copyFolder, 0600))
+            fail(error);
+        m_opened = false;
+    }
+    // A list the folder gives its new files names others; at 0600 its mask lets none of them
+    // in, and without it no later change of mode can.
+    ::fremovexattr(m_file, accessListName);
+    keepAttributesOf(m_target, false);
 }
 
 PendingFile::~PendingFile()
@@ -309,7 +440,7 @@ void PendingFile::append(std::string_view bytes)
 fs::path PendingFile::temporaryPath()
 {
     m_writtenByPath = true;
-    return m_target.parent_path() / m_temporary;
+    return m_copyFolderPath / m_temporary;
 }
 
 void PendingFile::commit(Placement placement)
@@ -334,112 +465,192 @@ void PendingFile::commit(Placement placement)
     else
         replaceByRename(placement, written);
     ::close(std::exchange(m_file, -1));
-    // The rename, or the removal of the temporary file, reaches the disk with the folder.
+    // The rename, or the removal of the copy, reaches the disk with the folder.
     ::fsync(m_folder);
+    if (m_inOwnFolder)
+        ::fsync(m_copyFolder);
     ::close(std::exchange(m_folder, -1));
+    ::close(std::exchange(m_copyFolder, -1));
+    m_lock.release();
 }
 
 void PendingFile::replaceByRename(Placement placement, const struct stat &written)
 {
+    // Only the file itself can take bytes waiting in another folder; there is a file, so one
+    // that must not be replaced stays.
+    if (m_inOwnFolder)
+        fail(placement == Placement::keepExisting ? EEXIST : EACCES);
     const fs::path name = m_target.filename();
     const int moved = placement == Placement::keepExisting
-        ? moveWithoutReplacing(m_folder, m_temporary.c_str(), name.c_str())
-        : (::renameat(m_folder, m_temporary.c_str(), m_folder, name.c_str()) == 0 ? 0 : errno);
+        ? moveWithoutReplacing(m_copyFolder, m_temporary.c_str(), m_folder, name.c_str())
+        : (::renameat(m_copyFolder, m_temporary.c_str(), m_folder, name.c_str()) == 0 ? 0 : errno);
     if (moved != 0)
         fail(moved);
     m_temporary.clear();
+    if (m_superseded) {
+        m_superseded->remove();
+        m_superseded.reset();
+    }
     const bool unchanged = ::fstat(m_file, &m_placed) == 0 && m_placed.st_size == written.st_size
         && m_placed.st_mtim.tv_sec == written.st_mtim.tv_sec && m_placed.st_mtim.tv_nsec == written.st_mtim.tv_nsec;
     if (!unchanged)
         m_placed = written;
 }
 
+// The copy takes a name the user can find before the first byte of the file changes, and
+// reaches the disk with it: a save ended at any moment after leaves it whole beside the file.
+// Numbered when taken, never in place of another file.
+void PendingFile::showCopy()
+{
+    for (int number = 1; number <= KeptCopies::mostNumbers; ++number) {
+        const std::string visible = KeptCopies::name(m_target.filename(), number);
+        const int moved = moveWithoutReplacing(m_copyFolder, m_temporary.c_str(), m_copyFolder, visible.c_str());
+        if (moved == EEXIST)
+            continue;
+        if (moved != 0)
+            fail(moved);
+        m_temporary = visible;
+        m_copyShown = true;
+        if (::fsync(m_copyFolder) != 0)
+            fail(errno);
+        return;
+    }
+    fail(EEXIST);
+}
+
+// The held file, while it is still the one at the path: another program may have put a new
+// file there since the caller looked, and what it holds was never weighed.
+int PendingFile::targetForWriting()
+{
+    struct stat held {};
+    struct stat now {};
+    if (m_lock.descriptor() < 0)
+        fail(EACCES); // the user may not write it: refused before here
+    if (::fstat(m_lock.descriptor(), &held) != 0 || ::stat(m_target.c_str(), &now) != 0 || held.st_dev != now.st_dev
+        || held.st_ino != now.st_ino)
+        fail(replacedMeanwhile);
+    return m_lock.descriptor();
+}
+
 // The old file itself takes the checked bytes: it keeps its owner, group, mode, list, every
 // attribute and every name. Until its first byte is written, a failure leaves it whole.
 void PendingFile::writeOver(const struct stat &written)
 {
-    const Descriptor file(::open(m_target.c_str(), O_WRONLY | O_NOFOLLOW | O_CLOEXEC));
-    if (file.fd < 0)
-        fail(errno);
+    const int target = targetForWriting();
     const off_t size = written.st_size;
+    showCopy();
     // Room for every byte first: a full disk is met while the old file is still whole.
-    if (size > 0 && ::fallocate(file.fd, FALLOC_FL_KEEP_SIZE, 0, size) != 0 && isOutOfRoom(errno))
-        fail(errno);
-    std::vector<char> buffer(size_t(std::min<off_t>(std::max<off_t>(size, 1), 1 << 20)));
-    for (off_t at = 0; at < size;) {
-        const ssize_t read = ::pread(m_file, buffer.data(), size_t(std::min<off_t>(off_t(buffer.size()), size - at)), at);
-        if (read < 0 && errno == EINTR)
-            continue;
-        if (read <= 0) {
-            const int error = read < 0 ? errno : EIO;
-            if (at == 0)
-                fail(error);
-            failKeepingCopy(error);
-        }
-        if (const int error = writeAll(file.fd, std::string_view(buffer.data(), size_t(read))))
-            failKeepingCopy(error);
-        at += read;
+    if (size > 0 && ::fallocate(target, FALLOC_FL_KEEP_SIZE, 0, size) != 0 && isOutOfRoom(errno))
+        failWritingOver(target, FileWriteError::reasonFor(errno), false);
+    // The new copy stands whole beside the file: an earlier one is needless, and its room may
+    // be what the file needs.
+    if (m_superseded) {
+        m_superseded->remove();
+        m_superseded.reset();
+        m_supersededRemoved = true;
     }
-    if (::ftruncate(file.fd, size) != 0 || ::fsync(file.fd) != 0 || ::fstat(file.fd, &m_placed) != 0)
-        failKeepingCopy(errno);
+    std::vector<char> buffer(size_t(std::min<off_t>(std::max<off_t>(size, 1), chunkBytes)));
+    for (off_t at = 0; at < size;) {
+        const size_t count = size_t(std::min<off_t>(off_t(buffer.size()), size - at));
+        if (const int error = readAll(m_file, buffer.data(), count, at))
+            failWritingOver(target, FileWriteError::reasonFor(error), at > 0);
+        for (size_t done = 0; done < count;) {
+            const ssize_t put = ::pwrite(target, buffer.data() + done, count - done, at);
+            if (put < 0 && errno == EINTR)
+                continue;
+            if (put <= 0)
+                failWritingOver(target, FileWriteError::reasonFor(put < 0 ? errno : EIO), at > 0);
+            done += size_t(put);
+            at += put;
+        }
+    }
+    if (::ftruncate(target, size) != 0 || ::fsync(target) != 0)
+        failWritingOver(target, FileWriteError::reasonFor(errno), true);
+    // Every byte read back: a program that writes without waiting for the hold would have
+    // mixed its bytes with these.
+    if (const int differs = matchesCopy(target, size); differs != 0)
+        failWritingOver(target, differs < 0 ? writtenMeanwhile : FileWriteError::reasonFor(differs), true);
+    if (::fstat(target, &m_placed) != 0)
+        failWritingOver(target, FileWriteError::reasonFor(errno), true);
     if (m_placed.st_size != size)
-        failKeepingCopy(EIO);
-    const int second = ::dup(file.fd);
+        failWritingOver(target, writtenMeanwhile, true);
+    const int second = ::dup(target);
     if (second < 0 || ::close(second) != 0)
-        failKeepingCopy(errno);
-    ::unlinkat(m_folder, m_temporary.c_str(), 0);
+        failWritingOver(target, FileWriteError::reasonFor(errno), true);
+    ::unlinkat(m_copyFolder, m_temporary.c_str(), 0);
     m_temporary.clear();
+}
+
+// 0 when the file holds the copy's `size` bytes, -1 when it holds others, else the error. A
+// file the saver may write but not read is taken on its size.
+int PendingFile::matchesCopy(int target, off_t size)
+{
+    if (!m_lock.isReadable())
+        return 0;
+    std::vector<char> expected(size_t(std::min<off_t>(std::max<off_t>(size, 1), chunkBytes)));
+    std::vector<char> found(expected.size());
+    for (off_t at = 0; at < size;) {
+        const size_t count = size_t(std::min<off_t>(off_t(expected.size()), size - at));
+        if (const int error = readAll(m_file, expected.data(), count, at))
+            return error;
+        if (const int error = readAll(target, found.data(), count, at))
+            return error == EIO ? -1 : error;
+        if (std::memcmp(expected.data(), found.data(), count) != 0)
+            return -1;
+        at += off_t(count);
+    }
+    return 0;
 }
 
 void PendingFile::discard()
 {
     if (m_file >= 0)
         ::close(std::exchange(m_file, -1));
-    if (m_folder >= 0) {
+    if (m_copyFolder >= 0) {
         if (!m_temporary.empty())
-            ::unlinkat(m_folder, m_temporary.c_str(), 0);
-        ::close(std::exchange(m_folder, -1));
+            ::unlinkat(m_copyFolder, m_temporary.c_str(), 0);
+        ::close(std::exchange(m_copyFolder, -1));
     }
+    if (m_folder >= 0)
+        ::close(std::exchange(m_folder, -1));
     m_temporary.clear();
+    m_lock.release();
 }
 
 void PendingFile::fail(int error)
 {
-    discard();
-    throw FileWriteError(fileName(), error);
+    fail(FileWriteError::reasonFor(error));
 }
 
-void PendingFile::fail(std::string reason)
+// The file is as it was; where an earlier save left it torn, that save's copy still stands.
+void PendingFile::fail(std::string reason, std::optional<struct stat> left)
 {
     discard();
-    throw FileWriteError(fileName(), std::move(reason));
+    struct stat status {};
+    const bool earlierCopy = m_superseded && ::lstat(m_superseded->path.c_str(), &status) == 0
+        && status.st_dev == m_superseded->device && status.st_ino == m_superseded->inode;
+    throw FileWriteError(fileName(), reason, earlierCopy ? m_superseded : std::nullopt, left);
 }
 
-// The old file was partly written over: the temporary file holds the one whole copy of the
-// new content. It stays, under a name beside the file's that file dialogs show (they hide
-// names starting with a dot), and never in place of another file.
-void PendingFile::failKeepingCopy(int error)
+// A failure once the copy has its visible name. Once the old file was touched, or an earlier
+// copy was let go for this one, the copy holds the one whole text and stays, and the error
+// names it. The error gives the file as this save left it: reserving room moves its times.
+void PendingFile::failWritingOver(int target, const std::string &reason, bool touched)
 {
-    const fs::path name = m_target.filename();
-    fs::path kept = m_temporary;
-    for (int number = 1; number <= 9; ++number) {
-        const std::string suffix = number == 1 ? " (new contents)" : " (new contents " + std::to_string(number) + ")";
-        const fs::path visible = name.stem().string() + suffix + name.extension().string();
-        const int moved = moveWithoutReplacing(m_folder, m_temporary.c_str(), visible.c_str());
-        if (moved == 0)
-            kept = visible;
-        if (moved != EEXIST)
-            break;
-    }
-    ::fsync(m_folder);
+    std::optional<struct stat> left(std::in_place);
+    if (::fstat(target, &*left) != 0)
+        left.reset();
+    if (!touched && !m_supersededRemoved)
+        fail(reason, left);
+    struct stat copy {};
+    ::fstat(m_file, &copy);
+    std::error_code unknown;
+    // The whole path: a link may have led to another folder than the one the user chose.
+    KeptCopy kept{fs::absolute(m_copyFolderPath / m_temporary, unknown), copy.st_dev, copy.st_ino};
+    ::fsync(m_copyFolder);
     m_temporary.clear(); // not to be removed
     discard();
-    // The whole path: a link may have led to another folder than the one the user chose.
-    std::error_code unknown;
-    const fs::path shown = fs::absolute(m_target, unknown).parent_path() / kept;
-    throw FileWriteError(fileName(), FileWriteError::reasonFor(error)
-                                         + ". It may be incomplete now; its new contents are whole in \u201c"
-                                         + shown.string() + "\u201d");
+    throw FileWriteError(fileName(), reason, std::move(kept), left);
 }
 
 void PendingFile::write(const fs::path &target, std::string_view bytes, Placement placement)

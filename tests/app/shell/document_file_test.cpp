@@ -75,6 +75,21 @@ TEST(DocumentFile, RefusesWhatIsNotAnOrganizationFile)
     EXPECT_EQ(readError(pipe), "This file does not contain an organization.");
 }
 
+// A save ended part-way leaves the file torn and its whole text beside it: opening the file says
+// where that text is.
+TEST(DocumentFile, ATornFileNamesTheWholeCopyBesideIt)
+{
+    QTemporaryDir dir;
+    const QString path = dir.filePath("district.json");
+    const QByteArray whole = QByteArray::fromStdString(district(2).encodeDocument());
+    writeBytes(path, whole.left(whole.size() / 2));
+    const std::string torn = readError(path);
+    ASSERT_NE(torn, "");
+    const QString copy = dir.filePath("district (new contents).json");
+    writeBytes(copy, whole);
+    EXPECT_EQ(readError(path), torn + " A save that did not finish left its new contents whole in “" + copy.toStdString() + "”.");
+}
+
 // The file is decoded while it is still being read: a failing read is still reported as
 // such, and a file longer than it was measured is read one byte past its measured size.
 TEST(DocumentFile, ReadsWhatTheFileHoldsWhenReadingIt)

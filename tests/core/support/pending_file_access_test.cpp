@@ -86,10 +86,20 @@ TEST(PendingFileAccess, ASaveAddsNoListTheOldFileDidNotHave)
     EXPECT_EQ(AccessList::of(folder / "new.json"), "user::rw- user:4321:rw- group::r-- mask::rw- other::---");
 }
 
-// The old file stays as it was, list and all, when the new one cannot carry its list.
-TEST(PendingFileAccess, AListThatCannotBeKeptStopsTheSave)
+// A list the new file cannot carry (it names a group the saver's namespace cannot) stays on
+// the old file, which takes the bytes itself.
+TEST(PendingFileAccess, AListThatCannotBeCopiedStaysOnTheFileWrittenOver)
 {
-    expectOldFileKept(Cause::unkeepableAccessList, "doc.json", [](const std::string &target) {
-        return errorOf([&] { PendingFile::write(target, "new content"); });
-    });
+    const Outcome outcome = attempt(Cause::unkeepableAccessList, "doc.json", "old content that must stay\n", 0,
+                                    [](const std::string &target) {
+                                        const std::optional<std::string> before = AccessList::of(target);
+                                        const std::string error =
+                                            errorOf([&] { PendingFile::write(target, "new content"); });
+                                        return error + (AccessList::of(target) == before ? "" : " [the list changed]");
+                                    });
+    SKIP_WHEN_IT_CANNOT_RUN(outcome);
+    EXPECT_EQ(outcome.childFailure, "");
+    EXPECT_EQ(outcome.reported, "");
+    EXPECT_EQ(outcome.targetSize, std::string("new content").size());
+    EXPECT_EQ(outcome.files, std::vector<std::string>{"doc.json"});
 }

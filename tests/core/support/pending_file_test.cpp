@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <cerrno>
+#include <fcntl.h>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
@@ -163,6 +164,22 @@ TEST(PendingFile, RefusalsNameTheFileAndLeaveTheFolderAsItWas)
         EXPECT_EQ(error.fileName(), "doc.json");
         EXPECT_EQ(error.reason(), "the folder does not exist");
     }
+}
+
+// A saver stopped while it holds the file must not hold this one's window for ever.
+TEST(PendingFile, ASaveHeldUpByAnotherGivesUpAndSaysSo)
+{
+    Folder folder;
+    std::ofstream(folder / "doc.json") << "theirs";
+    const int other = ::open((folder / "doc.json").c_str(), O_RDWR | O_CLOEXEC);
+    struct flock whole {};
+    whole.l_type = F_WRLCK;
+    ASSERT_EQ(::fcntl(other, F_OFD_SETLK, &whole), 0);
+    EXPECT_EQ(errorOf([&] { PendingFile::write(folder / "doc.json", "mine"); }),
+              "The file “doc.json” could not be saved: someone else is saving it.");
+    EXPECT_EQ(contentOf(folder / "doc.json"), "theirs");
+    EXPECT_EQ(folder.entries(), std::vector<std::string>{"doc.json"});
+    ::close(other);
 }
 
 TEST(PendingFile, SystemErrorsReadAsPlainWords)
