@@ -283,7 +283,7 @@ void SpreadsheetImportWindow::refresh()
     }
     m_steps->setCurrentIndex(int(step));
     m_caption->setText(m_flow->caption());
-    // A failure comes to the line through showFailure, which has it heard each time.
+    // A failure comes to the line with the flow's failed(), which has it heard each time.
     if (!m_flow->errorMessage()) {
         AccessibleFields::setMessage(m_error, QString());
         m_error->hide();
