@@ -13,8 +13,10 @@
 
 #include <QAccessible>
 #include <QContextMenuEvent>
+#include <QFrame>
 #include <QHelpEvent>
 #include <QKeyEvent>
+#include <QLabel>
 #include <QMenu>
 #include <QPaintEvent>
 #include <QPainter>
@@ -70,7 +72,9 @@ ChartCanvas::ChartCanvas(ChartView &view, QWidget *parent) : ChartNavigationSurf
     // The keys it answers, which nothing on screen shows.
     setAccessibleDescription(QStringLiteral("Each card is a button that selects its person. Arrow keys: select "
                                             "the next card that way. Return or Ctrl+E: edit the selected person. "
-                                            "Menu key or Shift+F10: actions for the selected person."));
+                                            "Menu key or Shift+F10: actions for the selected person. "
+                                            "Alt+Down: the reporting relationships of a selected person "
+                                            "who reports to several managers."));
     setZoom(view.zoom());
     setPan(view.pan());
     connect(&view, &ChartView::zoomChanged, this, [this] {
@@ -407,6 +411,12 @@ QString ChartCanvas::cardLabel(int index) const
     return ChartCardAccessibility::label(*position, m_view.printSettings(), positionsBehind(id));
 }
 
+QString ChartCanvas::cardDescription(int index) const
+{
+    const Position *position = m_scene->position(cardID(index));
+    return position ? ChartCardAccessibility::description(*position, m_view.printSettings()) : QString();
+}
+
 int ChartCanvas::cardAt(Point point) const
 {
     if (!m_scene)
@@ -448,12 +458,25 @@ std::vector<AccessibleCardCanvas::CardButton> ChartCanvas::cardButtons(int index
     std::vector<CardButton> buttons;
     for (const ChartCanvasCard::Toggle &toggle : cardToggles(index))
         buttons.push_back({toggle.name, viewRect(toggle.rect)});
+    // The badge last, as it is drawn at the card's foot; pressed, it opens as a click does.
+    const std::string id = cardID(index);
+    const Position *position = m_scene->position(id);
+    if (position && position->reportingCallout) {
+        const ChartCanvasCard::Controls controls =
+            ChartCanvasCard::controls(cardFrame(index), *position, cardState(id, *position), cardLook());
+        if (controls.callout)
+            buttons.push_back({toQt(position->reportingCallout->summary()), viewRect(*controls.callout)});
+    }
     return buttons;
 }
 
 void ChartCanvas::pressCardButton(int index, int button)
 {
     const std::vector<ChartCanvasCard::Toggle> toggles = cardToggles(index);
+    if (button == int(toggles.size())) {
+        showCalloutByKeys(index);
+        return;
+    }
     if (button < 0 || button >= int(toggles.size()))
         return;
     const std::string id = cardID(index);
@@ -707,6 +730,12 @@ void ChartCanvas::keyPressEvent(QKeyEvent *event)
         showSelectedCardMenu();
         return;
     }
+    // As Alt+Down opens what hangs below a button elsewhere.
+    if (event->key() == Qt::Key_Down && (event->modifiers() & ~Qt::KeypadModifier) == Qt::AltModifier) {
+        if (const int index = selectedCardIndex(); index >= 0)
+            showCalloutByKeys(index);
+        return;
+    }
     const bool plain = (event->modifiers() & ~Qt::KeypadModifier) == Qt::NoModifier;
     switch (plain ? event->key() : 0) {
     case Qt::Key_Left:
@@ -847,11 +876,30 @@ void ChartCanvas::showManagerReference(const Position &position, const QPointF &
     popUp(menu, viewPoint);
 }
 
-void ChartCanvas::showCallout(const Position &position, const Rect &badge)
+QFrame *ChartCanvas::showCallout(const Position &position, const Rect &badge)
 {
-    const QRect shown = viewRect(badge);
+    // Below the part of the badge in sight; a badge scrolled out of view has it mid-canvas.
+    QRect shown = viewRect(badge).intersected(rect());
+    if (shown.isEmpty())
+        shown = QRect(rect().center(), QSize(1, 1));
     const QRect anchor(mapToGlobal(shown.topLeft()), shown.size());
-    ReportingCalloutView::showDetails(*position.reportingCallout, m_view.printSettings().hideNames, anchor, this);
+    return ReportingCalloutView::showDetails(*position.reportingCallout, m_view.printSettings().hideNames, anchor,
+                                             this);
+}
+
+void ChartCanvas::showCalloutByKeys(int index)
+{
+    const std::string id = cardID(index);
+    const Position *position = m_scene->position(id);
+    if (!position || !position->reportingCallout)
+        return;
+    const ChartCanvasCard::Controls controls =
+        ChartCanvasCard::controls(cardFrame(index), *position, cardState(id, *position), cardLook());
+    QFrame *details = showCallout(*position, controls.callout.value_or(cardFrame(index)));
+    // The list is what a screen reader reads as the keyboard arrives; Escape closes it and
+    // gives the keyboard back to the chart.
+    if (auto *list = details->findChild<QLabel *>(QStringLiteral("details")))
+        list->setFocus(Qt::PopupFocusReason);
 }
 
 bool ChartCanvas::event(QEvent *event)

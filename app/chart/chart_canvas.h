@@ -16,6 +16,7 @@
 #include <unordered_map>
 
 class ChartView;
+class QFrame;
 class QMenu;
 class QPalette;
 struct ChartPaintStyle;
@@ -44,9 +45,10 @@ struct ChartCanvasRevision {
 // selection, the cards' controls, the reporting badge, the page breaks). Clicks select,
 // double clicks edit or expand, the cards' controls and links act on the window's
 // ChartView. From the keyboard the arrows select the next card that way (the top card when
-// none is selected) and Return does what a double click does; while the chart has the
-// focus, a dashed ring marks the selected card. A
-// chart that cannot be built shows why instead.
+// none is selected), Return does what a double click does, and Alt+Down opens the selected
+// card's reporting relationships as a click on its badge does; while the chart has the
+// focus, a dashed ring marks the selected card. A chart that cannot be built shows why
+// instead.
 class ChartCanvas : public ChartNavigationSurface, public AccessibleCardCanvas {
     Q_OBJECT
 public:
@@ -69,13 +71,15 @@ public:
     std::string cardID(int index) const;
     Rect cardFrame(int index) const;
     QString cardLabel(int index) const override;
+    // The managers of a card that reports to several.
+    QString cardDescription(int index) const override;
     // Index of the card under a chart point, or -1.
     int cardAt(Point point) const;
     // The card's rectangle on the canvas, in widget coordinates.
     QRect cardViewRect(int index) const override;
     bool isCardSelected(int index) const override;
     void pressCard(int index) override;
-    // The group's and the branch's toggles.
+    // The group's and the branch's toggles, and the reporting badge.
     std::vector<CardButton> cardButtons(int index) const override;
     void pressCardButton(int index, int button) override;
     int cardIndexAt(const QPoint &viewPoint) const override;
@@ -136,7 +140,10 @@ private:
     std::vector<ChartCanvasCard::Toggle> cardToggles(int index) const;
     void showLinkedSheets(const std::string &cardID, const QPointF &viewPoint);
     void showManagerReference(const Position &position, const QPointF &viewPoint);
-    void showCallout(const Position &position, const Rect &badge);
+    QFrame *showCallout(const Position &position, const Rect &badge);
+    // The reporting relationships of card `index`, with the keyboard in their list; nothing
+    // for a card without them.
+    void showCalloutByKeys(int index);
     void showSelectedCardMenu();
     void popUp(QMenu *menu, const QPointF &viewPoint);
     void reportViewport();

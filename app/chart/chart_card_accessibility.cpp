@@ -38,4 +38,11 @@ QString label(const Position &position, const ChartPrintSettings &settings, int6
     return parts.join(QStringLiteral(", "));
 }
 
+QString description(const Position &position, const ChartPrintSettings &settings)
+{
+    if (!position.reportingCallout)
+        return {};
+    return QString::fromStdString(position.reportingCallout->details(settings.hideNames));
+}
+
 } // namespace ChartCardAccessibility

@@ -15,4 +15,9 @@ namespace ChartCardAccessibility {
 // Parts are joined with ", "; empty parts are left out. Never fails.
 QString label(const Position &position, const ChartPrintSettings &settings, int64_t count);
 
+// What the card holds beyond its label: for a position reporting to several managers, who
+// they are, one line each as its badge lists them (with names hidden where the chart hides
+// them). Empty for any other card.
+QString description(const Position &position, const ChartPrintSettings &settings);
+
 } // namespace ChartCardAccessibility

@@ -8,6 +8,7 @@
 #include "app/entry/position_group_editor.h"
 #include "app/entry/quick_entry_sheet.h"
 #include "app/import/spreadsheet_import_window.h"
+#include "app/shell/focus_keeper.h"
 #include "app/shell/organization_document.h"
 
 namespace {
@@ -17,6 +18,7 @@ Sheet *present(Sheet *sheet)
 {
     sheet->setAttribute(Qt::WA_DeleteOnClose);
     sheet->setWindowModality(Qt::WindowModal);
+    FocusKeeper::giveKeyboardBackOnClose(sheet);
     sheet->open();
     return sheet;
 }

@@ -202,7 +202,7 @@ bool ExistingPositionListModel::include()
         m_onInclude(m_selected);
     } catch (const OrganizationError &error) {
         m_errorMessage = toQt(error.message());
-        emit errorChanged();
+        emit failed();
         return false;
     }
     return true;
@@ -303,6 +303,7 @@ ExistingPositionPicker::ExistingPositionPicker(std::vector<Position> positions, 
     m_error->setWordWrap(true);
     keepReadable(m_error, QPalette::WindowText, QPalette::Window, errorRed);
     m_error->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    m_error->hide(); // until the first failure: the message stays until the sheet closes
     layout->addWidget(m_error);
 
     auto *footer = new QHBoxLayout;
@@ -325,7 +326,10 @@ ExistingPositionPicker::ExistingPositionPicker(std::vector<Position> positions, 
             accept();
     });
     connect(m_model, &ExistingPositionListModel::selectionChanged, this, &ExistingPositionPicker::refresh);
-    connect(m_model, &ExistingPositionListModel::errorChanged, this, &ExistingPositionPicker::refresh);
+    connect(m_model, &ExistingPositionListModel::failed, this, [this] {
+        AccessibleFields::tell(m_error, m_model->errorMessage());
+        m_error->show();
+    });
     refresh();
     search->setFocus();
 }
@@ -334,6 +338,4 @@ void ExistingPositionPicker::refresh()
 {
     m_count->setText(m_model->selectionCount());
     m_add->setEnabled(!m_model->selected().empty());
-    AccessibleFields::setMessage(m_error, m_model->errorMessage());
-    m_error->setVisible(!m_model->errorMessage().isEmpty());
 }

@@ -73,7 +73,9 @@ public:
 
 signals:
     void selectionChanged();
-    void errorChanged();
+    // The include was refused; errorMessage() says why, perhaps in the very words it already
+    // showed. Each refusal is news to the user.
+    void failed();
 
 private:
     const std::vector<Position> m_positions;

@@ -89,6 +89,8 @@ PositionEditor::PositionEditor(PositionEditorModel *model, QWidget *parent)
     layout->addLayout(header);
 
     m_success = new QLabel;
+    // Shown anew by each save that goes on to the next entry, and heard as it shows.
+    AccessibleFields::announce(m_success);
     keepReadable(m_success, QPalette::WindowText, QPalette::Window, QColor(0x24, 0x8a, 0x3d));
     layout->addWidget(m_success);
 
@@ -122,6 +124,7 @@ PositionEditor::PositionEditor(PositionEditorModel *model, QWidget *parent)
     connect(addAnother, &QShortcut::activated, this, [this] { save(PositionEditorModel::SaveMode::addAnother); });
     connect(m_model, &PositionEditorModel::changed, this, &PositionEditor::refresh);
     connect(m_model, &PositionEditorModel::finished, this, &QDialog::accept);
+    connect(m_model, &PositionEditorModel::failed, this, &PositionEditor::showFailure);
     connect(m_model, &PositionEditorModel::loaded, this, [this] {
         if (m_model->wantsNameFocus())
             QTimer::singleShot(0, m_name, [this] { m_name->setFocus(); });
@@ -280,6 +283,15 @@ PositionEditor::~PositionEditor()
     }
 }
 
+void PositionEditor::showFailure()
+{
+    AccessibleFields::tell(m_error, m_model->errorMessage());
+    // As tall as the message, at most 80 points; a longer one scrolls.
+    const int height = m_error->heightForWidth(m_errorArea->width() > 100 ? m_errorArea->width() : editorWidth - 40);
+    m_errorArea->setFixedHeight(std::min(80, height + 2));
+    m_errorArea->show();
+}
+
 void PositionEditor::refresh()
 {
     const PositionEditorModel &model = *m_model;
@@ -291,15 +303,13 @@ void PositionEditor::refresh()
     setWindowTitle(model.title());
     m_title->setText(model.title());
     m_startNew->setVisible(shown.startNewEntry);
-    m_success->setText(model.successMessage());
+    AccessibleFields::setMessage(m_success, model.successMessage());
     m_success->setVisible(!model.successMessage().isEmpty());
-    if (m_error->text() != model.errorMessage()) {
-        AccessibleFields::setMessage(m_error, model.errorMessage());
-        // As tall as the message, at most 80 points; a longer one scrolls.
-        const int height = m_error->heightForWidth(m_errorArea->width() > 100 ? m_errorArea->width() : editorWidth - 40);
-        m_errorArea->setFixedHeight(std::min(80, height + 2));
+    // A failure comes to the line through showFailure, which has it heard each time.
+    if (model.errorMessage().isEmpty()) {
+        AccessibleFields::setMessage(m_error, QString());
+        m_errorArea->hide();
     }
-    m_errorArea->setVisible(!model.errorMessage().isEmpty());
 
     m_vacant->setChecked(model.isVacant());
     showText(m_name, toQt(model.employeeName()));

@@ -42,6 +42,8 @@ private:
                                        PositionEditorModel::CompletionField field,
                                        std::function<void(const std::string &)> write);
     void refresh();
+    // Shows the model's failure in the error line, heard each time, the same one again too.
+    void showFailure();
     void refreshPanels();
     void refreshDottedRows();
     void refreshSchoolRows();

@@ -436,6 +436,7 @@ void PositionEditorModel::setError(const std::string &message)
 {
     m_errorMessage = toQt(message);
     emit changed();
+    emit failed();
 }
 
 std::optional<std::string> PositionEditorModel::refusedNumber(const Position &position) const

@@ -214,6 +214,9 @@ signals:
     void changed(); // any state of the form
     void loaded(); // a new entry or position was loaded into the form
     void finished(); // the editor should close
+    // A save or an action was refused; errorMessage() says why, perhaps in the very words
+    // it already showed. Each refusal is news to the user.
+    void failed();
 
 private:
     void appear(bool isNew);

@@ -333,7 +333,8 @@ void PositionGroupEditor::removeGroup(const std::string &groupID)
 
 void PositionGroupEditor::fail(const std::string &message)
 {
-    AccessibleFields::setMessage(m_message, qt(message));
+    // Heard each time: the same refusal again is news too.
+    AccessibleFields::tell(m_message, qt(message));
     m_message->setVisible(!message.empty());
 }
 

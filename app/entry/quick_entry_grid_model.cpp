@@ -272,7 +272,7 @@ bool QuickEntryGridModel::paste(const std::optional<std::string> &clipboardText)
     try {
         pasted = QuickEntryRow::pasted(*clipboardText);
     } catch (const OrganizationError &error) {
-        m_message = error.message();
+        giveMessage(error.message());
         return false;
     }
     ++m_revision;
@@ -291,13 +291,13 @@ bool QuickEntryGridModel::save(const QuickEntryCommit &commit)
     try {
         saved = commit(m_rows);
     } catch (const OrganizationError &error) {
-        m_message = error.message();
+        giveMessage(error.message());
         return false;
     }
     peopleChanged();
     mergeSaved(saved.positions);
-    m_message = "Saved " + std::to_string(saved.positions.size())
-        + " positions. Existing IDs and other position details are preserved.";
+    giveMessage("Saved " + std::to_string(saved.positions.size())
+                + " positions. Existing IDs and other position details are preserved.");
     // Defaults from the rows as they were before the save, managers from the saved positions.
     QuickEntryRow next = newRow();
     // A manager picked from a new row names it by its draft key, which the rebuilt grid no
@@ -340,6 +340,12 @@ void QuickEntryGridModel::resetBaseline()
     m_baselineIndex.clear();
     for (size_t i = 0; i < m_baseline.size(); ++i)
         m_baselineIndex.emplace(m_baseline[i].id, i);
+}
+
+void QuickEntryGridModel::giveMessage(std::string message)
+{
+    m_message = std::move(message);
+    ++m_messageCount;
 }
 
 const std::vector<std::string> &QuickEntryGridModel::fieldOptions(Field field)

@@ -41,6 +41,9 @@ public:
     const QuickEntryRow &row(size_t index) const { return m_rows.at(index); }
     // The save result or the last failure; empty at first.
     const std::string &message() const { return m_message; }
+    // How many messages saves and pastes gave: the same words given again count anew, as
+    // the same failure met again is news to the user.
+    uint64_t messageCount() const { return m_messageCount; }
     // The row whose name field should take the keyboard focus.
     const std::optional<std::string> &focusedName() const { return m_focusedName; }
     // Whether saving would change something. Linear in the rows.
@@ -111,6 +114,7 @@ private:
     bool namesVacancy(std::string_view managerText) const;
     void mergeSaved(const std::vector<Position> &saved);
     void resetBaseline();
+    void giveMessage(std::string message);
 
     std::string m_sheetName;
     std::string m_initialManager;
@@ -121,6 +125,7 @@ private:
     std::vector<QuickEntryRow> m_baseline;
     std::unordered_map<std::string, size_t> m_baselineIndex;
     std::string m_message;
+    uint64_t m_messageCount = 0;
     std::optional<std::string> m_focusedName;
     // QTY texts as typed, by row id.
     std::unordered_map<std::string, std::string> m_quantityTexts;

@@ -104,6 +104,7 @@ QuickEntrySheet::QuickEntrySheet(const std::string &sheetName, std::vector<Posit
     connect(done, &QPushButton::clicked, this, &QuickEntrySheet::reject);
     connect(m_save, &QPushButton::clicked, this, &QuickEntrySheet::saveChanges);
     connect(m_model, &QuickEntryTableModel::changed, this, &QuickEntrySheet::refresh);
+    connect(m_model, &QuickEntryTableModel::messageGiven, this, &QuickEntrySheet::showMessage);
     refresh();
 }
 
@@ -165,8 +166,13 @@ void QuickEntrySheet::showEvent(QShowEvent *event)
 void QuickEntrySheet::refresh()
 {
     m_save->setEnabled(m_grid.hasChanges());
+}
+
+void QuickEntrySheet::showMessage()
+{
     const QString message = QString::fromStdString(m_grid.message());
-    AccessibleFields::setMessage(m_message, message);
+    // Heard each time: a failure met again, or a second save of as many positions, is news.
+    AccessibleFields::tell(m_message, message);
     m_messageArea->setVisible(!message.isEmpty());
     // As high as the text, up to the area's limit: the grid keeps the rest.
     const int textHeight = m_message->heightForWidth(m_messageArea->viewport()->width());

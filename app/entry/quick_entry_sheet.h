@@ -48,6 +48,8 @@ protected:
 
 private:
     void refresh();
+    // The grid's message, from the save or paste that gave it.
+    void showMessage();
 
     QuickEntryGridModel m_grid;
     QuickEntryCommit m_commit;

@@ -273,19 +273,25 @@ void QuickEntryTableModel::matchPayLevel(int row)
 
 bool QuickEntryTableModel::paste(const std::optional<std::string> &clipboardText)
 {
+    const uint64_t messages = m_grid.messageCount();
     beginResetModel();
     const bool pasted = m_grid.paste(clipboardText);
     endResetModel();
     emit changed();
+    if (m_grid.messageCount() != messages)
+        emit messageGiven();
     return pasted;
 }
 
 bool QuickEntryTableModel::save(const QuickEntryCommit &commit)
 {
+    const uint64_t messages = m_grid.messageCount();
     beginResetModel();
     const bool saved = m_grid.save(commit);
     endResetModel();
     emit changed();
+    if (m_grid.messageCount() != messages)
+        emit messageGiven();
     return saved;
 }
 

@@ -45,6 +45,9 @@ public:
 
 signals:
     void changed();
+    // A save or a paste gave the grid's message, perhaps in the words it already shows;
+    // after changed().
+    void messageGiven();
 
 private:
     void rowChanged(int row);

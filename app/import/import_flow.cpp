@@ -556,6 +556,7 @@ void ImportFlow::close()
 void ImportFlow::fail(const QString &message)
 {
     m_errorMessage = message;
+    m_failurePending = true;
     changed();
 }
 
@@ -592,6 +593,9 @@ void ImportFlow::scheduleSignals()
             emit stateChanged();
         if (std::exchange(m_reviewPending, false))
             emit reviewChanged();
+        // Only while the failure still stands: a load begun meanwhile took it back.
+        if (std::exchange(m_failurePending, false) && m_errorMessage)
+            emit failed();
         const int width = minimumWidth();
         if (width != m_reportedWidth) {
             m_reportedWidth = width;

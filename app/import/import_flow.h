@@ -137,6 +137,9 @@ signals:
     // The review or the rows shown may have changed, or step 3 was entered.
     void reviewChanged();
     void widthChanged(int width);
+    // An action or a read was refused; errorMessage() says why, perhaps in the very words it
+    // already showed. Each refusal is news to the user. After stateChanged().
+    void failed();
     void closeRequested();
 
 private:
@@ -177,6 +180,7 @@ private:
     bool m_signalsScheduled = false;
     bool m_statePending = false;
     bool m_reviewPending = false;
+    bool m_failurePending = false;
 
     mutable std::optional<ImportReview> m_review;
     mutable bool m_reviewValid = false;

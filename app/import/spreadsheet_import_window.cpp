@@ -174,6 +174,11 @@ SpreadsheetImportWindow::SpreadsheetImportWindow(QWidget *owner, Organization ex
     connect(m_flow, &ImportFlow::reviewChanged, this, &SpreadsheetImportWindow::refresh);
     connect(m_flow, &ImportFlow::widthChanged, this, &SpreadsheetImportWindow::followWidth);
     connect(m_flow, &ImportFlow::closeRequested, this, &QWidget::close);
+    connect(m_flow, &ImportFlow::failed, this, [this] {
+        // Heard each time: the same refusal again is news too.
+        AccessibleFields::tell(m_error, m_flow->errorMessage().value_or(QString()));
+        m_error->show();
+    });
     connect(m_fileStep, &ImportFileStep::chooserClosed, this, &SpreadsheetImportWindow::chooserClosed);
 
     resize(defaultWidth, defaultHeight);
@@ -278,8 +283,11 @@ void SpreadsheetImportWindow::refresh()
     }
     m_steps->setCurrentIndex(int(step));
     m_caption->setText(m_flow->caption());
-    AccessibleFields::setMessage(m_error, m_flow->errorMessage().value_or(QString()));
-    m_error->setVisible(m_flow->errorMessage().has_value());
+    // A failure comes to the line with the flow's failed(), which has it heard each time.
+    if (!m_flow->errorMessage()) {
+        AccessibleFields::setMessage(m_error, QString());
+        m_error->hide();
+    }
     m_backToColumns->setVisible(step == ImportFlow::Step::corrections);
     m_saveDraft->setVisible(step == ImportFlow::Step::corrections);
     m_backToFile->setVisible(step == ImportFlow::Step::columns);

@@ -373,6 +373,7 @@ void PlanningWorkspace::openEditor(const Position &position, bool isNew)
                 editor->model().setPositions(m_controller->active().organization.positions);
                 editor->model().setSheets(m_controller->active().sortedSheets());
             });
+    FocusKeeper::giveKeyboardBackOnClose(editor);
     editor->open();
 }
 
@@ -391,6 +392,7 @@ void PlanningWorkspace::showReport()
 {
     auto *sheet = new ChangeReportSheet(*m_controller, this);
     sheet->setAttribute(Qt::WA_DeleteOnClose);
+    FocusKeeper::giveKeyboardBackOnClose(sheet);
     sheet->open();
 }
 
@@ -400,5 +402,6 @@ void PlanningWorkspace::openPrint()
     auto model = std::make_unique<PrintSheetModel>(m_controller->openPrint(), *m_controller, m_dialogs, *printer);
     auto *sheet = new ChartPrintSheet(std::move(model), std::move(printer), this);
     sheet->setAttribute(Qt::WA_DeleteOnClose);
+    FocusKeeper::giveKeyboardBackOnClose(sheet);
     sheet->open();
 }

@@ -14,6 +14,7 @@
 #include <QPainter>
 #include <QPushButton>
 #include <QResizeEvent>
+#include <QStringList>
 #include <QThreadPool>
 #include <QVBoxLayout>
 
@@ -286,7 +287,14 @@ QString ProposalChartSurface::cardLabel(int index) const
 QString ProposalChartSurface::cardDescription(int index) const
 {
     const Position *position = m_scene->position(m_scene->layout().nodes[size_t(index)].id);
-    return position && position->proposalChange ? changeText(*position->proposalChange) : QString();
+    if (!position)
+        return {};
+    QStringList parts;
+    if (position->proposalChange)
+        parts.append(changeText(*position->proposalChange));
+    if (const QString managers = ChartCardAccessibility::description(*position, m_settings); !managers.isEmpty())
+        parts.append(managers);
+    return parts.join(QLatin1Char('\n'));
 }
 
 QString ProposalChartSurface::changeText(ProposalChangeKind kind)

@@ -61,7 +61,8 @@ public:
     // The cards for assistive technologies, in drawing order. They carry no buttons.
     int cardCount() const override;
     QString cardLabel(int index) const override;
-    // The card's change in the legend's words: "Added", "Deleted" or "Moved / edited".
+    // The card's change in the legend's words ("Added", "Deleted" or "Moved / edited"), and
+    // the managers of a card that reports to several, one line each.
     QString cardDescription(int index) const override;
     QRect cardViewRect(int index) const override;
     bool isCardSelected(int index) const override;

@@ -36,5 +36,13 @@ void setMessage(QLabel *line, const QString &text);
 // Has a line in sight heard again with the text it already shows: the same failure met a
 // second time is news to the user too, though setMessage finds nothing new to tell.
 void announceAgain(QLabel *line);
+// Gives an announced line the message of a failure just met (or of what an action just did),
+// heard once now, whether it is new or the text the line already shows. Before the line is
+// shown, as setMessage: a line coming into sight is heard as it shows.
+void tell(QLabel *line, const QString &text);
+// How often an announced line was read out since announce(): each time it came into sight,
+// and each time it was announced again. Qt tells a screen reader nothing while none listens,
+// as in tests, which count here what it would have been told.
+int timesHeard(const QLabel *line);
 
 } // namespace AccessibleFields

@@ -1,7 +1,11 @@
 #include "app/shell/focus_keeper.h"
 
+#include <QApplication>
+#include <QDialog>
 #include <QEvent>
+#include <QPointer>
 #include <QWidget>
+#include <QWindow>
 
 namespace {
 
@@ -97,6 +101,42 @@ void replace(QWidget *leaving, QWidget *arriving)
     arriving->show();
     if (QWidget *target = moving ? focusTarget(arriving) : nullptr)
         target->setFocus(Qt::OtherFocusReason);
+}
+
+void giveKeyboardBack(QWidget *window, QWidget *control)
+{
+    // The question or sheet is gone, and with it whatever it had open (bounded: a popup that
+    // refuses to close must not hang the application).
+    for (int open = 0; open < 8 && QApplication::activePopupWidget(); ++open)
+        QApplication::activePopupWidget()->close();
+    if (!window || !window->isVisible())
+        return;
+    if (QApplication::activeWindow() != window) {
+        if (window->windowHandle() && QGuiApplication::focusWindow() == window->windowHandle()) {
+            // The window system has it active already: only the widgets are to follow, which
+            // activateWindow() would not ask for again.
+            QT_WARNING_PUSH
+            QT_WARNING_DISABLE_DEPRECATED
+            QApplication::setActiveWindow(window);
+            QT_WARNING_POP
+        } else {
+            window->activateWindow();
+        }
+    }
+    if (control && !window->focusWidget() && control->window() == window && control->isVisible()
+        && control->isEnabled())
+        control->setFocus(Qt::OtherFocusReason);
+}
+
+void giveKeyboardBackOnClose(QDialog *sheet)
+{
+    QWidget *owner = sheet->parentWidget() ? sheet->parentWidget()->window() : nullptr;
+    if (!owner)
+        return;
+    const QPointer<QWidget> window = owner;
+    const QPointer<QWidget> control = owner->focusWidget();
+    // After the sheet has hidden: the window is asked for after the sheet's last request.
+    QObject::connect(sheet, &QDialog::finished, owner, [window, control] { giveKeyboardBack(window, control); });
 }
 
 } // namespace FocusKeeper

@@ -1,5 +1,6 @@
 #pragma once
 
+class QDialog;
 class QWidget;
 
 // Qt hands the keyboard focus of a control that is disabled or hidden to the next control
@@ -20,5 +21,18 @@ void setEnabled(QWidget *control, bool enabled, QWidget *instead);
 // Shows `arriving` and hides `leaving`, which it replaces on screen: a focus inside
 // `leaving` moves to `arriving` when it takes the focus itself, else to its first control.
 void replace(QWidget *leaving, QWidget *arriving);
+
+// Qt can leave a window without the keyboard when a question or a sheet over it closes: with
+// no desktop to hand the focus back it goes nowhere; a desktop may still be handing it to the
+// window just closed (a question over a sheet hands it back to the sheet, which then closes
+// at once); and a popup of the question still open keeps Qt's widgets from taking in the
+// focus the desktop hands back. The window then looks active, or not, but keys do nothing.
+// These hand the keyboard back: `window` is activated where it is not active, and `control`
+// takes the focus where the window has none of its own.
+void giveKeyboardBack(QWidget *window, QWidget *control);
+// Every time `sheet` closes, the keyboard goes back to the window it was opened over and to
+// the control that had that window's focus when this was called (the one that opened it).
+// Before the sheet shows.
+void giveKeyboardBackOnClose(QDialog *sheet);
 
 } // namespace FocusKeeper

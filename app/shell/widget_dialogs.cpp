@@ -2,6 +2,7 @@
 
 #include "app/shell/accessible_fields.h"
 #include "app/shell/field_step.h"
+#include "app/shell/focus_keeper.h"
 
 #include <QApplication>
 #include <QComboBox>
@@ -67,41 +68,12 @@ static void addExplanation(QFileDialog &dialog, const QString &text)
     }
 }
 
-// Qt can leave the window that asked without the keyboard when the question closes: with no
-// desktop to hand the focus back it goes to the screen; and a popup of the question still
-// open (the file panel's completion list, which outlives the Return that accepts the panel)
-// keeps Qt's widgets from taking in the focus the desktop hands back. The window then looks
-// active, but Tab moves nothing.
-static void giveKeyboardBack(QWidget *asker, QWidget *focus)
-{
-    // The question is gone, and with it whatever it had open (bounded: a popup that refuses
-    // to close must not hang the application).
-    for (int open = 0; open < 8 && QApplication::activePopupWidget(); ++open)
-        QApplication::activePopupWidget()->close();
-    if (!asker || !asker->isVisible())
-        return;
-    if (QApplication::activeWindow() != asker) {
-        if (asker->windowHandle() && QGuiApplication::focusWindow() == asker->windowHandle()) {
-            // The window system has it active already: only the widgets are to follow, which
-            // activateWindow() would not ask for again.
-            QT_WARNING_PUSH
-            QT_WARNING_DISABLE_DEPRECATED
-            QApplication::setActiveWindow(asker);
-            QT_WARNING_POP
-        } else {
-            asker->activateWindow();
-        }
-    }
-    if (focus && !asker->focusWidget() && focus->window() == asker && focus->isVisible() && focus->isEnabled())
-        focus->setFocus(Qt::OtherFocusReason);
-}
-
 int WidgetDialogs::runModal(QDialog &dialog)
 {
     const QPointer<QWidget> asker = dialog.parentWidget() ? dialog.parentWidget()->window() : nullptr;
     const QPointer<QWidget> focus = asker ? asker->focusWidget() : nullptr;
     const int result = dialog.exec();
-    giveKeyboardBack(asker, focus);
+    FocusKeeper::giveKeyboardBack(asker, focus);
     return result;
 }
 

@@ -247,7 +247,11 @@ QSize DropdownPopup::sizeHint() const
 void DropdownPopup::openBelow(QWidget *anchor)
 {
     showPopupBelow(this, anchor);
-    m_list->scrollToTop();
+    // The highlighted choice in sight, with its neighbours, however far down the list it is.
+    if (const QModelIndex current = m_list->currentIndex(); current.isValid())
+        m_list->scrollTo(current, QAbstractItemView::PositionAtCenter);
+    else
+        m_list->scrollToTop();
     m_query->setFocus(Qt::PopupFocusReason);
 }
 
@@ -260,12 +264,18 @@ void DropdownPopup::refilter()
     const int chosen = m_model->selectionRow();
     if (chosen >= 0)
         m_list->selectionModel()->select(m_model->index(chosen, 0), QItemSelectionModel::ClearAndSelect);
-    // Return chooses the first match until an arrow moves on. Made current quietly: a screen
-    // reader hears the field being typed in, not the first match at each letter.
+    // The highlight is where Return chooses: on the choice while nothing is typed, so that
+    // opening and pressing Return keeps it; on the first match once typing narrows the list.
+    // Made current quietly: a screen reader hears the field being typed in, not the first
+    // match at each letter.
+    const bool blank = m_query->text().trimmed().isEmpty();
+    const QModelIndex start = m_model->index(blank && chosen >= 0 ? chosen : 0, 0);
     {
         const QSignalBlocker quiet(m_list->selectionModel());
-        m_list->selectionModel()->setCurrentIndex(m_model->index(0, 0), QItemSelectionModel::NoUpdate);
+        m_list->selectionModel()->setCurrentIndex(start, QItemSelectionModel::NoUpdate);
     }
+    if (start.isValid() && isVisible())
+        m_list->scrollTo(start);
     m_list->viewport()->update();
 }
 

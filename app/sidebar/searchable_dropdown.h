@@ -27,8 +27,9 @@ protected:
 };
 
 // The popup of a dropdown: a filter field over the list of the options it matches. The keys
-// stay in the field: the arrows and the page keys move through the list, Return chooses the
-// row they reached (the first match until they move).
+// stay in the field: the arrows and the page keys move the highlight through the list, and
+// Return chooses the highlighted row. The highlight starts on the current choice, in sight,
+// and moves to the first match as the user types.
 class DropdownPopup : public QFrame {
     Q_OBJECT
 public:
@@ -69,8 +70,8 @@ private:
 
 // The one picker for choosing a value out of a possibly long list: a label and a button
 // showing the chosen option's title; the button opens a popup whose filter field narrows
-// the list. Only a click on a row or Return (on the first match, or the row the arrows
-// reached) chooses; typing never does.
+// the list. Only a click on a row or Return (on the highlighted row: the current choice, the
+// first match of what is typed, or the row the arrows reached) chooses; typing never does.
 // The selection is the caller's: the dropdown shows the one it was given and reports a
 // choice with `chosen`.
 class SearchableDropdown : public QWidget {

@@ -11,7 +11,8 @@ import walk_keys
 def check_dropdown_arrows(w, main):
     """Down in the Group by popup moves through its options, each heard; Return chooses the
     one reached: "Location → Department", which the letters of a keyboard cannot type. The
-    focus comes back to the dropdown with that choice as it is heard."""
+    focus comes back to the dropdown with that choice as it is heard. Opened again, the
+    popup starts on that choice, and Up moves from it."""
     w.focus_window(w.MAIN_TITLE)
     w.forget()
     picker = w.find(main, "push button", "Group by")
@@ -20,6 +21,12 @@ def check_dropdown_arrows(w, main):
         return
     w.safe(lambda: picker.queryComponent().grabFocus())
     w.pump(0.2)
+    # From None, the first option, whatever grouping the walk left: the popup opens on it.
+    w.keys("space")
+    w.type_text("None")
+    w.keys("Return")
+    if not w.wait_for(lambda: w.safe(lambda: picker.description) == "None", 2):
+        w.fault("Group by dropdown", "typing None and Return choose %r" % w.safe(lambda: picker.description))
     # A screen reader keeps what it read of the dropdown until told it changed.
     kept = [w.safe(lambda: picker.description)]
     w.keys("space")
@@ -54,8 +61,21 @@ def check_dropdown_arrows(w, main):
     if not w.wait_for(lambda: w.safe(lambda: picker.description) == "Location \u2192 Department", 2):
         w.fault("Group by dropdown", "Return chooses %r, not the option the arrows reached" %
                 w.safe(lambda: picker.description))
-    # Back to None, the first option, where Return starts in a popup just opened.
-    w.keys("space", "Return")
+    # Opened again, the popup stands on that choice: Up moves one row from it at a time, each
+    # heard, back to None, the first option.
+    w.keys("space")
+    w.focus_events.clear()
+    w.keys("Up", "Up", "Up")
+    heard = []
+    for kind, name, _ in w.focus_events:
+        if kind == "list item" and heard[-1:] != [name]:
+            heard.append(name)
+    if heard != ["Department", "Location", "None"]:
+        w.fault("Group by dropdown", "Up three times from the choice is heard as %r" % heard)
+    w.keys("Return")
+    if not w.wait_for(lambda: w.safe(lambda: picker.description) == "None", 2):
+        w.fault("Group by dropdown", "Up three times and Return choose %r, not None" %
+                w.safe(lambda: picker.description))
 
 
 def check_chart_arrows(w, main):

@@ -13,7 +13,10 @@
 
 #include <QAccessible>
 #include <QApplication>
+#include <QAccessibleActionInterface>
 #include <QDialog>
+#include <QFrame>
+#include <QLabel>
 #include <QMenu>
 #include <QTimer>
 #include <QToolButton>
@@ -118,12 +121,12 @@ TEST_F(KeyboardRoutes, TheSaveMenuOpensFromTheKeyboard)
 }
 
 // The chart's keys are in its description, as nothing on screen shows them: the selected
-// person's menu and editor.
+// person's menu, editor and reporting relationships.
 TEST_F(KeyboardRoutes, TheChartCanvasTellsItsKeys)
 {
     const QString told =
         QAccessible::queryAccessibleInterface(window->canvas())->text(QAccessible::Description);
-    for (const char *key : {"Shift+F10", "Menu key", "Ctrl+E", "Arrow keys", "Return"})
+    for (const char *key : {"Shift+F10", "Menu key", "Ctrl+E", "Arrow keys", "Return", "Alt+Down"})
         EXPECT_TRUE(told.contains(QLatin1String(key))) << key << " in " << told.toStdString();
 }
 
@@ -193,5 +196,57 @@ TEST_F(KeyboardRoutes, TheArrowsSelectCardsOnTheChartAndReturnEditsOne)
     EXPECT_EQ(edited, std::vector<std::string>{*view.selectedID()});
     for (QDialog *editor : window->findChildren<QDialog *>())
         editor->reject();
+    settle();
+}
+
+// A card that reports to several managers opens its reporting relationships from the
+// keyboard as its badge does to a click: Alt+Down on the selected card, or pressing the
+// badge's button with a screen reader. The keyboard lands in the list, which Escape closes,
+// back to the chart. The card's description names the managers; a card with one opens nothing.
+TEST_F(KeyboardRoutes, AltDownOpensTheSelectedCardsReportingRelationships)
+{
+    ChartView &view = window->view();
+    ChartCanvas *canvas = window->canvas();
+    QApplication::setActiveWindow(window);
+    canvas->setFocus(Qt::TabFocusReason);
+    settle();
+    const auto cardOf = [&](const std::string &id) {
+        for (int index = 0; index < canvas->cardCount(); ++index) {
+            if (canvas->cardID(index) == id)
+                return index;
+        }
+        ADD_FAILURE() << "no card " << id;
+        return 0;
+    };
+    const auto opened = [] { return qobject_cast<QFrame *>(QApplication::activePopupWidget()); };
+
+    view.selectChartPerson("P001"); // the superintendent, who reports to nobody
+    settle();
+    QTest::keyClick(canvas, Qt::Key_Down, Qt::AltModifier);
+    EXPECT_EQ(opened(), nullptr);
+    EXPECT_TRUE(QAccessible::queryAccessibleInterface(canvas)->child(cardOf("P001"))->text(QAccessible::Description).isEmpty());
+
+    view.selectChartPerson("P005"); // Lee Fairbanks: Noel Brandt, and two principals by dotted lines
+    settle();
+    QAccessibleInterface *card = QAccessible::queryAccessibleInterface(canvas)->child(cardOf("P005"));
+    const QString managers = card->text(QAccessible::Description);
+    EXPECT_TRUE(managers.startsWith("Primary: Noel Brandt \u2014 Director of Student Services\nAdditional: "))
+        << managers.toStdString();
+    QTest::keyClick(canvas, Qt::Key_Down, Qt::AltModifier);
+    ASSERT_NE(opened(), nullptr);
+    auto *list = qobject_cast<QLabel *>(QApplication::focusWidget());
+    ASSERT_NE(list, nullptr);
+    EXPECT_EQ(list->text(), managers);
+    QTest::keyClick(list, Qt::Key_Escape);
+    EXPECT_EQ(opened(), nullptr);
+    EXPECT_TRUE(canvas->hasFocus());
+    EXPECT_EQ(view.selectedID(), "P005");
+
+    QAccessibleInterface *badge = card->child(card->childCount() - 1);
+    ASSERT_NE(badge, nullptr);
+    EXPECT_EQ(badge->text(QAccessible::Name), "Also reports to 2 other managers");
+    badge->actionInterface()->doAction(QAccessibleActionInterface::pressAction());
+    ASSERT_NE(opened(), nullptr);
+    opened()->close();
     settle();
 }

@@ -312,3 +312,30 @@ TEST_F(WindowSheetsTest, QuickEntryWorksOnTheChartShown)
                             [](const QuickEntryRow &r) { return r.isExisting() && r.name == "Grace Hopper"; }));
     sheet->done(QDialog::Accepted);
 }
+
+// Discarding quick entry's unsaved rows hands the keyboard back to the window and to the
+// button that opened it, as any sheet's closing does: the question that asked first had
+// given the keyboard back to the sheet just going.
+TEST_F(WindowSheetsTest, TheKeyboardComesBackToTheControlThatOpenedTheSheet)
+{
+    window->show();
+    QApplication::setActiveWindow(window);
+    ASSERT_TRUE(QTest::qWaitForWindowActive(window));
+    view().setSelectedSheetID("S-SCI");
+    settle();
+    QPushButton *spreadsheet = window->body().header()->spreadsheetButton();
+    spreadsheet->setFocus();
+    QTest::keyClick(spreadsheet, Qt::Key_Space);
+    settle();
+    QPointer<QuickEntrySheet> sheet = openSheet<QuickEntrySheet>();
+    ASSERT_TRUE(sheet);
+    QApplication::setActiveWindow(sheet);
+    sheet->grid().setName(0, "Zed");
+    dialogs.choices.push_back("Discard Unsaved Changes");
+    QTest::keyClick(sheet, Qt::Key_Escape);
+    settle();
+    deleteClosedWindows();
+    EXPECT_TRUE(sheet.isNull());
+    EXPECT_EQ(QApplication::activeWindow(), window);
+    EXPECT_EQ(QApplication::focusWidget(), spreadsheet);
+}

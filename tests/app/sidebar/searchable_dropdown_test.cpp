@@ -206,16 +206,16 @@ TEST_F(DropdownWidget, ArrowsReachEveryMatchAndReturnChoosesTheirRow)
     ASSERT_EQ(chosen.count(), 1);
 }
 
-// In the open list the chosen option's title reads as the others do (its check mark tells
-// it apart), and the row the arrows reached stands out in the highlight.
+// The list opens with the highlight on the choice, where Return takes it. Moved on, the
+// chosen option's title reads as the others do (its check mark tells it apart), and the row
+// the arrows reached stands out in the highlight.
 TEST_F(DropdownWidget, TheChosenTitleShowsAndTheCurrentRowStandsOut)
 {
     dropdown.setSelection("P3");
     QTest::mouseClick(dropdown.button(), Qt::LeftButton);
     ASSERT_TRUE(dropdown.isOpen());
     QListView *list = dropdown.popup()->listView();
-    const QImage shown = list->viewport()->grab().toImage();
-    const auto count = [&](int row, const QColor &colour) {
+    const auto count = [list](const QImage &shown, int row, const QColor &colour) {
         const QRect area = list->visualRect(list->model()->index(row, 0)).adjusted(30, 2, -2, -2);
         int found = 0;
         for (int y = area.top(); y <= area.bottom(); ++y) {
@@ -225,9 +225,64 @@ TEST_F(DropdownWidget, TheChosenTitleShowsAndTheCurrentRowStandsOut)
         return found;
     };
     const QPalette &palette = list->palette();
-    EXPECT_GT(count(2, palette.color(QPalette::Text)), 0) << "the chosen title, Hans Straße";
-    EXPECT_GT(count(0, palette.color(QPalette::Highlight)), 0) << "the first match, where Return chooses";
-    EXPECT_EQ(count(2, palette.color(QPalette::Highlight)), 0);
+    const QImage opened = list->viewport()->grab().toImage();
+    EXPECT_GT(count(opened, 2, palette.color(QPalette::Highlight)), 0) << "the choice, where Return chooses";
+    EXPECT_EQ(count(opened, 0, palette.color(QPalette::Highlight)), 0);
+    QTest::keyClick(query(), Qt::Key_Down);
+    const QImage moved = list->viewport()->grab().toImage();
+    EXPECT_GT(count(moved, 2, palette.color(QPalette::Text)), 0) << "the chosen title, Hans Straße";
+    EXPECT_EQ(count(moved, 2, palette.color(QPalette::Highlight)), 0);
+    EXPECT_GT(count(moved, 3, palette.color(QPalette::Highlight)), 0) << "the row Down reached";
+    dropdown.popup()->close();
+}
+
+// Opened from the keyboard, the dropdown stands on its choice: Return keeps it, and an arrow
+// moves one row from there. Only a choice no option has opens on the first row.
+TEST_F(DropdownWidget, OpensOnTheChoiceThatReturnKeeps)
+{
+    const struct {
+        const char *chosen;
+        std::vector<Qt::Key> keys;
+        const char *taken;
+    } cases[] = {
+        {"P3", {}, "P3"},
+        {"P3", {Qt::Key_Up}, "P2"},
+        {"P3", {Qt::Key_Down}, "P4"},
+        {"P1", {Qt::Key_Up}, "P1"},
+        {"P4", {Qt::Key_Down, Qt::Key_Up, Qt::Key_Up}, "P2"},
+        {"GONE", {}, "P1"},
+    };
+    for (const auto &c : cases) {
+        dropdown.setSelection(c.chosen);
+        QTest::keyClick(dropdown.button(), Qt::Key_Space);
+        ASSERT_TRUE(dropdown.isOpen()) << c.chosen;
+        for (const Qt::Key key : c.keys)
+            QTest::keyClick(query(), key);
+        QTest::keyClick(query(), Qt::Key_Return);
+        EXPECT_FALSE(dropdown.isOpen()) << c.chosen;
+        EXPECT_EQ(dropdown.selection(), c.taken) << c.chosen << " after " << c.keys.size() << " arrows";
+    }
+}
+
+// A choice far down a long list opens in sight.
+TEST_F(DropdownWidget, OpensWithTheChoiceInSight)
+{
+    std::vector<DropdownOption> many;
+    for (int i = 0; i < 300; ++i)
+        many.push_back({QString("O%1").arg(i), QString("Option %1").arg(i), ""});
+    dropdown.setOptions(many);
+    dropdown.setSelection("O250");
+    QTest::mouseClick(dropdown.button(), Qt::LeftButton);
+    ASSERT_TRUE(dropdown.isOpen());
+    QListView *list = dropdown.popup()->listView();
+    ASSERT_EQ(list->currentIndex().row(), 250);
+    EXPECT_TRUE(list->viewport()->rect().contains(list->visualRect(list->currentIndex())));
+    QTest::keyClicks(query(), "Option 1");
+    EXPECT_EQ(list->currentIndex().row(), 0) << "typing moves to the first match";
+    EXPECT_TRUE(list->viewport()->rect().contains(list->visualRect(list->currentIndex())));
+    query()->clear();
+    EXPECT_EQ(list->currentIndex().row(), 250) << "typing taken back: on the choice again";
+    EXPECT_TRUE(list->viewport()->rect().contains(list->visualRect(list->currentIndex())));
     dropdown.popup()->close();
 }
 
