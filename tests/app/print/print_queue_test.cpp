@@ -54,7 +54,7 @@ QStringList lpOptions(const QStringList &options)
 TEST(PrintQueue, TheJobNamesTheChartsPaperAndTurn)
 {
     const QString sides = "sides=one-sided";
-    const QList<QPageSize> listed{a4, letter};
+    const QList<PrintQueue::ListedPaper> listed = PrintQueue::papersFromOptions("PageSize/Page Size: *A4 Letter").listed;
     const struct {
         const char *name;
         QPageSize paper;
@@ -117,25 +117,42 @@ TEST(PrintQueue, TheDialogsReverseOrderGoesToTheQueue)
     }
 }
 
-// A queue that lists its papers gets its own name for the chart's (not one named the other
-// way round), else a custom size where it takes one, else the chart is refused. A queue
-// whose papers cannot be listed (a raw queue) is handed the chart's paper all the same.
+// A queue that lists its papers (as lpoptions names them) gets its own name for the chart's
+// (not one named the other way round), else a custom size where it takes one, else the chart
+// is refused. A queue whose papers cannot be listed (a raw queue) is handed the chart's paper
+// all the same.
 TEST(PrintQueue, PaperIsRefusedOnlyWhereTheQueueListsOthers)
 {
     const QPageSize tabloid(QPageSize::Tabloid);
-    const QPageSize ledger(QPageSize::Ledger); // 17 × 11: across the feed
     const QPageSize a3(QPageSize::A3);
-    const QPageSize ansiA(QSizeF(612, 792), QPageSize::Point, "AnsiA", QPageSize::ExactMatch);
-    EXPECT_EQ(PrintQueue::paperFor({ansiA, a4, letter}, false, letter), "Letter");
-    EXPECT_EQ(PrintQueue::paperFor({a4, ledger}, false, tabloid), std::nullopt);
-    EXPECT_EQ(PrintQueue::paperFor({a4, ledger}, true, tabloid), "Custom.792x1224");
-    EXPECT_EQ(PrintQueue::paperFor({a4}, false, nineByThirteen), std::nullopt);
-
-    EXPECT_EQ(PrintQueue::paperFor({}, false, tabloid), "Tabloid");
-    EXPECT_EQ(PrintQueue::paperFor({}, false, a3), "A3");
-    EXPECT_EQ(PrintQueue::paperFor({}, false, nineByThirteen), "Custom.648x936");
     const QPageSize acrossNineByThirteen(QSizeF(936, 648), QPageSize::Point, "Chart", QPageSize::ExactMatch);
-    EXPECT_EQ(PrintQueue::paperFor({}, false, acrossNineByThirteen), "Custom.648x936");
+    const struct {
+        const char *listing; // lpoptions -p <queue> -l
+        QPageSize paper;
+        std::optional<QString> named;
+    } cases[] = {
+        // Note is Letter's size too: the paper's own name goes first.
+        {"PageSize/Page Size: Note *A4 Letter\nResolution/Output Resolution: *300dpi", letter, "Letter"},
+        // Ledger is Tabloid turned across the feed.
+        {"PageSize/Page Size: *A4 Ledger", tabloid, std::nullopt},
+        {"PageSize/Page Size: Custom.WIDTHxHEIGHT *A4 Ledger", tabloid, "Custom.792x1224"},
+        {"PageSize/Page Size: *A4 11x17", tabloid, "11x17"},
+        {"PageSize/Page Size: A4Rotated A4.Transverse w612h792", a4, std::nullopt},
+        {"PageSize/Page Size: A4Rotated A4.Transverse w612h792", letter, "w612h792"},
+        {"PageSize/Page Size: na_letter_8.5x11in iso_a4_210x297mm", a4, "iso_a4_210x297mm"},
+        {"PageSize/Media Size: Letter.Fullbleed *A4.Fullbleed", a4, "A4.Fullbleed"},
+        {"PageSize/Page Size: *A4 Letter", nineByThirteen, std::nullopt},
+        // Nothing listed: a queue without papers, or lpoptions without an answer for it.
+        {"Resolution/Output Resolution: 150dpi *300dpi", tabloid, "Tabloid"},
+        {"", a3, "A3"},
+        {"", nineByThirteen, "Custom.648x936"},
+        {"", acrossNineByThirteen, "Custom.648x936"},
+    };
+    for (const auto &c : cases) {
+        const PrintQueue::QueuePapers papers = PrintQueue::papersFromOptions(c.listing);
+        EXPECT_EQ(PrintQueue::paperFor(papers.listed, papers.takesCustomSizes, c.paper), c.named)
+            << c.listing << " / " << c.paper.name().toStdString();
+    }
     EXPECT_EQ(PrintQueue::paperName(nineByThirteen), "9 × 13 inch");
 }
 
@@ -150,9 +167,10 @@ enum class Scheduler {
 };
 
 // What cups-client's lpstat says, in the C locale, for the questions the app asks: a
-// scheduler that is not running still answers "-d" with success. Asked anything else it
-// fails; outside the C locale it answers in other words.
-QString lpstatFor(Scheduler scheduler)
+// scheduler that is not running still answers "-d" with success; `more` adds answers, as
+// shell case branches. Asked anything else it fails; outside the C locale it answers in
+// other words.
+QString lpstatFor(Scheduler scheduler, const QString &more = {})
 {
     const bool running = scheduler != Scheduler::notRunning;
     const QString defaultQueue = scheduler == Scheduler::running ? "echo 'system default destination: Office'"
@@ -162,23 +180,29 @@ QString lpstatFor(Scheduler scheduler)
                    "case \"$*\" in\n"
                    "-r) echo 'scheduler is %1' ;;\n"
                    "-d) %2 ;;\n"
+                   "%3"
                    "*) echo 'lpstat: not a question the app asks' >&2; exit 1 ;;\n"
                    "esac\n")
-        .arg(running ? "running" : "not running", defaultQueue);
+        .arg(running ? "running" : "not running", defaultQueue, more);
 }
 
-// lp and lpstat stand-ins: lp records its arguments, says `lpSays` on standard error and ends
-// with `lpCode`; lpstat answers for `scheduler`.
+// The print system's stand-ins: lp records its arguments, says `lpSays` on standard error
+// and ends with `lpCode`; lpstat answers for `scheduler` (and `moreLpstat`); lpoptions lists
+// Letter and custom sizes; cancel records its arguments.
 struct FakeCommands {
     QTemporaryDir dir;
-    PrintQueue::Commands commands{dir.filePath("lp"), dir.filePath("lpstat")};
+    PrintQueue::Commands commands{dir.filePath("lp"), dir.filePath("lpstat"), dir.filePath("lpoptions"),
+                                  dir.filePath("cancel")};
 
-    FakeCommands(const QString &lpSays, int lpCode, Scheduler scheduler, const QString &before = {})
+    FakeCommands(const QString &lpSays, int lpCode, Scheduler scheduler, const QString &before = {},
+                 const QString &moreLpstat = {})
     {
         PrintTest::writeScript(dir.filePath("lp"), QString("printf '%s\\n' \"$@\" > '%1'\n%2printf '%s\\n' '%3' >&2\nexit %4\n")
                          .arg(dir.filePath("lp-arguments"), before, lpSays)
                          .arg(lpCode));
-        PrintTest::writeScript(dir.filePath("lpstat"), lpstatFor(scheduler));
+        PrintTest::writeScript(dir.filePath("lpstat"), lpstatFor(scheduler, moreLpstat));
+        PrintTest::writeScript(dir.filePath("lpoptions"), "echo 'PageSize/Page Size: Custom.WIDTHxHEIGHT *Letter A4'\n");
+        PrintTest::writeScript(dir.filePath("cancel"), QString("echo \"$*\" >> '%1'\n").arg(dir.filePath("cancelled")));
         commands.answerMilliseconds = 300;
     }
     QStringList lpArguments() const
@@ -203,9 +227,26 @@ TEST(PrintQueue, SubmitReportsTheQueuesCauseInPlainWords)
     EXPECT_EQ(taken.submit(arguments), "");
     EXPECT_EQ(taken.lpArguments(), arguments);
 
-    FakeCommands refusing("lp: Error - Destination \"Office\" is not accepting jobs.", 1, Scheduler::running);
-    EXPECT_EQ(refusing.submit(arguments),
-              "The printer “Office” did not take the job: Destination \"Office\" is not accepting jobs.");
+    // The reason the queue was stopped with follows lp's sentence; the scheduler's own words
+    // when none was given add nothing.
+    const struct {
+        const char *reason;
+        std::string said;
+    } refusals[] = {
+        {"Out of toner, call Ext. 4410",
+         "The printer “Office” did not take the job: Destination \"Office\" is not accepting jobs. Out of toner, call "
+         "Ext. 4410."},
+        {"Out of paper", "The printer “Office” did not take the job: Destination \"Office\" is not accepting jobs. Out "
+                         "of paper."},
+        {"Rejecting Jobs", "The printer “Office” did not take the job: Destination \"Office\" is not accepting jobs."},
+    };
+    for (const auto &r : refusals) {
+        FakeCommands refusing("lp: Error - Destination \"Office\" is not accepting jobs.", 1, Scheduler::running, {},
+                              QString("'-a Office') printf 'Office not accepting requests since Thu Dec 10 02:00:07 "
+                                      "2026 -\\n\\t%1\\n' ;;\n")
+                                  .arg(r.reason));
+        EXPECT_EQ(refusing.submit(arguments), r.said);
+    }
 
     FakeCommands noScheduler("lp: Error - The printer or class does not exist.", 1, Scheduler::notRunning);
     EXPECT_EQ(noScheduler.submit(arguments),
@@ -217,16 +258,33 @@ TEST(PrintQueue, SubmitReportsTheQueuesCauseInPlainWords)
 }
 
 // A scheduler that does not answer keeps lp waiting; stopping the hand-over ends lp at once
-// and reports nothing.
-TEST(PrintQueue, AStoppedSubmitEndsLp)
+// and reports nothing. What lp may have left the scheduler, a job without its pages, is
+// cancelled once the scheduler answers: this user's job that waits for its pages, not one
+// that has them nor another user's.
+TEST(PrintQueue, AStoppedSubmitEndsLpAndCancelsTheJobItLeft)
 {
-    FakeCommands hanging("", 0, Scheduler::running, "exec sleep 30\n");
+    const QString queued = "'-l -o Office') me=$(id -un); cat <<END\n"
+                           "Office-6                $me          1024   Thu Dec 10 02:02:50 2026\n"
+                           "\tqueued for Office\n"
+                           "Office-7                $me             0   Thu Dec 10 02:02:57 2026\n"
+                           "\tAlerts: job-incoming\n"
+                           "\tqueued for Office\n"
+                           "Office-8                someone-else      0   Thu Dec 10 02:02:58 2026\n"
+                           "\tAlerts: job-incoming\n"
+                           "\tqueued for Office\n"
+                           "END\n"
+                           ";;\n";
+    FakeCommands hanging("", 0, Scheduler::running, "exec sleep 30\n", queued);
+    hanging.commands.leftoverLookMilliseconds = 20;
     std::stop_source stop;
     auto submitted = std::async(std::launch::async, [&] { return hanging.submit({"--", "/tmp/job"}, stop.get_token()); });
     EXPECT_EQ(submitted.wait_for(std::chrono::milliseconds(300)), std::future_status::timeout);
     stop.request_stop();
     ASSERT_EQ(submitted.wait_for(std::chrono::seconds(20)), std::future_status::ready) << "lp was not ended";
     EXPECT_EQ(submitted.get(), "");
+    const QString cancelled = hanging.dir.filePath("cancelled");
+    ASSERT_TRUE(PrintTest::runUntil([&] { return QFile::exists(cancelled) && AppTest::readBytes(cancelled).endsWith('\n'); }));
+    EXPECT_EQ(AppTest::readBytes(cancelled), "Office-7\n");
 }
 
 // The scheduler is asked beside the window before the print dialog, which would ask it on the
