@@ -742,7 +742,12 @@ void PrintSheetModel::exportNextSheet()
     m_linesDone = m_linesTotal = m_pagesDone = m_pagesTotal = 0;
     emit changed();
     QTimer::singleShot(0, this, [self = QPointer(this)] {
-        if (self && self->m_export)
+        if (!self || !self->m_export)
+            return;
+        // Cancelled before its turn came: no chart is begun.
+        if (self->m_export->cancelled)
+            self->finishExport();
+        else
             self->writeCurrentSheet();
     });
 }
