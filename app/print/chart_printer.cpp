@@ -154,16 +154,29 @@ private:
 
 } // namespace
 
-bool SystemChartPrinter::askWithPrintDialog(QPrinter &printer, int pageCount)
+SystemChartPrinter::SystemChartPrinter(Ask ask, PrintQueue::Commands commands)
+    : m_ask(std::move(ask)), m_commands(std::move(commands))
+{
+    if (!m_ask) {
+        m_ask = [commands = m_commands](QPrinter &printer, int pageCount) {
+            return askWithPrintDialog(printer, pageCount, commands);
+        };
+    }
+}
+
+bool SystemChartPrinter::askWithPrintDialog(QPrinter &printer, int pageCount, const PrintQueue::Commands &commands)
 {
     // The dialog is the user's turn: no busy cursor over it, and back to busy for the printing.
     const bool busy = QApplication::overrideCursor() != nullptr;
     if (busy)
         QApplication::restoreOverrideCursor();
-    ChartPrintDialog dialog(&printer, pageCount, QApplication::activeWindow());
+    ChartPrintDialog dialog(&printer, pageCount, QApplication::activeWindow(),
+                            [commands](std::stop_token stop) { PrintQueue::requireAnswer(commands, stop); });
     const bool accepted = WidgetDialogs::runModal(dialog) == QDialog::Accepted;
     if (busy)
         QApplication::setOverrideCursor(Qt::WaitCursor);
+    if (dialog.failure())
+        throw OrganizationError::invalid(*dialog.failure());
     return accepted;
 }
 

@@ -69,12 +69,12 @@ class SystemChartPrinter final : public ChartPrinter {
 public:
     // Shows the print dialog for a printer already set up; false when the user cancels.
     using Ask = std::function<bool(QPrinter &printer, int pageCount)>;
-    static bool askWithPrintDialog(QPrinter &printer, int pageCount);
+    // The system's dialog, which asks the print system through `commands` whether it answers
+    // before it takes the user's answer. Throws OrganizationError when it does not.
+    static bool askWithPrintDialog(QPrinter &printer, int pageCount, const PrintQueue::Commands &commands);
 
-    explicit SystemChartPrinter(Ask ask = askWithPrintDialog, PrintQueue::Commands commands = {})
-        : m_ask(std::move(ask)), m_commands(std::move(commands))
-    {
-    }
+    // No `ask`: the system's dialog.
+    explicit SystemChartPrinter(Ask ask = {}, PrintQueue::Commands commands = {});
     std::unique_ptr<PrintJob> start(const QPageLayout &paper, int pageCount, const QString &title) override;
     // Whether a scheduler runs and answers `lpstat`: without one the dialog offers only a
     // file, and a hung one would freeze it. One that stops answering while the dialog is

@@ -4,7 +4,6 @@
 #include <QElapsedTimer>
 #include <QProcess>
 #include <QProcessEnvironment>
-#include <QSet>
 #include <QTimer>
 
 #include <pwd.h>
@@ -27,135 +26,134 @@ QString userName()
     return user ? QString::fromLocal8Bit(user->pw_name) : QString();
 }
 
-// Looks at one queue until its scheduler answers, then cancels the jobs of this user that still
-// wait for their pages. A job another program is sending now waits for its pages too, for a
-// moment: only a job seen waiting on two looks in a row is taken for the one lp left.
+// Asks the scheduler, again and again while it does not answer, to cancel what a hand-over
+// left: the job lp named, or the jobs it finds of this user that are held or wait for their
+// pages and were not in the queue before. Held, none of them prints meanwhile.
 class LeftoverJobs final : public QObject {
 public:
-    LeftoverJobs(QString queue, PrintQueue::Commands commands, QObject *parent)
-        : QObject(parent), m_queue(std::move(queue)), m_commands(std::move(commands)), m_user(userName())
+    LeftoverJobs(PrintQueue::Leftover leftover, PrintQueue::Commands commands, QObject *parent)
+        : QObject(parent), m_leftover(std::move(leftover)), m_commands(std::move(commands)), m_user(userName())
     {
+        if (!m_leftover.job.isEmpty())
+            m_jobs.append(m_leftover.job);
         m_age.start();
         QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
         environment.insert(QStringLiteral("LC_ALL"), QStringLiteral("C"));
-        m_lpstat.setProcessEnvironment(environment);
-        connect(&m_lpstat, &QProcess::finished, this, &LeftoverJobs::answered);
-        connect(&m_lpstat, &QProcess::errorOccurred, this, [this](QProcess::ProcessError error) {
-            if (error == QProcess::FailedToStart)
-                lookLater();
-        });
-        connect(&m_cancel, &QProcess::finished, this, &QObject::deleteLater);
-        connect(&m_cancel, &QProcess::errorOccurred, this, [this](QProcess::ProcessError error) {
+        m_process.setProcessEnvironment(environment);
+        connect(&m_process, &QProcess::finished, this, &LeftoverJobs::answered);
+        connect(&m_process, &QProcess::errorOccurred, this, [this](QProcess::ProcessError error) {
             if (error == QProcess::FailedToStart)
                 deleteLater();
         });
         // A stopped scheduler holds lpstat and cancel as it held lp: each gets a while to answer.
         m_limit.setSingleShot(true);
-        connect(&m_limit, &QTimer::timeout, this, [this] {
-            m_lpstat.kill();
-            m_cancel.kill();
-        });
-        look();
+        connect(&m_limit, &QTimer::timeout, this, [this] { m_process.kill(); });
+        ask();
     }
     ~LeftoverJobs() override
     {
-        // Ended quietly: nothing they say reaches a look half gone.
-        for (QProcess *process : {&m_lpstat, &m_cancel}) {
-            process->disconnect(this);
-            if (process->state() != QProcess::NotRunning) {
-                process->kill();
-                process->waitForFinished();
-            }
+        // Ended quietly: nothing it says reaches an object half gone.
+        m_process.disconnect(this);
+        if (m_process.state() != QProcess::NotRunning) {
+            m_process.kill();
+            m_process.waitForFinished();
         }
     }
 
 private:
-    void look()
+    void ask()
     {
-        if (m_user.isEmpty() || m_age.hasExpired(giveUpMilliseconds)) {
+        if (m_age.hasExpired(giveUpMilliseconds)) {
             deleteLater();
             return;
         }
-        m_lpstat.start(m_commands.lpstat, {QStringLiteral("-l"), QStringLiteral("-o"), m_queue});
+        m_cancelling = !m_jobs.isEmpty();
+        if (m_cancelling)
+            m_process.start(m_commands.cancel, m_jobs);
+        else
+            m_process.start(m_commands.lpstat, {QStringLiteral("-l"), QStringLiteral("-o"), m_leftover.queue});
         m_limit.start(m_commands.answerMilliseconds);
     }
 
-    void lookLater()
+    void askLater()
     {
-        m_limit.stop();
-        QTimer::singleShot(m_commands.leftoverLookMilliseconds, this, &LeftoverJobs::look);
+        QTimer::singleShot(m_commands.leftoverLookMilliseconds, this, &LeftoverJobs::ask);
     }
 
     void answered(int code, QProcess::ExitStatus status)
     {
         m_limit.stop();
-        const QString output = QString::fromLocal8Bit(m_lpstat.readAllStandardOutput());
-        if (status != QProcess::NormalExit || code != 0) {
-            lookLater();
+        const QString output = QString::fromLocal8Bit(m_process.readAllStandardOutput());
+        if (status != QProcess::NormalExit) {
+            askLater(); // no answer within the limit
             return;
         }
-        const QSet<QString> waiting = waitingForPages(output);
-        QStringList again;
-        for (const QString &job : waiting) {
-            if (m_waiting.contains(job))
-                again.append(job);
-        }
-        m_waiting = waiting;
-        if (!again.isEmpty()) {
-            again.sort();
-            m_cancel.start(m_commands.cancel, again);
-            m_limit.start(m_commands.answerMilliseconds);
-            return;
-        }
-        if (waiting.isEmpty() && ++m_emptyLooks >= emptyLooks) {
+        // Cancelled, or gone already ("does not exist", "already canceled"): nothing is left.
+        if (m_cancelling) {
             deleteLater();
             return;
         }
-        lookLater();
+        if (code != 0) {
+            askLater();
+            return;
+        }
+        m_jobs = leftIn(output);
+        if (!m_jobs.isEmpty()) {
+            ask();
+            return;
+        }
+        if (++m_emptyLooks >= emptyLooks) {
+            deleteLater();
+            return;
+        }
+        askLater();
     }
 
-    // The jobs of this user in the queue that wait for their pages, as `lpstat -l -o` lists them:
+    // The jobs of this user that `lpstat -l -o` lists held or waiting for their pages, and
+    // that were not there before:
     //   Office-12               ann                  0   Thu Dec 10 02:02:57 2026
     //   \tAlerts: job-incoming
     //   \tqueued for Office
-    QSet<QString> waitingForPages(const QString &listing) const
+    QStringList leftIn(const QString &listing) const
     {
-        QSet<QString> jobs;
+        QStringList jobs;
         QString job;
         for (const QString &line : listing.split(QLatin1Char('\n'))) {
-            if (!line.startsWith(QLatin1Char('\t')) && !line.startsWith(QLatin1Char(' '))) {
+            if (!line.isEmpty() && !line.front().isSpace()) {
                 const QStringList fields = line.split(QLatin1Char(' '), Qt::SkipEmptyParts);
-                const bool ours = fields.size() >= 2 && fields[0].startsWith(m_queue + QLatin1Char('-')) && fields[1] == m_user;
+                const bool ours = fields.size() >= 2 && fields[1] == m_user && !m_leftover.before.contains(fields[0]);
                 job = ours ? fields[0] : QString();
                 continue;
             }
             const QString detail = line.trimmed();
-            if (!job.isEmpty() && detail.startsWith(QStringLiteral("Alerts:"))
-                && detail.mid(7).split(QLatin1Char(' '), Qt::SkipEmptyParts).contains(QStringLiteral("job-incoming")))
-                jobs.insert(job);
+            if (job.isEmpty() || !detail.startsWith(QStringLiteral("Alerts:")))
+                continue;
+            const QStringList alerts = detail.mid(7).split(QLatin1Char(' '), Qt::SkipEmptyParts);
+            if (alerts.contains(QStringLiteral("job-incoming")) || alerts.contains(QStringLiteral("job-hold-until-specified")))
+                jobs.append(job);
         }
         return jobs;
     }
 
-    QString m_queue;
+    PrintQueue::Leftover m_leftover;
     PrintQueue::Commands m_commands;
     QString m_user;
     QElapsedTimer m_age;
-    QProcess m_lpstat;
-    QProcess m_cancel;
+    QStringList m_jobs; // to cancel, once found
+    QProcess m_process; // lpstat, or cancel
+    bool m_cancelling = false;
     QTimer m_limit;
-    QSet<QString> m_waiting; // on the last look
     int m_emptyLooks = 0;
 };
 
 } // namespace
 
-void PrintQueue::cancelLeftoverJob(const QString &queue, const Commands &commands)
+void PrintQueue::cancelLeftover(const Leftover &leftover, const Commands &commands)
 {
     QCoreApplication *application = QCoreApplication::instance();
-    if (!application || queue.isEmpty())
+    if (!application || leftover.queue.isEmpty())
         return;
-    QMetaObject::invokeMethod(application, [application, queue, commands] {
-        new LeftoverJobs(queue, commands, application);
+    QMetaObject::invokeMethod(application, [application, leftover, commands] {
+        new LeftoverJobs(leftover, commands, application);
     }, Qt::QueuedConnection);
 }

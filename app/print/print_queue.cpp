@@ -16,6 +16,9 @@
 
 namespace {
 
+// The option that holds a job in its queue until a time, or for good ("indefinite"), and
+// lets it print ("no-hold").
+const QString holdOption = QStringLiteral("job-hold-until");
 // How often a waiting worker looks whether it was stopped.
 const int pollMilliseconds = 50;
 
@@ -98,11 +101,11 @@ bool schedulerIsDown(const PrintQueue::Commands &commands, const std::stop_token
 }
 
 // lp's sentence without the program's name and its "Error - " in front.
-QString lpSaid(QProcess &lp)
+QString lpSaid(const QString &error, const QString &output)
 {
-    QString said = QString::fromLocal8Bit(lp.readAllStandardError()).trimmed();
+    QString said = error.trimmed();
     if (said.isEmpty())
-        said = QString::fromLocal8Bit(lp.readAllStandardOutput()).trimmed();
+        said = output.trimmed();
     said = said.section(QLatin1Char('\n'), 0, 0).trimmed();
     // "/usr/bin/lp: Error - Destination … is not accepting jobs."
     const qsizetype colon = said.indexOf(QStringLiteral(": "));
@@ -189,28 +192,59 @@ std::optional<QSizeF> sizeNamed(const QString &name)
     return std::nullopt;
 }
 
-// lp, until `deadline`; see PrintQueue::submit.
-void submitUntil(const QStringList &arguments, const QString &queue, const PrintQueue::Commands &commands,
-                 const QDeadlineTimer &deadline, const std::stop_token &stop)
+// The ids of the jobs lpstat lists ("Office-12  ann  1024  <date>", details indented).
+QStringList jobIds(const QString &listing)
+{
+    QStringList ids;
+    for (const QString &line : listing.split(QLatin1Char('\n'))) {
+        if (!line.isEmpty() && !line.front().isSpace())
+            ids.append(line.section(QLatin1Char(' '), 0, 0));
+    }
+    return ids;
+}
+
+// Runs one lp, until `deadline`: how it ended, what it said, and (finished) whether it did it.
+struct LpRun {
+    Ended ended = Ended::finished;
+    bool started = true;
+    bool done = false;
+    QString said;     // its sentence, when not done
+    QString output;   // its standard output
+    int exitCode = 0;
+};
+
+LpRun runLp(const PrintQueue::Commands &commands, const QStringList &arguments, const QDeadlineTimer &deadline,
+            const std::stop_token &stop)
 {
     QProcess lp;
+    // In the C locale: the job's id is read from what it says.
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert(QStringLiteral("LC_ALL"), QStringLiteral("C"));
+    lp.setProcessEnvironment(environment);
     lp.start(commands.lp, arguments);
-    const Ended ended = waitFor(lp, deadline, stop);
-    if (ended != Ended::finished)
-        PrintQueue::cancelLeftoverJob(queue, commands);
-    if (ended == Ended::stopped)
-        return;
-    if (ended == Ended::timedOut)
-        unanswered(queue);
-    if (lp.error() == QProcess::FailedToStart)
+    LpRun run;
+    run.ended = waitFor(lp, deadline, stop);
+    if (run.ended != Ended::finished)
+        return run;
+    run.started = lp.error() != QProcess::FailedToStart;
+    run.done = run.started && lp.exitStatus() == QProcess::NormalExit && lp.exitCode() == 0;
+    run.exitCode = lp.exitCode();
+    run.output = QString::fromLocal8Bit(lp.readAllStandardOutput());
+    if (run.started && !run.done)
+        run.said = lpSaid(QString::fromLocal8Bit(lp.readAllStandardError()), run.output);
+    return run;
+}
+
+// Why lp did not do it, as the user reads it.
+[[noreturn]] void lpRefused(const LpRun &run, const QString &queue, const PrintQueue::Commands &commands,
+                            const QDeadlineTimer &deadline, const std::stop_token &stop)
+{
+    if (!run.started)
         refused(queue, QStringLiteral("the lp command could not be started"));
-    if (lp.exitStatus() == QProcess::NormalExit && lp.exitCode() == 0)
-        return;
-    const QString said = lpSaid(lp);
     // Without a scheduler lp says that the printer does not exist.
     if (schedulerIsDown(commands, stop))
         refused(queue, QStringLiteral("the print scheduler (CUPS) is not running"));
-    QString cause = sentence(said.isEmpty() ? QStringLiteral("lp ended with code %1").arg(lp.exitCode()) : said);
+    QString cause = sentence(run.said.isEmpty() ? QStringLiteral("lp ended with code %1").arg(run.exitCode) : run.said);
     const QString reason = refusalReason(queue, commands, deadline, stop);
     if (!reason.isEmpty())
         cause += QLatin1Char(' ') + sentence(reason);
@@ -233,12 +267,16 @@ QStringList lpArguments(const Request &request)
     }
     arguments << QStringLiteral("-o") << QStringLiteral("sides=") + request.sides;
     for (qsizetype i = 0; i + 1 < request.dialogOptions.size(); i += 2) {
-        if (!overridesTheChart(request.dialogOptions[i]))
-            arguments << QStringLiteral("-o") << request.dialogOptions[i] + QLatin1Char('=') + request.dialogOptions[i + 1];
+        const QString &option = request.dialogOptions[i];
+        if (overridesTheChart(option) || (!request.holdUntil.isEmpty() && option == holdOption))
+            continue;
+        arguments << QStringLiteral("-o") << option + QLatin1Char('=') + request.dialogOptions[i + 1];
     }
     // Unchecked leaves the queue's own order.
     if (request.reverse)
         arguments << QStringLiteral("-o") << QStringLiteral("outputorder=reverse");
+    if (!request.holdUntil.isEmpty())
+        arguments << QStringLiteral("-o") << holdOption + QLatin1Char('=') + request.holdUntil;
     arguments << QStringLiteral("-o") << QStringLiteral("PageSize=") + request.paper;
     arguments << QStringLiteral("-o") << QStringLiteral("media=") + request.paper;
     if (request.landscape)
@@ -335,12 +373,50 @@ void handOver(Request request, const QPageSize &paper, const Commands &commands,
             QStringLiteral("The printer \u201c%1\u201d has no %2 paper.").arg(request.queue, paperName(paper)).toStdString());
     }
     request.paper = *named;
-    submitUntil(lpArguments(request), request.queue, commands, deadline, stop);
-}
 
-void submit(const QStringList &arguments, const QString &queue, const Commands &commands, std::stop_token stop)
-{
-    submitUntil(arguments, queue, commands, QDeadlineTimer(commands.handOverMilliseconds), stop);
+    // Ended halfway, lp may leave the scheduler a job it takes for whole once it answers again,
+    // with pages missing, or none: the job goes in held, and prints once lp has named it.
+    QString release = QStringLiteral("no-hold");
+    for (qsizetype i = 0; i + 1 < request.dialogOptions.size(); i += 2) {
+        if (request.dialogOptions[i] == holdOption)
+            release = request.dialogOptions[i + 1];
+    }
+    request.holdUntil = QStringLiteral("indefinite");
+    const Said queued = ask(commands.lpstat, {QStringLiteral("-l"), QStringLiteral("-o"), request.queue}, deadline, stop);
+    if (queued.ended == Ended::stopped)
+        return;
+    if (queued.ended == Ended::timedOut)
+        unanswered(request.queue);
+    const QStringList before = jobIds(queued.output);
+
+    const LpRun submitted = runLp(commands, lpArguments(request), deadline, stop);
+    if (submitted.ended != Ended::finished)
+        cancelLeftover({request.queue, {}, before}, commands);
+    if (submitted.ended == Ended::stopped)
+        return;
+    if (submitted.ended == Ended::timedOut)
+        unanswered(request.queue);
+    if (!submitted.done)
+        lpRefused(submitted, request.queue, commands, deadline, stop);
+    // "request id is Office-12 (1 file(s))"
+    static const QRegularExpression requestId(QStringLiteral("request id is (\\S+)"));
+    const QString job = requestId.match(submitted.output).captured(1);
+    if (job.isEmpty()) {
+        cancelLeftover({request.queue, {}, before}, commands);
+        refused(request.queue, QStringLiteral("lp did not say which job it made"));
+    }
+
+    const LpRun released = runLp(commands, {QStringLiteral("-i"), job, QStringLiteral("-o"), holdOption + QLatin1Char('=') + release},
+                                 deadline, stop);
+    // Held, it prints nothing, and goes once the scheduler answers.
+    if (!released.done)
+        cancelLeftover({request.queue, job, {}}, commands);
+    if (released.ended == Ended::stopped)
+        return;
+    if (released.ended == Ended::timedOut)
+        unanswered(request.queue);
+    if (!released.done)
+        lpRefused(released, request.queue, commands, deadline, stop);
 }
 
 } // namespace PrintQueue

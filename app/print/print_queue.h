@@ -25,12 +25,14 @@ struct Request {
     QStringList dialogOptions;
     QString paper; // the queue's name for the chart's paper (paperFor)
     QString file;
+    // When set, the job goes in held until this (`job-hold-until`), over what the dialog chose.
+    QString holdUntil;
 };
 
 // `lp`'s arguments: copies, sides and the dialog's options, less those that would put the
 // chart on other paper, turn it, scale it or pick pages again (the pages drawn are the ones
-// chosen), and the reverse order; then the chart's paper as `PageSize` (what a PPD queue obeys) and `media` (what
-// a driverless one does), and the landscape turn, last, so that nothing overrides them.
+// chosen), and the reverse order; the hold asked for; then the chart's paper as `PageSize` (what a PPD queue obeys)
+// and `media` (what a driverless one does), and the landscape turn, last, so that nothing overrides them.
 QStringList lpArguments(const Request &request);
 
 // One paper a queue lists: its name there and its size in points, as it feeds.
@@ -86,28 +88,29 @@ void requireAnswer(const Commands &commands, std::stop_token stop);
 
 // Hands a finished job to its queue on the calling thread, which waits for the print system,
 // so never the window's: asks the queue's papers (lpoptions), names the chart's `paper` the
-// queue's way in `request`, then runs lp. Everything it asks the print system shares one
-// limit, `handOverMilliseconds`. Once `stop` is requested, what runs is ended and nothing
-// more is done. Throws OrganizationError "The printer “<queue>” has no <paper> paper." for a
-// queue that lists its papers, none of them the chart's, and takes no custom size; else as
-// submit.
+// queue's way, notes the jobs the queue has (lpstat), hands the job over held (lp), then lets
+// it print as the dialog chose (lp -i). Everything it asks the print system shares one limit,
+// `handOverMilliseconds`. Once `stop` is requested, what runs is ended and nothing more is
+// done; a job the scheduler may have by then is held, prints nothing, and is cancelled once
+// the scheduler answers (cancelLeftover).
+// Throws OrganizationError "The printer “<queue>” has no <paper> paper." for a queue that
+// lists its papers, none of them the chart's, and takes no custom size; "The printer
+// “<queue>” did not take the job: <cause>." with lp's own sentence and the reason the queue
+// gives for refusing jobs, or plain words when the scheduler is not running, lp cannot start
+// or the scheduler does not answer within the limit.
 void handOver(Request request, const QPageSize &paper, const Commands &commands, std::stop_token stop);
 
-// Runs `lp` with `arguments` on the calling thread, which waits for the print system up to
-// `handOverMilliseconds`. Once `stop` is requested `lp` is ended and nothing more is done.
-// Throws OrganizationError "The printer “<queue>” did not take the job: <cause>." with lp's
-// own sentence and the reason the queue gives for refusing jobs, or plain words when the
-// scheduler is not running, lp cannot start or the scheduler does not answer. An lp ended
-// before it is done may have left the scheduler a job without its pages, which waits in the
-// queue until the scheduler gives up on it: it is cancelled once the scheduler answers
-// (cancelLeftoverJob).
-void submit(const QStringList &arguments, const QString &queue, const Commands &commands, std::stop_token stop);
-
-// Cancels what an lp ended halfway left in `queue`: jobs of this user still waiting for their
-// pages (seen so on two looks in a row, so that a job another program is sending now is left
-// alone). Looks every `leftoverLookMilliseconds` until the scheduler answers, for as long as
-// the scheduler itself would keep such a job (a quarter of an hour). Callable from any thread;
-// runs beside the application's event loop, and ends with it.
-void cancelLeftoverJob(const QString &queue, const Commands &commands);
+// What a hand-over ended halfway may have left in its queue, held: the job lp named, or, when
+// it named none, the jobs of this user that wait held or for their pages and were not in the
+// queue as lp began.
+struct Leftover {
+    QString queue;
+    QString job;        // "Office-12"; empty when lp named none
+    QStringList before; // the queue's jobs as lp began
+};
+// Cancels the leftover once the scheduler answers: asks every `leftoverLookMilliseconds`, for
+// as long as the scheduler itself would keep a job waiting for its pages (a quarter of an
+// hour). Callable from any thread; runs beside the application's event loop, and ends with it.
+void cancelLeftover(const Leftover &leftover, const Commands &commands);
 
 } // namespace PrintQueue
