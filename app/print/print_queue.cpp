@@ -251,6 +251,58 @@ LpRun runLp(const PrintQueue::Commands &commands, const QStringList &arguments, 
     refused(queue, cause);
 }
 
+// The queue's name for `paper` (lpoptions); nothing once stopped. A queue whose options cannot
+// be read (a raw queue, no scheduler) lists no papers: lp is told the chart's own, and says
+// what is wrong.
+std::optional<QString> queuePaper(const QString &queue, const QPageSize &paper, const PrintQueue::Commands &commands,
+                                  const QDeadlineTimer &deadline, const std::stop_token &stop)
+{
+    const Said options = ask(commands.lpoptions, {QStringLiteral("-p"), queue, QStringLiteral("-l")}, deadline, stop);
+    if (options.ended == Ended::stopped)
+        return std::nullopt;
+    if (options.ended == Ended::timedOut)
+        unanswered(queue);
+    const PrintQueue::QueuePapers papers = PrintQueue::papersFromOptions(options.output);
+    const std::optional<QString> named = PrintQueue::paperFor(papers.listed, papers.takesCustomSizes, paper);
+    // Printed on another paper the chart would come out scaled or cut.
+    if (!named) {
+        throw OrganizationError::invalid(
+            QStringLiteral("The printer \u201c%1\u201d has no %2 paper.").arg(queue, PrintQueue::paperName(paper)).toStdString());
+    }
+    return named;
+}
+
+// Hands the job in (held, as `request` says) and returns its id, "Office-12"; empty once
+// stopped. The queue's jobs are noted first: those that come meanwhile are the ones an lp
+// ended halfway may have left.
+QString submitHeld(const PrintQueue::Request &request, const PrintQueue::Commands &commands,
+                   const QDeadlineTimer &deadline, const std::stop_token &stop)
+{
+    const Said queued = ask(commands.lpstat, {QStringLiteral("-l"), QStringLiteral("-o"), request.queue}, deadline, stop);
+    if (queued.ended == Ended::stopped)
+        return {};
+    if (queued.ended == Ended::timedOut)
+        unanswered(request.queue);
+    const QStringList before = jobIds(queued.output);
+    const LpRun submitted = runLp(commands, PrintQueue::lpArguments(request), deadline, stop);
+    if (submitted.ended != Ended::finished)
+        PrintQueue::cancelLeftover({request.queue, {}, before}, commands);
+    if (submitted.ended == Ended::stopped)
+        return {};
+    if (submitted.ended == Ended::timedOut)
+        unanswered(request.queue);
+    if (!submitted.done)
+        lpRefused(submitted, request.queue, commands, deadline, stop);
+    // "request id is Office-12 (1 file(s))"
+    static const QRegularExpression requestId(QStringLiteral("request id is (\\S+)"));
+    const QString job = requestId.match(submitted.output).captured(1);
+    if (job.isEmpty()) {
+        PrintQueue::cancelLeftover({request.queue, {}, before}, commands);
+        refused(request.queue, QStringLiteral("lp did not say which job it made"));
+    }
+    return job;
+}
+
 } // namespace
 
 namespace PrintQueue {
@@ -358,22 +410,10 @@ void requireAnswer(const Commands &commands, std::stop_token stop)
 void handOver(Request request, const QPageSize &paper, const Commands &commands, std::stop_token stop)
 {
     const QDeadlineTimer deadline(commands.handOverMilliseconds);
-    // A queue whose options cannot be read (a raw queue, no scheduler) lists no papers: lp is
-    // told the chart's own, and says what is wrong.
-    const Said options = ask(commands.lpoptions, {QStringLiteral("-p"), request.queue, QStringLiteral("-l")}, deadline, stop);
-    if (options.ended == Ended::stopped)
+    const std::optional<QString> named = queuePaper(request.queue, paper, commands, deadline, stop);
+    if (!named)
         return;
-    if (options.ended == Ended::timedOut)
-        unanswered(request.queue);
-    const QueuePapers papers = papersFromOptions(options.output);
-    const std::optional<QString> named = paperFor(papers.listed, papers.takesCustomSizes, paper);
-    // Printed on another paper the chart would come out scaled or cut.
-    if (!named) {
-        throw OrganizationError::invalid(
-            QStringLiteral("The printer \u201c%1\u201d has no %2 paper.").arg(request.queue, paperName(paper)).toStdString());
-    }
     request.paper = *named;
-
     // Ended halfway, lp may leave the scheduler a job it takes for whole once it answers again,
     // with pages missing, or none: the job goes in held, and prints once lp has named it.
     QString release = QStringLiteral("no-hold");
@@ -382,30 +422,9 @@ void handOver(Request request, const QPageSize &paper, const Commands &commands,
             release = request.dialogOptions[i + 1];
     }
     request.holdUntil = QStringLiteral("indefinite");
-    const Said queued = ask(commands.lpstat, {QStringLiteral("-l"), QStringLiteral("-o"), request.queue}, deadline, stop);
-    if (queued.ended == Ended::stopped)
+    const QString job = submitHeld(request, commands, deadline, stop);
+    if (job.isEmpty())
         return;
-    if (queued.ended == Ended::timedOut)
-        unanswered(request.queue);
-    const QStringList before = jobIds(queued.output);
-
-    const LpRun submitted = runLp(commands, lpArguments(request), deadline, stop);
-    if (submitted.ended != Ended::finished)
-        cancelLeftover({request.queue, {}, before}, commands);
-    if (submitted.ended == Ended::stopped)
-        return;
-    if (submitted.ended == Ended::timedOut)
-        unanswered(request.queue);
-    if (!submitted.done)
-        lpRefused(submitted, request.queue, commands, deadline, stop);
-    // "request id is Office-12 (1 file(s))"
-    static const QRegularExpression requestId(QStringLiteral("request id is (\\S+)"));
-    const QString job = requestId.match(submitted.output).captured(1);
-    if (job.isEmpty()) {
-        cancelLeftover({request.queue, {}, before}, commands);
-        refused(request.queue, QStringLiteral("lp did not say which job it made"));
-    }
-
     const LpRun released = runLp(commands, {QStringLiteral("-i"), job, QStringLiteral("-o"), holdOption + QLatin1Char('=') + release},
                                  deadline, stop);
     // Held, it prints nothing, and goes once the scheduler answers.
