@@ -1,20 +1,79 @@
 #include "app/print/chart_print_dialog.h"
 
+#include "core/support/organization_error.h"
+
+#include <QDialogButtonBox>
 #include <QLineEdit>
 #include <QMessageBox>
+#include <QPushButton>
 #include <QPageRanges>
 #include <QPrinter>
 #include <QRadioButton>
 
 #include <algorithm>
 
-ChartPrintDialog::ChartPrintDialog(QPrinter *printer, int pageCount, QWidget *parent)
-    : QPrintDialog(printer, parent), m_pageCount(std::max(1, pageCount))
+ChartPrintDialog::ChartPrintDialog(QPrinter *printer, int pageCount, QWidget *parent, Check check)
+    : QPrintDialog(printer, parent), m_pageCount(std::max(1, pageCount)), m_check(std::move(check))
 {
     setMinMax(1, m_pageCount);
 }
 
+ChartPrintDialog::~ChartPrintDialog() = default;
+
 void ChartPrintDialog::accept()
+{
+    // Print again, or Return, while the scheduler is being asked.
+    if (m_checking)
+        return;
+    if (!m_check) {
+        takeAnswer();
+        return;
+    }
+    m_checking = true;
+    setPrintEnabled(false);
+    m_checker = std::jthread([this, check = m_check](std::stop_token stop) {
+        std::optional<std::string> failure;
+        try {
+            check(stop);
+        } catch (const OrganizationError &error) {
+            failure = error.message();
+        }
+        if (!stop.stop_requested())
+            QMetaObject::invokeMethod(this, [this, failure] { checked(failure); }, Qt::QueuedConnection);
+    });
+}
+
+void ChartPrintDialog::reject()
+{
+    m_checker.request_stop();
+    m_checking = false;
+    setPrintEnabled(true);
+    QPrintDialog::reject();
+}
+
+void ChartPrintDialog::checked(const std::optional<std::string> &failure)
+{
+    if (!m_checking)
+        return;
+    m_checking = false;
+    setPrintEnabled(true);
+    if (failure) {
+        m_failure = failure;
+        QDialog::reject();
+        return;
+    }
+    takeAnswer();
+}
+
+void ChartPrintDialog::setPrintEnabled(bool enabled)
+{
+    for (QDialogButtonBox *buttons : findChildren<QDialogButtonBox *>(Qt::FindDirectChildrenOnly)) {
+        if (QPushButton *print = buttons->button(QDialogButtonBox::Ok))
+            print->setEnabled(enabled);
+    }
+}
+
+void ChartPrintDialog::takeAnswer()
 {
     // Qt's names for the "Pages" choice, its field and "All".
     auto *typed = findChild<QRadioButton *>(QStringLiteral("pagesRadioButton"));

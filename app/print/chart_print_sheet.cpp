@@ -17,6 +17,7 @@
 #include <QComboBox>
 #include <QFormLayout>
 #include <QHBoxLayout>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QProgressBar>
@@ -142,12 +143,13 @@ ChartPrintSheet::ChartPrintSheet(std::unique_ptr<PrintSheetModel> model, std::un
     m_progressLabel = new QLabel;
     m_progress = new QProgressBar;
     m_progress->setFormat(QStringLiteral("%v of %m"));
-    auto *cancel = new QPushButton(QStringLiteral("Cancel"));
+    m_cancel = new QPushButton(QStringLiteral("Cancel"));
+    m_cancel->setAutoDefault(false);
     auto *progressLayout = new QGridLayout(m_progressRow);
     progressLayout->setContentsMargins(0, 0, 0, 0);
     progressLayout->addWidget(m_progressLabel, 0, 0, 1, 2);
     progressLayout->addWidget(m_progress, 1, 0);
-    progressLayout->addWidget(cancel, 1, 1);
+    progressLayout->addWidget(m_cancel, 1, 1);
     m_note = captionLabel(QStringLiteral(
         "Export All Sheets uses these print settings for every sheet—not each sheet’s saved settings. Fit to Page "
         "fits each chart separately; otherwise the percentage is identical. Sheet headings and Focused Department "
@@ -180,10 +182,10 @@ ChartPrintSheet::ChartPrintSheet(std::unique_ptr<PrintSheetModel> model, std::un
     layout->addLayout(buttons);
 
     connect(m_close, &QPushButton::clicked, this, &ChartPrintSheet::reject);
-    connect(m_exportAll, &QPushButton::clicked, this, [this] { m_model->exportAllSheets(); });
-    connect(m_print, &QPushButton::clicked, this, [this] { busy([this] { m_model->printChart(); }); });
-    connect(m_exportPDF, &QPushButton::clicked, this, [this] { m_model->exportPDF(); });
-    connect(cancel, &QPushButton::clicked, this, [this] { m_model->cancelExport(); });
+    connect(m_exportAll, &QPushButton::clicked, this, [this] { startOutput(m_exportAll, &PrintSheetModel::exportAllSheets); });
+    connect(m_print, &QPushButton::clicked, this, [this] { busy([this] { startOutput(m_print, &PrintSheetModel::printChart); }); });
+    connect(m_exportPDF, &QPushButton::clicked, this, [this] { startOutput(m_exportPDF, &PrintSheetModel::exportPDF); });
+    connect(m_cancel, &QPushButton::clicked, this, [this] { m_model->cancelExport(); });
     connect(m_model.get(), &PrintSheetModel::changed, this, &ChartPrintSheet::refresh);
     connect(m_model.get(), &PrintSheetModel::previewChanged, this,
             [this](bool sameLayout) { m_preview->setDocument(m_model->preview(), sameLayout); });
@@ -325,6 +327,12 @@ void ChartPrintSheet::busy(Action &&action)
     QApplication::restoreOverrideCursor();
 }
 
+void ChartPrintSheet::startOutput(QPushButton *button, void (PrintSheetModel::*output)())
+{
+    m_startedBy = button;
+    (m_model.get()->*output)();
+}
+
 void ChartPrintSheet::refresh()
 {
     const PrintSheetModel &model = *m_model;
@@ -385,8 +393,14 @@ void ChartPrintSheet::refresh()
     const std::optional<QString> linesNote = model.previewLinesNote();
     m_linesNote->setText(linesNote.value_or(QString()));
     m_linesNote->setVisible(linesNote.has_value());
-    AccessibleFields::setMessage(m_error, model.errorMessage().value_or(QString()));
+    // A failure met again, with the text the line shows already, is news to the user too.
+    const QString error = model.errorMessage().value_or(QString());
+    const bool failedAgain = model.failureCount() != std::exchange(m_failuresShown, model.failureCount())
+        && !error.isEmpty() && error == m_error->text() && m_errorArea->isVisible();
+    AccessibleFields::setMessage(m_error, error);
     m_errorArea->setVisible(model.errorMessage().has_value());
+    if (failedAgain)
+        AccessibleFields::announceAgain(m_error);
     // As tall as the message, at most 80 points; longer ones scroll.
     const int textHeight = m_error->heightForWidth(std::max(1, m_errorArea->viewport()->width()));
     m_errorArea->setFixedHeight(std::clamp(textHeight, m_error->fontMetrics().height(), maximumErrorHeight) + 2);
@@ -394,10 +408,16 @@ void ChartPrintSheet::refresh()
     m_result->setVisible(model.resultMessage().has_value());
 
     const bool offersAll = model.offersExportAll();
-    m_progressRow->setVisible(model.showsProgress());
+    // Said before it shows, so that the row comes into sight with the step it is at.
     m_progressLabel->setText(model.progressLabel());
     m_progress->setRange(0, model.progressMaximum());
     m_progress->setValue(model.progressValue());
+    // Cancel going out of sight with the keyboard would hand it to the first field, which the
+    // next key would edit: it is let go, and goes back to the button pressed.
+    const bool cancelLeaves = m_progressRow->isVisible() && !model.showsProgress() && focusWidget() == m_cancel;
+    if (cancelLeaves)
+        m_cancel->clearFocus();
+    m_progressRow->setVisible(model.showsProgress());
     m_note->setVisible(!working && offersAll);
 
     // Disabled while a PDF is written or a job printed: the focus waits for the button
@@ -406,6 +426,11 @@ void ChartPrintSheet::refresh()
     m_exportAll->setVisible(offersAll);
     for (QPushButton *button : {m_exportAll, m_print, m_exportPDF})
         FocusKeeper::setEnabled(button, model.canOutput());
+    if (cancelLeaves && !working && m_startedBy && m_startedBy->isEnabled() && m_startedBy->isVisible()) {
+        QWidget *focus = focusWidget();
+        if (!focus || focus == this)
+            m_startedBy->setFocus(Qt::OtherFocusReason);
+    }
 }
 
 void ChartPrintSheet::showEvent(QShowEvent *event)
@@ -416,6 +441,25 @@ void ChartPrintSheet::showEvent(QShowEvent *event)
     m_appeared = true;
     busy([this] { m_model->appear(); });
     refresh();
+}
+
+void ChartPrintSheet::keyPressEvent(QKeyEvent *event)
+{
+    if (event->key() == Qt::Key_Escape && event->modifiers() == Qt::NoModifier && m_model->isBusy()) {
+        m_model->cancelExport();
+        return;
+    }
+    QDialog::keyPressEvent(event);
+}
+
+bool ChartPrintSheet::focusNextPrevChild(bool next)
+{
+    QWidget *focus = focusWidget();
+    if (m_model->isBusy() && m_cancel->isVisible() && (!focus || focus == this)) {
+        m_cancel->setFocus(next ? Qt::TabFocusReason : Qt::BacktabFocusReason);
+        return true;
+    }
+    return QDialog::focusNextPrevChild(next);
 }
 
 void ChartPrintSheet::reject()

@@ -42,6 +42,11 @@ public:
 
 protected:
     void showEvent(QShowEvent *event) override;
+    // While an output runs, Escape cancels it.
+    void keyPressEvent(QKeyEvent *event) override;
+    // While an output runs, Tab from the button pressed (which waits, disabled, with the
+    // keyboard) goes to Cancel.
+    bool focusNextPrevChild(bool next) override;
 
 private:
     struct NumberField;
@@ -51,6 +56,8 @@ private:
     // Runs `action` under a busy cursor.
     template <typename Action>
     void busy(Action &&action);
+    // Starts the output of `button`, which has the keyboard again once it is over.
+    void startOutput(QPushButton *button, void (PrintSheetModel::*output)());
 
     std::unique_ptr<ChartPrinter> m_printer;
     std::unique_ptr<PrintSheetModel> m_model;
@@ -83,6 +90,9 @@ private:
     QWidget *m_progressRow = nullptr;
     QProgressBar *m_progress = nullptr;
     QLabel *m_progressLabel = nullptr;
+    QPushButton *m_cancel = nullptr;
+    QPushButton *m_startedBy = nullptr; // the button of the output running or last run
+    int m_failuresShown = 0;
     QLabel *m_note = nullptr;
     QPushButton *m_close = nullptr;
     QPushButton *m_exportAll = nullptr;

@@ -16,7 +16,6 @@
 #include <QPdfWriter>
 #include <QPrintEngine>
 #include <QPrinter>
-#include <QPrinterInfo>
 #include <QTemporaryFile>
 
 #include <algorithm>
@@ -71,11 +70,11 @@ std::vector<int> pagesToDraw(QPrinter &printer, int pageCount)
 
 class SystemPrintJob final : public PrintJob {
 public:
-    // `queuePaper` is the queue's name for the chart's paper; unused when printing to a file.
-    SystemPrintJob(std::unique_ptr<QPrinter> printer, int pageCount, QString queuePaper, PrintQueue::Commands commands)
+    // `paper` is the chart's, which the queue is asked for by its own name as the job is handed over.
+    SystemPrintJob(std::unique_ptr<QPrinter> printer, int pageCount, QPageSize paper, PrintQueue::Commands commands)
         : m_printer(std::move(printer))
         , m_pages(pagesToDraw(*m_printer, pageCount))
-        , m_queuePaper(std::move(queuePaper))
+        , m_paper(std::move(paper))
         , m_commands(std::move(commands))
     {
         QPaintDevice *device = m_printer.get();
@@ -131,11 +130,11 @@ public:
             m_file->commit();
             return {};
         }
-        // Made here: the worker touches neither the printer nor the spool file's owner.
-        const QStringList arguments = PrintQueue::lpArguments(
-            SystemChartPrinter::queueRequest(*m_printer, m_queuePaper, m_spool->fileName()));
-        return [arguments, queue = queueOf(*m_printer), commands = m_commands](std::stop_token stop) {
-            PrintQueue::submit(arguments, queue, commands, stop);
+        // Made here: the worker touches neither the printer nor the spool file's owner. The
+        // queue's papers are asked there, as the scheduler may not answer.
+        return [request = SystemChartPrinter::queueRequest(*m_printer, QString(), m_spool->fileName()),
+                paper = m_paper, commands = m_commands](std::stop_token stop) {
+            PrintQueue::handOver(request, paper, commands, stop);
         };
     }
 
@@ -143,7 +142,7 @@ private:
     // In this order: the painter ends (and finishes what it draws into) before its device goes.
     std::unique_ptr<QPrinter> m_printer;
     std::vector<int> m_pages;
-    QString m_queuePaper;
+    QPageSize m_paper;
     PrintQueue::Commands m_commands;
     std::optional<PendingFile> m_file; // printing to a PDF file: its bytes wait in m_buffer
     QBuffer m_buffer;
@@ -155,16 +154,29 @@ private:
 
 } // namespace
 
-bool SystemChartPrinter::askWithPrintDialog(QPrinter &printer, int pageCount)
+SystemChartPrinter::SystemChartPrinter(Ask ask, PrintQueue::Commands commands)
+    : m_ask(std::move(ask)), m_commands(std::move(commands))
+{
+    if (!m_ask) {
+        m_ask = [commands = m_commands](QPrinter &printer, int pageCount) {
+            return askWithPrintDialog(printer, pageCount, commands);
+        };
+    }
+}
+
+bool SystemChartPrinter::askWithPrintDialog(QPrinter &printer, int pageCount, const PrintQueue::Commands &commands)
 {
     // The dialog is the user's turn: no busy cursor over it, and back to busy for the printing.
     const bool busy = QApplication::overrideCursor() != nullptr;
     if (busy)
         QApplication::restoreOverrideCursor();
-    ChartPrintDialog dialog(&printer, pageCount, QApplication::activeWindow());
+    ChartPrintDialog dialog(&printer, pageCount, QApplication::activeWindow(),
+                            [commands](std::stop_token stop) { PrintQueue::requireAnswer(commands, stop); });
     const bool accepted = WidgetDialogs::runModal(dialog) == QDialog::Accepted;
     if (busy)
         QApplication::setOverrideCursor(Qt::WaitCursor);
+    if (dialog.failure())
+        throw OrganizationError::invalid(*dialog.failure());
     return accepted;
 }
 
@@ -206,17 +218,5 @@ std::unique_ptr<PrintJob> SystemChartPrinter::start(const QPageLayout &paper, in
     // top-left corner: stretched to fit, a tiled chart would no longer line up.
     printer->setPageLayout(fullPage);
     printer->setFullPage(true);
-    QString queuePaper;
-    if (printer->outputFormat() == QPrinter::NativeFormat) {
-        // A queue without the chart's paper would print it scaled or cut: say so first.
-        const QPrinterInfo queue(*printer);
-        const std::optional<QString> named =
-            PrintQueue::paperFor(queue.supportedPageSizes(), queue.supportsCustomPageSizes(), fullPage.pageSize());
-        if (!named)
-            throw OrganizationError::invalid(QStringLiteral("The printer \u201c%1\u201d has no %2 paper.")
-                                                 .arg(queueOf(*printer), PrintQueue::paperName(fullPage.pageSize()))
-                                                 .toStdString());
-        queuePaper = *named;
-    }
-    return std::make_unique<SystemPrintJob>(std::move(printer), pageCount, queuePaper, m_commands);
+    return std::make_unique<SystemPrintJob>(std::move(printer), pageCount, fullPage.pageSize(), m_commands);
 }

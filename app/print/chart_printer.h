@@ -29,7 +29,8 @@ public:
     // on the print system (a minute when its scheduler does not answer) and so runs on a
     // worker thread while the job is kept. It hands nothing over once `stop` is requested,
     // and throws OrganizationError with what the queue said ("The printer “<queue>” did not
-    // take the job: …").
+    // take the job: …", "The printer “<queue>” has no <paper> paper." for a queue that lists
+    // its papers, none of them the chart's, and takes no custom size).
     using HandOver = std::function<void(std::stop_token stop)>;
     // Ends the drawing. A file printed to is written now, and nothing is left (null); a job
     // for a queue returns its hand-over. Throws OrganizationError: "Printing is not
@@ -43,10 +44,9 @@ class ChartPrinter {
 public:
     virtual ~ChartPrinter() = default;
     // Asks the user the printer, copies and pages for a document of `pageCount` pages on
-    // `paper`, named `title` in the print queue; null when the user cancels. Throws
-    // OrganizationError: "Printing is not available." when the printer cannot start, "The
-    // printer “<queue>” has no <paper> paper." for a queue that lists its papers, none of
-    // them the chart's, and takes no custom size, or the FileWriteError of a file printed to.
+    // `paper`, named `title` in the print queue; null when the user cancels. Asks the print
+    // system nothing once the user has answered. Throws OrganizationError: "Printing is not
+    // available." when the printer cannot start, or the FileWriteError of a file printed to.
     virtual std::unique_ptr<PrintJob> start(const QPageLayout &paper, int pageCount, const QString &title) = 0;
     // Called on a worker thread before start(): the print dialog and the printer ask the
     // print system on the window's thread, each question up to a minute when it does not
@@ -62,18 +62,19 @@ public:
 // own, which the system's `lp` hands to the printer queue (with the options the dialog
 // chose) once every page is there; printing to a PDF file draws it in memory and writes it
 // through a PendingFile.
-// The dialog, QPrinter and the queue's papers are asked of the scheduler by Qt on this
-// thread; only the hand-over to `lp` runs off it.
+// The dialog and QPrinter ask the scheduler through Qt on this thread, before and while the
+// user chooses; what the job asks after (the queue's papers, lp, why the queue refused it)
+// runs off it, in the hand-over.
 class SystemChartPrinter final : public ChartPrinter {
 public:
     // Shows the print dialog for a printer already set up; false when the user cancels.
     using Ask = std::function<bool(QPrinter &printer, int pageCount)>;
-    static bool askWithPrintDialog(QPrinter &printer, int pageCount);
+    // The system's dialog, which asks the print system through `commands` whether it answers
+    // before it takes the user's answer. Throws OrganizationError when it does not.
+    static bool askWithPrintDialog(QPrinter &printer, int pageCount, const PrintQueue::Commands &commands);
 
-    explicit SystemChartPrinter(Ask ask = askWithPrintDialog, PrintQueue::Commands commands = {})
-        : m_ask(std::move(ask)), m_commands(std::move(commands))
-    {
-    }
+    // No `ask`: the system's dialog.
+    explicit SystemChartPrinter(Ask ask = {}, PrintQueue::Commands commands = {});
     std::unique_ptr<PrintJob> start(const QPageLayout &paper, int pageCount, const QString &title) override;
     // Whether a scheduler runs and answers `lpstat`: without one the dialog offers only a
     // file, and a hung one would freeze it. One that stops answering while the dialog is

@@ -4,18 +4,21 @@
 #include "core/support/organization_error.h"
 #include "printing/chart_text.h"
 
-#include <QElapsedTimer>
+#include <QDeadlineTimer>
+#include <QHash>
 #include <QPageSize>
 #include <QProcess>
 #include <QProcessEnvironment>
+#include <QRegularExpression>
 
 #include <algorithm>
 #include <cmath>
 
 namespace {
 
-// How long `lp` may take to hand a finished job to the print queue.
-const int submitMilliseconds = 60000;
+// The option that holds a job in its queue until a time, or for good ("indefinite"), and
+// lets it print ("no-hold").
+const QString holdOption = QStringLiteral("job-hold-until");
 // How often a waiting worker looks whether it was stopped.
 const int pollMilliseconds = 50;
 
@@ -46,17 +49,15 @@ std::optional<QString> standardName(const QSizeF &inches)
 
 enum class Ended { finished, stopped, timedOut };
 
-// Waits for `process` to end, up to `milliseconds`, looking at `stop` meanwhile; a process
+// Waits for `process` to end, until `deadline`, looking at `stop` meanwhile; a process
 // stopped or out of time is killed.
-Ended waitFor(QProcess &process, int milliseconds, const std::stop_token &stop)
+Ended waitFor(QProcess &process, const QDeadlineTimer &deadline, const std::stop_token &stop)
 {
-    QElapsedTimer waited;
-    waited.start();
     while (!process.waitForFinished(pollMilliseconds)) {
         if (process.state() == QProcess::NotRunning)
             return Ended::finished;
         const bool stopped = stop.stop_requested();
-        if (stopped || waited.elapsed() >= milliseconds) {
+        if (stopped || deadline.hasExpired()) {
             process.kill();
             process.waitForFinished();
             return stopped ? Ended::stopped : Ended::timedOut;
@@ -65,24 +66,31 @@ Ended waitFor(QProcess &process, int milliseconds, const std::stop_token &stop)
     return Ended::finished;
 }
 
-struct LpstatSaid {
+struct Said {
     Ended ended = Ended::finished;
     QString output;
 };
 
-// lpstat's answer to `arguments`, in the C locale: its words are looked at, not shown.
-LpstatSaid askLpstat(const PrintQueue::Commands &commands, const QStringList &arguments, const std::stop_token &stop)
+// What `program` says to `arguments` on standard output, in the C locale: its words are
+// looked at, not shown.
+Said ask(const QString &program, const QStringList &arguments, const QDeadlineTimer &deadline,
+         const std::stop_token &stop)
 {
-    QProcess lpstat;
+    QProcess process;
     QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
     environment.insert(QStringLiteral("LC_ALL"), QStringLiteral("C"));
-    lpstat.setProcessEnvironment(environment);
-    lpstat.start(commands.lpstat, arguments);
-    LpstatSaid said;
-    said.ended = waitFor(lpstat, commands.answerMilliseconds, stop);
+    process.setProcessEnvironment(environment);
+    process.start(program, arguments);
+    Said said;
+    said.ended = waitFor(process, deadline, stop);
     if (said.ended == Ended::finished)
-        said.output = QString::fromLocal8Bit(lpstat.readAllStandardOutput());
+        said.output = QString::fromLocal8Bit(process.readAllStandardOutput());
     return said;
+}
+
+Said askLpstat(const PrintQueue::Commands &commands, const QStringList &arguments, const std::stop_token &stop)
+{
+    return ask(commands.lpstat, arguments, QDeadlineTimer(commands.answerMilliseconds), stop);
 }
 
 // "lpstat -r" only connects, so it answers at once whether a scheduler listens; one that
@@ -93,11 +101,11 @@ bool schedulerIsDown(const PrintQueue::Commands &commands, const std::stop_token
 }
 
 // lp's sentence without the program's name and its "Error - " in front.
-QString lpSaid(QProcess &lp)
+QString lpSaid(const QString &error, const QString &output)
 {
-    QString said = QString::fromLocal8Bit(lp.readAllStandardError()).trimmed();
+    QString said = error.trimmed();
     if (said.isEmpty())
-        said = QString::fromLocal8Bit(lp.readAllStandardOutput()).trimmed();
+        said = output.trimmed();
     said = said.section(QLatin1Char('\n'), 0, 0).trimmed();
     // "/usr/bin/lp: Error - Destination … is not accepting jobs."
     const qsizetype colon = said.indexOf(QStringLiteral(": "));
@@ -108,12 +116,191 @@ QString lpSaid(QProcess &lp)
     return said;
 }
 
-[[noreturn]] void refused(const QString &queue, QString cause)
+QString sentence(QString text)
 {
-    if (!cause.endsWith(QLatin1Char('.')))
-        cause += QLatin1Char('.');
+    text = text.trimmed();
+    if (!text.isEmpty() && !text.endsWith(QLatin1Char('.')) && !text.endsWith(QLatin1Char('!'))
+        && !text.endsWith(QLatin1Char('?')))
+        text += QLatin1Char('.');
+    return text;
+}
+
+[[noreturn]] void refused(const QString &queue, const QString &cause)
+{
     throw OrganizationError::invalid(
-        QStringLiteral("The printer \u201c%1\u201d did not take the job: %2").arg(queue, cause).toStdString());
+        QStringLiteral("The printer \u201c%1\u201d did not take the job: %2").arg(queue, sentence(cause)).toStdString());
+}
+
+[[noreturn]] void unanswered(const QString &queue)
+{
+    refused(queue, QStringLiteral("the print scheduler (CUPS) did not answer within a minute"));
+}
+
+// Why `queue` takes no jobs, as whoever stopped it said (`cupsreject -r`); nothing when it
+// takes jobs or no reason was given. `lpstat -a` says it as:
+//   Office not accepting requests since <date> -
+//   \tOut of toner
+QString refusalReason(const QString &queue, const PrintQueue::Commands &commands, const QDeadlineTimer &deadline,
+                      const std::stop_token &stop)
+{
+    const Said said = ask(commands.lpstat, {QStringLiteral("-a"), queue}, deadline, stop);
+    const QStringList lines = said.output.split(QLatin1Char('\n'));
+    for (qsizetype i = 0; i + 1 < lines.size(); ++i) {
+        if (!lines[i].startsWith(queue + QStringLiteral(" not accepting")) || !lines[i + 1].startsWith(QLatin1Char('\t')))
+            continue;
+        const QString reason = lines[i + 1].trimmed();
+        // The scheduler's own words when no reason was given say nothing lp did not.
+        if (reason == QStringLiteral("reason unknown") || reason == QStringLiteral("Rejecting Jobs"))
+            return {};
+        return reason;
+    }
+    return {};
+}
+
+// The size a paper's name tells, in points as it feeds; nothing for a name that tells none.
+std::optional<QSizeF> sizeNamed(const QString &name)
+{
+    static const QHash<QString, QSizeF> standard = [] {
+        QHash<QString, QSizeF> sizes;
+        for (int id = 0; id <= int(QPageSize::LastPageSize); ++id) {
+            const QPageSize paper{QPageSize::PageSizeId(id)};
+            if (paper.isValid() && !paper.key().isEmpty())
+                sizes.insert(paper.key().toLower(), paper.size(QPageSize::Point));
+        }
+        return sizes;
+    }();
+    static const QRegularExpression inches(QStringLiteral("^(\\d+(?:\\.\\d+)?)x(\\d+(?:\\.\\d+)?)$"));
+    static const QRegularExpression points(QStringLiteral("^w(\\d+(?:\\.\\d+)?)h(\\d+(?:\\.\\d+)?)$"));
+    static const QRegularExpression pwg(QStringLiteral("^[a-z0-9-]+_[^_]*_(\\d+(?:\\.\\d+)?)x(\\d+(?:\\.\\d+)?)(in|mm)$"));
+    // Across the feed: another paper, whatever its size.
+    if (name.endsWith(QStringLiteral("Rotated")) || name.contains(QStringLiteral(".Transverse")))
+        return std::nullopt;
+    // "Executive.7.5x10in" is a standard name; "A4.Fullbleed" is A4 without margins.
+    for (const QString &candidate : {name, name.section(QLatin1Char('.'), 0, 0)}) {
+        const QString lower = candidate.toLower();
+        if (const auto found = standard.constFind(lower); found != standard.constEnd())
+            return *found;
+        if (const QRegularExpressionMatch match = inches.match(lower); match.hasMatch())
+            return QSizeF(match.captured(1).toDouble() * 72, match.captured(2).toDouble() * 72);
+        if (const QRegularExpressionMatch match = points.match(lower); match.hasMatch())
+            return QSizeF(match.captured(1).toDouble(), match.captured(2).toDouble());
+    }
+    if (const QRegularExpressionMatch match = pwg.match(name); match.hasMatch()) {
+        const double unit = match.captured(3) == QStringLiteral("in") ? 72 : 72 / 25.4;
+        return QSizeF(match.captured(1).toDouble() * unit, match.captured(2).toDouble() * unit);
+    }
+    return std::nullopt;
+}
+
+// The ids of the jobs lpstat lists ("Office-12  ann  1024  <date>", details indented).
+QStringList jobIds(const QString &listing)
+{
+    QStringList ids;
+    for (const QString &line : listing.split(QLatin1Char('\n'))) {
+        if (!line.isEmpty() && !line.front().isSpace())
+            ids.append(line.section(QLatin1Char(' '), 0, 0));
+    }
+    return ids;
+}
+
+// Runs one lp, until `deadline`: how it ended, what it said, and (finished) whether it did it.
+struct LpRun {
+    Ended ended = Ended::finished;
+    bool started = true;
+    bool done = false;
+    QString said;     // its sentence, when not done
+    QString output;   // its standard output
+    int exitCode = 0;
+};
+
+LpRun runLp(const PrintQueue::Commands &commands, const QStringList &arguments, const QDeadlineTimer &deadline,
+            const std::stop_token &stop)
+{
+    QProcess lp;
+    // In the C locale: the job's id is read from what it says.
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert(QStringLiteral("LC_ALL"), QStringLiteral("C"));
+    lp.setProcessEnvironment(environment);
+    lp.start(commands.lp, arguments);
+    LpRun run;
+    run.ended = waitFor(lp, deadline, stop);
+    if (run.ended != Ended::finished)
+        return run;
+    run.started = lp.error() != QProcess::FailedToStart;
+    run.done = run.started && lp.exitStatus() == QProcess::NormalExit && lp.exitCode() == 0;
+    run.exitCode = lp.exitCode();
+    run.output = QString::fromLocal8Bit(lp.readAllStandardOutput());
+    if (run.started && !run.done)
+        run.said = lpSaid(QString::fromLocal8Bit(lp.readAllStandardError()), run.output);
+    return run;
+}
+
+// Why lp did not do it, as the user reads it.
+[[noreturn]] void lpRefused(const LpRun &run, const QString &queue, const PrintQueue::Commands &commands,
+                            const QDeadlineTimer &deadline, const std::stop_token &stop)
+{
+    if (!run.started)
+        refused(queue, QStringLiteral("the lp command could not be started"));
+    // Without a scheduler lp says that the printer does not exist.
+    if (schedulerIsDown(commands, stop))
+        refused(queue, QStringLiteral("the print scheduler (CUPS) is not running"));
+    QString cause = sentence(run.said.isEmpty() ? QStringLiteral("lp ended with code %1").arg(run.exitCode) : run.said);
+    const QString reason = refusalReason(queue, commands, deadline, stop);
+    if (!reason.isEmpty())
+        cause += QLatin1Char(' ') + sentence(reason);
+    refused(queue, cause);
+}
+
+// The queue's name for `paper` (lpoptions); nothing once stopped. A queue whose options cannot
+// be read (a raw queue, no scheduler) lists no papers: lp is told the chart's own, and says
+// what is wrong.
+std::optional<QString> queuePaper(const QString &queue, const QPageSize &paper, const PrintQueue::Commands &commands,
+                                  const QDeadlineTimer &deadline, const std::stop_token &stop)
+{
+    const Said options = ask(commands.lpoptions, {QStringLiteral("-p"), queue, QStringLiteral("-l")}, deadline, stop);
+    if (options.ended == Ended::stopped)
+        return std::nullopt;
+    if (options.ended == Ended::timedOut)
+        unanswered(queue);
+    const PrintQueue::QueuePapers papers = PrintQueue::papersFromOptions(options.output);
+    const std::optional<QString> named = PrintQueue::paperFor(papers.listed, papers.takesCustomSizes, paper);
+    // Printed on another paper the chart would come out scaled or cut.
+    if (!named) {
+        throw OrganizationError::invalid(
+            QStringLiteral("The printer \u201c%1\u201d has no %2 paper.").arg(queue, PrintQueue::paperName(paper)).toStdString());
+    }
+    return named;
+}
+
+// Hands the job in (held, as `request` says) and returns its id, "Office-12"; empty once
+// stopped. The queue's jobs are noted first: those that come meanwhile are the ones an lp
+// ended halfway may have left.
+QString submitHeld(const PrintQueue::Request &request, const PrintQueue::Commands &commands,
+                   const QDeadlineTimer &deadline, const std::stop_token &stop)
+{
+    const Said queued = ask(commands.lpstat, {QStringLiteral("-l"), QStringLiteral("-o"), request.queue}, deadline, stop);
+    if (queued.ended == Ended::stopped)
+        return {};
+    if (queued.ended == Ended::timedOut)
+        unanswered(request.queue);
+    const QStringList before = jobIds(queued.output);
+    const LpRun submitted = runLp(commands, PrintQueue::lpArguments(request), deadline, stop);
+    if (submitted.ended != Ended::finished)
+        PrintQueue::cancelLeftover({request.queue, {}, before}, commands);
+    if (submitted.ended == Ended::stopped)
+        return {};
+    if (submitted.ended == Ended::timedOut)
+        unanswered(request.queue);
+    if (!submitted.done)
+        lpRefused(submitted, request.queue, commands, deadline, stop);
+    // "request id is Office-12 (1 file(s))"
+    static const QRegularExpression requestId(QStringLiteral("request id is (\\S+)"));
+    const QString job = requestId.match(submitted.output).captured(1);
+    if (job.isEmpty()) {
+        PrintQueue::cancelLeftover({request.queue, {}, before}, commands);
+        refused(request.queue, QStringLiteral("lp did not say which job it made"));
+    }
+    return job;
 }
 
 } // namespace
@@ -132,12 +319,16 @@ QStringList lpArguments(const Request &request)
     }
     arguments << QStringLiteral("-o") << QStringLiteral("sides=") + request.sides;
     for (qsizetype i = 0; i + 1 < request.dialogOptions.size(); i += 2) {
-        if (!overridesTheChart(request.dialogOptions[i]))
-            arguments << QStringLiteral("-o") << request.dialogOptions[i] + QLatin1Char('=') + request.dialogOptions[i + 1];
+        const QString &option = request.dialogOptions[i];
+        if (overridesTheChart(option) || (!request.holdUntil.isEmpty() && option == holdOption))
+            continue;
+        arguments << QStringLiteral("-o") << option + QLatin1Char('=') + request.dialogOptions[i + 1];
     }
     // Unchecked leaves the queue's own order.
     if (request.reverse)
         arguments << QStringLiteral("-o") << QStringLiteral("outputorder=reverse");
+    if (!request.holdUntil.isEmpty())
+        arguments << QStringLiteral("-o") << holdOption + QLatin1Char('=') + request.holdUntil;
     arguments << QStringLiteral("-o") << QStringLiteral("PageSize=") + request.paper;
     arguments << QStringLiteral("-o") << QStringLiteral("media=") + request.paper;
     if (request.landscape)
@@ -146,22 +337,44 @@ QStringList lpArguments(const Request &request)
     return arguments;
 }
 
-std::optional<QString> paperFor(const QList<QPageSize> &listed, bool takesCustomSizes, const QPageSize &paper)
+QueuePapers papersFromOptions(const QString &listing)
+{
+    // "PageSize/Page Size: Custom.WIDTHxHEIGHT 11x17 *A4 Letter", the default starred.
+    QueuePapers papers;
+    for (const QString &line : listing.split(QLatin1Char('\n'))) {
+        const qsizetype colon = line.indexOf(QStringLiteral(": "));
+        if (colon < 0 || line.left(colon).section(QLatin1Char('/'), 0, 0) != QStringLiteral("PageSize"))
+            continue;
+        for (QString choice : line.mid(colon + 2).split(QLatin1Char(' '), Qt::SkipEmptyParts)) {
+            if (choice.startsWith(QLatin1Char('*')))
+                choice.remove(0, 1);
+            if (choice.startsWith(QStringLiteral("Custom."))) {
+                papers.takesCustomSizes = true;
+                continue;
+            }
+            if (const std::optional<QSizeF> size = sizeNamed(choice))
+                papers.listed.append({choice, size->width(), size->height()});
+        }
+    }
+    return papers;
+}
+
+std::optional<QString> paperFor(const QList<ListedPaper> &listed, bool takesCustomSizes, const QPageSize &paper)
 {
     const QSizeF points = paper.size(QPageSize::Point);
     const QSizeF want(std::min(points.width(), points.height()), std::max(points.width(), points.height()));
-    const auto sameSize = [&](const QSizeF &size) {
-        return std::abs(size.width() - want.width()) <= 1 && std::abs(size.height() - want.height()) <= 1;
+    const auto sameSize = [&](const ListedPaper &offered) {
+        return std::abs(offered.width - want.width()) <= 1 && std::abs(offered.height - want.height()) <= 1;
     };
     // The paper's own name first ("Letter" rather than "AnsiA", both 612 × 792 points).
     std::optional<QString> found;
-    for (const QPageSize &offered : listed) {
-        if (!sameSize(offered.size(QPageSize::Point)) || offered.key().isEmpty())
+    for (const ListedPaper &offered : listed) {
+        if (!sameSize(offered) || offered.name.isEmpty())
             continue;
-        if (offered.key() == QPageSize(paper.id()).key())
-            return offered.key();
+        if (offered.name == QPageSize(paper.id()).key())
+            return offered.name;
         if (!found)
-            found = offered.key();
+            found = offered.name;
     }
     if (found)
         return found;
@@ -194,24 +407,35 @@ void requireAnswer(const Commands &commands, std::stop_token stop)
         throw OrganizationError::invalid("The print scheduler (CUPS) does not answer. Nothing was printed.");
 }
 
-void submit(const QStringList &arguments, const QString &queue, const Commands &commands, std::stop_token stop)
+void handOver(Request request, const QPageSize &paper, const Commands &commands, std::stop_token stop)
 {
-    QProcess lp;
-    lp.start(commands.lp, arguments);
-    const Ended ended = waitFor(lp, submitMilliseconds, stop);
-    if (ended == Ended::stopped)
+    const QDeadlineTimer deadline(commands.handOverMilliseconds);
+    const std::optional<QString> named = queuePaper(request.queue, paper, commands, deadline, stop);
+    if (!named)
         return;
-    if (ended == Ended::timedOut)
-        refused(queue, QStringLiteral("the print system did not answer within a minute"));
-    if (lp.error() == QProcess::FailedToStart)
-        refused(queue, QStringLiteral("the lp command could not be started"));
-    if (lp.exitStatus() == QProcess::NormalExit && lp.exitCode() == 0)
+    request.paper = *named;
+    // Ended halfway, lp may leave the scheduler a job it takes for whole once it answers again,
+    // with pages missing, or none: the job goes in held, and prints once lp has named it.
+    QString release = QStringLiteral("no-hold");
+    for (qsizetype i = 0; i + 1 < request.dialogOptions.size(); i += 2) {
+        if (request.dialogOptions[i] == holdOption)
+            release = request.dialogOptions[i + 1];
+    }
+    request.holdUntil = QStringLiteral("indefinite");
+    const QString job = submitHeld(request, commands, deadline, stop);
+    if (job.isEmpty())
         return;
-    const QString said = lpSaid(lp);
-    // Without a scheduler lp says that the printer does not exist.
-    if (schedulerIsDown(commands, stop))
-        refused(queue, QStringLiteral("the print scheduler (CUPS) is not running"));
-    refused(queue, said.isEmpty() ? QStringLiteral("lp ended with code %1").arg(lp.exitCode()) : said);
+    const LpRun released = runLp(commands, {QStringLiteral("-i"), job, QStringLiteral("-o"), holdOption + QLatin1Char('=') + release},
+                                 deadline, stop);
+    // Held, it prints nothing, and goes once the scheduler answers.
+    if (!released.done)
+        cancelLeftover({request.queue, job, {}}, commands);
+    if (released.ended == Ended::stopped)
+        return;
+    if (released.ended == Ended::timedOut)
+        unanswered(request.queue);
+    if (!released.done)
+        lpRefused(released, request.queue, commands, deadline, stop);
 }
 
 } // namespace PrintQueue

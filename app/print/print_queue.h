@@ -25,13 +25,35 @@ struct Request {
     QStringList dialogOptions;
     QString paper; // the queue's name for the chart's paper (paperFor)
     QString file;
+    // When set, the job goes in held until this (`job-hold-until`), over what the dialog chose.
+    QString holdUntil;
 };
 
 // `lp`'s arguments: copies, sides and the dialog's options, less those that would put the
 // chart on other paper, turn it, scale it or pick pages again (the pages drawn are the ones
-// chosen), and the reverse order; then the chart's paper as `PageSize` (what a PPD queue obeys) and `media` (what
-// a driverless one does), and the landscape turn, last, so that nothing overrides them.
+// chosen), and the reverse order; the hold asked for; then the chart's paper as `PageSize` (what a PPD queue obeys)
+// and `media` (what a driverless one does), and the landscape turn, last, so that nothing overrides them.
 QStringList lpArguments(const Request &request);
+
+// One paper a queue lists: its name there and its size in points, as it feeds.
+struct ListedPaper {
+    QString name;
+    double width = 0;
+    double height = 0;
+};
+
+// The papers a queue offers, as lpoptions lists the choices of its PageSize option.
+struct QueuePapers {
+    QList<ListedPaper> listed; // those whose size the name tells
+    bool takesCustomSizes = false;
+};
+// The papers in lpoptions' listing of a queue's options (`lpoptions -p <queue> -l`). A name
+// tells its size when it is a standard paper's ("Letter", "A4", "Tabloid", with a suffix
+// such as ".Fullbleed"), inches ("11x17"), points ("w612h792") or a PWG name
+// ("na_letter_8.5x11in"); other names are left out. One turned across the feed ("A4Rotated",
+// "A4.Transverse") is another paper and is left out too. Nothing listed: a queue without a
+// paper option, or no listing at all (a raw queue).
+QueuePapers papersFromOptions(const QString &listing);
 
 // The name to give the queue for `paper`: among the sizes the queue lists, one of the same
 // size within a point (named upright: a paper named the other way round feeds across and is
@@ -39,7 +61,7 @@ QStringList lpArguments(const Request &request);
 // takes one. A queue that lists no sizes at all (a raw queue, some driverless ones) is
 // handed the paper's name, or a custom size for a paper without one. Nothing when the queue
 // lists sizes, none fits and it takes no custom size.
-std::optional<QString> paperFor(const QList<QPageSize> &listed, bool takesCustomSizes, const QPageSize &paper);
+std::optional<QString> paperFor(const QList<ListedPaper> &listed, bool takesCustomSizes, const QPageSize &paper);
 // The paper as the user knows it: "Letter", "A3", or its size in inches.
 QString paperName(const QPageSize &paper);
 
@@ -47,8 +69,14 @@ QString paperName(const QPageSize &paper);
 struct Commands {
     QString lp = QStringLiteral("lp");
     QString lpstat = QStringLiteral("lpstat");
+    QString lpoptions = QStringLiteral("lpoptions");
+    QString cancel = QStringLiteral("cancel");
     // How long the scheduler may take to say whether it runs.
     int answerMilliseconds = 5000;
+    // How long a finished job's hand-over may wait on the print system, all its questions together.
+    int handOverMilliseconds = 60000;
+    // How often a job that lp left without its pages is looked for, once the scheduler answers.
+    int leftoverLookMilliseconds = 5000;
 };
 
 // Asks whether the scheduler runs (`lpstat -r`) and its default queue (`lpstat -d`), on the
@@ -58,11 +86,31 @@ struct Commands {
 // within `answerMilliseconds`. No default queue, or no lpstat, lets the dialog open.
 void requireAnswer(const Commands &commands, std::stop_token stop);
 
-// Runs `lp` with `arguments` on the calling thread, which waits for the print system: up to
-// a minute when the scheduler does not answer, so never the window's thread. Once `stop` is
-// requested `lp` is ended and nothing more is done. Throws OrganizationError "The printer
-// “<queue>” did not take the job: <cause>." with lp's own sentence, or plain words when the
-// scheduler is not running, lp cannot start or nothing answers.
-void submit(const QStringList &arguments, const QString &queue, const Commands &commands, std::stop_token stop);
+// Hands a finished job to its queue on the calling thread, which waits for the print system,
+// so never the window's: asks the queue's papers (lpoptions), names the chart's `paper` the
+// queue's way, notes the jobs the queue has (lpstat), hands the job over held (lp), then lets
+// it print as the dialog chose (lp -i). Everything it asks the print system shares one limit,
+// `handOverMilliseconds`. Once `stop` is requested, what runs is ended and nothing more is
+// done; a job the scheduler may have by then is held, prints nothing, and is cancelled once
+// the scheduler answers (cancelLeftover).
+// Throws OrganizationError "The printer “<queue>” has no <paper> paper." for a queue that
+// lists its papers, none of them the chart's, and takes no custom size; "The printer
+// “<queue>” did not take the job: <cause>." with lp's own sentence and the reason the queue
+// gives for refusing jobs, or plain words when the scheduler is not running, lp cannot start
+// or the scheduler does not answer within the limit.
+void handOver(Request request, const QPageSize &paper, const Commands &commands, std::stop_token stop);
+
+// What a hand-over ended halfway may have left in its queue, held: the job lp named, or, when
+// it named none, the jobs of this user that wait held or for their pages and were not in the
+// queue as lp began.
+struct Leftover {
+    QString queue;
+    QString job;        // "Office-12"; empty when lp named none
+    QStringList before; // the queue's jobs as lp began
+};
+// Cancels the leftover once the scheduler answers: asks every `leftoverLookMilliseconds`, for
+// as long as the scheduler itself would keep a job waiting for its pages (a quarter of an
+// hour). Callable from any thread; runs beside the application's event loop, and ends with it.
+void cancelLeftover(const Leftover &leftover, const Commands &commands);
 
 } // namespace PrintQueue

@@ -257,8 +257,15 @@ bool PrintSheetModel::offersExportAll() const
 
 void PrintSheetModel::fail(const std::exception &error)
 {
-    m_errorMessage = messageOf(error);
+    setFailure(messageOf(error));
     emit changed();
+}
+
+void PrintSheetModel::setFailure(const std::optional<QString> &failure)
+{
+    m_errorMessage = failure;
+    if (failure)
+        ++m_failures;
 }
 
 std::string PrintSheetModel::heading() const
@@ -304,9 +311,6 @@ void PrintSheetModel::begin(Task task)
     ++m_run;
     m_task = task;
     m_printStep = PrintStep::preparing;
-    // A new attempt takes the last one's failure away: failing the same way again, it shows
-    // anew, and a screen reader hears it again.
-    m_errorMessage.reset();
     m_linesDone = m_linesTotal = m_pagesDone = m_pagesTotal = 0;
     emit changed();
 }
@@ -385,7 +389,7 @@ void PrintSheetModel::readPreviewLines()
                                                   m_input.scope, m_previewSubtitle);
         emit previewChanged(true);
     } catch (const std::exception &error) {
-        m_errorMessage = messageOf(error);
+        setFailure(messageOf(error));
     }
     emit changed();
 }
@@ -463,7 +467,7 @@ void PrintSheetModel::preparePrint(const std::string &title, const std::optional
                 return;
             if (failure) {
                 end();
-                m_errorMessage = failure;
+                setFailure(failure);
                 emit changed();
             } else if (pages) {
                 then(pages);
@@ -562,7 +566,7 @@ void PrintSheetModel::printed(const std::optional<QString> &failure)
 {
     m_print.reset();
     end();
-    m_errorMessage = failure;
+    setFailure(failure);
     emit changed();
 }
 
@@ -600,7 +604,7 @@ void PrintSheetModel::exportPDF()
                 return;
             if (written)
                 m_resultMessage = QStringLiteral("PDF exported.");
-            m_errorMessage = failure;
+            setFailure(failure);
             end();
         }, Qt::QueuedConnection);
     });
@@ -641,6 +645,7 @@ void PrintSheetModel::exportAllSheets()
     m_export = std::move(run);
     m_exporting = true;
     m_exportedSheetCount = 0;
+    m_errorMessage.reset();
     m_resultMessage.reset();
     begin(Task::exportAll);
     exportNextSheet();
@@ -737,7 +742,12 @@ void PrintSheetModel::exportNextSheet()
     m_linesDone = m_linesTotal = m_pagesDone = m_pagesTotal = 0;
     emit changed();
     QTimer::singleShot(0, this, [self = QPointer(this)] {
-        if (self && self->m_export)
+        if (!self || !self->m_export)
+            return;
+        // Cancelled before its turn came: no chart is begun.
+        if (self->m_export->cancelled)
+            self->finishExport();
+        else
             self->writeCurrentSheet();
     });
 }
@@ -786,10 +796,7 @@ void PrintSheetModel::finishExport()
                           .arg(QFileInfo(QDir::cleanPath(run.folder)).fileName());
     if (run.cancelled)
         m_resultMessage->prepend(QStringLiteral("Export cancelled. "));
-    if (run.failures.isEmpty())
-        m_errorMessage.reset();
-    else
-        m_errorMessage = run.failures.join(QLatin1Char('\n'));
+    setFailure(run.failures.isEmpty() ? std::nullopt : std::optional(run.failures.join(QLatin1Char('\n'))));
     emit changed();
 }
 

@@ -136,6 +136,9 @@ public:
     bool isPreviewStale() const { return m_previewStale; }
     QString previewCaption() const;
     const std::optional<QString> &errorMessage() const { return m_errorMessage; }
+    // Failures reported so far: one more each time an action fails, also with the text the
+    // error line already shows, which is news to the user all the same.
+    int failureCount() const { return m_failures; }
     const std::optional<QString> &resultMessage() const { return m_resultMessage; }
 
     // Whether the all-sheets export is offered: the document has at least one sheet.
@@ -195,6 +198,8 @@ private:
     // The error line stays until a preview, a print or an export succeeds, or Export All
     // starts: a change of the settings alone does not show that the refused action would work.
     void fail(const std::exception &error);
+    // The outcome of an action: its failure, or none, which takes the error line away.
+    void setFailure(const std::optional<QString> &failure);
     void previewLinesArrived();
     void readPreviewLines();
     std::string heading() const;
@@ -202,7 +207,8 @@ private:
     // Where a worker takes and keeps its routes; its lines and pages show in the progress row.
     ChartPDFRouting routing(std::stop_token stop);
     // An output starts or ends; counts and late events of the one before are dropped. The
-    // message lines are each output's own business.
+    // message lines are each output's own business: a print clears the error line once it
+    // ran, a PDF once written, Export All as it starts.
     void begin(Task task);
     void end();
     std::pair<size_t, size_t> linesRouted() const;
@@ -228,6 +234,7 @@ private:
     bool m_previewStale = false;
     std::optional<QString> m_errorMessage;
     std::optional<QString> m_resultMessage;
+    int m_failures = 0;
     bool m_fitToPage = false;
     QString m_positionSummary;
 

@@ -1,5 +1,7 @@
 #include "app/print/chart_print_dialog.h"
 
+#include "print_sheet_test_support.h"
+
 #include <gtest/gtest.h>
 
 #include <QApplication>
@@ -9,6 +11,10 @@
 #include <QPrinter>
 #include <QRadioButton>
 #include <QTimer>
+
+#include <atomic>
+#include <chrono>
+#include <thread>
 
 namespace {
 
@@ -81,4 +87,52 @@ TEST(ChartPrintDialog, PagesOutsideTheChartAreRefused)
     const Answer garbled = typePages("2-");
     EXPECT_FALSE(garbled.accepted);
     EXPECT_TRUE(garbled.refusal.startsWith("2- does not follow the correct syntax")) << garbled.refusal.toStdString();
+}
+
+// Taking the user's answer Qt asks the print scheduler on the window's thread, so Print first
+// asks it beside the window: the dialog takes the answer once it answers, closes with the
+// failure when it does not, and goes on meanwhile, Cancel ending the question.
+TEST(ChartPrintDialog, PrintFirstAsksTheSchedulerBesideTheWindow)
+{
+    const auto answers = [](std::stop_token) {};
+    const auto silent = [](std::stop_token) {
+        throw OrganizationError::invalid("The print scheduler (CUPS) does not answer. Nothing was printed.");
+    };
+    std::atomic<bool> stopped = false;
+    const auto waits = [&](std::stop_token stop) {
+        while (!stop.stop_requested())
+            std::this_thread::sleep_for(std::chrono::milliseconds(5));
+        stopped = true;
+    };
+    const struct {
+        const char *name;
+        ChartPrintDialog::Check check;
+        bool cancel; // Cancel while the scheduler is asked
+        QDialog::DialogCode result;
+        std::optional<std::string> failure;
+    } cases[] = {
+        {"answers", answers, false, QDialog::Accepted, std::nullopt},
+        {"does not answer", silent, false, QDialog::Rejected,
+         "The print scheduler (CUPS) does not answer. Nothing was printed."},
+        {"cancelled while asking", waits, true, QDialog::Rejected, std::nullopt},
+    };
+    for (const auto &c : cases) {
+        QPrinter printer;
+        printer.setOutputFormat(QPrinter::PdfFormat);
+        printer.setOutputFileName("/nonexistent/chart.pdf");
+        ChartPrintDialog dialog(&printer, 6, nullptr, c.check);
+        dialog.show();
+        dialog.accept();
+        bool answered = false;
+        QTimer::singleShot(0, [&] { answered = true; });
+        ASSERT_TRUE(PrintTest::runUntil([&] { return answered; })) << c.name;
+        if (c.cancel) {
+            EXPECT_TRUE(dialog.isVisible()) << c.name << ": still open while the scheduler is asked";
+            dialog.reject();
+            ASSERT_TRUE(PrintTest::runUntil([&] { return stopped.load(); })) << c.name;
+        }
+        ASSERT_TRUE(PrintTest::runUntil([&] { return !dialog.isVisible(); })) << c.name;
+        EXPECT_EQ(dialog.result(), c.result) << c.name;
+        EXPECT_EQ(dialog.failure(), c.failure) << c.name;
+    }
 }

@@ -24,6 +24,8 @@
 #include <QTest>
 
 #include <atomic>
+#include <functional>
+#include <thread>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QScrollArea>
@@ -39,6 +41,26 @@ QByteArray pdfOf(int reports, double scalePercent)
     settings.scalePercent = scalePercent;
     return ChartPDFRenderer::render(chart(reports), "Title", "Scope", settings, std::nullopt);
 }
+
+// Runs `seen` each time `watched` gets an event of `type`, while it lives.
+class EventWatch final : public QObject {
+public:
+    EventWatch(QObject *watched, QEvent::Type type, std::function<void()> seen)
+        : m_type(type), m_seen(std::move(seen))
+    {
+        watched->installEventFilter(this);
+    }
+    bool eventFilter(QObject *, QEvent *event) override
+    {
+        if (event->type() == m_type)
+            m_seen();
+        return false;
+    }
+
+private:
+    QEvent::Type m_type;
+    std::function<void()> m_seen;
+};
 
 TEST(PreviewPane, StepsThroughPagesAndStartsOverForANewDocument)
 {
@@ -192,6 +214,12 @@ TEST(ChartPrintSheet, NoProgressShowsUnderThePrintDialog)
     sheet.model().setSettings(many);
     ASSERT_GT(sheet.model().pagination()->tiles.size(), 4u);
     shown.printer->pause = std::chrono::milliseconds(10);
+    // The row comes into sight saying the step it is at, not the one before the dialog.
+    QStringList saidAsShown;
+    EventWatch shows(progress->parentWidget(), QEvent::Show, [&] {
+        saidAsShown.append(progress->parentWidget()->findChild<QLabel *>()->text());
+        EXPECT_EQ(saidAsShown.back(), sheet.model().progressLabel());
+    });
     child<QPushButton>(sheet, "Print…")->click();
     EXPECT_TRUE(progress->isVisible()); // the layout, on its worker
     ASSERT_TRUE(runUntil([&] { return progressShown.has_value(); }));
@@ -200,6 +228,61 @@ TEST(ChartPrintSheet, NoProgressShowsUnderThePrintDialog)
     EXPECT_TRUE(progress->isVisible());
     ASSERT_TRUE(runUntil([&] { return !sheet.model().isBusy(); }));
     EXPECT_EQ(shown.printer->printed.size(), 1u);
+    ASSERT_EQ(saidAsShown.size(), 2);
+    EXPECT_TRUE(saidAsShown[1].startsWith("Printing…  Page ")) << saidAsShown[1].toStdString();
+}
+
+// Cancel, and the keyboard's ways to it, edit nothing: while an output runs, Tab from the
+// button pressed reaches Cancel first; Cancel gives the keyboard back to that button, so the
+// next Space presses it again rather than typing into Page title; Escape cancels too.
+TEST(ChartPrintSheet, CancelByKeysEditsNothing)
+{
+    OrganizationArchive archive = AppTest::district(12);
+    archive.sheets = std::vector<OrganizationSheet>{{"S1", "Alpha", {"P1"}}};
+    ShownSheet shown(archive);
+    ChartPrintSheet &sheet = *shown.sheet;
+    QApplication::setActiveWindow(&sheet);
+    ChartPrintSettings many = sheet.model().settings();
+    many.scalePercent = 300;
+    sheet.model().setSettings(many);
+    shown.printer->pause = std::chrono::milliseconds(5);
+    // Each chart of an export waits to be cancelled.
+    sheet.model().setSheetWriter([](const SheetPDFExportJob &, const QString &, const ChartPDFRouting &routing) {
+        while (!routing.stop.stop_requested())
+            std::this_thread::yield();
+        return std::optional<QString>();
+    });
+    auto *cancel = child<QPushButton>(sheet, "Cancel");
+    QLineEdit *title = formField(sheet, "Page title");
+    const QString before = title->text();
+    const auto press = [&](Qt::Key key) {
+        QWidget *focus = QApplication::focusWidget();
+        QTest::keyClick(focus ? focus : &sheet, key);
+    };
+    for (const char *pressed : {"Print…", "Export All Sheets…"}) {
+        SCOPED_TRACE(pressed);
+        auto *button = child<QPushButton>(sheet, pressed);
+        button->setFocus(Qt::TabFocusReason);
+        shown.dialogs.folders = {"/tmp/out", "/tmp/out"};
+        press(Qt::Key_Space);
+        ASSERT_TRUE(runUntil([&] { return cancel->isVisible(); }));
+        press(Qt::Key_Tab);
+        EXPECT_EQ(QApplication::focusWidget(), cancel);
+        press(Qt::Key_Space);
+        ASSERT_TRUE(runUntil([&] { return !sheet.model().isBusy(); }));
+        EXPECT_EQ(QApplication::focusWidget(), button);
+
+        // Space again is the button's: the output starts over, and Escape cancels it.
+        press(Qt::Key_Space);
+        EXPECT_TRUE(sheet.model().isBusy());
+        press(Qt::Key_Escape);
+        ASSERT_TRUE(runUntil([&] { return !sheet.model().isBusy(); }));
+        EXPECT_TRUE(sheet.isVisible());
+        EXPECT_EQ(QApplication::focusWidget(), button);
+        EXPECT_EQ(title->text(), before);
+        EXPECT_EQ(shown.host.title, before);
+    }
+    EXPECT_TRUE(shown.printer->printed.empty());
 }
 
 } // namespace
@@ -255,6 +338,7 @@ TEST(ChartPrintSheet, ErrorTextReadsInBothPalettesAndFieldsHaveNames)
         EXPECT_GE(AppTest::strongestContrast(shot, shot.rect(), palette.color(QPalette::Window)), 4.5)
             << palette.color(QPalette::Window).name().toStdString();
     }
+
 }
 
 // The page count follows the settings: it gives way to the check line while the paper is

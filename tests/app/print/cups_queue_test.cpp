@@ -13,6 +13,11 @@
 #include <QPrinter>
 #include <QProcess>
 #include <QThread>
+#include <QTimer>
+
+#include <atomic>
+#include <csignal>
+#include <thread>
 
 using namespace PrintTest;
 
@@ -21,9 +26,10 @@ namespace {
 struct TestQueues {
     QString a4;       // offers Letter and Tabloid, A4 by default
     QString narrow;   // A4 by default, no Tabloid paper and no custom sizes
-    QString refusing; // rejects every job
+    QString refusing; // rejects every job, "Out of toner, call Ext. 4410"
     QString raw;      // lists no papers
     QString output;   // where cups-pdf puts what it prints
+    pid_t scheduler;  // the private cupsd, which a test may stop
 };
 
 std::optional<TestQueues> testQueues()
@@ -32,7 +38,8 @@ std::optional<TestQueues> testQueues()
         return std::nullopt;
     return TestQueues{qEnvironmentVariable("VANTREL_TEST_CUPS_QUEUE"), qEnvironmentVariable("VANTREL_TEST_CUPS_NARROW_QUEUE"),
                       qEnvironmentVariable("VANTREL_TEST_CUPS_REFUSING_QUEUE"), qEnvironmentVariable("VANTREL_TEST_CUPS_RAW_QUEUE"),
-                      qEnvironmentVariable("VANTREL_TEST_CUPS_OUTPUT")};
+                      qEnvironmentVariable("VANTREL_TEST_CUPS_OUTPUT"),
+                      pid_t(qEnvironmentVariableIntValue("VANTREL_TEST_CUPS_PID"))};
 }
 
 #define QUEUES_OR_SKIP(name)                                                                                          \
@@ -140,7 +147,7 @@ TEST(CupsQueue, TheChartsPaperWinsOverTheQueuesDefault)
 }
 
 // A queue without the chart's paper is named with the paper before anything prints, and a
-// queue that refuses jobs is reported in lp's words.
+// queue that refuses jobs is reported in lp's words with the reason it was stopped with.
 TEST(CupsQueue, FailuresNameTheQueueAndTheCause)
 {
     QUEUES_OR_SKIP(queues);
@@ -158,7 +165,7 @@ TEST(CupsQueue, FailuresNameTheQueueAndTheCause)
     refused.print();
     EXPECT_EQ(refused.model.errorMessage().value_or("").toStdString(),
               ("The printer “" + queues->refusing + "” did not take the job: Destination \"" + queues->refusing
-               + "\" is not accepting jobs.")
+               + "\" is not accepting jobs. Out of toner, call Ext. 4410.")
                   .toStdString());
 
     QThread::msleep(2000);
@@ -175,6 +182,83 @@ TEST(CupsQueue, AQueueThatListsNoPapersTakesTheChart)
     Printing raw(chooseQueue(queues->raw), tabloid);
     raw.print();
     EXPECT_EQ(raw.model.errorMessage(), std::nullopt);
+}
+
+// A scheduler that stops answering as the print dialog closes holds nothing of the window:
+// what the job asks of it after the dialog waits beside the window, which goes on answering
+// and says what it waits for; Cancel ends the wait and nothing reaches the queue. Waiting past
+// the hand-over's limit, the error line names the scheduler.
+TEST(CupsQueue, AStoppedSchedulerHoldsNothingAfterTheDialog)
+{
+    QUEUES_OR_SKIP(queues);
+    ASSERT_GT(queues->scheduler, 0);
+    // Resumes the scheduler when the test is done with it, or after half a minute, for a
+    // window that froze and would otherwise wait for ever; `late` tells which.
+    struct Resume {
+        pid_t scheduler;
+        std::atomic<bool> done = false;
+        std::atomic<bool> late = false;
+        std::jthread watch;
+        explicit Resume(pid_t pid) : scheduler(pid)
+        {
+            watch = std::jthread([this] {
+                for (int waited = 0; waited < 30000 && !done; waited += 10)
+                    std::this_thread::sleep_for(std::chrono::milliseconds(10));
+                late = !done;
+                kill(scheduler, SIGCONT);
+            });
+        }
+        void now()
+        {
+            done = true;
+            watch.join();
+        }
+    };
+    const auto stopTheScheduler = [&](QPrinter &printer, int pages) {
+        chooseQueue(queues->a4)(printer, pages);
+        kill(queues->scheduler, SIGSTOP);
+        return true;
+    };
+    // Every job the queue ever had, done or not.
+    const auto jobs = [&] {
+        QProcess lpstat;
+        lpstat.start("lpstat", {"-W", "all", "-o", queues->a4});
+        EXPECT_TRUE(lpstat.waitForFinished(30000));
+        return QString::fromLocal8Bit(lpstat.readAllStandardOutput()).toStdString();
+    };
+    const std::string before = jobs();
+
+    {
+        Resume resume(queues->scheduler);
+        Printing printing(stopTheScheduler, {});
+        printing.model.printChart();
+        ASSERT_TRUE(runUntil([&] { return printing.model.progressLabel() == "Waiting for the print system…" || resume.late; }));
+        bool answered = false;
+        QTimer::singleShot(0, [&] { answered = true; });
+        ASSERT_TRUE(runUntil([&] { return answered; }));
+        EXPECT_FALSE(resume.late) << "the window waited for the stopped scheduler";
+        EXPECT_TRUE(printing.model.isBusy());
+        printing.model.cancelExport();
+        EXPECT_FALSE(printing.model.isBusy());
+        resume.now();
+    }
+
+    {
+        Resume resume(queues->scheduler);
+        PrintQueue::Commands limited;
+        limited.handOverMilliseconds = 1000;
+        SystemPrinting printing(stopTheScheduler, chart(6), {}, limited);
+        printing.print();
+        EXPECT_FALSE(resume.late);
+        EXPECT_EQ(printing.model.errorMessage().value_or("").toStdString(),
+                  ("The printer “" + queues->a4 + "” did not take the job: the print scheduler (CUPS) did not answer "
+                                                 "within a minute.")
+                      .toStdString());
+        resume.now();
+    }
+
+    // Answering again, the scheduler has had no job of these prints.
+    EXPECT_EQ(jobs(), before);
 }
 
 } // namespace

@@ -54,7 +54,7 @@ QStringList lpOptions(const QStringList &options)
 TEST(PrintQueue, TheJobNamesTheChartsPaperAndTurn)
 {
     const QString sides = "sides=one-sided";
-    const QList<QPageSize> listed{a4, letter};
+    const QList<PrintQueue::ListedPaper> listed = PrintQueue::papersFromOptions("PageSize/Page Size: *A4 Letter").listed;
     const struct {
         const char *name;
         QPageSize paper;
@@ -117,25 +117,42 @@ TEST(PrintQueue, TheDialogsReverseOrderGoesToTheQueue)
     }
 }
 
-// A queue that lists its papers gets its own name for the chart's (not one named the other
-// way round), else a custom size where it takes one, else the chart is refused. A queue
-// whose papers cannot be listed (a raw queue) is handed the chart's paper all the same.
+// A queue that lists its papers (as lpoptions names them) gets its own name for the chart's
+// (not one named the other way round), else a custom size where it takes one, else the chart
+// is refused. A queue whose papers cannot be listed (a raw queue) is handed the chart's paper
+// all the same.
 TEST(PrintQueue, PaperIsRefusedOnlyWhereTheQueueListsOthers)
 {
     const QPageSize tabloid(QPageSize::Tabloid);
-    const QPageSize ledger(QPageSize::Ledger); // 17 × 11: across the feed
     const QPageSize a3(QPageSize::A3);
-    const QPageSize ansiA(QSizeF(612, 792), QPageSize::Point, "AnsiA", QPageSize::ExactMatch);
-    EXPECT_EQ(PrintQueue::paperFor({ansiA, a4, letter}, false, letter), "Letter");
-    EXPECT_EQ(PrintQueue::paperFor({a4, ledger}, false, tabloid), std::nullopt);
-    EXPECT_EQ(PrintQueue::paperFor({a4, ledger}, true, tabloid), "Custom.792x1224");
-    EXPECT_EQ(PrintQueue::paperFor({a4}, false, nineByThirteen), std::nullopt);
-
-    EXPECT_EQ(PrintQueue::paperFor({}, false, tabloid), "Tabloid");
-    EXPECT_EQ(PrintQueue::paperFor({}, false, a3), "A3");
-    EXPECT_EQ(PrintQueue::paperFor({}, false, nineByThirteen), "Custom.648x936");
     const QPageSize acrossNineByThirteen(QSizeF(936, 648), QPageSize::Point, "Chart", QPageSize::ExactMatch);
-    EXPECT_EQ(PrintQueue::paperFor({}, false, acrossNineByThirteen), "Custom.648x936");
+    const struct {
+        const char *listing; // lpoptions -p <queue> -l
+        QPageSize paper;
+        std::optional<QString> named;
+    } cases[] = {
+        // Note is Letter's size too: the paper's own name goes first.
+        {"PageSize/Page Size: Note *A4 Letter\nResolution/Output Resolution: *300dpi", letter, "Letter"},
+        // Ledger is Tabloid turned across the feed.
+        {"PageSize/Page Size: *A4 Ledger", tabloid, std::nullopt},
+        {"PageSize/Page Size: Custom.WIDTHxHEIGHT *A4 Ledger", tabloid, "Custom.792x1224"},
+        {"PageSize/Page Size: *A4 11x17", tabloid, "11x17"},
+        {"PageSize/Page Size: A4Rotated A4.Transverse w612h792", a4, std::nullopt},
+        {"PageSize/Page Size: A4Rotated A4.Transverse w612h792", letter, "w612h792"},
+        {"PageSize/Page Size: na_letter_8.5x11in iso_a4_210x297mm", a4, "iso_a4_210x297mm"},
+        {"PageSize/Media Size: Letter.Fullbleed *A4.Fullbleed", a4, "A4.Fullbleed"},
+        {"PageSize/Page Size: *A4 Letter", nineByThirteen, std::nullopt},
+        // Nothing listed: a queue without papers, or lpoptions without an answer for it.
+        {"Resolution/Output Resolution: 150dpi *300dpi", tabloid, "Tabloid"},
+        {"", a3, "A3"},
+        {"", nineByThirteen, "Custom.648x936"},
+        {"", acrossNineByThirteen, "Custom.648x936"},
+    };
+    for (const auto &c : cases) {
+        const PrintQueue::QueuePapers papers = PrintQueue::papersFromOptions(c.listing);
+        EXPECT_EQ(PrintQueue::paperFor(papers.listed, papers.takesCustomSizes, c.paper), c.named)
+            << c.listing << " / " << c.paper.name().toStdString();
+    }
     EXPECT_EQ(PrintQueue::paperName(nineByThirteen), "9 × 13 inch");
 }
 
@@ -150,9 +167,10 @@ enum class Scheduler {
 };
 
 // What cups-client's lpstat says, in the C locale, for the questions the app asks: a
-// scheduler that is not running still answers "-d" with success. Asked anything else it
-// fails; outside the C locale it answers in other words.
-QString lpstatFor(Scheduler scheduler)
+// scheduler that is not running still answers "-d" with success; `more` adds answers, as
+// shell case branches. Asked anything else it fails; outside the C locale it answers in
+// other words.
+QString lpstatFor(Scheduler scheduler, const QString &more = {})
 {
     const bool running = scheduler != Scheduler::notRunning;
     const QString defaultQueue = scheduler == Scheduler::running ? "echo 'system default destination: Office'"
@@ -162,71 +180,166 @@ QString lpstatFor(Scheduler scheduler)
                    "case \"$*\" in\n"
                    "-r) echo 'scheduler is %1' ;;\n"
                    "-d) %2 ;;\n"
+                   "%3"
                    "*) echo 'lpstat: not a question the app asks' >&2; exit 1 ;;\n"
                    "esac\n")
-        .arg(running ? "running" : "not running", defaultQueue);
+        .arg(running ? "running" : "not running", defaultQueue, more);
 }
 
-// lp and lpstat stand-ins: lp records its arguments, says `lpSays` on standard error and ends
-// with `lpCode`; lpstat answers for `scheduler`.
+// The print system's stand-ins. lp records each call's arguments; handed a job, it runs
+// `sending`, then says `lpSays` on standard error and ends with `lpCode`, naming the job
+// Office-7 when it takes it; told to let a job print (-i), it runs `releasing`. lpstat answers
+// for `scheduler` (and `moreLpstat`); lpoptions lists Letter and custom sizes; cancel records
+// its arguments.
 struct FakeCommands {
     QTemporaryDir dir;
-    PrintQueue::Commands commands{dir.filePath("lp"), dir.filePath("lpstat")};
+    PrintQueue::Commands commands{dir.filePath("lp"), dir.filePath("lpstat"), dir.filePath("lpoptions"),
+                                  dir.filePath("cancel")};
 
-    FakeCommands(const QString &lpSays, int lpCode, Scheduler scheduler, const QString &before = {})
+    FakeCommands(const QString &lpSays, int lpCode, Scheduler scheduler, const QString &sending = {},
+                 const QString &moreLpstat = {}, const QString &releasing = {})
     {
-        PrintTest::writeScript(dir.filePath("lp"), QString("printf '%s\\n' \"$@\" > '%1'\n%2printf '%s\\n' '%3' >&2\nexit %4\n")
-                         .arg(dir.filePath("lp-arguments"), before, lpSays)
-                         .arg(lpCode));
-        PrintTest::writeScript(dir.filePath("lpstat"), lpstatFor(scheduler));
+        PrintTest::writeScript(dir.filePath("lp"), QString("printf '%s\\n' \"$@\" '@end' >> '%1'\n"
+                                                           "if [ \"$1\" = -i ]; then %2\nexit 0; fi\n"
+                                                           "%3\n"
+                                                           "[ %5 = 0 ] && echo 'request id is Office-7 (1 file(s))'\n"
+                                                           "printf '%s\\n' '%4' >&2\nexit %5\n")
+                                                       .arg(dir.filePath("lp-calls"), releasing.isEmpty() ? ":" : releasing,
+                                                            sending.isEmpty() ? ":" : sending, lpSays)
+                                                       .arg(lpCode));
+        PrintTest::writeScript(dir.filePath("lpstat"), lpstatFor(scheduler, moreLpstat));
+        PrintTest::writeScript(dir.filePath("lpoptions"), "echo 'PageSize/Page Size: Custom.WIDTHxHEIGHT *Letter A4'\n");
+        PrintTest::writeScript(dir.filePath("cancel"), QString("echo \"$*\" >> '%1'\n").arg(dir.filePath("cancelled")));
         commands.answerMilliseconds = 300;
     }
-    QStringList lpArguments() const
+    // The arguments of each call of lp.
+    std::vector<QStringList> lpCalls() const
     {
-        return QString::fromUtf8(AppTest::readBytes(dir.filePath("lp-arguments"))).split('\n', Qt::SkipEmptyParts);
+        std::vector<QStringList> calls(1);
+        for (const QString &line : QString::fromUtf8(AppTest::readBytes(dir.filePath("lp-calls"))).split('\n', Qt::SkipEmptyParts)) {
+            if (line == "@end")
+                calls.emplace_back();
+            else
+                calls.back().append(line);
+        }
+        calls.pop_back();
+        return calls;
     }
-    std::string submit(const QStringList &arguments, std::stop_token stop = {}) const
+    std::string handOver(const PrintQueue::Request &request, std::stop_token stop = {}) const
     {
-        return errorOf([&] { PrintQueue::submit(arguments, "Office", commands, stop); });
+        return errorOf([&] { PrintQueue::handOver(request, letter, commands, stop); });
     }
 };
 
+PrintQueue::Request officeJob()
+{
+    PrintQueue::Request request;
+    request.queue = "Office";
+    request.title = "Finance";
+    request.file = "/tmp/a file";
+    return request;
+}
+
 } // namespace
 
-// lp gets the arguments as they are; its refusal reaches the user in its own words without
-// its "lp: Error - ", and a scheduler that is not running is named as the cause rather than
-// lp's "The printer or class does not exist."
-TEST(PrintQueue, SubmitReportsTheQueuesCauseInPlainWords)
+// The job goes in held and, once lp has named it, prints as the dialog chose: at once, or
+// held until what the dialog said. A refusal reaches the user in lp's own words without its
+// "lp: Error - ", with the reason the queue was stopped with; a scheduler that is not running
+// is named as the cause rather than lp's "The printer or class does not exist."
+TEST(PrintQueue, TheJobGoesInHeldAndTheQueuesCauseIsSaidPlainly)
 {
-    const QStringList arguments{"-d", "Office", "-o", "media=Letter", "--", "/tmp/a file"};
-    FakeCommands taken("request id is Office-1 (1 file(s))", 0, Scheduler::running);
-    EXPECT_EQ(taken.submit(arguments), "");
-    EXPECT_EQ(taken.lpArguments(), arguments);
+    for (const QString &chosen : {QString(), QString("night")}) {
+        PrintQueue::Request request = officeJob();
+        if (!chosen.isEmpty())
+            request.dialogOptions = {"job-hold-until", chosen};
+        FakeCommands taken("", 0, Scheduler::running);
+        EXPECT_EQ(taken.handOver(request), "");
+        PrintQueue::Request held = request;
+        held.paper = "Letter";
+        held.holdUntil = "indefinite";
+        const QStringList handed = PrintQueue::lpArguments(held);
+        EXPECT_TRUE(handed.contains("job-hold-until=indefinite")) << handed.join(' ').toStdString();
+        EXPECT_FALSE(handed.contains("job-hold-until=night")) << handed.join(' ').toStdString();
+        EXPECT_EQ(taken.lpCalls(),
+                  (std::vector<QStringList>{handed, {"-i", "Office-7", "-o", "job-hold-until=" + (chosen.isEmpty() ? "no-hold" : chosen)}}));
+    }
 
-    FakeCommands refusing("lp: Error - Destination \"Office\" is not accepting jobs.", 1, Scheduler::running);
-    EXPECT_EQ(refusing.submit(arguments),
-              "The printer “Office” did not take the job: Destination \"Office\" is not accepting jobs.");
+    // The reason the queue was stopped with follows lp's sentence; the scheduler's own words
+    // when none was given add nothing.
+    const struct {
+        const char *reason;
+        std::string said;
+    } refusals[] = {
+        {"Out of toner, call Ext. 4410",
+         "The printer “Office” did not take the job: Destination \"Office\" is not accepting jobs. Out of toner, call "
+         "Ext. 4410."},
+        {"Out of paper", "The printer “Office” did not take the job: Destination \"Office\" is not accepting jobs. Out "
+                         "of paper."},
+        {"Rejecting Jobs", "The printer “Office” did not take the job: Destination \"Office\" is not accepting jobs."},
+    };
+    for (const auto &r : refusals) {
+        FakeCommands refusing("lp: Error - Destination \"Office\" is not accepting jobs.", 1, Scheduler::running, {},
+                              QString("'-a Office') printf 'Office not accepting requests since Thu Dec 10 02:00:07 "
+                                      "2026 -\\n\\t%1\\n' ;;\n")
+                                  .arg(r.reason));
+        EXPECT_EQ(refusing.handOver(officeJob()), r.said);
+    }
 
     FakeCommands noScheduler("lp: Error - The printer or class does not exist.", 1, Scheduler::notRunning);
-    EXPECT_EQ(noScheduler.submit(arguments),
+    EXPECT_EQ(noScheduler.handOver(officeJob()),
               "The printer “Office” did not take the job: the print scheduler (CUPS) is not running.");
 
     FakeCommands missing("", 0, Scheduler::running);
     missing.commands.lp = missing.dir.filePath("no-such-lp");
-    EXPECT_EQ(missing.submit(arguments), "The printer “Office” did not take the job: the lp command could not be started.");
+    EXPECT_EQ(missing.handOver(officeJob()), "The printer “Office” did not take the job: the lp command could not be started.");
 }
 
 // A scheduler that does not answer keeps lp waiting; stopping the hand-over ends lp at once
-// and reports nothing.
-TEST(PrintQueue, AStoppedSubmitEndsLp)
+// and reports nothing. The job lp may have left the scheduler is held, so it prints nothing,
+// and is cancelled once the scheduler answers: the one lp named, or, ended before it named
+// one, this user's new job that is held or waits for its pages; not one of before, not one
+// printing, not another user's.
+TEST(PrintQueue, AStoppedHandOverCancelsTheJobItLeft)
 {
-    FakeCommands hanging("", 0, Scheduler::running, "exec sleep 30\n");
-    std::stop_source stop;
-    auto submitted = std::async(std::launch::async, [&] { return hanging.submit({"--", "/tmp/job"}, stop.get_token()); });
-    EXPECT_EQ(submitted.wait_for(std::chrono::milliseconds(300)), std::future_status::timeout);
-    stop.request_stop();
-    ASSERT_EQ(submitted.wait_for(std::chrono::seconds(20)), std::future_status::ready) << "lp was not ended";
-    EXPECT_EQ(submitted.get(), "");
+    const QString listing = "'-l -o Office') me=$(id -un); cat <<END\n"
+                            "Office-6                $me          1024   Thu Dec 10 02:02:50 2026\n"
+                            "\tAlerts: job-hold-until-specified\n"
+                            "\tqueued for Office\n"
+                            "END\n"
+                            "[ -e '%1' ] && cat <<END\n"
+                            "Office-7                $me             0   Thu Dec 10 02:02:57 2026\n"
+                            "\tAlerts: job-incoming job-hold-until-specified\n"
+                            "\tqueued for Office\n"
+                            "Office-8                someone-else      0   Thu Dec 10 02:02:58 2026\n"
+                            "\tAlerts: job-hold-until-specified\n"
+                            "\tqueued for Office\n"
+                            "Office-9                $me          2048   Thu Dec 10 02:02:59 2026\n"
+                            "\tqueued for Office\n"
+                            "END\n"
+                            "exit 0 ;;\n";
+    const struct {
+        const char *name;
+        QString sending;
+        QString releasing;
+    } cases[] = {
+        {"ended while lp sends the job", "touch '%1'; exec sleep 30", {}},
+        {"ended while lp lets it print", "touch '%1'", "exec sleep 30"},
+    };
+    for (const auto &c : cases) {
+        QTemporaryDir marks;
+        const QString sent = marks.filePath("sent");
+        FakeCommands hanging("", 0, Scheduler::running, c.sending.arg(sent), listing.arg(sent), c.releasing);
+        hanging.commands.leftoverLookMilliseconds = 20;
+        std::stop_source stop;
+        auto handed = std::async(std::launch::async, [&] { return hanging.handOver(officeJob(), stop.get_token()); });
+        EXPECT_EQ(handed.wait_for(std::chrono::milliseconds(300)), std::future_status::timeout) << c.name;
+        stop.request_stop();
+        ASSERT_EQ(handed.wait_for(std::chrono::seconds(20)), std::future_status::ready) << c.name << ": lp was not ended";
+        EXPECT_EQ(handed.get(), "") << c.name;
+        const QString cancelled = hanging.dir.filePath("cancelled");
+        ASSERT_TRUE(PrintTest::runUntil([&] { return AppTest::readBytes(cancelled).endsWith('\n'); })) << c.name;
+        EXPECT_EQ(AppTest::readBytes(cancelled), "Office-7\n") << c.name;
+    }
 }
 
 // The scheduler is asked beside the window before the print dialog, which would ask it on the

@@ -7,11 +7,13 @@
 
 #include <QCoreApplication>
 #include <QDir>
+#include <QPageSize>
 #include <QFile>
 #include <QElapsedTimer>
 #include <QTemporaryDir>
 #include <QTimer>
 
+#include <algorithm>
 #include <atomic>
 #include <thread>
 
@@ -275,24 +277,61 @@ TEST_F(PrintExport, ExportPDFRoutesMissingLinesOffTheMainThread)
     EXPECT_EQ(written.texts, expected.texts);
 }
 
-// A long PDF reports its pages as they are written and stops on Cancel, writing nothing.
+// A long PDF reports its pages as they are written, each seen while the export runs. Cancelled
+// while it waits for its lines, which another output is routing, it writes nothing.
 TEST_F(PrintExport, ExportPDFCountsPagesAndCancelWritesNothing)
 {
     QTemporaryDir dir;
     ChartPrintSettings large;
     large.scalePercent = 400;
-    model = std::make_unique<PrintSheetModel>(input(chart(40), large), host, dialogs, printer);
-    ASSERT_GT(model->pagination()->tiles.size(), 100u);
+    Organization dotted = chart(40);
+    dotted.positions[39].dottedManagerIDs = {"P2"};
+    host.store = std::make_shared<DottedRouteStore>();
+    model = std::make_unique<PrintSheetModel>(input(dotted, large), host, dialogs, printer);
+    const int tiles = int(model->pagination()->tiles.size());
+    ASSERT_GT(tiles, 100);
+    std::vector<int> pagesSeen;
+    const QMetaObject::Connection watch = QObject::connect(model.get(), &PrintSheetModel::changed, [&] {
+        if (!model->isBusy() || !model->progressLabel().startsWith("Writing the PDF…  Page "))
+            return;
+        EXPECT_EQ(model->progressMaximum(), tiles);
+        pagesSeen.push_back(model->progressValue());
+    });
     dialogs.filesToSave.push_back(dir.filePath("chart.pdf"));
     model->exportPDF();
-    ASSERT_TRUE(runUntil([&] { return model->progressValue() > 0 || !model->isBusy(); }));
+    ASSERT_TRUE(runUntil([&] { return !model->isBusy(); }));
+    QObject::disconnect(watch);
+    EXPECT_EQ(model->resultMessage(), "PDF exported.");
+    ASSERT_FALSE(pagesSeen.empty());
+    EXPECT_TRUE(std::is_sorted(pagesSeen.begin(), pagesSeen.end()));
+    EXPECT_EQ(pagesSeen.back(), tiles);
+    ASSERT_TRUE(QFile::remove(dir.filePath("chart.pdf")));
+
+    // Another paper: lines the store has yet to route, which another output is routing now.
+    ChartPrintSettings legal = large;
+    legal.heightInches = 14;
+    model->setSettings(legal);
+    const PrintedChart printed(dotted, legal);
+    std::atomic<bool> routing = false;
+    std::atomic<bool> release = false;
+    std::jthread other([&] {
+        host.store->route(printed.routingKey(), {}, [&](const DottedRoutingProgress &) {
+            routing = true;
+            while (!release)
+                std::this_thread::yield();
+        }, DottedRouteStore::Turn::first);
+    });
+    while (!routing)
+        std::this_thread::yield();
+    dialogs.filesToSave.push_back(dir.filePath("chart.pdf"));
+    model->exportPDF();
     ASSERT_TRUE(model->isBusy());
-    EXPECT_TRUE(model->progressLabel().startsWith("Writing the PDF…  Page ")) << model->progressLabel().toStdString();
-    EXPECT_EQ(model->progressMaximum(), int(model->pagination()->tiles.size()));
     model->cancelExport();
     EXPECT_FALSE(model->isBusy());
     EXPECT_TRUE(model->canOutput());
-    model.reset(); // waits for the worker
+    model.reset(); // waits for the worker, which stops waiting for the lines
+    release = true;
+    other.join();
     EXPECT_TRUE(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden).isEmpty());
 }
 
@@ -371,22 +410,24 @@ TEST_F(PrintExport, CancelStopsPrintingBetweenPages)
 }
 
 // Handing a finished job to the print queue waits on the print system, which may not answer:
-// it runs beside the window, which goes on answering, says what it waits for, and Cancel.
-// Cancel stops the hand-over and says nothing; a job the queue refuses is reported.
+// the queue's papers are asked, and lp run, beside the window, which goes on answering and
+// says what it waits for. Cancel ends what waits and says nothing; a scheduler that does not
+// answer within the hand-over's limit is named; a job the queue refuses is reported.
 TEST_F(PrintExport, TheQueueIsAskedBesideTheWindow)
 {
-    std::atomic<bool> handing = false;
-    std::atomic<bool> stopped = false;
-    printer.handOver = [&](std::stop_token stop) {
-        handing = true;
-        // A scheduler that does not answer, until the hand-over is stopped (or the test gives up).
-        for (int waited = 0; !stop.stop_requested() && waited < 10000; waited += 5)
-            std::this_thread::sleep_for(std::chrono::milliseconds(5));
-        stopped = stop.stop_requested();
-    };
+    // A queue whose papers are asked of a scheduler that never answers.
+    QTemporaryDir silentDir;
+    PrintQueue::Commands silent = standInPrintSystem();
+    silent.lpoptions = silentDir.filePath("lpoptions");
+    const QString asked = silentDir.filePath("asked");
+    writeScript(silent.lpoptions, QString("echo $$ > '%1.new' && mv '%1.new' '%1'\nexec sleep 30\n").arg(asked));
+    PrintQueue::Request request;
+    request.queue = "Office";
+    request.file = "/tmp/job";
+    printer.handOver = [&](std::stop_token stop) { PrintQueue::handOver(request, QPageSize(QPageSize::Letter), silent, stop); };
     model = std::make_unique<PrintSheetModel>(input(chart(3)), host, dialogs, printer);
     model->printChart();
-    ASSERT_TRUE(runUntil([&] { return handing.load(); }));
+    ASSERT_TRUE(runUntil([&] { return QFile::exists(asked); }));
     // The window's events are handled while the queue is asked.
     bool answered = false;
     QTimer::singleShot(0, [&] { answered = true; });
@@ -396,10 +437,23 @@ TEST_F(PrintExport, TheQueueIsAskedBesideTheWindow)
     EXPECT_EQ(model->progressMaximum(), 0); // a busy bar, not one stood still at its end
     model->cancelExport();
     EXPECT_FALSE(model->isBusy());
-    ASSERT_TRUE(runUntil([&] { return stopped.load(); }));
+    // The question is ended, not left waiting.
+    const QString question = "/proc/" + QString::fromUtf8(AppTest::readBytes(asked)).trimmed();
+    ASSERT_TRUE(runUntil([&] { return !QFile::exists(question); }));
     QCoreApplication::processEvents();
     EXPECT_FALSE(model->errorMessage());
     EXPECT_FALSE(model->resultMessage());
+
+    // The same question, with a limit a test can wait for.
+    PrintQueue::Commands limited = silent;
+    limited.handOverMilliseconds = 200;
+    printer.handOver = [request, limited](std::stop_token stop) {
+        PrintQueue::handOver(request, QPageSize(QPageSize::Letter), limited, stop);
+    };
+    model->printChart();
+    ASSERT_TRUE(runUntil([&] { return !model->isBusy(); }));
+    EXPECT_EQ(model->errorMessage(),
+              "The printer “Office” did not take the job: the print scheduler (CUPS) did not answer within a minute.");
 
     printer.handOver = [](std::stop_token) {
         throw OrganizationError::invalid("The printer “Q” did not take the job: the print scheduler (CUPS) is not running.");
@@ -426,8 +480,8 @@ TEST_F(PrintExport, TheQueueIsAskedBesideTheWindow)
 }
 
 // Each output clears only its own line: "PDF exported." stays through a print and a failed
-// export; every output clears the last failure as it starts (so that failing again it shows,
-// and is heard, anew), and Export All clears the result too.
+// export. A print clears the last failure once it ran (printed or the dialog cancelled), a PDF
+// once written, and Export All as it starts, with the result too.
 TEST_F(PrintExport, EachOutputClearsOnlyItsOwnMessageLines)
 {
     QTemporaryDir dir;
@@ -449,20 +503,24 @@ TEST_F(PrintExport, EachOutputClearsOnlyItsOwnMessageLines)
         ASSERT_EQ(sheet.errorMessage(), failedWrite);
         printer.cancel = p.cancel;
         sheet.printChart();
-        EXPECT_FALSE(sheet.errorMessage()) << p.name;
+        EXPECT_EQ(sheet.errorMessage(), failedWrite) << p.name << ": kept until the print ran";
         ASSERT_TRUE(runUntil([&] { return !sheet.isBusy(); }));
         EXPECT_FALSE(sheet.errorMessage()) << p.name;
         EXPECT_EQ(sheet.resultMessage(), "PDF exported.") << p.name;
     }
 
+    // Failing again the same way, the line keeps its text and the failure counts anew, so that
+    // it is heard again.
     dialogs.filesToSave.push_back(dir.filePath("missing/Org.pdf"));
     sheet.exportPDF();
     ASSERT_TRUE(runUntil([&] { return !sheet.isBusy(); }));
+    const int failures = sheet.failureCount();
     dialogs.filesToSave.push_back(dir.filePath("missing/Org.pdf"));
     sheet.exportPDF();
-    EXPECT_FALSE(sheet.errorMessage()) << "a second try";
+    EXPECT_EQ(sheet.errorMessage(), failedWrite) << "kept while the second try runs";
     ASSERT_TRUE(runUntil([&] { return !sheet.isBusy(); }));
     EXPECT_EQ(sheet.errorMessage(), failedWrite);
+    EXPECT_EQ(sheet.failureCount(), failures + 1);
     dialogs.folders.push_back(dir.path());
     sheet.exportAllSheets();
     EXPECT_FALSE(sheet.errorMessage());

@@ -125,7 +125,7 @@ inline void writeScript(const QString &path, const QString &body)
 }
 
 // The print system where it is not what a test looks at: its scheduler runs and has a default
-// queue, and its lp takes no job. The machine's is never asked.
+// queue, its queues list no papers, and its lp takes no job. The machine's is never asked.
 inline const PrintQueue::Commands &standInPrintSystem()
 {
     static const QTemporaryDir dir;
@@ -136,7 +136,10 @@ inline const PrintQueue::Commands &standInPrintSystem()
                                             "*) exit 1 ;;\n"
                                             "esac\n");
         writeScript(dir.filePath("lp"), "echo 'lp: Error - no job is taken here' >&2\nexit 1\n");
-        return PrintQueue::Commands{dir.filePath("lp"), dir.filePath("lpstat")};
+        writeScript(dir.filePath("lpoptions"), "exit 0\n");
+        writeScript(dir.filePath("cancel"), "exit 0\n");
+        return PrintQueue::Commands{dir.filePath("lp"), dir.filePath("lpstat"), dir.filePath("lpoptions"),
+                                    dir.filePath("cancel")};
     }();
     return commands;
 }

@@ -5,7 +5,8 @@
 # private folder over /etc/cups, so neither the scheduler, lpadmin nor the cups-pdf backend
 # reads or writes the machine's printing setup; the scheduler ends with the script.
 #
-#   private_cups.sh queue   APP_TESTS  the chart prints on its own paper on the A4 queue
+#   private_cups.sh queue   APP_TESTS  the chart prints on its own paper on the A4 queue; the
+#                                      scheduler is stopped and resumed (SIGSTOP) by one test
 #   private_cups.sh machine APP_TESTS  the printer tests, with this scheduler and its default
 #                                      queue standing in for the machine's, send it nothing
 #
@@ -103,7 +104,8 @@ for _ in $(seq 1 100); do
 done
 lpstat -r 2>/dev/null | grep -q "is running" || { cat "$root/log/error_log" 2>/dev/null || true; skip "cupsd did not start"; }
 
-# The A4 queue, one without Tabloid paper or custom sizes, one that takes no jobs, and a raw one.
+# The A4 queue, one without Tabloid paper or custom sizes, one that takes no jobs (saying why),
+# and a raw one.
 # Rendered for the printer by poppler's pdftocairo, the printed PDF keeps its text readable
 # (ghostscript's PostScript leaves glyphs without their letters), so it can be compared.
 lpadmin -p VantrelA4 -E -v cups-pdf:/ -P /usr/share/ppd/cups-pdf/CUPS-PDF_opt.ppd -o PageSize=A4 \
@@ -115,7 +117,7 @@ awk '/^\*CustomPageSize True/ { custom = 1 } custom { if (/^\*End/) custom = 0; 
 lpadmin -p VantrelNoTabloid -E -v cups-pdf:/ -P "$root/no-tabloid.ppd" -o PageSize=A4 2>&1 | grep -v "drivers are deprecated" || true
 lpadmin -p VantrelRefusing -E -v cups-pdf:/ -P /usr/share/ppd/cups-pdf/CUPS-PDF_opt.ppd 2>&1 \
     | grep -v "drivers are deprecated" || true
-cupsreject VantrelRefusing
+cupsreject -r "Out of toner, call Ext. 4410" VantrelRefusing
 # A raw queue: it lists no papers at all.
 lpadmin -p VantrelRaw -E -v cups-pdf:/ 2>&1 | grep -v "deprecated" || true
 lpadmin -d VantrelA4
@@ -126,7 +128,7 @@ queue)
     VANTREL_TEST_CUPS_SERVER="$socket" VANTREL_TEST_CUPS_QUEUE=VantrelA4 \
         VANTREL_TEST_CUPS_NARROW_QUEUE=VantrelNoTabloid VANTREL_TEST_CUPS_REFUSING_QUEUE=VantrelRefusing \
         VANTREL_TEST_CUPS_RAW_QUEUE=VantrelRaw \
-        VANTREL_TEST_CUPS_OUTPUT="$root/out" \
+        VANTREL_TEST_CUPS_OUTPUT="$root/out" VANTREL_TEST_CUPS_PID="$cupsd_pid" \
         "$tests" --gtest_filter='CupsQueue.*' | tee "$output"
     # Set up for it, the test must have run.
     if grep -q '^\[  SKIPPED' "$output"; then
