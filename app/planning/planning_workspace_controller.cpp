@@ -197,22 +197,26 @@ void PlanningWorkspaceController::deriveShown()
 {
     const OrganizationArchive &archive = m_document.archive();
     const OrganizationProposal *shown = proposal();
+    // Made over what was shown before: after an edit of a large proposal only the strings
+    // that changed are allocated.
     if (shown)
-        m_active = shown->state.archive();
+        shown->state.assignArchive(m_active);
     else if (archive.planning)
-        m_active = archive.planning->baseline.archive();
+        archive.planning->baseline.assignArchive(m_active);
     else
         m_active = archive;
     ++m_activeRevision;
-    std::optional<OrganizationArchive> comparison;
+    bool compared = false;
     if (m_proposalID && archive.planning) {
         try {
-            comparison = archive.planning->comparisonArchive(*m_proposalID);
+            archive.planning->comparisonArchive(*m_proposalID, m_comparison);
+            compared = true;
         } catch (const OrganizationError &) {
             // Drawn without change markers; the report says it is unavailable.
         }
     }
-    m_comparison = comparison ? std::move(*comparison) : m_active;
+    if (!compared)
+        m_comparison = m_active;
     m_printArchive.reset();
     deriveChart();
 }
