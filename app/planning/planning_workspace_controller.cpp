@@ -223,8 +223,16 @@ void PlanningWorkspaceController::deriveShown()
 
 void PlanningWorkspaceController::deriveChart()
 {
-    m_shownChart = std::make_shared<const OrganizationArchive>(
-        OrganizationArchive::make("Untitled Organization", m_comparison.organizationIn(m_sheetID)));
+    // The chart shown before the last one, once nothing else holds it, is made over rather
+    // than anew: after an edit of a large proposal only the strings that changed are
+    // allocated. Views still get a new object for every chart.
+    std::shared_ptr<OrganizationArchive> chart = m_spareChart.use_count() == 1
+                                                     ? std::move(m_spareChart)
+                                                     : std::make_shared<OrganizationArchive>(
+                                                           OrganizationArchive::make("Untitled Organization", {}));
+    m_comparison.organizationIn(m_sheetID, chart->organization);
+    m_spareChart = std::exchange(m_chart, chart);
+    m_shownChart = std::move(chart);
     m_shown = std::shared_ptr<const Organization>(m_shownChart, &m_shownChart->organization);
     m_report.reset();
 }

@@ -158,6 +158,9 @@ struct OrganizationArchive {
     // Sheets (charts). What the chart with this id shows, with reporting callouts; the
     // whole organization when no sheet has the id. Never fails.
     Organization organizationIn(const std::string &sheetID) const;
+    // The same made in `into`'s place: the whole organization is assigned over what `into`
+    // held, so that a view following a large district edit by edit allocates next to nothing.
+    void organizationIn(const std::string &sheetID, Organization &into) const;
     // A focused-department chart: the sheet's own positions, with those that report into
     // it only by dotted line drawn apart as shared reports. Never fails.
     Organization focusedDepartmentOrganization(const OrganizationSheet &sheet) const;

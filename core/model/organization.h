@@ -116,6 +116,9 @@ struct Organization {
     Organization withReportingCallouts() const &;
     // The same, made in this organization's place rather than in a copy.
     Organization withReportingCallouts() &&;
+    // The same, made in `into`'s place (another organization): assigned over what it held,
+    // positions much as they were keep their strings where they are.
+    void withReportingCallouts(Organization &into) const;
 
     // Chart exploration. Without the positions strictly below the collapsed ones (along
     // primary managers); dotted lines into hidden positions are dropped. Linear.
