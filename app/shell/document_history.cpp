@@ -8,13 +8,13 @@ namespace {
 
 // The planning state's organizations in the order a snapshot freezes them: the baseline's,
 // then each proposal's. Allocates nothing.
-template <typename Visit>
-void forEachPlanningOrganization(OrganizationArchive &archive, Visit &&visit)
+template <typename Archive, typename Visit>
+void forEachPlanningOrganization(Archive &archive, Visit &&visit)
 {
     if (!archive.planning)
         return;
     visit(archive.planning->baseline.organization);
-    for (OrganizationProposal &proposal : archive.planning->proposals)
+    for (auto &proposal : archive.planning->proposals)
         visit(proposal.state.organization);
 }
 
@@ -30,7 +30,7 @@ const FrozenOrganization *at(const std::vector<FrozenOrganization> *list, size_t
 
 // The planning state's organizations frozen: as `known` holds them where it does (no copy),
 // else sharing the positions of `neighbour`'s in the same place.
-std::vector<FrozenOrganization> freezePlanning(OrganizationArchive &archive, const std::vector<FrozenOrganization> *known,
+std::vector<FrozenOrganization> freezePlanning(const OrganizationArchive &archive, const std::vector<FrozenOrganization> *known,
                                                const std::vector<FrozenOrganization> *neighbour)
 {
     std::vector<FrozenOrganization> frozen;
@@ -132,9 +132,10 @@ OrganizationArchive DocumentHistory::swapContent(Snapshot &content, Organization
 
 DocumentHistory::Snapshot DocumentHistory::freezeCurrent(OrganizationArchive &current) const
 {
+    // Without a step to undo, the one to redo or the last saved version most likely holds
+    // the same positions.
     const Snapshot *step = !m_undo.empty() ? &m_undo.back().content : !m_redo.empty() ? &m_redo.back().content : nullptr;
     const FrozenOrganization *neighbour = step ? &step->organization : nullptr;
-    // Without a step, the last saved version most likely holds the same positions.
     if (!neighbour && !current.revisions.empty())
         neighbour = &current.revisions.back()->organization;
     Snapshot snapshot;
