@@ -29,7 +29,8 @@ const FrozenOrganization *at(const std::vector<FrozenOrganization> *list, size_t
 }
 
 // The planning state's organizations frozen: as `known` holds them where it does (no copy),
-// else sharing the positions of `neighbour`'s in the same place.
+// else sharing the positions of `neighbour`'s in the same place. A proposal `neighbour`
+// lacks, new since, started as a copy of the baseline: it shares the baseline's.
 std::vector<FrozenOrganization> freezePlanning(const OrganizationArchive &archive, const std::vector<FrozenOrganization> *known,
                                                const std::vector<FrozenOrganization> *neighbour)
 {
@@ -38,10 +39,11 @@ std::vector<FrozenOrganization> freezePlanning(const OrganizationArchive &archiv
     forEachPlanningOrganization(archive, [&](const Organization &organization) {
         const size_t index = frozen.size();
         const FrozenOrganization *same = at(known, index);
+        const FrozenOrganization *beside = at(neighbour, index);
         if (same && same->holds(organization))
             frozen.push_back(*same);
         else
-            frozen.emplace_back(organization, at(neighbour, index));
+            frozen.emplace_back(organization, beside ? beside : index > 0 ? &frozen.front() : nullptr);
     });
     return frozen;
 }
