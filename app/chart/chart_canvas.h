@@ -122,13 +122,6 @@ private:
     // The band of the view a ring drawn along `ring`'s edge covers.
     static QRegion ringRegion(const QRect &ring);
     ChartCanvasRevision currentRevision() const;
-    static std::optional<std::vector<Rect>> changedAreas(const ChartScene &shown, const ChartScene &next,
-                                                         bool layoutsEqual);
-    static void addSelectionAreas(std::vector<Rect> &areas, const ChartScene &shown, const std::optional<std::string> &was,
-                                  const ChartScene &next, const std::optional<std::string> &is);
-    static void addRouteAreas(std::vector<Rect> &areas, const DottedRoute &route);
-    static bool cardLooksAlike(const ChartScene &shown, const ChartScene &next, const std::string &id);
-    static std::optional<std::vector<std::string>> cardsDrawnOtherwise(const ChartScene &shown, const ChartScene &next);
     // How many positions a card stands for: 1 unless matching titles were merged into it.
     int64_t positionsBehind(const std::string &cardID) const;
     ChartScreenCard::State cardState(const std::string &id, const Position &position) const;

@@ -54,9 +54,10 @@ void PositionEditorModel::appear(bool isNew)
         m_position.location = manager->location;
 }
 
-void PositionEditorModel::setPositions(std::vector<Position> positions)
+void PositionEditorModel::setPositions(const std::vector<Position> &positions)
 {
-    m_entry.positions = std::move(positions);
+    // Assigned over the list held, which after an edit differs in a position or two.
+    m_entry.positions = positions;
     entryPositionsChanged();
     // A presenter answering the save being made: the save tells once it is done.
     if (!m_saving)

@@ -95,7 +95,7 @@ public:
     // The presenter's positions or charts changed (for example after a save): only these
     // lists follow; the entry being typed stays. Given while a save is being made, they are
     // shown once it is done.
-    void setPositions(std::vector<Position> positions);
+    void setPositions(const std::vector<Position> &positions);
     void setSheets(std::vector<OrganizationSheet> sheets);
     const std::vector<Position> &entryPositions() const { return m_entry.positions; }
     // Changes with every change of the working positions (and so of the lists made from them).

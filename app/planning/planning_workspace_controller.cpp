@@ -197,30 +197,42 @@ void PlanningWorkspaceController::deriveShown()
 {
     const OrganizationArchive &archive = m_document.archive();
     const OrganizationProposal *shown = proposal();
+    // Made over what was shown before: after an edit of a large proposal only the strings
+    // that changed are allocated.
     if (shown)
-        m_active = shown->state.archive();
+        shown->state.assignArchive(m_active);
     else if (archive.planning)
-        m_active = archive.planning->baseline.archive();
+        archive.planning->baseline.assignArchive(m_active);
     else
         m_active = archive;
     ++m_activeRevision;
-    std::optional<OrganizationArchive> comparison;
+    bool compared = false;
     if (m_proposalID && archive.planning) {
         try {
-            comparison = archive.planning->comparisonArchive(*m_proposalID);
+            archive.planning->comparisonArchive(*m_proposalID, m_comparison);
+            compared = true;
         } catch (const OrganizationError &) {
             // Drawn without change markers; the report says it is unavailable.
         }
     }
-    m_comparison = comparison ? std::move(*comparison) : m_active;
+    if (!compared)
+        m_comparison = m_active;
     m_printArchive.reset();
     deriveChart();
 }
 
 void PlanningWorkspaceController::deriveChart()
 {
-    m_shownChart = std::make_shared<const OrganizationArchive>(
-        OrganizationArchive::make("Untitled Organization", m_comparison.organizationIn(m_sheetID)));
+    // The chart shown before the last one, once nothing else holds it, is made over rather
+    // than anew: after an edit of a large proposal only the strings that changed are
+    // allocated. Views still get a new object for every chart.
+    std::shared_ptr<OrganizationArchive> chart = m_spareChart.use_count() == 1
+                                                     ? std::move(m_spareChart)
+                                                     : std::make_shared<OrganizationArchive>(
+                                                           OrganizationArchive::make("Untitled Organization", {}));
+    m_comparison.organizationIn(m_sheetID, chart->organization);
+    m_spareChart = std::exchange(m_chart, chart);
+    m_shownChart = std::move(chart);
     m_shown = std::shared_ptr<const Organization>(m_shownChart, &m_shownChart->organization);
     m_report.reset();
 }

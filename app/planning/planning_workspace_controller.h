@@ -178,6 +178,9 @@ private:
     OrganizationArchive m_comparison;
     std::shared_ptr<const OrganizationArchive> m_shownChart;
     std::shared_ptr<const Organization> m_shown; // the organization of m_shownChart
+    // m_shownChart as made here, and the one before it, to be made over once let go.
+    std::shared_ptr<OrganizationArchive> m_chart;
+    std::shared_ptr<OrganizationArchive> m_spareChart;
     std::optional<Position> m_selected;
     mutable std::optional<std::string> m_report;
     mutable std::optional<OrganizationArchive> m_printArchive;

@@ -3,6 +3,7 @@
 #include "app/chart/chart_canvas.h"
 #include "app/chart/chart_canvas_card.h"
 #include "app/chart/chart_card_accessibility.h"
+#include "app/chart/chart_scene_changes.h"
 #include "app/chart/dotted_lines_pace.h"
 #include "printing/chart_painter.h"
 
@@ -116,8 +117,13 @@ void ProposalChartSurface::setSelection(const std::optional<std::string> &id)
 {
     if (id == m_selection)
         return;
+    const std::optional<std::string> was = selectedCard();
     m_selection = id;
-    contentChanged();
+    if (!m_scene)
+        return;
+    std::vector<Rect> areas;
+    ChartSceneChanges::addSelectionAreas(areas, *m_scene, was, *m_scene, selectedCard());
+    contentChangedIn(areas);
 }
 
 void ProposalChartSurface::rebuild()
@@ -131,7 +137,15 @@ void ProposalChartSurface::rebuild()
     if (scene == m_scene)
         return;
     const bool newCards = !scene || !m_scene || &scene->layout() != &m_scene->layout();
-    releaseAside(std::exchange(m_scene, std::move(scene)));
+    std::shared_ptr<const ChartScene> shown = std::exchange(m_scene, std::move(scene));
+    // A scene of the same settings that keeps the cards' places is drawn again only where it
+    // differs, as the chart window draws an edit: an edit of one card of a large proposal
+    // repaints that card, not every card and line.
+    std::optional<std::vector<Rect>> changed;
+    if (shown && m_scene && m_drawnSettings == m_settings)
+        changed = ChartSceneChanges::changedAreas(*shown, *m_scene, false);
+    m_drawnSettings = m_settings;
+    releaseAside(std::move(shown));
     if (newCards) {
         m_currentIndex = cardIndex(m_current);
         std::vector<Rect> frames;
@@ -142,7 +156,10 @@ void ProposalChartSurface::rebuild()
         setClickableRects(std::move(frames));
         ChartCanvasAccessible::cardsChanged(this);
     }
-    contentChanged();
+    if (changed)
+        contentChangedIn(*changed);
+    else
+        contentChanged();
 }
 
 int ProposalChartSurface::cardIndex(Point point) const

@@ -111,6 +111,7 @@ private:
     std::shared_ptr<const OrganizationArchive> m_chart; // never null
     uint64_t m_chartRevision = 0; // counts the charts given, so the cache need not compare them
     ChartPrintSettings m_settings;
+    ChartPrintSettings m_drawnSettings; // those of the scene drawn
     std::optional<std::string> m_selection;
     std::optional<std::string> m_current;
     int m_currentIndex = -1; // of m_current among the scene's cards, found again for new cards

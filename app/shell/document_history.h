@@ -14,17 +14,19 @@
 
 // Undo and redo of one document as whole archives: each step keeps the archive as it was
 // on one side of an edit. Saved versions are shared between copies of an archive, and a
-// step's organization is frozen sharing its unchanged positions with the step next to it,
-// so a hundred one-position steps of a large district cost little more than the positions
-// that changed.
+// step's organizations (the document's, and the planning state's baseline and proposals)
+// are frozen sharing their unchanged positions with the step next to it, so a hundred
+// one-position steps of a large district cost little more than the positions that changed.
 class DocumentHistory {
 public:
     static constexpr std::size_t maximumSteps = 100;
 
-    // An archive with its organization frozen and the working copy emptied.
+    // An archive with its organizations frozen and their working copies emptied.
     struct Snapshot {
         OrganizationArchive rest;
         FrozenOrganization organization;
+        // The planning state's: the baseline's, then each proposal's in order.
+        std::vector<FrozenOrganization> planning;
     };
 
     // Records `previous`, the content before the step `name`, and drops what could be
@@ -42,7 +44,11 @@ public:
     // in one field has left the organization as the step holds it, that is shared as it is.
     Snapshot freezeCurrent(OrganizationArchive &current) const;
     // Whether `archive` equals the snapshot but for the organization, which is not compared.
+    // The proposals' organizations are compared before the baseline's, which an edit of a
+    // proposal leaves as it was.
     static bool sameBesideOrganization(const Snapshot &snapshot, OrganizationArchive &archive);
+    // Makes `working` the snapshot's content again, keeping its positions that are equal.
+    static void restoreInto(Snapshot &&snapshot, OrganizationArchive &working);
     void endMerge() { m_mergeOpen = false; }
     // After a merged step: when typing has come back to the content before the step (the
     // field's own undo), the step is dropped, so that no undo does nothing. Only while a
@@ -74,7 +80,7 @@ private:
     };
 
     // Takes `archive` only once nothing can throw any more.
-    static Snapshot freeze(OrganizationArchive &&archive, const FrozenOrganization *neighbour);
+    static Snapshot freeze(OrganizationArchive &&archive, const Snapshot *neighbour);
     // Puts `current` in `content`'s place, frozen beside it, and gives what `content` held.
     OrganizationArchive swapContent(Snapshot &content, OrganizationArchive &&current, bool *organizationDiffers);
 
@@ -85,6 +91,7 @@ private:
     // the last step's.
     bool m_mergeKeepsOrganization = false;
     // The current content's organization frozen, when undo or redo put it there; null once
-    // any other step changes it.
+    // any other step changes it. The same for the planning state's organizations.
     FrozenOrganization m_currentFrozen;
+    std::vector<FrozenOrganization> m_currentFrozenPlanning;
 };

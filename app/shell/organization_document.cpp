@@ -179,10 +179,7 @@ void OrganizationDocument::abandonEdit(DocumentHistory::Snapshot before) noexcep
 {
     // Most refusals change nothing: the positions are compared, not copied back.
     m_archive.sharingHint = FrozenOrganization();
-    Organization working = std::move(m_archive.organization);
-    before.organization.restoreInto(working);
-    m_archive = std::move(before.rest);
-    m_archive.organization = std::move(working);
+    DocumentHistory::restoreInto(std::move(before), m_archive);
 }
 
 void OrganizationDocument::finishEdit(DocumentHistory::Snapshot before, const QString &stepName,

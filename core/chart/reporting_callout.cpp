@@ -128,13 +128,19 @@ constexpr size_t calloutsApartFrom = 2000;
 
 Organization Organization::withReportingCallouts() const &
 {
+    Organization copy;
+    withReportingCallouts(copy);
+    return copy;
+}
+
+void Organization::withReportingCallouts(Organization &into) const
+{
     std::future<std::vector<std::pair<size_t, ReportingCallout>>> added =
         std::async(positions.size() >= calloutsApartFrom ? std::launch::async : std::launch::deferred,
                    [this] { return calloutsToAdd(positions); });
-    Organization copy = *this;
+    into = *this;
     for (auto &[index, callout] : added.get())
-        copy.positions[index].reportingCallout = std::move(callout);
-    return copy;
+        into.positions[index].reportingCallout = std::move(callout);
 }
 
 Organization Organization::withReportingCallouts() &&

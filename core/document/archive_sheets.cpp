@@ -30,6 +30,14 @@ OrganizationSheet *OrganizationArchive::sheet(const std::string &sheetID)
     return findSheet(sheets, sheetID);
 }
 
+void OrganizationArchive::organizationIn(const std::string &sheetID, Organization &into) const
+{
+    if (sheet(sheetID))
+        into = organizationIn(sheetID);
+    else
+        organization.withReportingCallouts(into);
+}
+
 Organization OrganizationArchive::organizationIn(const std::string &sheetID) const
 {
     const OrganizationSheet *shown = sheet(sheetID);

@@ -50,10 +50,24 @@ private:
 
 FrozenOrganization::FrozenOrganization(const Organization &organization, const FrozenOrganization *shareWith)
 {
+    // The positions the earlier one holds alike in the same places: all of them (an
+    // organization an edit left as it was) share its list whole, with nothing allocated.
+    size_t alike = 0;
+    if (shareWith && shareWith->m_positions && shareWith->size() == organization.positions.size()) {
+        const Positions &previous = *shareWith->m_positions;
+        while (alike < previous.size() && *previous[alike] == organization.positions[alike])
+            ++alike;
+        if (alike == previous.size()) {
+            m_positions = shareWith->m_positions;
+            return;
+        }
+    }
     Sharing sharing(shareWith);
     auto positions = std::make_shared<Positions>();
     positions->reserve(organization.positions.size());
-    for (size_t i = 0; i < organization.positions.size(); ++i)
+    if (alike > 0)
+        positions->assign(shareWith->m_positions->begin(), shareWith->m_positions->begin() + std::ptrdiff_t(alike));
+    for (size_t i = alike; i < organization.positions.size(); ++i)
         positions->push_back(sharing.share(i, organization.positions[i]));
     m_positions = std::move(positions);
 }

@@ -13,7 +13,8 @@ class FrozenOrganization {
 public:
     FrozenOrganization() = default;
     // Freezes `organization`; positions equal to the position with the same id in
-    // `shareWith` are shared with it. Linear in the number of positions.
+    // `shareWith` are shared with it, and an organization equal to `shareWith` shares its
+    // whole list. Linear in the number of positions.
     explicit FrozenOrganization(const Organization &organization, const FrozenOrganization *shareWith = nullptr);
     // Freezes a version read next to `before`: position i is before's position i where
     // `unchanged[i]` (known equal, so not compared), else the next of `changed.positions`,

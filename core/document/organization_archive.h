@@ -123,9 +123,14 @@ struct OrganizationArchive {
     // then save a recovery version noted "Before ...". Each is linear in the positions
     // (plus the sheets' lists where it touches sheets).
     //
+    // Whether an edit saves its recovery version. A proposal is edited through a throwaway
+    // archive whose versions are dropped with it: it skips them, and with them the freezing
+    // of every position.
+    enum class RecoveryVersion { save, skip };
+    //
     // The confirmation text for deleting a position; throws the deletion refusal.
     std::string positionDeletionWarning(const std::string &id, const std::string &currentSheetID) const;
-    void makePositionVacant(const std::string &id);
+    void makePositionVacant(const std::string &id, RecoveryVersion recovery = RecoveryVersion::save);
     // Replaces the first position with `position`'s id, then as replaceOrganization.
     void updatePosition(const Position &position);
     // The same for the position at `index`, which has `edited`'s id: validates only what
@@ -135,7 +140,7 @@ struct OrganizationArchive {
     // managers moved (reconcileSheetTransfers).
     void replaceOrganization(Organization organization);
     // Removes the position from the organization, every group and every chart.
-    void deletePosition(const std::string &id);
+    void deletePosition(const std::string &id, RecoveryVersion recovery = RecoveryVersion::save);
     // Takes the position off one chart; the organization is not changed.
     void removePosition(const std::string &id, const std::string &sheetID);
     // After the organization was replaced: a position whose primary manager changed leaves
@@ -153,6 +158,9 @@ struct OrganizationArchive {
     // Sheets (charts). What the chart with this id shows, with reporting callouts; the
     // whole organization when no sheet has the id. Never fails.
     Organization organizationIn(const std::string &sheetID) const;
+    // The same made in `into`'s place: the whole organization is assigned over what `into`
+    // held, so that a view following a large district edit by edit allocates next to nothing.
+    void organizationIn(const std::string &sheetID, Organization &into) const;
     // A focused-department chart: the sheet's own positions, with those that report into
     // it only by dotted line drawn apart as shared reports. Never fails.
     Organization focusedDepartmentOrganization(const OrganizationSheet &sheet) const;
@@ -185,10 +193,12 @@ struct OrganizationArchive {
     // <job title>" unless nothing changes), placed on the sheet when asked. Returns the
     // positions saved. Linear.
     std::vector<Position> savePositionEntry(const PositionEntryRequest &request,
-                                            const std::optional<std::string> &sheetID);
+                                            const std::optional<std::string> &sheetID,
+                                            RecoveryVersion recovery = RecoveryVersion::save);
     // Lists an existing position on a sheet, saving "Before including existing position on
     // chart" unless the sheet lists it already. Linear.
-    void includeExistingPositionFromEntry(const std::string &positionID, const std::string &sheetID);
+    void includeExistingPositionFromEntry(const std::string &positionID, const std::string &sheetID,
+                                          RecoveryVersion recovery = RecoveryVersion::save);
 
     // Proposals. These edit a proposal's own state, never Current or the baseline; they need
     // a planning state, locked or not, and save no version. Each throws OrganizationError and

@@ -73,7 +73,7 @@ std::string OrganizationArchive::positionDeletionWarning(const std::string &id, 
            " will be deleted from the entire organization and every chart.\n\n" + tail;
 }
 
-void OrganizationArchive::makePositionVacant(const std::string &id)
+void OrganizationArchive::makePositionVacant(const std::string &id, RecoveryVersion recovery)
 {
     requireCurrentEditing();
     auto found = std::find_if(organization.positions.begin(), organization.positions.end(),
@@ -83,7 +83,8 @@ void OrganizationArchive::makePositionVacant(const std::string &id)
     if (!found->employee)
         throw OrganizationError::invalid("This position is already vacant.");
     // A vacancy breaks no rule.
-    checkpointBeforeEdit("Before making " + found->jobTitle() + " vacant");
+    if (recovery == RecoveryVersion::save)
+        checkpointBeforeEdit("Before making " + found->jobTitle() + " vacant");
     found->employee.reset();
 }
 
@@ -128,7 +129,7 @@ void OrganizationArchive::replaceOrganization(Organization replacement)
     sheets = std::move(reconciled.sheets);
 }
 
-void OrganizationArchive::deletePosition(const std::string &positionID)
+void OrganizationArchive::deletePosition(const std::string &positionID, RecoveryVersion recovery)
 {
     requireCurrentEditing();
     const std::string id = positionID; // the caller's may be the position's own, erased below
@@ -136,7 +137,8 @@ void OrganizationArchive::deletePosition(const std::string &positionID)
     auto found = std::find_if(organization.positions.begin(), organization.positions.end(),
                               [&](const Position &p) { return p.id == id; });
     // Nobody reports to the position (checked above): without it the organization stays valid.
-    checkpointBeforeEdit("Before deleting " + found->jobTitle());
+    if (recovery == RecoveryVersion::save)
+        checkpointBeforeEdit("Before deleting " + found->jobTitle());
 
     // Nothing below throws: only erasing from lists.
     organization.positions.erase(found);

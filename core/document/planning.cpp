@@ -13,13 +13,23 @@ PlanningSnapshot PlanningSnapshot::make(const OrganizationArchive &archive)
 
 OrganizationArchive PlanningSnapshot::archive() const
 {
-    OrganizationArchive archive = OrganizationArchive::make(name, organization);
-    archive.sheets = sheets;
-    archive.groups = groups;
-    archive.printSettings = printSettings;
+    OrganizationArchive archive;
+    assignArchive(archive);
+    return archive;
+}
+
+void PlanningSnapshot::assignArchive(OrganizationArchive &archive) const
+{
+    archive.name = name;
+    archive.organization = organization;
     archive.pageTitle = pageTitle;
     archive.pageSubtitle = pageSubtitle;
-    return archive;
+    archive.sheets = sheets;
+    archive.printSettings = printSettings;
+    archive.groups = groups;
+    archive.revisions.clear();
+    archive.planning.reset();
+    archive.sharingHint = FrozenOrganization();
 }
 
 void OrganizationPlanning::validate() const

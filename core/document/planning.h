@@ -29,6 +29,10 @@ struct PlanningSnapshot {
     // An archive with this content, no versions and no planning state, so that every
     // planning-lock test passes on it.
     OrganizationArchive archive() const;
+    // The same made in `archive`'s place: assigned over what it held, the positions much as
+    // they were keep their strings where they are, so that a view following a large
+    // proposal edit by edit allocates next to nothing. Linear.
+    void assignArchive(OrganizationArchive &archive) const;
 
     bool operator==(const PlanningSnapshot &) const = default;
 };
@@ -62,7 +66,10 @@ struct OrganizationPlanning {
     // edited position, in ascending plain id order. A nonempty `sheetID` restricts them to
     // the positions listed on that chart in the baseline or in the proposal. Throws for an
     // unknown proposal or a chart the baseline lacks. O(n log n) in positions.
-    std::vector<ProposalChange> changes(const std::string &proposalID, const std::string &sheetID = {}) const;
+    // `Details::none` leaves every change's detail lines out, for what needs only the kinds.
+    enum class Details { described, none };
+    std::vector<ProposalChange> changes(const std::string &proposalID, const std::string &sheetID = {},
+                                        Details details = Details::described) const;
     // The plain-text change report of a proposal, optionally for one chart. Throws as
     // changes(). O(n log n) in positions.
     std::string report(const std::string &proposalID, const std::string &sheetID = {}) const;
@@ -70,6 +77,9 @@ struct OrganizationPlanning {
     // deleted baseline positions put back, marked deleted. Throws for an unknown proposal and
     // when the combined organization fails validation. O(n log n) in positions.
     OrganizationArchive comparisonArchive(const std::string &proposalID) const;
+    // The same made in `archive`'s place, as PlanningSnapshot::assignArchive makes it; what
+    // `archive` holds after a throw is unspecified.
+    void comparisonArchive(const std::string &proposalID, OrganizationArchive &archive) const;
 
     bool operator==(const OrganizationPlanning &) const = default;
 };

@@ -26,23 +26,29 @@ std::optional<size_t> storedUnchanged(const Organization &organization, const Po
 } // namespace
 
 std::vector<Position> OrganizationArchive::savePositionEntry(const PositionEntryRequest &request,
-                                                             const std::optional<std::string> &sheetID)
+                                                             const std::optional<std::string> &sheetID,
+                                                             RecoveryVersion recovery)
 {
     requireCurrentEditing();
     if (sheetID && !sheet(*sheetID))
         throw OrganizationError::invalid("The selected chart no longer exists. Reopen the editor.");
+    const bool saving = recovery == RecoveryVersion::save;
 
     if (request.isNew()) {
-        OrganizationArchive working = *this;
         // Only a new id is trimmed: an edit must name the stored position exactly, even
         // one whose id has surrounding spaces.
         Position position = request.position;
         position.id = Text::trimmed(position.id);
         canonicalizeIdentifiers(position);
-        working.checkpoint("Before adding positions");
-        std::vector<Position> added = working.addPositions(position, request.quantity, sheetID);
-        *this = std::move(working);
-        return added;
+        if (saving)
+            checkpoint("Before adding positions");
+        try {
+            return addPositions(position, request.quantity, sheetID);
+        } catch (...) {
+            if (saving)
+                revisions.pop_back();
+            throw;
+        }
     }
 
     const Position &original = *request.original;
@@ -59,11 +65,13 @@ std::vector<Position> OrganizationArchive::savePositionEntry(const PositionEntry
 
     // Edited in place, one position: a copy of a large district costs more than the edit.
     const std::optional<std::vector<OrganizationSheet>> sheetsBefore = placing ? sheets : std::nullopt;
-    checkpointBeforeEdit("Before editing " + original.jobTitle());
+    if (saving)
+        checkpointBeforeEdit("Before editing " + original.jobTitle());
     try {
         replacePosition(*index, edited);
     } catch (...) {
-        revisions.pop_back();
+        if (saving)
+            revisions.pop_back();
         throw;
     }
     if (placing) {
@@ -72,20 +80,27 @@ std::vector<Position> OrganizationArchive::savePositionEntry(const PositionEntry
         } catch (...) {
             organization.positions[*index] = original;
             sheets = sheetsBefore;
-            revisions.pop_back();
+            if (saving)
+                revisions.pop_back();
             throw;
         }
     }
     return {edited};
 }
 
-void OrganizationArchive::includeExistingPositionFromEntry(const std::string &positionID, const std::string &sheetID)
+void OrganizationArchive::includeExistingPositionFromEntry(const std::string &positionID, const std::string &sheetID,
+                                                           RecoveryVersion recovery)
 {
     requireCurrentEditing();
-    OrganizationArchive working = *this;
     const OrganizationSheet *chart = sheet(sheetID);
-    if (!chart || !lists(*chart, positionID))
-        working.checkpoint("Before including existing position on chart");
-    working.includePositions({positionID}, sheetID);
-    *this = std::move(working);
+    const bool saving = recovery == RecoveryVersion::save && (!chart || !lists(*chart, positionID));
+    if (saving)
+        checkpoint("Before including existing position on chart");
+    try {
+        includePositions({positionID}, sheetID);
+    } catch (...) {
+        if (saving)
+            revisions.pop_back();
+        throw;
+    }
 }

@@ -225,25 +225,34 @@ void Organization::validate() const
 
 namespace {
 
-// Whether replacing `before` by organization.positions[index] keeps a valid organization
-// valid. False may also mean only "not sure": the caller then validates the whole.
-bool replacementKeepsValid(const Organization &organization, size_t index, const Position &before)
+// Whether organization.positions[index], which replaced `before` or, without it, was
+// appended, keeps a valid organization valid. False may also mean only "not sure": the
+// caller then validates the whole.
+bool changeKeepsValid(const Organization &organization, size_t index, const Position *before)
 {
     const std::vector<Position> &positions = organization.positions;
     const Position &p = positions[index];
-    if (p.id != before.id)
+    if (before && p.id != before->id)
         return false;
+    // An appended id must be new.
+    if (!before) {
+        for (size_t i = 0; i < positions.size(); ++i) {
+            if (i != index && positions[i].id == p.id)
+                return false;
+        }
+    }
 
     // Every other position is as it was in a valid organization: a manager that `before`
     // named still exists, and the number `before` held is held by no other position.
     const auto isPositionID = [&](const std::string &id) {
-        return before.managerID == id ||
-               std::find(before.dottedManagerIDs.begin(), before.dottedManagerIDs.end(), id) !=
-                   before.dottedManagerIDs.end() ||
-               std::any_of(positions.begin(), positions.end(), [&](const Position &q) { return q.id == id; });
+        if (before && (before->managerID == id || std::find(before->dottedManagerIDs.begin(),
+                                                            before->dottedManagerIDs.end(),
+                                                            id) != before->dottedManagerIDs.end()))
+            return true;
+        return std::any_of(positions.begin(), positions.end(), [&](const Position &q) { return q.id == id; });
     };
     const auto claimNumber = [&](const std::string &number) {
-        if (before.employee && Text::trimmed(before.employee->id) == number)
+        if (before && before->employee && Text::trimmed(before->employee->id) == number)
             return true;
         for (size_t i = 0; i < positions.size(); ++i) {
             const std::optional<Employee> &other = positions[i].employee;
@@ -256,7 +265,8 @@ bool replacementKeepsValid(const Organization &organization, size_t index, const
     };
     if (positionProblem(p, isPositionID, claimNumber))
         return false;
-    if (!p.managerID || p.managerID == before.managerID)
+    // Nobody reports to an appended position, so no chain can come back to it.
+    if (!before || !p.managerID || p.managerID == before->managerID)
         return true;
 
     // A new primary manager makes a cycle exactly when its chain comes back to the
@@ -274,7 +284,13 @@ bool replacementKeepsValid(const Organization &organization, size_t index, const
 
 void Organization::validateReplacement(size_t index, const Position &before) const
 {
-    if (!replacementKeepsValid(*this, index, before))
+    if (!changeKeepsValid(*this, index, &before))
+        validate();
+}
+
+void Organization::validateAddition(size_t index) const
+{
+    if (!changeKeepsValid(*this, index, nullptr))
         validate();
 }
 

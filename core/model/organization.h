@@ -84,6 +84,11 @@ struct Organization {
     // fails validate() gives the message. Both apply the same rules of one position. Linear
     // scans, with a table of ids only when the primary manager changed.
     void validateReplacement(size_t index, const Position &before) const;
+    // The same after a position was appended at `index` to a valid organization in which no
+    // position names its id as a manager: only the new position is looked at (its fields,
+    // managers and employee number against the others), and when anything fails validate()
+    // gives the message. Linear scans, no table.
+    void validateAddition(size_t index) const;
 
     // The positions reachable downwards from `ids` along primary managers, in document
     // order; managers and dotted managers outside the result are dropped. An empty id in
@@ -111,6 +116,9 @@ struct Organization {
     Organization withReportingCallouts() const &;
     // The same, made in this organization's place rather than in a copy.
     Organization withReportingCallouts() &&;
+    // The same, made in `into`'s place (another organization): assigned over what it held,
+    // positions much as they were keep their strings where they are.
+    void withReportingCallouts(Organization &into) const;
 
     // Chart exploration. Without the positions strictly below the collapsed ones (along
     // primary managers); dotted lines into hidden positions are dropped. Linear.

@@ -46,8 +46,16 @@ std::vector<std::unordered_set<std::string_view>> baselineListings(const Organiz
 
 OrganizationArchive OrganizationPlanning::comparisonArchive(const std::string &proposalID) const
 {
-    OrganizationArchive archive = proposal(proposalID).state.archive();
-    const std::vector<ProposalChange> list = changes(proposalID);
+    OrganizationArchive archive;
+    comparisonArchive(proposalID, archive);
+    return archive;
+}
+
+void OrganizationPlanning::comparisonArchive(const std::string &proposalID, OrganizationArchive &archive) const
+{
+    // The cards show only the kinds: no detail lines are written.
+    const std::vector<ProposalChange> list = changes(proposalID, {}, Details::none);
+    proposal(proposalID).state.assignArchive(archive);
 
     std::unordered_map<std::string_view, ProposalChangeKind> kinds;
     kinds.reserve(list.size());
@@ -64,7 +72,7 @@ OrganizationArchive OrganizationPlanning::comparisonArchive(const std::string &p
     // The proposal's own positions were validated when stored; only the deleted ones put
     // back can break a rule.
     if (deletions == 0)
-        return archive;
+        return;
 
     // No reallocation below, so the views into the positions stay valid.
     positions.reserve(positions.size() + deletions);
@@ -103,5 +111,4 @@ OrganizationArchive OrganizationPlanning::comparisonArchive(const std::string &p
     }
 
     archive.organization.validate();
-    return archive;
 }

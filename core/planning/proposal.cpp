@@ -45,23 +45,23 @@ void requirePlanning(const OrganizationArchive &archive)
         throw OrganizationError::invalid("Lock the current organization first.");
 }
 
-// The frame of every proposal edit: the change works on a copy of the proposal's state, which
-// replaces the state in place only once its organization validates.
+// The frame of every proposal edit. The change works in the proposal's own state, as an
+// edit of Current works in the document: it validates what it can make invalid in an
+// organization that was valid when stored (with the messages of a whole validation), and
+// leaves the state as it was when it throws. So an edit of one position of a large
+// district costs that position, not a copy and a validation of every one.
 template <typename Change>
 void updateProposal(OrganizationPlanning &planning, const std::string &proposalID, Change &&change)
 {
     OrganizationProposal *proposal = findProposal(planning, proposalID);
     if (!proposal)
         throw OrganizationError::invalid("Select an existing proposal.");
-    PlanningSnapshot next = proposal->state;
-    change(next);
-    next.organization.validate();
-    proposal->state = std::move(next);
+    change(proposal->state);
 }
 
-// Runs one of the archive's own editing operations on a proposal's content. The recovery
-// version it may save lands in the throwaway archive and goes with it. `state` is the
-// frame's own copy, so its content moves through the archive rather than being copied twice.
+// Runs one of the archive's own editing operations on a proposal's content, moved through a
+// throwaway archive and back, also when the operation throws (leaving its archive as it
+// was). The operation saves no recovery version: it would be dropped with the archive.
 template <typename Edit>
 void editAsArchive(PlanningSnapshot &state, Edit &&edit)
 {
@@ -71,11 +71,19 @@ void editAsArchive(PlanningSnapshot &state, Edit &&edit)
     working.printSettings = std::move(state.printSettings);
     working.pageTitle = std::move(state.pageTitle);
     working.pageSubtitle = std::move(state.pageSubtitle);
-    edit(working);
-    state = PlanningSnapshot{std::move(working.name),          std::move(working.organization),
-                             std::move(working.sheets),        std::move(working.groups),
-                             std::move(working.printSettings), std::move(working.pageTitle),
-                             std::move(working.pageSubtitle)};
+    const auto giveBack = [&] {
+        state = PlanningSnapshot{std::move(working.name),          std::move(working.organization),
+                                 std::move(working.sheets),        std::move(working.groups),
+                                 std::move(working.printSettings), std::move(working.pageTitle),
+                                 std::move(working.pageSubtitle)};
+    };
+    try {
+        edit(working);
+    } catch (...) {
+        giveBack();
+        throw;
+    }
+    giveBack();
 }
 
 void restoreInto(PlanningSnapshot &state, const PlanningSnapshot &baseline, const Position &restored)
@@ -92,7 +100,16 @@ void restoreInto(PlanningSnapshot &state, const PlanningSnapshot &baseline, cons
     if (position.managerID && !active.contains(*position.managerID))
         position.managerID.reset();
     std::erase_if(position.dottedManagerIDs, [&](const std::string &id) { return !active.contains(id); });
-    state.organization.positions.push_back(std::move(position));
+    std::vector<Position> &positions = state.organization.positions;
+    positions.push_back(std::move(position));
+    // Absent from a valid proposal, the id is nobody's manager: only the restored position
+    // itself can break a rule.
+    try {
+        state.organization.validateAddition(positions.size() - 1);
+    } catch (...) {
+        positions.pop_back();
+        throw;
+    }
 
     if (!state.sheets || !baseline.sheets)
         return;
@@ -127,7 +144,9 @@ void OrganizationArchive::deleteProposalPosition(const std::string &id, const st
 {
     requirePlanning(*this);
     updateProposal(*planning, proposalID, [&](PlanningSnapshot &state) {
-        editAsArchive(state, [&](OrganizationArchive &working) { working.deletePosition(id); });
+        editAsArchive(state, [&](OrganizationArchive &working) {
+            working.deletePosition(id, OrganizationArchive::RecoveryVersion::skip);
+        });
     });
 }
 
@@ -135,7 +154,9 @@ void OrganizationArchive::makeProposalPositionVacant(const std::string &id, cons
 {
     requirePlanning(*this);
     updateProposal(*planning, proposalID, [&](PlanningSnapshot &state) {
-        editAsArchive(state, [&](OrganizationArchive &working) { working.makePositionVacant(id); });
+        editAsArchive(state, [&](OrganizationArchive &working) {
+            working.makePositionVacant(id, OrganizationArchive::RecoveryVersion::skip);
+        });
     });
 }
 
@@ -156,20 +177,28 @@ std::vector<Position> OrganizationArchive::saveProposalEntry(const PositionEntry
     std::vector<Position> saved;
     updateProposal(*planning, proposalID, [&](PlanningSnapshot &state) {
         editAsArchive(state, [&](OrganizationArchive &working) {
-            saved = working.savePositionEntry(request, sheetID);
+            // New positions go at the end of the organization and of the chart's list, and
+            // come off again there when they take a baseline id.
+            const size_t positionsBefore = working.organization.positions.size();
+            const OrganizationSheet *chart = sheetID ? working.sheet(*sheetID) : nullptr;
+            const size_t listedBefore = chart ? chart->positionIDs.size() : 0;
+            saved = working.savePositionEntry(request, sheetID, OrganizationArchive::RecoveryVersion::skip);
             if (!request.isNew())
                 return;
             // A baseline id in a proposal would read as that position edited, not as a new one.
-            std::unordered_set<std::string_view> baselineIDs;
-            baselineIDs.reserve(planning->baseline.organization.positions.size());
-            for (const Position &position : planning->baseline.organization.positions)
-                baselineIDs.insert(position.id);
-            const bool takesBaselineID = std::any_of(saved.begin(), saved.end(), [&](const Position &p) {
-                return baselineIDs.contains(p.id);
+            std::unordered_set<std::string_view> savedIDs;
+            for (const Position &position : saved)
+                savedIDs.insert(position.id);
+            const std::vector<Position> &baseline = planning->baseline.organization.positions;
+            const bool takesBaselineID = std::any_of(baseline.begin(), baseline.end(), [&](const Position &p) {
+                return savedIDs.contains(p.id);
             });
-            if (takesBaselineID)
-                throw OrganizationError::invalid(
-                    "That Position ID belongs to the locked baseline. Use a new Position ID.");
+            if (!takesBaselineID)
+                return;
+            working.organization.positions.resize(positionsBefore);
+            if (chart)
+                working.sheet(*sheetID)->positionIDs.resize(listedBefore);
+            throw OrganizationError::invalid("That Position ID belongs to the locked baseline. Use a new Position ID.");
         });
     });
     return saved;
@@ -181,7 +210,7 @@ void OrganizationArchive::includeProposalPositionFromEntry(const std::string &po
     requirePlanning(*this);
     updateProposal(*planning, proposalID, [&](PlanningSnapshot &state) {
         editAsArchive(state, [&](OrganizationArchive &working) {
-            working.includeExistingPositionFromEntry(positionID, sheetID);
+            working.includeExistingPositionFromEntry(positionID, sheetID, OrganizationArchive::RecoveryVersion::skip);
         });
     });
 }

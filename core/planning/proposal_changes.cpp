@@ -128,7 +128,7 @@ void appendFieldLines(const Position &before, const Position &after, std::vector
 // How `after` differs from `before`, the same position in the baseline and the proposal;
 // one of them is absent for an added or deleted position.
 std::optional<ProposalChange> changeOf(const Position *before, const Position *after, const PositionLookup &baseline,
-                                       const PositionLookup &proposal)
+                                       const PositionLookup &proposal, OrganizationPlanning::Details detailed)
 {
     if (before && after && *before == *after)
         return std::nullopt;
@@ -138,23 +138,26 @@ std::optional<ProposalChange> changeOf(const Position *before, const Position *a
         change.before = *before;
     if (after)
         change.after = *after;
+    change.kind = !before                                 ? ProposalChangeKind::added
+                  : !after                                ? ProposalChangeKind::deleted
+                  : before->managerID != after->managerID ? ProposalChangeKind::moved
+                                                          : ProposalChangeKind::modified;
+    if (detailed == OrganizationPlanning::Details::none)
+        return change;
     std::vector<std::string> &details = change.details;
 
     if (!before) {
-        change.kind = ProposalChangeKind::added;
         details.push_back("Reports to: " + managerLabel(after->managerID, proposal));
         details.push_back(locationLine(*after));
         return change;
     }
     if (!after) {
-        change.kind = ProposalChangeKind::deleted;
         details.push_back("Former primary manager: " + managerLabel(before->managerID, baseline));
         details.push_back(locationLine(*before) + " removed");
         return change;
     }
 
-    const bool managerChanged = before->managerID != after->managerID;
-    change.kind = managerChanged ? ProposalChangeKind::moved : ProposalChangeKind::modified;
+    const bool managerChanged = change.kind == ProposalChangeKind::moved;
     if (managerChanged)
         details.push_back("Primary manager: " + managerLabel(before->managerID, baseline) + std::string(arrow) +
                           managerLabel(after->managerID, proposal));
@@ -179,8 +182,8 @@ const OrganizationSheet *findSheet(const std::optional<std::vector<OrganizationS
 
 } // namespace
 
-std::vector<ProposalChange> OrganizationPlanning::changes(const std::string &proposalID,
-                                                          const std::string &sheetID) const
+std::vector<ProposalChange> OrganizationPlanning::changes(const std::string &proposalID, const std::string &sheetID,
+                                                          Details details) const
 {
     const OrganizationProposal &found = proposal(proposalID);
     const std::vector<Position> &before = baseline.organization.positions;
@@ -202,7 +205,7 @@ std::vector<ProposalChange> OrganizationPlanning::changes(const std::string &pro
     const auto compare = [&](const Position *old, const Position *now) {
         if (scope && !scope->contains(old ? old->id : now->id))
             return;
-        if (std::optional<ProposalChange> change = changeOf(old, now, baselineLookup, proposalLookup))
+        if (std::optional<ProposalChange> change = changeOf(old, now, baselineLookup, proposalLookup, details))
             result.push_back(std::move(*change));
     };
 

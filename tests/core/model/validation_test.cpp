@@ -310,6 +310,42 @@ TEST(Validation, AReplacedPositionIsRefusedExactlyAsTheWholeCheckRefusesIt)
     }
 }
 
+// A position put back at the end of a valid organization that names it nowhere (a
+// restore in a proposal): validateAddition refuses it exactly as validate() does.
+TEST(Validation, AnAddedPositionIsRefusedExactlyAsTheWholeCheckRefusesIt)
+{
+    // Listed before its manager, C2 is where a walk meets a chain first.
+    const Organization valid{{occupied("C2", "102", "B1"), occupied("E0", "100"), occupied("B1", " 101", "E0")}};
+    ASSERT_EQ(problem(valid), "");
+    struct Addition {
+        const char *name;
+        Position added;
+        std::string message;
+    };
+    const std::vector<Addition> additions = {
+        {"under a manager", occupied("D3", "103", "C2"), ""},
+        {"a second top with a dotted line", with(occupied("F5", "105"), [](Position &p) { p.dottedManagerIDs = {"B1"}; }), ""},
+        {"vacant", with(occupied("D3", "103", "C2"), [](Position &p) { p.employee.reset(); }), ""},
+        {"id taken", occupied("B1", "103", "E0"), "Position IDs must be unique."},
+        {"number taken, spaced", occupied("D3", "101\t", "C2"),
+         "Employee number 101 is already assigned to another position. Enter a unique employee number."},
+        {"number holding another", occupied("D3", "1010", "C2"), ""},
+        {"missing manager", occupied("D3", "103", "Z9"), "D3 references an invalid manager: Z9."},
+        {"managing itself", occupied("D3", "103", "D3"), "D3 references an invalid manager: D3."},
+        {"missing dotted manager", with(occupied("D3", "103", "C2"), [](Position &p) { p.dottedManagerIDs = {"Z9"}; }), "D3 references an invalid manager: Z9."},
+        {"blank title", with(occupied("D3", "103"), [](Position &p) { p.title = " "; }),
+         "D3 needs a Pay Level and Job Title."},
+        {"zero FTE", with(occupied("D3", "103"), [](Position &p) { p.fte = 0; }), "D3 needs a positive FTE."},
+    };
+    for (const Addition &addition : additions) {
+        Organization added = valid;
+        added.positions.push_back(addition.added);
+        EXPECT_EQ(problem(added), addition.message) << addition.name;
+        EXPECT_EQ(errorOf([&] { added.validateAddition(added.positions.size() - 1); }), addition.message)
+            << addition.name;
+    }
+}
+
 TEST(Validation, RandomReplacementsAreRefusedExactlyAsTheWholeCheckRefusesThem)
 {
     std::mt19937 random(53);
