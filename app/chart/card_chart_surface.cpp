@@ -73,9 +73,10 @@ void CardChartSurface::selectToward(int key)
     const auto frameOf = [this](int index) { return selectableFrame(index); };
     const int from = selectedCardIndex();
     const int to = from >= 0 ? neighbourCard(cardCount(), frameOf, from, key) : startingCardIndex();
-    if (to < 0)
+    const std::optional<Rect> frame = to < 0 ? std::nullopt : frameOf(to);
+    if (!frame)
         return;
-    const bool outOfSight = !rect().contains(viewRect(*frameOf(to)));
+    const bool outOfSight = !rect().contains(viewRect(*frame));
     selectCard(to);
     // Brought into sight when it is not, as the selection from the people list is.
     if (outOfSight)

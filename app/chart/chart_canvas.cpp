@@ -11,7 +11,6 @@
 
 #include "printing/chart_painter.h"
 
-#include <QAccessible>
 #include <QHelpEvent>
 #include <QKeyEvent>
 #include <QMenu>

@@ -7,7 +7,6 @@
 #include "app/chart/dotted_lines_pace.h"
 #include "printing/chart_painter.h"
 
-#include <QAccessible>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QPaintEvent>

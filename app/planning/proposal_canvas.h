@@ -76,6 +76,7 @@ public:
     static double zoomedOut(double zoom);
 
 signals:
+    // A click, an arrow key or a screen reader's press asks for the card's selection.
     void cardClicked(const std::string &id);
 
 protected:
