@@ -7,17 +7,12 @@
 #include "app/chart/chart_view.h"
 #include "app/shell/organization_document.h"
 #include "app/chart/page_break_overlay.h"
-#include "app/chart/reporting_callout_view.h"
 #include "app/sidebar/sidebar_style.h"
 
 #include "printing/chart_painter.h"
 
-#include <QAccessible>
-#include <QContextMenuEvent>
-#include <QFrame>
 #include <QHelpEvent>
 #include <QKeyEvent>
-#include <QLabel>
 #include <QMenu>
 #include <QPaintEvent>
 #include <QPainter>
@@ -57,6 +52,15 @@ ChartPaintStyle ChartCanvas::screenStyle(const QPalette &palette)
     style.regionSubtitle = palette.color(QPalette::PlaceholderText);
     style.connector = secondary;
     style.connectorWidth = 1.5;
+    // The dotted lines carry relationships: their orange, darkened on a light palette, stands
+    // out at 3:1 from the space around the cards and from the region panels on it. Paper keeps
+    // the bright orange on white.
+    const QColor chart = ChartNavigationSurface::underPageColour(palette);
+    const double share = style.regionFill.alphaF();
+    const QColor panel = QColor::fromRgbF(chart.redF() + (style.regionFill.redF() - chart.redF()) * share,
+                                          chart.greenF() + (style.regionFill.greenF() - chart.greenF()) * share,
+                                          chart.blueF() + (style.regionFill.blueF() - chart.blueF()) * share);
+    style.ink = visibleOn(ChartScreenCard::orange, {chart, panel});
     style.inkWidth = DottedInk::lineWidth;
     style.highlightedInkWidth = DottedInk::selectedLineWidth;
     style.cardFill = palette.color(QPalette::Base);
@@ -66,13 +70,13 @@ ChartPaintStyle ChartCanvas::screenStyle(const QPalette &palette)
     return style;
 }
 
-ChartCanvas::ChartCanvas(ChartView &view, QWidget *parent) : ChartNavigationSurface(parent), m_view(view)
+ChartCanvas::ChartCanvas(ChartView &view, QWidget *parent) : CardChartSurface(parent), m_view(view)
 {
     ChartCanvasAccessible::install();
     setAccessibleName(QStringLiteral("Chart"));
     // The keys it answers, which nothing on screen shows.
-    setAccessibleDescription(QStringLiteral("Each card is a button that selects its person. Arrow keys: select "
-                                            "the next card that way. Return or Ctrl+E: edit the selected person. "
+    setAccessibleDescription(selectionKeysText +
+                             QStringLiteral(" Return or Ctrl+E: edit the selected person. "
                                             "Menu key or Shift+F10: actions for the selected person. "
                                             "Alt+Down: the reporting relationships of a selected person "
                                             "who reports to several managers."));
@@ -83,6 +87,10 @@ ChartCanvas::ChartCanvas(ChartView &view, QWidget *parent) : ChartNavigationSurf
         scheduleRefresh(); // while page breaks show, the revision carries the zoom
     });
     connect(&view, &ChartView::panChanged, this, [this] { setPan(m_view.pan()); });
+    connect(&view, &ChartView::cameraRequested, this, [this] {
+        setZoom(m_view.zoom());
+        setPan(m_view.pan());
+    });
     connect(this, &ChartNavigationSurface::zoomCommitted, &view, &ChartView::setZoom);
     connect(this, &ChartNavigationSurface::panCommitted, &view, &ChartView::setPan);
     for (auto changed : {&ChartView::chartChanged, &ChartView::selectionChanged, &ChartView::pageBreaksChanged,
@@ -163,7 +171,7 @@ void ChartCanvas::refreshContent()
                 frames.push_back(node.frame);
         }
         setClickableRects(std::move(frames));
-        m_startingCard = m_scene ? startingCard(*m_scene) : -1;
+        m_startingCard = m_scene ? topCard(cardCount(), [this](int index) { return selectableFrame(index); }) : -1;
         ChartCanvasAccessible::cardsChanged(this);
     }
     if (revision == m_revision)
@@ -476,7 +484,7 @@ void ChartCanvas::paintEvent(QPaintEvent *event)
             update(ringRegion(m_ringShown));
             update(ringRegion(ring));
         }
-        ChartNavigationSurface::paintEvent(event);
+        CardChartSurface::paintEvent(event);
         m_ringShown = QRect();
         if (!hasFocus() || !m_scene)
             return;
@@ -512,7 +520,9 @@ void ChartCanvas::chartClicked(Point point, const QPointF &viewPoint)
     case ChartCanvasCard::Part::branchToggle: m_view.toggleBranch(id); return;
     case ChartCanvasCard::Part::linkedSheets: showLinkedSheets(id, viewPoint); return;
     case ChartCanvasCard::Part::managerReference: showManagerReference(position, viewPoint); return;
-    case ChartCanvasCard::Part::callout: showCallout(position, *controls.callout); return;
+    case ChartCanvasCard::Part::callout:
+        showCallout(*position.reportingCallout, m_view.printSettings().hideNames, *controls.callout, Opened::byPointer);
+        return;
     case ChartCanvasCard::Part::card: m_view.selectChartPerson(id); return;
     }
 }
@@ -552,41 +562,12 @@ void ChartCanvas::chartContextMenu(Point point, const QPoint &globalPosition)
         emit cardContextMenuRequested(cardID(index), globalPosition);
 }
 
-void ChartCanvas::contextMenuEvent(QContextMenuEvent *event)
-{
-    // From the keyboard the menu is the selected card's, wherever the pointer rests.
-    if (event->reason() == QContextMenuEvent::Keyboard) {
-        showSelectedCardMenu();
-        return;
-    }
-    ChartNavigationSurface::contextMenuEvent(event);
-}
-
 void ChartCanvas::keyPressEvent(QKeyEvent *event)
 {
-    if (event->key() == Qt::Key_F10 && event->modifiers() == Qt::ShiftModifier) {
-        showSelectedCardMenu();
-        return;
-    }
-    // As Alt+Down opens what hangs below a button elsewhere.
-    if (event->key() == Qt::Key_Down && (event->modifiers() & ~Qt::KeypadModifier) == Qt::AltModifier) {
-        if (const int index = selectedCardIndex(); index >= 0)
-            showCalloutByKeys(index);
-        return;
-    }
-    const bool plain = (event->modifiers() & ~Qt::KeypadModifier) == Qt::NoModifier;
-    switch (plain ? event->key() : 0) {
-    case Qt::Key_Left:
-    case Qt::Key_Right:
-    case Qt::Key_Up:
-    case Qt::Key_Down: selectToward(event->key()); return;
-    case Qt::Key_Return:
-    case Qt::Key_Enter:
-        if (const int index = selectedCardIndex(); index >= 0)
-            openCard(index);
-        return;
-    default: ChartNavigationSurface::keyPressEvent(event);
-    }
+    // The keys act on the chart as it is now, not as it was last drawn.
+    if (m_refreshPending)
+        refresh();
+    CardChartSurface::keyPressEvent(event);
 }
 
 int ChartCanvas::selectedCardIndex() const
@@ -602,31 +583,20 @@ int ChartCanvas::selectedCardIndex() const
                : -1;
 }
 
-void ChartCanvas::selectToward(int key)
+std::optional<Rect> ChartCanvas::selectableFrame(int index) const
 {
-    if (m_refreshPending)
-        refresh();
-    if (!m_scene)
-        return;
-    const auto frameOf = [this](int index) -> std::optional<Rect> {
-        const ChartNode &node = m_scene->layout().nodes[size_t(index)];
-        return m_scene->position(node.id) ? std::optional(node.frame) : std::nullopt;
-    };
-    const int from = selectedCardIndex();
-    const int to = from >= 0 ? neighbourCard(cardCount(), frameOf, from, key) : m_startingCard;
-    if (to < 0)
-        return;
-    const std::string id = cardID(to);
-    const Rect frame = cardFrame(to);
-    m_view.selectChartPerson(id);
-    // Brought into sight when it is not, as the selection from the people list is.
-    if (!rect().contains(viewRect(frame)))
-        m_view.setPan(ChartViewport::centeredOffset(frame, m_view.zoom(), Size{double(width()), double(height())}));
-    if (QAccessible::isActive()) {
-        QAccessibleEvent focus(this, QAccessible::Focus);
-        focus.setChild(to);
-        QAccessible::updateAccessibility(&focus);
-    }
+    const ChartNode &node = m_scene->layout().nodes[size_t(index)];
+    return m_scene->position(node.id) ? std::optional(node.frame) : std::nullopt;
+}
+
+void ChartCanvas::selectCard(int index)
+{
+    m_view.selectChartPerson(cardID(index));
+}
+
+void ChartCanvas::revealCard(int index)
+{
+    m_view.setPan(ChartViewport::centeredOffset(cardFrame(index), m_view.zoom(), Size{double(width()), double(height())}));
 }
 
 QRect ChartCanvas::focusRingRect() const
@@ -638,44 +608,24 @@ QRect ChartCanvas::focusRingRect() const
     return {};
 }
 
-int ChartCanvas::startingCard(const ChartScene &scene)
-{
-    // The top card, leftmost first, where a reader of the chart starts.
-    const std::vector<ChartNode> &nodes = scene.layout().nodes;
-    int top = -1;
-    for (size_t i = 0; i < nodes.size(); ++i) {
-        const Rect &frame = nodes[i].frame;
-        if (scene.position(nodes[i].id)
-            && (top < 0 || std::pair(frame.minY(), frame.minX()) < std::pair(nodes[size_t(top)].frame.minY(),
-                                                                               nodes[size_t(top)].frame.minX())))
-            top = int(i);
-    }
-    return top;
-}
-
 void ChartCanvas::focusInEvent(QFocusEvent *event)
 {
-    ChartNavigationSurface::focusInEvent(event);
+    CardChartSurface::focusInEvent(event);
     update(ringRegion(focusRingRect()));
 }
 
 void ChartCanvas::focusOutEvent(QFocusEvent *event)
 {
-    ChartNavigationSurface::focusOutEvent(event);
+    CardChartSurface::focusOutEvent(event);
     update(ringRegion(m_ringShown));
 }
 
-void ChartCanvas::showSelectedCardMenu()
+void ChartCanvas::showCardMenu(int index)
 {
-    for (int index = 0; index < cardCount(); ++index) {
-        if (!isCardSelected(index))
-            continue;
-        // On the card where it shows; a card scrolled out of view has its menu mid-canvas.
-        const QRect shown = cardViewRect(index).intersected(rect());
-        const QPoint at = shown.isEmpty() ? rect().center() : shown.center();
-        emit cardContextMenuRequested(cardID(index), mapToGlobal(at));
-        return;
-    }
+    // A card scrolled out of view has its menu mid-canvas.
+    const QRect shown = cardViewRect(index).intersected(rect());
+    const QPoint at = shown.isEmpty() ? rect().center() : shown.center();
+    emit cardContextMenuRequested(cardID(index), mapToGlobal(at));
 }
 
 void ChartCanvas::popUp(QMenu *menu, const QPointF &viewPoint)
@@ -714,17 +664,6 @@ void ChartCanvas::showManagerReference(const Position &position, const QPointF &
     popUp(menu, viewPoint);
 }
 
-QFrame *ChartCanvas::showCallout(const Position &position, const Rect &badge)
-{
-    // Below the part of the badge in sight; a badge scrolled out of view has it mid-canvas.
-    QRect shown = viewRect(badge).intersected(rect());
-    if (shown.isEmpty())
-        shown = QRect(rect().center(), QSize(1, 1));
-    const QRect anchor(mapToGlobal(shown.topLeft()), shown.size());
-    return ReportingCalloutView::showDetails(*position.reportingCallout, m_view.printSettings().hideNames, anchor,
-                                             this);
-}
-
 void ChartCanvas::showCalloutByKeys(int index)
 {
     const std::string id = cardID(index);
@@ -733,17 +672,14 @@ void ChartCanvas::showCalloutByKeys(int index)
         return;
     const ChartCanvasCard::Controls controls =
         ChartCanvasCard::controls(cardFrame(index), *position, cardState(id, *position), cardLook());
-    QFrame *details = showCallout(*position, controls.callout.value_or(cardFrame(index)));
-    // The list is what a screen reader reads as the keyboard arrives; Escape closes it and
-    // gives the keyboard back to the chart.
-    if (auto *list = details->findChild<QLabel *>(QStringLiteral("details")))
-        list->setFocus(Qt::PopupFocusReason);
+    showCallout(*position->reportingCallout, m_view.printSettings().hideNames,
+                controls.callout.value_or(cardFrame(index)), Opened::byKeys);
 }
 
 bool ChartCanvas::event(QEvent *event)
 {
     if (event->type() != QEvent::ToolTip)
-        return ChartNavigationSurface::event(event);
+        return CardChartSurface::event(event);
     auto *help = static_cast<QHelpEvent *>(event);
     const Point point = displayedCamera().chartPoint(Point{double(help->pos().x()), double(help->pos().y())});
     const int index = cardAt(point);
@@ -771,7 +707,7 @@ void ChartCanvas::reportViewport()
 
 void ChartCanvas::resizeEvent(QResizeEvent *event)
 {
-    ChartNavigationSurface::resizeEvent(event);
+    CardChartSurface::resizeEvent(event);
     reportViewport();
     // What is kept of the view on a resize would keep the ring along its old edge.
     if (hasFocus()) {
@@ -782,6 +718,6 @@ void ChartCanvas::resizeEvent(QResizeEvent *event)
 
 void ChartCanvas::showEvent(QShowEvent *event)
 {
-    ChartNavigationSurface::showEvent(event);
+    CardChartSurface::showEvent(event);
     reportViewport();
 }

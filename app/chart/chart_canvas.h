@@ -1,7 +1,6 @@
 #pragma once
 
-#include "app/chart/chart_canvas_accessible.h"
-#include "app/chart/chart_navigation_surface.h"
+#include "app/chart/card_chart_surface.h"
 
 // moc cannot parse the standard library's C++20 headers that the JSON library pulls in.
 #ifndef Q_MOC_RUN
@@ -16,7 +15,6 @@
 #include <unordered_map>
 
 class ChartView;
-class QFrame;
 class QMenu;
 class QPalette;
 struct ChartPaintStyle;
@@ -49,7 +47,7 @@ struct ChartCanvasRevision {
 // card's reporting relationships as a click on its badge does; while the chart has the
 // focus, a dashed ring marks the selected card. A chart that cannot be built shows why
 // instead.
-class ChartCanvas : public ChartNavigationSurface, public AccessibleCardCanvas {
+class ChartCanvas : public CardChartSurface {
     Q_OBJECT
 public:
     explicit ChartCanvas(ChartView &view, QWidget *parent = nullptr);
@@ -94,8 +92,16 @@ protected:
     void chartClicked(Point point, const QPointF &viewPoint) override;
     void chartDoubleClicked(Point point, const QPointF &viewPoint) override;
     void chartContextMenu(Point point, const QPoint &globalPosition) override;
-    // The Menu key and Shift+F10 open the selected card's menu.
-    void contextMenuEvent(QContextMenuEvent *event) override;
+    int selectedCardIndex() const override;
+    std::optional<Rect> selectableFrame(int index) const override;
+    int startingCardIndex() const override { return m_startingCard; }
+    void selectCard(int index) override;
+    void revealCard(int index) override;
+    // What a double click on card `index` does: edit it, or open or close its group.
+    void openCard(int index) override;
+    void showCardDetails(int index) override { showCalloutByKeys(index); }
+    // The card's menu, on the card where it shows.
+    void showCardMenu(int index) override;
     void keyPressEvent(QKeyEvent *event) override;
     void focusInEvent(QFocusEvent *event) override;
     void focusOutEvent(QFocusEvent *event) override;
@@ -108,17 +114,9 @@ private:
     void scheduleRefresh();
     void refresh();
     void refreshContent();
-    // Index of the selected card, or -1.
-    int selectedCardIndex() const;
-    // What an arrow key selects from the selected card, or from none.
-    void selectToward(int key);
-    // What a double click on card `index` does: edit it, or open or close its group.
-    void openCard(int index);
     // Where the keyboard's ring shows while the chart has the focus, in widget coordinates:
     // around the selected card, or, when none is selected, the card the arrows start from.
     QRect focusRingRect() const;
-    // Index of the top card, leftmost first, or -1. One pass over the cards.
-    static int startingCard(const ChartScene &scene);
     // The band of the view a ring drawn along `ring`'s edge covers.
     static QRegion ringRegion(const QRect &ring);
     ChartCanvasRevision currentRevision() const;
@@ -133,11 +131,9 @@ private:
     std::vector<ChartCanvasCard::Toggle> cardToggles(int index) const;
     void showLinkedSheets(const std::string &cardID, const QPointF &viewPoint);
     void showManagerReference(const Position &position, const QPointF &viewPoint);
-    QFrame *showCallout(const Position &position, const Rect &badge);
     // The reporting relationships of card `index`, with the keyboard in their list; nothing
     // for a card without them.
     void showCalloutByKeys(int index);
-    void showSelectedCardMenu();
     void popUp(QMenu *menu, const QPointF &viewPoint);
     void reportViewport();
 

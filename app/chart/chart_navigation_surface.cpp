@@ -59,27 +59,32 @@ QRect ChartNavigationSurface::viewRect(const Rect &chart) const
 
 void ChartNavigationSurface::setZoom(double zoom)
 {
-    if (zoom == m_zoom)
-        return;
     m_zoom = zoom;
+    // Against the camera, not the value last committed: a re-fit to the same zoom must undo
+    // a wheel zoom that has not been committed yet.
     if (zoom == m_camera.scale)
         return;
-    cancelCommit();
     ChartViewport next = m_camera;
     next.scale = zoom;
-    updateCamera(next);
+    takeOver(next);
 }
 
 void ChartNavigationSurface::setPan(Size pan)
 {
-    if (pan == m_pan)
-        return;
     m_pan = pan;
     if (pan == m_camera.offset)
         return;
-    cancelCommit();
     ChartViewport next = m_camera;
     next.offset = pan;
+    takeOver(next);
+}
+
+void ChartNavigationSurface::takeOver(const ChartViewport &next)
+{
+    cancelCommit();
+    // The owner's zoom is a settled one: draw it sharp, not scaled from the last picture.
+    if (std::exchange(m_liveZoom, false))
+        update();
     updateCamera(next);
 }
 

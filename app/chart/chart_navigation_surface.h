@@ -33,7 +33,8 @@ public:
     explicit ChartNavigationSurface(QWidget *parent = nullptr);
 
     // The owner's committed values. One that differs from the camera cancels a pending
-    // commit and moves the camera; the surface's own commits never come back as changes.
+    // commit and moves the camera, also when the owner had it committed before (a re-fit
+    // after a wheel step); the surface's own commits never come back as changes.
     void setZoom(double zoom);
     void setPan(Size pan);
 
@@ -123,6 +124,8 @@ private:
     // repaints only the uncovered strip; anything else repaints everything.
     void present(const ChartViewport &previous, const ChartViewport &next);
     void updateCamera(const ChartViewport &next);
+    // The owner's value replaces what the camera shows, and an uncommitted step with it.
+    void takeOver(const ChartViewport &next);
     void scheduleCommit();
     void cancelCommit();
     void commit();

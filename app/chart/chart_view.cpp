@@ -485,6 +485,7 @@ void ChartView::fitToWindow()
     setZoom(fitted->scale);
     setPan(fitted->offset);
     setFitRequested(false);
+    emit cameraRequested();
 }
 
 void ChartView::zoomIn()
@@ -502,6 +503,7 @@ void ChartView::resetView()
 {
     setZoom(1);
     setPan(Size{});
+    emit cameraRequested();
 }
 
 void ChartView::setFitRequested(bool requested)

@@ -293,6 +293,9 @@ signals:
     void pageBreaksChanged();
     void zoomChanged();
     void panChanged();
+    // A fit, a reset or a centring set the zoom and pan, maybe to what they were: the canvas
+    // shows them even so, over a wheel step of its own not committed yet.
+    void cameraRequested();
     void viewportSizeChanged();
     // The editor should open on this position (the stored one when it still exists).
     void positionEditRequested(const Position &position);

@@ -107,6 +107,7 @@ void ChartView::centerPerson(const std::string &id)
     if (node == nodes.end())
         return;
     setPan(ChartViewport::centeredOffset(node->frame, m_zoom, m_viewportSize));
+    emit cameraRequested();
 }
 
 void ChartView::requestCenterPerson(const std::string &id)

@@ -7,9 +7,7 @@
 #include "app/chart/dotted_lines_pace.h"
 #include "printing/chart_painter.h"
 
-#include <QAccessible>
 #include <QHBoxLayout>
-#include <QKeyEvent>
 #include <QLabel>
 #include <QPaintEvent>
 #include <QPainter>
@@ -36,12 +34,16 @@ static void releaseAside(std::shared_ptr<const T> &&replaced)
 }
 
 ProposalChartSurface::ProposalChartSurface(std::shared_ptr<DottedRouteStore> routeStore, QWidget *parent)
-    : ChartNavigationSurface(parent)
+    : CardChartSurface(parent)
     , m_cache(std::move(routeStore))
     , m_chart(std::make_shared<const OrganizationArchive>(OrganizationArchive::make(chartName, {})))
 {
     ChartCanvasAccessible::install();
     setAccessibleName(QStringLiteral("Proposal chart"));
+    // The keys it answers, which nothing on screen shows.
+    setAccessibleDescription(selectionKeysText +
+                             QStringLiteral(" Alt+Down, Menu key or Shift+F10: the reporting relationships of a "
+                                            "selected person who reports to several managers."));
     routeDottedLinesPaced(m_cache, this, [this] { rebuild(); });
     connect(this, &ChartNavigationSurface::zoomCommitted, this, [this](double zoom) { m_zoom = zoom; });
     connect(this, &ChartNavigationSurface::panCommitted, this, [this](Size pan) { m_pan = pan; });
@@ -66,14 +68,17 @@ void ProposalChartSurface::setCamera(double zoom, Size pan)
     setPan(pan);
 }
 
+// The zoom buttons leave the pan alone, and with it a wheel step not committed yet.
 void ProposalChartSurface::zoomIn()
 {
-    setCamera(zoomedIn(m_zoom), m_pan);
+    m_zoom = zoomedIn(m_zoom);
+    setZoom(m_zoom);
 }
 
 void ProposalChartSurface::zoomOut()
 {
-    setCamera(zoomedOut(m_zoom), m_pan);
+    m_zoom = zoomedOut(m_zoom);
+    setZoom(m_zoom);
 }
 
 void ProposalChartSurface::fit()
@@ -118,11 +123,17 @@ void ProposalChartSurface::setSelection(const std::optional<std::string> &id)
     if (id == m_selection)
         return;
     const std::optional<std::string> was = selectedCard();
+    const int wasIndex = selectedCardIndex();
     m_selection = id;
     if (!m_scene)
         return;
     std::vector<Rect> areas;
     ChartSceneChanges::addSelectionAreas(areas, *m_scene, was, *m_scene, selectedCard());
+    // The keyboard's ring goes with the selection, further out than the card's border.
+    for (const int index : {wasIndex, selectedCardIndex()}) {
+        if (index >= 0)
+            areas.push_back(ringArea(index));
+    }
     contentChangedIn(areas);
 }
 
@@ -147,7 +158,6 @@ void ProposalChartSurface::rebuild()
     m_drawnSettings = m_settings;
     releaseAside(std::move(shown));
     if (newCards) {
-        m_currentIndex = cardIndex(m_current);
         std::vector<Rect> frames;
         if (m_scene) {
             for (const ChartNode &node : m_scene->layout().nodes)
@@ -177,14 +187,11 @@ int ProposalChartSurface::cardIndex(const std::optional<std::string> &id) const
 {
     if (!m_scene || !id)
         return -1;
+    // The layout's cards are in the order of their ids.
     const auto &nodes = m_scene->layout().nodes;
-    const auto found = std::find_if(nodes.begin(), nodes.end(), [&](const ChartNode &node) { return node.id == *id; });
-    return found == nodes.end() || !m_scene->position(found->id) ? -1 : int(found - nodes.begin());
-}
-
-std::optional<std::string> ProposalChartSurface::currentCard() const
-{
-    return m_currentIndex < 0 ? std::nullopt : m_current;
+    const auto found = std::lower_bound(nodes.begin(), nodes.end(), *id,
+                                        [](const ChartNode &node, const std::string &wanted) { return node.id < wanted; });
+    return found == nodes.end() || found->id != *id || !m_scene->position(found->id) ? -1 : int(found - nodes.begin());
 }
 
 Rect ProposalChartSurface::ringArea(int index) const
@@ -194,94 +201,79 @@ Rect ProposalChartSurface::ringArea(int index) const
     return m_scene->layout().nodes[size_t(index)].frame.insetBy(-6 * pixel, -6 * pixel);
 }
 
-void ProposalChartSurface::setCurrent(int index, Reveal reveal)
+int ProposalChartSurface::selectedCardIndex() const
 {
-    std::vector<Rect> areas;
-    if (m_currentIndex >= 0)
-        areas.push_back(ringArea(m_currentIndex));
-    m_current = m_scene->layout().nodes[size_t(index)].id;
-    m_currentIndex = index;
-    areas.push_back(ringArea(index));
-    const Rect frame = m_scene->layout().nodes[size_t(index)].frame;
-    if (reveal == Reveal::scroll && !QRect(QPoint(), size()).contains(viewRect(frame)) && m_viewport)
-        setCamera(m_zoom, ChartViewport::centeredOffset(frame, m_zoom, *m_viewport));
-    contentChangedIn(areas);
-    if (QAccessible::isActive()) {
-        QAccessibleEvent event(this, QAccessible::Focus);
-        event.setChild(index);
-        QAccessible::updateAccessibility(&event);
+    return cardIndex(selectedCard());
+}
+
+std::optional<Rect> ProposalChartSurface::selectableFrame(int index) const
+{
+    const ChartNode &node = m_scene->layout().nodes[size_t(index)];
+    return m_scene->position(node.id) ? std::optional(node.frame) : std::nullopt;
+}
+
+void ProposalChartSurface::selectCard(int index)
+{
+    emit cardClicked(m_scene->layout().nodes[size_t(index)].id);
+}
+
+void ProposalChartSurface::revealCard(int index)
+{
+    if (m_viewport)
+        setCamera(m_zoom, ChartViewport::centeredOffset(m_scene->layout().nodes[size_t(index)].frame, m_zoom, *m_viewport));
+}
+
+std::optional<Rect> ProposalChartSurface::calloutBadge(int index) const
+{
+    const ChartNode &node = m_scene->layout().nodes[size_t(index)];
+    const Position *position = m_scene->position(node.id);
+    if (!position || !position->reportingCallout)
+        return std::nullopt;
+    ChartScreenCard::State state;
+    const auto &counts = m_scene->presentation().counts;
+    if (const auto count = counts.find(node.id); count != counts.end())
+        state.count = count->second;
+    state.selected = selectedCard() == node.id;
+    const ChartScreenCard::Look look = ChartCanvas::screenCardLook(m_settings, palette(), ChartScreenCard::ChangeTints::shown);
+    return ChartCanvasCard::controls(node.frame, *position, state, look).callout;
+}
+
+void ProposalChartSurface::showCardDetails(int index)
+{
+    if (const std::optional<Rect> badge = calloutBadge(index)) {
+        const Position &position = *m_scene->position(m_scene->layout().nodes[size_t(index)].id);
+        showCallout(*position.reportingCallout, m_settings.hideNames, *badge, Opened::byKeys);
     }
 }
 
-int ProposalChartSurface::startingCard() const
+std::vector<AccessibleCardCanvas::CardButton> ProposalChartSurface::cardButtons(int index) const
 {
-    if (!m_scene)
-        return -1;
-    if (m_currentIndex >= 0)
-        return m_currentIndex;
-    if (const int selected = cardIndex(selectedCard()); selected >= 0)
-        return selected;
-    // The top card, leftmost first: where a reader of the chart starts.
-    int top = -1;
-    const auto &nodes = m_scene->layout().nodes;
-    for (size_t i = 0; i < nodes.size(); ++i) {
-        const Rect &frame = nodes[i].frame;
-        if (m_scene->position(nodes[i].id)
-            && (top < 0 || std::pair(frame.minY(), frame.minX()) < std::pair(nodes[size_t(top)].frame.minY(),
-                                                                               nodes[size_t(top)].frame.minX())))
-            top = int(i);
-    }
-    return top;
+    // The badge, pressed, opens as a click does.
+    const std::optional<Rect> badge = calloutBadge(index);
+    if (!badge)
+        return {};
+    const Position &position = *m_scene->position(m_scene->layout().nodes[size_t(index)].id);
+    return {{QString::fromStdString(position.reportingCallout->summary()), viewRect(*badge)}};
+}
+
+void ProposalChartSurface::pressCardButton(int index, int button)
+{
+    if (button == 0)
+        showCardDetails(index);
 }
 
 void ProposalChartSurface::focusInEvent(QFocusEvent *event)
 {
-    ChartNavigationSurface::focusInEvent(event);
-    // A click takes the focus before it lands: the chart must not move under the pointer.
-    const Reveal reveal = event->reason() == Qt::MouseFocusReason ? Reveal::stay : Reveal::scroll;
-    if (const int index = startingCard(); index >= 0)
-        setCurrent(index, reveal);
+    CardChartSurface::focusInEvent(event);
+    if (const int index = selectedCardIndex(); index >= 0)
+        contentChangedIn({ringArea(index)});
 }
 
 void ProposalChartSurface::focusOutEvent(QFocusEvent *event)
 {
-    ChartNavigationSurface::focusOutEvent(event);
-    if (m_currentIndex >= 0)
-        contentChangedIn({ringArea(m_currentIndex)});
-}
-
-void ProposalChartSurface::keyPressEvent(QKeyEvent *event)
-{
-    // A chart laid out again may have lost the current card: the keys start over.
-    const int current = startingCard();
-    switch (event->key()) {
-    case Qt::Key_Left:
-    case Qt::Key_Right:
-    case Qt::Key_Up:
-    case Qt::Key_Down:
-        if (current >= 0) {
-            const auto frameOf = [this](int index) -> std::optional<Rect> {
-                const ChartNode &node = m_scene->layout().nodes[size_t(index)];
-                return m_scene->position(node.id) ? std::optional(node.frame) : std::nullopt;
-            };
-            const int next = current == m_currentIndex ? neighbourCard(cardCount(), frameOf, current, event->key())
-                                                       : current;
-            if (next >= 0)
-                setCurrent(next);
-        }
-        event->accept();
-        return;
-    case Qt::Key_Return:
-    case Qt::Key_Enter:
-    case Qt::Key_Space:
-        if (current >= 0) {
-            setCurrent(current);
-            emit cardClicked(*m_current);
-        }
-        event->accept();
-        return;
-    default: ChartNavigationSurface::keyPressEvent(event);
-    }
+    CardChartSurface::focusOutEvent(event);
+    if (const int index = selectedCardIndex(); index >= 0)
+        contentChangedIn({ringArea(index)});
 }
 
 std::optional<std::string> ProposalChartSurface::cardAt(Point point) const
@@ -359,8 +351,12 @@ void ProposalChartSurface::chartClicked(Point point, const QPointF &)
     const int index = cardIndex(point);
     if (index < 0)
         return;
-    // The keys go on from the card clicked.
-    setCurrent(index, Reveal::stay);
+    // A click on the badge opens the list, as in the chart window, and selects nothing.
+    if (const std::optional<Rect> badge = calloutBadge(index); badge && badge->contains(point)) {
+        const Position &position = *m_scene->position(m_scene->layout().nodes[size_t(index)].id);
+        showCallout(*position.reportingCallout, m_settings.hideNames, *badge, Opened::byPointer);
+        return;
+    }
     emit cardClicked(m_scene->layout().nodes[size_t(index)].id);
 }
 
@@ -385,7 +381,7 @@ void ProposalChartSurface::paintContent(QPainter &painter, const Rect &visible)
             ChartCanvasCard::paintBadge(cardPainter, position, ChartCanvasCard::controls(node.frame, position, state, look));
     };
     ChartPainter::paint(painter, scene, options);
-    if (const int current = m_currentIndex; current >= 0 && hasFocus()) {
+    if (const int current = selectedCardIndex(); current >= 0 && hasFocus()) {
         // A dashed ring outside the card, apart from the selection's border on it.
         const double pixel = 1 / std::max(painter.transform().m11(), minimumZoom);
         const Rect ring = scene.layout().nodes[size_t(current)].frame.insetBy(-3.5 * pixel, -3.5 * pixel);
@@ -401,7 +397,7 @@ void ProposalChartSurface::paintContent(QPainter &painter, const Rect &visible)
 void ProposalChartSurface::paintEvent(QPaintEvent *event)
 {
     if (m_scene) {
-        ChartNavigationSurface::paintEvent(event);
+        CardChartSurface::paintEvent(event);
         return;
     }
     QPainter painter(this);
@@ -416,7 +412,7 @@ void ProposalChartSurface::paintEvent(QPaintEvent *event)
 
 void ProposalChartSurface::resizeEvent(QResizeEvent *event)
 {
-    ChartNavigationSurface::resizeEvent(event);
+    CardChartSurface::resizeEvent(event);
     // The first showing and every later change of the area fit the chart.
     m_viewport = Size{double(event->size().width()), double(event->size().height())};
     fit();

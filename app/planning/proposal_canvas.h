@@ -1,7 +1,6 @@
 #pragma once
 
-#include "app/chart/chart_canvas_accessible.h"
-#include "app/chart/chart_navigation_surface.h"
+#include "app/chart/card_chart_surface.h"
 
 // moc cannot parse the standard library's C++20 headers that the JSON library pulls in.
 #ifndef Q_MOC_RUN
@@ -23,9 +22,10 @@ class QPushButton;
 // screen's cards, which carry the change tints and badges. It lays out the whole organization
 // it is given, nothing focused, in a scene cache of its own whose dotted lines follow the
 // cards from a background router. It never changes the organization; a click on a card asks
-// for that card's selection; so does pressing a card with a screen reader, and Return or
-// Space on the current card, which the arrow keys move from card to card.
-class ProposalChartSurface : public ChartNavigationSurface, public AccessibleCardCanvas {
+// for that card's selection, and so do pressing a card with a screen reader and the arrow
+// keys, as in the chart window. The reporting badge opens its list by a click, and the
+// selected card's by Alt+Down, the Menu key or Shift+F10.
+class ProposalChartSurface : public CardChartSurface {
     Q_OBJECT
 public:
     static constexpr double fitPadding = 20;
@@ -54,11 +54,9 @@ public:
 
     // The card under a chart point, or nothing.
     std::optional<std::string> cardAt(Point point) const;
-    // The card the keyboard stands on, ringed while the chart has the focus; nothing until
-    // the chart first takes the focus.
-    std::optional<std::string> currentCard() const;
 
-    // The cards for assistive technologies, in drawing order. They carry no buttons.
+    // The cards for assistive technologies, in drawing order. A card's one button is its
+    // reporting badge.
     int cardCount() const override;
     QString cardLabel(int index) const override;
     // The card's change in the legend's words ("Added", "Deleted" or "Moved / edited"), and
@@ -67,8 +65,8 @@ public:
     QRect cardViewRect(int index) const override;
     bool isCardSelected(int index) const override;
     void pressCard(int index) override;
-    std::vector<CardButton> cardButtons(int) const override { return {}; }
-    void pressCardButton(int, int) override {}
+    std::vector<CardButton> cardButtons(int index) const override;
+    void pressCardButton(int index, int button) override;
     int cardIndexAt(const QPoint &viewPoint) const override;
 
     // The legend's word for a change.
@@ -78,6 +76,7 @@ public:
     static double zoomedOut(double zoom);
 
 signals:
+    // A click, an arrow key or a screen reader's press asks for the card's selection.
     void cardClicked(const std::string &id);
 
 protected:
@@ -85,9 +84,15 @@ protected:
     void chartClicked(Point point, const QPointF &viewPoint) override;
     void paintEvent(QPaintEvent *event) override;
     void resizeEvent(QResizeEvent *event) override;
-    void keyPressEvent(QKeyEvent *event) override;
     void focusInEvent(QFocusEvent *event) override;
     void focusOutEvent(QFocusEvent *event) override;
+    int selectedCardIndex() const override;
+    std::optional<Rect> selectableFrame(int index) const override;
+    void selectCard(int index) override;
+    void revealCard(int index) override;
+    void showCardDetails(int index) override;
+    // The card has no menu here: its reporting relationships are all there is to open.
+    void showCardMenu(int index) override { showCardDetails(index); }
 
 private:
     void rebuild();
@@ -98,11 +103,8 @@ private:
     int cardIndex(Point point) const;
     // Index of the card with this id, or -1.
     int cardIndex(const std::optional<std::string> &id) const;
-    // The current card, else the selected one, else the top card; -1 without cards.
-    int startingCard() const;
-    // Makes card `index` current, brings it into view when asked, and repaints both rings.
-    enum class Reveal { scroll, stay };
-    void setCurrent(int index, Reveal reveal = Reveal::scroll);
+    // Where the reporting badge of card `index` stands, when it has one.
+    std::optional<Rect> calloutBadge(int index) const;
     // Where the focus ring of card `index` is drawn, in chart points.
     Rect ringArea(int index) const;
 
@@ -113,8 +115,6 @@ private:
     ChartPrintSettings m_settings;
     ChartPrintSettings m_drawnSettings; // those of the scene drawn
     std::optional<std::string> m_selection;
-    std::optional<std::string> m_current;
-    int m_currentIndex = -1; // of m_current among the scene's cards, found again for new cards
     std::shared_ptr<const ChartScene> m_scene;
     double m_zoom = 1;
     Size m_pan;

@@ -514,13 +514,13 @@ def check_planning(main):
     canvas = find(planning, "canvas", "Proposal chart")
     if canvas is not None:
         safe(lambda: canvas.queryComponent().grabFocus())
-        keys("Right", "Down", "Return")
+        keys("Right", "Down")
         forget()
         selected = [name(c) for c in children(canvas) if has_state(c, pyatspi.STATE_SELECTED)]
         edit = find(planning, "push button", "Edit / Change Manager")
         restore = find(planning, "push button", "Restore Deleted Position")  # a deletion marker chosen
         if not selected or not (restore is not None or (edit is not None and has_state(edit, pyatspi.STATE_ENABLED))):
-            fault("planning canvas", "arrow keys and Return select no card (needs the canvas's current card)")
+            fault("planning canvas", "arrow keys select no card")
     if press_named(planning, "push button", "Change Report…"):
         report = window_named("Proposal Change Report")
         if report is None:

@@ -1,6 +1,7 @@
 #include "app/chart/chart_canvas.h"
 #include "app/chart/chart_view.h"
 #include "app/shell/organization_document.h"
+#include "printing/chart_painter.h"
 #include "printing/chart_screen_card.h"
 
 #include "chart_fixtures.h"
@@ -9,6 +10,7 @@
 #include <gtest/gtest.h>
 
 #include <QImage>
+#include <QPainter>
 #include <QPalette>
 #include <QTest>
 
@@ -119,6 +121,48 @@ TEST_P(CardPalette, TheKeyboardRingStandsOutOnTheChart)
     const QColor chart = ChartNavigationSurface::underPageColour(palette);
     ASSERT_EQ(commonestColour(shot, band.adjusted(0, -20, 0, -20)).rgb(), chart.rgb()) << "measured on the chart's own grey";
     EXPECT_GE(strongestContrast(shot, band, chart), 3.0);
+}
+
+// The dotted lines carry relationships: on screen they stand out at 3:1 from the chart's grey
+// and from a region panel on it, an orange still (darker on the light grey, where the bright
+// orange reads at 1.62:1); on paper they keep the bright orange.
+TEST_P(CardPalette, DottedLinesStandOutOnTheChart)
+{
+    const QPalette palette = GetParam() ? darkPalette() : lightPalette();
+    const ChartPaintStyle style = ChartCanvas::screenStyle(palette);
+    const QColor chart = ChartNavigationSurface::underPageColour(palette);
+    QImage panel(1, 1, QImage::Format_RGB32);
+    panel.fill(chart);
+    QPainter(&panel).fillRect(panel.rect(), style.regionFill);
+    EXPECT_GE(contrast(style.ink, chart), 3.0) << style.ink.name().toStdString();
+    EXPECT_GE(contrast(style.ink, panel.pixelColor(0, 0)), 3.0);
+    EXPECT_NEAR(style.ink.hueF(), ChartScreenCard::orange.hueF(), 0.02) << "still orange";
+    EXPECT_EQ(ChartPaintStyle().ink, ChartScreenCard::orange) << "paper";
+
+    // As drawn: along a straight run of a routed line, clear of its ends.
+    ChartCanvas canvas(view);
+    showSample(canvas);
+    for (int i = 0; i < 1000 && (!canvas.scene() || canvas.scene()->routesPending()); ++i)
+        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 50);
+    settle();
+    ASSERT_TRUE(canvas.scene() && !canvas.scene()->routesPending());
+    const QImage shot = canvas.grab().toImage();
+    int runs = 0;
+    for (const DottedRoute &route : canvas.scene()->routes()) {
+        for (size_t p = 0; p + 1 < route.points.size(); ++p) {
+            const Point a = route.points[p];
+            const Point b = route.points[p + 1];
+            const QRect run = canvas.viewRect(Rect::make(std::min(a.x, b.x), std::min(a.y, b.y), std::abs(a.x - b.x),
+                                                         std::abs(a.y - b.y)));
+            const bool across = a.y == b.y;
+            const QRect middle = across ? run.adjusted(12, -1, -12, 1) : run.adjusted(-1, 12, 1, -12);
+            if (middle.width() < 3 || middle.height() < 3 || commonestColour(shot, middle.adjusted(-8, -8, 8, 8)).rgb() != chart.rgb())
+                continue;
+            ++runs;
+            EXPECT_GE(strongestContrast(shot, middle, chart), 3.0) << route.reportID << " to " << route.managerID;
+        }
+    }
+    EXPECT_GT(runs, 0) << "a run measured";
 }
 
 INSTANTIATE_TEST_SUITE_P(LightAndDark, CardPalette, ::testing::Bool(),

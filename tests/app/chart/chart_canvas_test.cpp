@@ -475,6 +475,16 @@ TEST_F(ChartCanvasTest, SampleDistrictIsFittedAndDrawnWhereTheLayoutPutIt)
     EXPECT_DOUBLE_EQ(view.zoom(), fit->scale);
     EXPECT_EQ(canvas.camera(), *fit);
 
+    // Fit within the commit delay of a wheel step fits again, though the window's zoom and
+    // pan are the fit's already; the step is never committed after it.
+    QWheelEvent wheel(QPointF(100, 100), canvas.mapToGlobal(QPointF(100, 100)), QPoint(), QPoint(0, 120),
+                      Qt::NoButton, Qt::NoModifier, Qt::NoScrollPhase, false);
+    QApplication::sendEvent(&canvas, &wheel);
+    ASSERT_TRUE(canvas.hasPendingCommit());
+    view.fitToWindow();
+    EXPECT_EQ(canvas.camera(), *fit);
+    EXPECT_FALSE(canvas.hasPendingCommit());
+
     const QImage image = canvas.grab().toImage();
     const QColor cardFill = canvas.palette().color(QPalette::Base);
     const QColor background = image.pixelColor(2, 2);

@@ -162,6 +162,38 @@ TEST(NavigationSurface, OwnerValuesEqualToTheCameraChangeNothing)
     EXPECT_EQ(surface.zooms.size(), 1u);
 }
 
+// A re-fit within the commit delay of a wheel step lands where it says, also on the zoom and
+// pan the owner had committed before the step: the step is dropped, never committed after
+// it, and the chart is drawn sharp rather than scaled from the last picture.
+TEST(NavigationSurface, AReFitLandsWhateverWheelStepWaits)
+{
+    TestSurface surface;
+    surface.show();
+    const ChartViewport fitted{0.5, {10, 20}};
+    surface.setZoom(fitted.scale);
+    surface.setPan(fitted.offset);
+    QApplication::processEvents();
+    for (const QPoint angle : {QPoint(0, 120), QPoint(0, -240)}) {
+        surface.wheel({}, angle);
+        ASSERT_TRUE(surface.hasPendingCommit());
+        ASSERT_NE(surface.camera(), fitted);
+        surface.setZoom(fitted.scale);
+        surface.setPan(fitted.offset);
+        EXPECT_EQ(surface.camera(), fitted);
+        EXPECT_FALSE(surface.hasPendingCommit());
+        const int paints = surface.contentPaints;
+        surface.repaint();
+        EXPECT_GT(surface.contentPaints, paints) << "drawn sharp";
+    }
+    // A pan alone, set back to the pan committed before it.
+    surface.wheel({5, -3}, {40, -24}, Qt::ScrollUpdate);
+    surface.setPan(fitted.offset);
+    EXPECT_EQ(surface.camera(), fitted);
+    surface.settle();
+    EXPECT_TRUE(surface.zooms.empty());
+    EXPECT_TRUE(surface.pans.empty());
+}
+
 TEST(NavigationSurface, HidingDropsAnUncommittedStep)
 {
     TestSurface surface;

@@ -11,9 +11,12 @@
 #include <gtest/gtest.h>
 
 #include <QComboBox>
+#include <QImage>
 #include <QLabel>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QScreen>
+#include <QTest>
 
 // What the planning window and its change report show after each proposal edit, and after
 // undoing and redoing those edits from the chart window's Edit menu.
@@ -119,5 +122,54 @@ TEST(PlanningRefresh, TheWindowAndReportFollowEditsUndoAndRedo)
     EXPECT_EQ(shown(workspace, report), vacant);
     document.redo();
     EXPECT_EQ(shown(workspace, report), deleted);
+    EXPECT_TRUE(dialogs.alerts.empty());
+}
+
+// The locked baseline, chosen after a proposal with changes, shows no change of that
+// proposal: the window shows what a chart of the baseline drawn anew shows (a grab of the
+// chart itself would draw it anew).
+TEST(PlanningRefresh, TheBaselineShowsNoEarlierComparison)
+{
+    OrganizationDocument document;
+    document.setArchive(AppTest::district(3));
+    ScriptedDialogs dialogs;
+    PlanningWorkspace workspace(document, {}, dialogs);
+    workspace.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&workspace));
+    PlanningWorkspaceController &c = workspace.controller();
+    c.lockCurrent();
+    c.setProposalName("Option A");
+    c.createProposal();
+    c.select("P3");
+    dialogs.choices = {"Make Vacant in Proposal"};
+    c.requestVacancy();
+    c.select("P4");
+    dialogs.choices = {"Delete in Proposal"};
+    c.requestDeletion();
+    ProposalChartSurface &surface = workspace.canvas().surface();
+    const auto shownNow = [&] {
+        EXPECT_TRUE(QTest::qWaitFor([&] { return !surface.hasPendingRepaint(); }));
+        QCoreApplication::processEvents();
+        const QPoint at = surface.mapTo(&workspace, QPoint());
+        return workspace.screen()
+            ->grabWindow(workspace.winId(), at.x(), at.y(), surface.width(), surface.height())
+            .toImage()
+            .convertToFormat(QImage::Format_RGB32);
+    };
+    const QImage compared = shownNow();
+
+    workspace.proposalPicker()->setCurrentIndex(0);
+    emit workspace.proposalPicker()->activated(0);
+    ASSERT_EQ(c.proposal(), nullptr);
+    ASSERT_EQ(workspace.countLabel()->text(), "Locked baseline");
+    ProposalChartSurface fresh(c.routeStore());
+    fresh.setSettings(c.settings());
+    fresh.setChart(c.shownChart());
+    fresh.resize(surface.size());
+    const QImage anew = fresh.grab().toImage().convertToFormat(QImage::Format_RGB32);
+    ASSERT_EQ(fresh.camera(), surface.camera());
+    const QImage baseline = shownNow();
+    EXPECT_NE(baseline, compared);
+    EXPECT_EQ(baseline, anew);
     EXPECT_TRUE(dialogs.alerts.empty());
 }

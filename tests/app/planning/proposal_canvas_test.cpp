@@ -9,6 +9,8 @@
 #include <gtest/gtest.h>
 
 #include <QAccessible>
+#include <QApplication>
+#include <QWheelEvent>
 #include <QAccessibleActionInterface>
 #include <QImage>
 #include <QPushButton>
@@ -50,6 +52,17 @@ TEST(ProposalCanvas, FitsOnFirstShowingAndNeedsRoomBeyondItsPadding)
     ASSERT_TRUE(fitted);
     EXPECT_DOUBLE_EQ(surface.zoom(), fitted->scale);
     EXPECT_EQ(surface.pan(), fitted->offset);
+
+    // Fit within the commit delay of a wheel step lands on the fit, which is what was
+    // committed before the step; the step is never committed after it.
+    const QPointF at(100, 100);
+    QWheelEvent wheel(at, surface.mapToGlobal(at), {}, {0, 120}, Qt::NoButton, Qt::NoModifier, Qt::NoScrollPhase, false);
+    QApplication::sendEvent(&surface, &wheel);
+    ASSERT_TRUE(surface.hasPendingCommit());
+    canvas.fitButton()->click();
+    EXPECT_EQ(surface.camera(), *fitted);
+    EXPECT_FALSE(surface.hasPendingCommit());
+    EXPECT_DOUBLE_EQ(surface.zoom(), fitted->scale);
 
     // "+" keeps the pan; a view no larger than twice the padding leaves everything as it is.
     canvas.zoomInButton()->click();
