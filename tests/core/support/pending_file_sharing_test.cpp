@@ -126,6 +126,13 @@ enum class Twist {
     killed,
     // The same, with "doc (new contents).json" already someone else's.
     killedWithNameTaken,
+    // The same twice over, and someone else's "doc (new contents).json" touched after.
+    killedTwiceBesideAnother,
+    // Killed once the copy is named, before the first byte of the file changes.
+    killedBeforeWritingOver,
+    // Killed once writing over, beside a hidden file an earlier version left; hidden files are
+    // then cleared as an hour later.
+    killedBesideALeftover,
     // A member of the group saves another text at the same moment.
     secondSaver,
     // Writes past 4 KB fail, and nothing but the save keeps the signal from ending the program.
@@ -284,6 +291,15 @@ std::string saveWithTwist(const Case &c, const std::string &target)
 {
     if (c.twist == Twist::secondSaver)
         return twoSaversAtOnce(c.saver, target);
+    if (c.twist == Twist::killedTwiceBesideAnother) {
+        Case once = c;
+        once.twist = Twist::killed;
+        const std::string first = saveWithTwist(once, target);
+        const std::string second = saveWithTwist(once, target);
+        const std::string other = fs::path(target).replace_filename("doc (new contents).json");
+        ::utimensat(AT_FDCWD, other.c_str(), nullptr, 0);
+        return first + ", then " + second;
+    }
     return inChild([&] {
         // As the system sets it: only the save may keep a file-size limit from ending the program.
         std::signal(SIGXFSZ, SIG_DFL);
@@ -296,11 +312,14 @@ std::string saveWithTwist(const Case &c, const std::string &target)
         const std::string copy = "copy open to " + othersAllowedIn(file->temporaryPath(), c.saver);
         const std::string said = stepAs(c.saver, [&] {
             file->append(newBytes);
-            // The limit's signal ends the save at its second write over the file.
-            if (c.twist == Twist::killed || c.twist == Twist::killedWithNameTaken)
+            // The limit's signal ends the save at its second write over the file, or with no
+            // room at all, at its first.
+            const bool killed = c.twist == Twist::killed || c.twist == Twist::killedWithNameTaken
+                || c.twist == Twist::killedBeforeWritingOver || c.twist == Twist::killedBesideALeftover;
+            if (killed)
                 std::signal(SIGXFSZ, SIG_DFL);
-            if (c.twist == Twist::killed || c.twist == Twist::killedWithNameTaken || c.twist == Twist::closedFolderHalfWay)
-                limitFileSize(4096);
+            if (killed || c.twist == Twist::closedFolderHalfWay)
+                limitFileSize(c.twist == Twist::killedBeforeWritingOver ? 0 : 4096);
             file->commit();
             return "";
         });
@@ -322,7 +341,8 @@ TEST(PendingFileSharing, EveryoneKeepsTheirAccessWhoeverSaves)
         {"the owner", 5555, 4321, 0660, sharedList, owner, false, false, false, Twist::none,
          "copy open to colleague rw, member r- | renamed"},
         {"a colleague named in the list", 5555, 4321, 0660, sharedList, colleague, false, true, false, Twist::none,
-         "copy open to nobody else | written over"},
+         "copy open to owner r- | written over"},
+        // The colleague owns the file: the copy is theirs alone.
         {"an owner outside the file's group", 65534, 4321, 0640, nullptr, colleague, false, true, false, Twist::none,
          "copy open to nobody else | written over"},
         {"root", 5555, 4321, 0660, sharedList, root, false, true, false, Twist::none,
@@ -331,34 +351,53 @@ TEST(PendingFileSharing, EveryoneKeepsTheirAccessWhoeverSaves)
          "copy open to nobody else | written over"},
         {"the owner outside the group, with a list", 5555, 4321, 0660, sharedList, ownerAlone, false, false, false,
          Twist::none, "copy open to nobody else | written over"},
-        // The copy is the colleague's: a copy open to others would let the group in.
+        // The copy is the colleague's and the owner's: a copy open to others would let the group in.
         {"a group kept out while others read", 5555, 4321, 0664, othersReadList, colleague, false, true, false,
-         Twist::none, "copy open to nobody else | written over"},
+         Twist::none, "copy open to owner r- | written over"},
         // The file is cut to the new length.
         {"a shorter text over a longer one", 5555, 4321, 0660, sharedList, colleague, false, true, true, Twist::none,
-         "copy open to nobody else | written over"},
+         "copy open to owner r- | written over"},
+        // The file names the colleague's copy, which its owner may open.
         {"killed once writing over", 5555, 4321, 0660, sharedList, colleague, false, true, true, Twist::killed,
-         "killed by signal 25 | written over | torn | found doc (new contents).json | left doc (new contents).json "
-         "65534 0600 whole"},
+         "killed by signal 25 | written over | torn | found doc (new contents).json by nobody | owner reads it whole | "
+         "left doc (new contents).json 65534 0640 whole"},
+        // Only copies of this file are named, the newer first; someone else's of that name never,
+        // even when it was touched last.
         {"killed, the copy's name taken", 5555, 4321, 0660, sharedList, colleague, false, true, false,
          Twist::killedWithNameTaken,
-         "killed by signal 25 | written over | torn | found doc (new contents 2).json | found doc (new contents).json | "
-         "left doc (new contents).json 5555 0644 | left doc (new contents 2).json 65534 0600 whole"},
+         "killed by signal 25 | written over | torn | found doc (new contents 2).json by nobody | owner reads it whole | "
+         "left doc (new contents).json 5555 0644 | left doc (new contents 2).json 65534 0640 whole"},
+        {"killed twice, the copy's name taken", 5555, 4321, 0660, sharedList, colleague, false, true, false,
+         Twist::killedTwiceBesideAnother,
+         "killed by signal 25, then killed by signal 25 | written over | torn | found doc (new contents 3).json by "
+         "nobody | found doc (new contents 2).json by nobody | owner reads it whole | left doc (new contents 3).json "
+         "65534 0640 whole | left doc (new contents).json 5555 0644 | left doc (new contents 2).json 65534 0640 whole"},
+        // The file is still whole and old, and leads to the newer text.
+        {"killed before writing over", 5555, 4321, 0660, sharedList, colleague, false, true, true,
+         Twist::killedBeforeWritingOver,
+         "killed by signal 25 | written over | old text | found doc (new contents).json by nobody | owner reads it "
+         "whole | left doc (new contents).json 65534 0640 whole"},
+        // A hidden file beside a torn document may hold its only whole text: it stays.
+        {"killed beside a hidden file of an earlier version", 5555, 4321, 0660, sharedList, colleague, false, true,
+         true, Twist::killedBesideALeftover,
+         "killed by signal 25 | written over | torn | found doc (new contents).json by nobody | owner reads it whole | "
+         "left (hidden) 0 0644 whole | left doc (new contents).json 65534 0640 whole"},
         // The member waits for the colleague's save, then finds the file changed and writes nothing.
         {"two savers at once", 5555, 4321, 0660, groupWritesList, colleague, false, true, false, Twist::secondSaver,
          "colleague saved, member found it changed | written over"},
         {"a file-size limit", 5555, 4321, 0660, sharedList, colleague, false, true, false, Twist::fileSizeLimit,
          "The file “doc.json” could not be saved: the file is larger than this disk or system allows. | copy open to "
-         "nobody else | written over | old text"},
-        // The copy waits in the colleague's own folder, and goes with the save.
+         "owner r- | written over | old text"},
+        // The copy waits in the colleague's own folder, and goes with the save. The file names it
+        // to its owner, who cannot open it there but knows whom to ask.
         {"a folder the saver cannot write", 5555, 4321, 0660, sharedList, colleague, false, true, false,
          Twist::closedFolder, "copy open to nobody else | written over"},
         {"a folder the saver cannot write, failing half-way", 5555, 4321, 0660, sharedList, colleague, false, true,
          false, Twist::closedFolderHalfWay,
          "The file “doc.json” could not be saved: the file is larger than this disk or system allows. It may be "
          "incomplete now; its new contents are whole in “<folder>/state/vantrel/doc (new contents).json”. | copy "
-         "open to nobody else | written over | torn | found state/vantrel/doc (new contents).json | left "
-         "state/vantrel/doc (new contents).json 65534 0600 whole"},
+         "open to nobody else | written over | torn | found state/vantrel/doc (new contents).json by nobody | owner "
+         "cannot read it | left state/vantrel/doc (new contents).json 65534 0600 whole"},
     };
     int skipped = 0;
     for (const Case &c : cases) {
@@ -373,7 +412,10 @@ TEST(PendingFileSharing, EveryoneKeepsTheirAccessWhoeverSaves)
             const std::string other = fs::path(target).replace_filename("other.json");
             if (c.secondName && ::link(target.c_str(), other.c_str()) != 0)
                 return cannotRun + "no hard links";
-            if (c.twist == Twist::killedWithNameTaken) {
+            const std::string leftover = folder + "/.vantrel-00000000-0000-4000-8000-000000000000.part";
+            if (c.twist == Twist::killedBesideALeftover && !Detail::writeText(leftover, newBytes))
+                return cannotRun + "no hidden file";
+            if (c.twist == Twist::killedWithNameTaken || c.twist == Twist::killedTwiceBesideAnother) {
                 Detail::writeText(folder + "/doc (new contents).json", "the owner's");
                 ::chown((folder + "/doc (new contents).json").c_str(), owner.uid, owner.gid);
             }
@@ -399,9 +441,24 @@ TEST(PendingFileSharing, EveryoneKeepsTheirAccessWhoeverSaves)
             report += text == newBytes ? "" : text == oldBytes ? " | old text" : " | torn";
             if (c.secondName && Detail::readText(other) != text)
                 report += " | the other name holds another text";
-            // What opening the file would point to.
-            for (const fs::path &copy : KeptCopies::of(target))
-                report += " | found " + fs::relative(copy, folder).string();
+            if (c.twist == Twist::killedBesideALeftover) {
+                const int opened = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+                Leftovers::removeStale(opened, ::time(nullptr) + 2 * Leftovers::staleAfterSeconds,
+                                       [&] { return Detail::readText(target) == newBytes; });
+                ::close(opened);
+            }
+            // What opening the file would point the owner to, and whether the owner can read it.
+            std::vector<FoundCopy> found;
+            std::string owned;
+            as(owner, [&] {
+                found = KeptCopies::of(target);
+                if (!found.empty())
+                    owned = Detail::readText(found.front().path) == newBytes ? "owner reads it whole" : "owner cannot read it";
+            });
+            for (const FoundCopy &copy : found)
+                report += " | found " + fs::relative(copy.path, folder).string() + " by " + copy.holder;
+            if (!owned.empty())
+                report += " | " + owned;
             for (const auto &entry : fs::recursive_directory_iterator(folder)) {
                 const std::string name = fs::relative(entry.path(), folder).string();
                 if (name == "doc.json" || name == "other.json" || !entry.is_regular_file())
@@ -427,9 +484,9 @@ TEST(PendingFileSharing, EveryoneKeepsTheirAccessWhoeverSaves)
     EXPECT_LT(skipped, int(std::size(cases))) << "no case could run here";
 }
 
-// While a colleague's save is under way, the copy beside the file is theirs alone: no list, no
-// group or others' bits, so neither the file's group nor their own gets in; the attributes
-// others keep on the file come along.
+// While a colleague's save is under way, the copy beside the file is theirs, and its owner's to
+// read: one named entry, no group or others' bits, so neither the file's group nor their own
+// gets in; the attributes others keep on the file come along.
 TEST(PendingFileSharing, TheCopyBesideLetsInNobodyTheFileKeptOut)
 {
     if (::geteuid() != 0)
@@ -447,8 +504,8 @@ TEST(PendingFileSharing, TheCopyBesideLetsInNobodyTheFileKeptOut)
     });
     SKIP_WHEN_IT_CANNOT_RUN(outcome);
     EXPECT_EQ(outcome.childFailure, "");
-    EXPECT_EQ(outcome.reported, "65534:65534 0600 1 names, (no list), note kept, label (none); owner --, colleague rw, "
-                                "member --, colleague's group --, stranger --");
+    EXPECT_EQ(outcome.reported, "65534:65534 0640 1 names, user::rw- user:5555:r-- group::--- mask::r-- other::---, note "
+                                "kept, label (none); owner r-, colleague rw, member --, colleague's group --, stranger --");
 }
 
 namespace {
@@ -465,7 +522,7 @@ std::string linkBeside(const std::string &target)
 } // namespace
 
 // Room for the copy beside the file but not for the new content over it as well: the room is
-// asked for before the first byte goes over the old file.
+// asked for before the first byte goes over the old file, and the message says how much lacks.
 TEST(PendingFileSharing, AFullDiskLeavesTheOldDocumentWhole)
 {
     const Outcome outcome = attempt(Cause::fullDisk, "doc.json", oldBytes, 16 * 1024, [](const std::string &target) {
@@ -475,7 +532,8 @@ TEST(PendingFileSharing, AFullDiskLeavesTheOldDocumentWhole)
     });
     SKIP_WHEN_IT_CANNOT_RUN(outcome);
     EXPECT_EQ(outcome.childFailure, "");
-    EXPECT_EQ(outcome.reported, "The file “doc.json” could not be saved: the disk is full.");
+    EXPECT_EQ(outcome.reported, "The file “doc.json” could not be saved: the disk is full; the save needs 2 KB more free "
+                                "space.");
     EXPECT_TRUE(outcome.targetKept);
     EXPECT_EQ(outcome.files, (std::vector<std::string>{"doc.json", "other.json"}));
 }
