@@ -36,6 +36,6 @@ void DocumentCloseCoordinator::clearUnnecessaryChanges(OrganizationDocument *doc
 {
     if (!document->isModified())
         return;
-    if (!DocumentClosePolicy::needsSavePrompt(document->archive(), document->savedArchive()))
+    if (!document->needsSave())
         document->setModified(false);
 }
