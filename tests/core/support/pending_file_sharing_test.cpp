@@ -359,28 +359,28 @@ TEST(PendingFileSharing, EveryoneKeepsTheirAccessWhoeverSaves)
          "copy open to owner r- | written over"},
         // The file names the colleague's copy, which its owner may open.
         {"killed once writing over", 5555, 4321, 0660, sharedList, colleague, false, true, true, Twist::killed,
-         "killed by signal 25 | written over | torn | found doc (new contents).json by nobody | owner reads it whole | "
+         "killed by signal 25 | written over | torn | marked doc (new contents).json by nobody | owner reads it whole | "
          "left doc (new contents).json 65534 0640 whole"},
         // Only copies of this file are named, the newer first; someone else's of that name never,
         // even when it was touched last.
         {"killed, the copy's name taken", 5555, 4321, 0660, sharedList, colleague, false, true, false,
          Twist::killedWithNameTaken,
-         "killed by signal 25 | written over | torn | found doc (new contents 2).json by nobody | owner reads it whole | "
+         "killed by signal 25 | written over | torn | marked doc (new contents 2).json by nobody | owner reads it whole | "
          "left doc (new contents).json 5555 0644 | left doc (new contents 2).json 65534 0640 whole"},
         {"killed twice, the copy's name taken", 5555, 4321, 0660, sharedList, colleague, false, true, false,
          Twist::killedTwiceBesideAnother,
-         "killed by signal 25, then killed by signal 25 | written over | torn | found doc (new contents 3).json by "
+         "killed by signal 25, then killed by signal 25 | written over | torn | marked doc (new contents 3).json by "
          "nobody | found doc (new contents 2).json by nobody | owner reads it whole | left doc (new contents 3).json "
          "65534 0640 whole | left doc (new contents).json 5555 0644 | left doc (new contents 2).json 65534 0640 whole"},
         // The file is still whole and old, and leads to the newer text.
         {"killed before writing over", 5555, 4321, 0660, sharedList, colleague, false, true, true,
          Twist::killedBeforeWritingOver,
-         "killed by signal 25 | written over | old text | found doc (new contents).json by nobody | owner reads it "
+         "killed by signal 25 | written over | old text | marked doc (new contents).json by nobody | owner reads it "
          "whole | left doc (new contents).json 65534 0640 whole"},
         // A hidden file beside a torn document may hold its only whole text: it stays.
         {"killed beside a hidden file of an earlier version", 5555, 4321, 0660, sharedList, colleague, false, true,
          true, Twist::killedBesideALeftover,
-         "killed by signal 25 | written over | torn | found doc (new contents).json by nobody | owner reads it whole | "
+         "killed by signal 25 | written over | torn | marked doc (new contents).json by nobody | owner reads it whole | "
          "left (hidden) 0 0644 whole | left doc (new contents).json 65534 0640 whole"},
         // The member waits for the colleague's save, then finds the file changed and writes nothing.
         {"two savers at once", 5555, 4321, 0660, groupWritesList, colleague, false, true, false, Twist::secondSaver,
@@ -396,7 +396,7 @@ TEST(PendingFileSharing, EveryoneKeepsTheirAccessWhoeverSaves)
          false, Twist::closedFolderHalfWay,
          "The file “doc.json” could not be saved: the file is larger than this disk or system allows. It may be "
          "incomplete now; its new contents are whole in “<folder>/state/vantrel/doc (new contents).json”. | copy "
-         "open to nobody else | written over | torn | found state/vantrel/doc (new contents).json by nobody | owner "
+         "open to nobody else | written over | torn | marked state/vantrel/doc (new contents).json by nobody | owner "
          "cannot read it | left state/vantrel/doc (new contents).json 65534 0600 whole"},
     };
     int skipped = 0;
@@ -447,16 +447,21 @@ TEST(PendingFileSharing, EveryoneKeepsTheirAccessWhoeverSaves)
                                        [&] { return Detail::readText(target) == newBytes; });
                 ::close(opened);
             }
-            // What opening the file would point the owner to, and whether the owner can read it.
+            // What opening the file would point the owner to, by the file's mark or the copy's, and
+            // whether the owner can read it. The owner's own folder is not the saver's.
             std::vector<FoundCopy> found;
+            std::optional<FoundCopy> marked;
             std::string owned;
+            ::unsetenv("XDG_STATE_HOME");
             as(owner, [&] {
                 found = KeptCopies::of(target);
+                marked = KeptCopies::marked(target);
                 if (!found.empty())
                     owned = Detail::readText(found.front().path) == newBytes ? "owner reads it whole" : "owner cannot read it";
             });
             for (const FoundCopy &copy : found)
-                report += " | found " + fs::relative(copy.path, folder).string() + " by " + copy.holder;
+                report += (copy == marked ? " | marked " : " | found ") + fs::relative(copy.path, folder).string() + " by "
+                    + copy.holder;
             if (!owned.empty())
                 report += " | " + owned;
             for (const auto &entry : fs::recursive_directory_iterator(folder)) {
