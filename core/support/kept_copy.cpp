@@ -218,7 +218,7 @@ int openPrivateFolder(fs::path &path)
 {
     const fs::path state = stateFolder();
     if (state.empty()) {
-        path = fs::path("~/.local/state/vantrel");
+        path.clear();
         errno = ENOENT;
         return -1;
     }

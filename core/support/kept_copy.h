@@ -63,7 +63,8 @@ std::vector<FoundCopy> hiddenBeside(const std::filesystem::path &target);
 
 // The saver's own folder for copies where a file's folder takes none: $XDG_STATE_HOME/vantrel,
 // else ~/.local/state/vantrel, made for the user alone when missing. Its descriptor, or -1 with
-// errno when there is none, or it is not the user's alone. `path` is where it is, or would be.
+// errno when there is none, or it is not the user's alone. `path` is where it is, or would be:
+// empty without a home folder.
 int openPrivateFolder(std::filesystem::path &path);
 // Marks a copy as `target`'s, which a copy of the same name kept for another file of that name
 // is not. Where the disk keeps no such marks, one in the saver's own folder goes unfound.

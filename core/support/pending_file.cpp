@@ -352,9 +352,19 @@ void PendingFile::useOwnFolder()
     fs::path own;
     const int folder = KeptCopies::openPrivateFolder(own);
     if (folder < 0) {
+        // The file itself may be written: what lacks is a place for its copy.
         const int error = errno;
+        std::string why = FileWriteError::reasonFor(error);
+        if (own.empty()) {
+            own = "~/.local/state/vantrel";
+            why = "you have no home folder";
+        } else if (error == EACCES || error == EPERM) {
+            why = "you may not make it, or it is not yours alone";
+        } else if (error == ENOTDIR || error == EEXIST) {
+            why = "part of its path is not a folder";
+        }
         fail("you may not add files to its folder, and your own folder for the copy a save keeps, \u201c"
-             + own.string() + "\u201d, cannot be used: " + FileWriteError::reasonFor(error));
+             + own.string() + "\u201d, cannot be used: " + why);
     }
     ::close(std::exchange(m_copyFolder, folder));
     m_copyFolderPath = own;

@@ -141,6 +141,10 @@ enum class Twist {
     closedFolder,
     // The same, and writes past 4 KB fail once the copy is written.
     closedFolderHalfWay,
+    // The same, where the saver's own folder would be under a file.
+    closedFolderOwnFolderUnderAFile,
+    // The same, where the saver's own folder would be in one closed to them.
+    closedFolderOwnFolderClosed,
 };
 
 struct Case {
@@ -398,6 +402,17 @@ TEST(PendingFileSharing, EveryoneKeepsTheirAccessWhoeverSaves)
          "incomplete now; its new contents are whole in “<folder>/state/vantrel/doc (new contents).json”. | copy "
          "open to nobody else | written over | torn | marked state/vantrel/doc (new contents).json by nobody | owner "
          "cannot read it | left state/vantrel/doc (new contents).json 65534 0600 whole"},
+        // Without a folder of their own, the saver is told so: the file itself they may write.
+        {"a folder the saver cannot write, their own under a file", 5555, 4321, 0660, sharedList, colleague, false, true,
+         false, Twist::closedFolderOwnFolderUnderAFile,
+         "The file “doc.json” could not be saved: you may not add files to its folder, and your own folder for the "
+         "copy a save keeps, “<folder>/state/vantrel”, cannot be used: part of its path is not a folder. | written "
+         "over | old text | left state 65534 0644"},
+        {"a folder the saver cannot write, their own in a closed one", 5555, 4321, 0660, sharedList, colleague, false,
+         true, false, Twist::closedFolderOwnFolderClosed,
+         "The file “doc.json” could not be saved: you may not add files to its folder, and your own folder for the "
+         "copy a save keeps, “<folder>/state/vantrel”, cannot be used: you may not make it, or it is not yours alone. "
+         "| written over | old text"},
     };
     int skipped = 0;
     for (const Case &c : cases) {
@@ -419,10 +434,15 @@ TEST(PendingFileSharing, EveryoneKeepsTheirAccessWhoeverSaves)
                 Detail::writeText(folder + "/doc (new contents).json", "the owner's");
                 ::chown((folder + "/doc (new contents).json").c_str(), owner.uid, owner.gid);
             }
-            if (c.twist == Twist::closedFolder || c.twist == Twist::closedFolderHalfWay) {
+            if (c.twist == Twist::closedFolder || c.twist == Twist::closedFolderHalfWay
+                || c.twist == Twist::closedFolderOwnFolderUnderAFile || c.twist == Twist::closedFolderOwnFolderClosed) {
                 const std::string state = folder + "/state";
-                ::mkdir(state.c_str(), 0700);
-                ::chown(state.c_str(), c.saver.uid, c.saver.gid);
+                if (c.twist == Twist::closedFolderOwnFolderUnderAFile)
+                    Detail::writeText(state, "a file");
+                else
+                    ::mkdir(state.c_str(), c.twist == Twist::closedFolderOwnFolderClosed ? 0755 : 0700);
+                if (c.twist != Twist::closedFolderOwnFolderClosed)
+                    ::chown(state.c_str(), c.saver.uid, c.saver.gid);
                 ::setenv("XDG_STATE_HOME", state.c_str(), 1);
                 ::chmod(folder.c_str(), 0755);
             }
