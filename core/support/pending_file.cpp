@@ -559,21 +559,31 @@ void PendingFile::replaceByRename(Placement placement, const struct stat &writte
 // The copy takes a name the user can find before the first byte of the file changes, and
 // reaches the disk with it: a save ended at any moment after leaves it whole beside the file.
 // Numbered when taken, never in place of another file.
-void PendingFile::showCopy()
+void PendingFile::showCopy(int target)
 {
     for (int number = 1; number <= KeptCopies::mostNumbers; ++number) {
         const std::string visible = KeptCopies::name(m_target.filename(), number);
+        // The file leads to the name before the copy takes it, so that no moment leaves the copy
+        // named but the file unmarked. A mark for a name another file has, or left by a save
+        // ended before the rename, leads nowhere: the copy is told by its inode.
+        markTarget(target, visible);
         const int moved = moveWithoutReplacing(m_copyFolder, m_temporary.c_str(), m_copyFolder, visible.c_str());
         if (moved == EEXIST)
             continue;
-        if (moved != 0)
+        if (moved != 0) {
+            unmarkTarget(target);
             fail(moved);
+        }
         m_temporary = visible;
         m_copyShown = true;
-        if (::fsync(m_copyFolder) != 0)
-            fail(errno);
+        if (::fsync(m_copyFolder) != 0 || (m_marked && ::fsync(target) != 0)) {
+            const int error = errno;
+            unmarkTarget(target);
+            fail(error);
+        }
         return;
     }
+    unmarkTarget(target);
     fail(EEXIST);
 }
 
@@ -591,19 +601,20 @@ int PendingFile::targetForWriting()
     return m_lock.descriptor();
 }
 
-// Before its first byte changes the file names its copy and whose it is, for everyone who opens
-// it, should the save not finish; and reaches the disk so. Where the disk keeps no such marks,
-// the copy's name beside the file must do.
-void PendingFile::markTarget(int target)
+// Before its first byte changes the file names its copy, `name` in the copy's folder, and whose
+// it is, for everyone who opens it, should the save not finish. Where the disk keeps no such
+// marks, the copy's name beside the file must do.
+void PendingFile::markTarget(int target, const std::string &name)
 {
-    std::string previous;
-    if (readAttribute(m_target, KeptCopies::markAttribute, previous) == 0)
-        m_previousMark = previous;
+    if (!m_previousRead) {
+        std::string previous;
+        if (readAttribute(m_target, KeptCopies::markAttribute, previous) == 0)
+            m_previousMark = previous;
+        m_previousRead = true;
+    }
     std::error_code unknown;
-    const std::string mark = KeptCopies::markFor(m_file, fs::absolute(m_copyFolderPath / m_temporary, unknown));
+    const std::string mark = KeptCopies::markFor(m_file, fs::absolute(m_copyFolderPath / name, unknown));
     m_marked = ::fsetxattr(target, KeptCopies::markAttribute, mark.data(), mark.size(), 0) == 0;
-    if (m_marked)
-        ::fsync(target);
 }
 
 // The file is as it was: it leads where it led before.
@@ -624,8 +635,7 @@ void PendingFile::writeOver(const struct stat &written)
 {
     const int target = targetForWriting();
     const off_t size = written.st_size;
-    showCopy();
-    markTarget(target);
+    showCopy(target);
     // The new copy stands whole beside the file, and the file leads to it: an earlier one is
     // needless, and its room may be what the file needs.
     if (m_superseded) {

@@ -142,12 +142,12 @@ private:
     void keepAccessOf(const struct stat &existing);
     bool keepAttributesOf(const std::filesystem::path &existing, bool accessToo);
     void makeCopyOwn();
-    void showCopy();
+    void showCopy(int target);
     int targetForWriting();
     void replaceByRename(Placement placement, const struct stat &written);
     void writeOver(const struct stat &written);
     int matchesCopy(int target, off_t size);
-    void markTarget(int target);
+    void markTarget(int target, const std::string &name);
     void unmarkTarget(int target);
 
     std::string m_fileName;
@@ -174,6 +174,7 @@ private:
     bool m_supersededRemoved = false;
     // The target names the copy (KeptCopies::markAttribute); what it named before, if anything.
     bool m_marked = false;
+    bool m_previousRead = false;
     std::optional<std::string> m_previousMark;
     struct stat m_placed {};
 };
