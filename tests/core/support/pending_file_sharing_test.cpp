@@ -595,6 +595,10 @@ TEST(PendingFileSharing, AFailureHalfWayKeepsTheWholeCopyAndNamesIt)
             error.replace(at, folder.size(), "<folder>");
         const bool whole = Detail::readText(folder + "/doc (new contents).json") == newBytes;
         const size_t torn = Detail::readText(target).size();
+        // Opening the torn file finds the copy: by the mark, or on a disk that keeps none, by its name.
+        std::string found;
+        for (const FoundCopy &copy : KeptCopies::of(target))
+            found += " found " + fs::path(copy.path).filename().string() + ";";
         limit.rlim_cur = unlimited;
         ::setrlimit(RLIMIT_FSIZE, &limit);
         PendingFile retry(target);
@@ -603,13 +607,13 @@ TEST(PendingFileSharing, AFailureHalfWayKeepsTheWholeCopyAndNamesIt)
         retry.append(newBytes);
         retry.commit();
         return error + (whole ? "" : " [the copy is not whole]") + " " + std::to_string(torn) + " bytes"
-            + (asLeft ? "" : " [not as the save left it]");
+            + (asLeft ? "" : " [not as the save left it]") + found;
     });
     SKIP_WHEN_IT_CANNOT_RUN(outcome);
     EXPECT_EQ(outcome.childFailure, "");
     EXPECT_EQ(outcome.reported, "The file “doc.json” could not be saved: the file is larger than this disk or system "
                                 "allows. It may be incomplete now; its new contents are whole in “<folder>/doc (new "
-                                "contents).json”. 4096 bytes");
+                                "contents).json”. 4096 bytes found doc (new contents).json;");
     EXPECT_EQ(outcome.targetSize, newBytes.size());
     EXPECT_EQ(outcome.files, (std::vector<std::string>{"doc.json", "other.json"}));
 }
