@@ -1,7 +1,6 @@
 #include "app/shell/document_close_coordinator.h"
 
 #include "app/shell/organization_document.h"
-#include "core/document/document_close_policy.h"
 
 #include <algorithm>
 

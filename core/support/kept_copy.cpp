@@ -135,8 +135,8 @@ std::vector<FoundCopy> of(const fs::path &target)
     // Where the disk keeps no marks, a copy cannot say whose it is: its name must do.
     const bool marksKept = attribute(file, markAttribute) || errno != ENOTSUP;
     const auto isCopyOfFile = [&](const fs::path &copy) {
-        const std::optional<std::string> of = attribute(copy, copyOfAttribute);
-        return of ? *of == file.string() : !marksKept && errno == ENOTSUP;
+        const std::optional<std::string> tie = attribute(copy, copyOfAttribute);
+        return tie ? *tie == file.string() : !marksKept && errno == ENOTSUP;
     };
     std::vector<std::pair<struct timespec, FoundCopy>> found;
     for (int number = 1; number <= mostNumbers; ++number) {
