@@ -134,12 +134,13 @@ std::string amountOf(unsigned long long bytes)
     return std::to_string(tenths / 10) + "." + std::to_string(tenths % 10) + " MB";
 }
 
-// How much more room the disk must have for `more` bytes: "; the save needs 1.2 MB more free
-// space", or nothing where the disk does not say.
-std::string roomWanted(int onDisk, off_t more)
+// How much more room the disk must have for `more` bytes, where `error` says it is full: "; the
+// save needs 1.2 MB more free space", or nothing where the disk does not say.
+std::string roomWanted(int onDisk, off_t more, int error)
 {
     struct statvfs disk {};
-    if (more <= 0 || ::fstatvfs(onDisk, &disk) != 0)
+    // A file-size limit or a quota is not room on the disk.
+    if (error != ENOSPC || more <= 0 || ::fstatvfs(onDisk, &disk) != 0)
         return "";
     const unsigned long long free = (unsigned long long)disk.f_bavail * disk.f_frsize;
     const unsigned long long wanted = (unsigned long long)more > free ? (unsigned long long)more - free : disk.f_frsize;
@@ -493,7 +494,7 @@ void PendingFile::reserve(size_t total)
     off_t more = off_t(total);
     if (struct stat held {}; m_overwrite && ::fstat(m_lock.descriptor(), &held) == 0)
         more += std::max<off_t>(0, off_t(total) - off_t(held.st_blocks) * 512);
-    fail(FileWriteError::reasonFor(error) + roomWanted(m_file, more));
+    fail(FileWriteError::reasonFor(error) + roomWanted(m_file, more, error));
 }
 
 fs::path PendingFile::temporaryPath()
@@ -648,7 +649,7 @@ void PendingFile::writeOver(const struct stat &written)
         const int error = errno;
         struct stat held {};
         const off_t allocated = ::fstat(target, &held) == 0 ? off_t(held.st_blocks) * 512 : 0;
-        failWritingOver(target, FileWriteError::reasonFor(error) + roomWanted(target, size - allocated), false);
+        failWritingOver(target, FileWriteError::reasonFor(error) + roomWanted(target, size - allocated, error), false);
     }
     std::vector<char> buffer(size_t(std::min<off_t>(std::max<off_t>(size, 1), chunkBytes)));
     for (off_t at = 0; at < size;) {

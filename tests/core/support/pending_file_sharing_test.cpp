@@ -617,3 +617,39 @@ TEST(PendingFileSharing, AFailureHalfWayKeepsTheWholeCopyAndNamesIt)
     EXPECT_EQ(outcome.targetSize, newBytes.size());
     EXPECT_EQ(outcome.files, (std::vector<std::string>{"doc.json", "other.json"}));
 }
+
+// The retry after a failure half-way, on a disk with room for its copy but not for a second one
+// as well: the earlier copy goes once the new one stands whole and the file leads to it, and its
+// room is what the file takes.
+TEST(PendingFileSharing, ARetryOnAFullDiskNeedsNoRoomForASecondCopy)
+{
+    const Outcome outcome = attempt(Cause::none, "doc.json", oldBytes, 0, [](const std::string &target) {
+        const std::string folder = fs::path(target).parent_path();
+        if (std::optional<std::string> refused = Detail::mountSmallDisk(folder))
+            return cannotRun + *refused;
+        Detail::writeText(target, oldBytes);
+        if (std::string refused = linkBeside(target); !refused.empty())
+            return refused;
+        // As an earlier save left it: the file torn, its whole text beside it.
+        const std::string earlier = folder + "/doc (new contents).json";
+        Detail::writeText(target, newBytes.substr(0, 4096));
+        Detail::writeText(earlier, newBytes);
+        struct stat status {};
+        ::stat(earlier.c_str(), &status);
+        const KeptCopy kept{earlier, status.st_dev, status.st_ino};
+        // Room for the new copy, and a page.
+        if (!Detail::leaveRoom(folder, 4 * 4096))
+            return std::string("the disk could not be filled");
+        return errorOf([&] {
+            PendingFile retry(target);
+            retry.supersede(kept);
+            retry.append(newBytes);
+            retry.commit();
+        });
+    });
+    SKIP_WHEN_IT_CANNOT_RUN(outcome);
+    EXPECT_EQ(outcome.childFailure, "");
+    EXPECT_EQ(outcome.reported, "");
+    EXPECT_EQ(outcome.targetSize, newBytes.size());
+    EXPECT_EQ(outcome.files, (std::vector<std::string>{"doc.json", "other.json"}));
+}
