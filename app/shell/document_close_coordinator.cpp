@@ -1,7 +1,6 @@
 #include "app/shell/document_close_coordinator.h"
 
 #include "app/shell/organization_document.h"
-#include "core/document/document_close_policy.h"
 
 #include <algorithm>
 
@@ -36,6 +35,6 @@ void DocumentCloseCoordinator::clearUnnecessaryChanges(OrganizationDocument *doc
 {
     if (!document->isModified())
         return;
-    if (!DocumentClosePolicy::needsSavePrompt(document->archive(), document->savedArchive()))
+    if (!document->needsSave())
         document->setModified(false);
 }

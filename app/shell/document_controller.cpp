@@ -17,6 +17,7 @@
 static const QString errorTitle = QStringLiteral("Organization Error");
 static const QString reviewTitle = QStringLiteral("Save Changes Before Closing");
 static const QString changedTitle = QStringLiteral("Save Over Changes Made Elsewhere?");
+static const QString unfinishedTitle = QStringLiteral("A Save Did Not Finish");
 static const QString recentFilesKey = QStringLiteral("recentFiles");
 
 DocumentController::DocumentController(Dialogs &dialogs, QObject *parent) : QObject(parent), m_dialogs(dialogs) {}
@@ -64,13 +65,15 @@ void DocumentController::startLoading(ChartWindow *window, const QString &path, 
     QPointer<ChartWindow> target(window);
     auto done = [this, target, path, madeForFile](OrganizationArchive *archive, const std::optional<FileStamp> &stamp,
                                                   std::unique_ptr<WindowOpening> opening,
-                                                  const QString &error) {
+                                                  const QString &error, const QString &notice) {
         target->setBusy(false);
         if (archive) {
             // Before the content, whose news has the window ask for its chart at once.
             target->adoptOpening(std::move(opening));
             target->document()->adoptLoaded(path, std::move(*archive), stamp);
             noteRecentFile(target->document()->filePath());
+            if (!notice.isEmpty())
+                m_dialogs.alert(unfinishedTitle, notice);
             return;
         }
         if (madeForFile && windows().size() > 1)
@@ -221,6 +224,27 @@ bool DocumentController::saveDocumentAs(ChartWindow *window, const QString &path
     return true;
 }
 
+// Save, Don't Save or Cancel for a document with something to save. Where a save of it did not
+// finish, the file on disk is incomplete: the question says so, and where its whole contents are.
+static SaveAnswer askToSave(Dialogs &dialogs, const OrganizationDocument &document)
+{
+    const std::optional<QString> copy = document.wholeCopyOfIncompleteFile();
+    if (!copy)
+        return dialogs.askToSave(reviewTitle, document.displayName());
+    const QString message = QString("Do you want to save the document “%1”? Its file on disk is incomplete, because a "
+                                    "save did not finish; its whole contents are in “%2”.")
+                                .arg(document.displayName(), *copy);
+    switch (dialogs.ask(reviewTitle, message,
+                        {{QStringLiteral("Save"), DialogButton::Role::action},
+                         {QStringLiteral("Don't Save"), DialogButton::Role::destructive},
+                         {QStringLiteral("Cancel"), DialogButton::Role::cancel}},
+                        DialogButton::Role::action)) {
+    case 0: return SaveAnswer::save;
+    case 1: return SaveAnswer::discard;
+    default: return SaveAnswer::cancel;
+    }
+}
+
 bool DocumentController::mayClose(ChartWindow *window)
 {
     OrganizationDocument *document = window->document();
@@ -228,7 +252,7 @@ bool DocumentController::mayClose(ChartWindow *window)
     if (!document->isModified())
         return true;
     bringForward(window);
-    switch (m_dialogs.askToSave(reviewTitle, document->displayName())) {
+    switch (askToSave(m_dialogs, *document)) {
     case SaveAnswer::save: return save(window);
     case SaveAnswer::discard: return true;
     case SaveAnswer::cancel: return false;
@@ -259,7 +283,7 @@ bool DocumentController::reviewBeforeQuit()
         if (!window || !window->document()->isModified())
             continue;
         bringForward(window);
-        switch (m_dialogs.askToSave(reviewTitle, window->document()->displayName())) {
+        switch (askToSave(m_dialogs, *window->document())) {
         case SaveAnswer::save:
             if (!save(window))
                 return false;

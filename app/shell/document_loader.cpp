@@ -14,6 +14,7 @@ struct DocumentLoader::Result {
     std::optional<FileStamp> stamp;
     std::unique_ptr<WindowOpening> opening;
     QString error;
+    QString notice;
 };
 
 DocumentLoader::DocumentLoader(const QString &path, QWidget *window, Prepare prepare, Done done, QObject *parent)
@@ -25,7 +26,7 @@ DocumentLoader::DocumentLoader(const QString &path, QWidget *window, Prepare pre
 {
     m_thread = QThread::create([result = m_result, path, prepare = std::move(prepare)] {
         try {
-            result->archive = OrganizationDocument::readFile(path, result->stamp);
+            result->archive = OrganizationDocument::readFile(path, result->stamp, &result->notice);
         } catch (const OrganizationError &error) {
             result->error = QString::fromStdString(error.message());
             return;
@@ -62,7 +63,7 @@ void DocumentLoader::finish()
     m_finished = true;
     if (m_window)
         m_done(m_result->archive ? &*m_result->archive : nullptr, m_result->stamp, std::move(m_result->opening),
-               m_result->error);
+               m_result->error, m_result->notice);
     m_result.reset();
     deleteLater();
 }

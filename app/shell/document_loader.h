@@ -26,8 +26,10 @@ class DocumentLoader : public QObject {
 public:
     // `archive` is the file's content (to be moved from), `stamp` the file's as it was read
     // and `opening` what `prepare` made of the content, or null with the error's message.
+    // `notice`, when not empty, says the file may be older than a save that did not finish.
     using Done = std::function<void(OrganizationArchive *archive, const std::optional<FileStamp> &stamp,
-                                    std::unique_ptr<WindowOpening> opening, const QString &error)>;
+                                    std::unique_ptr<WindowOpening> opening, const QString &error,
+                                    const QString &notice)>;
     // Runs on the worker once the file is read: what the window needs before it shows the
     // content, made there rather than on the window's thread. May give null.
     using Prepare = std::function<std::unique_ptr<WindowOpening>(const OrganizationArchive &archive)>;

@@ -83,6 +83,8 @@ OrganizationArchive OrganizationDocument::readFile(const QString &path)
     return readFile(path, stamp);
 }
 
+static OrganizationArchive readWhole(const QString &path, std::optional<FileStamp> &stamp);
+
 // Reads and decodes the file at `path`; readFile adds where a whole copy waits.
 static OrganizationArchive readWhole(const QString &path, std::optional<FileStamp> &stamp)
 {
@@ -127,20 +129,69 @@ static OrganizationArchive readWhole(const QString &path, std::optional<FileStam
     return std::move(*archive);
 }
 
-OrganizationArchive OrganizationDocument::readFile(const QString &path, std::optional<FileStamp> &stamp)
+static QString shown(const std::filesystem::path &path)
 {
-    try {
-        return readWhole(path, stamp);
-    } catch (const OrganizationError &error) {
-        // A save writing over the file was ended part-way: its whole text stands beside it, or
-        // in the user's own folder.
-        const std::vector<std::filesystem::path> copies = KeptCopies::of(FileSaving::localPath(path));
-        if (copies.empty())
-            throw;
-        fail(QString::fromStdString(error.message())
-             + QString(" A save that did not finish left its new contents whole in “%1”.")
-                   .arg(QFile::decodeName(QByteArray::fromStdString(copies.front().string()))));
+    return QFile::decodeName(QByteArray::fromStdString(path.string()));
+}
+
+// Whether the two files hold the same bytes; false where either cannot be read.
+static bool sameBytes(const QString &path, const std::filesystem::path &other)
+{
+    QFile one(path);
+    QFile two(shown(other));
+    if (!one.open(QIODevice::ReadOnly) || !two.open(QIODevice::ReadOnly) || one.size() != two.size())
+        return false;
+    constexpr qint64 chunkBytes = qint64(1) << 20;
+    for (;;) {
+        const QByteArray a = one.read(chunkBytes);
+        const QByteArray b = two.read(chunkBytes);
+        if (a != b)
+            return false;
+        if (a.isEmpty())
+            return one.error() == QFileDevice::NoError && two.error() == QFileDevice::NoError;
     }
+}
+
+OrganizationArchive OrganizationDocument::readFile(const QString &path, std::optional<FileStamp> &stamp,
+                                                   QString *notice)
+{
+    const std::filesystem::path local = FileSaving::localPath(path);
+    std::optional<OrganizationArchive> archive;
+    try {
+        archive = readWhole(path, stamp);
+    } catch (const OrganizationError &error) {
+        const QString message = QString::fromStdString(error.message());
+        // A save writing over the file was ended part-way: its whole text stands beside it, or
+        // in its saver's own folder.
+        if (const std::vector<FoundCopy> copies = KeptCopies::of(local); !copies.empty())
+            fail(message
+                 + QString(" A save by %1 that did not finish left its new contents whole in “%2”.")
+                       .arg(QString::fromStdString(copies.front().holder), shown(copies.front().path)));
+        // Earlier versions kept a torn file's whole text under a hidden name only.
+        const std::vector<FoundCopy> hidden = KeptCopies::hiddenBeside(local);
+        for (size_t i = 0; i < hidden.size() && i < 8; ++i) {
+            try {
+                std::optional<FileStamp> unused;
+                readWhole(shown(hidden[i].path), unused);
+            } catch (...) {
+                continue;
+            }
+            fail(message
+                 + QString(" A save by %1 that did not finish left contents whole in the hidden file “%2”.")
+                       .arg(QString::fromStdString(hidden[i].holder), shown(hidden[i].path)));
+        }
+        throw;
+    }
+    // Whole, but a save may have stopped before it, or while, writing over it.
+    if (notice) {
+        notice->clear();
+        const std::optional<FoundCopy> copy = KeptCopies::marked(local);
+        if (copy && !sameBytes(path, copy->path))
+            *notice = QString("The file “%1” may not hold its latest contents: a save by %2 that did not finish "
+                              "left newer contents whole in “%3”.")
+                          .arg(QFileInfo(path).fileName(), QString::fromStdString(copy->holder), shown(copy->path));
+    }
+    return std::move(*archive);
 }
 
 FileStamp OrganizationDocument::writeFile(const OrganizationArchive &archive, const QString &path)
@@ -205,10 +256,22 @@ void OrganizationDocument::restore(OrganizationArchive archive, bool organizatio
     announce(organizationDiffers);
 }
 
+bool OrganizationDocument::needsSave() const
+{
+    return DocumentClosePolicy::needsSavePrompt(m_archive, m_savedArchive) || wholeCopyOfIncompleteFile().has_value();
+}
+
+std::optional<QString> OrganizationDocument::wholeCopyOfIncompleteFile() const
+{
+    if (!m_leftCopy || m_leftCopy->target != m_filePath || m_filePath.isEmpty())
+        return std::nullopt;
+    return shown(m_leftCopy->copy.path);
+}
+
 void OrganizationDocument::announce(bool organizationDiffers)
 {
     // Undoing back to the saved content leaves nothing to save; leaving it again does.
-    setModified(DocumentClosePolicy::needsSavePrompt(m_archive, m_savedArchive));
+    setModified(needsSave());
     emit archiveChanged();
     if (organizationDiffers)
         emit organizationChanged();
@@ -303,7 +366,16 @@ std::optional<FileStamp> OrganizationDocument::write(const QString &path, bool w
     try {
         // Held from the look at the file until it is written: another save waits, then finds
         // this one's writing.
-        PendingFile file(FileSaving::localPath(path));
+        // A hidden file beside a torn document may hold its only whole text.
+        PendingFile file(FileSaving::localPath(path), [&path] {
+            try {
+                std::optional<FileStamp> unused;
+                readWhole(path, unused);
+                return true;
+            } catch (...) {
+                return false;
+            }
+        });
         if (const std::optional<struct stat> &found = file.targetStatus(); weighChanges && found && m_fileStamp) {
             const FileStamp now = FileSaving::stampFrom(*found);
             if (now != *m_fileStamp && now != accepted)
@@ -311,6 +383,7 @@ std::optional<FileStamp> OrganizationDocument::write(const QString &path, bool w
         }
         if (m_leftCopy && m_leftCopy->target == canonical)
             file.supersede(m_leftCopy->copy);
+        file.reserve(bytes.size());
         file.append(bytes);
         file.commit();
         m_fileStamp = FileSaving::stampFrom(file.placedStatus());
@@ -318,8 +391,10 @@ std::optional<FileStamp> OrganizationDocument::write(const QString &path, bool w
         // The window's own writing, which the next save must not take for another program's.
         if (canonical == m_filePath && error.leftStatus())
             m_fileStamp = FileSaving::stampFrom(*error.leftStatus());
-        if (error.keptCopy())
+        if (error.keptCopy()) {
             m_leftCopy = LeftCopy{canonical, *error.keptCopy()};
+            setModified(needsSave());
+        }
         throw;
     }
     if (m_leftCopy && m_leftCopy->target == canonical)

@@ -33,8 +33,11 @@ public:
     // Reads and decodes an organization file. Throws OrganizationError when the path is not
     // a readable regular file under maximumFileBytes or its content is not an organization.
     static OrganizationArchive readFile(const QString &path);
-    // The same, giving the file's stamp as it was opened in `stamp`.
-    static OrganizationArchive readFile(const QString &path, std::optional<FileStamp> &stamp);
+    // The same, giving the file's stamp as it was opened in `stamp`. A file that does not read
+    // whole names the whole copy a save left, and whose it is; one that reads whole but whose
+    // save did not finish has `notice` say where its newer contents are (else it is emptied).
+    static OrganizationArchive readFile(const QString &path, std::optional<FileStamp> &stamp,
+                                        QString *notice = nullptr);
     // Validates and encodes the archive, then replaces the file atomically: on any failure
     // the previous file is left as it was. Returns the written file's stamp. Throws
     // OrganizationError.
@@ -94,6 +97,11 @@ public:
     void setUntitledName(const QString &name);
 
     bool isModified() const { return m_modified; }
+    // Whether closing must ask to save: the content differs from the file, or the file is
+    // incomplete since a save of this document did not finish.
+    bool needsSave() const;
+    // Where the whole contents are, while a save of this document's file left it incomplete.
+    std::optional<QString> wholeCopyOfIncompleteFile() const;
     void setModified(bool modified);
     // What the file held when it was last read or written; nothing without a file.
     const std::optional<OrganizationArchive> &savedArchive() const { return m_savedArchive; }

@@ -12,6 +12,7 @@
 #include <stdio.h>
 #include <string_view>
 #include <sys/stat.h>
+#include <sys/statvfs.h>
 #include <sys/xattr.h>
 #include <unistd.h>
 #include <utility>
@@ -76,9 +77,6 @@ const char *const replacedMeanwhile = "another program replaced it while it was 
 const char *const writtenMeanwhile = "another program wrote to it at the same time";
 const std::string_view temporaryPrefix = ".vantrel-";
 const std::string_view temporarySuffix = ".part";
-// A temporary file is held from a moment after it is made: one younger than this may be a
-// save's that is not held yet.
-constexpr time_t staleAfterSeconds = 10 * 60;
 constexpr size_t chunkBytes = 1 << 20;
 
 // Where the bytes must go: through a symbolic link to the file it names, when there is one.
@@ -124,6 +122,29 @@ struct Descriptor {
 bool isOutOfRoom(int error)
 {
     return error == ENOSPC || error == EDQUOT || error == EFBIG;
+}
+
+// "340 KB", "1.1 MB": rounded up, never to less than is wanted.
+std::string amountOf(unsigned long long bytes)
+{
+    constexpr unsigned long long kilo = 1024, mega = 1024 * 1024;
+    if (bytes < mega)
+        return std::to_string(std::max(1ULL, (bytes + kilo - 1) / kilo)) + " KB";
+    const unsigned long long tenths = (bytes * 10 + mega - 1) / mega;
+    return std::to_string(tenths / 10) + "." + std::to_string(tenths % 10) + " MB";
+}
+
+// How much more room the disk must have for `more` bytes, where `error` says it is full: "; the
+// save needs 1.2 MB more free space", or nothing where the disk does not say.
+std::string roomWanted(int onDisk, off_t more, int error)
+{
+    struct statvfs disk {};
+    // A file-size limit or a quota is not room on the disk.
+    if (error != ENOSPC || more <= 0 || ::fstatvfs(onDisk, &disk) != 0)
+        return "";
+    const unsigned long long free = (unsigned long long)disk.f_bavail * disk.f_frsize;
+    const unsigned long long wanted = (unsigned long long)more > free ? (unsigned long long)more - free : disk.f_frsize;
+    return "; the save needs " + amountOf(wanted) + " more free space";
 }
 
 // Moves `from` to `to` only when `to` does not exist, atomically.
@@ -186,6 +207,12 @@ int attributeNames(const fs::path &path, std::vector<std::string> &names)
     return 0;
 }
 
+// Ours, which say where a save keeps its copy: never carried to another file.
+bool isOwnMark(std::string_view name)
+{
+    return name.starts_with(KeptCopies::ownAttributePrefix);
+}
+
 // Attributes that decide who may use the file: besides the POSIX list, the lists of other
 // file systems (NFSv4's "system.nfs4_acl"). Left behind, they could let in people the old
 // file kept out.
@@ -201,16 +228,12 @@ bool describesOldContent(std::string_view name)
 }
 
 
-bool isTemporaryName(std::string_view name)
-{
-    return name.size() == temporaryPrefix.size() + 36 + temporarySuffix.size() && name.starts_with(temporaryPrefix)
-        && name.ends_with(temporarySuffix);
-}
+} // namespace
 
-// Temporary files of saves that were killed. None is ever the only whole copy of anything (a
-// save writing over a file gives its copy a visible name first), so one that no save holds is
-// litter. Only those the saver may open can be told unheld.
-void removeStaleTemporaries(int folder)
+// A hidden file is held from a moment after it is made, so an unheld one older than this is
+// a killed save's. Once whole copies had no visible name: one may hold the only whole text of a
+// torn document beside it, and stays while one does not read whole.
+void Leftovers::removeStale(int folder, time_t now, const std::function<bool()> &mayRemove)
 {
     const int listing = ::dup(folder);
     DIR *entries = listing < 0 ? nullptr : ::fdopendir(listing);
@@ -220,21 +243,28 @@ void removeStaleTemporaries(int folder)
         return;
     }
     ::rewinddir(entries);
-    const time_t now = ::time(nullptr);
+    std::optional<bool> allowed;
     while (const dirent *entry = ::readdir(entries)) {
-        if (!isTemporaryName(entry->d_name))
+        if (!KeptCopies::isHiddenTemporary(entry->d_name))
             continue;
+        // Only those the saver may open can be told unheld.
         const Descriptor file(::openat(folder, entry->d_name, O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC));
         struct stat status {};
         struct flock probe {};
         probe.l_type = F_RDLCK;
         probe.l_whence = SEEK_SET;
-        if (file.fd >= 0 && ::fstat(file.fd, &status) == 0 && S_ISREG(status.st_mode)
-            && status.st_ctim.tv_sec + staleAfterSeconds < now && ::fcntl(file.fd, F_OFD_SETLK, &probe) == 0)
+        if (file.fd < 0 || ::fstat(file.fd, &status) != 0 || !S_ISREG(status.st_mode)
+            || status.st_ctim.tv_sec + staleAfterSeconds >= now || ::fcntl(file.fd, F_OFD_SETLK, &probe) != 0)
+            continue;
+        if (!allowed)
+            allowed = mayRemove && mayRemove();
+        if (*allowed)
             ::unlinkat(folder, entry->d_name, 0);
     }
     ::closedir(entries);
 }
+
+namespace {
 
 // Reads exactly `size` bytes at `at`: 0, or the error (EIO for a file shorter than that).
 int readAll(int fd, char *into, size_t size, off_t at)
@@ -254,7 +284,7 @@ int readAll(int fd, char *into, size_t size, off_t at)
 
 } // namespace
 
-PendingFile::PendingFile(const fs::path &target)
+PendingFile::PendingFile(const fs::path &target, const std::function<bool()> &leftoversMayGo)
     : m_fileName(target.filename().string()), m_target(resolvedTarget(target))
 {
     // A write past a file-size limit (ulimit -f) then fails with EFBIG, which the save
@@ -274,7 +304,7 @@ PendingFile::PendingFile(const fs::path &target)
         fail(errno);
     const std::optional<struct stat> &existing = m_lock.status();
     const bool replacing = existing && S_ISREG(existing->st_mode);
-    removeStaleTemporaries(m_copyFolder);
+    Leftovers::removeStale(m_copyFolder, ::time(nullptr), leftoversMayGo);
     // A hidden name of its own, never one the user could have chosen for a file of ours. The
     // copy of an existing file starts closed to all but its writer: anyone who opened it
     // earlier could read what is written later.
@@ -282,7 +312,7 @@ PendingFile::PendingFile(const fs::path &target)
         if (!replacing || (refused != EACCES && refused != EPERM)
             || ::faccessat(AT_FDCWD, m_target.c_str(), W_OK, AT_EACCESS) != 0)
             fail(refused);
-        useOwnFolder(refused);
+        useOwnFolder();
     }
     // The rename needs only the folder's permission: a file the user may not write (made
     // read-only, someone else's, or immutable) is refused as writing into it would be. Asked
@@ -318,21 +348,33 @@ int PendingFile::createTemporary(int folder, mode_t mode)
 
 // A folder closed to the saver, over a file the saver may write: the file takes the bytes
 // itself, and its copy waits in the saver's own folder, as editors keep their backups.
-void PendingFile::useOwnFolder(int refused)
+void PendingFile::useOwnFolder()
 {
     fs::path own;
     const int folder = KeptCopies::openPrivateFolder(own);
-    if (folder < 0)
-        fail(refused);
+    if (folder < 0) {
+        // The file itself may be written: what lacks is a place for its copy.
+        const int error = errno;
+        std::string why = FileWriteError::reasonFor(error);
+        if (own.empty()) {
+            own = "~/.local/state/vantrel";
+            why = "you have no home folder";
+        } else if (error == EACCES || error == EPERM) {
+            why = "you may not make it, or it is not yours alone";
+        } else if (error == ENOTDIR || error == EEXIST) {
+            why = "part of its path is not a folder";
+        }
+        fail("you may not add files to its folder, and your own folder for the copy a save keeps, \u201c"
+             + own.string() + "\u201d, cannot be used: " + why);
+    }
     ::close(std::exchange(m_copyFolder, folder));
     m_copyFolderPath = own;
     m_inOwnFolder = true;
     m_overwrite = true;
-    removeStaleTemporaries(m_copyFolder);
+    // Every whole copy there has a visible name before its file is touched.
+    Leftovers::removeStale(m_copyFolder, ::time(nullptr), [] { return true; });
     if (const int error = createTemporary(m_copyFolder, 0600))
         fail(error);
-    // Opening the file finds it by that mark.
-    KeptCopies::markAsCopyOf(m_file, m_target);
 }
 
 // Gives the temporary file all the old file has, where it can: true when a rename then loses
@@ -392,7 +434,7 @@ bool PendingFile::keepAttributesOf(const fs::path &existing, bool accessToo)
     }
     bool allCopied = true;
     for (const std::string &name : names) {
-        if (name == accessListName || describesOldContent(name) || (!accessToo && grantsAccess(name)))
+        if (name == accessListName || describesOldContent(name) || isOwnMark(name) || (!accessToo && grantsAccess(name)))
             continue;
         std::string value;
         const bool copied = readAttribute(existing, name.c_str(), value) == 0
@@ -421,6 +463,10 @@ void PendingFile::makeCopyOwn()
     // in, and without it no later change of mode can.
     ::fremovexattr(m_file, accessListName);
     keepAttributesOf(m_target, false);
+    // Opening the file finds the copy by these, and its owner may read it beside the file.
+    KeptCopies::markAsCopyOf(m_file, m_target);
+    if (!m_inOwnFolder)
+        KeptCopies::letOwnerRead(m_file, m_lock.status()->st_uid);
 }
 
 PendingFile::~PendingFile()
@@ -435,6 +481,20 @@ void PendingFile::append(std::string_view bytes)
     if (const int error = writeAll(m_file, bytes))
         fail(error);
     m_written += (long long)bytes.size();
+}
+
+void PendingFile::reserve(size_t total)
+{
+    if (m_file < 0 || total == 0)
+        return;
+    if (::fallocate(m_file, FALLOC_FL_KEEP_SIZE, 0, off_t(total)) == 0 || !isOutOfRoom(errno))
+        return;
+    const int error = errno;
+    // Written over, the file takes what it lacks as well, once the copy is whole.
+    off_t more = off_t(total);
+    if (struct stat held {}; m_overwrite && ::fstat(m_lock.descriptor(), &held) == 0)
+        more += std::max<off_t>(0, off_t(total) - off_t(held.st_blocks) * 512);
+    fail(FileWriteError::reasonFor(error) + roomWanted(m_file, more, error));
 }
 
 fs::path PendingFile::temporaryPath()
@@ -500,21 +560,31 @@ void PendingFile::replaceByRename(Placement placement, const struct stat &writte
 // The copy takes a name the user can find before the first byte of the file changes, and
 // reaches the disk with it: a save ended at any moment after leaves it whole beside the file.
 // Numbered when taken, never in place of another file.
-void PendingFile::showCopy()
+void PendingFile::showCopy(int target)
 {
     for (int number = 1; number <= KeptCopies::mostNumbers; ++number) {
         const std::string visible = KeptCopies::name(m_target.filename(), number);
+        // The file leads to the name before the copy takes it, so that no moment leaves the copy
+        // named but the file unmarked. A mark for a name another file has, or left by a save
+        // ended before the rename, leads nowhere: the copy is told by its inode.
+        markTarget(target, visible);
         const int moved = moveWithoutReplacing(m_copyFolder, m_temporary.c_str(), m_copyFolder, visible.c_str());
         if (moved == EEXIST)
             continue;
-        if (moved != 0)
+        if (moved != 0) {
+            unmarkTarget(target);
             fail(moved);
+        }
         m_temporary = visible;
         m_copyShown = true;
-        if (::fsync(m_copyFolder) != 0)
-            fail(errno);
+        if (::fsync(m_copyFolder) != 0 || (m_marked && ::fsync(target) != 0)) {
+            const int error = errno;
+            unmarkTarget(target);
+            fail(error);
+        }
         return;
     }
+    unmarkTarget(target);
     fail(EEXIST);
 }
 
@@ -532,22 +602,54 @@ int PendingFile::targetForWriting()
     return m_lock.descriptor();
 }
 
+// Before its first byte changes the file names its copy, `name` in the copy's folder, and whose
+// it is, for everyone who opens it, should the save not finish. Where the disk keeps no such
+// marks, the copy's name beside the file must do.
+void PendingFile::markTarget(int target, const std::string &name)
+{
+    if (!m_previousRead) {
+        std::string previous;
+        if (readAttribute(m_target, KeptCopies::markAttribute, previous) == 0)
+            m_previousMark = previous;
+        m_previousRead = true;
+    }
+    std::error_code unknown;
+    const std::string mark = KeptCopies::markFor(m_file, fs::absolute(m_copyFolderPath / name, unknown));
+    m_marked = ::fsetxattr(target, KeptCopies::markAttribute, mark.data(), mark.size(), 0) == 0;
+}
+
+// The file is as it was: it leads where it led before.
+void PendingFile::unmarkTarget(int target)
+{
+    if (!m_marked)
+        return;
+    if (m_previousMark)
+        ::fsetxattr(target, KeptCopies::markAttribute, m_previousMark->data(), m_previousMark->size(), 0);
+    else
+        ::fremovexattr(target, KeptCopies::markAttribute);
+    m_marked = false;
+}
+
 // The old file itself takes the checked bytes: it keeps its owner, group, mode, list, every
 // attribute and every name. Until its first byte is written, a failure leaves it whole.
 void PendingFile::writeOver(const struct stat &written)
 {
     const int target = targetForWriting();
     const off_t size = written.st_size;
-    showCopy();
-    // Room for every byte first: a full disk is met while the old file is still whole.
-    if (size > 0 && ::fallocate(target, FALLOC_FL_KEEP_SIZE, 0, size) != 0 && isOutOfRoom(errno))
-        failWritingOver(target, FileWriteError::reasonFor(errno), false);
-    // The new copy stands whole beside the file: an earlier one is needless, and its room may
-    // be what the file needs.
+    showCopy(target);
+    // The new copy stands whole beside the file, and the file leads to it: an earlier one is
+    // needless, and its room may be what the file needs.
     if (m_superseded) {
         m_superseded->remove();
         m_superseded.reset();
         m_supersededRemoved = true;
+    }
+    // Room for every byte first: a full disk is met while the old file is still whole.
+    if (size > 0 && ::fallocate(target, FALLOC_FL_KEEP_SIZE, 0, size) != 0 && isOutOfRoom(errno)) {
+        const int error = errno;
+        struct stat held {};
+        const off_t allocated = ::fstat(target, &held) == 0 ? off_t(held.st_blocks) * 512 : 0;
+        failWritingOver(target, FileWriteError::reasonFor(error) + roomWanted(target, size - allocated, error), false);
     }
     std::vector<char> buffer(size_t(std::min<off_t>(std::max<off_t>(size, 1), chunkBytes)));
     for (off_t at = 0; at < size;) {
@@ -577,6 +679,11 @@ void PendingFile::writeOver(const struct stat &written)
     const int second = ::dup(target);
     if (second < 0 || ::close(second) != 0)
         failWritingOver(target, FileWriteError::reasonFor(errno), true);
+    // Whole and checked: the file leads nowhere else. Its change time moves with the mark.
+    if (m_marked) {
+        ::fremovexattr(target, KeptCopies::markAttribute);
+        ::fstat(target, &m_placed);
+    }
     ::unlinkat(m_copyFolder, m_temporary.c_str(), 0);
     m_temporary.clear();
 }
@@ -637,10 +744,13 @@ void PendingFile::fail(std::string reason, std::optional<struct stat> left)
 // names it. The error gives the file as this save left it: reserving room moves its times.
 void PendingFile::failWritingOver(int target, const std::string &reason, bool touched)
 {
+    const bool copyStays = touched || m_supersededRemoved;
+    if (!copyStays)
+        unmarkTarget(target);
     std::optional<struct stat> left(std::in_place);
     if (::fstat(target, &*left) != 0)
         left.reset();
-    if (!touched && !m_supersededRemoved)
+    if (!copyStays)
         fail(reason, left);
     struct stat copy {};
     ::fstat(m_file, &copy);

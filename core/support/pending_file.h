@@ -4,7 +4,9 @@
 #include "core/support/organization_error.h"
 #include "core/support/save_lock.h"
 
+#include <ctime>
 #include <filesystem>
+#include <functional>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -43,6 +45,19 @@ private:
     std::optional<struct stat> m_left;
 };
 
+// Hidden files ".vantrel-….part" that saves killed long ago left in a folder.
+namespace Leftovers {
+
+// A save's hidden file is held a moment after it is made: one younger than this may be a save's
+// that is not held yet.
+inline constexpr time_t staleAfterSeconds = 10 * 60;
+// Removes those in `folder` older than that at `now` that no save holds, where `mayRemove`
+// (asked once, only when there is such a file) allows: earlier versions left the whole text of
+// a torn document in one.
+void removeStale(int folder, time_t now, const std::function<bool()> &mayRemove);
+
+} // namespace Leftovers
+
 // The one way the program writes a file. The bytes go to a hidden temporary file in the
 // target's folder; commit() flushes it to the disk, checks that every byte arrived, and only
 // then puts it in place. A failure before that, or destruction before commit(), removes the
@@ -61,8 +76,9 @@ private:
 // hard links, or its folder takes no new file), the checked bytes are written over the old file
 // itself. The temporary file is then a copy that is the saver's alone from its creation; before
 // the first byte of the old file is touched, it is flushed and given a name the user can find
-// beside the file (or, where the folder takes none, in the saver's own folder), and it is
-// removed once the file is written and checked byte for byte. A save ended at any moment,
+// beside the file (or, where the folder takes none, in the saver's own folder), the old file's
+// owner may read it, and the file itself is marked with where it is and whose; it is removed,
+// and the mark, once the file is written and checked byte for byte. A save ended at any moment,
 // killed or failed, leaves the old content, the new one, or a torn file with the whole copy
 // under that name; a failure says where.
 class PendingFile {
@@ -74,8 +90,10 @@ public:
     };
 
     // Waits for the target, then creates the temporary file. Throws FileWriteError, also for a
-    // target the user may not write or whose access list the new file cannot carry.
-    explicit PendingFile(const std::filesystem::path &target);
+    // target the user may not write or whose access list the new file cannot carry. Hidden
+    // files killed saves left beside the target go only where `leftoversMayGo` allows: where
+    // the target reads whole (see Leftovers).
+    explicit PendingFile(const std::filesystem::path &target, const std::function<bool()> &leftoversMayGo = {});
     ~PendingFile();
     PendingFile(const PendingFile &) = delete;
     PendingFile &operator=(const PendingFile &) = delete;
@@ -87,6 +105,9 @@ public:
     // failure meanwhile names it.
     void supersede(KeptCopy copy) { m_superseded = std::move(copy); }
 
+    // Asks the disk for room for `total` bytes at once: a full disk says how much more the save
+    // needs before anything is written. Throws FileWriteError and discards the file.
+    void reserve(size_t total);
     // Writes `bytes` after what was written before. Throws FileWriteError and discards the file.
     void append(std::string_view bytes);
     // For a library that writes by path: the temporary file, already created. Its content is
@@ -116,16 +137,18 @@ private:
     [[noreturn]] void fail(std::string reason, std::optional<struct stat> left = std::nullopt);
     [[noreturn]] void failWritingOver(int target, const std::string &reason, bool touched);
     int createTemporary(int folder, mode_t mode);
-    void useOwnFolder(int refused);
+    void useOwnFolder();
     bool keepsEverythingOf(const struct stat &existing);
     void keepAccessOf(const struct stat &existing);
     bool keepAttributesOf(const std::filesystem::path &existing, bool accessToo);
     void makeCopyOwn();
-    void showCopy();
+    void showCopy(int target);
     int targetForWriting();
     void replaceByRename(Placement placement, const struct stat &written);
     void writeOver(const struct stat &written);
     int matchesCopy(int target, off_t size);
+    void markTarget(int target, const std::string &name);
+    void unmarkTarget(int target);
 
     std::string m_fileName;
     std::filesystem::path m_target;
@@ -149,5 +172,9 @@ private:
     std::optional<KeptCopy> m_superseded;
     // The superseded copy was removed: this one holds the only whole text of the two.
     bool m_supersededRemoved = false;
+    // The target names the copy (KeptCopies::markAttribute); what it named before, if anything.
+    bool m_marked = false;
+    bool m_previousRead = false;
+    std::optional<std::string> m_previousMark;
     struct stat m_placed {};
 };

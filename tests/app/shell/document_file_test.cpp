@@ -15,6 +15,7 @@
 #include <csignal>
 #include <sys/resource.h>
 #include <sys/stat.h>
+#include <sys/xattr.h>
 
 using namespace AppTest;
 
@@ -76,18 +77,75 @@ TEST(DocumentFile, RefusesWhatIsNotAnOrganizationFile)
 }
 
 // A save ended part-way leaves the file torn and its whole text beside it: opening the file says
-// where that text is.
-TEST(DocumentFile, ATornFileNamesTheWholeCopyBesideIt)
+// where that text is and whose it is. Only a copy of this file is named, never another file of
+// that name; a hidden file of an earlier version is named when it holds a whole organization.
+TEST(DocumentFile, ATornFileNamesTheWholeCopyOfItsOwn)
 {
-    QTemporaryDir dir;
-    const QString path = dir.filePath("district.json");
     const QByteArray whole = QByteArray::fromStdString(district(2).encodeDocument());
-    writeBytes(path, whole.left(whole.size() / 2));
-    const std::string torn = readError(path);
-    ASSERT_NE(torn, "");
-    const QString copy = dir.filePath("district (new contents).json");
-    writeBytes(copy, whole);
-    EXPECT_EQ(readError(path), torn + " A save that did not finish left its new contents whole in “" + copy.toStdString() + "”.");
+    const std::string holder = KeptCopies::holderName(::geteuid());
+    const struct {
+        const char *name;
+        const char *copyName;
+        QByteArray copy;
+        bool tied;
+        const char *said; // after the error of the torn file, with <copy> for the copy's path
+    } cases[] = {
+        {"its copy", "district (new contents).json", whole, true,
+         " A save by <holder> that did not finish left its new contents whole in “<copy>”."},
+        {"another file of that name", "district (new contents).json", whole, false, ""},
+        {"a hidden file, whole", ".vantrel-00000000-0000-4000-8000-000000000000.part", whole, false,
+         " A save by <holder> that did not finish left contents whole in the hidden file “<copy>”."},
+        {"a hidden file, torn too", ".vantrel-00000000-0000-4000-8000-000000000000.part", whole.left(10), false, ""},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.name);
+        QTemporaryDir dir;
+        const QString path = QDir(dir.path()).canonicalPath() + "/district.json";
+        writeBytes(path, whole.left(whole.size() / 2));
+        const std::string torn = readError(path);
+        ASSERT_NE(torn, "");
+        const QString copy = QFileInfo(path).dir().filePath(c.copyName);
+        writeBytes(copy, c.copy);
+        const std::string target = path.toStdString();
+        if (c.tied && ::setxattr(copy.toLocal8Bit().constData(), KeptCopies::copyOfAttribute, target.data(),
+                                 target.size(), 0) != 0)
+            GTEST_SKIP() << "no user attributes here";
+        std::string said = c.said;
+        for (const auto &[mark, value] : {std::pair{std::string("<copy>"), copy.toStdString()}, std::pair{std::string("<holder>"), holder}})
+            if (const size_t at = said.find(mark); at != std::string::npos)
+                said.replace(at, mark.size(), value);
+        EXPECT_EQ(readError(path), torn + said);
+    }
+}
+
+// A save that stopped once its copy was named, before the file changed, or at any moment while it
+// wrote over it, left the file marked: one that reads whole says where the newer text is, unless
+// the copy holds what the file does.
+TEST(DocumentFile, AWholeFileMarkedByASaveThatDidNotFinishSaysWhereTheNewerTextIs)
+{
+    const QByteArray older = QByteArray::fromStdString(district(2).encodeDocument());
+    const QByteArray newer = QByteArray::fromStdString(district(3).encodeDocument());
+    for (const QByteArray &inCopy : {newer, older}) {
+        QTemporaryDir dir;
+        const QString path = dir.filePath("district.json");
+        const QString copy = dir.filePath("district (new contents).json");
+        writeBytes(path, older);
+        writeBytes(copy, inCopy);
+        QFile opened(copy);
+        ASSERT_TRUE(opened.open(QIODevice::ReadOnly));
+        const std::string mark = KeptCopies::markFor(opened.handle(), copy.toStdString());
+        if (::setxattr(path.toLocal8Bit().constData(), KeptCopies::markAttribute, mark.data(), mark.size(), 0) != 0)
+            GTEST_SKIP() << "no user attributes here";
+        std::optional<FileStamp> stamp;
+        QString notice;
+        EXPECT_EQ(OrganizationDocument::readFile(path, stamp, &notice), district(2));
+        EXPECT_EQ(notice.toStdString(),
+                  inCopy == older ? ""
+                                  : "The file “district.json” may not hold its latest contents: a save by "
+                                        + KeptCopies::holderName(::geteuid())
+                                        + " that did not finish left newer contents whole in “" + copy.toStdString()
+                                        + "”.");
+    }
 }
 
 // The file is decoded while it is still being read: a failing read is still reported as

@@ -155,9 +155,61 @@ TEST(FailedWrites, AFileLeftTornIsTheWindowsOwnAtTheNextSave)
     EXPECT_EQ(outcome.files, (std::vector<std::string>{"doc.json", "other.json"}));
 }
 
+// Closing after a save that left the file torn says that the file on disk is incomplete and
+// where its whole contents are, Save the default, also once undo has gone back to what the file
+// held; Save then makes the file whole and the copy goes.
+TEST(FailedWrites, ClosingAfterASaveLeftTheFileIncompleteSaysWhereItsContentsAre)
+{
+    const Outcome outcome = attempt(Cause::none, "doc.json", AppTest::district(2).encodeDocument(), 0,
+                                    [](const std::string &target) {
+        const std::string folder = QFileInfo(toQt(target)).absolutePath().toStdString();
+        if (::link(target.c_str(), (folder + "/other.json").c_str()) != 0)
+            return cannotRun + "no hard links";
+        ScriptedDialogs dialogs;
+        DocumentController controller(dialogs);
+        ChartWindow *window = controller.newDocument();
+        window->document()->load(toQt(target));
+        window->document()->setArchive(AppTest::district(5));
+        if (!failCutsTo(off_t(AppTest::district(5).encodeDocument().size())))
+            return cannotRun + "no system call filters";
+        if (controller.save(window))
+            return std::string("saved");
+        window->document()->undo();
+        dialogs.choices.push_back("Cancel");
+        const bool closedAtCancel = controller.mayClose(window);
+        if (dialogs.questions.empty())
+            return std::string("nothing asked");
+        const ScriptedDialogs::Question asked = dialogs.questions.back();
+        std::string said = toStd(asked.title + " | " + asked.message + " | " + asked.buttons.join(", ") + " | default "
+                                 + asked.defaultButton);
+        if (const size_t at = said.find(folder); at != std::string::npos)
+            said.replace(at, folder.size(), "<folder>");
+        dialogs.choices.push_back("Save");
+        const bool closedAtSave = controller.mayClose(window);
+        const bool whole = OrganizationDocument::readFile(toQt(target)) == AppTest::district(2);
+        return said + (closedAtCancel ? " | closed at Cancel" : "") + (closedAtSave ? " | saved" : " | not saved")
+            + (whole ? "" : " | the file is not whole") + " | " + std::to_string(dialogs.questions.size())
+            + " questions";
+    });
+    SKIP_WHEN_IT_CANNOT_RUN(outcome);
+    EXPECT_EQ(outcome.childFailure, "");
+    EXPECT_EQ(outcome.reported, "Save Changes Before Closing | Do you want to save the document “doc.json”? Its file on "
+                                "disk is incomplete, because a save did not finish; its whole contents are in "
+                                "“<folder>/doc (new contents).json”. | Save, Don't Save, Cancel | default Save | saved "
+                                "| 2 questions");
+    EXPECT_EQ(outcome.files, (std::vector<std::string>{"doc.json", "other.json"}));
+}
+
 TEST(FailedWrites, SavingADocumentOverAnother)
 {
-    expectEveryFailureRefused("doc.json", [](Cause cause, Payload) { return savedMessage(cause, "doc.json"); },
+    // A full disk is asked for the whole document at once, and the message says how much lacks.
+    const auto message = [](Cause cause, Payload payload) {
+        if (cause != Cause::fullDisk)
+            return savedMessage(cause, "doc.json");
+        return std::string("The file “doc.json” could not be saved: the disk is full; the save needs ")
+            + (payload.isLarge ? "1013 KB" : "9 KB") + " more free space.";
+    };
+    expectEveryFailureRefused("doc.json", message,
                               [](const std::string &target, Payload payload) {
                                   ScriptedDialogs dialogs;
                                   DocumentController controller(dialogs);

@@ -126,6 +126,13 @@ enum class Twist {
     killed,
     // The same, with "doc (new contents).json" already someone else's.
     killedWithNameTaken,
+    // The same twice over, and someone else's "doc (new contents).json" touched after.
+    killedTwiceBesideAnother,
+    // Killed once the copy is named, before the first byte of the file changes.
+    killedBeforeWritingOver,
+    // Killed once writing over, beside a hidden file an earlier version left; hidden files are
+    // then cleared as an hour later.
+    killedBesideALeftover,
     // A member of the group saves another text at the same moment.
     secondSaver,
     // Writes past 4 KB fail, and nothing but the save keeps the signal from ending the program.
@@ -134,6 +141,10 @@ enum class Twist {
     closedFolder,
     // The same, and writes past 4 KB fail once the copy is written.
     closedFolderHalfWay,
+    // The same, where the saver's own folder would be under a file.
+    closedFolderOwnFolderUnderAFile,
+    // The same, where the saver's own folder would be in one closed to them.
+    closedFolderOwnFolderClosed,
 };
 
 struct Case {
@@ -284,6 +295,15 @@ std::string saveWithTwist(const Case &c, const std::string &target)
 {
     if (c.twist == Twist::secondSaver)
         return twoSaversAtOnce(c.saver, target);
+    if (c.twist == Twist::killedTwiceBesideAnother) {
+        Case once = c;
+        once.twist = Twist::killed;
+        const std::string first = saveWithTwist(once, target);
+        const std::string second = saveWithTwist(once, target);
+        const std::string other = fs::path(target).replace_filename("doc (new contents).json");
+        ::utimensat(AT_FDCWD, other.c_str(), nullptr, 0);
+        return first + ", then " + second;
+    }
     return inChild([&] {
         // As the system sets it: only the save may keep a file-size limit from ending the program.
         std::signal(SIGXFSZ, SIG_DFL);
@@ -296,11 +316,14 @@ std::string saveWithTwist(const Case &c, const std::string &target)
         const std::string copy = "copy open to " + othersAllowedIn(file->temporaryPath(), c.saver);
         const std::string said = stepAs(c.saver, [&] {
             file->append(newBytes);
-            // The limit's signal ends the save at its second write over the file.
-            if (c.twist == Twist::killed || c.twist == Twist::killedWithNameTaken)
+            // The limit's signal ends the save at its second write over the file, or with no
+            // room at all, at its first.
+            const bool killed = c.twist == Twist::killed || c.twist == Twist::killedWithNameTaken
+                || c.twist == Twist::killedBeforeWritingOver || c.twist == Twist::killedBesideALeftover;
+            if (killed)
                 std::signal(SIGXFSZ, SIG_DFL);
-            if (c.twist == Twist::killed || c.twist == Twist::killedWithNameTaken || c.twist == Twist::closedFolderHalfWay)
-                limitFileSize(4096);
+            if (killed || c.twist == Twist::closedFolderHalfWay)
+                limitFileSize(c.twist == Twist::killedBeforeWritingOver ? 0 : 4096);
             file->commit();
             return "";
         });
@@ -322,7 +345,8 @@ TEST(PendingFileSharing, EveryoneKeepsTheirAccessWhoeverSaves)
         {"the owner", 5555, 4321, 0660, sharedList, owner, false, false, false, Twist::none,
          "copy open to colleague rw, member r- | renamed"},
         {"a colleague named in the list", 5555, 4321, 0660, sharedList, colleague, false, true, false, Twist::none,
-         "copy open to nobody else | written over"},
+         "copy open to owner r- | written over"},
+        // The colleague owns the file: the copy is theirs alone.
         {"an owner outside the file's group", 65534, 4321, 0640, nullptr, colleague, false, true, false, Twist::none,
          "copy open to nobody else | written over"},
         {"root", 5555, 4321, 0660, sharedList, root, false, true, false, Twist::none,
@@ -331,34 +355,64 @@ TEST(PendingFileSharing, EveryoneKeepsTheirAccessWhoeverSaves)
          "copy open to nobody else | written over"},
         {"the owner outside the group, with a list", 5555, 4321, 0660, sharedList, ownerAlone, false, false, false,
          Twist::none, "copy open to nobody else | written over"},
-        // The copy is the colleague's: a copy open to others would let the group in.
+        // The copy is the colleague's and the owner's: a copy open to others would let the group in.
         {"a group kept out while others read", 5555, 4321, 0664, othersReadList, colleague, false, true, false,
-         Twist::none, "copy open to nobody else | written over"},
+         Twist::none, "copy open to owner r- | written over"},
         // The file is cut to the new length.
         {"a shorter text over a longer one", 5555, 4321, 0660, sharedList, colleague, false, true, true, Twist::none,
-         "copy open to nobody else | written over"},
+         "copy open to owner r- | written over"},
+        // The file names the colleague's copy, which its owner may open.
         {"killed once writing over", 5555, 4321, 0660, sharedList, colleague, false, true, true, Twist::killed,
-         "killed by signal 25 | written over | torn | found doc (new contents).json | left doc (new contents).json "
-         "65534 0600 whole"},
+         "killed by signal 25 | written over | torn | marked doc (new contents).json by nobody | owner reads it whole | "
+         "left doc (new contents).json 65534 0640 whole"},
+        // Only copies of this file are named, the newer first; someone else's of that name never,
+        // even when it was touched last.
         {"killed, the copy's name taken", 5555, 4321, 0660, sharedList, colleague, false, true, false,
          Twist::killedWithNameTaken,
-         "killed by signal 25 | written over | torn | found doc (new contents 2).json | found doc (new contents).json | "
-         "left doc (new contents).json 5555 0644 | left doc (new contents 2).json 65534 0600 whole"},
+         "killed by signal 25 | written over | torn | marked doc (new contents 2).json by nobody | owner reads it whole | "
+         "left doc (new contents).json 5555 0644 | left doc (new contents 2).json 65534 0640 whole"},
+        {"killed twice, the copy's name taken", 5555, 4321, 0660, sharedList, colleague, false, true, false,
+         Twist::killedTwiceBesideAnother,
+         "killed by signal 25, then killed by signal 25 | written over | torn | marked doc (new contents 3).json by "
+         "nobody | found doc (new contents 2).json by nobody | owner reads it whole | left doc (new contents 3).json "
+         "65534 0640 whole | left doc (new contents).json 5555 0644 | left doc (new contents 2).json 65534 0640 whole"},
+        // The file is still whole and old, and leads to the newer text.
+        {"killed before writing over", 5555, 4321, 0660, sharedList, colleague, false, true, true,
+         Twist::killedBeforeWritingOver,
+         "killed by signal 25 | written over | old text | marked doc (new contents).json by nobody | owner reads it "
+         "whole | left doc (new contents).json 65534 0640 whole"},
+        // A hidden file beside a torn document may hold its only whole text: it stays.
+        {"killed beside a hidden file of an earlier version", 5555, 4321, 0660, sharedList, colleague, false, true,
+         true, Twist::killedBesideALeftover,
+         "killed by signal 25 | written over | torn | marked doc (new contents).json by nobody | owner reads it whole | "
+         "left (hidden) 0 0644 whole | left doc (new contents).json 65534 0640 whole"},
         // The member waits for the colleague's save, then finds the file changed and writes nothing.
         {"two savers at once", 5555, 4321, 0660, groupWritesList, colleague, false, true, false, Twist::secondSaver,
          "colleague saved, member found it changed | written over"},
         {"a file-size limit", 5555, 4321, 0660, sharedList, colleague, false, true, false, Twist::fileSizeLimit,
          "The file “doc.json” could not be saved: the file is larger than this disk or system allows. | copy open to "
-         "nobody else | written over | old text"},
-        // The copy waits in the colleague's own folder, and goes with the save.
+         "owner r- | written over | old text"},
+        // The copy waits in the colleague's own folder, and goes with the save. The file names it
+        // to its owner, who cannot open it there but knows whom to ask.
         {"a folder the saver cannot write", 5555, 4321, 0660, sharedList, colleague, false, true, false,
          Twist::closedFolder, "copy open to nobody else | written over"},
         {"a folder the saver cannot write, failing half-way", 5555, 4321, 0660, sharedList, colleague, false, true,
          false, Twist::closedFolderHalfWay,
          "The file “doc.json” could not be saved: the file is larger than this disk or system allows. It may be "
          "incomplete now; its new contents are whole in “<folder>/state/vantrel/doc (new contents).json”. | copy "
-         "open to nobody else | written over | torn | found state/vantrel/doc (new contents).json | left "
-         "state/vantrel/doc (new contents).json 65534 0600 whole"},
+         "open to nobody else | written over | torn | marked state/vantrel/doc (new contents).json by nobody | owner "
+         "cannot read it | left state/vantrel/doc (new contents).json 65534 0600 whole"},
+        // Without a folder of their own, the saver is told so: the file itself they may write.
+        {"a folder the saver cannot write, their own under a file", 5555, 4321, 0660, sharedList, colleague, false, true,
+         false, Twist::closedFolderOwnFolderUnderAFile,
+         "The file “doc.json” could not be saved: you may not add files to its folder, and your own folder for the "
+         "copy a save keeps, “<folder>/state/vantrel”, cannot be used: part of its path is not a folder. | written "
+         "over | old text | left state 65534 0644"},
+        {"a folder the saver cannot write, their own in a closed one", 5555, 4321, 0660, sharedList, colleague, false,
+         true, false, Twist::closedFolderOwnFolderClosed,
+         "The file “doc.json” could not be saved: you may not add files to its folder, and your own folder for the "
+         "copy a save keeps, “<folder>/state/vantrel”, cannot be used: you may not make it, or it is not yours alone. "
+         "| written over | old text"},
     };
     int skipped = 0;
     for (const Case &c : cases) {
@@ -373,14 +427,22 @@ TEST(PendingFileSharing, EveryoneKeepsTheirAccessWhoeverSaves)
             const std::string other = fs::path(target).replace_filename("other.json");
             if (c.secondName && ::link(target.c_str(), other.c_str()) != 0)
                 return cannotRun + "no hard links";
-            if (c.twist == Twist::killedWithNameTaken) {
+            const std::string leftover = folder + "/.vantrel-00000000-0000-4000-8000-000000000000.part";
+            if (c.twist == Twist::killedBesideALeftover && !Detail::writeText(leftover, newBytes))
+                return cannotRun + "no hidden file";
+            if (c.twist == Twist::killedWithNameTaken || c.twist == Twist::killedTwiceBesideAnother) {
                 Detail::writeText(folder + "/doc (new contents).json", "the owner's");
                 ::chown((folder + "/doc (new contents).json").c_str(), owner.uid, owner.gid);
             }
-            if (c.twist == Twist::closedFolder || c.twist == Twist::closedFolderHalfWay) {
+            if (c.twist == Twist::closedFolder || c.twist == Twist::closedFolderHalfWay
+                || c.twist == Twist::closedFolderOwnFolderUnderAFile || c.twist == Twist::closedFolderOwnFolderClosed) {
                 const std::string state = folder + "/state";
-                ::mkdir(state.c_str(), 0700);
-                ::chown(state.c_str(), c.saver.uid, c.saver.gid);
+                if (c.twist == Twist::closedFolderOwnFolderUnderAFile)
+                    Detail::writeText(state, "a file");
+                else
+                    ::mkdir(state.c_str(), c.twist == Twist::closedFolderOwnFolderClosed ? 0755 : 0700);
+                if (c.twist != Twist::closedFolderOwnFolderClosed)
+                    ::chown(state.c_str(), c.saver.uid, c.saver.gid);
                 ::setenv("XDG_STATE_HOME", state.c_str(), 1);
                 ::chmod(folder.c_str(), 0755);
             }
@@ -399,9 +461,29 @@ TEST(PendingFileSharing, EveryoneKeepsTheirAccessWhoeverSaves)
             report += text == newBytes ? "" : text == oldBytes ? " | old text" : " | torn";
             if (c.secondName && Detail::readText(other) != text)
                 report += " | the other name holds another text";
-            // What opening the file would point to.
-            for (const fs::path &copy : KeptCopies::of(target))
-                report += " | found " + fs::relative(copy, folder).string();
+            if (c.twist == Twist::killedBesideALeftover) {
+                const int opened = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+                Leftovers::removeStale(opened, ::time(nullptr) + 2 * Leftovers::staleAfterSeconds,
+                                       [&] { return Detail::readText(target) == newBytes; });
+                ::close(opened);
+            }
+            // What opening the file would point the owner to, by the file's mark or the copy's, and
+            // whether the owner can read it. The owner's own folder is not the saver's.
+            std::vector<FoundCopy> found;
+            std::optional<FoundCopy> marked;
+            std::string owned;
+            ::unsetenv("XDG_STATE_HOME");
+            as(owner, [&] {
+                found = KeptCopies::of(target);
+                marked = KeptCopies::marked(target);
+                if (!found.empty())
+                    owned = Detail::readText(found.front().path) == newBytes ? "owner reads it whole" : "owner cannot read it";
+            });
+            for (const FoundCopy &copy : found)
+                report += (copy == marked ? " | marked " : " | found ") + fs::relative(copy.path, folder).string() + " by "
+                    + copy.holder;
+            if (!owned.empty())
+                report += " | " + owned;
             for (const auto &entry : fs::recursive_directory_iterator(folder)) {
                 const std::string name = fs::relative(entry.path(), folder).string();
                 if (name == "doc.json" || name == "other.json" || !entry.is_regular_file())
@@ -427,9 +509,9 @@ TEST(PendingFileSharing, EveryoneKeepsTheirAccessWhoeverSaves)
     EXPECT_LT(skipped, int(std::size(cases))) << "no case could run here";
 }
 
-// While a colleague's save is under way, the copy beside the file is theirs alone: no list, no
-// group or others' bits, so neither the file's group nor their own gets in; the attributes
-// others keep on the file come along.
+// While a colleague's save is under way, the copy beside the file is theirs, and its owner's to
+// read: one named entry, no group or others' bits, so neither the file's group nor their own
+// gets in; the attributes others keep on the file come along.
 TEST(PendingFileSharing, TheCopyBesideLetsInNobodyTheFileKeptOut)
 {
     if (::geteuid() != 0)
@@ -447,8 +529,8 @@ TEST(PendingFileSharing, TheCopyBesideLetsInNobodyTheFileKeptOut)
     });
     SKIP_WHEN_IT_CANNOT_RUN(outcome);
     EXPECT_EQ(outcome.childFailure, "");
-    EXPECT_EQ(outcome.reported, "65534:65534 0600 1 names, (no list), note kept, label (none); owner --, colleague rw, "
-                                "member --, colleague's group --, stranger --");
+    EXPECT_EQ(outcome.reported, "65534:65534 0640 1 names, user::rw- user:5555:r-- group::--- mask::r-- other::---, note "
+                                "kept, label (none); owner r-, colleague rw, member --, colleague's group --, stranger --");
 }
 
 namespace {
@@ -465,7 +547,7 @@ std::string linkBeside(const std::string &target)
 } // namespace
 
 // Room for the copy beside the file but not for the new content over it as well: the room is
-// asked for before the first byte goes over the old file.
+// asked for before the first byte goes over the old file, and the message says how much lacks.
 TEST(PendingFileSharing, AFullDiskLeavesTheOldDocumentWhole)
 {
     const Outcome outcome = attempt(Cause::fullDisk, "doc.json", oldBytes, 16 * 1024, [](const std::string &target) {
@@ -475,7 +557,8 @@ TEST(PendingFileSharing, AFullDiskLeavesTheOldDocumentWhole)
     });
     SKIP_WHEN_IT_CANNOT_RUN(outcome);
     EXPECT_EQ(outcome.childFailure, "");
-    EXPECT_EQ(outcome.reported, "The file “doc.json” could not be saved: the disk is full.");
+    EXPECT_EQ(outcome.reported, "The file “doc.json” could not be saved: the disk is full; the save needs 2 KB more free "
+                                "space.");
     EXPECT_TRUE(outcome.targetKept);
     EXPECT_EQ(outcome.files, (std::vector<std::string>{"doc.json", "other.json"}));
 }
@@ -512,6 +595,10 @@ TEST(PendingFileSharing, AFailureHalfWayKeepsTheWholeCopyAndNamesIt)
             error.replace(at, folder.size(), "<folder>");
         const bool whole = Detail::readText(folder + "/doc (new contents).json") == newBytes;
         const size_t torn = Detail::readText(target).size();
+        // Opening the torn file finds the copy: by the mark, or on a disk that keeps none, by its name.
+        std::string found;
+        for (const FoundCopy &copy : KeptCopies::of(target))
+            found += " found " + fs::path(copy.path).filename().string() + ";";
         limit.rlim_cur = unlimited;
         ::setrlimit(RLIMIT_FSIZE, &limit);
         PendingFile retry(target);
@@ -520,13 +607,49 @@ TEST(PendingFileSharing, AFailureHalfWayKeepsTheWholeCopyAndNamesIt)
         retry.append(newBytes);
         retry.commit();
         return error + (whole ? "" : " [the copy is not whole]") + " " + std::to_string(torn) + " bytes"
-            + (asLeft ? "" : " [not as the save left it]");
+            + (asLeft ? "" : " [not as the save left it]") + found;
     });
     SKIP_WHEN_IT_CANNOT_RUN(outcome);
     EXPECT_EQ(outcome.childFailure, "");
     EXPECT_EQ(outcome.reported, "The file “doc.json” could not be saved: the file is larger than this disk or system "
                                 "allows. It may be incomplete now; its new contents are whole in “<folder>/doc (new "
-                                "contents).json”. 4096 bytes");
+                                "contents).json”. 4096 bytes found doc (new contents).json;");
+    EXPECT_EQ(outcome.targetSize, newBytes.size());
+    EXPECT_EQ(outcome.files, (std::vector<std::string>{"doc.json", "other.json"}));
+}
+
+// The retry after a failure half-way, on a disk with room for its copy but not for a second one
+// as well: the earlier copy goes once the new one stands whole and the file leads to it, and its
+// room is what the file takes.
+TEST(PendingFileSharing, ARetryOnAFullDiskNeedsNoRoomForASecondCopy)
+{
+    const Outcome outcome = attempt(Cause::none, "doc.json", oldBytes, 0, [](const std::string &target) {
+        const std::string folder = fs::path(target).parent_path();
+        if (std::optional<std::string> refused = Detail::mountSmallDisk(folder))
+            return cannotRun + *refused;
+        Detail::writeText(target, oldBytes);
+        if (std::string refused = linkBeside(target); !refused.empty())
+            return refused;
+        // As an earlier save left it: the file torn, its whole text beside it.
+        const std::string earlier = folder + "/doc (new contents).json";
+        Detail::writeText(target, newBytes.substr(0, 4096));
+        Detail::writeText(earlier, newBytes);
+        struct stat status {};
+        ::stat(earlier.c_str(), &status);
+        const KeptCopy kept{earlier, status.st_dev, status.st_ino};
+        // Room for the new copy, and a page.
+        if (!Detail::leaveRoom(folder, 4 * 4096))
+            return std::string("the disk could not be filled");
+        return errorOf([&] {
+            PendingFile retry(target);
+            retry.supersede(kept);
+            retry.append(newBytes);
+            retry.commit();
+        });
+    });
+    SKIP_WHEN_IT_CANNOT_RUN(outcome);
+    EXPECT_EQ(outcome.childFailure, "");
+    EXPECT_EQ(outcome.reported, "");
     EXPECT_EQ(outcome.targetSize, newBytes.size());
     EXPECT_EQ(outcome.files, (std::vector<std::string>{"doc.json", "other.json"}));
 }

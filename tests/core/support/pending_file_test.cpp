@@ -11,7 +11,11 @@
 #include <fstream>
 #include <sstream>
 #include <optional>
+#include <atomic>
+#include <poll.h>
+#include <sys/fanotify.h>
 #include <sys/stat.h>
+#include <thread>
 #include <unistd.h>
 
 namespace fs = std::filesystem;
@@ -180,6 +184,107 @@ TEST(PendingFile, ASaveHeldUpByAnotherGivesUpAndSaysSo)
     EXPECT_EQ(contentOf(folder / "doc.json"), "theirs");
     EXPECT_EQ(folder.entries(), std::vector<std::string>{"doc.json"});
     ::close(other);
+}
+
+// A second save of the file in this process, through any of its names, would wait for the first,
+// which its own thread may be the one to finish: it is refused at once, and the first goes on.
+TEST(PendingFile, ASecondSaveInThisProcessIsRefusedAtOnce)
+{
+    Folder folder;
+    std::ofstream(folder / "doc.json") << "old";
+    fs::create_symlink(folder / "doc.json", folder / "link.json");
+    PendingFile first(folder / "doc.json");
+    first.append("first");
+    for (const char *name : {"doc.json", "link.json"})
+        EXPECT_EQ(errorOf([&] { PendingFile::write(folder / name, "second"); }),
+                  "The file “" + std::string(name) + "” could not be saved: the file is in use.");
+    first.commit();
+    EXPECT_EQ(contentOf(folder / "doc.json"), "first");
+    EXPECT_EQ(folder.entries(), (std::vector<std::string>{"doc.json", "link.json"}));
+}
+
+// Hidden files of killed saves go once stale and held by no save, where the caller allows it;
+// a young one may be a save's not held yet, and a held one is a live save's.
+TEST(PendingFile, StaleHiddenFilesGoOnlyWhenOldAndUnheld)
+{
+    Folder folder;
+    const std::string unheld = ".vantrel-00000000-0000-4000-8000-000000000001.part";
+    const std::string held = ".vantrel-00000000-0000-4000-8000-000000000002.part";
+    for (const std::string &name : {unheld, held, std::string(".vantrel-not-ours.part"), std::string("doc.json")})
+        std::ofstream(folder / name) << "text";
+    const int live = ::open((folder / held).c_str(), O_RDWR | O_CLOEXEC);
+    struct flock whole {};
+    whole.l_type = F_WRLCK;
+    ASSERT_EQ(::fcntl(live, F_OFD_SETLK, &whole), 0);
+    const int opened = ::open(folder.path.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    int asked = 0;
+    const auto allow = [&](bool answer) {
+        return [&asked, answer] {
+            ++asked;
+            return answer;
+        };
+    };
+    const time_t now = ::time(nullptr);
+    const time_t later = now + 2 * Leftovers::staleAfterSeconds;
+    std::vector<std::string> all = folder.entries();
+    Leftovers::removeStale(opened, now, allow(true));
+    EXPECT_EQ(folder.entries(), all) << "young";
+    Leftovers::removeStale(opened, later, allow(false));
+    EXPECT_EQ(folder.entries(), all) << "not allowed";
+    Leftovers::removeStale(opened, later, {});
+    EXPECT_EQ(folder.entries(), all) << "nobody asked";
+    Leftovers::removeStale(opened, later, allow(true));
+    EXPECT_EQ(folder.entries(), (std::vector<std::string>{held, ".vantrel-not-ours.part", "doc.json"}));
+    EXPECT_EQ(asked, 2) << "asked once a call, and only when there is an old unheld file";
+    ::close(live);
+    ::close(opened);
+}
+
+// A program that takes no hold and writes the file while a save writes over it (here as the save
+// reads the file back): the save says so rather than that it saved, and names its whole copy.
+TEST(PendingFile, AWriterIgnoringTheHoldIsNotTakenForTheSave)
+{
+    Folder folder;
+    const std::string newText(64 * 1024, 'n');
+    std::ofstream(folder / "doc.json") << "old";
+    fs::create_hard_link(folder / "doc.json", folder / "other.json"); // written over, and read back
+    const int fan = ::fanotify_init(FAN_CLASS_CONTENT | FAN_CLOEXEC, O_RDONLY | O_CLOEXEC);
+    if (fan < 0 || ::fanotify_mark(fan, FAN_MARK_ADD, FAN_ACCESS_PERM, AT_FDCWD, (folder / "doc.json").c_str()) != 0) {
+        if (fan >= 0)
+            ::close(fan);
+        GTEST_SKIP() << "no permission events of fanotify: " << std::strerror(errno);
+    }
+    const int intruder = ::open((folder / "other.json").c_str(), O_WRONLY | O_CLOEXEC);
+    std::atomic<bool> done = false;
+    std::atomic<int> written = 0;
+    std::thread writer([&] {
+        while (!done) {
+            pollfd ready{.fd = fan, .events = POLLIN, .revents = 0};
+            if (::poll(&ready, 1, 20) <= 0)
+                continue;
+            fanotify_event_metadata event {};
+            if (::read(fan, &event, sizeof event) < ssize_t(sizeof event))
+                continue;
+            // Before the first read is let through, a byte of its own over the save's.
+            if (written++ == 0 && ::pwrite(intruder, "X", 1, 100) != 1)
+                ADD_FAILURE() << "the intruder could not write";
+            const fanotify_response answer{.fd = event.fd, .response = FAN_ALLOW};
+            [[maybe_unused]] const ssize_t sent = ::write(fan, &answer, sizeof answer);
+            ::close(event.fd);
+        }
+    });
+    const std::string said = errorOf([&] { PendingFile::write(folder / "doc.json", newText); });
+    done = true;
+    writer.join();
+    ::close(fan);
+    ::close(intruder);
+    EXPECT_GE(written, 1) << "the save never read the file back";
+    EXPECT_EQ(said, "The file “doc.json” could not be saved: another program wrote to it at the same time. It may be "
+                    "incomplete now; its new contents are whole in “" + (folder / "doc (new contents).json").string() + "”.");
+    EXPECT_EQ(contentOf(folder / "doc (new contents).json"), newText);
+    const std::vector<FoundCopy> named = KeptCopies::of(folder / "doc.json");
+    ASSERT_FALSE(named.empty());
+    EXPECT_EQ(named.front().path, folder / "doc (new contents).json");
 }
 
 TEST(PendingFile, SystemErrorsReadAsPlainWords)
