@@ -614,8 +614,14 @@ void PendingFile::markTarget(int target, const std::string &name)
         m_previousRead = true;
     }
     std::error_code unknown;
-    const std::string mark = KeptCopies::markFor(m_file, fs::absolute(m_copyFolderPath / name, unknown));
+    const fs::path copy = fs::absolute(m_copyFolderPath / name, unknown);
+    const std::string mark = KeptCopies::markFor(m_file, copy, m_previousMark);
     m_marked = ::fsetxattr(target, KeptCopies::markAttribute, mark.data(), mark.size(), 0) == 0;
+    // No room for both: this copy's alone.
+    if (!m_marked && m_previousMark) {
+        const std::string alone = KeptCopies::markFor(m_file, copy, std::nullopt);
+        m_marked = ::fsetxattr(target, KeptCopies::markAttribute, alone.data(), alone.size(), 0) == 0;
+    }
 }
 
 // The file is as it was: it leads where it led before.
