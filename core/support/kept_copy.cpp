@@ -43,7 +43,8 @@ fs::path resolved(const fs::path &target)
 // The attribute's value; nothing when it cannot be read, with errno saying why.
 std::optional<std::string> attribute(const fs::path &path, const char *name)
 {
-    char value[4096 + 256];
+    // A mark may name two copies.
+    char value[2 * (PATH_MAX + 256)];
     const ssize_t size = ::getxattr(path.c_str(), name, value, sizeof value);
     if (size < 0)
         return std::nullopt;
@@ -93,33 +94,59 @@ std::string holderName(uid_t user)
     return entry && entry->pw_name[0] ? std::string(entry->pw_name) : "user " + std::to_string(user);
 }
 
-std::string markFor(int copy, const fs::path &path)
-{
-    struct stat status {};
-    ::fstat(copy, &status);
-    return holderName(::geteuid()) + "\n" + std::to_string(status.st_dev) + " " + std::to_string(status.st_ino) + "\n"
-        + path.string();
-}
+namespace {
 
-std::optional<FoundCopy> marked(const fs::path &target)
+// The copy one entry of a mark names, if it still leads to a file (or to one the user may not
+// look at).
+std::optional<FoundCopy> follow(std::string_view entry)
 {
-    const std::optional<std::string> mark = attribute(resolved(target), markAttribute);
-    if (!mark)
+    const size_t first = entry.find('\n');
+    const size_t second = first == std::string_view::npos ? first : entry.find('\n', first + 1);
+    if (second == std::string_view::npos || second + 1 >= entry.size())
         return std::nullopt;
-    const size_t first = mark->find('\n');
-    const size_t second = first == std::string::npos ? first : mark->find('\n', first + 1);
-    if (second == std::string::npos || second + 1 >= mark->size())
-        return std::nullopt;
-    FoundCopy copy{mark->substr(second + 1), mark->substr(0, first)};
+    FoundCopy copy{std::string(entry.substr(second + 1)), std::string(entry.substr(0, first))};
     struct stat status {};
     if (::stat(copy.path.c_str(), &status) != 0)
         // A copy in a folder closed to the reader is still named: its holder can open it.
         return errno == EACCES ? std::optional(copy) : std::nullopt;
     // Another file put at its name since is not it.
     const std::string identity = std::to_string(status.st_dev) + " " + std::to_string(status.st_ino);
-    if (!S_ISREG(status.st_mode) || mark->substr(first + 1, second - first - 1) != identity)
+    if (!S_ISREG(status.st_mode) || entry.substr(first + 1, second - first - 1) != identity)
         return std::nullopt;
     return copy;
+}
+
+// The entry of `mark` that leads to a copy, the first that does.
+std::optional<std::string_view> leading(std::string_view mark)
+{
+    for (size_t start = 0; start < mark.size();) {
+        const size_t end = std::min(mark.find('\0', start), mark.size());
+        if (follow(mark.substr(start, end - start)))
+            return mark.substr(start, end - start);
+        start = end + 1;
+    }
+    return std::nullopt;
+}
+
+} // namespace
+
+std::string markFor(int copy, const fs::path &path, const std::optional<std::string> &before)
+{
+    struct stat status {};
+    ::fstat(copy, &status);
+    std::string mark = holderName(::geteuid()) + "\n" + std::to_string(status.st_dev) + " "
+        + std::to_string(status.st_ino) + "\n" + path.string();
+    // Until the copy takes its name, the copy the file led to stays found: a torn file's.
+    if (const std::optional<std::string_view> earlier = before ? leading(*before) : std::nullopt)
+        mark += '\0' + std::string(*earlier);
+    return mark;
+}
+
+std::optional<FoundCopy> marked(const fs::path &target)
+{
+    const std::optional<std::string> mark = attribute(resolved(target), markAttribute);
+    const std::optional<std::string_view> entry = mark ? leading(*mark) : std::nullopt;
+    return entry ? follow(*entry) : std::nullopt;
 }
 
 std::vector<FoundCopy> of(const fs::path &target)

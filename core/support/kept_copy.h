@@ -51,8 +51,9 @@ std::vector<FoundCopy> of(const std::filesystem::path &target);
 // the user may not look at). Whole or not, `target` may be older than it.
 std::optional<FoundCopy> marked(const std::filesystem::path &target);
 
-// The value of the mark for `copy`, open, kept at `path` by the user the process runs as.
-std::string markFor(int copy, const std::filesystem::path &path);
+// The value of the mark for `copy`, open, kept at `path` by the user the process runs as. Where
+// the file's mark `before` leads to a copy, the mark leads there too while `copy` has no name.
+std::string markFor(int copy, const std::filesystem::path &path, const std::optional<std::string> &before);
 // The name of the user `user`, or the number where it has none.
 std::string holderName(uid_t user);
 

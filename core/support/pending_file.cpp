@@ -9,6 +9,7 @@
 #include <ctime>
 #include <dirent.h>
 #include <fcntl.h>
+#include <initializer_list>
 #include <stdio.h>
 #include <string_view>
 #include <sys/stat.h>
@@ -134,13 +135,19 @@ std::string amountOf(unsigned long long bytes)
     return std::to_string(tenths / 10) + "." + std::to_string(tenths % 10) + " MB";
 }
 
-// How much more room the disk must have for `more` bytes, where `error` says it is full: "; the
-// save needs 1.2 MB more free space", or nothing where the disk does not say.
-std::string roomWanted(int onDisk, off_t more, int error)
+// How much more room the disk must have for files growing by `parts` bytes, where `error` says it
+// is full: "; the save needs 1.2 MB more free space", or nothing where the disk does not say.
+std::string roomWanted(int onDisk, std::initializer_list<off_t> parts, int error)
 {
     struct statvfs disk {};
     // A file-size limit or a quota is not room on the disk.
-    if (error != ENOSPC || more <= 0 || ::fstatvfs(onDisk, &disk) != 0)
+    if (error != ENOSPC || ::fstatvfs(onDisk, &disk) != 0 || disk.f_frsize == 0)
+        return "";
+    // Each file takes whole blocks.
+    off_t more = 0;
+    for (const off_t part : parts)
+        more += part <= 0 ? 0 : (part + off_t(disk.f_frsize) - 1) / off_t(disk.f_frsize) * off_t(disk.f_frsize);
+    if (more <= 0)
         return "";
     const unsigned long long free = (unsigned long long)disk.f_bavail * disk.f_frsize;
     const unsigned long long wanted = (unsigned long long)more > free ? (unsigned long long)more - free : disk.f_frsize;
@@ -491,10 +498,10 @@ void PendingFile::reserve(size_t total)
         return;
     const int error = errno;
     // Written over, the file takes what it lacks as well, once the copy is whole.
-    off_t more = off_t(total);
+    off_t grows = 0;
     if (struct stat held {}; m_overwrite && ::fstat(m_lock.descriptor(), &held) == 0)
-        more += std::max<off_t>(0, off_t(total) - off_t(held.st_blocks) * 512);
-    fail(FileWriteError::reasonFor(error) + roomWanted(m_file, more, error));
+        grows = off_t(total) - off_t(held.st_blocks) * 512;
+    fail(FileWriteError::reasonFor(error) + roomWanted(m_file, {off_t(total), grows}, error));
 }
 
 fs::path PendingFile::temporaryPath()
@@ -614,8 +621,14 @@ void PendingFile::markTarget(int target, const std::string &name)
         m_previousRead = true;
     }
     std::error_code unknown;
-    const std::string mark = KeptCopies::markFor(m_file, fs::absolute(m_copyFolderPath / name, unknown));
+    const fs::path copy = fs::absolute(m_copyFolderPath / name, unknown);
+    const std::string mark = KeptCopies::markFor(m_file, copy, m_previousMark);
     m_marked = ::fsetxattr(target, KeptCopies::markAttribute, mark.data(), mark.size(), 0) == 0;
+    // No room for both: this copy's alone.
+    if (!m_marked && m_previousMark) {
+        const std::string alone = KeptCopies::markFor(m_file, copy, std::nullopt);
+        m_marked = ::fsetxattr(target, KeptCopies::markAttribute, alone.data(), alone.size(), 0) == 0;
+    }
 }
 
 // The file is as it was: it leads where it led before.
@@ -649,7 +662,7 @@ void PendingFile::writeOver(const struct stat &written)
         const int error = errno;
         struct stat held {};
         const off_t allocated = ::fstat(target, &held) == 0 ? off_t(held.st_blocks) * 512 : 0;
-        failWritingOver(target, FileWriteError::reasonFor(error) + roomWanted(target, size - allocated, error), false);
+        failWritingOver(target, FileWriteError::reasonFor(error) + roomWanted(target, {size - allocated}, error), false);
     }
     std::vector<char> buffer(size_t(std::min<off_t>(std::max<off_t>(size, 1), chunkBytes)));
     for (off_t at = 0; at < size;) {

@@ -133,7 +133,7 @@ TEST(DocumentFile, AWholeFileMarkedByASaveThatDidNotFinishSaysWhereTheNewerTextI
         writeBytes(copy, inCopy);
         QFile opened(copy);
         ASSERT_TRUE(opened.open(QIODevice::ReadOnly));
-        const std::string mark = KeptCopies::markFor(opened.handle(), copy.toStdString());
+        const std::string mark = KeptCopies::markFor(opened.handle(), copy.toStdString(), std::nullopt);
         if (::setxattr(path.toLocal8Bit().constData(), KeptCopies::markAttribute, mark.data(), mark.size(), 0) != 0)
             GTEST_SKIP() << "no user attributes here";
         std::optional<FileStamp> stamp;

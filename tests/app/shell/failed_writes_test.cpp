@@ -207,7 +207,7 @@ TEST(FailedWrites, SavingADocumentOverAnother)
         if (cause != Cause::fullDisk)
             return savedMessage(cause, "doc.json");
         return std::string("The file “doc.json” could not be saved: the disk is full; the save needs ")
-            + (payload.isLarge ? "1013 KB" : "9 KB") + " more free space.";
+            + (payload.isLarge ? "1016 KB" : "12 KB") + " more free space.";
     };
     expectEveryFailureRefused("doc.json", message,
                               [](const std::string &target, Payload payload) {
