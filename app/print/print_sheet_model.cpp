@@ -105,6 +105,8 @@ PrintSheetModel::PrintSheetModel(Input input, PrintSheetHost &host, Dialogs &dia
     m_previewLinesTimer->setSingleShot(true);
     m_previewLinesTimer->setInterval(150);
     connect(m_previewLinesTimer, &QTimer::timeout, this, &PrintSheetModel::readPreviewLines);
+    connect(&LeftoverJobs::instance(), &LeftoverJobs::settled, this, &PrintSheetModel::releasedSettled);
+    connect(&LeftoverJobs::instance(), &LeftoverJobs::unanswered, this, &PrintSheetModel::releasedUnanswered);
     retile();
 }
 
@@ -311,6 +313,7 @@ void PrintSheetModel::begin(Task task)
     ++m_run;
     m_task = task;
     m_printStep = PrintStep::preparing;
+    m_schedulerSlow = false;
     m_linesDone = m_linesTotal = m_pagesDone = m_pagesTotal = 0;
     emit changed();
 }
@@ -320,6 +323,7 @@ void PrintSheetModel::end()
     ++m_run;
     m_task = Task::none;
     m_printStep = PrintStep::preparing;
+    m_schedulerSlow = false;
     m_linesDone = m_linesTotal = m_pagesDone = m_pagesTotal = 0;
     emit changed();
 }
@@ -452,7 +456,14 @@ void PrintSheetModel::preparePrint(const std::string &title, const std::optional
         std::shared_ptr<PrintRun> pages;
         std::optional<QString> failure;
         try {
-            m_printer.checkPrintSystem(stop);
+            // A slow scheduler is waited for, and the progress row says so.
+            bool slow = false;
+            m_printer.checkPrintSystem(stop, [&] {
+                slow = true;
+                QMetaObject::invokeMethod(this, [this, run] { schedulerSlow(run, true); }, Qt::QueuedConnection);
+            });
+            if (slow)
+                QMetaObject::invokeMethod(this, [this, run] { schedulerSlow(run, false); }, Qt::QueuedConnection);
             auto chart = std::make_shared<const PrintedChart>(organization, settings);
             const std::optional<std::vector<DottedRoute>> routes = m_routeStore->route(
                 chart->routingKey(), stop, [&](const DottedRoutingProgress &p) { routing.progress(p.done, p.total); },
@@ -487,6 +498,7 @@ void PrintSheetModel::printChart()
         m_host.commitSettings(m_settings);
         // The layout and the lines are done: the dialog opens over no progress of theirs.
         m_printStep = PrintStep::asking;
+        m_schedulerSlow = false;
         emit changed();
         try {
             run->job = m_printer.start(run->pages.pageLayout(), int(run->pages.count()), toQt(title));
@@ -546,14 +558,21 @@ void PrintSheetModel::handToQueue(PrintJob::HandOver handOver)
     m_printStep = PrintStep::handingOver;
     m_exportWorker = std::jthread([this, run = m_run, handOver = std::move(handOver)](std::stop_token stop) {
         std::optional<QString> failure;
+        std::optional<PrintQueue::Leftover> released;
         try {
-            handOver(stop);
+            released = handOver(stop);
         } catch (const std::exception &error) {
             failure = messageOf(error);
         }
-        QMetaObject::invokeMethod(this, [this, run, failure] {
-            if (run == m_run)
+        QMetaObject::invokeMethod(this, [this, run, failure, released] {
+            if (run == m_run) {
                 printed(failure);
+                if (released)
+                    watchReleased(*released, QStringLiteral("The print scheduler (CUPS) did not answer within a minute. "));
+            } else if (run == m_cutHandOver && released) {
+                // Cancelled as it was let print: the user hears of it unless the cancel came first.
+                watchReleased(*released, {});
+            }
         }, Qt::QueuedConnection);
     });
     emit changed();
@@ -567,6 +586,74 @@ void PrintSheetModel::printed(const std::optional<QString> &failure)
     m_print.reset();
     end();
     setFailure(failure);
+    emit changed();
+}
+
+void PrintSheetModel::schedulerSlow(unsigned run, bool slow)
+{
+    if (run != m_run || m_task != Task::print)
+        return;
+    m_schedulerSlow = slow;
+    emit changed();
+}
+
+namespace {
+
+QString mayPrintLine(const PrintQueue::Leftover &left)
+{
+    return QStringLiteral("Job %1 may still print on the printer \u201c%2\u201d: it was let print just before it was "
+                          "cancelled, and the print scheduler (CUPS) has not confirmed the cancel yet.")
+        .arg(left.job, left.queue);
+}
+
+QString printedLine(const PrintQueue::Leftover &left)
+{
+    return QStringLiteral("Job %1 printed on the printer \u201c%2\u201d: the print scheduler (CUPS) printed it before it "
+                          "took the cancel.")
+        .arg(left.job, left.queue);
+}
+
+} // namespace
+
+void PrintSheetModel::watchReleased(const PrintQueue::Leftover &released, const QString &cause)
+{
+    m_released = released;
+    m_releasedCause = cause;
+    m_releasedLine.clear();
+    const LeftoverJobs::Fate fate = LeftoverJobs::instance().fateOf(released.job);
+    if (fate != LeftoverJobs::Fate::pending) {
+        releasedSettled(released.job, fate);
+        return;
+    }
+    // Out of time, the scheduler is known not to answer; cancelled by the user, its cancel
+    // usually comes at once, and then nothing is said.
+    if (!cause.isEmpty())
+        releasedUnanswered(released.job);
+}
+
+void PrintSheetModel::releasedUnanswered(const QString &job)
+{
+    if (!m_released || m_released->job != job || !m_releasedLine.isEmpty())
+        return;
+    m_releasedLine = m_releasedCause + mayPrintLine(*m_released);
+    setFailure(m_releasedLine);
+    emit changed();
+}
+
+// The cancel of a job that may print has its answer: confirmed, the line goes; too late, it
+// says the job printed.
+void PrintSheetModel::releasedSettled(const QString &job, LeftoverJobs::Fate fate)
+{
+    if (!m_released || m_released->job != job)
+        return;
+    const PrintQueue::Leftover released = *std::exchange(m_released, std::nullopt);
+    const bool said = !m_releasedLine.isEmpty() && m_errorMessage == m_releasedLine;
+    if (fate == LeftoverJobs::Fate::printed)
+        setFailure(printedLine(released));
+    else if (said)
+        setFailure(std::nullopt);
+    else
+        return;
     emit changed();
 }
 
@@ -667,6 +754,8 @@ void PrintSheetModel::cancelExport()
         // A print stopped after its dialog was answered ran as far as the user wanted.
         if (m_print)
             m_errorMessage.reset();
+        if (m_printStep == PrintStep::handingOver)
+            m_cutHandOver = m_run;
         m_exportWorker.request_stop();
         m_print.reset();
         end();
@@ -697,7 +786,7 @@ QString PrintSheetModel::progressLabel() const
         return linesTotal > 0 ? label + lines : label;
     }
     // lp may wait up to a minute for a scheduler that does not answer: say what is waited on.
-    if (m_printStep == PrintStep::handingOver)
+    if (waitsForPrintSystem())
         return QStringLiteral("Waiting for the print system…");
     if (m_pagesTotal > 0)
         return (m_task == Task::print ? QStringLiteral("Printing…") : QStringLiteral("Writing the PDF…")) + pages;
@@ -715,7 +804,7 @@ int PrintSheetModel::progressValue() const
 {
     if (m_task == Task::exportAll)
         return m_exportedSheetCount;
-    if (m_printStep == PrintStep::handingOver)
+    if (waitsForPrintSystem())
         return 0;
     return int(m_pagesTotal > 0 ? m_pagesDone : linesRouted().first);
 }
@@ -724,7 +813,7 @@ int PrintSheetModel::progressMaximum() const
 {
     if (m_task == Task::exportAll)
         return exportTotal();
-    if (m_printStep == PrintStep::handingOver)
+    if (waitsForPrintSystem())
         return 0; // no count to give: the bar shows it is busy
     return int(m_pagesTotal > 0 ? m_pagesTotal : linesRouted().second);
 }
