@@ -175,8 +175,9 @@ QString heldSentence(const PrintQueue::Leftover &left)
             .arg(left.title, left.queue);
     }
     if (left.released) {
-        return QStringLiteral("Job %1 may still print on the printer \u201c%2\u201d: it was let print just before it "
-                              "was cancelled, and the print scheduler (CUPS) did not answer to cancel it.")
+        return QStringLiteral("Job %1 may still print on the printer \u201c%2\u201d, or stay held in its queue: it was "
+                              "let print just before it was cancelled, and the print scheduler (CUPS) did not answer "
+                              "to cancel it.")
             .arg(left.job, left.queue);
     }
     return QStringLiteral("Job %1 is held in the queue of the printer \u201c%2\u201d: the print scheduler (CUPS) did "

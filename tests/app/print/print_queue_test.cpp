@@ -461,8 +461,9 @@ TEST(PrintQueue, QuittingTriesAPendingCancelOnceMore)
     const QString never = "exec sleep 30";
     const QString held = "Job Office-7 is held in the queue of the printer “Office”: the print scheduler (CUPS) did "
                          "not answer to cancel it.";
-    const QString mayPrint = "Job Office-7 may still print on the printer “Office”: it was let print just before it "
-                             "was cancelled, and the print scheduler (CUPS) did not answer to cancel it.";
+    const QString mayPrint = "Job Office-7 may still print on the printer “Office”, or stay held in its queue: it was "
+                             "let print just before it was cancelled, and the print scheduler (CUPS) did not answer to "
+                             "cancel it.";
     const QString unnamed = "A job named “Finance” may be held in the queue of the printer “Office”: the print "
                             "scheduler (CUPS) did not answer before it named the job.";
     const struct {
