@@ -231,7 +231,7 @@ void LeftoverJobs::sayBeforeQuit(Dialogs &dialogs, int milliseconds)
         return;
     dialogs.alert(QStringLiteral("Print Not Cancelled"),
                   left.join(QLatin1Char('\n'))
-                      + QStringLiteral("\nLook in the printer's queue and cancel what is still there."));
+                      + QStringLiteral("\n\nLook in the printer's queue and cancel what is still there."));
 }
 
 void PrintQueue::cancelLeftover(const Leftover &leftover, const Commands &commands)

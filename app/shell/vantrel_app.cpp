@@ -45,7 +45,9 @@ int VantrelApp::run(int argc, char **argv)
         controller.openFile(path);
     controller.openIfNone();
     const int status = application.exec();
-    // A print cancelled while its scheduler did not answer may still be held, or print.
+    // A print cancelled while its scheduler did not answer may still be held, or print. The
+    // last window's closing posted a quit of its own, which would end the alert as it opens.
+    QCoreApplication::removePostedEvents(&application, QEvent::Quit);
     LeftoverJobs::sayBeforeQuit(dialogs);
     updates.restartIfRequested();
     return status;

@@ -504,7 +504,7 @@ TEST(PrintQueue, QuittingTriesAPendingCancelOnceMore)
         }
         ASSERT_EQ(dialogs.alerts.size(), 1u);
         EXPECT_EQ(dialogs.alerts[0].title, "Print Not Cancelled");
-        EXPECT_EQ(dialogs.alerts[0].message, c.said + "\nLook in the printer's queue and cancel what is still there.");
+        EXPECT_EQ(dialogs.alerts[0].message, c.said + "\n\nLook in the printer's queue and cancel what is still there.");
         EXPECT_FALSE(LeftoverJobs::instance().hasPending());
     }
 }
