@@ -192,8 +192,8 @@ QStringList LeftoverJobs::settleBeforeQuit(int milliseconds)
     PrintQueue::stopAllHandOvers();
     const QDeadlineTimer deadline(milliseconds);
     QList<QPointer<Cancel>> tried;
-    // The hand-overs stop at once, and hand what they left over here as events.
-    // Each once more from now: one asked as the quit begins is asked again if that fails.
+    // Each once more from now: one being asked as the quit begins is asked again if that
+    // fails. The hand-overs stop at once and hand what they left over here, as events.
     const auto tryEach = [&] {
         for (Cancel *pending : std::as_const(m_pending)) {
             if (!tried.contains(pending) && pending->askNow())
