@@ -419,7 +419,7 @@ TEST(PrintQueue, ACancelledReleaseSaysThePrintMayComeOut)
         FakeCommands fake("", 0, Scheduler::running, {}, {}, markThenWait("releasing", "never"), c.cancel);
         fake.commands.leftoverLookMilliseconds = 20;
         if (c.outOfTime)
-            fake.commands.handOverMilliseconds = 2000;
+            fake.commands.handOverMilliseconds = 3000;
         PrintTest::FakePrinter printer;
         printer.handOver = [&](std::stop_token stop) { return PrintQueue::handOver(officeJob(), letter, fake.commands, stop); };
         PrintTest::FakeHost host;
