@@ -1,8 +1,11 @@
 #include "app/print/chart_print_dialog.h"
 
+#include "app/shell/accessible_fields.h"
 #include "core/support/organization_error.h"
 
+#include <QBoxLayout>
 #include <QDialogButtonBox>
+#include <QLabel>
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QPushButton>
@@ -16,6 +19,17 @@ ChartPrintDialog::ChartPrintDialog(QPrinter *printer, int pageCount, QWidget *pa
     : QPrintDialog(printer, parent), m_pageCount(std::max(1, pageCount)), m_check(std::move(check))
 {
     setMinMax(1, m_pageCount);
+    // Above the buttons, where Print and Cancel are.
+    m_waiting = new QLabel(QStringLiteral("Waiting for the print system…"), this);
+    m_waiting->hide();
+    AccessibleFields::announce(m_waiting);
+    auto *box = qobject_cast<QBoxLayout *>(layout());
+    const auto *buttons = findChild<QDialogButtonBox *>(QString(), Qt::FindDirectChildrenOnly);
+    const int at = box && buttons ? box->indexOf(buttons) : -1;
+    if (at >= 0)
+        box->insertWidget(at, m_waiting);
+    else if (layout())
+        layout()->addWidget(m_waiting);
 }
 
 ChartPrintDialog::~ChartPrintDialog() = default;
@@ -67,6 +81,7 @@ void ChartPrintDialog::checked(const std::optional<std::string> &failure)
 
 void ChartPrintDialog::setPrintEnabled(bool enabled)
 {
+    m_waiting->setVisible(!enabled);
     for (QDialogButtonBox *buttons : findChildren<QDialogButtonBox *>(Qt::FindDirectChildrenOnly)) {
         if (QPushButton *print = buttons->button(QDialogButtonBox::Ok))
             print->setEnabled(enabled);

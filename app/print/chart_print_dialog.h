@@ -2,6 +2,8 @@
 
 #include <QPrintDialog>
 
+class QLabel;
+
 #include <functional>
 #include <optional>
 #include <stop_token>
@@ -18,8 +20,9 @@
 //
 // Taking the user's answer, Qt asks the print scheduler on this thread, and a scheduler that
 // has stopped answering would hold the whole application there. So Print first asks it on a
-// worker whether it answers (`check`), the dialog and the windows going on meanwhile, and
-// closes the dialog with that failure when it does not.
+// worker whether it answers (`check`), the dialog and the windows going on meanwhile: the
+// dialog says that it waits, Cancel ends the wait, and the choices made in it are taken once
+// the scheduler answers. It closes with the check's failure when it does not.
 class ChartPrintDialog final : public QPrintDialog {
     Q_OBJECT
 public:
@@ -41,6 +44,7 @@ private:
 
     int m_pageCount;
     Check m_check;
+    QLabel *m_waiting = nullptr; // says that Print waits for the scheduler
     bool m_checking = false;
     std::optional<std::string> m_failure;
     std::jthread m_checker; // last: stopped and joined before the rest goes

@@ -134,7 +134,7 @@ public:
         // queue's papers are asked there, as the scheduler may not answer.
         return [request = SystemChartPrinter::queueRequest(*m_printer, QString(), m_spool->fileName()),
                 paper = m_paper, commands = m_commands](std::stop_token stop) {
-            PrintQueue::handOver(request, paper, commands, stop);
+            return PrintQueue::handOver(request, paper, commands, stop);
         };
     }
 

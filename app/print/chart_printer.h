@@ -4,6 +4,7 @@
 
 #include <functional>
 #include <memory>
+#include <optional>
 #include <stop_token>
 #include <vector>
 
@@ -30,8 +31,10 @@ public:
     // worker thread while the job is kept. It hands nothing over once `stop` is requested,
     // and throws OrganizationError with what the queue said ("The printer “<queue>” did not
     // take the job: …", "The printer “<queue>” has no <paper> paper." for a queue that lists
-    // its papers, none of them the chart's, and takes no custom size).
-    using HandOver = std::function<void(std::stop_token stop)>;
+    // its papers, none of them the chart's, and takes no custom size). Returns the job that
+    // was being let print as it was stopped or ran out of time: its cancel is asked, but it
+    // may print first.
+    using HandOver = std::function<std::optional<PrintQueue::Leftover>(std::stop_token stop)>;
     // Ends the drawing. A file printed to is written now, and nothing is left (null); a job
     // for a queue returns its hand-over. Throws OrganizationError: "Printing is not
     // available." or the file's FileWriteError.
@@ -50,8 +53,9 @@ public:
     virtual std::unique_ptr<PrintJob> start(const QPageLayout &paper, int pageCount, const QString &title) = 0;
     // Called on a worker thread before start(): the print dialog and the printer ask the
     // print system on the window's thread, each question up to a minute when it does not
-    // answer. Throws OrganizationError when it is known not to run or not to answer.
-    virtual void checkPrintSystem(std::stop_token) const {}
+    // answer. Throws OrganizationError when it is known not to run or not to answer; runs
+    // `slow` when it is slow to answer.
+    virtual void checkPrintSystem(std::stop_token, const std::function<void()> & /*slow*/) const {}
 };
 
 // Printing through QPrinter, as vectors. The dialog's choice of a printer sets its own
@@ -79,7 +83,10 @@ public:
     // Whether a scheduler runs and answers `lpstat`: without one the dialog offers only a
     // file, and a hung one would freeze it. One that stops answering while the dialog is
     // open still holds the window inside Qt's own questions (choosing the printer, its papers).
-    void checkPrintSystem(std::stop_token stop) const override { PrintQueue::requireAnswer(m_commands, stop); }
+    void checkPrintSystem(std::stop_token stop, const std::function<void()> &slow) const override
+    {
+        PrintQueue::requireAnswer(m_commands, stop, slow);
+    }
 
     // What `lp` is asked for a job on `printer`, a queue's, with the chart's paper as the
     // queue names it and the file of the job's pages.

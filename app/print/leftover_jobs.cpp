@@ -1,59 +1,75 @@
-#include "app/print/print_queue.h"
+#include "app/print/leftover_jobs.h"
+
+#include "app/shell/dialogs.h"
 
 #include <QCoreApplication>
+#include <QDeadlineTimer>
 #include <QElapsedTimer>
+#include <QEventLoop>
+#include <QPointer>
 #include <QProcess>
 #include <QProcessEnvironment>
+#include <QThread>
 #include <QTimer>
 
-#include <pwd.h>
-#include <unistd.h>
-
+#include <algorithm>
 #include <utility>
 
 namespace {
 
-// As long as the scheduler keeps a job whose pages never come (cupsd's MultipleOperationTimeout).
+// How long a cancel is asked again while the scheduler does not answer, before it is only
+// asked once more as the application ends.
 const qint64 giveUpMilliseconds = 15 * 60 * 1000;
-// Answered looks that find nothing before the queue is taken to hold nothing of ours: the
-// scheduler may take the request an ended lp left it only after answering a later one.
-const int emptyLooks = 4;
 
-// Who the scheduler takes lp's jobs to be from.
-QString userName()
-{
-    const passwd *user = getpwuid(getuid());
-    return user ? QString::fromLocal8Bit(user->pw_name) : QString();
-}
+} // namespace
 
-// Asks the scheduler, again and again while it does not answer, to cancel what a hand-over
-// left: the job lp named, or the jobs it finds of this user that are held or wait for their
-// pages and were not in the queue before. Held, none of them prints meanwhile.
-class LeftoverJobs final : public QObject {
+// Asks the scheduler, again and again while it does not answer, to cancel one job, until it
+// says that the job is cancelled (or was already, or is gone), or that it has printed.
+class LeftoverJobs::Cancel final : public QObject {
 public:
-    LeftoverJobs(PrintQueue::Leftover leftover, PrintQueue::Commands commands, QObject *parent)
-        : QObject(parent), m_leftover(std::move(leftover)), m_commands(std::move(commands)), m_user(userName())
+    Cancel(PrintQueue::Leftover leftover, PrintQueue::Commands commands, LeftoverJobs *jobs)
+        : QObject(jobs), m_leftover(std::move(leftover)), m_commands(std::move(commands)), m_jobs(jobs)
     {
-        if (!m_leftover.job.isEmpty())
-            m_jobs.append(m_leftover.job);
         m_age.start();
         QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
         environment.insert(QStringLiteral("LC_ALL"), QStringLiteral("C"));
         m_process.setProcessEnvironment(environment);
-        connect(&m_process, &QProcess::finished, this, &LeftoverJobs::answered);
+        connect(&m_process, &QProcess::finished, this, &Cancel::answered);
         connect(&m_process, &QProcess::errorOccurred, this, [this](QProcess::ProcessError error) {
             if (error == QProcess::FailedToStart)
-                deleteLater();
+                askLater();
         });
-        // A stopped scheduler holds lpstat and cancel as it held lp: each gets a while to answer.
+        // A stopped scheduler holds cancel as it held lp: each ask gets a while to answer.
         m_limit.setSingleShot(true);
         connect(&m_limit, &QTimer::timeout, this, [this] { m_process.kill(); });
+        m_later.setSingleShot(true);
+        connect(&m_later, &QTimer::timeout, this, &Cancel::ask);
         ask();
     }
-    ~LeftoverJobs() override
+    ~Cancel() override
     {
         // Ended quietly: nothing it says reaches an object half gone.
         m_process.disconnect(this);
+        end();
+    }
+
+    const PrintQueue::Leftover &leftover() const { return m_leftover; }
+    bool isAsking() const { return m_process.state() != QProcess::NotRunning; }
+
+    // Now, unless it is being asked already; whether it is.
+    bool askNow()
+    {
+        if (isAsking())
+            return false;
+        m_later.stop();
+        ask();
+        return true;
+    }
+
+    void end()
+    {
+        m_later.stop();
+        m_limit.stop();
         if (m_process.state() != QProcess::NotRunning) {
             m_process.kill();
             m_process.waitForFinished();
@@ -63,97 +79,167 @@ public:
 private:
     void ask()
     {
-        if (m_age.hasExpired(giveUpMilliseconds)) {
-            deleteLater();
-            return;
-        }
-        m_cancelling = !m_jobs.isEmpty();
-        if (m_cancelling)
-            m_process.start(m_commands.cancel, m_jobs);
-        else
-            m_process.start(m_commands.lpstat, {QStringLiteral("-l"), QStringLiteral("-o"), m_leftover.queue});
+        m_process.start(m_commands.cancel, {m_leftover.job});
         m_limit.start(m_commands.answerMilliseconds);
     }
 
     void askLater()
     {
-        QTimer::singleShot(m_commands.leftoverLookMilliseconds, this, &LeftoverJobs::ask);
+        m_limit.stop();
+        emit m_jobs->unanswered(m_leftover.job);
+        if (!m_age.hasExpired(giveUpMilliseconds))
+            m_later.start(m_commands.leftoverLookMilliseconds);
     }
 
     void answered(int code, QProcess::ExitStatus status)
     {
         m_limit.stop();
-        const QString output = QString::fromLocal8Bit(m_process.readAllStandardOutput());
+        const QString said = QString::fromLocal8Bit(m_process.readAllStandardError());
         if (status != QProcess::NormalExit) {
             askLater(); // no answer within the limit
             return;
         }
-        // Cancelled, or gone already ("does not exist", "already canceled"): nothing is left.
-        if (m_cancelling) {
-            deleteLater();
+        // "cancel: cancel-job failed: Job #7 is already completed - can't cancel."
+        if (code == 0 || said.contains(QStringLiteral("already canceled")) || said.contains(QStringLiteral("already aborted"))
+            || said.contains(QStringLiteral("does not exist"))) {
+            m_jobs->cancelEnded(this, Fate::cancelled);
             return;
         }
-        if (code != 0) {
-            askLater();
+        if (said.contains(QStringLiteral("already completed"))) {
+            m_jobs->cancelEnded(this, Fate::printed);
             return;
         }
-        m_jobs = leftIn(output);
-        if (!m_jobs.isEmpty()) {
-            ask();
-            return;
-        }
-        if (++m_emptyLooks >= emptyLooks) {
-            deleteLater();
-            return;
-        }
+        // Not answered (no scheduler), or refused for now.
         askLater();
-    }
-
-    // The jobs of this user that `lpstat -l -o` lists held or waiting for their pages, and
-    // that were not there before:
-    //   Office-12               ann                  0   Thu Dec 10 02:02:57 2026
-    //   \tAlerts: job-incoming
-    //   \tqueued for Office
-    QStringList leftIn(const QString &listing) const
-    {
-        QStringList jobs;
-        QString job;
-        for (const QString &line : listing.split(QLatin1Char('\n'))) {
-            if (!line.isEmpty() && !line.front().isSpace()) {
-                const QStringList fields = line.split(QLatin1Char(' '), Qt::SkipEmptyParts);
-                const bool ours = fields.size() >= 2 && fields[1] == m_user && !m_leftover.before.contains(fields[0]);
-                job = ours ? fields[0] : QString();
-                continue;
-            }
-            const QString detail = line.trimmed();
-            if (job.isEmpty() || !detail.startsWith(QStringLiteral("Alerts:")))
-                continue;
-            const QStringList alerts = detail.mid(7).split(QLatin1Char(' '), Qt::SkipEmptyParts);
-            if (alerts.contains(QStringLiteral("job-incoming")) || alerts.contains(QStringLiteral("job-hold-until-specified")))
-                jobs.append(job);
-        }
-        return jobs;
     }
 
     PrintQueue::Leftover m_leftover;
     PrintQueue::Commands m_commands;
-    QString m_user;
+    LeftoverJobs *m_jobs;
     QElapsedTimer m_age;
-    QStringList m_jobs; // to cancel, once found
-    QProcess m_process; // lpstat, or cancel
-    bool m_cancelling = false;
+    QProcess m_process;
     QTimer m_limit;
-    int m_emptyLooks = 0;
+    QTimer m_later;
 };
 
+LeftoverJobs::LeftoverJobs(QObject *parent) : QObject(parent) {}
+
+LeftoverJobs &LeftoverJobs::instance()
+{
+    static QPointer<LeftoverJobs> jobs;
+    Q_ASSERT_X(QThread::currentThread() == QCoreApplication::instance()->thread(), "LeftoverJobs",
+               "used off the application's thread");
+    if (!jobs)
+        jobs = new LeftoverJobs(QCoreApplication::instance());
+    return *jobs;
+}
+
+void LeftoverJobs::cancel(const PrintQueue::Leftover &leftover, const PrintQueue::Commands &commands)
+{
+    if (leftover.queue.isEmpty() || leftover.job.isEmpty())
+        return;
+    for (Cancel *pending : std::as_const(m_pending)) {
+        if (pending->leftover().job == leftover.job)
+            return;
+    }
+    m_settled.remove(leftover.job);
+    m_pending.append(new Cancel(leftover, commands, this));
+}
+
+LeftoverJobs::Fate LeftoverJobs::fateOf(const QString &job) const
+{
+    return m_settled.value(job, Fate::pending);
+}
+
+bool LeftoverJobs::hasPending() const
+{
+    return !m_pending.isEmpty();
+}
+
+void LeftoverJobs::cancelEnded(Cancel *cancel, Fate fate)
+{
+    m_pending.removeAll(cancel);
+    const QString job = cancel->leftover().job;
+    m_settled.insert(job, fate);
+    cancel->deleteLater();
+    emit settled(job, fate);
+}
+
+namespace {
+
+QString heldSentence(const PrintQueue::Leftover &left)
+{
+    if (left.job.isEmpty()) {
+        return QStringLiteral("A job named \u201c%1\u201d may be held in the queue of the printer \u201c%2\u201d: the "
+                              "print scheduler (CUPS) did not answer before it named the job.")
+            .arg(left.title, left.queue);
+    }
+    if (left.released) {
+        return QStringLiteral("Job %1 may still print on the printer \u201c%2\u201d, or stay held in its queue: it was "
+                              "let print just before it was cancelled, and the print scheduler (CUPS) did not answer "
+                              "to cancel it.")
+            .arg(left.job, left.queue);
+    }
+    return QStringLiteral("Job %1 is held in the queue of the printer \u201c%2\u201d: the print scheduler (CUPS) did "
+                          "not answer to cancel it.")
+        .arg(left.job, left.queue);
+}
+
 } // namespace
+
+QStringList LeftoverJobs::settleBeforeQuit(int milliseconds)
+{
+    PrintQueue::stopAllHandOvers();
+    const QDeadlineTimer deadline(milliseconds);
+    QList<QPointer<Cancel>> tried;
+    // Each once more from now: one being asked as the quit begins is asked again if that
+    // fails. The hand-overs stop at once and hand what they left over here, as events.
+    const auto tryEach = [&] {
+        for (Cancel *pending : std::as_const(m_pending)) {
+            if (!tried.contains(pending) && pending->askNow())
+                tried.append(pending);
+        }
+    };
+    tryEach();
+    // Until every cancel tried has had its answer, or the time is up.
+    const auto waiting = [&] {
+        if (PrintQueue::handOversRunning())
+            return true;
+        return std::any_of(m_pending.begin(), m_pending.end(),
+                           [&](Cancel *pending) { return pending->isAsking() || !tried.contains(pending); });
+    };
+    while (!deadline.hasExpired() && waiting()) {
+        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 20);
+        tryEach();
+    }
+    QStringList left;
+    for (const PrintQueue::Leftover &unnamed : PrintQueue::endGivenUpRuns())
+        left.append(heldSentence(unnamed));
+    // What the ended runs, or the last hand-overs, handed over just now.
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::MetaCall);
+    for (Cancel *pending : std::exchange(m_pending, {})) {
+        left.append(heldSentence(pending->leftover()));
+        delete pending;
+    }
+    return left;
+}
+
+void LeftoverJobs::sayBeforeQuit(Dialogs &dialogs, int milliseconds)
+{
+    const QStringList left = instance().settleBeforeQuit(milliseconds);
+    if (left.isEmpty())
+        return;
+    dialogs.alert(QStringLiteral("Print Not Cancelled"),
+                  left.join(QLatin1Char('\n'))
+                      + QStringLiteral("\n\nLook in the printer's queue and cancel what is still there."));
+}
 
 void PrintQueue::cancelLeftover(const Leftover &leftover, const Commands &commands)
 {
     QCoreApplication *application = QCoreApplication::instance();
-    if (!application || leftover.queue.isEmpty())
+    if (!application || leftover.queue.isEmpty() || leftover.job.isEmpty())
         return;
-    QMetaObject::invokeMethod(application, [application, leftover, commands] {
-        new LeftoverJobs(leftover, commands, application);
+    QMetaObject::invokeMethod(application, [leftover, commands] {
+        LeftoverJobs::instance().cancel(leftover, commands);
     }, Qt::QueuedConnection);
 }

@@ -12,7 +12,13 @@
 #include <QRegularExpression>
 
 #include <algorithm>
+#include <atomic>
 #include <cmath>
+#include <condition_variable>
+#include <memory>
+#include <mutex>
+#include <thread>
+#include <vector>
 
 namespace {
 
@@ -49,13 +55,16 @@ std::optional<QString> standardName(const QSizeF &inches)
 
 enum class Ended { finished, stopped, timedOut };
 
-// Waits for `process` to end, until `deadline`, looking at `stop` meanwhile; a process
-// stopped or out of time is killed.
-Ended waitFor(QProcess &process, const QDeadlineTimer &deadline, const std::stop_token &stop)
+// Waits for `process` to end, until `deadline`, looking at `stop` meanwhile (and running
+// `tick`); a process stopped or out of time is killed.
+Ended waitFor(QProcess &process, const QDeadlineTimer &deadline, const std::stop_token &stop,
+              const std::function<void()> &tick = {})
 {
     while (!process.waitForFinished(pollMilliseconds)) {
         if (process.state() == QProcess::NotRunning)
             return Ended::finished;
+        if (tick)
+            tick();
         const bool stopped = stop.stop_requested();
         if (stopped || deadline.hasExpired()) {
             process.kill();
@@ -74,7 +83,7 @@ struct Said {
 // What `program` says to `arguments` on standard output, in the C locale: its words are
 // looked at, not shown.
 Said ask(const QString &program, const QStringList &arguments, const QDeadlineTimer &deadline,
-         const std::stop_token &stop)
+         const std::stop_token &stop, const std::function<void()> &tick = {})
 {
     QProcess process;
     QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
@@ -82,7 +91,7 @@ Said ask(const QString &program, const QStringList &arguments, const QDeadlineTi
     process.setProcessEnvironment(environment);
     process.start(program, arguments);
     Said said;
-    said.ended = waitFor(process, deadline, stop);
+    said.ended = waitFor(process, deadline, stop, tick);
     if (said.ended == Ended::finished)
         said.output = QString::fromLocal8Bit(process.readAllStandardOutput());
     return said;
@@ -192,17 +201,6 @@ std::optional<QSizeF> sizeNamed(const QString &name)
     return std::nullopt;
 }
 
-// The ids of the jobs lpstat lists ("Office-12  ann  1024  <date>", details indented).
-QStringList jobIds(const QString &listing)
-{
-    QStringList ids;
-    for (const QString &line : listing.split(QLatin1Char('\n'))) {
-        if (!line.isEmpty() && !line.front().isSpace())
-            ids.append(line.section(QLatin1Char(' '), 0, 0));
-    }
-    return ids;
-}
-
 // Runs one lp, until `deadline`: how it ended, what it said, and (finished) whether it did it.
 struct LpRun {
     Ended ended = Ended::finished;
@@ -272,34 +270,155 @@ std::optional<QString> queuePaper(const QString &queue, const QPageSize &paper, 
     return named;
 }
 
+// The job lp says it made: "request id is Office-12 (1 file(s))".
+QString requestId(const QString &output)
+{
+    static const QRegularExpression said(QStringLiteral("request id is (\\S+)"));
+    return said.match(output).captured(1);
+}
+
+// lp handing a job in, on a thread of its own. Given up by its hand-over (stopped, or out of
+// time), it goes on until the scheduler names the job, which is then cancelled: ended, it
+// could leave the scheduler a job whose id no one knows, to print once held jobs are released.
+struct Submission {
+    PrintQueue::Leftover leftover; // the queue and the job's name
+    PrintQueue::Commands commands;
+    std::mutex mutex;
+    std::condition_variable ended;
+    std::optional<LpRun> run; // once lp has ended
+    bool givenUp = false;
+    bool over = false; // the thread has nothing more to do
+};
+
+// Every submission's thread, kept until it is over; ended and joined with the program.
+class Submissions {
+public:
+    ~Submissions() { endGivenUp(); }
+
+    std::shared_ptr<Submission> start(PrintQueue::Leftover leftover, const PrintQueue::Commands &commands,
+                                      const QStringList &arguments)
+    {
+        auto submission = std::make_shared<Submission>();
+        submission->leftover = std::move(leftover);
+        submission->commands = commands;
+        std::lock_guard lock(m_mutex);
+        std::erase_if(m_runs, [](Run &run) {
+            std::lock_guard over(run.submission->mutex);
+            return run.submission->over; // joined as it goes
+        });
+        m_runs.push_back({submission, std::jthread(&Submissions::submit, submission, arguments)});
+        return submission;
+    }
+
+    bool anyWaiting()
+    {
+        std::lock_guard lock(m_mutex);
+        return std::any_of(m_runs.begin(), m_runs.end(), [](const Run &run) {
+            std::lock_guard over(run.submission->mutex);
+            return !run.submission->over;
+        });
+    }
+
+    // Ends every lp still waiting; the jobs they may have left.
+    QList<PrintQueue::Leftover> endGivenUp()
+    {
+        std::vector<Run> runs;
+        {
+            std::lock_guard lock(m_mutex);
+            runs = std::move(m_runs);
+            m_runs.clear();
+        }
+        QList<PrintQueue::Leftover> left;
+        for (Run &run : runs) {
+            run.thread.request_stop();
+            run.thread.join();
+            if (run.submission->run && run.submission->run->ended != Ended::finished)
+                left.append(run.submission->leftover);
+        }
+        return left;
+    }
+
+private:
+    struct Run {
+        std::shared_ptr<Submission> submission;
+        std::jthread thread;
+    };
+
+    static void submit(std::stop_token end, std::shared_ptr<Submission> submission, QStringList arguments)
+    {
+        const LpRun run = runLp(submission->commands, arguments, QDeadlineTimer(QDeadlineTimer::Forever), end);
+        bool givenUp = false;
+        {
+            std::lock_guard lock(submission->mutex);
+            submission->run = run;
+            givenUp = submission->givenUp;
+        }
+        submission->ended.notify_all();
+        if (givenUp && run.done) {
+            PrintQueue::Leftover leftover = submission->leftover;
+            leftover.job = requestId(run.output);
+            PrintQueue::cancelLeftover(leftover, submission->commands);
+        }
+        std::lock_guard lock(submission->mutex);
+        submission->over = true;
+    }
+
+    std::mutex m_mutex;
+    std::vector<Run> m_runs;
+};
+
+Submissions &submissions()
+{
+    static Submissions kept;
+    return kept;
+}
+
+// Stopped for every hand-over under way as the application ends (and made anew, for a test
+// that goes on); and how many are under way.
+std::mutex quittingMutex;
+std::stop_source quittingSource;
+std::atomic<int> runningHandOvers{0};
+
+std::stop_token quitting()
+{
+    std::lock_guard lock(quittingMutex);
+    return quittingSource.get_token();
+}
+
+// Runs lp to hand the job in until `deadline`; given up when stopped or out of time, it goes on.
+LpRun submitOnce(const PrintQueue::Request &request, const PrintQueue::Commands &commands,
+                 const QDeadlineTimer &deadline, const std::stop_token &stop)
+{
+    const std::shared_ptr<Submission> submission =
+        submissions().start({request.queue, {}, request.title, false}, commands, PrintQueue::lpArguments(request));
+    std::unique_lock lock(submission->mutex);
+    while (!submission->run) {
+        if (stop.stop_requested() || deadline.hasExpired()) {
+            submission->givenUp = true;
+            LpRun run;
+            run.ended = stop.stop_requested() ? Ended::stopped : Ended::timedOut;
+            return run;
+        }
+        submission->ended.wait_for(lock, std::chrono::milliseconds(pollMilliseconds));
+    }
+    return *submission->run;
+}
+
 // Hands the job in (held, as `request` says) and returns its id, "Office-12"; empty once
-// stopped. The queue's jobs are noted first: those that come meanwhile are the ones an lp
-// ended halfway may have left.
+// stopped.
 QString submitHeld(const PrintQueue::Request &request, const PrintQueue::Commands &commands,
                    const QDeadlineTimer &deadline, const std::stop_token &stop)
 {
-    const Said queued = ask(commands.lpstat, {QStringLiteral("-l"), QStringLiteral("-o"), request.queue}, deadline, stop);
-    if (queued.ended == Ended::stopped)
-        return {};
-    if (queued.ended == Ended::timedOut)
-        unanswered(request.queue);
-    const QStringList before = jobIds(queued.output);
-    const LpRun submitted = runLp(commands, PrintQueue::lpArguments(request), deadline, stop);
-    if (submitted.ended != Ended::finished)
-        PrintQueue::cancelLeftover({request.queue, {}, before}, commands);
+    const LpRun submitted = submitOnce(request, commands, deadline, stop);
     if (submitted.ended == Ended::stopped)
         return {};
     if (submitted.ended == Ended::timedOut)
         unanswered(request.queue);
     if (!submitted.done)
         lpRefused(submitted, request.queue, commands, deadline, stop);
-    // "request id is Office-12 (1 file(s))"
-    static const QRegularExpression requestId(QStringLiteral("request id is (\\S+)"));
-    const QString job = requestId.match(submitted.output).captured(1);
-    if (job.isEmpty()) {
-        PrintQueue::cancelLeftover({request.queue, {}, before}, commands);
+    const QString job = requestId(submitted.output);
+    if (job.isEmpty())
         refused(request.queue, QStringLiteral("lp did not say which job it made"));
-    }
     return job;
 }
 
@@ -395,24 +514,45 @@ QString paperName(const QPageSize &paper)
         + ChartText::decimal(std::max(inches.width(), inches.height()), 3) + QStringLiteral(" inch");
 }
 
-void requireAnswer(const Commands &commands, std::stop_token stop)
+void requireAnswer(const Commands &commands, std::stop_token stop, const std::function<void()> &slow)
 {
     // Without a scheduler "lpstat -d" says "no system default destination", as one without a
     // default queue does: only "-r" tells the two apart.
     if (schedulerIsDown(commands, stop))
         throw OrganizationError::invalid("The print scheduler (CUPS) is not running. Nothing was printed.");
     // A question it must answer: a hung scheduler still takes connections, so "-r" finds it
-    // running.
-    if (askLpstat(commands, {QStringLiteral("-d")}, stop).ended == Ended::timedOut)
+    // running. A busy or distant one may take its time: it is given the hand-over's minute.
+    const QDeadlineTimer slowAt(commands.answerMilliseconds);
+    bool saidSlow = false;
+    const Said said = ask(commands.lpstat, {QStringLiteral("-d")}, QDeadlineTimer(commands.handOverMilliseconds), stop,
+                          [&] {
+                              if (!saidSlow && slowAt.hasExpired()) {
+                                  saidSlow = true;
+                                  if (slow)
+                                      slow();
+                              }
+                          });
+    if (said.ended == Ended::timedOut)
         throw OrganizationError::invalid("The print scheduler (CUPS) does not answer. Nothing was printed.");
 }
 
-void handOver(Request request, const QPageSize &paper, const Commands &commands, std::stop_token stop)
+std::optional<Leftover> handOver(Request request, const QPageSize &paper, const Commands &commands,
+                                 std::stop_token stop)
 {
+    ++runningHandOvers;
+    const struct Running {
+        ~Running() { --runningHandOvers; }
+    } running;
+    // Stopped by the window, or as the application ends.
+    std::stop_source stopping;
+    const std::stop_callback byWindow(stop, [&] { stopping.request_stop(); });
+    const std::stop_callback byQuit(quitting(), [&] { stopping.request_stop(); });
+    stop = stopping.get_token();
+
     const QDeadlineTimer deadline(commands.handOverMilliseconds);
     const std::optional<QString> named = queuePaper(request.queue, paper, commands, deadline, stop);
     if (!named)
-        return;
+        return std::nullopt;
     request.paper = *named;
     // Ended halfway, lp may leave the scheduler a job it takes for whole once it answers again,
     // with pages missing, or none: the job goes in held, and prints once lp has named it.
@@ -424,18 +564,35 @@ void handOver(Request request, const QPageSize &paper, const Commands &commands,
     request.holdUntil = QStringLiteral("indefinite");
     const QString job = submitHeld(request, commands, deadline, stop);
     if (job.isEmpty())
-        return;
+        return std::nullopt;
     const LpRun released = runLp(commands, {QStringLiteral("-i"), job, QStringLiteral("-o"), holdOption + QLatin1Char('=') + release},
                                  deadline, stop);
-    // Held, it prints nothing, and goes once the scheduler answers.
-    if (!released.done)
-        cancelLeftover({request.queue, job, {}}, commands);
-    if (released.ended == Ended::stopped)
-        return;
-    if (released.ended == Ended::timedOut)
-        unanswered(request.queue);
-    if (!released.done)
-        lpRefused(released, request.queue, commands, deadline, stop);
+    if (released.done)
+        return std::nullopt;
+    // Ended while it ran, lp may have handed the release to a scheduler that takes it before
+    // the cancel. Held, the job prints nothing, and goes once the scheduler answers.
+    const Leftover left{request.queue, job, request.title, released.ended != Ended::finished};
+    cancelLeftover(left, commands);
+    if (left.released)
+        return left;
+    lpRefused(released, request.queue, commands, deadline, stop);
+}
+
+void stopAllHandOvers()
+{
+    std::lock_guard lock(quittingMutex);
+    quittingSource.request_stop();
+    quittingSource = std::stop_source();
+}
+
+bool handOversRunning()
+{
+    return runningHandOvers > 0 || submissions().anyWaiting();
+}
+
+QList<Leftover> endGivenUpRuns()
+{
+    return submissions().endGivenUp();
 }
 
 } // namespace PrintQueue

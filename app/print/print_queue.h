@@ -4,6 +4,7 @@
 #include <QString>
 #include <QStringList>
 
+#include <functional>
 #include <optional>
 #include <stop_token>
 
@@ -71,46 +72,62 @@ struct Commands {
     QString lpstat = QStringLiteral("lpstat");
     QString lpoptions = QStringLiteral("lpoptions");
     QString cancel = QStringLiteral("cancel");
-    // How long the scheduler may take to say whether it runs.
+    // How long one question may take before the scheduler counts as slow (and one cancel of
+    // a leftover job is given up, to be asked again).
     int answerMilliseconds = 5000;
-    // How long a finished job's hand-over may wait on the print system, all its questions together.
+    // How long a finished job's hand-over may wait on the print system, all its questions
+    // together; and the check before the dialog, for a slow scheduler.
     int handOverMilliseconds = 60000;
-    // How often a job that lp left without its pages is looked for, once the scheduler answers.
+    // How often the cancel of a job a hand-over left is asked again, until the scheduler answers.
     int leftoverLookMilliseconds = 5000;
 };
 
 // Asks whether the scheduler runs (`lpstat -r`) and its default queue (`lpstat -d`), on the
-// calling thread, which waits for the answers: never the window's. Throws OrganizationError
-// "The print scheduler (CUPS) is not running. Nothing was printed." when none runs, and "The
-// print scheduler (CUPS) does not answer. Nothing was printed." when it does not answer
-// within `answerMilliseconds`. No default queue, or no lpstat, lets the dialog open.
-void requireAnswer(const Commands &commands, std::stop_token stop);
+// calling thread, which waits for the answers: never the window's. A slow scheduler is waited
+// for as long as a hand-over waits (`handOverMilliseconds`); `slow` runs once it has taken
+// longer than `answerMilliseconds`, for the window to say what it waits for. Throws
+// OrganizationError "The print scheduler (CUPS) is not running. Nothing was printed." when
+// none runs, and "The print scheduler (CUPS) does not answer. Nothing was printed." when it
+// does not answer within that limit. No default queue, or no lpstat, lets the dialog open.
+void requireAnswer(const Commands &commands, std::stop_token stop, const std::function<void()> &slow = {});
+
+// A job a hand-over ended halfway may have left in its queue, held until it is cancelled.
+struct Leftover {
+    QString queue;
+    QString job;   // "Office-12"; empty while lp has not named it
+    QString title; // the job's name in the queue
+    // It was let print just before the hand-over ended: the scheduler may print it before it
+    // takes the cancel.
+    bool released = false;
+};
 
 // Hands a finished job to its queue on the calling thread, which waits for the print system,
 // so never the window's: asks the queue's papers (lpoptions), names the chart's `paper` the
-// queue's way, notes the jobs the queue has (lpstat), hands the job over held (lp), then lets
-// it print as the dialog chose (lp -i). Everything it asks the print system shares one limit,
-// `handOverMilliseconds`. Once `stop` is requested, what runs is ended and nothing more is
-// done; a job the scheduler may have by then is held, prints nothing, and is cancelled once
-// the scheduler answers (cancelLeftover).
+// queue's way, hands the job over held (lp), then lets it print as the dialog chose (lp -i).
+// Everything it asks the print system shares one limit, `handOverMilliseconds`. Once `stop`
+// is requested, what runs is ended and nothing more is done; a job the scheduler may have by
+// then is held, prints nothing, and is cancelled once the scheduler answers (cancelLeftover).
+// An lp that has yet to name the job is not ended but left to go on until the scheduler
+// names it, and that job alone is cancelled: ended, it could leave a job no one knows.
+// Returns the job when it was being let print as it was stopped or ran out of time: its
+// cancel is asked, but the scheduler may print it first (LeftoverJobs tells which).
 // Throws OrganizationError "The printer “<queue>” has no <paper> paper." for a queue that
 // lists its papers, none of them the chart's, and takes no custom size; "The printer
 // “<queue>” did not take the job: <cause>." with lp's own sentence and the reason the queue
 // gives for refusing jobs, or plain words when the scheduler is not running, lp cannot start
 // or the scheduler does not answer within the limit.
-void handOver(Request request, const QPageSize &paper, const Commands &commands, std::stop_token stop);
+std::optional<Leftover> handOver(Request request, const QPageSize &paper, const Commands &commands,
+                                 std::stop_token stop);
 
-// What a hand-over ended halfway may have left in its queue, held: the job lp named, or, when
-// it named none, the jobs of this user that wait held or for their pages and were not in the
-// queue as lp began.
-struct Leftover {
-    QString queue;
-    QString job;        // "Office-12"; empty when lp named none
-    QStringList before; // the queue's jobs as lp began
-};
-// Cancels the leftover once the scheduler answers: asks every `leftoverLookMilliseconds`, for
-// as long as the scheduler itself would keep a job waiting for its pages (a quarter of an
-// hour). Callable from any thread; runs beside the application's event loop, and ends with it.
+// Cancels the leftover's job once the scheduler answers, asking every
+// `leftoverLookMilliseconds` (LeftoverJobs). Callable from any thread.
 void cancelLeftover(const Leftover &leftover, const Commands &commands);
+
+// As the application ends: every hand-over still running stops as on Cancel.
+void stopAllHandOvers();
+// Hand-overs running, or lp runs given up that wait for the scheduler to name their job.
+bool handOversRunning();
+// Ends the lp runs still waiting to name their job; the jobs they may have left, unnamed.
+QList<Leftover> endGivenUpRuns();
 
 } // namespace PrintQueue

@@ -15,9 +15,7 @@
 #include "printing/chart_text.h"
 
 #include <QDir>
-#include <QElapsedTimer>
 #include <QFileInfo>
-#include <QPainter>
 #include <QPointer>
 #include <QTimer>
 
@@ -68,9 +66,6 @@ QString messageOf(const std::exception &error)
     return QString::fromUtf8(error.what());
 }
 
-// Printing draws pages for about this long before the window handles its events again.
-const int printSliceMilliseconds = 25;
-
 } // namespace
 
 namespace PaperPresets {
@@ -105,6 +100,8 @@ PrintSheetModel::PrintSheetModel(Input input, PrintSheetHost &host, Dialogs &dia
     m_previewLinesTimer->setSingleShot(true);
     m_previewLinesTimer->setInterval(150);
     connect(m_previewLinesTimer, &QTimer::timeout, this, &PrintSheetModel::readPreviewLines);
+    connect(&LeftoverJobs::instance(), &LeftoverJobs::settled, this, &PrintSheetModel::releasedSettled);
+    connect(&LeftoverJobs::instance(), &LeftoverJobs::unanswered, this, &PrintSheetModel::releasedUnanswered);
     retile();
 }
 
@@ -311,6 +308,7 @@ void PrintSheetModel::begin(Task task)
     ++m_run;
     m_task = task;
     m_printStep = PrintStep::preparing;
+    m_schedulerSlow = false;
     m_linesDone = m_linesTotal = m_pagesDone = m_pagesTotal = 0;
     emit changed();
 }
@@ -320,6 +318,7 @@ void PrintSheetModel::end()
     ++m_run;
     m_task = Task::none;
     m_printStep = PrintStep::preparing;
+    m_schedulerSlow = false;
     m_linesDone = m_linesTotal = m_pagesDone = m_pagesTotal = 0;
     emit changed();
 }
@@ -422,154 +421,6 @@ void PrintSheetModel::refreshFit()
     updatePreview();
 }
 
-// Drawn on this thread, as the printer wants, a few pages between events.
-struct PrintSheetModel::PrintRun {
-    std::shared_ptr<const PrintedChart> chart;
-    DottedInk ink;
-    ChartPicture picture;
-    ChartPages pages;
-    std::unique_ptr<PrintJob> job;
-    size_t next = 0; // of job->pages()
-
-    PrintRun(std::shared_ptr<const PrintedChart> printed, const std::vector<DottedRoute> &routes,
-             const std::string &title, const std::string &scope, const std::optional<std::string> &subtitle)
-        : chart(std::move(printed))
-        , ink(routes, std::nullopt)
-        , picture(chart->picture(ink))
-        , pages(picture, chart->pagination(), title, scope, subtitle)
-    {
-    }
-};
-
-// Laid out for paper, routed and inked on a worker (each takes a while on a large chart),
-// then `then` here with the pages; nothing when stopped, the error when one is thrown.
-void PrintSheetModel::preparePrint(const std::string &title, const std::optional<std::string> &subtitle,
-                                   const std::function<void(std::shared_ptr<PrintRun>)> &then)
-{
-    m_exportWorker = std::jthread([this, run = m_run, organization = m_input.organization, settings = m_settings,
-                                   title, scope = m_input.scope, subtitle, then,
-                                   routing = routing({})](std::stop_token stop) {
-        std::shared_ptr<PrintRun> pages;
-        std::optional<QString> failure;
-        try {
-            m_printer.checkPrintSystem(stop);
-            auto chart = std::make_shared<const PrintedChart>(organization, settings);
-            const std::optional<std::vector<DottedRoute>> routes = m_routeStore->route(
-                chart->routingKey(), stop, [&](const DottedRoutingProgress &p) { routing.progress(p.done, p.total); },
-                DottedRouteStore::Turn::first);
-            if (routes)
-                pages = std::make_shared<PrintRun>(std::move(chart), *routes, title, scope, subtitle);
-        } catch (const std::exception &error) {
-            failure = messageOf(error);
-        }
-        QMetaObject::invokeMethod(this, [this, run, pages, failure, then] {
-            if (run != m_run)
-                return;
-            if (failure) {
-                end();
-                setFailure(failure);
-                emit changed();
-            } else if (pages) {
-                then(pages);
-            }
-        }, Qt::QueuedConnection);
-    });
-}
-
-void PrintSheetModel::printChart()
-{
-    if (!canOutput())
-        return;
-    const std::string title = heading();
-    const std::optional<std::string> subtitle = m_host.pageSubtitle().toStdString();
-    begin(Task::print);
-    preparePrint(title, subtitle, [this, title](std::shared_ptr<PrintRun> run) {
-        m_host.commitSettings(m_settings);
-        // The layout and the lines are done: the dialog opens over no progress of theirs.
-        m_printStep = PrintStep::asking;
-        emit changed();
-        try {
-            run->job = m_printer.start(run->pages.pageLayout(), int(run->pages.count()), toQt(title));
-        } catch (const std::exception &error) {
-            end();
-            fail(error);
-            return;
-        }
-        // A cancelled dialog prints nothing; as after a print, the last error goes.
-        if (!run->job) {
-            m_errorMessage.reset();
-            end();
-            return;
-        }
-        m_printStep = PrintStep::drawing;
-        m_pagesTotal = run->job->pages().size();
-        m_print = std::move(run);
-        printSomePages();
-    });
-}
-
-// Pages for about a frame's time, then the events waiting, then more pages.
-void PrintSheetModel::printSomePages()
-{
-    if (!m_print)
-        return;
-    const std::vector<int> &pages = m_print->job->pages();
-    QElapsedTimer slice;
-    slice.start();
-    try {
-        while (m_print->next < pages.size() && slice.elapsed() < printSliceMilliseconds) {
-            const size_t page = size_t(pages[m_print->next]);
-            m_print->job->drawPage([&](QPainter &painter) { m_print->pages.draw(painter, page); });
-            m_pagesDone = ++m_print->next;
-        }
-        if (m_print->next == pages.size()) {
-            if (PrintJob::HandOver handOver = m_print->job->finish())
-                handToQueue(std::move(handOver));
-            else
-                printed({});
-            return;
-        }
-    } catch (const std::exception &error) {
-        m_print.reset();
-        end();
-        fail(error);
-        return;
-    }
-    emit changed();
-    QTimer::singleShot(0, this, &PrintSheetModel::printSomePages);
-}
-
-// The queue's scheduler may take its time, or not answer at all: the window goes on, and
-// Cancel stops the hand-over. The job, and its file of pages, is kept until it is over.
-void PrintSheetModel::handToQueue(PrintJob::HandOver handOver)
-{
-    m_printStep = PrintStep::handingOver;
-    m_exportWorker = std::jthread([this, run = m_run, handOver = std::move(handOver)](std::stop_token stop) {
-        std::optional<QString> failure;
-        try {
-            handOver(stop);
-        } catch (const std::exception &error) {
-            failure = messageOf(error);
-        }
-        QMetaObject::invokeMethod(this, [this, run, failure] {
-            if (run == m_run)
-                printed(failure);
-        }, Qt::QueuedConnection);
-    });
-    emit changed();
-}
-
-// Whether the user printed or cancelled in the panel is not looked at; only a job the print
-// system would not take is reported, else the last error goes. The result line is not
-// printing's: a PDF exported before stays said.
-void PrintSheetModel::printed(const std::optional<QString> &failure)
-{
-    m_print.reset();
-    end();
-    setFailure(failure);
-    emit changed();
-}
-
 void PrintSheetModel::exportPDF()
 {
     if (!canOutput())
@@ -667,6 +518,8 @@ void PrintSheetModel::cancelExport()
         // A print stopped after its dialog was answered ran as far as the user wanted.
         if (m_print)
             m_errorMessage.reset();
+        if (m_printStep == PrintStep::handingOver)
+            m_cutHandOver = m_run;
         m_exportWorker.request_stop();
         m_print.reset();
         end();
@@ -697,7 +550,7 @@ QString PrintSheetModel::progressLabel() const
         return linesTotal > 0 ? label + lines : label;
     }
     // lp may wait up to a minute for a scheduler that does not answer: say what is waited on.
-    if (m_printStep == PrintStep::handingOver)
+    if (waitsForPrintSystem())
         return QStringLiteral("Waiting for the print system…");
     if (m_pagesTotal > 0)
         return (m_task == Task::print ? QStringLiteral("Printing…") : QStringLiteral("Writing the PDF…")) + pages;
@@ -715,7 +568,7 @@ int PrintSheetModel::progressValue() const
 {
     if (m_task == Task::exportAll)
         return m_exportedSheetCount;
-    if (m_printStep == PrintStep::handingOver)
+    if (waitsForPrintSystem())
         return 0;
     return int(m_pagesTotal > 0 ? m_pagesDone : linesRouted().first);
 }
@@ -724,7 +577,7 @@ int PrintSheetModel::progressMaximum() const
 {
     if (m_task == Task::exportAll)
         return exportTotal();
-    if (m_printStep == PrintStep::handingOver)
+    if (waitsForPrintSystem())
         return 0; // no count to give: the bar shows it is busy
     return int(m_pagesTotal > 0 ? m_pagesTotal : linesRouted().second);
 }

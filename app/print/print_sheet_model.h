@@ -3,6 +3,7 @@
 // moc cannot parse the standard library's C++20 headers that the JSON library pulls in.
 #ifndef Q_MOC_RUN
 #include "app/print/chart_printer.h"
+#include "app/print/leftover_jobs.h"
 #include "core/model/organization.h"
 #include "core/model/print_settings.h"
 #include "printing/chart_pdf_batch_export.h"
@@ -217,6 +218,18 @@ private:
     void printSomePages();
     void handToQueue(PrintJob::HandOver handOver);
     void printed(const std::optional<QString> &failure);
+    // The scheduler is slow to answer before the print dialog, or answered after all.
+    void schedulerSlow(unsigned run, bool slow);
+    bool waitsForPrintSystem() const
+    {
+        return m_printStep == PrintStep::handingOver || (m_printStep == PrintStep::preparing && m_schedulerSlow);
+    }
+    // A job let print as its hand-over was cancelled or ran out of time: once its cancel goes
+    // unanswered (at once, after `cause`, when the hand-over ran out of time), the error line
+    // says it may print, until its cancel is confirmed or comes too late.
+    void watchReleased(const PrintQueue::Leftover &released, const QString &cause);
+    void releasedUnanswered(const QString &job);
+    void releasedSettled(const QString &job, LeftoverJobs::Fate fate);
     void exportNextSheet();
     void writeCurrentSheet();
     void sheetWritten(bool written, const std::optional<QString> &failure);
@@ -256,6 +269,12 @@ private:
     Task m_task = Task::none;
     PrintStep m_printStep = PrintStep::preparing; // each output starts over at the first
     unsigned m_run = 0; // counts outputs begun and ended
+    bool m_schedulerSlow = false;
+    // The hand-over last cancelled, whose job may still print; the line that says so.
+    unsigned m_cutHandOver = 0;
+    std::optional<PrintQueue::Leftover> m_released;
+    QString m_releasedCause;
+    QString m_releasedLine; // empty until said
     bool m_exporting = false;
     int m_exportedSheetCount = 0;
     QString m_exportingSheetName;

@@ -1,5 +1,6 @@
 #include "app/shell/vantrel_app.h"
 
+#include "app/print/leftover_jobs.h"
 #include "app/shell/accessible_fields.h"
 #include "app/shell/document_controller.h"
 #include "app/shell/widget_dialogs.h"
@@ -44,6 +45,10 @@ int VantrelApp::run(int argc, char **argv)
         controller.openFile(path);
     controller.openIfNone();
     const int status = application.exec();
+    // A print cancelled while its scheduler did not answer may still be held, or print. The
+    // last window's closing posted a quit of its own, which would end the alert as it opens.
+    QCoreApplication::removePostedEvents(&application, QEvent::Quit);
+    LeftoverJobs::sayBeforeQuit(dialogs);
     updates.restartIfRequested();
     return status;
 }

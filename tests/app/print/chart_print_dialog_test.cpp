@@ -5,11 +5,13 @@
 #include <gtest/gtest.h>
 
 #include <QApplication>
+#include <QLabel>
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QPageRanges>
 #include <QPrinter>
 #include <QRadioButton>
+#include <QSpinBox>
 #include <QTimer>
 
 #include <atomic>
@@ -90,8 +92,9 @@ TEST(ChartPrintDialog, PagesOutsideTheChartAreRefused)
 }
 
 // Taking the user's answer Qt asks the print scheduler on the window's thread, so Print first
-// asks it beside the window: the dialog takes the answer once it answers, closes with the
-// failure when it does not, and goes on meanwhile, Cancel ending the question.
+// asks it beside the window: the dialog says it waits, takes the answer with the choices made
+// in it once the scheduler answers, however late, closes with the failure when it does not,
+// and goes on meanwhile, Cancel ending the question.
 TEST(ChartPrintDialog, PrintFirstAsksTheSchedulerBesideTheWindow)
 {
     const auto answers = [](std::stop_token) {};
@@ -104,17 +107,25 @@ TEST(ChartPrintDialog, PrintFirstAsksTheSchedulerBesideTheWindow)
             std::this_thread::sleep_for(std::chrono::milliseconds(5));
         stopped = true;
     };
+    // A slow scheduler, answering once the test has seen the dialog wait.
+    std::atomic<bool> answer = false;
+    const auto late = [&](std::stop_token stop) {
+        while (!answer && !stop.stop_requested())
+            std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    };
     const struct {
         const char *name;
         ChartPrintDialog::Check check;
         bool cancel; // Cancel while the scheduler is asked
+        bool late;   // the scheduler answers once the dialog says it waits
         QDialog::DialogCode result;
         std::optional<std::string> failure;
     } cases[] = {
-        {"answers", answers, false, QDialog::Accepted, std::nullopt},
-        {"does not answer", silent, false, QDialog::Rejected,
+        {"answers", answers, false, false, QDialog::Accepted, std::nullopt},
+        {"does not answer", silent, false, false, QDialog::Rejected,
          "The print scheduler (CUPS) does not answer. Nothing was printed."},
-        {"cancelled while asking", waits, true, QDialog::Rejected, std::nullopt},
+        {"cancelled while asking", waits, true, false, QDialog::Rejected, std::nullopt},
+        {"answers late", late, false, true, QDialog::Accepted, std::nullopt},
     };
     for (const auto &c : cases) {
         QPrinter printer;
@@ -122,17 +133,38 @@ TEST(ChartPrintDialog, PrintFirstAsksTheSchedulerBesideTheWindow)
         printer.setOutputFileName("/nonexistent/chart.pdf");
         ChartPrintDialog dialog(&printer, 6, nullptr, c.check);
         dialog.show();
+        // The user's choices: pages 2 to 3, two copies.
+        auto *pages = dialog.findChild<QRadioButton *>("pagesRadioButton");
+        auto *field = dialog.findChild<QLineEdit *>("pagesLineEdit");
+        auto *copies = dialog.findChild<QSpinBox *>("copies");
+        ASSERT_TRUE(pages && field && copies) << c.name;
+        pages->setEnabled(true);
+        pages->setChecked(true);
+        field->setText("2-3");
+        copies->setValue(2);
+        QLabel *waiting = PrintTest::child<QLabel>(dialog, "Waiting for the print system…");
+        ASSERT_TRUE(waiting);
+        EXPECT_FALSE(waiting->isVisible()) << c.name;
         dialog.accept();
         bool answered = false;
         QTimer::singleShot(0, [&] { answered = true; });
         ASSERT_TRUE(PrintTest::runUntil([&] { return answered; })) << c.name;
-        if (c.cancel) {
+        if (c.cancel || c.late) {
             EXPECT_TRUE(dialog.isVisible()) << c.name << ": still open while the scheduler is asked";
+            EXPECT_TRUE(waiting->isVisible()) << c.name;
+        }
+        if (c.cancel) {
             dialog.reject();
             ASSERT_TRUE(PrintTest::runUntil([&] { return stopped.load(); })) << c.name;
         }
+        if (c.late)
+            answer = true;
         ASSERT_TRUE(PrintTest::runUntil([&] { return !dialog.isVisible(); })) << c.name;
         EXPECT_EQ(dialog.result(), c.result) << c.name;
         EXPECT_EQ(dialog.failure(), c.failure) << c.name;
+        if (c.result == QDialog::Accepted) {
+            EXPECT_EQ(printer.pageRanges().toString(), "2-3") << c.name;
+            EXPECT_EQ(printer.copyCount(), 2) << c.name;
+        }
     }
 }

@@ -2,6 +2,7 @@
 // with cups-pdf queues whose default paper is A4. Skipped when run without it.
 
 #include "app/print/chart_printer.h"
+#include "app/print/leftover_jobs.h"
 
 #include "print_sheet_test_support.h"
 #include "scripted_dialogs.h"
@@ -10,6 +11,7 @@
 
 #include <QDir>
 #include <QPrintEngine>
+#include <QTemporaryDir>
 #include <QPrinter>
 #include <QProcess>
 #include <QThread>
@@ -17,6 +19,7 @@
 
 #include <atomic>
 #include <csignal>
+#include <cstdio>
 #include <thread>
 
 using namespace PrintTest;
@@ -259,6 +262,73 @@ TEST(CupsQueue, AStoppedSchedulerHoldsNothingAfterTheDialog)
 
     // Answering again, the scheduler has had no job of these prints.
     EXPECT_EQ(jobs(), before);
+}
+
+// The scheduler stops answering between the two steps of a hand-over: lp has named the job,
+// held, and lp -i is letting it print. Cancelled then, the window says that the job may
+// still print, and once the scheduler answers again, either the cancel is confirmed (the line
+// goes, and nothing comes out) or it says the job printed. Quitting then instead says so
+// before the application ends, naming the job.
+TEST(CupsQueue, AStoppedSchedulerBetweenNamingAndReleaseIsSaid)
+{
+    QUEUES_OR_SKIP(queues);
+    ASSERT_GT(queues->scheduler, 0);
+    // lp as the system has it, but the scheduler stops just as the job is let print.
+    QTemporaryDir dir;
+    const QString stopped = dir.filePath("stopped");
+    PrintQueue::Commands stopping;
+    stopping.lp = dir.filePath("lp");
+    writeScript(stopping.lp, QString("if [ \"$1\" = -i ]; then kill -STOP %1; touch '%2'; fi\nexec lp \"$@\"\n")
+                                 .arg(queues->scheduler)
+                                 .arg(stopped));
+    stopping.answerMilliseconds = 500;
+    stopping.leftoverLookMilliseconds = 200;
+    const auto resume = [&] {
+        kill(queues->scheduler, SIGCONT);
+        QFile::remove(stopped);
+    };
+    const auto notCompleted = [&] {
+        QProcess lpstat;
+        lpstat.start("lpstat", {"-o", queues->a4});
+        EXPECT_TRUE(lpstat.waitForFinished(30000));
+        return QString::fromLocal8Bit(lpstat.readAllStandardOutput()).trimmed();
+    };
+    const QString mayPrint = "may still print on the printer “" + queues->a4 + "”";
+
+    for (const bool quit : {false, true}) {
+        SCOPED_TRACE(quit ? "quit" : "cancel");
+        QStringList seen = QDir(queues->output).entryList({"*.pdf"}, QDir::Files);
+        SystemPrinting printing(chooseQueue(queues->a4), chart(6), {}, stopping);
+        printing.model.printChart();
+        const bool reached = runUntil([&] { return QFile::exists(stopped); });
+        if (!reached)
+            resume();
+        ASSERT_TRUE(reached) << printing.model.errorMessage().value_or("").toStdString();
+        ASSERT_EQ(printing.model.progressLabel(), "Waiting for the print system…");
+        if (quit) {
+            ScriptedDialogs dialogs;
+            LeftoverJobs::sayBeforeQuit(dialogs, 2000);
+            resume();
+            ASSERT_EQ(dialogs.alerts.size(), 1u);
+            EXPECT_TRUE(dialogs.alerts[0].message.contains(mayPrint)) << dialogs.alerts[0].message.toStdString();
+            // No one cancels it now: as said, it may print or stay held. The test's own end.
+            QProcess::execute("cancel", {"-a", queues->a4});
+            continue;
+        }
+        printing.model.cancelExport();
+        ASSERT_TRUE(runUntil([&] { return printing.model.errorMessage().value_or("").contains(mayPrint); }));
+        resume();
+        ASSERT_TRUE(runUntil([&] { return !LeftoverJobs::instance().hasPending() && notCompleted().isEmpty(); }));
+        QCoreApplication::processEvents();
+        const std::optional<QString> said = printing.model.errorMessage();
+        std::printf("The scheduler took %s first.\n", said ? "the release" : "the cancel");
+        if (said) {
+            EXPECT_TRUE(said->contains(" printed on the printer")) << said->toStdString();
+            EXPECT_FALSE(nextPrinted(queues->output, seen).isEmpty()) << "said to have printed, nothing came out";
+        } else {
+            EXPECT_EQ(QDir(queues->output).entryList({"*.pdf"}, QDir::Files), seen) << "cancelled, yet printed";
+        }
+    }
 }
 
 } // namespace

@@ -424,7 +424,9 @@ TEST_F(PrintExport, TheQueueIsAskedBesideTheWindow)
     PrintQueue::Request request;
     request.queue = "Office";
     request.file = "/tmp/job";
-    printer.handOver = [&](std::stop_token stop) { PrintQueue::handOver(request, QPageSize(QPageSize::Letter), silent, stop); };
+    printer.handOver = [&](std::stop_token stop) {
+        return PrintQueue::handOver(request, QPageSize(QPageSize::Letter), silent, stop);
+    };
     model = std::make_unique<PrintSheetModel>(input(chart(3)), host, dialogs, printer);
     model->printChart();
     ASSERT_TRUE(runUntil([&] { return QFile::exists(asked); }));
@@ -448,14 +450,14 @@ TEST_F(PrintExport, TheQueueIsAskedBesideTheWindow)
     PrintQueue::Commands limited = silent;
     limited.handOverMilliseconds = 200;
     printer.handOver = [request, limited](std::stop_token stop) {
-        PrintQueue::handOver(request, QPageSize(QPageSize::Letter), limited, stop);
+        return PrintQueue::handOver(request, QPageSize(QPageSize::Letter), limited, stop);
     };
     model->printChart();
     ASSERT_TRUE(runUntil([&] { return !model->isBusy(); }));
     EXPECT_EQ(model->errorMessage(),
               "The printer “Office” did not take the job: the print scheduler (CUPS) did not answer within a minute.");
 
-    printer.handOver = [](std::stop_token) {
+    printer.handOver = [](std::stop_token) -> std::optional<PrintQueue::Leftover> {
         throw OrganizationError::invalid("The printer “Q” did not take the job: the print scheduler (CUPS) is not running.");
     };
     model->printChart();
@@ -464,7 +466,7 @@ TEST_F(PrintExport, TheQueueIsAskedBesideTheWindow)
     EXPECT_FALSE(model->resultMessage());
 
     // A job the queue takes. What follows shows its own progress, not a wait for the queue.
-    printer.handOver = [](std::stop_token) {};
+    printer.handOver = [](std::stop_token) { return std::optional<PrintQueue::Leftover>(); };
     model->printChart();
     ASSERT_TRUE(runUntil([&] { return !model->isBusy(); }));
     EXPECT_FALSE(model->errorMessage());
