@@ -102,8 +102,10 @@ public:
         if (!content)
             return QScrollArea::sizeHint();
         QSize whole = content->sizeHint().expandedTo(content->minimumSize()).boundedTo(content->maximumSize());
+        // At least what its lines take at that width; no less than it asks for, as a panel
+        // of a fixed size centres its controls in it.
         if (content->hasHeightForWidth())
-            whole.setHeight(std::max(content->minimumHeight(), content->heightForWidth(whole.width())));
+            whole.setHeight(std::max({content->minimumHeight(), whole.height(), content->heightForWidth(whole.width())}));
         return whole.grownBy(contentsMargins());
     }
 };
