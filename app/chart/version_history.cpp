@@ -312,6 +312,8 @@ VersionHistoryDialog::VersionHistoryDialog(VersionHistory &history, QWidget *par
 
 void VersionHistoryDialog::refresh()
 {
+    if (m_closing)
+        return;
     if (m_note->text() != m_history.versionNote())
         m_note->setText(m_history.versionNote());
     m_list->clear();
@@ -342,8 +344,16 @@ void VersionHistoryDialog::refresh()
         connect(restore, &QPushButton::clicked, this, [this, id = row.id] {
             // Deferred: restoring rebuilds this list, button included.
             QMetaObject::invokeMethod(this, [this, id] {
-                if (m_history.restore(id))
+                // A shown list stays as it is while the dialog closes: rebuilt under the
+                // focused Restore, it would hand the focus on to the next button, which a
+                // screen reader announces as the window goes. It is rebuilt as it shows again.
+                m_closing = isVisible();
+                if (m_history.restore(id)) {
                     accept();
+                    return;
+                }
+                m_closing = false;
+                refresh();
             }, Qt::QueuedConnection);
         });
         layout->addLayout(texts, 1);
@@ -359,6 +369,15 @@ void VersionHistoryDialog::refresh()
     m_baseline->setEnabled(m_history.canSetBaseline());
     m_result->setText(m_history.baselineMessage());
     m_result->setVisible(!m_history.baselineMessage().isEmpty());
+}
+
+void VersionHistoryDialog::showEvent(QShowEvent *event)
+{
+    if (m_closing) {
+        m_closing = false;
+        refresh();
+    }
+    QDialog::showEvent(event);
 }
 
 bool VersionHistoryDialog::eventFilter(QObject *watched, QEvent *event)
