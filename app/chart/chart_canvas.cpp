@@ -70,12 +70,7 @@ ChartCanvas::ChartCanvas(ChartView &view, QWidget *parent) : ChartNavigationSurf
 {
     ChartCanvasAccessible::install();
     setAccessibleName(QStringLiteral("Chart"));
-    // The keys it answers, which nothing on screen shows.
-    setAccessibleDescription(QStringLiteral("Each card is a button that selects its person. Arrow keys: select "
-                                            "the next card that way. Return or Ctrl+E: edit the selected person. "
-                                            "Menu key or Shift+F10: actions for the selected person. "
-                                            "Alt+Down: the reporting relationships of a selected person "
-                                            "who reports to several managers."));
+    setAccessibleDescription(keysDescription(view.canEditCurrent()));
     setZoom(view.zoom());
     setPan(view.pan());
     connect(&view, &ChartView::zoomChanged, this, [this] {
@@ -90,6 +85,17 @@ ChartCanvas::ChartCanvas(ChartView &view, QWidget *parent) : ChartNavigationSurf
         connect(&view, changed, this, &ChartCanvas::scheduleRefresh);
     connect(&view.document(), &OrganizationDocument::archiveChanged, this, &ChartCanvas::scheduleRefresh);
     refresh();
+}
+
+QString ChartCanvas::keysDescription(bool canEdit)
+{
+    // The keys it answers, which nothing on screen shows; while Current is locked, only those
+    // that can act.
+    return QStringLiteral("Each card is a button that selects its person. Arrow keys: select the next card that "
+                          "way. ")
+        + (canEdit ? QStringLiteral("Return or Ctrl+E: edit the selected person. ") : QString())
+        + QStringLiteral("Menu key or Shift+F10: actions for the selected person. Alt+Down: the reporting "
+                         "relationships of a selected person who reports to several managers.");
 }
 
 const std::shared_ptr<const ChartScene> &ChartCanvas::scene() const
@@ -166,6 +172,8 @@ void ChartCanvas::refreshContent()
         m_startingCard = m_scene ? startingCard(*m_scene) : -1;
         ChartCanvasAccessible::cardsChanged(this);
     }
+    if (revision.canEdit != m_revision.canEdit)
+        setAccessibleDescription(keysDescription(revision.canEdit));
     if (revision == m_revision)
         return;
     ChartCanvasRevision sameButScene = revision;
@@ -585,8 +593,17 @@ void ChartCanvas::keyPressEvent(QKeyEvent *event)
         if (const int index = selectedCardIndex(); index >= 0)
             openCard(index);
         return;
-    default: ChartNavigationSurface::keyPressEvent(event);
+    default: break;
     }
+    // The inspector's Edit takes Ctrl+E while it can edit; disabled while Current is locked,
+    // it would leave the key unanswered: the editor's refusal says why here.
+    if (event->key() == Qt::Key_E && (event->modifiers() & ~Qt::KeypadModifier) == Qt::ControlModifier
+        && !m_view.canEditCurrent()) {
+        if (const int index = selectedCardIndex(); index >= 0 && !m_scene->position(cardID(index))->groupMemberCount)
+            m_view.editPosition(*m_scene->position(cardID(index)));
+        return;
+    }
+    ChartNavigationSurface::keyPressEvent(event);
 }
 
 int ChartCanvas::selectedCardIndex() const
