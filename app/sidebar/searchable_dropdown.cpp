@@ -96,6 +96,9 @@ public:
 
     void setRows(const DropdownOptionIndex *index, std::vector<int> rows)
     {
+        // A letter that keeps the same matches keeps the rows a screen reader was just told of.
+        if (index == m_index && rows == m_rows)
+            return;
         beginResetModel();
         m_index = index;
         m_rows = std::move(rows);
@@ -236,6 +239,8 @@ void DropdownPopup::setOptions(const DropdownOptionIndex *index, const QString &
 {
     m_index = index;
     m_model->setSelection(selection);
+    // New options may stand where the old ones were: the rows are laid out anew.
+    m_model->setRows(nullptr, {});
     refilter();
 }
 
