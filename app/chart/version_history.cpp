@@ -6,6 +6,7 @@
 #include "app/shell/accessible_fields.h"
 #include "app/shell/dialogs.h"
 #include "app/shell/file_saving.h"
+#include "app/shell/focus_keeper.h"
 #include "app/shell/organization_document.h"
 #include "printing/file_names.h"
 
@@ -398,6 +399,9 @@ VersionHistoryDialog *VersionHistoryDialog::open(ChartWindow &window)
     auto *dialog = new VersionHistoryDialog(VersionHistory::of(window.view()), &window);
     dialog->setAttribute(Qt::WA_DeleteOnClose);
     dialog->setWindowModality(Qt::WindowModal);
+    // Closed by Done or a Restore, the keyboard goes back to the control that opened it, as
+    // from every sheet of the window.
+    FocusKeeper::giveKeyboardBackOnClose(dialog);
     dialog->show();
     return dialog;
 }
