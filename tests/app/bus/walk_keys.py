@@ -56,6 +56,26 @@ def focused_controls(w):
             if w.has_state(node, w.pyatspi.STATE_FOCUSED) and w.role(node) not in ("table cell", "list item")]
 
 
+def announced_closing(w, title, key):
+    """Presses `key`, which should close the window `title`; every focus announced meanwhile,
+    also of a control gone by the time it is read (the closing window's, which the walk's own
+    listener leaves out), and whether the window closed."""
+    announced = []
+
+    def on_any_focus(event):
+        if event.type.startswith("focus") or event.detail1 == 1:
+            announced.append(w.name(event.source) or "(a control gone)")
+
+    w.pyatspi.Registry.registerEventListener(on_any_focus, "focus:", "object:state-changed:focused")
+    try:
+        w.keys(key)
+        closed = w.wait_for(lambda: w.window_named(title, 0.1) is None, 3)
+        w.pump(0.5)
+    finally:
+        w.pyatspi.Registry.deregisterEventListener(on_any_focus, "focus:", "object:state-changed:focused")
+    return announced, closed
+
+
 def check_version_history(w, main):
     """The history opens from the Save button's menu by keys alone; its rows and Restore
     buttons say which version they are, and Tab reaches Restore before Done. Restore closes it
@@ -102,21 +122,7 @@ def check_version_history(w, main):
         w.keys("shift+Tab")
         if focus_names(w)[-1:] == [("push button", restore)]:
             break
-    # Every focus the application announces, also of a control gone by the time it is read:
-    # the closing dialog's, which the walk's own listener leaves out.
-    announced = []
-
-    def on_any_focus(event):
-        if event.type.startswith("focus") or event.detail1 == 1:
-            announced.append(w.name(event.source) or "(a control gone)")
-
-    w.pyatspi.Registry.registerEventListener(on_any_focus, "focus:", "object:state-changed:focused")
-    try:
-        w.keys("space")
-        closed = w.wait_for(lambda: w.window_named("Version History", 0.1) is None, 3)
-        w.pump(0.5)
-    finally:
-        w.pyatspi.Registry.deregisterEventListener(on_any_focus, "focus:", "object:state-changed:focused")
+    announced, closed = announced_closing(w, "Version History", "space")
     if not closed:
         w.fault("version history", "Restore does not close it")
         w.close("Version History")
@@ -130,7 +136,8 @@ def check_version_history(w, main):
 
 def check_quick_entry_tabs(w, main):
     """Each Tab in the quick-entry grid is heard once, as the field or cell it reaches; the
-    remove cell says what it removes."""
+    remove cell says what it removes. Closed from its buttons, it announces none of its own
+    controls as it goes."""
     w.focus_window(w.MAIN_TITLE)
     if not w.press_named(main, "push button", "Spreadsheet"):
         return
@@ -153,6 +160,15 @@ def check_quick_entry_tabs(w, main):
     names = [heard[-1][1] for heard in steps if heard]
     if not any(name.startswith("Remove") and any(c.isdigit() for c in name) for name in names):
         w.fault("quick entry", "Tab along a new row reaches no remove cell named for its row: %r" % names)
+    for _ in range(6):  # on to its buttons
+        w.focus_events.clear()
+        w.keys("Tab")
+        if focus_names(w)[-1:] == [("push button", "Paste Rows from Excel")]:
+            break
+    announced, closed = announced_closing(w, "Quick Entry", "Escape")
+    own = {"(a control gone)", "Positions", "Add Row", "Paste Rows from Excel", "Done", "Save Changes"}
+    if closed and own & set(announced):
+        w.fault("quick entry", "closing announces %r" % announced)
     w.close("Quick Entry")
 
 
