@@ -599,7 +599,7 @@ void ChartCanvas::keyPressEvent(QKeyEvent *event)
     // it would leave the key unanswered: the editor's refusal says why here.
     if (event->key() == Qt::Key_E && (event->modifiers() & ~Qt::KeypadModifier) == Qt::ControlModifier
         && !m_view.canEditCurrent()) {
-        if (const int index = selectedCardIndex(); index >= 0 && !m_scene->position(cardID(index))->groupMemberCount)
+        if (const int index = selectedCardIndex(); index >= 0)
             m_view.editPosition(*m_scene->position(cardID(index)));
         return;
     }
