@@ -10,8 +10,9 @@
 #include <vector>
 
 // Qt tells a screen reader nothing, and no handler either, while none listens; the test
-// platform has no bridge to say one does, so its accessibility object is told directly.
-// Qt installs no header for it: these two of its members are all that is used.
+// platform has no bridge to say one does, so its accessibility object (Qt's plain one, which
+// the offscreen platform keeps) is told directly. Qt installs no header for these: the three
+// members declared are all that is used, each exported by Qt's own library.
 class QPlatformAccessibility {
 public:
     void setActive(bool active);
