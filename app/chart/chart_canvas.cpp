@@ -74,12 +74,7 @@ ChartCanvas::ChartCanvas(ChartView &view, QWidget *parent) : CardChartSurface(pa
 {
     ChartCanvasAccessible::install();
     setAccessibleName(QStringLiteral("Chart"));
-    // The keys it answers, which nothing on screen shows.
-    setAccessibleDescription(selectionKeysText +
-                             QStringLiteral(" Return or Ctrl+E: edit the selected person. "
-                                            "Menu key or Shift+F10: actions for the selected person. "
-                                            "Alt+Down: the reporting relationships of a selected person "
-                                            "who reports to several managers."));
+    setAccessibleDescription(keysDescription(view.canEditCurrent()));
     setZoom(view.zoom());
     setPan(view.pan());
     connect(&view, &ChartView::zoomChanged, this, [this] {
@@ -98,6 +93,16 @@ ChartCanvas::ChartCanvas(ChartView &view, QWidget *parent) : CardChartSurface(pa
         connect(&view, changed, this, &ChartCanvas::scheduleRefresh);
     connect(&view.document(), &OrganizationDocument::archiveChanged, this, &ChartCanvas::scheduleRefresh);
     refresh();
+}
+
+QString ChartCanvas::keysDescription(bool canEdit)
+{
+    // The keys it answers, which nothing on screen shows; while Current is locked, only those
+    // that can act.
+    return selectionKeysText + QStringLiteral(" ")
+        + (canEdit ? QStringLiteral("Return or Ctrl+E: edit the selected person. ") : QString())
+        + QStringLiteral("Menu key or Shift+F10: actions for the selected person. Alt+Down: the reporting "
+                         "relationships of a selected person who reports to several managers.");
 }
 
 const std::shared_ptr<const ChartScene> &ChartCanvas::scene() const
@@ -174,6 +179,8 @@ void ChartCanvas::refreshContent()
         m_startingCard = m_scene ? topCard(cardCount(), [this](int index) { return selectableFrame(index); }) : -1;
         ChartCanvasAccessible::cardsChanged(this);
     }
+    if (revision.canEdit != m_revision.canEdit)
+        setAccessibleDescription(keysDescription(revision.canEdit));
     if (revision == m_revision)
         return;
     ChartCanvasRevision sameButScene = revision;
@@ -567,6 +574,14 @@ void ChartCanvas::keyPressEvent(QKeyEvent *event)
     // The keys act on the chart as it is now, not as it was last drawn.
     if (m_refreshPending)
         refresh();
+    // The inspector's Edit takes Ctrl+E while it can edit; disabled while Current is locked,
+    // it would leave the key unanswered: the editor's refusal says why here.
+    if (event->key() == Qt::Key_E && (event->modifiers() & ~Qt::KeypadModifier) == Qt::ControlModifier
+        && !m_view.canEditCurrent()) {
+        if (const int index = selectedCardIndex(); index >= 0)
+            m_view.editPosition(*m_scene->position(cardID(index)));
+        return;
+    }
     CardChartSurface::keyPressEvent(event);
 }
 

@@ -59,6 +59,8 @@ public:
     // text reading at 4.5:1 on every fill its cards may have.
     static ChartScreenCard::Look screenCardLook(const ChartPrintSettings &settings, const QPalette &palette,
                                                 ChartScreenCard::ChangeTints tints = ChartScreenCard::ChangeTints::absent);
+    // What a screen reader is told of the keys the chart answers: editing only where it can.
+    static QString keysDescription(bool canEdit);
 
     ChartView &view() const { return m_view; }
     const std::shared_ptr<const ChartScene> &scene() const;

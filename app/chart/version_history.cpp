@@ -6,6 +6,7 @@
 #include "app/shell/accessible_fields.h"
 #include "app/shell/dialogs.h"
 #include "app/shell/file_saving.h"
+#include "app/shell/focus_keeper.h"
 #include "app/shell/organization_document.h"
 #include "printing/file_names.h"
 
@@ -312,6 +313,8 @@ VersionHistoryDialog::VersionHistoryDialog(VersionHistory &history, QWidget *par
 
 void VersionHistoryDialog::refresh()
 {
+    if (m_closing)
+        return;
     if (m_note->text() != m_history.versionNote())
         m_note->setText(m_history.versionNote());
     m_list->clear();
@@ -342,8 +345,16 @@ void VersionHistoryDialog::refresh()
         connect(restore, &QPushButton::clicked, this, [this, id = row.id] {
             // Deferred: restoring rebuilds this list, button included.
             QMetaObject::invokeMethod(this, [this, id] {
-                if (m_history.restore(id))
+                // A shown list stays as it is while the dialog closes: rebuilt under the
+                // focused Restore, it would hand the focus on to the next button, which a
+                // screen reader announces as the window goes. It is rebuilt as it shows again.
+                m_closing = isVisible();
+                if (m_history.restore(id)) {
                     accept();
+                    return;
+                }
+                m_closing = false;
+                refresh();
             }, Qt::QueuedConnection);
         });
         layout->addLayout(texts, 1);
@@ -359,6 +370,15 @@ void VersionHistoryDialog::refresh()
     m_baseline->setEnabled(m_history.canSetBaseline());
     m_result->setText(m_history.baselineMessage());
     m_result->setVisible(!m_history.baselineMessage().isEmpty());
+}
+
+void VersionHistoryDialog::showEvent(QShowEvent *event)
+{
+    if (m_closing) {
+        m_closing = false;
+        refresh();
+    }
+    QDialog::showEvent(event);
 }
 
 bool VersionHistoryDialog::eventFilter(QObject *watched, QEvent *event)
@@ -379,6 +399,9 @@ VersionHistoryDialog *VersionHistoryDialog::open(ChartWindow &window)
     auto *dialog = new VersionHistoryDialog(VersionHistory::of(window.view()), &window);
     dialog->setAttribute(Qt::WA_DeleteOnClose);
     dialog->setWindowModality(Qt::WindowModal);
+    // Closed by Done or a Restore, the keyboard goes back to the control that opened it, as
+    // from every sheet of the window.
+    FocusKeeper::giveKeyboardBackOnClose(dialog);
     dialog->show();
     return dialog;
 }

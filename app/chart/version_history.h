@@ -93,6 +93,7 @@ public:
 
 protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
+    void showEvent(QShowEvent *event) override;
 
 private:
     void refresh();
@@ -104,4 +105,5 @@ private:
     QPushButton *m_baseline;
     QLabel *m_result;
     QPushButton *m_done;
+    bool m_closing = false; // closed by a restore, with the list as it was
 };

@@ -102,6 +102,8 @@ PositionEditor::PositionEditor(PositionEditorModel *model, QWidget *parent)
     auto *scroll = new QScrollArea;
     scroll->setWidgetResizable(true);
     scroll->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    // Nameless and drawing nothing, a stop of its own would be heard as an empty filler.
+    scroll->setFocusPolicy(Qt::NoFocus);
     scroll->setWidget(form);
     layout->addWidget(scroll, 1);
 
@@ -115,6 +117,7 @@ PositionEditor::PositionEditor(PositionEditorModel *model, QWidget *parent)
     m_errorArea->setWidgetResizable(true);
     m_errorArea->setFrameShape(QFrame::NoFrame);
     m_errorArea->setMaximumHeight(80);
+    m_errorArea->setFocusPolicy(Qt::NoFocus); // the message itself is the stop
     m_errorArea->setWidget(m_error);
     layout->addWidget(m_errorArea);
 

@@ -285,6 +285,7 @@ QWidget *PositionGroupEditor::existingGroups(const std::vector<PositionGroup> &g
     scroll->setWidgetResizable(true);
     scroll->setFrameShape(QFrame::NoFrame);
     scroll->setMaximumHeight(100);
+    scroll->setFocusPolicy(Qt::NoFocus); // no nameless stop before the rows' buttons
     scroll->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
     layout->addWidget(scroll);
     return section;

@@ -80,6 +80,8 @@ QuickEntrySheet::QuickEntrySheet(const std::string &sheetName, std::vector<Posit
     m_messageArea->setFrameShape(QFrame::NoFrame);
     m_messageArea->setMaximumHeight(100);
     m_messageArea->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    // The message itself is the stop; the pane around it, nameless and unseen, is none.
+    m_messageArea->setFocusPolicy(Qt::NoFocus);
     m_messageArea->hide();
     layout->addWidget(m_messageArea);
 

@@ -26,6 +26,9 @@ ColumnMatchingStep::ColumnMatchingStep(ImportFlow &flow, QWidget *parent) : QWid
 
     auto *scroll = new QScrollArea;
     scroll->setWidgetResizable(true);
+    // No stop of its own between the step bar and the first field: nameless, it would be
+    // heard as an empty filler.
+    scroll->setFocusPolicy(Qt::NoFocus);
     auto *form = new QWidget;
     auto *rows = new QVBoxLayout(form);
     for (const ImportField field : allImportFields) {

@@ -6,6 +6,7 @@
 #include "app/import/import_file_step.h"
 #include "app/shell/accessible_fields.h"
 #include "app/shell/window_placement.h"
+#include "app/sidebar/popup_placement.h"
 #include "app/sidebar/searchable_dropdown.h"
 #include "app/sidebar/sidebar_style.h"
 
@@ -159,6 +160,7 @@ SpreadsheetImportWindow::SpreadsheetImportWindow(QWidget *owner, Organization ex
     stepArea->setWidgetResizable(true);
     stepArea->setFrameShape(QFrame::NoFrame);
     stepArea->setFocusPolicy(Qt::NoFocus); // no stop of its own between its controls
+    keepFocusInSight(stepArea);
     layout->addWidget(stepArea, 1);
 
     m_error = new QLabel;

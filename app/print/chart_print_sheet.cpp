@@ -137,6 +137,7 @@ ChartPrintSheet::ChartPrintSheet(std::unique_ptr<PrintSheetModel> model, std::un
     m_errorArea->setWidgetResizable(true);
     m_errorArea->setFrameShape(QFrame::NoFrame);
     m_errorArea->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    m_errorArea->setFocusPolicy(Qt::NoFocus); // the message itself is the stop
     m_result = secondaryLabel();
 
     m_progressRow = new QWidget;

@@ -3,7 +3,6 @@
 #include <QAbstractItemView>
 #include <QAccessibleWidget>
 #include <QComboBox>
-#include <QEvent>
 #include <QItemSelectionModel>
 #include <QLabel>
 #include <QLineEdit>
@@ -110,32 +109,6 @@ QAccessibleInterface *comboFactory(const QString &className, QObject *object)
 constexpr char windowProperty[] = "vantrelReadAsWindow";
 constexpr char announcedProperty[] = "vantrelAnnounced";
 
-// Counts what a screen reader is told of an announced line. Qt reads a widget out as it
-// shows, unless the desktop shows it again (a window restored), which is not news.
-class HeardCount final : public QObject {
-public:
-    explicit HeardCount(QLabel *line) : QObject(line) { line->installEventFilter(this); }
-
-    static HeardCount *of(const QLabel *line)
-    {
-        // Not findChild: without a meta-object of its own, that would take any child for one.
-        for (QObject *child : line->children()) {
-            if (auto *count = dynamic_cast<HeardCount *>(child))
-                return count;
-        }
-        return nullptr;
-    }
-
-    bool eventFilter(QObject *, QEvent *event) override
-    {
-        if (event->type() == QEvent::Show && !event->spontaneous())
-            ++times;
-        return false;
-    }
-
-    int times = 0;
-};
-
 // A line standing in for a dialog. The bridge carries no alert event, but a notification
 // coming into sight is read out: Qt says so as any widget shows, and setMessage says so
 // again for a new text.
@@ -230,8 +203,6 @@ void AccessibleFields::announce(QLabel *line)
 {
     install();
     line->setProperty(announcedProperty, true);
-    if (!HeardCount::of(line))
-        new HeardCount(line);
 }
 
 void AccessibleFields::setMessage(QLabel *line, const QString &text)
@@ -249,8 +220,6 @@ void AccessibleFields::announceAgain(QLabel *line)
         return;
     QAccessibleEvent shown(line, QAccessible::ObjectShow);
     QAccessible::updateAccessibility(&shown);
-    if (HeardCount *count = HeardCount::of(line))
-        ++count->times;
 }
 
 void AccessibleFields::tell(QLabel *line, const QString &text)
@@ -261,8 +230,3 @@ void AccessibleFields::tell(QLabel *line, const QString &text)
         announceAgain(line);
 }
 
-int AccessibleFields::timesHeard(const QLabel *line)
-{
-    const HeardCount *count = HeardCount::of(line);
-    return count ? count->times : 0;
-}

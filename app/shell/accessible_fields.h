@@ -40,9 +40,5 @@ void announceAgain(QLabel *line);
 // heard once now, whether it is new or the text the line already shows. Before the line is
 // shown, as setMessage: a line coming into sight is heard as it shows.
 void tell(QLabel *line, const QString &text);
-// How often an announced line was read out since announce(): each time it came into sight,
-// and each time it was announced again. Qt tells a screen reader nothing while none listens,
-// as in tests, which count here what it would have been told.
-int timesHeard(const QLabel *line);
 
 } // namespace AccessibleFields

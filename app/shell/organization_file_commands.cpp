@@ -5,12 +5,32 @@
 #include "app/shell/document_controller.h"
 #include "app/shell/organization_document.h"
 
+#include <QAccessible>
 #include <QAction>
 #include <QDir>
 #include <QFileInfo>
 #include <QMenu>
 #include <QMenuBar>
 #include <QMessageBox>
+
+namespace {
+
+// Gives a menu item new words, heard as they show: a screen reader keeps the name it read of an
+// item until told it changed, and Qt tells it nothing when an action's text changes.
+void setHeardText(QAction *action, const QString &text)
+{
+    if (action->text() == text)
+        return;
+    action->setText(text);
+    // Qt makes an item's accessible object as a screen reader first reads its menu; none
+    // yet, none has kept the old words.
+    if (QAccessibleInterface *item = QAccessible::queryAccessibleInterface(action)) {
+        QAccessibleEvent renamed(item, QAccessible::NameChanged);
+        QAccessible::updateAccessibility(&renamed);
+    }
+}
+
+} // namespace
 
 OrganizationFileCommands::OrganizationFileCommands(ChartWindow &window, DocumentController &controller)
     : QObject(&window), m_window(window), m_controller(controller)
@@ -106,9 +126,9 @@ void OrganizationFileCommands::refreshEnabled()
     m_undo->setEnabled(free && document->canUndo());
     // Step names are plain text: "Paper & Appearance" must not lose its "&" to a mnemonic.
     const auto plain = [](QString name) { return name.replace(QLatin1Char('&'), QStringLiteral("&&")); };
-    m_undo->setText(document->canUndo() ? "Undo " + plain(document->undoName()) : QStringLiteral("Undo"));
+    setHeardText(m_undo, document->canUndo() ? "Undo " + plain(document->undoName()) : QStringLiteral("Undo"));
     m_redo->setEnabled(free && document->canRedo());
-    m_redo->setText(document->canRedo() ? "Redo " + plain(document->redoName()) : QStringLiteral("Redo"));
+    setHeardText(m_redo, document->canRedo() ? "Redo " + plain(document->redoName()) : QStringLiteral("Redo"));
 }
 
 void OrganizationFileCommands::showAbout()

@@ -14,6 +14,7 @@
 #include <QStyle>
 #include <QVBoxLayout>
 #include <QWheelEvent>
+#include <QPointer>
 #include <QWidget>
 #include <QWindow>
 
@@ -102,8 +103,10 @@ public:
         if (!content)
             return QScrollArea::sizeHint();
         QSize whole = content->sizeHint().expandedTo(content->minimumSize()).boundedTo(content->maximumSize());
+        // At least what its lines take at that width; no less than it asks for, as a panel
+        // of a fixed size centres its controls in it.
         if (content->hasHeightForWidth())
-            whole.setHeight(std::max(content->minimumHeight(), content->heightForWidth(whole.width())));
+            whole.setHeight(std::max({content->minimumHeight(), whole.height(), content->heightForWidth(whole.width())}));
         return whole.grownBy(contentsMargins());
     }
 };
@@ -171,13 +174,27 @@ void setScrollingContent(QWidget *popup, QWidget *content)
     area->setWidget(content);
     layout->addWidget(area);
     new WheelScrollsPast(area);
-    // Whatever moves the focus (Tab, a mnemonic, a screen reader), the whole focused control
-    // comes into sight, not only its text cursor as the scroll area's own Tab handling has it.
+    keepFocusInSight(area);
+}
+
+static void bringIntoSight(QScrollArea *area, QWidget *control)
+{
+    if (!control || !area->widget() || !area->widget()->isAncestorOf(control))
+        return;
+    const QRect whole(control->mapTo(area->widget(), QPoint(0, 0)), control->size());
+    area->ensureVisible(whole.center().x(), whole.center().y(), whole.width() / 2 + 8, whole.height() / 2 + 8);
+}
+
+void keepFocusInSight(QScrollArea *area)
+{
     QObject::connect(qApp, &QApplication::focusChanged, area, [area](QWidget *, QWidget *now) {
-        if (!now || !area->widget() || !area->widget()->isAncestorOf(now))
-            return;
-        const QRect control(now->mapTo(area->widget(), QPoint(0, 0)), now->size());
-        area->ensureVisible(control.center().x(), control.center().y(), control.width() / 2 + 8,
-                            control.height() / 2 + 8);
+        bringIntoSight(area, now);
+        // Again once the view that made it has placed it: a cell's field is moved to its
+        // cell, scrolled into the view's sight, after it takes the focus.
+        const QPointer<QWidget> control = now;
+        QMetaObject::invokeMethod(area, [area, control] {
+            if (control && control->hasFocus())
+                bringIntoSight(area, control);
+        }, Qt::QueuedConnection);
     });
 }

@@ -3,6 +3,7 @@
 #include <QRect>
 #include <QSize>
 
+class QScrollArea;
 class QWidget;
 
 // What gives way when a popup fits on neither side of its anchor.
@@ -36,3 +37,8 @@ void showPopupAt(QWidget *popup, const QRect &anchor, QWidget *owner);
 // focus as it moves through it. The area is no stop of Tab's, and a wheel over a choice or a
 // number scrolls it without changing or focusing that control.
 void setScrollingContent(QWidget *popup, QWidget *content);
+
+// Whatever moves the focus inside `area` (Tab, an arrow from cell to cell, a mnemonic, a
+// screen reader), the whole focused control comes into sight, not only its text cursor as the
+// scroll area's own Tab handling has it.
+void keepFocusInSight(QScrollArea *area);

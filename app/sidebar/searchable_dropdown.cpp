@@ -96,6 +96,9 @@ public:
 
     void setRows(const DropdownOptionIndex *index, std::vector<int> rows)
     {
+        // A letter that keeps the same matches keeps the rows a screen reader was just told of.
+        if (index == m_index && rows == m_rows)
+            return;
         beginResetModel();
         m_index = index;
         m_rows = std::move(rows);
@@ -236,6 +239,8 @@ void DropdownPopup::setOptions(const DropdownOptionIndex *index, const QString &
 {
     m_index = index;
     m_model->setSelection(selection);
+    // New options may stand where the old ones were: the rows are laid out anew.
+    m_model->setRows(nullptr, {});
     refilter();
 }
 
@@ -262,18 +267,26 @@ void DropdownPopup::refilter()
     m_model->setRows(m_index, m_index->matches(m_query->text()));
     m_empty->setVisible(m_model->rowCount() == 0);
     const int chosen = m_model->selectionRow();
-    if (chosen >= 0)
+    if (chosen >= 0) {
+        // Selected again quietly: the choice is the one it was, and a screen reader told so
+        // at each keystroke hears it as news.
+        const QSignalBlocker quiet(m_list->selectionModel());
         m_list->selectionModel()->select(m_model->index(chosen, 0), QItemSelectionModel::ClearAndSelect);
+    }
     // The highlight is where Return chooses: on the choice while nothing is typed, so that
     // opening and pressing Return keeps it; on the first match once typing narrows the list.
-    // Made current quietly: a screen reader hears the field being typed in, not the first
-    // match at each letter.
+    // Heard as it moves to another option, as the arrows' row is; an option that stays
+    // highlighted as the list narrows is no news.
     const bool blank = m_query->text().trimmed().isEmpty();
     const QModelIndex start = m_model->index(blank && chosen >= 0 ? chosen : 0, 0);
-    {
+    const QString reached = start.isValid() ? m_model->option(start.row()).id : QString();
+    if (reached != m_highlighted) {
+        m_list->selectionModel()->setCurrentIndex(start, QItemSelectionModel::NoUpdate);
+    } else {
         const QSignalBlocker quiet(m_list->selectionModel());
         m_list->selectionModel()->setCurrentIndex(start, QItemSelectionModel::NoUpdate);
     }
+    m_highlighted = reached;
     if (start.isValid() && isVisible())
         m_list->scrollTo(start);
     m_list->viewport()->update();
@@ -295,8 +308,9 @@ void DropdownPopup::moveCursor(int key)
     default: return;
     }
     // Never the selection: the chosen option stays chosen until Return or a click.
-    m_list->selectionModel()->setCurrentIndex(m_model->index(std::clamp(to, 0, rows - 1), 0),
-                                              QItemSelectionModel::NoUpdate);
+    const int reached = std::clamp(to, 0, rows - 1);
+    m_highlighted = m_model->option(reached).id;
+    m_list->selectionModel()->setCurrentIndex(m_model->index(reached, 0), QItemSelectionModel::NoUpdate);
 }
 
 void DropdownPopup::chooseRow(int row)

@@ -66,6 +66,7 @@ private:
     QLabel *m_empty;
     QListView *m_list;
     DropdownListModel *m_model;
+    QString m_highlighted; // the id of the option Return chooses, or none
 };
 
 // The one picker for choosing a value out of a possibly long list: a label and a button

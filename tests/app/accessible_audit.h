@@ -37,8 +37,17 @@ inline bool isControl(QAccessible::Role role)
     }
 }
 
+// Whether Tab stops at `object`: a shown, enabled widget that takes the focus itself.
+inline bool isTabStop(const QObject *object)
+{
+    const auto *widget = qobject_cast<const QWidget *>(object);
+    return widget && widget->isVisible() && widget->isEnabled() && !widget->focusProxy()
+        && (widget->focusPolicy() & Qt::TabFocus);
+}
+
 // The shown controls of `window` a screen reader would announce wrongly: one with no name,
-// or a field whose name is only its current value. Each as "<role> '<name>' (<class>)".
+// or a field whose name is only its current value, and any Tab stop with no name (a pane
+// that draws nothing is heard as an empty filler). Each as "<role> '<name>' (<class>)".
 inline QStringList unnamedControls(QWidget *window)
 {
     QStringList faults;
@@ -51,7 +60,8 @@ inline QStringList unnamedControls(QWidget *window)
         const QString name = node->text(QAccessible::Name).trimmed();
         const QString value = node->text(QAccessible::Value).trimmed();
         const QAccessible::Role role = node->role();
-        if (isControl(role) && (name.isEmpty() || (isField(role) && !value.isEmpty() && name == value))) {
+        const bool nameless = name.isEmpty() && (isControl(role) || isTabStop(node->object()));
+        if (nameless || (isField(role) && !value.isEmpty() && name == value)) {
             const QObject *object = node->object();
             faults.append(QStringLiteral("%1 '%2' (%3 %4)")
                               .arg(int(role))

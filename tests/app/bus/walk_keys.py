@@ -50,9 +50,36 @@ def focus_names(w):
     return heard
 
 
+def focused_controls(w):
+    """Every control that says it has the keyboard, in every window of the application."""
+    return [(w.name(window), w.role(node), w.name(node)) for window in w.windows() for node in w.walk(window)
+            if w.has_state(node, w.pyatspi.STATE_FOCUSED) and w.role(node) not in ("table cell", "list item")]
+
+
+def announced_closing(w, title, key):
+    """Presses `key`, which should close the window `title`; every focus announced meanwhile,
+    also of a control gone by the time it is read (the closing window's, which the walk's own
+    listener leaves out), and whether the window closed."""
+    announced = []
+
+    def on_any_focus(event):
+        if event.type.startswith("focus") or event.detail1 == 1:
+            announced.append(w.name(event.source) or "(a control gone)")
+
+    w.pyatspi.Registry.registerEventListener(on_any_focus, "focus:", "object:state-changed:focused")
+    try:
+        w.keys(key)
+        closed = w.wait_for(lambda: w.window_named(title, 0.1) is None, 3)
+        w.pump(0.5)
+    finally:
+        w.pyatspi.Registry.deregisterEventListener(on_any_focus, "focus:", "object:state-changed:focused")
+    return announced, closed
+
+
 def check_version_history(w, main):
     """The history opens from the Save button's menu by keys alone; its rows and Restore
-    buttons say which version they are, and Tab reaches Restore before Done."""
+    buttons say which version they are, and Tab reaches Restore before Done. Restore closes it
+    without announcing its other buttons on the way, and one control has the keyboard then."""
     w.focus_window(w.MAIN_TITLE)
     w.forget()
     save = next((node for node in w.walk(main) if "button" in w.role(node) and w.name(node) == "Save"), None)
@@ -88,12 +115,29 @@ def check_version_history(w, main):
     restore = "Restore " + newest.group(1)
     if restore not in heard or "Done" not in heard or heard.index(restore) > heard.index("Done"):
         w.fault("version history", "Tab from the note goes %r, not through %r before Done" % (heard, restore))
-    w.close("Version History")
+        w.close("Version History")
+        return
+    for _ in range(8):  # back to the newest version's Restore
+        w.focus_events.clear()
+        w.keys("shift+Tab")
+        if focus_names(w)[-1:] == [("push button", restore)]:
+            break
+    announced, closed = announced_closing(w, "Version History", "space")
+    if not closed:
+        w.fault("version history", "Restore does not close it")
+        w.close("Version History")
+        return
+    if any(name != "Save" for name in announced):
+        w.fault("version history", "closing after Restore announces %r, not only Save, which opened it" % announced)
+    holding = focused_controls(w)
+    if len(holding) != 1:
+        w.fault("version history", "after Restore the keyboard is held by %r, not one control" % holding)
 
 
 def check_quick_entry_tabs(w, main):
     """Each Tab in the quick-entry grid is heard once, as the field or cell it reaches; the
-    remove cell says what it removes."""
+    remove cell says what it removes. Closed from its buttons, it announces none of its own
+    controls as it goes."""
     w.focus_window(w.MAIN_TITLE)
     if not w.press_named(main, "push button", "Spreadsheet"):
         return
@@ -116,6 +160,15 @@ def check_quick_entry_tabs(w, main):
     names = [heard[-1][1] for heard in steps if heard]
     if not any(name.startswith("Remove") and any(c.isdigit() for c in name) for name in names):
         w.fault("quick entry", "Tab along a new row reaches no remove cell named for its row: %r" % names)
+    for _ in range(6):  # on to its buttons
+        w.focus_events.clear()
+        w.keys("Tab")
+        if focus_names(w)[-1:] == [("push button", "Paste Rows from Excel")]:
+            break
+    announced, closed = announced_closing(w, "Quick Entry", "Escape")
+    own = {"(a control gone)", "Positions", "Add Row", "Paste Rows from Excel", "Done", "Save Changes"}
+    if closed and own & set(announced):
+        w.fault("quick entry", "closing announces %r" % announced)
     w.close("Quick Entry")
 
 

@@ -12,7 +12,7 @@ def check_dropdown_arrows(w, main):
     """Down in the Group by popup moves through its options, each heard; Return chooses the
     one reached: "Location → Department", which the letters of a keyboard cannot type. The
     focus comes back to the dropdown with that choice as it is heard. Opened again, the
-    popup starts on that choice, and Up moves from it."""
+    popup starts on that choice, and Up moves from it. Typing is heard as the row it reaches."""
     w.focus_window(w.MAIN_TITLE)
     w.forget()
     picker = w.find(main, "push button", "Group by")
@@ -76,6 +76,27 @@ def check_dropdown_arrows(w, main):
     if not w.wait_for(lambda: w.safe(lambda: picker.description) == "None", 2):
         w.fault("Group by dropdown", "Up three times and Return choose %r, not None" %
                 w.safe(lambda: picker.description))
+    # Typing moves the row Return takes: heard as it reaches it, and the choice, which typing
+    # leaves alone, is not told again at each letter.
+    w.keys("space")
+    w.focus_events.clear()
+    told = []
+
+    def on_selected(event):
+        told.append(w.name(event.source))
+
+    w.pyatspi.Registry.registerEventListener(on_selected, "object:state-changed:selected")
+    try:
+        w.type_text("Loc")
+        w.pump(0.3)
+    finally:
+        w.pyatspi.Registry.deregisterEventListener(on_selected, "object:state-changed:selected")
+    heard = [name for kind, name, _ in w.focus_events if kind == "list item"]
+    if heard[-1:] != ["Location"]:
+        w.fault("Group by dropdown", "typing Loc is heard as %r, not as the row it reaches" % heard)
+    if told:
+        w.fault("Group by dropdown", "typing tells the choice again: %r" % told)
+    w.keys("Escape")
 
 
 def check_chart_arrows(w, main):

@@ -64,6 +64,37 @@ TEST_F(KeyboardRoutes, CtrlEEditsTheSelectionAtEveryWidth)
     EXPECT_TRUE(sawNarrow) << "the icon-only arrangement was tried";
 }
 
+// While planning locks Current, Ctrl+E on a card answers with the reason, as Return does, and
+// the chart's description no longer offers the edit.
+TEST_F(KeyboardRoutes, CtrlEWhileCurrentIsLockedSaysWhy)
+{
+    ChartView &view = window->view();
+    OrganizationArchive locked = window->document()->archive();
+    locked.lockForPlanning();
+    window->document()->setArchive(locked);
+    view.selectPerson(locked.organization.positions.back().id);
+    settle();
+    ChartCanvas *canvas = window->canvas();
+    canvas->setFocus(Qt::TabFocusReason);
+    QTest::keyClick(canvas, Qt::Key_E, Qt::ControlModifier);
+    QTest::keyClick(canvas, Qt::Key_Return);
+    settle();
+    ASSERT_EQ(dialogs.alerts.size(), 2u) << "Ctrl+E and Return each say why";
+    EXPECT_EQ(dialogs.alerts[0].message, dialogs.alerts[1].message);
+    EXPECT_TRUE(dialogs.alerts[0].message.startsWith("Current organization is locked."))
+        << dialogs.alerts[0].message.toStdString();
+    const auto told = [canvas] {
+        return QAccessible::queryAccessibleInterface(canvas)->text(QAccessible::Description);
+    };
+    EXPECT_FALSE(told().contains("Ctrl+E")) << told().toStdString();
+    EXPECT_TRUE(told().contains("Shift+F10"));
+
+    locked.planning.reset();
+    window->document()->setArchive(locked);
+    settle();
+    EXPECT_TRUE(told().contains("Ctrl+E")) << "unlocked, the edit is offered again";
+}
+
 // The inspector's "✕" is heard by what it does.
 TEST_F(KeyboardRoutes, TheInspectorsDismissButtonIsNamed)
 {

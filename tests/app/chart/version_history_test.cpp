@@ -6,6 +6,7 @@
 #include "scripted_dialogs.h"
 
 #include "accessible_audit.h"
+#include "accessible_events.h"
 #include <gtest/gtest.h>
 
 #include <QAccessible>
@@ -243,16 +244,27 @@ TEST_F(VersionHistoryPanel, RestoreButtonRestoresItsRowAndCloses)
 {
     VersionHistoryDialog panel(history, nullptr);
     panel.show();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&panel));
     EXPECT_EQ(AppTest::unnamedControls(&panel), QStringList());
     // The last row is the oldest version.
     QPushButton *oldest = button(panel, "Restore", 6);
     ASSERT_NE(oldest, nullptr);
-    oldest->click();
+    oldest->setFocus(Qt::TabFocusReason);
+    AppTest::HeardEvents heard;
+    QTest::keyClick(oldest, Qt::Key_Space);
     EXPECT_EQ(versions(), 7u) << "deferred: the click's own button is rebuilt";
     QApplication::processEvents();
     EXPECT_EQ(versions(), 9u);
     EXPECT_EQ(history.rows().front().heading, "Version 9 — Restored version 1");
     EXPECT_EQ(panel.result(), QDialog::Accepted);
+    // Closing, the window hands the focus to none of its other controls: a screen reader
+    // would announce each as the window goes.
+    for (const AppTest::HeardEvent &event : heard.of(QAccessible::Focus))
+        EXPECT_TRUE(event.object.data() == oldest) << "focus heard on " << event.name.toStdString();
+
+    // Shown again, it lists the versions as they are now.
+    panel.show();
+    EXPECT_EQ(panel.list()->count(), 9);
 }
 
 TEST_F(VersionHistoryPanel, BaselineResultAndLockedState)

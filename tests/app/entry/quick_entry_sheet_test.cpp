@@ -91,6 +91,12 @@ TEST(QuickEntrySheet, ControlsHaveNames)
     EXPECT_EQ(s.focused()->accessibleName(), "Row 4, Manager (name or ID)");
     EXPECT_EQ(static_cast<EntryAutocomplete *>(s.focused())->lineEdit()->accessibleName(), "Row 4, Manager (name or ID)");
     EXPECT_EQ(s.sheet.table()->accessibleName(), "Positions");
+    // With a message line under the grid: the line is the stop, not the pane around it.
+    s.editCell(2, QuickEntryTableModel::name);
+    QTest::keyClicks(s.focused(), "Cy");
+    QTest::mouseClick(s.sheet.saveButton(), Qt::LeftButton);
+    ASSERT_FALSE(s.sheet.message().isEmpty());
+    EXPECT_EQ(AppTest::unnamedControls(&s.sheet), QStringList());
 }
 
 TEST(QuickEntrySheet, TypingEnablesSaveAndSavingShowsTheMessage)

@@ -9,6 +9,8 @@
 #include <QApplication>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QScrollArea>
+#include <QScrollBar>
 #include <QTableView>
 #include <QTest>
 
@@ -111,4 +113,36 @@ TEST_F(GridKeys, ArrowsMoveBetweenCells)
     press(Qt::Key_Up);
     ASSERT_EQ(focusedView(), header);
     EXPECT_EQ(header->currentIndex().column(), 1);
+}
+
+// In a window as short as 1280 × 800 gives at scale 2, the step scrolls: each cell the arrows
+// reach is scrolled whole into sight, the one below the visible part too.
+TEST_F(GridKeys, TheFocusedCellIsScrolledIntoSight)
+{
+    window->setMinimumSize(640, 300); // as the screen's room makes it there
+    window->resize(640, 300);
+    settle(window->flow());
+    QScrollArea *step = nullptr;
+    for (QWidget *up = grid().parentWidget(); up && !step; up = up->parentWidget())
+        step = qobject_cast<QScrollArea *>(up);
+    ASSERT_TRUE(step && step->verticalScrollBar()->maximum() > 0) << "the step scrolls";
+    QTableView *header = grid().headerLine();
+    header->setCurrentIndex(header->model()->index(0, 2));
+    const auto wholeInSight = [] {
+        QWidget *field = QApplication::focusWidget();
+        return field && field->visibleRegion().boundingRect() == field->rect();
+    };
+    settle(window->flow());
+    ASSERT_TRUE(wholeInSight());
+    for (int row = 1; row < grid().model().rowCount(); ++row) {
+        press(Qt::Key_Down);
+        ASSERT_EQ(grid().table()->currentIndex().row(), row);
+        EXPECT_TRUE(wholeInSight()) << "row " << row;
+    }
+    for (int row = grid().model().rowCount() - 2; row >= 1; --row) {
+        press(Qt::Key_Up);
+        EXPECT_TRUE(wholeInSight()) << "back up to row " << row;
+    }
+    press(Qt::Key_Up);
+    EXPECT_TRUE(wholeInSight()) << "the header line";
 }

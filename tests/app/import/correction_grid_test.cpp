@@ -103,7 +103,8 @@ TEST(CorrectionGrid, ARowsMessagesStandUnderItsCellsErrorsRedThenWarningsOrange)
 
 // A pane too narrow for a message, as at a large scale, wraps it rather than running it past
 // its edge to be read with the sideways scroll bar: under a row, across the pane however far
-// the cells are scrolled, the row as tall as the lines; in the list of all messages too.
+// the cells are scrolled, the row as tall as the lines; in the list of all messages too. The
+// pane narrowed from a wide one wraps them anew, and widened again, they take one line each.
 TEST(CorrectionGrid, MessagesWrapInsideTheirPane)
 {
     FlowFixture f;
@@ -111,17 +112,30 @@ TEST(CorrectionGrid, MessagesWrapInsideTheirPane)
     f.load();
     f.flow->showStep(ImportFlow::Step::corrections);
     CorrectionGrid grid(*f.flow);
-    grid.resize(400, 700); // as narrow as its filter line lets it be
+    grid.resize(1400, 700);
     grid.show();
     ASSERT_TRUE(QTest::qWaitForWindowExposed(&grid));
     settle(*f.flow);
 
     QTableView *table = grid.table();
+    QListView *list = grid.messageList();
     const CorrectionGridModel &model = grid.model();
     const int both = model.modelRow(3); // an unknown manager, then a blank location
     const std::vector<CorrectionMessage> messages = model.messages(both);
     ASSERT_EQ(messages.size(), 2U);
     const QFontMetrics caption(captionFont(table->font()));
+    // Each message on a line of its own, the row no taller than its lines.
+    const auto oneLineEach = [&] {
+        const int spare = table->rowViewportPosition(both) + table->rowHeight(both) - grid.messageRect(both, 1).bottom();
+        return grid.messageRect(both, 0).height() < 2 * caption.height()
+            && list->visualRect(list->model()->index(0, 0)).height() < 2 * caption.height() && spare >= 0
+            && spare <= 8;
+    };
+    EXPECT_TRUE(oneLineEach()) << "wide enough for each message on a line";
+
+    grid.resize(400, 700); // as narrow as its filter line lets it be
+    settle(*f.flow);
+    QApplication::processEvents();
     table->horizontalScrollBar()->setValue(table->horizontalScrollBar()->maximum());
     ASSERT_GT(table->horizontalScrollBar()->maximum(), 0) << "cells wider than the pane";
     const QRect pane = table->viewport()->rect();
@@ -135,12 +149,16 @@ TEST(CorrectionGrid, MessagesWrapInsideTheirPane)
     EXPECT_GE(grid.messageRect(both, 0).height(), 2 * caption.height()) << "the manager's message takes lines";
     EXPECT_LE(grid.messageRect(both, 1).bottom(), table->rowViewportPosition(both) + table->rowHeight(both));
 
-    QListView *list = grid.messageList();
     ASSERT_TRUE(list->isVisible());
     EXPECT_EQ(list->horizontalScrollBar()->maximum(), 0);
     const QRect first = list->visualRect(list->model()->index(0, 0));
     EXPECT_LE(first.right(), list->viewport()->rect().right());
     EXPECT_GE(first.height(), 2 * caption.height()) << "the manager's message takes lines";
+
+    grid.resize(1400, 700);
+    settle(*f.flow);
+    QApplication::processEvents();
+    EXPECT_TRUE(oneLineEach()) << "widened again";
 }
 
 // A row's warning and error lines read at 4.5:1 on the grid in a light and a dark palette;

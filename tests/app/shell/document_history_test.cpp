@@ -4,6 +4,7 @@
 #include "app/shell/organization_file_commands.h"
 #include "core/document/position_entry.h"
 
+#include "accessible_events.h"
 #include "app_test_support.h"
 #include "error_of.h"
 #include "random_edits.h"
@@ -11,7 +12,9 @@
 
 #include <gtest/gtest.h>
 
+#include <QAccessible>
 #include <QAction>
+#include <QMenu>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 
@@ -222,11 +225,31 @@ TEST(DocumentHistory, EditMenuNamesTheStepAndQuitAfterUndoingAllAsksNothing)
     EXPECT_EQ(undo->shortcut(), QKeySequence("Ctrl+Z"));
     EXPECT_EQ(window->commands().redo()->shortcut(), QKeySequence("Ctrl+Shift+Z"));
 
+    // A screen reader has read the menu once: it keeps those words until told they changed.
+    QAction *redo = window->commands().redo();
+    QAccessibleInterface *menu = QAccessible::queryAccessibleInterface(undo->associatedObjects().value(0));
+    ASSERT_NE(menu, nullptr);
+    for (int i = 0; i < menu->childCount(); ++i)
+        menu->child(i)->text(QAccessible::Name);
+    HeardEvents heard;
+    const auto lastHeardName = [&](QAction *item) {
+        const std::vector<HeardEvent> renamed = heard.of(QAccessible::NameChanged, item);
+        return renamed.empty() ? QString() : renamed.back().name;
+    };
+
     rename(*window->document(), "Renamed");
     EXPECT_TRUE(undo->isEnabled());
     EXPECT_EQ(undo->text(), "Undo Rename");
+    EXPECT_EQ(lastHeardName(undo), "Undo Rename");
     undo->trigger();
-    EXPECT_EQ(window->commands().redo()->text(), "Redo Rename");
+    EXPECT_EQ(redo->text(), "Redo Rename");
+    EXPECT_EQ(lastHeardName(undo), "Undo");
+    EXPECT_EQ(lastHeardName(redo), "Redo Rename");
+    // A new step after an undo: the item is heard by the new step's name, not the one undone.
+    window->document()->edit("New Sheet", [](OrganizationArchive &archive) { archive.name = "Sheets"; });
+    EXPECT_EQ(lastHeardName(undo), "Undo New Sheet");
+    EXPECT_EQ(lastHeardName(redo), "Redo");
+    undo->trigger();
     // No save question: ScriptedDialogs fails the test on an unexpected one.
     EXPECT_TRUE(controller.reviewBeforeQuit());
     EXPECT_TRUE(dialogs.savePromptDocuments.isEmpty());

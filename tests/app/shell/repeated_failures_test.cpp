@@ -6,6 +6,7 @@
 #include "app/import/spreadsheet_import_window.h"
 #include "app/shell/accessible_fields.h"
 
+#include "accessible_events.h"
 #include "app_test_support.h"
 #include "import/import_flow_fixture.h"
 #include "scripted_dialogs.h"
@@ -132,7 +133,8 @@ QLabel *failureLine(QWidget *window)
 } // namespace
 
 // A failure is heard each time it is met, also when the line already shows its words: the
-// user who presses Save again, and hears nothing, takes it that the save went through.
+// user who presses Save again, and hears nothing, takes it that the save went through. Heard
+// is what a screen reader is told: the line coming into sight, once per failure.
 TEST(RepeatedFailures, EachIsHeardThoughTheLineShowsTheSameWords)
 {
     const struct {
@@ -149,15 +151,19 @@ TEST(RepeatedFailures, EachIsHeardThoughTheLineShowsTheSameWords)
         SCOPED_TRACE(c.window);
         const FailingWindow open = c.open();
         QCoreApplication::processEvents();
+        AppTest::HeardEvents heard;
         open.fail();
         QLabel *line = failureLine(open.window);
         ASSERT_NE(line, nullptr) << "no failure in sight";
-        EXPECT_EQ(AccessibleFields::timesHeard(line), 1) << "the first failure";
+        const auto told = [&] { return heard.of(QAccessible::ObjectShow, line).size(); };
+        EXPECT_EQ(told(), 1U) << "the first failure";
         const QString said = line->text();
         open.fail();
         EXPECT_EQ(line->text(), said);
-        EXPECT_EQ(AccessibleFields::timesHeard(line), 2) << "the same failure again";
+        EXPECT_EQ(told(), 2U) << "the same failure again";
         open.fail();
-        EXPECT_EQ(AccessibleFields::timesHeard(line), 3) << "and again";
+        EXPECT_EQ(told(), 3U) << "and again";
+        for (const AppTest::HeardEvent &event : heard.of(QAccessible::ObjectShow, line))
+            EXPECT_EQ(event.name, said) << "heard with its words";
     }
 }

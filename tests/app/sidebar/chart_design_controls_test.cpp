@@ -1,10 +1,12 @@
 #include "app/sidebar/chart_appearance_controls.h"
 #include "app/sidebar/chart_design_controls.h"
+#include "app/sidebar/popup_placement.h"
 
 #include <gtest/gtest.h>
 
 #include <QCheckBox>
 #include <QComboBox>
+#include <QFrame>
 #include <QLineEdit>
 #include <QTest>
 
@@ -235,6 +237,30 @@ TEST_F(DesignPanel, HeadingsAndSwitchesWriteAsTheyChange)
     click(panel().appearance()->checkBox(DisplayToggle::names));
     EXPECT_TRUE(settings.hideNames);
     EXPECT_EQ(panel().appearance()->focusedViewBox(), nullptr);
+}
+
+// The panel's fixed frame is its size in its popup wherever the screen's free area holds it:
+// 480 × 700 (and the popup's frame) on 1280 × 800 at scale 1, however little its controls
+// take; only a smaller room shortens it, and it scrolls there.
+TEST_F(DesignPanel, OpensAtItsWholeSizeWhereTheScreenHoldsIt)
+{
+    Binding<ChartPrintSettings> binding{[this] { return settings; }, [this](const ChartPrintSettings &next) { settings = next; }};
+    QFrame popup;
+    popup.setFrameShape(QFrame::StyledPanel);
+    setScrollingContent(&popup, new ChartDesignControls(ChartDesignBindings{binding, Binding<QString>::over(title),
+                                                                            Binding<QString>::over(subtitle), std::nullopt},
+                                                        standardPapers()));
+    const int frame = 2 * popup.frameWidth();
+    const QSize wanted = popup.sizeHint();
+    EXPECT_EQ(wanted, QSize(ChartDesignControls::panelWidth + frame, ChartDesignControls::panelHeight + frame));
+    const QRect button(615, 148, 131, 24);
+    const QRect screen(0, 0, 1280, 800);
+    EXPECT_EQ(popupPlaced(wanted, popup.minimumSizeHint(), button, screen, screen, PopupFit::wholeOnScreen).size(), wanted);
+    const QRect scaledTwice(0, 0, 640, 400);
+    EXPECT_EQ(popupPlaced(wanted, popup.minimumSizeHint(), button.translated(-300, 0), scaledTwice, scaledTwice,
+                          PopupFit::wholeOnScreen)
+                  .height(),
+              400);
 }
 
 } // namespace

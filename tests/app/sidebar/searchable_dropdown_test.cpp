@@ -1,5 +1,7 @@
 #include "app/sidebar/searchable_dropdown.h"
 
+#include "accessible_events.h"
+
 #include <gtest/gtest.h>
 
 #include <QAccessible>
@@ -129,6 +131,30 @@ TEST_F(DropdownWidget, TheFocusComesBackWithTheNewChoice)
     QObject::disconnect(watch);
     EXPECT_EQ(dropdown.selection(), "P3");
     EXPECT_EQ(heard, QStringList{"Hans Straße"});
+}
+
+// Typing moves the highlight, the row Return takes: a screen reader hears each new row it
+// reaches, once, and no news of the choice, which typing never changes.
+TEST_F(DropdownWidget, TypingIsHeardAsTheHighlightMovesAndTheChoiceStaysQuiet)
+{
+    QApplication::setActiveWindow(&dropdown);
+    dropdown.button()->setFocus();
+    QTest::keyClick(dropdown.button(), Qt::Key_Space);
+    ASSERT_TRUE(dropdown.isOpen());
+    QListView *list = dropdown.popup()->listView();
+    AppTest::HeardEvents heard;
+    QTest::keyClicks(query(), "gr"); // Grace Hopper, kept as the list narrows
+    QTest::keyClick(query(), Qt::Key_Backspace);
+    QTest::keyClick(query(), Qt::Key_Backspace); // back to the choice
+    QTest::keyClicks(query(), "Principal"); // Ada Lovelace still at "P", then Grace Hopper
+    std::vector<QString> rows;
+    for (const AppTest::HeardEvent &event : heard.of(QAccessible::Focus, list))
+        rows.push_back(event.name);
+    EXPECT_EQ(rows, (std::vector<QString>{"Grace Hopper", "Ada Lovelace", "Grace Hopper"}));
+    for (const QAccessible::Event type : {QAccessible::Selection, QAccessible::SelectionAdd, QAccessible::SelectionRemove})
+        EXPECT_TRUE(heard.of(type, list).empty()) << "the choice told again at a keystroke";
+    EXPECT_EQ(dropdown.selection(), "P1");
+    QTest::keyClick(query(), Qt::Key_Escape);
 }
 
 TEST_F(DropdownWidget, EscapeKeepsTheSelectionAndReopeningClearsTheQuery)
