@@ -19,18 +19,55 @@
 #include <functional>
 #include <grp.h>
 #include <iostream>
+#include <linux/audit.h>
+#include <linux/filter.h>
+#include <linux/seccomp.h>
 #include <optional>
 #include <sched.h>
+#include <cstddef>
+#include <cstdint>
 #include <sstream>
 #include <string>
 #include <sys/mount.h>
+#include <sys/prctl.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
+#include <sys/syscall.h>
 #include <sys/wait.h>
 #include <unistd.h>
 #include <vector>
 
 namespace WriteFailure {
+
+// From now on this process answers the system call `number` with `action` (SECCOMP_RET_…),
+// where its second argument's low half is `secondArgument` when one is given (these machines
+// are little-endian; callers pass values under 4 GiB), and runs every other call. False where
+// the system keeps no filters of system calls.
+inline bool filterSystemCall(int number, std::optional<uint32_t> secondArgument, uint32_t action)
+{
+#if defined(__x86_64__)
+    const uint32_t arch = AUDIT_ARCH_X86_64;
+#elif defined(__aarch64__)
+    const uint32_t arch = AUDIT_ARCH_AARCH64;
+#else
+    return false;
+#endif
+    const uint8_t argumentSteps = secondArgument ? 2 : 0;
+    std::vector<sock_filter> filter{
+        BPF_STMT(BPF_LD | BPF_W | BPF_ABS, offsetof(seccomp_data, arch)),
+        BPF_JUMP(BPF_JMP | BPF_JEQ | BPF_K, arch, 0, uint8_t(3 + argumentSteps)),
+        BPF_STMT(BPF_LD | BPF_W | BPF_ABS, offsetof(seccomp_data, nr)),
+        BPF_JUMP(BPF_JMP | BPF_JEQ | BPF_K, uint32_t(number), 0, uint8_t(1 + argumentSteps)),
+    };
+    if (secondArgument) {
+        filter.push_back(BPF_STMT(BPF_LD | BPF_W | BPF_ABS, offsetof(seccomp_data, args[1])));
+        filter.push_back(BPF_JUMP(BPF_JMP | BPF_JEQ | BPF_K, *secondArgument, 0, 1));
+    }
+    filter.push_back(BPF_STMT(BPF_RET | BPF_K, action));
+    filter.push_back(BPF_STMT(BPF_RET | BPF_K, SECCOMP_RET_ALLOW));
+    const sock_fprog program{.len = static_cast<unsigned short>(filter.size()), .filter = filter.data()};
+    return ::prctl(PR_SET_NO_NEW_PRIVS, 1, 0, 0, 0) == 0 && ::prctl(PR_SET_SECCOMP, SECCOMP_MODE_FILTER, &program) == 0;
+}
 
 enum class Cause {
     fileSizeLimit, // writes past the room fail with EFBIG

@@ -97,26 +97,7 @@ std::string editAndSave(const std::string &target)
 // filters of system calls.
 bool failCutsTo(off_t length)
 {
-#if defined(__x86_64__)
-    const uint32_t arch = AUDIT_ARCH_X86_64;
-#elif defined(__aarch64__)
-    const uint32_t arch = AUDIT_ARCH_AARCH64;
-#else
-    return false;
-#endif
-    // The length's low half, on these little-endian machines; the high half is 0.
-    sock_filter filter[] = {
-        BPF_STMT(BPF_LD | BPF_W | BPF_ABS, offsetof(seccomp_data, arch)),
-        BPF_JUMP(BPF_JMP | BPF_JEQ | BPF_K, arch, 0, 5),
-        BPF_STMT(BPF_LD | BPF_W | BPF_ABS, offsetof(seccomp_data, nr)),
-        BPF_JUMP(BPF_JMP | BPF_JEQ | BPF_K, __NR_ftruncate, 0, 3),
-        BPF_STMT(BPF_LD | BPF_W | BPF_ABS, offsetof(seccomp_data, args[1])),
-        BPF_JUMP(BPF_JMP | BPF_JEQ | BPF_K, uint32_t(length), 0, 1),
-        BPF_STMT(BPF_RET | BPF_K, SECCOMP_RET_ERRNO | EIO),
-        BPF_STMT(BPF_RET | BPF_K, SECCOMP_RET_ALLOW),
-    };
-    const sock_fprog program{.len = sizeof filter / sizeof filter[0], .filter = filter};
-    return ::prctl(PR_SET_NO_NEW_PRIVS, 1, 0, 0, 0) == 0 && ::prctl(PR_SET_SECCOMP, SECCOMP_MODE_FILTER, &program) == 0;
+    return WriteFailure::filterSystemCall(__NR_ftruncate, uint32_t(length), SECCOMP_RET_ERRNO | EIO);
 }
 
 } // namespace

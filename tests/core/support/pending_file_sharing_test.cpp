@@ -200,23 +200,7 @@ std::string inChild(Work &&work)
 // writing over a file names its copy so. False where the system keeps no filters of system calls.
 bool killAtNamingTheCopy()
 {
-#if defined(__x86_64__)
-    const uint32_t arch = AUDIT_ARCH_X86_64;
-#elif defined(__aarch64__)
-    const uint32_t arch = AUDIT_ARCH_AARCH64;
-#else
-    return false;
-#endif
-    sock_filter filter[] = {
-        BPF_STMT(BPF_LD | BPF_W | BPF_ABS, offsetof(seccomp_data, arch)),
-        BPF_JUMP(BPF_JMP | BPF_JEQ | BPF_K, arch, 0, 3),
-        BPF_STMT(BPF_LD | BPF_W | BPF_ABS, offsetof(seccomp_data, nr)),
-        BPF_JUMP(BPF_JMP | BPF_JEQ | BPF_K, __NR_renameat2, 0, 1),
-        BPF_STMT(BPF_RET | BPF_K, SECCOMP_RET_KILL_PROCESS),
-        BPF_STMT(BPF_RET | BPF_K, SECCOMP_RET_ALLOW),
-    };
-    const sock_fprog program{.len = sizeof filter / sizeof filter[0], .filter = filter};
-    return ::prctl(PR_SET_NO_NEW_PRIVS, 1, 0, 0, 0) == 0 && ::prctl(PR_SET_SECCOMP, SECCOMP_MODE_FILTER, &program) == 0;
+    return WriteFailure::filterSystemCall(__NR_renameat2, std::nullopt, SECCOMP_RET_KILL_PROCESS);
 }
 
 void limitFileSize(rlim_t bytes)
