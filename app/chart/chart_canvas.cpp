@@ -86,6 +86,7 @@ ChartCanvas::ChartCanvas(ChartView &view, QWidget *parent) : CardChartSurface(pa
         setZoom(m_view.zoom());
         setPan(m_view.pan());
     });
+    connect(&view, &ChartView::zoomStepRequested, this, &ChartNavigationSurface::commitPending);
     connect(this, &ChartNavigationSurface::zoomCommitted, &view, &ChartView::setZoom);
     connect(this, &ChartNavigationSurface::panCommitted, &view, &ChartView::setPan);
     for (auto changed : {&ChartView::chartChanged, &ChartView::selectionChanged, &ChartView::pageBreaksChanged,

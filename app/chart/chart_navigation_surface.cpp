@@ -161,6 +161,12 @@ void ChartNavigationSurface::cancelCommit()
     m_commitTimer.stop();
 }
 
+void ChartNavigationSurface::commitPending()
+{
+    if (hasPendingCommit())
+        commit();
+}
+
 void ChartNavigationSurface::commit()
 {
     cancelCommit();

@@ -44,6 +44,9 @@ public:
     bool isPanning() const { return m_dragging; }
     bool isTrackpadPanning() const { return m_trackpadPanning; }
     bool hasPendingCommit() const { return m_commitTimer.isActive(); }
+    // Commits a step not committed yet at once: a zoom step of the owner's then starts from
+    // what shows, not from what was committed before the wheel turned.
+    void commitPending();
 
     // Rectangles in chart points over which the cursor is an arrow (the cards).
     void setClickableRects(std::vector<Rect> rects);

@@ -490,11 +490,13 @@ void ChartView::fitToWindow()
 
 void ChartView::zoomIn()
 {
+    emit zoomStepRequested();
     setZoom(std::min(m_zoom * zoomStep, ChartViewport::maximumScale));
 }
 
 void ChartView::zoomOut()
 {
+    emit zoomStepRequested();
     // A fit of a very large chart may already be below the limit: leave it there.
     setZoom(std::max(m_zoom / zoomStep, std::min(m_zoom, ChartViewport::minimumZoomScale)));
 }

@@ -296,6 +296,9 @@ signals:
     // A fit, a reset or a centring set the zoom and pan, maybe to what they were: the canvas
     // shows them even so, over a wheel step of its own not committed yet.
     void cameraRequested();
+    // A zoom step is about to start from the zoom and pan: the canvas commits a wheel step
+    // of its own first, so that the step starts from what shows.
+    void zoomStepRequested();
     void viewportSizeChanged();
     // The editor should open on this position (the stored one when it still exists).
     void positionEditRequested(const Position &position);

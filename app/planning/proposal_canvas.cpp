@@ -68,15 +68,17 @@ void ProposalChartSurface::setCamera(double zoom, Size pan)
     setPan(pan);
 }
 
-// The zoom buttons leave the pan alone, and with it a wheel step not committed yet.
+// The zoom buttons step from what shows and leave the pan alone.
 void ProposalChartSurface::zoomIn()
 {
+    commitPending();
     m_zoom = zoomedIn(m_zoom);
     setZoom(m_zoom);
 }
 
 void ProposalChartSurface::zoomOut()
 {
+    commitPending();
     m_zoom = zoomedOut(m_zoom);
     setZoom(m_zoom);
 }

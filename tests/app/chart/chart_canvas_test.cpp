@@ -484,6 +484,14 @@ TEST_F(ChartCanvasTest, SampleDistrictIsFittedAndDrawnWhereTheLayoutPutIt)
     view.fitToWindow();
     EXPECT_EQ(canvas.camera(), *fit);
     EXPECT_FALSE(canvas.hasPendingCommit());
+    // Zoom in within that delay starts from what the step shows, and keeps its pan.
+    QApplication::sendEvent(&canvas, &wheel);
+    const ChartViewport wheeled = canvas.camera();
+    view.zoomIn();
+    EXPECT_DOUBLE_EQ(view.zoom(), wheeled.scale * ChartView::zoomStep);
+    EXPECT_EQ(view.pan(), wheeled.offset);
+    EXPECT_EQ(canvas.camera(), (ChartViewport{view.zoom(), wheeled.offset}));
+    view.fitToWindow();
 
     const QImage image = canvas.grab().toImage();
     const QColor cardFill = canvas.palette().color(QPalette::Base);

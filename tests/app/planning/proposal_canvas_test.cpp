@@ -63,6 +63,14 @@ TEST(ProposalCanvas, FitsOnFirstShowingAndNeedsRoomBeyondItsPadding)
     EXPECT_EQ(surface.camera(), *fitted);
     EXPECT_FALSE(surface.hasPendingCommit());
     EXPECT_DOUBLE_EQ(surface.zoom(), fitted->scale);
+    // "+" within that delay starts from what the step shows, and keeps its pan.
+    QApplication::sendEvent(&surface, &wheel);
+    const ChartViewport wheeled = surface.camera();
+    canvas.zoomInButton()->click();
+    EXPECT_DOUBLE_EQ(surface.zoom(), wheeled.scale * 1.2);
+    EXPECT_EQ(surface.pan(), wheeled.offset);
+    EXPECT_EQ(surface.camera(), (ChartViewport{surface.zoom(), wheeled.offset}));
+    canvas.fitButton()->click();
 
     // "+" keeps the pan; a view no larger than twice the padding leaves everything as it is.
     canvas.zoomInButton()->click();
