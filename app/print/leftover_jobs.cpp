@@ -3,6 +3,7 @@
 #include "app/shell/dialogs.h"
 
 #include <QCoreApplication>
+#include <QDateTime>
 #include <QDeadlineTimer>
 #include <QElapsedTimer>
 #include <QEventLoop>
@@ -13,6 +14,7 @@
 #include <QTimer>
 
 #include <algorithm>
+#include <optional>
 #include <utility>
 
 namespace {
@@ -20,6 +22,20 @@ namespace {
 // How long a cancel is asked again while the scheduler does not answer, before it is only
 // asked once more as the application ends.
 const qint64 giveUpMilliseconds = 15 * 60 * 1000;
+
+// When lpstat says `job` was made, in a listing of its queue's jobs:
+//   Office-7                kim              1024   Thu Dec 10 02:02:58 2026
+// Nothing when it is not listed.
+std::optional<QDateTime> madeAt(const QString &listing, const QString &job)
+{
+    for (const QString &line : listing.split(QLatin1Char('\n'))) {
+        const QStringList fields = line.simplified().split(QLatin1Char(' '));
+        if (fields.size() >= 8 && fields[0] == job)
+            return QDateTime::fromString(fields.mid(fields.size() - 5).join(QLatin1Char(' ')),
+                                         QStringLiteral("ddd MMM d HH:mm:ss yyyy"));
+    }
+    return std::nullopt;
+}
 
 } // namespace
 
@@ -79,6 +95,30 @@ public:
 private:
     void ask()
     {
+        // A scheduler that went away may come back without the job and give its id to the
+        // next one made: its queue is looked at first.
+        m_listing = m_wentAway.isValid();
+        if (m_listing) {
+            m_process.start(m_commands.lpstat,
+                            {QStringLiteral("-W"), QStringLiteral("not-completed"), QStringLiteral("-o"), m_leftover.queue});
+        } else {
+            m_process.start(m_commands.cancel, {m_leftover.job});
+        }
+        m_limit.start(m_commands.answerMilliseconds);
+    }
+
+    // A job of that id made after the scheduler went away is another's: this one went with it.
+    void listed(int code)
+    {
+        if (code != 0) {
+            askLater();
+            return;
+        }
+        const std::optional<QDateTime> made = madeAt(QString::fromLocal8Bit(m_process.readAllStandardOutput()), m_leftover.job);
+        if (made && made->isValid() && *made > m_wentAway) {
+            m_jobs->cancelEnded(this, Fate::cancelled);
+            return;
+        }
         m_process.start(m_commands.cancel, {m_leftover.job});
         m_limit.start(m_commands.answerMilliseconds);
     }
@@ -99,6 +139,10 @@ private:
             askLater(); // no answer within the limit
             return;
         }
+        if (std::exchange(m_listing, false)) {
+            listed(code);
+            return;
+        }
         // "cancel: cancel-job failed: Job #7 is already completed - can't cancel."
         if (code == 0 || said.contains(QStringLiteral("already canceled")) || said.contains(QStringLiteral("already aborted"))
             || said.contains(QStringLiteral("does not exist"))) {
@@ -110,6 +154,8 @@ private:
             return;
         }
         // Not answered (no scheduler), or refused for now.
+        if (said.contains(QStringLiteral("Unable to connect")) && !m_wentAway.isValid())
+            m_wentAway = QDateTime::currentDateTime();
         askLater();
     }
 
@@ -117,6 +163,8 @@ private:
     PrintQueue::Commands m_commands;
     LeftoverJobs *m_jobs;
     QElapsedTimer m_age;
+    QDateTime m_wentAway; // when the scheduler was first found gone
+    bool m_listing = false; // the process lists the queue's jobs rather than cancels
     QProcess m_process;
     QTimer m_limit;
     QTimer m_later;

@@ -343,21 +343,37 @@ bool allCancelsAnswered()
 // A hand-over stopped while lp hands the job in does not wait for lp, and does not end it: lp
 // goes on until the scheduler names the job, and that job alone is cancelled, not another of
 // the same user that came meanwhile. Stopped while lp lets the job print, the job is
-// cancelled at once and returned, as the scheduler may take the release first.
+// cancelled at once and returned, as the scheduler may take the release first. A scheduler
+// that went away and came back is asked again only for a job it made before it went.
 TEST(PrintQueue, AStoppedHandOverCancelsTheJobItLeft)
 {
+    // The first cancel finds no scheduler; it is back for the next.
+    const QString goneOnce = "here=\"$(dirname \"$0\")\"; [ -e \"$here/back\" ] && exit 0; touch \"$here/back\"\n"
+                             "echo 'cancel: Unable to connect to server.' >&2; exit 1";
+    const auto backWith = [](const char *made) {
+        return QString("'-W not-completed -o Office') echo 'Office-7                me             1024   %1' ;;\n")
+            .arg(made);
+    };
     const struct {
         const char *name;
         QString sending;
         QString releasing;
         const char *reached; // where the stand-in lp is when the hand-over stops
         bool released;
+        QString cancelling;
+        QString listing; // the queue's jobs once the scheduler is back
+        QByteArray cancels;
     } cases[] = {
-        {"ended while lp sends the job", markThenWait("sending", "named"), {}, "sending", false},
-        {"ended while lp lets it print", {}, markThenWait("releasing", "never"), "releasing", true},
+        {"ended while lp sends the job", markThenWait("sending", "named"), {}, "sending", false, {}, {}, "Office-7\n"},
+        {"ended while lp lets it print", {}, markThenWait("releasing", "never"), "releasing", true, {}, {}, "Office-7\n"},
+        {"back without it, its id given to a job made since", {}, markThenWait("releasing", "never"), "releasing", true,
+         goneOnce, backWith("Thu Jan  1 00:00:00 2099"), "Office-7\n"},
+        {"back with it", {}, markThenWait("releasing", "never"), "releasing", true, goneOnce,
+         backWith("Mon Jan  1 00:00:00 2001"), "Office-7\nOffice-7\n"},
     };
     for (const auto &c : cases) {
-        FakeCommands hanging("", 0, Scheduler::running, c.sending, anotherJobOfTheUser, c.releasing);
+        FakeCommands hanging("", 0, Scheduler::running, c.sending, anotherJobOfTheUser + c.listing, c.releasing,
+                             c.cancelling);
         hanging.commands.leftoverLookMilliseconds = 20;
         std::stop_source stop;
         std::optional<PrintQueue::Leftover> released;
@@ -380,7 +396,7 @@ TEST(PrintQueue, AStoppedHandOverCancelsTheJobItLeft)
         }
         ASSERT_TRUE(PrintTest::runUntil([&] { return hanging.cancelled().endsWith('\n') && allCancelsAnswered(); }))
             << c.name;
-        EXPECT_EQ(hanging.cancelled(), "Office-7\n") << c.name;
+        EXPECT_EQ(hanging.cancelled(), c.cancels) << c.name;
         EXPECT_EQ(LeftoverJobs::instance().fateOf("Office-7"), LeftoverJobs::Fate::cancelled) << c.name;
         // The given-up lp was the last: the job was not let print after it.
         if (!c.released) {
