@@ -149,7 +149,7 @@ void QuickEntrySheet::reject()
 {
     if (m_grid.hasChanges()) {
         const int choice = m_dialogs.ask("Discard unsaved grid changes?", QString(),
-                                         {{"Discard Unsaved Changes", DialogButton::Role::destructive},
+                                         {{"Discard Unsaved Changes", DialogButton::Role::destructive, true},
                                           {"Keep Editing", DialogButton::Role::cancel}},
                                          DialogButton::Role::cancel);
         if (choice != 0)

@@ -9,11 +9,14 @@
 enum class SaveAnswer { save, discard, cancel };
 
 // One button of a general question. A destructive action is drawn as such; the cancel
-// button is what Escape and closing the box choose.
+// button is what Escape and closing the box choose. An answer that closes the window the
+// question is asked over takes that window away with the question, so that it does not
+// take the keyboard back (heard by a screen reader) on its way out.
 struct DialogButton {
     enum class Role { action, destructive, cancel };
     QString title;
     Role role = Role::action;
+    bool closesWindow = false;
 };
 
 // Every question the application asks the user goes through here, so that controllers

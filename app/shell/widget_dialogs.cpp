@@ -260,6 +260,14 @@ int WidgetDialogs::ask(const QString &title, const QString &message, const QList
     QList<QAbstractButton *> made;
     const std::unique_ptr<QMessageBox> box = questionBox(title, message, buttons, defaultRole, made, dialogParent());
     const int cancelIndex = int(made.indexOf(box->escapeButton()));
+    // Before the question hides: the window under it would take the keyboard back meanwhile
+    // and announce its focused control on its way out.
+    QWidget *asker = box->parentWidget() ? box->parentWidget()->window() : nullptr;
+    QObject::connect(box.get(), &QMessageBox::buttonClicked, box.get(), [&made, &buttons, asker](QAbstractButton *clicked) {
+        const qsizetype index = made.indexOf(clicked);
+        if (index >= 0 && buttons[index].closesWindow && qobject_cast<QDialog *>(asker))
+            asker->hide();
+    });
     runModal(*box);
     const int chosen = int(made.indexOf(box->clickedButton()));
     return chosen >= 0 ? chosen : cancelIndex;

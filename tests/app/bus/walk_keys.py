@@ -172,8 +172,57 @@ def check_quick_entry_tabs(w, main):
     w.close("Quick Entry")
 
 
+def check_quick_entry_discard(w, main):
+    """Quick entry with a changed row, closed by keys through its question's Discard, announces
+    none of its own controls as it goes and leaves the keyboard on Spreadsheet, which opened it."""
+    w.focus_window(w.MAIN_TITLE)
+    w.forget()
+    opener = w.find(main, "push button", "Spreadsheet")
+    if opener is None:
+        w.fault("quick entry", "no Spreadsheet button")
+        return
+    w.safe(lambda: opener.queryComponent().grabFocus())
+    w.pump(0.3)
+    w.keys("space")
+    if w.window_named("Quick Entry", 5) is None:
+        w.fault("quick entry", "Space on Spreadsheet does not open it")
+        return
+    w.pump(0.5)
+    w.keys("Return")  # a new row, its name field open
+    w.type_text("Zed")
+    w.keys("Tab")  # keeps the name; Tab opens the next cell's editor, which the first Escape closes
+
+    def asking():
+        return any(w.find(window, "push button", "Discard Unsaved Changes") is not None
+                   for window in w.windows() if w.role(window) in ("dialog", "alert"))
+
+    w.keys("Escape")
+    if not w.wait_for(asking, 1):
+        w.keys("Escape")
+    if not w.wait_for(asking, 3):
+        w.fault("quick entry", "Escape after a change asks nothing")
+        w.close("Quick Entry")
+        return
+    for _ in range(4):
+        w.focus_events.clear()
+        w.keys("Tab")
+        if focus_names(w)[-1:] == [("push button", "Discard Unsaved Changes")]:
+            break
+    announced, closed = announced_closing(w, "Quick Entry", "space")
+    if not closed:
+        w.fault("quick entry", "Discard by keys does not close it")
+        w.close("Quick Entry")
+        return
+    if any(name != "Spreadsheet" for name in announced):
+        w.fault("quick entry", "closing by Discard announces %r, not only Spreadsheet" % announced)
+    holding = focused_controls(w)
+    if [name for _, _, name in holding] != ["Spreadsheet"]:
+        w.fault("quick entry", "after Discard the keyboard is held by %r, not Spreadsheet" % holding)
+
+
 def run(w, main):
-    run_checks(w, main, (check_narrow_inspector, check_quick_entry_tabs, check_version_history))
+    run_checks(w, main, (check_narrow_inspector, check_quick_entry_tabs, check_quick_entry_discard,
+                         check_version_history))
 
 
 def run_checks(w, main, checks):

@@ -17,6 +17,7 @@
 
 #include <functional>
 #include <memory>
+#include <optional>
 #include <utility>
 
 namespace {
@@ -180,6 +181,49 @@ TEST(WidgetDialogs, TheWindowThatAskedGetsTheKeyboardBack)
         EXPECT_EQ(QApplication::activePopupWidget(), nullptr);
         EXPECT_EQ(QApplication::activeWindow(), &asker);
         EXPECT_EQ(QApplication::focusWidget(), field);
+    }
+}
+
+// An answer that closes the sheet asked over takes the sheet away before the question hides:
+// the sheet would otherwise take the keyboard back meanwhile and announce its focused control.
+// Any other answer leaves the sheet as it was.
+TEST(WidgetDialogs, AnAnswerThatClosesTheSheetTakesItAwayFirst)
+{
+    QDialog sheet;
+    sheet.show();
+    sheet.activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&sheet));
+    for (const auto &[answer, sheetGone] : {std::pair{0, true}, std::pair{1, false}}) {
+        SCOPED_TRACE(answer);
+        sheet.show();
+        std::optional<bool> shownAsQuestionHid;
+        QTimer::singleShot(0, &sheet, [&, answer = answer] {
+            auto *box = qobject_cast<QMessageBox *>(QApplication::activeModalWidget());
+            ASSERT_NE(box, nullptr);
+            struct OnHide final : QObject {
+                std::function<void()> hidden;
+                bool eventFilter(QObject *, QEvent *event) override
+                {
+                    if (event->type() == QEvent::Hide)
+                        hidden();
+                    return false;
+                }
+            };
+            auto *filter = new OnHide;
+            filter->setParent(box);
+            filter->hidden = [&] { shownAsQuestionHid = sheet.isVisible(); };
+            box->installEventFilter(filter);
+            box->buttons().at(answer)->click();
+        });
+        WidgetDialogs dialogs;
+        const int chosen = dialogs.ask("Discard unsaved grid changes?", QString(),
+                                       {{"Discard Unsaved Changes", DialogButton::Role::destructive, true},
+                                        {"Keep Editing", DialogButton::Role::cancel}},
+                                       DialogButton::Role::cancel);
+        EXPECT_EQ(chosen, answer);
+        ASSERT_TRUE(shownAsQuestionHid.has_value());
+        EXPECT_EQ(*shownAsQuestionHid, !sheetGone);
+        EXPECT_EQ(sheet.isVisible(), !sheetGone);
     }
 }
 
