@@ -100,15 +100,14 @@ bool failCutsTo(off_t length)
     return WriteFailure::filterSystemCall(__NR_ftruncate, uint32_t(length), SECCOMP_RET_ERRNO | EIO);
 }
 
-} // namespace
 
-// A save that failed once it had begun writing over the file (it has a second name) left it
-// torn, with the whole text beside it. The window knows that writing for its own: the next save
-// asks nothing about other programs, and once it succeeds the copy goes.
-TEST(FailedWrites, AFileLeftTornIsTheWindowsOwnAtTheNextSave)
+// Opens `doc.json` (which has a second name, so a save writes over it) in a window, edits it,
+// and fails the save once it has begun writing over the file, leaving it torn; then hands the
+// window to `then`, in a child. What that reports has the folder shown as <folder>.
+Outcome afterATornSave(const std::function<std::string(DocumentController &, ChartWindow *, ScriptedDialogs &,
+                                                         const std::string &target)> &then)
 {
-    const Outcome outcome = attempt(Cause::none, "doc.json", AppTest::district(2).encodeDocument(), 0,
-                                    [](const std::string &target) {
+    return attempt(Cause::none, "doc.json", AppTest::district(2).encodeDocument(), 0, [&](const std::string &target) {
         const std::string folder = QFileInfo(toQt(target)).absolutePath().toStdString();
         if (::link(target.c_str(), (folder + "/other.json").c_str()) != 0)
             return cannotRun + "no hard links";
@@ -119,9 +118,24 @@ TEST(FailedWrites, AFileLeftTornIsTheWindowsOwnAtTheNextSave)
         window->document()->setArchive(AppTest::district(5));
         if (!failCutsTo(off_t(AppTest::district(5).encodeDocument().size())))
             return cannotRun + "no system call filters";
-        std::string said = controller.save(window) ? "saved" : reportedBy(dialogs, false);
+        if (controller.save(window))
+            return std::string("saved");
+        std::string said = then(controller, window, dialogs, target);
         if (const size_t at = said.find(folder); at != std::string::npos)
             said.replace(at, folder.size(), "<folder>");
+        return said;
+    });
+}
+} // namespace
+
+// A save that failed once it had begun writing over the file (it has a second name) left it
+// torn, with the whole text beside it. The window knows that writing for its own: the next save
+// asks nothing about other programs, and once it succeeds the copy goes.
+TEST(FailedWrites, AFileLeftTornIsTheWindowsOwnAtTheNextSave)
+{
+    const Outcome outcome = afterATornSave([](DocumentController &controller, ChartWindow *window,
+                                              ScriptedDialogs &dialogs, const std::string &) {
+        const std::string said = reportedBy(dialogs, false);
         // The next edit, whose cut the disk takes.
         window->document()->setArchive(AppTest::district(6));
         const bool saved = controller.save(window);
@@ -141,30 +155,16 @@ TEST(FailedWrites, AFileLeftTornIsTheWindowsOwnAtTheNextSave)
 // held; Save then makes the file whole and the copy goes.
 TEST(FailedWrites, ClosingAfterASaveLeftTheFileIncompleteSaysWhereItsContentsAre)
 {
-    const Outcome outcome = attempt(Cause::none, "doc.json", AppTest::district(2).encodeDocument(), 0,
-                                    [](const std::string &target) {
-        const std::string folder = QFileInfo(toQt(target)).absolutePath().toStdString();
-        if (::link(target.c_str(), (folder + "/other.json").c_str()) != 0)
-            return cannotRun + "no hard links";
-        ScriptedDialogs dialogs;
-        DocumentController controller(dialogs);
-        ChartWindow *window = controller.newDocument();
-        window->document()->load(toQt(target));
-        window->document()->setArchive(AppTest::district(5));
-        if (!failCutsTo(off_t(AppTest::district(5).encodeDocument().size())))
-            return cannotRun + "no system call filters";
-        if (controller.save(window))
-            return std::string("saved");
+    const Outcome outcome = afterATornSave([](DocumentController &controller, ChartWindow *window,
+                                              ScriptedDialogs &dialogs, const std::string &target) {
         window->document()->undo();
         dialogs.choices.push_back("Cancel");
         const bool closedAtCancel = controller.mayClose(window);
         if (dialogs.questions.empty())
             return std::string("nothing asked");
         const ScriptedDialogs::Question asked = dialogs.questions.back();
-        std::string said = toStd(asked.title + " | " + asked.message + " | " + asked.buttons.join(", ") + " | default "
-                                 + asked.defaultButton);
-        if (const size_t at = said.find(folder); at != std::string::npos)
-            said.replace(at, folder.size(), "<folder>");
+        const std::string said = toStd(asked.title + " | " + asked.message + " | " + asked.buttons.join(", ")
+                                       + " | default " + asked.defaultButton);
         dialogs.choices.push_back("Save");
         const bool closedAtSave = controller.mayClose(window);
         const bool whole = OrganizationDocument::readFile(toQt(target)) == AppTest::district(2);
