@@ -86,12 +86,16 @@ def check_dropdown_arrows(w, main):
         told.append(w.name(event.source))
 
     w.pyatspi.Registry.registerEventListener(on_selected, "object:state-changed:selected")
+    def heard_rows():
+        return [name for kind, name, _ in w.focus_events if kind == "list item"]
+
     try:
         w.type_text("Loc")
-        w.pump(0.3)
+        # Waited for, not timed: a slow application tells it late.
+        w.wait_for(lambda: heard_rows()[-1:] == ["Location"], 3)
     finally:
         w.pyatspi.Registry.deregisterEventListener(on_selected, "object:state-changed:selected")
-    heard = [name for kind, name, _ in w.focus_events if kind == "list item"]
+    heard = heard_rows()
     if heard[-1:] != ["Location"]:
         w.fault("Group by dropdown", "typing Loc is heard as %r, not as the row it reaches" % heard)
     if told:

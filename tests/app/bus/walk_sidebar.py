@@ -102,11 +102,12 @@ def choose(main, title, option):
     if field is None:
         return False
     # A character off the keyboard (the arrow) is typed through a changed key map, which the
-    # application now and then reads late: typed again until the field holds it.
+    # application now and then reads late: typed again until the field holds it. A slow
+    # application is given the time to take every key before the field is judged.
     for _ in range(3):
         tap("ctrl+a", "BackSpace")
         w.type_text(option)
-        if w.text_of(field) == option:
+        if w.wait_for(lambda: w.text_of(field) == option, 3):
             break
     mark = len(events)
     tap("Return")
